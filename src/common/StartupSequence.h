@@ -1,0 +1,42 @@
+#pragma once
+// Start-up as explicit, ordered steps: each module adds its start-up and shut-down, `main`
+// runs them in order and shuts down in reverse. Nothing depends on the order in which static
+// constructors run.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace common {
+
+class TStartupSequence {
+ public:
+  // Adds a step at the end. Either function may be empty.
+  void Add(std::string name, std::function<void()> startup, std::function<void()> shutdown);
+
+  // Runs the start-ups that have not run yet, in order. When one throws, the steps started by
+  // this call are shut down in reverse and the exception propagates.
+  void Startup();
+  // Shuts down every started step in reverse order; exceptions of one step do not stop the others.
+  void Shutdown();
+
+  bool IsStarted(const std::string& name) const;
+  size_t Count() const { return steps_.size(); }
+
+ private:
+  struct Step {
+    std::string name;
+    std::function<void()> startup;
+    std::function<void()> shutdown;
+    bool started = false;
+  };
+  std::vector<Step> steps_;
+};
+
+// The program's own sequence, which `main` runs.
+TStartupSequence& ProgramStartup();
+
+// Floating-point exceptions are masked for the whole process and rounding is to nearest:
+// a division by zero or an invalid operation yields an infinity or a NaN.
+void MaskFloatingPointExceptions();
+
+}  // namespace common
