@@ -322,12 +322,19 @@ void MakeCushion(TCS& cs, int32_t s) {
   if (!SizeValid(cs) || cs.CPMaxJ - 1 < 8 || s < 0 || s >= cs.CPMaxI) return;
   const int32_t I = cs.CPMaxI, J = cs.CPMaxJ, n = I - 1;
   const int32_t a = (J - 1) / 2, q = a / 2, p = a / 4;
-  auto theta = [&](int32_t i) { return kTwoPi * i / n; };
+  // The column angles' cosines and sines, once for every row.
+  LD cosT[kGridMax], sinT[kGridMax], cos2T[kGridMax];
+  for (int32_t i = 0; i < n; ++i) {
+    const LD th = kTwoPi * i / n;
+    cosT[i] = std::cos(th);
+    sinT[i] = std::sin(th);
+    cos2T[i] = std::cos(2 * th);
+  }
   auto closeSeam = [&](int32_t row) { cs.CP[I - 1][row] = cs.CP[0][row]; };
-  // A cap: rows from the pole out to radius `reach` on the parabola z = k x^2 + c, flat in y.
+  // A cap row out to radius l on the parabola z = k x^2 + c, flat in y.
   auto capRow = [&](int32_t row, LD l, double k, double c) {
     for (int32_t i = 0; i < n; ++i) {
-      const LD x = l * std::cos(theta(i));
+      const LD x = l * cosT[i];
       cs.CP[i][row] = P3(x, 0, k * x * x + c);
     }
     closeSeam(row);
@@ -336,11 +343,8 @@ void MakeCushion(TCS& cs, int32_t s) {
   auto middleRow = [&](int32_t row, int32_t sourceRow, LD v, double c) {
     const TDbl3D& src = cs.CP[s][sourceRow];
     const LD u = AxisDistance(src), zs = src[2];
-    const LD B = (zs + c * std::cos(v)) / 2, D = zs - B;
-    for (int32_t i = 0; i < n; ++i) {
-      const LD th = theta(i);
-      cs.CP[i][row] = P3(u * std::cos(th), std::sin(th) * std::sin(v), B + D * std::cos(2 * th));
-    }
+    const LD B = (zs + c * std::cos(v)) / 2, D = zs - B, sinV = std::sin(v);
+    for (int32_t i = 0; i < n; ++i) cs.CP[i][row] = P3(u * cosT[i], sinT[i] * sinV, B + D * cos2T[i]);
     closeSeam(row);
   };
   double k, c;
