@@ -72,7 +72,7 @@ class TRegTree {
   size_t KeyIndex(const std::string& normalizedPath);
 
   std::vector<TKey> keys_;
-  std::unordered_map<std::string, size_t> keyIndex_;                   // folded path
+  std::unordered_map<std::string, size_t> keyIndex_;                 // folded path
   std::vector<std::unordered_map<std::string, size_t>> valueIndex_;  // per key: folded name
 };
 

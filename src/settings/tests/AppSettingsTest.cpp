@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "settings/AppSettings.h"
 #include "settings/RegStore.h"
 #include "settings/RegistryIniFile.h"
-#include "TestFiles.h"
 
 using namespace settings;
 using namespace settings_test;
@@ -146,8 +146,9 @@ TEST_F(Settings, FirstStartUsesTheDefaultsAndSaveWritesEveryEntry) {
   }
   // The file a person reads.
   std::string text = ReadWholeFile(SettingsPath());
-  EXPECT_TRUE(text.starts_with(
-      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\DURIM PROJECT\\ZEPHOR6\\Setup]\n\"View Level\"=dword:00000001\n"))
+  EXPECT_TRUE(
+      text.starts_with("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\DURIM PROJECT\\ZEPHOR6\\Setup]\n\"View "
+                       "Level\"=dword:00000001\n"))
       << text;
   EXPECT_NE(text.find("\n\"RotateDegreeF\"=hex:00,00,00,00,00,00,3e,40\n"), std::string::npos);
   EXPECT_NE(text.find("\n\"Maximized Window\"=\"0\"\n"), std::string::npos);

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "TestFiles.h"
 #include "settings/RegStore.h"
 #include "settings/RegistryIniFile.h"
-#include "TestFiles.h"
 
 using namespace settings;
 using namespace settings_test;
@@ -62,7 +62,8 @@ TEST_F(RegStore, WritesReachTheFileAtFlushOnly) {
   store.Flush();
   EXPECT_FALSE(store.Modified());
   EXPECT_EQ(ReadWholeFile(SettingsPath()),
-            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\DURIM PROJECT\\ZEPHOR6\\Setup]\n\"Grid\"=dword:00000004\n\n");
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\DURIM "
+            "PROJECT\\ZEPHOR6\\Setup]\n\"Grid\"=dword:00000004\n\n");
   // Only the settings file is left in the folder.
   EXPECT_EQ(FilesIn(SettingsFolder()), std::vector<std::string>{"ZEPHOR6.reg"});
 }
@@ -99,8 +100,8 @@ TEST_F(RegStore, IniFileWritesEachKind) {
   EXPECT_FALSE(ini.SectionExists("Nothing"));
   EXPECT_EQ(ini.ReadSection("Setup"), (std::vector<std::string>{"Int", "On", "Off", "F"}));
   // Every double comes back bit for bit.
-  for (double d : {0.1, -0.0, 1e-310, std::numeric_limits<double>::max(),
-                   std::numeric_limits<double>::infinity()}) {
+  for (double d :
+       {0.1, -0.0, 1e-310, std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity()}) {
     ini.WriteFloat("Setup", "D", d);
     ini.UpdateFile();
     TRegistryIniFile again(kKey);
@@ -318,7 +319,8 @@ TEST_F(RegStore, FailedWriteKeepsTheOldFileAndThrows) {
 }
 
 TEST_F(RegStore, UnwritableFolderKeepsTheOldFileAndThrows) {
-  if (IsRoot()) GTEST_SKIP() << "folder permissions do not bind root; see FailedWriteKeepsTheOldFileAndThrows";
+  if (IsRoot())
+    GTEST_SKIP() << "folder permissions do not bind root; see FailedWriteKeepsTheOldFileAndThrows";
   const std::string old = "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"A\"=\"a\"\n\n";
   WriteWholeFile(SettingsPath(), old);
   ::chmod(SettingsFolder().c_str(), 0500);
@@ -346,6 +348,14 @@ TEST_F(RegStore, WhatCannotBeReplacedIsLeftAlone) {
   WriteWholeFile(SettingsFolder(), "not a folder");
   EXPECT_THROW(store.Flush(), ERegistryException);
   EXPECT_EQ(ReadWholeFile(SettingsFolder()), "not a folder");
+  // A pipe where the file should be neither blocks the reader nor gets replaced.
+  std::filesystem::remove_all(SettingsFolder());
+  std::filesystem::create_directories(SettingsFolder());
+  ASSERT_EQ(::mkfifo(SettingsPath().c_str(), 0600), 0);
+  TRegStore fromPipe;
+  EXPECT_FALSE(fromPipe.KeyExists("K"));
+  EXPECT_THROW(store.Flush(), ERegistryException);
+  EXPECT_TRUE(std::filesystem::is_fifo(SettingsPath()));
   // Names the file cannot hold.
   EXPECT_THROW(store.WriteString("K", "line\nbreak", "x"), ERegistryException);
   EXPECT_THROW(store.WriteInteger("K\r", "x", 1), ERegistryException);

@@ -18,8 +18,7 @@ TRegTree SmallTree() {
   t.SetValue(setup, "RotateDegreeF", TRegValue::FromBinary(std::string("\0\0\0\0\0\0\x3e\x40", 8)));
   t.SetValue(setup, "Path \"q\"", TRegValue::FromString("C:\\dir\\\"x\""));
   t.SetValue("Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "", TRegValue::FromString("d"));
-  t.SetValue("Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "Lines",
-             TRegValue::FromString("a\r\nb"));
+  t.SetValue("Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "Lines", TRegValue::FromString("a\r\nb"));
   t.SetValue("Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "Empty", TRegValue::FromBinary(""));
   t.SetValue("Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "Max",
              TRegValue::FromInteger(0xFFFFFFFFu));
@@ -121,32 +120,32 @@ TEST(RegText, ReadsWhatPeopleAndOtherToolsWrite) {
 // Each damaged line is skipped on its own; the well-formed line after it is still read.
 TEST(RegText, SkipsDamagedLines) {
   const std::vector<std::string> damaged = {
-      "\"V\"=dword:0000001",            // seven digits
-      "\"V\"=dword:000000001",          // nine digits
-      "\"V\"=dword:0000001g",           //
-      "\"V\"=dword:",                   //
-      "\"V\"=\"open",                   // no closing quote
-      "\"V\"=\"ends in escape\\\"",     //
-      "\"V\"=\"text\" junk",            // something after the string
-      "\"V\"=hex:1,02",                 // one-digit byte
-      "\"V\"=hex:01,,02",               //
-      "\"V\"=hex:01,02,",               // trailing comma without a continuation
-      "\"V\"=hex:01,02,\\",             // continuation without the next line
-      "\"V\"=hex:0x1",                  //
-      "\"V\"=hex(2):41,00",             // a kind the store does not keep
-      "\"V\"=hex(7):41,00",             //
-      "\"V\"=-",                        // a deletion
-      "\"V\"=",                         //
-      "\"V\"",                          //
-      "\"V\"dword:00000001",            //
-      "\"V=dword:00000001",             //
-      "V=dword:00000001",               //
-      "@dword:00000001",                //
-      "[HKEY_CURRENT_USER\\Open",       // a header that does not close
-      "[HKEY_LOCAL_MACHINE\\Software]", // another root
-      "[-HKEY_CURRENT_USER\\Software]", // a key deletion
-      "[HKEY_CURRENT_USERS\\Software]", //
-      "\x01\x02\xff\xfe garbage",       //
+      "\"V\"=dword:0000001",             // seven digits
+      "\"V\"=dword:000000001",           // nine digits
+      "\"V\"=dword:0000001g",            //
+      "\"V\"=dword:",                    //
+      "\"V\"=\"open",                    // no closing quote
+      "\"V\"=\"ends in escape\\\"",      //
+      "\"V\"=\"text\" junk",             // something after the string
+      "\"V\"=hex:1,02",                  // one-digit byte
+      "\"V\"=hex:01,,02",                //
+      "\"V\"=hex:01,02,",                // trailing comma without a continuation
+      "\"V\"=hex:01,02,\\",              // continuation without the next line
+      "\"V\"=hex:0x1",                   //
+      "\"V\"=hex(2):41,00",              // a kind the store does not keep
+      "\"V\"=hex(7):41,00",              //
+      "\"V\"=-",                         // a deletion
+      "\"V\"=",                          //
+      "\"V\"",                           //
+      "\"V\"dword:00000001",             //
+      "\"V=dword:00000001",              //
+      "V=dword:00000001",                //
+      "@dword:00000001",                 //
+      "[HKEY_CURRENT_USER\\Open",        // a header that does not close
+      "[HKEY_LOCAL_MACHINE\\Software]",  // another root
+      "[-HKEY_CURRENT_USER\\Software]",  // a key deletion
+      "[HKEY_CURRENT_USERS\\Software]",  //
+      "\x01\x02\xff\xfe garbage",        //
   };
   for (const std::string& line : damaged) {
     SCOPED_TRACE(line);
