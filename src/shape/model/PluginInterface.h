@@ -46,8 +46,12 @@ ZEPHOR_PLUGIN_EXPORT TPluginBool PluginExecZP6(void* owner, const char16_t* cons
 
 }  // extern "C"
 
+namespace shape {
+
 // The exported names the editor looks up.
 inline constexpr const char* kPluginNameSymbol = "PluginNameZP6";
 inline constexpr const char* kPluginExecSymbol = "PluginExecZP6";
-// The file name pattern of plug-in libraries in the program's folder.
+// The file name extension of plug-in libraries in the program's folder.
 inline constexpr const char* kPluginFileExtension = ".wqg";
+
+}  // namespace shape
