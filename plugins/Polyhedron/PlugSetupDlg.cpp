@@ -26,7 +26,8 @@ std::string Utf8(const std::u16string& text) { return QString::fromStdU16String(
 
 // Writes an integer the way it is stored already: as decimal text when the value exists as a
 // string, else as a DWORD.
-void WriteSetting(settings::TRegistryIniFile& ini, const std::string& sectionKey, const char* name, int32_t value) {
+void WriteSetting(settings::TRegistryIniFile& ini, const std::string& sectionKey, const char* name,
+                  int32_t value) {
   if (ini.Store().GetDataType(sectionKey, name) == settings::TRegDataType::rdString)
     ini.WriteString(kSetup, name, std::to_string(value));
   else
@@ -86,7 +87,9 @@ bool TPlugSetupDlg::Execute(const char16_t* regPath, shape::TCS& cs) {
   return true;
 }
 
-void TPlugSetupDlg::_Execute(shape::TCS& cs) { GeneratePolyhedronGrid(cs, PolyhdType, PolyhdSize, TrackBar1->maximum()); }
+void TPlugSetupDlg::_Execute(shape::TCS& cs) {
+  GeneratePolyhedronGrid(cs, PolyhdType, PolyhdSize, TrackBar1->maximum());
+}
 
 void TPlugSetupDlg::LoadSettings() {
   PolyhdType = kDefaultType;

@@ -56,10 +56,22 @@ void CosSinTurn(int k, int n, double& c, double& s) {
     rs = std::cos(a);
   }
   switch (q) {
-    case 0: c = rc; s = rs; break;
-    case 1: c = -rs; s = rc; break;
-    case 2: c = -rc; s = -rs; break;
-    default: c = rs; s = -rc; break;
+    case 0:
+      c = rc;
+      s = rs;
+      break;
+    case 1:
+      c = -rs;
+      s = rc;
+      break;
+    case 2:
+      c = -rc;
+      s = -rs;
+      break;
+    default:
+      c = rs;
+      s = -rc;
+      break;
   }
 }
 

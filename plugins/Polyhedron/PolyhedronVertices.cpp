@@ -230,7 +230,8 @@ LSet TruncatedCuboctahedron() {  // octagonal face up and down
   LSet s;
   for (const auto& p : kPerm)
     for (int sign = 0; sign < 8; ++sign)
-      s.push_back({sign & 1 ? -c[p[0]] : c[p[0]], sign & 2 ? -c[p[1]] : c[p[1]], sign & 4 ? -c[p[2]] : c[p[2]]});
+      s.push_back(
+          {sign & 1 ? -c[p[0]] : c[p[0]], sign & 2 ? -c[p[1]] : c[p[1]], sign & 4 ? -c[p[2]] : c[p[2]]});
   return s;
 }
 
@@ -280,7 +281,8 @@ std::span<const TDbl3D> PolyhedronSet(int32_t kind) {
 void AddPolyhedronVertices(int32_t kind, double xScale, double yScale, double zScale) {
   const std::span<const TDbl3D> set = PolyhedronSet(kind);
   PolyhedronVertices.reserve(PolyhedronVertices.size() + set.size());
-  for (const TDbl3D& v : set) PolyhedronVertices.push_back(TDbl3D{{v[0] * xScale, v[1] * yScale, v[2] * zScale}});
+  for (const TDbl3D& v : set)
+    PolyhedronVertices.push_back(TDbl3D{{v[0] * xScale, v[1] * yScale, v[2] * zScale}});
   PolyhedronVertexCount = static_cast<int32_t>(PolyhedronVertices.size());
 }
 

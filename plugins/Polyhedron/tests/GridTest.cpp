@@ -1,5 +1,6 @@
 // The built-in vertex sets and the grid generator, without the dialog.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,8 +14,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-#include <unistd.h>
 
 #include "PolyhedronGrid.h"
 #include "PolyhedronVertices.h"
@@ -42,8 +41,8 @@ struct SolidFacts {
 };
 // Vertices, edges and faces of the kinds 0 to 14.
 constexpr SolidFacts kSolids[15] = {
-    {4, 6, 4},    {6, 12, 8},   {8, 12, 6},   {20, 30, 12}, {12, 30, 20},
-    {12, 24, 14}, {30, 60, 32}, {12, 18, 8},  {24, 36, 14}, {24, 36, 14},
+    {4, 6, 4},    {6, 12, 8},   {8, 12, 6},   {20, 30, 12},  {12, 30, 20},
+    {12, 24, 14}, {30, 60, 32}, {12, 18, 8},  {24, 36, 14},  {24, 36, 14},
     {60, 90, 32}, {60, 90, 32}, {24, 48, 26}, {60, 120, 62}, {48, 72, 26},
 };
 
@@ -54,7 +53,8 @@ TEST(PolyhedronVertices, EverySetIsAUniformPolyhedronOnTheUnitSphere) {
     ASSERT_EQ(static_cast<int>(set.size()), kSolids[kind].vertices);
     for (const TDbl3D& v : set) {
       EXPECT_NEAR(Length(v), 1.0, 4e-16);
-      for (int a = 0; a < 3; ++a) EXPECT_TRUE(v[a] == 0 || std::fabs(v[a]) > 1e-3) << v[a];  // zeros are exact
+      for (int a = 0; a < 3; ++a)
+        EXPECT_TRUE(v[a] == 0 || std::fabs(v[a]) > 1e-3) << v[a];  // zeros are exact
     }
     // All edges equally long to double precision, and exactly as many as the solid has:
     // rounded angles or heights would show here at once.
@@ -95,22 +95,55 @@ const std::vector<Orientation>& Orientations() {
       {3, {{0.794654, 18, 72, 0}, {0.187592, 18, 72, 0}, {-0.187592, 54, 72, 0}, {-0.794654, 54, 72, 0}}},
       {4, {{1, 0, 0, 0}, {0.447214, 18, 72, 0}, {-0.447214, 54, 72, 0}, {-1, 0, 0, 0}}},
       {5, {{0.816497, 30, 120, 0}, {0, 0, 60, 0}, {-0.816497, 90, 120, 0}}},
-      {6, {{0.850651, 54, 72, 0}, {0.525731, 18, 72, 0}, {0, 0, 36, 0}, {-0.525731, 54, 72, 0},
-           {-0.850651, 18, 72, 0}}},
+      {6,
+       {{0.850651, 54, 72, 0},
+        {0.525731, 18, 72, 0},
+        {0, 0, 36, 0},
+        {-0.525731, 54, 72, 0},
+        {-0.850651, 18, 72, 0}}},
       {7, {{0.522233, 0, 60, 0}, {-0.174078, 90, 120, 0}, {-0.870388, 90, 120, 0}}},
-      {8, {{0.774597, 0, 60, 0}, {0.258199, 30, 120, 19.107}, {-0.258199, 90, 120, 19.107},
-           {-0.774597, 0, 60, 0}}},
+      {8,
+       {{0.774597, 0, 60, 0},
+        {0.258199, 30, 120, 19.107},
+        {-0.258199, 90, 120, 19.107},
+        {-0.774597, 0, 60, 0}}},
       {9, {{0.678598, 22.5, 45, 0}, {0.281085, 0, 90, 0}, {-0.281085, 0, 90, 0}, {-0.678598, 22.5, 45, 0}}},
-      {10, {{0.939234, 18, 72, 0}, {0.727076, 18, 72, 0}, {0.514918, 54, 72, 13.614},
-            {0.171639, 18, 72, 11.819}, {-0.171639, 54, 72, 11.819}, {-0.514918, 18, 72, 13.614},
-            {-0.727076, 54, 72, 0}, {-0.939234, 54, 72, 0}}},
-      {11, {{0.838505, 0, 36, 0}, {0.661458, 54, 72, 0}, {0.374991, 54, 72, 0}, {0.088523, 54, 72, 9.732},
-            {-0.088523, 18, 72, 9.732}, {-0.374991, 18, 72, 0}, {-0.661458, 18, 72, 0}, {-0.838505, 0, 36, 0}}},
-      {12, {{0.862856, 45, 90, 0}, {0.357407, 22.5, 45, 0}, {-0.357407, 22.5, 45, 0}, {-0.862856, 45, 90, 0}}},
-      {13, {{0.924594, 54, 72, 0}, {0.689152, 0, 36, 0}, {0.308198, 54, 72, 13.614}, {0.072756, 18, 72, 0},
-            {-0.072756, 54, 72, 0}, {-0.308198, 18, 72, 13.614}, {-0.689152, 0, 36, 0}, {-0.924594, 18, 72, 0}}},
-      {14, {{0.825943, 22.5, 45, 0}, {0.520841, 0, 90, 14.639}, {0.215739, 45, 90, 12.764},
-            {-0.215739, 45, 90, 12.764}, {-0.520841, 0, 90, 14.639}, {-0.825943, 22.5, 45, 0}}},
+      {10,
+       {{0.939234, 18, 72, 0},
+        {0.727076, 18, 72, 0},
+        {0.514918, 54, 72, 13.614},
+        {0.171639, 18, 72, 11.819},
+        {-0.171639, 54, 72, 11.819},
+        {-0.514918, 18, 72, 13.614},
+        {-0.727076, 54, 72, 0},
+        {-0.939234, 54, 72, 0}}},
+      {11,
+       {{0.838505, 0, 36, 0},
+        {0.661458, 54, 72, 0},
+        {0.374991, 54, 72, 0},
+        {0.088523, 54, 72, 9.732},
+        {-0.088523, 18, 72, 9.732},
+        {-0.374991, 18, 72, 0},
+        {-0.661458, 18, 72, 0},
+        {-0.838505, 0, 36, 0}}},
+      {12,
+       {{0.862856, 45, 90, 0}, {0.357407, 22.5, 45, 0}, {-0.357407, 22.5, 45, 0}, {-0.862856, 45, 90, 0}}},
+      {13,
+       {{0.924594, 54, 72, 0},
+        {0.689152, 0, 36, 0},
+        {0.308198, 54, 72, 13.614},
+        {0.072756, 18, 72, 0},
+        {-0.072756, 54, 72, 0},
+        {-0.308198, 18, 72, 13.614},
+        {-0.689152, 0, 36, 0},
+        {-0.924594, 18, 72, 0}}},
+      {14,
+       {{0.825943, 22.5, 45, 0},
+        {0.520841, 0, 90, 14.639},
+        {0.215739, 45, 90, 12.764},
+        {-0.215739, 45, 90, 12.764},
+        {-0.520841, 0, 90, 14.639},
+        {-0.825943, 22.5, 45, 0}}},
   };
   return t;
 }
@@ -168,7 +201,9 @@ TEST(PolyhedronVertices, OrientationRingByRing) {
 TEST(PolyhedronVertices, ClosedFormsAndFacesOfTheStars) {
   // tetrahedron: the pole and a vertex at (0, 2 sqrt 2 / 3, 1/3)
   const auto tetra = PolyhedronSet(0);
-  EXPECT_TRUE(std::any_of(tetra.begin(), tetra.end(), [](const TDbl3D& v) { return Equal(v, {{0, 0, -1}}); }));
+  EXPECT_TRUE(std::any_of(tetra.begin(), tetra.end(), [](const TDbl3D& v) {
+    return Equal(v, {{0, 0, -1}});
+  }));
   EXPECT_TRUE(std::any_of(tetra.begin(), tetra.end(), [](const TDbl3D& v) {
     return Equal(v, {{0, static_cast<double>(2 * std::sqrt(2.0L) / 3), 1.0 / 3}});
   }));
@@ -215,7 +250,8 @@ TEST(PolyhedronVertices, AddAppendsScaledInCallOrder) {
   ASSERT_EQ(polyhedron::PolyhedronVertexCount, 32);
   ASSERT_EQ(PolyhedronVertices.size(), 32u);
   const auto ico = PolyhedronSet(4);
-  for (int k = 0; k < 12; ++k) EXPECT_TRUE(Equal(PolyhedronVertices[k], {{ico[k][0], ico[k][1], -ico[k][2]}}));
+  for (int k = 0; k < 12; ++k)
+    EXPECT_TRUE(Equal(PolyhedronVertices[k], {{ico[k][0], ico[k][1], -ico[k][2]}}));
   for (int k = 12; k < 32; ++k) EXPECT_NEAR(Length(PolyhedronVertices[k]), 0.5625, 1e-15);
 
   polyhedron::ClearPolyhedronVertices();
@@ -241,7 +277,8 @@ struct Hull {
 };
 
 Hull ConvexHull(const std::vector<TDbl3D>& points) {
-  const auto file = std::filesystem::temp_directory_path() / ("polyhedron_hull_" + std::to_string(::getpid()) + ".txt");
+  const auto file =
+      std::filesystem::temp_directory_path() / ("polyhedron_hull_" + std::to_string(::getpid()) + ".txt");
   {
     std::ofstream out(file);
     out.precision(17);

@@ -96,7 +96,8 @@ TEST_F(PolyhedronThroughHost, OkWritesTheChosenPolyhedronAndItsSettings) {
     }
   EXPECT_EQ(points.size(), 60u);
   settings::TRegStore store;
-  const settings::TRegValue* type = store.GetValue("\\Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "Type");
+  const settings::TRegValue* type =
+      store.GetValue("\\Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "Type");
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(*type, settings::TRegValue::FromInteger(10));
 }

@@ -17,7 +17,9 @@ namespace fs = std::filesystem;
 using editor::TPluginHost;
 using shape::TCS;
 
-fs::path TestPlugin(int kind) { return fs::path(ZEPHOR_TEST_PLUGIN_DIR) / ("test_plugin_kind" + std::to_string(kind) + ".wqg"); }
+fs::path TestPlugin(int kind) {
+  return fs::path(ZEPHOR_TEST_PLUGIN_DIR) / ("test_plugin_kind" + std::to_string(kind) + ".wqg");
+}
 
 class PluginHostTest : public ::testing::Test {
  protected:
@@ -26,12 +28,12 @@ class PluginHostTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     // Created in reverse order, so that only sorting gives the order the host must keep.
-    fs::create_directory(dir_ / "f.wqg");                 // a folder, not a file
-    std::ofstream(dir_ / "x.wqg") << "not a library\n";   // a text file
-    fs::copy_file(TestPlugin(1), dir_ / "e.so");          // not a plug-in name
-    fs::copy_file(TestPlugin(4), dir_ / "d.wqg");         // no name text
-    fs::copy_file(TestPlugin(3), dir_ / "c.wqg");         // name, no exec
-    fs::copy_file(TestPlugin(2), dir_ / "b.wqg");         // no entry points
+    fs::create_directory(dir_ / "f.wqg");                // a folder, not a file
+    std::ofstream(dir_ / "x.wqg") << "not a library\n";  // a text file
+    fs::copy_file(TestPlugin(1), dir_ / "e.so");         // not a plug-in name
+    fs::copy_file(TestPlugin(4), dir_ / "d.wqg");        // no name text
+    fs::copy_file(TestPlugin(3), dir_ / "c.wqg");        // name, no exec
+    fs::copy_file(TestPlugin(2), dir_ / "b.wqg");        // no entry points
     fs::copy_file(TestPlugin(1), dir_ / "a2.wqg");
     fs::copy_file(TestPlugin(1), dir_ / "a1.wqg");
     ASSERT_EQ(host_.LoadPlugins(dir_), 3);

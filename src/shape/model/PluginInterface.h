@@ -42,7 +42,8 @@ typedef TPluginBool (*TPluginExecZP6)(void* owner, const char16_t* const* keyPat
 
 // Declared here so that a plug-in's definitions are checked against the types above.
 ZEPHOR_PLUGIN_EXPORT const char16_t* PluginNameZP6(void);
-ZEPHOR_PLUGIN_EXPORT TPluginBool PluginExecZP6(void* owner, const char16_t* const* keyPath, shape::TCS* shape);
+ZEPHOR_PLUGIN_EXPORT TPluginBool PluginExecZP6(void* owner, const char16_t* const* keyPath,
+                                               shape::TCS* shape);
 
 }  // extern "C"
 

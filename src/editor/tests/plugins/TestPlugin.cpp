@@ -34,7 +34,8 @@ TPluginBool PluginExecZP6(void* owner, const char16_t* const* keyPath, shape::TC
   cs->CPMaxI = gMaxI;
   cs->CPMaxJ = gMaxJ;
   for (int i = 0; i < std::clamp(gMaxI, 0, shape::kGridMax); ++i)
-    for (int j = 0; j < std::clamp(gMaxJ, 0, shape::kGridMax); ++j) cs->CP[i][j] = shape::TDbl3D{{0.125 * i, 0.25 * j, 0.5}};
+    for (int j = 0; j < std::clamp(gMaxJ, 0, shape::kGridMax); ++j)
+      cs->CP[i][j] = shape::TDbl3D{{0.125 * i, 0.25 * j, 0.5}};
   cs->Count = 12345;  // a careless plug-in
   if (gThrows) throw std::runtime_error("test plug-in failure");
   return static_cast<TPluginBool>(gResult);
