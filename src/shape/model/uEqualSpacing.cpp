@@ -4,8 +4,8 @@
 #include <initializer_list>
 #include <numbers>
 
-#include "shape/model/uScTransform.h"
 #include "shape/model/uScSelect.h"
+#include "shape/model/uScTransform.h"
 
 namespace shape {
 
@@ -154,7 +154,6 @@ bool ScanPlane(const TCS& cs, int32_t& S, int32_t& E, int32_t& A, int32_t& Z) {
   return true;
 }
 
-
 }  // namespace
 
 int32_t CyclicSteps(int32_t a, int32_t b, int32_t n) {
@@ -194,7 +193,8 @@ int32_t SelectionKind(const TCS& cs) {
   return 0;
 }
 
-bool SelectionBlock(const TCS& cs, int32_t& startColumn, int32_t& endColumn, int32_t& firstRow, int32_t& lastRow) {
+bool SelectionBlock(const TCS& cs, int32_t& startColumn, int32_t& endColumn, int32_t& firstRow,
+                    int32_t& lastRow) {
   startColumn = endColumn = firstRow = lastRow = -1;
   if (!SizeValid(cs)) return false;
   bool found = false;
@@ -228,11 +228,12 @@ void EqualIntervalsRows(TCS& cs) {
     for (int32_t i = 0; i < n && all; ++i) all = cs.SP[i][j];
     if (!all) continue;
     LD c[3], r;
-    CentreAndRadius(n, [&](int32_t k) -> const TDbl3D& { return cs.CP[k][j]; }, c, r);
+    CentreAndRadius(
+        n, [&](int32_t k) -> const TDbl3D& { return cs.CP[k][j]; }, c, r);
     for (int32_t i = 0; i < n; ++i) {
       const LD a = kTwoPi * i / n;
-      cs.CP[i][j] = TDbl3D{{static_cast<double>(c[0] + r * std::cos(a)), static_cast<double>(c[1] + r * std::sin(a)),
-                            static_cast<double>(c[2])}};
+      cs.CP[i][j] = TDbl3D{{static_cast<double>(c[0] + r * std::cos(a)),
+                            static_cast<double>(c[1] + r * std::sin(a)), static_cast<double>(c[2])}};
     }
     cs.CP[I - 1][j] = cs.CP[0][j];
   }
@@ -246,7 +247,8 @@ void EqualIntervalsColumns(TCS& cs) {
     for (int32_t j = 0; j < n && all; ++j) all = cs.SP[i][j];
     if (!all) continue;
     LD c[3], r;
-    CentreAndRadius(n, [&](int32_t k) -> const TDbl3D& { return cs.CP[i][k]; }, c, r);
+    CentreAndRadius(
+        n, [&](int32_t k) -> const TDbl3D& { return cs.CP[i][k]; }, c, r);
     LD phi;
     if (c[0] == 0)
       phi = c[1] >= 0 ? std::numbers::pi_v<long double> / 2 : -std::numbers::pi_v<long double> / 2;

@@ -17,7 +17,8 @@ int32_t SelectionKind(const TCS& cs);
 // Whether the selection is one block of columns startColumn..endColumn and rows
 // firstRow..lastRow (the ranges may wrap across the seams of the stitch type). The bounds start
 // as -1; the answer is false whenever a bound is left outside the grid.
-bool SelectionBlock(const TCS& cs, int32_t& startColumn, int32_t& endColumn, int32_t& firstRow, int32_t& lastRow);
+bool SelectionBlock(const TCS& cs, int32_t& startColumn, int32_t& endColumn, int32_t& firstRow,
+                    int32_t& lastRow);
 // The steps from a up to b counting modulo n - 1 (0..n - 2).
 int32_t CyclicSteps(int32_t a, int32_t b, int32_t n);
 

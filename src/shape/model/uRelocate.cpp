@@ -4,8 +4,8 @@
 
 #include "settings/AppSettings.h"
 #include "shape/model/LineMarks.h"
-#include "shape/model/uScTransform.h"
 #include "shape/model/uScSelect.h"
+#include "shape/model/uScTransform.h"
 
 namespace shape {
 
@@ -13,7 +13,12 @@ namespace {
 
 using LD = long double;
 
-enum TRearrange : int { REARRANGE_NONE = 0, REARRANGE_LINEAR = 1, REARRANGE_PARENT = 2, REARRANGE_SUBDIVISION = 3 };
+enum TRearrange : int {
+  REARRANGE_NONE = 0,
+  REARRANGE_LINEAR = 1,
+  REARRANGE_PARENT = 2,
+  REARRANGE_SUBDIVISION = 3
+};
 
 // The subdivision's work block holds offsets up to 3: steps beyond 4 lines have no room there.
 constexpr int32_t kMaxSubdivLevel = 4;
@@ -27,7 +32,8 @@ int32_t EditLevel() { return settings::AppSettings.EditLevel; }
 // ((L - k) a + k b) / L, per axis.
 TDbl3D Lerp(const TDbl3D& a, const TDbl3D& b, int32_t k, int32_t L) {
   TDbl3D r;
-  for (int c = 0; c < 3; ++c) r[c] = static_cast<double>((static_cast<LD>(L - k) * a[c] + static_cast<LD>(k) * b[c]) / L);
+  for (int c = 0; c < 3; ++c)
+    r[c] = static_cast<double>((static_cast<LD>(L - k) * a[c] + static_cast<LD>(k) * b[c]) / L);
   return r;
 }
 
@@ -45,8 +51,8 @@ void ForEachMovedCell(const TCS& cs, int32_t L, Fn fn) {
   for (int32_t r = 0; r < up; ++r)
     for (int32_t c = 0; c < across; ++c) {
       const int32_t f = c * L, e = f + L, g = r * L, h = g + L;
-      if (PointMovedSinceCommit(cs, f, g) || PointMovedSinceCommit(cs, e, g) || PointMovedSinceCommit(cs, f, h) ||
-          PointMovedSinceCommit(cs, e, h))
+      if (PointMovedSinceCommit(cs, f, g) || PointMovedSinceCommit(cs, e, g) ||
+          PointMovedSinceCommit(cs, f, h) || PointMovedSinceCommit(cs, e, h))
         fn(f, e, g, h);
     }
 }
@@ -57,10 +63,12 @@ void RelocateWhole(TCS& cs, bool linear) {
   ForEachMovedCell(cs, L, [&](int32_t f, int32_t e, int32_t g, int32_t h) {
     for (int32_t col : {f, e})
       for (int32_t m = 1; m < L; ++m)
-        if (!cs.RP[col][g + m]) cs.CP[col][g + m] = linear ? Lerp(cs.CP[col][g], cs.CP[col][h], m, L) : cs.CP[col][g];
+        if (!cs.RP[col][g + m])
+          cs.CP[col][g + m] = linear ? Lerp(cs.CP[col][g], cs.CP[col][h], m, L) : cs.CP[col][g];
     for (int32_t row = g; row <= h; ++row)
       for (int32_t i = 1; i < L; ++i)
-        if (!cs.RP[f + i][row]) cs.CP[f + i][row] = linear ? Lerp(cs.CP[f][row], cs.CP[e][row], i, L) : cs.CP[f][row];
+        if (!cs.RP[f + i][row])
+          cs.CP[f + i][row] = linear ? Lerp(cs.CP[f][row], cs.CP[e][row], i, L) : cs.CP[f][row];
   });
 }
 
@@ -144,7 +152,8 @@ void RelocateRow(TCS& cs, int32_t row, bool linear) {
     const int32_t a = k * L, b = a + L;
     if (!PointMovedSinceCommit(cs, a, row) && !PointMovedSinceCommit(cs, b, row)) continue;
     for (int32_t i = 1; i < L; ++i)
-      if (!cs.RP[a + i][row]) cs.CP[a + i][row] = linear ? Lerp(cs.CP[a][row], cs.CP[b][row], i, L) : cs.CP[a][row];
+      if (!cs.RP[a + i][row])
+        cs.CP[a + i][row] = linear ? Lerp(cs.CP[a][row], cs.CP[b][row], i, L) : cs.CP[a][row];
   }
 }
 
@@ -153,7 +162,9 @@ int32_t PositiveMod(int32_t v, int32_t m) { return ((v % m) + m) % m; }
 }  // namespace
 
 void RelocateToLod(TCS& cs) { Dispatch(cs, RelocateLinear, RelocateByParent); }
-void RelocateToLodColumnMarks(TCS& cs) { Dispatch(cs, RelocateLinearColumnMarks, RelocateByParentColumnMarks); }
+void RelocateToLodColumnMarks(TCS& cs) {
+  Dispatch(cs, RelocateLinearColumnMarks, RelocateByParentColumnMarks);
+}
 void RelocateToLodRowMarks(TCS& cs) { Dispatch(cs, RelocateLinearRowMarks, RelocateByParentRowMarks); }
 
 void RelocateLinear(TCS& cs) { RelocateWhole(cs, true); }
@@ -243,7 +254,8 @@ void CatmullClarkCentre(const TDbl3DBlock3& p, TDbl3DBlock3& out) {
   for (int a = 0; a < 2; ++a)
     for (int b = 0; b < 2; ++b)
       for (int k = 0; k < 3; ++k)
-        face[a][b][k] = (static_cast<LD>(p[a][b][k]) + p[a + 1][b][k] + p[a][b + 1][k] + p[a + 1][b + 1][k]) / 4;
+        face[a][b][k] =
+            (static_cast<LD>(p[a][b][k]) + p[a + 1][b][k] + p[a][b + 1][k] + p[a + 1][b + 1][k]) / 4;
   TDbl3DBlock3 r;
   for (int a = 0; a < 2; ++a)
     for (int b = 0; b < 2; ++b)

@@ -33,7 +33,9 @@ TDbl3D Lerp(const TDbl3D& a, const TDbl3D& b, int32_t k, int32_t n) {
             (static_cast<LD>(n - k) * a[2] + static_cast<LD>(k) * b[2]) / n);
 }
 
-LD AxisDistance(const TDbl3D& p) { return std::sqrt(static_cast<LD>(p[0]) * p[0] + static_cast<LD>(p[1]) * p[1]); }
+LD AxisDistance(const TDbl3D& p) {
+  return std::sqrt(static_cast<LD>(p[0]) * p[0] + static_cast<LD>(p[1]) * p[1]);
+}
 
 TDbl3D Bezier(LD t, const TDbl3D& a, const TDbl3D& b, const TDbl3D& c, const TDbl3D& d) {
   const LD s = 1 - t;
@@ -101,7 +103,8 @@ TDbl3D TubePoint(double s, double t, const TDbl3D& committed, double angle) {
   const LD d = AxisDistance(committed);
   const LD as = std::fabs(static_cast<LD>(s));
   if (d > 0) return P3(as * committed[0] / d, as * committed[1] / d, -static_cast<LD>(t));
-  return P3(as * std::cos(static_cast<LD>(angle)), as * std::sin(static_cast<LD>(angle)), -static_cast<LD>(t));
+  return P3(as * std::cos(static_cast<LD>(angle)), as * std::sin(static_cast<LD>(angle)),
+            -static_cast<LD>(t));
 }
 
 void TwistTorus(TCS& cs, int32_t turns) {
@@ -218,8 +221,10 @@ void MakeCircularPolygon(int32_t n, TDbl2D* points) {
   // does not vote.
   int32_t positive = 0, negative = 0;
   for (int32_t k = 0; k + 2 < n; ++k) {
-    const LD ax = static_cast<LD>(points[k + 1][0]) - points[0][0], ay = static_cast<LD>(points[k + 1][1]) - points[0][1];
-    const LD bx = static_cast<LD>(points[k + 2][0]) - points[0][0], by = static_cast<LD>(points[k + 2][1]) - points[0][1];
+    const LD ax = static_cast<LD>(points[k + 1][0]) - points[0][0],
+             ay = static_cast<LD>(points[k + 1][1]) - points[0][1];
+    const LD bx = static_cast<LD>(points[k + 2][0]) - points[0][0],
+             by = static_cast<LD>(points[k + 2][1]) - points[0][1];
     const LD la = std::sqrt(ax * ax + ay * ay), lb = std::sqrt(bx * bx + by * by);
     if (!(la > 0) || !(lb > 0)) continue;
     const LD z = (ax / la) * (by / lb) - (ay / la) * (bx / lb);
@@ -253,12 +258,13 @@ void MakeCircularPolygon(int32_t n, TDbl2D* points) {
     for (int32_t k = 0; k < n; ++k) points[k] = centre;
     return;
   }
-  const LD alpha = DirectionAngle2D(static_cast<double>(points[f][1] - cy), static_cast<double>(points[f][0] - cx), 0);
+  const LD alpha =
+      DirectionAngle2D(static_cast<double>(points[f][1] - cy), static_cast<double>(points[f][0] - cx), 0);
   // Each distinct point is written once and none is read again, so they change in place.
   for (int32_t w = 0; w < count; ++w) {
     const LD A = alpha + direction * kTwoPi * w / count;
-    points[(f + w) % count] =
-        TDbl2D{{static_cast<double>(cx + radius * std::cos(A)), static_cast<double>(cy + radius * std::sin(A))}};
+    points[(f + w) % count] = TDbl2D{
+        {static_cast<double>(cx + radius * std::cos(A)), static_cast<double>(cy + radius * std::sin(A))}};
   }
   points[n - 1] = points[0];
 }
@@ -351,8 +357,8 @@ void MakeCushion(TCS& cs, int32_t s) {
   ParabolaThrough(cs.CP[s][p][0], cs.CP[s][p][2], cs.CP[s][q][0], cs.CP[s][q][2], k, c);
   const LD g = AxisDistance(cs.CP[s][q]);
   double k2, c2;
-  ParabolaThrough(cs.CP[s][J - 1 - p][0], cs.CP[s][J - 1 - p][2], cs.CP[s][J - 1 - q][0], cs.CP[s][J - 1 - q][2], k2,
-                  c2);
+  ParabolaThrough(cs.CP[s][J - 1 - p][0], cs.CP[s][J - 1 - p][2], cs.CP[s][J - 1 - q][0],
+                  cs.CP[s][J - 1 - q][2], k2, c2);
   const LD t = AxisDistance(cs.CP[s][J - 1 - q]);
   // Lower half.
   for (int32_t i = 0; i < I; ++i) cs.CP[i][0] = TDbl3D{{0.0, 0.0, c}};

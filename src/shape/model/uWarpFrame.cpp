@@ -276,7 +276,8 @@ bool FrameCornerWarp(const TCS& cs, int mode, const TDbl2D& mouse, TCornerWarp& 
   return true;
 }
 
-bool MakeFrameDrag(const TCS& cs, int mode, const TDbl2D& start, const TDbl2D& mouse, bool snap, TFrameDrag& d) {
+bool MakeFrameDrag(const TCS& cs, int mode, const TDbl2D& start, const TDbl2D& mouse, bool snap,
+                   TFrameDrag& d) {
   d = TFrameDrag{};
   if (mode >= FRAME_CORNER_00 && mode <= FRAME_CORNER_11) return FrameCornerScale(cs, mode, mouse, d.Affine);
   if (mode >= FRAME_EDGE_Y0 && mode <= FRAME_EDGE_X1) return FrameEdgeScale(cs, mode, mouse, d.Affine);
@@ -317,8 +318,7 @@ TDbl2D CurveWarpPoint(const TRengeD& f0, const TRengeD& f1, const TDbl2D& p) {
   TDbl2D lower = f1.b2;  // inner control points of the vertical curve
   TDbl2D upper = f1.b3;
   if (f0.r11[0] != f0.r00[0]) {
-    const LD w =
-        Clamp01((static_cast<LD>(p[0]) - f0.r00[0]) / (static_cast<LD>(f0.r11[0]) - f0.r00[0]));
+    const LD w = Clamp01((static_cast<LD>(p[0]) - f0.r00[0]) / (static_cast<LD>(f0.r11[0]) - f0.r00[0]));
     top = Bezier2(w, f1.r01, f1.b6, f1.b7, f1.r11);
     bottom = Bezier2(w, f1.r00, f1.b0, f1.b1, f1.r10);
     // The side handles' displacements from the committed corners, blended across the frame.

@@ -83,7 +83,8 @@ struct TFrameDrag {
 };
 // Builds the transform of `mode`; false (and the identity) for an unknown mode or a frame the
 // mode cannot scale.
-bool MakeFrameDrag(const TCS& cs, int mode, const TDbl2D& start, const TDbl2D& mouse, bool snap, TFrameDrag& d);
+bool MakeFrameDrag(const TCS& cs, int mode, const TDbl2D& start, const TDbl2D& mouse, bool snap,
+                   TFrameDrag& d);
 TDbl2D ApplyFrameDrag(const TFrameDrag& d, const TDbl2D& p);
 
 // Appliers.

@@ -137,6 +137,29 @@ TEST(EqualSpacing, PlaneShapesThatAreNoBlock) {
   EXPECT_TRUE(GridCanEqualDistance(*cs));
 }
 
+// Sphere and cylinder blocks: every row's run starts in one column and ends in one column, and
+// the rows that end a run follow each other.
+TEST(EqualSpacing, RowRunsThatAreNoBlock) {
+  for (TScType type : {SCTYPE_CYLINDER, SCTYPE_SPHERE}) {
+    SCOPED_TRACE(type);
+    auto gap = NewShape(type, 17, 17);
+    SelectBlock(*gap, 3, 6, 2, 4, false);
+    SelectBlock(*gap, 3, 6, 8, 9, false);
+    EXPECT_FALSE(GridCanEqualDistance(*gap));
+    auto skew = NewShape(type, 17, 17);
+    SelectBlock(*skew, 3, 6, 2, 4, false);
+    SelectBlock(*skew, 4, 6, 5, 6, false);
+    EXPECT_FALSE(GridCanEqualDistance(*skew));
+    auto twoRuns = NewShape(type, 17, 17);
+    SelectBlock(*twoRuns, 1, 3, 2, 4, false);
+    SelectBlock(*twoRuns, 8, 10, 2, 4, false);
+    EXPECT_FALSE(GridCanEqualDistance(*twoRuns));
+    auto fine = NewShape(type, 17, 17);
+    SelectBlock(*fine, 3, 6, 2, 9, false);
+    EXPECT_TRUE(GridCanEqualDistance(*fine));
+  }
+}
+
 // Whole columns of a torus are loops with no first or last row: Equal Intervals makes them
 // circles, but they are no block Equal Distance could walk.
 TEST(EqualSpacing, TorusLoopsAreColumnsNotABlock) {

@@ -53,7 +53,8 @@ double Hat(int i, int j, double height) {
 
 TEST(Relocate, NearLevelOrNoRuleDoesNothing) {
   SettingsGuard guard;
-  for (auto [level, rule] : {std::pair{1, 1}, std::pair{1, 2}, std::pair{1, 3}, std::pair{4, 0}, std::pair{2, 0}}) {
+  for (auto [level, rule] :
+       {std::pair{1, 1}, std::pair{1, 2}, std::pair{1, 3}, std::pair{4, 0}, std::pair{2, 0}}) {
     SCOPED_TRACE(level * 10 + rule);
     SetLevel(level, rule);
     auto cs = CommittedPlane(17, 17);
@@ -125,7 +126,8 @@ TEST(Relocate, MarkedColumnsAndRowsAreLeftAlone) {
         RelocateToLodRowMarks(*cs);
       else
         RelocateToLodColumnMarks(*cs);
-      for (int k = 0; k < 33; ++k) ExpectEqual3(rows ? cs->CP[k][6] : cs->CP[6][k], rows ? before->CP[k][6] : before->CP[6][k]);
+      for (int k = 0; k < 33; ++k)
+        ExpectEqual3(rows ? cs->CP[k][6] : cs->CP[6][k], rows ? before->CP[k][6] : before->CP[6][k]);
       // The lines beyond the moved level point follow it.
       EXPECT_GT(cs->CP[9][8][1], 0.0);
       EXPECT_GT(cs->CP[8][9][1], 0.0);
@@ -151,7 +153,8 @@ TEST(Relocate, LinearMarksVariantsWithoutMarksMatchTheHat) {
     else
       RelocateToLodColumnMarks(*cs);
     for (int i = 0; i < 33; ++i)
-      for (int j = 0; j < 33; ++j) EXPECT_NEAR(cs->CP[i][j][1], Hat(i, j, 0.5), 1e-15) << rows << " " << i << " " << j;
+      for (int j = 0; j < 33; ++j)
+        EXPECT_NEAR(cs->CP[i][j][1], Hat(i, j, 0.5), 1e-15) << rows << " " << i << " " << j;
   }
   ColumnMarks = savedColumns;
   RowMarks = savedRows;
@@ -187,9 +190,9 @@ TEST(Relocate, IndexWrapping) {
     int scratchColumn, scratchRow;  // ScratchPointWrapped
   };
   const std::vector<Case> cases = {
-      {SCTYPE_PLANE, -1, 3, -1, 3, 0, 3},      {SCTYPE_PLANE, 9, 9, -1, -1, 8, 8},
-      {SCTYPE_SPHERE, -1, -2, 7, -1, 7, 0},    {SCTYPE_SPHERE, 8, 10, 0, -1, 0, 8},
-      {SCTYPE_CYLINDER, 10, 4, 2, 4, 2, 4},    {SCTYPE_TORUS, -1, -1, 7, 7, 7, 7},
+      {SCTYPE_PLANE, -1, 3, -1, 3, 0, 3},   {SCTYPE_PLANE, 9, 9, -1, -1, 8, 8},
+      {SCTYPE_SPHERE, -1, -2, 7, -1, 7, 0}, {SCTYPE_SPHERE, 8, 10, 0, -1, 0, 8},
+      {SCTYPE_CYLINDER, 10, 4, 2, 4, 2, 4}, {SCTYPE_TORUS, -1, -1, 7, 7, 7, 7},
       {SCTYPE_TORUS, 9, 8, 1, 0, 1, 0},
   };
   for (const Case& c : cases) {
@@ -231,11 +234,11 @@ TEST(Relocate, SubdivisionReproducesAFlatGrid) {
   TSubdivBlock work;
   SubdivideBlock4(level, work);
   for (int a = -3; a <= 3; ++a)
-    for (int b = -3; b <= 3; ++b) ExpectNear3(work[a + 3][b + 3], TDbl3D{{double(a), b / 16.0, double(b)}}, 1e-15);
+    for (int b = -3; b <= 3; ++b)
+      ExpectNear3(work[a + 3][b + 3], TDbl3D{{double(a), b / 16.0, double(b)}}, 1e-15);
   SubdivideBlock2(level, work);
   for (int a = -1; a <= 1; ++a)
-    for (int b = -1; b <= 1; ++b)
-      ExpectNear3(work[a + 3][b + 3], TDbl3D{{2.0 * a, b / 8.0, 2.0 * b}}, 1e-15);
+    for (int b = -1; b <= 1; ++b) ExpectNear3(work[a + 3][b + 3], TDbl3D{{2.0 * a, b / 8.0, 2.0 * b}}, 1e-15);
 }
 
 TEST(Relocate, SubdivisionActsRoundSelectedLevelPoints) {
@@ -252,7 +255,7 @@ TEST(Relocate, SubdivisionActsRoundSelectedLevelPoints) {
   EXPECT_DOUBLE_EQ(cs->CP[9][8][1], 0.1875);
   EXPECT_DOUBLE_EQ(cs->CP[8][7][1], 0.1875);
   EXPECT_DOUBLE_EQ(cs->CP[9][9][1], 0.125);
-  EXPECT_EQ(cs->CP[7][9][1], 0.0);  // locked
+  EXPECT_EQ(cs->CP[7][9][1], 0.0);   // locked
   EXPECT_EQ(cs->CP[10][8][1], 0.0);  // beyond the refined block
   // With L = 4 the refined block is symmetric round the lifted level point.
   SetLevel(4, 3);

@@ -236,7 +236,8 @@ TEST(TwistPresets, MakeCircularPolygonDegenerate) {
     cx += rep[k][0] / 5;
     cy += rep[k][1] / 5;
   }
-  const double a0 = std::atan2(rep[0][1] - cy, rep[0][0] - cx), a1 = std::atan2(rep[1][1] - cy, rep[1][0] - cx);
+  const double a0 = std::atan2(rep[0][1] - cy, rep[0][0] - cx),
+               a1 = std::atan2(rep[1][1] - cy, rep[1][0] - cx);
   EXPECT_NEAR(std::remainder(a1 - a0 + 2 * kPi / 5, 2 * kPi), 0.0, 1e-12);
   MakeCircularPolygon(1, rep.data());
   MakeCircularPolygon(0, nullptr);
@@ -263,7 +264,8 @@ TEST(TwistPresets, FillPillarOn33) {
   ExpectEqual3(cs->CP[5][0], before->CP[5][0]);
   ExpectEqual3(cs->CP[6][0], (TDbl3D{{0, 0, -0.9921875}}));
   ExpectEqual3(cs->CP[6][32], (TDbl3D{{0, 0, 1.0}}));
-  const double corners[5][2] = {{1.0, 1.0}, {-0.9921875, 1.0}, {-0.9921875, -0.9921875}, {1.0, -0.9921875}, {1.0, 1.0}};
+  const double corners[5][2] = {
+      {1.0, 1.0}, {-0.9921875, 1.0}, {-0.9921875, -0.9921875}, {1.0, -0.9921875}, {1.0, 1.0}};
   for (int k = 0; k < 5; ++k) {
     ExpectEqual3(cs->CP[8 * k][24], (TDbl3D{{corners[k][0], corners[k][1], 1.0}}));
     ExpectEqual3(cs->CP[8 * k][8], (TDbl3D{{corners[k][0], corners[k][1], -0.9921875}}));
@@ -275,7 +277,8 @@ TEST(TwistPresets, FillPillarOn33) {
   ExpectNear3(cs->CP[16][4], (TDbl3D{{-0.49609375, -0.49609375, -0.9921875}}), 1e-15);
   for (int j = 9; j < 24; ++j) {
     const double t = (j - 8) / 16.0;
-    ExpectNear3(cs->CP[9][j], (TDbl3D{{cs->CP[9][8][0], cs->CP[9][8][1], -0.9921875 + t * 1.9921875}}), 1e-15);
+    ExpectNear3(cs->CP[9][j], (TDbl3D{{cs->CP[9][8][0], cs->CP[9][8][1], -0.9921875 + t * 1.9921875}}),
+                1e-15);
   }
   ExpectAllFiniteInRange(*cs);
 }
@@ -303,8 +306,8 @@ TEST(TwistPresets, CushionOnNineRowsWorkedByHand) {
   const double v = kPi / 4, zs = -0.375, B = (zs - 0.75 * std::cos(v)) / 2, D = zs - B;
   for (int i = 0; i < 8; ++i) {
     const double th = 2 * kPi * i / 8;
-    ExpectNear3(cs->CP[i][3], (TDbl3D{{0.75 * std::cos(th), std::sin(th) * std::sin(v), B + D * std::cos(2 * th)}}),
-                1e-15);
+    ExpectNear3(cs->CP[i][3],
+                (TDbl3D{{0.75 * std::cos(th), std::sin(th) * std::sin(v), B + D * std::cos(2 * th)}}), 1e-15);
   }
   for (int j = 0; j < 9; ++j) ExpectEqual3(cs->CP[8][j], cs->CP[0][j]);
   ExpectAllFiniteInRange(*cs);

@@ -130,9 +130,24 @@ TEST(WarpFrame, FlatFrameDragsThatWouldDivideByZeroChangeNothing) {
     std::vector<int> refused, acting;
   };
   const std::vector<Frame> frames = {
-      {0.25, -0.5, 0.25, 0.5, {1, 2, 3, 4, 7, 8, 101, 102, 103, 104, 107, 108, 201, 202, 203, 204}, {5, 6, 105, 106}},
-      {-0.5, 0.25, 0.5, 0.25, {1, 2, 3, 4, 5, 6, 101, 102, 103, 104, 105, 106, 201, 202, 203, 204}, {7, 8, 107, 108}},
-      {0.25, 0.25, 0.25, 0.25, {1, 2, 3, 4, 5, 6, 7, 8, 101, 102, 103, 104, 105, 106, 107, 108, 201, 202, 203, 204}, {}},
+      {0.25,
+       -0.5,
+       0.25,
+       0.5,
+       {1, 2, 3, 4, 7, 8, 101, 102, 103, 104, 107, 108, 201, 202, 203, 204},
+       {5, 6, 105, 106}},
+      {-0.5,
+       0.25,
+       0.5,
+       0.25,
+       {1, 2, 3, 4, 5, 6, 101, 102, 103, 104, 105, 106, 201, 202, 203, 204},
+       {7, 8, 107, 108}},
+      {0.25,
+       0.25,
+       0.25,
+       0.25,
+       {1, 2, 3, 4, 5, 6, 7, 8, 101, 102, 103, 104, 105, 106, 107, 108, 201, 202, 203, 204},
+       {}},
   };
   const std::vector<TDbl2D> points = {P2(0.25, 0.25), P2(0.25, -0.5), P2(0.7, 0.1), P2(-3.0, 2.0)};
   const TDbl2D mouse = P2(0.9, 0.8);
@@ -215,7 +230,8 @@ TEST(WarpFrame, RotationSnapsToTheGridAngleStep) {
 TEST(WarpFrame, SnappingWithoutAUsableStepTurnsNothing) {
   AngleStepGuard guard;
   auto cs = FrameShape(-1, -1, 1, 1);
-  for (double step : {std::numeric_limits<double>::infinity(), 0.0, std::numeric_limits<double>::quiet_NaN()}) {
+  for (double step :
+       {std::numeric_limits<double>::infinity(), 0.0, std::numeric_limits<double>::quiet_NaN()}) {
     settings::GridAngleStep = step;
     TFrameTransform t;
     ASSERT_TRUE(FrameRotation(*cs, P2(1, 0), P2(0, 1), true, t));
