@@ -8,7 +8,8 @@
 namespace gl3d {
 
 std::unique_ptr<TStream> CreateFileStream(const std::string& fileName, uint16_t mode) {
-  if ((mode & 0xFF00) == 0xFF00 || FileStreamExists(fileName)) return std::make_unique<TFileStream>(fileName, mode);
+  if ((mode & 0xFF00) == 0xFF00 || FileStreamExists(fileName))
+    return std::make_unique<TFileStream>(fileName, mode);
   throw common::Exception("File not found: \"" + fileName + "\"");
 }
 

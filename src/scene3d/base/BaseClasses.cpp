@@ -45,7 +45,8 @@ void TDataFile::LoadFromStream(TStream& stream) {
 }
 
 void TDataFile::SaveToStream(TStream& stream) {
-  const std::string text = std::string("Export for ") + ClassName() + " to " + stream.ClassName() + " not available.";
+  const std::string text =
+      std::string("Export for ") + ClassName() + " to " + stream.ClassName() + " not available.";
   ZASSERT(false, text.c_str());
 }
 

@@ -201,7 +201,12 @@ std::u16string DecodeArchiveUtf8(std::string_view bytes) {
   const size_t n = bytes.size();
   while (i < n) {
     const uint8_t lead = static_cast<uint8_t>(bytes[i]);
-    const int extra = lead < 0xC0 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF8 ? 3 : lead < 0xFC ? 4 : 5;
+    const int extra = lead < 0xC0   ? 0
+                      : lead < 0xE0 ? 1
+                      : lead < 0xF0 ? 2
+                      : lead < 0xF8 ? 3
+                      : lead < 0xFC ? 4
+                                    : 5;
     if (i + static_cast<size_t>(extra) >= n) {
       out.push_back(u'\uFFFD');
       break;
@@ -299,7 +304,8 @@ void TWriter::DefineProperty(const std::string& name, TReaderProc, TWriterProc w
   writeData(*this);
 }
 
-void TWriter::DefineBinaryProperty(const std::string& name, TStreamProc, TStreamProc writeData, bool hasData) {
+void TWriter::DefineBinaryProperty(const std::string& name, TStreamProc, TStreamProc writeData,
+                                   bool hasData) {
   if (!hasData || !writeData) return;
   WritePropName(name);
   WriteValue(vaBinary);

@@ -23,7 +23,7 @@ struct LevelInfo {
 
 constexpr LevelInfo kLevels[6] = {
     {"debug info", " (D)  ", 2147483647}, {"info", " (i)  ", 2147483647}, {"notices", " (I)  ", 2147483647},
-    {"warnings", "(WW)   ", 500},         {"errors", "(EE)   ", 100},      {"fatal errors", "(!!) ", 10},
+    {"warnings", "(WW)   ", 500},         {"errors", "(EE)   ", 100},     {"fatal errors", "(!!) ", 10},
 };
 
 const char* const kModeTexts[5] = {"no timestamp mode.", "date only mode.", "time only mode.",

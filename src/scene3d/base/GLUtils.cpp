@@ -62,7 +62,8 @@ uint32_t GetTickCountMs() {
 }
 
 void ReadPerformanceCounter(int64_t& counter) {
-  counter = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  counter = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                std::chrono::steady_clock::now().time_since_epoch())
                 .count();
 }
 
@@ -108,7 +109,8 @@ uint16_t FloatToHalf(float value) {
   uint32_t f = bits & 0x7FFFFFu;
   int32_t e = b - 112;
   if (bits == 0) return 0;
-  if (e > 0 && b < 142) return static_cast<uint16_t>(s + static_cast<uint32_t>(e) * 1024u + ((f + 4096u) >> 13));
+  if (e > 0 && b < 142)
+    return static_cast<uint16_t>(s + static_cast<uint32_t>(e) * 1024u + ((f + 4096u) >> 13));
   if (e <= 0) {
     if (b <= 101) return 0;
     f = (f + 0x800000u) >> (1 - e);

@@ -12,7 +12,8 @@ namespace gl3d {
 
 // Archives hold extended floats as the 10 bytes of the x87 80-bit format; on x86-64 the
 // compiler's long double is that format, padded to 16 bytes, so the first 10 bytes are copied.
-static_assert(std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::radix == 2 &&
+static_assert(std::numeric_limits<long double>::digits == 64 &&
+                  std::numeric_limits<long double>::radix == 2 &&
                   std::numeric_limits<long double>::max_exponent == 16384 && sizeof(long double) >= 10,
               "long double must be the x87 80-bit extended format");
 
@@ -38,7 +39,9 @@ struct NestingGuard {
 
 // ---- TVirtualReader ----
 
-void TVirtualReader::ReadTypeError() const { throw EReadError(std::string(ClassName()) + ", read type error"); }
+void TVirtualReader::ReadTypeError() const {
+  throw EReadError(std::string(ClassName()) + ", read type error");
+}
 
 // ---- TBinaryWriter ----
 
@@ -161,13 +164,18 @@ void TBinaryReader::ReadListEnd() {
 
 bool TBinaryReader::EndOfList() { return NextValue() == vaNull; }
 
-std::unique_ptr<TVirtualWriter> BinaryWriterClass(TStream& stream) { return std::make_unique<TBinaryWriter>(stream); }
-std::unique_ptr<TVirtualReader> BinaryReaderClass(TStream& stream) { return std::make_unique<TBinaryReader>(stream); }
+std::unique_ptr<TVirtualWriter> BinaryWriterClass(TStream& stream) {
+  return std::make_unique<TBinaryWriter>(stream);
+}
+std::unique_ptr<TVirtualReader> BinaryReaderClass(TStream& stream) {
+  return std::make_unique<TBinaryReader>(stream);
+}
 
 // ---- TPersistentObject ----
 
 void RaiseFilerException(const char* className, int32_t archiveVersion) {
-  throw EFilerException(std::string(className) + " : unknown archive version " + std::to_string(archiveVersion));
+  throw EFilerException(std::string(className) + " : unknown archive version " +
+                        std::to_string(archiveVersion));
 }
 
 void TPersistentObject::RaiseFilerException(int32_t archiveVersion) const {
@@ -382,9 +390,8 @@ void TPersistentObjectList::WriteToFiler(TVirtualWriter& writer) const {
 }
 
 void TPersistentObjectList::ReadFromFiler(TVirtualReader& reader) {
-  ReadFromFilerWithEvent(reader, [this](TObject* sender, TObject* object) {
-    AfterObjectCreatedByReader(sender, object);
-  });
+  ReadFromFilerWithEvent(
+      reader, [this](TObject* sender, TObject* object) { AfterObjectCreatedByReader(sender, object); });
 }
 
 void TPersistentObjectList::ReadFromFilerWithEvent(TVirtualReader& reader,
@@ -413,8 +420,7 @@ void TPersistentObjectList::ReadFromFilerWithEvent(TVirtualReader& reader,
           name = classes[static_cast<size_t>(index)];
         } else {
           name = reader.ReadString();
-          if (!registry.IsRegistered(name))
-            throw common::EClassNotFound("Class " + name + " not found");
+          if (!registry.IsRegistered(name)) throw common::EClassNotFound("Class " + name + " not found");
           classes.push_back(name);
         }
         std::unique_ptr<TPersistentObject> object = registry.Create(name);

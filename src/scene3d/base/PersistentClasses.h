@@ -156,6 +156,14 @@ class TPersistentObject : public TPersistent {
 
 [[noreturn]] void RaiseFilerException(const char* className, int32_t archiveVersion);
 
+// A new object read from an archive.
+template <class T>
+std::unique_ptr<T> CreateFromFiler(TVirtualReader& reader) {
+  auto object = std::make_unique<T>();
+  object->ReadFromFiler(reader);
+  return object;
+}
+
 // Persistent classes created by name when an archive names them.
 using TPersistentObjectRegistry = common::TClassRegistry<TPersistentObject>;
 

@@ -74,7 +74,8 @@ void TConnectivity::AddIndexedEdge(int a, int b, int face) {
   edgeFaces_.AddTwo(face, -1);
 }
 
-int TConnectivity::AddQuad(const TVector3f& p1, const TVector3f& p2, const TVector3f& p3, const TVector3f& p4) {
+int TConnectivity::AddQuad(const TVector3f& p1, const TVector3f& p2, const TVector3f& p3,
+                           const TVector3f& p4) {
   const int i1 = vertices_->FindOrAdd(p1);
   const int i2 = vertices_->FindOrAdd(p2);
   const int i3 = vertices_->FindOrAdd(p3);
@@ -96,8 +97,8 @@ int TConnectivity::EnterVertex(int vertex, TGLSilhouette& silhouette) {
   return slot;
 }
 
-void TConnectivity::CreateSilhouette(const TSilhouetteQuery& query, std::unique_ptr<TGLSilhouette>& silhouette,
-                                     bool addToSilhouette) {
+void TConnectivity::CreateSilhouette(const TSilhouetteQuery& query,
+                                     std::unique_ptr<TGLSilhouette>& silhouette, bool addToSilhouette) {
   if (!silhouette)
     silhouette = std::make_unique<TGLSilhouette>();
   else if (!addToSilhouette)

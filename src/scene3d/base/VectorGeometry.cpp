@@ -76,7 +76,9 @@ void VectorSubtract4f(const TVector4f& a, const TVector4f& b, TVector4f& out) {
   out = {F(ext(a.X) - b.X), F(ext(a.Y) - b.Y), F(ext(a.Z) - b.Z), F(ext(a.W) - b.W)};
 }
 
-void VectorSubtractInto4f(const TVector4f& a, const TVector4f& b, TVector4f& out) { VectorSubtract4f(a, b, out); }
+void VectorSubtractInto4f(const TVector4f& a, const TVector4f& b, TVector4f& out) {
+  VectorSubtract4f(a, b, out);
+}
 
 void SubtractVector3f(TVector3f& a, const TVector3f& b) { VectorSubtract3f(a, b, a); }
 
@@ -174,7 +176,9 @@ void VectorCrossProductTo3f(const TVector4f& a, const TVector4f& b, TVector3f& o
 
 float VectorLengthXY(float x, float y) { return F(std::sqrt(ext(x) * x + ext(y) * y)); }
 
-float VectorLength3f(const TVector3f& v) { return F(std::sqrt(ext(v.X) * v.X + ext(v.Y) * v.Y + ext(v.Z) * v.Z)); }
+float VectorLength3f(const TVector3f& v) {
+  return F(std::sqrt(ext(v.X) * v.X + ext(v.Y) * v.Y + ext(v.Z) * v.Z));
+}
 
 float VectorLength4f(const TVector4f& v) { return VectorLength3f({v.X, v.Y, v.Z}); }
 
@@ -372,7 +376,8 @@ TMatrix4f CreateOrthoMatrix(float left, float right, float bottom, float top, fl
   return m;
 }
 
-TMatrix4f CreatePickMatrix(float x, float y, float deltax, float deltay, const std::array<int32_t, 4>& viewport) {
+TMatrix4f CreatePickMatrix(float x, float y, float deltax, float deltay,
+                           const std::array<int32_t, 4>& viewport) {
   TMatrix4f m = IdentityMatrix4f;
   if (deltax <= 0 || deltay <= 0) return m;
   const ext left = viewport[0], top = viewport[1], width = viewport[2], height = viewport[3];
@@ -669,7 +674,8 @@ void QuaternionSlerp(const TQuaternion& q1, const TQuaternion& source2, float t,
     f1 = 1 - ext(t);
     f2 = t;
   }
-  out = {F(f1 * q1.X + f2 * q2.X), F(f1 * q1.Y + f2 * q2.Y), F(f1 * q1.Z + f2 * q2.Z), F(f1 * q1.W + f2 * q2.W)};
+  out = {F(f1 * q1.X + f2 * q2.X), F(f1 * q1.Y + f2 * q2.Y), F(f1 * q1.Z + f2 * q2.Z),
+         F(f1 * q1.W + f2 * q2.W)};
   NormalizeQuaternion(out);
 }
 

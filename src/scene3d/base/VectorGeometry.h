@@ -53,11 +53,22 @@ struct TFrustum {
 
 // The 16 values of DecomposeMatrix4f.
 enum TTransType {
-  ttScaleX, ttScaleY, ttScaleZ,
-  ttShearXY, ttShearXZ, ttShearYZ,
-  ttRotateX, ttRotateY, ttRotateZ,
-  ttTranslateX, ttTranslateY, ttTranslateZ,
-  ttPerspectiveX, ttPerspectiveY, ttPerspectiveZ, ttPerspectiveW
+  ttScaleX,
+  ttScaleY,
+  ttScaleZ,
+  ttShearXY,
+  ttShearXZ,
+  ttShearYZ,
+  ttRotateX,
+  ttRotateY,
+  ttRotateZ,
+  ttTranslateX,
+  ttTranslateY,
+  ttTranslateZ,
+  ttPerspectiveX,
+  ttPerspectiveY,
+  ttPerspectiveZ,
+  ttPerspectiveW
 };
 using TTransformations = std::array<float, 16>;
 
@@ -165,7 +176,8 @@ TMatrix4f CreateLookAtMatrix(const TVector4f& eye, const TVector4f& centre, cons
 TMatrix4f CreateFrustumMatrix(float left, float right, float bottom, float top, float znear, float zfar);
 TMatrix4f CreateOrthoMatrix(float left, float right, float bottom, float top, float znear, float zfar);
 // viewport: left, top, width, height.
-TMatrix4f CreatePickMatrix(float x, float y, float deltax, float deltay, const std::array<int32_t, 4>& viewport);
+TMatrix4f CreatePickMatrix(float x, float y, float deltax, float deltay,
+                           const std::array<int32_t, 4>& viewport);
 
 // ---- Matrix operations ----
 // out must be neither operand.

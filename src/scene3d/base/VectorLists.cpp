@@ -91,7 +91,8 @@ void TBaseList::GrowForAppend(int n) {
 
 void TBaseList::ZeroItems(int from, int to) {
   if (to > from)
-    std::memset(block_ + static_cast<int64_t>(from) * itemSize_, 0, static_cast<size_t>(to - from) * itemSize_);
+    std::memset(block_ + static_cast<int64_t>(from) * itemSize_, 0,
+                static_cast<size_t>(to - from) * itemSize_);
 }
 
 void TBaseList::AddNulls(int n) {
@@ -209,7 +210,8 @@ void TBaseList::ReadFromFiler(TVirtualReader& reader) {
   if (size != itemSize_)
     throw EReadError(std::string(ClassName()) + " : item size " + std::to_string(size) + " in the archive, " +
                      std::to_string(itemSize_) + " expected");
-  if (n < 0 || static_cast<int64_t>(n) * size > reader.Stream().Remaining()) throw EReadError("Stream read error");
+  if (n < 0 || static_cast<int64_t>(n) * size > reader.Stream().Remaining())
+    throw EReadError("Stream read error");
   count_ = 0;
   SetCapacity(n);
   if (n > 0) reader.Read(block_, static_cast<int64_t>(n) * size);
@@ -292,11 +294,14 @@ void TBaseVectorList::Combine(const TBaseVectorList& other, float factor) {
   ZASSERT(other.count_ >= count_, kAssertText);
   for (int i = 0; i < count_; ++i)
     for (int c = 0; c < 3; ++c)
-      SetComponent(i, c, static_cast<float>(Component(i, c) + static_cast<long double>(factor) * other.Component(i, c)));
+      SetComponent(
+          i, c,
+          static_cast<float>(Component(i, c) + static_cast<long double>(factor) * other.Component(i, c)));
   ++revision_;
 }
 
-void TBaseVectorList::AngleLerp(const TBaseVectorList& list1, const TBaseVectorList& list2, float lerpFactor) {
+void TBaseVectorList::AngleLerp(const TBaseVectorList& list1, const TBaseVectorList& list2,
+                                float lerpFactor) {
   ZASSERT(list1.count_ == list2.count_, kAssertText);
   if (&list1 == &list2 || lerpFactor == 0) {
     Assign(&list1);
@@ -321,7 +326,9 @@ void TBaseVectorList::AngleCombine(const TBaseVectorList& other, float factor) {
   ZASSERT(other.count_ == count_, kAssertText);
   for (int i = 0; i < count_; ++i)
     for (int c = 0; c < 3; ++c)
-      SetComponent(i, c, static_cast<float>(Component(i, c) + static_cast<long double>(factor) * other.Component(i, c)));
+      SetComponent(
+          i, c,
+          static_cast<float>(Component(i, c) + static_cast<long double>(factor) * other.Component(i, c)));
   ++revision_;
 }
 
@@ -418,7 +425,9 @@ void TAffineVectorList::Lerp(const TBaseVectorList& list1, const TBaseVectorList
 
 // ---- TVectorList ----
 
-std::unique_ptr<TPersistentObject> TVectorList::NewInstance() const { return std::make_unique<TVectorList>(); }
+std::unique_ptr<TPersistentObject> TVectorList::NewInstance() const {
+  return std::make_unique<TVectorList>();
+}
 
 void TVectorList::Lerp(const TBaseVectorList& list1, const TBaseVectorList& list2, float lerpFactor) {
   auto* l1 = dynamic_cast<const TVectorList*>(&list1);
@@ -432,7 +441,9 @@ void TVectorList::Lerp(const TBaseVectorList& list1, const TBaseVectorList& list
 
 // ---- TTexPointList ----
 
-std::unique_ptr<TPersistentObject> TTexPointList::NewInstance() const { return std::make_unique<TTexPointList>(); }
+std::unique_ptr<TPersistentObject> TTexPointList::NewInstance() const {
+  return std::make_unique<TTexPointList>();
+}
 
 void TTexPointList::Lerp(const TBaseVectorList& list1, const TBaseVectorList& list2, float lerpFactor) {
   auto* l1 = dynamic_cast<const TTexPointList*>(&list1);
@@ -480,12 +491,20 @@ void TQuaternionList::Combine(const TBaseVectorList& other, float factor) {
 
 // ---- Scalar lists ----
 
-std::unique_ptr<TPersistentObject> TIntegerList::NewInstance() const { return std::make_unique<TIntegerList>(); }
-std::unique_ptr<TPersistentObject> TSingleList::NewInstance() const { return std::make_unique<TSingleList>(); }
-std::unique_ptr<TPersistentObject> TDoubleList::NewInstance() const { return std::make_unique<TDoubleList>(); }
+std::unique_ptr<TPersistentObject> TIntegerList::NewInstance() const {
+  return std::make_unique<TIntegerList>();
+}
+std::unique_ptr<TPersistentObject> TSingleList::NewInstance() const {
+  return std::make_unique<TSingleList>();
+}
+std::unique_ptr<TPersistentObject> TDoubleList::NewInstance() const {
+  return std::make_unique<TDoubleList>();
+}
 std::unique_ptr<TPersistentObject> TByteList::NewInstance() const { return std::make_unique<TByteList>(); }
 std::unique_ptr<TPersistentObject> T4ByteList::NewInstance() const { return std::make_unique<T4ByteList>(); }
-std::unique_ptr<TPersistentObject> TLongWordList::NewInstance() const { return std::make_unique<TLongWordList>(); }
+std::unique_ptr<TPersistentObject> TLongWordList::NewInstance() const {
+  return std::make_unique<TLongWordList>();
+}
 
 // ---- Sorting ----
 

@@ -232,7 +232,8 @@ void TXCollection::ReadFromFiler(TReader& reader) {
 void RegisterXCollectionItemClass(const TXCollectionItemClass& itemClass) {
   ItemClassRegistry& r = Registry();
   std::lock_guard<std::mutex> guard(r.lock);
-  if (std::find(r.classes.begin(), r.classes.end(), &itemClass) == r.classes.end()) r.classes.push_back(&itemClass);
+  if (std::find(r.classes.begin(), r.classes.end(), &itemClass) == r.classes.end())
+    r.classes.push_back(&itemClass);
 }
 
 void UnregisterXCollectionItemClass(const TXCollectionItemClass& itemClass) {

@@ -69,9 +69,9 @@ TEST(BinaryWriter, IntegerFormsAreTheSmallest) {
     uint8_t tag;
     size_t size;
   };
-  const Case cases[] = {{127, 2, 2},    {128, 3, 3},    {-128, 2, 2},   {-129, 3, 3},     {32767, 3, 3},
-                        {32768, 4, 5},  {-32768, 3, 3}, {-32769, 4, 5}, {0, 2, 2},        {-1, 2, 2},
-                        {2147483647, 4, 5}, {-2147483647 - 1, 4, 5}};
+  const Case cases[] = {{127, 2, 2},   {128, 3, 3},   {-128, 2, 2},       {-129, 3, 3},
+                        {32767, 3, 3}, {32768, 4, 5}, {-32768, 3, 3},     {-32769, 4, 5},
+                        {0, 2, 2},     {-1, 2, 2},    {2147483647, 4, 5}, {-2147483647 - 1, 4, 5}};
   for (const Case& c : cases) {
     const Bytes b = Written([&](TBinaryWriter& w) { w.WriteInteger(c.v); });
     ASSERT_EQ(b.size(), c.size) << c.v;
@@ -84,7 +84,8 @@ TEST(BinaryWriter, IntegerFormsAreTheSmallest) {
 
 TEST(BinaryWriter, ExactBytesOfEachValue) {
   EXPECT_EQ(Written([](TBinaryWriter& w) { w.WriteString(""); }), (Bytes{0x12, 0, 0, 0, 0}));
-  EXPECT_EQ(Written([](TBinaryWriter& w) { w.WriteString("Aé"); }), (Bytes{0x12, 2, 0, 0, 0, 'A', 0, 0xE9, 0}));
+  EXPECT_EQ(Written([](TBinaryWriter& w) { w.WriteString("Aé"); }),
+            (Bytes{0x12, 2, 0, 0, 0, 'A', 0, 0xE9, 0}));
   EXPECT_EQ(Written([](TBinaryWriter& w) {
               w.WriteBoolean(false);
               w.WriteBoolean(true);
@@ -171,18 +172,18 @@ TEST(BinaryReader, FloatsRoundTripAllTenBytes) {
 
 TEST(BinaryReader, TruncatedAndOversizedDataFailWithTheReadError) {
   const Bytes hostile[] = {
-      {},                               // nothing at all
-      {2},                              // integer without its byte
-      {3, 1},                           // short 16-bit integer
-      {4, 1, 2, 3},                     // short 32-bit integer
-      {5, 0, 0, 0},                     // short float
-      {6, 10, 'a'},                     // short string
-      {12, 0xFF, 0xFF, 0xFF, 0x7F},     // 2 GB claimed
-      {12, 0xFF, 0xFF, 0xFF, 0xFF},     // 4 GB claimed
-      {18, 0x00, 0x00, 0x00, 0x80},     // 2^31 characters claimed
-      {18, 3, 0, 0, 0, 'a', 0, 'b', 0}, // one code unit short
+      {},                                // nothing at all
+      {2},                               // integer without its byte
+      {3, 1},                            // short 16-bit integer
+      {4, 1, 2, 3},                      // short 32-bit integer
+      {5, 0, 0, 0},                      // short float
+      {6, 10, 'a'},                      // short string
+      {12, 0xFF, 0xFF, 0xFF, 0x7F},      // 2 GB claimed
+      {12, 0xFF, 0xFF, 0xFF, 0xFF},      // 4 GB claimed
+      {18, 0x00, 0x00, 0x00, 0x80},      // 2^31 characters claimed
+      {18, 3, 0, 0, 0, 'a', 0, 'b', 0},  // one code unit short
       {20, 9, 0, 0, 0, 'a'},
-      {20, 1, 0},                       // short length
+      {20, 1, 0},  // short length
   };
   for (const Bytes& b : hostile) {
     TMemoryStream ms(FromBytes(b));
@@ -227,12 +228,12 @@ TEST_F(Registered, ClassNameIsWrittenOnceAndElementsComeBack) {
   list.Add(nullptr);
   list.Add(&c);
   const Bytes bytes = ToBytes(list.SaveToString());
-  const Bytes expected = {2, 0, 1,                                                        // version, list
-                          18, 7, 0, 0, 0, 'T', 0, 'S', 0, 'a', 0, 'm', 0, 'p', 0, 'l', 0, 'e', 0,
-                          2, 0, 2, 5,                                                     // a
-                          2, 0, 2, 0, 3, 0x2C, 0x01,                                      // index 0, b
-                          8, 2, 0,                                                        // nil
-                          2, 0, 2, 0, 2, 0xF9,                                            // index 0, c
+  const Bytes expected = {2,  0,   1,  // version, list
+                          18, 7,   0, 0,   0, 'T',  0,    'S', 0, 'a', 0, 'm',
+                          0,  'p', 0, 'l', 0, 'e',  0,    2,   0, 2,   5,  // a
+                          2,  0,   2, 0,   3, 0x2C, 0x01,                  // index 0, b
+                          8,  2,   0,                                      // nil
+                          2,  0,   2, 0,   2, 0xF9,                        // index 0, c
                           0};
   EXPECT_EQ(bytes, expected);
 
@@ -257,12 +258,12 @@ TEST_F(Registered, HostileListArchivesFail) {
   };
   const Case cases[] = {
       {{2, 1, 1, 0}, "TPersistentObjectList : unknown archive version 1"},
-      {{2, 0, 1, 2, 0, 0}, "Broken ObjectList archive"},       // class index with an empty table
-      {{2, 0, 1, 2, 0xFF, 0}, "Broken ObjectList archive"},    // negative class index
+      {{2, 0, 1, 2, 0, 0}, "Broken ObjectList archive"},     // class index with an empty table
+      {{2, 0, 1, 2, 0xFF, 0}, "Broken ObjectList archive"},  // negative class index
       {{2, 0, 1, 8, 4, 0x10, 0x20, 0x30, 0x40, 0}, "Broken ObjectList archive"},  // a pointer value
-      {{2, 0, 1, 5, 0}, "Broken ObjectList archive"},          // unexpected tag
+      {{2, 0, 1, 5, 0}, "Broken ObjectList archive"},                             // unexpected tag
       {{2, 0, 1, 6, 3, 'T', 'Z', 'Z', 0}, "Class TZZ not found"},
-      {{2, 0, 1, 8, 2, 0}, nullptr},                           // no list end
+      {{2, 0, 1, 8, 2, 0}, nullptr},  // no list end
       {{2, 0, 1}, nullptr},
       {{2, 0, 1, 6, 7, 'T', 'S', 'a', 'm', 'p', 'l', 'e', 2, 0}, nullptr},  // element cut short
       {{2, 0, 1, 6, 200, 'T'}, nullptr},
@@ -359,6 +360,11 @@ TEST_F(Registered, FreeItemsToleratesItemsThatRemoveOthers) {
 TEST_F(Registered, AssignCloneAndSignatures) {
   TSample a;
   a.value = 42;
+  {
+    TMemoryStream ms(a.SaveToString());
+    TBinaryReader reader(ms);
+    EXPECT_EQ(CreateFromFiler<TSample>(reader)->value, 42);
+  }
   auto clone = a.CreateClone();
   EXPECT_EQ(dynamic_cast<TSample*>(clone.get())->value, 42);
   TSigned s;

@@ -167,8 +167,9 @@ TEST(GLColor, StoredColorProperty) {
   TMemoryStream out;
   TWriter w2(out);
   w2.WriteDefinedProperties(color);
-  EXPECT_EQ(ToBytes(out.DataString()), (Bytes{5, 'C', 'o', 'l', 'o', 'r', 10, 16, 0, 0, 0, 0, 0, 0x80, 0x3F, 0, 0, 0,
-                                               0, 0, 0, 0, 0, 0, 0, 0x80, 0x3F, 0}));
+  EXPECT_EQ(ToBytes(out.DataString()),
+            (Bytes{5,    'C', 'o', 'l', 'o', 'r', 10, 16, 0, 0, 0, 0,    0,    0x80,
+                   0x3F, 0,   0,   0,   0,   0,   0,  0,  0, 0, 0, 0x80, 0x3F, 0}));
   // Short colour data fails with the read error.
   TMemoryStream bad(FromBytes({5, 'C', 'o', 'l', 'o', 'r', 10, 4, 0, 0, 0, 0, 0, 0x80, 0x3F, 0}));
   TReader r2(bad);
@@ -221,8 +222,14 @@ class TBehaviour : public TXCollectionItem {
   }
 };
 const TXCollectionItemClass TBehaviour::StaticClass = {
-    "TBehaviour", &TXCollectionItem::StaticClass, [](TXCollection* o) -> TXCollectionItem* { return new TBehaviour(o); },
-    "Behaviour", nullptr, nullptr, false, nullptr};
+    "TBehaviour",
+    &TXCollectionItem::StaticClass,
+    [](TXCollection* o) -> TXCollectionItem* { return new TBehaviour(o); },
+    "Behaviour",
+    nullptr,
+    nullptr,
+    false,
+    nullptr};
 
 class TUniqueBehaviour : public TBehaviour {
  public:
@@ -230,8 +237,13 @@ class TUniqueBehaviour : public TBehaviour {
   explicit TUniqueBehaviour(TXCollection* owner) : TBehaviour(owner, StaticClass) {}
 };
 const TXCollectionItemClass TUniqueBehaviour::StaticClass = {
-    "TUniqueBehaviour", &TBehaviour::StaticClass,
-    [](TXCollection* o) -> TXCollectionItem* { return new TUniqueBehaviour(o); }, "Unique", nullptr, nullptr, true,
+    "TUniqueBehaviour",
+    &TBehaviour::StaticClass,
+    [](TXCollection* o) -> TXCollectionItem* { return new TUniqueBehaviour(o); },
+    "Unique",
+    nullptr,
+    nullptr,
+    true,
     nullptr};
 
 class TNamedOwner : public TPersistent {
@@ -289,11 +301,11 @@ TEST(XCollection, ArchiveBytesAndReadBack) {
   TMemoryStream ms;
   TWriter w(ms);
   coll.WriteToFiler(w);
-  const Bytes expected = {4, 'X', 'C', 'O', 'L', 2, 1, 2, 2,
-                          6, 10, 'T', 'B', 'e', 'h', 'a', 'v', 'i', 'o', 'u', 'r',  // class name once
-                          2, 0, 6, 5, 'f', 'i', 'r', 's', 't', 2, 7,                // first item
-                          2, 0,                                                     // class index 0
-                          2, 0, 18, 0, 0, 0, 0, 3, 0x2C, 0x01};                     // second item
+  const Bytes expected = {4,   'X', 'C', 'O', 'L', 2,   1,   2,   2,    6,   10,
+                          'T', 'B', 'e', 'h', 'a', 'v', 'i', 'o', 'u',  'r',     // class name once
+                          2,   0,   6,   5,   'f', 'i', 'r', 's', 't',  2,   7,  // first item
+                          2,   0,                                                // class index 0
+                          2,   0,   18,  0,   0,   0,   0,   3,   0x2C, 0x01};   // second item
   EXPECT_EQ(ToBytes(ms.DataString()), expected);
 
   // Without the class registered, the read fails with the unknown-class assertion.
@@ -317,7 +329,8 @@ TEST(XCollection, ArchiveBytesAndReadBack) {
   EXPECT_EQ(dynamic_cast<TBehaviour*>(back[1])->data, 300);
 
   // Old archives begin directly with the count.
-  TMemoryStream old(FromBytes({2, 1, 6, 10, 'T', 'B', 'e', 'h', 'a', 'v', 'i', 'o', 'u', 'r', 2, 0, 6, 0, 2, 9}));
+  TMemoryStream old(
+      FromBytes({2, 1, 6, 10, 'T', 'B', 'e', 'h', 'a', 'v', 'i', 'o', 'u', 'r', 2, 0, 6, 0, 2, 9}));
   TReader ro(old);
   back.ReadFromFiler(ro);
   EXPECT_EQ(back.ArchiveVersion(), 0);
@@ -360,7 +373,8 @@ namespace {
 
 // A unit cube as 12 triangles, outward windings, through AddQuad.
 void AddCube(TConnectivity& c) {
-  const TVector3f p[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
+  const TVector3f p[8] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0},
+                          {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}};
   c.AddQuad(p[0], p[3], p[2], p[1]);  // z = 0, normal -z
   c.AddQuad(p[4], p[5], p[6], p[7]);  // z = 1, normal +z
   c.AddQuad(p[0], p[1], p[5], p[4]);  // y = 0

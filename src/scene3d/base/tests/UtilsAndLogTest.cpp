@@ -61,9 +61,9 @@ TEST(HalfFloats, ConversionTable) {
     uint16_t half;
     float value;
   };
-  const Case toFloat[] = {{0x3C00, 1.0f},  {0xC000, -2.0f}, {0x0001, std::ldexp(1.0f, -24)},
-                          {0x0000, 0.0f},  {0x7BFF, 65504.0f}, {0x3555, 0.333251953125f},
-                          {0x0200, std::ldexp(1.0f, -15)}};
+  const Case toFloat[] = {
+      {0x3C00, 1.0f},     {0xC000, -2.0f},           {0x0001, std::ldexp(1.0f, -24)}, {0x0000, 0.0f},
+      {0x7BFF, 65504.0f}, {0x3555, 0.333251953125f}, {0x0200, std::ldexp(1.0f, -15)}};
   for (const Case& c : toFloat) EXPECT_EQ(HalfToFloat(c.half), c.value) << std::hex << c.half;
   EXPECT_EQ(Bits(HalfToFloat(0x8000)), 0x80000000u);
   EXPECT_TRUE(std::isinf(HalfToFloat(0x7C00)));
@@ -73,10 +73,12 @@ TEST(HalfFloats, ConversionTable) {
     float value;
     uint16_t half;
   };
-  const Back toHalf[] = {{1.0f, 0x3C00},       {-2.0f, 0xC000},  {65520.0f, 0x7C00}, {65504.0f, 0x7BFF},
-                         {1e-10f, 0x0000},     {0.0f, 0x0000},   {-0.0f, 0x0000},    {1e6f, 0x7C00},
-                         {-1e6f, 0xFC00},      {std::ldexp(1.0f, -24), 0x0001},      {0.5f, 0x3800},
-                         {std::numeric_limits<float>::infinity(), 0x7C00}};
+  const Back toHalf[] = {{1.0f, 0x3C00},     {-2.0f, 0xC000},
+                         {65520.0f, 0x7C00}, {65504.0f, 0x7BFF},
+                         {1e-10f, 0x0000},   {0.0f, 0x0000},
+                         {-0.0f, 0x0000},    {1e6f, 0x7C00},
+                         {-1e6f, 0xFC00},    {std::ldexp(1.0f, -24), 0x0001},
+                         {0.5f, 0x3800},     {std::numeric_limits<float>::infinity(), 0x7C00}};
   for (const Back& b : toHalf) EXPECT_EQ(FloatToHalf(b.value), b.half) << b.value;
   // Every finite half survives the round trip.
   for (uint32_t h = 0; h < 0x10000; ++h) {

@@ -315,9 +315,9 @@ TEST_F(Lists, HostileListArchivesAreRejected) {
       {{2, 1, 2, 0, 2, 12}, "TAffineVectorList : unknown archive version 1"},
       {{2, 0, 2, 1, 2, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0},
        "TAffineVectorList : item size 16 in the archive, 12 expected"},
-      {{2, 0, 2, 2, 2, 12, 1, 2, 3}, "Stream read error"},                 // items cut short
-      {{2, 0, 4, 0xFF, 0xFF, 0xFF, 0x7F, 2, 12}, "Stream read error"},     // 2^31 - 1 items claimed
-      {{2, 0, 2, 0xFF, 2, 12}, "Stream read error"},                       // negative count
+      {{2, 0, 2, 2, 2, 12, 1, 2, 3}, "Stream read error"},              // items cut short
+      {{2, 0, 4, 0xFF, 0xFF, 0xFF, 0x7F, 2, 12}, "Stream read error"},  // 2^31 - 1 items claimed
+      {{2, 0, 2, 0xFF, 2, 12}, "Stream read error"},                    // negative count
       {{2, 0, 2, 0, 2, 12, 2, 5}, "TAffineVectorList : unknown archive version 5"},
       {{2, 0, 2, 0}, "Stream read error"},
   };

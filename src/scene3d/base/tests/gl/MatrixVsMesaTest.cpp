@@ -22,14 +22,16 @@ class MesaContext : public ::testing::Test {
     display_ = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     ASSERT_NE(display_, EGL_NO_DISPLAY) << "no surfaceless EGL display";
     EGLint major = 0, minor = 0;
-    ASSERT_TRUE(eglInitialize(display_, &major, &minor)) << "eglInitialize failed: " << std::hex << eglGetError();
+    ASSERT_TRUE(eglInitialize(display_, &major, &minor))
+        << "eglInitialize failed: " << std::hex << eglGetError();
     ASSERT_TRUE(eglBindAPI(EGL_OPENGL_API));
     const EGLint configAttribs[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, 0, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint count = 0;
-    if (!eglChooseConfig(display_, configAttribs, &config, 1, &count) || count == 0) config = EGL_NO_CONFIG_KHR;
-    const EGLint contextAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
-                                     EGL_NONE};
+    if (!eglChooseConfig(display_, configAttribs, &config, 1, &count) || count == 0)
+      config = EGL_NO_CONFIG_KHR;
+    const EGLint contextAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                     EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
     context_ = eglCreateContext(display_, config, EGL_NO_CONTEXT, contextAttribs);
     ASSERT_NE(context_, EGL_NO_CONTEXT) << "eglCreateContext failed: " << std::hex << eglGetError();
     ASSERT_TRUE(eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_));
@@ -49,7 +51,8 @@ class MesaContext : public ::testing::Test {
     for (int i = 0; i < 4; ++i)
       for (int j = 0; j < 4; ++j) {
         const float a = ours[i][j], b = gl[i * 4 + j];
-        EXPECT_NEAR(a, b, 2e-6f * std::fmax(1.0f, std::fabs(b))) << what << " element [" << i << "][" << j << "]";
+        EXPECT_NEAR(a, b, 2e-6f * std::fmax(1.0f, std::fabs(b)))
+            << what << " element [" << i << "][" << j << "]";
       }
   }
 
@@ -61,8 +64,10 @@ struct Box {
   float l, r, b, t, n, f;
 };
 
-const Box kBoxes[] = {{-1, 1, -1, 1, 1, 100},       {-0.5f, 2, -3, 0.25f, 0.1f, 1000},
-                      {-4, 4, -3, 3, 0.01f, 10},     {1, 3, 2, 5, 2, 7},
+const Box kBoxes[] = {{-1, 1, -1, 1, 1, 100},
+                      {-0.5f, 2, -3, 0.25f, 0.1f, 1000},
+                      {-4, 4, -3, 3, 0.01f, 10},
+                      {1, 3, 2, 5, 2, 7},
                       {-1.25f, 0.75f, -2, 2, 0.5f, 0.75f}};
 
 }  // namespace
@@ -80,7 +85,8 @@ TEST_F(MesaContext, FrustumMatchesGlFrustum) {
 }
 
 TEST_F(MesaContext, OrthoMatchesGlOrtho) {
-  const Box boxes[] = {{-1, 1, -1, 1, -1, 1}, {0, 640, 480, 0, -1, 1}, {-3, 5, -2, 7, 0.5f, 300}, {2, 3, 4, 9, -10, -2}};
+  const Box boxes[] = {
+      {-1, 1, -1, 1, -1, 1}, {0, 640, 480, 0, -1, 1}, {-3, 5, -2, 7, 0.5f, 300}, {2, 3, 4, 9, -10, -2}};
   for (const Box& c : boxes) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
