@@ -90,24 +90,55 @@ TGLContext::~TGLContext() {
   }
   std::lock_guard<std::recursive_mutex> lock(g_share_mutex);
   for (TGLContext* c : share_list_)
-    if (c != this) c->share_list_.erase(std::remove(c->share_list_.begin(), c->share_list_.end(), this),
-                                        c->share_list_.end());
+    if (c != this)
+      c->share_list_.erase(std::remove(c->share_list_.begin(), c->share_list_.end(), this),
+                           c->share_list_.end());
 }
 
 void TGLContext::CheckInactive() const {
   if (activation_count_ > 0) throw EGLContext("Cannot alter an active context");
 }
 
-void TGLContext::SetColorBits(int v) { CheckInactive(); color_bits_ = v; }
-void TGLContext::SetAlphaBits(int v) { CheckInactive(); alpha_bits_ = v; }
-void TGLContext::SetDepthBits(int v) { CheckInactive(); depth_bits_ = v; }
-void TGLContext::SetStencilBits(int v) { CheckInactive(); stencil_bits_ = v; }
-void TGLContext::SetAccumBits(int v) { CheckInactive(); accum_bits_ = v; }
-void TGLContext::SetAuxBuffers(int v) { CheckInactive(); aux_buffers_ = v; }
-void TGLContext::SetAntiAliasing(TGLAntiAliasing v) { CheckInactive(); anti_aliasing_ = v; }
-void TGLContext::SetOptions(TGLContextOptions v) { CheckInactive(); options_ = v; }
-void TGLContext::SetAcceleration(TGLContextHardwareMode v) { CheckInactive(); acceleration_ = v; }
-void TGLContext::SetLayer(TGLContextPlaneLayer v) { CheckInactive(); layer_ = v; }
+void TGLContext::SetColorBits(int v) {
+  CheckInactive();
+  color_bits_ = v;
+}
+void TGLContext::SetAlphaBits(int v) {
+  CheckInactive();
+  alpha_bits_ = v;
+}
+void TGLContext::SetDepthBits(int v) {
+  CheckInactive();
+  depth_bits_ = v;
+}
+void TGLContext::SetStencilBits(int v) {
+  CheckInactive();
+  stencil_bits_ = v;
+}
+void TGLContext::SetAccumBits(int v) {
+  CheckInactive();
+  accum_bits_ = v;
+}
+void TGLContext::SetAuxBuffers(int v) {
+  CheckInactive();
+  aux_buffers_ = v;
+}
+void TGLContext::SetAntiAliasing(TGLAntiAliasing v) {
+  CheckInactive();
+  anti_aliasing_ = v;
+}
+void TGLContext::SetOptions(TGLContextOptions v) {
+  CheckInactive();
+  options_ = v;
+}
+void TGLContext::SetAcceleration(TGLContextHardwareMode v) {
+  CheckInactive();
+  acceleration_ = v;
+}
+void TGLContext::SetLayer(TGLContextPlaneLayer v) {
+  CheckInactive();
+  layer_ = v;
+}
 
 void TGLContext::CreateContext(TGLOutputDevice device) {
   if (IsValid()) throw EGLContext("Context already created");
@@ -176,7 +207,8 @@ void TGLContext::DestroyContext() {
       std::lock_guard<std::recursive_mutex> lock(g_share_mutex);
       for (TGLContext* c : share_list_)
         if (c != this)
-          c->share_list_.erase(std::remove(c->share_list_.begin(), c->share_list_.end(), this), c->share_list_.end());
+          c->share_list_.erase(std::remove(c->share_list_.begin(), c->share_list_.end(), this),
+                               c->share_list_.end());
       share_list_.assign(1, this);
     }
     SetActive(false);
@@ -215,8 +247,7 @@ void TGLContext::Activate() {
 
 void TGLContext::Deactivate() {
   // Without a matching Activate this thread does not hold the lock: refuse before touching it.
-  if (activation_count_ <= 0 || t_current_context != this)
-    throw EGLContext("Unbalanced context activations");
+  if (activation_count_ <= 0 || t_current_context != this) throw EGLContext("Unbalanced context activations");
   --activation_count_;
   if (activation_count_ == 0) {
     bool valid = IsValid();
@@ -470,7 +501,9 @@ void TGLTextureHandle::DoDestroyHandle(GLuint name) {
   gl.CheckError();
 }
 
-bool TGLTextureHandle::IsValid(GLuint name) const { return CurrentGLEntryPoints().IsTexture(name) != GL_FALSE; }
+bool TGLTextureHandle::IsValid(GLuint name) const {
+  return CurrentGLEntryPoints().IsTexture(name) != GL_FALSE;
+}
 
 void TGLTextureHandle::SetTarget(uint8_t target) {
   if (target_ == ttNoShape) target_ = target;
@@ -491,7 +524,9 @@ void TGLBufferObjectHandle::DoDestroyHandle(GLuint name) {
   gl.CheckError();
 }
 
-bool TGLBufferObjectHandle::IsValid(GLuint name) const { return CurrentGLEntryPoints().IsBuffer(name) != GL_FALSE; }
+bool TGLBufferObjectHandle::IsValid(GLuint name) const {
+  return CurrentGLEntryPoints().IsBuffer(name) != GL_FALSE;
+}
 
 bool TGLBufferObjectHandle::IsSupported() const { return CurrentGLEntryPoints().ARB_vertex_buffer_object; }
 
@@ -508,11 +543,15 @@ void TGLBufferObjectHandle::BufferData(const void* data, GLsizeiptr size, GLenum
 }
 
 TGLVBOArrayBufferHandle::~TGLVBOArrayBufferHandle() { DestroyHandle(); }
-void TGLVBOArrayBufferHandle::Bind() { SafeCurrentGLContext()->GLStates().SetArrayBufferBinding(GetHandle()); }
+void TGLVBOArrayBufferHandle::Bind() {
+  SafeCurrentGLContext()->GLStates().SetArrayBufferBinding(GetHandle());
+}
 void TGLVBOArrayBufferHandle::UnBind() { SafeCurrentGLContext()->GLStates().SetArrayBufferBinding(0); }
 
 TGLVBOElementArrayHandle::~TGLVBOElementArrayHandle() { DestroyHandle(); }
-void TGLVBOElementArrayHandle::Bind() { SafeCurrentGLContext()->GLStates().SetElementBufferBinding(GetHandle()); }
+void TGLVBOElementArrayHandle::Bind() {
+  SafeCurrentGLContext()->GLStates().SetElementBufferBinding(GetHandle());
+}
 void TGLVBOElementArrayHandle::UnBind() { SafeCurrentGLContext()->GLStates().SetElementBufferBinding(0); }
 
 TGLUnpackPBOHandle::~TGLUnpackPBOHandle() { DestroyHandle(); }

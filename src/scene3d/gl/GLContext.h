@@ -22,7 +22,19 @@ class TGLStateCache;
 class TGLTransformation;
 
 enum TGLAntiAliasing : uint8_t {
-  aaDefault, aaNone, aa2x, aa2xHQ, aa4x, aa4xHQ, aa6x, aa8x, aa16x, csa8x, csa8xHQ, csa16x, csa16xHQ
+  aaDefault,
+  aaNone,
+  aa2x,
+  aa2xHQ,
+  aa4x,
+  aa4xHQ,
+  aa6x,
+  aa8x,
+  aa16x,
+  csa8x,
+  csa8xHQ,
+  csa16x,
+  csa16xHQ
 };
 enum TGLContextFlag : uint8_t { cfDoubleBuffer, cfStereo, cfDebug, cfOpenGLES2 };
 // A set of TGLContextFlag: bit n for the flag of ordinal n.
@@ -124,7 +136,8 @@ class TGLContext {
   friend class TGLContextHandle;
   void CheckInactive() const;
 
-  int color_bits_ = 32, alpha_bits_ = 0, depth_bits_ = 0, stencil_bits_ = 0, accum_bits_ = 0, aux_buffers_ = 0;
+  int color_bits_ = 32, alpha_bits_ = 0, depth_bits_ = 0, stencil_bits_ = 0, accum_bits_ = 0,
+      aux_buffers_ = 0;
   TGLAntiAliasing anti_aliasing_ = aaDefault;
   TGLContextOptions options_ = 0;
   TGLContextManager* manager_ = nullptr;

@@ -152,7 +152,8 @@ void TGLContextManager::StartupTask() {
       ctx->SetAcceleration(hmHardware);
       ctx->CreateMemoryContext(nullptr, 1, 1, 1);
     } catch (const EPBuffer&) {
-      gllog::Warning(gllog::Format("%s: can't initialize memory rendering context. Try initialize common context.", who));
+      gllog::Warning(gllog::Format(
+          "%s: can't initialize memory rendering context. Try initialize common context.", who));
       ctx->CreateContext(nullptr);
     }
   } catch (const std::exception&) {

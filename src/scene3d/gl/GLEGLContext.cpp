@@ -54,8 +54,11 @@ struct TEGLCurrentScope {
   EGLDisplay old_display;
   bool ok;
   TEGLCurrentScope(EGLDisplay d, EGLSurface s, ::EGLContext c)
-      : display(d), old_context(eglGetCurrentContext()), old_draw(eglGetCurrentSurface(EGL_DRAW)),
-        old_read(eglGetCurrentSurface(EGL_READ)), old_display(eglGetCurrentDisplay()) {
+      : display(d),
+        old_context(eglGetCurrentContext()),
+        old_draw(eglGetCurrentSurface(EGL_DRAW)),
+        old_read(eglGetCurrentSurface(EGL_READ)),
+        old_display(eglGetCurrentDisplay()) {
     eglBindAPI(EGL_OPENGL_API);
     ok = eglMakeCurrent(d, s, s, c) == EGL_TRUE;
   }
@@ -92,8 +95,9 @@ std::unique_ptr<TGLContext> TGLEGLContext::Create() { return std::make_unique<TG
 bool TGLEGLContext::ChooseConfig(bool pbuffer, EGLConfig& config) {
   EGLDisplay d = Display();
   auto choose = [&](int depth, int colorBits, bool samples) {
-    std::vector<EGLint> a = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, pbuffer ? EGL_PBUFFER_BIT : 0,
-                             EGL_DEPTH_SIZE, depth, EGL_STENCIL_SIZE, StencilBits()};
+    std::vector<EGLint> a = {
+        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, pbuffer ? EGL_PBUFFER_BIT : 0,
+        EGL_DEPTH_SIZE,      depth,          EGL_STENCIL_SIZE, StencilBits()};
     if (samples && AntiAliasing() != aaDefault) {
       a.insert(a.end(), {EGL_SAMPLE_BUFFERS, AntiAliasing() == aaNone ? 0 : 1});
       if (AntiAliasing() != aaNone) a.insert(a.end(), {EGL_SAMPLES, kSamples[AntiAliasing()]});
@@ -151,12 +155,14 @@ void TGLEGLContext::MakeContext(int width, int height, bool memory) {
     throw EGLContext("Unable to create the off-screen surface");
   }
 
-  std::vector<EGLint> attribs = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT};
+  std::vector<EGLint> attribs = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                 EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT};
   if (Options() & ContextOption(cfDebug)) {
     attribs.insert(attribs.end(), {EGL_CONTEXT_OPENGL_DEBUG, EGL_TRUE});
     GL().DebugMode = true;
   }
-  if (Options() & ContextOption(cfOpenGLES2)) gllog::Warning("Driver not support creating of OpenGL ES 2.0 context");
+  if (Options() & ContextOption(cfOpenGLES2))
+    gllog::Warning("Driver not support creating of OpenGL ES 2.0 context");
   if (GLStates().ForwardContext()) gllog::Warning("Driver not support creating of forward context");
   attribs.push_back(EGL_NONE);
 

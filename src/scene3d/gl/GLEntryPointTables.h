@@ -42,9 +42,9 @@ extern const char* const kGLGateExtensions[];
 extern const int kGLGateExtensionCount;
 extern const TGLEntryGate kGLGates[];
 extern const TGLEntryCandidate kGLCandidates[];
-extern const TGLEntryInfo kGLEntries[];  // kGLEntryPointCount rows, record order
+extern const TGLEntryInfo kGLEntries[];                     // kGLEntryPointCount rows, record order
 extern const TGLExtensionFlagInfo kGLExtensionFlagInfos[];  // kGLExtensionFlagCount rows
-extern const TGLProc kGLRecorders[];  // kGLEntryPointCount rows
+extern const TGLProc kGLRecorders[];                        // kGLEntryPointCount rows
 
 // Reached through every unbound entry: logs and raises the silent abort.
 [[noreturn]] void UndefinedEntryPointStub();

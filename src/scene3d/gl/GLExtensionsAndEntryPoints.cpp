@@ -24,9 +24,7 @@ namespace {
 
 std::atomic<bool> g_renderer_not_reported{true};
 
-void* DefaultResolver(const char* name) {
-  return reinterpret_cast<void*>(eglGetProcAddress(name));
-}
+void* DefaultResolver(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
 
 void SetEntry(TGLEntryPoints* record, size_t offset, detail::TGLProc proc) {
   std::memcpy(reinterpret_cast<char*>(record) + offset, &proc, sizeof proc);
@@ -58,13 +56,12 @@ bool HasToken(const std::vector<std::string_view>& sorted, std::string_view name
   return std::binary_search(sorted.begin(), sorted.end(), std::string_view(prefixed));
 }
 
-void APIENTRY DebugOutputCallbackARB(GLenum, GLenum, GLuint, GLenum, GLsizei length,
-                                     const GLchar* message, const void*) {
+void APIENTRY DebugOutputCallbackARB(GLenum, GLenum, GLuint, GLenum, GLsizei length, const GLchar* message,
+                                     const void*) {
   if (length > 0 && message) gllog::Debug(std::string_view(message, static_cast<size_t>(length)));
 }
 
-void APIENTRY DebugOutputCallbackAMDX(GLuint, GLenum, GLenum, GLsizei length, const GLchar* message,
-                                      void*) {
+void APIENTRY DebugOutputCallbackAMDX(GLuint, GLenum, GLenum, GLsizei length, const GLchar* message, void*) {
   if (length > 0 && message) gllog::Debug(std::string_view(message, static_cast<size_t>(length)));
 }
 
@@ -178,10 +175,12 @@ void TGLExtensionsAndEntryPoints::Initialize(bool temporary) {
       if (info[i].Offset == offset) return info[i].Stub;
     return detail::TGLProc(nullptr);
   };
-  SetEntry(this, offsetof(TGLEntryPoints, GetString), basic("glGetString", stub_of(offsetof(TGLEntryPoints, GetString))));
+  SetEntry(this, offsetof(TGLEntryPoints, GetString),
+           basic("glGetString", stub_of(offsetof(TGLEntryPoints, GetString))));
   SetEntry(this, offsetof(TGLEntryPoints, GetIntegerv),
            basic("glGetIntegerv", stub_of(offsetof(TGLEntryPoints, GetIntegerv))));
-  SetEntry(this, offsetof(TGLEntryPoints, GetError), basic("glGetError", stub_of(offsetof(TGLEntryPoints, GetError))));
+  SetEntry(this, offsetof(TGLEntryPoints, GetError),
+           basic("glGetError", stub_of(offsetof(TGLEntryPoints, GetError))));
 
   std::string_view version = SafeText(GetString(GL_VERSION));
   int major = 0, minor = 0;
@@ -293,11 +292,20 @@ void TGLExtensionsAndEntryPoints::CheckError() {
     }
     if (DebugMode && ARB_debug_output) return;
     switch (e) {
-      case GL_INVALID_ENUM: text = "Invalid enum"; break;
-      case GL_INVALID_VALUE: text = "Invalid value"; break;
-      case GL_INVALID_OPERATION: text = "Invalid Operation"; break;
-      case GL_OUT_OF_MEMORY: text = "Out of memory"; break;
-      default: return;
+      case GL_INVALID_ENUM:
+        text = "Invalid enum";
+        break;
+      case GL_INVALID_VALUE:
+        text = "Invalid value";
+        break;
+      case GL_INVALID_OPERATION:
+        text = "Invalid Operation";
+        break;
+      case GL_OUT_OF_MEMORY:
+        text = "Out of memory";
+        break;
+      default:
+        return;
     }
   } catch (...) {
     text = "Exception in glGetError";

@@ -21,7 +21,9 @@ void TGLRecordingContext::DoCreateContext(TGLOutputDevice device) {
     ShareLists(service);
 }
 
-void TGLRecordingContext::DoCreateMemoryContext(TGLOutputDevice device, int, int, int) { DoCreateContext(device); }
+void TGLRecordingContext::DoCreateMemoryContext(TGLOutputDevice device, int, int, int) {
+  DoCreateContext(device);
+}
 
 bool TGLRecordingContext::DoShareLists(TGLContext* other) {
   return dynamic_cast<TGLRecordingContext*>(other) != nullptr;

@@ -46,12 +46,16 @@ std::string TGLRecordedCall::Text() const {
     if (i) s += ", ";
     const TGLArgValue& a = Args[i];
     switch (a.Kind) {
-      case TGLArgValue::kInt: s += std::to_string(a.I); break;
+      case TGLArgValue::kInt:
+        s += std::to_string(a.I);
+        break;
       case TGLArgValue::kFloat:
         std::snprintf(buf, sizeof buf, "%g", a.F);
         s += buf;
         break;
-      case TGLArgValue::kPointer: s += a.P ? "ptr" : "nil"; break;
+      case TGLArgValue::kPointer:
+        s += a.P ? "ptr" : "nil";
+        break;
       case TGLArgValue::kValues:
         s += '[';
         for (int k = 0; k < a.Count && v < Values.size(); ++k, ++v) {
@@ -78,7 +82,8 @@ TGLArgValue RecordCall(int entry, const TGLArgValue* args, int count) {
     const TGLArgValue& a = args[i];
     if (a.Kind != TGLArgValue::kValues) continue;
     for (int k = 0; k < a.Count; ++k)
-      call.Values.push_back(a.Doubles ? static_cast<const double*>(a.P)[k] : static_cast<const float*>(a.P)[k]);
+      call.Values.push_back(a.Doubles ? static_cast<const double*>(a.P)[k]
+                                      : static_cast<const float*>(a.P)[k]);
   }
   r->Calls.push_back(std::move(call));
   return r->OnCall ? r->OnCall(r->Calls.back()) : TGLArgValue();

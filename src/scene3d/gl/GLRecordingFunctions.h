@@ -17,7 +17,7 @@ struct TGLArgValue {
   int64_t I = 0;
   double F = 0;
   const void* P = nullptr;
-  int Count = 0;       // kValues: number of values, copied into the call's Values
+  int Count = 0;         // kValues: number of values, copied into the call's Values
   bool Doubles = false;  // kValues: P points at doubles, else at floats
 };
 

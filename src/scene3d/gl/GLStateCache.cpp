@@ -11,29 +11,61 @@
 namespace gl3d {
 namespace {
 
-constexpr uint32_t kComparison[] = {GL_NEVER, GL_ALWAYS, GL_LESS, GL_LEQUAL, GL_EQUAL, GL_GREATER, GL_NOTEQUAL, GL_GEQUAL};
-constexpr uint32_t kBlend[] = {GL_ZERO, GL_ONE, GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR, GL_DST_COLOR,
-                               GL_ONE_MINUS_DST_COLOR, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_DST_ALPHA,
-                               GL_ONE_MINUS_DST_ALPHA, GL_CONSTANT_COLOR, GL_ONE_MINUS_CONSTANT_COLOR,
-                               GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA, GL_SRC_ALPHA_SATURATE};
+constexpr uint32_t kComparison[] = {GL_NEVER, GL_ALWAYS,  GL_LESS,     GL_LEQUAL,
+                                    GL_EQUAL, GL_GREATER, GL_NOTEQUAL, GL_GEQUAL};
+constexpr uint32_t kBlend[] = {GL_ZERO,
+                               GL_ONE,
+                               GL_SRC_COLOR,
+                               GL_ONE_MINUS_SRC_COLOR,
+                               GL_DST_COLOR,
+                               GL_ONE_MINUS_DST_COLOR,
+                               GL_SRC_ALPHA,
+                               GL_ONE_MINUS_SRC_ALPHA,
+                               GL_DST_ALPHA,
+                               GL_ONE_MINUS_DST_ALPHA,
+                               GL_CONSTANT_COLOR,
+                               GL_ONE_MINUS_CONSTANT_COLOR,
+                               GL_CONSTANT_ALPHA,
+                               GL_ONE_MINUS_CONSTANT_ALPHA,
+                               GL_SRC_ALPHA_SATURATE};
 constexpr uint32_t kPolygonMode[] = {GL_FILL, GL_LINE, GL_POINT};
 constexpr uint32_t kWinding[] = {GL_CCW, GL_CW};
 constexpr uint32_t kHint[] = {GL_DONT_CARE, GL_FASTEST, GL_NICEST};
-constexpr uint32_t kCapability[] = {
-    GL_ALPHA_TEST, GL_AUTO_NORMAL, GL_BLEND, GL_COLOR_MATERIAL, GL_CULL_FACE, GL_DEPTH_TEST, GL_DITHER,
-    GL_FOG, GL_LIGHTING, GL_LINE_SMOOTH, GL_LINE_STIPPLE, GL_INDEX_LOGIC_OP, GL_COLOR_LOGIC_OP, GL_NORMALIZE,
-    GL_POINT_SMOOTH, GL_POINT_SPRITE, GL_POLYGON_SMOOTH, GL_POLYGON_STIPPLE, GL_SCISSOR_TEST, GL_STENCIL_TEST,
-    GL_POLYGON_OFFSET_POINT, GL_POLYGON_OFFSET_LINE, GL_POLYGON_OFFSET_FILL, GL_DEPTH_CLAMP};
+constexpr uint32_t kCapability[] = {GL_ALPHA_TEST,
+                                    GL_AUTO_NORMAL,
+                                    GL_BLEND,
+                                    GL_COLOR_MATERIAL,
+                                    GL_CULL_FACE,
+                                    GL_DEPTH_TEST,
+                                    GL_DITHER,
+                                    GL_FOG,
+                                    GL_LIGHTING,
+                                    GL_LINE_SMOOTH,
+                                    GL_LINE_STIPPLE,
+                                    GL_INDEX_LOGIC_OP,
+                                    GL_COLOR_LOGIC_OP,
+                                    GL_NORMALIZE,
+                                    GL_POINT_SMOOTH,
+                                    GL_POINT_SPRITE,
+                                    GL_POLYGON_SMOOTH,
+                                    GL_POLYGON_STIPPLE,
+                                    GL_SCISSOR_TEST,
+                                    GL_STENCIL_TEST,
+                                    GL_POLYGON_OFFSET_POINT,
+                                    GL_POLYGON_OFFSET_LINE,
+                                    GL_POLYGON_OFFSET_FILL,
+                                    GL_DEPTH_CLAMP};
 // Capabilities a forward-compatible context does not have.
 constexpr TGLCapabilities kLegacy =
     1u << capAlphaTest | 1u << capAutoNormal | 1u << capColorMaterial | 1u << capFog | 1u << capLighting |
     1u << capLineSmooth | 1u << capLineStipple | 1u << capIndexLogicOp | 1u << capNormalize |
     1u << capPointSmooth | 1u << capPointSprite | 1u << capPolygonSmooth | 1u << capPolygonStipple;
 constexpr uint32_t kAttribBits[] = {
-    GL_CURRENT_BIT, GL_POINT_BIT, GL_LINE_BIT, GL_POLYGON_BIT, GL_POLYGON_STIPPLE_BIT, GL_PIXEL_MODE_BIT,
-    GL_LIGHTING_BIT, GL_FOG_BIT, GL_DEPTH_BUFFER_BIT, GL_ACCUM_BUFFER_BIT, GL_STENCIL_BUFFER_BIT,
-    GL_VIEWPORT_BIT, GL_TRANSFORM_BIT, GL_ENABLE_BIT, GL_COLOR_BUFFER_BIT, GL_HINT_BIT, GL_EVAL_BIT,
-    GL_LIST_BIT, GL_TEXTURE_BIT, GL_SCISSOR_BIT, GL_MULTISAMPLE_BIT};
+    GL_CURRENT_BIT,        GL_POINT_BIT,    GL_LINE_BIT,      GL_POLYGON_BIT,      GL_POLYGON_STIPPLE_BIT,
+    GL_PIXEL_MODE_BIT,     GL_LIGHTING_BIT, GL_FOG_BIT,       GL_DEPTH_BUFFER_BIT, GL_ACCUM_BUFFER_BIT,
+    GL_STENCIL_BUFFER_BIT, GL_VIEWPORT_BIT, GL_TRANSFORM_BIT, GL_ENABLE_BIT,       GL_COLOR_BUFFER_BIT,
+    GL_HINT_BIT,           GL_EVAL_BIT,     GL_LIST_BIT,      GL_TEXTURE_BIT,      GL_SCISSOR_BIT,
+    GL_MULTISAMPLE_BIT};
 constexpr GLenum kFace[] = {GL_FRONT, GL_BACK};
 
 TGLExtensionsAndEntryPoints& GL() { return CurrentGLEntryPoints(); }
@@ -300,7 +332,8 @@ TVector4f TGLStateCache::GetCurrentVertexAttrib(int index) const {
 
 // All four factors are compared, so a plain blend after a separate one is sent.
 void TGLStateCache::SetBlendFunc(TBlendFunction source, TBlendFunction destination) {
-  bool differs = blend_[0] != source || blend_[1] != source || blend_[2] != destination || blend_[3] != destination;
+  bool differs =
+      blend_[0] != source || blend_[1] != source || blend_[2] != destination || blend_[3] != destination;
   if (Passes(differs, sttColorBuffer)) {
     if (!inside_list_) {
       blend_[0] = blend_[1] = source;
@@ -312,7 +345,8 @@ void TGLStateCache::SetBlendFunc(TBlendFunction source, TBlendFunction destinati
 
 void TGLStateCache::SetBlendFuncSeparate(TBlendFunction srcColor, TBlendFunction dstColor,
                                          TBlendFunction srcAlpha, TBlendFunction dstAlpha) {
-  bool differs = blend_[0] != srcColor || blend_[1] != srcAlpha || blend_[2] != dstColor || blend_[3] != dstAlpha;
+  bool differs =
+      blend_[0] != srcColor || blend_[1] != srcAlpha || blend_[2] != dstColor || blend_[3] != dstAlpha;
   if (Passes(differs, sttColorBuffer)) {
     if (!inside_list_) {
       blend_[0] = srcColor;
@@ -343,7 +377,8 @@ void TGLStateCache::SetColorWriteMask(int drawBuffer, TColorMask mask) {
   CheckIndex(drawBuffer, kDrawBufferCount, "Draw buffer index out of range");
   if (color_write_mask_[drawBuffer] == mask) return;
   color_write_mask_[drawBuffer] = mask;
-  GL().ColorMaski(static_cast<GLuint>(drawBuffer), mask & 1, (mask >> 1) & 1, (mask >> 2) & 1, (mask >> 3) & 1);
+  GL().ColorMaski(static_cast<GLuint>(drawBuffer), mask & 1, (mask >> 1) & 1, (mask >> 2) & 1,
+                  (mask >> 3) & 1);
 }
 
 TColorMask TGLStateCache::GetColorWriteMask(int drawBuffer) const {
@@ -564,8 +599,9 @@ void TGLStateCache::SetForwardContext(bool forward) {
 
 // ---- materials
 
-void TGLStateCache::SetGLMaterialColors(TCullFaceMode face, const TVector4f& emission, const TVector4f& ambient,
-                                        const TVector4f& diffuse, const TVector4f& specular, int shininess) {
+void TGLStateCache::SetGLMaterialColors(TCullFaceMode face, const TVector4f& emission,
+                                        const TVector4f& ambient, const TVector4f& diffuse,
+                                        const TVector4f& specular, int shininess) {
   if (forward_context_) return;
   const int f = FaceIndex(face);
   const GLenum glface = kFace[f];
@@ -617,10 +653,18 @@ void TGLStateCache::SetGLMaterialAlphaChannel(GLenum face, float alpha) {
   gl.Materialfv(face, GL_DIFFUSE, &material_[f][2].X);
 }
 
-TVector4f TGLStateCache::GetMaterialEmission(TCullFaceMode face) const { return material_[FaceIndex(face)][0]; }
-TVector4f TGLStateCache::GetMaterialAmbient(TCullFaceMode face) const { return material_[FaceIndex(face)][1]; }
-TVector4f TGLStateCache::GetMaterialDiffuse(TCullFaceMode face) const { return material_[FaceIndex(face)][2]; }
-TVector4f TGLStateCache::GetMaterialSpecular(TCullFaceMode face) const { return material_[FaceIndex(face)][3]; }
+TVector4f TGLStateCache::GetMaterialEmission(TCullFaceMode face) const {
+  return material_[FaceIndex(face)][0];
+}
+TVector4f TGLStateCache::GetMaterialAmbient(TCullFaceMode face) const {
+  return material_[FaceIndex(face)][1];
+}
+TVector4f TGLStateCache::GetMaterialDiffuse(TCullFaceMode face) const {
+  return material_[FaceIndex(face)][2];
+}
+TVector4f TGLStateCache::GetMaterialSpecular(TCullFaceMode face) const {
+  return material_[FaceIndex(face)][3];
+}
 int TGLStateCache::GetMaterialShininess(TCullFaceMode face) const { return shininess_[FaceIndex(face)]; }
 
 // ---- lights
@@ -698,17 +742,17 @@ TVector4f TGLStateCache::GetLightSpotDirection(int light) const {
   return light_spot_direction_[light];
 }
 
-#define ZEPHOR_LIGHT_VECTOR_SETTER(Name, field, pname)                         \
-  void TGLStateCache::Set##Name(int light, const TVector4f& v) {               \
-    CheckLight(light);                                                        \
-    if (!Passes(!Same(field[light], v), sttLighting)) return;                  \
-    if (!inside_list_) field[light] = v;                                      \
-    SendLightfv(light, pname, &v.X);                                          \
-    LightsChanged();                                                          \
-  }                                                                           \
-  TVector4f TGLStateCache::Get##Name(int light) const {                       \
-    CheckLight(light);                                                        \
-    return field[light];                                                      \
+#define ZEPHOR_LIGHT_VECTOR_SETTER(Name, field, pname)           \
+  void TGLStateCache::Set##Name(int light, const TVector4f& v) { \
+    CheckLight(light);                                           \
+    if (!Passes(!Same(field[light], v), sttLighting)) return;    \
+    if (!inside_list_) field[light] = v;                         \
+    SendLightfv(light, pname, &v.X);                             \
+    LightsChanged();                                             \
+  }                                                              \
+  TVector4f TGLStateCache::Get##Name(int light) const {          \
+    CheckLight(light);                                           \
+    return field[light];                                         \
   }
 ZEPHOR_LIGHT_VECTOR_SETTER(LightAmbient, light_ambient_, GL_AMBIENT)
 ZEPHOR_LIGHT_VECTOR_SETTER(LightDiffuse, light_diffuse_, GL_DIFFUSE)
@@ -720,7 +764,8 @@ void TGLStateCache::SetSpotCutoff(int light, float degrees) {
   if (!Passes(!Same(spot_cutoff_[light], degrees), sttLighting)) return;
   if (!inside_list_) {
     spot_cutoff_[light] = degrees;
-    light_spot_cos_exp_[light].X = static_cast<float>(std::cos(static_cast<long double>(degrees) * 3.14159265358979323846L / 180));
+    light_spot_cos_exp_[light].X =
+        static_cast<float>(std::cos(static_cast<long double>(degrees) * 3.14159265358979323846L / 180));
   }
   SendLightfv(light, GL_SPOT_CUTOFF, &degrees);
   LightsChanged();
@@ -736,17 +781,17 @@ float TGLStateCache::GetSpotCosine(int light) const {
   return light_spot_cos_exp_[light].X;
 }
 
-#define ZEPHOR_LIGHT_SCALAR_SETTER(Name, field, pname)                         \
-  void TGLStateCache::Set##Name(int light, float v) {                          \
-    CheckLight(light);                                                        \
-    if (!Passes(!Same(field, v), sttLighting)) return;                         \
-    if (!inside_list_) field = v;                                             \
-    SendLightfv(light, pname, &v);                                            \
-    LightsChanged();                                                          \
-  }                                                                           \
-  float TGLStateCache::Get##Name(int light) const {                           \
-    CheckLight(light);                                                        \
-    return field;                                                             \
+#define ZEPHOR_LIGHT_SCALAR_SETTER(Name, field, pname) \
+  void TGLStateCache::Set##Name(int light, float v) {  \
+    CheckLight(light);                                 \
+    if (!Passes(!Same(field, v), sttLighting)) return; \
+    if (!inside_list_) field = v;                      \
+    SendLightfv(light, pname, &v);                     \
+    LightsChanged();                                   \
+  }                                                    \
+  float TGLStateCache::Get##Name(int light) const {    \
+    CheckLight(light);                                 \
+    return field;                                      \
   }
 ZEPHOR_LIGHT_SCALAR_SETTER(SpotExponent, light_spot_cos_exp_[light].Y, GL_SPOT_EXPONENT)
 ZEPHOR_LIGHT_SCALAR_SETTER(ConstantAtten, light_attenuation_[light].X, GL_CONSTANT_ATTENUATION)

@@ -8,22 +8,43 @@
 // Every command goes through the calling thread's current entry-point record. Indices of texture
 // units, lights, draw buffers, vertex attributes, sample mask words and clip distances are checked
 // against their ranges (common::EAssertionFailed); display-list name 0 is refused likewise.
+#include <GL/gl.h>
+
 #include <cstdint>
 #include <functional>
 #include <vector>
-
-#include <GL/gl.h>
 
 #include "scene3d/gl/BaseStandIn.h"
 #include "scene3d/gl/GLTextureFormat.h"
 
 namespace gl3d {
 
-enum TComparisonFunction : uint8_t { cfNever, cfAlways, cfLess, cfLEqual, cfEqual, cfGreater, cfNotEqual, cfGEqual };
+enum TComparisonFunction : uint8_t {
+  cfNever,
+  cfAlways,
+  cfLess,
+  cfLEqual,
+  cfEqual,
+  cfGreater,
+  cfNotEqual,
+  cfGEqual
+};
 enum TBlendFunction : uint8_t {
-  bfZero, bfOne, bfSrcColor, bfOneMinusSrcColor, bfDstColor, bfOneMinusDstColor, bfSrcAlpha,
-  bfOneMinusSrcAlpha, bfDstAlpha, bfOneMinusDstAlpha, bfConstantColor, bfOneMinusConstantColor,
-  bfConstantAlpha, bfOneMinusConstantAlpha, bfSrcAlphaSat
+  bfZero,
+  bfOne,
+  bfSrcColor,
+  bfOneMinusSrcColor,
+  bfDstColor,
+  bfOneMinusDstColor,
+  bfSrcAlpha,
+  bfOneMinusSrcAlpha,
+  bfDstAlpha,
+  bfOneMinusDstAlpha,
+  bfConstantColor,
+  bfOneMinusConstantColor,
+  bfConstantAlpha,
+  bfOneMinusConstantAlpha,
+  bfSrcAlphaSat
 };
 enum TPolygonMode : uint8_t { pmFill, pmLines, pmPoints };
 enum TCullFaceMode : uint8_t { cmFront, cmBack, cmFrontAndBack };
@@ -31,27 +52,82 @@ enum TColorComponent : uint8_t { ccRed, ccGreen, ccBlue, ccAlpha };
 using TColorMask = uint8_t;  // bit 0 red .. bit 3 alpha
 constexpr TColorMask cAllColorComponents = 0x0F;
 enum TQueryType : uint8_t {
-  qrySamplesPassed, qryPrimitivesGenerated, qryTransformFeedbackPrimitivesWritten, qryTimeElapsed,
+  qrySamplesPassed,
+  qryPrimitivesGenerated,
+  qryTransformFeedbackPrimitivesWritten,
+  qryTimeElapsed,
   qryAnySamplesPassed
 };
 enum TGLStateType : uint8_t {
-  sttCurrent, sttPoint, sttLine, sttPolygon, sttPolygonStipple, sttPixelMode, sttLighting, sttFog,
-  sttDepthBuffer, sttAccumBuffer, sttStencilBuffer, sttViewport, sttTransform, sttEnable,
-  sttColorBuffer, sttHint, sttEval, sttList, sttTexture, sttScissor, sttMultisample
+  sttCurrent,
+  sttPoint,
+  sttLine,
+  sttPolygon,
+  sttPolygonStipple,
+  sttPixelMode,
+  sttLighting,
+  sttFog,
+  sttDepthBuffer,
+  sttAccumBuffer,
+  sttStencilBuffer,
+  sttViewport,
+  sttTransform,
+  sttEnable,
+  sttColorBuffer,
+  sttHint,
+  sttEval,
+  sttList,
+  sttTexture,
+  sttScissor,
+  sttMultisample
 };
 using TGLStateTypes = uint32_t;  // bit n for the TGLStateType of ordinal n
 constexpr TGLStateTypes StateTypes(TGLStateType t) { return 1u << t; }
 enum TGLWinding : uint8_t { windCounterClockwise, windClockwise };
 enum TGLHintMode : uint8_t { hintDontCare, hintFastest, hintNicest };
 enum TGLLogicOp : uint8_t {
-  logicClear, logicAnd, logicAndReverse, logicCopy, logicAndInverted, logicNoOp, logicXor, logicOr,
-  logicNor, logicEquiv, logicInvert, logicOrReverse, logicCopyInverted, logicOrInverted, logicNand, logicSet
+  logicClear,
+  logicAnd,
+  logicAndReverse,
+  logicCopy,
+  logicAndInverted,
+  logicNoOp,
+  logicXor,
+  logicOr,
+  logicNor,
+  logicEquiv,
+  logicInvert,
+  logicOrReverse,
+  logicCopyInverted,
+  logicOrInverted,
+  logicNand,
+  logicSet
 };
 enum TGLCapability : uint8_t {
-  capAlphaTest, capAutoNormal, capBlend, capColorMaterial, capCullFace, capDepthTest, capDither,
-  capFog, capLighting, capLineSmooth, capLineStipple, capIndexLogicOp, capColorLogicOp, capNormalize,
-  capPointSmooth, capPointSprite, capPolygonSmooth, capPolygonStipple, capScissorTest, capStencilTest,
-  capPolygonOffsetPoint, capPolygonOffsetLine, capPolygonOffsetFill, capDepthClamp
+  capAlphaTest,
+  capAutoNormal,
+  capBlend,
+  capColorMaterial,
+  capCullFace,
+  capDepthTest,
+  capDither,
+  capFog,
+  capLighting,
+  capLineSmooth,
+  capLineStipple,
+  capIndexLogicOp,
+  capColorLogicOp,
+  capNormalize,
+  capPointSmooth,
+  capPointSprite,
+  capPolygonSmooth,
+  capPolygonStipple,
+  capScissorTest,
+  capStencilTest,
+  capPolygonOffsetPoint,
+  capPolygonOffsetLine,
+  capPolygonOffsetFill,
+  capDepthClamp
 };
 using TGLCapabilities = uint32_t;  // bit n for the TGLCapability of ordinal n
 

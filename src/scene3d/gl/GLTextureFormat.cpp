@@ -52,7 +52,8 @@ constexpr std::array<TFormatRow, kInternalFormatCount> BuildTable() {
   for (int i = 0; i < 4; ++i) compressed(35 + i, 0x83F0 + i);
   {
     const uint32_t in[] = {0x8702, 0x8704, 0x86FF, 0x86FC, 0x870D, 0x8706, 0x8708};
-    const uint32_t co[] = {GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB, GL_RGBA, GL_RGBA, GL_ALPHA, GL_INTENSITY};
+    const uint32_t co[] = {GL_LUMINANCE, GL_LUMINANCE_ALPHA, GL_RGB,      GL_RGBA,
+                           GL_RGBA,      GL_ALPHA,           GL_INTENSITY};
     for (int i = 0; i < 7; ++i) set(39 + i, in[i], co[i], i == 1 ? S : B);
   }
   {
@@ -94,14 +95,16 @@ constexpr std::array<TFormatRow, kInternalFormatCount> BuildTable() {
   compressed(90, 0x8837);
   {
     // per family of six: RGBA, RGB, ALPHA, INTENSITY, LUMINANCE, LUMINANCE_ALPHA
-    const uint32_t co[] = {GL_RGBA_INTEGER, GL_RGB_INTEGER, GL_ALPHA_INTEGER, GL_LUMINANCE_INTEGER_EXT,
+    const uint32_t co[] = {GL_RGBA_INTEGER,          GL_RGB_INTEGER,
+                           GL_ALPHA_INTEGER,         GL_LUMINANCE_INTEGER_EXT,
                            GL_LUMINANCE_INTEGER_EXT, GL_LUMINANCE_ALPHA_INTEGER_EXT};
     const uint32_t ty[] = {UI, US, UB, I, S, B};
     for (int i = 0; i < 36; ++i) set(91 + i, 0x8D70 + i, co[i % 6], ty[i / 6]);
     t[tfINTENSITY8I].color = GL_INTENSITY;
     t[tfLUMINANCE8I].color = GL_LUMINANCE;
     t[tfLUMINANCE_ALPHA8I].color = GL_LUMINANCE_ALPHA;
-    t[tfLUMINANCE_ALPHA32UI].isFloat = t[tfLUMINANCE_ALPHA8UI].isFloat = t[tfLUMINANCE_ALPHA16I].isFloat = true;
+    t[tfLUMINANCE_ALPHA32UI].isFloat = t[tfLUMINANCE_ALPHA8UI].isFloat = t[tfLUMINANCE_ALPHA16I].isFloat =
+        true;
   }
   {
     const uint32_t in[] = {0x823C, 0x8236, 0x823A, 0x8234, 0x8238, 0x8232,
@@ -129,10 +132,18 @@ constexpr std::array<TFormatRow, kInternalFormatCount> BuildTable() {
 
 constexpr std::array<TFormatRow, kInternalFormatCount> kFormats = BuildTable();
 
-constexpr uint32_t kTargets[kTextureTargetCount] = {
-    0, GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_1D_ARRAY, GL_TEXTURE_2D_ARRAY,
-    GL_TEXTURE_RECTANGLE, GL_TEXTURE_BUFFER, GL_TEXTURE_CUBE_MAP, GL_TEXTURE_2D_MULTISAMPLE,
-    GL_TEXTURE_2D_MULTISAMPLE_ARRAY, GL_TEXTURE_CUBE_MAP_ARRAY};
+constexpr uint32_t kTargets[kTextureTargetCount] = {0,
+                                                    GL_TEXTURE_1D,
+                                                    GL_TEXTURE_2D,
+                                                    GL_TEXTURE_3D,
+                                                    GL_TEXTURE_1D_ARRAY,
+                                                    GL_TEXTURE_2D_ARRAY,
+                                                    GL_TEXTURE_RECTANGLE,
+                                                    GL_TEXTURE_BUFFER,
+                                                    GL_TEXTURE_CUBE_MAP,
+                                                    GL_TEXTURE_2D_MULTISAMPLE,
+                                                    GL_TEXTURE_2D_MULTISAMPLE_ARRAY,
+                                                    GL_TEXTURE_CUBE_MAP_ARRAY};
 
 const TFormatRow& Row(TGLInternalFormat f) {
   ZASSERT(static_cast<int>(f) < kInternalFormatCount, "Assertion failed");
@@ -162,40 +173,97 @@ int GetInternalFormatElementSize(TGLInternalFormat format) {
 int GetTextureElementSize(uint32_t colorFormat, uint32_t dataType) {
   int c = 1;
   switch (colorFormat) {
-    case GL_RGB: case GL_BGR: case GL_RGB_INTEGER: c = 3; break;
-    case GL_RGBA: case GL_BGRA: case GL_RGBA_INTEGER: c = 4; break;
-    case GL_LUMINANCE_ALPHA: case GL_RG: case GL_RG_INTEGER: case GL_LUMINANCE_ALPHA_INTEGER_EXT: c = 2; break;
-    default: c = 1; break;
+    case GL_RGB:
+    case GL_BGR:
+    case GL_RGB_INTEGER:
+      c = 3;
+      break;
+    case GL_RGBA:
+    case GL_BGRA:
+    case GL_RGBA_INTEGER:
+      c = 4;
+      break;
+    case GL_LUMINANCE_ALPHA:
+    case GL_RG:
+    case GL_RG_INTEGER:
+    case GL_LUMINANCE_ALPHA_INTEGER_EXT:
+      c = 2;
+      break;
+    default:
+      c = 1;
+      break;
   }
   switch (dataType) {
-    case GL_BYTE: case GL_UNSIGNED_BYTE: case GL_BITMAP: return c;
-    case GL_SHORT: case GL_UNSIGNED_SHORT: case GL_HALF_FLOAT: return 2 * c;
-    case GL_INT: case GL_UNSIGNED_INT: case GL_FLOAT: return 4 * c;
-    case GL_UNSIGNED_BYTE_3_3_2: case GL_UNSIGNED_BYTE_2_3_3_REV: return 1;
-    case GL_UNSIGNED_SHORT_4_4_4_4: case GL_UNSIGNED_SHORT_5_5_5_1: case GL_UNSIGNED_SHORT_5_6_5:
-    case GL_UNSIGNED_SHORT_5_6_5_REV: case GL_UNSIGNED_SHORT_4_4_4_4_REV: case GL_UNSIGNED_SHORT_1_5_5_5_REV:
+    case GL_BYTE:
+    case GL_UNSIGNED_BYTE:
+    case GL_BITMAP:
+      return c;
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT:
+    case GL_HALF_FLOAT:
+      return 2 * c;
+    case GL_INT:
+    case GL_UNSIGNED_INT:
+    case GL_FLOAT:
+      return 4 * c;
+    case GL_UNSIGNED_BYTE_3_3_2:
+    case GL_UNSIGNED_BYTE_2_3_3_REV:
+      return 1;
+    case GL_UNSIGNED_SHORT_4_4_4_4:
+    case GL_UNSIGNED_SHORT_5_5_5_1:
+    case GL_UNSIGNED_SHORT_5_6_5:
+    case GL_UNSIGNED_SHORT_5_6_5_REV:
+    case GL_UNSIGNED_SHORT_4_4_4_4_REV:
+    case GL_UNSIGNED_SHORT_1_5_5_5_REV:
       return 2;
-    case GL_UNSIGNED_INT_8_8_8_8: case GL_UNSIGNED_INT_10_10_10_2: case GL_UNSIGNED_INT_8_8_8_8_REV:
+    case GL_UNSIGNED_INT_8_8_8_8:
+    case GL_UNSIGNED_INT_10_10_10_2:
+    case GL_UNSIGNED_INT_8_8_8_8_REV:
     case GL_UNSIGNED_INT_2_10_10_10_REV:
       return 4;
-    case 0x83F0: case 0x83F1: case 0x8C4C: case 0x8C4D: case 0x8C70: case 0x8C71: case 0x8DBB: case 0x8DBC:
+    case 0x83F0:
+    case 0x83F1:
+    case 0x8C4C:
+    case 0x8C4D:
+    case 0x8C70:
+    case 0x8C71:
+    case 0x8DBB:
+    case 0x8DBC:
       return 8;
-    case 0x83F2: case 0x83F3: case 0x8C4E: case 0x8C4F: case 0x8C72: case 0x8C73: case 0x8837: case 0x8DBD:
+    case 0x83F2:
+    case 0x83F3:
+    case 0x8C4E:
+    case 0x8C4F:
+    case 0x8C72:
+    case 0x8C73:
+    case 0x8837:
+    case 0x8DBD:
     case 0x8DBE:
       return 16;
-    default: return 1;
+    default:
+      return 1;
   }
 }
 
 uint32_t CompressedInternalFormatToGL(TGLInternalFormat format) {
   switch (format) {
-    case tfALPHA8: return GL_COMPRESSED_ALPHA;
-    case tfLUMINANCE8: return GL_COMPRESSED_LUMINANCE;
-    case tfLUMINANCE8_ALPHA8: return GL_COMPRESSED_LUMINANCE_ALPHA;
-    case tfINTENSITY8: return GL_COMPRESSED_INTENSITY;
-    case tfRGB5: case tfRGB8: return GL_COMPRESSED_RGB;
-    case tfRGBA4: case tfRGBA8: return GL_COMPRESSED_RGBA;
-    default: ZASSERT(false, "Assertion failed"); return GL_COMPRESSED_RGBA;
+    case tfALPHA8:
+      return GL_COMPRESSED_ALPHA;
+    case tfLUMINANCE8:
+      return GL_COMPRESSED_LUMINANCE;
+    case tfLUMINANCE8_ALPHA8:
+      return GL_COMPRESSED_LUMINANCE_ALPHA;
+    case tfINTENSITY8:
+      return GL_COMPRESSED_INTENSITY;
+    case tfRGB5:
+    case tfRGB8:
+      return GL_COMPRESSED_RGB;
+    case tfRGBA4:
+    case tfRGBA8:
+      return GL_COMPRESSED_RGBA;
+    default:
+      ZASSERT(false, "Assertion failed");
+      return GL_COMPRESSED_RGBA;
   }
 }
 
@@ -244,18 +312,34 @@ bool IsTargetSupported(TGLTextureTarget target) { return IsGLTargetSupported(Tex
 bool IsGLTargetSupported(uint32_t glTarget) {
   const TGLExtensionsAndEntryPoints& g = CurrentGLEntryPoints();
   switch (glTarget) {
-    case GL_TEXTURE_1D: case GL_TEXTURE_2D: return g.VERSION_1_1 || g.EXT_texture_object;
-    case GL_TEXTURE_3D: return g.EXT_texture3D;
-    case GL_TEXTURE_RECTANGLE: return g.ARB_texture_rectangle;
-    case GL_TEXTURE_CUBE_MAP: case GL_TEXTURE_CUBE_MAP_POSITIVE_X: case GL_TEXTURE_CUBE_MAP_NEGATIVE_X:
-    case GL_TEXTURE_CUBE_MAP_POSITIVE_Y: case GL_TEXTURE_CUBE_MAP_NEGATIVE_Y:
-    case GL_TEXTURE_CUBE_MAP_POSITIVE_Z: case GL_TEXTURE_CUBE_MAP_NEGATIVE_Z:
+    case GL_TEXTURE_1D:
+    case GL_TEXTURE_2D:
+      return g.VERSION_1_1 || g.EXT_texture_object;
+    case GL_TEXTURE_3D:
+      return g.EXT_texture3D;
+    case GL_TEXTURE_RECTANGLE:
+      return g.ARB_texture_rectangle;
+    case GL_TEXTURE_CUBE_MAP:
+    case GL_TEXTURE_CUBE_MAP_POSITIVE_X:
+    case GL_TEXTURE_CUBE_MAP_NEGATIVE_X:
+    case GL_TEXTURE_CUBE_MAP_POSITIVE_Y:
+    case GL_TEXTURE_CUBE_MAP_NEGATIVE_Y:
+    case GL_TEXTURE_CUBE_MAP_POSITIVE_Z:
+    case GL_TEXTURE_CUBE_MAP_NEGATIVE_Z:
       return g.ARB_texture_cube_map;
-    case GL_TEXTURE_1D_ARRAY: case GL_TEXTURE_2D_ARRAY: return g.EXT_texture_array;
-    case GL_TEXTURE_CUBE_MAP_ARRAY: return g.ARB_texture_cube_map_array;
-    case GL_TEXTURE_BUFFER: return g.ARB_texture_buffer_object;
-    case GL_TEXTURE_2D_MULTISAMPLE: case GL_TEXTURE_2D_MULTISAMPLE_ARRAY: return g.ARB_texture_multisample;
-    default: ZASSERT(false, "Error: Unknown type!"); return false;
+    case GL_TEXTURE_1D_ARRAY:
+    case GL_TEXTURE_2D_ARRAY:
+      return g.EXT_texture_array;
+    case GL_TEXTURE_CUBE_MAP_ARRAY:
+      return g.ARB_texture_cube_map_array;
+    case GL_TEXTURE_BUFFER:
+      return g.ARB_texture_buffer_object;
+    case GL_TEXTURE_2D_MULTISAMPLE:
+    case GL_TEXTURE_2D_MULTISAMPLE_ARRAY:
+      return g.ARB_texture_multisample;
+    default:
+      ZASSERT(false, "Error: Unknown type!");
+      return false;
   }
 }
 

@@ -106,7 +106,9 @@ const TFrustum& TGLTransformation::GetFrustum() {
   return r.FFrustum;
 }
 
-void TGLTransformation::LoadModelViewMatrix() { CurrentGLEntryPoints().LoadMatrixf(&GetModelViewMatrix()[0].X); }
+void TGLTransformation::LoadModelViewMatrix() {
+  CurrentGLEntryPoints().LoadMatrixf(&GetModelViewMatrix()[0].X);
+}
 
 void TGLTransformation::LoadProjectionMatrix() {
   TGLExtensionsAndEntryPoints& gl = CurrentGLEntryPoints();

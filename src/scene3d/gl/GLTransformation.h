@@ -17,7 +17,7 @@ struct TTransformationRec {
   TMatrix4f FModelMatrix;
   TMatrix4f FViewMatrix;
   TMatrix4f FProjectionMatrix;
-  TMatrix4f FInvModelMatrix;    // marked stale only; nothing here computes it
+  TMatrix4f FInvModelMatrix;       // marked stale only; nothing here computes it
   float FNormalModelMatrix[3][3];  // marked stale only
   TMatrix4f FModelViewMatrix;
   TMatrix4f FInvModelViewMatrix;  // marked stale only

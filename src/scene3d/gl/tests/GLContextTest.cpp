@@ -44,7 +44,8 @@ void WithWatchdog(std::chrono::seconds limit, const std::function<void()>& fn) {
   std::atomic<bool> done{false};
   std::thread dog([&done, limit] {
     auto end = std::chrono::steady_clock::now() + limit;
-    while (!done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!done && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!done) {
       std::fprintf(stderr, "watchdog: deadlock\n");
       std::_Exit(3);

@@ -1,13 +1,12 @@
 // The EGL context on a real driver (Mesa llvmpipe headless in CI). A missing display fails.
 #include <EGL/egl.h>
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "common/MainThreadQueue.h"
 #include "scene3d/gl/GLContextManager.h"
@@ -29,7 +28,8 @@ void WithWatchdog(std::chrono::seconds limit, const std::function<void()>& fn) {
   std::atomic<bool> done{false};
   std::thread dog([&done, limit] {
     auto end = std::chrono::steady_clock::now() + limit;
-    while (!done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (!done && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!done) {
       std::fprintf(stderr, "watchdog: deadlock\n");
       std::_Exit(3);

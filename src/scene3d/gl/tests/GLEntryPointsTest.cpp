@@ -27,9 +27,15 @@ struct FakeDriver {
 const GLubyte* APIENTRY FakeGetString(GLenum name) {
   static std::string s;
   switch (name) {
-    case GL_VERSION: s = g_fake.version; break;
-    case GL_EXTENSIONS: s = g_fake.legacy_list; break;
-    default: s = "fake"; break;
+    case GL_VERSION:
+      s = g_fake.version;
+      break;
+    case GL_EXTENSIONS:
+      s = g_fake.legacy_list;
+      break;
+    default:
+      s = "fake";
+      break;
   }
   return reinterpret_cast<const GLubyte*>(s.c_str());
 }
@@ -65,9 +71,9 @@ bool Resolved(const std::string& n) {
 struct LogLines {
   std::vector<std::string> lines;
   LogLines() {
-    gllog::SetObserver([](gllog::TLevel, std::string_view t, void* d) {
-      static_cast<LogLines*>(d)->lines.emplace_back(t);
-    }, this);
+    gllog::SetObserver(
+        [](gllog::TLevel, std::string_view t, void* d) { static_cast<LogLines*>(d)->lines.emplace_back(t); },
+        this);
   }
   ~LogLines() { gllog::SetObserver(nullptr, nullptr); }
   bool Has(const std::string& s) const { return std::find(lines.begin(), lines.end(), s) != lines.end(); }
@@ -88,9 +94,15 @@ TEST(GLVersion, SplitAndCompare) {
   struct Case {
     const char* text;
     int major, minor;
-  } cases[] = {{"4.2.0 NVIDIA 300.1", 4, 2}, {"OpenGL ES 2.0", 2, 0}, {"1.1.0", 1, 1},
-               {"4.5 (Compatibility Profile) Mesa 22.3.6", 4, 5}, {"garbage", 0, 0}, {".5", 0, 0},
-               {"3.", 0, 0}, {"", 0, 0}, {"99999999999.1", 0, 0}};
+  } cases[] = {{"4.2.0 NVIDIA 300.1", 4, 2},
+               {"OpenGL ES 2.0", 2, 0},
+               {"1.1.0", 1, 1},
+               {"4.5 (Compatibility Profile) Mesa 22.3.6", 4, 5},
+               {"garbage", 0, 0},
+               {".5", 0, 0},
+               {"3.", 0, 0},
+               {"", 0, 0},
+               {"99999999999.1", 0, 0}};
   for (const auto& c : cases) {
     int ma = -1, mi = -1;
     SplitGLVersionString(c.text, ma, mi);
@@ -104,7 +116,8 @@ TEST(GLVersion, SplitAndCompare) {
 
 TEST(GLVersion, ExtensionTokensAreWhole) {
   // The longer name before the shorter one does not hide it; a name inside another is no match.
-  std::string list = "GL_ARB_draw_buffers_blend GL_ARB_draw_buffers GL_AMDX_debug_output GL_EXT_direct_state_access";
+  std::string list =
+      "GL_ARB_draw_buffers_blend GL_ARB_draw_buffers GL_AMDX_debug_output GL_EXT_direct_state_access";
   EXPECT_TRUE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "GL_ARB_draw_buffers"));
   EXPECT_TRUE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "GL_ARB_draw_buffers_blend"));
   EXPECT_FALSE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "GL_ARB_draw"));

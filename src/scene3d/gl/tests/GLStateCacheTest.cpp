@@ -160,7 +160,8 @@ TEST_F(StateCache, Materials) {
   S().SetGLMaterialColors(cmFront, e, a, d, {0, 0, 0, 0.5f}, 0);  // specular differs only in alpha
   EXPECT_TRUE(rec.Calls.empty());
   S().SetGLMaterialColors(cmFront, e, a, {0.8f, 0.8f, 0.8f, 0.5f}, s, 0);  // diffuse alpha counts
-  EXPECT_EQ(rec.Log(), "Materialfv(" + std::to_string(GL_FRONT) + ", " + std::to_string(GL_DIFFUSE) + ", ptr)");
+  EXPECT_EQ(rec.Log(),
+            "Materialfv(" + std::to_string(GL_FRONT) + ", " + std::to_string(GL_DIFFUSE) + ", ptr)");
   EXPECT_THROW(S().SetGLMaterialColors(cmFrontAndBack, e, a, d, s, 0), common::EAssertionFailed);
   // inside a list everything is sent and the cache keeps its values
   rec.Clear();
@@ -209,7 +210,7 @@ TEST_F(StateCache, Lights) {
   EXPECT_EQ(S().EnabledLight(1), 3);
   EXPECT_EQ(rec.Log(), Call("Enable", {GL_LIGHT3}) + "; " + Call("Enable", {GL_LIGHT1}));
   rec.Clear();
-  S().SetSpotCutoff(0, 180);  // already cached
+  S().SetSpotCutoff(0, 180);   // already cached
   S().SetConstantAtten(0, 0);  // the cache starts at 0, not OpenGL's 1
   EXPECT_TRUE(rec.Calls.empty());
   S().SetSpotCutoff(0, 45);

@@ -12,9 +12,19 @@ TEST(GLTextureFormat, ElementSizes) {
   struct Case {
     TGLInternalFormat f;
     int size;
-  } cases[] = {{tfRGBA8, 4}, {tfRGB8, 3}, {tfLUMINANCE16, 2}, {tfRGBA_FLOAT16, 8}, {tfR11F_G11F_B10F, 12},
-               {tfRGB5, 2}, {tfCOMPRESSED_RGBA_S3TC_DXT5, 16}, {tfCOMPRESSED_RGB_S3TC_DXT1, 8}, {tfR8_SNORM, 1},
-               {tfRGBA32UI, 16}, {tfRG16F, 4}, {tfDEPTH24_STENCIL8, 1}, {tfR16G16B16A16, 8}};
+  } cases[] = {{tfRGBA8, 4},
+               {tfRGB8, 3},
+               {tfLUMINANCE16, 2},
+               {tfRGBA_FLOAT16, 8},
+               {tfR11F_G11F_B10F, 12},
+               {tfRGB5, 2},
+               {tfCOMPRESSED_RGBA_S3TC_DXT5, 16},
+               {tfCOMPRESSED_RGB_S3TC_DXT1, 8},
+               {tfR8_SNORM, 1},
+               {tfRGBA32UI, 16},
+               {tfRG16F, 4},
+               {tfDEPTH24_STENCIL8, 1},
+               {tfR16G16B16A16, 8}};
   for (const auto& c : cases) EXPECT_EQ(GetInternalFormatElementSize(c.f), c.size) << int(c.f);
 }
 

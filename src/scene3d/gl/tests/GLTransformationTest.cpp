@@ -15,9 +15,11 @@ TMatrix4f Translation(float x, float y, float z) {
 struct Warnings {
   std::vector<std::string> lines;
   Warnings() {
-    gllog::SetObserver([](gllog::TLevel l, std::string_view t, void* d) {
-      if (l >= gllog::lvWarning) static_cast<Warnings*>(d)->lines.emplace_back(t);
-    }, this);
+    gllog::SetObserver(
+        [](gllog::TLevel l, std::string_view t, void* d) {
+          if (l >= gllog::lvWarning) static_cast<Warnings*>(d)->lines.emplace_back(t);
+        },
+        this);
   }
   ~Warnings() { gllog::SetObserver(nullptr, nullptr); }
 };
@@ -36,7 +38,7 @@ TEST_F(Transformation, ProductsAreComputedLazily) {
   const TFrustum f1 = t.GetFrustum();
   EXPECT_EQ(t.Top().FStates & (1u << 5), 0u);
   t.SetModelMatrix(Translation(1, 2, 3));
-  EXPECT_EQ(t.Top().FStates & (1u << 5), 0u);  // model changes do not stale the frustum
+  EXPECT_EQ(t.Top().FStates & (1u << 5), 0u);     // model changes do not stale the frustum
   EXPECT_EQ(t.GetModelViewMatrix()[3].Z, -2.0f);  // model first, then view
   t.SetViewMatrix(Translation(0, 0, -6));
   EXPECT_NE(t.Top().FStates & (1u << 5), 0u);
