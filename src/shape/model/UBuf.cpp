@@ -11,7 +11,7 @@ namespace {
 
 // The record keeps a column contiguous, a snapshot a row; the copies go in bands of columns so
 // that both sides are read and written in runs.
-constexpr int32_t kBand = 16;
+constexpr int32_t kBand = 8;
 
 template <typename R, typename S>
 void Gather(const R (&rec)[kGridMax][kGridMax], std::vector<S>& out, int32_t maxI, int32_t maxJ) {
