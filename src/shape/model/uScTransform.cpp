@@ -51,7 +51,8 @@ int MirroredAxis(int32_t button) { return button == 0 ? 2 : button == 1 ? 0 : 1;
 template <typename T>
 void QuarterTurnArray(T (&a)[kGridMax][kGridMax], int32_t oldI, int32_t oldJ) {
   std::vector<T> old(static_cast<size_t>(oldI) * oldJ);
-  for (int32_t i = 0; i < oldI; ++i) std::copy(a[i], a[i] + oldJ, old.begin() + static_cast<ptrdiff_t>(i) * oldJ);
+  for (int32_t i = 0; i < oldI; ++i)
+    std::copy(a[i], a[i] + oldJ, old.begin() + static_cast<ptrdiff_t>(i) * oldJ);
   const int32_t newI = oldJ;
   const int32_t newJ = oldI;
   for (int32_t i = 0; i < newI; ++i)
@@ -190,7 +191,8 @@ void OffsetShapeGrid(TCS& cs, int32_t columnShift, int32_t rowShift) {
     CopyBlockToScratch(cs, e, d);
     for (int32_t i = 0; i < e; ++i) {
       const int32_t ti = PositiveMod(static_cast<int64_t>(i) + columnShift, e);
-      for (int32_t j = 0; j < d; ++j) cs.CP[ti][PositiveMod(static_cast<int64_t>(j) + rowShift, d)] = ScratchGrid[i][j];
+      for (int32_t j = 0; j < d; ++j)
+        cs.CP[ti][PositiveMod(static_cast<int64_t>(j) + rowShift, d)] = ScratchGrid[i][j];
     }
   }
   ClampAndCount(cs);
