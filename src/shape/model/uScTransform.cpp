@@ -317,9 +317,10 @@ void EqualizePolyline(TPolyline3D& line) {
   const double total = len[n - 1];
   // Coincident points (or coordinates that are not finite) give no length to share out.
   if (!(total > 0) || !std::isfinite(total)) return;
+  // The targets grow with m, so the segment search resumes where the previous point stopped.
+  int32_t e = 1;
   for (int32_t m = 1; m <= n - 2; ++m) {
     const double t = total / (n - 1) * m;
-    int32_t e = 1;
     while (e < n - 1 && len[e] < t) ++e;
     const double f = (t - len[e - 1]) / (len[e] - len[e - 1]);
     for (int k = 0; k < 3; ++k) line.P[m][k] = (1 - f) * copy[e - 1][k] + f * copy[e][k];
