@@ -13,6 +13,7 @@ class TRegion {
  public:
   TRegion() = default;
   explicit TRegion(const TRect& rect);
+  explicit TRegion(const QRegion& region) : region_(region) {}
 
   // this := a <mode> b (RGN_COPY takes a).
   void Combine(const TRegion& a, const TRegion& b, TRegionCombine mode);

@@ -14,8 +14,9 @@ QGuiApplication& App() {
   static int argc = 1;
   static char name[] = "test_platform_gfx_text";
   static char* argv[] = {name, nullptr};
-  static QGuiApplication app(argc, argv);
-  return app;
+  // Never destroyed: destroying it among Qt's own exit-time destructors is not safe.
+  static QGuiApplication* app = new QGuiApplication(argc, argv);
+  return *app;
 }
 
 int CountColor(const TBitmap& b, TColor color) {
