@@ -271,7 +271,7 @@ int TBitmap::NearestIndex(TColor color) const {
   return best;
 }
 
-QImage* TBitmap::BeginPaint() {
+QImage* TBitmap::BeginPaint(const QRect& area) {
   if (Empty()) return nullptr;
   if (format_ != pf1bit) return paint_.isNull() ? nullptr : &paint_;
   // Unpack the bits into one byte per pixel (0 or 255) so that every raster operation works
@@ -281,20 +281,22 @@ QImage* TBitmap::BeginPaint() {
     shadow_.reset(new uint8_t[static_cast<size_t>(int64_t{shadowStride_} * height_)]);
     paint_ = QImage(shadow_.get(), width_, height_, shadowStride_, QImage::Format_Grayscale8);
   }
-  for (int y = 0; y < height_; ++y) {
+  const QRect a = area.intersected(QRect(0, 0, width_, height_));
+  for (int y = a.top(); y <= a.bottom(); ++y) {
     const uint8_t* src = data_.get() + int64_t{y} * stride_;
     uint8_t* dst = shadow_.get() + int64_t{y} * shadowStride_;
-    for (int x = 0; x < width_; ++x) dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+    for (int x = a.left(); x <= a.right(); ++x) dst[x] = (src[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
   }
   return &paint_;
 }
 
-void TBitmap::EndPaint() {
+void TBitmap::EndPaint(const QRect& area) {
   if (format_ != pf1bit || !shadow_) return;
-  for (int y = 0; y < height_; ++y) {
+  const QRect a = area.intersected(QRect(0, 0, width_, height_));
+  for (int y = a.top(); y <= a.bottom(); ++y) {
     uint8_t* dst = data_.get() + int64_t{y} * stride_;
     const uint8_t* src = shadow_.get() + int64_t{y} * shadowStride_;
-    for (int x = 0; x < width_; ++x) {
+    for (int x = a.left(); x <= a.right(); ++x) {
       const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
       if (src[x] >= 128) dst[x >> 3] |= bit;
       else dst[x >> 3] &= static_cast<uint8_t>(~bit);

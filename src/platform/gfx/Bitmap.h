@@ -112,9 +112,10 @@ class TBitmap {
   void UpdateGrayFlag();
   void Rewrap();
   // The QImage the canvas paints on: the pixels themselves, or for indexed formats the
-  // indices seen as grey levels (pf1bit through an unpacked copy, written back by EndPaint).
-  QImage* BeginPaint();
-  void EndPaint();
+  // indices seen as grey levels (pf1bit through an unpacked copy of `area`, written back by
+  // EndPaint; the painter must stay inside `area`).
+  QImage* BeginPaint(const QRect& area);
+  void EndPaint(const QRect& area);
 
   int width_ = 0;
   int height_ = 0;

@@ -7,6 +7,7 @@
 #include <QPainterPathStroker>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <unordered_map>
 #include <vector>
@@ -18,43 +19,6 @@
 namespace platform {
 
 namespace {
-
-QPainter::CompositionMode ModeFor(TPenMode mode) {
-  switch (mode) {
-    case pmBlack: return QPainter::RasterOp_ClearDestination;
-    case pmWhite: return QPainter::RasterOp_SetDestination;
-    case pmNot: return QPainter::RasterOp_NotDestination;
-    case pmNotCopy: return QPainter::RasterOp_NotSource;
-    case pmMergePenNot: return QPainter::RasterOp_SourceOrNotDestination;
-    case pmMaskPenNot: return QPainter::RasterOp_SourceAndNotDestination;
-    case pmMergeNotPen: return QPainter::RasterOp_NotSourceOrDestination;
-    case pmMaskNotPen: return QPainter::RasterOp_NotSourceAndDestination;
-    case pmMerge: return QPainter::RasterOp_SourceOrDestination;
-    case pmNotMerge: return QPainter::RasterOp_NotSourceAndNotDestination;
-    case pmMask: return QPainter::RasterOp_SourceAndDestination;
-    case pmNotMask: return QPainter::RasterOp_NotSourceOrNotDestination;
-    case pmXor: return QPainter::RasterOp_SourceXorDestination;
-    case pmNotXor: return QPainter::RasterOp_NotSourceXorDestination;
-    case pmCopy:
-    case pmNop:
-    default: return QPainter::CompositionMode_SourceOver;
-  }
-}
-
-// Modes where touching a pixel twice differs from touching it once: the fill of a shape must
-// then leave out the pixels its outline covers.
-bool TwiceDiffers(TPenMode mode) {
-  switch (mode) {
-    case pmNot:
-    case pmMergePenNot:
-    case pmMaskPenNot:
-    case pmNotMerge:
-    case pmNotMask:
-    case pmXor:
-    case pmNotXor: return true;
-    default: return false;
-  }
-}
 
 // Dash and gap lengths of the one-pixel pen styles, in pixels.
 QList<qreal> DashPattern(TPenStyle style) {
@@ -116,31 +80,252 @@ QRect PointsBounds(std::span<const TPoint> points, int margin) {
 
 }  // namespace
 
-// One drawing call: a painter on the bitmap's paint target, aliased, clipped.
+namespace {
+
+inline uint8_t Rop(TPenMode mode, uint8_t p, uint8_t d) {
+  switch (mode) {
+    case pmBlack: return 0;
+    case pmWhite: return 0xFF;
+    case pmNop: return d;
+    case pmNot: return static_cast<uint8_t>(~d);
+    case pmCopy: return p;
+    case pmNotCopy: return static_cast<uint8_t>(~p);
+    case pmMergePenNot: return static_cast<uint8_t>(p | ~d);
+    case pmMaskPenNot: return static_cast<uint8_t>(p & ~d);
+    case pmMergeNotPen: return static_cast<uint8_t>(~p | d);
+    case pmMaskNotPen: return static_cast<uint8_t>(~p & d);
+    case pmMerge: return static_cast<uint8_t>(p | d);
+    case pmNotMerge: return static_cast<uint8_t>(~(p | d));
+    case pmMask: return static_cast<uint8_t>(p & d);
+    case pmNotMask: return static_cast<uint8_t>(~(p & d));
+    case pmXor: return static_cast<uint8_t>(p ^ d);
+    case pmNotXor: return static_cast<uint8_t>(~(p ^ d));
+  }
+  return d;
+}
+
+// Mask values: what paints a pixel of a figure.
+constexpr int kPenInk = 1;
+constexpr int kBrushInk = 2;
+constexpr QRgb MaskPixel(int ink) { return qRgb(ink, ink, ink); }
+
+}  // namespace
+
+// Applies the pen mode to single pixels with the pen's or the brush's ink, bitwise on the
+// bytes the pixels are stored in (indices for indexed bitmaps, a bit for pf1bit). The fourth
+// byte of pf32bit pixels is left alone.
+class TCanvas::InkWriter {
+ public:
+  explicit InkWriter(TCanvas& canvas) : bitmap_(canvas.bitmap_), mode_(canvas.Pen.Mode) {
+    format_ = bitmap_.PixelFormat();
+    bpp_ = format_ == pf24bit ? 3 : 4;
+    const TColor colors[3] = {0, canvas.Pen.Color, canvas.Brush.Color};
+    for (int v = kPenInk; v <= kBrushInk; ++v) {
+      if (format_ == pf8bit || format_ == pf1bit) {
+        ink_[v][0] = static_cast<uint8_t>(bitmap_.NearestIndex(colors[v]));
+      } else {
+        const TColor rgb = ColorToRGB(colors[v]);
+        ink_[v][0] = GetBValue(rgb);
+        ink_[v][1] = GetGValue(rgb);
+        ink_[v][2] = GetRValue(rgb);
+      }
+    }
+  }
+
+  void Put(uint8_t* row, int x, int v) const {
+    const uint8_t* ink = ink_[v];
+    switch (format_) {
+      case pf24bit:
+      case pf32bit: {
+        uint8_t* px = row + x * bpp_;
+        px[0] = Rop(mode_, ink[0], px[0]);
+        px[1] = Rop(mode_, ink[1], px[1]);
+        px[2] = Rop(mode_, ink[2], px[2]);
+        break;
+      }
+      case pf8bit: row[x] = Rop(mode_, ink[0], row[x]); break;
+      case pf1bit: {
+        const int shift = 7 - (x & 7);
+        const uint8_t d = (row[x >> 3] >> shift) & 1;
+        const uint8_t r = Rop(mode_, ink[0] & 1, d) & 1;
+        row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(1 << shift)) | (r << shift));
+        break;
+      }
+      default: break;
+    }
+  }
+
+  TBitmap& Bitmap() { return bitmap_; }
+
+ private:
+  TBitmap& bitmap_;
+  TPenMode mode_;
+  TPixelFormat format_;
+  int bpp_;
+  uint8_t ink_[3][3] = {};
+};
+
+// One drawing call, over the part of the bitmap it may change (`bounds`).
+//
+// Copy-mode drawing on pf32bit paints straight into the bitmap. Everything else paints a
+// 32-bit mask of `bounds` - the pen's pixels 1, the brush's 2, the pen over the brush -
+// which is then applied to the bitmap with the pen mode, pixel by pixel (InkWriter). So
+// each pixel of a figure is touched once, XOR or NOT drawn twice gives back every byte,
+// indexed bitmaps get table indices, and Qt paints only on the format it draws fastest.
+// Lines one pixel wide are rasterised here (ThinLines), straight into the bitmap or into the
+// mask.
 class TCanvas::Session {
  public:
-  explicit Session(TCanvas& canvas) : canvas_(canvas) {
-    QImage* target = canvas.bitmap_.BeginPaint();
-    if (!target) return;
-    begun_ = true;
-    if (!painter_.begin(target)) return;
+  // Without a painter: only ThinLines, straight into the bitmap.
+  struct PixelsOnly {};
+  Session(TCanvas& canvas, QRect bounds, PixelsOnly) : canvas_(canvas) {
+    TBitmap& bitmap = canvas.bitmap_;
+    bounds_ = bounds.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
+    if (canvas.clip_) bounds_ = bounds_.intersected(canvas.clip_->boundingRect());
+    active_ = !bounds_.isEmpty();
+    pixelsOnly_ = true;
+  }
+
+  Session(TCanvas& canvas, QRect bounds, bool direct) : canvas_(canvas) {
+    TBitmap& bitmap = canvas.bitmap_;
+    bounds_ = bounds.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
+    if (canvas.clip_) bounds_ = bounds_.intersected(canvas.clip_->boundingRect());
+    if (bounds_.isEmpty()) return;
+    useMask_ = !direct;
+    if (useMask_) {
+      mask_ = QImage(bounds_.size(), QImage::Format_RGB32);
+      mask_.fill(0);
+      if (!painter_.begin(&mask_)) return;
+      painter_.translate(-bounds_.topLeft());
+    } else {
+      QImage* target = bitmap.BeginPaint(bounds_);
+      if (!target) return;
+      begun_ = true;
+      if (!painter_.begin(target)) return;
+    }
     active_ = true;
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
     if (canvas.clip_) painter_.setClipRegion(*canvas.clip_);
+    // pf1bit pixels outside `bounds` are not unpacked for painting: keep the painter off them.
+    if (begun_ && bitmap.PixelFormat() == pf1bit) painter_.setClipRect(bounds_, Qt::IntersectClip);
   }
   ~Session() {
-    if (active_) painter_.end();
-    if (begun_) canvas_.bitmap_.EndPaint();
+    if (active_ && !pixelsOnly_) painter_.end();
+    if (active_ && useMask_) ApplyMask();
+    if (begun_) canvas_.bitmap_.EndPaint(bounds_);
+    if (active_) canvas_.Changed(bounds_);
   }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   bool Active() const { return active_; }
   QPainter& P() { return painter_; }
+  QColor PenInk() const { return useMask_ ? QColor(MaskPixel(kPenInk)) : canvas_.MapColor(canvas_.Pen.Color); }
+  QColor BrushInk() const { return useMask_ ? QColor(MaskPixel(kBrushInk)) : canvas_.MapColor(canvas_.Brush.Color); }
+
+  // Lines one pixel wide with the pen's style through the points (closed: back to the
+  // first), each without its end point; with a solid brush the gaps of a styled pen take
+  // the brush's ink. Each pixel is written once.
+  void ThinLines(const QPolygon& points, bool closed) {
+    if (!active_ || points.size() < 2) return;
+    if (!pixelsOnly_) painter_.end();  // the mask or bitmap is written here directly; reopened below
+    const QRect box = bounds_;
+    const QRegion* region = canvas_.clip_ && canvas_.clip_->rectCount() > 1 ? &*canvas_.clip_ : nullptr;
+    InkWriter writer(canvas_);
+    const QList<qreal> pattern = DashPattern(canvas_.Pen.Style);
+    const int gapInk = canvas_.Brush.Style == bsSolid ? kBrushInk : 0;
+    int element = 0, left = pattern.isEmpty() ? 0 : static_cast<int>(pattern[0]);
+    auto put = [&](int x, int y) {
+      int ink = kPenInk;
+      if (!pattern.isEmpty()) {
+        ink = (element % 2 == 0) ? kPenInk : gapInk;
+        if (--left == 0) {
+          element = (element + 1) % static_cast<int>(pattern.size());
+          left = static_cast<int>(pattern[element]);
+        }
+      }
+      if (ink == 0 || !box.contains(x, y) || (region && !region->contains(QPoint(x, y)))) return;
+      if (useMask_) {
+        reinterpret_cast<QRgb*>(mask_.scanLine(y - box.top()))[x - box.left()] = MaskPixel(ink);
+      } else {
+        writer.Put(canvas_.bitmap_.ScanLine(y), x, ink);
+      }
+    };
+    const qsizetype n = points.size();
+    for (qsizetype i = 0; i + 1 < n + (closed ? 1 : 0); ++i) {
+      const QPoint a = points[i], b = points[(i + 1) % n];
+      // Bresenham, without the end point.
+      const int dx = std::abs(b.x() - a.x()), dy = std::abs(b.y() - a.y());
+      const int sx = b.x() > a.x() ? 1 : -1, sy = b.y() > a.y() ? 1 : -1;
+      int x = a.x(), y = a.y();
+      if (dx >= dy) {
+        int err = dx / 2;
+        for (int k = 0; k < dx; ++k) {
+          put(x, y);
+          x += sx;
+          err -= dy;
+          if (err < 0) {
+            y += sy;
+            err += dx;
+          }
+        }
+      } else {
+        int err = dy / 2;
+        for (int k = 0; k < dy; ++k) {
+          put(x, y);
+          y += sy;
+          err -= dx;
+          if (err < 0) {
+            x += sx;
+            err += dy;
+          }
+        }
+      }
+    }
+    if (!pixelsOnly_) Reopen();
+  }
 
  private:
+  void Reopen() {
+    QImage* target = useMask_ ? &mask_ : canvas_.bitmap_.BeginPaint(bounds_);
+    if (!target || !painter_.begin(target)) {
+      active_ = false;
+      return;
+    }
+    if (useMask_) painter_.translate(-bounds_.topLeft());
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    if (canvas_.clip_) painter_.setClipRegion(*canvas_.clip_);
+    if (begun_ && canvas_.bitmap_.PixelFormat() == pf1bit) painter_.setClipRect(bounds_, Qt::IntersectClip);
+  }
+
+  void ApplyMask() {
+    InkWriter writer(canvas_);
+    const int width = bounds_.width();
+    for (int y = bounds_.top(); y <= bounds_.bottom(); ++y) {
+      const QRgb* m = reinterpret_cast<const QRgb*>(mask_.constScanLine(y - bounds_.top()));
+      uint8_t* row = canvas_.bitmap_.ScanLine(y);
+      for (int i = 0; i < width; ++i) {
+        // Most of the mask is empty: skip it two pixels at a time.
+        if ((i & 1) == 0 && i + 2 <= width) {
+          uint64_t pair;
+          std::memcpy(&pair, m + i, 8);
+          if (pair == 0) {
+            ++i;
+            continue;
+          }
+        }
+        const int v = qBlue(m[i]);
+        if (v == kPenInk || v == kBrushInk) writer.Put(row, bounds_.left() + i, v);
+      }
+    }
+  }
+
   TCanvas& canvas_;
+  QRect bounds_;
+  bool useMask_ = false;
+  bool pixelsOnly_ = false;
+  QImage mask_;
   QPainter painter_;
   bool begun_ = false;
   bool active_ = false;
@@ -162,54 +347,20 @@ QColor TCanvas::MapColor(TColor color) const {
   }
 }
 
-bool TCanvas::ApplyPen(QPainter& p) const {
-  if (Pen.Style == psClear || Pen.Mode == pmNop) {
-    p.setPen(Qt::NoPen);
-    return false;
-  }
-  QPen pen(MapColor(Pen.Color));
-  const int width = std::max(1, Pen.Width);
-  pen.setWidth(width);
-  if (width == 1) {
-    // Flat ends leave out the end point of every line; joins touch each pixel once.
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::MiterJoin);
-    const QList<qreal> dashes = DashPattern(Pen.Style);
-    if (!dashes.isEmpty()) pen.setDashPattern(dashes);
-  } else {
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-  }
-  p.setPen(pen);
+bool TCanvas::DirectPaint() const { return Pen.Mode == pmCopy && bitmap_.PixelFormat() == pf32bit; }
+
+bool TCanvas::ApplyWidePen(Session& s) const {
+  QPen pen(s.PenInk());
+  pen.setWidth(std::max(2, Pen.Width));
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  s.P().setPen(pen);
   return true;
 }
 
-void TCanvas::ApplyBrush(QPainter& p) const {
+void TCanvas::ApplyBrush(Session& s) const {
   const Qt::BrushStyle style = QtBrushStyle(Brush.Style);
-  p.setBrush(style == Qt::NoBrush ? QBrush() : QBrush(MapColor(Brush.Color), style));
-}
-
-// Draws with the pen set by ApplyPen; with a styled one-pixel pen and a solid brush the gaps
-// between the dashes are drawn in the brush's colour, as the window system does for an
-// opaque background.
-void TCanvas::StrokeDashGaps(QPainter& p, const std::function<void(QPainter&)>& draw) const {
-  draw(p);
-  const QList<qreal> dashes = DashPattern(Pen.Style);
-  if (dashes.isEmpty() || std::max(1, Pen.Width) != 1 || Brush.Style != bsSolid) return;
-  // The pattern shifted by one element turns gaps into dashes; starting it so that its last
-  // element (the first dash) lies at the line's start lines it up with the first pass.
-  QList<qreal> gaps = dashes.mid(1);
-  gaps.push_back(dashes.front());
-  qreal total = 0;
-  for (qreal d : dashes) total += d;
-  QPen pen = p.pen();
-  pen.setColor(MapColor(Brush.Color));
-  pen.setDashPattern(gaps);
-  pen.setDashOffset(total - dashes.front());
-  const QPen saved = p.pen();
-  p.setPen(pen);
-  draw(p);
-  p.setPen(saved);
+  s.P().setBrush(style == Qt::NoBrush ? QBrush() : QBrush(s.BrushInk(), style));
 }
 
 void TCanvas::Changed(QRect bounds) {
@@ -219,68 +370,58 @@ void TCanvas::Changed(QRect bounds) {
   OnChange(TRect{bounds.left(), bounds.top(), bounds.right() + 1, bounds.bottom() + 1});
 }
 
+void TCanvas::StrokeLines(const QPolygon& points, bool closed, QRect bounds) {
+  if (points.size() < 2 || Pen.Style == psClear || Pen.Mode == pmNop) return;
+  if (std::max(1, Pen.Width) == 1) {
+    // Straight into the bitmap, pixel by pixel: no mask, whatever the mode.
+    Session s(*this, bounds, Session::PixelsOnly{});
+    s.ThinLines(points, closed);
+    return;
+  }
+  Session s(*this, bounds, DirectPaint());
+  if (!s.Active()) return;
+  ApplyWidePen(s);
+  s.P().setBrush(Qt::NoBrush);
+  if (closed) s.P().drawPolygon(points);
+  else s.P().drawPolyline(points);
+}
+
 void TCanvas::LineTo(int x, int y) {
   const TPoint from = penPos_;
   penPos_ = {x, y};
   if (from == penPos_) return;
-  {
-    Session s(*this);
-    if (!s.Active()) return;
-    QPainter& p = s.P();
-    p.setCompositionMode(ModeFor(Pen.Mode));
-    if (!ApplyPen(p)) return;
-    StrokeDashGaps(p, [&](QPainter& q) { q.drawLine(QPoint(from.X, from.Y), QPoint(x, y)); });
-  }
   const TPoint ends[] = {from, penPos_};
-  Changed(PointsBounds(ends, std::max(1, Pen.Width) + 1));
+  StrokeLines(QPolygon({QPoint(from.X, from.Y), QPoint(x, y)}), false,
+              PointsBounds(ends, std::max(1, Pen.Width) + 1));
 }
 
 void TCanvas::Polyline(std::span<const TPoint> points) {
-  if (points.size() < 2) return;
   QPolygon polygon;
   for (const auto& pt : points) polygon << QPoint(pt.X, pt.Y);
-  {
-    Session s(*this);
-    if (!s.Active()) return;
-    QPainter& p = s.P();
-    p.setCompositionMode(ModeFor(Pen.Mode));
-    if (!ApplyPen(p)) return;
-    StrokeDashGaps(p, [&](QPainter& q) { q.drawPolyline(polygon); });
-  }
-  Changed(PointsBounds(points, std::max(1, Pen.Width) + 1));
+  StrokeLines(polygon, false, PointsBounds(points, std::max(1, Pen.Width) + 1));
 }
 
-// Fills `fill` with the brush and then strokes with the pen, both in the pen mode. Where
-// touching a pixel twice would undo the first touch (XOR, NOT, ...), the fill leaves out
-// the outline's area.
-void TCanvas::FillAndStroke(const QPainterPath& fill, const std::function<void(QPainter&)>& stroke, QRect bounds) {
+// Fills `fill` with the brush, then draws the outline with the pen over it: `thin` (the
+// corner points, for a one-pixel pen) or `wide` (a Qt stroke).
+void TCanvas::FillAndStroke(const QPainterPath& fill, const QPolygon& thin,
+                            const std::function<void(QPainter&)>& wide, QRect bounds) {
   if (Pen.Mode == pmNop) return;
-  {
-    Session s(*this);
-    if (!s.Active()) return;
-    QPainter& p = s.P();
-    p.setCompositionMode(ModeFor(Pen.Mode));
-    const bool hasPen = Pen.Style != psClear;
-    if (Brush.Style != bsClear && !fill.isEmpty()) {
-      QPainterPath area = fill;
-      if (hasPen && TwiceDiffers(Pen.Mode)) {
-        // The outline's own area, as wide as the pen.
-        QPainterPathStroker stroker;
-        stroker.setWidth(std::max(1, Pen.Width));
-        stroker.setCapStyle(Qt::FlatCap);
-        stroker.setJoinStyle(Qt::MiterJoin);
-        area = fill.subtracted(stroker.createStroke(fill));
-      }
-      p.setPen(Qt::NoPen);
-      ApplyBrush(p);
-      p.drawPath(area);
-    }
-    if (hasPen && ApplyPen(p)) {
-      p.setBrush(Qt::NoBrush);
-      StrokeDashGaps(p, stroke);
-    }
+  Session s(*this, bounds, DirectPaint());
+  if (!s.Active()) return;
+  QPainter& p = s.P();
+  if (Brush.Style != bsClear && !fill.isEmpty()) {
+    p.setPen(Qt::NoPen);
+    ApplyBrush(s);
+    p.drawPath(fill);
   }
-  Changed(bounds);
+  if (Pen.Style == psClear) return;
+  if (std::max(1, Pen.Width) == 1 && !thin.isEmpty()) {
+    s.ThinLines(thin, true);
+  } else {
+    ApplyWidePen(s);
+    p.setBrush(Qt::NoBrush);
+    wide(p);
+  }
 }
 
 void TCanvas::Polygon(std::span<const TPoint> points) {
@@ -291,87 +432,73 @@ void TCanvas::Polygon(std::span<const TPoint> points) {
   fill.setFillRule(Qt::OddEvenFill);
   fill.addPolygon(QPolygonF(polygon));
   fill.closeSubpath();
-  FillAndStroke(fill, [&](QPainter& q) { q.drawPolygon(polygon); }, PointsBounds(points, std::max(1, Pen.Width) + 1));
+  FillAndStroke(fill, polygon, [&](QPainter& q) { q.drawPolygon(polygon); },
+                PointsBounds(points, std::max(1, Pen.Width) + 1));
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   const TRect r = TRect{x1, y1, x2, y2}.Normalized();
   const int w = r.Width(), h = r.Height();
-  if (w == 0 || h == 0 || Pen.Mode == pmNop) return;
+  if (w == 0 || h == 0) return;
   const int penWidth = std::max(1, Pen.Width);
   const bool hasPen = Pen.Style != psClear;
-  const QRect bounds = ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth);
-  {
-    Session s(*this);
-    if (!s.Active()) return;
-    QPainter& p = s.P();
-    p.setCompositionMode(ModeFor(Pen.Mode));
-    // The fill: the inside of the outline; without a pen one pixel less each way.
-    QRect fill;
-    if (!hasPen) {
-      fill = QRect(r.Left, r.Top, w - 1, h - 1);
-    } else if (penWidth == 1 || TwiceDiffers(Pen.Mode)) {
-      const int inset = penWidth == 1 ? 1 : penWidth / 2 + 1;
-      fill = QRect(r.Left + inset, r.Top + inset, w - 2 * inset, h - 2 * inset);
-    } else {
-      fill = ToQRect(r);  // the wide outline is drawn over it
-    }
-    if (Brush.Style != bsClear && fill.width() > 0 && fill.height() > 0) {
-      p.setPen(Qt::NoPen);
-      ApplyBrush(p);
-      p.drawRect(fill);
-    }
-    if (hasPen && ApplyPen(p)) {
-      p.setBrush(Qt::NoBrush);
-      if (penWidth == 1 && (w == 1 || h == 1)) {
-        // A rectangle one pixel thin is a single run of pixels.
-        p.setPen(Qt::NoPen);
-        p.setBrush(MapColor(Pen.Color));
-        p.drawRect(ToQRect(r));
-      } else if (penWidth == 1) {
-        const QPolygon outline({QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Top), QPoint(r.Right - 1, r.Bottom - 1),
-                                QPoint(r.Left, r.Bottom - 1)});
-        StrokeDashGaps(p, [&](QPainter& q) { q.drawPolygon(outline); });
-      } else {
-        const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
-        StrokeDashGaps(p, [&](QPainter& q) { q.drawRect(centre); });
-      }
-    }
+  // The fill covers the rectangle (the outline goes over its edge); without a pen one pixel
+  // less each way.
+  QPainterPath fill;
+  fill.addRect(hasPen ? QRectF(ToQRect(r)) : QRectF(r.Left, r.Top, w - 1, h - 1));
+  QPolygon thin;
+  if (w == 1 || h == 1) {
+    // One pixel thin: a single run of pixels, end point included.
+    thin << QPoint(r.Left, r.Top) << QPoint(r.Right - 1 + (w > 1), r.Bottom - 1 + (h > 1));
+  } else {
+    thin << QPoint(r.Left, r.Top) << QPoint(r.Right - 1, r.Top) << QPoint(r.Right - 1, r.Bottom - 1)
+         << QPoint(r.Left, r.Bottom - 1);
   }
-  Changed(bounds);
+  const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
+  FillAndStroke(fill, thin, [&](QPainter& q) { q.drawRect(centre); },
+                ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
 void TCanvas::FillRect(const TRect& r) {
   if (r.IsEmpty() || Brush.Style == bsClear) return;
-  {
-    Session s(*this);
-    if (!s.Active()) return;
-    QPainter& p = s.P();
-    p.setPen(Qt::NoPen);
-    ApplyBrush(p);
-    p.drawRect(ToQRect(r));
-  }
-  Changed(ToQRect(r));
+  Session s(*this, ToQRect(r), true);
+  if (!s.Active()) return;
+  s.P().setPen(Qt::NoPen);
+  ApplyBrush(s);
+  s.P().drawRect(ToQRect(r));
 }
 
 void TCanvas::FrameRect(const TRect& r) {
   if (r.IsEmpty() || Brush.Style == bsClear) return;
-  {
-    Session s(*this);
-    if (!s.Active()) return;
-    QPainter& p = s.P();
-    p.setPen(Qt::NoPen);
-    ApplyBrush(p);
-    const int w = r.Width(), h = r.Height();
-    p.drawRect(QRect(r.Left, r.Top, w, 1));
-    if (h > 1) p.drawRect(QRect(r.Left, r.Bottom - 1, w, 1));
-    if (h > 2) {
-      p.drawRect(QRect(r.Left, r.Top + 1, 1, h - 2));
-      if (w > 1) p.drawRect(QRect(r.Right - 1, r.Top + 1, 1, h - 2));
+  Session s(*this, ToQRect(r), true);
+  if (!s.Active()) return;
+  QPainter& p = s.P();
+  p.setPen(Qt::NoPen);
+  ApplyBrush(s);
+  const int w = r.Width(), h = r.Height();
+  p.drawRect(QRect(r.Left, r.Top, w, 1));
+  if (h > 1) p.drawRect(QRect(r.Left, r.Bottom - 1, w, 1));
+  if (h > 2) {
+    p.drawRect(QRect(r.Left, r.Top + 1, 1, h - 2));
+    if (w > 1) p.drawRect(QRect(r.Right - 1, r.Top + 1, 1, h - 2));
+  }
+}
+
+namespace {
+
+// The points of a curve, flattened, as a closed or open polygon of whole pixels.
+QPolygon PixelPolygon(const QPainterPath& path) {
+  QPolygon out;
+  for (const QPolygonF& poly : path.toSubpathPolygons()) {
+    for (const QPointF& p : poly) {
+      const QPoint q(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+      if (out.isEmpty() || out.back() != q) out << q;
     }
   }
-  Changed(ToQRect(r));
+  return out;
 }
+
+}  // namespace
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   const TRect r = TRect{x1, y1, x2, y2}.Normalized();
@@ -383,8 +510,12 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
   QPainterPath fill;
   fill.addEllipse(hasPen ? QRectF(r.Left, r.Top, w, h) : QRectF(r.Left, r.Top, w - 1, h - 1));
+  QPainterPath outline;
+  outline.addEllipse(centre);
+  QPolygon thin = PixelPolygon(outline);
+  if (thin.size() > 1 && thin.front() == thin.back()) thin.removeLast();
   const int penWidth = std::max(1, Pen.Width);
-  FillAndStroke(fill, [&](QPainter& q) { q.drawEllipse(centre); },
+  FillAndStroke(fill, thin, [&](QPainter& q) { q.drawEllipse(centre); },
                 ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
@@ -407,17 +538,17 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   QPainterPath path;
   path.arcMoveTo(centre, start);
   path.arcTo(centre, start, span);
-  {
-    Session s(*this);
-    if (!s.Active()) return;
-    QPainter& p = s.P();
-    p.setCompositionMode(ModeFor(Pen.Mode));
-    if (!ApplyPen(p)) return;
-    p.setBrush(Qt::NoBrush);
-    StrokeDashGaps(p, [&](QPainter& q) { q.drawPath(path); });
-  }
   const int penWidth = std::max(1, Pen.Width);
-  Changed(ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
+  const QRect bounds = ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth);
+  if (penWidth == 1) {
+    StrokeLines(PixelPolygon(path), false, bounds);
+    return;
+  }
+  Session s(*this, bounds, DirectPaint());
+  if (!s.Active()) return;
+  ApplyWidePen(s);
+  s.P().setBrush(Qt::NoBrush);
+  s.P().drawPath(path);
 }
 
 QFont TCanvas::MakeFont() const {
@@ -455,20 +586,16 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   const QFontMetrics metrics(font);
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   const QRect cell(x, y, metrics.horizontalAdvance(s), metrics.height());
-  {
-    Session s2(*this);
-    if (!s2.Active()) return;
-    QPainter& p = s2.P();
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (Brush.Style == bsSolid && !cell.isEmpty()) p.fillRect(cell, MapColor(Brush.Color));
-    p.setFont(font);
-    p.setPen(MapColor(Font.Color));
-    p.drawText(QPoint(x, y + metrics.ascent()), s);
-  }
   penPos_ = {x + cell.width(), y};
   // Italic and overhanging glyphs may reach a little beyond the advance.
   const int slack = metrics.height() / 2 + 2;
-  Changed(cell.adjusted(-slack, 0, slack, 0));
+  Session session(*this, cell.adjusted(-slack, -1, slack, 1), true);
+  if (!session.Active()) return;
+  QPainter& p = session.P();
+  if (Brush.Style == bsSolid && !cell.isEmpty()) p.fillRect(cell, MapColor(Brush.Color));
+  p.setFont(font);
+  p.setPen(MapColor(Font.Color));
+  p.drawText(QPoint(x, y + metrics.ascent()), s);
 }
 
 TColor TCanvas::Pixels(int x, int y) const {
@@ -564,17 +691,14 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
   }
   if (fillMode) {
     if (useBrush && Brush.Style == bsClear) return;
-    {
-      Session s(*this);
-      if (!s.Active()) return;
-      QPainter& p = s.P();
-      p.setCompositionMode(*fillMode);
-      p.setPen(Qt::NoPen);
-      if (useBrush) ApplyBrush(p);
-      else p.setBrush(Qt::black);
-      p.drawRect(dq);
-    }
-    Changed(dq);
+    Session s(*this, dq, true);
+    if (!s.Active()) return;
+    QPainter& p = s.P();
+    p.setCompositionMode(*fillMode);
+    p.setPen(Qt::NoPen);
+    if (useBrush) ApplyBrush(s);
+    else p.setBrush(Qt::black);
+    p.drawRect(dq);
     return;
   }
   QPainter::CompositionMode op;
@@ -615,14 +739,11 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
     image = source.Image().copy(sq);
   }
   if (mirrorX || mirrorY) image = image.mirrored(mirrorX, mirrorY);
-  {
-    Session s(*this);
-    if (!s.Active()) return;
-    QPainter& p = s.P();
-    p.setCompositionMode(op);
-    p.drawImage(target, image, QRectF(0, 0, image.width(), image.height()));
-  }
-  Changed(target.toAlignedRect());
+  Session s(*this, target.toAlignedRect(), true);
+  if (!s.Active()) return;
+  QPainter& p = s.P();
+  p.setCompositionMode(op);
+  p.drawImage(target, image, QRectF(0, 0, image.width(), image.height()));
 }
 
 }  // namespace platform

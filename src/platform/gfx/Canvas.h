@@ -5,9 +5,11 @@
 // call uses them as they are at that moment. Drawing is aliased and follows the window
 // system's rules: a line excludes its end point, a rectangle or ellipse given by (X1, Y1,
 // X2, Y2) covers X1..X2-1 and Y1..Y2-1, the pen mode (copy, XOR, NOT and the other binary
-// raster operations) applies to lines and to the fill of shapes, and XOR or NOT drawn twice
-// restores every pixel (on pf32bit the fourth byte of a pixel is not kept: drawing may set
-// it). Text is drawn in copy mode, smoothed on colour bitmaps and aliased on indexed ones.
+// raster operations) applies to lines and to the fill of shapes, each pixel of a figure is
+// touched once (by the pen or, inside, by the brush), and XOR or NOT drawn twice gives back
+// every byte. Copy-mode drawing on pf32bit sets the fourth byte of the pixels it draws.
+// FillRect, FrameRect, text and block copies ignore the pen mode. Text is smoothed on colour
+// bitmaps and aliased on indexed ones.
 //
 // On pf8bit and pf1bit bitmaps colours are first mapped to the nearest entry of the colour
 // table and the raster operations work on the indices, as on palette bitmaps of the window
@@ -176,14 +178,17 @@ class TCanvas {
   void SetClipRegion(const TRegion* region);
 
  private:
+  class InkWriter;
   class Session;
 
   QColor MapColor(TColor color) const;
   QFont MakeFont() const;
-  bool ApplyPen(QPainter& p) const;
-  void ApplyBrush(QPainter& p) const;
-  void StrokeDashGaps(QPainter& p, const std::function<void(QPainter&)>& draw) const;
-  void FillAndStroke(const QPainterPath& fill, const std::function<void(QPainter&)>& stroke, QRect bounds);
+  bool DirectPaint() const;
+  bool ApplyWidePen(Session& s) const;
+  void ApplyBrush(Session& s) const;
+  void StrokeLines(const QPolygon& points, bool closed, QRect bounds);
+  void FillAndStroke(const QPainterPath& fill, const QPolygon& thin, const std::function<void(QPainter&)>& wide,
+                     QRect bounds);
   void CopyFrom(const TRect& dest, const TBitmap& source, const TRect& src, TCopyMode mode);
   void Changed(QRect bounds);
 
