@@ -18,17 +18,20 @@ constexpr int64_t kMaxBytes = int64_t{INT_MAX};
 
 int BitsOf(TPixelFormat format) {
   switch (format) {
-    case pf1bit: return 1;
-    case pf8bit: return 8;
-    case pf24bit: return 24;
-    case pf32bit: return 32;
-    default: return 0;
+    case pf1bit:
+      return 1;
+    case pf8bit:
+      return 8;
+    case pf24bit:
+      return 24;
+    case pf32bit:
+      return 32;
+    default:
+      return 0;
   }
 }
 
-int64_t StrideOf(int width, TPixelFormat format) {
-  return ((int64_t{width} * BitsOf(format) + 31) / 32) * 4;
-}
+int64_t StrideOf(int width, TPixelFormat format) { return ((int64_t{width} * BitsOf(format) + 31) / 32) * 4; }
 
 std::vector<TRGBQuad> DefaultColorTable(TPixelFormat format) {
   std::vector<TRGBQuad> table;
@@ -120,11 +123,19 @@ void TBitmap::Rewrap() {
   paint_ = QImage();
   if (Empty()) return;
   switch (format_) {
-    case pf24bit: paint_ = QImage(data_.get(), width_, height_, stride_, QImage::Format_BGR888); break;
-    case pf32bit: paint_ = QImage(data_.get(), width_, height_, stride_, QImage::Format_RGB32); break;
-    case pf8bit: paint_ = QImage(data_.get(), width_, height_, stride_, QImage::Format_Grayscale8); break;
-    case pf1bit: break;  // painted through the unpacked copy, made by BeginPaint
-    default: break;
+    case pf24bit:
+      paint_ = QImage(data_.get(), width_, height_, stride_, QImage::Format_BGR888);
+      break;
+    case pf32bit:
+      paint_ = QImage(data_.get(), width_, height_, stride_, QImage::Format_RGB32);
+      break;
+    case pf8bit:
+      paint_ = QImage(data_.get(), width_, height_, stride_, QImage::Format_Grayscale8);
+      break;
+    case pf1bit:
+      break;  // painted through the unpacked copy, made by BeginPaint
+    default:
+      break;
   }
 }
 
@@ -183,11 +194,20 @@ QImage TBitmap::Image() {
   if (Empty()) return QImage();
   QImage image;
   switch (format_) {
-    case pf24bit: image = QImage(data_.get(), width_, height_, stride_, QImage::Format_BGR888); break;
-    case pf32bit: image = QImage(data_.get(), width_, height_, stride_, QImage::Format_RGB32); break;
-    case pf8bit: image = QImage(data_.get(), width_, height_, stride_, QImage::Format_Indexed8); break;
-    case pf1bit: image = QImage(data_.get(), width_, height_, stride_, QImage::Format_Mono); break;
-    default: return QImage();
+    case pf24bit:
+      image = QImage(data_.get(), width_, height_, stride_, QImage::Format_BGR888);
+      break;
+    case pf32bit:
+      image = QImage(data_.get(), width_, height_, stride_, QImage::Format_RGB32);
+      break;
+    case pf8bit:
+      image = QImage(data_.get(), width_, height_, stride_, QImage::Format_Indexed8);
+      break;
+    case pf1bit:
+      image = QImage(data_.get(), width_, height_, stride_, QImage::Format_Mono);
+      break;
+    default:
+      return QImage();
   }
   if (!palette_.empty()) {
     QList<QRgb> table;
@@ -215,11 +235,16 @@ TCanvas& TBitmap::Canvas() {
 TColor TBitmap::PixelColor(int x, int y) const {
   const uint8_t* row = data_.get() + int64_t{y} * stride_;
   switch (format_) {
-    case pf1bit: return EntryColor(palette_[(row[x >> 3] >> (7 - (x & 7))) & 1]);
-    case pf8bit: return EntryColor(palette_[row[x]]);
-    case pf24bit: return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-    case pf32bit: return RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
-    default: return clBlack;
+    case pf1bit:
+      return EntryColor(palette_[(row[x >> 3] >> (7 - (x & 7))) & 1]);
+    case pf8bit:
+      return EntryColor(palette_[row[x]]);
+    case pf24bit:
+      return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+    case pf32bit:
+      return RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+    default:
+      return clBlack;
   }
 }
 
@@ -229,11 +254,15 @@ void TBitmap::SetPixelColor(int x, int y, TColor color) {
   switch (format_) {
     case pf1bit: {
       const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      if (NearestIndex(rgb)) row[x >> 3] |= bit;
-      else row[x >> 3] &= static_cast<uint8_t>(~bit);
+      if (NearestIndex(rgb))
+        row[x >> 3] |= bit;
+      else
+        row[x >> 3] &= static_cast<uint8_t>(~bit);
       break;
     }
-    case pf8bit: row[x] = static_cast<uint8_t>(NearestIndex(rgb)); break;
+    case pf8bit:
+      row[x] = static_cast<uint8_t>(NearestIndex(rgb));
+      break;
     case pf24bit:
       row[3 * x] = GetBValue(rgb);
       row[3 * x + 1] = GetGValue(rgb);
@@ -244,7 +273,8 @@ void TBitmap::SetPixelColor(int x, int y, TColor color) {
       row[4 * x + 1] = GetGValue(rgb);
       row[4 * x + 2] = GetRValue(rgb);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -298,8 +328,10 @@ void TBitmap::EndPaint(const QRect& area) {
     const uint8_t* src = shadow_.get() + int64_t{y} * shadowStride_;
     for (int x = a.left(); x <= a.right(); ++x) {
       const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      if (src[x] >= 128) dst[x >> 3] |= bit;
-      else dst[x >> 3] &= static_cast<uint8_t>(~bit);
+      if (src[x] >= 128)
+        dst[x >> 3] |= bit;
+      else
+        dst[x >> 3] &= static_cast<uint8_t>(~bit);
     }
   }
 }

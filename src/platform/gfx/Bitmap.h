@@ -15,8 +15,8 @@
 // Drawing lands in this memory: the canvas paints through QImage objects that wrap it, and
 // Image() hands out such a wrapper for QPainter or for reading. Never keep a copy of that
 // QImage and paint on both: Qt would then detach the painted one into a private copy.
-#include <QList>
 #include <QImage>
+#include <QList>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -28,7 +28,17 @@ namespace platform {
 
 class TCanvas;
 
-enum TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TPixelFormat : uint8_t {
+  pfDevice,
+  pf1bit,
+  pf4bit,
+  pf8bit,
+  pf15bit,
+  pf16bit,
+  pf24bit,
+  pf32bit,
+  pfCustom
+};
 
 // One colour-table entry, laid out as the bitmap files and the image library store it.
 struct TRGBQuad {
@@ -123,9 +133,9 @@ class TBitmap {
   TPixelFormat format_ = pf32bit;
   std::unique_ptr<uint8_t[]> data_;
   std::vector<TRGBQuad> palette_;
-  bool grayTable_ = false;  // pf8bit with entry i = (i, i, i)
-  QImage paint_;                         // drawing target over data_ (or shadow_)
-  std::unique_ptr<uint8_t[]> shadow_;    // pf1bit: one byte per pixel, 0 or 255
+  bool grayTable_ = false;             // pf8bit with entry i = (i, i, i)
+  QImage paint_;                       // drawing target over data_ (or shadow_)
+  std::unique_ptr<uint8_t[]> shadow_;  // pf1bit: one byte per pixel, 0 or 255
   int shadowStride_ = 0;
   std::unique_ptr<TCanvas> canvas_;
 };

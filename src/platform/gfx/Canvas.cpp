@@ -4,7 +4,6 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainterPath>
-#include <QPainterPathStroker>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -23,34 +22,51 @@ namespace {
 // Dash and gap lengths of the one-pixel pen styles, in pixels.
 QList<qreal> DashPattern(TPenStyle style) {
   switch (style) {
-    case psDash: return {18, 6};
-    case psDot: return {3, 3};
-    case psDashDot: return {9, 6, 3, 6};
-    case psDashDotDot: return {9, 3, 3, 3, 3, 3};
-    default: return {};
+    case psDash:
+      return {18, 6};
+    case psDot:
+      return {3, 3};
+    case psDashDot:
+      return {9, 6, 3, 6};
+    case psDashDotDot:
+      return {9, 3, 3, 3, 3, 3};
+    default:
+      return {};
   }
 }
 
 Qt::BrushStyle QtBrushStyle(TBrushStyle style) {
   switch (style) {
-    case bsSolid: return Qt::SolidPattern;
-    case bsHorizontal: return Qt::HorPattern;
-    case bsVertical: return Qt::VerPattern;
-    case bsFDiagonal: return Qt::FDiagPattern;
-    case bsBDiagonal: return Qt::BDiagPattern;
-    case bsCross: return Qt::CrossPattern;
-    case bsDiagCross: return Qt::DiagCrossPattern;
+    case bsSolid:
+      return Qt::SolidPattern;
+    case bsHorizontal:
+      return Qt::HorPattern;
+    case bsVertical:
+      return Qt::VerPattern;
+    case bsFDiagonal:
+      return Qt::FDiagPattern;
+    case bsBDiagonal:
+      return Qt::BDiagPattern;
+    case bsCross:
+      return Qt::CrossPattern;
+    case bsDiagCross:
+      return Qt::DiagCrossPattern;
     case bsClear:
-    default: return Qt::NoBrush;
+    default:
+      return Qt::NoBrush;
   }
 }
 
 QString FontFamily(const std::string& name) {
   static const std::pair<const char*, const char*> kStandIns[] = {
-      {"arial", "Liberation Sans"},          {"tahoma", "DejaVu Sans"},
-      {"ms sans serif", "DejaVu Sans"},      {"microsoft sans serif", "DejaVu Sans"},
-      {"segoe ui", "DejaVu Sans"},           {"verdana", "DejaVu Sans"},
-      {"times new roman", "Liberation Serif"}, {"courier new", "Liberation Mono"},
+      {"arial", "Liberation Sans"},
+      {"tahoma", "DejaVu Sans"},
+      {"ms sans serif", "DejaVu Sans"},
+      {"microsoft sans serif", "DejaVu Sans"},
+      {"segoe ui", "DejaVu Sans"},
+      {"verdana", "DejaVu Sans"},
+      {"times new roman", "Liberation Serif"},
+      {"courier new", "Liberation Mono"},
       {"arial narrow", "Liberation Sans Narrow"},
   };
   const QString requested = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
@@ -84,22 +100,38 @@ namespace {
 
 inline uint8_t Rop(TPenMode mode, uint8_t p, uint8_t d) {
   switch (mode) {
-    case pmBlack: return 0;
-    case pmWhite: return 0xFF;
-    case pmNop: return d;
-    case pmNot: return static_cast<uint8_t>(~d);
-    case pmCopy: return p;
-    case pmNotCopy: return static_cast<uint8_t>(~p);
-    case pmMergePenNot: return static_cast<uint8_t>(p | ~d);
-    case pmMaskPenNot: return static_cast<uint8_t>(p & ~d);
-    case pmMergeNotPen: return static_cast<uint8_t>(~p | d);
-    case pmMaskNotPen: return static_cast<uint8_t>(~p & d);
-    case pmMerge: return static_cast<uint8_t>(p | d);
-    case pmNotMerge: return static_cast<uint8_t>(~(p | d));
-    case pmMask: return static_cast<uint8_t>(p & d);
-    case pmNotMask: return static_cast<uint8_t>(~(p & d));
-    case pmXor: return static_cast<uint8_t>(p ^ d);
-    case pmNotXor: return static_cast<uint8_t>(~(p ^ d));
+    case pmBlack:
+      return 0;
+    case pmWhite:
+      return 0xFF;
+    case pmNop:
+      return d;
+    case pmNot:
+      return static_cast<uint8_t>(~d);
+    case pmCopy:
+      return p;
+    case pmNotCopy:
+      return static_cast<uint8_t>(~p);
+    case pmMergePenNot:
+      return static_cast<uint8_t>(p | ~d);
+    case pmMaskPenNot:
+      return static_cast<uint8_t>(p & ~d);
+    case pmMergeNotPen:
+      return static_cast<uint8_t>(~p | d);
+    case pmMaskNotPen:
+      return static_cast<uint8_t>(~p & d);
+    case pmMerge:
+      return static_cast<uint8_t>(p | d);
+    case pmNotMerge:
+      return static_cast<uint8_t>(~(p | d));
+    case pmMask:
+      return static_cast<uint8_t>(p & d);
+    case pmNotMask:
+      return static_cast<uint8_t>(~(p & d));
+    case pmXor:
+      return static_cast<uint8_t>(p ^ d);
+    case pmNotXor:
+      return static_cast<uint8_t>(~(p ^ d));
   }
   return d;
 }
@@ -143,7 +175,9 @@ class TCanvas::InkWriter {
         px[2] = Rop(mode_, ink[2], px[2]);
         break;
       }
-      case pf8bit: row[x] = Rop(mode_, ink[0], row[x]); break;
+      case pf8bit:
+        row[x] = Rop(mode_, ink[0], row[x]);
+        break;
       case pf1bit: {
         const int shift = 7 - (x & 7);
         const uint8_t d = (row[x >> 3] >> shift) & 1;
@@ -151,7 +185,8 @@ class TCanvas::InkWriter {
         row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(1 << shift)) | (r << shift));
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
 
@@ -221,8 +256,12 @@ class TCanvas::Session {
 
   bool Active() const { return active_; }
   QPainter& P() { return painter_; }
-  QColor PenInk() const { return useMask_ ? QColor(MaskPixel(kPenInk)) : canvas_.MapColor(canvas_.Pen.Color); }
-  QColor BrushInk() const { return useMask_ ? QColor(MaskPixel(kBrushInk)) : canvas_.MapColor(canvas_.Brush.Color); }
+  QColor PenInk() const {
+    return useMask_ ? QColor(MaskPixel(kPenInk)) : canvas_.MapColor(canvas_.Pen.Color);
+  }
+  QColor BrushInk() const {
+    return useMask_ ? QColor(MaskPixel(kBrushInk)) : canvas_.MapColor(canvas_.Brush.Color);
+  }
 
   // Lines one pixel wide with the pen's style through the points (closed: back to the
   // first), each without its end point; with a solid brush the gaps of a styled pen take
@@ -342,8 +381,10 @@ QColor TCanvas::MapColor(TColor color) const {
       const int i = bitmap_.NearestIndex(color);
       return QColor(i, i, i);
     }
-    case pf1bit: return bitmap_.NearestIndex(color) ? QColor(255, 255, 255) : QColor(0, 0, 0);
-    default: return ToQColor(color);
+    case pf1bit:
+      return bitmap_.NearestIndex(color) ? QColor(255, 255, 255) : QColor(0, 0, 0);
+    default:
+      return ToQColor(color);
   }
 }
 
@@ -382,8 +423,10 @@ void TCanvas::StrokeLines(const QPolygon& points, bool closed, QRect bounds) {
   if (!s.Active()) return;
   ApplyWidePen(s);
   s.P().setBrush(Qt::NoBrush);
-  if (closed) s.P().drawPolygon(points);
-  else s.P().drawPolyline(points);
+  if (closed)
+    s.P().drawPolygon(points);
+  else
+    s.P().drawPolyline(points);
 }
 
 void TCanvas::LineTo(int x, int y) {
@@ -432,8 +475,9 @@ void TCanvas::Polygon(std::span<const TPoint> points) {
   fill.setFillRule(Qt::OddEvenFill);
   fill.addPolygon(QPolygonF(polygon));
   fill.closeSubpath();
-  FillAndStroke(fill, polygon, [&](QPainter& q) { q.drawPolygon(polygon); },
-                PointsBounds(points, std::max(1, Pen.Width) + 1));
+  FillAndStroke(
+      fill, polygon, [&](QPainter& q) { q.drawPolygon(polygon); },
+      PointsBounds(points, std::max(1, Pen.Width) + 1));
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
@@ -455,8 +499,9 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
          << QPoint(r.Left, r.Bottom - 1);
   }
   const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
-  FillAndStroke(fill, thin, [&](QPainter& q) { q.drawRect(centre); },
-                ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
+  FillAndStroke(
+      fill, thin, [&](QPainter& q) { q.drawRect(centre); },
+      ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
 void TCanvas::FillRect(const TRect& r) {
@@ -515,8 +560,9 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   QPolygon thin = PixelPolygon(outline);
   if (thin.size() > 1 && thin.front() == thin.back()) thin.removeLast();
   const int penWidth = std::max(1, Pen.Width);
-  FillAndStroke(fill, thin, [&](QPainter& q) { q.drawEllipse(centre); },
-                ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
+  FillAndStroke(
+      fill, thin, [&](QPainter& q) { q.drawEllipse(centre); },
+      ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
 void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
@@ -618,8 +664,10 @@ TRect TCanvas::ClipRect() const {
 }
 
 void TCanvas::SetClipRegion(const TRegion* region) {
-  if (region) clip_ = region->Region();
-  else clip_.reset();
+  if (region)
+    clip_ = region->Region();
+  else
+    clip_.reset();
 }
 
 void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& src) {
@@ -642,7 +690,8 @@ namespace {
 QImage IndexImage(const TBitmap& source, const QRect& s, const TBitmap& dest) {
   QImage out(s.width(), s.height(), QImage::Format_Grayscale8);
   const bool toMono = dest.PixelFormat() == pf1bit;
-  const bool sameTable = source.PixelFormat() == dest.PixelFormat() && source.GetColorTable() == dest.GetColorTable();
+  const bool sameTable =
+      source.PixelFormat() == dest.PixelFormat() && source.GetColorTable() == dest.GetColorTable();
   std::vector<int> tableMap;
   if (!sameTable && (source.PixelFormat() == pf8bit || source.PixelFormat() == pf1bit)) {
     const auto table = source.GetColorTable();
@@ -682,12 +731,25 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
   std::optional<QPainter::CompositionMode> fillMode;
   bool useBrush = false;
   switch (mode) {
-    case cmBlackness: fillMode = QPainter::RasterOp_ClearDestination; break;
-    case cmWhiteness: fillMode = QPainter::RasterOp_SetDestination; break;
-    case cmDstInvert: fillMode = QPainter::RasterOp_NotDestination; break;
-    case cmPatCopy: fillMode = QPainter::CompositionMode_SourceOver; useBrush = true; break;
-    case cmPatInvert: fillMode = QPainter::RasterOp_SourceXorDestination; useBrush = true; break;
-    default: break;
+    case cmBlackness:
+      fillMode = QPainter::RasterOp_ClearDestination;
+      break;
+    case cmWhiteness:
+      fillMode = QPainter::RasterOp_SetDestination;
+      break;
+    case cmDstInvert:
+      fillMode = QPainter::RasterOp_NotDestination;
+      break;
+    case cmPatCopy:
+      fillMode = QPainter::CompositionMode_SourceOver;
+      useBrush = true;
+      break;
+    case cmPatInvert:
+      fillMode = QPainter::RasterOp_SourceXorDestination;
+      useBrush = true;
+      break;
+    default:
+      break;
   }
   if (fillMode) {
     if (useBrush && Brush.Style == bsClear) return;
@@ -696,22 +758,41 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
     QPainter& p = s.P();
     p.setCompositionMode(*fillMode);
     p.setPen(Qt::NoPen);
-    if (useBrush) ApplyBrush(s);
-    else p.setBrush(Qt::black);
+    if (useBrush)
+      ApplyBrush(s);
+    else
+      p.setBrush(Qt::black);
     p.drawRect(dq);
     return;
   }
   QPainter::CompositionMode op;
   switch (mode) {
-    case cmSrcCopy: op = QPainter::CompositionMode_Source; break;
-    case cmSrcAnd: op = QPainter::RasterOp_SourceAndDestination; break;
-    case cmSrcPaint: op = QPainter::RasterOp_SourceOrDestination; break;
-    case cmSrcInvert: op = QPainter::RasterOp_SourceXorDestination; break;
-    case cmSrcErase: op = QPainter::RasterOp_SourceAndNotDestination; break;
-    case cmNotSrcCopy: op = QPainter::RasterOp_NotSource; break;
-    case cmNotSrcErase: op = QPainter::RasterOp_NotSourceAndNotDestination; break;
-    case cmMergePaint: op = QPainter::RasterOp_NotSourceOrDestination; break;
-    default: throw EInvalidGraphicOperation("Invalid copy mode");
+    case cmSrcCopy:
+      op = QPainter::CompositionMode_Source;
+      break;
+    case cmSrcAnd:
+      op = QPainter::RasterOp_SourceAndDestination;
+      break;
+    case cmSrcPaint:
+      op = QPainter::RasterOp_SourceOrDestination;
+      break;
+    case cmSrcInvert:
+      op = QPainter::RasterOp_SourceXorDestination;
+      break;
+    case cmSrcErase:
+      op = QPainter::RasterOp_SourceAndNotDestination;
+      break;
+    case cmNotSrcCopy:
+      op = QPainter::RasterOp_NotSource;
+      break;
+    case cmNotSrcErase:
+      op = QPainter::RasterOp_NotSourceAndNotDestination;
+      break;
+    case cmMergePaint:
+      op = QPainter::RasterOp_NotSourceOrDestination;
+      break;
+    default:
+      throw EInvalidGraphicOperation("Invalid copy mode");
   }
   if (source.Empty()) return;
   const TRect sn = src.Normalized();

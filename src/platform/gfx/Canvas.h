@@ -38,40 +38,49 @@ enum TPenStyle : uint8_t { psSolid, psDash, psDot, psDashDot, psDashDotDot, psCl
 
 // Binary raster operations of the pen (P) with the destination (D).
 enum TPenMode : uint8_t {
-  pmBlack,         // 0
-  pmWhite,         // 1
-  pmNop,           // D
-  pmNot,           // ~D
-  pmCopy,          // P
-  pmNotCopy,       // ~P
-  pmMergePenNot,   // P | ~D
-  pmMaskPenNot,    // P & ~D
-  pmMergeNotPen,   // ~P | D
-  pmMaskNotPen,    // ~P & D
-  pmMerge,         // P | D
-  pmNotMerge,      // ~(P | D)
-  pmMask,          // P & D
-  pmNotMask,       // ~(P & D)
-  pmXor,           // P ^ D
-  pmNotXor         // ~(P ^ D)
+  pmBlack,        // 0
+  pmWhite,        // 1
+  pmNop,          // D
+  pmNot,          // ~D
+  pmCopy,         // P
+  pmNotCopy,      // ~P
+  pmMergePenNot,  // P | ~D
+  pmMaskPenNot,   // P & ~D
+  pmMergeNotPen,  // ~P | D
+  pmMaskNotPen,   // ~P & D
+  pmMerge,        // P | D
+  pmNotMerge,     // ~(P | D)
+  pmMask,         // P & D
+  pmNotMask,      // ~(P & D)
+  pmXor,          // P ^ D
+  pmNotXor        // ~(P ^ D)
 };
 
-enum TBrushStyle : uint8_t { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum TBrushStyle : uint8_t {
+  bsSolid,
+  bsClear,
+  bsHorizontal,
+  bsVertical,
+  bsFDiagonal,
+  bsBDiagonal,
+  bsCross,
+  bsDiagCross
+};
 
 // Raster operations of block copies, with the window system's codes.
 using TCopyMode = int32_t;
 constexpr TCopyMode cmBlackness = 0x00000042;
 constexpr TCopyMode cmDstInvert = 0x00550009;
-constexpr TCopyMode cmMergePaint = 0x00BB0226;  // ~S | D
-constexpr TCopyMode cmNotSrcCopy = 0x00330008;  // ~S
-constexpr TCopyMode cmNotSrcErase = 0x001100A6; // ~(S | D)
-constexpr TCopyMode cmPatCopy = 0x00F00021;     // brush
-constexpr TCopyMode cmPatInvert = 0x005A0049;   // brush ^ D
-constexpr TCopyMode cmSrcAnd = 0x008800C6;      // S & D
-constexpr TCopyMode cmSrcCopy = 0x00CC0020;     // S
-constexpr TCopyMode cmSrcErase = 0x00440328;    // S & ~D
-constexpr TCopyMode cmSrcInvert = 0x00660046;   // S ^ D
-constexpr TCopyMode cmSrcPaint = 0x00EE0086;    // S | D
+constexpr TCopyMode cmMergePaint = 0x00BB0226;   // ~S | D
+constexpr TCopyMode cmNotSrcCopy = 0x00330008;   // ~S
+constexpr TCopyMode cmNotSrcErase = 0x001100A6;  // ~(S | D)
+constexpr TCopyMode cmPatCopy = 0x00F00021;      // brush
+constexpr TCopyMode cmPatInvert = 0x005A0049;    // brush ^ D
+constexpr TCopyMode cmSrcAnd = 0x008800C6;       // S & D
+constexpr TCopyMode cmSrcCopy = 0x00CC0020;      // S
+constexpr TCopyMode cmSrcErase = 0x00440328;     // S & ~D
+constexpr TCopyMode cmSrcInvert = 0x00660046;    // S ^ D
+constexpr TCopyMode cmSrcPaint = 0x00EE0086;     // S | D
 constexpr TCopyMode cmWhiteness = 0x00FF0062;
 
 struct TPen {
@@ -187,8 +196,8 @@ class TCanvas {
   bool ApplyWidePen(Session& s) const;
   void ApplyBrush(Session& s) const;
   void StrokeLines(const QPolygon& points, bool closed, QRect bounds);
-  void FillAndStroke(const QPainterPath& fill, const QPolygon& thin, const std::function<void(QPainter&)>& wide,
-                     QRect bounds);
+  void FillAndStroke(const QPainterPath& fill, const QPolygon& thin,
+                     const std::function<void(QPainter&)>& wide, QRect bounds);
   void CopyFrom(const TRect& dest, const TBitmap& source, const TRect& src, TCopyMode mode);
   void Changed(QRect bounds);
 

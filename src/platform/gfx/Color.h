@@ -45,7 +45,9 @@ constexpr TColor clNone = 0x1FFFFFFF;
 constexpr TColor clDefault = 0x20000000;
 
 // System colours: $FF000000 plus the system colour index.
-constexpr TColor SystemColor(int index) { return static_cast<TColor>(0xFF000000u | static_cast<uint32_t>(index)); }
+constexpr TColor SystemColor(int index) {
+  return static_cast<TColor>(0xFF000000u | static_cast<uint32_t>(index));
+}
 constexpr TColor clScrollBar = SystemColor(0);
 constexpr TColor clBackground = SystemColor(1);
 constexpr TColor clActiveCaption = SystemColor(2);

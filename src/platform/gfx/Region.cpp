@@ -3,7 +3,9 @@
 namespace platform {
 
 namespace {
-TRect FromQRect(const QRect& r) { return r.isEmpty() ? TRect{} : TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1}; }
+TRect FromQRect(const QRect& r) {
+  return r.isEmpty() ? TRect{} : TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
 }  // namespace
 
 TRegion::TRegion(const TRect& rect) {
@@ -13,11 +15,21 @@ TRegion::TRegion(const TRect& rect) {
 
 void TRegion::Combine(const TRegion& a, const TRegion& b, TRegionCombine mode) {
   switch (mode) {
-    case RGN_AND: region_ = a.region_.intersected(b.region_); break;
-    case RGN_OR: region_ = a.region_.united(b.region_); break;
-    case RGN_XOR: region_ = a.region_.xored(b.region_); break;
-    case RGN_DIFF: region_ = a.region_.subtracted(b.region_); break;
-    case RGN_COPY: region_ = a.region_; break;
+    case RGN_AND:
+      region_ = a.region_.intersected(b.region_);
+      break;
+    case RGN_OR:
+      region_ = a.region_.united(b.region_);
+      break;
+    case RGN_XOR:
+      region_ = a.region_.xored(b.region_);
+      break;
+    case RGN_DIFF:
+      region_ = a.region_.subtracted(b.region_);
+      break;
+    case RGN_COPY:
+      region_ = a.region_;
+      break;
   }
 }
 

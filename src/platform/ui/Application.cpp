@@ -75,14 +75,19 @@ class TApplication::KeyFilter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != ProbeType()) ++eventsSinceIdle_;
     switch (event->type()) {
-      case QEvent::KeyPress: NoteKeyDown(VirtualKeyOf(*static_cast<QKeyEvent*>(event))); break;
+      case QEvent::KeyPress:
+        NoteKeyDown(VirtualKeyOf(*static_cast<QKeyEvent*>(event)));
+        break;
       case QEvent::KeyRelease: {
         auto* key = static_cast<QKeyEvent*>(event);
         if (!key->isAutoRepeat()) NoteKeyUp(VirtualKeyOf(*key));
         break;
       }
-      case QEvent::ApplicationDeactivate: ForgetKeys(); break;
-      default: break;
+      case QEvent::ApplicationDeactivate:
+        ForgetKeys();
+        break;
+      default:
+        break;
     }
     return QObject::eventFilter(watched, event);
   }
@@ -144,8 +149,10 @@ void GuardedCall(const std::function<void()>& call) {
   try {
     call();
   } catch (...) {
-    if (TApplication* app = TApplication::Instance()) app->HandleException(std::current_exception());
-    else WriteException(std::current_exception());
+    if (TApplication* app = TApplication::Instance())
+      app->HandleException(std::current_exception());
+    else
+      WriteException(std::current_exception());
   }
 }
 

@@ -19,10 +19,17 @@ namespace {
 
 bool ButtonOf(Qt::MouseButton qt, TMouseButton& button) {
   switch (qt) {
-    case Qt::LeftButton: button = mbLeft; return true;
-    case Qt::RightButton: button = mbRight; return true;
-    case Qt::MiddleButton: button = mbMiddle; return true;
-    default: return false;
+    case Qt::LeftButton:
+      button = mbLeft;
+      return true;
+    case Qt::RightButton:
+      button = mbRight;
+      return true;
+    case Qt::MiddleButton:
+      button = mbMiddle;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -34,10 +41,17 @@ TShiftState KeyShiftState(const QKeyEvent& event, bool press) {
   TShiftState shift = ShiftStateOf(event.modifiers(), QGuiApplication::mouseButtons());
   TShiftStateItem own;
   switch (event.key()) {
-    case Qt::Key_Shift: own = ssShift; break;
-    case Qt::Key_Control: own = ssCtrl; break;
-    case Qt::Key_Alt: own = ssAlt; break;
-    default: return shift;
+    case Qt::Key_Shift:
+      own = ssShift;
+      break;
+    case Qt::Key_Control:
+      own = ssCtrl;
+      break;
+    case Qt::Key_Alt:
+      own = ssAlt;
+      break;
+    default:
+      return shift;
   }
   return press ? shift | own : shift.Without(own);
 }
@@ -64,8 +78,10 @@ TControl::~TControl() = default;
 
 void TControl::SetCursor(TCursor id) {
   cursor_ = id;
-  if (id == crDefault) unsetCursor();
-  else setCursor(Cursors().Get(id));
+  if (id == crDefault)
+    unsetCursor();
+  else
+    setCursor(Cursors().Get(id));
 }
 
 TPoint TControl::ScreenToClient(TPoint p) const {
@@ -145,8 +161,10 @@ void TControl::wheelEvent(QWheelEvent* event) {
   const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons());
   bool handled = false;
   GuardedCall([&] { handled = MouseWheel(shift, delta, {global.x(), global.y()}); });
-  if (handled) event->accept();
-  else event->ignore();
+  if (handled)
+    event->accept();
+  else
+    event->ignore();
 }
 
 void TControl::enterEvent(QEnterEvent* event) {
@@ -167,8 +185,10 @@ void TControl::keyPressEvent(QKeyEvent* event) {
   keyRepeat_ = event->isAutoRepeat();
   GuardedCall([&] { KeyDown(key, shift); });
   keyRepeat_ = false;
-  if (key == 0 || OnKeyDown) event->accept();
-  else event->ignore();
+  if (key == 0 || OnKeyDown)
+    event->accept();
+  else
+    event->ignore();
 }
 
 void TControl::keyReleaseEvent(QKeyEvent* event) {
@@ -179,8 +199,10 @@ void TControl::keyReleaseEvent(QKeyEvent* event) {
   NoteKeyUp(key);
   const TShiftState shift = KeyShiftState(*event, false);
   GuardedCall([&] { KeyUp(key, shift); });
-  if (key == 0 || OnKeyUp) event->accept();
-  else event->ignore();
+  if (key == 0 || OnKeyUp)
+    event->accept();
+  else
+    event->ignore();
 }
 
 void TControl::resizeEvent(QResizeEvent* event) {

@@ -47,14 +47,19 @@ class TShiftState {
   constexpr TShiftState operator|(TShiftState o) const { return FromBits(bits_ | o.bits_); }
   constexpr TShiftState operator&(TShiftState o) const { return FromBits(bits_ & o.bits_); }
   constexpr TShiftState Without(TShiftState o) const { return FromBits(bits_ & ~o.bits_); }
-  TShiftState& operator|=(TShiftState o) { bits_ |= o.bits_; return *this; }
+  TShiftState& operator|=(TShiftState o) {
+    bits_ |= o.bits_;
+    return *this;
+  }
   friend constexpr bool operator==(TShiftState, TShiftState) = default;
 
  private:
   uint16_t bits_ = 0;
 };
 
-constexpr TShiftState operator|(TShiftStateItem a, TShiftStateItem b) { return TShiftState(a) | TShiftState(b); }
+constexpr TShiftState operator|(TShiftStateItem a, TShiftStateItem b) {
+  return TShiftState(a) | TShiftState(b);
+}
 
 enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 
@@ -64,7 +69,8 @@ TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons butto
 class TControl;
 
 using TNotifyEvent = std::function<void(TControl* Sender)>;
-using TMouseEvent = std::function<void(TControl* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(TControl* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TControl* Sender, TShiftState Shift, int X, int Y)>;
 // WheelDelta: 120 per notch, positive away from the user; MousePos in screen pixels.
 using TMouseWheelEvent =
@@ -78,7 +84,7 @@ class TControl : public QWidget {
   ~TControl() override;
 
   TNotifyEvent OnResize;
-  TMouseEvent OnMouseDown;  // a double click comes as a second down with ssDouble
+  TMouseEvent OnMouseDown;      // a double click comes as a second down with ssDouble
   TMouseMoveEvent OnMouseMove;  // also with no button held
   TMouseEvent OnMouseUp;
   TNotifyEvent OnDblClick;

@@ -10,29 +10,48 @@ namespace {
 
 Qt::CursorShape StandardShape(TCursor id) {
   switch (id) {
-    case crNone: return Qt::BlankCursor;
-    case crCross: return Qt::CrossCursor;
-    case crIBeam: return Qt::IBeamCursor;
-    case crSizeNESW: return Qt::SizeBDiagCursor;
-    case crSizeNS: return Qt::SizeVerCursor;
-    case crSizeNWSE: return Qt::SizeFDiagCursor;
-    case crSizeWE: return Qt::SizeHorCursor;
-    case crUpArrow: return Qt::UpArrowCursor;
+    case crNone:
+      return Qt::BlankCursor;
+    case crCross:
+      return Qt::CrossCursor;
+    case crIBeam:
+      return Qt::IBeamCursor;
+    case crSizeNESW:
+      return Qt::SizeBDiagCursor;
+    case crSizeNS:
+      return Qt::SizeVerCursor;
+    case crSizeNWSE:
+      return Qt::SizeFDiagCursor;
+    case crSizeWE:
+      return Qt::SizeHorCursor;
+    case crUpArrow:
+      return Qt::UpArrowCursor;
     case crHourGlass:
-    case crSQLWait: return Qt::WaitCursor;
-    case crDrag: return Qt::DragCopyCursor;
-    case crMultiDrag: return Qt::DragMoveCursor;
+    case crSQLWait:
+      return Qt::WaitCursor;
+    case crDrag:
+      return Qt::DragCopyCursor;
+    case crMultiDrag:
+      return Qt::DragMoveCursor;
     case crNoDrop:
-    case crNo: return Qt::ForbiddenCursor;
-    case crHSplit: return Qt::SplitHCursor;
-    case crVSplit: return Qt::SplitVCursor;
-    case crAppStart: return Qt::BusyCursor;
-    case crHelp: return Qt::WhatsThisCursor;
-    case crHandPoint: return Qt::PointingHandCursor;
-    case crSizeAll: return Qt::SizeAllCursor;
+    case crNo:
+      return Qt::ForbiddenCursor;
+    case crHSplit:
+      return Qt::SplitHCursor;
+    case crVSplit:
+      return Qt::SplitVCursor;
+    case crAppStart:
+      return Qt::BusyCursor;
+    case crHelp:
+      return Qt::WhatsThisCursor;
+    case crHandPoint:
+      return Qt::PointingHandCursor;
+    case crSizeAll:
+      return Qt::SizeAllCursor;
     case crDefault:
     case crArrow:
-    default: return Qt::ArrowCursor;
+    default:
+      return Qt::ArrowCursor;
   }
 }
 
@@ -68,7 +87,8 @@ void TCursors::SetFromImage(TCursor id, const QImage& image, int hotX, int hotY)
 }
 
 void TCursors::Remove(TCursor id) {
-  own_.erase(std::remove_if(own_.begin(), own_.end(), [id](const auto& e) { return e.first == id; }), own_.end());
+  own_.erase(std::remove_if(own_.begin(), own_.end(), [id](const auto& e) { return e.first == id; }),
+             own_.end());
 }
 
 }  // namespace platform

@@ -2,10 +2,10 @@
 
 #include <QPainter>
 
+#include "TestBitmaps.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/GraphicsError.h"
-#include "TestBitmaps.h"
 
 using namespace platform;
 using platform::test::FillNoise;
@@ -18,7 +18,7 @@ TEST(Bitmap, RowsAreTopDownAndPaddedToFourBytes) {
     int stride;
   };
   const Case cases[] = {
-      {pf1bit, 1, 1, 4}, {pf1bit, 33, 1, 8}, {pf8bit, 5, 8, 8}, {pf8bit, 8, 8, 8},
+      {pf1bit, 1, 1, 4},   {pf1bit, 33, 1, 8},   {pf8bit, 5, 8, 8},    {pf8bit, 8, 8, 8},
       {pf24bit, 1, 24, 4}, {pf24bit, 5, 24, 16}, {pf32bit, 3, 32, 12},
   };
   for (const auto& c : cases) {

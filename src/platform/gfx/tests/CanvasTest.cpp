@@ -3,10 +3,10 @@
 #include <functional>
 #include <string>
 
+#include "TestBitmaps.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/GraphicsError.h"
-#include "TestBitmaps.h"
 
 using namespace platform;
 using platform::test::ChangedPixels;
@@ -22,8 +22,16 @@ struct Figure {
 
 // Figures drawn with the canvas's current pen and brush.
 const Figure kFigures[] = {
-    {"line", [](TCanvas& c) { c.MoveTo(3, 4); c.LineTo(50, 37); }},
-    {"steep line", [](TCanvas& c) { c.MoveTo(40, 2); c.LineTo(37, 44); }},
+    {"line",
+     [](TCanvas& c) {
+       c.MoveTo(3, 4);
+       c.LineTo(50, 37);
+     }},
+    {"steep line",
+     [](TCanvas& c) {
+       c.MoveTo(40, 2);
+       c.LineTo(37, 44);
+     }},
     {"polyline",
      [](TCanvas& c) {
        const TPoint pts[] = {{2, 2}, {40, 2}, {40, 30}, {2, 30}, {2, 2}, {45, 45}};
@@ -48,12 +56,9 @@ struct PenCase {
 };
 
 const PenCase kPens[] = {
-    {"solid 1, clear brush", 1, psSolid, bsClear},
-    {"dotted 1, clear brush", 1, psDot, bsClear},
-    {"dash-dot 1, solid brush", 1, psDashDot, bsSolid},
-    {"solid 1, solid brush", 1, psSolid, bsSolid},
-    {"solid 3, solid brush", 3, psSolid, bsSolid},
-    {"solid 4, hatched brush", 4, psSolid, bsDiagCross},
+    {"solid 1, clear brush", 1, psSolid, bsClear},      {"dotted 1, clear brush", 1, psDot, bsClear},
+    {"dash-dot 1, solid brush", 1, psDashDot, bsSolid}, {"solid 1, solid brush", 1, psSolid, bsSolid},
+    {"solid 3, solid brush", 3, psSolid, bsSolid},      {"solid 4, hatched brush", 4, psSolid, bsDiagCross},
 };
 
 void DrawTwiceRestores(TPixelFormat format, TPenMode mode) {
@@ -111,7 +116,8 @@ TEST(Canvas, LinesLeaveOutTheirEndPointAndShowInTheRows) {
     int bytes;                 // per pixel
     std::vector<uint8_t> red;  // first bytes of a red pixel
   };
-  const Case cases[] = {{pf24bit, 3, {0, 0, 255}}, {pf32bit, 4, {0, 0, 255}}, {pf8bit, 1, {85}}};  // grey 255/3
+  const Case cases[] = {
+      {pf24bit, 3, {0, 0, 255}}, {pf32bit, 4, {0, 0, 255}}, {pf8bit, 1, {85}}};  // grey 255/3
   for (const auto& c : cases) {
     TBitmap b(16, 8, c.format);
     TCanvas& canvas = b.Canvas();
@@ -215,7 +221,8 @@ TEST(Canvas, RectanglesFollowTheWindowSystemsEdges) {
     b.Canvas().Pen.Color = clWhite;
     b.Canvas().Brush.Style = bsClear;
     b.Canvas().Rectangle(2, 3, 9, 10);
-    for (auto [x, y] : {std::pair{2, 3}, {8, 3}, {2, 9}, {8, 9}}) EXPECT_EQ(b.PixelColor(x, y), clWhite) << x << "," << y;
+    for (auto [x, y] : {std::pair{2, 3}, {8, 3}, {2, 9}, {8, 9}})
+      EXPECT_EQ(b.PixelColor(x, y), clWhite) << x << "," << y;
     EXPECT_EQ(ChangedPixels(b, std::vector<uint8_t>(Snapshot(b).size(), 0)), 2 * 7 + 2 * 5);
   }
 }
@@ -265,8 +272,12 @@ TEST(Canvas, ModesBlackWhiteNopAndMerge) {
     TColor expected;
   };
   const Case cases[] = {
-      {pmNop, RGB(0xF0, 0x0F, 0x11)},   {pmMerge, RGB(0xFF, 0xFF, 0x33)}, {pmMask, RGB(0x00, 0x00, 0x11)},
-      {pmNotCopy, RGB(0xF0, 0x0F, 0xCC)}, {pmBlack, clBlack},            {pmWhite, clWhite},
+      {pmNop, RGB(0xF0, 0x0F, 0x11)},
+      {pmMerge, RGB(0xFF, 0xFF, 0x33)},
+      {pmMask, RGB(0x00, 0x00, 0x11)},
+      {pmNotCopy, RGB(0xF0, 0x0F, 0xCC)},
+      {pmBlack, clBlack},
+      {pmWhite, clWhite},
       {pmCopy, RGB(0x0F, 0xF0, 0x33)},
   };
   for (const auto& k : cases) {
@@ -465,7 +476,8 @@ TEST(Canvas, RasterOperationsTouchEachPixelOnce) {
     c.Pen.Width = 3;
     c.Rectangle(5, 5, 30, 25);
     for (int y = 5; y < 25; ++y)
-      for (int x = 5; x < 30; ++x) ASSERT_EQ(b.PixelColor(x, y), clWhite) << int(format) << " " << x << "," << y;
+      for (int x = 5; x < 30; ++x)
+        ASSERT_EQ(b.PixelColor(x, y), clWhite) << int(format) << " " << x << "," << y;
     TBitmap e(40, 40, format);
     e.Canvas().Pen.Mode = pmXor;
     e.Canvas().Pen.Color = clWhite;

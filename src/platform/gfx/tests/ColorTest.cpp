@@ -24,9 +24,14 @@ TEST(Color, SystemColoursAreNegativeAndResolveThroughTheTable) {
     TColor rgb;
   };
   const Case cases[] = {
-      {clWindow, clWhite},           {clWindowText, clBlack},         {clBtnFace, RGB(240, 240, 240)},
-      {clBtnShadow, RGB(160, 160, 160)}, {clHighlight, RGB(51, 153, 255)}, {clInfoBk, RGB(255, 255, 225)},
-      {clGrayText, RGB(109, 109, 109)}, {clMenuBar, RGB(240, 240, 240)},
+      {clWindow, clWhite},
+      {clWindowText, clBlack},
+      {clBtnFace, RGB(240, 240, 240)},
+      {clBtnShadow, RGB(160, 160, 160)},
+      {clHighlight, RGB(51, 153, 255)},
+      {clInfoBk, RGB(255, 255, 225)},
+      {clGrayText, RGB(109, 109, 109)},
+      {clMenuBar, RGB(240, 240, 240)},
   };
   for (const auto& c : cases) {
     EXPECT_LT(c.color, 0);

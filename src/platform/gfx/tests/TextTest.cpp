@@ -83,8 +83,9 @@ TEST(CanvasText, StandInFontsAreInstalled) {
     const char* requested;
     const char* family;
   };
-  for (const Case& k : {Case{"Arial", "Liberation Sans"}, Case{"Tahoma", "DejaVu Sans"},
-                        Case{"Times New Roman", "Liberation Serif"}, Case{"Courier New", "Liberation Mono"}}) {
+  for (const Case& k :
+       {Case{"Arial", "Liberation Sans"}, Case{"Tahoma", "DejaVu Sans"},
+        Case{"Times New Roman", "Liberation Serif"}, Case{"Courier New", "Liberation Mono"}}) {
     QFont font(QString::fromLatin1(k.family));
     EXPECT_EQ(QFontInfo(font).family(), QString::fromLatin1(k.family)) << k.requested;
   }

@@ -7,9 +7,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "UiTestApp.h"
 #include "common/MainThreadQueue.h"
 #include "platform/ui/Application.h"
-#include "UiTestApp.h"
 
 using namespace platform;
 using platform::test::App;
@@ -36,7 +36,8 @@ TEST(Application, IdleRunsWhenTheQueueHasRunEmpty) {
     if (idles++ == 0) handledAtFirstIdle = pendingHandled;
   };
   for (int i = 0; i < 3; ++i)
-    QMetaObject::invokeMethod(&App(), [&] { ++pendingHandled; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &App(), [&] { ++pendingHandled; }, Qt::QueuedConnection);
   RunLoopFor(100);
   EXPECT_EQ(handledAtFirstIdle, 3) << "the waiting events come first";
   EXPECT_GE(idles, 1);

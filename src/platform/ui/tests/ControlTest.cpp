@@ -5,10 +5,10 @@
 #include <QWheelEvent>
 #include <vector>
 
+#include "UiTestApp.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Cursors.h"
 #include "platform/ui/Timer.h"
-#include "UiTestApp.h"
 
 using namespace platform;
 using platform::test::App;
@@ -26,9 +26,13 @@ struct MouseRecord {
 class Recorder {
  public:
   explicit Recorder(TControl& c) {
-    c.OnMouseDown = [this](TControl*, TMouseButton b, TShiftState s, int x, int y) { log.push_back({'d', b, s, x, y}); };
+    c.OnMouseDown = [this](TControl*, TMouseButton b, TShiftState s, int x, int y) {
+      log.push_back({'d', b, s, x, y});
+    };
     c.OnMouseMove = [this](TControl*, TShiftState s, int x, int y) { log.push_back({'m', mbLeft, s, x, y}); };
-    c.OnMouseUp = [this](TControl*, TMouseButton b, TShiftState s, int x, int y) { log.push_back({'u', b, s, x, y}); };
+    c.OnMouseUp = [this](TControl*, TMouseButton b, TShiftState s, int x, int y) {
+      log.push_back({'u', b, s, x, y});
+    };
     c.OnDblClick = [this](TControl*) { log.push_back({'c', mbLeft, {}, 0, 0}); };
   }
   std::vector<MouseRecord> log;
@@ -100,7 +104,8 @@ TEST(Control, DoubleClickComesAsASecondDownWithDouble) {
       EXPECT_EQ(r.x, 7);
     }
   }
-  const auto second = std::find_if(rec.log.begin(), rec.log.end(), [](const auto& r) { return r.kind == 'c'; }) + 1;
+  const auto second =
+      std::find_if(rec.log.begin(), rec.log.end(), [](const auto& r) { return r.kind == 'c'; }) + 1;
   ASSERT_NE(second, rec.log.end());
   EXPECT_EQ(second->shift, ssLeft | ssDouble);
   EXPECT_FALSE(rec.log.front().shift.Contains(ssDouble));
@@ -118,8 +123,8 @@ TEST(Control, WheelReportsNotchesAndScreenPosition) {
     handled = true;
   };
   const QPointF local(10, 12);
-  QWheelEvent wheel(local, c->mapToGlobal(local), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::ControlModifier,
-                    Qt::NoScrollPhase, false);
+  QWheelEvent wheel(local, c->mapToGlobal(local), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::ControlModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(c.get(), &wheel);
   EXPECT_EQ(delta, -120);
   EXPECT_EQ(shift, TShiftState(ssCtrl));
@@ -197,8 +202,8 @@ TEST(Control, CursorsById) {
   for (const Case& k : {Case{crSizeAll, Qt::SizeAllCursor}, Case{crSizeNWSE, Qt::SizeFDiagCursor},
                         Case{crSizeNESW, Qt::SizeBDiagCursor}, Case{crSizeNS, Qt::SizeVerCursor},
                         Case{crSizeWE, Qt::SizeHorCursor}, Case{crHandPoint, Qt::PointingHandCursor},
-                        Case{crHourGlass, Qt::WaitCursor}, Case{crArrow, Qt::ArrowCursor}, Case{crNone, Qt::BlankCursor},
-                        Case{12345, Qt::ArrowCursor}})
+                        Case{crHourGlass, Qt::WaitCursor}, Case{crArrow, Qt::ArrowCursor},
+                        Case{crNone, Qt::BlankCursor}, Case{12345, Qt::ArrowCursor}})
     EXPECT_EQ(Cursors().Get(k.id).shape(), k.shape) << k.id;
   // The program's own cursors, registered from images under positive ids.
   QImage hand(32, 32, QImage::Format_ARGB32);

@@ -4,9 +4,9 @@
 #include <QTest>
 #include <vector>
 
+#include "UiTestApp.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Keys.h"
-#include "UiTestApp.h"
 
 using namespace platform;
 using platform::test::App;
@@ -22,15 +22,20 @@ struct KeyRecord {
 
 // Sends one key event as the window system would (QTest's key functions add presses of the
 // modifier keys around it).
-void SendKey(QWidget& w, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, bool autoRepeat = false) {
+void SendKey(QWidget& w, QEvent::Type type, int key, Qt::KeyboardModifiers modifiers,
+             bool autoRepeat = false) {
   QKeyEvent e(type, key, modifiers, QString(), autoRepeat);
   QApplication::sendEvent(&w, &e);
 }
 
 struct KeyRecorder {
   explicit KeyRecorder(TControl& c) {
-    c.OnKeyDown = [this](TControl* s, uint16_t& k, TShiftState sh) { log.push_back({true, k, sh, s->KeyRepeat()}); };
-    c.OnKeyUp = [this](TControl* s, uint16_t& k, TShiftState sh) { log.push_back({false, k, sh, s->KeyRepeat()}); };
+    c.OnKeyDown = [this](TControl* s, uint16_t& k, TShiftState sh) {
+      log.push_back({true, k, sh, s->KeyRepeat()});
+    };
+    c.OnKeyUp = [this](TControl* s, uint16_t& k, TShiftState sh) {
+      log.push_back({false, k, sh, s->KeyRepeat()});
+    };
   }
   std::vector<KeyRecord> log;
 };
@@ -47,22 +52,22 @@ TEST(Keys, VirtualKeyCodesOnDownAndUp) {
     uint16_t vk;
   };
   const Case cases[] = {
-      {Qt::Key_A, Qt::NoModifier, 'A'},           {Qt::Key_Z, Qt::ShiftModifier, 'Z'},
-      {Qt::Key_0, Qt::NoModifier, '0'},           {Qt::Key_9, Qt::NoModifier, '9'},
-      {Qt::Key_Exclam, Qt::ShiftModifier, '1'},   {Qt::Key_Left, Qt::NoModifier, 37},
-      {Qt::Key_Up, Qt::NoModifier, 38},           {Qt::Key_Right, Qt::NoModifier, 39},
-      {Qt::Key_Down, Qt::NoModifier, 40},         {Qt::Key_PageUp, Qt::NoModifier, 33},
-      {Qt::Key_PageDown, Qt::NoModifier, 34},     {Qt::Key_Plus, Qt::ControlModifier, 187},
-      {Qt::Key_Equal, Qt::ControlModifier, 187},  {Qt::Key_Plus, Qt::KeypadModifier, 107},
-      {Qt::Key_Minus, Qt::ControlModifier, 189},  {Qt::Key_Minus, Qt::KeypadModifier, 109},
-      {Qt::Key_5, Qt::KeypadModifier, 101},       {Qt::Key_Escape, Qt::NoModifier, 27},
-      {Qt::Key_Return, Qt::NoModifier, 13},       {Qt::Key_Enter, Qt::KeypadModifier, 13},
-      {Qt::Key_Delete, Qt::NoModifier, 46},       {Qt::Key_Insert, Qt::NoModifier, 45},
-      {Qt::Key_Home, Qt::NoModifier, 36},         {Qt::Key_End, Qt::NoModifier, 35},
-      {Qt::Key_Space, Qt::NoModifier, 32},        {Qt::Key_F1, Qt::NoModifier, 112},
-      {Qt::Key_F12, Qt::NoModifier, 123},         {Qt::Key_Backspace, Qt::NoModifier, 8},
-      {Qt::Key_Tab, Qt::NoModifier, 9},           {Qt::Key_Shift, Qt::NoModifier, 16},
-      {Qt::Key_Control, Qt::NoModifier, 17},      {Qt::Key_Alt, Qt::NoModifier, 18},
+      {Qt::Key_A, Qt::NoModifier, 'A'},          {Qt::Key_Z, Qt::ShiftModifier, 'Z'},
+      {Qt::Key_0, Qt::NoModifier, '0'},          {Qt::Key_9, Qt::NoModifier, '9'},
+      {Qt::Key_Exclam, Qt::ShiftModifier, '1'},  {Qt::Key_Left, Qt::NoModifier, 37},
+      {Qt::Key_Up, Qt::NoModifier, 38},          {Qt::Key_Right, Qt::NoModifier, 39},
+      {Qt::Key_Down, Qt::NoModifier, 40},        {Qt::Key_PageUp, Qt::NoModifier, 33},
+      {Qt::Key_PageDown, Qt::NoModifier, 34},    {Qt::Key_Plus, Qt::ControlModifier, 187},
+      {Qt::Key_Equal, Qt::ControlModifier, 187}, {Qt::Key_Plus, Qt::KeypadModifier, 107},
+      {Qt::Key_Minus, Qt::ControlModifier, 189}, {Qt::Key_Minus, Qt::KeypadModifier, 109},
+      {Qt::Key_5, Qt::KeypadModifier, 101},      {Qt::Key_Escape, Qt::NoModifier, 27},
+      {Qt::Key_Return, Qt::NoModifier, 13},      {Qt::Key_Enter, Qt::KeypadModifier, 13},
+      {Qt::Key_Delete, Qt::NoModifier, 46},      {Qt::Key_Insert, Qt::NoModifier, 45},
+      {Qt::Key_Home, Qt::NoModifier, 36},        {Qt::Key_End, Qt::NoModifier, 35},
+      {Qt::Key_Space, Qt::NoModifier, 32},       {Qt::Key_F1, Qt::NoModifier, 112},
+      {Qt::Key_F12, Qt::NoModifier, 123},        {Qt::Key_Backspace, Qt::NoModifier, 8},
+      {Qt::Key_Tab, Qt::NoModifier, 9},          {Qt::Key_Shift, Qt::NoModifier, 16},
+      {Qt::Key_Control, Qt::NoModifier, 17},     {Qt::Key_Alt, Qt::NoModifier, 18},
   };
   for (const auto& k : cases) {
     rec.log.clear();
@@ -101,7 +106,9 @@ TEST(Keys, AutoRepeatRepeatsOnlyTheKeyDown) {
   App();
   TControl c;
   KeyRecorder rec(c);
-  auto send = [&](QEvent::Type type, bool autoRepeat) { SendKey(c, type, Qt::Key_Right, Qt::NoModifier, autoRepeat); };
+  auto send = [&](QEvent::Type type, bool autoRepeat) {
+    SendKey(c, type, Qt::Key_Right, Qt::NoModifier, autoRepeat);
+  };
   send(QEvent::KeyPress, false);
   // The window system of this platform reports a held key as release and press pairs.
   for (int i = 0; i < 3; ++i) {
