@@ -7,7 +7,7 @@
 // X2, Y2) covers X1..X2-1 and Y1..Y2-1, the pen mode (copy, XOR, NOT and the other binary
 // raster operations) applies to lines and to the fill of shapes, each pixel of a figure is
 // touched once (by the pen or, inside, by the brush), and XOR or NOT drawn twice gives back
-// every byte. Copy-mode drawing on pf32bit sets the fourth byte of the pixels it draws.
+// every byte. Copy-mode drawing on pf32bit may set the fourth byte of the pixels it draws.
 // FillRect, FrameRect, text and block copies ignore the pen mode. Text is smoothed on colour
 // bitmaps and aliased on indexed ones.
 //
