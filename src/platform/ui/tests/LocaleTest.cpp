@@ -7,20 +7,13 @@
 #include <string>
 
 #include "common/NumberText.h"
+#include "common/tests/CommaLocale.h"
 
 // A Qt application switches the C library's locale to the user's when it starts. The number
 // text of the files must not follow it.
 TEST(NumberTextUnderQt, StaysEnUsInACommaDecimalLocale) {
   // The user's locale: German, built into a private folder when the machine lacks it.
-  if (!setlocale(LC_ALL, "de_DE.UTF-8")) {
-    const std::string dir = testing::TempDir() + "zephor-qt-locales";
-    setenv("LOCPATH", dir.c_str(), 1);  // built by an earlier run, perhaps
-    if (!setlocale(LC_ALL, "de_DE.UTF-8")) {
-      const std::string cmd =
-          "mkdir -p '" + dir + "' && localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1";
-      if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "no German locale and localedef failed";
-    }
-  }
+  if (!common::testing_support::EnsureCommaLocale()) GTEST_SKIP() << "no German locale and localedef failed";
   setlocale(LC_ALL, "C");
   setenv("LC_ALL", "de_DE.UTF-8", 1);
   setenv("LANG", "de_DE.UTF-8", 1);
