@@ -61,23 +61,33 @@ struct TAppSettings {
   bool ColladaSaveObj2 = false;
   bool ColladaSaveLod = true;
   bool ColladaSaveCubePhysics = true;
+
+  bool operator==(const TAppSettings&) const = default;
 };
 
 // The one instance the program reads and changes.
 extern TAppSettings AppSettings;
 
 // Values derived from the settings and the object size; not stored.
-extern double ObjectSize[3];   // 1.0 .. 5.0 each
-extern double AxisScales[3];   // each ObjectSize / the largest
-extern double AxisRatios[3];   // each ObjectSize / the smallest, capped at 3
-extern double MaxAxisRatio;    // the largest of AxisRatios
-extern double GridAngleStep;   // 2 pi / GridRad
+extern double ObjectSize[3];  // 1.0 .. 5.0 each
+extern double AxisScales[3];  // each ObjectSize / the largest
+extern double AxisRatios[3];  // each ObjectSize / the smallest, capped at 3
+extern double MaxAxisRatio;   // the largest of AxisRatios
+extern double GridAngleStep;  // 2 pi / GridRad
+
+// The registry key of the program's settings (under the current user); each section is a
+// subkey, and each plug-in keeps its own values under a subkey of it.
+inline constexpr char AppSettingsKey[] = "\\Software\\DURIM PROJECT\\ZEPHOR6";
 
 // Reads every entry from the settings store, applies the clamps, then UpdateGridAngleStep.
 void LoadAppSettings();
-// Writes every entry back, "Maximized Window" taking `maximized`. Throws when the store
-// cannot be written.
+// Writes every entry back, "Maximized Window" taking `maximized`, merging them into the
+// settings file (values others wrote there stay). Throws ERegistryException (settings/RegStore.h)
+// when the file cannot be written; the old file is then left as it was.
 void SaveAppSettings(bool maximized);
+// The same over another settings file (tests and tools).
+void LoadAppSettings(const std::string& fileName);
+void SaveAppSettings(bool maximized, const std::string& fileName);
 void UpdateGridAngleStep();
 void NormalizeAxisScales();
 void ClampSp3DValue(int& value);
