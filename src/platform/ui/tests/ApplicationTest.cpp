@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -24,6 +25,19 @@ void RunLoopFor(int ms) {
   loop.exec();
 }
 
+// Runs a blocking event loop (idle handling needs one) until `done` holds or `ms` have passed.
+bool RunLoopUntil(const std::function<bool()>& done, int ms = 5000) {
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start(5);
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+  return done();
+}
+
 }  // namespace
 
 TEST(Application, IdleRunsWhenTheQueueHasRunEmpty) {
@@ -38,7 +52,7 @@ TEST(Application, IdleRunsWhenTheQueueHasRunEmpty) {
   for (int i = 0; i < 3; ++i)
     QMetaObject::invokeMethod(
         &App(), [&] { ++pendingHandled; }, Qt::QueuedConnection);
-  ASSERT_TRUE(WaitFor([&] { return idles >= 1; }, 5000));
+  ASSERT_TRUE(RunLoopUntil([&] { return idles >= 1; }));
   EXPECT_EQ(handledAtFirstIdle, 3) << "the waiting events come first";
   RunLoopFor(100);
   // Nothing happens for 100 ms: the loop waits instead of spinning through the handler.
@@ -87,7 +101,7 @@ TEST(Application, ExceptionsOfHandlersDoNotEnterTheEventLoop) {
     }
   };
   app.OnIdle = [&] { throw std::runtime_error("idle failed"); };
-  EXPECT_TRUE(WaitFor([&] { return errors >= 1; }, 5000));
+  EXPECT_TRUE(RunLoopUntil([&] { return errors >= 1; }));
   EXPECT_EQ(message, "idle failed");
   EXPECT_FALSE(app.InIdle());
 }
