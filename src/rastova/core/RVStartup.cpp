@@ -11,6 +11,7 @@
 
 #include "common/Round.h"
 #include "rastova/core/RVDefs.h"
+#include "rastova/core/RVPlatformAdapter.h"
 
 namespace rv {
 
@@ -146,6 +147,7 @@ void HyRVUtilsStartup() {
   AllowFileFallback = true;
   AllowMemoryChunks = true;
   TempDirectory.clear();
+  InstallPlatformBitmapAdapter();
   for (int i = 0; i < 256; ++i)
     CosineRampTable[i] =
         static_cast<int32_t>(common::Round(64.0L - 64.0L * std::cos(i * 3.14159265358979323846L / 255.0L)));
