@@ -119,7 +119,8 @@ void ReadInner(ReadState* st, TRVBitmap* bitmap, TIOParamsVals* params, bool par
     if ((grey || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) && bitDepth > 1) png_set_gray_to_rgb(png);
     if (bitDepth > 1) {
       png_set_bgr(png);
-      png_set_tRNS_to_alpha(png);
+      // Transparency becomes alpha; without a tRNS chunk there is nothing to expand.
+      if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
     }
   }
   const int passes = png_set_interlace_handling(png);
