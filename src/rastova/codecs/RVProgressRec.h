@@ -10,10 +10,9 @@
 #include <atomic>
 #include <cstdint>
 
-namespace rv {
+#include "rastova/core/RVProgress.h"
 
-// (data, sender, percentage 0..100): the method pointer of the progress event.
-using TRVProgressEvent = void (*)(void* data, void* sender, int32_t per);
+namespace rv {
 
 struct TRVProgressRec {
   TRVProgressRec() : Aborting(&ownFlag_) {}
@@ -21,8 +20,7 @@ struct TRVProgressRec {
   TRVProgressRec(const TRVProgressRec&) = delete;
   TRVProgressRec& operator=(const TRVProgressRec&) = delete;
 
-  TRVProgressEvent fnc = nullptr;  // progress method (code)
-  void* data = nullptr;            // progress method (data)
+  TRVProgressEvent fnc;            // progress method; empty: no progress calls
   void* Sender = nullptr;          // passed to the method
   int32_t val = 0;                 // the codec's counter
   int32_t tot = 0;                 // the codec's total
@@ -33,9 +31,9 @@ struct TRVProgressRec {
 
   bool IsAborting() const { return Aborting->load(std::memory_order_relaxed); }
   void SetAborting() { Aborting->store(true, std::memory_order_relaxed); }
-  bool HasEvent() const { return fnc != nullptr; }
+  bool HasEvent() const { return static_cast<bool>(fnc); }
   void Report(int32_t per) {
-    if (fnc) fnc(data, Sender, per);
+    if (fnc) fnc(Sender, per);
   }
 
  private:

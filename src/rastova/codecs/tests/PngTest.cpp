@@ -20,12 +20,6 @@ struct Decoded {
   int32_t lastPercent = -1;
 };
 
-void CountProgress(void* data, void*, int32_t per) {
-  auto* d = static_cast<Decoded*>(data);
-  ++d->progressCalls;
-  d->lastPercent = per;
-}
-
 std::unique_ptr<Decoded> ReadPng(const std::vector<uint8_t>& data, bool native = false, int64_t offset = 0,
                                  bool paramsOnly = false) {
   auto d = std::make_unique<Decoded>();
@@ -33,8 +27,10 @@ std::unique_ptr<Decoded> ReadPng(const std::vector<uint8_t>& data, bool native =
   auto s = StreamOf(data);
   s->SetPosition(offset);
   TRVProgressRec progress;
-  progress.fnc = CountProgress;
-  progress.data = d.get();
+  progress.fnc = [p = d.get()](void*, int32_t per) {
+    ++p->progressCalls;
+    p->lastPercent = per;
+  };
   ReadPNGStream(*s, d->bitmap, d->params, paramsOnly, progress);
   d->ok = !progress.IsAborting();
   return d;
