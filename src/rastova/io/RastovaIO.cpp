@@ -440,7 +440,7 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
       return;
   }
   FixDefaultDPI();
-  if (mask) bitmap_->CopyFromTRVMask(mask.get());
+  if (mask) bitmap_->AlphaBitmap()->CopyFromTRVMask(mask.get());
   if (AutoAdjustDPI) AdjustDPI();
 }
 
@@ -534,7 +534,7 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
   std::unique_ptr<TRVMask> mask;
   if ((fileType == ioTGA || fileType == ioPNG) && bitmap_->HasAlphaBitmap()) {
     mask = std::make_unique<TRVMask>();
-    bitmap_->CopyToTRVMask(*mask);
+    bitmap_->AlphaBitmap()->CopyToTRVMask(*mask);
   }
   switch (fileType) {
     case ioTGA:
