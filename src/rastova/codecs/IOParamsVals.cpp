@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 
 #include "common/Round.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVUtils.h"
 
 namespace rv {
 
@@ -14,6 +16,50 @@ TTIFFLZWCompressProc TIFFLZWEncoderHook = nullptr;
 TGIFLZWDecompressProc GIFLZWDecoderHook = nullptr;
 TGIFLZWCompressProc GIFLZWEncoderHook = nullptr;
 bool ColorManagementOn = false;
+TConvertPixelRowProc ConvertPixelRowHook = nullptr;
+
+namespace {
+void BuiltInConvertPixelRow(const void* source, int32_t sourceKind, void* dest, TIOParamsVals* params, int32_t count,
+                            int32_t destKind) {
+  if (ColorManagementOn && params && params->HasInputICCProfile()) {
+    TRVICC& in = params->GetInputICCProfile();
+    if (in.IsValid() && !in.Applied() &&
+        in.Transform(params->GetOutputICCProfile(), sourceKind, destKind, 0, 0, source, dest, count))
+      return;
+  }
+  const auto* s = static_cast<const uint8_t*>(source);
+  auto* d = static_cast<uint8_t*>(dest);
+  if (sourceKind == 1 && destKind == 1) {
+    std::memmove(d, s, static_cast<size_t>(count) * 3);
+  } else if ((sourceKind == 0 && destKind == 1) || (sourceKind == 1 && destKind == 0)) {
+    CopyBGRToRGB(d, s, count);
+  } else if (sourceKind == 2 && (destKind == 1 || destKind == 0)) {
+    for (int32_t i = 0; i < count; ++i) {
+      const TRGB c = CMYKToRGB(TCMYK{s[4 * i], s[4 * i + 1], s[4 * i + 2], s[4 * i + 3]});
+      d[3 * i] = destKind == 1 ? c.b : c.r;
+      d[3 * i + 1] = c.g;
+      d[3 * i + 2] = destKind == 1 ? c.r : c.b;
+    }
+  } else if ((sourceKind == 1 || sourceKind == 0) && destKind == 2) {
+    for (int32_t i = 0; i < count; ++i) {
+      const uint8_t* p = s + 3 * i;
+      const TRGB c = sourceKind == 1 ? TRGB{p[0], p[1], p[2]} : TRGB{p[2], p[1], p[0]};
+      const TCMYK k = RGBToCMYK(PackRGB(c));
+      d[4 * i] = k.c;
+      d[4 * i + 1] = k.m;
+      d[4 * i + 2] = k.y;
+      d[4 * i + 3] = k.k;
+    }
+  }
+}
+}  // namespace
+
+void ConvertPixelRow(const void* source, int32_t sourceKind, void* dest, TIOParamsVals* params, int32_t count,
+                     int32_t destKind) {
+  if (count <= 0) return;
+  (ConvertPixelRowHook ? ConvertPixelRowHook : BuiltInConvertPixelRow)(source, sourceKind, dest, params, count,
+                                                                       destKind);
+}
 
 TDateTime DateToday() {
   const std::time_t now = std::time(nullptr);

@@ -75,6 +75,18 @@ extern TGIFLZWCompressProc GIFLZWEncoderHook;
 // ICC profiles.
 extern bool ColorManagementOn;
 
+class TIOParamsVals;
+// Converts `count` pixels between row kinds (0 R,G,B; 1 B,G,R; 2 inverted CMYK; 4 CIELab;
+// 5 grey; 6 and 7 16-bit RGB little- and big-endian; 8 YCbCr). The I/O start-up installs its
+// conversion here; until then the built-in one serves: through the input and output profiles
+// of `params` when colour management is on and the input profile is valid and not yet applied,
+// else by plain formulas for the 8-bit RGB and CMYK kinds (a grey source only through a profile).
+using TConvertPixelRowProc = void (*)(const void* source, int32_t sourceKind, void* dest, TIOParamsVals* params,
+                                      int32_t count, int32_t destKind);
+extern TConvertPixelRowProc ConvertPixelRowHook;
+void ConvertPixelRow(const void* source, int32_t sourceKind, void* dest, TIOParamsVals* params, int32_t count,
+                     int32_t destKind);
+
 // Date-time as days since 30 December 1899, the fraction being the time of day.
 using TDateTime = double;
 // Today's local date at midnight.

@@ -175,6 +175,27 @@ void ConvertRow(TRVPixelFormat sf, TRVPixelFormat df, const uint8_t* s, uint8_t*
       break;
     }
     case rv24RGB:
+      // The common conversions get loops of their own (the weights in locals: stores through
+      // byte pointers would otherwise reload them for every pixel).
+      if (df == rv32RGB) {
+        const uint8_t* __restrict src = s;
+        uint8_t* __restrict dst = d;
+        for (int32_t x = 0; x < w; ++x) {
+          uint32_t v = uint32_t(src[3 * x]) | (uint32_t(src[3 * x + 1]) << 8) | (uint32_t(src[3 * x + 2]) << 16) |
+                       0xFF000000u;
+          std::memcpy(dst + 4 * x, &v, 4);
+        }
+        break;
+      }
+      if (df == rv8g) {
+        const uint8_t* __restrict src = s;
+        uint8_t* __restrict dst = d;
+        const uint32_t wr = static_cast<uint32_t>(RedToGrayCoef), wg = static_cast<uint32_t>(GreenToGrayCoef),
+                       wb = static_cast<uint32_t>(BlueToGrayCoef);
+        for (int32_t x = 0; x < w; ++x)
+          dst[x] = static_cast<uint8_t>((src[3 * x + 2] * wr + src[3 * x + 1] * wg + src[3 * x] * wb) / 100u);
+        break;
+      }
       for (int32_t x = 0; x < w; ++x) {
         const uint8_t* p = s + 3 * x;
         const uint8_t b = p[0], g = p[1], r = p[2];

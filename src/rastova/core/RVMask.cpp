@@ -530,15 +530,15 @@ void TRVMask::CopyBitmap(TRVBitmap& dest, TRVBitmap& source, bool withAlpha, boo
   TRVBitmap* sa = source.HasAlphaBitmap() ? source.AlphaBitmap() : nullptr;
   for (int32_t y = top; y <= bottom; ++y) {
     int32_t sy = clip ? y - top : y, dy = destRelative ? y - top : y;
-    if (dy < 0 || dy >= dh) continue;
+    if (dy < 0 || dy >= dh || sy < 0 || sy >= sh) continue;  // only where a pixel was copied
     const uint8_t* m = GetScanLine(y);
-    const uint8_t* s = (sa && sy >= 0 && sy < sh) ? sa->HoldRow(sy) : nullptr;
+    const uint8_t* s = sa ? sa->HoldRow(sy) : nullptr;
     uint8_t* d = da->GetScanLine(dy);
     for (int32_t x = left; x <= right; ++x) {
       int32_t sx = srcX(x), dx = dstX(x);
-      if (dx < 0 || dx >= dw) continue;
+      if (dx < 0 || dx >= dw || sx < 0 || sx >= sw) continue;
       int32_t mv = oneBitMask ? ((m[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0) : m[x];
-      int32_t a = (s && sx >= 0 && sx < sw) ? s[sx] : 255;
+      int32_t a = s ? s[sx] : 255;
       d[dx] = static_cast<uint8_t>(mv == 0 ? 0 : std::min(a, mv));
     }
     if (s) sa->ReleaseHeldRow(sy);

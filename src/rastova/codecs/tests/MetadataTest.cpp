@@ -140,7 +140,9 @@ TEST(ICC, ConvertsRowsBetweenFormats) {
 
   // Grey and Lab targets are filled too.
   TRVICC grey, lab;
-  auto g = SavedProfile(cmsCreateGrayProfile(cmsD50_xyY(), cmsBuildGamma(nullptr, 2.2)));
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+  auto g = SavedProfile(cmsCreateGrayProfile(cmsD50_xyY(), gamma));
+  cmsFreeToneCurve(gamma);
   grey.LoadFromBuffer(g.data(), int64_t(g.size()));
   auto l = SavedProfile(cmsCreateLab4Profile(nullptr));
   lab.LoadFromBuffer(l.data(), int64_t(l.size()));
