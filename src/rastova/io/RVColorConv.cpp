@@ -158,8 +158,8 @@ bool ManagedRGBToCMYK(const TRGB& rgb, TCMYK& cmyk) {
   return true;
 }
 
-void ConvertPixelRow(void* source, uint8_t sourceFormat, void* dest, TIOParamsVals* params, int32_t count,
-                     uint8_t destFormat) {
+void IOConvertPixelRow(const void* source, int32_t sourceFormat, void* dest, TIOParamsVals* params, int32_t count,
+                       int32_t destFormat) {
   if (count <= 0 || !source || !dest) return;
   if (ColorManagementOn && params) {
     TRVICC* from = SourceProfile(*params);
@@ -168,7 +168,7 @@ void ConvertPixelRow(void* source, uint8_t sourceFormat, void* dest, TIOParamsVa
       if (to.IsValid() && from->Transform(to, sourceFormat, destFormat, 0, 0, source, dest, count)) return;
     }
   }
-  auto* s = static_cast<uint8_t*>(source);
+  const auto* s = static_cast<const uint8_t*>(source);
   auto* d = static_cast<uint8_t*>(dest);
   const int64_t n = count;
   if (destFormat == 1) {
@@ -182,17 +182,20 @@ void ConvertPixelRow(void* source, uint8_t sourceFormat, void* dest, TIOParamsVa
       case 2:
         CMYKRowToBGR(s, 4, d, count);
         return;
-      case 3:
+      case 3: {
+        // Plain ink amounts become the library's inverted form in a copy of the row.
+        std::vector<uint8_t> inverted(static_cast<size_t>(n) * 4);
         for (int64_t i = 0; i < n; ++i)
-          for (int c = 0; c < 4; ++c) s[i * 6 + c] = static_cast<uint8_t>(255 - s[i * 6 + c]);
-        CMYKRowToBGR(s, 6, d, count);
+          for (int c = 0; c < 4; ++c) inverted[size_t(i * 4 + c)] = static_cast<uint8_t>(255 - s[i * 6 + c]);
+        CMYKRowToBGR(inverted.data(), 4, d, count);
         return;
+      }
       case 4:
         for (int64_t i = 0; i < n; ++i) {
           const uint8_t* p = s + i * 3;
           TRGB rgb;
           CIELabToRGB(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16), rgb);
-          std::memcpy(d + i * 3, &rgb, 3);
+          std::memcpy(d + i * 3, &rgb, 3);  // TRGB is blue, green, red
         }
         return;
       case 6:

@@ -38,11 +38,13 @@ void FreeCMYKProfiles();
 bool ManagedCMYKToRGB(const TCMYK& cmyk, TRGB& rgb);
 bool ManagedRGBToCMYK(const TRGB& rgb, TCMYK& cmyk);
 
-// Converts `count` pixels from `source` to `dest`. Colour-managed through the profiles of
-// `params` when row colour management is on and its input profile is valid and not yet applied;
-// otherwise by the fixed conversions. Pairs without a conversion leave `dest` untouched.
-// Source format 3 is inverted in place in the caller's buffer.
-void ConvertPixelRow(void* source, uint8_t sourceFormat, void* dest, TIOParamsVals* params, int32_t count,
-                     uint8_t destFormat);
+// The row conversion the start-up installs as the codecs' colour-conversion hook (callers use
+// ConvertPixelRow of IOParamsVals.h). Converts `count` pixels from `source` to `dest`:
+// colour-managed through the profiles of `params` when row colour management is on and its
+// input (or embedded default) profile is valid and not yet applied; otherwise by the fixed
+// conversions, CMYK rows through the CMYK profile in one transform call per row. Pairs without
+// a conversion leave `dest` untouched; the source is never changed.
+void IOConvertPixelRow(const void* source, int32_t sourceFormat, void* dest, TIOParamsVals* params, int32_t count,
+                       int32_t destFormat);
 
 }  // namespace rv

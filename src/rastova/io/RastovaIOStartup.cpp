@@ -23,6 +23,7 @@ void RastovaIOStartup() {
   TempDirectory.clear();
   BuildFileFormatRegistry();
   // URL loading through libcurl joins here with the download support.
+  ConvertPixelRowHook = IOConvertPixelRow;
   SetCMYKConversionHooks(ManagedCMYKToRGB, ManagedRGBToCMYK);
   ColorManagementOn = false;
   ColorReductionMethod = -1;
@@ -36,6 +37,7 @@ void RastovaIOStartup() {
 void RastovaIOShutdown() {
   FreeCMYKProfiles();
   SetCMYKConversionHooks(nullptr, nullptr);
+  ConvertPixelRowHook = nullptr;
   FreeFileFormatRegistry();
 }
 

@@ -43,6 +43,7 @@ TEST(CMYKFormulas, PixelConversionsWithoutColourManagement) {
 
 TEST(CMYKFormulas, RowConversionsByFormat) {
   CMYKSwitch off(false);
+  ASSERT_EQ(ConvertPixelRowHook, &IOConvertPixelRow);  // installed by the start-up
   // 0 -> 1: red and blue exchanged.
   uint8_t rgb[6] = {10, 20, 30, 40, 50, 60};
   uint8_t out[12];
@@ -63,11 +64,11 @@ TEST(CMYKFormulas, RowConversionsByFormat) {
   ConvertPixelRow(cmyk, 5, out, nullptr, 1, 1);
   EXPECT_EQ(out[0], 0xAB);
   EXPECT_EQ(out[3], 0xAB);
-  // 3 -> 1: plain ink in 6-byte units, inverted in the caller's buffer.
+  // 3 -> 1: plain ink in 6-byte units; the caller's row stays as it was.
   uint8_t units[12] = {0, 127, 255, 0, 9, 9, 255, 255, 255, 255, 7, 7};
   ConvertPixelRow(units, 3, out, nullptr, 2, 1);
   EXPECT_EQ(std::vector<uint8_t>(units, units + 12),
-            (std::vector<uint8_t>{255, 128, 0, 255, 9, 9, 0, 0, 0, 0, 7, 7}));
+            (std::vector<uint8_t>{0, 127, 255, 0, 9, 9, 255, 255, 255, 255, 7, 7}));
   EXPECT_EQ(std::vector<uint8_t>(out, out + 6), (std::vector<uint8_t>{0, 128, 255, 0, 0, 0}));
   // 6 and 7 -> 1: the high byte of each 16-bit sample.
   uint8_t le[6] = {0x11, 0xA1, 0x22, 0xA2, 0x33, 0xA3};
@@ -142,7 +143,7 @@ TEST_F(ManagedCMYK, RGBToCMYKMatchesTransicc) {
   const auto expected = Transicc(std::string("-i*sRGB -o") + kCMYKProfileFileName, input);
   ASSERT_EQ(expected.size(), colours.size());
   std::vector<uint8_t> row(colours.size() * 4);
-  ConvertPixelRow(const_cast<TRGB*>(colours.data()), 1, row.data(), nullptr, static_cast<int32_t>(colours.size()), 2);
+  ConvertPixelRow(colours.data(), 1, row.data(), nullptr, static_cast<int32_t>(colours.size()), 2);
   for (size_t i = 0; i < colours.size(); ++i) {
     ASSERT_EQ(expected[i].size(), 4u);
     for (int k = 0; k < 4; ++k) EXPECT_NEAR(row[i * 4 + k], 255 - expected[i][k] * 255 / 100, 1.5) << i << "/" << k;
