@@ -191,16 +191,27 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
 
 // ---------------------------------------------------------------- object and attachment
 
-TRastovaIO::TRastovaIO() : Params(this) { MakeOwnBitmap(); }
+TRastovaIO::TRastovaIO() : Params(this) {
+  MakeOwnBitmap();
+  Params.IPTC_Info.Changed = false;
+}
 
 TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this) {
   MakeOwnBitmap();
+  Params.IPTC_Info.Changed = false;
   SetAttachedRVBitmap(bitmap);
 }
 
 TRastovaIO::~TRastovaIO() {
   DropViewRegistration();
   if (ownsBitmap_) delete bitmap_;
+}
+
+void TRastovaIO::ResetParamsInfo() {
+  Params.ResetInfo();
+  // Emptying the IPTC list here is no change of the user's: a JPEG saved later keeps its
+  // Photoshop marker unless the user edits the records.
+  Params.IPTC_Info.Changed = false;
 }
 
 void TRastovaIO::MakeOwnBitmap() {
@@ -452,7 +463,7 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     DoFinishWork();
     return;
   }
-  Params.ResetInfo();
+  ResetParamsInfo();
   std::unique_ptr<TRVWideFileStream> file;
   try {
     file = std::make_unique<TRVWideFileStream>(fileName, kOpenRead);
@@ -487,7 +498,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
     DoFinishWork();
     return;
   }
-  Params.ResetInfo();
+  ResetParamsInfo();
   InitProgress(progress, true);
   try {
     if (fileType == ioJPEG) {
@@ -715,7 +726,7 @@ void TRastovaIO::LoadFromFile(const std::string& fileName) {
   // A format registered from outside: its own reader; its errors become the outcome.
   Params.FileName.clear();
   Params.FileType = 0;
-  Params.ResetInfo();
+  ResetParamsInfo();
   if (!row->ReadRoutine) {
     Aborting = true;
     DoFinishWork();
@@ -766,7 +777,7 @@ void TRastovaIO::LoadFromFileFormat(const std::string& fileName, int32_t fileTyp
     else LoadFromFile(fileName);
     return;
   }
-  Params.ResetInfo();
+  ResetParamsInfo();
   Params.FileName.clear();
   Params.FileType = 0;
   if (!row->ReadRoutine) {
@@ -860,7 +871,7 @@ void TRastovaIO::LoadFromStream(TStream& stream) {
     if (HasFormatOps(type)) LoadStreamFrame(stream, type);
     return;
   }
-  Params.ResetInfo();
+  ResetParamsInfo();
   Params.FileName.clear();
   Params.FileType = 0;
   if (!row->ReadRoutine) {
@@ -901,7 +912,7 @@ void TRastovaIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
     if (HasFormatOps(fileType)) LoadStreamFrame(stream, fileType);
     return;
   }
-  Params.ResetInfo();
+  ResetParamsInfo();
   Params.FileName.clear();
   Params.FileType = 0;
   if (!row->ReadRoutine) {
@@ -1035,7 +1046,7 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
 void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileType) {
   Params.FileType = fileType;
   try {
-    Params.ResetInfo();
+    ResetParamsInfo();
     Aborting = true;
     TRVProgressRec progress(&Aborting);
     TRVWideFileStream file(fileName, kOpenRead);
@@ -1054,7 +1065,7 @@ void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileT
 void TRastovaIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
   Params.FileType = fileType;
   try {
-    Params.ResetInfo();
+    ResetParamsInfo();
     Aborting = false;
     TRVProgressRec progress(&Aborting);
     TRVBufferedReadStream buffered(stream, 8192, false);
