@@ -41,10 +41,10 @@ void CodecWriteBMP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bo
 }
 
 int64_t CodecFindJpegSOI(TStream& stream, bool scan) { return FindJpegSOI(stream, scan); }
-void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool paramsOnly, TIOParamsVals& params,
-                   TRVProgressRec& progress) {
-  ReadJpegStream(stream, nullptr, bitmap, nativeFormat, -1, true, true, false, true, false, paramsOnly, progress,
-                 params);
+void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool paramsOnly,
+                   TIOParamsVals& params, TRVProgressRec& progress) {
+  ReadJpegStream(stream, nullptr, bitmap, nativeFormat, -1, true, true, false, true, false, paramsOnly,
+                 progress, params);
 }
 void CodecWriteJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
   WriteJpegStream(stream, bitmap, params, progress);

@@ -31,8 +31,8 @@ void CodecReadBMP(TStream& stream, TRVBitmap& bitmap, int64_t length, TIOParamsV
                   std::unique_ptr<TRVMask>& alpha, bool ignoreAlpha, TRVProgressRec& progress);
 void CodecWriteBMP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool saveAlpha,
                    TRVProgressRec& progress);
-void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool paramsOnly, TIOParamsVals& params,
-                   TRVProgressRec& progress);
+void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool paramsOnly,
+                   TIOParamsVals& params, TRVProgressRec& progress);
 void CodecWriteJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
 
 }  // namespace rv

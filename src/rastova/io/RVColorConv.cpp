@@ -62,7 +62,8 @@ void CMYKRowThroughProfile(const uint8_t* src, int32_t stride, uint8_t* bgr, int
   out.resize(static_cast<size_t>(count) * 3);
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* s = src + static_cast<int64_t>(i) * stride;
-    for (int c = 0; c < 4; ++c) in[static_cast<size_t>(i) * 4 + c] = static_cast<uint16_t>((255 - s[c]) * 257);
+    for (int c = 0; c < 4; ++c)
+      in[static_cast<size_t>(i) * 4 + c] = static_cast<uint16_t>((255 - s[c]) * 257);
   }
   cmsDoTransform(Profiles().toRGB, in.data(), out.data(), static_cast<cmsUInt32Number>(count));
   for (int32_t i = 0; i < count; ++i) {
@@ -89,7 +90,8 @@ void RGBRowThroughProfile(const uint8_t* bgr, uint8_t* dst, int32_t count) {
   cmsDoTransform(Profiles().toCMYK, in.data(), out.data(), static_cast<cmsUInt32Number>(count));
   for (int32_t i = 0; i < count; ++i)
     for (int c = 0; c < 4; ++c)
-      dst[static_cast<int64_t>(i) * 4 + c] = static_cast<uint8_t>((out[static_cast<size_t>(i) * 4 + c] >> 8) ^ 255);
+      dst[static_cast<int64_t>(i) * 4 + c] =
+          static_cast<uint8_t>((out[static_cast<size_t>(i) * 4 + c] >> 8) ^ 255);
 }
 
 void CMYKRowByFormula(const uint8_t* src, int32_t stride, uint8_t* bgr, int32_t count) {
@@ -103,15 +105,19 @@ void CMYKRowByFormula(const uint8_t* src, int32_t stride, uint8_t* bgr, int32_t 
 }
 
 void CMYKRowToBGR(const uint8_t* src, int32_t stride, uint8_t* bgr, int32_t count) {
-  if (ManagedCMYKActive()) CMYKRowThroughProfile(src, stride, bgr, count);
-  else CMYKRowByFormula(src, stride, bgr, count);
+  if (ManagedCMYKActive())
+    CMYKRowThroughProfile(src, stride, bgr, count);
+  else
+    CMYKRowByFormula(src, stride, bgr, count);
 }
 
 // The profile the row's colours are in: the input profile when it is valid or when there is
 // no embedded default, else the embedded default; nullptr when the chosen one does not exist.
 TRVICC* SourceProfile(TIOParamsVals& params) {
-  if (params.HasInputICCProfile() && params.GetInputICCProfile().IsValid()) return &params.GetInputICCProfile();
-  if (!params.HasDefaultICCProfile()) return params.HasInputICCProfile() ? &params.GetInputICCProfile() : nullptr;
+  if (params.HasInputICCProfile() && params.GetInputICCProfile().IsValid())
+    return &params.GetInputICCProfile();
+  if (!params.HasDefaultICCProfile())
+    return params.HasInputICCProfile() ? &params.GetInputICCProfile() : nullptr;
   return &params.GetDefaultICCProfile();
 }
 
@@ -130,8 +136,10 @@ bool LoadCMYKProfile() {
   if (p.cmyk && cmsGetColorSpace(p.cmyk) == cmsSigCmykData) {
     p.srgb = cmsCreate_sRGBProfile();
     // No one-pixel cache: the transforms are shared by every thread.
-    p.toRGB = cmsCreateTransform(p.cmyk, TYPE_CMYK_16, p.srgb, TYPE_RGB_16, INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
-    p.toCMYK = cmsCreateTransform(p.srgb, TYPE_RGB_16, p.cmyk, TYPE_CMYK_16, INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
+    p.toRGB =
+        cmsCreateTransform(p.cmyk, TYPE_CMYK_16, p.srgb, TYPE_RGB_16, INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
+    p.toCMYK =
+        cmsCreateTransform(p.srgb, TYPE_RGB_16, p.cmyk, TYPE_CMYK_16, INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
   }
   const bool ok = p.toRGB && p.toCMYK;
   if (!ok) FreeLocked(p);
@@ -158,8 +166,8 @@ bool ManagedRGBToCMYK(const TRGB& rgb, TCMYK& cmyk) {
   return true;
 }
 
-void IOConvertPixelRow(const void* source, int32_t sourceFormat, void* dest, TIOParamsVals* params, int32_t count,
-                       int32_t destFormat) {
+void IOConvertPixelRow(const void* source, int32_t sourceFormat, void* dest, TIOParamsVals* params,
+                       int32_t count, int32_t destFormat) {
   if (count <= 0 || !source || !dest) return;
   if (ColorManagementOn && params) {
     TRVICC* from = SourceProfile(*params);

@@ -44,7 +44,7 @@ bool ManagedRGBToCMYK(const TRGB& rgb, TCMYK& cmyk);
 // input (or embedded default) profile is valid and not yet applied; otherwise by the fixed
 // conversions, CMYK rows through the CMYK profile in one transform call per row. Pairs without
 // a conversion leave `dest` untouched; the source is never changed.
-void IOConvertPixelRow(const void* source, int32_t sourceFormat, void* dest, TIOParamsVals* params, int32_t count,
-                       int32_t destFormat);
+void IOConvertPixelRow(const void* source, int32_t sourceFormat, void* dest, TIOParamsVals* params,
+                       int32_t count, int32_t destFormat);
 
 }  // namespace rv

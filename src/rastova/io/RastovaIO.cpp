@@ -50,13 +50,13 @@ int32_t SaverOfExtension(const std::string& ext) {
     const char* ext;
     int32_t type;
   } kTable[] = {
-      {".jpg", ioJPEG}, {".jpeg", ioJPEG}, {".jpe", ioJPEG},  {".jif", ioJPEG},   {".jp2", ioJP2},
-      {".j2k", ioJ2K},  {".jpc", ioJ2K},   {".j2c", ioJ2K},   {".pcx", ioPCX},    {".dcx", ioDCX},
-      {".gif", ioGIF},  {".tif", ioTIFF},  {".tiff", ioTIFF}, {".fax", ioTIFF},   {".g3f", ioTIFF},
-      {".g3n", ioTIFF}, {".png", ioPNG},   {".bmp", ioBMP},   {".dib", ioBMP},    {".rle", ioBMP},
-      {".tga", ioTGA},  {".targa", ioTGA}, {".vda", ioTGA},   {".icb", ioTGA},    {".vst", ioTGA},
-      {".win", ioTGA},  {".pxm", ioPXM},   {".pbm", ioPXM},   {".pgm", ioPXM},    {".ppm", ioPXM},
-      {".ico", ioICO},  {".wbmp", ioWBMP}, {".ps", ioPS},     {".eps", ioPS},     {".pdf", ioPDF},
+      {".jpg", ioJPEG}, {".jpeg", ioJPEG}, {".jpe", ioJPEG},  {".jif", ioJPEG}, {".jp2", ioJP2},
+      {".j2k", ioJ2K},  {".jpc", ioJ2K},   {".j2c", ioJ2K},   {".pcx", ioPCX},  {".dcx", ioDCX},
+      {".gif", ioGIF},  {".tif", ioTIFF},  {".tiff", ioTIFF}, {".fax", ioTIFF}, {".g3f", ioTIFF},
+      {".g3n", ioTIFF}, {".png", ioPNG},   {".bmp", ioBMP},   {".dib", ioBMP},  {".rle", ioBMP},
+      {".tga", ioTGA},  {".targa", ioTGA}, {".vda", ioTGA},   {".icb", ioTGA},  {".vst", ioTGA},
+      {".win", ioTGA},  {".pxm", ioPXM},   {".pbm", ioPXM},   {".pgm", ioPXM},  {".ppm", ioPXM},
+      {".ico", ioICO},  {".wbmp", ioWBMP}, {".ps", ioPS},     {".eps", ioPS},   {".pdf", ioPDF},
       {".psd", ioPSD},  {".hdp", ioHDP},   {".wdp", ioHDP},
   };
   for (const auto& e : kTable)
@@ -76,7 +76,9 @@ class TOwnedFdStream : public THandleStream {
   }
 };
 
-int64_t BytesLeftInStream(TStream& stream) { return std::max<int64_t>(0, stream.GetSize() - stream.GetPosition()); }
+int64_t BytesLeftInStream(TStream& stream) {
+  return std::max<int64_t>(0, stream.GetSize() - stream.GetPosition());
+}
 
 std::string SystemText(int err) { return std::strerror(err); }
 
@@ -105,7 +107,8 @@ void StretchNearest(TRVBitmap& source, TRVBitmap& dest) {
     std::memcpy(row.data(), source.GetScanLine(sy), row.size());
     uint8_t* d = dest.GetScanLine(y);
     if (bits == 1) {
-      for (int32_t x = 0; x < dw; ++x) SetBufferBit(d, x, GetBufferBit(row.data(), xs[static_cast<size_t>(x)]));
+      for (int32_t x = 0; x < dw; ++x)
+        SetBufferBit(d, x, GetBufferBit(row.data(), xs[static_cast<size_t>(x)]));
     } else {
       const int32_t bpp = bits / 8;
       for (int32_t x = 0; x < dw; ++x)
@@ -168,15 +171,18 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
     const std::vector<uint8_t> block = params.IPTC_Info.SaveToBuffer(true);
     const int32_t index = markers.IndexOf(0xED);
     if (!block.empty()) {
-      if (index >= 0) markers.SetMarker(index, 0xED, block.data(), static_cast<int32_t>(block.size()));
-      else markers.AddMarker(0xED, block.data(), static_cast<int32_t>(block.size()));
+      if (index >= 0)
+        markers.SetMarker(index, 0xED, block.data(), static_cast<int32_t>(block.size()));
+      else
+        markers.AddMarker(0xED, block.data(), static_cast<int32_t>(block.size()));
     } else if (index >= 0) {
       markers.DeleteMarker(index);
     }
   }
   // The EXIF block joins here with the EXIF writer.
   for (int32_t i = 0; i < markers.Count(); ++i) {
-    if (markers.GetMarkerType(i) == 0xE1 && FindXMPPacket(markers.GetMarkerData(i), markers.GetMarkerLength(i))) {
+    if (markers.GetMarkerType(i) == 0xE1 &&
+        FindXMPPacket(markers.GetMarkerData(i), markers.GetMarkerLength(i))) {
       markers.DeleteMarker(i);
       break;
     }
@@ -263,7 +269,8 @@ void TRastovaIO::SetAttachedView(TRVIOView* view) {
     bitmap_->EncapsulateTBitmap(attachedTBitmap_, false);
   }
   image_ = nullptr;
-  viewRegistration_ = view->AddBitmapChangeHandler([this](bool destroying) { ViewBitmapChanged(destroying); });
+  viewRegistration_ =
+      view->AddBitmapChangeHandler([this](bool destroying) { ViewBitmapChanged(destroying); });
 }
 
 void TRastovaIO::ViewBitmapChanged(bool destroying) {
@@ -381,7 +388,8 @@ void TRastovaIO::AdjustDPI() {
   if (!PrepareBitmap(0)) return;
   const int32_t dx = Params.DpiX, dy = Params.DpiY;
   if (dx <= 0 || dy <= 0 || dx == dy) return;
-  if (bitmap_->GetWidth() <= 0 || bitmap_->GetHeight() <= 0 || Params.Width <= 0 || Params.Height <= 0) return;
+  if (bitmap_->GetWidth() <= 0 || bitmap_->GetHeight() <= 0 || Params.Width <= 0 || Params.Height <= 0)
+    return;
   if (Params.Height < Params.Width) {
     Params.Height = common::Trunc(static_cast<double>(Params.Height) / dy * dx);
     Params.DpiY = dx;
@@ -441,7 +449,8 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
       SetBackground(RGBToColor(Params.PNG_Background));
       break;
     case ioBMP:
-      CodecReadBMP(stream, *bitmap_, BytesLeftInStream(stream), Params, false, mask, !Params.BMP_KeepAlpha, progress);
+      CodecReadBMP(stream, *bitmap_, BytesLeftInStream(stream), Params, false, mask, !Params.BMP_KeepAlpha,
+                   progress);
       break;
     case ioJPEG:
       CodecReadJpeg(stream, *bitmap_, Params.NativePixelFormat, false, Params, progress);
@@ -508,10 +517,11 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
       uint8_t header[12];
       const int64_t got = stream.Read(header, 12);
       if (got == 12 && std::memcmp(header, "JFIF\0", 5) == 0) {
-        const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) | (uint32_t(header[10]) << 16) |
-                                (uint32_t(header[11]) << 24);
+        const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) |
+                                (uint32_t(header[10]) << 16) | (uint32_t(header[11]) << 24);
         const int64_t dataStart = start + 12;
-        const int64_t end = dataStart + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - dataStart));
+        const int64_t end =
+            dataStart + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - dataStart));
         ReadFormat(fileType, stream, progress, false);
         stream.SetPosition(end);
       } else {
@@ -569,7 +579,7 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
 void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write) {
   // Write beside the file a link points to, so that the link stays a link.
   std::string target = fileName;
-  struct stat st{};
+  struct stat st {};
   if (lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     char* real = realpath(fileName.c_str(), nullptr);
     if (real) {
@@ -765,16 +775,20 @@ void TRastovaIO::LoadFromFile(const std::string& fileName) {
 
 void TRastovaIO::LoadFromFileAuto(const std::string& fileName) {
   const int32_t type = FindFileFormat(fileName, false);
-  if (type != 0) LoadFromFileFormat(fileName, type);
-  else LoadFromFile(fileName);
+  if (type != 0)
+    LoadFromFileFormat(fileName, type);
+  else
+    LoadFromFile(fileName);
 }
 
 void TRastovaIO::LoadFromFileFormat(const std::string& fileName, int32_t fileType) {
   TRVFileFormatInfo* row = GetFileFormatInfo(fileType);
   if (!row) return;
   if (row->BuiltIn) {
-    if (HasFormatOps(fileType)) LoadFileFrame(fileName, fileType);
-    else LoadFromFile(fileName);
+    if (HasFormatOps(fileType))
+      LoadFileFrame(fileName, fileType);
+    else
+      LoadFromFile(fileName);
     return;
   }
   ResetParamsInfo();
@@ -831,8 +845,10 @@ void TRastovaIO::SaveToFile(const std::string& fileName) {
   if (row->BuiltIn) {
     // A built-in row the save table does not list (such as pix) is saved by its format's own
     // writer; a format without one is refused before any file is made.
-    if (HasFormatOps(row->FileType)) SaveFileFrame(fileName, row->FileType);
-    else Aborting = true;
+    if (HasFormatOps(row->FileType))
+      SaveFileFrame(fileName, row->FileType);
+    else
+      Aborting = true;
     return;
   }
   Aborting = true;
@@ -980,8 +996,10 @@ void TRastovaIO::LoadFromBuffer(const void* buffer, int64_t bufferSize, int32_t 
     return;
   }
   TRVMemStream stream(buffer, bufferSize);
-  if (fileType != 0) LoadFromStreamFormat(stream, fileType);
-  else LoadFromStream(stream);
+  if (fileType != 0)
+    LoadFromStreamFormat(stream, fileType);
+  else
+    LoadFromStream(stream);
 }
 
 void TRastovaIO::ParamsFromBuffer(const void* buffer, int64_t bufferSize, int32_t fileType) {
@@ -990,8 +1008,10 @@ void TRastovaIO::ParamsFromBuffer(const void* buffer, int64_t bufferSize, int32_
     return;
   }
   TRVMemStream stream(buffer, bufferSize);
-  if (fileType != 0) ParamsFromStreamFormat(stream, fileType);
-  else ParamsFromStream(stream);
+  if (fileType != 0)
+    ParamsFromStreamFormat(stream, fileType);
+  else
+    ParamsFromStream(stream);
 }
 
 void TRastovaIO::ParamsFromFile(const std::string& fileName) {
@@ -1021,21 +1041,29 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
       ReadTGAStream(source, scratch, params, false, mask, true, progress);
       return;
     case ioPNG:
-      if (kHavePngCodec) CodecReadPNG(source, scratch, params, true, progress);
-      else progress.SetAborting();
+      if (kHavePngCodec)
+        CodecReadPNG(source, scratch, params, true, progress);
+      else
+        progress.SetAborting();
       return;
     case ioBMP:
-      if (kHaveBmpCodec) CodecReadBMP(source, scratch, source.GetSize(), params, true, mask, false, progress);
-      else progress.SetAborting();
+      if (kHaveBmpCodec)
+        CodecReadBMP(source, scratch, source.GetSize(), params, true, mask, false, progress);
+      else
+        progress.SetAborting();
       return;
     case ioJPEG:
-      if (kHaveJpegCodec) CodecReadJpeg(source, scratch, false, true, params, progress);
-      else progress.SetAborting();
+      if (kHaveJpegCodec)
+        CodecReadJpeg(source, scratch, false, true, params, progress);
+      else
+        progress.SetAborting();
       return;
     default: {
       TRVFileFormatInfo* row = GetFileFormatInfo(fileType);
-      if (row && !row->BuiltIn && row->ReadRoutine) row->ReadRoutine(source, scratch, params, true, progress);
-      else progress.SetAborting();
+      if (row && !row->BuiltIn && row->ReadRoutine)
+        row->ReadRoutine(source, scratch, params, true, progress);
+      else
+        progress.SetAborting();
       return;
     }
   }

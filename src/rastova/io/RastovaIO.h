@@ -63,7 +63,9 @@ class TRVIOImage {
 
 // A set of pixel formats for PrepareBitmap: bit n stands for format n.
 using TRVPixelFormatSet = uint16_t;
-constexpr TRVPixelFormatSet PixelFormatBit(TRVPixelFormat f) { return static_cast<TRVPixelFormatSet>(1u << f); }
+constexpr TRVPixelFormatSet PixelFormatBit(TRVPixelFormat f) {
+  return static_cast<TRVPixelFormatSet>(1u << f);
+}
 
 class TRastovaIO : public TIOParamsOwner {
   // Declared first: the parameters ask for the bitmap's size while they are constructed.

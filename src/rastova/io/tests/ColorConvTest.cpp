@@ -104,7 +104,8 @@ std::vector<std::vector<double>> Transicc(const std::string& args, const std::st
 class ManagedCMYK : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (std::system("command -v transicc >/dev/null 2>&1") != 0) GTEST_SKIP() << "transicc (liblcms2-utils) missing";
+    if (std::system("command -v transicc >/dev/null 2>&1") != 0)
+      GTEST_SKIP() << "transicc (liblcms2-utils) missing";
     ASSERT_TRUE(LoadCMYKProfile()) << "the CMYK profile " << kCMYKProfileFileName << " does not load";
   }
   CMYKSwitch on{true};
@@ -112,8 +113,8 @@ class ManagedCMYK : public ::testing::Test {
 
 TEST_F(ManagedCMYK, RowsMatchTransiccAndTheSinglePixelPath) {
   // Inverted ink bytes, as the library keeps them.
-  const std::vector<TCMYK> colours = {{255, 255, 255, 255}, {0, 255, 255, 255}, {255, 0, 255, 255},
-                                      {255, 255, 0, 255},   {255, 255, 255, 0}, {200, 100, 50, 220},
+  const std::vector<TCMYK> colours = {{255, 255, 255, 255}, {0, 255, 255, 255},   {255, 0, 255, 255},
+                                      {255, 255, 0, 255},   {255, 255, 255, 0},   {200, 100, 50, 220},
                                       {17, 171, 93, 240},   {128, 128, 128, 128}, {0, 0, 0, 0}};
   std::string input;
   for (const TCMYK& c : colours) {
@@ -136,7 +137,8 @@ TEST_F(ManagedCMYK, RowsMatchTransiccAndTheSinglePixelPath) {
 }
 
 TEST_F(ManagedCMYK, RGBToCMYKMatchesTransicc) {
-  const std::vector<TRGB> colours = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}, {0, 0, 0}, {40, 90, 200}};
+  const std::vector<TRGB> colours = {{0, 0, 255},     {0, 255, 0}, {255, 0, 0},
+                                     {255, 255, 255}, {0, 0, 0},   {40, 90, 200}};
   std::string input;
   for (const TRGB& c : colours)
     input += std::to_string(c.r) + " " + std::to_string(c.g) + " " + std::to_string(c.b) + "\n";
@@ -146,7 +148,8 @@ TEST_F(ManagedCMYK, RGBToCMYKMatchesTransicc) {
   ConvertPixelRow(colours.data(), 1, row.data(), nullptr, static_cast<int32_t>(colours.size()), 2);
   for (size_t i = 0; i < colours.size(); ++i) {
     ASSERT_EQ(expected[i].size(), 4u);
-    for (int k = 0; k < 4; ++k) EXPECT_NEAR(row[i * 4 + k], 255 - expected[i][k] * 255 / 100, 1.5) << i << "/" << k;
+    for (int k = 0; k < 4; ++k)
+      EXPECT_NEAR(row[i * 4 + k], 255 - expected[i][k] * 255 / 100, 1.5) << i << "/" << k;
     const TCMYK one = RGBToCMYK(PackRGB(colours[i]));
     EXPECT_EQ(one, (TCMYK{row[i * 4], row[i * 4 + 1], row[i * 4 + 2], row[i * 4 + 3]})) << i;
   }

@@ -29,7 +29,8 @@ TempDir::~TempDir() {
 
 std::vector<std::string> TempDir::Entries() const {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator(path_))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -35,8 +35,8 @@ struct Rgba {
   uint8_t r, g, b, a;
 };
 inline Rgba TestPixel(int x, int y) {
-  return Rgba{uint8_t((x * 19 + y * 7) % 256), uint8_t((x * 3 + y * 31) % 256), uint8_t((x * y * 5 + 11) % 256),
-              uint8_t((x * 37 + y * 11 + 3) % 256)};
+  return Rgba{uint8_t((x * 19 + y * 7) % 256), uint8_t((x * 3 + y * 31) % 256),
+              uint8_t((x * y * 5 + 11) % 256), uint8_t((x * 37 + y * 11 + 3) % 256)};
 }
 extern const char* const kPyPixel;
 

@@ -1,7 +1,6 @@
 // The I/O component: load and save by name and stream, events, outcomes, safe saving, the
 // attached view and the resolution steps.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <cstring>
@@ -47,7 +46,9 @@ void ExpectPicture(TRVBitmap& b, int32_t w, int32_t h, bool withAlpha, const std
     for (int32_t x = 0; x < w; ++x) {
       const iotest::Rgba p = TestPixel(x, y);
       const TRGB c = b.GetPixels(x, y);
-      if (c.r != p.r || c.g != p.g || c.b != p.b || (withAlpha && b.AlphaBitmap()->GetPixels_rv8(x, y) != p.a)) ++bad;
+      if (c.r != p.r || c.g != p.g || c.b != p.b ||
+          (withAlpha && b.AlphaBitmap()->GetPixels_rv8(x, y) != p.a))
+        ++bad;
     }
   EXPECT_EQ(bad, 0) << what;
 }
@@ -86,14 +87,16 @@ TEST(RastovaIOEndToEnd, ReadsPicturesWrittenByPillow) {
   TempDir dir;
   std::string script = "from PIL import Image\n";
   script += iotest::kPyPixel;
-  script += "im = Image.new('RGBA', (31, 17))\n"
-            "im.putdata([px(x, y) for y in range(17) for x in range(31)])\n"
-            "d = '";
+  script +=
+      "im = Image.new('RGBA', (31, 17))\n"
+      "im.putdata([px(x, y) for y in range(17) for x in range(31)])\n"
+      "d = '";
   script += dir.Path().string();
-  script += "/'\n"
-            "im.save(d + 'p.tga', compression='tga_rle')\n"
-            "im.save(d + 'p.png')\n"
-            "im.convert('RGB').save(d + 'p.bmp')\n";
+  script +=
+      "/'\n"
+      "im.save(d + 'p.tga', compression='tga_rle')\n"
+      "im.save(d + 'p.png')\n"
+      "im.convert('RGB').save(d + 'p.bmp')\n";
   ASSERT_TRUE(iotest::RunPython(script));
   for (const char* name : {"p.tga", "p.png", "p.bmp"}) {
     const bool bmp = std::strstr(name, "bmp") != nullptr;
@@ -126,15 +129,18 @@ TEST(RastovaIOEvents, EachPathFiresTheFinishEventOnceOrNever) {
       {"load unknown extension", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("x.qqq")); }, 1, true},
       {"load format without codec", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("x.gif")); }, 1, true},
       {"load address", [&](TRastovaIO& io) { io.LoadFromFile("http://localhost/x.png"); }, 1, true},
-      {"load type without row", [&](TRastovaIO& io) { io.LoadFromFileFormat(dir.File("ok.tga"), ioGIF); }, 0, false},
+      {"load type without row", [&](TRastovaIO& io) { io.LoadFromFileFormat(dir.File("ok.tga"), ioGIF); }, 0,
+       false},
       {"save ok", [&](TRastovaIO& io) { io.SaveToFile(dir.File("new.tga")); }, 1, false},
       {"save empty name", [&](TRastovaIO& io) { io.SaveToFile(""); }, 0, true},
       {"save read-only format", [&](TRastovaIO& io) { io.SaveToFile(dir.File("x.cur")); }, 0, true},
       {"save unknown extension", [&](TRastovaIO& io) { io.SaveToFile(dir.File("x.qqq")); }, 0, true},
-      {"save stream type without writer", [&](TRastovaIO& io) {
+      {"save stream type without writer",
+       [&](TRastovaIO& io) {
          TMemoryStream s;
          io.SaveToStream(s, ioBMPRAW);
-       }, 0, true},
+       },
+       0, true},
       {"params ok", [&](TRastovaIO& io) { io.ParamsFromFile(dir.File("ok.tga")); }, 1, false},
       {"params of text", [&](TRastovaIO& io) { io.ParamsFromFile(dir.File("text.tga")); }, 1, true},
       {"buffer without data", [&](TRastovaIO& io) { io.LoadFromBuffer(nullptr, 10, 0); }, 0, true},
@@ -235,7 +241,7 @@ TEST(RastovaIOSafeSave, AFailedSaveLeavesTheOldFileByteForByte) {
     io.SaveToFile(target);
     EXPECT_FALSE(io.Aborting);
   }
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_NE(iotest::ReadFileBytes(target), old);
@@ -386,7 +392,8 @@ TEST(RastovaIOView, LoadsIntoTheViewAndForgetsItWhenItIsDestroyed) {
 TEST(RastovaIODpi, AdjustDPIScalesTheShorterSide) {
   struct Case {
     int32_t w, h, dx, dy, newW, newH, dpi;
-  } cases[] = {{300, 200, 100, 50, 300, 400, 100}, {200, 300, 100, 50, 100, 300, 50}, {30, 20, 72, 72, 30, 20, 72}};
+  } cases[] = {
+      {300, 200, 100, 50, 300, 400, 100}, {200, 300, 100, 50, 100, 300, 50}, {30, 20, 72, 72, 30, 20, 72}};
   for (const Case& c : cases) {
     TRVBitmap b(c.w, c.h, rv24RGB);
     b.Fill(0x00FF00);

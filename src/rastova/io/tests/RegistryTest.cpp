@@ -16,8 +16,8 @@ namespace {
 using iotest::TempDir;
 
 // The registration order of every built-in format.
-const std::vector<int32_t> kFullOrder = {1, 2, 3, 4, 5, 21, 6, 7, 8, 28, 9, 10, 11, 12, 16, 13, 14, 17, 18, 19,
-                                         20, 24, 25, 26, 27, 29};
+const std::vector<int32_t> kFullOrder = {1,  2,  3,  4,  5,  21, 6,  7,  8,  28, 9,  10, 11,
+                                         12, 16, 13, 14, 17, 18, 19, 20, 24, 25, 26, 27, 29};
 
 bool Has(int32_t type) { return GetFileFormatInfo(type) != nullptr; }
 
@@ -63,9 +63,9 @@ TEST(Registry, ExtensionLookupIgnoresCaseAndOneDot) {
   struct Case {
     const char* ext;
     int32_t type;  // expected when that format has a row, else 0
-  } cases[] = {{".TGA", ioTGA}, {"tga", ioTGA},   {"TgA", ioTGA},   {"pix", ioTGA},  {".pix", ioTGA},
-               {"win", 0},      {"", 0},          {".", 0},         {"..tga", 0},    {"JPG", ioJPEG},
-               {"jpg", ioJPEG}, {"JpEg", ioJPEG}, {".jif", ioJPEG}, {"png", ioPNG},  {"rle", ioBMP},
+  } cases[] = {{".TGA", ioTGA}, {"tga", ioTGA},   {"TgA", ioTGA},   {"pix", ioTGA}, {".pix", ioTGA},
+               {"win", 0},      {"", 0},          {".", 0},         {"..tga", 0},   {"JPG", ioJPEG},
+               {"jpg", ioJPEG}, {"JpEg", ioJPEG}, {".jif", ioJPEG}, {"png", ioPNG}, {"rle", ioBMP},
                {"gif", 0},      {"tif", 0},       {"wdp", 0},       {"avi", 0}};
   for (const Case& c : cases) {
     const int32_t expected = c.type != 0 && Has(c.type) ? c.type : 0;
@@ -82,18 +82,20 @@ class Detection : public ::testing::Test {
     if (!iotest::HavePillow()) GTEST_SKIP() << "Pillow (python3-pil) is not installed";
     std::string script = "from PIL import Image\n";
     script += iotest::kPyPixel;
-    script += "im = Image.new('RGBA', (17, 11))\n"
-              "im.putdata([px(x, y) for y in range(11) for x in range(17)])\n"
-              "d = '";
+    script +=
+        "im = Image.new('RGBA', (17, 11))\n"
+        "im.putdata([px(x, y) for y in range(11) for x in range(17)])\n"
+        "d = '";
     script += dir.Path().string();
-    script += "/'\n"
-              "im.save(d + 'a.tga', compression='tga_rle')\n"
-                               "im.convert('RGB').save(d + 'b.tga')\n"
-                               "im.save(d + 'a.png')\n"
-                               "im.convert('RGB').save(d + 'a.bmp')\n"
-                               "im.convert('RGB').save(d + 'a.jpg', quality=90)\n"
-                               "im.convert('RGB').save(d + 'a.gif')\n"
-                               "open(d + 'text.txt', 'w').write('hello, this is plain text and no picture at all\\n' * 4)\n";
+    script +=
+        "/'\n"
+        "im.save(d + 'a.tga', compression='tga_rle')\n"
+        "im.convert('RGB').save(d + 'b.tga')\n"
+        "im.save(d + 'a.png')\n"
+        "im.convert('RGB').save(d + 'a.bmp')\n"
+        "im.convert('RGB').save(d + 'a.jpg', quality=90)\n"
+        "im.convert('RGB').save(d + 'a.gif')\n"
+        "open(d + 'text.txt', 'w').write('hello, this is plain text and no picture at all\\n' * 4)\n";
     ASSERT_TRUE(iotest::RunPython(script));
   }
   std::vector<uint8_t> Bytes(const std::string& name) { return iotest::ReadFileBytes(dir.File(name)); }
