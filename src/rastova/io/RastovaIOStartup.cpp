@@ -1,5 +1,7 @@
 #include "rastova/io/RastovaIOStartup.h"
 
+#include <curl/curl.h>
+
 #include "rastova/codecs/IOParamsVals.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStartup.h"
@@ -14,6 +16,10 @@ int32_t NeuQuantSetting = -1;
 bool BufferedReaderRelative = false;
 int32_t MetafileSizeLimit = 8000;
 
+namespace {
+bool urlLibraryLoaded = false;
+}  // namespace
+
 void RegisterRastovaIOStartup() {
   RegisterRastovaStartupStep(TRVStartupSlot::IO, "RastovaIO", RastovaIOStartup, RastovaIOShutdown);
 }
@@ -22,7 +28,8 @@ void RastovaIOStartup() {
   // The LZW coders join the GIF and TIFF hooks with their codecs.
   TempDirectory.clear();
   BuildFileFormatRegistry();
-  // URL loading through libcurl joins here with the download support.
+  // The transfer library for loading pictures by address; without it only that is unavailable.
+  if (!urlLibraryLoaded) urlLibraryLoaded = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   ConvertPixelRowHook = IOConvertPixelRow;
   SetCMYKConversionHooks(ManagedCMYKToRGB, ManagedRGBToCMYK);
   ColorManagementOn = false;
@@ -39,6 +46,10 @@ void RastovaIOShutdown() {
   SetCMYKConversionHooks(nullptr, nullptr);
   ConvertPixelRowHook = nullptr;
   FreeFileFormatRegistry();
+  if (urlLibraryLoaded) curl_global_cleanup();
+  urlLibraryLoaded = false;
 }
+
+bool URLLibraryLoaded() { return urlLibraryLoaded; }
 
 }  // namespace rv

@@ -11,6 +11,8 @@ void RegisterRastovaIOStartup();
 
 void RastovaIOStartup();
 void RastovaIOShutdown();
+// Whether the start-up could initialise the transfer library used for addresses.
+bool URLLibraryLoaded();
 
 // Process-wide settings the start-up sets.
 extern int32_t ColorReductionMethod;  // -1: by colour count; 0 NeuQuant; 1 variance

@@ -7,8 +7,10 @@
 
 #include "IoTestTools.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RVFileFormat.h"
+#include "rastova/io/RastovaIOStartup.h"
 
 namespace rv {
 namespace {
@@ -23,6 +25,12 @@ bool Has(int32_t type) { return GetFileFormatInfo(type) != nullptr; }
 
 TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
   ASSERT_TRUE(FileFormatRegistryBuilt());
+  EXPECT_TRUE(URLLibraryLoaded());
+  // The I/O step runs after the core's own steps.
+  const std::vector<std::string> steps = RastovaStartupStepNames();
+  const auto io = std::find(steps.begin(), steps.end(), "RastovaIO");
+  ASSERT_NE(io, steps.end());
+  EXPECT_LT(std::find(steps.begin(), steps.end(), "HyRVUtils"), io);
   std::vector<int32_t> types;
   for (int32_t i = 0; i < FileFormatCount(); ++i) types.push_back(FileFormatAt(i)->FileType);
   // The rows present keep the fixed order of the full table.
