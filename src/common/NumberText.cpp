@@ -41,18 +41,31 @@ std::string_view TrimBlanks(std::string_view s) {
 
 }  // namespace
 
-std::string FormatC(const char* fmt, ...) {
+std::string FormatCV(const char* fmt, va_list args) {
   ScopedCLocale scope;
   char small[128];
+  va_list again;
+  va_copy(again, args);
+  int n = vsnprintf(small, sizeof small, fmt, args);
+  if (n < 0) {
+    va_end(again);
+    return std::string();
+  }
+  std::string out;
+  if (static_cast<size_t>(n) < sizeof small) {
+    out.assign(small, static_cast<size_t>(n));
+  } else {
+    out.assign(static_cast<size_t>(n), '\0');
+    vsnprintf(out.data(), out.size() + 1, fmt, again);
+  }
+  va_end(again);
+  return out;
+}
+
+std::string FormatC(const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
-  int n = vsnprintf(small, sizeof small, fmt, args);
-  va_end(args);
-  if (n < 0) return std::string();
-  if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
-  std::string out(static_cast<size_t>(n), '\0');
-  va_start(args, fmt);
-  vsnprintf(out.data(), out.size() + 1, fmt, args);
+  std::string out = FormatCV(fmt, args);
   va_end(args);
   return out;
 }

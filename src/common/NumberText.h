@@ -2,6 +2,7 @@
 // Number text in the fixed "en-US" form (decimal point ".", no grouping) that every file
 // ZEPHOR reads or writes uses, whatever locale the process runs in. A Qt application
 // switches the C locale to the user's; none of these functions depends on it.
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@ namespace common {
 
 // printf-style formatting in the "C" numeric locale (for example FormatC("%1.8f", x)).
 std::string FormatC(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatCV(const char* fmt, va_list args) __attribute__((format(printf, 1, 0)));
 
 // Fixed notation with `decimals` digits after the point, rounded as printf rounds.
 std::string FormatFixed(double value, int decimals);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/MainThreadQueue.h"
-#include "scene3d/gl/BaseStandIn.h"
+#include "scene3d/base/GLUtils.h"
 #include "scene3d/gl/GLEGLContext.h"
 #include "scene3d/gl/GLLog.h"
 

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <mutex>
 
+#include "common/NumberText.h"
+#include "scene3d/base/GLSLog.h"
+
 namespace gl3d::gllog {
 namespace {
 std::mutex g_mutex;
@@ -14,19 +17,19 @@ std::atomic<bool> g_watched{false};
 }  // namespace
 
 void Write(TLevel level, std::string_view text) {
+  TLogSession& session = GLSLogger();
+  if (!session.IsNullSession()) session.Log(std::string(text), static_cast<TLogLevel>(level));
   if (!g_watched.load(std::memory_order_acquire)) return;
   std::lock_guard<std::mutex> lock(g_mutex);
   if (g_observer) g_observer(level, text, g_data);
 }
 
 std::string Format(const char* fmt, ...) {
-  char buf[512];
   va_list ap;
   va_start(ap, fmt);
-  int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+  std::string out = common::FormatCV(fmt, ap);
   va_end(ap);
-  if (n < 0) return std::string();
-  return std::string(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
+  return out;
 }
 
 void SetObserver(TObserver observer, void* data) {

@@ -14,7 +14,8 @@
 #include <functional>
 #include <vector>
 
-#include "scene3d/gl/BaseStandIn.h"
+#include "scene3d/base/GLUtils.h"
+#include "scene3d/base/VectorGeometry.h"
 #include "scene3d/gl/GLTextureFormat.h"
 
 namespace gl3d {

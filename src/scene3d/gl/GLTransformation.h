@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "scene3d/gl/BaseStandIn.h"
+#include "scene3d/base/VectorGeometry.h"
 
 namespace gl3d {
 
