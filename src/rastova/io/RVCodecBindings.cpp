@@ -1,0 +1,53 @@
+#include "rastova/io/RVCodecBindings.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/codecs/bmpfilt.h"
+#include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/pngfilt.h"
+#include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVMask.h"
+#include "rastova/core/RVStream.h"
+
+namespace rv {
+
+const bool kHavePngCodec = true;
+const bool kHaveBmpCodec = true;
+const bool kHaveJpegCodec = true;
+
+bool CodecIsPNGStream(TStream& stream) { return IsPNGStream(stream); }
+
+void CodecReadPNG(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                  TRVProgressRec& progress) {
+  ReadPNGStream(stream, bitmap, params, paramsOnly, progress);
+}
+
+void CodecWritePNG(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVMask* alpha,
+                   TRVProgressRec& progress) {
+  WritePNGStream(stream, bitmap, params, alpha, progress);
+}
+
+void CodecReadBMP(TStream& stream, TRVBitmap& bitmap, int64_t length, TIOParamsVals& params, bool paramsOnly,
+                  std::unique_ptr<TRVMask>& alpha, bool ignoreAlpha, TRVProgressRec& progress) {
+  // A length the reader cannot take as a 32-bit number is left for it to find out.
+  const int32_t block = length > 0 && length <= INT32_MAX ? static_cast<int32_t>(length) : 0;
+  ReadBMPStream(stream, bitmap, block, params, progress, paramsOnly, false, alpha, ignoreAlpha);
+}
+void CodecWriteBMP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool saveAlpha,
+                   TRVProgressRec& progress) {
+  WriteBMPStream(stream, bitmap, params, progress, saveAlpha);
+}
+
+int64_t CodecFindJpegSOI(TStream& stream, bool scan) { return FindJpegSOI(stream, scan); }
+void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool paramsOnly,
+                   TIOParamsVals& params, TRVProgressRec& progress) {
+  ReadJpegStream(stream, nullptr, bitmap, nativeFormat, -1, true, true, false, true, false, paramsOnly,
+                 progress, params);
+}
+void CodecWriteJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  WriteJpegStream(stream, bitmap, params, progress);
+}
+
+}  // namespace rv

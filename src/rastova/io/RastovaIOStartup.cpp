@@ -1,0 +1,55 @@
+#include "rastova/io/RastovaIOStartup.h"
+
+#include <curl/curl.h>
+
+#include "rastova/codecs/IOParamsVals.h"
+#include "rastova/core/RVDefs.h"
+#include "rastova/core/RVStartup.h"
+#include "rastova/core/RVUtils.h"
+#include "rastova/io/RVColorConv.h"
+#include "rastova/io/RVFileFormat.h"
+
+namespace rv {
+
+int32_t ColorReductionMethod = -1;
+int32_t NeuQuantSetting = -1;
+bool BufferedReaderRelative = false;
+int32_t MetafileSizeLimit = 8000;
+
+namespace {
+bool urlLibraryLoaded = false;
+}  // namespace
+
+void RegisterRastovaIOStartup() {
+  RegisterRastovaStartupStep(TRVStartupSlot::IO, "RastovaIO", RastovaIOStartup, RastovaIOShutdown);
+}
+
+void RastovaIOStartup() {
+  // The LZW coders join the GIF and TIFF hooks with their codecs.
+  TempDirectory.clear();
+  BuildFileFormatRegistry();
+  // The transfer library for loading pictures by address; without it only that is unavailable.
+  if (!urlLibraryLoaded) urlLibraryLoaded = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  ConvertPixelRowHook = IOConvertPixelRow;
+  SetCMYKConversionHooks(ManagedCMYKToRGB, ManagedRGBToCMYK);
+  ColorManagementOn = false;
+  ColorReductionMethod = -1;
+  NeuQuantSetting = -1;
+  BufferedReaderRelative = false;
+  CMYKConversionOn = true;
+  FreeCMYKProfiles();
+  MetafileSizeLimit = 8000;
+}
+
+void RastovaIOShutdown() {
+  FreeCMYKProfiles();
+  SetCMYKConversionHooks(nullptr, nullptr);
+  ConvertPixelRowHook = nullptr;
+  FreeFileFormatRegistry();
+  if (urlLibraryLoaded) curl_global_cleanup();
+  urlLibraryLoaded = false;
+}
+
+bool URLLibraryLoaded() { return urlLibraryLoaded; }
+
+}  // namespace rv
