@@ -423,14 +423,12 @@ void TRastovaIO::DoFinishWork() {
   if (OnFinishWork) OnFinishWork(*this);
 }
 
-void TRastovaIO::ProgressThunk(void* data, void* sender, int32_t per) {
-  auto* self = static_cast<TRastovaIO*>(data);
-  self->DoProgress(*static_cast<TRastovaIO*>(sender), per);
-}
-
 void TRastovaIO::InitProgress(TRVProgressRec& progress, bool withEvent) {
-  progress.fnc = withEvent ? &TRastovaIO::ProgressThunk : nullptr;
-  progress.data = this;
+  if (withEvent) {
+    progress.fnc = [this](void* sender, int32_t per) { DoProgress(*static_cast<TRastovaIO*>(sender), per); };
+  } else {
+    progress.fnc = nullptr;
+  }
   progress.Sender = this;
 }
 

@@ -191,7 +191,6 @@ class TRastovaIO : public TIOParamsOwner {
   // Runs `write` into a temporary file beside `fileName` and renames it over the target when it
   // succeeded; Aborting tells the outcome.
   void WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write);
-  static void ProgressThunk(void* data, void* sender, int32_t per);
 };
 
 }  // namespace rv
