@@ -1,0 +1,320 @@
+#include "shape/TextureBitmaps.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "common/Exception.h"
+#include "platform/gfx/Canvas.h"
+#include "settings/AppSettings.h"
+#include "shape/model/LineMarks.h"
+#include "shape/model/uScPrim.h"
+
+namespace shape {
+
+bool ShowTextureGrid = true;
+
+namespace {
+
+std::unique_ptr<TTextureBitmaps> gTextures;
+
+void ResizeTextures(int32_t width, int32_t height) {
+  if (!gTextures) return;
+  TTextureBitmaps& t = *gTextures;
+  for (platform::TBitmap* b :
+       {&t.LoadedColor, &t.LoadedAlpha, &t.BaseColor, &t.BaseAlpha, &t.DisplayColor, &t.DisplayAlpha})
+    b->SetSize(width, height);
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// A line from (x1, y1) to (x2, y2) without the end point, in the canvas's pen.
+void Line(platform::TCanvas& c, int x1, int y1, int x2, int y2) {
+  c.MoveTo(x1, y1);
+  c.LineTo(x2, y2);
+}
+
+void SetPen(platform::TCanvas& c, platform::TColor color, int width) {
+  c.Pen.Color = color;
+  c.Pen.Width = width;
+  c.Pen.Style = platform::psSolid;
+  c.Pen.Mode = platform::pmCopy;
+}
+
+platform::TColor MarkColor(uint8_t mark) {
+  switch (mark) {
+    case 2:
+      return kLineMark2Color;
+    case 3:
+      return kLineMark3Color;
+    default:
+      return kLineMark4Color;
+  }
+}
+
+// The overlay's lines and points on one canvas; `alphaPen` >= 0 draws the alpha version
+// (every line, only mark 2 doubled, every point in that colour).
+void DrawOverlayShapes(platform::TCanvas& c, const TCS& cs, platform::TColor alphaPen) {
+  const bool alpha = alphaPen >= 0;
+  const int32_t maxI = std::clamp(cs.CPMaxI, 0, kGridMax);
+  const int32_t maxJ = std::clamp(cs.CPMaxJ, 0, kGridMax);
+  auto columnX = [](int32_t i) { return 16 * i; };
+  auto rowY = [&](int32_t j) { return 16 * (maxJ - 1 - j); };
+
+  for (int32_t i = 0; i < maxI; ++i) {
+    SetPen(c, alpha ? alphaPen : ColumnMarks[i] != 0 ? GridLineColor(i, maxI, 0) : kGridUnmarkedColor, 2);
+    Line(c, columnX(i), 0, columnX(i), TextureHeight - 1);
+  }
+  for (int32_t j = 0; j < maxJ; ++j) {
+    SetPen(c, alpha ? alphaPen : RowMarks[j] != 0 ? GridLineColor(j, maxJ, 1) : kGridUnmarkedColor, 2);
+    Line(c, 0, rowY(j), TextureWidth - 1, rowY(j));
+  }
+
+  auto doubled = [&](uint8_t mark) { return alpha ? mark == 2 : mark >= 2 && mark <= 4; };
+  for (int32_t i = 0; i < maxI; ++i)
+    if (doubled(ColumnMarks[i])) {
+      SetPen(c, alpha ? alphaPen : MarkColor(ColumnMarks[i]), 3);
+      const int x = columnX(i);
+      Line(c, x - 3, 0, x - 3, TextureHeight - 1);
+      Line(c, x + 2, 0, x + 2, TextureHeight - 1);
+    }
+  for (int32_t j = 0; j < maxJ; ++j)
+    if (doubled(RowMarks[j])) {
+      SetPen(c, alpha ? alphaPen : MarkColor(RowMarks[j]), 3);
+      const int y = rowY(j);
+      Line(c, 0, y - 3, TextureWidth - 1, y - 3);
+      Line(c, 0, y + 2, TextureWidth - 1, y + 2);
+    }
+
+  c.Brush.Style = platform::bsSolid;
+  for (int32_t j = 0; j < maxJ; ++j)
+    for (int32_t i = 0; i < maxI; ++i) {
+      const bool locked = cs.RP[i][j];
+      const bool selected = cs.SP[i][j];
+      if (!locked && !selected) continue;
+      const int x = columnX(i);
+      const int y = rowY(j);
+      if (alpha) {
+        SetPen(c, alphaPen, 1);
+        c.Brush.Color = alphaPen;
+        const int r = locked ? 6 : 5;
+        c.Ellipse(x - r, y - r, x + r, y + r);
+        continue;
+      }
+      if (locked) {
+        SetPen(c, kLockedPointColor, 1);
+        c.Brush.Color = kLockedPointColor;
+        c.Ellipse(x - 6, y - 6, x + 6, y + 6);
+      }
+      if (selected) {
+        SetPen(c, kSelectedPointColor, 1);
+        c.Brush.Color = kSelectedPointColor;
+        c.Ellipse(x - 5, y - 5, x + 5, y + 5);
+      }
+    }
+}
+
+}  // namespace
+
+void CreateTextureBitmaps() {
+  gTextures = std::make_unique<TTextureBitmaps>();
+  ResizeTextures(std::max(TextureWidth, 0), std::max(TextureHeight, 0));
+  SetTextureResizeHook(&ResizeTextures);
+}
+
+void FreeTextureBitmaps() {
+  SetTextureResizeHook(nullptr);
+  gTextures.reset();
+}
+
+TTextureBitmaps& TextureBitmaps() {
+  ZASSERT(gTextures != nullptr, "Texture bitmaps are not created");
+  return *gTextures;
+}
+
+platform::TColor GridLineColor(int32_t index, int32_t count, int32_t direction) {
+  const int32_t l = LinesPerPart;
+  const bool divided = l != count - 1 && l > 0 && index % l == 0;
+  const bool horizontal = settings::AppSettings.DividedHorizontal;
+  if (direction == 0) {
+    if (divided && !horizontal) return kGridPartBoundaryColor;
+  } else {
+    if (divided && horizontal) return kGridPartBoundaryColor;
+    if (index == UpperRimRow) return kGridUpperRimColor;
+  }
+  if (index % 8 == 0) return platform::clRed;
+  if (index % 4 == 0) return platform::clBlue;
+  if (index % 2 != 0) return platform::clGray;
+  return platform::clBlack;
+}
+
+std::string GridLabelChar(int32_t index, int32_t count) {
+  if (index == count - 1) return "G";
+  return std::string(1, kHexDigits[((index / 2) % 16 + 16) % 16]);
+}
+
+std::string GridLabelPair(int32_t index, int32_t count) {
+  if (index == count - 1) return "G0";
+  return GridLabelChar(index, count) + static_cast<char>(index % 2 == 0 ? '0' : '1');
+}
+
+platform::TColor GetPaletteColor255(const platform::TBitmap& bitmap) {
+  const std::vector<platform::TRGBQuad> table = bitmap.GetColorTable();
+  if (table.size() < 256) return platform::clWhite;
+  const platform::TRGBQuad& q = table[255];
+  return platform::RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+}
+
+void DrawTextureBackground(int32_t columns, int32_t rows) {
+  platform::TBitmap& bmp = TextureBitmaps().LoadedColor;
+  if (bmp.Empty()) return;
+  platform::TCanvas& c = bmp.Canvas();
+  c.Brush.Style = platform::bsSolid;
+  auto band = [&](platform::TColor color, int x1, int y1, int x2, int y2) {
+    SetPen(c, color, 1);
+    c.Brush.Color = color;
+    c.Rectangle(x1, y1, x2, y2);
+  };
+  const int w = bmp.Width();
+  const int h = bmp.Height();
+  if (int64_t{columns - 1} * (rows - 1) <= 1024 || columns < 2 || rows < 2) {
+    band(kGroundColor, 0, 0, w, h);
+    return;
+  }
+  if (settings::AppSettings.DividedHorizontal) {
+    const int32_t l = 1024 / (columns - 1);
+    for (int32_t e = 0; e < rows - 1; e += 2 * l) {
+      band(kGroundColor, 0, 16 * e, w, 16 * (e + l));
+      band(kGroundBandColor, 0, 16 * (e + l), w, 16 * (e + 2 * l));
+    }
+  } else {
+    const int32_t l = 1024 / (rows - 1);
+    for (int32_t e = 0; e < columns - 1; e += 2 * l) {
+      band(kGroundColor, 16 * e, 0, 16 * (e + l), h);
+      band(kGroundBandColor, 16 * (e + l), 0, 16 * (e + 2 * l), h);
+    }
+  }
+}
+
+void DrawDefaultGridLines(int32_t columns, int32_t rows) {
+  platform::TBitmap& bmp = TextureBitmaps().LoadedColor;
+  if (bmp.Empty()) return;
+  platform::TCanvas& c = bmp.Canvas();
+  c.Brush.Style = platform::bsClear;
+  const int w = bmp.Width();
+  const int h = bmp.Height();
+  // Column lines are indexed from the right edge, row lines from the bottom.
+  for (int32_t e = 1; e <= columns - 1; ++e) {
+    SetPen(c, GridLineColor(columns - 1 - e, columns, 0), 1);
+    Line(c, 16 * e - 1, 0, 16 * e - 1, h);
+  }
+  for (int32_t f = 1; f <= rows - 1; ++f) {
+    SetPen(c, GridLineColor(rows - 1 - f, rows, 1), 1);
+    Line(c, 0, 16 * f - 1, w, 16 * f - 1);
+  }
+  for (int32_t e = 0; e <= columns - 2; ++e) {
+    SetPen(c, GridLineColor(columns - 1 - e, columns, 0), 1);
+    Line(c, 16 * e, 0, 16 * e, h);
+  }
+  for (int32_t f = 0; f <= rows - 2; ++f) {
+    SetPen(c, GridLineColor(rows - 1 - f, rows, 1), 1);
+    Line(c, 0, 16 * f, w, 16 * f);
+  }
+}
+
+void DrawGridLabels(platform::TCanvas& canvas, int32_t columns, int32_t rows) {
+  // A grid of 2 or 3 lines still has one label cell (no division by zero).
+  const int32_t nc = std::max((columns - 1) / 2, 1);
+  const int32_t nr = std::max((rows - 1) / 2, 1);
+  const int32_t cw = TextureWidth / nc;
+  const int32_t ch = TextureHeight / nr;
+  if (cw <= 0 || ch <= 0) return;
+  canvas.Brush.Style = platform::bsClear;
+  canvas.Font.SetSize(std::max(cw / 2, 1));
+  for (int32_t f = 0; f < nc; ++f)
+    for (int32_t g = 0; g < nr; ++g) {
+      canvas.TextOut(cw * f + 4, ch * g + 4, GridLabelChar(2 * f, columns));
+      canvas.TextOut(cw / 2 + cw * f, ch * g + 4, GridLabelChar(2 * g, rows));
+    }
+}
+
+void DrawDefaultTexture(int32_t columns, int32_t rows) {
+  TTextureBitmaps& t = TextureBitmaps();
+  DrawTextureBackground(columns, rows);
+  DrawDefaultGridLines(columns, rows);
+  if (!t.LoadedColor.Empty()) DrawGridLabels(t.LoadedColor.Canvas(), columns, rows);
+  for (int y = 0; y < t.LoadedAlpha.Height(); ++y)
+    std::memset(t.LoadedAlpha.ScanLine(y), 255, static_cast<size_t>(t.LoadedAlpha.Width()));
+  CopyColorPixels(t.LoadedColor, t.BaseColor);
+  CopyAlphaRows(t.LoadedAlpha, t.BaseAlpha);
+}
+
+void RefreshTextureDisplay(const TCS& cs) {
+  TTextureBitmaps& t = TextureBitmaps();
+  CopyColorPixels(t.BaseColor, t.DisplayColor);
+  CopyAlphaRows(t.BaseAlpha, t.DisplayAlpha);
+  if (ShowTextureGrid) DrawGridOverlay(cs);
+}
+
+void DrawGridOverlay(const TCS& cs) {
+  TTextureBitmaps& t = TextureBitmaps();
+  if (t.DisplayColor.Empty() || t.DisplayAlpha.Empty()) return;
+  platform::TCanvas& c = t.DisplayColor.Canvas();
+  DrawOverlayShapes(c, cs, -1);
+  DrawGridLabels(c, cs.CPMaxI, cs.CPMaxJ);
+
+  platform::TCanvas& a = t.DisplayAlpha.Canvas();
+  const platform::TColor v = GetPaletteColor255(t.DisplayAlpha);
+  DrawOverlayShapes(a, cs, v);
+  const platform::TColor fontColor = a.Font.Color;
+  a.Font.Color = v;
+  DrawGridLabels(a, cs.CPMaxI, cs.CPMaxJ);
+  a.Font.Color = fontColor;
+}
+
+void CopyAlphaRows(const platform::TBitmap& source, platform::TBitmap& target) {
+  if (&source == &target) return;
+  if (source.Height() != TextureHeight || target.Height() != TextureHeight) return;
+  if (source.Width() < TextureWidth || target.Width() < TextureWidth) return;
+  if (source.PixelFormat() != platform::pf8bit || target.PixelFormat() != platform::pf8bit) return;
+  for (int y = 0; y < TextureHeight; ++y)
+    std::memcpy(target.ScanLine(y), source.ScanLine(y), static_cast<size_t>(TextureWidth));
+}
+
+void CopyColorPixels(const platform::TBitmap& source, platform::TBitmap& target) {
+  if (&source == &target || source.Empty()) return;
+  if (source.Width() != target.Width() || source.Height() != target.Height() ||
+      source.PixelFormat() != target.PixelFormat())
+    return;
+  std::memcpy(target.Bits(), source.Bits(),
+              static_cast<size_t>(int64_t{source.BytesPerLine()} * source.Height()));
+}
+
+void CopyPreviewTexture(TRGBAImage& image) {
+  const int32_t w = std::max(TextureWidth, 0);
+  const int32_t h = std::max(TextureHeight, 0);
+  image.Width = w;
+  image.Height = h;
+  image.Pixels.assign(static_cast<size_t>(int64_t{w} * h * 4), 0);
+  const TTextureBitmaps& t = TextureBitmaps();
+  const platform::TBitmap& color = t.DisplayColor;
+  const platform::TBitmap& alpha = t.DisplayAlpha;
+  if (h == 0 || color.Height() != h || alpha.Height() != h || color.Width() < w || alpha.Width() < w ||
+      color.PixelFormat() != platform::pf32bit || alpha.PixelFormat() != platform::pf8bit)
+    return;
+  for (int32_t r = 0; r < h; ++r) {
+    const uint8_t* src = color.ScanLine(r);
+    const uint8_t* a = alpha.ScanLine(r);
+    uint8_t* dst = image.Pixels.data() + int64_t{h - 1 - r} * w * 4;
+    for (int32_t x = 0; x < w; ++x) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+      dst[3] = a[x];
+      dst += 4;
+      src += 4;
+    }
+  }
+}
+
+}  // namespace shape
