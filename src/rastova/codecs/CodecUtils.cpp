@@ -1,0 +1,173 @@
+#include "rastova/codecs/CodecUtils.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "common/Round.h"
+#include "rastova/core/RVUtils.h"
+
+namespace rv::codecs {
+
+bool WriteChecked(TStream& stream, TRVProgressRec& progress, const void* data, int64_t count) {
+  if (count <= 0) return true;
+  int64_t written = 0;
+  try {
+    written = stream.Write(data, count);
+  } catch (const std::exception&) {
+    written = 0;
+  }
+  if (written != count) {
+    progress.SetAborting();
+    return false;
+  }
+  return true;
+}
+
+void StartProgress(TRVProgressRec& progress, int64_t rows) {
+  progress.val = 0;
+  progress.per1 = rows > 0 ? 100.0 / static_cast<double>(rows) : 0.0;
+  progress.Extra = -1;
+}
+
+void StepProgress(TRVProgressRec& progress, bool onlyOnChange) {
+  ++progress.val;
+  if (!progress.HasEvent()) return;
+  const int32_t per = common::TruncInt(progress.val * progress.per1);
+  if (onlyOnChange && per == progress.Extra) return;
+  progress.Extra = per;
+  progress.Report(per);
+}
+
+int64_t BytesLeft(TStream& stream) {
+  const int64_t left = stream.GetSize() - stream.GetPosition();
+  return left > 0 ? left : 0;
+}
+
+bool TBufferedInput::Fill() {
+  index_ = 0;
+  count_ = 0;
+  int64_t got = 0;
+  try {
+    got = stream_.Read(buffer_.data(), static_cast<int64_t>(buffer_.size()));
+  } catch (const std::exception&) {
+    got = 0;
+  }
+  count_ = static_cast<int32_t>(std::max<int64_t>(got, 0));
+  return count_ > 0;
+}
+
+bool TBufferedInput::Bytes(void* dest, int64_t n) {
+  auto* d = static_cast<uint8_t*>(dest);
+  while (n > 0) {
+    if (index_ >= count_ && !Fill()) {
+      Truncated = true;
+      std::memset(d, 0, static_cast<size_t>(n));
+      return false;
+    }
+    const int64_t k = std::min<int64_t>(n, count_ - index_);
+    std::memcpy(d, buffer_.data() + index_, static_cast<size_t>(k));
+    index_ += static_cast<int32_t>(k);
+    d += k;
+    n -= k;
+  }
+  return true;
+}
+
+bool TBufferedInput::Skip(int64_t n) {
+  while (n > 0) {
+    if (index_ >= count_ && !Fill()) {
+      Truncated = true;
+      return false;
+    }
+    const int64_t k = std::min<int64_t>(n, count_ - index_);
+    index_ += static_cast<int32_t>(k);
+    n -= k;
+  }
+  return true;
+}
+
+namespace {
+using namespace std::chrono;
+constexpr sys_days kEpoch{year{1899} / 12 / 30};
+}  // namespace
+
+bool DecodeDateTime(TDateTime value, int32_t& y, int32_t& m, int32_t& d, int32_t& hh, int32_t& mm, int32_t& ss) {
+  y = m = d = hh = mm = ss = 0;
+  if (!std::isfinite(value) || value < -693593.0 || value > 2958466.0) return false;
+  const int64_t days = common::Floor(value);
+  const year_month_day ymd{kEpoch + std::chrono::days{days}};
+  y = static_cast<int32_t>(static_cast<int>(ymd.year()));
+  m = static_cast<int32_t>(static_cast<unsigned>(ymd.month()));
+  d = static_cast<int32_t>(static_cast<unsigned>(ymd.day()));
+  // Milliseconds of the day, rounded as the date-time type does.
+  int64_t ms = common::Round((value - static_cast<double>(days)) * 86400000.0L);
+  if (ms >= 86400000) ms = 86399999;
+  hh = static_cast<int32_t>(ms / 3600000);
+  mm = static_cast<int32_t>(ms / 60000 % 60);
+  ss = static_cast<int32_t>(ms / 1000 % 60);
+  return true;
+}
+
+bool TryEncodeDateTime(int32_t y, int32_t m, int32_t d, int32_t hh, int32_t mm, int32_t ss, TDateTime& value) {
+  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > 31 || hh < 0 || hh > 23 || mm < 0 || mm > 59 || ss < 0 ||
+      ss > 59)
+    return false;
+  const year_month_day ymd{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}};
+  if (!ymd.ok()) return false;
+  const double days = static_cast<double>((sys_days{ymd} - kEpoch).count());
+  value = days + (hh * 3600.0 + mm * 60.0 + ss) / 86400.0;
+  return true;
+}
+
+bool ReduceToPalette(TRVBitmap& source24, int32_t colors, TRVBitmap& indices, std::vector<TRGB>& palette) {
+  colors = std::clamp(colors, 1, 256);
+  indices.PaletteColorCount = colors;
+  if (!indices.Allocate(source24.GetWidth(), source24.GetHeight(), rv8p)) return false;
+  indices.CopyAndConvertFormat(source24);
+  indices.RemoveAlphaBitmap(false, 0);
+  palette.assign(static_cast<size_t>(colors), TRGB{});
+  for (int32_t i = 0; i < colors && i < indices.GetPaletteLength(); ++i) palette[static_cast<size_t>(i)] = indices.GetPalette(i);
+  return true;
+}
+
+std::unique_ptr<TRVBitmap> TwoColorBitmapTo1Bit(TRVBitmap& bitmap, TRGB& color0, TRGB& color1) {
+  if (bitmap.GetPixelFormat() != rv24RGB) return nullptr;
+  const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
+  if (w <= 0 || h <= 0) return nullptr;
+  TRGB c[2];
+  int n = 0;
+  for (int32_t y = 0; y < h; ++y) {
+    const auto* p = reinterpret_cast<const TRGB*>(bitmap.GetScanLine(y));
+    for (int32_t x = 0; x < w; ++x) {
+      if (n > 0 && p[x] == c[0]) continue;
+      if (n > 1 && p[x] == c[1]) continue;
+      if (n == 2) return nullptr;
+      c[n++] = p[x];
+    }
+  }
+  if (n != 2) return nullptr;
+  if (RGBToGrayLevel(PackRGB(c[1])) < RGBToGrayLevel(PackRGB(c[0]))) std::swap(c[0], c[1]);
+  auto out = std::make_unique<TRVBitmap>();
+  if (!out->Allocate(w, h, rv1g)) return nullptr;
+  for (int32_t y = 0; y < h; ++y) {
+    const auto* p = reinterpret_cast<const TRGB*>(bitmap.GetScanLine(y));
+    uint8_t* d = out->GetScanLine(y);
+    std::memset(d, 0, static_cast<size_t>(out->GetRowLen()));
+    for (int32_t x = 0; x < w; ++x)
+      if (p[x] == c[1]) d[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+  }
+  color0 = c[0];
+  color1 = c[1];
+  return out;
+}
+
+std::unique_ptr<TRVBitmap> ConvertedCopy(TRVBitmap& bitmap, TRVPixelFormat format) {
+  auto out = std::make_unique<TRVBitmap>();
+  if (!out->Allocate(bitmap.GetWidth(), bitmap.GetHeight(), format)) return nullptr;
+  out->CopyAndConvertFormat(bitmap);
+  out->RemoveAlphaBitmap(false, 0);
+  return out;
+}
+
+}  // namespace rv::codecs

@@ -1,0 +1,38 @@
+#pragma once
+// The codec routines the I/O front end calls, behind one uniform set of wrappers, and which
+// codecs are built. A format whose codec is not built gets no registry row, so its wrappers are
+// never reached; if they are, they fail through the abort flag.
+#include <cstdint>
+#include <memory>
+
+#include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/RVProgressRec.h"
+
+namespace rv {
+
+class TRVBitmap;
+class TRVMask;
+class TStream;
+
+extern const bool kHavePngCodec;
+extern const bool kHaveBmpCodec;
+extern const bool kHaveJpegCodec;
+
+bool CodecIsPNGStream(TStream& stream);
+// Absolute position of the JPEG start bytes (within 150 positions when scanning), -1 when absent.
+int64_t CodecFindJpegSOI(TStream& stream, bool scan);
+
+void CodecReadPNG(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                  TRVProgressRec& progress);
+void CodecWritePNG(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVMask* alpha,
+                   TRVProgressRec& progress);
+// `length`: the bytes the BMP may occupy from the position.
+void CodecReadBMP(TStream& stream, TRVBitmap& bitmap, int64_t length, TIOParamsVals& params, bool paramsOnly,
+                  std::unique_ptr<TRVMask>& alpha, bool ignoreAlpha, TRVProgressRec& progress);
+void CodecWriteBMP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool saveAlpha,
+                   TRVProgressRec& progress);
+void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool paramsOnly, TIOParamsVals& params,
+                   TRVProgressRec& progress);
+void CodecWriteJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
+
+}  // namespace rv

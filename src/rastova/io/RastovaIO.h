@@ -1,0 +1,194 @@
+#pragma once
+// TRastovaIO: loads and saves the image of one working bitmap. The bitmap is the component's
+// own, one attached by the caller, or an image view's. The format comes from the file name's
+// extension, from the content, or from the caller; the parameters `Params` carry what a reader
+// found and what a writer needs. Every load and save reports its outcome through `Aborting`
+// (false = done, true = failed or cancelled) and ends with the finish event.
+//
+// A save into a file never leaves an empty or partial file and never destroys the file it would
+// replace: it checks that the target can be written, writes a temporary file in the same folder
+// and renames it over the target only when the writer succeeded.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVDefs.h"
+
+namespace platform {
+class TBitmap;
+}
+
+namespace rv {
+
+class TRVBitmap;
+class TRVMask;
+class TStream;
+
+// What the component needs of an image view attached to it. The view subsystem implements it.
+class TRVIOView {
+ public:
+  virtual ~TRVIOView() = default;
+  // Called with destroying false when the view's image changes and with true from the view's
+  // destructor.
+  using TBitmapChangeHandler = std::function<void(bool destroying)>;
+  // Returns the registration; RemoveBitmapChangeHandler ignores nullptr and unknown ones.
+  virtual void* AddBitmapChangeHandler(TBitmapChangeHandler handler) = 0;
+  virtual void RemoveBitmapChangeHandler(void* registration) = 0;
+  // The view's image buffer, or nullptr when it shows a plain platform bitmap.
+  virtual TRVBitmap* GetRVBitmap() = 0;
+  virtual platform::TBitmap* GetBitmap() = 0;
+  virtual TColor GetBackground() = 0;
+  virtual int32_t GetDpiX() = 0;
+  virtual int32_t GetDpiY() = 0;
+  // True for the library's full image view, which can be paint-locked and take a resolution.
+  virtual bool IsRastovaView() = 0;
+  virtual void LockPaint() = 0;
+  virtual void UnlockPaint() = 0;
+  virtual void SetDPI(int32_t dpiX, int32_t dpiY) = 0;
+  virtual void Update() = 0;
+  virtual void ImageChange() = 0;
+};
+
+// What the component needs of a picture control attached to it.
+class TRVIOImage {
+ public:
+  virtual ~TRVIOImage() = default;
+  virtual platform::TBitmap* PictureBitmap() = 0;
+  virtual void MarkModified() = 0;
+};
+
+// A set of pixel formats for PrepareBitmap: bit n stands for format n.
+using TRVPixelFormatSet = uint16_t;
+constexpr TRVPixelFormatSet PixelFormatBit(TRVPixelFormat f) { return static_cast<TRVPixelFormatSet>(1u << f); }
+
+class TRastovaIO : public TIOParamsOwner {
+  // Declared first: the parameters ask for the bitmap's size while they are constructed.
+  TRVBitmap* bitmap_ = nullptr;
+  bool ownsBitmap_ = false;
+  platform::TBitmap* attachedTBitmap_ = nullptr;
+  TRVIOView* view_ = nullptr;
+  void* viewRegistration_ = nullptr;
+  TRVIOImage* image_ = nullptr;
+  TColor background_ = 0;
+  uint8_t monoConversionMode_ = 1;
+
+ public:
+  using TProgressEvent = std::function<void(TRastovaIO& sender, int32_t per)>;
+  using TNotifyEvent = std::function<void(TRastovaIO& sender)>;
+
+  // An own, empty working bitmap.
+  TRastovaIO();
+  // Works on the caller's bitmap (which stays the caller's).
+  explicit TRastovaIO(TRVBitmap* bitmap);
+  ~TRastovaIO() override;
+  TRastovaIO(const TRastovaIO&) = delete;
+  TRastovaIO& operator=(const TRastovaIO&) = delete;
+
+  // ---- attachment
+  // nullptr while a view or picture is attached changes nothing; otherwise the bitmap (possibly
+  // nullptr) becomes the working bitmap and view and picture are forgotten.
+  void SetAttachedRVBitmap(TRVBitmap* bitmap);
+  TRVBitmap* GetAttachedRVBitmap() { return bitmap_; }
+  bool OwnsBitmap() const { return ownsBitmap_; }
+  // Attaches an image view (nullptr detaches and gives the component a fresh own bitmap).
+  void SetAttachedView(TRVIOView* view);
+  TRVIOView* GetAttachedView() { return view_; }
+  void SetAttachedImage(TRVIOImage* image);
+  TRVIOImage* GetAttachedImage() { return image_; }
+  // The attached picture control is going away.
+  void ImageRemoved();
+  // The platform bitmap behind the working bitmap, or the attached one.
+  platform::TBitmap* GetBitmap();
+
+  // ---- properties
+  TColor GetBackground();
+  void SetBackground(TColor value);
+  bool GetNativePixelFormat() const { return Params.NativePixelFormat; }
+  void SetNativePixelFormat(bool value) { Params.NativePixelFormat = value; }
+  uint8_t GetMonoConversionMode() const { return monoConversionMode_; }
+  void SetMonoConversionMode(uint8_t value);
+  // A 12-byte header before JPEG data written to and read from streams.
+  bool StreamHeaders = false;
+  // After a load, equalise differing horizontal and vertical resolutions.
+  bool AutoAdjustDPI = false;
+  bool FilteredAdjustDPI = false;
+  TProgressEvent OnProgress;
+  TNotifyEvent OnFinishWork;
+
+  TIOParamsVals Params;
+  // Outcome of the last load or save, and the cancel flag the codecs poll.
+  std::atomic<bool> Aborting{false};
+
+  // ---- common steps
+  // False without a working bitmap or when `formats` is not empty and lacks its format.
+  bool PrepareBitmap(TRVPixelFormatSet formats);
+  void Update();
+  void UpdateViewDPI(int32_t dpiX, int32_t dpiY);
+  void FixDefaultDPI();
+  void AdjustDPI();
+  virtual void DoFinishWork();
+  virtual void DoProgress(TRastovaIO& sender, int32_t per);
+
+  // ---- load and save by name, stream, buffer and format
+  virtual void LoadFromFile(const std::string& fileName);
+  virtual void LoadFromFileAuto(const std::string& fileName);
+  virtual void LoadFromFileFormat(const std::string& fileName, int32_t fileType);
+  virtual void SaveToFile(const std::string& fileName);
+  virtual void LoadFromStream(TStream& stream);
+  virtual void LoadFromStreamFormat(TStream& stream, int32_t fileType);
+  virtual void SaveToStream(TStream& stream, int32_t fileType);
+  virtual void LoadFromBuffer(const void* buffer, int64_t bufferSize, int32_t fileType);
+  virtual void ParamsFromBuffer(const void* buffer, int64_t bufferSize, int32_t fileType);
+  virtual void ParamsFromFile(const std::string& fileName);
+  virtual void ParamsFromFileFormat(const std::string& fileName, int32_t fileType);
+  virtual void ParamsFromStream(TStream& stream);
+  virtual void ParamsFromStreamFormat(TStream& stream, int32_t fileType);
+
+  // ---- per format
+  void LoadFromFileTGA(const std::string& fileName);
+  void LoadFromStreamTGA(TStream& stream);
+  void SaveToFileTGA(const std::string& fileName);
+  void SaveToStreamTGA(TStream& stream);
+  void LoadFromFilePNG(const std::string& fileName);
+  void LoadFromStreamPNG(TStream& stream);
+  void SaveToFilePNG(const std::string& fileName);
+  void SaveToStreamPNG(TStream& stream);
+  void LoadFromFileBMP(const std::string& fileName);
+  void LoadFromStreamBMP(TStream& stream);
+  void SaveToFileBMP(const std::string& fileName);
+  void SaveToStreamBMP(TStream& stream);
+  void LoadFromFileJpeg(const std::string& fileName);
+  void LoadFromStreamJpeg(TStream& stream);
+  void SaveToFileJpeg(const std::string& fileName);
+  void SaveToStreamJpeg(TStream& stream);
+
+  // ---- from the parameters
+  bool ParamsOwnerBitmapSize(int32_t& width, int32_t& height) override;
+  void ParamsOwnerDpiChanged(bool horizontal, int32_t value) override;
+
+ private:
+  void InitProgress(TRVProgressRec& progress, bool withEvent);
+  void ViewBitmapChanged(bool destroying);
+  void DropViewRegistration();
+  void UseExternalBitmap(TRVBitmap* bitmap);
+  void MakeOwnBitmap();
+  // The shared frame of the per-format loads and saves.
+  void LoadFileFrame(const std::string& fileName, int32_t fileType);
+  void LoadStreamFrame(TStream& stream, int32_t fileType);
+  void SaveFileFrame(const std::string& fileName, int32_t fileType);
+  void SaveStreamFrame(TStream& stream, int32_t fileType);
+  // Reads the format's data at the stream's position into the working bitmap.
+  void ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress, bool fromFile);
+  void WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress);
+  void ConvertForWriter(int32_t fileType);
+  // Runs `write` into a temporary file beside `fileName` and renames it over the target when it
+  // succeeded; Aborting tells the outcome.
+  void WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write);
+  static void ProgressThunk(void* data, void* sender, int32_t per);
+};
+
+}  // namespace rv

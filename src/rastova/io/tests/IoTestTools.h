@@ -1,0 +1,43 @@
+#pragma once
+// Shared pieces of the I/O tests: a temporary folder per test, the independent tools that
+// write the fixtures (Pillow through the system's Python, ImageMagick), and file helpers.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace rv::iotest {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  const std::filesystem::path& Path() const { return path_; }
+  // Names of the entries of the folder, sorted.
+  std::vector<std::string> Entries() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+bool HavePillow();
+// Runs a Python script with the system interpreter (the one that has Pillow).
+bool RunPython(const std::string& script);
+// Runs a command and returns its standard output; `ok` tells whether it exited with 0.
+std::string RunCapture(const std::string& command, bool& ok);
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);
+
+// The test picture of the Python snippet kPyPixel (px(x, y) -> (r, g, b, a)).
+struct Rgba {
+  uint8_t r, g, b, a;
+};
+inline Rgba TestPixel(int x, int y) {
+  return Rgba{uint8_t((x * 19 + y * 7) % 256), uint8_t((x * 3 + y * 31) % 256), uint8_t((x * y * 5 + 11) % 256),
+              uint8_t((x * 37 + y * 11 + 3) % 256)};
+}
+extern const char* const kPyPixel;
+
+}  // namespace rv::iotest

@@ -1,0 +1,232 @@
+// The format registry and the detection of a stream's or file's format.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "IoTestTools.h"
+#include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVStream.h"
+#include "rastova/io/RVFileFormat.h"
+
+namespace rv {
+namespace {
+
+using iotest::TempDir;
+
+// The registration order of every built-in format.
+const std::vector<int32_t> kFullOrder = {1, 2, 3, 4, 5, 21, 6, 7, 8, 28, 9, 10, 11, 12, 16, 13, 14, 17, 18, 19,
+                                         20, 24, 25, 26, 27, 29};
+
+bool Has(int32_t type) { return GetFileFormatInfo(type) != nullptr; }
+
+TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
+  ASSERT_TRUE(FileFormatRegistryBuilt());
+  std::vector<int32_t> types;
+  for (int32_t i = 0; i < FileFormatCount(); ++i) types.push_back(FileFormatAt(i)->FileType);
+  // The rows present keep the fixed order of the full table.
+  size_t at = 0;
+  for (int32_t t : types) {
+    while (at < kFullOrder.size() && kFullOrder[at] != t) ++at;
+    ASSERT_LT(at, kFullOrder.size()) << "file type " << t << " out of order";
+  }
+  ASSERT_TRUE(Has(ioTGA));
+  const TRVFileFormatInfo* tga = GetFileFormatInfo(ioTGA);
+  EXPECT_EQ(tga->Description, "Targa Bitmap");
+  EXPECT_EQ(tga->Extensions, "TGA;TARGA;VDA;ICB;VST;PIX");
+  EXPECT_TRUE(tga->BuiltIn);
+  EXPECT_EQ(tga->DialogPages, 256);
+  EXPECT_NE(tga->ReadRoutine, nullptr);
+  EXPECT_NE(tga->WriteRoutine, nullptr);
+  EXPECT_EQ(GetExtensionCount(ioTGA), 6);
+  EXPECT_EQ(GetFileExtension(ioTGA, 0), "TGA");
+  EXPECT_EQ(GetFileExtension(ioTGA, 5), "PIX");
+  EXPECT_EQ(GetFileExtension(ioTGA, 6), "");
+  EXPECT_EQ(GetFileExtension(ioTGA, -1), "");
+  EXPECT_EQ(GetExtensionCount(ioAVI), 0);
+  EXPECT_EQ(GetFileFormatInfo(0), nullptr);
+  // Formats whose codecs are not built have no row yet.
+  for (int32_t t : {ioTIFF, ioGIF, ioPCX, ioPSD, ioHDP}) EXPECT_FALSE(Has(t)) << t;
+  if (Has(ioJPEG)) {
+    EXPECT_EQ(GetFileFormatInfo(ioJPEG)->Extensions, "JPG;JPEG;JPE;JIF");
+  }
+  if (Has(ioPNG)) {
+    EXPECT_EQ(GetFileFormatInfo(ioPNG)->DialogPages, 128);
+  }
+  if (Has(ioBMP)) {
+    EXPECT_EQ(GetFileFormatInfo(ioBMP)->Description, "Windows Bitmap");
+  }
+}
+
+TEST(Registry, ExtensionLookupIgnoresCaseAndOneDot) {
+  struct Case {
+    const char* ext;
+    int32_t type;  // expected when that format has a row, else 0
+  } cases[] = {{".TGA", ioTGA}, {"tga", ioTGA},   {"TgA", ioTGA},   {"pix", ioTGA},  {".pix", ioTGA},
+               {"win", 0},      {"", 0},          {".", 0},         {"..tga", 0},    {"JPG", ioJPEG},
+               {"jpg", ioJPEG}, {"JpEg", ioJPEG}, {".jif", ioJPEG}, {"png", ioPNG},  {"rle", ioBMP},
+               {"gif", 0},      {"tif", 0},       {"wdp", 0},       {"avi", 0}};
+  for (const Case& c : cases) {
+    const int32_t expected = c.type != 0 && Has(c.type) ? c.type : 0;
+    const TRVFileFormatInfo* row = FindFileFormatInfo(c.ext);
+    EXPECT_EQ(row ? row->FileType : 0, expected) << c.ext;
+    EXPECT_EQ(FileTypeOfExtension(c.ext), expected) << c.ext;
+  }
+}
+
+// Fixtures written by Pillow: the same small picture in every format.
+class Detection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!iotest::HavePillow()) GTEST_SKIP() << "Pillow (python3-pil) is not installed";
+    std::string script = "from PIL import Image\n";
+    script += iotest::kPyPixel;
+    script += "im = Image.new('RGBA', (17, 11))\n"
+              "im.putdata([px(x, y) for y in range(11) for x in range(17)])\n"
+              "d = '";
+    script += dir.Path().string();
+    script += "/'\n"
+              "im.save(d + 'a.tga', compression='tga_rle')\n"
+                               "im.convert('RGB').save(d + 'b.tga')\n"
+                               "im.save(d + 'a.png')\n"
+                               "im.convert('RGB').save(d + 'a.bmp')\n"
+                               "im.convert('RGB').save(d + 'a.jpg', quality=90)\n"
+                               "im.convert('RGB').save(d + 'a.gif')\n"
+                               "open(d + 'text.txt', 'w').write('hello, this is plain text and no picture at all\\n' * 4)\n";
+    ASSERT_TRUE(iotest::RunPython(script));
+  }
+  std::vector<uint8_t> Bytes(const std::string& name) { return iotest::ReadFileBytes(dir.File(name)); }
+  // Writes `content` under a new name with the extension `ext`.
+  std::string As(const std::vector<uint8_t>& content, const std::string& ext) {
+    std::string base = "f";
+    base += std::to_string(++counter);
+    base += ext;
+    const std::string name = dir.File(base);
+    iotest::WriteFileBytes(name, content);
+    return name;
+  }
+  TempDir dir;
+  int counter = 0;
+};
+
+TEST_F(Detection, ContentAndExtensionGiveTheFileType) {
+  std::vector<uint8_t> junkJpeg(100, 0x20);
+  const std::vector<uint8_t> jpg = Bytes("a.jpg");
+  junkJpeg.insert(junkJpeg.end(), jpg.begin(), jpg.end());
+  const auto ifRow = [](int32_t t) { return Has(t) ? t : 0; };
+  struct Case {
+    const char* fixture;  // nullptr: the bytes below
+    std::vector<uint8_t> bytes;
+    const char* ext;
+    bool check;
+    int32_t expected;
+  } cases[] = {
+      {"a.tga", {}, ".tga", true, ioTGA},
+      {"b.tga", {}, ".tga", true, ioTGA},
+      {"a.tga", {}, ".pix", true, ioTGA},
+      {"a.tga", {}, ".TGA", true, ioTGA},
+      {"a.tga", {}, ".png", true, 0},
+      {"a.tga", {}, ".png", false, ioTGA},
+      {"a.tga", {}, ".xyz", true, 0},
+      {"a.tga", {}, ".xyz", false, ioTGA},
+      {"a.png", {}, ".png", true, ifRow(ioPNG)},
+      {"a.png", {}, ".jpg", true, 0},
+      {"a.png", {}, ".jpg", false, ifRow(ioPNG)},
+      {"a.bmp", {}, ".bmp", true, ifRow(ioBMP)},
+      {"a.bmp", {}, ".dib", true, ifRow(ioBMP)},
+      {"a.bmp", {}, ".tga", true, 0},
+      {"a.jpg", {}, ".jpg", true, ifRow(ioJPEG)},
+      {"a.jpg", {}, ".jpeg", true, ifRow(ioJPEG)},
+      {nullptr, junkJpeg, ".jpg", true, ifRow(ioJPEG)},
+      {"a.gif", {}, ".gif", true, 0},
+      {"a.gif", {}, ".gif", false, 0},
+      {"text.txt", {}, ".tga", false, 0},
+      {"text.txt", {}, ".txt", false, 0},
+  };
+  for (const Case& c : cases) {
+    const std::string name = As(c.fixture ? Bytes(c.fixture) : c.bytes, c.ext);
+    EXPECT_EQ(FindFileFormat(name, c.check), c.expected)
+        << (c.fixture ? c.fixture : "bytes") << " as " << c.ext << (c.check ? " checked" : "");
+  }
+  EXPECT_EQ(FindFileFormat(dir.File("missing.tga"), false), 0);
+  EXPECT_EQ(FindFileFormat("", false), 0);
+  EXPECT_EQ(FindFileFormat(dir.Path().string(), false), 0);  // a folder
+}
+
+TEST_F(Detection, StreamDetectionStartsAtThePositionAndRestoresIt) {
+  std::vector<uint8_t> data(37, 0x55);
+  const std::vector<uint8_t> tga = Bytes("a.tga");
+  data.insert(data.end(), tga.begin(), tga.end());
+  TRVMemStream stream(data.data(), static_cast<int64_t>(data.size()));
+  stream.SetPosition(37);
+  EXPECT_EQ(FindStreamFormat(stream), ioTGA);
+  EXPECT_EQ(stream.GetPosition(), 37);
+  // Past the end nothing matches and the position stays.
+  stream.SetPosition(static_cast<int64_t>(data.size()) + 10);
+  EXPECT_EQ(FindStreamFormat(stream), 0);
+  EXPECT_EQ(stream.GetPosition(), static_cast<int64_t>(data.size()) + 10);
+}
+
+TEST(DetectionThresholds, HeaderTestsNeedTheirMinimumSizes) {
+  if (!Has(ioBMP) && !Has(ioJPEG)) GTEST_SKIP() << "no BMP or JPEG row yet";
+  // "BM" decides only for streams above 14 bytes; the JPEG stream header above 12 bytes.
+  std::vector<uint8_t> bm(14, 0);
+  bm[0] = 'B';
+  bm[1] = 'M';
+  TRVMemStream s14(bm.data(), 14);
+  EXPECT_EQ(FindStreamFormat(s14), 0);
+  bm.push_back(0);
+  TRVMemStream s15(bm.data(), 15);
+  EXPECT_EQ(FindStreamFormat(s15), Has(ioBMP) ? ioBMP : 0);
+  std::vector<uint8_t> jfif = {'J', 'F', 'I', 'F', 0, 0, 0, 0, 0, 0, 0, 0};
+  TRVMemStream j12(jfif.data(), 12);
+  EXPECT_EQ(FindStreamFormat(j12), 0);
+  jfif.push_back(0);
+  TRVMemStream j13(jfif.data(), 13);
+  EXPECT_EQ(FindStreamFormat(j13), Has(ioJPEG) ? ioJPEG : 0);
+}
+
+// A format registered from outside is found by its extension and its own content test.
+bool ZztTest(TStream& stream, int32_t) {
+  char b[4] = {};
+  return stream.Read(b, 4) == 4 && std::memcmp(b, "ZZT!", 4) == 0;
+}
+void ZztRead(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool, TRVProgressRec& progress) {
+  uint8_t b[7];
+  if (stream.Read(b, 7) != 7) {
+    progress.SetAborting();
+    return;
+  }
+  bitmap.Allocate(2, 1, rv24RGB);
+  std::memcpy(bitmap.GetScanLine(0), b + 4, 3);
+  std::memcpy(bitmap.GetScanLine(0) + 3, b + 4, 3);
+  params.Width = 2;
+  params.Height = 1;
+}
+
+TEST(Registry, OutsideFormatsAreFoundByTheirTestAndExtension) {
+  auto row = std::make_unique<TRVFileFormatInfo>();
+  row->FileType = 100;
+  row->Description = "Test format";
+  row->Extensions = "ZZT;ZZ2";
+  row->ReadRoutine = ZztRead;
+  row->TestRoutine = ZztTest;
+  RegisterFileFormat(std::move(row));
+  EXPECT_EQ(FileTypeOfExtension("zz2"), 100);
+  std::vector<uint8_t> data = {'Z', 'Z', 'T', '!', 1, 2, 3};
+  TRVMemStream stream(data.data(), 7);
+  EXPECT_EQ(FindStreamFormat(stream), 100);
+  EXPECT_EQ(stream.GetPosition(), 0);
+  TempDir dir;
+  // The extension of an outside format decides, whatever the content.
+  iotest::WriteFileBytes(dir.File("x.zzt"), {1, 2, 3});
+  EXPECT_EQ(FindFileFormat(dir.File("x.zzt"), true), 100);
+  UnregisterFileFormat(100);
+  EXPECT_EQ(GetFileFormatInfo(100), nullptr);
+  EXPECT_EQ(FindStreamFormat(stream), 0);
+  UnregisterFileFormat(100);  // nothing left to remove
+}
+
+}  // namespace
+}  // namespace rv
