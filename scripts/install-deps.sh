@@ -22,6 +22,8 @@ PACKAGES=(
   imagemagick python3-pil assimp-utils libxml2-utils qhull-bin liblcms2-utils
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
+  # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it
+  libvips-tools
 )
 
 missing=()
