@@ -47,34 +47,55 @@ void WriteTextList(const std::string& fileName, const std::vector<std::string>& 
 
 int32_t SculptCellSize() { return std::max(settings::AppSettings.TgaSize / 32, 2); }
 
-int32_t LoadSculptPicture(const std::string& fileName, platform::TBitmap& bitmap) {
+namespace {
+
+// Loads the picture as 24-bit colour; 1 for the earlier decoding, 0 for the current one, -1 when
+// it could not be loaded.
+int32_t LoadSculptPixels(const std::string& fileName, rv::TRVBitmap& picture) {
   try {
-    rv::TRVBitmap picture;
     const std::string author = LoadPictureFile(fileName, picture);
-    CopyRVBitmapToColor(picture, bitmap);
+    if (picture.GetPixelFormat() != rv::rv24RGB) picture.ConvertToPixelFormat(rv::rv24RGB);
+    if (picture.IsEmpty() || picture.GetPixelFormat() != rv::rv24RGB) return -1;
     return author == kEarlierAuthor ? 1 : 0;
   } catch (...) {
     return -1;
   }
 }
 
+}  // namespace
+
+int32_t LoadSculptPicture(const std::string& fileName, platform::TBitmap& bitmap) {
+  rv::TRVBitmap picture;
+  const int32_t kind = LoadSculptPixels(fileName, picture);
+  if (kind < 0) return -1;
+  try {
+    CopyRVBitmapToColor(picture, bitmap);
+  } catch (...) {
+    return -1;
+  }
+  return kind;
+}
+
 bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType) {
-  platform::TBitmap picture(0, 0, platform::pf32bit);
-  const int32_t kind = LoadSculptPicture(fileName, picture);
+  // The pixels are sampled straight from the loaded image (LoadSculptPicture's copy into a
+  // platform bitmap would only be read once).
+  rv::TRVBitmap picture;
+  const int32_t kind = LoadSculptPixels(fileName, picture);
   int32_t columns = 0, rows = 0, step = 0;
-  if (kind < 0 || !SculptGridOfPicture(picture.Width(), picture.Height(), columns, rows, step)) {
+  if (kind < 0 || !SculptGridOfPicture(picture.GetWidth(), picture.GetHeight(), columns, rows, step)) {
     ResetDefaultShape(cs);
     return false;
   }
   cs.CPMaxI = columns;
   cs.CPMaxJ = rows;
   SetGridSize(cs);
-  const int w = picture.Width();
-  const int h = picture.Height();
+  const int w = picture.GetWidth();
+  const int h = picture.GetHeight();
   for (int32_t j = 0; j < rows; ++j) {
-    const uint8_t* row = picture.ScanLine(SculptPictureRow(j, rows, step, h));
+    const uint8_t* row = picture.GetScanLine(SculptPictureRow(j, rows, step, h));
     for (int32_t i = 0; i < columns; ++i) {
-      const uint8_t* p = row + int64_t{SculptPictureColumn(i, columns, step, w)} * 4;
+      // Blue, green, red.
+      const uint8_t* p = row + int64_t{SculptPictureColumn(i, columns, step, w)} * 3;
       const uint32_t color = static_cast<uint32_t>(p[2]) | (static_cast<uint32_t>(p[1]) << 8) |
                              (static_cast<uint32_t>(p[0]) << 16);
       cs.CP[i][j] = kind == 1 ? DecodePixel128(color) : DecodePixel127(color);
