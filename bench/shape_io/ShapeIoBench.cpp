@@ -4,13 +4,13 @@
 // - loading a 4000 x 3000 JPEG (PNG when no JPEG codec is built) as a 4096 x 4096 texture;
 // - refreshing the 4096 x 4096 display texture and its RGBA copy for the preview.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QGuiApplication>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/gfx/Bitmap.h"

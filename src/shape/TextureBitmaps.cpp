@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <tuple>
 
 #include "common/Exception.h"
 #include "platform/gfx/Canvas.h"
@@ -28,10 +30,90 @@ void ResizeTextures(int32_t width, int32_t height) {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// A line from (x1, y1) to (x2, y2) without the end point, in the canvas's pen.
-void Line(platform::TCanvas& c, int x1, int y1, int x2, int y2) {
-  c.MoveTo(x1, y1);
-  c.LineTo(x2, y2);
+// A line across the whole bitmap, `width` pixels wide (columns or rows pos - width div 2 onwards,
+// as a pen of that width covers them), filled as one rectangle: straight full-length lines need no
+// path stroking, which on an 8-bit bitmap costs a pass over the whole image per line.
+void FullLine(platform::TCanvas& c, bool vertical, int pos, int width, platform::TColor color) {
+  const platform::TBitmap& b = c.Bitmap();
+  const int from = pos - width / 2;
+  c.Brush.Style = platform::bsSolid;
+  c.Brush.Color = color;
+  if (vertical)
+    c.FillRect(platform::TRect{from, 0, from + width, b.Height()});
+  else
+    c.FillRect(platform::TRect{0, from, b.Width(), from + width});
+}
+
+// One label character as drawn by the canvas: the pixels it changes relative to the text
+// position, with their coverage (blue, green, red; one byte on 8-bit bitmaps, drawn aliased).
+struct TGlyphStamp {
+  std::vector<int32_t> dx, dy;
+  std::vector<uint8_t> coverage;
+};
+
+// Stamps of the label characters of one font, built once by drawing each character white on
+// black through the canvas. Labels are drawn thousands of times per refresh; stamping them is
+// much cheaper than laying out text every time.
+const TGlyphStamp& GlyphStamp(const platform::TFont& font, char ch, bool aliased) {
+  using Key = std::tuple<std::string, int, bool, bool, bool, bool, char>;
+  static std::map<Key, TGlyphStamp> cache;
+  const Key key{font.Name, font.Height(), font.Style.Bold, font.Style.Italic, font.Style.Underline, aliased,
+                ch};
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second;
+  const int pixels = font.Height() < 0 ? -font.Height() : font.Height();
+  const int size = 3 * pixels + 16;
+  platform::TBitmap scratch(size, size, aliased ? platform::pf8bit : platform::pf32bit);
+  platform::TCanvas& c = scratch.Canvas();
+  c.Font = font;
+  c.Font.Color = platform::clWhite;
+  c.Brush.Style = platform::bsClear;
+  const int origin = 8;
+  c.TextOut(origin, origin, std::string(1, ch));
+  TGlyphStamp stamp;
+  for (int y = 0; y < size; ++y) {
+    const uint8_t* row = scratch.ScanLine(y);
+    for (int x = 0; x < size; ++x) {
+      const uint8_t* p = aliased ? row + x : row + 4 * x;
+      if (aliased ? p[0] == 0 : (p[0] | p[1] | p[2]) == 0) continue;
+      stamp.dx.push_back(x - origin);
+      stamp.dy.push_back(y - origin);
+      stamp.coverage.insert(stamp.coverage.end(), p, p + (aliased ? 1 : 3));
+    }
+  }
+  return cache.emplace(key, std::move(stamp)).first->second;
+}
+
+// Draws one label character at (x, y) in the canvas's font colour, as TextOut with a clear brush.
+void StampText(platform::TCanvas& c, int x, int y, char ch) {
+  platform::TBitmap& b = c.Bitmap();
+  const bool aliased = b.PixelFormat() == platform::pf8bit;
+  if (!aliased && b.PixelFormat() != platform::pf32bit) {
+    c.Brush.Style = platform::bsClear;
+    c.TextOut(x, y, std::string(1, ch));
+    return;
+  }
+  const TGlyphStamp& stamp = GlyphStamp(c.Font, ch, aliased);
+  const platform::TColor rgb = platform::ColorToRGB(c.Font.Color);
+  const int ink[3] = {platform::GetBValue(rgb), platform::GetGValue(rgb), platform::GetRValue(rgb)};
+  const uint8_t index = static_cast<uint8_t>(b.NearestIndex(rgb));
+  const int w = b.Width();
+  const int h = b.Height();
+  for (size_t k = 0; k < stamp.dx.size(); ++k) {
+    const int px = x + stamp.dx[k];
+    const int py = y + stamp.dy[k];
+    if (px < 0 || py < 0 || px >= w || py >= h) continue;
+    uint8_t* row = b.ScanLine(py);
+    if (aliased) {
+      row[px] = index;
+      continue;
+    }
+    uint8_t* p = row + 4 * px;
+    const uint8_t* cov = &stamp.coverage[3 * k];
+    for (int ch3 = 0; ch3 < 3; ++ch3)
+      p[ch3] = static_cast<uint8_t>(
+          p[ch3] + ((ink[ch3] - p[ch3]) * cov[ch3] + (ink[ch3] >= p[ch3] ? 127 : -127)) / 255);
+  }
 }
 
 void SetPen(platform::TCanvas& c, platform::TColor color, int width) {
@@ -61,29 +143,29 @@ void DrawOverlayShapes(platform::TCanvas& c, const TCS& cs, platform::TColor alp
   auto columnX = [](int32_t i) { return 16 * i; };
   auto rowY = [&](int32_t j) { return 16 * (maxJ - 1 - j); };
 
-  for (int32_t i = 0; i < maxI; ++i) {
-    SetPen(c, alpha ? alphaPen : ColumnMarks[i] != 0 ? GridLineColor(i, maxI, 0) : kGridUnmarkedColor, 2);
-    Line(c, columnX(i), 0, columnX(i), TextureHeight - 1);
-  }
-  for (int32_t j = 0; j < maxJ; ++j) {
-    SetPen(c, alpha ? alphaPen : RowMarks[j] != 0 ? GridLineColor(j, maxJ, 1) : kGridUnmarkedColor, 2);
-    Line(c, 0, rowY(j), TextureWidth - 1, rowY(j));
-  }
+  for (int32_t i = 0; i < maxI; ++i)
+    FullLine(c, true, columnX(i), 2,
+             alpha                 ? alphaPen
+             : ColumnMarks[i] != 0 ? GridLineColor(i, maxI, 0)
+                                   : kGridUnmarkedColor);
+  for (int32_t j = 0; j < maxJ; ++j)
+    FullLine(c, false, rowY(j), 2,
+             alpha              ? alphaPen
+             : RowMarks[j] != 0 ? GridLineColor(j, maxJ, 1)
+                                : kGridUnmarkedColor);
 
   auto doubled = [&](uint8_t mark) { return alpha ? mark == 2 : mark >= 2 && mark <= 4; };
   for (int32_t i = 0; i < maxI; ++i)
     if (doubled(ColumnMarks[i])) {
-      SetPen(c, alpha ? alphaPen : MarkColor(ColumnMarks[i]), 3);
-      const int x = columnX(i);
-      Line(c, x - 3, 0, x - 3, TextureHeight - 1);
-      Line(c, x + 2, 0, x + 2, TextureHeight - 1);
+      const platform::TColor color = alpha ? alphaPen : MarkColor(ColumnMarks[i]);
+      FullLine(c, true, columnX(i) - 3, 3, color);
+      FullLine(c, true, columnX(i) + 2, 3, color);
     }
   for (int32_t j = 0; j < maxJ; ++j)
     if (doubled(RowMarks[j])) {
-      SetPen(c, alpha ? alphaPen : MarkColor(RowMarks[j]), 3);
-      const int y = rowY(j);
-      Line(c, 0, y - 3, TextureWidth - 1, y - 3);
-      Line(c, 0, y + 2, TextureWidth - 1, y + 2);
+      const platform::TColor color = alpha ? alphaPen : MarkColor(RowMarks[j]);
+      FullLine(c, false, rowY(j) - 3, 3, color);
+      FullLine(c, false, rowY(j) + 2, 3, color);
     }
 
   c.Brush.Style = platform::bsSolid;
@@ -200,26 +282,15 @@ void DrawDefaultGridLines(int32_t columns, int32_t rows) {
   platform::TBitmap& bmp = TextureBitmaps().LoadedColor;
   if (bmp.Empty()) return;
   platform::TCanvas& c = bmp.Canvas();
-  c.Brush.Style = platform::bsClear;
-  const int w = bmp.Width();
-  const int h = bmp.Height();
   // Column lines are indexed from the right edge, row lines from the bottom.
-  for (int32_t e = 1; e <= columns - 1; ++e) {
-    SetPen(c, GridLineColor(columns - 1 - e, columns, 0), 1);
-    Line(c, 16 * e - 1, 0, 16 * e - 1, h);
-  }
-  for (int32_t f = 1; f <= rows - 1; ++f) {
-    SetPen(c, GridLineColor(rows - 1 - f, rows, 1), 1);
-    Line(c, 0, 16 * f - 1, w, 16 * f - 1);
-  }
-  for (int32_t e = 0; e <= columns - 2; ++e) {
-    SetPen(c, GridLineColor(columns - 1 - e, columns, 0), 1);
-    Line(c, 16 * e, 0, 16 * e, h);
-  }
-  for (int32_t f = 0; f <= rows - 2; ++f) {
-    SetPen(c, GridLineColor(rows - 1 - f, rows, 1), 1);
-    Line(c, 0, 16 * f, w, 16 * f);
-  }
+  for (int32_t e = 1; e <= columns - 1; ++e)
+    FullLine(c, true, 16 * e - 1, 1, GridLineColor(columns - 1 - e, columns, 0));
+  for (int32_t f = 1; f <= rows - 1; ++f)
+    FullLine(c, false, 16 * f - 1, 1, GridLineColor(rows - 1 - f, rows, 1));
+  for (int32_t e = 0; e <= columns - 2; ++e)
+    FullLine(c, true, 16 * e, 1, GridLineColor(columns - 1 - e, columns, 0));
+  for (int32_t f = 0; f <= rows - 2; ++f) FullLine(c, false, 16 * f, 1, GridLineColor(rows - 1 - f, rows, 1));
+  c.Brush.Style = platform::bsClear;
 }
 
 void DrawGridLabels(platform::TCanvas& canvas, int32_t columns, int32_t rows) {
@@ -233,8 +304,8 @@ void DrawGridLabels(platform::TCanvas& canvas, int32_t columns, int32_t rows) {
   canvas.Font.SetSize(std::max(cw / 2, 1));
   for (int32_t f = 0; f < nc; ++f)
     for (int32_t g = 0; g < nr; ++g) {
-      canvas.TextOut(cw * f + 4, ch * g + 4, GridLabelChar(2 * f, columns));
-      canvas.TextOut(cw / 2 + cw * f, ch * g + 4, GridLabelChar(2 * g, rows));
+      StampText(canvas, cw * f + 4, ch * g + 4, GridLabelChar(2 * f, columns)[0]);
+      StampText(canvas, cw / 2 + cw * f, ch * g + 4, GridLabelChar(2 * g, rows)[0]);
     }
 }
 

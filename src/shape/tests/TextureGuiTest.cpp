@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <cstdlib>
 #include <cstring>
 
+#include "platform/gfx/Canvas.h"
 #include "shape/TextureBitmaps.h"
 #include "shape/tests/TextureTestUtil.h"
 
@@ -116,4 +118,37 @@ TEST(TextureGui, OverlayShowsMarksLocksAndSelection) {
   EXPECT_EQ(a.PixelColor(320 - 3, y10 - 3), clWhite);
   EXPECT_EQ(a.PixelColor(16 * 3 + 8, 16 * 12 + 8 + 20), clBlack);
   EXPECT_GT(CountIn(a, 2, 2, 14, 14, clWhite), 5);  // a label
+}
+
+TEST(TextureGui, StampedLabelsMatchTextDrawnByTheCanvas) {
+  App();
+  TextureFixture fx;
+  auto cs = NewShape(SCTYPE_PLANE, 5, 3);  // 64 x 32: two label cells of 32 pixels
+  for (TPixelFormat format : {pf32bit, pf8bit}) {
+    TBitmap stamped(64, 32, format), direct(64, 32, format);
+    for (TBitmap* b : {&stamped, &direct}) {
+      b->Canvas().Brush.Color = RGB(200, 220, 240);
+      b->Canvas().FillRect(TRect{0, 0, 64, 32});
+      b->Canvas().Font.Color = clBlue;
+    }
+    DrawGridLabels(stamped.Canvas(), 5, 3);
+    TCanvas& c = direct.Canvas();
+    c.Brush.Style = bsClear;
+    c.Font.SetSize(16);
+    c.TextOut(4, 4, "0");
+    c.TextOut(16, 4, "0");
+    c.TextOut(36, 4, "1");
+    c.TextOut(48, 4, "0");
+    int differing = 0, inked = 0;
+    for (int y = 0; y < 32; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const TColor a = stamped.PixelColor(x, y), b = direct.PixelColor(x, y);
+        inked += b != RGB(200, 220, 240) && format == pf32bit;
+        for (int shift : {0, 8, 16}) differing += std::abs(((a >> shift) & 0xFF) - ((b >> shift) & 0xFF)) > 2;
+      }
+    EXPECT_EQ(differing, 0) << format;
+    if (format == pf32bit) {
+      EXPECT_GT(inked, 20);
+    }
+  }
 }
