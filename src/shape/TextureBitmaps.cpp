@@ -99,20 +99,23 @@ void StampText(platform::TCanvas& c, int x, int y, char ch) {
   const uint8_t index = static_cast<uint8_t>(b.NearestIndex(rgb));
   const int w = b.Width();
   const int h = b.Height();
+  uint8_t* bits = b.Bits();
+  const int64_t stride = b.BytesPerLine();
   for (size_t k = 0; k < stamp.dx.size(); ++k) {
     const int px = x + stamp.dx[k];
     const int py = y + stamp.dy[k];
     if (px < 0 || py < 0 || px >= w || py >= h) continue;
-    uint8_t* row = b.ScanLine(py);
+    uint8_t* row = bits + py * stride;
     if (aliased) {
       row[px] = index;
       continue;
     }
     uint8_t* p = row + 4 * px;
     const uint8_t* cov = &stamp.coverage[3 * k];
-    for (int ch3 = 0; ch3 < 3; ++ch3)
-      p[ch3] = static_cast<uint8_t>(
-          p[ch3] + ((ink[ch3] - p[ch3]) * cov[ch3] + (ink[ch3] >= p[ch3] ? 127 : -127)) / 255);
+    for (int n = 0; n < 3; ++n) {
+      const int d = (ink[n] - p[n]) * cov[n];
+      p[n] = static_cast<uint8_t>(p[n] + (d + (d >= 0 ? 127 : -127)) / 255);
+    }
   }
 }
 
@@ -366,13 +369,16 @@ void CopyPreviewTexture(TRGBAImage& image) {
   const int32_t h = std::max(TextureHeight, 0);
   image.Width = w;
   image.Height = h;
-  image.Pixels.assign(static_cast<size_t>(int64_t{w} * h * 4), 0);
+  // Every byte is written below, so an image of the right size is reused as it is.
+  image.Pixels.resize(static_cast<size_t>(int64_t{w} * h * 4));
   const TTextureBitmaps& t = TextureBitmaps();
   const platform::TBitmap& color = t.DisplayColor;
   const platform::TBitmap& alpha = t.DisplayAlpha;
   if (h == 0 || color.Height() != h || alpha.Height() != h || color.Width() < w || alpha.Width() < w ||
-      color.PixelFormat() != platform::pf32bit || alpha.PixelFormat() != platform::pf8bit)
+      color.PixelFormat() != platform::pf32bit || alpha.PixelFormat() != platform::pf8bit) {
+    std::fill(image.Pixels.begin(), image.Pixels.end(), uint8_t{0});
     return;
+  }
   for (int32_t r = 0; r < h; ++r) {
     const uint8_t* src = color.ScanLine(r);
     const uint8_t* a = alpha.ScanLine(r);
