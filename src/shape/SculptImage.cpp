@@ -1,0 +1,200 @@
+#include "shape/SculptImage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <vector>
+
+#include "platform/gfx/Bitmap.h"
+#include "rastova/core/RVBitmap.h"
+#include "settings/AppSettings.h"
+#include "shape/OutputNames.h"
+#include "shape/PictureFiles.h"
+#include "shape/SculptCodec.h"
+#include "shape/model/uScPrim.h"
+
+namespace shape {
+
+namespace {
+
+// The author text of the pictures whose channels use the earlier decoding.
+constexpr char kEarlierAuthor[] = "DURIM PROJECT";
+
+// Writes the text list beside the maps; a temporary file renamed over the target, so a failed
+// write leaves an older list as it was. Failures are not reported (as for the maps).
+void WriteTextList(const std::string& fileName, const std::vector<std::string>& lines) {
+  const std::string temp = fileName + ".tmp~";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) return;
+    for (const std::string& line : lines) out << line << "\r\n";
+    out.flush();
+    if (!out) {
+      out.close();
+      std::error_code ec;
+      std::filesystem::remove(temp, ec);
+      return;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, fileName, ec);
+  if (ec) std::filesystem::remove(temp, ec);
+}
+
+}  // namespace
+
+int32_t SculptCellSize() { return std::max(settings::AppSettings.TgaSize / 32, 2); }
+
+namespace {
+
+// Loads the picture as 24-bit colour; 1 for the earlier decoding, 0 for the current one, -1 when
+// it could not be loaded.
+int32_t LoadSculptPixels(const std::string& fileName, rv::TRVBitmap& picture) {
+  try {
+    const std::string author = LoadPictureFile(fileName, picture);
+    if (picture.GetPixelFormat() != rv::rv24RGB) picture.ConvertToPixelFormat(rv::rv24RGB);
+    if (picture.IsEmpty() || picture.GetPixelFormat() != rv::rv24RGB) return -1;
+    return author == kEarlierAuthor ? 1 : 0;
+  } catch (...) {
+    return -1;
+  }
+}
+
+}  // namespace
+
+int32_t LoadSculptPicture(const std::string& fileName, platform::TBitmap& bitmap) {
+  rv::TRVBitmap picture;
+  const int32_t kind = LoadSculptPixels(fileName, picture);
+  if (kind < 0) return -1;
+  try {
+    CopyRVBitmapToColor(picture, bitmap);
+  } catch (...) {
+    return -1;
+  }
+  return kind;
+}
+
+bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType) {
+  // The pixels are sampled straight from the loaded image (LoadSculptPicture's copy into a
+  // platform bitmap would only be read once).
+  rv::TRVBitmap picture;
+  const int32_t kind = LoadSculptPixels(fileName, picture);
+  int32_t columns = 0, rows = 0, step = 0;
+  if (kind < 0 || !SculptGridOfPicture(picture.GetWidth(), picture.GetHeight(), columns, rows, step)) {
+    ResetDefaultShape(cs);
+    return false;
+  }
+  cs.CPMaxI = columns;
+  cs.CPMaxJ = rows;
+  SetGridSize(cs);
+  const int w = picture.GetWidth();
+  const int h = picture.GetHeight();
+  for (int32_t j = 0; j < rows; ++j) {
+    const uint8_t* row = picture.GetScanLine(SculptPictureRow(j, rows, step, h));
+    for (int32_t i = 0; i < columns; ++i) {
+      // Blue, green, red.
+      const uint8_t* p = row + int64_t{SculptPictureColumn(i, columns, step, w)} * 3;
+      const uint32_t color = static_cast<uint32_t>(p[2]) | (static_cast<uint32_t>(p[1]) << 8) |
+                             (static_cast<uint32_t>(p[0]) << 16);
+      cs.CP[i][j] = kind == 1 ? DecodePixel128(color) : DecodePixel127(color);
+    }
+  }
+  cs.ScType = DetectStitchType(cs, forcedType);
+  CopySeams(cs, (cs.CPMaxI - 1) / 2);
+  return true;
+}
+
+void CreateSculptBitmaps(int32_t columnCells, int32_t rowCells, int32_t cell, platform::TBitmap& color,
+                         platform::TBitmap& alpha) {
+  color.SetPixelFormat(platform::pf32bit);
+  alpha.SetPixelFormat(platform::pf8bit);
+  color.SetSize(columnCells * cell, rowCells * cell);
+  alpha.SetSize(columnCells * cell, rowCells * cell);
+  const int value = settings::AppSettings.SculptTransparent ? 0 : 255;
+  for (int y = 0; y < alpha.Height(); ++y)
+    std::memset(alpha.ScanLine(y), value, static_cast<size_t>(alpha.Width()));
+}
+
+std::string RenderSculptBlock(platform::TBitmap& color, int32_t cell, int32_t firstColumn, const TCS& cs,
+                              int32_t rows, int32_t columns, int32_t firstRow) {
+  const int32_t lastColumn = std::clamp(cs.CPMaxI, 1, kGridMax) - 1;
+  const int32_t lastRow = std::clamp(cs.CPMaxJ, 1, kGridMax) - 1;
+  firstColumn = std::clamp(firstColumn, 0, lastColumn);
+  firstRow = std::clamp(firstRow, 0, lastRow);
+  // The part of the block that lies on the grid; the image's rows and columns beyond it repeat
+  // the grid's last row or column instead of reading points outside the grid.
+  const int32_t realColumns = std::min(columns, lastColumn - firstColumn + 1);
+  const int32_t realRows = std::min(rows, lastRow - firstRow + 1);
+
+  const bool box = settings::AppSettings.AutoMaximize;
+  TDbl3D lo{}, hi{};
+  std::string scale = kUnscaledScaleText;
+  if (box) {
+    BlockBounds(cs.CP, firstColumn, firstRow, realRows, realColumns, lo, hi);
+    scale = FormatScaleText(hi, lo);
+  }
+
+  const int w = color.Width();
+  const int h = color.Height();
+  const int half = cell / 2;
+  std::vector<uint32_t> rowColors(static_cast<size_t>(std::max(columns, 0)));
+  for (int32_t y = 0; y < rows; ++y) {
+    const int32_t j = std::min(firstRow + rows - 1 - y, lastRow);
+    for (int32_t i = 0; i < columns; ++i) {
+      const TDbl3D& p = cs.CP[std::min(firstColumn + i, lastColumn)][j];
+      const uint32_t c = box ? EncodePointColorInBox(p, hi, lo) : EncodePointColor(p);
+      // Colour word (red low) to the bitmap's blue, green, red, x bytes.
+      rowColors[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    }
+    const int y1 = std::max(y * cell - half, 0);
+    const int y2 = std::min(y * cell + half, h);  // exclusive
+    for (int py = y1; py < y2; ++py) {
+      uint32_t* out = reinterpret_cast<uint32_t*>(color.ScanLine(py));
+      for (int32_t i = 0; i < columns; ++i) {
+        const int x1 = std::max(i * cell - half, 0);
+        const int x2 = std::min(i * cell + half, w);
+        std::fill(out + x1, out + std::max(x1, x2), rowColors[i]);
+      }
+    }
+  }
+  return BlockDescription(scale, StitchTypeName(cs.CP, firstColumn, firstRow, realColumns, realRows));
+}
+
+void WriteSculptMap(const TCS& cs, std::string& fileName) {
+  const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
+  const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
+  const int32_t cell = SculptCellSize();
+  platform::TBitmap color(0, 0, platform::pf32bit), alpha(0, 0, platform::pf8bit);
+
+  if ((columns - 1) * (rows - 1) <= 1024) {
+    CreateSculptBitmaps(columns - 1, rows - 1, cell, color, alpha);
+    RenderSculptBlock(color, cell, 0, cs, rows, columns, 0);
+    SaveImageWithAlpha(fileName, color, alpha);
+    return;
+  }
+
+  const bool horizontal = settings::AppSettings.DividedHorizontal;
+  // Points per part along the divided direction; neighbouring parts share their boundary line.
+  const int32_t per = horizontal ? 1024 / (columns - 1) + 1 : 1024 / (rows - 1) + 1;
+  const int32_t extent = horizontal ? rows : columns;
+  if (horizontal)
+    CreateSculptBitmaps(columns - 1, per - 1, cell, color, alpha);
+  else
+    CreateSculptBitmaps(per - 1, rows - 1, cell, color, alpha);
+
+  std::vector<std::string> lines;
+  int n = 0;
+  for (int32_t start = 0; start < extent - 1; start += per - 1) {
+    ++n;
+    const std::string description = horizontal ? RenderSculptBlock(color, cell, 0, cs, per, columns, start)
+                                               : RenderSculptBlock(color, cell, start, cs, rows, per, 0);
+    std::string partName = PartFileName(fileName, n);
+    SaveImageWithAlpha(partName, color, alpha);
+    lines.push_back(ExtractBaseName(partName) + ":" + description);
+  }
+  if (settings::AppSettings.OutputTextForKelpo) WriteTextList(MakeUniqueFileName(fileName, ".txt"), lines);
+}
+
+}  // namespace shape
