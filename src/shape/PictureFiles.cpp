@@ -9,17 +9,27 @@
 #include "common/Round.h"
 #include "platform/gfx/Bitmap.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RastovaProc.h"
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RastovaIO.h"
 #include "settings/AppSettings.h"
 #include "shape/OutputNames.h"
-#include "shape/PictureResample.h"
 #include "shape/TextureBitmaps.h"
 #include "shape/model/uScPrim.h"
 
 namespace shape {
 
 namespace {
+
+// Scales `bitmap` (alpha channel included) to width x height with the Lanczos filter of radius
+// 3. Throws EPictureLoadError when the image does not come out at that size.
+void ResamplePictureLanczos3(rv::TRVBitmap& bitmap, int32_t width, int32_t height) {
+  rv::TRastovaProc proc;
+  proc.SetAttachedRVBitmap(&bitmap);
+  proc.Resample(width, height, rv::rfLanczos3);
+  if (bitmap.GetWidth() != width || bitmap.GetHeight() != height)
+    throw EPictureLoadError("The picture could not be resampled");
+}
 
 bool IsPngName(const std::string& fileName) {
   std::string ext = ExtractFileExt(fileName);
