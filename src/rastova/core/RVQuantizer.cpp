@@ -264,6 +264,20 @@ struct TRVQuantizer::NeuQuantState {
   std::vector<int32_t> freq, bias, radPower;
   int32_t netIndex[256] = {};
   int32_t samplingFactor = 1;
+  // Answers of earlier searches: a photograph repeats its colours, the search is not cheap.
+  static constexpr int32_t kCacheBits = 16;
+  std::vector<uint32_t> cacheKeys = std::vector<uint32_t>(size_t(1) << kCacheBits, 0);
+  std::vector<int32_t> cacheValues = std::vector<int32_t>(size_t(1) << kCacheBits, 0);
+
+  int32_t CachedSearch(const TRGB& c) {
+    const uint32_t key = ((uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b) + 1;
+    const size_t slot = (key * 2654435761u) >> (32 - kCacheBits);
+    if (cacheKeys[slot] == key) return cacheValues[slot];
+    const int32_t i = Search(c.b, c.g, c.r);
+    cacheKeys[slot] = key;
+    cacheValues[slot] = i;
+    return i;
+  }
 
   int32_t* Neuron(int32_t i) { return &network[static_cast<size_t>(i) * 4]; }
 
@@ -548,7 +562,7 @@ int32_t TRVQuantizer::GetRGBIndex(const TRGB& colour) {
     case TRVQuantizerKind::VarianceSplit:
       return variance_->Lookup(colour);
     case TRVQuantizerKind::NeuQuant:
-      return neuquant_->Search(colour.b, colour.g, colour.r);
+      return neuquant_->CachedSearch(colour);
     case TRVQuantizerKind::None:
       break;
   }
