@@ -20,6 +20,8 @@ PACKAGES=(
   fonts-liberation fonts-dejavu-core xvfb xauth
   # independent checkers used by the tests
   imagemagick python3-pil assimp-utils libxml2-utils qhull-bin liblcms2-utils
+  # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it
+  libvips-tools
 )
 
 missing=()

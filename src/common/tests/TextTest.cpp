@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "CommaLocale.h"
 #include "common/CodePage.h"
 #include "common/Exception.h"
 #include "common/NumberText.h"
@@ -16,28 +17,12 @@ namespace {
 // own formatting then writes "1,5", which is what the number helpers must never do.
 class CommaLocale {
  public:
-  CommaLocale() {
-    if (TrySet()) return;
-    // Not generated on this machine: build German from the locale sources into a private folder.
-    std::string dir = testing::TempDir() + "zephor-locales";
-    std::string cmd = "mkdir -p '" + dir + "' && localedef -i de_DE -f UTF-8 '" + dir +
-                      "/de_DE.UTF-8' >/dev/null 2>&1";
-    if (std::system(cmd.c_str()) == 0) {
-      setenv("LOCPATH", dir.c_str(), 1);
-      TrySet();
-    }
-  }
-  bool TrySet() {
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "de_DE"}) {
-      if (setlocale(LC_ALL, name)) return active_ = true;
-    }
-    return false;
-  }
+  CommaLocale() : active_(testing_support::EnsureCommaLocale() && setlocale(LC_ALL, testing_support::kCommaLocale)) {}
   ~CommaLocale() { setlocale(LC_ALL, "C"); }
   bool Active() const { return active_; }
 
  private:
-  bool active_ = false;
+  bool active_;
 };
 
 void CheckNumberText() {

@@ -274,6 +274,7 @@ void ResampleKernel24(TRVBaseBitmap& source, TRVBaseBitmap& dest, TResampleFilte
   const double step = 100.0 / (sh + dh + 0.5);
   TRVWorkBitmap work(dw, sh, 24);
   std::vector<uint8_t*> workRows = WorkRows(work);
+  FlatLists v;
   {
     FlatLists h = Flatten(BuildContributorLists(sw, dw, filter), 3, sw);
     if (IsFileBacked(source)) {
@@ -312,10 +313,12 @@ void ResampleKernel24(TRVBaseBitmap& source, TRVBaseBitmap& dest, TResampleFilte
           pool.Add([&run, i, first, count] { run(i, first, count); });
         }
       }
+      // The caller builds the row lists while the workers run; they touch nothing shared.
+      v = Flatten(BuildContributorLists(sh, dh, filter), 1, sh);
       pool.WaitAll();
     }
   }
-  FlatLists v = Flatten(BuildContributorLists(sh, dh, filter), 1, sh);
+  if (v.start.empty()) v = Flatten(BuildContributorLists(sh, dh, filter), 1, sh);
   std::vector<int32_t> acc(static_cast<size_t>(dw) * 3);
   ProgressReporter progress(sender, onProgress);
   for (int32_t y = 0; y < dh; ++y) {

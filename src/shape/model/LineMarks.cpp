@@ -87,11 +87,13 @@ void SelectedSpanInColumn(const TCS& cs, int32_t i, int32_t& count, int32_t& fir
 }
 
 bool SingleRunInColumn(const TCS& cs, int32_t i, int32_t& start, int32_t& end) {
-  return SingleRun(cs.CPMaxJ - 1, [&](int32_t r) { return cs.SP[i][r]; }, start, end);
+  return SingleRun(
+      cs.CPMaxJ - 1, [&](int32_t r) { return cs.SP[i][r]; }, start, end);
 }
 
 bool SingleRunInRow(const TCS& cs, int32_t j, int32_t& start, int32_t& end) {
-  return SingleRun(cs.CPMaxI - 1, [&](int32_t c) { return cs.SP[c][j]; }, start, end);
+  return SingleRun(
+      cs.CPMaxI - 1, [&](int32_t c) { return cs.SP[c][j]; }, start, end);
 }
 
 }  // namespace shape

@@ -11,7 +11,7 @@ namespace {
 
 // The record keeps a column contiguous, a snapshot a row; the copies go in bands of columns so
 // that both sides are read and written in runs.
-constexpr int32_t kBand = 16;
+constexpr int32_t kBand = 8;
 
 template <typename R, typename S>
 void Gather(const R (&rec)[kGridMax][kGridMax], std::vector<S>& out, int32_t maxI, int32_t maxJ) {
@@ -44,7 +44,8 @@ inline bool Differs(int32_t a, int32_t b) { return a != b; }
 inline bool Differs(const TDbl3D& a, const TDbl3D& b) { return a[0] != b[0] || a[1] != b[1] || a[2] != b[2]; }
 
 template <typename R, typename S>
-bool BlockDiffers(const R (&rec)[kGridMax][kGridMax], const std::vector<S>& snap, int32_t maxI, int32_t maxJ) {
+bool BlockDiffers(const R (&rec)[kGridMax][kGridMax], const std::vector<S>& snap, int32_t maxI,
+                  int32_t maxJ) {
   const S* src = snap.data();
   for (int32_t i0 = 0; i0 < maxI; i0 += kBand) {
     const int32_t i1 = std::min(maxI, i0 + kBand);
@@ -88,7 +89,8 @@ void Restore(const TUbufState& s, TCS& cs) {
 // DP, R0 and R1 apart from its pivot are left out on purpose: an edit that only changes them
 // leaves no undo step.
 bool ShapeDiffers(const TCS& cs, const TUbufState& s) {
-  if (cs.ScType != s.ScType || cs.CPMaxI != s.CPMaxI || cs.CPMaxJ != s.CPMaxJ || cs.Count != s.Count) return true;
+  if (cs.ScType != s.ScType || cs.CPMaxI != s.CPMaxI || cs.CPMaxJ != s.CPMaxJ || cs.Count != s.Count)
+    return true;
   if (BlockDiffers(cs.RP, s.RP, cs.CPMaxI, cs.CPMaxJ)) return true;
   if (BlockDiffers(cs.SP, s.SP, cs.CPMaxI, cs.CPMaxJ)) return true;
   if (BlockDiffers(cs.GP, s.GP, cs.CPMaxI, cs.CPMaxJ)) return true;

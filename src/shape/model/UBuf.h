@@ -25,8 +25,8 @@ struct TUbufState {
 };
 
 struct TUBuf {
-  int32_t Current = 0;            // the slot that matches the shape being edited
-  int32_t Newest = 0;             // the slot written last
+  int32_t Current = 0;              // the slot that matches the shape being edited
+  int32_t Newest = 0;               // the slot written last
   int32_t States[kUndoSlots] = {};  // 0 empty, 1 filled
   TUbufState Slots[kUndoSlots];
 };

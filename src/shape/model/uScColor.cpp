@@ -50,7 +50,8 @@ void RGBToHSL(uint32_t color, int32_t& hue, int32_t& saturation, int32_t& lightn
   lightness = common::TruncInt(l * 100);
 }
 
-void HSLToRGB(int32_t hue, int32_t saturation, int32_t lightness, uint8_t& red, uint8_t& green, uint8_t& blue) {
+void HSLToRGB(int32_t hue, int32_t saturation, int32_t lightness, uint8_t& red, uint8_t& green,
+              uint8_t& blue) {
   const double s = saturation / 100.0;
   const double l = lightness / 100.0;
   if (saturation == 0) {

@@ -51,7 +51,8 @@ int MirroredAxis(int32_t button) { return button == 0 ? 2 : button == 1 ? 0 : 1;
 template <typename T>
 void QuarterTurnArray(T (&a)[kGridMax][kGridMax], int32_t oldI, int32_t oldJ) {
   std::vector<T> old(static_cast<size_t>(oldI) * oldJ);
-  for (int32_t i = 0; i < oldI; ++i) std::copy(a[i], a[i] + oldJ, old.begin() + static_cast<ptrdiff_t>(i) * oldJ);
+  for (int32_t i = 0; i < oldI; ++i)
+    std::copy(a[i], a[i] + oldJ, old.begin() + static_cast<ptrdiff_t>(i) * oldJ);
   const int32_t newI = oldJ;
   const int32_t newJ = oldI;
   for (int32_t i = 0; i < newI; ++i)
@@ -190,7 +191,8 @@ void OffsetShapeGrid(TCS& cs, int32_t columnShift, int32_t rowShift) {
     CopyBlockToScratch(cs, e, d);
     for (int32_t i = 0; i < e; ++i) {
       const int32_t ti = PositiveMod(static_cast<int64_t>(i) + columnShift, e);
-      for (int32_t j = 0; j < d; ++j) cs.CP[ti][PositiveMod(static_cast<int64_t>(j) + rowShift, d)] = ScratchGrid[i][j];
+      for (int32_t j = 0; j < d; ++j)
+        cs.CP[ti][PositiveMod(static_cast<int64_t>(j) + rowShift, d)] = ScratchGrid[i][j];
     }
   }
   ClampAndCount(cs);
@@ -315,9 +317,10 @@ void EqualizePolyline(TPolyline3D& line) {
   const double total = len[n - 1];
   // Coincident points (or coordinates that are not finite) give no length to share out.
   if (!(total > 0) || !std::isfinite(total)) return;
+  // The targets grow with m, so the segment search resumes where the previous point stopped.
+  int32_t e = 1;
   for (int32_t m = 1; m <= n - 2; ++m) {
     const double t = total / (n - 1) * m;
-    int32_t e = 1;
     while (e < n - 1 && len[e] < t) ++e;
     const double f = (t - len[e - 1]) / (len[e] - len[e - 1]);
     for (int k = 0; k < 3; ++k) line.P[m][k] = (1 - f) * copy[e - 1][k] + f * copy[e][k];

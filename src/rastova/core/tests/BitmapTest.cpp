@@ -64,45 +64,46 @@ class BitmapTest : public ::testing::TestWithParam<bool> {
   TRVLocation Expected() const { return InFile() ? rvInTempFile : rvInMemory; }
 };
 
-// Conversion results of the whole table, gathered once per storage mode.
-std::vector<uint8_t> tableResults[2][kRVPixelFormatCount][kRVPixelFormatCount];
-
 }  // namespace
 
-TEST_P(BitmapTest, EveryFormatConvertsToEveryFormatWithoutTouchingTheSource) {
-  for (int sf = 1; sf < kRVPixelFormatCount; ++sf) {
-    for (int df = 1; df < kRVPixelFormatCount; ++df) {
-      SCOPED_TRACE(std::string(kFormatNames[sf]) + " -> " + kFormatNames[df]);
-      auto src = Reference();
-      src->BWConversion = 0;
-      src->ConvertToPixelFormat(static_cast<TRVPixelFormat>(sf));
-      ASSERT_EQ(src->GetPixelFormat(), sf);
-      ASSERT_EQ(src->GetLocation(), Expected());
-      std::vector<uint8_t> before = Dump(*src);
-      TRVBitmap dst(5, 3, static_cast<TRVPixelFormat>(df));
-      ASSERT_EQ(dst.GetLocation(), Expected());
-      dst.BWConversion = static_cast<uint8_t>((sf + df) & 1);  // both reductions to 1 bit
-      dst.CopyAndConvertFormat(*src);
-      EXPECT_EQ(src->GetPixelFormat(), sf);
-      EXPECT_EQ(Dump(*src), before) << "the source changed";
-      tableResults[InFile()][sf][df] = Dump(dst);
-      // Black and white survive every conversion; a mid grey stays close except in 1 bit.
-      EXPECT_EQ(dst.GetPixels(0, 0), (TRGB{0, 0, 0}));
-      EXPECT_EQ(dst.GetPixels(1, 0), (TRGB{255, 255, 255}));
-      if (df != rv1g && sf != rv1g) {
-        TRGB g = dst.GetPixels(0, 1);
-        EXPECT_NEAR(g.r, 128, 3);
-        EXPECT_NEAR(g.g, 128, 3);
-        EXPECT_NEAR(g.b, 128, 3);
+TEST(BitmapConversion, EveryFormatToEveryFormatInMemoryAndInTemporaryFiles) {
+  static std::vector<uint8_t> results[2][kRVPixelFormatCount][kRVPixelFormatCount];
+  for (int inFile = 0; inFile < 2; ++inFile) {
+    GlobalMemoryThreshold = inFile ? 0 : -1;
+    const TRVLocation expected = inFile ? rvInTempFile : rvInMemory;
+    for (int sf = 1; sf < kRVPixelFormatCount; ++sf) {
+      for (int df = 1; df < kRVPixelFormatCount; ++df) {
+        SCOPED_TRACE(std::string(kFormatNames[sf]) + " -> " + kFormatNames[df] + (inFile ? " in files" : " in memory"));
+        auto src = Reference();
+        src->BWConversion = 0;
+        src->ConvertToPixelFormat(static_cast<TRVPixelFormat>(sf));
+        ASSERT_EQ(src->GetPixelFormat(), sf);
+        ASSERT_EQ(src->GetLocation(), expected);
+        std::vector<uint8_t> before = Dump(*src);
+        TRVBitmap dst(5, 3, static_cast<TRVPixelFormat>(df));
+        ASSERT_EQ(dst.GetLocation(), expected);
+        dst.BWConversion = static_cast<uint8_t>((sf + df) & 1);  // both reductions to 1 bit
+        dst.CopyAndConvertFormat(*src);
+        EXPECT_EQ(src->GetPixelFormat(), sf);
+        EXPECT_EQ(Dump(*src), before) << "the source changed";
+        results[inFile][sf][df] = Dump(dst);
+        // Black and white survive every conversion; a mid grey stays close except in 1 bit.
+        EXPECT_EQ(dst.GetPixels(0, 0), (TRGB{0, 0, 0}));
+        EXPECT_EQ(dst.GetPixels(1, 0), (TRGB{255, 255, 255}));
+        if (df != rv1g && sf != rv1g) {
+          TRGB g = dst.GetPixels(0, 1);
+          EXPECT_NEAR(g.r, 128, 3);
+          EXPECT_NEAR(g.g, 128, 3);
+          EXPECT_NEAR(g.b, 128, 3);
+        }
       }
     }
   }
-  if (InFile()) {
-    for (int sf = 1; sf < kRVPixelFormatCount; ++sf)
-      for (int df = 1; df < kRVPixelFormatCount; ++df)
-        EXPECT_EQ(tableResults[0][sf][df], tableResults[1][sf][df])
-            << "file and memory differ for " << kFormatNames[sf] << " -> " << kFormatNames[df];
-  }
+  GlobalMemoryThreshold = -1;
+  for (int sf = 1; sf < kRVPixelFormatCount; ++sf)
+    for (int df = 1; df < kRVPixelFormatCount; ++df)
+      EXPECT_EQ(results[0][sf][df], results[1][sf][df])
+          << "file and memory differ for " << kFormatNames[sf] << " -> " << kFormatNames[df];
 }
 
 TEST_P(BitmapTest, ConversionValuesOfTheFormulas) {

@@ -13,6 +13,9 @@
 using namespace shape;
 using shape_test::NewShape;
 
+using shape_test::ExpectEqual3;
+using shape_test::ExpectNear3;
+
 namespace {
 
 constexpr double kPi = std::numbers::pi;
@@ -44,18 +47,6 @@ void Disturb(TCS& cs) {
       cs.CP[i][j][2] += 0.01 * std::sin(0.5 * i * j);
     }
   CopySeams(cs, 0);
-}
-
-void ExpectNear3(const TDbl3D& a, const TDbl3D& b, double tol = 1e-12) {
-  EXPECT_NEAR(a[0], b[0], tol);
-  EXPECT_NEAR(a[1], b[1], tol);
-  EXPECT_NEAR(a[2], b[2], tol);
-}
-
-void ExpectEqual3(const TDbl3D& a, const TDbl3D& b) {
-  EXPECT_EQ(a[0], b[0]);
-  EXPECT_EQ(a[1], b[1]);
-  EXPECT_EQ(a[2], b[2]);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <limits>
 #include <vector>
 
-#include "shape/model/Dbl3D.h"
 #include "ShapeTestUtil.h"
+#include "shape/model/Dbl3D.h"
 #include "shape/model/uScPrim.h"
 
 using namespace shape;

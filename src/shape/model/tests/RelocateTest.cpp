@@ -17,19 +17,10 @@ using namespace shape;
 using shape_test::NewShape;
 using shape_test::SettingsGuard;
 
+using shape_test::ExpectEqual3;
+using shape_test::ExpectNear3;
+
 namespace {
-
-void ExpectEqual3(const TDbl3D& a, const TDbl3D& b) {
-  EXPECT_EQ(a[0], b[0]);
-  EXPECT_EQ(a[1], b[1]);
-  EXPECT_EQ(a[2], b[2]);
-}
-
-void ExpectNear3(const TDbl3D& a, const TDbl3D& b, double tol = 1e-12) {
-  EXPECT_NEAR(a[0], b[0], tol);
-  EXPECT_NEAR(a[1], b[1], tol);
-  EXPECT_NEAR(a[2], b[2], tol);
-}
 
 // A committed plane in the x-z plane (y = 0 everywhere).
 std::unique_ptr<TCS> CommittedPlane(int columns, int rows) {

@@ -131,8 +131,8 @@ TEST(Clamp, IntoTheSculptMapRange) {
   const double inf = std::numeric_limits<double>::infinity();
   struct Case {
     double in, out;
-  } cases[] = {{1.5, 1.0},   {-1.0, -0.9921875}, {1.0, 1.0},        {-0.9921875, -0.9921875},
-               {0.25, 0.25}, {nan, -0.9921875},  {inf, 1.0},        {-inf, -0.9921875}};
+  } cases[] = {{1.5, 1.0},   {-1.0, -0.9921875}, {1.0, 1.0}, {-0.9921875, -0.9921875},
+               {0.25, 0.25}, {nan, -0.9921875},  {inf, 1.0}, {-inf, -0.9921875}};
   auto cs = NewShape(SCTYPE_PLANE, 9, 9);
   for (const auto& c : cases) {
     cs->CP[4][4] = {c.in, c.in, c.in};
@@ -145,9 +145,9 @@ TEST(Channels, RoundHalvesToEvenAndDoNotClip) {
   struct Case {
     double c;
     int value;
-  } cases[] = {{0.0, 127},         {1.0, 255},  {-0.9921875, 0}, {-1.0, -1},
-               {0.99609375, 255},  // 128 - 128c = 0.5 rounds to 0
-               {0.98828125, 253},  // 1.5 rounds to 2
+  } cases[] = {{0.0, 127},        {1.0, 255},        {-0.9921875, 0},
+               {-1.0, -1},        {0.99609375, 255},  // 128 - 128c = 0.5 rounds to 0
+               {0.98828125, 253},                     // 1.5 rounds to 2
                {1.5, 319}};
   for (const auto& c : cases) EXPECT_EQ(CoordToChannelValue(c.c), c.value) << c.c;
   auto cs = NewShape(SCTYPE_PLANE, 9, 9);

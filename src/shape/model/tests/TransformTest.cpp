@@ -117,8 +117,10 @@ TEST(Mirror, DefaultButtonIsThePlaneOfLeastSpread) {
   } cases[] = {{{1, 0, 0}, 0}, {{1, 0, 0.5}, 2}, {{0, 1, 0.5}, 1}, {{0, 0.5, 1}, 1}, {{0.5, 1, 0}, 0}};
   for (const auto& c : cases) {
     auto cs = NewShape(SCTYPE_PLANE, 9, 9);
-    for (int i = 0; i < 9; ++i) cs->CP[i][4] = {c.spread[0] * i / 10, c.spread[1] * i / 10, c.spread[2] * i / 10};
-    for (int j = 0; j < 9; ++j) cs->CP[4][j] = {c.spread[0] * j / 10, c.spread[1] * j / 10, c.spread[2] * j / 10};
+    for (int i = 0; i < 9; ++i)
+      cs->CP[i][4] = {c.spread[0] * i / 10, c.spread[1] * i / 10, c.spread[2] * i / 10};
+    for (int j = 0; j < 9; ++j)
+      cs->CP[4][j] = {c.spread[0] * j / 10, c.spread[1] * j / 10, c.spread[2] * j / 10};
     EXPECT_EQ(MirrorVerticalDefaultButton(*cs), c.button);
     EXPECT_EQ(MirrorHorizontalDefaultButton(*cs), c.button);
   }
@@ -153,7 +155,8 @@ TEST(Rotate, QuarterTurnOf65x17KeepsFlagsOnTheirPoints) {
   EXPECT_EQ(gResizeHeight, 1024);
   // Old (i, j) lands on new (16 - j, i).
   for (int i = 0; i < 65; ++i)
-    for (int j = 0; j < 17; ++j) ASSERT_TRUE(EqualDbl3D(cs->CP[16 - j][i], before->CP[i][j])) << i << "," << j;
+    for (int j = 0; j < 17; ++j)
+      ASSERT_TRUE(EqualDbl3D(cs->CP[16 - j][i], before->CP[i][j])) << i << "," << j;
   EXPECT_TRUE(cs->RP[13][10]);
   EXPECT_TRUE(cs->SP[4][40]);
   EXPECT_EQ(cs->GP[16][64], 7);
@@ -256,7 +259,7 @@ TEST(Smooth, HorizontalAverageNeedsBothHorizontalNeighbours) {
   SmoothGrid(*cs, SMOOTH_HORIZONTAL_AVERAGE);
   EXPECT_NEAR(cs->CP[3][4][1], (0.5 + 2 * 4 / 300.0) / 3, 1e-15);
   EXPECT_NEAR(cs->CP[4][4][1], (0.5 + 2 * 4 / 300.0) / 3, 1e-15);  // from the old points
-  EXPECT_TRUE(EqualDbl3D(cs->CP[2][4], before->CP[2][4]));        // left neighbour not flagged
+  EXPECT_TRUE(EqualDbl3D(cs->CP[2][4], before->CP[2][4]));         // left neighbour not flagged
   EXPECT_TRUE(EqualDbl3D(cs->CP[5][4], before->CP[5][4]));
   // The vertical kernel over a horizontal run: neither neighbour pair vertical, so nothing moves.
   cs = Numbered(SCTYPE_PLANE, 9, 9);
@@ -278,14 +281,16 @@ TEST(Smooth, LockedNeighboursAndSeams) {
   EXPECT_TRUE(EqualDbl3D(cs->CP[0][2], before->CP[0][2]));  // right neighbour locked
   EXPECT_TRUE(EqualDbl3D(cs->CP[1][2], before->CP[1][2]));  // locked
   for (int k = 0; k < 3; ++k)
-    EXPECT_NEAR(cs->CP[7][2][k], (before->CP[6][2][k] + before->CP[7][2][k] + before->CP[0][2][k]) / 3, 1e-15);
+    EXPECT_NEAR(cs->CP[7][2][k], (before->CP[6][2][k] + before->CP[7][2][k] + before->CP[0][2][k]) / 3,
+                1e-15);
   // Unlocked, column 0 takes columns 7 and 1 as its neighbours.
   cs->RP[1][2] = false;
   *cs = *before;
   cs->RP[1][2] = false;
   SmoothGrid(*cs, SMOOTH_HORIZONTAL_AVERAGE);
   for (int k = 0; k < 3; ++k)
-    EXPECT_NEAR(cs->CP[0][2][k], (before->CP[7][2][k] + before->CP[0][2][k] + before->CP[1][2][k]) / 3, 1e-15);
+    EXPECT_NEAR(cs->CP[0][2][k], (before->CP[7][2][k] + before->CP[0][2][k] + before->CP[1][2][k]) / 3,
+                1e-15);
 }
 
 TEST(Smooth, MovingAverageAndGaussBlend) {

@@ -1,0 +1,830 @@
+#include "platform/gfx/Canvas.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <unordered_map>
+#include <vector>
+
+#include "common/Round.h"
+#include "platform/gfx/Bitmap.h"
+#include "platform/gfx/GraphicsError.h"
+
+namespace platform {
+
+namespace {
+
+// Dash and gap lengths of the one-pixel pen styles, in pixels.
+QList<qreal> DashPattern(TPenStyle style) {
+  switch (style) {
+    case psDash:
+      return {18, 6};
+    case psDot:
+      return {3, 3};
+    case psDashDot:
+      return {9, 6, 3, 6};
+    case psDashDotDot:
+      return {9, 3, 3, 3, 3, 3};
+    default:
+      return {};
+  }
+}
+
+Qt::BrushStyle QtBrushStyle(TBrushStyle style) {
+  switch (style) {
+    case bsSolid:
+      return Qt::SolidPattern;
+    case bsHorizontal:
+      return Qt::HorPattern;
+    case bsVertical:
+      return Qt::VerPattern;
+    case bsFDiagonal:
+      return Qt::FDiagPattern;
+    case bsBDiagonal:
+      return Qt::BDiagPattern;
+    case bsCross:
+      return Qt::CrossPattern;
+    case bsDiagCross:
+      return Qt::DiagCrossPattern;
+    case bsClear:
+    default:
+      return Qt::NoBrush;
+  }
+}
+
+QString FontFamily(const std::string& name) {
+  static const std::pair<const char*, const char*> kStandIns[] = {
+      {"arial", "Liberation Sans"},
+      {"tahoma", "DejaVu Sans"},
+      {"ms sans serif", "DejaVu Sans"},
+      {"microsoft sans serif", "DejaVu Sans"},
+      {"segoe ui", "DejaVu Sans"},
+      {"verdana", "DejaVu Sans"},
+      {"times new roman", "Liberation Serif"},
+      {"courier new", "Liberation Mono"},
+      {"arial narrow", "Liberation Sans Narrow"},
+  };
+  const QString requested = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  for (const auto& [from, to] : kStandIns)
+    if (requested.compare(QLatin1String(from), Qt::CaseInsensitive) == 0) return QString::fromLatin1(to);
+  return requested;
+}
+
+void RequireFonts() {
+  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    throw EInvalidGraphicOperation("Canvas does not allow drawing");
+}
+
+QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+QRect PointsBounds(std::span<const TPoint> points, int margin) {
+  if (points.empty()) return {};
+  int l = points[0].X, t = points[0].Y, r = l, b = t;
+  for (const auto& p : points) {
+    l = std::min(l, p.X);
+    t = std::min(t, p.Y);
+    r = std::max(r, p.X);
+    b = std::max(b, p.Y);
+  }
+  return QRect(QPoint(l, t), QPoint(r, b)).adjusted(-margin, -margin, margin, margin);
+}
+
+}  // namespace
+
+namespace {
+
+inline uint8_t Rop(TPenMode mode, uint8_t p, uint8_t d) {
+  switch (mode) {
+    case pmBlack:
+      return 0;
+    case pmWhite:
+      return 0xFF;
+    case pmNop:
+      return d;
+    case pmNot:
+      return static_cast<uint8_t>(~d);
+    case pmCopy:
+      return p;
+    case pmNotCopy:
+      return static_cast<uint8_t>(~p);
+    case pmMergePenNot:
+      return static_cast<uint8_t>(p | ~d);
+    case pmMaskPenNot:
+      return static_cast<uint8_t>(p & ~d);
+    case pmMergeNotPen:
+      return static_cast<uint8_t>(~p | d);
+    case pmMaskNotPen:
+      return static_cast<uint8_t>(~p & d);
+    case pmMerge:
+      return static_cast<uint8_t>(p | d);
+    case pmNotMerge:
+      return static_cast<uint8_t>(~(p | d));
+    case pmMask:
+      return static_cast<uint8_t>(p & d);
+    case pmNotMask:
+      return static_cast<uint8_t>(~(p & d));
+    case pmXor:
+      return static_cast<uint8_t>(p ^ d);
+    case pmNotXor:
+      return static_cast<uint8_t>(~(p ^ d));
+  }
+  return d;
+}
+
+// Mask values: what paints a pixel of a figure.
+constexpr int kPenInk = 1;
+constexpr int kBrushInk = 2;
+constexpr QRgb MaskPixel(int ink) { return qRgb(ink, ink, ink); }
+
+}  // namespace
+
+// Applies the pen mode to single pixels with the pen's or the brush's ink, bitwise on the
+// bytes the pixels are stored in (indices for indexed bitmaps, a bit for pf1bit). The fourth
+// byte of pf32bit pixels is left alone.
+class TCanvas::InkWriter {
+ public:
+  explicit InkWriter(TCanvas& canvas) : bitmap_(canvas.bitmap_), mode_(canvas.Pen.Mode) {
+    format_ = bitmap_.PixelFormat();
+    bpp_ = format_ == pf24bit ? 3 : 4;
+    const TColor colors[3] = {0, canvas.Pen.Color, canvas.Brush.Color};
+    for (int v = kPenInk; v <= kBrushInk; ++v) {
+      if (format_ == pf8bit || format_ == pf1bit) {
+        ink_[v][0] = static_cast<uint8_t>(bitmap_.NearestIndex(colors[v]));
+      } else {
+        const TColor rgb = ColorToRGB(colors[v]);
+        ink_[v][0] = GetBValue(rgb);
+        ink_[v][1] = GetGValue(rgb);
+        ink_[v][2] = GetRValue(rgb);
+      }
+    }
+  }
+
+  void Put(uint8_t* row, int x, int v) const {
+    const uint8_t* ink = ink_[v];
+    switch (format_) {
+      case pf24bit:
+      case pf32bit: {
+        uint8_t* px = row + x * bpp_;
+        px[0] = Rop(mode_, ink[0], px[0]);
+        px[1] = Rop(mode_, ink[1], px[1]);
+        px[2] = Rop(mode_, ink[2], px[2]);
+        break;
+      }
+      case pf8bit:
+        row[x] = Rop(mode_, ink[0], row[x]);
+        break;
+      case pf1bit: {
+        const int shift = 7 - (x & 7);
+        const uint8_t d = (row[x >> 3] >> shift) & 1;
+        const uint8_t r = Rop(mode_, ink[0] & 1, d) & 1;
+        row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(1 << shift)) | (r << shift));
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  TBitmap& Bitmap() { return bitmap_; }
+
+ private:
+  TBitmap& bitmap_;
+  TPenMode mode_;
+  TPixelFormat format_;
+  int bpp_;
+  uint8_t ink_[3][3] = {};
+};
+
+// One drawing call, over the part of the bitmap it may change (`bounds`).
+//
+// Copy-mode drawing on pf32bit paints straight into the bitmap. Everything else paints a
+// 32-bit mask of `bounds` - the pen's pixels 1, the brush's 2, the pen over the brush -
+// which is then applied to the bitmap with the pen mode, pixel by pixel (InkWriter). So
+// each pixel of a figure is touched once, XOR or NOT drawn twice gives back every byte,
+// indexed bitmaps get table indices, and Qt paints only on the format it draws fastest.
+// Lines one pixel wide are rasterised here (ThinLines), straight into the bitmap or into the
+// mask.
+class TCanvas::Session {
+ public:
+  // Without a painter: only ThinLines, straight into the bitmap.
+  struct PixelsOnly {};
+  Session(TCanvas& canvas, QRect bounds, PixelsOnly) : canvas_(canvas) {
+    TBitmap& bitmap = canvas.bitmap_;
+    bounds_ = bounds.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
+    if (canvas.clip_) bounds_ = bounds_.intersected(canvas.clip_->boundingRect());
+    active_ = !bounds_.isEmpty();
+    pixelsOnly_ = true;
+  }
+
+  Session(TCanvas& canvas, QRect bounds, bool direct) : canvas_(canvas) {
+    TBitmap& bitmap = canvas.bitmap_;
+    bounds_ = bounds.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
+    if (canvas.clip_) bounds_ = bounds_.intersected(canvas.clip_->boundingRect());
+    if (bounds_.isEmpty()) return;
+    useMask_ = !direct;
+    if (useMask_) {
+      mask_ = QImage(bounds_.size(), QImage::Format_RGB32);
+      mask_.fill(0);
+      if (!painter_.begin(&mask_)) return;
+      painter_.translate(-bounds_.topLeft());
+    } else {
+      QImage* target = bitmap.BeginPaint(bounds_);
+      if (!target) return;
+      begun_ = true;
+      if (!painter_.begin(target)) return;
+    }
+    active_ = true;
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (canvas.clip_) painter_.setClipRegion(*canvas.clip_);
+    // pf1bit pixels outside `bounds` are not unpacked for painting: keep the painter off them.
+    if (begun_ && bitmap.PixelFormat() == pf1bit) painter_.setClipRect(bounds_, Qt::IntersectClip);
+  }
+  ~Session() {
+    if (active_ && !pixelsOnly_) painter_.end();
+    if (active_ && useMask_) ApplyMask();
+    if (begun_) canvas_.bitmap_.EndPaint(bounds_);
+    if (active_) canvas_.Changed(bounds_);
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  bool Active() const { return active_; }
+  QPainter& P() { return painter_; }
+  QColor PenInk() const {
+    return useMask_ ? QColor(MaskPixel(kPenInk)) : canvas_.MapColor(canvas_.Pen.Color);
+  }
+  QColor BrushInk() const {
+    return useMask_ ? QColor(MaskPixel(kBrushInk)) : canvas_.MapColor(canvas_.Brush.Color);
+  }
+
+  // Lines one pixel wide with the pen's style through the points (closed: back to the
+  // first), each without its end point; with a solid brush the gaps of a styled pen take
+  // the brush's ink. Each pixel is written once.
+  void ThinLines(const QPolygon& points, bool closed) {
+    if (!active_ || points.size() < 2) return;
+    if (!pixelsOnly_) painter_.end();  // the mask or bitmap is written here directly; reopened below
+    const QRect box = bounds_;
+    const QRegion* region = canvas_.clip_ && canvas_.clip_->rectCount() > 1 ? &*canvas_.clip_ : nullptr;
+    InkWriter writer(canvas_);
+    const QList<qreal> pattern = DashPattern(canvas_.Pen.Style);
+    const int gapInk = canvas_.Brush.Style == bsSolid ? kBrushInk : 0;
+    int element = 0, left = pattern.isEmpty() ? 0 : static_cast<int>(pattern[0]);
+    auto put = [&](int x, int y) {
+      int ink = kPenInk;
+      if (!pattern.isEmpty()) {
+        ink = (element % 2 == 0) ? kPenInk : gapInk;
+        if (--left == 0) {
+          element = (element + 1) % static_cast<int>(pattern.size());
+          left = static_cast<int>(pattern[element]);
+        }
+      }
+      if (ink == 0 || !box.contains(x, y) || (region && !region->contains(QPoint(x, y)))) return;
+      if (useMask_) {
+        reinterpret_cast<QRgb*>(mask_.scanLine(y - box.top()))[x - box.left()] = MaskPixel(ink);
+      } else {
+        writer.Put(canvas_.bitmap_.ScanLine(y), x, ink);
+      }
+    };
+    const qsizetype n = points.size();
+    for (qsizetype i = 0; i + 1 < n + (closed ? 1 : 0); ++i) {
+      const QPoint a = points[i], b = points[(i + 1) % n];
+      // Bresenham, without the end point.
+      const int dx = std::abs(b.x() - a.x()), dy = std::abs(b.y() - a.y());
+      const int sx = b.x() > a.x() ? 1 : -1, sy = b.y() > a.y() ? 1 : -1;
+      int x = a.x(), y = a.y();
+      if (dx >= dy) {
+        int err = dx / 2;
+        for (int k = 0; k < dx; ++k) {
+          put(x, y);
+          x += sx;
+          err -= dy;
+          if (err < 0) {
+            y += sy;
+            err += dx;
+          }
+        }
+      } else {
+        int err = dy / 2;
+        for (int k = 0; k < dy; ++k) {
+          put(x, y);
+          y += sy;
+          err -= dx;
+          if (err < 0) {
+            x += sx;
+            err += dy;
+          }
+        }
+      }
+    }
+    if (!pixelsOnly_) Reopen();
+  }
+
+ private:
+  void Reopen() {
+    QImage* target = useMask_ ? &mask_ : canvas_.bitmap_.BeginPaint(bounds_);
+    if (!target || !painter_.begin(target)) {
+      active_ = false;
+      return;
+    }
+    if (useMask_) painter_.translate(-bounds_.topLeft());
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    if (canvas_.clip_) painter_.setClipRegion(*canvas_.clip_);
+    if (begun_ && canvas_.bitmap_.PixelFormat() == pf1bit) painter_.setClipRect(bounds_, Qt::IntersectClip);
+  }
+
+  void ApplyMask() {
+    InkWriter writer(canvas_);
+    const int width = bounds_.width();
+    for (int y = bounds_.top(); y <= bounds_.bottom(); ++y) {
+      const QRgb* m = reinterpret_cast<const QRgb*>(mask_.constScanLine(y - bounds_.top()));
+      uint8_t* row = canvas_.bitmap_.ScanLine(y);
+      for (int i = 0; i < width; ++i) {
+        // Most of the mask is empty: skip it two pixels at a time.
+        if ((i & 1) == 0 && i + 2 <= width) {
+          uint64_t pair;
+          std::memcpy(&pair, m + i, 8);
+          if (pair == 0) {
+            ++i;
+            continue;
+          }
+        }
+        const int v = qBlue(m[i]);
+        if (v == kPenInk || v == kBrushInk) writer.Put(row, bounds_.left() + i, v);
+      }
+    }
+  }
+
+  TCanvas& canvas_;
+  QRect bounds_;
+  bool useMask_ = false;
+  bool pixelsOnly_ = false;
+  QImage mask_;
+  QPainter painter_;
+  bool begun_ = false;
+  bool active_ = false;
+};
+
+int TFont::Size() const { return -common::MulDiv(height_, 72, 96); }
+void TFont::SetSize(int points) { height_ = -common::MulDiv(points, 96, 72); }
+
+TCanvas::TCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+
+QColor TCanvas::MapColor(TColor color) const {
+  switch (bitmap_.PixelFormat()) {
+    case pf8bit: {
+      const int i = bitmap_.NearestIndex(color);
+      return QColor(i, i, i);
+    }
+    case pf1bit:
+      return bitmap_.NearestIndex(color) ? QColor(255, 255, 255) : QColor(0, 0, 0);
+    default:
+      return ToQColor(color);
+  }
+}
+
+bool TCanvas::DirectPaint() const { return Pen.Mode == pmCopy && bitmap_.PixelFormat() == pf32bit; }
+
+bool TCanvas::ApplyWidePen(Session& s) const {
+  QPen pen(s.PenInk());
+  pen.setWidth(std::max(2, Pen.Width));
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  s.P().setPen(pen);
+  return true;
+}
+
+void TCanvas::ApplyBrush(Session& s) const {
+  const Qt::BrushStyle style = QtBrushStyle(Brush.Style);
+  s.P().setBrush(style == Qt::NoBrush ? QBrush() : QBrush(s.BrushInk(), style));
+}
+
+void TCanvas::Changed(QRect bounds) {
+  bounds = bounds.intersected(QRect(0, 0, bitmap_.Width(), bitmap_.Height()));
+  if (clip_) bounds = bounds.intersected(clip_->boundingRect());
+  if (bounds.isEmpty() || !OnChange) return;
+  OnChange(TRect{bounds.left(), bounds.top(), bounds.right() + 1, bounds.bottom() + 1});
+}
+
+void TCanvas::StrokeLines(const QPolygon& points, bool closed, QRect bounds) {
+  if (points.size() < 2 || Pen.Style == psClear || Pen.Mode == pmNop) return;
+  if (std::max(1, Pen.Width) == 1) {
+    // Straight into the bitmap, pixel by pixel: no mask, whatever the mode.
+    Session s(*this, bounds, Session::PixelsOnly{});
+    s.ThinLines(points, closed);
+    return;
+  }
+  Session s(*this, bounds, DirectPaint());
+  if (!s.Active()) return;
+  ApplyWidePen(s);
+  s.P().setBrush(Qt::NoBrush);
+  if (closed)
+    s.P().drawPolygon(points);
+  else
+    s.P().drawPolyline(points);
+}
+
+void TCanvas::LineTo(int x, int y) {
+  const TPoint from = penPos_;
+  penPos_ = {x, y};
+  if (from == penPos_) return;
+  const TPoint ends[] = {from, penPos_};
+  StrokeLines(QPolygon({QPoint(from.X, from.Y), QPoint(x, y)}), false,
+              PointsBounds(ends, std::max(1, Pen.Width) + 1));
+}
+
+void TCanvas::Polyline(std::span<const TPoint> points) {
+  QPolygon polygon;
+  for (const auto& pt : points) polygon << QPoint(pt.X, pt.Y);
+  StrokeLines(polygon, false, PointsBounds(points, std::max(1, Pen.Width) + 1));
+}
+
+// Fills `fill` with the brush, then draws the outline with the pen over it: `thin` (the
+// corner points, for a one-pixel pen) or `wide` (a Qt stroke).
+void TCanvas::FillAndStroke(const QPainterPath& fill, const QPolygon& thin,
+                            const std::function<void(QPainter&)>& wide, QRect bounds) {
+  if (Pen.Mode == pmNop) return;
+  Session s(*this, bounds, DirectPaint());
+  if (!s.Active()) return;
+  QPainter& p = s.P();
+  if (Brush.Style != bsClear && !fill.isEmpty()) {
+    p.setPen(Qt::NoPen);
+    ApplyBrush(s);
+    p.drawPath(fill);
+  }
+  if (Pen.Style == psClear) return;
+  if (std::max(1, Pen.Width) == 1 && !thin.isEmpty()) {
+    s.ThinLines(thin, true);
+  } else {
+    ApplyWidePen(s);
+    p.setBrush(Qt::NoBrush);
+    wide(p);
+  }
+}
+
+void TCanvas::Polygon(std::span<const TPoint> points) {
+  if (points.size() < 2) return;
+  QPolygon polygon;
+  for (const auto& pt : points) polygon << QPoint(pt.X, pt.Y);
+  QPainterPath fill;
+  fill.setFillRule(Qt::OddEvenFill);
+  fill.addPolygon(QPolygonF(polygon));
+  fill.closeSubpath();
+  FillAndStroke(
+      fill, polygon, [&](QPainter& q) { q.drawPolygon(polygon); },
+      PointsBounds(points, std::max(1, Pen.Width) + 1));
+}
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+  const TRect r = TRect{x1, y1, x2, y2}.Normalized();
+  const int w = r.Width(), h = r.Height();
+  if (w == 0 || h == 0) return;
+  const int penWidth = std::max(1, Pen.Width);
+  const bool hasPen = Pen.Style != psClear;
+  // The fill covers the rectangle (the outline goes over its edge); without a pen one pixel
+  // less each way.
+  QPainterPath fill;
+  fill.addRect(hasPen ? QRectF(ToQRect(r)) : QRectF(r.Left, r.Top, w - 1, h - 1));
+  QPolygon thin;
+  if (w == 1 || h == 1) {
+    // One pixel thin: a single run of pixels, end point included.
+    thin << QPoint(r.Left, r.Top) << QPoint(r.Right - 1 + (w > 1), r.Bottom - 1 + (h > 1));
+  } else {
+    thin << QPoint(r.Left, r.Top) << QPoint(r.Right - 1, r.Top) << QPoint(r.Right - 1, r.Bottom - 1)
+         << QPoint(r.Left, r.Bottom - 1);
+  }
+  const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
+  FillAndStroke(
+      fill, thin, [&](QPainter& q) { q.drawRect(centre); },
+      ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
+}
+
+void TCanvas::FillRect(const TRect& r) {
+  if (r.IsEmpty() || Brush.Style == bsClear) return;
+  Session s(*this, ToQRect(r), true);
+  if (!s.Active()) return;
+  s.P().setPen(Qt::NoPen);
+  ApplyBrush(s);
+  s.P().drawRect(ToQRect(r));
+}
+
+void TCanvas::FrameRect(const TRect& r) {
+  if (r.IsEmpty() || Brush.Style == bsClear) return;
+  Session s(*this, ToQRect(r), true);
+  if (!s.Active()) return;
+  QPainter& p = s.P();
+  p.setPen(Qt::NoPen);
+  ApplyBrush(s);
+  const int w = r.Width(), h = r.Height();
+  p.drawRect(QRect(r.Left, r.Top, w, 1));
+  if (h > 1) p.drawRect(QRect(r.Left, r.Bottom - 1, w, 1));
+  if (h > 2) {
+    p.drawRect(QRect(r.Left, r.Top + 1, 1, h - 2));
+    if (w > 1) p.drawRect(QRect(r.Right - 1, r.Top + 1, 1, h - 2));
+  }
+}
+
+namespace {
+
+// The points of a curve, flattened, as a closed or open polygon of whole pixels.
+QPolygon PixelPolygon(const QPainterPath& path) {
+  QPolygon out;
+  for (const QPolygonF& poly : path.toSubpathPolygons()) {
+    for (const QPointF& p : poly) {
+      const QPoint q(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+      if (out.isEmpty() || out.back() != q) out << q;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  const TRect r = TRect{x1, y1, x2, y2}.Normalized();
+  const int w = r.Width(), h = r.Height();
+  if (w == 0 || h == 0) return;
+  const bool hasPen = Pen.Style != psClear;
+  // The outline runs through the centres of the edge pixels; without a pen the filled
+  // ellipse is one pixel smaller each way.
+  const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
+  QPainterPath fill;
+  fill.addEllipse(hasPen ? QRectF(r.Left, r.Top, w, h) : QRectF(r.Left, r.Top, w - 1, h - 1));
+  QPainterPath outline;
+  outline.addEllipse(centre);
+  QPolygon thin = PixelPolygon(outline);
+  if (thin.size() > 1 && thin.front() == thin.back()) thin.removeLast();
+  const int penWidth = std::max(1, Pen.Width);
+  FillAndStroke(
+      fill, thin, [&](QPainter& q) { q.drawEllipse(centre); },
+      ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
+}
+
+void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  const TRect r = TRect{x1, y1, x2, y2}.Normalized();
+  const int w = r.Width(), h = r.Height();
+  if (w == 0 || h == 0 || Pen.Mode == pmNop || Pen.Style == psClear) return;
+  const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
+  const double cx = centre.center().x(), cy = centre.center().y();
+  const double a = std::max(centre.width() / 2, 0.5), b = std::max(centre.height() / 2, 0.5);
+  // Angles of the ellipse's parameter (as QPainterPath takes them), counter-clockwise on
+  // screen, of the points where the two rays meet the ellipse.
+  auto angleOf = [&](int px, int py) {
+    const double t = std::atan2((cy - py) / b, (px - cx) / a) * 180.0 / std::numbers::pi;
+    return t < 0 ? t + 360.0 : t;
+  };
+  const double start = angleOf(x3, y3);
+  double span = angleOf(x4, y4) - start;
+  if (span <= 0) span += 360.0;
+  QPainterPath path;
+  path.arcMoveTo(centre, start);
+  path.arcTo(centre, start, span);
+  const int penWidth = std::max(1, Pen.Width);
+  const QRect bounds = ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth);
+  if (penWidth == 1) {
+    StrokeLines(PixelPolygon(path), false, bounds);
+    return;
+  }
+  Session s(*this, bounds, DirectPaint());
+  if (!s.Active()) return;
+  ApplyWidePen(s);
+  s.P().setBrush(Qt::NoBrush);
+  s.P().drawPath(path);
+}
+
+QFont TCanvas::MakeFont() const {
+  QFont font(FontFamily(Font.Name));
+  const int height = Font.Height();
+  int pixels = height == 0 ? 11 : std::abs(height);
+  font.setPixelSize(std::max(1, pixels));
+  if (height > 0) {
+    // A positive height is the whole cell: scale the character size to fit it.
+    const int cell = QFontMetrics(font).height();
+    if (cell > 0) font.setPixelSize(std::max(1, common::MulDiv(pixels, pixels, cell)));
+  }
+  font.setBold(Font.Style.Bold);
+  font.setItalic(Font.Style.Italic);
+  font.setUnderline(Font.Style.Underline);
+  font.setStrikeOut(Font.Style.StrikeOut);
+  // Smooth edges on colour bitmaps only: on indexed ones text sets whole table entries, as
+  // the window system draws it there.
+  const bool blend = bitmap_.PixelFormat() == pf24bit || bitmap_.PixelFormat() == pf32bit;
+  font.setStyleStrategy(blend ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
+                              : QFont::NoAntialias);
+  return font;
+}
+
+TSize TCanvas::TextExtent(std::string_view text) {
+  RequireFonts();
+  const QFontMetrics metrics(MakeFont());
+  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  return {metrics.horizontalAdvance(s), metrics.height()};
+}
+
+void TCanvas::TextOut(int x, int y, std::string_view text) {
+  RequireFonts();
+  const QFont font = MakeFont();
+  const QFontMetrics metrics(font);
+  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const QRect cell(x, y, metrics.horizontalAdvance(s), metrics.height());
+  penPos_ = {x + cell.width(), y};
+  // Italic and overhanging glyphs may reach a little beyond the advance.
+  const int slack = metrics.height() / 2 + 2;
+  Session session(*this, cell.adjusted(-slack, -1, slack, 1), true);
+  if (!session.Active()) return;
+  QPainter& p = session.P();
+  if (Brush.Style == bsSolid && !cell.isEmpty()) p.fillRect(cell, MapColor(Brush.Color));
+  p.setFont(font);
+  p.setPen(MapColor(Font.Color));
+  p.drawText(QPoint(x, y + metrics.ascent()), s);
+}
+
+TColor TCanvas::Pixels(int x, int y) const {
+  if (x < 0 || y < 0 || x >= bitmap_.Width() || y >= bitmap_.Height()) return -1;
+  if (clip_ && !clip_->contains(QPoint(x, y))) return -1;
+  return bitmap_.PixelColor(x, y);
+}
+
+void TCanvas::SetPixels(int x, int y, TColor color) {
+  if (x < 0 || y < 0 || x >= bitmap_.Width() || y >= bitmap_.Height()) return;
+  if (clip_ && !clip_->contains(QPoint(x, y))) return;
+  bitmap_.SetPixelColor(x, y, color);
+  Changed(QRect(x, y, 1, 1));
+}
+
+TRect TCanvas::ClipRect() const {
+  QRect r(0, 0, bitmap_.Width(), bitmap_.Height());
+  if (clip_) r = r.intersected(clip_->boundingRect());
+  return r.isEmpty() ? TRect{} : TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+}
+
+void TCanvas::SetClipRegion(const TRegion* region) {
+  if (region)
+    clip_ = region->Region();
+  else
+    clip_.reset();
+}
+
+void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& src) {
+  CopyFrom(dest, source.bitmap_, src, CopyMode);
+}
+
+void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
+  CopyFrom(Bounds(x, y, bitmap.Width(), bitmap.Height()), bitmap, Rect(0, 0, bitmap.Width(), bitmap.Height()),
+           CopyMode);
+}
+
+void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {
+  CopyFrom(dest, bitmap, Rect(0, 0, bitmap.Width(), bitmap.Height()), CopyMode);
+}
+
+namespace {
+
+// The source rectangle as indices into `dest`'s colour table, one byte per pixel (pf1bit
+// destinations take 0 or 255, the grey levels their paint target uses).
+QImage IndexImage(const TBitmap& source, const QRect& s, const TBitmap& dest) {
+  QImage out(s.width(), s.height(), QImage::Format_Grayscale8);
+  const bool toMono = dest.PixelFormat() == pf1bit;
+  const bool sameTable =
+      source.PixelFormat() == dest.PixelFormat() && source.GetColorTable() == dest.GetColorTable();
+  std::vector<int> tableMap;
+  if (!sameTable && (source.PixelFormat() == pf8bit || source.PixelFormat() == pf1bit)) {
+    const auto table = source.GetColorTable();
+    for (const auto& q : table) tableMap.push_back(dest.NearestIndex(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue)));
+  }
+  std::unordered_map<TColor, int> cache;
+  for (int y = 0; y < s.height(); ++y) {
+    const uint8_t* row = source.ScanLine(s.top() + y);
+    uint8_t* o = out.scanLine(y);
+    for (int x = 0; x < s.width(); ++x) {
+      const int sx = s.left() + x;
+      int index;
+      if (source.PixelFormat() == pf8bit) {
+        index = sameTable ? row[sx] : tableMap[row[sx]];
+      } else if (source.PixelFormat() == pf1bit) {
+        const int bit = (row[sx >> 3] >> (7 - (sx & 7))) & 1;
+        index = sameTable ? bit : tableMap[bit];
+      } else {
+        const TColor c = source.PixelColor(sx, s.top() + y);
+        auto it = cache.find(c);
+        if (it == cache.end()) it = cache.emplace(c, dest.NearestIndex(c)).first;
+        index = it->second;
+      }
+      o[x] = static_cast<uint8_t>(toMono ? (index ? 255 : 0) : index);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& src, TCopyMode mode) {
+  const TRect d = dest.Normalized();
+  if (d.IsEmpty()) return;
+  const QRect dq = ToQRect(d);
+  // Operations that do not read the source.
+  std::optional<QPainter::CompositionMode> fillMode;
+  bool useBrush = false;
+  switch (mode) {
+    case cmBlackness:
+      fillMode = QPainter::RasterOp_ClearDestination;
+      break;
+    case cmWhiteness:
+      fillMode = QPainter::RasterOp_SetDestination;
+      break;
+    case cmDstInvert:
+      fillMode = QPainter::RasterOp_NotDestination;
+      break;
+    case cmPatCopy:
+      fillMode = QPainter::CompositionMode_SourceOver;
+      useBrush = true;
+      break;
+    case cmPatInvert:
+      fillMode = QPainter::RasterOp_SourceXorDestination;
+      useBrush = true;
+      break;
+    default:
+      break;
+  }
+  if (fillMode) {
+    if (useBrush && Brush.Style == bsClear) return;
+    Session s(*this, dq, true);
+    if (!s.Active()) return;
+    QPainter& p = s.P();
+    p.setCompositionMode(*fillMode);
+    p.setPen(Qt::NoPen);
+    if (useBrush)
+      ApplyBrush(s);
+    else
+      p.setBrush(Qt::black);
+    p.drawRect(dq);
+    return;
+  }
+  QPainter::CompositionMode op;
+  switch (mode) {
+    case cmSrcCopy:
+      op = QPainter::CompositionMode_Source;
+      break;
+    case cmSrcAnd:
+      op = QPainter::RasterOp_SourceAndDestination;
+      break;
+    case cmSrcPaint:
+      op = QPainter::RasterOp_SourceOrDestination;
+      break;
+    case cmSrcInvert:
+      op = QPainter::RasterOp_SourceXorDestination;
+      break;
+    case cmSrcErase:
+      op = QPainter::RasterOp_SourceAndNotDestination;
+      break;
+    case cmNotSrcCopy:
+      op = QPainter::RasterOp_NotSource;
+      break;
+    case cmNotSrcErase:
+      op = QPainter::RasterOp_NotSourceAndNotDestination;
+      break;
+    case cmMergePaint:
+      op = QPainter::RasterOp_NotSourceOrDestination;
+      break;
+    default:
+      throw EInvalidGraphicOperation("Invalid copy mode");
+  }
+  if (source.Empty()) return;
+  const TRect sn = src.Normalized();
+  QRect sq = ToQRect(sn);
+  if (sq.isEmpty()) return;
+  const bool mirrorX = (dest.Width() < 0) != (src.Width() < 0);
+  const bool mirrorY = (dest.Height() < 0) != (src.Height() < 0);
+  // Only the part of the source inside the bitmap is read; the target shrinks with it.
+  const QRect inside = sq.intersected(QRect(0, 0, source.Width(), source.Height()));
+  if (inside.isEmpty()) return;
+  QRectF target(dq);
+  if (inside != sq) {
+    const double kx = double(dq.width()) / sq.width(), ky = double(dq.height()) / sq.height();
+    const double l = mirrorX ? sq.right() - inside.right() : inside.left() - sq.left();
+    const double t = mirrorY ? sq.bottom() - inside.bottom() : inside.top() - sq.top();
+    target = QRectF(dq.left() + l * kx, dq.top() + t * ky, inside.width() * kx, inside.height() * ky);
+    sq = inside;
+  }
+  QImage image;
+  const bool indexed = bitmap_.PixelFormat() == pf8bit || bitmap_.PixelFormat() == pf1bit;
+  if (indexed) {
+    image = IndexImage(source, sq, bitmap_);
+  } else {
+    // A private copy of the rectangle: the source may be this very bitmap.
+    image = source.Image().copy(sq);
+  }
+  if (mirrorX || mirrorY) image = image.mirrored(mirrorX, mirrorY);
+  Session s(*this, target.toAlignedRect(), true);
+  if (!s.Active()) return;
+  QPainter& p = s.P();
+  p.setCompositionMode(op);
+  p.drawImage(target, image, QRectF(0, 0, image.width(), image.height()));
+}
+
+}  // namespace platform

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QGuiApplication>
+
+#include "platform/gfx/Bitmap.h"
+#include "platform/gfx/Canvas.h"
+
+using namespace platform;
+
+namespace {
+
+QGuiApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_platform_gfx_text";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: destroying it among Qt's own exit-time destructors is not safe.
+  static QGuiApplication* app = new QGuiApplication(argc, argv);
+  return *app;
+}
+
+int CountColor(const TBitmap& b, TColor color) {
+  int n = 0;
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x) n += b.PixelColor(x, y) == color;
+  return n;
+}
+
+}  // namespace
+
+TEST(CanvasText, TextIsDrawnInTheFontColourWithItsCell) {
+  App();
+  for (TPixelFormat format : {pf24bit, pf32bit}) {
+    TBitmap b(120, 40, format);
+    TCanvas& c = b.Canvas();
+    c.Brush.Color = clWhite;
+    c.FillRect(Rect(0, 0, 120, 40));
+    c.Font.Name = "Arial";
+    c.Font.SetSize(12);
+    c.Font.Color = clBlue;
+    c.Brush.Style = bsClear;
+    c.TextOut(4, 6, "Zephor 8");
+    EXPECT_GT(CountColor(b, clBlue), 20) << "solid glyph pixels";
+    EXPECT_EQ(c.PenPos(), (TPoint{4 + c.TextWidth("Zephor 8"), 6}));
+    // Nothing outside the text's cell.
+    const int w = c.TextWidth("Zephor 8"), h = c.TextHeight("Zephor 8");
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 120; ++x)
+        if (x < 3 || y < 6 || x > 4 + w + 2 || y >= 6 + h) {
+          ASSERT_EQ(b.PixelColor(x, y), clWhite) << x << "," << y;
+        }
+    // A solid brush fills the cell first.
+    c.Brush.Style = bsSolid;
+    c.Brush.Color = clYellow;
+    c.TextOut(0, 0, "W");
+    EXPECT_EQ(b.PixelColor(0, 0), clYellow);
+  }
+}
+
+TEST(CanvasText, MeasuresGrowWithTextAndSize) {
+  App();
+  TBitmap b(10, 10, pf24bit);
+  TCanvas& c = b.Canvas();
+  EXPECT_EQ(c.Font.Name, "Tahoma");
+  EXPECT_EQ(c.Font.Size(), 8);
+  EXPECT_EQ(c.Font.Height(), -11);
+  const int small = c.TextWidth("ZEPHOR");
+  EXPECT_GT(small, 10);
+  EXPECT_GT(c.TextWidth("ZEPHOR ZEPHOR"), small);
+  EXPECT_EQ(c.TextWidth(""), 0);
+  const int height = c.TextHeight("x");
+  EXPECT_GE(height, 11);
+  EXPECT_LE(height, 16);
+  c.Font.SetSize(24);
+  EXPECT_GT(c.TextHeight("x"), 2 * height);
+  c.Font.Style.Bold = true;
+  EXPECT_GT(c.TextWidth("ZEPHOR"), 0);
+}
+
+TEST(CanvasText, StandInFontsAreInstalled) {
+  App();
+  struct Case {
+    const char* requested;
+    const char* family;
+  };
+  for (const Case& k :
+       {Case{"Arial", "Liberation Sans"}, Case{"Tahoma", "DejaVu Sans"},
+        Case{"Times New Roman", "Liberation Serif"}, Case{"Courier New", "Liberation Mono"}}) {
+    QFont font(QString::fromLatin1(k.family));
+    EXPECT_EQ(QFontInfo(font).family(), QString::fromLatin1(k.family)) << k.requested;
+  }
+}
+
+TEST(CanvasText, IndexedBitmapsGetTableColours) {
+  App();
+  // An alpha bitmap: grey table, full opacity is entry 255.
+  TBitmap alpha(60, 20, pf8bit);
+  alpha.Canvas().Brush.Style = bsClear;
+  alpha.Canvas().Font.Color = clWhite;
+  alpha.Canvas().TextOut(2, 2, "AB");
+  int full = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 60; ++x) full += alpha.ScanLine(y)[x] == 255;
+  EXPECT_GT(full, 10);
+  // One bit per pixel: only the two table colours exist, and text sets bits.
+  TBitmap mono(60, 20, pf1bit);
+  mono.Canvas().Brush.Style = bsClear;
+  mono.Canvas().Font.Color = clWhite;
+  mono.Canvas().TextOut(2, 2, "AB");
+  EXPECT_GT(CountColor(mono, clWhite), 10);
+  EXPECT_EQ(CountColor(mono, clWhite) + CountColor(mono, clBlack), 60 * 20);
+}

@@ -1,0 +1,308 @@
+#include "platform/ui/Control.h"
+
+#include <QEnterEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QWheelEvent>
+
+#include "platform/gfx/Region.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Keys.h"
+
+namespace platform {
+
+namespace {
+
+bool ButtonOf(Qt::MouseButton qt, TMouseButton& button) {
+  switch (qt) {
+    case Qt::LeftButton:
+      button = mbLeft;
+      return true;
+    case Qt::RightButton:
+      button = mbRight;
+      return true;
+    case Qt::MiddleButton:
+      button = mbMiddle;
+      return true;
+    default:
+      return false;
+  }
+}
+
+QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+
+// The shift state of a key event; the modifier key being pressed or released counts as
+// held or released already.
+TShiftState KeyShiftState(const QKeyEvent& event, bool press) {
+  TShiftState shift = ShiftStateOf(event.modifiers(), QGuiApplication::mouseButtons());
+  TShiftStateItem own;
+  switch (event.key()) {
+    case Qt::Key_Shift:
+      own = ssShift;
+      break;
+    case Qt::Key_Control:
+      own = ssCtrl;
+      break;
+    case Qt::Key_Alt:
+      own = ssAlt;
+      break;
+    default:
+      return shift;
+  }
+  return press ? shift | own : shift.Without(own);
+}
+
+}  // namespace
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+  TShiftState s;
+  if (modifiers.testFlag(Qt::ShiftModifier)) s |= ssShift;
+  if (modifiers.testFlag(Qt::AltModifier)) s |= ssAlt;
+  if (modifiers.testFlag(Qt::ControlModifier)) s |= ssCtrl;
+  if (buttons.testFlag(Qt::LeftButton)) s |= ssLeft;
+  if (buttons.testFlag(Qt::RightButton)) s |= ssRight;
+  if (buttons.testFlag(Qt::MiddleButton)) s |= ssMiddle;
+  return s;
+}
+
+// ---------------------------------------------------------------------------------------
+// TControl
+
+TControl::TControl(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+TControl::~TControl() = default;
+
+void TControl::SetCursor(TCursor id) {
+  cursor_ = id;
+  if (id == crDefault)
+    unsetCursor();
+  else
+    setCursor(Cursors().Get(id));
+}
+
+TPoint TControl::ScreenToClient(TPoint p) const {
+  const QPoint q = mapFromGlobal(QPoint(p.X, p.Y));
+  return {q.x(), q.y()};
+}
+
+TPoint TControl::ClientToScreen(TPoint p) const {
+  const QPoint q = mapToGlobal(QPoint(p.X, p.Y));
+  return {q.x(), q.y()};
+}
+
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+void TControl::MouseMove(TShiftState shift, int x, int y) {
+  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+}
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+}
+void TControl::DblClick() {
+  if (OnDblClick) OnDblClick(this);
+}
+bool TControl::MouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos) {
+  bool handled = false;
+  if (OnMouseWheel) OnMouseWheel(this, shift, wheelDelta, mousePos, handled);
+  return handled;
+}
+void TControl::KeyDown(uint16_t& key, TShiftState shift) {
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+}
+void TControl::KeyUp(uint16_t& key, TShiftState shift) {
+  if (OnKeyUp) OnKeyUp(this, key, shift);
+}
+void TControl::Resize() {
+  if (OnResize) OnResize(this);
+}
+
+void TControl::mousePressEvent(QMouseEvent* event) {
+  TMouseButton button;
+  if (!ButtonOf(event->button(), button)) return QWidget::mousePressEvent(event);
+  const QPoint p = event->position().toPoint();
+  const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons() | event->button());
+  GuardedCall([&] { MouseDown(button, shift, p.x(), p.y()); });
+}
+
+void TControl::mouseDoubleClickEvent(QMouseEvent* event) {
+  TMouseButton button;
+  if (!ButtonOf(event->button(), button)) return QWidget::mouseDoubleClickEvent(event);
+  const QPoint p = event->position().toPoint();
+  const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons() | event->button()) | ssDouble;
+  GuardedCall([&] {
+    if (button == mbLeft) DblClick();
+    MouseDown(button, shift, p.x(), p.y());
+  });
+}
+
+void TControl::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons());
+  GuardedCall([&] { MouseMove(shift, p.x(), p.y()); });
+}
+
+void TControl::mouseReleaseEvent(QMouseEvent* event) {
+  TMouseButton button;
+  if (!ButtonOf(event->button(), button)) return QWidget::mouseReleaseEvent(event);
+  const QPoint p = event->position().toPoint();
+  const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons() & ~event->button());
+  GuardedCall([&] { MouseUp(button, shift, p.x(), p.y()); });
+}
+
+void TControl::wheelEvent(QWheelEvent* event) {
+  const int delta = event->angleDelta().y();
+  if (delta == 0) return event->ignore();
+  const QPoint global = event->globalPosition().toPoint();
+  const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons());
+  bool handled = false;
+  GuardedCall([&] { handled = MouseWheel(shift, delta, {global.x(), global.y()}); });
+  if (handled)
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TControl::enterEvent(QEnterEvent* event) {
+  if (OnMouseEnter) GuardedCall([&] { OnMouseEnter(this); });
+  QWidget::enterEvent(event);
+}
+
+void TControl::leaveEvent(QEvent* event) {
+  if (OnMouseLeave) GuardedCall([&] { OnMouseLeave(this); });
+  QWidget::leaveEvent(event);
+}
+
+void TControl::keyPressEvent(QKeyEvent* event) {
+  uint16_t key = VirtualKeyOf(*event);
+  if (key == 0) return event->ignore();
+  NoteKeyDown(key);
+  const TShiftState shift = KeyShiftState(*event, true);
+  keyRepeat_ = event->isAutoRepeat();
+  GuardedCall([&] { KeyDown(key, shift); });
+  keyRepeat_ = false;
+  if (key == 0 || OnKeyDown)
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TControl::keyReleaseEvent(QKeyEvent* event) {
+  // A held key repeats its key-down only; the key goes up once, when it is released.
+  if (event->isAutoRepeat()) return event->accept();
+  uint16_t key = VirtualKeyOf(*event);
+  if (key == 0) return event->ignore();
+  NoteKeyUp(key);
+  const TShiftState shift = KeyShiftState(*event, false);
+  GuardedCall([&] { KeyUp(key, shift); });
+  if (key == 0 || OnKeyUp)
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TControl::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  GuardedCall([&] { Resize(); });
+}
+
+// ---------------------------------------------------------------------------------------
+// TCustomControl
+
+TCustomControl::TCustomControl(QWidget* parent) : TControl(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  surface_.Canvas().OnChange = [this](const TRect& r) {
+    const QRect q = ToQRect(r);
+    dirty_ += q;
+    if (!painting_) update(q);
+  };
+  SyncSize();
+  Invalidate();
+}
+
+TCustomControl::~TCustomControl() { surface_.Canvas().OnChange = nullptr; }
+
+void TCustomControl::SyncSize() {
+  if (surface_.Width() != width() || surface_.Height() != height()) surface_.SetSize(width(), height());
+}
+
+TBitmap& TCustomControl::Surface() {
+  SyncSize();
+  return surface_;
+}
+
+void TCustomControl::SetColor(TColor color) {
+  if (color == color_) return;
+  color_ = color;
+  Invalidate();
+}
+
+void TCustomControl::Invalidate() {
+  invalid_ = QRegion(rect());
+  update();
+}
+
+void TCustomControl::InvalidateRect(const TRect& rect) {
+  const QRect q = ToQRect(rect.Normalized());
+  invalid_ += q;
+  update(q);
+}
+
+void TCustomControl::Paint() {
+  if (OnPaint) OnPaint(this);
+}
+
+void TCustomControl::PaintPending() {
+  SyncSize();
+  const QRegion region = invalid_ & QRect(0, 0, surface_.Width(), surface_.Height());
+  invalid_ = QRegion();
+  if (region.isEmpty()) return;
+  {
+    QImage image = surface_.Image();
+    QPainter p(&image);
+    for (const QRect& r : region) p.fillRect(r, ToQColor(color_));
+  }
+  dirty_ += region;
+  if (!painting_) update(region);
+  const TRegion clip(region);
+  TCanvas& canvas = surface_.Canvas();
+  canvas.SetClipRegion(&clip);
+  GuardedCall([this] { Paint(); });
+  canvas.SetClipRegion(nullptr);
+}
+
+void TCustomControl::Update() {
+  PaintPending();
+  if (!dirty_.isEmpty() && isVisible()) repaint(dirty_);
+}
+
+void TCustomControl::Repaint() {
+  Invalidate();
+  Update();
+}
+
+void TCustomControl::paintEvent(QPaintEvent* event) {
+  painting_ = true;
+  PaintPending();
+  painting_ = false;
+  const QImage image = surface_.Image();
+  QPainter p(this);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  for (const QRect& r : event->region()) p.drawImage(r, image, r);
+  dirty_ -= event->region();
+  // Parts drawn during the paint outside the region being painted come next time.
+  if (!dirty_.isEmpty()) update(dirty_);
+}
+
+void TCustomControl::resizeEvent(QResizeEvent* event) {
+  SyncSize();
+  Invalidate();
+  TControl::resizeEvent(event);
+}
+
+}  // namespace platform
