@@ -199,6 +199,15 @@ void RotateInterpolated(TRVBitmap& bitmap, const uint8_t* background, int32_t qu
   if (fw <= 0 || fh <= 0) return;
   TRVBitmap out;
   if (!AllocateLike(out, bitmap, fw, fh)) return;
+  if (quality != 1 && quality != 2) {
+    // No sampler for this quality: the picture becomes background rather than undefined memory.
+    RowAccessScope wo(out, 2);
+    for (int32_t y = 0; y < fh; ++y) {
+      uint8_t* d = out.GetScanLine(y);
+      for (int32_t i = 0; i < fw; ++i) std::memcpy(d + int64_t(i) * N, background, N);
+    }
+    out.ReleaseFileRows();
+  }
   {
     HeldRows rows(bitmap, 1);
     BorderedSource<N> src{&rows, w, h, {background[0], N > 1 ? background[1] : uint8_t(0), N > 2 ? background[2] : uint8_t(0)}};
