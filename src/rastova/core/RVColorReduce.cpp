@@ -13,6 +13,7 @@
 #include "rastova/core/RVPlatformBitmap.h"
 #include "rastova/core/RVQuantizer.h"
 #include "rastova/core/RVRectCopy.h"
+#include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
 
 namespace rv {
@@ -336,6 +337,11 @@ void RVColorReductionStartup() {
 void RVColorReductionShutdown() {
   SetQuantizeHook(nullptr);
   SetThresholdTo1BitHook(nullptr);
+}
+
+void RegisterColorReductionStartupStep() {
+  RegisterRastovaStartupStep(TRVStartupSlot::Proc, "RVColorReduction", RVColorReductionStartup,
+                             RVColorReductionShutdown);
 }
 
 }  // namespace rv

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "rastova/core/RVPixelRoutines.h"
 #include "rastova/core/RVPlatformBitmap.h"
 #include "rastova/core/RVQuantizer.h"
+#include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
 #include "rastova/core/tests/GeomTestUtil.h"
 
@@ -380,4 +382,8 @@ TEST(ColorReduce, StartupInstallsTheBufferConversions) {
   for (int32_t y = 0; y < 20; ++y)
     for (int32_t x = 0; x < 30; ++x) ASSERT_LT(photo->GetPixels_rv8(x, y), 16);
   RVColorReductionShutdown();
+  RegisterColorReductionStartupStep();
+  const auto names = RastovaStartupStepNames();
+  EXPECT_NE(std::find(names.begin(), names.end(), "RVColorReduction"), names.end());
+  UnregisterRastovaStartupStep("RVColorReduction");
 }
