@@ -180,9 +180,10 @@ inline void SampleBicubic(const BorderedSource<N>& s, double x, double y, uint8_
     for (int c = 0; c < N; ++c) acc[c] += row[c] * wy[j];
   }
   for (int c = 0; c < N; ++c) {
-    // A negative overshoot comes back as its absolute value.
-    const int64_t v = common::Trunc(acc[c]);
-    out[c] = static_cast<uint8_t>(std::min<int64_t>(v < 0 ? -v : v, 255));
+    // A negative overshoot comes back as its absolute value. The sum of 16 weighted bytes is
+    // finite and small, so the conversion truncates safely.
+    const int32_t v = static_cast<int32_t>(acc[c]);
+    out[c] = static_cast<uint8_t>(std::min(v < 0 ? -v : v, 255));
   }
 }
 
