@@ -37,7 +37,8 @@ std::unique_ptr<TRVBitmap> ReadPPM(const char* name) {
     b = std::make_unique<TRVBitmap>(w, h, rv24RGB);
     for (int y = 0; y < h && b; ++y) {
       uint8_t* r = b->GetScanLine(y);
-      if (std::fread(r, 3, static_cast<size_t>(w), f) != static_cast<size_t>(w)) b.reset();
+      if (std::fread(r, 3, static_cast<size_t>(w), f) != static_cast<size_t>(w))
+        b.reset();
       else
         for (int x = 0; x < w; ++x) std::swap(r[3 * x], r[3 * x + 2]);
     }
@@ -123,9 +124,12 @@ void BM_Rotate30(benchmark::State& state) {
     TRVBitmap work;
     work.Assign(&src);
     state.ResumeTiming();
-    if (method == 3) RotateShear24(work, 30, true, 0xFFFFFF, {}, nullptr);
-    else if (method == 0) RotateBitmapNearest(work, 0xFFFFFF, nullptr, {}, 30);
-    else RotateInterpolated24(work, 0xFFFFFF, method, nullptr, {}, 30);
+    if (method == 3)
+      RotateShear24(work, 30, true, 0xFFFFFF, {}, nullptr);
+    else if (method == 0)
+      RotateBitmapNearest(work, 0xFFFFFF, nullptr, {}, 30);
+    else
+      RotateInterpolated24(work, 0xFFFFFF, method, nullptr, {}, 30);
     benchmark::DoNotOptimize(work.GetScanLine(0));
   }
 }

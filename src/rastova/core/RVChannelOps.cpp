@@ -28,10 +28,14 @@ int32_t GreyOf(TRVBitmap& bitmap, TRVPixelFormat f, const uint8_t* row, int32_t 
       const TRGB c = bitmap.GetPalette(row[x]);
       return Gray8(c.r, c.g, c.b);
     }
-    case rv8g: return row[x];
-    case rv16g: return Load16(row + 2 * x) >> 8;
-    case rv24RGB: return Gray8(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-    case rv32RGB: return Gray8(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+    case rv8g:
+      return row[x];
+    case rv16g:
+      return Load16(row + 2 * x) >> 8;
+    case rv24RGB:
+      return Gray8(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+    case rv32RGB:
+      return Gray8(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
     case rv32f: {
       float v;
       std::memcpy(&v, row + 4 * x, 4);
@@ -49,10 +53,12 @@ int32_t GreyOf(TRVBitmap& bitmap, TRVPixelFormat f, const uint8_t* row, int32_t 
     }
     case rvCIELab: {
       TRGB c;
-      CIELabToRGB(uint32_t(row[3 * x]) | (uint32_t(row[3 * x + 1]) << 8) | (uint32_t(row[3 * x + 2]) << 16), c);
+      CIELabToRGB(uint32_t(row[3 * x]) | (uint32_t(row[3 * x + 1]) << 8) | (uint32_t(row[3 * x + 2]) << 16),
+                  c);
       return Gray8(c.r, c.g, c.b);
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
@@ -143,7 +149,8 @@ void ThresholdTo1Bit(TRVBitmap& source, TRVBitmap& dest, int32_t threshold, TRVP
   } else if (threshold == -2) {
     threshold = MaxEntropyThreshold(source);
   }
-  const int32_t w = std::min(source.GetWidth(), dest.GetWidth()), h = std::min(source.GetHeight(), dest.GetHeight());
+  const int32_t w = std::min(source.GetWidth(), dest.GetWidth()),
+                h = std::min(source.GetHeight(), dest.GetHeight());
   progress.Step = 100 / (source.GetHeight() + 0.5);
   RowAccessScope ro(source, 1), rw(dest, 3);
   for (int32_t y = 0; y < h; ++y) {
@@ -157,9 +164,11 @@ void ThresholdTo1Bit(TRVBitmap& source, TRVBitmap& dest, int32_t threshold, TRVP
   dest.ReleaseFileRows();
 }
 
-void MatchChannelHistogram(TRVBitmap& bitmap, int32_t channel, const uint32_t (&target)[256], int64_t targetCount) {
+void MatchChannelHistogram(TRVBitmap& bitmap, int32_t channel, const uint32_t (&target)[256],
+                           int64_t targetCount) {
   const TRVPixelFormat f = bitmap.GetPixelFormat();
-  if ((f != rv24RGB && f != rv48RGB) || channel < 0 || channel > 2 || targetCount <= 0 || bitmap.IsEmpty()) return;
+  if ((f != rv24RGB && f != rv48RGB) || channel < 0 || channel > 2 || targetCount <= 0 || bitmap.IsEmpty())
+    return;
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   const bool wide = f == rv48RGB;
   // 48-bit pixels hold red, green, blue words: blue is the third.
@@ -203,8 +212,10 @@ void MatchChannelHistogram(TRVBitmap& bitmap, int32_t channel, const uint32_t (&
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* p = bitmap.GetScanLine(y) + offset;
     for (int32_t x = 0; x < w; ++x, p += size) {
-      if (wide) Store16(p, static_cast<uint16_t>(map[Load16(p) >> 8] * 257));
-      else *p = static_cast<uint8_t>(map[*p]);
+      if (wide)
+        Store16(p, static_cast<uint16_t>(map[Load16(p) >> 8] * 257));
+      else
+        *p = static_cast<uint8_t>(map[*p]);
     }
   }
   bitmap.ReleaseFileRows();
@@ -229,19 +240,28 @@ void MatchHistogram(TRVBitmap& reference, TRVBitmap& bitmap) {
   for (int c = 0; c < 3; ++c) MatchChannelHistogram(bitmap, c, hist[c], int64_t(w) * h);
 }
 
-void ReorderChannels(TRVBitmap& bitmap, std::string_view order, void* sender, const TRVProgressEvent& onProgress) {
+void ReorderChannels(TRVBitmap& bitmap, std::string_view order, void* sender,
+                     const TRVProgressEvent& onProgress) {
   const TRVPixelFormat f = bitmap.GetPixelFormat();
   if ((f != rv24RGB && f != rv48RGB) || bitmap.IsEmpty() || order.size() < 3) return;
   int32_t from[3];
   for (int i = 0; i < 3; ++i) {
     switch (order[static_cast<size_t>(i)]) {
       case 'B':
-      case 'b': from[i] = 0; break;
+      case 'b':
+        from[i] = 0;
+        break;
       case 'G':
-      case 'g': from[i] = 1; break;
+      case 'g':
+        from[i] = 1;
+        break;
       case 'R':
-      case 'r': from[i] = 2; break;
-      default: from[i] = 3; break;  // zero
+      case 'r':
+        from[i] = 2;
+        break;
+      default:
+        from[i] = 3;
+        break;  // zero
     }
   }
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
@@ -263,7 +283,8 @@ void ReorderChannels(TRVBitmap& bitmap, std::string_view order, void* sender, co
         Store16(p, v[from[2]]);
       }
     }
-    if (onProgress) onProgress(sender, static_cast<int32_t>(common::Trunc(static_cast<long double>(y) / h * 100)));
+    if (onProgress)
+      onProgress(sender, static_cast<int32_t>(common::Trunc(static_cast<long double>(y) / h * 100)));
   }
   bitmap.ReleaseFileRows();
 }

@@ -28,9 +28,11 @@ int32_t MaxEntropyThreshold(TRVBitmap& bitmap);
 // Matches each colour channel of `bitmap` (24 or 48-bit RGB) to the reference's (24-bit RGB).
 void MatchHistogram(TRVBitmap& reference, TRVBitmap& bitmap);
 // Matches one channel (0 blue, 1 green, 2 red) to a target histogram of `targetCount` pixels.
-void MatchChannelHistogram(TRVBitmap& bitmap, int32_t channel, const uint32_t (&target)[256], int64_t targetCount);
+void MatchChannelHistogram(TRVBitmap& bitmap, int32_t channel, const uint32_t (&target)[256],
+                           int64_t targetCount);
 // Rearranges the channels of a 24 or 48-bit image: three characters of "B", "G", "R", "0"
 // (any case) give the new blue, green and red.
-void ReorderChannels(TRVBitmap& bitmap, std::string_view order, void* sender, const TRVProgressEvent& onProgress);
+void ReorderChannels(TRVBitmap& bitmap, std::string_view order, void* sender,
+                     const TRVProgressEvent& onProgress);
 
 }  // namespace rv

@@ -18,10 +18,10 @@
 
 namespace rv {
 
-const uint8_t OrderedDitherMatrix[8][8] = {
-    {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
-    {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
-    {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
+const uint8_t OrderedDitherMatrix[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                                           {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                                           {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                                           {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
 
 namespace {
 
@@ -141,8 +141,10 @@ std::unique_ptr<TRVBitmap> TwoColorBitmapTo1Bit(TRVBitmap& bitmap, TRGB& color0,
       for (int32_t x = 0; x < w; ++x) {
         const TRGB c = bitmap.GetPixels(x, y);
         if (count == 0 || (c != color0 && (count < 2 || c != color1))) {
-          if (count == 0) color0 = c;
-          else if (count == 1) color1 = c;
+          if (count == 0)
+            color0 = c;
+          else if (count == 1)
+            color1 = c;
           ++count;
         }
         if (c != color0) d[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
@@ -191,7 +193,9 @@ void AverageRGB(TRVBitmap& bitmap, int32_t& r, int32_t& g, int32_t& b) {
             add(c.r, c.g, c.b);
             break;
           }
-          case rv8g: add(p[x], p[x], p[x]); break;
+          case rv8g:
+            add(p[x], p[x], p[x]);
+            break;
           case rv16g: {
             uint16_t v;
             std::memcpy(&v, p + 2 * x, 2);
@@ -199,8 +203,12 @@ void AverageRGB(TRVBitmap& bitmap, int32_t& r, int32_t& g, int32_t& b) {
             add(c, c, c);
             break;
           }
-          case rv24RGB: add(p[3 * x + 2], p[3 * x + 1], p[3 * x]); break;
-          case rv32RGB: add(p[4 * x + 2], p[4 * x + 1], p[4 * x]); break;
+          case rv24RGB:
+            add(p[3 * x + 2], p[3 * x + 1], p[3 * x]);
+            break;
+          case rv32RGB:
+            add(p[4 * x + 2], p[4 * x + 1], p[4 * x]);
+            break;
           case rv32f: {
             float v;
             std::memcpy(&v, p + 4 * x, 4);
@@ -217,7 +225,8 @@ void AverageRGB(TRVBitmap& bitmap, int32_t& r, int32_t& g, int32_t& b) {
           }
           case rvCIELab: {
             TRGB c;
-            CIELabToRGB(uint32_t(p[3 * x]) | (uint32_t(p[3 * x + 1]) << 8) | (uint32_t(p[3 * x + 2]) << 16), c);
+            CIELabToRGB(uint32_t(p[3 * x]) | (uint32_t(p[3 * x + 1]) << 8) | (uint32_t(p[3 * x + 2]) << 16),
+                        c);
             add(c.r, c.g, c.b);
             break;
           }
@@ -229,7 +238,8 @@ void AverageRGB(TRVBitmap& bitmap, int32_t& r, int32_t& g, int32_t& b) {
                 static_cast<int32_t>(common::Trunc(v[2] / 65535.0L * 255)));
             break;
           }
-          default: break;
+          default:
+            break;
         }
       }
       sr += rr / w;
@@ -268,15 +278,18 @@ void RGBToHSL(double& h, double& s, double& l, const TRGB& colour) { TRGBToHSL(h
 void HSLToRGB(TRGB& colour, double h, double s, double l) { HSLToTRGB(colour, l, s, h); }
 
 double HueToRGB(double h, double m2, double m1) {
-  if (h < 0) h += 1;
-  else if (h > 1) h -= 1;
+  if (h < 0)
+    h += 1;
+  else if (h > 1)
+    h -= 1;
   if (6 * h < 1) return m1 + (m2 - m1) * h * 6;
   if (2 * h < 1) return m2;
   if (3 * h < 2) return m1 + (m2 - m1) * (2.0 / 3.0 - h) * 6;
   return m1;
 }
 
-void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, int32_t y1, int32_t x2,
+                     int32_t y2) {
   if (bitmap.GetPixelFormat() != rv8g || bitmap.IsEmpty()) return;
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   x1 = std::max(x1, 0);
@@ -303,7 +316,8 @@ void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, in
         const int32_t cols[3] = {std::max(x - 1, 0), x, std::min(x + 1, w - 1)};
         int64_t sum = 0;
         for (int r = 0; r < 3; ++r)
-          for (int c = 0; c < 3; ++c) sum += products[static_cast<size_t>((r * 3 + c) * 256 + rows[r][cols[c]])];
+          for (int c = 0; c < 3; ++c)
+            sum += products[static_cast<size_t>((r * 3 + c) * 256 + rows[r][cols[c]])];
         const int64_t v = (sum < 0 ? -sum : sum) / divisor;
         d[x] = static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
       }

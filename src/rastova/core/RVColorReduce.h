@@ -54,7 +54,8 @@ double HueToRGB(double h, double m2, double m1);
 
 // 3 x 3 filter over [x1, x2) x [y1, y2) of an rv8g image; neighbours outside the image are
 // taken from its nearest edge; each result is |sum| div divisor, clamped to 0..255.
-void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, int32_t y1, int32_t x2,
+                     int32_t y2);
 
 // A resolved TColor (system colours too) as alpha x 2^24 + R x 65536 + G x 256 + B.
 uint32_t ColorToARGB(TColor color, uint8_t alpha);

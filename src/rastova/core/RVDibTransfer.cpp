@@ -90,7 +90,8 @@ struct DibReader {
     // The colour table: the entries in use, or the full table of a palette depth.
     uint64_t entries = header.biClrUsed;
     // (YUV layouts of 8 bits or fewer have no table unless the header counts one.)
-    if (entries == 0 && bitCount <= 8 && bitCount > 0 && compression <= BI_BITFIELDS) entries = uint64_t(1) << bitCount;
+    if (entries == 0 && bitCount <= 8 && bitCount > 0 && compression <= BI_BITFIELDS)
+      entries = uint64_t(1) << bitCount;
     if (bitCount <= 8 && entries > 256) entries = 256;
     if (entries > (n - offset) / 4) return false;
     if (bitCount <= 8) {
@@ -143,7 +144,8 @@ struct DibReader {
           break;
         }
         case 4:
-          for (int32_t x = 0; x < width; ++x) Put24(d, x, Entry((x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)));
+          for (int32_t x = 0; x < width; ++x)
+            Put24(d, x, Entry((x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4)));
           break;
         case 8:
           for (int32_t x = 0; x < width; ++x) Put24(d, x, Entry(s[x]));
@@ -154,11 +156,14 @@ struct DibReader {
             Put24(d, x, TRGB{b.Get(v), g.Get(v), r.Get(v)});
           }
           break;
-        case 24: std::memcpy(d, s, static_cast<size_t>(width) * 3); break;
+        case 24:
+          std::memcpy(d, s, static_cast<size_t>(width) * 3);
+          break;
         case 32:
           for (int32_t x = 0; x < width; ++x) std::memcpy(d + 3 * int64_t(x), s + 4 * int64_t(x), 3);
           break;
-        default: break;
+        default:
+          break;
       }
     }
     out.ReleaseFileRows();
@@ -197,8 +202,10 @@ struct DibReader {
           x = 0;
           ++y;
           break;
-        case 1: done = true; break;  // end of bitmap
-        case 2:                      // delta
+        case 1:
+          done = true;
+          break;  // end of bitmap
+        case 2:   // delta
           if (p + 2 > rowsSize) return false;
           x += rows[p];
           y += rows[p + 1];
@@ -233,15 +240,16 @@ struct DibReader {
       int32_t groupPixels, groupBytes;
     };
     static const Packed packed[] = {
-        {MakeFourCC('I', 'Y', 'U', '1'), 4, 6}, {MakeFourCC('I', 'Y', 'U', '2'), 1, 3},
-        {MakeFourCC('U', 'Y', 'V', 'Y'), 2, 4}, {MakeFourCC('U', 'Y', 'N', 'V'), 2, 4},
-        {MakeFourCC('c', 'y', 'u', 'v'), 2, 4}, {MakeFourCC('Y', 'U', 'Y', '2'), 2, 4},
-        {MakeFourCC('Y', 'U', 'N', 'V'), 2, 4}, {MakeFourCC('Y', 'V', 'Y', 'U'), 2, 4},
+        {MakeFourCC('I', 'Y', 'U', '1'), 4, 6},  {MakeFourCC('I', 'Y', 'U', '2'), 1, 3},
+        {MakeFourCC('U', 'Y', 'V', 'Y'), 2, 4},  {MakeFourCC('U', 'Y', 'N', 'V'), 2, 4},
+        {MakeFourCC('c', 'y', 'u', 'v'), 2, 4},  {MakeFourCC('Y', 'U', 'Y', '2'), 2, 4},
+        {MakeFourCC('Y', 'U', 'N', 'V'), 2, 4},  {MakeFourCC('Y', 'V', 'Y', 'U'), 2, 4},
         {MakeFourCC('Y', '4', '1', 'P'), 8, 12}, {MakeFourCC('Y', '2', '1', '1'), 4, 4},
         {MakeFourCC('C', 'L', 'J', 'R'), 4, 4}};
     const bool yvu9 = compression == MakeFourCC('Y', 'V', 'U', '9');
     const bool yv12 = compression == MakeFourCC('Y', 'V', '1', '2');
-    const bool i420 = compression == MakeFourCC('I', '4', '2', '0') || compression == MakeFourCC('I', 'Y', 'U', 'V');
+    const bool i420 =
+        compression == MakeFourCC('I', '4', '2', '0') || compression == MakeFourCC('I', 'Y', 'U', 'V');
     const Packed* layout = nullptr;
     for (const Packed& l : packed)
       if (l.code == compression) layout = &l;
@@ -307,7 +315,8 @@ struct DibReader {
         px(x + 2, s[4], s[0], s[3]);
         px(x + 3, s[5], s[0], s[3]);
         s += 6;
-      } else if (code == MakeFourCC('Y', 'U', 'Y', '2') || code == MakeFourCC('Y', 'U', 'N', 'V')) {  // Y0 U Y1 V
+      } else if (code == MakeFourCC('Y', 'U', 'Y', '2') ||
+                 code == MakeFourCC('Y', 'U', 'N', 'V')) {  // Y0 U Y1 V
         px(x, s[0], s[1], s[3]);
         px(x + 1, s[2], s[1], s[3]);
         s += 4;
@@ -343,12 +352,13 @@ struct DibReader {
 
 TRGB YUVToRGB(int32_t y, int32_t u, int32_t v) {
   const double d = 1.164 * (y - 16);
-  return TRGB{ClampToByte(NearestI(d + 2.018 * (u - 128))), ClampToByte(NearestI(d - 0.813 * (v - 128) - 0.391 * (u - 128))),
+  return TRGB{ClampToByte(NearestI(d + 2.018 * (u - 128))),
+              ClampToByte(NearestI(d - 0.813 * (v - 128) - 0.391 * (u - 128))),
               ClampToByte(NearestI(d + 1.596 * (v - 128)))};
 }
 
-std::vector<uint8_t> CopyBitmaptoDIBEx(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dpiX,
-                                       int32_t dpiY) {
+std::vector<uint8_t> CopyBitmaptoDIBEx(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                                       int32_t dpiX, int32_t dpiY) {
   const TRVPixelFormat f = bitmap.GetPixelFormat();
   if (f != rv1g && f != rv8p && f != rv8g && f != rv24RGB) {
     if (bitmap.IsEmpty()) return {};
@@ -400,14 +410,17 @@ std::vector<uint8_t> CopyBitmaptoDIBEx(TRVBitmap& bitmap, int32_t x1, int32_t y1
   RowAccessScope ro(bitmap, 1);
   for (int32_t y = y2 - 1; y >= y1; --y, out += rowLen) {
     const uint8_t* s = bitmap.GetScanLine(y);
-    if (bits == 1) CopyBitBlock(s, out, x1, 0, w);
-    else std::memcpy(out, s + int64_t(x1) * (bits / 8), static_cast<size_t>(w) * (bits / 8));
+    if (bits == 1)
+      CopyBitBlock(s, out, x1, 0, w);
+    else
+      std::memcpy(out, s + int64_t(x1) * (bits / 8), static_cast<size_t>(w) * (bits / 8));
   }
   bitmap.ReleaseFileRows();
   return dib;
 }
 
-int32_t PackedDIBToBitmap(const uint8_t* dib, size_t size, TRVBitmap& bitmap, const uint8_t* bits, size_t bitsSize) {
+int32_t PackedDIBToBitmap(const uint8_t* dib, size_t size, TRVBitmap& bitmap, const uint8_t* bits,
+                          size_t bitsSize) {
   DibReader r;
   bool ok = r.Parse(dib, size, bits, bitsSize);
   if (ok) {
@@ -417,10 +430,18 @@ int32_t PackedDIBToBitmap(const uint8_t* dib, size_t size, TRVBitmap& bitmap, co
              r.bitCount == 32;
         ok = ok && r.DecodeRGB(bitmap);
         break;
-      case BI_BITFIELDS: ok = (r.bitCount == 16 || r.bitCount == 32) && r.DecodeRGB(bitmap); break;
-      case BI_RLE8: ok = r.bitCount == 8 && r.DecodeRLE(bitmap, false); break;
-      case BI_RLE4: ok = r.bitCount == 4 && r.DecodeRLE(bitmap, true); break;
-      default: ok = r.DecodeYUV(bitmap); break;
+      case BI_BITFIELDS:
+        ok = (r.bitCount == 16 || r.bitCount == 32) && r.DecodeRGB(bitmap);
+        break;
+      case BI_RLE8:
+        ok = r.bitCount == 8 && r.DecodeRLE(bitmap, false);
+        break;
+      case BI_RLE4:
+        ok = r.bitCount == 4 && r.DecodeRLE(bitmap, true);
+        break;
+      default:
+        ok = r.DecodeYUV(bitmap);
+        break;
     }
   }
   if (!ok) {
@@ -438,7 +459,8 @@ int32_t PackedDIBToDibBitmap(const uint8_t* dib, size_t size, TRVDibbitmap& dibB
   const bool one = decoded.GetPixelFormat() == rv1g;
   if (!dibBitmap.AllocateBits(decoded.GetWidth(), decoded.GetHeight(), one ? 1 : 24)) return 0;
   const size_t bytes = static_cast<size_t>(AlignedRowLength64(decoded.GetWidth(), one ? 1 : 24, 8));
-  for (int32_t y = 0; y < decoded.GetHeight(); ++y) std::memcpy(dibBitmap.GetScanLine(y), decoded.GetScanLine(y), bytes);
+  for (int32_t y = 0; y < decoded.GetHeight(); ++y)
+    std::memcpy(dibBitmap.GetScanLine(y), decoded.GetScanLine(y), bytes);
   return count;
 }
 

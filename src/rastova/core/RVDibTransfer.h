@@ -53,8 +53,8 @@ constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
 // packed DIB: rv1g as 1 bit, rv8p and rv8g as 8 bits with a 256-entry table, rv24RGB as 24
 // bits, other formats converted to 24 bits first. The block ends with 4 spare zero bytes.
 // Empty when the rectangle is empty or the memory cannot be had.
-std::vector<uint8_t> CopyBitmaptoDIBEx(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dpiX,
-                                       int32_t dpiY);
+std::vector<uint8_t> CopyBitmaptoDIBEx(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                                       int32_t dpiX, int32_t dpiY);
 
 // Reads a packed DIB of `size` bytes into the bitmap (rv1g for 1-bit DIBs, else rv24RGB).
 // `bits`, when given, holds the pixel rows instead of the block (`bitsSize` bytes). Returns
@@ -63,8 +63,8 @@ std::vector<uint8_t> CopyBitmaptoDIBEx(TRVBitmap& bitmap, int32_t x1, int32_t y1
 int32_t PackedDIBToBitmap(const uint8_t* dib, size_t size, TRVBitmap& bitmap, const uint8_t* bits = nullptr,
                           size_t bitsSize = 0);
 // The same into a 1-bit (1-bit DIBs) or 24-bit DIB bitmap.
-int32_t PackedDIBToDibBitmap(const uint8_t* dib, size_t size, TRVDibbitmap& dibBitmap, const uint8_t* bits = nullptr,
-                             size_t bitsSize = 0);
+int32_t PackedDIBToDibBitmap(const uint8_t* dib, size_t size, TRVDibbitmap& dibBitmap,
+                             const uint8_t* bits = nullptr, size_t bitsSize = 0);
 
 // YUV samples to RGB: d = 1.164 (Y - 16), blue d + 2.018 (U - 128), green d - 0.813 (V - 128)
 // - 0.391 (U - 128), red d + 1.596 (V - 128), each to the nearest integer and clamped.

@@ -55,7 +55,8 @@ bool SameRows(TRVBitmap& a, TRVBitmap& b) {
 
 bool SameBitmaps(TRVBitmap& a, TRVBitmap& b) {
   if (&a == &b) return true;
-  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.HasAlphaBitmap() != b.HasAlphaBitmap())
+  if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() ||
+      a.HasAlphaBitmap() != b.HasAlphaBitmap())
     return false;
   if (!SameRows(a, b)) return false;
   return !a.HasAlphaBitmap() || SameRows(*a.AlphaBitmap(), *b.AlphaBitmap());
@@ -77,7 +78,9 @@ int32_t ConvertRowBitDepth(const uint8_t* source, uint8_t* dest, int32_t sourceB
     dest[x >> 1] |= static_cast<uint8_t>((x & 1) ? (v & 0x0F) : ((v & 0x0F) << 4));
   };
   switch (sourceBits * 100 + destBits) {
-    case 101: std::memcpy(dest, source, static_cast<size_t>((pixelCount + 7) / 8)); break;
+    case 101:
+      std::memcpy(dest, source, static_cast<size_t>((pixelCount + 7) / 8));
+      break;
     case 104:
       for (int32_t x = 0; x < pixelCount; ++x) orNibble(x, GetBufferBit(source, x) ? 1 : 0);
       break;
@@ -87,7 +90,9 @@ int32_t ConvertRowBitDepth(const uint8_t* source, uint8_t* dest, int32_t sourceB
     case 124:
       for (int32_t x = 0; x < pixelCount; ++x) put24(x, entry(GetBufferBit(source, x) ? 1 : 0));
       break;
-    case 404: std::memcpy(dest, source, static_cast<size_t>((pixelCount + 1) / 2)); break;
+    case 404:
+      std::memcpy(dest, source, static_cast<size_t>((pixelCount + 1) / 2));
+      break;
     case 408:
       for (int32_t x = 0; x < pixelCount; ++x) dest[x] = static_cast<uint8_t>(nibble(x));
       break;
@@ -99,7 +104,9 @@ int32_t ConvertRowBitDepth(const uint8_t* source, uint8_t* dest, int32_t sourceB
       for (int32_t x = 0; x < pixelCount; ++x)
         dest[x >> 3] |= static_cast<uint8_t>((source[x] & 1) << (7 - (x & 7)));
       break;
-    case 808: std::memcpy(dest, source, static_cast<size_t>(pixelCount)); break;
+    case 808:
+      std::memcpy(dest, source, static_cast<size_t>(pixelCount));
+      break;
     case 824:
       for (int32_t x = 0; x < pixelCount; ++x) put24(x, entry(source[x]));
       break;
@@ -111,20 +118,29 @@ int32_t ConvertRowBitDepth(const uint8_t* source, uint8_t* dest, int32_t sourceB
     case 2408:
       if (quantizer)
         for (int32_t x = 0; x < pixelCount; ++x)
-          dest[x] = static_cast<uint8_t>(quantizer->GetRGBIndex(TRGB{source[3 * x], source[3 * x + 1], source[3 * x + 2]}));
+          dest[x] = static_cast<uint8_t>(
+              quantizer->GetRGBIndex(TRGB{source[3 * x], source[3 * x + 1], source[3 * x + 2]}));
       break;
-    case 2424: std::memcpy(dest, source, static_cast<size_t>(pixelCount) * 3); break;
+    case 2424:
+      std::memcpy(dest, source, static_cast<size_t>(pixelCount) * 3);
+      break;
     case 3224:
       for (int32_t x = 0; x < pixelCount; ++x) std::memcpy(dest + 3 * x, source + 4 * x, 3);
       break;
-    default: break;
+    default:
+      break;
   }
   switch (destBits) {
-    case 1: return (pixelCount + 7) / 8;
-    case 4: return (pixelCount + 1) / 2;
-    case 8: return pixelCount;
-    case 24: return 3 * pixelCount;
-    default: return 0;
+    case 1:
+      return (pixelCount + 7) / 8;
+    case 4:
+      return (pixelCount + 1) / 2;
+    case 8:
+      return pixelCount;
+    case 24:
+      return 3 * pixelCount;
+    default:
+      return 0;
   }
 }
 

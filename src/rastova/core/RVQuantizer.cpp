@@ -29,7 +29,7 @@ constexpr double kNoSplit = 17523.6;
 // The colours in scan order with an open-addressing index for lookups.
 struct TRVQuantizer::ExactList {
   std::vector<TRGB> colours;
-  std::vector<uint32_t> keys;    // packed RGB + 1 (0 = empty slot)
+  std::vector<uint32_t> keys;  // packed RGB + 1 (0 = empty slot)
   std::vector<int32_t> indices;
   uint32_t mask = 0;
 
@@ -69,7 +69,7 @@ struct TRVQuantizer::VarianceState {
     double variance = 0;
     double mean[3] = {0, 0, 0};  // red, green, blue in 5-bit units
     uint32_t count = 0;
-    uint32_t hist[3][32] = {};   // marginal histograms: red, green, blue
+    uint32_t hist[3][32] = {};  // marginal histograms: red, green, blue
     int32_t lo[3] = {0, 0, 0};
     int32_t hi[3] = {32, 32, 32};  // exclusive
   };
@@ -204,7 +204,8 @@ struct TRVQuantizer::VarianceState {
       for (int c = 0; c < 3; ++c) scores[c] = TrySplit(boxes[pick], c, halves[c][0], halves[c][1]);
       int chosen = -1;
       for (int c = 0; c < 3 && chosen < 0; ++c)
-        if (scores[c] < kNoSplit && scores[c] <= scores[(c + 1) % 3] && scores[c] <= scores[(c + 2) % 3]) chosen = c;
+        if (scores[c] < kNoSplit && scores[c] <= scores[(c + 1) % 3] && scores[c] <= scores[(c + 2) % 3])
+          chosen = c;
       if (chosen < 0) {
         boxes[pick].variance = 0;
         continue;
@@ -236,7 +237,9 @@ struct TRVQuantizer::VarianceState {
     }
   }
 
-  int32_t Lookup(const TRGB& c) const { return inverse[static_cast<size_t>(Cell(c.r >> 3, c.g >> 3, c.b >> 3))]; }
+  int32_t Lookup(const TRGB& c) const {
+    return inverse[static_cast<size_t>(Cell(c.r >> 3, c.g >> 3, c.b >> 3))];
+  }
 };
 
 // ---------------------------------------------------------------- NeuQuant
@@ -364,10 +367,14 @@ struct TRVQuantizer::NeuQuantState {
     if (rad <= 1) rad = 0;
     ComputeRadPower(rad, alpha);
     int64_t step;
-    if (dataSize % 499 != 0) step = 499;
-    else if (dataSize % 491 != 0) step = 491;
-    else if (dataSize % 487 != 0) step = 487;
-    else step = 503;
+    if (dataSize % 499 != 0)
+      step = 499;
+    else if (dataSize % 491 != 0)
+      step = 491;
+    else if (dataSize % 487 != 0)
+      step = 487;
+    else
+      step = 503;
     int64_t pix = 0;
     RowAccessScope ro(bitmap, 1);
     for (int64_t i = 0; i < samples;) {
@@ -392,7 +399,8 @@ struct TRVQuantizer::NeuQuantState {
   void Unbias(TRGB* palette) {
     for (int32_t i = 0; i < n; ++i) {
       int32_t* p = Neuron(i);
-      for (int c = 0; c < 3; ++c) p[c] = std::clamp((p[c] + (1 << (kNetBiasShift - 1))) >> kNetBiasShift, 0, 255);
+      for (int c = 0; c < 3; ++c)
+        p[c] = std::clamp((p[c] + (1 << (kNetBiasShift - 1))) >> kNetBiasShift, 0, 255);
       palette[i] = TRGB{static_cast<uint8_t>(p[0]), static_cast<uint8_t>(p[1]), static_cast<uint8_t>(p[2])};
     }
   }
@@ -521,7 +529,8 @@ TRVQuantizer::~TRVQuantizer() = default;
 bool TRVQuantizer::BuildExactList(TRGB* palette) {
   const int32_t w = bitmap_.GetWidth(), h = bitmap_.GetHeight();
   // The table never needs more slots than the image has pixels.
-  auto list = std::make_unique<ExactList>(static_cast<int32_t>(std::min<int64_t>(colorCount_, int64_t(w) * h)));
+  auto list =
+      std::make_unique<ExactList>(static_cast<int32_t>(std::min<int64_t>(colorCount_, int64_t(w) * h)));
   const int32_t limit = colorCount_;
   RowAccessScope ro(bitmap_, 1);
   uint32_t last = 0xFFFFFFFF;
@@ -578,7 +587,8 @@ void QuantizeToPalette8(TRVBitmap& source24, TRVBitmap& dest8p, int32_t colorCou
   colorCount = std::clamp(colorCount, 1, 256);
   std::vector<TRGB> palette(256);
   TRVQuantizer q(source24, colorCount, 134217727, palette.data());
-  for (int32_t i = 0; i < 256; ++i) dest8p.SetPalette(i, i < q.ColorsMade() ? palette[static_cast<size_t>(i)] : TRGB{});
+  for (int32_t i = 0; i < 256; ++i)
+    dest8p.SetPalette(i, i < q.ColorsMade() ? palette[static_cast<size_t>(i)] : TRGB{});
   RowAccessScope ro(source24, 1), wo(dest8p, 2);
   uint32_t lastKey = 0xFFFFFFFF;
   uint8_t lastIndex = 0;

@@ -25,10 +25,10 @@ extern int32_t NeuQuantQuality;
 
 // What a quantizer ended up doing, for callers and tests.
 enum class TRVQuantizerKind : uint8_t {
-  None,            // nothing was built (empty image, no colours asked for, other formats)
-  ImagePalette,    // the 8-bit palette image's own palette
-  GrayRamp,        // grey image: entry i = Trunc(256 / count * i)
-  Exact,           // the image's own colours in scan order
+  None,          // nothing was built (empty image, no colours asked for, other formats)
+  ImagePalette,  // the 8-bit palette image's own palette
+  GrayRamp,      // grey image: entry i = Trunc(256 / count * i)
+  Exact,         // the image's own colours in scan order
   NeuQuant,
   VarianceSplit,
 };

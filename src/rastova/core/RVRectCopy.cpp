@@ -15,15 +15,21 @@ namespace {
 int32_t BlockPixelSize(TRVPixelFormat f) {
   switch (f) {
     case rv8p:
-    case rv8g: return 1;
-    case rv16g: return 2;
+    case rv8g:
+      return 1;
+    case rv16g:
+      return 2;
     case rv24RGB:
-    case rvCIELab: return 3;
+    case rvCIELab:
+      return 3;
     case rv32f:
     case rvCMYK:
-    case rv32RGB: return 4;
-    case rv48RGB: return 6;
-    default: return 0;
+    case rv32RGB:
+      return 4;
+    case rv48RGB:
+      return 6;
+    default:
+      return 0;
   }
 }
 
@@ -52,7 +58,7 @@ bool Clip(int32_t srcW, int32_t srcH, int32_t dstW, int32_t dstH, int32_t srcX, 
   h = std::min({h, srcH - sy, dstH - y});
   if (w <= 0 || h <= 0) return false;
   r = ClippedRect{static_cast<int32_t>(sx), static_cast<int32_t>(sy), static_cast<int32_t>(x),
-                  static_cast<int32_t>(y), static_cast<int32_t>(w), static_cast<int32_t>(h)};
+                  static_cast<int32_t>(y),  static_cast<int32_t>(w),  static_cast<int32_t>(h)};
   return true;
 }
 
@@ -66,8 +72,8 @@ void CopyRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, 
     return;
   }
   ClippedRect r;
-  if (!Clip(source.GetWidth(), source.GetHeight(), dest.GetWidth(), dest.GetHeight(), srcX, srcY, dstX, dstY, width,
-            height, r))
+  if (!Clip(source.GetWidth(), source.GetHeight(), dest.GetWidth(), dest.GetHeight(), srcX, srcY, dstX, dstY,
+            width, height, r))
     return;
   const TRVPixelFormat sf = source.GetPixelFormat(), df = dest.GetPixelFormat();
   const int32_t size = BlockPixelSize(sf);
@@ -98,15 +104,15 @@ void CopyRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, 
   dest.Full = false;
 }
 
-void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
-                      int32_t width, int32_t height) {
+void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, int32_t dstX,
+                      int32_t dstY, int32_t width, int32_t height) {
   TRVBitmap* sa = source.IsAlphaChannel() ? nullptr : source.AlphaBitmap();
   TRVBitmap* da = dest.IsAlphaChannel() ? nullptr : dest.AlphaBitmap();
   if (sa == nullptr || da == nullptr || sa == da) return;
   if (sa->GetPixelFormat() != rv8g || da->GetPixelFormat() != rv8g) return;
   ClippedRect r;
-  if (!Clip(sa->GetWidth(), sa->GetHeight(), da->GetWidth(), da->GetHeight(), srcX, srcY, dstX, dstY, width, height,
-            r))
+  if (!Clip(sa->GetWidth(), sa->GetHeight(), da->GetWidth(), da->GetHeight(), srcX, srcY, dstX, dstY, width,
+            height, r))
     return;
   RowAccessScope ro(*sa, 1);
   RowAccessScope rw(*da, 3);
@@ -134,36 +140,45 @@ void MoveRegion(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y
   const int32_t cx = std::max(x1, 0), cy = std::max(y1, 0);
   CopyRectTo(bitmap, tmp, cx, cy, 0, 0, tw, th);
   if (fillSource) bitmap.FillRect(x1, y1, x2, y2, background);
-  CopyRectTo(tmp, bitmap, 0, 0, dstX + (cx - x1), dstY + (cy - y1), static_cast<int32_t>(std::min<int64_t>(tw, w - (cx - x1))),
+  CopyRectTo(tmp, bitmap, 0, 0, dstX + (cx - x1), dstY + (cy - y1),
+             static_cast<int32_t>(std::min<int64_t>(tw, w - (cx - x1))),
              static_cast<int32_t>(std::min<int64_t>(th, h - (cy - y1))));
 }
 
-void PlaceBeforeShrink(TRVBitmap& bitmap, int32_t newWidth, int32_t newHeight, double background, uint8_t horzAlign,
-                       uint8_t vertAlign) {
+void PlaceBeforeShrink(TRVBitmap& bitmap, int32_t newWidth, int32_t newHeight, double background,
+                       uint8_t horzAlign, uint8_t vertAlign) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   if (newWidth < w && newWidth > 0) {
     const int32_t d = w - newWidth;
-    if (horzAlign == rvAlignCenter) MoveRegion(bitmap, d / 2, 0, d / 2 + newWidth - 1, h - 1, 0, 0, background, true);
-    else if (horzAlign == rvAlignFar) MoveRegion(bitmap, d, 0, w - 1, h - 1, 0, 0, background, true);
+    if (horzAlign == rvAlignCenter)
+      MoveRegion(bitmap, d / 2, 0, d / 2 + newWidth - 1, h - 1, 0, 0, background, true);
+    else if (horzAlign == rvAlignFar)
+      MoveRegion(bitmap, d, 0, w - 1, h - 1, 0, 0, background, true);
   }
   if (newHeight < h && newHeight > 0) {
     const int32_t d = h - newHeight;
-    if (vertAlign == rvAlignCenter) MoveRegion(bitmap, 0, d / 2, w - 1, d / 2 + newHeight - 1, 0, 0, background, true);
-    else if (vertAlign == rvAlignFar) MoveRegion(bitmap, 0, d, w - 1, h - 1, 0, 0, background, true);
+    if (vertAlign == rvAlignCenter)
+      MoveRegion(bitmap, 0, d / 2, w - 1, d / 2 + newHeight - 1, 0, 0, background, true);
+    else if (vertAlign == rvAlignFar)
+      MoveRegion(bitmap, 0, d, w - 1, h - 1, 0, 0, background, true);
   }
 }
 
-void PlaceAfterGrow(TRVBitmap& bitmap, int32_t oldWidth, int32_t oldHeight, double background, uint8_t horzAlign,
-                    uint8_t vertAlign) {
+void PlaceAfterGrow(TRVBitmap& bitmap, int32_t oldWidth, int32_t oldHeight, double background,
+                    uint8_t horzAlign, uint8_t vertAlign) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   if (oldWidth < w) {
     bitmap.FillRect(oldWidth, 0, w - 1, h - 1, background);
-    int32_t shift = horzAlign == rvAlignCenter ? (w - oldWidth) / 2 : horzAlign == rvAlignFar ? w - oldWidth : 0;
+    int32_t shift = horzAlign == rvAlignCenter ? (w - oldWidth) / 2
+                    : horzAlign == rvAlignFar  ? w - oldWidth
+                                               : 0;
     if (shift > 0) MoveRegion(bitmap, 0, 0, oldWidth - 1, oldHeight - 1, shift, 0, background, true);
   }
   if (oldHeight < h) {
     bitmap.FillRect(0, oldHeight, w - 1, h - 1, background);
-    int32_t shift = vertAlign == rvAlignCenter ? (h - oldHeight) / 2 : vertAlign == rvAlignFar ? h - oldHeight : 0;
+    int32_t shift = vertAlign == rvAlignCenter ? (h - oldHeight) / 2
+                    : vertAlign == rvAlignFar  ? h - oldHeight
+                                               : 0;
     if (shift > 0) MoveRegion(bitmap, 0, 0, w - 1, oldHeight - 1, 0, shift, background, true);
   }
 }

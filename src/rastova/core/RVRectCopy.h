@@ -25,8 +25,8 @@ void CopyRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, 
 
 // The same rectangle over the two alpha channels (created, all 255, when missing): the
 // destination keeps the larger of the two values.
-void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, int32_t dstX, int32_t dstY,
-                      int32_t width, int32_t height);
+void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, int32_t dstX,
+                      int32_t dstY, int32_t width, int32_t height);
 
 // Copies the rectangle (x1, y1)-(x2, y2), corners included, to (dstX, dstY) of the same image
 // through a temporary copy; with `fillSource` the rectangle is first filled with `background`
@@ -40,10 +40,10 @@ void Resize(TRVBitmap& bitmap, int32_t newWidth, int32_t newHeight, double backg
             uint8_t horzAlign, uint8_t vertAlign);
 // The two halves of Resize for one image (its alpha channel untouched): moving the part that
 // stays to the top left before the size shrinks, and placing the old block after it grew.
-void PlaceBeforeShrink(TRVBitmap& bitmap, int32_t newWidth, int32_t newHeight, double background, uint8_t horzAlign,
-                       uint8_t vertAlign);
-void PlaceAfterGrow(TRVBitmap& bitmap, int32_t oldWidth, int32_t oldHeight, double background, uint8_t horzAlign,
-                    uint8_t vertAlign);
+void PlaceBeforeShrink(TRVBitmap& bitmap, int32_t newWidth, int32_t newHeight, double background,
+                       uint8_t horzAlign, uint8_t vertAlign);
+void PlaceAfterGrow(TRVBitmap& bitmap, int32_t oldWidth, int32_t oldHeight, double background,
+                    uint8_t horzAlign, uint8_t vertAlign);
 
 // Gives `target` the pixels, size, format and palette of `image`, keeping the target's alpha
 // channel, location and attributes; `image` may be left empty.

@@ -27,12 +27,24 @@ int32_t PixelBytes(TRVBitmap& b) { return b.GetBitCount() / 8; }
 
 inline void CopyPixel(uint8_t* d, const uint8_t* s, int32_t n) {
   switch (n) {
-    case 1: *d = *s; break;
-    case 2: std::memcpy(d, s, 2); break;
-    case 3: std::memcpy(d, s, 3); break;
-    case 4: std::memcpy(d, s, 4); break;
-    case 6: std::memcpy(d, s, 6); break;
-    default: std::memcpy(d, s, static_cast<size_t>(n)); break;
+    case 1:
+      *d = *s;
+      break;
+    case 2:
+      std::memcpy(d, s, 2);
+      break;
+    case 3:
+      std::memcpy(d, s, 3);
+      break;
+    case 4:
+      std::memcpy(d, s, 4);
+      break;
+    case 6:
+      std::memcpy(d, s, 6);
+      break;
+    default:
+      std::memcpy(d, s, static_cast<size_t>(n));
+      break;
   }
 }
 
@@ -87,9 +99,12 @@ void TurnExact(TRVBitmap& source, TRVBitmap& dest, Turn turn) {
       std::memset(d, 0, static_cast<size_t>(dest.GetRowLen()));
       for (int32_t dx = 0; dx < dw; ++dx) {
         bool bit;
-        if (turn == Turn::Half) bit = GetBufferBit(src[h - 1 - dy], w - 1 - dx);
-        else if (turn == Turn::CCW) bit = GetBufferBit(src[dx], w - 1 - dy);  // (x, y) -> (y, W-1-x)
-        else bit = GetBufferBit(src[h - 1 - dx], dy);                         // (x, y) -> (H-1-y, x)
+        if (turn == Turn::Half)
+          bit = GetBufferBit(src[h - 1 - dy], w - 1 - dx);
+        else if (turn == Turn::CCW)
+          bit = GetBufferBit(src[dx], w - 1 - dy);  // (x, y) -> (y, W-1-x)
+        else
+          bit = GetBufferBit(src[h - 1 - dx], dy);  // (x, y) -> (H-1-y, x)
         if (bit) d[dx >> 3] |= static_cast<uint8_t>(0x80 >> (dx & 7));
       }
     } else if (turn == Turn::Half) {
@@ -117,7 +132,8 @@ struct BorderedSource {
   uint8_t bg[3];
   inline const uint8_t* At(int32_t bx, int32_t by) const {
     const int32_t x = bx - 3, y = by - 3;
-    if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) || static_cast<uint32_t>(y) >= static_cast<uint32_t>(h))
+    if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
+        static_cast<uint32_t>(y) >= static_cast<uint32_t>(h))
       return bg;
     return (*rows)[y] + int64_t(x) * N;
   }
@@ -211,7 +227,8 @@ void RotateInterpolated(TRVBitmap& bitmap, const uint8_t* background, int32_t qu
   }
   {
     HeldRows rows(bitmap, 1);
-    BorderedSource<N> src{&rows, w, h, {background[0], N > 1 ? background[1] : uint8_t(0), N > 2 ? background[2] : uint8_t(0)}};
+    BorderedSource<N> src{
+        &rows, w, h, {background[0], N > 1 ? background[1] : uint8_t(0), N > 2 ? background[2] : uint8_t(0)}};
     const double cx = (bw - 1) / 2.0, cy = (bh - 1) / 2.0;
     const double cxd = (nw - 1) / 2.0, cyd = (nh - 1) / 2.0;
     std::vector<double> colX(static_cast<size_t>(fw)), colY(static_cast<size_t>(fw));
@@ -226,19 +243,23 @@ void RotateInterpolated(TRVBitmap& bitmap, const uint8_t* background, int32_t qu
         const double ox = -dy * sn, oy = dy * cs;
         if (quality == 1) {
           for (int32_t i = 0; i < fw; ++i)
-            SampleBilinear<N>(src, colX[static_cast<size_t>(i)] + ox, colY[static_cast<size_t>(i)] + oy, d + int64_t(i) * N);
+            SampleBilinear<N>(src, colX[static_cast<size_t>(i)] + ox, colY[static_cast<size_t>(i)] + oy,
+                              d + int64_t(i) * N);
         } else if (quality == 2) {
           for (int32_t i = 0; i < fw; ++i)
-            SampleBicubic<N>(src, colX[static_cast<size_t>(i)] + ox, colY[static_cast<size_t>(i)] + oy, d + int64_t(i) * N);
+            SampleBicubic<N>(src, colX[static_cast<size_t>(i)] + ox, colY[static_cast<size_t>(i)] + oy,
+                             d + int64_t(i) * N);
         }
         // The calling thread's band stands for the whole when bands run side by side.
-        if (report && onProgress) onProgress(sender, static_cast<int32_t>(int64_t(y - from) * 100 / (to - from)));
+        if (report && onProgress)
+          onProgress(sender, static_cast<int32_t>(int64_t(y - from) * 100 / (to - from)));
       }
     };
     // Bands of rows on worker threads when both images are plain memory.
     const int64_t work = int64_t(fw) * fh;
     const int32_t threads = std::min<int32_t>(GetProcessorCoreCount(), 8);
-    if (work >= (1 << 18) && threads > 1 && bitmap.GetLocation() == rvInMemory && out.GetLocation() == rvInMemory) {
+    if (work >= (1 << 18) && threads > 1 && bitmap.GetLocation() == rvInMemory &&
+        out.GetLocation() == rvInMemory) {
       TRVThreadPool pool;
       const int32_t band = (fh + threads - 1) / threads;
       for (int32_t t = 1; t < threads; ++t) {
@@ -284,16 +305,25 @@ void Rotate90CCW8(TRVBitmap& source, TRVBitmap& dest) {
 
 void RotateBitmapTo(TRVBitmap& source, TRVBitmap& dest, double background, void* sender,
                     const TRVProgressEvent& onProgress, double angle) {
-  if (&source == &dest || source.IsEmpty() || source.GetPixelFormat() == rvNone || !std::isfinite(angle)) return;
+  if (&source == &dest || source.IsEmpty() || source.GetPixelFormat() == rvNone || !std::isfinite(angle))
+    return;
   if (IsMultipleOf90(angle)) {
     switch (common::Trunc(angle) % 360) {
       case 90:
-      case -270: TurnExact(source, dest, Turn::CCW); break;
+      case -270:
+        TurnExact(source, dest, Turn::CCW);
+        break;
       case 180:
-      case -180: TurnExact(source, dest, Turn::Half); break;
+      case -180:
+        TurnExact(source, dest, Turn::Half);
+        break;
       case 270:
-      case -90: TurnExact(source, dest, Turn::CW); break;
-      default: dest.Assign(&source); break;
+      case -90:
+        TurnExact(source, dest, Turn::CW);
+        break;
+      default:
+        dest.Assign(&source);
+        break;
     }
     return;
   }
@@ -320,7 +350,8 @@ void RotateBitmapTo(TRVBitmap& source, TRVBitmap& dest, double background, void*
     uint8_t* d = dest.GetScanLine(y);
     for (int32_t i = 0; i < dw; ++i) {
       const int32_t x0 = sx[static_cast<size_t>(i)] - ds, y0 = sy[static_cast<size_t>(i)] + dc;
-      if (static_cast<uint32_t>(x0) >= static_cast<uint32_t>(w) || static_cast<uint32_t>(y0) >= static_cast<uint32_t>(h))
+      if (static_cast<uint32_t>(x0) >= static_cast<uint32_t>(w) ||
+          static_cast<uint32_t>(y0) >= static_cast<uint32_t>(h))
         continue;
       if (bits) {
         if (GetBufferBit(src[y0], x0)) d[i >> 3] |= static_cast<uint8_t>(0x80 >> (i & 7));
@@ -334,8 +365,8 @@ void RotateBitmapTo(TRVBitmap& source, TRVBitmap& dest, double background, void*
   dest.Full = false;
 }
 
-void RotateBitmapNearest(TRVBitmap& bitmap, double background, void* sender, const TRVProgressEvent& onProgress,
-                         double angle) {
+void RotateBitmapNearest(TRVBitmap& bitmap, double background, void* sender,
+                         const TRVProgressEvent& onProgress, double angle) {
   if (bitmap.IsEmpty()) return;
   TRVBitmap turned;
   RotateBitmapTo(bitmap, turned, background, sender, onProgress, angle);
@@ -409,31 +440,42 @@ void ApplyEXIFOrientation(TRVBitmap& bitmap, int32_t orientation) {
   auto turn = [&bitmap](bool clockwise) {
     auto once = [clockwise](TRVBitmap& b) {
       TRVBitmap t;
-      if (clockwise) Rotate90CW(b, t);
-      else Rotate90CCW(b, t);
+      if (clockwise)
+        Rotate90CW(b, t);
+      else
+        Rotate90CCW(b, t);
       if (!t.IsEmpty()) TakeImage(b, t);
     };
     once(bitmap);
     if (bitmap.HasAlphaBitmap()) once(*bitmap.AlphaBitmap());
   };
   switch (orientation) {
-    case 2: FlipBitmap(bitmap, 0); break;
+    case 2:
+      FlipBitmap(bitmap, 0);
+      break;
     case 3:
       FlipBitmap(bitmap, 1);
       FlipBitmap(bitmap, 0);
       break;
-    case 4: FlipBitmap(bitmap, 1); break;
+    case 4:
+      FlipBitmap(bitmap, 1);
+      break;
     case 5:  // transpose: (x, y) -> (y, x)
       turn(true);
       FlipBitmap(bitmap, 0);
       break;
-    case 6: turn(true); break;
+    case 6:
+      turn(true);
+      break;
     case 7:  // transverse: (x, y) -> (H - 1 - y, W - 1 - x)
       turn(false);
       FlipBitmap(bitmap, 0);
       break;
-    case 8: turn(false); break;
-    default: break;
+    case 8:
+      turn(false);
+      break;
+    default:
+      break;
   }
 }
 

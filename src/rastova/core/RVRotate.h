@@ -24,8 +24,8 @@ bool IsMultipleOf90(double angle);
 // Turns the bitmap in place into its enlarged bounding size, nearest pixel; uncovered areas
 // take `background` (a value in the bitmap's format as TRVBitmap::Fill takes it; 1-bit
 // images always get 0). The alpha channel is left as it is.
-void RotateBitmapNearest(TRVBitmap& bitmap, double background, void* sender, const TRVProgressEvent& onProgress,
-                         double angle);
+void RotateBitmapNearest(TRVBitmap& bitmap, double background, void* sender,
+                         const TRVProgressEvent& onProgress, double angle);
 // Writes the turned source into `dest`, which it sizes itself. Whole multiples of 90 degrees
 // are exact turns (0 copies the source).
 void RotateBitmapTo(TRVBitmap& source, TRVBitmap& dest, double background, void* sender,

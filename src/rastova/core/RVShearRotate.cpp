@@ -40,11 +40,15 @@ inline void FillPixels(uint8_t* p, int64_t count, const uint8_t* bg) {
 template <int N>
 void QuarterTurn(TRVBitmap& source, TRVBitmap& dest, bool clockwise) {
   if (N == 3) {
-    if (clockwise) Rotate90CW24(source, dest);
-    else Rotate90CCW24(source, dest);
+    if (clockwise)
+      Rotate90CW24(source, dest);
+    else
+      Rotate90CCW24(source, dest);
   } else {
-    if (clockwise) Rotate90CW8(source, dest);
-    else Rotate90CCW8(source, dest);
+    if (clockwise)
+      Rotate90CW8(source, dest);
+    else
+      Rotate90CCW8(source, dest);
   }
 }
 
@@ -138,7 +142,8 @@ void ShearRotate(TRVBitmap& bitmap, double angle, bool antialias, const uint8_t*
       BlendPixel<N>(work2.data() + (int64_t(ty) * w1 + x) * N, prev, cur, e, f);
       prev = cur;
     }
-    if (e > 0 && d + h < h2 && d + h >= 0) BlendPixel<N>(work2.data() + (int64_t(d + h) * w1 + x) * N, prev, bg, e, f);
+    if (e > 0 && d + h < h2 && d + h >= 0)
+      BlendPixel<N>(work2.data() + (int64_t(d + h) * w1 + x) * N, prev, bg, e, f);
     report(int64_t(h) + x);
   }
   std::vector<uint8_t>().swap(work1);
@@ -172,14 +177,18 @@ void ShearRotate(TRVBitmap& bitmap, double angle, bool antialias, const uint8_t*
 }
 
 // Nearest-pixel rotation of rv1g (bits) or 8-bit images.
-void NearestSmall(TRVBitmap& bitmap, bool bits, uint8_t background, const TRVProgressRec* progress, double angle) {
+void NearestSmall(TRVBitmap& bitmap, bool bits, uint8_t background, const TRVProgressRec* progress,
+                  double angle) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   TRVBitmap r;
   r.MemoryThreshold = bitmap.MemoryThreshold;
   if (angle == 90 || angle == -90 || angle == 270 || angle == 180 || angle == -180) {
-    if (angle == 90) Rotate90CCW(bitmap, r);
-    else if (angle == 180 || angle == -180) Rotate180(bitmap, r);
-    else Rotate90CW(bitmap, r);
+    if (angle == 90)
+      Rotate90CCW(bitmap, r);
+    else if (angle == 180 || angle == -180)
+      Rotate180(bitmap, r);
+    else
+      Rotate90CW(bitmap, r);
   } else {
     const double theta = -angle / 57.295779513082320877;
     const double cs = static_cast<double>(common::Trunc(std::cos(theta) * 10000)) / 10000;
@@ -206,7 +215,8 @@ void NearestSmall(TRVBitmap& bitmap, bool bits, uint8_t background, const TRVPro
       if (bits) std::memset(d, 0, static_cast<size_t>(r.GetRowLen()));
       for (int32_t k = 0; k < rw; ++k) {
         const int32_t x = vx + px[static_cast<size_t>(k)], y = vy + py[static_cast<size_t>(k)];
-        const bool inside = static_cast<uint32_t>(x) < static_cast<uint32_t>(w) && static_cast<uint32_t>(y) < static_cast<uint32_t>(h);
+        const bool inside = static_cast<uint32_t>(x) < static_cast<uint32_t>(w) &&
+                            static_cast<uint32_t>(y) < static_cast<uint32_t>(h);
         if (bits) {
           if (inside ? GetBufferBit(rows[static_cast<size_t>(y)], x) : background != 0)
             d[k >> 3] |= static_cast<uint8_t>(0x80 >> (k & 7));
@@ -231,7 +241,8 @@ void RotateShear24(TRVBitmap& bitmap, double angle, bool antialias, uint32_t bac
       TRVProgressRec rec;
       rec.OnProgress = onProgress;
       rec.Sender = sender;
-      const bool bit = (background & 0xFF) != 0 && ((background >> 8) & 0xFF) != 0 && ((background >> 16) & 0xFF) != 0;
+      const bool bit =
+          (background & 0xFF) != 0 && ((background >> 8) & 0xFF) != 0 && ((background >> 16) & 0xFF) != 0;
       RotateBWNearest(bitmap, bit, rec, angle);
     }
     return;

@@ -23,8 +23,10 @@ void Rotate(TRastovaProc& proc, double angle, bool antialias, uint8_t quality, T
       RotateInterpolated24(image, background, quality, &proc, proc.OnProgress, angle);
     } else {
       if (alpha) {
-        if (f == rv1g) RotateGrayNearest(*alpha, 0, angle);
-        else RotateShear8(*alpha, angle, true, 0, proc.OnProgress, &proc);
+        if (f == rv1g)
+          RotateGrayNearest(*alpha, 0, angle);
+        else
+          RotateShear8(*alpha, angle, true, 0, proc.OnProgress, &proc);
       }
       RotateShear24(image, angle, antialias, PackRGB(ColorToTRGB(background)), proc.OnProgress, &proc);
     }
@@ -58,8 +60,10 @@ void Reduce(TRastovaProc& proc, int32_t numColors, std::vector<TRGB>* palette, b
     TRVProgressRec progress;
     progress.OnProgress = proc.OnProgress;
     progress.Sender = &proc;
-    if (useThreshold) BinarizeByThreshold(image, -1, progress);
-    else DitherTo1Bit(image, progress);
+    if (useThreshold)
+      BinarizeByThreshold(image, -1, progress);
+    else
+      DitherTo1Bit(image, progress);
     if (palette) *palette = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
   } else if (numColors <= 1024) {
     if (palette) palette->assign(static_cast<size_t>(numColors), TRGB{});

@@ -48,7 +48,8 @@ TEST(ColorReduce, OrderedDither) {
   TRVProgressRec none;
   DitherTo1Bit(*grey, none);
   for (int32_t y = 0; y < 8; ++y)
-    for (int32_t x = 0; x < 8; ++x) EXPECT_EQ(grey->GetPixels_rv1g(x, y), OrderedDitherMatrix[x][y] < 32) << x << "," << y;
+    for (int32_t x = 0; x < 8; ++x)
+      EXPECT_EQ(grey->GetPixels_rv1g(x, y), OrderedDitherMatrix[x][y] < 32) << x << "," << y;
 }
 
 TEST(ColorReduce, QuantizeBitmapReplacesPixelsByPaletteEntries) {
@@ -137,7 +138,8 @@ TEST(ColorReduce, AverageNearestHslAndConstructors) {
 TEST(ColorReduce, GreyConversionAndConvolution) {
   auto b = Uniform(6, 4, 0xFF0000);
   std::vector<int32_t> seen;
-  ConvertRectToGray(*b, 1, 1, 100, 3, [&](void*, int32_t p) { seen.push_back(p); }, nullptr);
+  ConvertRectToGray(
+      *b, 1, 1, 100, 3, [&](void*, int32_t p) { seen.push_back(p); }, nullptr);
   EXPECT_EQ(PackRGB(b->GetPixels_rv24RGB(0, 1)), 0xFF0000u);
   EXPECT_EQ(PackRGB(b->GetPixels_rv24RGB(5, 2)), 0x353535u);  // 255 * 21 div 100 = 53
   EXPECT_EQ(PackRGB(b->GetPixels_rv24RGB(3, 3)), 0xFF0000u);
@@ -313,8 +315,10 @@ TEST(PixelRoutines, BitsRowsAndNumbers) {
   const uint8_t src[3] = {0x03, 0x5A, 0xFF};
   for (int pass = 0; pass < 2; ++pass) {
     uint8_t dst[3] = {0x00, 0x00, 0x00};
-    if (pass == 0) CopyBitBlock(src, dst, 6, 0, 10);
-    else CopyBitsOneByOne(dst, src, 0, 10, 6);
+    if (pass == 0)
+      CopyBitBlock(src, dst, 6, 0, 10);
+    else
+      CopyBitsOneByOne(dst, src, 0, 10, 6);
     for (int k = 0; k < 10; ++k) EXPECT_EQ(GetBufferBit(dst, k), GetBufferBit(src, 6 + k)) << k;
     EXPECT_EQ(dst[1] & 0x3F, 0);
     EXPECT_EQ(dst[2], 0);

@@ -26,8 +26,9 @@ std::vector<uint8_t> ReadFile(const std::string& name) {
 std::string Data(const char* name) { return std::string(ZEPHOR_TEST_DATA_DIR) + "/" + name; }
 
 // A packed DIB built field by field.
-std::vector<uint8_t> MakeDib(int32_t w, int32_t h, uint16_t bits, uint32_t compression, const std::vector<uint32_t>& table,
-                             const std::vector<uint8_t>& pixels, uint32_t clrUsed = 0) {
+std::vector<uint8_t> MakeDib(int32_t w, int32_t h, uint16_t bits, uint32_t compression,
+                             const std::vector<uint32_t>& table, const std::vector<uint8_t>& pixels,
+                             uint32_t clrUsed = 0) {
   TBitmapInfoHeader header;
   header.biWidth = w;
   header.biHeight = h;
@@ -105,7 +106,8 @@ TEST(DibTransfer, ExportIsReadByPillow) {
       b.Allocate(13, 6, c.format);
       if (c.format == rv8p) {
         for (int i = 0; i < 256; ++i)
-          b.SetPalette(i, TRGB{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)});
+          b.SetPalette(
+              i, TRGB{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)});
       }
       rvtest::FillPattern(b);
     }
@@ -121,7 +123,8 @@ TEST(DibTransfer, ExportIsReadByPillow) {
       for (int k = 0; k < 4; ++k) file.push_back(static_cast<uint8_t>(v >> (8 * k)));
     file.insert(file.end(), dib.begin(), dib.end());
     const std::string name = dir + c.name + ".bmp";
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    std::ofstream(name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     files += " " + name;
     std::vector<uint8_t> rgb;
     for (int32_t y = 1; y < 6; ++y)
@@ -131,9 +134,10 @@ TEST(DibTransfer, ExportIsReadByPillow) {
       }
     expected.push_back(rgb);
   }
-  const std::string cmd = "/usr/bin/python3 -c \"import sys\nfrom PIL import Image\nfor n in sys.argv[1:]:\n"
-                          " im = Image.open(n); open(n + '.rgb', 'wb').write(im.convert('RGB').tobytes())\"" +
-                          files;
+  const std::string cmd =
+      "/usr/bin/python3 -c \"import sys\nfrom PIL import Image\nfor n in sys.argv[1:]:\n"
+      " im = Image.open(n); open(n + '.rgb', 'wb').write(im.convert('RGB').tobytes())\"" +
+      files;
   if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "Pillow is not available";
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].name);
@@ -207,8 +211,7 @@ TEST(DibTransfer, SmallDepthsBitFieldsAndTopDown) {
 TEST(DibTransfer, RunLengthDecoding) {
   std::vector<uint32_t> table = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
   // RLE8, 6 x 2: bottom row "3 x 1, literal 2 3 0", top row delta then "1 x 2", end.
-  auto rle8 = MakeDib(6, 2, 8, BI_RLE8, table,
-                      {3, 1, 0, 3, 2, 3, 0, 0, 0, 0, 0, 2, 4, 0, 1, 2, 0, 1}, 4);
+  auto rle8 = MakeDib(6, 2, 8, BI_RLE8, table, {3, 1, 0, 3, 2, 3, 0, 0, 0, 0, 0, 2, 4, 0, 1, 2, 0, 1}, 4);
   TRVBitmap b;
   ASSERT_EQ(PackedDIBToBitmap(rle8.data(), rle8.size(), b), 8);
   const uint32_t bottom[6] = {0xFF0000, 0xFF0000, 0xFF0000, 0x00FF00, 0x0000FF, 0x000000};
@@ -282,8 +285,10 @@ TEST(DibTransfer, DamagedBlocksAreRefused) {
       {"unknown compression", with(16, {9, 0, 0, 0})},
       {"RLE8 on 24 bits", with(16, {1, 0, 0, 0})},
       {"colour table past the block", with(32, {0, 0, 0, 1})},
-      {"YUY2 rows cut short", MakeDib(4, 4, 16, MakeFourCC('Y', 'U', 'Y', '2'), {}, std::vector<uint8_t>(31))},
-      {"I420 planes cut short", MakeDib(4, 4, 12, MakeFourCC('I', '4', '2', '0'), {}, std::vector<uint8_t>(23))},
+      {"YUY2 rows cut short",
+       MakeDib(4, 4, 16, MakeFourCC('Y', 'U', 'Y', '2'), {}, std::vector<uint8_t>(31))},
+      {"I420 planes cut short",
+       MakeDib(4, 4, 12, MakeFourCC('I', '4', '2', '0'), {}, std::vector<uint8_t>(23))},
       {"RLE8 literal past the end", MakeDib(4, 1, 8, BI_RLE8, {0, 0xFFFFFF}, {0, 5, 1, 1}, 2)},
       {"RLE8 delta cut short", MakeDib(4, 1, 8, BI_RLE8, {0, 0xFFFFFF}, {0, 2, 1}, 2)},
       {"RLE8 huge picture", MakeDib(60000, 60000, 8, BI_RLE8, {0, 0xFFFFFF}, {0, 1}, 2)},

@@ -57,8 +57,10 @@ inline void FillPattern(rv::TRVBitmap& b) {
     if (bits == 1) {
       for (int32_t x = 0; x < w; ++x) {
         uint8_t m = static_cast<uint8_t>(0x80 >> (x & 7));
-        if (((x * 7 + y * 3) % 5) < 2) r[x >> 3] |= m;
-        else r[x >> 3] &= static_cast<uint8_t>(~m);
+        if (((x * 7 + y * 3) % 5) < 2)
+          r[x >> 3] |= m;
+        else
+          r[x >> 3] &= static_cast<uint8_t>(~m);
       }
     } else {
       const int32_t bpp = bits / 8;

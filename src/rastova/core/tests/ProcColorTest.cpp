@@ -45,13 +45,14 @@ TEST(ProcRotate, EveryMethodTurnsTheAlphaChannelAlong) {
     double angle;
     bool antialias;
     uint8_t quality;
-  } cases[] = {{rv24RGB, 30, true, 1},  {rv24RGB, 30, true, 2},  {rv24RGB, 30, true, 0}, {rv24RGB, 90, true, 1},
-               {rv24RGB, 30, false, 0}, {rv1g, 30, true, 1},     {rv1g, -90, true, 0},  {rv8g, 30, true, 1},
-               {rv16g, 30, false, 0},   {rv48RGB, 30, true, 2},  {rvCMYK, 270, false, 0}, {rv32RGB, -15, false, 0},
-               {rv8p, 45, true, 0},     {rv32f, 180, false, 0},  {rvCIELab, 12.5, true, 1}};
+  } cases[] = {{rv24RGB, 30, true, 1}, {rv24RGB, 30, true, 2},  {rv24RGB, 30, true, 0},
+               {rv24RGB, 90, true, 1}, {rv24RGB, 30, false, 0}, {rv1g, 30, true, 1},
+               {rv1g, -90, true, 0},   {rv8g, 30, true, 1},     {rv16g, 30, false, 0},
+               {rv48RGB, 30, true, 2}, {rvCMYK, 270, false, 0}, {rv32RGB, -15, false, 0},
+               {rv8p, 45, true, 0},    {rv32f, 180, false, 0},  {rvCIELab, 12.5, true, 1}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.format) + " " + std::to_string(c.angle) + " " + std::to_string(c.antialias) +
-                 std::to_string(c.quality));
+    SCOPED_TRACE(std::to_string(c.format) + " " + std::to_string(c.angle) + " " +
+                 std::to_string(c.antialias) + std::to_string(c.quality));
     Fixture f(c.format);
     f.image.AlphaBitmap()->Fill(255);
     Rotate(f.proc, c.angle, c.antialias, c.quality, -1);

@@ -74,7 +74,8 @@ TEST(Quantizer, GreyImageGetsARamp) {
   std::vector<TRGB> pal(16);
   TRVQuantizer q(*b, 16, 134217727, pal.data());
   EXPECT_EQ(q.Kind(), TRVQuantizerKind::GrayRamp);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(PackRGB(pal[static_cast<size_t>(i)]), 0x010101u * static_cast<uint32_t>(16 * i));
+  for (int i = 0; i < 16; ++i)
+    EXPECT_EQ(PackRGB(pal[static_cast<size_t>(i)]), 0x010101u * static_cast<uint32_t>(16 * i));
   EXPECT_EQ(q.GetRGBIndex(0xFF0000u), 15);
   EXPECT_EQ(q.GetRGBIndex(0x202020u), 2);
   // An 8-bit grey image takes the same ramp.

@@ -29,11 +29,11 @@ TEST(RectCopy, ClippingOnBothSides) {
     // First copied source pixel, where it lands, and the copied size.
     int32_t fromX, fromY, toX, toY, cw, ch;
   } cases[] = {
-      {2, 1, 1, 1, 3, 2, 2, 1, 1, 1, 3, 2},      // plain
-      {2, 1, -3, 0, 6, 2, 5, 1, 0, 0, 3, 2},     // negative destination x: source moves right
-      {0, 2, 0, -1, 2, 3, 0, 3, 0, 0, 2, 2},     // negative destination y: source moves down
-      {7, 6, 4, 3, 9, 9, 7, 6, 4, 3, 2, 2},      // reaching past both images: only the overlap
-      {12, 0, 0, 0, 2, 1, 9, 0, 0, 0, 1, 1},     // origin past the last column is clamped
+      {2, 1, 1, 1, 3, 2, 2, 1, 1, 1, 3, 2},   // plain
+      {2, 1, -3, 0, 6, 2, 5, 1, 0, 0, 3, 2},  // negative destination x: source moves right
+      {0, 2, 0, -1, 2, 3, 0, 3, 0, 0, 2, 2},  // negative destination y: source moves down
+      {7, 6, 4, 3, 9, 9, 7, 6, 4, 3, 2, 2},   // reaching past both images: only the overlap
+      {12, 0, 0, 0, 2, 1, 9, 0, 0, 0, 1, 1},  // origin past the last column is clamped
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dx);

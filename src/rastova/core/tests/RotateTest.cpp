@@ -19,7 +19,8 @@ using namespace rv;
 
 namespace {
 
-const TRVPixelFormat kAllFormats[] = {rv1g, rv8p, rv8g, rv16g, rv24RGB, rv32f, rvCMYK, rv48RGB, rvCIELab, rv32RGB};
+const TRVPixelFormat kAllFormats[] = {rv1g,  rv8p,   rv8g,    rv16g,    rv24RGB,
+                                      rv32f, rvCMYK, rv48RGB, rvCIELab, rv32RGB};
 
 std::vector<uint8_t> PixelAt(TRVBitmap& b, int32_t x, int32_t y) {
   const uint8_t* r = b.GetScanLine(y);
@@ -95,15 +96,42 @@ TEST(Rotate, ExactTurnsOfEveryPixelFormat) {
       bool swap;
       std::function<std::pair<int32_t, int32_t>(int32_t, int32_t)> map;
     } cases[] = {
-        {90, true, [&](int32_t x, int32_t y) { return std::pair{w - 1 - y, x}; }},     // counter-clockwise
-        {-270, true, [&](int32_t x, int32_t y) { return std::pair{w - 1 - y, x}; }},
-        {450, true, [&](int32_t x, int32_t y) { return std::pair{w - 1 - y, x}; }},
-        {-90, true, [&](int32_t x, int32_t y) { return std::pair{y, h - 1 - x}; }},    // clockwise
-        {270, true, [&](int32_t x, int32_t y) { return std::pair{y, h - 1 - x}; }},
-        {180, false, [&](int32_t x, int32_t y) { return std::pair{w - 1 - x, h - 1 - y}; }},
-        {-180, false, [&](int32_t x, int32_t y) { return std::pair{w - 1 - x, h - 1 - y}; }},
-        {360, false, [&](int32_t x, int32_t y) { return std::pair{x, y}; }},
-        {-360, false, [&](int32_t x, int32_t y) { return std::pair{x, y}; }},
+        {90, true,
+         [&](int32_t x, int32_t y) {
+           return std::pair{w - 1 - y, x};
+         }},  // counter-clockwise
+        {-270, true,
+         [&](int32_t x, int32_t y) {
+           return std::pair{w - 1 - y, x};
+         }},
+        {450, true,
+         [&](int32_t x, int32_t y) {
+           return std::pair{w - 1 - y, x};
+         }},
+        {-90, true,
+         [&](int32_t x, int32_t y) {
+           return std::pair{y, h - 1 - x};
+         }},  // clockwise
+        {270, true,
+         [&](int32_t x, int32_t y) {
+           return std::pair{y, h - 1 - x};
+         }},
+        {180, false,
+         [&](int32_t x, int32_t y) {
+           return std::pair{w - 1 - x, h - 1 - y};
+         }},
+        {-180, false,
+         [&](int32_t x, int32_t y) {
+           return std::pair{w - 1 - x, h - 1 - y};
+         }},
+        {360, false,
+         [&](int32_t x, int32_t y) {
+           return std::pair{x, y};
+         }},
+        {-360, false,
+         [&](int32_t x, int32_t y) {
+           return std::pair{x, y};
+         }},
     };
     for (const Case& c : cases) {
       SCOPED_TRACE(c.angle);
@@ -235,7 +263,8 @@ TEST(Rotate, InterpolatedSizesAndUniformColour) {
   one.Assign(big.get());
   std::vector<int32_t> seen;
   RotateInterpolated24(*big, 0xFFFFFF, 1, nullptr, {}, -17);  // no progress handler
-  RotateInterpolated24(one, 0xFFFFFF, 1, nullptr, [&](void*, int32_t p) { seen.push_back(p); }, -17);
+  RotateInterpolated24(
+      one, 0xFFFFFF, 1, nullptr, [&](void*, int32_t p) { seen.push_back(p); }, -17);
   EXPECT_EQ(rvtest::Pixels(*big), rvtest::Pixels(one));
   EXPECT_FALSE(seen.empty());
 }
@@ -259,7 +288,8 @@ TEST(Rotate, ShearKeepsUniformColoursAndNearestAgrees) {
   colours.insert(0x123456u);
   RotateShear24(*p, 25, false, 0x123456u, {}, nullptr);
   for (int32_t y = 0; y < p->GetHeight(); ++y)
-    for (int32_t x = 0; x < p->GetWidth(); ++x) ASSERT_TRUE(colours.count(PackRGB(p->GetPixels_rv24RGB(x, y))));
+    for (int32_t x = 0; x < p->GetWidth(); ++x)
+      ASSERT_TRUE(colours.count(PackRGB(p->GetPixels_rv24RGB(x, y))));
   // The 8-bit nearest rotation keeps the palette and fills with the background byte.
   TRVBitmap pal(12, 8, rv8p);
   pal.Fill(3);
@@ -283,7 +313,9 @@ TEST(Flip, EveryPixelFormatBothDirectionsWithAlpha) {
         TRVBitmap alpha;
         alpha.Assign(a);
         FlipBitmap(b, dir);
-        auto map = [&](int32_t x, int32_t y) { return dir == 0 ? std::pair{w - 1 - x, y} : std::pair{x, 3 - y}; };
+        auto map = [&](int32_t x, int32_t y) {
+          return dir == 0 ? std::pair{w - 1 - x, y} : std::pair{x, 3 - y};
+        };
         ExpectMapped(*src, b, w, 4, map);
         ExpectMapped(alpha, *b.AlphaBitmap(), w, 4, map);
       }
@@ -318,7 +350,8 @@ TEST(Orientation, MatchesPillowsExifTranspose) {
       };
       ExpectMapped(*src, b, w, h, map);
       for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) ASSERT_EQ(b.AlphaBitmap()->GetPixels_rv8(x, y), order[static_cast<size_t>(y * w + x)]);
+        for (int32_t x = 0; x < w; ++x)
+          ASSERT_EQ(b.AlphaBitmap()->GetPixels_rv8(x, y), order[static_cast<size_t>(y * w + x)]);
     }
   }
   EXPECT_EQ(rows, 8);
@@ -342,12 +375,24 @@ TEST(Rotate, FileBackedImagesGiveTheSameResults) {
   std::vector<std::vector<uint8_t>> expected;
   auto run = [&](TRVBitmap& b, int step) {
     switch (step) {
-      case 0: RotateBitmapNearest(b, 0xFF, nullptr, {}, 33); break;
-      case 1: RotateInterpolated24(b, 0xFF, 2, nullptr, {}, 33); break;
-      case 2: RotateShear24(b, 123, true, 0xFF, {}, nullptr); break;
-      case 3: FlipBitmap(b, 1); break;
-      case 4: FlipBitmap(b, 0); break;
-      case 5: ApplyEXIFOrientation(b, 7); break;
+      case 0:
+        RotateBitmapNearest(b, 0xFF, nullptr, {}, 33);
+        break;
+      case 1:
+        RotateInterpolated24(b, 0xFF, 2, nullptr, {}, 33);
+        break;
+      case 2:
+        RotateShear24(b, 123, true, 0xFF, {}, nullptr);
+        break;
+      case 3:
+        FlipBitmap(b, 1);
+        break;
+      case 4:
+        FlipBitmap(b, 0);
+        break;
+      case 5:
+        ApplyEXIFOrientation(b, 7);
+        break;
     }
   };
   for (int step = 0; step < 6; ++step) {
