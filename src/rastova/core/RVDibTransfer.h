@@ -1,0 +1,77 @@
+#pragma once
+// Packed device-independent bitmaps (DIBs) as byte blocks: a 40-byte BITMAPINFOHEADER (or a
+// larger header of the same start), the colour table (4 bytes per entry: blue, green, red,
+// reserved) and the pixel rows, each padded to 4 bytes, the bottom row first for a positive
+// height. Capture drivers and the clipboard also deliver YUV pixel layouts named by a
+// FourCC code in the compression field; they are decoded here too.
+//
+// Every reader checks every size, count and offset against the block it is given and
+// refuses (returns 0) what does not fit, never reading outside it.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "rastova/core/RVDefs.h"
+
+namespace rv {
+
+class TRVBitmap;
+class TRVDibbitmap;
+class TRVPlatformBitmap;
+
+#pragma pack(push, 1)
+struct TBitmapInfoHeader {
+  uint32_t biSize = 40;
+  int32_t biWidth = 0;
+  int32_t biHeight = 0;
+  uint16_t biPlanes = 1;
+  uint16_t biBitCount = 0;
+  uint32_t biCompression = 0;
+  uint32_t biSizeImage = 0;
+  int32_t biXPelsPerMeter = 0;
+  int32_t biYPelsPerMeter = 0;
+  uint32_t biClrUsed = 0;
+  uint32_t biClrImportant = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(TBitmapInfoHeader) == 40);
+static_assert(offsetof(TBitmapInfoHeader, biBitCount) == 14);
+static_assert(offsetof(TBitmapInfoHeader, biCompression) == 16);
+static_assert(offsetof(TBitmapInfoHeader, biXPelsPerMeter) == 24);
+static_assert(offsetof(TBitmapInfoHeader, biClrUsed) == 32);
+
+// Compression codes.
+constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3;
+// A FourCC code read as a little-endian 32-bit value.
+constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
+  return uint32_t(uint8_t(a)) | (uint32_t(uint8_t(b)) << 8) | (uint32_t(uint8_t(c)) << 16) |
+         (uint32_t(uint8_t(d)) << 24);
+}
+
+// The rectangle [x1, x2) x [y1, y2) of the image (x2 or y2 of 0: the width or height) as a
+// packed DIB: rv1g as 1 bit, rv8p and rv8g as 8 bits with a 256-entry table, rv24RGB as 24
+// bits, other formats converted to 24 bits first. The block ends with 4 spare zero bytes.
+// Empty when the rectangle is empty or the memory cannot be had.
+std::vector<uint8_t> CopyBitmaptoDIBEx(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+                                       int32_t dpiX, int32_t dpiY);
+
+// Reads a packed DIB of `size` bytes into the bitmap (rv1g for 1-bit DIBs, else rv24RGB).
+// `bits`, when given, holds the pixel rows instead of the block (`bitsSize` bytes). Returns
+// the DIB's bit count, or 0 when the block is refused (too short, sizes that do not fit,
+// unknown compression); the bitmap is then left empty. RLE8 and RLE4 are decoded.
+int32_t PackedDIBToBitmap(const uint8_t* dib, size_t size, TRVBitmap& bitmap, const uint8_t* bits = nullptr,
+                          size_t bitsSize = 0);
+// The same into a 1-bit (1-bit DIBs) or 24-bit DIB bitmap.
+int32_t PackedDIBToDibBitmap(const uint8_t* dib, size_t size, TRVDibbitmap& dibBitmap,
+                             const uint8_t* bits = nullptr, size_t bitsSize = 0);
+
+// YUV samples to RGB: d = 1.164 (Y - 16), blue d + 2.018 (U - 128), green d - 0.813 (V - 128)
+// - 0.391 (U - 128), red d + 1.596 (V - 128), each to the nearest integer and clamped.
+TRGB YUVToRGB(int32_t y, int32_t u, int32_t v);
+
+// Copies the pixels (size, format, colour table and rows) of one platform bitmap into another.
+void CopyTBitmapPixels(TRVPlatformBitmap& source, TRVPlatformBitmap& dest);
+std::unique_ptr<TRVPlatformBitmap> DuplicateTBitmap(TRVPlatformBitmap& source);
+
+}  // namespace rv
