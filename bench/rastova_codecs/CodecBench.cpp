@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/pngfilt.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 #include "rastova/codecs/pngfilt.h"
 #include "rastova/codecs/rvtgafil.h"
 #include "rastova/core/RVBitmap.h"

@@ -5,7 +5,7 @@
 
 #include "common/Exception.h"
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 
 namespace rv {
 

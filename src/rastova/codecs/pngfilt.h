@@ -2,7 +2,7 @@
 // Portable Network Graphics images through libpng: the reader, the writer and the signature test.
 #include "common/Exception.h"
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 
 namespace rv {
 

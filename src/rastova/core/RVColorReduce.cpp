@@ -98,7 +98,7 @@ void DitherTo1Bit(TRVBitmap& bitmap, TRVProgressRec& progress) {
   TRVBitmap bw;
   bw.MemoryThreshold = bitmap.MemoryThreshold;
   if (!bw.Allocate(w, h, rv1g)) return;
-  progress.Step = 100 / (h + 0.5);
+  progress.per1 = 100 / (h + 0.5);
   {
     RowAccessScope ro(bitmap, 1), wo(bw, 2);
     for (int32_t y = 0; y < h; ++y) {
@@ -109,7 +109,7 @@ void DitherTo1Bit(TRVBitmap& bitmap, TRVProgressRec& progress) {
         const int32_t level = (s[0] > 250 && s[1] > 250 && s[2] > 250) ? 64 : Grey(s) / 4;
         if (level > OrderedDitherMatrix[x & 7][y & 7]) d[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
       }
-      progress.Report(static_cast<int32_t>(common::Trunc((y + 1) * progress.Step)));
+      progress.Report(static_cast<int32_t>(common::Trunc((y + 1) * progress.per1)));
     }
     bitmap.ReleaseFileRows();
     bw.ReleaseFileRows();
@@ -262,14 +262,14 @@ void Expand1BitBitmap(TRVPlatformBitmap& source, TRVPlatformBitmap& dest, TRVPro
   dest.SetSize(w, h);
   if (source.PixelFormat() != pf1bit || w <= 0 || h <= 0) return;
   const auto& table = BWExpandTable();
-  progress.Step = 100 / (h + 0.5);
+  progress.per1 = 100 / (h + 0.5);
   for (int32_t y = 0; y < h; ++y) {
     const uint8_t* s = source.ScanLine(y);
     uint8_t* d = dest.ScanLine(y);
     const int32_t full = w / 8, rest = w % 8;
     for (int32_t i = 0; i < full; ++i) std::memcpy(d + 24 * i, table[s[i]], 24);
     if (rest) std::memcpy(d + 24 * full, table[s[full]], static_cast<size_t>(rest) * 3);
-    progress.Report(static_cast<int32_t>(common::Trunc((y + 1) * progress.Step)));
+    progress.Report(static_cast<int32_t>(common::Trunc((y + 1) * progress.per1)));
   }
 }
 

@@ -239,7 +239,7 @@ void RotateShear24(TRVBitmap& bitmap, double angle, bool antialias, uint32_t bac
   if (bitmap.GetPixelFormat() != rv24RGB) {
     if (bitmap.GetPixelFormat() == rv1g) {
       TRVProgressRec rec;
-      rec.OnProgress = onProgress;
+      rec.fnc = onProgress;
       rec.Sender = sender;
       const bool bit =
           (background & 0xFF) != 0 && ((background >> 8) & 0xFF) != 0 && ((background >> 16) & 0xFF) != 0;

@@ -58,7 +58,7 @@ void Reduce(TRastovaProc& proc, int32_t numColors, std::vector<TRGB>* palette, b
   if (proc.AutoUndo) proc.SaveUndoCaptioned(caption, rvuImage);
   if (numColors < 3) {
     TRVProgressRec progress;
-    progress.OnProgress = proc.OnProgress;
+    progress.fnc = proc.OnProgress;
     progress.Sender = &proc;
     if (useThreshold)
       BinarizeByThreshold(image, -1, progress);

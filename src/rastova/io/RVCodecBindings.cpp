@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/pngfilt.h"

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 
 namespace rv {
 

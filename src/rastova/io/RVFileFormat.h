@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 
 namespace rv {
 

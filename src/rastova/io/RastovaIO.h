@@ -15,7 +15,7 @@
 #include <string>
 
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 #include "rastova/core/RVDefs.h"
 
 namespace platform {

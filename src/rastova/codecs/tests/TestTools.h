@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/RVProgressRec.h"
+#include "rastova/core/RVProgressRec.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStream.h"

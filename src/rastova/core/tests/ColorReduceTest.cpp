@@ -33,7 +33,7 @@ TEST(ColorReduce, OrderedDither) {
   auto white = Uniform(16, 16, 0xFFFFFF);
   TRVProgressRec rec;
   std::vector<int32_t> seen;
-  rec.OnProgress = [&](void*, int32_t p) { seen.push_back(p); };
+  rec.fnc = [&](void*, int32_t p) { seen.push_back(p); };
   white->AlphaBitmap()->Fill(77);
   DitherTo1Bit(*white, rec);
   ASSERT_EQ(white->GetPixelFormat(), rv1g);

@@ -236,7 +236,7 @@ TEST(Rotate, OneBitBackgroundAndShearFallback) {
   TRVBitmap p(16, 16, rv1g);
   std::vector<int32_t> seen;
   TRVProgressRec rec;
-  rec.OnProgress = [&](void*, int32_t per) { seen.push_back(per); };
+  rec.fnc = [&](void*, int32_t per) { seen.push_back(per); };
   RotateBWNearest(p, false, rec, 20);
   ASSERT_FALSE(seen.empty());
   EXPECT_EQ(seen.front(), 0);
