@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/Round.h"
+#include "rastova/core/RVRotate.h"
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
@@ -24,7 +25,6 @@ namespace rv {
 using namespace codecs;
 
 TJpegReadEXIFProc JpegReadEXIFMarkerHook = nullptr;
-TApplyEXIFOrientationProc ApplyEXIFOrientationHook = nullptr;
 
 namespace {
 
@@ -464,10 +464,8 @@ int32_t ReadImpl(ReadState& st, TStream& stream, TStream* tablesStream, TRVBitma
           params.SetDpiX(common::TruncInt(params.EXIF_XResolution * k));
           params.SetDpiY(common::TruncInt(params.EXIF_YResolution * k));
         }
-        // Turning the picture upright: the hook is installed by the geometry routines.
-        if (params.JPEG_EnableAdjustOrientation && ApplyEXIFOrientationHook && !paramsOnly &&
-            !progress.IsAborting()) {
-          ApplyEXIFOrientationHook(bitmap, params.EXIF_Orientation);
+        if (params.JPEG_EnableAdjustOrientation && !paramsOnly && !progress.IsAborting()) {
+          ApplyEXIFOrientation(bitmap, params.EXIF_Orientation);
           params.SetEXIF_Orientation(1);
         }
         break;

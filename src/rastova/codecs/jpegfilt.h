@@ -18,15 +18,12 @@ class ERVJpegException : public common::Exception {
   using Exception::Exception;
 };
 
-// Metadata services that later parts of the library supply; until they are installed the reader
-// keeps the EXIF segment in the marker list without interpreting it, and does not turn pictures
-// upright.
+// The EXIF reader that a later part of the library supplies; until it is installed the reader
+// keeps the EXIF segment in the marker list without interpreting it (and so has no orientation
+// to turn the picture upright by).
 // Reads an EXIF APP1 payload into the parameters (values, thumbnail); true when it was one.
 using TJpegReadEXIFProc = bool (*)(const uint8_t* data, int32_t length, TIOParamsVals& params);
 extern TJpegReadEXIFProc JpegReadEXIFMarkerHook;
-// Turns the bitmap upright by an EXIF orientation (1 to 8).
-using TApplyEXIFOrientationProc = void (*)(TRVBitmap& bitmap, int32_t orientation);
-extern TApplyEXIFOrientationProc ApplyEXIFOrientationHook;
 
 // Decodes the JPEG found at (or up to 150 bytes after) the stream's position. `tablesStream`, when
 // given and not `stream`, holds a table-only datastream read first. `nativeFormat` keeps grey as
