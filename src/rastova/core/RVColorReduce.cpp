@@ -353,9 +353,4 @@ void RVColorReductionShutdown() {
   SetThresholdTo1BitHook(nullptr);
 }
 
-void RegisterColorReductionStartupStep() {
-  RegisterRastovaStartupStep(TRVStartupSlot::Proc, "RVColorReduction", RVColorReductionStartup,
-                             RVColorReductionShutdown);
-}
-
 }  // namespace rv

@@ -65,8 +65,5 @@ uint32_t ColorToARGB(TColor color, uint8_t alpha);
 // start-up runs it with the processing module's step.
 void RVColorReductionStartup();
 void RVColorReductionShutdown();
-// Registers the two as the step "RVColorReduction" of the processing module's slot of the
-// library's start-up (to be called before the library's first start-up).
-void RegisterColorReductionStartupStep();
 
 }  // namespace rv

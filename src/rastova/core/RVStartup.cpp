@@ -1,3 +1,4 @@
+#include "rastova/core/RVColorReduce.h"
 #include "rastova/core/RVStartup.h"
 
 #include <cmath>
@@ -32,6 +33,8 @@ struct LibraryState {
   LibraryState() {
     steps.push_back({TRVStartupSlot::HyRVDefs, "HyRVDefs", HyRVDefsStartup, HyRVDefsShutdown});
     steps.push_back({TRVStartupSlot::HyRVUtils, "HyRVUtils", HyRVUtilsStartup, HyRVUtilsShutdown});
+    // The quantizer and the threshold serve the buffer's own palette and 1-bit conversions.
+    steps.push_back({TRVStartupSlot::Proc, "RVColorReduction", RVColorReductionStartup, RVColorReductionShutdown});
   }
 };
 
