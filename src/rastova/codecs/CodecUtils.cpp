@@ -131,37 +131,6 @@ bool ReduceToPalette(TRVBitmap& source24, int32_t colors, TRVBitmap& indices, st
   return true;
 }
 
-std::unique_ptr<TRVBitmap> TwoColorBitmapTo1Bit(TRVBitmap& bitmap, TRGB& color0, TRGB& color1) {
-  if (bitmap.GetPixelFormat() != rv24RGB) return nullptr;
-  const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
-  if (w <= 0 || h <= 0) return nullptr;
-  TRGB c[2];
-  int n = 0;
-  for (int32_t y = 0; y < h; ++y) {
-    const auto* p = reinterpret_cast<const TRGB*>(bitmap.GetScanLine(y));
-    for (int32_t x = 0; x < w; ++x) {
-      if (n > 0 && p[x] == c[0]) continue;
-      if (n > 1 && p[x] == c[1]) continue;
-      if (n == 2) return nullptr;
-      c[n++] = p[x];
-    }
-  }
-  if (n != 2) return nullptr;
-  if (RGBToGrayLevel(PackRGB(c[1])) < RGBToGrayLevel(PackRGB(c[0]))) std::swap(c[0], c[1]);
-  auto out = std::make_unique<TRVBitmap>();
-  if (!out->Allocate(w, h, rv1g)) return nullptr;
-  for (int32_t y = 0; y < h; ++y) {
-    const auto* p = reinterpret_cast<const TRGB*>(bitmap.GetScanLine(y));
-    uint8_t* d = out->GetScanLine(y);
-    std::memset(d, 0, static_cast<size_t>(out->GetRowLen()));
-    for (int32_t x = 0; x < w; ++x)
-      if (p[x] == c[1]) d[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-  }
-  color0 = c[0];
-  color1 = c[1];
-  return out;
-}
-
 std::unique_ptr<TRVBitmap> ConvertedCopy(TRVBitmap& bitmap, TRVPixelFormat format) {
   auto out = std::make_unique<TRVBitmap>();
   if (!out->Allocate(bitmap.GetWidth(), bitmap.GetHeight(), format)) return nullptr;

@@ -71,10 +71,6 @@ bool TryEncodeDateTime(int32_t year, int32_t month, int32_t day, int32_t hour, i
 // entries. `indices` becomes rv8p; `palette` receives `colors` entries.
 bool ReduceToPalette(TRVBitmap& source24, int32_t colors, TRVBitmap& indices, std::vector<TRGB>& palette);
 
-// A 1-bit copy of an image that holds exactly two colours, bit 0 the darker by the library's
-// grey weights; nullptr otherwise. The two colours are returned darker first.
-std::unique_ptr<TRVBitmap> TwoColorBitmapTo1Bit(TRVBitmap& bitmap, TRGB& color0, TRGB& color1);
-
 // A copy of `bitmap` in another pixel format (nullptr when it cannot be allocated).
 std::unique_ptr<TRVBitmap> ConvertedCopy(TRVBitmap& bitmap, TRVPixelFormat format);
 

@@ -9,6 +9,7 @@
 #include "common/CodePage.h"
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
+#include "rastova/core/RVColorReduce.h"
 #include "rastova/codecs/pngfilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"

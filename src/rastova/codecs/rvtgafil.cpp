@@ -6,6 +6,7 @@
 
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
+#include "rastova/core/RVColorReduce.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStream.h"
