@@ -1,5 +1,6 @@
 // The processing component: attachment, undo and redo, the processing machinery, and the
 // resampling front with the canvas operations.
+#include "rastova/core/RVRectCopy.h"
 #include "rastova/core/RastovaProc.h"
 
 #include <algorithm>
@@ -32,66 +33,6 @@ namespace {
 
 // Bits of one pixel of each format, and the pixel's bytes for the byte-sized formats.
 int32_t BytesPerPixel(TRVPixelFormat f) { return kRVBitCount[f < kRVPixelFormatCount ? f : 0] / 8; }
-
-// Copies a clipped rectangle between two images of the same pixel format.
-void CopyRect(TRVBitmap& src, TRVBitmap& dst, int32_t sx, int32_t sy, int32_t dx, int32_t dy, int32_t w, int32_t h) {
-  if (src.GetPixelFormat() != dst.GetPixelFormat() || src.IsEmpty() || dst.IsEmpty()) return;
-  if (sx < 0) { dx -= sx; w += sx; sx = 0; }
-  if (sy < 0) { dy -= sy; h += sy; sy = 0; }
-  if (dx < 0) { sx -= dx; w += dx; dx = 0; }
-  if (dy < 0) { sy -= dy; h += dy; dy = 0; }
-  w = std::min({w, src.GetWidth() - sx, dst.GetWidth() - dx});
-  h = std::min({h, src.GetHeight() - sy, dst.GetHeight() - dy});
-  if (w <= 0 || h <= 0) return;
-  const int32_t bits = src.GetBitCount();
-  std::vector<uint8_t> row(static_cast<size_t>(src.GetRowLen()));
-  AccessScope readOnly(src, 1);
-  for (int32_t y = 0; y < h; ++y) {
-    // Through a copy: the two images may keep their rows in temporary files.
-    const uint8_t* s = src.GetScanLine(sy + y);
-    if (!s) continue;
-    std::memcpy(row.data(), s, row.size());
-    uint8_t* d = dst.GetScanLine(dy + y);
-    if (!d) continue;
-    if (bits % 8 == 0) {
-      const int32_t b = bits / 8;
-      std::memcpy(d + static_cast<int64_t>(dx) * b, row.data() + static_cast<int64_t>(sx) * b, static_cast<size_t>(w) * b);
-    } else {
-      CopyBitBlock(row.data(), d, static_cast<int64_t>(sx) * bits, static_cast<int64_t>(dx) * bits,
-                   static_cast<int64_t>(w) * bits);
-    }
-  }
-}
-
-// Offset of the old pixels in the new canvas: 0 none, 1 centre, 2 far side.
-int32_t AlignOffset(uint8_t align, int32_t oldSize, int32_t newSize) {
-  if (align == 1) return (newSize - oldSize) / 2;
-  if (align == 2) return newSize - oldSize;
-  return 0;
-}
-
-// Changes the canvas size of an image (and of its alpha channel), placing the old pixels by
-// the alignments and filling the new areas.
-void ResizeCanvas(TRVBitmap& image, int32_t newWidth, int32_t newHeight, uint8_t horizAlign, uint8_t vertAlign,
-                  int32_t alpha, double background) {
-  const int32_t ox = AlignOffset(horizAlign, image.GetWidth(), newWidth);
-  const int32_t oy = AlignOffset(vertAlign, image.GetHeight(), newHeight);
-  TRVBitmap grown;
-  grown.SetRowAlignment(image.GetRowAlignment());
-  if (!grown.Allocate(newWidth, newHeight, image.GetPixelFormat())) throw std::bad_alloc();
-  image.CopyPaletteTo(&grown);
-  grown.Fill(background);
-  CopyRect(image, grown, 0, 0, ox, oy, image.GetWidth(), image.GetHeight());
-  if (image.HasAlphaBitmap()) {
-    TRVBitmap* oldAlpha = image.AlphaBitmap();
-    TRVBitmap* newAlpha = grown.AlphaBitmap();
-    newAlpha->Fill(std::clamp(alpha, 0, 255));
-    CopyRect(*oldAlpha, *newAlpha, 0, 0, ox, oy, oldAlpha->GetWidth(), oldAlpha->GetHeight());
-    newAlpha->Full = oldAlpha->Full && alpha >= 255;
-  }
-  grown.BWConversion = image.BWConversion;
-  image.Assign(&grown);
-}
 
 // Preferred conversions of each format, in order (zeros skipped).
 constexpr TRVPixelFormat kConversions[kRVPixelFormatCount][7] = {
@@ -522,10 +463,10 @@ bool TRastovaProc::BeginImageProcessing(TRVPixelFormatSet allowed, int32_t& x1, 
   auto copy = std::make_unique<TRVBitmap>(bx2 - bx1 + 1, by2 - by1 + 1, buffer_->GetPixelFormat());
   if (copy->IsEmpty()) throw std::bad_alloc();
   buffer_->CopyPaletteTo(copy.get());
-  CopyRect(*buffer_, *copy, bx1, by1, 0, 0, copy->GetWidth(), copy->GetHeight());
+  CopyRectTo(*buffer_, *copy, bx1, by1, 0, 0, copy->GetWidth(), copy->GetHeight());
   if (buffer_->HasAlphaBitmap()) {
     TRVBitmap* a = copy->AlphaBitmap();
-    CopyRect(*buffer_->AlphaBitmap(), *a, bx1, by1, 0, 0, a->GetWidth(), a->GetHeight());
+    CopyRectTo(*buffer_->AlphaBitmap(), *a, bx1, by1, 0, 0, a->GetWidth(), a->GetHeight());
     a->Full = buffer_->AlphaBitmap()->Full;
   }
   x1 = y1 = 0;
@@ -601,7 +542,7 @@ void TRastovaProc::ImageResize(int32_t newWidth, int32_t newHeight, uint8_t hori
   if (AutoUndo) SaveUndoCaptioned(FormatCaption("ImageResize %d,%d", newWidth, newHeight), rvuImage);
   if (buffer_->GetWidth() < 2 && buffer_->GetHeight() < 2) Clear();
   if (alpha < 255) buffer_->AlphaBitmap();
-  ResizeCanvas(*buffer_, newWidth, newHeight, horizAlign, vertAlign, alpha, static_cast<double>(GetBackground()));
+  Resize(*buffer_, newWidth, newHeight, static_cast<double>(GetBackground()), alpha, horizAlign, vertAlign);
   Update();
   DoFinishWork();
 }
