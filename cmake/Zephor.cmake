@@ -160,6 +160,13 @@ function(zephor_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+  # Test code is mostly assertion macros: optimising it costs compile time and buys nothing
+  # (the code under test keeps the library's own flags).
+  if(ZEPHOR_SANITIZE)
+    target_compile_options(${name} PRIVATE -O0)
+  else()
+    target_compile_options(${name} PRIVATE -O1)
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name} PRIVATE
     ZEPHOR_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests/data"
