@@ -875,44 +875,14 @@ void TRastovaIO::SaveToFile(const std::string& fileName) {
   DoFinishWork();
 }
 
+
 void TRastovaIO::LoadFromStream(TStream& stream) {
   const int64_t start = stream.GetPosition();
   const int32_t type = FindStreamFormat(stream);
   TRVFileFormatInfo* row = GetFileFormatInfo(type);
   if (!row) return;
   stream.SetPosition(start);
-  if (row->BuiltIn) {
-    if (HasFormatOps(type)) LoadStreamFrame(stream, type);
-    return;
-  }
-  ResetParamsInfo();
-  Params.FileName.clear();
-  Params.FileType = 0;
-  if (!row->ReadRoutine) {
-    Aborting = true;
-    DoFinishWork();
-    return;
-  }
-  Aborting = false;
-  if (!PrepareBitmap(0)) {
-    Aborting = true;
-    DoFinishWork();
-    return;
-  }
-  TRVProgressRec progress(&Aborting);
-  InitProgress(progress, true);
-  Params.FileType = row->FileType;
-  try {
-    row->ReadRoutine(stream, *bitmap_, Params, false, progress);
-  } catch (...) {
-    Aborting = true;
-    DoFinishWork();
-    throw;
-  }
-  if (AutoAdjustDPI) AdjustDPI();
-  UpdateViewDPI(Params.DpiX, Params.DpiY);
-  Update();
-  DoFinishWork();
+  LoadStreamWithRow(stream, *row);
 }
 
 void TRastovaIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
@@ -922,14 +892,21 @@ void TRastovaIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
   }
   TRVFileFormatInfo* row = GetFileFormatInfo(fileType);
   if (!row) return;
-  if (row->BuiltIn) {
-    if (HasFormatOps(fileType)) LoadStreamFrame(stream, fileType);
+  LoadStreamWithRow(stream, *row);
+}
+
+// Reads the stream with the reader of one registry row: the component's own formats through
+// their per-format frame, the others through the row's read routine.
+void TRastovaIO::LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row) {
+  const int32_t type = row.FileType;
+  if (row.BuiltIn) {
+    if (HasFormatOps(type)) LoadStreamFrame(stream, type);
     return;
   }
   ResetParamsInfo();
   Params.FileName.clear();
   Params.FileType = 0;
-  if (!row->ReadRoutine) {
+  if (!row.ReadRoutine) {
     Aborting = true;
     DoFinishWork();
     return;
@@ -942,9 +919,9 @@ void TRastovaIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
   }
   TRVProgressRec progress(&Aborting);
   InitProgress(progress, true);
-  Params.FileType = row->FileType;
+  Params.FileType = row.FileType;
   try {
-    row->ReadRoutine(stream, *bitmap_, Params, false, progress);
+    row.ReadRoutine(stream, *bitmap_, Params, false, progress);
   } catch (...) {
     Aborting = true;
     DoFinishWork();

@@ -27,6 +27,7 @@ namespace rv {
 class TRVBitmap;
 class TRVMask;
 class TStream;
+class TRVFileFormatInfo;
 
 // What the component needs of an image view attached to it. The view subsystem implements it.
 class TRVIOView {
@@ -182,6 +183,7 @@ class TRastovaIO : public TIOParamsOwner {
   // The shared frame of the per-format loads and saves.
   void LoadFileFrame(const std::string& fileName, int32_t fileType);
   void LoadStreamFrame(TStream& stream, int32_t fileType);
+  void LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row);
   void SaveFileFrame(const std::string& fileName, int32_t fileType);
   void SaveStreamFrame(TStream& stream, int32_t fileType);
   // Reads the format's data at the stream's position into the working bitmap.
