@@ -75,17 +75,6 @@ std::vector<uint8_t> BuildBmp(int32_t w, int32_t h, uint16_t bits, uint32_t comp
   return f;
 }
 
-void ExpectPicture(TRVBitmap& b, int w, int h, bool few, const char* what) {
-  ASSERT_EQ(b.GetWidth(), w) << what;
-  ASSERT_EQ(b.GetHeight(), h) << what;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const Rgba e = few ? FewColorPixel(x, y) : TestPixel(x, y);
-      const Rgba a = PixelOf(b, x, y);
-      ASSERT_TRUE(a.r == e.r && a.g == e.g && a.b == e.b) << what << " at " << x << "," << y;
-    }
-}
-
 TEST(Bmp, RunLengthRowEncodings) {
   uint8_t out[4000];
   const uint8_t a[] = {0, 1, 2};

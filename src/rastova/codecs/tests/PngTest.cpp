@@ -76,17 +76,6 @@ std::vector<std::string> ChunkTypes(const std::vector<uint8_t>& f) {
   return out;
 }
 
-void ExpectPicture(TRVBitmap& b, int w, int h, bool few, const char* what) {
-  ASSERT_EQ(b.GetWidth(), w) << what;
-  ASSERT_EQ(b.GetHeight(), h) << what;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const Rgba e = few ? FewColorPixel(x, y) : TestPixel(x, y);
-      const Rgba a = PixelOf(b, x, y);
-      ASSERT_TRUE(a.r == e.r && a.g == e.g && a.b == e.b) << what << " at " << x << "," << y;
-    }
-}
-
 TEST(Png, SculptMapRoundTrip) {
   const int w = 17, h = 9;
   TRVBitmap src;

@@ -144,4 +144,15 @@ bool MagickDecode(const std::string& path, int& w, int& h, std::vector<uint8_t>&
   return rgba.size() == static_cast<size_t>(w) * h * 4;
 }
 
+void ExpectPicture(TRVBitmap& b, int w, int h, bool few, const char* what) {
+  ASSERT_EQ(b.GetWidth(), w) << what;
+  ASSERT_EQ(b.GetHeight(), h) << what;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const Rgba e = few ? FewColorPixel(x, y) : TestPixel(x, y);
+      const Rgba a = PixelOf(b, x, y);
+      ASSERT_TRUE(a.r == e.r && a.g == e.g && a.b == e.b) << what << " at " << x << "," << y;
+    }
+}
+
 }  // namespace rv::test

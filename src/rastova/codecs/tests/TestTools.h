@@ -68,6 +68,9 @@ std::unique_ptr<TRVMask> TestAlphaMask(int w, int h, bool few = false);
 // Pixel of a decoded bitmap as RGB (any of rv1g, rv8p, rv8g, rv24RGB).
 Rgba PixelOf(TRVBitmap& bitmap, int x, int y);
 
+// Asserts that a decoded bitmap is the w x h test picture (colours only).
+void ExpectPicture(TRVBitmap& b, int w, int h, bool few, const char* what);
+
 // RGBA bytes of a file as Pillow decodes it (w, h returned), or false.
 bool PillowDecode(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgba, const std::string& mode = "RGBA");
 // Decodes several files in one run of the interpreter; LoadDecoded then gives each result.

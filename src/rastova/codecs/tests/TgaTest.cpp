@@ -65,17 +65,6 @@ std::vector<uint8_t> BuildTga(uint8_t type, uint8_t depth, uint8_t descriptor, u
   return b;
 }
 
-void ExpectPicture(TRVBitmap& b, int w, int h, bool few, const char* what) {
-  ASSERT_EQ(b.GetWidth(), w) << what;
-  ASSERT_EQ(b.GetHeight(), h) << what;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const Rgba e = few ? FewColorPixel(x, y) : TestPixel(x, y);
-      const Rgba a = PixelOf(b, x, y);
-      ASSERT_TRUE(a.r == e.r && a.g == e.g && a.b == e.b) << what << " at " << x << "," << y;
-    }
-}
-
 // ---------------------------------------------------------------- round trips through our writer
 
 TEST(Targa, RoundTripEveryOutputDepth) {
