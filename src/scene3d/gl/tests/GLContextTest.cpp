@@ -8,11 +8,14 @@
 #include <thread>
 
 #include "RecordingFixture.h"
+#include "Watchdog.h"
 #include "common/Exception.h"
 #include "common/MainThreadQueue.h"
 #include "scene3d/gl/GLContextManager.h"
 
 using namespace gl3d;
+
+using gl3d::test::WithWatchdog;
 
 namespace {
 
@@ -38,23 +41,6 @@ struct NameSource {
     };
   }
 };
-
-// Fails the test run when `fn` does not finish in time (a deadlock would otherwise hang CI).
-void WithWatchdog(std::chrono::seconds limit, const std::function<void()>& fn) {
-  std::atomic<bool> done{false};
-  std::thread dog([&done, limit] {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (!done) {
-      std::fprintf(stderr, "watchdog: deadlock\n");
-      std::_Exit(3);
-    }
-  });
-  fn();
-  done = true;
-  dog.join();
-}
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include "Watchdog.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -15,6 +17,8 @@
 
 using namespace gl3d;
 
+using gl3d::test::WithWatchdog;
+
 namespace {
 
 std::unique_ptr<TGLEGLContext> MakeContext(TGLEGLOutput* out = nullptr) {
@@ -22,22 +26,6 @@ std::unique_ptr<TGLEGLContext> MakeContext(TGLEGLOutput* out = nullptr) {
   c->SetDepthBits(24);
   c->CreateContext(out);
   return c;
-}
-
-void WithWatchdog(std::chrono::seconds limit, const std::function<void()>& fn) {
-  std::atomic<bool> done{false};
-  std::thread dog([&done, limit] {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!done && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (!done) {
-      std::fprintf(stderr, "watchdog: deadlock\n");
-      std::_Exit(3);
-    }
-  });
-  fn();
-  done = true;
-  dog.join();
 }
 
 }  // namespace
