@@ -197,27 +197,16 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
 
 // ---------------------------------------------------------------- object and attachment
 
-TRastovaIO::TRastovaIO() : Params(this) {
-  MakeOwnBitmap();
-  Params.IPTC_Info.Changed = false;
-}
+TRastovaIO::TRastovaIO() : Params(this) { MakeOwnBitmap(); }
 
 TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this) {
   MakeOwnBitmap();
-  Params.IPTC_Info.Changed = false;
   SetAttachedRVBitmap(bitmap);
 }
 
 TRastovaIO::~TRastovaIO() {
   DropViewRegistration();
   if (ownsBitmap_) delete bitmap_;
-}
-
-void TRastovaIO::ResetParamsInfo() {
-  Params.ResetInfo();
-  // Emptying the IPTC list here is no change of the user's: a JPEG saved later keeps its
-  // Photoshop marker unless the user edits the records.
-  Params.IPTC_Info.Changed = false;
 }
 
 void TRastovaIO::MakeOwnBitmap() {
@@ -470,7 +459,7 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     DoFinishWork();
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   std::unique_ptr<TRVWideFileStream> file;
   try {
     file = std::make_unique<TRVWideFileStream>(fileName, kOpenRead);
@@ -505,7 +494,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
     DoFinishWork();
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   InitProgress(progress, true);
   try {
     if (fileType == ioJPEG) {
@@ -734,7 +723,7 @@ void TRastovaIO::LoadFromFile(const std::string& fileName) {
   // A format registered from outside: its own reader; its errors become the outcome.
   Params.FileName.clear();
   Params.FileType = 0;
-  ResetParamsInfo();
+  Params.ResetInfo();
   if (!row->ReadRoutine) {
     Aborting = true;
     DoFinishWork();
@@ -789,7 +778,7 @@ void TRastovaIO::LoadFromFileFormat(const std::string& fileName, int32_t fileTyp
       LoadFromFile(fileName);
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   Params.FileName.clear();
   Params.FileType = 0;
   if (!row->ReadRoutine) {
@@ -885,7 +874,7 @@ void TRastovaIO::LoadFromStream(TStream& stream) {
     if (HasFormatOps(type)) LoadStreamFrame(stream, type);
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   Params.FileName.clear();
   Params.FileType = 0;
   if (!row->ReadRoutine) {
@@ -926,7 +915,7 @@ void TRastovaIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
     if (HasFormatOps(fileType)) LoadStreamFrame(stream, fileType);
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   Params.FileName.clear();
   Params.FileType = 0;
   if (!row->ReadRoutine) {
@@ -1072,7 +1061,7 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
 void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileType) {
   Params.FileType = fileType;
   try {
-    ResetParamsInfo();
+    Params.ResetInfo();
     Aborting = true;
     TRVProgressRec progress(&Aborting);
     TRVWideFileStream file(fileName, kOpenRead);
@@ -1091,7 +1080,7 @@ void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileT
 void TRastovaIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
   Params.FileType = fileType;
   try {
-    ResetParamsInfo();
+    Params.ResetInfo();
     Aborting = false;
     TRVProgressRec progress(&Aborting);
     TRVBufferedReadStream buffered(stream, 8192, false);
