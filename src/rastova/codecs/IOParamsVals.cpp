@@ -93,7 +93,7 @@ void TIOParamsVals::SetDefaultParams() {
   GIF_LZWDecompress = GIFLZWDecoderHook;
   GIF_LZWCompress = GIFLZWEncoderHook;
   JPEG_MarkerList.Clear();
-  IPTC_Info.Clear();
+  ForgetIPTC();
   ResetEXIF();
   InputICC_.reset();
   OutputICC_.reset();
@@ -101,8 +101,15 @@ void TIOParamsVals::SetDefaultParams() {
   TGA_Date = DateToday();
 }
 
-void TIOParamsVals::ResetInfo() {
+// Emptying the records on a reset is no edit of the user's: the flag tells the JPEG writer to
+// re-encode the IPTC marker, which would drop a Photoshop marker that carries no records.
+void TIOParamsVals::ForgetIPTC() {
   IPTC_Info.Clear();
+  IPTC_Info.Changed = false;
+}
+
+void TIOParamsVals::ResetInfo() {
+  ForgetIPTC();
   JPEG_MarkerList.Clear();
   ResetEXIF();
   GIF_Comments.clear();
@@ -131,6 +138,8 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
   }
   JPEG_MarkerList.Assign(&source.JPEG_MarkerList);
   IPTC_Info.Assign(&source.IPTC_Info);
+  // A copy saves as its source would: re-encoded only when the source's records were edited.
+  IPTC_Info.Changed = source.IPTC_Info.Changed;
   if (source.EXIF_Thumbnail) {
     if (!EXIF_Thumbnail) EXIF_Thumbnail = std::make_unique<TRVBitmap>();
     EXIF_Thumbnail->Assign(source.EXIF_Thumbnail.get());

@@ -408,6 +408,7 @@ class TIOParamsVals : public TIOParamsFields, public TIOParamsEXIF {
   double GetEXIF_ReferenceBlackWhite(int32_t index) const;
 
  private:
+  void ForgetIPTC();
   void SetListedDouble(double& field, double value, double sentinel, uint16_t tag);
   void SetListedInt(int32_t& field, int32_t value, int32_t sentinel, uint16_t tag);
 

@@ -16,6 +16,8 @@
 #include "rastova/codecs/rvtgafil.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
+#include "rastova/core/RVResample.h"
+#include "rastova/core/RastovaProc.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 #include "rastova/io/RVCodecBindings.h"
@@ -91,32 +93,6 @@ std::string DirectoryOf(const std::string& path) {
   if (p == std::string::npos) return ".";
   if (p == 0) return "/";
   return path.substr(0, p);
-}
-
-// Nearest-pixel scaling of `source` into the allocated `dest` of the same pixel format.
-void StretchNearest(TRVBitmap& source, TRVBitmap& dest) {
-  const int32_t sw = source.GetWidth(), sh = source.GetHeight();
-  const int32_t dw = dest.GetWidth(), dh = dest.GetHeight();
-  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
-  const int32_t bits = source.GetBitCount();
-  std::vector<int32_t> xs(static_cast<size_t>(dw));
-  for (int32_t x = 0; x < dw; ++x) xs[static_cast<size_t>(x)] = static_cast<int32_t>(int64_t(x) * sw / dw);
-  std::vector<uint8_t> row(static_cast<size_t>(source.GetRowLen()));
-  for (int32_t y = 0; y < dh; ++y) {
-    const int32_t sy = static_cast<int32_t>(int64_t(y) * sh / dh);
-    std::memcpy(row.data(), source.GetScanLine(sy), row.size());
-    uint8_t* d = dest.GetScanLine(y);
-    if (bits == 1) {
-      for (int32_t x = 0; x < dw; ++x)
-        SetBufferBit(d, x, GetBufferBit(row.data(), xs[static_cast<size_t>(x)]));
-    } else {
-      const int32_t bpp = bits / 8;
-      for (int32_t x = 0; x < dw; ++x)
-        std::memcpy(d + int64_t(x) * bpp, row.data() + int64_t(xs[static_cast<size_t>(x)]) * bpp,
-                    static_cast<size_t>(bpp));
-    }
-  }
-  if (source.GetPaletteLength() > 0) source.CopyPaletteTo(&dest);
 }
 
 // The resolution block (Photoshop resource 1005) inside an APP13 marker gets the resolution
@@ -197,27 +173,16 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
 
 // ---------------------------------------------------------------- object and attachment
 
-TRastovaIO::TRastovaIO() : Params(this) {
-  MakeOwnBitmap();
-  Params.IPTC_Info.Changed = false;
-}
+TRastovaIO::TRastovaIO() : Params(this) { MakeOwnBitmap(); }
 
 TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this) {
   MakeOwnBitmap();
-  Params.IPTC_Info.Changed = false;
   SetAttachedRVBitmap(bitmap);
 }
 
 TRastovaIO::~TRastovaIO() {
   DropViewRegistration();
   if (ownsBitmap_) delete bitmap_;
-}
-
-void TRastovaIO::ResetParamsInfo() {
-  Params.ResetInfo();
-  // Emptying the IPTC list here is no change of the user's: a JPEG saved later keeps its
-  // Photoshop marker unless the user edits the records.
-  Params.IPTC_Info.Changed = false;
 }
 
 void TRastovaIO::MakeOwnBitmap() {
@@ -403,14 +368,22 @@ void TRastovaIO::AdjustDPI() {
     alpha = std::make_unique<TRVBitmap>();
     alpha->Assign(bitmap_->AlphaBitmap());
   }
-  // Filtered resampling joins with the resampler; nearest-pixel stretching serves both until then.
-  TRVBitmap scaled(Params.Width, Params.Height, bitmap_->GetPixelFormat());
-  if (scaled.IsEmpty()) return;
-  StretchNearest(*bitmap_, scaled);
+  TRVBitmap scaled;
+  if (FilteredAdjustDPI) {
+    // The fast linear pass works on 24-bit colour: other formats are converted first.
+    scaled.Allocate(Params.Width, Params.Height, rv24RGB);
+    if (scaled.IsEmpty()) return;
+    if (bitmap_->GetPixelFormat() != rv24RGB) bitmap_->SetPixelFormat(rv24RGB);
+    ResampleFiltered(*bitmap_, scaled, rfFastLinear, nullptr, TRVProgressEvent());
+  } else {
+    scaled.Allocate(Params.Width, Params.Height, bitmap_->GetPixelFormat());
+    if (scaled.IsEmpty()) return;
+    StretchBitmapNearest(*bitmap_, scaled, nullptr, TRVProgressEvent());
+  }
   bitmap_->Assign(&scaled);
   if (alpha) {
     TRVBitmap* target = bitmap_->AlphaBitmap();
-    if (target) StretchNearest(*alpha, *target);
+    if (target) StretchBitmapNearest(*alpha, *target, nullptr, TRVProgressEvent());
   }
 }
 
@@ -470,7 +443,7 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     DoFinishWork();
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   std::unique_ptr<TRVWideFileStream> file;
   try {
     file = std::make_unique<TRVWideFileStream>(fileName, kOpenRead);
@@ -505,7 +478,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
     DoFinishWork();
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   InitProgress(progress, true);
   try {
     if (fileType == ioJPEG) {
@@ -734,7 +707,7 @@ void TRastovaIO::LoadFromFile(const std::string& fileName) {
   // A format registered from outside: its own reader; its errors become the outcome.
   Params.FileName.clear();
   Params.FileType = 0;
-  ResetParamsInfo();
+  Params.ResetInfo();
   if (!row->ReadRoutine) {
     Aborting = true;
     DoFinishWork();
@@ -789,7 +762,7 @@ void TRastovaIO::LoadFromFileFormat(const std::string& fileName, int32_t fileTyp
       LoadFromFile(fileName);
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   Params.FileName.clear();
   Params.FileType = 0;
   if (!row->ReadRoutine) {
@@ -903,7 +876,7 @@ void TRastovaIO::LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row) {
     if (HasFormatOps(type)) LoadStreamFrame(stream, type);
     return;
   }
-  ResetParamsInfo();
+  Params.ResetInfo();
   Params.FileName.clear();
   Params.FileType = 0;
   if (!row.ReadRoutine) {
@@ -1049,7 +1022,7 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
 void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileType) {
   Params.FileType = fileType;
   try {
-    ResetParamsInfo();
+    Params.ResetInfo();
     Aborting = true;
     TRVProgressRec progress(&Aborting);
     TRVWideFileStream file(fileName, kOpenRead);
@@ -1068,7 +1041,7 @@ void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileT
 void TRastovaIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
   Params.FileType = fileType;
   try {
-    ResetParamsInfo();
+    Params.ResetInfo();
     Aborting = false;
     TRVProgressRec progress(&Aborting);
     TRVBufferedReadStream buffered(stream, 8192, false);

@@ -179,7 +179,6 @@ class TRastovaIO : public TIOParamsOwner {
   void DropViewRegistration();
   void UseExternalBitmap(TRVBitmap* bitmap);
   void MakeOwnBitmap();
-  void ResetParamsInfo();
   // The shared frame of the per-format loads and saves.
   void LoadFileFrame(const std::string& fileName, int32_t fileType);
   void LoadStreamFrame(TStream& stream, int32_t fileType);

@@ -147,6 +147,35 @@ TEST(IOParamsVals, ResetInfoKeepsWriteSettings) {
   EXPECT_EQ(p.PNG_Compression, 5);
 }
 
+// The IPTC flag tells the JPEG writer to re-encode the IPTC marker: only an edit of the records
+// sets it, never a reset of the parameters, and a copy carries its source's flag.
+TEST(IOParamsVals, OnlyEditsMarkTheIPTCRecordsChanged) {
+  TIOParamsVals p;
+  EXPECT_FALSE(p.IPTC_Info.Changed);
+  p.IPTC_Info.AddItem(2, 120, "abc", 3);
+  EXPECT_TRUE(p.IPTC_Info.Changed);
+  p.ResetInfo();
+  EXPECT_EQ(p.IPTC_Info.Count(), 0);
+  EXPECT_FALSE(p.IPTC_Info.Changed);
+  p.IPTC_Info.AddItem(2, 120, "abc", 3);
+  p.SetDefaultParams();
+  EXPECT_EQ(p.IPTC_Info.Count(), 0);
+  EXPECT_FALSE(p.IPTC_Info.Changed);
+  p.IPTC_Info.Clear();  // the user's own emptying is an edit
+  EXPECT_TRUE(p.IPTC_Info.Changed);
+
+  TIOParamsVals loaded, edited, copy;
+  const uint8_t records[] = {0x1C, 2, 120, 0, 3, 'a', 'b', 'c'};
+  ASSERT_TRUE(loaded.IPTC_Info.LoadFromBuffer(records, sizeof records));
+  ASSERT_FALSE(loaded.IPTC_Info.Changed);
+  copy.Assign(loaded);
+  EXPECT_EQ(copy.IPTC_Info.GetStrings(0), "abc");
+  EXPECT_FALSE(copy.IPTC_Info.Changed);
+  edited.IPTC_Info.AddItem(2, 5, "t", 1);
+  copy.Assign(edited);
+  EXPECT_TRUE(copy.IPTC_Info.Changed);
+}
+
 TEST(IOParamsVals, ListedEXIFTags) {
   TIOParamsVals p;
   p.SetEXIF_ExposureTime(0.004);

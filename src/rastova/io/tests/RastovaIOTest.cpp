@@ -415,5 +415,52 @@ TEST(RastovaIODpi, AdjustDPIScalesTheShorterSide) {
   }
 }
 
+// The filtered setting blends the rows it adds and works in 24-bit colour; without it rows are
+// repeated and the pixel format stays. The alpha channel is repeated in both cases.
+TEST(RastovaIODpi, FilteredAdjustDPIBlendsInTwentyFourBits) {
+  for (const TRVPixelFormat format : {rv24RGB, rv8g}) {
+    for (const bool filtered : {false, true}) {
+      const std::string what = std::string(filtered ? "filtered" : "nearest") + (format == rv8g ? " grey" : " colour");
+      // Black and white rows, twice as many rows after the adjustment.
+      TRVBitmap b(8, 2, format);
+      for (int32_t x = 0; x < 8; ++x) {
+        b.SetPixels(x, 0, 0x000000);
+        b.SetPixels(x, 1, 0xFFFFFF);
+      }
+      b.AlphaBitmap()->Fill(0);
+      for (int32_t x = 0; x < 8; ++x) b.AlphaBitmap()->SetPixels_rv8(x, 1, 200);
+      TRastovaIO io(&b);
+      io.FilteredAdjustDPI = filtered;
+      io.Params.Width = 8;
+      io.Params.Height = 2;
+      io.Params.DpiX = 100;
+      io.Params.DpiY = 50;
+      io.AdjustDPI();
+      ASSERT_EQ(b.GetWidth(), 8) << what;
+      ASSERT_EQ(b.GetHeight(), 4) << what;
+      EXPECT_EQ(b.GetPixelFormat(), filtered ? rv24RGB : format) << what;
+      std::vector<int> column;
+      for (int32_t y = 0; y < 4; ++y) {
+        const TRGB c = b.GetPixels(5, y);
+        EXPECT_TRUE(c.r == c.g && c.g == c.b) << what;
+        column.push_back(c.r);
+        for (int32_t x = 0; x < 8; ++x) EXPECT_EQ(b.GetPixels(x, y), c) << what << " " << x << "," << y;
+      }
+      if (filtered) {
+        // The added row halfway between black and white is grey.
+        EXPECT_EQ(column[0], 0) << what;
+        EXPECT_TRUE(column[1] > 100 && column[1] < 155) << what << " " << column[1];
+        EXPECT_EQ(column[2], 255) << what;
+        EXPECT_EQ(column[3], 255) << what;
+      } else {
+        EXPECT_EQ(column, (std::vector<int>{0, 0, 255, 255})) << what;
+      }
+      ASSERT_TRUE(b.HasAlphaBitmap()) << what;
+      ASSERT_EQ(b.AlphaBitmap()->GetHeight(), 4) << what;
+      for (int32_t y = 0; y < 4; ++y) EXPECT_EQ(b.AlphaBitmap()->GetPixels_rv8(3, y), y < 2 ? 0 : 200) << what;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace rv
