@@ -156,10 +156,20 @@ void CopyRVAlphaToAlpha(rv::TRVBitmap& alpha, platform::TBitmap& target) {
 
 int32_t SaveImageWithAlpha(std::string& fileName, const platform::TBitmap& color,
                            const platform::TBitmap& alpha) {
+  std::unique_ptr<rv::TRVBitmap> image;
   try {
+    image = MakeImageWithAlpha(color, alpha);
+  } catch (...) {
+    return -1;
+  }
+  return SaveImageWithAlpha(fileName, *image);
+}
+
+int32_t SaveImageWithAlpha(std::string& fileName, rv::TRVBitmap& image) {
+  try {
+    if (image.IsEmpty() || image.GetPixelFormat() != rv::rv24RGB) return -1;
     const bool png = IsPngName(fileName);
-    std::unique_ptr<rv::TRVBitmap> image = MakeImageWithAlpha(color, alpha);
-    rv::TRastovaIO io(image.get());
+    rv::TRastovaIO io(&image);
     // The image name is that of the name asked for, before any renaming.
     const std::string imageName = ExtractBaseName(fileName);
     if (png) {

@@ -41,6 +41,9 @@ std::string LoadPictureFile(const std::string& fileName, rv::TRVBitmap& bitmap);
 // shown; `fileName` then holds what it was given or the name chosen before the failure).
 int32_t SaveImageWithAlpha(std::string& fileName, const platform::TBitmap& color,
                            const platform::TBitmap& alpha);
+// The same for a 24-bit image buffer that carries the alpha as its alpha channel (the sculpt-map
+// writer paints its maps straight into one). The image is not changed.
+int32_t SaveImageWithAlpha(std::string& fileName, rv::TRVBitmap& image);
 
 // Loads a texture picture, resampled (Lanczos, radius 3) to TextureWidth x TextureHeight, into
 // the loaded pair and copies it into the base pair. A picture without alpha gets an opaque

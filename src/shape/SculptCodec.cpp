@@ -12,11 +12,24 @@ namespace {
 
 uint8_t ClampByte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255)); }
 
+// Round (halves to even) of a double. A sculpt map rounds three values per grid point, nearly
+// always small ones: those take the short way in double precision, with the same result.
+int64_t RoundSmall(double v) {
+  if (v >= -65536.0 && v <= 65536.0) {  // false for NaN
+    int64_t r = static_cast<int64_t>(v);  // toward zero; v is small
+    if (static_cast<double>(r) > v) --r;  // now the floor
+    const double rest = v - static_cast<double>(r);  // exact
+    if (rest > 0.5 || (rest == 0.5 && (r & 1) != 0)) ++r;
+    return r;
+  }
+  return common::Round(v);
+}
+
 // 255 - nearest(128 - 128 c); the rounded value saturates for huge or infinite c, so it is
 // first brought into a range where the subtraction cannot overflow.
 int64_t ChannelValue(double c) {
   const double v = 128.0 - 128.0 * c;  // 128 * c is exact; the subtraction rounds as doubles do
-  return 255 - std::clamp<int64_t>(common::Round(v), -(int64_t{1} << 40), int64_t{1} << 40);
+  return 255 - std::clamp<int64_t>(RoundSmall(v), -(int64_t{1} << 40), int64_t{1} << 40);
 }
 
 uint32_t PackColor(uint8_t r, uint8_t g, uint8_t b) {
@@ -33,17 +46,35 @@ uint32_t EncodePointColor(const TDbl3D& p) {
   return PackColor(EncodeChannel(p[0]), EncodeChannel(p[1]), EncodeChannel(p[2]));
 }
 
-uint8_t EncodeChannelInBox(double min, double max, double c) {
+namespace {
+uint8_t BoxChannel(double min, double max, double c, double scale) {
   if (min == max) return 127;
   const double t = (c - min) / (max - min);
-  const double scale = settings::AppSettings.MaximizeWithSymmetry ? 254.0 : 255.0;
-  return ClampByte(common::Round(scale * t));
+  return ClampByte(RoundSmall(scale * t));
 }
+double BoxScale() { return settings::AppSettings.MaximizeWithSymmetry ? 254.0 : 255.0; }
+}  // namespace
+
+uint8_t EncodeChannelInBox(double min, double max, double c) { return BoxChannel(min, max, c, BoxScale()); }
 
 uint32_t EncodePointColorInBox(const TDbl3D& p, const TDbl3D& boxMax, const TDbl3D& boxMin) {
   return PackColor(EncodeChannelInBox(boxMin[0], boxMax[0], p[0]),
                    EncodeChannelInBox(boxMin[1], boxMax[1], p[1]),
                    EncodeChannelInBox(boxMin[2], boxMax[2], p[2]));
+}
+
+void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl3D& boxMax, const TDbl3D& boxMin,
+                       uint32_t* colors) {
+  if (!box) {
+    for (int32_t k = 0; k < count; ++k) colors[k] = EncodePointColor(points[k]);
+    return;
+  }
+  const double scale = BoxScale();
+  for (int32_t k = 0; k < count; ++k) {
+    const TDbl3D& p = points[k];
+    colors[k] = PackColor(BoxChannel(boxMin[0], boxMax[0], p[0], scale), BoxChannel(boxMin[1], boxMax[1], p[1], scale),
+                          BoxChannel(boxMin[2], boxMax[2], p[2], scale));
+  }
 }
 
 int32_t CoordToChannelValue(double c) { return common::SaturateInt32(ChannelValue(c)); }

@@ -20,6 +20,10 @@ uint32_t EncodePointColor(const TDbl3D& p);
 // on) or 0..255 (off); 127 when min equals max. Values outside the box are brought into 0..255.
 uint8_t EncodeChannelInBox(double min, double max, double c);
 uint32_t EncodePointColorInBox(const TDbl3D& p, const TDbl3D& boxMax, const TDbl3D& boxMin);
+// EncodePointColorInBox (`box` true) or EncodePointColor of `count` points into `colors`; the
+// settings are read once for the whole row.
+void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl3D& boxMax, const TDbl3D& boxMin,
+                       uint32_t* colors);
 // The channel value the editors show: 255 - nearest(128 - 128 c), not brought into 0..255.
 int32_t CoordToChannelValue(double c);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <system_error>
 #include <vector>
 
@@ -117,8 +118,16 @@ void CreateSculptBitmaps(int32_t columnCells, int32_t rowCells, int32_t cell, pl
     std::memset(alpha.ScanLine(y), value, static_cast<size_t>(alpha.Width()));
 }
 
-std::string RenderSculptBlock(platform::TBitmap& color, int32_t cell, int32_t firstColumn, const TCS& cs,
-                              int32_t rows, int32_t columns, int32_t firstRow) {
+namespace {
+
+// Rows of an image to paint into: `bytes` per pixel, blue, green and red first.
+struct PaintTarget {
+  int width = 0, height = 0, bytes = 4;
+  std::function<uint8_t*(int)> row;
+};
+
+std::string PaintSculptBlock(const PaintTarget& target, int32_t cell, int32_t firstColumn, const TCS& cs,
+                             int32_t rows, int32_t columns, int32_t firstRow) {
   const int32_t lastColumn = std::clamp(cs.CPMaxI, 1, kGridMax) - 1;
   const int32_t lastRow = std::clamp(cs.CPMaxJ, 1, kGridMax) - 1;
   firstColumn = std::clamp(firstColumn, 0, lastColumn);
@@ -136,42 +145,106 @@ std::string RenderSculptBlock(platform::TBitmap& color, int32_t cell, int32_t fi
     scale = FormatScaleText(hi, lo);
   }
 
-  const int w = color.Width();
-  const int h = color.Height();
+  const int w = target.width;
+  const int h = target.height;
+  const int bytes = target.bytes;
   const int half = cell / 2;
-  std::vector<uint32_t> rowColors(static_cast<size_t>(std::max(columns, 0)));
+  columns = std::max(columns, 0);
+  std::vector<uint32_t> rowColors(static_cast<size_t>(columns));
+  // Paints the squares of one image row. Squares of an even cell tile the row from x = 0 on, so
+  // their rows are painted once into `line` and copied; with an odd cell the pixels between the
+  // squares keep what they held, and every row is painted.
+  auto paint = [&](uint8_t* out) {
+    for (int32_t i = 0; i < columns; ++i) {
+      const int x1 = std::max(i * cell - half, 0);
+      const int x2 = std::min(i * cell + half, w);
+      const uint32_t c = rowColors[static_cast<size_t>(i)];
+      if (bytes == 4) {
+        for (int x = x1; x < x2; ++x) std::memcpy(out + int64_t{x} * 4, &c, 4);
+      } else {
+        const uint8_t blue = static_cast<uint8_t>(c), green = static_cast<uint8_t>(c >> 8),
+                      red = static_cast<uint8_t>(c >> 16);
+        for (int x = x1; x < x2; ++x) {
+          uint8_t* p = out + int64_t{x} * 3;
+          p[0] = blue;
+          p[1] = green;
+          p[2] = red;
+        }
+      }
+    }
+  };
+  const bool tiled = cell % 2 == 0;
+  const int span = columns > 0 ? std::clamp((columns - 1) * cell + half, 0, std::max(w, 0)) : 0;
+  std::vector<uint8_t> line(tiled ? static_cast<size_t>(span) * static_cast<size_t>(bytes) : 0);
+  std::vector<TDbl3D> rowPoints(static_cast<size_t>(columns));
   for (int32_t y = 0; y < rows; ++y) {
     const int32_t j = std::min(firstRow + rows - 1 - y, lastRow);
-    for (int32_t i = 0; i < columns; ++i) {
-      const TDbl3D& p = cs.CP[std::min(firstColumn + i, lastColumn)][j];
-      const uint32_t c = box ? EncodePointColorInBox(p, hi, lo) : EncodePointColor(p);
-      // Colour word (red low) to the bitmap's blue, green, red, x bytes.
-      rowColors[i] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    for (int32_t i = 0; i < columns; ++i)
+      rowPoints[static_cast<size_t>(i)] = cs.CP[std::min(firstColumn + i, lastColumn)][j];
+    EncodePointColors(rowPoints.data(), columns, box, hi, lo, rowColors.data());
+    for (uint32_t& c : rowColors) {
+      // Colour word (red low) to the image's blue, green, red, x bytes.
+      c = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
     }
     const int y1 = std::max(y * cell - half, 0);
     const int y2 = std::min(y * cell + half, h);  // exclusive
+    if (y1 >= y2) continue;
+    if (tiled) paint(line.data());
     for (int py = y1; py < y2; ++py) {
-      uint32_t* out = reinterpret_cast<uint32_t*>(color.ScanLine(py));
-      for (int32_t i = 0; i < columns; ++i) {
-        const int x1 = std::max(i * cell - half, 0);
-        const int x2 = std::min(i * cell + half, w);
-        std::fill(out + x1, out + std::max(x1, x2), rowColors[i]);
+      uint8_t* out = target.row(py);
+      if (!out) continue;
+      if (tiled) {
+        if (!line.empty()) std::memcpy(out, line.data(), line.size());
+      } else {
+        paint(out);
       }
     }
   }
   return BlockDescription(scale, StitchTypeName(cs.CP, firstColumn, firstRow, realColumns, realRows));
 }
 
+// The picture of a map of `columnCells` x `rowCells` cells: 24-bit colour (black until painted)
+// with the alpha of CreateSculptBitmaps as its alpha channel.
+void CreateSculptImage(int32_t columnCells, int32_t rowCells, int32_t cell, rv::TRVBitmap& image) {
+  if (!image.Allocate(columnCells * cell, rowCells * cell, rv::rv24RGB)) return;
+  image.Fill(0.0);
+  rv::TRVBitmap* alpha = image.AlphaBitmap();
+  alpha->Fill(settings::AppSettings.SculptTransparent ? 0.0 : 255.0);
+  alpha->Full = false;
+}
+
+}  // namespace
+
+std::string RenderSculptBlock(platform::TBitmap& color, int32_t cell, int32_t firstColumn, const TCS& cs,
+                              int32_t rows, int32_t columns, int32_t firstRow) {
+  PaintTarget target;
+  target.width = color.Width();
+  target.height = color.Height();
+  target.bytes = 4;
+  target.row = [&color](int y) { return color.ScanLine(y); };
+  return PaintSculptBlock(target, cell, firstColumn, cs, rows, columns, firstRow);
+}
+
 void WriteSculptMap(const TCS& cs, std::string& fileName) {
   const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
   const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
   const int32_t cell = SculptCellSize();
-  platform::TBitmap color(0, 0, platform::pf32bit), alpha(0, 0, platform::pf8bit);
+  // The maps are painted straight into the image buffer the writer saves: no 32-bit drawing
+  // copy to convert for every part.
+  rv::TRVBitmap image;
+  PaintTarget target;
+  target.bytes = 3;
+  target.row = [&image](int y) { return image.GetScanLine(y); };
+  auto create = [&](int32_t columnCells, int32_t rowCells) {
+    CreateSculptImage(columnCells, rowCells, cell, image);
+    target.width = image.GetWidth();
+    target.height = image.GetHeight();
+  };
 
   if ((columns - 1) * (rows - 1) <= 1024) {
-    CreateSculptBitmaps(columns - 1, rows - 1, cell, color, alpha);
-    RenderSculptBlock(color, cell, 0, cs, rows, columns, 0);
-    SaveImageWithAlpha(fileName, color, alpha);
+    create(columns - 1, rows - 1);
+    PaintSculptBlock(target, cell, 0, cs, rows, columns, 0);
+    SaveImageWithAlpha(fileName, image);
     return;
   }
 
@@ -180,18 +253,18 @@ void WriteSculptMap(const TCS& cs, std::string& fileName) {
   const int32_t per = horizontal ? 1024 / (columns - 1) + 1 : 1024 / (rows - 1) + 1;
   const int32_t extent = horizontal ? rows : columns;
   if (horizontal)
-    CreateSculptBitmaps(columns - 1, per - 1, cell, color, alpha);
+    create(columns - 1, per - 1);
   else
-    CreateSculptBitmaps(per - 1, rows - 1, cell, color, alpha);
+    create(per - 1, rows - 1);
 
   std::vector<std::string> lines;
   int n = 0;
   for (int32_t start = 0; start < extent - 1; start += per - 1) {
     ++n;
-    const std::string description = horizontal ? RenderSculptBlock(color, cell, 0, cs, per, columns, start)
-                                               : RenderSculptBlock(color, cell, start, cs, rows, per, 0);
+    const std::string description = horizontal ? PaintSculptBlock(target, cell, 0, cs, per, columns, start)
+                                               : PaintSculptBlock(target, cell, start, cs, rows, per, 0);
     std::string partName = PartFileName(fileName, n);
-    SaveImageWithAlpha(partName, color, alpha);
+    SaveImageWithAlpha(partName, image);
     lines.push_back(ExtractBaseName(partName) + ":" + description);
   }
   if (settings::AppSettings.OutputTextForKelpo) WriteTextList(MakeUniqueFileName(fileName, ".txt"), lines);

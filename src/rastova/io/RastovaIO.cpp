@@ -95,6 +95,24 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, p);
 }
 
+// The alpha channel as the writers take it: its 8-bit rows and its Full flag. The writers read
+// no bounding box, so the mask's box (a scan of every pixel) is not computed.
+void AlphaToWriterMask(TRVBitmap& alpha, TRVMask& mask) {
+  if (alpha.GetPixelFormat() != rv8g || alpha.IsEmpty()) {
+    alpha.CopyToTRVMask(mask);
+    return;
+  }
+  const int32_t w = alpha.GetWidth(), h = alpha.GetHeight();
+  mask.AllocateBits(w, h, 8);
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* s = alpha.GetScanLine(y);
+    uint8_t* d = mask.GetScanLine(y);
+    if (s && d) std::memcpy(d, s, static_cast<size_t>(w));
+  }
+  alpha.ReleaseFileRows();
+  mask.Full = alpha.Full;
+}
+
 // The resolution block (Photoshop resource 1005) inside an APP13 marker gets the resolution
 // of the parameters; every offset is checked against the marker's length.
 void RewriteResolutionBlock(TIOParamsVals& params) {
@@ -526,7 +544,7 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
   std::unique_ptr<TRVMask> mask;
   if ((fileType == ioTGA || fileType == ioPNG) && bitmap_->HasAlphaBitmap()) {
     mask = std::make_unique<TRVMask>();
-    bitmap_->AlphaBitmap()->CopyToTRVMask(*mask);
+    AlphaToWriterMask(*bitmap_->AlphaBitmap(), *mask);
   }
   switch (fileType) {
     case ioTGA:

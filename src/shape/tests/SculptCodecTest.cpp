@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
+
+#include "common/Round.h"
 
 #include "shape/SculptCodec.h"
 #include "shape/tests/ShapeIoTestUtil.h"
@@ -41,6 +45,53 @@ TEST(SculptCodec, PlainEncodingClampsInsteadOfWrapping) {
   // The editors' read-out is not brought into range.
   EXPECT_EQ(CoordToChannelValue(-1.0), -1);
   EXPECT_EQ(CoordToChannelValue(2.0), 383);
+}
+
+// The channel values follow the library's rounding (halves to even) for every input: halves on
+// both sides of zero, the neighbours of halves, values far outside the map, NaN and infinities.
+TEST(SculptCodec, ChannelsRoundAsTheLibraryDoes) {
+  SettingsGuard guard;
+  auto reference = [](double v) { return std::clamp<int64_t>(common::Round(v), 0, 255); };
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> inputs = {0.0, -0.0, 1e-300, -1e-300, 1e300, -1e300, inf, -inf,
+                                std::numeric_limits<double>::quiet_NaN(), 4096.0, -4096.0, 600.0, -600.0};
+  for (int k = -1200; k <= 1200; ++k) {
+    const double half = k / 256.0;  // 128 * half lands on halves and wholes
+    inputs.insert(inputs.end(), {half, std::nextafter(half, inf), std::nextafter(half, -inf)});
+  }
+  for (const double c : inputs) {
+    const double v = 128.0 - 128.0 * c;
+    const int64_t rounded = common::Round(v);
+    ASSERT_EQ(EncodeChannel(c), std::clamp<int64_t>(255 - std::clamp<int64_t>(rounded, -(int64_t{1} << 40), int64_t{1} << 40), 0, 255)) << c;
+    ASSERT_EQ(CoordToChannelValue(c),
+              common::SaturateInt32(255 - std::clamp<int64_t>(rounded, -(int64_t{1} << 40), int64_t{1} << 40)))
+        << c;
+    for (const bool symmetric : {false, true}) {
+      settings::AppSettings.MaximizeWithSymmetry = symmetric;
+      const double scale = symmetric ? 254.0 : 255.0;
+      const double t = (c - -3.0) / (2.0 - -3.0);
+      ASSERT_EQ(EncodeChannelInBox(-3.0, 2.0, c), reference(scale * t)) << c << " " << symmetric;
+    }
+  }
+}
+
+TEST(SculptCodec, RowEncodingMatchesThePointEncodings) {
+  SettingsGuard guard;
+  std::vector<TDbl3D> points;
+  for (int k = 0; k < 300; ++k)
+    points.push_back({std::sin(k * 0.37) * 1.2, (k % 17) / 16.0 - 0.5, k / 256.0 - 0.6});
+  points.push_back({0.25, 0.25, 0.25});
+  const TDbl3D lo{-1.0, -0.5, 0.25}, hi{1.0, 0.5, 0.25};  // a flat z axis gives 127
+  std::vector<uint32_t> colors(points.size());
+  for (const bool symmetric : {false, true}) {
+    settings::AppSettings.MaximizeWithSymmetry = symmetric;
+    for (const bool box : {false, true}) {
+      EncodePointColors(points.data(), static_cast<int32_t>(points.size()), box, hi, lo, colors.data());
+      for (size_t k = 0; k < points.size(); ++k)
+        ASSERT_EQ(colors[k], box ? EncodePointColorInBox(points[k], hi, lo) : EncodePointColor(points[k]))
+            << k << " " << box << " " << symmetric;
+    }
+  }
 }
 
 TEST(SculptCodec, BoxEncoding) {

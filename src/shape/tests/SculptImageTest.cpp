@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -340,6 +341,42 @@ TEST(SculptImage, AutoMaximizedBlocksAndTheirScaleText) {
   const size_t second = description.find(":<");
   EXPECT_EQ(description.substr(second + 2, 11), "0.00000000,");
   EXPECT_NE(description.find(":<0.0,0.0,0.0>:" + StitchTypeName(cs->CP, 0, 0, 33, 33)), std::string::npos);
+}
+
+// Every pixel of a painted block against the squares it is made of: the square of point (i, y)
+// covers x from i * cell - cell / 2 to i * cell + cell / 2 - 1 (and rows likewise); pixels no
+// square covers (between the squares of an odd cell) keep what the image held.
+TEST(SculptImage, PaintedBlocksAreTheirSquares) {
+  SettingsGuard guard;
+  settings::AppSettings.AutoMaximize = false;
+  auto cs = NewShape(SCTYPE_TORUS, 9, 7);
+  for (const int cell : {2, 3, 4}) {
+    for (const int extra : {0, 1}) {
+      // A block of 6 x 4 points (clamped at the grid's edge) in an image that may be wider.
+      const int columns = 6, rows = 4, firstColumn = 4, firstRow = 1;
+      const int w = (columns - 1) * cell + extra * 5, h = (rows - 1) * cell + extra * 3;
+      platform::TBitmap color(w, h, platform::pf32bit);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) std::memcpy(color.ScanLine(y) + 4 * x, "\x11\x22\x33\x44", 4);
+      RenderSculptBlock(color, cell, firstColumn, *cs, rows, columns, firstRow);
+      const int half = cell / 2;
+      int bad = 0;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          uint32_t expected = 0x44332211u;
+          for (int gy = 0; gy < rows; ++gy)
+            for (int gx = 0; gx < columns; ++gx)
+              if (x >= gx * cell - half && x < gx * cell + half && y >= gy * cell - half && y < gy * cell + half) {
+                const uint32_t c = EncodePointColor(cs->CP[std::min(firstColumn + gx, 8)][std::min(firstRow + rows - 1 - gy, 6)]);
+                expected = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+              }
+          uint32_t got;
+          std::memcpy(&got, color.ScanLine(y) + 4 * x, 4);
+          if (got != expected) ++bad;
+        }
+      EXPECT_EQ(bad, 0) << "cell " << cell << ", extra " << extra;
+    }
+  }
 }
 
 TEST(SculptImage, SavedNamesFollowTheOverwriteSetting) {

@@ -66,8 +66,15 @@ struct EventLog {
 TEST(RastovaIOEndToEnd, ThirtyTwoBitPictureThroughTargaAndPngFiles) {
   TempDir dir;
   std::unique_ptr<TRVBitmap> picture = MakePicture(257, 129);
-  for (const char* name : {"sculpt.tga", "sculpt.png", "sculpt.TGA", "sculpt.pix"}) {
-    TRastovaIO out(picture.get());
+  std::unique_ptr<TRVBitmap> inFile = MakePicture(257, 129);
+  // Rows and alpha rows in temporary files, mapped one at a time.
+  for (TRVBitmap* b : {inFile.get(), inFile->AlphaBitmap()}) {
+    b->MemoryThreshold = 0;
+    b->SetLocation(rvInTempFile);
+    ASSERT_EQ(b->GetLocation(), rvInTempFile);
+  }
+  for (const char* name : {"sculpt.tga", "sculpt.png", "sculpt.TGA", "sculpt.pix", "file.tga", "file.png"}) {
+    TRastovaIO out(std::string(name).rfind("file", 0) == 0 ? inFile.get() : picture.get());
     out.Params.TGA_Author = "ZEPHOR";
     out.Params.TGA_ImageName = "sculpt";
     out.SaveToFile(dir.File(name));
