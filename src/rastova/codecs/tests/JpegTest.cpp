@@ -500,30 +500,19 @@ TEST(JpegTools, OurFilesReadInPillowAndImageMagick) {
     WriteFileBytes(paths.back(), f);
     ours.push_back(ReadJpeg(f));
   }
-  if (pil) {
-    ASSERT_TRUE(PillowDecodeAll(paths));
-  }
-  for (size_t i = 0; i < paths.size(); ++i) {
+  ForEachToolDecoding(paths, pil, magick, w, h, [&](size_t i, int tool, const std::vector<uint8_t>& got) {
     const std::string name = cases[i].name;
-    for (int tool = 0; tool < 2; ++tool) {
-      if ((tool == 0 && !pil) || (tool == 1 && !magick)) continue;
-      int dw = 0, dh = 0;
-      std::vector<uint8_t> got;
-      ASSERT_TRUE(tool == 0 ? LoadDecoded(paths[i], dw, dh, got) : MagickDecode(paths[i], dw, dh, got)) << name;
-      ASSERT_EQ(dw, w);
-      ASSERT_EQ(dh, h);
-      // Against the source picture: lossy coding and the tools' CMYK formulas leave some error.
-      const int tolerance = name == "cmyk" ? 24 : 14;
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-          const Rgba e = PixelOf(name == "grey" ? ours[i]->bitmap : src, x, y);
-          const uint8_t* g = &got[size_t(4 * (y * w + x))];
-          ASSERT_NEAR(g[0], e.r, tolerance) << name << " tool " << tool << " at " << x << "," << y;
-          ASSERT_NEAR(g[1], e.g, tolerance) << name << " tool " << tool;
-          ASSERT_NEAR(g[2], e.b, tolerance) << name << " tool " << tool;
-        }
-    }
-  }
+    // Against the source picture: lossy coding and the tools' CMYK formulas leave some error.
+    const int tolerance = name == "cmyk" ? 24 : 14;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Rgba e = PixelOf(name == "grey" ? ours[i]->bitmap : src, x, y);
+        const uint8_t* g = &got[size_t(4 * (y * w + x))];
+        ASSERT_NEAR(g[0], e.r, tolerance) << name << " tool " << tool << " at " << x << "," << y;
+        ASSERT_NEAR(g[1], e.g, tolerance) << name << " tool " << tool;
+        ASSERT_NEAR(g[2], e.b, tolerance) << name << " tool " << tool;
+      }
+  });
 }
 
 }  // namespace

@@ -480,29 +480,19 @@ TEST(PngTools, OurFilesReadInPillowAndImageMagick) {
     paths.push_back(dir.File(std::string(c.name) + ".png"));
     WriteFileBytes(paths.back(), WritePng(src, p, c.alpha ? mask.get() : nullptr));
   }
-  if (pil) {
-    ASSERT_TRUE(PillowDecodeAll(paths));
-  }
-  for (size_t i = 0; i < paths.size(); ++i) {
+  ForEachToolDecoding(paths, pil, magick, w, h, [&](size_t i, int tool, const std::vector<uint8_t>& got) {
     const auto& c = cases[i];
-    for (int tool = 0; tool < 2; ++tool) {
-      if ((tool == 0 && !pil) || (tool == 1 && !magick)) continue;
-      int dw = 0, dh = 0;
-      std::vector<uint8_t> got;
-      ASSERT_TRUE(tool == 0 ? LoadDecoded(paths[i], dw, dh, got) : MagickDecode(paths[i], dw, dh, got)) << c.name;
-      ASSERT_EQ(dw, w);
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-          const Rgba e = c.few ? FewColorPixel(x, y) : TestPixel(x, y);
-          const uint8_t* g = &got[size_t(4 * (y * w + x))];
-          if (c.alpha) {
-            ASSERT_EQ(g[3], e.a) << c.name << " tool " << tool;
-          }
-          if (g[3] == 0) continue;
-          ASSERT_TRUE(g[0] == e.r && g[1] == e.g && g[2] == e.b) << c.name << " tool " << tool << " at " << x << "," << y;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Rgba e = c.few ? FewColorPixel(x, y) : TestPixel(x, y);
+        const uint8_t* g = &got[size_t(4 * (y * w + x))];
+        if (c.alpha) {
+          ASSERT_EQ(g[3], e.a) << c.name << " tool " << tool;
         }
-    }
-  }
+        if (g[3] == 0) continue;
+        ASSERT_TRUE(g[0] == e.r && g[1] == e.g && g[2] == e.b) << c.name << " tool " << tool << " at " << x << "," << y;
+      }
+  });
 }
 
 }  // namespace

@@ -155,4 +155,24 @@ void ExpectPicture(TRVBitmap& b, int w, int h, bool few, const char* what) {
     }
 }
 
+void ForEachToolDecoding(const std::vector<std::string>& paths, bool pil, bool magick, int w, int h,
+                         const std::function<void(size_t i, int tool, const std::vector<uint8_t>& rgba)>& check) {
+  if (pil) {
+    ASSERT_TRUE(PillowDecodeAll(paths));
+  }
+  for (size_t i = 0; i < paths.size(); ++i) {
+    for (int tool = 0; tool < 2; ++tool) {
+      if ((tool == 0 && !pil) || (tool == 1 && !magick)) continue;
+      int dw = 0, dh = 0;
+      std::vector<uint8_t> got;
+      ASSERT_TRUE(tool == 0 ? LoadDecoded(paths[i], dw, dh, got) : MagickDecode(paths[i], dw, dh, got))
+          << paths[i] << " tool " << tool;
+      ASSERT_EQ(dw, w) << paths[i];
+      ASSERT_EQ(dh, h) << paths[i];
+      check(i, tool, got);
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+  }
+}
+
 }  // namespace rv::test

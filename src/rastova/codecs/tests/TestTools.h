@@ -3,6 +3,8 @@
 // system's Python, ImageMagick), a deterministic test picture and small stream helpers.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -67,6 +69,11 @@ std::unique_ptr<TRVMask> TestAlphaMask(int w, int h, bool few = false);
 
 // Pixel of a decoded bitmap as RGB (any of rv1g, rv8p, rv8g, rv24RGB).
 Rgba PixelOf(TRVBitmap& bitmap, int x, int y);
+
+// Decodes every file with each available outside tool (tool 0 Pillow, 1 ImageMagick), asserts
+// that each decodes to w x h, and hands the RGBA bytes to `check` with the file's index.
+void ForEachToolDecoding(const std::vector<std::string>& paths, bool pil, bool magick, int w, int h,
+                         const std::function<void(size_t i, int tool, const std::vector<uint8_t>& rgba)>& check);
 
 // Asserts that a decoded bitmap is the w x h test picture (colours only).
 void ExpectPicture(TRVBitmap& b, int w, int h, bool few, const char* what);
