@@ -77,8 +77,6 @@ void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl
   }
 }
 
-int32_t CoordToChannelValue(double c) { return common::SaturateInt32(ChannelValue(c)); }
-
 TDbl3D DecodePixel127(uint32_t color) {
   return {(Channel(color, 0) - 127) / 128, (Channel(color, 8) - 127) / 128, (Channel(color, 16) - 127) / 128};
 }

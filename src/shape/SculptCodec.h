@@ -8,6 +8,7 @@
 #include <string>
 
 #include "shape/model/ShapeRecord.h"
+#include "shape/model/uScSelect.h"
 
 namespace shape {
 
@@ -24,8 +25,8 @@ uint32_t EncodePointColorInBox(const TDbl3D& p, const TDbl3D& boxMax, const TDbl
 // settings are read once for the whole row.
 void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl3D& boxMax, const TDbl3D& boxMin,
                        uint32_t* colors);
-// The channel value the editors show: 255 - nearest(128 - 128 c), not brought into 0..255.
-int32_t CoordToChannelValue(double c);
+// The channel value the editors show (CoordToChannelValue) lives with the model, in
+// shape/model/uScSelect.h.
 
 // The current decoding: (v - 127) / 128 per channel, red x, green y, blue z.
 TDbl3D DecodePixel127(uint32_t color);
