@@ -35,12 +35,12 @@ class TTestEditor : public editor::TScBase {
     return best <= p;
   }
   bool HitPoint(const shape::TCS& s, int32_t X, int32_t Y) override {
-    int i, j;
+    int i = 0, j = 0;
     return PointAt(s, X, Y, i, j);
   }
   // Shift toggles the point; without Shift a point not yet selected becomes the selection.
   bool ClickSelect(shape::TCS& s, int32_t X, int32_t Y, bool ShiftHeld, uint8_t& Value) override {
-    int i, j;
+    int i = 0, j = 0;
     if (!PointAt(s, X, Y, i, j)) return false;
     if (ShiftHeld) {
       s.SP[i][j] = !s.SP[i][j];
