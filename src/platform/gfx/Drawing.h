@@ -52,7 +52,7 @@ class TDrawing {
 
   // Antialiasing of the primitives that follow; off at the start.
   virtual void SetAntialias(bool on) = 0;
-  // Every pixel becomes `color` (not blended).
+  // Every pixel becomes `color` (not blended; the targets have no alpha, so its alpha is ignored).
   virtual void Clear(TArgb color) = 0;
 
   virtual void Line(TPointF a, TPointF b, TArgb color, float width) = 0;

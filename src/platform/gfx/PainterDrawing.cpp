@@ -69,8 +69,9 @@ const QPointF* TPainterDrawing::Points(std::span<const TPointF> points) {
 
 void TPainterDrawing::Clear(TArgb color) {
   if (!painter_.isActive()) return;
+  // The bitmaps drawn on have no alpha of their own: the colour is stored opaque.
   painter_.setCompositionMode(QPainter::CompositionMode_Source);
-  painter_.fillRect(image_.rect(), ToColor(color));
+  painter_.fillRect(image_.rect(), ToColor(color | 0xFF000000u));
   painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
