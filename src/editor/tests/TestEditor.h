@@ -9,6 +9,7 @@
 
 #include "editor/panes/ScBase.h"
 #include "settings/AppSettings.h"
+#include "shape/model/uScSelect.h"
 
 namespace editor_test {
 
