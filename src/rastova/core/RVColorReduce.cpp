@@ -342,8 +342,6 @@ void ThresholdHook(TRVBitmap& source, TRVBitmap& dest, int32_t threshold) {
 }  // namespace
 
 void RVColorReductionStartup() {
-  QuantizerMethod = -1;
-  NeuQuantQuality = -1;
   SetQuantizeHook(QuantizeToPalette8);
   SetThresholdTo1BitHook(ThresholdHook);
 }

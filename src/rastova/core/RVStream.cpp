@@ -256,6 +256,8 @@ TRVWideFileStream::TRVWideFileStream(const std::u16string& fileName, uint16_t mo
 
 // ---------------------------------------------------------------- TRVBufferedReadStream
 
+bool BufferedReaderRelative = false;
+
 TRVBufferedReadStream::TRVBufferedReadStream(TStream& source, int32_t bufferSize, bool relative)
     : source_(source) {
   int64_t pos = source.GetPosition();

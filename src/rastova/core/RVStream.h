@@ -145,6 +145,11 @@ class TRVWideFileStream : public THandleStream {
   TRVWideFileStream(const std::u16string& fileName, uint16_t mode);
 };
 
+// Whether the buffered readers that the I/O front end and the codecs create count positions
+// from where their source stood when they were made (true) or from the source's start (false,
+// as the I/O start-up sets it).
+extern bool BufferedReaderRelative;
+
 // Reads another stream through a buffer; single-byte reads and seeks inside the buffer do not
 // touch the source. In relative mode the source position at creation is position 0.
 class TRVBufferedReadStream : public TStream {

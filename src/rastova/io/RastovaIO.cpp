@@ -512,7 +512,7 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     Aborting = false;
     InitProgress(progress, true);
     if (fileType == ioJPEG) {
-      TRVBufferedReadStream buffered(*file, 8192, false);
+      TRVBufferedReadStream buffered(*file, 8192, BufferedReaderRelative);
       ReadFormat(fileType, buffered, progress, true);
     } else {
       ReadFormat(fileType, *file, progress, true);
@@ -1095,7 +1095,7 @@ void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileT
     TRVProgressRec progress(&Aborting);
     TRVWideFileStream file(fileName, kOpenRead);
     Aborting = false;
-    TRVBufferedReadStream buffered(file, 8192, false);
+    TRVBufferedReadStream buffered(file, 8192, BufferedReaderRelative);
     ReadParamsOnly(fileType, buffered, Params, progress);
   } catch (...) {
     Params.FileType = 0;
@@ -1112,7 +1112,7 @@ void TRastovaIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
     Params.ResetInfo();
     Aborting = false;
     TRVProgressRec progress(&Aborting);
-    TRVBufferedReadStream buffered(stream, 8192, false);
+    TRVBufferedReadStream buffered(stream, 8192, BufferedReaderRelative);
     ReadParamsOnly(fileType, buffered, Params, progress);
   } catch (...) {
     Params.FileType = 0;
