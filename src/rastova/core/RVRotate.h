@@ -39,8 +39,9 @@ void RotateInterpolatedGray(TRVBitmap& bitmap, uint8_t background, int32_t quali
 
 // ---- three shears, exact turns, flips
 
-// Three-shear rotation of an rv24RGB image in place, blending neighbours with 12-bit weights
-// when `antialias` is set; `background` is a packed RGB value. An rv1g image is turned by
+// Three-shear rotation of an rv24RGB image in place, blending neighbours with 12-bit weights:
+// the first shear blends only when `antialias` is set, the second and third always do;
+// `background` is a packed RGB value. An rv1g image is turned by
 // RotateBWNearest instead (background bit 1 when all three channels are non-zero).
 void RotateShear24(TRVBitmap& bitmap, double angle, bool antialias, uint32_t background,
                    const TRVProgressEvent& onProgress, void* sender);

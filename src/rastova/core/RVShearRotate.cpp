@@ -125,12 +125,13 @@ void ShearRotate(TRVBitmap& bitmap, double angle, bool antialias, const uint8_t*
   }
   if (t == &turned) turned.FreeImage(true);
 
-  // Pass 2: vertical shear into W1 x H2.
+  // Pass 2: vertical shear into W1 x H2. This pass and the last blend neighbours whether or not
+  // antialiasing is asked for; the flag only governs the first shear.
   std::vector<uint8_t> work2(static_cast<size_t>(int64_t(w1) * h2 * N));
   for (int32_t x = 0; x < w1; ++x) {
     const double c = positive ? sigma * (w1 - x) : sigma * x;
     const int32_t n = NearestI(c);
-    const int32_t e = antialias ? NearestI((c - n) * 4096) : 0;
+    const int32_t e = NearestI((c - n) * 4096);
     const int32_t f = 4096 - e;
     const int32_t d = n - s1;
     for (int32_t y = 0; y < h2; ++y) std::memcpy(work2.data() + (int64_t(y) * w1 + x) * N, bg, N);
@@ -156,7 +157,7 @@ void ShearRotate(TRVBitmap& bitmap, double angle, bool antialias, const uint8_t*
   for (int32_t y = 0; y < h2; ++y) {
     const double c = positive ? tau * y : tau * (h2 - y);
     const int32_t n = NearestI(c);
-    const int32_t e = antialias ? NearestI((c - n) * 4096) : 0;
+    const int32_t e = NearestI((c - n) * 4096);
     const int32_t f = 4096 - e;
     const int32_t d = n - s2;
     uint8_t* row = bitmap.GetScanLine(y);
