@@ -437,18 +437,7 @@ void FlipBitmap(TRVBitmap& bitmap, int32_t direction) {
 void ApplyEXIFOrientation(TRVBitmap& bitmap, int32_t orientation) {
   if (orientation < 2 || orientation > 8 || bitmap.IsEmpty()) return;
   // Quarter turns of the image and of its alpha channel.
-  auto turn = [&bitmap](bool clockwise) {
-    auto once = [clockwise](TRVBitmap& b) {
-      TRVBitmap t;
-      if (clockwise)
-        Rotate90CW(b, t);
-      else
-        Rotate90CCW(b, t);
-      if (!t.IsEmpty()) TakeImage(b, t);
-    };
-    once(bitmap);
-    if (bitmap.HasAlphaBitmap()) once(*bitmap.AlphaBitmap());
-  };
+  auto turn = [&bitmap](bool clockwise) { RotateBitmap(bitmap, false, {}, nullptr, TRGB{}, clockwise ? -90 : 90); };
   switch (orientation) {
     case 2:
       FlipBitmap(bitmap, 0);

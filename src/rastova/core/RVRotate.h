@@ -53,6 +53,13 @@ void RotateShear8(TRVBitmap& bitmap, double angle, bool antialias, uint8_t backg
 void RotateBWNearest(TRVBitmap& bitmap, bool background, const TRVProgressRec& progress, double angle);
 void RotateGrayNearest(TRVBitmap& bitmap, uint8_t background, double angle);
 
+// Turns the image and its alpha channel in place by `degrees` (nothing for 0): rv24RGB and
+// rv1g images by RotateShear24, rv8g and rv8p by RotateShear8 over the background's grey
+// level, other formats by RotateBitmapNearest over the background in their own format. The
+// alpha channel turns the same way over 0, so that it keeps the image's size.
+void RotateBitmap(TRVBitmap& bitmap, bool antialias, const TRVProgressEvent& onProgress, void* sender,
+                  const TRGB& background, double degrees);
+
 // Quarter turns into `dest` (allocated H x W in the source's format): counter-clockwise puts
 // source pixel (x, y) at (y, W - 1 - x), clockwise at (H - 1 - y, x). The 24 and 8 forms
 // take 3-byte and 1-byte pixels; the general forms take any pixel format.

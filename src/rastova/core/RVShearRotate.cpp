@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "common/Round.h"
@@ -269,6 +270,37 @@ void RotateGrayNearest(TRVBitmap& bitmap, uint8_t background, double angle) {
   const TRVPixelFormat f = bitmap.GetPixelFormat();
   if ((f != rv8g && f != rv8p) || bitmap.IsEmpty() || !std::isfinite(angle)) return;
   NearestSmall(bitmap, false, background, nullptr, angle);
+}
+
+void RotateBitmap(TRVBitmap& bitmap, bool antialias, const TRVProgressEvent& onProgress, void* sender,
+                  const TRGB& background, double degrees) {
+  if (degrees == 0 || bitmap.IsEmpty()) return;
+  const TRVPixelFormat f = bitmap.GetPixelFormat();
+  const uint8_t grey = static_cast<uint8_t>(Gray8(background.r, background.g, background.b));
+  // The alpha channel is turned on its own, the same way, and put back afterwards.
+  std::unique_ptr<TRVBitmap> alpha = bitmap.ReplaceAlphaBitmap(nullptr);
+  switch (f) {
+    case rv24RGB:
+    case rv1g:
+      RotateShear24(bitmap, degrees, antialias, PackRGB(background), onProgress, sender);
+      // A 1-bit image takes the nearest-pixel rotation, whose size the alpha channel follows.
+      if (alpha && f == rv1g) RotateGrayNearest(*alpha, 0, degrees);
+      if (alpha && f == rv24RGB) RotateShear8(*alpha, degrees, antialias, 0, {}, nullptr);
+      break;
+    case rv8g:
+    case rv8p:
+      RotateShear8(bitmap, degrees, antialias, grey, onProgress, sender);
+      if (alpha) RotateShear8(*alpha, degrees, antialias, 0, {}, nullptr);
+      break;
+    default: {
+      // The background as TRVBitmap::Fill takes it for the format.
+      const double fill = f == rv16g ? grey * 257.0 : f == rv32f ? grey / 255.0 : RGBToColor(background);
+      RotateBitmapNearest(bitmap, fill, sender, onProgress, degrees);
+      if (alpha) RotateBitmapNearest(*alpha, 0, nullptr, {}, degrees);
+      break;
+    }
+  }
+  if (alpha) bitmap.ReplaceAlphaBitmap(std::move(alpha));
 }
 
 }  // namespace rv

@@ -338,6 +338,40 @@ TEST(Rotate, ShearMatchesTheReferenceWithAndWithoutAntialiasing) {
   EXPECT_EQ(cases, 10);
 }
 
+TEST(Rotate, RotateBitmapTurnsEveryFormatAndItsAlphaAlike) {
+  for (TRVPixelFormat f : kAllFormats) {
+    SCOPED_TRACE(static_cast<int>(f));
+    auto src = Patterned(f, 9, 5);
+    TRVBitmap b;
+    b.Assign(src.get());
+    b.AlphaBitmap()->Fill(255);
+    RotateBitmap(b, false, {}, nullptr, TRGB{}, 0);  // nothing for 0
+    ExpectMapped(*src, b, 9, 5, [](int32_t x, int32_t y) { return std::pair{x, y}; });
+    RotateBitmap(b, false, {}, nullptr, TRGB{}, 90);
+    ExpectMapped(*src, b, 5, 9, [](int32_t x, int32_t y) { return std::pair{8 - y, x}; });
+    ASSERT_EQ(b.AlphaBitmap()->GetWidth(), 5);
+    // Any other angle: the alpha channel keeps the image's size, opaque inside, 0 in the
+    // uncovered corners.
+    RotateBitmap(b, true, {}, nullptr, TRGB{0, 0, 255}, 30);
+    ASSERT_EQ(b.AlphaBitmap()->GetWidth(), b.GetWidth());
+    ASSERT_EQ(b.AlphaBitmap()->GetHeight(), b.GetHeight());
+    EXPECT_EQ(b.AlphaBitmap()->GetPixels_rv8(0, 0), 0);
+    EXPECT_EQ(b.AlphaBitmap()->GetPixels_rv8(b.GetWidth() / 2, b.GetHeight() / 2), 255);
+  }
+  // The background: the colour itself for colour images, its grey level for 8-bit ones.
+  TRVBitmap colour(12, 8, rv24RGB), grey(12, 8, rv8g), wide(12, 8, rv48RGB);
+  colour.Fill(0xFFFFFF);
+  grey.Fill(255);
+  wide.Fill(0xFFFFFF);
+  const TRGB red{0, 0, 255};
+  RotateBitmap(colour, false, {}, nullptr, red, -20);
+  RotateBitmap(grey, false, {}, nullptr, red, -20);
+  RotateBitmap(wide, false, {}, nullptr, red, -20);
+  EXPECT_EQ(colour.GetPixels_rv24RGB(0, 0), red);
+  EXPECT_EQ(grey.GetPixels_rv8(0, 0), Gray8(255, 0, 0));
+  EXPECT_EQ(wide.GetPixels_rv48RGB(0, 0), (TRGB48{65535, 0, 0}));
+}
+
 TEST(Flip, EveryPixelFormatBothDirectionsWithAlpha) {
   for (TRVPixelFormat f : kAllFormats) {
     SCOPED_TRACE(static_cast<int>(f));
