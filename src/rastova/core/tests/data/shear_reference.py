@@ -43,6 +43,20 @@ def blend(prev, cur, e, f):
     return tuple(clamp_byte(nearest((p * e + c * f) / 4096.0)) for p, c in zip(prev, cur))
 
 
+def shift_line(line, length, d, e, f):
+    # The line moved by d into `length` pixels of background, each pixel blended with the one
+    # written before it, and one more pixel after the last when e > 0.
+    out = [BACKGROUND] * length
+    prev = BACKGROUND
+    for i, p in enumerate(line):
+        if 0 <= i + d < length:
+            out[i + d] = blend(prev, p, e, f)
+            prev = p
+    if e > 0 and 0 <= d + len(line) < length:
+        out[d + len(line)] = blend(prev, BACKGROUND, e, f)
+    return out
+
+
 def quarter_ccw(img):
     h, w = len(img), len(img[0])
     # source (x, y) goes to (y, W - 1 - x) of an H x W image
@@ -106,31 +120,17 @@ def rotate(img, angle, antialias):
         c = sigma * (w1 - x) if positive else sigma * x
         n = nearest(c)
         e = nearest(safe((c - n) * 4096))
-        f = 4096 - e
-        d = n - s1
-        prev = bg
-        for y in range(h):
-            if 0 <= y + d < h2:
-                p2[y + d][x] = blend(prev, p1[y][x], e, f)
-                prev = p1[y][x]
-        if e > 0 and 0 <= d + h < h2:
-            p2[d + h][x] = blend(prev, bg, e, f)
+        column = shift_line([p1[y][x] for y in range(h)], h2, n - s1, e, 4096 - e)
+        for y in range(h2):
+            p2[y][x] = column[y]
 
     # Pass 3: horizontal shear into W3 x H2; always blends.
-    p3 = [[bg] * w3 for _ in range(h2)]
+    p3 = []
     for y in range(h2):
         c = tau * y if positive else tau * (h2 - y)
         n = nearest(c)
         e = nearest(safe((c - n) * 4096))
-        f = 4096 - e
-        d = n - s2
-        prev = bg
-        for x in range(w1):
-            if 0 <= x + d < w3:
-                p3[y][x + d] = blend(prev, p2[y][x], e, f)
-                prev = p2[y][x]
-        if e > 0 and 0 <= d + w1 < w3:
-            p3[y][d + w1] = blend(prev, bg, e, f)
+        p3.append(shift_line(p2[y], w3, n - s2, e, 4096 - e))
     return p3
 
 
