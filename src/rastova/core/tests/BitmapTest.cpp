@@ -186,7 +186,10 @@ std::unique_ptr<TRVBitmap> As24(TRVBitmap& src) {
 void ConvertPixel(TRVBitmap& src, TRVPixelFormat df, int32_t x, int32_t y, std::vector<uint8_t>& out,
                   std::vector<TRGB>& palette) {
   const TRVPixelFormat sf = src.GetPixelFormat();
-  const uint8_t* row = src.GetScanLine(y);
+  // A copy of the row: in a temporary file the next GetScanLine (To24) unmaps it.
+  const uint8_t* live = src.GetScanLine(y);
+  const std::vector<uint8_t> rowCopy(live, live + AlignedRowLength(kPairW, src.GetBitCount(), 8));
+  const uint8_t* row = rowCopy.data();
   if (sf == df) {
     if (sf == rv1g) {
       out.push_back((row[x / 8] >> (7 - x % 8)) & 1);
