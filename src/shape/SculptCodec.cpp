@@ -12,8 +12,8 @@ namespace {
 
 uint8_t ClampByte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255)); }
 
-// Round (halves to even) of a double. A sculpt map rounds three values per grid point, nearly
-// always small ones: those take the short way in double precision, with the same result.
+// Round (halves to even) of a double. The box encoding rounds three values per grid point,
+// nearly always small ones: those take the short way in double precision, with the same result.
 int64_t RoundSmall(double v) {
   if (v >= -65536.0 && v <= 65536.0) {  // false for NaN
     int64_t r = static_cast<int64_t>(v);  // toward zero; v is small
@@ -25,13 +25,6 @@ int64_t RoundSmall(double v) {
   return common::Round(v);
 }
 
-// 255 - nearest(128 - 128 c); the rounded value saturates for huge or infinite c, so it is
-// first brought into a range where the subtraction cannot overflow.
-int64_t ChannelValue(double c) {
-  const double v = 128.0 - 128.0 * c;  // 128 * c is exact; the subtraction rounds as doubles do
-  return 255 - std::clamp<int64_t>(RoundSmall(v), -(int64_t{1} << 40), int64_t{1} << 40);
-}
-
 uint32_t PackColor(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<uint32_t>(r) | (static_cast<uint32_t>(g) << 8) | (static_cast<uint32_t>(b) << 16);
 }
@@ -40,7 +33,7 @@ double Channel(uint32_t color, int shift) { return static_cast<double>((color >>
 
 }  // namespace
 
-uint8_t EncodeChannel(double c) { return ClampByte(ChannelValue(c)); }
+uint8_t EncodeChannel(double c) { return ClampByte(CoordToChannelValue(c)); }
 
 uint32_t EncodePointColor(const TDbl3D& p) {
   return PackColor(EncodeChannel(p[0]), EncodeChannel(p[1]), EncodeChannel(p[2]));
@@ -76,8 +69,6 @@ void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl
                           BoxChannel(boxMin[2], boxMax[2], p[2], scale));
   }
 }
-
-int32_t CoordToChannelValue(double c) { return common::SaturateInt32(ChannelValue(c)); }
 
 TDbl3D DecodePixel127(uint32_t color) {
   return {(Channel(color, 0) - 127) / 128, (Channel(color, 8) - 127) / 128, (Channel(color, 16) - 127) / 128};

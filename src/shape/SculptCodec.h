@@ -8,11 +8,13 @@
 #include <string>
 
 #include "shape/model/ShapeRecord.h"
+#include "shape/model/uScSelect.h"  // CoordToChannelValue, the read-out the plain encoding clamps
 
 namespace shape {
 
-// Plain encoding: (255 - nearest(128 - 128 c)), brought into 0..255 (coordinates outside the
-// representable range [-0.9921875, 1.0] give the nearest end, never a wrapped value).
+// Plain encoding: CoordToChannelValue(c) = 255 - nearest(128 - 128 c), brought into 0..255
+// (coordinates outside the representable range [-0.9921875, 1.0] give the nearest end, never a
+// wrapped value).
 uint8_t EncodeChannel(double c);
 // Red = x, green = y, blue = z in the plain encoding.
 uint32_t EncodePointColor(const TDbl3D& p);
@@ -24,8 +26,6 @@ uint32_t EncodePointColorInBox(const TDbl3D& p, const TDbl3D& boxMax, const TDbl
 // settings are read once for the whole row.
 void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl3D& boxMax, const TDbl3D& boxMin,
                        uint32_t* colors);
-// The channel value the editors show: 255 - nearest(128 - 128 c), not brought into 0..255.
-int32_t CoordToChannelValue(double c);
 
 // The current decoding: (v - 127) / 128 per channel, red x, green y, blue z.
 TDbl3D DecodePixel127(uint32_t color);

@@ -126,7 +126,12 @@ void ClampShapePoints(TCS& cs) {
 }
 
 int32_t CoordToChannelValue(double c) {
-  return common::SaturateInt32(255 - common::Round(128.0L - 128.0L * c));
+  // 128 c is exact; the subtraction rounds as doubles do, so the read-out is the value a written
+  // map stores. The rounded value saturates for huge or infinite c: it is brought into a range
+  // where 255 minus it cannot overflow.
+  const double v = 128.0 - 128.0 * c;
+  constexpr int64_t kBound = int64_t{1} << 40;
+  return common::SaturateInt32(255 - std::clamp<int64_t>(common::Round(v), -kBound, kBound));
 }
 
 void PointChannelValues(const TACP256& points, int32_t i, int32_t j, int32_t& red, int32_t& green,
