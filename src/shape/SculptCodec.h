@@ -37,7 +37,7 @@ TDbl3D DecodePixel128(uint32_t color);
 // columns from firstColumn and `rows` rows from firstRow.
 void BlockBounds(const TACP256& points, int32_t firstColumn, int32_t firstRow, int32_t rows, int32_t columns,
                  TDbl3D& min, TDbl3D& max);
-// "<X1,Y1,Z1>:<X2,Y2,Z2>" ("%1.8f") for a block with "Auto Maximize" on, by ObjectSize and the
+// "<X1,Y1,Z1>:<X2,Y2,Z2>" ("%1.8f" in FileFormatSettings) for a block with "Auto Maximize" on, by ObjectSize and the
 // setting "MaximizeWithSymmetry".
 std::string FormatScaleText(const TDbl3D& boxMax, const TDbl3D& boxMin);
 // The scale text with "Auto Maximize" off.
