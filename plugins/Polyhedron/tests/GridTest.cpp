@@ -437,7 +437,8 @@ TEST(PolyhedronGrid, EveryPointTakesItsNearestVertex) {
         const TDbl3D p{{g * sa * std::cos(b), g * sa * std::sin(b), -g * ca}};
         std::vector<double> d(list.size());
         for (size_t k = 0; k < list.size(); ++k)
-          d[k] = std::pow(list[k][0] - p[0], 2) + std::pow(list[k][1] - p[1], 2) + std::pow(list[k][2] - p[2], 2);
+          d[k] = std::pow(list[k][0] - p[0], 2) + std::pow(list[k][1] - p[1], 2) +
+                 std::pow(list[k][2] - p[2], 2);
         const double best = *std::min_element(d.begin(), d.end());
         size_t taken = 0;
         while (taken < list.size() &&

@@ -127,7 +127,7 @@ void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t 
 }
 
 void MoveRect(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dstX, int32_t dstY,
-                double background, bool fillSource) {
+              double background, bool fillSource) {
   const int64_t w = int64_t(x2) - x1 + 1, h = int64_t(y2) - y1 + 1;
   if (w <= 0 || h <= 0 || bitmap.IsEmpty()) return;
   // The temporary never needs to be larger than the image.

@@ -32,7 +32,7 @@ void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t 
 // through a temporary copy; with `fillSource` the rectangle is first filled with `background`
 // (a value in the image's format as TRVBitmap::FillRect takes it).
 void MoveRect(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dstX, int32_t dstY,
-                double background, bool fillSource);
+              double background, bool fillSource);
 
 // Changes the canvas size: the old pixels are placed by the alignments and new areas take
 // `background`; the alpha channel, when present, follows with `alphaFill` in its new areas.

@@ -186,13 +186,14 @@ TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveEntry(i
   return e.Stub;
 }
 
-TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveGLEntryPoint(std::string_view name) const {
+TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveGLEntryPoint(
+    std::string_view name) const {
   const int row = EntryRow(name);
   return row < 0 ? GetUndefinedEntryPoint() : ResolveEntry(row);
 }
 
-TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveGLEntryPointAlt(std::string_view first,
-                                                                                         std::string_view second) const {
+TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveGLEntryPointAlt(
+    std::string_view first, std::string_view second) const {
   const int row = EntryRow(first);
   if (row >= 0) {
     const TGLProc p = ResolveEntry(row);

@@ -86,7 +86,7 @@ class TGLExtensionsAndEntryPoints : public TGLEntryPoints, public TGLExtensionFl
 
   std::string extensions_;
   std::vector<std::string_view> extension_tokens_;  // extensions_ split and sorted
-  std::vector<char> gate_present_;  // per extension that gates entry names; kept until Close
+  std::vector<char> gate_present_;                  // per extension that gates entry names; kept until Close
   bool initialized_ = false;
   unsigned id_slot_ = 0;  // its address is the (empty) id list of the debug-output controls
   TProcResolver resolver_;

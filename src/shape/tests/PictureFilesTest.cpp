@@ -203,8 +203,8 @@ TEST(PictureFiles, TextureIsThePictureResampledWithLanczos3) {
       const auto& want = r.pixels[static_cast<size_t>(x)];
       const std::array<int, 4> got{color[4 * x], color[4 * x + 1], color[4 * x + 2], alpha[x]};
       if (got != want && ++bad <= 5)
-        ADD_FAILURE() << "pixel (" << x << ", " << r.y << "): " << got[0] << " " << got[1] << " " << got[2] << " "
-                      << got[3] << ", reference " << want[0] << " " << want[1] << " " << want[2] << " "
+        ADD_FAILURE() << "pixel (" << x << ", " << r.y << "): " << got[0] << " " << got[1] << " " << got[2]
+                      << " " << got[3] << ", reference " << want[0] << " " << want[1] << " " << want[2] << " "
                       << want[3];
       bad += std::memcmp(base + 4 * x, color + 4 * x, 3) != 0;
       below += got[2] < 40;

@@ -125,9 +125,11 @@ TEST(SculptCodec, BoxChannelValuesWorkedByHand) {
   };
   for (const Case& k : cases) {
     settings::AppSettings.MaximizeWithSymmetry = false;
-    EXPECT_EQ(int{EncodeChannelInBox(k.min, k.max, k.c)}, k.off) << k.min << " " << k.max << " " << k.c << ": " << k.work;
+    EXPECT_EQ(int{EncodeChannelInBox(k.min, k.max, k.c)}, k.off)
+        << k.min << " " << k.max << " " << k.c << ": " << k.work;
     settings::AppSettings.MaximizeWithSymmetry = true;
-    EXPECT_EQ(int{EncodeChannelInBox(k.min, k.max, k.c)}, k.on) << k.min << " " << k.max << " " << k.c << ": " << k.work;
+    EXPECT_EQ(int{EncodeChannelInBox(k.min, k.max, k.c)}, k.on)
+        << k.min << " " << k.max << " " << k.c << ": " << k.work;
   }
 }
 

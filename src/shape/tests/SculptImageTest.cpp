@@ -462,8 +462,10 @@ TEST(SculptImage, BmpAndJpegMapsWrittenByPillow) {
   WriteSculptMap(*cs, png);
   const std::string bmp = dir / "sphere.bmp", jpg = dir / "sphere.jpg";
   std::string out;
-  ASSERT_TRUE(shape_test::RunPython("from PIL import Image\nim = Image.open('" + png + "').convert('RGB')\n"
-                                    "im.save('" + bmp + "')\nim.save('" + jpg + "', quality=100, subsampling=0)\n",
+  ASSERT_TRUE(shape_test::RunPython("from PIL import Image\nim = Image.open('" + png +
+                                        "').convert('RGB')\n"
+                                        "im.save('" +
+                                        bmp + "')\nim.save('" + jpg + "', quality=100, subsampling=0)\n",
                                     &out))
       << out;
 

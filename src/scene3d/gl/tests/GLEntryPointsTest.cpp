@@ -233,7 +233,8 @@ namespace {
 
 // The names the driver was asked for since `mark`, in order.
 std::vector<std::string> AskedSince(size_t mark) {
-  return std::vector<std::string>(g_fake.resolved.begin() + static_cast<std::ptrdiff_t>(mark), g_fake.resolved.end());
+  return std::vector<std::string>(g_fake.resolved.begin() + static_cast<std::ptrdiff_t>(mark),
+                                  g_fake.resolved.end());
 }
 
 using TGLProc = TGLExtensionsAndEntryPoints::TGLProc;
@@ -257,22 +258,41 @@ TEST_F(EntryPoints, ResolutionRoutinesAskOnlyForNamesTheContextOffers) {
       {"1.3 Fake", {}, "plain", "ActiveTexture", "", {"glActiveTexture"}},
       {"1.2 Fake", {"GL_ARB_multitexture"}, "plain", "ActiveTexture", "", {"glActiveTextureARB"}},
       {"1.2 Fake", {}, "plain", "ActiveTexture", "", {}},
-      // ARB before EXT
-      {"1.3 Fake", {"GL_EXT_blend_func_separate"}, "plain", "BlendFuncSeparate", "", {"glBlendFuncSeparateEXT"}},
+      // the EXT form where only that extension has it
+      {"1.3 Fake",
+       {"GL_EXT_blend_func_separate"},
+       "plain",
+       "BlendFuncSeparate",
+       "",
+       {"glBlendFuncSeparateEXT"}},
       {"4.0 Fake", {}, "plain", "BlendEquationi", "", {"glBlendEquationi"}},
       {"3.0 Fake", {"GL_ARB_draw_buffers_blend"}, "plain", "BlendEquationi", "", {"glBlendEquationiARB"}},
       // not a field of the record
       {"4.2 Fake", {}, "plain", "NoSuchFunction", "", {}},
       // the older shader-object name first, the newer one when the older is not offered
-      {"2.0 Fake", {"GL_ARB_shader_objects"}, "alt", "CreateShaderObject", "CreateShader", {"glCreateShaderObjectARB"}},
+      {"2.0 Fake",
+       {"GL_ARB_shader_objects"},
+       "alt",
+       "CreateShaderObject",
+       "CreateShader",
+       {"glCreateShaderObjectARB"}},
       {"2.0 Fake", {}, "alt", "CreateShaderObject", "CreateShader", {"glCreateShader"}},
       {"1.5 Fake", {}, "alt", "CreateShaderObject", "CreateShader", {}},
-      {"1.5 Fake", {"GL_ARB_shader_objects"}, "alt", "GetObjectParameteriv", "GetShaderiv",
+      {"1.5 Fake",
+       {"GL_ARB_shader_objects"},
+       "alt",
+       "GetObjectParameteriv",
+       "GetShaderiv",
        {"glGetObjectParameterivARB"}},
       // a name that carries its suffix is asked for as it is, never with another one
       {"4.2 Fake", {"GL_NV_path_rendering"}, "nosuffix", "GenPathsNV", "", {"glGenPathsNV"}},
       {"4.2 Fake", {}, "nosuffix", "GenPathsNV", "", {}},
-      {"4.2 Fake", {"GL_AMDX_debug_output"}, "nosuffix", "DebugMessageEnableAMDX", "", {"glDebugMessageEnableAMDX"}},
+      {"4.2 Fake",
+       {"GL_AMDX_debug_output"},
+       "nosuffix",
+       "DebugMessageEnableAMDX",
+       "",
+       {"glDebugMessageEnableAMDX"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.routine) + " " + c.name + " on " + c.version);
@@ -286,9 +306,9 @@ TEST_F(EntryPoints, ResolutionRoutinesAskOnlyForNamesTheContextOffers) {
     r.Initialize(false);
     const size_t mark = g_fake.resolved.size();
     const std::string routine = c.routine;
-    const TGLProc p = routine == "plain"  ? r.ResolveGLEntryPoint(c.name)
-                      : routine == "alt"  ? r.ResolveGLEntryPointAlt(c.name, c.second)
-                                          : r.ResolveGLEntryPointNoSuffix(c.name);
+    const TGLProc p = routine == "plain" ? r.ResolveGLEntryPoint(c.name)
+                      : routine == "alt" ? r.ResolveGLEntryPointAlt(c.name, c.second)
+                                         : r.ResolveGLEntryPointNoSuffix(c.name);
     EXPECT_EQ(AskedSince(mark), c.asked);
     if (!c.asked.empty()) {
       EXPECT_EQ(p, kDriverFunction);
@@ -317,7 +337,8 @@ TEST_F(EntryPoints, FieldsHoldWhatTheResolutionRoutinesGive) {
   // unresolved: the field's own stub, which the routine gives back too
   EXPECT_EQ(reinterpret_cast<TGLProc>(rec.BindFramebuffer), rec.ResolveGLEntryPoint("BindFramebuffer"));
   EXPECT_NE(reinterpret_cast<TGLProc>(rec.BindFramebuffer), kDriverFunction);
-  EXPECT_NE(rec.ResolveGLEntryPoint("BindFramebuffer"), TGLExtensionsAndEntryPoints::GetUndefinedEntryPoint());
+  EXPECT_NE(rec.ResolveGLEntryPoint("BindFramebuffer"),
+            TGLExtensionsAndEntryPoints::GetUndefinedEntryPoint());
   // After Close nothing is offered any more.
   rec.Close();
   const size_t mark = g_fake.resolved.size();
