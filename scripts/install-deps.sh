@@ -50,7 +50,8 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "install-deps: need root or sudo to install: ${missing[*]}" >&2
     exit 1
   else
-    echo "install-deps: need root or sudo to generate the locale ${COMMA_LOCALE}; the tests that need it build a private copy" >&2
+    echo "install-deps: need root or sudo to generate the locale ${COMMA_LOCALE};" \
+      "the tests that need it build a private copy" >&2
     exit 0
   fi
 fi

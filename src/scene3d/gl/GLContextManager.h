@@ -54,10 +54,10 @@ class TServiceContextThread {
   void Terminate() { terminated_ = true; }
   // The thread has left its loop (and freed the service context).
   bool Finished() const { return finished_; }
-  // Waits until the thread has ended; call after Finished().
+  // Waits until the thread has ended (Terminate and the wake event first).
   void WaitFor();
 
-  // The start-up task: makes the service context a pbuffer context, or a surfaceless one when
+  // The start-up task: makes the service context a pbuffer context, or an ordinary one when
   // pbuffers are refused, and leaves it current (Execute makes it inactive after the task).
   void StartupTask();
 

@@ -309,8 +309,8 @@ def write_tables(path, entries, flags, candidates):
     index = {e.field: i for i, e in enumerate(entries)}
     for i, (e, fc, nc) in enumerate(rows):
         alt = index[e.prefer.field] if e.prefer is not None else -1
-        out.append('    {"%s", offsetof(TGLEntryPoints, %s), reinterpret_cast<TGLProc>(&Stub%d), %d, %d, %s, %d},\n'
-                   % (e.field, e.field, i, fc, nc, resolution(e), alt))
+        out.append('    {"%s", offsetof(TGLEntryPoints, %s), reinterpret_cast<TGLProc>(&Stub%d), '
+                   '%d, %d, %s, %d},\n' % (e.field, e.field, i, fc, nc, resolution(e), alt))
     out.append("};\n\nconst TGLExtensionFlagInfo kGLExtensionFlagInfos[] = {\n")
     for name, field in flags:
         out.append('    {"%s", offsetof(TGLExtensionFlags, %s)},\n' % (name, field))
