@@ -247,70 +247,57 @@ const TGLProc kDriverFunction = reinterpret_cast<TGLProc>(&FakeAny);
 TEST_F(EntryPoints, ResolutionRoutinesAskOnlyForNamesTheContextOffers) {
   struct Case {
     const char* version;
-    std::vector<std::string> extensions;
-    const char* routine;  // "plain", "alt" or "nosuffix"
+    std::vector<std::string> extensions;  // without "GL_"
+    char routine;  // P: ResolveGLEntryPoint, A: ResolveGLEntryPointAlt, N: ResolveGLEntryPointNoSuffix
     const char* name;
-    const char* second;  // alt only
-    std::vector<std::string> asked;
+    const char* second;              // A only
+    std::vector<std::string> asked;  // without "gl"
   };
   const Case cases[] = {
       // the plain name first when the version has it, the ARB form when only the extension does
-      {"1.3 Fake", {}, "plain", "ActiveTexture", "", {"glActiveTexture"}},
-      {"1.2 Fake", {"GL_ARB_multitexture"}, "plain", "ActiveTexture", "", {"glActiveTextureARB"}},
-      {"1.2 Fake", {}, "plain", "ActiveTexture", "", {}},
+      {"1.3", {}, 'P', "ActiveTexture", "", {"ActiveTexture"}},
+      {"1.2", {"ARB_multitexture"}, 'P', "ActiveTexture", "", {"ActiveTextureARB"}},
+      {"1.2", {}, 'P', "ActiveTexture", "", {}},
       // the EXT form where only that extension has it
-      {"1.3 Fake",
-       {"GL_EXT_blend_func_separate"},
-       "plain",
-       "BlendFuncSeparate",
-       "",
-       {"glBlendFuncSeparateEXT"}},
-      {"4.0 Fake", {}, "plain", "BlendEquationi", "", {"glBlendEquationi"}},
-      {"3.0 Fake", {"GL_ARB_draw_buffers_blend"}, "plain", "BlendEquationi", "", {"glBlendEquationiARB"}},
+      {"1.3", {"EXT_blend_func_separate"}, 'P', "BlendFuncSeparate", "", {"BlendFuncSeparateEXT"}},
+      {"4.0", {}, 'P', "BlendEquationi", "", {"BlendEquationi"}},
+      {"3.0", {"ARB_draw_buffers_blend"}, 'P', "BlendEquationi", "", {"BlendEquationiARB"}},
       // not a field of the record
-      {"4.2 Fake", {}, "plain", "NoSuchFunction", "", {}},
+      {"4.2", {}, 'P', "NoSuchFunction", "", {}},
       // the older shader-object name first, the newer one when the older is not offered
-      {"2.0 Fake",
-       {"GL_ARB_shader_objects"},
-       "alt",
-       "CreateShaderObject",
-       "CreateShader",
-       {"glCreateShaderObjectARB"}},
-      {"2.0 Fake", {}, "alt", "CreateShaderObject", "CreateShader", {"glCreateShader"}},
-      {"1.5 Fake", {}, "alt", "CreateShaderObject", "CreateShader", {}},
-      {"1.5 Fake",
-       {"GL_ARB_shader_objects"},
-       "alt",
+      {"2.0", {"ARB_shader_objects"}, 'A', "CreateShaderObject", "CreateShader", {"CreateShaderObjectARB"}},
+      {"2.0", {}, 'A', "CreateShaderObject", "CreateShader", {"CreateShader"}},
+      {"1.5", {}, 'A', "CreateShaderObject", "CreateShader", {}},
+      {"1.5",
+       {"ARB_shader_objects"},
+       'A',
        "GetObjectParameteriv",
        "GetShaderiv",
-       {"glGetObjectParameterivARB"}},
+       {"GetObjectParameterivARB"}},
       // a name that carries its suffix is asked for as it is, never with another one
-      {"4.2 Fake", {"GL_NV_path_rendering"}, "nosuffix", "GenPathsNV", "", {"glGenPathsNV"}},
-      {"4.2 Fake", {}, "nosuffix", "GenPathsNV", "", {}},
-      {"4.2 Fake",
-       {"GL_AMDX_debug_output"},
-       "nosuffix",
-       "DebugMessageEnableAMDX",
-       "",
-       {"glDebugMessageEnableAMDX"}},
+      {"4.2", {"NV_path_rendering"}, 'N', "GenPathsNV", "", {"GenPathsNV"}},
+      {"4.2", {}, 'N', "GenPathsNV", "", {}},
+      {"4.2", {"AMDX_debug_output"}, 'N', "DebugMessageEnableAMDX", "", {"DebugMessageEnableAMDX"}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.routine) + " " + c.name + " on " + c.version);
+    SCOPED_TRACE(std::string(1, c.routine) + " " + c.name + " on " + c.version);
     g_fake = FakeDriver();
     g_fake.version = c.version;
-    g_fake.extensions = c.extensions;
-    g_fake.legacy_list.clear();
-    for (const std::string& e : c.extensions) g_fake.legacy_list += e + " ";
+    for (const std::string& e : c.extensions) {
+      g_fake.extensions.push_back("GL_" + e);
+      g_fake.legacy_list += "GL_" + e + " ";
+    }
     TGLExtensionsAndEntryPoints r;
     r.SetProcResolver(&FakeResolve);
     r.Initialize(false);
     const size_t mark = g_fake.resolved.size();
-    const std::string routine = c.routine;
-    const TGLProc p = routine == "plain" ? r.ResolveGLEntryPoint(c.name)
-                      : routine == "alt" ? r.ResolveGLEntryPointAlt(c.name, c.second)
+    const TGLProc p = c.routine == 'P'   ? r.ResolveGLEntryPoint(c.name)
+                      : c.routine == 'A' ? r.ResolveGLEntryPointAlt(c.name, c.second)
                                          : r.ResolveGLEntryPointNoSuffix(c.name);
-    EXPECT_EQ(AskedSince(mark), c.asked);
-    if (!c.asked.empty()) {
+    std::vector<std::string> asked;
+    for (const std::string& n : c.asked) asked.push_back("gl" + n);
+    EXPECT_EQ(AskedSince(mark), asked);
+    if (!asked.empty()) {
       EXPECT_EQ(p, kDriverFunction);
     } else {
       ASSERT_NE(p, nullptr);  // the field's stub (see the next test)
