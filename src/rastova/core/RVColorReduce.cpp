@@ -336,7 +336,7 @@ void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t righ
   std::vector<uint8_t> scratch(static_cast<size_t>(std::max(cols, rows)));
   RowAccessScope rw(bitmap, 3);
   std::vector<uint8_t*> lines(static_cast<size_t>(rows));
-  for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)] = bitmap.HoldRow(top + y);
+  for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)] = bitmap.GetLockedRow(top + y);
   for (int32_t y = 0; y < rows; ++y) BlurLine(lines[static_cast<size_t>(y)] + left, cols, w, radius, scratch);
   std::vector<uint8_t> column(static_cast<size_t>(rows));
   for (int32_t x = left; x <= right; ++x) {
@@ -344,7 +344,7 @@ void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t righ
     BlurLine(column.data(), rows, w, radius, scratch);
     for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)][x] = column[static_cast<size_t>(y)];
   }
-  for (int32_t y = 0; y < rows; ++y) bitmap.ReleaseHeldRow(top + y);
+  for (int32_t y = 0; y < rows; ++y) bitmap.ReleaseLockedRow(top + y);
   bitmap.ReleaseFileRows();
 }
 
