@@ -58,6 +58,14 @@ class Painting : public ::testing::Test {
     }
     return rec.calls;
   }
+  // The calls of the frame step (from its outline on) of a paint with every point selected.
+  std::vector<TDrawCall> FrameCalls() {
+    SelectAll();
+    const std::vector<TDrawCall> calls = Record();
+    const int start = Find(calls, [](const TDrawCall& d) { return d.Kind == TDrawCall::OutlinePolygon; });
+    if (start < 0) return {};
+    return {calls.begin() + start, calls.end()};
+  }
   static int CountColor(const std::vector<TDrawCall>& calls, TArgb color) {
     return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const TDrawCall& c) {
       return c.Color == color && c.Kind != TDrawCall::Antialias;
@@ -210,11 +218,8 @@ TEST_F(Painting, SelectionFrameColours) {
   for (const Case& c : {Case{false, 0x80808080, 0x80000000, 0xEEFFFFFF}, Case{true, 0x80000000, 0xFF000000, 0xFFFFFFFF}}) {
     settings::AppSettings.UseDirect2D = c.d2d;
     ed.ChoosePainters();
-    SelectAll();
-    const std::vector<TDrawCall> calls = Record();
-    const int start = Find(calls, [](const TDrawCall& d) { return d.Kind == TDrawCall::OutlinePolygon; });
-    ASSERT_GE(start, 0);
-    std::vector<TDrawCall> frame(calls.begin() + start, calls.end());
+    const std::vector<TDrawCall> frame = FrameCalls();
+    ASSERT_FALSE(frame.empty());
     ASSERT_EQ(frame.size(), 1u + 1 + 8 * 2);
     EXPECT_EQ(frame[0].Color, c.outline);
     EXPECT_EQ(frame[0].Width, 3);
@@ -248,11 +253,8 @@ TEST_F(Painting, WarpFrameColours) {
   for (const Case& c : {Case{false, 0x20808080, 0x80202020, 0x80404040}, Case{true, 0x20808080, 0x80202020, 0x80404040}}) {
     settings::AppSettings.UseDirect2D = c.d2d;
     ed.ChoosePainters();
-    SelectAll();
-    const std::vector<TDrawCall> calls = Record();
-    const int start = Find(calls, [](const TDrawCall& d) { return d.Kind == TDrawCall::OutlinePolygon; });
-    ASSERT_GE(start, 0);
-    std::vector<TDrawCall> frame(calls.begin() + start, calls.end());
+    const std::vector<TDrawCall> frame = FrameCalls();
+    ASSERT_FALSE(frame.empty());
     ASSERT_EQ(frame.size(), 1u + 4 * 5);
     EXPECT_EQ(frame[0].Color, c.committed);
     EXPECT_EQ(frame[0].Width, 3);

@@ -64,6 +64,13 @@ class ScBase : public ::testing::Test {
     shape::CommitShapePoints(*cs);
     ed.UpdateSelectionBox(*cs, true);
   }
+  // The nine inner points 1..3 x 1..3: a frame from (136, 136) to (264, 264).
+  static std::vector<std::pair<int, int>> Inner() {
+    std::vector<std::pair<int, int>> points;
+    for (int i = 1; i <= 3; ++i)
+      for (int j = 1; j <= 3; ++j) points.push_back({i, j});
+    return points;
+  }
   bool SameAsCommitted() const {
     for (int i = 0; i < 5; ++i)
       for (int j = 0; j < 5; ++j)
@@ -289,9 +296,7 @@ TEST_F(ScBase, CtrlOnTheInsideOrTheRingMovesNothingButReportsAChange) {
 
 TEST_F(ScBase, CornerDragScalesAboutTheOppositeCorner) {
   // Points 1..3 in both directions: a frame from (136, 136) to (264, 264).
-  std::vector<std::pair<int, int>> inner;
-  for (int i = 1; i <= 3; ++i)
-    for (int j = 1; j <= 3; ++j) inner.push_back({i, j});
+  const std::vector<std::pair<int, int>> inner = Inner();
   Select(inner);
   ASSERT_EQ(ed.FrameHandleAt(*cs, 264, 264), 4);
   // r11 to (x1 + (x1 - x0), y1): the width doubles, the height stays, r00 stays.
@@ -308,9 +313,7 @@ TEST_F(ScBase, CornerDragScalesAboutTheOppositeCorner) {
 }
 
 TEST_F(ScBase, EdgeAndCentredDragsScaleOneOrBothAxes) {
-  std::vector<std::pair<int, int>> inner;
-  for (int i = 1; i <= 3; ++i)
-    for (int j = 1; j <= 3; ++j) inner.push_back({i, j});
+  const std::vector<std::pair<int, int>> inner = Inner();
   // Right edge (mode 8) out by 64 pixels: x from -0.25..0.25 to -0.25..0.5.
   Select(inner);
   pane->Drag({{264, 200}, {328, 230}});
@@ -331,9 +334,7 @@ TEST_F(ScBase, EdgeAndCentredDragsScaleOneOrBothAxes) {
 }
 
 TEST_F(ScBase, RingDragTurnsAboutThePivotAndShiftSnapsToGridRadSteps) {
-  std::vector<std::pair<int, int>> inner;
-  for (int i = 1; i <= 3; ++i)
-    for (int j = 1; j <= 3; ++j) inner.push_back({i, j});
+  const std::vector<std::pair<int, int>> inner = Inner();
   Select(inner);
   // From the ring right of the pivot to straight below it on the screen: a quarter turn in pane
   // space.
