@@ -93,7 +93,8 @@ void BM_ReferenceGridPainter(benchmark::State& state) {
     ends.clear();
     for (int i = 0; i < cs.CPMaxI; ++i)
       for (int j = 0; j + 1 < cs.CPMaxJ; ++j) {
-        const platform::TPointF a = s.ed.PointToScreenF(cs.CP[i][j]), b = s.ed.PointToScreenF(cs.CP[i][j + 1]);
+        const platform::TPointF a = s.ed.PointToScreenF(cs.CP[i][j]),
+                                b = s.ed.PointToScreenF(cs.CP[i][j + 1]);
         ends.emplace_back(a.X, a.Y);
         ends.emplace_back(b.X, b.Y);
       }
@@ -102,7 +103,8 @@ void BM_ReferenceGridPainter(benchmark::State& state) {
     ends.clear();
     for (int j = 0; j < cs.CPMaxJ; ++j)
       for (int i = 0; i + 1 < cs.CPMaxI; ++i) {
-        const platform::TPointF a = s.ed.PointToScreenF(cs.CP[i][j]), b = s.ed.PointToScreenF(cs.CP[i + 1][j]);
+        const platform::TPointF a = s.ed.PointToScreenF(cs.CP[i][j]),
+                                b = s.ed.PointToScreenF(cs.CP[i + 1][j]);
         ends.emplace_back(a.X, a.Y);
         ends.emplace_back(b.X, b.Y);
       }

@@ -160,7 +160,8 @@ int32_t TEditBase::GetZoomLevel() const { return common::RoundInt(Scale / 128); 
 // ---------------------------------------------------------------------------------------
 // Events
 
-void TEditBase::HandleMouseDown(TCS& Shape, TImage& Image, platform::TShiftState Shift, int32_t X, int32_t Y) {
+void TEditBase::HandleMouseDown(TCS& Shape, TImage& Image, platform::TShiftState Shift, int32_t X,
+                                int32_t Y) {
   MouseIsDown = true;
   AnchorX = BandX = X;
   AnchorY = BandY = Y;
@@ -174,7 +175,8 @@ void TEditBase::HandleMouseDown(TCS& Shape, TImage& Image, platform::TShiftState
   if (DragMode == DRAG_BAND) DrawRubberBand(Image);
 }
 
-bool TEditBase::HandleMouseMove(TCS& Shape, TImage& Image, platform::TShiftState Shift, int32_t X, int32_t Y) {
+bool TEditBase::HandleMouseMove(TCS& Shape, TImage& Image, platform::TShiftState Shift, int32_t X,
+                                int32_t Y) {
   if (!MouseIsDown) {
     if (SpaceBarHeld())
       Image.SetCursor(crHand1);

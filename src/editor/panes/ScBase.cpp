@@ -28,7 +28,8 @@ const TViewSide ViewSides[6] = {
     {0, 1, 2, +1, -1, +1},  // x to the right, y up
 };
 
-const char* const EditorTypeNames[8] = {"DODUDA", "GYRAN", "TOKOROTEN", "MAGE", "MAGE", "WAPPA", "Texture", "Bitmap"};
+const char* const EditorTypeNames[8] = {"DODUDA", "GYRAN", "TOKOROTEN", "MAGE",
+                                        "MAGE",   "WAPPA", "Texture",   "Bitmap"};
 
 bool HoverShowsChannels = true;
 

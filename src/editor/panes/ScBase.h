@@ -106,13 +106,13 @@ class TScBase : public TEditBase {
   void SetEditMode(int32_t Mode) override;
 
   // Slots 27 to 80.
-  virtual void ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const;                             // 27
-  virtual void UnprojectPoint(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const;     // 28
-  virtual void SnapToGrid(TCS& Shape);                                                            // 29
-  virtual void Generate(TCS& Shape) = 0;                                                          // 30
-  virtual void FixSeams(TCS& Shape);                                                              // 31
-  virtual void ConstrainPoint(TCS& Shape, int32_t I, int32_t J);                                  // 32
-  virtual bool HitPoint(const TCS& Shape, int32_t X, int32_t Y) = 0;                              // 33
+  virtual void ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const;                          // 27
+  virtual void UnprojectPoint(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const;  // 28
+  virtual void SnapToGrid(TCS& Shape);                                                         // 29
+  virtual void Generate(TCS& Shape) = 0;                                                       // 30
+  virtual void FixSeams(TCS& Shape);                                                           // 31
+  virtual void ConstrainPoint(TCS& Shape, int32_t I, int32_t J);                               // 32
+  virtual bool HitPoint(const TCS& Shape, int32_t X, int32_t Y) = 0;                           // 33
   // 34: selects or toggles the point under (X, Y) and reports the selection value it set.
   virtual bool ClickSelect(TCS& Shape, int32_t X, int32_t Y, bool ShiftHeld, uint8_t& Value) = 0;
   // 35: 0 when every editable point inside is selected already (or there is none), else 1.
@@ -121,54 +121,54 @@ class TScBase : public TEditBase {
   // 36: the selection flag of the editable points inside := Value.
   virtual void RubberBandSelect(TCS& Shape, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom,
                                 uint8_t Value) = 0;
-  virtual void DrawBackgroundGdiPlus(platform::TDrawing& Graphics);                  // 37
-  virtual void DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) = 0;       // 38
-  virtual void DrawCubeGdiPlus(platform::TDrawing& Graphics);                        // 39
-  virtual void DrawGridGdiPlus(platform::TDrawing& Graphics);                        // 40
-  virtual void DrawAxesGdiPlus(platform::TDrawing& Graphics);                        // 41
-  virtual void DrawSurfaceGdiPlus(TCS& Shape, platform::TDrawing& Graphics);         // 42
-  virtual void DrawBackgroundD2D(platform::TDrawing& Canvas);                        // 43
-  virtual void DrawShapeD2D(TCS& Shape, platform::TDrawing& Canvas) = 0;             // 44
-  virtual void DrawCubeD2D(platform::TDrawing& Canvas);                              // 45
-  virtual void DrawGridD2D(platform::TDrawing& Canvas);                              // 46
-  virtual void DrawAxesD2D(platform::TDrawing& Canvas);                              // 47
-  virtual void DrawSurfaceD2D(TCS& Shape, platform::TDrawing& Canvas);               // 48
-  virtual void ToggleBackground();                                                   // 49
-  virtual void SyncFromShape(TCS& Shape);                                            // 50
-  virtual void ResetForShape();                                                      // 51
-  virtual int32_t SelectedCount(const TCS& Shape);                                   // 52
-  virtual void MoveSelected(TCS& Shape, const TDbl2D& Delta);                        // 53
-  virtual bool Rotate(TCS& Shape, double Degrees);                                   // 54
-  virtual bool Align(TCS& Shape, int32_t Axis);                                      // 55
-  virtual bool EqualCurves(TCS& Shape);                                              // 56
-  virtual bool Twist(TCS& Shape, int32_t Direction);                                 // 57
-  virtual bool SameWidth(TCS& Shape);                                                // 58
-  virtual void Optimize(TCS& Shape);                                                 // 59
-  virtual bool CanOptimize(const TCS& Shape);                                        // 60
+  virtual void DrawBackgroundGdiPlus(platform::TDrawing& Graphics);             // 37
+  virtual void DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) = 0;  // 38
+  virtual void DrawCubeGdiPlus(platform::TDrawing& Graphics);                   // 39
+  virtual void DrawGridGdiPlus(platform::TDrawing& Graphics);                   // 40
+  virtual void DrawAxesGdiPlus(platform::TDrawing& Graphics);                   // 41
+  virtual void DrawSurfaceGdiPlus(TCS& Shape, platform::TDrawing& Graphics);    // 42
+  virtual void DrawBackgroundD2D(platform::TDrawing& Canvas);                   // 43
+  virtual void DrawShapeD2D(TCS& Shape, platform::TDrawing& Canvas) = 0;        // 44
+  virtual void DrawCubeD2D(platform::TDrawing& Canvas);                         // 45
+  virtual void DrawGridD2D(platform::TDrawing& Canvas);                         // 46
+  virtual void DrawAxesD2D(platform::TDrawing& Canvas);                         // 47
+  virtual void DrawSurfaceD2D(TCS& Shape, platform::TDrawing& Canvas);          // 48
+  virtual void ToggleBackground();                                              // 49
+  virtual void SyncFromShape(TCS& Shape);                                       // 50
+  virtual void ResetForShape();                                                 // 51
+  virtual int32_t SelectedCount(const TCS& Shape);                              // 52
+  virtual void MoveSelected(TCS& Shape, const TDbl2D& Delta);                   // 53
+  virtual bool Rotate(TCS& Shape, double Degrees);                              // 54
+  virtual bool Align(TCS& Shape, int32_t Axis);                                 // 55
+  virtual bool EqualCurves(TCS& Shape);                                         // 56
+  virtual bool Twist(TCS& Shape, int32_t Direction);                            // 57
+  virtual bool SameWidth(TCS& Shape);                                           // 58
+  virtual void Optimize(TCS& Shape);                                            // 59
+  virtual bool CanOptimize(const TCS& Shape);                                   // 60
   // 61: Build once, then every selected, unlocked point from DP through Map into CP.
   virtual void TransformSelection(TCS& Shape, const TDbl2D& PressPane, const TDbl2D& CurrentPane,
                                   const TFrameBuild& Build, TFrameMap Map, bool ShiftHeld,
                                   shape::TFrameDrag& Transform) = 0;
   // 62: every selected, unlocked point from DP through WarpMap (R0, R1, point) into CP.
   virtual void WarpSelection(TCS& Shape, TWarpMap WarpMap) = 0;
-  virtual void PrevLine(TCS& Shape);                                                 // 63
-  virtual void NextLine(TCS& Shape);                                                 // 64
-  virtual void ToggleCurrentLine();                                                  // 65
-  virtual bool IsCurrentLineMarked();                                                // 66
-  virtual void CurrentLineLabel(const TCS& Shape, std::string& Text);                // 67
-  virtual bool MarkAllSides(bool Value);                                             // 68
-  virtual bool MarkSidesEveryN(int32_t N);                                           // 69
-  virtual bool ReverseSides();                                                       // 70
-  virtual void ListSideLabels(const TCS& Shape, std::vector<std::string>& Items);    // 71
-  virtual void GetSideMarks(shape::TLineMarks& Marks, const TCS& Shape);             // 72
-  virtual void SetSideMarks(const shape::TLineMarks& Marks, TCS& Shape);             // 73
-  virtual bool FillUnmarkedSides(TCS& Shape);                                        // 74
-  virtual void SelectViewSide(int32_t Side);                                         // 75
-  virtual bool LoadBackground(const std::string& FileName);                          // 76
-  virtual bool SectionChanged(TCS& Shape);                                           // 77
-  virtual void PrismPreset(TCS& Shape, int32_t Sides, bool AllRows);                 // 78
-  virtual void PrismPresetTorus(TCS& Shape, int32_t Sides);                          // 79
-  virtual void RoundPreset(TCS& Shape, int32_t Kind);                                // 80
+  virtual void PrevLine(TCS& Shape);                                               // 63
+  virtual void NextLine(TCS& Shape);                                               // 64
+  virtual void ToggleCurrentLine();                                                // 65
+  virtual bool IsCurrentLineMarked();                                              // 66
+  virtual void CurrentLineLabel(const TCS& Shape, std::string& Text);              // 67
+  virtual bool MarkAllSides(bool Value);                                           // 68
+  virtual bool MarkSidesEveryN(int32_t N);                                         // 69
+  virtual bool ReverseSides();                                                     // 70
+  virtual void ListSideLabels(const TCS& Shape, std::vector<std::string>& Items);  // 71
+  virtual void GetSideMarks(shape::TLineMarks& Marks, const TCS& Shape);           // 72
+  virtual void SetSideMarks(const shape::TLineMarks& Marks, TCS& Shape);           // 73
+  virtual bool FillUnmarkedSides(TCS& Shape);                                      // 74
+  virtual void SelectViewSide(int32_t Side);                                       // 75
+  virtual bool LoadBackground(const std::string& FileName);                        // 76
+  virtual bool SectionChanged(TCS& Shape);                                         // 77
+  virtual void PrismPreset(TCS& Shape, int32_t Sides, bool AllRows);               // 78
+  virtual void PrismPresetTorus(TCS& Shape, int32_t Sides);                        // 79
+  virtual void RoundPreset(TCS& Shape, int32_t Kind);                              // 80
 
   // Screen mappings. The "F" and "Gdi" points are the single-precision pixel centres (+0.5);
   // ToScreenInt rounds to whole pixels without it.

@@ -28,12 +28,14 @@ bool Near(const TPoint& q, int32_t x, int32_t y, int32_t tolerance) {
 }
 
 TPoint Midpoint(const TPoint& a, const TPoint& b) {
-  return {common::RoundInt((static_cast<double>(a.X) + b.X) / 2), common::RoundInt((static_cast<double>(a.Y) + b.Y) / 2)};
+  return {common::RoundInt((static_cast<double>(a.X) + b.X) / 2),
+          common::RoundInt((static_cast<double>(a.Y) + b.Y) / 2)};
 }
 
 // The handles of the warp frame in the order of the drag modes 300..311.
 TDbl2D* WarpHandle(TRengeD& f, int32_t index) {
-  TDbl2D* handles[12] = {&f.r00, &f.r01, &f.r10, &f.r11, &f.b0, &f.b1, &f.b2, &f.b3, &f.b4, &f.b5, &f.b6, &f.b7};
+  TDbl2D* handles[12] = {&f.r00, &f.r01, &f.r10, &f.r11, &f.b0, &f.b1,
+                         &f.b2,  &f.b3,  &f.b4,  &f.b5,  &f.b6, &f.b7};
   return index >= 0 && index < 12 ? handles[index] : nullptr;
 }
 

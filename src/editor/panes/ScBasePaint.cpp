@@ -127,8 +127,12 @@ void TScBase::DrawBackgroundD2D(TDrawing& Canvas) {
   if (BackgroundBitmap.Width() > 0) DrawBitmapD2D(Canvas, BackgroundBitmap);
 }
 
-void TScBase::DrawSurfaceGdiPlus(TCS& Shape, TDrawing& Graphics) { DrawSurfaceWith(Shape, Graphics, 0x18181818); }
-void TScBase::DrawSurfaceD2D(TCS& Shape, TDrawing& Canvas) { DrawSurfaceWith(Shape, Canvas, Argb(20, 0, 0, 0)); }
+void TScBase::DrawSurfaceGdiPlus(TCS& Shape, TDrawing& Graphics) {
+  DrawSurfaceWith(Shape, Graphics, 0x18181818);
+}
+void TScBase::DrawSurfaceD2D(TCS& Shape, TDrawing& Canvas) {
+  DrawSurfaceWith(Shape, Canvas, Argb(20, 0, 0, 0));
+}
 void TScBase::DrawCubeGdiPlus(TDrawing& Graphics) { DrawCubeWith(Graphics, 0x40404040); }
 void TScBase::DrawCubeD2D(TDrawing& Canvas) { DrawCubeWith(Canvas, ColorToArgb(platform::clSilver, 128)); }
 void TScBase::DrawGridGdiPlus(TDrawing& Graphics) { DrawGridWith(Graphics, 0x80404040); }
@@ -153,7 +157,8 @@ void TScBase::DrawSurfaceWith(const TCS& Shape, TDrawing& Drawing, TArgb Color) 
 // The twelve edges of the modelling box.
 void TScBase::DrawCubeWith(TDrawing& Drawing, TArgb Color) {
   auto corner = [&](int k) {
-    const TDbl3D p{{(k & 1) ? kCubeHigh : kCubeLow, (k & 2) ? kCubeHigh : kCubeLow, (k & 4) ? kCubeHigh : kCubeLow}};
+    const TDbl3D p{
+        {(k & 1) ? kCubeHigh : kCubeLow, (k & 2) ? kCubeHigh : kCubeLow, (k & 4) ? kCubeHigh : kCubeLow}};
     return PointToScreenF(p);
   };
   TPointF ends[24];
@@ -212,13 +217,14 @@ void TScBase::DrawFrameD2D(TCS& Shape, TDrawing& Canvas) {
 void TScBase::DrawFrameWith(const TCS& Shape, TDrawing& Drawing, const TFrameStyle& Style) {
   if (Shape.Count < 2) return;
   const TRengeD& f = Shape.R1;
-  const TPointF r00 = ToScreenF(f.r00), r01 = ToScreenF(f.r01), r10 = ToScreenF(f.r10), r11 = ToScreenF(f.r11);
+  const TPointF r00 = ToScreenF(f.r00), r01 = ToScreenF(f.r01), r10 = ToScreenF(f.r10),
+                r11 = ToScreenF(f.r11);
   const TPointF outline[4] = {r00, r01, r11, r10};
   Drawing.OutlinePolygon(outline, Style.Outline, 3);
   const float p = static_cast<float>(PointerSize());
   Drawing.OutlineRect(Square(ToScreenF(f.rp), p), Style.HandleOutline, 1);
-  const TPointF handles[8] = {Middle(r00, r01), Middle(r01, r11), Middle(r11, r10), Middle(r10, r00),
-                              r00,              r01,              r10,              r11};
+  const TPointF handles[8] = {
+      Middle(r00, r01), Middle(r01, r11), Middle(r11, r10), Middle(r10, r00), r00, r01, r10, r11};
   for (const TPointF& h : handles) {
     Drawing.FillRect(Square(h, p), Style.HandleFill);
     Drawing.OutlineRect(Square(h, p), Style.HandleOutline, 1);

@@ -47,7 +47,8 @@ platform::TColor CellOutline(bool locked, bool selected) {
 }
 
 TRectF Box(int32_t x, int32_t y, int32_t size) {
-  return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + size), static_cast<float>(y + size)};
+  return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + size),
+          static_cast<float>(y + size)};
 }
 
 // A 15-pixel square: a one-pixel outline (its right and bottom edges on the next cell's first
@@ -196,7 +197,9 @@ void TScBitmap::SetScrollPosX(int32_t Position) {
   OffsetX = common::RoundInt(Position / 100.0 * ScrollColumns * kPitch);
 }
 
-void TScBitmap::SetScrollPosY(int32_t Position) { OffsetY = common::RoundInt(Position / 100.0 * ScrollRows * kPitch); }
+void TScBitmap::SetScrollPosY(int32_t Position) {
+  OffsetY = common::RoundInt(Position / 100.0 * ScrollRows * kPitch);
+}
 
 void TScBitmap::GetScrollPos(int32_t& PositionX, int32_t& PositionY) {
   // A grid that fits the pane has nothing to scroll: position 0.
@@ -247,7 +250,9 @@ bool TScBitmap::Magnet(TCS& Shape) {
   return true;
 }
 
-void TScBitmap::NudgeSelected(TCS& Shape, int32_t DX, int32_t DY, int32_t DZ) { NudgePoints(Shape, DX, DY, DZ); }
+void TScBitmap::NudgeSelected(TCS& Shape, int32_t DX, int32_t DY, int32_t DZ) {
+  NudgePoints(Shape, DX, DY, DZ);
+}
 
 void TScBitmap::SetSelectedChannels(TCS& Shape, int32_t Red, int32_t Green, int32_t Blue) {
   SetPointChannels(Shape, Red, Green, Blue);
@@ -308,7 +313,8 @@ void TScBitmap::PaintTable(TCS& Shape, TImage& Image, bool D2D) {
       else
         OutlinedSquare(g, 0, y, kSilver, fill);
       // Labelled by the display row counted from the top, as the sculpt map's rows are.
-      g.Text(Box(0, y, kPitch), shape::GridLabelPair(r + firstRow, Shape.CPMaxJ), kBlack, kTableFont, textHeight);
+      g.Text(Box(0, y, kPitch), shape::GridLabelPair(r + firstRow, Shape.CPMaxJ), kBlack, kTableFont,
+             textHeight);
       rows = r + 1;
     }
     for (int32_t c = 0; c < columns; ++c)
@@ -322,7 +328,8 @@ void TScBitmap::PaintTable(TCS& Shape, TImage& Image, bool D2D) {
         OutlinedSquare(g, x, y, ColorToArgb(CellOutline(Shape.RP[i][j], Shape.SP[i][j]), 255), fill);
         if (Shape.GP[i][j] != -1)
           g.OutlineEllipse({x + 1.5f, y + 1.5f, x + 13.5f, y + 13.5f},
-                           ColorToArgb(static_cast<platform::TColor>(shape::GroupColor(Shape.GP[i][j])), 255), 1);
+                           ColorToArgb(static_cast<platform::TColor>(shape::GroupColor(Shape.GP[i][j])), 255),
+                           1);
       }
   }
   Image.SurfaceChanged(Image.ClientRect());

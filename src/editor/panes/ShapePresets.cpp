@@ -19,10 +19,30 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 
 // Intervals per side, by k = 2..8 (5 to 257 points) and by the number of sides 3..8.
 constexpr uint8_t kSideDivisions[7][6][8] = {
-    {{1, 2, 1}, {1, 1, 1, 1}, {1, 1, 0, 1, 1}, {1, 0, 1, 1, 0, 1}, {1, 0, 1, 0, 1, 0, 1}, {0, 1, 0, 1, 0, 1, 0, 1}},
-    {{2, 4, 2}, {2, 2, 2, 2}, {2, 1, 2, 1, 2}, {1, 2, 1, 1, 2, 1}, {1, 1, 1, 2, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1}},
-    {{6, 4, 6}, {4, 4, 4, 4}, {4, 2, 4, 2, 4}, {2, 4, 2, 2, 4, 2}, {2, 2, 2, 4, 2, 2, 2}, {2, 2, 2, 2, 2, 2, 2, 2}},
-    {{12, 8, 12}, {8, 8, 8, 8}, {8, 4, 8, 4, 8}, {4, 8, 4, 4, 8, 4}, {4, 4, 4, 8, 4, 4, 4}, {4, 4, 4, 4, 4, 4, 4, 4}},
+    {{1, 2, 1},
+     {1, 1, 1, 1},
+     {1, 1, 0, 1, 1},
+     {1, 0, 1, 1, 0, 1},
+     {1, 0, 1, 0, 1, 0, 1},
+     {0, 1, 0, 1, 0, 1, 0, 1}},
+    {{2, 4, 2},
+     {2, 2, 2, 2},
+     {2, 1, 2, 1, 2},
+     {1, 2, 1, 1, 2, 1},
+     {1, 1, 1, 2, 1, 1, 1},
+     {1, 1, 1, 1, 1, 1, 1, 1}},
+    {{6, 4, 6},
+     {4, 4, 4, 4},
+     {4, 2, 4, 2, 4},
+     {2, 4, 2, 2, 4, 2},
+     {2, 2, 2, 4, 2, 2, 2},
+     {2, 2, 2, 2, 2, 2, 2, 2}},
+    {{12, 8, 12},
+     {8, 8, 8, 8},
+     {8, 4, 8, 4, 8},
+     {4, 8, 4, 4, 8, 4},
+     {4, 4, 4, 8, 4, 4, 4},
+     {4, 4, 4, 4, 4, 4, 4, 4}},
     {{20, 24, 20},
      {16, 16, 16, 16},
      {16, 8, 16, 8, 16},
@@ -50,7 +70,8 @@ struct Vec2 {
 double Radius(const TDbl3D& p) { return std::sqrt(p[0] * p[0] + p[1] * p[1]); }
 
 double Distance(const TDbl3D& p, const TDbl3D& q) {
-  return std::sqrt((p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) + (p[2] - q[2]) * (p[2] - q[2]));
+  return std::sqrt((p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) +
+                   (p[2] - q[2]) * (p[2] - q[2]));
 }
 
 double MidpointLength(const TDbl3D& p, const TDbl3D& q) {
@@ -134,7 +155,8 @@ void TorusRoundColumn(TCS& cs, int32_t i, int32_t kind) {
       // Half the tube's rows go down the outside, the rest come up the inside; h is at least 1
       // so short grids do not divide by zero.
       const int32_t h = std::max(1, m / 2);
-      for (int32_t d = 1; d <= h && m + d < N; ++d) put(m + d, (outer * (h - d) + f * d) / h, 1 - 2.0 * d / h);
+      for (int32_t d = 1; d <= h && m + d < N; ++d)
+        put(m + d, (outer * (h - d) + f * d) / h, 1 - 2.0 * d / h);
       for (int32_t e = 1; m + h + e < N; ++e) put(m + h + e, (f * (h - e) + inner * e) / h, -1 + 2.0 * e / h);
       break;
     }
@@ -166,7 +188,8 @@ void RoundColumn(TCS& cs, int32_t i, int32_t kind) {
       for (int32_t j = 0; j <= R && j < N; ++j) Put(cs, i, j, TDbl3D{{j * e / R * ct, j * e / R * st, base}});
       for (int32_t j = R; j < N; ++j) {
         if (kind == 1) {
-          ball(j, (static_cast<double>(j - R) / wallSteps + 1) * std::numbers::pi / 2);  // a dome over the disc
+          ball(j,
+               (static_cast<double>(j - R) / wallSteps + 1) * std::numbers::pi / 2);  // a dome over the disc
         } else {
           const double h = static_cast<double>(N - j - 1) / wallSteps;  // apex at z = 1
           Put(cs, i, j, TDbl3D{{h * e * ct, h * e * st, 1 - 2 * h}});
@@ -222,7 +245,9 @@ void PrismPresetPoints(TCS& Shape, int32_t Sides, bool AllRows, int32_t CurrentL
             const double a = kTwoPi * s / Sides;
             return Vec2{r * std::cos(a), r * std::sin(a)};
           },
-          [&](int32_t i, Vec2 p) { Put(Shape, i, j, TDbl3D{{p.a, p.b, z0}}); });
+          [&](int32_t i, Vec2 p) {
+            Put(Shape, i, j, TDbl3D{{p.a, p.b, z0}});
+          });
     }
     Put(Shape, I - 1, j, Shape.CP[0][j]);  // the seam column
   }

@@ -30,7 +30,8 @@ void CopyBlock(const platform::TBitmap& source, platform::TBitmap& target, platf
   const int bytes = source.BitsPerPixel() / 8;
   for (int y = r.Top; y < r.Bottom; ++y)
     std::memcpy(target.ScanLine(y) + static_cast<size_t>(r.Left) * bytes,
-                source.ScanLine(y) + static_cast<size_t>(r.Left) * bytes, static_cast<size_t>(r.Width()) * bytes);
+                source.ScanLine(y) + static_cast<size_t>(r.Left) * bytes,
+                static_cast<size_t>(r.Width()) * bytes);
 }
 
 }  // namespace
@@ -203,8 +204,9 @@ void TTxDraw::PaintTexture(TImage& Image) {
     std::unique_ptr<platform::TDrawing> drawing = CreatePaneDrawing(surface);
     drawing->SetAntialias(false);
     drawing->Clear(kGrey);
-    drawing->DrawBitmap(base, {static_cast<float>(left), static_cast<float>(top), static_cast<float>(left + dw),
-                               static_cast<float>(top + dh)},
+    drawing->DrawBitmap(base,
+                        {static_cast<float>(left), static_cast<float>(top), static_cast<float>(left + dw),
+                         static_cast<float>(top + dh)},
                         1.0f);
   }
   Image.SurfaceChanged(Image.ClientRect());

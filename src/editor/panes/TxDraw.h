@@ -30,7 +30,7 @@ class TTxDraw : public TEditBase {
   int32_t LineStartY = 0;
   int32_t LineEndX = 0;
   int32_t LineEndY = 0;
-  double ViewScale = 1.0;  // Scale / 256, taken at each paint
+  double ViewScale = 1.0;     // Scale / 256, taken at each paint
   int32_t HalfViewWidth = 0;  // half the displayed texture, taken at each paint
   int32_t HalfViewHeight = 0;
   uint8_t DrawMode = TXDRAW_PEN;

@@ -82,7 +82,8 @@ TEST(BitmapCells, GroupsAreSelectedWhole) {
 
 TEST(BitmapCells, EveryGridSizeKeepsBandsInsideTheGrid) {
   for (int n : {2, 3, 4, 6, 100})
-    for (shape::TScType type : {shape::SCTYPE_SPHERE, shape::SCTYPE_TORUS, shape::SCTYPE_PLANE, shape::SCTYPE_CYLINDER}) {
+    for (shape::TScType type :
+         {shape::SCTYPE_SPHERE, shape::SCTYPE_TORUS, shape::SCTYPE_PLANE, shape::SCTYPE_CYLINDER}) {
       auto cs = Shape(type, n, n);
       SelectCellBand(*cs, -1, n + 5, -2, n + 5, true);
       SelectCellBand(*cs, 0, n, -1, 3, true);

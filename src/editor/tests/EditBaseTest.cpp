@@ -47,7 +47,9 @@ class TProbe : public TEditBase {
     return upResult;
   }
   void BeforePaint(editor::TImage&) override { log.push_back("before"); }
-  int Count(const std::string& what) const { return static_cast<int>(std::count(log.begin(), log.end(), what)); }
+  int Count(const std::string& what) const {
+    return static_cast<int>(std::count(log.begin(), log.end(), what));
+  }
 };
 
 class EditBase : public ::testing::Test {
@@ -148,16 +150,16 @@ TEST_F(EditBase, ScrollStepsStopAtZeroWhenTheyCrossIt) {
     int32_t offset, code, size, expected;
   };
   const Case cases[] = {
-      {10, -2, 400, 0},     // a page left from +10 gives 0, not -90
-      {0, -2, 400, -100},   // from zero a page is a page
-      {0, 1, 400, 20},      // a line is 5 %
-      {-30, 1, 400, -10},   // not crossing
-      {5, -1, 400, 0},      // crossing
-      {-20, 1, 400, 0},     // reaching zero
-      {100, 2, 400, 200},   // a page is 25 %
-      {7, 0, 400, 7},       // code 0 adds nothing
-      {0, 1, 30, 2},        // 1.5 rounds to the even 2
-      {0, 1, 50, 2},        // 2.5 rounds to the even 2
+      {10, -2, 400, 0},    // a page left from +10 gives 0, not -90
+      {0, -2, 400, -100},  // from zero a page is a page
+      {0, 1, 400, 20},     // a line is 5 %
+      {-30, 1, 400, -10},  // not crossing
+      {5, -1, 400, 0},     // crossing
+      {-20, 1, 400, 0},    // reaching zero
+      {100, 2, 400, 200},  // a page is 25 %
+      {7, 0, 400, 7},      // code 0 adds nothing
+      {0, 1, 30, 2},       // 1.5 rounds to the even 2
+      {0, 1, 50, 2},       // 2.5 rounds to the even 2
   };
   for (const Case& c : cases) {
     probe.OffsetX = c.offset;
@@ -261,7 +263,8 @@ TEST_F(EditBase, RubberBandDrawnTwiceGivesBackEveryPixel) {
   platform::TBitmap& surface = pane.Surface();
   for (int y = 0; y < surface.Height(); ++y)
     for (int x = 0; x < surface.Width(); ++x)
-      surface.SetPixelColor(x, y, platform::RGB(static_cast<uint8_t>(x * 7), static_cast<uint8_t>(y * 5), 0x5A));
+      surface.SetPixelColor(x, y,
+                            platform::RGB(static_cast<uint8_t>(x * 7), static_cast<uint8_t>(y * 5), 0x5A));
   const QImage before = surface.Image().copy();
   probe.modeAtPress = editor::DRAG_BAND;
   pane.Press({10, 12});

@@ -70,8 +70,8 @@ class Pane {
     control->resize(width, height);
     control->show();
     if (!QTest::qWaitForWindowExposed(control.get())) ADD_FAILURE() << "the pane was not shown";
-    control->OnMouseDown = [this](platform::TControl*, platform::TMouseButton b, platform::TShiftState s, int x,
-                                  int y) {
+    control->OnMouseDown = [this](platform::TControl*, platform::TMouseButton b, platform::TShiftState s,
+                                  int x, int y) {
       if (b == platform::mbLeft) editor_.HandleMouseDown(shape_, *control, s, x, y);
     };
     control->OnMouseMove = [this](platform::TControl*, platform::TShiftState s, int x, int y) {
@@ -87,7 +87,8 @@ class Pane {
     // The modifier keys' own releases reach the editor too, as they reach the main window; the
     // result kept is that of the last other key.
     control->OnKeyUp = [this](platform::TControl*, uint16_t& key, platform::TShiftState s) {
-      const bool modifier = key == platform::VK_SHIFT || key == platform::VK_CONTROL || key == platform::VK_MENU;
+      const bool modifier =
+          key == platform::VK_SHIFT || key == platform::VK_CONTROL || key == platform::VK_MENU;
       const int32_t result = editor_.HandleKeyDown(shape_, key, s);
       if (!modifier) keyResult = result;
     };
@@ -109,8 +110,8 @@ class Pane {
   }
   // A move with the button held (QTest moves carry the buttons pressed before).
   void MoveTo(QPoint p, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QMouseEvent e(QEvent::MouseMove, QPointF(p), control->mapToGlobal(QPointF(p)), Qt::NoButton,
-                  buttons_, mods);
+    QMouseEvent e(QEvent::MouseMove, QPointF(p), control->mapToGlobal(QPointF(p)), Qt::NoButton, buttons_,
+                  mods);
     QApplication::sendEvent(control.get(), &e);
   }
   void Release(QPoint p, Qt::KeyboardModifiers mods = Qt::NoModifier) {

@@ -13,8 +13,8 @@
 #include "shape/model/uScColor.h"
 
 using editor_test::NewShape;
-using editor_test::Pane;
 using editor_test::PaintRecorder;
+using editor_test::Pane;
 using editor_test::SettingsGuard;
 using editor_test::TTestEditor;
 using platform::TArgb;
@@ -129,7 +129,8 @@ TEST_F(Painting, StepsComeInTheirOrder) {
     const int axes = Find(calls, [&](const TDrawCall& c) {
       return c.Color == editor::ColorToArgb(editor::AxisColors[0].Positive, d2d ? 200 : 128);
     });
-    const int shapeStep = Find(calls, [](const TDrawCall& c) { return c.Color == 0xFF000000 && c.Kind == TDrawCall::Lines; });
+    const int shapeStep =
+        Find(calls, [](const TDrawCall& c) { return c.Color == 0xFF000000 && c.Kind == TDrawCall::Lines; });
     const int frame = Find(calls, [](const TDrawCall& c) { return c.Kind == TDrawCall::OutlinePolygon; });
     EXPECT_EQ(clear, 1);
     EXPECT_EQ(background, 2) << d2d;
@@ -159,7 +160,8 @@ TEST_F(Painting, CommonStepsUseTheirColoursWidthsAndOpacities) {
     const uint8_t alpha = d2d ? 200 : 128;
     for (int axis = 0; axis < 3; ++axis)
       for (platform::TColor colour : {editor::AxisColors[axis].Positive, editor::AxisColors[axis].Negative}) {
-        const int k = Find(calls, [&](const TDrawCall& c) { return c.Color == editor::ColorToArgb(colour, alpha); });
+        const int k =
+            Find(calls, [&](const TDrawCall& c) { return c.Color == editor::ColorToArgb(colour, alpha); });
         ASSERT_GE(k, 0) << axis;
         EXPECT_EQ(calls[static_cast<size_t>(k)].Kind, TDrawCall::Line);
         EXPECT_EQ(calls[static_cast<size_t>(k)].Width, 1);
@@ -215,7 +217,8 @@ TEST_F(Painting, SelectionFrameColours) {
     bool d2d;
     TArgb outline, handleOutline, handleFill;
   };
-  for (const Case& c : {Case{false, 0x80808080, 0x80000000, 0xEEFFFFFF}, Case{true, 0x80000000, 0xFF000000, 0xFFFFFFFF}}) {
+  for (const Case& c :
+       {Case{false, 0x80808080, 0x80000000, 0xEEFFFFFF}, Case{true, 0x80000000, 0xFF000000, 0xFFFFFFFF}}) {
     settings::AppSettings.UseDirect2D = c.d2d;
     ed.ChoosePainters();
     const std::vector<TDrawCall> frame = FrameCalls();
@@ -250,7 +253,8 @@ TEST_F(Painting, WarpFrameColours) {
     TArgb committed, arm, handle;
   };
   ed.SetEditMode(editor::EDIT_WORP);
-  for (const Case& c : {Case{false, 0x20808080, 0x80202020, 0x80404040}, Case{true, 0x20808080, 0x80202020, 0x80404040}}) {
+  for (const Case& c :
+       {Case{false, 0x20808080, 0x80202020, 0x80404040}, Case{true, 0x20808080, 0x80202020, 0x80404040}}) {
     settings::AppSettings.UseDirect2D = c.d2d;
     ed.ChoosePainters();
     const std::vector<TDrawCall> frame = FrameCalls();
@@ -302,7 +306,12 @@ TEST_F(Painting, PointMarksFillByLockAndSelection) {
       {false, true, -1, false, {TDrawCall::FillEllipse, TDrawCall::OutlineEllipse}, red},
       {false, false, -1, false, {TDrawCall::OutlineEllipse}, 0},
       {false, false, 3, true, {TDrawCall::OutlineRect, TDrawCall::OutlineRect}, 0},
-      {true, false, 0, false, {TDrawCall::OutlineEllipse, TDrawCall::FillEllipse, TDrawCall::OutlineEllipse}, 0xFF00FFFF},
+      {true,
+       false,
+       0,
+       false,
+       {TDrawCall::OutlineEllipse, TDrawCall::FillEllipse, TDrawCall::OutlineEllipse},
+       0xFF00FFFF},
   };
   for (const Case& c : cases) {
     for (bool d2d : {false, true}) {
@@ -321,7 +330,8 @@ TEST_F(Painting, PointMarksFillByLockAndSelection) {
         EXPECT_EQ(g.Calls[g.Calls.size() - 2].Color, c.fill);
       }
       if (c.group != -1) {
-        EXPECT_EQ(g.Calls[0].Color, editor::ColorToArgb(static_cast<platform::TColor>(shape::GroupColor(c.group)), 255));
+        EXPECT_EQ(g.Calls[0].Color,
+                  editor::ColorToArgb(static_cast<platform::TColor>(shape::GroupColor(c.group)), 255));
         EXPECT_EQ(g.Calls[0].Rect.Width(), 8) << "half-size P + 1";
       }
     }
@@ -338,7 +348,8 @@ TEST_F(Painting, AntialiasingShowsInThePixelsAsTheTableSays) {
     bool d2d, simplified;
     bool antialias;
   };
-  for (const Case& c : {Case{true, false, true}, Case{true, true, false}, Case{false, false, false}, Case{false, true, false}}) {
+  for (const Case& c : {Case{true, false, true}, Case{true, true, false}, Case{false, false, false},
+                        Case{false, true, false}}) {
     settings::AppSettings.UseDirect2D = c.d2d;
     settings::AppSettings.SimplifiedDisplay = c.simplified;
     ed.ChoosePainters();

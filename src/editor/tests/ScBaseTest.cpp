@@ -3,14 +3,14 @@
 // every kind of drag, the release results, hover text and cursors, arrow keys, turning,
 // aligning, snapping and the background picture.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <cmath>
 #include <cstring>
-#include <numbers>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -90,7 +90,7 @@ class ScBase : public ::testing::Test {
 TEST_F(ScBase, ViewSidesShowTheirAxesTheRightWayRound) {
   struct Case {
     int side;
-    int right, up;         // model axes that run right and up on the screen
+    int right, up;  // model axes that run right and up on the screen
     double rightSign, upSign;
     int depth;
     double depthSign;
@@ -179,15 +179,17 @@ TEST_F(ScBase, PressCodesFollowTheModifiersAndTheFrameHandles) {
   const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier,
                               alt = Qt::AltModifier, shiftCtrl = Qt::ShiftModifier | Qt::ControlModifier;
   const Case cases[] = {
-      {{72, 72}, none, 1},        {{72, 328}, none, 2},        {{328, 72}, none, 3},      {{328, 328}, none, 4},
-      {{200, 72}, none, 5},       {{200, 328}, none, 6},       {{72, 200}, none, 7},      {{328, 200}, none, 8},
-      {{330, 250}, none, 0},      {{160, 120}, none, 0},       {{64, 150}, none, 9},      {{200, 200}, none, 10},
-      {{10, 10}, none, -2},       {{72, 72}, ctrl, 101},       {{328, 328}, ctrl, 104},   {{200, 72}, ctrl, 105},
-      {{328, 200}, ctrl, 108},    {{160, 120}, ctrl, 100},     {{64, 150}, ctrl, 109},    {{200, 200}, ctrl, 10},
-      {{10, 10}, ctrl, -2},       {{72, 72}, shiftCtrl, 201},  {{72, 328}, shiftCtrl, 202},
-      {{328, 72}, shiftCtrl, 203}, {{328, 328}, shiftCtrl, 204}, {{200, 72}, shiftCtrl, 5},
-      {{160, 120}, shiftCtrl, 0}, {{10, 10}, alt, 0},          {{160, 120}, alt, 0},
-      {{10, 10}, shift, -2},      {{160, 120}, shift, -2},
+      {{72, 72}, none, 1},          {{72, 328}, none, 2},        {{328, 72}, none, 3},
+      {{328, 328}, none, 4},        {{200, 72}, none, 5},        {{200, 328}, none, 6},
+      {{72, 200}, none, 7},         {{328, 200}, none, 8},       {{330, 250}, none, 0},
+      {{160, 120}, none, 0},        {{64, 150}, none, 9},        {{200, 200}, none, 10},
+      {{10, 10}, none, -2},         {{72, 72}, ctrl, 101},       {{328, 328}, ctrl, 104},
+      {{200, 72}, ctrl, 105},       {{328, 200}, ctrl, 108},     {{160, 120}, ctrl, 100},
+      {{64, 150}, ctrl, 109},       {{200, 200}, ctrl, 10},      {{10, 10}, ctrl, -2},
+      {{72, 72}, shiftCtrl, 201},   {{72, 328}, shiftCtrl, 202}, {{328, 72}, shiftCtrl, 203},
+      {{328, 328}, shiftCtrl, 204}, {{200, 72}, shiftCtrl, 5},   {{160, 120}, shiftCtrl, 0},
+      {{10, 10}, alt, 0},           {{160, 120}, alt, 0},        {{10, 10}, shift, -2},
+      {{160, 120}, shift, -2},
   };
   for (const Case& c : cases) {
     Select();
@@ -505,14 +507,14 @@ TEST_F(ScBase, HoverSetsTheCursorOfEveryCode) {
     int code;
     platform::TCursor cursor;
   };
-  const Case table[] = {{0, platform::crSizeAll},   {1, platform::crSizeNWSE}, {4, platform::crSizeNWSE},
-                        {2, platform::crSizeNESW},  {3, platform::crSizeNESW}, {5, platform::crSizeNS},
-                        {6, platform::crSizeNS},    {7, platform::crSizeWE},   {8, platform::crSizeWE},
-                        {9, editor::crRoturn},      {12, editor::crArmove},    {101, editor::crBtnwse},
-                        {104, editor::crBtnwse},    {102, editor::crBtnesw},   {103, editor::crBtnesw},
-                        {105, editor::crBtns},      {106, editor::crBtns},     {107, editor::crBtew},
-                        {108, editor::crBtew},      {201, editor::crRonwse},   {204, editor::crRonwse},
-                        {202, editor::crRonesw},    {203, editor::crRonesw},   {10, platform::crDefault},
+  const Case table[] = {{0, platform::crSizeAll},   {1, platform::crSizeNWSE},  {4, platform::crSizeNWSE},
+                        {2, platform::crSizeNESW},  {3, platform::crSizeNESW},  {5, platform::crSizeNS},
+                        {6, platform::crSizeNS},    {7, platform::crSizeWE},    {8, platform::crSizeWE},
+                        {9, editor::crRoturn},      {12, editor::crArmove},     {101, editor::crBtnwse},
+                        {104, editor::crBtnwse},    {102, editor::crBtnesw},    {103, editor::crBtnesw},
+                        {105, editor::crBtns},      {106, editor::crBtns},      {107, editor::crBtew},
+                        {108, editor::crBtew},      {201, editor::crRonwse},    {204, editor::crRonwse},
+                        {202, editor::crRonesw},    {203, editor::crRonesw},    {10, platform::crDefault},
                         {300, platform::crDefault}, {311, platform::crDefault}, {-2, platform::crDefault},
                         {100, platform::crDefault}};
   for (const Case& c : table) EXPECT_EQ(editor::TScBase::HoverCursor(c.code), c.cursor) << c.code;
@@ -542,10 +544,14 @@ TEST_F(ScBase, ArrowKeysMoveTheSelectionTheWayTheyPoint) {
     double delta;
   };
   const Case cases[] = {
-      {0, Qt::Key_Left, Qt::NoModifier, 0, 0, -1.0 / 128},    {0, Qt::Key_Right, Qt::ShiftModifier, 0, 0, 4.0 / 128},
-      {0, Qt::Key_Up, Qt::NoModifier, 0, 2, 1.0 / 128},       {0, Qt::Key_Down, Qt::NoModifier, 4, 2, -4.0 / 128},
-      {0, Qt::Key_Up, Qt::ShiftModifier, 4, 2, 8.0 / 128},    {0, Qt::Key_Left, Qt::ControlModifier, 0, 0, -1.0 / 256},
-      {3, Qt::Key_Left, Qt::NoModifier, 0, 0, 1.0 / 128},     {2, Qt::Key_Up, Qt::NoModifier, 0, 1, -1.0 / 128},
+      {0, Qt::Key_Left, Qt::NoModifier, 0, 0, -1.0 / 128},
+      {0, Qt::Key_Right, Qt::ShiftModifier, 0, 0, 4.0 / 128},
+      {0, Qt::Key_Up, Qt::NoModifier, 0, 2, 1.0 / 128},
+      {0, Qt::Key_Down, Qt::NoModifier, 4, 2, -4.0 / 128},
+      {0, Qt::Key_Up, Qt::ShiftModifier, 4, 2, 8.0 / 128},
+      {0, Qt::Key_Left, Qt::ControlModifier, 0, 0, -1.0 / 256},
+      {3, Qt::Key_Left, Qt::NoModifier, 0, 0, 1.0 / 128},
+      {2, Qt::Key_Up, Qt::NoModifier, 0, 1, -1.0 / 128},
       {3, Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier, 0, 0, -4.0 / 256},
   };
   for (const Case& c : cases) {

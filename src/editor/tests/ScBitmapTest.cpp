@@ -10,8 +10,8 @@
 
 using editor::TScBitmap;
 using editor_test::NewShape;
-using editor_test::Pane;
 using editor_test::PaintRecorder;
+using editor_test::Pane;
 using editor_test::SettingsGuard;
 using shape::TCS;
 
@@ -82,9 +82,9 @@ TEST_F(SculptTable, PixelsMapToCellsWithTheLastRowOnTop) {
     int x, y, offsetX, offsetY, column, row;
   };
   const Case cases[] = {
-      {5, 5, 0, 0, -1, -1},      {20, 5, 0, 0, 0, -1},    {5, 20, 0, 0, -1, 32},   {20, 20, 0, 0, 0, 32},
-      {47, 299, 0, 0, 2, 14},    {20, 20, 30, 15, 2, 31}, {20, 20, 22, 0, 1, 32},  {299, 20, 210, 0, 32, 32},
-      {314, 20, 210, 0, -2, 32}, {20, 509, 0, 0, 0, 0},   {20, 524, 0, 0, 0, -2},  {20, 20, -30, 0, -2, 32},
+      {5, 5, 0, 0, -1, -1},      {20, 5, 0, 0, 0, -1},    {5, 20, 0, 0, -1, 32},  {20, 20, 0, 0, 0, 32},
+      {47, 299, 0, 0, 2, 14},    {20, 20, 30, 15, 2, 31}, {20, 20, 22, 0, 1, 32}, {299, 20, 210, 0, 32, 32},
+      {314, 20, 210, 0, -2, 32}, {20, 509, 0, 0, 0, 0},   {20, 524, 0, 0, 0, -2}, {20, 20, -30, 0, -2, 32},
   };
   for (const Case& c : cases) {
     table.OffsetX = c.offsetX;
@@ -173,7 +173,7 @@ TEST_F(SculptTable, NudgeKeysMoveSelectedUnlockedPointsByTheChannelStep) {
 }
 
 TEST_F(SculptTable, TablePainterColoursHeadersCellsAndOutlines) {
-  cs->CP[1][32] = {{0.5, -0.25, 1.0}};  // channels 191, 95, 255 at display (1, 0)
+  cs->CP[1][32] = {{0.5, -0.25, 1.0}};               // channels 191, 95, 255 at display (1, 0)
   for (int j = 0; j < 33; ++j) cs->SP[2][j] = true;  // column 2 whole
   cs->RP[3][32] = true;
   cs->SP[4][32] = true;
@@ -188,7 +188,8 @@ TEST_F(SculptTable, TablePainterColoursHeadersCellsAndOutlines) {
     EXPECT_EQ(pane->Pixel(3, 3), platform::clWhite) << "corner header";
     EXPECT_EQ(pane->Pixel(TScBitmap::CellPixel(2) + 2, 5), platform::clSilver) << "a whole column's header";
     EXPECT_EQ(pane->Pixel(TScBitmap::CellPixel(1) + 2, 5), platform::clWhite);
-    EXPECT_EQ(pane->Pixel(TScBitmap::CellPixel(1) + 2, TScBitmap::CellPixel(0) + 2), platform::RGB(191, 95, 255));
+    EXPECT_EQ(pane->Pixel(TScBitmap::CellPixel(1) + 2, TScBitmap::CellPixel(0) + 2),
+              platform::RGB(191, 95, 255));
     const auto outline = [&](int c, int r) { return pane->Pixel((c + 1) * 15, (r + 1) * 15 + 7); };
     EXPECT_EQ(outline(1, 0), platform::clWhite);
     EXPECT_EQ(outline(2, 0), platform::clRed) << "selected";
@@ -210,8 +211,9 @@ TEST_F(SculptTable, TablePainterColoursHeadersCellsAndOutlines) {
     }
     EXPECT_EQ(rings, 1);
     EXPECT_EQ(labels, 2 * 19) << "only the visible headers";
-    const auto label = std::find_if(rec.calls.begin(), rec.calls.end(),
-                                    [](const platform::TDrawCall& c) { return c.Kind == platform::TDrawCall::Text; });
+    const auto label = std::find_if(rec.calls.begin(), rec.calls.end(), [](const platform::TDrawCall& c) {
+      return c.Kind == platform::TDrawCall::Text;
+    });
     EXPECT_EQ(label->String, "00");
   }
   // Beyond a small grid the pane stays grey.

@@ -74,7 +74,8 @@ TEST_F(Presets, OctagonOnFivePointsSitsOnTheOddCorners) {
   PrismPresetPoints(*cs, 8, true, 0);
   for (int j = 0; j < 5; ++j) {
     const double r = Radius(shape::TDbl3D(cs->CP[0][j]));
-    for (int i = 0; i < 4; ++i) EXPECT_TRUE(Same(cs->CP[i][j], Corner(r, 2 * i + 1, 8, cs->CP[0][j][2]))) << i;
+    for (int i = 0; i < 4; ++i)
+      EXPECT_TRUE(Same(cs->CP[i][j], Corner(r, 2 * i + 1, 8, cs->CP[0][j][2]))) << i;
     EXPECT_TRUE(Same(cs->CP[4][j], cs->CP[0][j]));
   }
 }
@@ -212,17 +213,20 @@ TEST_F(Presets, EveryGridSizeStaysInsideItsGrid) {
   // Every preset on 2, 3, 4, 6, 40 and 100 columns and rows: nothing beyond the grid changes,
   // and every point of the grid stays finite.
   for (int n : {2, 3, 4, 6, 40, 100})
-    for (shape::TScType type : {shape::SCTYPE_SPHERE, shape::SCTYPE_TORUS, shape::SCTYPE_PLANE, shape::SCTYPE_CYLINDER})
+    for (shape::TScType type :
+         {shape::SCTYPE_SPHERE, shape::SCTYPE_TORUS, shape::SCTYPE_PLANE, shape::SCTYPE_CYLINDER})
       for (int op = 0; op < 14; ++op) {
         auto cs = Shape(type, n, n);
         // Points of their own (the primitives of the smallest grids are not all finite).
         for (int i = 0; i < shape::kGridMax; ++i)
           for (int j = 0; j < shape::kGridMax; ++j)
-            cs->CP[i][j] = i >= n || j >= n ? TDbl3D{{7, 7, 7}}
-                                            : TDbl3D{{0.8 * std::sin(1.3 * i + j), 0.8 * std::cos(0.7 * j + i),
-                                                      0.8 * std::sin(i + 0.5 * j)}};
+            cs->CP[i][j] = i >= n || j >= n
+                               ? TDbl3D{{7, 7, 7}}
+                               : TDbl3D{{0.8 * std::sin(1.3 * i + j), 0.8 * std::cos(0.7 * j + i),
+                                         0.8 * std::sin(i + 0.5 * j)}};
         if (op == 8 || op == 10) cs->CP[0][0] = cs->CP[0][(n - 1) / 2];  // a torus tube of no thickness
-        const std::string what = std::to_string(n) + " type " + std::to_string(type) + " op " + std::to_string(op);
+        const std::string what =
+            std::to_string(n) + " type " + std::to_string(type) + " op " + std::to_string(op);
         if (op < 7)
           PrismPresetPoints(*cs, op == 0 ? 0 : op + 2, true, 0);
         else if (op < 13)

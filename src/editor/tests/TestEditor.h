@@ -104,7 +104,8 @@ class TTestEditor : public editor::TScBase {
         if (d2d)
           DrawPointMarkD2D(g, 0x0000FF, s.RP[i][j], s.SP[i][j], s.GP[i][j], PointToScreenF(s.CP[i][j]), true);
         else
-          DrawPointMarkGdiPlus(g, 0x0000FF, s.RP[i][j], s.SP[i][j], s.GP[i][j], PointToScreenF(s.CP[i][j]), true);
+          DrawPointMarkGdiPlus(g, 0x0000FF, s.RP[i][j], s.SP[i][j], s.GP[i][j], PointToScreenF(s.CP[i][j]),
+                               true);
       }
   }
   void DrawShapeGdiPlus(shape::TCS& s, platform::TDrawing& g) override { DrawGrid(s, g, false); }

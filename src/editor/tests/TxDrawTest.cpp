@@ -127,11 +127,13 @@ TEST_F(TexturePainter, TheEraserRestoresASquareAtThePressAlsoAtTheEdges) {
     for (int y = 0; y < 256; ++y)
       for (int x = 0; x < 256; ++x) {
         const bool inside = x >= tx - 10 && x < tx + 10 && y >= ty - 10 && y < ty + 10;
-        const bool back = BaseColor().PixelColor(x, y) == Loaded(x, y) && BaseAlpha().ScanLine(y)[x] == LoadedAlpha(x);
+        const bool back =
+            BaseColor().PixelColor(x, y) == Loaded(x, y) && BaseAlpha().ScanLine(y)[x] == LoadedAlpha(x);
         restored += back;
         ASSERT_EQ(back, inside) << tx << "," << ty << " at " << x << "," << y;
       }
-    const int w = std::min(tx + 10, 256) - std::max(tx - 10, 0), h = std::min(ty + 10, 256) - std::max(ty - 10, 0);
+    const int w = std::min(tx + 10, 256) - std::max(tx - 10, 0),
+              h = std::min(ty + 10, 256) - std::max(ty - 10, 0);
     EXPECT_EQ(restored, w * h);
   }
   // A press beyond the texture erases nothing and harms nothing.
@@ -197,15 +199,19 @@ TEST_F(TexturePainter, OffsetsStayWithinHalfTheShownTexture) {
 TEST_F(TexturePainter, APaintedTextureSavedWithAlphaReadsBackInPillow) {
   pane->Drag({PaneOf(30, 40), PaneOf(90, 40)});
   const std::string file =
-      (std::filesystem::temp_directory_path() / ("zephor_txdraw_" + std::to_string(::getpid()) + ".png")).string();
+      (std::filesystem::temp_directory_path() / ("zephor_txdraw_" + std::to_string(::getpid()) + ".png"))
+          .string();
   std::string name = file;
   std::filesystem::remove(file);
   ASSERT_EQ(shape::SaveImageWithAlpha(name, BaseColor(), BaseAlpha()), 0);
   std::string out;
-  ASSERT_TRUE(shape_test::RunPython("import PIL.Image\n"
-                                    "im = PIL.Image.open('" + name + "').convert('RGBA')\n"
-                                    "print(im.size, im.getpixel((60, 40)), im.getpixel((60, 60)))\n",
-                                    &out))
+  ASSERT_TRUE(
+      shape_test::RunPython("import PIL.Image\n"
+                            "im = PIL.Image.open('" +
+                                name +
+                                "').convert('RGBA')\n"
+                                "print(im.size, im.getpixel((60, 40)), im.getpixel((60, 60)))\n",
+                            &out))
       << out;
   EXPECT_EQ(out, "(256, 256) (255, 0, 0, 255) (60, 120, 100, 110)\n");
   std::filesystem::remove(name);

@@ -25,7 +25,8 @@ class TBitmap;
 using TArgb = uint32_t;
 
 constexpr TArgb Argb(uint8_t a, uint8_t r, uint8_t g, uint8_t b) {
-  return (static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | b;
+  return (static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(r) << 16) |
+         (static_cast<uint32_t>(g) << 8) | b;
 }
 constexpr uint8_t ArgbAlpha(TArgb c) { return static_cast<uint8_t>(c >> 24); }
 

@@ -73,8 +73,8 @@ void TRecordingDrawing::DrawBitmap(const TBitmap& bitmap, const TRectF& dest, fl
   if (forward_) forward_->DrawBitmap(bitmap, dest, opacity);
 }
 
-void TRecordingDrawing::Text(const TRectF& box, std::string_view text, TArgb color, const std::string& fontName,
-                             float pixelHeight) {
+void TRecordingDrawing::Text(const TRectF& box, std::string_view text, TArgb color,
+                             const std::string& fontName, float pixelHeight) {
   TDrawCall& c = Add(TDrawCall::Text, color, 0);
   c.Rect = box;
   c.String = std::string(text);

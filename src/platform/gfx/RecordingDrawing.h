@@ -28,15 +28,15 @@ struct TDrawCall {
   };
   TKind Kind = Clear;
   TArgb Color = 0;
-  float Width = 0;                // strokes only
-  bool On = false;                // Antialias only
-  float Opacity = 1;              // Bitmap only
-  std::vector<TPointF> Points;    // lines and polygons
-  TRectF Rect;                    // rectangles, ellipses, bitmaps, text
+  float Width = 0;                  // strokes only
+  bool On = false;                  // Antialias only
+  float Opacity = 1;                // Bitmap only
+  std::vector<TPointF> Points;      // lines and polygons
+  TRectF Rect;                      // rectangles, ellipses, bitmaps, text
   const TBitmap* Source = nullptr;  // Bitmap only
-  std::string String;             // Text: the text
-  std::string Font;               // Text: the font name
-  float Height = 0;               // Text: the pixel height
+  std::string String;               // Text: the text
+  std::string Font;                 // Text: the font name
+  float Height = 0;                 // Text: the pixel height
   // Whether the call fills (a brush) rather than strokes (a pen).
   bool Fills() const { return Kind == FillPolygon || Kind == FillRect || Kind == FillEllipse; }
 };
