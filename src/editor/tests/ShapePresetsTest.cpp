@@ -212,14 +212,17 @@ TEST_F(Presets, RoundBodiesOnASphere) {
 TEST_F(Presets, EveryGridSizeStaysInsideItsGrid) {
   // Every preset on 2, 3, 4, 6, 40 and 100 columns and rows: nothing beyond the grid changes,
   // and every point of the grid stays finite.
+  auto cs = std::make_unique<TCS>();  // one record for every case: it is 3.5 MB
   for (int n : {2, 3, 4, 6, 40, 100})
     for (shape::TScType type :
          {shape::SCTYPE_SPHERE, shape::SCTYPE_TORUS, shape::SCTYPE_PLANE, shape::SCTYPE_CYLINDER})
       for (int op = 0; op < 14; ++op) {
-        auto cs = Shape(type, n, n);
-        // Points of their own (the primitives of the smallest grids are not all finite).
-        for (int i = 0; i < shape::kGridMax; ++i)
-          for (int j = 0; j < shape::kGridMax; ++j)
+        shape::InitShape(*cs, type, n, n);
+        // Points of their own (the primitives of the smallest grids are not all finite), and a
+        // band of eight lines round the grid where a stray write would land.
+        const int limit = std::min(shape::kGridMax, n + 8);
+        for (int i = 0; i < limit; ++i)
+          for (int j = 0; j < limit; ++j)
             cs->CP[i][j] = i >= n || j >= n
                                ? TDbl3D{{7, 7, 7}}
                                : TDbl3D{{0.8 * std::sin(1.3 * i + j), 0.8 * std::cos(0.7 * j + i),
@@ -233,8 +236,6 @@ TEST_F(Presets, EveryGridSizeStaysInsideItsGrid) {
           RoundPresetPoints(*cs, op - 7);
         else
           PrismPresetTorusPoints(*cs, 5);
-        // A stray write lands next to the grid: the band of eight lines round it is checked.
-        const int limit = std::min(shape::kGridMax, n + 8);
         for (int i = 0; i < limit; ++i)
           for (int j = 0; j < limit; ++j)
             for (int k = 0; k < 3; ++k) {
