@@ -1,0 +1,64 @@
+#pragma once
+// The text side of the shape's files (OBJ, MTL, the XML object file, COLLADA): numbers written and
+// read in the fixed "en-US" form without a locale switch or an allocation per number, lines split
+// at any line break, XML escapes, and whole files stored and loaded.
+//
+// Every text file the shape writes ends each line, the last one included, with CR LF, and is
+// stored under a temporary name in the target folder that is renamed over the target once it is
+// complete: a failed write leaves an older file of that name as it was.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace shape {
+
+inline constexpr char kLineEnd[] = "\r\n";
+
+// Appends `value` in fixed notation with `decimals` digits after the point, exactly as printf's
+// "%.<decimals>f" writes it in the "C" locale.
+void AppendFixed(std::string& out, double value, int decimals);
+void AppendInt(std::string& out, int64_t value);
+
+// A plain decimal number (optional sign, digits, ".", exponent). False for anything else, "nan",
+// "inf" and hexadecimal numbers included, and for a number beyond the range of double.
+bool ParseNumber(std::string_view text, double& out);
+// The number, or 0 when `text` is none.
+double NumberOrZero(std::string_view text);
+
+// Calls fn(line) for every line of `text`; lines end at CR LF, LF or CR. A last line without a
+// line break counts; an empty text has no line.
+template <typename Fn>
+void ForEachLine(std::string_view text, Fn&& fn) {
+  size_t start = 0;
+  const size_t n = text.size();
+  while (start < n) {
+    size_t end = start;
+    while (end < n && text[end] != '\n' && text[end] != '\r') ++end;
+    fn(text.substr(start, end - start));
+    if (end < n && text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ++end;
+    start = end + 1;
+  }
+}
+
+// `text` with & < > " and ' replaced by their XML entities.
+void AppendXmlEscaped(std::string& out, std::string_view text);
+std::string XmlEscaped(std::string_view text);
+
+// Stores `text` as the whole file: written to a temporary name in the same folder and renamed over
+// `fileName`. Throws rv::EFCreateError when the file cannot be created or written; an older file
+// of that name is then left as it was.
+void StoreTextFile(const std::string& fileName, std::string_view text);
+// The whole file. Throws rv::EFOpenError when it cannot be opened or read.
+std::string LoadTextFile(const std::string& fileName);
+
+// The folder part of a file name ("" for a bare name).
+std::string ExtractFilePath(const std::string& fileName);
+// The path of `target` as seen from `folder`: folder names joined by "/", ".." to go up; the bare
+// file name when both lie in one folder.
+std::string RelativePathFrom(const std::string& folder, const std::string& target);
+
+// The local date and time as "yyyy-mm-ddThh:nn:ss".
+std::string LocalTimeStamp();
+
+}  // namespace shape
