@@ -65,7 +65,9 @@ inline bool XmlWellFormed(const std::string& file, std::string* output = nullptr
 
 inline std::string XPath(const std::string& file, const std::string& expression) {
   int status = 0;
-  return RunCommand("xmllint --xpath " + Quoted(expression) + " " + Quoted(file), status);
+  std::string out = RunCommand("xmllint --xpath " + Quoted(expression) + " " + Quoted(file), status);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
 }
 
 inline std::string ReadFileBytes(const std::string& fileName) {
