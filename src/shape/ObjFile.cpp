@@ -1,6 +1,8 @@
 #include "shape/ObjFile.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -254,13 +256,11 @@ void SplitWords(std::string_view line, TWords& words) {
 
 // The file's text with every tab made a blank and every "," a "."; its trimmed lines view it.
 std::vector<std::string_view> NormalisedLines(std::string& text) {
-  for (char& c : text) {
-    if (c == '\t')
-      c = ' ';
-    else if (c == ',')
-      c = '.';
-  }
+  // Both are rare: jump from one to the next.
+  for (const auto& [from, to] : {std::pair{'\t', ' '}, std::pair{',', '.'}})
+    for (size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + 1)) text[p] = to;
   std::vector<std::string_view> lines;
+  lines.reserve(text.size() / 32);
   ForEachLine(text, [&](std::string_view line) { lines.push_back(TrimLine(line)); });
   return lines;
 }
@@ -273,7 +273,13 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 // nothing and becomes 0.
 int32_t CornerNumber(std::string_view text) {
   int64_t v = 0;
-  if (!common::TryStrToInt64(text, v)) return 1;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (r.ptr != text.data() + text.size() || text.empty()) {
+    // Not plain decimal: a sign "+", hexadecimal, or no number at all.
+    if (!common::TryStrToInt64(text, v)) return 1;
+  } else if (r.ec == std::errc::result_out_of_range) {
+    return 0;
+  }
   if (v < INT32_MIN || v > INT32_MAX) return 0;
   return static_cast<int32_t>(v);
 }
@@ -297,77 +303,66 @@ void ParseFace(const TWords& words, TFace& face) {
 
 bool IsGridPowerOfTwo(int64_t n) { return n >= 4 && n <= 256 && (n & (n - 1)) == 0; }
 
-// 1 / x to the nearest integer, ties to even.
-int64_t Reciprocal(double x) { return common::Round(1.0L / x); }
-
-// What the first pass over the records finds.
-struct TObjSurvey {
-  int64_t faces = 0, texs = 0, vertices = 0;
-  int64_t columns = 0, rows = 0;  // greatest candidates of 1 / u and 1 / v
-};
-
-TObjSurvey SurveyRecords(const std::vector<std::string_view>& lines, const std::string& folder,
-                         std::string& mtlPath) {
-  TObjSurvey s;
-  TWords words;
-  for (std::string_view line : lines) {
-    SplitWords(line, words);
-    if (words.count == 0) continue;
-    const std::string_view kind = words[0];
-    if (kind == "f") {
-      ++s.faces;
-    } else if (kind == "v") {
-      ++s.vertices;
-    } else if (kind == "vt") {
-      ++s.texs;
-      if (words.count < 3) continue;
-      const double u = NumberOrZero(words[1]);
-      const double v = NumberOrZero(words[2]);
-      if (u > 0) s.columns = std::max(s.columns, Reciprocal(u));
-      if (v > 0) s.rows = std::max(s.rows, Reciprocal(v));
-    } else if (kind == "mtllib" && words.count >= 2) {
-      mtlPath = ResolveRelativePath(folder, std::string(words[1]));
-    }
-  }
-  return s;
+// The nearest integer, ties to even (the process rounds to nearest): as common::Round, without its
+// extended precision for the many values of a file that lie well inside the range.
+int64_t Nearest(double x) {
+  if (std::fabs(x) < 1e15) return static_cast<int64_t>(std::nearbyint(x));
+  return common::Round(x);
 }
+int32_t NearestInt(double x) { return common::SaturateInt32(Nearest(x)); }
 
-// The records of the grid reading, in file order.
+// 1 / x to the nearest integer.
+int64_t Reciprocal(double x) { return Nearest(1.0 / x); }
+
+// The records of the file in file order, read in one pass: faces, texture coordinates (as the
+// numbers written; they become grid points once the grid size is known) and vertices, with the
+// greatest candidates of 1 / u and 1 / v for the grid size.
 struct TObjRecords {
   TFaces faces;
+  std::vector<std::pair<double, double>> texCoords;
   TTexs texs;
   std::vector<TDbl3D> vertices;
   int64_t triangles = 0;
+  int64_t columns = 0, rows = 0;
 };
 
-void ParseRecords(const std::vector<std::string_view>& lines, const TObjSurvey& s, int32_t columns, int32_t rows,
+void ParseRecords(const std::vector<std::string_view>& lines, const std::string& folder, std::string& mtlPath,
                   TObjRecords& r) {
-  r.faces.reserve(static_cast<size_t>(s.faces));
-  r.texs.reserve(static_cast<size_t>(s.texs));
-  r.vertices.reserve(static_cast<size_t>(s.vertices));
   TWords words;
   for (std::string_view line : lines) {
+    if (line.empty()) continue;
     SplitWords(line, words);
-    if (words.count == 0) continue;
     const std::string_view kind = words[0];
-    if (kind == "f") {
-      if (words.count != 4 && words.count != 5) continue;
-      TFace face;
-      ParseFace(words, face);
-      r.triangles += face.Corners == 3 ? 1 : 2;
-      r.faces.push_back(face);
-    } else if (kind == "vt") {
-      if (words.count < 3) continue;
-      r.texs.push_back({common::RoundInt(NumberOrZero(words[1]) * (columns - 1)),
-                        common::RoundInt(NumberOrZero(words[2]) * (rows - 1))});
-    } else if (kind == "v") {
+    if (kind == "v") {
       TDbl3D p{0, 0, 0};
       // x, y and z; an optional w or vertex colours after them are passed over.
       if (words.count >= 4)
         for (int k = 0; k < 3; ++k) p[k] = NumberOrZero(words[k + 1]);
       r.vertices.push_back(p);
+    } else if (kind == "vt") {
+      if (words.count < 3) continue;
+      const double u = NumberOrZero(words[1]);
+      const double v = NumberOrZero(words[2]);
+      if (u > 0) r.columns = std::max(r.columns, Reciprocal(u));
+      if (v > 0) r.rows = std::max(r.rows, Reciprocal(v));
+      r.texCoords.emplace_back(u, v);
+    } else if (kind == "f") {
+      if (words.count != 4 && words.count != 5) continue;
+      TFace face;
+      ParseFace(words, face);
+      r.triangles += face.Corners == 3 ? 1 : 2;
+      r.faces.push_back(face);
+    } else if (kind == "mtllib" && words.count >= 2) {
+      mtlPath = ResolveRelativePath(folder, std::string(words[1]));
     }
   }
+}
+
+// The grid point of every texture coordinate.
+void PlaceTexCoords(TObjRecords& r, int32_t columns, int32_t rows) {
+  r.texs.reserve(r.texCoords.size());
+  for (const auto& [u, v] : r.texCoords)
+    r.texs.push_back({NearestInt(u * (columns - 1)), NearestInt(v * (rows - 1))});
 }
 
 // For every texture entry, the vertex (from 0) of the first face corner that uses it, or -1.
@@ -546,17 +541,17 @@ int32_t ReadObjFile(TCS& cs, const std::string& fileName, std::string& mtlPath, 
 
   TShapeReadCopy copy(cs);
   TCS& work = copy.Work();
-  const TObjSurvey survey = SurveyRecords(lines, folder, mtlPath);
-  if (!IsGridPowerOfTwo(survey.columns) || !IsGridPowerOfTwo(survey.rows)) {
+  TObjRecords records;
+  ParseRecords(lines, folder, mtlPath, records);
+  if (!IsGridPowerOfTwo(records.columns) || !IsGridPowerOfTwo(records.rows)) {
     if (!FillVertexOnly(work, lines)) {
       mtlPath.clear();
       return -1;
     }
   } else {
-    work.CPMaxI = static_cast<int32_t>(survey.columns) + 1;
-    work.CPMaxJ = static_cast<int32_t>(survey.rows) + 1;
-    TObjRecords records;
-    ParseRecords(lines, survey, work.CPMaxI, work.CPMaxJ, records);
+    work.CPMaxI = static_cast<int32_t>(records.columns) + 1;
+    work.CPMaxJ = static_cast<int32_t>(records.rows) + 1;
+    PlaceTexCoords(records, work.CPMaxI, work.CPMaxJ);
     SetGridSize(work);
     FillGridFromRecords(work, records);
     work.ScType = DetectStitchType(work, forcedType);

@@ -31,15 +31,16 @@ void AppendInt(std::string& out, int64_t value) {
 }
 
 bool ParseNumber(std::string_view text, double& out) {
-  if (text.empty()) return false;
-  for (char c : text)
-    if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E')) return false;
   std::string_view s = text;
   // from_chars takes no leading "+"; a sign may not follow it.
-  if (s.front() == '+') {
+  if (!s.empty() && s.front() == '+') {
     s.remove_prefix(1);
-    if (s.empty() || s.front() == '-' || s.front() == '+') return false;
+    if (!s.empty() && s.front() == '-') return false;
   }
+  // A digit or the point must come first (after a "-"): from_chars would also read "inf" and
+  // "nan". In its general form it reads no hexadecimal, and the whole text must be the number.
+  const size_t first = !s.empty() && s.front() == '-' ? 1 : 0;
+  if (s.size() <= first || !((s[first] >= '0' && s[first] <= '9') || s[first] == '.')) return false;
   double v = 0;
   const auto result = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
   if (result.ptr != s.data() + s.size()) return false;
@@ -113,6 +114,13 @@ std::string LoadTextFile(const std::string& fileName) {
   FILE* f = std::fopen(fileName.c_str(), "rb");
   if (!f) return fail(errno);
   std::string text;
+  // Read at the size the file has now in one go, then whatever follows (a file that grows).
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(fileName, ec);
+  if (!ec && size > 0) {
+    text.resize(static_cast<size_t>(size));
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+  }
   char buf[65536];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);

@@ -7,6 +7,7 @@
 // stored under a temporary name in the target folder that is renamed over the target once it is
 // complete: a failed write leaves an older file of that name as it was.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,14 +31,16 @@ double NumberOrZero(std::string_view text);
 // line break counts; an empty text has no line.
 template <typename Fn>
 void ForEachLine(std::string_view text, Fn&& fn) {
-  size_t start = 0;
-  const size_t n = text.size();
-  while (start < n) {
-    size_t end = start;
-    while (end < n && text[end] != '\n' && text[end] != '\r') ++end;
-    fn(text.substr(start, end - start));
-    if (end < n && text[end] == '\r' && end + 1 < n && text[end + 1] == '\n') ++end;
-    start = end + 1;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    const char* stop = lf ? lf : end;
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(stop - p)));
+    if (cr) stop = cr;
+    fn(std::string_view(p, static_cast<size_t>(stop - p)));
+    p = stop + 1;
+    if (cr && p < end && *p == '\n') ++p;
   }
 }
 

@@ -1,6 +1,8 @@
 #include "shape/uScCollada.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -21,31 +23,78 @@ double CosDegrees(double degrees) { return std::cos(degrees * std::numbers::pi /
 const TDbl3D& P(const TLevelGrid& g, int32_t i, int32_t j) { return g.CP[i][j]; }
 const TDbl3D& N(int32_t c, int32_t r) { return CellTable[c][r].CellNormal; }
 
-// A neighbour normal m counts for a cell normal n within the hard angle (strictly).
-bool Counts(const TDbl3D& m, const TDbl3D& n, double g) { return CosAngleDbl3D(m, n) > g; }
+// Whether two cell normals count for each other within the hard angle (strictly). The test is the
+// same both ways, and each pair of neighbouring cells takes part in up to six corners, so it is
+// made once per pair: gPairCounts[c][r][k] for cell (c, r) and its neighbour at kPairOffsets[k]
+// (wrapped round the grid).
+constexpr int32_t kPairOffsets[4][2] = {{1, 0}, {-1, 1}, {0, 1}, {1, 1}};
+bool gPairCounts[256][256][4];
+int32_t gCellColumns = 0, gCellRows = 0;
+double gHardCos = 0;
+
+bool CountsDirect(int32_t mc, int32_t mr, int32_t c, int32_t r) { return CosAngleDbl3D(N(mc, mr), N(c, r)) > gHardCos; }
+
+void PrecomputePairCounts(int32_t columns, int32_t rows, double g) {
+  gCellColumns = columns;
+  gCellRows = rows;
+  gHardCos = g;
+  std::vector<double> length(static_cast<size_t>(columns) * rows);
+  for (int32_t c = 0; c < columns; ++c)
+    for (int32_t r = 0; r < rows; ++r) length[static_cast<size_t>(c) * rows + r] = Dbl3DLength(N(c, r));
+  for (int32_t c = 0; c < columns; ++c)
+    for (int32_t r = 0; r < rows; ++r)
+      for (int k = 0; k < 4; ++k) {
+        int32_t mc = c + kPairOffsets[k][0], mr = r + kPairOffsets[k][1];
+        mc = mc < 0 ? mc + columns : mc >= columns ? mc - columns : mc;
+        mr = mr >= rows ? mr - rows : mr;
+        gPairCounts[c][r][k] = CosAngleWithLengths(N(mc, mr), N(c, r), length[static_cast<size_t>(mc) * rows + mr],
+                                                   length[static_cast<size_t>(c) * rows + r]) > g;
+      }
+}
+
+// The normal of cell (mc, mr), a neighbour of cell (c, r) (across the seams where they wrap), counts
+// for that of cell (c, r).
+bool Counts(int32_t mc, int32_t mr, int32_t c, int32_t r) {
+  const int32_t C = gCellColumns, R = gCellRows;
+  // On grids of fewer than three cells a way a neighbour is reached is not unique.
+  if (C < 3 || R < 3) return CountsDirect(mc, mr, c, r);
+  int32_t dc = mc - c, dr = mr - r;
+  if (dc > 1) dc -= C;
+  if (dc < -1) dc += C;
+  if (dr > 1) dr -= R;
+  if (dr < -1) dr += R;
+  if (dr < 0 || (dr == 0 && dc < 0)) {
+    std::swap(mc, c);
+    std::swap(mr, r);
+    dc = -dc;
+    dr = -dr;
+  }
+  for (int k = 0; k < 4; ++k)
+    if (kPairOffsets[k][0] == dc && kPairOffsets[k][1] == dr) return gPairCounts[c][r][k];
+  return CountsDirect(mc, mr, c, r);
+}
 
 // ---- corner normals per stitch type ----
 
 // Torus and plane: each corner from the three other cells at it. On the torus every neighbour
 // exists (the grid wraps both ways); on the plane one outside the cells adds nothing.
-void BuildWrappedCorners(const TLevelGrid& grid, bool wrap, double g) {
+void BuildWrappedCorners(const TLevelGrid& grid, bool wrap) {
   const int32_t C = grid.CPMaxI - 1, R = grid.CPMaxJ - 1;
-  // Adds the neighbour (c, r) to `sum` for the cell normal n.
-  auto add = [&](TDbl3D& sum, const TDbl3D& n, int32_t c, int32_t r) {
+  // Adds the neighbour (mc, mr) of cell (c, r) to `sum`.
+  auto add = [&](TDbl3D& sum, int32_t c, int32_t r, int32_t mc, int32_t mr) {
     if (wrap) {
-      c = (c + C) % C;
-      r = (r + R) % R;
-    } else if (c < 0 || c >= C || r < 0 || r >= R) {
+      mc = (mc + C) % C;
+      mr = (mr + R) % R;
+    } else if (mc < 0 || mc >= C || mr < 0 || mr >= R) {
       return;
     }
-    IncDbl3D(sum, Counts(N(c, r), n, g) ? N(c, r) : n);
+    IncDbl3D(sum, Counts(mc, mr, c, r) ? N(mc, mr) : N(c, r));
   };
   auto corner = [&](int32_t c, int32_t r, int32_t dc, int32_t dr) {
-    const TDbl3D n = N(c, r);
-    TDbl3D sum = n;
-    add(sum, n, c + dc, r + dr);
-    add(sum, n, c + dc, r);
-    add(sum, n, c, r + dr);
+    TDbl3D sum = N(c, r);
+    add(sum, c, r, c + dc, r + dr);
+    add(sum, c, r, c + dc, r);
+    add(sum, c, r, c, r + dr);
     return NormalizeDbl3D(sum);
   };
   for (int32_t c = 0; c < C; ++c)
@@ -60,7 +109,7 @@ void BuildWrappedCorners(const TLevelGrid& grid, bool wrap, double g) {
 
 // Sphere and cylinder: the open ends (poles or rims), then the corners between rows, the columns
 // wrapping across the seam.
-void BuildSeamedCorners(const TLevelGrid& grid, double g) {
+void BuildSeamedCorners(const TLevelGrid& grid) {
   const int32_t C = grid.CPMaxI - 1, R = grid.CPMaxJ - 1;
   auto prev = [C](int32_t c) { return (c + C - 1) % C; };
   auto next = [C](int32_t c) { return (c + 1) % C; };
@@ -83,7 +132,7 @@ void BuildSeamedCorners(const TLevelGrid& grid, double g) {
     // The rims: the neighbour across the seam counts as on any other cell edge.
     auto rim = [&](int32_t c, int32_t r, int32_t other) {
       TDbl3D sum = N(c, r);
-      if (Counts(N(other, r), N(c, r), g)) IncDbl3D(sum, N(other, r));
+      if (Counts(other, r, c, r)) IncDbl3D(sum, N(other, r));
       return NormalizeDbl3D(sum);
     };
     for (int32_t c = 0; c < C; ++c) {
@@ -93,21 +142,21 @@ void BuildSeamedCorners(const TLevelGrid& grid, double g) {
       CellTable[c][R - 1].CornerBR = rim(c, R - 1, next(c));
     }
   }
-  // Cell (c, r) above (c, r + 1): the corners they share with the column `side`.
-  auto shared = [&](const TDbl3D& n, const TDbl3D& other, int32_t side, int32_t r) {
-    TDbl3D sum = n;
-    if (Counts(other, n, g)) IncDbl3D(sum, other);
-    if (Counts(N(side, r), n, g)) IncDbl3D(sum, N(side, r));
-    if (Counts(N(side, r + 1), n, g)) IncDbl3D(sum, N(side, r + 1));
+  // Cells (c, r) and (c, r + 1), one above the other: the corner of cell (c, own) they share
+  // with the column `side`.
+  auto shared = [&](int32_t c, int32_t own, int32_t other, int32_t side, int32_t r) {
+    TDbl3D sum = N(c, own);
+    if (Counts(c, other, c, own)) IncDbl3D(sum, N(c, other));
+    if (Counts(side, r, c, own)) IncDbl3D(sum, N(side, r));
+    if (Counts(side, r + 1, c, own)) IncDbl3D(sum, N(side, r + 1));
     return NormalizeDbl3D(sum);
   };
   for (int32_t c = 0; c < C; ++c)
     for (int32_t r = 0; r + 1 < R; ++r) {
-      const TDbl3D upper = N(c, r), lower = N(c, r + 1);
-      CellTable[c][r].CornerBL = shared(upper, lower, prev(c), r);
-      CellTable[c][r].CornerBR = shared(upper, lower, next(c), r);
-      CellTable[c][r + 1].CornerTL = shared(lower, upper, prev(c), r);
-      CellTable[c][r + 1].CornerTR = shared(lower, upper, next(c), r);
+      CellTable[c][r].CornerBL = shared(c, r, r + 1, prev(c), r);
+      CellTable[c][r].CornerBR = shared(c, r, r + 1, next(c), r);
+      CellTable[c][r + 1].CornerTL = shared(c, r + 1, r, prev(c), r);
+      CellTable[c][r + 1].CornerTR = shared(c, r + 1, r, next(c), r);
     }
 }
 
@@ -226,38 +275,48 @@ void MakeLevelGrid(const TCS& cs, TLevelGrid& grid, int32_t level) {
   LevelGridSize(I0, J0, level, grid.CPMaxI, grid.CPMaxJ);
   const double ri = static_cast<double>(I0 - 1) / (grid.CPMaxI - 1);
   const double rj = static_cast<double>(J0 - 1) / (grid.CPMaxJ - 1);
-  for (int32_t f = 0; f < grid.CPMaxJ; ++f) {
-    const int32_t j = std::clamp(common::RoundInt(f * rj), 0, J0 - 1);
-    for (int32_t g = 0; g < grid.CPMaxI; ++g) {
-      const int32_t i = std::clamp(common::RoundInt(g * ri), 0, I0 - 1);
-      grid.CP[g][f] = cs.CP[i][j];
-    }
+  int32_t rows[kGridMax];
+  for (int32_t f = 0; f < grid.CPMaxJ; ++f) rows[f] = std::clamp(common::RoundInt(f * rj), 0, J0 - 1);
+  for (int32_t g = 0; g < grid.CPMaxI; ++g) {
+    const int32_t i = std::clamp(common::RoundInt(g * ri), 0, I0 - 1);
+    for (int32_t f = 0; f < grid.CPMaxJ; ++f) grid.CP[g][f] = cs.CP[i][rows[f]];
   }
 }
 
 void BuildCellNormals(const TLevelGrid& grid) {
   const int32_t I = grid.CPMaxI, J = grid.CPMaxJ;
-  for (int32_t c = 0; c <= I - 2; ++c)
-    for (int32_t r = 0; r <= J - 2; ++r) {
+  // The two triangles' normals, Normalize(b - a) x Normalize(c - a) each, with every edge direction
+  // normalised once: the diagonal serves both triangles (reversed), and the edge along a row serves
+  // the cell below it too (normalising -v gives exactly -Normalize(v)).
+  std::vector<TDbl3D> rowEdge(static_cast<size_t>(I - 1));  // Normalize(P(c + 1, r) - P(c, r))
+  for (int32_t c = 0; c <= I - 2; ++c) rowEdge[c] = NormalizeDbl3D(SubDbl3D(P(grid, c + 1, 0), P(grid, c, 0)));
+  for (int32_t r = 0; r <= J - 2; ++r)
+    for (int32_t c = 0; c <= I - 2; ++c) {
+      const TDbl3D top = rowEdge[c];
+      const TDbl3D bottom = NormalizeDbl3D(SubDbl3D(P(grid, c + 1, r + 1), P(grid, c, r + 1)));
+      const TDbl3D diagonal = NormalizeDbl3D(SubDbl3D(P(grid, c + 1, r + 1), P(grid, c, r)));
+      // (c, r), (c + 1, r), (c + 1, r + 1) and (c + 1, r + 1), (c, r + 1), (c, r).
+      const TDbl3D first = CrossDbl3D(top, diagonal);
+      const TDbl3D second = CrossDbl3D({-bottom[0], -bottom[1], -bottom[2]}, {-diagonal[0], -diagonal[1], -diagonal[2]});
       TCellRec& cell = CellTable[c][r];
-      cell.CellNormal =
-          NormalizeDbl3D(AddDbl3D(TriangleNormal(P(grid, c, r), P(grid, c + 1, r), P(grid, c + 1, r + 1)),
-                                  TriangleNormal(P(grid, c + 1, r + 1), P(grid, c, r + 1), P(grid, c, r))));
+      cell.CellNormal = NormalizeDbl3D(AddDbl3D(first, second));
       cell.Active = true;
       cell.LastCol = c;
       cell.LastRow = r;
+      rowEdge[c] = bottom;
     }
   const double g = CosDegrees(settings::AppSettings.ColladaHardAngle);
+  PrecomputePairCounts(I - 1, J - 1, g);
   switch (grid.ScType) {
     case SCTYPE_TORUS:
-      BuildWrappedCorners(grid, true, g);
+      BuildWrappedCorners(grid, true);
       break;
     case SCTYPE_SPHERE:
     case SCTYPE_CYLINDER:
-      BuildSeamedCorners(grid, g);
+      BuildSeamedCorners(grid);
       break;
     default:
-      BuildWrappedCorners(grid, false, g);
+      BuildWrappedCorners(grid, false);
       break;
   }
 }
