@@ -46,6 +46,18 @@ void AppendNumbers(std::string& out, const double* values, int count) {
   }
 }
 
+// The numbers each table entry is written as.
+void PositionValues(const TVRec& r, double* v) {
+  for (int k = 0; k < 3; ++k) v[k] = r.P[k];
+}
+void NormalValues(const TNRec& r, double* v) {
+  for (int k = 0; k < 3; ++k) v[k] = r.N[k];
+}
+void MapValues(const TTRec& r, double* v) {
+  v[0] = r.U;
+  v[1] = r.V;
+}
+
 // One source (27 to 29): positions, normals or the texture map, `stride` numbers per used entry.
 template <typename Rec, typename Values>
 void WriteSource(TDocument& d, const std::string& id, std::vector<Rec>& table, int stride, const char* const* params,
@@ -151,16 +163,9 @@ void WriteGeometry(TDocument& d, const TColladaIds& id, TArV& vertices, TArN& no
   d.Line("<library_geometries>");
   d.Line("  <geometry id=\"", id.G, "\">");
   d.Line("    <mesh>");
-  WriteSource(d, id.G + "-positions", vertices, 3, kXyz, [](const TVRec& r, double* v) {
-    for (int k = 0; k < 3; ++k) v[k] = r.P[k];
-  });
-  WriteSource(d, id.G + "-normals", normals, 3, kXyz, [](const TNRec& r, double* v) {
-    for (int k = 0; k < 3; ++k) v[k] = r.N[k];
-  });
-  WriteSource(d, id.G + "-map", texCoords, 2, kUv, [](const TTRec& r, double* v) {
-    v[0] = r.U;
-    v[1] = r.V;
-  });
+  WriteSource(d, id.G + "-positions", vertices, 3, kXyz, &PositionValues);
+  WriteSource(d, id.G + "-normals", normals, 3, kXyz, &NormalValues);
+  WriteSource(d, id.G + "-map", texCoords, 2, kUv, &MapValues);
   d.Line("      <vertices id=\"", id.G, "-vertices\">");
   d.Line("        <input semantic=\"POSITION\" source=\"#", id.G, "-positions\"/>");
   d.Line("      </vertices>");
@@ -216,6 +221,20 @@ void WriteScene(TDocument& d, const TColladaIds& id, bool tex) {
   d.Line("  <instance_visual_scene url=\"#Scene\"/>");
   d.Line("</scene>");
   d.Line("</COLLADA>");
+}
+
+// One line per used entry: the prefix, then its numbers (" %.5f" each).
+template <typename Rec, typename Values>
+void AppendRecordLines(std::string& out, const char* prefix, const std::vector<Rec>& table, int count,
+                       Values values) {
+  double v[3];
+  for (const Rec& r : table) {
+    if (!r.Used) continue;
+    out += prefix;
+    values(r, v);
+    AppendNumbers(out, v, count);
+    out += kLineEnd;
+  }
 }
 
 // Numbers each used entry from `first` in table order.
@@ -285,27 +304,9 @@ std::string WriteColladaObjFile(const std::string& daePath, const std::string& t
   doc.out += " vertices, ";
   AppendInt(doc.out, nf);
   doc.Line(" faces");
-  double v[3];
-  for (const TVRec& r : vertices) {
-    if (!r.Used) continue;
-    doc.out += "v ";
-    AppendNumbers(doc.out, r.P.v, 3);
-    doc.out += kLineEnd;
-  }
-  for (const TTRec& r : texCoords) {
-    if (!r.Used) continue;
-    doc.out += "vt ";
-    v[0] = r.U;
-    v[1] = r.V;
-    AppendNumbers(doc.out, v, 2);
-    doc.out += kLineEnd;
-  }
-  for (const TNRec& r : normals) {
-    if (!r.Used) continue;
-    doc.out += "vn ";
-    AppendNumbers(doc.out, r.N.v, 3);
-    doc.out += kLineEnd;
-  }
+  AppendRecordLines(doc.out, "v ", vertices, 3, &PositionValues);
+  AppendRecordLines(doc.out, "vt ", texCoords, 2, &MapValues);
+  AppendRecordLines(doc.out, "vn ", normals, 3, &NormalValues);
   for (const TFRec& f : faces) {
     if (!f.Used) continue;
     doc.out += 'f';

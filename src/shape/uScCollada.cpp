@@ -508,23 +508,24 @@ void DropDegenerateFaces() {
   }
 }
 
-void DropUnusedVertices() {
-  std::vector<char> named(MeshVertices.size(), 0);
-  for (const TFRec& f : MeshFaces)
+namespace {
+
+// Clears Used of every entry of `table` that no slot `slots` of a used face names.
+template <typename Rec>
+void DropUnnamed(std::vector<Rec>& table, int32_t (TFRec::*slots)[3]) {
+  std::vector<char> named(table.size(), 0);
+  for (TFRec& f : MeshFaces)
     if (f.Used)
-      for (int32_t v : f.VIdx) named[static_cast<size_t>(v)] = 1;
-  for (size_t v = 0; v < MeshVertices.size(); ++v)
-    if (!named[v]) MeshVertices[v].Used = false;
+      for (int32_t k : f.*slots) named[static_cast<size_t>(k)] = 1;
+  for (size_t k = 0; k < table.size(); ++k)
+    if (!named[k]) table[k].Used = false;
 }
 
-void DropUnusedTexCoords() {
-  std::vector<char> named(MeshTexCoords.size(), 0);
-  for (const TFRec& f : MeshFaces)
-    if (f.Used)
-      for (int32_t t : f.TIdx) named[static_cast<size_t>(t)] = 1;
-  for (size_t t = 0; t < MeshTexCoords.size(); ++t)
-    if (!named[t]) MeshTexCoords[t].Used = false;
-}
+}  // namespace
+
+void DropUnusedVertices() { DropUnnamed(MeshVertices, &TFRec::VIdx); }
+
+void DropUnusedTexCoords() { DropUnnamed(MeshTexCoords, &TFRec::TIdx); }
 
 void BuildVertexNormals() {
   const double g = CosDegrees(settings::AppSettings.ColladaHardAngle);

@@ -38,6 +38,13 @@ std::unique_ptr<TLevelGrid> BuildLevel(const TCS& cs, int level) {
   return grid;
 }
 
+struct TTables {
+  TArV v;
+  TArN n;
+  TArT t;
+  TArF f;
+};
+
 // A small set of tables with unused entries between the used ones.
 void FillSmallTables(TArV& v, TArN& n, TArT& t, TArF& f) {
   v = {{true, {0, 0, 0}, 0}, {false, {9, 9, 9}, 0}, {true, {1, 0, 0}, 0}, {true, {0, 1, 0}, 0}};
@@ -359,13 +366,11 @@ TEST(Collada, IdsAndFileNames) {
   SettingsGuard guard;
   ScratchDir dir;
   settings::AppSettings.FileOverWrite = true;
-  TArV v;
-  TArN n;
-  TArT t;
-  TArF f;
+  TTables tables;
+  auto& [v, n, t, f] = tables;
   EXPECT_EQ(WriteColladaFile(dir / "a.b", "lowest", "", v, n, t, f), dir / "a.b-lowest.dae");
   EXPECT_EQ(WriteColladaFile(dir / "a.b", "", "", v, n, t, f), dir / "a.b.dae");
-  const std::string doc = ReadFileBytes(dir / "a.b-lowest.dae");
+  const std::string doc = ReadWholeFile(dir / "a.b-lowest.dae");
   EXPECT_NE(doc.find("<node id=\"a\">"), std::string::npos);
   EXPECT_NE(doc.find("<geometry id=\"a-Mesh\">"), std::string::npos);
   settings::AppSettings.FileOverWrite = false;
@@ -377,14 +382,12 @@ TEST(Collada, WholeDocumentWithAndWithoutTexture) {
   ScratchDir dir;
   settings::AppSettings.FileOverWrite = true;
   settings::AppSettings.ColladaScale = 1;
-  TArV v;
-  TArN n;
-  TArT t;
-  TArF f;
+  TTables tables;
+  auto& [v, n, t, f] = tables;
   FillSmallTables(v, n, t, f);
   const std::string plain = WriteColladaFile(dir / "my shape", "", "", v, n, t, f);
   EXPECT_EQ(plain, dir / "my shape.dae");
-  EXPECT_EQ(WithoutTimeStamps(ReadFileBytes(plain)), kSmallDocument);
+  EXPECT_EQ(WithoutTimeStamps(ReadWholeFile(plain)), kSmallDocument);
   EXPECT_EQ(v[3].OutIndex, 2);
   EXPECT_EQ(t[3].OutIndex, 2);
   EXPECT_TRUE(XmlWellFormed(plain));
@@ -424,7 +427,7 @@ TEST(Collada, WholeDocumentWithAndWithoutTexture) {
           "semantic=\"my_shape-tx-ch\"/>\r\n"
           "            </instance_material>\r\n");
   EXPECT_EQ(textured, dir / "my shape-high.dae");
-  EXPECT_EQ(WithoutTimeStamps(ReadFileBytes(textured)), expected);
+  EXPECT_EQ(WithoutTimeStamps(ReadWholeFile(textured)), expected);
   EXPECT_TRUE(XmlWellFormed(textured));
 }
 
@@ -434,13 +437,11 @@ TEST(Collada, EscapedTextsAndScale) {
   const std::string author = AuthorName;
   AuthorName = "<me> & \"you\"";
   settings::AppSettings.ColladaScale = 64;
-  TArV v;
-  TArN n;
-  TArT t;
-  TArF f;
+  TTables tables;
+  auto& [v, n, t, f] = tables;
   const std::string name = WriteColladaFile(dir / "R&D <1>", "", dir / "t'x.png", v, n, t, f);
   AuthorName = author;
-  const std::string doc = ReadFileBytes(name);
+  const std::string doc = ReadWholeFile(name);
   EXPECT_NE(doc.find("<scale>32.12549 32.12549 32.12549</scale>"), std::string::npos);
   EXPECT_NE(doc.find("<author>&lt;me&gt; &amp; &quot;you&quot;</author>"), std::string::npos);
   EXPECT_NE(doc.find("<node id=\"R&amp;D_&lt;1&gt;\">"), std::string::npos);
@@ -456,15 +457,13 @@ TEST(Collada, CompanionObjAndMtl) {
   SettingsGuard guard;
   ScratchDir dir;
   settings::AppSettings.FileOverWrite = true;
-  TArV v;
-  TArN n;
-  TArT t;
-  TArF f;
+  TTables tables;
+  auto& [v, n, t, f] = tables;
   FillSmallTables(v, n, t, f);
   const std::string obj = WriteColladaObjFile(dir / "my shape.dae", dir / "my shape-tx.png", v, n, t, f);
   EXPECT_EQ(obj, dir / "my shape-Collada.obj");
-  EXPECT_EQ(ReadFileBytes(dir / "my shape-Collada.mtl"), "newmtl olmera\r\nmap_Kd my shape-tx.png\r\n");
-  EXPECT_EQ(ReadFileBytes(obj),
+  EXPECT_EQ(ReadWholeFile(dir / "my shape-Collada.mtl"), "newmtl olmera\r\nmap_Kd my shape-tx.png\r\n");
+  EXPECT_EQ(ReadWholeFile(obj),
             "# Exported from ZEPHOR\r\nmtllib my shape-Collada.mtl\r\no ZEPHOR_DURIM\r\n#3 vertices, 1 faces\r\n"
             "v  0.00000 0.00000 0.00000\r\nv  1.00000 0.00000 0.00000\r\nv  0.00000 1.00000 0.00000\r\n"
             "vt  0.00000 0.00000\r\nvt  1.00000 0.00000\r\nvt  0.00000 1.00000\r\n"
@@ -478,7 +477,7 @@ namespace {
 // The triangle count a document declares.
 long DeclaredTriangles(const std::string& file) {
   std::smatch m;
-  const std::string text = ReadFileBytes(file);
+  const std::string text = ReadWholeFile(file);
   static const std::regex kCount(R"re(<triangles count="(\d+)")re");
   return std::regex_search(text, m, kCount) ? std::stol(m[1]) : -1;
 }
@@ -512,7 +511,7 @@ TEST(Collada, ExportWritesEveryLevelTheBoxAndTheCompanionWhichAssimpLoads) {
                                                     "ball-phisics.dae", "ball.png"}));
   for (const char* level : {"lowest", "low", "medium", "high", "phisics"}) {
     const std::string file = dir / (std::string("ball-") + level + ".dae");
-    EXPECT_EQ(ReadFileBytes(file).compare(0, 3, "\xEF\xBB\xBF"), 0) << level;
+    EXPECT_EQ(ReadWholeFile(file).compare(0, 3, "\xEF\xBB\xBF"), 0) << level;
     EXPECT_TRUE(XmlWellFormed(file)) << level;
     const TAssimpInfo info = AssimpInfo(file);
     ASSERT_EQ(info.status, 0) << level << "\n" << info.output;

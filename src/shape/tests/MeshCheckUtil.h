@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/tests/TestFiles.h"
+
 namespace shape_test {
 
 // Runs a shell command; its standard output and error, and its exit status.
@@ -70,20 +72,12 @@ inline std::string XPath(const std::string& file, const std::string& expression)
   return out;
 }
 
-inline std::string ReadFileBytes(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void WriteFileBytes(const std::string& fileName, const std::string& bytes) {
-  std::ofstream(fileName, std::ios::binary) << bytes;
-}
+using settings_test::ReadWholeFile;
+using settings_test::WriteWholeFile;
 
 // The lines of a file that must end every line with CR LF (checked), without their line ends.
 inline std::vector<std::string> CrLfLines(const std::string& fileName) {
-  const std::string text = ReadFileBytes(fileName);
+  const std::string text = ReadWholeFile(fileName);
   std::vector<std::string> lines;
   size_t start = 0;
   while (start < text.size()) {

@@ -125,8 +125,8 @@ TEST(ObjFile, WholeFileOfASmallPlaneInQuads) {
       "vt 0.00000000 0.50000000\r\nvt 0.50000000 0.50000000\r\nvt 1.00000000 0.50000000\r\n"
       "vt 0.00000000 1.00000000\r\nvt 0.50000000 1.00000000\r\nvt 1.00000000 1.00000000\r\n"
       "f 1/1/ 2/2/ 5/5/ 4/4/\r\nf 2/2/ 3/3/ 6/6/ 5/5/\r\nf 4/4/ 5/5/ 8/8/ 7/7/\r\nf 5/5/ 6/6/ 9/9/ 8/8/\r\n";
-  EXPECT_EQ(ReadFileBytes(name), expected);
-  EXPECT_EQ(ReadFileBytes(dir / "p.mtl"), "newmtl olmera\r\nmap_Kd p.png\r\n");
+  EXPECT_EQ(ReadWholeFile(name), expected);
+  EXPECT_EQ(ReadWholeFile(dir / "p.mtl"), "newmtl olmera\r\nmap_Kd p.png\r\n");
   EXPECT_TRUE(std::filesystem::exists(dir / "p.png"));
 }
 
@@ -231,13 +231,13 @@ TEST(ObjFile, NamesKeepEveryDotButTheExtensionAndTakeFreeNames) {
   dir.Touch("a.obj");  // must not be touched by a.b.obj's files
   EXPECT_EQ(WriteObj(*cs, dir, "a.b.obj", true), dir / "a.b.obj");
   for (const char* f : {"a.b.obj", "a.b.mtl", "a.b.png"}) EXPECT_TRUE(std::filesystem::exists(dir / f)) << f;
-  EXPECT_EQ(ReadFileBytes(dir / "a.obj"), "x");
-  EXPECT_EQ(ReadFileBytes(dir / "a.b.mtl"), "newmtl olmera\r\nmap_Kd a.b.png\r\n");
+  EXPECT_EQ(ReadWholeFile(dir / "a.obj"), "x");
+  EXPECT_EQ(ReadWholeFile(dir / "a.b.mtl"), "newmtl olmera\r\nmap_Kd a.b.png\r\n");
 
   // With "File OverWrite" off every file takes the next free name, and each names the others'.
   settings::AppSettings.FileOverWrite = false;
   EXPECT_EQ(WriteObj(*cs, dir, "a.b.obj", true), dir / "a.b_001.obj");
-  EXPECT_EQ(ReadFileBytes(dir / "a.b_001.mtl"), "newmtl olmera\r\nmap_Kd a.b_001.png\r\n");
+  EXPECT_EQ(ReadWholeFile(dir / "a.b_001.mtl"), "newmtl olmera\r\nmap_Kd a.b_001.png\r\n");
   EXPECT_EQ(CrLfLines(dir / "a.b_001.obj")[1], "mtllib a.b_001.mtl");
   EXPECT_NE(RenameNotice.find("a.b_001.obj"), std::string::npos);
 }
@@ -272,7 +272,7 @@ struct ObjReadFixture {
   // Reads `text` as an OBJ file into `cs`.
   int32_t Read(TCS& cs, const std::string& text, std::string* mtl = nullptr, int32_t forced = -1) {
     const std::string name = dir / "in.obj";
-    WriteFileBytes(name, text);
+    WriteWholeFile(name, text);
     std::string path;
     const int32_t result = ReadObjFile(cs, name, path, forced);
     if (mtl) *mtl = path;
@@ -466,12 +466,12 @@ TEST(ObjFile, FitShapeToCube) {
 TEST(ObjFile, MtlTexturePathAndRelativePaths) {
   ScratchDir dir;
   std::filesystem::create_directories(dir / "sub");
-  WriteFileBytes(dir / "a.mtl", "newmtl x\n\tmap_Kd first.png\nmap_Ka no.png\nmap_Kd sub/second.png\nmap_Kd\n");
+  WriteWholeFile(dir / "a.mtl", "newmtl x\n\tmap_Kd first.png\nmap_Ka no.png\nmap_Kd sub/second.png\nmap_Kd\n");
   EXPECT_EQ(ReadMtlTexturePath(dir / "a.mtl"), dir / "sub/second.png");
-  WriteFileBytes(dir / "b.mtl", "newmtl x\nKd 1 1 1\n");
+  WriteWholeFile(dir / "b.mtl", "newmtl x\nKd 1 1 1\n");
   EXPECT_EQ(ReadMtlTexturePath(dir / "b.mtl"), "");
   // A map_Kd into a missing folder still names the file (loading it is the caller's failure).
-  WriteFileBytes(dir / "c.mtl", "map_Kd missing/t.png\n");
+  WriteWholeFile(dir / "c.mtl", "map_Kd missing/t.png\n");
   EXPECT_EQ(ReadMtlTexturePath(dir / "c.mtl"), dir / "missing/t.png");
   EXPECT_THROW(ReadMtlTexturePath(dir / "none.mtl"), rv::EFOpenError);
 
@@ -561,6 +561,6 @@ TEST(ObjFile, FailedWritesAreReportedAndLeaveWhatWasThere) {
   dir.Touch("s.obj/keep");
   name = dir / "s.obj";
   EXPECT_THROW(WriteObjFile(*cs, name, true), rv::EFCreateError);
-  EXPECT_EQ(ReadFileBytes(dir / "s.obj/keep"), "x");
+  EXPECT_EQ(ReadWholeFile(dir / "s.obj/keep"), "x");
   EXPECT_FALSE(std::filesystem::exists(dir / "s.obj.tmp~"));
 }

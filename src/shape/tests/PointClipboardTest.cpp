@@ -70,29 +70,27 @@ std::vector<uint8_t> Header(int32_t w, int32_t h) {
 }  // namespace
 
 TEST(PointClipboard, SelectionBoxLeavesOutSeamDuplicates) {
-  auto cs = NewShape(SCTYPE_CYLINDER, 9, 5);
-  int32_t c0, c1, r0, r1;
-  SelectionBox(*cs, c0, c1, r0, r1);
-  EXPECT_EQ(c0, 9);
-  EXPECT_EQ(c1, -1);
-  EXPECT_EQ(r0, 5);
-  Select(*cs, {{0, 2}});  // column 8 is selected too by the seam
-  SelectionBox(*cs, c0, c1, r0, r1);
-  EXPECT_EQ(c0, 0);
-  EXPECT_EQ(c1, 0);
-  EXPECT_EQ(r0, 2);
-  EXPECT_EQ(r1, 2);
-  auto plane = NewShape(SCTYPE_PLANE, 9, 5);
-  Select(*plane, {{8, 4}, {3, 1}});
-  SelectionBox(*plane, c0, c1, r0, r1);
-  EXPECT_EQ(c0, 3);
-  EXPECT_EQ(c1, 8);
-  EXPECT_EQ(r0, 1);
-  EXPECT_EQ(r1, 4);
-  auto torus = NewShape(SCTYPE_TORUS, 9, 5);
-  Select(*torus, {{2, 0}});  // row 4 is selected too by the seam
-  SelectionBox(*torus, c0, c1, r0, r1);
-  EXPECT_EQ(r1, 0);
+  struct Case {
+    TScType type;
+    std::vector<std::pair<int, int>> selected;
+    int32_t box[4];  // first and last column, first and last row
+  };
+  const Case cases[] = {
+      {SCTYPE_CYLINDER, {}, {9, -1, 5, -1}},
+      {SCTYPE_CYLINDER, {{0, 2}}, {0, 0, 2, 2}},  // column 8 is selected too by the seam
+      {SCTYPE_PLANE, {{8, 4}, {3, 1}}, {3, 8, 1, 4}},
+      {SCTYPE_TORUS, {{2, 0}}, {2, 2, 0, 0}},  // row 4 is selected too by the seam
+      {SCTYPE_SPHERE, {{3, 0}}, {0, 7, 0, 0}},  // the whole pole row
+  };
+  for (const Case& c : cases) {
+    auto cs = NewShape(c.type, 9, 5);
+    FillPointFlags(cs->SP, kGridMax, kGridMax, false);
+    for (auto [i, j] : c.selected) cs->SP[i][j] = true;
+    JoinSeamFlagsOr(*cs, cs->SP);
+    int32_t box[4];
+    SelectionBox(*cs, box[0], box[1], box[2], box[3]);
+    EXPECT_EQ(std::vector<int32_t>(box, box + 4), std::vector<int32_t>(c.box, c.box + 4)) << c.type;
+  }
 }
 
 TEST(PointClipboard, CopyWritesTheExactLittleEndianLayout) {

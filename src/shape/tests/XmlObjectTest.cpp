@@ -35,7 +35,7 @@ struct XmlFixture {
 
   bool Read(TCS& cs, const std::string& text, bool reset = true) {
     const std::string name = dir / "in.xml";
-    WriteFileBytes(name, text);
+    WriteWholeFile(name, text);
     return ReadXmlObject(cs, name, reset);
   }
 };
@@ -88,7 +88,7 @@ TEST(XmlObject, WholeDocumentOfASmallShape) {
       "    <value left=\"2\" top=\"1\" />\r\n"
       "  </vertex_group>\r\n"
       "</document>\r\n";
-  EXPECT_EQ(ReadFileBytes(name), expected);
+  EXPECT_EQ(ReadWholeFile(name), expected);
   EXPECT_TRUE(XmlWellFormed(name));
 
   // Read back into a shape without groups: the groups get fresh ids 0 and 1, in document order.
@@ -145,7 +145,7 @@ TEST(XmlObject, DefaultSphereDocument) {
   const auto lines = CrLfLines(name);
   EXPECT_EQ(CountPrefix(lines, "    <value left="), 1089u);
   EXPECT_EQ(CountPrefix(lines, "  <vertex_group"), 0u);
-  const std::string text = ReadFileBytes(name);
+  const std::string text = ReadWholeFile(name);
   EXPECT_NE(text.find("  <vertex_locked>\r\n  </vertex_locked>\r\n"), std::string::npos);
   EXPECT_TRUE(XmlWellFormed(name));
   EXPECT_EQ(XPath(name, "count(//vertex/value)"), "1089");
@@ -350,7 +350,7 @@ TEST(XmlObject, WriterTakesAFreeNameWithoutOverwrite) {
   std::string name = f.dir / "s.xml";
   WriteXmlObject(*cs, name);
   EXPECT_EQ(name, f.dir / "s_001.xml");
-  EXPECT_EQ(ReadFileBytes(f.dir / "s.xml"), "x");
+  EXPECT_EQ(ReadWholeFile(f.dir / "s.xml"), "x");
   EXPECT_TRUE(XmlWellFormed(name));
   EXPECT_EQ(XPath(name, "count(//vertex/value)"), "25");
 }
