@@ -9,6 +9,7 @@
 #include "common/NumberText.h"
 #include "common/Round.h"
 #include "settings/AppSettings.h"
+#include "shape/FileFormatSettings.h"
 #include "shape/OutputNames.h"
 #include "shape/PictureFiles.h"
 #include "shape/ShapeReadCopy.h"
@@ -27,24 +28,24 @@ void AppendVertex(std::string& out, const TDbl3D& p, bool scaled) {
   for (int k = 0; k < 3; ++k) {
     out += ' ';
     // Under "MaximizeWithSymmetry" the cube's -127/128 and 128/128 are written as -1 and 1.
-    AppendFixed(out, scaled ? p[k] * 128 / 127 : p[k], 8);
+    FileFormatSettings.AppendFixed(out, scaled ? p[k] * 128 / 127 : p[k], 8);
   }
 }
 
 void AppendTexCoord(std::string& out, double u, double v) {
   out += "vt ";
-  AppendFixed(out, 1 - (1 - u), 8);
+  FileFormatSettings.AppendFixed(out, 1 - (1 - u), 8);
   out += ' ';
-  AppendFixed(out, 1 - (1 - v), 8);
+  FileFormatSettings.AppendFixed(out, 1 - (1 - v), 8);
 }
 
 void AppendFace(std::string& out, int corners, const int32_t* v, const int32_t* t) {
   out += 'f';
   for (int k = 0; k < corners; ++k) {
     out += ' ';
-    AppendInt(out, v[k]);
+    FileFormatSettings.AppendInt(out, v[k]);
     out += '/';
-    AppendInt(out, t[k]);
+    FileFormatSettings.AppendInt(out, t[k]);
     out += '/';
   }
 }
@@ -205,9 +206,9 @@ void AppendCountComment(std::string& out, const TObjLayout& o) {
       break;
   }
   out += o.type == SCTYPE_SPHERE ? "# " : "#";
-  AppendInt(out, n);
+  FileFormatSettings.AppendInt(out, n);
   out += " vertices, ";
-  AppendInt(out, f);
+  FileFormatSettings.AppendInt(out, f);
   out += " faces";
   out += kLineEnd;
 }
@@ -337,12 +338,12 @@ void ParseRecords(const std::vector<std::string_view>& lines, const std::string&
       TDbl3D p{0, 0, 0};
       // x, y and z; an optional w or vertex colours after them are passed over.
       if (words.count >= 4)
-        for (int k = 0; k < 3; ++k) p[k] = NumberOrZero(words[k + 1]);
+        for (int k = 0; k < 3; ++k) p[k] = FileFormatSettings.StrToFloatDef(words[k + 1], 0);
       r.vertices.push_back(p);
     } else if (kind == "vt") {
       if (words.count < 3) continue;
-      const double u = NumberOrZero(words[1]);
-      const double v = NumberOrZero(words[2]);
+      const double u = FileFormatSettings.StrToFloatDef(words[1], 0);
+      const double v = FileFormatSettings.StrToFloatDef(words[2], 0);
       if (u > 0) r.columns = std::max(r.columns, Reciprocal(u));
       if (v > 0) r.rows = std::max(r.rows, Reciprocal(v));
       r.texCoords.emplace_back(u, v);
@@ -447,7 +448,7 @@ bool FillVertexOnly(TCS& cs, const std::vector<std::string_view>& lines) {
       continue;
     }
     TDbl3D p;
-    for (int k = 0; k < 3; ++k) p[k] = NumberOrZero(words[k + 1]);
+    for (int k = 0; k < 3; ++k) p[k] = FileFormatSettings.StrToFloatDef(words[k + 1], 0);
     if (n == 0) {
       for (int32_t i = 0; i < I; ++i) cs.CP[i][0] = p;
     } else if (n <= (I - 1) * (J - 2)) {

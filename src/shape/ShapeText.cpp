@@ -1,62 +1,15 @@
 #include "shape/ShapeText.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
 
-#include "common/NumberText.h"
 #include "rastova/core/RVStream.h"
 
 namespace shape {
-
-void AppendFixed(std::string& out, double value, int decimals) {
-  // Wide enough for the largest double in fixed notation with the decimals the files use.
-  char buf[400];
-  const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-  if (result.ec == std::errc()) {
-    out.append(buf, result.ptr);
-  } else {
-    out += common::FormatFixed(value, decimals);
-  }
-}
-
-void AppendInt(std::string& out, int64_t value) {
-  char buf[24];
-  const auto result = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, result.ptr);
-}
-
-bool ParseNumber(std::string_view text, double& out) {
-  std::string_view s = text;
-  // from_chars takes no leading "+"; a sign may not follow it.
-  if (!s.empty() && s.front() == '+') {
-    s.remove_prefix(1);
-    if (!s.empty() && s.front() == '-') return false;
-  }
-  // A digit or the point must come first (after a "-"): from_chars would also read "inf" and
-  // "nan". In its general form it reads no hexadecimal, and the whole text must be the number.
-  const size_t first = !s.empty() && s.front() == '-' ? 1 : 0;
-  if (s.size() <= first || !((s[first] >= '0' && s[first] <= '9') || s[first] == '.')) return false;
-  double v = 0;
-  const auto result = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
-  if (result.ptr != s.data() + s.size()) return false;
-  if (result.ec == std::errc::result_out_of_range) {
-    // Underflow reads as the nearest representable value, overflow as no number.
-    return common::TryStrToFloat(text, out);
-  }
-  if (result.ec != std::errc()) return false;
-  out = v;
-  return true;
-}
-
-double NumberOrZero(std::string_view text) {
-  double v = 0;
-  return ParseNumber(text, v) ? v : 0.0;
-}
 
 void AppendXmlEscaped(std::string& out, std::string_view text) {
   for (char c : text) {

@@ -1,7 +1,7 @@
 #pragma once
-// The text side of the shape's files (OBJ, MTL, the XML object file, COLLADA): numbers written and
-// read in the fixed "en-US" form without a locale switch or an allocation per number, lines split
-// at any line break, XML escapes, and whole files stored and loaded.
+// The text side of the shape's files (OBJ, MTL, the XML object file, COLLADA): lines split at any
+// line break, XML escapes, and whole files stored and loaded. Their numbers go through
+// FileFormatSettings.
 //
 // Every text file the shape writes ends each line, the last one included, with CR LF, and is
 // stored under a temporary name in the target folder that is renamed over the target once it is
@@ -15,17 +15,6 @@
 namespace shape {
 
 inline constexpr char kLineEnd[] = "\r\n";
-
-// Appends `value` in fixed notation with `decimals` digits after the point, exactly as printf's
-// "%.<decimals>f" writes it in the "C" locale.
-void AppendFixed(std::string& out, double value, int decimals);
-void AppendInt(std::string& out, int64_t value);
-
-// A plain decimal number (optional sign, digits, ".", exponent). False for anything else, "nan",
-// "inf" and hexadecimal numbers included, and for a number beyond the range of double.
-bool ParseNumber(std::string_view text, double& out);
-// The number, or 0 when `text` is none.
-double NumberOrZero(std::string_view text);
 
 // Calls fn(line) for every line of `text`; lines end at CR LF, LF or CR. A last line without a
 // line break counts; an empty text has no line.

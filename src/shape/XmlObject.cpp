@@ -12,6 +12,7 @@
 #include "common/NumberText.h"
 #include "settings/AppSettings.h"
 #include "shape/ObjFile.h"
+#include "shape/FileFormatSettings.h"
 #include "shape/OutputNames.h"
 #include "shape/ShapeReadCopy.h"
 #include "shape/ShapeText.h"
@@ -33,7 +34,7 @@ void AppendAttribute(std::string& out, const char* name, int64_t value) {
   out += ' ';
   out += name;
   out += "=\"";
-  AppendInt(out, value);
+  FileFormatSettings.AppendInt(out, value);
   out += '"';
 }
 
@@ -44,7 +45,7 @@ void AppendPointLine(std::string& out, int32_t left, int32_t top, const TDbl3D& 
   out += '>';
   for (int k = 0; k < 3; ++k) {
     if (k > 0) out += ' ';
-    AppendFixed(out, p[k], 8);
+    FileFormatSettings.AppendFixed(out, p[k], 8);
   }
   out += "</value>";
 }
@@ -154,7 +155,7 @@ void ReadSizeElement(const pugi::xml_node& e, double size[3]) {
   for (int k = 0; k < 3; ++k) {
     const pugi::xml_attribute a = e.attribute(names[k]);
     double v;
-    if (a && ParseNumber(a.value(), v)) size[k] = v;
+    if (a && FileFormatSettings.TryStrToFloat(a.value(), v)) size[k] = v;
   }
 }
 
@@ -243,7 +244,7 @@ TDbl3D ParseXmlPoint(const std::string& text) {
     if (++count > 3) break;
   }
   if (count != 3) return {0, 0, 0};
-  return {NumberOrZero(words[0]), NumberOrZero(words[1]), NumberOrZero(words[2])};
+  return {FileFormatSettings.StrToFloatDef(words[0], 0), FileFormatSettings.StrToFloatDef(words[1], 0), FileFormatSettings.StrToFloatDef(words[2], 0)};
 }
 
 std::string XmlTagLine(const std::string& name) { return "  <" + name + ">"; }
@@ -264,7 +265,7 @@ std::string XmlSizeLine(double x, double y, double z) {
     out += ' ';
     out += names[k];
     out += "=\"";
-    AppendFixed(out, values[k], 1);
+    FileFormatSettings.AppendFixed(out, values[k], 1);
     out += '"';
   }
   out += " />";

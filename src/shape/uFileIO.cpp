@@ -2,6 +2,7 @@
 
 #include "common/Exception.h"
 #include "settings/AppSettings.h"
+#include "shape/FileFormatSettings.h"
 #include "shape/OutputNames.h"
 #include "shape/ShapeText.h"
 #include "shape/XmlObject.h"
@@ -42,7 +43,7 @@ int32_t OutIndexOf(const std::vector<Rec>& table, int32_t index) {
 void AppendNumbers(std::string& out, const double* values, int count) {
   for (int k = 0; k < count; ++k) {
     out += ' ';
-    AppendFixed(out, values[k], 5);
+    FileFormatSettings.AppendFixed(out, values[k], 5);
   }
 }
 
@@ -66,7 +67,7 @@ void WriteSource(TDocument& d, const std::string& id, std::vector<Rec>& table, i
   for (const Rec& r : table) n += r.Used ? 1 : 0;
   d.Line("      <source id=\"", id, "\">");
   d.out += "        <float_array id=\"" + id + "-array\" count=\"";
-  AppendInt(d.out, n * stride);
+  FileFormatSettings.AppendInt(d.out, n * stride);
   d.out += "\">";
   int32_t index = 0;
   double v[3];
@@ -79,7 +80,7 @@ void WriteSource(TDocument& d, const std::string& id, std::vector<Rec>& table, i
   d.Line("</float_array>");
   d.Line("        <technique_common>");
   d.out += "          <accessor count=\"";
-  AppendInt(d.out, n);
+  FileFormatSettings.AppendInt(d.out, n);
   d.Line("\" source=\"#", id, "-array\" stride=\"", std::to_string(stride), "\">");
   for (int k = 0; k < stride; ++k) d.Line("            <param name=\"", std::string(params[k]), "\" type=\"float\"/>");
   d.Line("          </accessor>");
@@ -172,7 +173,7 @@ void WriteGeometry(TDocument& d, const TColladaIds& id, TArV& vertices, TArN& no
   int64_t used = 0;
   for (const TFRec& f : faces) used += f.Used ? 1 : 0;
   d.out += "      <triangles count=\"";
-  AppendInt(d.out, used);
+  FileFormatSettings.AppendInt(d.out, used);
   d.Line("\" material=\"", id.M, "\">");
   d.Line("        <input offset=\"0\" semantic=\"VERTEX\" source=\"#", id.G, "-vertices\"/>");
   d.Line("        <input offset=\"1\" semantic=\"NORMAL\" source=\"#", id.G, "-normals\"/>");
@@ -182,11 +183,11 @@ void WriteGeometry(TDocument& d, const TColladaIds& id, TArV& vertices, TArN& no
     if (!f.Used) continue;
     for (int k = 0; k < 3; ++k) {
       d.out += ' ';
-      AppendInt(d.out, OutIndexOf(vertices, f.VIdx[k]));
+      FileFormatSettings.AppendInt(d.out, OutIndexOf(vertices, f.VIdx[k]));
       d.out += ' ';
-      AppendInt(d.out, OutIndexOf(normals, f.NIdx[k]));
+      FileFormatSettings.AppendInt(d.out, OutIndexOf(normals, f.NIdx[k]));
       d.out += ' ';
-      AppendInt(d.out, OutIndexOf(texCoords, f.TIdx[k]));
+      FileFormatSettings.AppendInt(d.out, OutIndexOf(texCoords, f.TIdx[k]));
     }
   }
   d.Line("</p>");
@@ -198,7 +199,7 @@ void WriteGeometry(TDocument& d, const TColladaIds& id, TArV& vertices, TArN& no
 
 void WriteScene(TDocument& d, const TColladaIds& id, bool tex) {
   std::string s;
-  AppendFixed(s, settings::AppSettings.ColladaScale * 128 / 255, 5);
+  FileFormatSettings.AppendFixed(s, settings::AppSettings.ColladaScale * 128 / 255, 5);
   d.Line("<library_visual_scenes>");
   d.Line("  <visual_scene id=\"Scene\">");
   d.Line("    <node id=\"", id.D, "\">");
@@ -300,9 +301,9 @@ std::string WriteColladaObjFile(const std::string& daePath, const std::string& t
   doc.Line("mtllib ", ExtractFileName(mtlName));
   doc.Line("o ZEPHOR_DURIM");
   doc.out += '#';
-  AppendInt(doc.out, nv);
+  FileFormatSettings.AppendInt(doc.out, nv);
   doc.out += " vertices, ";
-  AppendInt(doc.out, nf);
+  FileFormatSettings.AppendInt(doc.out, nf);
   doc.Line(" faces");
   AppendRecordLines(doc.out, "v ", vertices, 3, &PositionValues);
   AppendRecordLines(doc.out, "vt ", texCoords, 2, &MapValues);
@@ -312,11 +313,11 @@ std::string WriteColladaObjFile(const std::string& daePath, const std::string& t
     doc.out += 'f';
     for (int k = 0; k < 3; ++k) {
       doc.out += ' ';
-      AppendInt(doc.out, OutIndexOf(vertices, f.VIdx[k]));
+      FileFormatSettings.AppendInt(doc.out, OutIndexOf(vertices, f.VIdx[k]));
       doc.out += '/';
-      AppendInt(doc.out, OutIndexOf(texCoords, f.TIdx[k]));
+      FileFormatSettings.AppendInt(doc.out, OutIndexOf(texCoords, f.TIdx[k]));
       doc.out += '/';
-      AppendInt(doc.out, OutIndexOf(normals, f.NIdx[k]));
+      FileFormatSettings.AppendInt(doc.out, OutIndexOf(normals, f.NIdx[k]));
     }
     doc.out += kLineEnd;
   }
