@@ -1,5 +1,6 @@
 #include "shape/PointClipboard.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
