@@ -5,6 +5,7 @@
 // locale-free helpers of common/NumberText.h; file code goes through this object so that every
 // number of a shape file takes the one format.
 #include <cstdarg>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,8 +17,13 @@ class TFileFormatSettings {
 
   // printf-style formatting ("%1.8f", "%.5f", "%2.1f", "%d").
   std::string Format(const char* fmt, ...) const __attribute__((format(printf, 2, 3)));
+  // Appends `value` as Format("%.<decimals>f") writes it, and an integer as "%d" does, without an
+  // allocation or a locale switch per number (the mesh writers put out millions of them).
+  void AppendFixed(std::string& out, double value, int decimals) const;
+  void AppendInt(std::string& out, int64_t value) const;
   // A whole decimal number with "." (optional sign and exponent, blanks around allowed); false,
-  // with `out` untouched, for anything else ("1,5" included).
+  // with `out` untouched, for anything else ("1,5", "nan", "inf" and hexadecimal included, and a
+  // number beyond the range of double).
   bool TryStrToFloat(std::string_view text, double& out) const;
   // The number, or `fallback` when the text is none.
   double StrToFloatDef(std::string_view text, double fallback) const;

@@ -43,3 +43,39 @@ TEST(FileFormatSettings, NumbersKeepTheDecimalPointInACommaLocale) {
             "<0.00000000,0.00000000,0.00000000>:<0.50196078,0.50196078,0.50196078>");
   setlocale(LC_ALL, "C");
 }
+
+TEST(FileFormatSettings, AppendedNumbersAreTheFormattedOnes) {
+  const double values[] = {0.0, -0.0, 0.5, -0.9921875, 1.0 / 3, 2.5e-9, 0.123456785, -1e-12, 123456789.123456789,
+                           1e300, -7.0};
+  for (double v : values)
+    for (int decimals : {1, 5, 8}) {
+      std::string out = "x";
+      FileFormatSettings.AppendFixed(out, v, decimals);
+      EXPECT_EQ(out, "x" + FileFormatSettings.Format("%.*f", decimals, v)) << v << " " << decimals;
+    }
+  std::string out;
+  FileFormatSettings.AppendInt(out, -2147483648LL);
+  FileFormatSettings.AppendInt(out, 0);
+  EXPECT_EQ(out, "-21474836480");
+}
+
+TEST(FileFormatSettings, OnlyPlainDecimalNumbersAreRead) {
+  struct Case {
+    const char* text;
+    bool ok;
+    double value;
+  };
+  const Case cases[] = {
+      {"1", true, 1},         {"-0.5", true, -0.5},   {"+2.5", true, 2.5},   {".25", true, 0.25},
+      {"1.", true, 1},        {"1e-3", true, 0.001},  {"\t 3 ", true, 3},    {"1e-400", true, 0},
+      {"", false, 0},         {" ", false, 0},        {"+-1", false, 0},     {"--1", false, 0},
+      {"nan", false, 0},      {"inf", false, 0},      {"-inf", false, 0},    {"infinity", false, 0},
+      {"0x10", false, 0},     {"1e400", false, 0},    {"1.5x", false, 0},    {"e5", false, 0},
+      {"1 2", false, 0},      {"-", false, 0},        {".", false, 0},       {"1,5", false, 0},
+  };
+  for (const Case& c : cases) {
+    double v = -7;
+    EXPECT_EQ(FileFormatSettings.TryStrToFloat(c.text, v), c.ok) << c.text;
+    EXPECT_EQ(v, c.ok ? c.value : -7.0) << c.text;
+  }
+}
