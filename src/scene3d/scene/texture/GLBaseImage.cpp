@@ -268,7 +268,8 @@ void TGLBaseImage::GenerateMipmap(TImageFilterFunction kernel) {
     return;
   }
   if (volume || levelCount_ == 1) return;
-  const int32_t slices = std::max(d, 1);
+  // Each slice of an array, and each face of a cube map, is filtered on its own.
+  const int32_t slices = std::max(d, 1) * (cubeMap_ && !textureArray_ ? 6 : 1);
   std::vector<void*> levels;
   for (int i = 1; i < levelCount_; ++i) levels.push_back(LevelAddress(i));
   for (int32_t s = 0; s < slices; ++s) {

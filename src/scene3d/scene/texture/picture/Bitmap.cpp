@@ -33,7 +33,8 @@ void ReadExact(TStream& stream, void* buffer, int64_t count) {
   if (count < 0 || stream.Read(buffer, count) != count) InvalidBitmap();
 }
 
-enum : uint32_t { kBI_RGB = 0, kBI_BITFIELDS = 3, kBI_ALPHABITFIELDS = 6 };
+enum : uint32_t { kBI_RGB = 0, kBI_RLE8 = 1, kBI_RLE4 = 2, kBI_BITFIELDS = 3, kBI_ALPHABITFIELDS = 6 };
+bool IsBitFields(uint32_t compression) { return compression == kBI_BITFIELDS || compression == kBI_ALPHABITFIELDS; }
 
 // One channel of a bit-field pixel: the mask's position and width, scaled to 8 bits.
 struct Channel {
@@ -63,6 +64,7 @@ struct BmpHeader {
   int Bits = 0;
   uint32_t Compression = kBI_RGB;
   uint32_t ColorsUsed = 0;
+  uint32_t SizeImage = 0;  // bytes of the pixel data (run-length data: its length, 0 when unknown)
   bool Core = false;      // 12-byte header: 3-byte palette entries
   uint32_t Masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
   bool HasMasks = false;
@@ -94,12 +96,14 @@ BmpHeader ReadHeaders(TStream& stream) {
     height = static_cast<int32_t>(U32(info + 8));
     h.Bits = U16(info + 14);
     h.Compression = U32(info + 16);
+    h.SizeImage = U32(info + 20);
     h.ColorsUsed = U32(info + 32);
-    if (size >= 52) {
+    // Masks in the header count only for bit-field data.
+    if (size >= 52 && IsBitFields(h.Compression)) {
       for (int i = 0; i < 3; ++i) h.Masks[i] = U32(info + 40 + 4 * i);
       h.HasMasks = true;
+      if (size >= 56) h.Masks[3] = U32(info + 52);
     }
-    if (size >= 56) h.Masks[3] = U32(info + 52);
   }
   h.TopDown = height < 0;
   height = height < 0 ? -height : height;
@@ -107,15 +111,15 @@ BmpHeader ReadHeaders(TStream& stream) {
   h.Height = static_cast<int32_t>(height);
   const int b = h.Bits;
   if (b != 1 && b != 4 && b != 8 && b != 16 && b != 24 && b != 32) InvalidBitmap();
-  const bool fields = h.Compression == kBI_BITFIELDS || h.Compression == kBI_ALPHABITFIELDS;
-  if (!(h.Compression == kBI_RGB || (fields && (b == 16 || b == 32)))) InvalidBitmap();
-  if (h.TopDown && h.Core) InvalidBitmap();
+  const bool rle = (h.Compression == kBI_RLE8 && b == 8) || (h.Compression == kBI_RLE4 && b == 4);
+  if (!(h.Compression == kBI_RGB || rle || (IsBitFields(h.Compression) && (b == 16 || b == 32)))) InvalidBitmap();
+  if (h.TopDown && (h.Core || rle)) InvalidBitmap();
   return h;
 }
 
 // Bit-field masks that follow a 40-byte header, and the defaults of plain 16- and 32-bit data.
 void ReadMasks(TStream& stream, BmpHeader& h) {
-  const bool fields = h.Compression == kBI_BITFIELDS || h.Compression == kBI_ALPHABITFIELDS;
+  const bool fields = IsBitFields(h.Compression);
   if (fields && !h.HasMasks) {
     const int count = h.Compression == kBI_ALPHABITFIELDS ? 4 : 3;
     uint8_t masks[16];
@@ -146,17 +150,67 @@ std::vector<uint8_t> ReadPalette(TStream& stream, BmpHeader& h) {
   return palette;
 }
 
-// The pixel rows of the file, in file order, after checking that the stream holds them.
-std::vector<uint8_t> ReadRows(TStream& stream, const BmpHeader& h, size_t& fileStride) {
+bool IsRunLength(const BmpHeader& h) { return h.Compression == kBI_RLE8 || h.Compression == kBI_RLE4; }
+
+// Run-length data expands to at most this many pixels a byte (a run of 255 pixels takes two bytes);
+// a picture larger than its data could fill is refused before anything is allocated for it.
+constexpr int64_t kMaxRunLengthRatio = 256;
+
+// The pixel data of the file, after checking that the stream holds it: the rows in file order, or
+// the run-length codes (SizeImage bytes, or up to the end of the stream when it is 0).
+std::vector<uint8_t> ReadPixelData(TStream& stream, const BmpHeader& h, size_t& fileStride) {
   fileStride = static_cast<size_t>((static_cast<int64_t>(h.Width) * h.Bits + 31) / 32 * 4);
-  const int64_t bytes = static_cast<int64_t>(fileStride) * h.Height;
   if (h.OffBits < h.HeadersEnd) InvalidBitmap();
   const int64_t dataStart = h.Start + h.OffBits;
-  if (dataStart > stream.Size() || bytes > stream.Size() - dataStart) InvalidBitmap();
+  if (dataStart > stream.Size()) InvalidBitmap();
+  const int64_t left = stream.Size() - dataStart;
+  int64_t bytes = static_cast<int64_t>(fileStride) * h.Height;
+  if (IsRunLength(h)) {
+    bytes = h.SizeImage != 0 ? h.SizeImage : left;
+    if (static_cast<int64_t>(h.Width) * h.Height > kMaxRunLengthRatio * bytes + h.Width) InvalidBitmap();
+  }
+  if (bytes > left) InvalidBitmap();
   stream.SetPosition(dataStart);
   std::vector<uint8_t> data(static_cast<size_t>(bytes));
   ReadExact(stream, data.data(), bytes);
   return data;
+}
+
+// Run-length codes (8 or 4 bits a pixel) into palette indices, bottom row first. Pixels the codes
+// skip keep index 0; codes past a row's end or past the last row are dropped; the data ending
+// before its end-of-picture code ends the picture.
+std::vector<uint8_t> DecodeRunLength(const BmpHeader& h, const std::vector<uint8_t>& data) {
+  const size_t w = static_cast<size_t>(h.Width), rows = static_cast<size_t>(h.Height);
+  std::vector<uint8_t> indices(w * rows, 0);
+  const bool four = h.Compression == kBI_RLE4;
+  size_t x = 0, y = 0, i = 0;
+  auto put = [&](uint8_t index) {
+    if (x < w && y < rows) indices[y * w + x] = index;
+    ++x;
+  };
+  while (i + 1 < data.size() && y < rows) {
+    const uint8_t count = data[i], value = data[i + 1];
+    i += 2;
+    if (count > 0) {  // a run
+      for (int k = 0; k < count; ++k) put(four ? ((k & 1) ? value & 15 : value >> 4) : value);
+    } else if (value == 0) {  // end of line
+      x = 0;
+      ++y;
+    } else if (value == 1) {  // end of picture
+      break;
+    } else if (value == 2) {  // move right and up
+      if (i + 1 >= data.size()) break;
+      x += data[i];
+      y += data[i + 1];
+      i += 2;
+    } else {  // `value` pixels as they are, padded to 16 bits
+      const size_t bytes = four ? (value + 1u) / 2 : value;
+      if (i + bytes > data.size()) break;
+      for (int k = 0; k < value; ++k) put(four ? ((k & 1) ? data[i + k / 2] & 15 : data[i + k / 2] >> 4) : data[i + k]);
+      i += (bytes + 1) & ~size_t(1);
+    }
+  }
+  return indices;
 }
 
 // One file row into one bitmap row of `format`.
@@ -274,7 +328,13 @@ void TBitmap::LoadFromStream(TStream& stream) {
   ReadMasks(stream, h);
   const std::vector<uint8_t> palette = ReadPalette(stream, h);
   size_t fileStride = 0;
-  const std::vector<uint8_t> data = ReadRows(stream, h, fileStride);
+  std::vector<uint8_t> data = ReadPixelData(stream, h, fileStride);
+  if (IsRunLength(h)) {
+    // From here on the picture reads as 8-bit indices, one byte a pixel, rows without padding.
+    data = DecodeRunLength(h, data);
+    h.Bits = 8;
+    fileStride = static_cast<size_t>(h.Width);
+  }
 
   const Channel channels[4] = {Channel(h.Masks[0]), Channel(h.Masks[1]), Channel(h.Masks[2]), Channel(h.Masks[3])};
   const TPixelFormat format = (h.Bits == 32 || h.Masks[3] != 0) ? pf32bit : pf24bit;

@@ -3,11 +3,11 @@
 // 4 bytes as in a BMP file, kept bottom-up or top-down as the file they came from. ScanLine
 // addresses rows in picture order (row 0 is the top row) whatever the storage order.
 //
-// Its stream form is a BMP file. The reader takes 1-, 4- and 8-bit palette pictures, 16-bit ones
-// (5-5-5 or bit fields), 24-bit and 32-bit ones (plain or bit fields), bottom-up or top-down;
-// palette and 16- and 24-bit pictures become pf24bit, 32-bit ones and those with an alpha mask
-// pf32bit. Run-length compressed files are refused. The writer writes a bottom-up 24- or 32-bit
-// file with a 40-byte header.
+// Its stream form is a BMP file. The reader takes 1-, 4- and 8-bit palette pictures (plain or
+// run-length coded), 16-bit ones (5-5-5 or bit fields), 24-bit and 32-bit ones (plain or bit
+// fields), bottom-up or top-down; palette and 16- and 24-bit pictures become pf24bit, 32-bit ones
+// and those with an alpha mask pf32bit. The writer writes a bottom-up 24- or 32-bit file with a
+// 40-byte header.
 #include <cstdint>
 #include <vector>
 
