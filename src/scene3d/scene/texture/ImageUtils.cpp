@@ -5,11 +5,13 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "scene3d/base/GLUtils.h"
 #include "scene3d/scene/texture/ImageUtilsInternal.h"
@@ -363,10 +365,16 @@ template <class T, int64_t Lo, int64_t Hi>
 struct IntOut {
   static T Put(float x, bool integer) {
     if (integer) return static_cast<T>(static_cast<uint64_t>(TruncSaturated(x)));
-    if (std::isnan(x)) return 0;
-    if (x <= static_cast<float>(Lo)) return static_cast<T>(Lo);
-    if (x >= static_cast<float>(Hi)) return static_cast<T>(Hi);
-    return static_cast<T>(static_cast<int64_t>(x));
+    if constexpr (sizeof(T) < 4 && Lo == 0) {
+      // The common case, without branches: NaN fails the first comparison and gives 0.
+      const float v = std::min(std::max(0.0f, x), static_cast<float>(Hi));
+      return static_cast<T>(static_cast<int32_t>(v));
+    } else {
+      if (std::isnan(x)) return 0;
+      if (x <= static_cast<float>(Lo)) return static_cast<T>(Lo);
+      if (x >= static_cast<float>(Hi)) return static_cast<T>(Hi);
+      return static_cast<T>(static_cast<int64_t>(x));
+    }
   }
 };
 using UByteOut = IntOut<uint8_t, 0, 255>;
@@ -388,24 +396,45 @@ struct HalfOut {
 // Channel selectors of the writers: R, G, B, A or L = (R + G + B) / 3.
 enum Sel : int8_t { sR, sG, sB, sA, sL };
 
-float Pick(const TWorkPixel& p, int sel) {
-  switch (sel) {
-    case sR: return p.R;
-    case sG: return p.G;
-    case sB: return p.B;
-    case sA: return p.A;
-    default: return (p.R + p.G + p.B) / 3.0f;
-  }
+template <int Sel>
+float Pick(const TWorkPixel& p) {
+  if constexpr (Sel == sR) return p.R;
+  if constexpr (Sel == sG) return p.G;
+  if constexpr (Sel == sB) return p.B;
+  if constexpr (Sel == sA) return p.A;
+  if constexpr (Sel == sL) return (p.R + p.G + p.B) / 3.0f;
 }
 
-template <class Out, int N, int S0, int S1 = sR, int S2 = sR, int S3 = sR>
+// The four channels of a working pixel clamped to 0..255 (NaN gives 0) and truncated, at once.
+using Floats4 = float __attribute__((vector_size(16)));
+using Ints4 = int32_t __attribute__((vector_size(16)));
+inline Ints4 ClampToBytes(const TWorkPixel& p) {
+  Floats4 v;
+  std::memcpy(&v, &p, sizeof(v));
+  const Floats4 zero = {0, 0, 0, 0}, top = {255, 255, 255, 255};
+  v = v > zero ? v : zero;
+  v = v < top ? v : top;
+  return __builtin_convertvector(v, Ints4);
+}
+
+// The elements of each pixel in memory order, expanded at compile time. Normalised bytes of the
+// four channels, the common case, take all four through one vector clamp.
+template <class Out, int... Sels>
 void WriteShape(const TWorkPixel* source, void* dest, size_t count, bool integer) {
   using T = decltype(Out::Put(0.0f, false));
   auto* p = static_cast<uint8_t*>(dest);
-  constexpr int sel[4] = {S0, S1, S2, S3};
+  if constexpr (std::is_same_v<Out, IntOut<uint8_t, 0, 255>> && ((Sels != sL) && ...)) {
+    if (!integer) {
+      for (size_t i = 0; i < count; ++i, p += sizeof...(Sels)) {
+        const Ints4 q = ClampToBytes(source[i]);
+        const uint8_t out[] = {static_cast<uint8_t>(q[Sels])...};
+        std::memcpy(p, out, sizeof(out));
+      }
+      return;
+    }
+  }
   for (size_t i = 0; i < count; ++i) {
-    T out[N];
-    for (int k = 0; k < N; ++k) out[k] = Out::Put(Pick(source[i], sel[k]), integer);
+    const T out[] = {Out::Put(Pick<Sels>(source[i]), integer)...};
     std::memcpy(p, out, sizeof(out));
     p += sizeof(out);
   }
@@ -417,18 +446,18 @@ void WritePlain(const TWorkPixel* source, void* dest, uint32_t colorFormat, int3
   bool integer = false;
   const uint32_t twin = NormalisedTwin(colorFormat, &integer);
   switch (twin) {
-    case GL_RED: return WriteShape<Out, 1, sR>(source, dest, n, integer);
-    case GL_GREEN: return WriteShape<Out, 1, sG>(source, dest, n, integer);
-    case GL_BLUE: return WriteShape<Out, 1, sB>(source, dest, n, integer);
-    case GL_ALPHA: return WriteShape<Out, 1, sA>(source, dest, n, integer);
-    case GL_RGB: return WriteShape<Out, 3, sR, sG, sB>(source, dest, n, integer);
-    case GL_RGBA: return WriteShape<Out, 4, sR, sG, sB, sA>(source, dest, n, integer);
+    case GL_RED: return WriteShape<Out, sR>(source, dest, n, integer);
+    case GL_GREEN: return WriteShape<Out, sG>(source, dest, n, integer);
+    case GL_BLUE: return WriteShape<Out, sB>(source, dest, n, integer);
+    case GL_ALPHA: return WriteShape<Out, sA>(source, dest, n, integer);
+    case GL_RGB: return WriteShape<Out, sR, sG, sB>(source, dest, n, integer);
+    case GL_RGBA: return WriteShape<Out, sR, sG, sB, sA>(source, dest, n, integer);
     case GL_LUMINANCE:
-    case GL_INTENSITY: return WriteShape<Out, 1, sL>(source, dest, n, integer);
-    case GL_LUMINANCE_ALPHA: return WriteShape<Out, 2, sL, sA>(source, dest, n, integer);
-    case GL_BGR: return WriteShape<Out, 3, sB, sG, sR>(source, dest, n, integer);
-    case GL_BGRA: return WriteShape<Out, 4, sB, sG, sR, sA>(source, dest, n, integer);
-    case GL_RG: return WriteShape<Out, 2, sR, sG>(source, dest, n, integer);
+    case GL_INTENSITY: return WriteShape<Out, sL>(source, dest, n, integer);
+    case GL_LUMINANCE_ALPHA: return WriteShape<Out, sL, sA>(source, dest, n, integer);
+    case GL_BGR: return WriteShape<Out, sB, sG, sR>(source, dest, n, integer);
+    case GL_BGRA: return WriteShape<Out, sB, sG, sR, sA>(source, dest, n, integer);
+    case GL_RG: return WriteShape<Out, sR, sG>(source, dest, n, integer);
     default: InvalidDataType();
   }
 }
@@ -506,14 +535,88 @@ std::unique_ptr<TWorkPixel[]> AllocateWork(int64_t width, int64_t height) {
 
 using namespace image_utils_detail;
 
+namespace {
+
+// Bytes of one pixel of a plain or packed layout the table reads; 0 for block formats and for
+// layouts it does not know.
+int64_t PixelBytes(uint32_t colorFormat, uint32_t dataType) {
+  int64_t element = 0;
+  switch (dataType) {
+    case GL_UNSIGNED_BYTE_3_3_2:
+    case GL_UNSIGNED_BYTE_2_3_3_REV: return 1;
+    case GL_UNSIGNED_SHORT_4_4_4_4:
+    case GL_UNSIGNED_SHORT_4_4_4_4_REV:
+    case GL_UNSIGNED_SHORT_5_6_5:
+    case GL_UNSIGNED_SHORT_5_6_5_REV:
+    case GL_UNSIGNED_SHORT_5_5_5_1:
+    case GL_UNSIGNED_SHORT_1_5_5_5_REV: return 2;
+    case GL_UNSIGNED_INT_8_8_8_8:
+    case GL_UNSIGNED_INT_8_8_8_8_REV:
+    case GL_UNSIGNED_INT_10_10_10_2:
+    case GL_UNSIGNED_INT_2_10_10_10_REV: return 4;
+    case GL_UNSIGNED_BYTE:
+    case GL_BYTE: element = 1; break;
+    case GL_UNSIGNED_SHORT:
+    case GL_SHORT:
+    case GL_HALF_FLOAT: element = 2; break;
+    case GL_UNSIGNED_INT:
+    case GL_INT:
+    case GL_FLOAT: element = 4; break;
+    default: return 0;
+  }
+  switch (colorFormat == GL_INTENSITY ? GL_LUMINANCE : NormalisedTwin(colorFormat)) {
+    case GL_RED:
+    case GL_GREEN:
+    case GL_BLUE:
+    case GL_ALPHA:
+    case GL_LUMINANCE: return element;
+    case GL_LUMINANCE_ALPHA:
+    case GL_RG: return 2 * element;
+    case GL_RGB:
+    case GL_BGR: return 3 * element;
+    case GL_RGBA:
+    case GL_BGRA: return 4 * element;
+    default: return 0;
+  }
+}
+
+// Pixels a strip holds when a conversion goes strip by strip (256 KiB of working pixels).
+constexpr int64_t kStripPixels = 16384;
+
+}  // namespace
+
+// Blocks that do not overlap are converted a strip of rows at a time through a small working array;
+// the result and the failures are the same as through one array for the whole picture (a reader or
+// writer refuses a layout on the first strip, before anything is written). Blocks that overlap,
+// and block formats, go through one array.
 void ConvertPixels(const void* source, void* destination, uint32_t sourceColorFormat,
                    uint32_t destinationColorFormat, uint32_t sourceDataType, uint32_t destinationDataType,
                    int32_t width, int32_t height) {
   if (width < 1) return;
   if (height < 1) height = 1;
-  std::unique_ptr<TWorkPixel[]> work = AllocateWork(width, height);
-  ReaderFor(sourceDataType)(source, work.get(), sourceColorFormat, width, height);
-  WriterFor(destinationDataType)(work.get(), destination, destinationColorFormat, width, height);
+  const TPixelReader reader = ReaderFor(sourceDataType);
+  const TPixelWriter writer = WriterFor(destinationDataType);
+  const int64_t pixels = static_cast<int64_t>(width) * height;
+  const int64_t inBytes = PixelBytes(sourceColorFormat, sourceDataType);
+  const int64_t outBytes = PixelBytes(destinationColorFormat, destinationDataType);
+  const auto in = reinterpret_cast<uintptr_t>(source), out = reinterpret_cast<uintptr_t>(destination);
+  const bool apart = inBytes > 0 && outBytes > 0 &&
+                     (in + static_cast<uintptr_t>(pixels * inBytes) <= out ||
+                      out + static_cast<uintptr_t>(pixels * outBytes) <= in);
+  if (!apart || pixels <= kStripPixels) {
+    std::unique_ptr<TWorkPixel[]> work = AllocateWork(width, height);
+    reader(source, work.get(), sourceColorFormat, width, height);
+    writer(work.get(), destination, destinationColorFormat, width, height);
+    return;
+  }
+  const int32_t rows = static_cast<int32_t>(std::max<int64_t>(1, kStripPixels / width));
+  std::unique_ptr<TWorkPixel[]> work = AllocateWork(width, rows);
+  for (int32_t y = 0; y < height; y += rows) {
+    const int32_t n = std::min(rows, height - y);
+    const int64_t first = static_cast<int64_t>(y) * width;
+    reader(static_cast<const uint8_t*>(source) + first * inBytes, work.get(), sourceColorFormat, width, n);
+    writer(work.get(), static_cast<uint8_t*>(destination) + first * outBytes, destinationColorFormat, width, n);
+  }
 }
 
 }  // namespace gl3d

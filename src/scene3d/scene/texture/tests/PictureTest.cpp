@@ -40,20 +40,28 @@ uint32_t Get32(const std::string& s, size_t at) {
   return v;
 }
 
-// The test picture as a PNG written by Pillow in `mode`.
-std::string WritePillowPng(const TempDir& dir, const std::string& name, const std::string& mode) {
-  const std::string path = dir.File(name);
+// The test picture as PNG files written by Pillow, one per mode, named "<prefix><mode>.png".
+std::vector<std::string> WritePillowPngs(const TempDir& dir, const std::string& prefix,
+                                         const std::vector<std::string>& modes) {
   std::ostringstream py;
   py << "from PIL import Image\n"
-     << test::kPyTestPixel << "im = Image.new('RGBA', (" << kW << ", " << kH << "))\n"
-     << "im.putdata([px(x, y) for y in range(" << kH << ") for x in range(" << kW << ")])\n";
-  if (mode == "P")
-    py << "im = im.convert('RGB').quantize(16)\n";
-  else
-    py << "im = im.convert('" << mode << "')\n";
-  py << "im.save('" << path << "')\n";
-  EXPECT_TRUE(test::RunPython(py.str())) << mode;
-  return path;
+     << test::kPyTestPixel << "src = Image.new('RGBA', (" << kW << ", " << kH << "))\n"
+     << "src.putdata([px(x, y) for y in range(" << kH << ") for x in range(" << kW << ")])\n";
+  std::vector<std::string> paths;
+  for (const std::string& mode : modes) {
+    paths.push_back(dir.File(prefix + mode + ".png"));
+    if (mode == "P")
+      py << "im = src.convert('RGB').quantize(16)\n";
+    else
+      py << "im = src.convert('" << mode << "')\n";
+    py << "im.save('" << paths.back() << "')\n";
+  }
+  EXPECT_TRUE(test::RunPython(py.str()));
+  return paths;
+}
+
+std::string WritePillowPng(const TempDir& dir, const std::string& prefix, const std::string& mode) {
+  return WritePillowPngs(dir, prefix, {mode})[0];
 }
 
 template <class Graphic>
@@ -142,7 +150,7 @@ std::string WithPngSize(std::string png, uint32_t w, uint32_t h) {
 
 TEST(BitmapReader, ImageMagickFilesGivePillowsPixels) {
   TempDir dir;
-  const std::string source = WritePillowPng(dir, "source.png", "RGBA");
+  const std::string source = WritePillowPng(dir, "source-", "RGBA");
   struct Case {
     const char* name;
     const char* options;
@@ -160,13 +168,20 @@ TEST(BitmapReader, ImageMagickFilesGivePillowsPixels) {
       {"4.bmp", "-alpha off -colors 9 -type Palette BMP3:", 4, pf24bit, 0, false},
       {"1.bmp", "-alpha off -type Bilevel BMP3:", 1, pf24bit, 0, false},
   };
+  std::string commands = "true";
+  std::vector<std::string> paths;
+  for (const Case& c : cases) {
+    paths.push_back(dir.File(c.name));
+    commands += " && /usr/bin/convert '" + source + "' " + c.options + "'" + paths.back() + "'";
+  }
+  ASSERT_TRUE(test::RunCommand(commands));
+  ASSERT_TRUE(test::PillowDecodeAll(paths));
   for (const Case& c : cases) {
     const std::string path = dir.File(c.name);
-    ASSERT_TRUE(test::RunCommand("/usr/bin/convert '" + source + "' " + c.options + "'" + path + "'")) << c.name;
     const std::string bytes = test::ReadFile(path);
     ASSERT_EQ(static_cast<uint8_t>(bytes[28]), c.bits) << c.name << ": ImageMagick wrote another depth";
     test::Rgba want;
-    ASSERT_TRUE(test::PillowDecode(path, want)) << c.name;
+    ASSERT_TRUE(test::LoadDecoded(path, want)) << c.name;
     TBitmap b;
     Load(b, bytes);
     EXPECT_EQ(b.PixelFormat(), c.format) << c.name;
@@ -409,10 +424,15 @@ TEST(PngReader, PillowFilesGivePillowsPixels) {
     bool alpha;
   } cases[] = {{"RGB", COLOR_RGB, false},       {"RGBA", COLOR_RGBALPHA, true}, {"L", COLOR_GRAYSCALE, false},
                {"LA", COLOR_GRAYSCALEALPHA, true}, {"P", COLOR_PALETTE, false}, {"1", COLOR_GRAYSCALE, false}};
-  for (const Case& c : cases) {
-    const std::string path = WritePillowPng(dir, std::string("p-") + c.mode + ".png", c.mode);
+  std::vector<std::string> modes;
+  for (const Case& c : cases) modes.push_back(c.mode);
+  const std::vector<std::string> paths = WritePillowPngs(dir, "p-", modes);
+  ASSERT_TRUE(test::PillowDecodeAll(paths));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const std::string& path = paths[i];
     test::Rgba want;
-    ASSERT_TRUE(test::PillowDecode(path, want)) << c.mode;
+    ASSERT_TRUE(test::LoadDecoded(path, want)) << c.mode;
     TPngImage png;
     png.LoadFromFile(path);
     ASSERT_EQ(png.Width(), kW);
@@ -439,25 +459,32 @@ TEST(PngReader, PillowFilesGivePillowsPixels) {
 
 TEST(PngReader, InterlacedAndSixteenBitFiles) {
   TempDir dir;
-  const std::string source = WritePillowPng(dir, "source.png", "RGBA");
+  const std::string source = WritePillowPng(dir, "source-", "RGBA");
   // PNG32 and PNG64 keep the alpha channel (ImageMagick would write a small picture as a palette).
-  for (const char* options : {"-interlace PNG PNG32:", "-depth 16 PNG64:", "-depth 16 -interlace PNG PNG64:"}) {
-    const std::string path = dir.File("x.png");
-    ASSERT_TRUE(test::RunCommand("/usr/bin/convert '" + source + "' " + options + "'" + path + "'"));
+  const char* const options[] = {"-interlace PNG PNG32:", "-depth 16 PNG64:", "-depth 16 -interlace PNG PNG64:"};
+  std::string commands = "true";
+  std::vector<std::string> paths;
+  for (const char* o : options) {
+    paths.push_back(dir.File("x" + std::to_string(paths.size()) + ".png"));
+    commands += " && /usr/bin/convert '" + source + "' " + o + "'" + paths.back() + "'";
+  }
+  ASSERT_TRUE(test::RunCommand(commands));
+  ASSERT_TRUE(test::PillowDecodeAll(paths));
+  for (size_t i = 0; i < paths.size(); ++i) {
     test::Rgba want;
-    ASSERT_TRUE(test::PillowDecode(path, want));
+    ASSERT_TRUE(test::LoadDecoded(paths[i], want));
     TPngImage png;
-    png.LoadFromFile(path);
+    png.LoadFromFile(paths[i]);
     TBitmap b;
     b.Assign(&png);
-    ASSERT_EQ(b.PixelFormat(), pf32bit) << options;
-    ExpectBitmapIs(b, want, 0, true, options);
+    ASSERT_EQ(b.PixelFormat(), pf32bit) << options[i];
+    ExpectBitmapIs(b, want, 0, true, options[i]);
   }
 }
 
 TEST(PngReader, DamagedFilesFailAndKeepThePicture) {
   TempDir dir;
-  const std::string good = test::ReadFile(WritePillowPng(dir, "good.png", "RGBA"));
+  const std::string good = test::ReadFile(WritePillowPng(dir, "good-", "RGBA"));
   ASSERT_GT(good.size(), 60u);
   std::vector<std::pair<std::string, std::string>> bad;
   for (size_t cut : {size_t(0), size_t(7), size_t(8), size_t(20), size_t(33), size_t(40), good.size() / 2,
@@ -488,7 +515,8 @@ TEST(PngReader, DamagedFilesFailAndKeepThePicture) {
 TEST(Picture, LoadsByExtensionAndKeepsItsGraphicOnFailure) {
   TextureStartup();
   TempDir dir;
-  const std::string pngPath = WritePillowPng(dir, "a.PNG", "RGB");
+  const std::string pngPath = dir.File("a.PNG");
+  std::filesystem::rename(WritePillowPng(dir, "a-", "RGB"), pngPath);
   TBitmap b;
   b.SetSize(3, 2);
   const std::string bmpPath = dir.File("b.Bmp");

@@ -49,17 +49,25 @@ bool ReadRaw(const std::string& path, int w, int h, Rgba& out) {
 }
 }  // namespace
 
-bool PillowDecode(const std::string& path, Rgba& out) {
+bool PillowDecodeAll(const std::vector<std::string>& paths) {
   std::ostringstream s;
   s << "from PIL import Image\n"
-    << "im = Image.open('" << path << "').convert('RGBA')\n"
-    << "open('" << path << ".size', 'w').write('%d %d' % im.size)\n"
-    << "open('" << path << ".rgba', 'wb').write(im.tobytes())\n";
-  if (!RunPython(s.str())) return false;
+    << "for p in [";
+  for (const std::string& p : paths) s << "'" << p << "', ";
+  s << "]:\n"
+    << "    im = Image.open(p).convert('RGBA')\n"
+    << "    open(p + '.size', 'w').write('%d %d' % im.size)\n"
+    << "    open(p + '.rgba', 'wb').write(im.tobytes())\n";
+  return RunPython(s.str());
+}
+
+bool LoadDecoded(const std::string& path, Rgba& out) {
   std::ifstream size(path + ".size");
   int w = 0, h = 0;
   return static_cast<bool>(size >> w >> h) && ReadRaw(path + ".rgba", w, h, out);
 }
+
+bool PillowDecode(const std::string& path, Rgba& out) { return PillowDecodeAll({path}) && LoadDecoded(path, out); }
 
 bool MagickDecode(const std::string& path, Rgba& out) {
   if (!RunCommand("/usr/bin/identify -format '%w %h' '" + path + "' > '" + path + ".size'")) return false;

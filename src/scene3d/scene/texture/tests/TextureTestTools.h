@@ -37,6 +37,9 @@ struct Rgba {
 };
 // The file as Pillow decodes it (converted to RGBA), or false.
 bool PillowDecode(const std::string& path, Rgba& out);
+// Several files in one run of the interpreter; LoadDecoded then gives each one's result.
+bool PillowDecodeAll(const std::vector<std::string>& paths);
+bool LoadDecoded(const std::string& path, Rgba& out);
 // The file as ImageMagick decodes it, or false.
 bool MagickDecode(const std::string& path, Rgba& out);
 
