@@ -39,9 +39,7 @@ struct MesaSetup {
     ctx->CreateContext(nullptr);
     ctx->Activate();
   }
-  ~MesaSetup() {
-    ctx->Deactivate();
-  }
+  ~MesaSetup() { ctx->Deactivate(); }
 };
 
 void BM_UploadToTexture(benchmark::State& state) {
@@ -130,11 +128,12 @@ BENCHMARK(BM_FillMemcpy)->Unit(benchmark::kMillisecond);
 constexpr int32_t kConvertSide = 1024;
 
 void BM_ConvertPixelsBgrToRgba(benchmark::State& state) {
-  std::vector<uint8_t> source(static_cast<size_t>(kConvertSide) * kConvertSide * 3), dest(source.size() / 3 * 4);
+  std::vector<uint8_t> source(static_cast<size_t>(kConvertSide) * kConvertSide * 3),
+      dest(source.size() / 3 * 4);
   for (size_t i = 0; i < source.size(); ++i) source[i] = Pattern(i);
   for (auto _ : state) {
-    ConvertPixels(source.data(), dest.data(), GL_BGR, GL_RGBA, GL_UNSIGNED_BYTE, GL_UNSIGNED_BYTE, kConvertSide,
-                  kConvertSide);
+    ConvertPixels(source.data(), dest.data(), GL_BGR, GL_RGBA, GL_UNSIGNED_BYTE, GL_UNSIGNED_BYTE,
+                  kConvertSide, kConvertSide);
     benchmark::DoNotOptimize(dest.data());
   }
   state.counters["working KiB"] = 16384.0 * sizeof(TWorkPixel) / 1024.0;
@@ -142,7 +141,8 @@ void BM_ConvertPixelsBgrToRgba(benchmark::State& state) {
 BENCHMARK(BM_ConvertPixelsBgrToRgba)->Unit(benchmark::kMillisecond);
 
 void BM_HandSwizzleBgrToRgba(benchmark::State& state) {
-  std::vector<uint8_t> source(static_cast<size_t>(kConvertSide) * kConvertSide * 3), dest(source.size() / 3 * 4);
+  std::vector<uint8_t> source(static_cast<size_t>(kConvertSide) * kConvertSide * 3),
+      dest(source.size() / 3 * 4);
   for (size_t i = 0; i < source.size(); ++i) source[i] = Pattern(i);
   for (auto _ : state) {
     const uint8_t* in = source.data();
@@ -164,7 +164,8 @@ void BM_ResamplePixelsLanczos3(benchmark::State& state) {
   std::vector<uint8_t> source(1021u * 1021u * 4), dest(1024u * 1024u * 4);
   for (size_t i = 0; i < source.size(); ++i) source[i] = Pattern(i);
   for (auto _ : state) {
-    ResamplePixels(source.data(), dest.data(), GL_RGBA, GL_UNSIGNED_BYTE, Lanczos3FilterKernel, 1021, 1021, 1024, 1024);
+    ResamplePixels(source.data(), dest.data(), GL_RGBA, GL_UNSIGNED_BYTE, Lanczos3FilterKernel, 1021, 1021,
+                   1024, 1024);
     benchmark::DoNotOptimize(dest.data());
   }
 }

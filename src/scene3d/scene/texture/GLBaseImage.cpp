@@ -30,7 +30,8 @@ void DrawErrorPicture(uint8_t* rgb) {
   static const uint8_t kGlyphR[7] = {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11};
   static const uint8_t kGlyphO[7] = {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E};
   static const uint8_t* const kText[5] = {kGlyphE, kGlyphR, kGlyphR, kGlyphO, kGlyphR};
-  static const uint8_t kColours[5][3] = {{255, 64, 64}, {255, 200, 0}, {64, 255, 64}, {64, 160, 255}, {255, 64, 255}};
+  static const uint8_t kColours[5][3] = {
+      {255, 64, 64}, {255, 200, 0}, {64, 255, 64}, {64, 160, 255}, {255, 64, 255}};
   std::memset(rgb, 0, 64 * 64 * 3);
   for (int letter = 0; letter < 5; ++letter) {
     for (int gy = 0; gy < 7; ++gy)
@@ -49,11 +50,13 @@ void DrawErrorPicture(uint8_t* rgb) {
 
 }  // namespace
 
-uint64_t VTCBlockOffset(int32_t x, int32_t y, int32_t z, int32_t w, int32_t h, int32_t d, int32_t elementSize) {
+uint64_t VTCBlockOffset(int32_t x, int32_t y, int32_t z, int32_t w, int32_t h, int32_t d,
+                        int32_t elementSize) {
   const uint64_t w4 = NonNegative((w + 3) / 4), h4 = NonNegative((h + 3) / 4);
   const uint64_t slab = NonNegative(z / 4);
   const uint64_t slabDepth = std::min<uint64_t>(4, NonNegative(d) - 4 * slab);
-  const uint64_t block = 4 * w4 * h4 * slab + slabDepth * (NonNegative(x) + w4 * NonNegative(y)) + NonNegative(z % 4);
+  const uint64_t block =
+      4 * w4 * h4 * slab + slabDepth * (NonNegative(x) + w4 * NonNegative(y)) + NonNegative(z % 4);
   return block * NonNegative(elementSize);
 }
 
@@ -61,7 +64,9 @@ TGLBaseImage::TGLBaseImage() : TDataFile(nullptr) {}
 
 TGLBaseImage::~TGLBaseImage() { FreeData(); }
 
-std::unique_ptr<TDataFile> TGLBaseImage::NewInstance(TPersistent*) const { return std::make_unique<TGLBaseImage>(); }
+std::unique_ptr<TDataFile> TGLBaseImage::NewInstance(TPersistent*) const {
+  return std::make_unique<TGLBaseImage>();
+}
 
 void TGLBaseImage::SetLevelPixelBuffer(TGLImageLODRange level, std::unique_ptr<TGLUnpackPBOHandle> pbo) {
   lod_[level].PBO = std::move(pbo);
@@ -218,8 +223,9 @@ void TGLBaseImage::ConvertToRGBA8() {
   // The first slice or face of level 0 is what is converted; an image without those pixels (a
   // blank one) changes its description only.
   const uint64_t sliceBytes =
-      IsCompressed() ? SatMul(SatMul((NonNegative(w) + 3) / 4, (NonNegative(h) + 3) / 4), NonNegative(elementSize_))
-                     : SatMul(SatMul(NonNegative(w), NonNegative(h)), NonNegative(elementSize_));
+      IsCompressed()
+          ? SatMul(SatMul((NonNegative(w) + 3) / 4, (NonNegative(h) + 3) / 4), NonNegative(elementSize_))
+          : SatMul(SatMul(NonNegative(w), NonNegative(h)), NonNegative(elementSize_));
   if (!data_ || held_ < sliceBytes) {
     becomeRGBA8();
     return;
@@ -227,8 +233,8 @@ void TGLBaseImage::ConvertToRGBA8() {
   const uint64_t bytes = SatMul(SatMul(NonNegative(w), NonNegative(h)), 4);
   try {
     if (bytes > kMaxImageBytes) throw EGLImageUtils("Image too large");
-    std::unique_ptr<uint8_t, decltype(&std::free)> block(static_cast<uint8_t*>(std::malloc(std::max<size_t>(bytes, 1))),
-                                                          &std::free);
+    std::unique_ptr<uint8_t, decltype(&std::free)> block(
+        static_cast<uint8_t*>(std::malloc(std::max<size_t>(bytes, 1))), &std::free);
     if (!block) throw EGLImageUtils("Image too large");
     ConvertPixels(data_, block.get(), colorFormat_, GL_RGBA, dataType_, GL_UNSIGNED_BYTE, w, h);
     becomeRGBA8();
@@ -273,8 +279,8 @@ void TGLBaseImage::GenerateMipmap(TImageFilterFunction kernel) {
   std::vector<void*> levels;
   for (int i = 1; i < levelCount_; ++i) levels.push_back(LevelAddress(i));
   for (int32_t s = 0; s < slices; ++s) {
-    BuildMipmapChain(LevelAddress(0) + static_cast<uint64_t>(s) * (lod_[0].Size / slices), levels, colorFormat_,
-                     dataType_, kernel, w, h);
+    BuildMipmapChain(LevelAddress(0) + static_cast<uint64_t>(s) * (lod_[0].Size / slices), levels,
+                     colorFormat_, dataType_, kernel, w, h);
     for (int i = 1; i < levelCount_; ++i)
       levels[i - 1] = static_cast<uint8_t*>(levels[i - 1]) + lod_[i].Size / slices;
   }

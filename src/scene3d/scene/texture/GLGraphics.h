@@ -55,7 +55,8 @@ using PGLPixel32Array = TGLPixel32*;
 // Where block (x, y, z) of a w x h x d compressed volume lies in GL_NV_texture_compression_vtc
 // order, in bytes: slabs of four slices, each block's four slices side by side. A last slab of
 // fewer than four slices keeps its blocks' slices side by side likewise.
-uint64_t VTCBlockOffset(int32_t x, int32_t y, int32_t z, int32_t w, int32_t h, int32_t d, int32_t elementSize);
+uint64_t VTCBlockOffset(int32_t x, int32_t y, int32_t z, int32_t w, int32_t h, int32_t d,
+                        int32_t elementSize);
 
 class TGLBaseImage : public TDataFile {
  public:
@@ -80,8 +81,8 @@ class TGLBaseImage : public TDataFile {
                                int32_t& width, int32_t& height, int32_t& depth);
   // Makes the image hold the texture's levels (at most 16). Colour format and data type 0 take
   // the ones of the internal format. False when no context is at hand or the texture holds no data.
-  virtual bool ReadBackFromTexture(TGLTextureHandle& handle, bool useTextureFormat, TGLInternalFormat internalFormat,
-                                   GLenum colorFormat, GLenum dataType);
+  virtual bool ReadBackFromTexture(TGLTextureHandle& handle, bool useTextureFormat,
+                                   TGLInternalFormat internalFormat, GLenum colorFormat, GLenum dataType);
   // Builds levels 1 and up from level 0 (volumes: only makes room for them).
   virtual void GenerateMipmap(TImageFilterFunction kernel);
   // Keeps level 0 only; the block keeps its size.
@@ -118,7 +119,9 @@ class TGLBaseImage : public TDataFile {
   uint64_t LevelOffset(TGLImageLODRange level) const { return lod_[level].Offset; }
   uint64_t LevelSizeInByte(TGLImageLODRange level) const { return lod_[level].Size; }
   TGLLODStreamingState LevelStreamingState(TGLImageLODRange level) const { return lod_[level].State; }
-  void SetLevelStreamingState(TGLImageLODRange level, TGLLODStreamingState state) { lod_[level].State = state; }
+  void SetLevelStreamingState(TGLImageLODRange level, TGLLODStreamingState state) {
+    lod_[level].State = state;
+  }
 
   uint8_t LevelCount() const { return levelCount_; }
   uint32_t ColorFormat() const { return colorFormat_; }

@@ -52,7 +52,9 @@ void ApplyGamma(TGLPixel32* pixels, size_t count, float gamma) {
   ApplyTable(pixels, count, table);
 }
 
-uint8_t NormalComponent(float v) { return static_cast<uint8_t>(common::Round(std::clamp(v, -128.0f, 127.0f) + 128.0f)); }
+uint8_t NormalComponent(float v) {
+  return static_cast<uint8_t>(common::Round(std::clamp(v, -128.0f, 127.0f) + 128.0f));
+}
 
 }  // namespace
 

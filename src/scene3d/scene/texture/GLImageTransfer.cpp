@@ -44,47 +44,66 @@ struct LevelSender {
   void Send1D(GLenum target, int level, int32_t w, const void* data, uint64_t size) const {
     const auto bytes = static_cast<GLsizei>(size);
     switch (mode) {
-      case 0: gl.TexImage1D(target, level, static_cast<GLint>(internalFormat), w, 0, colorFormat, dataType, data); break;
-      case 1: gl.CompressedTexImage1D(target, level, internalFormat, w, 0, bytes, data); break;
-      case 2:
-        gl.TextureImage1D(name, target, level, static_cast<GLint>(internalFormat), w, 0, colorFormat, dataType, data);
+      case 0:
+        gl.TexImage1D(target, level, static_cast<GLint>(internalFormat), w, 0, colorFormat, dataType, data);
         break;
-      default: gl.CompressedTextureImage1D(name, target, level, internalFormat, w, 0, bytes, data); break;
+      case 1:
+        gl.CompressedTexImage1D(target, level, internalFormat, w, 0, bytes, data);
+        break;
+      case 2:
+        gl.TextureImage1D(name, target, level, static_cast<GLint>(internalFormat), w, 0, colorFormat,
+                          dataType, data);
+        break;
+      default:
+        gl.CompressedTextureImage1D(name, target, level, internalFormat, w, 0, bytes, data);
+        break;
     }
   }
   void Send2D(GLenum target, int level, int32_t w, int32_t h, const void* data, uint64_t size) const {
     const auto bytes = static_cast<GLsizei>(size);
     switch (mode) {
       case 0:
-        gl.TexImage2D(target, level, static_cast<GLint>(internalFormat), w, h, 0, colorFormat, dataType, data);
+        gl.TexImage2D(target, level, static_cast<GLint>(internalFormat), w, h, 0, colorFormat, dataType,
+                      data);
         break;
-      case 1: gl.CompressedTexImage2D(target, level, internalFormat, w, h, 0, bytes, data); break;
+      case 1:
+        gl.CompressedTexImage2D(target, level, internalFormat, w, h, 0, bytes, data);
+        break;
       case 2:
-        gl.TextureImage2D(name, target, level, static_cast<GLint>(internalFormat), w, h, 0, colorFormat, dataType,
-                          data);
+        gl.TextureImage2D(name, target, level, static_cast<GLint>(internalFormat), w, h, 0, colorFormat,
+                          dataType, data);
         break;
-      default: gl.CompressedTextureImage2D(name, target, level, internalFormat, w, h, 0, bytes, data); break;
+      default:
+        gl.CompressedTextureImage2D(name, target, level, internalFormat, w, h, 0, bytes, data);
+        break;
     }
   }
-  void Send3D(GLenum target, int level, int32_t w, int32_t h, int32_t d, const void* data, uint64_t size) const {
+  void Send3D(GLenum target, int level, int32_t w, int32_t h, int32_t d, const void* data,
+              uint64_t size) const {
     const auto bytes = static_cast<GLsizei>(size);
     switch (mode) {
       case 0:
-        gl.TexImage3D(target, level, static_cast<GLint>(internalFormat), w, h, d, 0, colorFormat, dataType, data);
+        gl.TexImage3D(target, level, static_cast<GLint>(internalFormat), w, h, d, 0, colorFormat, dataType,
+                      data);
         break;
-      case 1: gl.CompressedTexImage3D(target, level, internalFormat, w, h, d, 0, bytes, data); break;
+      case 1:
+        gl.CompressedTexImage3D(target, level, internalFormat, w, h, d, 0, bytes, data);
+        break;
       case 2:
-        gl.TextureImage3D(name, target, level, static_cast<GLint>(internalFormat), w, h, d, 0, colorFormat, dataType,
-                          data);
+        gl.TextureImage3D(name, target, level, static_cast<GLint>(internalFormat), w, h, d, 0, colorFormat,
+                          dataType, data);
         break;
-      default: gl.CompressedTextureImage3D(name, target, level, internalFormat, w, h, d, 0, bytes, data); break;
+      default:
+        gl.CompressedTextureImage3D(name, target, level, internalFormat, w, h, d, 0, bytes, data);
+        break;
     }
   }
 };
 
 // Copies the blocks of a w x h x d compressed level between slice order (`slices`) and the
 // GL_NV_texture_compression_vtc order (`vtc`), in the direction asked.
-void ReorderVTC(uint8_t* slices, uint8_t* vtc, int32_t w, int32_t h, int32_t d, int32_t elementSize, bool toVTC) {
+void ReorderVTC(uint8_t* slices, uint8_t* vtc, int32_t w, int32_t h, int32_t d, int32_t elementSize,
+                bool toVTC) {
   const int32_t w4 = (w + 3) / 4, h4 = (h + 3) / 4;
   const size_t block = static_cast<size_t>(elementSize);
   for (int32_t z = 0; z < d; ++z)
@@ -146,13 +165,14 @@ void TGLBaseImage::UploadToTexture(TGLTextureHandle& handle, bool mipmapsWanted,
     if (td > 0 || IsCompressed() || (cubeMap_ && target == ttTextureCube)) {
       blank = true;
     } else if (!blank) {
-      scratchBytes = (static_cast<uint64_t>(tw) * static_cast<uint64_t>(th) * static_cast<uint64_t>(elementSize_) + 3) &
-                     ~static_cast<uint64_t>(3);
+      scratchBytes =
+          (static_cast<uint64_t>(tw) * static_cast<uint64_t>(th) * static_cast<uint64_t>(elementSize_) + 3) &
+          ~static_cast<uint64_t>(3);
       scratch = AllocateBlock(scratchBytes);
       try {
         if (!scratch || !data_) throw EGLImageUtils("Image too large");
-        ResamplePixels(data_, scratch.get(), colorFormat_, dataType_, Lanczos3FilterKernel, GetWidth(), GetHeight(),
-                       tw, th);
+        ResamplePixels(data_, scratch.get(), colorFormat_, dataType_, Lanczos3FilterKernel, GetWidth(),
+                       GetHeight(), tw, th);
         levels = 1;
       } catch (const std::exception&) {
         scratch.reset();
@@ -189,7 +209,8 @@ void TGLBaseImage::UploadToTexture(TGLTextureHandle& handle, bool mipmapsWanted,
   UpdateLevels();
 
   const bool compressed = IsCompressed();
-  const LevelSender send{gl, (compressed ? 1 : 0) + (dsa ? 2 : 0), name, internalFormat, colorFormat_, dataType_};
+  const LevelSender send{gl,       (compressed ? 1 : 0) + (dsa ? 2 : 0), name, internalFormat, colorFormat_,
+                         dataType_};
   // A level's data: the resampled block for level 0, nothing when blank, else the level's bytes
   // (nothing when the block does not hold them).
   auto levelData = [&](int i, uint8_t* address) -> const void* {
@@ -201,13 +222,16 @@ void TGLBaseImage::UploadToTexture(TGLTextureHandle& handle, bool mipmapsWanted,
   int32_t w = tw, h = th, d = td;
   switch (target) {
     case ttTexture1D:
-      for (int i = 0; i < levels; ++i, HalveDimension(w)) send.Send1D(glTarget, i, w, levelData(i, LevelAddress(i)), lod_[i].Size);
+      for (int i = 0; i < levels; ++i, HalveDimension(w))
+        send.Send1D(glTarget, i, w, levelData(i, LevelAddress(i)), lod_[i].Size);
       break;
     case ttTexture2D:
       for (int i = 0; i < levels; ++i, HalveDimension(w), HalveDimension(h))
         send.Send2D(glTarget, i, w, h, levelData(i, LevelAddress(i)), lod_[i].Size);
       break;
-    case ttTextureRect: send.Send2D(glTarget, 0, w, h, levelData(0, LevelAddress(0)), lod_[0].Size); break;
+    case ttTextureRect:
+      send.Send2D(glTarget, 0, w, h, levelData(0, LevelAddress(0)), lod_[0].Size);
+      break;
     case ttTexture3D: {
       const bool vtc = gl.NV_texture_compression_vtc && compressed;
       Block reordered;
@@ -216,7 +240,8 @@ void TGLBaseImage::UploadToTexture(TGLTextureHandle& handle, bool mipmapsWanted,
         if (vtc && data) {
           if (!reordered) reordered = AllocateBlock(lod_[0].Size);
           if (reordered) {
-            ReorderVTC(static_cast<uint8_t*>(const_cast<void*>(data)), reordered.get(), w, h, d, elementSize_, true);
+            ReorderVTC(static_cast<uint8_t*>(const_cast<void*>(data)), reordered.get(), w, h, d, elementSize_,
+                       true);
             data = reordered.get();
           }
         }
@@ -225,7 +250,8 @@ void TGLBaseImage::UploadToTexture(TGLTextureHandle& handle, bool mipmapsWanted,
       break;
     }
     case ttTexture1DArray:
-      for (int i = 0; i < levels; ++i, HalveDimension(w)) send.Send2D(glTarget, i, w, h, levelData(i, LevelAddress(i)), lod_[i].Size);
+      for (int i = 0; i < levels; ++i, HalveDimension(w))
+        send.Send2D(glTarget, i, w, h, levelData(i, LevelAddress(i)), lod_[i].Size);
       break;
     case ttTexture2DArray:
     case ttTextureCubeArray:
@@ -238,12 +264,14 @@ void TGLBaseImage::UploadToTexture(TGLTextureHandle& handle, bool mipmapsWanted,
           send.Send2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, i, w, h, levelData(i, LevelFaceAddress(i, face)),
                       lod_[i].Size / 6);
       break;
-    default: break;  // buffers and multisample textures take no image
+    default:
+      break;  // buffers and multisample textures take no image
   }
 }
 
 bool TGLBaseImage::ReadBackFromTexture(TGLTextureHandle& handle, bool useTextureFormat,
-                                       TGLInternalFormat internalFormat, GLenum colorFormat, GLenum dataType) {
+                                       TGLInternalFormat internalFormat, GLenum colorFormat,
+                                       GLenum dataType) {
   TGLContext* context = CurrentGLContext();
   if (!context) context = handle.GetContext();
   if (!context) return false;
@@ -268,8 +296,8 @@ bool TGLBaseImage::ReadBackFromTexture(TGLTextureHandle& handle, bool useTexture
   cubeMap_ = glTarget == GL_TEXTURE_CUBE_MAP;
   const int faces = cubeMap_ ? 6 : 1;
   const GLenum query = cubeMap_ ? GL_TEXTURE_CUBE_MAP_POSITIVE_X : glTarget;
-  textureArray_ =
-      glTarget == GL_TEXTURE_1D_ARRAY || glTarget == GL_TEXTURE_2D_ARRAY || glTarget == GL_TEXTURE_CUBE_MAP_ARRAY;
+  textureArray_ = glTarget == GL_TEXTURE_1D_ARRAY || glTarget == GL_TEXTURE_2D_ARRAY ||
+                  glTarget == GL_TEXTURE_CUBE_MAP_ARRAY;
 
   while (levelCount_ < max && GetTexLevelInt(gl, query, levelCount_, GL_TEXTURE_INTERNAL_FORMAT) != 1) {
     if (++levelCount_ != 1) continue;
@@ -278,13 +306,14 @@ bool TGLBaseImage::ReadBackFromTexture(TGLTextureHandle& handle, bool useTexture
     lod_[0].Depth = 0;
     if (glTarget == GL_TEXTURE_3D || glTarget == GL_TEXTURE_2D_ARRAY || glTarget == GL_TEXTURE_CUBE_MAP_ARRAY)
       lod_[0].Depth = GetTexLevelInt(gl, query, 0, GL_TEXTURE_DEPTH);
-    internalFormat_ = useTextureFormat
-                          ? GLToInternalFormat(static_cast<uint32_t>(GetTexLevelInt(gl, query, 0, GL_TEXTURE_INTERNAL_FORMAT)))
-                          : internalFormat;
+    internalFormat_ = useTextureFormat ? GLToInternalFormat(static_cast<uint32_t>(
+                                             GetTexLevelInt(gl, query, 0, GL_TEXTURE_INTERNAL_FORMAT)))
+                                       : internalFormat;
     GetCompatibleDataFormat(internalFormat_, colorFormat_, dataType_);
     if (colorFormat != 0) colorFormat_ = colorFormat;
     if (dataType != 0) dataType_ = dataType;
-    max = std::min<int64_t>(max, MipLevelCount(lod_[0].Width, lod_[0].Height, lod_[0].Depth, glTarget == GL_TEXTURE_3D));
+    max = std::min<int64_t>(
+        max, MipLevelCount(lod_[0].Width, lod_[0].Height, lod_[0].Depth, glTarget == GL_TEXTURE_3D));
     if (internalFormat_ >= tfFLOAT_R16 && internalFormat_ <= tfFLOAT_RGBA32) max = 1;
   }
 

@@ -101,7 +101,8 @@ using Iv = const GLint*;
 
 }  // namespace
 
-TGLMultitextureCoordinator::TGLMultitextureCoordinator(TGLContext* owner) : TAbstractMultitextureCoordinator(owner) {
+TGLMultitextureCoordinator::TGLMultitextureCoordinator(TGLContext* owner)
+    : TAbstractMultitextureCoordinator(owner) {
   SetNullMapping();
 }
 
@@ -235,13 +236,18 @@ void TGLMultitextureCoordinator::SetArbitraryMappingBits(int32_t mask) {
   SetArbitraryMapping(units);
 }
 
-void TGLMultitextureCoordinator::AddArbitraryMappingBits(int32_t mask) { SetArbitraryMappingBits(mask | MappingBits()); }
+void TGLMultitextureCoordinator::AddArbitraryMappingBits(int32_t mask) {
+  SetArbitraryMappingBits(mask | MappingBits());
+}
 
 int32_t TGLMultitextureCoordinator::MappingBits() {
   switch (updateDepth_ != 0 ? pendingMode_ : mode_) {
-    case mtcmMain: return 1;
-    case mtcmSecond: return 2;
-    case mtcmDual: return 3;
+    case mtcmMain:
+      return 1;
+    case mtcmSecond:
+      return 2;
+    case mtcmDual:
+      return 3;
     case mtcmArbitrary: {
       uint32_t bits = 0;
       for (GLenum unit : units_) {
@@ -250,7 +256,9 @@ int32_t TGLMultitextureCoordinator::MappingBits() {
       }
       return static_cast<int32_t>(bits);
     }
-    default: ZASSERT(false, "Assertion failed"); return 0;
+    default:
+      ZASSERT(false, "Assertion failed");
+      return 0;
   }
 }
 
@@ -267,12 +275,23 @@ void TGLMultitextureCoordinator::EndUpdate() {
   --updateDepth_;
   if (updateDepth_ != 0 || pendingMode_ == mode_) return;
   switch (pendingMode_) {
-    case mtcmNull: SetNullMapping(); break;
-    case mtcmMain: SetMainMapping(); break;
-    case mtcmDual: SetDualMapping(); break;
-    case mtcmSecond: SetSecondMapping(); break;
-    case mtcmArbitrary: SwitchTo(mtcmArbitrary); break;
-    default: ZASSERT(false, "Assertion failed");
+    case mtcmNull:
+      SetNullMapping();
+      break;
+    case mtcmMain:
+      SetMainMapping();
+      break;
+    case mtcmDual:
+      SetDualMapping();
+      break;
+    case mtcmSecond:
+      SetSecondMapping();
+      break;
+    case mtcmArbitrary:
+      SwitchTo(mtcmArbitrary);
+      break;
+    default:
+      ZASSERT(false, "Assertion failed");
   }
 }
 

@@ -51,12 +51,14 @@ int32_t ReflectIndex(int64_t j, int32_t extent) {
 
 // Lists for `outputs` output indices at `scale` (output extent per source extent). Weights that are
 // exactly 0 are skipped; the others are kept in increasing source order, not normalised.
-ContributorLists BuildContributors(int32_t outputs, float scale, TImageFilterFunction kernel, int32_t extent) {
+ContributorLists BuildContributors(int32_t outputs, float scale, TImageFilterFunction kernel,
+                                   int32_t extent) {
   ContributorLists lists;
   lists.First.reserve(static_cast<size_t>(outputs) + 1);
   const bool shrink = scale < 1.0f;
   const float f = shrink ? 1.0f / scale : 1.0f;
-  const float halfWidth = shrink ? static_cast<float>(FilterSupport) / scale : static_cast<float>(FilterSupport);
+  const float halfWidth =
+      shrink ? static_cast<float>(FilterSupport) / scale : static_cast<float>(FilterSupport);
   for (int32_t i = 0; i < outputs; ++i) {
     lists.First.push_back(lists.Items.size());
     const float center = static_cast<float>(i) / scale;
@@ -97,7 +99,8 @@ void ApplyToRows(const ContributorLists& lists, const TWorkPixel* source, int32_
 
 // Vertical pass: output row i of `dest` sums the source rows of list i (each pixel adds its
 // contributors in list order, as the horizontal pass does).
-void ApplyToColumns(const ContributorLists& lists, const TWorkPixel* source, int32_t width, TWorkPixel* dest) {
+void ApplyToColumns(const ContributorLists& lists, const TWorkPixel* source, int32_t width,
+                    TWorkPixel* dest) {
   const size_t rows = lists.First.size() - 1;
   const size_t w = static_cast<size_t>(width);
   for (size_t i = 0; i < rows; ++i) {

@@ -45,18 +45,41 @@ T Load(const uint8_t* p) {
 uint32_t NormalisedTwin(uint32_t format, bool* integer = nullptr) {
   uint32_t twin = format;
   switch (format) {
-    case GL_RED_INTEGER: twin = GL_RED; break;
-    case GL_GREEN_INTEGER: twin = GL_GREEN; break;
-    case GL_BLUE_INTEGER: twin = GL_BLUE; break;
-    case GL_ALPHA_INTEGER: twin = GL_ALPHA; break;
-    case GL_RGB_INTEGER: twin = GL_RGB; break;
-    case GL_RGBA_INTEGER: twin = GL_RGBA; break;
-    case GL_BGR_INTEGER: twin = GL_BGR; break;
-    case GL_BGRA_INTEGER: twin = GL_BGRA; break;
-    case GL_LUMINANCE_INTEGER_EXT: twin = GL_LUMINANCE; break;
-    case GL_LUMINANCE_ALPHA_INTEGER_EXT: twin = GL_LUMINANCE_ALPHA; break;
-    case GL_RG_INTEGER: twin = GL_RG; break;
-    default: break;
+    case GL_RED_INTEGER:
+      twin = GL_RED;
+      break;
+    case GL_GREEN_INTEGER:
+      twin = GL_GREEN;
+      break;
+    case GL_BLUE_INTEGER:
+      twin = GL_BLUE;
+      break;
+    case GL_ALPHA_INTEGER:
+      twin = GL_ALPHA;
+      break;
+    case GL_RGB_INTEGER:
+      twin = GL_RGB;
+      break;
+    case GL_RGBA_INTEGER:
+      twin = GL_RGBA;
+      break;
+    case GL_BGR_INTEGER:
+      twin = GL_BGR;
+      break;
+    case GL_BGRA_INTEGER:
+      twin = GL_BGRA;
+      break;
+    case GL_LUMINANCE_INTEGER_EXT:
+      twin = GL_LUMINANCE;
+      break;
+    case GL_LUMINANCE_ALPHA_INTEGER_EXT:
+      twin = GL_LUMINANCE_ALPHA;
+      break;
+    case GL_RG_INTEGER:
+      twin = GL_RG;
+      break;
+    default:
+      break;
   }
   if (integer) *integer = twin != format;
   return twin;
@@ -120,18 +143,30 @@ template <class In>
 void ReadPlain(const void* source, TWorkPixel* dest, uint32_t colorFormat, int32_t width, int32_t height) {
   const size_t n = PixelCount(width, height);
   switch (NormalisedTwin(colorFormat)) {
-    case GL_RED: return ReadShape<In, 1, 0, kZero, kZero, kFull>(source, dest, n);
-    case GL_GREEN: return ReadShape<In, 1, kZero, 0, kZero, kFull>(source, dest, n);
-    case GL_BLUE: return ReadShape<In, 1, kZero, kZero, 0, kFull>(source, dest, n);
-    case GL_ALPHA: return ReadShape<In, 1, kZero, kZero, kZero, 0>(source, dest, n);
-    case GL_RGB: return ReadShape<In, 3, 0, 1, 2, kFull>(source, dest, n);
-    case GL_RGBA: return ReadShape<In, 4, 0, 1, 2, 3>(source, dest, n);
-    case GL_LUMINANCE: return ReadShape<In, 1, 0, 0, 0, kFull>(source, dest, n);
-    case GL_LUMINANCE_ALPHA: return ReadShape<In, 2, 0, 0, 0, 1>(source, dest, n);
-    case GL_BGR: return ReadShape<In, 3, 2, 1, 0, kFull>(source, dest, n);
-    case GL_BGRA: return ReadShape<In, 4, 2, 1, 0, 3>(source, dest, n);
-    case GL_RG: return ReadShape<In, 2, 0, 1, kZero, kFull>(source, dest, n);
-    default: break;
+    case GL_RED:
+      return ReadShape<In, 1, 0, kZero, kZero, kFull>(source, dest, n);
+    case GL_GREEN:
+      return ReadShape<In, 1, kZero, 0, kZero, kFull>(source, dest, n);
+    case GL_BLUE:
+      return ReadShape<In, 1, kZero, kZero, 0, kFull>(source, dest, n);
+    case GL_ALPHA:
+      return ReadShape<In, 1, kZero, kZero, kZero, 0>(source, dest, n);
+    case GL_RGB:
+      return ReadShape<In, 3, 0, 1, 2, kFull>(source, dest, n);
+    case GL_RGBA:
+      return ReadShape<In, 4, 0, 1, 2, 3>(source, dest, n);
+    case GL_LUMINANCE:
+      return ReadShape<In, 1, 0, 0, 0, kFull>(source, dest, n);
+    case GL_LUMINANCE_ALPHA:
+      return ReadShape<In, 2, 0, 0, 0, 1>(source, dest, n);
+    case GL_BGR:
+      return ReadShape<In, 3, 2, 1, 0, kFull>(source, dest, n);
+    case GL_BGRA:
+      return ReadShape<In, 4, 2, 1, 0, 3>(source, dest, n);
+    case GL_RG:
+      return ReadShape<In, 2, 0, 1, kZero, kFull>(source, dest, n);
+    default:
+      break;
   }
   // GL_INTENSITY has no integer twin: the untranslated format must be it.
   if (colorFormat == GL_INTENSITY) return ReadShape<In, 1, 0, 0, 0, 0>(source, dest, n);
@@ -157,18 +192,18 @@ float FieldValue(uint32_t word, PackedField f) {
 }
 
 constexpr PackedLayout kPacked[] = {
-    {1, false, true, {{5, 3}, {2, 3}, {0, 2}, {0, 0}}},             // 3_3_2
-    {1, false, true, {{0, 3}, {3, 3}, {6, 2}, {0, 0}}},             // 2_3_3_REV
-    {4, true, false, {{24, 8}, {16, 8}, {8, 8}, {0, 8}}},           // 8_8_8_8
-    {4, true, false, {{0, 8}, {8, 8}, {16, 8}, {24, 8}}},           // 8_8_8_8_REV
-    {2, true, false, {{12, 4}, {8, 4}, {4, 4}, {0, 4}}},            // 4_4_4_4
-    {2, true, false, {{0, 4}, {4, 4}, {8, 4}, {12, 4}}},            // 4_4_4_4_REV
-    {2, false, false, {{11, 5}, {5, 6}, {0, 5}, {0, 0}}},           // 5_6_5
-    {2, false, false, {{0, 5}, {5, 6}, {11, 5}, {0, 0}}},           // 5_6_5_REV
-    {2, true, false, {{11, 5}, {6, 5}, {1, 5}, {0, 1}}},            // 5_5_5_1
-    {2, true, false, {{0, 5}, {5, 5}, {10, 5}, {15, 1}}},           // 1_5_5_5_REV
-    {4, true, false, {{22, 10}, {12, 10}, {2, 10}, {0, 2}}},        // 10_10_10_2
-    {4, true, false, {{0, 10}, {10, 10}, {20, 10}, {30, 2}}},       // 2_10_10_10_REV
+    {1, false, true, {{5, 3}, {2, 3}, {0, 2}, {0, 0}}},        // 3_3_2
+    {1, false, true, {{0, 3}, {3, 3}, {6, 2}, {0, 0}}},        // 2_3_3_REV
+    {4, true, false, {{24, 8}, {16, 8}, {8, 8}, {0, 8}}},      // 8_8_8_8
+    {4, true, false, {{0, 8}, {8, 8}, {16, 8}, {24, 8}}},      // 8_8_8_8_REV
+    {2, true, false, {{12, 4}, {8, 4}, {4, 4}, {0, 4}}},       // 4_4_4_4
+    {2, true, false, {{0, 4}, {4, 4}, {8, 4}, {12, 4}}},       // 4_4_4_4_REV
+    {2, false, false, {{11, 5}, {5, 6}, {0, 5}, {0, 0}}},      // 5_6_5
+    {2, false, false, {{0, 5}, {5, 6}, {11, 5}, {0, 0}}},      // 5_6_5_REV
+    {2, true, false, {{11, 5}, {6, 5}, {1, 5}, {0, 1}}},       // 5_5_5_1
+    {2, true, false, {{0, 5}, {5, 5}, {10, 5}, {15, 1}}},      // 1_5_5_5_REV
+    {4, true, false, {{22, 10}, {12, 10}, {2, 10}, {0, 2}}},   // 10_10_10_2
+    {4, true, false, {{0, 10}, {10, 10}, {20, 10}, {30, 2}}},  // 2_10_10_10_REV
 };
 
 template <int Index>
@@ -183,7 +218,9 @@ void ReadPacked(const void* source, TWorkPixel* dest, uint32_t colorFormat, int3
   const size_t n = PixelCount(width, height);
   const auto* p = static_cast<const uint8_t*>(source);
   for (size_t i = 0; i < n; ++i, p += layout.WordBytes) {
-    uint32_t word = layout.WordBytes == 1 ? *p : layout.WordBytes == 2 ? Load<uint16_t>(p) : Load<uint32_t>(p);
+    uint32_t word = layout.WordBytes == 1   ? *p
+                    : layout.WordBytes == 2 ? Load<uint16_t>(p)
+                                            : Load<uint32_t>(p);
     const float c0 = FieldValue(word, layout.Field[0]);
     const float c2 = FieldValue(word, layout.Field[2]);
     dest[i].R = swap ? c2 : c0;
@@ -217,16 +254,15 @@ void ReadBlocks(const void* source, TWorkPixel* dest, int32_t width, int32_t hei
         for (int x = 0; x < 4; ++x) {
           const int32_t ix = bx * 4 + x;
           if (ix >= width) break;
-          dest[static_cast<size_t>(iy) * static_cast<size_t>(width) + static_cast<size_t>(ix)] = texels[4 * y + x];
+          dest[static_cast<size_t>(iy) * static_cast<size_t>(width) + static_cast<size_t>(ix)] =
+              texels[4 * y + x];
         }
       }
     }
   }
 }
 
-Rgba8 Colour565(uint16_t c) {
-  return Rgba8{((c >> 11) & 31) * 8, ((c >> 5) & 63) * 4, (c & 31) * 8, 255};
-}
+Rgba8 Colour565(uint16_t c) { return Rgba8{((c >> 11) & 31) * 8, ((c >> 5) & 63) * 4, (c & 31) * 8, 255}; }
 
 // The colour half of a DXT block: two 5-6-5 colours and 2-bit indices. `fourColour` forces the
 // four-colour palette (DXT3 and DXT5 always use it; DXT1 when c0 > c1).
@@ -280,7 +316,8 @@ void DecodeChannelBlock(const uint8_t* p, bool isSigned, int out[16]) {
 }
 
 void ReadDXT1(const void* source, TWorkPixel* dest, uint32_t, int32_t width, int32_t height) {
-  ReadBlocks(source, dest, width, height, 8, [](const uint8_t* p, TWorkPixel* t) { DecodeColourBlock(p, false, t, true); });
+  ReadBlocks(source, dest, width, height, 8,
+             [](const uint8_t* p, TWorkPixel* t) { DecodeColourBlock(p, false, t, true); });
 }
 
 void ReadDXT3(const void* source, TWorkPixel* dest, uint32_t, int32_t width, int32_t height) {
@@ -322,10 +359,10 @@ struct ChannelBlockType {
 template <int Index>
 void ReadChannelBlocks(const void* source, TWorkPixel* dest, uint32_t, int32_t width, int32_t height) {
   static constexpr ChannelBlockType kTypes[] = {
-      {false, false, kQ1, kQ1, kQ1, kFullAlpha},  // LATC1
-      {true, false, kQ1, kQ1, kQ1, kFullAlpha},   // signed LATC1
-      {false, true, kQ1, kQ1, kQ1, kQ2},          // LATC2
-      {true, true, kQ1, kQ1, kQ1, kQ2},           // signed LATC2
+      {false, false, kQ1, kQ1, kQ1, kFullAlpha},      // LATC1
+      {true, false, kQ1, kQ1, kQ1, kFullAlpha},       // signed LATC1
+      {false, true, kQ1, kQ1, kQ1, kQ2},              // LATC2
+      {true, true, kQ1, kQ1, kQ1, kQ2},               // signed LATC2
       {false, false, kQ1, kNone, kNone, kFullAlpha},  // RGTC1
       {true, false, kQ1, kNone, kNone, kFullAlpha},   // signed RGTC1
       {false, true, kQ1, kQ2, kNone, kFullAlpha},     // RGTC2
@@ -339,13 +376,18 @@ void ReadChannelBlocks(const void* source, TWorkPixel* dest, uint32_t, int32_t w
     const float scale = type.Signed ? 2.0f : 1.0f;
     auto value = [&](Place place, int k) -> float {
       switch (place) {
-        case kQ1: return scale * static_cast<float>(q1[k]);
-        case kQ2: return scale * static_cast<float>(q2[k]);
-        case kNone: return 0.0f;
-        default: return type.Signed ? 127.0f : 255.0f;
+        case kQ1:
+          return scale * static_cast<float>(q1[k]);
+        case kQ2:
+          return scale * static_cast<float>(q2[k]);
+        case kNone:
+          return 0.0f;
+        default:
+          return type.Signed ? 127.0f : 255.0f;
       }
     };
-    for (int k = 0; k < 16; ++k) t[k] = TWorkPixel{value(type.R, k), value(type.G, k), value(type.B, k), value(type.A, k)};
+    for (int k = 0; k < 16; ++k)
+      t[k] = TWorkPixel{value(type.R, k), value(type.G, k), value(type.B, k), value(type.A, k)};
   });
 }
 
@@ -446,19 +488,31 @@ void WritePlain(const TWorkPixel* source, void* dest, uint32_t colorFormat, int3
   bool integer = false;
   const uint32_t twin = NormalisedTwin(colorFormat, &integer);
   switch (twin) {
-    case GL_RED: return WriteShape<Out, sR>(source, dest, n, integer);
-    case GL_GREEN: return WriteShape<Out, sG>(source, dest, n, integer);
-    case GL_BLUE: return WriteShape<Out, sB>(source, dest, n, integer);
-    case GL_ALPHA: return WriteShape<Out, sA>(source, dest, n, integer);
-    case GL_RGB: return WriteShape<Out, sR, sG, sB>(source, dest, n, integer);
-    case GL_RGBA: return WriteShape<Out, sR, sG, sB, sA>(source, dest, n, integer);
+    case GL_RED:
+      return WriteShape<Out, sR>(source, dest, n, integer);
+    case GL_GREEN:
+      return WriteShape<Out, sG>(source, dest, n, integer);
+    case GL_BLUE:
+      return WriteShape<Out, sB>(source, dest, n, integer);
+    case GL_ALPHA:
+      return WriteShape<Out, sA>(source, dest, n, integer);
+    case GL_RGB:
+      return WriteShape<Out, sR, sG, sB>(source, dest, n, integer);
+    case GL_RGBA:
+      return WriteShape<Out, sR, sG, sB, sA>(source, dest, n, integer);
     case GL_LUMINANCE:
-    case GL_INTENSITY: return WriteShape<Out, sL>(source, dest, n, integer);
-    case GL_LUMINANCE_ALPHA: return WriteShape<Out, sL, sA>(source, dest, n, integer);
-    case GL_BGR: return WriteShape<Out, sB, sG, sR>(source, dest, n, integer);
-    case GL_BGRA: return WriteShape<Out, sB, sG, sR, sA>(source, dest, n, integer);
-    case GL_RG: return WriteShape<Out, sR, sG>(source, dest, n, integer);
-    default: InvalidDataType();
+    case GL_INTENSITY:
+      return WriteShape<Out, sL>(source, dest, n, integer);
+    case GL_LUMINANCE_ALPHA:
+      return WriteShape<Out, sL, sA>(source, dest, n, integer);
+    case GL_BGR:
+      return WriteShape<Out, sB, sG, sR>(source, dest, n, integer);
+    case GL_BGRA:
+      return WriteShape<Out, sB, sG, sR, sA>(source, dest, n, integer);
+    case GL_RG:
+      return WriteShape<Out, sR, sG>(source, dest, n, integer);
+    default:
+      InvalidDataType();
   }
 }
 
@@ -543,40 +597,55 @@ int64_t PixelBytes(uint32_t colorFormat, uint32_t dataType) {
   int64_t element = 0;
   switch (dataType) {
     case GL_UNSIGNED_BYTE_3_3_2:
-    case GL_UNSIGNED_BYTE_2_3_3_REV: return 1;
+    case GL_UNSIGNED_BYTE_2_3_3_REV:
+      return 1;
     case GL_UNSIGNED_SHORT_4_4_4_4:
     case GL_UNSIGNED_SHORT_4_4_4_4_REV:
     case GL_UNSIGNED_SHORT_5_6_5:
     case GL_UNSIGNED_SHORT_5_6_5_REV:
     case GL_UNSIGNED_SHORT_5_5_5_1:
-    case GL_UNSIGNED_SHORT_1_5_5_5_REV: return 2;
+    case GL_UNSIGNED_SHORT_1_5_5_5_REV:
+      return 2;
     case GL_UNSIGNED_INT_8_8_8_8:
     case GL_UNSIGNED_INT_8_8_8_8_REV:
     case GL_UNSIGNED_INT_10_10_10_2:
-    case GL_UNSIGNED_INT_2_10_10_10_REV: return 4;
+    case GL_UNSIGNED_INT_2_10_10_10_REV:
+      return 4;
     case GL_UNSIGNED_BYTE:
-    case GL_BYTE: element = 1; break;
+    case GL_BYTE:
+      element = 1;
+      break;
     case GL_UNSIGNED_SHORT:
     case GL_SHORT:
-    case GL_HALF_FLOAT: element = 2; break;
+    case GL_HALF_FLOAT:
+      element = 2;
+      break;
     case GL_UNSIGNED_INT:
     case GL_INT:
-    case GL_FLOAT: element = 4; break;
-    default: return 0;
+    case GL_FLOAT:
+      element = 4;
+      break;
+    default:
+      return 0;
   }
   switch (colorFormat == GL_INTENSITY ? GL_LUMINANCE : NormalisedTwin(colorFormat)) {
     case GL_RED:
     case GL_GREEN:
     case GL_BLUE:
     case GL_ALPHA:
-    case GL_LUMINANCE: return element;
+    case GL_LUMINANCE:
+      return element;
     case GL_LUMINANCE_ALPHA:
-    case GL_RG: return 2 * element;
+    case GL_RG:
+      return 2 * element;
     case GL_RGB:
-    case GL_BGR: return 3 * element;
+    case GL_BGR:
+      return 3 * element;
     case GL_RGBA:
-    case GL_BGRA: return 4 * element;
-    default: return 0;
+    case GL_BGRA:
+      return 4 * element;
+    default:
+      return 0;
   }
 }
 
@@ -615,7 +684,8 @@ void ConvertPixels(const void* source, void* destination, uint32_t sourceColorFo
     const int32_t n = std::min(rows, height - y);
     const int64_t first = static_cast<int64_t>(y) * width;
     reader(static_cast<const uint8_t*>(source) + first * inBytes, work.get(), sourceColorFormat, width, n);
-    writer(work.get(), static_cast<uint8_t*>(destination) + first * outBytes, destinationColorFormat, width, n);
+    writer(work.get(), static_cast<uint8_t*>(destination) + first * outBytes, destinationColorFormat, width,
+           n);
   }
 }
 

@@ -17,8 +17,8 @@ const char* const kInvalidBitmap = "Bitmap image is not valid";
 
 uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 void Put16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -34,7 +34,9 @@ void ReadExact(TStream& stream, void* buffer, int64_t count) {
 }
 
 enum : uint32_t { kBI_RGB = 0, kBI_RLE8 = 1, kBI_RLE4 = 2, kBI_BITFIELDS = 3, kBI_ALPHABITFIELDS = 6 };
-bool IsBitFields(uint32_t compression) { return compression == kBI_BITFIELDS || compression == kBI_ALPHABITFIELDS; }
+bool IsBitFields(uint32_t compression) {
+  return compression == kBI_BITFIELDS || compression == kBI_ALPHABITFIELDS;
+}
 
 // One channel of a bit-field pixel: the mask's position and width, scaled to 8 bits.
 struct Channel {
@@ -56,16 +58,16 @@ struct Channel {
 
 // What the headers say, checked.
 struct BmpHeader {
-  int64_t Start = 0;      // stream position of the file header
-  uint32_t OffBits = 0;   // pixel data offset from Start
+  int64_t Start = 0;     // stream position of the file header
+  uint32_t OffBits = 0;  // pixel data offset from Start
   int32_t Width = 0;
-  int32_t Height = 0;     // positive
+  int32_t Height = 0;  // positive
   bool TopDown = false;
   int Bits = 0;
   uint32_t Compression = kBI_RGB;
   uint32_t ColorsUsed = 0;
-  uint32_t SizeImage = 0;  // bytes of the pixel data (run-length data: its length, 0 when unknown)
-  bool Core = false;      // 12-byte header: 3-byte palette entries
+  uint32_t SizeImage = 0;            // bytes of the pixel data (run-length data: its length, 0 when unknown)
+  bool Core = false;                 // 12-byte header: 3-byte palette entries
   uint32_t Masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
   bool HasMasks = false;
   int64_t HeadersEnd = 0;  // bytes from Start up to the end of what was read so far
@@ -112,7 +114,8 @@ BmpHeader ReadHeaders(TStream& stream) {
   const int b = h.Bits;
   if (b != 1 && b != 4 && b != 8 && b != 16 && b != 24 && b != 32) InvalidBitmap();
   const bool rle = (h.Compression == kBI_RLE8 && b == 8) || (h.Compression == kBI_RLE4 && b == 4);
-  if (!(h.Compression == kBI_RGB || rle || (IsBitFields(h.Compression) && (b == 16 || b == 32)))) InvalidBitmap();
+  if (!(h.Compression == kBI_RGB || rle || (IsBitFields(h.Compression) && (b == 16 || b == 32))))
+    InvalidBitmap();
   if (h.TopDown && (h.Core || rle)) InvalidBitmap();
   return h;
 }
@@ -206,7 +209,8 @@ std::vector<uint8_t> DecodeRunLength(const BmpHeader& h, const std::vector<uint8
     } else {  // `value` pixels as they are, padded to 16 bits
       const size_t bytes = four ? (value + 1u) / 2 : value;
       if (i + bytes > data.size()) break;
-      for (int k = 0; k < value; ++k) put(four ? ((k & 1) ? data[i + k / 2] & 15 : data[i + k / 2] >> 4) : data[i + k]);
+      for (int k = 0; k < value; ++k)
+        put(four ? ((k & 1) ? data[i + k / 2] & 15 : data[i + k / 2] >> 4) : data[i + k]);
       i += (bytes + 1) & ~size_t(1);
     }
   }
@@ -231,7 +235,9 @@ void DecodeRow(const BmpHeader& h, const uint8_t* in, const std::vector<uint8_t>
       }
       break;
     }
-    case 24: std::memcpy(out, in, static_cast<size_t>(w) * 3); break;
+    case 24:
+      std::memcpy(out, in, static_cast<size_t>(w) * 3);
+      break;
     default: {
       if (h.Bits == 32 && h.Compression == kBI_RGB) {
         std::memcpy(out, in, static_cast<size_t>(w) * 4);
@@ -312,7 +318,8 @@ void TBitmap::Assign(const TPersistent* source) {
   TGraphic::Assign(source);
 }
 
-void TBitmap::Adopt(int32_t width, int32_t height, TPixelFormat format, bool topDown, std::vector<uint8_t> pixels) {
+void TBitmap::Adopt(int32_t width, int32_t height, TPixelFormat format, bool topDown,
+                    std::vector<uint8_t> pixels) {
   width_ = width;
   height_ = height;
   format_ = format;
@@ -336,7 +343,8 @@ void TBitmap::LoadFromStream(TStream& stream) {
     fileStride = static_cast<size_t>(h.Width);
   }
 
-  const Channel channels[4] = {Channel(h.Masks[0]), Channel(h.Masks[1]), Channel(h.Masks[2]), Channel(h.Masks[3])};
+  const Channel channels[4] = {Channel(h.Masks[0]), Channel(h.Masks[1]), Channel(h.Masks[2]),
+                               Channel(h.Masks[3])};
   const TPixelFormat format = (h.Bits == 32 || h.Masks[3] != 0) ? pf32bit : pf24bit;
   const size_t stride = StrideFor(h.Width, format);
   std::vector<uint8_t> pixels(stride * static_cast<size_t>(h.Height), 0);
@@ -361,14 +369,17 @@ void TBitmap::SaveToStream(TStream& stream) const {
   Put16(header + 28, static_cast<uint32_t>(bits));
   Put32(header + 34, imageSize);
   stream.WriteBuffer(header, sizeof(header));
-  for (int32_t row = height_ - 1; row >= 0; --row) stream.WriteBuffer(ScanLine(row), static_cast<int64_t>(stride_));
+  for (int32_t row = height_ - 1; row >= 0; --row)
+    stream.WriteBuffer(ScanLine(row), static_cast<int64_t>(stride_));
 }
 
 void TBitmap::StretchDraw(TBitmap& target, int32_t left, int32_t top, int32_t width, int32_t height) const {
   if (Empty() || width <= 0 || height <= 0) return;
   const int in = BytesPerPixel(), out = target.BytesPerPixel();
-  const int32_t y0 = std::max(top, 0), y1 = std::min<int64_t>(static_cast<int64_t>(top) + height, target.Height());
-  const int32_t x0 = std::max(left, 0), x1 = std::min<int64_t>(static_cast<int64_t>(left) + width, target.Width());
+  const int32_t y0 = std::max(top, 0),
+                y1 = std::min<int64_t>(static_cast<int64_t>(top) + height, target.Height());
+  const int32_t x0 = std::max(left, 0),
+                x1 = std::min<int64_t>(static_cast<int64_t>(left) + width, target.Width());
   for (int32_t y = y0; y < y1; ++y) {
     const uint8_t* src = ScanLine(static_cast<int32_t>(static_cast<int64_t>(y - top) * height_ / height));
     uint8_t* dst = target.ScanLine(y);

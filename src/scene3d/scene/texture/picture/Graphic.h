@@ -50,8 +50,11 @@ class TGraphic : public TPersistent {
 
   // Draws the graphic over the rectangle (left, top, width, height) of `target`, each target pixel
   // taking the nearest source pixel; parts outside the target are clipped.
-  virtual void StretchDraw(TBitmap& target, int32_t left, int32_t top, int32_t width, int32_t height) const = 0;
-  void Draw(TBitmap& target, int32_t left, int32_t top) const { StretchDraw(target, left, top, Width(), Height()); }
+  virtual void StretchDraw(TBitmap& target, int32_t left, int32_t top, int32_t width,
+                           int32_t height) const = 0;
+  void Draw(TBitmap& target, int32_t left, int32_t top) const {
+    StretchDraw(target, left, top, Width(), Height());
+  }
 
   // Fired after the graphic's contents changed through one of its own operations.
   TNotifyEvent OnChange;

@@ -27,7 +27,7 @@ struct ReadState {
   TStream* stream = nullptr;
   bool ok = false;
   TPngHeader header;
-  std::vector<uint8_t> rgba;           // the whole picture, 4 bytes a pixel
+  std::vector<uint8_t> rgba;  // the whole picture, 4 bytes a pixel
   std::vector<png_bytep> rows;
 };
 
@@ -58,8 +58,8 @@ bool PrepareRows(ReadState* st) {
   if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
       (fileRowBytes + 1) * static_cast<int64_t>(height) / kMaxDeflateRatio > left)
     return false;
-  st->header = TPngHeader{static_cast<int32_t>(width), static_cast<int32_t>(height), static_cast<uint8_t>(bitDepth),
-                          static_cast<uint8_t>(colorType)};
+  st->header = TPngHeader{static_cast<int32_t>(width), static_cast<int32_t>(height),
+                          static_cast<uint8_t>(bitDepth), static_cast<uint8_t>(colorType)};
 
   if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if (colorType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -165,9 +165,11 @@ void TPngImage::StretchDraw(TBitmap& target, int32_t left, int32_t top, int32_t 
   if (Empty() || width <= 0 || height <= 0) return;
   const int out = target.BytesPerPixel();
   const int32_t y0 = std::max(top, 0);
-  const int32_t y1 = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(top) + height, target.Height()));
+  const int32_t y1 =
+      static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(top) + height, target.Height()));
   const int32_t x0 = std::max(left, 0);
-  const int32_t x1 = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(left) + width, target.Width()));
+  const int32_t x1 =
+      static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(left) + width, target.Width()));
   for (int32_t y = y0; y < y1; ++y) {
     const int32_t sy = static_cast<int32_t>(static_cast<int64_t>(y - top) * header_.Height / height);
     const uint8_t* src = ScanLine(sy);
@@ -177,7 +179,8 @@ void TPngImage::StretchDraw(TBitmap& target, int32_t left, int32_t top, int32_t 
       const size_t sx = static_cast<size_t>(static_cast<int64_t>(x - left) * header_.Width / width);
       const int a = srcAlpha ? srcAlpha[sx] : 255;
       uint8_t* d = dst + out * x;
-      for (int c = 0; c < 3; ++c) d[c] = static_cast<uint8_t>((src[3 * sx + c] * a + d[c] * (255 - a) + 127) / 255);
+      for (int c = 0; c < 3; ++c)
+        d[c] = static_cast<uint8_t>((src[3 * sx + c] * a + d[c] * (255 - a) + 127) / 255);
       if (out == 4) d[3] = 255;
     }
   }

@@ -25,8 +25,9 @@ using Bytes = std::vector<uint8_t>;
 
 // An image whose layout a test sets directly.
 struct Probe : TGLImage {
-  void Layout(int32_t w, int32_t h, int32_t d, uint32_t colorFormat, uint32_t dataType, TGLInternalFormat internal,
-              int32_t elementSize, bool cube = false, bool array = false, uint8_t levels = 1) {
+  void Layout(int32_t w, int32_t h, int32_t d, uint32_t colorFormat, uint32_t dataType,
+              TGLInternalFormat internal, int32_t elementSize, bool cube = false, bool array = false,
+              uint8_t levels = 1) {
     lod_[0].Width = w;
     lod_[0].Height = h;
     lod_[0].Depth = d;
@@ -66,8 +67,8 @@ TBitmap MakeBitmap(int w, int h, TPixelFormat format, bool topDown = false) {
     const int stored = topDown ? y : h - 1 - y;
     for (int x = 0; x < w; ++x) {
       uint8_t* p = &pixels[stored * stride + x * step];
-      p[0] = static_cast<uint8_t>(200 - x);  // blue
-      p[1] = static_cast<uint8_t>(100 + y);  // green
+      p[0] = static_cast<uint8_t>(200 - x);     // blue
+      p[1] = static_cast<uint8_t>(100 + y);     // green
       p[2] = static_cast<uint8_t>(x * 10 + y);  // red
       if (step == 4) p[3] = static_cast<uint8_t>(50 + x);
     }
@@ -80,9 +81,9 @@ TBitmap MakeBitmap(int w, int h, TPixelFormat format, bool topDown = false) {
 struct LogCatcher {
   std::vector<std::string> lines;
   LogCatcher() {
-    gllog::SetObserver([](gllog::TLevel, std::string_view t, void* self) {
-      static_cast<LogCatcher*>(self)->lines.emplace_back(t);
-    }, this);
+    gllog::SetObserver([](gllog::TLevel, std::string_view t,
+                          void* self) { static_cast<LogCatcher*>(self)->lines.emplace_back(t); },
+                       this);
   }
   ~LogCatcher() { gllog::SetObserver(nullptr, nullptr); }
 };
@@ -115,17 +116,84 @@ TEST(GLBaseImage, LevelTables) {
     std::vector<uint64_t> sizes;  // of the first levels
     uint64_t dataSize;
   } cases[] = {
-      {"256 x 256 RGBA", 256, 256, 0, GL_RGBA, GL_UNSIGNED_BYTE, tfRGBA8, 4, false, false, 9,
-       {262144, 65536, 16384, 4096, 1024, 256, 64, 16, 4}, 349524},
-      {"5 x 3 RGB rounds up to 4", 5, 3, 0, GL_RGB, GL_UNSIGNED_BYTE, tfRGB8, 3, false, false, 1, {48, 8}, 48},
-      {"64 x 64 cube map", 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, tfRGBA8, 4, true, false, 2, {98304, 24576},
+      {"256 x 256 RGBA",
+       256,
+       256,
+       0,
+       GL_RGBA,
+       GL_UNSIGNED_BYTE,
+       tfRGBA8,
+       4,
+       false,
+       false,
+       9,
+       {262144, 65536, 16384, 4096, 1024, 256, 64, 16, 4},
+       349524},
+      {"5 x 3 RGB rounds up to 4",
+       5,
+       3,
+       0,
+       GL_RGB,
+       GL_UNSIGNED_BYTE,
+       tfRGB8,
+       3,
+       false,
+       false,
+       1,
+       {48, 8},
+       48},
+      {"64 x 64 cube map",
+       64,
+       64,
+       0,
+       GL_RGBA,
+       GL_UNSIGNED_BYTE,
+       tfRGBA8,
+       4,
+       true,
+       false,
+       2,
+       {98304, 24576},
        122880},
-      {"16 x 16 array of 4", 16, 16, 4, GL_RGBA, GL_UNSIGNED_BYTE, tfRGBA8, 4, false, true, 5,
-       {4096, 1024, 256, 64, 16}, 5456},
-      {"10 x 6 DXT1", 10, 6, 0, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
-       tfCOMPRESSED_RGBA_S3TC_DXT1, 8, false, false, 3, {48, 16, 8}, 72},
-      {"8 x 8 x 8 volume: the depth reaches 0", 8, 8, 8, GL_RGBA, GL_UNSIGNED_BYTE, tfRGBA8, 4, false, false, 5,
-       {2048, 256, 32, 4, 4}, 2344},
+      {"16 x 16 array of 4",
+       16,
+       16,
+       4,
+       GL_RGBA,
+       GL_UNSIGNED_BYTE,
+       tfRGBA8,
+       4,
+       false,
+       true,
+       5,
+       {4096, 1024, 256, 64, 16},
+       5456},
+      {"10 x 6 DXT1",
+       10,
+       6,
+       0,
+       GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
+       GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
+       tfCOMPRESSED_RGBA_S3TC_DXT1,
+       8,
+       false,
+       false,
+       3,
+       {48, 16, 8},
+       72},
+      {"8 x 8 x 8 volume: the depth reaches 0",
+       8,
+       8,
+       8,
+       GL_RGBA,
+       GL_UNSIGNED_BYTE,
+       tfRGBA8,
+       4,
+       false,
+       false,
+       5,
+       {2048, 256, 32, 4, 4},
+       2344},
       {"1 x 1", 1, 1, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, tfLUMINANCE8, 1, false, false, 1, {4}, 4},
   };
   for (const Case& c : cases) {
@@ -155,10 +223,11 @@ TEST(GLBaseImage, MipLevelCounts) {
     int32_t w, h, d;
     bool halveDepth;
     int count;
-  } cases[] = {{256, 256, 0, false, 9}, {16, 16, 4, false, 5}, {16, 16, 64, true, 7}, {1, 1, 0, false, 1},
+  } cases[] = {{256, 256, 0, false, 9}, {16, 16, 4, false, 5},   {16, 16, 64, true, 7}, {1, 1, 0, false, 1},
                {8, 1, 0, false, 4},     {1021, 3, 0, false, 10}, {0, 0, 0, false, 1}};
   for (const Case& c : cases)
-    EXPECT_EQ(TGLBaseImage::MipLevelCount(c.w, c.h, c.d, c.halveDepth), c.count) << c.w << "x" << c.h << "x" << c.d;
+    EXPECT_EQ(TGLBaseImage::MipLevelCount(c.w, c.h, c.d, c.halveDepth), c.count)
+        << c.w << "x" << c.h << "x" << c.d;
   int32_t e = 1;
   TGLBaseImage::HalveDimension(e);
   EXPECT_EQ(e, 1);
@@ -288,9 +357,11 @@ TEST(GLBaseImage, GenerateMipmapFiltersEverySliceAndFace) {
     for (int s = 0; s < c.slices; ++s) {
       std::vector<Bytes> want;
       std::vector<void*> pointers;
-      for (int i = 1; i < c.levels; ++i) want.emplace_back(image.LevelSizeInByte(static_cast<uint8_t>(i)) / c.slices);
+      for (int i = 1; i < c.levels; ++i)
+        want.emplace_back(image.LevelSizeInByte(static_cast<uint8_t>(i)) / c.slices);
       for (Bytes& b : want) pointers.push_back(b.data());
-      BuildMipmapChain(level0.data() + s * slice0, pointers, GL_RGBA, GL_UNSIGNED_BYTE, TentFilterKernel, c.w, c.h);
+      BuildMipmapChain(level0.data() + s * slice0, pointers, GL_RGBA, GL_UNSIGNED_BYTE, TentFilterKernel, c.w,
+                       c.h);
       for (int i = 1; i < c.levels; ++i) {
         const uint64_t size = want[i - 1].size();
         EXPECT_EQ(DataOf(image, image.LevelOffset(static_cast<uint8_t>(i)) + s * size, size), want[i - 1])
@@ -478,7 +549,8 @@ TEST(GLImage, BitmapOfTheImage) {
   ASSERT_TRUE(back);
   ASSERT_EQ(back->PixelFormat(), pf32bit);
   for (int y = 0; y < 2; ++y)
-    EXPECT_EQ(Bytes(back->ScanLine(y), back->ScanLine(y) + 16), Bytes(b.ScanLine(y), b.ScanLine(y) + 16)) << y;
+    EXPECT_EQ(Bytes(back->ScanLine(y), back->ScanLine(y) + 16), Bytes(b.ScanLine(y), b.ScanLine(y) + 16))
+        << y;
   image.SetWidth(9);
   EXPECT_EQ(image.CreateBGRABitmap(), nullptr) << "blank";
 }

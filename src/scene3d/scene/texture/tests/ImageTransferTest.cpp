@@ -18,8 +18,9 @@ using namespace gl3d;
 namespace {
 
 struct Probe : TGLImage {
-  void Layout(int32_t w, int32_t h, int32_t d, uint32_t colorFormat, uint32_t dataType, TGLInternalFormat internal,
-              int32_t elementSize, bool cube = false, bool array = false, uint8_t levels = 1) {
+  void Layout(int32_t w, int32_t h, int32_t d, uint32_t colorFormat, uint32_t dataType,
+              TGLInternalFormat internal, int32_t elementSize, bool cube = false, bool array = false,
+              uint8_t levels = 1) {
     lod_[0].Width = w;
     lod_[0].Height = h;
     lod_[0].Depth = d;
@@ -64,7 +65,8 @@ class Transfer : public RecordingFixture {
     rec.Clear();
     return h;
   }
-  std::string Upload(TGLBaseImage& image, TGLTextureTarget target, bool mipmaps, GLenum internalFormat = GL_RGBA8) {
+  std::string Upload(TGLBaseImage& image, TGLTextureTarget target, bool mipmaps,
+                     GLenum internalFormat = GL_RGBA8) {
     auto handle = Handle(target);
     image.UploadToTexture(*handle, mipmaps, internalFormat, w, h, d);
     return TextureCalls();
@@ -85,7 +87,8 @@ class Transfer : public RecordingFixture {
   // The data argument of the n-th texture-image call.
   const void* DataOfCall(size_t n) const {
     for (const TGLRecordedCall& c : rec.Calls)
-      if ((c.Name.find("TexImage") != std::string_view::npos || c.Name.find("TextureImage") != std::string_view::npos) &&
+      if ((c.Name.find("TexImage") != std::string_view::npos ||
+           c.Name.find("TextureImage") != std::string_view::npos) &&
           n-- == 0)
         return c.Args.back().P;
     return reinterpret_cast<const void*>(1);
@@ -126,8 +129,8 @@ TEST_F(Transfer, FourModes) {
     SetFlags(true, true, true, c.dsa);
     Probe image;
     if (c.compressed) {
-      image.Layout(8, 8, 0, GL_RGBA, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, tfCOMPRESSED_RGBA_S3TC_DXT1, 8, false, false,
-                   2);
+      image.Layout(8, 8, 0, GL_RGBA, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, tfCOMPRESSED_RGBA_S3TC_DXT1, 8, false,
+                   false, 2);
       image.Fill();
     } else {
       image.Rgba(4, 4, 2);
@@ -147,17 +150,22 @@ TEST_F(Transfer, TargetKinds) {
     const char* log;
   } cases[] = {
       {ttTexture1D, 8, 1, 0, false, false,
-       "TexImage1D(3552, 0, 32856, 8, 0, 6408, 5121, ptr); TexImage1D(3552, 1, 32856, 4, 0, 6408, 5121, ptr)"},
+       "TexImage1D(3552, 0, 32856, 8, 0, 6408, 5121, ptr); TexImage1D(3552, 1, 32856, 4, 0, 6408, 5121, "
+       "ptr)"},
       {ttTexture3D, 4, 4, 4, false, false,
-       "TexImage3D(32879, 0, 32856, 4, 4, 4, 0, 6408, 5121, ptr); TexImage3D(32879, 1, 32856, 2, 2, 2, 0, 6408, 5121, "
+       "TexImage3D(32879, 0, 32856, 4, 4, 4, 0, 6408, 5121, ptr); TexImage3D(32879, 1, 32856, 2, 2, 2, 0, "
+       "6408, 5121, "
        "ptr)"},
       {ttTexture1DArray, 8, 3, 0, false, true,
-       "TexImage2D(35864, 0, 32856, 8, 3, 0, 6408, 5121, ptr); TexImage2D(35864, 1, 32856, 4, 3, 0, 6408, 5121, ptr)"},
+       "TexImage2D(35864, 0, 32856, 8, 3, 0, 6408, 5121, ptr); TexImage2D(35864, 1, 32856, 4, 3, 0, 6408, "
+       "5121, ptr)"},
       {ttTexture2DArray, 4, 4, 3, false, true,
-       "TexImage3D(35866, 0, 32856, 4, 4, 3, 0, 6408, 5121, ptr); TexImage3D(35866, 1, 32856, 2, 2, 3, 0, 6408, 5121, "
+       "TexImage3D(35866, 0, 32856, 4, 4, 3, 0, 6408, 5121, ptr); TexImage3D(35866, 1, 32856, 2, 2, 3, 0, "
+       "6408, 5121, "
        "ptr)"},
       {ttTextureCubeArray, 4, 4, 6, false, true,
-       "TexImage3D(36873, 0, 32856, 4, 4, 6, 0, 6408, 5121, ptr); TexImage3D(36873, 1, 32856, 2, 2, 6, 0, 6408, 5121, "
+       "TexImage3D(36873, 0, 32856, 4, 4, 6, 0, 6408, 5121, ptr); TexImage3D(36873, 1, 32856, 2, 2, 6, 0, "
+       "6408, 5121, "
        "ptr)"},
       {ttTextureRect, 4, 4, 0, false, false, "TexImage2D(34037, 0, 32856, 4, 4, 0, 6408, 5121, ptr)"},
       {ttTextureBuffer, 4, 4, 0, false, false, ""},
@@ -212,9 +220,11 @@ TEST_F(Transfer, SizesWithoutNonPowerOfTwo) {
     Probe image;
     image.Rgba(1021, 1021);
     const std::string log = Upload(image, ttTexture2D, true);
-    EXPECT_EQ(log, dsa ? "TextureParameterf(7, 3553, 33169, 1); TextureImage2D(7, 3553, 0, 32856, 1024, 1024, 0, "
-                         "6408, 5121, ptr)"
-                       : "TexParameteri(3553, 33169, 1); TexImage2D(3553, 0, 32856, 1024, 1024, 0, 6408, 5121, ptr)");
+    EXPECT_EQ(
+        log,
+        dsa ? "TextureParameterf(7, 3553, 33169, 1); TextureImage2D(7, 3553, 0, 32856, 1024, 1024, 0, "
+              "6408, 5121, ptr)"
+            : "TexParameteri(3553, 33169, 1); TexImage2D(3553, 0, 32856, 1024, 1024, 0, 6408, 5121, ptr)");
     EXPECT_NE(DataOfCall(0), image.GetData()) << "a resampled block";
     EXPECT_EQ(w, 1024);
     EXPECT_EQ(h, 1024);
@@ -254,7 +264,8 @@ TEST_F(Transfer, StorageOnly) {
        },
        ttTexture2D,
        "TexParameteri(3553, 33085, 2); TexImage2D(3553, 0, 32856, 256, 256, 0, 6408, 5121, nil); "
-       "TexImage2D(3553, 1, 32856, 128, 128, 0, 6408, 5121, nil); TexImage2D(3553, 2, 32856, 64, 64, 0, 6408, 5121, "
+       "TexImage2D(3553, 1, 32856, 128, 128, 0, 6408, 5121, nil); TexImage2D(3553, 2, 32856, 64, 64, 0, "
+       "6408, 5121, "
        "nil)",
        4096},
       {"volume above the largest size",
@@ -295,10 +306,11 @@ TEST_F(Transfer, MipmapsOnTheCpu) {
   SetFlags(true, false, true, false);
   Probe image;
   image.Rgba(8, 4);
-  EXPECT_EQ(Upload(image, ttTexture2D, true),
-            "TexParameteri(3553, 33085, 3); TexImage2D(3553, 0, 32856, 8, 4, 0, 6408, 5121, ptr); "
-            "TexImage2D(3553, 1, 32856, 4, 2, 0, 6408, 5121, ptr); TexImage2D(3553, 2, 32856, 2, 1, 0, 6408, 5121, "
-            "ptr); TexImage2D(3553, 3, 32856, 1, 1, 0, 6408, 5121, ptr)");
+  EXPECT_EQ(
+      Upload(image, ttTexture2D, true),
+      "TexParameteri(3553, 33085, 3); TexImage2D(3553, 0, 32856, 8, 4, 0, 6408, 5121, ptr); "
+      "TexImage2D(3553, 1, 32856, 4, 2, 0, 6408, 5121, ptr); TexImage2D(3553, 2, 32856, 2, 1, 0, 6408, 5121, "
+      "ptr); TexImage2D(3553, 3, 32856, 1, 1, 0, 6408, 5121, ptr)");
   for (int i = 0; i < 4; ++i) EXPECT_EQ(DataOfCall(i), image.LevelAddress(i)) << i;
 
   // Resampled first: the resampled block becomes level 0, so every level matches its extents.
@@ -336,10 +348,12 @@ TEST(VTCBlockOffset, SlabsOfFourSlices) {
   struct Case {
     int32_t x, y, z, w, h, d;
     uint64_t offset;
-  } cases[] = {{0, 0, 0, 8, 8, 8, 0},  {1, 0, 0, 8, 8, 8, 32},  {0, 0, 1, 8, 8, 8, 8},   {0, 0, 5, 8, 8, 8, 136},
-               {1, 1, 7, 8, 8, 8, 248}, {1, 0, 5, 8, 8, 6, 152}, {1, 1, 5, 8, 8, 6, 184}, {0, 0, 4, 5, 5, 5, 128}};
+  } cases[] = {{0, 0, 0, 8, 8, 8, 0},   {1, 0, 0, 8, 8, 8, 32},  {0, 0, 1, 8, 8, 8, 8},
+               {0, 0, 5, 8, 8, 8, 136}, {1, 1, 7, 8, 8, 8, 248}, {1, 0, 5, 8, 8, 6, 152},
+               {1, 1, 5, 8, 8, 6, 184}, {0, 0, 4, 5, 5, 5, 128}};
   for (const Case& c : cases)
-    EXPECT_EQ(VTCBlockOffset(c.x, c.y, c.z, c.w, c.h, c.d, 8), c.offset) << c.x << "," << c.y << "," << c.z << " d " << c.d;
+    EXPECT_EQ(VTCBlockOffset(c.x, c.y, c.z, c.w, c.h, c.d, 8), c.offset)
+        << c.x << "," << c.y << "," << c.z << " d " << c.d;
 }
 
 TEST_F(Transfer, CompressedVolumesInVtcOrder) {
@@ -362,8 +376,10 @@ TEST_F(Transfer, CompressedVolumesInVtcOrder) {
     for (int z = 0; z < 6; ++z)
       for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 2; ++x) {
-          const uint64_t at = vtc ? VTCBlockOffset(x, y, z, 8, 8, 6, 8) : static_cast<uint64_t>((z * 2 + y) * 2 + x) * 8;
-          EXPECT_EQ(static_cast<uint8_t>(sent[at]), (z * 2 + y) * 2 + x) << vtc << " " << x << "," << y << "," << z;
+          const uint64_t at =
+              vtc ? VTCBlockOffset(x, y, z, 8, 8, 6, 8) : static_cast<uint64_t>((z * 2 + y) * 2 + x) * 8;
+          EXPECT_EQ(static_cast<uint8_t>(sent[at]), (z * 2 + y) * 2 + x)
+              << vtc << " " << x << "," << y << "," << z;
         }
   }
 }
@@ -381,10 +397,17 @@ std::function<void(const TGLRecordedCall&)> TextureOf(int levels, int w, int h, 
     if (c.Name == "GetTexLevelParameteriv") {
       const int level = static_cast<int>(c.Args[1].I);
       switch (c.Args[2].I) {
-        case GL_TEXTURE_INTERNAL_FORMAT: *out(3) = level < levels ? format : 1; break;
-        case GL_TEXTURE_WIDTH: *out(3) = std::max(w >> level, 1); break;
-        case GL_TEXTURE_HEIGHT: *out(3) = std::max(h >> level, 1); break;
-        default: *out(3) = 0;
+        case GL_TEXTURE_INTERNAL_FORMAT:
+          *out(3) = level < levels ? format : 1;
+          break;
+        case GL_TEXTURE_WIDTH:
+          *out(3) = std::max(w >> level, 1);
+          break;
+        case GL_TEXTURE_HEIGHT:
+          *out(3) = std::max(h >> level, 1);
+          break;
+        default:
+          *out(3) = 0;
       }
     }
     if (c.Name == "GetTexImage") {

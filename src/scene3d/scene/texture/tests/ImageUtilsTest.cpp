@@ -83,7 +83,8 @@ TEST(ConvertPixels, EveryReaderRowGivesItsWorkingPixel) {
       {"ubyte luminance integer", GL_UNSIGNED_BYTE, GL_LUMINANCE_INTEGER_EXT, {9}, 9, 9, 9, 255},
       {"ubyte luminance alpha integer", GL_UNSIGNED_BYTE, GL_LUMINANCE_ALPHA_INTEGER_EXT, {9, 3}, 9, 9, 9, 3},
       {"byte: signed, not rescaled", GL_BYTE, GL_RGB, Of<int8_t>({-128, 127, 5}), -128, 127, 5, 255},
-      {"ushort / 256", GL_UNSIGNED_SHORT, GL_RGB, Of<uint16_t>({256, 65535, 128}), 1, 255.99609375f, 0.5f, 255},
+      {"ushort / 256", GL_UNSIGNED_SHORT, GL_RGB, Of<uint16_t>({256, 65535, 128}), 1, 255.99609375f, 0.5f,
+       255},
       {"short / 256", GL_SHORT, GL_RGBA, Of<int16_t>({-512, 256, 0, 32767}), -2, 1, 0, 127.99609375f},
       {"uint / 2^24", GL_UNSIGNED_INT, GL_RGB, Of<uint32_t>({16777216u, 8388608u, 0u}), 1, 0.5f, 0, 255},
       {"int / 2^24", GL_INT, GL_RGB, Of<int32_t>({-16777216, 33554432, 0}), -1, 2, 0, 255},
@@ -94,9 +95,10 @@ TEST(ConvertPixels, EveryReaderRowGivesItsWorkingPixel) {
       {"2_3_3_rev", GL_UNSIGNED_BYTE_2_3_3_REV, GL_RGB, {0xC7}, 224, 0, 192, 255},
       {"8_8_8_8", GL_UNSIGNED_INT_8_8_8_8, GL_RGBA, Of<uint32_t>({0x11223344u}), 0x11, 0x22, 0x33, 0x44},
       {"8_8_8_8 bgra", GL_UNSIGNED_INT_8_8_8_8, GL_BGRA, Of<uint32_t>({0x11223344u}), 0x33, 0x22, 0x11, 0x44},
-      {"8_8_8_8_rev", GL_UNSIGNED_INT_8_8_8_8_REV, GL_RGBA, Of<uint32_t>({0x11223344u}), 0x44, 0x33, 0x22, 0x11},
-      {"8_8_8_8_rev integer", GL_UNSIGNED_INT_8_8_8_8_REV, GL_RGBA_INTEGER, Of<uint32_t>({0x11223344u}), 0x44, 0x33,
-       0x22, 0x11},
+      {"8_8_8_8_rev", GL_UNSIGNED_INT_8_8_8_8_REV, GL_RGBA, Of<uint32_t>({0x11223344u}), 0x44, 0x33, 0x22,
+       0x11},
+      {"8_8_8_8_rev integer", GL_UNSIGNED_INT_8_8_8_8_REV, GL_RGBA_INTEGER, Of<uint32_t>({0x11223344u}), 0x44,
+       0x33, 0x22, 0x11},
       {"4_4_4_4", GL_UNSIGNED_SHORT_4_4_4_4, GL_RGBA, Of<uint16_t>({0xF731}), 240, 112, 48, 16},
       {"4_4_4_4_rev", GL_UNSIGNED_SHORT_4_4_4_4_REV, GL_RGBA, Of<uint16_t>({0xF731}), 16, 48, 112, 240},
       {"5_6_5 all ones", GL_UNSIGNED_SHORT_5_6_5, GL_RGB, Of<uint16_t>({0xFFFF}), 248, 252, 248, 255},
@@ -105,7 +107,8 @@ TEST(ConvertPixels, EveryReaderRowGivesItsWorkingPixel) {
       {"5_5_5_1", GL_UNSIGNED_SHORT_5_5_5_1, GL_RGBA, Of<uint16_t>({0x8001}), 128, 0, 0, 128},
       {"1_5_5_5_rev", GL_UNSIGNED_SHORT_1_5_5_5_REV, GL_RGBA, Of<uint16_t>({0x801F}), 248, 0, 0, 128},
       {"10_10_10_2", GL_UNSIGNED_INT_10_10_10_2, GL_RGBA, Of<uint32_t>({word1010102}), 255.75f, 1, 0.5f, 192},
-      {"2_10_10_10_rev", GL_UNSIGNED_INT_2_10_10_10_REV, GL_BGRA, Of<uint32_t>({word2101010}), 0.5f, 1, 255.75f, 192},
+      {"2_10_10_10_rev", GL_UNSIGNED_INT_2_10_10_10_REV, GL_BGRA, Of<uint32_t>({word2101010}), 0.5f, 1,
+       255.75f, 192},
   };
   for (const Case& c : cases) {
     const std::vector<float> p = Working(c.src, c.format, c.type, 1);
@@ -295,8 +298,8 @@ TEST(ImageUtilsReference, BlockDecodersMatchExactly) {
     const std::vector<float> got = Working(data, GL_RGBA, type, w, h);
     ASSERT_EQ(got.size(), line.values.size());
     for (size_t i = 0; i < got.size(); ++i)
-      ASSERT_EQ(std::lround(got[i]), line.values[i]) << line.head[0] << " " << w << "x" << h << " " << line.head[3]
-                                                     << " value " << i;
+      ASSERT_EQ(std::lround(got[i]), line.values[i])
+          << line.head[0] << " " << w << "x" << h << " " << line.head[3] << " value " << i;
     ++checked;
   }
   EXPECT_GE(checked, 100);
@@ -312,8 +315,8 @@ TEST(ImageUtilsReference, ResamplingWithinOneOfFloat64) {
     Bytes dst(static_cast<size_t>(dw) * dh * 4);
     ResamplePixels(src.data(), dst.data(), GL_RGBA, GL_UNSIGNED_BYTE, Kernel(line.head[0]), sw, sh, dw, dh);
     ExpectWithin(dst, line.values, 1,
-                 line.head[0] + " " + std::to_string(sw) + "x" + std::to_string(sh) + " to " + std::to_string(dw) +
-                     "x" + std::to_string(dh));
+                 line.head[0] + " " + std::to_string(sw) + "x" + std::to_string(sh) + " to " +
+                     std::to_string(dw) + "x" + std::to_string(dh));
     ++checked;
   }
   EXPECT_EQ(checked, 22);
@@ -361,7 +364,8 @@ TEST(ResamplePixels, PartCases) {
   ResamplePixels(Of<float>({0, 0, 0, 0, 0, 0, 1, 1}).data(), wide.data(), GL_LUMINANCE, GL_FLOAT,
                  Lanczos3FilterKernel, 8, 1, 16, 1);
   Bytes narrow(16);
-  ResamplePixels(step.data(), narrow.data(), GL_LUMINANCE, GL_UNSIGNED_BYTE, Lanczos3FilterKernel, 8, 1, 16, 1);
+  ResamplePixels(step.data(), narrow.data(), GL_LUMINANCE, GL_UNSIGNED_BYTE, Lanczos3FilterKernel, 8, 1, 16,
+                 1);
   bool under = false, over = false;
   for (size_t i = 0; i < wide.size(); ++i) {
     under |= wide[i] < 0;
@@ -378,12 +382,12 @@ TEST(ResamplePixels, PartCases) {
 TEST(ResamplePixels, FailuresPropagate) {
   const Bytes src(64, 1);
   Bytes dst(64, 0xAB);
+  EXPECT_EQ(
+      Message([&] { ResamplePixels(src.data(), dst.data(), GL_RGBA, 0x1234, TentFilterKernel, 2, 2, 3, 3); }),
+      "Unimplemented type of conversion");
   EXPECT_EQ(Message([&] {
-              ResamplePixels(src.data(), dst.data(), GL_RGBA, 0x1234, TentFilterKernel, 2, 2, 3, 3);
-            }),
-            "Unimplemented type of conversion");
-  EXPECT_EQ(Message([&] {
-              ResamplePixels(src.data(), dst.data(), GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE, TentFilterKernel, 2, 2, 3, 3);
+              ResamplePixels(src.data(), dst.data(), GL_DEPTH_COMPONENT, GL_UNSIGNED_BYTE, TentFilterKernel,
+                             2, 2, 3, 3);
             }),
             "Invalid data type");
   EXPECT_EQ(dst, Bytes(64, 0xAB));
@@ -391,7 +395,8 @@ TEST(ResamplePixels, FailuresPropagate) {
   Bytes level(8, 0xAB);
   std::vector<void*> levels = {level.data()};
   EXPECT_EQ(Message([&] {
-              BuildMipmapChain(src.data(), levels, GL_RGBA, GL_COMPRESSED_RGB_S3TC_DXT1_EXT, TentFilterKernel, 8, 8);
+              BuildMipmapChain(src.data(), levels, GL_RGBA, GL_COMPRESSED_RGB_S3TC_DXT1_EXT, TentFilterKernel,
+                               8, 8);
             }),
             "Unimplemented type of conversion");
 }
@@ -409,7 +414,8 @@ TEST(ConvertPixels, ImageMagickDxtFiles) {
   } cases[] = {{"dxt1", "dxt1", false, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT},
                {"dxt5", "dxt5", true, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT}};
   for (const Case& c : cases) {
-    const std::string png = dir.File(std::string(c.name) + ".png"), dds = dir.File(std::string(c.name) + ".dds");
+    const std::string png = dir.File(std::string(c.name) + ".png"),
+                      dds = dir.File(std::string(c.name) + ".dds");
     std::ostringstream py;
     py << "from PIL import Image\n"
        << test::kPyTestPixel << "im = Image.new('RGBA', (" << w << ", " << h << "))\n"

@@ -69,7 +69,8 @@ TEST_F(Coordinator, WhatEachModeSends) {
   c->SetMainMapping();
   EXPECT_EQ(c->TexCoord2f, G().TexCoord2f) << "main mode uses the table's own functions";
   EXPECT_EQ(Sequence(),
-            "TexCoord2f(1, 2); TexCoord3fv([1 2 3]); TexGeni(8192, 9472, 9218); Enable(3168); EnableClientState(32888); "
+            "TexCoord2f(1, 2); TexCoord3fv([1 2 3]); TexGeni(8192, 9472, 9218); Enable(3168); "
+            "EnableClientState(32888); "
             "TexCoordPointer(2, 5126, 0, nil)");
   EXPECT_EQ(AllFifteen(), 15u);
 
@@ -83,13 +84,15 @@ TEST_F(Coordinator, WhatEachModeSends) {
   EXPECT_EQ(AllFifteen(), 6u + 4 + 3 * 3 + 2);
 
   c->SetDualMapping();
-  EXPECT_EQ(Sequence(),
-            "TexCoord2f(1, 2); MultiTexCoord2f(33985, 1, 2); TexCoord3fv([1 2 3]); MultiTexCoord3fv(33985, [1 2 3]); "
-            "ActiveTexture(33984); TexGeni(8192, 9472, 9218); ActiveTexture(33985); TexGeni(8192, 9472, 9218); "
-            "ActiveTexture(33984); Enable(3168); ActiveTexture(33985); Enable(3168); EnableClientState(32888); "
-            "ClientActiveTexture(33985); EnableClientState(32888); ClientActiveTexture(33984); "
-            "TexCoordPointer(2, 5126, 0, nil); ClientActiveTexture(33985); TexCoordPointer(2, 5126, 0, nil); "
-            "ClientActiveTexture(33984)");
+  EXPECT_EQ(
+      Sequence(),
+      "TexCoord2f(1, 2); MultiTexCoord2f(33985, 1, 2); TexCoord3fv([1 2 3]); MultiTexCoord3fv(33985, [1 2 "
+      "3]); "
+      "ActiveTexture(33984); TexGeni(8192, 9472, 9218); ActiveTexture(33985); TexGeni(8192, 9472, 9218); "
+      "ActiveTexture(33984); Enable(3168); ActiveTexture(33985); Enable(3168); EnableClientState(32888); "
+      "ClientActiveTexture(33985); EnableClientState(32888); ClientActiveTexture(33984); "
+      "TexCoordPointer(2, 5126, 0, nil); ClientActiveTexture(33985); TexCoordPointer(2, 5126, 0, nil); "
+      "ClientActiveTexture(33984)");
 
   c->SetArbitraryMapping({GL_TEXTURE0, GL_TEXTURE2});
   EXPECT_EQ(Sequence(),

@@ -71,9 +71,12 @@ void Load(Graphic& g, const std::string& bytes) {
 }
 
 // Pixel (x, y), y = 0 the top row, of a decoded picture.
-const uint8_t* At(const test::Rgba& p, int x, int y) { return &p.Pixels[(static_cast<size_t>(y) * p.Width + x) * 4]; }
+const uint8_t* At(const test::Rgba& p, int x, int y) {
+  return &p.Pixels[(static_cast<size_t>(y) * p.Width + x) * 4];
+}
 
-void ExpectBitmapIs(const TBitmap& b, const test::Rgba& want, int tolerance, bool alpha, const std::string& what) {
+void ExpectBitmapIs(const TBitmap& b, const test::Rgba& want, int tolerance, bool alpha,
+                    const std::string& what) {
   ASSERT_EQ(b.Width(), want.Width) << what;
   ASSERT_EQ(b.Height(), want.Height) << what;
   const int step = b.BytesPerPixel();
@@ -82,7 +85,8 @@ void ExpectBitmapIs(const TBitmap& b, const test::Rgba& want, int tolerance, boo
       const uint8_t* p = b.ScanLine(y) + step * x;
       const uint8_t* q = At(want, x, y);
       for (int c = 0; c < 3; ++c)
-        ASSERT_LE(std::abs(int(p[2 - c]) - int(q[c])), tolerance) << what << " at " << x << "," << y << " channel " << c;
+        ASSERT_LE(std::abs(int(p[2 - c]) - int(q[c])), tolerance)
+            << what << " at " << x << "," << y << " channel " << c;
       if (alpha) {
         ASSERT_EQ(p[3], q[3]) << what << " alpha at " << x << "," << y;
       }
@@ -91,8 +95,8 @@ void ExpectBitmapIs(const TBitmap& b, const test::Rgba& want, int tolerance, boo
 
 // Every damaged variant must fail with the reader's error and leave the graphic as it was.
 template <class Graphic>
-void ExpectRejected(const std::vector<std::pair<std::string, std::string>>& variants, const std::string& message,
-                    const std::string& good) {
+void ExpectRejected(const std::vector<std::pair<std::string, std::string>>& variants,
+                    const std::string& message, const std::string& good) {
   for (const auto& [what, bytes] : variants) {
     Graphic g;
     Load(g, good);
@@ -229,7 +233,8 @@ TEST(BitmapWriter, WritesWhatPillowAndIdentifyRead) {
     back.LoadFromFile(path);
     EXPECT_EQ(back.PixelFormat(), format);
     for (int y = 0; y < kH; ++y)
-      EXPECT_EQ(std::memcmp(back.ScanLine(y), b.ScanLine(y), static_cast<size_t>(kW) * b.BytesPerPixel()), 0) << y;
+      EXPECT_EQ(std::memcmp(back.ScanLine(y), b.ScanLine(y), static_cast<size_t>(kW) * b.BytesPerPixel()), 0)
+          << y;
   }
 }
 
@@ -286,10 +291,11 @@ TEST(BitmapReader, RunLengthCodes) {
     std::string codes;
     int rows[6][8];
   } cases[] = {
-      {"8 bits", 8,
+      {"8 bits",
+       8,
        std::string("\x03\x05\x00\x03\x01\x02\x03\x00\x00\x00"  // run, absolute 3, end of line
                    "\x04\x07\x00\x02\x02\x01\x02\x09\x00\x00"  // run, move, run, end of line
-                   "\x08\x0F\x00\x01",                      // a row, end of picture
+                   "\x08\x0F\x00\x01",                         // a row, end of picture
                    24),
        {{0, 0, 0, 0, 0, 0, 0, 0},
         {0, 0, 0, 0, 0, 0, 0, 0},
@@ -297,7 +303,8 @@ TEST(BitmapReader, RunLengthCodes) {
         {0, 0, 0, 0, 0, 0, 9, 9},
         {7, 7, 7, 7, 0, 0, 0, 0},
         {5, 5, 5, 1, 2, 3, 0, 0}}},
-      {"4 bits", 4,
+      {"4 bits",
+       4,
        std::string("\x05\x12\x00\x05\x34\x56\x70\x00\x00\x00"  // run, absolute 5 (two past the end)
                    "\x00\x02\x03\x02\x04\xAB\x00\x00"          // move, run of two colours
                    "\x08\xEF\x00\x01",
@@ -308,7 +315,9 @@ TEST(BitmapReader, RunLengthCodes) {
         {0, 0, 0, 0, 0, 0, 0, 0},
         {0, 0, 0, 0, 0, 0, 0, 0},
         {1, 2, 1, 2, 1, 3, 4, 5}}},
-      {"run past the end, no end of picture", 8, std::string("\x0A\x07\x00\x00\x03\x02", 6),
+      {"run past the end, no end of picture",
+       8,
+       std::string("\x0A\x07\x00\x00\x03\x02", 6),
        {{0, 0, 0, 0, 0, 0, 0, 0},
         {0, 0, 0, 0, 0, 0, 0, 0},
         {0, 0, 0, 0, 0, 0, 0, 0},
@@ -322,7 +331,8 @@ TEST(BitmapReader, RunLengthCodes) {
     ASSERT_EQ(b.Width(), 8);
     ASSERT_EQ(b.Height(), 6);
     for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 8; ++x) EXPECT_EQ(b.ScanLine(y)[3 * x], c.rows[y][x] * 16) << c.what << " " << x << "," << y;
+      for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(b.ScanLine(y)[3 * x], c.rows[y][x] * 16) << c.what << " " << x << "," << y;
   }
 }
 
@@ -357,8 +367,8 @@ TEST(BitmapReader, DamagedFilesFailAndKeepThePicture) {
   ASSERT_EQ(probe.PixelFormat(), pf32bit);
 
   std::vector<std::pair<std::string, std::string>> bad;
-  for (size_t cut : {size_t(0), size_t(1), size_t(13), size_t(14), size_t(17), size_t(30), size_t(53), size_t(60),
-                     size_t(1077), p8.size() - 1})
+  for (size_t cut : {size_t(0), size_t(1), size_t(13), size_t(14), size_t(17), size_t(30), size_t(53),
+                     size_t(60), size_t(1077), p8.size() - 1})
     bad.emplace_back("cut at " + std::to_string(cut), p8.substr(0, cut));
   auto with32 = [&](const std::string& what, size_t at, uint32_t v, const std::string& base) {
     std::string s = base;
@@ -410,8 +420,8 @@ TEST(BitmapReader, DamagedFilesFailAndKeepThePicture) {
   ExpectRejected<TBitmap>(bad, "Bitmap image is not valid", p8);
   Mutate<TBitmap>(p8.substr(0, 14 + 40 + 64) + p8.substr(14 + 40 + 1024), 400, 1);
   Mutate<TBitmap>(f32, 400, 2);
-  Mutate<TBitmap>(RunLengthBmp(4, std::string("\x05\x12\x00\x05\x34\x56\x70\x00\x00\x02\x03\x02\x00\x01", 14)),
-                  400, 4);
+  Mutate<TBitmap>(
+      RunLengthBmp(4, std::string("\x05\x12\x00\x05\x34\x56\x70\x00\x00\x02\x03\x02\x00\x01", 14)), 400, 4);
 }
 
 // ---- PNG ----
@@ -422,8 +432,9 @@ TEST(PngReader, PillowFilesGivePillowsPixels) {
     const char* mode;
     uint8_t colorType;
     bool alpha;
-  } cases[] = {{"RGB", COLOR_RGB, false},       {"RGBA", COLOR_RGBALPHA, true}, {"L", COLOR_GRAYSCALE, false},
-               {"LA", COLOR_GRAYSCALEALPHA, true}, {"P", COLOR_PALETTE, false}, {"1", COLOR_GRAYSCALE, false}};
+  } cases[] = {{"RGB", COLOR_RGB, false},     {"RGBA", COLOR_RGBALPHA, true},
+               {"L", COLOR_GRAYSCALE, false}, {"LA", COLOR_GRAYSCALEALPHA, true},
+               {"P", COLOR_PALETTE, false},   {"1", COLOR_GRAYSCALE, false}};
   std::vector<std::string> modes;
   for (const Case& c : cases) modes.push_back(c.mode);
   const std::vector<std::string> paths = WritePillowPngs(dir, "p-", modes);
@@ -461,7 +472,8 @@ TEST(PngReader, InterlacedAndSixteenBitFiles) {
   TempDir dir;
   const std::string source = WritePillowPng(dir, "source-", "RGBA");
   // PNG32 and PNG64 keep the alpha channel (ImageMagick would write a small picture as a palette).
-  const char* const options[] = {"-interlace PNG PNG32:", "-depth 16 PNG64:", "-depth 16 -interlace PNG PNG64:"};
+  const char* const options[] = {
+      "-interlace PNG PNG32:", "-depth 16 PNG64:", "-depth 16 -interlace PNG PNG64:"};
   std::string commands = "true";
   std::vector<std::string> paths;
   for (const char* o : options) {
@@ -586,17 +598,31 @@ TEST(PictureRegisteredFormats, LinesAndExtensions) {
   struct Case {
     const char* extension;
     TGraphicClass expected;
-  } cases[] = {{"bmp", &TBitmap::Create}, {".BMP", &TBitmap::Create}, {"Png", &TPngImage::Create},
-               {".png", &TPngImage::Create}, {"", nullptr}, {"gif", nullptr}, {".", nullptr}, {"bm", nullptr}};
+  } cases[] = {{"bmp", &TBitmap::Create},
+               {".BMP", &TBitmap::Create},
+               {"Png", &TPngImage::Create},
+               {".png", &TPngImage::Create},
+               {"", nullptr},
+               {"gif", nullptr},
+               {".", nullptr},
+               {"bm", nullptr}};
   for (const Case& c : cases) EXPECT_EQ(GraphicClassForExtension(c.extension), c.expected) << c.extension;
 }
 
 // ---- File utilities ----
 
 TEST(GLUtils, NextPowerOfTwo) {
-  const int32_t cases[][2] = {{-5, 1},      {0, 1},       {1, 1},       {2, 2},
-                              {3, 4},       {1021, 1024}, {1024, 1024}, {1025, 2048},
-                              {1 << 30, 1 << 30}, {(1 << 30) + 1, 1 << 30}, {2147483647, 1 << 30}};
+  const int32_t cases[][2] = {{-5, 1},
+                              {0, 1},
+                              {1, 1},
+                              {2, 2},
+                              {3, 4},
+                              {1021, 1024},
+                              {1024, 1024},
+                              {1025, 2048},
+                              {1 << 30, 1 << 30},
+                              {(1 << 30) + 1, 1 << 30},
+                              {2147483647, 1 << 30}};
   for (const auto& c : cases) EXPECT_EQ(NextPowerOfTwo(c[0]), c[1]) << c[0];
 }
 
@@ -633,7 +659,8 @@ TEST(GLUtils, MessageBoxesGoThroughTheHook) {
   static std::vector<std::string> shown;
   shown.clear();
   ShowInformation("nobody listens");
-  SetMessageBoxHook([](const std::string& text, const std::string& caption) { shown.push_back(caption + "|" + text); });
+  SetMessageBoxHook(
+      [](const std::string& text, const std::string& caption) { shown.push_back(caption + "|" + text); });
   ShowInformation("hello");
   ShowMessageBox("Could not open file: x", "Error!");
   SetMessageBoxHook(nullptr);

@@ -10,7 +10,8 @@ namespace gl3d::test {
 
 TempDir::TempDir() {
   std::random_device rd;
-  path_ = std::filesystem::temp_directory_path() / ("zephor-texture-" + std::to_string(rd()) + std::to_string(rd()));
+  path_ = std::filesystem::temp_directory_path() /
+          ("zephor-texture-" + std::to_string(rd()) + std::to_string(rd()));
   std::filesystem::create_directories(path_);
 }
 
@@ -67,7 +68,9 @@ bool LoadDecoded(const std::string& path, Rgba& out) {
   return static_cast<bool>(size >> w >> h) && ReadRaw(path + ".rgba", w, h, out);
 }
 
-bool PillowDecode(const std::string& path, Rgba& out) { return PillowDecodeAll({path}) && LoadDecoded(path, out); }
+bool PillowDecode(const std::string& path, Rgba& out) {
+  return PillowDecodeAll({path}) && LoadDecoded(path, out);
+}
 
 bool MagickDecode(const std::string& path, Rgba& out) {
   if (!RunCommand("/usr/bin/identify -format '%w %h' '" + path + "' > '" + path + ".size'")) return false;

@@ -50,7 +50,8 @@ class Mesa : public ::testing::Test {
     G().SGIS_texture_lod = f.lod;
   }
   // A new texture of `target` holding the image; left bound on unit 0.
-  GLenum Upload(TGLBaseImage& image, TGLTextureTarget target, bool mipmaps, GLenum internalFormat = GL_RGBA8) {
+  GLenum Upload(TGLBaseImage& image, TGLTextureTarget target, bool mipmaps,
+                GLenum internalFormat = GL_RGBA8) {
     auto handle = std::make_unique<TGLTextureHandle>();
     const GLuint name = handle->AllocateHandle();  // clears the recorded target
     handle->SetTarget(target);
@@ -101,7 +102,9 @@ struct Probe : TGLImage {
         p[3] = static_cast<uint8_t>(255 - x);
       }
   }
-  Bytes Level(int i) const { return Bytes(LevelAddress(i), LevelAddress(i) + LevelSizeInByte(static_cast<uint8_t>(i))); }
+  Bytes Level(int i) const {
+    return Bytes(LevelAddress(i), LevelAddress(i) + LevelSizeInByte(static_cast<uint8_t>(i)));
+  }
   using TGLImage::colorFormat_;
   using TGLImage::dataType_;
   using TGLImage::elementSize_;
@@ -134,8 +137,8 @@ TEST_F(Mesa, ResampledToAPowerOfTwo) {
     Probe image;
     image.Rgba(1021, 1021);
     Bytes resampled(1024 * 1024 * 4);
-    ResamplePixels(image.GetData(), resampled.data(), GL_RGBA, GL_UNSIGNED_BYTE, Lanczos3FilterKernel, 1021, 1021,
-                   1024, 1024);
+    ResamplePixels(image.GetData(), resampled.data(), GL_RGBA, GL_UNSIGNED_BYTE, Lanczos3FilterKernel, 1021,
+                   1021, 1024, 1024);
     const GLenum target = Upload(image, ttTexture2D, true);
     EXPECT_EQ(w, 1024);
     EXPECT_EQ(LevelInt(target, 0, GL_TEXTURE_WIDTH), 1024);
@@ -167,16 +170,19 @@ TEST_F(Mesa, MipmapsMadeOnTheCpu) {
     ASSERT_GT(image.LevelCount(), 1) << c.what;
     // Every level holds the image's level, of the image's extents.
     for (int i = 0; i < image.LevelCount(); ++i) {
-      EXPECT_EQ(LevelInt(target, i, GL_TEXTURE_WIDTH), image.LevelWidth(static_cast<uint8_t>(i))) << c.what << i;
+      EXPECT_EQ(LevelInt(target, i, GL_TEXTURE_WIDTH), image.LevelWidth(static_cast<uint8_t>(i)))
+          << c.what << i;
       EXPECT_TRUE(Read(target, i) == image.Level(i)) << c.what << " level " << i;
     }
     if (c.flags.npot) {
       // ... and those are the chain of the original picture.
       std::vector<Bytes> chain;
       std::vector<void*> pointers;
-      for (int i = 1; i < image.LevelCount(); ++i) chain.emplace_back(image.LevelSizeInByte(static_cast<uint8_t>(i)));
+      for (int i = 1; i < image.LevelCount(); ++i)
+        chain.emplace_back(image.LevelSizeInByte(static_cast<uint8_t>(i)));
       for (Bytes& b : chain) pointers.push_back(b.data());
-      BuildMipmapChain(reference.GetData(), pointers, GL_RGBA, GL_UNSIGNED_BYTE, TentFilterKernel, c.side, c.side - 3);
+      BuildMipmapChain(reference.GetData(), pointers, GL_RGBA, GL_UNSIGNED_BYTE, TentFilterKernel, c.side,
+                       c.side - 3);
       for (int i = 1; i < image.LevelCount(); ++i) EXPECT_TRUE(image.Level(i) == chain[i - 1]) << c.what << i;
     } else {
       EXPECT_EQ(image.GetWidth(), 64);
@@ -229,7 +235,8 @@ TEST_F(Mesa, ReadBackGivesTheLevelsBack) {
     EXPECT_EQ(Bytes(back.LevelAddress(0), back.LevelAddress(0) + level0.size()), level0);
     if (generate) continue;
     for (int i = 1; i < 5; ++i) {
-      const Bytes level(back.LevelAddress(i), back.LevelAddress(i) + back.LevelSizeInByte(static_cast<uint8_t>(i)));
+      const Bytes level(back.LevelAddress(i),
+                        back.LevelAddress(i) + back.LevelSizeInByte(static_cast<uint8_t>(i)));
       EXPECT_TRUE(level == image.Level(i)) << i;
     }
   }
@@ -241,7 +248,8 @@ TEST_F(Mesa, CubeMapsAndCompressedImages) {
   cube.Rgba(8, 8);
   cube.SetCubeMap(true);
   cube.SetBlank(false);
-  for (uint64_t i = 0; i < cube.HeldBytes(); ++i) cube.GetData()[i] = static_cast<uint8_t>(i / 256 * 40 + i % 7);
+  for (uint64_t i = 0; i < cube.HeldBytes(); ++i)
+    cube.GetData()[i] = static_cast<uint8_t>(i / 256 * 40 + i % 7);
   Upload(cube, ttTextureCube, false);
   for (int face = 0; face < 6; ++face) {
     const uint8_t* p = cube.LevelFaceAddress(0, face);
@@ -270,8 +278,8 @@ TEST_F(Mesa, CubeMapsAndCompressedImages) {
     G().GetCompressedTexImage(target, 0, got.data());
     EXPECT_EQ(got, Bytes(dxt.GetData(), dxt.GetData() + 32)) << dsa;
     Bytes decoded(8 * 8 * 4);
-    ConvertPixels(dxt.GetData(), decoded.data(), GL_RGBA, GL_RGBA, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_UNSIGNED_BYTE,
-                  8, 8);
+    ConvertPixels(dxt.GetData(), decoded.data(), GL_RGBA, GL_RGBA, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
+                  GL_UNSIGNED_BYTE, 8, 8);
     const Bytes mesa = Read(target, 0);
     // Within 8 a channel (no bit replication here); a transparent texel's colour is not compared.
     for (size_t p = 0; p < decoded.size(); p += 4) {
