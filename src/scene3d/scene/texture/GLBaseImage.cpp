@@ -156,6 +156,20 @@ int TGLBaseImage::MipLevelCount(int32_t width, int32_t height, int32_t depth, bo
   return count;
 }
 
+void TGLBaseImage::SetLayout(int32_t width, int32_t height, int32_t depth, uint32_t colorFormat,
+                             uint32_t dataType, TGLInternalFormat internalFormat, int32_t elementSize,
+                             bool cubeMap, bool textureArray) {
+  lod_[0].Width = width;
+  lod_[0].Height = height;
+  lod_[0].Depth = depth;
+  colorFormat_ = colorFormat;
+  dataType_ = dataType;
+  internalFormat_ = internalFormat;
+  elementSize_ = elementSize;
+  cubeMap_ = cubeMap;
+  textureArray_ = textureArray;
+}
+
 void TGLBaseImage::AssignDescription(const TGLBaseImage& source) {
   for (int i = 0; i < kImageLevelCount; ++i) {
     TGLImageLevel& to = lod_[i];
@@ -211,15 +225,7 @@ void TGLBaseImage::ConvertToRGBA8() {
     return;
   UnMipmap();
   const int32_t w = GetWidth(), h = GetHeight();
-  auto becomeRGBA8 = [this] {
-    internalFormat_ = tfRGBA8;
-    colorFormat_ = GL_RGBA;
-    dataType_ = GL_UNSIGNED_BYTE;
-    elementSize_ = 4;
-    textureArray_ = false;
-    cubeMap_ = false;
-    lod_[0].Depth = 0;
-  };
+  auto becomeRGBA8 = [this, w, h] { SetLayout(w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, tfRGBA8, 4); };
   // The first slice or face of level 0 is what is converted; an image without those pixels (a
   // blank one) changes its description only.
   const uint64_t sliceBytes =
@@ -248,15 +254,7 @@ void TGLBaseImage::ConvertToRGBA8() {
 
 void TGLBaseImage::LoadErrorPicture() {
   UnMipmap();
-  lod_[0].Width = 64;
-  lod_[0].Height = 64;
-  lod_[0].Depth = 0;
-  colorFormat_ = GL_RGB;
-  internalFormat_ = tfRGB8;
-  dataType_ = GL_UNSIGNED_BYTE;
-  elementSize_ = 3;
-  cubeMap_ = false;
-  textureArray_ = false;
+  SetLayout(64, 64, 0, GL_RGB, GL_UNSIGNED_BYTE, tfRGB8, 3);
   ResizeData(DataSize());
   DrawErrorPicture(data_);
 }

@@ -20,11 +20,10 @@
 #include "scene3d/gl/GLContext.h"
 #include "scene3d/gl/GLTextureFormat.h"
 #include "scene3d/scene/texture/ImageUtils.h"
-#include "scene3d/scene/texture/picture/Graphic.h"
+#include "scene3d/scene/texture/picture/Bitmap.h"
 
 namespace gl3d {
 
-class TBitmap;
 class TPngImage;
 
 enum TGLLODStreamingState : uint8_t { ssKeeping, ssLoading, ssLoaded, ssTransfered };
@@ -140,6 +139,10 @@ class TGLBaseImage : public TDataFile {
   // system cannot provide, raises EGLImageUtils and leaves the block as it was.
   void ResizeData(uint64_t size);
   void FreeData();
+  // Level 0's extents and the pixel layout; the block and the level count are not touched.
+  void SetLayout(int32_t width, int32_t height, int32_t depth, uint32_t colorFormat, uint32_t dataType,
+                 TGLInternalFormat internalFormat, int32_t elementSize, bool cubeMap = false,
+                 bool textureArray = false);
   // Copies the level descriptions (all but the pixel buffers) and the formats of `source`.
   void AssignDescription(const TGLBaseImage& source);
   // Logs "<class>: can't convert image to RGBA8 format" and loads the error picture.
@@ -226,6 +229,9 @@ class TGLImage : public TGLBaseImage {
  private:
   friend class TGLBaseImage;  // the upload and the read-back set the blank flag
   void StartAssignFrom(int32_t width, int32_t height, uint32_t colorFormat, int32_t elementSize);
+  void AssignFromBitmapRows(const TBitmap& bitmap, TPixelFormat format);
+  // A new level-0 extent makes the image blank.
+  void SetExtent(int32_t& extent, int32_t value);
   void ConvertLevelsToFormat();
   // The RGBA pixels after ConvertToRGBA8, or nullptr when none are held; `count` receives their number.
   TGLPixel32* RgbaPixels(size_t& count);

@@ -62,26 +62,16 @@ TGLImage::TGLImage() { SetBlank(false); }
 
 std::unique_ptr<TDataFile> TGLImage::NewInstance(TPersistent*) const { return std::make_unique<TGLImage>(); }
 
-void TGLImage::SetWidth(int32_t value) {
+void TGLImage::SetExtent(int32_t& extent, int32_t value) {
   ZASSERT(value >= 0, "Assertion failed");
-  if (value == lod_[0].Width) return;
-  lod_[0].Width = value;
+  if (value == extent) return;
+  extent = value;
   blank_ = true;
 }
 
-void TGLImage::SetHeight(int32_t value) {
-  ZASSERT(value >= 0, "Assertion failed");
-  if (value == lod_[0].Height) return;
-  lod_[0].Height = value;
-  blank_ = true;
-}
-
-void TGLImage::SetDepth(int32_t value) {
-  ZASSERT(value >= 0, "Assertion failed");
-  if (value == lod_[0].Depth) return;
-  lod_[0].Depth = value;
-  blank_ = true;
-}
+void TGLImage::SetWidth(int32_t value) { SetExtent(lod_[0].Width, value); }
+void TGLImage::SetHeight(int32_t value) { SetExtent(lod_[0].Height, value); }
+void TGLImage::SetDepth(int32_t value) { SetExtent(lod_[0].Depth, value); }
 
 void TGLImage::SetCubeMap(bool value) {
   if (value == cubeMap_) return;
@@ -237,25 +227,23 @@ void TGLImage::Assign(const TPersistent* source) {
 
 void TGLImage::StartAssignFrom(int32_t width, int32_t height, uint32_t colorFormat, int32_t elementSize) {
   UnMipmap();
-  lod_[0].Width = width;
-  lod_[0].Height = height;
-  lod_[0].Depth = 0;
-  internalFormat_ = tfRGBA8;
-  dataType_ = GL_UNSIGNED_BYTE;
-  cubeMap_ = false;
-  textureArray_ = false;
-  colorFormat_ = colorFormat;
-  elementSize_ = elementSize;
+  SetLayout(width, height, 0, colorFormat, GL_UNSIGNED_BYTE, tfRGBA8, elementSize);
   ResizeData(DataSize());
   blank_ = false;
 }
 
-void TGLImage::AssignFrom24BitsBitmap(const TBitmap& bitmap) {
-  ZASSERT(bitmap.PixelFormat() == pf24bit, "Assertion failed");
+void TGLImage::AssignFrom24BitsBitmap(const TBitmap& bitmap) { AssignFromBitmapRows(bitmap, pf24bit); }
+void TGLImage::AssignFrom32BitsBitmap(const TBitmap& bitmap) { AssignFromBitmapRows(bitmap, pf32bit); }
+
+// With GL_EXT_bgra the rows are copied as they are (GL_BGR or GL_BGRA); without, B, G, R (, A)
+// becomes R, G, B, A (alpha 255 from 24 bits).
+void TGLImage::AssignFromBitmapRows(const TBitmap& bitmap, TPixelFormat format) {
+  ZASSERT(bitmap.PixelFormat() == format, "Assertion failed");
+  const int step = format == pf32bit ? 4 : 3;
   const bool bgra = CurrentGLEntryPoints().EXT_bgra;
   const int32_t w = bitmap.Width(), h = bitmap.Height();
   if (!bgra) ZASSERT(w % 4 == 0, "Assertion failed");
-  StartAssignFrom(w, h, bgra ? GL_BGR : GL_RGBA, bgra ? 3 : 4);
+  StartAssignFrom(w, h, bgra ? (step == 4 ? GL_BGRA : GL_BGR) : GL_RGBA, bgra ? step : 4);
   const size_t rowBytes = static_cast<size_t>(w) * static_cast<size_t>(elementSize_);
   for (int32_t k = 0; k < h; ++k) {
     const uint8_t* in = bitmap.ScanLine(keepRowOrder_ ? k : h - 1 - k);
@@ -264,34 +252,11 @@ void TGLImage::AssignFrom24BitsBitmap(const TBitmap& bitmap) {
       std::memcpy(out, in, rowBytes);
       continue;
     }
-    for (int32_t x = 0; x < w; ++x) {  // B, G, R to R, G, B, 255
-      out[4 * x] = in[3 * x + 2];
-      out[4 * x + 1] = in[3 * x + 1];
-      out[4 * x + 2] = in[3 * x];
-      out[4 * x + 3] = 255;
-    }
-  }
-}
-
-void TGLImage::AssignFrom32BitsBitmap(const TBitmap& bitmap) {
-  ZASSERT(bitmap.PixelFormat() == pf32bit, "Assertion failed");
-  const bool bgra = CurrentGLEntryPoints().EXT_bgra;
-  const int32_t w = bitmap.Width(), h = bitmap.Height();
-  if (!bgra) ZASSERT(w % 4 == 0, "Assertion failed");
-  StartAssignFrom(w, h, bgra ? GL_BGRA : GL_RGBA, 4);
-  const size_t rowBytes = static_cast<size_t>(w) * 4;
-  for (int32_t k = 0; k < h; ++k) {
-    const uint8_t* in = bitmap.ScanLine(keepRowOrder_ ? k : h - 1 - k);
-    uint8_t* out = data_ + static_cast<size_t>(k) * rowBytes;
-    if (bgra) {
-      std::memcpy(out, in, rowBytes);
-      continue;
-    }
-    for (int32_t x = 0; x < w; ++x) {  // B, G, R, A to R, G, B, A
-      out[4 * x] = in[4 * x + 2];
-      out[4 * x + 1] = in[4 * x + 1];
-      out[4 * x + 2] = in[4 * x];
-      out[4 * x + 3] = in[4 * x + 3];
+    for (int32_t x = 0; x < w; ++x, in += step, out += 4) {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+      out[3] = step == 4 ? in[3] : 255;
     }
   }
 }

@@ -93,22 +93,16 @@ struct ByteIn {
   using T = int8_t;
   static float Get(T e) { return e; }
 };
-struct UShortIn {
-  using T = uint16_t;
-  static float Get(T e) { return static_cast<float>(e) / 256.0f; }
+// 16- and 32-bit integers are divided so that their top byte gives the 0..255 scale.
+template <class E, int Shift>
+struct ScaledIn {
+  using T = E;
+  static float Get(T e) { return static_cast<float>(e) / static_cast<float>(1u << Shift); }
 };
-struct ShortIn {
-  using T = int16_t;
-  static float Get(T e) { return static_cast<float>(e) / 256.0f; }
-};
-struct UIntIn {
-  using T = uint32_t;
-  static float Get(T e) { return static_cast<float>(e) / 16777216.0f; }
-};
-struct IntIn {
-  using T = int32_t;
-  static float Get(T e) { return static_cast<float>(e) / 16777216.0f; }
-};
+using UShortIn = ScaledIn<uint16_t, 8>;
+using ShortIn = ScaledIn<int16_t, 8>;
+using UIntIn = ScaledIn<uint32_t, 24>;
+using IntIn = ScaledIn<int32_t, 24>;
 struct FloatIn {
   using T = float;
   static float Get(T e) { return e * 255.0f; }

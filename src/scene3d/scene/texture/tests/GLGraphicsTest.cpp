@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ImageProbe.h"
 #include "scene3d/gl/GLLog.h"
 #include "scene3d/gl/tests/RecordingFixture.h"
 #include "scene3d/scene/texture/GLGraphics.h"
@@ -22,29 +23,6 @@ using common::EAssertionFailed;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// An image whose layout a test sets directly.
-struct Probe : TGLImage {
-  void Layout(int32_t w, int32_t h, int32_t d, uint32_t colorFormat, uint32_t dataType,
-              TGLInternalFormat internal, int32_t elementSize, bool cube = false, bool array = false,
-              uint8_t levels = 1) {
-    lod_[0].Width = w;
-    lod_[0].Height = h;
-    lod_[0].Depth = d;
-    colorFormat_ = colorFormat;
-    dataType_ = dataType;
-    internalFormat_ = internal;
-    elementSize_ = elementSize;
-    cubeMap_ = cube;
-    textureArray_ = array;
-    levelCount_ = levels;
-  }
-  // Sizes the block for the layout and fills it with a counting pattern.
-  void Fill() {
-    SetBlank(false);
-    for (uint64_t i = 0; i < HeldBytes(); ++i) GetData()[i] = static_cast<uint8_t>(i * 7 + 3);
-  }
-};
 
 // A w x h RGBA image holding `pixels` (w * h * 4 bytes, first row first).
 void MakeRgba(TGLImage& image, int w, int h, const Bytes& pixels) {

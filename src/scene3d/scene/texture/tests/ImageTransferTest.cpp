@@ -10,37 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "ImageProbe.h"
 #include "scene3d/gl/tests/RecordingFixture.h"
 #include "scene3d/scene/texture/GLGraphics.h"
 
 using namespace gl3d;
 
 namespace {
-
-struct Probe : TGLImage {
-  void Layout(int32_t w, int32_t h, int32_t d, uint32_t colorFormat, uint32_t dataType,
-              TGLInternalFormat internal, int32_t elementSize, bool cube = false, bool array = false,
-              uint8_t levels = 1) {
-    lod_[0].Width = w;
-    lod_[0].Height = h;
-    lod_[0].Depth = d;
-    colorFormat_ = colorFormat;
-    dataType_ = dataType;
-    internalFormat_ = internal;
-    elementSize_ = elementSize;
-    cubeMap_ = cube;
-    textureArray_ = array;
-    levelCount_ = levels;
-  }
-  void Fill() {
-    SetBlank(false);
-    for (uint64_t i = 0; i < HeldBytes(); ++i) GetData()[i] = static_cast<uint8_t>(i * 7 + 3);
-  }
-  void Rgba(int32_t w, int32_t h, uint8_t levels = 1) {
-    Layout(w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, tfRGBA8, 4, false, false, levels);
-    Fill();
-  }
-};
 
 class Transfer : public RecordingFixture {
  protected:

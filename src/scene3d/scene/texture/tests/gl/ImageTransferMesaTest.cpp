@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../ImageProbe.h"
 #include "scene3d/gl/GLEGLContext.h"
 #include "scene3d/gl/GLStateCache.h"
 #include "scene3d/scene/texture/GLGraphics.h"
@@ -86,29 +87,6 @@ class Mesa : public ::testing::Test {
   std::unique_ptr<TGLEGLContext> ctx;
   std::vector<std::unique_ptr<TGLTextureHandle>> handles;
   int32_t w = 0, h = 0, d = 0;
-};
-
-struct Probe : TGLImage {
-  void Rgba(int32_t width, int32_t height) {
-    SetWidth(width);
-    SetHeight(height);
-    SetBlank(false);
-    for (int32_t y = 0; y < height; ++y)
-      for (int32_t x = 0; x < width; ++x) {
-        uint8_t* p = GetData() + (static_cast<size_t>(y) * width + x) * 4;
-        p[0] = static_cast<uint8_t>(x * 5 + y);
-        p[1] = static_cast<uint8_t>(y * 3);
-        p[2] = static_cast<uint8_t>((x ^ y) * 7);
-        p[3] = static_cast<uint8_t>(255 - x);
-      }
-  }
-  Bytes Level(int i) const {
-    return Bytes(LevelAddress(i), LevelAddress(i) + LevelSizeInByte(static_cast<uint8_t>(i)));
-  }
-  using TGLImage::colorFormat_;
-  using TGLImage::dataType_;
-  using TGLImage::elementSize_;
-  using TGLImage::internalFormat_;
 };
 
 }  // namespace
@@ -264,12 +242,8 @@ TEST_F(Mesa, CubeMapsAndCompressedImages) {
   for (bool dsa : {true, false}) {
     Set({dsa, true, true, true});
     Probe dxt;
-    dxt.SetWidth(8);
-    dxt.SetHeight(8);
-    dxt.colorFormat_ = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
-    dxt.dataType_ = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
-    dxt.internalFormat_ = tfCOMPRESSED_RGBA_S3TC_DXT1;
-    dxt.elementSize_ = 8;
+    dxt.Layout(8, 8, 0, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT,
+               tfCOMPRESSED_RGBA_S3TC_DXT1, 8);
     dxt.SetBlank(false);
     ASSERT_EQ(dxt.HeldBytes(), 32u);
     for (int i = 0; i < 32; ++i) dxt.GetData()[i] = static_cast<uint8_t>(i * 37 + 1);
