@@ -474,3 +474,49 @@ TEST_F(Transfer, ReadBackNeedsValidData) {
   EXPECT_EQ(image.GetWidth(), 2);
   ctx->Activate();
 }
+
+// A compressed volume comes back in slice order, also from GL_NV_texture_compression_vtc order.
+TEST_F(Transfer, ReadBackCompressedVolumes) {
+  auto handle = Handle(ttTexture3D);
+  handle->NotifyDataUpdated();
+  for (bool vtc : {true, false}) {
+    G().NV_texture_compression_vtc = vtc;
+    answer = [vtc](const TGLRecordedCall& c) {
+      auto out = [&](size_t i) { return static_cast<GLint*>(const_cast<void*>(c.Args[i].P)); };
+      if (c.Name == "GetTexParameteriv") *out(2) = 0;
+      if (c.Name == "GetTexLevelParameteriv") {
+        switch (c.Args[2].I) {
+          case GL_TEXTURE_INTERNAL_FORMAT:
+            *out(3) = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
+            break;
+          case GL_TEXTURE_WIDTH:
+            *out(3) = 8;
+            break;
+          case GL_TEXTURE_HEIGHT:
+            *out(3) = 8;
+            break;
+          case GL_TEXTURE_DEPTH:
+            *out(3) = 6;
+            break;
+          default:
+            *out(3) = 0;
+        }
+      }
+      if (c.Name == "GetCompressedTexImage") {
+        auto* blocks = static_cast<uint8_t*>(const_cast<void*>(c.Args[2].P));
+        for (int z = 0; z < 6; ++z)
+          for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 2; ++x) {
+              const uint64_t at = vtc ? VTCBlockOffset(x, y, z, 8, 8, 6, 8) : ((z * 2 + y) * 2 + x) * 8;
+              blocks[at] = static_cast<uint8_t>((z * 2 + y) * 2 + x);
+            }
+      }
+    };
+    TGLImage image;
+    ASSERT_TRUE(image.ReadBackFromTexture(*handle, true, tfRGBA8, 0, 0));
+    ASSERT_TRUE(image.IsCompressed());
+    ASSERT_EQ(image.GetDepth(), 6);
+    ASSERT_EQ(image.HeldBytes(), 192u);
+    for (int b = 0; b < 24; ++b) EXPECT_EQ(image.GetData()[8 * b], b) << vtc << " block " << b;
+  }
+}
