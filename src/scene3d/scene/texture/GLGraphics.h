@@ -57,6 +57,8 @@ using PGLPixel32Array = TGLPixel32*;
 uint64_t VTCBlockOffset(int32_t x, int32_t y, int32_t z, int32_t w, int32_t h, int32_t d,
                         int32_t elementSize);
 
+struct TImageUpload;
+
 class TGLBaseImage : public TDataFile {
  public:
   // Empty, GL_RGBA / GL_UNSIGNED_BYTE, tfRGBA8, element size 4, one level.
@@ -147,6 +149,7 @@ class TGLBaseImage : public TDataFile {
   void AssignDescription(const TGLBaseImage& source);
   // Logs "<class>: can't convert image to RGBA8 format" and loads the error picture.
   void ConversionFailed();
+  friend struct TImageUpload;
   // Takes a malloc'ed block of `bytes` holding width x height pixels as level 0, the only level.
   void AdoptLevelZero(uint8_t* block, uint64_t bytes, int32_t width, int32_t height);
 

@@ -126,147 +126,193 @@ GLint GetTexLevelInt(TGLExtensionsAndEntryPoints& gl, GLenum target, int level, 
 
 }  // namespace
 
+// One upload, step by step: the size OpenGL gets, the level-0 data of that size, the mipmaps, and
+// the texture-image calls of the target kind.
+struct TImageUpload {
+  TGLBaseImage& image;
+  TGLExtensionsAndEntryPoints& gl;
+  TGLStateCache& states;
+  TGLTextureTarget target;
+  GLenum glTarget;
+  GLuint name;
+  bool blank;
+  int32_t tw = 0, th = 0, td = 0;
+  int levels = 1;
+  Block scratch;  // the resampled level 0
+  uint64_t scratchBytes = 0;
+
+  TImageUpload(TGLBaseImage& i, TGLTextureHandle& handle, TGLTextureTarget t, bool isBlank)
+      : image(i),
+        gl(CurrentGLEntryPoints()),
+        states(SafeCurrentGLContext()->GLStates()),
+        target(t),
+        glTarget(TextureTargetToGL(t)),
+        name(handle.GetHandle()),
+        blank(isBlank),
+        levels(i.levelCount_) {}
+
+  // Powers of two without GL_ARB_texture_non_power_of_two; width and height within the largest
+  // texture size.
+  void FitSize() {
+    tw = image.GetWidth(), th = image.GetHeight(), td = image.GetDepth();
+    if (!gl.ARB_texture_non_power_of_two) {
+      tw = NextPowerOfTwo(tw);
+      th = NextPowerOfTwo(th);
+      td = td == 0 ? 0 : NextPowerOfTwo(td);
+    }
+    const int32_t maxSize = states.GetMaxTextureSize();
+    if (maxSize > 0) {
+      tw = std::min(tw, maxSize);
+      th = std::min(th, maxSize);
+    }
+  }
+
+  // Another size: the picture resampled with Lanczos-3, or storage only for volumes, compressed
+  // images, cube maps and pictures that cannot be resampled.
+  void Resize() {
+    if (image.GetWidth() == tw && image.GetHeight() == th) return;
+    if (td > 0 || image.IsCompressed() || (image.cubeMap_ && target == ttTextureCube)) {
+      blank = true;
+      return;
+    }
+    if (blank) return;
+    scratchBytes =
+        (static_cast<uint64_t>(tw) * static_cast<uint64_t>(th) * static_cast<uint64_t>(image.elementSize_) +
+         3) &
+        ~static_cast<uint64_t>(3);
+    scratch = AllocateBlock(scratchBytes);
+    try {
+      if (!scratch || !image.data_) throw EGLImageUtils("Image too large");
+      ResamplePixels(image.data_, scratch.get(), image.colorFormat_, image.dataType_, Lanczos3FilterKernel,
+                     image.GetWidth(), image.GetHeight(), tw, th);
+      levels = 1;
+    } catch (const std::exception&) {
+      scratch.reset();
+      blank = true;
+    }
+  }
+
+  // Made by OpenGL (GL_SGIS_generate_mipmap), else on the CPU from the picture at its texture size.
+  void ArrangeMipmaps(bool wanted) {
+    const bool dsa = gl.EXT_direct_state_access;
+    if (wanted && TargetSupportsMipmaps(glTarget) && levels == 1) {
+      if (gl.SGIS_generate_mipmap) {
+        if (dsa)
+          gl.TextureParameterf(name, glTarget, GL_GENERATE_MIPMAP_SGIS, 1.0f);
+        else
+          gl.TexParameteri(glTarget, GL_GENERATE_MIPMAP_SGIS, 1);
+      } else {
+        if (scratch) image.AdoptLevelZero(scratch.release(), scratchBytes, tw, th);
+        try {
+          image.GenerateMipmap(TentFilterKernel);
+        } catch (const std::exception&) {
+          image.UnMipmap();  // a layout the filters cannot write is sent as one level
+        }
+        levels = image.levelCount_;
+      }
+    }
+    if (gl.SGIS_texture_lod && levels > 1) {
+      if (dsa)
+        gl.TextureParameterf(name, glTarget, GL_TEXTURE_MAX_LEVEL_SGIS, static_cast<float>(levels - 1));
+      else
+        gl.TexParameteri(glTarget, GL_TEXTURE_MAX_LEVEL_SGIS, levels - 1);
+    }
+    image.UpdateLevels();
+  }
+
+  // A level's data: the resampled block for level 0, nothing when blank, else the level's bytes
+  // (nothing when the block does not hold them).
+  const void* LevelData(int i, const uint8_t* address) const {
+    if (i == 0 && scratch) return scratch.get();
+    if (blank || !address) return nullptr;
+    const uint64_t bytes = image.lod_[i].Size / (target == ttTextureCube ? 6 : 1);
+    return static_cast<uint64_t>(address - image.data_) + bytes <= image.held_ ? address : nullptr;
+  }
+
+  void Send(GLenum internalFormat) {
+    const bool compressed = image.IsCompressed();
+    const LevelSender send{gl,
+                           (compressed ? 1 : 0) + (gl.EXT_direct_state_access ? 2 : 0),
+                           name,
+                           internalFormat,
+                           image.colorFormat_,
+                           image.dataType_};
+    const TGLImageLevel* lod = image.lod_;
+    int32_t w = tw, h = th, d = td;
+    switch (target) {
+      case ttTexture1D:
+        for (int i = 0; i < levels; ++i, TGLBaseImage::HalveDimension(w))
+          send.Send1D(glTarget, i, w, LevelData(i, image.LevelAddress(i)), lod[i].Size);
+        break;
+      case ttTexture2D:
+        for (int i = 0; i < levels; ++i, TGLBaseImage::HalveDimension(w), TGLBaseImage::HalveDimension(h))
+          send.Send2D(glTarget, i, w, h, LevelData(i, image.LevelAddress(i)), lod[i].Size);
+        break;
+      case ttTextureRect:
+        send.Send2D(glTarget, 0, w, h, LevelData(0, image.LevelAddress(0)), lod[0].Size);
+        break;
+      case ttTexture3D:
+        SendVolume(send, compressed);
+        break;
+      case ttTexture1DArray:
+        for (int i = 0; i < levels; ++i, TGLBaseImage::HalveDimension(w))
+          send.Send2D(glTarget, i, w, h, LevelData(i, image.LevelAddress(i)), lod[i].Size);
+        break;
+      case ttTexture2DArray:
+      case ttTextureCubeArray:
+        for (int i = 0; i < levels; ++i, TGLBaseImage::HalveDimension(w), TGLBaseImage::HalveDimension(h))
+          send.Send3D(glTarget, i, w, h, d, LevelData(i, image.LevelAddress(i)), lod[i].Size);
+        break;
+      case ttTextureCube:
+        for (int i = 0; i < levels; ++i, TGLBaseImage::HalveDimension(w), TGLBaseImage::HalveDimension(h))
+          for (int face = 0; face < 6; ++face)
+            send.Send2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, i, w, h,
+                        LevelData(i, image.LevelFaceAddress(i, face)), lod[i].Size / 6);
+        break;
+      default:
+        break;  // buffers and multisample textures take no image
+    }
+  }
+
+  // Volumes; compressed ones go in GL_NV_texture_compression_vtc block order where it exists.
+  void SendVolume(const LevelSender& send, bool compressed) {
+    const bool vtc = gl.NV_texture_compression_vtc && compressed;
+    Block reordered;
+    int32_t w = tw, h = th, d = td;
+    for (int i = 0; i < levels; ++i) {
+      const void* data = LevelData(i, image.LevelAddress(i));
+      if (vtc && data) {
+        if (!reordered) reordered = AllocateBlock(image.lod_[0].Size);
+        if (reordered) {
+          ReorderVTC(static_cast<uint8_t*>(const_cast<void*>(data)), reordered.get(), w, h, d,
+                     image.elementSize_, true);
+          data = reordered.get();
+        }
+      }
+      send.Send3D(glTarget, i, w, h, d, data, image.lod_[i].Size);
+      TGLBaseImage::HalveDimension(w);
+      TGLBaseImage::HalveDimension(h);
+      TGLBaseImage::HalveDimension(d);
+    }
+  }
+};
+
 void TGLBaseImage::UploadToTexture(TGLTextureHandle& handle, bool mipmapsWanted, GLenum internalFormat,
                                    int32_t& width, int32_t& height, int32_t& depth) {
   const auto target = static_cast<TGLTextureTarget>(handle.Target());
   if (target == ttNoShape) return;
   UpdateLevels();
   auto* image = dynamic_cast<TGLImage*>(this);
-  bool blank = image && image->blank_;
-  TGLContext* context = SafeCurrentGLContext();
-  TGLStateCache& states = context->GLStates();
-  TGLExtensionsAndEntryPoints& gl = CurrentGLEntryPoints();
-  const GLenum glTarget = TextureTargetToGL(target);
-  const GLuint name = handle.GetHandle();
-  // Rows are sent without padding.
-  states.SetUnpackAlignment(1);
-
-  // The size OpenGL gets.
-  int32_t tw = GetWidth(), th = GetHeight(), td = GetDepth();
-  if (!gl.ARB_texture_non_power_of_two) {
-    tw = NextPowerOfTwo(tw);
-    th = NextPowerOfTwo(th);
-    td = td == 0 ? 0 : NextPowerOfTwo(td);
-  }
-  const int32_t maxSize = states.GetMaxTextureSize();
-  if (maxSize > 0) {
-    tw = std::min(tw, maxSize);
-    th = std::min(th, maxSize);
-  }
-  width = tw;
-  height = th;
-  depth = td;
-
-  // A size of its own: resampled, or storage only for volumes, compressed images and cube maps.
-  int levels = levelCount_;
-  Block scratch;
-  uint64_t scratchBytes = 0;
-  if (GetWidth() != tw || GetHeight() != th) {
-    if (td > 0 || IsCompressed() || (cubeMap_ && target == ttTextureCube)) {
-      blank = true;
-    } else if (!blank) {
-      scratchBytes =
-          (static_cast<uint64_t>(tw) * static_cast<uint64_t>(th) * static_cast<uint64_t>(elementSize_) + 3) &
-          ~static_cast<uint64_t>(3);
-      scratch = AllocateBlock(scratchBytes);
-      try {
-        if (!scratch || !data_) throw EGLImageUtils("Image too large");
-        ResamplePixels(data_, scratch.get(), colorFormat_, dataType_, Lanczos3FilterKernel, GetWidth(),
-                       GetHeight(), tw, th);
-        levels = 1;
-      } catch (const std::exception&) {
-        scratch.reset();
-        blank = true;
-      }
-    }
-  }
-  if (image) image->blank_ = blank;
-
-  // Mipmaps: made by OpenGL, else on the CPU from the picture at its texture size.
-  const bool dsa = gl.EXT_direct_state_access;
-  if (mipmapsWanted && TargetSupportsMipmaps(glTarget) && levels == 1) {
-    if (gl.SGIS_generate_mipmap) {
-      if (dsa)
-        gl.TextureParameterf(name, glTarget, GL_GENERATE_MIPMAP_SGIS, 1.0f);
-      else
-        gl.TexParameteri(glTarget, GL_GENERATE_MIPMAP_SGIS, 1);
-    } else {
-      if (scratch) AdoptLevelZero(scratch.release(), scratchBytes, tw, th);
-      try {
-        GenerateMipmap(TentFilterKernel);
-      } catch (const std::exception&) {
-        UnMipmap();  // a layout the filters cannot write is sent as one level
-      }
-      levels = levelCount_;
-    }
-  }
-  if (gl.SGIS_texture_lod && levels > 1) {
-    if (dsa)
-      gl.TextureParameterf(name, glTarget, GL_TEXTURE_MAX_LEVEL_SGIS, static_cast<float>(levels - 1));
-    else
-      gl.TexParameteri(glTarget, GL_TEXTURE_MAX_LEVEL_SGIS, levels - 1);
-  }
-  UpdateLevels();
-
-  const bool compressed = IsCompressed();
-  const LevelSender send{gl,       (compressed ? 1 : 0) + (dsa ? 2 : 0), name, internalFormat, colorFormat_,
-                         dataType_};
-  // A level's data: the resampled block for level 0, nothing when blank, else the level's bytes
-  // (nothing when the block does not hold them).
-  auto levelData = [&](int i, uint8_t* address) -> const void* {
-    if (i == 0 && scratch) return scratch.get();
-    if (blank || !address) return nullptr;
-    const uint64_t bytes = lod_[i].Size / (target == ttTextureCube ? 6 : 1);
-    return static_cast<uint64_t>(address - data_) + bytes <= held_ ? address : nullptr;
-  };
-  int32_t w = tw, h = th, d = td;
-  switch (target) {
-    case ttTexture1D:
-      for (int i = 0; i < levels; ++i, HalveDimension(w))
-        send.Send1D(glTarget, i, w, levelData(i, LevelAddress(i)), lod_[i].Size);
-      break;
-    case ttTexture2D:
-      for (int i = 0; i < levels; ++i, HalveDimension(w), HalveDimension(h))
-        send.Send2D(glTarget, i, w, h, levelData(i, LevelAddress(i)), lod_[i].Size);
-      break;
-    case ttTextureRect:
-      send.Send2D(glTarget, 0, w, h, levelData(0, LevelAddress(0)), lod_[0].Size);
-      break;
-    case ttTexture3D: {
-      const bool vtc = gl.NV_texture_compression_vtc && compressed;
-      Block reordered;
-      for (int i = 0; i < levels; ++i, HalveDimension(w), HalveDimension(h), HalveDimension(d)) {
-        const void* data = levelData(i, LevelAddress(i));
-        if (vtc && data) {
-          if (!reordered) reordered = AllocateBlock(lod_[0].Size);
-          if (reordered) {
-            ReorderVTC(static_cast<uint8_t*>(const_cast<void*>(data)), reordered.get(), w, h, d, elementSize_,
-                       true);
-            data = reordered.get();
-          }
-        }
-        send.Send3D(glTarget, i, w, h, d, data, lod_[i].Size);
-      }
-      break;
-    }
-    case ttTexture1DArray:
-      for (int i = 0; i < levels; ++i, HalveDimension(w))
-        send.Send2D(glTarget, i, w, h, levelData(i, LevelAddress(i)), lod_[i].Size);
-      break;
-    case ttTexture2DArray:
-    case ttTextureCubeArray:
-      for (int i = 0; i < levels; ++i, HalveDimension(w), HalveDimension(h))
-        send.Send3D(glTarget, i, w, h, d, levelData(i, LevelAddress(i)), lod_[i].Size);
-      break;
-    case ttTextureCube:
-      for (int i = 0; i < levels; ++i, HalveDimension(w), HalveDimension(h))
-        for (int face = 0; face < 6; ++face)
-          send.Send2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, i, w, h, levelData(i, LevelFaceAddress(i, face)),
-                      lod_[i].Size / 6);
-      break;
-    default:
-      break;  // buffers and multisample textures take no image
-  }
+  TImageUpload upload(*this, handle, target, image && image->blank_);
+  upload.states.SetUnpackAlignment(1);  // rows are sent without padding
+  upload.FitSize();
+  width = upload.tw;
+  height = upload.th;
+  depth = upload.td;
+  upload.Resize();
+  if (image) image->blank_ = upload.blank;
+  upload.ArrangeMipmaps(mipmapsWanted);
+  upload.Send(internalFormat);
 }
 
 bool TGLBaseImage::ReadBackFromTexture(TGLTextureHandle& handle, bool useTextureFormat,
