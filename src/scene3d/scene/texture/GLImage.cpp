@@ -52,6 +52,25 @@ void ApplyGamma(TGLPixel32* pixels, size_t count, float gamma) {
   ApplyTable(pixels, count, table);
 }
 
+// One bitmap row to RGBA: B, G, R becomes R, G, B, 255; B, G, R, A becomes R, G, B, A.
+void SwapBGR24ToRGBA(const uint8_t* in, uint8_t* out, int32_t count) {
+  for (int32_t x = 0; x < count; ++x, in += 3, out += 4) {
+    out[0] = in[2];
+    out[1] = in[1];
+    out[2] = in[0];
+    out[3] = 255;
+  }
+}
+
+void SwapBGRA32ToRGBA(const uint8_t* in, uint8_t* out, int32_t count) {
+  for (int32_t x = 0; x < count; ++x, in += 4, out += 4) {
+    out[0] = in[2];
+    out[1] = in[1];
+    out[2] = in[0];
+    out[3] = in[3];
+  }
+}
+
 uint8_t NormalComponent(float v) {
   return static_cast<uint8_t>(common::Round(std::clamp(v, -128.0f, 127.0f) + 128.0f));
 }
@@ -170,14 +189,7 @@ std::unique_ptr<TBitmap> TGLImage::CreateBGRABitmap() {
   for (int32_t i = 0; i < h; ++i) {
     const uint64_t at = static_cast<uint64_t>(h - 1 - i) * rowBytes;
     if (!data_ || at + rowBytes > held_) break;
-    const uint8_t* in = data_ + at;
-    uint8_t* out = bitmap->ScanLine(i);
-    for (int32_t x = 0; x < w; ++x) {
-      out[4 * x] = in[4 * x + 2];
-      out[4 * x + 1] = in[4 * x + 1];
-      out[4 * x + 2] = in[4 * x];
-      out[4 * x + 3] = in[4 * x + 3];
-    }
+    SwapBGRA32ToRGBA(data_ + at, bitmap->ScanLine(i), w);  // the same swap takes R, G, B, A to B, G, R, A
   }
   return bitmap;
 }
@@ -252,12 +264,10 @@ void TGLImage::AssignFromBitmapRows(const TBitmap& bitmap, TPixelFormat format) 
       std::memcpy(out, in, rowBytes);
       continue;
     }
-    for (int32_t x = 0; x < w; ++x, in += step, out += 4) {
-      out[0] = in[2];
-      out[1] = in[1];
-      out[2] = in[0];
-      out[3] = step == 4 ? in[3] : 255;
-    }
+    if (step == 4)
+      SwapBGRA32ToRGBA(in, out, w);
+    else
+      SwapBGR24ToRGBA(in, out, w);
   }
 }
 

@@ -366,7 +366,7 @@ namespace {
 
 // Answers the read-back queries for a texture of `levels` levels of w x h GL_RGBA8.
 std::function<void(const TGLRecordedCall&)> TextureOf(int levels, int w, int h, GLint maxLevel = 1000,
-                                                      GLint format = GL_RGBA8) {
+                                                      GLint format = GL_RGBA8, GLint depth = 0) {
   return [=](const TGLRecordedCall& c) {
     auto out = [&](size_t i) { return static_cast<GLint*>(const_cast<void*>(c.Args[i].P)); };
     if (c.Name == "GetTexParameteriv" && c.Args[1].I == GL_TEXTURE_MAX_LEVEL) *out(2) = maxLevel;
@@ -381,6 +381,9 @@ std::function<void(const TGLRecordedCall&)> TextureOf(int levels, int w, int h, 
           break;
         case GL_TEXTURE_HEIGHT:
           *out(3) = std::max(h >> level, 1);
+          break;
+        case GL_TEXTURE_DEPTH:
+          *out(3) = std::max(depth >> level, 1);
           break;
         default:
           *out(3) = 0;
@@ -481,36 +484,17 @@ TEST_F(Transfer, ReadBackCompressedVolumes) {
   handle->NotifyDataUpdated();
   for (bool vtc : {true, false}) {
     G().NV_texture_compression_vtc = vtc;
-    answer = [vtc](const TGLRecordedCall& c) {
-      auto out = [&](size_t i) { return static_cast<GLint*>(const_cast<void*>(c.Args[i].P)); };
-      if (c.Name == "GetTexParameteriv") *out(2) = 0;
-      if (c.Name == "GetTexLevelParameteriv") {
-        switch (c.Args[2].I) {
-          case GL_TEXTURE_INTERNAL_FORMAT:
-            *out(3) = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
-            break;
-          case GL_TEXTURE_WIDTH:
-            *out(3) = 8;
-            break;
-          case GL_TEXTURE_HEIGHT:
-            *out(3) = 8;
-            break;
-          case GL_TEXTURE_DEPTH:
-            *out(3) = 6;
-            break;
-          default:
-            *out(3) = 0;
-        }
-      }
-      if (c.Name == "GetCompressedTexImage") {
-        auto* blocks = static_cast<uint8_t*>(const_cast<void*>(c.Args[2].P));
-        for (int z = 0; z < 6; ++z)
-          for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 2; ++x) {
-              const uint64_t at = vtc ? VTCBlockOffset(x, y, z, 8, 8, 6, 8) : ((z * 2 + y) * 2 + x) * 8;
-              blocks[at] = static_cast<uint8_t>((z * 2 + y) * 2 + x);
-            }
-      }
+    const auto texture = TextureOf(1, 8, 8, 0, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 6);
+    answer = [vtc, texture](const TGLRecordedCall& c) {
+      texture(c);
+      if (c.Name != "GetCompressedTexImage") return;
+      auto* blocks = static_cast<uint8_t*>(const_cast<void*>(c.Args[2].P));
+      for (int z = 0; z < 6; ++z)
+        for (int y = 0; y < 2; ++y)
+          for (int x = 0; x < 2; ++x) {
+            const uint64_t at = vtc ? VTCBlockOffset(x, y, z, 8, 8, 6, 8) : ((z * 2 + y) * 2 + x) * 8;
+            blocks[at] = static_cast<uint8_t>((z * 2 + y) * 2 + x);
+          }
     };
     TGLImage image;
     ASSERT_TRUE(image.ReadBackFromTexture(*handle, true, tfRGBA8, 0, 0));
