@@ -130,11 +130,13 @@ void TGLImage::SetColorFormatDataType(uint32_t colorFormat, uint32_t dataType) {
   ConvertLevelsToFormat();
 }
 
-// Every level (each slice, and each face of a cube map) from the old layout to the new one.
+// Every level (each slice, and each face of a cube map) from the old layout to the new one. A
+// volume's levels are converted too, each with its own number of slices, so that its pixels always
+// match its layout.
 void TGLImage::ConvertLevelsToFormat() {
   uint64_t oldOffsets[kImageLevelCount];
   for (int i = 0; i < kImageLevelCount; ++i) oldOffsets[i] = lod_[i].Offset;
-  if (IsVolume()) return;
+  const bool volume = IsVolume();
   const uint64_t size = DataSize();
   int64_t slices = std::max(GetDepth(), 1);
   if (cubeMap_ && !textureArray_) slices *= 6;
@@ -144,7 +146,8 @@ void TGLImage::ConvertLevelsToFormat() {
     block = static_cast<uint8_t*>(std::malloc(std::max<size_t>(size, 1)));
     if (!block) throw EGLImageUtils("Image too large");
     for (int level = levelCount_ - 1; level >= 0; --level) {
-      const int64_t rows = static_cast<int64_t>(lod_[level].Height) * slices;
+      const int64_t rows =
+          static_cast<int64_t>(lod_[level].Height) * (volume ? std::max(lod_[level].Depth, 1) : slices);
       if (rows > std::numeric_limits<int32_t>::max()) throw EGLImageUtils("Image too large");
       ConvertPixels(data_ ? data_ + oldOffsets[level] : nullptr, block + lod_[level].Offset, oldColorFormat_,
                     colorFormat_, oldDataType_, dataType_, lod_[level].Width, static_cast<int32_t>(rows));

@@ -460,6 +460,18 @@ TEST(GLImage, SetColorFormatDataType) {
     EXPECT_EQ(DataOf(cube, 2 * f, 2), (Bytes{l, in[3]})) << "face " << f;
   }
 
+  // So does a volume, level by level with each level's slices.
+  Probe volume;
+  volume.Layout(2, 2, 2, GL_RGBA, GL_UNSIGNED_BYTE, tfRGBA8, 4, false, false, 2);
+  volume.Fill();
+  const Bytes before = DataOf(volume, 0, volume.DataSize());
+  volume.SetColorFormatDataType(GL_BGRA, GL_UNSIGNED_BYTE);
+  ASSERT_EQ(volume.DataSize(), before.size());
+  for (size_t p = 0; p < (2 * 2 * 2 + 1); ++p)
+    EXPECT_EQ(DataOf(volume, 4 * p, 4),
+              (Bytes{before[4 * p + 2], before[4 * p + 1], before[4 * p], before[4 * p + 3]}))
+        << "texel " << p;
+
   LogCatcher log;
   image.SetColorFormatDataType(GL_RGB, GL_UNSIGNED_SHORT_5_6_5);
   ExpectErrorPicture(image);
