@@ -157,7 +157,8 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   // Orbits the object about the target by the angles (degrees), keeping its distance; only
   // Position changes. Nothing without a target, on the target itself, or for a zero orbit.
   void MoveObjectAround(TGLBaseSceneObject* target, float pitchDelta, float turnDelta);
-  // Keeps Direction and Up orthonormal and marks the matrices stale.
+  // Keeps Direction and Up orthonormal and marks the matrices stale. The scene hears of the
+  // change once, through the coordinates' own notice that follows.
   void CoordinateChanged(TGLCustomCoordinates* sender) override;
 
   // ---- Change flow ----
@@ -283,6 +284,8 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
 
  private:
   void SetAngle(int component, float value);
+  // The silent part of TransformationChanged; false when the local matrix was already stale.
+  bool MarkTransformationChanged();
   TMatrix4f* AbsoluteBlock();
   TGLBaseSceneObject* Child(int index) const;
   void DrawSelf(TRenderContextInfo& rci, bool drawChildren);

@@ -216,12 +216,16 @@ void TGLBaseSceneObject::NotifyChange(TObject*) {
 }
 
 void TGLBaseSceneObject::TransformationChanged() {
-  if (changes_ & ObjectChangeBit(chLocalMatrix)) return;
+  if (MarkTransformationChanged() && !IsLoading()) NotifyChange(this);
+}
+
+bool TGLBaseSceneObject::MarkTransformationChanged() {
+  if (changes_ & ObjectChangeBit(chLocalMatrix)) return false;
   changes_ |= ObjectChangeBit(chLocalMatrix);
   MarkAbsoluteMatricesDirty();
   // The parent's box of its children is in its own frame: a child that moves changes it.
   if (parent_) parent_->MarkBoundsChanged(parent_->boundsChanges_ | BBChangeBit(bcChildren));
-  if (!IsLoading()) NotifyChange(this);
+  return true;
 }
 
 void TGLBaseSceneObject::MarkAbsoluteMatricesDirty() {

@@ -155,7 +155,8 @@ void TGLBaseSceneObject::CoordinateChanged(TGLCustomCoordinates* sender) {
     const TVector4f right = RightOf(direction_->AsVector(), up_->AsVector());
     direction_->AssignVectorQuietly(Normalized(Cross(up_->AsVector(), right)));
   }
-  TransformationChanged();
+  // Every sender: the matrices are stale. The notice is the coordinates' own, which follows.
+  MarkTransformationChanged();
 }
 
 void TGLBaseSceneObject::SetPitchAngle(float value) { SetAngle(0, value); }

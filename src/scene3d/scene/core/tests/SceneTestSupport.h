@@ -1,0 +1,61 @@
+#pragma once
+// What the scene core's tests share: a render buffer that counts the notices it gets, an object
+// whose drawing is one marker call, and a scene-object subclass that counts its coordinate
+// notices.
+#include <GL/gl.h>
+
+#include <string>
+#include <vector>
+
+#include "scene3d/gl/GLContext.h"
+#include "scene3d/scene/core/GLScene.h"
+
+namespace gl3d::test {
+
+class TCountingBuffer : public TGLAbstractSceneBuffer {
+ public:
+  explicit TCountingBuffer(TGLContext* context = nullptr, TGLPickSelector* selector = nullptr)
+      : TGLAbstractSceneBuffer(nullptr), context_(context), selector_(selector) {}
+  TGLContext* RenderingContext() const override { return context_; }
+  TGLPickSelector* PickSelector() const override { return selector_; }
+  bool DepthTest() const override { return depthTest; }
+  void NotifyChange(TObject*) override { ++notices; }
+
+  int notices = 0;
+  bool depthTest = true;
+
+ private:
+  TGLContext* context_;
+  TGLPickSelector* selector_;
+};
+
+// Draws glPassThrough(Marker), so a recording shows the order in which objects drew.
+class TMarker : public TGLBaseSceneObject {
+ public:
+  explicit TMarker(TComponent* owner) : TGLBaseSceneObject(owner) {}
+  TGLSceneObjectClass ClassType() const override { return &CreateSceneObject<TMarker>; }
+  void BuildList(TRenderContextInfo&) override {
+    ++builds;
+    if (throwInBuild) throw common::Exception("build failed");
+    CurrentGLEntryPoints().PassThrough(static_cast<float>(Marker));
+  }
+  bool Blended() const override { return blended; }
+  int Marker = 0;
+  int builds = 0;
+  bool blended = false;
+  bool throwInBuild = false;
+};
+
+// A scene object that counts the coordinate notices it hears.
+class TCountingObject : public TGLBaseSceneObject {
+ public:
+  using TGLBaseSceneObject::TGLBaseSceneObject;
+  TGLSceneObjectClass ClassType() const override { return &CreateSceneObject<TCountingObject>; }
+  void CoordinateChanged(TGLCustomCoordinates* sender) override {
+    ++coordinateNotices;
+    TGLBaseSceneObject::CoordinateChanged(sender);
+  }
+  int coordinateNotices = 0;
+};
+
+}  // namespace gl3d::test
