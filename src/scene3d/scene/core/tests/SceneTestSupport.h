@@ -14,19 +14,16 @@ namespace gl3d::test {
 
 class TCountingBuffer : public TGLAbstractSceneBuffer {
  public:
-  explicit TCountingBuffer(TGLContext* context = nullptr, TGLPickSelector* selector = nullptr)
-      : TGLAbstractSceneBuffer(nullptr), context_(context), selector_(selector) {}
-  TGLContext* RenderingContext() const override { return context_; }
-  TGLPickSelector* PickSelector() const override { return selector_; }
+  explicit TCountingBuffer(TGLContext* context = nullptr) : TGLAbstractSceneBuffer(nullptr), context(context) {}
+  TGLContext* RenderingContext() const override { return context; }
+  TGLPickSelector* PickSelector() const override { return selector; }
   bool DepthTest() const override { return depthTest; }
   void NotifyChange(TObject*) override { ++notices; }
 
+  TGLContext* context;
+  TGLPickSelector* selector = nullptr;
   int notices = 0;
   bool depthTest = true;
-
- private:
-  TGLContext* context_;
-  TGLPickSelector* selector_;
 };
 
 // Draws glPassThrough(Marker), so a recording shows the order in which objects drew.
