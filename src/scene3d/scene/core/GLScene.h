@@ -286,15 +286,16 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   void SetAngle(int component, float value);
   // The silent part of TransformationChanged; false when the local matrix was already stale.
   bool MarkTransformationChanged();
-  TMatrix4f* AbsoluteBlock();
   TGLBaseSceneObject* Child(int index) const;
   void DrawSelf(TRenderContextInfo& rci, bool drawChildren);
   void CullingDecision(const TRenderContextInfo& rci, bool& drawSelf, bool& drawChildren);
   void ReadCollection(TStream& stream, bool effects);
 
   TMatrix4f localMatrix_ = IdentityMatrix4f;
-  // The absolute and the inverse absolute matrix, allocated on first need.
-  std::unique_ptr<std::array<TMatrix4f, 2>> absoluteMatrices_;
+  // The absolute and the inverse absolute matrix, valid while their change flags are clear. They
+  // live in the object itself: sorting and culling read them for every object of every frame.
+  TMatrix4f absoluteMatrix_ = IdentityMatrix4f;
+  TMatrix4f invAbsoluteMatrix_ = IdentityMatrix4f;
   TGLObjectStyle objectStyle_ = 0;
   std::unique_ptr<TGLListHandle> listHandle_;
   std::unique_ptr<TGLCoordinates3> position_;

@@ -17,6 +17,12 @@ TCornerBox EmptyBox() {
 
 TVector3f XYZ(const TVector4f& v) { return {v.X, v.Y, v.Z}; }
 
+// Length of (x, y, z) in double precision: exact to the single result, and cheap enough for the
+// culling and sorting of every object in every frame.
+float Length3(const TVector4f& v) {
+  return static_cast<float>(std::sqrt(double(v.X) * v.X + double(v.Y) * v.Y + double(v.Z) * v.Z));
+}
+
 }  // namespace
 
 TVector4f TGLBaseSceneObject::AxisAlignedDimensionsUnscaled() { return {0.5f, 0.5f, 0.5f, 0}; }
@@ -30,14 +36,16 @@ TVector4f TGLBaseSceneObject::AxisAlignedDimensions() {
   return d;
 }
 
-float TGLBaseSceneObject::BoundingSphereRadius() { return VectorLength4f(AxisAlignedDimensions()); }
+float TGLBaseSceneObject::BoundingSphereRadius() { return Length3(AxisAlignedDimensions()); }
 
-float TGLBaseSceneObject::BoundingSphereRadiusUnscaled() { return VectorLength4f(AxisAlignedDimensionsUnscaled()); }
+float TGLBaseSceneObject::BoundingSphereRadiusUnscaled() { return Length3(AxisAlignedDimensionsUnscaled()); }
 
 TVector4f TGLBaseSceneObject::BarycenterAbsolutePosition() { return AbsolutePosition(); }
 
 float TGLBaseSceneObject::SqrDistanceTo(const TVector4f& point) {
-  return VectorDistanceSquared3f(XYZ(BarycenterAbsolutePosition()), XYZ(point));
+  const TVector4f b = BarycenterAbsolutePosition();
+  const double dx = double(b.X) - point.X, dy = double(b.Y) - point.Y, dz = double(b.Z) - point.Z;
+  return static_cast<float>(dx * dx + dy * dy + dz * dz);
 }
 
 TAxisBox TGLBaseSceneObject::AxisAlignedBoundingBoxUnscaled(bool includeChildren) {

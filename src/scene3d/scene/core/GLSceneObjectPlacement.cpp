@@ -42,11 +42,6 @@ bool IsZeroXYZ(const TVector4f& v) { return v.X == 0 && v.Y == 0 && v.Z == 0; }
 
 }  // namespace
 
-TMatrix4f* TGLBaseSceneObject::AbsoluteBlock() {
-  if (!absoluteMatrices_) absoluteMatrices_ = std::make_unique<std::array<TMatrix4f, 2>>();
-  return absoluteMatrices_->data();
-}
-
 void TGLBaseSceneObject::RebuildMatrix() {
   if (!(changes_ & ObjectChangeBit(chLocalMatrix))) return;
   const TVector4f& up = up_->AsVector();
@@ -66,21 +61,20 @@ const TMatrix4f& TGLBaseSceneObject::GetMatrix() {
 }
 
 const TMatrix4f& TGLBaseSceneObject::GetAbsoluteMatrix() {
-  TMatrix4f* block = AbsoluteBlock();
   if (changes_ & ObjectChangeBit(chAbsoluteMatrix)) {
     RebuildMatrix();
     if (!parent_ || dynamic_cast<TGL3DSceneRootObject*>(parent_))
-      block[0] = localMatrix_;
+      absoluteMatrix_ = localMatrix_;
     else
-      MultiplyMatrix4f(localMatrix_, parent_->GetAbsoluteMatrix(), block[0]);
+      MultiplyMatrix4f(localMatrix_, parent_->GetAbsoluteMatrix(), absoluteMatrix_);
     changes_ &= static_cast<TObjectChanges>(~ObjectChangeBit(chAbsoluteMatrix));
     changes_ |= ObjectChangeBit(chInvAbsoluteMatrix);
   }
-  return block[0];
+  return absoluteMatrix_;
 }
 
 const TMatrix4f& TGLBaseSceneObject::GetInvAbsoluteMatrix() {
-  TMatrix4f* block = AbsoluteBlock();
+  TMatrix4f* block = &invAbsoluteMatrix_;
   if (changes_ & ObjectChangeBit(chInvAbsoluteMatrix)) {
     if (VectorEquals4f(scale_->AsVector(), {1, 1, 1, 0})) {
       // Rotation and translation only: the cheap inversion, composed with the parent's.
@@ -88,16 +82,16 @@ const TMatrix4f& TGLBaseSceneObject::GetInvAbsoluteMatrix() {
       TMatrix4f localInverse;
       InvertAnglePreservingMatrix(localMatrix_, localInverse);
       if (parent_)
-        MultiplyMatrix4f(parent_->GetInvAbsoluteMatrix(), localInverse, block[1]);
+        MultiplyMatrix4f(parent_->GetInvAbsoluteMatrix(), localInverse, *block);
       else
-        block[1] = localInverse;
+        *block = localInverse;
     } else {
-      block[1] = GetAbsoluteMatrix();
-      InvertMatrix(block[1]);
+      *block = GetAbsoluteMatrix();
+      InvertMatrix(*block);
     }
     changes_ &= static_cast<TObjectChanges>(~ObjectChangeBit(chInvAbsoluteMatrix));
   }
-  return block[1];
+  return *block;
 }
 
 TVector4f TGLBaseSceneObject::AbsolutePosition() { return GetAbsoluteMatrix()[3]; }

@@ -54,8 +54,12 @@ void TGLBaseSceneObject::CullingDecision(const TRenderContextInfo& rci, bool& dr
       drawChildren = hasChildList;
       break;
     case vcObjectBased:
-      drawSelf = HasStyle(sfNoVisibilityCulling) ||
-                 !IsSphereClipped4f(BarycenterAbsolutePosition(), BoundingSphereRadius(), rci.Frustum);
+      if (HasStyle(sfNoVisibilityCulling)) {
+        drawSelf = true;
+      } else {
+        const TVector4f centre = BarycenterAbsolutePosition();
+        drawSelf = !IsSphereClipped({centre.X, centre.Y, centre.Z}, BoundingSphereRadius(), rci.Frustum);
+      }
       drawChildren = hasChildList;
       break;
     case vcHierarchical: {
@@ -183,14 +187,17 @@ void TGLBaseSceneObject::RenderChildren(int first, int last, TRenderContextInfo&
     return;
   }
   if (first > last) return;
+  if (first < 0 || last >= children_->Count()) children_->Error();
   if (objectsSorting_ != osInherited) rci.ObjectsSorting = objectsSorting_;
   switch (rci.ObjectsSorting) {
-    case osNone:
+    case osNone: {
+      TObject** list = children_->List();
       for (int i = first; i <= last; ++i) {
-        TGLBaseSceneObject* child = Child(i);
+        auto* child = static_cast<TGLBaseSceneObject*>(list[i]);
         if (child->GetVisible()) child->Render(rci);
       }
       break;
+    }
     case osRenderFarthestFirst:
     case osRenderBlendedLast:
     case osRenderNearestFirst: {
@@ -209,11 +216,15 @@ void TGLBaseSceneObject::RenderChildren(int first, int last, TRenderContextInfo&
 void TGLBaseSceneObject::SortChildren(int first, int last, TGLObjectsSorting mode, const TVector4f& cameraPosition,
                                       TSingleList& keys, TPersistentObjectList& sorted,
                                       TPersistentObjectList& opaque) {
+  if (first > last) return;
+  if (first < 0 || last >= GetCount()) throw EListError("Invalid list index");
   const int step = last + 1;
   keys.SetGrowthDelta(step);
   sorted.SetGrowthDelta(step);
+  opaque.SetGrowthDelta(step);
+  TObject** list = children_->List();
   for (int i = first; i <= last; ++i) {
-    TGLBaseSceneObject* child = Child(i);
+    auto* child = static_cast<TGLBaseSceneObject*>(list[i]);
     if (!child->GetVisible()) continue;
     if (mode == osRenderBlendedLast && !child->Blended()) {
       opaque.Add(child);
