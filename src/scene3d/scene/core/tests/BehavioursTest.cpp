@@ -9,6 +9,7 @@
 #include "scene3d/base/VectorLists.h"
 
 using namespace gl3d;
+using gl3d::test::BinaryProperty;
 using gl3d::test::TCountingObject;
 
 namespace {
@@ -79,18 +80,6 @@ std::string StoredProperties(TGLBaseSceneObject& object) {
   TMemoryStream ms;
   TWriter w(ms);
   w.WriteDefinedProperties(object);
-  return ms.DataString();
-}
-
-std::string BinaryProperty(const std::string& name, const std::string& data) {
-  TMemoryStream ms;
-  TWriter w(ms);
-  w.WritePropName(name);
-  w.WriteValue(vaBinary);
-  const uint32_t n = static_cast<uint32_t>(data.size());
-  w.Write(&n, 4);
-  w.Write(data.data(), n);
-  w.WriteListEnd();
   return ms.DataString();
 }
 

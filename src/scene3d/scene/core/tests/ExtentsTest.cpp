@@ -4,27 +4,13 @@
 
 #include <cmath>
 
+#include "GeometryTable.h"
 #include "SceneTestSupport.h"
 
 using namespace gl3d;
+using namespace gl3d::test;
 
 namespace {
-
-struct TSlabCase {
-  float o[3], d[3], mn[3], mx[3];
-  bool hit;
-  double tNear, tFar;
-};
-struct TSphereCase {
-  float start[3], dir[3], centre[3], radius;
-  bool hit;
-  double point[3];
-};
-struct TCullCase {
-  float centre[3], radius;
-  bool clipped;
-};
-#include "GeometryTable.inc"
 
 void SetUniformScale(TGLBaseSceneObject& o, float s) {
   TGLCoordinates3 scale(nullptr, {s, s, s, 0}, ckVector);

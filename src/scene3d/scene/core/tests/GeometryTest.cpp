@@ -6,29 +6,15 @@
 #include <cstring>
 #include <string>
 
+#include "GeometryTable.h"
 #include "SceneTestSupport.h"
 #include "scene3d/scene/core/BoundingBoxes.h"
 #include "scene3d/scene/core/GLCoordinates.h"
 
 using namespace gl3d;
+using namespace gl3d::test;
 
 namespace {
-
-struct TSlabCase {
-  float o[3], d[3], mn[3], mx[3];
-  bool hit;
-  double tNear, tFar;
-};
-struct TSphereCase {
-  float start[3], dir[3], centre[3], radius;
-  bool hit;
-  double point[3];
-};
-struct TCullCase {
-  float centre[3], radius;
-  bool clipped;
-};
-#include "GeometryTable.inc"
 
 TVector3f V3(const float* p) { return {p[0], p[1], p[2]}; }
 
@@ -111,17 +97,7 @@ class TOwner : public TGLCoordinatesUpdateAbleComponent {
   int notices = 0;
 };
 
-std::string CoordinatesProperty(const std::string& data) {
-  TMemoryStream ms;
-  TWriter w(ms);
-  w.WritePropName("Coordinates");
-  w.WriteValue(vaBinary);
-  const uint32_t n = static_cast<uint32_t>(data.size());
-  w.Write(&n, 4);
-  w.Write(data.data(), n);
-  w.WriteListEnd();
-  return ms.DataString();
-}
+std::string CoordinatesProperty(const std::string& data) { return BinaryProperty("Coordinates", data); }
 
 }  // namespace
 

@@ -6,30 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "GeometryTable.h"
 #include "SceneTestSupport.h"
 #include "scene3d/gl/tests/RecordingFixture.h"
 
 using namespace gl3d;
+using namespace gl3d::test;
 using gl3d::test::TCountingBuffer;
 using gl3d::test::TMarker;
 
 namespace {
-
-struct TCullCase {
-  float centre[3], radius;
-  bool clipped;
-};
-struct TSlabCase {
-  float o[3], d[3], mn[3], mx[3];
-  bool hit;
-  double tNear, tFar;
-};
-struct TSphereCase {
-  float start[3], dir[3], centre[3], radius;
-  bool hit;
-  double point[3];
-};
-#include "GeometryTable.inc"
 
 class Render : public RecordingFixture {
  protected:

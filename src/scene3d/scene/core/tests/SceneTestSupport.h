@@ -4,6 +4,7 @@
 // notices.
 #include <GL/gl.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,19 @@ class TMarker : public TGLBaseSceneObject {
   bool blended = false;
   bool throwInBuild = false;
 };
+
+// The bytes of one binary property in a component stream, then the end of the property list.
+inline std::string BinaryProperty(const std::string& name, const std::string& data) {
+  TMemoryStream ms;
+  TWriter w(ms);
+  w.WritePropName(name);
+  w.WriteValue(vaBinary);
+  const uint32_t n = static_cast<uint32_t>(data.size());
+  w.Write(&n, 4);
+  w.Write(data.data(), n);
+  w.WriteListEnd();
+  return ms.DataString();
+}
 
 // A scene object that counts the coordinate notices it hears.
 class TCountingObject : public TGLBaseSceneObject {
