@@ -55,7 +55,8 @@ struct TPass {
     const float n = 19200.0f / (25.4f * 454);
     TMatrix4f viewProjection;
     MultiplyMatrix4f(CreateLookAtMatrix({0, 0, 3, 1}, {0, 0, 0, 1}, {0, 1, 0, 0}),
-                     CreateFrustumMatrix(-400.0f / 908, 400.0f / 908, -0.5f, 0.5f, n, n + 90), viewProjection);
+                     CreateFrustumMatrix(-400.0f / 908, 400.0f / 908, -0.5f, 0.5f, n, n + 90),
+                     viewProjection);
     ExtractFrustumPlanes(viewProjection, rci.Frustum);
     root.RenderChildren(0, root.GetCount() - 1, rci);  // matrices computed once, as after a first frame
   }

@@ -172,7 +172,9 @@ std::unique_ptr<TPersistent> CreateRegisteredClass(const std::string& name) {
   return TPersistentClassRegistry::Instance().Create(name);
 }
 
-bool IsClassRegistered(const std::string& name) { return TPersistentClassRegistry::Instance().IsRegistered(name); }
+bool IsClassRegistered(const std::string& name) {
+  return TPersistentClassRegistry::Instance().IsRegistered(name);
+}
 
 // ---- Streams ----
 

@@ -88,7 +88,9 @@ class TReader;
 // this program: there is no form designer.
 enum TComponentStateFlag : uint8_t { csLoading, csReading, csDestroying, csDesigning };
 using TComponentState = uint8_t;
-constexpr TComponentState ComponentStateBit(TComponentStateFlag f) { return static_cast<TComponentState>(1u << f); }
+constexpr TComponentState ComponentStateBit(TComponentStateFlag f) {
+  return static_cast<TComponentState>(1u << f);
+}
 
 enum TOperation : uint8_t { opInsert, opRemove };
 

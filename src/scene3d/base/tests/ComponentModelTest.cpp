@@ -14,14 +14,16 @@ namespace {
 // Logs every notification it hears as "<op>:<name>", and can read what its partner still holds.
 class TWatcher : public TComponent {
  public:
-  TWatcher(TComponent* owner, std::string name, std::vector<std::string>* log) : TComponent(owner), log_(log) {
+  TWatcher(TComponent* owner, std::string name, std::vector<std::string>* log)
+      : TComponent(owner), log_(log) {
     SetName(name);
   }
   TComponent* watched = nullptr;
   void Notification(TComponent* component, TOperation operation) override {
     TComponent::Notification(component, operation);
-    if (log_) log_->push_back(std::string(operation == opInsert ? "insert:" : "remove:") + Name() + "<" +
-                              (component == watched ? "watched" : "other") + ">");
+    if (log_)
+      log_->push_back(std::string(operation == opInsert ? "insert:" : "remove:") + Name() + "<" +
+                      (component == watched ? "watched" : "other") + ">");
     if (operation == opRemove && component == watched) watched = nullptr;
   }
 
@@ -107,8 +109,8 @@ TEST(Component, OwnershipMovesAndOwnedComponentsAreFreedLastFirst) {
   EXPECT_EQ(item->Owner(), nullptr);
   EXPECT_EQ(other.ComponentCount(), 0);
   owner.RemoveComponent(item);  // not its owner: nothing
-  EXPECT_EQ(log, (std::vector<std::string>{"insert:owner<other>", "remove:owner<other>", "insert:other<other>",
-                                           "remove:other<other>"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"insert:owner<other>", "remove:owner<other>",
+                                           "insert:other<other>", "remove:other<other>"}));
   delete item;
 
   // An owned component that frees a sibling in its destructor does not upset the owner's loop.
@@ -134,7 +136,8 @@ TEST(Component, RenameHookAndReadState) {
     }
     int read = 0;
     void DefineProperties(TFiler& filer) override {
-      filer.DefineProperty("Value", [this](TReader& r) { read = r.ReadInteger(); }, nullptr, false);
+      filer.DefineProperty(
+          "Value", [this](TReader& r) { read = r.ReadInteger(); }, nullptr, false);
     }
   };
   TRenamed c(nullptr);

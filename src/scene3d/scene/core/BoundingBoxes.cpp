@@ -15,12 +15,12 @@ struct TFace {
   bool Maximum;
 };
 
-constexpr TFace kFaces[6] = {{{0, 1, 2, 3}, 0, true}, {{4, 5, 6, 7}, 0, false}, {{0, 4, 7, 3}, 1, true},
-                             {{1, 5, 6, 2}, 1, false}, {{0, 1, 5, 4}, 2, true}, {{2, 3, 7, 6}, 2, false}};
+constexpr TFace kFaces[6] = {{{0, 1, 2, 3}, 0, true},  {{4, 5, 6, 7}, 0, false}, {{0, 4, 7, 3}, 1, true},
+                             {{1, 5, 6, 2}, 1, false}, {{0, 1, 5, 4}, 2, true},  {{2, 3, 7, 6}, 2, false}};
 
 // The corner's (x, y, z) taken from the maximum (true) or the minimum of each axis.
-constexpr bool kCornerFromMax[8][3] = {{true, true, true},   {true, false, true},  {true, false, false},
-                                       {true, true, false},  {false, true, true},  {false, false, true},
+constexpr bool kCornerFromMax[8][3] = {{true, true, true},    {true, false, true}, {true, false, false},
+                                       {true, true, false},   {false, true, true}, {false, false, true},
                                        {false, false, false}, {false, true, false}};
 
 TVector3f CornerOf(const TAxisBox& box, int corner) {
@@ -39,7 +39,9 @@ void SetCornerBoxFace(TCornerBox& box, int face, float value) {
   }
 }
 
-bool CornerBoxesEqual(const TCornerBox& a, const TCornerBox& b) { return std::memcmp(&a, &b, sizeof(TCornerBox)) == 0; }
+bool CornerBoxesEqual(const TCornerBox& a, const TCornerBox& b) {
+  return std::memcmp(&a, &b, sizeof(TCornerBox)) == 0;
+}
 
 void AddCornerBox(TCornerBox& box, const TCornerBox& other, TCornerBox& out) {
   for (const TVector4f& p : other.Corner)

@@ -24,7 +24,9 @@ std::string CollectionNamePath(const TXCollection& collection, const char* suffi
   return collection.ClassName();
 }
 
-void CheckOwner(TPersistent* owner) { ZASSERT(dynamic_cast<TGLBaseSceneObject*>(owner) != nullptr, kAssertText); }
+void CheckOwner(TPersistent* owner) {
+  ZASSERT(dynamic_cast<TGLBaseSceneObject*>(owner) != nullptr, kAssertText);
+}
 
 }  // namespace
 
@@ -32,18 +34,34 @@ std::function<void(TGLBaseBehaviour*)> BehaviourNameChangeHook;
 
 const TXCollectionItemClass TGLBaseBehaviour::StaticClass = {
     "TGLBaseBehaviour", &TXCollectionItem::StaticClass, nullptr, nullptr, nullptr, nullptr, false, nullptr};
-const TXCollectionItemClass TGLBehaviour::StaticClass = {
-    "TGLBehaviour", &TGLBaseBehaviour::StaticClass, &CreateItem<TGLBehaviour>, nullptr, nullptr, nullptr, false,
-    nullptr};
-const TXCollectionItemClass TGLObjectEffect::StaticClass = {
-    "TGLObjectEffect", &TGLBaseBehaviour::StaticClass, &CreateItem<TGLObjectEffect>, nullptr, nullptr, nullptr,
-    false, nullptr};
+const TXCollectionItemClass TGLBehaviour::StaticClass = {"TGLBehaviour",
+                                                         &TGLBaseBehaviour::StaticClass,
+                                                         &CreateItem<TGLBehaviour>,
+                                                         nullptr,
+                                                         nullptr,
+                                                         nullptr,
+                                                         false,
+                                                         nullptr};
+const TXCollectionItemClass TGLObjectEffect::StaticClass = {"TGLObjectEffect",
+                                                            &TGLBaseBehaviour::StaticClass,
+                                                            &CreateItem<TGLObjectEffect>,
+                                                            nullptr,
+                                                            nullptr,
+                                                            nullptr,
+                                                            false,
+                                                            nullptr};
 const TXCollectionItemClass TGLObjectPreEffect::StaticClass = {
     "TGLObjectPreEffect", &TGLObjectEffect::StaticClass, nullptr, nullptr, nullptr, nullptr, false, nullptr};
 const TXCollectionItemClass TGLObjectPostEffect::StaticClass = {
     "TGLObjectPostEffect", &TGLObjectEffect::StaticClass, nullptr, nullptr, nullptr, nullptr, false, nullptr};
-const TXCollectionItemClass TGLObjectAfterEffect::StaticClass = {
-    "TGLObjectAfterEffect", &TGLObjectEffect::StaticClass, nullptr, nullptr, nullptr, nullptr, false, nullptr};
+const TXCollectionItemClass TGLObjectAfterEffect::StaticClass = {"TGLObjectAfterEffect",
+                                                                 &TGLObjectEffect::StaticClass,
+                                                                 nullptr,
+                                                                 nullptr,
+                                                                 nullptr,
+                                                                 nullptr,
+                                                                 false,
+                                                                 nullptr};
 
 // ---- Items ----
 

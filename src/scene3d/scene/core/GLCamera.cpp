@@ -36,7 +36,9 @@ TMatrix4f InfinitePerspectiveMatrix(double left, double right, double bottom, do
 
 }  // namespace
 
-TGLCamera::TGLCamera(TComponent* owner) : TGLBaseSceneObject(owner) { Direction()->Initialize({0, 0, -1, 0}); }
+TGLCamera::TGLCamera(TComponent* owner) : TGLBaseSceneObject(owner) {
+  Direction()->Initialize({0, 0, -1, 0});
+}
 
 TGLCamera::~TGLCamera() { SetTargetObject(nullptr); }
 
@@ -104,7 +106,8 @@ float TGLCamera::GetFieldOfView(float viewportDimension) const {
 }
 
 void TGLCamera::SetFieldOfView(float fieldOfView, float viewportDimension) {
-  SetFocalLength(static_cast<float>(viewportDimension / (2 * TanExtended(DegToRadExtended(fieldOfView / 2.0L)))));
+  SetFocalLength(
+      static_cast<float>(viewportDimension / (2 * TanExtended(DegToRadExtended(fieldOfView / 2.0L)))));
 }
 
 void TGLCamera::MoveAroundTarget(float pitchDelta, float turnDelta) {
@@ -141,7 +144,8 @@ void TGLCamera::ApplyPerspective(const TRectangle& viewport, int width, int heig
   TGLTransformation& transformation = SafeCurrentGLContext()->PipelineTransformation();
   const double w = width, h = height;
   if (cameraStyle_ == csOrtho2D) {
-    MultiplyProjection(transformation, CreateOrthoMatrix(0, static_cast<float>(w), 0, static_cast<float>(h), -1, 1));
+    MultiplyProjection(transformation,
+                       CreateOrthoMatrix(0, static_cast<float>(w), 0, static_cast<float>(h), -1, 1));
     nearPlane_ = -1;
     viewPortRadius_ = static_cast<float>(std::sqrt(w * w + h * h) / 2);
     return;
@@ -202,7 +206,7 @@ void TGLCamera::ApplyPerspective(const TRectangle& viewport, int width, int heig
       break;
     }
     default:
-      ZASSERT(false, "Assertion failure (GLScene)");
+      ZASSERT(false, "Assertion failure (scene core)");
   }
   MultiplyProjection(transformation, projection);
   viewPortRadius_ = static_cast<float>(std::sqrt(right * right + top * top) / znear);

@@ -5,11 +5,14 @@
 namespace gl3d {
 
 namespace {
-constexpr const char* kUseSetVector = "If you are getting assertions here, consider using the SetVector procedure";
-constexpr const char* kUseSetPoint = "If you are getting assertions here, consider using the SetPoint procedure";
+constexpr const char* kUseSetVector =
+    "If you are getting assertions here, consider using the SetVector procedure";
+constexpr const char* kUseSetPoint =
+    "If you are getting assertions here, consider using the SetPoint procedure";
 }  // namespace
 
-TGLCustomCoordinates::TGLCustomCoordinates(TPersistent* owner, const TVector4f& value, TGLCoordinatesKind kind)
+TGLCustomCoordinates::TGLCustomCoordinates(TPersistent* owner, const TVector4f& value,
+                                           TGLCoordinatesKind kind)
     : TGLUpdateAbleObject(owner), coords_(value), kind_(kind) {}
 
 void TGLCustomCoordinates::Assign(const TPersistent* source) {

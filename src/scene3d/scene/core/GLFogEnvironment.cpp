@@ -17,7 +17,7 @@ TGLFogEnvironment::TGLFogEnvironment(TPersistent* owner)
     : TGLUpdateAbleObject(owner),
       sceneBuffer_(dynamic_cast<TGLAbstractSceneBuffer*>(owner)),
       fogColor_(std::make_unique<TGLColor>(this)) {
-  ZASSERT(sceneBuffer_ != nullptr, "Assertion failure (GLScene)");
+  ZASSERT(sceneBuffer_ != nullptr, "Assertion failure (scene core)");
 }
 
 void TGLFogEnvironment::SetFogColor(const TGLColor* value) {
@@ -95,7 +95,7 @@ void TGLFogEnvironment::ApplyFog() {
       gl.Fogi(GL_FOG_DISTANCE_MODE_NV, GL_EYE_PLANE_ABSOLUTE_NV);
       break;
     default:
-      ZASSERT(false, "Assertion failure (GLScene)");
+      ZASSERT(false, "Assertion failure (scene core)");
   }
 }
 

@@ -6,9 +6,9 @@
 //
 // These classes refer to one another (an object tells its scene, a scene registers the lights of
 // a subtree, a tree frees its cameras first), so they share this header; their code is split by
-// purpose: GLSceneObject.cpp (tree, change flow, storage), GLSceneObjectPlacement.cpp (matrices
-// and orientation), GLSceneObjectRender.cpp, GLSceneObjectExtents.cpp, GLCamera.cpp,
-// GLLightSource.cpp and GLScene.cpp.
+// purpose: GLBaseSceneObject.cpp (tree, change flow, storage), GLBaseSceneObjectPlacement.cpp
+// (matrices and orientation), GLBaseSceneObjectRender.cpp, GLBaseSceneObjectExtents.cpp,
+// GLCamera.cpp, GLLightSource.cpp and GL3DScene.cpp.
 //
 // Matrices are row-major with row vectors: row X, Y, Z of a local matrix are the object's axes
 // scaled, row W its position; a point p maps to p·M. Angles of properties are degrees.
@@ -53,7 +53,7 @@ using TObjectBBChanges = uint8_t;
 constexpr TObjectBBChanges BBChangeBit(TObjectBBChange c) { return static_cast<TObjectBBChanges>(1u << c); }
 
 // A scene-object class as a value: it makes an object of the class with the given owner.
-using TGLSceneObjectClass = TGLBaseSceneObject* (*)(TComponent* owner);
+using TGLBaseSceneObjectClass = TGLBaseSceneObject* (*)(TComponent* owner);
 template <class T>
 TGLBaseSceneObject* CreateSceneObject(TComponent* owner) {
   return new T(owner);
@@ -75,7 +75,7 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   ~TGLBaseSceneObject() override;
   const char* ClassName() const override { return "TGLBaseSceneObject"; }
   // The object's class; every class overrides it, so that copies of a tree keep the classes.
-  virtual TGLSceneObjectClass ClassType() const { return &CreateSceneObject<TGLBaseSceneObject>; }
+  virtual TGLBaseSceneObjectClass ClassType() const { return &CreateSceneObject<TGLBaseSceneObject>; }
 
   // ---- Tree ----
   TGLBaseSceneObject* Parent() const { return parent_; }
@@ -89,8 +89,8 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   // Moves the object to the position (clamped) among its siblings, inside one scene update.
   void SetIndex(int index);
   // A new object of the class, with this object's owner as owner, appended / put first.
-  TGLBaseSceneObject* AddNewChild(TGLSceneObjectClass cls);
-  TGLBaseSceneObject* AddNewChildFirst(TGLSceneObjectClass cls);
+  TGLBaseSceneObject* AddNewChild(TGLBaseSceneObjectClass cls);
+  TGLBaseSceneObject* AddNewChildFirst(TGLBaseSceneObjectClass cls);
   template <class T>
   T* AddNewChild() {
     return static_cast<T*>(AddNewChild(&CreateSceneObject<T>));
@@ -331,7 +331,7 @@ class TGL3DSceneRootObject : public TGLBaseSceneObject {
  public:
   explicit TGL3DSceneRootObject(TComponent* owner);
   const char* ClassName() const override { return "TGL3DSceneRootObject"; }
-  TGLSceneObjectClass ClassType() const override { return &CreateSceneObject<TGL3DSceneRootObject>; }
+  TGLBaseSceneObjectClass ClassType() const override { return &CreateSceneObject<TGL3DSceneRootObject>; }
 };
 
 // ---- Camera ----
@@ -360,7 +360,7 @@ class TGLCamera : public TGLBaseSceneObject {
   // Drops its target link first.
   ~TGLCamera() override;
   const char* ClassName() const override { return "TGLCamera"; }
-  TGLSceneObjectClass ClassType() const override { return &CreateSceneObject<TGLCamera>; }
+  TGLBaseSceneObjectClass ClassType() const override { return &CreateSceneObject<TGLCamera>; }
 
   float FocalLength() const { return focalLength_; }
   // Values <= 0 become 1.
@@ -403,7 +403,8 @@ class TGLCamera : public TGLBaseSceneObject {
 
   void Assign(const TPersistent* source) override;
   void Notification(TComponent* component, TOperation operation) override;
-  bool RayCastIntersect(const TVector4f&, const TVector4f&, TVector4f* = nullptr, TVector4f* = nullptr) override {
+  bool RayCastIntersect(const TVector4f&, const TVector4f&, TVector4f* = nullptr,
+                        TVector4f* = nullptr) override {
     return false;
   }
   // Only the children: a camera has no geometry.
@@ -434,7 +435,7 @@ class TGLLightSource : public TGLBaseSceneObject {
   // Gives its slot back.
   ~TGLLightSource() override;
   const char* ClassName() const override { return "TGLLightSource"; }
-  TGLSceneObjectClass ClassType() const override { return &CreateSceneObject<TGLLightSource>; }
+  TGLBaseSceneObjectClass ClassType() const override { return &CreateSceneObject<TGLLightSource>; }
 
   // The GL light number: the index of the scene slot the light took.
   int LightID() const { return lightID_; }
@@ -467,7 +468,8 @@ class TGLLightSource : public TGLBaseSceneObject {
   void CoordinateChanged(TGLCustomCoordinates* sender) override;
   // A light has no display list.
   GLuint GetHandle(TRenderContextInfo&) override { return 0; }
-  bool RayCastIntersect(const TVector4f&, const TVector4f&, TVector4f* = nullptr, TVector4f* = nullptr) override {
+  bool RayCastIntersect(const TVector4f&, const TVector4f&, TVector4f* = nullptr,
+                        TVector4f* = nullptr) override {
     return false;
   }
   std::unique_ptr<TGLSilhouette> GenerateSilhouette(const TSilhouetteQuery&) override { return nullptr; }

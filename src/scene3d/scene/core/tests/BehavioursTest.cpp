@@ -26,8 +26,14 @@ class TTestBehaviour : public TGLBehaviour {
   }
 };
 const TXCollectionItemClass TTestBehaviour::StaticClass = {
-    "TTestBehaviour", &TGLBehaviour::StaticClass, [](TXCollection* o) -> TXCollectionItem* { return new TTestBehaviour(o); },
-    nullptr, nullptr, nullptr, false, nullptr};
+    "TTestBehaviour",
+    &TGLBehaviour::StaticClass,
+    [](TXCollection* o) -> TXCollectionItem* { return new TTestBehaviour(o); },
+    nullptr,
+    nullptr,
+    nullptr,
+    false,
+    nullptr};
 
 // One effect of each family, logging their render calls.
 template <class TFamily>
@@ -41,19 +47,34 @@ class TTestEffect : public TFamily {
 };
 template <>
 const TXCollectionItemClass TTestEffect<TGLObjectPreEffect>::StaticClass = {
-    "TTestPreEffect", &TGLObjectPreEffect::StaticClass,
-    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectPreEffect>(o); }, nullptr, nullptr,
-    nullptr, false, nullptr};
+    "TTestPreEffect",
+    &TGLObjectPreEffect::StaticClass,
+    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectPreEffect>(o); },
+    nullptr,
+    nullptr,
+    nullptr,
+    false,
+    nullptr};
 template <>
 const TXCollectionItemClass TTestEffect<TGLObjectPostEffect>::StaticClass = {
-    "TTestPostEffect", &TGLObjectPostEffect::StaticClass,
-    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectPostEffect>(o); }, nullptr, nullptr,
-    nullptr, false, nullptr};
+    "TTestPostEffect",
+    &TGLObjectPostEffect::StaticClass,
+    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectPostEffect>(o); },
+    nullptr,
+    nullptr,
+    nullptr,
+    false,
+    nullptr};
 template <>
 const TXCollectionItemClass TTestEffect<TGLObjectAfterEffect>::StaticClass = {
-    "TTestAfterEffect", &TGLObjectAfterEffect::StaticClass,
-    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectAfterEffect>(o); }, nullptr, nullptr,
-    nullptr, false, nullptr};
+    "TTestAfterEffect",
+    &TGLObjectAfterEffect::StaticClass,
+    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectAfterEffect>(o); },
+    nullptr,
+    nullptr,
+    nullptr,
+    false,
+    nullptr};
 using TPre = TTestEffect<TGLObjectPreEffect>;
 using TPost = TTestEffect<TGLObjectPostEffect>;
 using TAfter = TTestEffect<TGLObjectAfterEffect>;

@@ -127,7 +127,8 @@ TEST(Coordinates, KindsSettersAndNotices) {
     TGLCustomCoordinates* coordinates;
     TVector4f expected;
   };
-  for (const TCase& c : {TCase{&point, {1, 2, 3, 1}}, TCase{&vector, {1, 2, 3, 0}}, TCase{&point2D, {1, 2, 0, 0}}}) {
+  for (const TCase& c :
+       {TCase{&point, {1, 2, 3, 1}}, TCase{&vector, {1, 2, 3, 0}}, TCase{&point2D, {1, 2, 0, 0}}}) {
     c.coordinates->SetAsVector({1, 2, 3, 7});
     EXPECT_TRUE(c.coordinates->Equals(c.expected)) << c.coordinates->Kind();
   }
@@ -171,8 +172,12 @@ TEST(Coordinates, StoredPropertyAndDamagedData) {
       CoordinatesProperty(good + "xxxx"),       // too long
       CoordinatesProperty(""),
       CoordinatesProperty(good).substr(0, 20),  // cut inside the data
-      std::string("\x0B" "Coordinates\x0A\xFF\xFF\xFF\x7F", 17),  // a size far beyond the data
-      std::string("\x0B" "Coordinates\x02\x05\x00", 15),          // an integer, not binary data
+      std::string("\x0B"
+                  "Coordinates\x0A\xFF\xFF\xFF\x7F",
+                  17),  // a size far beyond the data
+      std::string("\x0B"
+                  "Coordinates\x02\x05\x00",
+                  15),  // an integer, not binary data
   };
   for (const std::string& bytes : damaged) {
     TGLCoordinates3 target(&owner, {7, 7, 7, 1}, ckPoint);

@@ -61,7 +61,8 @@ class Render : public RecordingFixture {
     const float n = 19200.0f / (25.4f * 454);
     TMatrix4f viewProjection;
     MultiplyMatrix4f(CreateLookAtMatrix({0, 0, 3, 1}, {0, 0, 0, 1}, {0, 1, 0, 0}),
-                     CreateFrustumMatrix(-400.0f / 908, 400.0f / 908, -0.5f, 0.5f, n, n + 90), viewProjection);
+                     CreateFrustumMatrix(-400.0f / 908, 400.0f / 908, -0.5f, 0.5f, n, n + 90),
+                     viewProjection);
     ExtractFrustumPlanes(viewProjection, rci.Frustum);
   }
 
@@ -87,17 +88,27 @@ TEST_F(Render, DrawOrdersOfTheSortingModes) {
     std::vector<int> expected;
   };
   const TCase cases[] = {
-      {"blended last: the opaque ones in list order, then the blended", osRenderBlendedLast,
-       {{1, 5, false, true}, {2, 5, true, true}, {3, 5, false, true}}, {1, 3, 2}},
-      {"blended last: blended ones farthest first", osRenderBlendedLast,
-       {{1, 2, true, true}, {2, 9, false, true}, {3, 6, true, true}}, {2, 3, 1}},
-      {"nearest first", osRenderNearestFirst, {{1, 1, false, true}, {3, 3, false, true}, {2, 2, false, true}},
+      {"blended last: the opaque ones in list order, then the blended",
+       osRenderBlendedLast,
+       {{1, 5, false, true}, {2, 5, true, true}, {3, 5, false, true}},
+       {1, 3, 2}},
+      {"blended last: blended ones farthest first",
+       osRenderBlendedLast,
+       {{1, 2, true, true}, {2, 9, false, true}, {3, 6, true, true}},
+       {2, 3, 1}},
+      {"nearest first",
+       osRenderNearestFirst,
+       {{1, 1, false, true}, {3, 3, false, true}, {2, 2, false, true}},
        {1, 2, 3}},
-      {"farthest first", osRenderFarthestFirst, {{1, 1, false, true}, {3, 3, false, true}, {2, 2, false, true}},
+      {"farthest first",
+       osRenderFarthestFirst,
+       {{1, 1, false, true}, {3, 3, false, true}, {2, 2, false, true}},
        {3, 2, 1}},
       {"no sorting", osNone, {{3, 3, true, true}, {1, 1, false, true}, {2, 2, false, true}}, {3, 1, 2}},
-      {"invisible children are skipped", osRenderNearestFirst,
-       {{1, 1, false, true}, {3, 3, false, false}, {2, 2, false, true}}, {1, 2}},
+      {"invisible children are skipped",
+       osRenderNearestFirst,
+       {{1, 1, false, true}, {3, 3, false, false}, {2, 2, false, true}},
+       {1, 2}},
       {"a single child is drawn without sorting", osRenderNearestFirst, {{7, 4, true, true}}, {7}},
   };
   for (const TCase& c : cases) {

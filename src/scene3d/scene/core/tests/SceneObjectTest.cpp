@@ -83,7 +83,8 @@ TEST(SceneObject, NewObjectAndOrthonormalDirectionAndUp) {
     TGLCoordinates3 d(nullptr, c.direction, ckVector), u(nullptr, c.up, ckVector);
     o.SetDirection(d);
     o.SetUp(u);
-    ExpectVector(o.Direction()->AsVector(), c.expectedDirection.X, c.expectedDirection.Y, c.expectedDirection.Z, 0);
+    ExpectVector(o.Direction()->AsVector(), c.expectedDirection.X, c.expectedDirection.Y,
+                 c.expectedDirection.Z, 0);
     ExpectVector(o.Up()->AsVector(), c.expectedUp.X, c.expectedUp.Y, c.expectedUp.Z, 0);
   }
   // The dummy cube's local rows: X = Up × Direction, Y = Up, Z = Direction.
@@ -201,8 +202,8 @@ TEST(SceneObject, NotificationCounts) {
   struct TCase {
     const char* what;
     void (*act)(TSceneFixture& f, TCountingObject& o);
-    int buffer;        // notices the buffer gets
-    int coordinates;   // coordinate notices the object hears
+    int buffer;       // notices the buffer gets
+    int coordinates;  // coordinate notices the object hears
   };
   const TCase cases[] = {
       {"a second TransformationChanged is silent",
@@ -328,7 +329,8 @@ TEST(SceneObject, ZeroOrbitsLeavePositionAloneAndSmallOrbitsKeepTheDistance) {
   above->Position()->SetPoint(0, 5, 0);
   above->MoveObjectAround(target, 1, 1);
   EXPECT_FALSE(std::isnan(above->Position()->X()));
-  EXPECT_NEAR(std::sqrt(above->Position()->X() * above->Position()->X() + above->Position()->Y() * above->Position()->Y() +
+  EXPECT_NEAR(std::sqrt(above->Position()->X() * above->Position()->X() +
+                        above->Position()->Y() * above->Position()->Y() +
                         above->Position()->Z() * above->Position()->Z()),
               5, 1e-4);
 }

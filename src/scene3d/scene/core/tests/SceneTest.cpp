@@ -71,7 +71,8 @@ TEST(Scene, DefaultsRootAndUpdates) {
 
 TEST(Scene, BuffersShareTheFirstBuffersContext) {
   TGLRecordingContext a, b, c;
-  for (TGLContext* ctx : {static_cast<TGLContext*>(&a), static_cast<TGLContext*>(&b), static_cast<TGLContext*>(&c)})
+  for (TGLContext* ctx :
+       {static_cast<TGLContext*>(&a), static_cast<TGLContext*>(&b), static_cast<TGLContext*>(&c)})
     ctx->CreateContext(nullptr);
   TCountingBuffer first(&a), second(&b), third(&c);
   TGL3DScene scene(nullptr);

@@ -15,7 +15,8 @@ namespace gl3d::test {
 
 class TCountingBuffer : public TGLAbstractSceneBuffer {
  public:
-  explicit TCountingBuffer(TGLContext* context = nullptr) : TGLAbstractSceneBuffer(nullptr), context(context) {}
+  explicit TCountingBuffer(TGLContext* context = nullptr)
+      : TGLAbstractSceneBuffer(nullptr), context(context) {}
   TGLContext* RenderingContext() const override { return context; }
   TGLPickSelector* PickSelector() const override { return selector; }
   bool DepthTest() const override { return depthTest; }
@@ -31,7 +32,7 @@ class TCountingBuffer : public TGLAbstractSceneBuffer {
 class TMarker : public TGLBaseSceneObject {
  public:
   explicit TMarker(TComponent* owner) : TGLBaseSceneObject(owner) {}
-  TGLSceneObjectClass ClassType() const override { return &CreateSceneObject<TMarker>; }
+  TGLBaseSceneObjectClass ClassType() const override { return &CreateSceneObject<TMarker>; }
   void BuildList(TRenderContextInfo&) override {
     ++builds;
     if (throwInBuild) throw common::Exception("build failed");
@@ -61,7 +62,7 @@ inline std::string BinaryProperty(const std::string& name, const std::string& da
 class TCountingObject : public TGLBaseSceneObject {
  public:
   using TGLBaseSceneObject::TGLBaseSceneObject;
-  TGLSceneObjectClass ClassType() const override { return &CreateSceneObject<TCountingObject>; }
+  TGLBaseSceneObjectClass ClassType() const override { return &CreateSceneObject<TCountingObject>; }
   void CoordinateChanged(TGLCustomCoordinates* sender) override {
     ++coordinateNotices;
     TGLBaseSceneObject::CoordinateChanged(sender);

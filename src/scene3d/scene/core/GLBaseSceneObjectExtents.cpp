@@ -132,7 +132,8 @@ bool TGLBaseSceneObject::PointInObject(const TVector4f& point) {
   VectorTransform4f(point, GetInvAbsoluteMatrix(), local);
   const TVector4f d = AxisAlignedDimensions();
   const TVector4f& s = scale_->AsVector();
-  return std::fabs(local.X * s.X) <= d.X && std::fabs(local.Y * s.Y) <= d.Y && std::fabs(local.Z * s.Z) <= d.Z;
+  return std::fabs(local.X * s.X) <= d.X && std::fabs(local.Y * s.Y) <= d.Y &&
+         std::fabs(local.Z * s.Z) <= d.Z;
 }
 
 bool TGLBaseSceneObject::RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector,
@@ -165,7 +166,7 @@ std::unique_ptr<TGLSilhouette> TGLBaseSceneObject::GenerateSilhouette(const TSil
       r = radius;
       break;
     default:
-      ZASSERT(false, "Assertion failure (GLScene)");
+      ZASSERT(false, "Assertion failure (scene core)");
   }
   TVector3f right, up;
   VectorCrossProduct3f(params.SeenFrom, XVector3f, right);

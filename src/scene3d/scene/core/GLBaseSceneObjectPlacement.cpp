@@ -10,7 +10,8 @@ namespace gl3d {
 
 namespace {
 
-constexpr TObjectChanges kAbsoluteChanges = ObjectChangeBit(chAbsoluteMatrix) | ObjectChangeBit(chInvAbsoluteMatrix);
+constexpr TObjectChanges kAbsoluteChanges =
+    ObjectChangeBit(chAbsoluteMatrix) | ObjectChangeBit(chInvAbsoluteMatrix);
 constexpr float kMinRightLength = 0.00001f;
 // The orbit keeps the view this far (radians) from the up axis.
 constexpr float kMinPitch = 0.025f;

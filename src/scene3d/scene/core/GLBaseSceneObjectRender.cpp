@@ -34,7 +34,8 @@ struct TInheritedModes {
   TRenderContextInfo& rci;
   TGLObjectsSorting sorting;
   TGLVisibilityCulling culling;
-  explicit TInheritedModes(TRenderContextInfo& r) : rci(r), sorting(r.ObjectsSorting), culling(r.VisibilityCulling) {}
+  explicit TInheritedModes(TRenderContextInfo& r)
+      : rci(r), sorting(r.ObjectsSorting), culling(r.VisibilityCulling) {}
   ~TInheritedModes() {
     rci.ObjectsSorting = sorting;
     rci.VisibilityCulling = culling;
@@ -209,13 +210,13 @@ void TGLBaseSceneObject::RenderChildren(int first, int last, TRenderContextInfo&
       break;
     }
     default:
-      ZASSERT(false, "Assertion failure (GLScene)");
+      ZASSERT(false, "Assertion failure (scene core)");
   }
 }
 
-void TGLBaseSceneObject::SortChildren(int first, int last, TGLObjectsSorting mode, const TVector4f& cameraPosition,
-                                      TSingleList& keys, TPersistentObjectList& sorted,
-                                      TPersistentObjectList& opaque) {
+void TGLBaseSceneObject::SortChildren(int first, int last, TGLObjectsSorting mode,
+                                      const TVector4f& cameraPosition, TSingleList& keys,
+                                      TPersistentObjectList& sorted, TPersistentObjectList& opaque) {
   if (first > last) return;
   if (first < 0 || last >= GetCount()) throw EListError("Invalid list index");
   const int step = last + 1;

@@ -1,7 +1,5 @@
 // The scene component: its root object, light slots, render buffers, update bracket, ray
 // picking and storage.
-#include "scene3d/scene/core/GLScene.h"
-
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -10,11 +8,12 @@
 #include "common/Exception.h"
 #include "scene3d/base/GLUtils.h"
 #include "scene3d/gl/GLTransformation.h"
+#include "scene3d/scene/core/GLScene.h"
 
 namespace gl3d {
 
 namespace {
-constexpr const char* kAssertText = "Assertion failure (GLScene)";
+constexpr const char* kAssertText = "Assertion failure (scene core)";
 
 TVector3f XYZ(const TVector4f& v) { return {v.X, v.Y, v.Z}; }
 }  // namespace
@@ -64,14 +63,16 @@ void TGL3DScene::EndUpdate() {
 
 void TGL3DScene::NotifyChange(TObject*) {
   if (IsUpdating() || !buffers_) return;
-  for (int i = 0; i < buffers_->Count(); ++i) static_cast<TGLAbstractSceneBuffer*>(buffers_->Get(i))->NotifyChange(this);
+  for (int i = 0; i < buffers_->Count(); ++i)
+    static_cast<TGLAbstractSceneBuffer*>(buffers_->Get(i))->NotifyChange(this);
 }
 
 void TGL3DScene::AddBuffer(TGLAbstractSceneBuffer* buffer) {
   if (!buffers_) buffers_ = std::make_unique<TPersistentObjectList>();
   if (buffers_->IndexOf(buffer) >= 0) return;
   buffers_->Add(buffer);
-  if (!baseContext_) baseContext_ = static_cast<TGLAbstractSceneBuffer*>(buffers_->Get(0))->RenderingContext();
+  if (!baseContext_)
+    baseContext_ = static_cast<TGLAbstractSceneBuffer*>(buffers_->Get(0))->RenderingContext();
   if (buffers_->Count() > 1 && baseContext_)
     if (TGLContext* context = buffer->RenderingContext()) context->ShareLists(baseContext_);
 }
@@ -168,7 +169,8 @@ void TGL3DScene::SetupLights(int maxLights) {
         transformation.SetModelMatrix(light->GetAbsoluteMatrix());
         gl.Lightfv(GL_LIGHT0 + static_cast<GLenum>(id), GL_POSITION, &spot.X);
       } else {
-        transformation.SetModelMatrix(light->Parent() ? light->Parent()->GetAbsoluteMatrix() : IdentityMatrix4f);
+        transformation.SetModelMatrix(light->Parent() ? light->Parent()->GetAbsoluteMatrix()
+                                                      : IdentityMatrix4f);
         gl.Lightfv(GL_LIGHT0 + static_cast<GLenum>(id), GL_POSITION, &light->Position()->AsVector().X);
         if (light->LightStyle() == lsSpot && light->SpotCutOff() != 180)
           gl.Lightfv(GL_LIGHT0 + static_cast<GLenum>(id), GL_SPOT_DIRECTION, &spot.X);

@@ -14,7 +14,8 @@ namespace {
 
 constexpr TObjectChanges kAllChanges = ObjectChangeBit(chLocalMatrix) | ObjectChangeBit(chAbsoluteMatrix) |
                                        ObjectChangeBit(chInvAbsoluteMatrix) | ObjectChangeBit(chStructure);
-constexpr TObjectChanges kAbsoluteChanges = ObjectChangeBit(chAbsoluteMatrix) | ObjectChangeBit(chInvAbsoluteMatrix);
+constexpr TObjectChanges kAbsoluteChanges =
+    ObjectChangeBit(chAbsoluteMatrix) | ObjectChangeBit(chInvAbsoluteMatrix);
 
 void SetEmptyBox(TCornerBox& box) {
   for (TVector4f& c : box.Corner) c = OriginPoint4f;
@@ -93,13 +94,13 @@ void TGLBaseSceneObject::SetIndex(int index) {
   parent->Insert(index, this);
 }
 
-TGLBaseSceneObject* TGLBaseSceneObject::AddNewChild(TGLSceneObjectClass cls) {
+TGLBaseSceneObject* TGLBaseSceneObject::AddNewChild(TGLBaseSceneObjectClass cls) {
   TGLBaseSceneObject* child = cls(Owner());
   AddChild(child);
   return child;
 }
 
-TGLBaseSceneObject* TGLBaseSceneObject::AddNewChildFirst(TGLSceneObjectClass cls) {
+TGLBaseSceneObject* TGLBaseSceneObject::AddNewChildFirst(TGLBaseSceneObjectClass cls) {
   TGLBaseSceneObject* child = cls(Owner());
   Insert(0, child);
   return child;
