@@ -13,6 +13,7 @@
 
 #include "SceneTestSupport.h"
 #include "scene3d/gl/tests/RecordingFixture.h"
+#include "scene3d/scene/Scene3dScene.h"
 #include "scene3d/scene/core/GLFogEnvironment.h"
 
 using namespace gl3d;
@@ -118,6 +119,20 @@ TEST(Scene, RayCastFindsTheNearestVisibleObject) {
   EXPECT_EQ(scene->RayCastIntersect({5, 0, -1, 1}, {1, 0, 0, 0}), aside);
   EXPECT_EQ(scene->RayCastIntersect(start, {0, 1, 0, 0}), nullptr);
   delete scene;
+}
+
+TEST(Scene, StartupRegistersTheClassesStoredDescriptionsName) {
+  common::TStartupSequence sequence;
+  AddScene3dSceneSteps(sequence);
+  sequence.Startup();
+  EXPECT_TRUE(sequence.IsStarted("scene3d_scene"));
+  for (const char* name :
+       {"TGLCoordinates2", "TGLCoordinates3", "TGLCoordinates4", "TGLCamera", "TGLLightSource", "TGL3DScene"}) {
+    const std::unique_ptr<TPersistent> made = CreateRegisteredClass(name);
+    EXPECT_STREQ(made->ClassName(), name);
+  }
+  EXPECT_GT(CounterFrequency(), 0);
+  sequence.Shutdown();
 }
 
 // ---- Camera ----
