@@ -41,13 +41,13 @@ class TSceneUpdate {
 
 TGLBaseSceneObject::TGLBaseSceneObject(TComponent* owner)
     : TGLCoordinatesUpdateAbleComponent(owner),
-      position_(std::make_unique<TGLCoordinates3>(this, OriginPoint4f, ckPoint)),
-      direction_(std::make_unique<TGLCoordinates3>(this, TVector4f{0, 0, 1, 0}, ckVector)),
-      up_(std::make_unique<TGLCoordinates3>(this, TVector4f{0, 1, 0, 0}, ckVector)),
-      scale_(std::make_unique<TGLCoordinates3>(this, TVector4f{1, 1, 1, 0}, ckVector)),
-      rotation_(std::make_unique<TGLCoordinates3>(this, NullVector4f, ckVector)),
       changes_(kAllChanges),
-      boundsChanges_(BBChangeBit(bcChildren) | BBChangeBit(bcOwn)) {
+      boundsChanges_(BBChangeBit(bcChildren) | BBChangeBit(bcOwn)),
+      scale_(this, TVector4f{1, 1, 1, 0}, ckVector),
+      position_(this, OriginPoint4f, ckPoint),
+      direction_(this, TVector4f{0, 0, 1, 0}, ckVector),
+      up_(this, TVector4f{0, 1, 0, 0}, ckVector),
+      rotation_(this, NullVector4f, ckVector) {
   SetEmptyBox(ownBox_);
   SetEmptyBox(childrenBox_);
   SetEmptyBox(boxWithChildren_);
@@ -370,7 +370,7 @@ void TGLBaseSceneObject::WriteParentComponent(TComponent* value) {
 
 void TGLBaseSceneObject::AfterLoad() {
   TGLCoordinatesUpdateAbleComponent::Loaded();
-  position_->SetW(1);
+  position_.SetW(1);
   if (behaviours_) behaviours_->Loaded();
   if (effects_) effects_->Loaded();
 }
@@ -393,7 +393,7 @@ void TGLBaseSceneObject::Assign(const TPersistent* source) {
   showAxes_ = src->showAxes_;
   objectsSorting_ = src->objectsSorting_;
   visibilityCulling_ = src->visibilityCulling_;
-  rotation_->Assign(src->rotation_.get());
+  rotation_.Assign(&src->rotation_);
   DeleteChildren();
   {
     TSceneUpdate update(scene_);

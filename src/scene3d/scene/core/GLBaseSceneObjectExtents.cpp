@@ -17,11 +17,9 @@ TCornerBox EmptyBox() {
 
 TVector3f XYZ(const TVector4f& v) { return {v.X, v.Y, v.Z}; }
 
-// Length of (x, y, z) in double precision: exact to the single result, and cheap enough for the
-// culling and sorting of every object in every frame.
-float Length3(const TVector4f& v) {
-  return static_cast<float>(std::sqrt(double(v.X) * v.X + double(v.Y) * v.Y + double(v.Z) * v.Z));
-}
+// Length of (x, y, z) in single precision (within an ulp of the exact length): culling takes it
+// for every object in every frame.
+float Length3(const TVector4f& v) { return std::sqrt(v.X * v.X + v.Y * v.Y + v.Z * v.Z); }
 
 }  // namespace
 
@@ -29,7 +27,7 @@ TVector4f TGLBaseSceneObject::AxisAlignedDimensionsUnscaled() { return {0.5f, 0.
 
 TVector4f TGLBaseSceneObject::AxisAlignedDimensions() {
   TVector4f d = AxisAlignedDimensionsUnscaled();
-  const TVector4f& s = scale_->AsVector();
+  const TVector4f& s = scale_.AsVector();
   d.X *= s.X;
   d.Y *= s.Y;
   d.Z *= s.Z;
@@ -63,7 +61,7 @@ TAxisBox TGLBaseSceneObject::AxisAlignedBoundingBoxUnscaled(bool includeChildren
 
 TAxisBox TGLBaseSceneObject::AxisAlignedBoundingBox(bool includeChildren) {
   TAxisBox box = AxisAlignedBoundingBoxUnscaled(includeChildren);
-  ScaleAxisBox(box, scale_->GetAsAffineVector());
+  ScaleAxisBox(box, scale_.GetAsAffineVector());
   return box;
 }
 
@@ -131,7 +129,7 @@ bool TGLBaseSceneObject::PointInObject(const TVector4f& point) {
   TVector4f local;
   VectorTransform4f(point, GetInvAbsoluteMatrix(), local);
   const TVector4f d = AxisAlignedDimensions();
-  const TVector4f& s = scale_->AsVector();
+  const TVector4f& s = scale_.AsVector();
   return std::fabs(local.X * s.X) <= d.X && std::fabs(local.Y * s.Y) <= d.Y &&
          std::fabs(local.Z * s.Z) <= d.Z;
 }

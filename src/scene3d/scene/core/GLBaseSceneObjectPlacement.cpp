@@ -45,13 +45,13 @@ bool IsZeroXYZ(const TVector4f& v) { return v.X == 0 && v.Y == 0 && v.Z == 0; }
 
 void TGLBaseSceneObject::RebuildMatrix() {
   if (!(changes_ & ObjectChangeBit(chLocalMatrix))) return;
-  const TVector4f& up = up_->AsVector();
-  const TVector4f& direction = direction_->AsVector();
-  const TVector4f& scale = scale_->AsVector();
+  const TVector4f& up = up_.AsVector();
+  const TVector4f& direction = direction_.AsVector();
+  const TVector4f& scale = scale_.AsVector();
   VectorScale4f(Cross(up, direction), scale.X, localMatrix_[0]);
   VectorScale4f(up, scale.Y, localMatrix_[1]);
   VectorScale4f(direction, scale.Z, localMatrix_[2]);
-  localMatrix_[3] = position_->AsVector();
+  localMatrix_[3] = position_.AsVector();
   changes_ &= static_cast<TObjectChanges>(~ObjectChangeBit(chLocalMatrix));
   changes_ |= kAbsoluteChanges;
 }
@@ -77,7 +77,7 @@ const TMatrix4f& TGLBaseSceneObject::GetAbsoluteMatrix() {
 const TMatrix4f& TGLBaseSceneObject::GetInvAbsoluteMatrix() {
   TMatrix4f* block = &invAbsoluteMatrix_;
   if (changes_ & ObjectChangeBit(chInvAbsoluteMatrix)) {
-    if (VectorEquals4f(scale_->AsVector(), {1, 1, 1, 0})) {
+    if (VectorEquals4f(scale_.AsVector(), {1, 1, 1, 0})) {
       // Rotation and translation only: the cheap inversion, composed with the parent's.
       RebuildMatrix();
       TMatrix4f localInverse;
@@ -98,8 +98,8 @@ const TMatrix4f& TGLBaseSceneObject::GetInvAbsoluteMatrix() {
 TVector4f TGLBaseSceneObject::AbsolutePosition() { return GetAbsoluteMatrix()[3]; }
 TVector4f TGLBaseSceneObject::AbsoluteDirection() { return Normalized(GetAbsoluteMatrix()[2]); }
 TVector4f TGLBaseSceneObject::AbsoluteUp() { return Normalized(GetAbsoluteMatrix()[1]); }
-TVector4f TGLBaseSceneObject::RightVector() const { return Cross(direction_->AsVector(), up_->AsVector()); }
-TVector4f TGLBaseSceneObject::LeftVector() const { return Cross(up_->AsVector(), direction_->AsVector()); }
+TVector4f TGLBaseSceneObject::RightVector() const { return Cross(direction_.AsVector(), up_.AsVector()); }
+TVector4f TGLBaseSceneObject::LeftVector() const { return Cross(up_.AsVector(), direction_.AsVector()); }
 
 TVector4f TGLBaseSceneObject::AbsoluteToLocal(const TVector4f& v) {
   TVector4f out;
@@ -114,21 +114,21 @@ TVector4f TGLBaseSceneObject::LocalToAbsolute(const TVector4f& v) {
 }
 
 void TGLBaseSceneObject::SetPosition(const TGLCustomCoordinates& value) {
-  position_->SetPoint(value.X(), value.Y(), value.Z());
+  position_.SetPoint(value.X(), value.Y(), value.Z());
 }
 
 void TGLBaseSceneObject::SetDirection(const TGLCustomCoordinates& value) {
   if (IsZeroXYZ(value.AsVector())) return;
-  direction_->SetVector(value.X(), value.Y(), value.Z());
+  direction_.SetVector(value.X(), value.Y(), value.Z());
 }
 
 void TGLBaseSceneObject::SetUp(const TGLCustomCoordinates& value) {
   if (IsZeroXYZ(value.AsVector())) return;
-  up_->SetVector(value.X(), value.Y(), value.Z());
+  up_.SetVector(value.X(), value.Y(), value.Z());
 }
 
 void TGLBaseSceneObject::SetScale(const TGLCustomCoordinates& value) {
-  scale_->Assign(&value);
+  scale_.Assign(&value);
   TransformationChanged();
 }
 
@@ -139,16 +139,16 @@ void TGLBaseSceneObject::CoordinateChanged(TGLCustomCoordinates* sender) {
     bool& flag;
     ~TReset() { flag = false; }
   } reset{calculating_};
-  if (sender == direction_.get()) {
-    if (direction_->VectorLength() == 0) direction_->AssignVectorQuietly({0, 0, 1, 0});
-    direction_->AssignVectorQuietly(Normalized(direction_->AsVector()));
-    const TVector4f right = RightOf(direction_->AsVector(), up_->AsVector());
-    up_->AssignVectorQuietly(Normalized(Cross(right, direction_->AsVector())));
-  } else if (sender == up_.get()) {
-    if (up_->VectorLength() == 0) up_->AssignVectorQuietly({0, 1, 0, 0});
-    up_->AssignVectorQuietly(Normalized(up_->AsVector()));
-    const TVector4f right = RightOf(direction_->AsVector(), up_->AsVector());
-    direction_->AssignVectorQuietly(Normalized(Cross(up_->AsVector(), right)));
+  if (sender == &direction_) {
+    if (direction_.VectorLength() == 0) direction_.AssignVectorQuietly({0, 0, 1, 0});
+    direction_.AssignVectorQuietly(Normalized(direction_.AsVector()));
+    const TVector4f right = RightOf(direction_.AsVector(), up_.AsVector());
+    up_.AssignVectorQuietly(Normalized(Cross(right, direction_.AsVector())));
+  } else if (sender == &up_) {
+    if (up_.VectorLength() == 0) up_.AssignVectorQuietly({0, 1, 0, 0});
+    up_.AssignVectorQuietly(Normalized(up_.AsVector()));
+    const TVector4f right = RightOf(direction_.AsVector(), up_.AsVector());
+    direction_.AssignVectorQuietly(Normalized(Cross(up_.AsVector(), right)));
   }
   // Every sender: the matrices are stale. The notice is the coordinates' own, which follows.
   MarkTransformationChanged();
@@ -160,7 +160,7 @@ void TGLBaseSceneObject::SetRollAngle(float value) { SetAngle(2, value); }
 
 // component 0 pitch (about the right vector), 1 turn (about Up), 2 roll (about Direction).
 void TGLBaseSceneObject::SetAngle(int component, float value) {
-  const float old = rotation_->GetCoordinate(component);
+  const float old = rotation_.GetCoordinate(component);
   if (value == old) return;
   if (!IsLoading()) {
     calculating_ = true;
@@ -169,27 +169,27 @@ void TGLBaseSceneObject::SetAngle(int component, float value) {
       ~TReset() { flag = false; }
     } reset{calculating_};
     const TVector4f axis =
-        component == 0 ? RightVector() : (component == 1 ? up_->AsVector() : direction_->AsVector());
+        component == 0 ? RightVector() : (component == 1 ? up_.AsVector() : direction_.AsVector());
     const TMatrix4f rotation = CreateAxisRotationMatrix4f(axis, DegToRadSingle(old - value));
     TVector4f v;
-    VectorTransform4f(up_->AsVector(), rotation, v);
-    up_->AssignVectorQuietly(v);
-    up_->Normalize();
-    VectorTransform4f(direction_->AsVector(), rotation, v);
-    direction_->AssignVectorQuietly(v);
-    direction_->Normalize();
+    VectorTransform4f(up_.AsVector(), rotation, v);
+    up_.AssignVectorQuietly(v);
+    up_.Normalize();
+    VectorTransform4f(direction_.AsVector(), rotation, v);
+    direction_.AssignVectorQuietly(v);
+    direction_.Normalize();
     TransformationChanged();
   }
-  rotation_->AsAddress()->operator[](component) = NormalizeDegAngle(value);
+  rotation_.AsAddress()->operator[](component) = NormalizeDegAngle(value);
 }
 
 void TGLBaseSceneObject::SetMatrix(const TMatrix4f& m) {
   localMatrix_ = m;
   // A zero row says nothing about the axis: the previous Direction or Up stays.
-  if (!IsZeroXYZ(m[2])) direction_->AssignVectorQuietly(Normalized(m[2]));
-  if (!IsZeroXYZ(m[1])) up_->AssignVectorQuietly(Normalized(m[1]));
-  scale_->SetVector(VectorLength4f(m[0]), VectorLength4f(m[1]), VectorLength4f(m[2]));
-  position_->AssignVectorQuietly(m[3]);
+  if (!IsZeroXYZ(m[2])) direction_.AssignVectorQuietly(Normalized(m[2]));
+  if (!IsZeroXYZ(m[1])) up_.AssignVectorQuietly(Normalized(m[1]));
+  scale_.SetVector(VectorLength4f(m[0]), VectorLength4f(m[1]), VectorLength4f(m[2]));
+  position_.AssignVectorQuietly(m[3]);
   TransformationChanged();
 }
 
@@ -220,7 +220,7 @@ void TGLBaseSceneObject::MoveObjectAround(TGLBaseSceneObject* target, float pitc
   TVector4f newPosition{position.X + (moved.X - toObject.X), position.Y + (moved.Y - toObject.Y),
                         position.Z + (moved.Z - toObject.Z), 1};
   if (parent_) newPosition = parent_->AbsoluteToLocal(newPosition);
-  position_->SetAsVector(newPosition);
+  position_.SetAsVector(newPosition);
 }
 
 }  // namespace gl3d

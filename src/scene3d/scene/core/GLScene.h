@@ -116,21 +116,26 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   virtual void DestroyHandle();
 
   // ---- Placement ----
-  TGLCoordinates3* Position() const { return position_.get(); }
-  TGLCoordinates3* Direction() const { return direction_.get(); }
-  TGLCoordinates3* Up() const { return up_.get(); }
-  TGLCoordinates3* Scale() const { return scale_.get(); }
+  TGLCoordinates3* Position() { return &position_; }
+  TGLCoordinates3* Direction() { return &direction_; }
+  TGLCoordinates3* Up() { return &up_; }
+  TGLCoordinates3* Scale() { return &scale_; }
   // X pitch, Y turn, Z roll, degrees in [-180, 180].
-  TGLCoordinates3* Rotation() const { return rotation_.get(); }
+  TGLCoordinates3* Rotation() { return &rotation_; }
+  const TGLCoordinates3* Position() const { return &position_; }
+  const TGLCoordinates3* Direction() const { return &direction_; }
+  const TGLCoordinates3* Up() const { return &up_; }
+  const TGLCoordinates3* Scale() const { return &scale_; }
+  const TGLCoordinates3* Rotation() const { return &rotation_; }
   // Copies x, y, z with w = 1.
   void SetPosition(const TGLCustomCoordinates& value);
   // Copy x, y, z with w = 0; a value whose x, y and z are all 0 is ignored.
   void SetDirection(const TGLCustomCoordinates& value);
   void SetUp(const TGLCustomCoordinates& value);
   void SetScale(const TGLCustomCoordinates& value);
-  float PitchAngle() const { return rotation_->X(); }
-  float TurnAngle() const { return rotation_->Y(); }
-  float RollAngle() const { return rotation_->Z(); }
+  float PitchAngle() const { return rotation_.X(); }
+  float TurnAngle() const { return rotation_.Y(); }
+  float RollAngle() const { return rotation_.Z(); }
   // Turns Up and Direction by the difference about the right vector / Up / Direction (not
   // while loading) and stores the new angle.
   void SetPitchAngle(float value);
@@ -291,37 +296,38 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   void CullingDecision(const TRenderContextInfo& rci, bool& drawSelf, bool& drawChildren);
   void ReadCollection(TStream& stream, bool effects);
 
-  TMatrix4f localMatrix_ = IdentityMatrix4f;
-  // The absolute and the inverse absolute matrix, valid while their change flags are clear. They
-  // live in the object itself: sorting and culling read them for every object of every frame.
-  TMatrix4f absoluteMatrix_ = IdentityMatrix4f;
-  TMatrix4f invAbsoluteMatrix_ = IdentityMatrix4f;
-  TGLObjectStyle objectStyle_ = 0;
-  std::unique_ptr<TGLListHandle> listHandle_;
-  std::unique_ptr<TGLCoordinates3> position_;
-  std::unique_ptr<TGLCoordinates3> direction_;
-  std::unique_ptr<TGLCoordinates3> up_;
-  std::unique_ptr<TGLCoordinates3> scale_;
-  std::unique_ptr<TGLCoordinates3> rotation_;
+  // What a render pass reads of every object comes first, together: the flags, the absolute
+  // matrix and the scale (the pass sorts and culls thousands of objects per frame).
   TObjectChanges changes_;
+  TGLObjectStyle objectStyle_ = 0;
+  bool visible_ = true;
+  bool pickable_ = true;
+  bool showAxes_ = false;
+  bool calculating_ = false;
+  TGLObjectsSorting objectsSorting_ = osInherited;
+  TGLVisibilityCulling visibilityCulling_ = vcInherited;
+  TObjectBBChanges boundsChanges_;
+  // The absolute and the inverse absolute matrix, valid while their change flags are clear.
+  TMatrix4f absoluteMatrix_ = IdentityMatrix4f;
+  TGLCoordinates3 scale_;
+  std::unique_ptr<TPersistentObjectList> children_;
+  std::unique_ptr<TGLObjectEffects> effects_;
   TGLBaseSceneObject* parent_ = nullptr;
   TGL3DScene* scene_ = nullptr;
-  TObjectBBChanges boundsChanges_;
+  TMatrix4f localMatrix_ = IdentityMatrix4f;
+  TMatrix4f invAbsoluteMatrix_ = IdentityMatrix4f;
+  TGLCoordinates3 position_;
+  TGLCoordinates3 direction_;
+  TGLCoordinates3 up_;
+  TGLCoordinates3 rotation_;
+  std::unique_ptr<TGLListHandle> listHandle_;
   TCornerBox ownBox_;
   TCornerBox childrenBox_;
   TCornerBox boxWithChildren_;
   // The union of the two caches above is older than one of them.
   bool boxWithChildrenStale_ = true;
-  std::unique_ptr<TPersistentObjectList> children_;
-  bool visible_ = true;
   int updateCount_ = 0;
-  bool showAxes_ = false;
-  bool calculating_ = false;
-  TGLObjectsSorting objectsSorting_ = osInherited;
-  TGLVisibilityCulling visibilityCulling_ = vcInherited;
   std::unique_ptr<TGLBehaviours> behaviours_;
-  std::unique_ptr<TGLObjectEffects> effects_;
-  bool pickable_ = true;
   float tagFloat_ = 0;
 };
 
