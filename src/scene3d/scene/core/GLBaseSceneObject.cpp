@@ -107,6 +107,8 @@ TGLBaseSceneObject* TGLBaseSceneObject::AddNewChildFirst(TGLBaseSceneObjectClass
 }
 
 void TGLBaseSceneObject::AddChild(TGLBaseSceneObject* child) {
+  // A child left in its former parent's list would be listed twice and freed twice.
+  if (child->parent_) child->parent_->Remove(child, false);
   if (scene_) scene_->AddLights(child);
   if (!children_) children_ = std::make_unique<TPersistentObjectList>();
   children_->Add(child);

@@ -95,7 +95,8 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   T* AddNewChild() {
     return static_cast<T*>(AddNewChild(&CreateSceneObject<T>));
   }
-  // Appends the child; it is not taken from a former parent (MoveTo and Insert do that).
+  // Appends the child, taking it from its former parent first (one already here moves to the
+  // end).
   virtual void AddChild(TGLBaseSceneObject* child);
   // Takes the child from its former parent and puts it at the position.
   virtual void Insert(int index, TGLBaseSceneObject* child);

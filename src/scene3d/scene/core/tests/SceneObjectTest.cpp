@@ -433,13 +433,11 @@ TEST(SceneObject, LightSlotsFollowTheTree) {
   auto* next = f.Add<TGLLightSource>();
   EXPECT_EQ(next->LightID(), 1);
 
-  // Moving a light inside the scene keeps its slot; adding it again takes no second slot.
+  // Moving a light inside the scene keeps its slot.
   auto* holder = f.Add<TGLBaseSceneObject>();
   lights[3]->MoveTo(holder);
   EXPECT_EQ(lights[3]->LightID(), 3);
   EXPECT_EQ(f.scene->Lights()[3], lights[3]);
-  f.scene->AddLight(lights[3]);
-  EXPECT_EQ(f.scene->Lights().IndexOf(lights[8]), -1);
 
   // A light that deletes its children keeps its own slot.
   lights[4]->AddNewChild<TGLBaseSceneObject>();
@@ -451,10 +449,29 @@ TEST(SceneObject, LightSlotsFollowTheTree) {
   EXPECT_EQ(f.scene->Lights()[5], nullptr);
   EXPECT_EQ(lights[5]->Scene(), nullptr);
   delete lights[5];
-  // A light moved into a scene from outside registers there.
+  // Registering a light that has a slot takes no second one.
+  f.scene->AddLight(lights[3]);
+  EXPECT_EQ(f.scene->Lights()[5], nullptr);
+  // A child appended again where it already is moves to the end, listed once.
+  auto* other = f.Add<TGLBaseSceneObject>(holder);
+  holder->AddChild(lights[3]);
+  EXPECT_EQ(holder->GetCount(), 2);
+  EXPECT_EQ(holder->Get(0), other);
+  EXPECT_EQ(holder->Get(1), lights[3]);
+  EXPECT_EQ(lights[3]->LightID(), 3);
+  // Appended to another parent, it leaves the first one's list.
+  other->AddChild(lights[3]);
+  EXPECT_EQ(holder->GetCount(), 1);
+  EXPECT_EQ(lights[3]->Parent(), other);
+  delete lights[3];
+  EXPECT_EQ(f.scene->Lights()[3], nullptr);
+  f.scene->AddLight(lights[6]);  // already in slot 6
+  EXPECT_EQ(f.scene->Lights()[3], nullptr);
+  // A light moved into a scene from outside takes the first free slot.
   auto* outsider = new TGLLightSource(nullptr);
   holder->AddChild(outsider);
-  EXPECT_EQ(f.scene->Lights()[5], outsider);
+  EXPECT_EQ(f.scene->Lights()[3], outsider);
+  EXPECT_EQ(outsider->LightID(), 3);
 }
 
 TEST(SceneObject, AssignCopiesPlacementChildrenAndCollections) {

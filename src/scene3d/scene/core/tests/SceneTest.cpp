@@ -126,8 +126,8 @@ TEST(Scene, StartupRegistersTheClassesStoredDescriptionsName) {
   AddScene3dSceneSteps(sequence);
   sequence.Startup();
   EXPECT_TRUE(sequence.IsStarted("scene3d_scene"));
-  for (const char* name :
-       {"TGLCoordinates2", "TGLCoordinates3", "TGLCoordinates4", "TGLCamera", "TGLLightSource", "TGL3DScene"}) {
+  for (const char* name : {"TGLCoordinates2", "TGLCoordinates3", "TGLCoordinates4", "TGLCamera",
+                           "TGLLightSource", "TGL3DScene"}) {
     const std::unique_ptr<TPersistent> made = CreateRegisteredClass(name);
     EXPECT_STREQ(made->ClassName(), name);
   }
