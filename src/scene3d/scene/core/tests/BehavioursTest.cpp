@@ -37,6 +37,21 @@ const TXCollectionItemClass TTestBehaviour::StaticClass = {
 
 // One effect of each family, logging their render calls.
 template <class TFamily>
+struct TEffectName;
+template <>
+struct TEffectName<TGLObjectPreEffect> {
+  static constexpr const char* Name = "TTestPreEffect";
+};
+template <>
+struct TEffectName<TGLObjectPostEffect> {
+  static constexpr const char* Name = "TTestPostEffect";
+};
+template <>
+struct TEffectName<TGLObjectAfterEffect> {
+  static constexpr const char* Name = "TTestAfterEffect";
+};
+
+template <class TFamily>
 class TTestEffect : public TFamily {
  public:
   static const TXCollectionItemClass StaticClass;
@@ -45,31 +60,11 @@ class TTestEffect : public TFamily {
     if (gLog) gLog->push_back("render " + this->Name());
   }
 };
-template <>
-const TXCollectionItemClass TTestEffect<TGLObjectPreEffect>::StaticClass = {
-    "TTestPreEffect",
-    &TGLObjectPreEffect::StaticClass,
-    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectPreEffect>(o); },
-    nullptr,
-    nullptr,
-    nullptr,
-    false,
-    nullptr};
-template <>
-const TXCollectionItemClass TTestEffect<TGLObjectPostEffect>::StaticClass = {
-    "TTestPostEffect",
-    &TGLObjectPostEffect::StaticClass,
-    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectPostEffect>(o); },
-    nullptr,
-    nullptr,
-    nullptr,
-    false,
-    nullptr};
-template <>
-const TXCollectionItemClass TTestEffect<TGLObjectAfterEffect>::StaticClass = {
-    "TTestAfterEffect",
-    &TGLObjectAfterEffect::StaticClass,
-    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TGLObjectAfterEffect>(o); },
+template <class TFamily>
+const TXCollectionItemClass TTestEffect<TFamily>::StaticClass = {
+    TEffectName<TFamily>::Name,
+    &TFamily::StaticClass,
+    [](TXCollection* o) -> TXCollectionItem* { return new TTestEffect<TFamily>(o); },
     nullptr,
     nullptr,
     nullptr,
