@@ -19,7 +19,7 @@
 
 #include "scene3d/gl/GLEGLContext.h"
 #include "scene3d/gl/GLTransformation.h"
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 using namespace gl3d;
 

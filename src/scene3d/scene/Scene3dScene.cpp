@@ -1,13 +1,15 @@
 #include "scene3d/scene/Scene3dScene.h"
 
 #include "scene3d/scene/core/GLCoordinates.h"
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
+#include "scene3d/scene/texture/TextureStartup.h"
 
 namespace gl3d {
 
 void Scene3dSceneStartup() {
   RegisterCoordinatesClasses();
   RegisterSceneClasses();
+  TextureStartup();
   ReadCounterFrequency();
 }
 

@@ -3,7 +3,7 @@
 
 #include "common/Exception.h"
 #include "scene3d/base/GLUtils.h"
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 namespace gl3d {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "common/Exception.h"
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 namespace gl3d {
 

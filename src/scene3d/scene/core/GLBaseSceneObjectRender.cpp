@@ -6,7 +6,7 @@
 #include "scene3d/gl/GLContext.h"
 #include "scene3d/gl/GLStateCache.h"
 #include "scene3d/gl/GLTransformation.h"
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 namespace gl3d {
 

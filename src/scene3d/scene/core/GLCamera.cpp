@@ -5,7 +5,7 @@
 
 #include "common/Exception.h"
 #include "scene3d/gl/GLTransformation.h"
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 namespace gl3d {
 

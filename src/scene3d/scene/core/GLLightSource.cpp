@@ -1,5 +1,5 @@
 // The light source: a scene object standing for one fixed-function OpenGL light.
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 namespace gl3d {
 

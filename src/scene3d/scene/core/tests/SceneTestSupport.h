@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "scene3d/gl/GLContext.h"
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 namespace gl3d::test {
 

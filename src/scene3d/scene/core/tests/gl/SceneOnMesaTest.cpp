@@ -12,7 +12,7 @@
 #include "scene3d/gl/GLEGLContext.h"
 #include "scene3d/gl/GLTransformation.h"
 #include "scene3d/scene/core/GLFogEnvironment.h"
-#include "scene3d/scene/core/GLScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/tests/SceneTestSupport.h"
 
 using namespace gl3d;
