@@ -286,6 +286,16 @@ void RGB16Row(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vec
     for (int32_t x = 0; x < w; ++x) std::memcpy(d + 3 * x, in + int64_t(x) * S, 6);
     return;
   }
+  if (!ProfileApplies(v.Params)) {
+    // The high bytes, as the plain conversion takes them.
+    for (int32_t x = 0; x < w; ++x) {
+      const uint16_t* p = in + int64_t(x) * S;
+      t.dest[3 * x] = static_cast<uint8_t>(p[2] >> 8);
+      t.dest[3 * x + 1] = static_cast<uint8_t>(p[1] >> 8);
+      t.dest[3 * x + 2] = static_cast<uint8_t>(p[0] >> 8);
+    }
+    return;
+  }
   const uint8_t* src = s;
   if (S != 3) {
     scratch.resize(size_t(w) * 6);
@@ -370,8 +380,9 @@ void YCbCrRow(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vec
 void BilevelRow(const TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w) {
   const int32_t bytes = (w + 7) / 8;
   const uint16_t c = v.Compression;
-  // Raw WhiteIsZero data hold 1 for black; the fax decoders already give 1 for white.
-  const bool invert = v.Photometric == 0 && (c == 1 || c >= 5);
+  // Raw WhiteIsZero data hold 1 for black. The fax decoders give 1 for the white code, which
+  // codes the sample value 0: white for WhiteIsZero, black for BlackIsZero.
+  const bool invert = (v.Photometric == 0 && (c == 1 || c >= 5)) || (v.Photometric == 1 && IsFax(c));
   if (t.format == rv1g) {
     if (invert)
       for (int32_t i = 0; i < bytes; ++i) t.dest[i] = static_cast<uint8_t>(~s[i]);
