@@ -43,3 +43,40 @@ bool HaveTiffTools();
 std::string TiffDump(const std::string& path);
 
 }  // namespace rv::test
+
+namespace rv::test {
+
+// Builds small TIFF files by hand: entries with their values, data blocks placed after the
+// header, little- or big-endian, and several IFDs chained.
+class TiffBuilder {
+ public:
+  explicit TiffBuilder(bool littleEndian = true) : le_(littleEndian) {}
+  // Appends a block of data and returns its offset.
+  uint32_t Data(const std::vector<uint8_t>& bytes);
+  // An entry of `type` with its values (SHORT and LONG values as numbers, ASCII and BYTE as
+  // bytes); values that do not fit in the entry are placed as data.
+  void Entry(uint16_t tag, uint16_t type, const std::vector<uint32_t>& values);
+  // An entry given exactly as stored (count and value field).
+  void RawEntry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value);
+  // Ends the current IFD; the next entries go into a new one.
+  void NextIFD();
+  // The file: header, data, then the IFDs chained in order (or as `links` say: the next-IFD
+  // offset of IFD i is that of IFD links[i], -1 for 0).
+  std::vector<uint8_t> Bytes(const std::vector<int>& links = {});
+  // A minimal page: width x height, one sample of `bits`, the given strips.
+  static std::vector<uint8_t> Page(int width, int height, int bits, const std::vector<uint8_t>& strip,
+                                   uint16_t compression = 1, uint16_t photometric = 1);
+
+ private:
+  struct E {
+    uint16_t tag, type;
+    uint32_t count, value;
+  };
+  void Put16(std::vector<uint8_t>& b, uint32_t v) const;
+  void Put32(std::vector<uint8_t>& b, uint32_t v) const;
+  bool le_;
+  std::vector<uint8_t> data_;
+  std::vector<std::vector<E>> ifds_{{}};
+};
+
+}  // namespace rv::test
