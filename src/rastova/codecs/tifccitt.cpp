@@ -610,10 +610,13 @@ void FaxEncode1DRow(const uint8_t* row, int32_t width, TStream& stream, int32_t 
                     int32_t& pendingCount, uint8_t& pendingByte) {
   if (!gTables) return;
   TBitSink sink(pendingCount, pendingByte);
-  if (row && width > 0)
+  if (row && width > 0) {
+    // Every row begins with an EOL: readers of TIFF Group 3 data synchronise on it.
+    sink.PutEOL();
     Encode1D(sink, row, width);
-  else
+  } else {
     sink.Align();
+  }
   sink.Finish(stream, fillOrder, errorFlag, pendingCount, pendingByte);
 }
 

@@ -45,7 +45,7 @@ int64_t FaxDecode2DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, b
 
 // One modified Huffman row, starting and ending on a byte boundary.
 void FaxEncodeMHRow(const uint8_t* row, int32_t width, TStream& stream, int32_t fillOrder, bool& errorFlag);
-// One-dimensional runs without EOL or alignment; a null row ends the data.
+// One-dimensional runs after an EOL, without alignment; a null row ends the data.
 void FaxEncode1DRow(const uint8_t* row, int32_t width, TStream& stream, int32_t fillOrder, bool& errorFlag,
                     int32_t& pendingCount, uint8_t& pendingByte);
 // Group 3 two-dimensional: EOL, tag bit, then the row one-dimensionally (first row of a strip) or

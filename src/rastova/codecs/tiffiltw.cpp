@@ -221,6 +221,7 @@ TRVBitmap* ChooseLayout(TWriter& w, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap
     w.photometric = phRGB;
   if (ph == phCMYK) p.SamplesPerPixel = 4;
   // Step 5: the compression.
+  const uint8_t chosen = w.photometric;
   switch (comp) {
     case 1:
     case 2:
@@ -255,7 +256,7 @@ TRVBitmap* ChooseLayout(TWriter& w, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap
   // Fax codings take bilevel images only; JPEG no palette or grey index rows.
   if (w.compression >= 2 && w.compression <= 4 && b->GetPixelFormat() != rv1g) {
     w.compression = 1;
-    if (w.photometric == phWhiteIsZero) w.photometric = phBlackIsZero;
+    w.photometric = chosen;
   }
   if ((w.compression == 6 || w.compression == 7) && (w.quantizer || b->GetPixelFormat() == rv1g)) {
     w.compression = 1;
@@ -463,17 +464,24 @@ void WriteJpegStrip(TWriter& w, TRVBitmap& b) {
   w.AddLong(279, end - start);
 }
 
+// Samples per pixel of the rows; alpha that is not fully opaque joins three samples as a fourth
+// for the compressions that take it.
+int32_t RowSamples(const TWriter& w, TRVBitmap& b) {
+  const int32_t samples = w.photometric == phWhiteIsZero || w.photometric == phBlackIsZero ||
+                                  w.photometric == phPalette || w.photometric == phMask
+                              ? 1
+                          : w.photometric == phCMYK ? 4
+                                                    : 3;
+  if (w.alpha && !w.alpha->Full && samples == 3 && !w.quantizer &&
+      (w.compression == 1 || w.compression == 5 || w.compression == 32773) && b.GetPixelFormat() == rv24RGB)
+    return 4;
+  return samples;
+}
+
 void WriteTIFFStrips(TWriter& w, TRVBitmap& b) {
   const int32_t height = b.GetHeight();
-  int32_t samples = w.photometric == phWhiteIsZero || w.photometric == phBlackIsZero || w.photometric == phPalette ||
-                            w.photometric == phMask
-                        ? 1
-                        : w.photometric == phCMYK ? 4 : 3;
-  if (w.alpha && !w.alpha->Full && samples == 3 && (w.compression == 1 || w.compression == 5 || w.compression == 32773) &&
-      b.GetPixelFormat() == rv24RGB) {
-    samples = 4;
-    w.alphaWritten = true;
-  }
+  const int32_t samples = RowSamples(w, b);
+  w.alphaWritten = samples == 4 && w.photometric != phCMYK;
   if (w.compression == 7) {
     WriteJpegStrip(w, b);
     return;
@@ -589,7 +597,7 @@ void WritePageTags(TWriter& w, TRVBitmap& b) {
   else if (f == rvCMYK) w.AddShorts(258, {8, 8, 8, 8});
   else if (f == rv48RGB) w.AddShorts(258, {16, 16, 16});
   else if (w.photometric == phBlackIsZero || w.photometric == phPalette) w.AddShort(258, static_cast<uint16_t>(w.bits));
-  else if (w.photometric == phCMYK) w.AddShorts(258, {8, 8, 8, 8});
+  else if (w.photometric == phCMYK || RowSamples(w, b) == 4) w.AddShorts(258, {8, 8, 8, 8});
   else w.AddShorts(258, {8, 8, 8});
   w.AddShort(259, w.compression);
   if (f == rv1g) {
