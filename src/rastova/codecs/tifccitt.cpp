@@ -232,26 +232,9 @@ void PaintBlack(uint8_t* row, int32_t from, int32_t to) {
   row[lb] &= static_cast<uint8_t>(~lm);
 }
 
-void PaintWhite(uint8_t* row, int32_t from, int32_t to) {
-  if (from < 0) from = 0;
-  if (from >= to) return;
-  const int32_t fb = from >> 3, lb = (to - 1) >> 3;
-  const uint8_t fm = static_cast<uint8_t>(0xFF >> (from & 7));
-  const uint8_t lm = static_cast<uint8_t>(0xFF << (7 - ((to - 1) & 7)));
-  if (fb == lb) {
-    row[fb] |= static_cast<uint8_t>(fm & lm);
-    return;
-  }
-  row[fb] |= fm;
-  if (lb > fb + 1) std::memset(row + fb + 1, 0xFF, static_cast<size_t>(lb - fb - 1));
-  row[lb] |= lm;
-}
-
+// Rows start white and are painted from left to right, so only black runs change them.
 void Paint(uint8_t* row, int32_t from, int32_t to, bool black) {
-  if (black)
-    PaintBlack(row, from, to);
-  else
-    PaintWhite(row, from, to);
+  if (black) PaintBlack(row, from, to);
 }
 
 // The first position at or after `pos` whose bit is `one`; `width` when there is none.
@@ -262,12 +245,51 @@ int32_t FindBit(const uint8_t* line, int32_t pos, int32_t width, bool one) {
   int32_t byte = pos >> 3;
   const int32_t last = (width - 1) >> 3;
   uint32_t b = static_cast<uint8_t>((line[byte] ^ flip) & (0xFF >> (pos & 7)));
-  while (b == 0) {
-    if (++byte > last) return width;
-    b = static_cast<uint8_t>(line[byte] ^ flip);
+  if (b == 0) {
+    ++byte;
+    // Whole words of one colour are stepped over eight bytes at a time.
+    const uint64_t flip64 = one ? 0 : ~uint64_t(0);
+    while (byte + 8 <= last + 1) {
+      uint64_t w;
+      std::memcpy(&w, line + byte, 8);
+      w ^= flip64;
+      if (w != 0) break;
+      byte += 8;
+    }
+    for (;; ++byte) {
+      if (byte > last) return width;
+      b = static_cast<uint8_t>(line[byte] ^ flip);
+      if (b != 0) break;
+    }
   }
   const int32_t p = byte * 8 + __builtin_clz(b) - 24;
   return p < width ? p : width;
+}
+
+// The positions where the colour of a line (1 white) changes, from white before pixel 0: a
+// word at a time, each set bit of the word against itself shifted by one is a change.
+void ListChanges(const uint8_t* line, int32_t width, std::vector<int32_t>& out) {
+  out.clear();
+  const int32_t bytes = (width + 7) / 8;
+  uint64_t prev = 1;
+  for (int32_t at = 0; at < bytes; at += 8) {
+    uint64_t w = 0;
+    if (at + 8 <= bytes) {
+      std::memcpy(&w, line + at, 8);
+      w = __builtin_bswap64(w);
+    } else {
+      for (int32_t i = at; i < bytes; ++i) w |= uint64_t(line[i]) << (56 - 8 * (i - at));
+    }
+    uint64_t x = w ^ ((w >> 1) | (prev << 63));
+    prev = w & 1;
+    while (x) {
+      const int lz = __builtin_clzll(x);
+      const int32_t p = at * 8 + lz;
+      if (p >= width) return;
+      out.push_back(p);
+      x &= ~(uint64_t(1) << (63 - lz));
+    }
+  }
 }
 
 bool BitAt(const uint8_t* line, int32_t pos) { return (line[pos >> 3] >> (7 - (pos & 7))) & 1; }
@@ -310,21 +332,15 @@ int32_t DecodeUncompressed(const TBitSource& src, int64_t& pos, uint8_t* row, in
     ++n;  // bits up to and including the one
     pos += n;
     if (n <= 5) {
-      const int32_t end = std::min(width, a0 + n - 1);
-      PaintWhite(row, a0, end);
-      a0 = end;
+      a0 = std::min(width, a0 + n - 1);
       if (a0 < width) {
         PaintBlack(row, a0, a0 + 1);
         ++a0;
       }
     } else if (n == 6) {
-      const int32_t end = std::min(width, a0 + 5);
-      PaintWhite(row, a0, end);
-      a0 = end;
+      a0 = std::min(width, a0 + 5);
     } else {
-      const int32_t end = std::min(width, a0 + n - 7);
-      PaintWhite(row, a0, end);
-      a0 = end;
+      a0 = std::min(width, a0 + n - 7);
       if (!src.AtEnd(pos)) black = (src.Peek(pos) >> 31) != 0;
       ++pos;
       return a0;
@@ -414,7 +430,13 @@ int64_t FaxDecode2DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, b
   std::memset(row, 0xFF, rowBytes);
   if (!gTables) return startBit;
   const TBitSource src{data, dataLength, fillOrder == 2};
-  const uint8_t* ref = referenceLine;
+  // The changing elements of the reference line: even entries start black runs, odd ones white
+  // runs; two entries at the width close the list.
+  thread_local std::vector<int32_t> changes;
+  ListChanges(referenceLine, width, changes);
+  changes.push_back(width);
+  changes.push_back(width);
+  size_t ci = 0;
   int64_t pos = startBit;
   const int64_t start = startBit;
   const int64_t endBit = dataLength * 8;
@@ -450,18 +472,8 @@ int64_t FaxDecode2DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, b
       a0 = DecodeUncompressed(src, pos, row, a0, width, black);
       continue;
     }
-    // b1: the first changing element of the reference line right of a0 whose colour is the
-    // opposite of the current one; b2: the next changing element after it.
-    int32_t s = a0 < 0 ? 0 : a0 + 1;
-    const bool prevBlack = s == 0 ? false : (s - 1 < width ? !BitAt(ref, s - 1) : false);
-    if (prevBlack != black) s = FindBit(ref, s, width, !black);
-    const int32_t b1 = FindBit(ref, s, width, black);
-    const int32_t b2 = FindBit(ref, b1, width, !black);
     const int32_t from = std::max(a0, 0);
-    if (mode == kModePass) {
-      Paint(row, from, b2, black);
-      a0 = std::max(b2, from);
-    } else if (mode == kModeHoriz) {
+    if (mode == kModeHoriz) {
       const int32_t r1 = ReadRun(src, pos, black);
       const int32_t r2 = r1 < 0 ? -1 : ReadRun(src, pos, !black);
       if (r1 < 0 || r2 < 0) continue;
@@ -470,6 +482,18 @@ int64_t FaxDecode2DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, b
       Paint(row, from, e1, black);
       Paint(row, e1, e2, !black);
       a0 = e2;
+      continue;
+    }
+    // b1: the first changing element of the reference line right of a0 whose colour is the
+    // opposite of the current one; b2: the next changing element after it. a0 only moves right,
+    // so the search goes on from where it stopped.
+    while (ci + 2 < changes.size() && changes[ci] <= a0) ++ci;
+    const size_t k = ((ci & 1) != 0) == black ? ci : ci + 1;
+    const int32_t b1 = changes[std::min(k, changes.size() - 1)];
+    if (mode == kModePass) {
+      const int32_t b2 = changes[std::min(k + 1, changes.size() - 1)];
+      Paint(row, from, b2, black);
+      a0 = std::max(b2, from);
     } else {
       const int32_t shift = mode <= kModeVL1 ? -(kModeV0 - mode) : mode - kModeV0;
       const int32_t a1 = std::clamp(b1 + shift, from, width);
