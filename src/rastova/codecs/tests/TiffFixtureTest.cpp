@@ -63,6 +63,9 @@ im.convert('RGBA').save('rgba.tif')
 Image.merge('RGBA', im.split() + (g,)).save('rgbalzw.tif', compression='tiff_lzw')
 im.convert('I').point(lambda v: v * 257).convert('I;16').save('grey16.tif')
 subprocess.check_call(['convert', 'rgb.tif', '-depth', '16', 'rgb16.tif'])
+tc(['-B', '-c', 'lzw:2'], 'rgb16.tif', 'rgb16biglzw.tif')
+tc(['-t', '-w', '16', '-l', '16'], 'rgb16.tif', 'rgb16tiles.tif')
+tc(['-B', '-c', 'zip:2'], 'grey16.tif', 'grey16bigzip.tif')
 subprocess.check_call(['convert', 'grey.tif', '-depth', '4', 'grey4.tif'])
 subprocess.check_call(['convert', 'grey.tif', '-depth', '2', 'grey2.tif'])
 )PY";
@@ -78,7 +81,8 @@ const Fixture kFixtures[] = {
     {"bwpackbits.tif", 0, false}, {"bwlzw.tif", 0, false},    {"cmyk.tif", 1, false},
     {"palette.tif", 0, false},   {"rgba.tif", 0, false},      {"rgbalzw.tif", 0, false},
     {"grey16.tif", 0, true},     {"rgb16.tif", 0, true},      {"grey4.tif", 0, true},
-    {"grey2.tif", 0, true},
+    {"grey2.tif", 0, true},      {"rgb16biglzw.tif", 0, true}, {"rgb16tiles.tif", 0, true},
+    {"grey16bigzip.tif", 0, true},
 };
 
 TEST_F(TiffFixtures, ToolFilesDecodeAsTheToolsDecodeThem) {

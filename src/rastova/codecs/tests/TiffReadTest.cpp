@@ -226,6 +226,52 @@ TEST_F(TiffRead, SampleCases) {
   }
 }
 
+TEST_F(TiffRead, BilevelRGBIsWhiteIsZeroAndOrientationTurnsThePage) {
+  // One sample of one bit that claims RGB: 1 is black.
+  auto r = ReadTiff(TiffBuilder::Page(8, 1, 1, {0x80}, 1, 2));
+  ASSERT_TRUE(r->ok);
+  EXPECT_EQ(r->params.TIFF_Photometric, 0);
+  EXPECT_EQ(PixelOf(r->bitmap, 0, 0).r, 0);
+  EXPECT_EQ(PixelOf(r->bitmap, 1, 0).r, 255);
+  // Orientation 3 with the adjustment on: a half turn, and the orientation becomes 1.
+  TiffBuilder b;
+  GreyPage(b, 8, 4, GreyRamp());
+  b.Entry(274, 3, {3});
+  const auto file = b.Bytes();
+  test::TiffRead turned;
+  turned.params.TIFF_EnableAdjustOrientation = true;
+  turned.params.NativePixelFormat = true;
+  auto s = StreamOf(file);
+  TRVProgressRec progress;
+  ReadTIFFStream(turned.bitmap, *s, turned.pages, false, false, true, turned.mask, false, progress, turned.params);
+  ASSERT_FALSE(progress.IsAborting());
+  EXPECT_EQ(turned.bitmap.GetPixels_rv8(0, 0), uint8_t(31 * 3));
+  EXPECT_EQ(turned.params.TIFF_Orientation, 1);
+}
+
+TEST_F(TiffRead, AssociatedAlphaIsDividedOutAndClamped) {
+  // RGB with two extra samples: associated alpha, then one without meaning.
+  TiffBuilder b;
+  const uint32_t at = b.Data({200, 100, 50, 100, 9, 10, 20, 30, 255, 9});
+  b.Entry(256, 3, {2});
+  b.Entry(257, 3, {1});
+  b.Entry(258, 3, {8, 8, 8, 8, 8});
+  b.Entry(262, 3, {2});
+  b.Entry(277, 3, {5});
+  b.Entry(338, 3, {1, 0});
+  b.Entry(273, 4, {at});
+  b.Entry(279, 4, {10});
+  auto r = ReadTiff(b.Bytes());
+  ASSERT_TRUE(r->ok);
+  ASSERT_TRUE(r->mask);
+  const Rgba p = PixelOf(r->bitmap, 0, 0);
+  EXPECT_EQ(p.r, 255);  // 200 / (100 / 255) passes 255
+  EXPECT_EQ(p.g, 255);
+  EXPECT_EQ(p.b, 128);
+  EXPECT_EQ(r->mask->GetScanLine(0)[0], 100);
+  EXPECT_EQ(PixelOf(r->bitmap, 1, 0).g, 20);
+}
+
 TEST_F(TiffRead, PackBitsRunsAreCutAtTheRowEnd) {
   // -128 is skipped; a run of 5 that passes the 4-byte row is cut; the next row follows.
   const std::vector<uint8_t> strip = {0x80, 0xFC, 9, 0x01, 1, 2, 0xFD, 7};
@@ -422,19 +468,54 @@ TEST_F(TiffRead, CutAndMutatedFilesNeverCrash) {
   TRVBitmap source;
   source.Allocate(24, 16, rv24RGB);
   for (int y = 0; y < 16; ++y) std::memcpy(source.GetScanLine(y), &strip[size_t(y) * 72], 72);
-  for (uint8_t compression : {0, 4, 5, 8, 9}) {
+  auto alpha = TestAlphaMask(24, 16);
+  struct Seed {
+    uint8_t compression;
+    int samples, bits;
+    bool alpha;
+  };
+  for (Seed sd : {Seed{0, 3, 8, false}, Seed{1, 1, 1, false}, Seed{2, 1, 1, false}, Seed{3, 1, 1, false},
+                  Seed{4, 1, 1, false}, Seed{5, 3, 8, false}, Seed{5, 3, 8, true}, Seed{6, 3, 8, false},
+                  Seed{7, 3, 8, false}, Seed{8, 1, 4, false}, Seed{9, 3, 8, false}}) {
     TIOParamsVals params;
-    params.TIFF_Compression = compression;
-    if (compression == 4) params.BitsPerSample = params.SamplesPerPixel = 1;
-    seeds.push_back(WriteTiff(source, params));
+    params.TIFF_Compression = sd.compression;
+    params.SamplesPerPixel = sd.samples;
+    params.BitsPerSample = sd.bits;
+    seeds.push_back(WriteTiff(source, params, sd.alpha ? alpha.get() : nullptr));
+  }
+  {
+    // Tiles and planar strips.
+    TiffBuilder t;
+    std::vector<uint32_t> offsets;
+    for (int i = 0; i < 4; ++i) offsets.push_back(t.Data(std::vector<uint8_t>(256, uint8_t(i * 50))));
+    t.Entry(256, 3, {30});
+    t.Entry(257, 3, {20});
+    t.Entry(258, 3, {8});
+    t.Entry(262, 3, {1});
+    t.Entry(322, 3, {16});
+    t.Entry(323, 3, {16});
+    t.Entry(324, 4, offsets);
+    t.Entry(325, 4, {256, 256, 256, 256});
+    seeds.push_back(t.Bytes());
+    TiffBuilder p;
+    std::vector<uint32_t> planes;
+    for (int i = 0; i < 3; ++i) planes.push_back(p.Data(std::vector<uint8_t>(24 * 16, uint8_t(i * 70))));
+    p.Entry(256, 3, {24});
+    p.Entry(257, 3, {16});
+    p.Entry(258, 3, {8, 8, 8});
+    p.Entry(277, 3, {3});
+    p.Entry(284, 3, {2});
+    p.Entry(273, 4, planes);
+    p.Entry(279, 4, {384, 384, 384});
+    seeds.push_back(p.Bytes());
   }
   std::mt19937 rng(5);
   for (const auto& seed : seeds) {
-    for (size_t cut = 0; cut < seed.size(); cut += 13) {
+    for (size_t cut = 0; cut < seed.size(); cut += 31) {
       std::vector<uint8_t> part(seed.begin(), seed.begin() + long(cut));
       ReadTiff(part);
     }
-    for (int trial = 0; trial < 150; ++trial) {
+    for (int trial = 0; trial < 40; ++trial) {
       auto m = seed;
       for (int k = 0; k < 4; ++k) m[rng() % m.size()] = uint8_t(rng());
       ReadTiff(m);

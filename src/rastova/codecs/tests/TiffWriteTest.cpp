@@ -195,6 +195,23 @@ TEST_F(TiffWrite, LayoutRules) {
   }
 }
 
+TEST_F(TiffWrite, GreyBuffersAskedForAsColourAreWrittenAsColour) {
+  TRVBitmap grey;
+  grey.Allocate(6, 3, rv8g);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 6; ++x) grey.SetPixels_rv8(x, y, uint8_t(x * 40 + y));
+  for (int samples : {1, 3}) {
+    TIOParamsVals params;
+    params.SamplesPerPixel = samples;
+    const auto file = WriteTiff(grey, params);
+    const Parsed p = Parse(file);
+    EXPECT_EQ(p.tags.at(277).second, uint32_t(samples));
+    auto r = ReadTiff(file);
+    ASSERT_TRUE(r->ok);
+    EXPECT_EQ(PixelOf(r->bitmap, 5, 2).g, 202) << samples;
+  }
+}
+
 TEST_F(TiffWrite, StripsOfAbout512KB) {
   // 1,000 rows of 3,000 bytes: five strips of 200 rows.
   TRVBitmap b;

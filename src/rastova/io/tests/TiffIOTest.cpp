@@ -2,7 +2,8 @@
 // parameters-only path, and a CIE L*a*b* page through the row conversions of the I/O start-up.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -135,6 +136,50 @@ TEST_F(TiffIO, SavedFilesKeepTheirAlphaAndLabPagesLoad) {
   ASSERT_FALSE(lab.Aborting);
   EXPECT_EQ(lab.GetAttachedRVBitmap()->GetWidth(), 23);
   EXPECT_EQ(lab.Params.TIFF_Photometric, 7);
+}
+
+// A little-endian page of one strip with tags {tag, type, count, value} whose values stand in
+// their entries.
+std::vector<uint8_t> SmallTiff(const std::vector<uint8_t>& strip, std::vector<std::array<uint32_t, 4>> tags) {
+  std::vector<uint8_t> f = {'I', 'I', 42, 0, 0, 0, 0, 0};
+  auto put = [&f](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) f.push_back(uint8_t(v >> (8 * i)));
+  };
+  f.insert(f.end(), strip.begin(), strip.end());
+  if (f.size() & 1) f.push_back(0);
+  const uint32_t ifd = uint32_t(f.size());
+  for (int i = 0; i < 4; ++i) f[4 + size_t(i)] = uint8_t(ifd >> (8 * i));
+  tags.push_back({273, 4, 1, 8});
+  tags.push_back({279, 4, 1, uint32_t(strip.size())});
+  std::sort(tags.begin(), tags.end());
+  put(uint32_t(tags.size()), 2);
+  for (const auto& t : tags) {
+    put(t[0], 2);
+    put(t[1], 2);
+    put(t[2], 4);
+    put(t[3], 4);
+  }
+  put(0, 4);
+  return f;
+}
+
+TEST(TiffIOConversions, YCbCrRowsOfOddWidthStayInside) {
+  // Three pixels subsampled 2 x 1: Y0 Y1 Cb Cr, Y2 (Y3) Cb Cr; grey chroma gives the Y values.
+  const std::vector<uint8_t> strip = {10, 60, 128, 128, 200, 255, 128, 128};
+  const std::vector<uint8_t> f = SmallTiff(strip, {{256, 3, 1, 3},
+                                                    {257, 3, 1, 1},
+                                                    {258, 3, 1, 8},
+                                                    {262, 3, 1, 6},
+                                                    {277, 3, 1, 3},
+                                                    {530, 3, 2, 2 | (1 << 16)}});
+  TRVMemStream s(f.data(), int64_t(f.size()));
+  TRastovaIO io;
+  io.LoadFromStreamTIFF(s);
+  ASSERT_FALSE(io.Aborting);
+  TRVBitmap& b = *io.GetAttachedRVBitmap();
+  ASSERT_EQ(b.GetWidth(), 3);
+  const uint8_t expected[3] = {10, 60, 200};
+  for (int x = 0; x < 3; ++x) EXPECT_NEAR(b.GetPixels(x, 0).g, expected[x], 2) << x;
 }
 
 }  // namespace
