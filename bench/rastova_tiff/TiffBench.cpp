@@ -55,7 +55,8 @@ struct Pictures {
         const int wordLen = 20 + int(seed >> 27);
         for (int y = line; y < line + 36; ++y)
           for (int k = 0; k < wordLen; ++k)
-            if (((k / 3) + (y - line) / 4 + (seed >> (k % 24))) % 3 == 0) page.SetPixels_rv1g(x + k, y, false);
+            if (((k / 3) + (y - line) / 4 + (seed >> (k % 24))) % 3 == 0)
+              page.SetPixels_rv1g(x + k, y, false);
         x += wordLen + 15;
       }
     lzw = Encode(rgb, 5, 3, 8);
@@ -105,9 +106,12 @@ tsize_t MemWrite(thandle_t h, tdata_t buf, tsize_t n) {
 }
 toff_t MemSeek(thandle_t h, toff_t off, int whence) {
   auto* m = static_cast<MemFile*>(h);
-  if (whence == SEEK_SET) m->pos = off;
-  else if (whence == SEEK_CUR) m->pos += off;
-  else m->pos = toff_t(m->data.size()) + off;
+  if (whence == SEEK_SET)
+    m->pos = off;
+  else if (whence == SEEK_CUR)
+    m->pos += off;
+  else
+    m->pos = toff_t(m->data.size()) + off;
   return m->pos;
 }
 int MemClose(thandle_t) { return 0; }
@@ -135,7 +139,8 @@ void LibTiffDecode(MemFile& m, std::vector<uint8_t>& out) {
   TIFFClose(t);
 }
 
-void LibTiffEncode(TRVBitmap& b, uint16_t compression, bool predictor, int rowsPerStrip, std::vector<uint8_t>& rowBuf) {
+void LibTiffEncode(TRVBitmap& b, uint16_t compression, bool predictor, int rowsPerStrip,
+                   std::vector<uint8_t>& rowBuf) {
   MemFile m;
   TIFF* t = OpenMem(m, "w");
   const bool bilevel = b.GetPixelFormat() == rv1g;
@@ -194,11 +199,17 @@ void TheirDecode(benchmark::State& state, const std::vector<uint8_t>& file, size
 }
 
 void BM_LzwDecode_Ours(benchmark::State& state) { OurDecode(state, Pics().lzw); }
-void BM_LzwDecode_LibTiff(benchmark::State& state) { TheirDecode(state, Pics().lzw, size_t(kSize) * kSize * 3); }
+void BM_LzwDecode_LibTiff(benchmark::State& state) {
+  TheirDecode(state, Pics().lzw, size_t(kSize) * kSize * 3);
+}
 void BM_DeflateDecode_Ours(benchmark::State& state) { OurDecode(state, Pics().zip); }
-void BM_DeflateDecode_LibTiff(benchmark::State& state) { TheirDecode(state, Pics().zip, size_t(kSize) * kSize * 3); }
+void BM_DeflateDecode_LibTiff(benchmark::State& state) {
+  TheirDecode(state, Pics().zip, size_t(kSize) * kSize * 3);
+}
 void BM_G4Decode_Ours(benchmark::State& state) { OurDecode(state, Pics().g4); }
-void BM_G4Decode_LibTiff(benchmark::State& state) { TheirDecode(state, Pics().g4, size_t(kA4W + 7) / 8 * kA4H); }
+void BM_G4Decode_LibTiff(benchmark::State& state) {
+  TheirDecode(state, Pics().g4, size_t(kA4W + 7) / 8 * kA4H);
+}
 // The floor of any zlib-based reader: inflating the same strip with zlib alone (libtiff here
 // inflates with libdeflate, which is about twice as fast as zlib).
 void BM_DeflateDecode_ZlibOnly(benchmark::State& state) {
@@ -252,7 +263,8 @@ void BM_LzwEncode_LibTiff(benchmark::State& state) {
 void BM_G4Encode_Ours(benchmark::State& state) { OurEncode(state, Pics().page, 4, 1, 1); }
 void BM_G4Encode_LibTiff(benchmark::State& state) {
   std::vector<uint8_t> row(size_t(kA4W + 7) / 8);
-  for (auto _ : state) LibTiffEncode(Pics().page, COMPRESSION_CCITTFAX4, false, OurRowsPerStrip(Pics().page), row);
+  for (auto _ : state)
+    LibTiffEncode(Pics().page, COMPRESSION_CCITTFAX4, false, OurRowsPerStrip(Pics().page), row);
 }
 BENCHMARK(BM_LzwEncode_Ours)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LzwEncode_LibTiff)->Unit(benchmark::kMillisecond);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"
 
@@ -21,10 +22,11 @@ constexpr const char* kWhiteCodes[104] = {
     "00110101", "000111", "0111", "1000", "1011", "1100", "1110", "1111", "10011", "10100", "00111", "01000",
     "001000", "000011", "110100", "110101", "101010", "101011", "0100111", "0001100", "0001000", "0010111",
     "0000011", "0000100", "0101000", "0101011", "0010011", "0100100", "0011000", "00000010", "00000011",
-    "00011010", "00011011", "00010010", "00010011", "00010100", "00010101", "00010110", "00010111", "00101000",
-    "00101001", "00101010", "00101011", "00101100", "00101101", "00000100", "00000101", "00001010", "00001011",
-    "01010010", "01010011", "01010100", "01010101", "00100100", "00100101", "01011000", "01011001", "01011010",
-    "01011011", "01001010", "01001011", "00110010", "00110011", "00110100",
+    "00011010", "00011011", "00010010", "00010011", "00010100", "00010101", "00010110", "00010111",
+    "00101000", "00101001", "00101010", "00101011", "00101100", "00101101", "00000100", "00000101",
+    "00001010", "00001011", "01010010", "01010011", "01010100", "01010101", "00100100", "00100101",
+    "01011000", "01011001", "01011010", "01011011", "01001010", "01001011", "00110010", "00110011",
+    "00110100",
     // make-up 64-1728
     "11011", "10010", "010111", "0110111", "00110110", "00110111", "01100100", "01100101", "01101000",
     "01100111", "011001100", "011001101", "011010010", "011010011", "011010100", "011010101", "011010110",
@@ -103,7 +105,8 @@ TCode CodeOf(const char* text, int32_t run) {
 }
 
 void FillColour(TColourTable& t, const char* const* codes) {
-  for (int i = 0; i < 104; ++i) t.codes[i] = CodeOf(codes[i], i < 64 ? i : i < 91 ? (i - 63) * 64 : 1792 + (i - 91) * 64);
+  for (int i = 0; i < 104; ++i)
+    t.codes[i] = CodeOf(codes[i], i < 64 ? i : i < 91 ? (i - 63) * 64 : 1792 + (i - 91) * 64);
   t.codes[kEOLEntry] = CodeOf("000000000001", kRunEOL);
   // Eight, nine and ten zero bits and a one: codes that carry no run.
   for (int i = 0; i < 3; ++i) t.codes[105 + i] = TCode{9 + i, 1, kRunNone};
@@ -141,11 +144,24 @@ void FillColour(TColourTable& t, const char* const* codes) {
 }
 
 // The two-dimensional mode codes in the order they are tried.
-constexpr const char* kModeCodes[13] = {"000000000000", "0001",       "001",  "0000010",    "000010",
-                                        "010",          "1",          "011",  "000011",     "0000011",
-                                        "0000001111",   "000000001111", "000000000001"};
-enum : int { kModeZeros = 0, kModePass, kModeHoriz, kModeVL3, kModeVL2, kModeVL1, kModeV0, kModeVR1, kModeVR2,
-             kModeVR3, kModeUncompressed2D, kModeUncompressed1D, kModeEOL };
+constexpr const char* kModeCodes[13] = {
+    "000000000000", "0001",   "001",     "0000010",    "000010",       "010",         "1",
+    "011",          "000011", "0000011", "0000001111", "000000001111", "000000000001"};
+enum : int {
+  kModeZeros = 0,
+  kModePass,
+  kModeHoriz,
+  kModeVL3,
+  kModeVL2,
+  kModeVL1,
+  kModeV0,
+  kModeVR1,
+  kModeVR2,
+  kModeVR3,
+  kModeUncompressed2D,
+  kModeUncompressed1D,
+  kModeEOL
+};
 
 void FillModes(TFaxTables& t) {
   TCode modes[13];
@@ -374,8 +390,8 @@ void RegisterTifCCITTStartup() {
   RegisterRastovaStartupStep(TRVStartupSlot::TifCCITT, "TifCCITT", TifCCITTStartup, TifCCITTShutdown);
 }
 
-int64_t FaxDecode1DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, int32_t fillOrder, int64_t startBit,
-                        int32_t width) {
+int64_t FaxDecode1DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, int32_t fillOrder,
+                        int64_t startBit, int32_t width) {
   if (width <= 0) return startBit;
   std::memset(row, 0xFF, static_cast<size_t>((width + 7) / 8));
   if (!gTables) return startBit;
@@ -418,13 +434,14 @@ int64_t FaxDecode1DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, i
   return pos;
 }
 
-int64_t FaxDecodeMHLine(uint8_t* row, const uint8_t* data, int64_t dataLength, int32_t fillOrder, int32_t width) {
+int64_t FaxDecodeMHLine(uint8_t* row, const uint8_t* data, int64_t dataLength, int32_t fillOrder,
+                        int32_t width) {
   const int64_t bits = FaxDecode1DLine(row, data, dataLength, fillOrder, 0, width);
   return (bits + 7) / 8;
 }
 
-int64_t FaxDecode2DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, bool zeroSkip, int32_t fillOrder,
-                        int64_t startBit, uint8_t* referenceLine, int32_t width) {
+int64_t FaxDecode2DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, bool zeroSkip,
+                        int32_t fillOrder, int64_t startBit, uint8_t* referenceLine, int32_t width) {
   if (width <= 0) return startBit;
   const size_t rowBytes = static_cast<size_t>((width + 7) / 8);
   std::memset(row, 0xFF, rowBytes);
@@ -546,18 +563,11 @@ class TBitSink {
     if (bits_) Put(0, 8 - bits_);
   }
   // Writes the whole bytes (bit-reversed for fill order 2) and hands back the partial byte.
-  void Finish(TStream& stream, int32_t fillOrder, bool& errorFlag, int32_t& pendingCount, uint8_t& pendingByte) {
+  void Finish(TStream& stream, int32_t fillOrder, bool& errorFlag, int32_t& pendingCount,
+              uint8_t& pendingByte) {
     if (fillOrder == 2)
       for (uint8_t& b : out_) b = gReverse[b];
-    if (!out_.empty()) {
-      int64_t written = 0;
-      try {
-        written = stream.Write(out_.data(), static_cast<int64_t>(out_.size()));
-      } catch (const std::exception&) {
-        written = 0;
-      }
-      if (written != static_cast<int64_t>(out_.size())) errorFlag = true;
-    }
+    if (!codecs::WriteAll(stream, out_.data(), static_cast<int64_t>(out_.size()))) errorFlag = true;
     out_.clear();
     pendingCount = bits_;
     pendingByte = bits_ ? static_cast<uint8_t>(acc_ << (8 - bits_)) : 0;

@@ -28,15 +28,16 @@ void RegisterTifCCITTStartup();
 // the row, so every call ends.
 
 // One-dimensional row starting at `startBit` (modified Huffman runs; leading EOLs are skipped).
-int64_t FaxDecode1DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, int32_t fillOrder, int64_t startBit,
-                        int32_t width);
+int64_t FaxDecode1DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, int32_t fillOrder,
+                        int64_t startBit, int32_t width);
 // A modified Huffman row from bit 0 of `data`; returns the whole bytes it used.
-int64_t FaxDecodeMHLine(uint8_t* row, const uint8_t* data, int64_t dataLength, int32_t fillOrder, int32_t width);
+int64_t FaxDecodeMHLine(uint8_t* row, const uint8_t* data, int64_t dataLength, int32_t fillOrder,
+                        int32_t width);
 // A two-dimensional row against `referenceLine` (ceil(width / 8) bytes, 1 = white; all white at
 // the start of a strip), which then receives the decoded row. `zeroSkip` accepts fill bits of any
 // length before an EOL (Group 3).
-int64_t FaxDecode2DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, bool zeroSkip, int32_t fillOrder,
-                        int64_t startBit, uint8_t* referenceLine, int32_t width);
+int64_t FaxDecode2DLine(uint8_t* row, const uint8_t* data, int64_t dataLength, bool zeroSkip,
+                        int32_t fillOrder, int64_t startBit, uint8_t* referenceLine, int32_t width);
 
 // ---- encoders. Each writes whole bytes to the stream and keeps the partial last byte in
 // `pendingCount` (0-7 bits) and `pendingByte` for the next call; a short write sets `errorFlag`.

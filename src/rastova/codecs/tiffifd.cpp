@@ -111,7 +111,9 @@ std::vector<uint32_t> TTIFFIFD::Array(uint16_t tag) const {
     out.resize(e->count);
     for (uint32_t i = 0; i < e->count; ++i) {
       const uint8_t* p = raw.data() + int64_t(i) * TypeSize(e->type);
-      out[i] = e->type == ttLong ? Get32(p, littleEndian) : e->type == ttShort ? Get16(p, littleEndian) : p[0];
+      out[i] = e->type == ttLong    ? Get32(p, littleEndian)
+               : e->type == ttShort ? Get16(p, littleEndian)
+                                    : p[0];
     }
     return out;
   }
@@ -225,7 +227,8 @@ bool LoadTIFFIFD(int32_t wantedIndex, uint32_t firstOffset, TTIFFIFD& ifd, int32
     s.SetPosition(next);
     if (s.Read(b, 4) != 4) break;
     int64_t nextOffset = Get32(b, ifd.littleEndian);
-    if (nextOffset == offset || ifd.base + nextOffset < ifd.base + 8 || ifd.base + nextOffset >= size) nextOffset = 0;
+    if (nextOffset == offset || ifd.base + nextOffset < ifd.base + 8 || ifd.base + nextOffset >= size)
+      nextOffset = 0;
     ++count;
     offset = nextOffset;
   }

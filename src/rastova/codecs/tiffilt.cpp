@@ -70,8 +70,9 @@ void ReadColorMap(const TTIFFIFD& ifd, TTIFFVars& v) {
   const int shift = largest < 256 ? 0 : 8;
   v.ColorMap.resize(n);
   for (uint32_t i = 0; i < n; ++i)
-    v.ColorMap[i] = TRGB{static_cast<uint8_t>(items[2 * n + i] >> shift), static_cast<uint8_t>(items[n + i] >> shift),
-                         static_cast<uint8_t>(items[i] >> shift)};
+    v.ColorMap[i] =
+        TRGB{static_cast<uint8_t>(items[2 * n + i] >> shift), static_cast<uint8_t>(items[n + i] >> shift),
+             static_cast<uint8_t>(items[i] >> shift)};
 }
 
 // Step 5: the image tags with their defaults; false when BitsPerSample values differ.
@@ -136,7 +137,8 @@ bool ReadPageTags(const TTIFFIFD& ifd, TTIFFVars& v, const TIOParamsVals& params
   }
   const TIFDEntry* extra = ifd.Find(338);
   v.ExtraSampleCount = extra ? static_cast<int32_t>(std::min<uint32_t>(extra->count, 10)) : 0;
-  for (int32_t i = 0; i < v.ExtraSampleCount; ++i) v.ExtraSamples[i] = static_cast<int32_t>(ifd.Item(338, i, 0));
+  for (int32_t i = 0; i < v.ExtraSampleCount; ++i)
+    v.ExtraSamples[i] = static_cast<int32_t>(ifd.Item(338, i, 0));
   v.ExtraSample = v.ExtraSampleCount > 0 ? v.ExtraSamples[0] : 0;
   v.YCbCrSubsampleH = static_cast<int32_t>(ifd.Item(530, 0, 2));
   v.YCbCrSubsampleV = static_cast<int32_t>(ifd.Item(530, 1, 2));
@@ -156,7 +158,8 @@ bool ReadPageTags(const TTIFFIFD& ifd, TTIFFVars& v, const TIOParamsVals& params
       std::vector<uint8_t> raw(static_cast<size_t>(n * 2));
       if (ifd.ReadAt(ifd.DataPosition(*tf), raw.data(), n * 2)) {
         v.TransferFunction.resize(static_cast<size_t>(n));
-        for (int64_t i = 0; i < n; ++i) v.TransferFunction[size_t(i)] = Get16(raw.data() + 2 * i, ifd.littleEndian);
+        for (int64_t i = 0; i < n; ++i)
+          v.TransferFunction[size_t(i)] = Get16(raw.data() + 2 * i, ifd.littleEndian);
       }
     }
   }
@@ -231,8 +234,8 @@ void FillParams(const TTIFFVars& v, int32_t pageCount, TIOParamsVals& p) {
 
 // ---------------------------------------------------------------- size checks
 
-int64_t ClippedCount(const TTIFFVars& v, const std::vector<uint32_t>& offsets, const std::vector<uint32_t>& counts,
-                     size_t i, int64_t streamSize) {
+int64_t ClippedCount(const TTIFFVars& v, const std::vector<uint32_t>& offsets,
+                     const std::vector<uint32_t>& counts, size_t i, int64_t streamSize) {
   const int64_t at = v.Base + offsets[i];
   if (at >= streamSize) return 0;
   const int64_t count = i < counts.size() && counts[i] != 0 ? counts[i] : streamSize - at;
@@ -362,7 +365,8 @@ void PlaceTile(TRVBitmap& tile, TRVMask* tileMask, TRVBitmap& bitmap, TRVMask* m
       CopyBitBlock(s, d, 0, x, w);
     else
       std::memcpy(d + int64_t(x) * bpp / 8, s, static_cast<size_t>(int64_t(w) * bpp / 8));
-    if (tileMask && mask) std::memcpy(mask->GetScanLine(y + r) + x, tileMask->GetScanLine(r), static_cast<size_t>(w));
+    if (tileMask && mask)
+      std::memcpy(mask->GetScanLine(y + r) + x, tileMask->GetScanLine(r), static_cast<size_t>(w));
   }
 }
 
@@ -378,7 +382,8 @@ void ReadTiles(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
   const int64_t across = (int64_t(v.Width) + tw - 1) / tw;
   const int64_t down = (int64_t(v.Height) + tl - 1) / tl;
   const bool one = v.Params->TIFF_GetTile >= 0;
-  const size_t count = one ? v.TileOffsets.size() : std::min<size_t>(v.TileOffsets.size(), static_cast<size_t>(across * down));
+  const size_t count =
+      one ? v.TileOffsets.size() : std::min<size_t>(v.TileOffsets.size(), static_cast<size_t>(across * down));
   progress.per1 = 100.0 / std::max<double>(1.0, double(count) * tl);
   // Each tile is decoded whole into a bitmap of its own and its visible part copied.
   TRVBitmap tile;
@@ -458,7 +463,8 @@ void ReadTIFFOldJpeg(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) 
       TRVProgressRec inner(progress.Aborting);
       int32_t rows = 0;
       try {
-        rows = ReadJpegStream(m, nullptr, part, false, rps, false, false, false, false, false, false, inner, temp);
+        rows = ReadJpegStream(m, nullptr, part, false, rps, false, false, false, false, false, false, inner,
+                              temp);
       } catch (...) {
         progress.SetAborting();
       }
@@ -536,7 +542,8 @@ bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlph
   const TRVPixelFormat format = ChooseFormat(v, params.NativePixelFormat);
   if (!bitmap.Allocate(v.Width, v.Height, format)) return false;
   if (format == rv8p)
-    for (int32_t i = 0; i < 256; ++i) bitmap.SetPalette(i, i < int32_t(v.ColorMap.size()) ? v.ColorMap[size_t(i)] : TRGB{});
+    for (int32_t i = 0; i < 256; ++i)
+      bitmap.SetPalette(i, i < int32_t(v.ColorMap.size()) ? v.ColorMap[size_t(i)] : TRGB{});
   // Rows that no data cover stay black rather than hold what the memory held.
   bitmap.Fill(0);
   progress.val = 0;
@@ -558,22 +565,24 @@ bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlph
 
 // ---------------------------------------------------------------- JPEG strips and tiles
 
-void tiff::ReadTIFFJpegBlock(TTIFFVars& v, TRVBitmap& bitmap, int32_t x, int32_t y, int32_t width, int32_t rows,
-                             const uint8_t* input, int64_t inputSize, bool ownProgress, TRVProgressRec& progress) {
+void tiff::ReadTIFFJpegBlock(TTIFFVars& v, TRVBitmap& bitmap, int32_t x, int32_t y, int32_t width,
+                             int32_t rows, const uint8_t* input, int64_t inputSize, bool ownProgress,
+                             TRVProgressRec& progress) {
   TIOParamsVals& p = *v.Params;
   TRVMemStream data(input, inputSize);
   std::unique_ptr<TRVMemStream> tables;
   if (!v.JPEGTables.empty())
     tables = std::make_unique<TRVMemStream>(v.JPEGTables.data(), static_cast<int64_t>(v.JPEGTables.size()));
   // The JPEG reader overwrites the page's size, resolution and counts.
-  const int32_t saved[9] = {p.Width, p.Height, p.DpiX, p.DpiY, p.StoredWidth, p.StoredHeight, p.ImageCount,
-                            p.BitsPerSample, p.SamplesPerPixel};
+  const int32_t saved[9] = {p.Width,        p.Height,     p.DpiX,          p.DpiY,           p.StoredWidth,
+                            p.StoredHeight, p.ImageCount, p.BitsPerSample, p.SamplesPerPixel};
   TRVBitmap part;
   TRVProgressRec quiet(progress.Aborting);
   TRVProgressRec& used = ownProgress ? progress : quiet;
   const bool rgb = v.Photometric == 2;
   try {
-    ReadJpegStream(data, tables.get(), part, p.NativePixelFormat, -1, false, false, false, false, rgb, false, used, p);
+    ReadJpegStream(data, tables.get(), part, p.NativePixelFormat, -1, false, false, false, false, rgb, false,
+                   used, p);
   } catch (...) {
     progress.SetAborting();
   }
@@ -601,15 +610,16 @@ void tiff::ReadTIFFJpegBlock(TTIFFVars& v, TRVBitmap& bitmap, int32_t x, int32_t
     uint8_t* s = part.GetScanLine(r);
     // Samples stored as R, G, B arrive in the order of the file.
     if (rawOrder && part.GetPixelFormat() == rv24RGB) SwapRedBlue(s, w);
-    std::memcpy(bitmap.GetScanLine(y + r) + int64_t(x) * bpp / 8, s, static_cast<size_t>(int64_t(w) * bpp / 8));
+    std::memcpy(bitmap.GetScanLine(y + r) + int64_t(x) * bpp / 8, s,
+                static_cast<size_t>(int64_t(w) * bpp / 8));
   }
 }
 
 // ---------------------------------------------------------------- the read
 
 void ReadTIFFStream(TRVBitmap& bitmap, TStream& stream, int32_t& pageCount, bool thumbnailMode, bool noAlpha,
-                    bool relativeOffsets, std::unique_ptr<TRVMask>& alphaMask, bool tagsOnly, TRVProgressRec& progress,
-                    TIOParamsVals& params) {
+                    bool relativeOffsets, std::unique_ptr<TRVMask>& alphaMask, bool tagsOnly,
+                    TRVProgressRec& progress, TIOParamsVals& params) {
   pageCount = 0;
   const int64_t start = stream.GetPosition();
   TPage page;
@@ -618,7 +628,8 @@ void ReadTIFFStream(TRVBitmap& bitmap, TStream& stream, int32_t& pageCount, bool
   ifd.stream = &stream;
   ifd.base = relativeOffsets ? start : 0;
   uint8_t header[8];
-  if (stream.Read(header, 8) != 8 || !((header[0] == 'I' && header[1] == 'I') || (header[0] == 'M' && header[1] == 'M'))) {
+  if (stream.Read(header, 8) != 8 ||
+      !((header[0] == 'I' && header[1] == 'I') || (header[0] == 'M' && header[1] == 'M'))) {
     progress.SetAborting();
     return;
   }

@@ -40,8 +40,8 @@ void ReadTIFFStream(TRVBitmap& bitmap, TStream& stream, int32_t& pageCount, bool
 // insertion is refused). `alphaMask` (or nullptr) is the bitmap's alpha channel. The parameters'
 // BitsPerSample, SamplesPerPixel, TIFF_Compression and TIFF_Photometric are adjusted to what was
 // written. A short write sets the abort flag.
-int32_t WriteTIFFStream(TStream& stream, bool insert, TRVBitmap* bitmap, TRVMask* alphaMask, TRVProgressRec& progress,
-                        TIOParamsVals& params);
+int32_t WriteTIFFStream(TStream& stream, bool insert, TRVBitmap* bitmap, TRVMask* alphaMask,
+                        TRVProgressRec& progress, TIOParamsVals& params);
 
 // One row in PackBits: literal packets of up to 128 bytes and runs of 4 to 128 equal bytes.
 void PackBitsEncodeRow(const uint8_t* row, int32_t length, TStream& stream, bool& errorFlag);

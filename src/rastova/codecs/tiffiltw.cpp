@@ -31,8 +31,16 @@ namespace {
 constexpr int64_t kStripBytes = 524288;
 
 // Photometric codes of the parameters.
-enum : uint8_t { phWhiteIsZero = 0, phBlackIsZero = 1, phRGB = 2, phPalette = 3, phMask = 4, phCMYK = 5,
-                 phYCbCr = 6, phLab = 7 };
+enum : uint8_t {
+  phWhiteIsZero = 0,
+  phBlackIsZero = 1,
+  phRGB = 2,
+  phPalette = 3,
+  phMask = 4,
+  phCMYK = 5,
+  phYCbCr = 6,
+  phLab = 7
+};
 
 // Forwards writes and notes a short one, so that every write of the page is checked.
 class TCheckedStream : public TStream {
@@ -113,7 +121,8 @@ struct TWriter {
   }
   void AddShorts(uint16_t tag, const std::vector<uint16_t>& v) {
     if (v.size() <= 2) {
-      list.Add(tag, ttShort, static_cast<uint32_t>(v.size()), v.empty() ? 0 : v[0] | (v.size() > 1 ? uint32_t(v[1]) << 16 : 0));
+      list.Add(tag, ttShort, static_cast<uint32_t>(v.size()),
+               v.empty() ? 0 : v[0] | (v.size() > 1 ? uint32_t(v[1]) << 16 : 0));
       return;
     }
     std::vector<uint8_t> raw(v.size() * 2);
@@ -139,16 +148,14 @@ struct TWriter {
 
 // ---------------------------------------------------------------- layout
 
-// Chooses samples, bits, photometric and compression (steps 1 to 8). `work` receives the
-// bitmap to write (the caller's or a converted copy).
-TRVBitmap* ChooseLayout(TWriter& w, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap>& copy) {
-  TIOParamsVals& p = w.params;
+// Step 1: the bitmap in a format the layout can take (the caller's or a converted copy).
+TRVBitmap* BitmapToWrite(TIOParamsVals& p, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap>& copy) {
   TRVBitmap* b = &bitmap;
   // Grey and palette buffers are written as they are only as one sample of their own depth.
   const TRVPixelFormat f0 = b->GetPixelFormat();
   const bool keeps = (f0 == rv8g || f0 == rv8p) ? p.SamplesPerPixel == 1 && p.BitsPerSample == 8
-                     : f0 == rv16g             ? p.SamplesPerPixel == 1 && p.BitsPerSample == 16
-                                               : (f0 == rv1g || f0 == rv24RGB || f0 == rv48RGB || f0 == rvCMYK);
+                     : f0 == rv16g              ? p.SamplesPerPixel == 1 && p.BitsPerSample == 16
+                                   : (f0 == rv1g || f0 == rv24RGB || f0 == rv48RGB || f0 == rvCMYK);
   if (!keeps) {
     copy = codecs::ConvertedCopy(*b, rv24RGB);
     if (!copy) return nullptr;
@@ -167,19 +174,29 @@ TRVBitmap* ChooseLayout(TWriter& w, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap
     copy = std::move(two);
     b = copy.get();
   }
+  return b;
+}
+
+bool TakesIndexRows(uint8_t compression) {
+  return compression == 0 || compression == 5 || compression == 8 || compression == 9;
+}
+
+// Steps 2 to 4: samples, bits and the photometric code.
+void ChooseSamples(TWriter& w, TRVBitmap* b) {
+  TIOParamsVals& p = w.params;
   uint8_t& ph = p.TIFF_Photometric;
   uint8_t& comp = p.TIFF_Compression;
   const TRVPixelFormat f = b->GetPixelFormat();
   if (f == rv8g || f == rv16g) {
     // Grey buffers are their own grey levels.
-    if (!(comp == 0 || comp == 5 || comp == 8 || comp == 9)) comp = 0;
+    if (!TakesIndexRows(comp)) comp = 0;
     ph = phBlackIsZero;
-  } else if (p.SamplesPerPixel == 1 && ((p.BitsPerSample >= 2 && p.BitsPerSample <= 8) || p.BitsPerSample == 16) &&
-             f != rv1g) {
+  } else if (p.SamplesPerPixel == 1 &&
+             ((p.BitsPerSample >= 2 && p.BitsPerSample <= 8) || p.BitsPerSample == 16) && f != rv1g) {
     const int32_t colors = std::min(1 << std::min(p.BitsPerSample, 8), 256);
     w.palette.assign(size_t(colors), TRGB{});
     w.quantizer = std::make_unique<TRVQuantizer>(*b, colors, 134217727, w.palette.data());
-    if (!(comp == 0 || comp == 5 || comp == 8 || comp == 9)) comp = 0;
+    if (!TakesIndexRows(comp)) comp = 0;
     if (w.quantizer->Kind() == TRVQuantizerKind::GrayRamp) {
       ph = phBlackIsZero;
     } else {
@@ -198,7 +215,8 @@ TRVBitmap* ChooseLayout(TWriter& w, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap
     p.BitsPerSample = 8;
     ph = phRGB;
   }
-  if ((ph == phWhiteIsZero || ph == phBlackIsZero) && p.SamplesPerPixel == 3 && p.BitsPerSample == 8) ph = phRGB;
+  if ((ph == phWhiteIsZero || ph == phBlackIsZero) && p.SamplesPerPixel == 3 && p.BitsPerSample == 8)
+    ph = phRGB;
   if (ph == phRGB && p.SamplesPerPixel == 1 && p.BitsPerSample == 1) ph = phBlackIsZero;
   if (ph == phYCbCr && comp != 7) ph = phRGB;
   if (ph == phRGB && p.SamplesPerPixel > 3) p.SamplesPerPixel = 3;
@@ -220,7 +238,12 @@ TRVBitmap* ChooseLayout(TWriter& w, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap
   else
     w.photometric = phRGB;
   if (ph == phCMYK) p.SamplesPerPixel = 4;
-  // Step 5: the compression.
+}
+
+// Steps 5 and 6: the compression, and the photometric code it implies.
+void ChooseCompression(TWriter& w, TRVBitmap* b) {
+  TIOParamsVals& p = w.params;
+  const uint8_t comp = p.TIFF_Compression;
   const uint8_t chosen = w.photometric;
   switch (comp) {
     case 1:
@@ -260,12 +283,23 @@ TRVBitmap* ChooseLayout(TWriter& w, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap
   }
   if ((w.compression == 6 || w.compression == 7) && (w.quantizer || b->GetPixelFormat() == rv1g)) {
     w.compression = 1;
-    w.photometric = w.quantizer ? (w.quantizer->Kind() == TRVQuantizerKind::GrayRamp ? phBlackIsZero : phPalette)
-                                : phBlackIsZero;
+    w.photometric = w.quantizer
+                        ? (w.quantizer->Kind() == TRVQuantizerKind::GrayRamp ? phBlackIsZero : phPalette)
+                        : phBlackIsZero;
   }
+}
+
+// The layout of the page (steps 1 to 8); returns the bitmap to write, nullptr when no copy of
+// it could be made.
+TRVBitmap* ChooseLayout(TWriter& w, TRVBitmap& bitmap, std::unique_ptr<TRVBitmap>& copy) {
+  TIOParamsVals& p = w.params;
+  TRVBitmap* b = BitmapToWrite(p, bitmap, copy);
+  if (!b) return nullptr;
+  ChooseSamples(w, b);
+  ChooseCompression(w, b);
   // Step 7: the predictor.
-  if (p.BitsPerSample == 8 && (p.SamplesPerPixel == 1 || p.SamplesPerPixel == 3) && w.photometric != phPalette &&
-      w.photometric != phBlackIsZero && !w.alpha && w.compression == 5)
+  if (p.BitsPerSample == 8 && (p.SamplesPerPixel == 1 || p.SamplesPerPixel == 3) &&
+      w.photometric != phPalette && w.photometric != phBlackIsZero && !w.alpha && w.compression == 5)
     w.predictor = 2;
   w.fillOrder = p.TIFF_FillOrder == 2 ? 2 : 1;
   w.bits = p.BitsPerSample;
@@ -362,10 +396,12 @@ struct TRowBuilder {
       const TRGB* px = reinterpret_cast<const TRGB*>(s);
       if (w.bits == 16) {
         auto* d = reinterpret_cast<uint16_t*>(row.data());
-        for (int32_t x = 0; x < width; ++x) d[x] = static_cast<uint16_t>(w.quantizer->GetRGBIndex(px[x]) * 257);
+        for (int32_t x = 0; x < width; ++x)
+          d[x] = static_cast<uint16_t>(w.quantizer->GetRGBIndex(px[x]) * 257);
       } else {
         tmp.resize(size_t(width));
-        for (int32_t x = 0; x < width; ++x) tmp[size_t(x)] = static_cast<uint8_t>(w.quantizer->GetRGBIndex(px[x]));
+        for (int32_t x = 0; x < width; ++x)
+          tmp[size_t(x)] = static_cast<uint8_t>(w.quantizer->GetRGBIndex(px[x]));
         PackIndices(tmp.data(), width);
       }
     } else if (samples == 4) {
@@ -400,7 +436,8 @@ struct TStripCoder {
   void Start() {
     if (w.compression == 32946) {
       static constexpr TZCompressionLevel kLevel[3] = {zcFastest, zcDefault, zcMax};
-      zip = std::make_unique<TZCompressionStream>(w.out, kLevel[std::clamp(w.params.TIFF_ZIPCompression, 0, 2)]);
+      zip = std::make_unique<TZCompressionStream>(w.out,
+                                                  kLevel[std::clamp(w.params.TIFF_ZIPCompression, 0, 2)]);
     }
   }
   void Row(const uint8_t* row, int64_t bytes) {
@@ -591,14 +628,22 @@ void WritePageTags(TWriter& w, TRVBitmap& b) {
   const TRVPixelFormat f = b.GetPixelFormat();
   w.AddLong(256, static_cast<uint32_t>(b.GetWidth()));
   w.AddLong(257, static_cast<uint32_t>(b.GetHeight()));
-  if (f == rv1g) w.AddShort(258, 1);
-  else if (f == rv8p || f == rv8g) w.AddShort(258, 8);
-  else if (f == rv16g) w.AddShort(258, 16);
-  else if (f == rvCMYK) w.AddShorts(258, {8, 8, 8, 8});
-  else if (f == rv48RGB) w.AddShorts(258, {16, 16, 16});
-  else if (w.photometric == phBlackIsZero || w.photometric == phPalette) w.AddShort(258, static_cast<uint16_t>(w.bits));
-  else if (w.photometric == phCMYK || RowSamples(w, b) == 4) w.AddShorts(258, {8, 8, 8, 8});
-  else w.AddShorts(258, {8, 8, 8});
+  if (f == rv1g)
+    w.AddShort(258, 1);
+  else if (f == rv8p || f == rv8g)
+    w.AddShort(258, 8);
+  else if (f == rv16g)
+    w.AddShort(258, 16);
+  else if (f == rvCMYK)
+    w.AddShorts(258, {8, 8, 8, 8});
+  else if (f == rv48RGB)
+    w.AddShorts(258, {16, 16, 16});
+  else if (w.photometric == phBlackIsZero || w.photometric == phPalette)
+    w.AddShort(258, static_cast<uint16_t>(w.bits));
+  else if (w.photometric == phCMYK || RowSamples(w, b) == 4)
+    w.AddShorts(258, {8, 8, 8, 8});
+  else
+    w.AddShorts(258, {8, 8, 8});
   w.AddShort(259, w.compression);
   if (f == rv1g) {
     w.AddShort(262, w.compression >= 2 && w.compression <= 4 ? 0 : 1);
@@ -703,20 +748,15 @@ void PackBitsEncodeRow(const uint8_t* row, int32_t length, TStream& stream, bool
     literal = i;
   }
   flushLiteral(length);
-  int64_t written = 0;
-  try {
-    written = stream.Write(out.data(), static_cast<int64_t>(out.size()));
-  } catch (const std::exception&) {
-    written = 0;
-  }
-  if (written != static_cast<int64_t>(out.size())) errorFlag = true;
+  if (!codecs::WriteAll(stream, out.data(), static_cast<int64_t>(out.size()))) errorFlag = true;
 }
 
-int32_t WriteTIFFStream(TStream& stream, bool insert, TRVBitmap* bitmap, TRVMask* alphaMask, TRVProgressRec& progress,
-                        TIOParamsVals& params) {
+int32_t WriteTIFFStream(TStream& stream, bool insert, TRVBitmap* bitmap, TRVMask* alphaMask,
+                        TRVProgressRec& progress, TIOParamsVals& params) {
   TCheckedStream out(stream, progress);
   TWriter w(out, progress, params);
-  w.alpha = alphaMask && bitmap && alphaMask->BitsPerPixel() == 8 && alphaMask->Width() >= bitmap->GetWidth() && alphaMask->Height() >= bitmap->GetHeight()
+  w.alpha = alphaMask && bitmap && alphaMask->BitsPerPixel() == 8 &&
+                    alphaMask->Width() >= bitmap->GetWidth() && alphaMask->Height() >= bitmap->GetHeight()
                 ? alphaMask
                 : nullptr;
   const int64_t start = stream.GetPosition();

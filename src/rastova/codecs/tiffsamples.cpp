@@ -195,7 +195,8 @@ void TBlockRows::Unpack(uint8_t* row) {
   const int64_t count = std::min<int64_t>(width_, rowBytes_ * 8 / bits);
   for (int64_t i = count - 1; i >= 0; --i) {
     const int64_t bit = i * bits;
-    const uint32_t two = (uint32_t(row[bit >> 3]) << 8) | ((bit >> 3) + 1 < rowBytes_ ? row[(bit >> 3) + 1] : 0);
+    const uint32_t two =
+        (uint32_t(row[bit >> 3]) << 8) | ((bit >> 3) + 1 < rowBytes_ ? row[(bit >> 3) + 1] : 0);
     row[i] = static_cast<uint8_t>((two >> (16 - bits - (bit & 7))) & ((1u << bits) - 1));
   }
   if (!grey) return;
@@ -215,7 +216,8 @@ struct TRowTarget {
 };
 
 void GreyToTriplets(const uint8_t* s, uint8_t* d, int32_t w, int32_t stride, bool invert) {
-  for (int32_t x = 0; x < w; ++x, s += stride, d += 3) d[0] = d[1] = d[2] = static_cast<uint8_t>(invert ? 255 - *s : *s);
+  for (int32_t x = 0; x < w; ++x, s += stride, d += 3)
+    d[0] = d[1] = d[2] = static_cast<uint8_t>(invert ? 255 - *s : *s);
 }
 
 TRGB MapEntry(const TTIFFVars& v, uint32_t index) {
@@ -339,7 +341,8 @@ void GreyRow(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vect
     const int shift = v.Software.compare(0, 15, "Look@Molli v1.1") == 0 ? 4 : 8;
     for (int32_t x = 0; x < w; ++x) {
       const uint32_t g = uint32_t(invert ? 65535 - in[x] : in[x]) >> shift;
-      t.dest[3 * x] = t.dest[3 * x + 1] = t.dest[3 * x + 2] = static_cast<uint8_t>(std::min<uint32_t>(g, 255));
+      t.dest[3 * x] = t.dest[3 * x + 1] = t.dest[3 * x + 2] =
+          static_cast<uint8_t>(std::min<uint32_t>(g, 255));
     }
   }
 }
@@ -491,8 +494,9 @@ void UndoTIFFPredictor(const TTIFFVars& v, uint8_t* row, int32_t pixels, bool si
   }
 }
 
-void ConvertTIFFRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgressRec& progress, int32_t rowCount,
-                     int32_t width, int64_t inputSize, const uint8_t* input, int64_t rowByteOffset) {
+void ConvertTIFFRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgressRec& progress,
+                     int32_t rowCount, int32_t width, int64_t inputSize, const uint8_t* input,
+                     int64_t rowByteOffset) {
   const int64_t rowBytes = TIFFRowBytes(v, width, false);
   if (rowBytes <= 0 || width <= 0) return;
   if (v.Compression == 1) rowCount = static_cast<int32_t>(std::min<int64_t>(rowCount, inputSize / rowBytes));
@@ -552,8 +556,10 @@ void ConvertTIFFPlanarRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TR
         progress.SetAborting();
         return;
       }
-      if (!p[g]) ok = false;
-      else if (cmyk) UndoTIFFPredictor(v, const_cast<uint8_t*>(p[g]), width, true);
+      if (!p[g])
+        ok = false;
+      else if (cmyk)
+        UndoTIFFPredictor(v, const_cast<uint8_t*>(p[g]), width, true);
     }
     uint8_t* d = bitmap.GetScanLine(y);
     if (ok && rgb) {

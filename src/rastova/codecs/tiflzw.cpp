@@ -103,9 +103,12 @@ struct TLZWDecoder {
       e.offset = static_cast<uint32_t>(offset);
     }
     ++nextFree;
-    if (nextFree == 511) width = 10;
-    else if (nextFree == 1023) width = 11;
-    else if (nextFree == 2047) width = 12;
+    if (nextFree == 511)
+      width = 10;
+    else if (nextFree == 1023)
+      width = 11;
+    else if (nextFree == 2047)
+      width = 12;
     return nextFree <= 4096;
   }
 
@@ -162,7 +165,8 @@ struct TLZWDecoder {
   }
 };
 
-std::unique_ptr<TLZWDecoder> NewDecoder(const uint8_t* input, int64_t inputSize, int32_t rowBytes, int32_t fillOrder) {
+std::unique_ptr<TLZWDecoder> NewDecoder(const uint8_t* input, int64_t inputSize, int32_t rowBytes,
+                                        int32_t fillOrder) {
   auto d = std::make_unique<TLZWDecoder>();
   d->input = input;
   d->inputSize = std::max<int64_t>(inputSize, 0);

@@ -30,8 +30,8 @@ std::vector<uint8_t> RandomRow(std::mt19937& rng, int width, int density) {
 // Rows coded with one of the writers' encoders and decoded as the reader decodes them.
 enum class Coding { MH, G3_1D, G3_2D, G4 };
 
-std::vector<std::vector<uint8_t>> RoundTrip(Coding coding, const std::vector<std::vector<uint8_t>>& rows, int width,
-                                            int fillOrder) {
+std::vector<std::vector<uint8_t>> RoundTrip(Coding coding, const std::vector<std::vector<uint8_t>>& rows,
+                                            int width, int fillOrder) {
   TMemoryStream s;
   bool error = false;
   int32_t count = 0;
@@ -68,15 +68,16 @@ std::vector<std::vector<uint8_t>> RoundTrip(Coding coding, const std::vector<std
     std::vector<uint8_t> row(bytes);
     switch (coding) {
       case Coding::MH:
-        byte += FaxDecodeMHLine(row.data(), data.data() + byte, int64_t(data.size()) - byte, fillOrder, width);
+        byte +=
+            FaxDecodeMHLine(row.data(), data.data() + byte, int64_t(data.size()) - byte, fillOrder, width);
         break;
       case Coding::G3_1D:
         bit = FaxDecode1DLine(row.data(), data.data(), int64_t(data.size()), fillOrder, bit, width);
         break;
       case Coding::G3_2D:
       case Coding::G4:
-        bit = FaxDecode2DLine(row.data(), data.data(), int64_t(data.size()), coding == Coding::G3_2D, fillOrder, bit,
-                              reference.data(), width);
+        bit = FaxDecode2DLine(row.data(), data.data(), int64_t(data.size()), coding == Coding::G3_2D,
+                              fillOrder, bit, reference.data(), width);
         break;
     }
     // Decoded rows hold 1 for white: back to the encoders' convention.
@@ -120,7 +121,8 @@ TEST_F(TiffCoders, LongRunsUseTheExtendedAndTerminatingCodes) {
   TMemoryStream s;
   bool error = false;
   FaxEncodeMHRow(row.data(), width, s, 1, error);
-  EXPECT_EQ(Bits(s.Data(), 12 + 6 + 10 + 10), std::string("000000011111") + "000111" + "0000001111" + "0000110111");
+  EXPECT_EQ(Bits(s.Data(), 12 + 6 + 10 + 10),
+            std::string("000000011111") + "000111" + "0000001111" + "0000110111");
   // A row that starts black begins with a white run of 0.
   std::vector<uint8_t> black(1, 0xC0);
   TMemoryStream t;
@@ -155,9 +157,10 @@ TEST_F(TiffCoders, DamagedFaxDataEndsEveryRowWithinTheWidth) {
     const uint8_t guard = row.back();
     int64_t bit = 0;
     for (int r = 0; r < 20; ++r) {
-      const int64_t next = trial % 2 ? FaxDecode2DLine(row.data(), data.data(), int64_t(data.size()), trial % 4 == 1,
-                                                       1, bit, ref.data(), width)
-                                     : FaxDecode1DLine(row.data(), data.data(), int64_t(data.size()), 1, bit, width);
+      const int64_t next =
+          trial % 2 ? FaxDecode2DLine(row.data(), data.data(), int64_t(data.size()), trial % 4 == 1, 1, bit,
+                                      ref.data(), width)
+                    : FaxDecode1DLine(row.data(), data.data(), int64_t(data.size()), 1, bit, width);
       ASSERT_GE(next, bit);
       bit = next;
     }

@@ -15,9 +15,9 @@ using namespace test;
 class TiffFixtures : public TiffTest {};
 
 struct Fixture {
-  const char* name;    // file made by the script below
-  int tolerance;       // per channel (JPEG)
-  bool magick;         // compare with ImageMagick's decoding instead of Pillow's
+  const char* name;  // file made by the script below
+  int tolerance;     // per channel (JPEG)
+  bool magick;       // compare with ImageMagick's decoding instead of Pillow's
 };
 
 // The colour picture (the shared test picture, 70 x 45), its 1-bit and grey forms, and the
@@ -71,22 +71,23 @@ subprocess.check_call(['convert', 'grey.tif', '-depth', '2', 'grey2.tif'])
 )PY";
 
 const Fixture kFixtures[] = {
-    {"none.tif", 0, false},      {"lzw2.tif", 0, false},      {"lzw.tif", 0, false},
-    {"zip2.tif", 0, false},      {"packbits.tif", 0, false},  {"jpeg.tif", 6, false},
-    {"tiles.tif", 0, false},     {"tileslzw.tif", 0, false},  {"planar.tif", 0, false},
-    {"planarlzw.tif", 0, false}, {"big.tif", 0, false},       {"biglzw.tif", 0, false},
-    {"lsb.tif", 0, false},       {"greylzw.tif", 0, false},   {"greyzip.tif", 0, false},
-    {"bwnone.tif", 0, false},    {"g31d.tif", 0, false},      {"g32d.tif", 0, false},
-    {"g32dfill.tif", 0, false},  {"g4.tif", 0, false},        {"g4lsb.tif", 0, false},
-    {"bwpackbits.tif", 0, false}, {"bwlzw.tif", 0, false},    {"cmyk.tif", 1, false},
-    {"palette.tif", 0, false},   {"rgba.tif", 0, false},      {"rgbalzw.tif", 0, false},
-    {"grey16.tif", 0, true},     {"rgb16.tif", 0, true},      {"grey4.tif", 0, true},
-    {"grey2.tif", 0, true},      {"rgb16biglzw.tif", 0, true}, {"rgb16tiles.tif", 0, true},
+    {"none.tif", 0, false},        {"lzw2.tif", 0, false},       {"lzw.tif", 0, false},
+    {"zip2.tif", 0, false},        {"packbits.tif", 0, false},   {"jpeg.tif", 6, false},
+    {"tiles.tif", 0, false},       {"tileslzw.tif", 0, false},   {"planar.tif", 0, false},
+    {"planarlzw.tif", 0, false},   {"big.tif", 0, false},        {"biglzw.tif", 0, false},
+    {"lsb.tif", 0, false},         {"greylzw.tif", 0, false},    {"greyzip.tif", 0, false},
+    {"bwnone.tif", 0, false},      {"g31d.tif", 0, false},       {"g32d.tif", 0, false},
+    {"g32dfill.tif", 0, false},    {"g4.tif", 0, false},         {"g4lsb.tif", 0, false},
+    {"bwpackbits.tif", 0, false},  {"bwlzw.tif", 0, false},      {"cmyk.tif", 1, false},
+    {"palette.tif", 0, false},     {"rgba.tif", 0, false},       {"rgbalzw.tif", 0, false},
+    {"grey16.tif", 0, true},       {"rgb16.tif", 0, true},       {"grey4.tif", 0, true},
+    {"grey2.tif", 0, true},        {"rgb16biglzw.tif", 0, true}, {"rgb16tiles.tif", 0, true},
     {"grey16bigzip.tif", 0, true},
 };
 
 TEST_F(TiffFixtures, ToolFilesDecodeAsTheToolsDecodeThem) {
-  if (!HavePillow() || !HaveMagick() || !HaveTiffTools()) GTEST_SKIP() << "Pillow, ImageMagick or tiffcp missing";
+  if (!HavePillow() || !HaveMagick() || !HaveTiffTools())
+    GTEST_SKIP() << "Pillow, ImageMagick or tiffcp missing";
   TempDir dir;
   const std::string folder = dir.File("");
   std::ostringstream script;
@@ -114,9 +115,11 @@ TEST_F(TiffFixtures, ToolFilesDecodeAsTheToolsDecodeThem) {
         const Rgba a = PixelOf(r->bitmap, x, y);
         const uint8_t* e = &rgba[(size_t(y) * w + x) * 4];
         const int d = std::max({std::abs(a.r - e[0]), std::abs(a.g - e[1]), std::abs(a.b - e[2])});
-        if (d > f.tolerance && worst <= f.tolerance) ADD_FAILURE() << "first at " << x << "," << y << " ours " << int(a.r) << " theirs " << int(e[0]);
+        if (d > f.tolerance && worst <= f.tolerance)
+          ADD_FAILURE() << "first at " << x << "," << y << " ours " << int(a.r) << " theirs " << int(e[0]);
         worst = std::max(worst, d);
-        if (r->mask && r->mask->HasBits()) worst = std::max(worst, std::abs(r->mask->GetScanLine(y)[x] - e[3]));
+        if (r->mask && r->mask->HasBits())
+          worst = std::max(worst, std::abs(r->mask->GetScanLine(y)[x] - e[3]));
       }
     EXPECT_LE(worst, f.tolerance);
   }

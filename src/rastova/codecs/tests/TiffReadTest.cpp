@@ -81,7 +81,9 @@ TEST_F(TiffRead, RowsPerStripVariantsMeanOneStrip) {
 }
 
 TEST_F(TiffRead, BitsPerSampleValuesMustAgree) {
-  for (auto [bits, ok] : {std::pair<std::vector<uint32_t>, bool>{{8, 8, 8}, true}, {{8, 8, 16}, false}, {{0}, false},
+  for (auto [bits, ok] : {std::pair<std::vector<uint32_t>, bool>{{8, 8, 8}, true},
+                          {{8, 8, 16}, false},
+                          {{0}, false},
                           {{64}, false}}) {
     TiffBuilder b;
     const std::vector<uint8_t> strip(8 * 4 * bits.size(), 7);
@@ -147,7 +149,8 @@ TEST_F(TiffRead, BigEndianTagsReadAsLittleEndianOnes) {
 
 TEST_F(TiffRead, ThumbnailModeLimitsTheSize) {
   for (auto [w, ok] : {std::pair{400, true}, {401, false}}) {
-    auto r = ReadTiff(TiffBuilder::Page(w, 2, 8, std::vector<uint8_t>(size_t(w) * 2, 9)), 0, false, false, true);
+    auto r =
+        ReadTiff(TiffBuilder::Page(w, 2, 8, std::vector<uint8_t>(size_t(w) * 2, 9)), 0, false, false, true);
     EXPECT_EQ(r->ok, ok) << w;
   }
 }
@@ -243,7 +246,8 @@ TEST_F(TiffRead, BilevelRGBIsWhiteIsZeroAndOrientationTurnsThePage) {
   turned.params.NativePixelFormat = true;
   auto s = StreamOf(file);
   TRVProgressRec progress;
-  ReadTIFFStream(turned.bitmap, *s, turned.pages, false, false, true, turned.mask, false, progress, turned.params);
+  ReadTIFFStream(turned.bitmap, *s, turned.pages, false, false, true, turned.mask, false, progress,
+                 turned.params);
   ASSERT_FALSE(progress.IsAborting());
   EXPECT_EQ(turned.bitmap.GetPixels_rv8(0, 0), uint8_t(31 * 3));
   EXPECT_EQ(turned.params.TIFF_Orientation, 1);

@@ -5,8 +5,8 @@
 
 namespace rv::test {
 
-std::unique_ptr<TiffRead> ReadTiff(const std::vector<uint8_t>& data, int32_t index, bool native, bool tagsOnly,
-                                   bool thumbnail) {
+std::unique_ptr<TiffRead> ReadTiff(const std::vector<uint8_t>& data, int32_t index, bool native,
+                                   bool tagsOnly, bool thumbnail) {
   auto r = std::make_unique<TiffRead>();
   r->params.TIFF_ImageIndex = index;
   r->params.NativePixelFormat = native;
@@ -73,9 +73,12 @@ void TiffBuilder::Entry(uint16_t tag, uint16_t type, const std::vector<uint32_t>
   const int size = type == 3 ? 2 : type == 4 ? 4 : type == 5 ? 8 : 1;
   std::vector<uint8_t> raw;
   for (uint32_t v : values) {
-    if (size == 1) raw.push_back(uint8_t(v));
-    else if (size == 2) Put16(raw, v);
-    else Put32(raw, v);
+    if (size == 1)
+      raw.push_back(uint8_t(v));
+    else if (size == 2)
+      Put16(raw, v);
+    else
+      Put32(raw, v);
   }
   if (type == 5) raw.clear();
   if (type == 5)
@@ -87,8 +90,9 @@ void TiffBuilder::Entry(uint16_t tag, uint16_t type, const std::vector<uint32_t>
   if (raw.size() <= 4) {
     raw.resize(4, 0);
     // The value field as the reader takes it: the bytes in file order read as one word.
-    const uint32_t v = le_ ? uint32_t(raw[0]) | uint32_t(raw[1]) << 8 | uint32_t(raw[2]) << 16 | uint32_t(raw[3]) << 24
-                           : uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | uint32_t(raw[3]);
+    const uint32_t v =
+        le_ ? uint32_t(raw[0]) | uint32_t(raw[1]) << 8 | uint32_t(raw[2]) << 16 | uint32_t(raw[3]) << 24
+            : uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | uint32_t(raw[3]);
     RawEntry(tag, type, count, v);
   } else {
     RawEntry(tag, type, count, Data(raw));

@@ -60,10 +60,11 @@ struct Written {
 TEST_F(TiffWrite, FilesReadInPillowAndBackInOurReader) {
   if (!HavePillow()) GTEST_SKIP() << "Pillow missing";
   const Written cases[] = {
-      {"none", 0, 3, 8, false, 0, 0},       {"lzw", 5, 3, 8, false, 0, 2},     {"packbits", 8, 3, 8, false, 0, 0},
-      {"deflate", 9, 3, 8, false, 0, 0},    {"adobe", 10, 3, 8, false, 0, 0},  {"jpeg", 7, 3, 8, false, 2, 0},
-      {"lzwalpha", 5, 3, 8, true, 0, 0},    {"alpha", 0, 3, 8, true, 0, 0},    {"palette", 5, 1, 8, false, 0, 0},
-      {"palette4", 8, 1, 4, false, 0, 0},
+      {"none", 0, 3, 8, false, 0, 0},     {"lzw", 5, 3, 8, false, 0, 2},
+      {"packbits", 8, 3, 8, false, 0, 0}, {"deflate", 9, 3, 8, false, 0, 0},
+      {"adobe", 10, 3, 8, false, 0, 0},   {"jpeg", 7, 3, 8, false, 2, 0},
+      {"lzwalpha", 5, 3, 8, true, 0, 0},  {"alpha", 0, 3, 8, true, 0, 0},
+      {"palette", 5, 1, 8, false, 0, 0},  {"palette4", 8, 1, 4, false, 0, 0},
   };
   TempDir dir;
   const int w = 53, h = 37;

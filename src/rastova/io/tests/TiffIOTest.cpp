@@ -25,14 +25,15 @@ class TiffIO : public ::testing::Test {
     if (!iotest::HavePillow()) GTEST_SKIP() << "Pillow (python3-pil) is not installed";
     std::string script = "from PIL import Image\n";
     script += iotest::kPyPixel;
-    script += "W, H = 23, 13\nim = Image.new('RGBA', (W, H))\n"
-              "im.putdata([px(x, y) for y in range(H) for x in range(W)])\nd = '" +
-              dir.Path().string() +
-              "/'\n"
-              "im.save(d + 'rgba.tif', compression='tiff_lzw')\n"
-              "rgb = im.convert('RGB')\n"
-              "rgb.save(d + 'pages.tif', save_all=True, append_images=[rgb.rotate(90, expand=True), rgb])\n"
-              "rgb.convert('LAB').save(d + 'lab.tif')\n";
+    script +=
+        "W, H = 23, 13\nim = Image.new('RGBA', (W, H))\n"
+        "im.putdata([px(x, y) for y in range(H) for x in range(W)])\nd = '" +
+        dir.Path().string() +
+        "/'\n"
+        "im.save(d + 'rgba.tif', compression='tiff_lzw')\n"
+        "rgb = im.convert('RGB')\n"
+        "rgb.save(d + 'pages.tif', save_all=True, append_images=[rgb.rotate(90, expand=True), rgb])\n"
+        "rgb.convert('LAB').save(d + 'lab.tif')\n";
     ASSERT_TRUE(iotest::RunPython(script));
   }
   TempDir dir;
@@ -167,11 +168,11 @@ TEST(TiffIOConversions, YCbCrRowsOfOddWidthStayInside) {
   // Three pixels subsampled 2 x 1: Y0 Y1 Cb Cr, Y2 (Y3) Cb Cr; grey chroma gives the Y values.
   const std::vector<uint8_t> strip = {10, 60, 128, 128, 200, 255, 128, 128};
   const std::vector<uint8_t> f = SmallTiff(strip, {{256, 3, 1, 3},
-                                                    {257, 3, 1, 1},
-                                                    {258, 3, 1, 8},
-                                                    {262, 3, 1, 6},
-                                                    {277, 3, 1, 3},
-                                                    {530, 3, 2, 2 | (1 << 16)}});
+                                                   {257, 3, 1, 1},
+                                                   {258, 3, 1, 8},
+                                                   {262, 3, 1, 6},
+                                                   {277, 3, 1, 3},
+                                                   {530, 3, 2, 2 | (1 << 16)}});
   TRVMemStream s(f.data(), int64_t(f.size()));
   TRastovaIO io;
   io.LoadFromStreamTIFF(s);
