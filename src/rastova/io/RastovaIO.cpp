@@ -1,6 +1,8 @@
 #include "rastova/io/RastovaIO.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,6 +97,48 @@ std::string DirectoryOf(const std::string& path) {
   if (p == std::string::npos) return ".";
   if (p == 0) return "/";
   return path.substr(0, p);
+}
+
+// A save writes ".rvsave-<process id>-XXXXXXXX.tmp" beside its target. The process id lets a
+// later save tell the files of processes that were killed mid-save from those of saves still
+// running (a reused id only keeps a leftover a while longer).
+constexpr char kSaveFilePrefix[] = ".rvsave-";
+
+// The process id in the name of a save's temporary file; 0 when the name is not one.
+pid_t SaveFileOwner(const char* name) {
+  const size_t prefix = sizeof kSaveFilePrefix - 1;
+  if (std::strncmp(name, kSaveFilePrefix, prefix) != 0) return 0;
+  const char* p = name + prefix;
+  int64_t pid = 0;
+  int digits = 0;
+  for (; *p >= '0' && *p <= '9' && digits < 10; ++p, ++digits) pid = pid * 10 + (*p - '0');
+  if (digits == 0 || *p != '-' || pid <= 0 || pid > INT_MAX) return 0;
+  ++p;
+  for (int i = 0; i < 8; ++i, ++p)
+    if (!((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'F'))) return 0;
+  return std::strcmp(p, ".tmp") == 0 ? static_cast<pid_t>(pid) : 0;
+}
+
+// Removes the temporary files that saves of processes no longer running left in `dir`.
+void RemoveAbandonedSaveFiles(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* e = ::readdir(d)) {
+    const pid_t owner = SaveFileOwner(e->d_name);
+    if (owner == 0 || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      ::unlinkat(::dirfd(d), e->d_name, 0);
+  }
+  ::closedir(d);
+}
+
+// Makes a rename in `dir` durable; the file is in place whether or not this succeeds.
+void SyncDirectory(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 // The alpha channel as the writers take it: its 8-bit rows and its Full flag. The writers read
@@ -475,7 +519,7 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     Aborting = false;
     InitProgress(progress, true);
     if (fileType == ioJPEG) {
-      TRVBufferedReadStream buffered(*file, 8192, false);
+      TRVBufferedReadStream buffered(*file, 8192, BufferedReaderRelative);
       ReadFormat(fileType, buffered, progress, true);
     } else {
       ReadFormat(fileType, *file, progress, true);
@@ -620,10 +664,12 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
   const std::string dir = DirectoryOf(target);
   if (access(dir.c_str(), W_OK | X_OK) != 0) RaiseCreateError(fileName, errno);
 
+  RemoveAbandonedSaveFiles(dir);
+  const std::string prefix = kSaveFilePrefix + std::to_string(::getpid());
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = MakeRandomFileName(".rvsave", dir + "/");
+    temp = MakeRandomFileName(prefix, dir + "/");
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) RaiseCreateError(fileName, errno);
   }
@@ -635,8 +681,11 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
     TOwnedFdStream stream(fd);
     write(stream);
     const int released = stream.Release();
+    // The data reaches the disk before the name points at it, so that a crash leaves the old
+    // file or the new one, never a truncated one.
+    const bool synced = Aborting || ::fsync(released) == 0;
     const bool closed = ::close(released) == 0;
-    ok = closed && !Aborting;
+    ok = synced && closed && !Aborting;
   } catch (...) {
     ::unlink(temp.c_str());
     throw;
@@ -646,6 +695,7 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
     ::unlink(temp.c_str());
     RaiseCreateError(fileName, err);
   }
+  if (ok) SyncDirectory(dir);
   if (!ok) {
     ::unlink(temp.c_str());
     Aborting = true;
@@ -1088,7 +1138,7 @@ void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileT
     TRVProgressRec progress(&Aborting);
     TRVWideFileStream file(fileName, kOpenRead);
     Aborting = false;
-    TRVBufferedReadStream buffered(file, 8192, false);
+    TRVBufferedReadStream buffered(file, 8192, BufferedReaderRelative);
     ReadParamsOnly(fileType, buffered, Params, progress);
   } catch (...) {
     Params.FileType = 0;
@@ -1105,7 +1155,7 @@ void TRastovaIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
     Params.ResetInfo();
     Aborting = false;
     TRVProgressRec progress(&Aborting);
-    TRVBufferedReadStream buffered(stream, 8192, false);
+    TRVBufferedReadStream buffered(stream, 8192, BufferedReaderRelative);
     ReadParamsOnly(fileType, buffered, Params, progress);
   } catch (...) {
     Params.FileType = 0;

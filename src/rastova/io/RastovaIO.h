@@ -200,8 +200,9 @@ class TRastovaIO : public TIOParamsOwner {
   bool absoluteOffsets_ = false;
   void WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress);
   void ConvertForWriter(int32_t fileType);
-  // Runs `write` into a temporary file beside `fileName` and renames it over the target when it
-  // succeeded; Aborting tells the outcome.
+  // Runs `write` into a temporary file beside `fileName`, syncs it to the disk and renames it
+  // over the target when it succeeded, then syncs the folder; Aborting tells the outcome.
+  // Temporary files that saves of processes no longer running left in the folder go first.
   void WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write);
 };
 

@@ -13,9 +13,6 @@
 
 namespace rv {
 
-int32_t ColorReductionMethod = -1;
-int32_t NeuQuantSetting = -1;
-bool BufferedReaderRelative = false;
 int32_t MetafileSizeLimit = 8000;
 
 namespace {

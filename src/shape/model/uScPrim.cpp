@@ -66,6 +66,7 @@ TScType DetectBlock(const TACP256& p, int32_t i0, int32_t j0, int32_t columns, i
 }  // namespace
 
 void SetTextureResizeHook(TTextureResizeHook hook) { gTextureResizeHook = hook; }
+TTextureResizeHook GetTextureResizeHook() { return gTextureResizeHook; }
 
 double MaximizeSpan() { return settings::AppSettings.MaximizeWithSymmetry ? 1.984375 : 1.9921875; }
 
