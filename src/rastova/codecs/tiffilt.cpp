@@ -665,7 +665,11 @@ void ReadTIFFStream(TRVBitmap& bitmap, TStream& stream, int32_t& pageCount, bool
     return;
   }
   if (tagsOnly) return;
-  if (!DecodePage(v, bitmap, thumbnailMode, noAlpha, alphaMask, progress)) {
+  const bool decoded = DecodePage(v, bitmap, thumbnailMode, noAlpha, alphaMask, progress);
+  // The rows are converted: a colour transform the conversion opened is not needed any more.
+  if (params.HasInputICCProfile() && params.GetInputICCProfile().HasTransform())
+    params.GetInputICCProfile().FreeTransform();
+  if (!decoded) {
     progress.SetAborting();
     return;
   }
