@@ -25,7 +25,8 @@ constexpr int32_t kThumbnailLimit = 400;
 
 // The most bytes of decoded samples that one byte of data can give, by compression: LZW codes of
 // at least 9 bits standing for strings of up to 4,096 bytes, Deflate's 1,032 to 1, a PackBits
-// run of 128 bytes in 2, and JPEG blocks of 64 pixels coded in as little as one bit each.
+// run of 128 bytes in 2, and JPEG blocks of 64 pixels of three samples in as little as one bit.
+// (Fax rows, at least one bit each, are bounded by their count instead.)
 int64_t ExpansionBound(uint16_t compression) {
   switch (compression) {
     case 5:
@@ -37,7 +38,7 @@ int64_t ExpansionBound(uint16_t compression) {
       return 64;
     case 6:
     case 7:
-      return 64 * 3 * 8 * 16;
+      return 64 * 3 * 8;
     default:
       return 1;
   }
