@@ -661,21 +661,24 @@ void WritePageTags(TWriter& w, TRVBitmap& b) {
   }
 }
 
-void WriteLateTags(TWriter& w, TRVBitmap& b) {
+// Step 4: the tags after the pixel data (without a bitmap, those that do not describe pixels).
+void WriteLateTags(TWriter& w, TRVBitmap* b) {
   TIOParamsVals& p = w.params;
-  const TRVPixelFormat f = b.GetPixelFormat();
-  uint16_t spp = 3;
-  if (f == rv1g || f == rv8g || f == rv8p || f == rv16g || w.photometric == phBlackIsZero ||
-      w.photometric == phPalette)
-    spp = 1;
-  else if (w.photometric == phCMYK || f == rvCMYK)
-    spp = 4;
-  else if (w.alphaWritten)
-    spp = 4;
-  w.AddShort(277, spp);
-  // Alpha whose colours are not premultiplied: unassociated.
-  if (w.alphaWritten) w.AddShort(338, 2);
-  if (w.predictor == 2) w.AddShort(317, 2);
+  if (b) {
+    const TRVPixelFormat f = b->GetPixelFormat();
+    uint16_t spp = 3;
+    if (f == rv1g || f == rv8g || f == rv8p || f == rv16g || w.photometric == phBlackIsZero ||
+        w.photometric == phPalette)
+      spp = 1;
+    else if (w.photometric == phCMYK || f == rvCMYK)
+      spp = 4;
+    else if (w.alphaWritten)
+      spp = 4;
+    w.AddShort(277, spp);
+    // Alpha whose colours are not premultiplied: unassociated.
+    if (w.alphaWritten) w.AddShort(338, 2);
+    if (w.predictor == 2) w.AddShort(317, 2);
+  }
   w.AddAscii(285, p.TIFF_PageName);
   if (p.TIFF_XPos != 0) w.AddRational(286, p.TIFF_XPos);
   if (p.TIFF_YPos != 0) w.AddRational(287, p.TIFF_YPos);
@@ -803,7 +806,7 @@ int32_t WriteTIFFStream(TStream& stream, bool insert, TRVBitmap* bitmap, TRVMask
     b->RowAccess = access;
   }
   if (!w.Ok()) return pages;
-  if (b) WriteLateTags(w, *b);
+  WriteLateTags(w, b);
   const uint32_t ifd = w.Align();
   if (insert) {
     out.SetPosition(pointerPos);

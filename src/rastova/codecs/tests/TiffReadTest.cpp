@@ -69,6 +69,36 @@ TEST_F(TiffRead, PagesAndTheIFDWalk) {
   EXPECT_EQ(r->pages, 1);
 }
 
+TEST_F(TiffRead, SubImagesReplaceThePage) {
+  // Page 0 (filled with 1) lists a sub-image (filled with 200) that is not in the chain.
+  TiffBuilder b;
+  GreyPage(b, 8, 4, std::vector<uint8_t>(32, 1));
+  b.Entry(330, 4, {0});
+  b.NextIFD();
+  GreyPage(b, 4, 2, std::vector<uint8_t>(8, 200));
+  auto f = b.Bytes();
+  const uint32_t ifd0 = f[4] | f[5] << 8 | f[6] << 16 | uint32_t(f[7]) << 24;
+  const uint16_t n = uint16_t(f[ifd0] | f[ifd0 + 1] << 8);
+  const size_t next = ifd0 + 2 + 12 * size_t(n);
+  const uint32_t ifd1 = f[next] | f[next + 1] << 8 | f[next + 2] << 16 | uint32_t(f[next + 3]) << 24;
+  for (int k = 0; k < 4; ++k) f[next + size_t(k)] = 0;
+  for (uint16_t i = 0; i < n; ++i) {
+    const size_t e = ifd0 + 2 + 12 * size_t(i);
+    if ((f[e] | f[e + 1] << 8) == 330)
+      for (int k = 0; k < 4; ++k) f[e + 8 + size_t(k)] = uint8_t(ifd1 >> (8 * k));
+  }
+  for (int sub : {-1, 0, 1}) {
+    test::TiffRead r;
+    r.params.TIFF_SubIndex = sub;
+    auto s = StreamOf(f);
+    TRVProgressRec progress;
+    ReadTIFFStream(r.bitmap, *s, r.pages, false, false, true, r.mask, false, progress, r.params);
+    ASSERT_FALSE(progress.IsAborting()) << sub;
+    EXPECT_EQ(r.pages, 1);
+    EXPECT_EQ(r.bitmap.GetWidth(), sub == 0 ? 4 : 8) << sub;
+  }
+}
+
 TEST_F(TiffRead, RowsPerStripVariantsMeanOneStrip) {
   for (uint32_t rps : {0u, 0xFFFFFFFFu, 4u, 100u}) {
     TiffBuilder b;

@@ -31,7 +31,7 @@ struct TiffRead {
   bool ok = false;
 };
 
-// Reads page `index` of the TIFF bytes; `setup` may change the parameters first.
+// Reads page `index` of the TIFF bytes (offsets from the start of the data).
 std::unique_ptr<TiffRead> ReadTiff(const std::vector<uint8_t>& data, int32_t index = 0, bool native = false,
                                    bool tagsOnly = false, bool thumbnail = false);
 // Writes the bitmap with the parameters as a new file.

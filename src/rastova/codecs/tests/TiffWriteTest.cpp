@@ -300,6 +300,21 @@ TEST_F(TiffWrite, InsertedPagesGoWhereTheIndexSays) {
   EXPECT_EQ(other.GetSize(), 8);
 }
 
+TEST_F(TiffWrite, WithoutABitmapOnlyTheDescriptiveTagsAreWritten) {
+  TMemoryStream s;
+  TIOParamsVals params;
+  params.TIFF_ImageDescription = "metadata only";
+  params.TIFF_PageName = "p";
+  TRVProgressRec progress;
+  EXPECT_EQ(WriteTIFFStream(s, false, nullptr, nullptr, progress, params), 1);
+  ASSERT_FALSE(progress.IsAborting());
+  const Parsed p = Parse(s.Data());
+  EXPECT_TRUE(p.tags.count(270));
+  EXPECT_TRUE(p.tags.count(285));
+  EXPECT_FALSE(p.tags.count(256));
+  EXPECT_FALSE(p.tags.count(277));
+}
+
 TEST_F(TiffWrite, PackBitsPackets) {
   auto code = [](const std::vector<uint8_t>& row) {
     TMemoryStream s;
