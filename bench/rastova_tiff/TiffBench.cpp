@@ -21,6 +21,7 @@
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RastovaIO.h"
 #include "rastova/io/RastovaIOStartup.h"
+#include "../rastova_codecs/SmoothPicture.h"
 
 namespace {
 
@@ -33,19 +34,8 @@ struct Pictures {
   Pictures() {
     RegisterRastovaIOStartup();
     RastovaLibraryStartup();
-    // A smooth picture with a little noise, as the other codec benchmarks use.
-    rgb.Allocate(kSize, kSize, rv24RGB);
+    benchpicture::FillSmoothPicture(rgb, kSize);
     uint32_t seed = 12345;
-    for (int y = 0; y < kSize; ++y) {
-      uint8_t* row = rgb.GetScanLine(y);
-      for (int x = 0; x < kSize; ++x) {
-        seed = seed * 1664525u + 1013904223u;
-        const int n = int(seed >> 29);
-        row[3 * x] = uint8_t((x / 16 + n) & 0xFF);
-        row[3 * x + 1] = uint8_t((y / 16 + n) & 0xFF);
-        row[3 * x + 2] = uint8_t(((x + y) / 32 + n) & 0xFF);
-      }
-    }
     // A page of text-like marks: short black strokes in lines.
     page.Allocate(kA4W, kA4H, rv1g);
     page.Fill(0xFFFFFF);
