@@ -42,7 +42,8 @@ TDbl2D RingToPlane(const TRingFrame& Frame, const TDbl3D& P) {
 }
 
 TDbl3D PlaneToRing(const TRingFrame& Frame, double U, double V) {
-  return shape::AddDbl3D(Multiply(Frame.RotationT, {{U + Frame.OffsetH, V + Frame.OffsetV, 0}}), Frame.Centre);
+  return shape::AddDbl3D(Multiply(Frame.RotationT, {{U + Frame.OffsetH, V + Frame.OffsetV, 0}}),
+                         Frame.Centre);
 }
 
 void BuildRingFrame(const shape::TCS& Shape, int32_t Row, TRingFrame& Frame) {
@@ -56,8 +57,9 @@ void BuildRingFrame(const shape::TCS& Shape, int32_t Row, TRingFrame& Frame) {
   Frame.Centre = centre;
   Frame.Radius = radius / 4;
 
-  const TDbl3D n = shape::UnitDbl3D(shape::AddDbl3D(shape::UnitDbl3D(shape::FaceNormalDbl3D(v[0], v[1], v[3])),
-                                                    shape::UnitDbl3D(shape::FaceNormalDbl3D(v[3], v[1], v[2]))));
+  const TDbl3D n =
+      shape::UnitDbl3D(shape::AddDbl3D(shape::UnitDbl3D(shape::FaceNormalDbl3D(v[0], v[1], v[3])),
+                                       shape::UnitDbl3D(shape::FaceNormalDbl3D(v[3], v[1], v[2]))));
   // A turn about z brings the normal into the xz plane ...
   const double d = std::sqrt(n[0] * n[0] + n[1] * n[1]);
   double c = 1, s = 0;

@@ -58,7 +58,8 @@ bool TScEditable::ClickSelect(TCS& Shape, int32_t X, int32_t Y, bool ShiftHeld, 
   return true;
 }
 
-uint8_t TScEditable::RubberBandValue(const TCS& Shape, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) {
+uint8_t TScEditable::RubberBandValue(const TCS& Shape, int32_t Left, int32_t Top, int32_t Right,
+                                     int32_t Bottom) {
   uint8_t value = 0;
   ForEachEditable(Shape, [&](int32_t i, int32_t j) {
     if (IsInside(Shape, i, j, Left, Top, Right, Bottom) && !Shape.SP[i][j]) value = 1;
@@ -124,7 +125,8 @@ void TScEditable::RestoreExcept(TCS& Shape, const std::function<bool(int32_t I, 
       if (!keep(i, j)) Shape.CP[i][j] = Shape.DP[i][j];
 }
 
-bool TScEditable::SmoothKeeping(TCS& Shape, int32_t Kind, const std::function<bool(int32_t I, int32_t J)>& keep) {
+bool TScEditable::SmoothKeeping(TCS& Shape, int32_t Kind,
+                                const std::function<bool(int32_t I, int32_t J)>& keep) {
   shape::CommitShapePoints(Shape);
   shape::SmoothGrid(Shape, Kind);
   RestoreExcept(Shape, keep);

@@ -28,12 +28,14 @@ class TScEditable : public TScBase {
   // That point: with ShiftHeld its flag inverted, otherwise the whole selection cleared and
   // its flag set; Value reports the new flag.
   bool ClickSelect(TCS& Shape, int32_t X, int32_t Y, bool ShiftHeld, uint8_t& Value) override;
-  uint8_t RubberBandValue(const TCS& Shape, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom) override;
+  uint8_t RubberBandValue(const TCS& Shape, int32_t Left, int32_t Top, int32_t Right,
+                          int32_t Bottom) override;
   void RubberBandSelect(TCS& Shape, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom,
                         uint8_t Value) override;
   // The selected, unlocked editable points from DP through the map into CP.
-  void TransformSelection(TCS& Shape, const TDbl2D& PressPane, const TDbl2D& CurrentPane, const TFrameBuild& Build,
-                          TFrameMap Map, bool ShiftHeld, shape::TFrameDrag& Transform) override;
+  void TransformSelection(TCS& Shape, const TDbl2D& PressPane, const TDbl2D& CurrentPane,
+                          const TFrameBuild& Build, TFrameMap Map, bool ShiftHeld,
+                          shape::TFrameDrag& Transform) override;
   void WarpSelection(TCS& Shape, TWarpMap WarpMap) override;
   // The selected, unlocked editable points onto R0's pivot in the pane (their depth stays),
   // then ApplyShape (Shape, true).

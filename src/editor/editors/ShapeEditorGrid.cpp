@@ -25,7 +25,8 @@ double LerpSteps(double a, double b, int32_t k, int32_t n) {
   return ((n - k) * a + k * b) / n;
 }
 
-int32_t SymmetryPartners(int32_t mode, int32_t i, int32_t columns, bool bendTwin, TSymmetryPartner (&out)[3]) {
+int32_t SymmetryPartners(int32_t mode, int32_t i, int32_t columns, bool bendTwin,
+                         TSymmetryPartner (&out)[3]) {
   const int32_t n = columns - 1;
   if (n <= 0) return 0;
   const int32_t h = n / 2, q = n / 4;
@@ -33,7 +34,7 @@ int32_t SymmetryPartners(int32_t mode, int32_t i, int32_t columns, bool bendTwin
   constexpr int32_t mirrorU[4] = {-1, 0, 0, 1};  // (-u, v)
   constexpr int32_t mirrorV[4] = {1, 0, 0, -1};  // (u, -v)
   constexpr int32_t half[4] = {-1, 0, 0, -1};    // (-u, -v)
-  auto set = [&](int k, int32_t column, const int32_t (&m)[4]) {
+  auto set = [&](int k, int32_t column, const int32_t(&m)[4]) {
     out[k] = {wrap(column), m[0], m[1], m[2], m[3]};
   };
   switch (mode) {
@@ -54,8 +55,8 @@ int32_t SymmetryPartners(int32_t mode, int32_t i, int32_t columns, bool bendTwin
       }
       return 3;
     case 4: {
-      constexpr int32_t quarter[4] = {0, 1, -1, 0};        // (v, -u)
-      constexpr int32_t threeQuarter[4] = {0, -1, 1, 0};   // (-v, u)
+      constexpr int32_t quarter[4] = {0, 1, -1, 0};       // (v, -u)
+      constexpr int32_t threeQuarter[4] = {0, -1, 1, 0};  // (-v, u)
       const int32_t c1 = wrap(i + q), c2 = wrap(c1 + q), c3 = wrap(c2 + q);
       set(0, c1, quarter);
       set(1, c2, half);
@@ -202,8 +203,8 @@ void ChamferWalk(int32_t ringPoints, std::vector<TChamferStep>& steps) {
   // Points per segment: the sides t0, the long edges t1, the corner cuts t2.
   const int32_t t0 = (1 << (l - 3)) - 1, t1 = 2 * t0, t2 = 2;
   const double o = ChamferPercent / 100.0;
-  const TChamferStep corners[10] = {{1, 0},         {1, 1 - o},  {1 - o / 2, 1},     {o / 2, 1}, {0, 1 - o},
-                                    {0, o - 1},     {o / 2, -1}, {1 - o / 2, -1},    {1, o - 1}, {1, 0}};
+  const TChamferStep corners[10] = {{1, 0},     {1, 1 - o},  {1 - o / 2, 1},  {o / 2, 1}, {0, 1 - o},
+                                    {0, o - 1}, {o / 2, -1}, {1 - o / 2, -1}, {1, o - 1}, {1, 0}};
   const int32_t counts[9] = {t0, t2, t1, t2, t1, t2, t1, t2, t0};
   for (int s = 0; s < 9; ++s) {
     const int32_t n = counts[s];

@@ -31,7 +31,8 @@ struct TTilePlace {
 };
 constexpr TTilePlace kSplit32[6] = {{0, 0, 0},   {511, 0, 1},   {1022, 0, 5},
                                     {0, 511, 3}, {511, 511, 4}, {1022, 511, 2}};
-constexpr TTilePlace kSplit31[6] = {{0, 0, 0}, {0, 0, 3}, {511, 0, 1}, {511, 0, 4}, {1022, 0, 2}, {1022, 0, 5}};
+constexpr TTilePlace kSplit31[6] = {{0, 0, 0},   {0, 0, 3},    {511, 0, 1},
+                                    {511, 0, 4}, {1022, 0, 2}, {1022, 0, 5}};
 
 bool DodudaSurface() { return settings::AppSettings.DodudaSurface; }
 
@@ -70,7 +71,8 @@ double TScDODUDA::DepthOf(const TDbl3D& Point) const { return Point[DepthAxis] *
 bool TScDODUDA::IsEditable(int32_t I, int32_t J) const { return !DodudaSurface() || SurfaceMask[I][J]; }
 
 void TScDODUDA::BuildSurfaceMask(const TCS& Shape) {
-  for (int32_t i = 0; i < Shape.CPMaxI; ++i) std::memset(SurfaceMask[i], 0, static_cast<size_t>(Shape.CPMaxJ));
+  for (int32_t i = 0; i < Shape.CPMaxI; ++i)
+    std::memset(SurfaceMask[i], 0, static_cast<size_t>(Shape.CPMaxJ));
   for (int32_t i = 0; i + 1 < Shape.CPMaxI; ++i)
     for (int32_t j = 0; j + 1 < Shape.CPMaxJ; ++j) {
       const auto& p = Shape.CP;
@@ -234,7 +236,9 @@ void TScDODUDA::DrawBackgroundD2D(platform::TDrawing& Canvas) {
 // ---------------------------------------------------------------------------------------
 // Painting
 
-void TScDODUDA::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) { DrawMesh(Shape, Graphics, false); }
+void TScDODUDA::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) {
+  DrawMesh(Shape, Graphics, false);
+}
 
 void TScDODUDA::DrawShapeD2D(TCS& Shape, platform::TDrawing& Canvas) { DrawMesh(Shape, Canvas, true); }
 
@@ -304,7 +308,8 @@ void TScDODUDA::DrawMesh(TCS& Shape, platform::TDrawing& Drawing, bool D2D) {
       if (D2D)
         DrawPointMarkD2D(Drawing, colour, Shape.RP[i][j], Shape.SP[i][j], Shape.GP[i][j], at(i, j), square);
       else
-        DrawPointMarkGdiPlus(Drawing, colour, Shape.RP[i][j], Shape.SP[i][j], Shape.GP[i][j], at(i, j), square);
+        DrawPointMarkGdiPlus(Drawing, colour, Shape.RP[i][j], Shape.SP[i][j], Shape.GP[i][j], at(i, j),
+                             square);
     }
 }
 

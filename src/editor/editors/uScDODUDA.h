@@ -34,7 +34,7 @@ class TScDODUDA : public TScEditable {
  public:
   TScDODUDA();
 
-  shape::TASP256 SurfaceMask{};                   // 1 for points of triangles facing the viewer
+  shape::TASP256 SurfaceMask{};                      // 1 for points of triangles facing the viewer
   std::array<platform::TBitmap, 6> SideBackgrounds;  // per view side; empty until loaded
   shape::TLineMarks EditColumnMarks{};
   shape::TLineMarks EditRowMarks{};
@@ -60,8 +60,9 @@ class TScDODUDA : public TScEditable {
   // found on equal depth).
   bool ClickSelect(TCS& Shape, int32_t X, int32_t Y, bool ShiftHeld, uint8_t& Value) override;
   // Transforms, warps and the magnet act on every selected, unlocked point, editable or not.
-  void TransformSelection(TCS& Shape, const TDbl2D& PressPane, const TDbl2D& CurrentPane, const TFrameBuild& Build,
-                          TFrameMap Map, bool ShiftHeld, shape::TFrameDrag& Transform) override;
+  void TransformSelection(TCS& Shape, const TDbl2D& PressPane, const TDbl2D& CurrentPane,
+                          const TFrameBuild& Build, TFrameMap Map, bool ShiftHeld,
+                          shape::TFrameDrag& Transform) override;
   void WarpSelection(TCS& Shape, TWarpMap WarpMap) override;
   bool Magnet(TCS& Shape) override;
   void SnapToGrid(TCS& Shape) override;

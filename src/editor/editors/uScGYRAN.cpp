@@ -368,7 +368,9 @@ void TScGYRAN::RoundPresetColumn(TCS& Shape, int32_t Kind, int32_t i) {
   };
   const double r = pane(caps)[0];
   // The fraction of the way from the lower rim to the last row (0 on a grid without that way).
-  auto along = [&](int32_t j) { return n - caps - 1 > 0 ? static_cast<double>(j - caps) / (n - caps - 1) : 0.0; };
+  auto along = [&](int32_t j) {
+    return n - caps - 1 > 0 ? static_cast<double>(j - caps) / (n - caps - 1) : 0.0;
+  };
   switch (Kind) {
     case 0:
       for (int32_t j = 0; j < n; ++j) {
@@ -450,7 +452,9 @@ void TScGYRAN::RoundPresetTorus(TCS& Shape, int32_t Kind) {
 // ---------------------------------------------------------------------------------------
 // Painting
 
-void TScGYRAN::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) { DrawProfile(Shape, Graphics, false); }
+void TScGYRAN::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) {
+  DrawProfile(Shape, Graphics, false);
+}
 
 void TScGYRAN::DrawShapeD2D(TCS& Shape, platform::TDrawing& Canvas) { DrawProfile(Shape, Canvas, true); }
 
@@ -472,12 +476,14 @@ void TScGYRAN::DrawProfile(TCS& Shape, platform::TDrawing& Drawing, bool D2D) {
 }
 
 void TScGYRAN::DrawCubeGdiPlus(platform::TDrawing& Graphics) {
-  const TPointF square[4] = {ToScreenF({{1, 1}}), ToScreenF({{-1, 1}}), ToScreenF({{-1, -1}}), ToScreenF({{1, -1}})};
+  const TPointF square[4] = {ToScreenF({{1, 1}}), ToScreenF({{-1, 1}}), ToScreenF({{-1, -1}}),
+                             ToScreenF({{1, -1}})};
   Graphics.OutlinePolygon(square, 0x40404040, 1);
 }
 
 void TScGYRAN::DrawCubeD2D(platform::TDrawing& Canvas) {
-  const TPointF square[4] = {ToScreenF({{1, 1}}), ToScreenF({{-1, 1}}), ToScreenF({{-1, -1}}), ToScreenF({{1, -1}})};
+  const TPointF square[4] = {ToScreenF({{1, 1}}), ToScreenF({{-1, 1}}), ToScreenF({{-1, -1}}),
+                             ToScreenF({{1, -1}})};
   Canvas.OutlinePolygon(square, ColorToArgb(platform::clSilver, 128), 1);
 }
 

@@ -441,7 +441,8 @@ void TScMAGE::DrawBand(TCS& Shape, platform::TDrawing& Drawing, bool D2D) {
   for (int32_t e = 0; e < 2; ++e) {
     const int32_t edge = e == 0 ? EdgeA : EdgeB;
     line.clear();
-    for (int32_t r = 0; r <= ((path - 1) / s) * s; r += s) line.push_back(PointToScreenF(PointAt(Shape, edge, r)));
+    for (int32_t r = 0; r <= ((path - 1) / s) * s; r += s)
+      line.push_back(PointToScreenF(PointAt(Shape, edge, r)));
     const platform::TArgb colour =
         D2D ? ColorToArgb(e == 0 ? kEdgeAD2D : kEdgeBD2D, 255) : (e == 0 ? kEdgeAGdiPlus : kEdgeBGdiPlus);
     Drawing.Polyline(line, colour, 1);

@@ -22,8 +22,8 @@ class TScMAGE : public TScEditable {
  public:
   TScMAGE();
 
-  int32_t EdgeA = 0;  // the first edge line; CurrentLine after SyncFromShape
-  int32_t EdgeB = 0;  // the edge line opposite it on the ring
+  int32_t EdgeA = 0;               // the first edge line; CurrentLine after SyncFromShape
+  int32_t EdgeB = 0;               // the edge line opposite it on the ring
   shape::TDbl2DAry SectionPoints;  // the profile, only during Generate and SectionChanged
 
   // The torus twin transposes the grid.

@@ -30,7 +30,9 @@ int32_t EditStep() { return std::max(1, settings::AppSettings.EditLevel); }
 // ---------------------------------------------------------------------------------------
 // Rows and projection
 
-int32_t TScTOKOROTEN::FirstRow(const TCS& Shape) const { return std::clamp(CurrentLine, 0, Shape.CPMaxJ - 1); }
+int32_t TScTOKOROTEN::FirstRow(const TCS& Shape) const {
+  return std::clamp(CurrentLine, 0, Shape.CPMaxJ - 1);
+}
 
 int32_t TScTOKOROTEN::LastRow(const TCS& Shape) const {
   return std::clamp(LastLine, FirstRow(Shape), Shape.CPMaxJ - 1);
@@ -92,7 +94,8 @@ void TScTOKOROTEN::RespaceCap(TCS& Shape, int32_t n, int32_t type) {
         if (!Shape.SP[c * n][d * n]) continue;
         shape::TDbl3DBlock3 block;
         for (int32_t a = -1; a <= 1; ++a)
-          for (int32_t b = -1; b <= 1; ++b) shape::ScratchPointWrapped(Shape, n * (c + a), n * (d + b), block[a + 1][b + 1]);
+          for (int32_t b = -1; b <= 1; ++b)
+            shape::ScratchPointWrapped(Shape, n * (c + a), n * (d + b), block[a + 1][b + 1]);
         shape::TSubdivBlock work;
         if (n == 2)
           shape::SubdivideBlock2(block, work);
@@ -123,7 +126,8 @@ void TScTOKOROTEN::RespaceCap(TCS& Shape, int32_t n, int32_t type) {
       for (int32_t m = 1; m < n; ++m) {
         if (Shape.RP[i][g + m]) continue;
         for (int c = 0; c < 3; ++c)
-          Shape.CP[i][g + m][c] = type == 2 ? Shape.CP[i][g][c] : LerpSteps(Shape.CP[i][g][c], Shape.CP[i][l][c], m, n);
+          Shape.CP[i][g + m][c] =
+              type == 2 ? Shape.CP[i][g][c] : LerpSteps(Shape.CP[i][g][c], Shape.CP[i][l][c], m, n);
       }
     }
   }
@@ -139,7 +143,8 @@ void TScTOKOROTEN::GenerateCap(TCS& Shape) {
     if (SideMarks[i] != 1) continue;
     for (int32_t j = 0; j < Shape.CPMaxI; ++j) {
       if (Shape.RP[j][i] || !shape::PointMovedSinceCommit(Shape, j, top - i)) continue;
-      FollowSimilarity(Shape.CP[0][0], Shape.DP[j][top - i], Shape.CP[j][top - i], Shape.DP[j][i], Shape.CP[j][i]);
+      FollowSimilarity(Shape.CP[0][0], Shape.DP[j][top - i], Shape.CP[j][top - i], Shape.DP[j][i],
+                       Shape.CP[j][i]);
     }
   }
   // The wall follows the rim row.
@@ -147,7 +152,8 @@ void TScTOKOROTEN::GenerateCap(TCS& Shape) {
     if (!shape::PointMovedSinceCommit(Shape, j, line)) continue;
     for (int32_t r = caps + 1; r < rim; ++r)
       if (!Shape.RP[j][r] && SideMarks[r] == 1)
-        FollowSimilarity(Shape.CP[0][0], Shape.DP[j][line], Shape.CP[j][line], Shape.DP[j][r], Shape.CP[j][r]);
+        FollowSimilarity(Shape.CP[0][0], Shape.DP[j][line], Shape.CP[j][line], Shape.DP[j][r],
+                         Shape.CP[j][r]);
   }
 }
 
@@ -255,7 +261,8 @@ void CopySeamColumn(TCS& Shape, int32_t first, int32_t last) {
 
 bool TScTOKOROTEN::EqualIntervals(TCS& Shape) {
   bool handled = false;
-  for (int32_t r = FirstRow(Shape); r <= LastRow(Shape); ++r) handled = SpaceRowIntervals(Shape, r) || handled;
+  for (int32_t r = FirstRow(Shape); r <= LastRow(Shape); ++r)
+    handled = SpaceRowIntervals(Shape, r) || handled;
   if (!handled) return false;
   CopySeamColumn(Shape, FirstRow(Shape), LastRow(Shape));
   ApplyShape(Shape, true);
@@ -320,7 +327,8 @@ bool TScTOKOROTEN::TwistApplies(shape::TScType) { return true; }
 bool TScTOKOROTEN::CanTwist(const TCS&) { return true; }
 
 bool TScTOKOROTEN::Twist(TCS& Shape, int32_t Direction) {
-  shape::TwistRows(Shape, CapRowsOf(Shape), UpperRimRowOf(Shape), Direction * settings::AppSettings.TwistDegreeF);
+  shape::TwistRows(Shape, CapRowsOf(Shape), UpperRimRowOf(Shape),
+                   Direction * settings::AppSettings.TwistDegreeF);
   return true;
 }
 
@@ -367,7 +375,9 @@ bool TScTOKOROTEN::FillUnmarkedSides(TCS& Shape) {
 // ---------------------------------------------------------------------------------------
 // Painting
 
-void TScTOKOROTEN::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) { DrawRings(Shape, Graphics, false); }
+void TScTOKOROTEN::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) {
+  DrawRings(Shape, Graphics, false);
+}
 
 void TScTOKOROTEN::DrawShapeD2D(TCS& Shape, platform::TDrawing& Canvas) { DrawRings(Shape, Canvas, true); }
 
@@ -385,7 +395,8 @@ void TScTOKOROTEN::DrawRings(TCS& Shape, platform::TDrawing& Drawing, bool D2D) 
     for (int32_t c = 0; c <= (ni - 1) / s; ++c) {
       line.clear();
       line.push_back(PointToScreenF(Shape.CP[c * s][top]));
-      for (int32_t k = 1; k <= caps / s && top - k * s >= 0; ++k) line.push_back(PointToScreenF(Shape.CP[c * s][top - k * s]));
+      for (int32_t k = 1; k <= caps / s && top - k * s >= 0; ++k)
+        line.push_back(PointToScreenF(Shape.CP[c * s][top - k * s]));
       Drawing.Polyline(line, ColorToArgb(shape::GridLineColor(c * s, ni, 0), 255), 1);
     }
     for (int32_t k = 0; k <= caps / s && top - k * s >= 0; ++k) ring(top - k * s);

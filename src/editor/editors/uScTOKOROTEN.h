@@ -17,8 +17,8 @@ namespace editor {
 
 class TScTOKOROTEN : public TScLineEditor {
  public:
-  bool CapMode = false;   // sphere with CurrentLine on the upper rim row; set by SyncFromShape
-  int32_t LastLine = 0;   // the last row the pane works on: CPMaxJ - 1 in cap mode, else CurrentLine
+  bool CapMode = false;  // sphere with CurrentLine on the upper rim row; set by SyncFromShape
+  int32_t LastLine = 0;  // the last row the pane works on: CPMaxJ - 1 in cap mode, else CurrentLine
 
   // The first and last row the pane works on, brought into the shape's grid.
   int32_t FirstRow(const TCS& Shape) const;

@@ -61,7 +61,8 @@ void TScWAPPA::SyncFromShape(TCS& Shape) {
   BuildRingFrame(Shape, Row(Shape), RingFrame);
   double minU = 3, maxU = -3, minV = 3, maxV = -3;
   for (int k = 0; k < 8; ++k) {
-    const TDbl3D corner{{(k & 1 ? 1 : -1) * settings::AxisRatios[0], (k & 2 ? 1 : -1) * settings::AxisRatios[1],
+    const TDbl3D corner{{(k & 1 ? 1 : -1) * settings::AxisRatios[0],
+                         (k & 2 ? 1 : -1) * settings::AxisRatios[1],
                          (k & 4 ? 1 : -1) * settings::AxisRatios[2]}};
     const TDbl2D p = RingToPlane(RingFrame, corner);
     minU = std::min(minU, p[0]);
@@ -218,7 +219,9 @@ bool TScWAPPA::FillUnmarkedSides(TCS& Shape) {
 // ---------------------------------------------------------------------------------------
 // Painting
 
-void TScWAPPA::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) { DrawRing(Shape, Graphics, false); }
+void TScWAPPA::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) {
+  DrawRing(Shape, Graphics, false);
+}
 
 void TScWAPPA::DrawShapeD2D(TCS& Shape, platform::TDrawing& Canvas) { DrawRing(Shape, Canvas, true); }
 

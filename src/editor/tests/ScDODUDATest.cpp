@@ -10,8 +10,8 @@
 #include "platform/gfx/RecordingDrawing.h"
 
 using editor::TScDODUDA;
-using editor_test::Pane;
 using editor_test::PaintRecorder;
+using editor_test::Pane;
 
 namespace {
 
@@ -145,7 +145,8 @@ std::string WritePicture(const QTemporaryDir& dir, const char* name, int w, int 
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
       image.setPixel(x, y,
-                     qRgb(128 + int(100 * std::sin(x / 37.0)), 128 + int(100 * std::cos(y / 23.0)), (x + y) % 256 / 2 + 60));
+                     qRgb(128 + int(100 * std::sin(x / 37.0)), 128 + int(100 * std::cos(y / 23.0)),
+                          (x + y) % 256 / 2 + 60));
   const QString path = dir.filePath(name);
   image.save(path, "PNG");
   return path.toStdString();
@@ -181,7 +182,8 @@ TEST_F(DodudaTest, BackgroundPicturesSplitOverTheSides) {
   EXPECT_TRUE(doduda.ShowBackground);
   EXPECT_TRUE(doduda.BackgroundLoaded);
   const std::string ref = dir.filePath("ref.png").toStdString();
-  ASSERT_EQ(std::system(("convert '" + wide + "' -filter Lanczos -resize 1533x1022! '" + ref + "'").c_str()), 0);
+  ASSERT_EQ(std::system(("convert '" + wide + "' -filter Lanczos -resize 1533x1022! '" + ref + "'").c_str()),
+            0);
   const QImage reference(QString::fromStdString(ref));
   ASSERT_EQ(reference.width(), 1533);
   const int places[6][3] = {{0, 0, 0}, {511, 0, 1}, {1022, 0, 5}, {0, 511, 3}, {511, 511, 4}, {1022, 511, 2}};
@@ -196,7 +198,8 @@ TEST_F(DodudaTest, BackgroundPicturesSplitOverTheSides) {
   for (int side = 0; side < 3; ++side)
     for (int y = 0; y < 511; y += 50)
       for (int x = 0; x < 511; x += 50)
-        EXPECT_EQ(doduda.SideBackgrounds[side].PixelColor(x, y), doduda.SideBackgrounds[side + 3].PixelColor(x, y));
+        EXPECT_EQ(doduda.SideBackgrounds[side].PixelColor(x, y),
+                  doduda.SideBackgrounds[side + 3].PixelColor(x, y));
   // Other proportions fill only the current side.
   for (auto& b : doduda.SideBackgrounds) b.SetSize(0, 0);
   doduda.SelectViewSide(4);
@@ -228,7 +231,8 @@ TEST_F(DodudaTest, DamagedPicturesLeaveEverythingAsItWas) {
       {"truncated.png", bytes.left(60)},
       {"header.png", bytes.left(8)},
       {"noise.png", QByteArray(4000, '\x5a')},
-      {"huge.png", [&] {
+      {"huge.png",
+       [&] {
          QByteArray b = bytes;
          b[16] = '\x7f';  // width 2^31-ish
          b[20] = '\x7f';

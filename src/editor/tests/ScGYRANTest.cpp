@@ -116,7 +116,8 @@ TEST_F(GyranTest, PresetsOfRevolution) {
     SCOPED_TRACE(rows);
     shape::TCS& t = NewShape(shape::SCTYPE_TORUS, 9, rows);
     for (int i = 0; i < 9; ++i)
-      for (int j = 0; j < rows; ++j) t.CP[i][j] = {{0.5 * std::cos(i * M_PI / 4), 0.5 * std::sin(i * M_PI / 4), 0}};
+      for (int j = 0; j < rows; ++j)
+        t.CP[i][j] = {{0.5 * std::cos(i * M_PI / 4), 0.5 * std::sin(i * M_PI / 4), 0}};
     shape::CommitShapePoints(t);
     gyran.ResetForShape();
     gyran.SyncFromShape(t);

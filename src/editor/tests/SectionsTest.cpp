@@ -51,7 +51,8 @@ TEST(Sections, ShapesOfEachType) {
   ExpectPoint(p[6], 0.25, -1);
   // The ellipse about (0.5, 0) with half axes 0.5 and 1.
   MakeSection(editor::SECTION_ROUND, 33, p);
-  for (int i = 1; i < 32; ++i) EXPECT_NEAR(std::pow((p[i][0] - 0.5) / 0.5, 2) + p[i][1] * p[i][1], 1, 1e-12) << i;
+  for (int i = 1; i < 32; ++i)
+    EXPECT_NEAR(std::pow((p[i][0] - 0.5) / 0.5, 2) + p[i][1] * p[i][1], 1, 1e-12) << i;
   // ROUND-SQUARE1: curved where y < 0, square where y > 0.
   MakeSection(editor::SECTION_ROUND_SQUARE1, 33, p);
   EXPECT_NEAR(p[4][1], -std::sin(4 * 2 * M_PI / 32), 1e-12);
@@ -95,7 +96,8 @@ TEST(Sections, SmallSizesWriteOnlyTheirEntries) {
   // n = 9: the rectangle is its key points and corners alone.
   TDbl2DAry p = Marked(9);
   MakeSection(editor::SECTION_SQUARE, 9, p);
-  const double expected[9][2] = {{0, 0}, {0, -1}, {0.5, -1}, {1, -1}, {1, 0}, {1, 1}, {0.5, 1}, {0, 1}, {0, 0}};
+  const double expected[9][2] = {{0, 0}, {0, -1},  {0.5, -1}, {1, -1}, {1, 0},
+                                 {1, 1}, {0.5, 1}, {0, 1},    {0, 0}};
   for (int i = 0; i < 9; ++i) ExpectPoint(p[i], expected[i][0], expected[i][1]);
   // Below 9 the key points alone; below 5 they share entries. Kept entries keep their values,
   // entries added by the resize start at (0, 0).
