@@ -119,6 +119,28 @@ void TScEditable::SnapToGrid(TCS& Shape) {
   });
 }
 
+void TScEditable::DrawMark(platform::TDrawing& Drawing, bool D2D, const TCS& Shape, int32_t I, int32_t J,
+                           platform::TColor Colour, bool Square) {
+  const platform::TPointF at = PointToScreenF(Shape.CP[I][J]);
+  if (D2D)
+    DrawPointMarkD2D(Drawing, Colour, Shape.RP[I][J], Shape.SP[I][J], Shape.GP[I][J], at, Square);
+  else
+    DrawPointMarkGdiPlus(Drawing, Colour, Shape.RP[I][J], Shape.SP[I][J], Shape.GP[I][J], at, Square);
+}
+
+void TScEditable::WritePanePartners(TCS& Shape, int32_t I, int32_t J, bool BendTwin) {
+  TSymmetryPartner partners[3];
+  const int32_t count = SymmetryPartners(SymmetryMode, I, Shape.CPMaxI, BendTwin, partners);
+  TDbl2D pane;
+  ProjectPoint(Shape.CP[I][J], pane);
+  for (int32_t k = 0; k < count; ++k) {
+    const TSymmetryPartner& p = partners[k];
+    if (Shape.SP[p.Column][J] || Shape.RP[p.Column][J]) continue;
+    const TDbl2D moved{{p.Uu * pane[0] + p.Uv * pane[1], p.Vu * pane[0] + p.Vv * pane[1]}};
+    UnprojectPoint(moved, Shape.DP[p.Column][J], Shape.CP[p.Column][J]);
+  }
+}
+
 void TScEditable::RestoreExcept(TCS& Shape, const std::function<bool(int32_t I, int32_t J)>& keep) {
   for (int32_t i = 0; i < Shape.CPMaxI; ++i)
     for (int32_t j = 0; j < Shape.CPMaxJ; ++j)

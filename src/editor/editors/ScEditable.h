@@ -67,6 +67,12 @@ class TScEditable : public TScBase {
   // to equal arc length along their polyline (Distance); locked rows stay.
   void SpaceColumnIntervals(TCS& Shape, int32_t Column);
   void SpaceColumnDistance(TCS& Shape, int32_t Column);
+  // The mark of point (I, J) in `Colour`, with its lock, selection and group, by the pipeline.
+  void DrawMark(platform::TDrawing& Drawing, bool D2D, const TCS& Shape, int32_t I, int32_t J,
+                platform::TColor Colour, bool Square);
+  // Writes the symmetry partners of moved point (I, J) on its row (SymmetryMode): each partner
+  // that is neither selected nor locked takes the mapped pane point, unprojected against its DP.
+  void WritePanePartners(TCS& Shape, int32_t I, int32_t J, bool BendTwin);
   // The selected, unlocked editable points from DP through Map in the pane into CP.
   void MapEditable(TCS& Shape, const std::function<TDbl2D(const TDbl2D&)>& Map);
   // Every point of the grid but those `keep` names gets its committed point back.

@@ -467,11 +467,7 @@ void TScGYRAN::DrawProfile(TCS& Shape, platform::TDrawing& Drawing, bool D2D) {
   for (int32_t j = 0; j < n; ++j) {
     const bool square = p % 2 == 0 && j % 2 == 0;
     const platform::TColor colour = shape::GridLineColor(j, n, 1);
-    const TPointF at = PointToScreenF(Shape.CP[p][j]);
-    if (D2D)
-      DrawPointMarkD2D(Drawing, colour, Shape.RP[p][j], Shape.SP[p][j], Shape.GP[p][j], at, square);
-    else
-      DrawPointMarkGdiPlus(Drawing, colour, Shape.RP[p][j], Shape.SP[p][j], Shape.GP[p][j], at, square);
+    DrawMark(Drawing, D2D, Shape, p, j, colour, square);
   }
 }
 

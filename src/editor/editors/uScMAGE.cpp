@@ -400,17 +400,7 @@ bool TScMAGE::SameWidth(TCS& Shape) {
 }
 
 void TScMAGE::ConstrainPoint(TCS& Shape, int32_t I, int32_t J) {
-  if (!transposed_) return;
-  TSymmetryPartner partners[3];
-  const int32_t count = SymmetryPartners(SymmetryMode, I, Shape.CPMaxI, true, partners);
-  TDbl2D pane;
-  ProjectPoint(Shape.CP[I][J], pane);
-  for (int32_t k = 0; k < count; ++k) {
-    const TSymmetryPartner& p = partners[k];
-    if (Shape.SP[p.Column][J] || Shape.RP[p.Column][J]) continue;
-    const TDbl2D moved{{p.Uu * pane[0] + p.Uv * pane[1], p.Vu * pane[0] + p.Vv * pane[1]}};
-    UnprojectPoint(moved, Shape.DP[p.Column][J], Shape.CP[p.Column][J]);
-  }
+  if (transposed_) WritePanePartners(Shape, I, J, true);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -453,12 +443,7 @@ void TScMAGE::DrawBand(TCS& Shape, platform::TDrawing& Drawing, bool D2D) {
     for (int32_t r = 0; r < marks; ++r) {
       const int32_t i = transposed_ ? r : edge, j = transposed_ ? edge : r;
       const platform::TColor colour = shape::GridLineColor(r, path, direction);
-      const TPointF at = PointToScreenF(Shape.CP[i][j]);
-      const bool square = r % 2 == 0;
-      if (D2D)
-        DrawPointMarkD2D(Drawing, colour, Shape.RP[i][j], Shape.SP[i][j], Shape.GP[i][j], at, square);
-      else
-        DrawPointMarkGdiPlus(Drawing, colour, Shape.RP[i][j], Shape.SP[i][j], Shape.GP[i][j], at, square);
+      DrawMark(Drawing, D2D, Shape, i, j, colour, r % 2 == 0);
     }
 }
 

@@ -219,18 +219,7 @@ void TScTOKOROTEN::FixSeams(TCS& Shape) {
   }
 }
 
-void TScTOKOROTEN::ConstrainPoint(TCS& Shape, int32_t I, int32_t J) {
-  TSymmetryPartner partners[3];
-  const int32_t count = SymmetryPartners(SymmetryMode, I, Shape.CPMaxI, false, partners);
-  TDbl2D pane;
-  ProjectPoint(Shape.CP[I][J], pane);
-  for (int32_t k = 0; k < count; ++k) {
-    const TSymmetryPartner& p = partners[k];
-    if (Shape.SP[p.Column][J] || Shape.RP[p.Column][J]) continue;
-    const TDbl2D moved{{p.Uu * pane[0] + p.Uv * pane[1], p.Vu * pane[0] + p.Vv * pane[1]}};
-    UnprojectPoint(moved, Shape.DP[p.Column][J], Shape.CP[p.Column][J]);
-  }
-}
+void TScTOKOROTEN::ConstrainPoint(TCS& Shape, int32_t I, int32_t J) { WritePanePartners(Shape, I, J, false); }
 
 // ---------------------------------------------------------------------------------------
 // Commands
@@ -407,11 +396,7 @@ void TScTOKOROTEN::DrawRings(TCS& Shape, platform::TDrawing& Drawing, bool D2D) 
     for (int32_t j = 0; j < ni; ++j) {
       const platform::TColor colour = shape::GridLineColor(j, ni, 0);
       const bool square = j % 2 == 0 && r % 2 == 0;
-      const TPointF at = PointToScreenF(Shape.CP[j][r]);
-      if (D2D)
-        DrawPointMarkD2D(Drawing, colour, Shape.RP[j][r], Shape.SP[j][r], Shape.GP[j][r], at, square);
-      else
-        DrawPointMarkGdiPlus(Drawing, colour, Shape.RP[j][r], Shape.SP[j][r], Shape.GP[j][r], at, square);
+      DrawMark(Drawing, D2D, Shape, j, r, colour, square);
     }
 }
 

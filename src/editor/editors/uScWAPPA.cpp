@@ -233,11 +233,7 @@ void TScWAPPA::DrawRing(TCS& Shape, platform::TDrawing& Drawing, bool D2D) {
   for (int32_t i = 0; i < ni; ++i) {
     const platform::TColor colour = shape::GridLineColor(i, ni, 0);
     const bool square = i % 2 == 0 && row % 2 == 0;
-    const TPointF at = PointToScreenF(Shape.CP[i][row]);
-    if (D2D)
-      DrawPointMarkD2D(Drawing, colour, Shape.RP[i][row], Shape.SP[i][row], Shape.GP[i][row], at, square);
-    else
-      DrawPointMarkGdiPlus(Drawing, colour, Shape.RP[i][row], Shape.SP[i][row], Shape.GP[i][row], at, square);
+    DrawMark(Drawing, D2D, Shape, i, row, colour, square);
   }
 }
 
