@@ -31,8 +31,7 @@
 //   TIFF_LZWDecoder / ..Encoder      TIFF_LZWDecompress / TIFF_LZWCompress
 //   TRVProgressRecord                TRVProgressRec (RVProgressRec.h)
 //
-// The DICOM tag list, the MakerNote handler and the image annotations join this record with the
-// codecs that fill them.
+// The MakerNote handler and the image annotations join this record with the codecs that fill them.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -40,6 +39,7 @@
 
 #include "rastova/codecs/RVICC.h"
 #include "rastova/codecs/RVMarkerList.h"
+#include "rastova/core/RVDICOMTags.h"
 #include "rastova/core/RVDefs.h"
 
 namespace rv {
@@ -359,6 +359,8 @@ class TIOParamsVals : public TIOParamsFields, public TIOParamsEXIF {
   // ---- owned lists and objects
   TRVMarkerList JPEG_MarkerList;
   TRVIPTCInfoList IPTC_Info;
+  // Every element of the last DICOM file read, in file order.
+  TRVDICOMTags DICOM_Tags;
   std::unique_ptr<TRVBitmap> EXIF_Thumbnail;
 
   // ---- EXIF block
