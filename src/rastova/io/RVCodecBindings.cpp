@@ -7,8 +7,11 @@
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/rvdicom.h"
+#include "rastova/codecs/rvj2000.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
+#include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv {
@@ -16,6 +19,8 @@ namespace rv {
 const bool kHavePngCodec = true;
 const bool kHaveBmpCodec = true;
 const bool kHaveJpegCodec = true;
+const bool kHaveJ2000Codec = true;
+const bool kHaveDicomCodec = true;
 
 bool CodecIsPNGStream(TStream& stream) { return IsPNGStream(stream); }
 
@@ -48,6 +53,27 @@ void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool p
 }
 void CodecWriteJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
   WriteJpegStream(stream, bitmap, params, progress);
+}
+
+bool CodecIsJP2Stream(TStream& stream) { return IsJP2Stream(stream); }
+bool CodecIsJ2KStream(TStream& stream) { return IsJ2KStream(stream); }
+void CodecReadJ2000(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                    TRVProgressRec& progress) {
+  ReadJ2000Stream(stream, bitmap, params, progress, paramsOnly);
+}
+void CodecWriteJ2000(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int32_t format,
+                     TRVProgressRec& progress) {
+  WriteJ2000Stream(stream, bitmap, params, progress, format);
+}
+
+bool CodecIsDICOMStream(TStream& stream) { return IsDICOMStream(stream); }
+void CodecReadDICOM(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                    TRVProgressRec& progress) {
+  ReadDICOMStream(stream, params, bitmap, progress, paramsOnly);
+}
+
+void RegisterCodecStartupSteps() {
+  RegisterRastovaStartupStep(TRVStartupSlot::J2000, "RVJ2000", RVJ2000Startup, RVJ2000Shutdown);
 }
 
 }  // namespace rv

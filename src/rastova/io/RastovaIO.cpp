@@ -42,6 +42,11 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveBmpCodec;
     case ioJPEG:
       return kHaveJpegCodec;
+    case ioJP2:
+    case ioJ2K:
+      return kHaveJ2000Codec;
+    case ioDICOM:
+      return kHaveDicomCodec;
     default:
       return false;
   }
@@ -488,6 +493,14 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
     case ioJPEG:
       CodecReadJpeg(stream, *bitmap_, Params.NativePixelFormat, false, Params, progress);
       break;
+    case ioJP2:
+    case ioJ2K:
+      CodecReadJ2000(stream, *bitmap_, Params, false, progress);
+      break;
+    case ioDICOM:
+      // DICOM pictures keep the resolution the reader gives them.
+      CodecReadDICOM(stream, *bitmap_, Params, false, progress);
+      return;
     default:
       progress.SetAborting();
       return;
@@ -519,7 +532,7 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     }
     Params.FileName = common::Utf8ToUtf16(fileName);
     Params.FileType = fileType;
-    UpdateViewDPI(Params.DpiX, Params.DpiY);
+    if (fileType != ioDICOM) UpdateViewDPI(Params.DpiX, Params.DpiY);
     Update();
   } catch (...) {
     Aborting = true;
@@ -566,7 +579,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
     }
     Params.FileName.clear();
     Params.FileType = fileType;
-    if (fileType != ioTGA) UpdateViewDPI(Params.DpiX, Params.DpiY);
+    if (fileType != ioTGA && fileType != ioDICOM) UpdateViewDPI(Params.DpiX, Params.DpiY);
     Update();
   } catch (...) {
     Aborting = true;
@@ -577,7 +590,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
 }
 
 void TRastovaIO::ConvertForWriter(int32_t fileType) {
-  if (fileType == ioTGA || fileType == ioJPEG) {
+  if (fileType == ioTGA || fileType == ioJPEG || fileType == ioJP2 || fileType == ioJ2K) {
     const TRVPixelFormat f = bitmap_->GetPixelFormat();
     if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
   }
@@ -602,6 +615,12 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
       break;
     case ioJPEG:
       CodecWriteJpeg(stream, *bitmap_, Params, progress);
+      break;
+    case ioJP2:
+      CodecWriteJ2000(stream, *bitmap_, Params, 0, progress);
+      break;
+    case ioJ2K:
+      CodecWriteJ2000(stream, *bitmap_, Params, 1, progress);
       break;
     default:
       progress.SetAborting();
@@ -745,6 +764,16 @@ void TRastovaIO::LoadFromFileJpeg(const std::string& fileName) { LoadFileFrame(f
 void TRastovaIO::LoadFromStreamJpeg(TStream& stream) { LoadStreamFrame(stream, ioJPEG); }
 void TRastovaIO::SaveToFileJpeg(const std::string& fileName) { SaveFileFrame(fileName, ioJPEG); }
 void TRastovaIO::SaveToStreamJpeg(TStream& stream) { SaveStreamFrame(stream, ioJPEG); }
+void TRastovaIO::LoadFromFileJP2(const std::string& fileName) { LoadFileFrame(fileName, ioJP2); }
+void TRastovaIO::LoadFromStreamJP2(TStream& stream) { LoadStreamFrame(stream, ioJP2); }
+void TRastovaIO::SaveToFileJP2(const std::string& fileName) { SaveFileFrame(fileName, ioJP2); }
+void TRastovaIO::SaveToStreamJP2(TStream& stream) { SaveStreamFrame(stream, ioJP2); }
+void TRastovaIO::LoadFromFileJ2K(const std::string& fileName) { LoadFileFrame(fileName, ioJ2K); }
+void TRastovaIO::LoadFromStreamJ2K(TStream& stream) { LoadStreamFrame(stream, ioJ2K); }
+void TRastovaIO::SaveToFileJ2K(const std::string& fileName) { SaveFileFrame(fileName, ioJ2K); }
+void TRastovaIO::SaveToStreamJ2K(TStream& stream) { SaveStreamFrame(stream, ioJ2K); }
+void TRastovaIO::LoadFromFileDICOM(const std::string& fileName) { LoadFileFrame(fileName, ioDICOM); }
+void TRastovaIO::LoadFromStreamDICOM(TStream& stream) { LoadStreamFrame(stream, ioDICOM); }
 
 // ---------------------------------------------------------------- dispatch
 
@@ -1071,6 +1100,19 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
     case ioJPEG:
       if (kHaveJpegCodec)
         CodecReadJpeg(source, scratch, false, true, params, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioJP2:
+    case ioJ2K:
+      if (kHaveJ2000Codec)
+        CodecReadJ2000(source, scratch, params, true, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioDICOM:
+      if (kHaveDicomCodec)
+        CodecReadDICOM(source, scratch, params, true, progress);
       else
         progress.SetAborting();
       return;

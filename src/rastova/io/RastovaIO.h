@@ -168,6 +168,17 @@ class TRastovaIO : public TIOParamsOwner {
   void LoadFromStreamJpeg(TStream& stream);
   void SaveToFileJpeg(const std::string& fileName);
   void SaveToStreamJpeg(TStream& stream);
+  void LoadFromFileJP2(const std::string& fileName);
+  void LoadFromStreamJP2(TStream& stream);
+  void SaveToFileJP2(const std::string& fileName);
+  void SaveToStreamJP2(TStream& stream);
+  void LoadFromFileJ2K(const std::string& fileName);
+  void LoadFromStreamJ2K(TStream& stream);
+  void SaveToFileJ2K(const std::string& fileName);
+  void SaveToStreamJ2K(TStream& stream);
+  // DICOM is read only.
+  void LoadFromFileDICOM(const std::string& fileName);
+  void LoadFromStreamDICOM(TStream& stream);
 
   // ---- from the parameters
   bool ParamsOwnerBitmapSize(int32_t& width, int32_t& height) override;

@@ -6,6 +6,7 @@
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/io/RVCodecBindings.h"
 #include "rastova/io/RVColorConv.h"
 #include "rastova/io/RVFileFormat.h"
 
@@ -18,6 +19,7 @@ bool urlLibraryLoaded = false;
 }  // namespace
 
 void RegisterRastovaIOStartup() {
+  RegisterCodecStartupSteps();
   RegisterRastovaStartupStep(TRVStartupSlot::IO, "RastovaIO", RastovaIOStartup, RastovaIOShutdown);
 }
 
