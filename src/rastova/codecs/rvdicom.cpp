@@ -237,10 +237,10 @@ class TDicomParser {
         if (count == 1) number = NumberOf(value.get(), itemSize, e.group);
       }
     }
-    const int32_t length = value ? static_cast<int32_t>(e.length) : (e.length < 0 ? -1 : 0);
+    // The list keeps the value; the attribute is read from it there.
+    const int32_t length = value ? static_cast<int32_t>(e.length) : -1;
     const uint8_t* data = value.get();
-    c_.params->DICOM_Tags.AddTag(e.group, e.element, value ? length : -1, std::move(value),
-                                 std::string_view(e.vr, 2));
+    c_.params->DICOM_Tags.AddTag(e.group, e.element, length, std::move(value), std::string_view(e.vr, 2));
     if (data) TakeAttribute(e, data, length, number);
   }
 
