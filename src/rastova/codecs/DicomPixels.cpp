@@ -45,47 +45,57 @@ uint16_t* Row16(TRVBitmap& b, int32_t y) { return reinterpret_cast<uint16_t*>(b.
 // Window (or plain rescale), then stretch to the full range of the samples: 16-bit samples of an
 // rv16g bitmap or `rowSamples` bytes per row of an 8-bit one. Samples are signed when the pixel
 // representation is 1. The offset that lifts negative values is the frame's largest, so every
-// sample keeps its order.
+// sample keeps its order. The result depends only on a sample's value and on the values present,
+// so it is computed once per value present and applied through a table.
 void WindowAndStretch(TDICOMContext& c, int32_t rowSamples, bool sixteen) {
   TRVBitmap& b = *c.bitmap;
   const int32_t h = b.GetHeight();
+  const size_t values = sixteen ? 65536 : 256;
+  std::vector<uint8_t> present(values, 0);
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* row8 = b.GetScanLine(y);
+    if (sixteen) {
+      const uint16_t* row16 = reinterpret_cast<const uint16_t*>(row8);
+      for (int32_t x = 0; x < rowSamples; ++x) present[row16[x]] = 1;
+    } else {
+      for (int32_t x = 0; x < rowSamples; ++x) present[row8[x]] = 1;
+    }
+  }
   const double top = sixteen ? 65535.0 : 255.0;
   const bool windowed = c.windowCentre != -1 && c.windowWidth != -1;
   const double centre = c.windowCentre, width = c.windowWidth;
   const double lower = static_cast<double>(common::Trunc(centre - 0.5 - (width - 1) / 2));
   const double upper = static_cast<double>(common::Trunc(centre - 0.5 + (width - 1) / 2));
   const bool signedSamples = c.pixelRepresentation == 1;
-  std::vector<double> values(static_cast<size_t>(h) * static_cast<size_t>(rowSamples));
+  std::vector<double> mapped(values, 0);
   double least = std::numeric_limits<double>::infinity(), most = -least;
-  size_t i = 0;
-  for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* row8 = b.GetScanLine(y);
-    const uint16_t* row16 = reinterpret_cast<const uint16_t*>(row8);
-    for (int32_t x = 0; x < rowSamples; ++x, ++i) {
-      const double raw = sixteen ? (signedSamples ? double(static_cast<int16_t>(row16[x])) : double(row16[x]))
-                                 : (signedSamples ? double(static_cast<int8_t>(row8[x])) : double(row8[x]));
-      double v = raw * c.rescaleSlope + c.rescaleIntercept;
-      if (windowed) v = v <= lower ? 0 : (v < upper ? ((v - (centre - 0.5)) / (width - 1) + 0.5) * top : top);
-      values[i] = v;
-      least = std::min(least, v);
-      most = std::max(most, v);
-    }
+  for (size_t raw = 0; raw < values; ++raw) {
+    if (!present[raw]) continue;
+    const double sample = signedSamples ? (sixteen ? double(static_cast<int16_t>(raw)) : double(static_cast<int8_t>(raw)))
+                                        : double(raw);
+    double v = sample * c.rescaleSlope + c.rescaleIntercept;
+    if (windowed) v = v <= lower ? 0 : (v < upper ? ((v - (centre - 0.5)) / (width - 1) + 0.5) * top : top);
+    mapped[raw] = v;
+    least = std::min(least, v);
+    most = std::max(most, v);
   }
-  if (values.empty()) return;
+  if (!(least <= most)) return;  // no samples
   const double offset = least < 0 ? -least : 0;
   const double low = static_cast<double>(common::Trunc(least + offset));
   const double range = static_cast<double>(common::Trunc(most + offset)) - low;
-  i = 0;
+  std::vector<uint16_t> table(values, 0);
+  for (size_t raw = 0; raw < values; ++raw) {
+    if (!present[raw] || !(range > 0)) continue;
+    const double s = static_cast<double>(common::Trunc(mapped[raw] + offset));
+    table[raw] = static_cast<uint16_t>(std::clamp<int64_t>(common::Trunc((s - low) / range * top), 0, int64_t(top)));
+  }
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* row8 = b.GetScanLine(y);
-    uint16_t* row16 = reinterpret_cast<uint16_t*>(row8);
-    for (int32_t x = 0; x < rowSamples; ++x, ++i) {
-      const double s = static_cast<double>(common::Trunc(values[i] + offset));
-      const int64_t out = range > 0 ? std::clamp<int64_t>(common::Trunc((s - low) / range * top), 0, int64_t(top)) : 0;
-      if (sixteen)
-        row16[x] = static_cast<uint16_t>(out);
-      else
-        row8[x] = static_cast<uint8_t>(out);
+    if (sixteen) {
+      uint16_t* row16 = reinterpret_cast<uint16_t*>(row8);
+      for (int32_t x = 0; x < rowSamples; ++x) row16[x] = table[row16[x]];
+    } else {
+      for (int32_t x = 0; x < rowSamples; ++x) row8[x] = static_cast<uint8_t>(table[row8[x]]);
     }
   }
 }

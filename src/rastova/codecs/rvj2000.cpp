@@ -194,6 +194,7 @@ struct TMappedComponent {
   int64_t offset = 0;  // added to signed samples so that they start at 0
   int64_t top = 0;     // largest sample value
   int32_t shift = 0;   // a sample shifted left by this, in 64 bits, has its top byte in bits 24-31
+  bool plain = false;  // unsigned 8-bit samples on the output grid: taken as they are
 
   bool Map(const opj_image_t& image, int32_t index, int32_t width) {
     comp = &image.comps[index];
@@ -206,6 +207,8 @@ struct TMappedComponent {
     top = (int64_t(1) << comp->prec) - 1;
     offset = comp->sgnd ? int64_t(1) << (comp->prec - 1) : 0;
     shift = 32 - static_cast<int32_t>(comp->prec);
+    plain = comp->prec == 8 && !comp->sgnd && comp->dx == 1 && comp->dy == 1 && image.x0 == 0 && image.y0 == 0 &&
+            comp->x0 == 0 && comp->y0 == 0 && comp->w == static_cast<OPJ_UINT32>(width);
     return true;
   }
 
@@ -218,6 +221,10 @@ struct TMappedComponent {
       return;
     }
     const OPJ_INT32* src = comp->data + static_cast<size_t>(cy) * comp->w;
+    if (plain) {
+      for (size_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(std::clamp<OPJ_INT32>(src[x], 0, 255));
+      return;
+    }
     for (size_t x = 0; x < width; ++x) {
       const int32_t cx = column[x];
       if (cx < 0) {
@@ -432,7 +439,10 @@ void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
     return;
   }
   StoreParams(*image, layout, params);
-  bitmap.Assign(&decoded);
+  if (bitmap.GetLocation() == rvInMemory)
+    decoded.MoveTo(bitmap);
+  else
+    bitmap.Assign(&decoded);
 }
 
 void WriteJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
