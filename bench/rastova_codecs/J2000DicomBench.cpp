@@ -12,6 +12,7 @@
 #include <iterator>
 #include <vector>
 
+#include "BenchPicture.h"
 #include "rastova/codecs/IOParamsVals.h"
 #include "rastova/codecs/rvdicom.h"
 #include "rastova/codecs/rvj2000.h"
@@ -77,18 +78,7 @@ struct Fixture {
   Fixture() {
     RegisterRastovaStartupStep(TRVStartupSlot::J2000, "RVJ2000", RVJ2000Startup, RVJ2000Shutdown);
     RastovaLibraryStartup();
-    bitmap.Allocate(kSize, kSize, rv24RGB);
-    uint32_t seed = 12345;
-    for (int y = 0; y < kSize; ++y) {
-      uint8_t* row = bitmap.GetScanLine(y);
-      for (int x = 0; x < kSize; ++x) {
-        seed = seed * 1664525u + 1013904223u;
-        const int n = int(seed >> 29);
-        row[3 * x] = uint8_t((x / 16 + n) & 0xFF);
-        row[3 * x + 1] = uint8_t((y / 16 + n) & 0xFF);
-        row[3 * x + 2] = uint8_t(((x + y) / 32 + n) & 0xFF);
-      }
-    }
+    bench::FillBenchPicture(bitmap, kSize);
     TIOParamsVals params;
     TMemoryStream out;
     TRVProgressRec progress;
