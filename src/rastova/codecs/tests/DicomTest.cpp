@@ -432,6 +432,32 @@ TEST(Dicom, JPEG2000Frames) {
   EXPECT_EQ(PixelOf(r->bitmap, 3, 1).g, 0);
 }
 
+// A JPEG stream stored in the pixel data element without items is decoded after the data set.
+TEST(Dicom, JpegWithoutItems) {
+  TRVBitmap src;
+  ASSERT_TRUE(src.Allocate(16, 8, rv24RGB));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 16; ++x) std::memset(src.GetScanLine(y) + 3 * x, 30 + x * 10, 3);
+  TIOParamsVals p;
+  p.JPEG_Quality = 100;
+  p.JPEG_ColorSpace = 1;
+  TMemoryStream jpeg;
+  TRVProgressRec progress;
+  WriteJpegStream(jpeg, src, p, progress);
+  const std::vector<uint8_t> data = jpeg.Data();
+  ASSERT_EQ(data[3], 0xE0);
+  auto r = ReadDcm(B("1.2.840.10008.1.2.4.50", B::ExplicitLE)
+                       .Image(8, 16, 1, 8, 8, "MONOCHROME2")
+                       .Element(0x7FE0, 0x0010, "OB", data)
+                       .Text(0x0010, 0x0010, "PN", "After^Pixels")
+                       .Bytes());
+  ASSERT_TRUE(r->ok);
+  ASSERT_EQ(r->bitmap.GetPixelFormat(), rv8g);
+  EXPECT_LT(Grey8(r->bitmap, 0, 3), 8);     // stretched: the darkest column black
+  EXPECT_GT(Grey8(r->bitmap, 15, 3), 247);  // and the brightest white
+  EXPECT_EQ(r->params.DICOM_Tags.Tag(r->params.DICOM_Tags.Count() - 1).Group, 0x0010);
+}
+
 // ---------------------------------------------------------------- dcmtk's files
 
 bool HaveDcmtk() {
