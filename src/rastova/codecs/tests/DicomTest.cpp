@@ -146,6 +146,14 @@ TEST(Dicom, TagListFollowsTheFile) {
   EXPECT_EQ(std::memcmp(tags.Tag(2).VR, "!!", 2), 0);
   EXPECT_STREQ(reinterpret_cast<const char*>(tags.Tag(3).Data.get()), "1.2.3");
 
+  // Explicit UT values have 32-bit lengths, like OB, OW, UN and SQ: what follows stays in step.
+  const std::string longText(70000, 'a');
+  r = ReadDcm(B(kExplicitLE, B::ExplicitLE).Text(0x0040, 0xA160, "UT", longText).Image(1, 1, 1, 8, 8, "MONOCHROME2").NativePixels({9, 0}).Bytes());
+  ASSERT_TRUE(r->ok);
+  EXPECT_EQ(r->params.DICOM_Tags.Tag(1).DataLength, 70000);
+  EXPECT_EQ(r->params.Width, 1);
+  EXPECT_EQ(Grey8(r->bitmap, 0, 0), 9);
+
   // An element whose length reaches past the end keeps no value.
   B cut(kExplicitLE, B::ExplicitLE);
   cut.Text(0x0010, 0x0010, "PN", "Doe").Header(0x0010, 0x0020, "LO", 400);
