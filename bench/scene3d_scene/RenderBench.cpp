@@ -56,7 +56,8 @@ void BM_EmptySceneFrame(benchmark::State& state) {
   FrameSetup& s = Setup();
   for (auto _ : state) s.buffer->Render();
   benchmark::DoNotOptimize(s.received);
-  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["fps"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_EmptySceneFrame)->Unit(benchmark::kMicrosecond);
 

@@ -144,7 +144,8 @@ void TGLEGLContext::ReportUnofferedRequests() const {
     gllog::Warning("No floating-point colour config offered - 8 bits per channel are used");
   if (AccumBits() > 0) gllog::Warning("No accumulation buffer offered - the config has none");
   if (AuxBuffers() > 0) gllog::Warning("No auxiliary buffers offered - the config has none");
-  if (Layer() != plMainPlane) gllog::Warning("No overlay or underlay planes offered - the main plane is used");
+  if (Layer() != plMainPlane)
+    gllog::Warning("No overlay or underlay planes offered - the main plane is used");
 }
 
 EGLSurface TGLEGLContext::MakeSurface(int width, int height) const {
@@ -286,7 +287,8 @@ void TGLEGLContext::ReleaseColorBuffers() {
   if (framebuffer_ == 0 && renderbuffers_.empty()) return;
   TGLExtensionsAndEntryPoints& gl = GL();
   if (framebuffer_) gl.DeleteFramebuffers(1, &framebuffer_);
-  if (!renderbuffers_.empty()) gl.DeleteRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
+  if (!renderbuffers_.empty())
+    gl.DeleteRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
   framebuffer_ = 0;
   renderbuffers_.clear();
 }

@@ -3,7 +3,6 @@
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QPainter>
-
 #include <algorithm>
 #include <cstring>
 #include <exception>

@@ -1,7 +1,7 @@
 #include "scene3d/scene/Scene3dScene.h"
 
-#include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/core/GLBaseSceneObject.h"
+#include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/texture/TextureStartup.h"
 

@@ -3,8 +3,6 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "Watchdog.h"
-
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -12,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "Watchdog.h"
 #include "common/MainThreadQueue.h"
 #include "scene3d/gl/GLContextManager.h"
 #include "scene3d/gl/GLEGLContext.h"
@@ -160,9 +159,11 @@ TEST(GLEGLContext, ResizeKeepsTheContextsObjectsAndSwapsFramesOfTheNewSize) {
 TEST(GLEGLContext, RequestsNoConfigOffersFallBackWithALogLine) {
   static std::vector<std::string> lines;
   lines.clear();
-  gllog::SetObserver([](gllog::TLevel level, std::string_view text, void*) {
-    if (level == gllog::lvWarning && text.rfind("No ", 0) == 0) lines.emplace_back(text);
-  }, nullptr);
+  gllog::SetObserver(
+      [](gllog::TLevel level, std::string_view text, void*) {
+        if (level == gllog::lvWarning && text.rfind("No ", 0) == 0) lines.emplace_back(text);
+      },
+      nullptr);
   auto c = std::make_unique<TGLEGLContext>();
   c->SetOptions(ContextOption(cfStereo));
   c->SetColorBits(128);

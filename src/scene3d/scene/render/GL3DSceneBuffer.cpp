@@ -32,16 +32,33 @@ constexpr TGLStateTypes kListStateTypes = [] {
 }();
 
 // The driver constant behind each limit answered by glGetIntegerv (0: answered otherwise).
-constexpr GLenum kLimitQueries[] = {
-    GL_MAX_CLIP_PLANES,       GL_MAX_EVAL_ORDER,        GL_MAX_LIGHTS,
-    GL_MAX_LIST_NESTING,      GL_MAX_MODELVIEW_STACK_DEPTH, GL_MAX_NAME_STACK_DEPTH,
-    GL_MAX_PIXEL_MAP_TABLE,   GL_MAX_PROJECTION_STACK_DEPTH, GL_MAX_TEXTURE_SIZE,
-    GL_MAX_TEXTURE_STACK_DEPTH, 0,                      GL_ACCUM_ALPHA_BITS,
-    GL_ACCUM_BLUE_BITS,       GL_ACCUM_GREEN_BITS,      GL_ACCUM_RED_BITS,
-    GL_ALPHA_BITS,            GL_AUX_BUFFERS,           GL_BLUE_BITS,
-    GL_GREEN_BITS,            GL_RED_BITS,              GL_INDEX_BITS,
-    GL_STEREO,                GL_DOUBLEBUFFER,          GL_SUBPIXEL_BITS,
-    GL_DEPTH_BITS,            GL_STENCIL_BITS,          0};
+constexpr GLenum kLimitQueries[] = {GL_MAX_CLIP_PLANES,
+                                    GL_MAX_EVAL_ORDER,
+                                    GL_MAX_LIGHTS,
+                                    GL_MAX_LIST_NESTING,
+                                    GL_MAX_MODELVIEW_STACK_DEPTH,
+                                    GL_MAX_NAME_STACK_DEPTH,
+                                    GL_MAX_PIXEL_MAP_TABLE,
+                                    GL_MAX_PROJECTION_STACK_DEPTH,
+                                    GL_MAX_TEXTURE_SIZE,
+                                    GL_MAX_TEXTURE_STACK_DEPTH,
+                                    0,
+                                    GL_ACCUM_ALPHA_BITS,
+                                    GL_ACCUM_BLUE_BITS,
+                                    GL_ACCUM_GREEN_BITS,
+                                    GL_ACCUM_RED_BITS,
+                                    GL_ALPHA_BITS,
+                                    GL_AUX_BUFFERS,
+                                    GL_BLUE_BITS,
+                                    GL_GREEN_BITS,
+                                    GL_RED_BITS,
+                                    GL_INDEX_BITS,
+                                    GL_STEREO,
+                                    GL_DOUBLEBUFFER,
+                                    GL_SUBPIXEL_BITS,
+                                    GL_DEPTH_BITS,
+                                    GL_STENCIL_BITS,
+                                    0};
 static_assert(std::size(kLimitQueries) == limNbTextureUnits + 1);
 
 void ForceCapability(TGLStateCache& states, TGLCapability cap, bool on) {
@@ -243,8 +260,8 @@ void TGL3DSceneBuffer::PrepareMatrices(const TRectangle& viewport, int resolutio
   cameraPosition_ = camera_->AbsolutePosition();
 }
 
-void TGL3DSceneBuffer::DoBaseRender(const TRectangle& viewport, int resolution, TGLBaseSceneObject* baseObject,
-                                    TDrawState drawMode) {
+void TGL3DSceneBuffer::DoBaseRender(const TRectangle& viewport, int resolution,
+                                    TGLBaseSceneObject* baseObject, TDrawState drawMode) {
   TGLContext* context = SafeCurrentGLContext();
   TGLStateCache& states = context->GLStates();
   PrepareMatrices(viewport, resolution);
@@ -273,8 +290,8 @@ void TGL3DSceneBuffer::DoBaseRender(const TRectangle& viewport, int resolution, 
   ZASSERT(projectionMatrixStack_.empty(), "Unbalance Push/PopProjectionMatrix.");
 }
 
-void TGL3DSceneBuffer::FillRenderContextInfo(TRenderContextInfo& rci, TGL3DScene* scene, int width, int height,
-                                             TDrawState drawMode) {
+void TGL3DSceneBuffer::FillRenderContextInfo(TRenderContextInfo& rci, TGL3DScene* scene, int width,
+                                             int height, TDrawState drawMode) {
   TGLContext* context = SafeCurrentGLContext();
   rci.Scene = scene;
   rci.Buffer = this;
@@ -347,8 +364,9 @@ void TGL3DSceneBuffer::FinishFrameTiming(int64_t t0) {
   if (frequency > 0) {
     lastFrameTime_ = static_cast<float>(static_cast<double>(t1 - t0) / static_cast<double>(frequency));
     if (t1 - firstFrameTime_ > 0)
-      framesPerSecond_ = static_cast<float>(static_cast<double>(frameCount_) * static_cast<double>(frequency) /
-                                            static_cast<double>(t1 - firstFrameTime_));
+      framesPerSecond_ =
+          static_cast<float>(static_cast<double>(frameCount_) * static_cast<double>(frequency) /
+                             static_cast<double>(t1 - firstFrameTime_));
   }
 }
 
@@ -452,8 +470,8 @@ void TGL3DSceneBuffer::CopyToTexture(TGLTextureHandle& texture, TGLTextureTarget
   const GLuint name = texture.AllocateHandle();
   texture.SetTarget(target);
   context_->GLStates().SetTextureBinding(0, target, name);
-  context_->GL().CopyTexSubImage2D(cubeFace ? cubeFace : TextureTargetToGL(target), 0, xDest, yDest, xSrc, ySrc,
-                                   width, height);
+  context_->GL().CopyTexSubImage2D(cubeFace ? cubeFace : TextureTargetToGL(target), 0, xDest, yDest, xSrc,
+                                   ySrc, width, height);
 }
 
 // ---- Settings ----

@@ -129,7 +129,8 @@ class TGL3DSceneBuffer : public TGLAbstractSceneBuffer {
   // One whole frame, from the base object or the scene's root. Nothing while a frame is under
   // way or without a context.
   void RenderFrom(TGLBaseSceneObject* baseObject);
-  void RenderScene(TGL3DScene* scene, int width, int height, TDrawState drawMode, TGLBaseSceneObject* baseObject);
+  void RenderScene(TGL3DScene* scene, int width, int height, TDrawState drawMode,
+                   TGLBaseSceneObject* baseObject);
   bool Rendering() const { return rendering_; }
 
   // Saved view and projection matrices of the context; a frame must leave both stacks empty.

@@ -105,7 +105,8 @@ void TGLNonVisualViewer::CopyToTextureMRT(TGLTextureHandle& texture, TGLTextureT
   const GLuint name = texture.AllocateHandle();
   texture.SetTarget(target);
   context->GLStates().SetTextureBinding(0, target, name);
-  if (glTarget == GL_TEXTURE_CUBE_MAP) glTarget = GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(cubeMapFace_);
+  if (glTarget == GL_TEXTURE_CUBE_MAP)
+    glTarget = GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(cubeMapFace_);
 
   if (direct) {
     gl.CopyTexSubImage2D(glTarget, 0, 0, 0, 0, 0, width_, height_);
@@ -114,8 +115,8 @@ void TGLNonVisualViewer::CopyToTextureMRT(TGLTextureHandle& texture, TGLTextureT
     gl.ReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     const bool generateOnUpload = mipmaps && gl.SGIS_generate_mipmap && glTarget == GL_TEXTURE_2D;
     if (generateOnUpload) gl.TexParameteri(glTarget, GL_GENERATE_MIPMAP_SGIS, 1);
-    gl.TexImage2D(glTarget, 0, static_cast<GLint>(internalFormat), width_, height_, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                  pixels.data());
+    gl.TexImage2D(glTarget, 0, static_cast<GLint>(internalFormat), width_, height_, 0, GL_RGBA,
+                  GL_UNSIGNED_BYTE, pixels.data());
     if (mipmaps && !generateOnUpload) gl.GenerateMipmap(glTarget);
   }
   // The frame is read from the first buffer again (the swap and the caller's read-back).

@@ -136,10 +136,13 @@ TEST_F(SceneBuffer, ContextRequestFollowsTheOptions) {
   const Case cases[] = {
       {kDefaultContextOptions, cdDefault, dpDefault, 24, 24, 0, 0,
        ContextOption(cfDoubleBuffer) | ContextOption(cfDebug), hmHardware, false},
-      {ContextOptionBit(roSoftwareMode) | ContextOptionBit(roStencilBuffer) | ContextOptionBit(roDestinationAlpha),
+      {ContextOptionBit(roSoftwareMode) | ContextOptionBit(roStencilBuffer) |
+           ContextOptionBit(roDestinationAlpha),
        cdFloat128bits, dp32bits, 128, 32, 8, 8, 0, hmSoftware, false},
-      {ContextOptionBit(roNoColorBuffer) | ContextOptionBit(roStereo) | ContextOptionBit(roOpenGL_ES2_Context),
-       cd8bits, dp16bits, 0, 16, 0, 0, ContextOption(cfStereo) | ContextOption(cfOpenGLES2), hmHardware, false},
+      {ContextOptionBit(roNoColorBuffer) | ContextOptionBit(roStereo) |
+           ContextOptionBit(roOpenGL_ES2_Context),
+       cd8bits, dp16bits, 0, 16, 0, 0, ContextOption(cfStereo) | ContextOption(cfOpenGLES2), hmHardware,
+       false},
       {ContextOptionBit(roForwardContext), cd16bits, dp24bits, 16, 24, 0, 0, 0, hmHardware, true},
   };
   for (const Case& c : cases) {
@@ -196,9 +199,10 @@ TEST_F(SceneBuffer, SetupForcesTheFrameCapabilitiesEveryFrame) {
   blueBits = 8;
   buffer.SetupRenderingContext(context);
   // The second set-up sends the forced capabilities again, but not what the cache holds.
-  EXPECT_EQ(CallsNamed("Enable"),
-            (std::vector<std::string>{"Enable(2929)", "Enable(2884)", "Enable(2896)"}));  // depth, cull, lighting
-  EXPECT_EQ(CallsNamed("Disable"), (std::vector<std::string>{"Disable(2912)", "Disable(3024)"}));  // fog, dither
+  EXPECT_EQ(CallsNamed("Enable"), (std::vector<std::string>{"Enable(2929)", "Enable(2884)",
+                                                            "Enable(2896)"}));  // depth, cull, lighting
+  EXPECT_EQ(CallsNamed("Disable"),
+            (std::vector<std::string>{"Disable(2912)", "Disable(3024)"}));  // fog, dither
   context.Deactivate();
 }
 
@@ -218,10 +222,10 @@ TEST_F(SceneBuffer, ClearMaskFollowsTheOptions) {
     const char* clear;
   };
   const Case cases[] = {
-      {0, "Clear(16640)"},                                                     // depth + colour
-      {ContextOptionBit(roStencilBuffer), "Clear(17664)"},                     // + stencil
-      {ContextOptionBit(roNoDepthBufferClear), "Clear(16384)"},                // colour only
-      {ContextOptionBit(roNoColorBufferClear), "Clear(256)"},                  // depth only
+      {0, "Clear(16640)"},                                       // depth + colour
+      {ContextOptionBit(roStencilBuffer), "Clear(17664)"},       // + stencil
+      {ContextOptionBit(roNoDepthBufferClear), "Clear(16384)"},  // colour only
+      {ContextOptionBit(roNoColorBufferClear), "Clear(256)"},    // depth only
       {ContextOptionBit(roNoColorBuffer) | ContextOptionBit(roNoDepthBufferClear), "Clear(0)"},
   };
   TGLContext& context = *buffer.RenderingContext();

@@ -52,7 +52,8 @@ class RenderLoopOnMesa : public ::testing::Test {
     return pixels;
   }
 
-  static void ExpectEveryPixel(const TFrame& frame, uint8_t r, uint8_t g, uint8_t b, uint8_t a, const char* what) {
+  static void ExpectEveryPixel(const TFrame& frame, uint8_t r, uint8_t g, uint8_t b, uint8_t a,
+                               const char* what) {
     ASSERT_FALSE(frame.empty()) << what;
     int wrong = 0;
     for (size_t i = 0; i < frame.size(); i += 4)
