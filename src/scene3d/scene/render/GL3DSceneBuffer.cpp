@@ -476,46 +476,36 @@ void TGL3DSceneBuffer::CopyToTexture(TGLTextureHandle& texture, TGLTextureTarget
 
 // ---- Settings ----
 
+namespace {
+// Stores a value that differs and then tells of the change.
+template <class T, class Tell>
+void ChangeSetting(T& field, T value, Tell tell) {
+  if (value == field) return;
+  field = value;
+  tell();
+}
+}  // namespace
+
 void TGL3DSceneBuffer::SetBackgroundColor(int32_t value) {
-  if (value == backgroundColor_) return;
-  backgroundColor_ = value;
-  NotifyChange(this);
+  ChangeSetting(backgroundColor_, value, [this] { NotifyChange(this); });
 }
-
 void TGL3DSceneBuffer::SetBackgroundAlpha(float value) {
-  if (value == backgroundAlpha_) return;
-  backgroundAlpha_ = value;
-  NotifyChange(this);
+  ChangeSetting(backgroundAlpha_, value, [this] { NotifyChange(this); });
 }
-
 void TGL3DSceneBuffer::SetDepthTest(bool value) {
-  if (value == depthTest_) return;
-  depthTest_ = value;
-  NotifyChange(this);
+  ChangeSetting(depthTest_, value, [this] { NotifyChange(this); });
 }
-
 void TGL3DSceneBuffer::SetFaceCulling(bool value) {
-  if (value == faceCulling_) return;
-  faceCulling_ = value;
-  NotifyChange(this);
+  ChangeSetting(faceCulling_, value, [this] { NotifyChange(this); });
 }
-
 void TGL3DSceneBuffer::SetLighting(bool value) {
-  if (value == lighting_) return;
-  lighting_ = value;
-  NotifyChange(this);
+  ChangeSetting(lighting_, value, [this] { NotifyChange(this); });
 }
-
 void TGL3DSceneBuffer::SetFogEnable(bool value) {
-  if (value == fogEnable_) return;
-  fogEnable_ = value;
-  NotifyChange(this);
+  ChangeSetting(fogEnable_, value, [this] { NotifyChange(this); });
 }
-
 void TGL3DSceneBuffer::SetShadeModel(TGLShadeModel value) {
-  if (value == shadeModel_) return;
-  shadeModel_ = value;
-  NotifyChange(this);
+  ChangeSetting(shadeModel_, value, [this] { NotifyChange(this); });
 }
 
 void TGL3DSceneBuffer::SetFogEnvironment(const TGLFogEnvironment* value) {
@@ -524,33 +514,19 @@ void TGL3DSceneBuffer::SetFogEnvironment(const TGLFogEnvironment* value) {
 }
 
 void TGL3DSceneBuffer::SetContextOptions(TContextOptions value) {
-  if (value == contextOptions_) return;
-  contextOptions_ = value;
-  StructuralChange();
+  ChangeSetting(contextOptions_, value, [this] { StructuralChange(); });
 }
-
 void TGL3DSceneBuffer::SetAntiAliasing(TGLAntiAliasing value) {
-  if (value == antiAliasing_) return;
-  antiAliasing_ = value;
-  StructuralChange();
+  ChangeSetting(antiAliasing_, value, [this] { StructuralChange(); });
 }
-
 void TGL3DSceneBuffer::SetDepthPrecision(TGLDepthPrecision value) {
-  if (value == depthPrecision_) return;
-  depthPrecision_ = value;
-  StructuralChange();
+  ChangeSetting(depthPrecision_, value, [this] { StructuralChange(); });
 }
-
 void TGL3DSceneBuffer::SetColorDepth(TGLColorDepth value) {
-  if (value == colorDepth_) return;
-  colorDepth_ = value;
-  StructuralChange();
+  ChangeSetting(colorDepth_, value, [this] { StructuralChange(); });
 }
-
 void TGL3DSceneBuffer::SetAccumBufferBits(int value) {
-  if (value == accumBufferBits_) return;
-  accumBufferBits_ = value;
-  StructuralChange();
+  ChangeSetting(accumBufferBits_, value, [this] { StructuralChange(); });
 }
 
 }  // namespace gl3d
