@@ -20,6 +20,9 @@ PACKAGES=(
   fonts-liberation fonts-dejavu-core xvfb xauth
   # independent checkers used by the tests
   imagemagick python3-pil assimp-utils libxml2-utils qhull-bin liblcms2-utils
+  netpbm gifsicle giflib-tools
+  # giflib, linked only into the GIF decoding benchmark as its baseline
+  libgif-dev
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it
