@@ -437,7 +437,7 @@ void WriteDCXStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, T
     if (params.DCX_ImageIndex == i) writeNew();
     positions.push_back(static_cast<uint32_t>(out.GetPosition()));
     stream.SetPosition(table[size_t(i)]);
-    out.CopyFrom(stream, sizes[size_t(i)]);
+    if (sizes[size_t(i)] > 0) out.CopyFrom(stream, sizes[size_t(i)]);
   }
   if (params.DCX_ImageIndex == count && !progress.IsAborting()) writeNew();
   if (progress.IsAborting()) return;
