@@ -28,6 +28,16 @@
 //   JPEG_ApplyOrientation            JPEG_EnableAdjustOrientation
 //   BMP_UseAlpha                     BMP_KeepAlpha
 //   GIF_LZWDecoder / GIF_LZWEncoder  GIF_LZWDecompress / GIF_LZWCompress
+//   GIF_Left / GIF_Top               GIF_XPos / GIF_YPos
+//   GIF_Delay                        GIF_DelayTime
+//   GIF_Transparent                  GIF_FlagTranspColor
+//   GIF_TransparentColor             GIF_TranspColor
+//   GIF_BackgroundColor              GIF_Background
+//   GIF_Disposal                     GIF_Action
+//   CUR_HotSpotX / CUR_HotSpotY      CUR_XHotSpot / CUR_YHotSpot
+//   BMPRAW_HeaderSize, _RowAlign,    RAWBMP_HeaderSize, _RowAlign,
+//     _Planar, _DataFormat             _Planar, _DataFormat
+//   BMPRAW_KeepChannelOrder true     RAWBMP_ChannelOrder 1
 //   TIFF_LZWDecoder / ..Encoder      TIFF_LZWDecompress / TIFF_LZWCompress
 //   TRVProgressRecord                TRVProgressRec (RVProgressRec.h)
 //

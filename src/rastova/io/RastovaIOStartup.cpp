@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/gif/giflzw.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
@@ -22,7 +23,9 @@ void RegisterRastovaIOStartup() {
 }
 
 void RastovaIOStartup() {
-  // The LZW coders join the GIF and TIFF hooks with their codecs.
+  // Every parameter set copies the LZW hooks when it is reset. The TIFF coder joins with its codec.
+  GIFLZWDecoderHook = GIFLZWDecompress;
+  GIFLZWEncoderHook = GIFLZWCompress;
   TempDirectory.clear();
   BuildFileFormatRegistry();
   // The transfer library for loading pictures by address; without it only that is unavailable.
