@@ -11,12 +11,13 @@
 #include "rastova/codecs/IOParamsVals.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVDefs.h"
-#include "rastova/core/RVResample.h"
 #include "rastova/core/RVProgressRec.h"
 
 namespace rv {
 
 class TStream;
+// The resampling filters (RVResample.h); 0 is rfNone.
+enum TResampleFilter : uint8_t;
 
 // One layer of a document as the codec reads and writes it; an image view takes it over into
 // its own layer. A mask layer (IsMask) is the user mask of the layer before it in the list.
@@ -28,7 +29,7 @@ struct TPSDLayer {
   std::string Name;  // 8-bit, at most 255 bytes written
   bool IsMask = false;
   bool ClipBase = false;
-  TResampleFilter ResampleFilter = rfNone;
+  TResampleFilter ResampleFilter{};
   bool UseResampleFilter = false;
   // The size the layer is shown at (its bitmap's size).
   int32_t Width() const { return Bitmap->GetWidth(); }
