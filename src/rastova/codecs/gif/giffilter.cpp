@@ -147,11 +147,13 @@ bool ReadWantedImage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
   params.GIF_Action = static_cast<uint8_t>((st.control[0] >> 2) & 7);
 
   std::unique_ptr<uint8_t[]> indices;
+  bool truncated = false;
   if (paramsOnly) {
     SkipSubBlocks(stream);
   } else {
     // A frame larger than its data can decode is refused before anything is allocated.
-    const int64_t dataLength = GIFLZWDataLength(stream);
+    bool complete = false;
+    const int64_t dataLength = GIFLZWDataLength(stream, complete);
     const int64_t pixels = int64_t(w) * h;
     const int64_t reachable = dataLength < 0 ? 0 : (dataLength * 8 / 3 + 1) * kMaxPixelsPerCode;
     if (w == 0 || h == 0 || pixels > reachable) {
@@ -168,6 +170,7 @@ bool ReadWantedImage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
       progress.SetAborting();
       return false;
     }
+    truncated = !complete;
     progress.Report(70);
     if (progress.IsAborting()) return false;
   }
@@ -207,7 +210,9 @@ bool ReadWantedImage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
     mask->CheckFull();
     if (mask->Full) alphaMask.reset();
   }
-  return true;
+  // Data cut by the end of the file: what was decoded is kept, and the read reports failure.
+  if (truncated) progress.SetAborting();
+  return !truncated;
 }
 
 }  // namespace

@@ -119,7 +119,8 @@ class TCodeReader {
 
 }  // namespace
 
-int64_t GIFLZWDataLength(TStream& stream) {
+int64_t GIFLZWDataLength(TStream& stream, bool& complete) {
+  complete = false;
   const int64_t start = stream.GetPosition();
   const int64_t size = stream.GetSize();
   if (ReadByte(stream) < 0) {
@@ -131,7 +132,10 @@ int64_t GIFLZWDataLength(TStream& stream) {
   while (pos < size) {
     stream.SetPosition(pos);
     const int n = ReadByte(stream);
-    if (n <= 0) break;
+    if (n <= 0) {
+      complete = n == 0;
+      break;
+    }
     const int64_t got = std::min<int64_t>(n, size - pos - 1);
     total += got;
     pos += 1 + n;

@@ -22,7 +22,8 @@ void GIFLZWCompress(TStream& stream, int32_t height, int32_t width, bool interla
                     int32_t bitsPerPixel);
 
 // Bytes of LZW data in the sub-blocks after the code-size byte at the stream's position (the
-// position is restored); -1 when there is no code-size byte. Sizes past the end are cut there.
-int64_t GIFLZWDataLength(TStream& stream);
+// position is restored); -1 when there is no code-size byte. Sizes past the end are cut there,
+// and `complete` tells whether the terminating zero size was found.
+int64_t GIFLZWDataLength(TStream& stream, bool& complete);
 
 }  // namespace rv
