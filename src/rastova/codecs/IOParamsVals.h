@@ -90,7 +90,8 @@ class TIOParamsVals;
 // 5 grey; 6 and 7 16-bit RGB little- and big-endian; 8 YCbCr). The I/O start-up installs its
 // conversion here; until then the built-in one serves: through the input and output profiles
 // of `params` when colour management is on and the input profile is valid and not yet applied,
-// else by plain formulas for the 8-bit RGB and CMYK kinds (a grey source only through a profile).
+// else by plain formulas for the 8-bit RGB and CMYK kinds and RGB to grey (a grey source only through
+// a profile).
 using TConvertPixelRowProc = void (*)(const void* source, int32_t sourceKind, void* dest, TIOParamsVals* params,
                                       int32_t count, int32_t destKind);
 extern TConvertPixelRowProc ConvertPixelRowHook;

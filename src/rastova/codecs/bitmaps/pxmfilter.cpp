@@ -152,11 +152,15 @@ void DecodeRows(TStream& s, TRVBitmap& bitmap, const TPNMHeader& h, const TPNMFo
 
 void ReadPNMToken(TStream& stream, std::string& token) {
   token.clear();
-  int c;
-  do {
+  int c, before = -1;
+  for (;;) {
     c = ReadByte(stream);
-  } while (c >= 0 && !IsAlnum(c) && c != '#');
+    if (c < 0 || IsAlnum(c) || c == '#') break;
+    before = c;
+  }
   if (c < 0) return;
+  // A minus sign before a number makes it negative, so that "-1" is no size.
+  if (before == '-' && c >= '0' && c <= '9') token.push_back('-');
   if (c == '#') {
     std::string text;
     while ((c = ReadByte(stream)) >= 0 && c != '\r' && c != '\n') text.push_back(static_cast<char>(c));
