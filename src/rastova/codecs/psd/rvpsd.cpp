@@ -504,7 +504,9 @@ void ReadPSDStream(TStream& stream, TRVBitmap* bitmap, TIOParamsVals& params, TP
   r.target = bitmap;
   r.readLayers = readLayers;
   uint8_t h[26];
-  if (!ReadExact(stream, h, 26) || !ParseHeader(h, r.hd) || r.hd.width <= 0 || r.hd.height <= 0) {
+  // The merged image's row table alone (or its raw rows) must fit the stream.
+  if (!ReadExact(stream, h, 26) || !ParseHeader(h, r.hd) || r.hd.width <= 0 || r.hd.height <= 0 ||
+      int64_t(r.hd.height) * r.hd.channels * 2 > r.size || RowBytesOf(r.hd.width, r.hd.depth) > r.size * 64) {
     progress.SetAborting();
     return;
   }
