@@ -12,6 +12,7 @@
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RastovaIO.h"
+#include "rastova/io/RastovaIOStartup.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ constexpr int kFrames = 100;
 // the others (their header and global table dropped).
 const std::vector<uint8_t>& Animation() {
   static const std::vector<uint8_t> file = [] {
+    RegisterRastovaIOStartup();
     RastovaLibraryStartup();
     std::vector<uint8_t> out;
     for (int k = 0; k < kFrames; ++k) {

@@ -351,7 +351,12 @@ void BuildColor(TRVBitmap& source, TGIFPicture& pic, TIOParamsVals& params, bool
                             : quantizer.GetRGBIndex(params.GIF_TranspColor);
 }
 
+// The comment extension, one sub-block per 255 bytes of each line. Without text it is left out:
+// giflib reads past an extension that has no sub-block at all.
 void WriteComments(std::vector<uint8_t>& out, const std::vector<std::string>& comments) {
+  bool any = false;
+  for (const std::string& line : comments) any = any || !line.empty();
+  if (!any) return;
   out.insert(out.end(), {kExtension, kComment});
   for (const std::string& line : comments) {
     const std::string text = common::Utf8ToCp1252(line);
