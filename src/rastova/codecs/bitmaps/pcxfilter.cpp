@@ -35,46 +35,87 @@ void TableFromFile(const uint8_t* raw, int32_t count, std::vector<TRGB>& table) 
   for (int32_t i = 0; i < count; ++i) table[size_t(i)] = TRGB{raw[3 * i + 2], raw[3 * i + 1], raw[3 * i]};
 }
 
-// Decodes plane lines from the loaded data; a run that passes the end of a line carries on into
-// the next one. Reads never pass the end of the data.
+// Decodes plane lines from the image data, which it reads from the stream in blocks; a run that
+// passes the end of a line carries on into the next one. Reads never pass the end of the data.
 class TPCXLineDecoder {
  public:
-  TPCXLineDecoder(const uint8_t* data, int64_t size, bool rle) : data_(data), size_(size), rle_(rle) {}
-  // Fills `n` bytes; false when the data ended first (the rest stays as it was).
+  TPCXLineDecoder(TStream& stream, int64_t size, bool rle)
+      : stream_(stream), left_(size), rle_(rle), buffer_(kBlock + 8) {}
+  // Fills `n` bytes (and may store up to 64 bytes past them); false when the data ended first
+  // (the rest stays as it was).
   bool Line(uint8_t* dest, int32_t n) {
     if (!rle_) {
-      const int64_t k = std::min<int64_t>(n, size_ - pos_);
-      std::memcpy(dest, data_ + pos_, static_cast<size_t>(std::max<int64_t>(k, 0)));
-      pos_ += std::max<int64_t>(k, 0);
-      return k == n;
-    }
-    int32_t filled = 0;
-    while (filled < n) {
-      if (runLeft_ > 0) {
-        const int32_t k = std::min(runLeft_, n - filled);
-        std::memset(dest + filled, runValue_, static_cast<size_t>(k));
+      int32_t filled = 0;
+      while (filled < n && Available(1)) {
+        const int32_t k = static_cast<int32_t>(std::min<int64_t>(n - filled, length_ - pos_));
+        std::memcpy(dest + filled, buffer_.data() + pos_, size_t(k));
         filled += k;
-        runLeft_ -= k;
-        continue;
+        pos_ += k;
       }
-      if (pos_ >= size_) return false;
-      const uint8_t b = data_[pos_++];
-      if (b >= 0xC0) {
-        if (pos_ >= size_) return false;
-        runValue_ = data_[pos_++];
-        runLeft_ = b & 0x3F;
-      } else {
-        dest[filled++] = b;
+      return filled == n;
+    }
+    // A run carried over from the previous line goes first.
+    int32_t filled = std::min(runLeft_, n);
+    std::memset(dest, runValue_, static_cast<size_t>(filled));
+    runLeft_ -= filled;
+    while (filled < n) {
+      if (!Available(2)) return Tail(dest, filled, n);
+      const uint8_t* p = buffer_.data() + pos_;
+      const uint8_t* const end = buffer_.data() + length_;
+      // A literal and a run take the same steps: eight copies of the value are stored at once
+      // (the line has room behind it), longer runs fill the rest.
+      while (filled < n && end - p >= 2) {
+        const uint8_t b = p[0];
+        const bool run = b >= 0xC0;
+        const int32_t count = run ? b & 0x3F : 1;
+        const uint8_t value = run ? p[1] : b;
+        const uint64_t eight = 0x0101010101010101ull * value;
+        std::memcpy(dest + filled, &eight, 8);
+        if (count > 8) std::memset(dest + filled + 8, value, static_cast<size_t>(count - 8));
+        filled += count;
+        p += run ? 2 : 1;
+      }
+      pos_ = p - buffer_.data();
+      if (filled > n) {
+        // The run goes on in the next plane line.
+        runLeft_ = filled - n;
+        runValue_ = p[-1];
+        filled = n;
       }
     }
     return true;
   }
 
  private:
-  const uint8_t* data_;
-  int64_t size_;
+  static constexpr int64_t kBlock = 1 << 16;
+  // At least `k` unread bytes in the buffer, refilling it from the stream; false at the end.
+  bool Available(int64_t k) {
+    if (length_ - pos_ >= k) return true;
+    const int64_t keep = length_ - pos_;
+    std::memmove(buffer_.data(), buffer_.data() + pos_, size_t(keep));
+    pos_ = 0;
+    length_ = keep;
+    const int64_t want = std::min<int64_t>(kBlock - keep, left_);
+    const int64_t got = want > 0 ? std::max<int64_t>(0, stream_.Read(buffer_.data() + keep, want)) : 0;
+    left_ = got < want ? 0 : left_ - got;
+    length_ += got;
+    return length_ >= k;
+  }
+  // The last byte of the data: a literal, or a run without its value.
+  bool Tail(uint8_t* dest, int32_t filled, int32_t n) {
+    if (length_ - pos_ == 1 && buffer_[size_t(pos_)] < 0xC0 && filled < n) {
+      dest[filled++] = buffer_[size_t(pos_++)];
+      if (filled == n) return true;
+    }
+    pos_ = length_;
+    return false;
+  }
+
+  TStream& stream_;
+  int64_t left_;
   bool rle_;
-  int64_t pos_ = 0;
+  std::vector<uint8_t> buffer_;
+  int64_t pos_ = 0, length_ = 0;
   int32_t runLeft_ = 0;
   uint8_t runValue_ = 0;
 };
@@ -178,19 +219,13 @@ void ReadPCXStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, in
     progress.SetAborting();
     return;
   }
-  std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size_t(dataSize) + 8]);
-  if (!data) {
-    progress.SetAborting();
-    return;
-  }
-  const int64_t got = std::max<int64_t>(0, stream.Read(data.get(), dataSize));
   if (!bitmap.Allocate(width, height, planes == 1 && bits == 1 ? rv1g : rv24RGB)) {
     progress.SetAborting();
     return;
   }
-  bitmap.Fill(0);
-  std::vector<uint8_t> line(size_t(lineBytes) * 2 + 32, 0);
-  TPCXLineDecoder decoder(data.get(), got, h.raw[2] == 1);
+  // Room behind the last plane line for the decoder's stores past its end.
+  std::vector<uint8_t> line(size_t(lineBytes) + 128, 0);
+  TPCXLineDecoder decoder(stream, dataSize, h.raw[2] == 1);
   StartProgress(progress, height);
   int32_t reported = -1;
   for (int32_t y = 0; y < height; ++y) {
@@ -201,6 +236,7 @@ void ReadPCXStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, in
     for (int32_t p = 0; p < planes && complete; ++p) complete = decoder.Line(line.data() + int64_t(p) * bpl, bpl);
     if (!complete) {
       // The data end before the image: the rows not reached stay black.
+      for (int32_t r = y; r < height; ++r) std::memset(bitmap.GetScanLine(r), 0, size_t(bitmap.GetRowLen()));
       progress.SetAborting();
       return;
     }

@@ -114,6 +114,16 @@ void DecodeRows(TStream& s, TRVBitmap& bitmap, const TPNMHeader& h, const TPNMFo
         else row[x >> 3] &= static_cast<uint8_t>(~(0x80 >> (x & 7)));
         ++x;
       }
+    } else if (!f.text && !wide && maximum == 255) {
+      // Bytes as they are: grey to all three channels, or red, green, blue swapped.
+      s.Read(raw.data(), int64_t(w) * f.samples);
+      auto* px = reinterpret_cast<TRGB*>(row);
+      const uint8_t* r = raw.data();
+      if (f.samples == 3) {
+        for (int32_t x = 0; x < w; ++x, r += 3) px[x] = TRGB{r[2], r[1], r[0]};
+      } else {
+        for (int32_t x = 0; x < w; ++x) px[x] = TRGB{r[x], r[x], r[x]};
+      }
     } else if (f.bits1) {
       const int32_t n = (w + 7) / 8;
       s.Read(row, n);

@@ -2,6 +2,7 @@
 // table, damaged files, and files of and for Pillow and ImageMagick.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "TestTools.h"
@@ -86,6 +87,22 @@ TEST(Pcx, EveryDepthRoundTrips) {
           ASSERT_TRUE(a.r == e.r && a.g == e.g && a.b == e.b) << x << "," << y;
         }
     }
+  }
+}
+
+TEST(Pcx, LargeImagesDecodeAcrossTheReadBlocks) {
+  // Several read blocks of data whose runs and literals fall on every boundary.
+  for (int compression : {0, 1}) {
+    TRVBitmap src;
+    FillTestBitmap(src, 701, 97);
+    for (int y = 0; y < 97; ++y)
+      for (int x = 0; x < 701; x += 5) std::memset(src.GetScanLine(y) + 3 * x, 0xC7 + (y & 3), size_t(std::min(9, 3 * (701 - x))));
+    TIOParamsVals p;
+    p.PCX_Compression = uint8_t(compression);
+    auto d = ReadPcx(WritePcx(src, p));
+    ASSERT_TRUE(d->ok) << compression;
+    for (int y = 0; y < 97; ++y)
+      ASSERT_EQ(std::memcmp(d->bitmap.GetScanLine(y), src.GetScanLine(y), 701 * 3), 0) << compression << " row " << y;
   }
 }
 
