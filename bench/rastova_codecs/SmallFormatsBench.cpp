@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "BenchPicture.h"
 #include "rastova/codecs/IOParamsVals.h"
 #include "rastova/codecs/bitmaps/pcxfilter.h"
 #include "rastova/codecs/bitmaps/pxmfilter.h"
@@ -32,18 +33,7 @@ constexpr int kSize = 4096;
 struct Picture {
   Picture() {
     RastovaLibraryStartup();
-    bitmap.Allocate(kSize, kSize, rv24RGB);
-    uint32_t seed = 12345;
-    for (int y = 0; y < kSize; ++y) {
-      uint8_t* row = bitmap.GetScanLine(y);
-      for (int x = 0; x < kSize; ++x) {
-        seed = seed * 1664525u + 1013904223u;
-        const int n = int(seed >> 29);
-        row[3 * x] = uint8_t((x / 16 + n) & 0xFF);
-        row[3 * x + 1] = uint8_t((y / 16 + n) & 0xFF);
-        row[3 * x + 2] = uint8_t(((x + y) / 32 + n) & 0xFF);
-      }
-    }
+    bench::FillBenchPicture(bitmap, kSize);
     // The same picture as 8-bit indices for GIF: a 256-entry palette of its own.
     indexed.PaletteColorCount = 256;
     indexed.Allocate(kSize, kSize, rv8p);
@@ -66,12 +56,7 @@ Picture& Pic() {
   return p;
 }
 
-std::unique_ptr<TMemoryStream> StreamOf(const std::vector<uint8_t>& data) {
-  auto s = std::make_unique<TMemoryStream>();
-  s->Write(data.data(), int64_t(data.size()));
-  s->SetPosition(0);
-  return s;
-}
+using bench::StreamOf;
 
 void SetBytes(benchmark::State& state, int bytesPerPixel) {
   state.SetBytesProcessed(int64_t(state.iterations()) * kSize * kSize * bytesPerPixel);

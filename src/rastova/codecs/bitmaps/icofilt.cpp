@@ -23,29 +23,15 @@ namespace {
 
 constexpr uint8_t kPNGSignature[8] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-void PutLe16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void PutLe32(uint8_t* p, uint32_t v) {
-  for (int k = 0; k < 4; ++k) p[k] = uint8_t(v >> (8 * k));
-}
-
-bool ReadExact(TStream& stream, void* buffer, int64_t n) { return stream.Read(buffer, n) == n; }
-
 bool IsDirectory(TStream& stream, uint16_t type) {
   const int64_t start = stream.GetPosition();
   const int64_t size = stream.GetSize();
   bool ok = size - start > 22;
   uint8_t head[6];
-  if (ok) ok = ReadExact(stream, head, 6) && Le16(head) == 0 && Le16(head + 2) == type && Le16(head + 4) > 0;
-  for (int32_t i = 0; ok && i < Le16(head + 4); ++i) {
+  if (ok) ok = ReadAll(stream, head, 6) && GetLE16(head) == 0 && GetLE16(head + 2) == type && GetLE16(head + 4) > 0;
+  for (int32_t i = 0; ok && i < GetLE16(head + 4); ++i) {
     uint8_t e[16];
-    ok = ReadExact(stream, e, 16) && e[3] == 0 && Le32(e + 8) != 0 && int64_t(Le32(e + 12)) >= stream.GetPosition() - start;
+    ok = ReadAll(stream, e, 16) && e[3] == 0 && GetLE32(e + 8) != 0 && int64_t(GetLE32(e + 12)) >= stream.GetPosition() - start;
   }
   stream.SetPosition(start);
   return ok;
@@ -65,10 +51,10 @@ TIconEntry EntryOf(const uint8_t* e) {
   r.width = e[0];
   r.height = e[1];
   r.colors = e[2];
-  r.planesOrX = Le16(e + 4);
-  r.bitsOrY = Le16(e + 6);
-  r.bytes = Le32(e + 8);
-  r.offset = Le32(e + 12);
+  r.planesOrX = GetLE16(e + 4);
+  r.bitsOrY = GetLE16(e + 6);
+  r.bytes = GetLE32(e + 8);
+  r.offset = GetLE32(e + 12);
   return r;
 }
 
@@ -90,7 +76,7 @@ int64_t AndRowLength(int64_t w) { return (w + 31) / 32 * 4; }
 // Reads the AND mask (bottom row first) into `andBits`, one row of AndRowLength bytes each.
 bool ReadAndMask(TStream& s, const TIconDecode& d, std::vector<uint8_t>& andBits) {
   andBits.assign(size_t(AndRowLength(d.width) * d.height), 0);
-  return ReadExact(s, andBits.data(), int64_t(andBits.size()));
+  return ReadAll(s, andBits.data(), int64_t(andBits.size()));
 }
 bool AndBit(const std::vector<uint8_t>& andBits, const TIconDecode& d, int32_t x, int32_t fileRow) {
   return (andBits[size_t(AndRowLength(d.width) * fileRow + (x >> 3))] & (0x80 >> (x & 7))) != 0;
@@ -101,7 +87,7 @@ void DecodePixels(TStream& s, TRVBitmap& bitmap, const TIconDecode& d, const std
   const int32_t w = d.width, h = d.height;
   const int64_t xorRow = XorRowLength(w, d.bits);
   std::vector<uint8_t> xorData(size_t(xorRow * h));
-  ReadExact(s, xorData.data(), int64_t(xorData.size()));
+  ReadAll(s, xorData.data(), int64_t(xorData.size()));
   std::vector<uint8_t> andBits;
   const int64_t andSize = AndRowLength(w) * h;
   const bool andFits = d.available - int64_t(xorData.size()) >= andSize;
@@ -150,13 +136,13 @@ void DecodePixels(TStream& s, TRVBitmap& bitmap, const TIconDecode& d, const std
 void ReadEntryBitmap(TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly, TRVProgressRec& progress,
                      std::unique_ptr<TRVMask>& alphaMask, bool ignoreAlpha, const TIconEntry& entry, TIconDecode& d,
                      const uint8_t* header) {
-  const int32_t headerSize = static_cast<int32_t>(Le32(header));
-  const int32_t hw = static_cast<int32_t>(Le32(header + 4)), hh = static_cast<int32_t>(Le32(header + 8));
-  const int32_t resX = static_cast<int32_t>(Le32(header + 24)), resY = static_cast<int32_t>(Le32(header + 28));
+  const int32_t headerSize = static_cast<int32_t>(GetLE32(header));
+  const int32_t hw = static_cast<int32_t>(GetLE32(header + 4)), hh = static_cast<int32_t>(GetLE32(header + 8));
+  const int32_t resX = static_cast<int32_t>(GetLE32(header + 24)), resY = static_cast<int32_t>(GetLE32(header + 28));
   params.SetDpiX(resX > 0 ? common::Round(resX / 100.0 * 2.54) : DefaultDpiX);
   params.SetDpiY(resY > 0 ? common::Round(resY / 100.0 * 2.54) : DefaultDpiY);
   // Bit count: the header's, else the entry's, else enough bits for the entry's colour count.
-  d.bits = Le16(header + 14);
+  d.bits = GetLE16(header + 14);
   if (d.bits == 0 && !d.cursor) d.bits = entry.bitsOrY;
   if (d.bits == 0 && entry.colors != 0) d.bits = std::max(CeilLog2(uint32_t(entry.colors)), 1);
   if (d.bits == 0) {
@@ -197,7 +183,7 @@ void ReadEntryBitmap(TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, bool 
   params.FreeColorMap();
   if (d.paletteSize > 0 && d.paletteSize <= 256) {
     std::vector<uint8_t> raw(size_t(d.paletteSize) * 4);
-    ReadExact(s, raw.data(), int64_t(raw.size()));
+    ReadAll(s, raw.data(), int64_t(raw.size()));
     params.SetColorMapCount(d.paletteSize);
     for (int32_t i = 0; i < d.paletteSize; ++i) params.ColorMap[size_t(i)] = TRGB{raw[4 * i], raw[4 * i + 1], raw[4 * i + 2]};
   }
@@ -237,14 +223,14 @@ void ReadEntryBitmap(TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, bool 
 bool ReadDirectory(TStream& s, TIOParamsVals& params, TRVProgressRec& progress, bool cursor, int32_t index,
                    TIconEntry& chosen) {
   uint8_t head[6];
-  if (!ReadExact(s, head, 6)) {
+  if (!ReadAll(s, head, 6)) {
     progress.SetAborting();
     return false;
   }
-  const int32_t count = Le16(head + 4);
+  const int32_t count = GetLE16(head + 4);
   if (index < 0 || index >= count) return false;
   std::vector<uint8_t> table(size_t(count) * 16);
-  if (!ReadExact(s, table.data(), int64_t(table.size()))) {
+  if (!ReadAll(s, table.data(), int64_t(table.size()))) {
     progress.SetAborting();
     return false;
   }
@@ -278,7 +264,7 @@ void ReadIconOrCursor(TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, bool
   d.background = cursor ? params.CUR_Background : params.ICO_Background;
   if (!params.IsResource) {
     uint8_t two[2];
-    if (!cursor && ReadExact(s, two, 2) && two[0] == 'B' && two[1] == 'M') {
+    if (!cursor && ReadAll(s, two, 2) && two[0] == 'B' && two[1] == 'M') {
       s.SetPosition(start);
       ReadBMPStream(s, bitmap, static_cast<int32_t>(std::min<int64_t>(s.GetSize(), INT32_MAX)), params, progress,
                     paramsOnly, false, alphaMask, ignoreAlpha);
@@ -294,15 +280,15 @@ void ReadIconOrCursor(TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, bool
     s.SetPosition(start + entry.offset);
   } else if (cursor) {
     uint8_t hot[4];
-    if (!ReadExact(s, hot, 4)) {
+    if (!ReadAll(s, hot, 4)) {
       progress.SetAborting();
       return;
     }
-    params.CUR_XHotSpot = Le16(hot);
-    params.CUR_YHotSpot = Le16(hot + 2);
+    params.CUR_XHotSpot = GetLE16(hot);
+    params.CUR_YHotSpot = GetLE16(hot + 2);
   }
   uint8_t header[40];
-  if (!ReadExact(s, header, 40)) {
+  if (!ReadAll(s, header, 40)) {
     progress.SetAborting();
     return;
   }
@@ -313,9 +299,9 @@ void ReadIconOrCursor(TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, bool
   }
   if (params.IsResource && !cursor) {
     params.SetImageIndex(0);
-    params.ICO_Sizes[0] = {static_cast<int32_t>(Le32(header + 4)), static_cast<int32_t>(Le32(header + 8)) / 2};
-    entry.width = Le32(header + 4) & 0xFF;
-    entry.height = (Le32(header + 8) / 2) & 0xFF;
+    params.ICO_Sizes[0] = {static_cast<int32_t>(GetLE32(header + 4)), static_cast<int32_t>(GetLE32(header + 8)) / 2};
+    entry.width = GetLE32(header + 4) & 0xFF;
+    entry.height = (GetLE32(header + 8) / 2) & 0xFF;
   }
   ReadEntryBitmap(s, bitmap, params, paramsOnly, progress, alphaMask, ignoreAlpha, entry, d, header);
 }
@@ -438,14 +424,14 @@ void EncodeEntry(TRVBitmap& img, int32_t depth, TIOParamsVals& params, std::vect
   const int64_t sizeField = depth == 1 ? h * xorRow + int64_t(w) * h / 8
                             : depth <= 8 ? int64_t(w) * h / 8 + h * xorRow : 0;
   uint8_t header[40] = {};
-  PutLe32(header, 40);
-  PutLe32(header + 4, uint32_t(w));
-  PutLe32(header + 8, uint32_t(h * 2));
-  PutLe16(header + 12, 1);
-  PutLe16(header + 14, uint32_t(depth));
-  PutLe32(header + 20, uint32_t(sizeField));
-  PutLe32(header + 24, uint32_t(common::Round(params.DpiX / 2.54 * 100)));
-  PutLe32(header + 28, uint32_t(common::Round(params.DpiY / 2.54 * 100)));
+  SetLE32(header, 40);
+  SetLE32(header + 4, uint32_t(w));
+  SetLE32(header + 8, uint32_t(h * 2));
+  SetLE16(header + 12, 1);
+  SetLE16(header + 14, uint32_t(depth));
+  SetLE32(header + 20, uint32_t(sizeField));
+  SetLE32(header + 24, uint32_t(common::Round(params.DpiX / 2.54 * 100)));
+  SetLE32(header + 28, uint32_t(common::Round(params.DpiY / 2.54 * 100)));
   out.assign(header, header + 40);
   out.insert(out.end(), palette.begin(), palette.end());
   out.insert(out.end(), rows.begin(), rows.end());
@@ -459,7 +445,7 @@ void WriteICOStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, c
   const int32_t n = static_cast<int32_t>(std::min<size_t>(sizes.size(), 65535));
   const int64_t start = stream.GetPosition();
   uint8_t head[6] = {0, 0, 1, 0, 0, 0};
-  PutLe16(head + 4, uint32_t(n));
+  SetLE16(head + 4, uint32_t(n));
   std::vector<uint8_t> directory(size_t(n) * 16, 0);
   if (!WriteChecked(stream, progress, head, 6) ||
       !WriteChecked(stream, progress, directory.data(), int64_t(directory.size())))
@@ -481,13 +467,13 @@ void WriteICOStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, c
     e[0] = uint8_t(w);
     e[1] = uint8_t(h);
     if (depth >= 24) {
-      PutLe16(e + 4, 1);
-      PutLe16(e + 6, uint32_t(depth));
+      SetLE16(e + 4, 1);
+      SetLE16(e + 6, uint32_t(depth));
     } else {
       e[2] = uint8_t(std::min(1 << depth, 255));
     }
-    PutLe32(e + 8, uint32_t(data.size()));
-    PutLe32(e + 12, uint32_t(entryStart - start));
+    SetLE32(e + 8, uint32_t(data.size()));
+    SetLE32(e + 12, uint32_t(entryStart - start));
   }
   const int64_t end = stream.GetPosition();
   stream.SetPosition(start + 6);

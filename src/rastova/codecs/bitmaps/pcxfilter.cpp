@@ -23,12 +23,6 @@ constexpr int kHeaderSize = 128;
 constexpr uint32_t kDCXMagic = 987654321;
 constexpr int32_t kMaxDCXPages = 1024;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-void PutLe16(uint8_t* p, int32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
 // A header's table of `count` entries (file order red, green, blue) as TRGB entries.
 void TableFromFile(const uint8_t* raw, int32_t count, std::vector<TRGB>& table) {
   table.resize(static_cast<size_t>(count));
@@ -124,7 +118,7 @@ struct TPCXHeader {
   uint8_t raw[kHeaderSize];
   int32_t bits() const { return raw[3]; }
   int32_t planes() const { return raw[65]; }
-  int32_t bytesPerLine() const { return Le16(raw + 66); }
+  int32_t bytesPerLine() const { return GetLE16(raw + 66); }
 };
 
 // Whether the reader decodes this layout: bits per pixel and number of planes.
@@ -169,7 +163,7 @@ void ReadPCXStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, in
     progress.SetAborting();
     return;
   }
-  const int32_t xmin = Le16(h.raw + 4), ymin = Le16(h.raw + 6), xmax = Le16(h.raw + 8), ymax = Le16(h.raw + 10);
+  const int32_t xmin = GetLE16(h.raw + 4), ymin = GetLE16(h.raw + 6), xmax = GetLE16(h.raw + 8), ymax = GetLE16(h.raw + 10);
   const int32_t width = xmax - xmin + 1, height = ymax - ymin + 1;
   const int32_t bits = h.bits(), planes = h.planes(), bpl = h.bytesPerLine();
   if (xmax < xmin || ymax < ymin || !SupportedLayout(bits, planes) ||
@@ -178,7 +172,7 @@ void ReadPCXStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, in
     return;
   }
   params.SetImageCount(1);
-  int32_t dpiX = Le16(h.raw + 12), dpiY = Le16(h.raw + 14);
+  int32_t dpiX = GetLE16(h.raw + 12), dpiY = GetLE16(h.raw + 14);
   if (dpiX == 0 || dpiY == 0) dpiX = DefaultDpiX, dpiY = DefaultDpiY;
   params.SetDpiX(dpiX);
   params.SetDpiY(dpiY);
@@ -322,10 +316,10 @@ void WritePCXStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, T
   header[1] = static_cast<uint8_t>(params.PCX_Version);
   header[2] = rle ? 1 : 0;
   header[3] = static_cast<uint8_t>(pic.depth == 24 ? 8 : pic.depth);
-  PutLe16(header + 8, w - 1);
-  PutLe16(header + 10, h - 1);
-  PutLe16(header + 12, params.DpiX);
-  PutLe16(header + 14, params.DpiY);
+  SetLE16(header + 8, w - 1);
+  SetLE16(header + 10, h - 1);
+  SetLE16(header + 12, params.DpiX);
+  SetLE16(header + 14, params.DpiY);
   const int32_t headerColors = pic.depth == 1 ? 2 : pic.depth == 4 ? 16 : 0;
   for (int32_t i = 0; i < headerColors; ++i) {
     header[16 + 3 * i] = pic.colors[i].r;
@@ -333,8 +327,8 @@ void WritePCXStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, T
     header[18 + 3 * i] = pic.colors[i].b;
   }
   header[65] = static_cast<uint8_t>(planes);
-  PutLe16(header + 66, bpl);
-  PutLe16(header + 68, pic.depth == 24 ? 0 : 1);
+  SetLE16(header + 66, bpl);
+  SetLE16(header + 68, pic.depth == 24 ? 0 : 1);
   if (!WriteChecked(stream, progress, header, kHeaderSize)) return;
 
   std::vector<uint8_t> line(size_t(bpl) + 8, 0), coded(size_t(bpl) * 2 + 8, 0);

@@ -22,11 +22,6 @@ namespace {
 
 bool IsAlnum(int c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-int ReadByte(TStream& stream) {
-  uint8_t b;
-  return stream.Read(&b, 1) == 1 ? b : -1;
-}
-
 // A decimal token's value; -1 for anything else, and for values past the 32-bit range.
 int64_t TokenValue(const std::string& token) {
   if (token.empty() || token.size() > 12) return -1;
@@ -141,7 +136,7 @@ void DecodeRows(TStream& s, TRVBitmap& bitmap, const TPNMHeader& h, const TPNMFo
     uint8_t* row = bitmap.GetScanLine(y);
     if (f.bits1 && f.text) {
       for (int32_t x = 0; x < w;) {
-        const int c = ReadByte(s);
+        const int c = StreamByte(s);
         if (c < 0) return;
         if (c != '0' && c != '1') continue;
         if (c == '0') row[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
@@ -197,7 +192,7 @@ void ReadPNMToken(TStream& stream, std::string& token) {
   token.clear();
   int c, before = -1;
   for (;;) {
-    c = ReadByte(stream);
+    c = StreamByte(stream);
     if (c < 0 || IsAlnum(c) || c == '#') break;
     before = c;
   }
@@ -206,7 +201,7 @@ void ReadPNMToken(TStream& stream, std::string& token) {
   if (before == '-' && c >= '0' && c <= '9') token.push_back('-');
   if (c == '#') {
     std::string text;
-    while ((c = ReadByte(stream)) >= 0 && c != '\r' && c != '\n') text.push_back(static_cast<char>(c));
+    while ((c = StreamByte(stream)) >= 0 && c != '\r' && c != '\n') text.push_back(static_cast<char>(c));
     const size_t a = text.find_first_not_of(" \t");
     const size_t b = text.find_last_not_of(" \t");
     token = "#" + (a == std::string::npos ? std::string() : text.substr(a, b - a + 1));
@@ -214,7 +209,7 @@ void ReadPNMToken(TStream& stream, std::string& token) {
   }
   do {
     token.push_back(static_cast<char>(c));
-    c = ReadByte(stream);
+    c = StreamByte(stream);
   } while (c >= 0 && IsAlnum(c));
 }
 
@@ -361,7 +356,7 @@ void WritePXMStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, T
 int32_t ReadWBMPInteger(TStream& stream) {
   int32_t value = 0;
   for (int i = 0; i < 4; ++i) {
-    const int b = ReadByte(stream);
+    const int b = StreamByte(stream);
     if (b < 0) return -1;
     value = value * 128 + (b & 127);
     if ((b & 0x80) == 0) return value;

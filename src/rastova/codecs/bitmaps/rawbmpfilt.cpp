@@ -8,18 +8,16 @@
 
 #include "common/Exception.h"
 #include "common/Round.h"
+#include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 
 namespace rv {
 
-namespace {
+using namespace codecs;
 
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+namespace {
 
 // Reads up to n bytes at the position into a zeroed buffer, then restores the position.
 void Peek(TStream& stream, uint8_t* buffer, int64_t n) {
@@ -40,21 +38,16 @@ TSampleKind KindOf(TRVPixelFormat f) {
 bool IsDecimalDigitA(int c) { return c >= '0' && c <= '9'; }
 bool IsUpperHexDigitA(int c) { return IsDecimalDigitA(c) || (c >= 'A' && c <= 'F'); }
 
-int ReadByte(TStream& s) {
-  uint8_t b;
-  return s.Read(&b, 1) == 1 ? b : -1;
-}
-
 // Skips bytes up to the first digit, which is returned (-1 at the end of the data).
 int SkipToDecimalDigit(TStream& s) {
   int c;
-  while ((c = ReadByte(s)) >= 0 && !IsDecimalDigitA(c)) {
+  while ((c = StreamByte(s)) >= 0 && !IsDecimalDigitA(c)) {
   }
   return c;
 }
 int SkipToHexDigit(TStream& s) {
   int c;
-  while ((c = ReadByte(s)) >= 0 && !IsUpperHexDigitA(c)) {
+  while ((c = StreamByte(s)) >= 0 && !IsUpperHexDigitA(c)) {
   }
   return c;
 }
@@ -64,14 +57,14 @@ int SkipToHexDigit(TStream& s) {
 std::string ReadDecimalDigits(TStream& s, int first, bool withPoint) {
   std::string run(1, static_cast<char>(first));
   int c;
-  while (run.size() < 34 && (c = ReadByte(s)) >= 0 && (IsDecimalDigitA(c) || (withPoint && c == '.')))
+  while (run.size() < 34 && (c = StreamByte(s)) >= 0 && (IsDecimalDigitA(c) || (withPoint && c == '.')))
     run.push_back(static_cast<char>(c));
   return run;
 }
 std::string ReadHexDigits(TStream& s, int first) {
   std::string run(1, static_cast<char>(first));
   int c;
-  while (run.size() < 34 && (c = ReadByte(s)) >= 0 && IsUpperHexDigitA(c)) run.push_back(static_cast<char>(c));
+  while (run.size() < 34 && (c = StreamByte(s)) >= 0 && IsUpperHexDigitA(c)) run.push_back(static_cast<char>(c));
   return run;
 }
 
@@ -199,18 +192,18 @@ void SwapRowsRedBlue48(TRVBitmap& b) {
 bool IsEMFStream(TStream& stream) {
   uint8_t b[108];
   Peek(stream, b, 108);
-  return Le32(b) == 1 && Le32(b + 40) == 0x464D4520;
+  return GetLE32(b) == 1 && GetLE32(b + 40) == 0x464D4520;
 }
 
 bool IsWMFStream(TStream& stream) {
   const int64_t start = stream.GetPosition();
   uint8_t b[22];
   Peek(stream, b, 20);
-  if (Le32(b) == 0x9AC6CDD7) stream.SetPosition(start + 22);
+  if (GetLE32(b) == 0x9AC6CDD7) stream.SetPosition(start + 22);
   uint8_t h[18];
   Peek(stream, h, 18);
   stream.SetPosition(start);
-  return Le16(h) == 1 && Le16(h + 2) == 9 && Le16(h + 16) == 0;
+  return GetLE16(h) == 1 && GetLE16(h + 2) == 9 && GetLE16(h + 16) == 0;
 }
 
 void ReadRawBitmapStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {

@@ -26,20 +26,11 @@ constexpr uint8_t kGraphicControl = 0xF9, kComment = 0xFE;
 // No LZW code yields more than this many pixels.
 constexpr int64_t kMaxPixelsPerCode = 4096;
 
-int ReadByte(TStream& stream) {
-  uint8_t b;
-  return stream.Read(&b, 1) == 1 ? b : -1;
-}
-
-bool ReadExact(TStream& stream, void* buffer, int64_t n) { return stream.Read(buffer, n) == n; }
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
 // Skips data sub-blocks up to the size byte 0 or the end of the stream.
 void SkipSubBlocks(TStream& stream) {
   const int64_t size = stream.GetSize();
   for (;;) {
-    const int n = ReadByte(stream);
+    const int n = StreamByte(stream);
     if (n <= 0) return;
     const int64_t next = stream.GetPosition() + n;
     if (next >= size) {
@@ -53,7 +44,7 @@ void SkipSubBlocks(TStream& stream) {
 // Reads a colour table of `count` entries (file order red, green, blue) into TRGB entries.
 bool ReadColorTable(TStream& stream, std::vector<TRGB>& table, int32_t count) {
   std::vector<uint8_t> raw(static_cast<size_t>(count) * 3);
-  const bool ok = ReadExact(stream, raw.data(), static_cast<int64_t>(raw.size()));
+  const bool ok = ReadAll(stream, raw.data(), static_cast<int64_t>(raw.size()));
   table.assign(static_cast<size_t>(count), TRGB{});
   if (!ok) return false;
   for (int32_t i = 0; i < count; ++i)
@@ -69,10 +60,10 @@ struct TGIFReadState {
 };
 
 void ReadGraphicControl(TStream& stream, TGIFReadState& st) {
-  const int n = ReadByte(stream);
+  const int n = StreamByte(stream);
   if (n <= 0) return;
   uint8_t block[255] = {};
-  if (!ReadExact(stream, block, n)) return;
+  if (!ReadAll(stream, block, n)) return;
   std::memcpy(st.control, block, 4);
   SkipSubBlocks(stream);
 }
@@ -80,7 +71,7 @@ void ReadGraphicControl(TStream& stream, TGIFReadState& st) {
 void ReadComments(TStream& stream, TIOParamsVals& params) {
   uint8_t block[256];
   for (;;) {
-    const int n = ReadByte(stream);
+    const int n = StreamByte(stream);
     if (n <= 0) return;
     const int64_t got = stream.Read(block, n);
     if (got <= 0) return;
@@ -132,7 +123,7 @@ bool ReadWantedImage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
                      const uint8_t* desc, std::vector<TRGB>& local, bool hasLocal, TGIFReadState& st) {
   progress.Report(30);
   if (progress.IsAborting()) return false;
-  const int32_t left = Le16(desc), top = Le16(desc + 2), w = Le16(desc + 4), h = Le16(desc + 6);
+  const int32_t left = GetLE16(desc), top = GetLE16(desc + 2), w = GetLE16(desc + 4), h = GetLE16(desc + 6);
   const uint8_t flags = desc[8];
   const int32_t transparentIndex = st.control[3];
   const std::vector<TRGB>& table = hasLocal ? local : st.global;
@@ -141,7 +132,7 @@ bool ReadWantedImage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
   params.GIF_YPos = top;
   params.Width = params.StoredWidth = w;
   params.Height = params.StoredHeight = h;
-  params.GIF_DelayTime = Le16(st.control + 1);
+  params.GIF_DelayTime = GetLE16(st.control + 1);
   params.GIF_FlagTranspColor = (st.control[0] & 1) != 0;
   params.GIF_Interlaced = (flags & 0x40) != 0;
   params.GIF_Action = static_cast<uint8_t>((st.control[0] >> 2) & 7);
@@ -224,14 +215,14 @@ void ReadGIFStream(TStream& stream, TRVBitmap& bitmap, int32_t& imageNumber, TIO
   if (progress.IsAborting()) return;
   const int64_t size = stream.GetSize();
   uint8_t header[13];
-  if (!ReadExact(stream, header, 13) || std::memcmp(header, "GIF", 3) != 0) {
+  if (!ReadAll(stream, header, 13) || std::memcmp(header, "GIF", 3) != 0) {
     progress.SetAborting();
     return;
   }
   TGIFReadState st;
   params.GIF_Version.assign(reinterpret_cast<const char*>(header), 6);
-  params.GIF_ScreenWidth = Le16(header + 6);
-  params.GIF_ScreenHeight = Le16(header + 8);
+  params.GIF_ScreenWidth = GetLE16(header + 6);
+  params.GIF_ScreenHeight = GetLE16(header + 8);
   params.GIF_AspectRatio = header[12];
   params.SetDpiX(DefaultDpiX);
   params.SetDpiY(DefaultDpiY);
@@ -248,11 +239,11 @@ void ReadGIFStream(TStream& stream, TRVBitmap& bitmap, int32_t& imageNumber, TIO
   if (stream.GetPosition() >= size) progress.SetAborting();
 
   while (!progress.IsAborting()) {
-    int block = ReadByte(stream);
+    int block = StreamByte(stream);
     if (block < 0 || stream.GetPosition() >= size) block = kTrailer;
     if (block == kTrailer) break;
     if (block == kExtension) {
-      const int label = ReadByte(stream);
+      const int label = StreamByte(stream);
       if (label == kGraphicControl && imageNumber == params.GIF_ImageIndex)
         ReadGraphicControl(stream, st);
       else if (label == kComment)
@@ -261,7 +252,7 @@ void ReadGIFStream(TStream& stream, TRVBitmap& bitmap, int32_t& imageNumber, TIO
         SkipSubBlocks(stream);
     } else if (block == kImage) {
       uint8_t desc[9];
-      if (!ReadExact(stream, desc, 9)) {
+      if (!ReadAll(stream, desc, 9)) {
         progress.SetAborting();
         break;
       }
@@ -272,7 +263,7 @@ void ReadGIFStream(TStream& stream, TRVBitmap& bitmap, int32_t& imageNumber, TIO
         break;
       }
       if (imageNumber != params.GIF_ImageIndex) {
-        ReadByte(stream);
+        StreamByte(stream);
         SkipSubBlocks(stream);
       } else {
         ReadWantedImage(stream, bitmap, params, progress, paramsOnly, alphaMask, ignoreAlpha, desc, local, hasLocal,

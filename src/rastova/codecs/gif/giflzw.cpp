@@ -5,9 +5,12 @@
 #include <memory>
 #include <vector>
 
+#include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv {
+
+using namespace codecs;
 
 namespace {
 
@@ -19,11 +22,6 @@ constexpr int32_t kPacketSize = 254;
 constexpr int32_t kPassStart[4] = {0, 4, 2, 1};
 constexpr int32_t kPassStep[4] = {8, 8, 4, 2};
 
-int ReadByte(TStream& stream) {
-  uint8_t b;
-  return stream.Read(&b, 1) == 1 ? b : -1;
-}
-
 // Collects the data sub-blocks that follow into one buffer; stops at a size of 0, at the end of
 // the stream, or at a short block (whose bytes are kept).
 void CollectSubBlocks(TStream& stream, std::vector<uint8_t>& data) {
@@ -31,7 +29,7 @@ void CollectSubBlocks(TStream& stream, std::vector<uint8_t>& data) {
   data.reserve(static_cast<size_t>(std::min<int64_t>(left, int64_t(1) << 26)));
   uint8_t block[255];
   for (;;) {
-    const int n = ReadByte(stream);
+    const int n = StreamByte(stream);
     if (n <= 0) return;
     const int64_t got = stream.Read(block, n);
     if (got > 0) data.insert(data.end(), block, block + got);
@@ -123,7 +121,7 @@ int64_t GIFLZWDataLength(TStream& stream, bool& complete) {
   complete = false;
   const int64_t start = stream.GetPosition();
   const int64_t size = stream.GetSize();
-  if (ReadByte(stream) < 0) {
+  if (StreamByte(stream) < 0) {
     stream.SetPosition(start);
     return -1;
   }
@@ -131,7 +129,7 @@ int64_t GIFLZWDataLength(TStream& stream, bool& complete) {
   int64_t pos = start + 1;
   while (pos < size) {
     stream.SetPosition(pos);
-    const int n = ReadByte(stream);
+    const int n = StreamByte(stream);
     if (n <= 0) {
       complete = n == 0;
       break;
@@ -147,7 +145,7 @@ int64_t GIFLZWDataLength(TStream& stream, bool& complete) {
 void GIFLZWDecompress(TStream& stream, int32_t height, int32_t width, bool interlaced, uint8_t* pixels) {
   const int64_t start = stream.GetPosition();
   auto fail = [&] { stream.SetPosition(start); };
-  const int codeSize = ReadByte(stream);
+  const int codeSize = StreamByte(stream);
   if (codeSize < 2 || codeSize > 9) return fail();
   std::vector<uint8_t> data;
   CollectSubBlocks(stream, data);

@@ -16,22 +16,16 @@ using namespace codecs;
 
 namespace {
 
-uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
-uint32_t Be32(const uint8_t* p) {
-  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-bool ReadExact(TStream& s, void* buffer, int64_t n) { return n >= 0 && s.Read(buffer, n) == n; }
 bool ReadBe32(TStream& s, uint32_t& v) {
   uint8_t b[4];
-  if (!ReadExact(s, b, 4)) return false;
-  v = Be32(b);
+  if (!ReadAll(s, b, 4)) return false;
+  v = GetBE32(b);
   return true;
 }
 bool ReadBe16(TStream& s, uint16_t& v) {
   uint8_t b[2];
-  if (!ReadExact(s, b, 2)) return false;
-  v = Be16(b);
+  if (!ReadAll(s, b, 2)) return false;
+  v = GetBE16(b);
   return true;
 }
 
@@ -40,12 +34,12 @@ struct TPSDHeader {
 };
 
 bool ParseHeader(const uint8_t* h, TPSDHeader& hd) {
-  if (std::memcmp(h, "8BPS", 4) != 0 || Be16(h + 4) != 1) return false;
-  hd.channels = Be16(h + 12);
-  hd.height = static_cast<int32_t>(Be32(h + 14));
-  hd.width = static_cast<int32_t>(Be32(h + 18));
-  hd.depth = Be16(h + 22);
-  hd.mode = Be16(h + 24);
+  if (std::memcmp(h, "8BPS", 4) != 0 || GetBE16(h + 4) != 1) return false;
+  hd.channels = GetBE16(h + 12);
+  hd.height = static_cast<int32_t>(GetBE32(h + 14));
+  hd.width = static_cast<int32_t>(GetBE32(h + 18));
+  hd.depth = GetBE16(h + 22);
+  hd.mode = GetBE16(h + 24);
   return hd.channels >= 1 && hd.channels <= 24 && hd.depth >= 1 && hd.depth <= 16 && hd.mode < 10;
 }
 
@@ -98,7 +92,7 @@ void ReadColorModeData(TPSDReader& r) {
   const int64_t start = r.s.GetPosition();
   if (len == 768) {
     uint8_t raw[768];
-    if (ReadExact(r.s, raw, 768)) {
+    if (ReadAll(r.s, raw, 768)) {
       r.palette.resize(256);
       for (int i = 0; i < 256; ++i) r.palette[size_t(i)] = TRGB{raw[512 + i], raw[256 + i], raw[i]};
     }
@@ -131,8 +125,8 @@ void ApplyResource(TPSDReader& r, uint16_t id, const std::vector<uint8_t>& data)
   switch (id) {
     case 1005:
       if (data.size() >= 16) {
-        r.params.SetDpiX(static_cast<int32_t>(Be32(data.data()) >> 16));
-        r.params.SetDpiY(static_cast<int32_t>(Be32(data.data() + 8) >> 16));
+        r.params.SetDpiX(static_cast<int32_t>(GetBE32(data.data()) >> 16));
+        r.params.SetDpiY(static_cast<int32_t>(GetBE32(data.data() + 8) >> 16));
       }
       break;
     case 1028:
@@ -146,7 +140,7 @@ void ApplyResource(TPSDReader& r, uint16_t id, const std::vector<uint8_t>& data)
       r.hasProfile = true;
       break;
     case 1047:
-      if (data.size() >= 2) r.transparentIndex = Be16(data.data());
+      if (data.size() >= 2) r.transparentIndex = GetBE16(data.data());
       break;
     case 1060:
       r.params.XMP_Info.assign(data.begin(), data.end());
@@ -163,15 +157,15 @@ void ReadResources(TPSDReader& r) {
   const int64_t end = std::min<int64_t>(start + len, r.size);
   while (r.s.GetPosition() + 12 <= end) {
     uint8_t head[6];
-    if (!ReadExact(r.s, head, 6) || std::memcmp(head, "8BIM", 4) != 0) break;
-    const uint16_t id = Be16(head + 4);
+    if (!ReadAll(r.s, head, 6) || std::memcmp(head, "8BIM", 4) != 0) break;
+    const uint16_t id = GetBE16(head + 4);
     uint8_t nameLen = 0;
-    if (!ReadExact(r.s, &nameLen, 1)) break;
+    if (!ReadAll(r.s, &nameLen, 1)) break;
     r.s.Seek(nameLen + ((nameLen + 1) & 1), soCurrent);
     uint32_t dataSize = 0;
     if (!ReadBe32(r.s, dataSize) || dataSize < 1 || int64_t(dataSize) > end - r.s.GetPosition()) break;
     std::vector<uint8_t> data(dataSize);
-    if (!ReadExact(r.s, data.data(), dataSize)) break;
+    if (!ReadAll(r.s, data.data(), dataSize)) break;
     ApplyResource(r, id, data);
     if (dataSize & 1) r.s.Seek(1, soCurrent);
   }
@@ -208,13 +202,13 @@ void StoreChannelRow(TPSDReader& r, TRVBitmap& b, int32_t channel, int32_t y, co
       }
       break;
     case rv16g:
-      for (int32_t x = 0; x < w; ++x) reinterpret_cast<uint16_t*>(row)[x] = Be16(src + 2 * x);
+      for (int32_t x = 0; x < w; ++x) reinterpret_cast<uint16_t*>(row)[x] = GetBE16(src + 2 * x);
       break;
     case rv24RGB:
       for (int32_t x = 0; x < w; ++x) row[3 * x + 2 - channel] = src[x];
       break;
     case rv48RGB:
-      for (int32_t x = 0; x < w; ++x) reinterpret_cast<uint16_t*>(row)[3 * x + channel] = Be16(src + 2 * x);
+      for (int32_t x = 0; x < w; ++x) reinterpret_cast<uint16_t*>(row)[3 * x + channel] = GetBE16(src + 2 * x);
       break;
     case rvCMYK:
       for (int32_t x = 0; x < w; ++x) row[4 * x + channel] = high(x);
@@ -286,26 +280,26 @@ struct TLayerRecord {
 // One layer record; false when it does not fit the section.
 bool ReadLayerRecord(TPSDReader& r, int64_t end, TLayerRecord& rec, TPSDLayer& layer) {
   uint8_t b[18];
-  if (end - r.s.GetPosition() < 18 || !ReadExact(r.s, b, 18)) return false;
-  rec.top = static_cast<int32_t>(Be32(b));
-  rec.left = static_cast<int32_t>(Be32(b + 4));
-  rec.bottom = static_cast<int32_t>(Be32(b + 8));
-  rec.right = static_cast<int32_t>(Be32(b + 12));
-  const int32_t count = Be16(b + 16);
+  if (end - r.s.GetPosition() < 18 || !ReadAll(r.s, b, 18)) return false;
+  rec.top = static_cast<int32_t>(GetBE32(b));
+  rec.left = static_cast<int32_t>(GetBE32(b + 4));
+  rec.bottom = static_cast<int32_t>(GetBE32(b + 8));
+  rec.right = static_cast<int32_t>(GetBE32(b + 12));
+  const int32_t count = GetBE16(b + 16);
   if (int64_t(count) * 6 + 16 > end - r.s.GetPosition()) return false;
   for (int32_t i = 0; i < count; ++i) {
     uint8_t c[6];
-    ReadExact(r.s, c, 6);
-    rec.channels.push_back(TChannelInfo{static_cast<int16_t>(Be16(c)), Be32(c + 2)});
+    ReadAll(r.s, c, 6);
+    rec.channels.push_back(TChannelInfo{static_cast<int16_t>(GetBE16(c)), GetBE32(c + 2)});
   }
   uint8_t misc[16];
-  if (!ReadExact(r.s, misc, 16)) return false;
+  if (!ReadAll(r.s, misc, 16)) return false;
   layer.Opacity = misc[8];
   layer.ClipBase = misc[9] == 0;
   layer.Visible = (misc[10] & 2) == 0;
   layer.Left = rec.left;
   layer.Top = rec.top;
-  const uint32_t extra = Be32(misc + 12);
+  const uint32_t extra = GetBE32(misc + 12);
   const int64_t extraStart = r.s.GetPosition();
   if (int64_t(extra) > end - extraStart) return false;
   const int64_t extraEnd = extraStart + extra;
@@ -315,21 +309,21 @@ bool ReadLayerRecord(TPSDReader& r, int64_t end, TLayerRecord& rec, TPSDLayer& l
   const int64_t maskStart = r.s.GetPosition();
   if (maskLen >= 16) {
     uint8_t m[16];
-    ReadExact(r.s, m, 16);
-    rec.maskTop = static_cast<int32_t>(Be32(m));
-    rec.maskLeft = static_cast<int32_t>(Be32(m + 4));
-    rec.maskBottom = static_cast<int32_t>(Be32(m + 8));
-    rec.maskRight = static_cast<int32_t>(Be32(m + 12));
+    ReadAll(r.s, m, 16);
+    rec.maskTop = static_cast<int32_t>(GetBE32(m));
+    rec.maskLeft = static_cast<int32_t>(GetBE32(m + 4));
+    rec.maskBottom = static_cast<int32_t>(GetBE32(m + 8));
+    rec.maskRight = static_cast<int32_t>(GetBE32(m + 12));
   }
   r.s.SetPosition(maskStart + maskLen);
   uint32_t blendLen = 0;
   if (!ReadBe32(r.s, blendLen) || int64_t(blendLen) > extraEnd - r.s.GetPosition()) return false;
   r.s.Seek(blendLen, soCurrent);
   uint8_t nameLen = 0;
-  if (r.s.GetPosition() < extraEnd && ReadExact(r.s, &nameLen, 1)) {
+  if (r.s.GetPosition() < extraEnd && ReadAll(r.s, &nameLen, 1)) {
     const int64_t n = std::min<int64_t>(nameLen, extraEnd - r.s.GetPosition());
     layer.Name.resize(size_t(n));
-    ReadExact(r.s, layer.Name.data(), n);
+    ReadAll(r.s, layer.Name.data(), n);
   }
   r.s.SetPosition(extraEnd);
   return true;
@@ -352,9 +346,9 @@ void ReadLayerChannel(TPSDReader& r, const TChannelInfo& ch, const TLayerRecord&
     std::vector<uint16_t> lengths;
     if (compression == 1) {
       std::vector<uint8_t> raw(size_t(h) * 2);
-      ReadExact(r.s, raw.data(), int64_t(raw.size()));
+      ReadAll(r.s, raw.data(), int64_t(raw.size()));
       lengths.resize(size_t(h));
-      for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = Be16(&raw[2 * i]);
+      for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = GetBE16(&raw[2 * i]);
     }
     if (isMask && maskLayer) {
       TRVBitmap& mb = *maskLayer->Bitmap;
@@ -457,9 +451,9 @@ void ReadMergedImage(TPSDReader& r) {
   std::vector<uint16_t> lengths;
   if (packBits) {
     std::vector<uint8_t> raw(size_t(rows) * 2);
-    ReadExact(r.s, raw.data(), int64_t(raw.size()));
+    ReadAll(r.s, raw.data(), int64_t(raw.size()));
     lengths.resize(size_t(rows));
-    for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = Be16(&raw[2 * i]);
+    for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = GetBE16(&raw[2 * i]);
   }
   if (!PrepareBitmap(r, *r.target, int32_t(w), int32_t(h))) {
     r.progress.SetAborting();
@@ -518,7 +512,7 @@ bool IsPSDStream(TStream& stream) {
   const int64_t start = stream.GetPosition();
   uint8_t h[26];
   TPSDHeader hd;
-  const bool ok = ReadExact(stream, h, 26) && ParseHeader(h, hd);
+  const bool ok = ReadAll(stream, h, 26) && ParseHeader(h, hd);
   stream.SetPosition(start);
   return ok;
 }
@@ -532,7 +526,7 @@ void ReadPSDStream(TStream& stream, TRVBitmap* bitmap, TIOParamsVals& params, TP
   r.readLayers = readLayers;
   uint8_t h[26];
   // The merged image's row table alone (or its raw rows) must fit the stream.
-  if (!ReadExact(stream, h, 26) || !ParseHeader(h, r.hd) || r.hd.width <= 0 || r.hd.height <= 0 ||
+  if (!ReadAll(stream, h, 26) || !ParseHeader(h, r.hd) || r.hd.width <= 0 || r.hd.height <= 0 ||
       int64_t(r.hd.height) * r.hd.channels * 2 > r.size || RowBytesOf(r.hd.width, r.hd.depth) > r.size * 64) {
     progress.SetAborting();
     return;

@@ -79,6 +79,24 @@ std::vector<uint8_t> IconFile(int w, int h, int bits, const std::vector<uint8_t>
   return f;
 }
 
+// An icon of one PNG entry holding the bitmap as PNG, the first `keep` bytes of it (all when 0).
+std::vector<uint8_t> PngEntryIcon(TRVBitmap& src, size_t keep = 0) {
+  TMemoryStream png;
+  TRVProgressRec pr;
+  TIOParamsVals ppng;
+  WritePNGStream(png, src, ppng, nullptr, pr);
+  std::vector<uint8_t> f(22, 0);
+  Put16(f, 2, 1);
+  Put16(f, 4, 1);
+  f[6] = uint8_t(src.GetWidth());
+  f[7] = uint8_t(src.GetHeight());
+  Put32(f, 14, uint32_t(png.GetSize()));
+  Put32(f, 18, 22);
+  const std::vector<uint8_t>& data = png.Data();
+  Append(f, std::vector<uint8_t>(data.begin(), data.begin() + long(keep ? keep : data.size())));
+  return f;
+}
+
 TEST(Ico, OneBitBackgroundRuleAndMasks) {
   // 2 x 1: pixel 0 XOR 0, pixel 1 XOR 1, both transparent.
   const std::vector<uint8_t> palette = {0, 0, 0, 0, 255, 255, 255, 0};
@@ -159,16 +177,7 @@ TEST(Ico, DirectoryRulesAndHandOvers) {
   auto asBmp = ReadIcon(bmp.Data());
   ASSERT_TRUE(asBmp->ok);
   EXPECT_EQ(asBmp->bitmap.GetWidth(), 40);
-  TMemoryStream png;
-  TIOParamsVals ppng;
-  WritePNGStream(png, src, ppng, nullptr, pr);
-  std::vector<uint8_t> withPng(22, 0);
-  Put16(withPng, 2, 1);
-  Put16(withPng, 4, 1);
-  withPng[6] = withPng[7] = 40;
-  Put32(withPng, 14, uint32_t(png.GetSize()));
-  Put32(withPng, 18, 22);
-  Append(withPng, png.Data());
+  const std::vector<uint8_t> withPng = PngEntryIcon(src);
   auto asPng = ReadIcon(withPng);
   ASSERT_TRUE(asPng->ok);
   ExpectPicture(asPng->bitmap, 40, 40, true, "PNG entry");
@@ -239,17 +248,7 @@ TEST(Ico, DamagedFiles) {
   Put32(zeroSizes, 22 + 4, 0x80000000u);
   std::vector<uint8_t> noBits = IconFile(2, 1, 0, {}, {0, 0, 0, 0}, {0, 0, 0, 0});
   std::vector<uint8_t> cursor8 = IconFile(2, 1, 8, std::vector<uint8_t>(8, 0), {1, 0, 0, 0}, {0, 0, 0, 0}, 2, 2);
-  TMemoryStream png;
-  TRVProgressRec pr;
-  TIOParamsVals ppng;
-  WritePNGStream(png, src, ppng, nullptr, pr);
-  std::vector<uint8_t> cutPng(22, 0);
-  Put16(cutPng, 2, 1);
-  Put16(cutPng, 4, 1);
-  cutPng[6] = cutPng[7] = 16;
-  Put32(cutPng, 14, uint32_t(png.GetSize()));
-  Put32(cutPng, 18, 22);
-  Append(cutPng, std::vector<uint8_t>(png.Data().begin(), png.Data().begin() + 60));
+  const std::vector<uint8_t> cutPng = PngEntryIcon(src, 60);
   struct Case {
     const char* name;
     std::vector<uint8_t> data;
