@@ -443,6 +443,11 @@ void EncodeEntry(TRVBitmap& img, int32_t depth, TIOParamsVals& params, std::vect
 void WriteICOStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, const std::vector<int32_t>& bitCounts,
                     const std::vector<TIOParamsFields::TIcoSize>& sizes, TRVProgressRec& progress) {
   const int32_t n = static_cast<int32_t>(std::min<size_t>(sizes.size(), 65535));
+  // A directory without entries is no icon.
+  if (n == 0 || bitmap.IsEmpty()) {
+    progress.SetAborting();
+    return;
+  }
   const int64_t start = stream.GetPosition();
   uint8_t head[6] = {0, 0, 1, 0, 0, 0};
   SetLE16(head + 4, uint32_t(n));

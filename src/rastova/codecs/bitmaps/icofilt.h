@@ -33,8 +33,8 @@ void ReadCURStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bo
                    TRVProgressRec& progress, std::unique_ptr<TRVMask>& alphaMask, bool ignoreAlpha);
 
 // Writes one entry per element of `sizes`, resampled to that size, at the depth `bitCounts`
-// selects (1, 4, 8, 32, 0 for the parameters' depth, any other value 24). A short write sets the
-// abort flag.
+// selects (1, 4, 8, 32, 0 for the parameters' depth, any other value 24). No sizes, an empty
+// bitmap or a short write set the abort flag.
 void WriteICOStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, const std::vector<int32_t>& bitCounts,
                     const std::vector<TIOParamsFields::TIcoSize>& sizes, TRVProgressRec& progress);
 

@@ -211,6 +211,12 @@ TEST(Ico, WriterDefaultsAndDepths) {
       if (d->mask->GetPixel(x, y) == 0) {
         ASSERT_EQ(d->bitmap.GetScanLine(y)[x], 0) << x << "," << y;
       }
+  // No sizes: no icon.
+  TMemoryStream none;
+  TRVProgressRec refused;
+  WriteICOStream(none, src, p, {}, {}, refused);
+  EXPECT_TRUE(refused.IsAborting());
+  EXPECT_EQ(none.GetSize(), 0);
   // Same size entries at each depth read back the picture (32 bits with its alpha).
   for (int bits : {1, 4, 8, 24, 32}) {
     TRVBitmap b;
