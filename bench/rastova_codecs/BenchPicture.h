@@ -1,6 +1,6 @@
 #pragma once
-// The picture the codec benchmarks encode and decode: smooth with a little noise, neither trivial
-// nor random for the compressors; and a memory stream over encoded bytes.
+// The codec benchmarks' picture: smooth with a little noise, neither trivial nor random for the
+// compressors; and a memory stream over encoded bytes.
 #include <cstdint>
 #include <memory>
 #include <vector>

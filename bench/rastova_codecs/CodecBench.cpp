@@ -35,7 +35,7 @@ using namespace rv;
 
 constexpr int kSize = 4096;
 
-// A smooth picture with a little noise: neither trivial nor random for the compressors.
+// The benchmarks' picture, also kept as plain rows.
 struct Picture {
   Picture() {
     RastovaLibraryStartup();

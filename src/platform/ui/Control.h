@@ -156,6 +156,9 @@ class TCustomControl : public TControl {
   void Update();
   // Invalidate and Update.
   void Repaint();
+  // Tells the control that a part of the surface changed by drawing that did not go through
+  // Canvas() (a painter on Surface().Image()): the next paint brings it to the screen.
+  void SurfaceChanged(const TRect& rect);
 
  protected:
   // Redraws the invalid part (the canvas is clipped to it). The base calls OnPaint.

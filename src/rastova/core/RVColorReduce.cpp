@@ -336,7 +336,7 @@ void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t righ
   std::vector<uint8_t> scratch(static_cast<size_t>(std::max(cols, rows)));
   RowAccessScope rw(bitmap, 3);
   std::vector<uint8_t*> lines(static_cast<size_t>(rows));
-  for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)] = bitmap.HoldRow(top + y);
+  for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)] = bitmap.GetLockedRow(top + y);
   for (int32_t y = 0; y < rows; ++y) BlurLine(lines[static_cast<size_t>(y)] + left, cols, w, radius, scratch);
   std::vector<uint8_t> column(static_cast<size_t>(rows));
   for (int32_t x = left; x <= right; ++x) {
@@ -344,7 +344,7 @@ void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t righ
     BlurLine(column.data(), rows, w, radius, scratch);
     for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)][x] = column[static_cast<size_t>(y)];
   }
-  for (int32_t y = 0; y < rows; ++y) bitmap.ReleaseHeldRow(top + y);
+  for (int32_t y = 0; y < rows; ++y) bitmap.ReleaseLockedRow(top + y);
   bitmap.ReleaseFileRows();
 }
 
@@ -374,7 +374,7 @@ void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, in
     for (int32_t y = y1; y < y2; ++y) {
       const int32_t rowsY[3] = {std::max(y - 1, 0), y, std::min(y + 1, h - 1)};
       const uint8_t* rows[3];
-      for (int k = 0; k < 3; ++k) rows[k] = bitmap.HoldRow(rowsY[k]);
+      for (int k = 0; k < 3; ++k) rows[k] = bitmap.GetLockedRow(rowsY[k]);
       uint8_t* d = out.GetScanLine(y);
       for (int32_t x = x1; x < x2; ++x) {
         const int32_t cols[3] = {std::max(x - 1, 0), x, std::min(x + 1, w - 1)};
@@ -385,7 +385,7 @@ void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, in
         const int64_t v = (sum < 0 ? -sum : sum) / divisor;
         d[x] = static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
       }
-      for (int k = 0; k < 3; ++k) bitmap.ReleaseHeldRow(rowsY[k]);
+      for (int k = 0; k < 3; ++k) bitmap.ReleaseLockedRow(rowsY[k]);
     }
     bitmap.ReleaseFileRows();
     out.ReleaseFileRows();

@@ -593,7 +593,7 @@ void QuantizeToPalette8(TRVBitmap& source24, TRVBitmap& dest8p, int32_t colorCou
   uint32_t lastKey = 0xFFFFFFFF;
   uint8_t lastIndex = 0;
   for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* s = source24.HoldRow(y);
+    const uint8_t* s = source24.GetLockedRow(y);
     uint8_t* d = dest8p.GetScanLine(y);
     for (int32_t x = 0; x < w; ++x, s += 3) {
       uint32_t key = (uint32_t(s[2]) << 16) | (uint32_t(s[1]) << 8) | s[0];
@@ -603,7 +603,7 @@ void QuantizeToPalette8(TRVBitmap& source24, TRVBitmap& dest8p, int32_t colorCou
       }
       d[x] = lastIndex;
     }
-    source24.ReleaseHeldRow(y);
+    source24.ReleaseLockedRow(y);
   }
   dest8p.ReleaseFileRows();
 }

@@ -207,7 +207,7 @@ void NearestSmall(TRVBitmap& bitmap, bool bits, uint8_t background, const TRVPro
     }
     RowAccessScope ro(bitmap, 1);
     std::vector<uint8_t*> rows(static_cast<size_t>(h));
-    for (int32_t y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = bitmap.HoldRow(y);
+    for (int32_t y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = bitmap.GetLockedRow(y);
     RowAccessScope wo(r, 2);
     for (int32_t j = 0; j < rh; ++j) {
       const double u = j - (rh / 2.0 - 0.5);

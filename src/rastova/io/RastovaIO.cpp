@@ -49,6 +49,13 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveBmpCodec;
     case ioJPEG:
       return kHaveJpegCodec;
+    case ioTIFF:
+      return kHaveTiffCodec;
+    case ioJP2:
+    case ioJ2K:
+      return kHaveJ2000Codec;
+    case ioDICOM:
+      return kHaveDicomCodec;
     case ioGIF:
     case ioPCX:
     case ioICO:
@@ -68,6 +75,7 @@ bool HasFormatOps(int32_t fileType) {
 bool HasSaverOps(int32_t fileType) {
   switch (fileType) {
     case ioCUR:
+    case ioDICOM:
     case ioBMPRAW:
       return false;
     default:
@@ -90,6 +98,7 @@ TLoadSteps LoadStepsOf(int32_t fileType) {
     case ioWBMP:
       return {true, false, false, false};
     case ioBMPRAW:
+    case ioDICOM:  // keeps the resolution its reader gives
       return {false, false, false, false};
     default:
       return {true, true, true, true};
@@ -546,6 +555,19 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
     case ioJPEG:
       CodecReadJpeg(stream, *bitmap_, Params.NativePixelFormat, false, Params, progress);
       break;
+    case ioTIFF: {
+      TRVBufferedReadStream buffered(stream, 8192, false);
+      pageCount_ = CodecReadTIFF(buffered, *bitmap_, Params, false, absoluteOffsets_, mask, progress);
+      break;
+    }
+    case ioJP2:
+    case ioJ2K:
+      CodecReadJ2000(stream, *bitmap_, Params, false, progress);
+      break;
+    case ioDICOM:
+      // DICOM pictures keep the resolution the reader gives them.
+      CodecReadDICOM(stream, *bitmap_, Params, false, progress);
+      return;
     case ioGIF: {
       // Frames are not composed yet: an animation loads frame GIF_ImageIndex as stored.
       int32_t count = 0;
@@ -674,6 +696,31 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
   DoFinishWork();
 }
 
+// A 12-byte header may give the length of the data, so that several images can follow each
+// other in one stream. JPEG data may come without it; TIFF data must have it when stream headers
+// are on, and its offsets then count from the stream's start.
+void TRastovaIO::ReadWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag,
+                                      bool required) {
+  const int64_t start = stream.GetPosition();
+  uint8_t header[12];
+  const int64_t got = stream.Read(header, 12);
+  if (got == 12 && std::memcmp(header, tag, 4) == 0 && header[4] == 0) {
+    const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) | (uint32_t(header[10]) << 16) |
+                            (uint32_t(header[11]) << 24);
+    const int64_t dataStart = start + 12;
+    const int64_t end = dataStart + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - dataStart));
+    absoluteOffsets_ = true;
+    ReadFormat(fileType, stream, progress, false);
+    absoluteOffsets_ = false;
+    stream.SetPosition(end);
+  } else if (required) {
+    progress.SetAborting();
+  } else {
+    stream.SetPosition(start);
+    ReadFormat(fileType, stream, progress, false);
+  }
+}
+
 void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
   Aborting = false;
   TRVProgressRec progress(&Aborting);
@@ -687,23 +734,9 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
   InitProgress(progress, true);
   try {
     if (fileType == ioJPEG) {
-      // A 12-byte header may give the length of the JPEG data, so that several images can
-      // follow each other in one stream.
-      const int64_t start = stream.GetPosition();
-      uint8_t header[12];
-      const int64_t got = stream.Read(header, 12);
-      if (got == 12 && std::memcmp(header, "JFIF\0", 5) == 0) {
-        const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) |
-                                (uint32_t(header[10]) << 16) | (uint32_t(header[11]) << 24);
-        const int64_t dataStart = start + 12;
-        const int64_t end =
-            dataStart + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - dataStart));
-        ReadFormat(fileType, stream, progress, false);
-        stream.SetPosition(end);
-      } else {
-        stream.SetPosition(start);
-        ReadFormat(fileType, stream, progress, false);
-      }
+      ReadWithStreamHeader(fileType, stream, progress, "JFIF", false);
+    } else if (fileType == ioTIFF && StreamHeaders) {
+      ReadWithStreamHeader(fileType, stream, progress, "TIFF", true);
     } else {
       ReadFormat(fileType, stream, progress, false);
     }
@@ -724,6 +757,8 @@ void TRastovaIO::ConvertForWriter(int32_t fileType, bool toFile) {
   switch (fileType) {
     case ioTGA:
     case ioJPEG:
+    case ioJP2:
+    case ioJ2K:
     case ioPCX:
     case ioICO:
     case ioWBMP:
@@ -741,7 +776,7 @@ void TRastovaIO::ConvertForWriter(int32_t fileType, bool toFile) {
 
 void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress) {
   std::unique_ptr<TRVMask> mask;
-  if ((fileType == ioTGA || fileType == ioPNG) && bitmap_->HasAlphaBitmap()) {
+  if ((fileType == ioTGA || fileType == ioPNG || fileType == ioTIFF) && bitmap_->HasAlphaBitmap()) {
     mask = std::make_unique<TRVMask>();
     AlphaToWriterMask(*bitmap_->AlphaBitmap(), *mask);
   }
@@ -757,6 +792,15 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
       break;
     case ioJPEG:
       CodecWriteJpeg(stream, *bitmap_, Params, progress);
+      break;
+    case ioTIFF:
+      CodecWriteTIFF(stream, *bitmap_, Params, mask.get(), progress);
+      break;
+    case ioJP2:
+      CodecWriteJ2000(stream, *bitmap_, Params, 0, progress);
+      break;
+    case ioJ2K:
+      CodecWriteJ2000(stream, *bitmap_, Params, 1, progress);
       break;
     case ioGIF:
       WriteGIFStream(stream, *bitmap_, Params, progress);
@@ -802,14 +846,13 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
   }
 }
 
-void TRastovaIO::WriteWithStreamHeader(TStream& stream, const char* tag, bool onlyWhenDone,
-                                       const std::function<void()>& write) {
+void TRastovaIO::WriteWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag) {
   const int64_t start = stream.GetPosition();
-  uint8_t header[12] = {};
-  std::memcpy(header, tag, 4);
+  uint8_t header[12] = {uint8_t(tag[0]), uint8_t(tag[1]), uint8_t(tag[2]), uint8_t(tag[3]), 0, 0, 0, 0, 0, 0, 0, 0};
   stream.WriteBuffer(header, 12);
-  write();
-  if (onlyWhenDone && Aborting) return;
+  WriteFormat(fileType, stream, progress);
+  // A PCX header is written only over data written whole.
+  if (fileType == ioPCX && Aborting) return;
   const int64_t end = stream.GetPosition();
   const int64_t length = end - start - 12;
   if (length < 0 || length > int64_t(UINT32_MAX)) {
@@ -916,9 +959,9 @@ void TRastovaIO::SaveStreamFrame(TStream& stream, int32_t fileType) {
   try {
     ConvertForWriter(fileType, false);
     InitProgress(progress, true);
-    if ((fileType == ioJPEG || fileType == ioPCX) && StreamHeaders) {
-      WriteWithStreamHeader(stream, fileType == ioJPEG ? "JFIF" : "PCX2", fileType == ioPCX,
-                            [&] { WriteFormat(fileType, stream, progress); });
+    if ((fileType == ioJPEG || fileType == ioTIFF || fileType == ioPCX) && StreamHeaders) {
+      WriteWithStreamHeader(fileType, stream, progress,
+                            fileType == ioJPEG ? "JFIF" : fileType == ioTIFF ? "TIFF" : "PCX2");
     } else {
       WriteFormat(fileType, stream, progress);
     }
@@ -946,6 +989,28 @@ void TRastovaIO::LoadFromFileJpeg(const std::string& fileName) { LoadFileFrame(f
 void TRastovaIO::LoadFromStreamJpeg(TStream& stream) { LoadStreamFrame(stream, ioJPEG); }
 void TRastovaIO::SaveToFileJpeg(const std::string& fileName) { SaveFileFrame(fileName, ioJPEG); }
 void TRastovaIO::SaveToStreamJpeg(TStream& stream) { SaveStreamFrame(stream, ioJPEG); }
+int32_t TRastovaIO::LoadFromFileTIFF(const std::string& fileName) {
+  pageCount_ = 0;
+  LoadFileFrame(fileName, ioTIFF);
+  return pageCount_;
+}
+int32_t TRastovaIO::LoadFromStreamTIFF(TStream& stream) {
+  pageCount_ = 0;
+  LoadStreamFrame(stream, ioTIFF);
+  return pageCount_;
+}
+void TRastovaIO::SaveToFileTIFF(const std::string& fileName) { SaveFileFrame(fileName, ioTIFF); }
+void TRastovaIO::SaveToStreamTIFF(TStream& stream) { SaveStreamFrame(stream, ioTIFF); }
+void TRastovaIO::LoadFromFileJP2(const std::string& fileName) { LoadFileFrame(fileName, ioJP2); }
+void TRastovaIO::LoadFromStreamJP2(TStream& stream) { LoadStreamFrame(stream, ioJP2); }
+void TRastovaIO::SaveToFileJP2(const std::string& fileName) { SaveFileFrame(fileName, ioJP2); }
+void TRastovaIO::SaveToStreamJP2(TStream& stream) { SaveStreamFrame(stream, ioJP2); }
+void TRastovaIO::LoadFromFileJ2K(const std::string& fileName) { LoadFileFrame(fileName, ioJ2K); }
+void TRastovaIO::LoadFromStreamJ2K(TStream& stream) { LoadStreamFrame(stream, ioJ2K); }
+void TRastovaIO::SaveToFileJ2K(const std::string& fileName) { SaveFileFrame(fileName, ioJ2K); }
+void TRastovaIO::SaveToStreamJ2K(TStream& stream) { SaveStreamFrame(stream, ioJ2K); }
+void TRastovaIO::LoadFromFileDICOM(const std::string& fileName) { LoadFileFrame(fileName, ioDICOM); }
+void TRastovaIO::LoadFromStreamDICOM(TStream& stream) { LoadStreamFrame(stream, ioDICOM); }
 int32_t TRastovaIO::LoadFromFileGIF(const std::string& fileName) {
   LoadFileFrame(fileName, ioGIF);
   return Params.ImageCount;
@@ -1310,6 +1375,25 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
     case ioJPEG:
       if (kHaveJpegCodec)
         CodecReadJpeg(source, scratch, false, true, params, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioTIFF:
+      if (kHaveTiffCodec)
+        CodecReadTIFF(source, scratch, params, true, false, mask, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioJP2:
+    case ioJ2K:
+      if (kHaveJ2000Codec)
+        CodecReadJ2000(source, scratch, params, true, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioDICOM:
+      if (kHaveDicomCodec)
+        CodecReadDICOM(source, scratch, params, true, progress);
       else
         progress.SetAborting();
       return;

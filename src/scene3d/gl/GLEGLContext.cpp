@@ -20,7 +20,7 @@ EGLDisplay g_display = EGL_NO_DISPLAY;
 bool g_display_tried = false;
 
 bool HasToken(const char* list, const char* name) {
-  return list && TGLExtensionsAndEntryPoints::ListHasExtension(list, name);
+  return list && TGLExtensionsAndEntryPoints::CheckExtension(list, name);
 }
 
 EGLDisplay OpenDisplay() {

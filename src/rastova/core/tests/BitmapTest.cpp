@@ -460,12 +460,12 @@ TEST_P(BitmapTest, StorageFollowsTheThresholdAndTheFileHoldsTheRows) {
     r1[0] = 99;
     b.GetScanLine(2);  // releases row 1 (written back)
     EXPECT_EQ(b.GetScanLine(1)[0], 99);
-    uint8_t* h0 = b.HoldRow(0);
-    uint8_t* h4 = b.HoldRow(4);
+    uint8_t* h0 = b.GetLockedRow(0);
+    uint8_t* h4 = b.GetLockedRow(4);
     h0[1] = 7;
     h4[1] = 8;
     EXPECT_EQ(h0[0], 1);
-    b.ReleaseHeldRow(0);
+    b.ReleaseLockedRow(0);
     b.ReleaseFileRows();
     EXPECT_EQ(b.GetScanLine(0)[1], 7);
     EXPECT_EQ(b.GetScanLine(4)[1], 8);
