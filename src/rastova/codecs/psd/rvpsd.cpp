@@ -7,6 +7,7 @@
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/codecs/RVICC.h"
 #include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/rvdicom.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 
@@ -507,6 +508,11 @@ void ConvertToRGB(TPSDReader& r, TRVBitmap& b) {
 }
 
 }  // namespace
+
+void PackBitsDecodeRow(const uint8_t* src, int64_t srcLen, uint8_t* dest, int64_t destLen) {
+  std::memset(dest, 0, static_cast<size_t>(destLen));
+  DecodePackBits(src, srcLen, dest, destLen);
+}
 
 bool IsPSDStream(TStream& stream) {
   const int64_t start = stream.GetPosition();

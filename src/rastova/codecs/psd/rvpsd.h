@@ -2,7 +2,7 @@
 // Photoshop documents (PSD): the header, the palette, the image resources (resolution, IPTC,
 // JPEG thumbnail, ICC profile, transparency index, XMP), the layers with their masks and the
 // merged image, in every colour mode at 1, 8 and 16 bits, raw or PackBits coded. The reader is in
-// rvpsd.cpp, the writer in rvpsdw.cpp, the PackBits rows they share in PackBits.cpp.
+// rvpsd.cpp, the writer in rvpsdw.cpp; the PackBits coders are those of the TIFF and DICOM codecs.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,11 +56,8 @@ void ReadPSDStream(TStream& stream, TRVBitmap* bitmap, TIOParamsVals& params, TP
 void WritePSDStream(TStream& stream, TIOParamsVals& params, TRVProgressRec& progress, TPSDLayerList& layers,
                     TRVBitmap& bitmap);
 
-// PackBits: decodes one row of at most `srcLen` bytes into `dest` (`destLen` bytes, never
-// written past; the rest zeroed); returns false when the source ends before the row is full.
-bool PackBitsDecodeRow(const uint8_t* src, int64_t srcLen, uint8_t* dest, int64_t destLen);
-// Encodes one row: runs of 4 or more equal bytes (up to 128) as a run packet, the rest as
-// literals of up to 128 bytes. Appends to `out` and returns the bytes added.
-int32_t PackBitsEncodeRow(const uint8_t* row, int32_t length, std::vector<uint8_t>& out);
+// One PackBits row of at most `srcLen` bytes into `dest` (`destLen` bytes, never written past;
+// what the source does not reach is zero).
+void PackBitsDecodeRow(const uint8_t* src, int64_t srcLen, uint8_t* dest, int64_t destLen);
 
 }  // namespace rv

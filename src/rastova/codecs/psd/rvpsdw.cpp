@@ -8,6 +8,7 @@
 #include "rastova/codecs/RVICC.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/psd/rvpsd.h"
+#include "rastova/codecs/tiffilt.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv {
