@@ -2,6 +2,7 @@
 
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
+#include "scene3d/scene/mesh/MeshObject.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/texture/TextureStartup.h"
 
@@ -10,6 +11,7 @@ namespace gl3d {
 void Scene3dSceneStartup() {
   RegisterCoordinatesClasses();
   RegisterSceneClasses();
+  RegisterMeshObjectClasses();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
   TextureStartup();
   ReadCounterFrequency();
