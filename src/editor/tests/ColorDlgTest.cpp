@@ -1,0 +1,1 @@
+#include "editor/tests/DialogTestUtil.h"
