@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
@@ -27,6 +28,12 @@ inline QApplication& DialogApp(const char* locale = "C") {
   return App();
 }
 
+// A fixture whose members may be widgets: the application exists before they are made.
+class DialogTest : public ::testing::Test {
+ protected:
+  DialogTest() { DialogApp(); }
+};
+
 // Runs `steps` as soon as `dialog` shows (inside its modal loop, which the caller starts next).
 // A dialog still open five seconds later is closed with Cancel, and the test fails.
 inline void OnceShown(QDialog& dialog, std::function<void()> steps) {
@@ -41,9 +48,12 @@ inline void OnceShown(QDialog& dialog, std::function<void()> steps) {
   });
 }
 
+// A click near the button's left edge: a check box or radio button reacts only to its mark and
+// its text.
 inline void Click(QAbstractButton* button) {
   ASSERT_TRUE(button->isEnabled()) << button->text().toStdString();
-  QTest::mouseClick(button, Qt::LeftButton);
+  QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier,
+                    QPoint(std::min(8, button->width() / 2), button->height() / 2));
 }
 
 // The user picks the entry of `list` with text `text`.

@@ -18,10 +18,9 @@ namespace {
 
 using editor::TQSKSpinEdit;
 
-class SpinEditTest : public ::testing::Test {
+class SpinEditTest : public DialogTest {
  protected:
   SpinEditTest() {
-    DialogApp();
     spin = std::make_unique<TQSKSpinEdit>();
     spin->resize(140, 30);
     spin->show();
