@@ -20,17 +20,17 @@ int32_t SizeOf(const QComboBox& list) { return SelectedInteger(list, kNoSize); }
 }  // namespace
 
 TNewDlg::TNewDlg(QWidget* owner) : QDialog(owner) {
-  SetupDialogForm(*this, "New", 250, 164);
+  SetupDialogForm(*this, "New", 290, 164);
   AddLabel(this, QStringLiteral("Sculpt Type"), 16, 16, 70, 13);
-  ComboBox1 = AddDropDownList(this, {"SPHERE", "TORUS", "PLANE", "CYLINDER"}, 100, 12, 130, 21);
+  ComboBox1 = AddDropDownList(this, {"SPHERE", "TORUS", "PLANE", "CYLINDER"}, 100, 12, 174, 21);
   AddLabel(this, QStringLiteral("Size"), 16, 45, 70, 13);
   ComboBox2 = AddDropDownList(this, kSizes, 100, 41, 55, 21);
   AddLabel(this, QStringLiteral("x"), 162, 45, 8, 13);
   ComboBox3 = AddDropDownList(this, kSizes, 175, 41, 55, 21);
   AddLabel(this, QStringLiteral("You can select"), 16, 74, 80, 13);
-  ComboBox4 = AddDropDownList(this, {"single prim", "single prim and multiple prims", "all"}, 100, 70, 130, 21);
-  OkButton = AddOkButton(*this, 44, 126);
-  CancelButton = AddCancelButton(*this, 131, 126);
+  ComboBox4 = AddDropDownList(this, {"single prim", "single prim and multiple prims", "all"}, 100, 70, 174, 21);
+  OkButton = AddOkButton(*this, 64, 126);
+  CancelButton = AddCancelButton(*this, 151, 126);
   // activated: only the user's picks act, not the selections made here
   connect(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(); });
   connect(ComboBox3, &QComboBox::activated, this, [this] { ComboBox3Change(); });

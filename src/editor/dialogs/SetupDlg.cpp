@@ -68,11 +68,11 @@ TSetupDlg::TSetupDlg(QWidget* owner, TColorDlg* colorDlg) : QDialog(owner), colo
   AddLabel(this, QStringLiteral("Relocation to LOD"), 16, 128, 110, 13);
   ComboBox4 = AddDropDownList(this, {"None", "by Linear", "by Parent", "by Subdivision"}, 130, 124, 110, 21);
   TrackBar1 = new QSlider(Qt::Horizontal, this);
-  TrackBar1->setGeometry(12, 154, 150, 26);
+  TrackBar1->setGeometry(12, 154, 130, 26);
   TrackBar1->setRange(0, kTrackBarMax);
   TrackBar1->setTickPosition(QSlider::TicksBelow);
   TrackBar1->setTickInterval(5);
-  Label4 = AddLabel(this, QString(), 168, 160, 110, 13);
+  Label4 = AddLabel(this, QString(), 148, 160, 108, 13);
   connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
   AddLabel(this, QStringLiteral("Split of object :"), 16, 192, 90, 13);
   RadioButton1 = new QRadioButton(QStringLiteral("Horizontal"), this);
