@@ -21,8 +21,8 @@ namespace editor {
 
 namespace {
 
-constexpr int kEditFrame = 2;        // the edit box's border; the parts sit inside it
-constexpr int kUpDownWidth = 15;     // the up/down button pair
+constexpr int kEditFrame = 2;     // the edit box's border; the parts sit inside it
+constexpr int kUpDownWidth = 15;  // the up/down button pair
 constexpr int kDropButtonWidth = 13;
 constexpr int kSystemBorder = 1;     // the system's border height
 constexpr int kMaxRewriteDepth = 4;  // unit write-backs nested in one text change
@@ -152,8 +152,7 @@ TQSKSpinEdit::~TQSKSpinEdit() {
 // Text and value
 
 QString TQSKSpinEdit::FormatValue(double v) const {
-  const std::string plain =
-      precision_ < 0 ? common::FormatC("%.4g", v) : FixedPoint15(v, precision_);
+  const std::string plain = precision_ < 0 ? common::FormatC("%.4g", v) : FixedPoint15(v, precision_);
   QString text = ToRegionalText(plain);
   if (!valueUnit_.isEmpty()) text += QLatin1Char(' ') + valueUnit_;
   return text;

@@ -65,7 +65,7 @@ class TPopupForm : public QWidget {
  public:
   explicit TPopupForm(QWidget* owner);
 
-  QFrame* Panel;     // border width 4, filling the form
+  QFrame* Panel;      // border width 4, filling the form
   QSlider* TrackBar;  // 0 to 1000, ticks every 50, no tab stop, filling the panel
 
  protected:

@@ -62,15 +62,15 @@ TColor TQSKGauge::BarColor(double value) const {
   const double c = GaugeAroundCenter;
   int32_t t;
   if (TwoSided())
-    t = v > c ? common::RoundInt((v - c) * 256 / (hi - c) + 1) : common::RoundInt((c - v) * 256 / (c - lo) + 1);
+    t = v > c ? common::RoundInt((v - c) * 256 / (hi - c) + 1)
+              : common::RoundInt((c - v) * 256 / (c - lo) + 1);
   else
     t = common::RoundInt((v - lo) * 256 / SpanOf(lo, hi) + 1);
   const TColor b = platform::ColorToRGB(GuageBeginColor);
   const TColor e = platform::ColorToRGB(GuageEndColor);
-  return platform::RGB(
-      static_cast<uint8_t>(RampChannel(platform::GetRValue(b), platform::GetRValue(e), t)),
-      static_cast<uint8_t>(RampChannel(platform::GetGValue(b), platform::GetGValue(e), t)),
-      static_cast<uint8_t>(RampChannel(platform::GetBValue(b), platform::GetBValue(e), t)));
+  return platform::RGB(static_cast<uint8_t>(RampChannel(platform::GetRValue(b), platform::GetRValue(e), t)),
+                       static_cast<uint8_t>(RampChannel(platform::GetGValue(b), platform::GetGValue(e), t)),
+                       static_cast<uint8_t>(RampChannel(platform::GetBValue(b), platform::GetBValue(e), t)));
 }
 
 void TQSKGauge::Paint() {

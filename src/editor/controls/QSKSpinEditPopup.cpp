@@ -38,7 +38,8 @@ void ChannelAndThumb(const QSlider& trackBar, QRect& channel, QRect& thumb) {
 }  // namespace
 
 TPopupForm::TPopupForm(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus) {
+    : QWidget(owner,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus) {
   setAttribute(Qt::WA_ShowWithoutActivating);
   setFocusPolicy(Qt::NoFocus);
   Panel = new QFrame(this);
@@ -140,7 +141,8 @@ double TQSKSpinEdit::TrackValueAt(QPoint screenPos) const {
   const int thumbLength = horizontal ? thumb.width() : thumb.height();
   const int travel = (horizontal ? channel.width() : channel.height()) - thumbLength;
   if (travel <= 0) return CurrentValue();
-  int offset = horizontal ? p.x() - channel.left() - thumbLength / 2 : p.y() - channel.top() - thumbLength / 2;
+  int offset =
+      horizontal ? p.x() - channel.left() - thumbLength / 2 : p.y() - channel.top() - thumbLength / 2;
   offset = std::clamp(offset, 0, travel);
   if (!horizontal) offset = travel - offset;  // the bottom end is MinValue
   double v = minValue_ + (maxValue_ - minValue_) * offset / travel;

@@ -55,7 +55,8 @@ TAboutDlg::TAboutDlg(QWidget* owner) : QDialog(owner) {
 }
 
 void TAboutDlg::FormCreate() {
-  ProductName->setText(ProductName->text() + QStringLiteral(" Ver.") + QString::fromStdString(ProgramFileVersion()));
+  ProductName->setText(ProductName->text() + QStringLiteral(" Ver.") +
+                       QString::fromStdString(ProgramFileVersion()));
 }
 
 void TAboutDlg::L1Click() { QDesktopServices::openUrl(QUrl(L1->text())); }

@@ -12,7 +12,8 @@ namespace editor {
 
 namespace {
 
-TQSKSpinEdit* AddSpinEdit(QWidget* parent, double increment, double maxValue, int32_t precision, int x, int y) {
+TQSKSpinEdit* AddSpinEdit(QWidget* parent, double increment, double maxValue, int32_t precision, int x,
+                          int y) {
   auto* spin = new TQSKSpinEdit(parent);
   spin->Increment = increment;
   spin->SetMinValue(0);
@@ -33,8 +34,9 @@ TColladaDlg::TColladaDlg(QWidget* owner) : QDialog(owner) {
   CheckBox2 = AddCheckBox(this, QStringLiteral("Save .dae and .obj File"), 16, 82, 260, 17);
   CheckBox1 = AddCheckBox(this, QStringLiteral("Save lowest/low/medium/high LoD"), 16, 104, 260, 17);
   CheckBox3 = AddCheckBox(this, QStringLiteral("Save Cube Phisics Shape"), 16, 126, 260, 17);
-  ComboBox1 = AddDropDownList(
-      this, {"Not optimize vertices", "Optimize vertices - Keep UVMap", "Optimize vertices"}, 16, 152, 258, 21);
+  ComboBox1 =
+      AddDropDownList(this, {"Not optimize vertices", "Optimize vertices - Keep UVMap", "Optimize vertices"},
+                      16, 152, 258, 21);
   OkButton = AddOkButton(*this, 16, 196, 80);
   CancelButton = AddCancelButton(*this, 105, 196, 80);
   BitBtn3 = AddButton(this, QStringLiteral("Default"), 194, 196, 80, 25);
@@ -57,9 +59,8 @@ bool TColladaDlg::Execute() {
   CheckBox2->setChecked(s.ColladaSaveObj2);
   CheckBox1->setChecked(s.ColladaSaveLod);
   CheckBox3->setChecked(s.ColladaSaveCubePhysics);
-  ComboBox1->setCurrentIndex(s.ColladaOptimizeMesh >= 0 && s.ColladaOptimizeMesh < ComboBox1->count()
-                                 ? s.ColladaOptimizeMesh
-                                 : -1);
+  ComboBox1->setCurrentIndex(
+      s.ColladaOptimizeMesh >= 0 && s.ColladaOptimizeMesh < ComboBox1->count() ? s.ColladaOptimizeMesh : -1);
   if (exec() != QDialog::Accepted) return false;
   // what the boxes show once left: a number typed past a limit and confirmed with Enter is
   // stored at the limit

@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kSize = 200;
 constexpr int kCentre = 100;
-constexpr int kSquareLeft = 50;     // pixel (50 + s, 50 + l) shows saturation s, lightness l
+constexpr int kSquareLeft = 50;  // pixel (50 + s, 50 + l) shows saturation s, lightness l
 constexpr int kMarkerRadius = 5;
 constexpr int kHueMarkerDistance = 85;
 
@@ -52,10 +52,11 @@ TColorDlg::TColorDlg(QWidget* owner) : QDialog(owner) {
   Image1->OnPaint = [this](platform::TControl*) {
     if (!Picture.Empty()) Image1->Canvas().Draw(0, 0, Picture);
   };
-  Image1->OnMouseDown = [this](platform::TControl*, platform::TMouseButton, platform::TShiftState, int x, int y) {
-    ImageMouseDown(x, y);
+  Image1->OnMouseDown = [this](platform::TControl*, platform::TMouseButton, platform::TShiftState, int x,
+                               int y) { ImageMouseDown(x, y); };
+  Image1->OnMouseMove = [this](platform::TControl*, platform::TShiftState, int x, int y) {
+    ImageMouseMove(x, y);
   };
-  Image1->OnMouseMove = [this](platform::TControl*, platform::TShiftState, int x, int y) { ImageMouseMove(x, y); };
   Image1->OnMouseUp = [this](platform::TControl*, platform::TMouseButton, platform::TShiftState, int, int) {
     ImageMouseUp();
   };
@@ -93,11 +94,13 @@ void TColorDlg::DrawPicker() {
   for (int y = 0; y < kSize; ++y) {
     for (int x = 0; x < kSize; ++x) {
       const int32_t d = CentreDistance(x, y);
-      if (d > 75 && d < 95) Picture.SetPixelColor(x, y, HslColor(ColorWheelAngle(kCentre - x, kCentre - y), Sat, Light));
+      if (d > 75 && d < 95)
+        Picture.SetPixelColor(x, y, HslColor(ColorWheelAngle(kCentre - x, kCentre - y), Sat, Light));
     }
   }
   for (int l = 0; l <= 100; ++l)
-    for (int s = 0; s <= 100; ++s) Picture.SetPixelColor(kSquareLeft + s, kSquareLeft + l, HslColor(Hue, s, l));
+    for (int s = 0; s <= 100; ++s)
+      Picture.SetPixelColor(kSquareLeft + s, kSquareLeft + l, HslColor(Hue, s, l));
   DrawMarkers();
   Image1->Repaint();
 }
@@ -147,4 +150,3 @@ void TColorDlg::ImageMouseMove(int x, int y) {
 void TColorDlg::ImageMouseUp() { DragPart = 0; }
 
 }  // namespace editor
-

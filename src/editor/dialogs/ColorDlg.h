@@ -27,9 +27,9 @@ class TColorDlg : public QDialog {
   bool Execute(platform::TColor color);
 
   platform::TColor PickedColor = platform::clBlack;
-  int32_t Hue = 0;    // 0..359
-  int32_t Sat = 0;    // 0..100
-  int32_t Light = 0;  // 0..100
+  int32_t Hue = 0;       // 0..359
+  int32_t Sat = 0;       // 0..100
+  int32_t Light = 0;     // 0..100
   int32_t DragPart = 0;  // 0 no drag, 1 in the square, 2 on the ring
 
   // The colour of Hue, Sat and Light.
@@ -42,7 +42,7 @@ class TColorDlg : public QDialog {
   void ImageMouseMove(int x, int y);
   void ImageMouseUp();
 
-  platform::TBitmap Picture;        // the 200 x 200 picture (empty when it could not be made)
+  platform::TBitmap Picture;         // the 200 x 200 picture (empty when it could not be made)
   platform::TCustomControl* Image1;  // shows Picture and takes the mouse
   TColorSwatch* Shape1;
   QPushButton* OkButton;

@@ -13,7 +13,8 @@ namespace editor {
 
 void SetupDialogForm(QDialog& dialog, const char* caption, int width, int height) {
   dialog.setWindowTitle(QString::fromUtf8(caption));
-  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowCloseButtonHint |
                         (width > 0 ? Qt::MSWindowsFixedSizeDialogHint : Qt::WindowFlags()));
   dialog.setModal(true);
   QFont font(QStringLiteral("Tahoma"));
@@ -28,8 +29,8 @@ QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width, 
   return label;
 }
 
-QComboBox* AddDropDownList(QWidget* parent, std::initializer_list<const char*> entries, int x, int y, int width,
-                           int height) {
+QComboBox* AddDropDownList(QWidget* parent, std::initializer_list<const char*> entries, int x, int y,
+                           int width, int height) {
   auto* list = new QComboBox(parent);
   list->setEditable(false);
   list->setGeometry(x, y, width, height);

@@ -21,8 +21,8 @@ void SetupDialogForm(QDialog& dialog, const char* caption, int width, int height
 
 QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width, int height);
 // A drop-down list the user cannot type into.
-QComboBox* AddDropDownList(QWidget* parent, std::initializer_list<const char*> entries, int x, int y, int width,
-                           int height);
+QComboBox* AddDropDownList(QWidget* parent, std::initializer_list<const char*> entries, int x, int y,
+                           int width, int height);
 QCheckBox* AddCheckBox(QWidget* parent, const QString& text, int x, int y, int width, int height);
 QPushButton* AddButton(QWidget* parent, const QString& text, int x, int y, int width, int height);
 // OK closes the dialog with OK and is the default button (Enter presses it); Cancel closes it

@@ -17,7 +17,9 @@ constexpr int kMinHeight = 228;
 
 bool Ticked(const QListWidget& list, int32_t k) { return list.item(k)->checkState() == Qt::Checked; }
 
-void Tick(QListWidget& list, int32_t k, bool on) { list.item(k)->setCheckState(on ? Qt::Checked : Qt::Unchecked); }
+void Tick(QListWidget& list, int32_t k, bool on) {
+  list.item(k)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+}
 
 // Grid sizes as the marks can hold them.
 int32_t Bounded(int32_t n) { return std::clamp(n, 0, shape::kGridMax); }
@@ -70,7 +72,8 @@ void TEditLineDlg::FillLists() {
   for (int32_t k = 0; k < RowEntries(); ++k)
     CLBlnJ->addItem(QString::fromStdString(shape::GridLabelPair(k, Rows)));
   for (QListWidget* list : {CLBLnI, CLBlnJ})
-    for (int k = 0; k < list->count(); ++k) list->item(k)->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    for (int k = 0; k < list->count(); ++k)
+      list->item(k)->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
 }
 
 void TEditLineDlg::MarksToChecks() {
@@ -87,7 +90,8 @@ void TEditLineDlg::ChecksToMarks() {
   if (StitchType == shape::SCTYPE_TORUS && Rows >= 1) rows[0] = rows[Rows - 1];
 }
 
-void TEditLineDlg::Execute(const shape::TCS& shape, shape::TLineMarks& columnMarks, shape::TLineMarks& rowMarks) {
+void TEditLineDlg::Execute(const shape::TCS& shape, shape::TLineMarks& columnMarks,
+                           shape::TLineMarks& rowMarks) {
   StitchType = shape.ScType;
   Cols = Bounded(shape.CPMaxI);
   Rows = Bounded(shape.CPMaxJ);

@@ -11,8 +11,8 @@ namespace editor {
 namespace {
 
 constexpr std::initializer_list<const char*> kSizes = {"4", "8", "16", "32", "64", "128", "256"};
-constexpr int32_t kNoSize = 32;          // a size list without selection counts as 32
-constexpr int32_t kQuadsPerMap = 1024;   // one sculpt map holds 1024 quads
+constexpr int32_t kNoSize = 32;         // a size list without selection counts as 32
+constexpr int32_t kQuadsPerMap = 1024;  // one sculpt map holds 1024 quads
 constexpr int32_t kLargestSize = 256;
 
 int32_t SizeOf(const QComboBox& list) { return SelectedInteger(list, kNoSize); }
@@ -28,7 +28,8 @@ TNewDlg::TNewDlg(QWidget* owner) : QDialog(owner) {
   AddLabel(this, QStringLiteral("x"), 162, 45, 8, 13);
   ComboBox3 = AddDropDownList(this, kSizes, 175, 41, 55, 21);
   AddLabel(this, QStringLiteral("You can select"), 16, 74, 80, 13);
-  ComboBox4 = AddDropDownList(this, {"single prim", "single prim and multiple prims", "all"}, 100, 70, 174, 21);
+  ComboBox4 =
+      AddDropDownList(this, {"single prim", "single prim and multiple prims", "all"}, 100, 70, 174, 21);
   OkButton = AddOkButton(*this, 64, 126);
   CancelButton = AddCancelButton(*this, 151, 126);
   // activated: only the user's picks act, not the selections made here

@@ -10,7 +10,8 @@ namespace editor {
 
 namespace {
 
-constexpr std::initializer_list<const char*> kShifts = {"0", "1", "2", "4", "8", "16", "-1", "-2", "-4", "-8", "-16"};
+constexpr std::initializer_list<const char*> kShifts = {"0",  "1",  "2",  "4",  "8",  "16",
+                                                        "-1", "-2", "-4", "-8", "-16"};
 
 }  // namespace
 
@@ -24,8 +25,10 @@ TOffsetDlg::TOffsetDlg(QWidget* owner) : QDialog(owner) {
   CheckBox2 = AddCheckBox(this, QStringLiteral("Rotate 90 degrees. "), 24, 90, 160, 17);
   OkButton = AddOkButton(*this, 62, 120);
   // clicked, not toggled: only the user's ticks act, not the boxes set here
-  connect(CheckBox1, &QCheckBox::clicked, this, [this](bool checked) { RotationClicked(CheckBox2, checked); });
-  connect(CheckBox2, &QCheckBox::clicked, this, [this](bool checked) { RotationClicked(CheckBox1, checked); });
+  connect(CheckBox1, &QCheckBox::clicked, this,
+          [this](bool checked) { RotationClicked(CheckBox2, checked); });
+  connect(CheckBox2, &QCheckBox::clicked, this,
+          [this](bool checked) { RotationClicked(CheckBox1, checked); });
 }
 
 void TOffsetDlg::ResetAndEnable() {

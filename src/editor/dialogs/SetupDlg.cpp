@@ -84,9 +84,8 @@ TSetupDlg::TSetupDlg(QWidget* owner, TColorDlg* colorDlg) : QDialog(owner), colo
   for (int k = 0; k < 4; ++k) {
     PenColor[k] = new TColorSwatch(pens, true);
     PenColor[k]->setGeometry(16 + k * 52, 22, 26, 26);
-    PenColor[k]->OnMouseUp = [this, k](platform::TControl*, platform::TMouseButton, platform::TShiftState, int, int) {
-      ShapeXMouseUp(k);
-    };
+    PenColor[k]->OnMouseUp = [this, k](platform::TControl*, platform::TMouseButton, platform::TShiftState,
+                                       int, int) { ShapeXMouseUp(k); };
   }
   int y = 12;
   auto nextBox = [this, &y](const char* text) {
@@ -109,11 +108,14 @@ TSetupDlg::TSetupDlg(QWidget* owner, TColorDlg* colorDlg) : QDialog(owner), colo
   CancelButton = AddCancelButton(*this, 382, 292);
 }
 
-void TSetupDlg::TrackBar1Change() { Label4->setText(QStringLiteral("Smooth Radius ") + QString::number(TrackBar1->value())); }
+void TSetupDlg::TrackBar1Change() {
+  Label4->setText(QStringLiteral("Smooth Radius ") + QString::number(TrackBar1->value()));
+}
 
 void TSetupDlg::ShapeXMouseUp(int32_t index) {
   if (index < 0 || index > 3 || colorDlg_ == nullptr) return;
-  if (colorDlg_->Execute(PenColor[index]->BrushColor())) PenColor[index]->SetBrushColor(colorDlg_->PickedColor);
+  if (colorDlg_->Execute(PenColor[index]->BrushColor()))
+    PenColor[index]->SetBrushColor(colorDlg_->PickedColor);
 }
 
 void TSetupDlg::SettingsToControls() {
@@ -122,7 +124,8 @@ void TSetupDlg::SettingsToControls() {
   ShowDegree(*ComboBox2, kTwistDegrees, s.TwistDegreeF, true);
   ShowDegree(*ComboBox5, kTwistDegrees, 360.0 / s.GridRad, false);
   ComboBox3->setCurrentIndex(s.TgaSize == 64 ? 0 : 1);
-  ComboBox4->setCurrentIndex(s.RearrangeType >= 0 && s.RearrangeType < ComboBox4->count() ? s.RearrangeType : -1);
+  ComboBox4->setCurrentIndex(s.RearrangeType >= 0 && s.RearrangeType < ComboBox4->count() ? s.RearrangeType
+                                                                                          : -1);
   TrackBar1->setValue(common::RoundInt(s.GaussRadius / kGaussMax * kTrackBarMax));
   TrackBar1Change();
   CheckBox2->setChecked(s.SculptTransparent);

@@ -32,7 +32,8 @@ TSidesDlg::TSidesDlg(QWidget* owner) : QDialog(owner) {
 void TSidesDlg::MarksToChecks() {
   filling_ = true;
   const int n = std::min<int>(CheckListBox1->count(), shape::kGridMax);
-  for (int k = 0; k < n; ++k) CheckListBox1->item(k)->setCheckState(Marks[k] != 0 ? Qt::Checked : Qt::Unchecked);
+  for (int k = 0; k < n; ++k)
+    CheckListBox1->item(k)->setCheckState(Marks[k] != 0 ? Qt::Checked : Qt::Unchecked);
   filling_ = false;
 }
 

@@ -23,9 +23,10 @@ TColor Hsl(int h, int s, int l) {
 
 TEST(ColorWheelAngle, ZeroAtTheTopGrowingAnticlockwise) {
   const int cases[][3] = {
-      {0, 10, 0},     {10, 10, 45},    {10, 0, 90},   {10, -10, 135}, {0, -10, 180}, {-10, -10, 225},
-      {-10, 0, 270},  {-10, 10, 315},  {0, 0, 270},   {1, 94, 1},     {-1, 94, 359}, {94, 1, 89},
-      {-1, 1000, 360},  // just left of the top, far out: rounds to 0 before the turn is added
+      {0, 10, 0},      {10, 10, 45},  {10, 0, 90},     {10, -10, 135}, {0, -10, 180},
+      {-10, -10, 225}, {-10, 0, 270}, {-10, 10, 315},  {0, 0, 270},    {1, 94, 1},
+      {-1, 94, 359},   {94, 1, 89},   {-1, 1000, 360},  // just left of the top, far out: rounds to 0 before
+                                                        // the turn is added
   };
   for (const auto& c : cases) EXPECT_EQ(editor::ColorWheelAngle(c[0], c[1]), c[2]) << c[0] << "," << c[1];
 }
@@ -38,7 +39,9 @@ class ColorDlgTest : public DialogTest {
                   Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(dlg.Image1, &e);
   }
-  void Release(int x, int y) { QTest::mouseRelease(dlg.Image1, Qt::LeftButton, Qt::NoModifier, QPoint(x, y)); }
+  void Release(int x, int y) {
+    QTest::mouseRelease(dlg.Image1, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+  }
   TColorDlg dlg{nullptr};
 };
 
@@ -68,14 +71,12 @@ TEST_F(ColorDlgTest, PressesPickInTheSquareOrOnTheRing) {
     int x, y;
     int hue, sat, light, dragPart;
   } cases[] = {
-      {60, 140, 33, 10, 90, 1},  // the square
-      {51, 51, 33, 1, 1, 1},     // its corners
-      {150, 150, 33, 100, 100, 1},
-      {50, 100, 33, 50, 50, 0},  // just outside it, inside the ring
-      {194, 100, 270, 50, 50, 2},  // the ring at distance 94
-      {100, 6, 0, 50, 50, 2},
-      {195, 100, 33, 50, 50, 0},   // distance 95: nothing
-      {100, 25, 33, 50, 50, 0},    // distance 75: nothing
+      {60, 140, 33, 10, 90, 1},                                // the square
+      {51, 51, 33, 1, 1, 1},                                   // its corners
+      {150, 150, 33, 100, 100, 1}, {50, 100, 33, 50, 50, 0},   // just outside it, inside the ring
+      {194, 100, 270, 50, 50, 2},                              // the ring at distance 94
+      {100, 6, 0, 50, 50, 2},      {195, 100, 33, 50, 50, 0},  // distance 95: nothing
+      {100, 25, 33, 50, 50, 0},                                // distance 75: nothing
   };
   for (const Case& c : cases) {
     dlg.Hue = 33;

@@ -88,7 +88,7 @@ TEST_F(SpinEditTest, ReadsTextsAndResetsWhatDoesNotConvert) {
     double value;
     bool reset;  // the text is replaced by that of MinValue
   } cases[] = {
-      {"42.5", 42.5, false}, {"-", 0, false},    {".5", 0.5, false},   {"5.", 5, false},
+      {"42.5", 42.5, false},  {"-", 0, false},     {".5", 0.5, false}, {"5.", 5, false},
       {"7 apples", 7, false}, {"a1b2", 12, false}, {"1-2", 3, true},   {"", 3, true},
       {"abc", 3, true},       {"1.2.3", 3, true},  {"--4", 3, true},
   };
@@ -107,7 +107,8 @@ TEST_F(SpinEditTest, StripsTheUnit) {
   } cases[] = {
       {"12.5 mm", "12.5"}, {"12.5mm", "12.5"}, {"  3 mm", "3"}, {"mm 7", "mm"}, {"4 cm", "4"}, {" 9", " 9"},
   };
-  for (const Case& c : cases) EXPECT_EQ(spin->StripUnit(QString::fromUtf8(c.text)).toStdString(), c.number) << c.text;
+  for (const Case& c : cases)
+    EXPECT_EQ(spin->StripUnit(QString::fromUtf8(c.text)).toStdString(), c.number) << c.text;
 }
 
 TEST_F(SpinEditTest, ClampsToTheLimitsUnlessTheyAreEqual) {
@@ -192,7 +193,8 @@ TEST_F(SpinEditTest, PastesAndCutsOnlyWhenEditable) {
     QApplication::clipboard()->setText(QStringLiteral("42"));
     spin->Edit->selectAll();
     QTest::keyClick(spin->Edit, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(spin->Text(), c.pasted ? QStringLiteral("42") : QStringLiteral("1")) << c.editorEnabled << c.readOnly;
+    EXPECT_EQ(spin->Text(), c.pasted ? QStringLiteral("42") : QStringLiteral("1"))
+        << c.editorEnabled << c.readOnly;
     spin->Edit->selectAll();
     QTest::keyClick(spin->Edit, Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(spin->Text().isEmpty(), c.pasted) << c.editorEnabled << c.readOnly;

@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QToolButton>
 #include <QSlider>
+#include <QToolButton>
 #include <cmath>
 
 #include "editor/controls/ColorSwatch.h"
@@ -103,9 +103,9 @@ TEST_F(SetupTest, DegreeListsShowTheirSettings) {
     int rotateEntries;
   } cases[] = {
       {22.5, 60, 36, "22.5", "60", "10", 15},
-      {90, 7.25, 16, "90", "7.25", "22.5", 15},  // 7.25 is added to its list
-      {0.125, 180, 7, "0.125", "180", "10", 16},   // 360 / 7 is no entry, nor is 180 in the twist list
-      {30, 60, 0, "30", "60", "10", 15},           // 360 / 0 is no number
+      {90, 7.25, 16, "90", "7.25", "22.5", 15},   // 7.25 is added to its list
+      {0.125, 180, 7, "0.125", "180", "10", 16},  // 360 / 7 is no entry, nor is 180 in the twist list
+      {30, 60, 0, "30", "60", "10", 15},          // 360 / 0 is no number
       {30, 60, -12, "30", "60", "10", 15},
   };
   for (const Case& c : cases) {
@@ -149,7 +149,8 @@ TEST_F(SetupTest, OkWritesTheListsAndTheTrackBar) {
   EXPECT_EQ(AppSettings.RearrangeType, 3);
   EXPECT_DOUBLE_EQ(AppSettings.GaussRadius, 0.35);
   // the shift list: 360 / its number, to the nearest integer
-  const std::pair<const char*, int> shifts[] = {{"5.625", 64}, {"7.5", 48}, {"22.5", 16}, {"72", 5}, {"1", 360}};
+  const std::pair<const char*, int> shifts[] = {
+      {"5.625", 64}, {"7.5", 48}, {"22.5", 16}, {"72", 5}, {"1", 360}};
   for (const auto& [entry, gridRad] : shifts) {
     ASSERT_TRUE(Run([&] { Pick(*dlg.ComboBox5, QString::fromUtf8(entry)); }));
     EXPECT_EQ(AppSettings.GridRad, gridRad) << entry;
@@ -159,7 +160,8 @@ TEST_F(SetupTest, OkWritesTheListsAndTheTrackBar) {
 TEST_F(SetupTest, ListsWithoutASelectionFallBack) {
   AppSettings.RearrangeType = 1;
   ASSERT_TRUE(Run([&] {
-    for (QComboBox* list : {dlg.ComboBox1, dlg.ComboBox2, dlg.ComboBox5, dlg.ComboBox4}) list->setCurrentIndex(-1);
+    for (QComboBox* list : {dlg.ComboBox1, dlg.ComboBox2, dlg.ComboBox5, dlg.ComboBox4})
+      list->setCurrentIndex(-1);
   }));
   EXPECT_EQ(AppSettings.RotateDegreeF, 30);
   EXPECT_EQ(AppSettings.TwistDegreeF, 60);
