@@ -56,6 +56,17 @@ inline void Click(QAbstractButton* button) {
                     QPoint(std::min(8, button->width() / 2), button->height() / 2));
 }
 
+// Runs `execute` (which shows `dialog` modally) with `steps` inside it; `closer` closes the
+// dialog when the steps left it open. Answers what `execute` answers.
+template <class Execute>
+auto RunModal(QDialog& dialog, QAbstractButton* closer, const std::function<void()>& steps, Execute execute) {
+  OnceShown(dialog, [&dialog, closer, &steps] {
+    steps();
+    if (dialog.isVisible()) Click(closer);
+  });
+  return execute();
+}
+
 // The user picks the entry of `list` with text `text`.
 inline void Pick(QComboBox& list, const QString& text) {
   const int k = list.findText(text);

@@ -41,11 +41,7 @@ class EditLineTest : public DialogTest {
  protected:
   void Run(shape::TScType type, int columns, int rows, const std::function<void()>& steps) {
     shape = NewShape(type, columns, rows);
-    OnceShown(dlg, [&] {
-      steps();
-      if (dlg.isVisible()) Click(dlg.OkButton);
-    });
-    dlg.Execute(*shape, columnMarks, rowMarks);
+    RunModal(dlg, dlg.OkButton, steps, [this] { dlg.Execute(*shape, columnMarks, rowMarks); });
   }
   std::unique_ptr<shape::TCS> shape;
   TLineMarks columnMarks{};
@@ -170,11 +166,7 @@ class SidesTest : public DialogTest {
     };
   }
   void Run(editor::TScBase* current, const std::function<void()>& steps) {
-    OnceShown(dlg, [&] {
-      steps();
-      if (dlg.isVisible()) Click(dlg.CloseButton);
-    });
-    dlg.Execute(current, *shape);
+    RunModal(dlg, dlg.CloseButton, steps, [&] { dlg.Execute(current, *shape); });
   }
   SidesEditor editor;
   std::unique_ptr<shape::TCS> shape;

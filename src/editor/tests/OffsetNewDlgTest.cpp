@@ -50,9 +50,12 @@ TEST(OffsetDlg, EnablesTheControlsByStitchType) {
   }
 }
 
-TEST(OffsetDlg, ARotationBoxForcesBothShiftsToZero) {
-  DialogApp();
-  TOffsetDlg dlg(nullptr);
+class OffsetTest : public DialogTest {
+ protected:
+  TOffsetDlg dlg{nullptr};
+};
+
+TEST_F(OffsetTest, ARotationBoxForcesBothShiftsToZero) {
   OnceShown(dlg, [&] {
     Pick(*dlg.ComboBox1, QStringLiteral("4"));
     Pick(*dlg.ComboBox2, QStringLiteral("-2"));
@@ -74,9 +77,7 @@ TEST(OffsetDlg, ARotationBoxForcesBothShiftsToZero) {
   EXPECT_EQ(dlg.ResultY, 0);
 }
 
-TEST(OffsetDlg, ReadsTheResultsWhateverClosedIt) {
-  DialogApp();
-  TOffsetDlg dlg(nullptr);
+TEST_F(OffsetTest, ReadsTheResultsWhateverClosedIt) {
   OnceShown(dlg, [&] {
     Pick(*dlg.ComboBox1, QStringLiteral("16"));
     Pick(*dlg.ComboBox2, QStringLiteral("-8"));
@@ -103,11 +104,7 @@ class NewDlgTest : public DialogTest {
   // Runs the dialog for the current stitch type and size, `steps` inside it; OK closes it
   // unless the steps did.
   bool Run(int32_t type, int32_t columns, int32_t rows, const std::function<void()>& steps) {
-    OnceShown(dlg, [&] {
-      steps();
-      if (dlg.isVisible()) Click(dlg.OkButton);
-    });
-    return dlg.Execute(type, columns, rows);
+    return RunModal(dlg, dlg.OkButton, steps, [&] { return dlg.Execute(type, columns, rows); });
   }
   SettingsGuard guard;
   TNewDlg dlg{nullptr};

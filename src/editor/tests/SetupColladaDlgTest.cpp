@@ -32,11 +32,7 @@ class SetupTest : public DialogTest {
  protected:
   // Runs the dialog with `steps` inside; OK closes it unless the steps did.
   bool Run(const std::function<void()>& steps) {
-    OnceShown(dlg, [&] {
-      steps();
-      if (dlg.isVisible()) Click(dlg.OkButton);
-    });
-    return dlg.Execute();
+    return RunModal(dlg, dlg.OkButton, steps, [this] { return dlg.Execute(); });
   }
   SettingsGuard guard;
   editor::TColorDlg colorDlg{nullptr};
@@ -213,23 +209,23 @@ TEST_F(SetupTest, PenSwatchesPickThroughTheColourPicker) {
 class ColladaTest : public DialogTest {
  protected:
   bool Run(const std::function<void()>& steps) {
-    OnceShown(dlg, [&] {
-      steps();
-      if (dlg.isVisible()) Click(dlg.OkButton);
-    });
-    return dlg.Execute();
+    return RunModal(dlg, dlg.OkButton, steps, [this] { return dlg.Execute(); });
+  }
+  // The six "Collada" settings at once.
+  static void SetCollada(double scale, double hardAngle, int optimize, bool obj, bool lod, bool cube) {
+    AppSettings.ColladaScale = scale;
+    AppSettings.ColladaHardAngle = hardAngle;
+    AppSettings.ColladaOptimizeMesh = optimize;
+    AppSettings.ColladaSaveObj2 = obj;
+    AppSettings.ColladaSaveLod = lod;
+    AppSettings.ColladaSaveCubePhysics = cube;
   }
   SettingsGuard guard;
   TColladaDlg dlg{nullptr};
 };
 
 TEST_F(ColladaTest, FillsFromAndWritesToTheSixSettings) {
-  AppSettings.ColladaScale = 2.5;
-  AppSettings.ColladaHardAngle = 30;
-  AppSettings.ColladaOptimizeMesh = 2;
-  AppSettings.ColladaSaveObj2 = true;
-  AppSettings.ColladaSaveLod = false;
-  AppSettings.ColladaSaveCubePhysics = false;
+  SetCollada(2.5, 30, 2, true, false, false);
   ASSERT_TRUE(Run([&] {
     EXPECT_EQ(dlg.QSKSpinEdit2->Text(), QStringLiteral("2.50"));
     EXPECT_EQ(dlg.QSKSpinEdit1->Text(), QStringLiteral("30.000"));
@@ -253,12 +249,7 @@ TEST_F(ColladaTest, FillsFromAndWritesToTheSixSettings) {
 }
 
 TEST_F(ColladaTest, DefaultSetsTheControlsAndCancelWritesNothing) {
-  AppSettings.ColladaScale = 64;  // the limits of the settings
-  AppSettings.ColladaHardAngle = 180;
-  AppSettings.ColladaOptimizeMesh = 2;
-  AppSettings.ColladaSaveObj2 = true;
-  AppSettings.ColladaSaveLod = false;
-  AppSettings.ColladaSaveCubePhysics = false;
+  SetCollada(64, 180, 2, true, false, false);  // the limits of the settings
   const TAppSettings before = AppSettings;
   EXPECT_FALSE(Run([&] {
     Click(dlg.BitBtn3);
