@@ -19,7 +19,9 @@ PACKAGES=(
   # fonts standing in for Arial and Tahoma, and a virtual display for the end-to-end test
   fonts-liberation fonts-dejavu-core xvfb xauth
   # independent checkers used by the tests
-  imagemagick python3-pil assimp-utils libxml2-utils qhull-bin liblcms2-utils
+  imagemagick python3-pil python3-numpy assimp-utils libxml2-utils qhull-bin liblcms2-utils
+  # TIFF checkers (tiffcp, tiffinfo, tiffdump) and the TIFF benchmark's baseline library
+  libtiff-tools libtiff-dev
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it

@@ -27,6 +27,7 @@
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"
+#include "SmoothPicture.h"
 
 namespace {
 
@@ -38,18 +39,7 @@ constexpr int kSize = 4096;
 struct Picture {
   Picture() {
     RastovaLibraryStartup();
-    bitmap.Allocate(kSize, kSize, rv24RGB);
-    uint32_t seed = 12345;
-    for (int y = 0; y < kSize; ++y) {
-      uint8_t* row = bitmap.GetScanLine(y);
-      for (int x = 0; x < kSize; ++x) {
-        seed = seed * 1664525u + 1013904223u;
-        const int n = int(seed >> 29);
-        row[3 * x] = uint8_t((x / 16 + n) & 0xFF);
-        row[3 * x + 1] = uint8_t((y / 16 + n) & 0xFF);
-        row[3 * x + 2] = uint8_t(((x + y) / 32 + n) & 0xFF);
-      }
-    }
+    benchpicture::FillSmoothPicture(bitmap, kSize);
     pixels.resize(size_t(kSize) * kSize * 3);
     for (int y = 0; y < kSize; ++y) std::memcpy(&pixels[size_t(y) * kSize * 3], bitmap.GetScanLine(y), size_t(kSize) * 3);
   }

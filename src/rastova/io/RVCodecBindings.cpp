@@ -7,6 +7,7 @@
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/tiffilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStream.h"
@@ -16,6 +17,7 @@ namespace rv {
 const bool kHavePngCodec = true;
 const bool kHaveBmpCodec = true;
 const bool kHaveJpegCodec = true;
+const bool kHaveTiffCodec = true;
 
 bool CodecIsPNGStream(TStream& stream) { return IsPNGStream(stream); }
 
@@ -48,6 +50,21 @@ void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool p
 }
 void CodecWriteJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
   WriteJpegStream(stream, bitmap, params, progress);
+}
+
+bool CodecIsPlainTIFFStream(TStream& stream) { return IsTIFFStream(stream) && !IsCameraRawTIFFStream(stream); }
+bool CodecIsHDPStream(TStream& stream) { return IsHDPStream(stream); }
+
+int32_t CodecReadTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                      bool absoluteOffsets, std::unique_ptr<TRVMask>& alpha, TRVProgressRec& progress) {
+  int32_t pages = 0;
+  ReadTIFFStream(bitmap, stream, pages, false, false, !absoluteOffsets, alpha, paramsOnly, progress, params);
+  return pages;
+}
+
+int32_t CodecWriteTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVMask* alpha,
+                       TRVProgressRec& progress) {
+  return WriteTIFFStream(stream, false, &bitmap, alpha, progress, params);
 }
 
 }  // namespace rv

@@ -26,7 +26,7 @@ struct TBuiltInRow {
 };
 
 const TBuiltInRow kBuiltInRows[] = {
-    {ioTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, ppTIFF, false},
+    {ioTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, ppTIFF, kHaveTiffCodec},
     {ioGIF, "CompuServe Bitmap", "GIF", true, true, ppGIF, false},
     {ioJPEG, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, ppJPEG, kHaveJpegCodec},
     {ioPCX, "PaintBrush", "PCX", true, true, ppPCX, false},
@@ -132,6 +132,14 @@ bool TestTGA(TStream& s, int64_t start) {
   s.SetPosition(start);
   return IsTGAStream(s);
 }
+bool TestTIFF(TStream& s, int64_t start) {
+  s.SetPosition(start);
+  return CodecIsPlainTIFFStream(s);
+}
+bool TestHDP(TStream& s, int64_t start) {
+  s.SetPosition(start);
+  return CodecIsHDPStream(s);
+}
 bool TestPNG(TStream& s, int64_t start) {
   s.SetPosition(start);
   return CodecIsPNGStream(s);
@@ -147,8 +155,8 @@ const TContentStep kContentSteps[] = {
     {ioBMP, 14, HeaderBMP},               //
     {ioPCX, 128, HeaderPCXManufacturer},  // manufacturer and version bytes
     {ioTIFF, 12, HeaderTIFF},             // TIFF with the stream header
-    {ioHDP, -1, nullptr},
-    {ioTIFF, -1, nullptr},  // a TIFF that is not a camera raw file
+    {ioHDP, -1, TestHDP},
+    {ioTIFF, -1, TestTIFF},  // a TIFF that is not a camera raw file
     {ioPNG, 8, TestPNG},
     {ioDICOM, -1, nullptr},
     {ioICO, -1, nullptr},

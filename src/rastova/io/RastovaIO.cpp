@@ -42,6 +42,8 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveBmpCodec;
     case ioJPEG:
       return kHaveJpegCodec;
+    case ioTIFF:
+      return kHaveTiffCodec;
     default:
       return false;
   }
@@ -488,6 +490,11 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
     case ioJPEG:
       CodecReadJpeg(stream, *bitmap_, Params.NativePixelFormat, false, Params, progress);
       break;
+    case ioTIFF: {
+      TRVBufferedReadStream buffered(stream, 8192, false);
+      pageCount_ = CodecReadTIFF(buffered, *bitmap_, Params, false, absoluteOffsets_, mask, progress);
+      break;
+    }
     default:
       progress.SetAborting();
       return;
@@ -531,6 +538,31 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
   DoFinishWork();
 }
 
+// A 12-byte header may give the length of the data, so that several images can follow each
+// other in one stream. JPEG data may come without it; TIFF data must have it when stream headers
+// are on, and its offsets then count from the stream's start.
+void TRastovaIO::ReadWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag,
+                                      bool required) {
+  const int64_t start = stream.GetPosition();
+  uint8_t header[12];
+  const int64_t got = stream.Read(header, 12);
+  if (got == 12 && std::memcmp(header, tag, 4) == 0 && header[4] == 0) {
+    const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) | (uint32_t(header[10]) << 16) |
+                            (uint32_t(header[11]) << 24);
+    const int64_t dataStart = start + 12;
+    const int64_t end = dataStart + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - dataStart));
+    absoluteOffsets_ = true;
+    ReadFormat(fileType, stream, progress, false);
+    absoluteOffsets_ = false;
+    stream.SetPosition(end);
+  } else if (required) {
+    progress.SetAborting();
+  } else {
+    stream.SetPosition(start);
+    ReadFormat(fileType, stream, progress, false);
+  }
+}
+
 void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
   Aborting = false;
   TRVProgressRec progress(&Aborting);
@@ -544,23 +576,9 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
   InitProgress(progress, true);
   try {
     if (fileType == ioJPEG) {
-      // A 12-byte header may give the length of the JPEG data, so that several images can
-      // follow each other in one stream.
-      const int64_t start = stream.GetPosition();
-      uint8_t header[12];
-      const int64_t got = stream.Read(header, 12);
-      if (got == 12 && std::memcmp(header, "JFIF\0", 5) == 0) {
-        const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) |
-                                (uint32_t(header[10]) << 16) | (uint32_t(header[11]) << 24);
-        const int64_t dataStart = start + 12;
-        const int64_t end =
-            dataStart + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - dataStart));
-        ReadFormat(fileType, stream, progress, false);
-        stream.SetPosition(end);
-      } else {
-        stream.SetPosition(start);
-        ReadFormat(fileType, stream, progress, false);
-      }
+      ReadWithStreamHeader(fileType, stream, progress, "JFIF", false);
+    } else if (fileType == ioTIFF && StreamHeaders) {
+      ReadWithStreamHeader(fileType, stream, progress, "TIFF", true);
     } else {
       ReadFormat(fileType, stream, progress, false);
     }
@@ -586,7 +604,7 @@ void TRastovaIO::ConvertForWriter(int32_t fileType) {
 
 void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress) {
   std::unique_ptr<TRVMask> mask;
-  if ((fileType == ioTGA || fileType == ioPNG) && bitmap_->HasAlphaBitmap()) {
+  if ((fileType == ioTGA || fileType == ioPNG || fileType == ioTIFF) && bitmap_->HasAlphaBitmap()) {
     mask = std::make_unique<TRVMask>();
     AlphaToWriterMask(*bitmap_->AlphaBitmap(), *mask);
   }
@@ -603,10 +621,30 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
     case ioJPEG:
       CodecWriteJpeg(stream, *bitmap_, Params, progress);
       break;
+    case ioTIFF:
+      CodecWriteTIFF(stream, *bitmap_, Params, mask.get(), progress);
+      break;
     default:
       progress.SetAborting();
       break;
   }
+}
+
+void TRastovaIO::WriteWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag) {
+  const int64_t start = stream.GetPosition();
+  uint8_t header[12] = {uint8_t(tag[0]), uint8_t(tag[1]), uint8_t(tag[2]), uint8_t(tag[3]), 0, 0, 0, 0, 0, 0, 0, 0};
+  stream.WriteBuffer(header, 12);
+  WriteFormat(fileType, stream, progress);
+  const int64_t end = stream.GetPosition();
+  const int64_t length = end - start - 12;
+  if (length < 0 || length > int64_t(UINT32_MAX)) {
+    Aborting = true;
+    return;
+  }
+  for (int i = 0; i < 4; ++i) header[8 + i] = static_cast<uint8_t>(uint64_t(length) >> (8 * i));
+  stream.SetPosition(start);
+  stream.WriteBuffer(header, 12);
+  stream.SetPosition(end);
 }
 
 void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write) {
@@ -703,21 +741,8 @@ void TRastovaIO::SaveStreamFrame(TStream& stream, int32_t fileType) {
   try {
     ConvertForWriter(fileType);
     InitProgress(progress, true);
-    if (fileType == ioJPEG && StreamHeaders) {
-      const int64_t start = stream.GetPosition();
-      uint8_t header[12] = {'J', 'F', 'I', 'F', 0, 0, 0, 0, 0, 0, 0, 0};
-      stream.WriteBuffer(header, 12);
-      WriteFormat(fileType, stream, progress);
-      const int64_t end = stream.GetPosition();
-      const int64_t length = end - start - 12;
-      if (length < 0 || length > int64_t(UINT32_MAX)) {
-        Aborting = true;
-      } else {
-        for (int i = 0; i < 4; ++i) header[8 + i] = static_cast<uint8_t>(uint64_t(length) >> (8 * i));
-        stream.SetPosition(start);
-        stream.WriteBuffer(header, 12);
-        stream.SetPosition(end);
-      }
+    if ((fileType == ioJPEG || fileType == ioTIFF) && StreamHeaders) {
+      WriteWithStreamHeader(fileType, stream, progress, fileType == ioJPEG ? "JFIF" : "TIFF");
     } else {
       WriteFormat(fileType, stream, progress);
     }
@@ -745,6 +770,18 @@ void TRastovaIO::LoadFromFileJpeg(const std::string& fileName) { LoadFileFrame(f
 void TRastovaIO::LoadFromStreamJpeg(TStream& stream) { LoadStreamFrame(stream, ioJPEG); }
 void TRastovaIO::SaveToFileJpeg(const std::string& fileName) { SaveFileFrame(fileName, ioJPEG); }
 void TRastovaIO::SaveToStreamJpeg(TStream& stream) { SaveStreamFrame(stream, ioJPEG); }
+int32_t TRastovaIO::LoadFromFileTIFF(const std::string& fileName) {
+  pageCount_ = 0;
+  LoadFileFrame(fileName, ioTIFF);
+  return pageCount_;
+}
+int32_t TRastovaIO::LoadFromStreamTIFF(TStream& stream) {
+  pageCount_ = 0;
+  LoadStreamFrame(stream, ioTIFF);
+  return pageCount_;
+}
+void TRastovaIO::SaveToFileTIFF(const std::string& fileName) { SaveFileFrame(fileName, ioTIFF); }
+void TRastovaIO::SaveToStreamTIFF(TStream& stream) { SaveStreamFrame(stream, ioTIFF); }
 
 // ---------------------------------------------------------------- dispatch
 
@@ -1071,6 +1108,12 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
     case ioJPEG:
       if (kHaveJpegCodec)
         CodecReadJpeg(source, scratch, false, true, params, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioTIFF:
+      if (kHaveTiffCodec)
+        CodecReadTIFF(source, scratch, params, true, false, mask, progress);
       else
         progress.SetAborting();
       return;

@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 
 #include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/tifccitt.h"
+#include "rastova/codecs/tiflzw.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
@@ -19,10 +21,14 @@ bool urlLibraryLoaded = false;
 
 void RegisterRastovaIOStartup() {
   RegisterRastovaStartupStep(TRVStartupSlot::IO, "RastovaIO", RastovaIOStartup, RastovaIOShutdown);
+  // The fax coder's tables come up in their own slot with the I/O front end that uses them.
+  RegisterTifCCITTStartup();
 }
 
 void RastovaIOStartup() {
-  // The LZW coders join the GIF and TIFF hooks with their codecs.
+  // The GIF LZW coders join their hooks with their codec.
+  TIFFLZWDecoderHook = TIFFLZWDecompress;
+  TIFFLZWEncoderHook = TIFFLZWCompress;
   TempDirectory.clear();
   BuildFileFormatRegistry();
   // The transfer library for loading pictures by address; without it only that is unavailable.
@@ -39,6 +45,8 @@ void RastovaIOStartup() {
 }
 
 void RastovaIOShutdown() {
+  TIFFLZWDecoderHook = nullptr;
+  TIFFLZWEncoderHook = nullptr;
   FreeCMYKProfiles();
   SetCMYKConversionHooks(nullptr, nullptr);
   ConvertPixelRowHook = nullptr;

@@ -30,6 +30,7 @@ struct BuiltRow {
   bool writable;
 };
 const BuiltRow kBuiltRows[] = {
+    {ioTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", 8, true},
     {ioJPEG, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", 4, true},
     {ioBMP, "Windows Bitmap", "BMP;DIB;RLE", 32, true},
     {ioPNG, "Portable Network Graphics", "PNG", 128, true},
@@ -76,7 +77,9 @@ TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
   EXPECT_EQ(GetExtensionCount(ioAVI), 0);
   EXPECT_EQ(GetFileFormatInfo(0), nullptr);
   // Formats whose codecs are not built have no row yet.
-  for (int32_t t : {ioTIFF, ioGIF, ioPCX, ioPSD, ioHDP}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
+  for (int32_t t : {ioGIF, ioPCX, ioPSD, ioHDP}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
+  // The fax coder's tables come up with the I/O step.
+  EXPECT_NE(std::find(steps.begin(), steps.end(), "TifCCITT"), steps.end());
 }
 
 TEST(Registry, ExtensionLookupIgnoresCaseAndOneDot) {
@@ -86,7 +89,7 @@ TEST(Registry, ExtensionLookupIgnoresCaseAndOneDot) {
   } cases[] = {{".TGA", ioTGA}, {"tga", ioTGA},   {"TgA", ioTGA},   {"pix", ioTGA}, {".pix", ioTGA},
                {"win", 0},      {"", 0},          {".", 0},         {"..tga", 0},   {"JPG", ioJPEG},
                {"jpg", ioJPEG}, {"JpEg", ioJPEG}, {".jif", ioJPEG}, {"png", ioPNG}, {"rle", ioBMP},
-               {"gif", 0},      {"tif", 0},       {"wdp", 0},       {"avi", 0}};
+               {"gif", 0},      {"tif", ioTIFF},  {"wdp", 0},       {"avi", 0}};
   for (const Case& c : cases) {
     const TRVFileFormatInfo* row = FindFileFormatInfo(c.ext);
     EXPECT_EQ(row ? row->FileType : 0, c.type) << c.ext;
@@ -114,6 +117,8 @@ class Detection : public ::testing::Test {
         "im.convert('RGB').save(d + 'a.bmp')\n"
         "im.convert('RGB').save(d + 'a.jpg', quality=90)\n"
         "im.convert('RGB').save(d + 'a.gif')\n"
+        "im.save(d + 'a.tif')\n"
+        "im.convert('RGB').save(d + 'b.tif', compression='tiff_lzw')\n"
         "open(d + 'text.txt', 'w').write('hello, this is plain text and no picture at all\\n' * 4)\n";
     ASSERT_TRUE(iotest::RunPython(script));
   }
@@ -159,6 +164,11 @@ TEST_F(Detection, ContentAndExtensionGiveTheFileType) {
       {"a.jpg", {}, ".jpg", true, ioJPEG},
       {"a.jpg", {}, ".jpeg", true, ioJPEG},
       {nullptr, junkJpeg, ".jpg", true, ioJPEG},
+      {"a.tif", {}, ".tif", true, ioTIFF},
+      {"b.tif", {}, ".tiff", true, ioTIFF},
+      {"a.tif", {}, ".fax", true, ioTIFF},
+      {"a.tif", {}, ".png", false, ioTIFF},
+      {"a.tif", {}, ".jpg", true, 0},
       {"a.gif", {}, ".gif", true, 0},
       {"a.gif", {}, ".gif", false, 0},
       {"text.txt", {}, ".tga", false, 0},
