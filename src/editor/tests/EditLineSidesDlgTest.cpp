@@ -7,6 +7,8 @@
 
 #include "editor/dialogs/EditLineDlg.h"
 #include "editor/dialogs/SidesDlg.h"
+#include "editor/editors/uScDODUDA.h"
+#include "editor/editors/uScGYRAN.h"
 #include "editor/tests/DialogTestUtil.h"
 #include "editor/tests/TestEditor.h"
 
@@ -215,6 +217,46 @@ TEST_F(SidesTest, WithoutAShapeEditorTheListIsEmpty) {
   });
   EXPECT_EQ(commands, std::vector<std::string>{"Select &All"});
   EXPECT_EQ(editor.writes, 0);
+}
+
+// --- On the program's editors -------------------------------------------------------------
+
+TEST_F(SidesTest, TicksReachTheLatheEditorsMeridians) {
+  shape = NewShape(shape::SCTYPE_SPHERE, 9, 9);
+  editor::TScGYRAN gyran;
+  gyran.ResetForShape();
+  gyran.SyncFromShape(*shape);
+  gyran.SideMarks.fill(1);
+  Run(&gyran, [&] {
+    EXPECT_EQ(Texts(*dlg.CheckListBox1), (QStringList{"00", "01", "10", "11", "20", "21", "30", "31"}));
+    EXPECT_EQ(Ticked(*dlg.CheckListBox1).size(), 8u);
+    Toggle(*dlg.CheckListBox1, 0);
+    Toggle(*dlg.CheckListBox1, 5);
+  });
+  EXPECT_EQ(gyran.SideMarks[0], 0);
+  EXPECT_EQ(gyran.SideMarks[8], 0);  // the seam meridian follows the first
+  EXPECT_EQ(gyran.SideMarks[5], 0);
+  EXPECT_EQ(gyran.SideMarks[4], 1);
+  EXPECT_EQ(refreshes, 2);
+}
+
+TEST_F(EditLineTest, EditsTheSixSidedEditorsLineMarks) {
+  shape = NewShape(shape::SCTYPE_TORUS, 17, 9);
+  editor::TScDODUDA doduda;
+  doduda.ResetForShape();
+  RunModal(
+      dlg, dlg.OkButton,
+      [&] {
+        EXPECT_EQ(Ticked(*dlg.CLBLnI).size(), 16u);  // all marked at start
+        EXPECT_EQ(Ticked(*dlg.CLBlnJ).size(), 8u);
+        Click(dlg.SelectNoneButton);
+        Toggle(*dlg.CLBlnJ, 0);  // the top row
+      },
+      [&] { dlg.Execute(*shape, doduda.EditColumnMarks, doduda.EditRowMarks); });
+  for (int k = 0; k < 17; ++k) EXPECT_EQ(doduda.EditColumnMarks[k], 0) << k;
+  EXPECT_EQ(doduda.EditRowMarks[8], 1);
+  EXPECT_EQ(doduda.EditRowMarks[0], 1);
+  EXPECT_EQ(doduda.EditRowMarks[4], 0);
 }
 
 }  // namespace
