@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "BenchPicture.h"
 #include "rastova/codecs/IOParamsVals.h"
 #include "rastova/core/RVProgressRec.h"
 #include "rastova/codecs/bmpfilt.h"
@@ -27,7 +28,6 @@
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"
-#include "SmoothPicture.h"
 
 namespace {
 
@@ -35,11 +35,11 @@ using namespace rv;
 
 constexpr int kSize = 4096;
 
-// A smooth picture with a little noise: neither trivial nor random for the compressors.
+// The benchmarks' picture, also kept as plain rows.
 struct Picture {
   Picture() {
     RastovaLibraryStartup();
-    benchpicture::FillSmoothPicture(bitmap, kSize);
+    bench::FillBenchPicture(bitmap, kSize);
     pixels.resize(size_t(kSize) * kSize * 3);
     for (int y = 0; y < kSize; ++y) std::memcpy(&pixels[size_t(y) * kSize * 3], bitmap.GetScanLine(y), size_t(kSize) * 3);
   }

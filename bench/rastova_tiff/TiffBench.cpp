@@ -21,7 +21,7 @@
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RastovaIO.h"
 #include "rastova/io/RastovaIOStartup.h"
-#include "../rastova_codecs/SmoothPicture.h"
+#include "../rastova_codecs/BenchPicture.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ struct Pictures {
   Pictures() {
     RegisterRastovaIOStartup();
     RastovaLibraryStartup();
-    benchpicture::FillSmoothPicture(rgb, kSize);
+    rv::bench::FillBenchPicture(rgb, kSize);
     uint32_t seed = 12345;
     // A page of text-like marks: short black strokes in lines.
     page.Allocate(kA4W, kA4H, rv1g);

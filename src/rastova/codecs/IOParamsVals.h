@@ -35,8 +35,7 @@
 //   TIFF_AdjustOrientation           TIFF_EnableAdjustOrientation
 //   TRVProgressRecord                TRVProgressRec (RVProgressRec.h)
 //
-// The DICOM tag list, the MakerNote handler and the image annotations join this record with the
-// codecs that fill them.
+// The MakerNote handler and the image annotations join this record with the codecs that fill them.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,6 +43,7 @@
 
 #include "rastova/codecs/RVICC.h"
 #include "rastova/codecs/RVMarkerList.h"
+#include "rastova/core/RVDICOMTags.h"
 #include "rastova/core/RVDefs.h"
 
 namespace rv {
@@ -364,6 +364,8 @@ class TIOParamsVals : public TIOParamsFields, public TIOParamsEXIF {
   // ---- owned lists and objects
   TRVMarkerList JPEG_MarkerList;
   TRVIPTCInfoList IPTC_Info;
+  // Every element of the last DICOM file read, in file order.
+  TRVDICOMTags DICOM_Tags;
   std::unique_ptr<TRVBitmap> EXIF_Thumbnail;
 
   // ---- EXIF block

@@ -44,6 +44,11 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveJpegCodec;
     case ioTIFF:
       return kHaveTiffCodec;
+    case ioJP2:
+    case ioJ2K:
+      return kHaveJ2000Codec;
+    case ioDICOM:
+      return kHaveDicomCodec;
     default:
       return false;
   }
@@ -495,6 +500,14 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
       pageCount_ = CodecReadTIFF(buffered, *bitmap_, Params, false, absoluteOffsets_, mask, progress);
       break;
     }
+    case ioJP2:
+    case ioJ2K:
+      CodecReadJ2000(stream, *bitmap_, Params, false, progress);
+      break;
+    case ioDICOM:
+      // DICOM pictures keep the resolution the reader gives them.
+      CodecReadDICOM(stream, *bitmap_, Params, false, progress);
+      return;
     default:
       progress.SetAborting();
       return;
@@ -526,7 +539,7 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     }
     Params.FileName = common::Utf8ToUtf16(fileName);
     Params.FileType = fileType;
-    UpdateViewDPI(Params.DpiX, Params.DpiY);
+    if (fileType != ioDICOM) UpdateViewDPI(Params.DpiX, Params.DpiY);
     Update();
   } catch (...) {
     Aborting = true;
@@ -584,7 +597,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
     }
     Params.FileName.clear();
     Params.FileType = fileType;
-    if (fileType != ioTGA) UpdateViewDPI(Params.DpiX, Params.DpiY);
+    if (fileType != ioTGA && fileType != ioDICOM) UpdateViewDPI(Params.DpiX, Params.DpiY);
     Update();
   } catch (...) {
     Aborting = true;
@@ -595,7 +608,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
 }
 
 void TRastovaIO::ConvertForWriter(int32_t fileType) {
-  if (fileType == ioTGA || fileType == ioJPEG) {
+  if (fileType == ioTGA || fileType == ioJPEG || fileType == ioJP2 || fileType == ioJ2K) {
     const TRVPixelFormat f = bitmap_->GetPixelFormat();
     if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
   }
@@ -623,6 +636,12 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
       break;
     case ioTIFF:
       CodecWriteTIFF(stream, *bitmap_, Params, mask.get(), progress);
+      break;
+    case ioJP2:
+      CodecWriteJ2000(stream, *bitmap_, Params, 0, progress);
+      break;
+    case ioJ2K:
+      CodecWriteJ2000(stream, *bitmap_, Params, 1, progress);
       break;
     default:
       progress.SetAborting();
@@ -782,6 +801,16 @@ int32_t TRastovaIO::LoadFromStreamTIFF(TStream& stream) {
 }
 void TRastovaIO::SaveToFileTIFF(const std::string& fileName) { SaveFileFrame(fileName, ioTIFF); }
 void TRastovaIO::SaveToStreamTIFF(TStream& stream) { SaveStreamFrame(stream, ioTIFF); }
+void TRastovaIO::LoadFromFileJP2(const std::string& fileName) { LoadFileFrame(fileName, ioJP2); }
+void TRastovaIO::LoadFromStreamJP2(TStream& stream) { LoadStreamFrame(stream, ioJP2); }
+void TRastovaIO::SaveToFileJP2(const std::string& fileName) { SaveFileFrame(fileName, ioJP2); }
+void TRastovaIO::SaveToStreamJP2(TStream& stream) { SaveStreamFrame(stream, ioJP2); }
+void TRastovaIO::LoadFromFileJ2K(const std::string& fileName) { LoadFileFrame(fileName, ioJ2K); }
+void TRastovaIO::LoadFromStreamJ2K(TStream& stream) { LoadStreamFrame(stream, ioJ2K); }
+void TRastovaIO::SaveToFileJ2K(const std::string& fileName) { SaveFileFrame(fileName, ioJ2K); }
+void TRastovaIO::SaveToStreamJ2K(TStream& stream) { SaveStreamFrame(stream, ioJ2K); }
+void TRastovaIO::LoadFromFileDICOM(const std::string& fileName) { LoadFileFrame(fileName, ioDICOM); }
+void TRastovaIO::LoadFromStreamDICOM(TStream& stream) { LoadStreamFrame(stream, ioDICOM); }
 
 // ---------------------------------------------------------------- dispatch
 
@@ -1114,6 +1143,19 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
     case ioTIFF:
       if (kHaveTiffCodec)
         CodecReadTIFF(source, scratch, params, true, false, mask, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioJP2:
+    case ioJ2K:
+      if (kHaveJ2000Codec)
+        CodecReadJ2000(source, scratch, params, true, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioDICOM:
+      if (kHaveDicomCodec)
+        CodecReadDICOM(source, scratch, params, true, progress);
       else
         progress.SetAborting();
       return;

@@ -173,6 +173,17 @@ class TRastovaIO : public TIOParamsOwner {
   int32_t LoadFromStreamTIFF(TStream& stream);
   void SaveToFileTIFF(const std::string& fileName);
   void SaveToStreamTIFF(TStream& stream);
+  void LoadFromFileJP2(const std::string& fileName);
+  void LoadFromStreamJP2(TStream& stream);
+  void SaveToFileJP2(const std::string& fileName);
+  void SaveToStreamJP2(TStream& stream);
+  void LoadFromFileJ2K(const std::string& fileName);
+  void LoadFromStreamJ2K(TStream& stream);
+  void SaveToFileJ2K(const std::string& fileName);
+  void SaveToStreamJ2K(TStream& stream);
+  // DICOM is read only.
+  void LoadFromFileDICOM(const std::string& fileName);
+  void LoadFromStreamDICOM(TStream& stream);
 
   // ---- from the parameters
   bool ParamsOwnerBitmapSize(int32_t& width, int32_t& height) override;

@@ -8,6 +8,7 @@
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/io/RVCodecBindings.h"
 #include "rastova/io/RVColorConv.h"
 #include "rastova/io/RVFileFormat.h"
 
@@ -20,6 +21,7 @@ bool urlLibraryLoaded = false;
 }  // namespace
 
 void RegisterRastovaIOStartup() {
+  RegisterCodecStartupSteps();
   RegisterRastovaStartupStep(TRVStartupSlot::IO, "RastovaIO", RastovaIOStartup, RastovaIOShutdown);
   // The fax coder's tables come up in their own slot with the I/O front end that uses them.
   RegisterTifCCITTStartup();

@@ -34,7 +34,10 @@ const BuiltRow kBuiltRows[] = {
     {ioJPEG, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", 4, true},
     {ioBMP, "Windows Bitmap", "BMP;DIB;RLE", 32, true},
     {ioPNG, "Portable Network Graphics", "PNG", 128, true},
+    {ioDICOM, "DICOM Bitmap", "DCM;DIC;DICOM;V2", 0, false},
     {ioTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", 256, true},
+    {ioJP2, "JPEG2000", "JP2", 512, true},
+    {ioJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", 512, true},
 };
 
 TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {

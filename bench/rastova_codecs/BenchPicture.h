@@ -1,14 +1,14 @@
 #pragma once
-// The picture of the codec benchmarks: smooth, with a little noise, so that it is neither
-// trivial nor random for the compressors.
+// The codec benchmarks' picture: smooth with a little noise, neither trivial nor random for the
+// compressors.
 #include <cstdint>
 
 #include "rastova/core/RVBitmap.h"
 
-namespace benchpicture {
+namespace rv::bench {
 
-inline void FillSmoothPicture(rv::TRVBitmap& bitmap, int size) {
-  bitmap.Allocate(size, size, rv::rv24RGB);
+inline void FillBenchPicture(TRVBitmap& bitmap, int size) {
+  bitmap.Allocate(size, size, rv24RGB);
   uint32_t seed = 12345;
   for (int y = 0; y < size; ++y) {
     uint8_t* row = bitmap.GetScanLine(y);
@@ -22,4 +22,4 @@ inline void FillSmoothPicture(rv::TRVBitmap& bitmap, int size) {
   }
 }
 
-}  // namespace benchpicture
+}  // namespace rv::bench
