@@ -85,9 +85,10 @@ inline constexpr TGLInternalCompression DefaultTextureCompression = tcNone;
 
 // Implemented by owners of textures (materials, texture-ex items) that want to hear when a
 // texture's coordinates change their nature (enabled or disabled, generated or not): geometry
-// then has to send other texture coordinates.
-class IGLTextureNotifyAble : public IGLNotifyAble {
+// then has to send other texture coordinates. (Plain changes arrive through IGLNotifyAble.)
+class IGLTextureNotifyAble {
  public:
+  virtual ~IGLTextureNotifyAble() = default;
   virtual void NotifyTexMapChange(TObject* sender) = 0;
 };
 

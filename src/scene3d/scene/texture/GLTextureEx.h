@@ -15,7 +15,7 @@ namespace gl3d {
 
 class TGLTextureEx;
 
-class TGLTextureExItem : public TCollectionItem, public IGLTextureNotifyAble {
+class TGLTextureExItem : public TCollectionItem, public IGLNotifyAble, public IGLTextureNotifyAble {
  public:
   // TextureIndex starts as the item's ID in its collection; offset (0, 0, 0, 0), scale (1, 1, 1, 0).
   explicit TGLTextureExItem(TCollection* collection);
