@@ -254,7 +254,8 @@ class TGLTexture : public TGLUpdateAbleObject {
   void ApplyCoordinateGeneration();
   void UnApplyCoordinateGeneration();
   // The texture becomes the 64 x 64 error picture in a blank image, sampled nearest and
-  // repeated, with user coordinates and no compression.
+  // repeated, with user coordinates and no compression; an internal format the context lacks
+  // becomes DefaultTextureFormat.
   void UseErrorImage();
 
  private:

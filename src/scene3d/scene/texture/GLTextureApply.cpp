@@ -306,8 +306,11 @@ void TGLTexture::UploadImage(GLenum) {
   if (!keepImageAfterTransfer_) image_->ReleaseImageBuffer();
 }
 
+// An internal format the context lacks gives way to the default one as well: the error picture
+// could not be uploaded with it, and would be tried again at every frame.
 void TGLTexture::UseErrorImage() {
   if (image_->ImageClass() != TGLBlankImage::StaticClass()) InstallImage(TGLBlankImage::StaticClass()->Create(this));
+  if (CurrentGLContext() && !IsFormatSupported(textureFormat_)) textureFormat_ = DefaultTextureFormat;
   TGLImage error;
   error.LoadErrorPicture();
   image_->Assign(&error);

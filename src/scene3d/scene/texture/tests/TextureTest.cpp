@@ -507,6 +507,7 @@ TEST_F(TextureGL, UnsupportedTargetsAndFormatsGiveTheErrorPicture) {
     EXPECT_EQ(t->MappingMode(), tmmUser) << c.what;
     EXPECT_EQ(t->Compression(), tcNone) << c.what;
     EXPECT_EQ(t->TextureHandle().Target(), ttTexture2D) << c.what;
+    EXPECT_EQ(t->TextureFormatEx(), tfRGBA8) << c.what << ": the error picture is uploaded in a format the context has";
     EXPECT_GE(Uploads(), 1u) << c.what;
     EXPECT_EQ(S().GetTextureBinding(0, ttTexture2D), t->TextureHandle().GetHandle()) << c.what;
     G().*c.flag = true;
