@@ -107,7 +107,8 @@ void TGLPersistentImage::LoadFromFile(const std::string& fileName) {
 // ---- TGLPicFileImage ----
 
 TGLTextureImageClass TGLPicFileImage::StaticClass() {
-  return MakeTextureImageClass<TGLPicFileImage>("TGLPicFileImage", "PicFile Image", "Image data is retrieved from a file.");
+  return MakeTextureImageClass<TGLPicFileImage>("TGLPicFileImage", "PicFile Image",
+                                                "Image data is retrieved from a file.");
 }
 
 void TGLPicFileImage::SetPictureFileName(const std::string& value) {
@@ -193,7 +194,7 @@ void TGLPicFileImage::LoadFromFile(const std::string& fileName) {
 
 TGLTextureImageClass TGLCubeMapImage::StaticClass() {
   return MakeTextureImageClass<TGLCubeMapImage>("TGLCubeMapImage", "CubeMap Image",
-                                    "Image data is contain 6 pictures of cubemap faces.");
+                                                "Image data is contain 6 pictures of cubemap faces.");
 }
 
 TGLCubeMapImage::TGLCubeMapImage(TPersistent* owner) : TGLTextureImage(owner) {
@@ -224,9 +225,11 @@ TGLImage* TGLCubeMapImage::GetImageBuffer() {
     }
     image_->DataSize();  // refreshes both level tables
     face.DataSize();
-    const uint64_t bytes = std::min({face.LevelSizeInByte(0), face.HeldBytes(), image_->LevelSizeInByte(0) / 6});
+    const uint64_t bytes =
+        std::min({face.LevelSizeInByte(0), face.HeldBytes(), image_->LevelSizeInByte(0) / 6});
     uint8_t* to = image_->LevelFaceAddress(0, i);
-    if (bytes > 0 && to && face.LevelAddress(0)) std::memcpy(to, face.LevelAddress(0), static_cast<size_t>(bytes));
+    if (bytes > 0 && to && face.LevelAddress(0))
+      std::memcpy(to, face.LevelAddress(0), static_cast<size_t>(bytes));
   }
   return image_.get();
 }

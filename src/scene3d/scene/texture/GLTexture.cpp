@@ -13,9 +13,8 @@ namespace {
 
 // The internal format of each TGLTextureFormat from tfRGB to tfRGBAFloat32 (index = ordinal).
 constexpr TGLInternalFormat kTextureFormats[] = {
-    DefaultTextureFormat, tfRGB8,        tfRGBA8,        tfRGB5,   tfRGBA4,
-    tfALPHA8,             tfLUMINANCE8,  tfLUMINANCE8_ALPHA8, tfINTENSITY8, tfRGB8,
-    tfRGBA_FLOAT16,       tfRGBA_FLOAT32};
+    DefaultTextureFormat, tfRGB8,       tfRGBA8, tfRGB5,         tfRGBA4,       tfALPHA8, tfLUMINANCE8,
+    tfLUMINANCE8_ALPHA8,  tfINTENSITY8, tfRGB8,  tfRGBA_FLOAT16, tfRGBA_FLOAT32};
 static_assert(std::size(kTextureFormats) == tfExtended);
 
 const TVector4f kMappingDefaults[4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
@@ -101,19 +100,33 @@ void TGLTexture::SetAndMark(T& field, T value, void (TGLTexture::*mark)()) {
   (this->*mark)();
 }
 
-void TGLTexture::SetImageAlpha(TGLTextureImageAlpha v) { SetAndMark(imageAlpha_, v, &TGLTexture::MarkImageChanged); }
-void TGLTexture::SetImageBrightness(float v) { SetAndMark(imageBrightness_, v, &TGLTexture::MarkImageChanged); }
+void TGLTexture::SetImageAlpha(TGLTextureImageAlpha v) {
+  SetAndMark(imageAlpha_, v, &TGLTexture::MarkImageChanged);
+}
+void TGLTexture::SetImageBrightness(float v) {
+  SetAndMark(imageBrightness_, v, &TGLTexture::MarkImageChanged);
+}
 void TGLTexture::SetImageGamma(float v) { SetAndMark(imageGamma_, v, &TGLTexture::MarkImageChanged); }
 void TGLTexture::SetTextureFormatEx(TGLInternalFormat v) {
   SetAndMark(textureFormat_, v, &TGLTexture::MarkImageChanged);
 }
 void TGLTexture::SetMagFilter(TGLMagFilter v) { SetAndMark(magFilter_, v, &TGLTexture::MarkParamsChanged); }
 void TGLTexture::SetMinFilter(TGLMinFilter v) { SetAndMark(minFilter_, v, &TGLTexture::MarkParamsChanged); }
-void TGLTexture::SetTextureMode(TGLTextureMode v) { SetAndMark(textureMode_, v, &TGLTexture::MarkParamsChanged); }
-void TGLTexture::SetTextureWrap(TGLTextureWrap v) { SetAndMark(textureWrap_, v, &TGLTexture::MarkParamsChanged); }
-void TGLTexture::SetTextureWrapS(TGLSeparateTextureWrap v) { SetAndMark(wrapS_, v, &TGLTexture::MarkParamsChanged); }
-void TGLTexture::SetTextureWrapT(TGLSeparateTextureWrap v) { SetAndMark(wrapT_, v, &TGLTexture::MarkParamsChanged); }
-void TGLTexture::SetTextureWrapR(TGLSeparateTextureWrap v) { SetAndMark(wrapR_, v, &TGLTexture::MarkParamsChanged); }
+void TGLTexture::SetTextureMode(TGLTextureMode v) {
+  SetAndMark(textureMode_, v, &TGLTexture::MarkParamsChanged);
+}
+void TGLTexture::SetTextureWrap(TGLTextureWrap v) {
+  SetAndMark(textureWrap_, v, &TGLTexture::MarkParamsChanged);
+}
+void TGLTexture::SetTextureWrapS(TGLSeparateTextureWrap v) {
+  SetAndMark(wrapS_, v, &TGLTexture::MarkParamsChanged);
+}
+void TGLTexture::SetTextureWrapT(TGLSeparateTextureWrap v) {
+  SetAndMark(wrapT_, v, &TGLTexture::MarkParamsChanged);
+}
+void TGLTexture::SetTextureWrapR(TGLSeparateTextureWrap v) {
+  SetAndMark(wrapR_, v, &TGLTexture::MarkParamsChanged);
+}
 void TGLTexture::SetCompression(TGLInternalCompression v) {
   SetAndMark(compression_, v, &TGLTexture::MarkParamsChanged);
 }

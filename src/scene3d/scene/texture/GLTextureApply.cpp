@@ -20,13 +20,16 @@ struct WrapRow {
   GLenum S, T, R, SNoEdgeClamp, TNoEdgeClamp;
 };
 constexpr WrapRow kWraps[] = {
-    {GL_REPEAT, GL_REPEAT, GL_REPEAT, GL_REPEAT, GL_REPEAT},                         // twBoth
-    {GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_CLAMP, GL_CLAMP},      // twNone
-    {GL_CLAMP_TO_EDGE, GL_REPEAT, GL_REPEAT, GL_CLAMP, GL_REPEAT},                   // twVertical
-    {GL_REPEAT, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_REPEAT, GL_CLAMP}};           // twHorizontal
-constexpr GLenum kSeparateWraps[] = {GL_REPEAT,        GL_CLAMP_TO_EDGE,
-                                     GL_CLAMP_TO_BORDER, GL_MIRRORED_REPEAT,
-                                     0x8743 /* GL_MIRROR_CLAMP_TO_EDGE_EXT */, 0x8912 /* GL_MIRROR_CLAMP_TO_BORDER_EXT */};
+    {GL_REPEAT, GL_REPEAT, GL_REPEAT, GL_REPEAT, GL_REPEAT},                     // twBoth
+    {GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_CLAMP, GL_CLAMP},  // twNone
+    {GL_CLAMP_TO_EDGE, GL_REPEAT, GL_REPEAT, GL_CLAMP, GL_REPEAT},               // twVertical
+    {GL_REPEAT, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE, GL_REPEAT, GL_CLAMP}};       // twHorizontal
+constexpr GLenum kSeparateWraps[] = {GL_REPEAT,
+                                     GL_CLAMP_TO_EDGE,
+                                     GL_CLAMP_TO_BORDER,
+                                     GL_MIRRORED_REPEAT,
+                                     0x8743 /* GL_MIRROR_CLAMP_TO_EDGE_EXT */,
+                                     0x8912 /* GL_MIRROR_CLAMP_TO_BORDER_EXT */};
 constexpr GLenum kMinFilters[] = {GL_NEAREST,
                                   GL_LINEAR,
                                   GL_NEAREST_MIPMAP_NEAREST,
@@ -92,9 +95,11 @@ GLuint TGLTexture::GetHandle() {
   if (current != 0 && states.GetTextureBinding(unit, recorded) == current)
     states.SetTextureBinding(unit, recorded, 0);
   GLuint saved[kTextureTargetCount];
-  for (int t = 0; t < kTextureTargetCount; ++t) saved[t] = states.GetTextureBinding(unit, static_cast<TGLTextureTarget>(t));
+  for (int t = 0; t < kTextureTargetCount; ++t)
+    saved[t] = states.GetTextureBinding(unit, static_cast<TGLTextureTarget>(t));
   auto restore = [&] {
-    for (int t = 1; t < kTextureTargetCount; ++t) states.SetTextureBinding(unit, static_cast<TGLTextureTarget>(t), saved[t]);
+    for (int t = 1; t < kTextureTargetCount; ++t)
+      states.SetTextureBinding(unit, static_cast<TGLTextureTarget>(t), saved[t]);
   };
 
   GLuint name = 0;
@@ -208,9 +213,11 @@ void TGLTexture::SendSamplerParameters(GLenum target) {
   if (IsDepthFormat(textureFormat_)) {
     gl.TexParameteri(target, GL_TEXTURE_COMPARE_MODE,
                      compareMode_ == tcmNone ? GL_NONE : GL_COMPARE_R_TO_TEXTURE);
-    gl.TexParameteri(target, GL_TEXTURE_COMPARE_FUNC, static_cast<GLint>(ComparisonFunctionToGL(compareFunc_)));
+    gl.TexParameteri(target, GL_TEXTURE_COMPARE_FUNC,
+                     static_cast<GLint>(ComparisonFunctionToGL(compareFunc_)));
     if (!states.ForwardContext())
-      gl.TexParameteri(target, GL_DEPTH_TEXTURE_MODE, static_cast<GLint>(kDepthTextureModes[depthTextureMode_]));
+      gl.TexParameteri(target, GL_DEPTH_TEXTURE_MODE,
+                       static_cast<GLint>(kDepthTextureModes[depthTextureMode_]));
   }
 }
 
@@ -309,7 +316,8 @@ void TGLTexture::UploadImage(GLenum) {
 // An internal format the context lacks gives way to the default one as well: the error picture
 // could not be uploaded with it, and would be tried again at every frame.
 void TGLTexture::UseErrorImage() {
-  if (image_->ImageClass() != TGLBlankImage::StaticClass()) InstallImage(TGLBlankImage::StaticClass()->Create(this));
+  if (image_->ImageClass() != TGLBlankImage::StaticClass())
+    InstallImage(TGLBlankImage::StaticClass()->Create(this));
   if (CurrentGLContext() && !IsFormatSupported(textureFormat_)) textureFormat_ = DefaultTextureFormat;
   TGLImage error;
   error.LoadErrorPicture();
@@ -385,7 +393,9 @@ void TGLTexture::ApplyCoordinateGeneration() {
   auto mode = [&](int first, int last, GLenum value) {
     for (int i = first; i <= last; ++i) gl.TexGeni(coords[i], GL_TEXTURE_GEN_MODE, static_cast<GLint>(value));
   };
-  auto plane = [&](int i, GLenum which) { gl.TexGenfv(coords[i], which, &MappingCoordinates(i)->AsVector().X); };
+  auto plane = [&](int i, GLenum which) {
+    gl.TexGenfv(coords[i], which, &MappingCoordinates(i)->AsVector().X);
+  };
   auto enable = [&](int first, int last) {
     for (int i = first; i <= last; ++i) gl.Enable(gens[i]);
   };

@@ -79,7 +79,8 @@ void TGLTextureExItem::NotifyChange(TObject*) {
 void TGLTextureExItem::NotifyTexMapChange(TObject* sender) {
   TGLTextureEx* list = List();
   if (!list) return;
-  if (auto* material = dynamic_cast<IGLTextureNotifyAble*>(list->GetOwner())) material->NotifyTexMapChange(sender);
+  if (auto* material = dynamic_cast<IGLTextureNotifyAble*>(list->GetOwner()))
+    material->NotifyTexMapChange(sender);
 }
 
 void TGLTextureExItem::CalculateTextureMatrix() {
@@ -131,7 +132,8 @@ void TGLTextureExItem::UnApply(TRenderContextInfo& rci) {
 
 // ---- TGLTextureEx ----
 
-TGLTextureEx::TGLTextureEx(TPersistent* material) : TCollection(&TGLTextureExItem::Create), material_(material) {}
+TGLTextureEx::TGLTextureEx(TPersistent* material)
+    : TCollection(&TGLTextureExItem::Create), material_(material) {}
 
 void TGLTextureEx::NotifyChange() {
   if (auto* material = dynamic_cast<IGLNotifyAble*>(material_)) material->NotifyChange(this);

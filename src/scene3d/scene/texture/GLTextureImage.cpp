@@ -122,7 +122,7 @@ std::unique_ptr<TGraphic> LoadGraphicFromFile(const std::string& fileName) {
 
 TGLTextureImageClass TGLBlankImage::StaticClass() {
   return MakeTextureImageClass<TGLBlankImage>("TGLBlankImage", "Blank Image",
-                                               "Blank Image (Width x Height x Depth)");
+                                              "Blank Image (Width x Height x Depth)");
 }
 
 TGLBlankImage::TGLBlankImage(TPersistent* owner) : TGLTextureImage(owner) {}

@@ -49,7 +49,8 @@ using TGLTextureImageClass = const TGLTextureImageClassInfo*;
 
 // The record of class T, made on the first call (each class's StaticClass makes it).
 template <class T>
-TGLTextureImageClass MakeTextureImageClass(const char* name, const char* displayName, const char* description) {
+TGLTextureImageClass MakeTextureImageClass(const char* name, const char* displayName,
+                                           const char* description) {
   static const TGLTextureImageClassInfo info{
       name, [](TPersistent* owner) -> std::unique_ptr<TGLTextureImage> { return std::make_unique<T>(owner); },
       displayName, description};

@@ -142,9 +142,10 @@ TEST_F(TextureExGL, AnItemLoadsItsMatrixOnItsUnit) {
   EXPECT_EQ(S().GetTextureBinding(2, ttTexture2D), item->Texture()->TextureHandle().GetHandle());
   rec.Clear();
   item->UnApply(rci);
-  EXPECT_EQ(rec.Log(),
-            "ActiveTexture(33986); Disable(3553); ActiveTexture(33984); ActiveTexture(33986); MatrixMode(5890); "
-            "PopMatrix(); MatrixMode(5888); ActiveTexture(33984)");
+  EXPECT_EQ(
+      rec.Log(),
+      "ActiveTexture(33986); Disable(3553); ActiveTexture(33984); ActiveTexture(33986); MatrixMode(5890); "
+      "PopMatrix(); MatrixMode(5888); ActiveTexture(33984)");
   EXPECT_FALSE(item->Applied());
   rec.Clear();
   item->UnApply(rci);

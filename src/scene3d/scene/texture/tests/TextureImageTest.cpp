@@ -3,13 +3,12 @@
 // is cut at its BMP headers and each face read by ImageMagick.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "TextureTestTools.h"
 #include "common/Exception.h"
@@ -419,7 +418,8 @@ TEST_F(TextureImages, PictureFileFilesNameOrHoldThePicture) {
 TEST_F(TextureImages, PictureFileImageReadsItsFileWhenThePixelsAreAskedFor) {
   static std::vector<std::string> shown;
   shown.clear();
-  SetMessageBoxHook([](const std::string& text, const std::string& caption) { shown.push_back(caption + "|" + text); });
+  SetMessageBoxHook(
+      [](const std::string& text, const std::string& caption) { shown.push_back(caption + "|" + text); });
   TempDir dir;
   Counted t;
   t.texture.SetImageClassName("TGLPicFileImage");
@@ -607,7 +607,8 @@ TEST_F(CubeMaps, DamagedFilesKeepTheFacesNotRead) {
     for (int i = 0; i < 6; ++i) cube.Pictures(static_cast<TGLCubeMapTarget>(i))->SetGraphic(&old);
     EXPECT_THROW(cube.LoadFromFile(path), common::Exception) << c.what;
     for (int i = 0; i < 6; ++i)
-      EXPECT_EQ(cube.Pictures(static_cast<TGLCubeMapTarget>(i))->Width(), i < c.facesRead ? 4 : 8) << c.what << i;
+      EXPECT_EQ(cube.Pictures(static_cast<TGLCubeMapTarget>(i))->Width(), i < c.facesRead ? 4 : 8)
+          << c.what << i;
   }
   TGLCubeMapImage cube(nullptr);
   EXPECT_THROW(cube.LoadFromFile(dir.File("missing.cbm")), common::Exception);

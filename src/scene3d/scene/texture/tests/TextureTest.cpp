@@ -99,12 +99,18 @@ TEST_F(Texture, TextureFormatMapsToTheInternalFormatAndBack) {
     TGLTextureFormat written;
     TGLInternalFormat stored;
     TGLTextureFormat read;
-  } cases[] = {{tfDefault, tfRGBA8, tfDefault},          {tfRGB, tfRGB8, tfRGB},
-               {tfRGBA, tfRGBA8, tfDefault},             {tfRGB16, tfRGB5, tfRGB16},
-               {tfRGBA16, tfRGBA4, tfRGBA16},            {tfAlpha, tfALPHA8, tfAlpha},
-               {tfLuminance, tfLUMINANCE8, tfLuminance}, {tfLuminanceAlpha, tfLUMINANCE8_ALPHA8, tfLuminanceAlpha},
-               {tfIntensity, tfINTENSITY8, tfIntensity}, {tfNormalMap, tfRGB8, tfRGB},
-               {tfRGBAFloat16, tfRGBA_FLOAT16, tfRGBAFloat16}, {tfRGBAFloat32, tfRGBA_FLOAT32, tfRGBAFloat32}};
+  } cases[] = {{tfDefault, tfRGBA8, tfDefault},
+               {tfRGB, tfRGB8, tfRGB},
+               {tfRGBA, tfRGBA8, tfDefault},
+               {tfRGB16, tfRGB5, tfRGB16},
+               {tfRGBA16, tfRGBA4, tfRGBA16},
+               {tfAlpha, tfALPHA8, tfAlpha},
+               {tfLuminance, tfLUMINANCE8, tfLuminance},
+               {tfLuminanceAlpha, tfLUMINANCE8_ALPHA8, tfLuminanceAlpha},
+               {tfIntensity, tfINTENSITY8, tfIntensity},
+               {tfNormalMap, tfRGB8, tfRGB},
+               {tfRGBAFloat16, tfRGBA_FLOAT16, tfRGBAFloat16},
+               {tfRGBAFloat32, tfRGBA_FLOAT32, tfRGBAFloat32}};
   for (const Case& c : cases) {
     Material owner;
     TGLTexture t(&owner);
@@ -440,7 +446,8 @@ TEST_F(TextureGL, GetHandleKeepsTheBindingsOfTheActiveUnit) {
   rec.Clear();
   const GLuint name = t->GetHandle();
   EXPECT_NE(name, 0u);
-  EXPECT_EQ(Log({"BindTexture"}), "BindTexture(3553, 1); BindTexture(3553, 99)") << "bound for the upload, then put back";
+  EXPECT_EQ(Log({"BindTexture"}), "BindTexture(3553, 1); BindTexture(3553, 99)")
+      << "bound for the upload, then put back";
   EXPECT_EQ(S().GetTextureBinding(1, ttTextureCube), 98u);
   EXPECT_TRUE(t->HasHandle());
 
@@ -507,7 +514,8 @@ TEST_F(TextureGL, UnsupportedTargetsAndFormatsGiveTheErrorPicture) {
     EXPECT_EQ(t->MappingMode(), tmmUser) << c.what;
     EXPECT_EQ(t->Compression(), tcNone) << c.what;
     EXPECT_EQ(t->TextureHandle().Target(), ttTexture2D) << c.what;
-    EXPECT_EQ(t->TextureFormatEx(), tfRGBA8) << c.what << ": the error picture is uploaded in a format the context has";
+    EXPECT_EQ(t->TextureFormatEx(), tfRGBA8)
+        << c.what << ": the error picture is uploaded in a format the context has";
     EXPECT_GE(Uploads(), 1u) << c.what;
     EXPECT_EQ(S().GetTextureBinding(0, ttTexture2D), t->TextureHandle().GetHandle()) << c.what;
     G().*c.flag = true;
@@ -676,7 +684,8 @@ TEST_F(TextureGL, CoordinateGeneration) {
        "TexGeni(8192, 9472, 9217); TexGeni(8193, 9472, 9217); TexGenfv(8192, 9473, ptr); "
        "TexGenfv(8193, 9473, ptr); Enable(3168); Enable(3169)"},
       {tmmEyeLinear, true,
-       "TexGeni(8192, 9472, 9216); TexGeni(8193, 9472, 9216); MatrixMode(5888); PushMatrix(); LoadIdentity(); "
+       "TexGeni(8192, 9472, 9216); TexGeni(8193, 9472, 9216); MatrixMode(5888); PushMatrix(); "
+       "LoadIdentity(); "
        "TexGenfv(8192, 9474, ptr); TexGenfv(8193, 9474, ptr); Enable(3168); Enable(3169); "
        "TexGenfv(8194, 9474, ptr); TexGenfv(8195, 9474, ptr); Enable(3170); Enable(3171); PopMatrix()"},
       {tmmCubeMapReflection, true,
@@ -696,9 +705,9 @@ TEST_F(TextureGL, CoordinateGeneration) {
     EXPECT_EQ(rec.Log(), c.expected) << int(c.mode);
     rec.Clear();
     t.UnApplyCoordinateGeneration();
-    const std::string off = c.mode == tmmUser   ? ""
-                            : c.thirdAxis       ? "Disable(3168); Disable(3169); Disable(3170); Disable(3171)"
-                                                : "Disable(3168); Disable(3169)";
+    const std::string off = c.mode == tmmUser ? ""
+                            : c.thirdAxis     ? "Disable(3168); Disable(3169); Disable(3170); Disable(3171)"
+                                              : "Disable(3168); Disable(3169)";
     EXPECT_EQ(rec.Log(), off) << int(c.mode);
   }
   // The planes sent are the mapping coordinates.
@@ -729,7 +738,8 @@ TEST_F(TextureGL, CubeMapTextureMatrices) {
   EXPECT_EQ(LoadedMatrix(), (std::vector<double>{0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}));
   rec.Clear();
   t->UnApply(rci);
-  EXPECT_NE(rec.Log().find("MatrixMode(5890); LoadIdentity(); MatrixMode(5888)"), std::string::npos) << rec.Log();
+  EXPECT_NE(rec.Log().find("MatrixMode(5890); LoadIdentity(); MatrixMode(5888)"), std::string::npos)
+      << rec.Log();
 
   // The camera mode: rows direction x up, -direction, up.
   rci.CameraDirection = {0, 0, -1, 0};

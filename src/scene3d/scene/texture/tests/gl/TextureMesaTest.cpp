@@ -54,8 +54,8 @@ class TextureMesa : public ::testing::Test {
     for (int y = 0; y < h; ++y) {
       TGLPixel32* row = painted.ScanLine(y);
       for (int x = 0; x < w; ++x) {
-        row[x] = {static_cast<uint8_t>(x * 7 + seed), static_cast<uint8_t>(y * 13), static_cast<uint8_t>(x ^ y),
-                  static_cast<uint8_t>(255 - x)};
+        row[x] = {static_cast<uint8_t>(x * 7 + seed), static_cast<uint8_t>(y * 13),
+                  static_cast<uint8_t>(x ^ y), static_cast<uint8_t>(255 - x)};
         bytes.insert(bytes.end(), {row[x].R, row[x].G, row[x].B, row[x].A});
       }
     }
