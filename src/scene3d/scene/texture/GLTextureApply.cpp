@@ -437,15 +437,11 @@ void TGLTexture::ApplyCoordinateGeneration() {
       break;
     case tmmCubeMapReflection:
     case tmmCubeMapCamera:
-      if (gl.ARB_texture_cube_map) {
-        mode(0, 2, GL_REFLECTION_MAP);
-        enable(0, 2);
-      }
-      break;
     case tmmCubeMapNormal:
     case tmmCubeMapLight0:
       if (gl.ARB_texture_cube_map) {
-        mode(0, 2, GL_NORMAL_MAP);
+        const bool reflection = mappingMode_ == tmmCubeMapReflection || mappingMode_ == tmmCubeMapCamera;
+        mode(0, 2, reflection ? GL_REFLECTION_MAP : GL_NORMAL_MAP);
         enable(0, 2);
       }
       break;

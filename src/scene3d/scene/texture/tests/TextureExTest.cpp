@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "TextureTestObjects.h"
 #include "scene3d/gl/tests/RecordingFixture.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
 #include "scene3d/scene/texture/GLTextureEx.h"
@@ -17,13 +18,7 @@ using namespace gl3d;
 
 namespace {
 
-class Material : public TGLUpdateAbleObject, public IGLTextureNotifyAble {
- public:
-  Material() : TGLUpdateAbleObject(nullptr) {}
-  void NotifyChange(TObject*) override { ++changes; }
-  void NotifyTexMapChange(TObject*) override { ++texMapChanges; }
-  int changes = 0, texMapChanges = 0;
-};
+using Material = test::ListeningMaterial;
 
 TEST(TextureEx, ItemsUnitsAndNotifications) {
   TextureStartup();

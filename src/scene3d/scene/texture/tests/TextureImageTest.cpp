@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "TextureTestObjects.h"
 #include "TextureTestTools.h"
 #include "common/Exception.h"
 #include "scene3d/base/GLUtils.h"
@@ -25,20 +26,7 @@ using test::TempDir;
 
 namespace {
 
-// A 24-bit bitmap of one colour.
-TBitmap Plain(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
-  TBitmap bitmap;
-  bitmap.SetSize(w, h);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = bitmap.ScanLine(y);
-    for (int x = 0; x < w; ++x) {
-      row[3 * x] = b;
-      row[3 * x + 1] = g;
-      row[3 * x + 2] = r;
-    }
-  }
-  return bitmap;
-}
+using test::PlainBitmap;
 
 std::string SaveBitmap(const TempDir& dir, const std::string& name, const TBitmap& bitmap) {
   const std::string path = dir.File(name);
@@ -100,7 +88,7 @@ TEST_F(TextureImages, RegistryFindsExactNamesOnly) {
 
 TEST_F(TextureImages, LoadGraphicFromFileByExtension) {
   TempDir dir;
-  const std::string upper = SaveBitmap(dir, "picture.BMP", Plain(4, 2, 1, 2, 3));
+  const std::string upper = SaveBitmap(dir, "picture.BMP", PlainBitmap(4, 2, 1, 2, 3));
   std::unique_ptr<TGraphic> graphic = LoadGraphicFromFile(upper);
   ASSERT_NE(graphic, nullptr);
   EXPECT_STREQ(graphic->ClassName(), "TBitmap");
@@ -319,7 +307,7 @@ TEST_F(TextureImages, PersistentImageFilesAndPictureChanges) {
   TempDir dir;
   Counted t;
   auto* image = static_cast<TGLPersistentImage*>(t.texture.Image());
-  const std::string path = SaveBitmap(dir, "red.bmp", Plain(8, 4, 200, 10, 20));
+  const std::string path = SaveBitmap(dir, "red.bmp", PlainBitmap(8, 4, 200, 10, 20));
   image->LoadFromFile(path);
   EXPECT_EQ(image->ResourceName(), path);
   EXPECT_EQ(image->GetWidth(), 8);
@@ -327,7 +315,7 @@ TEST_F(TextureImages, PersistentImageFilesAndPictureChanges) {
 
   // A change of the picture drops the pixels and tells the texture.
   const int before = t.changes;
-  TBitmap blue = Plain(4, 4, 0, 0, 255);
+  TBitmap blue = PlainBitmap(4, 4, 0, 0, 255);
   image->Picture()->SetGraphic(&blue);
   EXPECT_EQ(t.changes, before + 1);
   EXPECT_EQ(FirstPixel(*image->GetImageBuffer()), (std::vector<int>{0, 0, 255, 255}));
@@ -375,7 +363,7 @@ TEST_F(TextureImages, PictureImagesAssign) {
   copy.Assign(&image);
   EXPECT_EQ(copy.GetWidth(), 4);
   EXPECT_NE(copy.Picture()->Graphic(), image.Picture()->Graphic());
-  TBitmap bitmap = Plain(12, 3, 1, 2, 3);
+  TBitmap bitmap = PlainBitmap(12, 3, 1, 2, 3);
   copy.Assign(&bitmap);
   EXPECT_EQ(copy.GetWidth(), 12);
   TGLBlankImage blank(nullptr);
@@ -387,7 +375,7 @@ TEST_F(TextureImages, PictureImagesAssign) {
 
 TEST_F(TextureImages, PictureFileFilesNameOrHoldThePicture) {
   TempDir dir;
-  const std::string picture = SaveBitmap(dir, "p.bmp", Plain(4, 4, 9, 9, 9));
+  const std::string picture = SaveBitmap(dir, "p.bmp", PlainBitmap(4, 4, 9, 9, 9));
   struct Case {
     std::string contents;
     std::string expected;  // "" for the file itself
@@ -426,7 +414,7 @@ TEST_F(TextureImages, PictureFileImageReadsItsFileWhenThePixelsAreAskedFor) {
   auto* image = static_cast<TGLPicFileImage*>(t.texture.Image());
   EXPECT_EQ(image->GetImageBuffer()->GetWidth(), 64) << "no name: the error picture";
 
-  const std::string first = SaveBitmap(dir, "first.bmp", Plain(8, 4, 1, 2, 3));
+  const std::string first = SaveBitmap(dir, "first.bmp", PlainBitmap(8, 4, 1, 2, 3));
   image->SetPictureFileName(first);
   EXPECT_EQ(image->GetWidth(), 0);
   EXPECT_EQ(FirstPixel(*image->GetImageBuffer()), (std::vector<int>{1, 2, 3, 255}));
@@ -437,7 +425,7 @@ TEST_F(TextureImages, PictureFileImageReadsItsFileWhenThePixelsAreAskedFor) {
   // Released pixels are read again; a new name reads the new file.
   image->ReleaseImageBuffer();
   EXPECT_EQ(image->GetImageBuffer()->GetWidth(), 8);
-  const std::string second = SaveBitmap(dir, "second.bmp", Plain(12, 2, 7, 8, 9));
+  const std::string second = SaveBitmap(dir, "second.bmp", PlainBitmap(12, 2, 7, 8, 9));
   image->SetPictureFileName(second);
   EXPECT_EQ(FirstPixel(*image->GetImageBuffer()), (std::vector<int>{7, 8, 9, 255}));
   EXPECT_EQ(image->GetWidth(), 12);
@@ -465,7 +453,7 @@ TEST_F(TextureImages, PictureFileImageReadsItsFileWhenThePixelsAreAskedFor) {
 TEST_F(TextureImages, PictureFileImageLooksRelativeNamesUpInTheProgramFolder) {
   const std::string name = "zephor-picfile-test-" + std::to_string(::getpid()) + ".bmp";
   const std::string inProgramFolder = ExeDirectory() + "/" + name;
-  Plain(4, 4, 5, 6, 7).SaveToFile(inProgramFolder);
+  PlainBitmap(4, 4, 5, 6, 7).SaveToFile(inProgramFolder);
   const std::filesystem::path before = std::filesystem::current_path();
   TempDir elsewhere;
   std::filesystem::current_path(elsewhere.File(""));
@@ -486,9 +474,17 @@ class CubeMaps : public TextureImages {
   // Face i is 4 x 4 of colour (40 i, 10, 200 - i).
   void Fill(TGLCubeMapImage& cube) {
     for (int i = 0; i < 6; ++i) {
-      TBitmap face = Plain(4, 4, static_cast<uint8_t>(40 * i), 10, static_cast<uint8_t>(200 - i));
+      TBitmap face = PlainBitmap(4, 4, static_cast<uint8_t>(40 * i), 10, static_cast<uint8_t>(200 - i));
       cube.Pictures(static_cast<TGLCubeMapTarget>(i))->SetGraphic(&face);
     }
+  }
+  // A filled cube map saved to a file of the folder; the file's path.
+  std::string SaveFilled(const TempDir& dir) {
+    TGLCubeMapImage cube(nullptr);
+    Fill(cube);
+    const std::string path = dir.File("cube.cbm");
+    cube.SaveToFile(path);
+    return path;
   }
   static std::vector<int> FaceColour(int i) { return {40 * i, 10, 200 - i, 255}; }
   static std::vector<int> FacePixel(TGLImage& image, int face) {
@@ -513,7 +509,7 @@ TEST_F(CubeMaps, FacesGoToTheirSlots) {
   EXPECT_NE(cube->GetImageBuffer(), nullptr) << "rebuilt at each request";
 
   // A smaller face fills part of its slot; a larger one copies only its slot.
-  TBitmap small = Plain(2, 2, 1, 1, 1), large = Plain(16, 16, 2, 2, 2);
+  TBitmap small = PlainBitmap(2, 2, 1, 1, 1), large = PlainBitmap(16, 16, 2, 2, 2);
   cube->Pictures(cmtNY)->SetGraphic(&small);
   cube->Pictures(cmtNZ)->SetGraphic(&large);
   image = cube->GetImageBuffer();
@@ -539,10 +535,7 @@ TEST_F(CubeMaps, FacesGoToTheirSlots) {
 
 TEST_F(CubeMaps, FileIsAVersionWordAndSixBitmapsThatImageMagickReads) {
   TempDir dir;
-  TGLCubeMapImage cube(nullptr);
-  Fill(cube);
-  const std::string path = dir.File("cube.cbm");
-  cube.SaveToFile(path);
+  const std::string path = SaveFilled(dir);
   const std::string bytes = test::ReadFile(path);
   ASSERT_GE(bytes.size(), 2u);
   EXPECT_EQ(bytes.substr(0, 2), std::string("\x00\x01", 2));
@@ -574,10 +567,7 @@ TEST_F(CubeMaps, FileIsAVersionWordAndSixBitmapsThatImageMagickReads) {
 
 TEST_F(CubeMaps, DamagedFilesKeepTheFacesNotRead) {
   TempDir dir;
-  TGLCubeMapImage source(nullptr);
-  Fill(source);
-  const std::string path = dir.File("cube.cbm");
-  source.SaveToFile(path);
+  const std::string path = SaveFilled(dir);
   const std::string good = test::ReadFile(path);
   const size_t faceBytes = (good.size() - 2) / 6;
 
@@ -603,7 +593,7 @@ TEST_F(CubeMaps, DamagedFilesKeepTheFacesNotRead) {
   for (const Case& c : cases) {
     test::WriteFile(path, c.bytes);
     TGLCubeMapImage cube(nullptr);
-    TBitmap old = Plain(8, 8, 1, 1, 1);
+    TBitmap old = PlainBitmap(8, 8, 1, 1, 1);
     for (int i = 0; i < 6; ++i) cube.Pictures(static_cast<TGLCubeMapTarget>(i))->SetGraphic(&old);
     EXPECT_THROW(cube.LoadFromFile(path), common::Exception) << c.what;
     for (int i = 0; i < 6; ++i)

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TextureTestObjects.h"
 #include "common/Exception.h"
 #include "scene3d/gl/tests/RecordingFixture.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
@@ -24,27 +25,8 @@ using common::EAssertionFailed;
 
 namespace {
 
-// An owner that listens as a material does.
-class Material : public TGLUpdateAbleObject, public IGLTextureNotifyAble {
- public:
-  Material() : TGLUpdateAbleObject(nullptr) {}
-  void NotifyChange(TObject*) override { ++changes; }
-  void NotifyTexMapChange(TObject*) override { ++texMapChanges; }
-  int changes = 0, texMapChanges = 0;
-};
-
-TBitmap Plain(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
-  TBitmap bitmap;
-  bitmap.SetSize(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      uint8_t* p = bitmap.ScanLine(y) + 3 * x;
-      p[0] = b;
-      p[1] = g;
-      p[2] = r;
-    }
-  return bitmap;
-}
+using Material = test::ListeningMaterial;
+using test::PlainBitmap;
 
 // w x h RGBA pixels of one colour, as the editor fills them.
 std::unique_ptr<TGLImage> Pixels(int w, int h, TGLPixel32 colour) {
@@ -236,7 +218,7 @@ TEST_F(Texture, AssignCopiesTheImageAndItsShapingSettings) {
   EXPECT_EQ(target.TextureWrapS(), twRepeat) << "not copied";
   EXPECT_EQ(target.TextureCompareMode(), tcmNone) << "not copied";
 
-  TBitmap bitmap = Plain(8, 2, 1, 2, 3);
+  TBitmap bitmap = PlainBitmap(8, 2, 1, 2, 3);
   TGLTexture fromGraphic(nullptr);
   fromGraphic.Assign(&bitmap);
   EXPECT_EQ(fromGraphic.Image()->GetWidth(), 8);
@@ -316,11 +298,18 @@ class TextureGL : public RecordingFixture {
   // A texture holding a 4 x 4 picture, enabled, mode replace.
   std::unique_ptr<TGLTexture> Picture(Material* owner = nullptr) {
     auto t = std::make_unique<TGLTexture>(owner);
-    TBitmap bitmap = Plain(4, 4, 10, 20, 30);
+    TBitmap bitmap = PlainBitmap(4, 4, 10, 20, 30);
     t->Assign(&bitmap);
     t->SetDisabled(false);
     t->SetTextureMode(tmReplace);
     return t;
+  }
+  // The texture's image becomes a cube map of six 4 x 4 faces.
+  static void MakeCubeMap(TGLTexture& t) {
+    TGLCubeMapImage cube(nullptr);
+    TBitmap face = PlainBitmap(4, 4, 5, 5, 5);
+    for (int i = 0; i < 6; ++i) cube.Pictures(static_cast<TGLCubeMapTarget>(i))->SetGraphic(&face);
+    t.SetImage(&cube);
   }
   size_t Uploads() const { return rec.Count("TextureImage2D") + rec.Count("TexImage2D"); }
   // The 16 values of the last matrix loaded.
@@ -468,10 +457,7 @@ TEST_F(TextureGL, AnImageThatBecomesACubeMapRemakesTheObject) {
   EXPECT_EQ(t->TextureHandle().Target(), ttTexture2D);
   t->UnApply(rci);
 
-  TGLCubeMapImage cube(nullptr);
-  TBitmap face = Plain(4, 4, 5, 5, 5);
-  for (int i = 0; i < 6; ++i) cube.Pictures(static_cast<TGLCubeMapTarget>(i))->SetGraphic(&face);
-  t->SetImage(&cube);
+  MakeCubeMap(*t);
   rec.Clear();
   t->Apply(rci);
   EXPECT_EQ(rec.Count("DeleteTextures"), 1u);
@@ -725,10 +711,7 @@ TEST_F(TextureGL, CoordinateGeneration) {
 
 TEST_F(TextureGL, CubeMapTextureMatrices) {
   auto t = Picture();
-  TGLCubeMapImage cube(nullptr);
-  TBitmap face = Plain(4, 4, 5, 5, 5);
-  for (int i = 0; i < 6; ++i) cube.Pictures(static_cast<TGLCubeMapTarget>(i))->SetGraphic(&face);
-  t->SetImage(&cube);
+  MakeCubeMap(*t);
   // A view turned a quarter around Z, moved away: the matrix is its rotation, transposed.
   TMatrix4f view{{{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {5, 6, 7, 1}}};
   ctx->PipelineTransformation().SetViewMatrix(view);
