@@ -87,25 +87,8 @@ TEST(TextureEx, TextureMatrixFollowsOffsetAndScale) {
   EXPECT_TRUE(item->TextureMatrixIsIdentity());
 }
 
-class TextureExGL : public RecordingFixture {
+class TextureExGL : public test::TextureRecordingFixture {
  protected:
-  void SetUp() override {
-    TextureStartup();
-    RecordingFixture::SetUp();
-    rec.OnCall = [this](const TGLRecordedCall& c) {
-      TGLArgValue r;
-      if (c.Name == "GenTextures") *static_cast<GLuint*>(const_cast<void*>(c.Args[1].P)) = ++lastName;
-      if (c.Name == "IsTexture") r.I = 1;
-      if (c.Name == "GetIntegerv") {
-        GLint* out = static_cast<GLint*>(const_cast<void*>(c.Args[1].P));
-        if (c.Args[0].I == GL_MAX_TEXTURE_SIZE) *out = 4096;
-        if (c.Args[0].I == GL_MAX_TEXTURE_UNITS || c.Args[0].I == GL_MAX_TEXTURE_IMAGE_UNITS) *out = 8;
-      }
-      return r;
-    };
-    rci.StateCache = &S();
-    rci.Transformation = &ctx->PipelineTransformation();
-  }
   TGLTextureExItem* Item(TGLTextureEx& list, int unit, TGLTextureMappingMode mapping = tmmUser) {
     TGLTextureExItem* item = list.Add();
     TBitmap bitmap;
@@ -116,8 +99,6 @@ class TextureExGL : public RecordingFixture {
     item->SetTextureIndex(unit);
     return item;
   }
-  TRenderContextInfo rci;
-  GLuint lastName = 0;
 };
 
 TEST_F(TextureExGL, AnItemLoadsItsMatrixOnItsUnit) {

@@ -266,34 +266,22 @@ TEST_F(Texture, RequiredMemory) {
 
 // ---- On the recording table ----
 
-class TextureGL : public RecordingFixture {
+class TextureGL : public test::TextureRecordingFixture {
  protected:
   void SetUp() override {
-    TextureStartup();
-    RecordingFixture::SetUp();
-    rec.OnCall = [this](const TGLRecordedCall& c) {
-      TGLArgValue r;
-      auto out = [&](size_t i) { return static_cast<GLint*>(const_cast<void*>(c.Args[i].P)); };
-      if (c.Name == "GenTextures") *static_cast<GLuint*>(const_cast<void*>(c.Args[1].P)) = ++lastName;
-      if (c.Name == "IsTexture") r.I = 1;
-      if (c.Name == "GetIntegerv") {
-        if (c.Args[0].I == GL_MAX_TEXTURE_SIZE) *out(1) = 4096;
-        if (c.Args[0].I == GL_MAX_TEXTURE_UNITS || c.Args[0].I == GL_MAX_TEXTURE_IMAGE_UNITS) *out(1) = units;
+    TextureRecordingFixture::SetUp();
+    // Errors: `stale` ones pending before anything, and one after each upload while failUploads.
+    Answer = [this](const TGLRecordedCall& c, TGLArgValue& r) {
+      if (c.Name != "GetError") return;
+      const size_t n = rec.Calls.size();
+      const bool afterUpload = n >= 2 && rec.Calls[n - 2].Name.find("Image2D") != std::string_view::npos;
+      if (stale > 0) {
+        --stale;
+        r.I = GL_INVALID_ENUM;
+      } else if (failUploads && afterUpload) {
+        r.I = GL_OUT_OF_MEMORY;
       }
-      if (c.Name == "GetError") {
-        const size_t n = rec.Calls.size();
-        const bool afterUpload = n >= 2 && rec.Calls[n - 2].Name.find("Image2D") != std::string_view::npos;
-        if (stale > 0) {
-          --stale;
-          r.I = GL_INVALID_ENUM;
-        } else if (failUploads && afterUpload) {
-          r.I = GL_OUT_OF_MEMORY;
-        }
-      }
-      return r;
     };
-    rci.StateCache = &S();
-    rci.Transformation = &ctx->PipelineTransformation();
   }
   // A texture holding a 4 x 4 picture, enabled, mode replace.
   std::unique_ptr<TGLTexture> Picture(Material* owner = nullptr) {
@@ -333,9 +321,6 @@ class TextureGL : public RecordingFixture {
     return log;
   }
 
-  TRenderContextInfo rci;
-  GLuint lastName = 0;
-  int units = 8;
   int stale = 0;
   bool failUploads = false;
 };
