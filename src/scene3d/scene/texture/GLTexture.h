@@ -230,7 +230,7 @@ class TGLTexture : public TGLUpdateAbleObject {
   // target is none or not supported.
   GLuint PrepareHandle();
   bool HasHandle();
-  // Deletes the objects in every context; the memory estimate is recomputed afterwards.
+  // Deletes the objects in every context and forgets the memory estimate.
   void DestroyHandles();
   // The internal format an upload would ask for (setting the compression hint when it compresses).
   GLenum GLInternalFormat();
