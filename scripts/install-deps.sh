@@ -20,6 +20,13 @@ PACKAGES=(
   fonts-liberation fonts-dejavu-core xvfb xauth
   # independent checkers used by the tests
   imagemagick python3-pil python3-numpy assimp-utils libxml2-utils qhull-bin liblcms2-utils
+  # TIFF checkers (tiffcp, tiffinfo, tiffdump) and the TIFF benchmark's baseline library
+  libtiff-tools libtiff-dev
+  # JPEG 2000 and DICOM fixture makers and checkers (run as black boxes by the codec tests)
+  libopenjp2-tools dcmtk
+  # GIF, PNM and WBMP checkers (run as black boxes by the codec tests), and giflib, linked only
+  # into the GIF decoding benchmark as its baseline
+  netpbm gifsicle giflib-tools libgif-dev
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it

@@ -9,19 +9,19 @@
 
 namespace rv::codecs {
 
-bool WriteChecked(TStream& stream, TRVProgressRec& progress, const void* data, int64_t count) {
+bool WriteAll(TStream& stream, const void* data, int64_t count) {
   if (count <= 0) return true;
-  int64_t written = 0;
   try {
-    written = stream.Write(data, count);
+    return stream.Write(data, count) == count;
   } catch (const std::exception&) {
-    written = 0;
-  }
-  if (written != count) {
-    progress.SetAborting();
     return false;
   }
-  return true;
+}
+
+bool WriteChecked(TStream& stream, TRVProgressRec& progress, const void* data, int64_t count) {
+  if (WriteAll(stream, data, count)) return true;
+  progress.SetAborting();
+  return false;
 }
 
 void StartProgress(TRVProgressRec& progress, int64_t rows) {
@@ -43,6 +43,13 @@ int64_t BytesLeft(TStream& stream) {
   const int64_t left = stream.GetSize() - stream.GetPosition();
   return left > 0 ? left : 0;
 }
+
+int StreamByte(TStream& stream) {
+  uint8_t b;
+  return stream.Read(&b, 1) == 1 ? b : -1;
+}
+
+bool ReadAll(TStream& stream, void* buffer, int64_t n) { return n >= 0 && stream.Read(buffer, n) == n; }
 
 bool TBufferedInput::Fill() {
   index_ = 0;

@@ -50,6 +50,11 @@ void BuiltInConvertPixelRow(const void* source, int32_t sourceKind, void* dest, 
       d[4 * i + 2] = k.y;
       d[4 * i + 3] = k.k;
     }
+  } else if ((sourceKind == 1 || sourceKind == 0) && destKind == 5) {
+    for (int32_t i = 0; i < count; ++i) {
+      const uint8_t* p = s + 3 * i;
+      d[i] = sourceKind == 1 ? static_cast<uint8_t>(Gray8(p[2], p[1], p[0])) : static_cast<uint8_t>(Gray8(p[0], p[1], p[2]));
+    }
   }
 }
 }  // namespace
@@ -94,6 +99,7 @@ void TIOParamsVals::SetDefaultParams() {
   GIF_LZWCompress = GIFLZWEncoderHook;
   JPEG_MarkerList.Clear();
   ForgetIPTC();
+  DICOM_Tags.Clear();
   ResetEXIF();
   InputICC_.reset();
   OutputICC_.reset();
@@ -113,6 +119,7 @@ void TIOParamsVals::ResetInfo() {
   JPEG_MarkerList.Clear();
   ResetEXIF();
   GIF_Comments.clear();
+  DICOM_Tags.Clear();
   PNG_TextKeys.clear();
   PNG_TextValues.clear();
   TIFF_DocumentName.clear();
@@ -138,6 +145,7 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
   }
   JPEG_MarkerList.Assign(&source.JPEG_MarkerList);
   IPTC_Info.Assign(&source.IPTC_Info);
+  DICOM_Tags.Assign(source.DICOM_Tags);
   // A copy saves as its source would: re-encoded only when the source's records were edited.
   IPTC_Info.Changed = source.IPTC_Info.Changed;
   if (source.EXIF_Thumbnail) {

@@ -3,9 +3,13 @@
 #include <curl/curl.h>
 
 #include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/gif/giflzw.h"
+#include "rastova/codecs/tifccitt.h"
+#include "rastova/codecs/tiflzw.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/io/RVCodecBindings.h"
 #include "rastova/io/RVColorConv.h"
 #include "rastova/io/RVFileFormat.h"
 
@@ -18,11 +22,18 @@ bool urlLibraryLoaded = false;
 }  // namespace
 
 void RegisterRastovaIOStartup() {
+  RegisterCodecStartupSteps();
   RegisterRastovaStartupStep(TRVStartupSlot::IO, "RastovaIO", RastovaIOStartup, RastovaIOShutdown);
+  // The fax coder's tables come up in their own slot with the I/O front end that uses them.
+  RegisterTifCCITTStartup();
 }
 
 void RastovaIOStartup() {
-  // The LZW coders join the GIF and TIFF hooks with their codecs.
+  // Every parameter set copies the LZW hooks when it is reset.
+  GIFLZWDecoderHook = GIFLZWDecompress;
+  GIFLZWEncoderHook = GIFLZWCompress;
+  TIFFLZWDecoderHook = TIFFLZWDecompress;
+  TIFFLZWEncoderHook = TIFFLZWCompress;
   TempDirectory.clear();
   BuildFileFormatRegistry();
   // The transfer library for loading pictures by address; without it only that is unavailable.
@@ -39,6 +50,8 @@ void RastovaIOStartup() {
 }
 
 void RastovaIOShutdown() {
+  TIFFLZWDecoderHook = nullptr;
+  TIFFLZWEncoderHook = nullptr;
   FreeCMYKProfiles();
   SetCMYKConversionHooks(nullptr, nullptr);
   ConvertPixelRowHook = nullptr;

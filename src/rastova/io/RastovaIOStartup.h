@@ -10,7 +10,8 @@
 
 namespace rv {
 
-// Adds the I/O step to the library's start-up (once, before the library starts).
+// Adds the I/O step, and the codecs' steps it relies on, to the library's start-up (once,
+// before the library starts).
 void RegisterRastovaIOStartup();
 
 void RastovaIOStartup();
