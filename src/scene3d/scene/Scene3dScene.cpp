@@ -3,6 +3,7 @@
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/mesh/MeshObject.h"
+#include "scene3d/scene/objects/ObjectsStartup.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/texture/TextureStartup.h"
 
@@ -12,6 +13,7 @@ void Scene3dSceneStartup() {
   RegisterCoordinatesClasses();
   RegisterSceneClasses();
   RegisterMeshObjectClasses();
+  ObjectsStartup();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
   TextureStartup();
   ReadCounterFrequency();
