@@ -22,6 +22,8 @@ PACKAGES=(
   imagemagick python3-pil python3-numpy assimp-utils libxml2-utils qhull-bin liblcms2-utils
   # TIFF checkers (tiffcp, tiffinfo, tiffdump) and the TIFF benchmark's baseline library
   libtiff-tools libtiff-dev
+  # EXIF, HD Photo and camera raw checkers
+  libimage-exiftool-perl libjxr-tools libraw-bin
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it

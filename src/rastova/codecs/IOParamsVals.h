@@ -34,9 +34,20 @@
 //   TIFF_ByteOrder (1 for "II")      TIFF_LittleEndian
 //   TIFF_AdjustOrientation           TIFF_EnableAdjustOrientation
 //   TRVProgressRecord                TRVProgressRec (RVProgressRec.h)
+//   RAW_Gamma                        RAW_OutputGamma
+//   RAW_Bright                       RAW_Brightness
+//   RAW_RedScale / RAW_BlueScale     RAW_RedFactor / RAW_BlueFactor
+//   RAW_UseAutoWB                    RAW_AutoWhiteBalance
+//   RAW_UseCameraWB                  RAW_CameraWhiteBalance
+//   RAW_FourColorRGB                 RAW_FourColorInterpolation
+//   RAW_GetEXIFThumbnail             RAW_GetExifThumbnail
+//   RAW_AutoAdjustColors             RAW_MatchThumbnailColors
+//   RAW_QuickInterpolate             (none: the raw reader always interpolates quickly)
+//   EXIF_GPSLatitudeDegrees, ..      EXIF_GPSLatitude[0..2] (and the same for GPSLongitude,
+//     ..Minutes, ..Seconds             GPSDestLatitude, GPSDestLongitude; GPSTimeStampHour,
+//                                      ..Minute, ..Second are EXIF_GPSTimeStamp[0..2])
 //
-// The DICOM tag list, the MakerNote handler and the image annotations join this record with the
-// codecs that fill them.
+// The DICOM tag list joins this record with the codec that fills it.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -44,6 +55,8 @@
 
 #include "rastova/codecs/RVICC.h"
 #include "rastova/codecs/RVMarkerList.h"
+#include "rastova/codecs/RVTagsHandler.h"
+#include "rastova/core/RVImagingAnnot.h"
 #include "rastova/core/RVDefs.h"
 
 namespace rv {
@@ -365,6 +378,13 @@ class TIOParamsVals : public TIOParamsFields, public TIOParamsEXIF {
   TRVMarkerList JPEG_MarkerList;
   TRVIPTCInfoList IPTC_Info;
   std::unique_ptr<TRVBitmap> EXIF_Thumbnail;
+  // The MakerNote of the EXIF block, cleared with it.
+  TRVTagsHandler EXIF_MakerNote;
+
+  // ---- the Wang annotations of a TIFF page, created on first use
+  TRVImagingAnnot& GetImagingAnnot();
+  bool HasImagingAnnot() const { return ImagingAnnot_ != nullptr; }
+  void FreeImagingAnnot() { ImagingAnnot_.reset(); }
 
   // ---- EXIF block
   void ResetEXIF();
@@ -419,6 +439,7 @@ class TIOParamsVals : public TIOParamsFields, public TIOParamsEXIF {
 
   TIOParamsOwner* owner_ = nullptr;
   std::unique_ptr<TRVICC> InputICC_, OutputICC_, DefaultICC_;
+  std::unique_ptr<TRVImagingAnnot> ImagingAnnot_;
 };
 
 }  // namespace rv
