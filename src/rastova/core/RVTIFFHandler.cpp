@@ -405,9 +405,10 @@ void TRVTIFFHandler::WriteStream(TStream& stream, int32_t page) {
   else
     for (TRVTIFFEntryList& p : pages_) order.push_back(&p);
   uint8_t next[4] = {};
+  int64_t end = stream.GetPosition();
   for (size_t i = 0; i < order.size(); ++i) {
     SortEntries(*order[i]);
-    int64_t end = WriteIFD(stream, *order[i]);
+    end = WriteIFD(stream, *order[i]);
     if (i + 1 == order.size()) break;
     const int64_t field = stream.GetPosition();
     stream.SetPosition(end);
@@ -424,7 +425,7 @@ void TRVTIFFHandler::WriteStream(TStream& stream, int32_t page) {
   Put32(next, 0);
   stream.WriteBuffer(next, 4);
   // Leave the stream at the end of what was written.
-  stream.Seek(0, soEnd);
+  stream.SetPosition(std::max(end, stream.GetPosition()));
 }
 
 int64_t TRVTIFFHandler::WriteIFD(TStream& stream, TRVTIFFEntryList& list) {

@@ -15,6 +15,7 @@
 
 #include "common/CodePage.h"
 #include "common/Round.h"
+#include "rastova/codecs/RVEXIF.h"
 #include "rastova/codecs/rvtgafil.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
@@ -219,7 +220,16 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
       markers.DeleteMarker(index);
     }
   }
-  // The EXIF block joins here with the EXIF writer.
+  if (params.EXIF_HasEXIFData) {
+    const std::vector<uint8_t> exif = BuildEXIFBlock(params, true);
+    for (int32_t i = 0; i < markers.Count(); ++i) {
+      if (markers.GetMarkerType(i) == 0xE1 && IsEXIFMarker(markers.GetMarkerData(i), markers.GetMarkerLength(i))) {
+        markers.DeleteMarker(i);
+        break;
+      }
+    }
+    markers.AddMarker(0xE1, exif.data(), static_cast<int32_t>(exif.size()));
+  }
   for (int32_t i = 0; i < markers.Count(); ++i) {
     if (markers.GetMarkerType(i) == 0xE1 &&
         FindXMPPacket(markers.GetMarkerData(i), markers.GetMarkerLength(i))) {
