@@ -164,6 +164,8 @@ bool InjectTIFFEXIF(TStream* source, TStream* dest, const std::string& sourceFil
   } else {
     target.LoadFromFile(sourceFile);
   }
+  // Nothing is written over a target that could not be read.
+  if (target.PageCount() == 0) return false;
   for (uint16_t tag : kInjectedEXIFTags) target.CopyTag(0, exif.FindTag(0, tag), exif, page);
   if (dest) {
     if (dest == source) dest->SetPosition(start);

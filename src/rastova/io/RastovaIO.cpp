@@ -679,8 +679,9 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    // Read and write: the HD Photo writer reads back what it wrote to add the EXIF tags.
     temp = MakeRandomFileName(prefix, dir + "/");
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) RaiseCreateError(fileName, errno);
   }
   if (fd < 0) RaiseCreateError(fileName, EEXIST);
