@@ -7,6 +7,8 @@
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/rvraw.h"
+#include "rastova/codecs/rvwic.h"
 #include "rastova/codecs/tiffilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
@@ -18,6 +20,9 @@ const bool kHavePngCodec = true;
 const bool kHaveBmpCodec = true;
 const bool kHaveJpegCodec = true;
 const bool kHaveTiffCodec = true;
+const bool kHaveRawCodec = true;
+// libjxr is linked in, so HD Photo is always available (IsWICAvailable).
+const bool kHaveHDPCodec = true;
 
 bool CodecIsPNGStream(TStream& stream) { return IsPNGStream(stream); }
 
@@ -65,6 +70,21 @@ int32_t CodecReadTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params,
 int32_t CodecWriteTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVMask* alpha,
                        TRVProgressRec& progress) {
   return WriteTIFFStream(stream, false, &bitmap, alpha, progress, params);
+}
+
+bool CodecIsCameraRawStream(TStream& stream) { return IsCameraRawStream(stream); }
+
+void CodecReadRAW(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                  TRVProgressRec& progress) {
+  ReadCameraRawStream(stream, bitmap, params, progress, paramsOnly);
+}
+
+void CodecReadHDP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  ReadHDPStream(stream, bitmap, params, progress, false);
+}
+
+void CodecWriteHDP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  WriteHDPStream(stream, bitmap, params, progress);
 }
 
 }  // namespace rv

@@ -18,6 +18,8 @@ extern const bool kHavePngCodec;
 extern const bool kHaveBmpCodec;
 extern const bool kHaveJpegCodec;
 extern const bool kHaveTiffCodec;
+extern const bool kHaveRawCodec;
+extern const bool kHaveHDPCodec;
 
 bool CodecIsPNGStream(TStream& stream);
 // Absolute position of the JPEG start bytes (within 150 positions when scanning), -1 when absent.
@@ -44,5 +46,11 @@ int32_t CodecReadTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params,
                       bool absoluteOffsets, std::unique_ptr<TRVMask>& alpha, TRVProgressRec& progress);
 int32_t CodecWriteTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVMask* alpha,
                        TRVProgressRec& progress);
+// Camera raw (read only) and HD Photo.
+bool CodecIsCameraRawStream(TStream& stream);
+void CodecReadRAW(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                  TRVProgressRec& progress);
+void CodecReadHDP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
+void CodecWriteHDP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
 
 }  // namespace rv

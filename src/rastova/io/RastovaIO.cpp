@@ -45,6 +45,10 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveJpegCodec;
     case ioTIFF:
       return kHaveTiffCodec;
+    case ioRAW:
+      return kHaveRawCodec;
+    case ioHDP:
+      return kHaveHDPCodec;
     default:
       return false;
   }
@@ -505,6 +509,12 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
       pageCount_ = CodecReadTIFF(buffered, *bitmap_, Params, false, absoluteOffsets_, mask, progress);
       break;
     }
+    case ioRAW:
+      CodecReadRAW(stream, *bitmap_, Params, false, progress);
+      break;
+    case ioHDP:
+      CodecReadHDP(stream, *bitmap_, Params, progress);
+      break;
     default:
       progress.SetAborting();
       return;
@@ -633,6 +643,9 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
       break;
     case ioTIFF:
       CodecWriteTIFF(stream, *bitmap_, Params, mask.get(), progress);
+      break;
+    case ioHDP:
+      CodecWriteHDP(stream, *bitmap_, Params, progress);
       break;
     default:
       progress.SetAborting();
@@ -793,6 +806,12 @@ int32_t TRastovaIO::LoadFromStreamTIFF(TStream& stream) {
 }
 void TRastovaIO::SaveToFileTIFF(const std::string& fileName) { SaveFileFrame(fileName, ioTIFF); }
 void TRastovaIO::SaveToStreamTIFF(TStream& stream) { SaveStreamFrame(stream, ioTIFF); }
+void TRastovaIO::LoadFromFileRAW(const std::string& fileName) { LoadFileFrame(fileName, ioRAW); }
+void TRastovaIO::LoadFromStreamRAW(TStream& stream) { LoadStreamFrame(stream, ioRAW); }
+void TRastovaIO::LoadFromFileHDP(const std::string& fileName) { LoadFileFrame(fileName, ioHDP); }
+void TRastovaIO::LoadFromStreamHDP(TStream& stream) { LoadStreamFrame(stream, ioHDP); }
+void TRastovaIO::SaveToFileHDP(const std::string& fileName) { SaveFileFrame(fileName, ioHDP); }
+void TRastovaIO::SaveToStreamHDP(TStream& stream) { SaveStreamFrame(stream, ioHDP); }
 
 // ---------------------------------------------------------------- dispatch
 
@@ -1127,6 +1146,13 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
         CodecReadTIFF(source, scratch, params, true, false, mask, progress);
       else
         progress.SetAborting();
+      return;
+    case ioRAW:
+      CodecReadRAW(source, scratch, params, true, progress);
+      return;
+    case ioHDP:
+      // The HD Photo reader has no parameters-only mode: it reads the pixels as well.
+      CodecReadHDP(source, scratch, params, progress);
       return;
     default: {
       TRVFileFormatInfo* row = GetFileFormatInfo(fileType);

@@ -173,6 +173,13 @@ class TRastovaIO : public TIOParamsOwner {
   int32_t LoadFromStreamTIFF(TStream& stream);
   void SaveToFileTIFF(const std::string& fileName);
   void SaveToStreamTIFF(TStream& stream);
+  // Camera raw files are read only.
+  void LoadFromFileRAW(const std::string& fileName);
+  void LoadFromStreamRAW(TStream& stream);
+  void LoadFromFileHDP(const std::string& fileName);
+  void LoadFromStreamHDP(TStream& stream);
+  void SaveToFileHDP(const std::string& fileName);
+  void SaveToStreamHDP(TStream& stream);
 
   // ---- from the parameters
   bool ParamsOwnerBitmapSize(int32_t& width, int32_t& height) override;

@@ -35,6 +35,8 @@ const BuiltRow kBuiltRows[] = {
     {ioBMP, "Windows Bitmap", "BMP;DIB;RLE", 32, true},
     {ioPNG, "Portable Network Graphics", "PNG", 128, true},
     {ioTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", 256, true},
+    {ioRAW, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2", 0, false},
+    {ioHDP, "Microsoft HD Photo", "WDP;HDP", 0, true},
 };
 
 TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
@@ -77,7 +79,7 @@ TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
   EXPECT_EQ(GetExtensionCount(ioAVI), 0);
   EXPECT_EQ(GetFileFormatInfo(0), nullptr);
   // Formats whose codecs are not built have no row yet.
-  for (int32_t t : {ioGIF, ioPCX, ioPSD, ioHDP}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
+  for (int32_t t : {ioGIF, ioPCX, ioPSD}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
   // The fax coder's tables come up with the I/O step.
   EXPECT_NE(std::find(steps.begin(), steps.end(), "TifCCITT"), steps.end());
 }
@@ -89,7 +91,8 @@ TEST(Registry, ExtensionLookupIgnoresCaseAndOneDot) {
   } cases[] = {{".TGA", ioTGA}, {"tga", ioTGA},   {"TgA", ioTGA},   {"pix", ioTGA}, {".pix", ioTGA},
                {"win", 0},      {"", 0},          {".", 0},         {"..tga", 0},   {"JPG", ioJPEG},
                {"jpg", ioJPEG}, {"JpEg", ioJPEG}, {".jif", ioJPEG}, {"png", ioPNG}, {"rle", ioBMP},
-               {"gif", 0},      {"tif", ioTIFF},  {"wdp", 0},       {"avi", 0}};
+               {"gif", 0},      {"tif", ioTIFF},  {"wdp", ioHDP},   {"avi", 0},
+               {"NEF", ioRAW},  {"hdp", ioHDP}};
   for (const Case& c : cases) {
     const TRVFileFormatInfo* row = FindFileFormatInfo(c.ext);
     EXPECT_EQ(row ? row->FileType : 0, c.type) << c.ext;
