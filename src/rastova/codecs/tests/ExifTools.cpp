@@ -72,7 +72,9 @@ void FillKnownEXIF(TIOParamsVals& p) {
 
 void ExpectKnownEXIF(const TIOParamsVals& p, bool description) {
   EXPECT_TRUE(p.EXIF_HasEXIFData);
-  if (description) EXPECT_EQ(p.EXIF_ImageDescription, "A test scene");
+  if (description) {
+    EXPECT_EQ(p.EXIF_ImageDescription, "A test scene");
+  }
   EXPECT_EQ(p.EXIF_Make, "ZephorCam");
   EXPECT_EQ(p.EXIF_Model, "Model 7");
   EXPECT_EQ(p.EXIF_Orientation, 6);
