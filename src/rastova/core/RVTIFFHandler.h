@@ -51,6 +51,8 @@ class TRVTIFFHandler {
   TRVTIFFHandler() = default;
   TRVTIFFHandler(const TRVTIFFHandler&) = delete;
   TRVTIFFHandler& operator=(const TRVTIFFHandler&) = delete;
+  TRVTIFFHandler(TRVTIFFHandler&&) = default;
+  TRVTIFFHandler& operator=(TRVTIFFHandler&&) = default;
   static std::unique_ptr<TRVTIFFHandler> CreateFromFile(const std::string& fileName);
   static std::unique_ptr<TRVTIFFHandler> CreateFromStream(TStream& stream);
 
