@@ -181,15 +181,15 @@ int32_t TRVWICReader::GetFrameHeight() const { return impl_->height; }
 
 namespace {
 
-// The bitmap format and the libjxr format to deliver for a source format.
-void ChooseTarget(const PKPixelFormatGUID& source, bool native, TRVPixelFormat& format, PKPixelFormatGUID& target) {
+// The bitmap format and the libjxr format to deliver for a source format: the formats the bitmap
+// has are taken as they are (and converted by the bitmap when native formats are not wanted),
+// every other one is converted to 24-bit BGR by libjxr.
+void ChooseTarget(const PKPixelFormatGUID& source, TRVPixelFormat& format, PKPixelFormatGUID& target) {
   format = rv24RGB;
   target = GUID_PKPixelFormat24bppBGR;
   if (SameFormat(source, GUID_PKPixelFormatBlackWhite)) {
     format = rv1g;
     target = source;
-  } else if (!native) {
-    return;
   } else if (SameFormat(source, GUID_PKPixelFormat8bppGray)) {
     format = rv8g;
     target = source;
@@ -254,7 +254,7 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
   const bool native = !params || params->NativePixelFormat;
   TRVPixelFormat format;
   PKPixelFormatGUID target;
-  ChooseTarget(source, native, format, target);
+  ChooseTarget(source, format, target);
   std::vector<uint8_t> buffer;
   uint32_t stride = 0;
   bool ok = false;
@@ -275,6 +275,7 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
     if (format == rvCMYK)
       for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~row[i]);
   }
+  if (!native && format != rv1g && format != rv24RGB) bitmap.ConvertToPixelFormat(rv24RGB);
   if (params) {
     const int64_t here = impl_->stream->GetPosition();
     impl_->stream->SetPosition(impl_->start);
@@ -294,6 +295,9 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
 struct TRVWICWriter::TImpl {
   std::unique_ptr<TStreamAdapter> adapter;
   PKImageEncode* encoder = nullptr;
+  // libjxr's release of an encoder that was never initialised crashes: such an encoder is only
+  // freed.
+  bool initialized = false;
 };
 
 TRVWICWriter::TRVWICWriter() : impl_(std::make_unique<TImpl>()) { DpiX = DefaultDpiX, DpiY = DefaultDpiY; }
@@ -303,24 +307,28 @@ bool TRVWICWriter::Open(TStream& stream, int32_t fileType) {
   Close();
   if (!IsWICAvailable() || fileType != kHDPFileType) return false;
   impl_->adapter = MakeAdapter(stream);
-  if (Failed(PKImageEncode_Create_WMP(&impl_->encoder))) {
-    impl_->encoder = nullptr;
-    return false;
-  }
   return true;
 }
 
 void TRVWICWriter::Close() {
-  if (impl_->encoder) impl_->encoder->Release(&impl_->encoder);
+  if (impl_->encoder && impl_->initialized)
+    impl_->encoder->Release(&impl_->encoder);
+  else if (impl_->encoder)
+    PKFree(reinterpret_cast<void**>(&impl_->encoder));
   impl_->encoder = nullptr;
+  impl_->initialized = false;
   impl_->adapter.reset();
 }
 
 bool TRVWICWriter::WriteFrame(TRVBitmap& bitmap, TIOParamsVals* params) {
-  PKImageEncode* e = impl_->encoder;
-  if (!e || bitmap.IsEmpty()) return false;
   const TRVPixelFormat f = bitmap.GetPixelFormat();
   ZASSERT(f != rv8p && f != rv32f && f != rvCIELab && f != rv32RGB, "rvwic: no HD Photo pixel format");
+  if (!impl_->adapter || impl_->encoder || bitmap.IsEmpty()) return false;
+  if (Failed(PKImageEncode_Create_WMP(&impl_->encoder))) {
+    impl_->encoder = nullptr;
+    return false;
+  }
+  PKImageEncode* e = impl_->encoder;
   if (params) {
     DpiX = params->DpiX;
     DpiY = params->DpiY;
@@ -368,8 +376,9 @@ bool TRVWICWriter::WriteFrame(TRVBitmap& bitmap, TIOParamsVals* params) {
       break;
   }
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
-  if (Failed(e->Initialize(e, &impl_->adapter->ws, &scp, sizeof(scp))) || Failed(e->SetPixelFormat(e, format)) ||
-      Failed(e->SetSize(e, w, h)) ||
+  if (Failed(e->Initialize(e, &impl_->adapter->ws, &scp, sizeof(scp)))) return false;
+  impl_->initialized = true;
+  if (Failed(e->SetPixelFormat(e, format)) || Failed(e->SetSize(e, w, h)) ||
       Failed(e->SetResolution(e, static_cast<Float>(DpiX), static_cast<Float>(DpiY))))
     return false;
   // Rows go out in bands of whole macroblock rows.
