@@ -3,6 +3,7 @@
 #include <libraw/libraw.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -352,22 +353,27 @@ bool ConvertRawImage(LibRaw& raw, TRVBitmap& bitmap, TIOParamsVals& params, int3
   const int32_t w = sz.iwidth, h = sz.iheight;
   const ushort(*img)[4] = raw.imgdata.image;
   if (!img || w <= 2 * trim || h <= 2 * trim) return false;
-  const double rf = params.RAW_RedFactor, bf = params.RAW_BlueFactor;
-  auto lin = [&](int64_t i, int c) {
-    const double f = c == 0 ? rf : c == 2 ? bf : 1.0;
-    return std::min(65535.0, img[i][c] * f);
-  };
-  // The brightness of each pixel (its grey level) and their histogram.
-  std::vector<uint16_t> bright16(size_t(w) * size_t(h));
+  const int64_t pixels = int64_t(w) * h;
+  // Red and blue scaled by their factors (in 16.16 fixed point), limited to 16 bits.
+  const bool scaled = params.RAW_RedFactor != 1.0 || params.RAW_BlueFactor != 1.0;
+  const int64_t rf = common::Round(std::clamp(params.RAW_RedFactor, 0.0, 256.0) * 65536);
+  const int64_t bf = common::Round(std::clamp(params.RAW_BlueFactor, 0.0, 256.0) * 65536);
+  std::vector<std::array<uint16_t, 4>> lin(static_cast<size_t>(pixels));
   std::vector<uint32_t> histogram(kHistogramBins, 0);
-  for (int64_t i = 0; i < int64_t(w) * h; ++i) {
-    const double v = (lin(i, 0) * RedToGrayCoef + lin(i, 1) * GreenToGrayCoef + lin(i, 2) * BlueToGrayCoef) / 100.0;
-    const uint16_t b = static_cast<uint16_t>(std::min(65535.0, v));
-    bright16[size_t(i)] = b;
-    ++histogram[b >> 3];
+  const int32_t kr = RedToGrayCoef, kg = GreenToGrayCoef, kb = BlueToGrayCoef;
+  for (int64_t i = 0; i < pixels; ++i) {
+    uint32_t r = img[i][0], g = img[i][1], b = img[i][2];
+    if (scaled) {
+      r = static_cast<uint32_t>(std::min<int64_t>(65535, (r * rf) >> 16));
+      b = static_cast<uint32_t>(std::min<int64_t>(65535, (b * bf) >> 16));
+    }
+    // The pixel's brightness: its grey level, which a grey pixel keeps.
+    const uint32_t v = std::min<uint32_t>(65535, (r * kr + g * kg + b * kb) / 100);
+    lin[size_t(i)] = {uint16_t(r), uint16_t(g), uint16_t(b), uint16_t(v)};
+    ++histogram[v >> 3];
   }
   const double percentile = Text(raw.imgdata.idata.make, 64) == "FUJIFILM" ? 0.005 : 0.01;
-  const int32_t white = RawWhitePoint(histogram.data(), int64_t(w) * h, percentile);
+  const int32_t white = RawWhitePoint(histogram.data(), pixels, percentile);
   const bool sixteen = params.NativePixelFormat;
   std::vector<double> table(65536);
   BuildRawCurve(table.data(), white, params.RAW_OutputGamma, bright, sixteen);
@@ -384,20 +390,23 @@ bool ConvertRawImage(LibRaw& raw, TRVBitmap& bitmap, TIOParamsVals& params, int3
     const int32_t outRow = (y - trim) * vmag;
     uint8_t* row = bitmap.GetScanLine(outRow);
     for (int32_t x = trim; x < w - trim; ++x) {
-      const int64_t i = int64_t(y) * w + x;
-      const double k = table[bright16[size_t(i)]];
-      double c[3];
-      for (int ch = 0; ch < 3; ++ch) c[ch] = std::min(limit, std::trunc(lin(i, ch) * k));
+      const std::array<uint16_t, 4>& p = lin[size_t(int64_t(y) * w + x)];
+      const double k = table[p[3]];
+      const uint32_t c0 = static_cast<uint32_t>(std::min(limit, p[0] * k));
+      const uint32_t c1 = static_cast<uint32_t>(std::min(limit, p[1] * k));
+      const uint32_t c2 = static_cast<uint32_t>(std::min(limit, p[2] * k));
       for (int32_t m = 0; m < hmag; ++m) {
         const int64_t ox = int64_t(x - trim) * hmag + m;
         if (sixteen) {
-          uint16_t* p = reinterpret_cast<uint16_t*>(row) + ox * 3;
-          for (int ch = 0; ch < 3; ++ch) p[ch] = static_cast<uint16_t>(c[ch]);
+          uint16_t* q = reinterpret_cast<uint16_t*>(row) + ox * 3;
+          q[0] = uint16_t(c0);
+          q[1] = uint16_t(c1);
+          q[2] = uint16_t(c2);
         } else {
-          uint8_t* p = row + ox * 3;
-          p[0] = static_cast<uint8_t>(c[2]);
-          p[1] = static_cast<uint8_t>(c[1]);
-          p[2] = static_cast<uint8_t>(c[0]);
+          uint8_t* q = row + ox * 3;
+          q[0] = uint8_t(c2);
+          q[1] = uint8_t(c1);
+          q[2] = uint8_t(c0);
         }
       }
     }

@@ -381,10 +381,11 @@ bool TRVWICWriter::WriteFrame(TRVBitmap& bitmap, TIOParamsVals* params) {
   if (Failed(e->SetPixelFormat(e, format)) || Failed(e->SetSize(e, w, h)) ||
       Failed(e->SetResolution(e, static_cast<Float>(DpiX), static_cast<Float>(DpiY))))
     return false;
-  // Rows go out in bands of whole macroblock rows.
+  // Rows go out through libjxr's banded interface, in bands of whole macroblock rows.
   const uint32_t stride = static_cast<uint32_t>(bitmap.GetRowLen());
   constexpr int32_t kBand = 128;
   std::vector<uint8_t> band(size_t(stride) * kBand);
+  if (Failed(e->WritePixelsBandedBegin(e, nullptr))) return false;
   for (int32_t y = 0; y < h; y += kBand) {
     const int32_t rows = std::min(kBand, h - y);
     for (int32_t r = 0; r < rows; ++r) {
@@ -393,8 +394,9 @@ bool TRVWICWriter::WriteFrame(TRVBitmap& bitmap, TIOParamsVals* params) {
       if (f == rvCMYK)
         for (uint32_t i = 0; i < stride; ++i) dst[i] = static_cast<uint8_t>(~dst[i]);
     }
-    if (Failed(e->WritePixels(e, static_cast<U32>(rows), band.data(), stride))) return false;
+    if (Failed(e->WritePixelsBanded(e, static_cast<U32>(rows), band.data(), stride, y + rows >= h))) return false;
   }
+  if (Failed(e->WritePixelsBandedEnd(e))) return false;
   return true;
 }
 

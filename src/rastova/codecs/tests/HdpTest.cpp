@@ -131,6 +131,22 @@ TEST(HdPhoto, PixelFormatsBothWays) {
   EXPECT_THROW(WriteHdp(pal, p), common::EAssertionFailed);
 }
 
+// The encoder takes the rows in bands: a picture of several bands, and a last band cut inside a
+// macroblock row, come back exactly.
+TEST(HdPhoto, PicturesOfSeveralBandsRoundTripLosslessly) {
+  TRVBitmap b;
+  FillTestBitmap(b, 70, 301);
+  TIOParamsVals p;
+  p.HDP_Lossless = true;
+  bool ok = false;
+  const std::vector<uint8_t> file = WriteHdp(b, p, &ok);
+  ASSERT_TRUE(ok);
+  TRVBitmap back;
+  TIOParamsVals q;
+  ASSERT_TRUE(ReadHdp(file, back, q));
+  ExpectPicture(back, 70, 301, false, "301 rows");
+}
+
 TEST(HdPhoto, QualityBelowOneQuantises) {
   TRVBitmap b;
   FillTestBitmap(b, 64, 64);
