@@ -205,22 +205,40 @@ void ChooseTarget(const PKPixelFormatGUID& source, TRVPixelFormat& format, PKPix
   }
 }
 
-// Decodes the whole frame into `buffer` (rows of `stride` bytes) in the target format.
+// Decodes the frame in the target format into the allocated bitmap, in bands of whole
+// macroblock rows (libjxr decodes them in order), so that no second copy of the image is needed.
 bool DecodeFrame(PKImageDecode* decoder, const PKPixelFormatGUID& source, const PKPixelFormatGUID& target,
-                 int32_t width, int32_t height, std::vector<uint8_t>& buffer, uint32_t& stride) {
+                 TRVBitmap& bitmap) {
+  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
   const uint32_t bits = std::max(BitsPerPixel(source), BitsPerPixel(target));
   if (bits == 0) return false;
-  stride = static_cast<uint32_t>(((int64_t(width) * bits + 7) / 8 + 15) / 16 * 16);
-  // libjxr decodes in macroblocks of 16 rows and may touch the rows up to the next multiple.
-  const int64_t rows = (int64_t(height) + 15) / 16 * 16;
-  buffer.assign(static_cast<size_t>(int64_t(stride) * rows), 0);
-  PKRect rect{0, 0, width, height};
-  if (SameFormat(source, target)) return !Failed(decoder->Copy(decoder, &rect, buffer.data(), stride));
+  const uint32_t stride = static_cast<uint32_t>(((int64_t(width) * bits + 7) / 8 + 15) / 16 * 16);
+  constexpr int32_t kBand = 128;
+  std::vector<uint8_t> band(size_t(stride) * kBand);
   PKFormatConverter* converter = nullptr;
-  if (Failed(PKCodecFactory_CreateFormatConverter(&converter))) return false;
-  bool ok = !Failed(converter->Initialize(converter, decoder, nullptr, target)) &&
-            !Failed(converter->Copy(converter, &rect, buffer.data(), stride));
-  converter->Release(&converter);
+  if (!SameFormat(source, target)) {
+    if (Failed(PKCodecFactory_CreateFormatConverter(&converter))) return false;
+    if (Failed(converter->Initialize(converter, decoder, nullptr, target))) {
+      converter->Release(&converter);
+      return false;
+    }
+  }
+  const size_t rowBytes = static_cast<size_t>(std::min<int64_t>(bitmap.GetRowLen(), stride));
+  const bool cmyk = bitmap.GetPixelFormat() == rvCMYK;
+  bool ok = true;
+  for (int32_t y = 0; y < height && ok; y += kBand) {
+    PKRect rect{0, y, width, std::min(kBand, height - y)};
+    ok = !Failed(converter ? converter->Copy(converter, &rect, band.data(), stride)
+                           : decoder->Copy(decoder, &rect, band.data(), stride));
+    for (int32_t r = 0; ok && r < rect.Height; ++r) {
+      uint8_t* row = bitmap.GetScanLine(y + r);
+      std::memcpy(row, band.data() + size_t(r) * stride, rowBytes);
+      // libjxr's CMYK samples are ink amounts; the bitmap keeps their complements.
+      if (cmyk)
+        for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~row[i]);
+    }
+  }
+  if (converter) converter->Release(&converter);
   return ok;
 }
 
@@ -255,25 +273,15 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
   TRVPixelFormat format;
   PKPixelFormatGUID target;
   ChooseTarget(source, format, target);
-  std::vector<uint8_t> buffer;
-  uint32_t stride = 0;
   bool ok = false;
   try {
-    ok = DecodeFrame(d, source, target, w, h, buffer, stride) && bitmap.Allocate(w, h, format);
+    ok = bitmap.Allocate(w, h, format) && DecodeFrame(d, source, target, bitmap);
   } catch (const std::bad_alloc&) {
     ok = false;
   }
   if (!ok) {
     progress.SetAborting();
     return;
-  }
-  const size_t rowBytes = static_cast<size_t>(std::min<int64_t>(bitmap.GetRowLen(), stride));
-  for (int32_t y = 0; y < h; ++y) {
-    uint8_t* row = bitmap.GetScanLine(y);
-    std::memcpy(row, buffer.data() + size_t(y) * stride, rowBytes);
-    // libjxr's CMYK samples are ink amounts; the bitmap keeps their complements.
-    if (format == rvCMYK)
-      for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~row[i]);
   }
   if (!native && format != rv1g && format != rv24RGB) bitmap.ConvertToPixelFormat(rv24RGB);
   if (params) {
