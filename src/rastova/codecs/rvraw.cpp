@@ -3,7 +3,6 @@
 #include <libraw/libraw.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -358,19 +357,23 @@ bool ConvertRawImage(LibRaw& raw, TRVBitmap& bitmap, TIOParamsVals& params, int3
   const bool scaled = params.RAW_RedFactor != 1.0 || params.RAW_BlueFactor != 1.0;
   const int64_t rf = common::Round(std::clamp(params.RAW_RedFactor, 0.0, 256.0) * 65536);
   const int64_t bf = common::Round(std::clamp(params.RAW_BlueFactor, 0.0, 256.0) * 65536);
-  std::vector<std::array<uint16_t, 4>> lin(static_cast<size_t>(pixels));
-  std::vector<uint32_t> histogram(kHistogramBins, 0);
   const int32_t kr = RedToGrayCoef, kg = GreenToGrayCoef, kb = BlueToGrayCoef;
-  for (int64_t i = 0; i < pixels; ++i) {
-    uint32_t r = img[i][0], g = img[i][1], b = img[i][2];
+  // The linear samples of pixel i with the factors applied, and its brightness: its grey level,
+  // which a grey pixel keeps. Computed on the fly in both passes rather than kept.
+  auto linear = [&](int64_t i, uint32_t& r, uint32_t& g, uint32_t& b) {
+    r = img[i][0];
+    g = img[i][1];
+    b = img[i][2];
     if (scaled) {
       r = static_cast<uint32_t>(std::min<int64_t>(65535, (r * rf) >> 16));
       b = static_cast<uint32_t>(std::min<int64_t>(65535, (b * bf) >> 16));
     }
-    // The pixel's brightness: its grey level, which a grey pixel keeps.
-    const uint32_t v = std::min<uint32_t>(65535, (r * kr + g * kg + b * kb) / 100);
-    lin[size_t(i)] = {uint16_t(r), uint16_t(g), uint16_t(b), uint16_t(v)};
-    ++histogram[v >> 3];
+    return std::min<uint32_t>(65535, (r * kr + g * kg + b * kb) / 100);
+  };
+  std::vector<uint32_t> histogram(kHistogramBins, 0);
+  for (int64_t i = 0; i < pixels; ++i) {
+    uint32_t r, g, b;
+    ++histogram[linear(i, r, g, b) >> 3];
   }
   const double percentile = Text(raw.imgdata.idata.make, 64) == "FUJIFILM" ? 0.005 : 0.01;
   const int32_t white = RawWhitePoint(histogram.data(), pixels, percentile);
@@ -390,11 +393,11 @@ bool ConvertRawImage(LibRaw& raw, TRVBitmap& bitmap, TIOParamsVals& params, int3
     const int32_t outRow = (y - trim) * vmag;
     uint8_t* row = bitmap.GetScanLine(outRow);
     for (int32_t x = trim; x < w - trim; ++x) {
-      const std::array<uint16_t, 4>& p = lin[size_t(int64_t(y) * w + x)];
-      const double k = table[p[3]];
-      const uint32_t c0 = static_cast<uint32_t>(std::min(limit, p[0] * k));
-      const uint32_t c1 = static_cast<uint32_t>(std::min(limit, p[1] * k));
-      const uint32_t c2 = static_cast<uint32_t>(std::min(limit, p[2] * k));
+      uint32_t r, g, b;
+      const double k = table[linear(int64_t(y) * w + x, r, g, b)];
+      const uint32_t c0 = static_cast<uint32_t>(std::min(limit, r * k));
+      const uint32_t c1 = static_cast<uint32_t>(std::min(limit, g * k));
+      const uint32_t c2 = static_cast<uint32_t>(std::min(limit, b * k));
       for (int32_t m = 0; m < hmag; ++m) {
         const int64_t ox = int64_t(x - trim) * hmag + m;
         if (sixteen) {
