@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rastova/codecs/tiffdefs.h"
+
 namespace rv {
 
 namespace {
@@ -15,11 +17,8 @@ uint32_t TypeSize(uint16_t type) {
   return type <= 12 ? kSizes[type] : 1;
 }
 
-uint16_t Read16(const uint8_t* p, bool le) { return le ? uint16_t(p[0] | (p[1] << 8)) : uint16_t((p[0] << 8) | p[1]); }
-uint32_t Read32(const uint8_t* p, bool le) {
-  return le ? uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24)
-            : (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
+using tiff::Get16;
+using tiff::Get32;
 void Write16(uint8_t* p, uint16_t v, bool le) {
   p[le ? 0 : 1] = uint8_t(v);
   p[le ? 1 : 0] = uint8_t(v >> 8);
@@ -108,7 +107,7 @@ void TRVTagsHandler::ReadMakerNote(TStream& stream, int32_t size, bool littleEnd
       Clear();
       return;
     }
-    p = p + int64_t(Read32(r + p, true)) - 8;
+    p = p + int64_t(Get32(r + p, true)) - 8;
   }
   bool le = littleEndian;
   if (device_.ByteOrder == 1) le = device_.TIFFHeader[0] == 'I' && device_.TIFFHeader[1] == 'I';
@@ -118,7 +117,7 @@ void TRVTagsHandler::ReadMakerNote(TStream& stream, int32_t size, bool littleEnd
     Clear();
     return;
   }
-  const int32_t n = Read16(r + p, le);
+  const int32_t n = Get16(r + p, le);
   p += 2;
   if (n > kMaxEntries || 12 * int64_t(n) > S || p + 12 * int64_t(n) > S) {
     Clear();
@@ -128,8 +127,8 @@ void TRVTagsHandler::ReadMakerNote(TStream& stream, int32_t size, bool littleEnd
   Write16(out.data(), static_cast<uint16_t>(n), true);
   for (int32_t i = 0; i < n; ++i) {
     const uint8_t* e = r + p + 12 * int64_t(i);
-    const uint16_t tag = Read16(e, le), type = Read16(e + 2, le);
-    uint32_t count = Read32(e + 4, le), value = Read32(e + 8, le);
+    const uint16_t tag = Get16(e, le), type = Get16(e + 2, le);
+    uint32_t count = Get32(e + 4, le), value = Get32(e + 8, le);
     const uint64_t bytes = uint64_t(count) * TypeSize(type);
     if (bytes > 4) {
       const int64_t s = device_.OffsetBase == 0 ? int64_t(value) - start : int64_t(value) + base;
@@ -157,7 +156,7 @@ void TRVTagsHandler::IndexEntries() {
   entryCount_ = 0;
   if (stream_.GetSize() < 2) return;
   const uint8_t* m = stream_.Memory();
-  const int32_t n = std::min<int32_t>(Read16(m, true), static_cast<int32_t>((stream_.GetSize() - 2) / 12));
+  const int32_t n = std::min<int32_t>(Get16(m, true), static_cast<int32_t>((stream_.GetSize() - 2) / 12));
   table_.assign(m + 2, m + 2 + 12 * size_t(n));
   entryCount_ = n;
 }
@@ -166,10 +165,10 @@ TRVTagsHandler::TEntry TRVTagsHandler::GetEntry(int32_t index) const {
   TEntry e;
   if (index < 0 || index >= entryCount_) return e;
   const uint8_t* q = table_.data() + 12 * size_t(index);
-  e.tag = Read16(q, true);
-  e.type = Read16(q + 2, true);
-  e.count = Read32(q + 4, true);
-  e.value = Read32(q + 8, true);
+  e.tag = Get16(q, true);
+  e.type = Get16(q + 2, true);
+  e.count = Get32(q + 4, true);
+  e.value = Get32(q + 8, true);
   return e;
 }
 
@@ -208,15 +207,15 @@ int32_t TRVTagsHandler::WriteMakerNote(TStream& stream) {
   }
   const uint8_t* m = stream_.Memory();
   const int64_t internalSize = stream_.GetSize();
-  const int32_t n = std::min<int32_t>(Read16(m, true), static_cast<int32_t>((internalSize - 2) / 12));
+  const int32_t n = std::min<int32_t>(Get16(m, true), static_cast<int32_t>((internalSize - 2) / 12));
   const size_t entryAt = out.size() + 2;
   out.resize(entryAt + 12 * size_t(n) + 4, 0);
   Write16(out.data() + entryAt - 2, static_cast<uint16_t>(n), le);
   for (int32_t i = 0; i < n; ++i) {
     const uint8_t* e = m + 2 + 12 * size_t(i);
-    const uint16_t tag = Read16(e, true), type = Read16(e + 2, true);
-    const uint32_t count = Read32(e + 4, true);
-    uint32_t value = Read32(e + 8, true);
+    const uint16_t tag = Get16(e, true), type = Get16(e + 2, true);
+    const uint32_t count = Get32(e + 4, true);
+    uint32_t value = Get32(e + 8, true);
     const uint64_t bytes = uint64_t(count) * TypeSize(type);
     if (bytes > 4) {
       const int64_t dataPos = start + static_cast<int64_t>(out.size());
@@ -224,7 +223,7 @@ int32_t TRVTagsHandler::WriteMakerNote(TStream& stream) {
       value = static_cast<uint32_t>(device_.OffsetBase == 0   ? dataPos
                                     : device_.HeaderKind == 1 ? noteOffset - sigLen
                                                               : noteOffset);
-      const uint64_t src = Read32(e + 8, true);
+      const uint64_t src = Get32(e + 8, true);
       if (src + bytes <= uint64_t(internalSize))
         out.insert(out.end(), m + src, m + src + bytes);
       else

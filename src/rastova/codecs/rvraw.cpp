@@ -11,6 +11,7 @@
 #include "common/Round.h"
 #include "rastova/codecs/RVEXIF.h"
 #include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/tiffdefs.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVChannelOps.h"
 #include "rastova/core/RVStream.h"
@@ -104,11 +105,8 @@ struct TCIFFState {
   int32_t bestW = 0, bestH = 0;
 };
 
-uint16_t Get16(const uint8_t* p, bool le) { return le ? uint16_t(p[0] | (p[1] << 8)) : uint16_t((p[0] << 8) | p[1]); }
-uint32_t Get32(const uint8_t* p, bool le) {
-  return le ? uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24)
-            : (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
+using tiff::Get16;
+using tiff::Get32;
 
 bool ReadAt(TStream& s, int64_t at, void* buffer, int64_t n) {
   if (at < 0 || n < 0 || at + n > s.GetSize()) return false;
