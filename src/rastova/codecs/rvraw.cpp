@@ -321,7 +321,9 @@ bool DeliverThumbnail(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params,
   ReadCameraRawStream(stream, unused, params, progress, true);
   params.RAW_GetExifThumbnail = true;
   if (params.EXIF_Thumbnail && !params.EXIF_Thumbnail->IsEmpty()) {
+    // Delivered: whether the decoder could have read the sensor data does not matter.
     bitmap.Assign(params.EXIF_Thumbnail.get());
+    *progress.Aborting = false;
     return true;
   }
   stream.SetPosition(start);

@@ -213,6 +213,39 @@ TEST_F(Exif, WeReadWhatExifToolWrites) {
   }
 }
 
+// IPTC, XMP, annotations and the ICC profile go into a TIFF page and come back.
+TEST_F(Exif, BlocksTravelThroughATiffPage) {
+  TIOParamsVals p;
+  p.IPTC_Info.AddItem(2, 120, "caption", 7);  // odd length: padded to whole LONG items
+  p.XMP_Info = "<x:xmpmeta>test</x:xmpmeta>";
+  TRVImagingObject& mark = p.GetImagingAnnot().AddObject();
+  mark.SetMarkType(3);
+  mark.Points = {{1, 2}, {3, 4}};
+  p.GetInputICCProfile().LoadSRGB();
+  TRVBitmap b;
+  FillTestBitmap(b, 12, 9);
+  auto r = ReadTiff(WriteTiff(b, p));
+  ASSERT_TRUE(r->ok);
+  bool caption = false;
+  for (int32_t i = 0; i < r->params.IPTC_Info.Count(); ++i) caption |= r->params.IPTC_Info.GetDataSet(i) == 120;
+  EXPECT_TRUE(caption);
+  EXPECT_EQ(r->params.XMP_Info, p.XMP_Info);
+  ASSERT_TRUE(r->params.HasImagingAnnot());
+  ASSERT_EQ(r->params.GetImagingAnnot().Count(), 1);
+  EXPECT_EQ(r->params.GetImagingAnnot().GetObject(0).Points.size(), 2u);
+  EXPECT_TRUE(r->params.GetInputICCProfile().IsValid());
+  // The parameters copy the annotations and the MakerNote, and a reset drops them.
+  TIOParamsVals copy;
+  r->params.EXIF_MakerNote.InternalStream().WriteBuffer("\x01\x00\x01\x00\x03\x00\x01\x00\x00\x00\x05\x00\x00\x00", 14);
+  r->params.EXIF_MakerNote.IndexEntries();
+  copy.Assign(r->params);
+  EXPECT_EQ(copy.GetImagingAnnot().Count(), 1);
+  EXPECT_EQ(copy.EXIF_MakerNote.EntryCount(), 1);
+  copy.ResetInfo();
+  EXPECT_FALSE(copy.HasImagingAnnot());
+  EXPECT_EQ(copy.EXIF_MakerNote.EntryCount(), 0);
+}
+
 TEST_F(Exif, PageWithoutExifClearsTheFieldsButKeepsTheFlag) {
   TIOParamsVals p;
   FillKnownEXIF(p);

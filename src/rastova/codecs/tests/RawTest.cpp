@@ -247,6 +247,19 @@ TEST(CameraRaw, DamagedCrwHeapsEndTheMetadataQuietly) {
   }
 }
 
+TEST(CameraRaw, EmbeddedImageInsteadOfDecoding) {
+  Heap top;
+  top.Record(0x080A, {'C', 'a', 'n', 'o', 'n', 0, 'X', 0});
+  top.Record(0x2007, SmallJpeg(24, 16));
+  auto r = ReadRaw(CrwFile(top.Bytes()), [](TIOParamsVals& p) { p.SetRAW_GetEXIFThumbnail(true); });
+  EXPECT_TRUE(r->ok);
+  EXPECT_EQ(r->bitmap.GetWidth(), 24);
+  EXPECT_EQ(r->bitmap.GetHeight(), 16);
+  EXPECT_TRUE(r->params.RAW_GetExifThumbnail);
+  // Without the flag the same file is decoded, which LibRaw refuses.
+  EXPECT_FALSE(ReadRaw(CrwFile(top.Bytes()))->ok);
+}
+
 TEST(CameraRaw, ThumbnailInsteadOfDecoding) {
   // A DNG has no embedded image LibRaw is not asked for: without a thumbnail the image is decoded.
   auto r = ReadRaw(MakeSyntheticDNG({}), [](TIOParamsVals& p) { p.SetRAW_GetEXIFThumbnail(true); });
