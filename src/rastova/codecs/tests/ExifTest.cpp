@@ -5,6 +5,8 @@
 
 #include <sstream>
 
+#include <lcms2.h>
+
 #include "ExifTools.h"
 #include "rastova/core/RVTIFFHandler.h"
 
@@ -221,7 +223,16 @@ TEST_F(Exif, BlocksTravelThroughATiffPage) {
   TRVImagingObject& mark = p.GetImagingAnnot().AddObject();
   mark.SetMarkType(3);
   mark.Points = {{1, 2}, {3, 4}};
-  p.GetInputICCProfile().LoadSRGB();
+  {
+    // A profile with bytes of its own (the built-in sRGB has none to store).
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsUInt32Number n = 0;
+    cmsSaveProfileToMem(srgb, nullptr, &n);
+    std::vector<uint8_t> icc(n);
+    cmsSaveProfileToMem(srgb, icc.data(), &n);
+    cmsCloseProfile(srgb);
+    p.GetInputICCProfile().LoadFromBuffer(icc.data(), n);
+  }
   TRVBitmap b;
   FillTestBitmap(b, 12, 9);
   auto r = ReadTiff(WriteTiff(b, p));
