@@ -203,6 +203,18 @@ TEST(HdPhoto, DamagedFilesAbort) {
     EXPECT_FALSE(ReadHdp(c.data, out, q));
     EXPECT_FALSE(ReadHDPFromMemory(c.data.data(), static_cast<int64_t>(c.data.size()), out));
   }
+  // The reader and writer serve HD Photo only.
+  EXPECT_TRUE(IsWICAvailable());
+  EXPECT_TRUE(IsWICAvailable());
+  auto s = StreamOf(good);
+  TRVWICReader reader;
+  EXPECT_FALSE(reader.Open(*s, 1));
+  TRVProgressRec progress;
+  TRVBitmap none;
+  reader.ReadFrame(0, none, progress, nullptr);
+  EXPECT_TRUE(progress.IsAborting());
+  TRVWICWriter writer;
+  EXPECT_FALSE(writer.Open(*s, 3));
   // Mutated plane bytes: libjxr's output is whatever it decodes, but the read ends.
   TRVBitmap out;
   ReadHDPFromMemory(mutated.data(), static_cast<int64_t>(mutated.size()), out);
