@@ -68,8 +68,8 @@ void BM_RawLibRawDirect(benchmark::State& state) {
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
     raw->imgdata.params.output_bps = 8;
     raw->imgdata.params.user_qual = 0;
-    if (raw->open_buffer(const_cast<uint8_t*>(dng.data()), dng.size()) != LIBRAW_SUCCESS || raw->unpack() != 0 ||
-        raw->dcraw_process() != 0)
+    if (raw->open_buffer(const_cast<uint8_t*>(dng.data()), dng.size()) != LIBRAW_SUCCESS ||
+        raw->unpack() != 0 || raw->dcraw_process() != 0)
       state.SkipWithError("LibRaw failed");
     int err = 0;
     libraw_processed_image_t* img = raw->dcraw_make_mem_image(&err);

@@ -46,8 +46,8 @@ bool Preferred(TRVBitmap& a, TRVBitmap& b) {
 
 }  // namespace
 
-const uint16_t kInjectedEXIFTags[23] = {271, 272,   306,   274,   282,   283,   296,   305,
-                                        315, 318,   531,   319,   529,   532,   33432, 18246,
+const uint16_t kInjectedEXIFTags[23] = {271,   272,   306,   274,   282,   283,   296,   305,
+                                        315,   318,   531,   319,   529,   532,   33432, 18246,
                                         40091, 40092, 40093, 40094, 40095, 34665, 34853};
 
 std::vector<uint8_t> BuildEXIFBlock(TIOParamsVals& params, bool withHeader) {
@@ -85,7 +85,8 @@ bool ReadEXIFMarker(const uint8_t* data, int32_t length, TIOParamsVals& params) 
   temp.SetImageIndex(1);
   m.SetPosition(0);
   if (!ReadTIFF(m, *params.EXIF_Thumbnail, true, false, temp)) params.EXIF_Thumbnail->FreeImage(true);
-  if (!params.EXIF_Thumbnail->IsEmpty()) ApplyEXIFOrientation(*params.EXIF_Thumbnail, params.TIFF_Orientation);
+  if (!params.EXIF_Thumbnail->IsEmpty())
+    ApplyEXIFOrientation(*params.EXIF_Thumbnail, params.TIFF_Orientation);
   return true;
 }
 
@@ -93,15 +94,17 @@ int64_t FindTIFFHeader(TStream& stream) {
   const int64_t start = stream.GetPosition();
   const int64_t size = stream.GetSize();
   std::vector<uint8_t> b(static_cast<size_t>(std::clamp<int64_t>(size - start, 0, kHeaderScan)));
-  const int64_t n = b.empty() ? 0 : std::max<int64_t>(stream.Read(b.data(), static_cast<int64_t>(b.size())), 0);
+  const int64_t n =
+      b.empty() ? 0 : std::max<int64_t>(stream.Read(b.data(), static_cast<int64_t>(b.size())), 0);
   int64_t found = -1;
   for (int64_t i = 0; i + 8 <= n && found < 0; ++i) {
     const uint8_t* p = b.data() + i;
     const bool ii = p[0] == 'I' && p[1] == 'I', mm = p[0] == 'M' && p[1] == 'M';
     if (!ii && !mm) continue;
     const uint16_t magic = ii ? uint16_t(p[2] | (p[3] << 8)) : uint16_t((p[2] << 8) | p[3]);
-    const uint32_t first = ii ? uint32_t(p[4]) | (uint32_t(p[5]) << 8) | (uint32_t(p[6]) << 16) | (uint32_t(p[7]) << 24)
-                              : (uint32_t(p[4]) << 24) | (uint32_t(p[5]) << 16) | (uint32_t(p[6]) << 8) | uint32_t(p[7]);
+    const uint32_t first =
+        ii ? uint32_t(p[4]) | (uint32_t(p[5]) << 8) | (uint32_t(p[6]) << 16) | (uint32_t(p[7]) << 24)
+           : (uint32_t(p[4]) << 24) | (uint32_t(p[5]) << 16) | (uint32_t(p[6]) << 8) | uint32_t(p[7]);
     if ((magic == 42 || magic == 0x4F52 || magic == 0x5352) && first < size) found = i;
   }
   stream.SetPosition(start);

@@ -40,14 +40,10 @@ TRVEXIFMakerNoteDeviceInfo Device(const char* sig, size_t len, uint8_t base, uin
 
 const std::vector<TRVEXIFMakerNoteDeviceInfo>& MakerNoteDevices() {
   static const std::vector<TRVEXIFMakerNoteDeviceInfo> kDevices = {
-      Device("SONY CAM \0\0\0", 12, 0, 0, 0),
-      Device("SONY DSC \0\0\0", 12, 0, 0, 0),
-      Device("Nikon\0\x02\x10\0\0", 10, 1, 1, 1),
-      Device("QVC\0\0\0", 6, 0, 0, 3),
-      Device("EPSON\0\x01\0", 8, 0, 0, 0),
-      Device("Nikon\0\x01\0", 8, 0, 0, 0),
-      Device("Panasonic\0\0\0", 12, 0, 0, 0),
-      Device("FUJIFILM", 8, 1, 2, 2),
+      Device("SONY CAM \0\0\0", 12, 0, 0, 0),     Device("SONY DSC \0\0\0", 12, 0, 0, 0),
+      Device("Nikon\0\x02\x10\0\0", 10, 1, 1, 1), Device("QVC\0\0\0", 6, 0, 0, 3),
+      Device("EPSON\0\x01\0", 8, 0, 0, 0),        Device("Nikon\0\x01\0", 8, 0, 0, 0),
+      Device("Panasonic\0\0\0", 12, 0, 0, 0),     Device("FUJIFILM", 8, 1, 2, 2),
   };
   return kDevices;
 }

@@ -169,7 +169,8 @@ void ParseHeap(TCIFFState& st, int64_t start, int64_t length, int32_t depth) {
       case 0x0805:
       case 0x080B: {
         const std::string s = readText();
-        (tag == 0x0805 ? st.params.EXIF_ImageDescription : st.params.EXIF_Software) = s.substr(0, s.find('\0'));
+        (tag == 0x0805 ? st.params.EXIF_ImageDescription : st.params.EXIF_Software) =
+            s.substr(0, s.find('\0'));
         break;
       }
       case 0x080A: {
@@ -284,7 +285,9 @@ void FujiRotate(TRVBitmap& bitmap, TRVPixelFormat format) {
   if (!out.Allocate(2 * N, static_cast<int32_t>(T), format)) return;
   out.Fill(0);
   std::vector<Pixel> line(size_t(2) * N);
-  auto g = [&](int64_t row, int64_t col) -> const Pixel& { return grid[size_t(row) * size_t(N) + size_t(col)]; };
+  auto g = [&](int64_t row, int64_t col) -> const Pixel& {
+    return grid[size_t(row) * size_t(N) + size_t(col)];
+  };
   for (int64_t k = 1; k < T - 1; ++k) {
     for (int32_t m = 1; m < 2 * N; ++m) {
       if ((k + m) % 2 == 0) {
@@ -293,7 +296,8 @@ void FujiRotate(TRVBitmap& bitmap, TRVPixelFormat format) {
         const int32_t j = (k % 2 == 1) ? m / 2 - 1 : m / 2;
         if (j < 0 || j + 1 >= N) continue;
         for (int c = 0; c < 3; ++c) {
-          const uint32_t sum = uint32_t(g(k - 1, m / 2).c[c]) + g(k + 1, m / 2).c[c] + g(k, j).c[c] + g(k, j + 1).c[c];
+          const uint32_t sum =
+              uint32_t(g(k - 1, m / 2).c[c]) + g(k + 1, m / 2).c[c] + g(k, j).c[c] + g(k, j + 1).c[c];
           line[size_t(m)].c[c] = static_cast<std::remove_reference_t<decltype(line[0].c[0])>>(sum >> 2);
         }
       }
@@ -475,8 +479,8 @@ void ReadCRWMetadata(TStream& stream, TIOParamsVals& params) {
       std::atomic<bool> aborting{false};
       TRVProgressRec progress(&aborting);
       try {
-        ReadJpegStream(m, nullptr, *params.EXIF_Thumbnail, false, -1, false, false, false, false, false, false,
-                       progress, temp);
+        ReadJpegStream(m, nullptr, *params.EXIF_Thumbnail, false, -1, false, false, false, false, false,
+                       false, progress, temp);
       } catch (...) {
         aborting = true;
       }
@@ -495,7 +499,8 @@ void FujiRotate24(TRVBitmap& bitmap) {
 
 void ReadCameraRawStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
                          bool paramsOnly) {
-  if (params.RAW_GetExifThumbnail && !paramsOnly && DeliverThumbnail(stream, bitmap, params, progress)) return;
+  if (params.RAW_GetExifThumbnail && !paramsOnly && DeliverThumbnail(stream, bitmap, params, progress))
+    return;
   const int64_t start = stream.GetPosition();
   ReadRawMetadata(stream, params);
   const bool hasThumbnail = params.EXIF_Thumbnail && !params.EXIF_Thumbnail->IsEmpty();
@@ -521,7 +526,8 @@ void ReadCameraRawStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& para
       return;
     }
     const libraw_iparams_t& id = raw->imgdata.idata;
-    params.RAW_Camera = Text(id.make, 64) + " " + Text(id.model, 64) + " " + Text(raw->imgdata.color.model2, 64);
+    params.RAW_Camera =
+        Text(id.make, 64) + " " + Text(id.model, 64) + " " + Text(raw->imgdata.color.model2, 64);
     params.SetDpiX(DefaultDpiX);
     params.SetDpiY(DefaultDpiY);
     params.FreeColorMap();

@@ -44,15 +44,17 @@ Bool AdapterEOS(WMPStream* me) {
 }
 ERR AdapterRead(WMPStream* me, void* pv, size_t cb) {
   try {
-    return AdapterOf(me)->stream->Read(pv, static_cast<int64_t>(cb)) == static_cast<int64_t>(cb) ? WMP_errSuccess
-                                                                                                   : WMP_errFileIO;
+    return AdapterOf(me)->stream->Read(pv, static_cast<int64_t>(cb)) == static_cast<int64_t>(cb)
+               ? WMP_errSuccess
+               : WMP_errFileIO;
   } catch (...) {
     return WMP_errFileIO;
   }
 }
 ERR AdapterWrite(WMPStream* me, const void* pv, size_t cb) {
   try {
-    return codecs::WriteAll(*AdapterOf(me)->stream, pv, static_cast<int64_t>(cb)) ? WMP_errSuccess : WMP_errFileIO;
+    return codecs::WriteAll(*AdapterOf(me)->stream, pv, static_cast<int64_t>(cb)) ? WMP_errSuccess
+                                                                                  : WMP_errFileIO;
   } catch (...) {
     return WMP_errFileIO;
   }
@@ -244,7 +246,8 @@ bool DecodeFrame(PKImageDecode* decoder, const PKPixelFormatGUID& source, const 
 
 }  // namespace
 
-void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& progress, TIOParamsVals* params) {
+void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& progress,
+                             TIOParamsVals* params) {
   PKImageDecode* d = impl_->decoder;
   if (!d) {
     progress.SetAborting();
@@ -402,7 +405,8 @@ bool TRVWICWriter::WriteFrame(TRVBitmap& bitmap, TIOParamsVals* params) {
       if (f == rvCMYK)
         for (uint32_t i = 0; i < stride; ++i) dst[i] = static_cast<uint8_t>(~dst[i]);
     }
-    if (Failed(e->WritePixelsBanded(e, static_cast<U32>(rows), band.data(), stride, y + rows >= h))) return false;
+    if (Failed(e->WritePixelsBanded(e, static_cast<U32>(rows), band.data(), stride, y + rows >= h)))
+      return false;
   }
   if (Failed(e->WritePixelsBandedEnd(e))) return false;
   return true;
@@ -410,7 +414,8 @@ bool TRVWICWriter::WriteFrame(TRVBitmap& bitmap, TIOParamsVals* params) {
 
 // ---------------------------------------------------------------- the front end's routines
 
-void ReadHDPStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress, bool) {
+void ReadHDPStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
+                   bool) {
   if (progress.HasEvent()) progress.Report(0);
   TRVWICReader reader;
   try {

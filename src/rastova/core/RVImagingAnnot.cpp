@@ -15,7 +15,9 @@ namespace {
 constexpr int32_t kRecDefaultBlock = 2, kRecAttributes = 5, kRecMarkBlock = 6;
 constexpr int32_t kDefaultScale = 7500;
 
-uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
+uint32_t Get32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
 void Put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
 }
@@ -100,7 +102,8 @@ std::unique_ptr<TRVImagingObject> MakeMark(const uint8_t* attributes, const TBlo
   return mark;
 }
 
-void AppendNamedBlock(std::vector<uint8_t>& out, int32_t record, const char* name, const std::vector<uint8_t>& data) {
+void AppendNamedBlock(std::vector<uint8_t>& out, int32_t record, const char* name,
+                      const std::vector<uint8_t>& data) {
   Append32(out, static_cast<uint32_t>(record));
   Append32(out, 12);
   uint8_t n[8] = {};

@@ -81,8 +81,9 @@ uint16_t TRVTIFFHandler::Get16(const uint8_t* p) const {
   return bigEndian_ ? uint16_t((p[0] << 8) | p[1]) : uint16_t(p[0] | (p[1] << 8));
 }
 uint32_t TRVTIFFHandler::Get32(const uint8_t* p) const {
-  return bigEndian_ ? (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]
-                    : uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+  return bigEndian_
+             ? (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]
+             : uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 void TRVTIFFHandler::Put16(uint8_t* p, uint16_t v) const {
   p[bigEndian_ ? 0 : 1] = uint8_t(v >> 8);
@@ -190,7 +191,8 @@ bool TRVTIFFHandler::ReadEntry(TReadState& st, const uint8_t* raw, TRVTIFFEntry&
   if (IsSubIFDTag(e.tag) && size <= 4) {
     const uint32_t at = Get32(e.value);
     e.sub = std::make_unique<TRVTIFFEntryList>();
-    if (at != 0 && at < st.size && !st.seen.count(at) && depth < kMaxDepth) ReadIFD(st, at, *e.sub, depth + 1);
+    if (at != 0 && at < st.size && !st.seen.count(at) && depth < kMaxDepth)
+      ReadIFD(st, at, *e.sub, depth + 1);
   }
   return true;
 }
@@ -370,14 +372,16 @@ void TRVTIFFHandler::SortEntries(TRVTIFFEntryList& list) {
 
 // ---------------------------------------------------------------- copying
 
-void TRVTIFFHandler::CopyTag(int32_t srcPage, int32_t entryIndex, const TRVTIFFHandler& source, int32_t destPage) {
+void TRVTIFFHandler::CopyTag(int32_t srcPage, int32_t entryIndex, const TRVTIFFHandler& source,
+                             int32_t destPage) {
   if (srcPage < 0 || srcPage >= source.PageCount() || destPage < 0 || destPage >= PageCount()) return;
   CopyEntry(source.pages_[size_t(srcPage)], entryIndex, pages_[size_t(destPage)], source);
 }
 
-void TRVTIFFHandler::CopyEntry(const TRVTIFFEntryList& srcList, int32_t entryIndex, TRVTIFFEntryList& destList,
-                               const TRVTIFFHandler& source) {
-  if (entryIndex < 0 || entryIndex >= int32_t(srcList.entries.size()) || source.bigEndian_ != bigEndian_) return;
+void TRVTIFFHandler::CopyEntry(const TRVTIFFEntryList& srcList, int32_t entryIndex,
+                               TRVTIFFEntryList& destList, const TRVTIFFHandler& source) {
+  if (entryIndex < 0 || entryIndex >= int32_t(srcList.entries.size()) || source.bigEndian_ != bigEndian_)
+    return;
   const TRVTIFFEntry& src = srcList.entries[size_t(entryIndex)];
   DeleteListEntry(destList, FindTagInList(destList, src.tag));
   TRVTIFFEntry copy = src.Clone();
@@ -473,7 +477,8 @@ int64_t TRVTIFFHandler::WriteIFD(TStream& stream, TRVTIFFEntryList& list) {
   return dataEnd;
 }
 
-void TRVTIFFHandler::WriteEntryData(TStream& stream, TRVTIFFEntryList& list, TRVTIFFEntry& e, uint8_t out[12]) {
+void TRVTIFFHandler::WriteEntryData(TStream& stream, TRVTIFFEntryList& list, TRVTIFFEntry& e,
+                                    uint8_t out[12]) {
   Put16(out, e.tag);
   Put16(out + 2, e.type);
   Put32(out + 4, e.count);

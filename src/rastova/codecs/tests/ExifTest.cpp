@@ -2,10 +2,9 @@
 // and TIFF output and what we read of its, the edge cases of the tag tables, the injection into
 // a two-page file, and damaged EXIF segments.
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <sstream>
-
-#include <lcms2.h>
 
 #include "ExifTools.h"
 #include "rastova/core/RVTIFFHandler.h"
@@ -90,7 +89,8 @@ TEST_F(Exif, TagTableEdgeCases) {
   EXPECT_EQ(jis->count, 5u + 9);
   EXPECT_EQ(std::string(jis->data.begin() + 8, jis->data.end()), std::string("hello\0", 6));
   TIOParamsVals q;
-  ASSERT_TRUE(ReadEXIFMarker(BuildEXIFBlock(p, true).data(), static_cast<int32_t>(BuildEXIFBlock(p, true).size()), q));
+  ASSERT_TRUE(ReadEXIFMarker(BuildEXIFBlock(p, true).data(),
+                             static_cast<int32_t>(BuildEXIFBlock(p, true).size()), q));
   EXPECT_EQ(q.EXIF_UserComment, u"hello");
   EXPECT_EQ(q.EXIF_UserCommentCode, std::string("JIS\0\0\0\0\0", 8));
 }
@@ -105,7 +105,9 @@ TEST_F(Exif, UserCommentsOfEveryShape) {
   } cases[] = {
       {"8 bytes only", {'A', 'S', 'C', 'I', 'I', 0, 0, 0}, std::string("UNICODE\0", 8), u""},
       {"ASCII", {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 'h', 'i', 0}, std::string("ASCII\0\0\0", 8), u"hi"},
-      {"UNICODE odd length", {'U', 'N', 'I', 'C', 'O', 'D', 'E', 0, 'h', 0, 'i', 0, 'x'}, std::string("UNICODE\0", 8),
+      {"UNICODE odd length",
+       {'U', 'N', 'I', 'C', 'O', 'D', 'E', 0, 'h', 0, 'i', 0, 'x'},
+       std::string("UNICODE\0", 8),
        u"hi"},
   };
   for (const Case& c : cases) {
@@ -165,7 +167,8 @@ TEST_F(Exif, ExifToolReadsOurJpegAndTiff) {
     EXPECT_EQ(tags["GPS:GPSMapDatum"], "WGS-84");
   }
   // The thumbnail of IFD 1 is a JPEG exiftool can extract.
-  ASSERT_TRUE(RunCommand("exiftool -b -ThumbnailImage '" + dir.File("a.jpg") + "' > '" + dir.File("t.jpg") + "'"));
+  ASSERT_TRUE(
+      RunCommand("exiftool -b -ThumbnailImage '" + dir.File("a.jpg") + "' > '" + dir.File("t.jpg") + "'"));
   int w = 0, h = 0;
   std::vector<uint8_t> rgba;
   if (HaveMagick()) {
@@ -208,7 +211,8 @@ TEST_F(Exif, WeReadWhatExifToolWrites) {
     EXPECT_EQ(p.EXIF_ISOSpeedRatings[0], 400);
     EXPECT_NEAR(p.EXIF_ExposureBiasValue, -1, 1e-9);
     EXPECT_EQ(p.EXIF_GPSVersionID, "2.2.0.0");
-    EXPECT_NEAR(p.EXIF_GPSLatitude[0] + p.EXIF_GPSLatitude[1] / 60 + p.EXIF_GPSLatitude[2] / 3600, 48.5, 1e-6);
+    EXPECT_NEAR(p.EXIF_GPSLatitude[0] + p.EXIF_GPSLatitude[1] / 60 + p.EXIF_GPSLatitude[2] / 3600, 48.5,
+                1e-6);
     EXPECT_EQ(p.EXIF_GPSLatitudeRef.substr(0, 1), "N");
     EXPECT_EQ(p.EXIF_XPTitle, u"Hello");
     EXPECT_EQ(p.EXIF_UserComment, u"Note");
@@ -238,7 +242,8 @@ TEST_F(Exif, BlocksTravelThroughATiffPage) {
   auto r = ReadTiff(WriteTiff(b, p));
   ASSERT_TRUE(r->ok);
   bool caption = false;
-  for (int32_t i = 0; i < r->params.IPTC_Info.Count(); ++i) caption |= r->params.IPTC_Info.GetDataSet(i) == 120;
+  for (int32_t i = 0; i < r->params.IPTC_Info.Count(); ++i)
+    caption |= r->params.IPTC_Info.GetDataSet(i) == 120;
   EXPECT_TRUE(caption);
   EXPECT_EQ(r->params.XMP_Info, p.XMP_Info);
   ASSERT_TRUE(r->params.HasImagingAnnot());
@@ -247,7 +252,8 @@ TEST_F(Exif, BlocksTravelThroughATiffPage) {
   EXPECT_TRUE(r->params.GetInputICCProfile().IsValid());
   // The parameters copy the annotations and the MakerNote, and a reset drops them.
   TIOParamsVals copy;
-  r->params.EXIF_MakerNote.InternalStream().WriteBuffer("\x01\x00\x01\x00\x03\x00\x01\x00\x00\x00\x05\x00\x00\x00", 14);
+  r->params.EXIF_MakerNote.InternalStream().WriteBuffer(
+      "\x01\x00\x01\x00\x03\x00\x01\x00\x00\x00\x05\x00\x00\x00", 14);
   r->params.EXIF_MakerNote.IndexEntries();
   copy.Assign(r->params);
   EXPECT_EQ(copy.GetImagingAnnot().Count(), 1);

@@ -112,8 +112,8 @@ void ExpectKnownEXIF(const TIOParamsVals& p, bool description) {
     EXPECT_TRUE(p.HasEXIFTag(tag)) << tag;
 }
 
-std::vector<uint8_t> JpegWithMarkers(const std::vector<std::pair<uint8_t, std::vector<uint8_t>>>& markers, int w,
-                                     int h) {
+std::vector<uint8_t> JpegWithMarkers(const std::vector<std::pair<uint8_t, std::vector<uint8_t>>>& markers,
+                                     int w, int h) {
   TRVBitmap b;
   FillTestBitmap(b, w, h);
   TIOParamsVals p;

@@ -13,7 +13,9 @@ namespace {
 
 using namespace test;
 
-bool HaveJxrTools() { return RunCommand("command -v JxrEncApp >/dev/null && command -v JxrDecApp >/dev/null"); }
+bool HaveJxrTools() {
+  return RunCommand("command -v JxrEncApp >/dev/null && command -v JxrDecApp >/dev/null");
+}
 
 std::vector<uint8_t> WriteHdp(TRVBitmap& b, TIOParamsVals& p, bool* ok = nullptr) {
   TMemoryStream s;
@@ -31,7 +33,8 @@ bool ReadHdp(const std::vector<uint8_t>& data, TRVBitmap& b, TIOParamsVals& p) {
 }
 
 TEST(HdPhoto, FilesOfLibjxrsEncoderReadPixelForPixel) {
-  if (!HaveJxrTools() || !HavePillow()) GTEST_SKIP() << "JxrEncApp/JxrDecApp (libjxr-tools) or Pillow missing";
+  if (!HaveJxrTools() || !HavePillow())
+    GTEST_SKIP() << "JxrEncApp/JxrDecApp (libjxr-tools) or Pillow missing";
   TempDir dir;
   std::ostringstream script;
   script << kPyTestPixel << "from PIL import Image\nim = Image.new('RGB', (45, 29))\n"
@@ -64,7 +67,8 @@ TEST(HdPhoto, OurLosslessFilesDecodeWithLibjxrsDecoderAndCarryExif) {
   bool ok = false;
   WriteFileBytes(dir.File("ours.wdp"), WriteHdp(b, p, &ok));
   ASSERT_TRUE(ok);
-  ASSERT_TRUE(RunCommand("JxrDecApp -i '" + dir.File("ours.wdp") + "' -o '" + dir.File("back.bmp") + "' >/dev/null 2>&1"));
+  ASSERT_TRUE(RunCommand("JxrDecApp -i '" + dir.File("ours.wdp") + "' -o '" + dir.File("back.bmp") +
+                         "' >/dev/null 2>&1"));
   int w = 0, h = 0;
   std::vector<uint8_t> rgba;
   ASSERT_TRUE(PillowDecode(dir.File("back.bmp"), w, h, rgba));
@@ -94,7 +98,8 @@ TEST(HdPhoto, PixelFormatsBothWays) {
   struct Case {
     TRVPixelFormat written;
     TRVPixelFormat nativeRead;
-  } cases[] = {{rv1g, rv1g}, {rv8g, rv8g}, {rv16g, rv16g}, {rv24RGB, rv24RGB}, {rv48RGB, rv48RGB}, {rvCMYK, rvCMYK}};
+  } cases[] = {{rv1g, rv1g},       {rv8g, rv8g},       {rv16g, rv16g},
+               {rv24RGB, rv24RGB}, {rv48RGB, rv48RGB}, {rvCMYK, rvCMYK}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.written);
     TRVBitmap b;
@@ -193,7 +198,8 @@ TEST(HdPhoto, DamagedFilesAbort) {
       {"empty", {}},
       {"cut after the header", std::vector<uint8_t>(good.begin(), good.begin() + 8)},
       {"cut inside the IFD", std::vector<uint8_t>(good.begin(), good.begin() + 60)},
-      {"cut inside the image plane", std::vector<uint8_t>(good.begin(), good.begin() + long(good.size() / 2))},
+      {"cut inside the image plane",
+       std::vector<uint8_t>(good.begin(), good.begin() + long(good.size() / 2))},
       {"plane past the end", planeOutside},
   };
   for (const Case& c : cases) {

@@ -21,7 +21,8 @@ struct RawRead {
   bool ok = false;
 };
 
-std::unique_ptr<RawRead> ReadRaw(const std::vector<uint8_t>& data, const std::function<void(TIOParamsVals&)>& set = {},
+std::unique_ptr<RawRead> ReadRaw(const std::vector<uint8_t>& data,
+                                 const std::function<void(TIOParamsVals&)>& set = {},
                                  bool paramsOnly = false) {
   auto r = std::make_unique<RawRead>();
   if (set) set(r->params);

@@ -94,7 +94,10 @@ std::vector<uint8_t> MakeSyntheticDNG(const TSyntheticDNG& spec) {
     for (int32_t x = 0; x < w; ++x) {
       const int32_t c = (y % 2 == 0) ? (x % 2 == 0 ? 0 : 1) : (x % 2 == 0 ? 1 : 2);
       const uint16_t v = spec.sample ? spec.sample(x, y, c)
-                                     : static_cast<uint16_t>((c == 0 ? 3000 : c == 1 ? 2000 : 1000) + (x * 10 + y * 7) % 200);
+                                     : static_cast<uint16_t>((c == 0   ? 3000
+                                                              : c == 1 ? 2000
+                                                                       : 1000) +
+                                                             (x * 10 + y * 7) % 200);
       Put16(s + 2 * (size_t(y) * size_t(w) + size_t(x)), v);
     }
   std::sort(e.begin(), e.end(), [](const TEntry& a, const TEntry& b) { return a.tag < b.tag; });

@@ -47,7 +47,8 @@ void ThreeMarks(TRVImagingAnnot& a) {
   image.Image = std::make_unique<TRVBitmap>();
   image.Image->Allocate(5, 3, rv24RGB);
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) image.Image->SetPixels_rv24RGB(x, y, uint32_t(x * 40) << 16 | uint32_t(y * 80));
+    for (int x = 0; x < 5; ++x)
+      image.Image->SetPixels_rv24RGB(x, y, uint32_t(x * 40) << 16 | uint32_t(y * 80));
   TRVImagingObject& text = a.AddObject();
   text.SetMarkType(8);
   text.SetFontHeight(-20);

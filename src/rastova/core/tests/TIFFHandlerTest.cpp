@@ -2,7 +2,6 @@
 // unchanged (as tiffcmp and tiffdump see them), the special pages (old-style JPEG, HD Photo
 // planes), copying tags, and damaged structures.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -24,7 +23,8 @@ class TempFolder {
  public:
   TempFolder() {
     std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() / ("zephor-tiffh-" + std::to_string(rd()) + std::to_string(rd()));
+    path_ = std::filesystem::temp_directory_path() /
+            ("zephor-tiffh-" + std::to_string(rd()) + std::to_string(rd()));
     std::filesystem::create_directories(path_);
   }
   ~TempFolder() {
@@ -115,15 +115,17 @@ std::vector<std::string> DumpWithoutOffsets(const std::string& path) {
   while (std::getline(f, line)) {
     if (!std::regex_match(line, m, entry)) continue;
     const int tag = std::stoi(m[2]);
-    const bool offsets = tag == 273 || tag == 324 || tag == 513 || tag == 34665 || tag == 34853 || tag == 40965;
+    const bool offsets =
+        tag == 273 || tag == 324 || tag == 513 || tag == 34665 || tag == 34853 || tag == 40965;
     lines.push_back(m[2].str() + " " + m[4].str() + " " + m[5].str() + (offsets ? "" : m[6].str()));
   }
   return lines;
 }
 
 bool HaveTools() {
-  return Shell("command -v tiffcp >/dev/null && command -v tiffdump >/dev/null && command -v tiffcmp >/dev/null && "
-             "command -v exiftool >/dev/null && /usr/bin/python3 -c 'import PIL' 2>/dev/null");
+  return Shell(
+      "command -v tiffcp >/dev/null && command -v tiffdump >/dev/null && command -v tiffcmp >/dev/null && "
+      "command -v exiftool >/dev/null && /usr/bin/python3 -c 'import PIL' 2>/dev/null");
 }
 
 TEST(TIFFHandler, ToolFilesWrittenBackKeepEveryTagAndStrip) {
@@ -143,8 +145,10 @@ TEST(TIFFHandler, ToolFilesWrittenBackKeepEveryTagAndStrip) {
   for (const char* name : {"le.tif", "be.tif", "tiled.tif"}) {
     SCOPED_TRACE(name);
     const std::string src = dir.File(name);
-    ASSERT_TRUE(Shell("exiftool -q -overwrite_original -Make=Cam -ExposureTime=1/60 -GPSLatitude=10.5 "
-                    "-GPSLatitudeRef=S -InteropIndex=R98 -Artist='An artist' '" + src + "'"));
+    ASSERT_TRUE(
+        Shell("exiftool -q -overwrite_original -Make=Cam -ExposureTime=1/60 -GPSLatitude=10.5 "
+              "-GPSLatitudeRef=S -InteropIndex=R98 -Artist='An artist' '" +
+              src + "'"));
     TRVTIFFHandler h;
     ASSERT_TRUE(h.LoadFromFile(src));
     ASSERT_EQ(h.PageCount(), 2);
@@ -173,10 +177,12 @@ TEST(TIFFHandler, ToolFilesWrittenBackKeepEveryTagAndStrip) {
     auto get32 = [&](size_t at) {
       return le ? uint32_t(bytes[at]) | (uint32_t(bytes[at + 1]) << 8) | (uint32_t(bytes[at + 2]) << 16) |
                       (uint32_t(bytes[at + 3]) << 24)
-                : (uint32_t(bytes[at]) << 24) | (uint32_t(bytes[at + 1]) << 16) | (uint32_t(bytes[at + 2]) << 8) |
-                      uint32_t(bytes[at + 3]);
+                : (uint32_t(bytes[at]) << 24) | (uint32_t(bytes[at + 1]) << 16) |
+                      (uint32_t(bytes[at + 2]) << 8) | uint32_t(bytes[at + 3]);
     };
-    auto get16 = [&](size_t at) { return le ? bytes[at] | (bytes[at + 1] << 8) : (bytes[at] << 8) | bytes[at + 1]; };
+    auto get16 = [&](size_t at) {
+      return le ? bytes[at] | (bytes[at + 1] << 8) : (bytes[at] << 8) | bytes[at + 1];
+    };
     const size_t ifd = get32(4);
     const int n = get16(ifd);
     for (int i = 0; i < n; ++i) {
@@ -239,7 +245,8 @@ TEST(TIFFHandler, OldStyleJpegPageGetsItsStripOffsetsAtTheScan) {
   const int n = out[ifd] | (out[ifd + 1] << 8);
   const size_t last = ifd + 2 + 12 * size_t(n - 1);
   EXPECT_EQ(out[last] | (out[last + 1] << 8), 273);
-  const uint32_t strip = out[last + 8] | (out[last + 9] << 8) | (out[last + 10] << 16) | (uint32_t(out[last + 11]) << 24);
+  const uint32_t strip =
+      out[last + 8] | (out[last + 9] << 8) | (out[last + 10] << 16) | (uint32_t(out[last + 11]) << 24);
   ASSERT_LT(strip + 1, out.size());
   EXPECT_EQ(out[strip], 0xFF);
   EXPECT_EQ(out[strip + 1], 0xDA);
@@ -296,7 +303,8 @@ TEST(TIFFHandler, CopiedStripsFollowTheirByteCounts) {
   target.CopyTag(3, 0, source, 0);  // out of range: nothing
   TRVTIFFHandler back = LoadBytes(WriteBack(target, -1));
   ASSERT_GE(back.FindTag(0, 273), 0);
-  EXPECT_EQ(back.Page(0).entries[size_t(back.FindTag(0, 273))].blocks.at(0), (std::vector<uint8_t>{9, 8, 7, 6}));
+  EXPECT_EQ(back.Page(0).entries[size_t(back.FindTag(0, 273))].blocks.at(0),
+            (std::vector<uint8_t>{9, 8, 7, 6}));
   // A big-endian source is not copied into a little-endian handler.
   Raw m(false);
   m.U16(1);

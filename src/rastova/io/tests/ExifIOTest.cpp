@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "IoTestTools.h"
-#include "rastova/codecs/tests/RawTools.h"
 #include "rastova/codecs/RVEXIF.h"
+#include "rastova/codecs/tests/RawTools.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RVFileFormat.h"
@@ -31,7 +31,8 @@ std::map<std::string, std::string> ExifTags(const std::string& path) {
   std::string line;
   while (std::getline(out, line)) {
     const size_t eq = line.find('=');
-    if (line.size() > 1 && line[0] == '-' && eq != std::string::npos) tags[line.substr(1, eq - 1)] = line.substr(eq + 1);
+    if (line.size() > 1 && line[0] == '-' && eq != std::string::npos)
+      tags[line.substr(1, eq - 1)] = line.substr(eq + 1);
   }
   return tags;
 }
@@ -64,7 +65,8 @@ TEST(ExifIO, JpegSaveReplacesTheExifSegmentAndReadsItBack) {
   ASSERT_FALSE(io.Aborting);
   int exifSegments = 0;
   for (int32_t i = 0; i < io.Params.JPEG_MarkerList.Count(); ++i)
-    exifSegments += IsEXIFMarker(io.Params.JPEG_MarkerList.GetMarkerData(i), io.Params.JPEG_MarkerList.GetMarkerLength(i));
+    exifSegments += IsEXIFMarker(io.Params.JPEG_MarkerList.GetMarkerData(i),
+                                 io.Params.JPEG_MarkerList.GetMarkerLength(i));
   EXPECT_EQ(exifSegments, 1);
   TRastovaIO back;
   back.LoadFromFile(dir.File("e.jpg"));
