@@ -325,7 +325,8 @@ struct TTagWriter {
       PutLE32(&raw[8 * i], static_cast<uint32_t>(num));
       PutLE32(&raw[8 * i + 4], static_cast<uint32_t>(den));
     }
-    AddRaw(tag, isSigned ? ttSRational : uint16_t(ttRational), static_cast<uint32_t>(n), raw.data(), raw.size());
+    AddRaw(tag, isSigned ? ttSRational : uint16_t(ttRational), static_cast<uint32_t>(n), raw.data(),
+           raw.size());
   }
   void AddRational(uint16_t tag, double v, bool isSigned = false) { AddRationals(tag, &v, 1, isSigned); }
   void AddWide(uint16_t tag, const std::u16string& s) {
@@ -338,7 +339,8 @@ struct TTagWriter {
   // Writes `sub` as an IFD at an even position and adds the pointer tag.
   void AddSubIFD(uint16_t tag, TTIFFEntryList& sub) {
     auto& e = sub.entries;
-    std::stable_sort(e.begin(), e.end(), [](const TIFDEntry& a, const TIFDEntry& b) { return a.tag < b.tag; });
+    std::stable_sort(e.begin(), e.end(),
+                     [](const TIFDEntry& a, const TIFDEntry& b) { return a.tag < b.tag; });
     const uint32_t at = Align();
     std::vector<uint8_t> raw(2 + e.size() * 12 + 4, 0);
     PutLE16(raw.data(), static_cast<uint16_t>(e.size()));
@@ -432,10 +434,13 @@ void WriteEXIFIFD(TTagWriter& parent, TIOParamsVals& p) {
   if (p.EXIF_ExposureMode != -1) w.AddShort(41986, p.EXIF_ExposureMode);
   if (p.EXIF_WhiteBalance != -1) w.AddShort(41987, p.EXIF_WhiteBalance);
   if (p.EXIF_DigitalZoomRatio != -1) w.AddRational(41988, p.EXIF_DigitalZoomRatio);
-  const std::pair<uint16_t, int32_t> shorts[] = {
-      {41989, p.EXIF_FocalLengthIn35mmFilm}, {41990, p.EXIF_SceneCaptureType}, {41991, p.EXIF_GainControl},
-      {41992, p.EXIF_Contrast},              {41993, p.EXIF_Saturation},       {41994, p.EXIF_Sharpness},
-      {41996, p.EXIF_SubjectDistanceRange}};
+  const std::pair<uint16_t, int32_t> shorts[] = {{41989, p.EXIF_FocalLengthIn35mmFilm},
+                                                 {41990, p.EXIF_SceneCaptureType},
+                                                 {41991, p.EXIF_GainControl},
+                                                 {41992, p.EXIF_Contrast},
+                                                 {41993, p.EXIF_Saturation},
+                                                 {41994, p.EXIF_Sharpness},
+                                                 {41996, p.EXIF_SubjectDistanceRange}};
   for (const auto& [tag, value] : shorts)
     if (value != -1) w.AddShort(tag, value);
   w.AddAscii(42016, p.EXIF_ImageUniqueID);
@@ -525,7 +530,9 @@ void WriteEXIFTags(TTIFFEntryList& entries, TStream& stream, TIOParamsVals& p) {
   w.AddAscii(305, p.EXIF_Software);
   w.AddAscii(306, p.EXIF_DateTime);
   w.AddAscii(315, p.EXIF_Artist);
-  auto any = [](const double* v, size_t n) { return std::any_of(v, v + n, [](double d) { return d != -1; }); };
+  auto any = [](const double* v, size_t n) {
+    return std::any_of(v, v + n, [](double d) { return d != -1; });
+  };
   if (any(p.EXIF_WhitePoint, 2)) w.AddRationals(318, p.EXIF_WhitePoint, 2);
   if (any(p.EXIF_PrimaryChromaticities, 6)) w.AddRationals(319, p.EXIF_PrimaryChromaticities, 6);
   if (any(p.EXIF_YCbCrCoefficients, 3)) w.AddRationals(529, p.EXIF_YCbCrCoefficients, 3);
@@ -559,7 +566,8 @@ void AddTIFFAnnotations(TTIFFEntryList& entries, TStream& stream, TIOParamsVals&
   if (!p.HasImagingAnnot()) return;
   const std::vector<uint8_t> wang = p.GetImagingAnnot().SaveToWangData();
   if (wang.empty()) return;
-  TTagWriter{entries, stream}.AddRaw(32932, ttByte, static_cast<uint32_t>(wang.size()), wang.data(), wang.size());
+  TTagWriter{entries, stream}.AddRaw(32932, ttByte, static_cast<uint32_t>(wang.size()), wang.data(),
+                                     wang.size());
 }
 
 void AddTIFFICC(TTIFFEntryList& entries, TStream& stream, TIOParamsVals& p) {

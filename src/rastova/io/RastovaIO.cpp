@@ -227,7 +227,8 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
   if (params.EXIF_HasEXIFData) {
     const std::vector<uint8_t> exif = BuildEXIFBlock(params, true);
     for (int32_t i = 0; i < markers.Count(); ++i) {
-      if (markers.GetMarkerType(i) == 0xE1 && IsEXIFMarker(markers.GetMarkerData(i), markers.GetMarkerLength(i))) {
+      if (markers.GetMarkerType(i) == 0xE1 &&
+          IsEXIFMarker(markers.GetMarkerData(i), markers.GetMarkerLength(i))) {
         markers.DeleteMarker(i);
         break;
       }
