@@ -8,6 +8,7 @@
 
 #include "scene3d/gl/GLLog.h"
 #include "scene3d/scene/material/GLMaterial.h"
+#include "scene3d/scene/material/GLShader.h"
 #include "scene3d/scene/texture/tests/TextureTestObjects.h"
 
 namespace gl3d::test {
@@ -31,6 +32,12 @@ class MaterialFixture : public TextureRecordingFixture {
     rci.FaceCulling = false;
     rci.FogOn = false;
   }
+  // A fresh context and pass record, for tables whose rows each need one.
+  void Restart() {
+    TearDown();
+    rci = TRenderContextInfo();
+    SetUp();
+  }
 };
 
 // Collects the GL layer's error lines while it lives.
@@ -47,6 +54,31 @@ class LogWatch {
   LogWatch(const LogWatch&) = delete;
   LogWatch& operator=(const LogWatch&) = delete;
   std::vector<std::string> errors;
+};
+
+// A shader that asks for `passes` passes per Apply and counts what the base asks of it; each
+// ShaderApply sends glPassThrough(100 + the pass number) so a recording shows the passes.
+class CountingShader : public TGLShader {
+ public:
+  explicit CountingShader(TComponent* owner = nullptr) : TGLShader(owner) {}
+  const char* ClassName() const override { return "CountingShader"; }
+  int passes = 1;
+  int applies = 0, unapplies = 0, initialised = 0, finalised = 0;
+  void ShaderApply(TRenderContextInfo&, TObject*) override {
+    ++applies;
+    CurrentGLEntryPoints().PassThrough(static_cast<float>(100 + pass_));
+  }
+  bool ShaderUnApply(TRenderContextInfo&) override {
+    ++unapplies;
+    if (++pass_ < passes) return true;
+    pass_ = 0;
+    return false;
+  }
+  void ShaderInitialize(TRenderContextInfo&, TObject*) override { ++initialised; }
+  void ShaderFinalize() override { ++finalised; }
+
+ private:
+  int pass_ = 0;
 };
 
 }  // namespace gl3d::test
