@@ -35,8 +35,9 @@ void TGLCustomSceneObject::DoRender(TRenderContextInfo& rci, bool renderSelf, bo
     if (rci.IgnoreMaterials) {
       TGLBaseSceneObject::DoRender(rci, true, false);
     } else {
+      // A multi-pass material is applied once; it keeps its state between the passes.
+      material_->Apply(rci);
       do {
-        material_->Apply(rci);
         TGLBaseSceneObject::DoRender(rci, true, false);
       } while (material_->UnApply(rci));
     }

@@ -31,7 +31,7 @@ class TGLCustomSceneObject : public TGLBaseSceneObject {
   bool Blended() const override { return material_->Blended(); }
   // The display list and the material's texture handles.
   void DestroyHandle() override;
-  // Unless the pass ignores materials: Apply, draw, and again while UnApply asks for a pass.
+  // Unless the pass ignores materials: Apply once, then draw again while UnApply asks for a pass.
   void DoRender(TRenderContextInfo& rci, bool renderSelf, bool renderChildren) override;
 
  private:
