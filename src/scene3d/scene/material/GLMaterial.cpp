@@ -9,13 +9,6 @@ namespace gl3d {
 namespace {
 // How far SetLibMaterialName follows a chain of library references before it calls it cyclic.
 constexpr int kMaxLibraryChain = 16;
-
-template <class T>
-void Change(TGLMaterial& material, T& field, T value) {
-  if (field == value) return;
-  field = value;
-  material.NotifyChange(&material);
-}
 }  // namespace
 
 TGLMaterial::TGLMaterial(TPersistent* owner)
@@ -66,10 +59,12 @@ void TGLMaterial::SetBlendingParams(const TGLBlendingParameters* value) {
   NotifyChange(this);
 }
 
-void TGLMaterial::SetBlendingMode(TBlendingMode value) { Change(*this, blendingMode_, value); }
-void TGLMaterial::SetMaterialOptions(TMaterialOptions value) { Change(*this, materialOptions_, value); }
-void TGLMaterial::SetFaceCulling(TFaceCulling value) { Change(*this, faceCulling_, value); }
-void TGLMaterial::SetPolygonMode(TPolygonMode value) { Change(*this, polygonMode_, value); }
+void TGLMaterial::SetBlendingMode(TBlendingMode value) { ChangeAndNotify(*this, blendingMode_, value); }
+void TGLMaterial::SetMaterialOptions(TMaterialOptions value) {
+  ChangeAndNotify(*this, materialOptions_, value);
+}
+void TGLMaterial::SetFaceCulling(TFaceCulling value) { ChangeAndNotify(*this, faceCulling_, value); }
+void TGLMaterial::SetPolygonMode(TPolygonMode value) { ChangeAndNotify(*this, polygonMode_, value); }
 
 TGLTexture* TGLMaterial::Texture() {
   if (!texture_) texture_ = std::make_unique<TGLTexture>(this);
@@ -142,8 +137,9 @@ bool TGLMaterial::ChainIsCyclic(const TGLAbstractLibMaterial* found) const {
 }
 
 void TGLMaterial::SetLibMaterialName(const std::string& value) {
-  TGLAbstractLibMaterial* found =
-      materialLibrary_ && materialLibrary_->Materials() ? materialLibrary_->Materials()->FindMaterial(value) : nullptr;
+  TGLAbstractLibMaterial* found = materialLibrary_ && materialLibrary_->Materials()
+                                      ? materialLibrary_->Materials()->FindMaterial(value)
+                                      : nullptr;
   if (found && ChainIsCyclic(found)) {
     gllog::Error(gllog::Format("Cyclic reference detected in material \"%s\"", value.c_str()));
     return;
@@ -245,12 +241,12 @@ void TGLMaterial::ApplyBlending(TRenderContextInfo& rci) {
     float Reference;
   };
   static constexpr TModeRow kRows[] = {
-      {false, bfOne, bfZero, false, cfGreater, 0.0f},                    // bmOpaque
-      {true, bfSrcAlpha, bfOneMinusSrcAlpha, true, cfGreater, 0.0f},     // bmTransparency
-      {true, bfSrcAlpha, bfOne, true, cfGreater, 0.0f},                  // bmAdditive
-      {false, bfOne, bfZero, true, cfGEqual, 0.5f},                      // bmAlphaTest50
-      {false, bfOne, bfZero, true, cfGEqual, 1.0f},                      // bmAlphaTest100
-      {true, bfDstColor, bfZero, true, cfGreater, 0.0f},                 // bmModulate
+      {false, bfOne, bfZero, false, cfGreater, 0.0f},                 // bmOpaque
+      {true, bfSrcAlpha, bfOneMinusSrcAlpha, true, cfGreater, 0.0f},  // bmTransparency
+      {true, bfSrcAlpha, bfOne, true, cfGreater, 0.0f},               // bmAdditive
+      {false, bfOne, bfZero, true, cfGEqual, 0.5f},                   // bmAlphaTest50
+      {false, bfOne, bfZero, true, cfGEqual, 1.0f},                   // bmAlphaTest100
+      {true, bfDstColor, bfZero, true, cfGreater, 0.0f},              // bmModulate
   };
   if (blendingMode_ == bmCustom) {
     blendingParams_->Apply(rci);
@@ -309,7 +305,8 @@ TGLAbstractLibMaterial::TGLAbstractLibMaterial(TCollection* collection) : TColle
 }
 
 TGLAbstractLibMaterial::~TGLAbstractLibMaterial() {
-  if (TGLAbstractMaterialLibrary* library = GetMaterialLibrary(); library && library->lastAppliedMaterial_ == this)
+  if (TGLAbstractMaterialLibrary* library = GetMaterialLibrary();
+      library && library->lastAppliedMaterial_ == this)
     library->lastAppliedMaterial_ = nullptr;
 }
 

@@ -42,7 +42,9 @@ enum TFaceCulling : uint8_t { fcBufferDefault, fcCull, fcNoCull };
 enum TMaterialOption : uint8_t { moIgnoreFog, moNoLighting };
 // Bit n for the option of ordinal n.
 using TMaterialOptions = uint8_t;
-constexpr TMaterialOptions MaterialOptionBit(TMaterialOption o) { return static_cast<TMaterialOptions>(1u << o); }
+constexpr TMaterialOptions MaterialOptionBit(TMaterialOption o) {
+  return static_cast<TMaterialOptions>(1u << o);
+}
 
 // Implemented by what belongs to a material library.
 class IGLMaterialLibrarySupported {
@@ -227,7 +229,9 @@ class TGLAbstractLibMaterials : public TOwnedCollection {
   TGLAbstractLibMaterials(TPersistent* owner, TCollectionItemClass itemClass)
       : TOwnedCollection(owner, itemClass) {}
   const char* ClassName() const override { return "TGLAbstractLibMaterials"; }
-  TGLAbstractLibMaterial* Items(int index) const { return static_cast<TGLAbstractLibMaterial*>(GetItem(index)); }
+  TGLAbstractLibMaterial* Items(int index) const {
+    return static_cast<TGLAbstractLibMaterial*>(GetItem(index));
+  }
   // The first material with the name (case-sensitive), nullptr when none.
   TGLAbstractLibMaterial* FindMaterial(const std::string& name) const;
   // base when no material has it, else base followed by 1, 2, ... (the first free number).

@@ -88,13 +88,15 @@ void TGLLibMaterial::SetTextureMatrix(const TMatrix4f& matrix) {
 }
 
 void TGLLibMaterial::CalculateTextureMatrix() {
-  if (textureOffset_->Equals(kDefaultOffset) && textureScale_->Equals(kDefaultScale) && !StoreTextureRotate()) {
+  if (textureOffset_->Equals(kDefaultOffset) && textureScale_->Equals(kDefaultScale) &&
+      !StoreTextureRotate()) {
     textureMatrixIsIdentity_ = true;
   } else {
     textureMatrixIsIdentity_ = false;
     textureMatrix_ = CreateScaleAndTranslationMatrix(textureScale_->AsVector(), textureOffset_->AsVector());
     if (StoreTextureRotate())
-      MatrixMultiplyInto(textureMatrix_, CreateRotationMatrixZ(DegToRadSingle(textureRotate_)), textureMatrix_);
+      MatrixMultiplyInto(textureMatrix_, CreateRotationMatrixZ(DegToRadSingle(textureRotate_)),
+                         textureMatrix_);
   }
   textureMatrixIsExplicit_ = false;
   NotifyUsers();
@@ -183,7 +185,8 @@ void TGLLibMaterial::Apply(TRenderContextInfo& rci) {
     TGLTexture* texture2 = second->material_->Texture();
     texture2->ApplyOnSecondUnit(rci, second->textureMatrixIsIdentity_ ? nullptr : &second->textureMatrix_);
     const bool generated2 = texture2->MappingMode() != tmmUser;
-    const bool ownUserCoordinates = TextureEnabled(*material_) && material_->Texture()->MappingMode() == tmmUser;
+    const bool ownUserCoordinates =
+        TextureEnabled(*material_) && material_->Texture()->MappingMode() == tmmUser;
     if (generated2)
       coordinator->SetMainMapping();
     else if (ownUserCoordinates)
@@ -204,7 +207,8 @@ bool TGLLibMaterial::UnApply(TRenderContextInfo& rci) {
   if (again) return true;
   if (libMatTexture2_ && CurrentGLEntryPoints().ARB_multitexture &&
       !CurrentMultitextureCoordinator()->SecondTextureUnitForbidden()) {
-    libMatTexture2_->material_->Texture()->UnApplyOnSecondUnit(rci, !libMatTexture2_->textureMatrixIsIdentity_);
+    libMatTexture2_->material_->Texture()->UnApplyOnSecondUnit(rci,
+                                                               !libMatTexture2_->textureMatrixIsIdentity_);
     CurrentMultitextureCoordinator()->SetMainMapping();
   }
   material_->UnApply(rci);

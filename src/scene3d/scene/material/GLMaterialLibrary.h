@@ -133,7 +133,9 @@ class TGLMaterialLibrary : public TGLAbstractMaterialLibrary {
   TGLLibMaterials* Materials() const { return static_cast<TGLLibMaterials*>(materials_.get()); }
   void SetMaterials(const TGLLibMaterials* value) { materials_->Assign(value); }
   bool StoreMaterials() const { return materials_->Count() > 0; }
-  TGLLibMaterial* FindLibMaterial(const std::string& name) const { return Materials()->FindLibMaterial(name); }
+  TGLLibMaterial* FindLibMaterial(const std::string& name) const {
+    return Materials()->FindLibMaterial(name);
+  }
 
   // Folders separated by ";"; each piece is trimmed and, when not empty, ends with "/".
   const std::string& TexturePaths() const { return texturePaths_; }

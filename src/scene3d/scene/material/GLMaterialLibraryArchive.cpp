@@ -126,8 +126,8 @@ void WriteTextureParameters(TVirtualWriter& writer, TGLTexture& t) {
   writer.WriteFloat(t.ImageGamma());
   writer.WriteInteger(t.MagFilter());
   writer.WriteInteger(t.MappingMode());
-  for (TGLCoordinates4* plane : {t.MappingSCoordinates(), t.MappingTCoordinates(), t.MappingRCoordinates(),
-                                 t.MappingQCoordinates()})
+  for (TGLCoordinates4* plane :
+       {t.MappingSCoordinates(), t.MappingTCoordinates(), t.MappingRCoordinates(), t.MappingQCoordinates()})
     writer.Write(&plane->AsVector(), 16);
   writer.WriteInteger(t.MinFilter());
   writer.WriteFloat(t.NormalMapScale());
@@ -154,14 +154,11 @@ void ReadTextureParameters(TVirtualReader& reader, TGLTexture& t) {
   t.SetImageGamma(ReadSingleFloat(reader));
   t.SetMagFilter(ReadEnum<TGLMagFilter>(reader, maLinear));
   t.SetMappingMode(ReadEnum<TGLTextureMappingMode>(reader, tmmCubeMapCamera));
-  for (int i = 0; i < 4; ++i) {
+  using TPlaneSetter = void (TGLTexture::*)(const TGLCoordinates4*);
+  for (TPlaneSetter set : {&TGLTexture::SetMappingSCoordinates, &TGLTexture::SetMappingTCoordinates,
+                           &TGLTexture::SetMappingRCoordinates, &TGLTexture::SetMappingQCoordinates}) {
     const TGLCoordinates4 plane(nullptr, ReadVector(reader, 4, {0, 0, 0, 0}), ckVector);
-    switch (i) {
-      case 0: t.SetMappingSCoordinates(&plane); break;
-      case 1: t.SetMappingTCoordinates(&plane); break;
-      case 2: t.SetMappingRCoordinates(&plane); break;
-      default: t.SetMappingQCoordinates(&plane); break;
-    }
+    (t.*set)(&plane);
   }
   t.SetMinFilter(ReadEnum<TGLMinFilter>(reader, miLinearMipmapLinear));
   t.SetNormalMapScale(ReadSingleFloat(reader));
@@ -287,7 +284,8 @@ void TGLMaterialLibrary::WriteArchive(TVirtualWriter& writer) const {
 
 // The version's fields after the front colours. Colours, shininess, options, offset and scale are
 // set quietly; the rest through their writers.
-void TGLMaterialLibrary::ReadMaterialBody(TVirtualReader& reader, int32_t version, TGLLibMaterial& libMaterial) {
+void TGLMaterialLibrary::ReadMaterialBody(TVirtualReader& reader, int32_t version,
+                                          TGLLibMaterial& libMaterial) {
   TGLMaterial& material = *libMaterial.Material();
   ReadShininess(reader, *material.FrontProperties());
   material.SetPolygonMode(ReadEnum<TPolygonMode>(reader, pmPoints));

@@ -6,16 +6,6 @@
 
 namespace gl3d {
 
-namespace {
-// Stores a value that differs, then tells the object's owner.
-template <class T>
-void Change(TGLUpdateAbleObject& object, T& field, T value) {
-  if (field == value) return;
-  field = value;
-  object.NotifyChange(&object);
-}
-}  // namespace
-
 // ---- Face properties ----
 
 TGLFaceProperties::TGLFaceProperties(TPersistent* owner)
@@ -33,7 +23,7 @@ void TGLFaceProperties::SetColor(TGLColor& own, const TGLColor* value) {
 }
 
 void TGLFaceProperties::SetShininess(TShininess value) {
-  Change(*this, shininess_, std::min(value, MaxShininess));
+  ChangeAndNotify(*this, shininess_, std::min(value, MaxShininess));
 }
 
 void TGLFaceProperties::Assign(const TPersistent* source) {
@@ -56,14 +46,18 @@ void TGLFaceProperties::ApplyNoLighting() { CurrentGLEntryPoints().Color4fv(diff
 
 // ---- Depth properties ----
 
-void TGLDepthProperties::SetDepthTest(bool value) { Change(*this, depthTest_, value); }
-void TGLDepthProperties::SetDepthWrite(bool value) { Change(*this, depthWrite_, value); }
-void TGLDepthProperties::SetZNear(float value) { Change(*this, zNear_, std::clamp(value, 0.0f, 1.0f)); }
-void TGLDepthProperties::SetZFar(float value) { Change(*this, zFar_, std::clamp(value, 0.0f, 1.0f)); }
-void TGLDepthProperties::SetDepthCompareFunction(TComparisonFunction value) {
-  Change(*this, compareFunction_, value);
+void TGLDepthProperties::SetDepthTest(bool value) { ChangeAndNotify(*this, depthTest_, value); }
+void TGLDepthProperties::SetDepthWrite(bool value) { ChangeAndNotify(*this, depthWrite_, value); }
+void TGLDepthProperties::SetZNear(float value) {
+  ChangeAndNotify(*this, zNear_, std::clamp(value, 0.0f, 1.0f));
 }
-void TGLDepthProperties::SetDepthClamp(bool value) { Change(*this, depthClamp_, value); }
+void TGLDepthProperties::SetZFar(float value) {
+  ChangeAndNotify(*this, zFar_, std::clamp(value, 0.0f, 1.0f));
+}
+void TGLDepthProperties::SetDepthCompareFunction(TComparisonFunction value) {
+  ChangeAndNotify(*this, compareFunction_, value);
+}
+void TGLDepthProperties::SetDepthClamp(bool value) { ChangeAndNotify(*this, depthClamp_, value); }
 
 void TGLDepthProperties::Assign(const TPersistent* source) {
   const auto* src = dynamic_cast<const TGLDepthProperties*>(source);
@@ -95,10 +89,12 @@ void TGLDepthProperties::Apply(TRenderContextInfo& rci) {
 
 // ---- Blending parameters ----
 
-void TGLBlendingParameters::SetUseAlphaFunc(bool value) { Change(*this, useAlphaFunc_, value); }
-void TGLBlendingParameters::SetUseBlendFunc(bool value) { Change(*this, useBlendFunc_, value); }
-void TGLBlendingParameters::SetAlphaFunctType(TComparisonFunction value) { Change(*this, alphaFunctType_, value); }
-void TGLBlendingParameters::SetAlphaFuncRef(float value) { Change(*this, alphaFuncRef_, value); }
+void TGLBlendingParameters::SetUseAlphaFunc(bool value) { ChangeAndNotify(*this, useAlphaFunc_, value); }
+void TGLBlendingParameters::SetUseBlendFunc(bool value) { ChangeAndNotify(*this, useBlendFunc_, value); }
+void TGLBlendingParameters::SetAlphaFunctType(TComparisonFunction value) {
+  ChangeAndNotify(*this, alphaFunctType_, value);
+}
+void TGLBlendingParameters::SetAlphaFuncRef(float value) { ChangeAndNotify(*this, alphaFuncRef_, value); }
 
 void TGLBlendingParameters::SetSeparateBlendFunc(bool value) {
   if (value == separateBlendFunc_) return;
@@ -125,11 +121,11 @@ void TGLBlendingParameters::SetBlendFuncDFactor(TBlendFunction value) {
 }
 
 void TGLBlendingParameters::SetAlphaBlendFuncSFactor(TBlendFunction value) {
-  if (separateBlendFunc_) Change(*this, alphaBlendFuncSFactor_, value);
+  if (separateBlendFunc_) ChangeAndNotify(*this, alphaBlendFuncSFactor_, value);
 }
 
 void TGLBlendingParameters::SetAlphaBlendFuncDFactor(TBlendFunction value) {
-  if (separateBlendFunc_) Change(*this, alphaBlendFuncDFactor_, value);
+  if (separateBlendFunc_) ChangeAndNotify(*this, alphaBlendFuncDFactor_, value);
 }
 
 void TGLBlendingParameters::Assign(const TPersistent* source) {

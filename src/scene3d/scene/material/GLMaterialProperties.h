@@ -13,6 +13,15 @@
 
 namespace gl3d {
 
+// The material family's property writers: a value that differs is stored, then the object tells
+// of its change.
+template <class T>
+void ChangeAndNotify(TGLUpdateAbleObject& object, T& field, T value) {
+  if (field == value) return;
+  field = value;
+  object.NotifyChange(&object);
+}
+
 // The specular exponent of a face, 0 to 128.
 using TShininess = uint8_t;
 inline constexpr TShininess MaxShininess = 128;

@@ -475,8 +475,8 @@ void TGL3DSceneBuffer::CopyToTexture(TGLTextureHandle& texture, TGLTextureTarget
                                    ySrc, width, height);
 }
 
-void TGL3DSceneBuffer::CopyToTexture(TGLTexture& texture, int xSrc, int ySrc, int width, int height, int xDest,
-                                     int yDest, GLenum cubeFace) {
+void TGL3DSceneBuffer::CopyToTexture(TGLTexture& texture, int xSrc, int ySrc, int width, int height,
+                                     int xDest, int yDest, GLenum cubeFace) {
   if (!context_) return;
   TGLContextActivation active(*context_);
   auto* blank = dynamic_cast<TGLBlankImage*>(texture.Image());
@@ -491,8 +491,8 @@ void TGL3DSceneBuffer::CopyToTexture(TGLTexture& texture, int xSrc, int ySrc, in
   const GLuint name = texture.GetHandle();
   const TGLTextureTarget target = blank->NativeTarget();
   context_->GLStates().SetTextureBinding(0, target, name);
-  context_->GL().CopyTexSubImage2D(cubeFace ? cubeFace : TextureTargetToGL(target), 0, xDest, yDest, xSrc, ySrc,
-                                   width, height);
+  context_->GL().CopyTexSubImage2D(cubeFace ? cubeFace : TextureTargetToGL(target), 0, xDest, yDest, xSrc,
+                                   ySrc, width, height);
 }
 
 // ---- Settings ----

@@ -16,7 +16,9 @@ namespace {
 template <class Base>
 class Drawn : public Base {
  public:
-  explicit Drawn(TComponent* owner = nullptr) : Base(owner) { this->SetObjectStyle(ObjectStyleBit(sfDirectDraw)); }
+  explicit Drawn(TComponent* owner = nullptr) : Base(owner) {
+    this->SetObjectStyle(ObjectStyleBit(sfDirectDraw));
+  }
   void BuildList(TRenderContextInfo&) override { CurrentGLEntryPoints().PassThrough(1); }
 };
 
@@ -86,7 +88,8 @@ TEST_F(CustomObject, TheMaterialInCopiesNoticesAndHandles) {
 
   a.Material()->TextureEx()->Add()->TextureOffset()->AssignVectorQuietly({0.5f, 0, 0, 0});
   a.Loaded();
-  EXPECT_FALSE(a.Material()->TextureEx()->Items(0)->TextureMatrixIsIdentity()) << "the material finishes loading";
+  EXPECT_FALSE(a.Material()->TextureEx()->Items(0)->TextureMatrixIsIdentity())
+      << "the material finishes loading";
 }
 
 TEST_F(CustomObject, MaterialChangesReachTheScene) {

@@ -57,7 +57,9 @@ struct Archive {
     return *this;
   }
   // Front or back colours: ambient RGB, diffuse RGBA, emission RGB, specular RGB.
-  Archive& DefaultFace() { return Raw({0.2f, 0.2f, 0.2f}).Raw({0.8f, 0.8f, 0.8f, 1}).Raw({0, 0, 0}).Raw({0, 0, 0}); }
+  Archive& DefaultFace() {
+    return Raw({0.2f, 0.2f, 0.2f}).Raw({0.8f, 0.8f, 0.8f, 1}).Raw({0, 0, 0}).Raw({0, 0, 0});
+  }
 };
 
 const char kExt0[11] = "\0\0\0\0\0\0\0\0\0\0";
@@ -124,7 +126,12 @@ TEST_F(MaterialArchive, Version4ByteForByte) {
 
   Archive expected;
   expected.Int(4).Int(1).Str("Mat").Bool(false);
-  expected.Raw({0.2f, 0.2f, 0.2f}).Raw({0.5f, 0.25f, 1, 0.5f}).Raw({0, 0, 0}).Raw({0, 0, 0}).Byte(64).Int(pmLines);
+  expected.Raw({0.2f, 0.2f, 0.2f})
+      .Raw({0.5f, 0.25f, 1, 0.5f})
+      .Raw({0, 0, 0})
+      .Raw({0, 0, 0})
+      .Byte(64)
+      .Int(pmLines);
   expected.DefaultFace().Byte(0).Int(pmLines).Int(bmCustom);
   expected.Bool(true).Ext(kExtHalf).Int(cfLess).Int(bfOne).Int(bfSrcAlpha).Bool(true).Bool(true);
   expected.Int(fcNoCull).Int(1).Byte(2);
@@ -260,9 +267,12 @@ TEST_F(MaterialArchive, DamagedArchives) {
       return std::string("other: ") + e.what();
     }
   };
-  auto keeps = [&] { return library.Materials()->Count() == 1 && library.Materials()->Items(0)->Name() == "Kept"; };
+  auto keeps = [&] {
+    return library.Materials()->Count() == 1 && library.Materials()->Items(0)->Name() == "Kept";
+  };
 
-  EXPECT_EQ(outcome(Archive().Int(5).Int(0).bytes), "archive: TGLMaterialLibrary : unknown archive version 5");
+  EXPECT_EQ(outcome(Archive().Int(5).Int(0).bytes),
+            "archive: TGLMaterialLibrary : unknown archive version 5");
   EXPECT_EQ(outcome(Archive().Int(-1).bytes), "archive: TGLMaterialLibrary : unknown archive version -1");
   EXPECT_TRUE(keeps());
 
@@ -304,12 +314,13 @@ TEST_F(MaterialArchive, DamagedArchives) {
       {"negative blending mode", v4(-1, fcCull, 1)},
       {"options size above 4", v4(bmOpaque, fcCull, 5)},
       {"negative options size", v4(bmOpaque, fcCull, -1)},
-      {"polygon mode out of range", Archive().Int(1).Int(1).Str("M").Bool(false).DefaultFace().Byte(0).Int(3).bytes},
+      {"polygon mode out of range",
+       Archive().Int(1).Int(1).Str("M").Bool(false).DefaultFace().Byte(0).Int(3).bytes},
       {"shininess above 128", Archive().Int(1).Int(1).Str("M").Bool(false).DefaultFace().Byte(129).bytes},
       {"broken picture", brokenBmp},
       {"picture larger than its data", hugeBmp},
-      {"picture string with a character outside the code page", Archive().Int(0).Int(1).Str("M").Bool(true).bytes +
-                                                                    std::string("\x12\x01\0\0\0\0\x01", 7)},
+      {"picture string with a character outside the code page",
+       Archive().Int(0).Int(1).Str("M").Bool(true).bytes + std::string("\x12\x01\0\0\0\0\x01", 7)},
       {"not a picture", Archive().Int(0).Int(1).Str("M").Bool(true).Str("BM").bytes},
   };
   for (const Row& r : rows) {

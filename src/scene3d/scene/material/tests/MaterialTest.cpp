@@ -118,7 +118,8 @@ TEST_F(Material, CustomBlendingParameters) {
   p.SetAlphaBlendFuncDFactor(bfZero);
   rec.Clear();
   p.Apply(rci);
-  EXPECT_EQ(rec.Log(), "Enable(3008); AlphaFunc(513, 0.25); Enable(3042); BlendFuncSeparate(770, 771, 770, 0)");
+  EXPECT_EQ(rec.Log(),
+            "Enable(3008); AlphaFunc(513, 0.25); Enable(3042); BlendFuncSeparate(770, 771, 770, 0)");
   p.SetUseBlendFunc(false);
   p.SetUseAlphaFunc(false);
   rec.Clear();
@@ -141,14 +142,15 @@ TEST_F(Material, TheEditorsFreeFormMaterialGivesTheExactState) {
   // filled polygons, no lighting with the front diffuse as the current colour, culling as the
   // buffer says (off), back colours unchanged from GL's, blending and alpha test, no fog, the
   // texture on unit 0 replacing the colour, the default depth settings.
-  EXPECT_EQ(rec.Log(),
-            "Disable(2903); Materialfv(1028, 5632, ptr); Materialfv(1028, 4608, ptr); Materialfv(1028, 4609, ptr); "
-            "Materialfv(1028, 4610, ptr); Materiali(1028, 5633, 0); Materialfv(1029, 5632, ptr); "
-            "Materialfv(1029, 4608, ptr); Materialfv(1029, 4609, ptr); Materialfv(1029, 4610, ptr); "
-            "Materiali(1029, 5633, 0); PolygonMode(1032, 6914); Disable(2896); Color4fv([0.8 0.8 0.8 1]); "
-            "Disable(2884); Enable(3042); BlendFunc(770, 771); Enable(3008); AlphaFunc(516, 0); Disable(2912); "
-            "BindTexture(3553, 1); Enable(3553); TexEnvi(8960, 8704, 7681); TexEnvfv(8960, 8705, ptr); "
-            "Enable(2929); DepthFunc(515)");
+  EXPECT_EQ(
+      rec.Log(),
+      "Disable(2903); Materialfv(1028, 5632, ptr); Materialfv(1028, 4608, ptr); Materialfv(1028, 4609, ptr); "
+      "Materialfv(1028, 4610, ptr); Materiali(1028, 5633, 0); Materialfv(1029, 5632, ptr); "
+      "Materialfv(1029, 4608, ptr); Materialfv(1029, 4609, ptr); Materialfv(1029, 4610, ptr); "
+      "Materiali(1029, 5633, 0); PolygonMode(1032, 6914); Disable(2896); Color4fv([0.8 0.8 0.8 1]); "
+      "Disable(2884); Enable(3042); BlendFunc(770, 771); Enable(3008); AlphaFunc(516, 0); Disable(2912); "
+      "BindTexture(3553, 1); Enable(3553); TexEnvi(8960, 8704, 7681); TexEnvfv(8960, 8705, ptr); "
+      "Enable(2929); DepthFunc(515)");
   EXPECT_TRUE(S().IsEnabled(capDepthTest));
   rec.Clear();
   EXPECT_FALSE(m.UnApply(rci));

@@ -30,7 +30,8 @@ TEST_F(Shader, ApplicationMustBeBalanced) {
   EXPECT_EQ(AssertionText([&] { shader.UnApply(rci); }), "Unbalanced shader application.");
   shader.Apply(rci, nullptr);
   EXPECT_EQ(AssertionText([&] { shader.Apply(rci, nullptr); }), "Unbalanced shader application.");
-  EXPECT_EQ(AssertionText([&] { shader.SetEnabled(true); }), "Shader is active.") << "also for the same value";
+  EXPECT_EQ(AssertionText([&] { shader.SetEnabled(true); }), "Shader is active.")
+      << "also for the same value";
   EXPECT_FALSE(shader.UnApply(rci));
   EXPECT_FALSE(shader.Active());
   shader.SetEnabled(false);

@@ -15,6 +15,7 @@
 #include "scene3d/scene/material/GLCustomSceneObject.h"
 #include "scene3d/scene/render/GL3DSceneBuffer.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
+#include "scene3d/scene/render/tests/gl/BareCameraFrame.h"
 #include "scene3d/scene/texture/GLTextureImage.h"
 #include "scene3d/scene/texture/picture/Bitmap.h"
 
@@ -75,7 +76,9 @@ void DrawTexturedQuad(TGLExtensionsAndEntryPoints& gl) {
 // A scene object whose geometry is the quad; its material does the rest.
 class TTexturedQuad : public TGL3DSceneObject {
  public:
-  explicit TTexturedQuad(TComponent* owner) : TGL3DSceneObject(owner) { SetObjectStyle(ObjectStyleBit(sfDirectDraw)); }
+  explicit TTexturedQuad(TComponent* owner) : TGL3DSceneObject(owner) {
+    SetObjectStyle(ObjectStyleBit(sfDirectDraw));
+  }
   TGLBaseSceneObjectClass ClassType() const override { return &CreateSceneObject<TTexturedQuad>; }
   void BuildList(TRenderContextInfo&) override { DrawTexturedQuad(CurrentGLEntryPoints()); }
 };
@@ -116,29 +119,8 @@ TFrame BareFrame() {
   bare.CreateContext(nullptr);
   bare.Activate();
   TGLExtensionsAndEntryPoints& gl = bare.GL();
-  GLuint fbo = 0, colour = 0, depth = 0, texture = 0;
-  gl.GenFramebuffers(1, &fbo);
-  gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
-  gl.GenRenderbuffers(1, &colour);
-  gl.BindRenderbuffer(GL_RENDERBUFFER, colour);
-  gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kSize, kSize);
-  gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-  gl.GenRenderbuffers(1, &depth);
-  gl.BindRenderbuffer(GL_RENDERBUFFER, depth);
-  gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, kSize, kSize);
-  gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
-  gl.Viewport(0, 0, kSize, kSize);
-  gl.ClearColor(128 / 255.0f, 128 / 255.0f, 128 / 255.0f, 1);
-  gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  gl.Enable(GL_DEPTH_TEST);
-  gl.Enable(GL_CULL_FACE);
-  gl.MatrixMode(GL_PROJECTION);
-  gl.LoadIdentity();
-  const double zNear = 50.0 * 2 * 96 / (25.4 * kSize);
-  gl.Frustum(-0.5, 0.5, -0.5, 0.5, zNear, zNear + 100);
-  gl.MatrixMode(GL_MODELVIEW);
-  gl.LoadIdentity();
-  gluLookAt(0, 0, 3, 0, 0, 0, 0, 1, 0);
+  GLuint texture = 0;
+  gl3d::test::BeginBareCameraFrame(gl, kSize);
 
   const TFrame texels = Texels();
   gl.GenTextures(1, &texture);
@@ -186,7 +168,9 @@ TEST_F(MaterialOnMesa, WholeFrameWithATransparentTexturedQuadMatchesBareGlCalls)
   TGLEGLOutput output;
   output.Width = kSize;
   output.Height = kSize;
-  output.OnFrame = [&](const uint8_t* p, int w, int h) { frames.emplace_back(p, p + static_cast<size_t>(w) * h * 4); };
+  output.OnFrame = [&](const uint8_t* p, int w, int h) {
+    frames.emplace_back(p, p + static_cast<size_t>(w) * h * 4);
+  };
   TGL3DSceneBuffer buffer(nullptr);
   buffer.SetBackgroundColor(clGray);
   buffer.SetCamera(camera);
