@@ -2,6 +2,7 @@
 
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
+#include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/mesh/MeshObject.h"
 #include "scene3d/scene/objects/ObjectsStartup.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
@@ -15,6 +16,7 @@ void Scene3dSceneStartup() {
   RegisterMeshObjectClasses();
   ObjectsStartup();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
+  RegisterClass<TGLMaterialLibrary>("TGLMaterialLibrary");
   TextureStartup();
   ReadCounterFrequency();
 }
