@@ -3,6 +3,7 @@
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
+#include "scene3d/scene/mesh/GLBaseMesh.h"
 #include "scene3d/scene/mesh/MeshObject.h"
 #include "scene3d/scene/objects/ObjectsStartup.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
@@ -14,6 +15,7 @@ void Scene3dSceneStartup() {
   RegisterCoordinatesClasses();
   RegisterSceneClasses();
   RegisterMeshObjectClasses();
+  RegisterBaseMeshClasses();
   ObjectsStartup();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
   RegisterClass<TGLMaterialLibrary>("TGLMaterialLibrary");

@@ -8,9 +8,12 @@
 #include "common/Exception.h"
 #include "scene3d/base/GLSLog.h"
 #include "scene3d/gl/GLContext.h"
+#include "scene3d/gl/GLStateCache.h"
+#include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/mesh/MeshObject.h"
 #include "scene3d/scene/mesh/MeshUtils.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
+#include "scene3d/scene/texture/GLTexture.h"
 
 namespace gl3d {
 
@@ -55,6 +58,35 @@ TFaceGroup::~TFaceGroup() {
 }
 
 TMeshObject* TFaceGroup::MeshObject() const { return owner_ ? owner_->Owner() : nullptr; }
+
+void TFaceGroup::BindMaterialCache(TGLMaterialLibrary* library) {
+  materialCache_ = library && !materialName_.empty() ? library->FindLibMaterial(materialName_) : nullptr;
+}
+
+void TFaceGroup::SetupLightmap(TRenderContextInfo& rci) {
+  if (!CurrentGLEntryPoints().ARB_multitexture || rci.IgnoreMaterials) return;
+  auto* library = dynamic_cast<TGLMaterialLibrary*>(rci.LightmapLibrary);
+  TMeshObject* mesh = MeshObject();
+  if (!library || !mesh || mesh->LastLightmapIndex() == lightMapIndex_) return;
+  mesh->SetLastLightmapIndex(lightMapIndex_);
+  if (lightMapIndex_ < 0) {
+    mesh->DisableLightmapUnit(rci);
+    return;
+  }
+  ZASSERT(lightMapIndex_ < library->Materials()->Count(), kAssertText);
+  SetupTexture(*library->Materials()->Items(lightMapIndex_)->Material()->Texture(), rci);
+  mesh->EnableLightmapUnit(rci);
+}
+
+void TFaceGroup::SetupTexture(TGLTexture& texture, TRenderContextInfo& rci) {
+  if (!CurrentGLEntryPoints().ARB_multitexture) return;
+  ZASSERT(texture.Image()->NativeTarget() == ttTexture2D, kAssertText);
+  TGLStateCache& states = *rci.StateCache;
+  states.SetTextureBinding(1, ttTexture2D, texture.GetHandle());
+  states.SetActiveTexture(1);
+  CurrentGLEntryPoints().TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  states.SetActiveTexture(0);
+}
 
 void TFaceGroup::AddToTriangles(TAffineVectorList*, TAffineVectorList*, TAffineVectorList*) {}
 
@@ -113,6 +145,7 @@ void TFGVertexIndexList::BuildList(TRenderContextInfo& rci) {
   if (!mesh) return;
   const GLenum primitive = FaceGroupPrimitive(mode_);
   mesh->DeclareArraysToOpenGL(rci, false);
+  SetupLightmap(rci);
   if (mesh->UseVBO()) {
     DrawFromBuffer(*mesh, primitive);
     return;
@@ -392,6 +425,10 @@ void TFaceGroups::ReadFromFiler(TVirtualReader& reader) {
 void TFaceGroups::AddToTriangles(TAffineVectorList* vertices, TAffineVectorList* texCoords,
                                  TAffineVectorList* normals) {
   for (int i = 0; i < Count(); ++i) GetFaceGroup(i)->AddToTriangles(vertices, texCoords, normals);
+}
+
+void TFaceGroups::BindMaterialCache(TGLMaterialLibrary* library) {
+  for (int i = 0; i < Count(); ++i) GetFaceGroup(i)->BindMaterialCache(library);
 }
 
 void TFaceGroups::ReleaseMaterialCache() {

@@ -214,6 +214,11 @@ void TMeshObjectList::ReadFromFiler(TVirtualReader& reader) {
   }
 }
 
+void TMeshObjectList::BindMaterialCache(TGLMaterialLibrary* library) {
+  for (int i = 0; i < Count(); ++i)
+    if (TMeshObject* mesh = GetMeshObject(i)) mesh->FaceGroups()->BindMaterialCache(library);
+}
+
 void TMeshObjectList::ReleaseMaterialCache() {
   for (int i = 0; i < Count(); ++i)
     if (TMeshObject* mesh = GetMeshObject(i)) mesh->FaceGroups()->ReleaseMaterialCache();

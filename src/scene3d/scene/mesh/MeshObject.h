@@ -30,6 +30,8 @@ namespace gl3d {
 
 class TGLBaseMesh;
 class TGLLibMaterial;
+class TGLMaterialLibrary;
+class TGLTexture;
 class TMeshObject;
 class TMeshObjectList;
 class TFaceGroups;
@@ -82,7 +84,13 @@ class TFaceGroup : public TPersistentObject {
   int32_t DrawTag() const { return drawTag_; }
   void SetDrawTag(int32_t tag) { drawTag_ = tag; }
 
+  // The library's material of the group's name (nullptr without a name or a library).
+  void BindMaterialCache(TGLMaterialLibrary* library);
   void ReleaseMaterialCache() { materialCache_ = nullptr; }
+  // Binds the group's lightmap (a texture of the context's lightmap library) to texture unit 1,
+  // unless the mesh object's last lightmap is the group's already.
+  void SetupLightmap(TRenderContextInfo& rci);
+  void SetupTexture(TGLTexture& texture, TRenderContextInfo& rci);
 
   virtual void BuildList(TRenderContextInfo& rci) = 0;
   // Appends the group's triangle corners to the lists given (any may be nullptr).
@@ -225,6 +233,7 @@ class TFaceGroups : public TPersistentObjectList {
   // The list archive, then every group's owner := the list.
   void ReadFromFiler(TVirtualReader& reader) override;
   void AddToTriangles(TAffineVectorList* vertices, TAffineVectorList* texCoords, TAffineVectorList* normals);
+  void BindMaterialCache(TGLMaterialLibrary* library);
   void ReleaseMaterialCache();
 
  private:
@@ -357,6 +366,8 @@ class TMeshObject : public TBaseMeshObject {
   void ResetColorMaterial(TRenderContextInfo& rci);
   void DrawImmediate(TRenderContextInfo& rci);
   void DrawFaceGroups(TRenderContextInfo& rci);
+  void DrawGroupedByMaterial(TRenderContextInfo& rci);
+  void DrawMaterialRuns(TRenderContextInfo& rci);
   void UploadBuffers();
   void DeclareTexCoordArray(bool bindBuffer);
   void ReadFaceGroups(TVirtualReader& reader);
@@ -409,6 +420,7 @@ class TMeshObjectList : public TPersistentObjectList {
   void Clear() override;
   // The list archive, then each object's owner := the list.
   void ReadFromFiler(TVirtualReader& reader) override;
+  void BindMaterialCache(TGLMaterialLibrary* library);
   void ReleaseMaterialCache();
   // From (1e30, 1e30, 1e30) and (-1e30, -1e30, -1e30), merged over every object (visible or not).
   void GetExtents(TVector3f& min, TVector3f& max) const;

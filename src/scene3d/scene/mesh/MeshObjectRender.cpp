@@ -6,6 +6,7 @@
 #include "common/Exception.h"
 #include "scene3d/gl/GLContext.h"
 #include "scene3d/gl/GLStateCache.h"
+#include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/mesh/MeshObject.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
 
@@ -28,6 +29,9 @@ bool UploadList(std::unique_ptr<TGLVBOArrayBufferHandle>& buffer, const TBaseLis
   return true;
 }
 
+// The tag of the current grouped-by-material draw; only the drawing thread uses it.
+int32_t gDrawTag = 0;
+
 void BindIf(bool withBuffers, TGLVBOArrayBufferHandle* buffer) {
   if (withBuffers && buffer) buffer->Bind();
 }
@@ -49,8 +53,10 @@ void TMeshObject::InvalidateBuffers() {
   for (int i = 0; i < faceGroups_.Count(); ++i) faceGroups_.GetFaceGroup(i)->InvalidateBuffers();
 }
 
-void TMeshObject::PrepareBuildList(TRenderContextInfo&) {
-  // Library materials prepare their shaders here once material libraries take part in the draw.
+void TMeshObject::PrepareBuildList(TRenderContextInfo& rci) {
+  if (mode_ != moFaceGroups || !rci.MaterialLibrary) return;
+  for (int i = 0; i < faceGroups_.Count(); ++i)
+    if (TGLLibMaterial* material = faceGroups_.GetFaceGroup(i)->MaterialCache()) material->PrepareTexture();
 }
 
 void TMeshObject::ResetColorMaterial(TRenderContextInfo& rci) {
@@ -112,7 +118,61 @@ void TMeshObject::DrawImmediate(TRenderContextInfo&) {
 }
 
 void TMeshObject::DrawFaceGroups(TRenderContextInfo& rci) {
-  for (int i = 0; i < faceGroups_.Count(); ++i) faceGroups_.GetFaceGroup(i)->BuildList(rci);
+  if (!rci.MaterialLibrary) {
+    for (int i = 0; i < faceGroups_.Count(); ++i) faceGroups_.GetFaceGroup(i)->BuildList(rci);
+    return;
+  }
+  if (renderingOptions_ & RenderingOptionBit(moroGroupByMaterial))
+    DrawGroupedByMaterial(rci);
+  else
+    DrawMaterialRuns(rci);
+  // Materials may have switched face culling; the buffer's setting comes back.
+  TGLStateCache& states = *rci.StateCache;
+  if (states.IsEnabled(capCullFace) && !rci.FaceCulling)
+    states.Disable(capCullFace);
+  else if (!states.IsEnabled(capCullFace) && rci.FaceCulling)
+    states.Enable(capCullFace);
+}
+
+void TMeshObject::DrawGroupedByMaterial(TRenderContextInfo& rci) {
+  const int32_t tag = gDrawTag++;
+  const int n = faceGroups_.Count();
+  for (int i = 0; i < n; ++i) {
+    TFaceGroup* first = faceGroups_.GetFaceGroup(i);
+    if (first->DrawTag() == tag) continue;
+    TGLLibMaterial* material = first->MaterialCache();
+    if (material) material->Apply(rci);
+    for (int j = i; j < n; ++j) {
+      TFaceGroup* group = faceGroups_.GetFaceGroup(j);
+      if (group->DrawTag() != tag && group->MaterialCache() == material) {
+        group->SetDrawTag(tag);
+        group->BuildList(rci);
+      }
+    }
+    if (!material) continue;
+    // Every further pass draws the groups of the material again.
+    while (material->UnApply(rci))
+      for (int j = i; j < n; ++j)
+        if (faceGroups_.GetFaceGroup(j)->MaterialCache() == material) faceGroups_.GetFaceGroup(j)->BuildList(rci);
+  }
+}
+
+void TMeshObject::DrawMaterialRuns(TRenderContextInfo& rci) {
+  const int n = faceGroups_.Count();
+  for (int i = 0; i < n;) {
+    TGLLibMaterial* material = faceGroups_.GetFaceGroup(i)->MaterialCache();
+    if (!material) {
+      faceGroups_.GetFaceGroup(i++)->BuildList(rci);
+      continue;
+    }
+    int end = i;
+    while (end < n && faceGroups_.GetFaceGroup(end)->MaterialCache() == material) ++end;
+    material->Apply(rci);
+    do {
+      for (int j = i; j < end; ++j) faceGroups_.GetFaceGroup(j)->BuildList(rci);
+    } while (material->UnApply(rci));
+    i = end;
+  }
 }
 
 void TMeshObject::UploadBuffers() {
