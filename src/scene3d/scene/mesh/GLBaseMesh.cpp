@@ -9,6 +9,7 @@
 #include "scene3d/base/ApplicationFileIO.h"
 #include "scene3d/gl/GLStateCache.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
+#include "scene3d/scene/mesh/GLMesh.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
 
 namespace gl3d {
@@ -446,6 +447,7 @@ void RegisterBaseMeshClasses() {
   if (registry.ClassForExtension("glsm") != &CreateVectorFile<TGLGLSMVectorFile>)
     AddVectorFileFormat("glsm", "GL3D Mesh", &CreateVectorFile<TGLGLSMVectorFile>);
   RegisterClass<TGLFreeForm>("TGLFreeForm");
+  RegisterClass<TGLMesh>("TGLMesh");
 }
 
 }  // namespace gl3d

@@ -202,7 +202,7 @@ class TGLFreeForm : public TGLBaseMesh {
   TGLBaseSceneObjectClass ClassType() const override { return &CreateSceneObject<TGLFreeForm>; }
 };
 
-// Registers "glsm" and the classes of this header that stored descriptions name.
+// Registers "glsm" and the mesh scene objects (free form, simple mesh) that stored descriptions name.
 void RegisterBaseMeshClasses();
 
 }  // namespace gl3d

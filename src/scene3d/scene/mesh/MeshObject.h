@@ -363,7 +363,6 @@ class TMeshObject : public TBaseMeshObject {
     return CoversVertices(texCoordsEx_[static_cast<size_t>(index)]->Count());
   }
   // Render steps.
-  void ResetColorMaterial(TRenderContextInfo& rci);
   void DrawImmediate(TRenderContextInfo& rci);
   void DrawFaceGroups(TRenderContextInfo& rci);
   void DrawGroupedByMaterial(TRenderContextInfo& rci);

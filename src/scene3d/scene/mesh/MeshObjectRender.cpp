@@ -8,6 +8,7 @@
 #include "scene3d/gl/GLStateCache.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/mesh/MeshObject.h"
+#include "scene3d/scene/mesh/MeshUtils.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
 
 namespace gl3d {
@@ -57,16 +58,6 @@ void TMeshObject::PrepareBuildList(TRenderContextInfo& rci) {
   if (mode_ != moFaceGroups || !rci.MaterialLibrary) return;
   for (int i = 0; i < faceGroups_.Count(); ++i)
     if (TGLLibMaterial* material = faceGroups_.GetFaceGroup(i)->MaterialCache()) material->PrepareTexture();
-}
-
-void TMeshObject::ResetColorMaterial(TRenderContextInfo& rci) {
-  TGLStateCache& states = *rci.StateCache;
-  states.Enable(capColorMaterial);
-  CurrentGLEntryPoints().ColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-  const TVector4f emission{0, 0, 0, 1}, ambient{0.2f, 0.2f, 0.2f, 1}, diffuse{0.8f, 0.8f, 0.8f, 1},
-      specular{0, 0, 0, 1};
-  states.SetGLMaterialColors(cmFront, emission, ambient, diffuse, specular, 0);
-  states.SetGLMaterialColors(cmBack, emission, ambient, diffuse, specular, 0);
 }
 
 void TMeshObject::BuildList(TRenderContextInfo& rci) {

@@ -1,10 +1,15 @@
 #include "scene3d/scene/mesh/MeshUtils.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+#include "scene3d/gl/GLContext.h"
+#include "scene3d/gl/GLStateCache.h"
 
 namespace gl3d {
 
@@ -109,6 +114,16 @@ void IndexedStripToTriangles(const TAffineVectorList& vertices, const TIntegerLi
     else
       destination.AddThree(c, b, a);
   }
+}
+
+void ResetColorMaterial(TRenderContextInfo& rci) {
+  TGLStateCache& states = *rci.StateCache;
+  states.Enable(capColorMaterial);
+  CurrentGLEntryPoints().ColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+  const TVector4f emission{0, 0, 0, 1}, ambient{0.2f, 0.2f, 0.2f, 1}, diffuse{0.8f, 0.8f, 0.8f, 1},
+      specular{0, 0, 0, 1};
+  states.SetGLMaterialColors(cmFront, emission, ambient, diffuse, specular, 0);
+  states.SetGLMaterialColors(cmBack, emission, ambient, diffuse, specular, 0);
 }
 
 }  // namespace gl3d

@@ -1,9 +1,11 @@
 #pragma once
 // Mesh support shared by the mesh objects and the preview builder: smooth per-vertex normals of an
-// indexed triangle list, and the expansion of triangle strips into plain triangle lists.
+// indexed triangle list, the expansion of triangle strips into plain triangle lists, and the
+// colour-material reset of the meshes that carry vertex colours.
 #include <memory>
 
 #include "scene3d/base/VectorLists.h"
+#include "scene3d/scene/core/GLRenderContextInfo.h"
 
 namespace gl3d {
 
@@ -21,5 +23,10 @@ void StripToTriangles(const TAffineVectorList& strip, TAffineVectorList& destina
 // The same over vertices[indices[k]]; an index outside the vertex list gives the zero vector.
 void IndexedStripToTriangles(const TAffineVectorList& vertices, const TIntegerList& indices,
                              TAffineVectorList& destination);
+
+// Colour material on for both faces (ambient and diffuse follow the vertex colours), and both
+// faces' material colours back to OpenGL's defaults: emission (0, 0, 0, 1), ambient (0.2, 0.2, 0.2,
+// 1), diffuse (0.8, 0.8, 0.8, 1), specular (0, 0, 0, 1), shininess 0. Left on afterwards.
+void ResetColorMaterial(TRenderContextInfo& rci);
 
 }  // namespace gl3d
