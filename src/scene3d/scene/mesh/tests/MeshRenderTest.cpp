@@ -10,6 +10,8 @@
 #include "MeshTestSupport.h"
 #include "scene3d/gl/tests/RecordingFixture.h"
 #include "scene3d/scene/Scene3dScene.h"
+#include "scene3d/scene/material/GLMaterialLibrary.h"
+#include "scene3d/scene/material/GLShader.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
 
 using namespace gl3d;
@@ -226,4 +228,60 @@ TEST_F(MeshRender, ImmediateGroupsCheckTheirIndicesFirst) {
   Frame();
   EXPECT_EQ(rec.Count("Begin"), 0u);
   EXPECT_EQ(rec.Count("Vertex3fv"), 0u);
+}
+
+namespace {
+
+// Asks for a second pass every other time it is unapplied.
+class TTwoPassShader : public TGLShader {
+ public:
+  using TGLShader::TGLShader;
+
+ protected:
+  void ShaderApply(TRenderContextInfo&, TObject*) override {}
+  bool ShaderUnApply(TRenderContextInfo&) override { return ++unapplied % 2 == 1; }
+  int unapplied = 0;
+};
+
+}  // namespace
+
+TEST_F(MeshRender, MaterialRunsRepeatForEveryPassOfTheirMaterial) {
+  TComponent owner(nullptr);
+  auto* library = new TGLMaterialLibrary(&owner);
+  auto* shader = new TTwoPassShader(&owner);
+  TGLLibMaterial* two = library->Materials()->Add();
+  two->SetName("two");
+  two->SetShader(shader);
+  library->Materials()->Add()->SetName("one");
+  TMeshObject* mesh = TMeshObject::CreateOwned(&list);
+  mesh->SetMode(moFaceGroups);
+  for (int i = 0; i < 3; ++i) mesh->Vertices()->Add({static_cast<float>(i), 0, 0});
+  // The groups tell themselves apart by their index counts 3, 6 and 9.
+  const char* names[] = {"two", "one", "two"};
+  for (int g = 0; g < 3; ++g) {
+    auto* group = TFaceGroup::CreateOwned<TFGVertexIndexList>(mesh->FaceGroups());
+    group->SetMaterialName(names[g]);
+    for (int k = 0; k < 3 * (g + 1); ++k) group->Add(k % 3);
+  }
+  list.BindMaterialCache(library);
+  rci.MaterialLibrary = library;
+  auto drawn = [this] {
+    std::vector<int64_t> counts;
+    for (const TGLRecordedCall* c : Calls("DrawElements")) counts.push_back(c->Args[1].I);
+    return counts;
+  };
+  // Grouped: both groups of "two" per pass, then "one".
+  mesh->SetRenderingOptions(RenderingOptionBit(moroGroupByMaterial));
+  Frame();
+  EXPECT_EQ(drawn(), (std::vector<int64_t>{3, 9, 3, 9, 6}));
+  // Runs of consecutive groups: each run repeats on its own.
+  mesh->SetRenderingOptions(0);
+  Frame();
+  EXPECT_EQ(drawn(), (std::vector<int64_t>{3, 3, 6, 9, 9}));
+  EXPECT_FALSE(shader->Active());
+  // Face culling comes back to the buffer's setting.
+  S().Enable(capCullFace);
+  rci.FaceCulling = false;
+  Frame();
+  EXPECT_FALSE(S().IsEnabled(capCullFace));
 }
