@@ -410,16 +410,7 @@ void TFaceGroups::Clear() {
 void TFaceGroups::ReadFromFiler(TVirtualReader& reader) {
   Clear();
   TPersistentObjectList::ReadFromFiler(reader);
-  for (int i = 0; i < Count(); ++i) {
-    auto* group = dynamic_cast<TFaceGroup*>(Get(i));
-    if (!group) {
-      TObject* other = Get(i);
-      const std::string name = other ? other->ClassName() : "nil";
-      Clear();
-      throw EReadError(std::string(ClassName()) + " : element of class " + name + " in the archive");
-    }
-    group->SetOwner(this);
-  }
+  AdoptArchiveItems<TFaceGroup>(*this);
 }
 
 void TFaceGroups::AddToTriangles(TAffineVectorList* vertices, TAffineVectorList* texCoords,

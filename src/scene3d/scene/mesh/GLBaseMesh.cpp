@@ -34,22 +34,6 @@ std::string ExtensionOf(const std::string& fileName) {
   return fileName.substr(dot + 1);
 }
 
-// Restores the scene's update count on every way out.
-class TSceneUpdate {
- public:
-  explicit TSceneUpdate(TGL3DScene* scene) : scene_(scene) {
-    if (scene_) scene_->BeginUpdate();
-  }
-  ~TSceneUpdate() {
-    if (scene_) scene_->EndUpdate();
-  }
-  TSceneUpdate(const TSceneUpdate&) = delete;
-  TSceneUpdate& operator=(const TSceneUpdate&) = delete;
-
- private:
-  TGL3DScene* scene_;
-};
-
 }  // namespace
 
 // ---- Vector files and their registry ----
@@ -110,27 +94,24 @@ void TGLBaseMesh::SetNormalsOrientation(TMeshNormalsOrientation value) {
   StructureChanged();
 }
 
-void TGLBaseMesh::SetMaterialLibrary(TGLMaterialLibrary* value) {
-  if (value == materialLibrary_) return;
-  ReleaseMaterialCache();
-  if (materialLibrary_) {
-    materialLibrary_->DestroyHandles();
-    RemoveFreeNotification(materialLibrary_);
+void TGLBaseMesh::ReplaceLibrary(TGLMaterialLibrary*& library, TGLMaterialLibrary* value) {
+  if (library) {
+    library->DestroyHandles();
+    RemoveFreeNotification(library);
   }
-  materialLibrary_ = value;
-  if (materialLibrary_) FreeNotification(materialLibrary_);
+  library = value;
+  if (library) FreeNotification(library);
   StructureChanged();
 }
 
+void TGLBaseMesh::SetMaterialLibrary(TGLMaterialLibrary* value) {
+  if (value == materialLibrary_) return;
+  ReleaseMaterialCache();
+  ReplaceLibrary(materialLibrary_, value);
+}
+
 void TGLBaseMesh::SetLightmapLibrary(TGLMaterialLibrary* value) {
-  if (value == lightmapLibrary_) return;
-  if (lightmapLibrary_) {
-    lightmapLibrary_->DestroyHandles();
-    RemoveFreeNotification(lightmapLibrary_);
-  }
-  lightmapLibrary_ = value;
-  if (lightmapLibrary_) FreeNotification(lightmapLibrary_);
-  StructureChanged();
+  if (value != lightmapLibrary_) ReplaceLibrary(lightmapLibrary_, value);
 }
 
 void TGLBaseMesh::SetUseMeshMaterials(bool value) {

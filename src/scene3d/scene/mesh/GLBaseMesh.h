@@ -179,6 +179,8 @@ class TGLBaseMesh : public TGL3DSceneObject {
   // Loads the file into a fresh list; the caller decides what becomes of it. The old list is
   // back in place whatever happens.
   std::unique_ptr<TMeshObjectList> ReadVectorFile(const std::string& fileName, TStream& stream);
+  // Lets go of the old library (its OpenGL objects and its free notification) and links value.
+  void ReplaceLibrary(TGLMaterialLibrary*& library, TGLMaterialLibrary* value);
 
   TMeshNormalsOrientation normalsOrientation_ = mnoDefault;
   TGLMaterialLibrary* materialLibrary_ = nullptr;

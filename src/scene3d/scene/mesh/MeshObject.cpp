@@ -201,17 +201,8 @@ void TMeshObjectList::Clear() {
 void TMeshObjectList::ReadFromFiler(TVirtualReader& reader) {
   Clear();
   TPersistentObjectList::ReadFromFiler(reader);
-  for (int i = 0; i < Count(); ++i) {
-    // Only mesh objects belong here; an archive that names another persistent class is damaged.
-    auto* mesh = dynamic_cast<TMeshObject*>(Get(i));
-    if (!mesh) {
-      TObject* other = Get(i);
-      const std::string name = other ? other->ClassName() : "nil";
-      Clear();
-      throw EReadError(std::string(ClassName()) + " : element of class " + name + " in the archive");
-    }
-    mesh->SetOwner(this);
-  }
+  // Only mesh objects belong here; an archive that names another persistent class is damaged.
+  AdoptArchiveItems<TMeshObject>(*this);
 }
 
 void TMeshObjectList::BindMaterialCache(TGLMaterialLibrary* library) {

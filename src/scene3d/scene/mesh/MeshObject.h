@@ -433,6 +433,21 @@ class TMeshObjectList : public TPersistentObjectList {
   TGLBaseMesh* owner_;
 };
 
+// After a list's archive was read: every item must be a TItem (otherwise the list is emptied and
+// EReadError names the class found), and each takes the list as its owner.
+template <class TItem, class TList>
+void AdoptArchiveItems(TList& list) {
+  for (int i = 0; i < list.Count(); ++i) {
+    auto* item = dynamic_cast<TItem*>(list.Get(i));
+    if (!item) {
+      const std::string name = list.Get(i) ? list.Get(i)->ClassName() : "nil";
+      list.Clear();
+      throw EReadError(std::string(list.ClassName()) + " : element of class " + name + " in the archive");
+    }
+    item->SetOwner(&list);
+  }
+}
+
 // Registers the mesh-object and face-group classes that archives name.
 void RegisterMeshObjectClasses();
 

@@ -5,9 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "scene3d/gl/tests/RecordingFixture.h"
-#include "scene3d/scene/Scene3dScene.h"
-#include "scene3d/scene/core/tests/SceneTestSupport.h"
+#include "ObjectsTestSupport.h"
 #include "scene3d/scene/objects/GLProxyObject.h"
 
 using namespace gl3d;
@@ -27,40 +25,14 @@ class TPlacedMarker : public TMarker {
   std::vector<TVector4f> places;
 };
 
-class ProxyObject : public RecordingFixture {
+class ProxyObject : public ObjectsFixture {
  protected:
-  void SetUp() override {
-    Scene3dSceneStartup();
-    RecordingFixture::SetUp();
-    rci.StateCache = &S();
-    rci.Transformation = &ctx->PipelineTransformation();
-    rci.ObjectsSorting = osNone;
-    rci.VisibilityCulling = vcNone;
-    root->SetObjectStyle(ObjectStyleBit(sfDirectDraw));
-  }
-  void TearDown() override {
-    delete root;
-    RecordingFixture::TearDown();
-  }
   TPlacedMarker* AddMarker(int marker, TGLBaseSceneObject* parent) {
     auto* m = parent->AddNewChild<TPlacedMarker>();
     m->Marker = marker;
     m->SetObjectStyle(ObjectStyleBit(sfDirectDraw));
     return m;
   }
-  std::vector<int> Drawn() const {
-    std::vector<int> out;
-    for (const TGLRecordedCall& c : rec.Calls)
-      if (c.Name == "PassThrough") out.push_back(static_cast<int>(c.Args[0].F));
-    return out;
-  }
-  void Frame() {
-    rec.Clear();
-    root->Render(rci);
-  }
-
-  TRenderContextInfo rci;
-  TGLBaseSceneObject* root = new TGLBaseSceneObject(nullptr);
 };
 
 }  // namespace

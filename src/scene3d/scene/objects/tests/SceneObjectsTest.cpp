@@ -7,10 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scene3d/gl/GLTransformation.h"
-#include "scene3d/gl/tests/RecordingFixture.h"
-#include "scene3d/scene/Scene3dScene.h"
-#include "scene3d/scene/core/tests/SceneTestSupport.h"
+#include "ObjectsTestSupport.h"
 #include "scene3d/scene/objects/GLCube.h"
 #include "scene3d/scene/objects/GLDummyCube.h"
 #include "scene3d/scene/objects/GLPlane.h"
@@ -21,26 +18,8 @@ using namespace gl3d::test;
 
 namespace {
 
-class SceneObjects : public RecordingFixture {
+class SceneObjects : public ObjectsFixture {
  protected:
-  void SetUp() override {
-    Scene3dSceneStartup();
-    RecordingFixture::SetUp();
-    rec.OnCall = [](const TGLRecordedCall& call) {
-      TGLArgValue a;
-      if (call.Name == "GenLists") a.I = ++nextList;
-      return a;
-    };
-    rci.StateCache = &S();
-    rci.Transformation = &ctx->PipelineTransformation();
-    rci.ObjectsSorting = osNone;
-    rci.VisibilityCulling = vcNone;
-    root->SetObjectStyle(ObjectStyleBit(sfDirectDraw));
-  }
-  void TearDown() override {
-    delete root;
-    RecordingFixture::TearDown();
-  }
   // The vertices of the recorded Vertex2f/Vertex3f calls.
   std::vector<TVector3f> Vertices() const {
     std::vector<TVector3f> out;
@@ -59,20 +38,6 @@ class SceneObjects : public RecordingFixture {
     }
     return out;
   }
-  std::vector<int> Drawn() const {
-    std::vector<int> out;
-    for (const TGLRecordedCall& c : rec.Calls)
-      if (c.Name == "PassThrough") out.push_back(static_cast<int>(c.Args[0].F));
-    return out;
-  }
-  void Frame() {
-    rec.Clear();
-    root->Render(rci);
-  }
-
-  static inline int nextList = 0;
-  TRenderContextInfo rci;
-  TGLBaseSceneObject* root = new TGLBaseSceneObject(nullptr);
 };
 
 }  // namespace
