@@ -8,6 +8,7 @@
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVColorReduce.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVDibTransfer.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
@@ -17,9 +18,6 @@ namespace rv {
 using namespace codecs;
 
 namespace {
-
-// Run-length pictures can describe many pixels with few bytes; above this they are refused.
-constexpr int64_t kMaxRLEPixels = int64_t(1) << 28;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
@@ -92,7 +90,7 @@ void DecodeRLE(TRVBitmap& bitmap, const uint8_t* data, int64_t size, int32_t fli
 auto RGBPut(const TRGB* colorMap, int32_t colorCount) {
   return [colorMap, colorCount](uint8_t* row, int32_t x, uint8_t v) {
     static const TRGB kBlack{};
-    std::memcpy(row + 3 * x, (v < colorCount && colorMap) ? &colorMap[v] : &kBlack, 3);
+    std::memcpy(row + 3 * int64_t(x), (v < colorCount && colorMap) ? &colorMap[v] : &kBlack, 3);
   };
 }
 void IndexPut(uint8_t* row, int32_t x, uint8_t v) { row[x] = v; }
@@ -134,7 +132,7 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
   int32_t bitCount, compression = 0;
   int64_t imageSize = 0;
   bool topDown = false;
-  uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
+  uint32_t masks[4] = {0x7C00, 0x03E0, 0x001F, 0};  // red, green, blue, alpha
   if (headerSize == 12) {
     if (!ReadExact(stream, hb, 12)) {
       progress.SetAborting();
@@ -180,6 +178,22 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
     const int32_t dpiY = common::RoundInt(static_cast<int32_t>(Le32(hb + 28)) / 100.0L * 2.54L);
     params.SetDpiX(dpiX != 0 ? dpiX : DefaultDpiX);
     params.SetDpiY(dpiY != 0 ? dpiY : DefaultDpiY);
+    if (compression == 3) {
+      // Headers of 56 bytes and more (but the OS/2 one) hold their masks, alpha included; after
+      // a shorter header the three colour masks come next, before the colour table.
+      if (headerSize >= 56 && headerSize != 64) {
+        for (int k = 0; k < 4; ++k) masks[k] = Le32(hb + 40 + 4 * k);
+      } else if (headerSize >= 52 && headerSize != 64) {
+        for (int k = 0; k < 3; ++k) masks[k] = Le32(hb + 40 + 4 * k);
+      } else {
+        uint8_t mb[12];
+        if (!ReadExact(stream, mb, 12)) {
+          progress.SetAborting();
+          return;
+        }
+        for (int k = 0; k < 3; ++k) masks[k] = Le32(mb + 4 * k);
+      }
+    }
     uint32_t used = Le32(hb + 32);
     if (used > 256) used = 0;
     if (used == 0 && bitCount <= 8) used = 1u << bitCount;
@@ -191,17 +205,6 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
       }
       params.SetColorMapCount(static_cast<int32_t>(used));
       for (uint32_t i = 0; i < used; ++i) std::memcpy(&params.ColorMap[i], &table[size_t(i) * 4], 3);
-    }
-    if (compression == 3) {
-      // Headers of 52 bytes and more (but the OS/2 one) hold their masks themselves.
-      uint8_t mb[12];
-      if (headerSize >= 52 && headerSize != 64) {
-        std::memcpy(mb, hb + 40, 12);
-      } else if (!ReadExact(stream, mb, 12)) {
-        progress.SetAborting();
-        return;
-      }
-      for (int k = 0; k < 3; ++k) masks[k] = Le32(mb + 4 * k);
     }
   }
   if (width < 0 || height < 0) {
@@ -246,13 +249,14 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
   }
   const int64_t rowLen = BmpRowLength(width, bitCount);
   if (rle8 || rle4) {
-    if (width * height > kMaxRLEPixels || dataSize <= 0) {
+    if (dataSize <= 0 || !RLEImageFits(width, height, dataSize)) {
       progress.SetAborting();
       return;
     }
   } else {
     // The last row may lack its padding; anything shorter is a damaged file.
-    if (dataSize < rowLen * (height - 1) + (width * bitCount + 7) / 8) {
+    int64_t needed = 0;
+    if (__builtin_mul_overflow(rowLen, height - 1, &needed) || dataSize - (width * bitCount + 7) / 8 < needed) {
       progress.SetAborting();
       return;
     }
@@ -288,25 +292,17 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
     return;
   }
 
-  const bool readAlpha = bitCount == 32 && !ignoreAlpha;
+  // 32-bit pixels: blue, green, red and alpha bytes, or with bit fields whatever the masks
+  // say (alpha only from a header that holds an alpha mask).
+  const bool fields32 = bitCount == 32 && compression == 3;
+  const bool readAlpha = bitCount == 32 && !ignoreAlpha && (!fields32 || masks[3] != 0);
   if (readAlpha) {
     if (!alphaMask) alphaMask = std::make_unique<TRVMask>();
     alphaMask->AllocateBits(w, h, 8);
     alphaMask->Fill(255);
   }
   bool anyNonZero = false, anyNot255 = false;
-  int32_t shift[3], width3[3];
-  for (int k = 0; k < 3; ++k) {
-    shift[k] = masks[k] ? __builtin_ctz(masks[k]) : 0;
-    width3[k] = BitMaskWidth(masks[k]);
-  }
-  // A channel of a 16-bit word: its bits placed at the top of a byte.
-  auto channel = [&](uint32_t word, int k) -> uint8_t {
-    const uint32_t v = (word & masks[k]) >> shift[k];
-    const int32_t wd = width3[k];
-    if (wd <= 0) return 0;
-    return static_cast<uint8_t>(wd >= 8 ? v >> (wd - 8) : v << (8 - wd));
-  };
+  const BitField red(masks[0]), green(masks[1]), blue(masks[2]), alphaField(masks[3]);
   std::vector<uint8_t> line(static_cast<size_t>(rowLen));
   const bool invert1 = bitCount == 1 && ccount == 2 && params.ColorMap[0] == TRGB{255, 255, 255} &&
                        params.ColorMap[1] == TRGB{0, 0, 0};
@@ -335,9 +331,9 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
       case 16:
         for (int32_t x = 0; x < w; ++x) {
           const uint32_t word = Le16(s + 2 * x);
-          row[3 * x] = channel(word, 2);
-          row[3 * x + 1] = channel(word, 1);
-          row[3 * x + 2] = channel(word, 0);
+          row[3 * x] = blue.Get(word);
+          row[3 * x + 1] = green.Get(word);
+          row[3 * x + 2] = red.Get(word);
         }
         break;
       case 24:
@@ -346,9 +342,16 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
       default: {
         uint8_t* a = readAlpha ? alphaMask->GetScanLine(y) : nullptr;
         for (int32_t x = 0; x < w; ++x) {
-          std::memcpy(row + 3 * x, s + 4 * x, 3);
+          const uint32_t word = Le32(s + 4 * x);
+          if (fields32) {
+            row[3 * x] = blue.Get(word);
+            row[3 * x + 1] = green.Get(word);
+            row[3 * x + 2] = red.Get(word);
+          } else {
+            std::memcpy(row + 3 * x, s + 4 * x, 3);
+          }
           if (a) {
-            const uint8_t v = s[4 * x + 3];
+            const uint8_t v = fields32 ? alphaField.Get(word) : s[4 * x + 3];
             a[x] = v;
             anyNonZero |= v != 0;
             anyNot255 |= v != 255;

@@ -401,6 +401,17 @@ void TPersistentObjectList::ReadFromFilerWithEvent(TVirtualReader& reader,
   const int32_t version = reader.ReadInteger();
   if (version != 0) RaiseFilerException(version);
   reader.ReadListBegin();
+  try {
+    ReadItems(reader, afterSenderObjectCreated);
+  } catch (...) {
+    // The list does not own its items, and no one else holds the ones read so far.
+    FreeItemsAndClear();
+    throw;
+  }
+  reader.ReadListEnd();
+}
+
+void TPersistentObjectList::ReadItems(TVirtualReader& reader, const TObjectCreatedEvent& afterSenderObjectCreated) {
   std::vector<std::string> classes;
   const TPersistentObjectRegistry& registry = TPersistentObjectRegistry::Instance();
   while (!reader.EndOfList()) {
@@ -441,7 +452,6 @@ void TPersistentObjectList::ReadFromFilerWithEvent(TVirtualReader& reader,
         BrokenListArchive();
     }
   }
-  reader.ReadListEnd();
 }
 
 void RegisterPersistentClasses() {

@@ -209,10 +209,12 @@ class TPersistentObjectList : public TPersistentObject {
 
   void WriteToFiler(TVirtualWriter& writer) const override;
   void ReadFromFiler(TVirtualReader& reader) override;
+  // An archive that fails part-way leaves the list empty, the items it had read freed.
   void ReadFromFilerWithEvent(TVirtualReader& reader, const TObjectCreatedEvent& afterSenderObjectCreated);
 
  private:
   void Grow();
+  void ReadItems(TVirtualReader& reader, const TObjectCreatedEvent& afterSenderObjectCreated);
   TObject** list_ = nullptr;
   int count_ = 0;
   int capacity_ = 0;
