@@ -24,6 +24,10 @@ namespace {
 // deflate cannot shrink data by more than about 1032 to 1: a stream holding fewer compressed
 // bytes than the pixels need at that ratio is damaged, and nothing is allocated for it.
 constexpr int64_t kMaxDeflateRatio = 1032;
+// What the reader lets libpng accept: sides, one chunk's bytes, stored ancillary chunks.
+constexpr png_uint_32 kMaxSide = 1000000;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
 
 struct ReadState {
   png_structp png = nullptr;
@@ -73,6 +77,11 @@ void ReadInner(ReadState* st, TRVBitmap* bitmap, TIOParamsVals* params, bool par
   png_structp png = st->png;
   png_infop info = st->info;
   png_set_read_fn(png, st, ReadData);
+  // Limits a real picture stays within: a chunk's length (or a compressed chunk's text) is
+  // trusted only up to 8 MiB, so a tiny file cannot make libpng allocate what it declares.
+  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  png_set_chunk_cache_max(png, kMaxAncillaryChunks);
   png_read_info(png, info);
 
   png_uint_32 width = 0, height = 0;

@@ -404,11 +404,18 @@ void TPersistentObjectList::ReadFromFilerWithEvent(TVirtualReader& reader,
   try {
     ReadItems(reader, afterSenderObjectCreated);
   } catch (...) {
-    // The list does not own its items, and no one else holds the ones read so far.
-    FreeItemsAndClear();
+    // The list does not own its items, and no one else holds the ones read so far: free them,
+    // with what the lists among them read.
+    FreeReadItems(*this);
     throw;
   }
   reader.ReadListEnd();
+}
+
+void TPersistentObjectList::FreeReadItems(TPersistentObjectList& list) {
+  for (int i = 0; i < list.count_; ++i)
+    if (auto* inner = dynamic_cast<TPersistentObjectList*>(list.list_[i])) FreeReadItems(*inner);
+  list.FreeItemsAndClear();
 }
 
 void TPersistentObjectList::ReadItems(TVirtualReader& reader, const TObjectCreatedEvent& afterSenderObjectCreated) {
