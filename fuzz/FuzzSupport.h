@@ -1,6 +1,5 @@
 #pragma once
-// Shared pieces of the fuzz targets: one input split into a choice and the bytes to read, and
-// the image library started once per process, as the program's start-up does.
+// Shared by the fuzz targets: one input split into a choice and the bytes to read.
 #include <cstddef>
 #include <cstdint>
 
@@ -15,8 +14,5 @@ inline unsigned TakeChoice(const uint8_t*& data, size_t& size, unsigned n) {
   --size;
   return choice;
 }
-
-// Starts the image library (with its I/O step) the first time it is called.
-void StartImageLibrary();
 
 }  // namespace zephor_fuzz

@@ -1,7 +1,7 @@
 // The image I/O component loading a stream of unknown type: detection picks the reader.
 #include <exception>
 
-#include "fuzz/FuzzSupport.h"
+#include "fuzz/ImageInput.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RastovaIO.h"
 

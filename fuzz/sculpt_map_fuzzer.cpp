@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
+#include "fuzz/ImageInput.h"
 #include "shape/SculptImage.h"
 #include "shape/model/uScPrim.h"
 
