@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "rastova/core/RVBitmap.h"
@@ -170,6 +171,12 @@ TEST(RawStream, SizesTheDataCannotHoldAreRefusedBeforeAllocating) {
   ASSERT_TRUE(LoadThroughZlib(back, Deflate(good)));
   EXPECT_EQ(back.GetPixels_rv24RGB(2, 1), b.GetPixels_rv24RGB(2, 1));
 
+  // The watch sees allocations at all (else the bounds below would hold for nothing).
+  const size_t megabyte = test_support::LargestAllocationDuring([] {
+    auto block = std::make_unique<std::vector<uint8_t>>(size_t(1) << 20);
+    ASSERT_EQ(block->size(), size_t(1) << 20);
+  });
+  ASSERT_GE(megabyte, size_t(1) << 20);
   struct Case {
     const char* what;
     int32_t width, height;
