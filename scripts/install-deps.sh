@@ -20,7 +20,11 @@ PACKAGES=(
   # fonts standing in for Arial and Tahoma, and a virtual display for the end-to-end test
   fonts-liberation fonts-dejavu-core xvfb xauth
   # independent checkers used by the tests
-  imagemagick python3-pil assimp-utils libxml2-utils qhull-bin liblcms2-utils
+  imagemagick python3-pil python3-numpy assimp-utils libxml2-utils qhull-bin liblcms2-utils
+  # TIFF checkers (tiffcp, tiffinfo, tiffdump) and the TIFF benchmark's baseline library
+  libtiff-tools libtiff-dev
+  # JPEG 2000 and DICOM fixture makers and checkers (run as black boxes by the codec tests)
+  libopenjp2-tools dcmtk
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it
@@ -33,14 +37,43 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+
+# A comma-decimal locale, so that the tests which check that number text ignores the locale run
+# everywhere. Only `locale -a` tells whether it is generated (the package alone is not enough).
+COMMA_LOCALE=de_DE.UTF-8
+have_comma_locale() { [[ "$(locale -a 2>/dev/null || true)" =~ (^|$'\n')de_DE\.(utf8|UTF-8)($'\n'|$) ]]; }
+locale_missing=0
+have_comma_locale || locale_missing=1
+
+[ ${#missing[@]} -eq 0 ] && [ $locale_missing -eq 0 ] && exit 0
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
-  SUDO="sudo"
+  if command -v sudo >/dev/null; then
+    SUDO="sudo"
+  elif [ ${#missing[@]} -gt 0 ]; then
+    echo "install-deps: need root or sudo to install: ${missing[*]}" >&2
+    exit 1
+  else
+    echo "install-deps: need root or sudo to generate the locale ${COMMA_LOCALE};" \
+      "the tests that need it build a private copy" >&2
+    exit 0
+  fi
 fi
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+if [ $locale_missing -eq 1 ]; then
+  echo "install-deps: generating the locale ${COMMA_LOCALE}"
+  # Listed in /etc/locale.gen, it survives later runs of locale-gen.
+  if grep -q "^# *${COMMA_LOCALE} UTF-8" /etc/locale.gen 2>/dev/null; then
+    $SUDO sed -i "s/^# *${COMMA_LOCALE} UTF-8/${COMMA_LOCALE} UTF-8/" /etc/locale.gen
+  elif ! grep -q "^${COMMA_LOCALE} UTF-8" /etc/locale.gen 2>/dev/null; then
+    echo "${COMMA_LOCALE} UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  $SUDO locale-gen >/dev/null
+  have_comma_locale || echo "install-deps: the locale ${COMMA_LOCALE} could not be generated" >&2
+fi

@@ -101,8 +101,8 @@ BENCHMARK(BM_Quantize256)->Unit(benchmark::kMillisecond)->UseRealTime();
 // The same with the variance split.
 void BM_Quantize256VarianceSplit(benchmark::State& state) {
   TRVBitmap& src = Photo();
-  const int32_t saved = QuantizerMethod;
-  QuantizerMethod = 1;
+  const int32_t saved = ColorReductionMethod;
+  ColorReductionMethod = 1;
   for (auto _ : state) {
     state.PauseTiming();
     TRVBitmap work;
@@ -111,7 +111,7 @@ void BM_Quantize256VarianceSplit(benchmark::State& state) {
     QuantizeBitmap(work, 256, nullptr, nullptr, {});
     benchmark::DoNotOptimize(work.GetScanLine(0));
   }
-  QuantizerMethod = saved;
+  ColorReductionMethod = saved;
 }
 BENCHMARK(BM_Quantize256VarianceSplit)->Unit(benchmark::kMillisecond)->UseRealTime();
 

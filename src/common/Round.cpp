@@ -33,6 +33,18 @@ int64_t Round(long double x) noexcept {
   return SaturateWhole(f);
 }
 
+int64_t RoundWithError(double hi, double lo) noexcept {
+  constexpr double kTwo52 = 4503599627370496.0;
+  if (hi > -kTwo52 && hi < kTwo52) {                  // false for NaN
+    int64_t r = static_cast<int64_t>(hi);             // toward zero
+    if (static_cast<double>(r) > hi) --r;             // the floor
+    const double rest = hi - static_cast<double>(r);  // exact
+    if (rest > 0.5 || (rest == 0.5 && (lo > 0 || (lo == 0 && (r & 1) != 0)))) ++r;
+    return r;
+  }
+  return Round(hi);
+}
+
 int32_t SaturateInt32(int64_t v) noexcept {
   if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
   if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();

@@ -13,6 +13,11 @@ namespace common {
 int64_t Round(long double x) noexcept;
 // Round, saturated to the 32-bit range.
 int32_t RoundInt(long double x) noexcept;
+// Round of the exact value hi + lo, where hi is a sum or product rounded to a double and lo its
+// exact error (at most half a unit in hi's last place, as a two-sum or fma gives it). Only a hi
+// exactly halfway between two integers needs lo: its sign then decides, and lo = 0 leaves the
+// half to the even neighbour. Exact for |hi| below 2^52; beyond that hi alone is rounded.
+int64_t RoundWithError(double hi, double lo) noexcept;
 
 // Toward zero.
 int64_t Trunc(long double x) noexcept;

@@ -21,6 +21,8 @@ class IFilePrompts {
   virtual bool AskWarningYesNo(const std::string& text) = 0;
   // A warning message box with the button OK.
   virtual void ShowWarning(const std::string& text) = 0;
+  // A plain message box with the button OK (the readers' error messages).
+  virtual void ShowMessage(const std::string& text) = 0;
 };
 
 // Installs the prompts (nullptr removes them). Without prompts no question can be asked, so

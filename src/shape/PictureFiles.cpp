@@ -21,16 +21,6 @@ namespace shape {
 
 namespace {
 
-// Scales `bitmap` (alpha channel included) to width x height with the Lanczos filter of radius
-// 3. Throws EPictureLoadError when the image does not come out at that size.
-void ResamplePictureLanczos3(rv::TRVBitmap& bitmap, int32_t width, int32_t height) {
-  rv::TRastovaProc proc;
-  proc.SetAttachedRVBitmap(&bitmap);
-  proc.Resample(width, height, rv::rfLanczos3);
-  if (bitmap.GetWidth() != width || bitmap.GetHeight() != height)
-    throw EPictureLoadError("The picture could not be resampled");
-}
-
 bool IsPngName(const std::string& fileName) {
   std::string ext = ExtractFileExt(fileName);
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::toupper(c); });
@@ -77,12 +67,6 @@ std::unique_ptr<rv::TRVBitmap> MakeImageWithAlpha(const platform::TBitmap& color
   return image;
 }
 
-void LoadedPictureTo24Bit(rv::TRVBitmap& bitmap) {
-  if (bitmap.GetPixelFormat() != rv::rv24RGB) bitmap.ConvertToPixelFormat(rv::rv24RGB);
-  if (bitmap.IsEmpty() || bitmap.GetPixelFormat() != rv::rv24RGB)
-    throw EPictureLoadError("The picture could not be converted to 24-bit colour");
-}
-
 // The fading table: min(255, nearest(0.4 v + 153)).
 const std::array<uint8_t, 256>& FadeTable() {
   static const std::array<uint8_t, 256> table = [] {
@@ -106,6 +90,20 @@ void CopyPart(const platform::TBitmap& color, const platform::TBitmap& alpha, in
 }
 
 }  // namespace
+
+void ResamplePictureLanczos3(rv::TRVBitmap& bitmap, int32_t width, int32_t height) {
+  rv::TRastovaProc proc;
+  proc.SetAttachedRVBitmap(&bitmap);
+  proc.Resample(width, height, rv::rfLanczos3);
+  if (bitmap.GetWidth() != width || bitmap.GetHeight() != height)
+    throw EPictureLoadError("The picture could not be resampled");
+}
+
+void LoadedPictureTo24Bit(rv::TRVBitmap& bitmap) {
+  if (bitmap.GetPixelFormat() != rv::rv24RGB) bitmap.ConvertToPixelFormat(rv::rv24RGB);
+  if (bitmap.IsEmpty() || bitmap.GetPixelFormat() != rv::rv24RGB)
+    throw EPictureLoadError("The picture could not be converted to 24-bit colour");
+}
 
 std::string LoadPictureFile(const std::string& fileName, rv::TRVBitmap& bitmap) {
   rv::TRastovaIO io(&bitmap);

@@ -50,6 +50,13 @@ int32_t SaveImageWithAlpha(std::string& fileName, rv::TRVBitmap& image);
 // alpha. Errors reach the caller; the bitmaps then keep what they held.
 void LoadTextureFile(const std::string& fileName);
 
+// Brings a loaded picture to 24-bit colour. Throws EPictureLoadError when it cannot.
+void LoadedPictureTo24Bit(rv::TRVBitmap& bitmap);
+// Scales `bitmap` (alpha channel included) to width x height with the Lanczos filter of radius
+// 3 (a processing component made for the call). Throws EPictureLoadError when the image does
+// not come out at that size.
+void ResamplePictureLanczos3(rv::TRVBitmap& bitmap, int32_t width, int32_t height);
+
 // Fills `bitmap` (left as 24 or made 32 bits per pixel) with the faded picture at 511 x 511.
 // 0 on success, -1 when anything failed.
 int32_t LoadBackgroundPicture(const std::string& fileName, platform::TBitmap& bitmap);

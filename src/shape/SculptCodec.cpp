@@ -1,36 +1,17 @@
 #include "shape/SculptCodec.h"
 
 #include <algorithm>
+#include <cmath>
 
-#include "common/NumberText.h"
 #include "common/Round.h"
 #include "settings/AppSettings.h"
+#include "shape/FileFormatSettings.h"
 
 namespace shape {
 
 namespace {
 
 uint8_t ClampByte(int64_t v) { return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255)); }
-
-// Round (halves to even) of a double. A sculpt map rounds three values per grid point, nearly
-// always small ones: those take the short way in double precision, with the same result.
-int64_t RoundSmall(double v) {
-  if (v >= -65536.0 && v <= 65536.0) {  // false for NaN
-    int64_t r = static_cast<int64_t>(v);  // toward zero; v is small
-    if (static_cast<double>(r) > v) --r;  // now the floor
-    const double rest = v - static_cast<double>(r);  // exact
-    if (rest > 0.5 || (rest == 0.5 && (r & 1) != 0)) ++r;
-    return r;
-  }
-  return common::Round(v);
-}
-
-// 255 - nearest(128 - 128 c); the rounded value saturates for huge or infinite c, so it is
-// first brought into a range where the subtraction cannot overflow.
-int64_t ChannelValue(double c) {
-  const double v = 128.0 - 128.0 * c;  // 128 * c is exact; the subtraction rounds as doubles do
-  return 255 - std::clamp<int64_t>(RoundSmall(v), -(int64_t{1} << 40), int64_t{1} << 40);
-}
 
 uint32_t PackColor(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<uint32_t>(r) | (static_cast<uint32_t>(g) << 8) | (static_cast<uint32_t>(b) << 16);
@@ -40,17 +21,19 @@ double Channel(uint32_t color, int shift) { return static_cast<double>((color >>
 
 }  // namespace
 
-uint8_t EncodeChannel(double c) { return ClampByte(ChannelValue(c)); }
+uint8_t EncodeChannel(double c) { return ClampByte(CoordToChannelValue(c)); }
 
 uint32_t EncodePointColor(const TDbl3D& p) {
   return PackColor(EncodeChannel(p[0]), EncodeChannel(p[1]), EncodeChannel(p[2]));
 }
 
 namespace {
+// nearest(scale t), t the quotient as a double, of the exact product (fma gives its error).
 uint8_t BoxChannel(double min, double max, double c, double scale) {
   if (min == max) return 127;
   const double t = (c - min) / (max - min);
-  return ClampByte(RoundSmall(scale * t));
+  const double product = scale * t;
+  return ClampByte(common::RoundWithError(product, std::fma(scale, t, -product)));
 }
 double BoxScale() { return settings::AppSettings.MaximizeWithSymmetry ? 254.0 : 255.0; }
 }  // namespace
@@ -76,8 +59,6 @@ void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl
                           BoxChannel(boxMin[2], boxMax[2], p[2], scale));
   }
 }
-
-int32_t CoordToChannelValue(double c) { return common::SaturateInt32(ChannelValue(c)); }
 
 TDbl3D DecodePixel127(uint32_t color) {
   return {(Channel(color, 0) - 127) / 128, (Channel(color, 8) - 127) / 128, (Channel(color, 16) - 127) / 128};
@@ -117,8 +98,8 @@ std::string FormatScaleText(const TDbl3D& boxMax, const TDbl3D& boxMin) {
       second[k] = a - b;
     }
   }
-  return common::FormatC("<%1.8f,%1.8f,%1.8f>:<%1.8f,%1.8f,%1.8f>", first[0], first[1], first[2], second[0],
-                         second[1], second[2]);
+  return FileFormatSettings.Format("<%1.8f,%1.8f,%1.8f>:<%1.8f,%1.8f,%1.8f>", first[0], first[1], first[2],
+                                   second[0], second[1], second[2]);
 }
 
 std::string BlockDescription(const std::string& scaleText, const std::string& stitchTypeName) {

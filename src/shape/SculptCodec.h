@@ -8,11 +8,13 @@
 #include <string>
 
 #include "shape/model/ShapeRecord.h"
+#include "shape/model/uScSelect.h"  // CoordToChannelValue, the read-out the plain encoding clamps
 
 namespace shape {
 
-// Plain encoding: (255 - nearest(128 - 128 c)), brought into 0..255 (coordinates outside the
-// representable range [-0.9921875, 1.0] give the nearest end, never a wrapped value).
+// Plain encoding: CoordToChannelValue(c) = 255 - nearest(128 - 128 c), brought into 0..255
+// (coordinates outside the representable range [-0.9921875, 1.0] give the nearest end, never a
+// wrapped value).
 uint8_t EncodeChannel(double c);
 // Red = x, green = y, blue = z in the plain encoding.
 uint32_t EncodePointColor(const TDbl3D& p);
@@ -22,10 +24,8 @@ uint8_t EncodeChannelInBox(double min, double max, double c);
 uint32_t EncodePointColorInBox(const TDbl3D& p, const TDbl3D& boxMax, const TDbl3D& boxMin);
 // EncodePointColorInBox (`box` true) or EncodePointColor of `count` points into `colors`; the
 // settings are read once for the whole row.
-void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl3D& boxMax, const TDbl3D& boxMin,
-                       uint32_t* colors);
-// The channel value the editors show: 255 - nearest(128 - 128 c), not brought into 0..255.
-int32_t CoordToChannelValue(double c);
+void EncodePointColors(const TDbl3D* points, int32_t count, bool box, const TDbl3D& boxMax,
+                       const TDbl3D& boxMin, uint32_t* colors);
 
 // The current decoding: (v - 127) / 128 per channel, red x, green y, blue z.
 TDbl3D DecodePixel127(uint32_t color);
@@ -37,8 +37,8 @@ TDbl3D DecodePixel128(uint32_t color);
 // columns from firstColumn and `rows` rows from firstRow.
 void BlockBounds(const TACP256& points, int32_t firstColumn, int32_t firstRow, int32_t rows, int32_t columns,
                  TDbl3D& min, TDbl3D& max);
-// "<X1,Y1,Z1>:<X2,Y2,Z2>" ("%1.8f") for a block with "Auto Maximize" on, by ObjectSize and the
-// setting "MaximizeWithSymmetry".
+// "<X1,Y1,Z1>:<X2,Y2,Z2>" ("%1.8f" in FileFormatSettings) for a block with "Auto Maximize" on, by ObjectSize
+// and the setting "MaximizeWithSymmetry".
 std::string FormatScaleText(const TDbl3D& boxMax, const TDbl3D& boxMin);
 // The scale text with "Auto Maximize" off.
 inline constexpr char kUnscaledScaleText[] = "<0.0,0.0,0.0>:<1.0,1.0,1.0>";

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <exception>
 #include <functional>
-#include <system_error>
 #include <vector>
 
 #include "platform/gfx/Bitmap.h"
@@ -14,6 +12,7 @@
 #include "shape/OutputNames.h"
 #include "shape/PictureFiles.h"
 #include "shape/SculptCodec.h"
+#include "shape/ShapeText.h"
 #include "shape/model/uScPrim.h"
 
 namespace shape {
@@ -23,25 +22,15 @@ namespace {
 // The author text of the pictures whose channels use the earlier decoding.
 constexpr char kEarlierAuthor[] = "DURIM PROJECT";
 
-// Writes the text list beside the maps; a temporary file renamed over the target, so a failed
-// write leaves an older list as it was. Failures are not reported (as for the maps).
+// Writes the text list beside the maps (a temporary file renamed over the target, so a failed
+// write leaves an older list as it was). Failures are not reported, as for the maps.
 void WriteTextList(const std::string& fileName, const std::vector<std::string>& lines) {
-  const std::string temp = fileName + ".tmp~";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return;
-    for (const std::string& line : lines) out << line << "\r\n";
-    out.flush();
-    if (!out) {
-      out.close();
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      return;
-    }
+  std::string text;
+  for (const std::string& line : lines) text += line + kLineEnd;
+  try {
+    StoreTextFile(fileName, text);
+  } catch (const std::exception&) {
   }
-  std::error_code ec;
-  std::filesystem::rename(temp, fileName, ec);
-  if (ec) std::filesystem::remove(temp, ec);
 }
 
 }  // namespace

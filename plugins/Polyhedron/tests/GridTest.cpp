@@ -409,3 +409,50 @@ TEST(PolyhedronGrid, BadArgumentsLeaveTheRecordAlone) {
 }
 
 }  // namespace
+
+// Every grid point is the vertex of the list nearest to the grid's point on the search sphere,
+// the earliest of equally near ones. The sphere point of column i and row j lies at the polar
+// angle j pi / 32 from the -z pole and the azimuth i 2 pi / 32, at the distance g from the
+// origin: 1 for the solids, the mean squared vertex length for the stars, widened by 20 / 12 for
+// the small one.
+TEST(PolyhedronGrid, EveryPointTakesItsNearestVertex) {
+  const double g15 = (12 + 20 * 0.5625 * 0.5625) / 32 * 20 / 12;
+  const double g16 = (20 + 12 * 0.4 * 0.4) / 32;
+  EXPECT_NEAR(g15, 0.954590, 1e-6);
+  EXPECT_NEAR(g16, 0.685, 1e-15);
+  auto cs = PatternRecord();
+  for (int entry = 0; entry < polyhedron::PolyhedronEntryCount; ++entry) {
+    SCOPED_TRACE(::testing::Message() << "entry " << entry);
+    polyhedron::GeneratePolyhedronGrid(*cs, entry, 10, 10);
+    const std::vector<TDbl3D> list = PolyhedronVertices;
+    const double f = 0.9921875;
+    const double g = entry < 15 ? 1.0 : entry == 15 ? g15 : g16;
+    for (int j = 0; j <= 32; ++j)
+      for (int i = 0; i <= 32; ++i) {
+        SCOPED_TRACE(::testing::Message() << "CP[" << i << "][" << j << "]");
+        const double a = j * std::numbers::pi / 32, b = i * 2 * std::numbers::pi / 32;
+        // The pole rows are single points: sin a is exactly 0 there.
+        const double sa = (j == 0 || j == 32) ? 0.0 : std::sin(a);
+        const double ca = j == 0 ? 1.0 : j == 32 ? -1.0 : std::cos(a);
+        const TDbl3D p{{g * sa * std::cos(b), g * sa * std::sin(b), -g * ca}};
+        std::vector<double> d(list.size());
+        for (size_t k = 0; k < list.size(); ++k)
+          d[k] = std::pow(list[k][0] - p[0], 2) + std::pow(list[k][1] - p[1], 2) +
+                 std::pow(list[k][2] - p[2], 2);
+        const double best = *std::min_element(d.begin(), d.end());
+        size_t taken = 0;
+        while (taken < list.size() &&
+               !Equal(cs->CP[i][j], {{f * list[taken][0], f * list[taken][1], f * list[taken][2]}}))
+          ++taken;
+        ASSERT_LT(taken, list.size()) << "not a vertex of the list";
+        if (j == 0 || j == 32) {
+          // The pole is exact, and so is every distance to it: the nearest vertex, and of
+          // exactly equal ones the earliest.
+          EXPECT_EQ(taken, static_cast<size_t>(std::find(d.begin(), d.end(), best) - d.begin()));
+        } else {
+          // Elsewhere the angles are rounded: a vertex within that rounding of the nearest.
+          EXPECT_LE(d[taken], best + 1e-12) << "nearest " << best;
+        }
+      }
+  }
+}

@@ -23,6 +23,32 @@ TEST(Round, TiesGoToEven) {
   for (auto& c : cases) EXPECT_EQ(Round(c.x), c.want) << static_cast<double>(c.x);
 }
 
+// hi + lo exactly: the error term decides only where hi is a half.
+TEST(Round, WithErrorTermRoundsTheExactSum) {
+  struct Case {
+    double hi, lo;
+    int64_t want;
+  } cases[] = {{127.5, 0.0, 128},
+               {126.5, 0.0, 126},
+               {127.5, -0x1p-50, 127},
+               {126.5, 0x1p-50, 127},
+               {-0.5, 0.0, 0},
+               {-0.5, -0x1p-60, -1},
+               {-1.5, 0x1p-60, -1},
+               {2.4, 0.01, 2},
+               {2.6, -0.01, 3},
+               {-2.6, 0.01, -3},
+               {7.0, -0x1p-50, 7},
+               {0.0, -0x1p-1070, 0},
+               {1e15 + 0.5, 0.0, 1000000000000000},
+               {1e15 + 0.5, 1e-3, 1000000000000001},
+               {kNaN, 0.0, 0},
+               {kInf, kNaN, INT64_MAX},
+               {-kInf, 0.0, INT64_MIN},
+               {1e30, 0.0, INT64_MAX}};
+  for (const Case& c : cases) EXPECT_EQ(RoundWithError(c.hi, c.lo), c.want) << c.hi << " + " << c.lo;
+}
+
 TEST(Round, ConversionsSaturateInsteadOfOverflowing) {
   EXPECT_EQ(Round(kNaN), 0);
   EXPECT_EQ(Round(kInf), INT64_MAX);

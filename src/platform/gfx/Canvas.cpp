@@ -57,7 +57,9 @@ Qt::BrushStyle QtBrushStyle(TBrushStyle style) {
   }
 }
 
-QString FontFamily(const std::string& name) {
+}  // namespace
+
+QString StandInFontFamily(const std::string& name) {
   static const std::pair<const char*, const char*> kStandIns[] = {
       {"arial", "Liberation Sans"},
       {"tahoma", "DejaVu Sans"},
@@ -74,6 +76,8 @@ QString FontFamily(const std::string& name) {
     if (requested.compare(QLatin1String(from), Qt::CaseInsensitive) == 0) return QString::fromLatin1(to);
   return requested;
 }
+
+namespace {
 
 void RequireFonts() {
   if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -598,7 +602,7 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
 }
 
 QFont TCanvas::MakeFont() const {
-  QFont font(FontFamily(Font.Name));
+  QFont font(StandInFontFamily(Font.Name));
   const int height = Font.Height();
   int pixels = height == 0 ? 11 : std::abs(height);
   font.setPixelSize(std::max(1, pixels));

@@ -121,6 +121,10 @@ class TFont {
   int height_ = -11;  // 8 points
 };
 
+// The family the window system draws the font `name` with: the stand-ins named above, any
+// other name as it is.
+QString StandInFontFamily(const std::string& name);
+
 class TCanvas {
  public:
   explicit TCanvas(TBitmap& bitmap);

@@ -253,6 +253,13 @@ void TCustomControl::InvalidateRect(const TRect& rect) {
   update(q);
 }
 
+void TCustomControl::SurfaceChanged(const TRect& rect) {
+  const QRect q = ToQRect(rect.Normalized()) & QRect(0, 0, surface_.Width(), surface_.Height());
+  if (q.isEmpty()) return;
+  dirty_ += q;
+  if (!painting_) update(q);
+}
+
 void TCustomControl::Paint() {
   if (OnPaint) OnPaint(this);
 }
@@ -262,7 +269,7 @@ void TCustomControl::PaintPending() {
   const QRegion region = invalid_ & QRect(0, 0, surface_.Width(), surface_.Height());
   invalid_ = QRegion();
   if (region.isEmpty()) return;
-  {
+  if (EraseBackground()) {
     QImage image = surface_.Image();
     QPainter p(&image);
     for (const QRect& r : region) p.fillRect(r, ToQColor(color_));

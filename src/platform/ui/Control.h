@@ -156,10 +156,16 @@ class TCustomControl : public TControl {
   void Update();
   // Invalidate and Update.
   void Repaint();
+  // Tells the control that a part of the surface changed by drawing that did not go through
+  // Canvas() (a painter on Surface().Image()): the next paint brings it to the screen.
+  void SurfaceChanged(const TRect& rect);
 
  protected:
   // Redraws the invalid part (the canvas is clipped to it). The base calls OnPaint.
   virtual void Paint();
+  // Whether the invalid part is filled with Color before Paint. A control whose Paint covers
+  // every pixel itself answers false, as a window that handles its erase message does.
+  virtual bool EraseBackground() { return true; }
 
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -9,19 +9,19 @@
 
 namespace rv::codecs {
 
-bool WriteChecked(TStream& stream, TRVProgressRec& progress, const void* data, int64_t count) {
+bool WriteAll(TStream& stream, const void* data, int64_t count) {
   if (count <= 0) return true;
-  int64_t written = 0;
   try {
-    written = stream.Write(data, count);
+    return stream.Write(data, count) == count;
   } catch (const std::exception&) {
-    written = 0;
-  }
-  if (written != count) {
-    progress.SetAborting();
     return false;
   }
-  return true;
+}
+
+bool WriteChecked(TStream& stream, TRVProgressRec& progress, const void* data, int64_t count) {
+  if (WriteAll(stream, data, count)) return true;
+  progress.SetAborting();
+  return false;
 }
 
 void StartProgress(TRVProgressRec& progress, int64_t rows) {

@@ -13,6 +13,8 @@
 
 namespace rv::codecs {
 
+// Writes `count` bytes; false when the stream takes fewer (or raises).
+bool WriteAll(TStream& stream, const void* data, int64_t count);
 // Writes `count` bytes; sets the abort flag when the stream takes fewer. Returns whether all went.
 bool WriteChecked(TStream& stream, TRVProgressRec& progress, const void* data, int64_t count);
 

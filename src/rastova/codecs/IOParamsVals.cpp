@@ -94,6 +94,7 @@ void TIOParamsVals::SetDefaultParams() {
   GIF_LZWCompress = GIFLZWEncoderHook;
   JPEG_MarkerList.Clear();
   ForgetIPTC();
+  DICOM_Tags.Clear();
   ResetEXIF();
   InputICC_.reset();
   OutputICC_.reset();
@@ -113,6 +114,7 @@ void TIOParamsVals::ResetInfo() {
   JPEG_MarkerList.Clear();
   ResetEXIF();
   GIF_Comments.clear();
+  DICOM_Tags.Clear();
   PNG_TextKeys.clear();
   PNG_TextValues.clear();
   TIFF_DocumentName.clear();
@@ -138,6 +140,7 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
   }
   JPEG_MarkerList.Assign(&source.JPEG_MarkerList);
   IPTC_Info.Assign(&source.IPTC_Info);
+  DICOM_Tags.Assign(source.DICOM_Tags);
   // A copy saves as its source would: re-encoded only when the source's records were edited.
   IPTC_Info.Changed = source.IPTC_Info.Changed;
   if (source.EXIF_Thumbnail) {

@@ -29,10 +29,13 @@
 //   BMP_UseAlpha                     BMP_KeepAlpha
 //   GIF_LZWDecoder / GIF_LZWEncoder  GIF_LZWDecompress / GIF_LZWCompress
 //   TIFF_LZWDecoder / ..Encoder      TIFF_LZWDecompress / TIFF_LZWCompress
+//   TIFF_PhotometInterpret           TIFF_Photometric
+//   TIFF_PlanarConf                  TIFF_PlanarConfiguration
+//   TIFF_ByteOrder (1 for "II")      TIFF_LittleEndian
+//   TIFF_AdjustOrientation           TIFF_EnableAdjustOrientation
 //   TRVProgressRecord                TRVProgressRec (RVProgressRec.h)
 //
-// The DICOM tag list, the MakerNote handler and the image annotations join this record with the
-// codecs that fill them.
+// The MakerNote handler and the image annotations join this record with the codecs that fill them.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -40,6 +43,7 @@
 
 #include "rastova/codecs/RVICC.h"
 #include "rastova/codecs/RVMarkerList.h"
+#include "rastova/core/RVDICOMTags.h"
 #include "rastova/core/RVDefs.h"
 
 namespace rv {
@@ -58,9 +62,10 @@ class TIOParamsOwner {
 };
 
 // LZW coders of the TIFF and GIF codecs, reached through hooks that the I/O start-up installs and
-// that every parameter set copies when it is reset.
-using TTIFFLZWDecompressProc = const uint8_t* (*)(const uint8_t* input, int32_t rowBytes, void*& state,
-                                                  int32_t fillOrder);
+// that every parameter set copies when it is reset. The TIFF decoder is given the strip's byte
+// count with its first row, so that it never reads past the strip.
+using TTIFFLZWDecompressProc = const uint8_t* (*)(const uint8_t* input, int64_t inputSize, int32_t rowBytes,
+                                                  void*& state, int32_t fillOrder);
 using TTIFFLZWCompressProc = void (*)(const uint8_t* row, int32_t rowBytes, TStream& stream, void*& state);
 using TGIFLZWDecompressProc = void (*)(TStream& stream, int32_t height, int32_t width, bool interlaced,
                                        uint8_t* pixels);
@@ -359,6 +364,8 @@ class TIOParamsVals : public TIOParamsFields, public TIOParamsEXIF {
   // ---- owned lists and objects
   TRVMarkerList JPEG_MarkerList;
   TRVIPTCInfoList IPTC_Info;
+  // Every element of the last DICOM file read, in file order.
+  TRVDICOMTags DICOM_Tags;
   std::unique_ptr<TRVBitmap> EXIF_Thumbnail;
 
   // ---- EXIF block

@@ -218,7 +218,7 @@ void TRVBitmap::FreeImage(bool freeAlpha) {
   palette_.shrink_to_fit();
   // The file is discarded: rows are dropped without writing them back.
   currentFileRow_ = nullptr;
-  heldRows_.clear();
+  lockedRows_.clear();
   fileBuffer_->Close();
   FreeBlock();
   tbitmap_.reset();  // a borrowed bitmap's wrapper does not free the caller's bitmap
@@ -363,7 +363,7 @@ uint8_t* TRVBitmap::GetScanLine(int32_t row) {
   return nullptr;
 }
 
-uint8_t* TRVBitmap::HoldRow(int32_t row) {
+uint8_t* TRVBitmap::GetLockedRow(int32_t row) {
   if (location_ != rvInTempFile) return GetScanLine(row);
   if (static_cast<uint32_t>(row) >= static_cast<uint32_t>(height_) || !fileBuffer_->IsAllocated()) return nullptr;
   if (currentFileRow_) {
@@ -372,16 +372,16 @@ uint8_t* TRVBitmap::HoldRow(int32_t row) {
     fileBuffer_->UnmapBlock(old);
   }
   uint8_t* p = fileBuffer_->MapBlock(RowAccess, static_cast<int64_t>(row) * rowLen_, rowLen_);
-  heldRows_.emplace_back(p, row);
+  lockedRows_.emplace_back(p, row);
   return p;
 }
 
-void TRVBitmap::ReleaseHeldRow(int32_t row) {
+void TRVBitmap::ReleaseLockedRow(int32_t row) {
   if (location_ != rvInTempFile) return;
-  for (size_t i = heldRows_.size(); i-- > 0;) {
-    if (heldRows_[i].second == row) {
-      uint8_t* p = heldRows_[i].first;
-      heldRows_.erase(heldRows_.begin() + static_cast<std::ptrdiff_t>(i));
+  for (size_t i = lockedRows_.size(); i-- > 0;) {
+    if (lockedRows_[i].second == row) {
+      uint8_t* p = lockedRows_[i].first;
+      lockedRows_.erase(lockedRows_.begin() + static_cast<std::ptrdiff_t>(i));
       fileBuffer_->UnmapBlock(p);
       return;
     }
@@ -391,9 +391,9 @@ void TRVBitmap::ReleaseHeldRow(int32_t row) {
 void TRVBitmap::ReleaseFileRows() {
   std::vector<uint8_t*> blocks;
   if (currentFileRow_) blocks.push_back(currentFileRow_);
-  for (size_t i = heldRows_.size(); i-- > 0;) blocks.push_back(heldRows_[i].first);
+  for (size_t i = lockedRows_.size(); i-- > 0;) blocks.push_back(lockedRows_[i].first);
   currentFileRow_ = nullptr;
-  heldRows_.clear();
+  lockedRows_.clear();
   bool failed = false;
   for (uint8_t* b : blocks) {
     try {
@@ -693,11 +693,11 @@ void TRVBitmap::MoveTo(TRVBitmap& dest) {
   dest.rowAlignment_ = rowAlignment_;
   dest.Allocator = Allocator;
   dest.fileBuffer_ = std::move(fileBuffer_);
-  dest.heldRows_ = std::move(heldRows_);
+  dest.lockedRows_ = std::move(lockedRows_);
   dest.NeedsAllocation = NeedsAllocation;
 
   fileBuffer_ = std::make_unique<TRVFileBuffer>();
-  heldRows_.clear();
+  lockedRows_.clear();
   currentFileRow_ = nullptr;
   palette_.clear();
   alpha_.reset();

@@ -7,7 +7,7 @@
 //
 // A TRVBitmap is used by one thread at a time; at the temporary-file location even reading a
 // row changes its state, and a row address from GetScanLine is valid only until the next
-// GetScanLine on the same image (HoldRow keeps rows mapped).
+// GetScanLine on the same image (GetLockedRow keeps rows mapped).
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -80,9 +80,9 @@ class TRVBitmap : public TRVBaseBitmap {
   // ---- rows
   uint8_t* GetScanLine(int32_t row) override;
   // As GetScanLine, but at the temporary-file location the row stays valid until released.
-  uint8_t* HoldRow(int32_t row);
-  void ReleaseHeldRow(int32_t row);
-  // Writes back and unmaps the current file row and every held row.
+  uint8_t* GetLockedRow(int32_t row);
+  void ReleaseLockedRow(int32_t row);
+  // Writes back and unmaps the current file row and every locked row.
   void ReleaseFileRows();
 
   // ---- location
@@ -233,7 +233,7 @@ class TRVBitmap : public TRVBaseBitmap {
   uint8_t blockAllocator_ = 0;
   std::unique_ptr<TRVPlatformBitmap> tbitmap_;
   std::vector<uint8_t*> rowTable_;
-  std::vector<std::pair<uint8_t*, int32_t>> heldRows_;
+  std::vector<std::pair<uint8_t*, int32_t>> lockedRows_;
   int32_t width_ = 0, height_ = 0, bitCount_ = 0, channelCount_ = 0, rowLen_ = 0;
   TRVPixelFormat pixelFormat_ = rvNone;
   bool isAlphaChannel_ = false;

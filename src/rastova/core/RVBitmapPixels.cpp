@@ -337,7 +337,7 @@ void DefaultQuantize(TRVBitmap& source, TRVBitmap& dest, int32_t colorCount) {
   for (int32_t i = 0; i < 256; ++i) dest.SetPalette(i, i < static_cast<int32_t>(palette.size()) ? palette[i] : TRGB{});
   RowAccessScope ro(source, 1), wo(dest, 2);
   for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* s = source.HoldRow(y);
+    const uint8_t* s = source.GetLockedRow(y);
     uint8_t* d = dest.GetScanLine(y);
     for (int32_t x = 0; x < w; ++x) {
       uint32_t key = (uint32_t(s[3 * x + 2]) << 16) | (uint32_t(s[3 * x + 1]) << 8) | s[3 * x];
@@ -347,7 +347,7 @@ void DefaultQuantize(TRVBitmap& source, TRVBitmap& dest, int32_t colorCount) {
                  .first;
       d[x] = static_cast<uint8_t>(it->second);
     }
-    source.ReleaseHeldRow(y);
+    source.ReleaseLockedRow(y);
   }
   dest.ReleaseFileRows();
 }
@@ -388,10 +388,10 @@ void DefaultThreshold(TRVBitmap& source, TRVBitmap& dest, int32_t threshold) {
   }
   RowAccessScope wo(dest, 3);
   for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* s = rgb->HoldRow(y);
+    const uint8_t* s = rgb->GetLockedRow(y);
     uint8_t* d = dest.GetScanLine(y);
     for (int32_t x = 0; x < w; ++x) PutBit(d, x, Gray8(s[3 * x + 2], s[3 * x + 1], s[3 * x]) >= threshold);
-    rgb->ReleaseHeldRow(y);
+    rgb->ReleaseLockedRow(y);
   }
   dest.ReleaseFileRows();
   rgb->ReleaseFileRows();

@@ -154,10 +154,10 @@ void ThresholdTo1Bit(TRVBitmap& source, TRVBitmap& dest, int32_t threshold, TRVP
   progress.per1 = 100 / (source.GetHeight() + 0.5);
   RowAccessScope ro(source, 1), rw(dest, 3);
   for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* s = source.HoldRow(y);
+    const uint8_t* s = source.GetLockedRow(y);
     uint8_t* d = dest.GetScanLine(y);
     for (int32_t x = 0; x < w; ++x) SetBufferBit(d, x, GreyOf(source, f, s, x) >= threshold);
-    source.ReleaseHeldRow(y);
+    source.ReleaseLockedRow(y);
     progress.Report(static_cast<int32_t>(common::Trunc((y + 1) * progress.per1)));
   }
   source.ReleaseFileRows();

@@ -126,6 +126,10 @@ void BinarizeByThreshold(TRVBitmap& bitmap, int32_t threshold, TRVProgressRec& p
   TakeImage(bitmap, bw);
 }
 
+void ThresholdTo1BitInPlace(TRVBitmap& bitmap, int32_t threshold, TRVProgressRec& progress) {
+  BinarizeByThreshold(bitmap, threshold, progress);
+}
+
 std::unique_ptr<TRVBitmap> TwoColorBitmapTo1Bit(TRVBitmap& bitmap, TRGB& color0, TRGB& color1) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   if (bitmap.IsEmpty()) return nullptr;
@@ -288,6 +292,66 @@ double HueToRGB(double h, double m2, double m1) {
   return m1;
 }
 
+void TBitmap1To24(TRVPlatformBitmap& source, TRVPlatformBitmap& dest, TRVProgressRec& progress) {
+  Expand1BitBitmap(source, dest, progress);
+}
+
+namespace {
+
+// Filters n samples in place with the weights w[radius + k], k = -radius..radius; samples
+// beyond either end repeat the end sample.
+void BlurLine(uint8_t* samples, int32_t n, const std::vector<uint32_t>& w, int32_t radius,
+              std::vector<uint8_t>& scratch) {
+  std::copy(samples, samples + n, scratch.begin());
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t sum = 32768;
+    for (int32_t k = -radius; k <= radius; ++k)
+      sum += w[static_cast<size_t>(k + radius)] * scratch[static_cast<size_t>(std::clamp(i + k, 0, n - 1))];
+    // The rounded weights can add up to a little more than 65536: a white line stays white.
+    samples[i] = static_cast<uint8_t>(std::min<uint32_t>(sum >> 16, 255));
+  }
+}
+
+}  // namespace
+
+void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t right, int32_t bottom, double sigma) {
+  if (bitmap.GetPixelFormat() != rv8g || bitmap.IsEmpty() || !(sigma > 0)) return;
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min(right, bitmap.GetWidth() - 1);
+  bottom = std::min(bottom, bitmap.GetHeight() - 1);
+  if (right < left || bottom < top) return;
+  // The kernel: 201 Gaussian weights scaled to 65536 in all, trimmed to the non-zero ones.
+  constexpr int32_t kMax = 100;
+  std::vector<double> g(2 * kMax + 1);
+  double total = 0;
+  for (int32_t k = -kMax; k <= kMax; ++k) total += g[static_cast<size_t>(k + kMax)] = std::exp(-(k / sigma) * (k / sigma) / 2);
+  std::vector<uint32_t> all(2 * kMax + 1);
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint32_t>(std::nearbyint(g[i] * 65536 / total));
+  int32_t radius = kMax;
+  while (radius > 1 && all[static_cast<size_t>(kMax + radius)] == 0 && all[static_cast<size_t>(kMax - radius)] == 0)
+    --radius;
+  const std::vector<uint32_t> w(all.begin() + (kMax - radius), all.begin() + (kMax + radius + 1));
+  const int32_t cols = right - left + 1, rows = bottom - top + 1;
+  std::vector<uint8_t> scratch(static_cast<size_t>(std::max(cols, rows)));
+  RowAccessScope rw(bitmap, 3);
+  std::vector<uint8_t*> lines(static_cast<size_t>(rows));
+  for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)] = bitmap.GetLockedRow(top + y);
+  for (int32_t y = 0; y < rows; ++y) BlurLine(lines[static_cast<size_t>(y)] + left, cols, w, radius, scratch);
+  std::vector<uint8_t> column(static_cast<size_t>(rows));
+  for (int32_t x = left; x <= right; ++x) {
+    for (int32_t y = 0; y < rows; ++y) column[static_cast<size_t>(y)] = lines[static_cast<size_t>(y)][x];
+    BlurLine(column.data(), rows, w, radius, scratch);
+    for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)][x] = column[static_cast<size_t>(y)];
+  }
+  for (int32_t y = 0; y < rows; ++y) bitmap.ReleaseLockedRow(top + y);
+  bitmap.ReleaseFileRows();
+}
+
+void BlurGreyBitmap(TRVBitmap& bitmap, int32_t x1, int32_t y1, double radius, int32_t y2, int32_t x2) {
+  GaussianBlurGray(bitmap, x1, y1, x2, y2, radius);
+}
+
 void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, int32_t y1, int32_t x2,
                      int32_t y2) {
   if (bitmap.GetPixelFormat() != rv8g || bitmap.IsEmpty()) return;
@@ -310,7 +374,7 @@ void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, in
     for (int32_t y = y1; y < y2; ++y) {
       const int32_t rowsY[3] = {std::max(y - 1, 0), y, std::min(y + 1, h - 1)};
       const uint8_t* rows[3];
-      for (int k = 0; k < 3; ++k) rows[k] = bitmap.HoldRow(rowsY[k]);
+      for (int k = 0; k < 3; ++k) rows[k] = bitmap.GetLockedRow(rowsY[k]);
       uint8_t* d = out.GetScanLine(y);
       for (int32_t x = x1; x < x2; ++x) {
         const int32_t cols[3] = {std::max(x - 1, 0), x, std::min(x + 1, w - 1)};
@@ -321,7 +385,7 @@ void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, in
         const int64_t v = (sum < 0 ? -sum : sum) / divisor;
         d[x] = static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
       }
-      for (int k = 0; k < 3; ++k) bitmap.ReleaseHeldRow(rowsY[k]);
+      for (int k = 0; k < 3; ++k) bitmap.ReleaseLockedRow(rowsY[k]);
     }
     bitmap.ReleaseFileRows();
     out.ReleaseFileRows();
@@ -342,8 +406,6 @@ void ThresholdHook(TRVBitmap& source, TRVBitmap& dest, int32_t threshold) {
 }  // namespace
 
 void RVColorReductionStartup() {
-  QuantizerMethod = -1;
-  NeuQuantQuality = -1;
   SetQuantizeHook(QuantizeToPalette8);
   SetThresholdTo1BitHook(ThresholdHook);
 }

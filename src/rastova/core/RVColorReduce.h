@@ -39,6 +39,8 @@ void QuantizeBitmap(TRVBitmap& bitmap, int32_t numColors, TRGB* palette, void* s
 // average colour, -2: automatic). The alpha channel stays; other formats are left alone.
 void DitherTo1Bit(TRVBitmap& bitmap, TRVProgressRec& progress);
 void BinarizeByThreshold(TRVBitmap& bitmap, int32_t threshold, TRVProgressRec& progress);
+// BinarizeByThreshold under the name the image buffer calls it by.
+void ThresholdTo1BitInPlace(TRVBitmap& bitmap, int32_t threshold, TRVProgressRec& progress);
 // A new rv1g image when the image has exactly two colours (bit 0 the darker one, returned as
 // color0), else nullptr.
 std::unique_ptr<TRVBitmap> TwoColorBitmapTo1Bit(TRVBitmap& bitmap, TRGB& color0, TRGB& color1);
@@ -46,6 +48,8 @@ std::unique_ptr<TRVBitmap> TwoColorBitmapTo1Bit(TRVBitmap& bitmap, TRGB& color0,
 void AverageRGB(TRVBitmap& bitmap, int32_t& r, int32_t& g, int32_t& b);
 // Writes a 1-bit platform bitmap into `dest` as a pf24bit one of the same size.
 void Expand1BitBitmap(TRVPlatformBitmap& source, TRVPlatformBitmap& dest, TRVProgressRec& progress);
+// Expand1BitBitmap under the name the image buffer calls it by.
+void TBitmap1To24(TRVPlatformBitmap& source, TRVPlatformBitmap& dest, TRVProgressRec& progress);
 
 // Hue, saturation and lightness in 0..1.
 void RGBToHSL(double& h, double& s, double& l, const TRGB& colour);
@@ -57,11 +61,21 @@ double HueToRGB(double h, double m2, double m1);
 void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, int32_t y1, int32_t x2,
                      int32_t y2);
 
+// Gaussian blur of the rectangle left..right by top..bottom (inclusive, clamped into the image)
+// of an rv8g image, in place: rows first, then columns. Weights g(k) = exp(-(k/sigma)^2 / 2)
+// for k in -100..100, scaled to 65536 in all and rounded (halves to even); the radius is the
+// largest |k| whose weight on either side is not 0 (at least 1). Samples beyond the rectangle's
+// ends repeat the end sample; each result is (sum + 32768) >> 16. Nothing for other formats or
+// sigma <= 0.
+void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t right, int32_t bottom, double sigma);
+// The same under the name and argument order the image buffer's shadows call it by.
+void BlurGreyBitmap(TRVBitmap& bitmap, int32_t x1, int32_t y1, double radius, int32_t y2, int32_t x2);
+
 // A resolved TColor (system colours too) as alpha x 2^24 + R x 65536 + G x 256 + B.
 uint32_t ColorToARGB(TColor color, uint8_t alpha);
 
-// Sets the library-wide quantizer settings to automatic and installs the quantizer and the
-// threshold as the image buffer's 24-bit to palette and to 1-bit conversions. The library's
+// Installs the quantizer and the threshold as the image buffer's 24-bit to palette and to
+// 1-bit conversions. The library's
 // start-up runs it with the processing module's step.
 void RVColorReductionStartup();
 void RVColorReductionShutdown();

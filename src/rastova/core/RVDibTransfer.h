@@ -92,5 +92,8 @@ TRGB YUVToRGB(int32_t y, int32_t u, int32_t v);
 // Copies the pixels (size, format, colour table and rows) of one platform bitmap into another.
 void CopyTBitmapPixels(TRVPlatformBitmap& source, TRVPlatformBitmap& dest);
 std::unique_ptr<TRVPlatformBitmap> DuplicateTBitmap(TRVPlatformBitmap& source);
+// The same two under the names the image buffer calls them by.
+inline void CopyTBitmap(TRVPlatformBitmap& source, TRVPlatformBitmap& dest) { CopyTBitmapPixels(source, dest); }
+inline std::unique_ptr<TRVPlatformBitmap> CloneTBitmap(TRVPlatformBitmap& bitmap) { return DuplicateTBitmap(bitmap); }
 
 }  // namespace rv

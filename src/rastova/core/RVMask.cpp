@@ -498,7 +498,7 @@ void TRVMask::CopyBitmap(TRVBitmap& dest, TRVBitmap& source, bool withAlpha, boo
     if (sy < 0 || sy >= sh || dy < 0 || dy >= dh) continue;
     const uint8_t* m = GetScanLine(y);
     if (sameFormat) {
-      uint8_t* s = source.HoldRow(sy);
+      uint8_t* s = source.GetLockedRow(sy);
       uint8_t* d = dest.GetScanLine(dy);
       for (int32_t x = left; x <= right; ++x) {
         int32_t sx = srcX(x), dx = dstX(x);
@@ -519,7 +519,7 @@ void TRVMask::CopyBitmap(TRVBitmap& dest, TRVBitmap& source, bool withAlpha, boo
           d[dx] = static_cast<uint8_t>(dv + (((sv - dv) * mv) >> 8));
         }
       }
-      source.ReleaseHeldRow(sy);
+      source.ReleaseLockedRow(sy);
     }
   }
   dest.ReleaseFileRows();
@@ -532,7 +532,7 @@ void TRVMask::CopyBitmap(TRVBitmap& dest, TRVBitmap& source, bool withAlpha, boo
     int32_t sy = clip ? y - top : y, dy = destRelative ? y - top : y;
     if (dy < 0 || dy >= dh || sy < 0 || sy >= sh) continue;  // only where a pixel was copied
     const uint8_t* m = GetScanLine(y);
-    const uint8_t* s = sa ? sa->HoldRow(sy) : nullptr;
+    const uint8_t* s = sa ? sa->GetLockedRow(sy) : nullptr;
     uint8_t* d = da->GetScanLine(dy);
     for (int32_t x = left; x <= right; ++x) {
       int32_t sx = srcX(x), dx = dstX(x);
@@ -541,7 +541,7 @@ void TRVMask::CopyBitmap(TRVBitmap& dest, TRVBitmap& source, bool withAlpha, boo
       int32_t a = s ? s[sx] : 255;
       d[dx] = static_cast<uint8_t>(mv == 0 ? 0 : std::min(a, mv));
     }
-    if (s) sa->ReleaseHeldRow(sy);
+    if (s) sa->ReleaseLockedRow(sy);
   }
   da->ReleaseFileRows();
   da->Full = false;

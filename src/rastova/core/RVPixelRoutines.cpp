@@ -41,11 +41,11 @@ bool SameRows(TRVBitmap& a, TRVBitmap& b) {
   RowAccessScope ra(a, 1), rb(b, 1);
   bool same = true;
   for (int32_t y = 0; y < h && same; ++y) {
-    const uint8_t* p = a.HoldRow(y);
-    const uint8_t* q = b.HoldRow(y);
+    const uint8_t* p = a.GetLockedRow(y);
+    const uint8_t* q = b.GetLockedRow(y);
     same = p != nullptr && q != nullptr && std::memcmp(p, q, static_cast<size_t>(len)) == 0;
-    a.ReleaseHeldRow(y);
-    b.ReleaseHeldRow(y);
+    a.ReleaseLockedRow(y);
+    b.ReleaseLockedRow(y);
   }
   a.ReleaseFileRows();
   b.ReleaseFileRows();

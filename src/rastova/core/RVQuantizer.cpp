@@ -11,8 +11,8 @@
 
 namespace rv {
 
-int32_t QuantizerMethod = -1;
-int32_t NeuQuantQuality = -1;
+int32_t ColorReductionMethod = -1;
+int32_t NeuQuantSetting = -1;
 
 namespace {
 
@@ -495,7 +495,7 @@ TRVQuantizer::TRVQuantizer(TRVBitmap& bitmap, int32_t colorCount, int32_t /*unus
   } else if (BuildExactList(palette)) {
     kind_ = TRVQuantizerKind::Exact;
   } else {
-    int32_t method = QuantizerMethod;
+    int32_t method = ColorReductionMethod;
     if (method != 0 && method != 1) method = colorCount_ < 128 ? 1 : 0;
     if (method == 1) {
       variance_ = std::make_unique<VarianceState>();
@@ -506,10 +506,10 @@ TRVQuantizer::TRVQuantizer(TRVBitmap& bitmap, int32_t colorCount, int32_t /*unus
       neuquant_ = std::make_unique<NeuQuantState>();
       const int64_t pixels = int64_t(bitmap.GetWidth()) * bitmap.GetHeight();
       int32_t factor;
-      if (NeuQuantQuality < 0 || NeuQuantQuality > 100) {
+      if (NeuQuantSetting < 0 || NeuQuantSetting > 100) {
         factor = pixels < 2000 ? 1 : std::clamp(Nearest((13.0 * pixels - 26000.0) / 148000.0 + 2), 1, 30);
       } else {
-        factor = static_cast<int32_t>(common::Trunc((100.0L - NeuQuantQuality) / 100.0L * 29)) + 1;
+        factor = static_cast<int32_t>(common::Trunc((100.0L - NeuQuantSetting) / 100.0L * 29)) + 1;
       }
       neuquant_->samplingFactor = samplingFactor_ = factor;
       neuquant_->Init(colorCount_);
@@ -592,7 +592,7 @@ void QuantizeToPalette8(TRVBitmap& source24, TRVBitmap& dest8p, int32_t colorCou
   uint32_t lastKey = 0xFFFFFFFF;
   uint8_t lastIndex = 0;
   for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* s = source24.HoldRow(y);
+    const uint8_t* s = source24.GetLockedRow(y);
     uint8_t* d = dest8p.GetScanLine(y);
     for (int32_t x = 0; x < w; ++x, s += 3) {
       uint32_t key = (uint32_t(s[2]) << 16) | (uint32_t(s[1]) << 8) | s[0];
@@ -602,7 +602,7 @@ void QuantizeToPalette8(TRVBitmap& source24, TRVBitmap& dest8p, int32_t colorCou
       }
       d[x] = lastIndex;
     }
-    source24.ReleaseHeldRow(y);
+    source24.ReleaseLockedRow(y);
   }
   dest8p.ReleaseFileRows();
 }

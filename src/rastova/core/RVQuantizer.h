@@ -17,11 +17,12 @@ namespace rv {
 
 class TRVBitmap;
 
-// Library-wide quantizer settings (both -1 after the library's start-up).
-// Method: -1 automatic (variance split below 128 colours, NeuQuant from 128 up), 0 NeuQuant,
-// 1 variance split. Quality of NeuQuant: -1 automatic, else 0..100.
-extern int32_t QuantizerMethod;
-extern int32_t NeuQuantQuality;
+// Process-wide settings of every quantizer, set to -1 by the I/O start-up (RastovaIOStartup).
+// ColorReductionMethod: -1 automatic (variance split below 128 colours, NeuQuant from 128 up),
+// 0 NeuQuant, 1 variance split. NeuQuantSetting, the quality of NeuQuant: -1 automatic, else
+// 0..100.
+extern int32_t ColorReductionMethod;
+extern int32_t NeuQuantSetting;
 
 // What a quantizer ended up doing, for callers and tests.
 enum class TRVQuantizerKind : uint8_t {

@@ -68,7 +68,7 @@ void CopyRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, 
                 int32_t width, int32_t height) {
   if (&source == &dest) {
     // Overlapping rows of one image go through a temporary copy.
-    MoveRegion(source, srcX, srcY, srcX + width - 1, srcY + height - 1, dstX, dstY, 0, false);
+    MoveRect(source, srcX, srcY, srcX + width - 1, srcY + height - 1, dstX, dstY, 0, false);
     return;
   }
   ClippedRect r;
@@ -84,7 +84,7 @@ void CopyRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, 
   // Destination rows are read first unless whole rows are overwritten.
   RowAccessScope rw(dest, 3);
   for (int32_t j = 0; j < r.h; ++j) {
-    const uint8_t* s = source.HoldRow(r.sy + j);
+    const uint8_t* s = source.GetLockedRow(r.sy + j);
     uint8_t* d = dest.GetScanLine(r.dy + j);
     if (s != nullptr && d != nullptr) {
       if (bits) {
@@ -97,7 +97,7 @@ void CopyRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t srcY, 
                      static_cast<size_t>(r.w) * static_cast<size_t>(size));
       }
     }
-    source.ReleaseHeldRow(r.sy + j);
+    source.ReleaseLockedRow(r.sy + j);
   }
   source.ReleaseFileRows();
   dest.ReleaseFileRows();
@@ -117,17 +117,17 @@ void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t 
   RowAccessScope ro(*sa, 1);
   RowAccessScope rw(*da, 3);
   for (int32_t j = 0; j < r.h; ++j) {
-    const uint8_t* s = sa->HoldRow(r.sy + j) + r.sx;
+    const uint8_t* s = sa->GetLockedRow(r.sy + j) + r.sx;
     uint8_t* d = da->GetScanLine(r.dy + j) + r.dx;
     for (int32_t i = 0; i < r.w; ++i) d[i] = std::max(d[i], s[i]);
-    sa->ReleaseHeldRow(r.sy + j);
+    sa->ReleaseLockedRow(r.sy + j);
   }
   sa->ReleaseFileRows();
   da->ReleaseFileRows();
 }
 
-void MoveRegion(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dstX, int32_t dstY,
-                double background, bool fillSource) {
+void MoveRect(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dstX, int32_t dstY,
+              double background, bool fillSource) {
   const int64_t w = int64_t(x2) - x1 + 1, h = int64_t(y2) - y1 + 1;
   if (w <= 0 || h <= 0 || bitmap.IsEmpty()) return;
   // The temporary never needs to be larger than the image.
@@ -151,16 +151,16 @@ void PlaceBeforeShrink(TRVBitmap& bitmap, int32_t newWidth, int32_t newHeight, d
   if (newWidth < w && newWidth > 0) {
     const int32_t d = w - newWidth;
     if (horzAlign == rvAlignCenter)
-      MoveRegion(bitmap, d / 2, 0, d / 2 + newWidth - 1, h - 1, 0, 0, background, true);
+      MoveRect(bitmap, d / 2, 0, d / 2 + newWidth - 1, h - 1, 0, 0, background, true);
     else if (horzAlign == rvAlignFar)
-      MoveRegion(bitmap, d, 0, w - 1, h - 1, 0, 0, background, true);
+      MoveRect(bitmap, d, 0, w - 1, h - 1, 0, 0, background, true);
   }
   if (newHeight < h && newHeight > 0) {
     const int32_t d = h - newHeight;
     if (vertAlign == rvAlignCenter)
-      MoveRegion(bitmap, 0, d / 2, w - 1, d / 2 + newHeight - 1, 0, 0, background, true);
+      MoveRect(bitmap, 0, d / 2, w - 1, d / 2 + newHeight - 1, 0, 0, background, true);
     else if (vertAlign == rvAlignFar)
-      MoveRegion(bitmap, 0, d, w - 1, h - 1, 0, 0, background, true);
+      MoveRect(bitmap, 0, d, w - 1, h - 1, 0, 0, background, true);
   }
 }
 
@@ -172,14 +172,14 @@ void PlaceAfterGrow(TRVBitmap& bitmap, int32_t oldWidth, int32_t oldHeight, doub
     int32_t shift = horzAlign == rvAlignCenter ? (w - oldWidth) / 2
                     : horzAlign == rvAlignFar  ? w - oldWidth
                                                : 0;
-    if (shift > 0) MoveRegion(bitmap, 0, 0, oldWidth - 1, oldHeight - 1, shift, 0, background, true);
+    if (shift > 0) MoveRect(bitmap, 0, 0, oldWidth - 1, oldHeight - 1, shift, 0, background, true);
   }
   if (oldHeight < h) {
     bitmap.FillRect(0, oldHeight, w - 1, h - 1, background);
     int32_t shift = vertAlign == rvAlignCenter ? (h - oldHeight) / 2
                     : vertAlign == rvAlignFar  ? h - oldHeight
                                                : 0;
-    if (shift > 0) MoveRegion(bitmap, 0, 0, w - 1, oldHeight - 1, 0, shift, background, true);
+    if (shift > 0) MoveRect(bitmap, 0, 0, w - 1, oldHeight - 1, 0, shift, background, true);
   }
 }
 

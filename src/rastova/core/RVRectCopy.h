@@ -31,8 +31,8 @@ void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t 
 // Copies the rectangle (x1, y1)-(x2, y2), corners included, to (dstX, dstY) of the same image
 // through a temporary copy; with `fillSource` the rectangle is first filled with `background`
 // (a value in the image's format as TRVBitmap::FillRect takes it).
-void MoveRegion(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dstX, int32_t dstY,
-                double background, bool fillSource);
+void MoveRect(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dstX, int32_t dstY,
+              double background, bool fillSource);
 
 // Changes the canvas size: the old pixels are placed by the alignments and new areas take
 // `background`; the alpha channel, when present, follows with `alphaFill` in its new areas.

@@ -396,6 +396,18 @@ void ResampleGrayFiltered(TRVBitmap& source, TRVBitmap& dest, TResampleFilter fi
       });
 }
 
+void ResampleAlpha(TRVBitmap& source, TRVBitmap& dest, TResampleFilter filter) {
+  ResampleGrayFiltered(source, dest, filter);
+}
+
+void Resample1Bit(TRVBitmap& source, TRVBitmap& dest, TResampleFilter filter) {
+  ResampleBWFiltered(source, dest, filter);
+}
+
+void Reduce1BitTo24(TRVBitmap& source, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TRVBitmap& dest) {
+  ReduceBWRectToGray(source, x1, y1, dest, y2, x2);
+}
+
 void ResampleBWFiltered(TRVBitmap& source, TRVBitmap& dest, TResampleFilter filter) {
   const int32_t sw = source.GetWidth(), sh = source.GetHeight();
   if (sw <= 0 || sh <= 0 || source.IsEmpty() || dest.IsEmpty()) return;

@@ -107,6 +107,12 @@ void ResampleAreaInterp16(TRVBaseBitmap& source, TRVBaseBitmap& dest, bool bicub
 // Reduces the rectangle x1..x2 by y1..y2 (inclusive) of a 1-bit image into the whole 24-bit
 // destination by counting set bits.
 void ReduceBWRectToGray(TRVBaseBitmap& source, int32_t x1, int32_t y1, TRVBaseBitmap& dest, int32_t y2, int32_t x2);
+// The same passes under the names the image buffer and the codecs call them by:
+// ResampleAlpha = ResampleGrayFiltered, Resample1Bit = ResampleBWFiltered, and
+// Reduce1BitTo24 = ReduceBWRectToGray over the rectangle (x1, y1)-(x2, y2) of `source`.
+void ResampleAlpha(TRVBitmap& source, TRVBitmap& dest, TResampleFilter filter);
+void Resample1Bit(TRVBitmap& source, TRVBitmap& dest, TResampleFilter filter);
+void Reduce1BitTo24(TRVBitmap& source, int32_t x1, int32_t y1, int32_t x2, int32_t y2, TRVBitmap& dest);
 // Cubic convolution (a = -1) of samples at -1, 0, 1, 2 at t in the cell, clamped to lo..hi.
 double CubicInterpolate(int32_t pm1, int32_t p0, int32_t p1, int32_t p2, double hi, double lo, double t);
 

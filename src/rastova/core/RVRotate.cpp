@@ -55,7 +55,7 @@ class HeldRows {
   HeldRows(TRVBitmap& b, uint8_t mode) : b_(b), scope_(b, mode) {
     const int32_t h = b.GetHeight();
     rows_.resize(static_cast<size_t>(std::max(h, 0)));
-    for (int32_t y = 0; y < h; ++y) rows_[static_cast<size_t>(y)] = b.HoldRow(y);
+    for (int32_t y = 0; y < h; ++y) rows_[static_cast<size_t>(y)] = b.GetLockedRow(y);
   }
   ~HeldRows() {
     try {
@@ -420,13 +420,13 @@ void FlipBitmap(TRVBitmap& bitmap, int32_t direction) {
       const size_t len = static_cast<size_t>(bitmap.GetRowLen());
       std::vector<uint8_t> tmp(len);
       for (int32_t y = 0, z = h - 1; y < z; ++y, --z) {
-        uint8_t* a = bitmap.HoldRow(y);
-        uint8_t* b = bitmap.HoldRow(z);
+        uint8_t* a = bitmap.GetLockedRow(y);
+        uint8_t* b = bitmap.GetLockedRow(z);
         std::memcpy(tmp.data(), a, len);
         std::memcpy(a, b, len);
         std::memcpy(b, tmp.data(), len);
-        bitmap.ReleaseHeldRow(z);
-        bitmap.ReleaseHeldRow(y);
+        bitmap.ReleaseLockedRow(z);
+        bitmap.ReleaseLockedRow(y);
       }
     }
     bitmap.ReleaseFileRows();
@@ -437,18 +437,7 @@ void FlipBitmap(TRVBitmap& bitmap, int32_t direction) {
 void ApplyEXIFOrientation(TRVBitmap& bitmap, int32_t orientation) {
   if (orientation < 2 || orientation > 8 || bitmap.IsEmpty()) return;
   // Quarter turns of the image and of its alpha channel.
-  auto turn = [&bitmap](bool clockwise) {
-    auto once = [clockwise](TRVBitmap& b) {
-      TRVBitmap t;
-      if (clockwise)
-        Rotate90CW(b, t);
-      else
-        Rotate90CCW(b, t);
-      if (!t.IsEmpty()) TakeImage(b, t);
-    };
-    once(bitmap);
-    if (bitmap.HasAlphaBitmap()) once(*bitmap.AlphaBitmap());
-  };
+  auto turn = [&bitmap](bool clockwise) { RotateBitmap(bitmap, false, {}, nullptr, TRGB{}, clockwise ? -90 : 90); };
   switch (orientation) {
     case 2:
       FlipBitmap(bitmap, 0);

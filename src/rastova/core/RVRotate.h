@@ -39,8 +39,9 @@ void RotateInterpolatedGray(TRVBitmap& bitmap, uint8_t background, int32_t quali
 
 // ---- three shears, exact turns, flips
 
-// Three-shear rotation of an rv24RGB image in place, blending neighbours with 12-bit weights
-// when `antialias` is set; `background` is a packed RGB value. An rv1g image is turned by
+// Three-shear rotation of an rv24RGB image in place, blending neighbours with 12-bit weights:
+// the first shear blends only when `antialias` is set, the second and third always do;
+// `background` is a packed RGB value. An rv1g image is turned by
 // RotateBWNearest instead (background bit 1 when all three channels are non-zero).
 void RotateShear24(TRVBitmap& bitmap, double angle, bool antialias, uint32_t background,
                    const TRVProgressEvent& onProgress, void* sender);
@@ -51,6 +52,13 @@ void RotateShear8(TRVBitmap& bitmap, double angle, bool antialias, uint8_t backg
 // rv8p, background byte); other formats are left unchanged.
 void RotateBWNearest(TRVBitmap& bitmap, bool background, const TRVProgressRec& progress, double angle);
 void RotateGrayNearest(TRVBitmap& bitmap, uint8_t background, double angle);
+
+// Turns the image and its alpha channel in place by `degrees` (nothing for 0): rv24RGB and
+// rv1g images by RotateShear24, rv8g and rv8p by RotateShear8 over the background's grey
+// level, other formats by RotateBitmapNearest over the background in their own format. The
+// alpha channel turns the same way over 0, so that it keeps the image's size.
+void RotateBitmap(TRVBitmap& bitmap, bool antialias, const TRVProgressEvent& onProgress, void* sender,
+                  const TRGB& background, double degrees);
 
 // Quarter turns into `dest` (allocated H x W in the source's format): counter-clockwise puts
 // source pixel (x, y) at (y, W - 1 - x), clockwise at (H - 1 - y, x). The 24 and 8 forms

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "common/Round.h"
@@ -125,12 +126,13 @@ void ShearRotate(TRVBitmap& bitmap, double angle, bool antialias, const uint8_t*
   }
   if (t == &turned) turned.FreeImage(true);
 
-  // Pass 2: vertical shear into W1 x H2.
+  // Pass 2: vertical shear into W1 x H2. This pass and the last blend neighbours whether or not
+  // antialiasing is asked for; the flag only governs the first shear.
   std::vector<uint8_t> work2(static_cast<size_t>(int64_t(w1) * h2 * N));
   for (int32_t x = 0; x < w1; ++x) {
     const double c = positive ? sigma * (w1 - x) : sigma * x;
     const int32_t n = NearestI(c);
-    const int32_t e = antialias ? NearestI((c - n) * 4096) : 0;
+    const int32_t e = NearestI((c - n) * 4096);
     const int32_t f = 4096 - e;
     const int32_t d = n - s1;
     for (int32_t y = 0; y < h2; ++y) std::memcpy(work2.data() + (int64_t(y) * w1 + x) * N, bg, N);
@@ -156,7 +158,7 @@ void ShearRotate(TRVBitmap& bitmap, double angle, bool antialias, const uint8_t*
   for (int32_t y = 0; y < h2; ++y) {
     const double c = positive ? tau * y : tau * (h2 - y);
     const int32_t n = NearestI(c);
-    const int32_t e = antialias ? NearestI((c - n) * 4096) : 0;
+    const int32_t e = NearestI((c - n) * 4096);
     const int32_t f = 4096 - e;
     const int32_t d = n - s2;
     uint8_t* row = bitmap.GetScanLine(y);
@@ -205,7 +207,7 @@ void NearestSmall(TRVBitmap& bitmap, bool bits, uint8_t background, const TRVPro
     }
     RowAccessScope ro(bitmap, 1);
     std::vector<uint8_t*> rows(static_cast<size_t>(h));
-    for (int32_t y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = bitmap.HoldRow(y);
+    for (int32_t y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = bitmap.GetLockedRow(y);
     RowAccessScope wo(r, 2);
     for (int32_t j = 0; j < rh; ++j) {
       const double u = j - (rh / 2.0 - 0.5);
@@ -268,6 +270,37 @@ void RotateGrayNearest(TRVBitmap& bitmap, uint8_t background, double angle) {
   const TRVPixelFormat f = bitmap.GetPixelFormat();
   if ((f != rv8g && f != rv8p) || bitmap.IsEmpty() || !std::isfinite(angle)) return;
   NearestSmall(bitmap, false, background, nullptr, angle);
+}
+
+void RotateBitmap(TRVBitmap& bitmap, bool antialias, const TRVProgressEvent& onProgress, void* sender,
+                  const TRGB& background, double degrees) {
+  if (degrees == 0 || bitmap.IsEmpty()) return;
+  const TRVPixelFormat f = bitmap.GetPixelFormat();
+  const uint8_t grey = static_cast<uint8_t>(Gray8(background.r, background.g, background.b));
+  // The alpha channel is turned on its own, the same way, and put back afterwards.
+  std::unique_ptr<TRVBitmap> alpha = bitmap.ReplaceAlphaBitmap(nullptr);
+  switch (f) {
+    case rv24RGB:
+    case rv1g:
+      RotateShear24(bitmap, degrees, antialias, PackRGB(background), onProgress, sender);
+      // A 1-bit image takes the nearest-pixel rotation, whose size the alpha channel follows.
+      if (alpha && f == rv1g) RotateGrayNearest(*alpha, 0, degrees);
+      if (alpha && f == rv24RGB) RotateShear8(*alpha, degrees, antialias, 0, {}, nullptr);
+      break;
+    case rv8g:
+    case rv8p:
+      RotateShear8(bitmap, degrees, antialias, grey, onProgress, sender);
+      if (alpha) RotateShear8(*alpha, degrees, antialias, 0, {}, nullptr);
+      break;
+    default: {
+      // The background as TRVBitmap::Fill takes it for the format.
+      const double fill = f == rv16g ? grey * 257.0 : f == rv32f ? grey / 255.0 : RGBToColor(background);
+      RotateBitmapNearest(bitmap, fill, sender, onProgress, degrees);
+      if (alpha) RotateBitmapNearest(*alpha, 0, nullptr, {}, degrees);
+      break;
+    }
+  }
+  if (alpha) bitmap.ReplaceAlphaBitmap(std::move(alpha));
 }
 
 }  // namespace rv

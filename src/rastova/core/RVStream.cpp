@@ -14,7 +14,6 @@
 #include <mutex>
 #include <new>
 #include <random>
-#include <set>
 
 #include "common/CodePage.h"
 #include "rastova/core/RVDefs.h"
@@ -186,26 +185,6 @@ int64_t TRVMemStream::Seek(int64_t offset, TSeekOrigin origin) {
 
 namespace {
 
-// Names of temporary files still open, removed at a normal exit of the process.
-struct TempRegistry {
-  std::mutex lock;
-  std::set<std::string> names;
-};
-
-TempRegistry& Temps() {
-  static TempRegistry* registry = [] {
-    auto* r = new TempRegistry;
-    std::atexit([] {
-      TempRegistry& t = Temps();
-      std::lock_guard<std::mutex> g(t.lock);
-      for (auto& n : t.names) ::unlink(n.c_str());
-      t.names.clear();
-    });
-    return r;
-  }();
-  return *registry;
-}
-
 std::string FullPath(const std::string& name) {
   if (!name.empty() && name[0] == '/') return name;
   char buf[4096];
@@ -218,23 +197,15 @@ std::string FullPath(const std::string& name) {
 }  // namespace
 
 TRVTemporaryFileStream::TRVTemporaryFileStream(const std::string& fileName) : name_(fileName) {
+  // O_EXCL keeps the name from replacing someone else's file. The name goes away as soon as
+  // the file is open: the open descriptor keeps the data, and the system frees it when the
+  // descriptor closes, also when the process is killed.
   fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd_ < 0) throw EInOutError("Unable to create " + fileName);
-  TempRegistry& t = Temps();
-  std::lock_guard<std::mutex> g(t.lock);
-  t.names.insert(name_);
+  ::unlink(fileName.c_str());
 }
 
-TRVTemporaryFileStream::~TRVTemporaryFileStream() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-  ::unlink(name_.c_str());
-  TempRegistry& t = Temps();
-  std::lock_guard<std::mutex> g(t.lock);
-  t.names.erase(name_);
-}
+TRVTemporaryFileStream::~TRVTemporaryFileStream() = default;
 
 bool TRVTemporaryFileStream::Reserve(int64_t size) {
   if (size < 0) return false;
@@ -284,6 +255,8 @@ TRVWideFileStream::TRVWideFileStream(const std::u16string& fileName, uint16_t mo
     : TRVWideFileStream(common::Utf16ToUtf8(fileName), mode) {}
 
 // ---------------------------------------------------------------- TRVBufferedReadStream
+
+bool BufferedReaderRelative = false;
 
 TRVBufferedReadStream::TRVBufferedReadStream(TStream& source, int32_t bufferSize, bool relative)
     : source_(source) {
@@ -396,8 +369,9 @@ void TRVFileBuffer::Close() {
   // The stream is about to be discarded: blocks are dropped without writing them back.
   for (auto& b : blocks_) delete[] b.memory;
   blocks_.clear();
+  // The temporary file has had no name since it was opened; removing the name here could only
+  // hit another file that took it since.
   stream_.reset();
-  if (!fileName_.empty()) ::unlink(fileName_.c_str());
   fileName_.clear();
 }
 

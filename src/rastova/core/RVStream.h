@@ -113,9 +113,10 @@ class TRVMemStream : public TStream {
   int64_t pos_ = 0;
 };
 
-// Read/write stream on a new file that is removed when the stream closes (and, for files
-// still open then, when the process exits normally). Raises EInOutError
-// ("Unable to create " + name) when the file cannot be created.
+// Read/write stream on a new temporary file. The file's name is removed as soon as the file
+// is open, so the data vanishes when the stream closes or the process ends in any way (also
+// when it is killed); FileName() still reports the name the file was created under. Raises
+// EInOutError ("Unable to create " + name) when the file cannot be created.
 class TRVTemporaryFileStream : public THandleStream {
  public:
   explicit TRVTemporaryFileStream(const std::string& fileName);
@@ -143,6 +144,11 @@ class TRVWideFileStream : public THandleStream {
   TRVWideFileStream(const std::string& fileName, uint16_t mode);
   TRVWideFileStream(const std::u16string& fileName, uint16_t mode);
 };
+
+// Whether the buffered readers that the I/O front end and the codecs create count positions
+// from where their source stood when they were made (true) or from the source's start (false,
+// as the I/O start-up sets it).
+extern bool BufferedReaderRelative;
 
 // Reads another stream through a buffer; single-byte reads and seeks inside the buffer do not
 // touch the source. In relative mode the source position at creation is position 0.
@@ -179,11 +185,12 @@ class TRVFileBuffer {
   TRVFileBuffer& operator=(const TRVFileBuffer&) = delete;
 
   // Creates the backing stream (a temporary file "<prefix>-XXXXXXXX.tmp" when useFile, else a
-  // memory stream) of `size` bytes. False on any failure, including a size the disk (or
+  // memory stream) of `size` bytes. The file has no name on disk once created (see
+  // TRVTemporaryFileStream); FileName() keeps the one it was made under. False on any failure, including a size the disk (or
   // memory) cannot hold.
   bool AllocateFile(const std::string& prefix, bool useFile, int64_t size);
   bool IsAllocated() const { return stream_ != nullptr; }
-  // Writes back and drops every block, closes the stream and removes the file.
+  // Drops every block and closes the stream, which frees the file.
   void Close();
   // A block of `size` bytes (at most 2 GB), loaded from the stream when access bit 0 is set.
   // Bytes the stream cannot deliver read as zero.

@@ -1,5 +1,6 @@
 #include "rastova/core/RVUtils.h"
 
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,7 +8,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <clocale>
 #include <limits>
+#include <memory>
 
 #include "common/CodePage.h"
 #include "common/NumberText.h"
@@ -460,6 +463,126 @@ std::string FloatToStrDotA(double value) {
     out += std::to_string(exponent);
   }
   return out;
+}
+
+char DecimalSeparatorChar() {
+  const char* point = ::nl_langinfo(RADIXCHAR);
+  return point && point[0] ? point[0] : '.';
+}
+
+namespace {
+
+// The thousands separator of the process's format settings ("" when it groups nothing).
+std::string ThousandsSeparator() {
+  const char* sep = ::nl_langinfo(THOUSEP);
+  return sep ? sep : "";
+}
+
+// Significant digits of |value| rounded to `precision` of them, and the decimal exponent of the
+// first one (value = 0.d1d2... x 10^(exponent + 1)).
+void SignificantDigits(double value, int32_t precision, std::string& digits, int32_t& exponent) {
+  const std::string e = common::FormatC("%.*Le", precision - 1, std::fabs(static_cast<long double>(value)));
+  const size_t at = e.find('e');
+  digits.clear();
+  for (size_t i = 0; i < at; ++i)
+    if (e[i] != '.') digits += e[i];
+  exponent = std::atoi(e.c_str() + at + 1);
+}
+
+// "E", the exponent's sign (the plus sign only when asked) and at least `minDigits` digits.
+std::string ExponentText(int32_t exponent, int32_t minDigits, bool plusSign) {
+  std::string out = "E";
+  if (exponent < 0) out += '-';
+  else if (plusSign) out += '+';
+  std::string n = std::to_string(exponent < 0 ? -exponent : exponent);
+  if (static_cast<int32_t>(n.size()) < minDigits) n.insert(0, static_cast<size_t>(minDigits) - n.size(), '0');
+  return out + n;
+}
+
+// Fixed notation with `decimals` digits after the separator, grouped by thousands when asked.
+std::string FixedText(double value, int32_t decimals, bool grouped) {
+  std::string plain = common::FormatC("%.*Lf", decimals, std::fabs(static_cast<long double>(value)));
+  const size_t point = plain.find('.');
+  std::string whole = plain.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : plain.substr(point + 1);
+  const std::string sep = grouped ? ThousandsSeparator() : "";
+  if (!sep.empty())
+    for (ptrdiff_t i = static_cast<ptrdiff_t>(whole.size()) - 3; i > 0; i -= 3) whole.insert(static_cast<size_t>(i), sep);
+  std::string out = whole;
+  if (decimals > 0) out += DecimalSeparatorChar() + fraction;
+  return out;
+}
+
+// The general format: the shorter of plain and scientific notation with at most `precision`
+// significant digits and no trailing zeros; plain for magnitudes from 0.0001 up to those with
+// `precision` digits before the separator.
+std::string GeneralText(double value, int32_t precision, int32_t expDigits) {
+  std::string digits;
+  int32_t exponent = 0;
+  SignificantDigits(value, precision, digits, exponent);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  const char point = DecimalSeparatorChar();
+  std::string out;
+  if (exponent >= -4 && exponent < precision) {
+    if (exponent < 0) {
+      out = std::string("0") + point + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    } else if (static_cast<int32_t>(digits.size()) <= exponent + 1) {
+      out = digits + std::string(static_cast<size_t>(exponent + 1) - digits.size(), '0');
+    } else {
+      out = digits.substr(0, static_cast<size_t>(exponent + 1)) + point + digits.substr(static_cast<size_t>(exponent + 1));
+    }
+  } else {
+    out = digits.substr(0, 1);
+    if (digits.size() > 1) out += point + digits.substr(1);
+    out += ExponentText(exponent, expDigits, false);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FloatToStrFormatted(int32_t format, int32_t precision, int32_t digits, double value) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  precision = std::clamp(precision, 1, 18);
+  const std::string sign = std::signbit(value) && value != 0 ? "-" : "";
+  switch (format) {
+    case ffExponent: {
+      std::string mantissa;
+      int32_t exponent = 0;
+      SignificantDigits(value, precision, mantissa, exponent);
+      std::string out = sign + mantissa.substr(0, 1);
+      if (mantissa.size() > 1) out += DecimalSeparatorChar() + mantissa.substr(1);
+      return out + ExponentText(value == 0 ? 0 : exponent, std::clamp(digits, 0, 4), true);
+    }
+    case ffFixed:
+    case ffNumber:
+    case ffCurrency: {
+      // More digits before the separator than the precision holds: the general format.
+      if (value != 0 && std::floor(std::log10(std::fabs(value))) + 1 > precision)
+        return sign + GeneralText(value, precision, 0);
+      const int32_t decimals = std::clamp(digits, 0, 18);
+      const std::string number = FixedText(value, decimals, format != ffFixed);
+      // No minus sign on a value that rounds to 0.
+      const std::string lead = number.find_first_of("123456789") == std::string::npos ? "" : sign;
+      if (format != ffCurrency) return lead + number;
+      const lconv* money = std::localeconv();
+      const std::string symbol = money && money->currency_symbol ? money->currency_symbol : "";
+      if (symbol.empty()) return lead + number;
+      const bool before = money->p_cs_precedes == 1, space = money->p_sep_by_space == 1;
+      return before ? lead + symbol + (space ? " " : "") + number : lead + number + (space ? " " : "") + symbol;
+    }
+    default:
+      return value == 0 ? "0" : sign + GeneralText(value, precision, std::clamp(digits, 0, 4));
+  }
+}
+
+std::unique_ptr<char[]> DuplicatePChar(const char* text) {
+  if (!text) return nullptr;
+  const size_t n = std::strlen(text) + 1;
+  auto copy = std::make_unique<char[]>(n);
+  std::memcpy(copy.get(), text, n);
+  return copy;
 }
 
 void FloatToRational(int32_t& num, int32_t& den, double value, double precision) {

@@ -5,6 +5,7 @@
 // number text, memory blocks, file and system queries, XMP packets and sorting helpers.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -132,6 +133,23 @@ long double StrToFloatDefA(std::string_view s, long double fallback);
 // Shortest general form with up to 15 significant digits and "." as separator.
 std::string FloatToStrDotA(double value);
 inline std::string FloatToStrDot(double value) { return FloatToStrDotA(value); }
+// The decimal separator of the process's format settings (the C library's numeric locale,
+// which a Qt program takes from the user's settings).
+char DecimalSeparatorChar();
+// The float formats of FloatToStrFormatted.
+enum TFloatFormat : int32_t { ffGeneral = 0, ffExponent = 1, ffFixed = 2, ffNumber = 3, ffCurrency = 4 };
+// Number text in the process's format settings (locale-dependent; not for files):
+// ffGeneral   the shorter of plain and scientific notation with at most `precision` significant
+//             digits, no trailing zeros, plain from 0.0001 up to `precision` digits before the
+//             separator, else "d.ddE-x" with at least `digits` (0..4) exponent digits;
+// ffExponent  "d.ddddE+xx": `precision` significant digits, a signed exponent of at least
+//             `digits` (0..4) digits;
+// ffFixed     `digits` (0..18) decimals; the general format when the value has more digits
+//             before the separator than `precision`;
+// ffNumber    as ffFixed with the thousands separator;
+// ffCurrency  as ffNumber with the currency symbol where the settings place it.
+// `precision` is taken as 1..18; NaN and the infinities give "NAN", "INF" and "-INF".
+std::string FloatToStrFormatted(int32_t format, int32_t precision, int32_t digits, double value);
 // Continued-fraction approximation; extreme values use 999,999,999.
 void FloatToRational(int32_t& num, int32_t& den, double value, double precision);
 std::string IntToStrA(int64_t value);
@@ -149,6 +167,8 @@ std::string LowerCaseA(std::string_view s);
 // 1-based as the file formats count.
 std::string CopyA(std::string_view s, int32_t from, int32_t count);
 int32_t PosA(std::string_view sub, std::string_view s);
+// A new zero-terminated copy of `text`; nullptr for nullptr.
+std::unique_ptr<char[]> DuplicatePChar(const char* text);
 // Extension of the lower-cased name, with or without its dot; empty when there is none.
 std::string ExtractFileExtLower(std::string_view name, bool withDot);
 // 1 http://, 2 https://, 3 ftp://, else 0 (case-insensitive).

@@ -7,8 +7,12 @@
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/tiffilt.h"
+#include "rastova/codecs/rvdicom.h"
+#include "rastova/codecs/rvj2000.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
+#include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv {
@@ -16,6 +20,9 @@ namespace rv {
 const bool kHavePngCodec = true;
 const bool kHaveBmpCodec = true;
 const bool kHaveJpegCodec = true;
+const bool kHaveTiffCodec = true;
+const bool kHaveJ2000Codec = true;
+const bool kHaveDicomCodec = true;
 
 bool CodecIsPNGStream(TStream& stream) { return IsPNGStream(stream); }
 
@@ -48,6 +55,42 @@ void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool p
 }
 void CodecWriteJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
   WriteJpegStream(stream, bitmap, params, progress);
+}
+
+bool CodecIsPlainTIFFStream(TStream& stream) { return IsTIFFStream(stream) && !IsCameraRawTIFFStream(stream); }
+bool CodecIsHDPStream(TStream& stream) { return IsHDPStream(stream); }
+
+int32_t CodecReadTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                      bool absoluteOffsets, std::unique_ptr<TRVMask>& alpha, TRVProgressRec& progress) {
+  int32_t pages = 0;
+  ReadTIFFStream(bitmap, stream, pages, false, false, !absoluteOffsets, alpha, paramsOnly, progress, params);
+  return pages;
+}
+
+int32_t CodecWriteTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVMask* alpha,
+                       TRVProgressRec& progress) {
+  return WriteTIFFStream(stream, false, &bitmap, alpha, progress, params);
+}
+
+bool CodecIsJP2Stream(TStream& stream) { return IsJP2Stream(stream); }
+bool CodecIsJ2KStream(TStream& stream) { return IsJ2KStream(stream); }
+void CodecReadJ2000(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                    TRVProgressRec& progress) {
+  ReadJ2000Stream(stream, bitmap, params, progress, paramsOnly);
+}
+void CodecWriteJ2000(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int32_t format,
+                     TRVProgressRec& progress) {
+  WriteJ2000Stream(stream, bitmap, params, progress, format);
+}
+
+bool CodecIsDICOMStream(TStream& stream) { return IsDICOMStream(stream); }
+void CodecReadDICOM(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                    TRVProgressRec& progress) {
+  ReadDICOMStream(stream, params, bitmap, progress, paramsOnly);
+}
+
+void RegisterCodecStartupSteps() {
+  RegisterRastovaStartupStep(TRVStartupSlot::J2000, "RVJ2000", RVJ2000Startup, RVJ2000Shutdown);
 }
 
 }  // namespace rv

@@ -17,6 +17,9 @@ class TStream;
 extern const bool kHavePngCodec;
 extern const bool kHaveBmpCodec;
 extern const bool kHaveJpegCodec;
+extern const bool kHaveTiffCodec;
+extern const bool kHaveJ2000Codec;
+extern const bool kHaveDicomCodec;
 
 bool CodecIsPNGStream(TStream& stream);
 // Absolute position of the JPEG start bytes (within 150 positions when scanning), -1 when absent.
@@ -34,5 +37,27 @@ void CodecWriteBMP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bo
 void CodecReadJpeg(TStream& stream, TRVBitmap& bitmap, bool nativeFormat, bool paramsOnly,
                    TIOParamsVals& params, TRVProgressRec& progress);
 void CodecWriteJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
+// A TIFF that is not a camera raw file.
+bool CodecIsPlainTIFFStream(TStream& stream);
+bool CodecIsHDPStream(TStream& stream);
+// Reads page TIFF_ImageIndex; returns the page count. Offsets count from the stream's position
+// unless `absoluteOffsets`.
+int32_t CodecReadTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                      bool absoluteOffsets, std::unique_ptr<TRVMask>& alpha, TRVProgressRec& progress);
+int32_t CodecWriteTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVMask* alpha,
+                       TRVProgressRec& progress);
+
+bool CodecIsJP2Stream(TStream& stream);
+bool CodecIsJ2KStream(TStream& stream);
+void CodecReadJ2000(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                    TRVProgressRec& progress);
+// `format`: 0 JP2 file, 1 code stream.
+void CodecWriteJ2000(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int32_t format,
+                     TRVProgressRec& progress);
+bool CodecIsDICOMStream(TStream& stream);
+void CodecReadDICOM(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                    TRVProgressRec& progress);
+// Adds the JPEG 2000 codec's step (its colour tables) to the library's start-up.
+void RegisterCodecStartupSteps();
 
 }  // namespace rv

@@ -26,7 +26,7 @@ struct TBuiltInRow {
 };
 
 const TBuiltInRow kBuiltInRows[] = {
-    {ioTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, ppTIFF, false},
+    {ioTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, ppTIFF, kHaveTiffCodec},
     {ioGIF, "CompuServe Bitmap", "GIF", true, true, ppGIF, false},
     {ioJPEG, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, ppJPEG, kHaveJpegCodec},
     {ioPCX, "PaintBrush", "PCX", true, true, ppPCX, false},
@@ -35,14 +35,14 @@ const TBuiltInRow kBuiltInRows[] = {
     {ioICO, "Windows Icon", "ICO", true, true, 0, false},
     {ioCUR, "Windows Cursor", "CUR", true, false, 0, false},
     {ioPNG, "Portable Network Graphics", "PNG", true, true, ppPNG, kHavePngCodec},
-    {ioDICOM, "DICOM Bitmap", "DCM;DIC;DICOM;V2", true, false, 0, false},
+    {ioDICOM, "DICOM Bitmap", "DCM;DIC;DICOM;V2", true, false, 0, kHaveDicomCodec},
     {ioWMF, "Windows Metafile", "WMF", true, false, 0, false},
     {ioEMF, "Enhanced Windows Metafile", "EMF", true, false, 0, false},
     {ioTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", true, true, ppTGA, true},
     {ioPXM, "Portable Pixmap, GrayMap, BitMap", "PXM;PPM;PGM;PBM", true, true, 0, false},
     {ioWBMP, "Wireless Bitmap", "WBMP", true, true, 0, false},
-    {ioJP2, "JPEG2000", "JP2", true, true, ppJ2000, false},
-    {ioJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", true, true, ppJ2000, false},
+    {ioJP2, "JPEG2000", "JP2", true, true, ppJ2000, kHaveJ2000Codec},
+    {ioJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", true, true, ppJ2000, kHaveJ2000Codec},
     {ioPS, "PostScript Level 2", "PS;EPS", false, true, 0, false},
     {ioPDF, "Adobe PDF", "PDF", false, true, 0, false},
     {ioDCX, "Multipage PCX", "DCX", true, true, 0, false},
@@ -132,9 +132,29 @@ bool TestTGA(TStream& s, int64_t start) {
   s.SetPosition(start);
   return IsTGAStream(s);
 }
+bool TestTIFF(TStream& s, int64_t start) {
+  s.SetPosition(start);
+  return CodecIsPlainTIFFStream(s);
+}
+bool TestHDP(TStream& s, int64_t start) {
+  s.SetPosition(start);
+  return CodecIsHDPStream(s);
+}
 bool TestPNG(TStream& s, int64_t start) {
   s.SetPosition(start);
   return CodecIsPNGStream(s);
+}
+bool TestDICOM(TStream& s, int64_t start) {
+  s.SetPosition(start);
+  return CodecIsDICOMStream(s);
+}
+bool TestJP2(TStream& s, int64_t start) {
+  s.SetPosition(start);
+  return CodecIsJP2Stream(s);
+}
+bool TestJ2K(TStream& s, int64_t start) {
+  s.SetPosition(start);
+  return CodecIsJ2KStream(s);
 }
 
 // The fixed order of the content tests. Tests of codecs that are not built yet are absent
@@ -147,16 +167,16 @@ const TContentStep kContentSteps[] = {
     {ioBMP, 14, HeaderBMP},               //
     {ioPCX, 128, HeaderPCXManufacturer},  // manufacturer and version bytes
     {ioTIFF, 12, HeaderTIFF},             // TIFF with the stream header
-    {ioHDP, -1, nullptr},
-    {ioTIFF, -1, nullptr},  // a TIFF that is not a camera raw file
+    {ioHDP, -1, TestHDP},
+    {ioTIFF, -1, TestTIFF},  // a TIFF that is not a camera raw file
     {ioPNG, 8, TestPNG},
-    {ioDICOM, -1, nullptr},
+    {ioDICOM, -1, TestDICOM},
     {ioICO, -1, nullptr},
     {ioCUR, -1, nullptr},
     {ioTGA, -1, TestTGA},
     {ioPXM, -1, nullptr},
-    {ioJP2, -1, nullptr},
-    {ioJ2K, -1, nullptr},
+    {ioJP2, -1, TestJP2},
+    {ioJ2K, -1, TestJ2K},
     {ioAVI, -1, TestAVI},
     {ioDCX, -1, nullptr},
     {ioWMF, -1, nullptr},

@@ -1,6 +1,8 @@
 #include "rastova/io/RastovaIO.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +42,13 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveBmpCodec;
     case ioJPEG:
       return kHaveJpegCodec;
+    case ioTIFF:
+      return kHaveTiffCodec;
+    case ioJP2:
+    case ioJ2K:
+      return kHaveJ2000Codec;
+    case ioDICOM:
+      return kHaveDicomCodec;
     default:
       return false;
   }
@@ -93,6 +102,48 @@ std::string DirectoryOf(const std::string& path) {
   if (p == std::string::npos) return ".";
   if (p == 0) return "/";
   return path.substr(0, p);
+}
+
+// A save writes ".rvsave-<process id>-XXXXXXXX.tmp" beside its target. The process id lets a
+// later save tell the files of processes that were killed mid-save from those of saves still
+// running (a reused id only keeps a leftover a while longer).
+constexpr char kSaveFilePrefix[] = ".rvsave-";
+
+// The process id in the name of a save's temporary file; 0 when the name is not one.
+pid_t SaveFileOwner(const char* name) {
+  const size_t prefix = sizeof kSaveFilePrefix - 1;
+  if (std::strncmp(name, kSaveFilePrefix, prefix) != 0) return 0;
+  const char* p = name + prefix;
+  int64_t pid = 0;
+  int digits = 0;
+  for (; *p >= '0' && *p <= '9' && digits < 10; ++p, ++digits) pid = pid * 10 + (*p - '0');
+  if (digits == 0 || *p != '-' || pid <= 0 || pid > INT_MAX) return 0;
+  ++p;
+  for (int i = 0; i < 8; ++i, ++p)
+    if (!((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'F'))) return 0;
+  return std::strcmp(p, ".tmp") == 0 ? static_cast<pid_t>(pid) : 0;
+}
+
+// Removes the temporary files that saves of processes no longer running left in `dir`.
+void RemoveAbandonedSaveFiles(const std::string& dir) {
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  while (const dirent* e = ::readdir(d)) {
+    const pid_t owner = SaveFileOwner(e->d_name);
+    if (owner == 0 || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      ::unlinkat(::dirfd(d), e->d_name, 0);
+  }
+  ::closedir(d);
+}
+
+// Makes a rename in `dir` durable; the file is in place whether or not this succeeds.
+void SyncDirectory(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 // The alpha channel as the writers take it: its 8-bit rows and its Full flag. The writers read
@@ -444,6 +495,19 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
     case ioJPEG:
       CodecReadJpeg(stream, *bitmap_, Params.NativePixelFormat, false, Params, progress);
       break;
+    case ioTIFF: {
+      TRVBufferedReadStream buffered(stream, 8192, false);
+      pageCount_ = CodecReadTIFF(buffered, *bitmap_, Params, false, absoluteOffsets_, mask, progress);
+      break;
+    }
+    case ioJP2:
+    case ioJ2K:
+      CodecReadJ2000(stream, *bitmap_, Params, false, progress);
+      break;
+    case ioDICOM:
+      // DICOM pictures keep the resolution the reader gives them.
+      CodecReadDICOM(stream, *bitmap_, Params, false, progress);
+      return;
     default:
       progress.SetAborting();
       return;
@@ -468,14 +532,14 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     Aborting = false;
     InitProgress(progress, true);
     if (fileType == ioJPEG) {
-      TRVBufferedReadStream buffered(*file, 8192, false);
+      TRVBufferedReadStream buffered(*file, 8192, BufferedReaderRelative);
       ReadFormat(fileType, buffered, progress, true);
     } else {
       ReadFormat(fileType, *file, progress, true);
     }
     Params.FileName = common::Utf8ToUtf16(fileName);
     Params.FileType = fileType;
-    UpdateViewDPI(Params.DpiX, Params.DpiY);
+    if (fileType != ioDICOM) UpdateViewDPI(Params.DpiX, Params.DpiY);
     Update();
   } catch (...) {
     Aborting = true;
@@ -485,6 +549,31 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
   }
   file.reset();
   DoFinishWork();
+}
+
+// A 12-byte header may give the length of the data, so that several images can follow each
+// other in one stream. JPEG data may come without it; TIFF data must have it when stream headers
+// are on, and its offsets then count from the stream's start.
+void TRastovaIO::ReadWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag,
+                                      bool required) {
+  const int64_t start = stream.GetPosition();
+  uint8_t header[12];
+  const int64_t got = stream.Read(header, 12);
+  if (got == 12 && std::memcmp(header, tag, 4) == 0 && header[4] == 0) {
+    const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) | (uint32_t(header[10]) << 16) |
+                            (uint32_t(header[11]) << 24);
+    const int64_t dataStart = start + 12;
+    const int64_t end = dataStart + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - dataStart));
+    absoluteOffsets_ = true;
+    ReadFormat(fileType, stream, progress, false);
+    absoluteOffsets_ = false;
+    stream.SetPosition(end);
+  } else if (required) {
+    progress.SetAborting();
+  } else {
+    stream.SetPosition(start);
+    ReadFormat(fileType, stream, progress, false);
+  }
 }
 
 void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
@@ -500,29 +589,15 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
   InitProgress(progress, true);
   try {
     if (fileType == ioJPEG) {
-      // A 12-byte header may give the length of the JPEG data, so that several images can
-      // follow each other in one stream.
-      const int64_t start = stream.GetPosition();
-      uint8_t header[12];
-      const int64_t got = stream.Read(header, 12);
-      if (got == 12 && std::memcmp(header, "JFIF\0", 5) == 0) {
-        const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) |
-                                (uint32_t(header[10]) << 16) | (uint32_t(header[11]) << 24);
-        const int64_t dataStart = start + 12;
-        const int64_t end =
-            dataStart + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - dataStart));
-        ReadFormat(fileType, stream, progress, false);
-        stream.SetPosition(end);
-      } else {
-        stream.SetPosition(start);
-        ReadFormat(fileType, stream, progress, false);
-      }
+      ReadWithStreamHeader(fileType, stream, progress, "JFIF", false);
+    } else if (fileType == ioTIFF && StreamHeaders) {
+      ReadWithStreamHeader(fileType, stream, progress, "TIFF", true);
     } else {
       ReadFormat(fileType, stream, progress, false);
     }
     Params.FileName.clear();
     Params.FileType = fileType;
-    if (fileType != ioTGA) UpdateViewDPI(Params.DpiX, Params.DpiY);
+    if (fileType != ioTGA && fileType != ioDICOM) UpdateViewDPI(Params.DpiX, Params.DpiY);
     Update();
   } catch (...) {
     Aborting = true;
@@ -533,7 +608,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
 }
 
 void TRastovaIO::ConvertForWriter(int32_t fileType) {
-  if (fileType == ioTGA || fileType == ioJPEG) {
+  if (fileType == ioTGA || fileType == ioJPEG || fileType == ioJP2 || fileType == ioJ2K) {
     const TRVPixelFormat f = bitmap_->GetPixelFormat();
     if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
   }
@@ -542,7 +617,7 @@ void TRastovaIO::ConvertForWriter(int32_t fileType) {
 
 void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress) {
   std::unique_ptr<TRVMask> mask;
-  if ((fileType == ioTGA || fileType == ioPNG) && bitmap_->HasAlphaBitmap()) {
+  if ((fileType == ioTGA || fileType == ioPNG || fileType == ioTIFF) && bitmap_->HasAlphaBitmap()) {
     mask = std::make_unique<TRVMask>();
     AlphaToWriterMask(*bitmap_->AlphaBitmap(), *mask);
   }
@@ -559,10 +634,36 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
     case ioJPEG:
       CodecWriteJpeg(stream, *bitmap_, Params, progress);
       break;
+    case ioTIFF:
+      CodecWriteTIFF(stream, *bitmap_, Params, mask.get(), progress);
+      break;
+    case ioJP2:
+      CodecWriteJ2000(stream, *bitmap_, Params, 0, progress);
+      break;
+    case ioJ2K:
+      CodecWriteJ2000(stream, *bitmap_, Params, 1, progress);
+      break;
     default:
       progress.SetAborting();
       break;
   }
+}
+
+void TRastovaIO::WriteWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag) {
+  const int64_t start = stream.GetPosition();
+  uint8_t header[12] = {uint8_t(tag[0]), uint8_t(tag[1]), uint8_t(tag[2]), uint8_t(tag[3]), 0, 0, 0, 0, 0, 0, 0, 0};
+  stream.WriteBuffer(header, 12);
+  WriteFormat(fileType, stream, progress);
+  const int64_t end = stream.GetPosition();
+  const int64_t length = end - start - 12;
+  if (length < 0 || length > int64_t(UINT32_MAX)) {
+    Aborting = true;
+    return;
+  }
+  for (int i = 0; i < 4; ++i) header[8 + i] = static_cast<uint8_t>(uint64_t(length) >> (8 * i));
+  stream.SetPosition(start);
+  stream.WriteBuffer(header, 12);
+  stream.SetPosition(end);
 }
 
 void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write) {
@@ -582,10 +683,12 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
   const std::string dir = DirectoryOf(target);
   if (access(dir.c_str(), W_OK | X_OK) != 0) RaiseCreateError(fileName, errno);
 
+  RemoveAbandonedSaveFiles(dir);
+  const std::string prefix = kSaveFilePrefix + std::to_string(::getpid());
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = MakeRandomFileName(".rvsave", dir + "/");
+    temp = MakeRandomFileName(prefix, dir + "/");
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) RaiseCreateError(fileName, errno);
   }
@@ -597,8 +700,11 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
     TOwnedFdStream stream(fd);
     write(stream);
     const int released = stream.Release();
+    // The data reaches the disk before the name points at it, so that a crash leaves the old
+    // file or the new one, never a truncated one.
+    const bool synced = Aborting || ::fsync(released) == 0;
     const bool closed = ::close(released) == 0;
-    ok = closed && !Aborting;
+    ok = synced && closed && !Aborting;
   } catch (...) {
     ::unlink(temp.c_str());
     throw;
@@ -608,6 +714,7 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
     ::unlink(temp.c_str());
     RaiseCreateError(fileName, err);
   }
+  if (ok) SyncDirectory(dir);
   if (!ok) {
     ::unlink(temp.c_str());
     Aborting = true;
@@ -653,21 +760,8 @@ void TRastovaIO::SaveStreamFrame(TStream& stream, int32_t fileType) {
   try {
     ConvertForWriter(fileType);
     InitProgress(progress, true);
-    if (fileType == ioJPEG && StreamHeaders) {
-      const int64_t start = stream.GetPosition();
-      uint8_t header[12] = {'J', 'F', 'I', 'F', 0, 0, 0, 0, 0, 0, 0, 0};
-      stream.WriteBuffer(header, 12);
-      WriteFormat(fileType, stream, progress);
-      const int64_t end = stream.GetPosition();
-      const int64_t length = end - start - 12;
-      if (length < 0 || length > int64_t(UINT32_MAX)) {
-        Aborting = true;
-      } else {
-        for (int i = 0; i < 4; ++i) header[8 + i] = static_cast<uint8_t>(uint64_t(length) >> (8 * i));
-        stream.SetPosition(start);
-        stream.WriteBuffer(header, 12);
-        stream.SetPosition(end);
-      }
+    if ((fileType == ioJPEG || fileType == ioTIFF) && StreamHeaders) {
+      WriteWithStreamHeader(fileType, stream, progress, fileType == ioJPEG ? "JFIF" : "TIFF");
     } else {
       WriteFormat(fileType, stream, progress);
     }
@@ -695,6 +789,28 @@ void TRastovaIO::LoadFromFileJpeg(const std::string& fileName) { LoadFileFrame(f
 void TRastovaIO::LoadFromStreamJpeg(TStream& stream) { LoadStreamFrame(stream, ioJPEG); }
 void TRastovaIO::SaveToFileJpeg(const std::string& fileName) { SaveFileFrame(fileName, ioJPEG); }
 void TRastovaIO::SaveToStreamJpeg(TStream& stream) { SaveStreamFrame(stream, ioJPEG); }
+int32_t TRastovaIO::LoadFromFileTIFF(const std::string& fileName) {
+  pageCount_ = 0;
+  LoadFileFrame(fileName, ioTIFF);
+  return pageCount_;
+}
+int32_t TRastovaIO::LoadFromStreamTIFF(TStream& stream) {
+  pageCount_ = 0;
+  LoadStreamFrame(stream, ioTIFF);
+  return pageCount_;
+}
+void TRastovaIO::SaveToFileTIFF(const std::string& fileName) { SaveFileFrame(fileName, ioTIFF); }
+void TRastovaIO::SaveToStreamTIFF(TStream& stream) { SaveStreamFrame(stream, ioTIFF); }
+void TRastovaIO::LoadFromFileJP2(const std::string& fileName) { LoadFileFrame(fileName, ioJP2); }
+void TRastovaIO::LoadFromStreamJP2(TStream& stream) { LoadStreamFrame(stream, ioJP2); }
+void TRastovaIO::SaveToFileJP2(const std::string& fileName) { SaveFileFrame(fileName, ioJP2); }
+void TRastovaIO::SaveToStreamJP2(TStream& stream) { SaveStreamFrame(stream, ioJP2); }
+void TRastovaIO::LoadFromFileJ2K(const std::string& fileName) { LoadFileFrame(fileName, ioJ2K); }
+void TRastovaIO::LoadFromStreamJ2K(TStream& stream) { LoadStreamFrame(stream, ioJ2K); }
+void TRastovaIO::SaveToFileJ2K(const std::string& fileName) { SaveFileFrame(fileName, ioJ2K); }
+void TRastovaIO::SaveToStreamJ2K(TStream& stream) { SaveStreamFrame(stream, ioJ2K); }
+void TRastovaIO::LoadFromFileDICOM(const std::string& fileName) { LoadFileFrame(fileName, ioDICOM); }
+void TRastovaIO::LoadFromStreamDICOM(TStream& stream) { LoadStreamFrame(stream, ioDICOM); }
 
 // ---------------------------------------------------------------- dispatch
 
@@ -1024,6 +1140,25 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
       else
         progress.SetAborting();
       return;
+    case ioTIFF:
+      if (kHaveTiffCodec)
+        CodecReadTIFF(source, scratch, params, true, false, mask, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioJP2:
+    case ioJ2K:
+      if (kHaveJ2000Codec)
+        CodecReadJ2000(source, scratch, params, true, progress);
+      else
+        progress.SetAborting();
+      return;
+    case ioDICOM:
+      if (kHaveDicomCodec)
+        CodecReadDICOM(source, scratch, params, true, progress);
+      else
+        progress.SetAborting();
+      return;
     default: {
       TRVFileFormatInfo* row = GetFileFormatInfo(fileType);
       if (row && !row->BuiltIn && row->ReadRoutine)
@@ -1045,7 +1180,7 @@ void TRastovaIO::ParamsFromFileFormat(const std::string& fileName, int32_t fileT
     TRVProgressRec progress(&Aborting);
     TRVWideFileStream file(fileName, kOpenRead);
     Aborting = false;
-    TRVBufferedReadStream buffered(file, 8192, false);
+    TRVBufferedReadStream buffered(file, 8192, BufferedReaderRelative);
     ReadParamsOnly(fileType, buffered, Params, progress);
   } catch (...) {
     Params.FileType = 0;
@@ -1062,7 +1197,7 @@ void TRastovaIO::ParamsFromStreamFormat(TStream& stream, int32_t fileType) {
     Params.ResetInfo();
     Aborting = false;
     TRVProgressRec progress(&Aborting);
-    TRVBufferedReadStream buffered(stream, 8192, false);
+    TRVBufferedReadStream buffered(stream, 8192, BufferedReaderRelative);
     ReadParamsOnly(fileType, buffered, Params, progress);
   } catch (...) {
     Params.FileType = 0;

@@ -114,7 +114,7 @@ class TRastovaIO : public TIOParamsOwner {
   void SetNativePixelFormat(bool value) { Params.NativePixelFormat = value; }
   uint8_t GetMonoConversionMode() const { return monoConversionMode_; }
   void SetMonoConversionMode(uint8_t value);
-  // A 12-byte header before JPEG data written to and read from streams.
+  // A 12-byte header before JPEG and TIFF data written to and read from streams.
   bool StreamHeaders = false;
   // After a load, equalise differing horizontal and vertical resolutions.
   bool AutoAdjustDPI = false;
@@ -168,6 +168,22 @@ class TRastovaIO : public TIOParamsOwner {
   void LoadFromStreamJpeg(TStream& stream);
   void SaveToFileJpeg(const std::string& fileName);
   void SaveToStreamJpeg(TStream& stream);
+  // The TIFF loaders return the file's page count.
+  int32_t LoadFromFileTIFF(const std::string& fileName);
+  int32_t LoadFromStreamTIFF(TStream& stream);
+  void SaveToFileTIFF(const std::string& fileName);
+  void SaveToStreamTIFF(TStream& stream);
+  void LoadFromFileJP2(const std::string& fileName);
+  void LoadFromStreamJP2(TStream& stream);
+  void SaveToFileJP2(const std::string& fileName);
+  void SaveToStreamJP2(TStream& stream);
+  void LoadFromFileJ2K(const std::string& fileName);
+  void LoadFromStreamJ2K(TStream& stream);
+  void SaveToFileJ2K(const std::string& fileName);
+  void SaveToStreamJ2K(TStream& stream);
+  // DICOM is read only.
+  void LoadFromFileDICOM(const std::string& fileName);
+  void LoadFromStreamDICOM(TStream& stream);
 
   // ---- from the parameters
   bool ParamsOwnerBitmapSize(int32_t& width, int32_t& height) override;
@@ -187,10 +203,17 @@ class TRastovaIO : public TIOParamsOwner {
   void SaveStreamFrame(TStream& stream, int32_t fileType);
   // Reads the format's data at the stream's position into the working bitmap.
   void ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress, bool fromFile);
+  // A stream load whose data may follow a 12-byte header of `tag` giving their length.
+  void ReadWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag,
+                            bool required);
+  void WriteWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag);
+  int32_t pageCount_ = 0;
+  bool absoluteOffsets_ = false;
   void WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress);
   void ConvertForWriter(int32_t fileType);
-  // Runs `write` into a temporary file beside `fileName` and renames it over the target when it
-  // succeeded; Aborting tells the outcome.
+  // Runs `write` into a temporary file beside `fileName`, syncs it to the disk and renames it
+  // over the target when it succeeded, then syncs the folder; Aborting tells the outcome.
+  // Temporary files that saves of processes no longer running left in the folder go first.
   void WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write);
 };
 

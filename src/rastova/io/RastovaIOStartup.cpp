@@ -3,17 +3,17 @@
 #include <curl/curl.h>
 
 #include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/tifccitt.h"
+#include "rastova/codecs/tiflzw.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/io/RVCodecBindings.h"
 #include "rastova/io/RVColorConv.h"
 #include "rastova/io/RVFileFormat.h"
 
 namespace rv {
 
-int32_t ColorReductionMethod = -1;
-int32_t NeuQuantSetting = -1;
-bool BufferedReaderRelative = false;
 int32_t MetafileSizeLimit = 8000;
 
 namespace {
@@ -21,11 +21,16 @@ bool urlLibraryLoaded = false;
 }  // namespace
 
 void RegisterRastovaIOStartup() {
+  RegisterCodecStartupSteps();
   RegisterRastovaStartupStep(TRVStartupSlot::IO, "RastovaIO", RastovaIOStartup, RastovaIOShutdown);
+  // The fax coder's tables come up in their own slot with the I/O front end that uses them.
+  RegisterTifCCITTStartup();
 }
 
 void RastovaIOStartup() {
-  // The LZW coders join the GIF and TIFF hooks with their codecs.
+  // The GIF LZW coders join their hooks with their codec.
+  TIFFLZWDecoderHook = TIFFLZWDecompress;
+  TIFFLZWEncoderHook = TIFFLZWCompress;
   TempDirectory.clear();
   BuildFileFormatRegistry();
   // The transfer library for loading pictures by address; without it only that is unavailable.
@@ -42,6 +47,8 @@ void RastovaIOStartup() {
 }
 
 void RastovaIOShutdown() {
+  TIFFLZWDecoderHook = nullptr;
+  TIFFLZWEncoderHook = nullptr;
   FreeCMYKProfiles();
   SetCMYKConversionHooks(nullptr, nullptr);
   ConvertPixelRowHook = nullptr;

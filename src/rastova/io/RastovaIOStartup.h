@@ -4,9 +4,14 @@
 // library's ordered start-up, which RegisterRastovaIOStartup adds.
 #include <cstdint>
 
+#include "rastova/core/RVDefs.h"
+#include "rastova/core/RVQuantizer.h"
+#include "rastova/core/RVStream.h"
+
 namespace rv {
 
-// Adds the I/O step to the library's start-up (once, before the library starts).
+// Adds the I/O step, and the codecs' steps it relies on, to the library's start-up (once,
+// before the library starts).
 void RegisterRastovaIOStartup();
 
 void RastovaIOStartup();
@@ -14,10 +19,9 @@ void RastovaIOShutdown();
 // Whether the start-up could initialise the transfer library used for addresses.
 bool URLLibraryLoaded();
 
-// Process-wide settings the start-up sets.
-extern int32_t ColorReductionMethod;  // -1: by colour count; 0 NeuQuant; 1 variance
-extern int32_t NeuQuantSetting;
-extern bool BufferedReaderRelative;
+// Process-wide settings the start-up sets. Those that the core reads live beside their users:
+// ColorReductionMethod and NeuQuantSetting (RVQuantizer.h), BufferedReaderRelative
+// (RVStream.h) and TempDirectory (RVDefs.h).
 extern int32_t MetafileSizeLimit;
 
 }  // namespace rv

@@ -71,22 +71,109 @@ void TPersistent::DefineProperties(TFiler&) {}
 
 // ---- TComponent ----
 
-TComponent::TComponent(TComponent* owner) : owner_(owner) {
-  if (owner_) owner_->components_.push_back(this);
+TComponent::TComponent(TComponent* owner) : owner_(nullptr) {
+  if (owner) owner->InsertComponent(this);
 }
 
 TComponent::~TComponent() {
+  Destroying();
+  RemoveFreeNotifications();
   while (!components_.empty()) {
     TComponent* c = components_.back();
     components_.pop_back();
     c->owner_ = nullptr;
     delete c;
   }
-  if (owner_) {
-    auto& list = owner_->components_;
-    auto it = std::find(list.begin(), list.end(), this);
-    if (it != list.end()) list.erase(it);
+  if (owner_) owner_->RemoveComponent(this);
+}
+
+void TComponent::InsertComponent(TComponent* component) {
+  if (!component || component->owner_ == this) return;
+  if (component->owner_) component->owner_->RemoveComponent(component);
+  components_.push_back(component);
+  component->owner_ = this;
+  Notification(component, opInsert);
+}
+
+void TComponent::RemoveComponent(TComponent* component) {
+  if (!component || component->owner_ != this) return;
+  auto it = std::find(components_.begin(), components_.end(), component);
+  if (it != components_.end()) components_.erase(it);
+  component->owner_ = nullptr;
+  Notification(component, opRemove);
+}
+
+void TComponent::SetReading(bool reading) {
+  if (reading)
+    state_ |= ComponentStateBit(csReading);
+  else
+    state_ &= static_cast<TComponentState>(~ComponentStateBit(csReading));
+}
+
+void TComponent::Loaded() { state_ &= static_cast<TComponentState>(~ComponentStateBit(csLoading)); }
+
+void TComponent::Destroying() {
+  if (IsDestroying()) return;
+  state_ |= ComponentStateBit(csDestroying);
+  for (TComponent* c : components_) c->Destroying();
+}
+
+void TComponent::FreeNotification(TComponent* component) {
+  if (!component || component == this) return;
+  if (std::find(freeNotifies_.begin(), freeNotifies_.end(), component) == freeNotifies_.end())
+    freeNotifies_.push_back(component);
+  auto& theirs = component->freeNotifies_;
+  if (std::find(theirs.begin(), theirs.end(), this) == theirs.end()) theirs.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component) {
+  if (!component) return;
+  std::erase(freeNotifies_, component);
+  std::erase(component->freeNotifies_, this);
+}
+
+void TComponent::Notification(TComponent* component, TOperation operation) {
+  if (operation == opRemove && component) std::erase(freeNotifies_, component);
+}
+
+void TComponent::RemoveFreeNotifications() {
+  while (!freeNotifies_.empty()) {
+    TComponent* other = freeNotifies_.back();
+    freeNotifies_.pop_back();
+    std::erase(other->freeNotifies_, this);
+    other->Notification(this, opRemove);
   }
+}
+
+void TComponent::ReadState(TReader& reader) {
+  SetReading(true);
+  try {
+    reader.ReadDefinedProperties(*this);
+  } catch (...) {
+    SetReading(false);
+    throw;
+  }
+  SetReading(false);
+}
+
+// ---- Class registry ----
+
+void RegisterClass(const std::string& name, TPersistentClassRegistry::Factory factory) {
+  TPersistentClassRegistry::Instance().Register(name, std::move(factory));
+}
+
+void UnRegisterClass(const std::string& name) { TPersistentClassRegistry::Instance().Unregister(name); }
+
+std::unique_ptr<TPersistent> TryCreateRegisteredClass(const std::string& name) {
+  return TPersistentClassRegistry::Instance().TryCreate(name);
+}
+
+std::unique_ptr<TPersistent> CreateRegisteredClass(const std::string& name) {
+  return TPersistentClassRegistry::Instance().Create(name);
+}
+
+bool IsClassRegistered(const std::string& name) {
+  return TPersistentClassRegistry::Instance().IsRegistered(name);
 }
 
 // ---- Streams ----

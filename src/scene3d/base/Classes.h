@@ -1,18 +1,21 @@
 #pragma once
 // The object model the 3D library builds on: a root class with a class name, persistent
-// objects that assign and define stored properties, components with an owner, byte streams
-// (memory and file), and the component-stream filer (TWriter/TReader) that stores defined
-// properties as tagged values.
+// objects that assign and define stored properties, components with an owner, a tag, a state
+// and free notification, the registry of classes that archives name, byte streams (memory and
+// file), and the component-stream filer (TWriter/TReader) that stores defined properties as
+// tagged values. Owned collections are in Collection.h.
 //
 // Strings in memory are UTF-8. Every read checks sizes against the bytes that remain and fails
 // with EReadError instead of reading past the data or allocating what the data cannot hold.
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/ClassRegistry.h"
 #include "common/Exception.h"
 
 namespace gl3d {
@@ -46,6 +49,11 @@ class EListError : public common::Exception {
  public:
   using Exception::Exception;
 };
+// A typecast to a class the object does not belong to: "Invalid class typecast".
+class EInvalidCast : public common::Exception {
+ public:
+  using Exception::Exception;
+};
 using common::EConvertError;
 
 // ---- Root classes ----
@@ -74,10 +82,26 @@ class TPersistent : public TObject {
   [[noreturn]] void AssignError(const TPersistent* source) const;
 };
 
-// A component belongs to an owner, which frees it.
+class TReader;
+
+// The state flags of a component (bit n for the flag of ordinal n). csDesigning is never set in
+// this program: there is no form designer.
+enum TComponentStateFlag : uint8_t { csLoading, csReading, csDestroying, csDesigning };
+using TComponentState = uint8_t;
+constexpr TComponentState ComponentStateBit(TComponentStateFlag f) {
+  return static_cast<TComponentState>(1u << f);
+}
+
+enum TOperation : uint8_t { opInsert, opRemove };
+
+// A component belongs to an owner, which frees it. Components that refer to one another ask for
+// free notification: each hears Notification(other, opRemove) before the other goes, and drops
+// its reference there.
 class TComponent : public TPersistent {
  public:
   explicit TComponent(TComponent* owner);
+  // Sends the free notifications (unless a descendant's destructor already did), frees the owned
+  // components from the last to the first and leaves the owner.
   ~TComponent() override;
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
@@ -86,21 +110,82 @@ class TComponent : public TPersistent {
   TComponent* Owner() const { return owner_; }
   TPersistent* GetOwner() const override { return owner_; }
   const std::string& Name() const { return name_; }
-  void SetName(const std::string& name) { name_ = name; }
+  void SetName(const std::string& name) { WriteName(name); }
+  // The name write; descendants add what follows a rename.
+  virtual void WriteName(const std::string& name) { name_ = name; }
   // The component's name.
   std::string GetNamePath() const override { return name_; }
   int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* Components(int index) const { return components_.at(static_cast<size_t>(index)); }
+  // Takes the component into this owner's list (leaving its former owner first); the owner then
+  // hears Notification(component, opInsert).
+  void InsertComponent(TComponent* component);
+  // Releases the ownership: the component leaves the list and has no owner; the owner hears
+  // Notification(component, opRemove). Nothing when this is not the component's owner.
+  void RemoveComponent(TComponent* component);
   // The sub-component style flag: a component published as a property of its owner.
   bool IsSubComponentStyle() const { return subComponent_; }
   void SetSubComponent(bool value) { subComponent_ = value; }
+
+  // A free integer for the program's own use.
+  intptr_t Tag() const { return tag_; }
+  void SetTag(intptr_t tag) { tag_ = tag; }
+
+  TComponentState ComponentState() const { return state_; }
+  bool IsLoading() const { return (state_ & ComponentStateBit(csLoading)) != 0; }
+  bool IsReading() const { return (state_ & ComponentStateBit(csReading)) != 0; }
+  bool IsDestroying() const { return (state_ & ComponentStateBit(csDestroying)) != 0; }
+  // Marks the component as being loaded; Loaded ends it.
+  void Loading() { state_ |= ComponentStateBit(csLoading); }
+  // Marks the stretch in which the component's own properties are read.
+  void SetReading(bool reading);
+  // Called once everything of a load has been read: clears csLoading. Descendants finish their
+  // load here and call the inherited operation first.
+  virtual void Loaded();
+  // Sets csDestroying on the component and everything it owns.
+  void Destroying();
+
+  // Links the two components both ways: each is told when the other is freed.
+  void FreeNotification(TComponent* component);
+  // Removes the link both ways.
+  void RemoveFreeNotification(TComponent* component);
+  // Told of a component that is freed (opRemove, through free notification or when it leaves
+  // this owner) or that joins this owner (opInsert). Only the pointer's identity may be used:
+  // the component is being destroyed. The base drops a free-notification link to it.
+  virtual void Notification(TComponent* component, TOperation operation);
+
+  // Reads the component's stored properties from the reader, up to the end of their list.
+  virtual void ReadState(TReader& reader);
+
+ protected:
+  // Tells every linked component that this one goes; a descendant whose data those components
+  // may still reach calls it first thing in its destructor.
+  void RemoveFreeNotifications();
 
  private:
   TComponent* owner_;
   std::string name_;
   std::vector<TComponent*> components_;
+  std::vector<TComponent*> freeNotifies_;
+  intptr_t tag_ = 0;
+  TComponentState state_ = 0;
   bool subComponent_ = false;
 };
+
+// The classes that stored descriptions create by name (coordinates, scene objects, scenes). The
+// instance is made without an owner. Names compare without regard to ASCII case.
+using TPersistentClassRegistry = common::TClassRegistry<TPersistent>;
+void RegisterClass(const std::string& name, TPersistentClassRegistry::Factory factory);
+template <class T>
+void RegisterClass(const std::string& name) {
+  RegisterClass(name, [] { return std::unique_ptr<TPersistent>(new T(nullptr)); });
+}
+void UnRegisterClass(const std::string& name);
+// nullptr for an unknown name.
+std::unique_ptr<TPersistent> TryCreateRegisteredClass(const std::string& name);
+// EClassNotFound "Class <name> not found" for an unknown name.
+std::unique_ptr<TPersistent> CreateRegisteredClass(const std::string& name);
+bool IsClassRegistered(const std::string& name);
 
 // ---- Streams ----
 enum TSeekOrigin { soBeginning, soCurrent, soEnd };
@@ -206,7 +291,6 @@ std::string ReadTaggedStringBody(TStream& stream, uint8_t tag);
 // UTF-8 bytes to UTF-16 code units, accepting what old writers produced.
 std::u16string DecodeArchiveUtf8(std::string_view bytes);
 
-class TReader;
 class TWriter;
 
 // Defines stored properties for a filer: the writer writes those with data, the reader reads the
@@ -278,8 +362,13 @@ class TReader : public TFiler {
   void DefineBinaryProperty(const std::string& name, TStreamProc readData, TStreamProc writeData,
                             bool hasData) override;
 
+  // The component in which the names read resolve (a form); nullptr when none is set.
+  TComponent* Root() const { return root_; }
+  void SetRoot(TComponent* root) { root_ = root; }
+
  private:
   [[noreturn]] void PropValueError();
+  TComponent* root_ = nullptr;
   std::string propName_;
   bool propRead_ = false;
 };

@@ -181,6 +181,8 @@ class TPersistentObjectList : public TPersistentObject {
   std::unique_ptr<TPersistentObject> NewInstance() const override;
 
   int Count() const { return count_; }
+  // The items in place, for loops that must not pay for a checked access per item.
+  TObject** List() const { return list_; }
   int Capacity() const { return capacity_; }
   int GrowthDelta() const { return growthDelta_; }
   void SetGrowthDelta(int delta) { growthDelta_ = delta; }

@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 #include <typeinfo>
+#include <utility>
 
 #include "common/Exception.h"
 
@@ -510,14 +511,8 @@ std::unique_ptr<TPersistentObject> TLongWordList::NewInstance() const {
 
 namespace {
 
-void ExchangeObjects(TPersistentObjectList& objects, int i, int j) {
-  TObject* t = objects.Get(i);
-  objects.Put(i, objects.Get(j));
-  objects.Put(j, t);
-}
-
-void SortRange(int first, int last, TSingleList& keys, TPersistentObjectList& objects) {
-  const float* k = keys.List();
+// Hoare's partition on the raw arrays; keys and objects exchange together.
+void SortRange(int first, int last, float* k, TObject** o) {
   if (last - first > 1) {
     int i;
     do {
@@ -528,19 +523,19 @@ void SortRange(int first, int last, TSingleList& keys, TPersistentObjectList& ob
         while (k[i] < pivot) ++i;
         while (k[j] > pivot) --j;
         if (i <= j) {
-          keys.Exchange(i, j);
-          ExchangeObjects(objects, i, j);
+          std::swap(k[i], k[j]);
+          std::swap(o[i], o[j]);
           ++i;
           --j;
         }
       } while (i <= j);
-      if (first < j) SortRange(first, j, keys, objects);
+      if (first < j) SortRange(first, j, k, o);
       first = i;
     } while (i < last);
   } else if (last - first > 0) {
     if (k[last] < k[first]) {
-      keys.Exchange(first, last);
-      ExchangeObjects(objects, first, last);
+      std::swap(k[first], k[last]);
+      std::swap(o[first], o[last]);
     }
   }
 }
@@ -550,7 +545,8 @@ void SortRange(int first, int last, TSingleList& keys, TPersistentObjectList& ob
 void QuickSortLists(int first, int last, TSingleList& keys, TPersistentObjectList& objects) {
   if (last <= first) return;
   if (first < 0 || last >= keys.Count() || last >= objects.Count()) throw EListError("Invalid list index");
-  SortRange(first, last, keys, objects);
+  SortRange(first, last, keys.List(), objects.List());
+  keys.SetRevision(keys.Revision() + 1);
 }
 
 void RegisterVectorListClasses() {

@@ -78,7 +78,9 @@ class TXCollection : public TPersistent {
   const char* ClassName() const override { return "TXCollection"; }
 
   virtual const TXCollectionItemClass& ItemsClass() const { return TXCollectionItem::StaticClass; }
-  bool CanAdd(const TXCollectionItemClass& itemClass) const;
+  // Whether an item of the class may join: the class's own rule, then the unique-item rules.
+  // Collections of a particular kind narrow it further.
+  virtual bool CanAdd(const TXCollectionItemClass& itemClass) const;
   int Count() const { return count_; }
   // EListError "List index out of bounds (<index>)" outside the list.
   TXCollectionItem* GetItems(int index) const;

@@ -61,10 +61,10 @@ TGLContextManager& GLContextManager() {
 TGLContextManager::TGLContextManager() = default;
 
 TGLContextManager::~TGLContextManager() {
-  if (thread_.joinable()) {
-    stop_thread_ = true;
+  if (service_thread_) {
+    service_thread_->Terminate();
     wake_.SetEvent();
-    thread_.join();
+    service_thread_.reset();
   }
 }
 
@@ -133,35 +133,13 @@ void TGLContextManager::ForEachHandleBackwards(const std::function<void(TGLConte
 // ---- service context
 
 void TGLContextManager::CreateServiceContext() {
-  if (thread_.joinable()) return;
+  if (service_thread_) return;
   service_owner_ = CreateContext(nullptr);
   service_context_ = service_owner_.get();
   terminated_ = false;
-  stop_thread_ = false;
-  thread_running_ = true;
-  thread_ = std::thread([this] { Execute(); });
-  QueueServiceContextTask(nullptr, [this] { StartupTask(); });
-}
-
-void TGLContextManager::StartupTask() {
-  TGLContext* ctx = service_context_.load();
-  if (!ctx) return;
-  const char* who = "TServiceContextThread";
-  try {
-    try {
-      ctx->SetAcceleration(hmHardware);
-      ctx->CreateMemoryContext(nullptr, 1, 1, 1);
-    } catch (const EPBuffer&) {
-      gllog::Warning(gllog::Format(
-          "%s: can't initialize memory rendering context. Try initialize common context.", who));
-      ctx->CreateContext(nullptr);
-    }
-  } catch (const std::exception&) {
-    gllog::Error(gllog::Format("%s: can't initialize rendering context", who));
-    return;
-  }
-  gllog::Notice("Service context successfuly initialized");
-  ctx->Activate();
+  service_thread_ = std::make_unique<TServiceContextThread>(*this);
+  TServiceContextThread* thread = service_thread_.get();
+  QueueServiceContextTask(nullptr, [thread] { thread->StartupTask(); });
 }
 
 void TGLContextManager::QueueTask(std::function<void()> task, TFinishTaskEvent* event) {
@@ -174,8 +152,10 @@ void TGLContextManager::QueueTask(std::function<void()> task, TFinishTaskEvent* 
       event = own.get();
     }
     queue_.push_back(TServiceContextTask{std::move(task), event});
-    last_task_time_ = GLClockMs();
-    depletion_reported_ = false;
+    if (service_thread_) {
+      service_thread_->LastTaskTime = GLClockMs();
+      service_thread_->DepletionReported = false;
+    }
   }
   wake_.SetEvent();
   if (own) {
@@ -213,22 +193,74 @@ void TGLContextManager::QueueTaskDepleted() {
     }
     wake_.ResetEvent();
     queue_.clear();
-    if (GLClockMs() - last_task_time_ > 30000 && !depletion_reported_) {
-      depletion_reported_ = true;
+    TServiceContextThread* t = service_thread_.get();
+    if (t && GLClockMs() - t->LastTaskTime > 30000 && !t->DepletionReported) {
+      t->DepletionReported = true;
       report = true;
     }
   }
   if (report) gllog::Info("Service context queue task depleted");
 }
 
-void TGLContextManager::Execute() {
+void TGLContextManager::Terminate() {
+  terminated_ = true;
+  if (service_thread_) {
+    common::TMainThreadQueue::Instance().Drain();
+    service_thread_->Terminate();
+    wake_.SetEvent();
+    TServiceContextThread* t = service_thread_.get();
+    WaitDraining([t] { return t->Finished(); });
+    service_thread_.reset();
+    gllog::Debug("Service thread destroyed");
+    std::lock_guard<std::mutex> lock(queue_mutex_);
+    queue_.clear();
+  }
+}
+
+// ---- TServiceContextThread
+
+TServiceContextThread::TServiceContextThread(TGLContextManager& manager)
+    : manager_(manager), thread_([this] { Execute(); }) {}
+
+TServiceContextThread::~TServiceContextThread() {
+  Terminate();
+  manager_.wake_.SetEvent();
+  WaitFor();
+}
+
+void TServiceContextThread::WaitFor() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void TServiceContextThread::StartupTask() {
+  TGLContext* ctx = manager_.service_context_.load();
+  if (!ctx) return;
+  const char* who = "TServiceContextThread";
+  try {
+    try {
+      ctx->SetAcceleration(hmHardware);
+      ctx->CreateMemoryContext(nullptr, 1, 1, 1);
+    } catch (const EPBuffer&) {
+      gllog::Warning(gllog::Format(
+          "%s: can't initialize memory rendering context. Try initialize common context.", who));
+      ctx->CreateContext(nullptr);
+    }
+  } catch (const std::exception&) {
+    gllog::Error(gllog::Format("%s: can't initialize rendering context", who));
+    return;
+  }
+  gllog::Notice("Service context successfuly initialized");
+  ctx->Activate();
+}
+
+void TServiceContextThread::Execute() {
   gllog::Notice("Service thread started");
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   try {
-    while (!stop_thread_) {
-      TServiceContextTask t = TakeNextTask();
+    while (!terminated_) {
+      TServiceContextTask t = manager_.TakeNextTask();
       if (t.Task) {
-        TGLContext* ctx = service_context_.load();
+        TGLContext* ctx = manager_.service_context_.load();
         bool valid = ctx && ctx->IsValid();
         if (valid) ctx->Activate();
         try {
@@ -245,35 +277,21 @@ void TGLContextManager::Execute() {
         }
         if (t.Event) t.Event->SetEvent();
       } else {
-        common::TMainThreadQueue::Instance().Synchronize([this] { QueueTaskDepleted(); });
+        common::TMainThreadQueue::Instance().Synchronize([this] { manager_.QueueTaskDepleted(); });
       }
-      if (stop_thread_) break;
-      wake_.WaitFor(std::chrono::milliseconds(30000));
+      if (terminated_) break;
+      manager_.wake_.WaitFor(std::chrono::milliseconds(30000));
     }
   } catch (...) {
   }
   // The service context lives and dies on this thread.
   try {
-    service_owner_.reset();
+    manager_.service_owner_.reset();
   } catch (...) {
   }
-  service_context_ = nullptr;
+  manager_.service_context_ = nullptr;
   gllog::Notice("Service thread finished");
-  thread_running_ = false;
-}
-
-void TGLContextManager::Terminate() {
-  terminated_ = true;
-  if (thread_.joinable()) {
-    common::TMainThreadQueue::Instance().Drain();
-    stop_thread_ = true;
-    wake_.SetEvent();
-    WaitDraining([this] { return !thread_running_.load(); });
-    thread_.join();
-    gllog::Debug("Service thread destroyed");
-    std::lock_guard<std::mutex> lock(queue_mutex_);
-    queue_.clear();
-  }
+  finished_ = true;
 }
 
 void QueueServiceContextTask(TFinishTaskEvent* event, std::function<void()> task) {

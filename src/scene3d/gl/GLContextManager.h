@@ -35,6 +35,46 @@ struct TServiceContextTask {
   TFinishTaskEvent* Event = nullptr;
 };
 
+class TGLContextManager;
+
+// The thread of the service context, started by its constructor. It takes the manager's queued
+// tasks one by one and runs each with the service context current; with nothing queued it has
+// the main thread run TGLContextManager::QueueTaskDepleted and then sleeps on the wake event, at
+// most 30 s. Its first task is the service context's start-up (StartupTask). EGL needs no window
+// for a context, so the thread keeps none.
+class TServiceContextThread {
+ public:
+  explicit TServiceContextThread(TGLContextManager& manager);
+  // Tells the thread to stop and waits for it.
+  ~TServiceContextThread();
+  TServiceContextThread(const TServiceContextThread&) = delete;
+  TServiceContextThread& operator=(const TServiceContextThread&) = delete;
+
+  // Tells the thread to stop after the task it runs; it wakes when the wake event is set.
+  void Terminate() { terminated_ = true; }
+  // The thread has left its loop (and freed the service context).
+  bool Finished() const { return finished_; }
+  // Waits until the thread has ended (Terminate and the wake event first).
+  void WaitFor();
+
+  // The start-up task: makes the service context a pbuffer context, or an ordinary one when
+  // pbuffers are refused, and leaves it current (Execute makes it inactive after the task).
+  void StartupTask();
+
+  // GLClockMs of the last queued task, and whether the empty queue has been reported since
+  // (both guarded by the manager's queue lock).
+  double LastTaskTime = 0;
+  bool DepletionReported = false;
+
+ private:
+  void Execute();
+
+  TGLContextManager& manager_;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> finished_{false};
+  std::thread thread_;
+};
+
 class TGLContextManager {
  public:
   TGLContextManager();
@@ -60,6 +100,8 @@ class TGLContextManager {
   // context's start-up task (main thread).
   void CreateServiceContext();
   TGLContext* ServiceContext() const { return service_context_.load(); }
+  // The service thread while it exists (from CreateServiceContext to Terminate).
+  TServiceContextThread* ServiceThread() const { return service_thread_.get(); }
   // Stops the service thread, draining the main-thread queue while it waits.
   void Terminate();
   bool Terminated() const { return terminated_; }
@@ -72,8 +114,7 @@ class TGLContextManager {
   size_t QueuedRecordCount() const;
 
  private:
-  void Execute();
-  void StartupTask();
+  friend class TServiceContextThread;
   TServiceContextTask TakeNextTask();
 
   mutable std::recursive_mutex contexts_mutex_;
@@ -88,11 +129,7 @@ class TGLContextManager {
   mutable std::mutex queue_mutex_;
   std::vector<TServiceContextTask> queue_;
   TFinishTaskEvent wake_;
-  std::thread thread_;
-  std::atomic<bool> thread_running_{false};
-  std::atomic<bool> stop_thread_{false};
-  double last_task_time_ = 0;
-  bool depletion_reported_ = false;
+  std::unique_ptr<TServiceContextThread> service_thread_;
 };
 
 // The process-wide manager (made on first use).

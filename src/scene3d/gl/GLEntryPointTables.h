@@ -25,12 +25,19 @@ struct TGLEntryCandidate {
   int GateCount;
 };
 
+// How an entry is bound: ResolveGLEntryPoint over its own names, ResolveGLEntryPointAlt with the
+// entry AltEntry first (the older shader-object names), or ResolveGLEntryPointNoSuffix (the
+// field's name carries its vendor suffix).
+enum TGLEntryResolution : uint8_t { kResolvePlain, kResolveAlt, kResolveNoSuffix };
+
 struct TGLEntryInfo {
   const char* Field;
   size_t Offset;  // in TGLEntryPoints
   TGLProc Stub;
-  int FirstCandidate;
+  int FirstCandidate;  // the entry's own names: the plain one first, then the vendor-suffixed ones
   int CandidateCount;
+  TGLEntryResolution Resolution;
+  int AltEntry;  // kResolveAlt: the row whose names are tried first; else -1
 };
 
 struct TGLExtensionFlagInfo {

@@ -56,6 +56,29 @@ bool HasToken(const std::vector<std::string_view>& sorted, std::string_view name
   return std::binary_search(sorted.begin(), sorted.end(), std::string_view(prefixed));
 }
 
+// The rows of the entry table sorted by field name, for the resolution routines.
+const std::vector<int>& EntriesByField() {
+  static const std::vector<int> rows = [] {
+    std::vector<int> r(static_cast<size_t>(kGLEntryPointCount));
+    for (int i = 0; i < kGLEntryPointCount; ++i) r[static_cast<size_t>(i)] = i;
+    std::sort(r.begin(), r.end(), [](int a, int b) {
+      return std::strcmp(detail::kGLEntries[a].Field, detail::kGLEntries[b].Field) < 0;
+    });
+    return r;
+  }();
+  return rows;
+}
+
+// The row of field `name`, or -1.
+int EntryRow(std::string_view name) {
+  const std::vector<int>& rows = EntriesByField();
+  auto it = std::lower_bound(rows.begin(), rows.end(), name,
+                             [](int row, std::string_view n) { return detail::kGLEntries[row].Field < n; });
+  return it != rows.end() && detail::kGLEntries[*it].Field == name ? *it : -1;
+}
+
+detail::TGLProc StubOf(int row) { return detail::kGLEntries[row].Stub; }
+
 void APIENTRY DebugOutputCallbackARB(GLenum, GLenum, GLuint, GLenum, GLsizei length, const GLchar* message,
                                      const void*) {
   if (length > 0 && message) gllog::Debug(std::string_view(message, static_cast<size_t>(length)));
@@ -98,7 +121,7 @@ void SplitGLVersionString(std::string_view text, int& major, int& minor) {
   minor = mi;
 }
 
-bool TGLExtensionsAndEntryPoints::ListHasExtension(std::string_view list, std::string_view name) {
+bool TGLExtensionsAndEntryPoints::CheckExtension(std::string_view list, std::string_view name) {
   if (name.empty()) return false;
   size_t i = 0;
   while (i < list.size()) {
@@ -135,28 +158,75 @@ void TGLExtensionsAndEntryPoints::SetVersionFlags(int major, int minor) {
   VERSION_4_2 = IsGLVersionMet(4, 2, major, minor);
 }
 
+bool TGLExtensionsAndEntryPoints::CheckExtension(std::string_view name) const {
+  return HasToken(extension_tokens_, name);
+}
+
+TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::GetUndefinedEntryPoint() {
+  return &detail::UndefinedEntryPointStub;
+}
+
+TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveEntry(int row) const {
+  using namespace detail;
+  const TGLEntryInfo& e = kGLEntries[row];
+  for (int c = 0; c < e.CandidateCount; ++c) {
+    const TGLEntryCandidate& cand = kGLCandidates[e.FirstCandidate + c];
+    bool offered = false;
+    for (int g = 0; g < cand.GateCount && !offered; ++g) {
+      const TGLEntryGate& gate = kGLGates[cand.FirstGate + g];
+      if (gate.Extension < 0)
+        offered = IsGLVersionMet(gate.Major, gate.Minor, MajorVersion, MinorVersion);
+      else
+        offered = static_cast<size_t>(gate.Extension) < gate_present_.size() &&
+                  gate_present_[static_cast<size_t>(gate.Extension)] != 0;
+    }
+    if (!offered) continue;
+    if (void* p = resolver_(cand.Name)) return reinterpret_cast<TGLProc>(p);
+  }
+  return e.Stub;
+}
+
+TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveGLEntryPoint(
+    std::string_view name) const {
+  const int row = EntryRow(name);
+  return row < 0 ? GetUndefinedEntryPoint() : ResolveEntry(row);
+}
+
+TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveGLEntryPointAlt(
+    std::string_view first, std::string_view second) const {
+  const int row = EntryRow(first);
+  if (row >= 0) {
+    const TGLProc p = ResolveEntry(row);
+    if (p != StubOf(row)) return p;
+  }
+  return ResolveGLEntryPoint(second);
+}
+
+TGLExtensionsAndEntryPoints::TGLProc TGLExtensionsAndEntryPoints::ResolveGLEntryPointNoSuffix(
+    std::string_view name) const {
+  // The field's own names are the suffixed name alone.
+  return ResolveGLEntryPoint(name);
+}
+
 void TGLExtensionsAndEntryPoints::BindEntries(bool recording) {
   using namespace detail;
   if (recording) {
     for (int i = 0; i < kGLEntryPointCount; ++i) SetEntry(this, kGLEntries[i].Offset, kGLRecorders[i]);
     return;
   }
-  std::vector<std::string_view> tokens = Tokens(extensions_);
-  std::vector<char> present(static_cast<size_t>(kGLGateExtensionCount));
-  for (int i = 0; i < kGLGateExtensionCount; ++i) present[i] = HasToken(tokens, kGLGateExtensions[i]);
   for (int i = 0; i < kGLEntryPointCount; ++i) {
     const TGLEntryInfo& e = kGLEntries[i];
     TGLProc bound = e.Stub;
-    for (int c = 0; c < e.CandidateCount && bound == e.Stub; ++c) {
-      const TGLEntryCandidate& cand = kGLCandidates[e.FirstCandidate + c];
-      bool offered = false;
-      for (int g = 0; g < cand.GateCount && !offered; ++g) {
-        const TGLEntryGate& gate = kGLGates[cand.FirstGate + g];
-        offered = gate.Extension < 0 ? IsGLVersionMet(gate.Major, gate.Minor, MajorVersion, MinorVersion)
-                                     : present[static_cast<size_t>(gate.Extension)] != 0;
-      }
-      if (!offered) continue;
-      if (void* p = resolver_(cand.Name)) bound = reinterpret_cast<TGLProc>(p);
+    switch (e.Resolution) {
+      case kResolvePlain:
+        bound = ResolveGLEntryPoint(e.Field);
+        break;
+      case kResolveAlt:
+        bound = ResolveGLEntryPointAlt(kGLEntries[e.AltEntry].Field, e.Field);
+        break;
+      case kResolveNoSuffix:
+        bound = ResolveGLEntryPointNoSuffix(e.Field);
+        break;
     }
     SetEntry(this, e.Offset, bound);
   }
@@ -165,30 +235,22 @@ void TGLExtensionsAndEntryPoints::BindEntries(bool recording) {
 void TGLExtensionsAndEntryPoints::Initialize(bool temporary) {
   gllog::Notice("Getting OpenGL entry points and extension");
   // The basic queries exist in every OpenGL version.
-  auto basic = [this](const char* name, detail::TGLProc stub) {
+  // The basic queries exist in every OpenGL version: they are asked for before the version is
+  // known, without a gate.
+  auto basic = [this](const char* name, size_t offset) {
+    const detail::TGLProc stub = StubOf(EntryRow(name + 2));
     void* p = resolver_(name);
-    return p ? reinterpret_cast<detail::TGLProc>(p) : stub;
+    SetEntry(this, offset, p ? reinterpret_cast<detail::TGLProc>(p) : stub);
   };
-  const detail::TGLEntryInfo* info = detail::kGLEntries;
-  auto stub_of = [info](size_t offset) {
-    for (int i = 0; i < kGLEntryPointCount; ++i)
-      if (info[i].Offset == offset) return info[i].Stub;
-    return detail::TGLProc(nullptr);
-  };
-  SetEntry(this, offsetof(TGLEntryPoints, GetString),
-           basic("glGetString", stub_of(offsetof(TGLEntryPoints, GetString))));
-  SetEntry(this, offsetof(TGLEntryPoints, GetIntegerv),
-           basic("glGetIntegerv", stub_of(offsetof(TGLEntryPoints, GetIntegerv))));
-  SetEntry(this, offsetof(TGLEntryPoints, GetError),
-           basic("glGetError", stub_of(offsetof(TGLEntryPoints, GetError))));
+  basic("glGetString", offsetof(TGLEntryPoints, GetString));
+  basic("glGetIntegerv", offsetof(TGLEntryPoints, GetIntegerv));
+  basic("glGetError", offsetof(TGLEntryPoints, GetError));
 
   std::string_view version = SafeText(GetString(GL_VERSION));
   int major = 0, minor = 0;
   SplitGLVersionString(version, major, minor);
   SetVersionFlags(major, minor);
-  SetEntry(this, offsetof(TGLEntryPoints, GetStringi),
-           VERSION_3_0 ? basic("glGetStringi", stub_of(offsetof(TGLEntryPoints, GetStringi)))
-                       : stub_of(offsetof(TGLEntryPoints, GetStringi)));
+  SetEntry(this, offsetof(TGLEntryPoints, GetStringi), ResolveGLEntryPoint("GetStringi"));
 
   if (g_renderer_not_reported.exchange(false)) {
     gllog::Notice("");
@@ -220,13 +282,16 @@ void TGLExtensionsAndEntryPoints::Initialize(bool temporary) {
     extensions_ = std::string(SafeText(GetString(GL_EXTENSIONS)));
   }
 
-  std::vector<std::string_view> tokens = Tokens(extensions_);
+  extension_tokens_ = Tokens(extensions_);
   for (int i = 0; i < kGLExtensionFlagCount; ++i) {
-    bool has = HasToken(tokens, detail::kGLExtensionFlagInfos[i].Name);
+    bool has = CheckExtension(detail::kGLExtensionFlagInfos[i].Name);
     std::memcpy(reinterpret_cast<char*>(static_cast<TGLExtensionFlags*>(this)) +
                     detail::kGLExtensionFlagInfos[i].Offset,
                 &has, sizeof has);
   }
+  gate_present_.assign(static_cast<size_t>(detail::kGLGateExtensionCount), 0);
+  for (int i = 0; i < detail::kGLGateExtensionCount; ++i)
+    gate_present_[static_cast<size_t>(i)] = CheckExtension(detail::kGLGateExtensions[i]);
 
   BindEntries(false);
 
@@ -243,6 +308,7 @@ void TGLExtensionsAndEntryPoints::Initialize(bool temporary) {
     }
   }
 
+  extension_tokens_.clear();
   extensions_.clear();
   initialized_ = true;
 }
@@ -274,6 +340,7 @@ void TGLExtensionsAndEntryPoints::Close() {
   initialized_ = false;
   SetVersionFlags(0, 0);
   VERSION_1_0 = false;
+  gate_present_.clear();
   static_cast<TGLExtensionFlags&>(*this) = TGLExtensionFlags();
   for (int i = 0; i < kGLEntryPointCount; ++i)
     SetEntry(this, detail::kGLEntries[i].Offset, detail::kGLEntries[i].Stub);

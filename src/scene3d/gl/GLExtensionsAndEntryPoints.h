@@ -5,9 +5,11 @@
 // context (CurrentGLEntryPoints). Entries are bound only when the context's version or one of
 // its extensions provides the name (eglGetProcAddress answers even for names the driver lacks,
 // so a resolved address alone proves nothing); every other entry points at a typed stub that
-// logs and raises EAbort. The fields are generated from the Khronos registry.
+// logs and raises EAbort. The fields are generated from the Khronos registry; the tables that
+// tell which names may bind each field are in GLEntryPointTables.h.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scene3d/gl/GLEntryPointsGen.h"
 
@@ -17,6 +19,8 @@ class TGLExtensionsAndEntryPoints : public TGLEntryPoints, public TGLExtensionFl
  public:
   // Looks a name up in the driver (eglGetProcAddress unless set otherwise).
   using TProcResolver = void* (*)(const char* name);
+  // An entry point of any type, as the resolution routines hand it out.
+  using TGLProc = void (*)();
 
   TGLExtensionsAndEntryPoints();
 
@@ -49,15 +53,40 @@ class TGLExtensionsAndEntryPoints : public TGLEntryPoints, public TGLExtensionFl
   int MajorVersion = 0;
   int MinorVersion = 0;
 
+  // Entry-point resolution, by field name without the "gl" prefix. Each name is asked of the
+  // driver only when this context's version or extension list provides it (so the record must
+  // have been initialised); the names that may bind a field are those the registry gives the
+  // field's signature. The result is the driver's function, or the field's stub when no name
+  // binds it; a name that is no field of the record gives GetUndefinedEntryPoint().
+  //
+  // ResolveGLEntryPoint: the plain name, then its ARB, EXT and NV forms.
+  TGLProc ResolveGLEntryPoint(std::string_view name) const;
+  // ResolveGLEntryPoint(first); when that gives its stub, ResolveGLEntryPoint(second). The older
+  // shader-object names come first (DetachObject before DetachShader, CreateShaderObject before
+  // CreateShader, GetObjectParameteriv before GetProgramiv and GetShaderiv, ...).
+  TGLProc ResolveGLEntryPointAlt(std::string_view first, std::string_view second) const;
+  // A name that already carries its vendor suffix (the NV bindless and path-rendering entries,
+  // the AMDX debug output): "gl" + name alone.
+  TGLProc ResolveGLEntryPointNoSuffix(std::string_view name) const;
+  // The stub behind every unresolved entry: logs and raises EAbort.
+  static TGLProc GetUndefinedEntryPoint();
+
   // Whether `name` is a whole blank-separated token of `list`; a name without the "GL_" prefix
-  // also matches the token with it.
-  static bool ListHasExtension(std::string_view list, std::string_view name);
+  // also matches the token with it. A longer name that begins with `name` does not hide a later
+  // token equal to it.
+  static bool CheckExtension(std::string_view list, std::string_view name);
 
  private:
   void SetVersionFlags(int major, int minor);
   void BindEntries(bool recording);
+  // CheckExtension against the extension text read by Initialize.
+  bool CheckExtension(std::string_view name) const;
+  // Row `row` of the entry table by its own names (ResolveGLEntryPoint of its field).
+  TGLProc ResolveEntry(int row) const;
 
   std::string extensions_;
+  std::vector<std::string_view> extension_tokens_;  // extensions_ split and sorted
+  std::vector<char> gate_present_;                  // per extension that gates entry names; kept until Close
   bool initialized_ = false;
   unsigned id_slot_ = 0;  // its address is the (empty) id list of the debug-output controls
   TProcResolver resolver_;

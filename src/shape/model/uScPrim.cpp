@@ -66,6 +66,7 @@ TScType DetectBlock(const TACP256& p, int32_t i0, int32_t j0, int32_t columns, i
 }  // namespace
 
 void SetTextureResizeHook(TTextureResizeHook hook) { gTextureResizeHook = hook; }
+TTextureResizeHook GetTextureResizeHook() { return gTextureResizeHook; }
 
 double MaximizeSpan() { return settings::AppSettings.MaximizeWithSymmetry ? 1.984375 : 1.9921875; }
 
@@ -118,9 +119,11 @@ void GeneratePrimitive(TCS& cs) {
         for (int32_t i = 0; i <= maxI - 2; ++i)
           cs.CP[i][j] = {Snapped(r * std::cos(u(i))), Snapped(r * std::sin(u(i))), -0.75};
       }
+      // A wall of one row (3 rows in all) is both rims: it lies halfway, at z = 0.
       const long double wallSteps = maxJ - 1 - 2 * CapRows;
       for (int32_t j = CapRows; j <= UpperRimRow; ++j) {
-        const double z = static_cast<double>((j - CapRows) / wallSteps * 2 * 0.75L - 0.75L);
+        const double z =
+            wallSteps > 0 ? static_cast<double>((j - CapRows) / wallSteps * 2 * 0.75L - 0.75L) : 0.0;
         for (int32_t i = 0; i <= maxI - 2; ++i)
           cs.CP[i][j] = {Snapped(0.75L * std::cos(u(i))), Snapped(0.75L * std::sin(u(i))), z};
       }

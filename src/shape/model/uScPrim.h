@@ -29,6 +29,7 @@ extern int32_t TextureHeight;  // (CPMaxJ - 1) * 16
 // every SetGridSize. Without a hook nothing is resized.
 using TTextureResizeHook = void (*)(int32_t width, int32_t height);
 void SetTextureResizeHook(TTextureResizeHook hook);
+TTextureResizeHook GetTextureResizeHook();
 
 // The coordinate range a sculpt map can hold: [-127/128, 128/128].
 constexpr double kCoordMin = -0.9921875;

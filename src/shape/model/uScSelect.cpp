@@ -126,7 +126,16 @@ void ClampShapePoints(TCS& cs) {
 }
 
 int32_t CoordToChannelValue(double c) {
-  return common::SaturateInt32(255 - common::Round(128.0L - 128.0L * c));
+  // 128 c is exact; 128 - 128 c is rounded to a double, and its exact error (a two-sum) tells
+  // where a value a hair off a half really lies, so it goes to its true neighbour. The rounded
+  // value saturates for huge or infinite c: it is brought into a range where 255 minus it cannot
+  // overflow.
+  const double p = 128.0 * c;
+  const double v = 128.0 - p;
+  const double back = v - 128.0;
+  const double error = (128.0 - (v - back)) + (-p - back);
+  constexpr int64_t kBound = int64_t{1} << 40;
+  return common::SaturateInt32(255 - std::clamp<int64_t>(common::RoundWithError(v, error), -kBound, kBound));
 }
 
 void PointChannelValues(const TACP256& points, int32_t i, int32_t j, int32_t& red, int32_t& green,

@@ -27,7 +27,11 @@ void CommitShapePoints(TCS& cs);
 bool PointMovedSinceCommit(const TCS& cs, int32_t i, int32_t j);
 // Every coordinate of the block into [-0.9921875, 1.0]; NaN becomes -0.9921875.
 void ClampShapePoints(TCS& cs);
-// A coordinate as a sculpt-map channel value: 255 - round(128 - 128 c), not clipped to 0..255.
+// A coordinate as a sculpt-map channel value: 255 - nearest(128 - 128 c) (halves to even, of the
+// exact value), not brought into 0..255; huge and infinite coordinates give the nearest end of
+// the 32-bit range, NaN gives 255. The plain encoding of a written sculpt map is
+// this value brought into 0..255 (shape/SculptCodec.h), so the editors' read-out always shows
+// what a map would store.
 int32_t CoordToChannelValue(double c);
 // The three channel values (red from x, green from y, blue from z) of point (i, j).
 void PointChannelValues(const TACP256& points, int32_t i, int32_t j, int32_t& red, int32_t& green,

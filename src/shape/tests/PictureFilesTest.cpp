@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/gfx/Bitmap.h"
 #include "rastova/core/RVBitmap.h"
@@ -146,6 +149,71 @@ TEST(PictureFiles, TextureLoadsAtTheTextureSize) {
   EXPECT_THROW(LoadTextureFile(dir / "missing.png"), std::exception);
   EXPECT_EQ(t.BaseColor.PixelColor(10, 10), 0xFF);
   EXPECT_EQ(t.LoadedColor.Width(), 512);
+}
+
+namespace {
+// The 11 x 7 picture of texture_lanczos_reference.py: sharp edges in red (across x), green
+// (across y) and alpha (across x), a pattern in blue.
+uint32_t TexturePicture(int x, int y) {
+  const uint32_t red = x < 5 ? 40 : 210, green = y < 3 ? 200 : 30, blue = (x * 23 + y * 41) % 256;
+  return red | (green << 8) | (blue << 16);
+}
+uint8_t TexturePictureAlpha(int x, int) { return x < 6 ? 255 : 20; }
+
+struct TextureRow {
+  int y;
+  std::vector<std::array<int, 4>> pixels;  // blue, green, red, alpha
+};
+std::vector<TextureRow> TextureReference() {
+  std::ifstream in(std::string(ZEPHOR_TEST_DATA_DIR) + "/texture_lanczos_reference.txt");
+  std::vector<TextureRow> rows;
+  std::string word;
+  while (in >> word) {
+    if (word != "row") return {};
+    TextureRow r;
+    in >> r.y;
+    r.pixels.resize(512);
+    for (auto& p : r.pixels) in >> p[0] >> p[1] >> p[2] >> p[3];
+    rows.push_back(r);
+  }
+  return rows;
+}
+}  // namespace
+
+// A picture with sharp edges becomes the texture resampled with the Lanczos filter of radius 3:
+// every pixel of the reference rows matches the resampler's reference, and beside the edges the
+// filter rings (values beyond the colours on either side), which no smoothing filter does.
+TEST(PictureFiles, TextureIsThePictureResampledWithLanczos3) {
+  TextureFixture fx;
+  ScratchDir dir;
+  auto cs = NewShape(SCTYPE_SPHERE, 33, 33);
+  TTextureBitmaps& t = fx.T();
+  ASSERT_TRUE(shape_test::WritePicture(dir / "edges.png", 11, 7, TexturePicture, "", TexturePictureAlpha));
+  LoadTextureFile(dir / "edges.png");
+  ASSERT_EQ(t.LoadedColor.Width(), 512);
+  ASSERT_EQ(t.LoadedColor.Height(), 512);
+  const std::vector<TextureRow> reference = TextureReference();
+  ASSERT_EQ(reference.size(), 5u) << "texture_lanczos_reference.txt is missing or damaged";
+  int bad = 0, below = 0, above = 0;
+  for (const TextureRow& r : reference) {
+    const uint8_t* color = t.LoadedColor.ScanLine(r.y);
+    const uint8_t* alpha = t.LoadedAlpha.ScanLine(r.y);
+    const uint8_t* base = t.BaseColor.ScanLine(r.y);
+    for (int x = 0; x < 512; ++x) {
+      const auto& want = r.pixels[static_cast<size_t>(x)];
+      const std::array<int, 4> got{color[4 * x], color[4 * x + 1], color[4 * x + 2], alpha[x]};
+      if (got != want && ++bad <= 5)
+        ADD_FAILURE() << "pixel (" << x << ", " << r.y << "): " << got[0] << " " << got[1] << " " << got[2]
+                      << " " << got[3] << ", reference " << want[0] << " " << want[1] << " " << want[2] << " "
+                      << want[3];
+      bad += std::memcmp(base + 4 * x, color + 4 * x, 3) != 0;
+      below += got[2] < 40;
+      above += got[2] > 210;
+    }
+  }
+  EXPECT_EQ(bad, 0);
+  EXPECT_GT(below, 0);
+  EXPECT_GT(above, 0);
 }
 
 TEST(PictureFiles, BackgroundIsFadedAt511) {

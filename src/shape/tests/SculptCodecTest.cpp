@@ -5,8 +5,6 @@
 #include <limits>
 #include <vector>
 
-#include "common/Round.h"
-
 #include "shape/SculptCodec.h"
 #include "shape/tests/ShapeIoTestUtil.h"
 
@@ -47,31 +45,91 @@ TEST(SculptCodec, PlainEncodingClampsInsteadOfWrapping) {
   EXPECT_EQ(CoordToChannelValue(2.0), 383);
 }
 
-// The channel values follow the library's rounding (halves to even) for every input: halves on
-// both sides of zero, the neighbours of halves, values far outside the map, NaN and infinities.
-TEST(SculptCodec, ChannelsRoundAsTheLibraryDoes) {
-  SettingsGuard guard;
-  auto reference = [](double v) { return std::clamp<int64_t>(common::Round(v), 0, 255); };
+// Channel values worked by hand from the encoding's words: plain = 255 - nearest(128 - 128 c),
+// halves to the even neighbour; the editors' read-out is that value as it is, a written map
+// stores it brought into 0..255.
+TEST(SculptCodec, PlainChannelValuesWorkedByHand) {
   const double inf = std::numeric_limits<double>::infinity();
-  std::vector<double> inputs = {0.0, -0.0, 1e-300, -1e-300, 1e300, -1e300, inf, -inf,
-                                std::numeric_limits<double>::quiet_NaN(), 4096.0, -4096.0, 600.0, -600.0};
-  for (int k = -1200; k <= 1200; ++k) {
-    const double half = k / 256.0;  // 128 * half lands on halves and wholes
-    inputs.insert(inputs.end(), {half, std::nextafter(half, inf), std::nextafter(half, -inf)});
+  struct Case {
+    double c;
+    const char* work;  // 128 c -> 128 - 128 c -> nearest
+    int32_t readout;
+    int stored;
+  } cases[] = {
+      {0.0, "0 -> 128 -> 128", 127, 127},
+      {1.0, "128 -> 0 -> 0", 255, 255},
+      {-0.9921875, "-127 -> 255 -> 255", 0, 0},
+      {0.5, "64 -> 64 -> 64", 191, 191},
+      {-0.25, "-32 -> 160 -> 160", 95, 95},
+      {0.3, "38.4 -> 89.6 -> 90", 165, 165},
+      {-0.123, "-15.744 -> 143.744 -> 144", 111, 111},
+      // halves go to the even neighbour, on both sides of zero
+      {0.00390625, "0.5 -> 127.5 -> 128", 127, 127},
+      {0.01171875, "1.5 -> 126.5 -> 126", 129, 129},
+      {-0.00390625, "-0.5 -> 128.5 -> 128", 127, 127},
+      {-0.01171875, "-1.5 -> 129.5 -> 130", 125, 125},
+      {0.99609375, "127.5 -> 0.5 -> 0", 255, 255},
+      {0.98828125, "126.5 -> 1.5 -> 2", 253, 253},
+      // a hair above a half: 2^-8 + 2^-57 gives 127.5 - 2^-50, whose nearest integer is 127
+      // (rounded to a double first, the difference would be 127.5 and go to 128)
+      {0.00390625 + 0x1p-57, "0.5 + 2^-50 -> 127.5 - 2^-50 -> 127", 128, 128},
+      // outside the map's range: the read-out runs on, the map keeps the nearest end
+      {-0.99609375, "-127.5 -> 255.5 -> 256", -1, 0},
+      {-1.0, "-128 -> 256 -> 256", -1, 0},
+      {1.0078125, "129 -> -1 -> -1", 256, 255},
+      {2.0, "256 -> -128 -> -128", 383, 255},
+      {-5.0, "-640 -> 768 -> 768", -513, 0},
+      // beyond any integer: the ends of the 32-bit range
+      {1e300, "huge", std::numeric_limits<int32_t>::max(), 255},
+      {inf, "infinite", std::numeric_limits<int32_t>::max(), 255},
+      {-1e300, "huge", std::numeric_limits<int32_t>::min(), 0},
+      {-inf, "infinite", std::numeric_limits<int32_t>::min(), 0},
+  };
+  for (const Case& k : cases) {
+    EXPECT_EQ(CoordToChannelValue(k.c), k.readout) << k.c << ": " << k.work;
+    EXPECT_EQ(int{EncodeChannel(k.c)}, k.stored) << k.c << ": " << k.work;
   }
-  for (const double c : inputs) {
-    const double v = 128.0 - 128.0 * c;
-    const int64_t rounded = common::Round(v);
-    ASSERT_EQ(EncodeChannel(c), std::clamp<int64_t>(255 - std::clamp<int64_t>(rounded, -(int64_t{1} << 40), int64_t{1} << 40), 0, 255)) << c;
-    ASSERT_EQ(CoordToChannelValue(c),
-              common::SaturateInt32(255 - std::clamp<int64_t>(rounded, -(int64_t{1} << 40), int64_t{1} << 40)))
-        << c;
-    for (const bool symmetric : {false, true}) {
-      settings::AppSettings.MaximizeWithSymmetry = symmetric;
-      const double scale = symmetric ? 254.0 : 255.0;
-      const double t = (c - -3.0) / (2.0 - -3.0);
-      ASSERT_EQ(EncodeChannelInBox(-3.0, 2.0, c), reference(scale * t)) << c << " " << symmetric;
-    }
+  // NaN has no nearest integer; it reads and stores as 255, never anything out of range.
+  EXPECT_EQ(CoordToChannelValue(std::numeric_limits<double>::quiet_NaN()), 255);
+  EXPECT_EQ(EncodeChannel(std::numeric_limits<double>::quiet_NaN()), 255);
+}
+
+// Box encoding worked by hand: t = (c - min) / (max - min), the value nearest(254 t) with
+// "MaximizeWithSymmetry" on and nearest(255 t) with it off; 127 when min equals max.
+TEST(SculptCodec, BoxChannelValuesWorkedByHand) {
+  SettingsGuard guard;
+  struct Case {
+    double min, max, c;
+    const char* work;  // t -> 255 t / 254 t
+    int off, on;
+  } cases[] = {
+      {-1.0, 1.0, -1.0, "0", 0, 0},
+      {-1.0, 1.0, 1.0, "1", 255, 254},
+      {-1.0, 1.0, 0.0, "0.5 -> 127.5 / 127", 128, 127},
+      {-1.0, 1.0, 0.5, "0.75 -> 191.25 / 190.5", 191, 190},
+      {-1.0, 1.0, -0.5, "0.25 -> 63.75 / 63.5", 64, 64},
+      {0.0, 3.0, 1.0, "1/3 -> a hair below 85 / 84.67", 85, 85},
+      {-0.25, 0.75, 0.0, "0.25 -> 63.75 / 63.5", 64, 64},
+      {0.0, 4.0, 1.0, "0.25 -> 63.75 / 63.5", 64, 64},
+      {0.0, 4.0, 3.0, "0.75 -> 191.25 / 190.5", 191, 190},
+      // the double nearest 1.5 / 255 lies a little below it: 255 t a little below 1.5 gives 1
+      // (the product rounded to a double first would be 1.5 and go to 2)
+      {0.0, 1.0, 1.5 / 255, "a hair below 1.5 / 1.494", 1, 1},
+      {0.0, 1.0, 1.5 / 254, "1.506 / a hair below 1.5", 2, 1},
+      // every coordinate of a flat axis
+      {0.3, 0.3, 0.3, "min = max", 127, 127},
+      {0.3, 0.3, -0.9, "min = max", 127, 127},
+      // outside the box the value is brought into 0..255
+      {-0.5, 0.5, 0.9, "1.4 -> 357 / 355.6", 255, 255},
+      {-0.5, 0.5, -0.9, "-0.4 -> -102 / -101.6", 0, 0},
+  };
+  for (const Case& k : cases) {
+    settings::AppSettings.MaximizeWithSymmetry = false;
+    EXPECT_EQ(int{EncodeChannelInBox(k.min, k.max, k.c)}, k.off)
+        << k.min << " " << k.max << " " << k.c << ": " << k.work;
+    settings::AppSettings.MaximizeWithSymmetry = true;
+    EXPECT_EQ(int{EncodeChannelInBox(k.min, k.max, k.c)}, k.on)
+        << k.min << " " << k.max << " " << k.c << ": " << k.work;
   }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -391,4 +393,99 @@ TEST(SculptImage, SavedNamesFollowTheOverwriteSetting) {
   EXPECT_EQ(name, dir / "my.shape_001.tga");
   EXPECT_EQ(RenameNotice, "File name was renamed to \"my.shape_001.tga\".");
   EXPECT_FALSE(std::filesystem::exists(dir / "my.tga"));
+}
+
+namespace {
+// The picture of ForcedTypesRestoreTheSeams: every pixel differs from its neighbours.
+uint32_t Distinct(int x, int y) {
+  return static_cast<uint32_t>((x * 3) % 256) | (static_cast<uint32_t>((y * 4 + 1) % 256) << 8) |
+         (static_cast<uint32_t>((x + 2 * y) % 256) << 16);
+}
+// The point read from pixel (x, y) of that picture: (v - 127) / 128 per channel.
+TDbl3D DistinctPoint(int x, int y) {
+  const uint32_t c = Distinct(x, y);
+  return {((c & 0xFF) - 127.0) / 128, (((c >> 8) & 0xFF) - 127.0) / 128, (((c >> 16) & 0xFF) - 127.0) / 128};
+}
+bool Same(const TDbl3D& a, const TDbl3D& b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
+}  // namespace
+
+// A forced stitch type is taken as it is, and the seams are then restored from the middle
+// column: a 64 x 64 picture (33 x 33 points, step 2) whose first and last columns and rows differ
+// everywhere. Grid column i comes from picture column 2 i (the last from 63), grid row j from
+// picture row 63 - 2 j (row 32 from row 0), so the middle column 16 is picture column 32.
+TEST(SculptImage, ForcedTypesRestoreTheSeamsFromTheMiddleColumn) {
+  SettingsGuard guard;
+  ScratchDir dir;
+  ASSERT_TRUE(shape_test::WritePicture(dir / "distinct.png", 64, 64, Distinct));
+  auto column = [](int i) { return i == 32 ? 63 : 2 * i; };
+  auto row = [](int j) { return j == 0 ? 63 : j == 32 ? 0 : 63 - 2 * j; };
+  for (const TScType type : kTypes) {
+    SCOPED_TRACE(::testing::Message() << "forced type " << int{type});
+    auto cs = NewShape(SCTYPE_PLANE, 9, 9);
+    ASSERT_TRUE(ReadSculptImage(*cs, dir / "distinct.png", type));
+    EXPECT_EQ(cs->ScType, type);
+    ASSERT_EQ(cs->CPMaxI, 33);
+    ASSERT_EQ(cs->CPMaxJ, 33);
+    const bool sphere = type == SCTYPE_SPHERE, torus = type == SCTYPE_TORUS;
+    const bool seam = type != SCTYPE_PLANE;
+    int bad = 0;
+    for (int i = 0; i < 33; ++i)
+      for (int j = 0; j < 33; ++j) {
+        // Where the point comes from: the seam column repeats column 0, the sphere's first and
+        // last rows are the middle column's, the torus's last row repeats its first.
+        int si = seam && i == 32 ? 0 : i;
+        int sj = torus && j == 32 ? 0 : j;
+        if (sphere && (j == 0 || j == 32)) si = 16;
+        bad += !Same(cs->CP[i][j], DistinctPoint(column(si), row(sj)));
+      }
+    EXPECT_EQ(bad, 0);
+  }
+  // Detected, the same picture is a plane: its first and last columns differ.
+  auto cs = NewShape(SCTYPE_SPHERE, 9, 9);
+  ASSERT_TRUE(ReadSculptImage(*cs, dir / "distinct.png", -1));
+  EXPECT_EQ(cs->ScType, SCTYPE_PLANE);
+  EXPECT_TRUE(Same(cs->CP[32][5], DistinctPoint(63, 53)));
+}
+
+// BMP and JPEG maps, written by Pillow from a map this program saved: the BMP reads back exactly
+// and is detected as the sphere it is; the JPEG's colours move by a few steps, and a forced
+// sphere puts its seams and poles together again.
+TEST(SculptImage, BmpAndJpegMapsWrittenByPillow) {
+  ASSERT_TRUE(shape_test::HavePillow()) << "Pillow (python3-pil) is missing: run scripts/install-deps.sh";
+  SettingsGuard guard;
+  ScratchDir dir;
+  settings::AppSettings.AutoMaximize = false;
+  settings::AppSettings.TgaSize = 128;  // 4 pixels per cell: JPEG blocks stay inside the squares
+  auto cs = NewShape(SCTYPE_SPHERE, 33, 33);
+  SnapToSteps(*cs);
+  std::string png = dir / "sphere.png";
+  WriteSculptMap(*cs, png);
+  const std::string bmp = dir / "sphere.bmp", jpg = dir / "sphere.jpg";
+  std::string out;
+  ASSERT_TRUE(shape_test::RunPython("from PIL import Image\nim = Image.open('" + png +
+                                        "').convert('RGB')\n"
+                                        "im.save('" +
+                                        bmp + "')\nim.save('" + jpg + "', quality=100, subsampling=0)\n",
+                                    &out))
+      << out;
+
+  auto fromBmp = NewShape(SCTYPE_PLANE, 9, 9);
+  ASSERT_TRUE(ReadSculptImage(*fromBmp, bmp, -1));
+  ExpectSamePoints(*cs, *fromBmp, "bmp");
+
+  auto fromJpeg = NewShape(SCTYPE_PLANE, 9, 9);
+  ASSERT_TRUE(ReadSculptImage(*fromJpeg, jpg, SCTYPE_SPHERE));
+  ASSERT_EQ(fromJpeg->CPMaxI, 33);
+  ASSERT_EQ(fromJpeg->CPMaxJ, 33);
+  EXPECT_EQ(fromJpeg->ScType, SCTYPE_SPHERE);
+  double worst = 0;
+  for (int i = 0; i < 33; ++i)
+    for (int j = 0; j < 33; ++j) {
+      for (int k = 0; k < 3; ++k) worst = std::max(worst, std::fabs(fromJpeg->CP[i][j][k] - cs->CP[i][j][k]));
+      EXPECT_TRUE(Same(fromJpeg->CP[i][0], fromJpeg->CP[16][0]));
+      EXPECT_TRUE(Same(fromJpeg->CP[i][32], fromJpeg->CP[16][32]));
+      EXPECT_TRUE(Same(fromJpeg->CP[32][j], fromJpeg->CP[0][j]));
+    }
+  EXPECT_LE(worst, 4 / 128.0);  // the current decoding: a swapped or inverted axis would be far off
+  EXPECT_GT(worst, 0.0);        // JPEG did change the colours, so the seams above were restored
 }

@@ -63,11 +63,13 @@ class RecordingPrompts : public shape::IFilePrompts {
   bool answer = true;
   std::vector<std::string> questions;
   std::vector<std::string> notices;
+  std::vector<std::string> messages;
   bool AskWarningYesNo(const std::string& text) override {
     questions.push_back(text);
     return answer;
   }
   void ShowWarning(const std::string& text) override { notices.push_back(text); }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
 };
 
 inline std::unique_ptr<shape::TCS> NewShape(shape::TScType type, int columns, int rows) {

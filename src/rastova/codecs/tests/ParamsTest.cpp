@@ -105,7 +105,10 @@ TEST(IOParamsVals, AssignCopiesColorMapListsAndProfiles) {
   a.EXIF_Thumbnail = std::make_unique<TRVBitmap>(4, 3, rv24RGB);
   a.SetEXIF_FNumber(2.8);
   a.GetOutputICCProfile();
+  a.DICOM_Tags.AddTag(0x0028, 0x0010, 0, nullptr, "US");
   b.Assign(a);
+  a.DICOM_Tags.Clear();
+  EXPECT_EQ(b.DICOM_Tags.Count(), 1);
   EXPECT_EQ(b.ColorMapCount, 256);
   ASSERT_EQ(b.ColorMap.size() * sizeof(TRGB), 768u);
   EXPECT_EQ(b.ColorMap[200].b, 200);
@@ -124,6 +127,7 @@ TEST(IOParamsVals, AssignCopiesColorMapListsAndProfiles) {
   EXPECT_EQ(b.ColorMapCount, 0);
   EXPECT_TRUE(b.ColorMap.empty());
   EXPECT_FALSE(b.EXIF_Thumbnail);
+  EXPECT_EQ(b.DICOM_Tags.Count(), 0);
 }
 
 TEST(IOParamsVals, ResetInfoKeepsWriteSettings) {
@@ -135,7 +139,9 @@ TEST(IOParamsVals, ResetInfoKeepsWriteSettings) {
   p.TGA_Author = "someone";
   p.XMP_Info = "x";
   p.GetInputICCProfile();
+  p.DICOM_Tags.AddTag(0x0028, 0x0010, 0, nullptr, "US");
   p.ResetInfo();
+  EXPECT_EQ(p.DICOM_Tags.Count(), 0);
   EXPECT_EQ(p.PNG_Compression, 9);
   EXPECT_EQ(p.JPEG_Quality, 55);
   EXPECT_TRUE(p.PNG_TextKeys.empty());

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,44 +69,289 @@ class BitmapTest : public ::testing::TestWithParam<bool> {
 
 }  // namespace
 
+namespace {
+
+// ---- the conversion table, written out per pixel for the all-pairs test
+
+constexpr int32_t kPairW = 11, kPairH = 9;  // both past the 8 x 8 dithering matrix
+const int kBayer[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                          {12, 44, 4, 36, 14, 46, 6, 38},  {60, 28, 52, 20, 62, 30, 54, 22},
+                          {3, 35, 11, 43, 1, 33, 9, 41},   {51, 19, 59, 27, 49, 17, 57, 25},
+                          {15, 47, 7, 39, 13, 45, 5, 37},  {63, 31, 55, 23, 61, 29, 53, 21}};
+
+int Grey8(int r, int g, int b) { return (r * 21 + g * 71 + b * 8) / 100; }
+int Grey16(int64_t r, int64_t g, int64_t b) { return static_cast<int>((r * 212 + g * 713 + b * 75) / 1000); }
+float GreyF(long double r, long double g, long double b) {
+  return static_cast<float>((r * 0.2126L + g * 0.7152L + b * 0.0722L) / 255);
+}
+void Put16(std::vector<uint8_t>& out, int v) {
+  const uint16_t w = static_cast<uint16_t>(v);
+  out.push_back(static_cast<uint8_t>(w));
+  out.push_back(static_cast<uint8_t>(w >> 8));
+}
+void PutF(std::vector<uint8_t>& out, float v) {
+  uint8_t b[4];
+  std::memcpy(b, &v, 4);
+  out.insert(out.end(), b, b + 4);
+}
+int Get16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+float GetF(const uint8_t* p) {
+  float v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+// A picture of random samples in any format (random palette for rv8p, 0..1 for rv32f).
+std::unique_ptr<TRVBitmap> RandomPicture(TRVPixelFormat f, uint32_t seed) {
+  auto b = std::make_unique<TRVBitmap>(kPairW, kPairH, f);
+  std::mt19937 gen(seed);
+  const int32_t bytes = AlignedRowLength(kPairW, b->GetBitCount(), 8);
+  for (int32_t y = 0; y < kPairH; ++y) {
+    uint8_t* row = b->GetScanLine(y);
+    for (int32_t i = 0; i < bytes; ++i) row[i] = static_cast<uint8_t>(gen());
+    if (f == rv16g || f == rv48RGB)  // half the words at the edges of their high byte
+      for (int32_t i = 0; i + 1 < bytes; i += 2)
+        if (gen() % 2) row[i] = gen() % 2 ? 0 : 255;
+    if (f == rv32f)
+      for (int32_t x = 0; x < kPairW; ++x) {
+        const float v = (x + y) % 7 == 0 ? float((x + y) % 2) : static_cast<float>(gen() % 100001) / 100000.0f;
+        std::memcpy(row + 4 * x, &v, 4);
+      }
+  }
+  if (f == rv8p)
+    for (int32_t i = 0; i < 256; ++i)
+      b->SetPalette(i, TRGB{static_cast<uint8_t>(gen()), static_cast<uint8_t>(gen()), static_cast<uint8_t>(gen())});
+  return b;
+}
+
+// Whether the table converts between the two formats without going through rv24RGB.
+bool DirectPair(TRVPixelFormat s, TRVPixelFormat d) {
+  switch (s) {
+    case rvCMYK:
+    case rvCIELab: return d == rv24RGB || d == rv32RGB;
+    case rv32RGB: return d == rv24RGB;
+    case rv48RGB: return d != rv8p && d != rvCMYK && d != rvCIELab;
+    case rv24RGB: return true;
+    default: return d != rvCMYK && d != rvCIELab;
+  }
+}
+
+// The source pixel (x, y) converted to rv24RGB by the table.
+TRGB To24(TRVBitmap& src, int32_t x, int32_t y) {
+  const uint8_t* row = src.GetScanLine(y);
+  switch (src.GetPixelFormat()) {
+    case rv1g: {
+      const uint8_t v = (row[x / 8] >> (7 - x % 8)) & 1 ? 255 : 0;
+      return TRGB{v, v, v};
+    }
+    case rv8p: return src.GetPalette(row[x]);
+    case rv8g: return TRGB{row[x], row[x], row[x]};
+    case rv16g: {
+      const uint8_t v = static_cast<uint8_t>(Get16(row + 2 * x) / 256);
+      return TRGB{v, v, v};
+    }
+    case rv24RGB: return TRGB{row[3 * x], row[3 * x + 1], row[3 * x + 2]};
+    case rv32f: {
+      const uint8_t v = static_cast<uint8_t>(static_cast<int64_t>(GetF(row + 4 * x) * 255.0L));
+      return TRGB{v, v, v};
+    }
+    case rvCMYK: return CMYKToRGB(TCMYK{row[4 * x], row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]});
+    case rv48RGB: {
+      const uint8_t* p = row + 6 * x;
+      return TRGB{static_cast<uint8_t>(Get16(p + 4) / 256), static_cast<uint8_t>(Get16(p + 2) / 256),
+                  static_cast<uint8_t>(Get16(p) / 256)};
+    }
+    case rvCIELab: {
+      TRGB c;
+      CIELabToRGB(uint32_t(row[3 * x]) | uint32_t(row[3 * x + 1]) << 8 | uint32_t(row[3 * x + 2]) << 16, c);
+      return c;
+    }
+    case rv32RGB: return TRGB{row[4 * x], row[4 * x + 1], row[4 * x + 2]};
+    default: return TRGB{};
+  }
+}
+
+std::unique_ptr<TRVBitmap> As24(TRVBitmap& src) {
+  auto b = std::make_unique<TRVBitmap>(kPairW, kPairH, rv24RGB);
+  for (int32_t y = 0; y < kPairH; ++y)
+    for (int32_t x = 0; x < kPairW; ++x) {
+      const TRGB c = To24(src, x, y);
+      std::memcpy(b->GetScanLine(y) + 3 * x, &c, 3);
+    }
+  return b;
+}
+
+// Appends the destination sample of source pixel (x, y) in the layout Dump uses; for rv8p
+// destinations it appends the index and may fill `palette`.
+void ConvertPixel(TRVBitmap& src, TRVPixelFormat df, int32_t x, int32_t y, std::vector<uint8_t>& out,
+                  std::vector<TRGB>& palette) {
+  const TRVPixelFormat sf = src.GetPixelFormat();
+  // A copy of the row: in a temporary file the next GetScanLine (To24) unmaps it.
+  const uint8_t* live = src.GetScanLine(y);
+  const std::vector<uint8_t> rowCopy(live, live + AlignedRowLength(kPairW, src.GetBitCount(), 8));
+  const uint8_t* row = rowCopy.data();
+  if (sf == df) {
+    if (sf == rv1g) {
+      out.push_back((row[x / 8] >> (7 - x % 8)) & 1);
+    } else {
+      const int32_t n = src.GetBitCount() / 8;
+      out.insert(out.end(), row + x * n, row + (x + 1) * n);
+    }
+    return;
+  }
+  if (df == rv1g) {  // ordered dithering of a 6-bit level
+    int level;
+    if (sf == rv8g) level = row[x] / 4;
+    else if (sf == rv16g) level = Get16(row + 2 * x) / 1024;
+    else if (sf == rv32f) level = (static_cast<int>(static_cast<int64_t>(GetF(row + 4 * x) * 255.0L)) % 256) / 4;
+    else {
+      const TRGB c = To24(src, x, y);
+      level = Grey8(c.r, c.g, c.b) / 4;
+    }
+    out.push_back(kBayer[x % 8][y % 8] < level ? 1 : 0);
+    return;
+  }
+  // Sources whose samples are grey levels or colours, as the table reads them.
+  if (sf == rv1g || sf == rv8g || sf == rv16g || sf == rv32f) {
+    const bool on = sf == rv1g && ((row[x / 8] >> (7 - x % 8)) & 1);
+    const int s8 = sf == rv1g ? (on ? 255 : 0) : To24(src, x, y).r;
+    const int s16 = sf == rv1g ? (on ? 65535 : 0)
+                    : sf == rv8g ? row[x] * 257
+                    : sf == rv16g ? Get16(row + 2 * x)
+                                  : static_cast<int>(static_cast<int64_t>(GetF(row + 4 * x) * 65535.0L));
+    const float f = sf == rv1g ? (on ? 1.0f : 0.0f)
+                    : sf == rv8g ? static_cast<float>(row[x] / 255.0L)
+                    : sf == rv16g ? static_cast<float>(Get16(row + 2 * x) / 65535.0L)
+                                  : GetF(row + 4 * x);
+    switch (df) {
+      case rv8p:
+        if (sf == rv1g) {
+          palette[0] = TRGB{0, 0, 0};
+          palette[1] = TRGB{255, 255, 255};
+          out.push_back(on ? 1 : 0);
+        } else {
+          for (int i = 0; i < 256; ++i) palette[static_cast<size_t>(i)] = TRGB{uint8_t(i), uint8_t(i), uint8_t(i)};
+          out.push_back(static_cast<uint8_t>(s8));
+        }
+        return;
+      case rv8g: out.push_back(static_cast<uint8_t>(s8)); return;
+      case rv16g: Put16(out, s16); return;
+      case rv24RGB: out.insert(out.end(), 3, static_cast<uint8_t>(s8)); return;
+      case rv32f: PutF(out, f); return;
+      case rv48RGB: for (int i = 0; i < 3; ++i) Put16(out, s16); return;
+      case rv32RGB: out.insert(out.end(), {uint8_t(s8), uint8_t(s8), uint8_t(s8), 255}); return;
+      default: break;
+    }
+  }
+  if (sf == rv48RGB && DirectPair(sf, df) && df != rv24RGB && df != rv32RGB) {
+    const uint8_t* p = row + 6 * x;
+    const int r = Get16(p), g = Get16(p + 2), b = Get16(p + 4);
+    if (df == rv8g) out.push_back(static_cast<uint8_t>(Grey8(r / 256, g / 256, b / 256)));
+    if (df == rv16g) Put16(out, Grey16(r, g, b));
+    if (df == rv32f) PutF(out, GreyF(r / 256.0L, g / 256.0L, b / 256.0L));
+    return;
+  }
+  // Everything else is a colour: the source's own (8p, 24, 48, CMYK, CIELab, 32RGB), through
+  // rv24RGB where the table has no direct conversion.
+  const TRGB c = To24(src, x, y);
+  switch (df) {
+    case rv8g: out.push_back(static_cast<uint8_t>(Grey8(c.r, c.g, c.b))); return;
+    case rv16g: Put16(out, Grey16(c.r * 257, c.g * 257, c.b * 257)); return;
+    case rv24RGB: out.insert(out.end(), {c.b, c.g, c.r}); return;
+    case rv32f: PutF(out, GreyF(c.r, c.g, c.b)); return;
+    case rvCMYK: {
+      const TCMYK k = RGBToCMYK(PackRGB(c));
+      out.insert(out.end(), {k.c, k.m, k.y, k.k});
+      return;
+    }
+    case rv48RGB: Put16(out, c.r * 257); Put16(out, c.g * 257); Put16(out, c.b * 257); return;
+    case rvCIELab: {
+      TCIELab l;
+      RGBToCIELab(PackRGB(c), l);
+      out.insert(out.end(), {l.l, static_cast<uint8_t>(l.a), static_cast<uint8_t>(l.b)});
+      return;
+    }
+    case rv32RGB: out.insert(out.end(), {c.b, c.g, c.r, 255}); return;
+    default: return;
+  }
+}
+
+// Dump of what converting `src` into a new image of format `df` must give. `before` is the
+// new image's palette before the conversion (entries the conversion does not set keep it).
+std::vector<uint8_t> ExpectedConversion(TRVBitmap& src, TRVPixelFormat df, uint8_t bwConversion,
+                                        std::vector<TRGB> palette) {
+  const TRVPixelFormat sf = src.GetPixelFormat();
+  std::vector<uint8_t> out;
+  if (df == rv1g && sf != rv1g && bwConversion == 1) {
+    // The whole image through the automatic threshold; colours that the table first takes to
+    // rv24RGB are thresholded from there.
+    TRVBitmap bw(kPairW, kPairH, rv1g);
+    if (sf == rv48RGB || !DirectPair(sf, rv1g))
+      ThresholdTo1Bit(*As24(src), bw, -1);
+    else
+      ThresholdTo1Bit(src, bw, -1);
+    for (int32_t y = 0; y < kPairH; ++y)
+      for (int32_t x = 0; x < kPairW; ++x) out.push_back(bw.GetPixels_rv1g(x, y));
+  } else if (df == rv8p && sf != rv8p && (sf == rv24RGB || !DirectPair(sf, df))) {
+    // The quantizer: a picture of fewer than 256 colours gets exactly its colours, in the order
+    // they first appear, the other entries black.
+    auto c24 = As24(src);
+    std::vector<uint32_t> colours;
+    for (int32_t y = 0; y < kPairH; ++y)
+      for (int32_t x = 0; x < kPairW; ++x) {
+        const uint32_t c = PackRGB(c24->GetPixels_rv24RGB(x, y));
+        auto at = std::find(colours.begin(), colours.end(), c);
+        if (at == colours.end()) at = colours.insert(colours.end(), c);
+        out.push_back(static_cast<uint8_t>(at - colours.begin()));
+      }
+    palette.assign(256, TRGB{});
+    for (size_t i = 0; i < colours.size(); ++i) palette[i] = UnpackRGB(colours[i]);
+  } else {
+    if (df == rv8p && palette.size() < 256) palette.resize(256);
+    if (sf == rv8p && df == rv8p)
+      for (int i = 0; i < 256; ++i) palette[static_cast<size_t>(i)] = src.GetPalette(i);
+    for (int32_t y = 0; y < kPairH; ++y)
+      for (int32_t x = 0; x < kPairW; ++x) ConvertPixel(src, df, x, y, out, palette);
+  }
+  for (const TRGB& p : palette) out.insert(out.end(), {p.b, p.g, p.r});
+  return out;
+}
+
+}  // namespace
+
 TEST(BitmapConversion, EveryFormatToEveryFormatInMemoryAndInTemporaryFiles) {
-  static std::vector<uint8_t> results[2][kRVPixelFormatCount][kRVPixelFormatCount];
   for (int inFile = 0; inFile < 2; ++inFile) {
     GlobalMemoryThreshold = inFile ? 0 : -1;
     const TRVLocation expected = inFile ? rvInTempFile : rvInMemory;
     for (int sf = 1; sf < kRVPixelFormatCount; ++sf) {
       for (int df = 1; df < kRVPixelFormatCount; ++df) {
-        SCOPED_TRACE(std::string(kFormatNames[sf]) + " -> " + kFormatNames[df] + (inFile ? " in files" : " in memory"));
-        auto src = Reference();
-        src->BWConversion = 0;
-        src->ConvertToPixelFormat(static_cast<TRVPixelFormat>(sf));
-        ASSERT_EQ(src->GetPixelFormat(), sf);
-        ASSERT_EQ(src->GetLocation(), expected);
-        std::vector<uint8_t> before = Dump(*src);
-        TRVBitmap dst(5, 3, static_cast<TRVPixelFormat>(df));
-        ASSERT_EQ(dst.GetLocation(), expected);
-        dst.BWConversion = static_cast<uint8_t>((sf + df) & 1);  // both reductions to 1 bit
-        dst.CopyAndConvertFormat(*src);
-        EXPECT_EQ(src->GetPixelFormat(), sf);
-        EXPECT_EQ(Dump(*src), before) << "the source changed";
-        results[inFile][sf][df] = Dump(dst);
-        // Black and white survive every conversion; a mid grey stays close except in 1 bit.
-        EXPECT_EQ(dst.GetPixels(0, 0), (TRGB{0, 0, 0}));
-        EXPECT_EQ(dst.GetPixels(1, 0), (TRGB{255, 255, 255}));
-        if (df != rv1g && sf != rv1g) {
-          TRGB g = dst.GetPixels(0, 1);
-          EXPECT_NEAR(g.r, 128, 3);
-          EXPECT_NEAR(g.g, 128, 3);
-          EXPECT_NEAR(g.b, 128, 3);
+        for (uint8_t bw = 0; bw < (df == rv1g ? 2 : 1); ++bw) {
+          SCOPED_TRACE(std::string(kFormatNames[sf]) + " -> " + kFormatNames[df] + (bw ? " thresholded" : "") +
+                       (inFile ? " in files" : " in memory"));
+          auto src = RandomPicture(static_cast<TRVPixelFormat>(sf), static_cast<uint32_t>(sf * 31 + df));
+          ASSERT_EQ(src->GetLocation(), expected);
+          const std::vector<uint8_t> before = Dump(*src);
+          TRVBitmap dst(kPairW, kPairH, static_cast<TRVPixelFormat>(df));
+          ASSERT_EQ(dst.GetLocation(), expected);
+          dst.BWConversion = bw;
+          std::vector<TRGB> palette;
+          for (int32_t i = 0; i < dst.GetPaletteLength(); ++i) palette.push_back(dst.GetPalette(i));
+          const std::vector<uint8_t> want = ExpectedConversion(*src, static_cast<TRVPixelFormat>(df), bw, palette);
+          dst.CopyAndConvertFormat(*src);
+          EXPECT_EQ(src->GetPixelFormat(), sf);
+          EXPECT_EQ(Dump(*src), before) << "the source changed";
+          const std::vector<uint8_t> got = Dump(dst);
+          ASSERT_EQ(got.size(), want.size());
+          size_t wrong = 0;
+          for (size_t i = 0; i < got.size(); ++i)
+            if (got[i] != want[i] && wrong++ < 3)
+              ADD_FAILURE() << "byte " << i << " is " << int(got[i]) << ", the table gives " << int(want[i]);
+          EXPECT_EQ(wrong, 0u);
         }
       }
     }
   }
   GlobalMemoryThreshold = -1;
-  for (int sf = 1; sf < kRVPixelFormatCount; ++sf)
-    for (int df = 1; df < kRVPixelFormatCount; ++df)
-      EXPECT_EQ(results[0][sf][df], results[1][sf][df])
-          << "file and memory differ for " << kFormatNames[sf] << " -> " << kFormatNames[df];
 }
 
 TEST_P(BitmapTest, ConversionValuesOfTheFormulas) {
@@ -205,19 +453,19 @@ TEST_P(BitmapTest, StorageFollowsTheThresholdAndTheFileHoldsTheRows) {
   for (int y = 0; y < 5; ++y) std::memset(b.GetScanLine(y), 10 * y + 1, 21);
   if (InFile()) {
     const std::string name = b.FileBuffer().FileName();
-    EXPECT_TRUE(FileExistsUnicode(name));
+    EXPECT_FALSE(FileExistsUnicode(name)) << "the file keeps its name while in use";
     EXPECT_EQ(name.rfind(TemporaryDirectory() + "IMG-", 0), 0u);
     uint8_t* r1 = b.GetScanLine(1);
     EXPECT_EQ(r1[0], 11);
     r1[0] = 99;
     b.GetScanLine(2);  // releases row 1 (written back)
     EXPECT_EQ(b.GetScanLine(1)[0], 99);
-    uint8_t* h0 = b.HoldRow(0);
-    uint8_t* h4 = b.HoldRow(4);
+    uint8_t* h0 = b.GetLockedRow(0);
+    uint8_t* h4 = b.GetLockedRow(4);
     h0[1] = 7;
     h4[1] = 8;
     EXPECT_EQ(h0[0], 1);
-    b.ReleaseHeldRow(0);
+    b.ReleaseLockedRow(0);
     b.ReleaseFileRows();
     EXPECT_EQ(b.GetScanLine(0)[1], 7);
     EXPECT_EQ(b.GetScanLine(4)[1], 8);

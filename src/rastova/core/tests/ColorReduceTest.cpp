@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <set>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "rastova/core/RVBitmap.h"
@@ -181,6 +184,89 @@ TEST(ColorReduce, ExpandOneBitPlatformBitmap) {
   const uint8_t* r = dst->ScanLine(0);
   const int expected[11] = {1, 0, 1, 0, 0, 1, 0, 1, 1, 1, 0};
   for (int x = 0; x < 11; ++x) EXPECT_EQ(r[3 * x + 1], expected[x] ? 255 : 0) << x;
+}
+
+// The blur against results computed independently from its rules (tests/data/blur_reference.py):
+// the kernel's radius, the rounding, the repeated end samples and the clamped rectangle.
+TEST(Blur, GreyBlurMatchesTheReference) {
+  std::ifstream in(std::string(ZEPHOR_TEST_DATA_DIR) + "/blur_reference.txt");
+  ASSERT_TRUE(in.good());
+  std::string line;
+  int cases = 0;
+  while (std::getline(in, line)) {
+    std::istringstream s(line);
+    double sigma;
+    int32_t left, top, right, bottom;
+    s >> sigma >> left >> top >> right >> bottom;
+    SCOPED_TRACE(line.substr(0, 24));
+    TRVBitmap b(13, 9, rv8g);
+    for (int32_t y = 0; y < 9; ++y)
+      for (int32_t x = 0; x < 13; ++x) b.SetPixels_rv8(x, y, static_cast<uint8_t>((x * 29 + y * 47) % 200));
+    b.SetPixels_rv8(6, 4, 255);
+    BlurGreyBitmap(b, left, top, sigma, bottom, right);  // the service's argument order
+    for (int32_t y = 0; y < 9; ++y)
+      for (int32_t x = 0; x < 13; ++x) {
+        int expected = -1;
+        s >> expected;
+        ASSERT_EQ(b.GetPixels_rv8(x, y), expected) << x << "," << y;
+      }
+    ++cases;
+  }
+  EXPECT_EQ(cases, 4);
+}
+
+TEST(Blur, OtherFormatsAndNoRadiusChangeNothing) {
+  TRVBitmap g(6, 5, rv8g);
+  for (int32_t y = 0; y < 5; ++y)
+    for (int32_t x = 0; x < 6; ++x) g.SetPixels_rv8(x, y, static_cast<uint8_t>(x * 40));
+  const auto before = rvtest::Pixels(g);
+  for (double radius : {0.0, -1.0, std::nan("")}) {
+    BlurGreyBitmap(g, 0, 0, radius, 4, 5);
+    EXPECT_EQ(rvtest::Pixels(g), before) << radius;
+  }
+  BlurGreyBitmap(g, 4, 0, 2.0, 4, 1);  // an empty rectangle
+  EXPECT_EQ(rvtest::Pixels(g), before);
+  auto colour = Uniform(6, 5, 0x102030);
+  colour->SetPixels_rv24RGB(2, 2, 0xFFFFFF);
+  const auto colourBefore = rvtest::Pixels(*colour);
+  BlurGreyBitmap(*colour, 0, 0, 2.0, 4, 5);
+  EXPECT_EQ(rvtest::Pixels(*colour), colourBefore);
+  // A white picture stays white although the rounded weights add up to more than 65536.
+  TRVBitmap white(9, 9, rv8g);
+  white.Fill(255);
+  for (double radius : {0.7, 1.3, 2.5, 9.0}) {
+    BlurGreyBitmap(white, 0, 0, radius, 8, 8);
+    for (int32_t x = 0; x < 9; ++x) ASSERT_EQ(white.GetPixels_rv8(x, 4), 255) << radius;
+  }
+}
+
+// The names the image buffer calls the bit-depth conversions by.
+TEST(ColorReduce, ServiceNamesOfTheBitDepthConversions) {
+  auto picture = Uniform(7, 3, 0x202020);
+  picture->SetPixels_rv24RGB(3, 1, 0xF0F0F0);
+  picture->AlphaBitmap()->SetPixels_rv8(0, 0, 9);
+  TRVProgressRec rec;
+  ThresholdTo1BitInPlace(*picture, 100, rec);
+  ASSERT_EQ(picture->GetPixelFormat(), rv1g);
+  EXPECT_TRUE(picture->GetPixels_rv1g(3, 1));
+  EXPECT_FALSE(picture->GetPixels_rv1g(2, 1));
+  EXPECT_EQ(picture->AlphaBitmap()->GetPixels_rv8(0, 0), 9);  // the alpha channel stays
+  TRVBitmap grey(4, 2, rv8g);
+  grey.Fill(200);
+  ThresholdTo1BitInPlace(grey, 100, rec);
+  EXPECT_EQ(grey.GetPixelFormat(), rv8g);  // only 24-bit images are reduced
+
+  auto bits = CreateMemoryPlatformBitmap();
+  bits->SetPixelFormat(pf1bit);
+  bits->SetSize(10, 1);
+  bits->ScanLine(0)[0] = 0x81;
+  bits->ScanLine(0)[1] = 0x40;
+  auto wide = CreateMemoryPlatformBitmap();
+  TBitmap1To24(*bits, *wide, rec);
+  ASSERT_EQ(wide->PixelFormat(), pf24bit);
+  ASSERT_EQ(wide->Width(), 10);
+  const int expected[10] = {1, 0, 0, 0, 0, 0, 0, 1, 0, 1};
+  for (int x = 0; x < 10; ++x) EXPECT_EQ(wide->ScanLine(0)[3 * x], expected[x] ? 255 : 0) << x;
 }
 
 TEST(Threshold, FixedAverageAndAutomatic) {

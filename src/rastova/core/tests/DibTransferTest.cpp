@@ -356,4 +356,26 @@ TEST(DibTransfer, PlatformBitmapCopies) {
   TRGB back[256];
   copy->GetColorTable(back, 256);
   EXPECT_EQ(back[9].b, 9);
+  // The same copies under the image buffer's names: a clone, and a copy into a bitmap of
+  // another size and format.
+  auto clone = CloneTBitmap(*src);
+  ASSERT_TRUE(clone);
+  EXPECT_NE(clone.get(), src.get());
+  EXPECT_EQ(clone->Height(), 3);
+  EXPECT_EQ(clone->ScanLine(2)[4], 77);
+  auto other = CreateMemoryPlatformBitmap();
+  other->SetPixelFormat(pf24bit);
+  other->SetSize(9, 9);
+  CopyTBitmap(*src, *other);
+  EXPECT_EQ(other->Width(), 5);
+  EXPECT_EQ(other->Height(), 3);
+  EXPECT_EQ(other->PixelFormat(), pf8bit);
+  EXPECT_EQ(other->ScanLine(2)[4], 77);
+  // A bitmap without size leaves a 1 x 1 bitmap of its format.
+  auto none = CreateMemoryPlatformBitmap();
+  none->SetPixelFormat(pf1bit);
+  CopyTBitmap(*none, *other);
+  EXPECT_EQ(other->Width(), 1);
+  EXPECT_EQ(other->Height(), 1);
+  EXPECT_EQ(other->PixelFormat(), pf1bit);
 }

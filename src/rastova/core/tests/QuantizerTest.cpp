@@ -14,10 +14,10 @@ namespace {
 
 // Restores the library-wide quantizer settings after a test.
 struct SettingsGuard {
-  int32_t method = QuantizerMethod, quality = NeuQuantQuality;
+  int32_t method = ColorReductionMethod, quality = NeuQuantSetting;
   ~SettingsGuard() {
-    QuantizerMethod = method;
-    NeuQuantQuality = quality;
+    ColorReductionMethod = method;
+    NeuQuantSetting = quality;
   }
 };
 
@@ -101,8 +101,8 @@ TEST(Quantizer, PaletteImageGivesItsPaletteAndNearestIndices) {
 
 TEST(Quantizer, AutomaticMethodAndItsPaletteProperties) {
   SettingsGuard guard;
-  QuantizerMethod = -1;
-  NeuQuantQuality = -1;
+  ColorReductionMethod = -1;
+  NeuQuantSetting = -1;
   auto photo = rvtest::PhotoLike(96, 80);
   struct Case {
     int32_t colours;
@@ -140,7 +140,7 @@ TEST(Quantizer, AutomaticMethodAndItsPaletteProperties) {
 
 TEST(Quantizer, VarianceSplitNeverPassesItsBoxesWhateverIsAsked) {
   SettingsGuard guard;
-  QuantizerMethod = 1;
+  ColorReductionMethod = 1;
   auto photo = rvtest::PhotoLike(64, 64, 7);
   for (int32_t n : {257, 1000, 1024}) {
     std::vector<TRGB> pal(static_cast<size_t>(n), TRGB{7, 7, 7});
@@ -167,19 +167,19 @@ TEST(Quantizer, VarianceSplitNeverPassesItsBoxesWhateverIsAsked) {
 
 TEST(Quantizer, NeuQuantSettingsAndSmallNetworks) {
   SettingsGuard guard;
-  QuantizerMethod = 0;
+  ColorReductionMethod = 0;
   auto photo = rvtest::PhotoLike(60, 50, 3);
   struct Case {
     int32_t quality, factor;
   } cases[] = {{-1, 2}, {100, 1}, {0, 30}, {50, 15}};
   for (const Case& c : cases) {
-    NeuQuantQuality = c.quality;
+    NeuQuantSetting = c.quality;
     std::vector<TRGB> pal(32);
     TRVQuantizer q(*photo, 32, 0, pal.data());
     EXPECT_EQ(q.Kind(), TRVQuantizerKind::NeuQuant);
     EXPECT_EQ(q.SamplingFactor(), c.factor) << c.quality;
   }
-  NeuQuantQuality = -1;
+  NeuQuantSetting = -1;
   auto tiny = rvtest::PhotoLike(30, 30, 9);  // below 2000 pixels: every pixel sampled
   for (int32_t n : {1, 2, 5, 7, 8}) {
     std::vector<TRGB> pal(static_cast<size_t>(n));

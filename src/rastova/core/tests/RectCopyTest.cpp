@@ -83,7 +83,7 @@ TEST(RectCopy, FormatPairs) {
   EXPECT_EQ(PackRGB(c.GetPixels_rv24RGB(0, 0)), 0x030201u);
 }
 
-TEST(RectCopy, AlphaMergeAndMoveRegion) {
+TEST(RectCopy, AlphaMergeAndMoveRect) {
   TRVBitmap a(4, 4, rv24RGB), b(4, 4, rv24RGB);
   a.AlphaBitmap()->Fill(100);
   a.AlphaBitmap()->SetPixels_rv8(1, 1, 220);
@@ -98,7 +98,7 @@ TEST(RectCopy, AlphaMergeAndMoveRegion) {
   EXPECT_EQ(c.AlphaBitmap()->GetPixels_rv8(1, 1), 255);
 
   auto g = Grid(6, 6);
-  MoveRegion(*g, 1, 1, 2, 2, 3, 3, 99, true);  // overlapping source and target, corners included
+  MoveRect(*g, 1, 1, 2, 2, 3, 3, 99, true);  // overlapping source and target, corners included
   EXPECT_EQ(g->GetPixels_rv8(3, 3), 1 + 16);
   EXPECT_EQ(g->GetPixels_rv8(4, 4), 2 + 32);
   EXPECT_EQ(g->GetPixels_rv8(1, 1), 99);

@@ -9,6 +9,7 @@
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVResample.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/core/tests/GeomTestUtil.h"
 
 namespace rv {
 namespace {
@@ -187,6 +188,32 @@ TEST(ReduceBW, CountsSetBitsOfTheRectangle) {
   EXPECT_EQ(dst.GetPixels_rv24RGB(1, 0).r, 255 * 6 / 15);  // columns 2..6 (2 set) by rows 0..2
   TRVBitmap empty;
   ReduceBWRectToGray(empty, 0, 0, dst, 7, 7);
+  // The same reduction under the image buffer's name, which takes the corners in order.
+  for (int y = 0; y < 8; ++y) src.SetPixels_rv1g(7 - y, y, true);
+  TRVBitmap byName(3, 2, rv24RGB), direct(3, 2, rv24RGB);
+  Reduce1BitTo24(src, 1, 2, 6, 7, byName);
+  ReduceBWRectToGray(src, 1, 2, direct, 7, 6);
+  EXPECT_EQ(rvtest::Pixels(byName), rvtest::Pixels(direct));
+  TRVBitmap swapped(3, 2, rv24RGB);
+  ReduceBWRectToGray(src, 1, 2, swapped, 6, 7);
+  EXPECT_NE(rvtest::Pixels(byName), rvtest::Pixels(swapped)) << "the case cannot tell the corners apart";
+}
+
+TEST(ReduceBW, ServiceNamesResampleAlphaAndOneBitImages) {
+  TRVBitmap alpha(8, 6, rv8g), small(4, 3, rv8g), byName(4, 3, rv8g);
+  for (int32_t y = 0; y < 6; ++y)
+    for (int32_t x = 0; x < 8; ++x) alpha.SetPixels_rv8(x, y, static_cast<uint8_t>(x * 30 + y));
+  ResampleGrayFiltered(alpha, small, rfTriangle);
+  ResampleAlpha(alpha, byName, rfTriangle);
+  EXPECT_EQ(rvtest::Pixels(byName), rvtest::Pixels(small));
+  TRVBitmap bits(16, 8, rv1g), bw(4, 2, rv1g), colour(4, 2, rv24RGB);
+  bits.Fill(0);
+  for (int32_t y = 0; y < 8; ++y) bits.SetPixels_rv1g(y, y, true);  // a thin diagonal stroke
+  Resample1Bit(bits, bw, rfProjectWB);
+  EXPECT_TRUE(bw.GetPixels_rv1g(0, 0));  // the light stroke is kept
+  Resample1Bit(bits, colour, rfTriangle);
+  EXPECT_GT(colour.GetPixels_rv24RGB(0, 0).r, 0);
+  EXPECT_EQ(colour.GetPixels_rv24RGB(3, 1).r, 0);
 }
 
 }  // namespace

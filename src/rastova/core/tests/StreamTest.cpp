@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <numeric>
 #include <string>
 #include <vector>
 
+#include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
@@ -119,7 +124,7 @@ TEST(FileBuffer, BlocksAreLoadedAndWrittenBackByTheirFlags) {
 
   ASSERT_TRUE(fb.AllocateFile("IMG", true, 64));
   std::string name = fb.FileName();
-  EXPECT_TRUE(FileExistsUnicode(name));
+  EXPECT_FALSE(FileExistsUnicode(name)) << "the file keeps its name while in use";
   EXPECT_EQ(name.rfind(TemporaryDirectory() + "IMG-", 0), 0u);
   ASSERT_EQ(name.size(), TemporaryDirectory().size() + 16);
   for (char c : name.substr(name.size() - 12, 8)) EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(c)) && !std::islower(c));
@@ -174,12 +179,25 @@ TEST(TemporaryFiles, NamesAreFreeAndFilesGoAwayWithTheirStream) {
   EXPECT_FALSE(FileExistsUnicode(n1));
   {
     TRVTemporaryFileStream t(n1);
-    EXPECT_TRUE(FileExistsUnicode(n1));
+    EXPECT_EQ(t.FileName(), n1);
+    EXPECT_FALSE(FileExistsUnicode(n1)) << "the name stays on disk while the file is open";
     t.WriteBuffer("abc", 3);
     EXPECT_EQ(t.GetSize(), 3);
-    EXPECT_THROW(TRVTemporaryFileStream again(n1), EInOutError);
+    t.SetPosition(0);
+    char back[3];
+    t.ReadBuffer(back, 3);
+    EXPECT_EQ(std::string(back, 3), "abc");
   }
   EXPECT_FALSE(FileExistsUnicode(n1));
+  // An existing file of the name is neither taken over nor removed.
+  const std::string taken = MakeRandomFileName("IMG", dir);
+  {
+    TRVWideFileStream f(taken, TRVWideFileStream::fmCreate);
+    f.WriteBuffer("keep", 4);
+  }
+  EXPECT_THROW(TRVTemporaryFileStream again(taken), EInOutError);
+  EXPECT_TRUE(FileExistsUnicode(taken));
+  ::unlink(taken.c_str());
   // A directory without a trailing separator: the prefix is glued to its name.
   std::string glued = MakeRandomFileName("rvtemp", "/tmp");
   EXPECT_EQ(glued.rfind("/tmprvtemp-", 0), 0u);
@@ -190,6 +208,60 @@ TEST(TemporaryFiles, NamesAreFreeAndFilesGoAwayWithTheirStream) {
   } catch (const EInOutError& e) {
     EXPECT_STREQ(e.what(), "Unable to create /nonexistent-dir-for-zephor-tests/x.tmp");
   }
+}
+
+// Names in a folder, "." and ".." left out.
+std::vector<std::string> FolderEntries(const std::string& dir) {
+  std::vector<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (dirent* e = ::readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    ::closedir(d);
+  }
+  return names;
+}
+
+TEST(TemporaryFiles, NothingStaysBehindAProcessThatIsKilled) {
+  char pattern[] = "/tmp/zephor-killed-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const std::string dir = std::string(pattern) + "/";
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // A large image kept in a temporary file, held until the parent kills the process.
+    ::close(ready[0]);
+    TempDirectory = dir;
+    GlobalMemoryThreshold = 0;
+    TRVBitmap image(256, 256, rv24RGB);
+    std::memset(image.GetScanLine(10), 0x5A, 256 * 3);
+    image.GetScanLine(11);  // the row goes to the file
+    const std::string name = image.GetLocation() == rvInTempFile ? image.FileBuffer().FileName() : "";
+    const bool sent = ::write(ready[1], name.c_str(), name.size() + 1) == static_cast<ssize_t>(name.size() + 1);
+    ::close(ready[1]);
+    if (sent) ::pause();
+    ::_exit(1);
+  }
+  ::close(ready[1]);
+  char buf[512] = {};
+  ssize_t got = 0, n;
+  while ((n = ::read(ready[0], buf + got, sizeof buf - 1 - static_cast<size_t>(got))) > 0) {
+    got += n;
+    if (buf[got - 1] == 0) break;
+  }
+  ::close(ready[0]);
+  const std::string name = buf;
+  // The holder still reports the name of its file; the folder has no entry for it.
+  EXPECT_EQ(name.rfind(dir + "IMG-", 0), 0u) << name;
+  EXPECT_EQ(FolderEntries(dir), std::vector<std::string>{}) << "while the image is held";
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(FolderEntries(dir), std::vector<std::string>{}) << "after the holder was killed";
+  for (const std::string& e : FolderEntries(dir)) ::unlink((dir + e).c_str());
+  ::rmdir(pattern);
 }
 
 TEST(WideFileStream, CreatesOpensAndReportsTheFullPath) {

@@ -2,6 +2,8 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -164,6 +166,83 @@ TEST(Text, LocaleProofNumbers) {
   FitSizeKeepingAspect(1, 1000, 10, 10, w, h);
   EXPECT_EQ(w, 1);
   EXPECT_EQ(h, 10);
+}
+
+// Saves LC_ALL and puts it back; Switch answers whether the locale exists here.
+struct LocaleGuard {
+  std::string saved;
+  LocaleGuard() {
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    saved = old ? old : "C";
+  }
+  ~LocaleGuard() { std::setlocale(LC_ALL, saved.c_str()); }
+  bool Switch(const char* name) { return std::setlocale(LC_ALL, name) != nullptr; }
+};
+
+TEST(Text, FormattedNumbersInTheProcesssSettings) {
+  LocaleGuard guard;
+  ASSERT_TRUE(guard.Switch("C"));
+  EXPECT_EQ(DecimalSeparatorChar(), '.');
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    int32_t format, precision, digits;
+    double value;
+    const char* text;
+  } cases[] = {
+      {ffGeneral, 15, 0, 2.5, "2.5"},
+      {ffGeneral, 15, 0, 0, "0"},
+      {ffGeneral, 15, 0, -0.125, "-0.125"},
+      {ffGeneral, 15, 0, 0.0001, "0.0001"},
+      {ffGeneral, 15, 0, 0.00001, "1E-5"},
+      {ffGeneral, 15, 0, 1.5e20, "1.5E20"},
+      {ffGeneral, 15, 3, 1.5e20, "1.5E020"},
+      {ffGeneral, 3, 0, 123456, "1.23E5"},
+      {ffGeneral, 3, 0, 999.6, "1E3"},
+      {ffGeneral, 6, 0, 1.0 / 3.0, "0.333333"},
+      {ffGeneral, 0, 0, 47, "5E1"},  // precision taken as 1
+      {ffExponent, 4, 2, 1234.56, "1.235E+03"},
+      {ffExponent, 4, 0, -0.00123456, "-1.235E-3"},
+      {ffExponent, 3, 4, 0, "0.00E+0000"},
+      {ffExponent, 1, 2, 7, "7E+00"},
+      {ffFixed, 15, 2, 3.14159, "3.14"},
+      {ffFixed, 15, 0, 2.7, "3"},
+      {ffFixed, 15, 1, -0.5, "-0.5"},
+      {ffFixed, 15, 1, -0.04, "0.0"},  // rounds to 0: no sign
+      {ffFixed, 3, 2, 12345.678, "1.23E4"},  // more digits than the precision
+      {ffNumber, 15, 2, 1234567.891, "1234567.89"},  // the C settings group nothing
+      {ffCurrency, 15, 2, 1234.5, "1234.50"},  // nor have a currency symbol
+      {ffFixed, 15, 2, nan, "NAN"},
+      {ffGeneral, 15, 0, inf, "INF"},
+      {ffExponent, 15, 0, -inf, "-INF"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FloatToStrFormatted(c.format, c.precision, c.digits, c.value), c.text)
+        << c.format << " " << c.precision << " " << c.digits << " " << c.value;
+}
+
+TEST(Text, FormattedNumbersFollowACommaLocale) {
+  LocaleGuard guard;
+  if (!guard.Switch("de_DE.UTF-8")) GTEST_SKIP() << "no de_DE.UTF-8 locale on this machine";
+  EXPECT_EQ(DecimalSeparatorChar(), ',');
+  EXPECT_EQ(FloatToStrFormatted(ffFixed, 15, 2, 3.14159), "3,14");
+  EXPECT_EQ(FloatToStrFormatted(ffGeneral, 15, 0, -2.5), "-2,5");
+  EXPECT_EQ(FloatToStrFormatted(ffExponent, 4, 2, 1234.56), "1,235E+03");
+  EXPECT_EQ(FloatToStrFormatted(ffNumber, 15, 2, 1234567.891), "1.234.567,89");
+  EXPECT_EQ(FloatToStrFormatted(ffCurrency, 15, 2, 1234.5), "1.234,50 \u20ac");
+  // The text for files stays the same.
+  EXPECT_EQ(FloatToStrDotA(2.5), "2.5");
+}
+
+TEST(Text, DuplicatePCharCopiesTheBytesAndTheEnd) {
+  EXPECT_EQ(DuplicatePChar(nullptr), nullptr);
+  const char text[] = "Sculpted \xA9 Prim";
+  auto copy = DuplicatePChar(text);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_NE(copy.get(), text);
+  EXPECT_EQ(std::memcmp(copy.get(), text, sizeof text), 0);
+  auto empty = DuplicatePChar("");
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty[0], 0);
 }
 
 namespace {

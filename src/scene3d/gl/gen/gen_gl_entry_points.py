@@ -6,8 +6,9 @@
 Writes, into the output folder:
   scene3d/gl/GLEntryPointsGen.h     the record's function-pointer fields, typed as the registry
                                     declares each command, and its extension flags
-  GLEntryPointTablesGen.cpp         per entry: the typed stub, and the names that may bind it,
-                                    each with the versions and extensions that provide that name
+  GLEntryPointTablesGen.cpp         per entry: the typed stub, how it is resolved, and the names
+                                    that may bind it, each with the versions and extensions that
+                                    provide that name
   GLRecordingFunctionsGen.cpp       per entry: a function that records the call and its arguments
 
 Only the Python standard library is used. Files are rewritten only when their text changes.
@@ -191,17 +192,14 @@ def main():
             out.append((e.source.name, e.source.gates))
         return out
 
-    def candidates(e):
-        out = []
+    # An entry that prefers another one is resolved by trying that entry's names first, all of
+    # them: they must share this entry's signature.
+    for e in entries:
         if e.prefer is not None:
             sig = e.source.signature()
-            for n, g in own_candidates(e.prefer):
-                if commands[n].signature() == sig:
-                    out.append((n, g))
-        for c in own_candidates(e):
-            if c not in out:
-                out.append(c)
-        return out
+            for n, _ in own_candidates(e.prefer):
+                if commands[n].signature() != sig:
+                    fail("%s prefers %s, whose name %s has another signature" % (e.field, e.prefer.field, n))
 
     flags = []
     for raw in open(flags_path, encoding="utf-8"):
@@ -213,7 +211,7 @@ def main():
             flags.append((s, field))
 
     write_header(os.path.join(out_dir, "scene3d", "gl", "GLEntryPointsGen.h"), entries, flags)
-    write_tables(os.path.join(out_dir, "GLEntryPointTablesGen.cpp"), entries, flags, candidates)
+    write_tables(os.path.join(out_dir, "GLEntryPointTablesGen.cpp"), entries, flags, own_candidates)
     write_recorders(os.path.join(out_dir, "GLRecordingFunctionsGen.cpp"), entries)
 
 
@@ -260,6 +258,19 @@ def write_header(path, entries, flags):
     write_if_changed(path, "".join(out))
 
 
+# How an entry is resolved (TGLEntryResolution): by its plain name with the vendor-suffixed
+# fallbacks, after another entry's names, or by its own name alone (it carries its suffix).
+RESOLVE_PLAIN, RESOLVE_ALT, RESOLVE_NO_SUFFIX = "kResolvePlain", "kResolveAlt", "kResolveNoSuffix"
+
+
+def resolution(e):
+    if e.prefer is not None:
+        return RESOLVE_ALT
+    if e.keep:
+        return RESOLVE_NO_SUFFIX
+    return RESOLVE_PLAIN
+
+
 def write_tables(path, entries, flags, candidates):
     gate_ext = []
     gate_ext_index = {}
@@ -295,9 +306,11 @@ def write_tables(path, entries, flags, candidates):
     out.append("};\n\nconst TGLEntryCandidate kGLCandidates[] = {\n")
     out.extend("    %s,\n" % c for c in cands)
     out.append("};\n\nconst TGLEntryInfo kGLEntries[] = {\n")
+    index = {e.field: i for i, e in enumerate(entries)}
     for i, (e, fc, nc) in enumerate(rows):
-        out.append('    {"%s", offsetof(TGLEntryPoints, %s), reinterpret_cast<TGLProc>(&Stub%d), %d, %d},\n'
-                   % (e.field, e.field, i, fc, nc))
+        alt = index[e.prefer.field] if e.prefer is not None else -1
+        out.append('    {"%s", offsetof(TGLEntryPoints, %s), reinterpret_cast<TGLProc>(&Stub%d), '
+                   '%d, %d, %s, %d},\n' % (e.field, e.field, i, fc, nc, resolution(e), alt))
     out.append("};\n\nconst TGLExtensionFlagInfo kGLExtensionFlagInfos[] = {\n")
     for name, field in flags:
         out.append('    {"%s", offsetof(TGLExtensionFlags, %s)},\n' % (name, field))

@@ -5,13 +5,17 @@
 #include <chrono>
 #include <cstdlib>
 #include <future>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "RecordingFixture.h"
 #include "Watchdog.h"
 #include "common/Exception.h"
 #include "common/MainThreadQueue.h"
+#include "scene3d/base/GLUtils.h"
 #include "scene3d/gl/GLContextManager.h"
+#include "scene3d/gl/GLLog.h"
 
 using namespace gl3d;
 
@@ -309,4 +313,60 @@ TEST_F(ServiceContext, TasksAreDroppedWithoutAServiceContext) {
   bool ran = false;
   QueueServiceContextTask(nullptr, [&ran] { ran = true; });
   EXPECT_FALSE(ran);
+}
+
+namespace {
+// Counts the log lines equal to `text`, from any thread.
+struct LogCounter {
+  std::string text;
+  std::mutex mutex;
+  int count = 0;
+  explicit LogCounter(std::string t) : text(std::move(t)) {
+    gllog::SetObserver(
+        [](gllog::TLevel, std::string_view line, void* d) {
+          auto* self = static_cast<LogCounter*>(d);
+          std::lock_guard<std::mutex> lock(self->mutex);
+          if (line == self->text) ++self->count;
+        },
+        this);
+  }
+  ~LogCounter() { gllog::SetObserver(nullptr, nullptr); }
+  int Count() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return count;
+  }
+};
+}  // namespace
+
+// The service thread remembers when the last task was queued: an empty queue is reported once,
+// only when that was more than 30 s ago, and a new task re-arms the report.
+TEST_F(ServiceContext, EmptyQueueIsReportedOnceThirtySecondsAfterTheLastTask) {
+  WithWatchdog(std::chrono::seconds(20), [] { GLContextManager().CreateServiceContext(); });
+  TGLContextManager& m = GLContextManager();
+  TServiceContextThread* thread = m.ServiceThread();
+  ASSERT_NE(thread, nullptr);
+  EXPECT_FALSE(thread->Finished());
+  LogCounter depleted("Service context queue task depleted");
+
+  EXPECT_LE(GLClockMs() - thread->LastTaskTime, 30000);  // the start-up task was just queued
+  m.QueueTaskDepleted();
+  EXPECT_EQ(depleted.Count(), 0);
+  EXPECT_EQ(m.QueuedRecordCount(), 0u);  // consumed records are cleared with the queue
+
+  thread->LastTaskTime = GLClockMs() - 30001;
+  m.QueueTaskDepleted();
+  m.QueueTaskDepleted();
+  EXPECT_EQ(depleted.Count(), 1);
+  EXPECT_TRUE(thread->DepletionReported);
+
+  WithWatchdog(std::chrono::seconds(20), [] { QueueServiceContextTask(nullptr, [] {}); });
+  EXPECT_FALSE(thread->DepletionReported);
+  m.QueueTaskDepleted();
+  EXPECT_EQ(depleted.Count(), 1);
+  thread->LastTaskTime = GLClockMs() - 30001;
+  m.QueueTaskDepleted();
+  EXPECT_EQ(depleted.Count(), 2);
+
+  WithWatchdog(std::chrono::seconds(20), [] { GLContextManager().Terminate(); });
+  EXPECT_EQ(m.ServiceThread(), nullptr);
 }

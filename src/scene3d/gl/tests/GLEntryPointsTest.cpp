@@ -118,15 +118,15 @@ TEST(GLVersion, ExtensionTokensAreWhole) {
   // The longer name before the shorter one does not hide it; a name inside another is no match.
   std::string list =
       "GL_ARB_draw_buffers_blend GL_ARB_draw_buffers GL_AMDX_debug_output GL_EXT_direct_state_access";
-  EXPECT_TRUE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "GL_ARB_draw_buffers"));
-  EXPECT_TRUE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "GL_ARB_draw_buffers_blend"));
-  EXPECT_FALSE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "GL_ARB_draw"));
-  EXPECT_FALSE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "ARB_draw_buffers_blend GL"));
+  EXPECT_TRUE(TGLExtensionsAndEntryPoints::CheckExtension(list, "GL_ARB_draw_buffers"));
+  EXPECT_TRUE(TGLExtensionsAndEntryPoints::CheckExtension(list, "GL_ARB_draw_buffers_blend"));
+  EXPECT_FALSE(TGLExtensionsAndEntryPoints::CheckExtension(list, "GL_ARB_draw"));
+  EXPECT_FALSE(TGLExtensionsAndEntryPoints::CheckExtension(list, "ARB_draw_buffers_blend GL"));
   // names the table keeps without the prefix match the driver's prefixed name
-  EXPECT_TRUE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "AMDX_debug_output"));
-  EXPECT_TRUE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "EXT_direct_state_access"));
-  EXPECT_FALSE(TGLExtensionsAndEntryPoints::ListHasExtension(list, "GL_EXT_direct_state"));
-  EXPECT_FALSE(TGLExtensionsAndEntryPoints::ListHasExtension("", "GL_ARB_sync"));
+  EXPECT_TRUE(TGLExtensionsAndEntryPoints::CheckExtension(list, "AMDX_debug_output"));
+  EXPECT_TRUE(TGLExtensionsAndEntryPoints::CheckExtension(list, "EXT_direct_state_access"));
+  EXPECT_FALSE(TGLExtensionsAndEntryPoints::CheckExtension(list, "GL_EXT_direct_state"));
+  EXPECT_FALSE(TGLExtensionsAndEntryPoints::CheckExtension("", "GL_ARB_sync"));
 }
 
 TEST_F(EntryPoints, Version30ReadsIndexedExtensionsAndGatesEntries) {
@@ -227,4 +227,108 @@ TEST_F(EntryPoints, UnreadableVersionSetsOnlyVersion10) {
   EXPECT_TRUE(rec.VERSION_1_0);
   EXPECT_FALSE(rec.VERSION_1_1);
   EXPECT_THROW(rec.BindTexture(GL_TEXTURE_2D, 1), EAbort);
+}
+
+namespace {
+
+// The names the driver was asked for since `mark`, in order.
+std::vector<std::string> AskedSince(size_t mark) {
+  return std::vector<std::string>(g_fake.resolved.begin() + static_cast<std::ptrdiff_t>(mark),
+                                  g_fake.resolved.end());
+}
+
+using TGLProc = TGLExtensionsAndEntryPoints::TGLProc;
+const TGLProc kDriverFunction = reinterpret_cast<TGLProc>(&FakeAny);
+
+}  // namespace
+
+// Each routine by name, on a context of the given version and extensions: the names asked of the
+// driver in order (the last one binds) or none, and whether the driver's function comes back.
+TEST_F(EntryPoints, ResolutionRoutinesAskOnlyForNamesTheContextOffers) {
+  struct Case {
+    const char* version;
+    std::vector<std::string> extensions;  // without "GL_"
+    char routine;  // P: ResolveGLEntryPoint, A: ResolveGLEntryPointAlt, N: ResolveGLEntryPointNoSuffix
+    const char* name;
+    const char* second;              // A only
+    std::vector<std::string> asked;  // without "gl"
+  };
+  const Case cases[] = {
+      // the plain name first when the version has it, the ARB form when only the extension does
+      {"1.3", {}, 'P', "ActiveTexture", "", {"ActiveTexture"}},
+      {"1.2", {"ARB_multitexture"}, 'P', "ActiveTexture", "", {"ActiveTextureARB"}},
+      {"1.2", {}, 'P', "ActiveTexture", "", {}},
+      // the EXT form where only that extension has it
+      {"1.3", {"EXT_blend_func_separate"}, 'P', "BlendFuncSeparate", "", {"BlendFuncSeparateEXT"}},
+      {"4.0", {}, 'P', "BlendEquationi", "", {"BlendEquationi"}},
+      {"3.0", {"ARB_draw_buffers_blend"}, 'P', "BlendEquationi", "", {"BlendEquationiARB"}},
+      // not a field of the record
+      {"4.2", {}, 'P', "NoSuchFunction", "", {}},
+      // the older shader-object name first, the newer one when the older is not offered
+      {"2.0", {"ARB_shader_objects"}, 'A', "CreateShaderObject", "CreateShader", {"CreateShaderObjectARB"}},
+      {"2.0", {}, 'A', "CreateShaderObject", "CreateShader", {"CreateShader"}},
+      {"1.5", {}, 'A', "CreateShaderObject", "CreateShader", {}},
+      {"1.5",
+       {"ARB_shader_objects"},
+       'A',
+       "GetObjectParameteriv",
+       "GetShaderiv",
+       {"GetObjectParameterivARB"}},
+      // a name that carries its suffix is asked for as it is, never with another one
+      {"4.2", {"NV_path_rendering"}, 'N', "GenPathsNV", "", {"GenPathsNV"}},
+      {"4.2", {}, 'N', "GenPathsNV", "", {}},
+      {"4.2", {"AMDX_debug_output"}, 'N', "DebugMessageEnableAMDX", "", {"DebugMessageEnableAMDX"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, c.routine) + " " + c.name + " on " + c.version);
+    g_fake = FakeDriver();
+    g_fake.version = c.version;
+    for (const std::string& e : c.extensions) {
+      g_fake.extensions.push_back("GL_" + e);
+      g_fake.legacy_list += "GL_" + e + " ";
+    }
+    TGLExtensionsAndEntryPoints r;
+    r.SetProcResolver(&FakeResolve);
+    r.Initialize(false);
+    const size_t mark = g_fake.resolved.size();
+    const TGLProc p = c.routine == 'P'   ? r.ResolveGLEntryPoint(c.name)
+                      : c.routine == 'A' ? r.ResolveGLEntryPointAlt(c.name, c.second)
+                                         : r.ResolveGLEntryPointNoSuffix(c.name);
+    std::vector<std::string> asked;
+    for (const std::string& n : c.asked) asked.push_back("gl" + n);
+    EXPECT_EQ(AskedSince(mark), asked);
+    if (!asked.empty()) {
+      EXPECT_EQ(p, kDriverFunction);
+    } else {
+      ASSERT_NE(p, nullptr);  // the field's stub (see the next test)
+      EXPECT_NE(p, kDriverFunction);
+    }
+  }
+  // A name that is no field gives the untyped stub, which logs and aborts.
+  const TGLProc none = rec.ResolveGLEntryPoint("NoSuchFunction");
+  EXPECT_EQ(none, TGLExtensionsAndEntryPoints::GetUndefinedEntryPoint());
+  LogLines log;
+  EXPECT_THROW(none(), EAbort);
+  EXPECT_TRUE(log.Has("Call OpenGL function with undefined entry point"));
+}
+
+// Initialize binds every field through those routines: a field holds what its routine gives.
+TEST_F(EntryPoints, FieldsHoldWhatTheResolutionRoutinesGive) {
+  g_fake.version = "2.0 Fake";
+  g_fake.legacy_list = "GL_ARB_multitexture GL_NV_path_rendering";
+  rec.Initialize(false);
+  EXPECT_EQ(reinterpret_cast<TGLProc>(rec.ActiveTexture), rec.ResolveGLEntryPoint("ActiveTexture"));
+  EXPECT_EQ(reinterpret_cast<TGLProc>(rec.CreateShader),
+            rec.ResolveGLEntryPointAlt("CreateShaderObject", "CreateShader"));
+  EXPECT_EQ(reinterpret_cast<TGLProc>(rec.GenPathsNV), rec.ResolveGLEntryPointNoSuffix("GenPathsNV"));
+  // unresolved: the field's own stub, which the routine gives back too
+  EXPECT_EQ(reinterpret_cast<TGLProc>(rec.BindFramebuffer), rec.ResolveGLEntryPoint("BindFramebuffer"));
+  EXPECT_NE(reinterpret_cast<TGLProc>(rec.BindFramebuffer), kDriverFunction);
+  EXPECT_NE(rec.ResolveGLEntryPoint("BindFramebuffer"),
+            TGLExtensionsAndEntryPoints::GetUndefinedEntryPoint());
+  // After Close nothing is offered any more.
+  rec.Close();
+  const size_t mark = g_fake.resolved.size();
+  EXPECT_NE(rec.ResolveGLEntryPoint("ActiveTexture"), kDriverFunction);
+  EXPECT_TRUE(AskedSince(mark).empty());
 }

@@ -110,6 +110,22 @@ TEST(Primitive, CapRowsAndRimRowsFollowTheRowCount) {
   EXPECT_EQ(five->CP[0][3][2], 0.75);
 }
 
+// With 3 rows the wall is the single row 1, both lower and upper rim: it sits halfway between
+// the two poles instead of at 0 / 0 steps.
+TEST(Primitive, SphereOfThreeRowsHasAFiniteWallRow) {
+  for (int columns : {2, 3, 9}) {
+    SCOPED_TRACE(columns);
+    auto cs = NewShape(SCTYPE_SPHERE, columns, 3);
+    ASSERT_EQ(CapRows, 1);
+    ASSERT_EQ(UpperRimRow, 1);
+    for (int i = 0; i < columns; ++i) {
+      EXPECT_EQ(cs->CP[i][0][2], -0.75);
+      EXPECT_EQ(cs->CP[i][1][2], 0.0);
+      EXPECT_EQ(cs->CP[i][2][2], 0.75);
+    }
+  }
+}
+
 TEST(Primitive, TorusPlaneAndCylinder) {
   SettingsGuard guard;
   auto torus = NewShape(SCTYPE_TORUS, 33, 33);

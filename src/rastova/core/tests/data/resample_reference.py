@@ -3,6 +3,7 @@
 # standard library: weight lists (8-bit fixed point, edge reflection) and the results of the
 # two passes for small test images. Run it to regenerate resample_reference.txt:
 #   /usr/bin/python3 resample_reference.py > resample_reference.txt
+# Other references import its resampler.
 import math
 
 def triangle(x):
@@ -154,4 +155,5 @@ def main():
                 for row in resample(pat(sw, sh), sw, sh, dw, dh, flt, channels):
                     print(" ".join(str(v) for v in row))
 
-main()
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,1 @@
+zephor_benchmark(bench_scene3d_scene SOURCES SceneBench.cpp LIBS scene3d_scene)

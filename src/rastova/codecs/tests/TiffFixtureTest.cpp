@@ -1,0 +1,129 @@
+// Pages made by the independent tools (Pillow, ImageMagick and libtiff's tiffcp) decode as
+// Pillow or ImageMagick decode them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "TiffTestTools.h"
+
+namespace rv {
+namespace {
+
+using namespace test;
+
+class TiffFixtures : public TiffTest {};
+
+struct Fixture {
+  const char* name;  // file made by the script below
+  int tolerance;     // per channel (JPEG)
+  bool magick;       // compare with ImageMagick's decoding instead of Pillow's
+};
+
+// The colour picture (the shared test picture, 70 x 45), its 1-bit and grey forms, and the
+// variants tiffcp makes of them.
+const char* const kScript = R"PY(
+import subprocess, os
+from PIL import Image
+W, H = 70, 45
+im = Image.new('RGB', (W, H))
+im.putdata([px(x, y)[:3] for y in range(H) for x in range(W)])
+im.save('rgb.tif')
+im.convert('1').save('bw.tif')
+g = im.convert('L')
+g.save('grey.tif')
+def tc(args, src, dst):
+    subprocess.check_call(['tiffcp'] + args + [src, dst])
+tc(['-c', 'none'], 'rgb.tif', 'none.tif')
+tc(['-c', 'lzw:2'], 'rgb.tif', 'lzw2.tif')
+tc(['-c', 'lzw'], 'rgb.tif', 'lzw.tif')
+tc(['-c', 'zip:2'], 'rgb.tif', 'zip2.tif')
+tc(['-c', 'packbits'], 'rgb.tif', 'packbits.tif')
+tc(['-c', 'jpeg', '-r', '16'], 'rgb.tif', 'jpeg.tif')
+tc(['-t', '-w', '32', '-l', '32'], 'rgb.tif', 'tiles.tif')
+tc(['-t', '-w', '32', '-l', '32', '-c', 'lzw:2'], 'rgb.tif', 'tileslzw.tif')
+tc(['-p', 'separate'], 'rgb.tif', 'planar.tif')
+tc(['-p', 'separate', '-c', 'lzw'], 'rgb.tif', 'planarlzw.tif')
+tc(['-B'], 'rgb.tif', 'big.tif')
+tc(['-B', '-c', 'lzw:2', '-r', '7'], 'rgb.tif', 'biglzw.tif')
+tc(['-f', 'lsb2msb', '-c', 'lzw'], 'rgb.tif', 'lsb.tif')
+tc(['-c', 'lzw:2'], 'grey.tif', 'greylzw.tif')
+tc(['-c', 'zip'], 'grey.tif', 'greyzip.tif')
+tc(['-c', 'none'], 'bw.tif', 'bwnone.tif')
+tc(['-c', 'g3:1d'], 'bw.tif', 'g31d.tif')
+tc(['-c', 'g3:2d'], 'bw.tif', 'g32d.tif')
+tc(['-c', 'g3:2d:fill'], 'bw.tif', 'g32dfill.tif')
+tc(['-c', 'g4'], 'bw.tif', 'g4.tif')
+tc(['-c', 'g4', '-f', 'lsb2msb'], 'bw.tif', 'g4lsb.tif')
+tc(['-c', 'packbits'], 'bw.tif', 'bwpackbits.tif')
+tc(['-c', 'lzw'], 'bw.tif', 'bwlzw.tif')
+im.convert('CMYK').save('cmyk.tif')
+im.convert('P', palette=Image.ADAPTIVE, colors=200).save('palette.tif')
+im.convert('RGBA').save('rgba.tif')
+Image.merge('RGBA', im.split() + (g,)).save('rgbalzw.tif', compression='tiff_lzw')
+im.convert('I').point(lambda v: v * 257).convert('I;16').save('grey16.tif')
+subprocess.check_call(['convert', 'rgb.tif', '-depth', '16', 'rgb16.tif'])
+tc(['-B', '-c', 'lzw:2'], 'rgb16.tif', 'rgb16biglzw.tif')
+tc(['-t', '-w', '16', '-l', '16'], 'rgb16.tif', 'rgb16tiles.tif')
+tc(['-B', '-c', 'zip:2'], 'grey16.tif', 'grey16bigzip.tif')
+subprocess.check_call(['convert', 'grey.tif', '-depth', '4', 'grey4.tif'])
+subprocess.check_call(['convert', 'grey.tif', '-depth', '2', 'grey2.tif'])
+)PY";
+
+const Fixture kFixtures[] = {
+    {"none.tif", 0, false},        {"lzw2.tif", 0, false},       {"lzw.tif", 0, false},
+    {"zip2.tif", 0, false},        {"packbits.tif", 0, false},   {"jpeg.tif", 6, false},
+    {"tiles.tif", 0, false},       {"tileslzw.tif", 0, false},   {"planar.tif", 0, false},
+    {"planarlzw.tif", 0, false},   {"big.tif", 0, false},        {"biglzw.tif", 0, false},
+    {"lsb.tif", 0, false},         {"greylzw.tif", 0, false},    {"greyzip.tif", 0, false},
+    {"bwnone.tif", 0, false},      {"g31d.tif", 0, false},       {"g32d.tif", 0, false},
+    {"g32dfill.tif", 0, false},    {"g4.tif", 0, false},         {"g4lsb.tif", 0, false},
+    {"bwpackbits.tif", 0, false},  {"bwlzw.tif", 0, false},      {"cmyk.tif", 1, false},
+    {"palette.tif", 0, false},     {"rgba.tif", 0, false},       {"rgbalzw.tif", 0, false},
+    {"grey16.tif", 0, true},       {"rgb16.tif", 0, true},       {"grey4.tif", 0, true},
+    {"grey2.tif", 0, true},        {"rgb16biglzw.tif", 0, true}, {"rgb16tiles.tif", 0, true},
+    {"grey16bigzip.tif", 0, true},
+};
+
+TEST_F(TiffFixtures, ToolFilesDecodeAsTheToolsDecodeThem) {
+  if (!HavePillow() || !HaveMagick() || !HaveTiffTools())
+    GTEST_SKIP() << "Pillow, ImageMagick or tiffcp missing";
+  TempDir dir;
+  const std::string folder = dir.File("");
+  std::ostringstream script;
+  script << kPyTestPixel << "import os\nos.chdir('" << folder << "')\n" << kScript;
+  ASSERT_TRUE(RunPython(script.str()));
+  std::vector<std::string> pillowFiles;
+  for (const Fixture& f : kFixtures)
+    if (!f.magick) pillowFiles.push_back(dir.File(f.name));
+  ASSERT_TRUE(PillowDecodeAll(pillowFiles));
+  for (const Fixture& f : kFixtures) {
+    SCOPED_TRACE(f.name);
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgba;
+    if (f.magick)
+      ASSERT_TRUE(MagickDecode(dir.File(f.name), w, h, rgba));
+    else
+      ASSERT_TRUE(LoadDecoded(dir.File(f.name), w, h, rgba));
+    auto r = ReadTiff(ReadFileBytes(dir.File(f.name)));
+    ASSERT_TRUE(r->ok);
+    ASSERT_EQ(r->bitmap.GetWidth(), w);
+    ASSERT_EQ(r->bitmap.GetHeight(), h);
+    int worst = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Rgba a = PixelOf(r->bitmap, x, y);
+        const uint8_t* e = &rgba[(size_t(y) * w + x) * 4];
+        const int d = std::max({std::abs(a.r - e[0]), std::abs(a.g - e[1]), std::abs(a.b - e[2])});
+        if (d > f.tolerance && worst <= f.tolerance)
+          ADD_FAILURE() << "first at " << x << "," << y << " ours " << int(a.r) << " theirs " << int(e[0]);
+        worst = std::max(worst, d);
+        if (r->mask && r->mask->HasBits())
+          worst = std::max(worst, std::abs(r->mask->GetScanLine(y)[x] - e[3]));
+      }
+    EXPECT_LE(worst, f.tolerance);
+  }
+}
+
+}  // namespace
+}  // namespace rv

@@ -1,0 +1,583 @@
+// TIFF sample decoding: each row of a strip or tile is decompressed, its horizontal prediction
+// undone, and its samples converted into the bitmap row and the alpha mask. The case list of
+// ConvertRow is the list of image kinds the reader supports; any other kind leaves the bitmap as
+// allocated.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "rastova/codecs/tifccitt.h"
+#include "rastova/codecs/tiffdefs.h"
+#include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVMask.h"
+#include "rastova/core/RVStream.h"
+#include "rastova/core/RVUtils.h"
+#include "rastova/core/RVZLib.h"
+
+namespace rv::tiff {
+
+namespace {
+
+bool IsDeflate(uint16_t c) { return c == 8 || c == 32946; }
+bool IsFax(uint16_t c) { return c >= 2 && c <= 4; }
+
+uint8_t Reversed(uint8_t b) {
+  ReverseBitsInByte(b);
+  return b;
+}
+
+// Whether rows go through the input colour profile.
+bool ProfileApplies(TIOParamsVals* params) {
+  if (!ColorManagementOn || !params || !params->HasInputICCProfile()) return false;
+  TRVICC& icc = params->GetInputICCProfile();
+  return icc.IsValid() && !icc.Applied();
+}
+
+// The row source of one strip or tile: decompression state and the row buffer.
+class TBlockRows {
+ public:
+  TBlockRows(TTIFFVars& vars, const uint8_t* input, int64_t inputSize, int64_t rowBytes, int32_t width)
+      : v_(vars), input_(input), size_(inputSize), rowBytes_(rowBytes), width_(width) {
+    // Room for the samples unpacked to one byte each, and for the 4-bit expansion.
+    const int64_t unpacked = int64_t(width) * std::max(v_.SamplesPerPixel, 1);
+    buffer_.assign(static_cast<size_t>(std::max(rowBytes * 2, unpacked) + 16), 0);
+    if (IsFax(v_.Compression)) reference_.assign(static_cast<size_t>((width + 7) / 8) + 8, 0xFF);
+  }
+  ~TBlockRows() {
+    if (lzw_ && v_.LZWDecompress) v_.LZWDecompress(nullptr, 0, 0, lzw_, 0);
+  }
+  TBlockRows(const TBlockRows&) = delete;
+  TBlockRows& operator=(const TBlockRows&) = delete;
+
+  // Whether the input has been used up by the decoders that advance through it.
+  bool UsedUp() const { return pos_ >= size_; }
+
+  // The decoded row `r`; null when there is none to convert (the data ended) and `failed` set
+  // when the block must stop with a failure.
+  uint8_t* Next(bool& failed);
+
+ private:
+  uint8_t* DecodeCompressed(bool& failed);
+  uint8_t* PackBits();
+  void Unpack(uint8_t* row);
+
+  TTIFFVars& v_;
+  const uint8_t* input_;
+  int64_t size_;
+  int64_t rowBytes_;
+  int32_t width_;
+  int64_t pos_ = 0;
+  int64_t bitPos_ = 0;
+  std::vector<uint8_t> buffer_;
+  std::vector<uint8_t> reference_;
+  void* lzw_ = nullptr;
+  std::unique_ptr<TRVMemStream> deflateSource_;
+  std::unique_ptr<TZDecompressionStream> inflater_;
+};
+
+uint8_t* TBlockRows::PackBits() {
+  // Runs that pass the row end are cut there; header -128 is skipped.
+  uint8_t* row = buffer_.data();
+  const bool lsb = v_.FillOrder == 2;
+  int64_t produced = 0;
+  while (produced < rowBytes_ && pos_ < size_) {
+    uint8_t hb = input_[pos_++];
+    if (lsb) hb = Reversed(hb);
+    const int8_t h = static_cast<int8_t>(hb);
+    if (h >= 0) {
+      const int64_t n = std::min<int64_t>(h + 1, size_ - pos_);
+      for (int64_t k = 0; k < n; ++k, ++produced) {
+        const uint8_t b = input_[pos_ + k];
+        if (produced < rowBytes_) row[produced] = lsb ? Reversed(b) : b;
+      }
+      pos_ += n;
+    } else if (h != -128) {
+      if (pos_ >= size_) break;
+      uint8_t b = input_[pos_++];
+      if (lsb) b = Reversed(b);
+      const int64_t n = -int64_t(h) + 1;
+      const int64_t k = std::min(n, rowBytes_ - produced);
+      std::memset(row + produced, b, static_cast<size_t>(k));
+      produced += n;
+    }
+  }
+  if (produced < rowBytes_) std::memset(row + produced, 0, static_cast<size_t>(rowBytes_ - produced));
+  return row;
+}
+
+uint8_t* TBlockRows::DecodeCompressed(bool& failed) {
+  uint8_t* row = buffer_.data();
+  const uint16_t c = v_.Compression;
+  if (c == 2) {
+    if (pos_ >= size_) return nullptr;
+    pos_ += FaxDecodeMHLine(row, input_ + pos_, size_ - pos_, v_.FillOrder, width_);
+    return row;
+  }
+  if (c == 3) {
+    if (v_.T4Options & 1)
+      bitPos_ = FaxDecode2DLine(row, input_, size_, true, v_.FillOrder, bitPos_, reference_.data(), width_);
+    else
+      bitPos_ = FaxDecode1DLine(row, input_, size_, v_.FillOrder, bitPos_, width_);
+    return row;
+  }
+  if (c == 4) {
+    bitPos_ = FaxDecode2DLine(row, input_, size_, (v_.T4Options & 4) != 0, v_.FillOrder, bitPos_,
+                              reference_.data(), width_);
+    return row;
+  }
+  if (c == 5) {
+    const uint8_t* got = v_.LZWDecompress(input_, size_, static_cast<int32_t>(rowBytes_), lzw_, v_.FillOrder);
+    if (!got) {
+      failed = true;
+      return nullptr;
+    }
+    std::memcpy(row, got, static_cast<size_t>(rowBytes_));
+    return row;
+  }
+  if (IsDeflate(c)) {
+    // Inflated as the rows are needed, so a block never inflates beyond its rows.
+    if (!inflater_) {
+      deflateSource_ = std::make_unique<TRVMemStream>(input_, size_);
+      inflater_ = std::make_unique<TZDecompressionStream>(*deflateSource_);
+    }
+    try {
+      if (inflater_->Read(row, rowBytes_) != rowBytes_) return nullptr;
+    } catch (const std::exception&) {
+      failed = true;
+      return nullptr;
+    }
+    return row;
+  }
+  if (c == 32773) return PackBits();
+  return row;  // an unknown compression: the row stays as it is
+}
+
+uint8_t* TBlockRows::Next(bool& failed) {
+  const int32_t bits = v_.BitsPerSample;
+  uint8_t* row = nullptr;
+  if (v_.Compression == 1) {
+    if (pos_ + rowBytes_ > size_) return nullptr;
+    const uint8_t* src = input_ + pos_;
+    pos_ += rowBytes_;
+    const bool reverse = v_.FillOrder == 2 && bits <= 8;
+    const bool swap = bits == 16 && !v_.LittleEndian;
+    if (bits >= 8 && !reverse && !swap) return const_cast<uint8_t*>(src);  // used in place
+    row = buffer_.data();
+    std::memcpy(row, src, static_cast<size_t>(rowBytes_));
+    if (reverse)
+      for (int64_t i = 0; i < rowBytes_; ++i) ReverseBitsInByte(row[i]);
+  } else {
+    row = DecodeCompressed(failed);
+    if (!row) return nullptr;
+  }
+  // 16-bit samples are brought to host order before anything else reads them.
+  if (bits == 16 && !v_.LittleEndian) ByteSwap16Array(reinterpret_cast<uint16_t*>(row), rowBytes_ / 2);
+  if (!IsFax(v_.Compression)) Unpack(row);
+  return row;
+}
+
+// Samples of fewer than 8 bits to one byte each (the 1-bit rows stay packed).
+void TBlockRows::Unpack(uint8_t* row) {
+  const int32_t bits = v_.BitsPerSample;
+  const bool grey = v_.Photometric <= 1;
+  if (bits == 4) {
+    for (int64_t i = rowBytes_ - 1; i >= 0; --i) {
+      const uint8_t b = row[i];
+      row[2 * i + 1] = static_cast<uint8_t>(b & 15);
+      row[2 * i] = static_cast<uint8_t>(b >> 4);
+    }
+    if (grey)
+      for (int64_t i = 0; i < rowBytes_ * 2; ++i) row[i] = static_cast<uint8_t>(row[i] * 17);
+    return;
+  }
+  if (bits < 2 || bits > 7) return;
+  // From the end, so that the expansion can be in place.
+  const int64_t count = std::min<int64_t>(width_, rowBytes_ * 8 / bits);
+  for (int64_t i = count - 1; i >= 0; --i) {
+    const int64_t bit = i * bits;
+    const uint32_t two =
+        (uint32_t(row[bit >> 3]) << 8) | ((bit >> 3) + 1 < rowBytes_ ? row[(bit >> 3) + 1] : 0);
+    row[i] = static_cast<uint8_t>((two >> (16 - bits - (bit & 7))) & ((1u << bits) - 1));
+  }
+  if (!grey) return;
+  if (bits == 2)
+    for (int64_t i = 0; i < count; ++i) row[i] = static_cast<uint8_t>(row[i] * 85);
+  else if (bits == 7)
+    for (int64_t i = 0; i < count; ++i) row[i] = static_cast<uint8_t>(row[i] * 2);
+}
+
+// ---------------------------------------------------------------- conversion of one row
+
+struct TRowTarget {
+  uint8_t* dest;
+  uint8_t* mask;  // null without alpha
+  TRVPixelFormat format;
+  TRVBitmap* bitmap;
+};
+
+void GreyToTriplets(const uint8_t* s, uint8_t* d, int32_t w, int32_t stride, bool invert) {
+  for (int32_t x = 0; x < w; ++x, s += stride, d += 3)
+    d[0] = d[1] = d[2] = static_cast<uint8_t>(invert ? 255 - *s : *s);
+}
+
+TRGB MapEntry(const TTIFFVars& v, uint32_t index) {
+  return index < v.ColorMap.size() ? v.ColorMap[index] : TRGB{0, 0, 0};
+}
+
+void PaletteRow(const TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, int32_t stride) {
+  if (t.format == rv8p) {
+    for (int32_t x = 0; x < w; ++x) t.dest[x] = s[x * stride];
+    return;
+  }
+  for (int32_t x = 0; x < w; ++x) *reinterpret_cast<TRGB*>(t.dest + 3 * x) = MapEntry(v, s[x * stride]);
+}
+
+// P 2 with 8-bit samples (cases 1 and 2).
+void RGB8Row(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<uint8_t>& scratch) {
+  const int32_t S = v.SamplesPerPixel;
+  if (S == 3 || S == 4) {
+    if (S == 4 && t.mask) {
+      for (int32_t x = 0; x < w; ++x) {
+        t.dest[3 * x] = s[4 * x + 2];
+        t.dest[3 * x + 1] = s[4 * x + 1];
+        t.dest[3 * x + 2] = s[4 * x];
+        t.mask[x] = s[4 * x + 3];
+      }
+      return;
+    }
+    const uint8_t* src = s;
+    if (S == 4) {
+      scratch.resize(size_t(w) * 3);
+      for (int32_t x = 0; x < w; ++x) std::memcpy(&scratch[size_t(x) * 3], s + 4 * x, 3);
+      src = scratch.data();
+    }
+    ConvertPixelRow(src, 0, t.dest, v.Params, w, 1);
+    return;
+  }
+  // More than four samples: the extra samples in order.
+  for (int32_t x = 0; x < w; ++x) {
+    const uint8_t* p = s + int64_t(x) * S;
+    int32_t b = p[2], g = p[1], r = p[0];
+    if (t.mask) {
+      for (int32_t k = 0; k < v.ExtraSampleCount && 3 + k < S; ++k) {
+        const uint8_t a = p[3 + k];
+        if (v.ExtraSamples[k] == 1) {
+          t.mask[x] = a;
+          // Associated alpha: the colours are divided by it, clamped at white.
+          const double f = std::max(1.0 / 255.0, a / 255.0);
+          b = std::min(255, static_cast<int32_t>(b / f + 0.5));
+          g = std::min(255, static_cast<int32_t>(g / f + 0.5));
+          r = std::min(255, static_cast<int32_t>(r / f + 0.5));
+        } else if (v.ExtraSamples[k] == 2) {
+          t.mask[x] = a;
+        }
+      }
+    }
+    t.dest[3 * x] = static_cast<uint8_t>(b);
+    t.dest[3 * x + 1] = static_cast<uint8_t>(g);
+    t.dest[3 * x + 2] = static_cast<uint8_t>(r);
+  }
+}
+
+// 16-bit RGB samples in host order (cases 3 and 4).
+void RGB16Row(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vector<uint8_t>& scratch) {
+  const int32_t S = v.SamplesPerPixel;
+  const uint16_t* in = reinterpret_cast<const uint16_t*>(s);
+  if (t.format == rv48RGB) {
+    auto* d = reinterpret_cast<uint16_t*>(t.dest);
+    for (int32_t x = 0; x < w; ++x) std::memcpy(d + 3 * x, in + int64_t(x) * S, 6);
+    return;
+  }
+  if (!ProfileApplies(v.Params)) {
+    // The high bytes, as the plain conversion takes them.
+    for (int32_t x = 0; x < w; ++x) {
+      const uint16_t* p = in + int64_t(x) * S;
+      t.dest[3 * x] = static_cast<uint8_t>(p[2] >> 8);
+      t.dest[3 * x + 1] = static_cast<uint8_t>(p[1] >> 8);
+      t.dest[3 * x + 2] = static_cast<uint8_t>(p[0] >> 8);
+    }
+    return;
+  }
+  const uint8_t* src = s;
+  if (S != 3) {
+    scratch.resize(size_t(w) * 6);
+    for (int32_t x = 0; x < w; ++x) std::memcpy(&scratch[size_t(x) * 6], in + int64_t(x) * S, 6);
+    src = scratch.data();
+  }
+  ConvertPixelRow(src, 6, t.dest, v.Params, w, 1);
+}
+
+void GreyRow(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vector<uint8_t>& scratch) {
+  const int32_t S = v.SamplesPerPixel;
+  const bool invert = v.Photometric == 0;
+  const int32_t bits = v.BitsPerSample;
+  if (S == 1 && (bits == 8 || bits == 4 || bits == 2 || bits == 7)) {
+    if (t.format == rv8g) {
+      for (int32_t x = 0; x < w; ++x) t.dest[x] = static_cast<uint8_t>(invert ? 255 - s[x] : s[x]);
+      return;
+    }
+    GreyToTriplets(s, t.dest, w, 1, invert);
+    return;
+  }
+  if (S >= 2 && bits == 8) {
+    if (t.mask)
+      for (int32_t x = 0; x < w; ++x) t.mask[x] = s[int64_t(x) * S + 1];
+    if (!invert && ProfileApplies(v.Params)) {
+      scratch.resize(size_t(w));
+      for (int32_t x = 0; x < w; ++x) scratch[size_t(x)] = s[int64_t(x) * S];
+      ConvertPixelRow(scratch.data(), 5, t.dest, v.Params, w, 1);
+      return;
+    }
+    GreyToTriplets(s, t.dest, w, S, invert);
+    return;
+  }
+  if (S == 1 && bits == 16) {
+    const uint16_t* in = reinterpret_cast<const uint16_t*>(s);
+    if (t.format == rv16g) {
+      auto* d = reinterpret_cast<uint16_t*>(t.dest);
+      for (int32_t x = 0; x < w; ++x) d[x] = static_cast<uint16_t>(invert ? 65535 - in[x] : in[x]);
+      return;
+    }
+    const int shift = v.Software.compare(0, 15, "Look@Molli v1.1") == 0 ? 4 : 8;
+    for (int32_t x = 0; x < w; ++x) {
+      const uint32_t g = uint32_t(invert ? 65535 - in[x] : in[x]) >> shift;
+      t.dest[3 * x] = t.dest[3 * x + 1] = t.dest[3 * x + 2] =
+          static_cast<uint8_t>(std::min<uint32_t>(g, 255));
+    }
+  }
+}
+
+void CMYKRow(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vector<uint8_t>& scratch) {
+  const int32_t S = v.SamplesPerPixel;
+  uint8_t* out = t.format == rvCMYK ? t.dest : (scratch.resize(size_t(w) * 4), scratch.data());
+  if (v.BitsPerSample == 16) {
+    const uint16_t* in = reinterpret_cast<const uint16_t*>(s);
+    for (int32_t x = 0; x < w; ++x)
+      for (int k = 0; k < 4; ++k) out[4 * x + k] = static_cast<uint8_t>(255 - (in[int64_t(x) * S + k] >> 8));
+  } else {
+    for (int32_t x = 0; x < w; ++x)
+      for (int k = 0; k < 4; ++k) out[4 * x + k] = static_cast<uint8_t>(255 - s[int64_t(x) * S + k]);
+    if (t.mask && S >= 5 && v.ExtraSample == 2)
+      for (int32_t x = 0; x < w; ++x) t.mask[x] = s[int64_t(x) * S + 4];
+  }
+  if (t.format != rvCMYK) ConvertPixelRow(out, 2, t.dest, v.Params, w, 1);
+}
+
+void YCbCrRow(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vector<uint8_t>& scratch) {
+  scratch.resize(size_t(w) * 3 + 6);
+  uint8_t* d = scratch.data();
+  for (int32_t x = 0; x < w; x += 2) {
+    const uint8_t* g = s + int64_t(x / 2) * 4;
+    d[3 * x] = g[0];
+    d[3 * x + 1] = g[2];
+    d[3 * x + 2] = g[3];
+    if (x + 1 < w) {
+      d[3 * x + 3] = g[1];
+      d[3 * x + 4] = g[2];
+      d[3 * x + 5] = g[3];
+    }
+  }
+  ConvertPixelRow(d, 8, t.dest, v.Params, w, 1);
+}
+
+void BilevelRow(const TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w) {
+  const int32_t bytes = (w + 7) / 8;
+  const uint16_t c = v.Compression;
+  // Raw WhiteIsZero data hold 1 for black. The fax decoders give 1 for the white code, which
+  // codes the sample value 0: white for WhiteIsZero, black for BlackIsZero.
+  const bool invert = (v.Photometric == 0 && (c == 1 || c >= 5)) || (v.Photometric == 1 && IsFax(c));
+  if (t.format == rv1g) {
+    if (invert)
+      for (int32_t i = 0; i < bytes; ++i) t.dest[i] = static_cast<uint8_t>(~s[i]);
+    else
+      std::memcpy(t.dest, s, static_cast<size_t>(bytes));
+    return;
+  }
+  for (int32_t x = 0; x < w; ++x) {
+    const bool white = ((s[x >> 3] >> (7 - (x & 7))) & 1) != invert;
+    t.dest[3 * x] = t.dest[3 * x + 1] = t.dest[3 * x + 2] = white ? 255 : 0;
+  }
+}
+
+// Whether the page's kind carries alpha into the mask.
+bool WritesAlpha(const TTIFFVars& v) {
+  const int32_t P = v.Photometric, S = v.SamplesPerPixel, B = v.BitsPerSample;
+  if (B != 8) return false;
+  if (P == 2 && S == 4) return true;
+  if (P == 2 && S > 4)
+    for (int32_t k = 0; k < v.ExtraSampleCount; ++k)
+      if (v.ExtraSamples[k] == 1 || v.ExtraSamples[k] == 2) return true;
+  if ((P == 0 || P == 1) && S >= 2) return true;
+  if (P == 5 && S >= 5 && v.ExtraSample == 2) return true;
+  return P == 3 && S == 2;
+}
+
+// Converts one decoded row by the page's kind.
+void ConvertRow(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<uint8_t>& scratch) {
+  const int32_t P = v.Photometric, S = v.SamplesPerPixel, B = v.BitsPerSample;
+  if (P == 2 && B == 8 && (S == 3 || S == 4 || (S > 4 && v.ExtraSampleCount > 0))) {
+    RGB8Row(v, s, t, w, scratch);
+  } else if (P == 2 && B == 16 && (S == 3 || S == 4)) {
+    RGB16Row(v, s, t, w, scratch);
+  } else if (P == 2 && B == 16 && S == 1) {
+    const uint16_t* in = reinterpret_cast<const uint16_t*>(s);
+    for (int32_t x = 0; x < w; ++x) {
+      const uint16_t p = in[x];
+      t.dest[3 * x + 2] = static_cast<uint8_t>(((p >> 10) & 31) * 8);
+      t.dest[3 * x + 1] = static_cast<uint8_t>(((p >> 5) & 31) * 8);
+      t.dest[3 * x] = static_cast<uint8_t>((p & 31) * 8);
+    }
+  } else if (P == 3 && B == 1 && S == 1) {
+    if (t.format == rv8p) {
+      for (int32_t x = 0; x < w; ++x) t.dest[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
+    } else {
+      for (int32_t x = 0; x < w; ++x)
+        *reinterpret_cast<TRGB*>(t.dest + 3 * x) = MapEntry(v, (s[x >> 3] >> (7 - (x & 7))) & 1);
+    }
+  } else if ((P == 0 || P == 1) && S == 1 && B == 1) {
+    BilevelRow(v, s, t, w);
+  } else if (P == 0 || P == 1) {
+    GreyRow(v, s, t, w, scratch);
+  } else if (P == 5 && B == 8 && S >= 4) {
+    CMYKRow(v, s, t, w, scratch);
+  } else if (P == 5 && B == 16 && S == 4) {
+    CMYKRow(v, s, t, w, scratch);
+  } else if (P == 8 && S == 3 && B == 8) {
+    ConvertPixelRow(s, 4, t.dest, v.Params, w, 1);
+  } else if (P == 6 && S == 3 && B == 8 && v.YCbCrSubsampleH == 2 && v.YCbCrSubsampleV == 1) {
+    YCbCrRow(v, s, t, w, scratch);
+  } else if (P == 3 && S == 2 && B == 8) {
+    for (int32_t x = 0; x < w; ++x) {
+      *reinterpret_cast<TRGB*>(t.dest + 3 * x) = MapEntry(v, s[2 * x]);
+      if (t.mask) t.mask[x] = static_cast<uint8_t>(255 - s[2 * x + 1]);
+    }
+  } else if (P == 3 && B <= 8) {
+    PaletteRow(v, s, t, w, S);
+  }
+}
+
+// The compressions whose rows move through the input byte by byte.
+bool AdvancesThroughInput(uint16_t c) { return c == 1 || c == 2 || c == 32773; }
+
+}  // namespace
+
+int64_t TIFFRowBytes(const TTIFFVars& v, int64_t width, bool plane) {
+  const int64_t bits = v.BitsPerSample;
+  if (plane) {
+    int64_t n = width * bits / 8;
+    if (bits == 4 && (width & 1)) ++n;
+    return n;
+  }
+  if (v.Photometric == 6 && v.SamplesPerPixel == 3 && bits == 8 && v.YCbCrSubsampleH == 2 &&
+      v.YCbCrSubsampleV == 1 && v.Compression != 7)
+    return (width + 1) / 2 * 4;
+  const int64_t total = width * v.SamplesPerPixel * bits;
+  int64_t n = total / 8;
+  // A partial last byte: the bit packing of one-sample rows, and of any row whose samples do not
+  // end on a byte boundary.
+  if (total % 8 != 0) ++n;
+  return n;
+}
+
+void UndoTIFFPredictor(const TTIFFVars& v, uint8_t* row, int32_t pixels, bool singlePlane) {
+  if (v.Predictor != 2 || !(v.Compression == 5 || IsDeflate(v.Compression)) || pixels < 2) return;
+  const int32_t S = singlePlane ? 1 : v.SamplesPerPixel;
+  if (v.BitsPerSample == 8) {
+    const int64_t n = int64_t(pixels) * S;
+    for (int64_t i = S; i < n; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - S]);
+    return;
+  }
+  if (v.BitsPerSample == 16 && (S == 1 || S == 3)) {
+    auto* w = reinterpret_cast<uint16_t*>(row);
+    const int64_t n = int64_t(pixels) * S;
+    for (int64_t i = S; i < n; ++i) w[i] = static_cast<uint16_t>(w[i] + w[i - S]);
+  }
+}
+
+void ConvertTIFFRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgressRec& progress,
+                     int32_t rowCount, int32_t width, int64_t inputSize, const uint8_t* input,
+                     int64_t rowByteOffset) {
+  const int64_t rowBytes = TIFFRowBytes(v, width, false);
+  if (rowBytes <= 0 || width <= 0) return;
+  if (v.Compression == 1) rowCount = static_cast<int32_t>(std::min<int64_t>(rowCount, inputSize / rowBytes));
+  TBlockRows rows(v, input, inputSize, rowBytes, width);
+  std::vector<uint8_t> scratch;
+  const bool bilevel = v.BitsPerSample == 1 && v.SamplesPerPixel == 1 && (v.Photometric <= 1);
+  TRVMask* mask = !v.NoAlpha && v.AlphaMask && WritesAlpha(v) ? v.AlphaMask : nullptr;
+  if (mask) mask->Full = false;
+  for (int32_t r = 0; r < rowCount && !progress.IsAborting(); ++r) {
+    const int32_t y = firstRow + r;
+    if (y >= bitmap.GetHeight()) break;
+    if (bilevel && AdvancesThroughInput(v.Compression) && rows.UsedUp()) break;
+    bool failed = false;
+    uint8_t* s = rows.Next(failed);
+    if (failed) {
+      progress.SetAborting();
+      break;
+    }
+    if (s) {
+      UndoTIFFPredictor(v, s, width, false);
+      TRowTarget t{bitmap.GetScanLine(y) + rowByteOffset, nullptr, bitmap.GetPixelFormat(), &bitmap};
+      if (mask && y < mask->Height() && width <= mask->Width()) t.mask = mask->GetScanLine(y);
+      ConvertRow(v, s, t, width, scratch);
+    }
+    ++progress.val;
+    if (progress.HasEvent()) {
+      const int32_t per = static_cast<int32_t>(progress.val * progress.per1);
+      if (per != progress.Extra) {
+        progress.Extra = per;
+        progress.Report(per);
+      }
+    }
+  }
+}
+
+void ConvertTIFFPlanarRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgressRec& progress,
+                           int32_t rowCount, int32_t width, const std::vector<TTIFFPlane>& planes) {
+  const int32_t S = v.SamplesPerPixel;
+  const bool rgb = v.Photometric == 2 && S == 3 && v.BitsPerSample == 8;
+  const bool cmyk = v.Photometric == 5 && S > 3 && v.BitsPerSample == 8;
+  if ((!rgb && !cmyk) || planes.size() < static_cast<size_t>(rgb ? 3 : 4)) return;
+  const int64_t rowBytes = TIFFRowBytes(v, width, true);
+  std::vector<std::unique_ptr<TBlockRows>> sources;
+  const size_t used = rgb ? 3 : 4;
+  for (size_t g = 0; g < used; ++g)
+    sources.push_back(std::make_unique<TBlockRows>(v, planes[g].data, planes[g].size, rowBytes, width));
+  std::vector<uint8_t> cmykRow(size_t(width) * 4);
+  const uint8_t* p[4] = {};
+  for (int32_t r = 0; r < rowCount && !progress.IsAborting(); ++r) {
+    const int32_t y = firstRow + r;
+    if (y >= bitmap.GetHeight()) break;
+    bool ok = true;
+    for (size_t g = 0; g < used; ++g) {
+      bool failed = false;
+      p[g] = sources[g]->Next(failed);
+      if (failed) {
+        progress.SetAborting();
+        return;
+      }
+      if (!p[g])
+        ok = false;
+      else if (cmyk)
+        UndoTIFFPredictor(v, const_cast<uint8_t*>(p[g]), width, true);
+    }
+    uint8_t* d = bitmap.GetScanLine(y);
+    if (ok && rgb) {
+      for (int32_t x = 0; x < width; ++x) {
+        d[3 * x] = p[2][x];
+        d[3 * x + 1] = p[1][x];
+        d[3 * x + 2] = p[0][x];
+      }
+      UndoTIFFPredictor(v, d, width, false);
+    } else if (ok) {
+      uint8_t* out = bitmap.GetPixelFormat() == rvCMYK ? d : cmykRow.data();
+      for (int32_t x = 0; x < width; ++x)
+        for (int k = 0; k < 4; ++k) out[4 * x + k] = static_cast<uint8_t>(255 - p[k][x]);
+      if (out != d) ConvertPixelRow(out, 2, d, v.Params, width, 1);
+    }
+    ++progress.val;
+    if (progress.HasEvent()) progress.Report(static_cast<int32_t>(progress.val * progress.per1));
+  }
+}
+
+}  // namespace rv::tiff

@@ -1,0 +1,24 @@
+#include "scene3d/scene/Scene3dScene.h"
+
+#include "scene3d/scene/core/GLBaseSceneObject.h"
+#include "scene3d/scene/core/GLCoordinates.h"
+#include "scene3d/scene/render/GLNonVisualViewer.h"
+#include "scene3d/scene/texture/TextureStartup.h"
+
+namespace gl3d {
+
+void Scene3dSceneStartup() {
+  RegisterCoordinatesClasses();
+  RegisterSceneClasses();
+  RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
+  TextureStartup();
+  ReadCounterFrequency();
+}
+
+void Scene3dSceneShutdown() {}
+
+void AddScene3dSceneSteps(common::TStartupSequence& sequence) {
+  sequence.Add("scene3d_scene", Scene3dSceneStartup, Scene3dSceneShutdown);
+}
+
+}  // namespace gl3d
