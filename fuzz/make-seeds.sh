@@ -97,6 +97,7 @@ im "$tmp/p.png" "$out/image_io/p.tif"
 im "$tmp/p.png" "$out/image_io/p.ppm"
 im "$tmp/p.png" "$out/image_io/p.ico"
 im "$tmp/p.png" "$out/image_io/p.jp2"
+im "$tmp/p.png" "$out/image_io/p.psd"
 # Packed DIBs from ImageMagick's BMP files (the 14-byte file header removed).
 for f in rle8 pal4 rgb565 rgba32; do tail -c +16 "$out/bmp/$f.bmp" > "$out/dib/im_$f.dib"; done
 # Sculpt maps: a 32 x 32 picture in each format the extension choice picks (0 png, 1 tga, 2 bmp, 3 jpg).
