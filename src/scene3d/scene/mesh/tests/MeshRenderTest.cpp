@@ -285,3 +285,29 @@ TEST_F(MeshRender, MaterialRunsRepeatForEveryPassOfTheirMaterial) {
   Frame();
   EXPECT_FALSE(S().IsEnabled(capCullFace));
 }
+
+TEST_F(MeshRender, ALightmapIsBoundOncePerRunOfItsIndex) {
+  TComponent owner(nullptr);
+  auto* lightmaps = new TGLMaterialLibrary(&owner);
+  lightmaps->Materials()->Add()->SetName("light");
+  TMeshObject* mesh = TMeshObject::CreateOwned(&list);
+  mesh->SetMode(moFaceGroups);
+  for (int i = 0; i < 3; ++i) {
+    mesh->Vertices()->Add({static_cast<float>(i), 0, 0});
+    mesh->LightMapTexCoords()->Add({0.5f, 0.5f, 0});
+  }
+  for (const int32_t index : {0, 0, -1}) {
+    auto* group = TFaceGroup::CreateOwned<TFGVertexIndexList>(mesh->FaceGroups());
+    group->SetLightMapIndex(index);
+    for (int k = 0; k < 3; ++k) group->Add(k);
+  }
+  rci.LightmapLibrary = lightmaps;
+  Frame();
+  // The first group binds the lightmap on unit 1, the second finds it bound, the third turns it off.
+  EXPECT_EQ(rec.Count("TexEnvi"), 1u) << rec.Names();
+  EXPECT_EQ(rec.Count("DrawElements"), 3u);
+  EXPECT_FALSE(S().GetActiveTextureEnabled(ttTexture2D));
+  // An index beyond the library fails its assertion.
+  static_cast<TFGVertexIndexList*>(mesh->FaceGroups()->Items(2))->SetLightMapIndex(1);
+  EXPECT_THROW(Frame(), common::EAssertionFailed);
+}
