@@ -398,11 +398,11 @@ TFaceGroups::~TFaceGroups() { Clear(); }
 std::unique_ptr<TPersistentObject> TFaceGroups::NewInstance() const { return std::make_unique<TFaceGroups>(); }
 
 void TFaceGroups::Clear() {
+  // As for the mesh-object list: a failed read may leave items of another class behind.
   for (int i = 0; i < Count(); ++i) {
-    if (TFaceGroup* group = GetFaceGroup(i)) {
-      group->SetOwner(nullptr);
-      delete group;
-    }
+    TObject* item = Get(i);
+    if (auto* group = dynamic_cast<TFaceGroup*>(item)) group->SetOwner(nullptr);
+    delete item;
   }
   TPersistentObjectList::Clear();
 }
@@ -423,7 +423,8 @@ void TFaceGroups::BindMaterialCache(TGLMaterialLibrary* library) {
 }
 
 void TFaceGroups::ReleaseMaterialCache() {
-  for (int i = 0; i < Count(); ++i) GetFaceGroup(i)->ReleaseMaterialCache();
+  for (int i = 0; i < Count(); ++i)
+    if (auto* group = dynamic_cast<TFaceGroup*>(Get(i))) group->ReleaseMaterialCache();
 }
 
 }  // namespace gl3d

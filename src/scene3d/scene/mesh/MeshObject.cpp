@@ -189,11 +189,12 @@ void TMeshObjectList::BuildList(TRenderContextInfo& rci) {
 
 void TMeshObjectList::Clear() {
   ReleaseMaterialCache();
+  // An archive read that failed part-way may leave items of another class behind: each item is
+  // looked at for what it is.
   for (int i = 0; i < Count(); ++i) {
-    TMeshObject* mesh = GetMeshObject(i);
-    if (!mesh) continue;
-    mesh->SetOwner(nullptr);
-    delete mesh;
+    TObject* item = Get(i);
+    if (auto* mesh = dynamic_cast<TMeshObject*>(item)) mesh->SetOwner(nullptr);
+    delete item;
   }
   TPersistentObjectList::Clear();
 }
@@ -212,7 +213,7 @@ void TMeshObjectList::BindMaterialCache(TGLMaterialLibrary* library) {
 
 void TMeshObjectList::ReleaseMaterialCache() {
   for (int i = 0; i < Count(); ++i)
-    if (TMeshObject* mesh = GetMeshObject(i)) mesh->FaceGroups()->ReleaseMaterialCache();
+    if (auto* mesh = dynamic_cast<TMeshObject*>(Get(i))) mesh->FaceGroups()->ReleaseMaterialCache();
 }
 
 void TMeshObjectList::GetExtents(TVector3f& min, TVector3f& max) const {
