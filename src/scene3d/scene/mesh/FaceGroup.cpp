@@ -107,10 +107,6 @@ void TFGVertexIndexList::SetVertexIndices(const TIntegerList& list) {
   InvalidateIndexBuffer();
 }
 
-void TFGVertexIndexList::InvalidateIndexBuffer() {
-  if (indexBuffer_) indexBuffer_->NotifyChangesOfData();
-}
-
 void TFGVertexIndexList::Reverse() {
   vertexIndices_.Reverse();
   InvalidateIndexBuffer();

@@ -137,7 +137,9 @@ class TFGVertexIndexList : public TFaceGroup {
     vertexIndices_.Add(index);
     InvalidateIndexBuffer();
   }
-  void InvalidateIndexBuffer();
+  void InvalidateIndexBuffer() {
+    if (indexBuffer_) indexBuffer_->NotifyChangesOfData();
+  }
   // Reverses the indices (order of the faces and their winding); marks the buffer changed.
   void Reverse() override;
   // Triangle modes: count div 3; strip and fan: count - 2, not below 0; quads: count div 2.
