@@ -106,8 +106,11 @@ TEST(SculptImage, RoundTripIsExactOnTheMapStepsForEveryTypeSizeAndFormat) {
         auto cs = NewShape(type, size[0], size[1]);
         SnapToSteps(*cs);
         std::string name = dir / (std::string("map") + ext);
-        WriteSculptMap(*cs, name);
+        EXPECT_TRUE(WriteSculptMap(*cs, name));
         EXPECT_EQ(name, dir / (std::string("map") + ext));
+        // A map that cannot be stored (one map or every part of a divided one) reports it.
+        std::string nowhere = dir / (std::string("no-such-folder/map") + ext);
+        EXPECT_FALSE(WriteSculptMap(*cs, nowhere));
         auto back = NewShape(SCTYPE_TORUS, 9, 9);
         const std::string what =
             std::to_string(type) + " " + std::to_string(size[0]) + "x" + std::to_string(size[1]) + ext;
