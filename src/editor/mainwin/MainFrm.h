@@ -336,6 +336,8 @@ class TMainFrm : public QMainWindow {
   void FileStSaveLastExecute();
   void FileSetupExecute();
   void TextureLoadExecute();
+  // The save dialog of the texture commands, starting at the last texture file.
+  bool AskTextureSaveName(const char* title, platform::TFileDialogResult& result);
   void TextureSaveExecute();
   void TextureDividedSaveExecute();
   void ViewLoadBkgroundExecute();

@@ -314,16 +314,20 @@ void TMainFrm::TextureLoadExecute() {
   if (fileDialog_->Execute(request, result)) LoadTexture(result.FileName, true);
 }
 
-void TMainFrm::TextureSaveExecute() {
+bool TMainFrm::AskTextureSaveName(const char* title, platform::TFileDialogResult& result) {
   platform::TFileDialogRequest request;
   request.Kind = platform::TFileDialogKind::Save;
   request.InitialDir = FolderOf(AppSettings.TxtrFile);
   request.FileName = shape::ExtractFileName(AppSettings.TxtrFile);
-  request.Title = "Save Texture";
+  request.Title = title;
   request.Filter = kTextureSaveFilter;
   request.OverwritePrompt = overwritePrompt_;
+  return fileDialog_->Execute(request, result);
+}
+
+void TMainFrm::TextureSaveExecute() {
   platform::TFileDialogResult result;
-  if (!fileDialog_->Execute(request, result)) return;
+  if (!AskTextureSaveName("Save Texture", result)) return;
   std::string name = result.FilterIndex == 1 ? shape::ChangeFileExt(result.FileName, ".png") : result.FileName;
   if (!shape::ConfirmOverwrite(name)) return;
   shape::RenameNotice.clear();
@@ -342,15 +346,8 @@ void TMainFrm::TextureSaveExecute() {
 }
 
 void TMainFrm::TextureDividedSaveExecute() {
-  platform::TFileDialogRequest request;
-  request.Kind = platform::TFileDialogKind::Save;
-  request.InitialDir = FolderOf(AppSettings.TxtrFile);
-  request.FileName = shape::ExtractFileName(AppSettings.TxtrFile);
-  request.Title = "Save Divided TexTures";
-  request.Filter = kTextureSaveFilter;
-  request.OverwritePrompt = overwritePrompt_;
   platform::TFileDialogResult result;
-  if (!fileDialog_->Execute(request, result)) return;
+  if (!AskTextureSaveName("Save Divided TexTures", result)) return;
   const std::string base = shape::RemoveFileExt(result.FileName);
   const std::string ext = result.FilterIndex == 1 ? ".png" : ".tga";
   bool written;
