@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QTest>
+#include <cstdlib>
 #include <memory>
 
 #include "common/StartupSequence.h"
@@ -52,7 +53,7 @@ std::unique_ptr<editor::TMainFrm> ShownWindow() {
   auto f = std::make_unique<editor::TMainFrm>(editor::TMainFrmOptions{{}, "/nonexistent"});
   f->CreateDialogs();
   f->show();
-  QTest::qWaitForWindowExposed(f.get());
+  if (!QTest::qWaitForWindowExposed(f.get())) std::abort();
   return f;
 }
 
@@ -127,7 +128,7 @@ void BM_BareWindowWithViewerToFirstFrame(benchmark::State& state) {
     w->setCentralWidget(viewer);
     w->resize(1024, 600);
     w->show();
-    QTest::qWaitForWindowExposed(w.get());
+    if (!QTest::qWaitForWindowExposed(w.get())) std::abort();
     while (viewer->Buffer()->FrameCount() == 0) QCoreApplication::processEvents();
     state.PauseTiming();
     w.reset();
