@@ -33,10 +33,9 @@ void TNumEdit::Apply() {
   }
   // Digits only, as the edit control's digits-only style: no sign, no separator. Text that is
   // set by the program is not checked (a validator only filters typing).
-  if (numOnly_)
-    setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this));
-  else
-    setValidator(nullptr);
+  const QValidator* old = validator();
+  setValidator(numOnly_ ? new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this) : nullptr);
+  delete old;
 }
 
 }  // namespace editor

@@ -39,8 +39,8 @@ TScBitmap* ScBitmap = nullptr;
 TScWAPPA* ScWAPPA = nullptr;
 TTxDraw* TxDraw = nullptr;
 
-const char* const CursorNames[12] = {"ROTURN", "RONWSE", "RONESW", "HAND1",  "HAND2", "RONS",
-                                     "ROEW",   "BTNWSE", "BTNESW", "BTNS",   "BTEW",  "ARMOVE"};
+const char* const CursorNames[12] = {"ROTURN", "RONWSE", "RONESW", "HAND1", "HAND2", "RONS",
+                                     "ROEW",   "BTNWSE", "BTNESW", "BTNS",  "BTEW",  "ARMOVE"};
 
 namespace {
 
@@ -109,9 +109,11 @@ void CreateServiceContext() {
 }
 
 void AddProgramSteps(common::TStartupSequence& sequence) {
-  sequence.Add("fpu", [] { common::MaskFloatingPointExceptions(); }, nullptr);
+  sequence.Add(
+      "fpu", [] { common::MaskFloatingPointExceptions(); }, nullptr);
   // The GL layer first: its shut-down, which stops the service thread, runs last.
-  sequence.Add("scene3d_gl", [] { gl3d::GLContextStartup(); }, [] { gl3d::GLContextShutdown(); });
+  sequence.Add(
+      "scene3d_gl", [] { gl3d::GLContextStartup(); }, [] { gl3d::GLContextShutdown(); });
   gl3d::AddScene3dBaseSteps(sequence);
   gl3d::AddScene3dSceneSteps(sequence);
   gl3d::AddScene3dPlatformSteps(sequence);
@@ -122,8 +124,10 @@ void AddProgramSteps(common::TStartupSequence& sequence) {
         rv::RastovaLibraryStartup();
       },
       [] { rv::RastovaLibraryShutdown(); });
-  sequence.Add("texture_bitmaps", [] { shape::CreateTextureBitmaps(); }, [] { shape::FreeTextureBitmaps(); });
-  sequence.Add("settings", [] { settings::UpdateGridAngleStep(); }, nullptr);
+  sequence.Add(
+      "texture_bitmaps", [] { shape::CreateTextureBitmaps(); }, [] { shape::FreeTextureBitmaps(); });
+  sequence.Add(
+      "settings", [] { settings::UpdateGridAngleStep(); }, nullptr);
   sequence.Add(
       "point_clipboard",
       [] {
@@ -134,8 +138,10 @@ void AddProgramSteps(common::TStartupSequence& sequence) {
         shape::RegisterPointClipboardFormat(nullptr);
         Clipboard().reset();
       });
-  sequence.Add("editors", [] { CreateEditors(); }, [] { FreeEditors(); });
-  sequence.Add("cursors", [] { LoadProgramCursors(); }, [] { FreeProgramCursors(); });
+  sequence.Add(
+      "editors", [] { CreateEditors(); }, [] { FreeEditors(); });
+  sequence.Add(
+      "cursors", [] { LoadProgramCursors(); }, [] { FreeProgramCursors(); });
 }
 
 }  // namespace editor

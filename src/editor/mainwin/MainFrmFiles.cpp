@@ -25,8 +25,8 @@
 #include "shape/ShapeReadCopy.h"
 #include "shape/TextureBitmaps.h"
 #include "shape/XmlObject.h"
-#include "shape/uScCollada.h"
 #include "shape/model/uScPrim.h"
+#include "shape/uScCollada.h"
 
 namespace editor {
 
@@ -36,8 +36,10 @@ using shape::CurrentShape;
 namespace {
 
 constexpr char kShapeOpenFilter[] =
-    "All File|*.tga;*.bmp;*.jpg;*.png;*.obj;*.xml|BMP File|*.bmp|TGA File|*.tga|JPEG File|*.jpg|PNG File|*.png|"
-    "OBJ File|*.obj|ZEPHOR XML File|*.xml|TGA File as Sphere|*.tga|TGA File as Torus|*.tga|TGA File as Plane|*.tga|"
+    "All File|*.tga;*.bmp;*.jpg;*.png;*.obj;*.xml|BMP File|*.bmp|TGA File|*.tga|JPEG File|*.jpg|PNG "
+    "File|*.png|"
+    "OBJ File|*.obj|ZEPHOR XML File|*.xml|TGA File as Sphere|*.tga|TGA File as Torus|*.tga|TGA File as "
+    "Plane|*.tga|"
     "TGA File as Cylinder|*.tga";
 constexpr char kShapeSaveFilter[] =
     "TGA File|*.tga|OBJ File(Mesh of Triangles)|*.obj|OBJ File(Mesh of Quadrangles)|*.obj|XML File|*.xml|"
@@ -187,7 +189,8 @@ bool TMainFrm::SaveShapeFile(std::string path) {
           asked = shape::ConfirmOverwrite(path) && ColladaDlg && ColladaDlg->Execute();
           if (!asked) break;
           path = shape::MakeUniqueFileName(path, ".dae");
-          std::string texture = shape::MakeUniqueFileName(shape::ForceNameSuffix(path, "-tx", ".png"), ".png");
+          std::string texture =
+              shape::MakeUniqueFileName(shape::ForceNameSuffix(path, "-tx", ".png"), ".png");
           const shape::TTextureBitmaps& t = shape::TextureBitmaps();
           written = shape::SaveImageWithAlpha(texture, t.BaseColor, t.BaseAlpha) == 0;
           shape::ExportColladaLods(CurrentShape, path, texture);
@@ -233,7 +236,8 @@ void TMainFrm::FileNewExecute() {
 void TMainFrm::FileSTSaveExecute() {
   if (AppSettings.ViewLevel != 1)
     platform::ShowWarning(
-        "View Level is not Near.\rPlease set View Level to Near and check the global image of a sculpted Prim "
+        "View Level is not Near.\rPlease set View Level to Near and check the global image of a sculpted "
+        "Prim "
         "saved.");
   platform::TFileDialogRequest request;
   request.Kind = platform::TFileDialogKind::Save;
@@ -328,7 +332,8 @@ bool TMainFrm::AskTextureSaveName(const char* title, platform::TFileDialogResult
 void TMainFrm::TextureSaveExecute() {
   platform::TFileDialogResult result;
   if (!AskTextureSaveName("Save Texture", result)) return;
-  std::string name = result.FilterIndex == 1 ? shape::ChangeFileExt(result.FileName, ".png") : result.FileName;
+  std::string name =
+      result.FilterIndex == 1 ? shape::ChangeFileExt(result.FileName, ".png") : result.FileName;
   if (!shape::ConfirmOverwrite(name)) return;
   shape::RenameNotice.clear();
   const shape::TTextureBitmaps& t = shape::TextureBitmaps();
@@ -385,12 +390,14 @@ void TMainFrm::ViewLoadBkgroundExecute() {
 
 void TMainFrm::DropDst1FileDrop(const std::vector<std::string>& files) {
   std::error_code ec;
-  if (files.size() == 1 && std::filesystem::is_regular_file(files.front(), ec)) LoadTexture(files.front(), true);
+  if (files.size() == 1 && std::filesystem::is_regular_file(files.front(), ec))
+    LoadTexture(files.front(), true);
 }
 
 void TMainFrm::DropDst2FileDrop(const std::vector<std::string>& files) {
   std::error_code ec;
-  if (files.size() == 1 && std::filesystem::is_regular_file(files.front(), ec)) OpenAndRemember(files.front(), -1);
+  if (files.size() == 1 && std::filesystem::is_regular_file(files.front(), ec))
+    OpenAndRemember(files.front(), -1);
 }
 
 // ---- the actions ----

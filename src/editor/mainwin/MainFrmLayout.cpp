@@ -203,7 +203,8 @@ void TMainFrm::BuildMainPanel() {
   ActionMainMenuBar1 = new QMenuBar(Panel1);
   ActionMainMenuBar1->setObjectName("ActionMainMenuBar1");
   ActionMainMenuBar1->setNativeMenuBar(false);
-  for (QMenu* m : {FileMenu, EditMenu, ShapeMenu, ViewMenu, SidesMenu, SectionMenu, ToolsMenu, BitmapMenu, HelpMenu})
+  for (QMenu* m :
+       {FileMenu, EditMenu, ShapeMenu, ViewMenu, SidesMenu, SectionMenu, ToolsMenu, BitmapMenu, HelpMenu})
     ActionMainMenuBar1->addMenu(m);
   ActionMainMenuBar1->setFixedHeight(24);
   column->addWidget(ActionMainMenuBar1);
@@ -384,8 +385,8 @@ void TMainFrm::BuildMenus() {
   BuildBitmapMenus();
   NewAction("HelpAbout", "&About...");
   AddActions(HelpMenu, {"HelpAbout"});
-  for (QMenu* m : {FileMenu, EditMenu, ShapeMenu, ViewMenu, SidesMenu, SectionMenu, ToolsMenu, BitmapMenu, HelpMenu,
-                   TextureMenu, BitmapMenu3})
+  for (QMenu* m : {FileMenu, EditMenu, ShapeMenu, ViewMenu, SidesMenu, SectionMenu, ToolsMenu, BitmapMenu,
+                   HelpMenu, TextureMenu, BitmapMenu3})
     ActionManager1.WatchMenu(m);
 }
 
@@ -396,13 +397,15 @@ void TMainFrm::BuildFileActions() {
   NewAction("FileSTSave", "S&ave...", 0, QKeySequence("Ctrl+Alt+S"));
   NewAction("FileSetup", "S&etup...");
   NewAction("FileExit", "E&xit");
-  AddActions(FileMenu, {"FileNew", "FileSTLoad", "FileStSaveLast", "FileSTSave", "-", "FileSetup", "-", "FileExit"});
+  AddActions(FileMenu,
+             {"FileNew", "FileSTLoad", "FileStSaveLast", "FileSTSave", "-", "FileSetup", "-", "FileExit"});
   NewAction("TextureReset", "&Reset");
   NewAction("TextureLoad", "&Load...");
   NewAction("TextureLoadLast", "L&oad Last");
   NewAction("TextureSave", "&Save...");
   NewAction("TextureDividedSave", "&Divided Save...");
-  AddActions(TextureMenu, {"TextureReset", "TextureLoad", "TextureLoadLast", "TextureSave", "TextureDividedSave"});
+  AddActions(TextureMenu,
+             {"TextureReset", "TextureLoad", "TextureLoadLast", "TextureSave", "TextureDividedSave"});
 }
 
 // The commands of the Edit, Shape, Sides, Section and Bitmap menus are made here with their
@@ -465,7 +468,8 @@ void TMainFrm::BuildEditMenu() {
   AddSubmenu(EditMenu, "Lo&ck / Unlock", {"EditLock", "EditUnlock", "EditUnlockAll", "EditLockReverse"});
   AddSubmenu(EditMenu, "Se&lect", {"ActSelectAll", "ActSelectNone", "ActSelectReverse"});
   AddSubmenu(EditMenu, "Group&ing", {"EditGroup", "EditUnGroup", "EditUnGroupAll"});
-  QMenu* smooth = AddSubmenu(EditMenu, "Smoot&h", {"EditSmooth0", "EditSmooth1", "EditSmooth2", "EditSmooth3"});
+  QMenu* smooth =
+      AddSubmenu(EditMenu, "Smoot&h", {"EditSmooth0", "EditSmooth1", "EditSmooth2", "EditSmooth3"});
   smooth->menuAction()->setObjectName("EditSmooth");
   AddActions(EditMenu, {"EditMagnet"});
 }
@@ -477,9 +481,12 @@ void TMainFrm::BuildShapeMenu() {
                                      {"ShapeOctagon", "&Octagon", "8"}};
   for (const auto& p : prisms) NewAction(p[0], p[1], std::atoi(p[2]))->SetEnabled(false);
   NewAction("ShapeCrystallized", "C&rystallized")->SetEnabled(false);
-  static const char* rounds[6][3] = {{"ShapeFillPillar", "&Fill Pillar", "4"}, {"ShapeCushion", "C&ushion", "5"},
-                                     {"ShapeBevel", "&Bevel", "3"},            {"ShapeBall", "Ba&ll", "0"},
-                                     {"ShapeCap", "C&ap", "1"},                {"ShapeCone", "Co&ne", "2"}};
+  static const char* rounds[6][3] = {{"ShapeFillPillar", "&Fill Pillar", "4"},
+                                     {"ShapeCushion", "C&ushion", "5"},
+                                     {"ShapeBevel", "&Bevel", "3"},
+                                     {"ShapeBall", "Ba&ll", "0"},
+                                     {"ShapeCap", "C&ap", "1"},
+                                     {"ShapeCone", "Co&ne", "2"}};
   for (const auto& r : rounds) NewAction(r[0], r[1], std::atoi(r[2]))->SetEnabled(false);
   AddActions(ShapeMenu, {"ShapeCylinder", "ShapePrism", "ShapePillar", "ShapePentagon", "ShapeHexagon",
                          "ShapeHeptagon", "ShapeOctagon", "-", "ShapeCrystallized", "-", "ShapeFillPillar",
@@ -511,22 +518,22 @@ void TMainFrm::BuildViewMenu() {
   AddSubmenu(ViewMenu, "&Grid", {"Grid00", "Grid01", "Grid04", "Grid08"});
   AddActions(ViewMenu, {"ViewDispCtrl", "ViewEditLine"});
   QMenu* sym = AddSubmenu(ViewMenu, "&Symmetry",
-                          {"ViewSymmetryNone", "ViewSymmetryMirror", "ViewSymmetryRotation", "ViewSymmetry4Mirror",
-                           "ViewSymmetry4Rotation"});
+                          {"ViewSymmetryNone", "ViewSymmetryMirror", "ViewSymmetryRotation",
+                           "ViewSymmetry4Mirror", "ViewSymmetry4Rotation"});
   sym->menuAction()->setObjectName("ViewSymmetry");
   AddSubmenu(ViewMenu, "&Level of Detail", {"ViewLevel01", "ViewLevel02", "ViewLevel04"});
   AddActions(ViewMenu, {"-", "ViewDispBkground", "ViewLoadBkground"});
 }
 
 void TMainFrm::BuildSidesMenu() {
-  static const char* sides[10][3] = {{"SidesAll", "Select &All", "0"},     {"SidesNone", "Select &None", "0"},
-                                     {"SidesReverse", "&Reverse", "0"},    {"Sides16", "Every 1&6 point", "16"},
-                                     {"Sides08", "Every &8 point", "8"},   {"Sides04", "Every &4 point", "4"},
-                                     {"Sides02", "Every &2 point", "2"},   {"Sides01", "Every &1 point", "1"},
-                                     {"SidesCustom", "&Custom...", "0"},   {"SideFolder", "&Folder", "0"}};
+  static const char* sides[10][3] = {{"SidesAll", "Select &All", "0"},   {"SidesNone", "Select &None", "0"},
+                                     {"SidesReverse", "&Reverse", "0"},  {"Sides16", "Every 1&6 point", "16"},
+                                     {"Sides08", "Every &8 point", "8"}, {"Sides04", "Every &4 point", "4"},
+                                     {"Sides02", "Every &2 point", "2"}, {"Sides01", "Every &1 point", "1"},
+                                     {"SidesCustom", "&Custom...", "0"}, {"SideFolder", "&Folder", "0"}};
   for (const auto& s : sides) NewAction(s[0], s[1], std::atoi(s[2]))->SetEnabled(false);
-  AddActions(SidesMenu, {"SidesAll", "SidesNone", "SidesReverse", "-", "Sides16", "Sides08", "Sides04", "Sides02",
-                         "Sides01", "-", "SidesCustom", "SideFolder"});
+  AddActions(SidesMenu, {"SidesAll", "SidesNone", "SidesReverse", "-", "Sides16", "Sides08", "Sides04",
+                         "Sides02", "Sides01", "-", "SidesCustom", "SideFolder"});
 }
 
 void TMainFrm::BuildBitmapMenus() {
@@ -547,8 +554,8 @@ void TMainFrm::BuildBitmapMenus() {
   AddActions(BitmapMenu, {"EditMagnet"});
   // The second pane's menu acts on the sculpt-image editor.
   AddActions(BitmapMenu3, {"BitmapCopy", "BitmapPaste", "-", "BitmapEQLine", "BitmapEQDist"});
-  QMenu* smooth =
-      AddSubmenu(BitmapMenu3, "&Smooth", {"BitmapSmooth0", "BitmapSmooth1", "BitmapSmooth2", "BitmapSmooth3"});
+  QMenu* smooth = AddSubmenu(BitmapMenu3, "&Smooth",
+                             {"BitmapSmooth0", "BitmapSmooth1", "BitmapSmooth2", "BitmapSmooth3"});
   smooth->menuAction()->setObjectName("BitmapSmooth");
   AddActions(BitmapMenu3, {"BitmapMagnet"});
 }

@@ -32,7 +32,8 @@ std::string FormatChannelValue(int32_t v) {
 
 // ---- the main pane ----
 
-void TMainFrm::Image1MouseDown(platform::TMouseButton button, platform::TShiftState shift, int32_t x, int32_t y) {
+void TMainFrm::Image1MouseDown(platform::TMouseButton button, platform::TShiftState shift, int32_t x,
+                               int32_t y) {
   if (Starting || !CurrentEditor) return;
   if (button != platform::mbLeft) {
     PopupMenu1->popup(Image1->mapToGlobal(QPoint(x, y)));
@@ -75,7 +76,8 @@ void TMainFrm::Image1MouseLeave() {
 
 // ---- the second pane ----
 
-void TMainFrm::Image2MouseDown(platform::TMouseButton button, platform::TShiftState shift, int32_t x, int32_t y) {
+void TMainFrm::Image2MouseDown(platform::TMouseButton button, platform::TShiftState shift, int32_t x,
+                               int32_t y) {
   if (Starting) return;
   if (button != platform::mbLeft) {
     PopupMenu2->popup(Image2->mapToGlobal(QPoint(x, y)));

@@ -14,11 +14,12 @@ using shape::CurrentShape;
 void TMainFrm::LoadPlugins() {
   // The menu is shown while the folder is searched and hidden again when nothing was kept.
   ToolsMenu->menuAction()->setVisible(true);
-  const int kept = options_.PluginFolder.empty() ? Plugins.LoadPlugins() : Plugins.LoadPlugins(options_.PluginFolder);
+  const int kept =
+      options_.PluginFolder.empty() ? Plugins.LoadPlugins() : Plugins.LoadPlugins(options_.PluginFolder);
   for (int k = 0; k < kept; ++k) {
     const TPluginModule& plugin = Plugins.Plugin(k);
-    platform::TAction* a = NewAction("ActPlugin" + std::to_string(k),
-                                     QString::fromStdU16String(plugin.Name), k);
+    platform::TAction* a =
+        NewAction("ActPlugin" + std::to_string(k), QString::fromStdU16String(plugin.Name), k);
     a->Category = "Tools";
     a->OnExecute = [this](platform::TAction* s) { RunPlugin(s); };
     a->OnUpdate = [this](platform::TAction* s) { PluginActionUpdate(s); };

@@ -49,16 +49,16 @@
 
 namespace editor {
 
-using shape::CurrentShape;
 using settings::AppSettings;
+using shape::CurrentShape;
 
 namespace {
 
 constexpr uint8_t kTabRows[4][7] = {
-    {0, 1, 2, 3, 5, 6, kNoTab},  // sphere
-    {0, 1, 2, 4, 5, 6, kNoTab},  // torus
+    {0, 1, 2, 3, 5, 6, kNoTab},                      // sphere
+    {0, 1, 2, 4, 5, 6, kNoTab},                      // torus
     {0, 6, kNoTab, kNoTab, kNoTab, kNoTab, kNoTab},  // plane
-    {0, 1, 2, 3, 5, 6, kNoTab},  // cylinder
+    {0, 1, 2, 3, 5, 6, kNoTab},                      // cylinder
 };
 constexpr const char* kStitchStatus[4] = {"SculptType:SPHERE", "SculptType:TORUS", "SculptType:PLANE",
                                           "SculptType:CYLINDER"};
@@ -99,7 +99,9 @@ TMainFrm::~TMainFrm() {
   FormDestroy();
 }
 
-void TMainFrm::SetFileDialog(std::unique_ptr<platform::IFileDialog> dialog) { fileDialog_ = std::move(dialog); }
+void TMainFrm::SetFileDialog(std::unique_ptr<platform::IFileDialog> dialog) {
+  fileDialog_ = std::move(dialog);
+}
 
 void TMainFrm::CreateDialogs() {
   ColorDlg = new TColorDlg(this);
@@ -294,8 +296,8 @@ void TMainFrm::RefreshEditorUi(bool withHandles) {
 void TMainFrm::RefreshModeControls() {
   const int m = EditorMode;
   const bool lines = m >= 1 && m <= 5;
-  for (QWidget* w : {static_cast<QWidget*>(spBtnGDn), static_cast<QWidget*>(spBtnGUp),
-                     static_cast<QWidget*>(spBtnGLk)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(spBtnGDn), static_cast<QWidget*>(spBtnGUp), static_cast<QWidget*>(spBtnGLk)})
     w->setVisible(lines);
   const bool sides = m == 0 || m == 3 || m == 4;
   for (int k = 0; k < 6; ++k) SideBtn[k]->setVisible(sides);
@@ -318,10 +320,10 @@ void TMainFrm::RefreshModeControls() {
   }
   SBRgModeUpdate->setVisible(CurrentEditor && CurrentEditor->EditMode == EDIT_WORP);
   const bool channels = m == 7;
-  for (QWidget* w : {static_cast<QWidget*>(LBS2), static_cast<QWidget*>(LBX1), static_cast<QWidget*>(LBY1),
-                     static_cast<QWidget*>(LBZ1), static_cast<QWidget*>(SE2), static_cast<QWidget*>(NEX1),
-                     static_cast<QWidget*>(NEY1), static_cast<QWidget*>(NEZ1),
-                     static_cast<QWidget*>(spBtnXYZUpdate1)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(LBS2), static_cast<QWidget*>(LBX1), static_cast<QWidget*>(LBY1),
+        static_cast<QWidget*>(LBZ1), static_cast<QWidget*>(SE2), static_cast<QWidget*>(NEX1),
+        static_cast<QWidget*>(NEY1), static_cast<QWidget*>(NEZ1), static_cast<QWidget*>(spBtnXYZUpdate1)})
     w->setVisible(channels);
   for (int k = 0; k < 3; ++k) {
     spBtnUp2[k]->setVisible(channels);
@@ -338,9 +340,9 @@ void TMainFrm::AfterCommand() {
 }
 
 void TMainFrm::ResetEditorsForShape() {
-  for (TScBase* e : {static_cast<TScBase*>(ScGYRAN), static_cast<TScBase*>(ScTOKOROTEN),
-                     static_cast<TScBase*>(ScDODUDA), static_cast<TScBase*>(ScMAGE),
-                     static_cast<TScBase*>(ScMAGETorus), static_cast<TScBase*>(ScWAPPA)})
+  for (TScBase* e :
+       {static_cast<TScBase*>(ScGYRAN), static_cast<TScBase*>(ScTOKOROTEN), static_cast<TScBase*>(ScDODUDA),
+        static_cast<TScBase*>(ScMAGE), static_cast<TScBase*>(ScMAGETorus), static_cast<TScBase*>(ScWAPPA)})
     e->ResetForShape();
 }
 

@@ -99,8 +99,8 @@ void TMainFrm::WireViewActions() {
     EditLineDlg->Execute(CurrentShape, ScDODUDA->EditColumnMarks, ScDODUDA->EditRowMarks);
     AfterCommand();
   };
-  for (const char* name : {"ViewSymmetryNone", "ViewSymmetryMirror", "ViewSymmetryRotation", "ViewSymmetry4Mirror",
-                           "ViewSymmetry4Rotation"}) {
+  for (const char* name : {"ViewSymmetryNone", "ViewSymmetryMirror", "ViewSymmetryRotation",
+                           "ViewSymmetry4Mirror", "ViewSymmetry4Rotation"}) {
     platform::TAction* a = Act(name);
     a->OnUpdate = [](platform::TAction* s) { s->SetChecked(SymmetryMode == s->Tag); };
     a->OnExecute = [](platform::TAction* s) { SymmetryMode = s->Tag; };
@@ -124,7 +124,8 @@ void TMainFrm::WireViewActions() {
   };
   Act("ViewDispBkground")->OnExecute = [this](platform::TAction*) {
     if (!CurrentShapeEditor) return;
-    CurrentShapeEditor->ShowBackground = !CurrentShapeEditor->ShowBackground && CurrentShapeEditor->BackgroundLoaded;
+    CurrentShapeEditor->ShowBackground =
+        !CurrentShapeEditor->ShowBackground && CurrentShapeEditor->BackgroundLoaded;
     RefreshEditorUi(false);
   };
   Act("ActResetPosition1")->OnExecute = [this](platform::TAction*) {
@@ -203,7 +204,8 @@ void TMainFrm::ApplyObjectSize(bool setTrackBars) {
     for (int k = 0; k < 3; ++k) bars[k]->setValue(common::Round(settings::ObjectSize[k] * 10));
     Starting = was;
   }
-  Preview->SetFrameSize(static_cast<float>(2 * settings::AxisScales[0]), static_cast<float>(2 * settings::AxisScales[1]),
+  Preview->SetFrameSize(static_cast<float>(2 * settings::AxisScales[0]),
+                        static_cast<float>(2 * settings::AxisScales[1]),
                         static_cast<float>(2 * settings::AxisScales[2]));
 }
 
@@ -254,7 +256,8 @@ void TMainFrm::FormMouseWheel(int32_t delta, QPoint clientPos) {
   if (CurrentEditor) PaneWheelZoom(*CurrentEditor, *Image1, delta, 2);
 }
 
-void TMainFrm::PaneWheelZoom(TEditBase& editor, platform::TCustomControl& image, int32_t delta, int32_t request) {
+void TMainFrm::PaneWheelZoom(TEditBase& editor, platform::TCustomControl& image, int32_t delta,
+                             int32_t request) {
   const QPoint p = image.mapFromGlobal(QCursor::pos());
   const int w = image.width(), h = image.height();
   double dx = 0, dy = 0;
@@ -317,7 +320,8 @@ void TMainFrm::FormResize() {
   if (!isMaximized() && !isFullScreen() && (width() < kMinWindowWidth || height() < kMinWindowHeight))
     resize(std::max(width(), kMinWindowWidth), std::max(height(), kMinWindowHeight));
   // Panel3's own resize rule: an open pane remembers the width it was given.
-  if (SecondPaneShown && SecondPaneWidth > 100 && !Panel3->isHidden()) SecondPaneWidth = PanelRow->RightWidth();
+  if (SecondPaneShown && SecondPaneWidth > 100 && !Panel3->isHidden())
+    SecondPaneWidth = PanelRow->RightWidth();
   SyncScrollBars();
   PaneRequest = 3;
 }

@@ -201,8 +201,8 @@ TEST_F(MainFrmTest, TheFiveSaveFormatsAreReadByOutsideTools) {
       {2, "m2", "m2.obj", "assimp info " + File("m2.obj").string()},
       {3, "m3.obj", "m3.obj", "assimp info " + File("m3.obj").string()},
       {4, "m4", "m4.xml", "xmllint --noout " + File("m4.xml").string()},
-      {5, "m5.dae", "m5-high.dae", "xmllint --noout " + File("m5-high.dae").string() + " && assimp info " +
-                                       File("m5-high.dae").string()},
+      {5, "m5.dae", "m5-high.dae",
+       "xmllint --noout " + File("m5-high.dae").string() + " && assimp info " + File("m5-high.dae").string()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -296,9 +296,10 @@ TEST_F(MainFrmTest, SaveWarnsWhenTheViewLevelIsNotNear) {
   dialog->answers.push_back({false, "", 1});
   f.Act("FileSTSave")->Execute();
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0],
-            "View Level is not Near.\rPlease set View Level to Near and check the global image of a sculpted Prim "
-            "saved.");
+  EXPECT_EQ(
+      boxes.shown[0],
+      "View Level is not Near.\rPlease set View Level to Near and check the global image of a sculpted Prim "
+      "saved.");
   EXPECT_EQ(dialog->requests.size(), 1u);  // saving goes on after it
 }
 

@@ -3,14 +3,14 @@
 // the plug-in commands and the shut-down.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
-#include <QMenuBar>
-#include <QTimer>
 #include <QCursor>
+#include <QDialog>
 #include <QMenu>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 #include <cmath>
 #include <cstring>
@@ -85,9 +85,7 @@ TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
     bool opened;
   };
   const std::string torus = WriteMap(File("torus.tga").string(), shape::SCTYPE_TORUS, 33, 33);
-  {
-    std::ofstream(File("damaged.tga"), std::ios::binary) << "TRUEVISION-XFILE damaged";
-  }
+  { std::ofstream(File("damaged.tga"), std::ios::binary) << "TRUEVISION-XFILE damaged"; }
   const Case cases[] = {{"a torus map", torus, true},
                         {"a damaged map", File("damaged.tga").string(), false},
                         {"a name that does not exist", File("missing.tga").string(), false},
@@ -123,10 +121,14 @@ TEST_F(MainFrmTest, TabsFollowTheStitchTypeAndTheSecondPane) {
     uint8_t modes[7];
   };
   const Case cases[] = {
-      {shape::SCTYPE_SPHERE, true, {0, 1, 2, 3, 5, 6, 8}},  {shape::SCTYPE_SPHERE, false, {0, 1, 2, 3, 5, 7, 6}},
-      {shape::SCTYPE_TORUS, true, {0, 1, 2, 4, 5, 6, 8}},   {shape::SCTYPE_TORUS, false, {0, 1, 2, 4, 5, 7, 6}},
-      {shape::SCTYPE_PLANE, true, {0, 6, 8, 8, 8, 8, 8}},   {shape::SCTYPE_PLANE, false, {0, 7, 6, 8, 8, 8, 8}},
-      {shape::SCTYPE_CYLINDER, true, {0, 1, 2, 3, 5, 6, 8}}, {shape::SCTYPE_CYLINDER, false, {0, 1, 2, 3, 5, 7, 6}},
+      {shape::SCTYPE_SPHERE, true, {0, 1, 2, 3, 5, 6, 8}},
+      {shape::SCTYPE_SPHERE, false, {0, 1, 2, 3, 5, 7, 6}},
+      {shape::SCTYPE_TORUS, true, {0, 1, 2, 4, 5, 6, 8}},
+      {shape::SCTYPE_TORUS, false, {0, 1, 2, 4, 5, 7, 6}},
+      {shape::SCTYPE_PLANE, true, {0, 6, 8, 8, 8, 8, 8}},
+      {shape::SCTYPE_PLANE, false, {0, 7, 6, 8, 8, 8, 8}},
+      {shape::SCTYPE_CYLINDER, true, {0, 1, 2, 3, 5, 6, 8}},
+      {shape::SCTYPE_CYLINDER, false, {0, 1, 2, 3, 5, 7, 6}},
   };
   for (const Case& c : cases) {
     uint8_t modes[7];
@@ -254,8 +256,8 @@ TEST_F(MainFrmTest, ChannelBoxesShowTheOneSelectedPoint) {
     int32_t v;
     const char* text;
   };
-  for (const Value& v : {Value{-5, "000"}, Value{0, "000"}, Value{7, "007"}, Value{99, "099"}, Value{254, "254"},
-                         Value{255, "255"}, Value{300, "255"}})
+  for (const Value& v : {Value{-5, "000"}, Value{0, "000"}, Value{7, "007"}, Value{99, "099"},
+                         Value{254, "254"}, Value{255, "255"}, Value{300, "255"}})
     EXPECT_EQ(editor::FormatChannelValue(v.v), v.text);
 }
 

@@ -72,7 +72,7 @@ class MessageBoxes : public shape::IFilePrompts {
         return a;
       }
       return r.Buttons == platform::TMsgDlgButtons::YesNo ? platform::TModalResult::Yes
-                                                           : platform::TModalResult::Ok;
+                                                          : platform::TModalResult::Ok;
     });
     shape::SetFilePrompts(this);
   }

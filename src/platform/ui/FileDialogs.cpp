@@ -68,6 +68,8 @@ std::string QtFilterEntry(const std::string& name, const std::string& patterns) 
   return name + " (" + list + ")";
 }
 
-std::unique_ptr<IFileDialog> CreateQtFileDialog(QWidget* owner) { return std::make_unique<TQtFileDialog>(owner); }
+std::unique_ptr<IFileDialog> CreateQtFileDialog(QWidget* owner) {
+  return std::make_unique<TQtFileDialog>(owner);
+}
 
 }  // namespace platform

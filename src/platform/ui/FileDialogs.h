@@ -17,9 +17,9 @@ struct TFileDialogRequest {
   TFileDialogKind Kind = TFileDialogKind::Open;
   std::string Title;
   std::string Filter;
-  int FilterIndex = 1;        // the filter shown first
-  std::string InitialDir;     // "" keeps the dialog's own
-  std::string FileName;       // the name shown, without folder or with one
+  int FilterIndex = 1;           // the filter shown first
+  std::string InitialDir;        // "" keeps the dialog's own
+  std::string FileName;          // the name shown, without folder or with one
   bool OverwritePrompt = false;  // save: ask before replacing an existing file
 };
 

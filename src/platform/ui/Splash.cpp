@@ -7,7 +7,8 @@
 
 namespace platform {
 
-TSplashForm::TSplashForm(const QImage& picture) : QWidget(nullptr, Qt::FramelessWindowHint), picture_(picture) {
+TSplashForm::TSplashForm(const QImage& picture)
+    : QWidget(nullptr, Qt::FramelessWindowHint), picture_(picture) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName("SplashForm");
   setFixedSize(picture_.size());

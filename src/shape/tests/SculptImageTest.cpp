@@ -371,8 +371,10 @@ TEST(SculptImage, PaintedBlocksAreTheirSquares) {
           uint32_t expected = 0x44332211u;
           for (int gy = 0; gy < rows; ++gy)
             for (int gx = 0; gx < columns; ++gx)
-              if (x >= gx * cell - half && x < gx * cell + half && y >= gy * cell - half && y < gy * cell + half) {
-                const uint32_t c = EncodePointColor(cs->CP[std::min(firstColumn + gx, 8)][std::min(firstRow + rows - 1 - gy, 6)]);
+              if (x >= gx * cell - half && x < gx * cell + half && y >= gy * cell - half &&
+                  y < gy * cell + half) {
+                const uint32_t c = EncodePointColor(
+                    cs->CP[std::min(firstColumn + gx, 8)][std::min(firstRow + rows - 1 - gy, 6)]);
                 expected = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
               }
           uint32_t got;

@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QDir>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QImage>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
@@ -99,8 +99,8 @@ TEST(MessageBoxes, LineBreaksAnswersAndBeeps) {
     const char* in;
     const char* out;
   };
-  for (const Case& c : {Case{"a\r\nb", "a\nb"}, Case{"a\rb", "a\nb"}, Case{"a\nb", "a\nb"}, Case{"a\r\r\nb", "a\n\nb"},
-                        Case{"end\r", "end\n"}, Case{"", ""}})
+  for (const Case& c : {Case{"a\r\nb", "a\nb"}, Case{"a\rb", "a\nb"}, Case{"a\nb", "a\nb"},
+                        Case{"a\r\r\nb", "a\n\nb"}, Case{"end\r", "end\n"}, Case{"", ""}})
     EXPECT_EQ(DisplayLineBreaks(c.in), c.out) << c.in;
 
   std::vector<TMessageBoxRequest> seen;
