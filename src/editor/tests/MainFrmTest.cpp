@@ -252,6 +252,14 @@ TEST_F(MainFrmTest, ChannelBoxesShowTheOneSelectedPoint) {
   EXPECT_EQ(f.NEX1->text(), QString::number(r));
   EXPECT_EQ(f.NEY1->text(), QString::number(g));
   EXPECT_EQ(f.NEZ1->text(), QString::number(b));
+  // The boxes take digits only, right-aligned.
+  f.NEX1->clear();
+  QTest::keyClicks(f.NEX1, "a1-b2.");
+  EXPECT_EQ(f.NEX1->text(), "12");
+  EXPECT_TRUE(f.NEX1->alignment() & Qt::AlignRight);
+  f.NEX1->SetNumOnly(false);
+  QTest::keyClicks(f.NEX1, "x");
+  EXPECT_EQ(f.NEX1->text(), "12x");
   struct Value {
     int32_t v;
     const char* text;
