@@ -133,11 +133,16 @@ def run_once(zephor, work, map_path, x11):
         wid, wx, wy, ww, wh = window
         if (ww, wh) != (WIDTH, HEIGHT):
             raise SystemExit(f"the window is {ww} x {wh}, not {WIDTH} x {HEIGHT}")
-        time.sleep(3)  # the first idle passes paint the panes and the first frames
+        # The first idle passes paint the panes and the first frame: the screen is taken again
+        # until both are there (a loaded machine takes longer), at most for 60 seconds.
         shot = os.path.join(work, os.path.basename(map_path) + ".screen.png")
-        subprocess.run(["import", "-window", "root", shot], check=True, env=env)
-        screen = Image.open(shot).convert("RGB")
-        picture = screen.crop((wx, wy, wx + ww, wy + wh))
+        deadline = time.time() + 60
+        while True:
+            time.sleep(1)
+            subprocess.run(["import", "-window", "root", shot], check=True, env=env)
+            picture = Image.open(shot).convert("RGB").crop((wx, wy, wx + ww, wy + wh))
+            if (view_drawn(picture) and pane_ink(picture) >= 500) or time.time() > deadline:
+                break
         picture.save(shot.replace(".screen.png", ".window.png"))
         x11.close(wid)
         status = proc.wait(timeout=60)
@@ -155,17 +160,20 @@ def run_once(zephor, work, map_path, x11):
     return picture
 
 
-def check_view(picture):
+def view_drawn(picture):
     """The 3D view (the left panel) is drawn by the viewer on its grey background."""
     view = picture.crop((20, 60, 380, 400))
-    grey = sum(1 for p in view.getdata() if p == GREY)
-    if grey < view.width * view.height // 2:
-        raise SystemExit(f"the 3D view is not drawn: {grey} grey pixels")
+    return sum(1 for p in view.getdata() if p == GREY) >= view.width * view.height // 2
 
 
 def pane(picture):
     """The main pane, right of the 3D view and under the menu and the tabs."""
     return picture.crop((440, 90, 1000, 440))
+
+
+def pane_ink(picture):
+    """Pixels of the main pane that are not its white ground."""
+    return sum(1 for c in pane(picture).getdata() if c != (255, 255, 255))
 
 
 def main():
@@ -178,12 +186,12 @@ def main():
         path = os.path.join(work, name)
         sculpt_map(path, radius)
         picture = run_once(zephor, work, path, x11)
-        check_view(picture)
-        p = pane(picture)
-        ink = sum(1 for c in p.getdata() if c != (255, 255, 255))
+        if not view_drawn(picture):
+            raise SystemExit(f"the 3D view is not drawn for {name}")
+        ink = pane_ink(picture)
         if ink < 500:
             raise SystemExit(f"the pane of {name} shows no shape ({ink} pixels)")
-        pictures.append(p)
+        pictures.append(pane(picture))
     diff = ImageChops.difference(pictures[0], pictures[1])
     changed = sum(1 for c in diff.getdata() if c != (0, 0, 0))
     if changed < 500:
