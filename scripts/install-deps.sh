@@ -24,6 +24,8 @@ PACKAGES=(
   libtiff-tools libtiff-dev
   # JPEG 2000 and DICOM fixture makers and checkers (run as black boxes by the codec tests)
   libopenjp2-tools dcmtk
+  # PostScript and PDF checkers (gs renders, qpdf checks the structure, pdftoppm and pdfinfo render and read)
+  ghostscript qpdf poppler-utils
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it
