@@ -1,0 +1,54 @@
+#pragma once
+// Shared pieces of the PostScript and PDF writer tests: the pictures put on pages, the outside
+// renderers (Ghostscript, poppler) and the comparison of a rendered page with its picture.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "TestTools.h"
+#include "rastova/codecs/tifccitt.h"
+#include "rastova/codecs/tiflzw.h"
+#include "rastova/core/RVBitmap.h"
+
+namespace rv::test {
+
+// Builds the fax tables and installs the LZW encoder, as the I/O start-up does in the program.
+class PageWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TifCCITTStartup();
+    TIFFLZWEncoderHook = TIFFLZWCompress;
+  }
+};
+
+// Tools installed by scripts/install-deps.sh.
+bool HaveGhostscript();
+bool HavePoppler();
+bool HaveQpdf();
+
+// A rendered page: RGB bytes, rows top first.
+struct TPage {
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgb;
+  const uint8_t* At(int x, int y) const { return rgb.data() + (static_cast<size_t>(y) * w + x) * 3; }
+};
+
+// Every page of a PostScript or PDF file rendered by Ghostscript at 72 dpi on A4, or of a PDF
+// file by pdftoppm at 72 dpi. Empty on failure.
+std::vector<TPage> RenderWithGhostscript(const std::string& path, int pages);
+std::vector<TPage> RenderWithPoppler(const std::string& path, int pages);
+
+// Pictures whose size scales to the default A4 page by the whole factor 5 (595 x 420 points).
+constexpr int kPageW = 119, kPageH = 84, kScale = 5;
+// A noisy colour picture (the codecs' test picture), a smooth one (for JPEG) and a bilevel one.
+void FillNoisy(TRVBitmap& bitmap, int w = kPageW, int h = kPageH);
+void FillSmooth(TRVBitmap& bitmap, int w = kPageW, int h = kPageH);
+void FillBilevel(TRVBitmap& bitmap, int w = kPageW, int h = kPageH);
+
+// Asserts that the page shows `bitmap` at its top-left corner, each pixel as a `scale` x `scale`
+// block (compared at the blocks' centres within `tolerance`), and white below it.
+void ExpectPageShows(const TPage& page, TRVBitmap& bitmap, int scale, int tolerance, const std::string& what);
+
+std::string TextOf(const std::vector<uint8_t>& bytes);
+
+}  // namespace rv::test
