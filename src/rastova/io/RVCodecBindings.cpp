@@ -6,7 +6,9 @@
 #include "rastova/core/RVProgressRec.h"
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/pdffilt.h"
 #include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/psfilt.h"
 #include "rastova/codecs/tiffilt.h"
 #include "rastova/codecs/rvdicom.h"
 #include "rastova/codecs/rvj2000.h"
@@ -23,6 +25,8 @@ const bool kHaveJpegCodec = true;
 const bool kHaveTiffCodec = true;
 const bool kHaveJ2000Codec = true;
 const bool kHaveDicomCodec = true;
+const bool kHavePsCodec = true;
+const bool kHavePdfCodec = true;
 
 bool CodecIsPNGStream(TStream& stream) { return IsPNGStream(stream); }
 
@@ -87,6 +91,13 @@ bool CodecIsDICOMStream(TStream& stream) { return IsDICOMStream(stream); }
 void CodecReadDICOM(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
                     TRVProgressRec& progress) {
   ReadDICOMStream(stream, params, bitmap, progress, paramsOnly);
+}
+
+void CodecWritePS(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  WritePSStream(stream, bitmap, params, progress);
+}
+void CodecWritePDF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  WritePDFStream(stream, bitmap, params, progress);
 }
 
 void RegisterCodecStartupSteps() {

@@ -15,6 +15,8 @@
 
 #include "common/CodePage.h"
 #include "common/Round.h"
+#include "rastova/codecs/pdffilt.h"
+#include "rastova/codecs/psfilt.h"
 #include "rastova/codecs/rvtgafil.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
@@ -49,6 +51,10 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveJ2000Codec;
     case ioDICOM:
       return kHaveDicomCodec;
+    case ioPS:
+      return kHavePsCodec;
+    case ioPDF:
+      return kHavePdfCodec;
     default:
       return false;
   }
@@ -250,6 +256,8 @@ TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this) {
 }
 
 TRastovaIO::~TRastovaIO() {
+  ClosePSFile();
+  ClosePDFFile();
   DropViewRegistration();
   if (ownsBitmap_) delete bitmap_;
 }
@@ -608,7 +616,8 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
 }
 
 void TRastovaIO::ConvertForWriter(int32_t fileType) {
-  if (fileType == ioTGA || fileType == ioJPEG || fileType == ioJP2 || fileType == ioJ2K) {
+  if (fileType == ioTGA || fileType == ioJPEG || fileType == ioJP2 || fileType == ioJ2K || fileType == ioPS ||
+      fileType == ioPDF) {
     const TRVPixelFormat f = bitmap_->GetPixelFormat();
     if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
   }
@@ -642,6 +651,12 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
       break;
     case ioJ2K:
       CodecWriteJ2000(stream, *bitmap_, Params, 1, progress);
+      break;
+    case ioPS:
+      CodecWritePS(stream, *bitmap_, Params, progress);
+      break;
+    case ioPDF:
+      CodecWritePDF(stream, *bitmap_, Params, progress);
       break;
     default:
       progress.SetAborting();
@@ -689,7 +704,8 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
     temp = MakeRandomFileName(prefix, dir + "/");
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Readable too: the PostScript writer reads back the page count it wrote.
+    fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) RaiseCreateError(fileName, errno);
   }
   if (fd < 0) RaiseCreateError(fileName, EEXIST);
@@ -811,6 +827,22 @@ void TRastovaIO::SaveToFileJ2K(const std::string& fileName) { SaveFileFrame(file
 void TRastovaIO::SaveToStreamJ2K(TStream& stream) { SaveStreamFrame(stream, ioJ2K); }
 void TRastovaIO::LoadFromFileDICOM(const std::string& fileName) { LoadFileFrame(fileName, ioDICOM); }
 void TRastovaIO::LoadFromStreamDICOM(TStream& stream) { LoadStreamFrame(stream, ioDICOM); }
+void TRastovaIO::SaveToFilePS(const std::string& fileName) { SaveFileFrame(fileName, ioPS); }
+void TRastovaIO::SaveToStreamPS(TStream& stream) { SaveStreamFrame(stream, ioPS); }
+void TRastovaIO::SaveToFilePDF(const std::string& fileName) { SaveFileFrame(fileName, ioPDF); }
+void TRastovaIO::SaveToStreamPDF(TStream& stream) { SaveStreamFrame(stream, ioPDF); }
+
+void TRastovaIO::ClosePSFile() {
+  if (psDocument_ && psStream_ && !PSEndDocument(std::move(psDocument_), *psStream_)) Aborting = true;
+  psDocument_.reset();
+  psStream_.reset();
+}
+
+void TRastovaIO::ClosePDFFile() {
+  if (pdfDocument_ && pdfStream_ && !PDFEndDocument(std::move(pdfDocument_), *pdfStream_, Params)) Aborting = true;
+  pdfDocument_.reset();
+  pdfStream_.reset();
+}
 
 // ---------------------------------------------------------------- dispatch
 

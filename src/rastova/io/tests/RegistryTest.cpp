@@ -28,6 +28,7 @@ struct BuiltRow {
   const char* extensions;
   uint16_t pages;
   bool writable;
+  bool readable = true;
 };
 const BuiltRow kBuiltRows[] = {
     {ioTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", 8, true},
@@ -38,6 +39,8 @@ const BuiltRow kBuiltRows[] = {
     {ioTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", 256, true},
     {ioJP2, "JPEG2000", "JP2", 512, true},
     {ioJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", 512, true},
+    {ioPS, "PostScript Level 2", "PS;EPS", 0, true, false},
+    {ioPDF, "Adobe PDF", "PDF", 0, true, false},
 };
 
 TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
@@ -69,7 +72,7 @@ TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
     EXPECT_EQ(row->Extensions, r.extensions);
     EXPECT_TRUE(row->BuiltIn);
     EXPECT_EQ(row->DialogPages, r.pages);
-    EXPECT_NE(row->ReadRoutine, nullptr);
+    EXPECT_EQ(row->ReadRoutine != nullptr, r.readable);
     EXPECT_EQ(row->WriteRoutine != nullptr, r.writable);
   }
   EXPECT_EQ(GetExtensionCount(ioTGA), 6);
