@@ -119,7 +119,7 @@ bool CodeBilevel(TRVBitmap& bitmap, TIOParamsVals& params, TImageData& out) {
   switch (params.PDF_Compression) {
     case 1: {
       const std::vector<uint8_t> rows = BilevelRows(bitmap);
-      out.bytes.resize(rows.size() + rows.size() / 128 + 2);
+      out.bytes.resize(static_cast<size_t>(RunLengthEncodeBound(static_cast<int64_t>(rows.size()))));
       out.bytes.resize(static_cast<size_t>(
           RunLengthEncode(rows.data(), static_cast<int64_t>(rows.size()), out.bytes.data())));
       auto* filter = new TRVPDFArrayObject();

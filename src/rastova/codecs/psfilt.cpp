@@ -43,9 +43,14 @@ bool Put(TMemoryStream& ms, const void* data, int64_t n, TRVProgressRec& progres
 // ASCII85 text of one block, its end marker and line break included.
 struct TA85Block {
   std::vector<uint8_t> text;
-  int64_t Encode(TMemoryStream& ms, const uint8_t* data, int64_t n, TRVProgressRec& progress) {
+  // The most ASCII85Encode writes for `n` bytes: five characters a group, a line break at least
+  // every 75 characters, the end marker and its line break.
+  static int64_t Bound(int64_t n) {
     const int64_t groups = (n + 3) / 4;
-    text.resize(static_cast<size_t>(groups * 5 + 2 * (groups / 15 + 2) + 8));
+    return groups * 5 + 2 * (groups / 15 + 2) + 8;
+  }
+  int64_t Encode(TMemoryStream& ms, const uint8_t* data, int64_t n, TRVProgressRec& progress) {
+    text.resize(static_cast<size_t>(Bound(n)));
     const uint8_t* src = data;
     uint8_t* dst = text.data();
     int64_t counter = 0;
@@ -55,21 +60,26 @@ struct TA85Block {
   }
 };
 
-int64_t RunLengthBound(int64_t n) { return n + n / 128 + 2; }
-
 // Every row's red, green and blue samples, each run-length coded and ASCII85 encoded on its own.
 int64_t EncodeColorRows(TMemoryStream& ms, TRVBitmap& bitmap, TRVProgressRec& progress) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
-  std::vector<uint8_t> plane(static_cast<size_t>(w));
-  std::vector<uint8_t> packed(static_cast<size_t>(RunLengthBound(w)));
+  std::vector<uint8_t> planes(static_cast<size_t>(w) * 3);
+  uint8_t* red = planes.data();
+  uint8_t* green = red + w;
+  uint8_t* blue = green + w;
+  std::vector<uint8_t> packed(static_cast<size_t>(RunLengthEncodeBound(w)));
   TA85Block a85;
   int64_t count = 0;
   codecs::StartProgress(progress, h);
   for (int32_t y = 0; y < h && !progress.IsAborting(); ++y) {
     const uint8_t* row = bitmap.GetScanLine(y);
-    for (int channel = 2; channel >= 0; --channel) {  // rows hold blue, green, red
-      for (int32_t x = 0; x < w; ++x) plane[static_cast<size_t>(x)] = row[3 * x + channel];
-      const int64_t n = RunLengthEncode(plane.data(), w, packed.data());
+    for (int32_t x = 0; x < w; ++x, row += 3) {  // rows hold blue, green, red
+      blue[x] = row[0];
+      green[x] = row[1];
+      red[x] = row[2];
+    }
+    for (const uint8_t* plane : {red, green, blue}) {
+      const int64_t n = RunLengthEncode(plane, w, packed.data());
       count += a85.Encode(ms, packed.data(), n, progress);
     }
     codecs::StepProgress(progress, true);
@@ -87,7 +97,7 @@ int64_t EncodeBilevelRunLength(TMemoryStream& ms, TRVBitmap& bitmap, TRVProgress
     std::copy_n(bitmap.GetScanLine(y), rowBytes, rows.data() + y * rowBytes);
     codecs::StepProgress(progress, true);
   }
-  std::vector<uint8_t> packed(static_cast<size_t>(RunLengthBound(int64_t(rows.size()))));
+  std::vector<uint8_t> packed(static_cast<size_t>(RunLengthEncodeBound(int64_t(rows.size()))));
   const int64_t n = RunLengthEncode(rows.data(), static_cast<int64_t>(rows.size()), packed.data());
   TA85Block a85;
   return a85.Encode(ms, packed.data(), n, progress);
@@ -227,11 +237,17 @@ void PSWritePage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int3
   WriteLine(stream, Num(w) + " " + Num(h) + " " + Num(params.BitsPerSample), error);
   WriteLine(stream, "[ " + Num(w) + " 0 0 " + Num(h) + " 0 0 ]", error);
 
-  TMemoryStream data;
-  // Room for a typical page at once; the stream keeps only what was written.
-  data.SetSize(8 << 20);
-  data.SetSize(0);
   const TPSCoding coding = CodingOf(*image, params);
+  TMemoryStream data;
+  // Room for the text at once (only what is written is ever touched): 8 MB, or as much as the
+  // run-length text of a colour page may take.
+  int64_t room = 8 << 20;
+  if (coding == TPSCoding::RunLengthColor) room = std::max(room, 3 * int64_t(h) * TA85Block::Bound(RunLengthEncodeBound(w)));
+  try {
+    data.Reserve(room);
+  } catch (const std::bad_alloc&) {
+    // The stream grows as it is written.
+  }
   const bool grayJpeg = params.JPEG_ColorSpace == 1;
   const int64_t count = PSEncodeImageData(data, *image, params, progress);
   if (progress.IsAborting()) return;

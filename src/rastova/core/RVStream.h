@@ -90,6 +90,8 @@ class TMemoryStream : public TStream {
   uint8_t* Memory() { return data_.data(); }
   const std::vector<uint8_t>& Data() const { return data_; }
   void Clear() { data_.clear(); pos_ = 0; }
+  // Room for `size` bytes without touching them, so that writing up to it moves nothing.
+  void Reserve(int64_t size) { data_.reserve(static_cast<size_t>(size > 0 ? size : 0)); }
 
  private:
   std::vector<uint8_t> data_;

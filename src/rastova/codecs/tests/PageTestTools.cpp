@@ -85,6 +85,15 @@ void FillBilevel(TRVBitmap& bitmap, int w, int h) {
     }
 }
 
+void FillPairs(TRVBitmap& bitmap, TRVPixelFormat format, int w, int h) {
+  ASSERT_TRUE(bitmap.Allocate(w, h, format));
+  const int bytes = format == rv1g ? (w + 7) / 8 : 3 * w;
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = bitmap.GetScanLine(y);
+    for (int i = 0; i < bytes; ++i) row[i] = uint8_t(((i + 1) / 2) * 37 + y);
+  }
+}
+
 void ExpectPageShows(const TPage& page, TRVBitmap& bitmap, int scale, int tolerance, const std::string& what) {
   const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
   ASSERT_GE(page.w, w * scale) << what;

@@ -44,6 +44,8 @@ constexpr int kPageW = 119, kPageH = 84, kScale = 5;
 void FillNoisy(TRVBitmap& bitmap, int w = kPageW, int h = kPageH);
 void FillSmooth(TRVBitmap& bitmap, int w = kPageW, int h = kPageH);
 void FillBilevel(TRVBitmap& bitmap, int w = kPageW, int h = kPageH);
+// Pairs of equal bytes in every row (A B B C C ...): the costliest input of run-length coding.
+void FillPairs(TRVBitmap& bitmap, TRVPixelFormat format, int w = kPageW, int h = kPageH);
 
 // Asserts that the page shows `bitmap` at its top-left corner, each pixel as a `scale` x `scale`
 // block (compared at the blocks' centres within `tolerance`), and white below it.

@@ -152,13 +152,14 @@ TEST_F(PDF, CheckersAcceptAndRenderEveryCoding) {
     GTEST_SKIP() << "qpdf, poppler-utils or ghostscript is not installed; run scripts/install-deps.sh";
   struct Case {
     const char* what;
-    int kind;  // 0 bilevel, 1 noisy colour, 2 smooth colour
+    int kind;  // 0 bilevel, 1 noisy colour, 2 smooth colour, 3 1-bit pairs
     uint8_t compression;
     uint8_t jpegColorSpace;
     int tolerance;
   } cases[] = {
       {"1-bit none", 0, 0, 2, 0},
       {"1-bit run-length", 0, 1, 2, 0},
+      {"1-bit run-length of pairs", 3, 1, 2, 0},
       {"1-bit Group 4", 0, 2, 2, 0},
       {"1-bit Group 3", 0, 3, 2, 0},
       {"1-bit LZW", 0, 5, 2, 0},
@@ -173,7 +174,8 @@ TEST_F(PDF, CheckersAcceptAndRenderEveryCoding) {
     TRVBitmap b;
     if (c.kind == 0) FillBilevel(b);
     else if (c.kind == 1) FillNoisy(b);
-    else FillSmooth(b);
+    else if (c.kind == 2) FillSmooth(b);
+    else FillPairs(b, rv1g);
     TIOParamsVals params;
     params.PDF_Compression = c.compression;
     params.JPEG_ColorSpace = c.jpegColorSpace;

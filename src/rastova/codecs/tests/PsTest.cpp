@@ -237,12 +237,14 @@ TEST_F(PostScript, GhostscriptRendersEveryCoding) {
   if (!HaveGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed; run scripts/install-deps.sh";
   struct Case {
     const char* what;
-    int kind;  // 0 bilevel, 1 noisy colour, 2 smooth colour
+    int kind;  // 0 bilevel, 1 noisy colour, 2 smooth colour, 3 and 4 1-bit and colour pairs
     uint8_t compression;
     uint8_t jpegColorSpace;
     int tolerance;
   } cases[] = {
       {"1-bit run-length", 0, 0, 2, 0},
+      {"1-bit run-length of pairs", 3, 0, 2, 0},
+      {"colour run-length of pairs", 4, 0, 2, 2},
       {"1-bit Group 4", 0, 1, 2, 0},
       {"1-bit Group 3", 0, 2, 2, 0},
       {"colour run-length", 1, 0, 2, 2},
@@ -256,7 +258,8 @@ TEST_F(PostScript, GhostscriptRendersEveryCoding) {
     TRVBitmap b;
     if (c.kind == 0) FillBilevel(b);
     else if (c.kind == 1) FillNoisy(b);
-    else FillSmooth(b);
+    else if (c.kind == 2) FillSmooth(b);
+    else FillPairs(b, c.kind == 3 ? rv1g : rv24RGB);
     TIOParamsVals params;
     params.PS_Compression = c.compression;
     params.JPEG_ColorSpace = c.jpegColorSpace;
