@@ -2,7 +2,11 @@
 
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/tifccitt.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVStream.h"
+
+#include <algorithm>
 
 namespace rv {
 
@@ -24,6 +28,29 @@ void WritePageJpeg(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TR
     throw;
   }
   params.JPEG_ColorSpace = colorSpace;
+}
+
+std::vector<uint8_t> BilevelRows(TRVBitmap& bitmap) {
+  const int32_t h = bitmap.GetHeight();
+  const int64_t rowBytes = (int64_t(bitmap.GetWidth()) + 7) / 8;
+  std::vector<uint8_t> rows(static_cast<size_t>(rowBytes * h));
+  for (int32_t y = 0; y < h; ++y) std::copy_n(bitmap.GetScanLine(y), rowBytes, rows.data() + y * rowBytes);
+  return rows;
+}
+
+bool FaxCodeRows(TRVBitmap& bitmap, bool group4, TMemoryStream& coded) {
+  const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
+  bool error = false;
+  std::vector<uint8_t> reference;
+  int32_t pendingCount = 0;
+  uint8_t pendingByte = 0;
+  auto row = [&](const uint8_t* r) {
+    if (group4) FaxEncodeG4Row(r, w, coded, 1, error, reference, pendingCount, pendingByte);
+    else FaxEncodeG3Row(r, w, coded, 1, error, reference, pendingCount, pendingByte);
+  };
+  for (int32_t y = 0; y < h; ++y) row(bitmap.GetScanLine(y));
+  row(nullptr);
+  return !error && coded.GetSize() > 0;
 }
 
 }  // namespace rv

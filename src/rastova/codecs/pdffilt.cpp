@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "rastova/codecs/PageImage.h"
-#include "rastova/codecs/tifccitt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
@@ -42,14 +41,6 @@ struct TImageData {
   int32_t bitsPerComponent = 8;
 };
 
-std::vector<uint8_t> BilevelRows(TRVBitmap& bitmap) {
-  const int32_t h = bitmap.GetHeight();
-  const int64_t rowBytes = (int64_t(bitmap.GetWidth()) + 7) / 8;
-  std::vector<uint8_t> rows(static_cast<size_t>(rowBytes * h));
-  for (int32_t y = 0; y < h; ++y) std::copy_n(bitmap.GetScanLine(y), rowBytes, rows.data() + y * rowBytes);
-  return rows;
-}
-
 // Rows in red, green, blue order (the bitmap holds blue, green, red), one row at a time.
 template <class F>
 void ForEachRGBRow(TRVBitmap& bitmap, F&& use) {
@@ -66,24 +57,11 @@ std::vector<uint8_t> TakeData(TMemoryStream& stream) {
   return std::vector<uint8_t>(p, p + stream.GetSize());
 }
 
-// Fax coded rows (a final call ends the data); the /DecodeParms of the coding.
+// Fax coded rows; the /DecodeParms of the coding.
 bool CodeFax(TRVBitmap& bitmap, bool group4, TImageData& out) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   TMemoryStream coded;
-  bool error = false;
-  std::vector<uint8_t> reference;
-  int32_t pendingCount = 0;
-  uint8_t pendingByte = 0;
-  // rv1g rows hold 1 for white, which the encoders code as black runs; /BlackIs1 true turns the
-  // decoded samples back into 1 for white.
-  auto row = [&](const uint8_t* r) {
-    if (group4) FaxEncodeG4Row(r, w, coded, 1, error, reference, pendingCount, pendingByte);
-    else FaxEncodeG3Row(r, w, coded, 1, error, reference, pendingCount, pendingByte);
-  };
-  for (int32_t y = 0; y < h; ++y) row(bitmap.GetScanLine(y));
-  row(nullptr);
-  // Coded rows always end with a few bytes; none means the coder's tables are not built.
-  if (error || coded.GetSize() == 0) return false;
+  if (!FaxCodeRows(bitmap, group4, coded)) return false;
   out.bytes = TakeData(coded);
   out.filter = Name("CCITTFaxDecode");
   auto* parms = new TRVPDFDictionaryObject();

@@ -5,7 +5,6 @@
 
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/codecs/PageImage.h"
-#include "rastova/codecs/tifccitt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVLists.h"
 #include "rastova/core/RVStream.h"
@@ -89,14 +88,9 @@ int64_t EncodeColorRows(TMemoryStream& ms, TRVBitmap& bitmap, TRVProgressRec& pr
 
 // All rows' bytes run-length coded and ASCII85 encoded as one block.
 int64_t EncodeBilevelRunLength(TMemoryStream& ms, TRVBitmap& bitmap, TRVProgressRec& progress) {
-  const int32_t h = bitmap.GetHeight();
-  const int64_t rowBytes = (int64_t(bitmap.GetWidth()) + 7) / 8;
-  std::vector<uint8_t> rows(static_cast<size_t>(rowBytes * h));
-  codecs::StartProgress(progress, h);
-  for (int32_t y = 0; y < h; ++y) {
-    std::copy_n(bitmap.GetScanLine(y), rowBytes, rows.data() + y * rowBytes);
-    codecs::StepProgress(progress, true);
-  }
+  codecs::StartProgress(progress, bitmap.GetHeight());
+  const std::vector<uint8_t> rows = BilevelRows(bitmap);
+  for (int32_t y = 0; y < bitmap.GetHeight(); ++y) codecs::StepProgress(progress, true);
   std::vector<uint8_t> packed(static_cast<size_t>(RunLengthEncodeBound(int64_t(rows.size()))));
   const int64_t n = RunLengthEncode(rows.data(), static_cast<int64_t>(rows.size()), packed.data());
   TA85Block a85;
@@ -105,27 +99,11 @@ int64_t EncodeBilevelRunLength(TMemoryStream& ms, TRVBitmap& bitmap, TRVProgress
 
 // The fax coded rows, padded with zero bytes to a multiple of 4, ASCII85 encoded as one block.
 int64_t EncodeFax(TMemoryStream& ms, TRVBitmap& bitmap, bool group4, TRVProgressRec& progress) {
-  const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   TMemoryStream coded;
-  bool error = false;
-  std::vector<uint8_t> reference;
-  int32_t pendingCount = 0;
-  uint8_t pendingByte = 0;
-  // rv1g rows hold 1 for white, which the encoders code as black runs; the page declares
-  // /BlackIs1 true, so the decoded samples are 1 for white again.
-  for (int32_t y = 0; y < h; ++y) {
-    const uint8_t* row = bitmap.GetScanLine(y);
-    if (group4) FaxEncodeG4Row(row, w, coded, 1, error, reference, pendingCount, pendingByte);
-    else FaxEncodeG3Row(row, w, coded, 1, error, reference, pendingCount, pendingByte);
-  }
-  if (group4) FaxEncodeG4Row(nullptr, w, coded, 1, error, reference, pendingCount, pendingByte);
-  else FaxEncodeG3Row(nullptr, w, coded, 1, error, reference, pendingCount, pendingByte);
   static const uint8_t kZeros[4] = {0, 0, 0, 0};
-  const int64_t size = coded.GetSize();
-  // Coded rows always end with a few bytes; none means the coder's tables are not built.
-  if (size == 0) error = true;
-  if (size % 4 != 0 && coded.Write(kZeros, 4 - size % 4) != 4 - size % 4) error = true;
-  if (error) {
+  const bool ok = FaxCodeRows(bitmap, group4, coded);
+  const int64_t pad = (4 - coded.GetSize() % 4) % 4;
+  if (!ok || coded.Write(kZeros, pad) != pad) {
     progress.SetAborting();
     return 0;
   }

@@ -94,6 +94,24 @@ void FillPairs(TRVBitmap& bitmap, TRVPixelFormat format, int w, int h) {
   }
 }
 
+void FillPicture(TRVBitmap& bitmap, TPicture kind) {
+  switch (kind) {
+    case TPicture::Bilevel: FillBilevel(bitmap); break;
+    case TPicture::Noisy: FillNoisy(bitmap); break;
+    case TPicture::Smooth: FillSmooth(bitmap); break;
+    case TPicture::BilevelPairs: FillPairs(bitmap, rv1g); break;
+    case TPicture::ColorPairs: FillPairs(bitmap, rv24RGB); break;
+  }
+}
+
+void MakeGrey(TRVBitmap& bitmap) {
+  for (int y = 0; y < bitmap.GetHeight(); ++y)
+    for (int x = 0; x < bitmap.GetWidth(); ++x) {
+      uint8_t* d = bitmap.GetScanLine(y) + 3 * x;
+      d[0] = d[1] = d[2] = uint8_t((d[2] * 299 + d[1] * 587 + d[0] * 114) / 1000);
+    }
+}
+
 void ExpectPageShows(const TPage& page, TRVBitmap& bitmap, int scale, int tolerance, const std::string& what) {
   const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
   ASSERT_GE(page.w, w * scale) << what;

@@ -26,6 +26,19 @@ bool HaveGhostscript();
 bool HavePoppler();
 bool HaveQpdf();
 
+// Takes the first `room` bytes, then refuses; reads back what it holds.
+class TFullDisk : public TMemoryStream {
+ public:
+  explicit TFullDisk(int64_t room) : room_(room) {}
+  int64_t Write(const void* buffer, int64_t count) override {
+    const int64_t n = count < room_ - GetPosition() ? count : room_ - GetPosition();
+    return TMemoryStream::Write(buffer, n > 0 ? n : 0);
+  }
+
+ private:
+  int64_t room_;
+};
+
 // A rendered page: RGB bytes, rows top first.
 struct TPage {
   int w = 0, h = 0;
@@ -46,6 +59,11 @@ void FillSmooth(TRVBitmap& bitmap, int w = kPageW, int h = kPageH);
 void FillBilevel(TRVBitmap& bitmap, int w = kPageW, int h = kPageH);
 // Pairs of equal bytes in every row (A B B C C ...): the costliest input of run-length coding.
 void FillPairs(TRVBitmap& bitmap, TRVPixelFormat format, int w = kPageW, int h = kPageH);
+// The pictures of the rendering tables by kind.
+enum class TPicture { Bilevel, Noisy, Smooth, BilevelPairs, ColorPairs };
+void FillPicture(TRVBitmap& bitmap, TPicture kind);
+// The colour picture turned into the grey levels a grey JPEG holds (ITU-R BT.601 weights).
+void MakeGrey(TRVBitmap& bitmap);
 
 // Asserts that the page shows `bitmap` at its top-left corner, each pixel as a `scale` x `scale`
 // block (compared at the blocks' centres within `tolerance`), and white below it.

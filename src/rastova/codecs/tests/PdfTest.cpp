@@ -152,30 +152,27 @@ TEST_F(PDF, CheckersAcceptAndRenderEveryCoding) {
     GTEST_SKIP() << "qpdf, poppler-utils or ghostscript is not installed; run scripts/install-deps.sh";
   struct Case {
     const char* what;
-    int kind;  // 0 bilevel, 1 noisy colour, 2 smooth colour, 3 1-bit pairs
+    TPicture picture;
     uint8_t compression;
     uint8_t jpegColorSpace;
     int tolerance;
   } cases[] = {
-      {"1-bit none", 0, 0, 2, 0},
-      {"1-bit run-length", 0, 1, 2, 0},
-      {"1-bit run-length of pairs", 3, 1, 2, 0},
-      {"1-bit Group 4", 0, 2, 2, 0},
-      {"1-bit Group 3", 0, 3, 2, 0},
-      {"1-bit LZW", 0, 5, 2, 0},
-      {"colour none", 1, 0, 2, 1},
-      {"colour JPEG", 2, 4, 2, 12},
-      {"colour LZW", 1, 5, 2, 1},
-      {"grey JPEG", 2, 4, 1, 16},
-      {"CMYK setting coded as YCbCr", 2, 4, 3, 12},
+      {"1-bit none", TPicture::Bilevel, 0, 2, 0},
+      {"1-bit run-length", TPicture::Bilevel, 1, 2, 0},
+      {"1-bit run-length of pairs", TPicture::BilevelPairs, 1, 2, 0},
+      {"1-bit Group 4", TPicture::Bilevel, 2, 2, 0},
+      {"1-bit Group 3", TPicture::Bilevel, 3, 2, 0},
+      {"1-bit LZW", TPicture::Bilevel, 5, 2, 0},
+      {"colour none", TPicture::Noisy, 0, 2, 1},
+      {"colour JPEG", TPicture::Smooth, 4, 2, 12},
+      {"colour LZW", TPicture::Noisy, 5, 2, 1},
+      {"grey JPEG", TPicture::Smooth, 4, 1, 16},
+      {"CMYK setting coded as YCbCr", TPicture::Smooth, 4, 3, 12},
   };
   TempDir dir;
   for (const Case& c : cases) {
     TRVBitmap b;
-    if (c.kind == 0) FillBilevel(b);
-    else if (c.kind == 1) FillNoisy(b);
-    else if (c.kind == 2) FillSmooth(b);
-    else FillPairs(b, rv1g);
+    FillPicture(b, c.picture);
     TIOParamsVals params;
     params.PDF_Compression = c.compression;
     params.JPEG_ColorSpace = c.jpegColorSpace;
@@ -187,13 +184,7 @@ TEST_F(PDF, CheckersAcceptAndRenderEveryCoding) {
     EXPECT_TRUE(RunCommand("/usr/bin/qpdf --check '" + path + "' >/dev/null 2>&1")) << c.what;
     if (c.jpegColorSpace == 1) {
       EXPECT_NE(w.text.find("/ColorSpace /DeviceGray"), std::string::npos) << c.what;
-      for (int y = 0; y < b.GetHeight(); ++y)
-        for (int x = 0; x < b.GetWidth(); ++x) {
-          const TRGB p = b.GetPixels(x, y);
-          const uint8_t g = uint8_t((p.r * 299 + p.g * 587 + p.b * 114) / 1000);
-          uint8_t* d = b.GetScanLine(y) + 3 * x;
-          d[0] = d[1] = d[2] = g;
-        }
+      MakeGrey(b);
     }
     for (int tool = 0; tool < 2; ++tool) {
       const std::vector<TPage> pages = tool == 0 ? RenderWithPoppler(path, 1) : RenderWithGhostscript(path, 1);
@@ -305,19 +296,6 @@ TEST_F(PDF, OffsetsCountFromTheDocumentStart) {
   // Exit status 0 only without warnings (a damaged table would be reconstructed with a warning).
   EXPECT_TRUE(RunCommand("/usr/bin/qpdf --check '" + path + "' >/dev/null 2>&1"));
 }
-
-// Takes the first `room` bytes, then refuses.
-class TFullDisk : public TMemoryStream {
- public:
-  explicit TFullDisk(int64_t room) : room_(room) {}
-  int64_t Write(const void* buffer, int64_t count) override {
-    const int64_t n = std::max<int64_t>(0, std::min(count, room_ - GetPosition()));
-    return TMemoryStream::Write(buffer, n);
-  }
-
- private:
-  int64_t room_;
-};
 
 TEST_F(PDF, FailuresAbort) {
   TRVBitmap b;

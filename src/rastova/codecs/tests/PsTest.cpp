@@ -237,29 +237,26 @@ TEST_F(PostScript, GhostscriptRendersEveryCoding) {
   if (!HaveGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed; run scripts/install-deps.sh";
   struct Case {
     const char* what;
-    int kind;  // 0 bilevel, 1 noisy colour, 2 smooth colour, 3 and 4 1-bit and colour pairs
+    TPicture picture;
     uint8_t compression;
     uint8_t jpegColorSpace;
     int tolerance;
   } cases[] = {
-      {"1-bit run-length", 0, 0, 2, 0},
-      {"1-bit run-length of pairs", 3, 0, 2, 0},
-      {"colour run-length of pairs", 4, 0, 2, 2},
-      {"1-bit Group 4", 0, 1, 2, 0},
-      {"1-bit Group 3", 0, 2, 2, 0},
-      {"colour run-length", 1, 0, 2, 2},
-      {"colour JPEG", 2, 3, 2, 12},
+      {"1-bit run-length", TPicture::Bilevel, 0, 2, 0},
+      {"1-bit run-length of pairs", TPicture::BilevelPairs, 0, 2, 0},
+      {"colour run-length of pairs", TPicture::ColorPairs, 0, 2, 2},
+      {"1-bit Group 4", TPicture::Bilevel, 1, 2, 0},
+      {"1-bit Group 3", TPicture::Bilevel, 2, 2, 0},
+      {"colour run-length", TPicture::Noisy, 0, 2, 2},
+      {"colour JPEG", TPicture::Smooth, 3, 2, 12},
       // The page declares as many components as the JPEG data carry.
-      {"grey JPEG", 2, 3, 1, 16},
-      {"CMYK setting coded as YCbCr", 2, 3, 3, 12},
+      {"grey JPEG", TPicture::Smooth, 3, 1, 16},
+      {"CMYK setting coded as YCbCr", TPicture::Smooth, 3, 3, 12},
   };
   TempDir dir;
   for (const Case& c : cases) {
     TRVBitmap b;
-    if (c.kind == 0) FillBilevel(b);
-    else if (c.kind == 1) FillNoisy(b);
-    else if (c.kind == 2) FillSmooth(b);
-    else FillPairs(b, c.kind == 3 ? rv1g : rv24RGB);
+    FillPicture(b, c.picture);
     TIOParamsVals params;
     params.PS_Compression = c.compression;
     params.JPEG_ColorSpace = c.jpegColorSpace;
@@ -273,21 +270,8 @@ TEST_F(PostScript, GhostscriptRendersEveryCoding) {
     WriteFileBytes(path, s.Data());
     const std::vector<TPage> pages = RenderWithGhostscript(path, 1);
     ASSERT_EQ(pages.size(), 1u) << c.what;
-    if (c.jpegColorSpace == 1) {
-      // Grey: compare with the picture's grey levels.
-      TRVBitmap grey;
-      ASSERT_TRUE(grey.Allocate(b.GetWidth(), b.GetHeight(), rv24RGB));
-      for (int y = 0; y < b.GetHeight(); ++y)
-        for (int x = 0; x < b.GetWidth(); ++x) {
-          const TRGB p = b.GetPixels(x, y);
-          const uint8_t g = uint8_t((p.r * 299 + p.g * 587 + p.b * 114) / 1000);
-          uint8_t* d = grey.GetScanLine(y) + 3 * x;
-          d[0] = d[1] = d[2] = g;
-        }
-      ExpectPageShows(pages[0], grey, kScale, c.tolerance, c.what);
-    } else {
-      ExpectPageShows(pages[0], b, kScale, c.tolerance, c.what);
-    }
+    if (c.jpegColorSpace == 1) MakeGrey(b);
+    ExpectPageShows(pages[0], b, kScale, c.tolerance, c.what);
   }
 }
 
@@ -336,19 +320,6 @@ TEST_F(PostScript, DateTextIgnoresTheLocale) {
   EXPECT_EQ(PadNumberRight(3, 6), "3     ");
   EXPECT_EQ(PadNumberRight(1234567, 6), "1234567");
 }
-
-// Takes the first `room` bytes, then refuses; reads back what it holds.
-class TFullDisk : public TMemoryStream {
- public:
-  explicit TFullDisk(int64_t room) : room_(room) {}
-  int64_t Write(const void* buffer, int64_t count) override {
-    const int64_t n = std::max<int64_t>(0, std::min(count, room_ - GetPosition()));
-    return TMemoryStream::Write(buffer, n);
-  }
-
- private:
-  int64_t room_;
-};
 
 TEST_F(PostScript, ShortWritesAbort) {
   TRVBitmap b;
