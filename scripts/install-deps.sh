@@ -24,6 +24,9 @@ PACKAGES=(
   libtiff-tools libtiff-dev
   # JPEG 2000 and DICOM fixture makers and checkers (run as black boxes by the codec tests)
   libopenjp2-tools dcmtk
+  # GIF, PNM and WBMP checkers (run as black boxes by the codec tests), and giflib, linked only
+  # into the GIF decoding benchmark as its baseline
+  netpbm gifsicle giflib-tools libgif-dev
   # PostScript and PDF checkers (gs renders, qpdf checks the structure, pdftoppm and pdfinfo render and read)
   ghostscript qpdf poppler-utils
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O

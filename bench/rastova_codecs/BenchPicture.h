@@ -1,9 +1,12 @@
 #pragma once
 // The codec benchmarks' picture: smooth with a little noise, neither trivial nor random for the
-// compressors.
+// compressors; and a memory stream over encoded bytes.
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVStream.h"
 
 namespace rv::bench {
 
@@ -20,6 +23,13 @@ inline void FillBenchPicture(TRVBitmap& bitmap, int size) {
       row[3 * x + 2] = uint8_t(((x + y) / 32 + n) & 0xFF);
     }
   }
+}
+
+inline std::unique_ptr<TMemoryStream> StreamOf(const std::vector<uint8_t>& data) {
+  auto s = std::make_unique<TMemoryStream>();
+  s->Write(data.data(), int64_t(data.size()));
+  s->SetPosition(0);
+  return s;
 }
 
 }  // namespace rv::bench

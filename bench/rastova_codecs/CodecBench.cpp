@@ -52,12 +52,7 @@ Picture& Pic() {
   return p;
 }
 
-std::unique_ptr<TMemoryStream> StreamOf(const std::vector<uint8_t>& data) {
-  auto s = std::make_unique<TMemoryStream>();
-  s->Write(data.data(), int64_t(data.size()));
-  s->SetPosition(0);
-  return s;
-}
+using bench::StreamOf;
 
 void SetBytes(benchmark::State& state) { state.SetBytesProcessed(int64_t(state.iterations()) * kSize * kSize * 3); }
 

@@ -1,8 +1,9 @@
 // The texture image side against its baselines (run by hand, Release build):
-// - uploading a 1024 x 1024 (and 4096 x 4096) RGBA image with GPU mipmaps through
-//   TGLBaseImage::UploadToTexture, which the texture calls when it is applied after a change,
-//   against a bare glTexImage2D of the same bytes with GL_GENERATE_MIPMAP on the same Mesa context
-//   (both finished with glFinish);
+// - a 1024 x 1024 (and 4096 x 4096) RGBA texture uploaded with GPU mipmaps through the texture's
+//   Apply after its image was notified (the pixels kept after the transfer, so each round uploads
+//   the same bytes), and through TGLBaseImage::UploadToTexture directly, against a bare
+//   glTexImage2D of the same bytes with GL_GENERATE_MIPMAP on the same Mesa context (all finished
+//   with glFinish);
 // - filling a 4096 x 4096 TGLImage row by row through ScanLine, against memcpy of the bytes;
 // - ConvertPixels from GL_BGR to GL_RGBA at 1024 x 1024, against a hand-written byte swizzle
 //   (separate blocks go through a working strip of 16384 pixels, 256 KiB; one block converted in
@@ -23,7 +24,9 @@
 #include "scene3d/gl/GLEGLContext.h"
 #include "scene3d/gl/GLStateCache.h"
 #include "scene3d/scene/texture/GLGraphics.h"
+#include "scene3d/scene/texture/GLTexture.h"
 #include "scene3d/scene/texture/ImageUtils.h"
+#include "scene3d/scene/texture/TextureStartup.h"
 
 using namespace gl3d;
 
@@ -63,6 +66,35 @@ void BM_UploadToTexture(benchmark::State& state) {
   handle.DestroyHandle();
 }
 BENCHMARK(BM_UploadToTexture)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_TextureApplyAfterNotify(benchmark::State& state) {
+  MesaSetup mesa;
+  TextureStartup();
+  const int32_t side = static_cast<int32_t>(state.range(0));
+  TGLTexture texture(nullptr);
+  texture.SetImageClassName("TGLBlankImage");
+  texture.SetDisabled(false);
+  texture.SetKeepImageAfterTransfer(true);
+  TGLTextureImage* image = texture.Image();
+  TGLImage* pixels = image->GetImageBuffer();
+  pixels->SetWidth(side);
+  pixels->SetHeight(side);
+  pixels->SetBlank(false);
+  for (uint64_t i = 0; i < pixels->HeldBytes(); ++i) pixels->GetData()[i] = Pattern(i);
+  TRenderContextInfo rci;
+  rci.StateCache = &mesa.ctx->GLStates();
+  rci.Transformation = &mesa.ctx->PipelineTransformation();
+  TGLExtensionsAndEntryPoints& gl = mesa.ctx->GL();
+  for (auto _ : state) {
+    image->NotifyChange(nullptr);
+    texture.Apply(rci);
+    texture.UnApply(rci);
+    gl.Finish();
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(side) * side * 4);
+  texture.DestroyHandles();
+}
+BENCHMARK(BM_TextureApplyAfterNotify)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BareTexImage2D(benchmark::State& state) {
   MesaSetup mesa;

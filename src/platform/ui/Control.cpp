@@ -269,7 +269,7 @@ void TCustomControl::PaintPending() {
   const QRegion region = invalid_ & QRect(0, 0, surface_.Width(), surface_.Height());
   invalid_ = QRegion();
   if (region.isEmpty()) return;
-  {
+  if (EraseBackground()) {
     QImage image = surface_.Image();
     QPainter p(&image);
     for (const QRect& r : region) p.fillRect(r, ToQColor(color_));

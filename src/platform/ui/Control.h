@@ -163,6 +163,9 @@ class TCustomControl : public TControl {
  protected:
   // Redraws the invalid part (the canvas is clipped to it). The base calls OnPaint.
   virtual void Paint();
+  // Whether the invalid part is filled with Color before Paint. A control whose Paint covers
+  // every pixel itself answers false, as a window that handles its erase message does.
+  virtual bool EraseBackground() { return true; }
 
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;

@@ -44,6 +44,13 @@ int64_t BytesLeft(TStream& stream) {
   return left > 0 ? left : 0;
 }
 
+int StreamByte(TStream& stream) {
+  uint8_t b;
+  return stream.Read(&b, 1) == 1 ? b : -1;
+}
+
+bool ReadAll(TStream& stream, void* buffer, int64_t n) { return n >= 0 && stream.Read(buffer, n) == n; }
+
 bool TBufferedInput::Fill() {
   index_ = 0;
   count_ = 0;

@@ -26,6 +26,27 @@ void StepProgress(TRVProgressRec& progress, bool onlyOnChange = false);
 
 // Bytes from the stream's position to its end (0 when negative).
 int64_t BytesLeft(TStream& stream);
+// The next byte of the stream, -1 at its end.
+int StreamByte(TStream& stream);
+// Reads `n` bytes; true when all of them came.
+bool ReadAll(TStream& stream, void* buffer, int64_t n);
+
+// Little- and big-endian integers in byte buffers.
+inline uint16_t GetLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t GetLE32(const uint8_t* p) {
+  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline uint16_t GetBE16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint32_t GetBE32(const uint8_t* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+inline void SetLE16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void SetLE32(uint8_t* p, uint32_t v) {
+  for (int k = 0; k < 4; ++k) p[k] = static_cast<uint8_t>(v >> (8 * k));
+}
 
 // Reads a stream through a fixed buffer. A read past the end yields zero bytes and sets
 // `Truncated`, so a damaged file ends cleanly instead of reading garbage.

@@ -50,6 +50,11 @@ void BuiltInConvertPixelRow(const void* source, int32_t sourceKind, void* dest, 
       d[4 * i + 2] = k.y;
       d[4 * i + 3] = k.k;
     }
+  } else if ((sourceKind == 1 || sourceKind == 0) && destKind == 5) {
+    for (int32_t i = 0; i < count; ++i) {
+      const uint8_t* p = s + 3 * i;
+      d[i] = sourceKind == 1 ? static_cast<uint8_t>(Gray8(p[2], p[1], p[0])) : static_cast<uint8_t>(Gray8(p[0], p[1], p[2]));
+    }
   }
 }
 }  // namespace

@@ -28,6 +28,16 @@
 //   JPEG_ApplyOrientation            JPEG_EnableAdjustOrientation
 //   BMP_UseAlpha                     BMP_KeepAlpha
 //   GIF_LZWDecoder / GIF_LZWEncoder  GIF_LZWDecompress / GIF_LZWCompress
+//   GIF_Left / GIF_Top               GIF_XPos / GIF_YPos
+//   GIF_Delay                        GIF_DelayTime
+//   GIF_Transparent                  GIF_FlagTranspColor
+//   GIF_TransparentColor             GIF_TranspColor
+//   GIF_BackgroundColor              GIF_Background
+//   GIF_Disposal                     GIF_Action
+//   CUR_HotSpotX / CUR_HotSpotY      CUR_XHotSpot / CUR_YHotSpot
+//   BMPRAW_HeaderSize, _RowAlign,    RAWBMP_HeaderSize, _RowAlign,
+//     _Planar, _DataFormat             _Planar, _DataFormat
+//   BMPRAW_KeepChannelOrder true     RAWBMP_ChannelOrder 1
 //   TIFF_LZWDecoder / ..Encoder      TIFF_LZWDecompress / TIFF_LZWCompress
 //   TIFF_PhotometInterpret           TIFF_Photometric
 //   TIFF_PlanarConf                  TIFF_PlanarConfiguration
@@ -85,7 +95,8 @@ class TIOParamsVals;
 // 5 grey; 6 and 7 16-bit RGB little- and big-endian; 8 YCbCr). The I/O start-up installs its
 // conversion here; until then the built-in one serves: through the input and output profiles
 // of `params` when colour management is on and the input profile is valid and not yet applied,
-// else by plain formulas for the 8-bit RGB and CMYK kinds (a grey source only through a profile).
+// else by plain formulas for the 8-bit RGB and CMYK kinds and RGB to grey (a grey source only through
+// a profile).
 using TConvertPixelRowProc = void (*)(const void* source, int32_t sourceKind, void* dest, TIOParamsVals* params,
                                       int32_t count, int32_t destKind);
 extern TConvertPixelRowProc ConvertPixelRowHook;

@@ -5,6 +5,7 @@
 // TIFF, camera-raw TIFF and HD Photo streams. The fax and LZW coders are in tifccitt.h and
 // tiflzw.h; the sample decoding behind the reader in tiffsamples.cpp.
 #include <cstdint>
+#include <vector>
 #include <memory>
 
 #include "rastova/codecs/IOParamsVals.h"
@@ -45,6 +46,8 @@ int32_t WriteTIFFStream(TStream& stream, bool insert, TRVBitmap* bitmap, TRVMask
 
 // One row in PackBits: literal packets of up to 128 bytes and runs of 4 to 128 equal bytes.
 void PackBitsEncodeRow(const uint8_t* row, int32_t length, TStream& stream, bool& errorFlag);
+// The same appended to `out`; returns the bytes appended (the Photoshop writer's rows too).
+int32_t PackBitsEncodeRow(const uint8_t* row, int32_t length, std::vector<uint8_t>& out);
 
 // Reads page 0 of the TIFF in `data` with default parameters into `bitmap` (the entry that
 // fuzzing drives); returns false when the read failed.

@@ -722,9 +722,9 @@ void WriteIFD(TWriter& w, uint32_t next) {
 
 }  // namespace
 
-void PackBitsEncodeRow(const uint8_t* row, int32_t length, TStream& stream, bool& errorFlag) {
-  std::vector<uint8_t> out;
-  out.reserve(static_cast<size_t>(length) + length / 128 + 2);
+int32_t PackBitsEncodeRow(const uint8_t* row, int32_t length, std::vector<uint8_t>& out) {
+  const size_t before = out.size();
+  out.reserve(before + static_cast<size_t>(length) + length / 128 + 2);
   int32_t literal = 0;  // start of the pending literal
   auto flushLiteral = [&](int32_t end) {
     if (end > literal) {
@@ -751,6 +751,12 @@ void PackBitsEncodeRow(const uint8_t* row, int32_t length, TStream& stream, bool
     literal = i;
   }
   flushLiteral(length);
+  return static_cast<int32_t>(out.size() - before);
+}
+
+void PackBitsEncodeRow(const uint8_t* row, int32_t length, TStream& stream, bool& errorFlag) {
+  std::vector<uint8_t> out;
+  PackBitsEncodeRow(row, length, out);
   if (!codecs::WriteAll(stream, out.data(), static_cast<int64_t>(out.size()))) errorFlag = true;
 }
 

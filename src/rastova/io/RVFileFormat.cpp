@@ -4,6 +4,11 @@
 #include <exception>
 #include <vector>
 
+#include "rastova/codecs/bitmaps/icofilt.h"
+#include "rastova/codecs/bitmaps/pcxfilter.h"
+#include "rastova/codecs/bitmaps/pxmfilter.h"
+#include "rastova/codecs/bitmaps/rawbmpfilt.h"
+#include "rastova/codecs/psd/rvpsd.h"
 #include "rastova/codecs/rvtgafil.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
@@ -27,27 +32,27 @@ struct TBuiltInRow {
 
 const TBuiltInRow kBuiltInRows[] = {
     {ioTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", true, true, ppTIFF, kHaveTiffCodec},
-    {ioGIF, "CompuServe Bitmap", "GIF", true, true, ppGIF, false},
+    {ioGIF, "CompuServe Bitmap", "GIF", true, true, ppGIF, true},
     {ioJPEG, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", true, true, ppJPEG, kHaveJpegCodec},
-    {ioPCX, "PaintBrush", "PCX", true, true, ppPCX, false},
+    {ioPCX, "PaintBrush", "PCX", true, true, ppPCX, true},
     {ioBMP, "Windows Bitmap", "BMP;DIB;RLE", true, true, ppBMP, kHaveBmpCodec},
-    {ioBMPRAW, "Raw Bitmap", "", true, true, 0, false},
-    {ioICO, "Windows Icon", "ICO", true, true, 0, false},
-    {ioCUR, "Windows Cursor", "CUR", true, false, 0, false},
+    {ioBMPRAW, "Raw Bitmap", "", true, true, 0, true},
+    {ioICO, "Windows Icon", "ICO", true, true, 0, true},
+    {ioCUR, "Windows Cursor", "CUR", true, false, 0, true},
     {ioPNG, "Portable Network Graphics", "PNG", true, true, ppPNG, kHavePngCodec},
     {ioDICOM, "DICOM Bitmap", "DCM;DIC;DICOM;V2", true, false, 0, kHaveDicomCodec},
-    {ioWMF, "Windows Metafile", "WMF", true, false, 0, false},
-    {ioEMF, "Enhanced Windows Metafile", "EMF", true, false, 0, false},
+    {ioWMF, "Windows Metafile", "WMF", true, false, 0, true},
+    {ioEMF, "Enhanced Windows Metafile", "EMF", true, false, 0, true},
     {ioTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", true, true, ppTGA, true},
-    {ioPXM, "Portable Pixmap, GrayMap, BitMap", "PXM;PPM;PGM;PBM", true, true, 0, false},
-    {ioWBMP, "Wireless Bitmap", "WBMP", true, true, 0, false},
+    {ioPXM, "Portable Pixmap, GrayMap, BitMap", "PXM;PPM;PGM;PBM", true, true, 0, true},
+    {ioWBMP, "Wireless Bitmap", "WBMP", true, true, 0, true},
     {ioJP2, "JPEG2000", "JP2", true, true, ppJ2000, kHaveJ2000Codec},
     {ioJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", true, true, ppJ2000, kHaveJ2000Codec},
     {ioPS, "PostScript Level 2", "PS;EPS", false, true, 0, kHavePsCodec},
     {ioPDF, "Adobe PDF", "PDF", false, true, 0, kHavePdfCodec},
-    {ioDCX, "Multipage PCX", "DCX", true, true, 0, false},
+    {ioDCX, "Multipage PCX", "DCX", true, true, 0, true},
     {ioRAW, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2", true, false, 0, false},
-    {ioPSD, "Photoshop PSD", "PSD", true, true, 0, false},
+    {ioPSD, "Photoshop PSD", "PSD", true, true, 0, true},
     {ioRVV, "Vectorial objects", "RVV", true, true, 0, false},
     {ioLYR, "Layers", "LYR", true, true, 0, false},
     {ioALL, "Layers and objects", "ALL", true, true, 0, false},
@@ -156,6 +161,12 @@ bool TestJ2K(TStream& s, int64_t start) {
   s.SetPosition(start);
   return CodecIsJ2KStream(s);
 }
+// A codec's signature test at the start position.
+template <bool (*Test)(TStream&)>
+bool TestAt(TStream& s, int64_t start) {
+  s.SetPosition(start);
+  return Test(s);
+}
 
 // The fixed order of the content tests. Tests of codecs that are not built yet are absent
 // (nullptr) and keep their place; a test whose format has no row does not decide.
@@ -171,17 +182,17 @@ const TContentStep kContentSteps[] = {
     {ioTIFF, -1, TestTIFF},  // a TIFF that is not a camera raw file
     {ioPNG, 8, TestPNG},
     {ioDICOM, -1, TestDICOM},
-    {ioICO, -1, nullptr},
-    {ioCUR, -1, nullptr},
+    {ioICO, -1, TestAt<IsICOStream>},
+    {ioCUR, -1, TestAt<IsCURStream>},
     {ioTGA, -1, TestTGA},
-    {ioPXM, -1, nullptr},
+    {ioPXM, -1, TestAt<IsPXMStream>},
     {ioJP2, -1, TestJP2},
     {ioJ2K, -1, TestJ2K},
     {ioAVI, -1, TestAVI},
-    {ioDCX, -1, nullptr},
-    {ioWMF, -1, nullptr},
-    {ioEMF, -1, nullptr},
-    {ioPSD, -1, nullptr},
+    {ioDCX, -1, TestAt<IsDCXStream>},
+    {ioWMF, -1, TestAt<IsWMFStream>},
+    {ioEMF, -1, TestAt<IsEMFStream>},
+    {ioPSD, -1, TestAt<IsPSDStream>},
     {ioRVV, -1, nullptr},
     {ioLYR, -1, nullptr},
     {ioALL, -1, nullptr},

@@ -15,11 +15,18 @@
 
 #include "common/CodePage.h"
 #include "common/Round.h"
+#include "rastova/codecs/bitmaps/icofilt.h"
+#include "rastova/codecs/bitmaps/pcxfilter.h"
+#include "rastova/codecs/bitmaps/pxmfilter.h"
+#include "rastova/codecs/bitmaps/rawbmpfilt.h"
+#include "rastova/codecs/gif/giffilter.h"
+#include "rastova/codecs/psd/rvpsd.h"
 #include "rastova/codecs/pdffilt.h"
 #include "rastova/codecs/psfilt.h"
 #include "rastova/codecs/rvtgafil.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
+#include "rastova/core/RVRectCopy.h"
 #include "rastova/core/RVResample.h"
 #include "rastova/core/RastovaProc.h"
 #include "rastova/core/RVStream.h"
@@ -51,12 +58,65 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveJ2000Codec;
     case ioDICOM:
       return kHaveDicomCodec;
+    case ioGIF:
+    case ioPCX:
+    case ioICO:
+    case ioCUR:
+    case ioPXM:
+    case ioWBMP:
+    case ioDCX:
+    case ioPSD:
+    case ioBMPRAW:
+      return true;
     case ioPS:
       return kHavePsCodec;
     case ioPDF:
       return kHavePdfCodec;
     default:
       return false;
+  }
+}
+
+// Whether the component has a saver of its own for a built-in format.
+bool HasSaverOps(int32_t fileType) {
+  switch (fileType) {
+    case ioCUR:
+    case ioDICOM:
+    case ioBMPRAW:
+      return false;
+    default:
+      return HasFormatOps(fileType);
+  }
+}
+
+// What a loader does after its reader: fix a missing resolution, adjust differing resolutions
+// (when AutoAdjustDPI), pass the resolution to the view (stream and file loads).
+struct TLoadSteps {
+  bool fix, adjust, viewFromFile, viewFromStream;
+};
+TLoadSteps LoadStepsOf(int32_t fileType) {
+  switch (fileType) {
+    case ioTGA:
+      return {true, true, true, false};
+    case ioGIF:
+    case ioPXM:
+      return {true, true, false, false};
+    case ioWBMP:
+      return {true, false, false, false};
+    case ioBMPRAW:
+    case ioDICOM:  // keeps the resolution its reader gives
+      return {false, false, false, false};
+    default:
+      return {true, true, true, true};
+  }
+}
+
+// The leading icon sizes with a width above 0 (at most 16) and as many bit counts.
+void IconEntries(const TIOParamsVals& params, std::vector<int32_t>& bitCounts,
+                 std::vector<TIOParamsFields::TIcoSize>& sizes) {
+  for (int i = 0; i < 16 && params.ICO_Sizes[i].cx > 0; ++i) {
+    sizes.push_back(params.ICO_Sizes[i]);
+    bitCounts.push_back(params.ICO_BitCount[i]);
   }
 }
 
@@ -516,16 +576,101 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
       // DICOM pictures keep the resolution the reader gives them.
       CodecReadDICOM(stream, *bitmap_, Params, false, progress);
       return;
+    case ioGIF: {
+      // Frames are not composed yet: an animation loads frame GIF_ImageIndex as stored.
+      int32_t count = 0;
+      ReadGIFStream(stream, *bitmap_, count, Params, progress, false, mask, false);
+      break;
+    }
+    case ioPCX:
+      if (!ReadPCXWithHeader(stream, progress, fromFile)) return;
+      break;
+    case ioDCX:
+      ReadDCXStream(stream, *bitmap_, Params, progress, false);
+      break;
+    case ioICO:
+      ReadICOStream(stream, *bitmap_, Params, false, progress, mask, false);
+      break;
+    case ioCUR:
+      ReadCURStream(stream, *bitmap_, Params, false, progress, mask, false);
+      break;
+    case ioPXM:
+      ReadPXMStream(stream, *bitmap_, Params, false, progress);
+      break;
+    case ioWBMP:
+      ReadWBMPStream(stream, *bitmap_, Params, false, progress);
+      break;
+    case ioPSD:
+      ReadPSD(stream, progress);
+      break;
+    case ioBMPRAW:
+      try {
+        ReadRawBitmapStream(stream, *bitmap_, Params, progress);
+      } catch (const common::Exception&) {
+        // "Format unsupported": a coding the bitmap's samples cannot take.
+        progress.SetAborting();
+      }
+      break;
     default:
       progress.SetAborting();
       return;
   }
-  FixDefaultDPI();
+  const TLoadSteps steps = LoadStepsOf(fileType);
+  if (steps.fix) FixDefaultDPI();
   if (mask) bitmap_->AlphaBitmap()->CopyFromTRVMask(mask.get());
-  if (AutoAdjustDPI) AdjustDPI();
+  if (steps.adjust && AutoAdjustDPI) AdjustDPI();
+  if (fileType == ioGIF)
+    SetBackground(RGBToColor(Params.GIF_FlagTranspColor ? Params.GIF_TranspColor : Params.GIF_Background));
+}
+
+void TRastovaIO::ReadPSD(TStream& stream, TRVProgressRec& progress) {
+  // Layers go to a view that keeps them; without one the merged image is the picture.
+  const bool viewLayers = view_ && view_->AcceptsPSDLayers();
+  TPSDLayerList layers;
+  ReadPSDStream(stream, bitmap_, Params, &layers, viewLayers && Params.PSD_ReadLayers, progress);
+  if (viewLayers) {
+    view_->TakePSDLayers(layers, Params);
+    return;
+  }
+  // A single layer's transparency becomes the picture's, placed at the layer's position.
+  if (layers.size() != 1 || Params.GetThumbnail || progress.IsAborting() || bitmap_->IsEmpty()) return;
+  TPSDLayer& layer = *layers[0];
+  if (!layer.Bitmap->HasAlphaBitmap()) return;
+  TRVBitmap* alpha = bitmap_->AlphaBitmap();
+  alpha->Fill(0);
+  CopyRectTo(*layer.Bitmap->AlphaBitmap(), *alpha, std::max(0, -layer.Left), std::max(0, -layer.Top),
+             std::max(0, layer.Left), std::max(0, layer.Top), layer.Width() - std::max(0, -layer.Left),
+             layer.Height() - std::max(0, -layer.Top));
+  alpha->UpdateOpaqueFlag();
+}
+
+bool TRastovaIO::ReadPCXWithHeader(TStream& stream, TRVProgressRec& progress, bool fromFile) {
+  const int64_t start = stream.GetPosition();
+  if (!StreamHeaders || fromFile) {
+    ReadPCXStream(stream, *bitmap_, Params, BytesLeftInStream(stream), progress, false);
+    return true;
+  }
+  uint8_t header[12] = {};
+  if (stream.Read(header, 12) != 12 || std::memcmp(header, "PCX", 3) != 0) {
+    progress.SetAborting();
+    return false;
+  }
+  if (header[3] == '2' && header[4] == 0) {
+    const uint32_t length = uint32_t(header[8]) | (uint32_t(header[9]) << 8) | (uint32_t(header[10]) << 16) |
+                            (uint32_t(header[11]) << 24);
+    const int64_t end = start + 12 + std::min<int64_t>(length, std::max<int64_t>(0, stream.GetSize() - start - 12));
+    ReadPCXStream(stream, *bitmap_, Params, end - start - 12, progress, false);
+    stream.SetPosition(end);
+  } else {
+    // The older four-byte header: the data follow it up to the end of the stream.
+    stream.SetPosition(start + 4);
+    ReadPCXStream(stream, *bitmap_, Params, BytesLeftInStream(stream), progress, false);
+  }
+  return true;
 }
 
 void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
+  if (fileType == ioBMPRAW && fileName.empty()) return;
   Aborting = true;
   TRVProgressRec progress(&Aborting);
   InitProgress(progress, false);
@@ -547,7 +692,7 @@ void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
     }
     Params.FileName = common::Utf8ToUtf16(fileName);
     Params.FileType = fileType;
-    if (fileType != ioDICOM) UpdateViewDPI(Params.DpiX, Params.DpiY);
+    if (LoadStepsOf(fileType).viewFromFile) UpdateViewDPI(Params.DpiX, Params.DpiY);
     Update();
   } catch (...) {
     Aborting = true;
@@ -605,7 +750,7 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
     }
     Params.FileName.clear();
     Params.FileType = fileType;
-    if (fileType != ioTGA && fileType != ioDICOM) UpdateViewDPI(Params.DpiX, Params.DpiY);
+    if (LoadStepsOf(fileType).viewFromStream) UpdateViewDPI(Params.DpiX, Params.DpiY);
     Update();
   } catch (...) {
     Aborting = true;
@@ -615,11 +760,26 @@ void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
   DoFinishWork();
 }
 
-void TRastovaIO::ConvertForWriter(int32_t fileType) {
-  if (fileType == ioTGA || fileType == ioJPEG || fileType == ioJP2 || fileType == ioJ2K || fileType == ioPS ||
-      fileType == ioPDF) {
-    const TRVPixelFormat f = bitmap_->GetPixelFormat();
-    if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
+void TRastovaIO::ConvertForWriter(int32_t fileType, bool toFile) {
+  const TRVPixelFormat f = bitmap_->GetPixelFormat();
+  switch (fileType) {
+    case ioTGA:
+    case ioJPEG:
+    case ioJP2:
+    case ioJ2K:
+    case ioPCX:
+    case ioICO:
+    case ioWBMP:
+    case ioPS:
+    case ioPDF:
+      if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
+      break;
+    case ioPXM:
+      // The file saver keeps 16-bit colour; the stream saver writes 8 bits.
+      if (f != rv24RGB && f != rv1g && !(toFile && f == rv48RGB)) bitmap_->SetPixelFormat(rv24RGB);
+      break;
+    default:
+      break;
   }
   if (fileType == ioJPEG) PrepareJpegMarkers(Params);
 }
@@ -652,6 +812,44 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
     case ioJ2K:
       CodecWriteJ2000(stream, *bitmap_, Params, 1, progress);
       break;
+    case ioGIF:
+      WriteGIFStream(stream, *bitmap_, Params, progress);
+      break;
+    case ioPCX:
+      WritePCXStream(stream, *bitmap_, Params, progress);
+      break;
+    case ioDCX: {
+      // Both savers write a new one-page file.
+      stream.SetSize(0);
+      stream.SetPosition(0);
+      const int32_t index = Params.DCX_ImageIndex;
+      Params.DCX_ImageIndex = 0;
+      WriteDCXStream(stream, *bitmap_, Params, progress);
+      Params.DCX_ImageIndex = index;
+      break;
+    }
+    case ioICO: {
+      std::vector<int32_t> bitCounts;
+      std::vector<TIOParamsFields::TIcoSize> sizes;
+      IconEntries(Params, bitCounts, sizes);
+      WriteICOStream(stream, *bitmap_, Params, bitCounts, sizes, progress);
+      break;
+    }
+    case ioPXM:
+      WritePXMStream(stream, *bitmap_, Params, progress);
+      break;
+    case ioWBMP:
+      WriteWBMPStream(stream, *bitmap_, progress);
+      break;
+    case ioPSD: {
+      TPSDLayerList layers;
+      TRVBitmap merged;
+      if (view_ && view_->AcceptsPSDLayers() && view_->GetPSDLayersForSave(merged, layers))
+        WritePSDStream(stream, Params, progress, layers, merged);
+      else
+        WritePSDStream(stream, Params, progress, layers, *bitmap_);
+      break;
+    }
     case ioPS:
       CodecWritePS(stream, *bitmap_, Params, progress);
       break;
@@ -669,6 +867,8 @@ void TRastovaIO::WriteWithStreamHeader(int32_t fileType, TStream& stream, TRVPro
   uint8_t header[12] = {uint8_t(tag[0]), uint8_t(tag[1]), uint8_t(tag[2]), uint8_t(tag[3]), 0, 0, 0, 0, 0, 0, 0, 0};
   stream.WriteBuffer(header, 12);
   WriteFormat(fileType, stream, progress);
+  // A PCX header is written only over data written whole.
+  if (fileType == ioPCX && Aborting) return;
   const int64_t end = stream.GetPosition();
   const int64_t length = end - start - 12;
   if (length < 0 || length > int64_t(UINT32_MAX)) {
@@ -746,7 +946,7 @@ void TRastovaIO::SaveFileFrame(const std::string& fileName, int32_t fileType) {
     return;
   }
   try {
-    ConvertForWriter(fileType);
+    ConvertForWriter(fileType, true);
     WriteFileSafely(fileName, [&](TStream& stream) {
       Aborting = false;
       InitProgress(progress, true);
@@ -774,10 +974,11 @@ void TRastovaIO::SaveStreamFrame(TStream& stream, int32_t fileType) {
     return;
   }
   try {
-    ConvertForWriter(fileType);
+    ConvertForWriter(fileType, false);
     InitProgress(progress, true);
-    if ((fileType == ioJPEG || fileType == ioTIFF) && StreamHeaders) {
-      WriteWithStreamHeader(fileType, stream, progress, fileType == ioJPEG ? "JFIF" : "TIFF");
+    if ((fileType == ioJPEG || fileType == ioTIFF || fileType == ioPCX) && StreamHeaders) {
+      WriteWithStreamHeader(fileType, stream, progress,
+                            fileType == ioJPEG ? "JFIF" : fileType == ioTIFF ? "TIFF" : "PCX2");
     } else {
       WriteFormat(fileType, stream, progress);
     }
@@ -827,6 +1028,44 @@ void TRastovaIO::SaveToFileJ2K(const std::string& fileName) { SaveFileFrame(file
 void TRastovaIO::SaveToStreamJ2K(TStream& stream) { SaveStreamFrame(stream, ioJ2K); }
 void TRastovaIO::LoadFromFileDICOM(const std::string& fileName) { LoadFileFrame(fileName, ioDICOM); }
 void TRastovaIO::LoadFromStreamDICOM(TStream& stream) { LoadStreamFrame(stream, ioDICOM); }
+int32_t TRastovaIO::LoadFromFileGIF(const std::string& fileName) {
+  LoadFileFrame(fileName, ioGIF);
+  return Params.ImageCount;
+}
+int32_t TRastovaIO::LoadFromStreamGIF(TStream& stream) {
+  LoadStreamFrame(stream, ioGIF);
+  return Params.ImageCount;
+}
+void TRastovaIO::SaveToFileGIF(const std::string& fileName) { SaveFileFrame(fileName, ioGIF); }
+void TRastovaIO::SaveToStreamGIF(TStream& stream) { SaveStreamFrame(stream, ioGIF); }
+void TRastovaIO::LoadFromFilePCX(const std::string& fileName) { LoadFileFrame(fileName, ioPCX); }
+void TRastovaIO::LoadFromStreamPCX(TStream& stream) { LoadStreamFrame(stream, ioPCX); }
+void TRastovaIO::SaveToFilePCX(const std::string& fileName) { SaveFileFrame(fileName, ioPCX); }
+void TRastovaIO::SaveToStreamPCX(TStream& stream) { SaveStreamFrame(stream, ioPCX); }
+void TRastovaIO::LoadFromFileDCX(const std::string& fileName) { LoadFileFrame(fileName, ioDCX); }
+void TRastovaIO::LoadFromStreamDCX(TStream& stream) { LoadStreamFrame(stream, ioDCX); }
+void TRastovaIO::SaveToFileDCX(const std::string& fileName) { SaveFileFrame(fileName, ioDCX); }
+void TRastovaIO::SaveToStreamDCX(TStream& stream) { SaveStreamFrame(stream, ioDCX); }
+void TRastovaIO::LoadFromFileICO(const std::string& fileName) { LoadFileFrame(fileName, ioICO); }
+void TRastovaIO::LoadFromStreamICO(TStream& stream) { LoadStreamFrame(stream, ioICO); }
+void TRastovaIO::SaveToFileICO(const std::string& fileName) { SaveFileFrame(fileName, ioICO); }
+void TRastovaIO::SaveToStreamICO(TStream& stream) { SaveStreamFrame(stream, ioICO); }
+void TRastovaIO::LoadFromFileCUR(const std::string& fileName) { LoadFileFrame(fileName, ioCUR); }
+void TRastovaIO::LoadFromStreamCUR(TStream& stream) { LoadStreamFrame(stream, ioCUR); }
+void TRastovaIO::LoadFromFilePXM(const std::string& fileName) { LoadFileFrame(fileName, ioPXM); }
+void TRastovaIO::LoadFromStreamPXM(TStream& stream) { LoadStreamFrame(stream, ioPXM); }
+void TRastovaIO::SaveToFilePXM(const std::string& fileName) { SaveFileFrame(fileName, ioPXM); }
+void TRastovaIO::SaveToStreamPXM(TStream& stream) { SaveStreamFrame(stream, ioPXM); }
+void TRastovaIO::LoadFromFileWBMP(const std::string& fileName) { LoadFileFrame(fileName, ioWBMP); }
+void TRastovaIO::LoadFromStreamWBMP(TStream& stream) { LoadStreamFrame(stream, ioWBMP); }
+void TRastovaIO::SaveToFileWBMP(const std::string& fileName) { SaveFileFrame(fileName, ioWBMP); }
+void TRastovaIO::SaveToStreamWBMP(TStream& stream) { SaveStreamFrame(stream, ioWBMP); }
+void TRastovaIO::LoadFromFilePSD(const std::string& fileName) { LoadFileFrame(fileName, ioPSD); }
+void TRastovaIO::LoadFromStreamPSD(TStream& stream) { LoadStreamFrame(stream, ioPSD); }
+void TRastovaIO::SaveToFilePSD(const std::string& fileName) { SaveFileFrame(fileName, ioPSD); }
+void TRastovaIO::SaveToStreamPSD(TStream& stream) { SaveStreamFrame(stream, ioPSD); }
+void TRastovaIO::LoadFromFileRawBitmap(const std::string& fileName) { LoadFileFrame(fileName, ioBMPRAW); }
+void TRastovaIO::LoadFromStreamRawBitmap(TStream& stream) { LoadStreamFrame(stream, ioBMPRAW); }
 void TRastovaIO::SaveToFilePS(const std::string& fileName) { SaveFileFrame(fileName, ioPS); }
 void TRastovaIO::SaveToStreamPS(TStream& stream) { SaveStreamFrame(stream, ioPS); }
 void TRastovaIO::SaveToFilePDF(const std::string& fileName) { SaveFileFrame(fileName, ioPDF); }
@@ -970,7 +1209,7 @@ void TRastovaIO::SaveToFile(const std::string& fileName) {
   }
   const std::string ext = ExtractFileExtLower(fileName, true);
   int32_t type = SaverOfExtension(ext);
-  if (type != 0 && HasFormatOps(type)) {
+  if (type != 0 && HasSaverOps(type)) {
     SaveFileFrame(fileName, type);
     return;
   }
@@ -982,7 +1221,7 @@ void TRastovaIO::SaveToFile(const std::string& fileName) {
   if (row->BuiltIn) {
     // A built-in row the save table does not list (such as pix) is saved by its format's own
     // writer; a format without one is refused before any file is made.
-    if (HasFormatOps(row->FileType))
+    if (HasSaverOps(row->FileType))
       SaveFileFrame(fileName, row->FileType);
     else
       Aborting = true;
@@ -1073,7 +1312,7 @@ void TRastovaIO::LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row) {
 }
 
 void TRastovaIO::SaveToStream(TStream& stream, int32_t fileType) {
-  if (HasFormatOps(fileType)) {
+  if (HasSaverOps(fileType)) {
     SaveStreamFrame(stream, fileType);
     return;
   }
@@ -1190,6 +1429,32 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
         CodecReadDICOM(source, scratch, params, true, progress);
       else
         progress.SetAborting();
+      return;
+    case ioGIF: {
+      int32_t count = 0;
+      ReadGIFStream(source, scratch, count, params, progress, true, mask, true);
+      return;
+    }
+    case ioPCX:
+      ReadPCXStream(source, scratch, params, source.GetSize(), progress, true);
+      return;
+    case ioDCX:
+      ReadDCXStream(source, scratch, params, progress, true);
+      return;
+    case ioICO:
+      ReadICOStream(source, scratch, params, true, progress, mask, true);
+      return;
+    case ioCUR:
+      ReadCURStream(source, scratch, params, true, progress, mask, true);
+      return;
+    case ioPXM:
+      ReadPXMStream(source, scratch, params, true, progress);
+      return;
+    case ioWBMP:
+      ReadWBMPStream(source, scratch, params, true, progress);
+      return;
+    case ioPSD:
+      ReadPSDStream(source, nullptr, params, nullptr, false, progress);
       return;
     default: {
       TRVFileFormatInfo* row = GetFileFormatInfo(fileType);

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/psd/rvpsd.h"
 #include "rastova/core/RVProgressRec.h"
 #include "rastova/core/RVDefs.h"
 
@@ -54,6 +55,13 @@ class TRVIOView {
   virtual void SetDPI(int32_t dpiX, int32_t dpiY) = 0;
   virtual void Update() = 0;
   virtual void ImageChange() = 0;
+  // Photoshop layers. A view that keeps layers answers true, takes the layers a load read (and
+  // may leave the list empty), and on saving fills `merged` with its flattened layers and
+  // `layers` with copies of them. A view without layers keeps these defaults: the working
+  // bitmap is loaded and saved alone.
+  virtual bool AcceptsPSDLayers() { return false; }
+  virtual void TakePSDLayers(TPSDLayerList& /*layers*/, TIOParamsVals& /*params*/) {}
+  virtual bool GetPSDLayersForSave(TRVBitmap& /*merged*/, TPSDLayerList& /*layers*/) { return false; }
 };
 
 // What the component needs of a picture control attached to it.
@@ -116,7 +124,7 @@ class TRastovaIO : public TIOParamsOwner {
   void SetNativePixelFormat(bool value) { Params.NativePixelFormat = value; }
   uint8_t GetMonoConversionMode() const { return monoConversionMode_; }
   void SetMonoConversionMode(uint8_t value);
-  // A 12-byte header before JPEG and TIFF data written to and read from streams.
+  // A 12-byte header before JPEG, TIFF and PCX data written to and read from streams.
   bool StreamHeaders = false;
   // After a load, equalise differing horizontal and vertical resolutions.
   bool AutoAdjustDPI = false;
@@ -186,6 +194,41 @@ class TRastovaIO : public TIOParamsOwner {
   // DICOM is read only.
   void LoadFromFileDICOM(const std::string& fileName);
   void LoadFromStreamDICOM(TStream& stream);
+  // GIF loaders return the number of images in the file.
+  int32_t LoadFromFileGIF(const std::string& fileName);
+  int32_t LoadFromStreamGIF(TStream& stream);
+  void SaveToFileGIF(const std::string& fileName);
+  void SaveToStreamGIF(TStream& stream);
+  // PCX streams carry a 12-byte "PCX2" header with their length when StreamHeaders is set.
+  void LoadFromFilePCX(const std::string& fileName);
+  void LoadFromStreamPCX(TStream& stream);
+  void SaveToFilePCX(const std::string& fileName);
+  void SaveToStreamPCX(TStream& stream);
+  void LoadFromFileDCX(const std::string& fileName);
+  void LoadFromStreamDCX(TStream& stream);
+  void SaveToFileDCX(const std::string& fileName);
+  void SaveToStreamDCX(TStream& stream);
+  void LoadFromFileICO(const std::string& fileName);
+  void LoadFromStreamICO(TStream& stream);
+  void SaveToFileICO(const std::string& fileName);
+  void SaveToStreamICO(TStream& stream);
+  void LoadFromFileCUR(const std::string& fileName);
+  void LoadFromStreamCUR(TStream& stream);
+  void LoadFromFilePXM(const std::string& fileName);
+  void LoadFromStreamPXM(TStream& stream);
+  void SaveToFilePXM(const std::string& fileName);
+  void SaveToStreamPXM(TStream& stream);
+  void LoadFromFileWBMP(const std::string& fileName);
+  void LoadFromStreamWBMP(TStream& stream);
+  void SaveToFileWBMP(const std::string& fileName);
+  void SaveToStreamWBMP(TStream& stream);
+  void LoadFromFilePSD(const std::string& fileName);
+  void LoadFromStreamPSD(TStream& stream);
+  void SaveToFilePSD(const std::string& fileName);
+  void SaveToStreamPSD(TStream& stream);
+  // Raw pixels fill the working bitmap as the caller allocated it (RAWBMP_* parameters).
+  void LoadFromFileRawBitmap(const std::string& fileName);
+  void LoadFromStreamRawBitmap(TStream& stream);
   // PostScript and PDF are written only, one page per file.
   void SaveToFilePS(const std::string& fileName);
   void SaveToStreamPS(TStream& stream);
@@ -215,6 +258,7 @@ class TRastovaIO : public TIOParamsOwner {
   void SaveStreamFrame(TStream& stream, int32_t fileType);
   // Reads the format's data at the stream's position into the working bitmap.
   void ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress, bool fromFile);
+  void ReadPSD(TStream& stream, TRVProgressRec& progress);
   // A stream load whose data may follow a 12-byte header of `tag` giving their length.
   void ReadWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag,
                             bool required);
@@ -227,7 +271,9 @@ class TRastovaIO : public TIOParamsOwner {
   std::unique_ptr<TStream> pdfStream_;
   bool absoluteOffsets_ = false;
   void WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress);
-  void ConvertForWriter(int32_t fileType);
+  void ConvertForWriter(int32_t fileType, bool toFile);
+  // Reads a PCX stream after its optional stream header; false when the header is wrong.
+  bool ReadPCXWithHeader(TStream& stream, TRVProgressRec& progress, bool fromFile);
   // Runs `write` into a temporary file beside `fileName`, syncs it to the disk and renames it
   // over the target when it succeeded, then syncs the folder; Aborting tells the outcome.
   // Temporary files that saves of processes no longer running left in the folder go first.

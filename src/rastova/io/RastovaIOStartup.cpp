@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/gif/giflzw.h"
 #include "rastova/codecs/tifccitt.h"
 #include "rastova/codecs/tiflzw.h"
 #include "rastova/core/RVDefs.h"
@@ -28,7 +29,9 @@ void RegisterRastovaIOStartup() {
 }
 
 void RastovaIOStartup() {
-  // The GIF LZW coders join their hooks with their codec.
+  // Every parameter set copies the LZW hooks when it is reset.
+  GIFLZWDecoderHook = GIFLZWDecompress;
+  GIFLZWEncoderHook = GIFLZWCompress;
   TIFFLZWDecoderHook = TIFFLZWDecompress;
   TIFFLZWEncoderHook = TIFFLZWCompress;
   TempDirectory.clear();

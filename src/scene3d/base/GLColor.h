@@ -53,6 +53,10 @@ class TGLColor : public TGLUpdateAbleObject {
 // Colour values of the GUI library: red in the low byte, green next, blue third; negative values
 // name system colours, resolved by the installed resolver (black without one).
 using TSysColorResolver = int32_t (*)(int32_t color);
+// The two colour values the render buffer names: the button face (a system colour, its default
+// background) and grey.
+constexpr int32_t clBtnFace = static_cast<int32_t>(0xFF000000u | 15u);
+constexpr int32_t clGray = 0x808080;
 void SetSysColorResolver(TSysColorResolver resolver);
 int32_t ColorToRGB(int32_t color);
 // (red / 255, green / 255, blue / 255, alpha).

@@ -138,10 +138,16 @@ void RaiseLastOSErrorText() { throw EOSError(std::string("OS Error : ") + std::s
 
 bool IsSubComponent(const TComponent* component) { return component && component->IsSubComponentStyle(); }
 
-void SetExeDirectory() {
+std::string ExeDirectory() {
   std::error_code ec;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) std::filesystem::current_path(exe.parent_path(), ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+void SetExeDirectory() {
+  const std::string folder = ExeDirectory();
+  std::error_code ec;
+  if (!folder.empty()) std::filesystem::current_path(folder, ec);
 }
 
 }  // namespace gl3d

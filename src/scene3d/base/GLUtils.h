@@ -36,6 +36,8 @@ uint16_t FloatToHalf(float value);
 // EOSError "OS Error : <the system's text for errno>".
 [[noreturn]] void RaiseLastOSErrorText();
 bool IsSubComponent(const TComponent* component);
+// The folder of the program file ("" when it cannot be found).
+std::string ExeDirectory();
 // Makes the folder of the program file the current folder.
 void SetExeDirectory();
 

@@ -138,18 +138,33 @@ bool TGLEGLContext::ChooseConfig(bool pbuffer, EGLConfig& config) {
   return choose(0, 32, false);
 }
 
+void TGLEGLContext::ReportUnofferedRequests() const {
+  if (Options() & ContextOption(cfStereo)) gllog::Warning("No stereo config offered - a mono config is used");
+  if (ColorBits() > 32)
+    gllog::Warning("No floating-point colour config offered - 8 bits per channel are used");
+  if (AccumBits() > 0) gllog::Warning("No accumulation buffer offered - the config has none");
+  if (AuxBuffers() > 0) gllog::Warning("No auxiliary buffers offered - the config has none");
+  if (Layer() != plMainPlane)
+    gllog::Warning("No overlay or underlay planes offered - the main plane is used");
+}
+
+EGLSurface TGLEGLContext::MakeSurface(int width, int height) const {
+  const EGLint attribs[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+  return eglCreatePbufferSurface(Display(), config_, attribs);
+}
+
 void TGLEGLContext::MakeContext(int width, int height, bool memory) {
   EGLDisplay d = Display();
   if (d == EGL_NO_DISPLAY) throw EGLContext("No EGL display");
   if (!eglBindAPI(EGL_OPENGL_API)) throw EGLContext("Desktop OpenGL is not available through EGL");
+  ReportUnofferedRequests();
   if (!ChooseConfig(true, config_)) {
     if (memory) throw EPBuffer("Format not supported for pbuffer operation.");
     throw EGLContext("No 8-8-8-8 colour config");
   }
   width_ = width < 1 ? 1 : width;
   height_ = height < 1 ? 1 : height;
-  const EGLint surface_attribs[] = {EGL_WIDTH, width_, EGL_HEIGHT, height_, EGL_NONE};
-  surface_ = eglCreatePbufferSurface(d, config_, surface_attribs);
+  surface_ = MakeSurface(width_, height_);
   if (surface_ == EGL_NO_SURFACE) {
     if (memory) throw EPBuffer("Unabled to create pbuffer.");
     throw EGLContext("Unable to create the off-screen surface");
@@ -207,6 +222,19 @@ void TGLEGLContext::MakeContext(int width, int height, bool memory) {
       }
     }
     GLStates().SetForwardContext(false);
+    if (color_buffers_ > 1) {
+      try {
+        MakeColorBuffers(color_buffers_);
+      } catch (...) {
+        ReleaseColorBuffers();
+        eglMakeCurrent(d, EGL_NO_SURFACE, EGL_NO_SURFACE, nullptr);
+        eglDestroyContext(d, context_);
+        eglDestroySurface(d, surface_);
+        context_ = nullptr;
+        surface_ = EGL_NO_SURFACE;
+        throw;
+      }
+    }
   }
   PipelineTransformation().LoadMatricesEnabled = true;
   if (share) JoinShareList(share);
@@ -219,9 +247,86 @@ void TGLEGLContext::DoCreateContext(TGLOutputDevice device) {
   MakeContext(output_ ? output_->Width : 1, output_ ? output_->Height : 1, false);
 }
 
-void TGLEGLContext::DoCreateMemoryContext(TGLOutputDevice device, int width, int height, int) {
+void TGLEGLContext::DoCreateMemoryContext(TGLOutputDevice device, int width, int height, int bufferCount) {
   output_ = static_cast<TGLEGLOutput*>(device);
+  color_buffers_ = bufferCount < 1 ? 1 : (bufferCount > 4 ? 4 : bufferCount);
   MakeContext(width, height, true);
+}
+
+void TGLEGLContext::MakeColorBuffers(int count) {
+  TGLExtensionsAndEntryPoints& gl = GL();
+  gl.GenFramebuffers(1, &framebuffer_);
+  gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+  renderbuffers_.assign(static_cast<size_t>(count) + 1, 0);
+  gl.GenRenderbuffers(count + 1, renderbuffers_.data());
+  SizeColorBuffers();
+  GLenum attachments[4];
+  for (int i = 0; i < count; ++i) {
+    attachments[i] = GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(i);
+    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, attachments[i], GL_RENDERBUFFER, renderbuffers_[i]);
+  }
+  gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                             renderbuffers_[static_cast<size_t>(count)]);
+  gl.DrawBuffers(count, attachments);
+  gl.ReadBuffer(GL_COLOR_ATTACHMENT0);
+  if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    throw EPBuffer("Format not supported for pbuffer operation.");
+}
+
+void TGLEGLContext::SizeColorBuffers() {
+  TGLExtensionsAndEntryPoints& gl = GL();
+  for (size_t i = 0; i < renderbuffers_.size(); ++i) {
+    gl.BindRenderbuffer(GL_RENDERBUFFER, renderbuffers_[i]);
+    gl.RenderbufferStorage(GL_RENDERBUFFER, i + 1 < renderbuffers_.size() ? GL_RGBA8 : GL_DEPTH24_STENCIL8,
+                           width_, height_);
+  }
+  gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
+}
+
+void TGLEGLContext::ReleaseColorBuffers() {
+  if (framebuffer_ == 0 && renderbuffers_.empty()) return;
+  TGLExtensionsAndEntryPoints& gl = GL();
+  if (framebuffer_) gl.DeleteFramebuffers(1, &framebuffer_);
+  if (!renderbuffers_.empty())
+    gl.DeleteRenderbuffers(static_cast<GLsizei>(renderbuffers_.size()), renderbuffers_.data());
+  framebuffer_ = 0;
+  renderbuffers_.clear();
+}
+
+GLenum TGLEGLContext::ColorBufferSource(int index) const {
+  if (framebuffer_) return GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(index);
+  return GL_BACK;
+}
+
+void TGLEGLContext::Resize(int width, int height) {
+  width = width < 1 ? 1 : width;
+  height = height < 1 ? 1 : height;
+  if (!IsValid() || (width == width_ && height == height_)) return;
+  EGLSurface surface = MakeSurface(width, height);
+  if (surface == EGL_NO_SURFACE) throw EGLContext("Unable to create the off-screen surface");
+  Activate();
+  EGLDisplay d = Display();
+  if (!eglMakeCurrent(d, surface, surface, context_)) {
+    const EGLint e = eglGetError();
+    eglDestroySurface(d, surface);
+    Deactivate();
+    throw EGLContext("Context activation failed: " + EGLErrorText(e));
+  }
+  eglDestroySurface(d, surface_);
+  surface_ = surface;
+  width_ = width;
+  height_ = height;
+  if (output_) {
+    output_->Width = width;
+    output_->Height = height;
+  }
+  try {
+    if (framebuffer_) SizeColorBuffers();
+  } catch (...) {
+    Deactivate();
+    throw;
+  }
+  Deactivate();
 }
 
 bool TGLEGLContext::DoShareLists(TGLContext* other) {
@@ -234,6 +339,17 @@ bool TGLEGLContext::DoShareLists(TGLContext* other) {
 
 void TGLEGLContext::DoDestroyContext() {
   EGLDisplay d = Display();
+  if (framebuffer_ || !renderbuffers_.empty()) {
+    // Renderbuffers belong to the share group and outlive this context unless deleted here.
+    TEGLCurrentScope scope(d, surface_, context_);
+    try {
+      if (scope.ok) ReleaseColorBuffers();
+    } catch (...) {
+    }
+    framebuffer_ = 0;
+    renderbuffers_.clear();
+  }
+  color_buffers_ = 1;
   if (surface_ != EGL_NO_SURFACE) eglDestroySurface(d, surface_);
   if (context_ != nullptr && !eglDestroyContext(d, context_)) gllog::Error("Delete context failed");
   surface_ = EGL_NO_SURFACE;
@@ -263,15 +379,15 @@ void TGLEGLContext::SwapBuffers() {
   if (!output_ || !(Options() & ContextOption(cfDoubleBuffer)) || !IsValid() || !output_->OnFrame) return;
   Activate();
   try {
-    std::vector<uint8_t> pixels(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4);
+    frame_.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4);
     TGLExtensionsAndEntryPoints& gl = GL();
-    gl.Finish();
     GLint pack = 4;
     gl.GetIntegerv(GL_PACK_ALIGNMENT, &pack);
-    gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
-    gl.ReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    gl.PixelStorei(GL_PACK_ALIGNMENT, pack);
-    output_->OnFrame(pixels.data(), width_, height_);
+    // Rows of RGBA bytes are whole words: no alignment change is needed unless one was set.
+    if (pack > 4) gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
+    gl.ReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, frame_.data());
+    if (pack > 4) gl.PixelStorei(GL_PACK_ALIGNMENT, pack);
+    output_->OnFrame(frame_.data(), width_, height_);
   } catch (...) {
     Deactivate();
     throw;

@@ -1,7 +1,8 @@
 #include "scene3d/scene/Scene3dScene.h"
 
-#include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/core/GLBaseSceneObject.h"
+#include "scene3d/scene/core/GLCoordinates.h"
+#include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/texture/TextureStartup.h"
 
 namespace gl3d {
@@ -9,6 +10,7 @@ namespace gl3d {
 void Scene3dSceneStartup() {
   RegisterCoordinatesClasses();
   RegisterSceneClasses();
+  RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
   TextureStartup();
   ReadCounterFrequency();
 }

@@ -189,6 +189,26 @@ TEST(Control, PaintRunsOnceForManyInvalidationsAndOnResize) {
   EXPECT_EQ(c->Surface().PixelColor(1, 1), RGB(240, 240, 240)) << "repainted from the background";
 }
 
+TEST(Control, ControlThatCoversItsSurfaceSkipsTheBackgroundFill) {
+  // A control that draws every pixel itself (the 3D viewer) is not filled with its colour first.
+  class Opaque : public TCustomControl {
+   public:
+    bool erase = false;
+
+   protected:
+    bool EraseBackground() override { return erase; }
+  };
+  App();
+  Opaque c;
+  c.resize(20, 10);
+  c.Canvas().SetPixels(3, 3, clLime);
+  c.Repaint();
+  EXPECT_EQ(c.Surface().PixelColor(3, 3), clLime);
+  c.erase = true;
+  c.Repaint();
+  EXPECT_EQ(c.Surface().PixelColor(3, 3), RGB(240, 240, 240));
+}
+
 TEST(Control, CursorsById) {
   App();
   TControl c;

@@ -32,15 +32,26 @@ struct BuiltRow {
 };
 const BuiltRow kBuiltRows[] = {
     {ioTIFF, "TIFF Bitmap", "TIF;TIFF;FAX;G3N;G3F;XIF", 8, true},
+    {ioGIF, "CompuServe Bitmap", "GIF", 16, true},
     {ioJPEG, "JPEG Bitmap", "JPG;JPEG;JPE;JIF", 4, true},
+    {ioPCX, "PaintBrush", "PCX", 64, true},
     {ioBMP, "Windows Bitmap", "BMP;DIB;RLE", 32, true},
+    {ioBMPRAW, "Raw Bitmap", "", 0, true},
+    {ioICO, "Windows Icon", "ICO", 0, true},
+    {ioCUR, "Windows Cursor", "CUR", 0, false},
     {ioPNG, "Portable Network Graphics", "PNG", 128, true},
     {ioDICOM, "DICOM Bitmap", "DCM;DIC;DICOM;V2", 0, false},
+    {ioWMF, "Windows Metafile", "WMF", 0, false},
+    {ioEMF, "Enhanced Windows Metafile", "EMF", 0, false},
     {ioTGA, "Targa Bitmap", "TGA;TARGA;VDA;ICB;VST;PIX", 256, true},
+    {ioPXM, "Portable Pixmap, GrayMap, BitMap", "PXM;PPM;PGM;PBM", 0, true},
+    {ioWBMP, "Wireless Bitmap", "WBMP", 0, true},
     {ioJP2, "JPEG2000", "JP2", 512, true},
     {ioJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", 512, true},
     {ioPS, "PostScript Level 2", "PS;EPS", 0, true, false},
     {ioPDF, "Adobe PDF", "PDF", 0, true, false},
+    {ioDCX, "Multipage PCX", "DCX", 0, true},
+    {ioPSD, "Photoshop PSD", "PSD", 0, true},
 };
 
 TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
@@ -83,7 +94,7 @@ TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
   EXPECT_EQ(GetExtensionCount(ioAVI), 0);
   EXPECT_EQ(GetFileFormatInfo(0), nullptr);
   // Formats whose codecs are not built have no row yet.
-  for (int32_t t : {ioGIF, ioPCX, ioPSD, ioHDP}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
+  for (int32_t t : {ioHDP}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
   // The fax coder's tables come up with the I/O step.
   EXPECT_NE(std::find(steps.begin(), steps.end(), "TifCCITT"), steps.end());
 }
@@ -95,7 +106,9 @@ TEST(Registry, ExtensionLookupIgnoresCaseAndOneDot) {
   } cases[] = {{".TGA", ioTGA}, {"tga", ioTGA},   {"TgA", ioTGA},   {"pix", ioTGA}, {".pix", ioTGA},
                {"win", 0},      {"", 0},          {".", 0},         {"..tga", 0},   {"JPG", ioJPEG},
                {"jpg", ioJPEG}, {"JpEg", ioJPEG}, {".jif", ioJPEG}, {"png", ioPNG}, {"rle", ioBMP},
-               {"gif", 0},      {"tif", ioTIFF},  {"wdp", 0},       {"avi", 0}};
+               {"gif", ioGIF},  {"tif", ioTIFF},  {"wdp", 0},       {"avi", 0},       {"PCX", ioPCX}, {"dcx", ioDCX},
+               {"ico", ioICO},  {"cur", ioCUR},   {"wmf", ioWMF},   {"emf", ioEMF}, {"pbm", ioPXM},
+               {"PPM", ioPXM},  {"wbmp", ioWBMP}, {"psd", ioPSD}};
   for (const Case& c : cases) {
     const TRVFileFormatInfo* row = FindFileFormatInfo(c.ext);
     EXPECT_EQ(row ? row->FileType : 0, c.type) << c.ext;
@@ -175,8 +188,9 @@ TEST_F(Detection, ContentAndExtensionGiveTheFileType) {
       {"a.tif", {}, ".fax", true, ioTIFF},
       {"a.tif", {}, ".png", false, ioTIFF},
       {"a.tif", {}, ".jpg", true, 0},
-      {"a.gif", {}, ".gif", true, 0},
-      {"a.gif", {}, ".gif", false, 0},
+      {"a.gif", {}, ".gif", true, ioGIF},
+      {"a.gif", {}, ".png", true, 0},
+      {"a.gif", {}, ".xyz", false, ioGIF},
       {"text.txt", {}, ".tga", false, 0},
       {"text.txt", {}, ".txt", false, 0},
   };

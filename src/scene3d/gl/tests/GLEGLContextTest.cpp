@@ -3,16 +3,18 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "Watchdog.h"
-
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "Watchdog.h"
 #include "common/MainThreadQueue.h"
 #include "scene3d/gl/GLContextManager.h"
 #include "scene3d/gl/GLEGLContext.h"
+#include "scene3d/gl/GLLog.h"
 #include "scene3d/gl/GLStateCache.h"
 
 using namespace gl3d;
@@ -116,6 +118,67 @@ TEST(GLEGLContext, SwapHandsTheFrameToTheOutput) {
   EXPECT_EQ(frame[0], 255);
   EXPECT_EQ(frame[1], 0);
   EXPECT_EQ(frame[3], 255);
+}
+
+TEST(GLEGLContext, ResizeKeepsTheContextsObjectsAndSwapsFramesOfTheNewSize) {
+  TGLEGLOutput out;
+  out.Width = 4;
+  out.Height = 2;
+  int frameWidth = 0, frameHeight = 0;
+  uint8_t firstRed = 0;
+  out.OnFrame = [&](const uint8_t* p, int w, int h) {
+    frameWidth = w;
+    frameHeight = h;
+    firstRed = p[0];
+  };
+  auto c = std::make_unique<TGLEGLContext>();
+  c->SetOptions(ContextOption(cfDoubleBuffer));
+  c->CreateContext(&out);
+  c->Activate();
+  GLuint texture = 0;
+  c->GL().GenTextures(1, &texture);
+  c->GL().BindTexture(GL_TEXTURE_2D, texture);
+  c->Resize(30, 20);
+  c->GL().Viewport(0, 0, 30, 20);
+  c->GLStates().SetColorClearValue({1, 0, 0, 1});
+  c->GL().Clear(GL_COLOR_BUFFER_BIT);
+  c->SwapBuffers();
+  EXPECT_TRUE(c->GL().IsTexture(texture));
+  c->Deactivate();
+  EXPECT_EQ(frameWidth, 30);
+  EXPECT_EQ(frameHeight, 20);
+  EXPECT_EQ(firstRed, 255);
+  EXPECT_EQ(out.Width, 30);
+  EXPECT_EQ(out.Height, 20);
+  EXPECT_FALSE(c->GetActive());
+  c->Resize(0, -4);  // at least one pixel
+  EXPECT_EQ(c->Width(), 1);
+  EXPECT_EQ(c->Height(), 1);
+}
+
+TEST(GLEGLContext, RequestsNoConfigOffersFallBackWithALogLine) {
+  static std::vector<std::string> lines;
+  lines.clear();
+  gllog::SetObserver(
+      [](gllog::TLevel level, std::string_view text, void*) {
+        if (level == gllog::lvWarning && text.rfind("No ", 0) == 0) lines.emplace_back(text);
+      },
+      nullptr);
+  auto c = std::make_unique<TGLEGLContext>();
+  c->SetOptions(ContextOption(cfStereo));
+  c->SetColorBits(128);
+  c->SetAccumBits(32);
+  c->SetAuxBuffers(2);
+  c->SetLayer(plOverlay1);
+  c->CreateContext(nullptr);
+  gllog::SetObserver(nullptr, nullptr);
+  EXPECT_TRUE(c->IsValid());
+  EXPECT_EQ(lines.size(), 5u);
+  c->Activate();
+  GLint red = 0;
+  c->GL().GetIntegerv(GL_RED_BITS, &red);
+  c->Deactivate();
+  EXPECT_EQ(red, 8);
 }
 
 TEST(GLEGLContext, ServiceContextStartsSharesAndShutsDown) {

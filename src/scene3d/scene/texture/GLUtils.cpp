@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "common/Round.h"
 #include "scene3d/base/ApplicationFileIO.h"
@@ -14,9 +16,28 @@ int32_t NextPowerOfTwo(int32_t value) {
   return r;
 }
 
+// The bytes go to a temporary name that then replaces the file, so a failed save leaves an older
+// file as it was.
 void SaveAnsiStringToFile(const std::string& fileName, const std::string& data) {
-  std::unique_ptr<TStream> stream = CreateFileStream(fileName, fmCreate);
-  if (!data.empty()) stream->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+  const std::string temporary = fileName + ".saving~";
+  {
+    std::unique_ptr<TStream> stream = CreateFileStream(temporary, fmCreate);
+    try {
+      if (!data.empty()) stream->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+    } catch (...) {
+      stream.reset();
+      std::error_code ec;
+      std::filesystem::remove(temporary, ec);
+      throw;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, fileName, ec);
+  if (ec) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    throw EFCreateError("Cannot create file \"" + fileName + "\". " + ec.message());
+  }
 }
 
 std::string LoadAnsiStringFromFile(const std::string& fileName) {

@@ -12,7 +12,8 @@ namespace gl3d {
 // 2^30 give 2^30, so the result never overflows.
 int32_t NextPowerOfTwo(int32_t value);
 
-// Creates (or empties) the file and writes the bytes of `data`. Stream errors propagate.
+// Writes the bytes of `data` as the file's whole contents, through a temporary name that then
+// replaces the file: a failed save leaves an older file as it was. Stream errors propagate.
 void SaveAnsiStringToFile(const std::string& fileName, const std::string& data);
 // The bytes of the file, or the empty string when it does not exist.
 std::string LoadAnsiStringFromFile(const std::string& fileName);
