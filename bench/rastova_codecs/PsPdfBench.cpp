@@ -8,8 +8,8 @@
 
 #include "BenchPicture.h"
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/pdffilt.h"
-#include "rastova/codecs/psfilt.h"
+#include "rastova/codecs/pages/pdffilt.h"
+#include "rastova/codecs/pages/psfilt.h"
 #include "rastova/codecs/tifccitt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVLists.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "PageTestTools.h"
-#include "rastova/codecs/pdffilt.h"
+#include "rastova/codecs/pages/pdffilt.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "PageTestTools.h"
-#include "rastova/codecs/psfilt.h"
+#include "rastova/codecs/pages/psfilt.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv {

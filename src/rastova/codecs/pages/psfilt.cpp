@@ -1,10 +1,10 @@
-#include "rastova/codecs/psfilt.h"
+#include "rastova/codecs/pages/psfilt.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "rastova/codecs/CodecUtils.h"
-#include "rastova/codecs/PageImage.h"
+#include "rastova/codecs/pages/PageImage.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVLists.h"
 #include "rastova/core/RVStream.h"

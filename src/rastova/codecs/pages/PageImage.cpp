@@ -1,4 +1,4 @@
-#include "rastova/codecs/PageImage.h"
+#include "rastova/codecs/pages/PageImage.h"
 
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/codecs/jpegfilt.h"

@@ -1,8 +1,8 @@
-#include "rastova/codecs/pdffilt.h"
+#include "rastova/codecs/pages/pdffilt.h"
 
 #include <algorithm>
 
-#include "rastova/codecs/PageImage.h"
+#include "rastova/codecs/pages/PageImage.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
