@@ -27,6 +27,8 @@ PACKAGES=(
   # GIF, PNM and WBMP checkers (run as black boxes by the codec tests), and giflib, linked only
   # into the GIF decoding benchmark as its baseline
   netpbm gifsicle giflib-tools libgif-dev
+  # EXIF, HD Photo and camera raw checkers
+  libimage-exiftool-perl libjxr-tools libraw-bin
   # PostScript and PDF checkers (gs renders, qpdf checks the structure, pdftoppm and pdfinfo render and read)
   ghostscript qpdf poppler-utils
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O

@@ -51,7 +51,9 @@ const BuiltRow kBuiltRows[] = {
     {ioPS, "PostScript Level 2", "PS;EPS", 0, true, false},
     {ioPDF, "Adobe PDF", "PDF", 0, true, false},
     {ioDCX, "Multipage PCX", "DCX", 0, true},
+    {ioRAW, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2", 0, false},
     {ioPSD, "Photoshop PSD", "PSD", 0, true},
+    {ioHDP, "Microsoft HD Photo", "WDP;HDP", 0, true},
 };
 
 TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
@@ -94,7 +96,7 @@ TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
   EXPECT_EQ(GetExtensionCount(ioAVI), 0);
   EXPECT_EQ(GetFileFormatInfo(0), nullptr);
   // Formats whose codecs are not built have no row yet.
-  for (int32_t t : {ioHDP}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
+  for (int32_t t : {ioPS, ioPDF}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
   // The fax coder's tables come up with the I/O step.
   EXPECT_NE(std::find(steps.begin(), steps.end(), "TifCCITT"), steps.end());
 }
@@ -106,9 +108,9 @@ TEST(Registry, ExtensionLookupIgnoresCaseAndOneDot) {
   } cases[] = {{".TGA", ioTGA}, {"tga", ioTGA},   {"TgA", ioTGA},   {"pix", ioTGA}, {".pix", ioTGA},
                {"win", 0},      {"", 0},          {".", 0},         {"..tga", 0},   {"JPG", ioJPEG},
                {"jpg", ioJPEG}, {"JpEg", ioJPEG}, {".jif", ioJPEG}, {"png", ioPNG}, {"rle", ioBMP},
-               {"gif", ioGIF},  {"tif", ioTIFF},  {"wdp", 0},       {"avi", 0},       {"PCX", ioPCX}, {"dcx", ioDCX},
+               {"gif", ioGIF},  {"tif", ioTIFF},  {"wdp", ioHDP},   {"avi", 0},       {"PCX", ioPCX}, {"dcx", ioDCX},
                {"ico", ioICO},  {"cur", ioCUR},   {"wmf", ioWMF},   {"emf", ioEMF}, {"pbm", ioPXM},
-               {"PPM", ioPXM},  {"wbmp", ioWBMP}, {"psd", ioPSD}};
+               {"PPM", ioPXM},  {"wbmp", ioWBMP}, {"psd", ioPSD},   {"NEF", ioRAW}, {"hdp", ioHDP}};
   for (const Case& c : cases) {
     const TRVFileFormatInfo* row = FindFileFormatInfo(c.ext);
     EXPECT_EQ(row ? row->FileType : 0, c.type) << c.ext;
