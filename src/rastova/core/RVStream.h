@@ -98,6 +98,23 @@ class TMemoryStream : public TStream {
   int64_t pos_ = 0;
 };
 
+// Another stream seen from `base` on: positions and the size count from there, reads (and, when
+// `writable`, writes) go to the source at its position. Without `writable` writing stores nothing
+// and returns 0.
+class TRVOffsetStream : public TStream {
+ public:
+  TRVOffsetStream(TStream& source, int64_t base, bool writable) : source_(source), base_(base), writable_(writable) {}
+  int64_t Read(void* buffer, int64_t count) override { return source_.Read(buffer, count); }
+  int64_t Write(const void* buffer, int64_t count) override { return writable_ ? source_.Write(buffer, count) : 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t GetSize() override { return source_.GetSize() - base_; }
+
+ private:
+  TStream& source_;
+  int64_t base_;
+  bool writable_;
+};
+
 // Read-only stream over memory that belongs to the caller. Writing stores nothing and returns
 // 0; seeking past the end is allowed and reading there yields 0 bytes.
 class TRVMemStream : public TStream {

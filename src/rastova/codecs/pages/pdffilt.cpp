@@ -11,24 +11,6 @@ namespace rv {
 
 namespace {
 
-// Shows another stream from its position on as a stream of its own, so that the offsets of a
-// document written into the middle of a stream count from the document's first byte.
-class TOffsetStream : public TStream {
- public:
-  explicit TOffsetStream(TStream& base) : base_(base), origin_(base.GetPosition()) {}
-  int64_t Read(void* buffer, int64_t count) override { return base_.Read(buffer, count); }
-  int64_t Write(const void* buffer, int64_t count) override { return base_.Write(buffer, count); }
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-    if (origin == soBeginning) return base_.Seek(origin_ + offset, soBeginning) - origin_;
-    return base_.Seek(offset, origin) - origin_;
-  }
-  int64_t GetSize() override { return base_.GetSize() - origin_; }
-
- private:
-  TStream& base_;
-  int64_t origin_;
-};
-
 TRVPDFNameObject* Name(const char* name) { return new TRVPDFNameObject(name); }
 TRVPDFNumericObject* Number(double value) { return new TRVPDFNumericObject(value); }
 
@@ -256,7 +238,8 @@ bool PDFEndDocument(std::unique_ptr<PDFDocument> document, TStream& stream, TIOP
   std::unique_ptr<TRVPDFDictionaryObject> tree(PDFAddPages(document->Objects, document->Pages));
   std::unique_ptr<TRVPDFDictionaryObject> info(InfoDictionary(params));
   PDFAddObject(document->Objects, info.get());
-  TOffsetStream out(stream);
+  // The cross-reference offsets count from the document's first byte.
+  TRVOffsetStream out(stream, stream.GetPosition(), true);
   bool error = false;
   PDFWriteHeader(out, error);
   PDFWriteObjects(out, document->Objects, error);

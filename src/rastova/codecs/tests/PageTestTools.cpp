@@ -112,6 +112,22 @@ void MakeGrey(TRVBitmap& bitmap) {
     }
 }
 
+void WriteRenderCase(const TRenderCase& c, const std::string& path, const TPageWrite& write, TRVBitmap& expected,
+                     std::vector<uint8_t>& bytes) {
+  FillPicture(expected, c.picture);
+  TIOParamsVals params;
+  params.JPEG_ColorSpace = c.jpegColorSpace;
+  params.JPEG_Quality = 95;
+  TMemoryStream s;
+  TRVProgressRec progress;
+  write(s, expected, params, progress);
+  ASSERT_FALSE(progress.IsAborting()) << c.what;
+  EXPECT_EQ(params.JPEG_ColorSpace, c.jpegColorSpace) << c.what;
+  bytes = s.Data();
+  WriteFileBytes(path, bytes);
+  if (c.jpegColorSpace == 1) MakeGrey(expected);
+}
+
 void ExpectPageShows(const TPage& page, TRVBitmap& bitmap, int scale, int tolerance, const std::string& what) {
   const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
   ASSERT_GE(page.w, w * scale) << what;

@@ -2,6 +2,7 @@
 // Shared pieces of the PostScript and PDF writer tests: the pictures put on pages, the outside
 // renderers (Ghostscript, poppler) and the comparison of a rendered page with its picture.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,21 @@ void FillPairs(TRVBitmap& bitmap, TRVPixelFormat format, int w = kPageW, int h =
 // The pictures of the rendering tables by kind.
 enum class TPicture { Bilevel, Noisy, Smooth, BilevelPairs, ColorPairs };
 void FillPicture(TRVBitmap& bitmap, TPicture kind);
+// A row of the rendering tables: a picture written with a coding (and a JPEG colour space) must
+// render like the picture within a tolerance.
+struct TRenderCase {
+  const char* what;
+  TPicture picture;
+  uint8_t compression;
+  uint8_t jpegColorSpace;
+  int tolerance;
+};
+// Writes the case's picture through `write` (which sets the coding from the case) into the file
+// `path`, asserting success and that the JPEG colour space setting is kept. `bytes` receives the
+// file, `expected` the picture as the page must show it (its grey levels for a grey JPEG).
+using TPageWrite = std::function<void(TStream&, TRVBitmap&, TIOParamsVals&, TRVProgressRec&)>;
+void WriteRenderCase(const TRenderCase& c, const std::string& path, const TPageWrite& write, TRVBitmap& expected,
+                     std::vector<uint8_t>& bytes);
 // The colour picture turned into the grey levels a grey JPEG holds (ITU-R BT.601 weights).
 void MakeGrey(TRVBitmap& bitmap);
 

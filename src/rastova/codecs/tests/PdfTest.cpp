@@ -150,13 +150,7 @@ TEST_F(PDF, CodingTable) {
 TEST_F(PDF, CheckersAcceptAndRenderEveryCoding) {
   if (!HaveQpdf() || !HavePoppler() || !HaveGhostscript())
     GTEST_SKIP() << "qpdf, poppler-utils or ghostscript is not installed; run scripts/install-deps.sh";
-  struct Case {
-    const char* what;
-    TPicture picture;
-    uint8_t compression;
-    uint8_t jpegColorSpace;
-    int tolerance;
-  } cases[] = {
+  const TRenderCase cases[] = {
       {"1-bit none", TPicture::Bilevel, 0, 2, 0},
       {"1-bit run-length", TPicture::Bilevel, 1, 2, 0},
       {"1-bit run-length of pairs", TPicture::BilevelPairs, 1, 2, 0},
@@ -170,21 +164,20 @@ TEST_F(PDF, CheckersAcceptAndRenderEveryCoding) {
       {"CMYK setting coded as YCbCr", TPicture::Smooth, 4, 3, 12},
   };
   TempDir dir;
-  for (const Case& c : cases) {
-    TRVBitmap b;
-    FillPicture(b, c.picture);
-    TIOParamsVals params;
-    params.PDF_Compression = c.compression;
-    params.JPEG_ColorSpace = c.jpegColorSpace;
-    params.JPEG_Quality = 95;
-    const Written w = WritePDF(b, params);
-    ASSERT_TRUE(w.ok) << c.what;
+  for (const TRenderCase& c : cases) {
     const std::string path = dir.File(std::string(c.what) + ".pdf");
-    WriteFileBytes(path, std::vector<uint8_t>(w.text.begin(), w.text.end()));
+    TRVBitmap b;
+    std::vector<uint8_t> bytes;
+    WriteRenderCase(
+        c, path,
+        [&](TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+          params.PDF_Compression = c.compression;
+          WritePDFStream(s, bitmap, params, progress);
+        },
+        b, bytes);
     EXPECT_TRUE(RunCommand("/usr/bin/qpdf --check '" + path + "' >/dev/null 2>&1")) << c.what;
     if (c.jpegColorSpace == 1) {
-      EXPECT_NE(w.text.find("/ColorSpace /DeviceGray"), std::string::npos) << c.what;
-      MakeGrey(b);
+      EXPECT_NE(TextOf(bytes).find("/ColorSpace /DeviceGray"), std::string::npos) << c.what;
     }
     for (int tool = 0; tool < 2; ++tool) {
       const std::vector<TPage> pages = tool == 0 ? RenderWithPoppler(path, 1) : RenderWithGhostscript(path, 1);

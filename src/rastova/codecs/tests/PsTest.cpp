@@ -235,13 +235,7 @@ TEST_F(PostScript, ThreePagesRewriteThePageCountInPlace) {
 
 TEST_F(PostScript, GhostscriptRendersEveryCoding) {
   if (!HaveGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed; run scripts/install-deps.sh";
-  struct Case {
-    const char* what;
-    TPicture picture;
-    uint8_t compression;
-    uint8_t jpegColorSpace;
-    int tolerance;
-  } cases[] = {
+  const TRenderCase cases[] = {
       {"1-bit run-length", TPicture::Bilevel, 0, 2, 0},
       {"1-bit run-length of pairs", TPicture::BilevelPairs, 0, 2, 0},
       {"colour run-length of pairs", TPicture::ColorPairs, 0, 2, 2},
@@ -254,23 +248,19 @@ TEST_F(PostScript, GhostscriptRendersEveryCoding) {
       {"CMYK setting coded as YCbCr", TPicture::Smooth, 3, 3, 12},
   };
   TempDir dir;
-  for (const Case& c : cases) {
-    TRVBitmap b;
-    FillPicture(b, c.picture);
-    TIOParamsVals params;
-    params.PS_Compression = c.compression;
-    params.JPEG_ColorSpace = c.jpegColorSpace;
-    params.JPEG_Quality = 95;
-    TMemoryStream s;
-    TRVProgressRec progress;
-    WritePSStream(s, b, params, progress);
-    ASSERT_FALSE(progress.IsAborting()) << c.what;
-    EXPECT_EQ(params.JPEG_ColorSpace, c.jpegColorSpace) << c.what;
+  for (const TRenderCase& c : cases) {
     const std::string path = dir.File(std::string(c.what) + ".ps");
-    WriteFileBytes(path, s.Data());
+    TRVBitmap b;
+    std::vector<uint8_t> bytes;
+    WriteRenderCase(
+        c, path,
+        [&](TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+          params.PS_Compression = c.compression;
+          WritePSStream(s, bitmap, params, progress);
+        },
+        b, bytes);
     const std::vector<TPage> pages = RenderWithGhostscript(path, 1);
     ASSERT_EQ(pages.size(), 1u) << c.what;
-    if (c.jpegColorSpace == 1) MakeGrey(b);
     ExpectPageShows(pages[0], b, kScale, c.tolerance, c.what);
   }
 }
