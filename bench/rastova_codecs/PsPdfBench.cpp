@@ -59,10 +59,11 @@ void RunPageWriter(benchmark::State& state, TRVBitmap& bitmap, Write&& write) {
 }
 
 void BM_PDFGroup4Page_Ours(benchmark::State& state) {
-  RunPageWriter(state, Bilevel(), [](TStream& out, TRVBitmap& b, TIOParamsVals& params, TRVProgressRec& progress) {
-    params.PDF_Compression = 2;
-    WritePDFStream(out, b, params, progress);
-  });
+  RunPageWriter(state, Bilevel(),
+                [](TStream& out, TRVBitmap& b, TIOParamsVals& params, TRVProgressRec& progress) {
+                  params.PDF_Compression = 2;
+                  WritePDFStream(out, b, params, progress);
+                });
 }
 
 void BM_PDFGroup4Page_FaxEncoder(benchmark::State& state) {
@@ -81,10 +82,11 @@ void BM_PDFGroup4Page_FaxEncoder(benchmark::State& state) {
 }
 
 void BM_PSColorPage_Ours(benchmark::State& state) {
-  RunPageWriter(state, Color(), [](TStream& out, TRVBitmap& b, TIOParamsVals& params, TRVProgressRec& progress) {
-    params.PS_Compression = 0;
-    WritePSStream(out, b, params, progress);
-  });
+  RunPageWriter(state, Color(),
+                [](TStream& out, TRVBitmap& b, TIOParamsVals& params, TRVProgressRec& progress) {
+                  params.PS_Compression = 0;
+                  WritePSStream(out, b, params, progress);
+                });
 }
 
 void BM_PSColorPage_Encoders(benchmark::State& state) {

@@ -59,15 +59,33 @@ void TRVPDFStringObject::Write(TStream& stream, bool& error) {
   s += '(';
   for (const char c : Value) {
     switch (c) {
-      case 8: s += "\\b"; break;
-      case 9: s += "\\t"; break;
-      case 10: s += "\\n"; break;
-      case 12: s += "\\f"; break;
-      case 13: s += "\\r"; break;
-      case '(': s += "\\("; break;
-      case ')': s += "\\)"; break;
-      case '\\': s += "\\\\"; break;
-      default: s += c; break;
+      case 8:
+        s += "\\b";
+        break;
+      case 9:
+        s += "\\t";
+        break;
+      case 10:
+        s += "\\n";
+        break;
+      case 12:
+        s += "\\f";
+        break;
+      case 13:
+        s += "\\r";
+        break;
+      case '(':
+        s += "\\(";
+        break;
+      case ')':
+        s += "\\)";
+        break;
+      case '\\':
+        s += "\\\\";
+        break;
+      default:
+        s += c;
+        break;
     }
   }
   s += ')';
@@ -153,7 +171,9 @@ TRVPDFStreamObject::TRVPDFStreamObject(const void* data, int64_t length) : TRVPD
   }
 }
 
-TRVPDFStreamObject::TRVPDFStreamObject(std::vector<uint8_t> data) : TRVPDFStreamObject() { Data = std::move(data); }
+TRVPDFStreamObject::TRVPDFStreamObject(std::vector<uint8_t> data) : TRVPDFStreamObject() {
+  Data = std::move(data);
+}
 
 void TRVPDFStreamObject::Write(TStream& stream, bool& error) {
   Offset = stream.GetPosition();

@@ -1,12 +1,12 @@
 #include "rastova/codecs/pages/PageImage.h"
 
+#include <algorithm>
+
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/tifccitt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
-
-#include <algorithm>
 
 namespace rv {
 
@@ -45,8 +45,10 @@ bool FaxCodeRows(TRVBitmap& bitmap, bool group4, TMemoryStream& coded) {
   int32_t pendingCount = 0;
   uint8_t pendingByte = 0;
   auto row = [&](const uint8_t* r) {
-    if (group4) FaxEncodeG4Row(r, w, coded, 1, error, reference, pendingCount, pendingByte);
-    else FaxEncodeG3Row(r, w, coded, 1, error, reference, pendingCount, pendingByte);
+    if (group4)
+      FaxEncodeG4Row(r, w, coded, 1, error, reference, pendingCount, pendingByte);
+    else
+      FaxEncodeG3Row(r, w, coded, 1, error, reference, pendingCount, pendingByte);
   };
   for (int32_t y = 0; y < h; ++y) row(bitmap.GetScanLine(y));
   row(nullptr);

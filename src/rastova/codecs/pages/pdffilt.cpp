@@ -119,7 +119,8 @@ bool CodeColor(TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progres
       return true;
     }
     case 5:
-      return CodeLZW(params, [&](auto&& put) { ForEachRGBRow(bitmap, put); }, out);
+      return CodeLZW(
+          params, [&](auto&& put) { ForEachRGBRow(bitmap, put); }, out);
     default: {
       const int64_t rowBytes = int64_t(bitmap.GetWidth()) * 3;
       out.bytes.resize(static_cast<size_t>(rowBytes * bitmap.GetHeight()));
@@ -155,8 +156,9 @@ std::string Num(int64_t v) { return IntToStrA(v); }
 TRVPDFDictionaryObject* InfoDictionary(const TIOParamsVals& params) {
   auto* info = new TRVPDFDictionaryObject();
   const std::pair<const char*, const std::string*> texts[] = {
-      {"Title", &params.PDF_Title},       {"Author", &params.PDF_Author},   {"Subject", &params.PDF_Subject},
-      {"Keywords", &params.PDF_Keywords}, {"Creator", &params.PDF_Creator}, {"Producer", &params.PDF_Producer},
+      {"Title", &params.PDF_Title},     {"Author", &params.PDF_Author},
+      {"Subject", &params.PDF_Subject}, {"Keywords", &params.PDF_Keywords},
+      {"Creator", &params.PDF_Creator}, {"Producer", &params.PDF_Producer},
   };
   for (const auto& t : texts)
     if (!t.second->empty()) info->Add(t.first, new TRVPDFStringObject(*t.second));
@@ -190,7 +192,8 @@ std::unique_ptr<PDFDocument> PDFBeginDocument() {
   return doc;
 }
 
-void PDFAddImagePage(PDFDocument& document, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+void PDFAddImagePage(PDFDocument& document, TRVBitmap& bitmap, TIOParamsVals& params,
+                     TRVProgressRec& progress) {
   std::unique_ptr<TRVBitmap> copy;
   TRVBitmap* image = PageImage(bitmap, copy);
   if (!image) {
@@ -219,8 +222,8 @@ void PDFAddImagePage(PDFDocument& document, TRVBitmap& bitmap, TIOParamsVals& pa
   int32_t fitW = 0, fitH = 0;
   FitSizeKeepingAspect(w, h, params.PDF_PaperWidth, params.PDF_PaperHeight, fitW, fitH);
   const std::string text = "q\n" + Num(fitW) + " 0 0 " + Num(fitH) + " 0 " +
-                           Num(int64_t(params.PDF_PaperHeight) - fitH) + " cm\n/lm" + Num(int64_t(imageNumber)) +
-                           " Do\nQ";
+                           Num(int64_t(params.PDF_PaperHeight) - fitH) + " cm\n/lm" +
+                           Num(int64_t(imageNumber)) + " Do\nQ";
   auto contents = std::make_unique<TRVPDFStreamObject>(text.data(), static_cast<int64_t>(text.size()));
   PDFAddObject(document.Objects, contents.get());
   const int32_t contentsNumber = contents->ObjectNumber;

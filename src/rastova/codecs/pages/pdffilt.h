@@ -41,7 +41,8 @@ struct PDFDocument {
 // A document holding the catalog (object 1) and the resources (object 2).
 std::unique_ptr<PDFDocument> PDFBeginDocument();
 // Adds a page showing the image; nothing is written yet.
-void PDFAddImagePage(PDFDocument& document, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
+void PDFAddImagePage(PDFDocument& document, TRVBitmap& bitmap, TIOParamsVals& params,
+                     TRVProgressRec& progress);
 // Adds the page tree and the information, writes the whole document at the stream's position
 // (its cross-reference offsets count from there) and frees it. Nothing for nullptr. False when a
 // write fell short.

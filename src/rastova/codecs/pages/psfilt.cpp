@@ -18,7 +18,8 @@ namespace {
 enum class TPSCoding { RunLengthColor, Jpeg, RunLength1Bit, Group4, Group3 };
 
 TPSCoding CodingOf(TRVBitmap& bitmap, const TIOParamsVals& params) {
-  if (bitmap.GetPixelFormat() != rv1g) return params.PS_Compression == 3 ? TPSCoding::Jpeg : TPSCoding::RunLengthColor;
+  if (bitmap.GetPixelFormat() != rv1g)
+    return params.PS_Compression == 3 ? TPSCoding::Jpeg : TPSCoding::RunLengthColor;
   // A 1-bit image has no JPEG coding: it is run-length coded like every value without a coding.
   if (params.PS_Compression == 1) return TPSCoding::Group4;
   if (params.PS_Compression == 2) return TPSCoding::Group3;
@@ -132,10 +133,12 @@ void WriteDataHeader(TStream& stream, TPSCoding coding, int32_t w, int32_t h, bo
       WriteLine(stream, "colorimage", error);
       break;
     case TPSCoding::RunLengthColor:
-      for (const char* s : {"/rstr ", "/gstr ", "/bstr "}) WriteLine(stream, s + Num(w) + " string def", error);
+      for (const char* s : {"/rstr ", "/gstr ", "/bstr "})
+        WriteLine(stream, s + Num(w) + " string def", error);
       for (const char* s : {"rstr", "gstr", "bstr"})
         WriteLine(stream,
-                  std::string("{currentfile /ASCII85Decode filter /RunLengthDecode filter ") + s + " readstring pop}",
+                  std::string("{currentfile /ASCII85Decode filter /RunLengthDecode filter ") + s +
+                      " readstring pop}",
                   error);
       WriteLine(stream, "true 3", error);
       WriteLine(stream, beginData, error);
@@ -149,8 +152,9 @@ void WriteDataHeader(TStream& stream, TPSCoding coding, int32_t w, int32_t h, bo
     case TPSCoding::Group4:
     case TPSCoding::Group3:
       WriteLine(stream,
-                std::string("currentfile /ASCII85Decode filter << /K ") + (coding == TPSCoding::Group4 ? "-1" : "1") +
-                    " /BlackIs1 true /Columns " + Num(w) + " /Rows " + Num(h) +
+                std::string("currentfile /ASCII85Decode filter << /K ") +
+                    (coding == TPSCoding::Group4 ? "-1" : "1") + " /BlackIs1 true /Columns " + Num(w) +
+                    " /Rows " + Num(h) +
                     " /EndOfLine false /Uncompressed true /EncodedByteAlign false /EndOfBlock false >> "
                     "/CCITTFaxDecode filter",
                 error);
@@ -195,8 +199,8 @@ int64_t PSEncodeImageData(TMemoryStream& memoryStream, TRVBitmap& bitmap, TIOPar
   return 0;
 }
 
-void PSWritePage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int32_t paperHeight, int32_t paperWidth,
-                 int32_t pageNumber, TRVProgressRec& progress, bool& error) {
+void PSWritePage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int32_t paperHeight,
+                 int32_t paperWidth, int32_t pageNumber, TRVProgressRec& progress, bool& error) {
   std::unique_ptr<TRVBitmap> copy;
   TRVBitmap* image = PageImage(bitmap, copy);
   if (!image) {
@@ -220,7 +224,8 @@ void PSWritePage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int3
   // Room for the text at once (only what is written is ever touched): 8 MB, or as much as the
   // run-length text of a colour page may take.
   int64_t room = 8 << 20;
-  if (coding == TPSCoding::RunLengthColor) room = std::max(room, 3 * int64_t(h) * TA85Block::Bound(RunLengthEncodeBound(w)));
+  if (coding == TPSCoding::RunLengthColor)
+    room = std::max(room, 3 * int64_t(h) * TA85Block::Bound(RunLengthEncodeBound(w)));
   try {
     data.Reserve(room);
   } catch (const std::bad_alloc&) {
@@ -249,8 +254,9 @@ std::unique_ptr<PSDocument> PSBeginDocument(TStream& stream, TIOParamsVals& para
   WriteLine(stream, "%%LanguageLevel: 2", error);
   doc->PageCountPosition = stream.GetPosition();
   WriteLine(stream, "%%Pages: " + PadNumberRight(0, 6), error);
-  WriteLine(stream, "%%BoundingBox: 0 0 " + Num(int64_t(params.PS_PaperWidth) - 1) + " " +
-                        Num(int64_t(params.PS_PaperHeight) - 1),
+  WriteLine(stream,
+            "%%BoundingBox: 0 0 " + Num(int64_t(params.PS_PaperWidth) - 1) + " " +
+                Num(int64_t(params.PS_PaperHeight) - 1),
             error);
   WriteLine(stream, "%%EndComments", error);
   doc->EndPosition = stream.GetPosition();

@@ -44,8 +44,8 @@ bool PSEndDocument(std::unique_ptr<PSDocument> document, TStream& stream);
 void WritePSStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
 
 // One page (its number `pageNumber`) at the stream's position.
-void PSWritePage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int32_t paperHeight, int32_t paperWidth,
-                 int32_t pageNumber, TRVProgressRec& progress, bool& error);
+void PSWritePage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, int32_t paperHeight,
+                 int32_t paperWidth, int32_t pageNumber, TRVProgressRec& progress, bool& error);
 // The page's image data as ASCII85 text; returns the count of ASCII85 characters (line breaks
 // and end markers not counted).
 int64_t PSEncodeImageData(TMemoryStream& memoryStream, TRVBitmap& bitmap, TIOParamsVals& params,

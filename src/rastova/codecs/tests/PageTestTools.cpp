@@ -50,7 +50,8 @@ bool HaveQpdf() { return std::filesystem::exists("/usr/bin/qpdf"); }
 std::vector<TPage> RenderWithGhostscript(const std::string& path, int pages) {
   const std::string prefix = path + ".gs";
   if (!RunCommand("/usr/bin/gs -q -dNOPAUSE -dBATCH -dSAFER -sPAPERSIZE=a4 -dFIXEDMEDIA -sDEVICE=ppmraw -r72 "
-                  "-sOutputFile='" + prefix + "-%d.ppm' '" + path + "' >/dev/null 2>&1"))
+                  "-sOutputFile='" +
+                  prefix + "-%d.ppm' '" + path + "' >/dev/null 2>&1"))
     return {};
   return ReadPages(prefix, pages);
 }
@@ -68,9 +69,9 @@ void FillSmooth(TRVBitmap& bitmap, int w, int h) {
   for (int y = 0; y < h; ++y) {
     uint8_t* row = bitmap.GetScanLine(y);
     for (int x = 0; x < w; ++x) {
-      row[3 * x + 0] = uint8_t(64 + x);            // blue
-      row[3 * x + 1] = uint8_t(200 - 2 * y);       // green
-      row[3 * x + 2] = uint8_t(40 + x + y);        // red
+      row[3 * x + 0] = uint8_t(64 + x);       // blue
+      row[3 * x + 1] = uint8_t(200 - 2 * y);  // green
+      row[3 * x + 2] = uint8_t(40 + x + y);   // red
     }
   }
 }
@@ -96,11 +97,21 @@ void FillPairs(TRVBitmap& bitmap, TRVPixelFormat format, int w, int h) {
 
 void FillPicture(TRVBitmap& bitmap, TPicture kind) {
   switch (kind) {
-    case TPicture::Bilevel: FillBilevel(bitmap); break;
-    case TPicture::Noisy: FillNoisy(bitmap); break;
-    case TPicture::Smooth: FillSmooth(bitmap); break;
-    case TPicture::BilevelPairs: FillPairs(bitmap, rv1g); break;
-    case TPicture::ColorPairs: FillPairs(bitmap, rv24RGB); break;
+    case TPicture::Bilevel:
+      FillBilevel(bitmap);
+      break;
+    case TPicture::Noisy:
+      FillNoisy(bitmap);
+      break;
+    case TPicture::Smooth:
+      FillSmooth(bitmap);
+      break;
+    case TPicture::BilevelPairs:
+      FillPairs(bitmap, rv1g);
+      break;
+    case TPicture::ColorPairs:
+      FillPairs(bitmap, rv24RGB);
+      break;
   }
 }
 
@@ -112,8 +123,8 @@ void MakeGrey(TRVBitmap& bitmap) {
     }
 }
 
-void WriteRenderCase(const TRenderCase& c, const std::string& path, const TPageWrite& write, TRVBitmap& expected,
-                     std::vector<uint8_t>& bytes) {
+void WriteRenderCase(const TRenderCase& c, const std::string& path, const TPageWrite& write,
+                     TRVBitmap& expected, std::vector<uint8_t>& bytes) {
   FillPicture(expected, c.picture);
   TIOParamsVals params;
   params.JPEG_ColorSpace = c.jpegColorSpace;
@@ -128,7 +139,8 @@ void WriteRenderCase(const TRenderCase& c, const std::string& path, const TPageW
   if (c.jpegColorSpace == 1) MakeGrey(expected);
 }
 
-void ExpectPageShows(const TPage& page, TRVBitmap& bitmap, int scale, int tolerance, const std::string& what) {
+void ExpectPageShows(const TPage& page, TRVBitmap& bitmap, int scale, int tolerance,
+                     const std::string& what) {
   const int w = bitmap.GetWidth(), h = bitmap.GetHeight();
   ASSERT_GE(page.w, w * scale) << what;
   ASSERT_GE(page.h, h * scale + 10) << what;
@@ -137,7 +149,8 @@ void ExpectPageShows(const TPage& page, TRVBitmap& bitmap, int scale, int tolera
     for (int x = 0; x < w && bad < 5; ++x) {
       const TRGB e = bitmap.GetPixels(x, y);
       const uint8_t* p = page.At(x * scale + scale / 2, y * scale + scale / 2);
-      if (std::abs(p[0] - e.r) > tolerance || std::abs(p[1] - e.g) > tolerance || std::abs(p[2] - e.b) > tolerance) {
+      if (std::abs(p[0] - e.r) > tolerance || std::abs(p[1] - e.g) > tolerance ||
+          std::abs(p[2] - e.b) > tolerance) {
         ADD_FAILURE() << what << ": pixel " << x << "," << y << " is " << int(p[0]) << "," << int(p[1]) << ","
                       << int(p[2]) << ", expected " << int(e.r) << "," << int(e.g) << "," << int(e.b);
         ++bad;

@@ -76,8 +76,8 @@ struct TRenderCase {
 // `path`, asserting success and that the JPEG colour space setting is kept. `bytes` receives the
 // file, `expected` the picture as the page must show it (its grey levels for a grey JPEG).
 using TPageWrite = std::function<void(TStream&, TRVBitmap&, TIOParamsVals&, TRVProgressRec&)>;
-void WriteRenderCase(const TRenderCase& c, const std::string& path, const TPageWrite& write, TRVBitmap& expected,
-                     std::vector<uint8_t>& bytes);
+void WriteRenderCase(const TRenderCase& c, const std::string& path, const TPageWrite& write,
+                     TRVBitmap& expected, std::vector<uint8_t>& bytes);
 // The colour picture turned into the grey levels a grey JPEG holds (ITU-R BT.601 weights).
 void MakeGrey(TRVBitmap& bitmap);
 

@@ -78,9 +78,10 @@ TEST_F(PDF, OnePageDocumentObjects) {
   EXPECT_EQ(p.objects.at(1), "<< /Type /Catalog\n/Pages 6 0 R\n>>");
   EXPECT_EQ(p.objects.at(2), "<< /ProcSet [/PDF /ImageB ]\n/XObject << /lm1 3 0 R\n>>\n>>");
   const std::string image = p.objects.at(3);
-  EXPECT_EQ(image.substr(0, image.find("stream\n")),
-            "<< /Type /XObject\n/Subtype /Image\n/Length 15000\n/Width 100\n/Height 50\n/ColorSpace /DeviceRGB\n"
-            "/BitsPerComponent 8\n>>\n");
+  EXPECT_EQ(
+      image.substr(0, image.find("stream\n")),
+      "<< /Type /XObject\n/Subtype /Image\n/Length 15000\n/Width 100\n/Height 50\n/ColorSpace /DeviceRGB\n"
+      "/BitsPerComponent 8\n>>\n");
   // Red, green, blue bytes, top row first.
   const size_t data = image.find("stream\n") + 7;
   for (int x : {0, 1, 57}) {
@@ -112,7 +113,8 @@ TEST_F(PDF, CodingTable) {
       {true, 0, "/ColorSpace /DeviceGray\n/BitsPerComponent 1\n", 0},
       {true, 1, "/Filter [/RunLengthDecode ]\n/ColorSpace /DeviceGray\n/BitsPerComponent 1\n", 1},
       {true, 2,
-       "/Filter /CCITTFaxDecode\n/DecodeParms << /K -1\n/BlackIs1 true\n/Columns 119\n/Rows 84\n/EndOfLine false\n"
+       "/Filter /CCITTFaxDecode\n/DecodeParms << /K -1\n/BlackIs1 true\n/Columns 119\n/Rows 84\n/EndOfLine "
+       "false\n"
        "/Uncompressed true\n/EncodedByteAlign false\n/EndOfBlock false\n>>\n/ColorSpace /DeviceGray\n"
        "/BitsPerComponent 1\n",
        2},
@@ -130,10 +132,13 @@ TEST_F(PDF, CodingTable) {
       {false, 9, "/ColorSpace /DeviceRGB\n/BitsPerComponent 8\n", 9},
   };
   for (const Case& c : cases) {
-    const std::string what = std::string(c.bilevel ? "1-bit" : "colour") + " coding " + std::to_string(c.compression);
+    const std::string what =
+        std::string(c.bilevel ? "1-bit" : "colour") + " coding " + std::to_string(c.compression);
     TRVBitmap b;
-    if (c.bilevel) FillBilevel(b);
-    else FillSmooth(b);
+    if (c.bilevel)
+      FillBilevel(b);
+    else
+      FillSmooth(b);
     TIOParamsVals params;
     params.PDF_Compression = c.compression;
     const Written w = WritePDF(b, params);
@@ -180,7 +185,8 @@ TEST_F(PDF, CheckersAcceptAndRenderEveryCoding) {
       EXPECT_NE(TextOf(bytes).find("/ColorSpace /DeviceGray"), std::string::npos) << c.what;
     }
     for (int tool = 0; tool < 2; ++tool) {
-      const std::vector<TPage> pages = tool == 0 ? RenderWithPoppler(path, 1) : RenderWithGhostscript(path, 1);
+      const std::vector<TPage> pages =
+          tool == 0 ? RenderWithPoppler(path, 1) : RenderWithGhostscript(path, 1);
       const std::string what = std::string(c.what) + (tool == 0 ? " (pdftoppm)" : " (gs)");
       ASSERT_EQ(pages.size(), 1u) << what;
       ExpectPageShows(pages[0], b, kScale, c.tolerance, what);
@@ -201,9 +207,10 @@ TEST_F(PDF, InformationTexts) {
   const Written w = WritePDF(b, params);
   ASSERT_TRUE(w.ok);
   const std::string info = Parse(w.text).objects[7];
-  EXPECT_EQ(info.substr(0, info.find("/CreationDate")),
-            "<< /Title (Sculpt \\(map\\) \\\\ one)\n/Author (Durim)\n/Subject (Prim)\n/Keywords (sculpt, prim)\n"
-            "/Creator (ZEPHOR)\n/Producer (Rastova)\n");
+  EXPECT_EQ(
+      info.substr(0, info.find("/CreationDate")),
+      "<< /Title (Sculpt \\(map\\) \\\\ one)\n/Author (Durim)\n/Subject (Prim)\n/Keywords (sculpt, prim)\n"
+      "/Creator (ZEPHOR)\n/Producer (Rastova)\n");
   if (!HavePoppler()) GTEST_SKIP() << "poppler-utils is not installed; run scripts/install-deps.sh";
   TempDir dir;
   const std::string path = dir.File("info.pdf");
@@ -249,7 +256,8 @@ TEST_F(PDF, SeveralPagesShareTheResources) {
   const std::string text = TextOf(s.Data());
   const Parsed p = Parse(text);
   ASSERT_EQ(p.objects.size(), 13u);  // catalog, resources, 3 x (image, content, page), tree, info
-  EXPECT_EQ(p.objects.at(2), "<< /ProcSet [/PDF /ImageB ]\n/XObject << /lm1 3 0 R\n/lm2 6 0 R\n/lm3 9 0 R\n>>\n>>");
+  EXPECT_EQ(p.objects.at(2),
+            "<< /ProcSet [/PDF /ImageB ]\n/XObject << /lm1 3 0 R\n/lm2 6 0 R\n/lm3 9 0 R\n>>\n>>");
   EXPECT_EQ(p.objects.at(12), "<< /Type /Pages\n/Kids [5 0 R 8 0 R 11 0 R ]\n/Count 3\n>>");
   for (int page : {5, 8, 11}) {
     EXPECT_NE(p.objects.at(page).find("/Resources 2 0 R\n"), std::string::npos);

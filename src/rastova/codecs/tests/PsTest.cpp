@@ -73,7 +73,8 @@ TEST_F(PostScript, OnePageDocumentLineByLine) {
   const std::string text = WritePS(b, params, &ok);
   ASSERT_TRUE(ok);
   // CR LF everywhere: no LF without its CR, and the file ends with one.
-  for (size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1)) ASSERT_EQ(text[i - 1], '\r');
+  for (size_t i = text.find('\n'); i != std::string::npos; i = text.find('\n', i + 1))
+    ASSERT_EQ(text[i - 1], '\r');
   ASSERT_EQ(text.substr(text.size() - 2), "\r\n");
 
   const std::vector<std::string> lines = Lines(text);
@@ -146,10 +147,13 @@ TEST_F(PostScript, CodingOfEachImageKind) {
       {false, 3, "currentfile /ASCII85Decode filter << >> /DCTDecode filter", "colorimage"},
   };
   for (const Case& c : cases) {
-    const std::string what = std::string(c.bilevel ? "1-bit" : "colour") + " coding " + std::to_string(c.compression);
+    const std::string what =
+        std::string(c.bilevel ? "1-bit" : "colour") + " coding " + std::to_string(c.compression);
     TRVBitmap b;
-    if (c.bilevel) FillBilevel(b);
-    else FillSmooth(b);
+    if (c.bilevel)
+      FillBilevel(b);
+    else
+      FillSmooth(b);
     TIOParamsVals params;
     params.PS_Compression = c.compression;
     params.BitsPerSample = 8;
@@ -217,7 +221,8 @@ TEST_F(PostScript, ThreePagesRewriteThePageCountInPlace) {
   const std::string text = TextOf(s.Data());
   const std::vector<std::string> lines = Lines(text);
   EXPECT_EQ(lines[6], "%%Pages: 3     ");
-  EXPECT_EQ(text.find("%%EndComments\r\n"), static_cast<size_t>(headerEnd) - 15);  // the header kept its length
+  EXPECT_EQ(text.find("%%EndComments\r\n"),
+            static_cast<size_t>(headerEnd) - 15);  // the header kept its length
   EXPECT_NE(IndexOf(lines, "%%Page: 1 1"), std::string::npos);
   EXPECT_NE(IndexOf(lines, "%%Page: 2 2"), std::string::npos);
   EXPECT_NE(IndexOf(lines, "%%Page: 3 3"), std::string::npos);
@@ -282,7 +287,8 @@ TEST_F(PostScript, ScalingKeepsTheAspect) {
     params.PS_PaperWidth = c.paperW;
     params.PS_PaperHeight = c.paperH;
     const std::vector<std::string> lines = Lines(WritePS(b, params));
-    EXPECT_EQ(lines[7], "%%BoundingBox: 0 0 " + std::to_string(c.paperW - 1) + " " + std::to_string(c.paperH - 1));
+    EXPECT_EQ(lines[7],
+              "%%BoundingBox: 0 0 " + std::to_string(c.paperW - 1) + " " + std::to_string(c.paperH - 1));
     EXPECT_EQ(lines[10], "0 " + std::to_string(c.paperH) + " translate");
     EXPECT_EQ(lines[11], c.scale) << c.w << "x" << c.h;
   }

@@ -32,8 +32,10 @@ class TShortStream : public TStream {
     return n < 0 ? 0 : n;
   }
   int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-    if (origin == soBeginning) pos_ = offset;
-    else if (origin == soCurrent) pos_ += offset;
+    if (origin == soBeginning)
+      pos_ = offset;
+    else if (origin == soCurrent)
+      pos_ += offset;
     return pos_;
   }
 
@@ -185,7 +187,8 @@ TEST(PDFObjects, DocumentFrame) {
   EXPECT_EQ(file.substr(0, 15), "%PDF-1.4\n%\xC8\xD2\xF0\xFE\n");
   // Each object's offset is the position of its "obj" line.
   for (TRVPDFObject* obj : objects)
-    EXPECT_EQ(file.compare(static_cast<size_t>(obj->Offset), 8, std::to_string(obj->ObjectNumber) + " 0 obj\n"), 0);
+    EXPECT_EQ(
+        file.compare(static_cast<size_t>(obj->Offset), 8, std::to_string(obj->ObjectNumber) + " 0 obj\n"), 0);
   EXPECT_NE(file.find("1 0 obj\n<< /Type /Catalog\n/Pages 4 0 R\n>>\nendobj\n2 0 obj\n"), std::string::npos);
 
   const size_t xref = file.find("xref\n");
@@ -198,7 +201,8 @@ TEST(PDFObjects, DocumentFrame) {
     ASSERT_EQ(std::string(entry).size(), 20u);
     expected += entry;
   }
-  expected += "trailer\n<< /Size 6\n/Root 1 0 R\n/Info 5 0 R\n>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  expected +=
+      "trailer\n<< /Size 6\n/Root 1 0 R\n/Info 5 0 R\n>>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
   EXPECT_EQ(tail, expected);
 }
 

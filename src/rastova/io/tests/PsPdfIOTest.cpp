@@ -66,12 +66,15 @@ TEST(PsPdfIO, SavesToStreamsKeepingBilevelImages) {
     ASSERT_FALSE(io.Aborting) << type;
     EXPECT_EQ(bilevel.GetPixelFormat(), rv1g);
     EXPECT_EQ(io.Params.BitsPerSample, 1);
-    if (type == ioPS) io.SaveToStreamPS(byName);
-    else io.SaveToStreamPDF(byName);
+    if (type == ioPS)
+      io.SaveToStreamPS(byName);
+    else
+      io.SaveToStreamPDF(byName);
     ASSERT_FALSE(io.Aborting) << type;
     const std::string text = Text(byName.Data());
     // The default codings of 1-bit images: Group 4 in both.
-    EXPECT_NE(text.find(type == ioPS ? "/K -1 /BlackIs1 true" : "/Filter /CCITTFaxDecode"), std::string::npos);
+    EXPECT_NE(text.find(type == ioPS ? "/K -1 /BlackIs1 true" : "/Filter /CCITTFaxDecode"),
+              std::string::npos);
     EXPECT_GT(byType.GetSize(), 0);
   }
 }
