@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QString>
 #include <algorithm>
+#include <vector>
 
 #include "common/Round.h"
 #include "platform/gfx/Bitmap.h"
@@ -62,9 +63,13 @@ void TPainterDrawing::UseBrush(TArgb color) {
 }
 
 const QPointF* TPainterDrawing::Points(std::span<const TPointF> points) {
-  points_.resize(points.size());
-  for (size_t k = 0; k < points.size(); ++k) points_[k] = QPointF(points[k].X, points[k].Y);
-  return points_.data();
+  // One buffer for the thread, kept from drawing to drawing: a pane paint passes hundreds of
+  // thousands of points, and fresh pages for them at every paint would cost more than the copy.
+  // A buffer serves one call at a time; no call draws through another drawing.
+  thread_local std::vector<QPointF> buffer;
+  buffer.resize(points.size());
+  for (size_t k = 0; k < points.size(); ++k) buffer[k] = QPointF(points[k].X, points[k].Y);
+  return buffer.data();
 }
 
 void TPainterDrawing::Clear(TArgb color) {

@@ -4,7 +4,6 @@
 // brushes are set only when a primitive needs another one than the last.
 #include <QImage>
 #include <QPainter>
-#include <vector>
 
 #include "platform/gfx/Drawing.h"
 
@@ -49,7 +48,6 @@ class TPainterDrawing : public TDrawing {
   enum class TTool : uint8_t { None, Pen, Brush } tool_ = TTool::None;
   TArgb toolColor_ = 0;
   float toolWidth_ = 0;
-  std::vector<QPointF> points_;
 };
 
 }  // namespace platform
