@@ -46,8 +46,18 @@ void TPainterDrawing::SetAntialias(bool on) {
 
 void TPainterDrawing::UsePen(TArgb color, float width) {
   if (tool_ == TTool::Pen && toolColor_ == color && toolWidth_ == width) return;
-  QPen pen(ToColor(color), std::max(width, 0.0f), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-  painter_.setPen(pen);
+  // Painters that take turns between a few pens (the point marks of a grid, one colour per
+  // column) find them made already.
+  TPenSlot* slot = nullptr;
+  for (TPenSlot& p : pens_)
+    if (p.Made && p.Color == color && p.Width == width) slot = &p;
+  if (!slot) {
+    slot = &pens_[nextPen_];
+    nextPen_ = (nextPen_ + 1) % kPenSlots;
+    *slot = {true, color, width,
+             QPen(ToColor(color), std::max(width, 0.0f), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin)};
+  }
+  painter_.setPen(slot->Pen);
   if (tool_ != TTool::Pen) painter_.setBrush(Qt::NoBrush);
   tool_ = TTool::Pen;
   toolColor_ = color;

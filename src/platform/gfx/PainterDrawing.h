@@ -48,6 +48,16 @@ class TPainterDrawing : public TDrawing {
   enum class TTool : uint8_t { None, Pen, Brush } tool_ = TTool::None;
   TArgb toolColor_ = 0;
   float toolWidth_ = 0;
+  // The pens made last, kept for reuse.
+  struct TPenSlot {
+    bool Made = false;
+    TArgb Color = 0;
+    float Width = 0;
+    QPen Pen;
+  };
+  static constexpr int kPenSlots = 8;
+  TPenSlot pens_[kPenSlots];
+  int nextPen_ = 0;
 };
 
 }  // namespace platform
