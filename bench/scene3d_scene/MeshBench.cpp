@@ -102,6 +102,12 @@ BENCHMARK(BM_MemcpyPreviewData)->Unit(benchmark::kMicrosecond);
 
 // ---- Frames ----
 
+int CoveredPixels(const uint8_t* rgba, int count) {
+  int covered = 0;
+  for (int i = 0; i < count; ++i) covered += rgba[4 * i] != 128 || rgba[4 * i + 1] != 128 || rgba[4 * i + 2] != 128;
+  return covered;
+}
+
 // The editor's camera and a free form with the grid and a 1024 x 1024 texture (replace mode,
 // transparency blending with its alpha test, no lighting), in a buffer whose frames are read back.
 struct TGridScene {
@@ -112,6 +118,8 @@ struct TGridScene {
   std::vector<TVector3f> points;
   int n;
   uint64_t received = 0;
+  // Pixels of the last frame that are not the background.
+  int covered = 0;
   TMatrix4f modelView{}, projection{};
   std::vector<uint8_t> texels;
 
@@ -160,7 +168,10 @@ struct TGridScene {
     };
     output.Width = kWidth;
     output.Height = kHeight;
-    output.OnFrame = [this](const uint8_t* pixels, int, int) { received += pixels[0]; };
+    output.OnFrame = [this](const uint8_t* pixels, int w, int h) {
+      received += pixels[0];
+      covered = CoveredPixels(pixels, w * h);
+    };
     buffer->SetBackgroundColor(clGray);
     buffer->SetCamera(camera);
     buffer->SetViewPort(0, 0, kWidth, kHeight);
@@ -181,6 +192,7 @@ void BM_SceneFrame(benchmark::State& state) {
   TGridScene& s = Scene(static_cast<int>(state.range(0)));
   for (auto _ : state) s.buffer->Render();
   benchmark::DoNotOptimize(s.received);
+  state.counters["covered"] = s.covered;
 }
 BENCHMARK(BM_SceneFrame)->Arg(kGrid)->Arg(33)->Unit(benchmark::kMicrosecond);
 
@@ -293,6 +305,7 @@ void BM_BareGLFrame(benchmark::State& state) {
     gl.ReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     benchmark::DoNotOptimize(pixels.data());
   }
+  state.counters["covered"] = CoveredPixels(pixels.data(), kWidth * kHeight);
   gl.DeleteBuffers(4, buffers);
   gl.DeleteTextures(1, &texture);
   context.Deactivate();
