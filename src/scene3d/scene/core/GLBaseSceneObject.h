@@ -259,8 +259,13 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   }
   float BoundingSphereRadiusUnscaled();
   virtual TVector4f BarycenterAbsolutePosition();
-  // Squared distance from the barycentre.
-  float SqrDistanceTo(const TVector4f& point);
+  // Squared distance from the barycentre, summed in double precision (inline: sorting takes it
+  // for every child in every frame).
+  float SqrDistanceTo(const TVector4f& point) {
+    const TVector4f b = BarycenterAbsolutePosition();
+    const double dx = double(b.X) - point.X, dy = double(b.Y) - point.Y, dz = double(b.Z) - point.Z;
+    return static_cast<float>(dx * dx + dy * dy + dz * dz);
+  }
   TAxisBox AxisAlignedBoundingBoxUnscaled(bool includeChildren = true);
   TAxisBox AxisAlignedBoundingBox(bool includeChildren = true);
   // The own unscaled box, about the barycentre.

@@ -29,12 +29,6 @@ float TGLBaseSceneObject::BoundingSphereRadiusUnscaled() { return Length3(AxisAl
 
 TVector4f TGLBaseSceneObject::BarycenterAbsolutePosition() { return AbsolutePosition(); }
 
-float TGLBaseSceneObject::SqrDistanceTo(const TVector4f& point) {
-  const TVector4f b = BarycenterAbsolutePosition();
-  const double dx = double(b.X) - point.X, dy = double(b.Y) - point.Y, dz = double(b.Z) - point.Z;
-  return static_cast<float>(dx * dx + dy * dy + dz * dz);
-}
-
 TAxisBox TGLBaseSceneObject::AxisAlignedBoundingBoxUnscaled(bool includeChildren) {
   const TVector4f d = AxisAlignedDimensionsUnscaled();
   TAxisBox box{{-d.X, -d.Y, -d.Z}, {d.X, d.Y, d.Z}};

@@ -238,6 +238,8 @@ void TGLBaseSceneObject::SortChildren(int first, int last, TGLObjectsSorting mod
   opaque.SetGrowthDelta(step);
   TObject** list = children_->List();
   for (int i = first; i <= last; ++i) {
+    if (i + kPrefetchAhead <= last)
+      static_cast<TGLBaseSceneObject*>(list[i + kPrefetchAhead])->PrefetchRenderFields();
     auto* child = static_cast<TGLBaseSceneObject*>(list[i]);
     if (!child->GetVisible()) continue;
     if (mode == osRenderBlendedLast && !child->Blended()) {
