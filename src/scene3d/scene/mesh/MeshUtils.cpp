@@ -48,10 +48,12 @@ struct TTriangleNormals {
 
 #if defined(__SSE2__)
 
-// (x, y, z, 0) of vertex i.
+// (x, y, z, 0) of vertex i. Vertices are 4-byte aligned only: x and y come in through the
+// unaligned 8-byte integer load.
 inline __m128 LoadVertex(const TVector3f* v, int32_t i) {
   const float* p = &v[i].X;
-  return _mm_movelh_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))), _mm_load_ss(p + 2));
+  const __m128 xy = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+  return _mm_movelh_ps(xy, _mm_load_ss(p + 2));
 }
 
 // The x, y and z of the corners of four triangles (corner c of triangles t..t+3), one register each.
@@ -89,7 +91,7 @@ inline TNormal MakeNormal(float x, float y, float z) { return _mm_setr_ps(x, y, 
 inline void AddNormal(TVector3f& sum, TNormal normal) {
   float* p = &sum.X;
   const __m128 s = _mm_add_ps(LoadVertex(reinterpret_cast<const TVector3f*>(p), 0), normal);
-  _mm_store_sd(reinterpret_cast<double*>(p), _mm_castps_pd(s));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(s));
   _mm_store_ss(p + 2, _mm_movehl_ps(s, s));
 }
 
