@@ -104,6 +104,7 @@ void TIOParamsVals::SetDefaultParams() {
   InputICC_.reset();
   OutputICC_.reset();
   DefaultICC_.reset();
+  ImagingAnnot_.reset();
   TGA_Date = DateToday();
 }
 
@@ -131,6 +132,7 @@ void TIOParamsVals::ResetInfo() {
   PXM_Comments.clear();
   XMP_Info.clear();
   InputICC_.reset();
+  ImagingAnnot_.reset();
 }
 
 void TIOParamsVals::Assign(const TIOParamsVals& source) {
@@ -166,6 +168,19 @@ void TIOParamsVals::Assign(const TIOParamsVals& source) {
   copyProfile(InputICC_, source.InputICC_);
   copyProfile(OutputICC_, source.OutputICC_);
   copyProfile(DefaultICC_, source.DefaultICC_);
+  EXIF_MakerNote.Assign(source.EXIF_MakerNote);
+  if (source.ImagingAnnot_)
+    GetImagingAnnot().Assign(*source.ImagingAnnot_);
+  else
+    ImagingAnnot_.reset();
+}
+
+TRVImagingAnnot& TIOParamsVals::GetImagingAnnot() {
+  if (!ImagingAnnot_) {
+    ImagingAnnot_ = std::make_unique<TRVImagingAnnot>();
+    ImagingAnnot_->Owner = this;
+  }
+  return *ImagingAnnot_;
 }
 
 void TIOParamsVals::FreeColorMap() {
@@ -229,6 +244,7 @@ TRVICC& TIOParamsVals::GetDefaultICCProfile() {
 void TIOParamsVals::ResetEXIF() {
   static_cast<TIOParamsEXIF&>(*this) = TIOParamsEXIF{};
   EXIF_Thumbnail.reset();
+  EXIF_MakerNote.Clear();
   for (int32_t i = 0; i < JPEG_MarkerList.Count(); ++i) {
     if (JPEG_MarkerList.GetMarkerType(i) == 0xE1 &&
         IsEXIFMarker(JPEG_MarkerList.GetMarkerData(i), JPEG_MarkerList.GetMarkerLength(i))) {

@@ -44,8 +44,18 @@
 //   TIFF_ByteOrder (1 for "II")      TIFF_LittleEndian
 //   TIFF_AdjustOrientation           TIFF_EnableAdjustOrientation
 //   TRVProgressRecord                TRVProgressRec (RVProgressRec.h)
-//
-// The MakerNote handler and the image annotations join this record with the codecs that fill them.
+//   RAW_Gamma                        RAW_OutputGamma
+//   RAW_Bright                       RAW_Brightness
+//   RAW_RedScale / RAW_BlueScale     RAW_RedFactor / RAW_BlueFactor
+//   RAW_UseAutoWB                    RAW_AutoWhiteBalance
+//   RAW_UseCameraWB                  RAW_CameraWhiteBalance
+//   RAW_FourColorRGB                 RAW_FourColorInterpolation
+//   RAW_GetEXIFThumbnail             RAW_GetExifThumbnail
+//   RAW_AutoAdjustColors             RAW_MatchThumbnailColors
+//   RAW_QuickInterpolate             (none: the raw reader always interpolates quickly)
+//   EXIF_GPSLatitudeDegrees, ..      EXIF_GPSLatitude[0..2] (and the same for GPSLongitude,
+//     ..Minutes, ..Seconds             GPSDestLatitude, GPSDestLongitude; GPSTimeStampHour,
+//                                      ..Minute, ..Second are EXIF_GPSTimeStamp[0..2])
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,8 +63,10 @@
 
 #include "rastova/codecs/RVICC.h"
 #include "rastova/codecs/RVMarkerList.h"
+#include "rastova/codecs/RVTagsHandler.h"
 #include "rastova/core/RVDICOMTags.h"
 #include "rastova/core/RVDefs.h"
+#include "rastova/core/RVImagingAnnot.h"
 
 namespace rv {
 
@@ -378,6 +390,13 @@ class TIOParamsVals : public TIOParamsFields, public TIOParamsEXIF {
   // Every element of the last DICOM file read, in file order.
   TRVDICOMTags DICOM_Tags;
   std::unique_ptr<TRVBitmap> EXIF_Thumbnail;
+  // The MakerNote of the EXIF block, cleared with it.
+  TRVTagsHandler EXIF_MakerNote;
+
+  // ---- the Wang annotations of a TIFF page, created on first use
+  TRVImagingAnnot& GetImagingAnnot();
+  bool HasImagingAnnot() const { return ImagingAnnot_ != nullptr; }
+  void FreeImagingAnnot() { ImagingAnnot_.reset(); }
 
   // ---- EXIF block
   void ResetEXIF();
@@ -432,6 +451,7 @@ class TIOParamsVals : public TIOParamsFields, public TIOParamsEXIF {
 
   TIOParamsOwner* owner_ = nullptr;
   std::unique_ptr<TRVICC> InputICC_, OutputICC_, DefaultICC_;
+  std::unique_ptr<TRVImagingAnnot> ImagingAnnot_;
 };
 
 }  // namespace rv

@@ -30,7 +30,7 @@ std::unique_ptr<TMemoryStream> MakeMarkerStream(const void* data, int32_t length
 }  // namespace
 
 bool IsEXIFMarker(const uint8_t* data, int32_t length) {
-  return data && length >= 5 && std::memcmp(data, "Exif\0", 5) == 0;
+  return data && length >= 6 && std::memcmp(data, "Exif\0", 5) == 0;
 }
 
 bool IsICCProfileMarker(const uint8_t* data, int32_t length) {

@@ -52,7 +52,8 @@ class TRVMarkerList {
   std::vector<uint8_t> types_;
 };
 
-// The payload is an EXIF block: it begins with "Exif" and a zero byte.
+// The payload is an EXIF block: it begins with "Exif" and a zero byte, and holds at least the
+// 6-byte header.
 bool IsEXIFMarker(const uint8_t* data, int32_t length);
 // The payload begins with the zero-terminated "ICC_PROFILE".
 bool IsICCProfileMarker(const uint8_t* data, int32_t length);

@@ -144,6 +144,15 @@ void ReadTIFFMetadata(const TTIFFIFD& page, TIOParamsVals& params);
 enum class TTIFFMetaStep { Descriptive, Blocks };
 bool WriteTIFFMetadata(TTIFFMetaStep step, TTIFFEntryList& entries, TStream& stream, TIOParamsVals& params,
                        TRVProgressRec& progress);
+// The descriptive tags of IFD 0 and the EXIF IFD, and the GPS IFD when EXIF_GPSVersionID is set.
+// Out-of-line data and the sub-IFDs go to the stream at even positions as the entries are added.
+void WriteEXIFTags(TTIFFEntryList& entries, TStream& stream, TIOParamsVals& params);
+// One block each: IPTC (LONG, padded to whole items), XMP (BYTE), Wang annotations (BYTE) and the
+// input ICC profile when it is valid and not applied to the pixels (UNDEFINED).
+void AddTIFFIPTC(TTIFFEntryList& entries, TStream& stream, TIOParamsVals& params);
+void AddTIFFXMP(TTIFFEntryList& entries, TStream& stream, TIOParamsVals& params);
+void AddTIFFAnnotations(TTIFFEntryList& entries, TStream& stream, TIOParamsVals& params);
+void AddTIFFICC(TTIFFEntryList& entries, TStream& stream, TIOParamsVals& params);
 
 }  // namespace tiff
 }  // namespace rv

@@ -12,6 +12,8 @@ const char* const RastovaVersion = "3.1.2";
 
 int32_t DefaultDpiX = 300;
 int32_t DefaultDpiY = 300;
+int32_t ScreenDpiX = 96;
+int32_t ScreenDpiY = 96;
 
 std::string TempDirectory;
 

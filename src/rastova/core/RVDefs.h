@@ -92,6 +92,10 @@ extern const char* const RastovaVersion;
 // Resolution that readers store when a file gives none.
 extern int32_t DefaultDpiX;
 extern int32_t DefaultDpiY;
+// The screen's pixels per inch, set by the image view's start-up; 96 until then. The annotation
+// writer stores them in the placement block of image marks.
+extern int32_t ScreenDpiX;
+extern int32_t ScreenDpiY;
 
 // Directory for temporary files, used as it stands (so it ends with a separator); empty means
 // the system's temporary directory.

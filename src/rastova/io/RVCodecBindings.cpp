@@ -7,9 +7,11 @@
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/pngfilt.h"
-#include "rastova/codecs/tiffilt.h"
 #include "rastova/codecs/rvdicom.h"
 #include "rastova/codecs/rvj2000.h"
+#include "rastova/codecs/rvraw.h"
+#include "rastova/codecs/rvwic.h"
+#include "rastova/codecs/tiffilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStartup.h"
@@ -23,6 +25,9 @@ const bool kHaveJpegCodec = true;
 const bool kHaveTiffCodec = true;
 const bool kHaveJ2000Codec = true;
 const bool kHaveDicomCodec = true;
+const bool kHaveRawCodec = true;
+// libjxr is linked in, so HD Photo is always available (IsWICAvailable).
+const bool kHaveHDPCodec = true;
 
 bool CodecIsPNGStream(TStream& stream) { return IsPNGStream(stream); }
 
@@ -91,6 +96,21 @@ void CodecReadDICOM(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, b
 
 void RegisterCodecStartupSteps() {
   RegisterRastovaStartupStep(TRVStartupSlot::J2000, "RVJ2000", RVJ2000Startup, RVJ2000Shutdown);
+}
+
+bool CodecIsCameraRawStream(TStream& stream) { return IsCameraRawStream(stream); }
+
+void CodecReadRAW(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                  TRVProgressRec& progress) {
+  ReadCameraRawStream(stream, bitmap, params, progress, paramsOnly);
+}
+
+void CodecReadHDP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  ReadHDPStream(stream, bitmap, params, progress, false);
+}
+
+void CodecWriteHDP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  WriteHDPStream(stream, bitmap, params, progress);
 }
 
 }  // namespace rv

@@ -20,6 +20,8 @@ extern const bool kHaveJpegCodec;
 extern const bool kHaveTiffCodec;
 extern const bool kHaveJ2000Codec;
 extern const bool kHaveDicomCodec;
+extern const bool kHaveRawCodec;
+extern const bool kHaveHDPCodec;
 
 bool CodecIsPNGStream(TStream& stream);
 // Absolute position of the JPEG start bytes (within 150 positions when scanning), -1 when absent.
@@ -46,6 +48,12 @@ int32_t CodecReadTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params,
                       bool absoluteOffsets, std::unique_ptr<TRVMask>& alpha, TRVProgressRec& progress);
 int32_t CodecWriteTIFF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVMask* alpha,
                        TRVProgressRec& progress);
+// Camera raw (read only) and HD Photo.
+bool CodecIsCameraRawStream(TStream& stream);
+void CodecReadRAW(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
+                  TRVProgressRec& progress);
+void CodecReadHDP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
+void CodecWriteHDP(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
 
 bool CodecIsJP2Stream(TStream& stream);
 bool CodecIsJ2KStream(TStream& stream);

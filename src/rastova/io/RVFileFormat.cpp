@@ -51,12 +51,13 @@ const TBuiltInRow kBuiltInRows[] = {
     {ioPS, "PostScript Level 2", "PS;EPS", false, true, 0, false},
     {ioPDF, "Adobe PDF", "PDF", false, true, 0, false},
     {ioDCX, "Multipage PCX", "DCX", true, true, 0, true},
-    {ioRAW, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2", true, false, 0, false},
+    {ioRAW, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2", true, false, 0,
+     kHaveRawCodec},
     {ioPSD, "Photoshop PSD", "PSD", true, true, 0, true},
     {ioRVV, "Vectorial objects", "RVV", true, true, 0, false},
     {ioLYR, "Layers", "LYR", true, true, 0, false},
     {ioALL, "Layers and objects", "ALL", true, true, 0, false},
-    {ioHDP, "Microsoft HD Photo", "WDP;HDP", true, true, 0, false},
+    {ioHDP, "Microsoft HD Photo", "WDP;HDP", true, true, 0, kHaveHDPCodec},
 };
 
 std::vector<std::unique_ptr<TRVFileFormatInfo>>* registry = nullptr;
@@ -330,6 +331,10 @@ int32_t FindStreamFormat(TStream& stream) {
       }
     }
     // Camera raw files are recognised last (after a TIFF test has had its say).
+    if (result == 0 && HasRow(ioRAW)) {
+      stream.SetPosition(start);
+      if (CodecIsCameraRawStream(stream)) result = ioRAW;
+    }
   } catch (...) {
     // A failing test ends the detection with what was found so far.
   }

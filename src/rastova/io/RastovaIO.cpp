@@ -15,6 +15,7 @@
 
 #include "common/CodePage.h"
 #include "common/Round.h"
+#include "rastova/codecs/RVEXIF.h"
 #include "rastova/codecs/bitmaps/icofilt.h"
 #include "rastova/codecs/bitmaps/pcxfilter.h"
 #include "rastova/codecs/bitmaps/pxmfilter.h"
@@ -66,6 +67,10 @@ bool HasFormatOps(int32_t fileType) {
     case ioPSD:
     case ioBMPRAW:
       return true;
+    case ioRAW:
+      return kHaveRawCodec;
+    case ioHDP:
+      return kHaveHDPCodec;
     default:
       return false;
   }
@@ -284,7 +289,17 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
       markers.DeleteMarker(index);
     }
   }
-  // The EXIF block joins here with the EXIF writer.
+  if (params.EXIF_HasEXIFData) {
+    const std::vector<uint8_t> exif = BuildEXIFBlock(params, true);
+    for (int32_t i = 0; i < markers.Count(); ++i) {
+      if (markers.GetMarkerType(i) == 0xE1 &&
+          IsEXIFMarker(markers.GetMarkerData(i), markers.GetMarkerLength(i))) {
+        markers.DeleteMarker(i);
+        break;
+      }
+    }
+    markers.AddMarker(0xE1, exif.data(), static_cast<int32_t>(exif.size()));
+  }
   for (int32_t i = 0; i < markers.Count(); ++i) {
     if (markers.GetMarkerType(i) == 0xE1 &&
         FindXMPPacket(markers.GetMarkerData(i), markers.GetMarkerLength(i))) {
@@ -603,6 +618,12 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
         progress.SetAborting();
       }
       break;
+    case ioRAW:
+      CodecReadRAW(stream, *bitmap_, Params, false, progress);
+      break;
+    case ioHDP:
+      CodecReadHDP(stream, *bitmap_, Params, progress);
+      break;
     default:
       progress.SetAborting();
       return;
@@ -840,6 +861,9 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
         WritePSDStream(stream, Params, progress, layers, *bitmap_);
       break;
     }
+    case ioHDP:
+      CodecWriteHDP(stream, *bitmap_, Params, progress);
+      break;
     default:
       progress.SetAborting();
       break;
@@ -887,8 +911,9 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+    // Read and write: the HD Photo writer reads back what it wrote to add the EXIF tags.
     temp = MakeRandomFileName(prefix, dir + "/");
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) RaiseCreateError(fileName, errno);
   }
   if (fd < 0) RaiseCreateError(fileName, EEXIST);
@@ -1049,6 +1074,12 @@ void TRastovaIO::SaveToFilePSD(const std::string& fileName) { SaveFileFrame(file
 void TRastovaIO::SaveToStreamPSD(TStream& stream) { SaveStreamFrame(stream, ioPSD); }
 void TRastovaIO::LoadFromFileRawBitmap(const std::string& fileName) { LoadFileFrame(fileName, ioBMPRAW); }
 void TRastovaIO::LoadFromStreamRawBitmap(TStream& stream) { LoadStreamFrame(stream, ioBMPRAW); }
+void TRastovaIO::LoadFromFileRAW(const std::string& fileName) { LoadFileFrame(fileName, ioRAW); }
+void TRastovaIO::LoadFromStreamRAW(TStream& stream) { LoadStreamFrame(stream, ioRAW); }
+void TRastovaIO::LoadFromFileHDP(const std::string& fileName) { LoadFileFrame(fileName, ioHDP); }
+void TRastovaIO::LoadFromStreamHDP(TStream& stream) { LoadStreamFrame(stream, ioHDP); }
+void TRastovaIO::SaveToFileHDP(const std::string& fileName) { SaveFileFrame(fileName, ioHDP); }
+void TRastovaIO::SaveToStreamHDP(TStream& stream) { SaveStreamFrame(stream, ioHDP); }
 
 // ---------------------------------------------------------------- dispatch
 
@@ -1422,6 +1453,13 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
       return;
     case ioPSD:
       ReadPSDStream(source, nullptr, params, nullptr, false, progress);
+      return;
+    case ioRAW:
+      CodecReadRAW(source, scratch, params, true, progress);
+      return;
+    case ioHDP:
+      // The HD Photo reader has no parameters-only mode: it reads the pixels as well.
+      CodecReadHDP(source, scratch, params, progress);
       return;
     default: {
       TRVFileFormatInfo* row = GetFileFormatInfo(fileType);

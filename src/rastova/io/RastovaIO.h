@@ -227,6 +227,13 @@ class TRastovaIO : public TIOParamsOwner {
   // Raw pixels fill the working bitmap as the caller allocated it (RAWBMP_* parameters).
   void LoadFromFileRawBitmap(const std::string& fileName);
   void LoadFromStreamRawBitmap(TStream& stream);
+  // Camera raw files are read only.
+  void LoadFromFileRAW(const std::string& fileName);
+  void LoadFromStreamRAW(TStream& stream);
+  void LoadFromFileHDP(const std::string& fileName);
+  void LoadFromStreamHDP(TStream& stream);
+  void SaveToFileHDP(const std::string& fileName);
+  void SaveToStreamHDP(TStream& stream);
 
   // ---- from the parameters
   bool ParamsOwnerBitmapSize(int32_t& width, int32_t& height) override;

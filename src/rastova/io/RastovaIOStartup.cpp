@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 
 #include "rastova/codecs/IOParamsVals.h"
+#include "rastova/codecs/RVEXIF.h"
+#include "rastova/codecs/jpegfilt.h"
 #include "rastova/codecs/gif/giflzw.h"
 #include "rastova/codecs/tifccitt.h"
 #include "rastova/codecs/tiflzw.h"
@@ -34,6 +36,8 @@ void RastovaIOStartup() {
   GIFLZWEncoderHook = GIFLZWCompress;
   TIFFLZWDecoderHook = TIFFLZWDecompress;
   TIFFLZWEncoderHook = TIFFLZWCompress;
+  // The JPEG reader interprets its EXIF segments through the EXIF glue.
+  JpegReadEXIFMarkerHook = ReadEXIFMarker;
   TempDirectory.clear();
   BuildFileFormatRegistry();
   // The transfer library for loading pictures by address; without it only that is unavailable.
@@ -52,6 +56,7 @@ void RastovaIOStartup() {
 void RastovaIOShutdown() {
   TIFFLZWDecoderHook = nullptr;
   TIFFLZWEncoderHook = nullptr;
+  JpegReadEXIFMarkerHook = nullptr;
   FreeCMYKProfiles();
   SetCMYKConversionHooks(nullptr, nullptr);
   ConvertPixelRowHook = nullptr;

@@ -2,6 +2,7 @@
 
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
+#include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/texture/TextureStartup.h"
 
@@ -11,6 +12,7 @@ void Scene3dSceneStartup() {
   RegisterCoordinatesClasses();
   RegisterSceneClasses();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
+  RegisterClass<TGLMaterialLibrary>("TGLMaterialLibrary");
   TextureStartup();
   ReadCounterFrequency();
 }

@@ -136,7 +136,7 @@ TEST(RastovaIOEvents, EachPathFiresTheFinishEventOnceOrNever) {
       {"load unknown extension", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("x.qqq")); }, 1, true},
       {"load format without codec", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("x.wmf")); }, 1, true},
       {"load address", [&](TRastovaIO& io) { io.LoadFromFile("http://localhost/x.png"); }, 1, true},
-      {"load type without row", [&](TRastovaIO& io) { io.LoadFromFileFormat(dir.File("ok.tga"), ioHDP); }, 0,
+      {"load type without row", [&](TRastovaIO& io) { io.LoadFromFileFormat(dir.File("ok.tga"), ioRVV); }, 0,
        false},
       {"save ok", [&](TRastovaIO& io) { io.SaveToFile(dir.File("new.tga")); }, 1, false},
       {"save empty name", [&](TRastovaIO& io) { io.SaveToFile(""); }, 0, true},

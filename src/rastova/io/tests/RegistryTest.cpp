@@ -48,7 +48,9 @@ const BuiltRow kBuiltRows[] = {
     {ioJP2, "JPEG2000", "JP2", 512, true},
     {ioJ2K, "JPEG2000 Code Stream", "J2K;JPC;J2C", 512, true},
     {ioDCX, "Multipage PCX", "DCX", 0, true},
+    {ioRAW, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2", 0, false},
     {ioPSD, "Photoshop PSD", "PSD", 0, true},
+    {ioHDP, "Microsoft HD Photo", "WDP;HDP", 0, true},
 };
 
 TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
@@ -91,7 +93,7 @@ TEST(Registry, RowsFollowTheRegistrationOrderAndCarryTheirData) {
   EXPECT_EQ(GetExtensionCount(ioAVI), 0);
   EXPECT_EQ(GetFileFormatInfo(0), nullptr);
   // Formats whose codecs are not built have no row yet.
-  for (int32_t t : {ioHDP}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
+  for (int32_t t : {ioPS, ioPDF}) EXPECT_EQ(GetFileFormatInfo(t), nullptr) << t;
   // The fax coder's tables come up with the I/O step.
   EXPECT_NE(std::find(steps.begin(), steps.end(), "TifCCITT"), steps.end());
 }
@@ -103,9 +105,9 @@ TEST(Registry, ExtensionLookupIgnoresCaseAndOneDot) {
   } cases[] = {{".TGA", ioTGA}, {"tga", ioTGA},   {"TgA", ioTGA},   {"pix", ioTGA}, {".pix", ioTGA},
                {"win", 0},      {"", 0},          {".", 0},         {"..tga", 0},   {"JPG", ioJPEG},
                {"jpg", ioJPEG}, {"JpEg", ioJPEG}, {".jif", ioJPEG}, {"png", ioPNG}, {"rle", ioBMP},
-               {"gif", ioGIF},  {"tif", ioTIFF},  {"wdp", 0},       {"avi", 0},       {"PCX", ioPCX}, {"dcx", ioDCX},
+               {"gif", ioGIF},  {"tif", ioTIFF},  {"wdp", ioHDP},   {"avi", 0},       {"PCX", ioPCX}, {"dcx", ioDCX},
                {"ico", ioICO},  {"cur", ioCUR},   {"wmf", ioWMF},   {"emf", ioEMF}, {"pbm", ioPXM},
-               {"PPM", ioPXM},  {"wbmp", ioWBMP}, {"psd", ioPSD}};
+               {"PPM", ioPXM},  {"wbmp", ioWBMP}, {"psd", ioPSD},   {"NEF", ioRAW}, {"hdp", ioHDP}};
   for (const Case& c : cases) {
     const TRVFileFormatInfo* row = FindFileFormatInfo(c.ext);
     EXPECT_EQ(row ? row->FileType : 0, c.type) << c.ext;

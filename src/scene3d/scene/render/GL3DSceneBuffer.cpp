@@ -15,6 +15,7 @@
 #include "scene3d/scene/core/GLBehaviours.h"
 #include "scene3d/scene/render/ContextActivation.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
+#include "scene3d/scene/texture/GLTexture.h"
 
 namespace gl3d {
 
@@ -469,6 +470,26 @@ void TGL3DSceneBuffer::CopyToTexture(TGLTextureHandle& texture, TGLTextureTarget
   TGLContextActivation active(*context_);
   const GLuint name = texture.AllocateHandle();
   texture.SetTarget(target);
+  context_->GLStates().SetTextureBinding(0, target, name);
+  context_->GL().CopyTexSubImage2D(cubeFace ? cubeFace : TextureTargetToGL(target), 0, xDest, yDest, xSrc,
+                                   ySrc, width, height);
+}
+
+void TGL3DSceneBuffer::CopyToTexture(TGLTexture& texture, int xSrc, int ySrc, int width, int height,
+                                     int xDest, int yDest, GLenum cubeFace) {
+  if (!context_) return;
+  TGLContextActivation active(*context_);
+  auto* blank = dynamic_cast<TGLBlankImage*>(texture.Image());
+  if (!blank) {
+    texture.SetImageClassName("TGLBlankImage");
+    blank = dynamic_cast<TGLBlankImage*>(texture.Image());
+  }
+  if (blank->GetWidth() != width) blank->SetWidth(width);
+  if (blank->GetHeight() != height) blank->SetHeight(height);
+  if (blank->GetDepth() != 0) blank->SetDepth(0);
+  blank->SetCubeMap(cubeFace != 0);
+  const GLuint name = texture.GetHandle();
+  const TGLTextureTarget target = blank->NativeTarget();
   context_->GLStates().SetTextureBinding(0, target, name);
   context_->GL().CopyTexSubImage2D(cubeFace ? cubeFace : TextureTargetToGL(target), 0, xDest, yDest, xSrc,
                                    ySrc, width, height);

@@ -22,6 +22,8 @@
 
 namespace gl3d {
 
+class TGLTexture;
+
 // ContextOptions: bit n for the option of ordinal n.
 enum TContextOption : uint8_t {
   roSoftwareMode,
@@ -155,6 +157,10 @@ class TGL3DSceneBuffer : public TGLAbstractSceneBuffer {
   // without a context.
   void CopyToTexture(TGLTextureHandle& texture, TGLTextureTarget target, int xSrc, int ySrc, int width,
                      int height, int xDest, int yDest, GLenum cubeFace = 0);
+  // The same into a texture object: its image becomes a blank image of the copy's size (a cube
+  // map when a face is given, no depth), whose texture object is made (and uploaded) first.
+  void CopyToTexture(TGLTexture& texture, int xSrc, int ySrc, int width, int height, int xDest, int yDest,
+                     GLenum cubeFace = 0);
 
   // ---- Settings ----
   int32_t BackgroundColor() const { return backgroundColor_; }

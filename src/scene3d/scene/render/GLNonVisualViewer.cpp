@@ -9,6 +9,7 @@
 #include "scene3d/gl/GLEGLContext.h"
 #include "scene3d/gl/GLStateCache.h"
 #include "scene3d/scene/render/ContextActivation.h"
+#include "scene3d/scene/texture/GLTexture.h"
 
 namespace gl3d {
 
@@ -89,8 +90,6 @@ void TGLNonVisualViewer::CopyToTextureMRT(TGLTextureHandle& texture, TGLTextureT
   TGLContext* context = buffer_->RenderingContext();
   if (!context) return;
   TGLContextActivation active(*context);
-  TGLExtensionsAndEntryPoints& gl = context->GL();
-  GLenum glTarget = TextureTargetToGL(target);
   bool direct = false;
   if (IsFloatFormat(internalFormat)) {
     texture.AllocateHandle();
@@ -98,13 +97,41 @@ void TGLNonVisualViewer::CopyToTextureMRT(TGLTextureHandle& texture, TGLTextureT
   } else if (texture.GetHandle() != 0) {
     direct = true;
   }
+  CopyFrame(*context, texture, target, bufferIndex, internalFormat, mipmaps, direct);
+}
+
+void TGLNonVisualViewer::CopyToTexture(TGLTexture& texture) {
+  const bool cubeMap = texture.Image()->NativeTarget() == ttTextureCube;
+  const GLenum face = cubeMap ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(cubeMapFace_) : 0;
+  buffer_->CopyToTexture(texture, 0, 0, width_, height_, 0, 0, face);
+}
+
+void TGLNonVisualViewer::CopyToTextureMRT(TGLTexture& texture, int bufferIndex) {
+  TGLContext* context = buffer_->RenderingContext();
+  if (!context) return;
+  TGLContextActivation active(*context);
+  bool direct = true;
+  if (texture.HasFloatFormat()) {
+    texture.GetHandle();
+  } else if (!texture.HasHandle()) {
+    texture.PrepareHandle();
+    direct = false;
+  }
+  CopyFrame(*context, texture.TextureHandle(), texture.Image()->NativeTarget(), bufferIndex,
+            texture.GLInternalFormat(), texture.MinFilter() > miLinear, direct);
+}
+
+void TGLNonVisualViewer::CopyFrame(TGLContext& context, TGLTextureHandle& texture, TGLTextureTarget target,
+                                   int bufferIndex, GLenum internalFormat, bool mipmaps, bool direct) {
+  TGLExtensionsAndEntryPoints& gl = context.GL();
+  GLenum glTarget = TextureTargetToGL(target);
   if (glTarget == GL_TEXTURE_CUBE_MAP && cubeMapFace_ != 0) direct = false;
 
   bufferIndex = std::clamp(bufferIndex, 0, 3);
-  gl.ReadBuffer(ColorBufferSource(*context, bufferIndex));
+  gl.ReadBuffer(ColorBufferSource(context, bufferIndex));
   const GLuint name = texture.AllocateHandle();
   texture.SetTarget(target);
-  context->GLStates().SetTextureBinding(0, target, name);
+  context.GLStates().SetTextureBinding(0, target, name);
   if (glTarget == GL_TEXTURE_CUBE_MAP)
     glTarget = GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(cubeMapFace_);
 
@@ -120,7 +147,7 @@ void TGLNonVisualViewer::CopyToTextureMRT(TGLTextureHandle& texture, TGLTextureT
     if (mipmaps && !generateOnUpload) gl.GenerateMipmap(glTarget);
   }
   // The frame is read from the first buffer again (the swap and the caller's read-back).
-  gl.ReadBuffer(ColorBufferSource(*context, 0));
+  gl.ReadBuffer(ColorBufferSource(context, 0));
   gl.ClearError();
 }
 

@@ -4,8 +4,8 @@
 // of Width x Height with one to four colour buffers, drawn at once (the buffers beyond the first
 // are the colour attachments of a framebuffer object, read back one at a time).
 //
-// The copies work on the GL layer's texture handle: the caller's texture object supplies the
-// handle, its target, internal format and whether it keeps mipmaps.
+// The copies take a texture object, or the GL layer's texture handle with the target, internal
+// format and mipmap choice a texture object would supply.
 #include <GL/gl.h>
 
 #include <memory>
@@ -16,6 +16,8 @@
 #include "scene3d/scene/render/GL3DSceneBuffer.h"
 
 namespace gl3d {
+
+class TGLTexture;
 
 class TGLNonVisualViewer : public TComponent {
  public:
@@ -49,10 +51,20 @@ class TGLNonVisualViewer : public TComponent {
   // other copies directly.
   virtual void CopyToTextureMRT(TGLTextureHandle& texture, TGLTextureTarget target, int bufferIndex,
                                 GLenum internalFormat = GL_RGBA8, bool mipmaps = false);
+  // The same into a texture object. CopyToTexture makes its image a blank image of the frame's
+  // size (a cube map's face is CubeMapFace). CopyToTextureMRT takes the target of its image, its
+  // internal format and its filter's mipmaps; a floating-point texture or one that has a name
+  // copies directly, another is given a name and goes through memory.
+  void CopyToTexture(TGLTexture& texture);
+  void CopyToTextureMRT(TGLTexture& texture, int bufferIndex);
 
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  // The frame of colour buffer `bufferIndex` into level 0 of the texture bound on unit 0:
+  // directly, or through memory.
+  void CopyFrame(TGLContext& context, TGLTextureHandle& texture, TGLTextureTarget target, int bufferIndex,
+                 GLenum internalFormat, bool mipmaps, bool direct);
   std::unique_ptr<TGL3DSceneBuffer> buffer_;
   int width_ = 256;
   int height_ = 256;

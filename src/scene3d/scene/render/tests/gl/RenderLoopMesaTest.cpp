@@ -17,6 +17,7 @@
 #include "scene3d/scene/Scene3dScene.h"
 #include "scene3d/scene/render/GL3DSceneBuffer.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
+#include "scene3d/scene/render/tests/gl/BareCameraFrame.h"
 
 using namespace gl3d;
 
@@ -144,30 +145,8 @@ TEST_F(RenderLoopOnMesa, WholeFrameMatchesBareGlCalls) {
   bare.CreateContext(nullptr);
   bare.Activate();
   TGLExtensionsAndEntryPoints& gl = bare.GL();
-  const double zNear = 50.0 * 2 * 96 / (25.4 * kSize);
   TFrame expected(static_cast<size_t>(kSize) * kSize * 4);
-  GLuint fbo = 0, colour = 0, depth = 0;
-  gl.GenFramebuffers(1, &fbo);
-  gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
-  gl.GenRenderbuffers(1, &colour);
-  gl.BindRenderbuffer(GL_RENDERBUFFER, colour);
-  gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kSize, kSize);
-  gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-  gl.GenRenderbuffers(1, &depth);
-  gl.BindRenderbuffer(GL_RENDERBUFFER, depth);
-  gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, kSize, kSize);
-  gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
-  gl.Viewport(0, 0, kSize, kSize);
-  gl.ClearColor(128 / 255.0f, 128 / 255.0f, 128 / 255.0f, 1);
-  gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  gl.Enable(GL_DEPTH_TEST);
-  gl.Enable(GL_CULL_FACE);
-  gl.MatrixMode(GL_PROJECTION);
-  gl.LoadIdentity();
-  gl.Frustum(-0.5, 0.5, -0.5, 0.5, zNear, zNear + 100);
-  gl.MatrixMode(GL_MODELVIEW);
-  gl.LoadIdentity();
-  gluLookAt(0, 0, 3, 0, 0, 0, 0, 1, 0);
+  gl3d::test::BeginBareCameraFrame(gl, kSize);
   TQuad::DrawQuad(gl);
   gl.ReadPixels(0, 0, kSize, kSize, GL_RGBA, GL_UNSIGNED_BYTE, expected.data());
   bare.Deactivate();
