@@ -89,10 +89,9 @@ TEST(PollSpaceMouse, TheFocalLengthClamp) {
     float start;
     float expected;
   } cases[] = {
-      {1.02, -2, 50.01f, 50},  // below 50
-      {1.02, 2, 299.99f, 300},
-      {nan, 1, 100, 50},       // NaN falls to the lower bound
-      {0, -1, 100, 300},       // 0 ^ negative is infinite
+      {1.02, -2, 50.01f, 50},                      // below 50
+      {1.02, 2, 299.99f, 300}, {nan, 1, 100, 50},  // NaN falls to the lower bound
+      {0, -1, 100, 300},                           // 0 ^ negative is infinite
       {0, 1, 100, 50},
   };
   for (const auto& c : cases) {

@@ -36,7 +36,8 @@ bool TControlHook::WndProc(QEvent*) { return false; }
 // hook's owners one after the other.
 QWidget* TControlHook::FindTarget() const {
   if (target_ == htControl) return control_;
-  for (const QObject* o = control_ ? static_cast<const QObject*>(control_.data()) : this; o; o = o->parent()) {
+  for (const QObject* o = control_ ? static_cast<const QObject*>(control_.data()) : this; o;
+       o = o->parent()) {
     if (const auto* widget = qobject_cast<const QWidget*>(o)) return widget->window();
   }
   return nullptr;

@@ -58,7 +58,8 @@ bool TDropDst::WndProc(QEvent* event) {
     }
     case QEvent::Drop: {
       auto* drop = static_cast<QDropEvent*>(event);
-      const std::vector<std::string> files = acceptDrop_ ? LocalFiles(drop->mimeData()) : std::vector<std::string>{};
+      const std::vector<std::string> files =
+          acceptDrop_ ? LocalFiles(drop->mimeData()) : std::vector<std::string>{};
       if (files.empty()) {
         drop->ignore();
         return true;

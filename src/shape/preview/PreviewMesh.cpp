@@ -1,59 +1,73 @@
 #include "shape/preview/PreviewMesh.h"
 
 #include <algorithm>
+#include <memory>
 
+#include "scene3d/scene/mesh/GLBaseMesh.h"
+#include "scene3d/scene/mesh/MeshObject.h"
+#include "scene3d/scene/mesh/MeshUtils.h"
 #include "settings/AppSettings.h"
-#include "shape/SculptCodec.h"
 
 namespace shape {
 
-double QuantizeToBox(double min, double extent, double value) {
-  if (extent == 0) return min;
-  const float quotient = static_cast<float>((value - min) / extent);
-  const float product = quotient * 255.0f;
-  return min + extent * gl3d::RoundSingle(product) / 255;
+namespace {
+
+// Vertices and texture coordinates, row by row from the top of the grid.
+void AddPreviewVertices(const TCS& cs, int32_t step, int32_t w, int32_t h, int32_t columns, int32_t rows,
+                        gl3d::TMeshObject& mesh) {
+  const TPreviewQuantizer quantizer(cs);
+  gl3d::TAffineVectorList& vertices = *mesh.Vertices();
+  gl3d::TAffineVectorList& texCoords = *mesh.TexCoords();
+  vertices.EnsureCapacity(w * h);
+  texCoords.EnsureCapacity(w * h);
+  const double lastColumn = columns - 1, lastRow = rows - 1;
+  for (int32_t r = 0; r < h; ++r) {
+    const int32_t j = step * (h - 1 - r);
+    const float t = lastRow > 0 ? static_cast<float>(j / lastRow) : 0.0f;
+    for (int32_t c = 0; c < w; ++c) {
+      const int32_t i = step * c;
+      vertices.Add(quantizer.Position(i, j));
+      texCoords.Add({lastColumn > 0 ? static_cast<float>(i / lastColumn) : 0.0f, t, 0});
+    }
+  }
 }
 
-double QuantizeToStep128(double value) { return gl3d::RoundSingle(static_cast<float>(value * 128)) / 128.0; }
+// Two triangles per quad of the W x H vertices.
+void AddPreviewTriangles(int32_t w, int32_t h, gl3d::TFGVertexIndexList& group) {
+  group.VertexIndices()->EnsureCapacity(6 * (w - 1) * (h - 1));
+  for (int32_t r = 0; r + 1 < h; ++r)
+    for (int32_t c = 0; c + 1 < w; ++c) {
+      const int32_t k = c + w * r;
+      group.Add(k);
+      group.Add(k + w);
+      group.Add(k + 1);
+      group.Add(k + 1);
+      group.Add(k + w);
+      group.Add(k + w + 1);
+    }
+}
 
-TPreviewQuantizer::TPreviewQuantizer(const TCS& cs) : cs_(cs) {
-  const settings::TAppSettings& s = settings::AppSettings;
-  for (int k = 0; k < 3; ++k) scales_[k] = settings::AxisScales[k];
+}  // namespace
+
+void BuildPreviewMesh(const TCS& cs, gl3d::TGLFreeForm& freeForm) {
+  const int32_t step = std::max(settings::AppSettings.ViewLevel, 1);
   const int32_t columns = std::clamp(cs.CPMaxI, 1, kGridMax);
   const int32_t rows = std::clamp(cs.CPMaxJ, 1, kGridMax);
-  byParts_ = s.AutoMaximize && int64_t{columns - 1} * (rows - 1) >= 1024;
-  if (!byParts_) return;
-  byRows_ = s.DividedHorizontal;
-  // A part spans L lines and shares its last one with the next part.
-  linesPerPart_ = 1024 / ((byRows_ ? columns : rows) - 1);
-  partCount_ = std::clamp(((byRows_ ? rows : columns) - 1) / linesPerPart_, 1, 64);
-  for (int32_t p = 0; p < partCount_; ++p) {
-    TDbl3D min, max;
-    if (byRows_)
-      BlockBounds(cs.CP, 0, p * linesPerPart_, linesPerPart_ + 1, columns, min, max);
-    else
-      BlockBounds(cs.CP, p * linesPerPart_, 0, rows, linesPerPart_ + 1, min, max);
-    partMin_[static_cast<size_t>(p)] = min;
-    for (int k = 0; k < 3; ++k) partExtent_[static_cast<size_t>(p)][k] = max[k] - min[k];
-  }
-}
+  const int32_t w = (columns - 1) / step + 1;
+  const int32_t h = (rows - 1) / step + 1;
 
-int32_t TPreviewQuantizer::PartOf(int32_t i, int32_t j) const {
-  if (!byParts_) return 0;
-  return std::min((byRows_ ? j : i) / linesPerPart_, partCount_ - 1);
-}
-
-gl3d::TVector3f TPreviewQuantizer::Position(int32_t i, int32_t j) const {
-  const TDbl3D& v = cs_.CP[i][j];
-  double q[3];
-  if (byParts_) {
-    const auto p = static_cast<size_t>(PartOf(i, j));
-    for (int k = 0; k < 3; ++k) q[k] = QuantizeToBox(partMin_[p][k], partExtent_[p][k], v[k]);
-  } else {
-    for (int k = 0; k < 3; ++k) q[k] = QuantizeToStep128(v[k]);
-  }
-  return {static_cast<float>(q[0] * scales_[0]), static_cast<float>(q[1] * scales_[1]),
-          static_cast<float>(q[2] * scales_[2])};
+  gl3d::TMeshObjectList& list = *freeForm.MeshObjects();
+  list.Clear();
+  gl3d::TMeshObject& mesh = *gl3d::TMeshObject::CreateOwned(&list);
+  mesh.SetMode(gl3d::moFaceGroups);
+  AddPreviewVertices(cs, step, w, h, columns, rows, mesh);
+  auto& group = *gl3d::TFaceGroup::CreateOwned<gl3d::TFGVertexIndexList>(mesh.FaceGroups());
+  group.SetMode(gl3d::fgTriangles);
+  AddPreviewTriangles(w, h, group);
+  const std::unique_ptr<gl3d::TAffineVectorList> normals =
+      gl3d::BuildNormals(*mesh.Vertices(), *group.VertexIndices());
+  mesh.SetNormals(*normals);
+  freeForm.StructureChanged();
 }
 
 }  // namespace shape

@@ -1,22 +1,14 @@
 #pragma once
 // The preview mesh: the shape record turned into the one mesh object of the preview's free form,
-// its vertices quantised as the saved sculpt map will quantise them, so that the preview shows the
-// shape as it will look in the world.
+// its vertices quantised as the saved sculpt map will quantise them (PreviewQuantizer.h).
 //
-// The quantisation follows the settings "Auto Maximize" and "Divided Horizontal":
-// - plain, when "Auto Maximize" is off or the grid has fewer than 1024 cells: the 1/128 step of a
-//   sculpt map's channels;
-// - per part, when "Auto Maximize" is on and the grid has 1024 cells or more: the grid is saved
-//   as one or more maps, each scaled to its own box (the 1/255 step of an automatically maximised
-//   map). With "Divided Horizontal" the parts are bands of L + 1 rows, L = 1024 div (CPMaxI - 1),
-//   neighbouring parts sharing their boundary row; P = (CPMaxJ - 1) div L parts (at most 64).
-//   Without it the same by columns.
-// Every coordinate is then multiplied by the AxisScales factor of its axis.
-#include <array>
-#include <cstdint>
-
-#include "scene3d/base/VectorGeometry.h"
+// The mesh: W x H vertices at the "View Level" step s (W = (CPMaxI - 1) div s + 1, H likewise),
+// row by row from the top: vertex c + W r is grid point (s c, s (H - 1 - r)) with the texture
+// coordinate (i / (CPMaxI - 1), j / (CPMaxJ - 1), 0); one face group of triangles, k, k + W, k + 1
+// and k + 1, k + W, k + W + 1 for each quad k = c + W r; per-vertex normals from BuildNormals (a
+// zero-area triangle, as at a sphere's poles, adds nothing, so every normal is finite).
 #include "shape/model/ShapeRecord.h"
+#include "shape/preview/PreviewQuantizer.h"
 
 namespace gl3d {
 class TGLFreeForm;
@@ -24,39 +16,9 @@ class TGLFreeForm;
 
 namespace shape {
 
-// min + extent * RoundSingle((value - min) / extent * 255) / 255 when extent is not 0, else min.
-// The quotient and the product are rounded to single precision before the rounding to an integer
-// (halves to even).
-double QuantizeToBox(double min, double extent, double value);
-// RoundSingle(value * 128, in single precision) / 128: the 1/128 step of the sculpt-map channels.
-double QuantizeToStep128(double value);
-
-// The quantisation of one grid under the current settings.
-class TPreviewQuantizer {
- public:
-  // Reads "Auto Maximize", "Divided Horizontal" and AxisScales, and measures the parts' boxes over
-  // every point of each part (from 2.0 for the minimum and -2.0 for the maximum).
-  explicit TPreviewQuantizer(const TCS& cs);
-
-  bool ByParts() const { return byParts_; }
-  bool ByRows() const { return byRows_; }
-  // L and P of the part quantisation (0 without it).
-  int32_t LinesPerPart() const { return linesPerPart_; }
-  int32_t PartCount() const { return partCount_; }
-  // The part of grid point (i, j): min(j div L, P - 1) by rows, min(i div L, P - 1) by columns.
-  int32_t PartOf(int32_t i, int32_t j) const;
-  // The quantised position of grid point (i, j), each coordinate times its axis factor.
-  gl3d::TVector3f Position(int32_t i, int32_t j) const;
-
- private:
-  const TCS& cs_;
-  bool byParts_ = false;
-  bool byRows_ = false;
-  int32_t linesPerPart_ = 0;
-  int32_t partCount_ = 0;
-  double scales_[3] = {1, 1, 1};
-  std::array<TDbl3D, 64> partMin_{};
-  std::array<TDbl3D, 64> partExtent_{};
-};
+// Replaces the free form's mesh objects by one new mesh object in face-group mode built from the
+// shape, then signals the free form's structure change (the viewer redraws). A grid size outside
+// 1..257 is taken as its nearest end, so a damaged record reads no point outside the grid.
+void BuildPreviewMesh(const TCS& cs, gl3d::TGLFreeForm& freeForm);
 
 }  // namespace shape

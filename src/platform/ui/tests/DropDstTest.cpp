@@ -125,7 +125,8 @@ TEST(DropDst, ARecreatedNativeWindowKeepsTakingDrops) {
   // Changing the window flags of a native window destroys it; asking for its id makes a new one.
   f.target.setWindowFlags(f.target.windowFlags() | Qt::Tool);
   f.target.winId();
-  EXPECT_EQ(f.hook.handleChanges, (std::vector<int>{TControlHook::kHandleDestroyed, TControlHook::kHandleCreated}));
+  EXPECT_EQ(f.hook.handleChanges,
+            (std::vector<int>{TControlHook::kHandleDestroyed, TControlHook::kHandleCreated}));
   EXPECT_EQ(f.hook.HookedControl(), &f.target);
   auto file = Files({"/tmp/a.obj"});
   EXPECT_TRUE(DragAndDrop(f.target, *file, {1, 1}, {7, 8}));

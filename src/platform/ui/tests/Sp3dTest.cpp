@@ -51,7 +51,8 @@ class TStandInDaemon {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path_.c_str());
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listener_, 1) != 0)
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listener_, 1) != 0)
       throw std::runtime_error("cannot listen on " + path_.string());
     acceptor_ = std::thread([this] { client_ = ::accept(listener_, nullptr, nullptr); });
   }
@@ -92,7 +93,7 @@ TEST(Sp3d, StepTable) {
   const struct {
     double value;
     int32_t step;
-  } cases[] = {{9.9, 0},  {10, 1},     {39.9, 1},  {40, 2},     {1e9, 2},    {0, 0},         {-10, 0},
+  } cases[] = {{9.9, 0},    {10, 1},   {39.9, 1},   {40, 2},    {1e9, 2}, {0, 0},        {-10, 0},
                {-10.1, -1}, {-40, -1}, {-40.1, -2}, {-1e9, -2}, {NAN, 0}, {INFINITY, 2}, {-INFINITY, -2}};
   for (const auto& c : cases) EXPECT_EQ(Sp3dStep(c.value), c.step) << c.value;
 }

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "settings/AppSettings.h"
-#include "shape/preview/PreviewMesh.h"
+#include "shape/preview/PreviewQuantizer.h"
 #include "shape/tests/ShapeIoTestUtil.h"
 
 using namespace shape;
@@ -34,7 +34,8 @@ TEST(PreviewQuantize, QuantizeToBoxIncludingSinglePrecisionTies) {
       {0.0, 1.0, -0.25, -0.25098039215686274},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(QuantizeToBox(c.min, c.extent, c.value), c.expected) << c.min << " " << c.extent << " " << c.value;
+    EXPECT_EQ(QuantizeToBox(c.min, c.extent, c.value), c.expected)
+        << c.min << " " << c.extent << " " << c.value;
   // A damaged value is no undefined conversion (the sanitizer build checks); an empty box still
   // gives its minimum.
   (void)QuantizeToBox(0, 1, NAN);
@@ -47,9 +48,18 @@ TEST(PreviewQuantize, QuantizeToStep128) {
   const struct {
     double value, expected;
   } cases[] = {
-      {0.0, 0.0},           {1.0, 1.0},           {-0.9921875, -0.9921875},       {0.00390625, 0.0},
-      {0.01171875, 0.015625}, {0.01953125, 0.015625}, {-0.00390625, -0.0},        {-0.01171875, -0.015625},
-      {0.123456789, 0.125},  {-0.7071067811865476, -0.7109375}, {0.75, 0.75},     {0.02421875, 0.0234375},
+      {0.0, 0.0},
+      {1.0, 1.0},
+      {-0.9921875, -0.9921875},
+      {0.00390625, 0.0},
+      {0.01171875, 0.015625},
+      {0.01953125, 0.015625},
+      {-0.00390625, -0.0},
+      {-0.01171875, -0.015625},
+      {0.123456789, 0.125},
+      {-0.7071067811865476, -0.7109375},
+      {0.75, 0.75},
+      {0.02421875, 0.0234375},
   };
   for (const auto& c : cases) EXPECT_EQ(QuantizeToStep128(c.value), c.expected) << c.value;
 }
@@ -63,12 +73,9 @@ TEST(PreviewQuantize, PlainOrByPartsAndThePartsLayout) {
     int linesPerPart, parts;
   } cases[] = {
       {33, 33, true, true, true, 32, 1},  // 32 x 32 = 1024 cells: one part over the whole grid
-      {33, 33, false, true, false, 0, 0},
-      {17, 17, true, true, false, 0, 0},  // 256 cells
-      {257, 257, true, true, true, 4, 64},
-      {257, 257, true, false, true, 4, 64},
-      {9, 257, true, true, true, 128, 2},
-      {9, 257, true, false, true, 4, 2},
+      {33, 33, false, true, false, 0, 0},  {17, 17, true, true, false, 0, 0},  // 256 cells
+      {257, 257, true, true, true, 4, 64}, {257, 257, true, false, true, 4, 64},
+      {9, 257, true, true, true, 128, 2},  {9, 257, true, false, true, 4, 2},
       {65, 17, true, true, true, 16, 1},
   };
   for (const auto& c : cases) {

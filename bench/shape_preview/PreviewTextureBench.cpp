@@ -1,10 +1,12 @@
-// The preview builder at the largest grid, 257 x 257. Run by hand (Release build), for instance:
-//   build/bench/bench_shape_preview --benchmark_min_time=0.5
+// The preview's texture upload at the largest grid (4096 x 4096 pixels). Run by hand (Release
+// build), for instance:
+//   build/bench/bench_shape_preview_texture --benchmark_min_time=0.5
 //
-// Texture: UploadPreviewTexture at 4096 x 4096 against CopyPreviewTexture alone into a reused
-// buffer (goal: within 1.3x; the pixels are converted once, straight into the texture image).
+// UploadPreviewTexture against CopyPreviewTexture alone into a reused buffer (goal: within 1.3x;
+// the pixels are converted once, straight into the texture image).
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <memory>
 
 #include "scene3d/scene/material/GLCustomSceneObject.h"
