@@ -6,25 +6,19 @@
 #include <cmath>
 
 #include "platform/gfx/Canvas.h"
-#include "scene3d/scene/core/tests/SceneTestSupport.h"
 #include "scene3d/scene/objects/GLPlane.h"
 #include "settings/AppSettings.h"
 #include "shape/preview/BackgroundPlane.h"
-#include "shape/tests/ShapeIoTestUtil.h"
+#include "shape/preview/tests/PreviewSceneFixture.h"
 
 using namespace shape;
 using platform::TColor;
 
 namespace {
 
-struct TPlaneFixture {
-  TPlaneFixture() {
-    scene->AddBuffer(&buffer);
-    // As the main window's plane: a blank texture image of its own.
-    plane->Material()->Texture()->SetImageClassName("TGLBlankImage");
-  }
-  ~TPlaneFixture() { scene->RemoveBuffer(&buffer); }
-  gl3d::TGLImage& Image() { return *plane->Material()->Texture()->Image()->GetImageBuffer(); }
+struct TPlaneFixture : shape_test::TPreviewSceneFixture<gl3d::TGLPlane> {
+  // As the main window's plane: a blank texture image of its own.
+  TPlaneFixture() { plane->Material()->Texture()->SetImageClassName("TGLBlankImage"); }
   // The colour the texture shows at bitmap pixel (x, y) (the image holds the rows bottom-up).
   TColor At(int x, int y) {
     const gl3d::TGLPixel32 p = Image().GetScanLine(kSidePlaneTextureSize - 1 - y)[x];
@@ -32,11 +26,7 @@ struct TPlaneFixture {
     return static_cast<TColor>(p.R | p.G << 8 | p.B << 16);
   }
 
-  shape_test::SettingsGuard guard;
-  gl3d::TComponent form{nullptr};
-  gl3d::TGL3DScene* scene = new gl3d::TGL3DScene(&form);
-  gl3d::test::TCountingBuffer buffer;
-  gl3d::TGLPlane* plane = scene->Objects()->AddNewChild<gl3d::TGLPlane>();
+  gl3d::TGLPlane* plane = object;
   platform::TBitmap noPicture;
 };
 

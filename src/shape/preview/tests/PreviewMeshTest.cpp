@@ -4,24 +4,20 @@
 
 #include <cmath>
 
-#include "scene3d/scene/core/tests/SceneTestSupport.h"
 #include "scene3d/scene/mesh/GLBaseMesh.h"
 #include "settings/AppSettings.h"
 #include "shape/preview/PreviewMesh.h"
-#include "shape/tests/ShapeIoTestUtil.h"
+#include "shape/preview/tests/PreviewSceneFixture.h"
 
 using namespace shape;
 using shape_test::NewShape;
-using shape_test::SettingsGuard;
 
 namespace {
 
-struct TMeshFixture {
-  TMeshFixture() { scene->AddBuffer(&buffer); }
-  ~TMeshFixture() { scene->RemoveBuffer(&buffer); }
+struct TMeshFixture : shape_test::TPreviewSceneFixture<gl3d::TGLFreeForm> {
   gl3d::TMeshObject& Mesh() {
-    EXPECT_EQ(freeForm->MeshObjects()->Count(), 1);
-    return *freeForm->MeshObjects()->GetMeshObject(0);
+    EXPECT_EQ(object->MeshObjects()->Count(), 1);
+    return *object->MeshObjects()->GetMeshObject(0);
   }
   gl3d::TFGVertexIndexList& Group() {
     EXPECT_EQ(Mesh().FaceGroups()->Count(), 1);
@@ -32,12 +28,6 @@ struct TMeshFixture {
     EXPECT_EQ(v.Y, y);
     EXPECT_EQ(v.Z, z);
   }
-
-  SettingsGuard guard;
-  gl3d::TComponent form{nullptr};
-  gl3d::TGL3DScene* scene = new gl3d::TGL3DScene(&form);
-  gl3d::test::TCountingBuffer buffer;
-  gl3d::TGLFreeForm* freeForm = scene->Objects()->AddNewChild<gl3d::TGLFreeForm>();
 };
 
 }  // namespace
@@ -45,8 +35,8 @@ struct TMeshFixture {
 TEST(BuildPreviewMesh, The33By33GridAtViewLevel1) {
   TMeshFixture f;
   auto cs = NewShape(SCTYPE_SPHERE, 33, 33);
-  BuildPreviewMesh(*cs, *f.freeForm);
-  BuildPreviewMesh(*cs, *f.freeForm);  // the old mesh goes
+  BuildPreviewMesh(*cs, *f.object);
+  BuildPreviewMesh(*cs, *f.object);  // the old mesh goes
   gl3d::TMeshObject& mesh = f.Mesh();
   EXPECT_EQ(mesh.Mode(), gl3d::moFaceGroups);
   EXPECT_EQ(mesh.Vertices()->Count(), 1089);
@@ -94,7 +84,7 @@ TEST(BuildPreviewMesh, ViewLevelsSampleTheGrid) {
     TMeshFixture f;
     settings::AppSettings.ViewLevel = c.level;
     auto cs = NewShape(SCTYPE_PLANE, c.columns, c.rows);
-    BuildPreviewMesh(*cs, *f.freeForm);
+    BuildPreviewMesh(*cs, *f.object);
     gl3d::TMeshObject& mesh = f.Mesh();
     ASSERT_EQ(mesh.Vertices()->Count(), c.w * c.h) << c.columns << " x " << c.rows << " at " << c.level;
     EXPECT_EQ(f.Group().VertexIndices()->Count(), 6 * (c.w - 1) * (c.h - 1));
@@ -115,7 +105,7 @@ TEST(BuildPreviewMesh, SmallGridsTakeThe128thSteps) {
   auto cs = NewShape(SCTYPE_SPHERE, 17, 17);
   for (int i = 0; i < 17; ++i)
     for (int j = 0; j < 17; ++j) cs->CP[i][j][2] += 0.003 * i;  // off the 1/128 steps
-  BuildPreviewMesh(*cs, *f.freeForm);
+  BuildPreviewMesh(*cs, *f.object);
   const gl3d::TAffineVectorList& vertices = *f.Mesh().Vertices();
   ASSERT_EQ(vertices.Count(), 289);
   for (int n = 0; n < vertices.Count(); ++n) {
@@ -127,11 +117,11 @@ TEST(BuildPreviewMesh, SmallGridsTakeThe128thSteps) {
 TEST(BuildPreviewMesh, TheStructureChangeReachesTheScene) {
   TMeshFixture f;
   auto cs = NewShape(SCTYPE_TORUS, 9, 9);
-  f.freeForm->ClearStructureChanged();
+  f.object->ClearStructureChanged();
   f.buffer.notices = 0;
-  BuildPreviewMesh(*cs, *f.freeForm);
+  BuildPreviewMesh(*cs, *f.object);
   EXPECT_GE(f.buffer.notices, 1);
-  EXPECT_TRUE(f.freeForm->Changes() & gl3d::ObjectChangeBit(gl3d::chStructure));
+  EXPECT_TRUE(f.object->Changes() & gl3d::ObjectChangeBit(gl3d::chStructure));
 }
 
 TEST(BuildPreviewMesh, EveryNormalOfTheDefaultAndTheLargestSphereIsFinite) {
@@ -139,7 +129,7 @@ TEST(BuildPreviewMesh, EveryNormalOfTheDefaultAndTheLargestSphereIsFinite) {
   for (const int size : {33, 257}) {
     TMeshFixture f;
     auto cs = NewShape(SCTYPE_SPHERE, size, size);
-    BuildPreviewMesh(*cs, *f.freeForm);
+    BuildPreviewMesh(*cs, *f.object);
     const gl3d::TAffineVectorList& normals = *f.Mesh().Normals();
     ASSERT_EQ(normals.Count(), size * size);
     for (int n = 0; n < normals.Count(); ++n) {
@@ -161,7 +151,7 @@ TEST(BuildPreviewMesh, DamagedGridSizesStayInsideTheGrid) {
     auto cs = NewShape(SCTYPE_PLANE, 9, 9);
     cs->CPMaxI = c.columns;
     cs->CPMaxJ = c.rows;
-    BuildPreviewMesh(*cs, *f.freeForm);
+    BuildPreviewMesh(*cs, *f.object);
     EXPECT_EQ(f.Mesh().Vertices()->Count(), c.vertices) << c.columns << " x " << c.rows;
     for (int n = 0; n < f.Mesh().TexCoords()->Count(); ++n) {
       const gl3d::TVector3f& t = f.Mesh().TexCoords()->List()[n];

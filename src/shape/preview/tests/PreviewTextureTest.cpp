@@ -4,9 +4,8 @@
 
 #include <cstring>
 
-#include "scene3d/scene/core/tests/SceneTestSupport.h"
-#include "scene3d/scene/material/GLCustomSceneObject.h"
 #include "shape/preview/PreviewTexture.h"
+#include "shape/preview/tests/PreviewSceneFixture.h"
 #include "shape/tests/TextureTestUtil.h"
 
 using namespace shape;
@@ -28,10 +27,7 @@ void PaintDisplayPair(TTextureBitmaps& t) {
   }
 }
 
-struct TUploadFixture {
-  TUploadFixture() { scene->AddBuffer(&buffer); }
-  ~TUploadFixture() { scene->RemoveBuffer(&buffer); }
-  gl3d::TGLImage& Image() { return *freeForm->Material()->Texture()->Image()->GetImageBuffer(); }
+struct TUploadFixture : shape_test::TPreviewSceneFixture<gl3d::TGLCustomSceneObject> {
   // The image's bytes as CopyPreviewTexture gives them.
   void ExpectTheDisplayPair() {
     TRGBAImage expected;
@@ -46,10 +42,6 @@ struct TUploadFixture {
   }
 
   shape_test::TextureFixture textures;
-  gl3d::TComponent form{nullptr};
-  gl3d::TGL3DScene* scene = new gl3d::TGL3DScene(&form);
-  gl3d::test::TCountingBuffer buffer;
-  gl3d::TGLCustomSceneObject* freeForm = scene->Objects()->AddNewChild<gl3d::TGLCustomSceneObject>();
 };
 
 }  // namespace
@@ -59,7 +51,7 @@ TEST(UploadPreviewTexture, TheTextureImageHoldsTheDisplayPairRowsFlippedAsRGBA) 
   auto cs = NewShape(SCTYPE_SPHERE, 33, 17);  // 512 x 256
   PaintDisplayPair(f.textures.T());
   f.buffer.notices = 0;
-  UploadPreviewTexture(*f.freeForm);
+  UploadPreviewTexture(*f.object);
   f.ExpectTheDisplayPair();
   EXPECT_GE(f.buffer.notices, 1) << "the texture image was told of the change";
   // Image row 0 is the bitmap's last row: bitmap pixel (x, 255) as red, green, blue, alpha.
@@ -72,7 +64,7 @@ TEST(UploadPreviewTexture, TheTextureImageHoldsTheDisplayPairRowsFlippedAsRGBA) 
   // A new grid size: the same image takes the new size.
   InitShape(*cs, SCTYPE_PLANE, 9, 65);  // 128 x 1024
   PaintDisplayPair(f.textures.T());
-  UploadPreviewTexture(*f.freeForm);
+  UploadPreviewTexture(*f.object);
   f.ExpectTheDisplayPair();
 }
 
@@ -80,7 +72,7 @@ TEST(UploadPreviewTexture, DisplayBitmapsOfAnotherSizeGiveAZeroImage) {
   TUploadFixture f;
   auto cs = NewShape(SCTYPE_SPHERE, 17, 17);  // 256 x 256
   f.textures.T().DisplayAlpha.SetSize(10, 10);
-  UploadPreviewTexture(*f.freeForm);
+  UploadPreviewTexture(*f.object);
   f.ExpectTheDisplayPair();
   const gl3d::TGLPixel32* row = f.Image().GetScanLine(100);
   for (int x = 0; x < 256; ++x) ASSERT_EQ(row[x].R | row[x].G | row[x].B | row[x].A, 0);
