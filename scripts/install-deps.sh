@@ -30,6 +30,8 @@ PACKAGES=(
   netpbm gifsicle giflib-tools libgif-dev
   # EXIF, HD Photo and camera raw checkers
   libimage-exiftool-perl libjxr-tools libraw-bin
+  # PostScript and PDF checkers (gs renders, qpdf checks the structure, pdftoppm and pdfinfo render and read)
+  ghostscript qpdf poppler-utils
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it
