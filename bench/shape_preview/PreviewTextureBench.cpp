@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "scene3d/scene/material/GLCustomSceneObject.h"
+#include "scene3d/scene/mesh/GLBaseMesh.h"
 #include "shape/TextureBitmaps.h"
 #include "shape/model/uScPrim.h"
 #include "shape/preview/PreviewTexture.h"
@@ -46,7 +46,7 @@ class TTextureSetup {
 
 void BM_UploadPreviewTexture(benchmark::State& state) {
   TTextureSetup setup;
-  gl3d::TGLCustomSceneObject freeForm(nullptr);
+  gl3d::TGLFreeForm freeForm(nullptr);
   for (auto _ : state) {
     UploadPreviewTexture(freeForm);
     benchmark::DoNotOptimize(freeForm.Material()->Texture()->Image()->GetImageBuffer()->GetData());
@@ -58,7 +58,7 @@ BENCHMARK(BM_UploadPreviewTexture)->Unit(benchmark::kMillisecond);
 // so each upload starts from a fresh image block.
 void BM_UploadPreviewTextureAfterRender(benchmark::State& state) {
   TTextureSetup setup;
-  gl3d::TGLCustomSceneObject freeForm(nullptr);
+  gl3d::TGLFreeForm freeForm(nullptr);
   for (auto _ : state) {
     freeForm.Material()->Texture()->Image()->ReleaseImageBuffer();
     UploadPreviewTexture(freeForm);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "scene3d/scene/mesh/GLBaseMesh.h"
 #include "shape/preview/PreviewTexture.h"
 #include "shape/preview/tests/PreviewSceneFixture.h"
 #include "shape/tests/TextureTestUtil.h"
@@ -27,7 +28,7 @@ void PaintDisplayPair(TTextureBitmaps& t) {
   }
 }
 
-struct TUploadFixture : shape_test::TPreviewSceneFixture<gl3d::TGLCustomSceneObject> {
+struct TUploadFixture : shape_test::TPreviewSceneFixture<gl3d::TGLFreeForm> {
   // The image's bytes as CopyPreviewTexture gives them.
   void ExpectTheDisplayPair() {
     TRGBAImage expected;
