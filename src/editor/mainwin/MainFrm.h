@@ -47,6 +47,7 @@ class TGL3DSceneViewer;
 }
 namespace platform {
 class TCustomControl;
+class TDropDst;
 }
 
 namespace editor {
@@ -277,6 +278,9 @@ class TMainFrm : public QMainWindow {
   void ShowDefaultTexture();
   bool LoadTexture(const std::string& path, bool repaint);
   void SetSaveOverwritePrompt();
+  // The drop targets: DropDst1 on the viewer (a texture), DropDst2 on Panel5 (a shape).
+  platform::TDropDst* DropDst1 = nullptr;
+  platform::TDropDst* DropDst2 = nullptr;
   void DropDst1FileDrop(const std::vector<std::string>& files);
   void DropDst2FileDrop(const std::vector<std::string>& files);
 

@@ -38,8 +38,10 @@
 #include "editor/panes/TxDraw.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/DropDst.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Sp3d.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
 #include "settings/AppSettings.h"
 #include "settings/RegStore.h"
@@ -177,6 +179,7 @@ void TMainFrm::FormCreate() {
   // 12
   settings::NormalizeAxisScales();
   LoadPlugins();
+  platform::Sp3dConnect(this);
 }
 
 void TMainFrm::FormDestroy() {
@@ -190,6 +193,7 @@ void TMainFrm::FormDestroy() {
     platform::ShowWarning(std::string("The settings could not be saved.\r\n") + e.what());
   }
   UnloadPlugins();
+  platform::Sp3dDisconnect();
 }
 
 bool TMainFrm::event(QEvent* e) {
@@ -405,6 +409,19 @@ void TMainFrm::WireControls() {
   GL3DSceneViewer1->OnMouseMove = [this](platform::TControl*, platform::TShiftState s, int x, int y) {
     ViewerMouseMove(s, x, y);
   };
+  // Files dropped on the 3D view or on the pane area.
+  DropDst1 = new platform::TDropDst(this);
+  DropDst1->SetControl(GL3DSceneViewer1);
+  DropDst1->OnFileDrop = [this](platform::TDropDst*, const std::vector<std::string>& files, int32_t, int32_t) {
+    DropDst1FileDrop(files);
+  };
+  DropDst1->Loaded();
+  DropDst2 = new platform::TDropDst(this);
+  DropDst2->SetControl(Panel5);
+  DropDst2->OnFileDrop = [this](platform::TDropDst*, const std::vector<std::string>& files, int32_t, int32_t) {
+    DropDst2FileDrop(files);
+  };
+  DropDst2->Loaded();
   connect(TabControl1, &QTabBar::currentChanged, this,
           [this](int) { platform::GuardedCall([this] { TabControl1Change(); }); });
   connect(SE1, &QSpinBox::valueChanged, this, [](int v) { ChannelStep = v; });
