@@ -22,11 +22,14 @@
 #include "editor/panes/EditBase.h"
 #include "platform/ui/Application.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
+#include "scene3d/scene/mesh/GLBaseMesh.h"
 #include "settings/AppSettings.h"
 #include "settings/RegStore.h"
 #include "shape/TextureBitmaps.h"
 #include "shape/model/uScPrim.h"
 #include "shape/model/uScSelect.h"
+#include "shape/preview/PreviewMesh.h"
+#include "shape/preview/PreviewTexture.h"
 
 namespace {
 
@@ -58,8 +61,10 @@ std::unique_ptr<editor::TMainFrm> ShownWindow() {
 }
 
 // The state a drag's release leaves at 257 x 257: a point moved and committed, the texture
-// display refreshed, the mesh, the texture and a full repaint pending.
+// display refreshed, the mesh, the texture and a full repaint pending. The frame the last pass
+// asked for is rendered first: the viewer's frame is no part of either figure.
 void Dragged(editor::TMainFrm& f, int k) {
+  QCoreApplication::processEvents();
   shape::TCS& cs = shape::CurrentShape;
   cs.CP[128][128][0] = (k & 1) ? 0.25 : 0.5;
   shape::CommitShapePoints(cs);
@@ -99,8 +104,8 @@ void BM_SameCallsDirectly257(benchmark::State& state) {
     f->MeshDirty = f->TextureDirty = false;
     f->PaneRequest = 0;
     state.ResumeTiming();
-    f->Preview->BuildPreviewMesh(shape::CurrentShape);
-    f->Preview->UploadPreviewTexture();
+    shape::BuildPreviewMesh(shape::CurrentShape, *f->Preview->GLFreeForm1);
+    shape::UploadPreviewTexture(*f->Preview->GLFreeForm1);
     f->CurrentEditor->Paint(shape::CurrentShape, *f->Image1);
     f->CurrentEditor->PublishLineMarks();
   }

@@ -48,7 +48,7 @@ class TGL3DSceneViewer;
 namespace platform {
 class TCustomControl;
 class TDropDst;
-}
+}  // namespace platform
 
 namespace editor {
 

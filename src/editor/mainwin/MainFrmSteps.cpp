@@ -412,15 +412,13 @@ void TMainFrm::WireControls() {
   // Files dropped on the 3D view or on the pane area.
   DropDst1 = new platform::TDropDst(this);
   DropDst1->SetControl(GL3DSceneViewer1);
-  DropDst1->OnFileDrop = [this](platform::TDropDst*, const std::vector<std::string>& files, int32_t, int32_t) {
-    DropDst1FileDrop(files);
-  };
+  DropDst1->OnFileDrop = [this](platform::TDropDst*, const std::vector<std::string>& files, int32_t,
+                                int32_t) { DropDst1FileDrop(files); };
   DropDst1->Loaded();
   DropDst2 = new platform::TDropDst(this);
   DropDst2->SetControl(Panel5);
-  DropDst2->OnFileDrop = [this](platform::TDropDst*, const std::vector<std::string>& files, int32_t, int32_t) {
-    DropDst2FileDrop(files);
-  };
+  DropDst2->OnFileDrop = [this](platform::TDropDst*, const std::vector<std::string>& files, int32_t,
+                                int32_t) { DropDst2FileDrop(files); };
   DropDst2->Loaded();
   connect(TabControl1, &QTabBar::currentChanged, this,
           [this](int) { platform::GuardedCall([this] { TabControl1Change(); }); });

@@ -110,7 +110,8 @@ void TPreviewScene::BuildPreviewMesh(const shape::TCS& cs) { shape::BuildPreview
 
 void TPreviewScene::UploadPreviewTexture() { shape::UploadPreviewTexture(*GLFreeForm1); }
 
-void TPreviewScene::UpdatePlane(bool visible, int32_t side, bool hasPicture, const platform::TBitmap& picture) {
+void TPreviewScene::UpdatePlane(bool visible, int32_t side, bool hasPicture,
+                                const platform::TBitmap& picture) {
   GLPlane1->BeginUpdate();
   GLPlane1->WriteVisible(visible);
   if (visible) shape::UpdateBackgroundPlane(*GLPlane1, side, hasPicture ? 1 : 0, picture);

@@ -22,9 +22,9 @@
 #include "scene3d/scene/objects/GLCube.h"
 #include "scene3d/scene/objects/GLPlane.h"
 #include "shape/SculptImage.h"
-#include "shape/preview/BackgroundPlane.h"
 #include "shape/TextureBitmaps.h"
 #include "shape/model/uScPrim.h"
+#include "shape/preview/BackgroundPlane.h"
 
 using editor::TMainFrm;
 using mainfrm_test::MainFrmTest;
@@ -153,9 +153,9 @@ TEST_F(MainFrmTest, AStrokeOfTheTexturePainterReachesThePreview) {
   ASSERT_EQ(f.EditorMode, 6);
   f.IdleLoop();
   const std::vector<float> mesh(&Vertices(f)[0].X, &Vertices(f)[0].X + 3 * Vertices(f).Count());
-  const std::vector<uint8_t> before(shape::TextureBitmaps().DisplayColor.ScanLine(0),
-                                    shape::TextureBitmaps().DisplayColor.ScanLine(0) +
-                                        4 * shape::TextureBitmaps().DisplayColor.Width());
+  const std::vector<uint8_t> before(
+      shape::TextureBitmaps().DisplayColor.ScanLine(0),
+      shape::TextureBitmaps().DisplayColor.ScanLine(0) + 4 * shape::TextureBitmaps().DisplayColor.Width());
   const QPoint c = f.Image1->rect().center();
   Press(f.Image1, c);
   DragMove(f.Image1, c + QPoint(15, 5));
