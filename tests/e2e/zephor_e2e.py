@@ -6,9 +6,8 @@ command line; once its window is shown, the screen is taken with ImageMagick's `
 checked: the window has its size, the 3D view is drawn by the viewer (its grey background, seen
 through the translucent frame cube, beside the shape) and shows the shape in its middle, the pane
 shows the opened shape, and the two maps give two different 3D views and two different panes.
-Then the window is
-asked to close as a window manager would (WM_DELETE_WINDOW, no window manager runs here), and the
-program must end with status 0 and leave its settings file behind.
+Then the window is asked to close as a window manager would (WM_DELETE_WINDOW, no window manager
+runs here), and the program must end with status 0 and leave its settings file behind.
 
 Usage: zephor_e2e.py <zephor> <work folder>
 """
