@@ -128,10 +128,15 @@ void CopyPointsToClipboard(const TCS& cs) {
 
 bool CanPastePoints() { return gClipboard && gClipboard->HasFormat(gFormat); }
 
+bool ReadPointsFromClipboard(TBitmapClip& block) {
+  block = TBitmapClip();
+  std::vector<uint8_t> bytes;
+  return CanPastePoints() && gClipboard->GetBytes(gFormat, bytes) && DecodePointBlock(bytes, block);
+}
+
 void PastePointsFromClipboard(TCS& cs) {
   TBitmapClip block;
-  std::vector<uint8_t> bytes;
-  if (CanPastePoints() && gClipboard->GetBytes(gFormat, bytes)) DecodePointBlock(bytes, block);
+  ReadPointsFromClipboard(block);
   PastePointBlock(cs, block);
 }
 

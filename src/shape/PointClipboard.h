@@ -49,6 +49,9 @@ void PastePointBlock(TCS& cs, const TBitmapClip& block);
 void CopyPointsToClipboard(const TCS& cs);
 // Whether the clipboard offers the private format.
 bool CanPastePoints();
+// The clipboard's block: false (and `block` empty) when the clipboard offers none or the block
+// is refused by DecodePointBlock.
+bool ReadPointsFromClipboard(TBitmapClip& block);
 // Reads the clipboard's block (a damaged one counts as empty) and pastes it.
 void PastePointsFromClipboard(TCS& cs);
 
