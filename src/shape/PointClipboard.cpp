@@ -34,7 +34,8 @@ void RegisterPointClipboardFormat(platform::IClipboard* clipboard) {
   gFormat = clipboard ? clipboard->RegisterFormat(kPointClipboardFormatName) : 0;
 }
 
-void SelectionBox(const TCS& cs, int32_t& firstColumn, int32_t& lastColumn, int32_t& firstRow, int32_t& lastRow) {
+void SelectionBox(const TCS& cs, int32_t& firstColumn, int32_t& lastColumn, int32_t& firstRow,
+                  int32_t& lastRow) {
   firstColumn = cs.CPMaxI;
   firstRow = cs.CPMaxJ;
   lastColumn = -1;

@@ -28,13 +28,14 @@ using shape::CurrentShape;
 
 std::string HorizontalMirrorCaption(int32_t columns) {
   const int32_t c = (columns - 1) / 2;
-  return "Mirror " + shape::GridLabelChar(c, columns) + "0-GG from 00-" + shape::GridLabelChar(c - 1, columns) +
-         "G...";
+  return "Mirror " + shape::GridLabelChar(c, columns) + "0-GG from 00-" +
+         shape::GridLabelChar(c - 1, columns) + "G...";
 }
 
 std::string VerticalMirrorCaption(int32_t rows) {
   const int32_t r = (rows - 1) / 2;
-  return "Mirror 0" + shape::GridLabelChar(r, rows) + "-GG from 00-G" + shape::GridLabelChar(r - 1, rows) + "...";
+  return "Mirror 0" + shape::GridLabelChar(r, rows) + "-GG from 00-G" + shape::GridLabelChar(r - 1, rows) +
+         "...";
 }
 
 namespace {
@@ -143,10 +144,12 @@ void TMainFrm::WireEditActions() {
   auto always = [](TAction* a) { a->SetEnabled(true); };
   auto shapeModes = [this](TAction* a) { a->SetEnabled(ShapeMode(EditorMode)); };
 
-  on("EditUndo", [this](TAction* a) { a->SetEnabled(shape::CanUndo(*UndoRing)); },
-     [this](TAction*) { EditUndoExecute(false); });
-  on("EditRedo", [this](TAction* a) { a->SetEnabled(shape::CanRedo(*UndoRing)); },
-     [this](TAction*) { EditUndoExecute(true); });
+  on(
+      "EditUndo", [this](TAction* a) { a->SetEnabled(shape::CanUndo(*UndoRing)); },
+      [this](TAction*) { EditUndoExecute(false); });
+  on(
+      "EditRedo", [this](TAction* a) { a->SetEnabled(shape::CanRedo(*UndoRing)); },
+      [this](TAction*) { EditUndoExecute(true); });
 
   auto twoSelected = [this, &cs](TAction* a) { a->SetEnabled(EditorMode != 6 && cs.Count >= 2); };
   for (const char* name : {"EditRotate0", "EditRotate1"})
@@ -160,21 +163,25 @@ void TMainFrm::WireEditActions() {
       if (CurrentShapeEditor && cs.Count >= 2 && CurrentShapeEditor->Align(cs, a->Tag)) AfterCommand();
     });
 
-  on("EditEqual", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualIntervals); },
-     [this, &cs](TAction*) {
-       if (CurrentEditor && CurrentEditor->CanEqualIntervals(cs) && CurrentEditor->EqualIntervals(cs))
-         AfterCommand();
-     });
-  on("EditEQDist", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualDistance); },
-     [this, &cs](TAction*) {
-       if (CurrentEditor && CurrentEditor->CanEqualDistance(cs) && CurrentEditor->EqualDistance(cs))
-         AfterCommand();
-     });
-  on("EditEQCurves", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualCurves); },
-     [this, &cs](TAction*) {
-       if (CurrentShapeEditor && CurrentShapeEditor->CanEqualCurves(cs) && CurrentShapeEditor->EqualCurves(cs))
-         AfterCommand();
-     });
+  on(
+      "EditEqual", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualIntervals); },
+      [this, &cs](TAction*) {
+        if (CurrentEditor && CurrentEditor->CanEqualIntervals(cs) && CurrentEditor->EqualIntervals(cs))
+          AfterCommand();
+      });
+  on(
+      "EditEQDist", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualDistance); },
+      [this, &cs](TAction*) {
+        if (CurrentEditor && CurrentEditor->CanEqualDistance(cs) && CurrentEditor->EqualDistance(cs))
+          AfterCommand();
+      });
+  on(
+      "EditEQCurves", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualCurves); },
+      [this, &cs](TAction*) {
+        if (CurrentShapeEditor && CurrentShapeEditor->CanEqualCurves(cs) &&
+            CurrentShapeEditor->EqualCurves(cs))
+          AfterCommand();
+      });
   on(
       "EditSameWidth",
       [this](TAction* a) {
@@ -198,7 +205,8 @@ void TMainFrm::WireEditActions() {
 
   on("EditFlipHorizontal", always, [this, &cs, askPlane](TAction*) {
     SetSelectionAll(false);
-    shape::FlipShapeHorizontal(cs, askPlane(shape::kFlipHorizontalCaption, shape::kFlipHorizontalDefaultButton));
+    shape::FlipShapeHorizontal(cs,
+                               askPlane(shape::kFlipHorizontalCaption, shape::kFlipHorizontalDefaultButton));
     AfterCommand();
   });
   on("EditFlipVertical", always, [this, &cs, askPlane](TAction*) {
@@ -240,8 +248,8 @@ void TMainFrm::WireEditActions() {
       },
       [this, &cs, askPlane](TAction*) {
         SetSelectionAll(false);
-        shape::MirrorShapeVertical(cs,
-                                   askPlane(shape::kMirrorVerticalCaption, shape::MirrorVerticalDefaultButton(cs)));
+        shape::MirrorShapeVertical(
+            cs, askPlane(shape::kMirrorVerticalCaption, shape::MirrorVerticalDefaultButton(cs)));
         AfterCommand();
       });
   on("EditOffset", shapeModes, [this](TAction*) { EditOffsetExecute(); });

@@ -55,7 +55,7 @@ class TGL3DSceneViewer;
 namespace platform {
 class TBitmap;
 class TCustomControl;
-}
+}  // namespace platform
 
 namespace editor {
 

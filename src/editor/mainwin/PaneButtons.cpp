@@ -69,7 +69,7 @@ void DrawPenGlyph(platform::TBitmap& bitmap, int32_t color) {
   canvas.Pen.Color = color;
   canvas.Brush.Color = color;
   canvas.Ellipse(2, 2, 14, 14);
-  static const int kLines[7][4] = {{7, 1, 9, 1},   {4, 2, 11, 2},   {2, 4, 2, 12}, {1, 6, 1, 10},
+  static const int kLines[7][4] = {{7, 1, 9, 1},    {4, 2, 11, 2},   {2, 4, 2, 12}, {1, 6, 1, 10},
                                    {5, 13, 11, 13}, {13, 5, 13, 11}, {3, 3, 3, 13}};
   for (const auto& l : kLines) {
     canvas.MoveTo(l[0], l[1]);
@@ -150,8 +150,8 @@ void TMainFrm::AfterChannelEdit() {
 
 // ---- wiring ----
 
-void TMainFrm::WireChannelBoxes(QToolButton* const (&up)[3], QToolButton* const (&down)[3], QToolButton* update,
-                                TNumEdit* x, TNumEdit* y, TNumEdit* z) {
+void TMainFrm::WireChannelBoxes(QToolButton* const (&up)[3], QToolButton* const (&down)[3],
+                                QToolButton* update, TNumEdit* x, TNumEdit* y, TNumEdit* z) {
   for (int axis = 0; axis < 3; ++axis)
     for (int sign : {1, -1})
       connect(sign > 0 ? up[axis] : down[axis], &QToolButton::clicked, this, [this, axis, sign] {

@@ -44,7 +44,8 @@ void TMainFrm::WireShapeActions() {
       {"ShapeBall", [](shape::TScType) { return true; }},
       {"ShapeCap", [](shape::TScType) { return true; }},
       {"ShapeCone", [](shape::TScType) { return true; }},
-      {"ShapeBevel", [](shape::TScType t) { return t == shape::SCTYPE_SPHERE || t == shape::SCTYPE_CYLINDER; }},
+      {"ShapeBevel",
+       [](shape::TScType t) { return t == shape::SCTYPE_SPHERE || t == shape::SCTYPE_CYLINDER; }},
       {"ShapeFillPillar", [](shape::TScType t) { return t != shape::SCTYPE_TORUS; }},
       {"ShapeCushion", [](shape::TScType t) { return t == shape::SCTYPE_SPHERE; }},
   };

@@ -52,7 +52,9 @@ void TMainFrm::SidesCustomExecute() {
 }
 
 void TMainFrm::WireSidesSectionActions() {
-  auto sidesModes = [this](TAction* a) { a->SetEnabled(EditorMode == 1 || EditorMode == 2 || EditorMode == 5); };
+  auto sidesModes = [this](TAction* a) {
+    a->SetEnabled(EditorMode == 1 || EditorMode == 2 || EditorMode == 5);
+  };
   // After a change of the marks the mesh follows; the selection frame only where the marked
   // lines themselves may have moved.
   auto changed = [this](bool withHandles) {
