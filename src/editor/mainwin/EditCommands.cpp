@@ -122,6 +122,10 @@ void TMainFrm::EditOffsetExecute() {
   if (dialog.Rotate90 || dialog.Rotate180) {
     shape::RotateShapeGrid(CurrentShape, dialog.Rotate90, dialog.Rotate180);
     UpdateTabsAndStatus();
+    // A quarter turn exchanges the grid sizes: as after a new shape, no editor may keep a
+    // current line, edge or ring outside the turned grid, and the editor shown is the tab's.
+    ResetEditorsForShape();
+    TabControl1Change();
   } else {
     shape::OffsetShapeGrid(CurrentShape, dialog.ResultX, dialog.ResultY);
   }

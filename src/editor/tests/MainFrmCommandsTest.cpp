@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "editor/controls/NumEdit.h"
+#include "editor/dialogs/AboutDlg.h"
 #include "editor/dialogs/MirrorDlg.h"
 #include "editor/dialogs/NewDlg.h"
 #include "editor/dialogs/OffsetDlg.h"
@@ -412,7 +413,10 @@ TEST_F(MainFrmTest, OffsetRunsAFreshDialogAndATurnReshapesTheGrid) {
   });
   f.Act("EditOffset")->Execute();
   EXPECT_TRUE(Same(CurrentShape.CP[1][0], before->CP[0][0]));
-  // A quarter turn: 17 x 65, and the status and tabs follow.
+  // A quarter turn: 17 x 65, and the status, the tabs and the editors follow (the extrusion
+  // editor was on row 12 of 17, then on row 60 of the turned grid's 65).
+  SetMode(f, 2);
+  editor::ScTOKOROTEN->CurrentLine = 12;
   mainfrm_test::OnNextDialog([](QDialog* d) {
     auto* dialog = static_cast<editor::TOffsetDlg*>(d);
     dialog->CheckBox2->click();
@@ -422,11 +426,16 @@ TEST_F(MainFrmTest, OffsetRunsAFreshDialogAndATurnReshapesTheGrid) {
   EXPECT_EQ(CurrentShape.CPMaxI, 17);
   EXPECT_EQ(CurrentShape.CPMaxJ, 65);
   EXPECT_EQ(f.StatusText(1), "Aspect Ratio:16x64");
+  EXPECT_EQ(f.EditorMode, f.TabModes[f.TabControl1->currentIndex()]);
+  EXPECT_EQ(editor::ScTOKOROTEN->CurrentLine, shape::UpperRimRow);
   f.IdleLoop();
+  SetMode(f, 2);
+  editor::ScTOKOROTEN->CurrentLine = 60;
   // Undone, the grid and the status are back.
   f.Act("EditUndo")->Execute();
   EXPECT_EQ(CurrentShape.CPMaxI, 65);
   EXPECT_EQ(f.StatusText(1), "Aspect Ratio:64x16");
+  EXPECT_LT(editor::ScTOKOROTEN->CurrentLine, 17);
 }
 
 TEST_F(MainFrmTest, PrismPresetsInTheLatheTakeTheTorusOrTheProfileVariant) {
@@ -608,6 +617,9 @@ TEST_F(MainFrmTest, SidesAndSectionCommands) {
   EXPECT_FALSE(f.Act("Section0")->Checked());
   EXPECT_EQ(f.Act("Section5")->Caption(), "ROUND-SQUARE2");
   EXPECT_EQ(f.Act("Section5")->Category, "Section");
+  EXPECT_EQ(f.ImageList1.size(), 6u);  // the glyphs of sections 2 to 7
+  EXPECT_TRUE(f.Act("Section1")->Action()->icon().isNull());
+  EXPECT_FALSE(f.Act("Section2")->Action()->icon().isNull());
   EXPECT_FALSE(SamePoints(*before, CurrentShape));
   f.Act("Section0")->Execute();
 }
@@ -646,8 +658,11 @@ TEST_F(MainFrmTest, ButtonsUnderTheMainPane) {
   EXPECT_TRUE(Same(CurrentShape.DP[0][3], CurrentShape.CP[0][3]));
   emit f.CBRgMode->activated(0);
 
-  // Pens and eraser of the texture painter.
+  // Pens and eraser of the texture painter; the second pen's glyph is red on a clear ground.
   SetMode(f, 6);
+  const QImage glyph = f.SpBtnPen[1]->icon().pixmap(16, 16).toImage();
+  EXPECT_EQ(glyph.pixel(8, 8), qRgb(255, 0, 0));
+  EXPECT_EQ(qAlpha(glyph.pixel(0, 0)), 0);
   settings::AppSettings.PenColors[2] = 0x123456;
   QTest::mouseClick(f.SpBtnPen[2], Qt::LeftButton);
   EXPECT_EQ(settings::AppSettings.PenColor, 0x123456);
@@ -715,3 +730,15 @@ TEST(CommandGlyphs, SectionGlyphsDrawTheProfileOnWhite) {
   platform::TCanvas canvas(square);
   EXPECT_EQ(canvas.Pixels(0, 8) & 0xFFFFFF, 0);
 }
+
+TEST_F(MainFrmTest, HelpAboutShowsTheAboutDialog) {
+  TMainFrm& f = Open();
+  QDialog* shown = nullptr;
+  mainfrm_test::OnNextDialog([&shown](QDialog* d) {
+    shown = d;
+    d->accept();
+  });
+  f.Act("HelpAbout")->Execute();
+  EXPECT_EQ(shown, static_cast<QDialog*>(f.AboutDlg));
+}
+
