@@ -232,30 +232,34 @@ void TMainFrm::WireEditActions() {
         CurrentShapeEditor->Optimize(cs);
         AfterCommand();
       });
-  on(
-      "EditHorizontalMirror",
-      [this, &cs](TAction* a) {
-        a->SetVisible(EditorMode != 6);
-        a->SetCaption(QString::fromStdString(HorizontalMirrorCaption(cs.CPMaxI)));
-      },
-      [this, &cs, askPlane](TAction*) {
-        SetSelectionAll(false);
-        shape::MirrorShapeHorizontal(
-            cs, askPlane(shape::kMirrorHorizontalCaption, shape::MirrorHorizontalDefaultButton(cs)));
-        AfterCommand();
-      });
-  on(
-      "EditVerticalMirror",
-      [this, &cs](TAction* a) {
-        a->SetVisible(EditorMode != 6);
-        a->SetCaption(QString::fromStdString(VerticalMirrorCaption(cs.CPMaxJ)));
-      },
-      [this, &cs, askPlane](TAction*) {
-        SetSelectionAll(false);
-        shape::MirrorShapeVertical(
-            cs, askPlane(shape::kMirrorVerticalCaption, shape::MirrorVerticalDefaultButton(cs)));
-        AfterCommand();
-      });
+  // The half-mirrors, captioned from the grid size.
+  struct Mirror {
+    const char* name;
+    bool columns;
+    const char* dialogCaption;
+    int32_t (*defaultButton)(const shape::TCS&);
+    void (*mirror)(shape::TCS&, int32_t);
+  };
+  static const Mirror mirrors[] = {
+      {"EditHorizontalMirror", true, shape::kMirrorHorizontalCaption, shape::MirrorHorizontalDefaultButton,
+       shape::MirrorShapeHorizontal},
+      {"EditVerticalMirror", false, shape::kMirrorVerticalCaption, shape::MirrorVerticalDefaultButton,
+       shape::MirrorShapeVertical},
+  };
+  for (const Mirror& m : mirrors)
+    on(
+        m.name,
+        [this, &cs, columns = m.columns](TAction* a) {
+          a->SetEnabled(true);
+          a->SetVisible(EditorMode != 6);
+          a->SetCaption(QString::fromStdString(columns ? HorizontalMirrorCaption(cs.CPMaxI)
+                                                       : VerticalMirrorCaption(cs.CPMaxJ)));
+        },
+        [this, &cs, askPlane, &m](TAction*) {
+          SetSelectionAll(false);
+          m.mirror(cs, askPlane(m.dialogCaption, m.defaultButton(cs)));
+          AfterCommand();
+        });
   on("EditOffset", shapeModes, [this](TAction*) { EditOffsetExecute(); });
   on("EditInsideOut", shapeModes, [this, &cs](TAction*) {
     SetSelectionAll(false);

@@ -397,6 +397,19 @@ TEST_F(MainFrmTest, FlipsAndMirrorsAskForThePlane) {
     EXPECT_EQ(f.Act("EditHorizontalMirror")->Caption(), s.horizontal);
     EXPECT_EQ(f.Act("EditVerticalMirror")->Caption(), s.vertical);
   }
+  // The vertical half-mirror on 17 rows across "YZ": row 0 from row 16, x about row 8's.
+  const shape::TDbl3D middle = CurrentShape.CP[3][8];
+  CurrentShape.CP[3][16] = {middle[0] + 0.0625, 0.25, 0.125};
+  shape::CommitShapePoints(CurrentShape);
+  mainfrm_test::OnNextDialog([&caption, &f](QDialog* d) {
+    caption = d->windowTitle();
+    f.MirrorDlg->PlaneButtons[1]->click();
+  });
+  f.Act("EditVerticalMirror")->Execute();
+  EXPECT_EQ(caption, shape::kMirrorVerticalCaption);
+  EXPECT_DOUBLE_EQ(CurrentShape.CP[3][0][0], middle[0] - 0.0625);
+  EXPECT_DOUBLE_EQ(CurrentShape.CP[3][0][1], 0.25);
+  EXPECT_DOUBLE_EQ(CurrentShape.CP[3][0][2], 0.125);
 }
 
 TEST_F(MainFrmTest, OffsetRunsAFreshDialogAndATurnReshapesTheGrid) {
@@ -741,4 +754,3 @@ TEST_F(MainFrmTest, HelpAboutShowsTheAboutDialog) {
   f.Act("HelpAbout")->Execute();
   EXPECT_EQ(shown, static_cast<QDialog*>(f.AboutDlg));
 }
-
