@@ -3,10 +3,11 @@
 
 For each of two sculpt maps written here with Pillow, the program is started with the map on its
 command line; once its window is shown, the screen is taken with ImageMagick's `import` and
-checked: the window has its size, the 3D view is drawn by the viewer (its grey background), the
-pane shows the opened shape, and the two maps give two different pictures. Then the window is
-asked to close as a window manager would (WM_DELETE_WINDOW, no window manager runs here), and the
-program must end with status 0 and leave its settings file behind.
+checked: the window has its size, the 3D view is drawn by the viewer (its grey background, seen
+through the translucent frame cube, beside the shape) and shows the shape in its middle, the pane
+shows the opened shape, and the two maps give two different 3D views and two different panes.
+Then the window is asked to close as a window manager would (WM_DELETE_WINDOW, no window manager
+runs here), and the program must end with status 0 and leave its settings file behind.
 
 Usage: zephor_e2e.py <zephor> <work folder>
 """
@@ -22,7 +23,8 @@ import time
 from PIL import Image, ImageChops
 
 WIDTH, HEIGHT = 1024, 600
-GREY = (128, 128, 128)
+# The 3D view in the window: the viewer's client area under the Texture menu bar.
+VIEW = (0, 24, 400, 505)
 
 
 class XClientMessageEvent(ctypes.Structure):
@@ -141,7 +143,8 @@ def run_once(zephor, work, map_path, x11):
             time.sleep(1)
             subprocess.run(["import", "-window", "root", shot], check=True, env=env)
             picture = Image.open(shot).convert("RGB").crop((wx, wy, wx + ww, wy + wh))
-            if (view_drawn(picture) and pane_ink(picture) >= 500) or time.time() > deadline:
+            shown = view_drawn(picture) and view_shape(picture) >= 0.5 and pane_ink(picture) >= 500
+            if shown or time.time() > deadline:
                 break
         picture.save(shot.replace(".screen.png", ".window.png"))
         x11.close(wid)
@@ -160,10 +163,30 @@ def run_once(zephor, work, map_path, x11):
     return picture
 
 
+def is_background(p):
+    """The viewer's grey background, alone or behind the frame cube's grey: a neutral mid grey
+    (the window's own panels are a lighter grey, the shape's texture white, black and colours)."""
+    return max(p) - min(p) <= 4 and 60 <= p[0] <= 200
+
+
+def view(picture):
+    return picture.crop(VIEW)
+
+
 def view_drawn(picture):
-    """The 3D view (the left panel) is drawn by the viewer on its grey background."""
-    view = picture.crop((20, 60, 380, 400))
-    return sum(1 for p in view.getdata() if p == GREY) >= view.width * view.height // 2
+    """The viewer drew its background beside the shape: strips at the view's left and right edges
+    are the background grey."""
+    v = view(picture)
+    strips = [v.crop((4, 80, 24, v.height - 80)), v.crop((v.width - 24, 80, v.width - 4, v.height - 80))]
+    return all(sum(1 for p in s.getdata() if is_background(p)) >= 0.9 * s.width * s.height for s in strips)
+
+
+def view_shape(picture):
+    """Pixels other than the background in the middle of the view, where the shape is."""
+    v = view(picture)
+    cx, cy = v.width // 2, v.height // 2
+    middle = v.crop((cx - 40, cy - 40, cx + 40, cy + 40))
+    return sum(1 for p in middle.getdata() if not is_background(p)) / (middle.width * middle.height)
 
 
 def pane(picture):
@@ -182,20 +205,25 @@ def main():
     os.makedirs(work)
     x11 = X11()
     pictures = []
-    for name, radius in (("round.png", 1.0), ("slim.png", 0.35)):
+    # Both narrower than the view, so the background shows at its sides.
+    for name, radius in (("round.png", 0.6), ("slim.png", 0.25)):
         path = os.path.join(work, name)
         sculpt_map(path, radius)
         picture = run_once(zephor, work, path, x11)
         if not view_drawn(picture):
             raise SystemExit(f"the 3D view is not drawn for {name}")
+        covered = view_shape(picture)
+        if covered < 0.5:
+            raise SystemExit(f"the 3D view of {name} shows no shape in its middle ({covered:.0%} covered)")
         ink = pane_ink(picture)
         if ink < 500:
             raise SystemExit(f"the pane of {name} shows no shape ({ink} pixels)")
-        pictures.append(pane(picture))
-    diff = ImageChops.difference(pictures[0], pictures[1])
-    changed = sum(1 for c in diff.getdata() if c != (0, 0, 0))
-    if changed < 500:
-        raise SystemExit(f"two different maps gave the same pane ({changed} pixels differ)")
+        pictures.append(picture)
+    for part, least in ((view, 5000), (pane, 500)):
+        diff = ImageChops.difference(part(pictures[0]), part(pictures[1]))
+        changed = sum(1 for c in diff.getdata() if c != (0, 0, 0))
+        if changed < least:
+            raise SystemExit(f"two different maps gave the same {part.__name__} ({changed} pixels differ)")
     print("1 passed, 0 failed")
 
 

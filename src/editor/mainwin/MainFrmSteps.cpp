@@ -38,8 +38,10 @@
 #include "editor/panes/TxDraw.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/DropDst.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Sp3d.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
 #include "settings/AppSettings.h"
 #include "settings/RegStore.h"
@@ -62,7 +64,6 @@ constexpr uint8_t kTabRows[4][7] = {
 };
 constexpr const char* kStitchStatus[4] = {"SculptType:SPHERE", "SculptType:TORUS", "SculptType:PLANE",
                                           "SculptType:CYLINDER"};
-constexpr int kPenWidths[7] = {1, 3, 5, 10, 20, 25, 30};
 
 }  // namespace
 
@@ -125,7 +126,7 @@ void TMainFrm::FormCreate() {
   LastSaveFilter = -1;
   ScrollSyncEnabled = true;
   // 2
-  for (int w : kPenWidths) CBPenWidth->addItem(QString("%1px").arg(w));
+  for (int w : PenWidths) CBPenWidth->addItem(QString("%1px").arg(w));
   // 3
   settings::LoadAppSettings();
   ChoosePaintersAll();
@@ -135,12 +136,14 @@ void TMainFrm::FormCreate() {
   CBPanelDisp->setChecked(AppSettings.DodudaBackground);
   // 5
   SetSaveOverwritePrompt();
+  UpdatePenGlyphs();
   CBPenWidth->setCurrentIndex(-1);
   for (int k = 0; k < 7; ++k)
-    if (kPenWidths[k] == AppSettings.PenWidth) CBPenWidth->setCurrentIndex(k);
+    if (PenWidths[k] == AppSettings.PenWidth) CBPenWidth->setCurrentIndex(k);
   // 6
   NewShape(shape::SCTYPE_SPHERE, 33, 33);
   ShowDefaultTexture();
+  BuildSectionActions();
   ResetEditorsForShape();
   // 7: an argument that names no existing file is ignored.
   if (!options_.Arguments.empty()) {
@@ -177,6 +180,7 @@ void TMainFrm::FormCreate() {
   // 12
   settings::NormalizeAxisScales();
   LoadPlugins();
+  platform::Sp3dConnect(this);
 }
 
 void TMainFrm::FormDestroy() {
@@ -190,6 +194,7 @@ void TMainFrm::FormDestroy() {
     platform::ShowWarning(std::string("The settings could not be saved.\r\n") + e.what());
   }
   UnloadPlugins();
+  platform::Sp3dDisconnect();
 }
 
 bool TMainFrm::event(QEvent* e) {
@@ -274,6 +279,8 @@ void TMainFrm::UpdateTabsAndStatus() {
 // ---- shared steps ----
 
 void TMainFrm::FullRedraw() {
+  // Whatever changed before a redraw may change what the editors allow.
+  commandQueriesStale_ = true;
   if (!CurrentEditor) return;
   CurrentEditor->Paint(CurrentShape, *Image1);
   CurrentEditor->PublishLineMarks();
@@ -299,6 +306,7 @@ void TMainFrm::RefreshModeControls() {
   for (QWidget* w :
        {static_cast<QWidget*>(spBtnGDn), static_cast<QWidget*>(spBtnGUp), static_cast<QWidget*>(spBtnGLk)})
     w->setVisible(lines);
+  if (lines) UpdateLineButton();
   const bool sides = m == 0 || m == 3 || m == 4;
   for (int k = 0; k < 6; ++k) SideBtn[k]->setVisible(sides);
   if (sides && CurrentShapeEditor) {
@@ -308,6 +316,7 @@ void TMainFrm::RefreshModeControls() {
   for (int k = 0; k < 4; ++k) SpBtnPen[k]->setVisible(m == 6);
   SpBtnErase->setVisible(m == 6);
   CBPenWidth->setVisible(m == 6);
+  if (m == 6) SyncPenButtons();
   CBisSurface->setVisible(m == 0);
   CBisDispDodudaLine->setVisible(m == 0);
   const bool shapeModes = m <= 5;
@@ -405,6 +414,17 @@ void TMainFrm::WireControls() {
   GL3DSceneViewer1->OnMouseMove = [this](platform::TControl*, platform::TShiftState s, int x, int y) {
     ViewerMouseMove(s, x, y);
   };
+  // Files dropped on the 3D view or on the pane area.
+  DropDst1 = new platform::TDropDst(this);
+  DropDst1->SetControl(GL3DSceneViewer1);
+  DropDst1->OnFileDrop = [this](platform::TDropDst*, const std::vector<std::string>& files, int32_t,
+                                int32_t) { DropDst1FileDrop(files); };
+  DropDst1->Loaded();
+  DropDst2 = new platform::TDropDst(this);
+  DropDst2->SetControl(Panel5);
+  DropDst2->OnFileDrop = [this](platform::TDropDst*, const std::vector<std::string>& files, int32_t,
+                                int32_t) { DropDst2FileDrop(files); };
+  DropDst2->Loaded();
   connect(TabControl1, &QTabBar::currentChanged, this,
           [this](int) { platform::GuardedCall([this] { TabControl1Change(); }); });
   connect(SE1, &QSpinBox::valueChanged, this, [](int v) { ChannelStep = v; });
@@ -414,6 +434,11 @@ void TMainFrm::WireControls() {
 void TMainFrm::WireActions() {
   WireFileActions();
   WireViewActions();
+  WireEditActions();
+  WireShapeActions();
+  WireSidesSectionActions();
+  WireBitmapActions();
+  WirePaneButtons();
   Act("FileExit")->OnExecute = [this](platform::TAction*) { close(); };
 }
 

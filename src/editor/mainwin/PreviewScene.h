@@ -2,7 +2,10 @@
 // The main window's 3D preview: the scene with its camera and light, the dummy cube that holds
 // the six-sided editor's background plane, the preview mesh and the frame cube, shown by the
 // viewer control. The window's idle steps reach the scene only through the operations here,
-// named as the window's steps name them; everything else of the window knows no scene object.
+// named as the window's steps name them.
+//
+// The viewer renders only when the scene changed, so every operation here changes the scene
+// only when it has something to change: a window at rest renders no frame.
 #include <memory>
 
 #include "scene3d/base/Classes.h"
@@ -14,9 +17,12 @@ class TBitmap;
 namespace gl3d {
 class TGL3DScene;
 class TGL3DSceneViewer;
-class TGLBaseSceneObject;
 class TGLCamera;
+class TGLCube;
+class TGLDummyCube;
+class TGLFreeForm;
 class TGLLightSource;
+class TGLPlane;
 }  // namespace gl3d
 
 namespace editor {
@@ -38,19 +44,23 @@ class TPreviewScene {
   TPreviewScene& operator=(const TPreviewScene&) = delete;
 
   gl3d::TGL3DSceneViewer& Viewer() const { return viewer_; }
+  // The scene's objects, by the names of the window's description. GLCamera1 > GLLightSource1;
+  // GLDummyCube1 > GLPlane1, GLFreeForm1, GLCube1. The camera looks at the free form.
   gl3d::TGL3DScene* GL3DScene1 = nullptr;
   gl3d::TGLCamera* GLCamera1 = nullptr;
   gl3d::TGLLightSource* GLLightSource1 = nullptr;
-  // The object the camera turns about and looks at: the preview mesh.
-  gl3d::TGLBaseSceneObject* CameraTarget() const;
+  gl3d::TGLDummyCube* GLDummyCube1 = nullptr;
+  gl3d::TGLPlane* GLPlane1 = nullptr;
+  gl3d::TGLFreeForm* GLFreeForm1 = nullptr;
+  gl3d::TGLCube* GLCube1 = nullptr;
 
   // The idle steps.
-  void BuildPreviewMesh(shape::TCS& cs);
+  void BuildPreviewMesh(const shape::TCS& cs);
   void UploadPreviewTexture();
   // Between BeginUpdate and EndUpdate of the plane: shown or hidden; when shown, placed for the
   // view side with its picture.
   void UpdatePlane(bool visible, int32_t side, bool hasPicture, const platform::TBitmap& picture);
-  // The 3D mouse's turn of the camera.
+  // The 3D mouse's turn of the camera (nothing without a device or with the device at rest).
   void PollSpaceMouse();
 
   // The frame cube.
@@ -69,10 +79,12 @@ class TPreviewScene {
   void ReleaseRenderingContext();
 
  private:
+  void BuildBackgroundPlane();
+  void BuildFreeForm();
+  void BuildFrameCube();
+
   gl3d::TGL3DSceneViewer& viewer_;
   gl3d::TComponent owner_{nullptr};
-  gl3d::TGLBaseSceneObject* target_ = nullptr;
-  bool frameVisible_ = true;
 };
 
 }  // namespace editor
