@@ -309,12 +309,16 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
 
  private:
   void UpdateAbsoluteMatrix();
-  // Starts loading the cache lines a render pass reads of this object (the table of virtual
-  // functions' pointer, the flags, the absolute position, the scale, the child list).
-  void PrefetchRenderFields() const {
+  // Start loading the cache lines a pass over the children reads of this object: sorting reads
+  // the table of virtual functions' pointer, the flags and the absolute position; culling
+  // also the scale and the child list.
+  void PrefetchSortFields() const {
     __builtin_prefetch(this);
     __builtin_prefetch(&changes_);
     __builtin_prefetch(&absoluteMatrix_[3]);
+  }
+  void PrefetchRenderFields() const {
+    PrefetchSortFields();
     __builtin_prefetch(&scale_.AsVector());
     __builtin_prefetch(&children_);
   }

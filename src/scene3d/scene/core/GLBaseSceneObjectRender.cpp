@@ -239,7 +239,7 @@ void TGLBaseSceneObject::SortChildren(int first, int last, TGLObjectsSorting mod
   TObject** list = children_->List();
   for (int i = first; i <= last; ++i) {
     if (i + kPrefetchAhead <= last)
-      static_cast<TGLBaseSceneObject*>(list[i + kPrefetchAhead])->PrefetchRenderFields();
+      static_cast<TGLBaseSceneObject*>(list[i + kPrefetchAhead])->PrefetchSortFields();
     auto* child = static_cast<TGLBaseSceneObject*>(list[i]);
     if (!child->GetVisible()) continue;
     if (mode == osRenderBlendedLast && !child->Blended()) {
