@@ -3,6 +3,7 @@
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
+#include "scene3d/scene/primitives/PrimitivesStartup.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/texture/TextureStartup.h"
 
@@ -13,6 +14,7 @@ void Scene3dSceneStartup() {
   RegisterSceneClasses();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
   RegisterClass<TGLMaterialLibrary>("TGLMaterialLibrary");
+  RegisterPrimitiveClasses();
   TextureStartup();
   ReadCounterFrequency();
 }
