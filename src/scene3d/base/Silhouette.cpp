@@ -22,7 +22,19 @@ void TGLSilhouette::Flush() {
 void TBaseConnectivity::CreateSilhouette(const TSilhouetteQuery&, std::unique_ptr<TGLSilhouette>&, bool) {}
 
 TConnectivity::TConnectivity(bool precomputeFaceNormal)
-    : TBaseConnectivity(precomputeFaceNormal), vertices_(std::make_unique<TAffineVectorList>()) {}
+    : TBaseConnectivity(precomputeFaceNormal),
+      ownedVertices_(std::make_unique<TAffineVectorList>()),
+      vertices_(ownedVertices_.get()) {}
+
+void TConnectivity::BorrowVertices(TAffineVectorList* vertices) {
+  if (vertices) {
+    ownedVertices_.reset();
+    vertices_ = vertices;
+  } else {
+    ownedVertices_ = std::make_unique<TAffineVectorList>();
+    vertices_ = ownedVertices_.get();
+  }
+}
 
 void TConnectivity::Clear() {
   edgeVertices_.Clear();
@@ -31,7 +43,7 @@ void TConnectivity::Clear() {
   faceVertexIndex_.Clear();
   faceNormal_.Clear();
   vertexMemory_.Clear();
-  if (vertices_) vertices_->Clear();
+  if (ownedVertices_) ownedVertices_->Clear();
   edgeIndex_.clear();
 }
 
