@@ -4,8 +4,9 @@
 set -euo pipefail
 
 PACKAGES=(
-  # compilers and build tools
-  g++ cmake ninja-build ccache pkg-config git file locales
+  # compilers and build tools (clang and its runtimes, libFuzzer among them, for the sanitizer
+  # build and the fuzz targets)
+  g++ clang libclang-rt-14-dev cmake ninja-build ccache pkg-config git file locales
   # GUI library
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # OpenGL through EGL on Mesa
@@ -29,6 +30,8 @@ PACKAGES=(
   netpbm gifsicle giflib-tools libgif-dev
   # EXIF, HD Photo and camera raw checkers
   libimage-exiftool-perl libjxr-tools libraw-bin
+  # PostScript and PDF checkers (gs renders, qpdf checks the structure, pdftoppm and pdfinfo render and read)
+  ghostscript qpdf poppler-utils
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it

@@ -8,6 +8,7 @@
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVColorReduce.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVDibTransfer.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
@@ -17,9 +18,6 @@ namespace rv {
 using namespace codecs;
 
 namespace {
-
-// Run-length pictures can describe many pixels with few bytes; above this they are refused.
-constexpr int64_t kMaxRLEPixels = int64_t(1) << 28;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
@@ -92,127 +90,115 @@ void DecodeRLE(TRVBitmap& bitmap, const uint8_t* data, int64_t size, int32_t fli
 auto RGBPut(const TRGB* colorMap, int32_t colorCount) {
   return [colorMap, colorCount](uint8_t* row, int32_t x, uint8_t v) {
     static const TRGB kBlack{};
-    std::memcpy(row + 3 * x, (v < colorCount && colorMap) ? &colorMap[v] : &kBlack, 3);
+    std::memcpy(row + 3 * int64_t(x), (v < colorCount && colorMap) ? &colorMap[v] : &kBlack, 3);
   };
 }
 void IndexPut(uint8_t* row, int32_t x, uint8_t v) { row[x] = v; }
 
 // ---------------------------------------------------------------- reader
 
-void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVals& params,
-              TRVProgressRec& progress, bool paramsOnly, bool noFileHeader, std::unique_ptr<TRVMask>& alphaMask,
-              bool ignoreAlpha) {
-  const int64_t start = stream.GetPosition();
-  int64_t block = blockSize;
+// What the headers say about the pixels.
+struct BmpLayout {
+  int64_t start = 0;      // stream position of the BMP
+  int64_t block = 0;      // its length when known, else 0 or less
+  uint32_t dataOffset = 0;
+  int64_t width = 0, height = 0;
+  int32_t bitCount = 0, compression = 0;
+  int64_t imageSize = 0;
+  bool topDown = false;
+  uint32_t masks[4] = {0x7C00, 0x03E0, 0x001F, 0};  // red, green, blue, alpha
+};
+
+// The file header (unless the stream starts with the bitmap header): the BMP's length and the
+// pixels' offset. False when it is cut short or not "BM".
+bool ReadFileHeader(TStream& stream, int32_t blockSize, const TIOParamsVals& params, bool noFileHeader,
+                    BmpLayout& l) {
+  l.start = stream.GetPosition();
+  l.block = blockSize;
   uint8_t fh[14] = {'B', 'M'};
-  uint32_t fileSize, dataOffset = 0;
+  uint32_t fileSize;
   if (noFileHeader || params.IsResource) {
     fileSize = static_cast<uint32_t>(std::min<int64_t>(stream.GetSize(), 0xFFFFFFFF));
   } else {
-    if (!ReadExact(stream, fh, 14)) {
-      progress.SetAborting();
-      return;
-    }
+    if (!ReadExact(stream, fh, 14)) return false;
     fileSize = Le32(fh + 2);
-    dataOffset = Le32(fh + 10);
+    l.dataOffset = Le32(fh + 10);
   }
-  if (fileSize != 0 && block <= 0) block = fileSize;
-  if (fh[0] != 'B' || fh[1] != 'M') {
-    progress.SetAborting();
-    return;
-  }
-  uint8_t hb[64] = {};
-  if (!ReadExact(stream, hb, 4)) {
-    progress.SetAborting();
-    return;
-  }
-  stream.Seek(-4, soCurrent);
-  const uint32_t headerSize = Le32(hb);
-  params.FreeColorMap();
+  if (fileSize != 0 && l.block <= 0) l.block = fileSize;
+  return fh[0] == 'B' && fh[1] == 'M';
+}
 
-  int64_t width, height;
-  int32_t bitCount, compression = 0;
-  int64_t imageSize = 0;
-  bool topDown = false;
-  uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
-  if (headerSize == 12) {
-    if (!ReadExact(stream, hb, 12)) {
-      progress.SetAborting();
-      return;
-    }
-    params.BMP_Version = 2;
-    width = Le16(hb + 4);
-    height = Le16(hb + 6);
-    bitCount = Le16(hb + 10);
-    params.SetDpiX(DefaultDpiX);
-    params.SetDpiY(DefaultDpiY);
-    if (bitCount <= 8) {
-      const int32_t n = 1 << bitCount;
-      params.SetColorMapCount(n);
-      if (!ReadExact(stream, params.ColorMap.data(), int64_t(n) * 3)) {
-        progress.SetAborting();
-        return;
-      }
-    }
-  } else {
-    if (headerSize < 16 || headerSize > 0x10000000) {
-      // Too short to hold a size, or longer than any header: not a bitmap header.
-      progress.SetAborting();
-      return;
-    }
-    const int64_t take = std::min<int64_t>(64, headerSize);
-    if (!ReadExact(stream, hb, take) || (headerSize > 64 && BytesLeft(stream) < int64_t(headerSize) - 64)) {
-      progress.SetAborting();
-      return;
-    }
-    if (headerSize > 64) stream.Seek(int64_t(headerSize) - 64, soCurrent);
-    params.BMP_Version = headerSize == 64 ? 3 : (headerSize == 40 ? 1 : 0);
-    width = static_cast<int32_t>(Le32(hb + 4));
-    height = static_cast<int32_t>(Le32(hb + 8));
-    if (height < 0) {
-      height = -height;
-      topDown = true;
-    }
-    bitCount = Le16(hb + 14);
-    compression = static_cast<int32_t>(Le32(hb + 16));
-    imageSize = Le32(hb + 20);
-    const int32_t dpiX = common::RoundInt(static_cast<int32_t>(Le32(hb + 24)) / 100.0L * 2.54L);
-    const int32_t dpiY = common::RoundInt(static_cast<int32_t>(Le32(hb + 28)) / 100.0L * 2.54L);
-    params.SetDpiX(dpiX != 0 ? dpiX : DefaultDpiX);
-    params.SetDpiY(dpiY != 0 ? dpiY : DefaultDpiY);
-    uint32_t used = Le32(hb + 32);
-    if (used > 256) used = 0;
-    if (used == 0 && bitCount <= 8) used = 1u << bitCount;
-    if (used != 0) {
-      std::vector<uint8_t> table(size_t(used) * 4);
-      if (!ReadExact(stream, table.data(), int64_t(table.size()))) {
-        progress.SetAborting();
-        return;
-      }
-      params.SetColorMapCount(static_cast<int32_t>(used));
-      for (uint32_t i = 0; i < used; ++i) std::memcpy(&params.ColorMap[i], &table[size_t(i) * 4], 3);
-    }
-    if (compression == 3) {
-      // Headers of 52 bytes and more (but the OS/2 one) hold their masks themselves.
+// The OS/2 core header of 12 bytes, with its colour table of 3-byte entries.
+bool ReadCoreHeader(TStream& stream, TIOParamsVals& params, BmpLayout& l) {
+  uint8_t hb[12];
+  if (!ReadExact(stream, hb, 12)) return false;
+  params.BMP_Version = 2;
+  l.width = Le16(hb + 4);
+  l.height = Le16(hb + 6);
+  l.bitCount = Le16(hb + 10);
+  params.SetDpiX(DefaultDpiX);
+  params.SetDpiY(DefaultDpiY);
+  if (l.bitCount <= 8) {
+    const int32_t n = 1 << l.bitCount;
+    params.SetColorMapCount(n);
+    if (!ReadExact(stream, params.ColorMap.data(), int64_t(n) * 3)) return false;
+  }
+  return true;
+}
+
+// Any longer header, the masks of a bit-field file and the colour table of 4-byte entries.
+bool ReadInfoHeader(TStream& stream, uint32_t headerSize, TIOParamsVals& params, BmpLayout& l) {
+  // Too short to hold a size, or longer than any header: not a bitmap header.
+  if (headerSize < 16 || headerSize > 0x10000000) return false;
+  uint8_t hb[64] = {};
+  const int64_t take = std::min<int64_t>(64, headerSize);
+  if (!ReadExact(stream, hb, take) || (headerSize > 64 && BytesLeft(stream) < int64_t(headerSize) - 64)) return false;
+  if (headerSize > 64) stream.Seek(int64_t(headerSize) - 64, soCurrent);
+  params.BMP_Version = headerSize == 64 ? 3 : (headerSize == 40 ? 1 : 0);
+  l.width = static_cast<int32_t>(Le32(hb + 4));
+  l.height = static_cast<int32_t>(Le32(hb + 8));
+  if (l.height < 0) {
+    l.height = -l.height;
+    l.topDown = true;
+  }
+  l.bitCount = Le16(hb + 14);
+  l.compression = static_cast<int32_t>(Le32(hb + 16));
+  l.imageSize = Le32(hb + 20);
+  const int32_t dpiX = common::RoundInt(static_cast<int32_t>(Le32(hb + 24)) / 100.0L * 2.54L);
+  const int32_t dpiY = common::RoundInt(static_cast<int32_t>(Le32(hb + 28)) / 100.0L * 2.54L);
+  params.SetDpiX(dpiX != 0 ? dpiX : DefaultDpiX);
+  params.SetDpiY(dpiY != 0 ? dpiY : DefaultDpiY);
+  if (l.compression == 3) {
+    // Headers of 56 bytes and more (but the OS/2 one) hold their masks, alpha included; after
+    // a shorter header the three colour masks come next, before the colour table.
+    if (headerSize >= 56 && headerSize != 64) {
+      for (int k = 0; k < 4; ++k) l.masks[k] = Le32(hb + 40 + 4 * k);
+    } else if (headerSize >= 52 && headerSize != 64) {
+      for (int k = 0; k < 3; ++k) l.masks[k] = Le32(hb + 40 + 4 * k);
+    } else {
       uint8_t mb[12];
-      if (headerSize >= 52 && headerSize != 64) {
-        std::memcpy(mb, hb + 40, 12);
-      } else if (!ReadExact(stream, mb, 12)) {
-        progress.SetAborting();
-        return;
-      }
-      for (int k = 0; k < 3; ++k) masks[k] = Le32(mb + 4 * k);
+      if (!ReadExact(stream, mb, 12)) return false;
+      for (int k = 0; k < 3; ++k) l.masks[k] = Le32(mb + 4 * k);
     }
   }
-  if (width < 0 || height < 0) {
-    progress.SetAborting();
-    return;
+  uint32_t used = Le32(hb + 32);
+  if (used > 256) used = 0;
+  if (used == 0 && l.bitCount <= 8) used = 1u << l.bitCount;
+  if (used != 0) {
+    std::vector<uint8_t> table(size_t(used) * 4);
+    if (!ReadExact(stream, table.data(), int64_t(table.size()))) return false;
+    params.SetColorMapCount(static_cast<int32_t>(used));
+    for (uint32_t i = 0; i < used; ++i) std::memcpy(&params.ColorMap[i], &table[size_t(i) * 4], 3);
   }
-  params.Width = params.StoredWidth = static_cast<int32_t>(width);
-  params.Height = params.StoredHeight = static_cast<int32_t>(height);
+  return true;
+}
+
+void SetImageParams(const BmpLayout& l, TIOParamsVals& params) {
+  params.Width = params.StoredWidth = static_cast<int32_t>(l.width);
+  params.Height = params.StoredHeight = static_cast<int32_t>(l.height);
   params.SetImageCount(1);
-  params.BMP_Compression = (compression == 1 || compression == 2) ? 1 : 0;
-  switch (bitCount) {
+  params.BMP_Compression = (l.compression == 1 || l.compression == 2) ? 1 : 0;
+  switch (l.bitCount) {
     case 1: params.BitsPerSample = 1; params.SamplesPerPixel = 1; break;
     case 4: params.BitsPerSample = 4; params.SamplesPerPixel = 1; break;
     case 8: params.BitsPerSample = 8; params.SamplesPerPixel = 1; break;
@@ -221,92 +207,59 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
     case 32: params.BitsPerSample = 8; params.SamplesPerPixel = 4; break;
     default: break;
   }
-  if (dataOffset != 0) {
-    if (start + int64_t(dataOffset) > stream.GetSize()) {
-      progress.SetAborting();
-      return;
-    }
-    stream.SetPosition(start + dataOffset);
-  }
-  int64_t dataSize = block > 0 ? block - (stream.GetPosition() - start) : imageSize;
-  dataSize = std::min(dataSize, BytesLeft(stream));
-  if (width == 0 || height == 0) paramsOnly = true;
-  if (paramsOnly) return;
+}
 
-  // What can be decoded: anything else is refused instead of leaving the pixels unset.
-  const bool rle8 = bitCount == 8 && compression == 1;
-  const bool rle4 = bitCount == 4 && compression == 2;
-  const bool depthKnown =
-      bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
-  const bool known = rle8 || rle4 || (depthKnown && compression == 0) ||
-                     (compression == 3 && (bitCount == 16 || bitCount == 32));
-  if (!known) {
-    progress.SetAborting();
-    return;
-  }
-  const int64_t rowLen = BmpRowLength(width, bitCount);
-  if (rle8 || rle4) {
-    if (width * height > kMaxRLEPixels || dataSize <= 0) {
-      progress.SetAborting();
-      return;
-    }
+// Whether the pixels can be decoded from `dataSize` bytes: a depth and compression this reader
+// knows, and rows the data can hold (run-length data within the bound of every RLE reader).
+bool PixelsFit(const BmpLayout& l, int64_t dataSize) {
+  const bool rle = (l.bitCount == 8 && l.compression == 1) || (l.bitCount == 4 && l.compression == 2);
+  const bool depthKnown = l.bitCount == 1 || l.bitCount == 4 || l.bitCount == 8 || l.bitCount == 16 ||
+                          l.bitCount == 24 || l.bitCount == 32;
+  const bool known =
+      rle || (depthKnown && l.compression == 0) || (l.compression == 3 && (l.bitCount == 16 || l.bitCount == 32));
+  if (!known) return false;
+  if (rle) return dataSize > 0 && RLEImageFits(l.width, l.height, dataSize);
+  // The last row may lack its padding; anything shorter is a damaged file.
+  int64_t needed = 0;
+  return !__builtin_mul_overflow(BmpRowLength(l.width, l.bitCount), l.height - 1, &needed) &&
+         dataSize - (l.width * l.bitCount + 7) / 8 >= needed;
+}
+
+void ReadRunLength(TStream& stream, TRVBitmap& bitmap, const BmpLayout& l, int64_t dataSize, bool native,
+                   TIOParamsVals& params, TRVProgressRec& progress) {
+  const int32_t flip = l.topDown ? bitmap.GetHeight() - 1 : 0;
+  for (int32_t y = 0; y < bitmap.GetHeight(); ++y)
+    std::memset(bitmap.GetScanLine(y), 0, static_cast<size_t>(bitmap.GetRowLen()));
+  std::vector<uint8_t> data(static_cast<size_t>(dataSize));
+  const int64_t got = stream.Read(data.data(), dataSize);
+  if (l.bitCount == 8) {
+    if (native) DecodeRLE8ToIndex(bitmap, data.data(), got, flip, progress);
+    else DecodeRLE8ToRGB(bitmap, data.data(), got, flip, progress, params.ColorMapData(), params.ColorMapCount);
   } else {
-    // The last row may lack its padding; anything shorter is a damaged file.
-    if (dataSize < rowLen * (height - 1) + (width * bitCount + 7) / 8) {
-      progress.SetAborting();
-      return;
-    }
+    if (native) DecodeRLE4ToIndex(bitmap, data.data(), got, flip, progress);
+    else DecodeRLE4ToRGB(bitmap, data.data(), got, flip, progress, params.ColorMapData(), params.ColorMapCount);
   }
+}
 
-  const bool native = params.NativePixelFormat && (bitCount == 4 || bitCount == 8);
-  const TRVPixelFormat format = bitCount == 1 ? rv1g : (native ? rv8p : rv24RGB);
-  if (!bitmap.Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height), format)) {
-    progress.SetAborting();
-    return;
-  }
-  if (native) {
-    for (int32_t i = 0; i < 256; ++i) bitmap.SetPalette(i, i < params.ColorMapCount ? params.ColorMap[size_t(i)] : TRGB{});
-    bitmap.PaletteColorCount = bitCount == 4 ? 16 : 256;
-  }
-  const int32_t w = static_cast<int32_t>(width), h = static_cast<int32_t>(height);
-  const int32_t flip = topDown ? h - 1 : 0;
+// Uncompressed and bit-field rows, file row r into image row |flip - r|.
+void ReadRows(TStream& stream, TRVBitmap& bitmap, const BmpLayout& l, bool native, TIOParamsVals& params,
+              TRVProgressRec& progress, std::unique_ptr<TRVMask>& alphaMask, bool ignoreAlpha) {
+  const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight(), bitCount = l.bitCount;
+  const int32_t flip = l.topDown ? h - 1 : 0;
+  const int64_t rowLen = BmpRowLength(w, bitCount);
   const TRGB* cmap = params.ColorMapData();
   const int32_t ccount = params.ColorMapCount;
-  StartProgress(progress, h);
-
-  if (rle8 || rle4) {
-    for (int32_t y = 0; y < h; ++y) std::memset(bitmap.GetScanLine(y), 0, static_cast<size_t>(bitmap.GetRowLen()));
-    std::vector<uint8_t> data(static_cast<size_t>(dataSize));
-    const int64_t got = stream.Read(data.data(), dataSize);
-    if (rle8) {
-      if (native) DecodeRLE8ToIndex(bitmap, data.data(), got, flip, progress);
-      else DecodeRLE8ToRGB(bitmap, data.data(), got, flip, progress, cmap, ccount);
-    } else {
-      if (native) DecodeRLE4ToIndex(bitmap, data.data(), got, flip, progress);
-      else DecodeRLE4ToRGB(bitmap, data.data(), got, flip, progress, cmap, ccount);
-    }
-    return;
-  }
-
-  const bool readAlpha = bitCount == 32 && !ignoreAlpha;
+  // 32-bit pixels: blue, green, red and alpha bytes, or with bit fields whatever the masks
+  // say (alpha only from a header that holds an alpha mask).
+  const bool fields32 = bitCount == 32 && l.compression == 3;
+  const bool readAlpha = bitCount == 32 && !ignoreAlpha && (!fields32 || l.masks[3] != 0);
   if (readAlpha) {
     if (!alphaMask) alphaMask = std::make_unique<TRVMask>();
     alphaMask->AllocateBits(w, h, 8);
     alphaMask->Fill(255);
   }
   bool anyNonZero = false, anyNot255 = false;
-  int32_t shift[3], width3[3];
-  for (int k = 0; k < 3; ++k) {
-    shift[k] = masks[k] ? __builtin_ctz(masks[k]) : 0;
-    width3[k] = BitMaskWidth(masks[k]);
-  }
-  // A channel of a 16-bit word: its bits placed at the top of a byte.
-  auto channel = [&](uint32_t word, int k) -> uint8_t {
-    const uint32_t v = (word & masks[k]) >> shift[k];
-    const int32_t wd = width3[k];
-    if (wd <= 0) return 0;
-    return static_cast<uint8_t>(wd >= 8 ? v >> (wd - 8) : v << (8 - wd));
-  };
+  const BitField red(l.masks[0]), green(l.masks[1]), blue(l.masks[2]), alphaField(l.masks[3]);
   std::vector<uint8_t> line(static_cast<size_t>(rowLen));
   const bool invert1 = bitCount == 1 && ccount == 2 && params.ColorMap[0] == TRGB{255, 255, 255} &&
                        params.ColorMap[1] == TRGB{0, 0, 0};
@@ -335,9 +288,9 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
       case 16:
         for (int32_t x = 0; x < w; ++x) {
           const uint32_t word = Le16(s + 2 * x);
-          row[3 * x] = channel(word, 2);
-          row[3 * x + 1] = channel(word, 1);
-          row[3 * x + 2] = channel(word, 0);
+          row[3 * x] = blue.Get(word);
+          row[3 * x + 1] = green.Get(word);
+          row[3 * x + 2] = red.Get(word);
         }
         break;
       case 24:
@@ -346,9 +299,16 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
       default: {
         uint8_t* a = readAlpha ? alphaMask->GetScanLine(y) : nullptr;
         for (int32_t x = 0; x < w; ++x) {
-          std::memcpy(row + 3 * x, s + 4 * x, 3);
+          const uint32_t word = Le32(s + 4 * x);
+          if (fields32) {
+            row[3 * x] = blue.Get(word);
+            row[3 * x + 1] = green.Get(word);
+            row[3 * x + 2] = red.Get(word);
+          } else {
+            std::memcpy(row + 3 * x, s + 4 * x, 3);
+          }
           if (a) {
-            const uint8_t v = s[4 * x + 3];
+            const uint8_t v = fields32 ? alphaField.Get(word) : s[4 * x + 3];
             a[x] = v;
             anyNonZero |= v != 0;
             anyNot255 |= v != 255;
@@ -367,6 +327,62 @@ void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVa
       alphaMask->RecomputeBounds();
     }
   }
+}
+
+void ReadImpl(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVals& params,
+              TRVProgressRec& progress, bool paramsOnly, bool noFileHeader, std::unique_ptr<TRVMask>& alphaMask,
+              bool ignoreAlpha) {
+  BmpLayout l;
+  if (!ReadFileHeader(stream, blockSize, params, noFileHeader, l)) {
+    progress.SetAborting();
+    return;
+  }
+  uint8_t size[4];
+  if (!ReadExact(stream, size, 4)) {
+    progress.SetAborting();
+    return;
+  }
+  stream.Seek(-4, soCurrent);
+  const uint32_t headerSize = Le32(size);
+  params.FreeColorMap();
+  const bool headersRead =
+      headerSize == 12 ? ReadCoreHeader(stream, params, l) : ReadInfoHeader(stream, headerSize, params, l);
+  if (!headersRead || l.width < 0 || l.height < 0) {
+    progress.SetAborting();
+    return;
+  }
+  SetImageParams(l, params);
+  if (l.dataOffset != 0) {
+    if (l.start + int64_t(l.dataOffset) > stream.GetSize()) {
+      progress.SetAborting();
+      return;
+    }
+    stream.SetPosition(l.start + l.dataOffset);
+  }
+  int64_t dataSize = l.block > 0 ? l.block - (stream.GetPosition() - l.start) : l.imageSize;
+  dataSize = std::min(dataSize, BytesLeft(stream));
+  if (l.width == 0 || l.height == 0 || paramsOnly) return;
+
+  // What cannot be decoded is refused instead of leaving the pixels unset.
+  if (!PixelsFit(l, dataSize)) {
+    progress.SetAborting();
+    return;
+  }
+  const bool native = params.NativePixelFormat && (l.bitCount == 4 || l.bitCount == 8);
+  const TRVPixelFormat format = l.bitCount == 1 ? rv1g : (native ? rv8p : rv24RGB);
+  if (!bitmap.Allocate(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), format)) {
+    progress.SetAborting();
+    return;
+  }
+  if (native) {
+    for (int32_t i = 0; i < 256; ++i) bitmap.SetPalette(i, i < params.ColorMapCount ? params.ColorMap[size_t(i)] : TRGB{});
+    bitmap.PaletteColorCount = l.bitCount == 4 ? 16 : 256;
+  }
+  StartProgress(progress, bitmap.GetHeight());
+  if (l.compression == 1 || l.compression == 2)
+    ReadRunLength(stream, bitmap, l, dataSize, native, params, progress);
+  else
+    ReadRows(stream, bitmap, l, native, params, progress, alphaMask, ignoreAlpha);
 }
 
 // ---------------------------------------------------------------- writer

@@ -237,7 +237,7 @@ void ApplyScale(jpeg_decompress_struct& c, TIOParamsVals& params) {
   params.JPEG_ScaleUsed = denom;
 }
 
-void DecodeRows(ReadState& st, TRVBitmap& bitmap, int32_t maxRows, bool invertCMYK, bool rawYCbCr, bool fileIsRGB,
+void DecodeRows(ReadState& st, TRVBitmap& bitmap, int32_t maxRows, bool invertCMYK, bool fileIsRGB,
                 TRVProgressRec& progress, TIOParamsVals& params) {
   (void)fileIsRGB;
   jpeg_decompress_struct& c = st.cinfo;
@@ -246,13 +246,22 @@ void DecodeRows(ReadState& st, TRVBitmap& bitmap, int32_t maxRows, bool invertCM
   const int32_t limit = maxRows < 0 ? h : std::min(maxRows, h);
   int32_t lastPer = -1;
   progress.val = 0;
+  // Rows go straight into the image when libjpeg gives them in its layout (raw YCbCr samples
+  // are asked for from YCbCr files only).
+  const bool direct = (c.out_color_space == JCS_GRAYSCALE && f == rv8g) ||
+                      (c.out_color_space == JCS_CMYK && f == rvCMYK) ||
+                      ((c.out_color_space == JCS_EXT_BGR || c.out_color_space == JCS_YCbCr) && !st.colorManaged);
+  // libjpeg writes output_components bytes a pixel, as many as the file has for a colour space
+  // it does not know: they must fit the image row or the buffer they are written into.
+  const int64_t written = int64_t(c.output_width) * c.output_components;
+  if (written > (direct ? int64_t(bitmap.GetRowLen()) : static_cast<int64_t>(st.buffer.size()))) {
+    progress.SetAborting();
+    return;
+  }
   while (static_cast<int32_t>(c.output_scanline) < limit && !progress.IsAborting()) {
     const int32_t y = static_cast<int32_t>(c.output_scanline);
     uint8_t* row = bitmap.GetScanLine(y);
     JSAMPROW target = row;
-    const bool direct = (c.out_color_space == JCS_GRAYSCALE && f == rv8g) ||
-                        (c.out_color_space == JCS_CMYK && f == rvCMYK) ||
-                        ((c.out_color_space == JCS_EXT_BGR || rawYCbCr) && !st.colorManaged);
     if (!direct) target = st.buffer.data();
     const JDIMENSION got = jpeg_read_scanlines(&c, &target, 1);
     if (got == 0) break;
@@ -420,7 +429,7 @@ int32_t ReadImpl(ReadState& st, TStream& stream, TStream* tablesStream, TRVBitma
             st.started = true;
             params.Width = static_cast<int32_t>(c.output_width);
             params.Height = static_cast<int32_t>(c.output_height);
-            DecodeRows(st, bitmap, maxRows, invertCMYK, rawYCbCr, fileIsRGB, progress, params);
+            DecodeRows(st, bitmap, maxRows, invertCMYK, fileIsRGB, progress, params);
           });
           if (!ok) progress.SetAborting();
         }

@@ -6,6 +6,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/CodePage.h"
@@ -24,6 +25,20 @@ namespace {
 // deflate cannot shrink data by more than about 1032 to 1: a stream holding fewer compressed
 // bytes than the pixels need at that ratio is damaged, and nothing is allocated for it.
 constexpr int64_t kMaxDeflateRatio = 1032;
+// What the reader lets libpng accept: sides, one chunk's bytes, stored ancillary chunks, and
+// one block of memory (a row of the widest picture at 8 bytes a pixel, or a chunk, fits in it).
+constexpr png_uint_32 kMaxSide = 1000000;
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
+constexpr png_alloc_size_t kMaxBlockBytes = png_alloc_size_t(16) << 20;
+
+// libpng trusts the length of some chunks (text among them) and allocates it before reading
+// a byte of them; a request beyond any real picture's needs is refused, which libpng reports
+// as an error of the chunk.
+png_voidp LimitedMalloc(png_structp, png_alloc_size_t size) {
+  return size <= kMaxBlockBytes ? std::malloc(size) : nullptr;
+}
+void LimitedFree(png_structp, png_voidp p) { std::free(p); }
 
 struct ReadState {
   png_structp png = nullptr;
@@ -56,7 +71,8 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 // Everything between png_create_read_struct and the end of the rows. No object with a destructor
 // lives in this frame: a libpng error jumps back to the setjmp below.
 void ReadInner(ReadState* st, TRVBitmap* bitmap, TIOParamsVals* params, bool paramsOnly, TRVProgressRec* progress) {
-  st->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, st->aborting, ReadError, IgnoreWarning);
+  st->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, st->aborting, ReadError, IgnoreWarning, nullptr,
+                                     LimitedMalloc, LimitedFree);
   if (!st->png) {
     progress->SetAborting();
     return;
@@ -73,6 +89,10 @@ void ReadInner(ReadState* st, TRVBitmap* bitmap, TIOParamsVals* params, bool par
   png_structp png = st->png;
   png_infop info = st->info;
   png_set_read_fn(png, st, ReadData);
+  // Limits a real picture stays within: no chunk (nor a compressed chunk's text) beyond 8 MiB.
+  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  png_set_chunk_cache_max(png, kMaxAncillaryChunks);
   png_read_info(png, info);
 
   png_uint_32 width = 0, height = 0;

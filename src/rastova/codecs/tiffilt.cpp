@@ -44,8 +44,19 @@ int64_t ExpansionBound(uint16_t compression) {
   }
 }
 
-// Lets a cut file still show its rows: the bound above is applied to twice the data plus this.
+// Lets a cut file still show its rows: the bound above is applied to twice the data, and fax
+// rows are counted in twice the data plus this many bytes.
 constexpr int64_t kDataSlack = int64_t(1) << 20;
+// Decoded bytes a page may hold beyond what its data can give by the bounds above (applied to
+// the decoded size, so that a small file cannot ask for a large page).
+constexpr int64_t kDecodedSlack = int64_t(1) << 20;
+
+// Whether `decoded` bytes can come from `data` bytes expanding by at most `bound` each.
+bool WithinExpansion(int64_t decoded, int64_t data, int64_t bound) {
+  int64_t most = 0;
+  if (__builtin_mul_overflow(2 * data, bound, &most)) return true;
+  return decoded <= most + kDecodedSlack;
+}
 
 // ---------------------------------------------------------------- the page's tags
 
@@ -262,8 +273,7 @@ bool DataCanFill(const TTIFFVars& v, bool tiled, int64_t streamSize) {
   }
   // Fax rows take at least one bit each.
   if (v.Compression >= 2 && v.Compression <= 4) return int64_t(v.Height) <= (2 * data + kDataSlack) * 8;
-  const int64_t bound = ExpansionBound(v.Compression);
-  return needed / bound <= 2 * data + kDataSlack;
+  return WithinExpansion(needed, data, ExpansionBound(v.Compression));
 }
 
 TRVPixelFormat ChooseFormat(const TTIFFVars& v, bool native) {
@@ -521,7 +531,7 @@ bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlph
   if (v.BitsPerSample < 1 || v.BitsPerSample > 16 || v.SamplesPerPixel < 1) return false;
   if (v.PlanarConfiguration == 2 && v.SamplesPerPixel > kMaxPlanes) return false;
   if ((v.Compression == 6 || (v.JPEGIFOffset != 0 && v.Compression != 5)) && v.JPEGProc < 2) {
-    if (int64_t(v.Width) * v.Height * 3 / ExpansionBound(6) > 2 * streamSize + kDataSlack) return false;
+    if (!WithinExpansion(int64_t(v.Width) * v.Height * 3, streamSize, ExpansionBound(6))) return false;
     DecideAlpha(v, noAlpha, alphaMask);
     ReadTIFFOldJpeg(v, bitmap, progress);
     return true;

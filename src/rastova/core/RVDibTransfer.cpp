@@ -29,26 +29,6 @@ inline int32_t NearestI(double v) { return static_cast<int32_t>(std::nearbyint(v
 
 inline void Put24(uint8_t* row, int32_t x, const TRGB& c) { std::memcpy(row + 3 * int64_t(x), &c, 3); }
 
-// Largest picture an RLE block may describe: RLE can compress flat areas a lot, but not
-// without bound; this keeps a tiny block from asking for a huge image.
-constexpr int64_t kMinRLEPixelAllowance = int64_t(4096) * 4096;
-
-// One channel of a bit-field pixel scaled to 8 bits.
-struct Field {
-  uint32_t mask = 0;
-  int32_t shift = 0, width = 0;
-  explicit Field(uint32_t m) : mask(m) {
-    if (m == 0) return;
-    while (!((m >> shift) & 1)) ++shift;
-    width = BitMaskWidth(m);
-  }
-  uint8_t Get(uint32_t v) const {
-    if (width == 0) return 0;
-    const uint32_t f = (v & mask) >> shift;
-    return static_cast<uint8_t>(width >= 8 ? f >> (width - 8) : f << (8 - width));
-  }
-};
-
 // The decoding state of one packed DIB.
 struct DibReader {
   const uint8_t* block = nullptr;
@@ -80,11 +60,10 @@ struct DibReader {
     compression = header.biCompression;
     size_t offset = headerSize;
     if (compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32)) {
-      // Three masks follow a plain header; larger headers hold them at the same place.
-      if (headerSize == 40) {
-        if (n < 52) return false;
-        offset = 52;
-      }
+      // Three masks follow a plain header; larger headers hold them at the same place. A
+      // header too short to hold them has them after it as well, and the block must too.
+      if (n < 52) return false;
+      offset = std::max<size_t>(headerSize, 52);
       for (int i = 0; i < 3; ++i) masks[i] = Get32(dib + 40 + 4 * i);
     }
     // The colour table: the entries in use, or the full table of a palette depth.
@@ -117,7 +96,10 @@ struct DibReader {
   // Uncompressed and bit-field rows.
   bool DecodeRGB(TRVBitmap& out) {
     const int64_t rowLen = RowLength();
-    if (rowLen <= 0 || rowLen * height > static_cast<int64_t>(rowsSize)) return false;
+    int64_t bytes = 0;
+    if (rowLen <= 0 || __builtin_mul_overflow(rowLen, int64_t(height), &bytes) ||
+        bytes > static_cast<int64_t>(rowsSize))
+      return false;
     if (!out.Allocate(width, height, bitCount == 1 ? rv1g : rv24RGB)) return false;
     bool invert = false;
     if (bitCount == 1 && table.size() >= 2) {
@@ -125,12 +107,12 @@ struct DibReader {
       const TRGB a = table[0], b = table[1];
       invert = Gray8(a.r, a.g, a.b) > Gray8(b.r, b.g, b.b);
     }
-    Field r(0), g(0), b(0);
-    if (bitCount == 16) {
-      const bool fields = compression == BI_BITFIELDS;
-      r = Field(fields ? masks[0] : 0x7C00);
-      g = Field(fields ? masks[1] : 0x03E0);
-      b = Field(fields ? masks[2] : 0x001F);
+    BitField r(0), g(0), b(0);
+    const bool fields = compression == BI_BITFIELDS;
+    if (bitCount == 16 || (bitCount == 32 && fields)) {
+      r = BitField(fields ? masks[0] : 0x7C00);
+      g = BitField(fields ? masks[1] : 0x03E0);
+      b = BitField(fields ? masks[2] : 0x001F);
     }
     RowAccessScope wo(out, 2);
     for (int32_t i = 0; i < height; ++i) {
@@ -160,7 +142,14 @@ struct DibReader {
           std::memcpy(d, s, static_cast<size_t>(width) * 3);
           break;
         case 32:
-          for (int32_t x = 0; x < width; ++x) std::memcpy(d + 3 * int64_t(x), s + 4 * int64_t(x), 3);
+          if (fields) {
+            for (int32_t x = 0; x < width; ++x) {
+              const uint32_t v = Get32(s + 4 * int64_t(x));
+              Put24(d, x, TRGB{b.Get(v), g.Get(v), r.Get(v)});
+            }
+          } else {
+            for (int32_t x = 0; x < width; ++x) std::memcpy(d + 3 * int64_t(x), s + 4 * int64_t(x), 3);
+          }
           break;
         default:
           break;
@@ -178,8 +167,8 @@ struct DibReader {
   // escapes. Pixels that no run reaches take colour 0 of the table.
   bool DecodeRLE(TRVBitmap& out, bool four) {
     if (topDown) return false;  // run-length images are always stored bottom-up
+    if (!RLEImageFits(width, height, static_cast<int64_t>(rowsSize))) return false;
     const int64_t pixels = int64_t(width) * height;
-    if (pixels > std::max<int64_t>(kMinRLEPixelAllowance, int64_t(rowsSize) * 256)) return false;
     if (!out.Allocate(width, height, rv24RGB)) return false;
     const TRGB background = Entry(0);
     std::vector<uint8_t> indices(static_cast<size_t>(pixels), 0);
@@ -261,7 +250,8 @@ struct DibReader {
     const int64_t w = width, h = height;
     if (layout) {
       const int64_t rowBytes = (w + layout->groupPixels - 1) / layout->groupPixels * layout->groupBytes;
-      if (rowBytes * h > static_cast<int64_t>(rowsSize)) return false;
+      int64_t bytes = 0;
+      if (__builtin_mul_overflow(rowBytes, h, &bytes) || bytes > static_cast<int64_t>(rowsSize)) return false;
       if (!out.Allocate(width, height, rv24RGB)) return false;
       RowAccessScope wo(out, 2);
       for (int32_t i = 0; i < height; ++i) {
@@ -272,8 +262,10 @@ struct DibReader {
     }
     const int32_t sub = yvu9 ? 4 : 2;
     const int64_t cw = w / sub, ch = h / sub;
-    const int64_t needed = w * h + 2 * cw * ch;
-    if (needed > static_cast<int64_t>(rowsSize)) return false;
+    int64_t luma = 0, chroma = 0, needed = 0;
+    if (__builtin_mul_overflow(w, h, &luma) || __builtin_mul_overflow(2 * cw, ch, &chroma) ||
+        __builtin_add_overflow(luma, chroma, &needed) || needed > static_cast<int64_t>(rowsSize))
+      return false;
     if (!out.Allocate(width, height, rv24RGB)) return false;
     const uint8_t* yPlane = rows;
     const uint8_t* first = rows + w * h;
@@ -349,6 +341,24 @@ struct DibReader {
 };
 
 }  // namespace
+
+BitField::BitField(uint32_t m) : mask(m) {
+  if (m == 0) return;
+  while (!((m >> shift) & 1)) ++shift;
+  width = BitMaskWidth(m);
+}
+
+bool RLEImageFits(int64_t width, int64_t height, int64_t dataBytes) {
+  // Run-length coding compresses flat areas a lot, but not without bound: a picture of up to
+  // 4096 x 4096 pixels is always allowed, a larger one only with 1 byte of data per 256 pixels.
+  constexpr int64_t kMinPixelAllowance = int64_t(4096) * 4096;
+  constexpr int64_t kPixelsPerByte = 256;
+  if (width <= 0 || height <= 0 || dataBytes < 0) return false;
+  int64_t pixels = 0, allowance = 0;
+  if (__builtin_mul_overflow(width, height, &pixels)) return false;
+  if (__builtin_mul_overflow(dataBytes, kPixelsPerByte, &allowance)) return true;
+  return pixels <= std::max(kMinPixelAllowance, allowance);
+}
 
 TRGB YUVToRGB(int32_t y, int32_t u, int32_t v) {
   const double d = 1.164 * (y - 16);

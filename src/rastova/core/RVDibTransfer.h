@@ -66,6 +66,25 @@ int32_t PackedDIBToBitmap(const uint8_t* dib, size_t size, TRVBitmap& bitmap, co
 int32_t PackedDIBToDibBitmap(const uint8_t* dib, size_t size, TRVDibbitmap& dibBitmap,
                              const uint8_t* bits = nullptr, size_t bitsSize = 0);
 
+// One channel of a bit-field pixel: the bits of `mask`, scaled to 8 bits by keeping the top 8
+// of a wider field, or by placing a narrower one at the top of the byte (a full 5-bit field
+// reads as 248). A zero mask reads as 0.
+struct BitField {
+  uint32_t mask = 0;
+  int32_t shift = 0, width = 0;
+  explicit BitField(uint32_t m);
+  uint8_t Get(uint32_t v) const {
+    if (width == 0) return 0;
+    const uint32_t f = (v & mask) >> shift;
+    return static_cast<uint8_t>(width >= 8 ? f >> (width - 8) : f << (8 - width));
+  }
+};
+
+// Whether a run-length image of width x height pixels may be decoded from `dataBytes` bytes of
+// coded data: up to max(4096 x 4096, 256 x dataBytes) pixels. The one bound of every run-length
+// reader, so that a tiny file cannot ask for a huge image.
+bool RLEImageFits(int64_t width, int64_t height, int64_t dataBytes);
+
 // YUV samples to RGB: d = 1.164 (Y - 16), blue d + 2.018 (U - 128), green d - 0.813 (V - 128)
 // - 0.391 (U - 128), red d + 1.596 (V - 128), each to the nearest integer and clamped.
 TRGB YUVToRGB(int32_t y, int32_t u, int32_t v);

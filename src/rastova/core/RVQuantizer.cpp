@@ -193,7 +193,6 @@ struct TRVQuantizer::VarianceState {
     first.count = static_cast<uint32_t>(int64_t(w) * h);
     ComputeVariance(first);
     made = 1;
-    Box a, b, bestA, bestB;
     while (made < colours) {
       int32_t pick = -1;
       for (int32_t i = 0; i < made; ++i)

@@ -10,6 +10,7 @@
 #include "rastova/core/RVResampleInternal.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/core/RVZLib.h"
 
 namespace rv {
 
@@ -44,17 +45,16 @@ double GetF64(const uint8_t* p) {
   return v;
 }
 
-// Bytes left after the position, or -1 when the stream cannot tell (compression streams).
-int64_t Remaining(TStream& stream) {
-  if (stream.IsCompressionStream()) return -1;
-  int64_t pos = stream.GetPosition();
-  int64_t size = stream.GetSize();
-  return size > pos ? size - pos : 0;
-}
+// Row alignments beyond this many bits are refused: no image lays out its rows so sparsely,
+// and the bound keeps a row's length within what the data could hold.
+constexpr int32_t kMaxRowAlignment = 4096;
 
-bool Fits(TStream& stream, int64_t needed) {
-  int64_t left = Remaining(stream);
-  return left < 0 || needed <= left;
+// Whether `count` blocks of `size` bytes and `extra` bytes more can follow in the stream (for
+// a decompression stream: as many as its compressed bytes could hold).
+bool Fits(TStream& stream, int64_t count, int64_t size, int64_t extra) {
+  int64_t needed = 0;
+  if (__builtin_mul_overflow(count, size, &needed) || __builtin_add_overflow(needed, extra, &needed)) return false;
+  return needed <= BytesLeftBound(stream);
 }
 
 }  // namespace
@@ -150,7 +150,7 @@ bool LoadRawFromStream(TRVBitmap& bitmap, TStream& stream) {
   const int32_t version = GetI32(buf);
   const int32_t paletteCount = GetI32(buf + 4);
   if (version < 0 || paletteCount < 0 || paletteCount > kMaxPalette) return false;
-  if (!Fits(stream, 3 * static_cast<int64_t>(paletteCount) + kFixedFields)) return false;
+  if (!Fits(stream, paletteCount, 3, kFixedFields)) return false;
   std::vector<TRGB> palette(static_cast<size_t>(paletteCount));
   for (TRGB& c : palette) {
     uint8_t e[3];
@@ -169,14 +169,14 @@ bool LoadRawFromStream(TRVBitmap& bitmap, TStream& stream) {
   const int32_t contrast = GetI32(buf + 47);
   const int32_t alignment = GetI32(buf + 51);
   if (width < 0 || height < 0 || format >= kRVPixelFormatCount) return false;
-  if (alignment <= 0 || alignment % 8 != 0) return false;
+  if (alignment <= 0 || alignment % 8 != 0 || alignment > kMaxRowAlignment) return false;
   const bool empty = width == 0 || height == 0;
   if (!empty && format == rvNone) return false;
 
   const int32_t bits = kRVBitCount[format];
   const int64_t rowLen = empty ? 0 : AlignedRowLength64(width, bits, alignment);
   const int64_t alphaRowLen = empty ? 0 : AlignedRowLength64(width, 8, 32);
-  if (!Fits(stream, rowLen * height + 1)) return false;
+  if (!Fits(stream, rowLen, height, 1)) return false;
 
   if (empty) {
     bitmap.FreeImage(true);
@@ -213,7 +213,7 @@ bool LoadRawFromStream(TRVBitmap& bitmap, TStream& stream) {
     if (present == 0) bitmap.RemoveAlphaBitmap(false, 0);
     return present == 0;
   }
-  if (!Fits(stream, alphaRowLen * height + 1)) return false;
+  if (!Fits(stream, alphaRowLen, height, 1)) return false;
   TRVBitmap* alpha = bitmap.AlphaBitmap();
   std::vector<uint8_t> row(static_cast<size_t>(alphaRowLen));
   std::unique_ptr<resample_detail::AccessScope> writeOnly;

@@ -56,7 +56,10 @@ struct TCustomZStream::ZState {
 };
 
 TCustomZStream::TCustomZStream(TStream& wrapped)
-    : wrapped_(wrapped), wrappedPos_(wrapped.GetPosition()), z_(std::make_unique<ZState>()), buffer_(kBufferSize) {}
+    : wrapped_(wrapped),
+      wrappedStart_(wrapped.GetPosition()),
+      wrappedPos_(wrappedStart_),
+      z_(std::make_unique<ZState>()), buffer_(kBufferSize) {}
 
 TCustomZStream::~TCustomZStream() = default;
 
@@ -146,20 +149,29 @@ int64_t TZDecompressionStream::Read(void* buffer, int64_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   int64_t produced = 0;
   while (produced < count && !ended_) {
+    bool sourceDry = false;
     if (z_->s.avail_in == 0) {
       if (wrapped_.GetPosition() != wrappedPos_) wrapped_.SetPosition(wrappedPos_);
       int64_t got = wrapped_.Read(buffer_.data(), static_cast<int64_t>(buffer_.size()));
-      if (got <= 0) return produced;
-      z_->s.next_in = buffer_.data();
-      z_->s.avail_in = static_cast<uInt>(got);
-      wrappedPos_ = wrapped_.GetPosition();
-      Progress();
+      if (got > 0) {
+        z_->s.next_in = buffer_.data();
+        z_->s.avail_in = static_cast<uInt>(got);
+        wrappedPos_ = wrapped_.GetPosition();
+        Progress();
+      } else {
+        // Inflate may still hold output of the input it has taken: drain it before ending,
+        // so that what a caller gets does not depend on how much it asks for at a time.
+        sourceDry = true;
+      }
     }
     uInt room = Chunk(count - produced);
     z_->s.next_out = out + produced;
     z_->s.avail_out = room;
-    int r = DCheck(inflate(&z_->s, Z_NO_FLUSH));
-    produced += room - z_->s.avail_out;
+    const int r = inflate(&z_->s, Z_NO_FLUSH);
+    const uInt made = room - z_->s.avail_out;
+    produced += made;
+    if (r == Z_BUF_ERROR || (sourceDry && made == 0)) return produced;  // nothing more to be had
+    DCheck(r);
     if (r == Z_STREAM_END) {
       ended_ = true;
       if (z_->s.avail_in > 0) {
@@ -190,8 +202,8 @@ int64_t TZDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
     z_->s.next_in = buffer_.data();
     z_->s.avail_in = 0;
     ended_ = false;
-    wrapped_.SetPosition(0);
-    wrappedPos_ = 0;
+    wrapped_.SetPosition(wrappedStart_);
+    wrappedPos_ = wrappedStart_;
   } else if ((origin == soCurrent && offset >= 0) || (origin == soBeginning && offset > done)) {
     skip(origin == soCurrent ? offset : offset - done);
   } else if (origin == soEnd && offset == 0) {
@@ -202,6 +214,29 @@ int64_t TZDecompressionStream::Seek(int64_t offset, TSeekOrigin origin) {
     throw EZDecompressionError(kInvalidOperation);
   }
   return static_cast<int64_t>(z_->s.total_out);
+}
+
+int64_t TZDecompressionStream::MaxBytesLeft() {
+  if (ended_) return 0;
+  constexpr int64_t kMaxRatio = 1032;
+  // Output inflate may hold back beyond the ratio: a pending match or block header's worth.
+  constexpr int64_t kHeldBack = 65536;
+  int64_t compressed = 0;
+  if (auto* inner = dynamic_cast<TZDecompressionStream*>(&wrapped_)) {
+    compressed = inner->MaxBytesLeft();
+  } else if (!wrapped_.IsCompressionStream()) {
+    compressed = std::max<int64_t>(wrapped_.GetSize() - wrappedPos_, 0);
+  }
+  compressed += z_->s.avail_in;
+  if (compressed > (std::numeric_limits<int64_t>::max() - kHeldBack) / kMaxRatio)
+    return std::numeric_limits<int64_t>::max();
+  return compressed * kMaxRatio + kHeldBack;
+}
+
+int64_t BytesLeftBound(TStream& stream) {
+  if (auto* z = dynamic_cast<TZDecompressionStream*>(&stream)) return z->MaxBytesLeft();
+  if (stream.IsCompressionStream()) return 0;  // write-only
+  return std::max<int64_t>(stream.GetSize() - stream.GetPosition(), 0);
 }
 
 // ---------------------------------------------------------------- buffer

@@ -2,8 +2,8 @@
 // zlib's deflate and inflate as streams, and the buffer inflater of the TIFF reader and the
 // I/O front end. A compression stream is write-only and ends its data in Finish (or when it
 // is destroyed); a decompression stream is read-only and can be rewound to its start or moved
-// forward. Neither owns the stream it wraps, and several of them may share one wrapped stream:
-// each keeps its own position in it.
+// forward (to the place of the wrapped stream where it was created). Neither owns the stream it
+// wraps, and several of them may share one wrapped stream: each keeps its own position in it.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,6 +46,7 @@ class TCustomZStream : public TStream {
   }
   struct ZState;
   TStream& wrapped_;
+  const int64_t wrappedStart_;  // where the compressed data begin in the wrapped stream
   int64_t wrappedPos_;
   std::unique_ptr<ZState> z_;
   std::vector<uint8_t> buffer_;
@@ -85,10 +86,18 @@ class TZDecompressionStream : public TCustomZStream {
   // reads to the end. Anything else raises EZDecompressionError "Invalid ZStream operation!".
   // Returns the number of bytes produced so far.
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  // The most bytes that reading on can still produce: the compressed bytes left in the
+  // wrapped stream and in hand times deflate's largest ratio (1032:1), plus what inflate may
+  // hold back. A reader that cannot know a size trusts no count beyond this.
+  int64_t MaxBytesLeft();
 
  private:
   bool ended_ = false;
 };
+
+// Bytes left after the position of any stream: the size less the position, or for a
+// decompression stream its MaxBytesLeft.
+int64_t BytesLeftBound(TStream& stream);
 
 // Inflates a whole block. `estimate` is the expected output size (0 for none); the output
 // grows geometrically from it (or from the input size rounded up to 256). Raises

@@ -401,6 +401,24 @@ void TPersistentObjectList::ReadFromFilerWithEvent(TVirtualReader& reader,
   const int32_t version = reader.ReadInteger();
   if (version != 0) RaiseFilerException(version);
   reader.ReadListBegin();
+  try {
+    ReadItems(reader, afterSenderObjectCreated);
+  } catch (...) {
+    // The list does not own its items, and no one else holds the ones read so far: free them,
+    // with what the lists among them read.
+    FreeReadItems(*this);
+    throw;
+  }
+  reader.ReadListEnd();
+}
+
+void TPersistentObjectList::FreeReadItems(TPersistentObjectList& list) {
+  for (int i = 0; i < list.count_; ++i)
+    if (auto* inner = dynamic_cast<TPersistentObjectList*>(list.list_[i])) FreeReadItems(*inner);
+  list.FreeItemsAndClear();
+}
+
+void TPersistentObjectList::ReadItems(TVirtualReader& reader, const TObjectCreatedEvent& afterSenderObjectCreated) {
   std::vector<std::string> classes;
   const TPersistentObjectRegistry& registry = TPersistentObjectRegistry::Instance();
   while (!reader.EndOfList()) {
@@ -441,7 +459,6 @@ void TPersistentObjectList::ReadFromFilerWithEvent(TVirtualReader& reader,
         BrokenListArchive();
     }
   }
-  reader.ReadListEnd();
 }
 
 void RegisterPersistentClasses() {

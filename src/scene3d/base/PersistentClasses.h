@@ -211,10 +211,14 @@ class TPersistentObjectList : public TPersistentObject {
 
   void WriteToFiler(TVirtualWriter& writer) const override;
   void ReadFromFiler(TVirtualReader& reader) override;
+  // An archive that fails part-way leaves the list empty, the items it had read freed (with
+  // the items of the lists among them).
   void ReadFromFilerWithEvent(TVirtualReader& reader, const TObjectCreatedEvent& afterSenderObjectCreated);
 
  private:
   void Grow();
+  void ReadItems(TVirtualReader& reader, const TObjectCreatedEvent& afterSenderObjectCreated);
+  static void FreeReadItems(TPersistentObjectList& list);
   TObject** list_ = nullptr;
   int count_ = 0;
   int capacity_ = 0;

@@ -232,7 +232,7 @@ namespace {
 // The hashed compressor's state, one per call.
 class TGIFEncoder {
  public:
-  TGIFEncoder(TStream& stream, int32_t codeSize) : stream_(stream), codeSize_(codeSize) {
+  TGIFEncoder(TStream& stream, int32_t codeSize) : stream_(stream) {
     clear_ = 1 << codeSize;
     end_ = clear_ + 1;
     initWidth_ = codeSize + 1;
@@ -340,7 +340,6 @@ class TGIFEncoder {
   }
 
   TStream& stream_;
-  int32_t codeSize_;
   int32_t clear_ = 0, end_ = 0, initWidth_ = 0, width_ = 0, maxCode_ = 0, nextFree_ = 0;
   bool clearFlag_ = false;
   int32_t keys_[kHashSize];

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 
 #include "TestTools.h"
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/codecs/bmpfilt.h"
+#include "rastova/core/RVUtils.h"
 
 namespace rv {
 namespace {
@@ -46,10 +49,11 @@ void PutLe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 }
 
 // A BMP built by hand: file header, a header of `headerSize` bytes (the given fields, the rest
-// zero), the given colour table and pixel bytes.
+// zero), the masks (red, green, blue and, in headers of 56 bytes and more, alpha) inside a
+// header that holds them or else right after it, then the colour table and pixel bytes.
 std::vector<uint8_t> BuildBmp(int32_t w, int32_t h, uint16_t bits, uint32_t compression, const std::vector<uint8_t>& table,
                               const std::vector<uint8_t>& pixels, uint32_t headerSize = 40, uint32_t used = 0,
-                              const uint32_t* masks = nullptr) {
+                              const uint32_t* masks = nullptr, uint32_t alphaMask = 0) {
   std::vector<uint8_t> f(14 + headerSize, 0);
   f[0] = 'B';
   f[1] = 'M';
@@ -63,12 +67,13 @@ std::vector<uint8_t> BuildBmp(int32_t w, int32_t h, uint16_t bits, uint32_t comp
   PutLe32(f, 46, used);
   if (masks && headerSize >= 52)
     for (int k = 0; k < 3; ++k) PutLe32(f, 14 + 40 + size_t(4 * k), masks[k]);
-  Append(f, table);
+  if (headerSize >= 56) PutLe32(f, 14 + 52, alphaMask);
   if (masks && headerSize < 52) {
     std::vector<uint8_t> m(12);
     for (int k = 0; k < 3; ++k) PutLe32(m, size_t(4 * k), masks[k]);
     Append(f, m);
   }
+  Append(f, table);
   PutLe32(f, 10, uint32_t(f.size()));
   Append(f, pixels);
   PutLe32(f, 2, uint32_t(f.size()));
@@ -343,10 +348,15 @@ TEST(Bmp, DamagedFiles) {
       {"RLE8 with a 24-bit count", set32(raw, 30, 1), false},
       {"pixel offset past the end", set32(raw, 10, 0x7FFFFFFF), false},
       {"colours used 2^31", set32(rle, 46, 0x80000000u), true},
+      {"RLE 16384 x 16384 from a kilobyte", set32(set32(rle, 18, 16384), 22, 16384), false},
+      {"32-bit rows times height past 64 bits", set32(set32(set32(raw, 18, 0x7FFFFFFF), 22, 0x7FFFFFFF), 28, 32),
+       false},
   };
   for (const auto& c : cases) {
-    auto d = ReadBmp(c.data);
+    std::unique_ptr<Decoded> d;
+    const size_t largest = test_support::LargestAllocationDuring([&] { d = ReadBmp(c.data); });
     EXPECT_EQ(d->ok, c.readable) << c.name;
+    EXPECT_LT(largest, size_t(16) << 20) << c.name;
   }
   // RLE codes that point past the image end quietly.
   const std::vector<std::vector<uint8_t>> codes = {
@@ -455,6 +465,86 @@ TEST(BmpTools, ToolFilesReadCorrectly) {
           ASSERT_EQ(d->mask->GetPixel(x, y), TestPixel(x, y).a) << paths[i];
         }
       }
+  }
+}
+
+// Bit-field files written by hand, read here with the file's alpha kept, and by ImageMagick.
+// Fields of 8 bits read the same; wider ones keep their top 8 bits (ImageMagick may round the
+// last bit the other way); narrower ones keep the 16-bit rule, their bits at the top of the
+// byte (ImageMagick scales them up, so only those bits are compared).
+TEST(BmpTools, BitFieldsReadAsImageMagickReadsThem) {
+  if (!HaveMagick()) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) is not installed";
+  const int w = 5, h = 3;
+  struct Case {
+    const char* name;
+    uint16_t bits;
+    uint32_t headerSize;
+    uint32_t masks[3];
+    uint32_t alphaMask;
+    uint32_t used;  // colour-table entries between the masks and the pixels
+  };
+  const Case cases[] = {
+      {"565 with a colour table", 16, 40, {0xF800, 0x07E0, 0x001F}, 0, 16},
+      {"xbgr", 32, 40, {0x0000FF00, 0x00FF0000, 0xFF000000}, 0, 0},
+      {"11-11-10", 32, 40, {0xFFE00000, 0x001FFC00, 0x000003FF}, 0, 0},
+      {"10-10-10-2", 32, 124, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0xC0000000, 0},
+      {"rgba, alpha in the low byte", 32, 108, {0xFF000000, 0x00FF0000, 0x0000FF00}, 0x000000FF, 0},
+      {"bgra with a table", 32, 40, {0x00FF0000, 0x0000FF00, 0x000000FF}, 0, 4},
+  };
+  TempDir dir;
+  uint32_t seed = 12345;
+  for (const Case& c : cases) {
+    // Pixels of every bit pattern, and one pixel each of all zeros and all ones.
+    const size_t bytesPerPixel = c.bits / 8, rowLen = (w * bytesPerPixel + 3) / 4 * 4;
+    std::vector<uint8_t> pixels(rowLen * h, 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        seed = seed * 1103515245u + 12345u;
+        uint32_t v = (seed >> 16) | (seed << 16);
+        if (x == 0 && y == 0) v = 0;
+        if (x == 1 && y == 0) v = 0xFFFFFFFF;
+        for (size_t k = 0; k < bytesPerPixel; ++k) pixels[size_t(y) * rowLen + x * bytesPerPixel + k] = uint8_t(v >> (8 * k));
+      }
+    std::vector<uint8_t> table(size_t(c.used) * 4);
+    for (size_t i = 0; i < table.size(); ++i) table[i] = uint8_t(i * 37);
+    const auto file = BuildBmp(w, h, c.bits, 3, table, pixels, c.headerSize, c.used, c.masks, c.alphaMask);
+    const std::string path = dir.File("bitfields.bmp");
+    WriteFileBytes(path, file);
+    int mw = 0, mh = 0;
+    std::vector<uint8_t> expect;
+    ASSERT_TRUE(MagickDecode(path, mw, mh, expect)) << c.name;
+    ASSERT_EQ(mw, w) << c.name;
+    auto d = ReadBmp(file);
+    ASSERT_TRUE(d->ok) << c.name;
+    ASSERT_EQ(d->bitmap.GetWidth(), w) << c.name;
+    const uint32_t fieldMasks[4] = {c.masks[0], c.masks[1], c.masks[2], c.alphaMask};
+    bool anyAlpha = false;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Rgba p = PixelOf(d->bitmap, x, y);
+        const uint8_t alpha = d->mask ? uint8_t(d->mask->GetPixel(x, y)) : 255;
+        const uint8_t ours[4] = {p.r, p.g, p.b, alpha};
+        const uint8_t* theirs = &expect[size_t(4 * (y * w + x))];
+        for (int k = 0; k < 4; ++k) {
+          const int width = BitMaskWidth(fieldMasks[k]);
+          if (k == 3 && width == 0) {
+            EXPECT_EQ(theirs[3], 255) << c.name;  // no alpha mask: opaque for both
+            continue;
+          }
+          const std::string where = std::string(c.name) + " at " + std::to_string(x) + "," + std::to_string(y) +
+                                    " channel " + std::to_string(k) + ": " + std::to_string(ours[k]) + " vs " +
+                                    std::to_string(theirs[k]);
+          if (width < 8) {
+            const int drop = 8 - width;
+            EXPECT_EQ(ours[k] >> drop, theirs[k] >> drop) << where;
+            EXPECT_EQ(ours[k] & ((1 << drop) - 1), 0) << where;
+          } else {
+            EXPECT_LE(std::abs(ours[k] - theirs[k]), width == 8 ? 0 : 1) << where;
+          }
+        }
+        anyAlpha |= alpha != 255;
+      }
+    EXPECT_EQ(anyAlpha, c.alphaMask != 0) << c.name;
   }
 }
 

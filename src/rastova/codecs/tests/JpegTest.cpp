@@ -132,6 +132,31 @@ TEST(Jpeg, CMYKWrittenWithAdobeMarker) {
   EXPECT_EQ(n->bitmap.GetPixelFormat(), rvCMYK);
 }
 
+// Raw YCbCr samples come from YCbCr files only: grey, RGB and CMYK files decode as without
+// the request (their samples once went unconverted into rows laid out for three bytes).
+TEST(Jpeg, RawYCbCrTouchesOnlyYCbCrFiles) {
+  TRVBitmap src;
+  FillSmooth(src, 16, 8);
+  auto read = [](const std::vector<uint8_t>& f, bool raw, TRVBitmap& out) {
+    auto s = StreamOf(f);
+    TRVProgressRec progress;
+    TIOParamsVals p;
+    ReadJpegStream(*s, nullptr, out, false, -1, false, false, false, false, raw, false, progress, p);
+    return !progress.IsAborting();
+  };
+  for (uint8_t colorSpace : {0, 1, 2, 3}) {
+    TIOParamsVals p;
+    p.JPEG_ColorSpace = colorSpace;
+    p.JPEG_Quality = 90;
+    const auto f = WriteJpeg(src, p);
+    TRVBitmap plain, raw;
+    ASSERT_TRUE(read(f, false, plain)) << int(colorSpace);
+    ASSERT_TRUE(read(f, true, raw)) << int(colorSpace);
+    ASSERT_EQ(raw.GetPixelFormat(), rv24RGB) << int(colorSpace);
+    EXPECT_EQ(MaxDifference(plain, raw) == 0, colorSpace != 2) << int(colorSpace);
+  }
+}
+
 TEST(Jpeg, StartOfImageSearchAndStreamPosition) {
   TRVBitmap src;
   FillSmooth(src, 8, 8);

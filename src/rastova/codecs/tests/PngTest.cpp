@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "TestTools.h"
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/codecs/pngfilt.h"
 
 namespace rv {
@@ -361,10 +362,23 @@ TEST(Png, DamagedFiles) {
        }()},
       {"PLTE of 300 entries", plteLength(900)},
       {"PLTE length not a multiple of 3", plteLength(10)},
+      // 41 bytes: signature, IHDR and the head of a text chunk that declares 1.9 GB.
+      {"text chunk of 1.9 GB", [&] {
+         auto f = cut(good, ihdr + 25);
+         Append(f, {0x71, 0, 0, 0, 't', 'E', 'X', 't'});
+         return f;
+       }()},
+      {"compressed text chunk of 100 MB", [&] {
+         auto f = cut(good, ihdr + 25);
+         Append(f, {0x06, 0, 0, 0, 'z', 'T', 'X', 't', 'k', 0, 0});
+         return f;
+       }()},
   };
   for (const auto& c : cases) {
-    auto d = ReadPng(c.data);
+    std::unique_ptr<Decoded> d;
+    const size_t largest = test_support::LargestAllocationDuring([&] { d = ReadPng(c.data); });
     EXPECT_FALSE(d->ok) << c.name;
+    EXPECT_LT(largest, size_t(16) << 20) << c.name;
   }
   // Palette indices past the palette read as some colour, without harm.
   auto f = pal;

@@ -395,12 +395,13 @@ std::vector<Damaged> DamagedFiles() {
     f.resize(ifd + 102);
     out.push_back({"65535 entries", f, false});
   }
-  auto big = [](uint32_t w, uint32_t h) {
+  auto big = [](uint32_t w, uint32_t h, uint32_t compression = 1) {
     TiffBuilder b;
     const uint32_t at = b.Data(std::vector<uint8_t>(16, 1));
     b.Entry(256, 4, {w});
     b.Entry(257, 4, {h});
     b.Entry(258, 3, {8});
+    b.Entry(259, 3, {compression});
     b.Entry(262, 3, {1});
     b.Entry(273, 4, {at});
     b.Entry(279, 4, {16});
@@ -410,6 +411,8 @@ std::vector<Damaged> DamagedFiles() {
   out.push_back({"width 0", big(0, 4), true});
   out.push_back({"65535 x 65535 with one small strip", big(65535, 65535), true});
   out.push_back({"4000 x 4000 with one small strip", big(4000, 4000), true});
+  out.push_back({"Deflate 20000 x 20000 from 16 bytes", big(20000, 20000, 8), true});
+  out.push_back({"LZW 20000 x 20000 from 16 bytes", big(20000, 20000, 5), true});
   {
     TiffBuilder b;
     GreyPage(b, 8, 4, GreyRamp());

@@ -201,6 +201,13 @@ TEST(DibTransfer, SmallDepthsBitFieldsAndTopDown) {
   auto d32 = MakeDib(1, 1, 32, BI_BITFIELDS, {0xFF0000, 0xFF00, 0xFF}, {0x11, 0x22, 0x33, 0x44});
   ASSERT_EQ(PackedDIBToBitmap(d32.data(), d32.size(), b), 32);
   EXPECT_EQ(PackRGB(b.GetPixels(0, 0)), 0x332211u);
+  // 32 bits go through their masks: red, green, blue in the upper three bytes; 10-10-10.
+  auto xbgr = MakeDib(1, 1, 32, BI_BITFIELDS, {0xFF00, 0xFF0000, 0xFF000000}, {0x11, 0x22, 0x33, 0x44});
+  ASSERT_EQ(PackedDIBToBitmap(xbgr.data(), xbgr.size(), b), 32);
+  EXPECT_EQ(PackRGB(b.GetPixels(0, 0)), 0x223344u);
+  auto d1010 = MakeDib(1, 1, 32, BI_BITFIELDS, {0x3FF00000, 0xFFC00, 0x3FF}, {0xFF, 0x03, 0xF0, 0x3F});
+  ASSERT_EQ(PackedDIBToBitmap(d1010.data(), d1010.size(), b), 32);
+  EXPECT_EQ(PackRGB(b.GetPixels(0, 0)), 0xFF00FFu);
   // Rows handed over separately replace those of the block.
   auto header = MakeDib(1, 1, 24, BI_RGB, {}, {});
   const uint8_t row[4] = {1, 2, 3, 0};
@@ -268,6 +275,10 @@ TEST(DibTransfer, DamagedBlocksAreRefused) {
   };
   auto truncated = good;
   truncated.resize(good.size() - 1);
+  // A header of 44 bytes holds only the first mask; the block (header and one pixel) ends there.
+  auto header44BitFields = MakeDib(1, 1, 16, BI_BITFIELDS, {}, {});
+  header44BitFields[0] = 44;
+  header44BitFields.resize(48, 0xFF);
   struct Case {
     const char* what;
     std::vector<uint8_t> dib;
@@ -294,6 +305,12 @@ TEST(DibTransfer, DamagedBlocksAreRefused) {
       {"RLE8 huge picture", MakeDib(60000, 60000, 8, BI_RLE8, {0, 0xFFFFFF}, {0, 1}, 2)},
       {"RLE stored top-down", MakeDib(4, -1, 8, BI_RLE8, {0, 0xFFFFFF}, {4, 1, 0, 1}, 2)},
       {"bit fields without their masks", MakeDib(1, 1, 16, BI_BITFIELDS, {}, {})},
+      {"bit fields after a 44-byte header, block ends before the masks", header44BitFields},
+      {"rows times height past 64 bits", MakeDib(0x7FFFFFFF, 0x7FFFFFFF, 32, BI_RGB, {}, {1, 2, 3, 4})},
+      {"IYU2 rows times height past 64 bits",
+       MakeDib(0x7FFFFFFF, 0x7FFFFFFF, 24, MakeFourCC('I', 'Y', 'U', '2'), {}, {1, 2, 3})},
+      {"I420 planes past 64 bits",
+       MakeDib(0x7FFFFFFF, 0x7FFFFFFF, 12, MakeFourCC('I', '4', '2', '0'), {}, {1, 2, 3})},
   };
   for (const Case& c : cases) {
     TRVBitmap b(2, 2, rv24RGB);

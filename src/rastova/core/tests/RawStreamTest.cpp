@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVRawStream.h"
 #include "rastova/core/RVStream.h"
+#include "rastova/core/RVZLib.h"
+#include "common/tests/support/AllocationWatch.h"
 
 namespace rv {
 namespace {
@@ -121,6 +124,7 @@ TEST(RawStream, MalformedStreamsAreRejected) {
       {"alignment 0", 71, 0, false},
       {"alignment 12", 71, 12, false},
       {"negative alignment", 71, -32, false},
+      {"alignment beyond any layout", 71, 0x40000000, false},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> bad = good;
@@ -141,6 +145,60 @@ TEST(RawStream, MalformedStreamsAreRejected) {
     TRVBitmap u;
     std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
     EXPECT_FALSE(Load(u, cut)) << "cut at " << n;
+  }
+}
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data) {
+  TMemoryStream out;
+  TZCompressionStream z(out, zcDefault);
+  z.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+  z.Finish();
+  return out.Data();
+}
+
+bool LoadThroughZlib(TRVBitmap& b, const std::vector<uint8_t>& packed) {
+  TRVMemStream source(packed.data(), static_cast<int64_t>(packed.size()));
+  TZDecompressionStream z(source);
+  return LoadRawFromStream(b, z);
+}
+
+TEST(RawStream, SizesTheDataCannotHoldAreRefusedBeforeAllocating) {
+  TRVBitmap b(3, 2, rv24RGB);
+  Fill24(b);
+  const std::vector<uint8_t> good = Save(b);
+  // Through a decompression stream, which cannot tell its size, the image still comes back.
+  TRVBitmap back;
+  ASSERT_TRUE(LoadThroughZlib(back, Deflate(good)));
+  EXPECT_EQ(back.GetPixels_rv24RGB(2, 1), b.GetPixels_rv24RGB(2, 1));
+
+  // The watch sees allocations at all (else the bounds below would hold for nothing).
+  const size_t megabyte = test_support::LargestAllocationDuring([] {
+    auto block = std::make_unique<std::vector<uint8_t>>(size_t(1) << 20);
+    ASSERT_EQ(block->size(), size_t(1) << 20);
+  });
+  ASSERT_GE(megabyte, size_t(1) << 20);
+  struct Case {
+    const char* what;
+    int32_t width, height;
+    uint8_t format;
+  };
+  const Case cases[] = {
+      {"20000 x 20000 RGB", 20000, 20000, rv24RGB},
+      {"row length times height past 64 bits", 0x7FFFFFFF, 0x7FFFFFFF, 8},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> header = good;
+    PutI32(header, 20, c.width);
+    PutI32(header, 24, c.height);
+    header[28] = c.format;
+    for (bool compressed : {false, true}) {
+      TRVBitmap t;
+      bool loaded = true;
+      const size_t largest = test_support::LargestAllocationDuring(
+          [&] { loaded = compressed ? LoadThroughZlib(t, Deflate(header)) : Load(t, header); });
+      EXPECT_FALSE(loaded) << c.what << (compressed ? " through zlib" : "");
+      EXPECT_LT(largest, 1u << 20) << c.what << (compressed ? " through zlib" : "");
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -113,6 +114,74 @@ TEST(ZLibStreams, RoundTripsAndEmptyData) {
   TMemoryStream sink;
   TZCompressionStream w(sink, zcDefault);
   EXPECT_THROW(w.Read(text, 1), EZCompressionError);
+}
+
+std::vector<uint8_t> ReadInPieces(TZDecompressionStream& z, int64_t piece) {
+  std::vector<uint8_t> out, buffer(static_cast<size_t>(piece));
+  for (int64_t got; (got = z.Read(buffer.data(), piece)) > 0;) out.insert(out.end(), buffer.begin(), buffer.begin() + got);
+  return out;
+}
+
+TEST(ZLibStreams, RewindGoesBackToWhereTheCompressedDataStart) {
+  const std::vector<uint8_t> data = Pattern(70000);
+  std::vector<uint8_t> file = {'H', 'E', 'A', 'D', ':'};
+  const std::vector<uint8_t> packed = Compress(data, zcDefault);
+  file.insert(file.end(), packed.begin(), packed.end());
+  TMemoryStream src = MemoryOf(file);
+  src.SetPosition(5);
+  TZDecompressionStream z(src);
+  EXPECT_EQ(ReadInPieces(z, 1000), data);
+  EXPECT_EQ(z.Seek(0, soBeginning), 0);
+  EXPECT_EQ(ReadInPieces(z, 333), data);
+  // A forward move from the start after the rewind also reads from there.
+  z.Seek(0, soBeginning);
+  z.Seek(100, soBeginning);
+  uint8_t next = 0;
+  ASSERT_EQ(z.Read(&next, 1), 1);
+  EXPECT_EQ(next, data[100]);
+}
+
+TEST(ZLibStreams, TruncatedDataGiveTheSameBytesWhateverThePieceSize) {
+  const std::vector<uint8_t> text(std::begin("one, two, three, one, two, three"), std::end("one, two, three, one, two, three"));
+  const std::vector<uint8_t> longer = Pattern(20000);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> data;
+    size_t keep;  // compressed bytes kept
+  };
+  const std::vector<uint8_t> shortPacked = Compress(text, zcDefault), longPacked = Compress(longer, zcDefault);
+  const Case cases[] = {
+      {"short text cut before its check value", text, shortPacked.size() - 4},
+      {"short text cut in the middle", text, shortPacked.size() / 2},
+      {"long pattern cut in the middle", longer, longPacked.size() / 2},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> cut = Compress(c.data, zcDefault);
+    cut.resize(c.keep);
+    std::vector<std::vector<uint8_t>> results;
+    for (int64_t piece : {1, 3, 4096, 1 << 20}) {
+      TMemoryStream src = MemoryOf(cut);
+      TZDecompressionStream z(src);
+      results.push_back(ReadInPieces(z, piece));
+    }
+    ASSERT_FALSE(results[0].empty()) << c.what;
+    EXPECT_TRUE(std::equal(results[0].begin(), results[0].end(), c.data.begin())) << c.what;
+    for (size_t i = 1; i < results.size(); ++i) EXPECT_EQ(results[i], results[0]) << c.what << ", piece " << i;
+  }
+}
+
+TEST(ZLibStreams, BoundOfWhatIsLeft) {
+  const std::vector<uint8_t> packed = Compress(Pattern(5000), zcMax);
+  TMemoryStream src = MemoryOf(packed);
+  TZDecompressionStream z(src);
+  const int64_t before = BytesLeftBound(z);
+  EXPECT_GE(before, 5000);
+  EXPECT_LE(before, static_cast<int64_t>(packed.size()) * 1032 + 65536);
+  ReadInPieces(z, 4096);
+  EXPECT_EQ(BytesLeftBound(z), 0);  // the data have ended
+  TMemoryStream plain = MemoryOf(Pattern(10));
+  plain.SetPosition(4);
+  EXPECT_EQ(BytesLeftBound(plain), 6);
 }
 
 TEST(ZLibStreams, PythonReadsWhatWeWrote) {

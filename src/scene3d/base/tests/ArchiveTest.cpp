@@ -52,12 +52,23 @@ class TSigned : public TSample {
   std::string FileSignature() const override { return "SIG1"; }
 };
 
+// A sample that counts the instances alive.
+class TCounted : public TSample {
+ public:
+  static inline int alive = 0;
+  TCounted() { ++alive; }
+  ~TCounted() override { --alive; }
+  const char* ClassName() const override { return "TCounted"; }
+  std::unique_ptr<TPersistentObject> NewInstance() const override { return std::make_unique<TCounted>(); }
+};
+
 class TPlainObject : public TObject {};
 
 struct Registered : ::testing::Test {
   void SetUp() override {
     RegisterPersistentClasses();
     TPersistentObjectRegistry::Instance().Register<TSample>("TSample");
+    TPersistentObjectRegistry::Instance().Register<TCounted>("TCounted");
   }
 };
 
@@ -288,6 +299,41 @@ TEST_F(Registered, HostileListArchivesFail) {
   TPersistentObjectList list;
   EXPECT_THROW(list.LoadFromString(deep), common::Exception);
   list.FreeItemsAndClear();
+}
+
+TEST_F(Registered, ArchivesThatFailPartWayFreeWhatTheyRead) {
+  // outer: [counted, inner: [counted, counted], counted]
+  TCounted a, b, c, d;
+  TPersistentObjectList inner, outer;
+  inner.Add(&b);
+  inner.Add(&c);
+  outer.Add(&a);
+  outer.Add(&inner);
+  outer.Add(&d);
+  const std::string whole = outer.SaveToString();
+  ASSERT_EQ(TCounted::alive, 4);
+  // The archive ends with b (4 bytes: version, value), c's class index (2), c (4), the inner
+  // list's end (1), d's class index (2), d (4) and the outer list's end (1). It breaks after b,
+  // before the inner list's end, and inside d (the inner list then complete).
+  const size_t n = whole.size();
+  const size_t cuts[] = {n - 13, n - 8, n - 3};
+  for (size_t cut : cuts) {
+    TPersistentObjectList back;
+    EXPECT_THROW(back.LoadFromString(whole.substr(0, cut)), common::Exception) << "cut at " << cut;
+    EXPECT_EQ(back.Count(), 0) << "cut at " << cut;
+    EXPECT_EQ(TCounted::alive, 4) << "cut at " << cut;
+  }
+  // The whole archive reads back; its reader frees the tree.
+  TPersistentObjectList back;
+  back.LoadFromString(whole);
+  ASSERT_EQ(back.Count(), 3);
+  EXPECT_EQ(TCounted::alive, 8);
+  auto* innerBack = dynamic_cast<TPersistentObjectList*>(back[1]);
+  ASSERT_NE(innerBack, nullptr);
+  EXPECT_EQ(innerBack->Count(), 2);
+  innerBack->FreeItemsAndClear();
+  back.FreeItemsAndClear();
+  EXPECT_EQ(TCounted::alive, 4);
 }
 
 TEST_F(Registered, NonPersistentElementsAreNotArchived) {

@@ -1,0 +1,127 @@
+// Writes the seeds that only this system's own writers make: raw bitmap streams (plain and
+// through zlib), packed DIBs, zlib data, binary archives and component streams. Each file
+// starts with the choice byte its fuzz target takes first, where the target takes one.
+// Usage: make_seeds <corpus folder>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVDibTransfer.h"
+#include "rastova/core/RVRawStream.h"
+#include "rastova/core/RVStream.h"
+#include "rastova/core/RVZLib.h"
+#include "scene3d/base/Classes.h"
+#include "scene3d/base/GLColor.h"
+#include "scene3d/base/PersistentClasses.h"
+#include "scene3d/base/Scene3dBase.h"
+#include "scene3d/base/VectorLists.h"
+#include "scene3d/base/XCollection.h"
+
+namespace {
+
+std::string root;
+
+void Put(const std::string& target, const std::string& name, const std::string& bytes) {
+  std::ofstream(root + "/" + target + "/" + name, std::ios::binary) << bytes;
+}
+std::string Str(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
+std::string Choice(unsigned c, const std::string& rest) { return std::string(1, static_cast<char>(c)) + rest; }
+
+std::string Zip(const std::string& data) {
+  rv::TMemoryStream out;
+  {
+    rv::TZCompressionStream z(out, rv::zcDefault);
+    z.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+    z.Finish();
+  }
+  return Str(out.Data());
+}
+
+void Pattern(rv::TRVBitmap& b) {
+  for (int32_t y = 0; y < b.GetHeight(); ++y)
+    for (int32_t x = 0; x < b.GetWidth(); ++x) b.SetPixels_rv24RGB(x, y, static_cast<uint32_t>(x * 0x102030 + y * 0x0A0B0C));
+}
+
+void Images() {
+  struct Named {
+    const char* name;
+    rv::TRVBitmap* bitmap;
+  };
+  rv::TRVBitmap rgb(5, 3, rv::rv24RGB), rgbAlpha(4, 2, rv::rv24RGB), bw(9, 2, rv::rv1g), pal(3, 3, rv::rv8p),
+      grey(2, 2, rv::rv8g);
+  Pattern(rgb);
+  Pattern(rgbAlpha);
+  rgbAlpha.AlphaBitmap();
+  for (int32_t i = 0; i < 4; ++i) pal.SetPalette(i, rv::TRGB{uint8_t(i * 60), 0, uint8_t(255 - i * 60)});
+  for (const Named& n : {Named{"rgb", &rgb}, Named{"alpha", &rgbAlpha}, Named{"bw", &bw}, Named{"palette", &pal},
+                         Named{"grey", &grey}}) {
+    rv::TMemoryStream s;
+    rv::SaveRawToStream(*n.bitmap, s);
+    const std::string raw = Str(s.Data());
+    Put("raw_stream", std::string(n.name) + ".raw", Choice(0, raw));
+    Put("raw_stream", std::string(n.name) + ".raw.z", Choice(1, Zip(raw)));
+    Put("dib", std::string(n.name) + ".dib", Str(rv::CopyBitmaptoDIBEx(*n.bitmap, 0, 0, 0, 0, 96, 96)));
+  }
+}
+
+void ZlibData() {
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += "row " + std::to_string(i * i) + " of the pattern\n";
+  Put("zlib", "text.z", Choice(7, Zip(text)));
+  Put("zlib", "short.z", Choice(0, Zip("abc")));
+  Put("zlib", "empty.z", Choice(70, Zip("")));
+  std::string zeros(5000, '\0');
+  Put("zlib", "zeros.z", Choice(200, Zip(zeros)));
+  Put("zlib", "cut.z", Choice(1, Zip(text).substr(0, 40)));
+}
+
+void Archives() {
+  gl3d::TAffineVectorList points;
+  points.Add(gl3d::TVector3f{1, 2, 3});
+  points.Add(gl3d::TVector3f{-1, 0.5f, 8});
+  gl3d::TVectorList vectors;
+  vectors.Add(gl3d::TVector4f{1, 0, 0, 1});
+  gl3d::TPersistentObjectList inner, outer;
+  inner.Add(&vectors);
+  inner.Add(nullptr);
+  outer.Add(&points);
+  outer.Add(&inner);
+  outer.Add(nullptr);
+  outer.Add(&points);
+  Put("archive", "nested.bin", Choice(0, outer.SaveToString()));
+  Put("archive", "empty.bin", Choice(0, gl3d::TPersistentObjectList().SaveToString()));
+  Put("archive", "points.bin", Choice(1, points.SaveToString()));
+
+  auto props = [](gl3d::TPersistent& object) {
+    gl3d::TMemoryStream s;
+    gl3d::TWriter w(s);
+    w.WriteDefinedProperties(object);
+    return s.DataString();
+  };
+  gl3d::TGLColor color(nullptr);
+  color.SetColor(gl3d::TVector4f{0.25f, 0.5f, 1, 0.75f});
+  Put("component_stream", "color.bin", Choice(0, props(color)));
+  Put("component_stream", "points.bin", Choice(1, props(points)));
+  gl3d::TXCollection collection(nullptr);
+  gl3d::TMemoryStream s;
+  gl3d::TWriter w(s);
+  collection.WriteToFiler(w);
+  Put("component_stream", "collection.bin", Choice(2, s.DataString()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seeds <corpus folder>\n");
+    return 2;
+  }
+  root = argv[1];
+  gl3d::Scene3dBaseStartup();
+  Images();
+  ZlibData();
+  Archives();
+  return 0;
+}
