@@ -1,5 +1,5 @@
 // Writes the seeds that only this system's own writers make: raw bitmap streams (plain and
-// through zlib), packed DIBs, zlib data, binary archives and component streams. Each file
+// through zlib), packed DIBs, zlib data, binary archives, component streams and "glsm" meshes. Each file
 // starts with the choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
 #include <cstdio>
@@ -18,6 +18,8 @@
 #include "scene3d/base/Scene3dBase.h"
 #include "scene3d/base/VectorLists.h"
 #include "scene3d/base/XCollection.h"
+#include "scene3d/scene/Scene3dScene.h"
+#include "scene3d/scene/mesh/MeshObject.h"
 
 namespace {
 
@@ -111,6 +113,43 @@ void Archives() {
   Put("component_stream", "collection.bin", Choice(2, s.DataString()));
 }
 
+// Mesh-object lists: a small grid with each kind of face group, and one per plain mode.
+void Meshes() {
+  gl3d::TMeshObjectList list;
+  auto* mesh = gl3d::TMeshObject::CreateOwned(&list);
+  mesh->SetName("grid");
+  mesh->SetMode(gl3d::moFaceGroups);
+  for (int i = 0; i < 9; ++i) {
+    mesh->Vertices()->Add({static_cast<float>(i % 3), static_cast<float>(i / 3), 0});
+    mesh->Normals()->Add({0, 0, 1});
+    mesh->TexCoords()->Add({static_cast<float>(i % 3) / 2, static_cast<float>(i / 3) / 2, 0});
+    mesh->LightMapTexCoords()->Add({0.5f, 0.5f, 0});
+  }
+  mesh->GetTexCoordsEx(1)->AddPoint({1, 2, 3});
+  auto* plain = gl3d::TFaceGroup::CreateOwned<gl3d::TFGVertexIndexList>(mesh->FaceGroups());
+  plain->SetMaterialName("stone");
+  plain->SetLightMapIndex(0);
+  for (int k : {0, 3, 1, 1, 3, 4}) plain->Add(k);
+  auto* strip = gl3d::TFaceGroup::CreateOwned<gl3d::TFGVertexNormalTexIndexList>(mesh->FaceGroups());
+  strip->SetMode(gl3d::fgTriangleStrip);
+  for (int k : {1, 4, 2, 5}) {
+    strip->Add(k);
+    strip->NormalIndices()->Add(0);
+    strip->TexCoordIndices()->Add(k);
+  }
+  auto* fan = gl3d::TFaceGroup::CreateOwned<gl3d::TFGIndexTexCoordList>(mesh->FaceGroups());
+  fan->SetMode(gl3d::fgTriangleFan);
+  for (int k : {4, 5, 8, 7}) {
+    fan->Add(k);
+    fan->TexCoords()->Add({0.25f, 0.75f, 0});
+  }
+  Put("glsm", "groups.glsm", list.SaveToString());
+  mesh->FaceGroups()->Clear();
+  mesh->SetMode(gl3d::moTriangleStrip);
+  Put("glsm", "strip.glsm", list.SaveToString());
+  Put("glsm", "empty.glsm", gl3d::TMeshObjectList().SaveToString());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,8 +159,10 @@ int main(int argc, char** argv) {
   }
   root = argv[1];
   gl3d::Scene3dBaseStartup();
+  gl3d::Scene3dSceneStartup();
   Images();
   ZlibData();
   Archives();
+  Meshes();
   return 0;
 }

@@ -14,7 +14,9 @@ PACKAGES=(
   # image codecs and colour management
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev liblcms2-dev libjxr-dev
   # XML, network, devices
-  libpugixml-dev libcurl4-openssl-dev libspnav-dev libsane-dev
+  libpugixml-dev libcurl4-openssl-dev libsane-dev
+  # the 3D mouse: libspnav is a static library that carries the daemon's X11 protocol too
+  libspnav-dev libx11-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts standing in for Arial and Tahoma, and a virtual display for the end-to-end test

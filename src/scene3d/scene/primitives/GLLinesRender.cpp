@@ -8,6 +8,7 @@
 
 #include "common/Exception.h"
 #include "scene3d/gl/GLLog.h"
+#include "scene3d/scene/objects/GLDummyCube.h"
 #include "scene3d/scene/primitives/GLLines.h"
 
 namespace gl3d {
@@ -58,6 +59,7 @@ void TGLNodedLines::DrawNode(TRenderContextInfo& rci, const TVector4f& color, fl
       DrawAxes(rci, 0xCCCC, nodeSize_ * 0.5f);
       break;
     case lnaCube:
+      DrawWireCube(rci, false, color, nodeSize_);
       break;
     case lnaDodecahedron: {
       constexpr TVector4f black{0, 0, 0, 1}, grey{0.2f, 0.2f, 0.2f, 1};

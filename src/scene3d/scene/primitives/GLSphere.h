@@ -5,11 +5,11 @@
 #include <cstdint>
 
 #include "scene3d/scene/material/GLCustomSceneObject.h"
+#include "scene3d/scene/objects/GLCube.h"  // TNormalDirection, shared with the cube
 
 namespace gl3d {
 
 enum TNormalSmoothing : uint8_t { nsFlat, nsSmooth, nsNone };
-enum TNormalDirection : uint8_t { ndInside, ndOutside };
 enum TCapType : uint8_t { ctNone, ctCenter, ctFlat };
 // Latitude limits, -90..90 degrees, and longitude limits, 0..360 degrees.
 using TAngleLimit1 = int8_t;

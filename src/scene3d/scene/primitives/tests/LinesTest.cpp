@@ -237,6 +237,16 @@ TEST_F(Lines, TheMarkersDrawAtEveryNode) {
     const auto& p = corners[f * 9];
     EXPECT_GT(n.x * p.x + n.y * p.y + n.z * p.z, 0) << "face " << f;
   }
+
+  // Wire cubes of NodeSize across, in the node's colour.
+  Restart();
+  lines.SetNodesAspect(lnaCube);
+  lines.BuildList(rci);
+  EXPECT_EQ(CountWith("Begin", GL_LINE_STRIP), 2u + 1) << "the line and one strip per cube";
+  EXPECT_EQ(rec.Count("Color4fv"), 2u);
+  double extent = 0;
+  for (const auto& v : Vertices()) extent = std::max(extent, v.x);
+  EXPECT_EQ(extent, 1) << "half the cube (the nodes are placed by glTranslatef)";
 }
 
 TEST_F(Lines, NodesBelongToLinesAndCopiesCarryTheProperties) {
