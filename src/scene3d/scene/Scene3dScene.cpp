@@ -1,5 +1,6 @@
 #include "scene3d/scene/Scene3dScene.h"
 
+#include "scene3d/scene/animation/GLActor.h"
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
@@ -17,6 +18,8 @@ void Scene3dSceneStartup() {
   RegisterSceneClasses();
   RegisterMeshObjectClasses();
   RegisterBaseMeshClasses();
+  RegisterAnimationClasses();
+  RegisterActorClasses();
   ObjectsStartup();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
   RegisterClass<TGLMaterialLibrary>("TGLMaterialLibrary");
