@@ -19,6 +19,15 @@ void ArchiveDamaged(const TObject& object, const std::string& what) {
   throw EReadError(std::string(object.ClassName()) + " : " + what);
 }
 
+void ReadOwningList(TPersistentObjectList& list, TVirtualReader& reader) {
+  try {
+    list.TPersistentObjectList::ReadFromFiler(reader);
+  } catch (...) {
+    list.Clear();
+    throw;
+  }
+}
+
 // ---- Frames ----
 
 void TSkeletonFrame::WriteToFiler(TVirtualWriter& writer) const {
@@ -52,7 +61,7 @@ void TSkeletonFrame::ReadFromFiler(TVirtualReader& reader) {
 
 void TSkeletonFrameList::ReadFromFiler(TVirtualReader& reader) {
   Clear();
-  TPersistentObjectList::ReadFromFiler(reader);
+  ReadOwningList(*this, reader);
   AdoptArchiveItems<TSkeletonFrame>(*this);
 }
 
@@ -65,7 +74,7 @@ void TSkeletonBoneList::WriteToFiler(TVirtualWriter& writer) const {
 
 void TSkeletonBoneList::ReadFromFiler(TVirtualReader& reader) {
   Clear();
-  TPersistentObjectList::ReadFromFiler(reader);
+  ReadOwningList(*this, reader);
   AdoptArchiveItems<TSkeletonBone>(*this);
   const int32_t version = reader.ReadInteger();
   if (version != 0) RaiseFilerException(version);
@@ -125,7 +134,7 @@ void TSkeletonCollider::ReadFromFiler(TVirtualReader& reader) {
 
 void TSkeletonColliderList::ReadFromFiler(TVirtualReader& reader) {
   Clear();
-  TPersistentObjectList::ReadFromFiler(reader);
+  ReadOwningList(*this, reader);
   AdoptArchiveItems<TSkeletonCollider>(*this);
   for (int i = 0; i < Count(); ++i) {
     TSkeletonCollider* collider = Items(i);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Exception.h"
+#include "scene3d/scene/animation/AnimationArchives.h"
 
 namespace gl3d {
 
@@ -44,12 +45,9 @@ std::unique_ptr<TPersistentObject> TMeshMorphTargetList::NewInstance() const {
 }
 
 void TMeshMorphTargetList::Clear() {
-  for (int i = 0; i < Count(); ++i) {
-    auto* target = static_cast<TMeshMorphTarget*>(Get(i));
-    if (!target) continue;
-    target->SetOwner(nullptr);
-    delete target;
-  }
+  // Each entry is emptied before its item goes, so a target's leaving finds nothing to remove;
+  // items of another class that a failed read left behind go the same way.
+  FreeItems();
   TPersistentObjectList::Clear();
 }
 
@@ -59,7 +57,7 @@ void TMeshMorphTargetList::Translate(const TVector3f& delta) {
 
 void TMeshMorphTargetList::ReadFromFiler(TVirtualReader& reader) {
   Clear();
-  TPersistentObjectList::ReadFromFiler(reader);
+  ReadOwningList(*this, reader);
   AdoptArchiveItems<TMeshMorphTarget>(*this);
 }
 
