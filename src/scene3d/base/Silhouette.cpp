@@ -4,6 +4,14 @@
 
 namespace gl3d {
 
+void SilhouetteRingAxes(const TVector3f& seenFrom, TVector3f& right, TVector3f& up) {
+  VectorCrossProduct3f(seenFrom, XVector3f, right);
+  if (VectorLength3f(right) < 0.001f) VectorCrossProduct3f(seenFrom, YVector3f, right);
+  VectorCrossProduct3f(seenFrom, right, up);
+  NormalizeVector3f(right);
+  NormalizeVector3f(up);
+}
+
 namespace {
 
 uint64_t EdgeKey(int a, int b) {

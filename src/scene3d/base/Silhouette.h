@@ -19,6 +19,11 @@ struct TSilhouetteQuery {
   bool CappingRequired;
 };
 
+// Two unit axes across the direction an object is seen from, for outlines drawn as a ring about
+// its centre: right is across seenFrom and the X axis (the Y axis when the two are nearly
+// parallel), up across seenFrom and right.
+void SilhouetteRingAxes(const TVector3f& seenFrom, TVector3f& right, TVector3f& up);
+
 class TGLSilhouette : public TObject {
  public:
   const char* ClassName() const override { return "TGLSilhouette"; }

@@ -139,11 +139,7 @@ bool TGLSphere::RayCastIntersect(const TVector4f& rayStart, const TVector4f& ray
 std::unique_ptr<TGLSilhouette> TGLSphere::GenerateSilhouette(const TSilhouetteQuery& params) {
   const int n = std::max(stacks_, slices_);
   TVector3f right, up;
-  VectorCrossProduct3f(params.SeenFrom, XVector3f, right);
-  if (VectorLength3f(right) < 0.001f) VectorCrossProduct3f(params.SeenFrom, YVector3f, right);
-  VectorCrossProduct3f(params.SeenFrom, right, up);
-  NormalizeVector3f(right);
-  NormalizeVector3f(up);
+  SilhouetteRingAxes(params.SeenFrom, right, up);
 
   auto silhouette = std::make_unique<TGLSilhouette>();
   const long double step = 2 * std::numbers::pi_v<long double> / n;
