@@ -4,7 +4,10 @@
 //   the actions' update handlers) against the same calls made directly;
 // - the start of the window to its first frame shown (the form, the create handler with the
 //   default shape and texture, the dialogs, the show and the viewer's first frame) against a bare
-//   QMainWindow holding a viewer.
+//   QMainWindow holding a viewer;
+// - the update pass of every action and command menu, as each idle pass runs it, at 257 x 257
+//   against 33 x 33, in each editor mode with a block of points selected; and, for comparison,
+//   the first pass after a change, which asks the editors again what they allow.
 // Run by hand (Release build): the ratio of the two lines of each pair is the figure.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -137,5 +140,52 @@ void BM_BareWindowWithViewerToFirstFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BareWindowWithViewerToFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The update handlers of every action and the enabling of the command menus, in editor mode
+// `mode` (the torus's bend editor for 4) on a grid of `size` x `size` with a 4 x 3 block
+// selected; the pass before the loop has asked the editors what they allow.
+std::unique_ptr<editor::TMainFrm> SelectedBlockWindow(int size, int mode) {
+  Program();
+  auto f = ShownWindow();
+  f->NewShape(mode == 4 ? shape::SCTYPE_TORUS : shape::SCTYPE_SPHERE, size, size);
+  shape::TCS& cs = shape::CurrentShape;
+  for (int i = 4; i < 8; ++i)
+    for (int j = 10; j < 13; ++j) cs.SP[i][j] = true;
+  shape::CountSelectedPoints(cs);
+  shape::CommitShapePoints(cs);
+  f->SetEditorMode(mode);
+  f->RefreshEditorUi(true);
+  f->IdleLoop();
+  return f;
+}
+
+void BM_UpdatePass(benchmark::State& state) {
+  auto f = SelectedBlockWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  for (auto _ : state) {
+    f->ActionManager1.UpdateActions();
+    f->UpdateCommandMenus();
+  }
+}
+BENCHMARK(BM_UpdatePass)
+    ->ArgsProduct({{33, 257}, {0, 1, 2, 3, 4, 5, 6, 7}})
+    ->ArgNames({"size", "mode"})
+    ->Unit(benchmark::kMicrosecond);
+
+// The same pass when the selection has just changed (here its count, one point more and one
+// less in turn; the count is kept by hand, so that the loop times the pass, not a recount).
+void BM_UpdatePassAfterChange(benchmark::State& state) {
+  auto f = SelectedBlockWindow(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  shape::TCS& cs = shape::CurrentShape;
+  for (auto _ : state) {
+    cs.SP[9][20] = !cs.SP[9][20];
+    cs.Count += cs.SP[9][20] ? 1 : -1;
+    f->ActionManager1.UpdateActions();
+    f->UpdateCommandMenus();
+  }
+}
+BENCHMARK(BM_UpdatePassAfterChange)
+    ->ArgsProduct({{33, 257}, {0, 7}})
+    ->ArgNames({"size", "mode"})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

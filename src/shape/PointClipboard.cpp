@@ -34,7 +34,8 @@ void RegisterPointClipboardFormat(platform::IClipboard* clipboard) {
   gFormat = clipboard ? clipboard->RegisterFormat(kPointClipboardFormatName) : 0;
 }
 
-void SelectionBox(const TCS& cs, int32_t& firstColumn, int32_t& lastColumn, int32_t& firstRow, int32_t& lastRow) {
+void SelectionBox(const TCS& cs, int32_t& firstColumn, int32_t& lastColumn, int32_t& firstRow,
+                  int32_t& lastRow) {
   firstColumn = cs.CPMaxI;
   firstRow = cs.CPMaxJ;
   lastColumn = -1;
@@ -128,10 +129,15 @@ void CopyPointsToClipboard(const TCS& cs) {
 
 bool CanPastePoints() { return gClipboard && gClipboard->HasFormat(gFormat); }
 
+bool ReadPointsFromClipboard(TBitmapClip& block) {
+  block = TBitmapClip();
+  std::vector<uint8_t> bytes;
+  return CanPastePoints() && gClipboard->GetBytes(gFormat, bytes) && DecodePointBlock(bytes, block);
+}
+
 void PastePointsFromClipboard(TCS& cs) {
   TBitmapClip block;
-  std::vector<uint8_t> bytes;
-  if (CanPastePoints() && gClipboard->GetBytes(gFormat, bytes)) DecodePointBlock(bytes, block);
+  ReadPointsFromClipboard(block);
   PastePointBlock(cs, block);
 }
 

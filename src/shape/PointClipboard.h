@@ -33,7 +33,8 @@ void RegisterPointClipboardFormat(platform::IClipboard* clipboard);
 
 // The box of the selected points over the unique columns (all on a plane) and rows (the torus's
 // last row left out). With nothing selected: lastColumn -1, firstColumn CPMaxI, firstRow CPMaxJ.
-void SelectionBox(const TCS& cs, int32_t& firstColumn, int32_t& lastColumn, int32_t& firstRow, int32_t& lastRow);
+void SelectionBox(const TCS& cs, int32_t& firstColumn, int32_t& lastColumn, int32_t& firstRow,
+                  int32_t& lastRow);
 
 // The selection's box as a block (0 x 0 with nothing selected).
 TBitmapClip CopySelectionBlock(const TCS& cs);
@@ -49,6 +50,9 @@ void PastePointBlock(TCS& cs, const TBitmapClip& block);
 void CopyPointsToClipboard(const TCS& cs);
 // Whether the clipboard offers the private format.
 bool CanPastePoints();
+// The clipboard's block: false (and `block` empty) when the clipboard offers none or the block
+// is refused by DecodePointBlock.
+bool ReadPointsFromClipboard(TBitmapClip& block);
 // Reads the clipboard's block (a damaged one counts as empty) and pastes it.
 void PastePointsFromClipboard(TCS& cs);
 

@@ -13,9 +13,15 @@
 //   MainFrmView.cpp    the View commands, the 3D camera, the pane layout and scroll bars
 //   MainFrmFiles.cpp   the File, Texture and background commands and the drop targets
 //   MainFrmPlugins.cpp the Tools menu
+//   EditCommands.cpp   the Edit and Help menus, the enabling of the command menus
+//   ShapeCommands.cpp  the Shape menu
+//   SidesSectionCommands.cpp the Sides and Section menus
+//   BitmapCommands.cpp the second pane's Bitmap menu (the point clipboard)
+//   PaneButtons.cpp    the buttons, lists and channel boxes under the panes
 //
 // Fields and components are public: the command code of the window and its tests reach them by
 // the names the window's description gives them.
+#include <QImage>
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
@@ -31,6 +37,7 @@
 #include "platform/ui/FileDialogs.h"
 #include "shape/model/UBuf.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -46,8 +53,9 @@ namespace gl3d {
 class TGL3DSceneViewer;
 }
 namespace platform {
+class TBitmap;
 class TCustomControl;
-}
+}  // namespace platform
 
 namespace editor {
 
@@ -78,10 +86,48 @@ struct TMainFrmOptions {
 constexpr uint8_t kNoTab = 8;
 // The TabModes row of a stitch type, with "3 Panes Display" on or off.
 void TabModesFor(shape::TScType type, bool threePanes, uint8_t modes[7]);
+// The texture painter's pen widths, the items of the pen width list.
+inline constexpr int32_t PenWidths[7] = {1, 3, 5, 10, 20, 25, 30};
 // The tab caption of an editor mode.
 const char* ModeCaption(int32_t mode);
 // "000" for v <= 0, "255" for v >= 255, otherwise v with at least three digits.
 std::string FormatChannelValue(int32_t v);
+
+// The captions of Edit > Mirror's two items for a grid of `columns` x `rows` points ("Mirror
+// 80-GG from 00-7G..." and "Mirror 08-GG from 00-G7..." for 33 x 33).
+std::string HorizontalMirrorCaption(int32_t columns);
+std::string VerticalMirrorCaption(int32_t rows);
+// The glyph of pen colour `color` (red in the low byte) on `bitmap` (made 16 x 16 when it is
+// not); the pixels outside the pen stay as they were.
+void DrawPenGlyph(platform::TBitmap& bitmap, int32_t color);
+// The 16 x 16 glyph of cross-section `type` (2..7): its profile as a black line on white.
+void DrawSectionGlyph(platform::TBitmap& bitmap, int32_t type);
+// What a channel box holds as a channel value: its number, 127 when it holds none.
+int32_t ChannelBoxValue(const QString& text);
+
+// The editors' answers that enable commands (equal spacing, same width, twist, optimize, custom
+// sides). They may walk the grid, so the update handlers read them from here: they are asked
+// again only after a redraw of the panes (which follows every change of the shape, the
+// selection or the current editor's lines) or when the mode, the editor, the stitch type, the
+// grid size or the selected count differ from when they were asked.
+struct TCommandQueries {
+  bool Valid = false;
+  const void* Editor = nullptr;
+  int32_t Mode = -1;
+  int32_t ScType = -1;
+  int32_t Columns = 0;
+  int32_t Rows = 0;
+  int32_t Count = -1;
+  bool EqualIntervals = false;
+  bool EqualDistance = false;
+  bool EqualCurves = false;
+  bool SameWidth = false;
+  bool TwistApplies = false;
+  bool CanTwist = false;
+  bool CanOptimize = false;
+  bool CustomSides = false;
+  bool BitmapEqualIntervals = false;  // the sculpt-image editor's, for the second pane's menu
+};
 
 class TMainFrm : public QMainWindow {
  public:
@@ -280,6 +326,29 @@ class TMainFrm : public QMainWindow {
   void DropDst1FileDrop(const std::vector<std::string>& files);
   void DropDst2FileDrop(const std::vector<std::string>& files);
 
+  // ---- the commands of the Edit, Shape, Sides, Section and Bitmap menus ----
+  // The enabling of the menu items that hold commands (Edit, Sides, Section, Bitmap and their
+  // submenus), run on idle after the actions' update handlers.
+  void UpdateCommandMenus();
+  // The editors' enabling answers, asked again when they are out of date.
+  const TCommandQueries& CommandQueries();
+  // Undo (or Redo) into the shape; a beep when there is nothing to step to.
+  void EditUndoExecute(bool redo);
+  void EditOffsetExecute();
+  void SidesCustomExecute();
+  // The eight section actions (Section menu), with the glyphs of sections 2 to 7.
+  void BuildSectionActions();
+  // The glyphs of the window (the section glyphs, in the order they were added).
+  std::vector<QImage> ImageList1;
+  // The current-line button: down when the current line is marked, captioned with its label.
+  void UpdateLineButton();
+  // The end of a change made with the channel boxes or their step buttons.
+  void AfterChannelEdit();
+  // The pen buttons' glyphs from the four pen colours.
+  void UpdatePenGlyphs();
+  // The pen or eraser button that matches the texture painter's tool and colour is down.
+  void SyncPenButtons();
+
   // ---- plug-ins ----
   void LoadPlugins();
   void RunPlugin(platform::TAction* action);
@@ -345,11 +414,30 @@ class TMainFrm : public QMainWindow {
   // MainFrmPlugins.cpp
   void PluginActionUpdate(platform::TAction* action);
 
+  // The files of the commands.
+  void WireEditActions();
+  void WireShapeActions();
+  void WireSidesSectionActions();
+  void WireBitmapActions();
+  void WirePaneButtons();
+  // The step and "Update" buttons of one set of channel boxes.
+  void WireChannelBoxes(QToolButton* const (&up)[3], QToolButton* const (&down)[3], QToolButton* update,
+                        TNumEdit* x, TNumEdit* y, TNumEdit* z);
+
   TMainFrmOptions options_;
   std::unique_ptr<platform::IFileDialog> fileDialog_;
   bool overwritePrompt_ = true;
   bool destroyed_ = false;
   std::vector<platform::TAction*> pluginActions_;
+  TCommandQueries commandQueries_;
+  bool commandQueriesStale_ = true;
+  // The submenu items whose enabling follows the commands they hold, found by their first
+  // action (in the menu bars and the popup menus).
+  struct TSubmenuItems {
+    std::vector<QAction*> Twist;         // EditTWist0, EditTwist1
+    std::vector<QAction*> EditSmooth;    // EditSmooth0..3
+    std::vector<QAction*> BitmapSmooth;  // BitmapSmooth0..3
+  } submenuItems_;
   friend class TMainFrmTestAccess;
 
  public:

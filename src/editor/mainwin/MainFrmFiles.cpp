@@ -264,6 +264,7 @@ void TMainFrm::FileSetupExecute() {
   const bool threePanes = AppSettings.ThreePanesDisplay;
   SetupDlg->Execute();
   ChoosePaintersAll();
+  UpdatePenGlyphs();
   SetSaveOverwritePrompt();
   if (AppSettings.ThreePanesDisplay != threePanes) {
     if (platform::AskOkCancel("A setup of the tab display was updated.\r\nA reboot is required."))

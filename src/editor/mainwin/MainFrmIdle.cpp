@@ -70,6 +70,7 @@ void TMainFrm::IdleLoop() {
   Preview->PollSpaceMouse();
   // The actions' enabling follows the state the pass left.
   ActionManager1.UpdateActions();
+  UpdateCommandMenus();
   ViewMenu->menuAction()->setEnabled(EditorMode != 6 && EditorMode != 7);
   ToolsMenu->menuAction()->setEnabled(EditorMode == 0);
 }

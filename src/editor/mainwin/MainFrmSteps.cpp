@@ -62,7 +62,6 @@ constexpr uint8_t kTabRows[4][7] = {
 };
 constexpr const char* kStitchStatus[4] = {"SculptType:SPHERE", "SculptType:TORUS", "SculptType:PLANE",
                                           "SculptType:CYLINDER"};
-constexpr int kPenWidths[7] = {1, 3, 5, 10, 20, 25, 30};
 
 }  // namespace
 
@@ -125,7 +124,7 @@ void TMainFrm::FormCreate() {
   LastSaveFilter = -1;
   ScrollSyncEnabled = true;
   // 2
-  for (int w : kPenWidths) CBPenWidth->addItem(QString("%1px").arg(w));
+  for (int w : PenWidths) CBPenWidth->addItem(QString("%1px").arg(w));
   // 3
   settings::LoadAppSettings();
   ChoosePaintersAll();
@@ -135,12 +134,14 @@ void TMainFrm::FormCreate() {
   CBPanelDisp->setChecked(AppSettings.DodudaBackground);
   // 5
   SetSaveOverwritePrompt();
+  UpdatePenGlyphs();
   CBPenWidth->setCurrentIndex(-1);
   for (int k = 0; k < 7; ++k)
-    if (kPenWidths[k] == AppSettings.PenWidth) CBPenWidth->setCurrentIndex(k);
+    if (PenWidths[k] == AppSettings.PenWidth) CBPenWidth->setCurrentIndex(k);
   // 6
   NewShape(shape::SCTYPE_SPHERE, 33, 33);
   ShowDefaultTexture();
+  BuildSectionActions();
   ResetEditorsForShape();
   // 7: an argument that names no existing file is ignored.
   if (!options_.Arguments.empty()) {
@@ -274,6 +275,8 @@ void TMainFrm::UpdateTabsAndStatus() {
 // ---- shared steps ----
 
 void TMainFrm::FullRedraw() {
+  // Whatever changed before a redraw may change what the editors allow.
+  commandQueriesStale_ = true;
   if (!CurrentEditor) return;
   CurrentEditor->Paint(CurrentShape, *Image1);
   CurrentEditor->PublishLineMarks();
@@ -299,6 +302,7 @@ void TMainFrm::RefreshModeControls() {
   for (QWidget* w :
        {static_cast<QWidget*>(spBtnGDn), static_cast<QWidget*>(spBtnGUp), static_cast<QWidget*>(spBtnGLk)})
     w->setVisible(lines);
+  if (lines) UpdateLineButton();
   const bool sides = m == 0 || m == 3 || m == 4;
   for (int k = 0; k < 6; ++k) SideBtn[k]->setVisible(sides);
   if (sides && CurrentShapeEditor) {
@@ -308,6 +312,7 @@ void TMainFrm::RefreshModeControls() {
   for (int k = 0; k < 4; ++k) SpBtnPen[k]->setVisible(m == 6);
   SpBtnErase->setVisible(m == 6);
   CBPenWidth->setVisible(m == 6);
+  if (m == 6) SyncPenButtons();
   CBisSurface->setVisible(m == 0);
   CBisDispDodudaLine->setVisible(m == 0);
   const bool shapeModes = m <= 5;
@@ -414,6 +419,11 @@ void TMainFrm::WireControls() {
 void TMainFrm::WireActions() {
   WireFileActions();
   WireViewActions();
+  WireEditActions();
+  WireShapeActions();
+  WireSidesSectionActions();
+  WireBitmapActions();
+  WirePaneButtons();
   Act("FileExit")->OnExecute = [this](platform::TAction*) { close(); };
 }
 

@@ -45,14 +45,7 @@ std::string Write(const std::string& file, shape::TScType type, const char* form
 
 // Answers the next modal dialog with OK.
 void AcceptNextDialog() {
-  auto poll = std::make_shared<std::function<void(int)>>();
-  *poll = [poll](int tries) {
-    if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-      d->accept();
-    else if (tries > 0)
-      QTimer::singleShot(10, [poll, tries] { (*poll)(tries - 1); });
-  };
-  QTimer::singleShot(0, [poll] { (*poll)(300); });
+  mainfrm_test::OnNextDialog([](QDialog* d) { d->accept(); });
 }
 
 }  // namespace

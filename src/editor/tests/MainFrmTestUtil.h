@@ -7,10 +7,13 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +35,18 @@ namespace fs = std::filesystem;
 inline fs::path& TempRoot() {
   static fs::path root;
   return root;
+}
+
+// Runs `act` on the next modal dialog once it is shown (for up to three seconds).
+inline void OnNextDialog(std::function<void(QDialog*)> act) {
+  auto poll = std::make_shared<std::function<void(int)>>();
+  *poll = [poll, act](int tries) {
+    if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+      act(d);
+    else if (tries > 0)
+      QTimer::singleShot(10, [poll, tries] { (*poll)(tries - 1); });
+  };
+  QTimer::singleShot(0, [poll] { (*poll)(300); });
 }
 
 // The program's start-up, once for the test program.

@@ -252,6 +252,9 @@ TEST(PointClipboard, DamagedBlocksPasteNothing) {
     const auto before = std::make_unique<TCS>(*cs);
     Select(*cs, {{1, 1}, {2, 2}});
     f.clipboard.PutBytes(f.clipboard.formats.at(kPointClipboardFormatName), c.bytes);
+    TBitmapClip read;
+    EXPECT_EQ(ReadPointsFromClipboard(read), c.ok) << c.name;
+    EXPECT_EQ(read.Width == 0, !c.ok) << c.name;
     PastePointsFromClipboard(*cs);
     if (c.ok) {
       EXPECT_EQ(cs->Count, 6) << c.name;
