@@ -89,7 +89,7 @@ for n in (2, 3, 4, 5, 7, 9, 12):
     ts = f32(rng.uniform(-0.5, n - 0.5, 10 - min(n, 5)))
     samples = [(float(k), y[k]) for k in range(min(n, 5))] + [(t, spline_value(rows, t)) for t in ts]
     out.append("  {%d, {%s}, {%s}, {%s}}," % (
-        n, fmt(y), fmt(rows), ", ".join("{%s}" % fmt(s) for s in samples)))
+        n, fmt(y), ", ".join("{%s}" % fmt(r) for r in rows), ", ".join("{%s}" % fmt(s) for s in samples)))
 out.append("};")
 
 order = 3
