@@ -15,6 +15,7 @@
 #include "scene3d/scene/primitives/GLSphere.h"
 #include "scene3d/scene/primitives/tests/CurveTables.h"
 #include "scene3d/scene/render/GL3DSceneBuffer.h"
+#include "scene3d/scene/render/tests/gl/SceneFrames.h"
 
 using namespace gl3d;
 
@@ -37,20 +38,8 @@ class PrimitivesOnMesa : public ::testing::Test {
   // One frame of the scene seen by the camera at (0, 0, 3) looking at the target, on gray.
   TFrame Render(TGLBaseSceneObject* target) {
     camera->SetTargetObject(target);
-    TFrame frame;
-    TGLEGLOutput output;
-    output.Width = kSize;
-    output.Height = kSize;
-    output.OnFrame = [&](const uint8_t* p, int w, int h) {
-      frame.assign(p, p + static_cast<size_t>(w) * h * 4);
-    };
-    TGL3DSceneBuffer buffer(nullptr);
-    buffer.SetBackgroundColor(clGray);
-    buffer.SetCamera(camera);
-    buffer.SetViewPort(0, 0, kSize, kSize);
-    buffer.CreateRenderingContext(&output, false, 1);
-    buffer.Render();
-    return frame;
+    auto frames = gl3d::test::RenderSceneFrames(camera, kSize, kSize, 1);
+    return frames.empty() ? TFrame{} : frames.back();
   }
 
   // Where the point (x, y, 0) lands in the frame: the camera's frustum (focal length 50, 96 DPI)
