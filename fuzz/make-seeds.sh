@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build-fuzz}
 out="$here/corpus"
 rm -rf "$out"
-mkdir -p "$out"/{image_io,tga,png,bmp,jpeg,dib,raw_stream,zlib,settings,sculpt_map,archive,component_stream,glsm}
+mkdir -p "$out"/{image_io,tga,png,bmp,jpeg,dib,raw_stream,zlib,settings,sculpt_map,archive,component_stream,glsm,skeleton}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 

@@ -19,6 +19,9 @@
 #include "scene3d/base/VectorLists.h"
 #include "scene3d/base/XCollection.h"
 #include "scene3d/scene/Scene3dScene.h"
+#include "scene3d/scene/animation/MorphableMeshObject.h"
+#include "scene3d/scene/animation/Skeleton.h"
+#include "scene3d/scene/animation/SkeletonMeshObject.h"
 #include "scene3d/scene/mesh/MeshObject.h"
 
 namespace {
@@ -113,6 +116,42 @@ void Archives() {
   Put("component_stream", "collection.bin", Choice(2, s.DataString()));
 }
 
+// A skeleton (two levels of bones, an angle and a quaternion frame, a collider on a bone) and a
+// "glsm" list with a morphable and a skinned mesh object.
+void AnimationSeeds() {
+  gl3d::TSkeleton skeleton;
+  auto* root = new gl3d::TSkeletonBone(skeleton.RootBones(), 0);
+  root->SetName("root");
+  auto* arm = new gl3d::TSkeletonBone(root, 1);
+  arm->SetName("arm");
+  auto* angles = new gl3d::TSkeletonFrame(skeleton.Frames());
+  auto* quats = new gl3d::TSkeletonFrame(skeleton.Frames());
+  quats->SetTransformMode(gl3d::ftQuaternions);
+  for (int b = 0; b < 2; ++b) {
+    angles->Position()->Add({float(b), 1, 0});
+    angles->Rotation()->Add({0.5f, 0, 0.25f * b});
+    quats->Position()->Add({0, float(b), 0});
+    quats->Quaternion()->SetCount(b + 1);
+    quats->Quaternion()->Put(b, {0, 0.6f, 0, 0.8f});
+  }
+  Put("skeleton", "bones.skel", skeleton.SaveToString());
+  (new gl3d::TSkeletonCollider(skeleton.Colliders()))->SetBone(arm);
+  Put("skeleton", "colliders.skel", skeleton.SaveToString());
+
+  gl3d::TMeshObjectList list;
+  auto* morph = new gl3d::TMorphableMeshObject(&list);
+  morph->Vertices()->Add({1, 0, 0});
+  (new gl3d::TMeshMorphTarget(morph->MorphTargets()))->Vertices()->Add({2, 0, 0});
+  auto* skin = new gl3d::TSkeletonMeshObject(&list);
+  skin->Vertices()->Add({0, 1, 0});
+  skin->Normals()->Add({0, 0, 1});
+  skin->SetBonesPerVertex(2);
+  skin->SetVerticeBoneWeightCount(1);
+  skin->VerticesBonesWeights(0, 0) = {0, 0.5f};
+  skin->VerticesBonesWeights(0, 1) = {1, 0.5f};
+  Put("glsm", "rig.glsm", list.SaveToString());
+}
+
 // Mesh-object lists: a small grid with each kind of face group, and one per plain mode.
 void Meshes() {
   gl3d::TMeshObjectList list;
@@ -148,6 +187,7 @@ void Meshes() {
   mesh->SetMode(gl3d::moTriangleStrip);
   Put("glsm", "strip.glsm", list.SaveToString());
   Put("glsm", "empty.glsm", gl3d::TMeshObjectList().SaveToString());
+  AnimationSeeds();
 }
 
 }  // namespace
