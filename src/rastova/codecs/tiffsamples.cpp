@@ -38,8 +38,10 @@ class TBlockRows {
  public:
   TBlockRows(TTIFFVars& vars, const uint8_t* input, int64_t inputSize, int64_t rowBytes, int32_t width)
       : v_(vars), input_(input), size_(inputSize), rowBytes_(rowBytes), width_(width) {
-    // Room for the samples unpacked to one byte each, and for the 4-bit expansion.
-    const int64_t unpacked = int64_t(width) * std::max(v_.SamplesPerPixel, 1);
+    // Room for the 4-bit expansion and for samples of 2 to 7 bits unpacked to one byte each;
+    // 1-bit rows (fax rows among them) stay packed.
+    const int32_t bits = v_.BitsPerSample;
+    const int64_t unpacked = bits > 1 && bits < 8 ? int64_t(width) * std::max(v_.SamplesPerPixel, 1) : 0;
     buffer_.assign(static_cast<size_t>(std::max(rowBytes * 2, unpacked) + 16), 0);
     if (IsFax(v_.Compression)) reference_.assign(static_cast<size_t>((width + 7) / 8) + 8, 0xFF);
   }
