@@ -234,9 +234,11 @@ void Metadata() {
   Put("tiff", "exif-lzw.tif", exifTiff);
   Put("tiff_handler", "exif-lzw.tif", exifTiff);
   const auto bw = Picture(40, 30, rv::rv1g);
-  for (uint8_t c : {2, 3, 4}) {
+  for (uint8_t c : {1, 3, 4}) {  // modified Huffman, Group 3 two-dimensional, Group 4
     rv::TIOParamsVals p;
     p.TIFF_Compression = c;
+    p.SamplesPerPixel = 1;
+    p.BitsPerSample = 1;
     Put("tiff", "fax" + std::to_string(c) + ".tif", tiff(*bw, p));
   }
   rv::TIOParamsVals packbits;

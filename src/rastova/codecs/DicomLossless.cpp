@@ -22,12 +22,14 @@ struct THuffTable {
   int32_t minCode[17] = {}, maxCode[17] = {}, firstIndex[17] = {};
   uint16_t fast[256] = {};  // length << 8 | value; 0 = longer than 8 bits or no code
 
-  void Build() {
+  // False when the counts ask for more codes of some length than that length has.
+  bool Build() {
     int32_t code = 0, index = 0;
     for (int32_t l = 1; l <= 16; ++l) {
       firstIndex[l] = index;
       minCode[l] = code;
       maxCode[l] = counts[l] ? code + counts[l] - 1 : -1;
+      if (code + counts[l] > (1 << l)) return false;
       for (int32_t i = 0; i < counts[l]; ++i, ++code, ++index) {
         if (l > 8) continue;
         const int32_t span = 1 << (8 - l), first = code << (8 - l);
@@ -35,6 +37,7 @@ struct THuffTable {
       }
       code <<= 1;
     }
+    return true;
   }
 };
 
@@ -131,7 +134,7 @@ bool ReadTables(const uint8_t* seg, int64_t length, TLosslessHeader& h) {
       t.values[i] = seg[at + i];
     }
     at += total;
-    t.Build();
+    if (!t.Build()) return false;
   }
   return true;
 }

@@ -566,14 +566,15 @@ TEST(Dicom, DamagedFiles) {
     for (size_t i = 0; i < bytes.size(); ++i) f[at + i] = bytes[i];
     return f;
   };
-  // Lossless variants: five tables, a table of 18 codes, no scan, a second scan, a segment past
-  // the end.
+  // Lossless variants: five tables, a table of 18 codes, more codes of a length than it has, no
+  // scan, a second scan, a segment past the end.
   std::vector<uint8_t> fiveTables = lossless;
   {
     const std::vector<uint8_t> dht(lossless.begin() + 15, lossless.begin() + 15 + 38);
     for (int i = 0; i < 4; ++i) fiveTables.insert(fiveTables.begin() + 15, dht.begin(), dht.end());
   }
   std::vector<uint8_t> eighteen = patched(lossless, 15 + 4 + 1 + 4, {18});
+  std::vector<uint8_t> oversubscribed = patched(lossless, 15 + 4 + 1 + 3, {17, 0});  // 17 codes of 4 bits
   std::vector<uint8_t> noScan(lossless.begin(), lossless.begin() + 53);
   noScan.insert(noScan.end(), 20, 0);
   std::vector<uint8_t> secondScan = lossless;
@@ -628,6 +629,7 @@ TEST(Dicom, DamagedFiles) {
       {"lookup table descriptors of 2^20 entries", lutHuge, 0, false},
       {"lossless: five tables", losslessFile(fiveTables), 0, true},
       {"lossless: a table of 18 codes", losslessFile(eighteen), 0, true},
+      {"lossless: more codes of a length than it has", losslessFile(oversubscribed), 0, true},
       {"lossless: no scan", losslessFile(noScan), 0, true},
       {"lossless: a second scan", losslessFile(secondScan), 0, true},
       {"lossless: a segment past the end", losslessFile(pastEnd), 0, true},

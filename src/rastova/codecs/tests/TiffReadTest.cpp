@@ -518,7 +518,7 @@ TEST_F(TiffRead, FaxPagesAreBoundedByWhatTheirDataCanCode) {
       {"65,536 x 8 from 3.5 KB", TiffBuilder::Page(65536, 8, 1, vZero, 4, 0), true, 65536 + 4096},
   };
   for (const TCase& c : cases) {
-    std::unique_ptr<TiffRead> r;
+    std::unique_ptr<test::TiffRead> r;
     const size_t largest = test_support::LargestAllocationDuring([&] { r = ReadTiff(c.file); });
     EXPECT_EQ(r->ok, c.readable) << c.what;
     EXPECT_LE(largest, c.mostAllocated) << c.what;
@@ -530,6 +530,8 @@ TEST_F(TiffRead, FaxPagesAreBoundedByWhatTheirDataCanCode) {
   page.Fill(1);
   TIOParamsVals params;
   params.TIFF_Compression = 4;
+  params.SamplesPerPixel = 1;
+  params.BitsPerSample = 1;
   bool written = false;
   const std::vector<uint8_t> file = WriteTiff(page, params, nullptr, &written);
   ASSERT_TRUE(written);
