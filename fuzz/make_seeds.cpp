@@ -106,6 +106,14 @@ void ZlibData() {
   Put("zlib", "cut.z", Choice(1, Zip(text).substr(0, 40)));
 }
 
+// The stored properties of an object, as a component stream holds them.
+std::string StoredProperties(gl3d::TPersistent& object) {
+  gl3d::TMemoryStream s;
+  gl3d::TWriter w(s);
+  w.WriteDefinedProperties(object);
+  return s.DataString();
+}
+
 void Archives() {
   gl3d::TAffineVectorList points;
   points.Add(gl3d::TVector3f{1, 2, 3});
@@ -123,16 +131,10 @@ void Archives() {
   Put("archive", "empty.bin", Choice(0, gl3d::TPersistentObjectList().SaveToString()));
   Put("archive", "points.bin", Choice(1, points.SaveToString()));
 
-  auto props = [](gl3d::TPersistent& object) {
-    gl3d::TMemoryStream s;
-    gl3d::TWriter w(s);
-    w.WriteDefinedProperties(object);
-    return s.DataString();
-  };
   gl3d::TGLColor color(nullptr);
   color.SetColor(gl3d::TVector4f{0.25f, 0.5f, 1, 0.75f});
-  Put("component_stream", "color.bin", Choice(0, props(color)));
-  Put("component_stream", "points.bin", Choice(1, props(points)));
+  Put("component_stream", "color.bin", Choice(0, StoredProperties(color)));
+  Put("component_stream", "points.bin", Choice(1, StoredProperties(points)));
   gl3d::TXCollection collection(nullptr);
   gl3d::TMemoryStream s;
   gl3d::TWriter w(s);
@@ -357,18 +359,12 @@ void Scene(const std::string& tmp) {
   empty.SaveToStream(emptyArchive);
   Put("material_library", "empty.bin", emptyArchive.DataString());
 
-  auto props = [](gl3d::TPersistent& object) {
-    gl3d::TMemoryStream s;
-    gl3d::TWriter w(s);
-    w.WriteDefinedProperties(object);
-    return s.DataString();
-  };
   gl3d::TGLBaseSceneObject object(nullptr);
   (new gl3d::TGLBehaviour(object.Behaviours()))->SetName("spin");
   (new gl3d::TGLObjectEffect(object.Effects()))->SetName("glow");
-  Put("scene_properties", "collections.bin", Choice(0, props(object)));
+  Put("scene_properties", "collections.bin", Choice(0, StoredProperties(object)));
   object.Position()->SetPoint(1, 2, 3);
-  Put("scene_properties", "coordinates.bin", Choice(1, props(*object.Position())));
+  Put("scene_properties", "coordinates.bin", Choice(1, StoredProperties(*object.Position())));
 }
 
 // ---- the shape's files and clipboard block
