@@ -411,6 +411,17 @@ TEST(BitmapReader, DamagedFilesFailAndKeepThePicture) {
   const std::string rle = RunLengthBmp(8, std::string("\x08\x01\x00\x01", 4));
   with32("run-length data beyond the stream", 34, 5, rle);
   with32("run-length picture larger than its data can fill", 18, 100000, rle);
+  with32("run-length row of 2^31 - 1 pixels", 18, 0x7FFFFFFF, [&] {
+    std::string one = rle;
+    Put32(one, 22, 1);
+    return one;
+  }());
+  with32("32-bit rows of 2^31 - 1 pixels, 2^31 - 1 rows", 22, 0x7FFFFFFF, [&] {
+    std::string s = p8;
+    Put16(s, 28, 32);
+    Put32(s, 18, 0x7FFFFFFF);
+    return s;
+  }());
   with32("run-length top-down", 22, static_cast<uint32_t>(-6), rle);
   {
     std::string s24 = rle;
