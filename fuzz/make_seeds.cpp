@@ -1,10 +1,10 @@
 // Writes the seeds that only this system's own writers (or the test builders of its readers)
-// make: raw bitmap streams (plain and through zlib), packed DIBs, zlib data, binary archives and
-// component streams; TIFF pages with EXIF and annotations, EXIF blocks, maker notes, Wang
-// annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic camera-raw file;
-// the 3D library's bitmaps, texture-image files, material archives and scene properties; the
-// shape's OBJ and XML files and clipboard blocks. Each file starts with the choice byte its fuzz
-// target takes first, where the target takes one.
+// make: raw bitmap streams (plain and through zlib), packed DIBs, zlib data, binary archives,
+// component streams and "glsm" meshes; TIFF pages with EXIF and annotations, EXIF blocks, maker
+// notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
+// camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
+// properties; the shape's OBJ and XML files and clipboard blocks. Each file starts with the
+// choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
 
@@ -21,23 +21,12 @@
 #include "rastova/codecs/RVEXIF.h"
 #include "rastova/codecs/rvdicom.h"
 #include "rastova/codecs/rvwic.h"
-#include "rastova/codecs/tiffilt.h"
 #include "rastova/codecs/tests/DicomTestTools.h"
 #include "rastova/codecs/tests/RawTools.h"
-#include "rastova/core/RVImagingAnnot.h"
-#include "scene3d/scene/Scene3dScene.h"
-#include "scene3d/scene/core/GLBaseSceneObject.h"
-#include "scene3d/scene/core/GLBehaviours.h"
-#include "scene3d/scene/material/GLMaterialLibrary.h"
-#include "scene3d/scene/texture/GLTextureImage.h"
-#include "scene3d/scene/texture/picture/Bitmap.h"
-#include "shape/ObjFile.h"
-#include "shape/PointClipboard.h"
-#include "shape/TextureBitmaps.h"
-#include "shape/XmlObject.h"
-
+#include "rastova/codecs/tiffilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVDibTransfer.h"
+#include "rastova/core/RVImagingAnnot.h"
 #include "rastova/core/RVRawStream.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVZLib.h"
@@ -47,6 +36,17 @@
 #include "scene3d/base/Scene3dBase.h"
 #include "scene3d/base/VectorLists.h"
 #include "scene3d/base/XCollection.h"
+#include "scene3d/scene/Scene3dScene.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
+#include "scene3d/scene/core/GLBehaviours.h"
+#include "scene3d/scene/material/GLMaterialLibrary.h"
+#include "scene3d/scene/mesh/MeshObject.h"
+#include "scene3d/scene/texture/GLTextureImage.h"
+#include "scene3d/scene/texture/picture/Bitmap.h"
+#include "shape/ObjFile.h"
+#include "shape/PointClipboard.h"
+#include "shape/TextureBitmaps.h"
+#include "shape/XmlObject.h"
 
 namespace {
 
@@ -329,7 +329,6 @@ std::string FileBytes(const std::string& name) {
 }
 
 void Scene(const std::string& tmp) {
-  gl3d::Scene3dSceneStartup();
   const gl3d::TBitmap b24 = SceneBitmap(5, 3, gl3d::pf24bit), b32 = SceneBitmap(3, 4, gl3d::pf32bit);
   Put("picture", "rgb24.bmp", Choice(0, SavedGraphic(b24)));
   Put("picture", "rgba32.bmp", Choice(0, SavedGraphic(b32)));
@@ -395,6 +394,43 @@ void Shapes(const std::string& tmp) {
   shape::FreeTextureBitmaps();
 }
 
+// Mesh-object lists: a small grid with each kind of face group, and one per plain mode.
+void Meshes() {
+  gl3d::TMeshObjectList list;
+  auto* mesh = gl3d::TMeshObject::CreateOwned(&list);
+  mesh->SetName("grid");
+  mesh->SetMode(gl3d::moFaceGroups);
+  for (int i = 0; i < 9; ++i) {
+    mesh->Vertices()->Add({static_cast<float>(i % 3), static_cast<float>(i / 3), 0});
+    mesh->Normals()->Add({0, 0, 1});
+    mesh->TexCoords()->Add({static_cast<float>(i % 3) / 2, static_cast<float>(i / 3) / 2, 0});
+    mesh->LightMapTexCoords()->Add({0.5f, 0.5f, 0});
+  }
+  mesh->GetTexCoordsEx(1)->AddPoint({1, 2, 3});
+  auto* plain = gl3d::TFaceGroup::CreateOwned<gl3d::TFGVertexIndexList>(mesh->FaceGroups());
+  plain->SetMaterialName("stone");
+  plain->SetLightMapIndex(0);
+  for (int k : {0, 3, 1, 1, 3, 4}) plain->Add(k);
+  auto* strip = gl3d::TFaceGroup::CreateOwned<gl3d::TFGVertexNormalTexIndexList>(mesh->FaceGroups());
+  strip->SetMode(gl3d::fgTriangleStrip);
+  for (int k : {1, 4, 2, 5}) {
+    strip->Add(k);
+    strip->NormalIndices()->Add(0);
+    strip->TexCoordIndices()->Add(k);
+  }
+  auto* fan = gl3d::TFaceGroup::CreateOwned<gl3d::TFGIndexTexCoordList>(mesh->FaceGroups());
+  fan->SetMode(gl3d::fgTriangleFan);
+  for (int k : {4, 5, 8, 7}) {
+    fan->Add(k);
+    fan->TexCoords()->Add({0.25f, 0.75f, 0});
+  }
+  Put("glsm", "groups.glsm", list.SaveToString());
+  mesh->FaceGroups()->Clear();
+  mesh->SetMode(gl3d::moTriangleStrip);
+  Put("glsm", "strip.glsm", list.SaveToString());
+  Put("glsm", "empty.glsm", gl3d::TMeshObjectList().SaveToString());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -404,10 +440,12 @@ int main(int argc, char** argv) {
   }
   root = argv[1];
   gl3d::Scene3dBaseStartup();
+  gl3d::Scene3dSceneStartup();
   zephor_fuzz::StartImageLibrary();
   Images();
   ZlibData();
   Archives();
+  Meshes();
   Metadata();
   Dicom();
   const std::filesystem::path tmp = std::filesystem::temp_directory_path() / ("zephor-seeds-" + std::to_string(getpid()));

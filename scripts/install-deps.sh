@@ -14,7 +14,9 @@ PACKAGES=(
   # image codecs and colour management
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev liblcms2-dev libjxr-dev
   # XML, network, devices
-  libpugixml-dev libcurl4-openssl-dev libspnav-dev libsane-dev
+  libpugixml-dev libcurl4-openssl-dev libsane-dev
+  # the 3D mouse: libspnav is a static library that carries the daemon's X11 protocol too
+  libspnav-dev libx11-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # fonts standing in for Arial and Tahoma, and a virtual display for the end-to-end test
@@ -30,6 +32,8 @@ PACKAGES=(
   netpbm gifsicle giflib-tools libgif-dev
   # EXIF, HD Photo and camera raw checkers
   libimage-exiftool-perl libjxr-tools libraw-bin
+  # PostScript and PDF checkers (gs renders, qpdf checks the structure, pdftoppm and pdfinfo render and read)
+  ghostscript qpdf poppler-utils
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it

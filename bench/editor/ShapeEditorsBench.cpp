@@ -107,11 +107,15 @@ BENCHMARK(BM_DragStep)
     ->ArgNames({"editor", "level"})
     ->Unit(benchmark::kMillisecond);
 
-struct DodudaPaintSetup {
+// Constructed first, so the application exists before the pane (a widget) is made.
+struct AppStarted {
+  AppStarted() { StartApp(); }
+};
+
+struct DodudaPaintSetup : AppStarted {
   editor::TScDODUDA ed;
   platform::TCustomControl pane;
   DodudaPaintSetup() {
-    StartApp();
     settings::AppSettings.ViewLevel = 1;
     settings::AppSettings.DodudaSurface = true;
     settings::AppSettings.Grid = 0;
@@ -137,32 +141,33 @@ void BM_DodudaFullPaint(benchmark::State& state) {
 BENCHMARK(BM_DodudaFullPaint)->Unit(benchmark::kMillisecond);
 
 // The reference: the same facing segments and the marks of the facing points, one QPainter.
+// Like the editor it takes each point to the screen once and tests each triangle once per paint,
+// and it keeps its buffers from paint to paint.
 void BM_ReferenceDodudaPaint(benchmark::State& state) {
   DodudaPaintSetup s;
   s.ed.Paint(shape::CurrentShape, s.pane);  // positions the pane and builds the mask
   const shape::TCS& cs = shape::CurrentShape;
+  const int ni = cs.CPMaxI, nj = cs.CPMaxJ;
   QImage image(kPane, kPane, QImage::Format_RGB32);
-  std::vector<QPointF> ends;
+  std::vector<QPointF> screen(static_cast<size_t>(ni) * nj), ends;
   size_t segments = 0, marks = 0;
   for (auto _ : state) {
     QPainter p(&image);
     p.fillRect(image.rect(), Qt::white);
+    for (int i = 0; i < ni; ++i)
+      for (int j = 0; j < nj; ++j) {
+        const platform::TPointF c = s.ed.PointToScreenF(cs.CP[i][j]);
+        screen[static_cast<size_t>(i) * nj + j] = QPointF(c.X, c.Y);
+      }
+    auto at = [&](int i, int j) { return screen[static_cast<size_t>(i) * nj + j]; };
     ends.clear();
-    for (int i = 0; i + 1 < cs.CPMaxI; ++i)
-      for (int j = 0; j + 1 < cs.CPMaxJ; ++j) {
-        auto add = [&](int i0, int j0, int i1, int j1) {
-          const platform::TPointF a = s.ed.PointToScreenF(cs.CP[i0][j0]),
-                                  b = s.ed.PointToScreenF(cs.CP[i1][j1]);
-          ends.emplace_back(a.X, a.Y);
-          ends.emplace_back(b.X, b.Y);
-        };
+    for (int i = 0; i + 1 < ni; ++i)
+      for (int j = 0; j + 1 < nj; ++j) {
         if (s.ed.Faces(cs.CP[i][j], cs.CP[i + 1][j], cs.CP[i][j + 1])) {
-          add(i, j, i, j + 1);
-          add(i, j, i + 1, j);
+          ends.insert(ends.end(), {at(i, j), at(i, j + 1), at(i, j), at(i + 1, j)});
         }
         if (s.ed.Faces(cs.CP[i + 1][j + 1], cs.CP[i][j + 1], cs.CP[i + 1][j])) {
-          add(i + 1, j, i + 1, j + 1);
-          add(i, j + 1, i + 1, j + 1);
+          ends.insert(ends.end(), {at(i + 1, j), at(i + 1, j + 1), at(i, j + 1), at(i + 1, j + 1)});
         }
       }
     p.setPen(QPen(Qt::black, 1));
@@ -172,11 +177,11 @@ void BM_ReferenceDodudaPaint(benchmark::State& state) {
     const QPen outline(Qt::red, 1);
     p.setBrush(Qt::NoBrush);
     p.setPen(outline);
-    for (int j = 0; j < cs.CPMaxJ; ++j)
-      for (int i = 0; i < cs.CPMaxI; ++i) {
+    for (int j = 0; j < nj; ++j)
+      for (int i = 0; i < ni; ++i) {
         if (!s.ed.SurfaceMask[i][j]) continue;
-        const platform::TPointF c = s.ed.PointToScreenF(cs.CP[i][j]);
-        p.drawEllipse(QRectF(c.X - 3, c.Y - 3, 6, 6));
+        const QPointF c = at(i, j);
+        p.drawEllipse(QRectF(c.x() - 3, c.y() - 3, 6, 6));
         ++marks;
       }
     p.end();

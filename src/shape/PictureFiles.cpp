@@ -263,9 +263,9 @@ bool LoadPictureWithAlpha(const std::string& fileName, platform::TBitmap& color,
   }
 }
 
-void SaveDividedImage(const std::string& base, const std::string& ext, const std::string& textureFile,
+bool SaveDividedImage(const std::string& base, const std::string& ext, const std::string& textureFile,
                       int32_t columns, int32_t rows) {
-  if (columns <= 0 || rows <= 0 || columns > 1024 || rows > 1024) return;
+  if (columns <= 0 || rows <= 0 || columns > 1024 || rows > 1024) return false;
   platform::TBitmap color(0, 0, platform::pf32bit), alpha(0, 0, platform::pf8bit);
   if (!(FileNameTaken(textureFile) && LoadPictureWithAlpha(textureFile, color, alpha))) {
     const TTextureBitmaps& t = TextureBitmaps();
@@ -277,7 +277,8 @@ void SaveDividedImage(const std::string& base, const std::string& ext, const std
   }
   const bool horizontal = settings::AppSettings.DividedHorizontal;
   const int32_t n = horizontal ? rows / (1024 / columns) : columns / (1024 / rows);
-  if (n <= 0 || color.Empty()) return;
+  if (n <= 0 || color.Empty()) return false;
+  bool written = true;
   const int32_t size = horizontal ? color.Height() : color.Width();
   platform::TBitmap partColor(0, 0, platform::pf32bit), partAlpha(0, 0, platform::pf8bit);
   for (int32_t p = 0; p < n; ++p) {
@@ -291,8 +292,9 @@ void SaveDividedImage(const std::string& base, const std::string& ext, const std
     char digits[16];
     std::snprintf(digits, sizeof digits, "%02d", p + 1);
     std::string partName = base + "-" + digits + ext;
-    SaveImageWithAlpha(partName, partColor, partAlpha);
+    if (SaveImageWithAlpha(partName, partColor, partAlpha) != 0) written = false;
   }
+  return written;
 }
 
 }  // namespace shape

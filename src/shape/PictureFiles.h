@@ -73,7 +73,8 @@ bool LoadPictureWithAlpha(const std::string& fileName, platform::TBitmap& color,
 // N = columns div (1024 div rows) side by side; part p covers nearest(size * p / N) up to
 // nearest(size * (p + 1) / N). Part p is saved as base + "-" + (p + 1, two digits) + ext, so
 // part 01 is the top (or left) of the texture, the other way round from the sculpt-map parts.
-void SaveDividedImage(const std::string& base, const std::string& ext, const std::string& textureFile,
+// True when every part was written; false when a part failed or there was nothing to divide.
+bool SaveDividedImage(const std::string& base, const std::string& ext, const std::string& textureFile,
                       int32_t columns, int32_t rows);
 
 // Image buffer <-> drawing-layer bitmap copies (24-bit RGB <-> 32-bit colour, 8-bit alpha).

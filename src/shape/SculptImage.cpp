@@ -24,12 +24,14 @@ constexpr char kEarlierAuthor[] = "DURIM PROJECT";
 
 // Writes the text list beside the maps (a temporary file renamed over the target, so a failed
 // write leaves an older list as it was). Failures are not reported, as for the maps.
-void WriteTextList(const std::string& fileName, const std::vector<std::string>& lines) {
+bool WriteTextList(const std::string& fileName, const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + kLineEnd;
   try {
     StoreTextFile(fileName, text);
+    return true;
   } catch (const std::exception&) {
+    return false;
   }
 }
 
@@ -214,7 +216,7 @@ std::string RenderSculptBlock(platform::TBitmap& color, int32_t cell, int32_t fi
   return PaintSculptBlock(target, cell, firstColumn, cs, rows, columns, firstRow);
 }
 
-void WriteSculptMap(const TCS& cs, std::string& fileName) {
+bool WriteSculptMap(const TCS& cs, std::string& fileName) {
   const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
   const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
   const int32_t cell = SculptCellSize();
@@ -233,8 +235,7 @@ void WriteSculptMap(const TCS& cs, std::string& fileName) {
   if ((columns - 1) * (rows - 1) <= 1024) {
     create(columns - 1, rows - 1);
     PaintSculptBlock(target, cell, 0, cs, rows, columns, 0);
-    SaveImageWithAlpha(fileName, image);
-    return;
+    return SaveImageWithAlpha(fileName, image) == 0;
   }
 
   const bool horizontal = settings::AppSettings.DividedHorizontal;
@@ -247,16 +248,19 @@ void WriteSculptMap(const TCS& cs, std::string& fileName) {
     create(per - 1, rows - 1);
 
   std::vector<std::string> lines;
+  bool written = true;
   int n = 0;
   for (int32_t start = 0; start < extent - 1; start += per - 1) {
     ++n;
     const std::string description = horizontal ? PaintSculptBlock(target, cell, 0, cs, per, columns, start)
                                                : PaintSculptBlock(target, cell, start, cs, rows, per, 0);
     std::string partName = PartFileName(fileName, n);
-    SaveImageWithAlpha(partName, image);
+    if (SaveImageWithAlpha(partName, image) != 0) written = false;
     lines.push_back(ExtractBaseName(partName) + ":" + description);
   }
-  if (settings::AppSettings.OutputTextForKelpo) WriteTextList(MakeUniqueFileName(fileName, ".txt"), lines);
+  if (settings::AppSettings.OutputTextForKelpo && !WriteTextList(MakeUniqueFileName(fileName, ".txt"), lines))
+    written = false;
+  return written;
 }
 
 }  // namespace shape

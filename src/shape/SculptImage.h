@@ -23,7 +23,8 @@ bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType);
 
 // Writes the shape as one sculpt map or as the parts of a divided map (and the text list when
 // "Output text for KELPO" is on). For a single map `fileName` comes back as the name written.
-void WriteSculptMap(const TCS& cs, std::string& fileName);
+// True when every file was written; a part that fails does not stop the others.
+bool WriteSculptMap(const TCS& cs, std::string& fileName);
 
 // Loads the picture into `bitmap` (32 bits per pixel, the picture's size; alpha ignored).
 // 1 when it is a Targa picture whose author text is exactly "DURIM PROJECT" (the earlier

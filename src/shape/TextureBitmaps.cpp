@@ -365,24 +365,28 @@ void CopyColorPixels(const platform::TBitmap& source, platform::TBitmap& target)
 }
 
 void CopyPreviewTexture(TRGBAImage& image) {
+  image.Width = std::max(TextureWidth, 0);
+  image.Height = std::max(TextureHeight, 0);
+  // Every byte is written below, so an image of the right size is reused as it is.
+  image.Pixels.resize(static_cast<size_t>(int64_t{image.Width} * image.Height * 4));
+  CopyPreviewTexture(image.Pixels.data());
+}
+
+void CopyPreviewTexture(uint8_t* pixels) {
   const int32_t w = std::max(TextureWidth, 0);
   const int32_t h = std::max(TextureHeight, 0);
-  image.Width = w;
-  image.Height = h;
-  // Every byte is written below, so an image of the right size is reused as it is.
-  image.Pixels.resize(static_cast<size_t>(int64_t{w} * h * 4));
   const TTextureBitmaps& t = TextureBitmaps();
   const platform::TBitmap& color = t.DisplayColor;
   const platform::TBitmap& alpha = t.DisplayAlpha;
   if (h == 0 || color.Height() != h || alpha.Height() != h || color.Width() < w || alpha.Width() < w ||
       color.PixelFormat() != platform::pf32bit || alpha.PixelFormat() != platform::pf8bit) {
-    std::fill(image.Pixels.begin(), image.Pixels.end(), uint8_t{0});
+    std::fill(pixels, pixels + int64_t{w} * h * 4, uint8_t{0});
     return;
   }
   for (int32_t r = 0; r < h; ++r) {
     const uint8_t* src = color.ScanLine(r);
     const uint8_t* a = alpha.ScanLine(r);
-    uint8_t* dst = image.Pixels.data() + int64_t{h - 1 - r} * w * 4;
+    uint8_t* dst = pixels + int64_t{h - 1 - r} * w * 4;
     for (int32_t x = 0; x < w; ++x) {
       dst[0] = src[2];
       dst[1] = src[1];

@@ -96,5 +96,8 @@ struct TRGBAImage {
 // Fills `image` at TextureWidth x TextureHeight; all zero when the display bitmaps do not have
 // that size.
 void CopyPreviewTexture(TRGBAImage& image);
+// The same into `pixels`, which holds TextureWidth x TextureHeight x 4 bytes (the preview's texture
+// image takes the pixels this way, without a copy in between).
+void CopyPreviewTexture(uint8_t* pixels);
 
 }  // namespace shape

@@ -13,11 +13,6 @@ using shape::TDbl3D;
 
 namespace {
 
-TDbl3D Multiply(const double (&m)[3][3], const TDbl3D& p) {
-  return {{m[0][0] * p[0] + m[0][1] * p[1] + m[0][2] * p[2], m[1][0] * p[0] + m[1][1] * p[1] + m[1][2] * p[2],
-           m[2][0] * p[0] + m[2][1] * p[1] + m[2][2] * p[2]}};
-}
-
 void Product(const double (&a)[3][3], const double (&b)[3][3], double (&out)[3][3]) {
   double r[3][3];
   for (int i = 0; i < 3; ++i)
@@ -35,16 +30,6 @@ void ResetOffsets(TRingFrame& f) {
 }
 
 }  // namespace
-
-TDbl2D RingToPlane(const TRingFrame& Frame, const TDbl3D& P) {
-  const TDbl3D r = Multiply(Frame.Rotation, shape::SubDbl3D(P, Frame.Centre));
-  return {{r[0] - Frame.OffsetH, r[1] - Frame.OffsetV}};
-}
-
-TDbl3D PlaneToRing(const TRingFrame& Frame, double U, double V) {
-  return shape::AddDbl3D(Multiply(Frame.RotationT, {{U + Frame.OffsetH, V + Frame.OffsetV, 0}}),
-                         Frame.Centre);
-}
 
 void BuildRingFrame(const shape::TCS& Shape, int32_t Row, TRingFrame& Frame) {
   const int32_t q = (Shape.CPMaxI - 1) / 4;
@@ -68,7 +53,7 @@ void BuildRingFrame(const shape::TCS& Shape, int32_t Row, TRingFrame& Frame) {
     s = n[1] / d;
   }
   const double a[3][3] = {{c, s, 0}, {-s, c, 0}, {0, 0, 1}};
-  const TDbl3D n1 = Multiply(a, n);
+  const TDbl3D n1 = MultiplyRotation(a, n);
   // ... and a tilt about y onto +z.
   const double e = std::sqrt(n1[0] * n1[0] + n1[2] * n1[2]);
   double c1 = 1, s1 = 0;
@@ -81,7 +66,7 @@ void BuildRingFrame(const shape::TCS& Shape, int32_t Row, TRingFrame& Frame) {
   ResetOffsets(Frame);
 
   // Column 0 onto the positive v axis.
-  const TDbl3D w = Multiply(Frame.Rotation, shape::SubDbl3D(v[0], centre));
+  const TDbl3D w = MultiplyRotation(Frame.Rotation, shape::SubDbl3D(v[0], centre));
   double phi;
   if (std::abs(w[0]) <= 0.001)
     phi = w[1] >= 0 ? std::numbers::pi / 2 : -std::numbers::pi / 2;

@@ -4,6 +4,7 @@
 // positive v axis. Needs no window.
 #include <cstdint>
 
+#include "shape/model/Dbl3D.h"
 #include "shape/model/ShapeRecord.h"
 
 namespace editor {
@@ -17,11 +18,24 @@ struct TRingFrame {
   double Radius = 0;
 };
 
+// M x p, row by row.
+inline shape::TDbl3D MultiplyRotation(const double (&m)[3][3], const shape::TDbl3D& p) {
+  return {{m[0][0] * p[0] + m[0][1] * p[1] + m[0][2] * p[2], m[1][0] * p[0] + m[1][1] * p[1] + m[1][2] * p[2],
+           m[2][0] * p[0] + m[2][1] * p[1] + m[2][2] * p[2]}};
+}
+
 // The first two components of Rotation x (p - Centre), minus the offsets; since the offsets
 // are the plane coordinates of the origin, that is the first two components of Rotation x p.
-shape::TDbl2D RingToPlane(const TRingFrame& Frame, const shape::TDbl3D& P);
+// Inline, as the ring editor carries every point of the grid through these two.
+inline shape::TDbl2D RingToPlane(const TRingFrame& Frame, const shape::TDbl3D& P) {
+  const shape::TDbl3D r = MultiplyRotation(Frame.Rotation, shape::SubDbl3D(P, Frame.Centre));
+  return {{r[0] - Frame.OffsetH, r[1] - Frame.OffsetV}};
+}
 // RotationT x (u + OffsetH, v + OffsetV, 0) + Centre: a point of the ring's plane.
-shape::TDbl3D PlaneToRing(const TRingFrame& Frame, double U, double V);
+inline shape::TDbl3D PlaneToRing(const TRingFrame& Frame, double U, double V) {
+  return shape::AddDbl3D(MultiplyRotation(Frame.RotationT, {{U + Frame.OffsetH, V + Frame.OffsetV, 0}}),
+                         Frame.Centre);
+}
 
 // The frame of row `Row` from the committed points DP of columns 0, q, 2q and 3q
 // (q = (CPMaxI - 1) div 4): their mean is the centre and their mean distance from it the

@@ -68,35 +68,54 @@ int32_t SymmetryPartners(int32_t mode, int32_t i, int32_t columns, bool bendTwin
   }
 }
 
-void FollowSimilarity(const TDbl3D& c, const TDbl3D& a, const TDbl3D& b, const TDbl3D& s, TDbl3D& r) {
+TSimilarity MakeSimilarity(const TDbl3D& c, const TDbl3D& a, const TDbl3D& b) {
   const double delta = std::atan2(b[1] - c[1], b[0] - c[0]) - std::atan2(a[1] - c[1], a[0] - c[0]);
-  const double dx = s[0] - c[0], dy = s[1] - c[1];
   const double la = std::hypot(a[0] - c[0], a[1] - c[1]);
   const double k = la > 0 ? std::hypot(b[0] - c[0], b[1] - c[1]) / la : 1.0;
-  const double cs = std::cos(delta), sn = std::sin(delta);
-  r[0] = c[0] + k * (dx * cs - dy * sn);
-  r[1] = c[1] + k * (dx * sn + dy * cs);
+  return {c[0], c[1], k, std::cos(delta), std::sin(delta)};
+}
+
+void FollowSimilarity(const TDbl3D& c, const TDbl3D& a, const TDbl3D& b, const TDbl3D& s, TDbl3D& r) {
+  ApplySimilarity(MakeSimilarity(c, a, b), s, r);
 }
 
 void SweepProfile(TCS& Shape, int32_t profile, const shape::TLineMarks& marks) {
   const double step = 2 * std::numbers::pi / (Shape.CPMaxI - 1);
+  // The rows to carry, with the profile point's committed and current radius and its z; then
+  // each marked column is walked down those rows, along its points as they lie in memory.
+  struct TSweptRow {
+    int32_t Row;
+    double Committed, Current, Z;
+  };
+  TSweptRow rows[shape::kGridMax];
+  int32_t count = 0;
+  bool onAxis = false;
   for (int32_t j = 0; j < Shape.CPMaxJ; ++j) {
     if (Shape.RP[profile][j] || !shape::PointMovedSinceCommit(Shape, profile, j)) continue;
     const TDbl3D& committed = Shape.DP[profile][j];
     const TDbl3D& current = Shape.CP[profile][j];
-    const double g = std::hypot(committed[0], committed[1]);
-    const double t = std::hypot(current[0], current[1]);
-    for (int32_t c = 0; c < Shape.CPMaxI; ++c) {
-      if (c == profile || marks[c] != 1 || Shape.RP[c][j]) continue;
+    rows[count] = {j, std::hypot(committed[0], committed[1]), std::hypot(current[0], current[1]), current[2]};
+    onAxis = onAxis || !(rows[count].Committed > 0);
+    ++count;
+  }
+  if (count == 0) return;
+  for (int32_t c = 0; c < Shape.CPMaxI; ++c) {
+    if (c == profile || marks[c] != 1) continue;
+    const double cosine = onAxis ? std::cos(c * step) : 0, sine = onAxis ? std::sin(c * step) : 0;
+    for (int32_t k = 0; k < count; ++k) {
+      const TSweptRow& row = rows[k];
+      const int32_t j = row.Row;
+      if (Shape.RP[c][j]) continue;
       TDbl3D& p = Shape.CP[c][j];
+      const double g = row.Committed, t = row.Current;
       if (g > 0) {
         p[0] = Shape.DP[c][j][0] / g * t;
         p[1] = Shape.DP[c][j][1] / g * t;
       } else {
-        p[0] = std::cos(c * step) * t;
-        p[1] = std::sin(c * step) * t;
+        p[0] = cosine * t;
+        p[1] = sine * t;
       }
-      p[2] = current[2];
+      p[2] = row.Z;
     }
   }
 }

@@ -39,8 +39,20 @@ struct TSymmetryPartner {
 // H = N div 2). Answers the number of partners (0..3).
 int32_t SymmetryPartners(int32_t mode, int32_t i, int32_t columns, bool bendTwin, TSymmetryPartner (&out)[3]);
 
-// Carries s by the rotation and uniform scaling about c (in the xy plane) that carries a to b,
-// into r's x and y (r.z is not written). The scaling is 1 when a lies on c.
+// The rotation and uniform scaling about c (in the xy plane) that carries a to b; the scaling
+// is 1 when a lies on c. Made once, it carries every point that follows the same pair.
+struct TSimilarity {
+  double CentreX, CentreY;
+  double Scale, Cosine, Sine;
+};
+TSimilarity MakeSimilarity(const shape::TDbl3D& c, const shape::TDbl3D& a, const shape::TDbl3D& b);
+// Carries s into r's x and y (r.z is not written); r may be s.
+inline void ApplySimilarity(const TSimilarity& m, const shape::TDbl3D& s, shape::TDbl3D& r) {
+  const double dx = s[0] - m.CentreX, dy = s[1] - m.CentreY;
+  r[0] = m.CentreX + m.Scale * (dx * m.Cosine - dy * m.Sine);
+  r[1] = m.CentreY + m.Scale * (dx * m.Sine + dy * m.Cosine);
+}
+// Both in one: s carried by the similarity of (c, a, b) into r.
 void FollowSimilarity(const shape::TDbl3D& c, const shape::TDbl3D& a, const shape::TDbl3D& b,
                       const shape::TDbl3D& s, shape::TDbl3D& r);
 

@@ -71,15 +71,30 @@ double TScDODUDA::DepthOf(const TDbl3D& Point) const { return Point[DepthAxis] *
 bool TScDODUDA::IsEditable(int32_t I, int32_t J) const { return !DodudaSurface() || SurfaceMask[I][J]; }
 
 void TScDODUDA::BuildSurfaceMask(const TCS& Shape) {
+  FindFacing(Shape);
+  MaskFromFacing(Shape);
+}
+
+void TScDODUDA::FindFacing(const TCS& Shape) {
+  const int32_t cells = std::max(Shape.CPMaxJ - 1, 0);
+  facing_.resize(static_cast<size_t>(std::max(Shape.CPMaxI - 1, 0)) * cells);
+  const auto& p = Shape.CP;
+  uint8_t* out = facing_.data();
+  for (int32_t i = 0; i + 1 < Shape.CPMaxI; ++i)
+    for (int32_t j = 0; j + 1 < Shape.CPMaxJ; ++j)
+      *out++ = static_cast<uint8_t>((Faces(p[i][j], p[i + 1][j], p[i][j + 1]) ? 1 : 0) |
+                                    (Faces(p[i + 1][j + 1], p[i][j + 1], p[i + 1][j]) ? 2 : 0));
+}
+
+void TScDODUDA::MaskFromFacing(const TCS& Shape) {
   for (int32_t i = 0; i < Shape.CPMaxI; ++i)
     std::memset(SurfaceMask[i], 0, static_cast<size_t>(Shape.CPMaxJ));
+  const uint8_t* facing = facing_.data();
   for (int32_t i = 0; i + 1 < Shape.CPMaxI; ++i)
     for (int32_t j = 0; j + 1 < Shape.CPMaxJ; ++j) {
-      const auto& p = Shape.CP;
-      if (Faces(p[i][j], p[i + 1][j], p[i][j + 1]))
-        SurfaceMask[i][j] = SurfaceMask[i][j + 1] = SurfaceMask[i + 1][j] = true;
-      if (Faces(p[i + 1][j + 1], p[i][j + 1], p[i + 1][j]))
-        SurfaceMask[i + 1][j + 1] = SurfaceMask[i][j + 1] = SurfaceMask[i + 1][j] = true;
+      const uint8_t f = *facing++;
+      if (f & 1) SurfaceMask[i][j] = SurfaceMask[i][j + 1] = SurfaceMask[i + 1][j] = true;
+      if (f & 2) SurfaceMask[i + 1][j + 1] = SurfaceMask[i][j + 1] = SurfaceMask[i + 1][j] = true;
     }
 }
 
@@ -163,6 +178,18 @@ bool TScDODUDA::Magnet(TCS& Shape) {
 
 void TScDODUDA::SnapToGrid(TCS& Shape) { TScBase::SnapToGrid(Shape); }
 
+void TScDODUDA::ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const { TScBase::ProjectPoint(Point, Pane); }
+
+void TScDODUDA::UnprojectPoint(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const {
+  TScBase::UnprojectPoint(Pane, Source, Point);
+}
+
+bool TScDODUDA::KeepsSideProjection() const { return true; }
+
+void TScDODUDA::ConstrainPoint(TCS&, int32_t, int32_t) {}
+
+void TScDODUDA::MoveSelected(TCS& Shape, const TDbl2D& Delta) { TranslateSelected(Shape, Delta); }
+
 void TScDODUDA::SyncFromShape(TCS& Shape) {
   TScBase::SyncFromShape(Shape);
   AxisScaleH = settings::AxisRatios[HAxis];
@@ -242,68 +269,71 @@ void TScDODUDA::DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) {
 
 void TScDODUDA::DrawShapeD2D(TCS& Shape, platform::TDrawing& Canvas) { DrawMesh(Shape, Canvas, true); }
 
-namespace {
+void TScDODUDA::TSegmentBatches::Start() { used_ = 0; }
 
-// Segments gathered per colour, drawn in one call each.
-class TSegmentBatches {
- public:
-  void Add(platform::TColor colour, TPointF a, TPointF b) {
-    std::vector<TPointF>& ends = Batch(colour);
-    ends.push_back(a);
-    ends.push_back(b);
-  }
-  void Draw(platform::TDrawing& drawing) {
-    for (auto& [colour, ends] : batches_) drawing.Lines(ends, ColorToArgb(colour, 255), 1);
-  }
+void TScDODUDA::TSegmentBatches::Add(platform::TColor Colour, TPointF A, TPointF B) {
+  std::vector<TPointF>& ends = Batch(Colour);
+  ends.push_back(A);
+  ends.push_back(B);
+}
 
- private:
-  std::vector<TPointF>& Batch(platform::TColor colour) {
-    for (auto& b : batches_)
-      if (b.first == colour) return b.second;
-    batches_.push_back({colour, {}});
-    return batches_.back().second;
-  }
-  std::vector<std::pair<platform::TColor, std::vector<TPointF>>> batches_;
-};
+void TScDODUDA::TSegmentBatches::Draw(platform::TDrawing& Drawing) const {
+  for (size_t k = 0; k < used_; ++k)
+    Drawing.Lines(batches_[k].second, ColorToArgb(batches_[k].first, 255), 1);
+}
 
-}  // namespace
+std::vector<TPointF>& TScDODUDA::TSegmentBatches::Batch(platform::TColor Colour) {
+  for (size_t k = 0; k < used_; ++k)
+    if (batches_[k].first == Colour) return batches_[k].second;
+  if (used_ == batches_.size()) batches_.emplace_back();
+  auto& batch = batches_[used_++];
+  batch.first = Colour;
+  batch.second.clear();
+  return batch.second;
+}
 
 void TScDODUDA::DrawMesh(TCS& Shape, platform::TDrawing& Drawing, bool D2D) {
   const int32_t ni = Shape.CPMaxI, nj = Shape.CPMaxJ;
   const int32_t s = std::max(1, settings::AppSettings.ViewLevel);
   const bool surface = DodudaSurface();
   const bool lines = settings::AppSettings.DodudaLine;
-  // The colour of each column and row line.
-  std::vector<platform::TColor> columnColour(static_cast<size_t>(ni)), rowColour(static_cast<size_t>(nj));
-  for (int32_t i = 0; i < ni; ++i)
-    columnColour[i] = lines && EditColumnMarks[i] == 0 ? kUnmarkedLineColor : shape::GridLineColor(i, ni, 0);
+  // The colour of each column's marks, and of each column and row line.
+  platform::TColor markColour[shape::kGridMax], columnColour[shape::kGridMax], rowColour[shape::kGridMax];
+  for (int32_t i = 0; i < ni; ++i) {
+    markColour[i] = shape::GridLineColor(i, ni, 0);
+    columnColour[i] = lines && EditColumnMarks[i] == 0 ? kUnmarkedLineColor : markColour[i];
+  }
   for (int32_t j = 0; j < nj; ++j)
     rowColour[j] = lines && EditRowMarks[j] == 0 ? kUnmarkedLineColor : shape::GridLineColor(j, nj, 1);
-  std::vector<TPointF> screen(static_cast<size_t>(ni) * nj);
-  for (int32_t i = 0; i < ni; ++i)
-    for (int32_t j = 0; j < nj; ++j) screen[static_cast<size_t>(i) * nj + j] = PointToScreenF(Shape.CP[i][j]);
-  auto at = [&](int32_t i, int32_t j) { return screen[static_cast<size_t>(i) * nj + j]; };
+  GridToScreenF(Shape, screenPoints_);
+  auto at = [&](int32_t i, int32_t j) { return screenPoints_[static_cast<size_t>(i) * nj + j]; };
+  // The facing of the step-1 triangles serves the mask and, at step 1, the mesh.
+  FindFacing(Shape);
+  auto facing = [&](int32_t i0, int32_t j0, int32_t i1, int32_t j1, int bit) {
+    if (s == 1) return (facing_[static_cast<size_t>(i0) * (nj - 1) + j0] & bit) != 0;
+    const auto& p = Shape.CP;
+    return bit == 1 ? Faces(p[i0][j0], p[i1][j0], p[i0][j1]) : Faces(p[i1][j1], p[i0][j1], p[i1][j0]);
+  };
 
-  TSegmentBatches batches;
-  const auto& p = Shape.CP;
+  segments_.Start();
   for (int32_t u = 0; u < (ni - 1) / s; ++u)
     for (int32_t k = 0; k < (nj - 1) / s; ++k) {
       const int32_t i0 = s * u, i1 = s * (u + 1), j0 = s * k, j1 = s * (k + 1);
-      if (!surface || Faces(p[i0][j0], p[i1][j0], p[i0][j1])) {
-        batches.Add(columnColour[i0], at(i0, j0), at(i0, j1));
-        batches.Add(rowColour[j0], at(i0, j0), at(i1, j0));
+      if (!surface || facing(i0, j0, i1, j1, 1)) {
+        segments_.Add(columnColour[i0], at(i0, j0), at(i0, j1));
+        segments_.Add(rowColour[j0], at(i0, j0), at(i1, j0));
       }
-      if (!surface || Faces(p[i1][j1], p[i0][j1], p[i1][j0])) {
-        batches.Add(columnColour[i1], at(i1, j0), at(i1, j1));
-        batches.Add(rowColour[j1], at(i0, j1), at(i1, j1));
+      if (!surface || facing(i0, j0, i1, j1, 2)) {
+        segments_.Add(columnColour[i1], at(i1, j0), at(i1, j1));
+        segments_.Add(rowColour[j1], at(i0, j1), at(i1, j1));
       }
     }
-  batches.Draw(Drawing);
-  BuildSurfaceMask(Shape);
+  segments_.Draw(Drawing);
+  MaskFromFacing(Shape);
   for (int32_t j = 0; j < nj; ++j)
     for (int32_t i = 0; i < ni; ++i) {
       if (!IsEditable(i, j)) continue;
-      const platform::TColor colour = shape::GridLineColor(i, ni, 0);
+      const platform::TColor colour = markColour[i];
       const bool square = i % 2 == 0 && j % 2 == 0;
       if (D2D)
         DrawPointMarkD2D(Drawing, colour, Shape.RP[i][j], Shape.SP[i][j], Shape.GP[i][j], at(i, j), square);

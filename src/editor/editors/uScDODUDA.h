@@ -16,6 +16,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "editor/editors/ScEditable.h"
 #include "platform/gfx/Bitmap.h"
@@ -66,6 +68,13 @@ class TScDODUDA : public TScEditable {
   void WarpSelection(TCS& Shape, TWarpMap WarpMap) override;
   bool Magnet(TCS& Shape) override;
   void SnapToGrid(TCS& Shape) override;
+  // The six-sided editor keeps the base's projection and constrains no point, so its move is
+  // the base's without the walk that constrains each moved point (a drag moves every point).
+  void ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const final;
+  void UnprojectPoint(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const final;
+  bool KeepsSideProjection() const final;
+  void ConstrainPoint(TCS& Shape, int32_t I, int32_t J) final;
+  void MoveSelected(TCS& Shape, const TDbl2D& Delta) override;
   void DrawBackgroundGdiPlus(platform::TDrawing& Graphics) override;
   void DrawBackgroundD2D(platform::TDrawing& Canvas) override;
   void DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) override;
@@ -84,7 +93,29 @@ class TScDODUDA : public TScEditable {
   void ForEachEditable(const TCS& Shape, const TPointVisit& Visit) const override;
 
  private:
+  // Segments gathered per colour in the order the colours first come, drawn in one call each;
+  // the lists are kept from paint to paint.
+  class TSegmentBatches {
+   public:
+    void Start();
+    void Add(platform::TColor Colour, platform::TPointF A, platform::TPointF B);
+    void Draw(platform::TDrawing& Drawing) const;
+
+   private:
+    std::vector<platform::TPointF>& Batch(platform::TColor Colour);
+    std::vector<std::pair<platform::TColor, std::vector<platform::TPointF>>> batches_;
+    size_t used_ = 0;
+  };
+
+  // facing_ := per cell of the grid (i x (CPMaxJ - 1) + j), bit 0 for its triangle (i, j),
+  // (i + 1, j), (i, j + 1) facing the viewer and bit 1 for (i + 1, j + 1), (i, j + 1), (i + 1, j).
+  void FindFacing(const TCS& Shape);
+  // SurfaceMask from facing_.
+  void MaskFromFacing(const TCS& Shape);
   void DrawMesh(TCS& Shape, platform::TDrawing& Drawing, bool D2D);
+
+  std::vector<uint8_t> facing_;
+  TSegmentBatches segments_;
 };
 
 }  // namespace editor

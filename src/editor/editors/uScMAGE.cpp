@@ -51,26 +51,6 @@ int32_t TScMAGE::LastRing(const TCS& Shape) const {
   return Shape.ScType == shape::SCTYPE_SPHERE ? Shape.CPMaxJ - 2 : Shape.CPMaxJ - 1;
 }
 
-TDbl3D& TScMAGE::PointAt(TCS& Shape, int32_t Position, int32_t Ring) const {
-  return transposed_ ? Shape.CP[Ring][Position] : Shape.CP[Position][Ring];
-}
-
-const TDbl3D& TScMAGE::PointAt(const TCS& Shape, int32_t Position, int32_t Ring) const {
-  return transposed_ ? Shape.CP[Ring][Position] : Shape.CP[Position][Ring];
-}
-
-TDbl3D& TScMAGE::CommittedAt(TCS& Shape, int32_t Position, int32_t Ring) const {
-  return transposed_ ? Shape.DP[Ring][Position] : Shape.DP[Position][Ring];
-}
-
-bool TScMAGE::LockedAt(const TCS& Shape, int32_t Position, int32_t Ring) const {
-  return transposed_ ? Shape.RP[Ring][Position] : Shape.RP[Position][Ring];
-}
-
-bool TScMAGE::SelectedAt(const TCS& Shape, int32_t Position, int32_t Ring) const {
-  return transposed_ ? Shape.SP[Ring][Position] : Shape.SP[Position][Ring];
-}
-
 bool TScMAGE::MovedAt(const TCS& Shape, int32_t Position, int32_t Ring) const {
   return transposed_ ? shape::PointMovedSinceCommit(Shape, Ring, Position)
                      : shape::PointMovedSinceCommit(Shape, Position, Ring);
@@ -206,31 +186,40 @@ void TScMAGE::RebuildSimilar(TCS& Shape, int32_t Ring) {
   const int32_t h = HAxis, v = VAxis;
   const double theta = std::atan2(a[v] - b[v], a[h] - b[h]);
   const double theta0 = std::atan2(a0[v] - b0[v], a0[h] - b0[h]);
+  // The turns and the scaling are the ring's own, the same for each of its points.
+  const double cos0 = std::cos(-theta0), sin0 = std::sin(-theta0);
+  const double cos1 = std::cos(theta), sin1 = std::sin(theta);
+  const double scale = c0 > 0 ? c / c0 : 0;
+  // The point's coordinates across (h), up (v) and along the view (d) are kept apart, each
+  // in its own variable.
+  const int32_t d = 3 - h - v;
   const int32_t n = RingLength(Shape) - 1;
   for (int32_t p = 0; p < n; ++p) {
     if (LockedAt(Shape, p, Ring)) continue;
-    TDbl3D w = CommittedAt(Shape, p, Ring);
-    for (int k = 0; k < 3; ++k) w[k] -= m0[k];
+    const TDbl3D& committed = CommittedAt(Shape, p, Ring);
+    const double xh = committed[h] - m0[h], xv = committed[v] - m0[v], xd = committed[d] - m0[d];
     // Into the committed pair's frame, scaled by the change of their distance ...
-    const double wh = w[h] * std::cos(-theta0) - w[v] * std::sin(-theta0);
-    const double wv = w[h] * std::sin(-theta0) + w[v] * std::cos(-theta0);
-    w[h] = wh;
-    w[v] = wv;
+    double wh = xh * cos0 - xv * sin0;
+    double wv = xh * sin0 + xv * cos0;
+    double wd = xd;
     if (c0 > 0) {
-      for (int k = 0; k < 3; ++k) w[k] *= c / c0;
+      wh *= scale;
+      wv *= scale;
+      wd *= scale;
     } else {
       // Coinciding committed edge points: a circle of the current edge distance, by the
-      // point's place along the ring (both twins).
+      // point's place along the ring (both twins), in the model's x and y.
       const double phi = p * 2 * std::numbers::pi / n;
-      w = {{c * std::cos(phi), c * std::sin(phi), 0}};
+      const TDbl3D w{{c * std::cos(phi), c * std::sin(phi), 0}};
+      wh = w[h];
+      wv = w[v];
+      wd = w[d];
     }
     // ... and out into the current pair's.
-    const double rh = w[h] * std::cos(theta) - w[v] * std::sin(theta);
-    const double rv = w[h] * std::sin(theta) + w[v] * std::cos(theta);
-    w[h] = rh;
-    w[v] = rv;
     TDbl3D& out = PointAt(Shape, p, Ring);
-    for (int k = 0; k < 3; ++k) out[k] = m[k] + w[k];
+    out[h] = m[h] + (wh * cos1 - wv * sin1);
+    out[v] = m[v] + (wh * sin1 + wv * cos1);
+    out[d] = m[d] + wd;
   }
 }
 
@@ -398,6 +387,14 @@ bool TScMAGE::SameWidth(TCS& Shape) {
   ApplyShape(Shape, true);
   return true;
 }
+
+void TScMAGE::ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const { TScBase::ProjectPoint(Point, Pane); }
+
+void TScMAGE::UnprojectPoint(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const {
+  TScBase::UnprojectPoint(Pane, Source, Point);
+}
+
+bool TScMAGE::KeepsSideProjection() const { return true; }
 
 void TScMAGE::ConstrainPoint(TCS& Shape, int32_t I, int32_t J) {
   if (transposed_) WritePanePartners(Shape, I, J, true);

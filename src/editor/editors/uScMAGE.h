@@ -35,12 +35,22 @@ class TScMAGE : public TScEditable {
   // 0..CPMaxI - 2 (TScMAGETorus).
   int32_t FirstRing(const TCS& Shape) const;
   int32_t LastRing(const TCS& Shape) const;
-  // The grid point at `Position` along ring `Ring`.
-  TDbl3D& PointAt(TCS& Shape, int32_t Position, int32_t Ring) const;
-  const TDbl3D& PointAt(const TCS& Shape, int32_t Position, int32_t Ring) const;
-  TDbl3D& CommittedAt(TCS& Shape, int32_t Position, int32_t Ring) const;
-  bool LockedAt(const TCS& Shape, int32_t Position, int32_t Ring) const;
-  bool SelectedAt(const TCS& Shape, int32_t Position, int32_t Ring) const;
+  // The grid point at `Position` along ring `Ring` (inline: the ring rebuilds visit every point).
+  TDbl3D& PointAt(TCS& Shape, int32_t Position, int32_t Ring) const {
+    return transposed_ ? Shape.CP[Ring][Position] : Shape.CP[Position][Ring];
+  }
+  const TDbl3D& PointAt(const TCS& Shape, int32_t Position, int32_t Ring) const {
+    return transposed_ ? Shape.CP[Ring][Position] : Shape.CP[Position][Ring];
+  }
+  TDbl3D& CommittedAt(TCS& Shape, int32_t Position, int32_t Ring) const {
+    return transposed_ ? Shape.DP[Ring][Position] : Shape.DP[Position][Ring];
+  }
+  bool LockedAt(const TCS& Shape, int32_t Position, int32_t Ring) const {
+    return transposed_ ? Shape.RP[Ring][Position] : Shape.RP[Position][Ring];
+  }
+  bool SelectedAt(const TCS& Shape, int32_t Position, int32_t Ring) const {
+    return transposed_ ? Shape.SP[Ring][Position] : Shape.SP[Position][Ring];
+  }
   bool MovedAt(const TCS& Shape, int32_t Position, int32_t Ring) const;
 
   // Ring rebuilds, each over the ring's positions 0..RingLength - 2.
@@ -56,6 +66,10 @@ class TScMAGE : public TScEditable {
   bool Smooth(TCS& Shape, int32_t Kind) override;
   bool CanSameWidth(const TCS& Shape) override;
   void Generate(TCS& Shape) override;
+  // Both twins keep the base's projection.
+  void ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const final;
+  void UnprojectPoint(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const final;
+  bool KeepsSideProjection() const final;
   void ConstrainPoint(TCS& Shape, int32_t I, int32_t J) override;
   void DrawShapeGdiPlus(TCS& Shape, platform::TDrawing& Graphics) override;
   void DrawShapeD2D(TCS& Shape, platform::TDrawing& Canvas) override;

@@ -147,13 +147,16 @@ void TScTOKOROTEN::GenerateCap(TCS& Shape) {
                        Shape.CP[j][i]);
     }
   }
-  // The wall follows the rim row.
+  // The wall follows the rim row: one similarity per column (made again should the current line
+  // lie inside the wall, once its own point has followed).
   for (int32_t j = 0; j < Shape.CPMaxI; ++j) {
     if (!shape::PointMovedSinceCommit(Shape, j, line)) continue;
-    for (int32_t r = caps + 1; r < rim; ++r)
-      if (!Shape.RP[j][r] && SideMarks[r] == 1)
-        FollowSimilarity(Shape.CP[0][0], Shape.DP[j][line], Shape.CP[j][line], Shape.DP[j][r],
-                         Shape.CP[j][r]);
+    TSimilarity follow = MakeSimilarity(Shape.CP[0][0], Shape.DP[j][line], Shape.CP[j][line]);
+    for (int32_t r = caps + 1; r < rim; ++r) {
+      if (Shape.RP[j][r] || SideMarks[r] != 1) continue;
+      ApplySimilarity(follow, Shape.DP[j][r], Shape.CP[j][r]);
+      if (r == line) follow = MakeSimilarity(Shape.CP[0][0], Shape.DP[j][line], Shape.CP[j][line]);
+    }
   }
 }
 
@@ -177,9 +180,11 @@ void TScTOKOROTEN::GenerateRows(TCS& Shape) {
   const TDbl3D centre = ExtrusionCentre(Shape);
   for (int32_t j = 0; j < Shape.CPMaxI; ++j) {
     if (!Shape.SP[j][line] && !shape::PointMovedSinceCommit(Shape, j, line)) continue;
+    // The current line's point is never written here, so its similarity holds for the column.
+    const TSimilarity follow = MakeSimilarity(centre, Shape.DP[j][line], Shape.CP[j][line]);
     for (int32_t r = 0; r < Shape.CPMaxJ; ++r)
       if (r != line && SideMarks[r] == 1 && !Shape.RP[j][r])
-        FollowSimilarity(centre, Shape.DP[j][line], Shape.CP[j][line], Shape.DP[j][r], Shape.CP[j][r]);
+        ApplySimilarity(follow, Shape.DP[j][r], Shape.CP[j][r]);
   }
 }
 

@@ -103,19 +103,30 @@ void TScWAPPA::Generate(TCS& Shape) {
         break;
     }
   }
+  // The current ring's points that lead, in its plane about its centre (the current ring is
+  // never written below, so they are found once for all the followers).
+  struct TLead {
+    int32_t Column;
+    double U, V;
+  };
+  TLead leads[shape::kGridMax];
+  int32_t count = 0;
+  for (int32_t j = 0; j < Shape.CPMaxI; ++j) {
+    if (!Shape.SP[j][line] && !shape::PointMovedSinceCommit(Shape, j, line)) continue;
+    const TDbl2D p = RingToPlane(RingFrame, Shape.CP[j][line]);
+    leads[count++] = {j, p[0] + RingFrame.OffsetH, p[1] + RingFrame.OffsetV};
+  }
   // A current ring of radius 0 (a sphere's pole row) scales the followers by 1.
   const double radius = RingFrame.Radius;
-  for (int32_t i = 0; i < Shape.CPMaxJ; ++i) {
+  for (int32_t i = 0; i < Shape.CPMaxJ && count > 0; ++i) {
     if (i == line || SideMarks[i] != 1) continue;
     TRingFrame f;
     BuildRingFrame(Shape, i, f);
     const double k = radius != 0 ? f.Radius / radius : 1.0;
-    for (int32_t j = 0; j < Shape.CPMaxI; ++j) {
-      if (!Shape.SP[j][line] && !shape::PointMovedSinceCommit(Shape, j, line)) continue;
-      if (Shape.RP[j][i]) continue;
-      const TDbl2D p = RingToPlane(RingFrame, Shape.CP[j][line]);
-      Shape.CP[j][i] = PlaneToRing(f, (p[0] + RingFrame.OffsetH) * k - f.OffsetH,
-                                   (p[1] + RingFrame.OffsetV) * k - f.OffsetV);
+    for (int32_t n = 0; n < count; ++n) {
+      const TLead& lead = leads[n];
+      if (Shape.RP[lead.Column][i]) continue;
+      Shape.CP[lead.Column][i] = PlaneToRing(f, lead.U * k - f.OffsetH, lead.V * k - f.OffsetV);
     }
   }
   BuildRingFrame(Shape, line, RingFrame);

@@ -70,21 +70,23 @@ void TScBase::BeforePaint(TImage& Image) {
 // ---------------------------------------------------------------------------------------
 // Projection and screen mappings
 
-void TScBase::ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const {
-  Pane[0] = Point[HAxis] * HSign;
-  Pane[1] = Point[VAxis] * VSign;
-}
+void TScBase::ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const { SideProjection().Project(Point, Pane); }
 
 void TScBase::UnprojectPoint(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const {
-  Point = Source;
-  Point[HAxis] = Pane[0] * HSign;
-  Point[VAxis] = Pane[1] * VSign;
+  SideProjection().Unproject(Pane, Source, Point);
 }
 
-TPointF TScBase::ToScreenF(const TDbl2D& Pane) const {
-  return {static_cast<float>(Pane[0] * Scale * AxisScaleH + CentreX - OffsetX + 0.5),
-          static_cast<float>(Pane[1] * Scale * AxisScaleV + CentreY - OffsetY + 0.5)};
+TScreenMapping TScBase::ScreenMapping() const {
+  return {Scale,
+          AxisScaleH,
+          AxisScaleV,
+          CentreX,
+          CentreY,
+          static_cast<double>(OffsetX),
+          static_cast<double>(OffsetY)};
 }
+
+TPointF TScBase::ToScreenF(const TDbl2D& Pane) const { return ScreenMapping().ToScreenF(Pane); }
 
 TPointF TScBase::ToScreenGdiPoint(const TDbl2D& Pane) const { return ToScreenF(Pane); }
 
@@ -105,6 +107,27 @@ TPointF TScBase::PointToScreenF(const TDbl3D& Point) const {
   TDbl2D pane;
   ProjectPoint(Point, pane);
   return ToScreenF(pane);
+}
+
+void TScBase::GridToScreenF(const TCS& Shape, std::vector<TPointF>& Screen) const {
+  const int32_t ni = std::max(Shape.CPMaxI, 0), nj = std::max(Shape.CPMaxJ, 0);
+  Screen.resize(static_cast<size_t>(ni) * nj);
+  const TScreenMapping screen = ScreenMapping();
+  auto fill = [&](const auto& project) {
+    TPointF* out = Screen.data();
+    for (int32_t i = 0; i < ni; ++i)
+      for (int32_t j = 0; j < nj; ++j) {
+        TDbl2D pane;
+        project(Shape.CP[i][j], pane);
+        *out++ = screen.ToScreenF(pane);
+      }
+  };
+  if (KeepsSideProjection()) {
+    const TSideProjection side = SideProjection();
+    fill([side](const TDbl3D& p, TDbl2D& q) { side.Project(p, q); });
+  } else {
+    fill([this](const TDbl3D& p, TDbl2D& q) { ProjectPoint(p, q); });
+  }
 }
 
 TDbl2D TScBase::ScreenToPane(double X, double Y) const {
@@ -150,16 +173,22 @@ int32_t TScBase::ApplyShape(TCS& Shape, bool Full) {
 void TScBase::UpdateSelectionBox(TCS& Shape, bool Commit) {
   if (Shape.Count < 2) return;
   double minH = 2, minV = 2, maxH = -2, maxV = -2;
-  for (int32_t i = 0; i < Shape.CPMaxI; ++i)
-    for (int32_t j = 0; j < Shape.CPMaxJ; ++j) {
-      if (!Shape.SP[i][j]) continue;
+  auto bound = [&](const auto& project) {
+    shape::ForEachSetFlag(Shape.SP, Shape.CPMaxI, Shape.CPMaxJ, [&](int32_t i, int32_t j) {
       TDbl2D p;
-      ProjectPoint(Shape.CP[i][j], p);
+      project(Shape.CP[i][j], p);
       minH = std::min(minH, p[0]);
       maxH = std::max(maxH, p[0]);
       minV = std::min(minV, p[1]);
       maxV = std::max(maxV, p[1]);
-    }
+    });
+  };
+  if (KeepsSideProjection()) {
+    const TSideProjection side = SideProjection();
+    bound([side](const TDbl3D& p, TDbl2D& q) { side.Project(p, q); });
+  } else {
+    bound([this](const TDbl3D& p, TDbl2D& q) { ProjectPoint(p, q); });
+  }
   Shape.R1.r00 = {{minH, minV}};
   Shape.R1.r11 = {{maxH, maxV}};
   if (EditMode == EDIT_WORP)
@@ -222,21 +251,16 @@ void TScBase::HoverText(int32_t X, int32_t Y, std::string& Text) const {
 // ---------------------------------------------------------------------------------------
 // Moving, rotating, aligning, snapping
 
-void TScBase::MapSelectedPoints(TCS& Shape, const std::function<TDbl2D(const TDbl2D&)>& Map) {
-  for (int32_t i = 0; i < Shape.CPMaxI; ++i)
-    for (int32_t j = 0; j < Shape.CPMaxJ; ++j) {
-      if (!Shape.SP[i][j] || Shape.RP[i][j]) continue;
-      TDbl2D pane;
-      ProjectPoint(Shape.DP[i][j], pane);
-      UnprojectPoint(Map(pane), Shape.DP[i][j], Shape.CP[i][j]);
-    }
+void TScBase::TranslateSelected(TCS& Shape, const TDbl2D& Delta) {
+  const TDbl2D delta = Delta;
+  MapSelectedPoints(Shape, [delta](const TDbl2D& p) { return TDbl2D{{p[0] + delta[0], p[1] + delta[1]}}; });
 }
 
 void TScBase::MoveSelected(TCS& Shape, const TDbl2D& Delta) {
-  MapSelectedPoints(Shape, [&](const TDbl2D& p) { return TDbl2D{{p[0] + Delta[0], p[1] + Delta[1]}}; });
-  for (int32_t i = 0; i < Shape.CPMaxI; ++i)
-    for (int32_t j = 0; j < Shape.CPMaxJ; ++j)
-      if (Shape.SP[i][j] && !Shape.RP[i][j]) ConstrainPoint(Shape, i, j);
+  TranslateSelected(Shape, Delta);
+  shape::ForEachSetFlag(Shape.SP, Shape.CPMaxI, Shape.CPMaxJ, [&](int32_t i, int32_t j) {
+    if (!Shape.RP[i][j]) ConstrainPoint(Shape, i, j);
+  });
 }
 
 bool TScBase::Rotate(TCS& Shape, double Degrees) {
@@ -363,6 +387,7 @@ bool TScBase::LoadBackground(const std::string& FileName) {
 // ---------------------------------------------------------------------------------------
 // Slots that do nothing in the base
 
+bool TScBase::KeepsSideProjection() const { return false; }
 void TScBase::FixSeams(TCS&) {}
 void TScBase::ConstrainPoint(TCS&, int32_t, int32_t) {}
 bool TScBase::EqualCurves(TCS&) { return false; }

@@ -25,6 +25,7 @@
 #include "platform/gfx/Drawing.h"
 #include "platform/gfx/Types.h"
 #include "shape/model/LineMarks.h"
+#include "shape/model/uScSelect.h"
 #include "shape/model/uWarpFrame.h"
 
 namespace editor {
@@ -71,6 +72,36 @@ using TFrameMap = TDbl2D (*)(const shape::TFrameDrag& Transform, const TDbl2D& P
 // The curve warp of the warp frame: committed frame, edited frame, pane point.
 using TWarpMap = TDbl2D (*)(const TRengeD& Committed, const TRengeD& Edited, const TDbl2D& Point);
 
+// The plain projection of a view side (pane = the model's HAxis and VAxis coordinates times
+// their signs), held by value so that a loop over many points keeps it in registers.
+struct TSideProjection {
+  int32_t HAxis;
+  int32_t VAxis;
+  double HSign;
+  double VSign;
+  void Project(const TDbl3D& Point, TDbl2D& Pane) const {
+    Pane[0] = Point[HAxis] * HSign;
+    Pane[1] = Point[VAxis] * VSign;
+  }
+  // Source with its HAxis and VAxis coordinates from the pane point.
+  void Unproject(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const {
+    Point = Source;
+    Point[HAxis] = Pane[0] * HSign;
+    Point[VAxis] = Pane[1] * VSign;
+  }
+};
+
+// The pane-to-screen mapping of ToScreenF held by value, for loops over many points.
+struct TScreenMapping {
+  double Scale, AxisScaleH, AxisScaleV;
+  double CentreX, CentreY;
+  double OffsetX, OffsetY;
+  platform::TPointF ToScreenF(const TDbl2D& Pane) const {
+    return {static_cast<float>(Pane[0] * Scale * AxisScaleH + CentreX - OffsetX + 0.5),
+            static_cast<float>(Pane[1] * Scale * AxisScaleV + CentreY - OffsetY + 0.5)};
+  }
+};
+
 class TScBase : public TEditBase {
  public:
   // The base's construction, no background, ChoosePainters, the Normal frame painters.
@@ -105,7 +136,7 @@ class TScBase : public TEditBase {
   void ChoosePainters() override;
   void SetEditMode(int32_t Mode) override;
 
-  // Slots 27 to 80.
+  // Slots 27 to 80. The base's ProjectPoint and UnprojectPoint are SideProjection's.
   virtual void ProjectPoint(const TDbl3D& Point, TDbl2D& Pane) const;                          // 27
   virtual void UnprojectPoint(const TDbl2D& Pane, const TDbl3D& Source, TDbl3D& Point) const;  // 28
   virtual void SnapToGrid(TCS& Shape);                                                         // 29
@@ -170,9 +201,14 @@ class TScBase : public TEditBase {
   virtual void PrismPresetTorus(TCS& Shape, int32_t Sides);                        // 79
   virtual void RoundPreset(TCS& Shape, int32_t Kind);                              // 80
 
+  TSideProjection SideProjection() const { return {HAxis, VAxis, HSign, VSign}; }
+
   // Screen mappings. The "F" and "Gdi" points are the single-precision pixel centres (+0.5);
   // ToScreenInt rounds to whole pixels without it.
   platform::TPointF ToScreenF(const TDbl2D& Pane) const;
+  TScreenMapping ScreenMapping() const;
+  // PointToScreenF of every point of the grid, element i x CPMaxJ + j.
+  void GridToScreenF(const TCS& Shape, std::vector<platform::TPointF>& Screen) const;
   platform::TPointF ToScreenGdiPoint(const TDbl2D& Pane) const;
   platform::TPoint ToScreenInt(const TDbl2D& Pane) const;
   platform::TPoint PointToScreen(const TDbl3D& Point) const;
@@ -233,9 +269,37 @@ class TScBase : public TEditBase {
   void DrawWarpFrameD2D(TCS& Shape, platform::TDrawing& Canvas);
 
  protected:
+  // The screen points of the last paint step that needed them (kept, so a paint does not
+  // allocate them afresh).
+  std::vector<platform::TPointF> screenPoints_;
+
   // Every selected, unlocked point of the block from DP: projected, mapped in pane space and
-  // unprojected with its own depth into CP. The common core of moves, turns and frame drags.
-  void MapSelectedPoints(TCS& Shape, const std::function<TDbl2D(const TDbl2D&)>& Map);
+  // unprojected with its own depth into CP. The common core of moves, turns and frame drags;
+  // Map (pane point to pane point) is called directly, as a drag runs it for every point.
+  template <typename TMap>
+  void MapSelectedPoints(TCS& Shape, const TMap& Map) {
+    auto mapAll = [&](const auto& project, const auto& unproject) {
+      shape::ForEachSetFlag(Shape.SP, Shape.CPMaxI, Shape.CPMaxJ, [&](int32_t i, int32_t j) {
+        if (Shape.RP[i][j]) return;
+        TDbl2D pane;
+        project(Shape.DP[i][j], pane);
+        unproject(Map(pane), Shape.DP[i][j], Shape.CP[i][j]);
+      });
+    };
+    if (KeepsSideProjection()) {
+      const TSideProjection side = SideProjection();
+      mapAll([side](const TDbl3D& p, TDbl2D& q) { side.Project(p, q); },
+             [side](const TDbl2D& q, const TDbl3D& s, TDbl3D& p) { side.Unproject(q, s, p); });
+    } else {
+      mapAll([this](const TDbl3D& p, TDbl2D& q) { ProjectPoint(p, q); },
+             [this](const TDbl2D& q, const TDbl3D& s, TDbl3D& p) { UnprojectPoint(q, s, p); });
+    }
+  }
+  // MoveSelected without ConstrainPoint: every selected, unlocked point moved by Delta in the pane.
+  void TranslateSelected(TCS& Shape, const TDbl2D& Delta);
+  // Whether ProjectPoint and UnprojectPoint are SideProjection's: an editor that answers true
+  // declares them final, and the loops over many points then project in place. False here.
+  virtual bool KeepsSideProjection() const;
 
  private:
   struct TFrameStyle;

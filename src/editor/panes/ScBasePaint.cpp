@@ -141,15 +141,20 @@ void TScBase::DrawAxesGdiPlus(TDrawing& Graphics) { DrawAxesWith(Graphics, 128);
 void TScBase::DrawAxesD2D(TDrawing& Canvas) { DrawAxesWith(Canvas, 200); }
 
 // Every cell of the grid at the "View Level" step, filled on its own so overlaps darken.
+// Each point is taken to the screen once, though it is a corner of up to four cells.
 void TScBase::DrawSurfaceWith(const TCS& Shape, TDrawing& Drawing, TArgb Color) {
   const int32_t s = std::max(1, settings::AppSettings.ViewLevel);
+  if (s > Shape.CPMaxI - 1 || s > Shape.CPMaxJ - 1) return;
+  GridToScreenF(Shape, screenPoints_);
+  const int32_t nj = Shape.CPMaxJ;
+  auto at = [&](int32_t i, int32_t j) { return screenPoints_[static_cast<size_t>(i) * nj + j]; };
   TPointF quad[4];
   for (int32_t i = 0; i + s <= Shape.CPMaxI - 1; i += s)
     for (int32_t j = 0; j + s <= Shape.CPMaxJ - 1; j += s) {
-      quad[0] = PointToScreenF(Shape.CP[i][j]);
-      quad[1] = PointToScreenF(Shape.CP[i + s][j]);
-      quad[2] = PointToScreenF(Shape.CP[i + s][j + s]);
-      quad[3] = PointToScreenF(Shape.CP[i][j + s]);
+      quad[0] = at(i, j);
+      quad[1] = at(i + s, j);
+      quad[2] = at(i + s, j + s);
+      quad[3] = at(i, j + s);
       Drawing.FillPolygon(quad, Color);
     }
 }

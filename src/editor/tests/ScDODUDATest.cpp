@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "editor/editors/uScDODUDA.h"
 #include "editor/tests/ShapeEditorTestUtil.h"
@@ -135,6 +137,77 @@ TEST_F(DodudaTest, EditLineMarksArePublishedAndDrawnInSilver) {
   doduda.ResetForShape();
   EXPECT_EQ(doduda.EditColumnMarks[3], 1);
   EXPECT_EQ(doduda.EditRowMarks[5], 1);
+}
+
+TEST_F(DodudaTest, ARepaintAfterOtherSettingsDrawsAsAFreshEditorWould) {
+  // The mesh keeps its buffers from paint to paint: a repaint with other settings must draw
+  // exactly what an editor painting for the first time draws, and leave the same mask.
+  shape::TCS& cs = NewShape(shape::SCTYPE_SPHERE, 17, 13);
+  // Crumpled across the view, so that the triangles of one step and of two or three steps
+  // often face differently.
+  uint32_t seed = 7;
+  auto jitter = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return ((seed >> 8) % 1000) / 1000.0 - 0.5;
+  };
+  for (int i = 0; i < 17; ++i)
+    for (int j = 0; j < 13; ++j) {
+      cs.CP[i][j][0] += 0.5 * jitter();
+      cs.CP[i][j][2] += 0.5 * jitter();
+    }
+  shape::CopySeams(cs, 0);
+  cs.SP[3][4] = cs.RP[5][6] = true;
+  doduda.ResetForShape();
+  doduda.SyncFromShape(cs);
+  doduda.EditRowMarks[5] = 0;
+  Pane pane(doduda, cs);
+  struct Step {
+    int viewLevel;
+    bool surface, line;
+  } steps[] = {{1, false, true}, {2, true, false}, {1, true, true}, {3, false, false}, {1, true, false}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << "level " << step.viewLevel << " surface " << step.surface);
+    settings::AppSettings.ViewLevel = step.viewLevel;
+    settings::AppSettings.DodudaSurface = step.surface;
+    settings::AppSettings.DodudaLine = step.line;
+    std::vector<platform::TDrawCall> reused, fresh;
+    {
+      PaintRecorder rec;
+      pane.Paint();
+      reused = rec.calls;
+    }
+    TScDODUDA first;
+    first.ResetForShape();
+    first.SyncFromShape(cs);
+    first.EditRowMarks[5] = 0;
+    Pane other(first, cs);
+    {
+      PaintRecorder rec;
+      other.Paint();
+      fresh = rec.calls;
+    }
+    // Two segments for each triangle of the step's cells that faces the viewer (every one with
+    // the surface off).
+    const int st = step.viewLevel;
+    size_t want = 0, drawn = 0;
+    for (int i = 0; i + st <= 16; i += st)
+      for (int j = 0; j + st <= 12; j += st) {
+        const auto& p = cs.CP;
+        want += !step.surface || doduda.Faces(p[i][j], p[i + st][j], p[i][j + st]) ? 2 : 0;
+        want += !step.surface || doduda.Faces(p[i + st][j + st], p[i][j + st], p[i + st][j]) ? 2 : 0;
+      }
+    for (const auto& c : reused)  // the mesh's lines are opaque, the cube's translucent
+      if (c.Kind == platform::TDrawCall::Lines && (c.Color >> 24) == 0xFF) drawn += c.Points.size() / 2;
+    EXPECT_EQ(drawn, want);
+    ASSERT_EQ(reused.size(), fresh.size());
+    for (size_t k = 0; k < reused.size(); ++k) {
+      EXPECT_EQ(reused[k].Kind, fresh[k].Kind) << k;
+      EXPECT_EQ(reused[k].Color, fresh[k].Color) << k;
+      EXPECT_TRUE(reused[k].Points == fresh[k].Points) << k;
+      EXPECT_TRUE(reused[k].Rect == fresh[k].Rect) << k;
+    }
+    EXPECT_EQ(std::memcmp(doduda.SurfaceMask, first.SurfaceMask, sizeof doduda.SurfaceMask), 0);
+  }
 }
 
 namespace {

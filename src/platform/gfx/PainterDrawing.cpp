@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QString>
 #include <algorithm>
+#include <vector>
 
 #include "common/Round.h"
 #include "platform/gfx/Bitmap.h"
@@ -45,8 +46,18 @@ void TPainterDrawing::SetAntialias(bool on) {
 
 void TPainterDrawing::UsePen(TArgb color, float width) {
   if (tool_ == TTool::Pen && toolColor_ == color && toolWidth_ == width) return;
-  QPen pen(ToColor(color), std::max(width, 0.0f), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-  painter_.setPen(pen);
+  // Painters that take turns between a few pens (the point marks of a grid, one colour per
+  // column) find them made already.
+  TPenSlot* slot = nullptr;
+  for (TPenSlot& p : pens_)
+    if (p.Made && p.Color == color && p.Width == width) slot = &p;
+  if (!slot) {
+    slot = &pens_[nextPen_];
+    nextPen_ = (nextPen_ + 1) % kPenSlots;
+    *slot = {true, color, width,
+             QPen(ToColor(color), std::max(width, 0.0f), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin)};
+  }
+  painter_.setPen(slot->Pen);
   if (tool_ != TTool::Pen) painter_.setBrush(Qt::NoBrush);
   tool_ = TTool::Pen;
   toolColor_ = color;
@@ -62,9 +73,13 @@ void TPainterDrawing::UseBrush(TArgb color) {
 }
 
 const QPointF* TPainterDrawing::Points(std::span<const TPointF> points) {
-  points_.resize(points.size());
-  for (size_t k = 0; k < points.size(); ++k) points_[k] = QPointF(points[k].X, points[k].Y);
-  return points_.data();
+  // One buffer for the thread, kept from drawing to drawing: a pane paint passes hundreds of
+  // thousands of points, and fresh pages for them at every paint would cost more than the copy.
+  // A buffer serves one call at a time; no call draws through another drawing.
+  thread_local std::vector<QPointF> buffer;
+  buffer.resize(points.size());
+  for (size_t k = 0; k < points.size(); ++k) buffer[k] = QPointF(points[k].X, points[k].Y);
+  return buffer.data();
 }
 
 void TPainterDrawing::Clear(TArgb color) {

@@ -4,7 +4,6 @@
 // brushes are set only when a primitive needs another one than the last.
 #include <QImage>
 #include <QPainter>
-#include <vector>
 
 #include "platform/gfx/Drawing.h"
 
@@ -49,7 +48,16 @@ class TPainterDrawing : public TDrawing {
   enum class TTool : uint8_t { None, Pen, Brush } tool_ = TTool::None;
   TArgb toolColor_ = 0;
   float toolWidth_ = 0;
-  std::vector<QPointF> points_;
+  // The pens made last, kept for reuse.
+  struct TPenSlot {
+    bool Made = false;
+    TArgb Color = 0;
+    float Width = 0;
+    QPen Pen;
+  };
+  static constexpr int kPenSlots = 8;
+  TPenSlot pens_[kPenSlots];
+  int nextPen_ = 0;
 };
 
 }  // namespace platform

@@ -1,7 +1,7 @@
 #pragma once
 // The CCITT fax coder of TIFF compressions 2 (modified Huffman), 3 (Group 3, one- and
 // two-dimensional) and 4 (Group 4), one bilevel row per call. The TIFF reader's row routine calls
-// the decoders; the TIFF writer (and later the PostScript and PDF writers) call the encoders.
+// the decoders; the TIFF, PostScript and PDF writers call the encoders.
 //
 // Rows are bit arrays, most significant bit first. The decoders produce 1 for white and 0 for
 // black; the encoders take 0 for white and 1 for black. Fill order 1 reads and writes the first

@@ -21,24 +21,6 @@ constexpr uint16_t ttSRational = 10;
 constexpr uint32_t kMaxTextCount = 1048575;
 const char kUnicodeCode[] = "UNICODE\0";  // 8 bytes with its NUL
 
-// A view of a stream whose position 0 is the TIFF header at `base` of the source, so that
-// positions inside a MakerNote count from the header as the note's offsets do.
-class TBasedStream : public TStream {
- public:
-  TBasedStream(TStream& source, int64_t base) : source_(source), base_(base) {}
-  int64_t Read(void* buffer, int64_t count) override { return source_.Read(buffer, count); }
-  int64_t Write(const void*, int64_t) override { return 0; }
-  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-    if (origin == soBeginning) return source_.Seek(offset + base_, soBeginning) - base_;
-    return source_.Seek(offset, origin) - base_;
-  }
-  int64_t GetSize() override { return source_.GetSize() - base_; }
-
- private:
-  TStream& source_;
-  int64_t base_;
-};
-
 // ---------------------------------------------------------------- reading
 
 // Item i of a RATIONAL or SRATIONAL tag.
@@ -101,7 +83,8 @@ void ReadMakerNoteTag(const TTIFFIFD& ifd, TIOParamsVals& p) {
   const int64_t size = ifd.stream->GetSize();
   const int64_t at = ifd.DataPosition(*e);
   if (e->count <= 4 || at >= size) return;
-  TBasedStream based(*ifd.stream, ifd.base);
+  // Positions inside a MakerNote count from the TIFF header, as the note's offsets do.
+  TRVOffsetStream based(*ifd.stream, ifd.base, false);
   based.SetPosition(e->value);
   // The count is clipped to the stream by the handler.
   p.EXIF_MakerNote.ReadMakerNote(based, static_cast<int32_t>(std::min<uint32_t>(e->count, INT32_MAX)),

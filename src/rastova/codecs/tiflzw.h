@@ -3,7 +3,7 @@
 // 256, EndOfInformation 257, the code width growing one code early. Both routines work one row
 // at a time on one strip and keep their state in a variable of the caller. The I/O front end's
 // start-up stores them in TIFFLZWDecoderHook and TIFFLZWEncoderHook (IOParamsVals.h), which the
-// TIFF reader and writer (and later the PDF writer) call.
+// TIFF reader and writer and the PDF writer call.
 #include <cstdint>
 
 namespace rv {

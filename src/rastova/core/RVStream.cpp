@@ -160,6 +160,13 @@ void TMemoryStream::SetSize(int64_t size) {
   if (pos_ > size) pos_ = size;
 }
 
+// ---------------------------------------------------------------- TRVOffsetStream
+
+int64_t TRVOffsetStream::Seek(int64_t offset, TSeekOrigin origin) {
+  if (origin == soBeginning) return source_.Seek(offset + base_, soBeginning) - base_;
+  return source_.Seek(offset, origin) - base_;
+}
+
 // ---------------------------------------------------------------- TRVMemStream
 
 int64_t TRVMemStream::Read(void* buffer, int64_t count) {

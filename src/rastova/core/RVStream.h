@@ -90,10 +90,29 @@ class TMemoryStream : public TStream {
   uint8_t* Memory() { return data_.data(); }
   const std::vector<uint8_t>& Data() const { return data_; }
   void Clear() { data_.clear(); pos_ = 0; }
+  // Room for `size` bytes without touching them, so that writing up to it moves nothing.
+  void Reserve(int64_t size) { data_.reserve(static_cast<size_t>(size > 0 ? size : 0)); }
 
  private:
   std::vector<uint8_t> data_;
   int64_t pos_ = 0;
+};
+
+// Another stream seen from `base` on: positions and the size count from there, reads (and, when
+// `writable`, writes) go to the source at its position. Without `writable` writing stores nothing
+// and returns 0.
+class TRVOffsetStream : public TStream {
+ public:
+  TRVOffsetStream(TStream& source, int64_t base, bool writable) : source_(source), base_(base), writable_(writable) {}
+  int64_t Read(void* buffer, int64_t count) override { return source_.Read(buffer, count); }
+  int64_t Write(const void* buffer, int64_t count) override { return writable_ ? source_.Write(buffer, count) : 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  int64_t GetSize() override { return source_.GetSize() - base_; }
+
+ private:
+  TStream& source_;
+  int64_t base_;
+  bool writable_;
 };
 
 // Read-only stream over memory that belongs to the caller. Writing stores nothing and returns

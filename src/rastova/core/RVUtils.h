@@ -182,6 +182,9 @@ int32_t ASCII85EncodeGroup(const uint8_t*& src, int32_t count, uint8_t*& dst);
 int64_t ASCII85Encode(const uint8_t*& src, int64_t size, uint8_t*& dst, int64_t& counter);
 // PostScript/PDF RunLengthDecode data, ending with 128; returns the bytes written.
 int64_t RunLengthEncode(const uint8_t* src, int64_t len, uint8_t* dst);
+// The most RunLengthEncode writes for `len` bytes. A literal run stops at the first of two equal
+// bytes and takes it along, so input such as A B B C C D D ... costs three bytes for every two.
+inline int64_t RunLengthEncodeBound(int64_t len) { return len + len / 2 + 3; }
 void WriteLineCRLF(TStream& stream, std::string_view text);
 void Base64EncodeGroup(const uint8_t* src, char* dst, int32_t count);
 // Reads the stream from its position to its end and appends Base64 lines ending in CR LF.

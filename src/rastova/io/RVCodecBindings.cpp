@@ -6,6 +6,8 @@
 #include "rastova/core/RVProgressRec.h"
 #include "rastova/codecs/bmpfilt.h"
 #include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/pages/pdffilt.h"
+#include "rastova/codecs/pages/psfilt.h"
 #include "rastova/codecs/pngfilt.h"
 #include "rastova/codecs/rvdicom.h"
 #include "rastova/codecs/rvj2000.h"
@@ -28,6 +30,8 @@ const bool kHaveDicomCodec = true;
 const bool kHaveRawCodec = true;
 // libjxr is linked in, so HD Photo is always available (IsWICAvailable).
 const bool kHaveHDPCodec = true;
+const bool kHavePsCodec = true;
+const bool kHavePdfCodec = true;
 
 bool CodecIsPNGStream(TStream& stream) { return IsPNGStream(stream); }
 
@@ -92,6 +96,13 @@ bool CodecIsDICOMStream(TStream& stream) { return IsDICOMStream(stream); }
 void CodecReadDICOM(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
                     TRVProgressRec& progress) {
   ReadDICOMStream(stream, params, bitmap, progress, paramsOnly);
+}
+
+void CodecWritePS(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  WritePSStream(stream, bitmap, params, progress);
+}
+void CodecWritePDF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress) {
+  WritePDFStream(stream, bitmap, params, progress);
 }
 
 void RegisterCodecStartupSteps() {

@@ -22,6 +22,8 @@ extern const bool kHaveJ2000Codec;
 extern const bool kHaveDicomCodec;
 extern const bool kHaveRawCodec;
 extern const bool kHaveHDPCodec;
+extern const bool kHavePsCodec;
+extern const bool kHavePdfCodec;
 
 bool CodecIsPNGStream(TStream& stream);
 // Absolute position of the JPEG start bytes (within 150 positions when scanning), -1 when absent.
@@ -65,6 +67,9 @@ void CodecWriteJ2000(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
 bool CodecIsDICOMStream(TStream& stream);
 void CodecReadDICOM(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
                     TRVProgressRec& progress);
+// One-page PostScript and PDF documents.
+void CodecWritePS(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
+void CodecWritePDF(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress);
 // Adds the JPEG 2000 codec's step (its colour tables) to the library's start-up.
 void RegisterCodecStartupSteps();
 

@@ -21,6 +21,8 @@
 #include "rastova/codecs/bitmaps/pxmfilter.h"
 #include "rastova/codecs/bitmaps/rawbmpfilt.h"
 #include "rastova/codecs/gif/giffilter.h"
+#include "rastova/codecs/pages/pdffilt.h"
+#include "rastova/codecs/pages/psfilt.h"
 #include "rastova/codecs/psd/rvpsd.h"
 #include "rastova/codecs/rvtgafil.h"
 #include "rastova/core/RVBitmap.h"
@@ -71,6 +73,10 @@ bool HasFormatOps(int32_t fileType) {
       return kHaveRawCodec;
     case ioHDP:
       return kHaveHDPCodec;
+    case ioPS:
+      return kHavePsCodec;
+    case ioPDF:
+      return kHavePdfCodec;
     default:
       return false;
   }
@@ -325,6 +331,8 @@ TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this) {
 }
 
 TRastovaIO::~TRastovaIO() {
+  ClosePSFile();
+  ClosePDFFile();
   DropViewRegistration();
   if (ownsBitmap_) delete bitmap_;
 }
@@ -783,6 +791,8 @@ void TRastovaIO::ConvertForWriter(int32_t fileType, bool toFile) {
     case ioPCX:
     case ioICO:
     case ioWBMP:
+    case ioPS:
+    case ioPDF:
       if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
       break;
     case ioPXM:
@@ -864,6 +874,12 @@ void TRastovaIO::WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& 
     case ioHDP:
       CodecWriteHDP(stream, *bitmap_, Params, progress);
       break;
+    case ioPS:
+      CodecWritePS(stream, *bitmap_, Params, progress);
+      break;
+    case ioPDF:
+      CodecWritePDF(stream, *bitmap_, Params, progress);
+      break;
     default:
       progress.SetAborting();
       break;
@@ -911,7 +927,8 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    // Read and write: the HD Photo writer reads back what it wrote to add the EXIF tags.
+    // Read and write: the HD Photo writer reads back what it wrote to add the EXIF tags, the
+    // PostScript writer the page count of its header.
     temp = MakeRandomFileName(prefix, dir + "/");
     fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) RaiseCreateError(fileName, errno);
@@ -1080,6 +1097,22 @@ void TRastovaIO::LoadFromFileHDP(const std::string& fileName) { LoadFileFrame(fi
 void TRastovaIO::LoadFromStreamHDP(TStream& stream) { LoadStreamFrame(stream, ioHDP); }
 void TRastovaIO::SaveToFileHDP(const std::string& fileName) { SaveFileFrame(fileName, ioHDP); }
 void TRastovaIO::SaveToStreamHDP(TStream& stream) { SaveStreamFrame(stream, ioHDP); }
+void TRastovaIO::SaveToFilePS(const std::string& fileName) { SaveFileFrame(fileName, ioPS); }
+void TRastovaIO::SaveToStreamPS(TStream& stream) { SaveStreamFrame(stream, ioPS); }
+void TRastovaIO::SaveToFilePDF(const std::string& fileName) { SaveFileFrame(fileName, ioPDF); }
+void TRastovaIO::SaveToStreamPDF(TStream& stream) { SaveStreamFrame(stream, ioPDF); }
+
+void TRastovaIO::ClosePSFile() {
+  if (psDocument_ && psStream_ && !PSEndDocument(std::move(psDocument_), *psStream_)) Aborting = true;
+  psDocument_.reset();
+  psStream_.reset();
+}
+
+void TRastovaIO::ClosePDFFile() {
+  if (pdfDocument_ && pdfStream_ && !PDFEndDocument(std::move(pdfDocument_), *pdfStream_, Params)) Aborting = true;
+  pdfDocument_.reset();
+  pdfStream_.reset();
+}
 
 // ---------------------------------------------------------------- dispatch
 

@@ -29,6 +29,8 @@ class TRVBitmap;
 class TRVMask;
 class TStream;
 class TRVFileFormatInfo;
+struct PSDocument;
+struct PDFDocument;
 
 // What the component needs of an image view attached to it. The view subsystem implements it.
 class TRVIOView {
@@ -234,6 +236,16 @@ class TRastovaIO : public TIOParamsOwner {
   void LoadFromStreamHDP(TStream& stream);
   void SaveToFileHDP(const std::string& fileName);
   void SaveToStreamHDP(TStream& stream);
+  // PostScript and PDF are written only, one page per file.
+  void SaveToFilePS(const std::string& fileName);
+  void SaveToStreamPS(TStream& stream);
+  void SaveToFilePDF(const std::string& fileName);
+  void SaveToStreamPDF(TStream& stream);
+  // End a multi-page PostScript or PDF document under construction (a failed write sets
+  // Aborting), free its stream and clear the state; nothing when there is none. The destructor
+  // calls both.
+  void ClosePSFile();
+  void ClosePDFFile();
 
   // ---- from the parameters
   bool ParamsOwnerBitmapSize(int32_t& width, int32_t& height) override;
@@ -259,6 +271,11 @@ class TRastovaIO : public TIOParamsOwner {
                             bool required);
   void WriteWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag);
   int32_t pageCount_ = 0;
+  // A multi-page PostScript or PDF document under construction and its stream.
+  std::unique_ptr<PSDocument> psDocument_;
+  std::unique_ptr<TStream> psStream_;
+  std::unique_ptr<PDFDocument> pdfDocument_;
+  std::unique_ptr<TStream> pdfStream_;
   bool absoluteOffsets_ = false;
   void WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress);
   void ConvertForWriter(int32_t fileType, bool toFile);

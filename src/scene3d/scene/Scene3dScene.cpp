@@ -3,6 +3,9 @@
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
+#include "scene3d/scene/mesh/GLBaseMesh.h"
+#include "scene3d/scene/mesh/MeshObject.h"
+#include "scene3d/scene/objects/ObjectsStartup.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/texture/TextureStartup.h"
 
@@ -11,6 +14,9 @@ namespace gl3d {
 void Scene3dSceneStartup() {
   RegisterCoordinatesClasses();
   RegisterSceneClasses();
+  RegisterMeshObjectClasses();
+  RegisterBaseMeshClasses();
+  ObjectsStartup();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
   RegisterClass<TGLMaterialLibrary>("TGLMaterialLibrary");
   TextureStartup();

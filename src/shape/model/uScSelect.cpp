@@ -1,7 +1,11 @@
 #include "shape/model/uScSelect.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "common/Round.h"
 #include "shape/model/uScPrim.h"
@@ -10,32 +14,50 @@ namespace shape {
 
 namespace {
 
-// Calls fn(i, j) for each unique point of the stitch type: seam duplicates and the repeated
-// points of a pole are left out.
+// Calls run(i, j, n) for each run of unique points of the stitch type down a column, rows j to
+// j + n - 1 of column i (n may be 0 or less: no point), in the order of the plain loops: seam
+// duplicates and the repeated points of a pole are left out.
 template <typename Fn>
-void ForEachUniquePoint(const TCS& cs, Fn fn) {
+void ForEachUniqueRun(const TCS& cs, Fn run) {
   const int32_t maxI = cs.CPMaxI;
   const int32_t maxJ = cs.CPMaxJ;
   switch (cs.ScType) {
     case SCTYPE_SPHERE:
-      fn(0, 0);
-      for (int32_t i = 0; i <= maxI - 2; ++i)
-        for (int32_t j = 1; j <= maxJ - 2; ++j) fn(i, j);
-      fn(0, maxJ - 1);
+      run(0, 0, 1);
+      for (int32_t i = 0; i <= maxI - 2; ++i) run(i, 1, maxJ - 2);
+      run(0, maxJ - 1, 1);
       break;
     case SCTYPE_TORUS:
-      for (int32_t i = 0; i <= maxI - 2; ++i)
-        for (int32_t j = 0; j <= maxJ - 2; ++j) fn(i, j);
+      for (int32_t i = 0; i <= maxI - 2; ++i) run(i, 0, maxJ - 1);
       break;
     case SCTYPE_CYLINDER:
-      for (int32_t i = 0; i <= maxI - 2; ++i)
-        for (int32_t j = 0; j < maxJ; ++j) fn(i, j);
+      for (int32_t i = 0; i <= maxI - 2; ++i) run(i, 0, maxJ);
       break;
     default:
-      for (int32_t i = 0; i < maxI; ++i)
-        for (int32_t j = 0; j < maxJ; ++j) fn(i, j);
+      for (int32_t i = 0; i < maxI; ++i) run(i, 0, maxJ);
       break;
   }
+}
+
+// Calls fn(i, j) for each unique point of the stitch type.
+template <typename Fn>
+void ForEachUniquePoint(const TCS& cs, Fn fn) {
+  ForEachUniqueRun(cs, [&](int32_t i, int32_t first, int32_t n) {
+    for (int32_t j = first; j < first + n; ++j) fn(i, j);
+  });
+}
+
+// The set flags among `n` in a row, eight at a time (a flag is the byte 0 or 1, so the sum of
+// eight is the top byte of the word times 0x0101010101010101).
+int32_t CountSetFlags(const bool* flags, int32_t n) {
+  int32_t count = 0, k = 0;
+  for (; k + 8 <= n; k += 8) {
+    uint64_t word;
+    std::memcpy(&word, flags + k, sizeof word);
+    count += static_cast<int32_t>((word * 0x0101010101010101ull) >> 56);
+  }
+  for (; k < n; ++k) count += flags[k] ? 1 : 0;
+  return count;
 }
 
 template <bool kOr>
@@ -86,7 +108,8 @@ void LockSelectedPoints(TCS& cs, int32_t columns, int32_t rows, bool value) {
 void CountSelectedPoints(TCS& cs) {
   CopySeams(cs, 0);
   int32_t count = 0;
-  ForEachUniquePoint(cs, [&](int32_t i, int32_t j) { count += cs.SP[i][j] ? 1 : 0; });
+  ForEachUniqueRun(cs,
+                   [&](int32_t i, int32_t first, int32_t n) { count += CountSetFlags(&cs.SP[i][first], n); });
   cs.Count = count;
 }
 
@@ -114,15 +137,25 @@ bool PointMovedSinceCommit(const TCS& cs, int32_t i, int32_t j) {
 }
 
 void ClampShapePoints(TCS& cs) {
-  for (int32_t i = 0; i < cs.CPMaxI; ++i)
-    for (int32_t j = 0; j < cs.CPMaxJ; ++j)
-      for (int k = 0; k < 3; ++k) {
-        double& c = cs.CP[i][j][k];
-        if (!(c >= kCoordMin))
-          c = kCoordMin;
-        else if (c > kCoordMax)
-          c = kCoordMax;
-      }
+  // A column's points lie next to each other, so each column is one run of coordinates, clamped
+  // two at a time where the processor can.
+  const size_t run = static_cast<size_t>(std::max(cs.CPMaxJ, 0)) * 3;
+  for (int32_t i = 0; i < cs.CPMaxI; ++i) {
+    double* c = &cs.CP[i][0][0];
+    size_t k = 0;
+#if defined(__SSE2__)
+    const __m128d low = _mm_set1_pd(kCoordMin), high = _mm_set1_pd(kCoordMax);
+    for (; k + 2 <= run; k += 2) {
+      // maxpd answers its second operand when the first is NaN: NaN becomes the low end.
+      const __m128d v = _mm_max_pd(_mm_loadu_pd(c + k), low);
+      _mm_storeu_pd(c + k, _mm_min_pd(v, high));
+    }
+#endif
+    for (; k < run; ++k) {
+      const double v = c[k] > kCoordMin ? c[k] : kCoordMin;  // NaN fails the test
+      c[k] = v < kCoordMax ? v : kCoordMax;
+    }
+  }
 }
 
 int32_t CoordToChannelValue(double c) {

@@ -2,10 +2,32 @@
 // Selection, lock and group masks, the seam joins of each stitch type, the count of selected
 // points, the commit of an edit, the clamp to the sculpt-map range and the channel read-out.
 #include <cstdint>
+#include <cstring>
 
 #include "shape/model/ShapeRecord.h"
 
 namespace shape {
+
+// Calls fn(i, j) for every set flag of the block columns x rows, in the order of the plain loops
+// (columns outer, rows inner). Flags a call sets or clears ahead of the walk are seen as they
+// are then. Eight unset flags in a row are passed over at once, so a sparse selection costs
+// little more than a read of the flags.
+template <typename Fn>
+void ForEachSetFlag(const TASP256& flags, int32_t columns, int32_t rows, Fn fn) {
+  for (int32_t i = 0; i < columns; ++i) {
+    const bool* line = flags[i];
+    int32_t j = 0;
+    for (; j + 8 <= rows; j += 8) {
+      uint64_t word;
+      std::memcpy(&word, line + j, sizeof word);
+      if (word == 0) continue;
+      for (int32_t k = j; k < j + 8; ++k)
+        if (line[k]) fn(i, k);
+    }
+    for (; j < rows; ++j)
+      if (line[j]) fn(i, j);
+  }
+}
 
 // Flag arrays (SP or RP): the block columns x rows only.
 void FillPointFlags(TASP256& flags, int32_t columns, int32_t rows, bool value);

@@ -268,7 +268,7 @@ TEST(PictureFiles, DividedTextureTilesTheSourceFromTheTop) {
   for (int y = 0; y < 2048; ++y)
     for (int x = 0; x < 512; ++x) t.BaseColor.SetPixelColor(x, y, y / 512 * 40);
   std::memset(t.BaseAlpha.Bits(), 77, static_cast<size_t>(t.BaseAlpha.BytesPerLine()) * 2048);
-  SaveDividedImage(dir / "tex.shape", ".png", dir / "missing.png", 32, 128);
+  EXPECT_TRUE(SaveDividedImage(dir / "tex.shape", ".png", dir / "missing.png", 32, 128));
   for (int n = 1; n <= 4; ++n) {
     TBitmap color, alpha(0, 0, platform::pf8bit);
     ASSERT_TRUE(LoadPictureWithAlpha(dir / ("tex.shape-0" + std::to_string(n) + ".png"), color, alpha)) << n;
@@ -282,7 +282,7 @@ TEST(PictureFiles, DividedTextureTilesTheSourceFromTheTop) {
   // From a texture file at its own size, side by side: 100 x 30 in 4 parts of 25 columns.
   settings::AppSettings.DividedHorizontal = false;
   ASSERT_TRUE(shape_test::WritePicture(dir / "src.tga", 100, 30, [](int x, int) { return uint32_t(x); }));
-  SaveDividedImage(dir / "side", ".tga", dir / "src.tga", 128, 32);
+  EXPECT_TRUE(SaveDividedImage(dir / "side", ".tga", dir / "src.tga", 128, 32));
   for (int n = 1; n <= 4; ++n) {
     TBitmap color, alpha(0, 0, platform::pf8bit);
     ASSERT_TRUE(LoadPictureWithAlpha(dir / ("side-0" + std::to_string(n) + ".tga"), color, alpha)) << n;
@@ -291,4 +291,7 @@ TEST(PictureFiles, DividedTextureTilesTheSourceFromTheTop) {
     EXPECT_EQ(color.PixelColor(0, 0), (n - 1) * 25);
     EXPECT_EQ(alpha.ScanLine(0)[0], 255);
   }
+  // Parts that cannot be written, and a grid with nothing to divide, report a failure.
+  EXPECT_FALSE(SaveDividedImage(dir / "no-such-folder/side", ".tga", dir / "src.tga", 128, 32));
+  EXPECT_FALSE(SaveDividedImage(dir / "zero", ".tga", dir / "src.tga", 0, 32));
 }

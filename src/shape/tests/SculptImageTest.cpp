@@ -106,8 +106,11 @@ TEST(SculptImage, RoundTripIsExactOnTheMapStepsForEveryTypeSizeAndFormat) {
         auto cs = NewShape(type, size[0], size[1]);
         SnapToSteps(*cs);
         std::string name = dir / (std::string("map") + ext);
-        WriteSculptMap(*cs, name);
+        EXPECT_TRUE(WriteSculptMap(*cs, name));
         EXPECT_EQ(name, dir / (std::string("map") + ext));
+        // A map that cannot be stored (one map or every part of a divided one) reports it.
+        std::string nowhere = dir / (std::string("no-such-folder/map") + ext);
+        EXPECT_FALSE(WriteSculptMap(*cs, nowhere));
         auto back = NewShape(SCTYPE_TORUS, 9, 9);
         const std::string what =
             std::to_string(type) + " " + std::to_string(size[0]) + "x" + std::to_string(size[1]) + ext;
@@ -368,8 +371,10 @@ TEST(SculptImage, PaintedBlocksAreTheirSquares) {
           uint32_t expected = 0x44332211u;
           for (int gy = 0; gy < rows; ++gy)
             for (int gx = 0; gx < columns; ++gx)
-              if (x >= gx * cell - half && x < gx * cell + half && y >= gy * cell - half && y < gy * cell + half) {
-                const uint32_t c = EncodePointColor(cs->CP[std::min(firstColumn + gx, 8)][std::min(firstRow + rows - 1 - gy, 6)]);
+              if (x >= gx * cell - half && x < gx * cell + half && y >= gy * cell - half &&
+                  y < gy * cell + half) {
+                const uint32_t c = EncodePointColor(
+                    cs->CP[std::min(firstColumn + gx, 8)][std::min(firstRow + rows - 1 - gy, 6)]);
                 expected = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
               }
           uint32_t got;

@@ -43,11 +43,17 @@ class ScratchDir {
 class SettingsGuard {
  public:
   SettingsGuard() : saved_(settings::AppSettings) {
-    for (int k = 0; k < 3; ++k) objectSize_[k] = settings::ObjectSize[k];
+    for (int k = 0; k < 3; ++k) {
+      objectSize_[k] = settings::ObjectSize[k];
+      axisScales_[k] = settings::AxisScales[k];
+    }
   }
   ~SettingsGuard() {
     settings::AppSettings = saved_;
-    for (int k = 0; k < 3; ++k) settings::ObjectSize[k] = objectSize_[k];
+    for (int k = 0; k < 3; ++k) {
+      settings::ObjectSize[k] = objectSize_[k];
+      settings::AxisScales[k] = axisScales_[k];
+    }
     shape::RenameNotice.clear();
     shape::SetFilePrompts(nullptr);
   }
@@ -55,6 +61,7 @@ class SettingsGuard {
  private:
   settings::TAppSettings saved_;
   double objectSize_[3];
+  double axisScales_[3];
 };
 
 // Prompts answered by the test; every question and notice is recorded.

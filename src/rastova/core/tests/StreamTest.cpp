@@ -309,3 +309,22 @@ TEST(CopyStreamData, WholeSourcesAndClippedCounts) {
   src.Seek(60, soBeginning);  // past the end: nothing
   EXPECT_EQ(CopyStreamData(dst, src, 5), 0);
 }
+
+TEST(OffsetStream, CountsFromItsBase) {
+  TMemoryStream source;
+  source.Write("0123456789", 10);
+  for (bool writable : {false, true}) {
+    TRVOffsetStream view(source, 4, writable);
+    EXPECT_EQ(view.GetSize(), 6);
+    EXPECT_EQ(view.Seek(1, soBeginning), 1);
+    char c = 0;
+    EXPECT_EQ(view.Read(&c, 1), 1);
+    EXPECT_EQ(c, '5');
+    EXPECT_EQ(view.GetPosition(), 2);
+    EXPECT_EQ(view.Seek(-1, soEnd), 5);
+    EXPECT_EQ(view.Write("x", 1), writable ? 1 : 0);
+    source.SetPosition(9);
+    source.Read(&c, 1);
+    EXPECT_EQ(c, writable ? 'x' : '9');
+  }
+}

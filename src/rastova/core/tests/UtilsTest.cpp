@@ -262,6 +262,42 @@ std::vector<uint8_t> RLE(const std::vector<uint8_t>& in) {
 }
 }  // namespace
 
+TEST(Encoders, RunLengthStaysWithinItsBound) {
+  // Pairs of equal bytes end literal runs: A B B C C ... costs three bytes for every two, far
+  // beyond one length byte per 128 bytes. The output decodes back to the input.
+  auto pairs = [](size_t n) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = uint8_t((i + 1) / 2);
+    return v;
+  };
+  auto noise = [](size_t n) {
+    std::vector<uint8_t> v(n);
+    uint32_t seed = 7;
+    for (auto& b : v) b = uint8_t((seed = seed * 1664525u + 1013904223u) >> 31);
+    return v;
+  };
+  for (size_t n : {0u, 1u, 2u, 3u, 5u, 128u, 129u, 300u, 4097u})
+    for (const std::vector<uint8_t>& in : {pairs(n), noise(n), std::vector<uint8_t>(n, 9)}) {
+      std::vector<uint8_t> out(static_cast<size_t>(RunLengthEncodeBound(int64_t(n))) + 16, 0xEE);
+      const int64_t len = RunLengthEncode(in.data(), int64_t(n), out.data());
+      ASSERT_LE(len, RunLengthEncodeBound(int64_t(n))) << n;
+      std::vector<uint8_t> back;
+      for (int64_t i = 0; i < len && out[size_t(i)] != 128;) {
+        const int c = out[size_t(i++)];
+        if (c < 128) {
+          back.insert(back.end(), out.begin() + i, out.begin() + i + c + 1);
+          i += c + 1;
+        } else {
+          back.insert(back.end(), size_t(257 - c), out[size_t(i++)]);
+        }
+      }
+      EXPECT_EQ(back, in) << n;
+    }
+  const std::vector<uint8_t> worst = pairs(4097);
+  std::vector<uint8_t> out(static_cast<size_t>(RunLengthEncodeBound(4097)));
+  EXPECT_GT(RunLengthEncode(worst.data(), 4097, out.data()), 6000);
+}
+
 TEST(Encoders, ASCII85RunLengthAndBase64) {
   EXPECT_EQ(A85({0, 0, 0, 0}), "z~>\r\n");
   EXPECT_EQ(A85({0}), "!!~>\r\n");

@@ -21,22 +21,6 @@ void SetEmptyBox(TCornerBox& box) {
   for (TVector4f& c : box.Corner) c = OriginPoint4f;
 }
 
-// Closes a scene update on every way out.
-class TSceneUpdate {
- public:
-  explicit TSceneUpdate(TGL3DScene* scene) : scene_(scene) {
-    if (scene_) scene_->BeginUpdate();
-  }
-  ~TSceneUpdate() {
-    if (scene_) scene_->EndUpdate();
-  }
-  TSceneUpdate(const TSceneUpdate&) = delete;
-  TSceneUpdate& operator=(const TSceneUpdate&) = delete;
-
- private:
-  TGL3DScene* scene_;
-};
-
 }  // namespace
 
 TGLBaseSceneObject::TGLBaseSceneObject(TComponent* owner)

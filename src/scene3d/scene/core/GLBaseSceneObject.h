@@ -591,6 +591,22 @@ class TGL3DScene : public TGLUpdateAbleComponent {
   TGLInitializableObjectList initializableObjects_;
 };
 
+// Holds a scene update open for a scope and closes it on every way out (nothing without a scene).
+class TSceneUpdate {
+ public:
+  explicit TSceneUpdate(TGL3DScene* scene) : scene_(scene) {
+    if (scene_) scene_->BeginUpdate();
+  }
+  ~TSceneUpdate() {
+    if (scene_) scene_->EndUpdate();
+  }
+  TSceneUpdate(const TSceneUpdate&) = delete;
+  TSceneUpdate& operator=(const TSceneUpdate&) = delete;
+
+ private:
+  TGL3DScene* scene_;
+};
+
 // Registers the scene's classes that stored descriptions name.
 void RegisterSceneClasses();
 

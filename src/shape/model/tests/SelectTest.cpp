@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "ShapeTestUtil.h"
 #include "shape/model/Dbl3D.h"
@@ -38,6 +41,90 @@ TEST(Count, SeamCopyDecidesTheDuplicates) {
   CountSelectedPoints(*cs);
   EXPECT_EQ(cs->Count, 1);
   EXPECT_TRUE(cs->SP[8][3]);
+}
+
+namespace {
+
+// A reproducible scatter of flags, thinned to about one in `every` set.
+void ScatterFlags(TASP256& flags, int columns, int rows, uint32_t seed, int every) {
+  for (int i = 0; i < columns; ++i)
+    for (int j = 0; j < rows; ++j) {
+      seed = seed * 1664525u + 1013904223u;
+      flags[i][j] = (seed >> 24) % every == 0;
+    }
+}
+
+// The unique points of each stitch type, counted the plain way.
+int PlainCount(const TCS& cs) {
+  const int ni = cs.CPMaxI, nj = cs.CPMaxJ;
+  int n = 0;
+  for (int i = 0; i < ni; ++i)
+    for (int j = 0; j < nj; ++j) {
+      const bool seamColumn = i == ni - 1 && cs.ScType != SCTYPE_PLANE;
+      const bool seamRow = j == nj - 1 && cs.ScType == SCTYPE_TORUS;
+      const bool poleCopy = cs.ScType == SCTYPE_SPHERE && (j == 0 || j == nj - 1) && i != 0;
+      if (!seamColumn && !seamRow && !poleCopy && cs.SP[i][j]) ++n;
+    }
+  return n;
+}
+
+}  // namespace
+
+TEST(Count, ScatteredSelectionsOfEverySizeAndStitchType) {
+  // Rows of every length round the eight flags counted at once, runs that start at row 1 (the
+  // sphere's), and selections from sparse to full.
+  for (TScType type : {SCTYPE_SPHERE, SCTYPE_TORUS, SCTYPE_CYLINDER, SCTYPE_PLANE})
+    for (int rows : {2, 3, 7, 8, 9, 10, 17, 33, 257})
+      for (int every : {1, 2, 5}) {
+        SCOPED_TRACE(testing::Message() << "type " << int(type) << " rows " << rows << " every " << every);
+        auto cs = NewShape(type, 11, rows);
+        ScatterFlags(cs->SP, 11, rows, static_cast<uint32_t>(rows * 31 + every), every);
+        CountSelectedPoints(*cs);
+        EXPECT_EQ(cs->Count, PlainCount(*cs));
+      }
+}
+
+TEST(Walk, SetFlagsInThePlainLoopsOrder) {
+  for (int rows : {1, 2, 7, 8, 9, 16, 17, 257})
+    for (int every : {1, 3, 40}) {
+      SCOPED_TRACE(testing::Message() << "rows " << rows << " every " << every);
+      auto cs = NewShape(SCTYPE_PLANE, 9, rows < 2 ? 2 : rows);
+      ScatterFlags(cs->SP, 9, rows, static_cast<uint32_t>(rows + every), every);
+      cs->SP[8][rows - 1] = true;  // the very last flag of the block
+      std::vector<std::pair<int, int>> want, got;
+      for (int i = 0; i < 9; ++i)
+        for (int j = 0; j < rows; ++j)
+          if (cs->SP[i][j]) want.push_back({i, j});
+      ForEachSetFlag(cs->SP, 9, rows, [&](int32_t i, int32_t j) { got.push_back({i, j}); });
+      EXPECT_EQ(got, want);
+    }
+}
+
+TEST(Walk, FlagsChangedAheadAreSeenAsTheyAreThen) {
+  // Each visit clears the flag one row on and sets the one nine rows on: the walk must see both
+  // changes, including across the groups of eight it passes over when they are all unset.
+  auto walked = NewShape(SCTYPE_PLANE, 3, 40);
+  auto plain = NewShape(SCTYPE_PLANE, 3, 40);
+  for (auto* cs : {walked.get(), plain.get()}) {
+    cs->SP[0][0] = cs->SP[0][1] = cs->SP[1][5] = cs->SP[2][39] = true;
+  }
+  std::vector<std::pair<int, int>> want, got;
+  auto touch = [](TCS& cs, int i, int j) {
+    if (j + 1 < 40) cs.SP[i][j + 1] = false;
+    if (j + 9 < 40) cs.SP[i][j + 9] = true;
+  };
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 40; ++j)
+      if (plain->SP[i][j]) {
+        want.push_back({i, j});
+        touch(*plain, i, j);
+      }
+  ForEachSetFlag(walked->SP, 3, 40, [&](int32_t i, int32_t j) {
+    got.push_back({i, j});
+    touch(*walked, i, j);
+  });
+  EXPECT_EQ(got, want);
+  EXPECT_GT(want.size(), 8u);
 }
 
 TEST(SeamJoin, SpherePoleIsSelectedAsAWhole) {
@@ -139,6 +226,40 @@ TEST(Clamp, IntoTheSculptMapRange) {
     ClampShapePoints(*cs);
     EXPECT_TRUE(EqualDbl3D(cs->CP[4][4], {c.out, c.out, c.out})) << c.in;
   }
+}
+
+TEST(Clamp, EveryCoordinateWhereverItLies) {
+  // The clamp of each coordinate must not depend on its place in the grid: each coordinate of
+  // every point takes the values below in turn, on grids whose columns hold an odd and an even
+  // number of coordinates. A negative zero stays negative.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const double in[] = {1.5, -1.0, 1.0, -0.9921875, 0.25, nan, inf, -inf, -0.0, 1.0000001, -0.99};
+  const double out[] = {1.0, -0.9921875, 1.0,  -0.9921875, 0.25, -0.9921875,
+                        1.0, -0.9921875, -0.0, 1.0,        -0.99};
+  constexpr int kValues = sizeof(in) / sizeof(in[0]);
+  for (int rows : {2, 3, 9, 257})
+    for (int shift = 0; shift < 3; ++shift) {
+      SCOPED_TRACE(testing::Message() << "rows " << rows << " shift " << shift);
+      auto cs = NewShape(SCTYPE_PLANE, 5, rows);
+      for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < rows; ++j)
+          for (int k = 0; k < 3; ++k) cs->CP[i][j][k] = in[(i * 7 + j * 3 + k + shift) % kValues];
+      const bool outside = rows < kGridMax;
+      if (outside) cs->CP[0][rows][0] = 5.0;  // a row outside the block: left alone
+      ClampShapePoints(*cs);
+      for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < rows; ++j)
+          for (int k = 0; k < 3; ++k) {
+            const double want = out[(i * 7 + j * 3 + k + shift) % kValues];
+            const double got = cs->CP[i][j][k];
+            ASSERT_EQ(got, want) << i << "," << j << "," << k;
+            ASSERT_EQ(std::signbit(got), std::signbit(want)) << i << "," << j << "," << k;
+          }
+      if (outside) {
+        EXPECT_EQ(cs->CP[0][rows][0], 5.0);
+      }
+    }
 }
 
 TEST(Channels, RoundHalvesToEvenAndDoNotClip) {

@@ -1,0 +1,57 @@
+// The program: the modules start in their order, the application and the 3D library's service
+// context come up, the splash shows, the main window and its dialogs are made, and the event
+// loop runs until the main window closes; then everything ends in reverse.
+#include <QApplication>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/StartupSequence.h"
+#include "editor/mainwin/EditorModules.h"
+#include "editor/mainwin/MainFrm.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Splash.h"
+#include "shape/OutputNames.h"
+
+namespace {
+
+// The shape's questions and notices, answered with message boxes.
+class TMessageBoxPrompts : public shape::IFilePrompts {
+ public:
+  bool AskWarningYesNo(const std::string& text) override { return platform::AskWarningYesNo(text); }
+  void ShowWarning(const std::string& text) override { platform::ShowWarning(text); }
+  void ShowMessage(const std::string& text) override { platform::ShowMessage(text); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  platform::TApplication application;
+  common::TStartupSequence& modules = common::ProgramStartup();
+  editor::AddProgramSteps(modules);
+  modules.Startup();
+  editor::CreateServiceContext();
+  QApplication::setApplicationName("ZEPHOR");
+  QApplication::setApplicationDisplayName("ZEPHOR");
+  TMessageBoxPrompts prompts;
+  shape::SetFilePrompts(&prompts);
+  platform::TSplashForm::ShowSplash(editor::SplashPicture());
+
+  editor::TMainFrmOptions options;
+  for (int k = 1; k < argc; ++k) options.Arguments.emplace_back(argv[k]);
+  int status = 0;
+  {
+    auto form = std::make_unique<editor::TMainFrm>(std::move(options));
+    form->CreateDialogs();
+    application.OnIdle = [f = form.get()] { f->IdleLoop(); };
+    form->show();
+    form->activateWindow();
+    status = QApplication::exec();
+    application.OnIdle = nullptr;
+  }
+  shape::SetFilePrompts(nullptr);
+  modules.Shutdown();
+  return status;
+}

@@ -1,0 +1,326 @@
+// The File, Texture and background commands with a scripted file dialog: what each dialog is
+// asked, the choice of reader by extension and filter, the five save formats checked by outside
+// tools, the naming rules, the enabling of the commands, the drops, the setup command, and
+// that nothing is lost when a file cannot be read or written.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdlib>
+#include <fstream>
+
+#include "editor/dialogs/ColladaDlg.h"
+#include "editor/dialogs/SetupDlg.h"
+#include "editor/tests/MainFrmTestUtil.h"
+#include "shape/ObjFile.h"
+#include "shape/PictureFiles.h"
+#include "shape/SculptImage.h"
+#include "shape/TextureBitmaps.h"
+#include "shape/XmlObject.h"
+#include "shape/model/uScSelect.h"
+
+using editor::TMainFrm;
+using mainfrm_test::MainFrmTest;
+using shape::CurrentShape;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool RunTool(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+// A shape file of the type, written by the program's own writers into `file`.
+std::string Write(const std::string& file, shape::TScType type, const char* format) {
+  auto cs = std::make_unique<shape::TCS>();
+  shape::InitShape(*cs, type, 33, 33);
+  std::string name = file;
+  const std::string f = format;
+  if (f == "tga") {
+    EXPECT_TRUE(shape::WriteSculptMap(*cs, name));
+  }
+  if (f == "obj") shape::WriteObjFile(*cs, name, false);
+  if (f == "xml") shape::WriteXmlObject(*cs, name);
+  shape::SetGridSize(CurrentShape);
+  return name;
+}
+
+// Answers the next modal dialog with OK.
+void AcceptNextDialog() {
+  auto poll = std::make_shared<std::function<void(int)>>();
+  *poll = [poll](int tries) {
+    if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+      d->accept();
+    else if (tries > 0)
+      QTimer::singleShot(10, [poll, tries] { (*poll)(tries - 1); });
+  };
+  QTimer::singleShot(0, [poll] { (*poll)(300); });
+}
+
+}  // namespace
+
+TEST_F(MainFrmTest, LoadChoosesTheReaderByExtensionAndFilter) {
+  TMainFrm& f = Open();
+  const std::string obj = Write(File("a.obj").string(), shape::SCTYPE_TORUS, "obj");
+  const std::string xml = Write(File("b.xml").string(), shape::SCTYPE_CYLINDER, "xml");
+  const std::string tga = Write(File("c.tga").string(), shape::SCTYPE_SPHERE, "tga");
+  fs::rename(obj, File("A.Obj"));
+  fs::rename(xml, File("B.XmL"));
+  struct Case {
+    std::string file;
+    int filter;
+    shape::TScType type;
+  };
+  const Case cases[] = {{File("A.Obj").string(), 1, shape::SCTYPE_TORUS},
+                        {File("B.XmL").string(), 1, shape::SCTYPE_CYLINDER},
+                        {tga, 3, shape::SCTYPE_SPHERE},
+                        {tga, 9, shape::SCTYPE_TORUS},  // "TGA File as Torus"
+                        {tga, 10, shape::SCTYPE_PLANE}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " " + std::to_string(c.filter));
+    dialog->answers.push_back({true, c.file, c.filter});
+    const int before = Snapshots(*f.UndoRing);
+    f.Act("FileSTLoad")->Execute();
+    EXPECT_EQ(CurrentShape.ScType, c.type);
+    EXPECT_EQ(settings::AppSettings.SclpFile, c.file);
+    EXPECT_EQ(f.StatusText(2).toStdString(), "Sculpted Prim:" + shape::ExtractFileName(c.file));
+    EXPECT_LE(Snapshots(*f.UndoRing), before + 1);
+  }
+  // The dialog was asked as the command asks it, starting where the last shape file is.
+  const platform::TFileDialogRequest& r = dialog->requests.back();
+  EXPECT_EQ(r.Title, "Load Sculped Prim Texture");
+  EXPECT_EQ(r.Filter.substr(0, 47), "All File|*.tga;*.bmp;*.jpg;*.png;*.obj;*.xml|BM");
+  EXPECT_EQ(fs::path(r.InitialDir), dir_);
+  EXPECT_EQ(r.FileName, "c.tga");
+  // An OBJ without its MTL gets the default texture.
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainFrmTest, AnObjWithoutItsMaterialGetsTheDefaultTexture) {
+  TMainFrm& f = Open();
+  const std::string obj = Write(File("m.obj").string(), shape::SCTYPE_SPHERE, "obj");
+  // With its texture present the OBJ brings it along.
+  ASSERT_TRUE(f.OpenShapeFile(obj, -1));
+  EXPECT_EQ(f.StatusText(3), "Texture:m.png");
+  fs::remove(File("m.mtl"));
+  ASSERT_TRUE(f.OpenShapeFile(obj, -1));
+  EXPECT_EQ(f.StatusText(3), "Texture:Initial Data");
+}
+
+TEST_F(MainFrmTest, AFileThatCannotBeReadLeavesEverythingAsItWas) {
+  TMainFrm& f = Open();
+  f.NewShape(shape::SCTYPE_TORUS, 65, 17);
+  shape::UndoPush(*f.UndoRing, CurrentShape);
+  settings::AppSettings.SclpFile = "/before.tga";
+  const shape::TDbl3D point = CurrentShape.CP[5][5];
+  const int snapshots = Snapshots(*f.UndoRing);
+  const uint32_t texel = *reinterpret_cast<const uint32_t*>(shape::TextureBitmaps().BaseColor.ScanLine(3));
+  std::ofstream(File("bad.tga"), std::ios::binary) << std::string(40, '\x02');
+  std::ofstream(File("bad.obj")) << "v 1 2\nf 1 2 3 4 5\n";
+  std::ofstream(File("bad.png"), std::ios::binary) << "\x89PNG\r\n\x1a\n truncated";
+  for (const char* name : {"bad.tga", "bad.obj", "bad.png"}) {
+    SCOPED_TRACE(name);
+    boxes.shown.clear();
+    f.DropDst2FileDrop({File(name).string()});
+    EXPECT_EQ(CurrentShape.ScType, shape::SCTYPE_TORUS);
+    EXPECT_EQ(CurrentShape.CPMaxI, 65);
+    EXPECT_EQ(CurrentShape.CP[5][5][0], point[0]);
+    EXPECT_EQ(f.StatusText(2), "Sculpted Prim:Initial Data");
+    EXPECT_EQ(settings::AppSettings.SclpFile, "/before.tga");
+    EXPECT_EQ(Snapshots(*f.UndoRing), snapshots);
+    EXPECT_EQ(shape::TextureWidth, 64 * 16);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].find(name), std::string::npos);
+  }
+  // A texture that fails: a warning, the texture as it was.
+  boxes.shown.clear();
+  f.DropDst1FileDrop({File("bad.png").string()});
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(*reinterpret_cast<const uint32_t*>(shape::TextureBitmaps().BaseColor.ScanLine(3)), texel);
+  EXPECT_EQ(f.StatusText(3), "Texture:Initial Data");
+}
+
+TEST_F(MainFrmTest, DropsOfOneFileOpenItAndOfSeveralDoNothing) {
+  TMainFrm& f = Open();
+  const std::string a = Write(File("a.tga").string(), shape::SCTYPE_TORUS, "tga");
+  const std::string b = Write(File("b.tga").string(), shape::SCTYPE_PLANE, "tga");
+  f.DropDst2FileDrop({a, b});
+  f.DropDst2FileDrop({dir_.string()});
+  f.DropDst1FileDrop({a, b});
+  EXPECT_EQ(CurrentShape.ScType, shape::SCTYPE_SPHERE);
+  EXPECT_EQ(f.StatusText(3), "Texture:Initial Data");
+  const int snapshots = Snapshots(*f.UndoRing);
+  f.DropDst2FileDrop({b});
+  EXPECT_EQ(CurrentShape.ScType, shape::SCTYPE_PLANE);
+  EXPECT_EQ(settings::AppSettings.SclpFile, b);
+  EXPECT_EQ(Snapshots(*f.UndoRing), snapshots + 1);
+  f.DropDst1FileDrop({a});
+  EXPECT_EQ(f.StatusText(3), "Texture:a.tga");
+  EXPECT_EQ(settings::AppSettings.TxtrFile, a);
+}
+
+TEST_F(MainFrmTest, SaveLastAppearsAfterTheFirstSaveAndFilterIndexRoundTrips) {
+  settings::TAppSettings values;
+  values.SclpFile = File("stored.tga").string();
+  values.FilterIndex = 4;
+  StoreSettings(values);
+  TMainFrm& f = Open();
+  f.ActionManager1.UpdateActions();
+  EXPECT_FALSE(f.Act("FileStSaveLast")->Visible());
+  dialog->answers.push_back({true, File("saved.shape.xml").string(), 4});
+  f.Act("FileSTSave")->Execute();
+  EXPECT_EQ(dialog->requests.back().FilterIndex, 4);
+  EXPECT_EQ(dialog->requests.back().Title, "Save Sclpted Prims");
+  EXPECT_EQ(dialog->requests.back().FileName, "stored");
+  EXPECT_TRUE(fs::exists(File("saved.shape.xml")));
+  EXPECT_EQ(f.LastSaveFilter, 4);
+  f.ActionManager1.UpdateActions();
+  EXPECT_TRUE(f.Act("FileStSaveLast")->Visible());
+  EXPECT_EQ(f.Act("FileStSaveLast")->Caption(), "Save \"saved.shape.xml\"");
+  dialog->answers.push_back({true, File("second").string(), 2});
+  f.Act("FileSTSave")->Execute();
+  EXPECT_EQ(settings::AppSettings.FilterIndex, 2);
+  EXPECT_EQ(settings::AppSettings.SclpFile, File("second.obj").string());
+  form.reset();
+  settings::AppSettings = settings::TAppSettings();
+  settings::LoadAppSettings();
+  EXPECT_EQ(settings::AppSettings.FilterIndex, 2);
+}
+
+TEST_F(MainFrmTest, TheFiveSaveFormatsAreReadByOutsideTools) {
+  TMainFrm& f = Open();
+  f.ActionManager1.UpdateActions();
+  struct Case {
+    int filter;
+    const char* name;
+    const char* written;
+    std::string check;
+  };
+  const std::string py = "/usr/bin/python3 -c \"from PIL import Image; im = Image.open('" +
+                         File("m1.tga").string() + "'); im.load(); assert im.size == (128, 128)\"";
+  const Case cases[] = {
+      {1, "m1", "m1.tga", py},
+      {2, "m2", "m2.obj", "assimp info " + File("m2.obj").string()},
+      {3, "m3.obj", "m3.obj", "assimp info " + File("m3.obj").string()},
+      {4, "m4", "m4.xml", "xmllint --noout " + File("m4.xml").string()},
+      {5, "m5.dae", "m5-high.dae",
+       "xmllint --noout " + File("m5-high.dae").string() + " && assimp info " + File("m5-high.dae").string()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialog->answers.push_back({true, File(c.name).string(), c.filter});
+    if (c.filter == 5) AcceptNextDialog();  // the COLLADA options
+    f.Act("FileSTSave")->Execute();
+    ASSERT_TRUE(fs::exists(File(c.written))) << c.written;
+    EXPECT_TRUE(RunTool(c.check)) << c.check;
+  }
+  EXPECT_TRUE(fs::exists(File("m5-tx.png")));
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainFrmTest, ColladaWithoutOverwriteTakesFreeNamesAndShowsOneNotice) {
+  settings::TAppSettings values;
+  values.FileOverWrite = false;
+  values.ColladaSaveLod = false;
+  StoreSettings(values);
+  TMainFrm& f = Open();
+  EXPECT_FALSE(f.SaveOverwritePrompt());
+  std::ofstream(File("my.shape.dae")) << "old";
+  std::ofstream(File("my.shape-tx.png")) << "old";
+  dialog->answers.push_back({true, File("my.shape.dae").string(), 5});
+  AcceptNextDialog();
+  f.Act("FileSTSave")->Execute();
+  EXPECT_TRUE(fs::exists(File("my.shape_001.dae")));
+  EXPECT_TRUE(fs::exists(File("my.shape_001-tx.png")) || fs::exists(File("my.shape-tx_001.png")));
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].find("my.shape_001.dae"), std::string::npos);
+  EXPECT_EQ(settings::AppSettings.SclpFile, File("my.shape_001.dae").string());
+  // The old files are untouched.
+  std::ifstream old(File("my.shape.dae"));
+  std::string text;
+  old >> text;
+  EXPECT_EQ(text, "old");
+}
+
+TEST_F(MainFrmTest, AWriteThatFailsKeepsTheLastFileName) {
+  TMainFrm& f = Open();
+  settings::AppSettings.SclpFile = File("kept.tga").string();
+  settings::AppSettings.TxtrFile = File("kept.png").string();
+  for (int filter : {1, 2, 4}) {
+    SCOPED_TRACE(filter);
+    boxes.shown.clear();
+    dialog->answers.push_back({true, File("no-such-folder/x").string(), filter});
+    f.Act("FileSTSave")->Execute();
+    EXPECT_EQ(settings::AppSettings.SclpFile, File("kept.tga").string());
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].find("could not be written"), std::string::npos);
+  }
+  boxes.shown.clear();
+  dialog->answers.push_back({true, File("no-such-folder/t").string(), 1});
+  f.Act("TextureSave")->Execute();
+  EXPECT_EQ(settings::AppSettings.TxtrFile, File("kept.png").string());
+  EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+TEST_F(MainFrmTest, TextureCommands) {
+  TMainFrm& f = Open();
+  f.ActionManager1.UpdateActions();
+  EXPECT_FALSE(f.Act("TextureDividedSave")->Enabled());  // 32 x 32 = 1024 cells
+  EXPECT_FALSE(f.Act("TextureLoadLast")->Enabled());
+  f.NewShape(shape::SCTYPE_SPHERE, 33, 34);
+  f.ActionManager1.UpdateActions();
+  EXPECT_TRUE(f.Act("TextureDividedSave")->Enabled());
+  dialog->answers.push_back({true, File("tex").string(), 1});
+  f.Act("TextureSave")->Execute();
+  EXPECT_EQ(dialog->requests.back().Title, "Save Texture");
+  EXPECT_EQ(settings::AppSettings.TxtrFile, File("tex.png").string());
+  f.ActionManager1.UpdateActions();
+  EXPECT_TRUE(f.Act("TextureLoadLast")->Enabled());
+  EXPECT_EQ(f.Act("TextureLoadLast")->Caption(), "Load \"tex.png\"");
+  dialog->answers.push_back({true, File("parts.png").string(), 2});
+  f.Act("TextureDividedSave")->Execute();
+  EXPECT_EQ(dialog->requests.back().Title, "Save Divided TexTures");
+  EXPECT_TRUE(fs::exists(File("parts-01.tga")));
+  f.Act("TextureLoadLast")->Execute();
+  EXPECT_EQ(f.StatusText(3), "Texture:tex.png");
+  f.Act("TextureReset")->Execute();
+  EXPECT_EQ(f.StatusText(3), "Texture:Initial Data");
+  // The background dialog names the editor.
+  dialog->answers.push_back({false, "", 1});
+  f.Act("ViewLoadBkground")->Execute();
+  EXPECT_EQ(dialog->requests.back().Title, "Load DODUDA Background Picture");
+  EXPECT_EQ(dialog->requests.back().Filter, "All File|*.jpg;*.png;*.bmp;*.gif;*.psd");
+}
+
+TEST_F(MainFrmTest, SaveWarnsWhenTheViewLevelIsNotNear) {
+  TMainFrm& f = Open();
+  settings::AppSettings.ViewLevel = 2;
+  dialog->answers.push_back({false, "", 1});
+  f.Act("FileSTSave")->Execute();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(
+      boxes.shown[0],
+      "View Level is not Near.\rPlease set View Level to Near and check the global image of a sculpted Prim "
+      "saved.");
+  EXPECT_EQ(dialog->requests.size(), 1u);  // saving goes on after it
+}
+
+TEST_F(MainFrmTest, SetupAsksForARestartWhenTheTabDisplayChanges) {
+  TMainFrm& f = Open();
+  ASSERT_FALSE(settings::AppSettings.ThreePanesDisplay);
+  auto toggle = [&] {
+    QTimer::singleShot(0, [&] {
+      f.SetupDlg->CheckBox5->click();
+      f.SetupDlg->OkButton->click();
+    });
+  };
+  boxes.answers.push_back(platform::TModalResult::Cancel);
+  toggle();
+  f.Act("FileSetup")->Execute();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0], "A setup of the tab display was updated.\r\nA reboot is required.");
+  EXPECT_FALSE(settings::AppSettings.ThreePanesDisplay);
+  EXPECT_TRUE(f.isVisible());
+  toggle();
+  f.Act("FileSetup")->Execute();
+  EXPECT_TRUE(settings::AppSettings.ThreePanesDisplay);
+  EXPECT_FALSE(f.isVisible());  // OK closes the window; the value is saved at exit
+}

@@ -1,0 +1,75 @@
+#include "platform/ui/FileDialogs.h"
+
+#include <QFileDialog>
+#include <QStringList>
+#include <QWidget>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// The "|"-separated parts of a filter string.
+std::vector<std::string> SplitBars(const std::string& text) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t bar = text.find('|', start);
+    if (bar == std::string::npos) {
+      parts.push_back(text.substr(start));
+      break;
+    }
+    parts.push_back(text.substr(start, bar - start));
+    start = bar + 1;
+  }
+  return parts;
+}
+
+QStringList QtFilters(const std::string& filter) {
+  QStringList list;
+  const auto parts = SplitBars(filter);
+  for (size_t k = 0; k + 1 < parts.size(); k += 2)
+    list << QString::fromStdString(QtFilterEntry(parts[k], parts[k + 1]));
+  return list;
+}
+
+class TQtFileDialog : public IFileDialog {
+ public:
+  explicit TQtFileDialog(QWidget* owner) : owner_(owner) {}
+
+  bool Execute(const TFileDialogRequest& request, TFileDialogResult& result) override {
+    QFileDialog dialog(owner_, QString::fromStdString(request.Title));
+    const bool save = request.Kind == TFileDialogKind::Save;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save && !request.OverwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    const QStringList filters = QtFilters(request.Filter);
+    dialog.setNameFilters(filters);
+    if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
+      dialog.selectNameFilter(filters[request.FilterIndex - 1]);
+    if (!request.InitialDir.empty()) dialog.setDirectory(QString::fromStdString(request.InitialDir));
+    if (!request.FileName.empty()) dialog.selectFile(QString::fromStdString(request.FileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    result.FileName = dialog.selectedFiles().front().toStdString();
+    const int index = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+    result.FilterIndex = index >= 0 ? index + 1 : 1;
+    return true;
+  }
+
+ private:
+  QWidget* owner_;
+};
+
+}  // namespace
+
+std::string QtFilterEntry(const std::string& name, const std::string& patterns) {
+  std::string list;
+  for (char c : patterns) list += c == ';' ? ' ' : c;
+  return name + " (" + list + ")";
+}
+
+std::unique_ptr<IFileDialog> CreateQtFileDialog(QWidget* owner) {
+  return std::make_unique<TQtFileDialog>(owner);
+}
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+// The splash window: a frameless window of the picture's size, centred on the screen, shown
+// and painted at once, that closes and frees itself as soon as it loses the focus (when the
+// main window takes it).
+#include <QImage>
+#include <QWidget>
+
+namespace platform {
+
+class TSplashForm : public QWidget {
+ public:
+  explicit TSplashForm(const QImage& picture);
+
+  // Creates the window, shows it centred and paints it before returning; it frees itself.
+  static TSplashForm* ShowSplash(const QImage& picture);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  QImage picture_;
+};
+
+}  // namespace platform
