@@ -273,19 +273,24 @@ bool DataCanFill(const TTIFFVars& v, bool tiled, int64_t streamSize) {
   // Blocks may share their bytes; the page cannot have more data than the file has.
   data = std::min(data, streamSize);
   int64_t needed = 0;
+  // The rows decoded and their width: a tiled page decodes each tile whole.
+  int64_t rows = v.Height, width = v.Width;
   if (tiled) {
     const int64_t across = (int64_t(v.Width) + v.TileWidth - 1) / v.TileWidth;
     const int64_t down = (int64_t(v.Height) + v.TileLength - 1) / v.TileLength;
     const int64_t tiles = v.Params && v.Params->TIFF_GetTile >= 0 ? 1 : across * down;
     needed = TIFFRowBytes(v, v.TileWidth, false) * v.TileLength * tiles;
+    rows = int64_t(v.TileLength) * tiles;
+    width = v.TileWidth;
   } else {
     needed = TIFFRowBytes(v, v.Width, v.PlanarConfiguration == 2) * v.Height *
              (v.PlanarConfiguration == 2 ? v.SamplesPerPixel : 1);
   }
-  // Fax rows take at least one bit each; the width and the pixels per bit are bounded above.
+  // Fax rows take at least one bit each; the width and the pixels per bit are bounded above (as
+  // decoded bits, so that samples of more than one bit count as what they fill).
   if (v.Compression >= 2 && v.Compression <= 4)
-    return int64_t(v.Height) <= (2 * data + kDataSlack) * 8 && v.Width <= kFaxMaxWidth &&
-           int64_t(v.Width) * v.Height <= data * 8 * kFaxPixelsPerBit + kFaxSlackPixels;
+    return rows <= (2 * data + kDataSlack) * 8 && width <= kFaxMaxWidth &&
+           needed * 8 <= data * 8 * kFaxPixelsPerBit + kFaxSlackPixels;
   return WithinExpansion(needed, data, ExpansionBound(v.Compression));
 }
 

@@ -633,6 +633,7 @@ TEST(Dicom, DamagedFiles) {
       {"lossless: no scan", losslessFile(noScan), 0, true},
       {"lossless: a second scan", losslessFile(secondScan), 0, true},
       {"lossless: a segment past the end", losslessFile(pastEnd), 0, true},
+      {"lossless: a frame header of 65535 x 65535 samples", losslessFile(patched(lossless, 7, {0xFF, 0xFF, 0xFF, 0xFF})), 0, true},
       {"lossless: a picture larger than the data", B(kLossless, B::ExplicitLE).Image(5000, 5000, 1, 16, 12, "MONOCHROME2").EncapsulatedPixels({lossless}, false).Bytes(), 0, true},
       {"encapsulated: no item", B(kRLE, B::ExplicitLE).Image(2, 2, 1, 8, 8, "MONOCHROME2").EncapsulatedPixels({}, false).Bytes(), 1, true},
       {"MPEG-2", B("1.2.840.10008.1.2.4.100", B::ExplicitLE).Image(2, 2, 1, 8, 8, "MONOCHROME2").EncapsulatedPixels({{1, 2}}, false).Bytes(), 0, true},
