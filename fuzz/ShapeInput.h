@@ -3,7 +3,10 @@
 // megabytes), cleared and laid out anew as the given primitive for every input.
 #include <cstring>
 #include <memory>
+#include <string>
 
+#include "fuzz/FuzzSupport.h"
+#include "fuzz/ImageInput.h"
 #include "shape/model/ShapeRecord.h"
 #include "shape/model/uScPrim.h"
 
@@ -15,5 +18,20 @@ inline shape::TCS& FreshShape(shape::TScType type, int32_t columns, int32_t rows
   shape::InitShape(*cs, type, columns, rows);
   return *cs;
 }
+
+// What the targets of the shape files share: the image library started, the first byte as a
+// choice among `choices`, the rest in a file of this process whose name ends in `suffix`, and a
+// fresh shape of `type` to read into. Name() is empty when the file could not be written.
+struct ShapeFileInput {
+  ShapeFileInput(const char* target, const char* suffix, const uint8_t* data, size_t size, unsigned choices,
+                 shape::TScType type)
+      : choice((StartImageLibrary(), TakeChoice(data, size, choices))),
+        file(target, suffix, data, size),
+        cs(FreshShape(type, 9, 9)) {}
+  const std::string& Name() const { return file.Name(); }
+  unsigned choice;
+  TempFile file;
+  shape::TCS& cs;
+};
 
 }  // namespace zephor_fuzz
