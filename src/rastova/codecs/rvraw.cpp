@@ -590,6 +590,14 @@ void ReadCameraRawStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& para
     params.Width = params.StoredWidth = raw->imgdata.sizes.width - 2;
     params.Height = params.StoredHeight = raw->imgdata.sizes.height - 2;
     if (paramsOnly) return;
+    // Camera sensors code at least a few bits a pixel even losslessly compressed, so a raw area
+    // far beyond what the file's bytes can hold is a damaged header: refuse it before LibRaw
+    // allocates for it (generously: 64 pixels a byte, and any file may claim 4 M pixels).
+    const int64_t rawPixels = int64_t(raw->imgdata.sizes.raw_width) * raw->imgdata.sizes.raw_height;
+    if (rawPixels > (stream.GetSize() - start) * 64 + (int64_t(1) << 22)) {
+      progress.SetAborting();
+      return;
+    }
     if (progress.HasEvent()) progress.Report(0);
     // A shrunk mosaic is not interpolated, so it keeps its border.
     const bool shrink = params.RAW_HalfSize && id.filters != 0;

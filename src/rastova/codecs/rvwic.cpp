@@ -117,7 +117,8 @@ bool PlaneSize(TStream& stream, int64_t at, int64_t& width, int64_t& height) {
 
 // The container's image plane must lie inside the stream, its size must fit the data, and the
 // plane's own header must give the container's size (libjxr decodes the plane by the one and
-// lays it out by the other).
+// lays it out by the other). The transformation is one of the eight orientations: libjxr asserts
+// that and would end the program on any other value.
 bool PlaneFits(TStream& stream) {
   const int64_t start = stream.GetPosition();
   tiff::TTIFFIFD ifd;
@@ -132,7 +133,9 @@ bool PlaneFits(TStream& stream) {
       const int64_t size = stream.GetSize() - start;
       const int64_t at = ifd.Integer(0xBCC0, -1), bytes = ifd.Integer(0xBCC1, -1);
       const int64_t w = ifd.Integer(0xBC80, 0), ht = ifd.Integer(0xBC81, 0);
-      ok = at > 0 && bytes > 0 && at + bytes <= size && w > 0 && ht > 0 &&
+      const int64_t transformation = ifd.Integer(0xBC02, 0);
+      ok = at > 0 && bytes > 0 && at + bytes <= size && w > 0 && ht > 0 && transformation >= 0 &&
+           transformation < 8 &&
            w * ht <= std::min(codecs::kMaxPixelCount, bytes * kPixelsPerByte + kPixelSlack);
       int64_t planeWidth = 0, planeHeight = 0;
       ok = ok && PlaneSize(stream, start + at, planeWidth, planeHeight) && planeWidth == w && planeHeight == ht;

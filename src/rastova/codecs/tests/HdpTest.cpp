@@ -201,6 +201,16 @@ TEST(HdPhoto, DamagedFilesAbort) {
     planeTaller[height] = 0xBE;
     planeTaller[height + 1] = 0x06;
   }
+  // A transformation (tag 0xBC02) beyond the eight orientations: libjxr asserts on it.
+  std::vector<uint8_t> badTransformation = good;
+  bool hasTransformation = false;
+  for (int i = 0; i < n; ++i) {
+    uint8_t* e = &badTransformation[ifd + 2 + 12 * size_t(i)];
+    if ((e[0] | (e[1] << 8)) != 0xBC02) continue;
+    e[8] = 8;
+    hasTransformation = true;
+  }
+  ASSERT_TRUE(hasTransformation);
   std::vector<uint8_t> mutated = good;
   for (size_t i = 150; i < mutated.size(); i += 11) mutated[i] ^= 0x5A;
   struct Case {
@@ -214,6 +224,7 @@ TEST(HdPhoto, DamagedFilesAbort) {
        std::vector<uint8_t>(good.begin(), good.begin() + long(good.size() / 2))},
       {"plane past the end", planeOutside},
       {"plane taller than the container says", planeTaller},
+      {"transformation beyond the eight orientations", badTransformation},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
