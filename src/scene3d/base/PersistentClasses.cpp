@@ -262,7 +262,7 @@ void TPersistentObjectList::Grow() {
   SetCapacity(static_cast<int>(std::min<int64_t>(wanted, std::numeric_limits<int>::max())));
 }
 
-int TPersistentObjectList::Add(TObject* item) {
+int TPersistentObjectList::AddGrowing(TObject* item) {
   if (count_ == capacity_) Grow();
   if (count_ >= capacity_) Error();
   list_[count_] = item;

@@ -187,7 +187,14 @@ class TPersistentObjectList : public TPersistentObject {
   int GrowthDelta() const { return growthDelta_; }
   void SetGrowthDelta(int delta) { growthDelta_ = delta; }
 
-  int Add(TObject* item);
+  // Inline while there is room: render passes append every child of a sorted parent per frame.
+  int Add(TObject* item) {
+    const int index = count_;
+    if (index >= capacity_) return AddGrowing(item);
+    list_[index] = item;
+    count_ = index + 1;
+    return index;
+  }
   void Insert(int index, TObject* item);
   void Delete(int index);
   int Remove(TObject* item);
@@ -217,6 +224,8 @@ class TPersistentObjectList : public TPersistentObject {
 
  private:
   void Grow();
+  // Add when the list is full: grows by the step first.
+  int AddGrowing(TObject* item);
   void ReadItems(TVirtualReader& reader, const TObjectCreatedEvent& afterSenderObjectCreated);
   static void FreeReadItems(TPersistentObjectList& list);
   TObject** list_ = nullptr;

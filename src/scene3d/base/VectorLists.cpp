@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <typeinfo>
@@ -511,11 +512,44 @@ std::unique_ptr<TPersistentObject> TLongWordList::NewInstance() const {
 
 namespace {
 
+// Ranges of at most this many keys try SortSmallDistinct before they are partitioned.
+constexpr int kSmallRange = 16;
+
+// A range whose keys all differ has one ascending order, so any sort leaves it as the partitions
+// below would; only equal keys (and NaNs, which compare with nothing) leave their order to the
+// partitions' exchanges. Sorts a short range by insertion, far cheaper than partitioning it
+// down to pairs, and writes it back only when no two keys are equal and none is a NaN (-0 and
+// +0 are equal). False, with the range untouched, otherwise.
+bool SortSmallDistinct(int first, int last, float* k, TObject** o) {
+  const int n = last - first + 1;
+  float keys[kSmallRange];
+  TObject* objects[kSmallRange];
+  for (int a = 0; a < n; ++a) {
+    const float key = k[first + a];
+    if (std::isnan(key)) return false;
+    TObject* object = o[first + a];
+    int b = a;
+    for (; b > 0 && key < keys[b - 1]; --b) {
+      keys[b] = keys[b - 1];
+      objects[b] = objects[b - 1];
+    }
+    keys[b] = key;
+    objects[b] = object;
+  }
+  for (int a = 1; a < n; ++a)
+    if (keys[a - 1] == keys[a]) return false;
+  std::memcpy(k + first, keys, sizeof(float) * static_cast<size_t>(n));
+  std::memcpy(o + first, objects, sizeof(TObject*) * static_cast<size_t>(n));
+  return true;
+}
+
 // Hoare's partition on the raw arrays; keys and objects exchange together.
 void SortRange(int first, int last, float* k, TObject** o) {
   if (last - first > 1) {
     int i;
     do {
+      // What is left, first..last, is sorted by this pass alone from here on.
+      if (last - first < kSmallRange && SortSmallDistinct(first, last, k, o)) return;
       i = first;
       int j = last;
       const float pivot = k[(i + j) >> 1];

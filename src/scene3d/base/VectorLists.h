@@ -8,6 +8,11 @@
 // it is reserved in larger steps and moved with realloc (items are trivially copyable), so
 // growing one delta at a time costs no copy in the common case.
 //
+// The inline appends read the count once and store count + 1 from that copy after the item: an
+// item written through an int or float pointer could, as far as the compiler knows, be the count
+// itself, and re-reading it after the store would chain every append to the one before through
+// memory (the preview mesh appends 393,216 indices one at a time).
+//
 // Every change marked "revision + 1" raises the revision counter that caches compare against.
 // Get and Put do not check their index: it must lie in 0..Count()-1.
 #include <cstdint>
@@ -135,10 +140,12 @@ class TAffineVectorList : public TBaseVectorList {
 
   // Revision + 1 for every append.
   int Add(const TVector3f& v) {
-    if (count_ == capacity_) GrowForAppend(1);
-    List()[count_] = v;
+    const int index = count_;
+    if (index == capacity_) GrowForAppend(1);
+    List()[index] = v;
     ++revision_;
-    return count_++;
+    count_ = index + 1;
+    return index;
   }
   void AddThree(const TVector3f& a, const TVector3f& b, const TVector3f& c);
   int AddXY(float x, float y);
@@ -164,9 +171,11 @@ class TVectorList : public TBaseVectorList {
 
   // The appends leave the revision unchanged.
   int Add(const TVector4f& v) {
-    if (count_ == capacity_) GrowForAppend(1);
-    List()[count_] = v;
-    return count_++;
+    const int index = count_;
+    if (index == capacity_) GrowForAppend(1);
+    List()[index] = v;
+    count_ = index + 1;
+    return index;
   }
   int AddAffine(const TVector3f& v, float w) { return Add({v.X, v.Y, v.Z, w}); }
   int AddPoint(const TVector3f& v) { return Add({v.X, v.Y, v.Z, 1}); }
@@ -213,24 +222,28 @@ class TIntegerList : public TBaseList {
   void Put(int index, int32_t v) { List()[index] = v; }
   // The appends leave the revision unchanged.
   int Add(int32_t v) {
-    if (count_ == capacity_) GrowForAppend(1);
-    List()[count_] = v;
-    return count_++;
+    const int index = count_;
+    if (index == capacity_) GrowForAppend(1);
+    List()[index] = v;
+    count_ = index + 1;
+    return index;
   }
   void AddTwo(int32_t a, int32_t b) {
-    if (capacity_ - count_ < 2) GrowForAppend(2);
-    int32_t* p = List() + count_;
+    const int index = count_;
+    if (capacity_ - index < 2) GrowForAppend(2);
+    int32_t* p = List() + index;
     p[0] = a;
     p[1] = b;
-    count_ += 2;
+    count_ = index + 2;
   }
   void AddThree(int32_t a, int32_t b, int32_t c) {
-    if (capacity_ - count_ < 3) GrowForAppend(3);
-    int32_t* p = List() + count_;
+    const int index = count_;
+    if (capacity_ - index < 3) GrowForAppend(3);
+    int32_t* p = List() + index;
     p[0] = a;
     p[1] = b;
     p[2] = c;
-    count_ += 3;
+    count_ = index + 3;
   }
 };
 
@@ -244,9 +257,11 @@ class TSingleList : public TBaseList {
   float& operator[](int index) const { return List()[index]; }
   void Put(int index, float v) { List()[index] = v; }
   int Add(float v) {
-    if (count_ == capacity_) GrowForAppend(1);
-    List()[count_] = v;
-    return count_++;
+    const int index = count_;
+    if (index == capacity_) GrowForAppend(1);
+    List()[index] = v;
+    count_ = index + 1;
+    return index;
   }
 };
 
@@ -271,9 +286,11 @@ class TByteList : public TBaseList {
   uint8_t& operator[](int index) const { return block_[index]; }
   void Put(int index, uint8_t v) { block_[index] = v; }
   int Add(uint8_t v) {
-    if (count_ == capacity_) GrowForAppend(1);
-    block_[count_] = v;
-    return count_++;
+    const int index = count_;
+    if (index == capacity_) GrowForAppend(1);
+    block_[index] = v;
+    count_ = index + 1;
+    return index;
   }
 };
 

@@ -13,6 +13,7 @@
 // Matrices are row-major with row vectors: row X, Y, Z of a local matrix are the object's axes
 // scaled, row W its position; a point p maps to p·M. Angles of properties are degrees.
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -148,11 +149,15 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   const TMatrix4f& GetMatrix();
   // The local matrix as it stands.
   const TMatrix4f& LocalMatrix() const { return localMatrix_; }
-  const TMatrix4f& GetAbsoluteMatrix();
+  // Inline while it is valid: culling and sorting ask for it for every object in every frame.
+  const TMatrix4f& GetAbsoluteMatrix() {
+    if (changes_ & ObjectChangeBit(chAbsoluteMatrix)) UpdateAbsoluteMatrix();
+    return absoluteMatrix_;
+  }
   const TMatrix4f& GetInvAbsoluteMatrix();
   TMatrix4f CopyAbsoluteMatrix() { return GetAbsoluteMatrix(); }
   TMatrix4f CopyInvAbsoluteMatrix() { return GetInvAbsoluteMatrix(); }
-  TVector4f AbsolutePosition();
+  TVector4f AbsolutePosition() { return GetAbsoluteMatrix()[3]; }
   TVector4f AbsoluteDirection();
   TVector4f AbsoluteUp();
   // Direction × Up, and Up × Direction.
@@ -241,12 +246,26 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   // ---- Extents and picking ----
   // Half extents without the scale; the base is a unit box.
   virtual TVector4f AxisAlignedDimensionsUnscaled();
-  TVector4f AxisAlignedDimensions();
-  float BoundingSphereRadius();
+  // The unscaled dimensions times Scale, and their length (the culling sphere's radius): inline,
+  // since culling takes them for every object in every frame.
+  TVector4f AxisAlignedDimensions() {
+    const TVector4f d = AxisAlignedDimensionsUnscaled();
+    const TVector4f& s = scale_.AsVector();
+    return {d.X * s.X, d.Y * s.Y, d.Z * s.Z, d.W};
+  }
+  float BoundingSphereRadius() {
+    const TVector4f d = AxisAlignedDimensions();
+    return std::sqrt(d.X * d.X + d.Y * d.Y + d.Z * d.Z);
+  }
   float BoundingSphereRadiusUnscaled();
   virtual TVector4f BarycenterAbsolutePosition();
-  // Squared distance from the barycentre.
-  float SqrDistanceTo(const TVector4f& point);
+  // Squared distance from the barycentre, summed in double precision (inline: sorting takes it
+  // for every child in every frame).
+  float SqrDistanceTo(const TVector4f& point) {
+    const TVector4f b = BarycenterAbsolutePosition();
+    const double dx = double(b.X) - point.X, dy = double(b.Y) - point.Y, dz = double(b.Z) - point.Z;
+    return static_cast<float>(dx * dx + dy * dy + dz * dz);
+  }
   TAxisBox AxisAlignedBoundingBoxUnscaled(bool includeChildren = true);
   TAxisBox AxisAlignedBoundingBox(bool includeChildren = true);
   // The own unscaled box, about the barycentre.
@@ -289,12 +308,24 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   void AssignCollections(const TGLBaseSceneObject& source);
 
  private:
+  void UpdateAbsoluteMatrix();
+  // Starts loading the cache lines a render pass reads of this object (the table of virtual
+  // functions' pointer, the flags, the absolute position, the scale, the child list).
+  void PrefetchRenderFields() const {
+    __builtin_prefetch(this);
+    __builtin_prefetch(&changes_);
+    __builtin_prefetch(&absoluteMatrix_[3]);
+    __builtin_prefetch(&scale_.AsVector());
+    __builtin_prefetch(&children_);
+  }
   void SetAngle(int component, float value);
   // The silent part of TransformationChanged; false when the local matrix was already stale.
   bool MarkTransformationChanged();
   TGLBaseSceneObject* Child(int index) const;
   void DrawSelf(TRenderContextInfo& rci, bool drawChildren);
   void CullingDecision(const TRenderContextInfo& rci, bool& drawSelf, bool& drawChildren);
+  bool HierarchyClipped(const TRenderContextInfo& rci);
+  void RenderInView(TRenderContextInfo& rci, bool drawSelf, bool drawChildren);
   void ReadCollection(TStream& stream, bool effects);
 
   // What a render pass reads of every object comes first, together: the flags, the absolute

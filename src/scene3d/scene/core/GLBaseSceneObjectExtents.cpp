@@ -25,26 +25,9 @@ float Length3(const TVector4f& v) { return std::sqrt(v.X * v.X + v.Y * v.Y + v.Z
 
 TVector4f TGLBaseSceneObject::AxisAlignedDimensionsUnscaled() { return {0.5f, 0.5f, 0.5f, 0}; }
 
-TVector4f TGLBaseSceneObject::AxisAlignedDimensions() {
-  TVector4f d = AxisAlignedDimensionsUnscaled();
-  const TVector4f& s = scale_.AsVector();
-  d.X *= s.X;
-  d.Y *= s.Y;
-  d.Z *= s.Z;
-  return d;
-}
-
-float TGLBaseSceneObject::BoundingSphereRadius() { return Length3(AxisAlignedDimensions()); }
-
 float TGLBaseSceneObject::BoundingSphereRadiusUnscaled() { return Length3(AxisAlignedDimensionsUnscaled()); }
 
 TVector4f TGLBaseSceneObject::BarycenterAbsolutePosition() { return AbsolutePosition(); }
-
-float TGLBaseSceneObject::SqrDistanceTo(const TVector4f& point) {
-  const TVector4f b = BarycenterAbsolutePosition();
-  const double dx = double(b.X) - point.X, dy = double(b.Y) - point.Y, dz = double(b.Z) - point.Z;
-  return static_cast<float>(dx * dx + dy * dy + dz * dz);
-}
 
 TAxisBox TGLBaseSceneObject::AxisAlignedBoundingBoxUnscaled(bool includeChildren) {
   const TVector4f d = AxisAlignedDimensionsUnscaled();

@@ -61,17 +61,14 @@ const TMatrix4f& TGLBaseSceneObject::GetMatrix() {
   return localMatrix_;
 }
 
-const TMatrix4f& TGLBaseSceneObject::GetAbsoluteMatrix() {
-  if (changes_ & ObjectChangeBit(chAbsoluteMatrix)) {
-    RebuildMatrix();
-    if (!parent_ || dynamic_cast<TGL3DSceneRootObject*>(parent_))
-      absoluteMatrix_ = localMatrix_;
-    else
-      MultiplyMatrix4f(localMatrix_, parent_->GetAbsoluteMatrix(), absoluteMatrix_);
-    changes_ &= static_cast<TObjectChanges>(~ObjectChangeBit(chAbsoluteMatrix));
-    changes_ |= ObjectChangeBit(chInvAbsoluteMatrix);
-  }
-  return absoluteMatrix_;
+void TGLBaseSceneObject::UpdateAbsoluteMatrix() {
+  RebuildMatrix();
+  if (!parent_ || dynamic_cast<TGL3DSceneRootObject*>(parent_))
+    absoluteMatrix_ = localMatrix_;
+  else
+    MultiplyMatrix4f(localMatrix_, parent_->GetAbsoluteMatrix(), absoluteMatrix_);
+  changes_ &= static_cast<TObjectChanges>(~ObjectChangeBit(chAbsoluteMatrix));
+  changes_ |= ObjectChangeBit(chInvAbsoluteMatrix);
 }
 
 const TMatrix4f& TGLBaseSceneObject::GetInvAbsoluteMatrix() {
@@ -95,7 +92,6 @@ const TMatrix4f& TGLBaseSceneObject::GetInvAbsoluteMatrix() {
   return *block;
 }
 
-TVector4f TGLBaseSceneObject::AbsolutePosition() { return GetAbsoluteMatrix()[3]; }
 TVector4f TGLBaseSceneObject::AbsoluteDirection() { return Normalized(GetAbsoluteMatrix()[2]); }
 TVector4f TGLBaseSceneObject::AbsoluteUp() { return Normalized(GetAbsoluteMatrix()[1]); }
 TVector4f TGLBaseSceneObject::RightVector() const { return Cross(direction_.AsVector(), up_.AsVector()); }

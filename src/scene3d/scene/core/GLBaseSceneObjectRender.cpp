@@ -44,9 +44,21 @@ struct TInheritedModes {
   TInheritedModes& operator=(const TInheritedModes&) = delete;
 };
 
+// How many children ahead of the one drawn the loop over the children asks for their fields.
+constexpr int kPrefetchAhead = 8;
+
 }  // namespace
 
-void TGLBaseSceneObject::CullingDecision(const TRenderContextInfo& rci, bool& drawSelf, bool& drawChildren) {
+// The box test of a subtree: the box where it is in the world, since the frustum is there too.
+bool TGLBaseSceneObject::HierarchyClipped(const TRenderContextInfo& rci) {
+  TAxisBox box = AxisAlignedBoundingBoxUnscaled(true);
+  TransformAxisBox(box, GetAbsoluteMatrix());
+  return IsBoxClipped(box.Min, box.Max, rci.Frustum);
+}
+
+// Small enough to inline into Render: most objects of a culled pass end here.
+inline void TGLBaseSceneObject::CullingDecision(const TRenderContextInfo& rci, bool& drawSelf,
+                                                bool& drawChildren) {
   const bool hasChildList = children_ != nullptr;
   switch (rci.VisibilityCulling) {
     case vcInherited:
@@ -63,17 +75,10 @@ void TGLBaseSceneObject::CullingDecision(const TRenderContextInfo& rci, bool& dr
       }
       drawChildren = hasChildList;
       break;
-    case vcHierarchical: {
-      drawSelf = HasStyle(sfNoVisibilityCulling);
-      if (!drawSelf) {
-        // The box of the subtree where it is in the world, since the frustum is there too.
-        TAxisBox box = AxisAlignedBoundingBoxUnscaled(true);
-        TransformAxisBox(box, GetAbsoluteMatrix());
-        drawSelf = !IsBoxClipped(box.Min, box.Max, rci.Frustum);
-      }
+    case vcHierarchical:
+      drawSelf = HasStyle(sfNoVisibilityCulling) || !HierarchyClipped(rci);
       drawChildren = drawSelf && hasChildList;
       break;
-    }
     default:
       ZASSERT(false, "Unknown visibility culling option");
   }
@@ -83,8 +88,12 @@ void TGLBaseSceneObject::Render(TRenderContextInfo& rci) {
   if (rci.DrawMode == dsPicking && !GetPickable()) return;
   bool drawSelf = false, drawChildren = false;
   CullingDecision(rci, drawSelf, drawChildren);
-  if (!drawSelf && !drawChildren) return;
+  if (drawSelf || drawChildren) RenderInView(rci, drawSelf, drawChildren);
+}
 
+// Kept apart from Render so that the objects culled away return without setting up the
+// transformation scope and its unwinding.
+void TGLBaseSceneObject::RenderInView(TRenderContextInfo& rci, bool drawSelf, bool drawChildren) {
   TGLTransformation& transformation = *rci.Transformation;
   TRenderScope scope(transformation);
   RebuildMatrix();
@@ -194,6 +203,10 @@ void TGLBaseSceneObject::RenderChildren(int first, int last, TRenderContextInfo&
     case osNone: {
       TObject** list = children_->List();
       for (int i = first; i <= last; ++i) {
+        // Objects lie wherever they were allocated; asking for a later child's fields now hides
+        // most of the wait for them behind the work on this one.
+        if (i + kPrefetchAhead <= last)
+          static_cast<TGLBaseSceneObject*>(list[i + kPrefetchAhead])->PrefetchRenderFields();
         auto* child = static_cast<TGLBaseSceneObject*>(list[i]);
         if (child->GetVisible()) child->Render(rci);
       }
@@ -225,6 +238,8 @@ void TGLBaseSceneObject::SortChildren(int first, int last, TGLObjectsSorting mod
   opaque.SetGrowthDelta(step);
   TObject** list = children_->List();
   for (int i = first; i <= last; ++i) {
+    if (i + kPrefetchAhead <= last)
+      static_cast<TGLBaseSceneObject*>(list[i + kPrefetchAhead])->PrefetchRenderFields();
     auto* child = static_cast<TGLBaseSceneObject*>(list[i]);
     if (!child->GetVisible()) continue;
     if (mode == osRenderBlendedLast && !child->Blended()) {

@@ -2,6 +2,10 @@
 // strip expansions.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <vector>
 
 #include "scene3d/scene/mesh/MeshUtils.h"
@@ -85,6 +89,86 @@ TEST(BuildNormals, GridMatchesNumpy) {
   for (int k = 0; k < n * n; ++k)
     for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(normals->Get(k)[c] - kGridNormals[k][c]));
   EXPECT_LT(worst, 1e-6);
+}
+
+namespace {
+
+// One triangle at a time, each normal added as soon as it is made: what BuildNormals computes,
+// written the plain way.
+std::vector<TVector3f> PlainNormals(const TAffineVectorList& vertices, const TIntegerList& indices) {
+  const int n = vertices.Count();
+  std::vector<TVector3f> sums(static_cast<size_t>(n), TVector3f{0, 0, 0});
+  std::vector<uint8_t> counters(static_cast<size_t>(n), 0);
+  for (int i = 0; i + 2 < indices.Count(); i += 3) {
+    const int32_t t[3] = {indices.Get(i), indices.Get(i + 1), indices.Get(i + 2)};
+    bool inside = true;
+    for (const int32_t k : t) inside = inside && k >= 0 && k < n;
+    if (!inside) continue;
+    const TVector3f &a = vertices.Get(t[0]), &b = vertices.Get(t[1]), &c = vertices.Get(t[2]);
+    const float ux = b.X - a.X, uy = b.Y - a.Y, uz = b.Z - a.Z;
+    const float vx = c.X - a.X, vy = c.Y - a.Y, vz = c.Z - a.Z;
+    const float x = uy * vz - uz * vy, y = uz * vx - ux * vz, z = ux * vy - uy * vx;
+    const float n2 = x * x + y * y + z * z;
+    const float r = n2 > 0 ? 1.0f / std::sqrt(n2) : 0.0f;
+    for (const int32_t k : t) {
+      TVector3f& s = sums[static_cast<size_t>(k)];
+      s.X += x * r;
+      s.Y += y * r;
+      s.Z += z * r;
+      ++counters[static_cast<size_t>(k)];
+    }
+  }
+  for (int k = 0; k < n; ++k) {
+    const uint8_t c = counters[static_cast<size_t>(k)];
+    const float r = c ? 1.0f / static_cast<float>(c) : 0.0f;
+    TVector3f& s = sums[static_cast<size_t>(k)];
+    s = {s.X * r, s.Y * r, s.Z * r};
+  }
+  return sums;
+}
+
+}  // namespace
+
+TEST(BuildNormals, SameBitsAsTheOneTriangleAtATimeSum) {
+  // Random meshes round the block and group sizes of the fast path: a few vertices shared by
+  // hundreds of faces (the counters wrap), indices outside the list, repeated corners, partial
+  // last triangles, and coordinates with zeros, infinities and NaNs.
+  std::mt19937 random(20240611);
+  const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN(), 1e-30f, 3e38f};
+  for (int round = 0; round < 60; ++round) {
+    const int vertexCount = round % 10 == 0 ? 0 : 1 + static_cast<int>(random() % (round % 3 == 0 ? 5 : 700));
+    const int indexCount = static_cast<int>(random() % 4000);
+    TAffineVectorList v;
+    std::uniform_real_distribution<float> coordinate(-2, 2);
+    for (int i = 0; i < vertexCount; ++i) {
+      TVector3f p{coordinate(random), coordinate(random), coordinate(random)};
+      if (round % 4 == 1 && random() % 50 == 0) p[static_cast<int>(random() % 3)] = specials[random() % 6];
+      v.Add(p);
+    }
+    TIntegerList indices;
+    for (int i = 0; i < indexCount; ++i) {
+      int32_t k = vertexCount > 0 ? static_cast<int32_t>(random() % static_cast<unsigned>(vertexCount)) : 0;
+      if (random() % 97 == 0) k = random() % 2 ? -1 - k : vertexCount + k;
+      if (i % 3 != 0 && random() % 61 == 0) k = indices.Get(i - 1);
+      indices.Add(k);
+    }
+    const std::vector<TVector3f> expected = PlainNormals(v, indices);
+    const std::unique_ptr<TAffineVectorList> normals = BuildNormals(v, indices);
+    ASSERT_EQ(normals->Count(), vertexCount) << round;
+    for (int k = 0; k < vertexCount; ++k)
+      for (int c = 0; c < 3; ++c) {
+        // Any NaN stands for any other: which operand's NaN an instruction passes on is the
+        // compiler's choice. Everything else, signed zeros and infinities too, bit for bit.
+        const float got = normals->Get(k)[c], want = expected[static_cast<size_t>(k)][c];
+        if (std::isnan(want)) {
+          ASSERT_TRUE(std::isnan(got)) << "round " << round << ", vertex " << k;
+        } else {
+          ASSERT_EQ(std::memcmp(&got, &want, sizeof(float)), 0)
+              << "round " << round << ", vertex " << k << ": " << got << " " << want;
+        }
+      }
+  }
 }
 
 TEST(StripToTriangles, EveryTriangleKeepsTheStripWinding) {
