@@ -8,7 +8,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-build-fuzz}
 out="$here/corpus"
 rm -rf "$out"
-mkdir -p "$out"/{image_io,tga,png,bmp,jpeg,dib,raw_stream,zlib,settings,sculpt_map,archive,component_stream,glsm}
+mkdir -p "$out"/{image_io,tga,png,bmp,jpeg,dib,raw_stream,zlib,settings,sculpt_map,archive,component_stream,glsm,skeleton}
+mkdir -p "$out"/{tiff,gif,pcx,ico,pnm,wbmp,psd,raw_pixels,j2000,dicom,hdp,camera_raw,exif,maker_note}
+mkdir -p "$out"/{tiff_handler,wang,picture,texture_image,material_library,scene_properties,obj,xml_object,point_block}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -111,6 +113,102 @@ done
 # Settings files.
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\DURIM PROJECT\\ZEPHOR6]\r\n"TgaSize"=dword:00000040\r\n"Name"="a \\"quoted\\" value"\r\n"Blob"=hex:01,02,ff\r\n\r\n[HKEY_CURRENT_USER\\Software\\DURIM PROJECT\\ZEPHOR6\\Setup]\r\n"Long"=hex:41,42,\\\r\n  43\r\n' > "$out/settings/full.reg"
 printf 'REGEDIT4\n[A\\B]\n"x"=dword:ffffffff\n@="default"\n' > "$out/settings/short.reg"
+# TIFF: each compression, tiles, planes, 16 bits, palette, CMYK, alpha, big-endian.
+im "$tmp/p.png" -compress None "$out/tiff/none.tif"
+im "$tmp/p.png" -compress LZW -define tiff:predictor=2 "$out/tiff/lzw-predictor.tif"
+im "$tmp/p.png" -compress Zip "$out/tiff/deflate.tif"
+im "$tmp/p.png" -compress RLE "$out/tiff/packbits.tif"
+im "$tmp/p.png" -monochrome -compress Group4 "$out/tiff/g4.tif"
+im "$tmp/p.png" -monochrome -compress Fax "$out/tiff/g3.tif"
+im "$tmp/p.png" -compress JPEG "$out/tiff/jpeg.tif"
+im "$tmp/p.png" -define tiff:tile-geometry=16x16 "$out/tiff/tiled.tif"
+im "$tmp/p.png" -interlace Plane "$out/tiff/planar.tif"
+im "$tmp/g.png" -depth 16 -endian MSB "$out/tiff/rgb16-msb.tif"
+im "$tmp/p.png" -colors 5 -type Palette "$out/tiff/palette.tif"
+im "$tmp/p.png" -colorspace CMYK "$out/tiff/cmyk.tif"
+im "$tmp/ga.png" "$out/tiff/alpha.tif"
+im "$tmp/g.png" -colorspace Gray -depth 4 "$out/tiff/grey4.tif"
+# The structure handler: pages with many tags, several pages, EXIF.
+cp "$out/tiff/tiled.tif" "$out/tiff/jpeg.tif" "$out/tiff_handler/"
+im "$tmp/g.png" "$tmp/p.png" -compress LZW "$out/tiff_handler/two-pages.tif"
+/usr/bin/python3 - "$out" <<'PY'
+import sys
+from PIL import Image
+d = sys.argv[1]
+im = Image.new("RGB", (6, 4), (30, 60, 90))
+exif = Image.Exif(); exif[0x010F] = "zephor"; exif[0x0112] = 3
+gps = exif.get_ifd(0x8825); gps[1] = "N"; gps[2] = (1.0, 2.0, 3.0)
+sub = exif.get_ifd(0x8769); sub[0x9003] = "2024:01:02 03:04:05"; sub[0x829A] = 0.01
+im.save(d + "/tiff_handler/exif.tif", exif=exif, compression="tiff_adobe_deflate")
+im.save(d + "/tiff/pil-deflate.tif", compression="tiff_adobe_deflate")
+# EXIF blocks as an APP1 payload carries them ("Exif", 0, 0 and the TIFF structure).
+open(d + "/exif/pil.exif", "wb").write(exif.tobytes())
+PY
+# GIF: plain, interlaced, transparent, two frames.
+im "$tmp/p.png" "$out/gif/p.gif"
+im "$tmp/p.png" -interlace GIF "$out/gif/interlaced.gif"
+im "$tmp/ga.png" -channel A -threshold 50% "$out/gif/transparent.gif"
+im -delay 10 "$tmp/g.png" "$tmp/p.png" -loop 0 "$out/gif/animated.gif"
+# PCX (choice 0) and DCX (choice 1).
+im "$tmp/p.png" "$tmp/pcx24.pcx"
+im "$tmp/p.png" -colors 6 -type Palette "$tmp/pcx8.pcx"
+im "$tmp/p.png" -monochrome "$tmp/pcx1.pcx"
+im "$tmp/g.png" "$tmp/p.png" DCX:"$tmp/two.dcx"
+for f in pcx24 pcx8 pcx1; do { printf '\000'; cat "$tmp/$f.pcx"; } > "$out/pcx/$f.pcx"; done
+{ printf '\001'; cat "$tmp/two.dcx"; } > "$out/pcx/two.dcx"
+# Icons (choice 0) and cursors (choice 1).
+im "$tmp/p.png" -resize 16x16! \( +clone -resize 8x8! \) "$tmp/two.ico"
+im "$tmp/ga.png" "$tmp/alpha.ico"
+im "$tmp/p.png" -colors 4 -type Palette CUR:"$tmp/p.cur"
+/usr/bin/python3 - "$tmp" <<'PY'
+import sys
+from PIL import Image
+Image.new("RGBA", (16, 16), (9, 90, 200, 128)).save(sys.argv[1] + "/png.ico", sizes=[(16, 16)])
+PY
+for f in two alpha png; do { printf '\000'; cat "$tmp/$f.ico"; } > "$out/ico/$f.ico"; done
+{ printf '\001'; cat "$tmp/p.cur"; } > "$out/ico/p.cur"
+# Portable maps, text and binary, 8 and 16 bits, and the arbitrary map.
+im "$tmp/p.png" -monochrome -compress None PBM:"$out/pnm/p1.pbm"
+im "$tmp/p.png" -monochrome PBM:"$out/pnm/p4.pbm"
+im "$tmp/g.png" -colorspace Gray -compress None PGM:"$out/pnm/p2.pgm"
+im "$tmp/g.png" -colorspace Gray -depth 16 PGM:"$out/pnm/p5-16.pgm"
+im "$tmp/p.png" -compress None PPM:"$out/pnm/p3.ppm"
+im "$tmp/p.png" PPM:"$out/pnm/p6.ppm"
+im "$tmp/ga.png" PAM:"$out/pnm/p7.pam"
+# Wireless bitmaps.
+im "$tmp/p.png" -monochrome WBMP:"$out/wbmp/p.wbmp"
+im -size 3x2 xc:white WBMP:"$out/wbmp/white.wbmp"
+# Photoshop: flat, raw, with layers, grey 16-bit, with alpha.
+im "$tmp/p.png" "$out/psd/flat.psd"
+im "$tmp/p.png" -compress None "$out/psd/raw.psd"
+im "$tmp/p.png" "$tmp/g.png" "$tmp/ga.png" "$out/psd/layers.psd"
+im "$tmp/g.png" -colorspace Gray -depth 16 "$out/psd/grey16.psd"
+im "$tmp/ga.png" "$out/psd/alpha.psd"
+# Raw pixels of the 17 x 5 bitmap: coding (0 binary, 1 decimal, 2 hexadecimal) and layout bytes first.
+/usr/bin/python3 - "$out/raw_pixels" <<'PY'
+import sys
+d = sys.argv[1]
+samples = bytes((i * 7) % 256 for i in range(17 * 5 * 3))
+open(d + "/binary.raw", "wb").write(bytes([0, 0]) + samples)
+open(d + "/planar.raw", "wb").write(bytes([0, 1]) + samples)
+open(d + "/decimal.txt", "wb").write(bytes([1, 0]) + " ".join(str(b) for b in samples[:60]).encode())
+open(d + "/hex.txt", "wb").write(bytes([2, 0]) + " ".join("%02X" % b for b in samples[:60]).encode())
+PY
+# JPEG 2000 (choice 0 the image, 1 the parameters only).
+im "$tmp/p.png" "$tmp/p.jp2"
+im "$tmp/p.png" J2K:"$tmp/p.j2k"
+im "$tmp/g.png" -colorspace Gray "$tmp/grey.jp2"
+im "$tmp/ga.png" "$tmp/alpha.jp2"
+for f in p.jp2 p.j2k grey.jp2 alpha.jp2; do { printf '\000'; cat "$tmp/$f"; } > "$out/j2000/$f"; done
+{ printf '\001'; cat "$tmp/p.jp2"; } > "$out/j2000/params.jp2"
+# HD Photo by the reference encoder (our own writer's files come from make_seeds).
+im "$tmp/p.png" BMP3:"$tmp/p.bmp"
+JxrEncApp -i "$tmp/p.bmp" -o "$out/hdp/ref.jxr" -q 1 > /dev/null
+# The 3D library's picture layer: bitmaps (choice 0) and PNG images (choice 1).
+for f in rgb24 rgba32 pal8; do cp "$out/bmp/$f.bmp" "$out/picture/$f.bmp"; done
+for f in rgb rgba palette interlaced; do { printf '\001'; tail -c +2 "$out/png/$f.png"; } > "$out/picture/$f.png"; done
+# OBJ by hand: a 3 x 3 plane of faces written in the record forms others use.
+printf 'mtllib none.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nvt 1 1\nvn 0 0 1\nf 1/1/1 2/2/1 4/4/1 3/3/1\nf -4/-4 -3/-3 -1/-1\n' | { printf '\002'; cat; } > "$out/obj/plane-forms.obj"
 # Our own writers.
 "$build/fuzz/make_seeds" "$out"
 echo "seeds: $(find "$out" -type f | wc -l) files, $(du -sk "$out" | cut -f1) KiB"

@@ -1,14 +1,32 @@
-// Writes the seeds that only this system's own writers make: raw bitmap streams (plain and
-// through zlib), packed DIBs, zlib data, binary archives, component streams and "glsm" meshes. Each file
-// starts with the choice byte its fuzz target takes first, where the target takes one.
+// Writes the seeds that only this system's own writers (or the test builders of its readers)
+// make: raw bitmap streams (plain and through zlib), packed DIBs, zlib data, binary archives,
+// component streams and "glsm" meshes; TIFF pages with EXIF and annotations, EXIF blocks, maker
+// notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
+// camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
+// properties; the shape's OBJ and XML files and clipboard blocks. Each file starts with the
+// choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "fuzz/ImageInput.h"
+#include "fuzz/ShapeInput.h"
+#include "rastova/codecs/RVEXIF.h"
+#include "rastova/codecs/rvdicom.h"
+#include "rastova/codecs/rvwic.h"
+#include "rastova/codecs/tests/DicomTestTools.h"
+#include "rastova/codecs/tests/RawTools.h"
+#include "rastova/codecs/tiffilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVDibTransfer.h"
+#include "rastova/core/RVImagingAnnot.h"
 #include "rastova/core/RVRawStream.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVZLib.h"
@@ -19,7 +37,19 @@
 #include "scene3d/base/VectorLists.h"
 #include "scene3d/base/XCollection.h"
 #include "scene3d/scene/Scene3dScene.h"
+#include "scene3d/scene/animation/MorphableMeshObject.h"
+#include "scene3d/scene/animation/Skeleton.h"
+#include "scene3d/scene/animation/SkeletonMeshObject.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
+#include "scene3d/scene/core/GLBehaviours.h"
+#include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/mesh/MeshObject.h"
+#include "scene3d/scene/texture/GLTextureImage.h"
+#include "scene3d/scene/texture/picture/Bitmap.h"
+#include "shape/ObjFile.h"
+#include "shape/PointClipboard.h"
+#include "shape/TextureBitmaps.h"
+#include "shape/XmlObject.h"
 
 namespace {
 
@@ -79,6 +109,14 @@ void ZlibData() {
   Put("zlib", "cut.z", Choice(1, Zip(text).substr(0, 40)));
 }
 
+// The stored properties of an object, as a component stream holds them.
+std::string StoredProperties(gl3d::TPersistent& object) {
+  gl3d::TMemoryStream s;
+  gl3d::TWriter w(s);
+  w.WriteDefinedProperties(object);
+  return s.DataString();
+}
+
 void Archives() {
   gl3d::TAffineVectorList points;
   points.Add(gl3d::TVector3f{1, 2, 3});
@@ -96,21 +134,303 @@ void Archives() {
   Put("archive", "empty.bin", Choice(0, gl3d::TPersistentObjectList().SaveToString()));
   Put("archive", "points.bin", Choice(1, points.SaveToString()));
 
-  auto props = [](gl3d::TPersistent& object) {
-    gl3d::TMemoryStream s;
-    gl3d::TWriter w(s);
-    w.WriteDefinedProperties(object);
-    return s.DataString();
-  };
   gl3d::TGLColor color(nullptr);
   color.SetColor(gl3d::TVector4f{0.25f, 0.5f, 1, 0.75f});
-  Put("component_stream", "color.bin", Choice(0, props(color)));
-  Put("component_stream", "points.bin", Choice(1, props(points)));
+  Put("component_stream", "color.bin", Choice(0, StoredProperties(color)));
+  Put("component_stream", "points.bin", Choice(1, StoredProperties(points)));
   gl3d::TXCollection collection(nullptr);
   gl3d::TMemoryStream s;
   gl3d::TWriter w(s);
   collection.WriteToFiler(w);
   Put("component_stream", "collection.bin", Choice(2, s.DataString()));
+}
+
+// A skeleton (two levels of bones, an angle and a quaternion frame, a collider on a bone) and a
+// "glsm" list with a morphable and a skinned mesh object.
+void AnimationSeeds() {
+  gl3d::TSkeleton skeleton;
+  auto* root = new gl3d::TSkeletonBone(skeleton.RootBones(), 0);
+  root->SetName("root");
+  auto* arm = new gl3d::TSkeletonBone(root, 1);
+  arm->SetName("arm");
+  auto* angles = new gl3d::TSkeletonFrame(skeleton.Frames());
+  auto* quats = new gl3d::TSkeletonFrame(skeleton.Frames());
+  quats->SetTransformMode(gl3d::ftQuaternions);
+  for (int b = 0; b < 2; ++b) {
+    angles->Position()->Add({float(b), 1, 0});
+    angles->Rotation()->Add({0.5f, 0, 0.25f * b});
+    quats->Position()->Add({0, float(b), 0});
+    quats->Quaternion()->SetCount(b + 1);
+    quats->Quaternion()->Put(b, {0, 0.6f, 0, 0.8f});
+  }
+  Put("skeleton", "bones.skel", skeleton.SaveToString());
+  (new gl3d::TSkeletonCollider(skeleton.Colliders()))->SetBone(arm);
+  Put("skeleton", "colliders.skel", skeleton.SaveToString());
+
+  gl3d::TMeshObjectList list;
+  auto* morph = new gl3d::TMorphableMeshObject(&list);
+  morph->Vertices()->Add({1, 0, 0});
+  (new gl3d::TMeshMorphTarget(morph->MorphTargets()))->Vertices()->Add({2, 0, 0});
+  auto* skin = new gl3d::TSkeletonMeshObject(&list);
+  skin->Vertices()->Add({0, 1, 0});
+  skin->Normals()->Add({0, 0, 1});
+  skin->SetBonesPerVertex(2);
+  skin->SetVerticeBoneWeightCount(1);
+  skin->VerticesBonesWeights(0, 0) = {0, 0.5f};
+  skin->VerticesBonesWeights(0, 1) = {1, 0.5f};
+  Put("glsm", "rig.glsm", list.SaveToString());
+}
+
+// ---- the image codecs' metadata and the formats without an outside writer
+
+std::string Stored(rv::TMemoryStream& s) { return Str(s.Data()); }
+
+// The Nikon type-3 maker note: signature, its own big-endian TIFF header, three entries.
+std::string NikonNote() {
+  std::string n("Nikon\0\x02\x10\0\0MM\0\x2A\0\0\0\x08", 18);
+  n += std::string("\0\x03", 2);
+  n += std::string("\0\x01\0\x07\0\0\0\x04" "0210", 12);
+  n += std::string("\0\x02\0\x03\0\0\0\x02\0\0\0\xC8", 12);
+  n += std::string("\0\x04\0\x02\0\0\0\x08\0\0\0\x32", 12);
+  n += std::string("\0\0\0\0NORMAL\0\0", 12);
+  return n;
+}
+
+// A plain little-endian IFD (a maker without a signature) whose text lies after it, its offset
+// counted from position 0 of the enclosing structure, where the note sits at `at`.
+std::string PlainNote(uint32_t at) {
+  std::string n("\x01\0\x10\0\x02\0\x06\0\0\0", 10);
+  const uint32_t text = at + 18;
+  n.append(reinterpret_cast<const char*>(&text), 4);
+  n += std::string("\0\0\0\0HELLO\0", 10);
+  return n;
+}
+
+void FillEXIF(rv::TIOParamsVals& p) {
+  p.EXIF_HasEXIFData = true;
+  p.EXIF_Make = "ZephorCam";
+  p.EXIF_Model = "Model 7";
+  p.SetEXIF_Orientation(6);
+  p.SetEXIF_XResolution(72);
+  p.SetEXIF_YResolution(72);
+  p.EXIF_DateTime = "2024:05:06 07:08:09";
+  p.SetEXIF_ExposureTime(0.004);
+  p.SetEXIF_FNumber(2.8);
+  p.EXIF_ISOSpeedRatings[0] = 200;
+  p.EXIF_ExifVersion = "0230";
+  p.EXIF_UserCommentCode = std::string("ASCII\0\0\0", 8);
+  p.EXIF_UserComment = u"note";
+  p.EXIF_XPTitle = u"Title";
+  p.EXIF_GPSVersionID = "2.2.0.0";
+  p.EXIF_GPSLatitudeRef = "N";
+  const std::string note = NikonNote();
+  rv::TRVMemStream ns(note.data(), static_cast<int64_t>(note.size()));
+  p.EXIF_MakerNote.ReadMakerNote(ns, static_cast<int32_t>(note.size()), true);
+}
+
+std::unique_ptr<rv::TRVBitmap> Picture(int32_t w, int32_t h, rv::TRVPixelFormat format = rv::rv24RGB) {
+  auto b = std::make_unique<rv::TRVBitmap>(w, h, format);
+  if (format == rv::rv24RGB) Pattern(*b);
+  return b;
+}
+
+void Metadata() {
+  rv::TIOParamsVals withExif;
+  FillEXIF(withExif);
+  withExif.EXIF_Thumbnail = Picture(8, 6);
+  const std::vector<uint8_t> block = rv::BuildEXIFBlock(withExif, true);
+  Put("exif", "full.exif", Str(block));
+  rv::TIOParamsVals plain;
+  plain.EXIF_HasEXIFData = true;
+  plain.EXIF_Model = "M";
+  Put("exif", "small.exif", Str(rv::BuildEXIFBlock(plain, true)));
+
+  Put("maker_note", "nikon.bin", Choice(0, NikonNote()));
+  Put("maker_note", "plain.bin", Choice((20 << 1) | 1, std::string(20, '\0') + PlainNote(20)));
+  Put("maker_note", "fuji.bin",
+      Choice(1, std::string("FUJIFILM\x0C\0\0\0\x01\0\x00\x10\x02\0\x04\0\0\0ABC\0\0\0\0\0", 30)));
+
+  rv::TRVImagingAnnot annot;
+  rv::TRVImagingObject& line = annot.AddObject();
+  line.SetMarkType(3);
+  line.Points = {{1, 2}, {30, 40}, {5, 60}};
+  rv::TRVImagingObject& text = annot.AddObject();
+  text.SetMarkType(7);
+  text.SetFontHeight(12);
+  text.Text = "a note";
+  text.HasText = true;
+  Put("wang", "marks.bin", Str(annot.SaveToWangData()));
+
+  // TIFF pages that carry all of it: EXIF with a thumbnail, a maker note, annotations.
+  auto tiff = [](rv::TRVBitmap& bitmap, rv::TIOParamsVals& params) {
+    rv::TMemoryStream s;
+    rv::TRVProgressRec progress;
+    rv::WriteTIFFStream(s, false, &bitmap, nullptr, progress, params);
+    return Str(s.Data());
+  };
+  const auto rgb = Picture(12, 8);
+  withExif.TIFF_Compression = 5;
+  withExif.GetImagingAnnot().Assign(annot);
+  const std::string exifTiff = tiff(*rgb, withExif);
+  Put("tiff", "exif-lzw.tif", exifTiff);
+  Put("tiff_handler", "exif-lzw.tif", exifTiff);
+  const auto bw = Picture(40, 30, rv::rv1g);
+  for (uint8_t c : {1, 3, 4}) {  // modified Huffman, Group 3 two-dimensional, Group 4
+    rv::TIOParamsVals p;
+    p.TIFF_Compression = c;
+    p.SamplesPerPixel = 1;
+    p.BitsPerSample = 1;
+    Put("tiff", "fax" + std::to_string(c) + ".tif", tiff(*bw, p));
+  }
+  rv::TIOParamsVals packbits;
+  packbits.TIFF_Compression = 9;
+  Put("tiff_handler", "packbits.tif", tiff(*rgb, packbits));
+
+  rv::TMemoryStream hdp;
+  rv::TRVProgressRec progress;
+  rv::TIOParamsVals hdpParams;
+  rv::WriteHDPStream(hdp, *rgb, hdpParams, progress);
+  Put("hdp", "rgb.wdp", Stored(hdp));
+  hdpParams.HDP_Lossless = true;
+  rv::TMemoryStream hdpLossless;
+  const auto grey = Picture(9, 7, rv::rv8g);
+  rv::WriteHDPStream(hdpLossless, *grey, hdpParams, progress);
+  Put("hdp", "grey-lossless.wdp", Stored(hdpLossless));
+
+  rv::test::TSyntheticDNG dng;
+  dng.width = 16;
+  dng.height = 12;
+  Put("camera_raw", "synthetic.dng", Str(rv::test::MakeSyntheticDNG(dng)));
+}
+
+void Dicom() {
+  using B = rv::test::DicomBuilder;
+  std::vector<uint8_t> grey(6 * 4), rgb(5 * 3 * 3);
+  for (size_t i = 0; i < grey.size(); ++i) grey[i] = static_cast<uint8_t>(i * 10);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 5);
+  std::vector<uint8_t> grey16;
+  for (int i = 0; i < 12; ++i) B::Put16(grey16, static_cast<uint16_t>(i * 300), false);
+  Put("dicom", "grey8.dcm",
+      Choice(0, Str(B("1.2.840.10008.1.2.1", B::ExplicitLE).Image(4, 6, 1, 8, 8, "MONOCHROME2").NativePixels(grey).Bytes())));
+  Put("dicom", "grey12-implicit.dcm",
+      Choice(0, Str(B("1.2.840.10008.1.2", B::ImplicitLE).Image(3, 4, 1, 16, 12, "MONOCHROME1").NativePixels(grey16).Bytes())));
+  Put("dicom", "rgb-big-endian.dcm",
+      Choice(0, Str(B("1.2.840.10008.1.2.2", B::ExplicitBE).Image(3, 5, 3, 8, 8, "RGB").NativePixels(rgb).Bytes())));
+  Put("dicom", "params.dcm",
+      Choice(1, Str(B("1.2.840.10008.1.2.1", B::ExplicitLE, false)
+                        .Text(0x0010, 0x0010, "PN", "Doe^John")
+                        .Image(4, 6, 1, 8, 8, "MONOCHROME2")
+                        .NativePixels(grey)
+                        .Bytes())));
+  std::vector<int> samples;
+  for (int i = 0; i < 7 * 5; ++i) samples.push_back((i * 97) % 4096);
+  const std::vector<uint8_t> lossless = rv::test::LosslessJpeg(7, 5, 12, 0, samples);
+  Put("dicom", "lossless.dcm",
+      Choice(0, Str(B("1.2.840.10008.1.2.4.70", B::ExplicitLE)
+                        .Image(5, 7, 1, 16, 12, "MONOCHROME2")
+                        .EncapsulatedPixels({lossless}, false)
+                        .Bytes())));
+  // The decoders' own choices carry a second choice byte the target skips.
+  Put("dicom", "lossless16.ljpg", Choice(2, std::string(1, '\0') + Str(lossless)));
+  Put("dicom", "lossless8-restart.ljpg",
+      Choice(3, std::string(1, '\0') + Str(rv::test::LosslessJpeg(7, 5, 8, 4, std::vector<int>(35, 100)))));
+  std::vector<uint8_t> packed;
+  rv::PackBitsEncodeRow(grey.data(), static_cast<int32_t>(grey.size()), packed);
+  const std::vector<uint8_t> run(40, 9);
+  rv::PackBitsEncodeRow(run.data(), static_cast<int32_t>(run.size()), packed);
+  Put("dicom", "packbits.bin", Choice(4, std::string(1, '\0') + Str(packed)));
+}
+
+// ---- the 3D library's pictures and files
+
+template <class Graphic>
+std::string SavedGraphic(const Graphic& g) {
+  gl3d::TMemoryStream s;
+  g.SaveToStream(s);
+  return s.DataString();
+}
+
+gl3d::TBitmap SceneBitmap(int32_t w, int32_t h, gl3d::TPixelFormat format) {
+  gl3d::TBitmap b;
+  b.SetPixelFormat(format);
+  b.SetSize(w, h);
+  const int32_t bytes = format == gl3d::pf32bit ? 4 : 3;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w * bytes; ++x) b.ScanLine(y)[x] = static_cast<uint8_t>(x * 31 + y * 17);
+  return b;
+}
+
+std::string FileBytes(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void Scene(const std::string& tmp) {
+  const gl3d::TBitmap b24 = SceneBitmap(5, 3, gl3d::pf24bit), b32 = SceneBitmap(3, 4, gl3d::pf32bit);
+  Put("picture", "rgb24.bmp", Choice(0, SavedGraphic(b24)));
+  Put("picture", "rgba32.bmp", Choice(0, SavedGraphic(b32)));
+
+  gl3d::TGLBlankImage blank(nullptr);
+  blank.SetWidth(64);
+  blank.SetHeight(32);
+  blank.SetDepth(2);
+  blank.SaveToFile(tmp + "/blank");
+  Put("texture_image", "blank.txt", Choice(0, FileBytes(tmp + "/blank")));
+  gl3d::TGLCubeMapImage cube(nullptr);
+  for (int face = 0; face < 6; ++face)
+    cube.Pictures(static_cast<gl3d::TGLCubeMapTarget>(face))->SetGraphic(face == 5 ? &b32 : &b24);
+  cube.SaveToFile(tmp + "/cube");
+  Put("texture_image", "cube.cbm", Choice(1, FileBytes(tmp + "/cube")));
+
+  gl3d::TGLMaterialLibrary library(nullptr);
+  gl3d::TGLLibMaterial* m = library.Materials()->Add();
+  m->SetName("Plain");
+  m->Material()->FrontProperties()->SetShininess(64);
+  library.AddTextureMaterial("Pictured", &b24);
+  gl3d::TMemoryStream archive;
+  library.SaveToStream(archive);
+  Put("material_library", "two.bin", archive.DataString());
+  gl3d::TGLMaterialLibrary empty(nullptr);
+  gl3d::TMemoryStream emptyArchive;
+  empty.SaveToStream(emptyArchive);
+  Put("material_library", "empty.bin", emptyArchive.DataString());
+
+  gl3d::TGLBaseSceneObject object(nullptr);
+  (new gl3d::TGLBehaviour(object.Behaviours()))->SetName("spin");
+  (new gl3d::TGLObjectEffect(object.Effects()))->SetName("glow");
+  Put("scene_properties", "collections.bin", Choice(0, StoredProperties(object)));
+  object.Position()->SetPoint(1, 2, 3);
+  Put("scene_properties", "coordinates.bin", Choice(1, StoredProperties(*object.Position())));
+}
+
+// ---- the shape's files and clipboard block
+
+void Shapes(const std::string& tmp) {
+  zephor_fuzz::StartImageLibrary();
+  shape::CreateTextureBitmaps();  // the OBJ writer stores the base texture beside the file
+  shape::TCS& cs = zephor_fuzz::FreshShape(shape::SCTYPE_SPHERE, 9, 9);
+  for (bool triangles : {false, true}) {
+    std::string name = tmp + (triangles ? "/tri.obj" : "/quad.obj");
+    shape::WriteObjFile(cs, name, triangles);
+    Put("obj", triangles ? "sphere-triangles.obj" : "sphere-quads.obj", Choice(4, FileBytes(name)));
+  }
+  shape::TCS& plane = zephor_fuzz::FreshShape(shape::SCTYPE_PLANE, 5, 4);
+  plane.RP[1][1] = true;
+  plane.GP[2][2] = 3;
+  std::string xml = tmp + "/plane.xml";
+  shape::WriteXmlObject(plane, xml);
+  Put("xml_object", "plane.xml", Choice(0, FileBytes(xml)));
+  Put("xml_object", "plane-reset.xml", Choice(1, FileBytes(xml)));
+
+  shape::TBitmapClip block;
+  block.Width = 3;
+  block.Height = 2;
+  block.Points = {{0.1, 0.2, 0.3}, {shape::kClipHoleX, 0, 0}, {0.5, -0.5, 0}, {0, 0, 0}, {1, 1, 1}, {-1, -1, -1}};
+  Put("point_block", "block.bin", Choice(10 << 2, Str(shape::EncodePointBlock(block))));
+  Put("point_block", "torus.bin", Choice((32 << 2) | 1, Str(shape::EncodePointBlock(block))));
+  shape::FreeTextureBitmaps();
 }
 
 // Mesh-object lists: a small grid with each kind of face group, and one per plain mode.
@@ -148,6 +468,7 @@ void Meshes() {
   mesh->SetMode(gl3d::moTriangleStrip);
   Put("glsm", "strip.glsm", list.SaveToString());
   Put("glsm", "empty.glsm", gl3d::TMeshObjectList().SaveToString());
+  AnimationSeeds();
 }
 
 }  // namespace
@@ -160,9 +481,17 @@ int main(int argc, char** argv) {
   root = argv[1];
   gl3d::Scene3dBaseStartup();
   gl3d::Scene3dSceneStartup();
+  zephor_fuzz::StartImageLibrary();
   Images();
   ZlibData();
   Archives();
   Meshes();
+  Metadata();
+  Dicom();
+  const std::filesystem::path tmp = std::filesystem::temp_directory_path() / ("zephor-seeds-" + std::to_string(getpid()));
+  std::filesystem::create_directories(tmp);
+  Scene(tmp.string());
+  Shapes(tmp.string());
+  std::filesystem::remove_all(tmp);
   return 0;
 }

@@ -22,12 +22,14 @@ struct THuffTable {
   int32_t minCode[17] = {}, maxCode[17] = {}, firstIndex[17] = {};
   uint16_t fast[256] = {};  // length << 8 | value; 0 = longer than 8 bits or no code
 
-  void Build() {
+  // False when the counts ask for more codes of some length than that length has.
+  bool Build() {
     int32_t code = 0, index = 0;
     for (int32_t l = 1; l <= 16; ++l) {
       firstIndex[l] = index;
       minCode[l] = code;
       maxCode[l] = counts[l] ? code + counts[l] - 1 : -1;
+      if (code + counts[l] > (1 << l)) return false;
       for (int32_t i = 0; i < counts[l]; ++i, ++code, ++index) {
         if (l > 8) continue;
         const int32_t span = 1 << (8 - l), first = code << (8 - l);
@@ -35,10 +37,12 @@ struct THuffTable {
       }
       code <<= 1;
     }
+    return true;
   }
 };
 
-// Bits of the entropy-coded data, most significant first; past the end it yields zero bits.
+// Bits of the entropy-coded data, most significant first; past the end it yields zero bits, and
+// Exhausted() tells that bits past the end were taken.
 class TBitReader {
  public:
   TBitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
@@ -52,6 +56,7 @@ class TBitReader {
     return static_cast<uint32_t>(bits_ >> (count_ - 16)) & 0xFFFF;
   }
   void Skip(int32_t n) { count_ -= n; }
+  bool Exhausted() const { return int64_t(at_) * 8 - count_ > int64_t(size_) * 8; }
   int32_t Bits(int32_t n) {
     if (n == 0) return 0;
     Fill();
@@ -131,7 +136,7 @@ bool ReadTables(const uint8_t* seg, int64_t length, TLosslessHeader& h) {
       t.values[i] = seg[at + i];
     }
     at += total;
-    t.Build();
+    if (!t.Build()) return false;
   }
   return true;
 }
@@ -234,8 +239,11 @@ bool DecodeScan(const TLosslessHeader& h, const std::vector<uint8_t>& clean, con
   bool intervalStart = true, ok = true;
   int64_t written = 0;
   if (progress) codecs::StartProgress(*progress, height);
-  for (int32_t y = 0; y < height && ok; ++y) {
-    for (int32_t x = 0; x < width && ok; ++x) {
+  // Every sample costs at least one bit, so samples decoded from bits past the end of the data
+  // are not in the file: decoding stops there (the rows before stay), and once the rows stored
+  // fill the destination. A few bytes cannot make it decode a header's billions of samples.
+  for (int32_t y = 0; y < height && ok && written < capacity; ++y) {
+    for (int32_t x = 0; x < width && ok && !in.Exhausted(); ++x) {
       if (untilRestart == 0) {
         if (nextRestart < restarts.size()) in.Restart(restarts[nextRestart++]);
         untilRestart = h.restartInterval;
@@ -268,6 +276,7 @@ bool DecodeScan(const TLosslessHeader& h, const std::vector<uint8_t>& clean, con
       intervalStart = false;
       if (untilRestart > 0) --untilRestart;
     }
+    if (in.Exhausted()) break;
     for (size_t i = 0; i < rowSamples && written < capacity; ++i, ++written) {
       if (dest8)
         dest8[written] = static_cast<uint8_t>(current[i]);
@@ -295,6 +304,8 @@ bool DecodeLosslessJPEGBuffer(const uint8_t* data, int64_t size, uint16_t* dest1
   std::vector<uint8_t> clean;
   std::vector<size_t> restarts;
   if (!CleanScanData(data, size, h.scanStart, clean, restarts)) return false;
+  // Nor can a row wider than the data can code ask for its row buffers.
+  if (int64_t(h.samplesPerLine) * h.components > int64_t(clean.size()) * 8 + 64) return false;
   return DecodeScan(h, clean, restarts, dest16, dest8, capacity, progress);
 }
 

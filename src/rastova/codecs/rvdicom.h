@@ -32,7 +32,8 @@ bool IsDICOMStream(TStream& stream);
 // samples: bytes into `dest8` when given, else 16-bit samples into `dest16`, at most `capacity`
 // samples. A stream without SOF3 decodes nothing and succeeds. False for a stream the decoder
 // rejects: fewer than 32 bytes, a missing marker byte, a segment past the end, a table of more
-// than 17 codes or a value above 16, more than four tables, no table, no scan or a second scan.
+// than 17 codes, a value above 16 or more codes of a length than that length has, more than four
+// tables, no table, no scan or a second scan.
 bool DecodeLosslessJPEG(TStream& stream, uint16_t* dest16, uint8_t* dest8, int64_t capacity,
                         TRVProgressRec* progress, int64_t byteCount);
 bool DecodeLosslessJPEGBuffer(const uint8_t* data, int64_t size, uint16_t* dest16, uint8_t* dest8, int64_t capacity,

@@ -114,6 +114,57 @@ bool ReadAt(TStream& s, int64_t at, void* buffer, int64_t n) {
   return s.Read(buffer, n) == n;
 }
 
+// LibRaw trusts the TIFF structure of the files it parses: an IFD that runs past the end of the
+// data or an entry of no TIFF type has made it read far outside its own tables. So a file that
+// starts with a TIFF header must have sound IFDs (the main chain, the sub-IFDs and the EXIF IFD,
+// each table and each entry's values inside the data, types 1 to 13) before LibRaw sees it;
+// other files are left to LibRaw. The position is restored.
+bool TIFFStructureIsSound(TStream& stream) {
+  constexpr int32_t kMaxIFDs = 64;
+  const int64_t start = stream.GetPosition(), size = stream.GetSize() - start;
+  uint8_t header[8];
+  const bool read = ReadAt(stream, start, header, 8);
+  stream.SetPosition(start);
+  if (!read || !((header[0] == 'I' && header[1] == 'I') || (header[0] == 'M' && header[1] == 'M'))) return true;
+  const bool le = header[0] == 'I';
+  static const uint8_t kTypeSizes[14] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+  std::vector<uint32_t> pending{Get32(header + 4, le)}, seen;
+  bool sound = true;
+  while (sound && !pending.empty()) {
+    const uint32_t at = pending.back();
+    pending.pop_back();
+    if (at == 0 || std::find(seen.begin(), seen.end(), at) != seen.end()) continue;
+    if (seen.size() == kMaxIFDs) break;
+    seen.push_back(at);
+    uint8_t countBytes[2];
+    sound = ReadAt(stream, start + at, countBytes, 2);
+    const int64_t count = sound ? Get16(countBytes, le) : 0;
+    std::vector<uint8_t> table(static_cast<size_t>(count * 12 + 4));
+    // The next-IFD offset may be missing at the very end of the data.
+    sound = sound && ReadAt(stream, start + at + 2, table.data(), std::min<int64_t>(count * 12 + 4, size - at - 2)) &&
+            size - at - 2 >= count * 12;
+    for (int64_t i = 0; sound && i < count; ++i) {
+      const uint8_t* e = table.data() + i * 12;
+      const uint16_t tag = Get16(e, le), type = Get16(e + 2, le);
+      const int64_t bytes = type >= 1 && type <= 13 ? int64_t(Get32(e + 4, le)) * kTypeSizes[type] : -1;
+      const int64_t valueAt = Get32(e + 8, le);
+      sound = bytes >= 0 && (bytes <= 4 || valueAt + bytes <= size);
+      if (sound && (tag == 330 || tag == 34665) && (type == 4 || type == 13)) {
+        const int64_t n = std::min<int64_t>(Get32(e + 4, le), kMaxIFDs);
+        for (int64_t k = 0; k < n; ++k) {
+          uint8_t v[4];
+          if (n == 1) std::memcpy(v, e + 8, 4);
+          else if (!ReadAt(stream, start + valueAt + 4 * k, v, 4)) break;
+          pending.push_back(Get32(v, le));
+        }
+      }
+    }
+    if (sound && size - at - 2 >= count * 12 + 4) pending.push_back(Get32(table.data() + count * 12, le));
+  }
+  stream.SetPosition(start);
+  return sound;
+}
+
 // Measures an embedded JPEG without decoding it; keeps it when it is smaller in both sizes.
 void ConsiderJpeg(TCIFFState& st, int64_t at, int64_t size) {
   std::vector<uint8_t> data(static_cast<size_t>(size));
@@ -449,6 +500,7 @@ bool IsCameraRawStream(TStream& stream) {
   const int64_t start = stream.GetPosition();
   bool ok = false;
   try {
+    if (!TIFFStructureIsSound(stream)) return false;
     TRVBufferedReadStream buffered(stream, 65536, true);
     TRawDataStream ds(buffered);
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
@@ -507,6 +559,10 @@ void ReadCameraRawStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& para
   const double bright = params.RAW_MatchThumbnailColors && hasThumbnail ? 0.5 : params.RAW_Brightness;
   stream.SetPosition(start);
   try {
+    if (!TIFFStructureIsSound(stream)) {
+      progress.SetAborting();
+      return;
+    }
     TRVBufferedReadStream buffered(stream, 65536, true);
     TRawDataStream ds(buffered);
     auto raw = std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
@@ -534,6 +590,14 @@ void ReadCameraRawStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& para
     params.Width = params.StoredWidth = raw->imgdata.sizes.width - 2;
     params.Height = params.StoredHeight = raw->imgdata.sizes.height - 2;
     if (paramsOnly) return;
+    // Camera sensors code at least a few bits a pixel even losslessly compressed, so a raw area
+    // far beyond what the file's bytes can hold is a damaged header: refuse it before LibRaw
+    // allocates for it (generously: 64 pixels a byte, and any file may claim 4 M pixels).
+    const int64_t rawPixels = int64_t(raw->imgdata.sizes.raw_width) * raw->imgdata.sizes.raw_height;
+    if (rawPixels > (stream.GetSize() - start) * 64 + (int64_t(1) << 22)) {
+      progress.SetAborting();
+      return;
+    }
     if (progress.HasEvent()) progress.Report(0);
     // A shrunk mosaic is not interpolated, so it keeps its border.
     const bool shrink = params.RAW_HalfSize && id.filters != 0;

@@ -20,12 +20,15 @@ namespace rv {
 class TRVBitmap;
 class TStream;
 
-// A camera LibRaw identifies; the stream position is restored.
+// A camera LibRaw identifies (a TIFF-based file only with sound IFDs, as below); the stream
+// position is restored.
 bool IsCameraRawStream(TStream& stream);
 
 // Decodes the raw file at the stream's position. `paramsOnly` fills the parameters (size, camera,
 // metadata, thumbnail) without decoding and without touching the bitmap. A file LibRaw cannot
-// identify or decode sets the abort flag, as does a cancel through the progress record.
+// identify or decode sets the abort flag, as do a file that starts with a TIFF header whose IFDs
+// run past the data or hold entries of no TIFF type (refused before LibRaw parses it) and a
+// cancel through the progress record.
 void ReadCameraRawStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
                          bool paramsOnly);
 

@@ -102,7 +102,23 @@ uint32_t BitsPerPixel(const PKPixelFormatGUID& f) {
 constexpr int64_t kPixelsPerByte = 2048;
 constexpr int64_t kPixelSlack = int64_t(1) << 22;
 
-// The container's image plane must lie inside the stream, and its size must fit the data.
+// The size the image plane's own header gives ("WMPHOTO", then four bytes of flags, the third
+// of which tells whether the width and height less one take 16 or 32 bits); false when the plane
+// does not start with that header.
+bool PlaneSize(TStream& stream, int64_t at, int64_t& width, int64_t& height) {
+  uint8_t h[20];
+  stream.SetPosition(at);
+  if (stream.Read(h, sizeof h) != int64_t(sizeof h) || std::memcmp(h, "WMPHOTO", 8) != 0) return false;
+  const bool shortHeader = (h[10] & 0x80) != 0;
+  width = int64_t(shortHeader ? tiff::Get16(h + 12, false) : tiff::Get32(h + 12, false)) + 1;
+  height = int64_t(shortHeader ? tiff::Get16(h + 14, false) : tiff::Get32(h + 16, false)) + 1;
+  return true;
+}
+
+// The container's image plane must lie inside the stream, its size must fit the data, and the
+// plane's own header must give the container's size (libjxr decodes the plane by the one and
+// lays it out by the other). The transformation is one of the eight orientations: libjxr asserts
+// that and would end the program on any other value.
 bool PlaneFits(TStream& stream) {
   const int64_t start = stream.GetPosition();
   tiff::TTIFFIFD ifd;
@@ -117,8 +133,12 @@ bool PlaneFits(TStream& stream) {
       const int64_t size = stream.GetSize() - start;
       const int64_t at = ifd.Integer(0xBCC0, -1), bytes = ifd.Integer(0xBCC1, -1);
       const int64_t w = ifd.Integer(0xBC80, 0), ht = ifd.Integer(0xBC81, 0);
-      ok = at > 0 && bytes > 0 && at + bytes <= size && w > 0 && ht > 0 &&
+      const int64_t transformation = ifd.Integer(0xBC02, 0);
+      ok = at > 0 && bytes > 0 && at + bytes <= size && w > 0 && ht > 0 && transformation >= 0 &&
+           transformation < 8 &&
            w * ht <= std::min(codecs::kMaxPixelCount, bytes * kPixelsPerByte + kPixelSlack);
+      int64_t planeWidth = 0, planeHeight = 0;
+      ok = ok && PlaneSize(stream, start + at, planeWidth, planeHeight) && planeWidth == w && planeHeight == ht;
     }
   }
   stream.SetPosition(start);

@@ -47,6 +47,15 @@ int64_t ExpansionBound(uint16_t compression) {
 // Lets a cut file still show its rows: the bound above is applied to twice the data, and fax
 // rows are counted in twice the data plus this many bytes.
 constexpr int64_t kDataSlack = int64_t(1) << 20;
+// Fax pages. One bit of Group 4 data can code a whole row (a row like the one above it, such as
+// an all-white one), so the row bound alone lets a few bytes ask for a page of any width. No fax
+// or scanned page is wider than this (a 54-inch roll at 1200 dpi; A3 at 1200 dpi is 14,031).
+constexpr int64_t kFaxMaxWidth = int64_t(1) << 16;
+// ... and none holds more pixels per bit of its data than this: an all-white A4 page at 1200 dpi
+// (9,921 x 14,031, one bit a row) has 9,921, a page with any content far fewer.
+constexpr int64_t kFaxPixelsPerBit = int64_t(1) << 14;
+// Pixels any fax page may have whatever its data (a 1,024 x 1,024 page).
+constexpr int64_t kFaxSlackPixels = int64_t(1) << 20;
 // Decoded bytes a page may hold beyond what its data can give by the bounds above (applied to
 // the decoded size, so that a small file cannot ask for a large page).
 constexpr int64_t kDecodedSlack = int64_t(1) << 20;
@@ -261,18 +270,27 @@ bool DataCanFill(const TTIFFVars& v, bool tiled, int64_t streamSize) {
   const auto& counts = tiled ? v.TileByteCounts : v.StripByteCounts;
   int64_t data = 0;
   for (size_t i = 0; i < offsets.size(); ++i) data += ClippedCount(v, offsets, counts, i, streamSize);
+  // Blocks may share their bytes; the page cannot have more data than the file has.
+  data = std::min(data, streamSize);
   int64_t needed = 0;
+  // The rows decoded and their width: a tiled page decodes each tile whole.
+  int64_t rows = v.Height, width = v.Width;
   if (tiled) {
     const int64_t across = (int64_t(v.Width) + v.TileWidth - 1) / v.TileWidth;
     const int64_t down = (int64_t(v.Height) + v.TileLength - 1) / v.TileLength;
     const int64_t tiles = v.Params && v.Params->TIFF_GetTile >= 0 ? 1 : across * down;
     needed = TIFFRowBytes(v, v.TileWidth, false) * v.TileLength * tiles;
+    rows = int64_t(v.TileLength) * tiles;
+    width = v.TileWidth;
   } else {
     needed = TIFFRowBytes(v, v.Width, v.PlanarConfiguration == 2) * v.Height *
              (v.PlanarConfiguration == 2 ? v.SamplesPerPixel : 1);
   }
-  // Fax rows take at least one bit each.
-  if (v.Compression >= 2 && v.Compression <= 4) return int64_t(v.Height) <= (2 * data + kDataSlack) * 8;
+  // Fax rows take at least one bit each; the width and the pixels per bit are bounded above (as
+  // decoded bits, so that samples of more than one bit count as what they fill).
+  if (v.Compression >= 2 && v.Compression <= 4)
+    return rows <= (2 * data + kDataSlack) * 8 && width <= kFaxMaxWidth &&
+           needed * 8 <= data * 8 * kFaxPixelsPerBit + kFaxSlackPixels;
   return WithinExpansion(needed, data, ExpansionBound(v.Compression));
 }
 

@@ -38,10 +38,12 @@ class TBlockRows {
  public:
   TBlockRows(TTIFFVars& vars, const uint8_t* input, int64_t inputSize, int64_t rowBytes, int32_t width)
       : v_(vars), input_(input), size_(inputSize), rowBytes_(rowBytes), width_(width) {
-    // Room for the samples unpacked to one byte each, and for the 4-bit expansion.
-    const int64_t unpacked = int64_t(width) * std::max(v_.SamplesPerPixel, 1);
+    // Room for the 4-bit expansion and for samples of fewer than 8 bits read one byte each; the
+    // rows of one 1-bit sample (fax pages among them) are converted from their bits.
+    const int32_t bits = v_.BitsPerSample, samples = std::max(v_.SamplesPerPixel, 1);
+    const int64_t unpacked = bits < 8 && !(bits == 1 && samples == 1) ? int64_t(width) * samples : 0;
     buffer_.assign(static_cast<size_t>(std::max(rowBytes * 2, unpacked) + 16), 0);
-    if (IsFax(v_.Compression)) reference_.assign(static_cast<size_t>((width + 7) / 8) + 8, 0xFF);
+    if (IsFax(v_.Compression)) reference_.assign(static_cast<size_t>((int64_t(width) + 7) / 8) + 8, 0xFF);
   }
   ~TBlockRows() {
     if (lzw_ && v_.LZWDecompress) v_.LZWDecompress(nullptr, 0, 0, lzw_, 0);

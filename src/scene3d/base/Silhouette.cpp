@@ -4,6 +4,14 @@
 
 namespace gl3d {
 
+void SilhouetteRingAxes(const TVector3f& seenFrom, TVector3f& right, TVector3f& up) {
+  VectorCrossProduct3f(seenFrom, XVector3f, right);
+  if (VectorLength3f(right) < 0.001f) VectorCrossProduct3f(seenFrom, YVector3f, right);
+  VectorCrossProduct3f(seenFrom, right, up);
+  NormalizeVector3f(right);
+  NormalizeVector3f(up);
+}
+
 namespace {
 
 uint64_t EdgeKey(int a, int b) {
@@ -22,7 +30,19 @@ void TGLSilhouette::Flush() {
 void TBaseConnectivity::CreateSilhouette(const TSilhouetteQuery&, std::unique_ptr<TGLSilhouette>&, bool) {}
 
 TConnectivity::TConnectivity(bool precomputeFaceNormal)
-    : TBaseConnectivity(precomputeFaceNormal), vertices_(std::make_unique<TAffineVectorList>()) {}
+    : TBaseConnectivity(precomputeFaceNormal),
+      ownedVertices_(std::make_unique<TAffineVectorList>()),
+      vertices_(ownedVertices_.get()) {}
+
+void TConnectivity::BorrowVertices(TAffineVectorList* vertices) {
+  if (vertices) {
+    ownedVertices_.reset();
+    vertices_ = vertices;
+  } else {
+    ownedVertices_ = std::make_unique<TAffineVectorList>();
+    vertices_ = ownedVertices_.get();
+  }
+}
 
 void TConnectivity::Clear() {
   edgeVertices_.Clear();
@@ -31,7 +51,7 @@ void TConnectivity::Clear() {
   faceVertexIndex_.Clear();
   faceNormal_.Clear();
   vertexMemory_.Clear();
-  if (vertices_) vertices_->Clear();
+  if (ownedVertices_) ownedVertices_->Clear();
   edgeIndex_.clear();
 }
 

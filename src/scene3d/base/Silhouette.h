@@ -19,6 +19,11 @@ struct TSilhouetteQuery {
   bool CappingRequired;
 };
 
+// Two unit axes across the direction an object is seen from, for outlines drawn as a ring about
+// its centre: right is across seenFrom and the X axis (the Y axis when the two are nearly
+// parallel), up across seenFrom and right.
+void SilhouetteRingAxes(const TVector3f& seenFrom, TVector3f& right, TVector3f& up);
+
 class TGLSilhouette : public TObject {
  public:
   const char* ClassName() const override { return "TGLSilhouette"; }
@@ -60,7 +65,7 @@ class TConnectivity : public TBaseConnectivity {
   int FaceCount() const override { return faceVisible_.Count(); }
   void CreateSilhouette(const TSilhouetteQuery& query, std::unique_ptr<TGLSilhouette>& silhouette,
                         bool addToSilhouette) override;
-  // Empties every list and releases its memory.
+  // Empties every list and releases its memory; a borrowed vertex list is left as it is.
   virtual void Clear();
 
   // Records a triangle by vertex indices and its three edges; returns the face index.
@@ -73,6 +78,8 @@ class TConnectivity : public TBaseConnectivity {
   int AddQuad(const TVector3f& p1, const TVector3f& p2, const TVector3f& p3, const TVector3f& p4);
 
   TAffineVectorList& Vertices() { return *vertices_; }
+  // Whether the vertex list is the connectivity's own (the default) or borrowed.
+  bool OwnsVertices() const { return ownedVertices_ != nullptr; }
   const TIntegerList& EdgeVertices() const { return edgeVertices_; }
   const TIntegerList& EdgeFaces() const { return edgeFaces_; }
   const TByteList& FaceVisible() const { return faceVisible_; }
@@ -80,8 +87,10 @@ class TConnectivity : public TBaseConnectivity {
   const TAffineVectorList& FaceNormal() const { return faceNormal_; }
 
  protected:
-  // A descendant may supply its own vertex list.
-  void SetVertices(std::unique_ptr<TAffineVectorList> vertices) { vertices_ = std::move(vertices); }
+  // Works on another object's vertex list, which must outlive the use here: the own list is freed,
+  // and neither Clear nor the destructor touches the borrowed one. nullptr goes back to an own,
+  // empty list.
+  void BorrowVertices(TAffineVectorList* vertices);
 
  private:
   void FaceNormalOf(int face, TVector3f& normal) const;
@@ -93,7 +102,8 @@ class TConnectivity : public TBaseConnectivity {
   TIntegerList edgeVertices_;
   TIntegerList edgeFaces_;
   TIntegerList vertexMemory_;
-  std::unique_ptr<TAffineVectorList> vertices_;
+  std::unique_ptr<TAffineVectorList> ownedVertices_;
+  TAffineVectorList* vertices_;  // the own list or a borrowed one
   // The edge of each unordered vertex pair, so that recording an edge is not a search.
   std::unordered_map<uint64_t, int> edgeIndex_;
 };

@@ -1,11 +1,13 @@
 #include "scene3d/scene/Scene3dScene.h"
 
+#include "scene3d/scene/animation/GLActor.h"
 #include "scene3d/scene/core/GLBaseSceneObject.h"
 #include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/mesh/GLBaseMesh.h"
 #include "scene3d/scene/mesh/MeshObject.h"
 #include "scene3d/scene/objects/ObjectsStartup.h"
+#include "scene3d/scene/primitives/PrimitivesStartup.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/texture/TextureStartup.h"
 
@@ -16,9 +18,12 @@ void Scene3dSceneStartup() {
   RegisterSceneClasses();
   RegisterMeshObjectClasses();
   RegisterBaseMeshClasses();
+  RegisterAnimationClasses();
+  RegisterActorClasses();
   ObjectsStartup();
   RegisterClass<TGLMemoryViewer>("TGLMemoryViewer");
   RegisterClass<TGLMaterialLibrary>("TGLMaterialLibrary");
+  RegisterPrimitiveClasses();
   TextureStartup();
   ReadCounterFrequency();
 }

@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -318,22 +319,72 @@ TEST_F(RegStore, FailedWriteKeepsTheOldFileAndThrows) {
   EXPECT_EQ(TRegistryIniFile(kKey).ReadString("Setup", "Long", "").size(), 4000u);
 }
 
-TEST_F(RegStore, UnwritableFolderKeepsTheOldFileAndThrows) {
-  if (IsRoot())
-    GTEST_SKIP() << "folder permissions do not bind root; see FailedWriteKeepsTheOldFileAndThrows";
+// Folder permissions do not bind root, so as root the checks run in a child
+// that has given up root for an unprivileged user owning the test folder.
+static std::string UnwritableFolderChecks(const std::string& folder, const std::string& path) {
+  std::string failed;
+  auto check = [&](bool ok, const char* what) {
+    if (!ok) failed += std::string(what) + "; ";
+  };
+  auto throwsOnFlush = [](TRegStore& store) {
+    try {
+      store.Flush();
+    } catch (const ERegistryException&) {
+      return true;
+    }
+    return false;
+  };
   const std::string old = "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"A\"=\"a\"\n\n";
-  WriteWholeFile(SettingsPath(), old);
-  ::chmod(SettingsFolder().c_str(), 0500);
+  WriteWholeFile(path, old);
+  ::chmod(folder.c_str(), 0500);
   TRegStore store;
   store.WriteString("K", "B", "b");
-  EXPECT_THROW(store.Flush(), ERegistryException);
-  ::chmod(SettingsFolder().c_str(), 0700);
-  EXPECT_EQ(ReadWholeFile(SettingsPath()), old);
+  check(throwsOnFlush(store), "a flush into a read-only folder did not throw");
+  ::chmod(folder.c_str(), 0700);
+  check(ReadWholeFile(path) == old, "the old file changed");
   // An existing file that cannot be read is not replaced by one without its values.
-  ::chmod(SettingsPath().c_str(), 0);
-  EXPECT_THROW(store.Flush(), ERegistryException);
-  ::chmod(SettingsPath().c_str(), 0600);
-  EXPECT_EQ(ReadWholeFile(SettingsPath()), old);
+  ::chmod(path.c_str(), 0);
+  check(throwsOnFlush(store), "a flush over an unreadable file did not throw");
+  ::chmod(path.c_str(), 0600);
+  check(ReadWholeFile(path) == old, "the unreadable file was replaced");
+  return failed;
+}
+
+TEST_F(RegStore, UnwritableFolderKeepsTheOldFileAndThrows) {
+  if (!IsRoot()) {
+    EXPECT_EQ(UnwritableFolderChecks(SettingsFolder(), SettingsPath()), "");
+    return;
+  }
+  const uid_t nobody = 65534;
+  std::filesystem::create_directories(SettingsFolder());
+  for (const auto& e : std::filesystem::recursive_directory_iterator(Dir()))
+    ASSERT_EQ(::chown(e.path().c_str(), nobody, nobody), 0);
+  ASSERT_EQ(::chown(Dir().c_str(), nobody, nobody), 0);
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    std::string failed;
+    if (::setgid(nobody) != 0 || ::setuid(nobody) != 0)
+      failed = "cannot give up root";
+    else
+      failed = UnwritableFolderChecks(SettingsFolder(), SettingsPath());
+    if (!failed.empty() && ::write(pipeFds[1], failed.data(), failed.size()) < 0)
+      ::_exit(2);
+    ::_exit(failed.empty() ? 0 : 1);
+  }
+  ::close(pipeFds[1]);
+  std::string report;
+  char buf[256];
+  for (ssize_t n; (n = ::read(pipeFds[0], buf, sizeof buf)) > 0;)
+    report.append(buf, static_cast<size_t>(n));
+  ::close(pipeFds[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << report;
+  EXPECT_EQ(report, "");
 }
 
 TEST_F(RegStore, WhatCannotBeReplacedIsLeftAlone) {

@@ -318,64 +318,6 @@ TEST(Dicom, PixelLayouts) {
   EXPECT_EQ(p.b, 9);
 }
 
-// A lossless JPEG stream with predictor 1 and a restart interval, made here: every category has a
-// 5-bit code equal to its number.
-std::vector<uint8_t> LosslessJpeg(int w, int h, int precision, int restart, const std::vector<int>& samples) {
-  std::vector<uint8_t> out = {0xFF, 0xD8, 0xFF, 0xC3, 0, 11, uint8_t(precision), 0, uint8_t(h), 0, uint8_t(w), 1, 1, 0x11, 0};
-  out.insert(out.end(), {0xFF, 0xC4, 0, 36, 0x00, 0, 0, 0, 0, 17, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  for (int v = 0; v <= 16; ++v) out.push_back(uint8_t(v));
-  if (restart) out.insert(out.end(), {0xFF, 0xDD, 0, 4, 0, uint8_t(restart)});
-  out.insert(out.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0, 1, 0, 0});
-  uint32_t acc = 0;
-  int bits = 0;
-  auto flush = [&](bool pad) {
-    while (bits >= 8 || (pad && bits > 0)) {
-      uint8_t byte;
-      if (bits >= 8) {
-        byte = uint8_t(acc >> (bits - 8));
-        bits -= 8;
-      } else {
-        byte = uint8_t((acc << (8 - bits)) | ((1 << (8 - bits)) - 1));
-        bits = 0;
-      }
-      out.push_back(byte);
-      if (byte == 0xFF) out.push_back(0);
-    }
-    acc &= (1u << bits) - 1;
-  };
-  auto put = [&](uint32_t value, int n) {
-    acc = (acc << n) | (value & ((1u << n) - 1));
-    bits += n;
-    flush(false);
-  };
-  const int initial = 1 << (precision - 1);
-  int count = 0, marker = 0, intervalRow = 0;
-  bool start = true;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      if (restart && count == restart) {
-        flush(true);
-        out.push_back(0xFF);
-        out.push_back(uint8_t(0xD0 + (marker++ & 7)));
-        count = 0;
-        start = true;
-        intervalRow = y;
-      }
-      const int predicted = start ? initial : (y == intervalRow ? samples[size_t(y * w + x - 1)]
-                                                                : (x == 0 ? samples[size_t((y - 1) * w)] : samples[size_t(y * w + x - 1)]));
-      int diff = samples[size_t(y * w + x)] - predicted;
-      int category = 0;
-      while ((diff < 0 ? -diff : diff) >= (1 << category)) ++category;
-      put(uint32_t(category), 5);
-      if (category) put(uint32_t(diff < 0 ? diff + (1 << category) - 1 : diff), category);
-      start = false;
-      ++count;
-    }
-  flush(true);
-  out.insert(out.end(), {0xFF, 0xD9});
-  return out;
-}
-
 TEST(Dicom, LosslessDecoderRestartIntervals) {
   const int w = 7, h = 5;
   std::vector<int> samples;
@@ -624,14 +566,15 @@ TEST(Dicom, DamagedFiles) {
     for (size_t i = 0; i < bytes.size(); ++i) f[at + i] = bytes[i];
     return f;
   };
-  // Lossless variants: five tables, a table of 18 codes, no scan, a second scan, a segment past
-  // the end.
+  // Lossless variants: five tables, a table of 18 codes, more codes of a length than it has, no
+  // scan, a second scan, a segment past the end.
   std::vector<uint8_t> fiveTables = lossless;
   {
     const std::vector<uint8_t> dht(lossless.begin() + 15, lossless.begin() + 15 + 38);
     for (int i = 0; i < 4; ++i) fiveTables.insert(fiveTables.begin() + 15, dht.begin(), dht.end());
   }
   std::vector<uint8_t> eighteen = patched(lossless, 15 + 4 + 1 + 4, {18});
+  std::vector<uint8_t> oversubscribed = patched(lossless, 15 + 4 + 1 + 3, {17, 0});  // 17 codes of 4 bits
   std::vector<uint8_t> noScan(lossless.begin(), lossless.begin() + 53);
   noScan.insert(noScan.end(), 20, 0);
   std::vector<uint8_t> secondScan = lossless;
@@ -686,9 +629,11 @@ TEST(Dicom, DamagedFiles) {
       {"lookup table descriptors of 2^20 entries", lutHuge, 0, false},
       {"lossless: five tables", losslessFile(fiveTables), 0, true},
       {"lossless: a table of 18 codes", losslessFile(eighteen), 0, true},
+      {"lossless: more codes of a length than it has", losslessFile(oversubscribed), 0, true},
       {"lossless: no scan", losslessFile(noScan), 0, true},
       {"lossless: a second scan", losslessFile(secondScan), 0, true},
       {"lossless: a segment past the end", losslessFile(pastEnd), 0, true},
+      {"lossless: a frame header of 65535 x 65535 samples", losslessFile(patched(lossless, 7, {0xFF, 0xFF, 0xFF, 0xFF})), 0, true},
       {"lossless: a picture larger than the data", B(kLossless, B::ExplicitLE).Image(5000, 5000, 1, 16, 12, "MONOCHROME2").EncapsulatedPixels({lossless}, false).Bytes(), 0, true},
       {"encapsulated: no item", B(kRLE, B::ExplicitLE).Image(2, 2, 1, 8, 8, "MONOCHROME2").EncapsulatedPixels({}, false).Bytes(), 1, true},
       {"MPEG-2", B("1.2.840.10008.1.2.4.100", B::ExplicitLE).Image(2, 2, 1, 8, 8, "MONOCHROME2").EncapsulatedPixels({{1, 2}}, false).Bytes(), 0, true},

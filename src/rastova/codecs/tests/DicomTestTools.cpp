@@ -142,4 +142,60 @@ DicomBuilder& DicomBuilder::EncapsulatedPixels(const std::vector<std::vector<uin
   return *this;
 }
 
+std::vector<uint8_t> LosslessJpeg(int w, int h, int precision, int restart, const std::vector<int>& samples) {
+  std::vector<uint8_t> out = {0xFF, 0xD8, 0xFF, 0xC3, 0, 11, uint8_t(precision), 0, uint8_t(h), 0, uint8_t(w), 1, 1, 0x11, 0};
+  out.insert(out.end(), {0xFF, 0xC4, 0, 36, 0x00, 0, 0, 0, 0, 17, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  for (int v = 0; v <= 16; ++v) out.push_back(uint8_t(v));
+  if (restart) out.insert(out.end(), {0xFF, 0xDD, 0, 4, 0, uint8_t(restart)});
+  out.insert(out.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0, 1, 0, 0});
+  uint32_t acc = 0;
+  int bits = 0;
+  auto flush = [&](bool pad) {
+    while (bits >= 8 || (pad && bits > 0)) {
+      uint8_t byte;
+      if (bits >= 8) {
+        byte = uint8_t(acc >> (bits - 8));
+        bits -= 8;
+      } else {
+        byte = uint8_t((acc << (8 - bits)) | ((1 << (8 - bits)) - 1));
+        bits = 0;
+      }
+      out.push_back(byte);
+      if (byte == 0xFF) out.push_back(0);
+    }
+    acc &= (1u << bits) - 1;
+  };
+  auto put = [&](uint32_t value, int n) {
+    acc = (acc << n) | (value & ((1u << n) - 1));
+    bits += n;
+    flush(false);
+  };
+  const int initial = 1 << (precision - 1);
+  int count = 0, marker = 0, intervalRow = 0;
+  bool start = true;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      if (restart && count == restart) {
+        flush(true);
+        out.push_back(0xFF);
+        out.push_back(uint8_t(0xD0 + (marker++ & 7)));
+        count = 0;
+        start = true;
+        intervalRow = y;
+      }
+      const int predicted = start ? initial : (y == intervalRow ? samples[size_t(y * w + x - 1)]
+                                                                : (x == 0 ? samples[size_t((y - 1) * w)] : samples[size_t(y * w + x - 1)]));
+      int diff = samples[size_t(y * w + x)] - predicted;
+      int category = 0;
+      while ((diff < 0 ? -diff : diff) >= (1 << category)) ++category;
+      put(uint32_t(category), 5);
+      if (category) put(uint32_t(diff < 0 ? diff + (1 << category) - 1 : diff), category);
+      start = false;
+      ++count;
+    }
+  flush(true);
+  out.insert(out.end(), {0xFF, 0xD9});
+  return out;
+}
+
 }  // namespace rv::test

@@ -40,4 +40,8 @@ class DicomBuilder {
   std::vector<uint8_t> out_;
 };
 
+// A lossless JPEG stream (SOF3) of one component with predictor 1 and, when `restart` is not 0, a
+// restart interval of that many samples: every category has a 5-bit code equal to its number.
+std::vector<uint8_t> LosslessJpeg(int w, int h, int precision, int restart, const std::vector<int>& samples);
+
 }  // namespace rv::test

@@ -189,6 +189,28 @@ TEST(HdPhoto, DamagedFilesAbort) {
     uint8_t* e = &planeOutside[ifd + 2 + 12 * size_t(i)];
     if ((e[0] | (e[1] << 8)) == 0xBCC0) e[8] = e[9] = e[10] = 0x7F;
   }
+  // The plane's own header (after "WMPHOTO" and four bytes of flags) claims 48,647 rows where the
+  // container says 40: libjxr would decode by the one and lay out by the other.
+  std::vector<uint8_t> planeTaller = good;
+  for (int i = 0; i < n; ++i) {
+    const uint8_t* e = &good[ifd + 2 + 12 * size_t(i)];
+    if ((e[0] | (e[1] << 8)) != 0xBCC0) continue;
+    const size_t plane = e[8] | (e[9] << 8) | (e[10] << 16) | (size_t(e[11]) << 24);
+    ASSERT_EQ(std::string(reinterpret_cast<const char*>(&good[plane]), 7), "WMPHOTO");
+    const size_t height = plane + (good[plane + 10] & 0x80 ? 14 : 18);
+    planeTaller[height] = 0xBE;
+    planeTaller[height + 1] = 0x06;
+  }
+  // A transformation (tag 0xBC02) beyond the eight orientations: libjxr asserts on it.
+  std::vector<uint8_t> badTransformation = good;
+  bool hasTransformation = false;
+  for (int i = 0; i < n; ++i) {
+    uint8_t* e = &badTransformation[ifd + 2 + 12 * size_t(i)];
+    if ((e[0] | (e[1] << 8)) != 0xBC02) continue;
+    e[8] = 8;
+    hasTransformation = true;
+  }
+  ASSERT_TRUE(hasTransformation);
   std::vector<uint8_t> mutated = good;
   for (size_t i = 150; i < mutated.size(); i += 11) mutated[i] ^= 0x5A;
   struct Case {
@@ -201,6 +223,8 @@ TEST(HdPhoto, DamagedFilesAbort) {
       {"cut inside the image plane",
        std::vector<uint8_t>(good.begin(), good.begin() + long(good.size() / 2))},
       {"plane past the end", planeOutside},
+      {"plane taller than the container says", planeTaller},
+      {"transformation beyond the eight orientations", badTransformation},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -299,15 +299,31 @@ TEST(CameraRaw, DamagedFilesAbort) {
   cutSpec.cut = 2000;
   std::vector<uint8_t> mutated = dng;
   for (size_t i = 8; i < 300; i += 5) mutated[i] ^= 0x3C;
+  // IFD structures LibRaw must not see: it reads far outside its tables on them.
+  const size_t ifd = dng[4] | dng[5] << 8 | dng[6] << 16 | size_t(dng[7]) << 24;
+  std::vector<uint8_t> longTable = dng, typeless = dng, valuesPastEnd = dng;
+  longTable[ifd] = longTable[ifd + 1] = 0xFF;
+  typeless[ifd + 4] = typeless[ifd + 5] = 0;       // entry 0's type
+  valuesPastEnd[ifd + 2 + 12 * 2 + 7] = 0x40;      // entry 2's count times 2^24
+  const uint8_t libRawCrash[] = {  // found by fuzzing: 25 entries in 64 bytes, a typeless CFA pattern
+      0x49, 0x49, 0x2a, 0x00, 0x08, 0x00, 0x00, 0x00, 0x19, 0x00, 0x01, 0x00, 0x00, 0x00, 0x8e, 0x82,
+      0x01, 0xde, 0x24, 0x00, 0x00, 0x00, 0x00, 0x01, 0x01, 0x02, 0x12, 0xc6, 0x01, 0x00, 0x04, 0x00,
+      0x00, 0x00, 0x1c, 0x01, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x8e, 0x82,
+      0x01, 0xde, 0x24, 0x00, 0x00, 0x00, 0x00, 0x01, 0x01, 0x02, 0x12, 0x00, 0x04, 0x00, 0x00, 0x00};
   struct Case {
     const char* what;
     std::vector<uint8_t> data;
+    bool identified = false;  // by the detection, which does not decode
   } cases[] = {
       {"empty", {}},
-      {"DNG cut inside the strip", MakeSyntheticDNG(cutSpec)},
+      {"DNG cut inside the strip", MakeSyntheticDNG(cutSpec), true},
       {"DNG cut inside the IFD", std::vector<uint8_t>(dng.begin(), dng.begin() + 100)},
       {"not a raw file", SmallJpeg(16, 16)},
       {"noise", std::vector<uint8_t>(5000, 0x5A)},
+      {"an IFD table past the end", longTable},
+      {"an entry of type 0", typeless},
+      {"an entry's values past the end", valuesPastEnd},
+      {"a table cut short with a typeless CFA pattern", std::vector<uint8_t>(std::begin(libRawCrash), std::end(libRawCrash))},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -315,6 +331,8 @@ TEST(CameraRaw, DamagedFilesAbort) {
     EXPECT_FALSE(r->ok);
     TRVBitmap b;
     EXPECT_FALSE(ReadCameraRawFromMemory(c.data.data(), static_cast<int64_t>(c.data.size()), b));
+    TRVMemStream detect(c.data.data(), static_cast<int64_t>(c.data.size()));
+    EXPECT_EQ(IsCameraRawStream(detect), c.identified);
   }
   // Mutated tags: whatever LibRaw makes of them, the read ends.
   TRVBitmap b;

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "TiffTestTools.h"
+#include "common/tests/support/AllocationWatch.h"
 
 namespace rv {
 namespace {
@@ -496,6 +497,65 @@ TEST_F(TiffRead, DamagedFilesEndInTheirDocumentedFailure) {
       EXPECT_LE(r->bitmap.ImageSize(), int64_t(64) << 20);
     }
   }
+}
+
+// One bit of Group 4 data can code a whole row, so a fax page is bounded by its width and by the
+// pixels its data can stand for, and its rows are decoded into bit rows, not byte rows.
+TEST_F(TiffRead, FaxPagesAreBoundedByWhatTheirDataCanCode) {
+  const std::vector<uint8_t> vZero(3500, 0xFF);  // V0 codes: each row repeats the one above
+  // An 8 x 1 page in one tile of 16 x 16,000,000 bytes: each tile is decoded whole.
+  const std::vector<uint8_t> tiledFax = [&] {
+    TiffBuilder b;
+    const uint32_t at = b.Data(vZero);
+    b.Entry(256, 3, {8});
+    b.Entry(257, 3, {1});
+    b.Entry(258, 3, {8});
+    b.Entry(259, 3, {4});
+    b.Entry(262, 3, {1});
+    b.Entry(322, 3, {16});
+    b.Entry(323, 4, {16000000});
+    b.Entry(324, 4, {at});
+    b.Entry(325, 4, {uint32_t(vZero.size())});
+    return b.Bytes();
+  }();
+  struct TCase {
+    const char* what;
+    std::vector<uint8_t> file;
+    bool readable;
+    size_t mostAllocated;
+  };
+  const TCase cases[] = {
+      {"2^31 - 1 x 1 from 3.5 KB", TiffBuilder::Page(0x7FFFFFFF, 1, 1, vZero, 4, 0), false, 1 << 20},
+      {"65,537 x 1, wider than any page", TiffBuilder::Page(65537, 1, 1, vZero, 4, 0), false, 1 << 20},
+      {"65,536 x 65,536 from 3.5 KB", TiffBuilder::Page(65536, 65536, 1, vZero, 4, 0), false, 1 << 20},
+      {"G3 65,536 x 65,536 from 3.5 KB", TiffBuilder::Page(65536, 65536, 1, vZero, 3, 0), false, 1 << 20},
+      {"8 x 1 in a tile of 16 x 16,000,000 bytes", tiledFax, false, 1 << 20},
+      // 65,536 bytes of bitmap; the row buffer is a bit row too.
+      {"65,536 x 8 from 3.5 KB", TiffBuilder::Page(65536, 8, 1, vZero, 4, 0), true, 65536 + 4096},
+  };
+  for (const TCase& c : cases) {
+    std::unique_ptr<test::TiffRead> r;
+    const size_t largest = test_support::LargestAllocationDuring([&] { r = ReadTiff(c.file); });
+    EXPECT_EQ(r->ok, c.readable) << c.what;
+    EXPECT_LE(largest, c.mostAllocated) << c.what;
+  }
+
+  // An all-white A4 page at 1200 dpi, one bit a row, still reads.
+  TRVBitmap page;
+  ASSERT_TRUE(page.Allocate(9921, 14031, rv1g));
+  page.Fill(1);
+  TIOParamsVals params;
+  params.TIFF_Compression = 4;
+  params.SamplesPerPixel = 1;
+  params.BitsPerSample = 1;
+  bool written = false;
+  const std::vector<uint8_t> file = WriteTiff(page, params, nullptr, &written);
+  ASSERT_TRUE(written);
+  EXPECT_LT(file.size(), 4096u);
+  auto r = ReadTiff(file);
+  ASSERT_TRUE(r->ok);
+  EXPECT_EQ(r->bitmap.GetWidth(), 9921);
+  EXPECT_EQ(r->bitmap.GetHeight(), 14031);
 }
 
 TEST_F(TiffRead, CutAndMutatedFilesNeverCrash) {

@@ -466,3 +466,40 @@ TEST(Connectivity, EdgesFacesAndOddCases) {
   EXPECT_EQ(c.EdgeCount(), 0);
   EXPECT_EQ(c.Vertices().Count(), 0);
 }
+
+namespace {
+// A connectivity over a vertex list it does not own.
+class TBorrowingConnectivity : public TConnectivity {
+ public:
+  explicit TBorrowingConnectivity(TAffineVectorList* vertices) : TConnectivity(true) {
+    BorrowVertices(vertices);
+  }
+  using TConnectivity::BorrowVertices;
+};
+}  // namespace
+
+TEST(Connectivity, ABorrowedVertexListIsReadButNeverClearedOrFreed) {
+  auto vertices = std::make_unique<TAffineVectorList>();
+  vertices->Add({0, 0, 0});
+  vertices->Add({1, 0, 0});
+  vertices->Add({0, 1, 0});
+  {
+    TBorrowingConnectivity c(vertices.get());
+    EXPECT_FALSE(c.OwnsVertices());
+    EXPECT_EQ(&c.Vertices(), vertices.get());
+    c.AddIndexedFace(0, 1, 2);
+    std::unique_ptr<TGLSilhouette> s;
+    c.CreateSilhouette({{0, 0, -5}, {0, 0, 0}, ssOmni, false}, s, false);
+    EXPECT_EQ(s->Indices().Count(), 6) << "the open edges of the face turned away";
+    c.Clear();
+    EXPECT_EQ(c.FaceCount(), 0);
+    EXPECT_EQ(vertices->Count(), 3) << "Clear leaves the borrowed list";
+    c.BorrowVertices(nullptr);
+    EXPECT_TRUE(c.OwnsVertices());
+    EXPECT_EQ(c.Vertices().Count(), 0) << "back to an own, empty list";
+    c.BorrowVertices(vertices.get());
+  }
+  EXPECT_EQ(vertices->Count(), 3) << "the destructor does not free it";
+  TConnectivity own(false);
+  EXPECT_TRUE(own.OwnsVertices());
+}

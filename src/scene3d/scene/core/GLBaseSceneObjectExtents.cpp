@@ -150,11 +150,7 @@ std::unique_ptr<TGLSilhouette> TGLBaseSceneObject::GenerateSilhouette(const TSil
       ZASSERT(false, "Assertion failure (scene core)");
   }
   TVector3f right, up;
-  VectorCrossProduct3f(params.SeenFrom, XVector3f, right);
-  if (VectorLength3f(right) < 0.001f) VectorCrossProduct3f(params.SeenFrom, YVector3f, right);
-  VectorCrossProduct3f(params.SeenFrom, right, up);
-  NormalizeVector3f(right);
-  NormalizeVector3f(up);
+  SilhouetteRingAxes(params.SeenFrom, right, up);
   r *= 0.98f;
 
   auto silhouette = std::make_unique<TGLSilhouette>();

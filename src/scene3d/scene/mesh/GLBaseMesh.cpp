@@ -5,9 +5,12 @@
 #include <cctype>
 #include <cstdio>
 #include <limits>
+#include <utility>
 
 #include "scene3d/base/ApplicationFileIO.h"
 #include "scene3d/gl/GLStateCache.h"
+#include "scene3d/scene/animation/GLBaseMeshConnectivity.h"
+#include "scene3d/scene/animation/Skeleton.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/mesh/GLMesh.h"
 #include "scene3d/scene/texture/GLMultitextureCoordinator.h"
@@ -84,9 +87,23 @@ void AddVectorFileFormat(const std::string& extension, const std::string& descri
 TGLBaseMesh::TGLBaseMesh(TComponent* owner)
     : TGL3DSceneObject(owner),
       autoScaling_(std::make_unique<TGLCoordinates3>(nullptr, TVector4f{1, 1, 1, 0}, ckVector)),
-      meshObjects_(std::make_unique<TMeshObjectList>(this)) {}
+      meshObjects_(std::make_unique<TMeshObjectList>(this)),
+      skeleton_(std::make_unique<TSkeleton>(this)) {}
 
 TGLBaseMesh::~TGLBaseMesh() { ReleaseMaterialCache(); }
+
+void TGLBaseMesh::SetOverlaySkeleton(bool value) {
+  if (overlaySkeleton_ == value) return;
+  overlaySkeleton_ = value;
+  NotifyChange(this);
+}
+
+std::unique_ptr<TGLSilhouette> TGLBaseMesh::GenerateSilhouette(const TSilhouetteQuery& query) {
+  TGLBaseMeshConnectivity connectivity(this);
+  std::unique_ptr<TGLSilhouette> silhouette;
+  connectivity.CreateSilhouette(query, silhouette, false);
+  return silhouette;
+}
 
 void TGLBaseMesh::SetNormalsOrientation(TMeshNormalsOrientation value) {
   if (value == normalsOrientation_) return;
@@ -200,7 +217,15 @@ void TGLBaseMesh::LoadFromFile(const std::string& fileName) {
 void TGLBaseMesh::LoadFromStream(const std::string& fileName, TStream& stream) {
   lastLoadedFilename_.clear();
   if (fileName.empty()) return;
-  std::unique_ptr<TMeshObjectList> fresh = ReadVectorFile(fileName, stream);
+  // The file is read against an empty skeleton, which stays when the read succeeds.
+  std::unique_ptr<TSkeleton> previousSkeleton = std::exchange(skeleton_, std::make_unique<TSkeleton>(this));
+  std::unique_ptr<TMeshObjectList> fresh;
+  try {
+    fresh = ReadVectorFile(fileName, stream);
+  } catch (...) {
+    skeleton_ = std::move(previousSkeleton);
+    throw;
+  }
   ReleaseMaterialCache();
   meshObjects_ = std::move(fresh);
   lastLoadedFilename_ = fileName;
@@ -413,6 +438,10 @@ void TGLBaseMesh::Assign(const TPersistent* source) {
     autoCentering_ = other->autoCentering_;
     autoScaling_->Assign(other->autoScaling_.get());
     ReleaseMaterialCache();
+    // The skeleton first: reading the mesh objects prepares the skinned ones against it.
+    skeleton_->Clear();
+    skeleton_->Assign(other->skeleton_.get());
+    skeleton_->RootBones()->PrepareGlobalMatrices();
     meshObjects_->Assign(other->meshObjects_.get());
     for (int i = 0; i < meshObjects_->Count(); ++i) meshObjects_->GetMeshObject(i)->SetOwner(meshObjects_.get());
   }

@@ -24,6 +24,7 @@ namespace gl3d {
 
 class TGLMaterialLibrary;
 class TGLBaseMesh;
+class TSkeleton;
 
 enum TMeshAutoCentering : uint8_t { macCenterX, macCenterY, macCenterZ, macUseBarycenter };
 // A set of TMeshAutoCentering: bit n for the value of ordinal n.
@@ -117,7 +118,11 @@ class TGLBaseMesh : public TGL3DSceneObject {
   void SetLightmapLibrary(TGLMaterialLibrary* value);
   bool UseMeshMaterials() const { return useMeshMaterials_; }
   void SetUseMeshMaterials(bool value);
+  // The skeleton drawn over the mesh (by an actor).
   bool OverlaySkeleton() const { return overlaySkeleton_; }
+  void SetOverlaySkeleton(bool value);
+  // Every base mesh owns one, empty unless a loaded model fills it.
+  TSkeleton* Skeleton() const { return skeleton_.get(); }
   TMeshAutoCenterings AutoCentering() const { return autoCentering_; }
   void SetAutoCentering(TMeshAutoCenterings value) { autoCentering_ = value; }
   TGLCoordinates3* AutoScaling() const { return autoScaling_.get(); }
@@ -133,7 +138,7 @@ class TGLBaseMesh : public TGL3DSceneObject {
   // Dimensions and barycentre recomputed at the next query, material caches dropped, buffers
   // marked for upload, then the scene object's structure change.
   void StructureChanged() override;
-  void MeshChanged() { StructureChanged(); }
+  virtual void MeshChanged() { StructureChanged(); }
   void Notification(TComponent* component, TOperation operation) override;
   // The libraries release their OpenGL objects, then the display list goes.
   void DestroyHandle() override;
@@ -141,10 +146,11 @@ class TGLBaseMesh : public TGL3DSceneObject {
   // ---- Files ----
   // The file's normals orientation := the mesh's.
   virtual void SetupVectorFile(TVectorFile& file);
-  // Replaces the mesh objects by the file's (auto-scaled and auto-centred). An empty name only
-  // clears the last loaded name. On any failure the mesh keeps its objects.
+  // Replaces the mesh objects by the file's (auto-scaled and auto-centred) and empties the
+  // skeleton. An empty name only clears the last loaded name. On any failure the mesh keeps its
+  // objects and its skeleton.
   void LoadFromFile(const std::string& fileName);
-  void LoadFromStream(const std::string& fileName, TStream& stream);
+  virtual void LoadFromStream(const std::string& fileName, TStream& stream);
   // Writes a temporary file and renames it over fileName when complete.
   void SaveToFile(const std::string& fileName);
   void SaveToStream(const std::string& fileName, TStream& stream);
@@ -165,14 +171,16 @@ class TGLBaseMesh : public TGL3DSceneObject {
   // The nearest triangle of the visible mesh objects that the ray meets.
   bool RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector, TVector4f* intersectPoint = nullptr,
                         TVector4f* intersectNormal = nullptr) override;
+  // The outline of the visible mesh objects' face groups (GLBaseMeshConnectivity.h).
+  std::unique_ptr<TGLSilhouette> GenerateSilhouette(const TSilhouetteQuery& query) override;
 
   // ---- Drawing ----
   virtual void PrepareBuildList(TRenderContextInfo& rci);
   void BuildList(TRenderContextInfo& rci) override;
   void DoRender(TRenderContextInfo& rci, bool renderSelf, bool renderChildren) override;
 
-  // From a base mesh: orientation, libraries, caches, flags, auto settings and a copy of the mesh
-  // objects; then the inherited assignment.
+  // From a base mesh: orientation, libraries, caches, flags, auto settings, a copy of the skeleton
+  // (its global matrices prepared) and of the mesh objects; then the inherited assignment.
   void Assign(const TPersistent* source) override;
 
  private:
@@ -195,6 +203,7 @@ class TGLBaseMesh : public TGL3DSceneObject {
   bool materialCachesPrepared_ = false;
   std::string lastLoadedFilename_;
   std::unique_ptr<TMeshObjectList> meshObjects_;
+  std::unique_ptr<TSkeleton> skeleton_;
 };
 
 class TGLFreeForm : public TGLBaseMesh {

@@ -204,6 +204,7 @@ void TMeshObjectList::ReadFromFiler(TVirtualReader& reader) {
   TPersistentObjectList::ReadFromFiler(reader);
   // Only mesh objects belong here; an archive that names another persistent class is damaged.
   AdoptArchiveItems<TMeshObject>(*this);
+  PrepareSkinnedMeshObjects();
 }
 
 void TMeshObjectList::BindMaterialCache(TGLMaterialLibrary* library) {

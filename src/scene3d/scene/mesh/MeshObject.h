@@ -266,7 +266,7 @@ class TBaseMeshObject : public TPersistentObject {
   virtual void Clear();
   // sum += the sum of the vertices, count += their number.
   void ContributeToBarycenter(TVector3f& sum, int& count) const;
-  void Translate(const TVector3f& delta);
+  virtual void Translate(const TVector3f& delta);
   // Empty unless the vertex count is a multiple of 3, else a copy of Vertices (normals, when
   // given, assigned from Normals; texCoords is ignored).
   virtual std::unique_ptr<TAffineVectorList> ExtractTriangles(TAffineVectorList* texCoords = nullptr,
@@ -419,7 +419,8 @@ class TMeshObjectList : public TPersistentObjectList {
   virtual void BuildList(TRenderContextInfo& rci);
   // Drops the material caches, sets each object's owner to nullptr and frees it, empties the list.
   void Clear() override;
-  // The list archive, then each object's owner := the list.
+  // The list archive, then each object's owner := the list; then every skinned mesh object
+  // prepares its bone-space meshes (a bone missing from the skeleton fails the read).
   void ReadFromFiler(TVirtualReader& reader) override;
   void BindMaterialCache(TGLMaterialLibrary* library);
   void ReleaseMaterialCache();
@@ -431,7 +432,17 @@ class TMeshObjectList : public TPersistentObjectList {
                                                       TAffineVectorList* normals = nullptr) const;
   void InvalidateBuffers();
 
+  // Forwarded to the morphable mesh objects (MorphableMeshObject.h, where these are defined):
+  // every one takes its target index, or interpolates two targets by t; the count is the
+  // smallest target count among them, 0 without any.
+  void ApplyMorphTarget(int index);
+  void Lerp(int index1, int index2, float t);
+  int MorphTargetCount() const;
+
  private:
+  // Defined beside the skinned mesh objects (SkeletonMeshObject.cpp).
+  void PrepareSkinnedMeshObjects();
+
   TGLBaseMesh* owner_;
 };
 

@@ -156,8 +156,10 @@ std::vector<uint8_t> ReadPalette(TStream& stream, BmpHeader& h) {
 bool IsRunLength(const BmpHeader& h) { return h.Compression == kBI_RLE8 || h.Compression == kBI_RLE4; }
 
 // Run-length data expands to at most this many pixels a byte (a run of 255 pixels takes two bytes);
-// a picture larger than its data could fill is refused before anything is allocated for it.
+// a picture larger than its data could fill, give or take a 256 x 256 picture, is refused before
+// anything is allocated for it.
 constexpr int64_t kMaxRunLengthRatio = 256;
+constexpr int64_t kRunLengthSlackPixels = int64_t(256) * 256;
 
 // The pixel data of the file, after checking that the stream holds it: the rows in file order, or
 // the run-length codes (SizeImage bytes, or up to the end of the stream when it is 0).
@@ -167,10 +169,13 @@ std::vector<uint8_t> ReadPixelData(TStream& stream, const BmpHeader& h, size_t& 
   const int64_t dataStart = h.Start + h.OffBits;
   if (dataStart > stream.Size()) InvalidBitmap();
   const int64_t left = stream.Size() - dataStart;
-  int64_t bytes = static_cast<int64_t>(fileStride) * h.Height;
+  int64_t bytes = 0;
   if (IsRunLength(h)) {
     bytes = h.SizeImage != 0 ? h.SizeImage : left;
-    if (static_cast<int64_t>(h.Width) * h.Height > kMaxRunLengthRatio * bytes + h.Width) InvalidBitmap();
+    if (static_cast<int64_t>(h.Width) * h.Height > kMaxRunLengthRatio * bytes + kRunLengthSlackPixels)
+      InvalidBitmap();
+  } else if (__builtin_mul_overflow(static_cast<int64_t>(fileStride), int64_t(h.Height), &bytes)) {
+    InvalidBitmap();
   }
   if (bytes > left) InvalidBitmap();
   stream.SetPosition(dataStart);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 
 #include "scene3d/scene/texture/picture/Bitmap.h"
@@ -20,6 +21,18 @@ const char* const kInvalidPng = "PNG image is not valid";
 // deflate cannot shrink data by more than about 1032 to 1: rows that could not fit in the bytes
 // left in the stream at that ratio mean a damaged file, and nothing is allocated for them.
 constexpr int64_t kMaxDeflateRatio = 1032;
+// Limits a real picture stays within: no chunk (nor a compressed chunk's text) beyond 8 MiB, no
+// more than this many ancillary chunks, and no block of libpng's own beyond 16 MiB (a row of the
+// widest picture libpng accepts at 8 bytes a pixel fits). libpng trusts the length of some chunks
+// and allocates it before reading a byte of them; a refused block ends the read as an error.
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
+constexpr png_alloc_size_t kMaxBlockBytes = png_alloc_size_t(16) << 20;
+
+png_voidp LimitedMalloc(png_structp, png_alloc_size_t size) {
+  return size <= kMaxBlockBytes ? std::malloc(size) : nullptr;
+}
+void LimitedFree(png_structp, png_voidp p) { std::free(p); }
 
 struct ReadState {
   png_structp png = nullptr;
@@ -81,13 +94,16 @@ bool PrepareRows(ReadState* st) {
 // Everything between png_create_read_struct and the end chunk. No object with a destructor lives in
 // this frame: a libpng error jumps back to the setjmp below.
 void ReadInner(ReadState* st) {
-  st->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ReadError, IgnoreWarning);
+  st->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, ReadError, IgnoreWarning, nullptr,
+                                     LimitedMalloc, LimitedFree);
   if (!st->png) return;
   st->info = png_create_info_struct(st->png);
   if (!st->info) return;
   if (setjmp(png_jmpbuf(st->png))) return;
   png_set_read_fn(st->png, st, ReadData);
   png_set_sig_bytes(st->png, 8);  // the caller checked and consumed the signature
+  png_set_chunk_malloc_max(st->png, kMaxChunkBytes);
+  png_set_chunk_cache_max(st->png, kMaxAncillaryChunks);
   png_read_info(st->png, st->info);
   if (!PrepareRows(st)) return;
   png_read_image(st->png, st->rows.data());

@@ -13,6 +13,7 @@
 
 #include "TextureTestTools.h"
 #include "common/Exception.h"
+#include "common/tests/support/AllocationWatch.h"
 #include "scene3d/scene/texture/GLGraphics.h"
 #include "scene3d/scene/texture/GLUtils.h"
 #include "scene3d/scene/texture/PictureRegisteredFormats.h"
@@ -411,6 +412,17 @@ TEST(BitmapReader, DamagedFilesFailAndKeepThePicture) {
   const std::string rle = RunLengthBmp(8, std::string("\x08\x01\x00\x01", 4));
   with32("run-length data beyond the stream", 34, 5, rle);
   with32("run-length picture larger than its data can fill", 18, 100000, rle);
+  with32("run-length row of 2^31 - 1 pixels", 18, 0x7FFFFFFF, [&] {
+    std::string one = rle;
+    Put32(one, 22, 1);
+    return one;
+  }());
+  with32("32-bit rows of 2^31 - 1 pixels, 2^31 - 1 rows", 22, 0x7FFFFFFF, [&] {
+    std::string s = p8;
+    Put16(s, 28, 32);
+    Put32(s, 18, 0x7FFFFFFF);
+    return s;
+  }());
   with32("run-length top-down", 22, static_cast<uint32_t>(-6), rle);
   {
     std::string s24 = rle;
@@ -518,7 +530,12 @@ TEST(PngReader, DamagedFilesFailAndKeepThePicture) {
   s = good;
   s[good.size() / 2] ^= 0x5A;
   bad.emplace_back("image data mutated", s);
-  ExpectRejected<TPngImage>(bad, "PNG image is not valid", good);
+  // The head of a text chunk that declares 1.9 GB, right after the header.
+  bad.emplace_back("text chunk of 1.9 GB", good.substr(0, 33) + std::string("\x71\0\0\0tEXt", 8));
+  // None asks for memory its data cannot fill.
+  const size_t largest = test_support::LargestAllocationDuring(
+      [&] { ExpectRejected<TPngImage>(bad, "PNG image is not valid", good); });
+  EXPECT_LT(largest, size_t(16) << 20);
   Mutate<TPngImage>(good, 300, 3);
 }
 

@@ -16,6 +16,7 @@
 #include "scene3d/scene/render/GL3DSceneBuffer.h"
 #include "scene3d/scene/render/GLNonVisualViewer.h"
 #include "scene3d/scene/render/tests/gl/BareCameraFrame.h"
+#include "scene3d/scene/render/tests/gl/SceneFrames.h"
 #include "scene3d/scene/texture/GLTextureImage.h"
 #include "scene3d/scene/texture/picture/Bitmap.h"
 
@@ -164,20 +165,8 @@ TEST_F(MaterialOnMesa, WholeFrameWithATransparentTexturedQuadMatchesBareGlCalls)
   camera->Position()->SetPoint(0, 0, 3);
   camera->SetTargetObject(quad);
 
-  std::vector<TFrame> frames;
-  TGLEGLOutput output;
-  output.Width = kSize;
-  output.Height = kSize;
-  output.OnFrame = [&](const uint8_t* p, int w, int h) {
-    frames.emplace_back(p, p + static_cast<size_t>(w) * h * 4);
-  };
-  TGL3DSceneBuffer buffer(nullptr);
-  buffer.SetBackgroundColor(clGray);
-  buffer.SetCamera(camera);
-  buffer.SetViewPort(0, 0, kSize, kSize);
-  buffer.CreateRenderingContext(&output, false, 1);
-  buffer.Render();
-  buffer.Render();  // the second frame draws from the uploaded texture
+  // The second frame draws from the uploaded texture.
+  const std::vector<TFrame> frames = gl3d::test::RenderSceneFrames(camera, kSize, kSize, 2);
   ASSERT_EQ(frames.size(), 2u);
 
   const TFrame expected = BareFrame();

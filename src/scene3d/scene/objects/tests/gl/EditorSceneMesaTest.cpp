@@ -26,6 +26,7 @@
 #include "scene3d/scene/objects/GLDummyCube.h"
 #include "scene3d/scene/objects/GLPlane.h"
 #include "scene3d/scene/render/GL3DSceneBuffer.h"
+#include "scene3d/scene/render/tests/gl/SceneFrames.h"
 #include "scene3d/scene/texture/GLGraphics.h"
 #include "scene3d/scene/texture/GLTextureImage.h"
 #include "scene3d/scene/texture/picture/Bitmap.h"
@@ -180,19 +181,7 @@ TEST(EditorSceneOnMesa, MatchesItsReferenceAndTheProjections) {
   Scene3dSceneStartup();
   GLContextStartup();
   TEditorScene s;
-  std::vector<TFrame> frames;
-  TGLEGLOutput output;
-  output.Width = kWidth;
-  output.Height = kHeight;
-  output.OnFrame = [&](const uint8_t* p, int w, int h) { frames.emplace_back(p, p + static_cast<size_t>(w) * h * 4); };
-  TGL3DSceneBuffer buffer(nullptr);
-  buffer.SetBackgroundColor(clGray);
-  buffer.SetCamera(s.camera);
-  buffer.SetViewPort(0, 0, kWidth, kHeight);
-  buffer.CreateRenderingContext(&output, false, 1);
-  buffer.Render();
-  buffer.Render();
-  buffer.DestroyRenderingContext();
+  const std::vector<TFrame> frames = gl3d::test::RenderSceneFrames(s.camera, kWidth, kHeight, 2);
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[0], frames[1]);
   const TFrame& frame = frames[1];

@@ -1,0 +1,1 @@
+zephor_benchmark(bench_scene3d_animation SOURCES AnimationBench.cpp LIBS scene3d_scene)
