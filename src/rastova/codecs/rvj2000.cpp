@@ -3,6 +3,7 @@
 #include <openjpeg.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -34,9 +35,9 @@ using codecs::StepProgress;
 // C frames, so every callback catches and reports failure through its return value.
 struct TOpjContext {
   TStream* stream = nullptr;
-  int64_t start = 0;                // stream position of OpenJPEG's byte 0
+  int64_t start = 0;  // stream position of OpenJPEG's byte 0
   TRVProgressRec* progress = nullptr;
-  std::string errors;               // recorded, never shown
+  std::string errors;  // recorded, never shown
 };
 
 OPJ_SIZE_T StreamRead(void* buffer, OPJ_SIZE_T count, void* user) {
@@ -122,7 +123,8 @@ bool HasSignature(TStream& stream, const uint8_t* signature, int64_t length) {
   uint8_t head[12] = {};
   bool ok = false;
   try {
-    ok = stream.Read(head, length) == length && std::memcmp(head, signature, static_cast<size_t>(length)) == 0;
+    ok =
+        stream.Read(head, length) == length && std::memcmp(head, signature, static_cast<size_t>(length)) == 0;
   } catch (const std::exception&) {
     ok = false;
   }
@@ -131,6 +133,72 @@ bool HasSignature(TStream& stream, const uint8_t* signature, int64_t length) {
 }
 
 // ---------------------------------------------------------------- reading
+
+// Every tile has at least one tile part in the code stream, of 14 bytes at least (its SOT marker
+// segment and the SOD marker), so a header that declares more tiles than the bytes after it can
+// hold belongs to a damaged file. OpenJPEG allocates the records of every tile while it reads the
+// header, and a few hundred bytes can declare millions of tiles: this is checked before OpenJPEG
+// sees the stream. A stream whose header cannot be found here is left to OpenJPEG to refuse.
+constexpr int64_t kMinTileBytes = 14;
+
+uint32_t BigEndian32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// The position of the code stream: the stream's own position for a bare code stream, the
+// contents of the top-level "jp2c" box for a JP2 file; -1 when there is none.
+int64_t CodeStreamStart(TStream& stream, bool jp2) {
+  int64_t at = stream.GetPosition();
+  if (!jp2) return at;
+  const int64_t end = stream.GetSize();
+  for (int boxes = 0; boxes < 1024 && at + 8 <= end; ++boxes) {
+    uint8_t head[16];
+    stream.SetPosition(at);
+    if (stream.Read(head, 8) != 8) return -1;
+    int64_t length = BigEndian32(head), headLength = 8;
+    if (length == 1) {
+      if (stream.Read(head + 8, 8) != 8) return -1;
+      const uint64_t wide = uint64_t(BigEndian32(head + 8)) << 32 | BigEndian32(head + 12);
+      if (wide > uint64_t(INT64_MAX)) return -1;
+      length = static_cast<int64_t>(wide);
+      headLength = 16;
+    }
+    if (std::memcmp(head + 4, "jp2c", 4) == 0) return at + headLength;
+    if (length == 0 || length < headLength || length > end - at) return -1;
+    at += length;
+  }
+  return -1;
+}
+
+bool TileCountFits(TStream& stream, bool jp2) {
+  const int64_t start = stream.GetPosition();
+  bool fits = true;
+  try {
+    const int64_t codeStream = CodeStreamStart(stream, jp2);
+    uint8_t h[4 + 40];  // SOC, then SIZ: marker, Lsiz, Rsiz, Xsiz .. YTOsiz
+    if (codeStream >= 0) {
+      stream.SetPosition(codeStream);
+      if (stream.Read(h, sizeof h) == int64_t(sizeof h) && h[0] == 0xFF && h[1] == 0x4F && h[2] == 0xFF &&
+          h[3] == 0x51) {
+        const uint8_t* siz = h + 4;
+        const int64_t x = BigEndian32(siz + 6), y = BigEndian32(siz + 10);
+        const int64_t tileWidth = BigEndian32(siz + 22), tileHeight = BigEndian32(siz + 26);
+        const int64_t tileX = BigEndian32(siz + 30), tileY = BigEndian32(siz + 34);
+        if (tileWidth > 0 && tileHeight > 0 && x > tileX && y > tileY) {
+          const int64_t across = (x - tileX + tileWidth - 1) / tileWidth,
+                        down = (y - tileY + tileHeight - 1) / tileHeight;
+          const int64_t bytes = stream.GetSize() - codeStream;
+          int64_t tiles = 0;
+          fits = !__builtin_mul_overflow(across, down, &tiles) && tiles <= bytes / kMinTileBytes;
+        }
+      }
+    }
+  } catch (const std::exception&) {
+    fits = false;
+  }
+  stream.SetPosition(start);
+  return fits;
+}
 
 enum class TJ2000Model { Grey, RGB, YCbCr };
 
@@ -207,8 +275,8 @@ struct TMappedComponent {
     top = (int64_t(1) << comp->prec) - 1;
     offset = comp->sgnd ? int64_t(1) << (comp->prec - 1) : 0;
     shift = 32 - static_cast<int32_t>(comp->prec);
-    plain = comp->prec == 8 && !comp->sgnd && comp->dx == 1 && comp->dy == 1 && image.x0 == 0 && image.y0 == 0 &&
-            comp->x0 == 0 && comp->y0 == 0 && comp->w == static_cast<OPJ_UINT32>(width);
+    plain = comp->prec == 8 && !comp->sgnd && comp->dx == 1 && comp->dy == 1 && image.x0 == 0 &&
+            image.y0 == 0 && comp->x0 == 0 && comp->y0 == 0 && comp->w == static_cast<OPJ_UINT32>(width);
     return true;
   }
 
@@ -250,8 +318,8 @@ void StoreParams(const opj_image_t& image, const TJ2000Layout& layout, TIOParams
 }
 
 // Fills the bitmap from the decoded image; false when a component holds no usable data.
-bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap& bitmap, TIOParamsVals& params,
-                TRVProgressRec& progress) {
+bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap& bitmap,
+                TIOParamsVals& params, TRVProgressRec& progress) {
   const int32_t w = params.Width, h = params.Height;
   const bool grey = layout.model == TJ2000Model::Grey;
   const int32_t colours = grey ? 1 : 3;
@@ -322,14 +390,17 @@ void SetupEncoder(opj_cparameters_t& p, const TIOParamsVals& params, int32_t wid
     p.tcp_rates[0] = static_cast<float>(1.0 / rate);
     p.irreversible = 1;
   }
-  if (params.J2000_Progression == 1) p.prog_order = OPJ_RLCP;
-  else p.prog_order = OPJ_LRCP;
+  if (params.J2000_Progression == 1)
+    p.prog_order = OPJ_RLCP;
+  else
+    p.prog_order = OPJ_LRCP;
   p.numresolution = ResolutionLevels(width, height);
   p.tcp_mct = components >= 3 ? 1 : 0;
 }
 
 // Sample rows of the image to encode, scaled to `largest`.
-void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t largest, TRVProgressRec& progress) {
+void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t largest,
+                    TRVProgressRec& progress) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   const bool oneBit = bitmap.GetPixelFormat() == rv1g;
   TRVBitmap* alpha = image.numcomps == 4 ? bitmap.AlphaBitmap() : nullptr;
@@ -343,7 +414,8 @@ void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t la
     } else if (grey) {
       for (int32_t x = 0; x < w; ++x) {
         const int32_t level = (row[3 * x + 2] * RedToGrayCoef + row[3 * x + 1] * GreenToGrayCoef +
-                               row[3 * x] * BlueToGrayCoef) / 100;
+                               row[3 * x] * BlueToGrayCoef) /
+                              100;
         image.comps[0].data[at + x] = scale(level);
       }
     } else {
@@ -393,7 +465,7 @@ bool IsJ2KStream(TStream& stream) {
 void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
                      bool paramsOnly) {
   const bool jp2 = IsJP2Stream(stream);
-  if (!jp2 && !IsJ2KStream(stream)) {
+  if ((!jp2 && !IsJ2KStream(stream)) || !TileCountFits(stream, jp2)) {
     progress.SetAborting();
     return;
   }
@@ -485,7 +557,8 @@ void WriteJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params,
     c.prec = static_cast<OPJ_UINT32>(precision);
     c.sgnd = 0;
   }
-  TOpjImagePtr image(opj_image_create(static_cast<OPJ_UINT32>(count), parts, grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB));
+  TOpjImagePtr image(
+      opj_image_create(static_cast<OPJ_UINT32>(count), parts, grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB));
   if (!image) {
     progress.SetAborting();
     return;

@@ -211,6 +211,22 @@ TEST(HdPhoto, DamagedFilesAbort) {
     hasTransformation = true;
   }
   ASSERT_TRUE(hasTransformation);
+  // The horizontal resolution (tag 0x011A, a rational) renamed the image description (0x010E),
+  // which libjxr takes only as text or bytes: it asserts on any other type.
+  std::vector<uint8_t> rationalDescription = good;
+  bool hasResolution = false;
+  for (int i = 0; i < n; ++i) {
+    uint8_t* e = &rationalDescription[ifd + 2 + 12 * size_t(i)];
+    if ((e[0] | (e[1] << 8)) != 0x011A) continue;
+    e[0] = 0x0E;
+    hasResolution = true;
+  }
+  ASSERT_TRUE(hasResolution);
+  // Four bytes of a plane's coded data changed (found by the fuzz target): libjxr's decoder
+  // reads through a wild pointer on it.
+  const std::vector<uint8_t> wildRead =
+      ReadFileBytes(std::string(ZEPHOR_TEST_DATA_DIR) + "/coded-data-libjxr-reads-out-of-bounds.wdp");
+  ASSERT_FALSE(wildRead.empty());
   std::vector<uint8_t> mutated = good;
   for (size_t i = 150; i < mutated.size(); i += 11) mutated[i] ^= 0x5A;
   struct Case {
@@ -225,6 +241,8 @@ TEST(HdPhoto, DamagedFilesAbort) {
       {"plane past the end", planeOutside},
       {"plane taller than the container says", planeTaller},
       {"transformation beyond the eight orientations", badTransformation},
+      {"image description of a type libjxr asserts on", rationalDescription},
+      {"coded data libjxr reads out of bounds on", wildRead},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -7,6 +7,7 @@
 #include <random>
 
 #include "TestTools.h"
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/codecs/rvj2000.h"
 #include "rastova/core/RVUtils.h"
 
@@ -16,8 +17,8 @@ namespace {
 using namespace test;
 
 bool HaveOpjTools() {
-  static const bool have = std::filesystem::exists("/usr/bin/opj_compress") &&
-                           std::filesystem::exists("/usr/bin/opj_decompress");
+  static const bool have =
+      std::filesystem::exists("/usr/bin/opj_compress") && std::filesystem::exists("/usr/bin/opj_decompress");
   return have;
 }
 
@@ -107,11 +108,9 @@ TEST(J2000, LosslessRoundTrips) {
     uint8_t colorSpace;
     bool alpha;
   } cases[] = {
-      {"rgb", 40, 30, rv24RGB, 1, false},   // smaller than the default resolution levels allow
-      {"ycbcr setting", 17, 9, rv24RGB, 2, false},
-      {"rgb with alpha", 33, 21, rv24RGB, 1, true},
-      {"grey", 64, 48, rv24RGB, 0, false},
-      {"1-bit", 37, 19, rv1g, 1, false},
+      {"rgb", 40, 30, rv24RGB, 1, false},  // smaller than the default resolution levels allow
+      {"ycbcr setting", 17, 9, rv24RGB, 2, false}, {"rgb with alpha", 33, 21, rv24RGB, 1, true},
+      {"grey", 64, 48, rv24RGB, 0, false},         {"1-bit", 37, 19, rv1g, 1, false},
       {"one pixel", 1, 1, rv24RGB, 1, false},
   };
   for (const Case& c : cases) {
@@ -215,8 +214,9 @@ TEST(J2000, WriterRefusals) {
 
 // Builds a JP2 or code stream through OpenJPEG itself, for layouts our writer does not make:
 // chroma subsampled YCbCr, signed samples, other precisions.
-std::vector<uint8_t> EncodeWithOpenJPEG(int w, int h, OPJ_COLOR_SPACE space, int comps, const int* dx, int prec,
-                                        bool sgnd, bool jp2, const std::function<int(int c, int x, int y)>& value) {
+std::vector<uint8_t> EncodeWithOpenJPEG(int w, int h, OPJ_COLOR_SPACE space, int comps, const int* dx,
+                                        int prec, bool sgnd, bool jp2,
+                                        const std::function<int(int c, int x, int y)>& value) {
   opj_image_cmptparm_t parts[4];
   std::memset(parts, 0, sizeof parts);
   for (int c = 0; c < comps; ++c) {
@@ -334,7 +334,8 @@ TEST(J2000Tools, ToolFilesReadCorrectly) {
   // 8-bit samples of a 1-bit source; that case is made through the library above).
   auto pnm = [&](const std::string& name, const std::string& magic, int maxval, int channels,
                  const std::function<int(int x, int y, int c)>& v) {
-    std::string text = magic + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n" + std::to_string(maxval) + "\n";
+    std::string text =
+        magic + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n" + std::to_string(maxval) + "\n";
     std::vector<uint8_t> data(text.begin(), text.end());
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
@@ -357,15 +358,28 @@ TEST(J2000Tools, ToolFilesReadCorrectly) {
     int bits;
     std::function<Rgba(int x, int y)> expected;
   } cases[] = {
-      {"g8.pgm", "g8.jp2", 8, [](int x, int y) { uint8_t v = uint8_t((x * 11 + y * 5) % 256); return Rgba{v, v, v, 255}; }},
-      {"g8.pgm", "g8.j2k", 8, [](int x, int y) { uint8_t v = uint8_t((x * 11 + y * 5) % 256); return Rgba{v, v, v, 255}; }},
-      {"g12.pgm", "g12.jp2", 12, [](int x, int y) { uint8_t v = uint8_t(((x * 170 + y * 13) % 4096) >> 4); return Rgba{v, v, v, 255}; }},
+      {"g8.pgm", "g8.jp2", 8,
+       [](int x, int y) {
+         uint8_t v = uint8_t((x * 11 + y * 5) % 256);
+         return Rgba{v, v, v, 255};
+       }},
+      {"g8.pgm", "g8.j2k", 8,
+       [](int x, int y) {
+         uint8_t v = uint8_t((x * 11 + y * 5) % 256);
+         return Rgba{v, v, v, 255};
+       }},
+      {"g12.pgm", "g12.jp2", 12,
+       [](int x, int y) {
+         uint8_t v = uint8_t(((x * 170 + y * 13) % 4096) >> 4);
+         return Rgba{v, v, v, 255};
+       }},
       {"rgb.ppm", "rgb.jp2", 8, [](int x, int y) { return TestPixel(x, y); }},
       {"rgb.ppm", "rgb.jpc", 8, [](int x, int y) { return TestPixel(x, y); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.out);
-    ASSERT_TRUE(RunCommand("opj_compress -i " + dir.File(c.source) + " -o " + dir.File(c.out) + " -n 3 >/dev/null 2>&1"));
+    ASSERT_TRUE(RunCommand("opj_compress -i " + dir.File(c.source) + " -o " + dir.File(c.out) +
+                           " -n 3 >/dev/null 2>&1"));
     auto r = ReadJ2K(ReadFileBytes(dir.File(c.out)));
     ASSERT_TRUE(r->ok);
     EXPECT_EQ(r->params.BitsPerSample, c.bits);
@@ -381,8 +395,11 @@ TEST(J2000Tools, ToolFilesReadCorrectly) {
   ASSERT_TRUE(RunPython(std::string("from PIL import Image\n") + kPyTestPixel +
                         "im = Image.new('RGBA', (23, 13))\n"
                         "im.putdata([px(x, y) for y in range(13) for x in range(23)])\n"
-                        "im.save('" + dir.File("pil.jp2") + "', irreversible=False)\n"
-                        "im.convert('RGB').save('" + dir.File("pil.j2k") + "', irreversible=False)\n"));
+                        "im.save('" +
+                        dir.File("pil.jp2") +
+                        "', irreversible=False)\n"
+                        "im.convert('RGB').save('" +
+                        dir.File("pil.j2k") + "', irreversible=False)\n"));
   for (const char* name : {"pil.jp2", "pil.j2k"}) {
     SCOPED_TRACE(name);
     auto r = ReadJ2K(ReadFileBytes(dir.File(name)));
@@ -428,7 +445,8 @@ TEST(J2000Tools, OurFilesReadInOpenJPEGAndPillow) {
                           for (int x = 0; x < w; ++x) {
                             const Rgba e = TestPixel(x, y);
                             const uint8_t* q = rgba.data() + 4 * (y * w + x);
-                            ASSERT_TRUE(q[0] == e.r && q[1] == e.g && q[2] == e.b) << i << ": " << x << "," << y;
+                            ASSERT_TRUE(q[0] == e.r && q[1] == e.g && q[2] == e.b)
+                                << i << ": " << x << "," << y;
                             if (i == 2) {
                               ASSERT_EQ(q[3], e.a);
                             }
@@ -502,6 +520,43 @@ TEST(J2000, DamagedStreams) {
     auto r = ReadJ2K(f);
     if (r->ok) {
       EXPECT_EQ(r->bitmap.GetWidth(), r->params.Width);
+    }
+  }
+}
+
+// A header may declare no more tiles than its data can hold, each tile having a tile part of 14
+// bytes at least: such a stream is refused before OpenJPEG allocates a record for every tile.
+TEST(J2000, TilesBeyondWhatTheDataHoldAreRefusedBeforeAllocating) {
+  TRVBitmap src;
+  FillTestBitmap(src, 64, 40);
+  TIOParamsVals p;
+  const std::vector<uint8_t> j2k = WriteJ2K(src, p, 1), jp2 = WriteJ2K(src, p, 0);
+  // XTsiz and YTsiz (bytes 22 to 29 after the SIZ marker) of the code stream in either file.
+  auto tiles = [](std::vector<uint8_t> f, uint32_t side) {
+    const size_t siz = FindMarker(f, 0x51);
+    for (size_t at : {siz + 22, siz + 26})
+      for (int k = 0; k < 4; ++k) f[at + size_t(k)] = uint8_t(side >> (8 * (3 - k)));
+    return f;
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool refused;
+  } cases[] = {
+      {"2560 tiles of one pixel", tiles(j2k, 1), true},
+      {"jp2: 2560 tiles of one pixel", tiles(jp2, 1), true},
+      {"jp2: 640 tiles of two by two", tiles(jp2, 2), true},
+      {"one tile as written", j2k, false},
+      {"jp2: one tile as written", jp2, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_LT(c.bytes.size() / 14, 640u);
+    for (bool paramsOnly : {true, false}) {
+      std::unique_ptr<Read> r;
+      const size_t largest = test_support::LargestAllocationDuring([&] { r = ReadJ2K(c.bytes, paramsOnly); });
+      EXPECT_EQ(r->ok, !c.refused) << (paramsOnly ? "parameters" : "picture");
+      if (c.refused) EXPECT_LT(largest, size_t(1) << 20) << (paramsOnly ? "parameters" : "picture");
     }
   }
 }
