@@ -175,12 +175,12 @@ bool TileCountFits(TStream& stream, bool jp2) {
   bool fits = true;
   try {
     const int64_t codeStream = CodeStreamStart(stream, jp2);
-    uint8_t h[4 + 40];  // SOC, then SIZ: marker, Lsiz, Rsiz, Xsiz .. YTOsiz
+    uint8_t h[2 + 38];  // SOC, then SIZ: its marker, Lsiz, Rsiz, then Xsiz .. YTOsiz of 4 bytes each
     if (codeStream >= 0) {
       stream.SetPosition(codeStream);
       if (stream.Read(h, sizeof h) == int64_t(sizeof h) && h[0] == 0xFF && h[1] == 0x4F && h[2] == 0xFF &&
           h[3] == 0x51) {
-        const uint8_t* siz = h + 4;
+        const uint8_t* siz = h + 2;
         const int64_t x = BigEndian32(siz + 6), y = BigEndian32(siz + 10);
         const int64_t tileWidth = BigEndian32(siz + 22), tileHeight = BigEndian32(siz + 26);
         const int64_t tileX = BigEndian32(siz + 30), tileY = BigEndian32(siz + 34);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "TestTools.h"
 #include "common/tests/support/AllocationWatch.h"
@@ -531,11 +532,17 @@ TEST(J2000, TilesBeyondWhatTheDataHoldAreRefusedBeforeAllocating) {
   FillTestBitmap(src, 64, 40);
   TIOParamsVals p;
   const std::vector<uint8_t> j2k = WriteJ2K(src, p, 1), jp2 = WriteJ2K(src, p, 0);
-  // XTsiz and YTsiz (bytes 22 to 29 after the SIZ marker) of the code stream in either file.
-  auto tiles = [](std::vector<uint8_t> f, uint32_t side) {
+  ASSERT_LT(j2k.size() / 14, 640u);
+  ASSERT_LT(jp2.size() / 14, 640u);
+  // Xsiz, Ysiz, XTsiz and YTsiz (4 bytes each at 6, 10, 22 and 26 after the SIZ marker) of the
+  // code stream in either file.
+  auto sized = [](std::vector<uint8_t> f, uint32_t width, uint32_t height, uint32_t tileWidth,
+                  uint32_t tileHeight) {
     const size_t siz = FindMarker(f, 0x51);
-    for (size_t at : {siz + 22, siz + 26})
-      for (int k = 0; k < 4; ++k) f[at + size_t(k)] = uint8_t(side >> (8 * (3 - k)));
+    const std::pair<size_t, uint32_t> fields[] = {
+        {6, width}, {10, height}, {22, tileWidth}, {26, tileHeight}};
+    for (const auto& [at, value] : fields)
+      for (int k = 0; k < 4; ++k) f[siz + at + size_t(k)] = uint8_t(value >> (8 * (3 - k)));
     return f;
   };
   struct Case {
@@ -543,21 +550,27 @@ TEST(J2000, TilesBeyondWhatTheDataHoldAreRefusedBeforeAllocating) {
     std::vector<uint8_t> bytes;
     bool refused;
   } cases[] = {
-      {"2560 tiles of one pixel", tiles(j2k, 1), true},
-      {"jp2: 2560 tiles of one pixel", tiles(jp2, 1), true},
-      {"jp2: 640 tiles of two by two", tiles(jp2, 2), true},
+      {"2560 tiles of one pixel", sized(j2k, 64, 40, 1, 1), true},
+      {"jp2: 2560 tiles of one pixel", sized(jp2, 64, 40, 1, 1), true},
+      {"jp2: 640 tiles of two by two", sized(jp2, 64, 40, 2, 2), true},
+      {"24577 tiles of 8 x 6 in one row", sized(j2k, 196616, 6, 8, 6), true},
+      {"24577 tiles of 6 x 8 in one column", sized(j2k, 6, 196616, 6, 8), true},
       {"one tile as written", j2k, false},
       {"jp2: one tile as written", jp2, false},
+      // as many tiles as the data can hold: the header reads (the picture lacks its tiles)
+      {"12 tiles of 16 x 16", sized(j2k, 64, 40, 16, 16), false},
+      {"jp2: 12 tiles of 16 x 16", sized(jp2, 64, 40, 16, 16), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_LT(c.bytes.size() / 14, 640u);
-    for (bool paramsOnly : {true, false}) {
-      std::unique_ptr<Read> r;
-      const size_t largest = test_support::LargestAllocationDuring([&] { r = ReadJ2K(c.bytes, paramsOnly); });
-      EXPECT_EQ(r->ok, !c.refused) << (paramsOnly ? "parameters" : "picture");
-      if (c.refused) EXPECT_LT(largest, size_t(1) << 20) << (paramsOnly ? "parameters" : "picture");
-    }
+    std::unique_ptr<Read> r;
+    size_t largest = test_support::LargestAllocationDuring([&] { r = ReadJ2K(c.bytes, true); });
+    EXPECT_EQ(r->ok, !c.refused) << "parameters";
+    if (!c.refused) continue;
+    EXPECT_LT(largest, size_t(1) << 20) << "parameters";
+    largest = test_support::LargestAllocationDuring([&] { r = ReadJ2K(c.bytes); });
+    EXPECT_FALSE(r->ok) << "picture";
+    EXPECT_LT(largest, size_t(1) << 20) << "picture";
   }
 }
 
