@@ -241,12 +241,19 @@ bool ChooseLayout(const opj_image_t& image, TJ2000Layout& layout) {
   return true;
 }
 
+// Pixels a byte of the code stream may stand for, beyond a size always allowed: wavelet coding of
+// flat areas at a coarse quantisation is very compact, but not without bound, and OpenJPEG
+// allocates every component of the whole picture before it decodes a byte.
+constexpr int64_t kPixelsPerByte = 2048;
+constexpr int64_t kPixelAllowance = int64_t(4096) * 4096;
+
 // Whether the header describes an image the reader can hold: a size within the codec limit and
-// components whose precision and sampling make sense.
-bool HeaderIsSound(const opj_image_t& image) {
+// what `bytes` of data can code, and components whose precision and sampling make sense.
+bool HeaderIsSound(const opj_image_t& image, int64_t bytes) {
   if (image.numcomps == 0 || image.x1 <= image.x0 || image.y1 <= image.y0) return false;
   const int64_t w = int64_t(image.x1) - image.x0, h = int64_t(image.y1) - image.y0;
   if (w > INT32_MAX || h > INT32_MAX || w * h > codecs::kMaxPixelCount) return false;
+  if (w * h > std::max(kPixelAllowance, bytes * kPixelsPerByte)) return false;
   for (OPJ_UINT32 i = 0; i < image.numcomps; ++i) {
     const opj_image_comp_t& c = image.comps[i];
     if (c.prec < 1 || c.prec > 31 || c.dx == 0 || c.dy == 0) return false;
@@ -473,6 +480,7 @@ void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
   context.stream = &stream;
   context.start = stream.GetPosition();
   context.progress = &progress;
+  const int64_t bytes = codecs::BytesLeft(stream);
   TOpjCodecPtr codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
   TOpjStreamPtr s = MakeStream(context, true);
   if (!codec || !s) {
@@ -487,11 +495,11 @@ void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
   bool ok = opj_setup_decoder(codec.get(), &dp) && opj_decoder_set_strict_mode(codec.get(), OPJ_TRUE) &&
             opj_read_header(s.get(), codec.get(), &raw);
   TOpjImagePtr image(raw);
-  ok = ok && image && HeaderIsSound(*image);
+  ok = ok && image && HeaderIsSound(*image, bytes);
   TJ2000Layout layout;
   if (ok && !paramsOnly)
     ok = opj_decode(codec.get(), s.get(), image.get()) && opj_end_decompress(codec.get(), s.get()) &&
-         HeaderIsSound(*image);
+         HeaderIsSound(*image, bytes);
   ok = ok && ChooseLayout(*image, layout);
   if (!ok) {
     progress.SetAborting();
