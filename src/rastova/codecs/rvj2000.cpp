@@ -241,11 +241,11 @@ bool ChooseLayout(const opj_image_t& image, TJ2000Layout& layout) {
   return true;
 }
 
-// Pixels a byte of the code stream may stand for, beyond a size always allowed: wavelet coding of
-// flat areas at a coarse quantisation is very compact, but not without bound, and OpenJPEG
-// allocates every component of the whole picture before it decodes a byte.
+// Pixels a byte of the code stream may stand for, beyond a number always allowed (2048 x 2048):
+// wavelet coding of flat areas at a coarse quantisation is very compact, but not without bound,
+// and OpenJPEG allocates every component of the whole picture before it decodes a byte.
 constexpr int64_t kPixelsPerByte = 2048;
-constexpr int64_t kPixelAllowance = int64_t(4096) * 4096;
+constexpr int64_t kPixelSlack = int64_t(1) << 22;
 
 // Whether the header describes an image the reader can hold: a size within the codec limit and
 // what `bytes` of data can code, and components whose precision and sampling make sense.
@@ -253,7 +253,7 @@ bool HeaderIsSound(const opj_image_t& image, int64_t bytes) {
   if (image.numcomps == 0 || image.x1 <= image.x0 || image.y1 <= image.y0) return false;
   const int64_t w = int64_t(image.x1) - image.x0, h = int64_t(image.y1) - image.y0;
   if (w > INT32_MAX || h > INT32_MAX || w * h > codecs::kMaxPixelCount) return false;
-  if (w * h > std::max(kPixelAllowance, bytes * kPixelsPerByte)) return false;
+  if (w * h > bytes * kPixelsPerByte + kPixelSlack) return false;
   for (OPJ_UINT32 i = 0; i < image.numcomps; ++i) {
     const opj_image_comp_t& c = image.comps[i];
     if (c.prec < 1 || c.prec > 31 || c.dx == 0 || c.dy == 0) return false;

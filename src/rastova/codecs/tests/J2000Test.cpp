@@ -526,7 +526,7 @@ TEST(J2000, DamagedStreams) {
 }
 
 // A header may declare no more tiles than its data can hold, each tile having a tile part of 14
-// bytes at least, and no more pixels than 2048 a byte beyond 4096 x 4096: such a stream is
+// bytes at least, and no more pixels than 2048 a byte beyond 2048 x 2048: such a stream is
 // refused before OpenJPEG allocates a record for every tile or the picture's components.
 TEST(J2000, TilesAndPixelsBeyondWhatTheDataHoldAreRefusedBeforeAllocating) {
   TRVBitmap src;
@@ -557,13 +557,14 @@ TEST(J2000, TilesAndPixelsBeyondWhatTheDataHoldAreRefusedBeforeAllocating) {
       {"24577 tiles of 8 x 6 in one row", sized(j2k, 196616, 6, 8, 6), true},
       {"24577 tiles of 6 x 8 in one column", sized(j2k, 6, 196616, 6, 8), true},
       {"117 million pixels in six tiles", sized(j2k, 16777009, 7, 7274504, 6), true},
-      {"4097 x 4096 pixels in one tile", sized(j2k, 4097, 4096, 4097, 4096), true},
+      {"8192 x 8192 pixels in one tile", sized(j2k, 8192, 8192, 8192, 8192), true},
+      {"4259965 x 6 pixels in one tile", sized(j2k, 4259965, 6, 4259965, 6), true},
       {"one tile as written", j2k, false},
       {"jp2: one tile as written", jp2, false},
       // as many tiles as the data can hold: the header reads (the picture lacks its tiles)
       {"12 tiles of 16 x 16", sized(j2k, 64, 40, 16, 16), false},
       {"jp2: 12 tiles of 16 x 16", sized(jp2, 64, 40, 16, 16), false},
-      {"4096 x 4096 pixels in one tile", sized(j2k, 4096, 4096, 4096, 4096), false},
+      {"2048 x 2048 pixels in one tile", sized(j2k, 2048, 2048, 2048, 2048), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
