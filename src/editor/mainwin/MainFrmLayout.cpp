@@ -548,10 +548,14 @@ void TMainFrm::BuildBitmapMenus() {
   for (int k = 0; k < 8; ++k)
     NewAction(bitmap[k][0], bitmap[k][1], k >= 4 ? k - 4 : 0, QKeySequence(bitmap[k][2]))->SetEnabled(false);
   NewAction("BitmapMagnet", "&Magnet")->SetEnabled(false);
-  // The main menu's Bitmap item (shown without the second pane) acts on the current editor.
-  AddActions(BitmapMenu, {"EditUndo", "EditRedo", "BitmapCopy", "BitmapPaste", "EditEqual", "EditEQDist"});
+  // The main menu's Bitmap item (shown without the second pane) acts on the current editor;
+  // some of the Edit commands have other captions here.
+  AddActions(BitmapMenu, {"EditUndo"});
+  ActionManager1.AddMenuItem(BitmapMenu, Act("EditRedo"), "&Redo");
+  AddActions(BitmapMenu, {"BitmapCopy", "BitmapPaste", "EditEqual"});
+  ActionManager1.AddMenuItem(BitmapMenu, Act("EditEQDist"), "E&qual Distance");
   AddSubmenu(BitmapMenu, "&Smooth", {"EditSmooth0", "EditSmooth1", "EditSmooth2", "EditSmooth3"});
-  AddActions(BitmapMenu, {"EditMagnet"});
+  ActionManager1.AddMenuItem(BitmapMenu, Act("EditMagnet"), "&Magnet");
   // The second pane's menu acts on the sculpt-image editor.
   AddActions(BitmapMenu3, {"BitmapCopy", "BitmapPaste", "-", "BitmapEQLine", "BitmapEQDist"});
   QMenu* smooth = AddSubmenu(BitmapMenu3, "&Smooth",

@@ -25,6 +25,7 @@
 #include "editor/tests/MainFrmTestUtil.h"
 #include "platform/ui/Keys.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
+#include "scene3d/scene/objects/GLCube.h"
 #include "shape/SculptImage.h"
 #include "shape/model/uScSelect.h"
 
@@ -76,6 +77,16 @@ TEST_F(MainFrmTest, StartsWithTheDefaultSphereAndOneSnapshot) {
   EXPECT_TRUE(f.Panel3->isHidden());
   // Without plug-ins the Tools menu stays hidden.
   EXPECT_FALSE(f.ToolsMenu->menuAction()->isVisible());
+  // The menu bar, and the Bitmap menu with the captions it gives some of the Edit commands.
+  QStringList titles;
+  for (QAction* a : f.ActionMainMenuBar1->actions()) titles << a->text();
+  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Shape", "&View", "Si&des", "Se&ction", "&Tools",
+                                 "&Bitmap", "&Help"}));
+  QStringList items;
+  for (QAction* a : f.BitmapMenu->actions()) items << a->text().section('\t', 0, 0);
+  EXPECT_EQ(items, QStringList({"&Undo", "&Redo", "&Copy", "&Paste", "&Equal Intervals", "E&qual Distance",
+                                "&Smooth", "&Magnet"}));
+  EXPECT_EQ(f.Act("EditRedo")->Caption(), "Re&do");
 }
 
 TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
@@ -373,6 +384,11 @@ TEST_F(MainFrmTest, ViewCommandsAndControls) {
   f.TrackBarY->setValue(25);
   EXPECT_DOUBLE_EQ(settings::ObjectSize[1], 2.5);
   EXPECT_TRUE(f.PlaneDirty);
+  // The frame cube is the modelling cube at the normalised scales.
+  EXPECT_FLOAT_EQ(f.Preview->GLCube1->CubeWidth(), static_cast<float>(2 * settings::AxisScales[0]));
+  EXPECT_FLOAT_EQ(f.Preview->GLCube1->CubeHeight(), static_cast<float>(2 * settings::AxisScales[1]));
+  EXPECT_FLOAT_EQ(f.Preview->GLCube1->CubeDepth(), static_cast<float>(2 * settings::AxisScales[2]));
+  EXPECT_GT(settings::AxisScales[1], settings::AxisScales[0]);
 
   f.CBCubeDisp->click();
   EXPECT_FALSE(settings::AppSettings.CubeOfPreview);
