@@ -114,6 +114,16 @@ TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
       EXPECT_EQ(f.StatusText(2), "Sculpted Prim:torus.tga");
       EXPECT_EQ(settings::AppSettings.SclpFile, c.file);
       EXPECT_TRUE(boxes.shown.empty());
+      // Named from the folder the program was started in, it is remembered with its folder.
+      const fs::path start = fs::current_path();
+      fs::current_path(dir_);
+      form.reset();
+      fs::remove(settingsFile_);
+      settings::AppSettings = settings::TAppSettings();
+      TMainFrm& g = Open({"torus.tga"});
+      fs::current_path(start);
+      EXPECT_EQ(g.StatusText(0), "SculptType:TORUS");
+      EXPECT_EQ(settings::AppSettings.SclpFile, c.file);
     } else {
       EXPECT_EQ(CurrentShape.ScType, shape::SCTYPE_SPHERE);
       EXPECT_EQ(f.StatusText(2), "Sculpted Prim:Initial Data");
