@@ -227,6 +227,35 @@ TEST_F(MainFrmTest, OneDragRebuildsTheMeshOnceAtTheNextIdlePass) {
   EXPECT_TRUE(steps.empty());
 }
 
+TEST_F(MainFrmTest, ThePaneKeepsItsPictureWhenItIsShownAgainOrResized) {
+  TMainFrm& f = Open();
+  auto ink = [&f] {
+    const QImage image = f.Image1->Surface().Image();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    return n;
+  };
+  QCoreApplication::processEvents();
+  f.IdleLoop();
+  QCoreApplication::processEvents();
+  const int drawn = ink();
+  ASSERT_GT(drawn, 500);
+  // Shown again (an expose, another window moved away): the editor's picture, not the ground.
+  f.Image1->Invalidate();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ink(), drawn);
+  // Resized: the editor draws anew at the next idle pass, whatever comes first, that pass or
+  // the pane's own paint.
+  f.Image1->resize(f.Image1->width() + 30, f.Image1->height() - 20);
+  EXPECT_NE(f.PaneRequest, 0);
+  const QImage grown = f.Image1->Surface().Image();
+  EXPECT_EQ(grown.pixel(grown.width() - 1, 0) & 0xFFFFFF, 0xFFFFFFu);  // the gained strip: the ground
+  f.IdleLoop();
+  QCoreApplication::processEvents();
+  EXPECT_GT(ink(), 500);
+}
+
 TEST_F(MainFrmTest, OnlyTheLeftButtonReachesTheEditor) {
   TMainFrm& f = Open();
   const platform::TPoint q = editor::ScDODUDA->PointToScreen(CurrentShape.CP[8][16]);
