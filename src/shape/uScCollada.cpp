@@ -471,6 +471,8 @@ void WeldVertices(const std::vector<std::pair<int32_t, int32_t>>& welds) {
       for (int32_t& v : f.VIdx) v = resolve(v);
 }
 
+void WeldVertex(int32_t key, int32_t target) { WeldVertices({{key, target}}); }
+
 void WeldSphereSeams(const TLevelGrid& grid) {
   const int32_t I = grid.CPMaxI, J = grid.CPMaxJ;
   std::vector<std::pair<int32_t, int32_t>> welds;
