@@ -724,7 +724,10 @@ void WriteIFD(TWriter& w, uint32_t next) {
 
 int32_t PackBitsEncodeRow(const uint8_t* row, int32_t length, std::vector<uint8_t>& out) {
   const size_t before = out.size();
-  out.reserve(before + static_cast<size_t>(length) + length / 128 + 2);
+  // Callers append row after row to one buffer: growing it to the exact need each time would copy
+  // the whole buffer once a row.
+  const size_t need = before + static_cast<size_t>(length) + length / 128 + 2;
+  if (out.capacity() < need) out.reserve(std::max(need, out.capacity() * 2));
   int32_t literal = 0;  // start of the pending literal
   auto flushLiteral = [&](int32_t end) {
     if (end > literal) {
