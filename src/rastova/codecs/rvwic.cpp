@@ -474,14 +474,12 @@ void WriteHDPStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, T
     progress.SetAborting();
     return;
   }
-  const int64_t end = stream.GetPosition();
   stream.SetPosition(start);
   try {
     InjectTIFFEXIF(&stream, &stream, std::string(), params, 0, std::string());
   } catch (...) {
     progress.SetAborting();
   }
-  (void)end;
   if (progress.HasEvent()) progress.Report(0);
 }
 
