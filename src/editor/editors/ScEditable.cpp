@@ -206,7 +206,7 @@ bool TScEditable::CanSpaceRow(const TCS& Shape, int32_t Row) const {
   return SelectedInRow(Shape, Row) > 2 && shape::SingleRunInRow(Shape, Row, start, end);
 }
 
-void TScEditable::MakeRowCircular(TCS& Shape, int32_t Row) {
+void TScEditable::MakeRingCircular(TCS& Shape, int32_t Row) {
   const int32_t n = Shape.CPMaxI - 1;
   std::vector<TDbl2D> pane(static_cast<size_t>(n) + 1);
   for (int32_t i = 0; i < n; ++i) ProjectPoint(Shape.CP[i][Row], pane[i]);
@@ -219,7 +219,7 @@ void TScEditable::MakeRowCircular(TCS& Shape, int32_t Row) {
 bool TScEditable::SpaceRowIntervals(TCS& Shape, int32_t Row) {
   if (Shape.CPMaxI < 2) return false;
   if (WholeRowSelected(Shape, Row)) {
-    MakeRowCircular(Shape, Row);
+    MakeRingCircular(Shape, Row);
     return true;
   }
   int32_t start = 0, end = 0;

@@ -61,7 +61,7 @@ class TScEditable : public TScBase {
   int32_t SelectedInRow(const TCS& Shape, int32_t Row) const;
   // The wholly selected ring of SpaceRowIntervals made circular: its pane points through
   // MakeCircularPolygon, each unlocked column 0..CPMaxI - 2 unprojected against its DP.
-  virtual void MakeRowCircular(TCS& Shape, int32_t Row);
+  virtual void MakeRingCircular(TCS& Shape, int32_t Row);
   // The same along column `Column` over its rows, for an open line: the selected rows, when
   // more than 2, evenly on the straight line between the first and the last (Intervals), or
   // to equal arc length along their polyline (Distance); locked rows stay.

@@ -1,4 +1,4 @@
-// The bend editors TScMAGE and TScMAGETorus (uScMAGE.h).
+// The bend editors TScMAGE and, through its transposed grid access, TScMAGETorus (uScMAGE.h).
 #include "editor/editors/uScMAGE.h"
 
 #include <algorithm>
@@ -32,8 +32,6 @@ constexpr platform::TColor kEdgeBD2D = 0x990000;
 TScMAGE::TScMAGE() : TScMAGE(false) {}
 
 TScMAGE::TScMAGE(bool transposed) : transposed_(transposed) {}
-
-TScMAGETorus::TScMAGETorus() : TScMAGE(true) {}
 
 // ---------------------------------------------------------------------------------------
 // Grid access

@@ -103,9 +103,7 @@ class TScMAGE : public TScEditable {
   bool transposed_;
 };
 
-class TScMAGETorus : public TScMAGE {
- public:
-  TScMAGETorus();
-};
-
 }  // namespace editor
+
+// The torus twin is a module of its own; whoever uses one bend editor gets both.
+#include "editor/editors/uScMAGETorus.h"  // IWYU pragma: export

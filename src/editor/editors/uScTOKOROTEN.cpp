@@ -278,7 +278,7 @@ bool TScTOKOROTEN::EqualCurvesRow(TCS& Shape, int32_t Row) {
   bool whole = true;
   for (int32_t i = 0; i < Shape.CPMaxI; ++i) whole = whole && Shape.SP[i][Row];
   if (whole) {
-    MakeRowCircular(Shape, Row);
+    MakeRingCircular(Shape, Row);
   } else {
     if (SelectedInRow(Shape, Row) < 3 || !shape::SingleRunInRow(Shape, Row, start, end)) return false;
     // Evenly in angle and radius about the extrusion axis, the shorter way round.

@@ -161,7 +161,7 @@ bool TScWAPPA::CanEqualIntervals(const TCS& Shape) { return CanSpaceRing(Shape);
 
 bool TScWAPPA::CanEqualDistance(const TCS& Shape) { return CanSpaceRing(Shape); }
 
-void TScWAPPA::MakeRowCircular(TCS& Shape, int32_t Row) {
+void TScWAPPA::MakeRingCircular(TCS& Shape, int32_t Row) {
   const int32_t n = Shape.CPMaxI - 1;
   std::vector<TDbl2D> plane(static_cast<size_t>(n) + 1);
   for (int32_t i = 0; i < n; ++i) plane[i] = RingToPlane(RingFrame, Shape.CP[i][Row]);

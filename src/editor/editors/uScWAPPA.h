@@ -57,7 +57,7 @@ class TScWAPPA : public TScLineEditor {
 
  protected:
   // In plane coordinates: the points on the circle of their mean radius (MakeCircularPolygon).
-  void MakeRowCircular(TCS& Shape, int32_t Row) override;
+  void MakeRingCircular(TCS& Shape, int32_t Row) override;
 
  private:
   void DrawRing(TCS& Shape, platform::TDrawing& Drawing, bool D2D);
