@@ -34,9 +34,9 @@ using codecs::StepProgress;
 // C frames, so every callback catches and reports failure through its return value.
 struct TOpjContext {
   TStream* stream = nullptr;
-  int64_t start = 0;                // stream position of OpenJPEG's byte 0
+  int64_t start = 0;  // stream position of OpenJPEG's byte 0
   TRVProgressRec* progress = nullptr;
-  std::string errors;               // recorded, never shown
+  std::string errors;  // recorded, never shown
 };
 
 OPJ_SIZE_T StreamRead(void* buffer, OPJ_SIZE_T count, void* user) {
@@ -122,7 +122,8 @@ bool HasSignature(TStream& stream, const uint8_t* signature, int64_t length) {
   uint8_t head[12] = {};
   bool ok = false;
   try {
-    ok = stream.Read(head, length) == length && std::memcmp(head, signature, static_cast<size_t>(length)) == 0;
+    ok =
+        stream.Read(head, length) == length && std::memcmp(head, signature, static_cast<size_t>(length)) == 0;
   } catch (const std::exception&) {
     ok = false;
   }
@@ -207,9 +208,14 @@ struct TMappedComponent {
     top = (int64_t(1) << comp->prec) - 1;
     offset = comp->sgnd ? int64_t(1) << (comp->prec - 1) : 0;
     shift = 32 - static_cast<int32_t>(comp->prec);
-    plain = comp->prec == 8 && !comp->sgnd && comp->dx == 1 && comp->dy == 1 && image.x0 == 0 && image.y0 == 0 &&
-            comp->x0 == 0 && comp->y0 == 0 && comp->w == static_cast<OPJ_UINT32>(width);
+    plain = comp->prec == 8 && !comp->sgnd && comp->dx == 1 && comp->dy == 1 && image.x0 == 0 &&
+            image.y0 == 0 && comp->x0 == 0 && comp->y0 == 0 && comp->w == static_cast<OPJ_UINT32>(width);
     return true;
+  }
+
+  // The samples of output row y when they can be taken as they are (plain), else nullptr.
+  const OPJ_INT32* PlainRow(int32_t y) const {
+    return plain && y < int32_t(comp->h) ? comp->data + static_cast<size_t>(y) * comp->w : nullptr;
   }
 
   // The top bytes of output row y into `out` (width bytes).
@@ -250,8 +256,8 @@ void StoreParams(const opj_image_t& image, const TJ2000Layout& layout, TIOParams
 }
 
 // Fills the bitmap from the decoded image; false when a component holds no usable data.
-bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap& bitmap, TIOParamsVals& params,
-                TRVProgressRec& progress) {
+bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap& bitmap,
+                TIOParamsVals& params, TRVProgressRec& progress) {
   const int32_t w = params.Width, h = params.Height;
   const bool grey = layout.model == TJ2000Model::Grey;
   const int32_t colours = grey ? 1 : 3;
@@ -270,9 +276,22 @@ bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap&
   std::vector<uint8_t> bytes(static_cast<size_t>(w) * 4);
   uint8_t* plane[4] = {bytes.data(), bytes.data() + w, bytes.data() + 2 * w, bytes.data() + 3 * w};
   StartProgress(progress, h);
+  const auto toByte = [](OPJ_INT32 v) { return static_cast<uint8_t>(std::clamp<OPJ_INT32>(v, 0, 255)); };
   for (int32_t y = 0; y < h && !progress.IsAborting(); ++y) {
-    for (int32_t i = 0; i < colours; ++i) comps[i].Row(image, y, plane[i]);
     uint8_t* row = bitmap.GetScanLine(y);
+    const OPJ_INT32 *red = comps[0].PlainRow(y), *green = comps[1].PlainRow(y), *blue = comps[2].PlainRow(y);
+    if (layout.model == TJ2000Model::RGB && red && green && blue) {
+      // Plain 8-bit RGB, the common case, straight from the components into the row.
+      for (int32_t x = 0; x < w; ++x) {
+        row[3 * x] = toByte(blue[x]);
+        row[3 * x + 1] = toByte(green[x]);
+        row[3 * x + 2] = toByte(red[x]);
+      }
+      if (alpha) comps[3].Row(image, y, alpha->GetScanLine(y));
+      StepProgress(progress);
+      continue;
+    }
+    for (int32_t i = 0; i < colours; ++i) comps[i].Row(image, y, plane[i]);
     if (oneBit) {
       for (int32_t x = 0; x < w; ++x) SetBufferBit(row, x, plane[0][x] != 0);
     } else if (grey) {
@@ -322,14 +341,17 @@ void SetupEncoder(opj_cparameters_t& p, const TIOParamsVals& params, int32_t wid
     p.tcp_rates[0] = static_cast<float>(1.0 / rate);
     p.irreversible = 1;
   }
-  if (params.J2000_Progression == 1) p.prog_order = OPJ_RLCP;
-  else p.prog_order = OPJ_LRCP;
+  if (params.J2000_Progression == 1)
+    p.prog_order = OPJ_RLCP;
+  else
+    p.prog_order = OPJ_LRCP;
   p.numresolution = ResolutionLevels(width, height);
   p.tcp_mct = components >= 3 ? 1 : 0;
 }
 
 // Sample rows of the image to encode, scaled to `largest`.
-void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t largest, TRVProgressRec& progress) {
+void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t largest,
+                    TRVProgressRec& progress) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   const bool oneBit = bitmap.GetPixelFormat() == rv1g;
   TRVBitmap* alpha = image.numcomps == 4 ? bitmap.AlphaBitmap() : nullptr;
@@ -343,7 +365,8 @@ void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t la
     } else if (grey) {
       for (int32_t x = 0; x < w; ++x) {
         const int32_t level = (row[3 * x + 2] * RedToGrayCoef + row[3 * x + 1] * GreenToGrayCoef +
-                               row[3 * x] * BlueToGrayCoef) / 100;
+                               row[3 * x] * BlueToGrayCoef) /
+                              100;
         image.comps[0].data[at + x] = scale(level);
       }
     } else {
@@ -485,7 +508,8 @@ void WriteJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params,
     c.prec = static_cast<OPJ_UINT32>(precision);
     c.sgnd = 0;
   }
-  TOpjImagePtr image(opj_image_create(static_cast<OPJ_UINT32>(count), parts, grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB));
+  TOpjImagePtr image(
+      opj_image_create(static_cast<OPJ_UINT32>(count), parts, grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB));
   if (!image) {
     progress.SetAborting();
     return;
