@@ -287,6 +287,11 @@ struct TMappedComponent {
     return true;
   }
 
+  // The samples of output row y when they can be taken as they are (plain), else nullptr.
+  const OPJ_INT32* PlainRow(int32_t y) const {
+    return plain && y < int32_t(comp->h) ? comp->data + static_cast<size_t>(y) * comp->w : nullptr;
+  }
+
   // The top bytes of output row y into `out` (width bytes).
   void Row(const opj_image_t& image, int32_t y, uint8_t* out) const {
     const int64_t cy = (int64_t(image.y0) + y) / comp->dy - comp->y0;
@@ -345,9 +350,22 @@ bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap&
   std::vector<uint8_t> bytes(static_cast<size_t>(w) * 4);
   uint8_t* plane[4] = {bytes.data(), bytes.data() + w, bytes.data() + 2 * w, bytes.data() + 3 * w};
   StartProgress(progress, h);
+  const auto toByte = [](OPJ_INT32 v) { return static_cast<uint8_t>(std::clamp<OPJ_INT32>(v, 0, 255)); };
   for (int32_t y = 0; y < h && !progress.IsAborting(); ++y) {
-    for (int32_t i = 0; i < colours; ++i) comps[i].Row(image, y, plane[i]);
     uint8_t* row = bitmap.GetScanLine(y);
+    const OPJ_INT32 *red = comps[0].PlainRow(y), *green = comps[1].PlainRow(y), *blue = comps[2].PlainRow(y);
+    if (layout.model == TJ2000Model::RGB && red && green && blue) {
+      // Plain 8-bit RGB, the common case, straight from the components into the row.
+      for (int32_t x = 0; x < w; ++x) {
+        row[3 * x] = toByte(blue[x]);
+        row[3 * x + 1] = toByte(green[x]);
+        row[3 * x + 2] = toByte(red[x]);
+      }
+      if (alpha) comps[3].Row(image, y, alpha->GetScanLine(y));
+      StepProgress(progress);
+      continue;
+    }
+    for (int32_t i = 0; i < colours; ++i) comps[i].Row(image, y, plane[i]);
     if (oneBit) {
       for (int32_t x = 0; x < w; ++x) SetBufferBit(row, x, plane[0][x] != 0);
     } else if (grey) {

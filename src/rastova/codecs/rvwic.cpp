@@ -418,8 +418,7 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
   }
   I32 w = 0, h = 0;
   Float rx = 0, ry = 0;
-  PKPixelFormatGUID source;
-  if (Failed(d->GetSize(d, &w, &h)) || Failed(d->GetPixelFormat(d, &source)) || w <= 0 || h <= 0) {
+  if (Failed(d->GetSize(d, &w, &h)) || w <= 0 || h <= 0) {
     progress.SetAborting();
     return;
   }
@@ -429,21 +428,10 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
   }
   impl_->width = w;
   impl_->height = h;
-  const bool native = !params || params->NativePixelFormat;
-  TRVPixelFormat format;
-  PKPixelFormatGUID target;
-  ChooseTarget(source, format, target);
-  bool ok = false;
-  try {
-    ok = bitmap.Allocate(w, h, format) && DecodeFrame(d, source, target, bitmap, *impl_->stream);
-  } catch (const std::bad_alloc&) {
-    ok = false;
-  }
-  if (!ok) {
+  if (!CopyFrame(bitmap, !params || params->NativePixelFormat)) {
     progress.SetAborting();
     return;
   }
-  if (!native && format != rv1g && format != rv24RGB) bitmap.ConvertToPixelFormat(rv24RGB);
   if (params) {
     const int64_t here = impl_->stream->GetPosition();
     impl_->stream->SetPosition(impl_->start);
@@ -456,6 +444,25 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
     params->SetDpiX(common::TruncInt(DpiX));
     params->SetDpiY(common::TruncInt(DpiY));
   }
+}
+
+bool TRVWICReader::CopyFrame(TRVBitmap& bitmap, bool native) {
+  PKImageDecode* d = impl_->decoder;
+  PKPixelFormatGUID source;
+  if (!d || impl_->width <= 0 || impl_->height <= 0 || Failed(d->GetPixelFormat(d, &source))) return false;
+  TRVPixelFormat format;
+  PKPixelFormatGUID target;
+  ChooseTarget(source, format, target);
+  try {
+    if (!bitmap.Allocate(impl_->width, impl_->height, format) ||
+        !DecodeFrame(d, source, target, bitmap, *impl_->stream))
+      return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // Without native formats everything but black-and-white becomes 24-bit.
+  if (!native && format != rv1g && format != rv24RGB) bitmap.ConvertToPixelFormat(rv24RGB);
+  return true;
 }
 
 // ---------------------------------------------------------------- writer
@@ -611,14 +618,12 @@ void WriteHDPStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, T
     progress.SetAborting();
     return;
   }
-  const int64_t end = stream.GetPosition();
   stream.SetPosition(start);
   try {
     InjectTIFFEXIF(&stream, &stream, std::string(), params, 0, std::string());
   } catch (...) {
     progress.SetAborting();
   }
-  (void)end;
   if (progress.HasEvent()) progress.Report(0);
 }
 
