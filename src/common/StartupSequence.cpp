@@ -2,6 +2,10 @@
 
 #include <cfenv>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace common {
 
 void TStartupSequence::Add(std::string name, std::function<void()> startup,
@@ -60,6 +64,18 @@ void MaskFloatingPointExceptions() {
   fedisableexcept(FE_ALL_EXCEPT);
   fesetround(FE_TONEAREST);
   feclearexcept(FE_ALL_EXCEPT);
+}
+
+bool KeepFreedMemoryForReuse() {
+#if defined(__GLIBC__)
+  // Setting either value also ends glibc's own adjustment of them, which raises the mapping
+  // threshold to the largest block freed and then returns the heap top at each free beyond it.
+  constexpr int kMapThreshold = 16 << 20;
+  constexpr int kTrimThreshold = 64 << 20;
+  return mallopt(M_MMAP_THRESHOLD, kMapThreshold) == 1 && mallopt(M_TRIM_THRESHOLD, kTrimThreshold) == 1;
+#else
+  return false;
+#endif
 }
 
 }  // namespace common
