@@ -183,6 +183,7 @@ inline bool Inside(const int32_t* c, int n) {
 void AddPlainBlock(const TVector3f* v, int n, const int32_t* idx, TTriangleNormals& normals,
                    TVertexSum* sums) {
   for (int t = 0; t < kBlock; t += 4) FourNormals<true>(v, n, idx + 3 * t, &normals.N[t]);
+#pragma GCC unroll 4
   for (int t = 0; t < kBlock; ++t) {
     const int32_t* c = idx + 3 * t;
     const TNormal normal = LoadNormal(normals.N[t]);
