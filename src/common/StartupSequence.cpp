@@ -2,6 +2,10 @@
 
 #include <cfenv>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace common {
 
 void TStartupSequence::Add(std::string name, std::function<void()> startup,
@@ -60,6 +64,21 @@ void MaskFloatingPointExceptions() {
   fedisableexcept(FE_ALL_EXCEPT);
   fesetround(FE_TONEAREST);
   feclearexcept(FE_ALL_EXCEPT);
+}
+
+bool KeepFreedMemoryForReuse() {
+#if defined(__GLIBC__)
+  // Both are set: setting either one ends glibc's own adjustment of both, which otherwise raises
+  // the mapping threshold to the largest mapped block freed (up to 32 MiB) and then returns the
+  // heap top to the system whenever more than twice that lies free, so a rebuild's lists touched
+  // new pages each time. The values are where that adjustment stops: a block that grows past a
+  // lower fixed threshold would be mapped afresh at every use.
+  constexpr int kMapThreshold = 32 << 20;
+  constexpr int kTrimThreshold = 64 << 20;
+  return mallopt(M_MMAP_THRESHOLD, kMapThreshold) == 1 && mallopt(M_TRIM_THRESHOLD, kTrimThreshold) == 1;
+#else
+  return false;
+#endif
 }
 
 }  // namespace common

@@ -39,4 +39,12 @@ TStartupSequence& ProgramStartup();
 // a division by zero or an invalid operation yields an infinity or a NaN.
 void MaskFloatingPointExceptions();
 
+// The C allocator keeps freed memory for reuse: blocks below 32 MiB come from the heap and go back
+// to it, and up to 64 MiB of free heap stays with the process instead of being returned to the
+// system at every free. Lists of a few megabytes that are freed and made again at every edit (the
+// preview mesh) then reuse pages the process already has, where each new page would cost a page
+// fault on first touch; larger pictures (64 MiB at 4096 x 4096) are still mapped and unmapped on
+// their own. False when the allocator does not take the setting.
+bool KeepFreedMemoryForReuse();
+
 }  // namespace common

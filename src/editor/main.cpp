@@ -27,6 +27,8 @@ class TMessageBoxPrompts : public shape::IFilePrompts {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything is allocated: the preview's lists, made anew at every edit, reuse the heap.
+  common::KeepFreedMemoryForReuse();
   QApplication app(argc, argv);
   platform::TApplication application;
   common::TStartupSequence& modules = common::ProgramStartup();

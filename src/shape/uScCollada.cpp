@@ -54,7 +54,7 @@ void PrecomputePairCounts(int32_t columns, int32_t rows, double g) {
 
 // The normal of cell (mc, mr), a neighbour of cell (c, r) (across the seams where they wrap), counts
 // for that of cell (c, r).
-bool Counts(int32_t mc, int32_t mr, int32_t c, int32_t r) {
+[[gnu::always_inline]] inline bool Counts(int32_t mc, int32_t mr, int32_t c, int32_t r) {
   const int32_t C = gCellColumns, R = gCellRows;
   // On grids of fewer than three cells a way a neighbour is reached is not unique.
   if (C < 3 || R < 3) return CountsDirect(mc, mr, c, r);
@@ -288,12 +288,12 @@ void BuildCellNormals(const TLevelGrid& grid) {
   const int32_t I = grid.CPMaxI, J = grid.CPMaxJ;
   // The two triangles' normals, Normalize(b - a) x Normalize(c - a) each, with every edge direction
   // normalised once: the diagonal serves both triangles (reversed), and the edge along a row serves
-  // the cell below it too (normalising -v gives exactly -Normalize(v)).
-  std::vector<TDbl3D> rowEdge(static_cast<size_t>(I - 1));  // Normalize(P(c + 1, r) - P(c, r))
-  for (int32_t c = 0; c <= I - 2; ++c) rowEdge[c] = NormalizeDbl3D(SubDbl3D(P(grid, c + 1, 0), P(grid, c, 0)));
-  for (int32_t r = 0; r <= J - 2; ++r)
-    for (int32_t c = 0; c <= I - 2; ++c) {
-      const TDbl3D top = rowEdge[c];
+  // the cell below it too (normalising -v gives exactly -Normalize(v)). Column by column, as the
+  // cells and the grid points lie in memory.
+  for (int32_t c = 0; c <= I - 2; ++c) {
+    // Normalize(P(c + 1, r) - P(c, r)), the edge along the row above the cell.
+    TDbl3D top = NormalizeDbl3D(SubDbl3D(P(grid, c + 1, 0), P(grid, c, 0)));
+    for (int32_t r = 0; r <= J - 2; ++r) {
       const TDbl3D bottom = NormalizeDbl3D(SubDbl3D(P(grid, c + 1, r + 1), P(grid, c, r + 1)));
       const TDbl3D diagonal = NormalizeDbl3D(SubDbl3D(P(grid, c + 1, r + 1), P(grid, c, r)));
       // (c, r), (c + 1, r), (c + 1, r + 1) and (c + 1, r + 1), (c, r + 1), (c, r).
@@ -304,8 +304,9 @@ void BuildCellNormals(const TLevelGrid& grid) {
       cell.Active = true;
       cell.LastCol = c;
       cell.LastRow = r;
-      rowEdge[c] = bottom;
+      top = bottom;
     }
+  }
   const double g = CosDegrees(settings::AppSettings.ColladaHardAngle);
   PrecomputePairCounts(I - 1, J - 1, g);
   switch (grid.ScType) {

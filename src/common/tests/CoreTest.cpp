@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cfenv>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +14,17 @@
 #include "common/MainThreadQueue.h"
 #include "common/Random.h"
 #include "common/StartupSequence.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEPHOR_OWN_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEPHOR_OWN_ALLOCATOR 1
+#endif
+#endif
 
 using namespace common;
 
@@ -129,4 +142,26 @@ TEST(FloatingPoint, MaskedExceptionsYieldInfinityAndNaN) {
   EXPECT_TRUE(std::isinf(1.0 / zero));
   EXPECT_TRUE(std::isnan(zero / zero));
   EXPECT_EQ(fegetround(), FE_TONEAREST);
+}
+
+TEST(Allocator, FreedBlocksOfAFewMegabytesStayWithTheProcess) {
+#if !defined(__GLIBC__) || defined(ZEPHOR_OWN_ALLOCATOR)
+  GTEST_SKIP() << "the C library's allocator is not the one in use";
+#else
+  ASSERT_TRUE(KeepFreedMemoryForReuse());
+  const size_t mapped = mallinfo2().hblkhd;
+  // 8 MiB comes from the heap and, freed, stays there as free memory.
+  void* block = std::malloc(8 << 20);
+  ASSERT_NE(block, nullptr);
+  std::memset(block, 1, 8 << 20);
+  EXPECT_EQ(mallinfo2().hblkhd, mapped);
+  std::free(block);
+  EXPECT_GE(mallinfo2().fordblks, size_t{8} << 20);
+  // A picture of tens of megabytes is mapped on its own.
+  void* picture = std::malloc(48 << 20);
+  ASSERT_NE(picture, nullptr);
+  EXPECT_GE(mallinfo2().hblkhd, mapped + (size_t{48} << 20));
+  std::free(picture);
+  EXPECT_EQ(mallinfo2().hblkhd, mapped);
+#endif
 }

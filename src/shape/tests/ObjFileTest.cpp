@@ -1,5 +1,3 @@
-#include "shape/ObjFile.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +6,8 @@
 #include <filesystem>
 
 #include "rastova/core/RVStream.h"
+#include "shape/ObjFile.h"
+#include "shape/ShapeText.h"
 #include "shape/model/uScPrim.h"
 #include "shape/tests/MeshCheckUtil.h"
 #include "shape/tests/ShapeIoTestUtil.h"
@@ -381,6 +381,48 @@ TEST(ObjFile, ReadingRulesForRecordsAndNumbers) {
   // Only grid point (0, 0) (texture 1) finds a vertex: the first corner using texture 1 is vertex 1.
   EXPECT_EQ(cs2->CP[0][0][1], 0.5 * (settings::AppSettings.MaximizeWithSymmetry ? 0.9921875 : 1.0));
   EXPECT_EQ(cs2->CP[1][0][1], 0.0);
+}
+
+// The common records are read where they stand; the same records in forms that only the general
+// word rules take (every word in quotes, or a "+" before every number that has no sign) give the
+// same shape, bit for bit. The written sphere has "v", "vt" and "f v/t/" records of both modes.
+TEST(ObjFile, PlainRecordsReadAsTheWordRulesReadThem) {
+  ObjReadFixture f;
+  settings::AppSettings.FileOverWrite = true;
+  for (bool triangles : {true, false}) {
+    auto cs = WavyShape(SCTYPE_SPHERE, 17, 9);
+    const std::string text = LoadTextFile(WriteObj(*cs, f.dir, "plain.obj", triangles));
+    auto plain = NewShape(SCTYPE_PLANE, 5, 5);
+    ASSERT_EQ(f.Read(*plain, text), 0);
+    for (const bool quoted : {true, false}) {
+      std::string other;
+      ForEachLine(text, [&](std::string_view line) {
+        const bool record =
+            line.substr(0, 2) == "v " || line.substr(0, 3) == "vt " || line.substr(0, 2) == "f ";
+        const size_t kind = line.find(' ');
+        if (!record) {
+          other.append(line);
+        } else {
+          other.append(line.substr(0, kind));
+          size_t p = kind;
+          while (p < line.size()) {
+            const size_t start = line.find_first_not_of(' ', p);
+            if (start == std::string_view::npos) break;
+            const size_t stop = std::min(line.find(' ', start), line.size());
+            const std::string_view word = line.substr(start, stop - start);
+            other +=
+                quoted ? " \"" + std::string(word) + "\"" : (word[0] == '-' ? " " : " +") + std::string(word);
+            p = stop;
+          }
+        }
+        other += "\r\n";
+      });
+      auto back = NewShape(SCTYPE_PLANE, 5, 5);
+      ASSERT_EQ(f.Read(*back, other), 0) << quoted << triangles;
+      EXPECT_TRUE(SameRecord(*plain, *back))
+          << (quoted ? "quoted" : "signed") << (triangles ? " triangles" : " quads");
+    }
+  }
 }
 
 TEST(ObjFile, FindVertexTakesTheFirstUsedEntryAndTheFirstCorner) {

@@ -36,42 +36,88 @@ const std::array<float, 256>& ReciprocalTable() {
 // at a time: (b - a) x (c - a) in single precision, k := 1 / sqrt(x*x + y*y + z*z) when that sum is
 // above 0, else 0, and the normal (x*k, y*k, z*k). The largest preview grid has 131,072 triangles
 // to go through at every edit.
+//
+// Each vertex's running sum lives in a 16-byte slot of its own while the triangles are added: x, y
+// and z, and in the fourth lane the vertex's triangle counter as an integer. One aligned load, one
+// float addition of (x, y, z, 0), one integer addition of (0, 0, 0, 1) and one store then add a
+// triangle to a vertex, where the 12-byte items of the list took two loads and two stores plus the
+// byte counter's own. For the float operations that pass over the counter to leave it alone (and
+// to stay clear of subnormal numbers, which some processors handle slowly), its bits must read as an
+// ordinary number: it starts at the bits of 1.0f (whose low byte is 0, so the low byte is the count
+// modulo 256), and every kCounterChunk triangles it is brought back to that start plus its low
+// byte, long before it could leave the numbers from 1 to 2.
 constexpr int kBlock = 256;  // triangles, a multiple of 4
+constexpr uint32_t kCounterStart = 0x3F800000u;
+constexpr int kCounterChunk = kBlock << 12;  // 2^20 triangles: 3 x 2^20 counts at most between resets
+
+struct alignas(16) TVertexSum {
+  float X, Y, Z;
+  uint32_t Counter;
+};
+static_assert(sizeof(TVertexSum) == 16);
 
 struct TTriangleNormals {
-  alignas(16) float X[kBlock];
-  alignas(16) float Y[kBlock];
-  alignas(16) float Z[kBlock];
+  // (x, y, z, 0) of each triangle.
+  alignas(16) float N[kBlock][4];
   // Whether all three indices of the triangle lie in the vertex list; the others are skipped.
   bool Inside[kBlock];
 };
 
+// Whether all `count` indices (a multiple of 4) lie in 0..n-2: then no triangle of the block is
+// skipped and every corner is followed by another vertex. Blocks of a mesh whose last vertex is a
+// corner, or with indices outside the list, go the checked way.
+bool PlainBlock(const int32_t* idx, int count, int n) {
+#if defined(__SSE2__)
+  // Unsigned idx < n - 1 as a signed comparison of both sides shifted by 2^31.
+  const __m128i shift = _mm_set1_epi32(INT32_MIN);
+  const __m128i limit = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(n - 1) ^ 0x80000000u));
+  __m128i below = _mm_set1_epi32(-1);
+  for (int k = 0; k < count; k += 4) {
+    const __m128i x = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(idx + k)), shift);
+    below = _mm_and_si128(below, _mm_cmplt_epi32(x, limit));
+  }
+  return _mm_movemask_epi8(below) == 0xFFFF;
+#else
+  const auto limit = static_cast<uint32_t>(n - 1);
+  bool below = true;
+  for (int k = 0; k < count; ++k) below &= static_cast<uint32_t>(idx[k]) < limit;
+  return below;
+#endif
+}
+
 #if defined(__SSE2__)
 
-// (x, y, z, 0) of vertex i. Vertices are 4-byte aligned only: x and y come in through the
-// unaligned 8-byte integer load.
-inline __m128 LoadVertex(const TVector3f* v, int32_t i) {
+// (x, y, z, w) of vertex i of n, where w is whatever follows z (it is never used). Every vertex
+// but the last is followed by another, so 16 bytes from it lie in the list; the last vertex comes
+// in through the unaligned 8-byte integer load and a single (w = 0). kFollowed: i is known to be
+// below n - 1.
+template <bool kFollowed>
+inline __m128 LoadVertex(const TVector3f* v, int n, int32_t i) {
   const float* p = &v[i].X;
+  if (kFollowed || i + 1 < n) return _mm_loadu_ps(p);
   const __m128 xy = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
   return _mm_movelh_ps(xy, _mm_load_ss(p + 2));
 }
 
 // The x, y and z of the corners of four triangles (corner c of triangles t..t+3), one register each.
-inline void LoadCorners(const TVector3f* v, const int32_t* corner, __m128& x, __m128& y, __m128& z) {
-  __m128 r0 = LoadVertex(v, corner[0]), r1 = LoadVertex(v, corner[3]), r2 = LoadVertex(v, corner[6]),
-         r3 = LoadVertex(v, corner[9]);
+template <bool kFollowed>
+inline void LoadCorners(const TVector3f* v, int n, const int32_t* corner, __m128& x, __m128& y, __m128& z) {
+  __m128 r0 = LoadVertex<kFollowed>(v, n, corner[0]), r1 = LoadVertex<kFollowed>(v, n, corner[3]),
+         r2 = LoadVertex<kFollowed>(v, n, corner[6]), r3 = LoadVertex<kFollowed>(v, n, corner[9]);
   _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
   x = r0;
   y = r1;
   z = r2;
 }
 
-// The normals of the four triangles whose 12 indices (all inside the list) begin at idx.
-inline void FourNormals(const TVector3f* v, const int32_t* idx, float* nx, float* ny, float* nz) {
+// The normals of the four triangles whose 12 indices (all inside the list) begin at idx, as four
+// (x, y, z, 0) rows.
+template <bool kFollowed>
+inline void FourNormals(const TVector3f* v, int n, const int32_t* idx, float (*out)[4]) {
   __m128 ax, ay, az, bx, by, bz, cx, cy, cz;
-  LoadCorners(v, idx, ax, ay, az);
-  LoadCorners(v, idx + 1, bx, by, bz);
-  LoadCorners(v, idx + 2, cx, cy, cz);
+  LoadCorners<kFollowed>(v, n, idx, ax, ay, az);
+  LoadCorners<kFollowed>(v, n, idx + 1, bx, by, bz);
+  LoadCorners<kFollowed>(v, n, idx + 2, cx, cy, cz);
   const __m128 ux = _mm_sub_ps(bx, ax), uy = _mm_sub_ps(by, ay), uz = _mm_sub_ps(bz, az);
   const __m128 vx = _mm_sub_ps(cx, ax), vy = _mm_sub_ps(cy, ay), vz = _mm_sub_ps(cz, az);
   const __m128 x = _mm_sub_ps(_mm_mul_ps(uy, vz), _mm_mul_ps(uz, vy));
@@ -79,25 +125,28 @@ inline void FourNormals(const TVector3f* v, const int32_t* idx, float* nx, float
   const __m128 z = _mm_sub_ps(_mm_mul_ps(ux, vy), _mm_mul_ps(uy, vx));
   const __m128 n2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y)), _mm_mul_ps(z, z));
   const __m128 k = _mm_and_ps(_mm_cmpgt_ps(n2, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(n2)));
-  _mm_store_ps(nx, _mm_mul_ps(x, k));
-  _mm_store_ps(ny, _mm_mul_ps(y, k));
-  _mm_store_ps(nz, _mm_mul_ps(z, k));
+  __m128 r0 = _mm_mul_ps(x, k), r1 = _mm_mul_ps(y, k), r2 = _mm_mul_ps(z, k), r3 = _mm_setzero_ps();
+  _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+  _mm_store_ps(out[0], r0);
+  _mm_store_ps(out[1], r1);
+  _mm_store_ps(out[2], r2);
+  _mm_store_ps(out[3], r3);
 }
 
-// A triangle's normal ready to add, and the addition of its x, y and z to a sum (the fourth lane
-// is never stored).
+// A triangle's normal ready to add (loaded once for its three corners).
 using TNormal = __m128;
-inline TNormal MakeNormal(float x, float y, float z) { return _mm_setr_ps(x, y, z, 0); }
-inline void AddNormal(TVector3f& sum, TNormal normal) {
-  float* p = &sum.X;
-  const __m128 s = _mm_add_ps(LoadVertex(reinterpret_cast<const TVector3f*>(p), 0), normal);
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(s));
-  _mm_store_ss(p + 2, _mm_movehl_ps(s, s));
+inline TNormal LoadNormal(const float* normal) { return _mm_load_ps(normal); }
+
+// Adds a triangle's (x, y, z, 0) to a vertex's sum and one to its counter.
+inline void AddNormal(TVertexSum& sum, TNormal normal) {
+  const __m128 s = _mm_add_ps(_mm_load_ps(&sum.X), normal);
+  _mm_store_ps(&sum.X, _mm_castsi128_ps(_mm_add_epi32(_mm_castps_si128(s), _mm_setr_epi32(0, 0, 0, 1))));
 }
 
 #else
 
-inline void FourNormals(const TVector3f* v, const int32_t* idx, float* nx, float* ny, float* nz) {
+template <bool kFollowed>
+inline void FourNormals(const TVector3f* v, int, const int32_t* idx, float (*out)[4]) {
   for (int t = 0; t < 4; ++t) {
     const TVector3f &a = v[idx[3 * t]], &b = v[idx[3 * t + 1]], &c = v[idx[3 * t + 2]];
     const float ux = b.X - a.X, uy = b.Y - a.Y, uz = b.Z - a.Z;
@@ -105,18 +154,21 @@ inline void FourNormals(const TVector3f* v, const int32_t* idx, float* nx, float
     const float x = uy * vz - uz * vy, y = uz * vx - ux * vz, z = ux * vy - uy * vx;
     const float n2 = x * x + y * y + z * z;
     const float k = n2 > 0 ? 1.0f / std::sqrt(n2) : 0.0f;
-    nx[t] = x * k;
-    ny[t] = y * k;
-    nz[t] = z * k;
+    out[t][0] = x * k;
+    out[t][1] = y * k;
+    out[t][2] = z * k;
+    out[t][3] = 0;
   }
 }
 
-using TNormal = TVector3f;
-inline TNormal MakeNormal(float x, float y, float z) { return {x, y, z}; }
-inline void AddNormal(TVector3f& sum, const TNormal& normal) {
-  sum.X += normal.X;
-  sum.Y += normal.Y;
-  sum.Z += normal.Z;
+using TNormal = const float*;
+inline TNormal LoadNormal(const float* normal) { return normal; }
+
+inline void AddNormal(TVertexSum& sum, TNormal normal) {
+  sum.X += normal[0];
+  sum.Y += normal[1];
+  sum.Z += normal[2];
+  ++sum.Counter;
 }
 
 #endif
@@ -127,10 +179,25 @@ inline bool Inside(const int32_t* c, int n) {
   return (static_cast<uint32_t>(c[0]) < u) & (static_cast<uint32_t>(c[1]) < u) & (static_cast<uint32_t>(c[2]) < u);
 }
 
-// The normals of `count` triangles (at most kBlock) starting at idx. Triangles with an index
-// outside 0..n-1 are marked outside; a group of four with one of them is made with index 0 in its
-// place (only n > 0 gets here) so no vertex outside the list is read.
-void BlockNormals(const TVector3f* v, int n, const int32_t* idx, int count, TTriangleNormals& out) {
+// A whole block of kBlock triangles whose indices all lie in 0..n-2.
+void AddPlainBlock(const TVector3f* v, int n, const int32_t* idx, TTriangleNormals& normals,
+                   TVertexSum* sums) {
+  for (int t = 0; t < kBlock; t += 4) FourNormals<true>(v, n, idx + 3 * t, &normals.N[t]);
+#pragma GCC unroll 4
+  for (int t = 0; t < kBlock; ++t) {
+    const int32_t* c = idx + 3 * t;
+    const TNormal normal = LoadNormal(normals.N[t]);
+    AddNormal(sums[c[0]], normal);
+    AddNormal(sums[c[1]], normal);
+    AddNormal(sums[c[2]], normal);
+  }
+}
+
+// Any block of `count` triangles (at most kBlock). Triangles with an index outside 0..n-1 are
+// skipped; a group of four with one of them is made with index 0 in its place (only n > 0 gets
+// here) so no vertex outside the list is read.
+void AddCheckedBlock(const TVector3f* v, int n, const int32_t* idx, int count, TTriangleNormals& out,
+                     TVertexSum* sums) {
   for (int t = 0; t < count; t += 4) {
     const int32_t* group = idx + 3 * t;
     if (count - t >= 4) {
@@ -140,7 +207,7 @@ void BlockNormals(const TVector3f* v, int n, const int32_t* idx, int count, TTri
       out.Inside[t + 2] = c;
       out.Inside[t + 3] = d;
       if (a & b & c & d) {
-        FourNormals(v, group, &out.X[t], &out.Y[t], &out.Z[t]);
+        FourNormals<false>(v, n, group, &out.N[t]);
         continue;
       }
     }
@@ -151,8 +218,45 @@ void BlockNormals(const TVector3f* v, int n, const int32_t* idx, int count, TTri
       if (inside)
         for (int r = 0; r < 3; ++r) corners[3 * q + r] = group[3 * q + r];
     }
-    FourNormals(v, corners, &out.X[t], &out.Y[t], &out.Z[t]);
+    // The block has room for whole groups of four past `count`.
+    FourNormals<false>(v, n, corners, &out.N[t]);
   }
+  for (int t = 0; t < count; ++t) {
+    if (!out.Inside[t]) continue;
+    const TNormal normal = LoadNormal(out.N[t]);
+    for (int r = 0; r < 3; ++r) AddNormal(sums[idx[3 * t + r]], normal);
+  }
+}
+
+// Every sum (0, 0, 0) with its counter at the start.
+void StartSums(TVertexSum* sums, int n) {
+#if defined(__SSE2__)
+  const __m128 start = _mm_castsi128_ps(_mm_setr_epi32(0, 0, 0, static_cast<int32_t>(kCounterStart)));
+  for (int k = 0; k < n; ++k) _mm_store_ps(&sums[k].X, start);
+#else
+  for (int k = 0; k < n; ++k) sums[k] = {0, 0, 0, kCounterStart};
+#endif
+}
+
+// The normals: each sum times 1 / (its count modulo 256), 0 for none.
+void FinishSums(const TVertexSum* sums, int n, TVector3f* out) {
+  const std::array<float, 256>& table = ReciprocalTable();
+#if defined(__SSE2__)
+  // Sixteen bytes go out for every vertex but the last: the fourth (the counter times the factor)
+  // reaches into the next vertex, which is written right after.
+  for (int k = 0; k + 1 < n; ++k) {
+    const __m128 s = _mm_load_ps(&sums[k].X);
+    _mm_storeu_ps(&out[k].X, _mm_mul_ps(s, _mm_set1_ps(table[sums[k].Counter & 0xFFu])));
+  }
+#else
+  for (int k = 0; k + 1 < n; ++k) {
+    const float r = table[sums[k].Counter & 0xFFu];
+    out[k] = {sums[k].X * r, sums[k].Y * r, sums[k].Z * r};
+  }
+#endif
+  const TVertexSum& s = sums[n - 1];
+  const float r = table[s.Counter & 0xFFu];
+  out[n - 1] = {s.X * r, s.Y * r, s.Z * r};
 }
 
 TVector3f VertexOrZero(const TAffineVectorList& vertices, int32_t index) {
@@ -164,35 +268,25 @@ TVector3f VertexOrZero(const TAffineVectorList& vertices, int32_t index) {
 std::unique_ptr<TAffineVectorList> BuildNormals(const TAffineVectorList& vertices, const TIntegerList& indices) {
   auto result = std::make_unique<TAffineVectorList>();
   const int n = vertices.Count();
-  result->SetCount(n);
   if (n == 0) return result;
-  TVector3f* sums = result->List();
-  std::vector<uint8_t> counters(static_cast<size_t>(n), 0);
+  std::unique_ptr<TVertexSum[]> sums(new TVertexSum[static_cast<size_t>(n)]);
+  StartSums(sums.get(), n);
   const TVector3f* v = vertices.List();
   const int32_t* idx = indices.List();
   const int triangles = indices.Count() / 3;
   TTriangleNormals normals;
   for (int start = 0; start < triangles; start += kBlock) {
+    if (start > 0 && start % kCounterChunk == 0)
+      for (int k = 0; k < n; ++k) sums[k].Counter = kCounterStart | (sums[k].Counter & 0xFFu);
     const int count = std::min(kBlock, triangles - start);
     const int32_t* block = idx + 3 * start;
-    BlockNormals(v, n, block, count, normals);
-    for (int t = 0; t < count; ++t) {
-      if (!normals.Inside[t]) continue;
-      const TNormal normal = MakeNormal(normals.X[t], normals.Y[t], normals.Z[t]);
-      for (int r = 0; r < 3; ++r) {
-        const int32_t k = block[3 * t + r];
-        AddNormal(sums[k], normal);
-        ++counters[static_cast<size_t>(k)];
-      }
-    }
+    if (count == kBlock && PlainBlock(block, 3 * kBlock, n))
+      AddPlainBlock(v, n, block, normals, sums.get());
+    else
+      AddCheckedBlock(v, n, block, count, normals, sums.get());
   }
-  const std::array<float, 256>& table = ReciprocalTable();
-  for (int k = 0; k < n; ++k) {
-    const float r = table[counters[static_cast<size_t>(k)]];
-    sums[k].X *= r;
-    sums[k].Y *= r;
-    sums[k].Z *= r;
-  }
+  result->SetCount(n);
+  FinishSums(sums.get(), n, result->List());
   return result;
 }
 
