@@ -255,14 +255,20 @@ void SplitWords(std::string_view line, TWords& words) {
   }
 }
 
-// The file's text with every tab made a blank and every "," a "."; its trimmed lines view it.
-std::vector<std::string_view> NormalisedLines(std::string& text) {
+// Calls fn(line) for every line of the file's text, trimmed, after every tab in the text has been
+// made a blank and every "," a ".".
+template <typename Fn>
+void ForEachNormalisedLine(std::string& text, Fn&& fn) {
   // Both are rare: jump from one to the next.
   for (const auto& [from, to] : {std::pair{'\t', ' '}, std::pair{',', '.'}})
     for (size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + 1)) text[p] = to;
+  ForEachLine(text, [&](std::string_view line) { fn(TrimLine(line)); });
+}
+
+// The normalised lines of the file's text, viewing it.
+std::vector<std::string_view> NormalisedLines(std::string& text) {
   std::vector<std::string_view> lines;
-  lines.reserve(text.size() / 32);
-  ForEachLine(text, [&](std::string_view line) { lines.push_back(TrimLine(line)); });
+  ForEachNormalisedLine(text, [&](std::string_view line) { lines.push_back(line); });
   return lines;
 }
 
@@ -285,10 +291,33 @@ int32_t CornerNumber(std::string_view text) {
   return static_cast<int32_t>(v);
 }
 
+// The common corner: "v", or "v/t" followed by the end or a "/", both plain decimal numbers that
+// fit 32 bits. False for anything else, which the general rules read.
+bool ParsePlainCorner(std::string_view corner, int32_t& v, int32_t& t) {
+  const char* p = corner.data();
+  const char* const end = p + corner.size();
+  int32_t a = 0, b = 0;
+  auto r = std::from_chars(p, end, a);
+  if (r.ec != std::errc() || r.ptr == p) return false;
+  if (r.ptr == end) {
+    v = a;
+    t = -1;
+    return true;
+  }
+  if (*r.ptr != '/') return false;
+  p = r.ptr + 1;
+  r = std::from_chars(p, end, b);
+  if (r.ec != std::errc() || r.ptr == p || (r.ptr != end && *r.ptr != '/')) return false;
+  v = a;
+  t = b;
+  return true;
+}
+
 void ParseFace(const TWords& words, TFace& face) {
   face.Corners = words.count - 1;
   for (int k = 0; k < face.Corners; ++k) {
     const std::string_view corner = words[k + 1];
+    if (ParsePlainCorner(corner, face.V[k], face.T[k])) continue;
     const size_t slash = corner.find('/');
     if (slash == std::string_view::npos) {
       face.V[k] = CornerNumber(corner);
@@ -327,11 +356,12 @@ struct TObjRecords {
   int64_t columns = 0, rows = 0;
 };
 
-void ParseRecords(const std::vector<std::string_view>& lines, const std::string& folder, std::string& mtlPath,
-                  TObjRecords& r) {
+// Reads the records straight from the text (normalising it on the way), without a list of its
+// lines: only the rare vertex-only file needs one.
+void ParseRecords(std::string& text, const std::string& folder, std::string& mtlPath, TObjRecords& r) {
   TWords words;
-  for (std::string_view line : lines) {
-    if (line.empty()) continue;
+  ForEachNormalisedLine(text, [&](std::string_view line) {
+    if (line.empty()) return;
     SplitWords(line, words);
     const std::string_view kind = words[0];
     if (kind == "v") {
@@ -341,14 +371,14 @@ void ParseRecords(const std::vector<std::string_view>& lines, const std::string&
         for (int k = 0; k < 3; ++k) p[k] = FileFormatSettings.StrToFloatDef(words[k + 1], 0);
       r.vertices.push_back(p);
     } else if (kind == "vt") {
-      if (words.count < 3) continue;
+      if (words.count < 3) return;
       const double u = FileFormatSettings.StrToFloatDef(words[1], 0);
       const double v = FileFormatSettings.StrToFloatDef(words[2], 0);
       if (u > 0) r.columns = std::max(r.columns, Reciprocal(u));
       if (v > 0) r.rows = std::max(r.rows, Reciprocal(v));
       r.texCoords.emplace_back(u, v);
     } else if (kind == "f") {
-      if (words.count != 4 && words.count != 5) continue;
+      if (words.count != 4 && words.count != 5) return;
       TFace face;
       ParseFace(words, face);
       r.triangles += face.Corners == 3 ? 1 : 2;
@@ -356,7 +386,7 @@ void ParseRecords(const std::vector<std::string_view>& lines, const std::string&
     } else if (kind == "mtllib" && words.count >= 2) {
       mtlPath = ResolveRelativePath(folder, std::string(words[1]));
     }
-  }
+  });
 }
 
 // The grid point of every texture coordinate.
@@ -536,16 +566,16 @@ void WriteObjFile(const TCS& cs, std::string& fileName, bool triangles) {
 int32_t ReadObjFile(TCS& cs, const std::string& fileName, std::string& mtlPath, int32_t forcedType) {
   mtlPath.clear();
   std::string text = LoadTextFile(fileName);
-  const std::vector<std::string_view> lines = NormalisedLines(text);
   std::string folder = ExtractFilePath(fileName);
   if (folder.empty()) folder = ".";
 
   TShapeReadCopy copy(cs);
   TCS& work = copy.Work();
   TObjRecords records;
-  ParseRecords(lines, folder, mtlPath, records);
+  ParseRecords(text, folder, mtlPath, records);
   if (!IsGridPowerOfTwo(records.columns) || !IsGridPowerOfTwo(records.rows)) {
-    if (!FillVertexOnly(work, lines)) {
+    records = TObjRecords();  // the vertex-only reading needs none of them
+    if (!FillVertexOnly(work, NormalisedLines(text))) {
       mtlPath.clear();
       return -1;
     }

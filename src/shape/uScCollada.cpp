@@ -69,8 +69,9 @@ bool Counts(int32_t mc, int32_t mr, int32_t c, int32_t r) {
     dc = -dc;
     dr = -dr;
   }
-  for (int k = 0; k < 4; ++k)
-    if (kPairOffsets[k][0] == dc && kPairOffsets[k][1] == dr) return gPairCounts[c][r][k];
+  // The index into kPairOffsets: (1, 0) is 0, (-1, 1), (0, 1), (1, 1) are 1, 2, 3.
+  if (dr == 0 && dc == 1) return gPairCounts[c][r][0];
+  if (dr == 1 && dc >= -1 && dc <= 1) return gPairCounts[c][r][dc + 2];
   return CountsDirect(mc, mr, c, r);
 }
 
@@ -471,6 +472,8 @@ void WeldVertices(const std::vector<std::pair<int32_t, int32_t>>& welds) {
       for (int32_t& v : f.VIdx) v = resolve(v);
 }
 
+void WeldVertex(int32_t key, int32_t target) { WeldVertices({{key, target}}); }
+
 void WeldSphereSeams(const TLevelGrid& grid) {
   const int32_t I = grid.CPMaxI, J = grid.CPMaxJ;
   std::vector<std::pair<int32_t, int32_t>> welds;
@@ -546,6 +549,8 @@ void BuildVertexNormals() {
         static_cast<int32_t>(fi * 3 + k);
   }
   MeshNormals.reserve(slots.size());
+  // The lengths of the face normals at one vertex, each taken once for all the pairs it is in.
+  std::vector<double> lengths;
   for (size_t v = 0; v < nv; ++v) {
     if (!MeshVertices[v].Used) continue;
     const int32_t first = start[v], last = start[v + 1];
@@ -553,13 +558,19 @@ void BuildVertexNormals() {
       MeshVertices[v].Used = false;
       continue;
     }
+    lengths.resize(static_cast<size_t>(last - first));
+    for (int32_t a = first; a < last; ++a)
+      lengths[static_cast<size_t>(a - first)] =
+          Dbl3DLength(MeshFaces[static_cast<size_t>(slots[a] / 3)].FaceNormal);
     for (int32_t a = first; a < last; ++a) {
       TFRec& f = MeshFaces[static_cast<size_t>(slots[a] / 3)];
+      const double lengthF = lengths[static_cast<size_t>(a - first)];
       TDbl3D s = f.FaceNormal;
       for (int32_t b = first; b < last; ++b) {
         if (b == a) continue;
         const TDbl3D& e = MeshFaces[static_cast<size_t>(slots[b] / 3)].FaceNormal;
-        if (CosAngleDbl3D(e, f.FaceNormal) >= g) IncDbl3D(s, e);
+        if (CosAngleWithLengths(e, f.FaceNormal, lengths[static_cast<size_t>(b - first)], lengthF) >= g)
+          IncDbl3D(s, e);
       }
       f.NIdx[slots[a] % 3] = static_cast<int32_t>(MeshNormals.size());
       MeshNormals.push_back(TNRec{true, NormalizeDbl3D(s), 0});

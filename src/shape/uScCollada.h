@@ -71,8 +71,10 @@ void MarkCellTriangles(const TLevelGrid& grid);
 void BuildMeshTables(const TLevelGrid& grid);
 // TIdx := VIdx; Used when the three positions are pairwise distinct; FaceNormal from them.
 void InitFaceRecord(TFRec& face);
-// Every VIdx slot equal to a key becomes its target, in the order given, and the key vertex is
-// unused; texture indices are left alone, so texture seams stay open.
+// Every VIdx slot of a used face equal to `key` becomes `target`, and vertex `key` is unused;
+// texture indices are left alone, so texture seams stay open.
+void WeldVertex(int32_t key, int32_t target);
+// WeldVertex for each (key, target) in the order given, in one pass over the faces.
 void WeldVertices(const std::vector<std::pair<int32_t, int32_t>>& welds);
 void WeldSphereSeams(const TLevelGrid& grid);
 void WeldTorusSeams(const TLevelGrid& grid);

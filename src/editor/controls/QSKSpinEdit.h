@@ -156,15 +156,16 @@ class TQSKSpinEdit : public QWidget {
   // The drop button's glyph: "DropDown" (horizontal bar) or "DropLeft" (vertical).
   static QImage DropGlyph(TTrackBarOrientation orientation);
 
-  // Parts.
-  QLineEdit* Edit;
-  QFrame* ButtonPanel;
-  QToolButton* UpButton;
-  QToolButton* DownButton;
-  QToolButton* DropButton;
-  TQSKGauge* Gauge;
-  TPopupForm* Popup;
-  int32_t PopupThickness;
+  // Parts. None exists yet while the constructor makes the first: the edit's event filter
+  // already sees the events of the parts made after it.
+  QLineEdit* Edit = nullptr;
+  QFrame* ButtonPanel = nullptr;
+  QToolButton* UpButton = nullptr;
+  QToolButton* DownButton = nullptr;
+  QToolButton* DropButton = nullptr;
+  TQSKGauge* Gauge = nullptr;
+  TPopupForm* Popup = nullptr;
+  int32_t PopupThickness = 0;
   QPoint DropMousePos;  // screen position of the mouse when the drop button went down
 
  protected:

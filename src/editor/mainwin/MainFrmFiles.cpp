@@ -67,9 +67,31 @@ std::string FolderOf(const std::string& path) {
   return path.empty() ? std::string() : std::filesystem::path(path).parent_path().string();
 }
 
-void ReadFailed(const std::string& path) {
-  platform::ShowWarning("The file \"" + shape::ExtractFileName(path) + "\" could not be read.");
+// `reason`, when given, goes on a line of its own after the file's name.
+void ReadFailed(const std::string& path, const std::string& reason = {}) {
+  platform::ShowWarning("The file \"" + shape::ExtractFileName(path) + "\" could not be read." +
+                        (reason.empty() ? std::string() : "\r\n" + reason));
 }
+
+// Holds back the notices a reader shows (the XML reader tells its error that way, without the
+// file's name), so that the window shows them in its own warning, once; questions and warnings
+// go on to the window's prompts.
+class THeldNotices : public shape::IFilePrompts {
+ public:
+  THeldNotices() : outer_(shape::GetFilePrompts()) { shape::SetFilePrompts(this); }
+  ~THeldNotices() override { shape::SetFilePrompts(outer_); }
+  THeldNotices(const THeldNotices&) = delete;
+  THeldNotices& operator=(const THeldNotices&) = delete;
+  bool AskWarningYesNo(const std::string& text) override { return outer_ && outer_->AskWarningYesNo(text); }
+  void ShowWarning(const std::string& text) override {
+    if (outer_) outer_->ShowWarning(text);
+  }
+  void ShowMessage(const std::string& text) override { Held += Held.empty() ? text : "\r\n" + text; }
+  std::string Held;
+
+ private:
+  shape::IFilePrompts* outer_;
+};
 
 void WriteFailed(const std::string& path) {
   platform::ShowWarning("The file \"" + shape::ExtractFileName(path) + "\" could not be written.");
@@ -112,8 +134,19 @@ bool TMainFrm::OpenShapeFile(const std::string& path, int32_t forcedType) {
       }
       copy.Commit(CurrentShape);
     } else {
-      // The reader shows its own message and leaves the shape as it was on a failure.
-      if (!shape::ReadXmlObject(CurrentShape, path, true)) return false;
+      // The reader leaves the shape as it was on a failure and tells why in a notice.
+      std::string reason;
+      bool read;
+      {
+        THeldNotices notices;
+        read = shape::ReadXmlObject(CurrentShape, path, true);
+        reason = notices.Held;
+      }
+      if (!read) {
+        ReadFailed(path, reason);
+        return false;
+      }
+      if (!reason.empty()) platform::ShowMessage(reason);
       ApplyObjectSize(true);
     }
     ShowDefaultTexture();

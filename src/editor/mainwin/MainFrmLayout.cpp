@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
@@ -78,6 +80,29 @@ L* FreeLayout(QWidget* widget) {
   return l;
 }
 
+// The control a pane's editor draws into. Like an image control it keeps the last picture:
+// shown again, it shows that picture, never its bare ground (the editor draws from outside a
+// paint, so an erase would wipe its picture until its next change). A new size is drawn anew
+// by the editor at the next idle pass (the window's resize handler asks for it); until then
+// the part the pane gained shows the ground.
+class TPaneImage : public platform::TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+
+ protected:
+  bool EraseBackground() override { return false; }
+  void resizeEvent(QResizeEvent* event) override {
+    QSize kept = event->oldSize();
+    if (!kept.isValid()) kept = QSize(0, 0);
+    TCustomControl::resizeEvent(event);
+    QImage surface = Surface().Image();
+    QPainter p(&surface);
+    const QColor ground = platform::ToQColor(Color());
+    p.fillRect(kept.width(), 0, surface.width() - kept.width(), surface.height(), ground);
+    p.fillRect(0, kept.height(), surface.width(), surface.height() - kept.height(), ground);
+  }
+};
+
 // A pane: the control the editor draws into, with its vertical bar on the right and its
 // horizontal bar below.
 QWidget* PaneWithScrollBars(QWidget* parent, const char* name, platform::TCustomControl*& image,
@@ -88,7 +113,7 @@ QWidget* PaneWithScrollBars(QWidget* parent, const char* name, platform::TCustom
   panel->setFocusPolicy(Qt::StrongFocus);
   auto* grid = FreeLayout<QGridLayout>(panel);
   grid->setSpacing(0);
-  image = new platform::TCustomControl(panel);
+  image = new TPaneImage(panel);
   image->setObjectName(imageName);
   image->SetColor(platform::clWhite);
   image->setMinimumSize(1, 1);
@@ -548,10 +573,14 @@ void TMainFrm::BuildBitmapMenus() {
   for (int k = 0; k < 8; ++k)
     NewAction(bitmap[k][0], bitmap[k][1], k >= 4 ? k - 4 : 0, QKeySequence(bitmap[k][2]))->SetEnabled(false);
   NewAction("BitmapMagnet", "&Magnet")->SetEnabled(false);
-  // The main menu's Bitmap item (shown without the second pane) acts on the current editor.
-  AddActions(BitmapMenu, {"EditUndo", "EditRedo", "BitmapCopy", "BitmapPaste", "EditEqual", "EditEQDist"});
+  // The main menu's Bitmap item (shown without the second pane) acts on the current editor;
+  // some of the Edit commands have other captions here.
+  AddActions(BitmapMenu, {"EditUndo"});
+  ActionManager1.AddMenuItem(BitmapMenu, Act("EditRedo"), "&Redo");
+  AddActions(BitmapMenu, {"BitmapCopy", "BitmapPaste", "EditEqual"});
+  ActionManager1.AddMenuItem(BitmapMenu, Act("EditEQDist"), "E&qual Distance");
   AddSubmenu(BitmapMenu, "&Smooth", {"EditSmooth0", "EditSmooth1", "EditSmooth2", "EditSmooth3"});
-  AddActions(BitmapMenu, {"EditMagnet"});
+  ActionManager1.AddMenuItem(BitmapMenu, Act("EditMagnet"), "&Magnet");
   // The second pane's menu acts on the sculpt-image editor.
   AddActions(BitmapMenu3, {"BitmapCopy", "BitmapPaste", "-", "BitmapEQLine", "BitmapEQDist"});
   QMenu* smooth = AddSubmenu(BitmapMenu3, "&Smooth",

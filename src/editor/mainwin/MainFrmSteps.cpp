@@ -147,9 +147,12 @@ void TMainFrm::FormCreate() {
   ResetEditorsForShape();
   // 7: an argument that names no existing file is ignored.
   if (!options_.Arguments.empty()) {
-    const std::string& path = options_.Arguments.front();
     std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec) && OpenShapeFile(path, -1)) AppSettings.SclpFile = path;
+    // Remembered with its folder: the next run may start elsewhere.
+    std::filesystem::path path = std::filesystem::absolute(options_.Arguments.front(), ec);
+    if (ec) path = options_.Arguments.front();
+    if (std::filesystem::is_regular_file(path, ec) && OpenShapeFile(path.string(), -1))
+      AppSettings.SclpFile = path.string();
   }
   // 8
   SetEditorMode(TabModes[0]);

@@ -109,7 +109,8 @@ TEST_F(MainFrmTest, AFileThatCannotBeReadLeavesEverythingAsItWas) {
   std::ofstream(File("bad.tga"), std::ios::binary) << std::string(40, '\x02');
   std::ofstream(File("bad.obj")) << "v 1 2\nf 1 2 3 4 5\n";
   std::ofstream(File("bad.png"), std::ios::binary) << "\x89PNG\r\n\x1a\n truncated";
-  for (const char* name : {"bad.tga", "bad.obj", "bad.png"}) {
+  std::ofstream(File("bad.xml")) << "<?xml version=\"1.0\"?><DURIM><width>9</wid";
+  for (const char* name : {"bad.tga", "bad.obj", "bad.png", "bad.xml"}) {
     SCOPED_TRACE(name);
     boxes.shown.clear();
     f.DropDst2FileDrop({File(name).string()});
@@ -123,6 +124,8 @@ TEST_F(MainFrmTest, AFileThatCannotBeReadLeavesEverythingAsItWas) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_NE(boxes.shown[0].find(name), std::string::npos);
   }
+  // The XML reader's own reason goes into the one warning.
+  EXPECT_NE(boxes.shown[0].find("XML Read Error: "), std::string::npos);
   // A texture that fails: a warning, the texture as it was.
   boxes.shown.clear();
   f.DropDst1FileDrop({File("bad.png").string()});
@@ -194,8 +197,10 @@ TEST_F(MainFrmTest, TheFiveSaveFormatsAreReadByOutsideTools) {
       {2, "m2", "m2.obj", "assimp info " + File("m2.obj").string()},
       {3, "m3.obj", "m3.obj", "assimp info " + File("m3.obj").string()},
       {4, "m4", "m4.xml", "xmllint --noout " + File("m4.xml").string()},
-      {5, "m5.dae", "m5-high.dae",
-       "xmllint --noout " + File("m5-high.dae").string() + " && assimp info " + File("m5-high.dae").string()},
+      // A name of two dots keeps both in the texture's name.
+      {5, "m5.v2.dae", "m5.v2-high.dae",
+       "xmllint --noout " + File("m5.v2-high.dae").string() + " && assimp info " +
+           File("m5.v2-high.dae").string()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -205,7 +210,8 @@ TEST_F(MainFrmTest, TheFiveSaveFormatsAreReadByOutsideTools) {
     ASSERT_TRUE(fs::exists(File(c.written))) << c.written;
     EXPECT_TRUE(RunTool(c.check)) << c.check;
   }
-  EXPECT_TRUE(fs::exists(File("m5-tx.png")));
+  EXPECT_TRUE(fs::exists(File("m5.v2-tx.png")));
+  EXPECT_FALSE(fs::exists(File("m5-tx.png")));
   EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -237,10 +243,11 @@ TEST_F(MainFrmTest, AWriteThatFailsKeepsTheLastFileName) {
   TMainFrm& f = Open();
   settings::AppSettings.SclpFile = File("kept.tga").string();
   settings::AppSettings.TxtrFile = File("kept.png").string();
-  for (int filter : {1, 2, 4}) {
+  for (int filter : {1, 2, 3, 4, 5}) {
     SCOPED_TRACE(filter);
     boxes.shown.clear();
     dialog->answers.push_back({true, File("no-such-folder/x").string(), filter});
+    if (filter == 5) AcceptNextDialog();  // the COLLADA options
     f.Act("FileSTSave")->Execute();
     EXPECT_EQ(settings::AppSettings.SclpFile, File("kept.tga").string());
     ASSERT_EQ(boxes.shown.size(), 1u);
@@ -251,6 +258,14 @@ TEST_F(MainFrmTest, AWriteThatFailsKeepsTheLastFileName) {
   f.Act("TextureSave")->Execute();
   EXPECT_EQ(settings::AppSettings.TxtrFile, File("kept.png").string());
   EXPECT_EQ(boxes.shown.size(), 1u);
+  // The divided save reports its failure too.
+  f.NewShape(shape::SCTYPE_SPHERE, 65, 65);
+  f.ActionManager1.UpdateActions();
+  boxes.shown.clear();
+  dialog->answers.push_back({true, File("no-such-folder/parts.png").string(), 1});
+  ASSERT_TRUE(f.Act("TextureDividedSave")->Execute());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].find("could not be written"), std::string::npos);
 }
 
 TEST_F(MainFrmTest, TextureCommands) {

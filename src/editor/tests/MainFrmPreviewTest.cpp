@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMimeData>
 #include <QSlider>
@@ -62,23 +63,30 @@ void DropFiles(QWidget* widget, const std::vector<std::string>& files) {
   QApplication::sendEvent(widget, &drop);
 }
 
-// The program's event loop for `ms` milliseconds with the window's idle pass as its idle
-// handler; a timer wakes the loop every few milliseconds, so the idle pass runs again and again.
-// `during` runs once, early in the loop. Returns the number of idle passes.
-int RunEventLoop(TMainFrm& f, int ms, const std::function<void()>& during = {}) {
+// The program's event loop with the window's idle pass as its idle handler, for at least `ms`
+// milliseconds and at least `passes` idle passes (a loaded machine may need longer for them); a
+// timer wakes the loop every few milliseconds, so the idle pass runs again and again. `during`
+// runs once, early in the loop. Returns the number of idle passes.
+int RunEventLoop(TMainFrm& f, int ms, const std::function<void()>& during = {}, int passes = 20) {
   platform::TApplication application;
-  int passes = 0;
+  int count = 0;
   application.OnIdle = [&] {
-    ++passes;
+    ++count;
     f.IdleLoop();
   };
   QTimer wake;
   wake.start(3);
   if (during) QTimer::singleShot(20, during);
   QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  QElapsedTimer clock;
+  clock.start();
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, [&] {
+    if ((clock.elapsed() >= ms && count >= passes) || clock.elapsed() >= 30000) loop.quit();
+  });
+  check.start(10);
   loop.exec();
-  return passes;
+  return count;
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "editor/tests/MainFrmTestUtil.h"
 #include "platform/ui/Keys.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
+#include "scene3d/scene/objects/GLCube.h"
 #include "shape/SculptImage.h"
 #include "shape/model/uScSelect.h"
 
@@ -76,6 +77,16 @@ TEST_F(MainFrmTest, StartsWithTheDefaultSphereAndOneSnapshot) {
   EXPECT_TRUE(f.Panel3->isHidden());
   // Without plug-ins the Tools menu stays hidden.
   EXPECT_FALSE(f.ToolsMenu->menuAction()->isVisible());
+  // The menu bar, and the Bitmap menu with the captions it gives some of the Edit commands.
+  QStringList titles;
+  for (QAction* a : f.ActionMainMenuBar1->actions()) titles << a->text();
+  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Shape", "&View", "Si&des", "Se&ction", "&Tools",
+                                 "&Bitmap", "&Help"}));
+  QStringList items;
+  for (QAction* a : f.BitmapMenu->actions()) items << a->text().section('\t', 0, 0);
+  EXPECT_EQ(items, QStringList({"&Undo", "&Redo", "&Copy", "&Paste", "&Equal Intervals", "E&qual Distance",
+                                "&Smooth", "&Magnet"}));
+  EXPECT_EQ(f.Act("EditRedo")->Caption(), "Re&do");
 }
 
 TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
@@ -103,6 +114,16 @@ TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
       EXPECT_EQ(f.StatusText(2), "Sculpted Prim:torus.tga");
       EXPECT_EQ(settings::AppSettings.SclpFile, c.file);
       EXPECT_TRUE(boxes.shown.empty());
+      // Named from the folder the program was started in, it is remembered with its folder.
+      const fs::path start = fs::current_path();
+      fs::current_path(dir_);
+      form.reset();
+      fs::remove(settingsFile_);
+      settings::AppSettings = settings::TAppSettings();
+      TMainFrm& g = Open({"torus.tga"});
+      fs::current_path(start);
+      EXPECT_EQ(g.StatusText(0), "SculptType:TORUS");
+      EXPECT_EQ(settings::AppSettings.SclpFile, c.file);
     } else {
       EXPECT_EQ(CurrentShape.ScType, shape::SCTYPE_SPHERE);
       EXPECT_EQ(f.StatusText(2), "Sculpted Prim:Initial Data");
@@ -204,6 +225,35 @@ TEST_F(MainFrmTest, OneDragRebuildsTheMeshOnceAtTheNextIdlePass) {
   steps.clear();
   f.IdleLoop();
   EXPECT_TRUE(steps.empty());
+}
+
+TEST_F(MainFrmTest, ThePaneKeepsItsPictureWhenItIsShownAgainOrResized) {
+  TMainFrm& f = Open();
+  auto ink = [&f] {
+    const QImage image = f.Image1->Surface().Image();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    return n;
+  };
+  QCoreApplication::processEvents();
+  f.IdleLoop();
+  QCoreApplication::processEvents();
+  const int drawn = ink();
+  ASSERT_GT(drawn, 500);
+  // Shown again (an expose, another window moved away): the editor's picture, not the ground.
+  f.Image1->Invalidate();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(ink(), drawn);
+  // Resized: the editor draws anew at the next idle pass, whatever comes first, that pass or
+  // the pane's own paint.
+  f.Image1->resize(f.Image1->width() + 30, f.Image1->height() - 20);
+  EXPECT_NE(f.PaneRequest, 0);
+  const QImage grown = f.Image1->Surface().Image();
+  EXPECT_EQ(grown.pixel(grown.width() - 1, 0) & 0xFFFFFF, 0xFFFFFFu);  // the gained strip: the ground
+  f.IdleLoop();
+  QCoreApplication::processEvents();
+  EXPECT_GT(ink(), 500);
 }
 
 TEST_F(MainFrmTest, OnlyTheLeftButtonReachesTheEditor) {
@@ -373,6 +423,11 @@ TEST_F(MainFrmTest, ViewCommandsAndControls) {
   f.TrackBarY->setValue(25);
   EXPECT_DOUBLE_EQ(settings::ObjectSize[1], 2.5);
   EXPECT_TRUE(f.PlaneDirty);
+  // The frame cube is the modelling cube at the normalised scales.
+  EXPECT_FLOAT_EQ(f.Preview->GLCube1->CubeWidth(), static_cast<float>(2 * settings::AxisScales[0]));
+  EXPECT_FLOAT_EQ(f.Preview->GLCube1->CubeHeight(), static_cast<float>(2 * settings::AxisScales[1]));
+  EXPECT_FLOAT_EQ(f.Preview->GLCube1->CubeDepth(), static_cast<float>(2 * settings::AxisScales[2]));
+  EXPECT_GT(settings::AxisScales[1], settings::AxisScales[0]);
 
   f.CBCubeDisp->click();
   EXPECT_FALSE(settings::AppSettings.CubeOfPreview);

@@ -132,6 +132,10 @@ class MainFrmTest : public ::testing::Test {
     settingsFile_ = (dir_ / "ZEPHOR6.reg").string();
     settings::SetSettingsFileName(settingsFile_);
     settings::AppSettings = settings::TAppSettings();
+    // The object size is the program's too, not one of the stored values: each test starts
+    // from the cube.
+    for (double& size : settings::ObjectSize) size = 1.0;
+    settings::NormalizeAxisScales();
   }
   void TearDown() override {
     form.reset();

@@ -74,9 +74,38 @@ TAction* TActionList::Find(const std::string& name) const {
 }
 
 TAction* TActionList::FindByAction(const QAction* action) const {
+  if (!action) return nullptr;
   for (const auto& a : actions_)
     if (a->Action() == action) return a.get();
+  for (const TMenuItem& m : items_)
+    if (m.Item == action) return FindByAction(m.Source);
   return nullptr;
+}
+
+QAction* TActionList::AddMenuItem(QMenu* menu, TAction* action, const QString& caption) {
+  QAction* source = action->Action();
+  auto* item = new QAction(menu);
+  auto follow = [item, source, caption] {
+    // The shortcut is the action's; the menu shows it in its column after the tab.
+    const QString keys = source->shortcut().toString(QKeySequence::NativeText);
+    item->setText(keys.isEmpty() ? caption : caption + '\t' + keys);
+    item->setEnabled(source->isEnabled());
+    item->setVisible(source->isVisible());
+    item->setCheckable(source->isCheckable());
+    item->setChecked(source->isChecked());
+    item->setIcon(source->icon());
+  };
+  follow();
+  QObject::connect(source, &QAction::changed, item, follow);
+  QObject::connect(source, &QObject::destroyed, item, &QObject::deleteLater);
+  QObject::connect(item, &QAction::triggered, item, [item, source] {
+    // The item's own tick flipped on the click; the action's update handler owns it.
+    item->setChecked(source->isChecked());
+    source->trigger();
+  });
+  menu->addAction(item);
+  items_.push_back({item, source});
+  return item;
 }
 
 void TActionList::Remove(TAction* action) {

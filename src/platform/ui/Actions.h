@@ -13,7 +13,11 @@
 //
 // The action's object name is its name (FileSTSave, ViewLevel04, ...), so tests and the
 // command issue find actions by name.
+//
+// A menu may show an action under a caption of its own (AddMenuItem): the item follows the
+// action's enabling, visibility and tick and triggers it.
 #include <QKeySequence>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -94,12 +98,20 @@ class TActionList {
   // Runs the update handlers of the menu's actions, and of its submenus' own actions, each
   // time the menu is about to show.
   void WatchMenu(QMenu* menu);
+  // Adds to `menu` an item captioned `caption` that stands for `action` (FindByAction answers
+  // the action for it). It goes with the action.
+  QAction* AddMenuItem(QMenu* menu, TAction* action, const QString& caption);
 
  private:
   friend class TAction;
   void Unticked(TAction* checked);
 
+  struct TMenuItem {
+    QPointer<QAction> Item;
+    QPointer<QAction> Source;
+  };
   std::vector<std::unique_ptr<TAction>> actions_;
+  std::vector<TMenuItem> items_;
 };
 
 }  // namespace platform

@@ -4,6 +4,10 @@
 #include <chrono>
 #include <cmath>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "common/Round.h"
 #include "rastova/core/RVUtils.h"
 
@@ -144,6 +148,61 @@ std::unique_ptr<TRVBitmap> ConvertedCopy(TRVBitmap& bitmap, TRVPixelFormat forma
   out->CopyAndConvertFormat(bitmap);
   out->RemoveAlphaBitmap(false, 0);
   return out;
+}
+
+namespace {
+
+#if defined(__x86_64__)
+// The shuffle that puts source byte i of one plane at output byte 3i + channel of each of the
+// three 16-byte output blocks; 0x80 leaves a byte for the other planes.
+struct TInterleaveMasks {
+  alignas(16) uint8_t m[3][3][16];  // [output block][channel: blue, green, red][byte]
+  TInterleaveMasks() {
+    for (int k = 0; k < 3; ++k)
+      for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 16; ++i) {
+          const int j = 16 * k + i;
+          m[k][c][i] = j % 3 == c ? static_cast<uint8_t>(j / 3) : 0x80;
+        }
+  }
+};
+
+__attribute__((target("ssse3"))) int64_t PlanesToBGRShuffle(uint8_t* dest, const uint8_t* red,
+                                                            const uint8_t* green, const uint8_t* blue,
+                                                            int64_t count) {
+  static const TInterleaveMasks masks;
+  __m128i m[3][3];
+  for (int k = 0; k < 3; ++k)
+    for (int c = 0; c < 3; ++c) m[k][c] = _mm_load_si128(reinterpret_cast<const __m128i*>(masks.m[k][c]));
+  int64_t x = 0;
+  for (; x + 16 <= count; x += 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blue + x));
+    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(green + x));
+    const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(red + x));
+    for (int k = 0; k < 3; ++k) {
+      const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, m[k][0]), _mm_shuffle_epi8(g, m[k][1])),
+                                     _mm_shuffle_epi8(r, m[k][2]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + 3 * x + 16 * k), v);
+    }
+  }
+  return x;
+}
+#endif
+
+}  // namespace
+
+void PlanesToBGR(uint8_t* dest, const uint8_t* red, const uint8_t* green, const uint8_t* blue,
+                 int64_t count) {
+  int64_t x = 0;
+#if defined(__x86_64__)
+  static const bool shuffle = __builtin_cpu_supports("ssse3");
+  if (shuffle) x = PlanesToBGRShuffle(dest, red, green, blue, count);
+#endif
+  for (; x < count; ++x) {
+    dest[3 * x] = blue[x];
+    dest[3 * x + 1] = green[x];
+    dest[3 * x + 2] = red[x];
+  }
 }
 
 }  // namespace rv::codecs

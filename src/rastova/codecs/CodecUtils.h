@@ -97,6 +97,9 @@ bool ReduceToPalette(TRVBitmap& source24, int32_t colors, TRVBitmap& indices, st
 // A copy of `bitmap` in another pixel format (nullptr when it cannot be allocated).
 std::unique_ptr<TRVBitmap> ConvertedCopy(TRVBitmap& bitmap, TRVPixelFormat format);
 
+// Three planes of `count` bytes (red, green, blue) interleaved into blue, green, red pixels.
+void PlanesToBGR(uint8_t* dest, const uint8_t* red, const uint8_t* green, const uint8_t* blue, int64_t count);
+
 // Sizes read from files are checked against this before anything is allocated.
 constexpr int64_t kMaxPixelCount = int64_t(1) << 31;
 

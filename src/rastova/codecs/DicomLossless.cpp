@@ -322,7 +322,7 @@ bool DecodeLosslessJPEG(TStream& stream, uint16_t* dest16, uint8_t* dest8, int64
   return DecodeLosslessJPEGBuffer(data.data(), available, dest16, dest8, capacity, progress);
 }
 
-int64_t DecodePackBits(const uint8_t* source, int64_t size, uint8_t* dest, int64_t count) {
+int64_t DecodePackBits(const uint8_t* source, int64_t size, uint8_t* dest, int64_t count, int64_t* produced) {
   int64_t in = 0, out = 0;
   while (out < count && in < size) {
     const int32_t n = static_cast<int8_t>(source[in++]);
@@ -338,6 +338,7 @@ int64_t DecodePackBits(const uint8_t* source, int64_t size, uint8_t* dest, int64
       out += run;
     }
   }
+  if (produced) *produced = out;
   return in;
 }
 

@@ -167,8 +167,9 @@ bool InjectTIFFEXIF(TStream* source, TStream* dest, const std::string& sourceFil
   } else {
     target.LoadFromFile(sourceFile);
   }
-  // Nothing is written over a target that could not be read.
-  if (target.PageCount() == 0) return false;
+  // Nothing is written over a target that could not be read, nor over one whose byte order
+  // differs from the block's: its tags would not be copied, and a rewrite would change nothing.
+  if (target.PageCount() == 0 || target.BigEndian() != exif.BigEndian()) return false;
   for (uint16_t tag : kInjectedEXIFTags) target.CopyTag(0, exif.FindTag(0, tag), exif, page);
   if (dest) {
     if (dest == source) dest->SetPosition(start);

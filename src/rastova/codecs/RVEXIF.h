@@ -50,7 +50,8 @@ extern const uint16_t kInjectedEXIFTags[23];
 // Copies the EXIF-related tags of the parameters into page `page` of an existing TIFF (or HD
 // Photo) file, read from `source` (from its position) or else from the file `sourceFile`, and
 // writes every page to `dest` (back at the source's position when it is the same stream) or else
-// to the file `destFile`. Returns false, writing nothing, when the target holds no page.
+// to the file `destFile`. Returns false, writing nothing, when the target holds no page or is
+// big-endian (the block is little-endian and tags are copied byte for byte).
 bool InjectTIFFEXIF(TStream* source, TStream* dest, const std::string& sourceFile, TIOParamsVals& params,
                     int32_t page, const std::string& destFile);
 

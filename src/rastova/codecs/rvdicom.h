@@ -40,8 +40,9 @@ bool DecodeLosslessJPEGBuffer(const uint8_t* data, int64_t size, uint16_t* dest1
                               TRVProgressRec* progress);
 
 // Decodes PackBits data until `count` bytes are produced or the input ends; returns the bytes
-// consumed. Runs are cut at `count`.
+// consumed (and the bytes produced in `produced` when given). Runs are cut at `count`.
 int64_t DecodePackBitsSegment(TStream& stream, uint8_t* dest, int64_t count);
-int64_t DecodePackBits(const uint8_t* source, int64_t size, uint8_t* dest, int64_t count);
+int64_t DecodePackBits(const uint8_t* source, int64_t size, uint8_t* dest, int64_t count,
+                       int64_t* produced = nullptr);
 
 }  // namespace rv

@@ -3,6 +3,7 @@
 #include <openjpeg.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -34,9 +35,9 @@ using codecs::StepProgress;
 // C frames, so every callback catches and reports failure through its return value.
 struct TOpjContext {
   TStream* stream = nullptr;
-  int64_t start = 0;                // stream position of OpenJPEG's byte 0
+  int64_t start = 0;  // stream position of OpenJPEG's byte 0
   TRVProgressRec* progress = nullptr;
-  std::string errors;               // recorded, never shown
+  std::string errors;  // recorded, never shown
 };
 
 OPJ_SIZE_T StreamRead(void* buffer, OPJ_SIZE_T count, void* user) {
@@ -122,7 +123,8 @@ bool HasSignature(TStream& stream, const uint8_t* signature, int64_t length) {
   uint8_t head[12] = {};
   bool ok = false;
   try {
-    ok = stream.Read(head, length) == length && std::memcmp(head, signature, static_cast<size_t>(length)) == 0;
+    ok =
+        stream.Read(head, length) == length && std::memcmp(head, signature, static_cast<size_t>(length)) == 0;
   } catch (const std::exception&) {
     ok = false;
   }
@@ -131,6 +133,72 @@ bool HasSignature(TStream& stream, const uint8_t* signature, int64_t length) {
 }
 
 // ---------------------------------------------------------------- reading
+
+// Every tile has at least one tile part in the code stream, of 14 bytes at least (its SOT marker
+// segment and the SOD marker), so a header that declares more tiles than the bytes after it can
+// hold belongs to a damaged file. OpenJPEG allocates the records of every tile while it reads the
+// header, and a few hundred bytes can declare millions of tiles: this is checked before OpenJPEG
+// sees the stream. A stream whose header cannot be found here is left to OpenJPEG to refuse.
+constexpr int64_t kMinTileBytes = 14;
+
+uint32_t BigEndian32(const uint8_t* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// The position of the code stream: the stream's own position for a bare code stream, the
+// contents of the top-level "jp2c" box for a JP2 file; -1 when there is none.
+int64_t CodeStreamStart(TStream& stream, bool jp2) {
+  int64_t at = stream.GetPosition();
+  if (!jp2) return at;
+  const int64_t end = stream.GetSize();
+  for (int boxes = 0; boxes < 1024 && at + 8 <= end; ++boxes) {
+    uint8_t head[16];
+    stream.SetPosition(at);
+    if (stream.Read(head, 8) != 8) return -1;
+    int64_t length = BigEndian32(head), headLength = 8;
+    if (length == 1) {
+      if (stream.Read(head + 8, 8) != 8) return -1;
+      const uint64_t wide = uint64_t(BigEndian32(head + 8)) << 32 | BigEndian32(head + 12);
+      if (wide > uint64_t(INT64_MAX)) return -1;
+      length = static_cast<int64_t>(wide);
+      headLength = 16;
+    }
+    if (std::memcmp(head + 4, "jp2c", 4) == 0) return at + headLength;
+    if (length == 0 || length < headLength || length > end - at) return -1;
+    at += length;
+  }
+  return -1;
+}
+
+bool TileCountFits(TStream& stream, bool jp2) {
+  const int64_t start = stream.GetPosition();
+  bool fits = true;
+  try {
+    const int64_t codeStream = CodeStreamStart(stream, jp2);
+    uint8_t h[2 + 38];  // SOC, then SIZ: its marker, Lsiz, Rsiz, then Xsiz .. YTOsiz of 4 bytes each
+    if (codeStream >= 0) {
+      stream.SetPosition(codeStream);
+      if (stream.Read(h, sizeof h) == int64_t(sizeof h) && h[0] == 0xFF && h[1] == 0x4F && h[2] == 0xFF &&
+          h[3] == 0x51) {
+        const uint8_t* siz = h + 2;
+        const int64_t x = BigEndian32(siz + 6), y = BigEndian32(siz + 10);
+        const int64_t tileWidth = BigEndian32(siz + 22), tileHeight = BigEndian32(siz + 26);
+        const int64_t tileX = BigEndian32(siz + 30), tileY = BigEndian32(siz + 34);
+        if (tileWidth > 0 && tileHeight > 0 && x > tileX && y > tileY) {
+          const int64_t across = (x - tileX + tileWidth - 1) / tileWidth,
+                        down = (y - tileY + tileHeight - 1) / tileHeight;
+          const int64_t bytes = stream.GetSize() - codeStream;
+          int64_t tiles = 0;
+          fits = !__builtin_mul_overflow(across, down, &tiles) && tiles <= bytes / kMinTileBytes;
+        }
+      }
+    }
+  } catch (const std::exception&) {
+    fits = false;
+  }
+  stream.SetPosition(start);
+  return fits;
+}
 
 enum class TJ2000Model { Grey, RGB, YCbCr };
 
@@ -173,12 +241,19 @@ bool ChooseLayout(const opj_image_t& image, TJ2000Layout& layout) {
   return true;
 }
 
+// Pixels a byte of the code stream may stand for, beyond a number always allowed (2048 x 2048):
+// wavelet coding of flat areas at a coarse quantisation is very compact, but not without bound,
+// and OpenJPEG allocates every component of the whole picture before it decodes a byte.
+constexpr int64_t kPixelsPerByte = 2048;
+constexpr int64_t kPixelSlack = int64_t(1) << 22;
+
 // Whether the header describes an image the reader can hold: a size within the codec limit and
-// components whose precision and sampling make sense.
-bool HeaderIsSound(const opj_image_t& image) {
+// what `bytes` of data can code, and components whose precision and sampling make sense.
+bool HeaderIsSound(const opj_image_t& image, int64_t bytes) {
   if (image.numcomps == 0 || image.x1 <= image.x0 || image.y1 <= image.y0) return false;
   const int64_t w = int64_t(image.x1) - image.x0, h = int64_t(image.y1) - image.y0;
   if (w > INT32_MAX || h > INT32_MAX || w * h > codecs::kMaxPixelCount) return false;
+  if (w * h > bytes * kPixelsPerByte + kPixelSlack) return false;
   for (OPJ_UINT32 i = 0; i < image.numcomps; ++i) {
     const opj_image_comp_t& c = image.comps[i];
     if (c.prec < 1 || c.prec > 31 || c.dx == 0 || c.dy == 0) return false;
@@ -207,9 +282,14 @@ struct TMappedComponent {
     top = (int64_t(1) << comp->prec) - 1;
     offset = comp->sgnd ? int64_t(1) << (comp->prec - 1) : 0;
     shift = 32 - static_cast<int32_t>(comp->prec);
-    plain = comp->prec == 8 && !comp->sgnd && comp->dx == 1 && comp->dy == 1 && image.x0 == 0 && image.y0 == 0 &&
-            comp->x0 == 0 && comp->y0 == 0 && comp->w == static_cast<OPJ_UINT32>(width);
+    plain = comp->prec == 8 && !comp->sgnd && comp->dx == 1 && comp->dy == 1 && image.x0 == 0 &&
+            image.y0 == 0 && comp->x0 == 0 && comp->y0 == 0 && comp->w == static_cast<OPJ_UINT32>(width);
     return true;
+  }
+
+  // The samples of output row y when they can be taken as they are (plain), else nullptr.
+  const OPJ_INT32* PlainRow(int32_t y) const {
+    return plain && y < int32_t(comp->h) ? comp->data + static_cast<size_t>(y) * comp->w : nullptr;
   }
 
   // The top bytes of output row y into `out` (width bytes).
@@ -250,8 +330,8 @@ void StoreParams(const opj_image_t& image, const TJ2000Layout& layout, TIOParams
 }
 
 // Fills the bitmap from the decoded image; false when a component holds no usable data.
-bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap& bitmap, TIOParamsVals& params,
-                TRVProgressRec& progress) {
+bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap& bitmap,
+                TIOParamsVals& params, TRVProgressRec& progress) {
   const int32_t w = params.Width, h = params.Height;
   const bool grey = layout.model == TJ2000Model::Grey;
   const int32_t colours = grey ? 1 : 3;
@@ -270,9 +350,22 @@ bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap&
   std::vector<uint8_t> bytes(static_cast<size_t>(w) * 4);
   uint8_t* plane[4] = {bytes.data(), bytes.data() + w, bytes.data() + 2 * w, bytes.data() + 3 * w};
   StartProgress(progress, h);
+  const auto toByte = [](OPJ_INT32 v) { return static_cast<uint8_t>(std::clamp<OPJ_INT32>(v, 0, 255)); };
   for (int32_t y = 0; y < h && !progress.IsAborting(); ++y) {
-    for (int32_t i = 0; i < colours; ++i) comps[i].Row(image, y, plane[i]);
     uint8_t* row = bitmap.GetScanLine(y);
+    const OPJ_INT32 *red = comps[0].PlainRow(y), *green = comps[1].PlainRow(y), *blue = comps[2].PlainRow(y);
+    if (layout.model == TJ2000Model::RGB && red && green && blue) {
+      // Plain 8-bit RGB, the common case, straight from the components into the row.
+      for (int32_t x = 0; x < w; ++x) {
+        row[3 * x] = toByte(blue[x]);
+        row[3 * x + 1] = toByte(green[x]);
+        row[3 * x + 2] = toByte(red[x]);
+      }
+      if (alpha) comps[3].Row(image, y, alpha->GetScanLine(y));
+      StepProgress(progress);
+      continue;
+    }
+    for (int32_t i = 0; i < colours; ++i) comps[i].Row(image, y, plane[i]);
     if (oneBit) {
       for (int32_t x = 0; x < w; ++x) SetBufferBit(row, x, plane[0][x] != 0);
     } else if (grey) {
@@ -322,14 +415,17 @@ void SetupEncoder(opj_cparameters_t& p, const TIOParamsVals& params, int32_t wid
     p.tcp_rates[0] = static_cast<float>(1.0 / rate);
     p.irreversible = 1;
   }
-  if (params.J2000_Progression == 1) p.prog_order = OPJ_RLCP;
-  else p.prog_order = OPJ_LRCP;
+  if (params.J2000_Progression == 1)
+    p.prog_order = OPJ_RLCP;
+  else
+    p.prog_order = OPJ_LRCP;
   p.numresolution = ResolutionLevels(width, height);
   p.tcp_mct = components >= 3 ? 1 : 0;
 }
 
 // Sample rows of the image to encode, scaled to `largest`.
-void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t largest, TRVProgressRec& progress) {
+void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t largest,
+                    TRVProgressRec& progress) {
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
   const bool oneBit = bitmap.GetPixelFormat() == rv1g;
   TRVBitmap* alpha = image.numcomps == 4 ? bitmap.AlphaBitmap() : nullptr;
@@ -343,7 +439,8 @@ void FillComponents(opj_image_t& image, TRVBitmap& bitmap, bool grey, int64_t la
     } else if (grey) {
       for (int32_t x = 0; x < w; ++x) {
         const int32_t level = (row[3 * x + 2] * RedToGrayCoef + row[3 * x + 1] * GreenToGrayCoef +
-                               row[3 * x] * BlueToGrayCoef) / 100;
+                               row[3 * x] * BlueToGrayCoef) /
+                              100;
         image.comps[0].data[at + x] = scale(level);
       }
     } else {
@@ -393,7 +490,7 @@ bool IsJ2KStream(TStream& stream) {
 void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
                      bool paramsOnly) {
   const bool jp2 = IsJP2Stream(stream);
-  if (!jp2 && !IsJ2KStream(stream)) {
+  if ((!jp2 && !IsJ2KStream(stream)) || !TileCountFits(stream, jp2)) {
     progress.SetAborting();
     return;
   }
@@ -401,6 +498,7 @@ void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
   context.stream = &stream;
   context.start = stream.GetPosition();
   context.progress = &progress;
+  const int64_t bytes = codecs::BytesLeft(stream);
   TOpjCodecPtr codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
   TOpjStreamPtr s = MakeStream(context, true);
   if (!codec || !s) {
@@ -415,11 +513,11 @@ void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
   bool ok = opj_setup_decoder(codec.get(), &dp) && opj_decoder_set_strict_mode(codec.get(), OPJ_TRUE) &&
             opj_read_header(s.get(), codec.get(), &raw);
   TOpjImagePtr image(raw);
-  ok = ok && image && HeaderIsSound(*image);
+  ok = ok && image && HeaderIsSound(*image, bytes);
   TJ2000Layout layout;
   if (ok && !paramsOnly)
     ok = opj_decode(codec.get(), s.get(), image.get()) && opj_end_decompress(codec.get(), s.get()) &&
-         HeaderIsSound(*image);
+         HeaderIsSound(*image, bytes);
   ok = ok && ChooseLayout(*image, layout);
   if (!ok) {
     progress.SetAborting();
@@ -485,7 +583,8 @@ void WriteJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params,
     c.prec = static_cast<OPJ_UINT32>(precision);
     c.sgnd = 0;
   }
-  TOpjImagePtr image(opj_image_create(static_cast<OPJ_UINT32>(count), parts, grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB));
+  TOpjImagePtr image(
+      opj_image_create(static_cast<OPJ_UINT32>(count), parts, grey ? OPJ_CLRSPC_GRAY : OPJ_CLRSPC_SRGB));
   if (!image) {
     progress.SetAborting();
     return;

@@ -7,8 +7,16 @@
 #undef max
 #undef Report
 
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "common/Exception.h"
@@ -97,6 +105,44 @@ uint32_t BitsPerPixel(const PKPixelFormatGUID& f) {
   return pi.cbitUnit;
 }
 
+// libjxr asserts on container entries it does not support and reads past its buffers or through
+// wild pointers on damaged coded data; neither can be told from the headers. So what libjxr does
+// with untrusted bytes runs first, or only, in a child process: a fault ends the child, and the
+// reader sees a damaged file. A fault there is the end of that process and nothing more: no
+// crash handler of the program runs.
+void ResetFaultSignals() {
+  for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) ::signal(sig, SIG_DFL);
+}
+
+// Waits for the child and tells whether it ended normally with status 0.
+bool ChildSucceeded(pid_t child) {
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0)
+    if (errno != EINTR) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Whether `work` returns true in a child process, which ends without fault. The work is
+// deterministic, so the reader may then do it itself. A file stream shares its position with the
+// child: it is put back.
+bool SucceedsInChild(TStream& stream, const std::function<bool()>& work) {
+  const int64_t position = stream.GetPosition();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ResetFaultSignals();
+    bool ok = false;
+    try {
+      ok = work();
+    } catch (...) {
+    }
+    // No exit handlers: they belong to the reader's process.
+    ::_exit(ok ? 0 : 1);
+  }
+  const bool ok = child > 0 && ChildSucceeded(child);
+  stream.SetPosition(position);
+  return ok;
+}
+
 // Pixels a compressed byte can stand for at most (flat areas at the coarsest quantisation), with
 // slack for small files: larger claims are refused before anything is allocated.
 constexpr int64_t kPixelsPerByte = 2048;
@@ -138,7 +184,8 @@ bool PlaneFits(TStream& stream) {
            transformation < 8 &&
            w * ht <= std::min(codecs::kMaxPixelCount, bytes * kPixelsPerByte + kPixelSlack);
       int64_t planeWidth = 0, planeHeight = 0;
-      ok = ok && PlaneSize(stream, start + at, planeWidth, planeHeight) && planeWidth == w && planeHeight == ht;
+      ok = ok && PlaneSize(stream, start + at, planeWidth, planeHeight) && planeWidth == w &&
+           planeHeight == ht;
     }
   }
   stream.SetPosition(start);
@@ -179,6 +226,15 @@ bool TRVWICReader::Open(TStream& stream, int32_t fileType) {
   impl_->start = stream.GetPosition();
   if (!PlaneFits(stream)) return false;
   impl_->adapter = MakeAdapter(stream);
+  const bool readable = SucceedsInChild(stream, [&] {
+    PKImageDecode* trial = nullptr;
+    return !Failed(PKImageDecode_Create_WMP(&trial)) &&
+           !Failed(trial->Initialize(trial, &impl_->adapter->ws));
+  });
+  if (!readable) {
+    Close();
+    return false;
+  }
   if (Failed(PKImageDecode_Create_WMP(&impl_->decoder))) {
     impl_->decoder = nullptr;
     return false;
@@ -227,16 +283,14 @@ void ChooseTarget(const PKPixelFormatGUID& source, TRVPixelFormat& format, PKPix
   }
 }
 
-// Decodes the frame in the target format into the allocated bitmap, in bands of whole
-// macroblock rows (libjxr decodes them in order), so that no second copy of the image is needed.
-bool DecodeFrame(PKImageDecode* decoder, const PKPixelFormatGUID& source, const PKPixelFormatGUID& target,
-                 TRVBitmap& bitmap) {
-  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
-  const uint32_t bits = std::max(BitsPerPixel(source), BitsPerPixel(target));
-  if (bits == 0) return false;
-  const uint32_t stride = static_cast<uint32_t>(((int64_t(width) * bits + 7) / 8 + 15) / 16 * 16);
-  constexpr int32_t kBand = 128;
-  std::vector<uint8_t> band(size_t(stride) * kBand);
+// Rows of one band: whole macroblock rows.
+constexpr int32_t kBand = 128;
+
+// Decodes the frame in the target format, one band of whole macroblock rows at a time (libjxr
+// decodes them in order), handing each band to `deliver`; false when libjxr fails.
+bool DecodeBands(PKImageDecode* decoder, const PKPixelFormatGUID& source, const PKPixelFormatGUID& target,
+                 int32_t width, int32_t height, uint32_t stride, uint8_t* band,
+                 const std::function<bool(int32_t y, int32_t rows)>& deliver) {
   PKFormatConverter* converter = nullptr;
   if (!SameFormat(source, target)) {
     if (Failed(PKCodecFactory_CreateFormatConverter(&converter))) return false;
@@ -245,22 +299,105 @@ bool DecodeFrame(PKImageDecode* decoder, const PKPixelFormatGUID& source, const 
       return false;
     }
   }
-  const size_t rowBytes = static_cast<size_t>(std::min<int64_t>(bitmap.GetRowLen(), stride));
-  const bool cmyk = bitmap.GetPixelFormat() == rvCMYK;
   bool ok = true;
   for (int32_t y = 0; y < height && ok; y += kBand) {
     PKRect rect{0, y, width, std::min(kBand, height - y)};
-    ok = !Failed(converter ? converter->Copy(converter, &rect, band.data(), stride)
-                           : decoder->Copy(decoder, &rect, band.data(), stride));
-    for (int32_t r = 0; ok && r < rect.Height; ++r) {
-      uint8_t* row = bitmap.GetScanLine(y + r);
-      std::memcpy(row, band.data() + size_t(r) * stride, rowBytes);
-      // libjxr's CMYK samples are ink amounts; the bitmap keeps their complements.
-      if (cmyk)
-        for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~row[i]);
-    }
+    ok = !Failed(converter ? converter->Copy(converter, &rect, band, stride)
+                           : decoder->Copy(decoder, &rect, band, stride)) &&
+         deliver(y, rect.Height);
   }
   if (converter) converter->Release(&converter);
+  return ok;
+}
+
+// Whole reads and writes of one byte over the socket between the reader and its decoder.
+bool SendByte(int fd, uint8_t b) {
+  for (;;) {
+    const ssize_t n = ::send(fd, &b, 1, MSG_NOSIGNAL);
+    if (n == 1) return true;
+    if (n < 0 && errno == EINTR) continue;
+    return false;
+  }
+}
+bool ReceiveByte(int fd, uint8_t& b) {
+  for (;;) {
+    const ssize_t n = ::recv(fd, &b, 1, 0);
+    if (n == 1) return true;
+    if (n < 0 && errno == EINTR) continue;
+    return false;  // 0: the other side has gone
+  }
+}
+
+// The decoding child, which shares only one band buffer with the reader. It sends 1 for each
+// band it filled and waits for the reader's 1 before overwriting it; 0 when libjxr failed.
+[[noreturn]] void RunDecoderChild(int fd, PKImageDecode* decoder, const PKPixelFormatGUID& source,
+                                  const PKPixelFormatGUID& target, int32_t width, int32_t height,
+                                  uint32_t stride, uint8_t* band) {
+  ResetFaultSignals();
+  const bool ok = DecodeBands(decoder, source, target, width, height, stride, band, [&](int32_t, int32_t) {
+    uint8_t ack = 0;
+    return SendByte(fd, 1) && ReceiveByte(fd, ack) && ack == 1;
+  });
+  if (!ok) SendByte(fd, 0);
+  // No exit handlers: they belong to the reader's process.
+  ::_exit(0);
+}
+
+// Decodes the frame in the target format into the allocated bitmap, band by band through the
+// decoding child, so that no second copy of the image is needed.
+bool DecodeFrame(PKImageDecode* decoder, const PKPixelFormatGUID& source, const PKPixelFormatGUID& target,
+                 TRVBitmap& bitmap, TStream& stream) {
+  const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
+  const uint32_t bits = std::max(BitsPerPixel(source), BitsPerPixel(target));
+  if (bits == 0) return false;
+  const uint32_t stride = static_cast<uint32_t>(((int64_t(width) * bits + 7) / 8 + 15) / 16 * 16);
+  const size_t bandBytes = size_t(stride) * kBand;
+  void* shared = ::mmap(nullptr, bandBytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (shared == MAP_FAILED) return false;
+  uint8_t* band = static_cast<uint8_t*>(shared);
+  int fds[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+    ::munmap(shared, bandBytes);
+    return false;
+  }
+  // A file stream shares its position with the child: it is put back afterwards.
+  const int64_t position = stream.GetPosition();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(fds[0]);
+    RunDecoderChild(fds[1], decoder, source, target, width, height, stride, band);
+  }
+  ::close(fds[1]);
+  bool ok = child > 0;
+  const size_t rowBytes = static_cast<size_t>(std::min<int64_t>(bitmap.GetRowLen(), stride));
+  const bool cmyk = bitmap.GetPixelFormat() == rvCMYK;
+  try {
+    for (int32_t y = 0; ok && y < height; y += kBand) {
+      uint8_t filled = 0;
+      ok = ReceiveByte(fds[0], filled) && filled == 1;
+      for (int32_t r = 0; ok && r < std::min(kBand, height - y); ++r) {
+        uint8_t* row = bitmap.GetScanLine(y + r);
+        std::memcpy(row, band + size_t(r) * stride, rowBytes);
+        // libjxr's CMYK samples are ink amounts; the bitmap keeps their complements.
+        if (cmyk)
+          for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~row[i]);
+      }
+      if (ok) ok = SendByte(fds[0], 1);
+    }
+  } catch (...) {
+    ok = false;
+  }
+  // Closing the socket lets a child still waiting go; one that is busy is not waited for.
+  ::close(fds[0]);
+  if (child > 0) {
+    if (!ok) ::kill(child, SIGKILL);
+    ok = ChildSucceeded(child) && ok;
+  }
+  ::munmap(shared, bandBytes);
+  try {
+    stream.SetPosition(position);
+  } catch (...) {
+  }
   return ok;
 }
 
@@ -281,8 +418,7 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
   }
   I32 w = 0, h = 0;
   Float rx = 0, ry = 0;
-  PKPixelFormatGUID source;
-  if (Failed(d->GetSize(d, &w, &h)) || Failed(d->GetPixelFormat(d, &source)) || w <= 0 || h <= 0) {
+  if (Failed(d->GetSize(d, &w, &h)) || w <= 0 || h <= 0) {
     progress.SetAborting();
     return;
   }
@@ -292,21 +428,10 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
   }
   impl_->width = w;
   impl_->height = h;
-  const bool native = !params || params->NativePixelFormat;
-  TRVPixelFormat format;
-  PKPixelFormatGUID target;
-  ChooseTarget(source, format, target);
-  bool ok = false;
-  try {
-    ok = bitmap.Allocate(w, h, format) && DecodeFrame(d, source, target, bitmap);
-  } catch (const std::bad_alloc&) {
-    ok = false;
-  }
-  if (!ok) {
+  if (!CopyFrame(bitmap, !params || params->NativePixelFormat)) {
     progress.SetAborting();
     return;
   }
-  if (!native && format != rv1g && format != rv24RGB) bitmap.ConvertToPixelFormat(rv24RGB);
   if (params) {
     const int64_t here = impl_->stream->GetPosition();
     impl_->stream->SetPosition(impl_->start);
@@ -319,6 +444,25 @@ void TRVWICReader::ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& p
     params->SetDpiX(common::TruncInt(DpiX));
     params->SetDpiY(common::TruncInt(DpiY));
   }
+}
+
+bool TRVWICReader::CopyFrame(TRVBitmap& bitmap, bool native) {
+  PKImageDecode* d = impl_->decoder;
+  PKPixelFormatGUID source;
+  if (!d || impl_->width <= 0 || impl_->height <= 0 || Failed(d->GetPixelFormat(d, &source))) return false;
+  TRVPixelFormat format;
+  PKPixelFormatGUID target;
+  ChooseTarget(source, format, target);
+  try {
+    if (!bitmap.Allocate(impl_->width, impl_->height, format) ||
+        !DecodeFrame(d, source, target, bitmap, *impl_->stream))
+      return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // Without native formats everything but black-and-white becomes 24-bit.
+  if (!native && format != rv1g && format != rv24RGB) bitmap.ConvertToPixelFormat(rv24RGB);
+  return true;
 }
 
 // ---------------------------------------------------------------- writer
@@ -474,14 +618,12 @@ void WriteHDPStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, T
     progress.SetAborting();
     return;
   }
-  const int64_t end = stream.GetPosition();
   stream.SetPosition(start);
   try {
     InjectTIFFEXIF(&stream, &stream, std::string(), params, 0, std::string());
   } catch (...) {
     progress.SetAborting();
   }
-  (void)end;
   if (progress.HasEvent()) progress.Report(0);
 }
 

@@ -543,7 +543,7 @@ class TBitSink {
     }
     acc_ &= (uint64_t(1) << bits_) - 1;
   }
-  void PutRun(bool black, int32_t run) {
+  void FaxPutRun(bool black, int32_t run) {
     const TColourTable& t = gTables->colour[black ? 1 : 0];
     while (run >= 64) {
       if (run > 2560) {
@@ -585,7 +585,7 @@ void Encode1D(TBitSink& sink, const uint8_t* row, int32_t width) {
   bool black = false;
   while (x < width) {
     const int32_t end = FindBit(row, x, width, !black);
-    sink.PutRun(black, end - x);
+    sink.FaxPutRun(black, end - x);
     x = end;
     black = !black;
   }
@@ -617,8 +617,8 @@ void Encode2D(TBitSink& sink, const uint8_t* row, const uint8_t* ref, int32_t wi
       const int32_t a2 = next(row, a1);
       const bool whiteFirst = (a0 == 0 && a1 == 0) || !BitAt(row, a0);
       sink.Put(1, 3);  // horizontal
-      sink.PutRun(!whiteFirst, a1 - a0);
-      sink.PutRun(whiteFirst, a2 - a1);
+      sink.FaxPutRun(!whiteFirst, a1 - a0);
+      sink.FaxPutRun(whiteFirst, a2 - a1);
       a0 = a2;
     }
     if (a0 >= width) break;

@@ -321,7 +321,7 @@ int64_t ReadBlock(TStream& s, int64_t at, int64_t size, int64_t minSize, std::ve
   return std::max<int64_t>(got, 0);
 }
 
-void ReadStripsChunky(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
+void ReadTIFFStrips(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
   TStream& s = *v.Stream;
   const int64_t streamSize = s.GetSize();
   const int64_t rowBytes = TIFFRowBytes(v, v.Width, false);
@@ -399,7 +399,7 @@ void PlaceTile(TRVBitmap& tile, TRVMask* tileMask, TRVBitmap& bitmap, TRVMask* m
   }
 }
 
-void ReadTiles(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
+void ReadTIFFTiles(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
   TStream& s = *v.Stream;
   const int64_t streamSize = s.GetSize();
   const TRVPixelFormat f = bitmap.GetPixelFormat();
@@ -579,13 +579,13 @@ bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlph
   progress.per1 = 100.0 / v.Height;
   progress.Extra = -1;
   if (tiled) {
-    if (!v.TileOffsets.empty()) ReadTiles(v, bitmap, progress);
+    if (!v.TileOffsets.empty()) ReadTIFFTiles(v, bitmap, progress);
   } else {
     progress.per2 = 100.0 / std::max<size_t>(v.StripOffsets.size(), 1);
     if (v.PlanarConfiguration == 2)
       ReadStripsPlanar(v, bitmap, progress);
     else
-      ReadStripsChunky(v, bitmap, progress);
+      ReadTIFFStrips(v, bitmap, progress);
   }
   return true;
 }

@@ -95,9 +95,9 @@ struct TWriter {
     }
     return static_cast<uint32_t>(out.GetPosition());
   }
-  void AddLong(uint16_t tag, uint32_t v) { list.Add(tag, ttLong, 1, v); }
-  void AddShort(uint16_t tag, uint16_t v) { list.Add(tag, ttShort, 1, v); }
-  void AddAscii(uint16_t tag, const std::string& s) {
+  void AddTIFFLong(uint16_t tag, uint32_t v) { list.Add(tag, ttLong, 1, v); }
+  void AddTIFFShort(uint16_t tag, uint16_t v) { list.Add(tag, ttShort, 1, v); }
+  void AddTIFFAscii(uint16_t tag, const std::string& s) {
     if (s.empty()) return;
     if (s.size() <= 4) {
       uint32_t v = 0;
@@ -109,7 +109,7 @@ struct TWriter {
     Put(s.c_str(), static_cast<int64_t>(s.size()) + 1);
     list.Add(tag, ttAscii, static_cast<uint32_t>(s.size() + 1), at);
   }
-  void AddRational(uint16_t tag, double value) {
+  void AddTIFFRational(uint16_t tag, double value) {
     int32_t num = 0, den = 1;
     FloatToRational(num, den, value, 5e-9);
     uint8_t b[8];
@@ -496,9 +496,9 @@ void WriteJpegStrip(TWriter& w, TRVBitmap& b) {
   const uint32_t start = static_cast<uint32_t>(w.out.GetPosition());
   WriteJpegStream(w.out, b, temp, w.progress);
   const uint32_t end = static_cast<uint32_t>(w.out.GetPosition());
-  w.AddLong(278, static_cast<uint32_t>(b.GetHeight()));
-  w.AddLong(273, start);
-  w.AddLong(279, end - start);
+  w.AddTIFFLong(278, static_cast<uint32_t>(b.GetHeight()));
+  w.AddTIFFLong(273, start);
+  w.AddTIFFLong(279, end - start);
 }
 
 // Samples per pixel of the rows; alpha that is not fully opaque joins three samples as a fourth
@@ -546,10 +546,10 @@ void WriteTIFFStrips(TWriter& w, TRVBitmap& b) {
     counts.push_back(static_cast<uint32_t>(w.out.GetPosition()) - start);
   }
   if (!w.Ok()) return;
-  w.AddLong(278, static_cast<uint32_t>(rowsPerStrip));
+  w.AddTIFFLong(278, static_cast<uint32_t>(rowsPerStrip));
   if (offsets.size() == 1) {
-    w.AddLong(273, offsets[0]);
-    w.AddLong(279, counts[0]);
+    w.AddTIFFLong(273, offsets[0]);
+    w.AddTIFFLong(279, counts[0]);
   } else {
     w.AddLongs(273, offsets);
     w.AddLongs(279, counts);
@@ -573,12 +573,12 @@ void WriteTIFFOldJpeg(TWriter& w, TRVBitmap& b) {
     }
   const uint32_t p = static_cast<uint32_t>(w.out.GetPosition());
   w.Put(data.data(), static_cast<int64_t>(data.size()));
-  w.AddLong(514, static_cast<uint32_t>(data.size()));
-  w.AddLong(513, p);
-  w.AddLong(278, static_cast<uint32_t>(b.GetHeight()));
-  w.AddLong(279, static_cast<uint32_t>(data.size() - static_cast<size_t>(scan)));
-  w.AddLong(273, p + static_cast<uint32_t>(scan));
-  w.AddShort(512, 1);
+  w.AddTIFFLong(514, static_cast<uint32_t>(data.size()));
+  w.AddTIFFLong(513, p);
+  w.AddTIFFLong(278, static_cast<uint32_t>(b.GetHeight()));
+  w.AddTIFFLong(279, static_cast<uint32_t>(data.size() - static_cast<size_t>(scan)));
+  w.AddTIFFLong(273, p + static_cast<uint32_t>(scan));
+  w.AddTIFFShort(512, 1);
   w.AddShorts(530, {2, 2});
 }
 
@@ -626,38 +626,38 @@ int32_t FindInsertPoint(TStream& s, int32_t index, int64_t& pointerPos, uint32_t
 void WritePageTags(TWriter& w, TRVBitmap& b) {
   TIOParamsVals& p = w.params;
   const TRVPixelFormat f = b.GetPixelFormat();
-  w.AddLong(256, static_cast<uint32_t>(b.GetWidth()));
-  w.AddLong(257, static_cast<uint32_t>(b.GetHeight()));
+  w.AddTIFFLong(256, static_cast<uint32_t>(b.GetWidth()));
+  w.AddTIFFLong(257, static_cast<uint32_t>(b.GetHeight()));
   if (f == rv1g)
-    w.AddShort(258, 1);
+    w.AddTIFFShort(258, 1);
   else if (f == rv8p || f == rv8g)
-    w.AddShort(258, 8);
+    w.AddTIFFShort(258, 8);
   else if (f == rv16g)
-    w.AddShort(258, 16);
+    w.AddTIFFShort(258, 16);
   else if (f == rvCMYK)
     w.AddShorts(258, {8, 8, 8, 8});
   else if (f == rv48RGB)
     w.AddShorts(258, {16, 16, 16});
   else if (w.photometric == phBlackIsZero || w.photometric == phPalette)
-    w.AddShort(258, static_cast<uint16_t>(w.bits));
+    w.AddTIFFShort(258, static_cast<uint16_t>(w.bits));
   else if (w.photometric == phCMYK || RowSamples(w, b) == 4)
     w.AddShorts(258, {8, 8, 8, 8});
   else
     w.AddShorts(258, {8, 8, 8});
-  w.AddShort(259, w.compression);
+  w.AddTIFFShort(259, w.compression);
   if (f == rv1g) {
-    w.AddShort(262, w.compression >= 2 && w.compression <= 4 ? 0 : 1);
+    w.AddTIFFShort(262, w.compression >= 2 && w.compression <= 4 ? 0 : 1);
   } else {
     static constexpr uint16_t kFile[8] = {1, 1, 2, 3, 2, 5, 6, 8};
-    w.AddShort(262, w.photometric == phYCbCr && (w.compression == 6 || w.compression == 7)
-                        ? 6
-                        : kFile[std::min<uint8_t>(w.photometric, 7)]);
+    w.AddTIFFShort(262, w.photometric == phYCbCr && (w.compression == 6 || w.compression == 7)
+                            ? 6
+                            : kFile[std::min<uint8_t>(w.photometric, 7)]);
   }
-  w.AddAscii(269, p.TIFF_DocumentName);
+  w.AddTIFFAscii(269, p.TIFF_DocumentName);
   if (w.compression >= 2 && w.compression <= 4) {
-    w.AddShort(266, static_cast<uint16_t>(w.fillOrder));
-    w.AddShort(284, 1);
-    w.AddShort(327, 0);
+    w.AddTIFFShort(266, static_cast<uint16_t>(w.fillOrder));
+    w.AddTIFFShort(284, 1);
+    w.AddTIFFShort(327, 0);
   }
 }
 
@@ -674,18 +674,18 @@ void WriteLateTags(TWriter& w, TRVBitmap* b) {
       spp = 4;
     else if (w.alphaWritten)
       spp = 4;
-    w.AddShort(277, spp);
+    w.AddTIFFShort(277, spp);
     // Alpha whose colours are not premultiplied: unassociated.
-    if (w.alphaWritten) w.AddShort(338, 2);
-    if (w.predictor == 2) w.AddShort(317, 2);
+    if (w.alphaWritten) w.AddTIFFShort(338, 2);
+    if (w.predictor == 2) w.AddTIFFShort(317, 2);
   }
-  w.AddAscii(285, p.TIFF_PageName);
-  if (p.TIFF_XPos != 0) w.AddRational(286, p.TIFF_XPos);
-  if (p.TIFF_YPos != 0) w.AddRational(287, p.TIFF_YPos);
-  if (w.compression == 3) w.AddLong(292, w.g3TwoD ? 1 : 0);
-  if (w.compression == 4) w.AddLong(292, 0);
-  if (w.compression == 3 || w.compression == 4) w.AddLong(293, 0);
-  w.AddLong(254, 0);
+  w.AddTIFFAscii(285, p.TIFF_PageName);
+  if (p.TIFF_XPos != 0) w.AddTIFFRational(286, p.TIFF_XPos);
+  if (p.TIFF_YPos != 0) w.AddTIFFRational(287, p.TIFF_YPos);
+  if (w.compression == 3) w.AddTIFFLong(292, w.g3TwoD ? 1 : 0);
+  if (w.compression == 4) w.AddTIFFLong(292, 0);
+  if (w.compression == 3 || w.compression == 4) w.AddTIFFLong(293, 0);
+  w.AddTIFFLong(254, 0);
   if (p.TIFF_PageNumber >= 0 || p.TIFF_PageCount >= 0)
     w.AddShorts(297, {static_cast<uint16_t>(p.TIFF_PageNumber), static_cast<uint16_t>(p.TIFF_PageCount)});
   WriteTIFFMetadata(TTIFFMetaStep::Blocks, w.list, w.out, p, w.progress);
@@ -724,7 +724,10 @@ void WriteIFD(TWriter& w, uint32_t next) {
 
 int32_t PackBitsEncodeRow(const uint8_t* row, int32_t length, std::vector<uint8_t>& out) {
   const size_t before = out.size();
-  out.reserve(before + static_cast<size_t>(length) + length / 128 + 2);
+  // Callers append row after row to one buffer: growing it to the exact need each time would copy
+  // the whole buffer once a row.
+  const size_t need = before + static_cast<size_t>(length) + length / 128 + 2;
+  if (out.capacity() < need) out.reserve(std::max(need, out.capacity() * 2));
   int32_t literal = 0;  // start of the pending literal
   auto flushLiteral = [&](int32_t end) {
     if (end > literal) {
@@ -784,10 +787,10 @@ int32_t WriteTIFFStream(TStream& stream, bool insert, TRVBitmap* bitmap, TRVMask
     w.Put(placeholder, 8);
   }
   if (!WriteTIFFMetadata(TTIFFMetaStep::Descriptive, w.list, out, params, progress)) {
-    w.AddAscii(270, params.TIFF_ImageDescription);
-    w.AddRational(282, params.DpiX);
-    w.AddRational(283, params.DpiY);
-    w.AddShort(296, 2);
+    w.AddTIFFAscii(270, params.TIFF_ImageDescription);
+    w.AddTIFFRational(282, params.DpiX);
+    w.AddTIFFRational(283, params.DpiY);
+    w.AddTIFFShort(296, 2);
   }
   std::unique_ptr<TRVBitmap> copy;
   TRVBitmap* b = nullptr;

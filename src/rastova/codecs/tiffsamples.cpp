@@ -56,7 +56,7 @@ class TBlockRows {
 
   // The decoded row `r`; null when there is none to convert (the data ended) and `failed` set
   // when the block must stop with a failure.
-  uint8_t* Next(bool& failed);
+  uint8_t* DecodeTIFFRow(bool& failed);
 
  private:
   uint8_t* DecodeCompressed(bool& failed);
@@ -154,7 +154,7 @@ uint8_t* TBlockRows::DecodeCompressed(bool& failed) {
   return row;  // an unknown compression: the row stays as it is
 }
 
-uint8_t* TBlockRows::Next(bool& failed) {
+uint8_t* TBlockRows::DecodeTIFFRow(bool& failed) {
   const int32_t bits = v_.BitsPerSample;
   uint8_t* row = nullptr;
   if (v_.Compression == 1) {
@@ -512,7 +512,7 @@ void ConvertTIFFRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgr
     if (y >= bitmap.GetHeight()) break;
     if (bilevel && AdvancesThroughInput(v.Compression) && rows.UsedUp()) break;
     bool failed = false;
-    uint8_t* s = rows.Next(failed);
+    uint8_t* s = rows.DecodeTIFFRow(failed);
     if (failed) {
       progress.SetAborting();
       break;
@@ -553,7 +553,7 @@ void ConvertTIFFPlanarRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TR
     bool ok = true;
     for (size_t g = 0; g < used; ++g) {
       bool failed = false;
-      p[g] = sources[g]->Next(failed);
+      p[g] = sources[g]->DecodeTIFFRow(failed);
       if (failed) {
         progress.SetAborting();
         return;

@@ -132,14 +132,19 @@ int64_t TMemoryStream::Read(void* buffer, int64_t count) {
 
 int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0 || pos_ < 0) return 0;
-  if (pos_ + count > static_cast<int64_t>(data_.size())) {
-    try {
-      data_.resize(static_cast<size_t>(pos_ + count));
-    } catch (const std::bad_alloc&) {
-      return 0;
-    }
+  const auto* bytes = static_cast<const uint8_t*>(buffer);
+  const int64_t size = static_cast<int64_t>(data_.size());
+  // Bytes inside the data are overwritten; the rest is appended as it is copied, so that a
+  // growing stream never zero-fills what it is about to write (a gap before the position is).
+  const int64_t inside = std::clamp<int64_t>(size - pos_, 0, count);
+  try {
+    if (pos_ > size) data_.resize(static_cast<size_t>(pos_));
+    data_.insert(data_.end(), bytes + inside, bytes + count);
+  } catch (const std::bad_alloc&) {
+    data_.resize(static_cast<size_t>(size));  // shrinking back to where it was cannot fail
+    return 0;
   }
-  std::memcpy(data_.data() + pos_, buffer, static_cast<size_t>(count));
+  if (inside > 0) std::memcpy(data_.data() + pos_, bytes, static_cast<size_t>(inside));
   pos_ += count;
   return count;
 }

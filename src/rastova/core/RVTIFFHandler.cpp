@@ -60,7 +60,7 @@ uint32_t TRVTIFFHandler::TypeSize(uint16_t type) {
   return type <= 12 ? kSizes[type] : 1;
 }
 
-uint16_t TRVTIFFHandler::DataPairTag(uint16_t tag, uint16_t magic) {
+uint16_t TRVTIFFHandler::DataPairTags(uint16_t tag, uint16_t magic) {
   switch (tag) {
     case 273:
       return 279;
@@ -201,7 +201,7 @@ bool TRVTIFFHandler::ReadEntry(TReadState& st, const uint8_t* raw, TRVTIFFEntry&
 void TRVTIFFHandler::ReadBlocks(TReadState& st, TRVTIFFEntryList& list) {
   TStream& s = *st.stream;
   for (TRVTIFFEntry& e : list.entries) {
-    const uint16_t pair = DataPairTag(e.tag, magic_);
+    const uint16_t pair = DataPairTags(e.tag, magic_);
     if (pair == 0 || e.isOffsets) continue;
     const int32_t pairIndex = FindTagInList(list, pair);
     TRVTIFFEntry* counts = pairIndex >= 0 ? &list.entries[size_t(pairIndex)] : nullptr;
@@ -386,7 +386,7 @@ void TRVTIFFHandler::CopyEntry(const TRVTIFFEntryList& srcList, int32_t entryInd
   DeleteListEntry(destList, FindTagInList(destList, src.tag));
   TRVTIFFEntry copy = src.Clone();
   // Whether the tag holds image blocks is the source's judgement (its magic).
-  copy.isOffsets = src.isOffsets && DataPairTag(src.tag, source.magic_) != 0;
+  copy.isOffsets = src.isOffsets && DataPairTags(src.tag, source.magic_) != 0;
   destList.entries.push_back(std::move(copy));
 }
 
@@ -485,7 +485,7 @@ void TRVTIFFHandler::WriteEntryData(TStream& stream, TRVTIFFEntryList& list, TRV
   std::memcpy(out + 8, e.value, 4);
   if (e.isOffsets) {
     // The blocks go out unpadded; their lengths are those of the byte-count tag as it stands.
-    const uint16_t pair = DataPairTag(e.tag, magic_);
+    const uint16_t pair = DataPairTags(e.tag, magic_);
     const int32_t pairIndex = FindTagInList(list, pair);
     std::vector<uint32_t> offsets(e.count, 0);
     for (uint32_t i = 0; i < e.count && i < e.blocks.size(); ++i) {

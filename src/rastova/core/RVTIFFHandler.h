@@ -97,9 +97,8 @@ class TRVTIFFHandler {
 
   bool BigEndian() const { return bigEndian_; }
   uint16_t Magic() const { return magic_; }
-  void SetByteOrder(bool bigEndian) { bigEndian_ = bigEndian; }
   // The byte-count tag of an offsets tag (0 when the tag is none), given the magic.
-  static uint16_t DataPairTag(uint16_t offsetsTag, uint16_t magic);
+  static uint16_t DataPairTags(uint16_t offsetsTag, uint16_t magic);
   // Bytes per value of a type; 0 and types above 12 count one byte.
   static uint32_t TypeSize(uint16_t type);
 

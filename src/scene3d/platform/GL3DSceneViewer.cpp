@@ -8,6 +8,10 @@
 #include <exception>
 #include <string>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "scene3d/gl/GLLog.h"
 
 namespace gl3d {
@@ -16,8 +20,37 @@ namespace {
 
 using TPixels4 = uint32_t __attribute__((vector_size(16)));
 
-// One row: RGBA to BGRX, four pixels at a time.
+void SwapRedAndBlueTail(const uint8_t* src, uint8_t* dst, int from, int count) {
+  for (int i = from; i < count; ++i) {
+    dst[i * 4] = src[i * 4 + 2];
+    dst[i * 4 + 1] = src[i * 4 + 1];
+    dst[i * 4 + 2] = src[i * 4];
+    dst[i * 4 + 3] = 0xFF;
+  }
+}
+
+#if defined(__x86_64__)
+// Eight pixels at a time through one byte shuffle: the copy then costs little more than memcpy.
+__attribute__((target("avx2"))) void SwapRedAndBlueShuffle(const uint8_t* src, uint8_t* dst, int count) {
+  const __m256i order = _mm256_setr_epi8(2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15, 2, 1, 0, 3, 6,
+                                         5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+  const __m256i opaque = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i * 4));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i * 4),
+                        _mm256_or_si256(_mm256_shuffle_epi8(p, order), opaque));
+  }
+  SwapRedAndBlueTail(src, dst, i, count);
+}
+#endif
+
+// One row: RGBA to BGRX, with AVX2 eight pixels at a time, else four.
 void SwapRedAndBlue(const uint8_t* src, uint8_t* dst, int count) {
+#if defined(__x86_64__)
+  static const bool shuffle = __builtin_cpu_supports("avx2");
+  if (shuffle) return SwapRedAndBlueShuffle(src, dst, count);
+#endif
   int i = 0;
   for (; i + 4 <= count; i += 4) {
     TPixels4 p;
@@ -25,12 +58,7 @@ void SwapRedAndBlue(const uint8_t* src, uint8_t* dst, int count) {
     const TPixels4 q = (p & 0x0000FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16) | 0xFF000000u;
     std::memcpy(dst + i * 4, &q, sizeof q);
   }
-  for (; i < count; ++i) {
-    dst[i * 4] = src[i * 4 + 2];
-    dst[i * 4 + 1] = src[i * 4 + 1];
-    dst[i * 4 + 2] = src[i * 4];
-    dst[i * 4 + 3] = 0xFF;
-  }
+  SwapRedAndBlueTail(src, dst, i, count);
 }
 
 void LogFailure(const char* what, const std::exception_ptr& error) {

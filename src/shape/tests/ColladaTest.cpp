@@ -339,6 +339,37 @@ TEST(Collada, TorusWeldsBothSeamsButKeepsTheTextureSeams) {
   EXPECT_EQ(UsedCount(MeshVertices), 8 * 5);
 }
 
+TEST(Collada, WeldsMoveVertexSlotsInTheirOrderAndLeaveTextureSlots) {
+  // Two faces over vertices 0..4; the second is unused and keeps its slots.
+  auto reset = [] {
+    MeshVertices.assign(5, TVRec{true, {0, 0, 0}, 0});
+    MeshFaces.assign(2, TFRec{});
+    const int32_t slots[2][3] = {{1, 2, 3}, {1, 2, 4}};
+    for (int f = 0; f < 2; ++f)
+      for (int k = 0; k < 3; ++k) MeshFaces[f].VIdx[k] = MeshFaces[f].TIdx[k] = slots[f][k];
+    MeshFaces[0].Used = true;
+  };
+  auto slots = [](int f) {
+    return std::array<int32_t, 3>{MeshFaces[f].VIdx[0], MeshFaces[f].VIdx[1], MeshFaces[f].VIdx[2]};
+  };
+  reset();
+  WeldVertex(2, 0);
+  EXPECT_EQ(slots(0), (std::array<int32_t, 3>{1, 0, 3}));
+  EXPECT_EQ(slots(1), (std::array<int32_t, 3>{1, 2, 4}));
+  EXPECT_EQ(MeshFaces[0].TIdx[1], 2);
+  EXPECT_FALSE(MeshVertices[2].Used);
+  EXPECT_TRUE(MeshVertices[0].Used);
+  // A slot moved by one weld is moved again by a later weld of its new value, not by an earlier one.
+  reset();
+  WeldVertices({{1, 2}, {2, 3}});
+  EXPECT_EQ(slots(0), (std::array<int32_t, 3>{3, 3, 3}));
+  reset();
+  WeldVertices({{2, 3}, {1, 2}});
+  EXPECT_EQ(slots(0), (std::array<int32_t, 3>{2, 3, 3}));
+  EXPECT_FALSE(MeshVertices[1].Used || MeshVertices[2].Used);
+  FreeMeshTables();
+}
+
 TEST(Collada, PhysicsBoxOfAShapeFlatInY) {
   auto cs = NewShape(SCTYPE_PLANE, 9, 9);  // y = 0 everywhere
   BuildPhysicsBox(*cs);

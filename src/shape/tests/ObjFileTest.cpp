@@ -130,6 +130,49 @@ TEST(ObjFile, WholeFileOfASmallPlaneInQuads) {
   EXPECT_TRUE(std::filesystem::exists(dir / "p.png"));
 }
 
+// The sphere's vertex and texture records in both modes: the poles once in triangles and twice in
+// quads; in triangles the texture grid loses its pole rows and gets B records at each pole, the
+// upper ones shifted by one column.
+TEST(ObjFile, SphereVertexAndTextureRecordsOfBothModes) {
+  TextureFixture textures;
+  ScratchDir dir;
+  settings::AppSettings.FileOverWrite = true;
+  settings::AppSettings.MaximizeWithSymmetry = false;
+  auto cs = NewShape(SCTYPE_SPHERE, 3, 4);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 4; ++j) cs->CP[i][j] = {i * 0.125, j * 0.25, 0.5};
+  const std::vector<std::string> rows = {
+      "v 0.00000000 0.25000000 0.50000000", "v 0.12500000 0.25000000 0.50000000",
+      "v 0.00000000 0.50000000 0.50000000", "v 0.12500000 0.50000000 0.50000000"};
+  const std::string lower = "v 0.00000000 0.00000000 0.50000000",
+                    upper = "v 0.25000000 0.75000000 0.50000000";
+  const std::vector<std::string> middle = {"vt 0.00000000 0.33333333", "vt 0.50000000 0.33333333",
+                                           "vt 1.00000000 0.33333333", "vt 0.00000000 0.66666667",
+                                           "vt 0.50000000 0.66666667", "vt 1.00000000 0.66666667"};
+  struct Case {
+    bool triangles;
+    std::vector<std::string> v, vt;
+  };
+  std::vector<std::string> quadTex = {"vt 0.00000000 0.00000000", "vt 0.50000000 0.00000000",
+                                      "vt 1.00000000 0.00000000"};
+  quadTex.insert(quadTex.end(), middle.begin(), middle.end());
+  quadTex.insert(quadTex.end(),
+                 {"vt 0.00000000 1.00000000", "vt 0.50000000 1.00000000", "vt 1.00000000 1.00000000"});
+  std::vector<std::string> triTex = {"vt 0.00000000 0.00000000", "vt 0.50000000 0.00000000"};
+  triTex.insert(triTex.end(), middle.begin(), middle.end());
+  triTex.insert(triTex.end(), {"vt 0.50000000 1.00000000", "vt 1.00000000 1.00000000"});
+  std::vector<std::string> triV = {lower}, quadV = {lower, lower};
+  triV.insert(triV.end(), rows.begin(), rows.end());
+  quadV.insert(quadV.end(), rows.begin(), rows.end());
+  triV.push_back(upper);
+  quadV.insert(quadV.end(), {upper, upper});
+  for (const Case& c : {Case{true, triV, triTex}, Case{false, quadV, quadTex}}) {
+    const auto lines = CrLfLines(WriteObj(*cs, dir, "s.obj", c.triangles));
+    EXPECT_EQ(LinesStartingWith(lines, "v "), c.v) << c.triangles;
+    EXPECT_EQ(LinesStartingWith(lines, "vt "), c.vt) << c.triangles;
+  }
+}
+
 TEST(ObjFile, RecordFormats) {
   EXPECT_EQ(FormatObjVertex({0.5, -0.25, 0.9921875}), "v 0.50000000 -0.25000000 0.99218750");
   // 127/128 and -127/128 become 1 and -1 under "MaximizeWithSymmetry".

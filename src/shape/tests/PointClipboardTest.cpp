@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <map>
 
 #include "shape/model/uScSelect.h"
@@ -263,6 +264,26 @@ TEST(PointClipboard, DamagedBlocksPasteNothing) {
       EXPECT_EQ(cs->Count, 0) << c.name;
     }
   }
+}
+
+TEST(PointClipboard, PointsThatAreNoNumbersArePastedIntoTheCube) {
+  // Another writer of the format can send any doubles; the pasted points still lie in the cube.
+  auto cs = NewShape(SCTYPE_PLANE, 9, 9);
+  Select(*cs, {{2, 2}});
+  TBitmapClip block = Block(3, 1);
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  block.Points = {{nan, nan, nan}, {inf, -inf, 0.25}, {1e300, -1e300, nan}};
+  TBitmapClip decoded;
+  ASSERT_TRUE(DecodePointBlock(EncodePointBlock(block), decoded));
+  PastePointBlock(*cs, decoded);
+  for (int i = 2; i <= 4; ++i)
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_GE(cs->CP[i][2][k], -0.9921875) << i << " " << k;
+      EXPECT_LE(cs->CP[i][2][k], 1.0) << i << " " << k;
+    }
+  EXPECT_EQ(cs->CP[3][2][0], 1.0);
+  EXPECT_EQ(cs->CP[3][2][2], 0.25);
+  EXPECT_EQ(cs->Count, 3);
 }
 
 TEST(PointClipboard, WithoutAClipboardNothingHappens) {

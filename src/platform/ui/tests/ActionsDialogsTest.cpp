@@ -93,6 +93,43 @@ TEST(Actions, UpdateHandlersRunOnDemandAndBeforeAMenuOpens) {
   EXPECT_TRUE(a->Enabled());
 }
 
+TEST(Actions, AMenuItemOfItsOwnCaptionFollowsAndTriggersItsAction) {
+  App();
+  QWidget owner;
+  TActionList list;
+  int runs = 0;
+  TAction* a = list.Add(&owner, "EditRedo", "Re&do");
+  a->SetShortCut(QKeySequence("Ctrl+Y"));
+  a->OnExecute = [&](TAction*) { ++runs; };
+  bool enabled = true;
+  a->OnUpdate = [&](TAction* s) { s->SetEnabled(enabled); };
+  QMenu menu;
+  QAction* item = list.AddMenuItem(&menu, a, "&Redo");
+  EXPECT_EQ(item->text(), "&Redo\t" + QKeySequence("Ctrl+Y").toString(QKeySequence::NativeText));
+  EXPECT_EQ(item->shortcut(), QKeySequence());  // one shortcut, the action's
+  EXPECT_EQ(list.FindByAction(item), a);
+  EXPECT_EQ(a->Caption(), "Re&do");
+  item->trigger();
+  EXPECT_EQ(runs, 1);
+  a->SetEnabled(false);
+  EXPECT_FALSE(item->isEnabled());
+  item->trigger();
+  EXPECT_EQ(runs, 1);
+  a->SetVisible(false);
+  EXPECT_FALSE(item->isVisible());
+  a->SetVisible(true);
+  // The menu's update before it opens reaches the action through the item.
+  list.WatchMenu(&menu);
+  QTimer::singleShot(0, [&] { menu.close(); });
+  menu.exec(QPoint(0, 0));
+  EXPECT_TRUE(item->isEnabled());
+  // The item goes with its action.
+  QPointer<QAction> kept = item;
+  list.Remove(a);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(kept.isNull());
+}
+
 TEST(MessageBoxes, LineBreaksAnswersAndBeeps) {
   App();
   struct Case {

@@ -84,17 +84,20 @@ TEST(DropDst, FilesArriveInTheDropsOrderWithThePointWholeAndOnlyLocalOnes) {
 
   const QString longName = "/tmp/" + QString(300, QChar('n')) + ".tga";
   const QString japanese = QString::fromUtf8("/tmp/テクスチャ 1.png");
-  auto data = Files({"/tmp/a.obj", longName, japanese}, {QUrl("https://example.invalid/b.png")});
+  // A folder goes through as well: the handler decides what it opens.
+  auto data =
+      Files({"/tmp/a.obj", longName, japanese, "/tmp/a folder/"}, {QUrl("https://example.invalid/b.png")});
   ASSERT_TRUE(DragAndDrop(f.target, *data, {5, 5}, {30, 40}));
 
   ASSERT_EQ(f.hook.drops.size(), 1u);
   const TDrop& d = f.hook.drops[0];
   EXPECT_EQ(d.sender, &f.hook);
-  ASSERT_EQ(d.files.size(), 3u);
+  ASSERT_EQ(d.files.size(), 4u);
   EXPECT_EQ(d.files[0], "/tmp/a.obj");
   EXPECT_EQ(d.files[1], longName.toStdString());
   EXPECT_EQ(d.files[1].size(), 309u);
   EXPECT_EQ(d.files[2], japanese.toStdString());
+  EXPECT_EQ(d.files[3], "/tmp/a folder/");
   EXPECT_EQ(d.x, 30);
   EXPECT_EQ(d.y, 40);
 }

@@ -1,6 +1,7 @@
 #include "rastova/codecs/bitmaps/pcxfilter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -56,16 +57,31 @@ class TPCXLineDecoder {
       if (!Available(2)) return Tail(dest, filled, n);
       const uint8_t* p = buffer_.data() + pos_;
       const uint8_t* const end = buffer_.data() + length_;
-      // A literal and a run take the same steps: eight copies of the value are stored at once
+      // A literal and a run take the same steps: sixteen copies of the value are stored at once
       // (the line has room behind it), longer runs fill the rest.
       while (filled < n && end - p >= 2) {
+        if (std::endian::native == std::endian::little && end - p >= 8 && n - filled >= 8) {
+          // Literals come eight at a time until the first run header among them (a byte with
+          // both top bits set).
+          uint64_t bytes;
+          std::memcpy(&bytes, p, 8);
+          const uint64_t headers = bytes & (bytes << 1) & 0x8080808080808080ull;
+          const int32_t literals = headers ? std::countr_zero(headers) >> 3 : 8;
+          if (literals > 0) {
+            std::memcpy(dest + filled, p, 8);
+            filled += literals;
+            p += literals;
+            if (literals == 8 || end - p < 2 || filled >= n) continue;
+          }
+        }
         const uint8_t b = p[0];
         const bool run = b >= 0xC0;
         const int32_t count = run ? b & 0x3F : 1;
         const uint8_t value = run ? p[1] : b;
         const uint64_t eight = 0x0101010101010101ull * value;
         std::memcpy(dest + filled, &eight, 8);
-        if (count > 8) std::memset(dest + filled + 8, value, static_cast<size_t>(count - 8));
+        std::memcpy(dest + filled + 8, &eight, 8);
+        if (count > 16) std::memset(dest + filled + 16, value, static_cast<size_t>(count - 16));
         filled += count;
         p += run ? 2 : 1;
       }
@@ -140,7 +156,7 @@ void StoreRow(TRVBitmap& bitmap, int32_t y, const uint8_t* line, int32_t bpl, in
   } else if (planes == 1 && bits == 4) {
     for (int32_t x = 0; x < width; ++x) px[x] = table16[(line[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
   } else if (planes == 3) {
-    for (int32_t x = 0; x < width; ++x) px[x] = TRGB{line[2 * bpl + x], line[bpl + x], line[x]};
+    PlanesToBGR(row, line, line + bpl, line + 2 * int64_t(bpl), width);
   } else {
     for (int32_t x = 0; x < width; ++x) {
       int32_t index = 0;

@@ -485,9 +485,7 @@ void ReadMergedImage(TPSDReader& r) {
       }
     }
     if (r.target->GetPixelFormat() == rv24RGB && used >= 3) {
-      auto* px = reinterpret_cast<TRGB*>(r.target->GetScanLine(y));
-      const uint8_t *red = planes[0].data(), *green = planes[1].data(), *blue = planes[2].data();
-      for (int64_t x = 0; x < w; ++x) px[x] = TRGB{blue[x], green[x], red[x]};
+      PlanesToBGR(r.target->GetScanLine(y), planes[0].data(), planes[1].data(), planes[2].data(), w);
       if (used > 3) StoreChannelRow(r, *r.target, -1, y, planes[3].data(), int32_t(w));
     } else {
       for (int32_t c = 0; c < used; ++c)
@@ -510,8 +508,9 @@ void ConvertToRGB(TPSDReader& r, TRVBitmap& b) {
 }  // namespace
 
 void PackBitsDecodeRow(const uint8_t* src, int64_t srcLen, uint8_t* dest, int64_t destLen) {
-  std::memset(dest, 0, static_cast<size_t>(destLen));
-  DecodePackBits(src, srcLen, dest, destLen);
+  int64_t produced = 0;
+  DecodePackBits(src, srcLen, dest, destLen, &produced);
+  if (produced < destLen) std::memset(dest + produced, 0, static_cast<size_t>(destLen - produced));
 }
 
 bool IsPSDStream(TStream& stream) {

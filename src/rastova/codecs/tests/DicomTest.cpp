@@ -3,6 +3,8 @@
 // and damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -434,6 +436,19 @@ std::vector<std::string> DcmdumpTags(const std::string& path, TempDir& dir) {
   return tags;
 }
 
+// Our tag list in dcmdump's form, without the items and delimiters.
+std::vector<std::string> ListedTags(const TRVDICOMTags& tags) {
+  std::vector<std::string> listed;
+  for (int32_t i = 0; i < tags.Count(); ++i) {
+    const auto& t = tags.Tag(i);
+    if (t.Group == 0xFFFE) continue;
+    char text[16];
+    std::snprintf(text, sizeof text, "(%04X,%04X) %c%c", t.Group, t.Element, t.VR[0], t.VR[1]);
+    listed.push_back(text);
+  }
+  return listed;
+}
+
 TEST(DicomTools, DcmtkTransferSyntaxesReadAlike) {
   if (!HaveDcmtk()) GTEST_SKIP() << "dcmtk (dcmconv, dcmcjpeg, dcmcrle, dcmdump) is not installed";
   TempDir dir;
@@ -495,16 +510,7 @@ TEST(DicomTools, DcmtkTransferSyntaxesReadAlike) {
     for (int y = 0; y < h; ++y)
       ASSERT_EQ(std::memcmp(r->bitmap.GetScanLine(y), ref.bitmap.GetScanLine(y), rowBytes), 0) << "row " << y;
     // dcmdump lists the same elements in the same order.
-    std::vector<std::string> ours;
-    const TRVDICOMTags& tags = r->params.DICOM_Tags;
-    for (int32_t i = 0; i < tags.Count(); ++i) {
-      const auto& t = tags.Tag(i);
-      if (t.Group == 0xFFFE) continue;
-      char text[16];
-      std::snprintf(text, sizeof text, "(%04X,%04X) %c%c", t.Group, t.Element, t.VR[0], t.VR[1]);
-      ours.push_back(text);
-    }
-    EXPECT_EQ(ours, DcmdumpTags(dir.File(c.out), dir));
+    EXPECT_EQ(ListedTags(r->params.DICOM_Tags), DcmdumpTags(dir.File(c.out), dir));
   }
 
   // MONOCHROME1 (dcmodify) inverts; a baseline JPEG (8 bits) stays near the source.
@@ -549,6 +555,106 @@ TEST(DicomTools, Img2dcmBaselineJpeg) {
   // Stretched: the darkest column black, the brightest white.
   EXPECT_LT(PixelOf(r->bitmap, 0, 5).r, 8);
   EXPECT_GT(PixelOf(r->bitmap, 31, 5).r, 247);
+}
+
+// dump2dcm builds files from a text dump and a raw pixel file, independently of our builder: 16-bit
+// grey of three frames with a window, and palette colour. The pixels are the values written,
+// windowed and stretched; dcmdump lists the same elements.
+TEST(DicomTools, Dump2dcmFilesFromRawPixels) {
+  if (!std::filesystem::exists("/usr/bin/dump2dcm")) GTEST_SKIP() << "dump2dcm (dcmtk) is not installed";
+  TempDir dir;
+  const int w = 5, h = 2;
+  const std::string meta =
+      "(0002,0010) UI =LittleEndianExplicit\n(0008,0016) UI =SecondaryCaptureImageStorage\n"
+      "(0008,0018) UI [1.2.3.4]\n(0010,0010) PN [Raw^Pixels]\n";
+  auto make = [&](const std::string& name, const std::string& dump, const std::vector<uint8_t>& pixels,
+                  const std::string& vr = "OW") {
+    WriteFileBytes(dir.File(name + ".raw"), pixels);
+    const std::string text = meta + dump + "(7fe0,0010) " + vr + " =" + dir.File(name + ".raw") + "\n";
+    WriteFileBytes(dir.File(name + ".txt"), std::vector<uint8_t>(text.begin(), text.end()));
+    EXPECT_TRUE(RunCommand("dump2dcm +te " + dir.File(name + ".txt") + " " + dir.File(name + ".dcm") +
+                           " >/dev/null 2>&1"));
+    return dir.File(name + ".dcm");
+  };
+
+  // Frame k holds 100 + 1000 k + 37 i, unsigned up to 40,000 and more; a window of centre 1,150 and
+  // width 101 over frame 1.
+  std::vector<uint16_t> values;
+  for (int k = 0; k < 3; ++k)
+    for (int i = 0; i < w * h; ++i)
+      values.push_back(uint16_t(k == 2 ? 40000 + 1000 * i : 100 + 1000 * k + 37 * i));
+  const std::string grey =
+      "(0028,0002) US 1\n(0028,0004) CS [MONOCHROME2]\n(0028,0008) IS [3]\n(0028,0010) US " +
+      std::to_string(h) + "\n(0028,0011) US " + std::to_string(w) +
+      "\n(0028,0100) US 16\n(0028,0101) US 16\n(0028,0102) US 15\n(0028,0103) US 0\n";
+  const std::string plain = make("grey", grey, Samples16(values, false));
+  const std::string windowed =
+      make("window", grey + "(0028,1050) DS [1150]\n(0028,1051) DS [101]\n", Samples16(values, false));
+  // The Part's window, then the stretch to the full range.
+  auto expect = [&](int frame, bool window) {
+    std::vector<double> v;
+    for (int i = 0; i < w * h; ++i) {
+      double s = values[size_t(frame * w * h + i)];
+      if (window) {
+        const double c = 1150, ww = 101, lower = std::trunc(c - 0.5 - (ww - 1) / 2),
+                     upper = std::trunc(c - 0.5 + (ww - 1) / 2);
+        s = s <= lower ? 0 : (s < upper ? std::trunc(((s - (c - 0.5)) / (ww - 1) + 0.5) * 65535) : 65535);
+      }
+      v.push_back(s);
+    }
+    const double lo = *std::min_element(v.begin(), v.end()), hi = *std::max_element(v.begin(), v.end());
+    for (double& s : v) s = std::trunc((s - lo) / (hi - lo) * 65535);
+    return v;
+  };
+  struct Case {
+    std::string file;
+    int32_t index, frame;
+    bool window;
+  } cases[] = {{plain, 0, 0, false}, {plain, 7, 2, false}, {windowed, 1, 1, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " index " + std::to_string(c.index));
+    auto r = ReadDcm(ReadFileBytes(c.file), c.index);
+    ASSERT_TRUE(r->ok);
+    EXPECT_EQ(r->params.ImageIndex, c.frame);
+    EXPECT_EQ(r->params.ImageCount, 3);
+    ASSERT_EQ(r->bitmap.GetPixelFormat(), rv16g);
+    const std::vector<double> e = expect(c.frame, c.window);
+    for (int i = 0; i < w * h; ++i)
+      EXPECT_NEAR(Grey16(r->bitmap, i % w, i / w), e[size_t(i)], 1) << "pixel " << i;
+    EXPECT_EQ(ListedTags(r->params.DICOM_Tags), DcmdumpTags(c.file, dir));
+  }
+
+  // Palette colour: 8-bit indices through three 256-entry tables of 16-bit entries.
+  std::vector<uint16_t> red, green, blue;
+  for (int i = 0; i < 256; ++i) {
+    red.push_back(uint16_t(i * 257));
+    green.push_back(uint16_t((255 - i) * 257));
+    blue.push_back(uint16_t(((i * 7) & 255) * 257));
+  }
+  auto lut = [&](const char* element, const std::vector<uint16_t>& table) {
+    const std::string name = std::string("lut") + element;
+    WriteFileBytes(dir.File(name), Samples16(table, false));
+    return std::string("(0028,") + element + ") OW =" + dir.File(name) + "\n";
+  };
+  std::vector<uint8_t> indices;
+  for (int i = 0; i < w * h; ++i) indices.push_back(uint8_t(i * 29));
+  const std::string palette =
+      make("palette",
+           "(0028,0002) US 1\n(0028,0004) CS [PALETTE COLOR]\n(0028,0010) US " + std::to_string(h) +
+               "\n(0028,0011) US " + std::to_string(w) +
+               "\n(0028,0100) US 8\n(0028,0101) US 8\n(0028,0102) US 7\n(0028,0103) US 0\n"
+               "(0028,1101) US 256\\0\\16\n(0028,1102) US 256\\0\\16\n(0028,1103) US 256\\0\\16\n" +
+               lut("1201", red) + lut("1202", green) + lut("1203", blue),
+           indices, "OB");
+  auto r = ReadDcm(ReadFileBytes(palette));
+  ASSERT_TRUE(r->ok);
+  ASSERT_EQ(r->bitmap.GetPixelFormat(), rv24RGB);
+  for (int i = 0; i < w * h; ++i) {
+    const int k = indices[size_t(i)];
+    const Rgba p = PixelOf(r->bitmap, i % w, i / w);
+    EXPECT_TRUE(p.r == k && p.g == 255 - k && p.b == ((k * 7) & 255)) << "pixel " << i;
+  }
+  EXPECT_EQ(ListedTags(r->params.DICOM_Tags), DcmdumpTags(palette, dir));
 }
 
 // ---------------------------------------------------------------- damaged files

@@ -352,6 +352,13 @@ TEST_F(Exif, InjectionIntoOnePageOfATwoPageFile) {
   ExpectPicture(page0->bitmap, 30, 20, false, "page 0");
   ExpectKnownEXIF(page1->params, false);
   ExpectPicture(page1->bitmap, 25, 15, false, "page 1");
+
+  // A big-endian target cannot take the little-endian block's tags: refused, nothing written.
+  const std::vector<uint8_t> bigEndian = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 1, 0, 0, 3,
+                                          0,   0,   0, 1,  0, 7, 0, 0, 0, 0, 0, 0, 0, 0};
+  auto target = StreamOf(bigEndian);
+  EXPECT_FALSE(InjectTIFFEXIF(target.get(), target.get(), "", exif, 0, ""));
+  EXPECT_EQ(BytesOf(*target), bigEndian);
 }
 
 // A JPEG whose EXIF segment is damaged still loads, with no EXIF or no thumbnail.

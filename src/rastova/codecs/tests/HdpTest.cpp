@@ -2,6 +2,7 @@
 // them and by exiftool, the pixel formats both ways, quality, and damaged files.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "ExifTools.h"
@@ -201,16 +202,29 @@ TEST(HdPhoto, DamagedFilesAbort) {
     planeTaller[height] = 0xBE;
     planeTaller[height + 1] = 0x06;
   }
+  // A copy of the file whose IFD entry of `tag` went through `edit`; empty without the entry.
+  auto withEntry = [&](uint16_t tag, const std::function<void(uint8_t*)>& edit) {
+    std::vector<uint8_t> f = good;
+    for (int i = 0; i < n; ++i) {
+      uint8_t* e = &f[ifd + 2 + 12 * size_t(i)];
+      if ((e[0] | (e[1] << 8)) != tag) continue;
+      edit(e);
+      return f;
+    }
+    return std::vector<uint8_t>{};
+  };
   // A transformation (tag 0xBC02) beyond the eight orientations: libjxr asserts on it.
-  std::vector<uint8_t> badTransformation = good;
-  bool hasTransformation = false;
-  for (int i = 0; i < n; ++i) {
-    uint8_t* e = &badTransformation[ifd + 2 + 12 * size_t(i)];
-    if ((e[0] | (e[1] << 8)) != 0xBC02) continue;
-    e[8] = 8;
-    hasTransformation = true;
-  }
-  ASSERT_TRUE(hasTransformation);
+  const std::vector<uint8_t> badTransformation = withEntry(0xBC02, [](uint8_t* e) { e[8] = 8; });
+  ASSERT_FALSE(badTransformation.empty());
+  // The horizontal resolution (tag 0x011A, a rational) renamed the image description (0x010E),
+  // which libjxr takes only as text or bytes: it asserts on any other type.
+  const std::vector<uint8_t> rationalDescription = withEntry(0x011A, [](uint8_t* e) { e[0] = 0x0E; });
+  ASSERT_FALSE(rationalDescription.empty());
+  // Four bytes of a plane's coded data changed (found by the fuzz target): libjxr's decoder
+  // reads through a wild pointer on it.
+  const std::vector<uint8_t> wildRead =
+      ReadFileBytes(std::string(ZEPHOR_TEST_DATA_DIR) + "/coded-data-libjxr-reads-out-of-bounds.wdp");
+  ASSERT_FALSE(wildRead.empty());
   std::vector<uint8_t> mutated = good;
   for (size_t i = 150; i < mutated.size(); i += 11) mutated[i] ^= 0x5A;
   struct Case {
@@ -225,6 +239,8 @@ TEST(HdPhoto, DamagedFilesAbort) {
       {"plane past the end", planeOutside},
       {"plane taller than the container says", planeTaller},
       {"transformation beyond the eight orientations", badTransformation},
+      {"image description of a type libjxr asserts on", rationalDescription},
+      {"coded data libjxr reads out of bounds on", wildRead},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -5,8 +5,10 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "TestTools.h"
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/codecs/rvj2000.h"
 #include "rastova/core/RVUtils.h"
 
@@ -16,8 +18,8 @@ namespace {
 using namespace test;
 
 bool HaveOpjTools() {
-  static const bool have = std::filesystem::exists("/usr/bin/opj_compress") &&
-                           std::filesystem::exists("/usr/bin/opj_decompress");
+  static const bool have =
+      std::filesystem::exists("/usr/bin/opj_compress") && std::filesystem::exists("/usr/bin/opj_decompress");
   return have;
 }
 
@@ -107,11 +109,9 @@ TEST(J2000, LosslessRoundTrips) {
     uint8_t colorSpace;
     bool alpha;
   } cases[] = {
-      {"rgb", 40, 30, rv24RGB, 1, false},   // smaller than the default resolution levels allow
-      {"ycbcr setting", 17, 9, rv24RGB, 2, false},
-      {"rgb with alpha", 33, 21, rv24RGB, 1, true},
-      {"grey", 64, 48, rv24RGB, 0, false},
-      {"1-bit", 37, 19, rv1g, 1, false},
+      {"rgb", 40, 30, rv24RGB, 1, false},  // smaller than the default resolution levels allow
+      {"ycbcr setting", 17, 9, rv24RGB, 2, false}, {"rgb with alpha", 33, 21, rv24RGB, 1, true},
+      {"grey", 64, 48, rv24RGB, 0, false},         {"1-bit", 37, 19, rv1g, 1, false},
       {"one pixel", 1, 1, rv24RGB, 1, false},
   };
   for (const Case& c : cases) {
@@ -215,8 +215,9 @@ TEST(J2000, WriterRefusals) {
 
 // Builds a JP2 or code stream through OpenJPEG itself, for layouts our writer does not make:
 // chroma subsampled YCbCr, signed samples, other precisions.
-std::vector<uint8_t> EncodeWithOpenJPEG(int w, int h, OPJ_COLOR_SPACE space, int comps, const int* dx, int prec,
-                                        bool sgnd, bool jp2, const std::function<int(int c, int x, int y)>& value) {
+std::vector<uint8_t> EncodeWithOpenJPEG(int w, int h, OPJ_COLOR_SPACE space, int comps, const int* dx,
+                                        int prec, bool sgnd, bool jp2,
+                                        const std::function<int(int c, int x, int y)>& value) {
   opj_image_cmptparm_t parts[4];
   std::memset(parts, 0, sizeof parts);
   for (int c = 0; c < comps; ++c) {
@@ -334,7 +335,8 @@ TEST(J2000Tools, ToolFilesReadCorrectly) {
   // 8-bit samples of a 1-bit source; that case is made through the library above).
   auto pnm = [&](const std::string& name, const std::string& magic, int maxval, int channels,
                  const std::function<int(int x, int y, int c)>& v) {
-    std::string text = magic + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n" + std::to_string(maxval) + "\n";
+    std::string text =
+        magic + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n" + std::to_string(maxval) + "\n";
     std::vector<uint8_t> data(text.begin(), text.end());
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
@@ -357,15 +359,28 @@ TEST(J2000Tools, ToolFilesReadCorrectly) {
     int bits;
     std::function<Rgba(int x, int y)> expected;
   } cases[] = {
-      {"g8.pgm", "g8.jp2", 8, [](int x, int y) { uint8_t v = uint8_t((x * 11 + y * 5) % 256); return Rgba{v, v, v, 255}; }},
-      {"g8.pgm", "g8.j2k", 8, [](int x, int y) { uint8_t v = uint8_t((x * 11 + y * 5) % 256); return Rgba{v, v, v, 255}; }},
-      {"g12.pgm", "g12.jp2", 12, [](int x, int y) { uint8_t v = uint8_t(((x * 170 + y * 13) % 4096) >> 4); return Rgba{v, v, v, 255}; }},
+      {"g8.pgm", "g8.jp2", 8,
+       [](int x, int y) {
+         uint8_t v = uint8_t((x * 11 + y * 5) % 256);
+         return Rgba{v, v, v, 255};
+       }},
+      {"g8.pgm", "g8.j2k", 8,
+       [](int x, int y) {
+         uint8_t v = uint8_t((x * 11 + y * 5) % 256);
+         return Rgba{v, v, v, 255};
+       }},
+      {"g12.pgm", "g12.jp2", 12,
+       [](int x, int y) {
+         uint8_t v = uint8_t(((x * 170 + y * 13) % 4096) >> 4);
+         return Rgba{v, v, v, 255};
+       }},
       {"rgb.ppm", "rgb.jp2", 8, [](int x, int y) { return TestPixel(x, y); }},
       {"rgb.ppm", "rgb.jpc", 8, [](int x, int y) { return TestPixel(x, y); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.out);
-    ASSERT_TRUE(RunCommand("opj_compress -i " + dir.File(c.source) + " -o " + dir.File(c.out) + " -n 3 >/dev/null 2>&1"));
+    ASSERT_TRUE(RunCommand("opj_compress -i " + dir.File(c.source) + " -o " + dir.File(c.out) +
+                           " -n 3 >/dev/null 2>&1"));
     auto r = ReadJ2K(ReadFileBytes(dir.File(c.out)));
     ASSERT_TRUE(r->ok);
     EXPECT_EQ(r->params.BitsPerSample, c.bits);
@@ -381,8 +396,11 @@ TEST(J2000Tools, ToolFilesReadCorrectly) {
   ASSERT_TRUE(RunPython(std::string("from PIL import Image\n") + kPyTestPixel +
                         "im = Image.new('RGBA', (23, 13))\n"
                         "im.putdata([px(x, y) for y in range(13) for x in range(23)])\n"
-                        "im.save('" + dir.File("pil.jp2") + "', irreversible=False)\n"
-                        "im.convert('RGB').save('" + dir.File("pil.j2k") + "', irreversible=False)\n"));
+                        "im.save('" +
+                        dir.File("pil.jp2") +
+                        "', irreversible=False)\n"
+                        "im.convert('RGB').save('" +
+                        dir.File("pil.j2k") + "', irreversible=False)\n"));
   for (const char* name : {"pil.jp2", "pil.j2k"}) {
     SCOPED_TRACE(name);
     auto r = ReadJ2K(ReadFileBytes(dir.File(name)));
@@ -428,7 +446,8 @@ TEST(J2000Tools, OurFilesReadInOpenJPEGAndPillow) {
                           for (int x = 0; x < w; ++x) {
                             const Rgba e = TestPixel(x, y);
                             const uint8_t* q = rgba.data() + 4 * (y * w + x);
-                            ASSERT_TRUE(q[0] == e.r && q[1] == e.g && q[2] == e.b) << i << ": " << x << "," << y;
+                            ASSERT_TRUE(q[0] == e.r && q[1] == e.g && q[2] == e.b)
+                                << i << ": " << x << "," << y;
                             if (i == 2) {
                               ASSERT_EQ(q[3], e.a);
                             }
@@ -503,6 +522,60 @@ TEST(J2000, DamagedStreams) {
     if (r->ok) {
       EXPECT_EQ(r->bitmap.GetWidth(), r->params.Width);
     }
+  }
+}
+
+// A header may declare no more tiles than its data can hold, each tile having a tile part of 14
+// bytes at least, and no more pixels than 2048 a byte beyond 2048 x 2048: such a stream is
+// refused before OpenJPEG allocates a record for every tile or the picture's components.
+TEST(J2000, TilesAndPixelsBeyondWhatTheDataHoldAreRefusedBeforeAllocating) {
+  TRVBitmap src;
+  FillTestBitmap(src, 64, 40);
+  TIOParamsVals p;
+  const std::vector<uint8_t> j2k = WriteJ2K(src, p, 1), jp2 = WriteJ2K(src, p, 0);
+  ASSERT_LT(j2k.size() / 14, 640u);
+  ASSERT_LT(jp2.size() / 14, 640u);
+  // Xsiz, Ysiz, XTsiz and YTsiz (4 bytes each at 6, 10, 22 and 26 after the SIZ marker) of the
+  // code stream in either file.
+  auto sized = [](std::vector<uint8_t> f, uint32_t width, uint32_t height, uint32_t tileWidth,
+                  uint32_t tileHeight) {
+    const size_t siz = FindMarker(f, 0x51);
+    const std::pair<size_t, uint32_t> fields[] = {
+        {6, width}, {10, height}, {22, tileWidth}, {26, tileHeight}};
+    for (const auto& [at, value] : fields)
+      for (int k = 0; k < 4; ++k) f[siz + at + size_t(k)] = uint8_t(value >> (8 * (3 - k)));
+    return f;
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool refused;
+  } cases[] = {
+      {"2560 tiles of one pixel", sized(j2k, 64, 40, 1, 1), true},
+      {"jp2: 2560 tiles of one pixel", sized(jp2, 64, 40, 1, 1), true},
+      {"jp2: 640 tiles of two by two", sized(jp2, 64, 40, 2, 2), true},
+      {"24577 tiles of 8 x 6 in one row", sized(j2k, 196616, 6, 8, 6), true},
+      {"24577 tiles of 6 x 8 in one column", sized(j2k, 6, 196616, 6, 8), true},
+      {"117 million pixels in six tiles", sized(j2k, 16777009, 7, 7274504, 6), true},
+      {"8192 x 8192 pixels in one tile", sized(j2k, 8192, 8192, 8192, 8192), true},
+      {"4259965 x 6 pixels in one tile", sized(j2k, 4259965, 6, 4259965, 6), true},
+      {"one tile as written", j2k, false},
+      {"jp2: one tile as written", jp2, false},
+      // as many tiles as the data can hold: the header reads (the picture lacks its tiles)
+      {"12 tiles of 16 x 16", sized(j2k, 64, 40, 16, 16), false},
+      {"jp2: 12 tiles of 16 x 16", sized(jp2, 64, 40, 16, 16), false},
+      {"2048 x 2048 pixels in one tile", sized(j2k, 2048, 2048, 2048, 2048), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<Read> r;
+    size_t largest = test_support::LargestAllocationDuring([&] { r = ReadJ2K(c.bytes, true); });
+    EXPECT_EQ(r->ok, !c.refused) << "parameters";
+    if (!c.refused) continue;
+    EXPECT_LT(largest, size_t(1) << 20) << "parameters";
+    largest = test_support::LargestAllocationDuring([&] { r = ReadJ2K(c.bytes); });
+    EXPECT_FALSE(r->ok) << "picture";
+    EXPECT_LT(largest, size_t(1) << 20) << "picture";
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include "ExifTools.h"
@@ -61,6 +62,59 @@ TEST(CameraRaw, SyntheticDngDecodesWithTheGluesSizesAndMetadata) {
   EXPECT_EQ(n->params.BitsPerSample, 16);
   const TRGB48 c16 = n->bitmap.GetPixels_rv48RGB(30, 20);
   EXPECT_NEAR(c16.r / 257.0, c.r, 1.5);
+}
+
+// LibRaw's own tools on the synthetic DNG: raw-identify names the camera and its size, and
+// dcraw_emu's linear 16-bit output (no curve, no brightening, quick interpolation) differs from
+// ours, pixel by pixel, only by our curve's one factor, the same for red, green and blue.
+TEST(CameraRaw, LibRawsToolsAgreeOnTheSyntheticDng) {
+  if (!std::filesystem::exists("/usr/bin/raw-identify") || !std::filesystem::exists("/usr/bin/dcraw_emu"))
+    GTEST_SKIP() << "raw-identify and dcraw_emu (libraw-bin) are not installed";
+  TempDir dir;
+  // Samples well inside the white level, so that no channel clips.
+  TSyntheticDNG spec;
+  spec.sample = [](int32_t x, int32_t y, int32_t c) {
+    return uint16_t(500 + 250 * c + (x * 37 + y * 23) % 600);
+  };
+  const std::vector<uint8_t> dng = MakeSyntheticDNG(spec);
+  const std::string file = dir.File("synth.dng");
+  WriteFileBytes(file, dng);
+  ASSERT_TRUE(RunCommand("raw-identify -v " + file + " > " + dir.File("id.txt") + " 2>&1"));
+  const std::vector<uint8_t> idBytes = ReadFileBytes(dir.File("id.txt"));
+  const std::string id(idBytes.begin(), idBytes.end());
+  EXPECT_NE(id.find("Camera: Zephor SynthCam"), std::string::npos);
+  EXPECT_NE(id.find("Image size:    64 x 48"), std::string::npos);
+  EXPECT_NE(id.find("Filter pattern: RGGB"), std::string::npos);
+
+  // dcraw_emu -4: 16 bits, gamma 1, no brightening; -q 0: the quick (linear) interpolation.
+  ASSERT_TRUE(RunCommand("dcraw_emu -4 -q 0 " + file + " >/dev/null 2>&1"));
+  const std::vector<uint8_t> ppm = ReadFileBytes(file + ".ppm");
+  const std::string head = "P6\n64 48\n65535\n";
+  ASSERT_EQ(ppm.size(), head.size() + 64 * 48 * 6);
+  ASSERT_EQ(std::string(ppm.begin(), ppm.begin() + long(head.size())), head);
+  auto theirs = [&](int x, int y, int c) {
+    const uint8_t* q = ppm.data() + head.size() + 6 * (size_t(y) * 64 + size_t(x)) + 2 * size_t(c);
+    return (q[0] << 8) | q[1];
+  };
+  auto ours = ReadRaw(dng, [](TIOParamsVals& p) { p.NativePixelFormat = true; });
+  ASSERT_TRUE(ours->ok);
+  int compared = 0;
+  for (int y = 0; y < 46; ++y)
+    for (int x = 0; x < 62; ++x) {
+      const TRGB48 o = ours->bitmap.GetPixels_rv48RGB(x, y);
+      const int t[3] = {theirs(x + 1, y + 1, 0), theirs(x + 1, y + 1, 1), theirs(x + 1, y + 1, 2)};
+      const int mine[3] = {o.r, o.g, o.b};
+      // Channels clipped on either side, or too dark to measure a ratio, say nothing.
+      bool usable = true;
+      for (int c = 0; c < 3; ++c)
+        usable = usable && t[c] >= 512 && t[c] < 65535 && mine[c] >= 512 && mine[c] < 65535;
+      if (!usable) continue;
+      ++compared;
+      const double k = double(mine[1]) / t[1];
+      EXPECT_NEAR(double(mine[0]) / t[0], k, 0.01 * k) << x << "," << y;
+      EXPECT_NEAR(double(mine[2]) / t[2], k, 0.01 * k) << x << "," << y;
+    }
+  EXPECT_GT(compared, 62 * 46 * 3 / 4);
 }
 
 TEST(CameraRaw, HalfSizeRoundsUpAndKeepsTheBorder) {

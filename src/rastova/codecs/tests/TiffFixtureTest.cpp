@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <sstream>
+#include <string>
 
 #include "TiffTestTools.h"
 
@@ -68,7 +69,11 @@ tc(['-t', '-w', '16', '-l', '16'], 'rgb16.tif', 'rgb16tiles.tif')
 tc(['-B', '-c', 'zip:2'], 'grey16.tif', 'grey16bigzip.tif')
 subprocess.check_call(['convert', 'grey.tif', '-depth', '4', 'grey4.tif'])
 subprocess.check_call(['convert', 'grey.tif', '-depth', '2', 'grey2.tif'])
+subprocess.check_call(['tiffcp', 'lzw2.tif', 'greyzip.tif', 'g4.tif', 'multi.tif'])
 )PY";
+
+// The pages of multi.tif, each copied by tiffcp from one of the fixtures above.
+const char* const kMultiPageSources[] = {"lzw2.tif", "greyzip.tif", "g4.tif"};
 
 const Fixture kFixtures[] = {
     {"none.tif", 0, false},        {"lzw2.tif", 0, false},       {"lzw.tif", 0, false},
@@ -97,32 +102,39 @@ TEST_F(TiffFixtures, ToolFilesDecodeAsTheToolsDecodeThem) {
   for (const Fixture& f : kFixtures)
     if (!f.magick) pillowFiles.push_back(dir.File(f.name));
   ASSERT_TRUE(PillowDecodeAll(pillowFiles));
-  for (const Fixture& f : kFixtures) {
-    SCOPED_TRACE(f.name);
+  // Page `page` of `file` against the tools' decoding of `reference`.
+  auto compare = [&](const char* file, int32_t page, const char* reference, int tolerance, bool magick) {
+    SCOPED_TRACE(std::string(file) + " page " + std::to_string(page));
     int w = 0, h = 0;
     std::vector<uint8_t> rgba;
-    if (f.magick)
-      ASSERT_TRUE(MagickDecode(dir.File(f.name), w, h, rgba));
+    if (magick)
+      ASSERT_TRUE(MagickDecode(dir.File(reference), w, h, rgba));
     else
-      ASSERT_TRUE(LoadDecoded(dir.File(f.name), w, h, rgba));
-    auto r = ReadTiff(ReadFileBytes(dir.File(f.name)));
+      ASSERT_TRUE(LoadDecoded(dir.File(reference), w, h, rgba));
+    auto r = ReadTiff(ReadFileBytes(dir.File(file)), page);
     ASSERT_TRUE(r->ok);
     ASSERT_EQ(r->bitmap.GetWidth(), w);
     ASSERT_EQ(r->bitmap.GetHeight(), h);
+    if (std::string(file) == "multi.tif") {
+      EXPECT_EQ(r->pages, 3);
+    }
     int worst = 0;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         const Rgba a = PixelOf(r->bitmap, x, y);
         const uint8_t* e = &rgba[(size_t(y) * w + x) * 4];
         const int d = std::max({std::abs(a.r - e[0]), std::abs(a.g - e[1]), std::abs(a.b - e[2])});
-        if (d > f.tolerance && worst <= f.tolerance)
+        if (d > tolerance && worst <= tolerance)
           ADD_FAILURE() << "first at " << x << "," << y << " ours " << int(a.r) << " theirs " << int(e[0]);
         worst = std::max(worst, d);
         if (r->mask && r->mask->HasBits())
           worst = std::max(worst, std::abs(r->mask->GetScanLine(y)[x] - e[3]));
       }
-    EXPECT_LE(worst, f.tolerance);
-  }
+    EXPECT_LE(worst, tolerance);
+  };
+  for (const Fixture& f : kFixtures) compare(f.name, 0, f.name, f.tolerance, f.magick);
+  // A file of several pages of different kinds: each page as its source decodes.
+  for (int32_t k = 0; k < 3; ++k) compare("multi.tif", k, kMultiPageSources[k], 0, false);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "IoTestTools.h"
 #include "rastova/core/RVBitmap.h"
@@ -32,9 +33,9 @@ TEST(FormatOps, SavedFilesAreRecognisedByContentAndExtension) {
     int32_t type;
     bool content;  // the format has a content test
   };
-  const Case cases[] = {{".gif", ioGIF, true},  {".pcx", ioPCX, true},   {".dcx", ioDCX, true},
-                        {".ico", ioICO, true},  {".ppm", ioPXM, true},   {".pgm", ioPXM, true},
-                        {".psd", ioPSD, true},  {".wbmp", ioWBMP, false}};
+  const Case cases[] = {{".gif", ioGIF, true}, {".pcx", ioPCX, true},   {".dcx", ioDCX, true},
+                        {".ico", ioICO, true}, {".ppm", ioPXM, true},   {".pgm", ioPXM, true},
+                        {".psd", ioPSD, true}, {".wbmp", ioWBMP, false}};
   for (const Case& c : cases) {
     TRastovaIO io;
     FillPicture(*io.GetAttachedRVBitmap(), 40, 30);
@@ -67,12 +68,17 @@ TEST(FormatOps, SavedFilesAreRecognisedByContentAndExtension) {
   wmf[0] = 1;
   wmf[2] = 9;
   wmf.resize(64, 0);
-  const std::string wmfName = dir.File("m.wmf");
-  iotest::WriteFileBytes(wmfName, wmf);
-  EXPECT_EQ(FindFileFormat(wmfName, true), ioWMF);
-  TRastovaIO meta;
-  meta.LoadFromFile(wmfName);
-  EXPECT_TRUE(meta.Aborting);
+  std::vector<uint8_t> emf(128, 0);
+  emf[0] = 1;
+  std::memcpy(&emf[40], " EMF", 4);
+  for (const auto& [bytes, ext, type] : {std::tuple{wmf, ".wmf", ioWMF}, std::tuple{emf, ".emf", ioEMF}}) {
+    const std::string metaName = dir.File(std::string("m") + ext);
+    iotest::WriteFileBytes(metaName, bytes);
+    EXPECT_EQ(FindFileFormat(metaName, true), type) << ext;
+    TRastovaIO meta;
+    meta.LoadFromFile(metaName);
+    EXPECT_TRUE(meta.Aborting) << ext;
+  }
   // A cursor cannot be saved.
   TRastovaIO save;
   FillPicture(*save.GetAttachedRVBitmap(), 4, 4);

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QEnterEvent>
 #include <QTest>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,27 @@ class SceneViewer : public ::testing::Test {
 };
 
 }  // namespace
+
+// Every pixel of every row, the rows turned upright, red and blue swapped and the fourth byte
+// opaque; widths that do not fill the wide steps end pixel by pixel; a smaller surface takes the
+// top-left part.
+TEST(CopyFrameToSurface, EveryPixelUprightInBlueGreenRedOrder) {
+  for (const auto [width, height, surfaceWidth, surfaceHeight] :
+       {std::array{13, 3, 13, 3}, std::array{3, 2, 3, 2}, std::array{21, 4, 9, 2}}) {
+    std::vector<uint8_t> frame(static_cast<size_t>(width) * height * 4);
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i * 7 + 1);
+    platform::TBitmap surface(surfaceWidth, surfaceHeight);
+    CopyFrameToSurface(frame.data(), width, height, surface);
+    for (int y = 0; y < surfaceHeight; ++y)
+      for (int x = 0; x < surfaceWidth; ++x) {
+        const uint8_t* in = frame.data() + (static_cast<size_t>(height - 1 - y) * width + x) * 4;
+        const uint8_t* out = surface.ScanLine(y) + x * 4;
+        EXPECT_EQ((std::array{out[0], out[1], out[2], out[3]}),
+                  (std::array<uint8_t, 4>{in[2], in[1], in[0], 0xFF}))
+            << width << " x " << height << " at " << x << ", " << y;
+      }
+  }
+}
 
 TEST_F(SceneViewer, ShownFrameFillsTheSurfaceUpright) {
   auto viewer = std::make_unique<TGL3DSceneViewer>();

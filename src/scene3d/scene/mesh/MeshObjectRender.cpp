@@ -17,13 +17,16 @@ namespace {
 
 constexpr const char* kAssertText = "Assertion failed (GLVectorFileObjects)";
 
-// Uploads list into buffer (made on first use) when the buffer's data is stale. False when the
-// driver gave no buffer name, so buffers cannot be used.
+// Uploads list into buffer (made on first use) when the buffer's data is stale. A list whose
+// length changed without a structure change is uploaded too: the arrays are declared for the
+// list's length, and the draw must not read past the end of the buffer. False when the driver
+// gave no buffer name, so buffers cannot be used.
 bool UploadList(std::unique_ptr<TGLVBOArrayBufferHandle>& buffer, const TBaseList& list) {
   if (!buffer) buffer = std::make_unique<TGLVBOArrayBufferHandle>();
   if (buffer->AllocateHandle() == 0) return false;
-  if (buffer->IsDataNeedUpdate()) {
-    buffer->BufferData(list.BaseList(), static_cast<GLsizeiptr>(list.Count()) * list.ItemSize(), GL_STREAM_DRAW);
+  const GLsizeiptr bytes = static_cast<GLsizeiptr>(list.Count()) * list.ItemSize();
+  if (buffer->IsDataNeedUpdate() || buffer->BufferSize() != bytes) {
+    buffer->BufferData(list.BaseList(), bytes, GL_STREAM_DRAW);
     buffer->NotifyDataUpdated();
     buffer->UnBind();
   }
@@ -42,8 +45,8 @@ void BindIf(bool withBuffers, TGLVBOArrayBufferHandle* buffer) {
 void TMeshObject::SetValidBuffers(TMeshObjectBuffers buffers) {
   if (buffers == validBuffers_) return;
   validBuffers_ = buffers;
-  for (auto* buffer : {verticesBuffer_.get(), normalsBuffer_.get(), colorsBuffer_.get(), texCoordsBuffer_.get(),
-                       lightmapBuffer_.get()})
+  for (auto* buffer : {verticesBuffer_.get(), normalsBuffer_.get(), colorsBuffer_.get(),
+                       texCoordsBuffer_.get(), lightmapBuffer_.get()})
     if (buffer) buffer->NotifyChangesOfData();
   for (auto& buffer : texCoordsExBuffers_)
     if (buffer) buffer->NotifyChangesOfData();
@@ -144,7 +147,8 @@ void TMeshObject::DrawGroupedByMaterial(TRenderContextInfo& rci) {
     // Every further pass draws the groups of the material again.
     while (material->UnApply(rci))
       for (int j = i; j < n; ++j)
-        if (faceGroups_.GetFaceGroup(j)->MaterialCache() == material) faceGroups_.GetFaceGroup(j)->BuildList(rci);
+        if (faceGroups_.GetFaceGroup(j)->MaterialCache() == material)
+          faceGroups_.GetFaceGroup(j)->BuildList(rci);
   }
 }
 
@@ -224,7 +228,9 @@ void TMeshObject::DeclareArraysToOpenGL(TRenderContextInfo& rci, bool force) {
   if (useVBO_) UploadBuffers();
   drawingFromBuffers_ = useVBO_;
   const bool buffers = drawingFromBuffers_;
-  auto pointer = [buffers](const TBaseList& list) -> const void* { return buffers ? nullptr : list.BaseList(); };
+  auto pointer = [buffers](const TBaseList& list) -> const void* {
+    return buffers ? nullptr : list.BaseList();
+  };
 
   if (rci.IgnoreMaterials) {
     gl.DisableClientState(GL_NORMAL_ARRAY);
@@ -291,7 +297,8 @@ void TMeshObject::DisableOpenGLArrays(TRenderContextInfo& rci) {
   if (!rci.IgnoreMaterials) {
     if (NormalsCoverVertices()) gl.DisableClientState(GL_NORMAL_ARRAY);
     if (ColorsCoverVertices()) gl.DisableClientState(GL_COLOR_ARRAY);
-    if (TexCoordsCoverVertices()) CurrentMultitextureCoordinator()->DisableClientState(GL_TEXTURE_COORD_ARRAY);
+    if (TexCoordsCoverVertices())
+      CurrentMultitextureCoordinator()->DisableClientState(GL_TEXTURE_COORD_ARRAY);
     if (gl.ARB_multitexture) {
       if (LightMapCoversVertices()) {
         gl.ClientActiveTexture(GL_TEXTURE1);
@@ -307,8 +314,8 @@ void TMeshObject::DisableOpenGLArrays(TRenderContextInfo& rci) {
   }
   if (buffers) {
     // Every array buffer shares the one binding point; unbinding it once releases them all.
-    for (auto* buffer : {verticesBuffer_.get(), normalsBuffer_.get(), colorsBuffer_.get(), texCoordsBuffer_.get(),
-                         lightmapBuffer_.get()})
+    for (auto* buffer : {verticesBuffer_.get(), normalsBuffer_.get(), colorsBuffer_.get(),
+                         texCoordsBuffer_.get(), lightmapBuffer_.get()})
       if (buffer) {
         buffer->UnBind();
         break;

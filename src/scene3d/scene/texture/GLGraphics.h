@@ -48,7 +48,8 @@ struct TGLPixel32 {
   uint8_t R, G, B, A;
 };
 static_assert(sizeof(TGLPixel32) == 4);
-// A scan line: the pixels of one row.
+// A scan line: the pixels of one row (the array type bounds what one block can address).
+using TGLPixel32Array = TGLPixel32[268435456];
 using PGLPixel32Array = TGLPixel32*;
 
 // Where block (x, y, z) of a w x h x d compressed volume lies in GL_NV_texture_compression_vtc

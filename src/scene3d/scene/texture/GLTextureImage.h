@@ -243,6 +243,20 @@ class TGLCubeMapImage : public TGLTextureImage {
   TGLTextureImageClass ImageClass() const override { return StaticClass(); }
 
   TPicture* Pictures(TGLCubeMapTarget face) const { return pictures_[face].get(); }
+  // The faces by name; writing one copies the picture into it (which invalidates the image).
+  TPicture* PicturePX() const { return Pictures(cmtPX); }
+  TPicture* PictureNX() const { return Pictures(cmtNX); }
+  TPicture* PicturePY() const { return Pictures(cmtPY); }
+  TPicture* PictureNY() const { return Pictures(cmtNY); }
+  TPicture* PicturePZ() const { return Pictures(cmtPZ); }
+  TPicture* PictureNZ() const { return Pictures(cmtNZ); }
+  void SetPicture(TGLCubeMapTarget face, const TPicture* value) { pictures_[face]->Assign(value); }
+  void SetPicturePX(const TPicture* value) { SetPicture(cmtPX, value); }
+  void SetPictureNX(const TPicture* value) { SetPicture(cmtNX, value); }
+  void SetPicturePY(const TPicture* value) { SetPicture(cmtPY, value); }
+  void SetPictureNY(const TPicture* value) { SetPicture(cmtNY, value); }
+  void SetPicturePZ(const TPicture* value) { SetPicture(cmtPZ, value); }
+  void SetPictureNZ(const TPicture* value) { SetPicture(cmtNZ, value); }
   TGLTextureTarget NativeTarget() override { return ttTextureCube; }
   int32_t GetWidth() const override { return pictures_[cmtPX]->Width(); }
   int32_t GetHeight() const override { return pictures_[cmtPX]->Height(); }

@@ -2,6 +2,7 @@
 // columns) over working pixels, with one contributor list per output column or row.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <vector>
 
@@ -97,14 +98,15 @@ void ApplyToRows(const ContributorLists& lists, const TWorkPixel* source, int32_
   }
 }
 
-// Vertical pass: output row i of `dest` sums the source rows of list i (each pixel adds its
-// contributors in list order, as the horizontal pass does).
-void ApplyToColumns(const ContributorLists& lists, const TWorkPixel* source, int32_t width,
-                    TWorkPixel* dest) {
-  const size_t rows = lists.First.size() - 1;
+// Vertical pass: output row first + r goes to row r of `dest` and sums the source rows of list
+// first + r (each pixel adds its contributors in list order, as the horizontal pass does); `count`
+// rows, all of them by default.
+void ApplyToColumns(const ContributorLists& lists, const TWorkPixel* source, int32_t width, TWorkPixel* dest,
+                    size_t first = 0, size_t count = SIZE_MAX) {
+  const size_t rows = std::min(lists.First.size() - 1, first + std::min(count, lists.First.size()));
   const size_t w = static_cast<size_t>(width);
-  for (size_t i = 0; i < rows; ++i) {
-    TWorkPixel* out = dest + i * w;
+  for (size_t i = first; i < rows; ++i) {
+    TWorkPixel* out = dest + (i - first) * w;
     std::fill(out, out + w, TWorkPixel{0, 0, 0, 0});
     for (size_t k = lists.First[i]; k < lists.First[i + 1]; ++k) {
       const Contributor& c = lists.Items[k];
@@ -137,6 +139,44 @@ int32_t HalfExtent(int32_t extent, float& scale) {
   return next;
 }
 
+// ResamplePixels for blocks that do not overlap, in a layout whose rows can be addressed: the
+// source is read and filtered along its rows a strip of rows at a time, and the result is filtered
+// down the columns and written a strip at a time. Only the block between the passes is whole, so
+// the call touches one large block instead of three; every value is summed in the same order as
+// through whole arrays, so the result is the same. A layout the reader refuses fails on the first
+// strip, one the writer refuses on the first written strip, before anything is written.
+void ResampleByStrips(const void* source, void* destination, uint32_t colorFormat, TPixelReader reader,
+                      TPixelWriter writer, int64_t pixelBytes, TImageFilterFunction kernel,
+                      int32_t sourceWidth, int32_t sourceHeight, int32_t destinationWidth,
+                      int32_t destinationHeight) {
+  const int32_t inRows = StripRows(sourceWidth), outRows = StripRows(destinationWidth);
+  std::unique_ptr<TWorkPixel[]> strip =
+      AllocateWork(std::max<int64_t>(static_cast<int64_t>(sourceWidth) * inRows,
+                                     static_cast<int64_t>(destinationWidth) * outRows),
+                   1);
+  std::unique_ptr<TWorkPixel[]> between = AllocateWork(destinationWidth, sourceHeight);
+  {
+    const ContributorLists columns = BuildContributors(
+        destinationWidth, ResampleScale(destinationWidth, sourceWidth), kernel, sourceWidth);
+    const auto* in = static_cast<const uint8_t*>(source);
+    for (int32_t y = 0; y < sourceHeight; y += inRows) {
+      const int32_t n = std::min(inRows, sourceHeight - y);
+      reader(in + pixelBytes * sourceWidth * y, strip.get(), colorFormat, sourceWidth, n);
+      ApplyToRows(columns, strip.get(), sourceWidth, n,
+                  between.get() + static_cast<size_t>(destinationWidth) * static_cast<size_t>(y));
+    }
+  }
+  const ContributorLists rows = BuildContributors(
+      destinationHeight, ResampleScale(destinationHeight, sourceHeight), kernel, sourceHeight);
+  auto* out = static_cast<uint8_t*>(destination);
+  for (int32_t y = 0; y < destinationHeight; y += outRows) {
+    const int32_t n = std::min(outRows, destinationHeight - y);
+    ApplyToColumns(rows, between.get(), destinationWidth, strip.get(), static_cast<size_t>(y),
+                   static_cast<size_t>(n));
+    writer(strip.get(), out + pixelBytes * destinationWidth * y, colorFormat, destinationWidth, n);
+  }
+}
+
 }  // namespace
 
 void ResamplePixels(const void* source, void* destination, uint32_t colorFormat, uint32_t dataType,
@@ -147,6 +187,13 @@ void ResamplePixels(const void* source, void* destination, uint32_t colorFormat,
   if (destinationHeight < 1) destinationHeight = 1;
   const TPixelReader reader = ReaderFor(dataType);
   const TPixelWriter writer = WriterFor(dataType);
+  const int64_t pixelBytes = PixelBytes(colorFormat, dataType);
+  if (pixelBytes > 0 && BlocksApart(source, pixelBytes * sourceWidth * sourceHeight, destination,
+                                    pixelBytes * destinationWidth * destinationHeight)) {
+    ResampleByStrips(source, destination, colorFormat, reader, writer, pixelBytes, kernel, sourceWidth,
+                     sourceHeight, destinationWidth, destinationHeight);
+    return;
+  }
 
   std::unique_ptr<TWorkPixel[]> work = AllocateWork(sourceWidth, sourceHeight);
   reader(source, work.get(), colorFormat, sourceWidth, sourceHeight);

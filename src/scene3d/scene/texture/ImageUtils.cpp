@@ -579,14 +579,6 @@ std::unique_ptr<TWorkPixel[]> AllocateWork(int64_t width, int64_t height) {
   return std::unique_ptr<TWorkPixel[]>(new TWorkPixel[static_cast<size_t>(width * height)]);
 }
 
-}  // namespace image_utils_detail
-
-using namespace image_utils_detail;
-
-namespace {
-
-// Bytes of one pixel of a plain or packed layout the table reads; 0 for block formats and for
-// layouts it does not know.
 int64_t PixelBytes(uint32_t colorFormat, uint32_t dataType) {
   int64_t element = 0;
   switch (dataType) {
@@ -643,10 +635,18 @@ int64_t PixelBytes(uint32_t colorFormat, uint32_t dataType) {
   }
 }
 
-// Pixels a strip holds when a conversion goes strip by strip (256 KiB of working pixels).
-constexpr int64_t kStripPixels = 16384;
+bool BlocksApart(const void* a, int64_t aBytes, const void* b, int64_t bBytes) {
+  const auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
+  return x + static_cast<uintptr_t>(aBytes) <= y || y + static_cast<uintptr_t>(bBytes) <= x;
+}
 
-}  // namespace
+int32_t StripRows(int32_t width) {
+  return static_cast<int32_t>(std::max<int64_t>(1, kStripPixels / std::max(width, 1)));
+}
+
+}  // namespace image_utils_detail
+
+using namespace image_utils_detail;
 
 // Blocks that do not overlap are converted a strip of rows at a time through a small working array;
 // the result and the failures are the same as through one array for the whole picture (a reader or
@@ -662,17 +662,15 @@ void ConvertPixels(const void* source, void* destination, uint32_t sourceColorFo
   const int64_t pixels = static_cast<int64_t>(width) * height;
   const int64_t inBytes = PixelBytes(sourceColorFormat, sourceDataType);
   const int64_t outBytes = PixelBytes(destinationColorFormat, destinationDataType);
-  const auto in = reinterpret_cast<uintptr_t>(source), out = reinterpret_cast<uintptr_t>(destination);
-  const bool apart = inBytes > 0 && outBytes > 0 &&
-                     (in + static_cast<uintptr_t>(pixels * inBytes) <= out ||
-                      out + static_cast<uintptr_t>(pixels * outBytes) <= in);
+  const bool apart =
+      inBytes > 0 && outBytes > 0 && BlocksApart(source, pixels * inBytes, destination, pixels * outBytes);
   if (!apart || pixels <= kStripPixels) {
     std::unique_ptr<TWorkPixel[]> work = AllocateWork(width, height);
     reader(source, work.get(), sourceColorFormat, width, height);
     writer(work.get(), destination, destinationColorFormat, width, height);
     return;
   }
-  const int32_t rows = static_cast<int32_t>(std::max<int64_t>(1, kStripPixels / width));
+  const int32_t rows = StripRows(width);
   std::unique_ptr<TWorkPixel[]> work = AllocateWork(width, rows);
   for (int32_t y = 0; y < height; y += rows) {
     const int32_t n = std::min(rows, height - y);

@@ -111,6 +111,15 @@ TEST_F(MeshRender, BuffersAreUploadedOnlyAfterAChange) {
   Frame();
   EXPECT_EQ(Uploads(GL_ELEMENT_ARRAY_BUFFER), (std::vector<int64_t>{390 * 4}));
   EXPECT_EQ(Calls("DrawElements").at(0)->Args[1].I, 390);
+  // So do vertices appended without a structure change: an index to the new vertex draws from
+  // a buffer that holds it.
+  mesh->Vertices()->Add({0, 0, 1});
+  group->Add(81);
+  group->Add(0);
+  group->Add(1);
+  Frame();
+  EXPECT_EQ(Uploads(GL_ARRAY_BUFFER), (std::vector<int64_t>{82 * 12}));
+  EXPECT_EQ(Calls("DrawElements").size(), 1u);
 }
 
 TEST_F(MeshRender, ADrawInsideAListCompilationGivesUpBuffersForGood) {

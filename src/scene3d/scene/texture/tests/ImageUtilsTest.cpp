@@ -379,6 +379,48 @@ TEST(ResamplePixels, PartCases) {
   EXPECT_EQ(untouched, Bytes(4, 0xAB));
 }
 
+// Separate blocks go strip by strip, a block resampled in place through whole arrays; both give the
+// same bytes, also when the pictures span many strips and for shrinking, growing and float data.
+TEST(ResamplePixels, StripsGiveWhatWholeArraysGive) {
+  struct TCase {
+    uint32_t format, type;
+    int elementBytes, sw, sh, dw, dh;
+  };
+  const TCase cases[] = {
+      {GL_RGBA, GL_UNSIGNED_BYTE, 1, 301, 203, 257, 311},  // about 54 source rows a strip
+      {GL_BGR, GL_UNSIGNED_BYTE, 1, 1021, 40, 1024, 37},
+      {GL_LUMINANCE_ALPHA, GL_UNSIGNED_SHORT, 2, 130, 300, 61, 17},
+      {GL_RGB, GL_FLOAT, 4, 97, 180, 200, 91},
+      {GL_RGBA, GL_UNSIGNED_SHORT_4_4_4_4, 0, 70, 300, 70, 300},  // packed: read, never written
+  };
+  for (const TCase& c : cases) {
+    const size_t channels = c.format == GL_RGBA ? 4 : c.format == GL_LUMINANCE_ALPHA ? 2 : 3;
+    const size_t pixel = c.elementBytes ? channels * static_cast<size_t>(c.elementBytes) : 2;
+    const size_t sourceBytes = pixel * static_cast<size_t>(c.sw * c.sh);
+    const size_t destinationBytes = pixel * static_cast<size_t>(c.dw * c.dh);
+    Bytes source(sourceBytes);
+    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint8_t>((i * 2654435761u) >> 11);
+    if (c.type == GL_FLOAT) {
+      auto* f = reinterpret_cast<float*>(source.data());
+      for (size_t i = 0; i < source.size() / 4; ++i) f[i] = static_cast<float>(i % 97) / 64.0f - 0.25f;
+    }
+    Bytes apart(destinationBytes, 0xAB);
+    Bytes inPlace(std::max(sourceBytes, destinationBytes), 0xAB);
+    std::copy(source.begin(), source.end(), inPlace.begin());
+    const auto resample = [&](const void* from, void* to) {
+      ResamplePixels(from, to, c.format, c.type, Lanczos3FilterKernel, c.sw, c.sh, c.dw, c.dh);
+    };
+    if (c.elementBytes == 0) {
+      EXPECT_EQ(Message([&] { resample(source.data(), apart.data()); }), "Unimplemented type of conversion");
+      EXPECT_EQ(apart, Bytes(destinationBytes, 0xAB));
+      continue;
+    }
+    resample(source.data(), apart.data());
+    resample(inPlace.data(), inPlace.data());
+    EXPECT_TRUE(std::equal(apart.begin(), apart.end(), inPlace.begin())) << c.sw << " x " << c.sh;
+  }
+}
+
 TEST(ResamplePixels, FailuresPropagate) {
   const Bytes src(64, 1);
   Bytes dst(64, 0xAB);

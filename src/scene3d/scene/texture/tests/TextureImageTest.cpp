@@ -518,10 +518,19 @@ TEST_F(CubeMaps, FacesGoToTheirSlots) {
   EXPECT_EQ(FacePixel(*image, cmtNZ), (std::vector<int>{2, 2, 2, 255}));
   EXPECT_EQ(FacePixel(*image, cmtPZ), FaceColour(cmtPZ));
 
-  // A change of a face tells the texture; copies take all six.
-  const int before = t.changes;
+  // A change of a face tells the texture, also through the named faces; copies take all six.
+  int before = t.changes;
   cube->Pictures(cmtPX)->SetGraphic(&small);
   EXPECT_GT(t.changes, before);
+  const TPicture* named[6] = {cube->PicturePX(), cube->PictureNX(), cube->PicturePY(),
+                              cube->PictureNY(), cube->PicturePZ(), cube->PictureNZ()};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(named[i], cube->Pictures(static_cast<TGLCubeMapTarget>(i))) << i;
+  TPicture picture;
+  picture.SetGraphic(&large);
+  before = t.changes;
+  cube->SetPicturePY(&picture);
+  EXPECT_GT(t.changes, before);
+  EXPECT_EQ(cube->PicturePY()->Width(), 16);
   TGLCubeMapImage copy(nullptr);
   copy.Assign(cube);
   EXPECT_EQ(copy.Pictures(cmtNZ)->Width(), 16);
