@@ -123,11 +123,102 @@ function(_zephor_include_check target layer)
   add_dependencies(${target} ${target}_layers)
 endfunction()
 
+# Precompiled headers. Parsing gtest's headers with the standard ones they pull in is about half
+# the compile time of a test file, so they are parsed once per build: a stand-in target makes
+# the precompiled header with the flags its users share, and the test programs (and the
+# benchmarks, with Google Benchmark's) reuse it. A precompiled header is only valid with the
+# flags and macros it was made with (clang refuses one that defines a macro the user does not),
+# so the stand-ins define no macro of their own and take the same options as their users;
+# -Winvalid-pch turns a header that the compiler would silently parse again into an error.
+# The libraries reuse the standard headers' only with clang: g++ loads its large precompiled
+# headers whole, which costs about what parsing the few standard headers of a library file does.
+set(ZEPHOR_PCH_STD <algorithm> <array> <atomic> <cmath> <cstddef> <cstdint> <cstdio> <cstdlib> <cstring>
+  <exception> <filesystem> <functional> <limits> <map> <memory> <mutex> <numbers> <stdexcept> <string>
+  <string_view> <utility> <vector>)
+set(ZEPHOR_PCH_TEST <gtest/gtest.h> ${ZEPHOR_PCH_STD} <fstream> <random> <set> <sstream>)
+set(ZEPHOR_PCH_TEST_QT ${ZEPHOR_PCH_TEST} <QApplication> <QCheckBox> <QComboBox> <QDialog> <QLabel>
+  <QLineEdit> <QListWidget> <QPushButton> <QSlider> <QTest> <QTimer> <QWidget>)
+
+# Qt asks the code that uses it for -fPIC; programs take it whether they use Qt or not, so that
+# one precompiled header serves both (a precompiled header is tied to -fPIC or -fPIE).
+function(_zephor_pic target)
+  target_compile_options(${target} PRIVATE -fPIC)
+endfunction()
+
+# The options every test program adds to the project's own.
+function(_zephor_test_options target)
+  # Test code is mostly assertion macros: optimising it costs compile time and buys nothing
+  # (the code under test keeps the library's own flags).
+  target_compile_options(${target} PRIVATE -O0)
+  _zephor_pic(${target})
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+endfunction()
+
+function(_zephor_pch_languages headers out)
+  set(list "")
+  foreach(h IN LISTS headers)
+    list(APPEND list "$<$<COMPILE_LANGUAGE:CXX>:${h}>")
+  endforeach()
+  set(${out} "${list}" PARENT_SCOPE)
+endfunction()
+
+# The stand-ins: one for the libraries (with clang) and one for the test programs.
+function(_zephor_pch_stand_ins)
+  set(src "${PROJECT_SOURCE_DIR}/cmake/PchStandIn.cpp")
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    _zephor_pch_languages("${ZEPHOR_PCH_STD}" std)
+    add_library(zephor_pch_library STATIC "${src}")
+    target_precompile_headers(zephor_pch_library PRIVATE ${std})
+  endif()
+
+  _zephor_pch_languages("${ZEPHOR_PCH_TEST}" test)
+  add_executable(zephor_pch_test "${src}")
+  _zephor_test_options(zephor_pch_test)
+  target_precompile_headers(zephor_pch_test PRIVATE ${test})
+  set_target_properties(zephor_pch_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/pch")
+endfunction()
+_zephor_pch_stand_ins()
+
+# The stand-in for the test programs of the current folder that drive widgets through Qt Test
+# (Qt Test defines the folder's paths as macros, so each folder needs one of its own); its
+# name goes to `out`.
+function(_zephor_qt_test_stand_in out)
+  file(RELATIVE_PATH rel "${PROJECT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}")
+  string(MAKE_C_IDENTIFIER "${rel}" id)
+  set(name zephor_pch_test_qt_${id})
+  if(NOT TARGET ${name})
+    find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+    _zephor_pch_languages("${ZEPHOR_PCH_TEST_QT}" test_qt)
+    add_executable(${name} "${PROJECT_SOURCE_DIR}/cmake/PchStandIn.cpp")
+    _zephor_test_options(${name})
+    target_link_libraries(${name} PRIVATE Qt6::Widgets Qt6::Test)
+    target_precompile_headers(${name} PRIVATE ${test_qt})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/pch")
+  endif()
+  set(${out} ${name} PARENT_SCOPE)
+endfunction()
+
+# Gives `target` the precompiled header of `stand_in` (if there is one), or, with `headers`, one
+# of its own.
+function(_zephor_use_pch target stand_in headers)
+  if(headers)
+    _zephor_pch_languages("${headers}" list)
+    target_precompile_headers(${target} PRIVATE ${list})
+  elseif(TARGET ${stand_in})
+    target_precompile_headers(${target} REUSE_FROM ${stand_in})
+  else()
+    return()
+  endif()
+  target_compile_options(${target} PRIVATE -Winvalid-pch)
+endfunction()
+
 # zephor_library(<target> [SOURCES ...] [DEPS <project libraries>] [EXTERNAL <outside libraries>]
-#                [QT <components>] [TYPE STATIC|MODULE])
-# Without SOURCES, every .cpp and .h of the folder (not of tests/) is taken.
+#                [QT <components>] [TYPE STATIC|MODULE] [PCH <headers>])
+# Without SOURCES, every .cpp and .h of the folder (not of tests/) is taken. Without PCH the
+# library reuses the precompiled standard headers (with clang); a library whose files all
+# include some heavy headers (Qt's) names them to get a precompiled header of its own.
 function(zephor_library target)
-  cmake_parse_arguments(ARG "" "TYPE" "SOURCES;DEPS;EXTERNAL;QT" ${ARGN})
+  cmake_parse_arguments(ARG "" "TYPE" "SOURCES;DEPS;EXTERNAL;QT;PCH" ${ARGN})
   if(NOT ARG_SOURCES)
     file(GLOB ARG_SOURCES CONFIGURE_DEPENDS
       "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h"
@@ -146,28 +237,36 @@ function(zephor_library target)
     endforeach()
     set_target_properties(${target} PROPERTIES AUTOMOC ON)
   endif()
+  _zephor_use_pch(${target} zephor_pch_library "${ARG_PCH}")
   set_property(GLOBAL APPEND PROPERTY ZEPHOR_LAYERED_TARGETS ${target})
   _zephor_include_check(${target} ${target})
 endfunction()
 
-# zephor_test(<name> [SOURCES ...] LIBS ... [LABELS ...] [GUI])
+# zephor_test(<name> [SOURCES ...] LIBS ... [LABELS ...] [GUI] [NO_UNTRUSTED_BYTES] [PCH <headers>])
 # Without SOURCES, every .cpp of the folder's tests/ is taken. GUI tests run headless.
 # Label `gui` marks tests that need a window system or GL context; the sanitizer build skips them.
+# NO_UNTRUSTED_BYTES marks the tests of a library that reads none (it draws, or works on data
+# already checked); like the GUI tests they are not built with ZEPHOR_READERS_ONLY.
+# The program reuses the precompiled gtest and standard headers, with Qt Test's and the common
+# widgets' when it links Qt Test; PCH gives it a precompiled header of its own.
 function(zephor_test name)
-  cmake_parse_arguments(ARG "GUI" "LAYER" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "GUI;NO_UNTRUSTED_BYTES" "LAYER" "SOURCES;LIBS;LABELS;PCH" ${ARGN})
+  if(ZEPHOR_READERS_ONLY AND (ARG_GUI OR ARG_NO_UNTRUSTED_BYTES))
+    return()
+  endif()
   if(NOT ARG_SOURCES)
     file(GLOB ARG_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp")
   endif()
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
-  # Test code is mostly assertion macros: optimising it costs compile time and buys nothing
-  # (the code under test keeps the library's own flags).
-  if(ZEPHOR_SANITIZE)
-    target_compile_options(${name} PRIVATE -O0)
+  _zephor_test_options(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if("Qt6::Test" IN_LIST ARG_LIBS)
+    _zephor_qt_test_stand_in(stand_in)
+    _zephor_use_pch(${name} ${stand_in} "${ARG_PCH}")
   else()
-    target_compile_options(${name} PRIVATE -O1)
+    _zephor_use_pch(${name} zephor_pch_test "${ARG_PCH}")
   endif()
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name} PRIVATE
     ZEPHOR_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests/data"
     ZEPHOR_BIN_DIR="${ZEPHOR_BIN_DIR}")
@@ -190,11 +289,22 @@ function(zephor_test name)
 endfunction()
 
 # zephor_benchmark(<name> SOURCES ... LIBS ...): built with the project, run by hand.
+# The benchmarks share one precompiled header (Google Benchmark's and the standard headers).
 function(zephor_benchmark name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT TARGET zephor_pch_bench)
+    _zephor_pch_languages("<benchmark/benchmark.h>;${ZEPHOR_PCH_STD}" bench)
+    add_executable(zephor_pch_bench "${PROJECT_SOURCE_DIR}/cmake/PchStandIn.cpp")
+    target_link_libraries(zephor_pch_bench PRIVATE benchmark::benchmark benchmark::benchmark_main Threads::Threads)
+    _zephor_pic(zephor_pch_bench)
+    target_precompile_headers(zephor_pch_bench PRIVATE ${bench})
+    set_target_properties(zephor_pch_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/pch")
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/bench")
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main Threads::Threads)
+  _zephor_pic(${name})
+  _zephor_use_pch(${name} zephor_pch_bench "")
 endfunction()
 
 # Fails the configure step when a layered target links a project library outside its layer.

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   # compilers and build tools (clang and its runtimes, libFuzzer among them, for the sanitizer
   # build and the fuzz targets)
-  g++ clang libclang-rt-14-dev cmake ninja-build ccache pkg-config git file locales
+  g++ clang libclang-rt-14-dev lld cmake ninja-build ccache pkg-config git file locales
   # GUI library
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # OpenGL through EGL on Mesa
