@@ -12,6 +12,10 @@
 #include <limits>
 #include <memory>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "common/CodePage.h"
 #include "common/NumberText.h"
 #include "common/Round.h"
@@ -370,9 +374,58 @@ int32_t NearestPaletteIndex(const TRGB* palette, int32_t count, const TRGB& colo
   return best;
 }
 
+namespace {
+
+#if defined(__x86_64__)
+// Sixteen pixels fill three 16-byte blocks; output block k takes bytes from input blocks k - 1,
+// k and k + 1. The shuffle for (output block, input block) picks byte j of the output from the
+// input block that holds its source, 0x80 leaving it to another input block.
+struct TSwapMasks {
+  alignas(16) uint8_t m[3][3][16];  // [output block][input block][byte]
+  TSwapMasks() {
+    for (int k = 0; k < 3; ++k)
+      for (int in = 0; in < 3; ++in)
+        for (int i = 0; i < 16; ++i) {
+          const int j = 16 * k + i;
+          const int source = j - j % 3 + 2 - j % 3;
+          m[k][in][i] = source / 16 == in ? static_cast<uint8_t>(source % 16) : 0x80;
+        }
+  }
+};
+
+// Swaps whole blocks of sixteen pixels in place; returns how many pixels it did.
+__attribute__((target("ssse3"))) int64_t SwapRedBlueShuffle(uint8_t* p, int64_t count) {
+  static const TSwapMasks masks;
+  const auto mask = [](const uint8_t* m) { return _mm_load_si128(reinterpret_cast<const __m128i*>(m)); };
+  const __m128i m00 = mask(masks.m[0][0]), m01 = mask(masks.m[0][1]);
+  const __m128i m10 = mask(masks.m[1][0]), m11 = mask(masks.m[1][1]), m12 = mask(masks.m[1][2]);
+  const __m128i m21 = mask(masks.m[2][1]), m22 = mask(masks.m[2][2]);
+  int64_t i = 0;
+  for (; i + 16 <= count; i += 16, p += 48) {
+    auto* v = reinterpret_cast<__m128i*>(p);
+    const __m128i a = _mm_loadu_si128(v), b = _mm_loadu_si128(v + 1), c = _mm_loadu_si128(v + 2);
+    _mm_storeu_si128(v, _mm_or_si128(_mm_shuffle_epi8(a, m00), _mm_shuffle_epi8(b, m01)));
+    _mm_storeu_si128(v + 1, _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, m10), _mm_shuffle_epi8(b, m11)),
+                                         _mm_shuffle_epi8(c, m12)));
+    _mm_storeu_si128(v + 2, _mm_or_si128(_mm_shuffle_epi8(b, m21), _mm_shuffle_epi8(c, m22)));
+  }
+  return i;
+}
+#endif
+
+}  // namespace
+
 void SwapRedBlue(void* pixels, int64_t count) {
   uint8_t* p = static_cast<uint8_t*>(pixels);
-  for (int64_t i = 0; i < count; ++i, p += 3) std::swap(p[0], p[2]);
+  int64_t i = 0;
+#if defined(__x86_64__)
+  static const bool shuffle = __builtin_cpu_supports("ssse3");
+  if (shuffle) {
+    i = SwapRedBlueShuffle(p, count);
+    p += 3 * i;
+  }
+#endif
+  for (; i < count; ++i, p += 3) std::swap(p[0], p[2]);
 }
 
 void SwapRedBlue48(void* pixels, int64_t count) {

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -94,37 +91,6 @@ int64_t NextTextValue(TStream& stream) {
   return v < 0 ? 0 : v;
 }
 
-// Copies `count` pixels of red, green, blue bytes as blue, green, red. On processors with SSSE3
-// five pixels go at a time through one byte shuffle.
-#if defined(__x86_64__)
-__attribute__((target("ssse3"))) void CopySwappedShuffle(uint8_t* dest, const uint8_t* source, int64_t count) {
-  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
-  int64_t i = 0;
-  // 16 bytes are loaded and stored for 15 used: the last pixels go one by one.
-  for (; i + 6 <= count; i += 5) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + 3 * i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + 3 * i), _mm_shuffle_epi8(v, order));
-  }
-  for (; i < count; ++i) {
-    dest[3 * i] = source[3 * i + 2];
-    dest[3 * i + 1] = source[3 * i + 1];
-    dest[3 * i + 2] = source[3 * i];
-  }
-}
-#endif
-
-void CopySwapped(uint8_t* dest, const uint8_t* source, int64_t count) {
-#if defined(__x86_64__)
-  static const bool shuffle = __builtin_cpu_supports("ssse3");
-  if (shuffle) return CopySwappedShuffle(dest, source, count);
-#endif
-  for (int64_t i = 0; i < count; ++i) {
-    dest[3 * i] = source[3 * i + 2];
-    dest[3 * i + 1] = source[3 * i + 1];
-    dest[3 * i + 2] = source[3 * i];
-  }
-}
-
 inline int64_t Scale(int64_t v, int64_t maximum, int64_t top) { return std::min(v, maximum) * top / maximum; }
 
 void DecodeRows(TStream& s, TRVBitmap& bitmap, const TPNMHeader& h, const TPNMForm& f, bool wide, bool native,
@@ -144,11 +110,15 @@ void DecodeRows(TStream& s, TRVBitmap& bitmap, const TPNMHeader& h, const TPNMFo
         ++x;
       }
     } else if (!f.text && !wide && maximum == 255) {
-      // Bytes as they are: red, green, blue swapped, or grey to all three channels.
-      s.Read(raw.data(), int64_t(w) * f.samples);
+      // Bytes as they are: red, green, blue read into the row and swapped there, or grey to
+      // all three channels.
       if (f.samples == 3) {
-        CopySwapped(row, raw.data(), w);
+        const int64_t n = int64_t(w) * 3;
+        const int64_t got = std::max<int64_t>(s.Read(row, n), 0);
+        if (got < n) std::memset(row + got, 0, size_t(n - got));
+        SwapRedBlue(row, w);
       } else {
+        s.Read(raw.data(), w);
         auto* px = reinterpret_cast<TRGB*>(row);
         for (int32_t x = 0; x < w; ++x) px[x] = TRGB{raw[size_t(x)], raw[size_t(x)], raw[size_t(x)]};
       }

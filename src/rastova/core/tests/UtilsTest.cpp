@@ -51,6 +51,23 @@ TEST(Bits, CopyBitBlockKeepsTheBitsAroundTheRun) {
   EXPECT_EQ(dst[2], 0x00);
 }
 
+// The swap goes sixteen pixels at a time where the processor allows, the rest one by one: every
+// count around the block sizes, at every start offset within a block, swaps exactly the pixels
+// asked for and leaves the bytes around them alone.
+TEST(Bits, SwapRedBlueOverOddCountsAndOffsets) {
+  for (int64_t count : {0, 1, 5, 15, 16, 17, 31, 32, 33, 47, 48, 49, 100}) {
+    for (int64_t offset = 0; offset < 16; ++offset) {
+      std::vector<uint8_t> bytes(size_t(3 * count + 32)), expected;
+      for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 37 + offset);
+      expected = bytes;
+      for (int64_t x = 0; x < count; ++x)
+        std::swap(expected[size_t(offset + 3 * x)], expected[size_t(offset + 3 * x + 2)]);
+      SwapRedBlue(bytes.data() + offset, count);
+      EXPECT_EQ(bytes, expected) << "count " << count << ", offset " << offset;
+    }
+  }
+}
+
 TEST(Colour, CIELabExamples) {
   TCIELab lab;
   RGBToCIELab(0x000000, lab);
