@@ -6,6 +6,10 @@
 #include <memory>
 #include <new>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVBitmap.h"
@@ -29,6 +33,96 @@ void TableFromFile(const uint8_t* raw, int32_t count, std::vector<TRGB>& table) 
   table.resize(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) table[size_t(i)] = TRGB{raw[3 * i + 2], raw[3 * i + 1], raw[3 * i]};
 }
+
+#if defined(__x86_64__)
+// Shuffles that repeat each of eight bytes 0, 1 or 2 times, indexed by the repeat counts as base-3
+// digits (byte t's count times 3^t), with the number of bytes they give.
+struct TSpreadTables {
+  static constexpr int kCount = 6561;  // 3^8
+  alignas(16) uint8_t shuffle[kCount][16];
+  uint8_t length[kCount];
+  // The bits of a byte as base-3 digits: the index part of repeat counts of 1 where bits are set.
+  uint16_t digits[256];
+  TSpreadTables() {
+    for (int i = 0; i < kCount; ++i) {
+      std::memset(shuffle[i], 0x80, 16);
+      int n = 0;
+      for (int t = 0, v = i; t < 8; ++t, v /= 3)
+        for (int k = 0; k < v % 3; ++k) shuffle[i][n++] = static_cast<uint8_t>(t);
+      length[i] = static_cast<uint8_t>(n);
+    }
+    for (int b = 0; b < 256; ++b) {
+      digits[b] = 0;
+      for (int t = 0, weight = 1; t < 8; ++t, weight *= 3)
+        if (b >> t & 1) digits[b] = static_cast<uint16_t>(digits[b] + weight);
+    }
+  }
+};
+
+// The first `used` bytes of a block, whose `headers` are all taken, spread out at `dest + filled`.
+__attribute__((target("ssse3"))) inline void SpreadBlock(const TSpreadTables& tables, __m128i in,
+                                                         uint32_t headers, int used, uint8_t* dest,
+                                                         int32_t& filled) {
+  const uint32_t taken = (1u << used) - 1;
+  const uint32_t values = headers << 1;
+  const uint32_t literals = ~(headers | values) & taken;
+  const uint32_t twos =
+      values &
+      (static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(in, _mm_set1_epi8(static_cast<char>(0xC2)))))
+       << 1);
+  // Repeat counts: 1 for a literal, the run's count for a value, 0 for a header.
+  const int low = tables.digits[literals & 0xFF] + tables.digits[values & 0xFF] + tables.digits[twos & 0xFF];
+  const int upper =
+      tables.digits[literals >> 8] + tables.digits[(values >> 8) & 0xFF] + tables.digits[twos >> 8];
+  const auto* shuffles = reinterpret_cast<const __m128i*>(tables.shuffle);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + filled),
+                   _mm_shuffle_epi8(in, _mm_load_si128(shuffles + low)));
+  filled += tables.length[low];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + filled),
+                   _mm_shuffle_epi8(_mm_srli_si128(in, 8), _mm_load_si128(shuffles + upper)));
+  filled += tables.length[upper];
+}
+
+// Decodes run-length data sixteen bytes at a time while runs are no longer than two, as in noisy
+// pictures: the block, which starts at a token, is split at once into literals, run headers (bytes
+// from 0xC0 up, every other one in a row of them) and the values after the headers, and each half
+// is spread by one byte shuffle. Stops before a longer (or empty) run, near the end of the line or
+// of the bytes, where the token loop goes on; `n - filled` stays above 16 after each block.
+// Returns whether it decoded any block.
+__attribute__((target("ssse3"))) bool SpreadShortRuns(const uint8_t*& p, const uint8_t* end, uint8_t* dest,
+                                                      int32_t& filled, int32_t n) {
+  static const TSpreadTables tables;
+  const __m128i c0 = _mm_set1_epi8(static_cast<char>(0xC0)), c1 = _mm_set1_epi8(static_cast<char>(0xC1)),
+                c2 = _mm_set1_epi8(static_cast<char>(0xC2));
+  const uint8_t* const first = p;
+  while (end - p >= 16 && n - filled >= 32) {
+    const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const uint32_t high = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(in, c0), in)));
+    // In a row of high bytes the first is a header, the next its value, and so on: headers are the
+    // bytes at even distance from the start of their row. Adding each even row's first bit clears
+    // that row, which tells even rows from odd ones.
+    const uint32_t starts = high & ~(high << 1);
+    const uint32_t evenRows = high & ~(high + (starts & 0x5555));
+    const uint32_t headers = (evenRows & 0x5555) | (high & ~evenRows & 0xAAAA);
+    const uint32_t shortRuns =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(_mm_max_epu8(in, c1), c2), in)));
+    // The block ends before the first header it cannot take: a long run, or one whose value is in
+    // the next block. The whole block, the usual case, keeps the next block's address apart from
+    // these bytes.
+    const uint32_t stop = (headers & ~shortRuns) | (headers & 0x8000);
+    if (stop == 0) {
+      SpreadBlock(tables, in, headers, 16, dest, filled);
+      p += 16;
+      continue;
+    }
+    const int used = std::countr_zero(stop);
+    if (used == 0) break;
+    SpreadBlock(tables, in, headers & ((1u << used) - 1), used, dest, filled);
+    p += used;
+  }
+  return p != first;
+}
+#endif
 
 // Decodes plane lines from the image data, which it reads from the stream in blocks; a run that
 // passes the end of a line carries on into the next one. Reads never pass the end of the data.
@@ -60,6 +154,16 @@ class TPCXLineDecoder {
       // A literal and a run take the same steps: sixteen copies of the value are stored at once
       // (the line has room behind it), longer runs fill the rest.
       while (filled < n && end - p >= 2) {
+#if defined(__x86_64__)
+        static const bool shuffle = __builtin_cpu_supports("ssse3");
+        if (shuffle && skipBlocks_ == 0 && end - p >= 16 && n - filled >= 32) {
+          // Where runs are long the blocks stop at once: the token loop goes on alone for a while.
+          if (!SpreadShortRuns(p, end, dest, filled, n)) skipBlocks_ = 32;
+          if (end - p < 2) continue;
+        } else if (skipBlocks_ > 0) {
+          --skipBlocks_;
+        }
+#endif
         if (std::endian::native == std::endian::little && end - p >= 8 && n - filled >= 8) {
           // Literals come eight at a time until the first run header among them (a byte with
           // both top bits set).
@@ -128,6 +232,7 @@ class TPCXLineDecoder {
   int64_t pos_ = 0, length_ = 0;
   int32_t runLeft_ = 0;
   uint8_t runValue_ = 0;
+  int32_t skipBlocks_ = 0;
 };
 
 struct TPCXHeader {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <sstream>
 
 #include "TestTools.h"
@@ -44,12 +45,15 @@ std::vector<uint8_t> PcxFile(int w, int h, int bits, int planes, int bpl, bool r
   f[2] = rle ? 1 : 0;
   f[3] = uint8_t(bits);
   f[8] = uint8_t(w - 1);
+  f[9] = uint8_t((w - 1) >> 8);
   f[10] = uint8_t(h - 1);
+  f[11] = uint8_t((h - 1) >> 8);
   f[12] = 72;
   f[14] = 72;
   for (int i = 0; i < 16; ++i) f[16 + 3 * i] = f[17 + 3 * i] = f[18 + 3 * i] = uint8_t(i * 17);
   f[65] = uint8_t(planes);
   f[66] = uint8_t(bpl);
+  f[67] = uint8_t(bpl >> 8);
   Append(f, data);
   return f;
 }
@@ -169,6 +173,88 @@ TEST(Pcx, LineCoderAndPlaneLines) {
   const auto oddFile = WritePcx(odd, po);
   EXPECT_EQ(oddFile[128 + 3], 0);
   EXPECT_EQ(oddFile[128 + 7], 0);
+}
+
+// Run-length data of every kind of token, in mixes that keep the decoder's sixteen-byte blocks
+// busy (literals, single high bytes, runs of two) and that stop them (long and empty runs, runs
+// that cross into the next line, the ends of lines and of the read blocks), against a plain
+// token by token decoding; cut data keep the complete rows and leave the rest black.
+TEST(Pcx, RunLengthTokenMixesDecodeAsTokenByToken) {
+  struct Mix {
+    const char* name;
+    int literal, single, two, longRun, empty;
+  };
+  const Mix mixes[] = {
+      {"literals", 1, 0, 0, 0, 0},   {"single high bytes", 0, 1, 0, 0, 0}, {"noisy", 6, 3, 1, 0, 0},
+      {"every kind", 6, 3, 2, 1, 1}, {"mostly long runs", 1, 0, 0, 4, 0},
+  };
+  struct Size {
+    int w, h;
+  };
+  const Size sizes[] = {{37, 5}, {200, 7}, {1001, 30}};
+  std::mt19937 random(7);
+  for (const Mix& mix : mixes) {
+    for (const Size& size : sizes) {
+      const int bpl = size.w + (size.w & 1);
+      const size_t total = size_t(bpl) * 3 * size_t(size.h);
+      std::vector<uint8_t> data, plain;
+      std::discrete_distribution<int> kind(
+          {double(mix.literal), double(mix.single), double(mix.two), double(mix.longRun), double(mix.empty)});
+      while (plain.size() < total) {
+        const uint8_t v = uint8_t(random());
+        int count = 1;
+        switch (kind(random)) {
+          case 0:
+            data.push_back(v % 0xC0);
+            plain.push_back(v % 0xC0);
+            continue;
+          case 1:
+            count = 1;
+            break;
+          case 2:
+            count = 2;
+            break;
+          case 3:
+            count = 3 + int(random() % 61);
+            break;
+          default:
+            count = 0;
+            break;
+        }
+        data.push_back(uint8_t(0xC0 + count));
+        data.push_back(v);
+        plain.insert(plain.end(), size_t(count), v);
+      }
+      for (size_t cut : {data.size(), data.size() / 2 + 1, data.size() / 3}) {
+        const std::vector<uint8_t> part(data.begin(), data.begin() + long(cut));
+        size_t produced = 0;
+        for (size_t i = 0; i < part.size(); ++i) {
+          if (part[i] < 0xC0)
+            ++produced;
+          else if (i + 1 < part.size())
+            produced += part[i++] & 0x3F;
+        }
+        auto d = ReadPcx(PcxFile(size.w, size.h, 8, 3, bpl, true, part));
+        const std::string where = std::string(mix.name) + ", " + std::to_string(size.w) + " wide, " +
+                                  std::to_string(cut) + " of " + std::to_string(data.size()) + " bytes";
+        EXPECT_EQ(d->ok, produced >= total) << where;
+        // Data that could not fill the image even with the longest runs are refused at once.
+        if (total > (cut / 2 + 1) * 63) continue;
+        ASSERT_EQ(d->bitmap.GetHeight(), size.h) << where;
+        for (int y = 0; y < size.h; ++y) {
+          const size_t line = size_t(y) * 3 * size_t(bpl);
+          const bool reached = produced >= line + 3 * size_t(bpl);
+          const uint8_t* row = d->bitmap.GetScanLine(y);
+          for (int x = 0; x < size.w; ++x) {
+            const uint8_t expected[3] = {uint8_t(reached ? plain[line + 2 * size_t(bpl) + size_t(x)] : 0),
+                                         uint8_t(reached ? plain[line + size_t(bpl) + size_t(x)] : 0),
+                                         uint8_t(reached ? plain[line + size_t(x)] : 0)};
+            ASSERT_EQ(std::memcmp(row + 3 * x, expected, 3), 0) << where << ", pixel " << x << ", " << y;
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(Pcx, DamagedFiles) {
