@@ -322,13 +322,28 @@ bool DecodeLosslessJPEG(TStream& stream, uint16_t* dest16, uint8_t* dest8, int64
   return DecodeLosslessJPEGBuffer(data.data(), available, dest16, dest8, capacity, progress);
 }
 
+namespace {
+
+// Copies up to 128 bytes (a literal run) in 16-byte pieces, the last one ending with the run; the
+// compiler would copy a bounded size by a string instruction, slow to start for so few bytes.
+void CopyLiteral(uint8_t* dest, const uint8_t* source, int64_t n) {
+  if (n < 16) {
+    std::memcpy(dest, source, static_cast<size_t>(n));
+    return;
+  }
+  for (int64_t k = 0; k < n - 16; k += 16) std::memcpy(dest + k, source + k, 16);
+  std::memcpy(dest + n - 16, source + n - 16, 16);
+}
+
+}  // namespace
+
 int64_t DecodePackBits(const uint8_t* source, int64_t size, uint8_t* dest, int64_t count, int64_t* produced) {
   int64_t in = 0, out = 0;
   while (out < count && in < size) {
     const int32_t n = static_cast<int8_t>(source[in++]);
     if (n >= 0) {
       const int64_t run = std::min<int64_t>({n + 1, count - out, size - in});
-      std::memcpy(dest + out, source + in, static_cast<size_t>(run));
+      CopyLiteral(dest + out, source + in, run);
       out += run;
       in += std::min<int64_t>(n + 1, size - in);
     } else if (n != -128) {

@@ -461,26 +461,42 @@ void ReadMergedImage(TPSDReader& r) {
     return;
   }
   r.target->RemoveAlphaBitmap(false, 0);
-  // Where each row of each channel starts: rows are read a picture row at a time, all channels
-  // of it together, so that they meet in the cache when they are put together.
+  // Where each row of each channel starts: rows are decoded a picture row at a time, all channels
+  // of it together, so that they meet in the cache when they are put together. The rows of a
+  // channel lie together in the file, so a band of them comes in by one read per channel.
   const int32_t used = std::min(r.hd.channels, r.layout.colors + 1);
   std::vector<int64_t> starts(size_t(rows) + 1);
   starts[0] = r.s.GetPosition();
   for (int64_t i = 0; i < rows; ++i) starts[size_t(i + 1)] = starts[size_t(i)] + (packBits ? lengths[size_t(i)] : rowBytes);
   std::vector<std::vector<uint8_t>> planes(size_t(used), std::vector<uint8_t>(size_t(rowBytes) + 8));
-  std::vector<uint8_t> in;
+  constexpr int32_t kBandRows = 16;
+  std::vector<std::vector<uint8_t>> bands(static_cast<size_t>(used));
+  std::vector<int64_t> bandGot(static_cast<size_t>(used));
   for (int32_t y = 0; y < h && !r.progress.IsAborting(); ++y) {
+    if (y % kBandRows == 0) {
+      for (int32_t c = 0; c < used; ++c) {
+        const size_t first = size_t(c) * size_t(h) + size_t(y);
+        const int64_t from = starts[first];
+        const int64_t to =
+            std::max(from, std::min(starts[first + size_t(std::min(kBandRows, int32_t(h) - y))], r.size));
+        std::vector<uint8_t>& band = bands[size_t(c)];
+        band.resize(size_t(to - from));
+        r.s.SetPosition(from);
+        bandGot[size_t(c)] = std::max<int64_t>(0, r.s.Read(band.data(), to - from));
+      }
+    }
     for (int32_t c = 0; c < used; ++c) {
+      const size_t first = size_t(c) * size_t(h) + size_t(y - y % kBandRows);
       const size_t i = size_t(c) * size_t(h) + size_t(y);
       const int64_t n = std::max<int64_t>(0, std::min(starts[i + 1], r.size) - starts[i]);
-      in.resize(size_t(n));
-      r.s.SetPosition(starts[i]);
-      const int64_t got = std::max<int64_t>(0, r.s.Read(in.data(), n));
+      const int64_t offset = starts[i] - starts[first];
+      const int64_t got = std::clamp<int64_t>(bandGot[size_t(c)] - offset, 0, n);
+      const uint8_t* in = bands[size_t(c)].data() + std::min<int64_t>(offset, bandGot[size_t(c)]);
       uint8_t* out = planes[size_t(c)].data();
       if (packBits) {
-        PackBitsDecodeRow(in.data(), got, out, rowBytes);
+        PackBitsDecodeRow(in, got, out, rowBytes);
       } else {
-        std::memcpy(out, in.data(), size_t(std::min(got, rowBytes)));
+        std::memcpy(out, in, size_t(std::min(got, rowBytes)));
         if (got < rowBytes) std::memset(out + got, 0, size_t(rowBytes - got));
       }
     }

@@ -87,6 +87,62 @@ TEST(Psd, PackBitsRows) {
   uint8_t shortRow[4] = {9, 9, 9, 9};
   PackBitsDecodeRow(coded.data(), 3, shortRow, 4);
   EXPECT_EQ(std::vector<uint8_t>(shortRow, shortRow + 4), (std::vector<uint8_t>{10, 0, 0, 0}));  // cut literal kept
+  // Literals of every length around the 16-byte pieces they are copied in: whole, cut by the row
+  // and cut by the data; nothing past the row is written.
+  for (int length : {1, 2, 15, 16, 17, 31, 32, 33, 100, 127, 128}) {
+    std::vector<uint8_t> literal = {uint8_t(length - 1)};
+    for (int i = 0; i < length; ++i) literal.push_back(uint8_t(i * 7 + 1));
+    for (int rowLength : {length, length - 1, length + 3}) {
+      for (int64_t given : {int64_t(literal.size()), int64_t(literal.size()) / 2}) {
+        std::vector<uint8_t> decoded(size_t(rowLength) + 20, 0xEE);
+        PackBitsDecodeRow(literal.data(), given, decoded.data(), rowLength);
+        std::vector<uint8_t> expected(size_t(rowLength) + 20, 0xEE);
+        for (int i = 0; i < rowLength; ++i) expected[size_t(i)] = i + 1 < given ? literal[size_t(i) + 1] : 0;
+        EXPECT_EQ(decoded, expected) << length << " into " << rowLength << " from " << given;
+      }
+    }
+  }
+}
+
+// The merged rows of a picture taller than the bands it is read in, whole, cut short and with a
+// row length that shifts the rows after it, come out as each row's own bytes decode.
+TEST(Psd, MergedRowsAcrossTheReadBandsAsTheirBytes) {
+  const int w = 45, h = 37;
+  TRVBitmap src;
+  FillTestBitmap(src, w, h);
+  const auto good = WritePsd(src);
+  const size_t section = LayerSectionAt(good);
+  const size_t table = section + 4 + Be32(good, section) + 2;
+  const size_t rows = size_t(h) * 3, data = table + 2 * rows;
+  std::vector<uint8_t> longer = good;
+  longer[table + 2 * size_t(h + 20) + 1] = uint8_t(longer[table + 2 * size_t(h + 20) + 1] + 9);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+  };
+  const Case cases[] = {
+      {"whole", good},
+      {"cut in the second band",
+       std::vector<uint8_t>(good.begin(), good.begin() + long(data + (good.size() - data) / 2))},
+      {"cut in the third band", std::vector<uint8_t>(good.begin(), good.begin() + long(good.size() - 40))},
+      {"a longer row", longer},
+  };
+  for (const Case& c : cases) {
+    auto d = ReadPsd(c.file);
+    ASSERT_EQ(d->bitmap.GetHeight(), h) << c.name;
+    size_t start = data;
+    std::vector<uint8_t> plane(static_cast<size_t>(w));
+    for (size_t i = 0; i < rows; ++i) {
+      const size_t n = size_t(c.file[table + 2 * i] << 8 | c.file[table + 2 * i + 1]);
+      const size_t from = std::min(start, c.file.size()), to = std::min(start + n, c.file.size());
+      PackBitsDecodeRow(c.file.data() + from, int64_t(to - from), plane.data(), w);
+      const int channel = int(i) / h, y = int(i) % h;
+      for (int x = 0; x < w; ++x)
+        ASSERT_EQ(d->bitmap.GetScanLine(y)[3 * x + 2 - channel], plane[size_t(x)])
+            << c.name << ", channel " << channel << ", pixel " << x << ", " << y;
+      start += n;
+    }
+  }
 }
 
 TEST(Psd, ColourModesRoundTrip) {
