@@ -63,17 +63,14 @@ struct TSpreadTables {
 __attribute__((target("ssse3"))) inline void SpreadBlock(const TSpreadTables& tables, __m128i in,
                                                          uint32_t headers, int used, uint8_t* dest,
                                                          int32_t& filled) {
-  const uint32_t taken = (1u << used) - 1;
-  const uint32_t values = headers << 1;
-  const uint32_t literals = ~(headers | values) & taken;
+  // Repeat counts: 0 for a header, 1 for the other bytes taken, 2 for the value of a run of two.
+  const uint32_t ones = ~headers & ((1u << used) - 1);
   const uint32_t twos =
-      values &
+      (headers << 1) &
       (static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(in, _mm_set1_epi8(static_cast<char>(0xC2)))))
        << 1);
-  // Repeat counts: 1 for a literal, the run's count for a value, 0 for a header.
-  const int low = tables.digits[literals & 0xFF] + tables.digits[values & 0xFF] + tables.digits[twos & 0xFF];
-  const int upper =
-      tables.digits[literals >> 8] + tables.digits[(values >> 8) & 0xFF] + tables.digits[twos >> 8];
+  const int low = tables.digits[ones & 0xFF] + tables.digits[twos & 0xFF];
+  const int upper = tables.digits[ones >> 8] + tables.digits[twos >> 8];
   const auto* shuffles = reinterpret_cast<const __m128i*>(tables.shuffle);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + filled),
                    _mm_shuffle_epi8(in, _mm_load_si128(shuffles + low)));
