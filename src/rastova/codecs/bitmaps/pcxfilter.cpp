@@ -85,13 +85,11 @@ __attribute__((target("ssse3"))) inline void SpreadBlock(const TSpreadTables& ta
 // from 0xC0 up, every other one in a row of them) and the values after the headers, and each half
 // is spread by one byte shuffle. Stops before a longer (or empty) run, near the end of the line or
 // of the bytes, where the token loop goes on; `n - filled` stays above 16 after each block.
-// Returns whether it decoded any block.
-__attribute__((target("ssse3"))) bool SpreadShortRuns(const uint8_t*& p, const uint8_t* end, uint8_t* dest,
+__attribute__((target("ssse3"))) void SpreadShortRuns(const uint8_t*& p, const uint8_t* end, uint8_t* dest,
                                                       int32_t& filled, int32_t n) {
   static const TSpreadTables tables;
   const __m128i c0 = _mm_set1_epi8(static_cast<char>(0xC0)), c1 = _mm_set1_epi8(static_cast<char>(0xC1)),
                 c2 = _mm_set1_epi8(static_cast<char>(0xC2));
-  const uint8_t* const first = p;
   while (end - p >= 16 && n - filled >= 32) {
     const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const uint32_t high = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(in, c0), in)));
@@ -117,7 +115,6 @@ __attribute__((target("ssse3"))) bool SpreadShortRuns(const uint8_t*& p, const u
     SpreadBlock(tables, in, headers & ((1u << used) - 1), used, dest, filled);
     p += used;
   }
-  return p != first;
 }
 #endif
 
@@ -151,16 +148,6 @@ class TPCXLineDecoder {
       // A literal and a run take the same steps: sixteen copies of the value are stored at once
       // (the line has room behind it), longer runs fill the rest.
       while (filled < n && end - p >= 2) {
-#if defined(__x86_64__)
-        static const bool shuffle = __builtin_cpu_supports("ssse3");
-        if (shuffle && skipBlocks_ == 0 && end - p >= 16 && n - filled >= 32) {
-          // Where runs are long the blocks stop at once: the token loop goes on alone for a while.
-          if (!SpreadShortRuns(p, end, dest, filled, n)) skipBlocks_ = 32;
-          if (end - p < 2) continue;
-        } else if (skipBlocks_ > 0) {
-          --skipBlocks_;
-        }
-#endif
         if (std::endian::native == std::endian::little && end - p >= 8 && n - filled >= 8) {
           // Literals come eight at a time until the first run header among them (a byte with
           // both top bits set).
@@ -185,6 +172,14 @@ class TPCXLineDecoder {
         if (count > 16) std::memset(dest + filled + 16, value, static_cast<size_t>(count - 16));
         filled += count;
         p += run ? 2 : 1;
+#if defined(__x86_64__)
+        // After a short token the next ones are likely short as well: blocks take them while they
+        // are, starting at a short token so that they never stop at once.
+        static const bool shuffle = __builtin_cpu_supports("ssse3");
+        if (count <= 2 && shuffle && end - p >= 16 && n - filled >= 32 &&
+            (p[0] < 0xC0 || p[0] == 0xC1 || p[0] == 0xC2))
+          SpreadShortRuns(p, end, dest, filled, n);
+#endif
       }
       pos_ = p - buffer_.data();
       if (filled > n) {
@@ -229,7 +224,6 @@ class TPCXLineDecoder {
   int64_t pos_ = 0, length_ = 0;
   int32_t runLeft_ = 0;
   uint8_t runValue_ = 0;
-  int32_t skipBlocks_ = 0;
 };
 
 struct TPCXHeader {
