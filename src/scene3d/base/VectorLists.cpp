@@ -1,5 +1,6 @@
 #include "scene3d/base/VectorLists.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <new>
 #include <typeinfo>
 #include <utility>
+#include <vector>
 
 #include "common/Exception.h"
 
@@ -574,12 +576,57 @@ void SortRange(int first, int last, float* k, TObject** o) {
   }
 }
 
+// Ranges of at least this many keys try SortLongDistinct before they are partitioned.
+constexpr int kLongRange = 64;
+
+// The key's bits as an unsigned number in the keys' order (NaNs aside; -0 comes just below +0).
+uint32_t OrderedBits(float key) {
+  uint32_t bits;
+  std::memcpy(&bits, &key, sizeof bits);
+  return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+}
+
+float FromOrderedBits(uint32_t bits) {
+  bits = bits & 0x80000000u ? bits & 0x7FFFFFFFu : ~bits;
+  float key;
+  std::memcpy(&key, &bits, sizeof key);
+  return key;
+}
+
+// The long-range counterpart of SortSmallDistinct, for the same reason: the keys' bits, each
+// carrying its position, sorted as one array of integers rather than two arrays exchanged in step.
+// Written back only when no two keys are equal and none is a NaN; false, with the range untouched,
+// otherwise.
+bool SortLongDistinct(int first, int last, float* k, TObject** o) {
+  const size_t n = static_cast<size_t>(last - first + 1);
+  // The ordered key in the high half, the position in the range in the low half.
+  std::vector<uint64_t> items(n);
+  uint64_t* from = items.data();
+  for (size_t a = 0; a < n; ++a) {
+    const float key = k[static_cast<size_t>(first) + a];
+    if (std::isnan(key)) return false;
+    from[a] = uint64_t{OrderedBits(key)} << 32 | a;
+  }
+  std::sort(from, from + n);
+  // Equal keys, -0 and +0 among them, now stand side by side.
+  const float* range = k + first;
+  for (size_t a = 1; a < n; ++a)
+    if (range[static_cast<uint32_t>(from[a - 1])] == range[static_cast<uint32_t>(from[a])]) return false;
+  std::vector<TObject*> sorted(n);
+  for (size_t a = 0; a < n; ++a) sorted[a] = o[static_cast<size_t>(first) + static_cast<uint32_t>(from[a])];
+  for (size_t a = 0; a < n; ++a)
+    k[static_cast<size_t>(first) + a] = FromOrderedBits(static_cast<uint32_t>(from[a] >> 32));
+  std::memcpy(o + first, sorted.data(), sizeof(TObject*) * n);
+  return true;
+}
+
 }  // namespace
 
 void QuickSortLists(int first, int last, TSingleList& keys, TPersistentObjectList& objects) {
   if (last <= first) return;
   if (first < 0 || last >= keys.Count() || last >= objects.Count()) throw EListError("Invalid list index");
-  SortRange(first, last, keys.List(), objects.List());
+  if (last - first + 1 < kLongRange || !SortLongDistinct(first, last, keys.List(), objects.List()))
+    SortRange(first, last, keys.List(), objects.List());
   keys.SetRevision(keys.Revision() + 1);
 }
 
