@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <typeinfo>
 #include <utility>
@@ -599,24 +600,27 @@ float FromOrderedBits(uint32_t bits) {
 // otherwise.
 bool SortLongDistinct(int first, int last, float* k, TObject** o) {
   const size_t n = static_cast<size_t>(last - first + 1);
+  k += first;
+  o += first;
   // The ordered key in the high half, the position in the range in the low half.
-  std::vector<uint64_t> items(n);
-  uint64_t* from = items.data();
+  const auto items = std::make_unique_for_overwrite<uint64_t[]>(n);
   for (size_t a = 0; a < n; ++a) {
-    const float key = k[static_cast<size_t>(first) + a];
-    if (std::isnan(key)) return false;
-    from[a] = uint64_t{OrderedBits(key)} << 32 | a;
+    if (std::isnan(k[a])) return false;
+    items[a] = uint64_t{OrderedBits(k[a])} << 32 | a;
   }
-  std::sort(from, from + n);
-  // Equal keys, -0 and +0 among them, now stand side by side.
-  const float* range = k + first;
-  for (size_t a = 1; a < n; ++a)
-    if (range[static_cast<uint32_t>(from[a - 1])] == range[static_cast<uint32_t>(from[a])]) return false;
-  std::vector<TObject*> sorted(n);
-  for (size_t a = 0; a < n; ++a) sorted[a] = o[static_cast<size_t>(first) + static_cast<uint32_t>(from[a])];
-  for (size_t a = 0; a < n; ++a)
-    k[static_cast<size_t>(first) + a] = FromOrderedBits(static_cast<uint32_t>(from[a] >> 32));
-  std::memcpy(o + first, sorted.data(), sizeof(TObject*) * n);
+  std::sort(items.get(), items.get() + n);
+  // Equal keys now stand side by side, and so do -0 and +0.
+  for (size_t a = 1; a < n; ++a) {
+    const uint32_t before = static_cast<uint32_t>(items[a - 1] >> 32),
+                   bits = static_cast<uint32_t>(items[a] >> 32);
+    if (bits == before || (before == OrderedBits(-0.0f) && bits == OrderedBits(0.0f))) return false;
+  }
+  // Each item, once read, takes the object it places.
+  for (size_t a = 0; a < n; ++a) {
+    k[a] = FromOrderedBits(static_cast<uint32_t>(items[a] >> 32));
+    items[a] = reinterpret_cast<uintptr_t>(o[static_cast<uint32_t>(items[a])]);
+  }
+  for (size_t a = 0; a < n; ++a) o[a] = reinterpret_cast<TObject*>(static_cast<uintptr_t>(items[a]));
   return true;
 }
 
