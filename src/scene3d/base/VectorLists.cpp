@@ -9,7 +9,6 @@
 #include <new>
 #include <typeinfo>
 #include <utility>
-#include <vector>
 
 #include "common/Exception.h"
 
@@ -603,7 +602,9 @@ bool SortLongDistinct(int first, int last, float* k, TObject** o) {
   k += first;
   o += first;
   // The ordered key in the high half, the position in the range in the low half.
-  const auto items = std::make_unique_for_overwrite<uint64_t[]>(n);
+  // Without the room the partitions, which need none, still sort the range.
+  const std::unique_ptr<uint64_t[]> items(new (std::nothrow) uint64_t[n]);
+  if (!items) return false;
   for (size_t a = 0; a < n; ++a) {
     if (std::isnan(k[a])) return false;
     items[a] = uint64_t{OrderedBits(k[a])} << 32 | a;
