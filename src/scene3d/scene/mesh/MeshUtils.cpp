@@ -178,6 +178,20 @@ inline void AddNormal(TVertexSum& sum, TNormal normal) {
 
 #endif
 
+// Adds the normals of a whole block of triangles (all inside the list) to their vertices, in
+// triangle order.
+[[gnu::always_inline]] inline void AddBlockNormals(const int32_t* idx, const TTriangleNormals& normals,
+                                                   TVertexSum* sums) {
+#pragma GCC unroll 4
+  for (int t = 0; t < kBlock; ++t) {
+    const int32_t* c = idx + 3 * t;
+    const TNormal normal = LoadNormal(normals.N[t]);
+    AddNormal(sums[c[0]], normal);
+    AddNormal(sums[c[1]], normal);
+    AddNormal(sums[c[2]], normal);
+  }
+}
+
 #if defined(__x86_64__)
 // The same steps eight triangles at a time on processors with 256-bit vectors: every lane does the
 // very operations the four-wide path does (no fused multiply-add), so the bits are the same.
@@ -253,14 +267,7 @@ ZEPHOR_WIDE_INLINE void EightNormals(const TVector3f* v, const int32_t* idx, flo
 ZEPHOR_WIDE void AddPlainBlockWide(const TVector3f* v, const int32_t* idx, TTriangleNormals& normals,
                                    TVertexSum* sums) {
   for (int t = 0; t < kBlock; t += 8) EightNormals(v, idx + 3 * t, &normals.N[t]);
-#pragma GCC unroll 4
-  for (int t = 0; t < kBlock; ++t) {
-    const int32_t* c = idx + 3 * t;
-    const __m128 normal = _mm_load_ps(normals.N[t]);
-    AddNormal(sums[c[0]], normal);
-    AddNormal(sums[c[1]], normal);
-    AddNormal(sums[c[2]], normal);
-  }
+  AddBlockNormals(idx, normals, sums);
 }
 
 std::atomic<bool> wideVectorsAllowed{true};
@@ -282,14 +289,7 @@ inline bool Inside(const int32_t* c, int n) {
 void AddPlainBlock(const TVector3f* v, int n, const int32_t* idx, TTriangleNormals& normals,
                    TVertexSum* sums) {
   for (int t = 0; t < kBlock; t += 4) FourNormals<true>(v, n, idx + 3 * t, &normals.N[t]);
-#pragma GCC unroll 4
-  for (int t = 0; t < kBlock; ++t) {
-    const int32_t* c = idx + 3 * t;
-    const TNormal normal = LoadNormal(normals.N[t]);
-    AddNormal(sums[c[0]], normal);
-    AddNormal(sums[c[1]], normal);
-    AddNormal(sums[c[2]], normal);
-  }
+  AddBlockNormals(idx, normals, sums);
 }
 
 // Any block of `count` triangles (at most kBlock). Triangles with an index outside 0..n-1 are
