@@ -16,7 +16,7 @@ using namespace gl3d;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-std::string FromBytes(const Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string ListText(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 struct Lists : ::testing::Test {
   void SetUp() override {
@@ -385,8 +385,8 @@ TEST_F(Lists, ArchivesAndItemsProperty) {
   t.SetCount(1);
   const std::string vs = v.SaveToString(), ts = t.SaveToString();
   // Version, count, item size, items, then the vector part's own version.
-  EXPECT_EQ(vs, FromBytes({2, 0, 2, 1, 2, 16}) + std::string(reinterpret_cast<const char*>(v.List()), 16) +
-                    FromBytes({2, 0}));
+  EXPECT_EQ(vs, ListText({2, 0, 2, 1, 2, 16}) + std::string(reinterpret_cast<const char*>(v.List()), 16) +
+                    ListText({2, 0}));
   // A texture point list has one version integer fewer.
   EXPECT_EQ(ts.size(), 6u + 8);
 
@@ -442,7 +442,7 @@ TEST_F(Lists, HostileListArchivesAreRejected) {
     TAffineVectorList list;
     list.Add({9, 9, 9});
     try {
-      list.LoadFromString(FromBytes(c.data));
+      list.LoadFromString(ListText(c.data));
       ADD_FAILURE() << "no error: " << c.message;
     } catch (const common::Exception& e) {
       EXPECT_STREQ(e.what(), c.message);
@@ -451,7 +451,7 @@ TEST_F(Lists, HostileListArchivesAreRejected) {
   // A wrong first version leaves the list unchanged.
   TAffineVectorList list;
   list.Add({9, 9, 9});
-  EXPECT_THROW(list.LoadFromString(FromBytes({2, 1})), EFilerException);
+  EXPECT_THROW(list.LoadFromString(ListText({2, 1})), EFilerException);
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(list[0].X, 9);
   // Bad hexadecimal text in the "Items" property.
