@@ -265,7 +265,9 @@ function(zephor_test name)
   # joined).
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests"
     UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
-  target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
+  endif()
   _zephor_test_options(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   if("Qt6::Test" IN_LIST ARG_LIBS)
