@@ -258,7 +258,16 @@ function(zephor_test name)
     file(GLOB ARG_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp")
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+  # Test files of one program include the same headers of the code under test, and parsing them
+  # is most of a test file's compile time: up to eight files are compiled as one. So the helpers of
+  # a test file's unnamed namespace need names of their own among the program's test files, and
+  # fixtures in that namespace are bases of the test classes (which GCC warns of once files are
+  # joined).
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests"
+    UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
+  endif()
   _zephor_test_options(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   if("Qt6::Test" IN_LIST ARG_LIBS)
@@ -279,10 +288,17 @@ function(zephor_test name)
   if(labels)
     list(APPEND props LABELS "${labels}")
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ${props})
+  if(ZEPHOR_SANITIZE)
+    # Under the sanitizers a process costs about a second of start-up (shadow memory, the
+    # libraries' checks), more than most cases take: each program runs all its cases at once.
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ${props} TIMEOUT 900)
+  else()
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES ${props})
+  endif()
   if(ARG_LAYER)
     _zephor_include_check(${name} ${ARG_LAYER})
   endif()

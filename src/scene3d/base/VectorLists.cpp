@@ -1,9 +1,11 @@
 #include "scene3d/base/VectorLists.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <typeinfo>
 #include <utility>
@@ -574,12 +576,62 @@ void SortRange(int first, int last, float* k, TObject** o) {
   }
 }
 
+// Ranges of at least this many keys try SortLongDistinct before they are partitioned.
+constexpr int kLongRange = 64;
+
+// The key's bits as an unsigned number in the keys' order (NaNs aside; -0 comes just below +0).
+uint32_t OrderedBits(float key) {
+  uint32_t bits;
+  std::memcpy(&bits, &key, sizeof bits);
+  return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+}
+
+float FromOrderedBits(uint32_t bits) {
+  bits = bits & 0x80000000u ? bits & 0x7FFFFFFFu : ~bits;
+  float key;
+  std::memcpy(&key, &bits, sizeof key);
+  return key;
+}
+
+// The long-range counterpart of SortSmallDistinct, for the same reason: the keys' bits, each
+// carrying its position, sorted as one array of integers rather than two arrays exchanged in step.
+// Written back only when no two keys are equal and none is a NaN; false, with the range untouched,
+// otherwise.
+bool SortLongDistinct(int first, int last, float* k, TObject** o) {
+  const size_t n = static_cast<size_t>(last - first + 1);
+  k += first;
+  o += first;
+  // The ordered key in the high half, the position in the range in the low half.
+  // Without the room the partitions, which need none, still sort the range.
+  const std::unique_ptr<uint64_t[]> items(new (std::nothrow) uint64_t[n]);
+  if (!items) return false;
+  for (size_t a = 0; a < n; ++a) {
+    if (std::isnan(k[a])) return false;
+    items[a] = uint64_t{OrderedBits(k[a])} << 32 | a;
+  }
+  std::sort(items.get(), items.get() + n);
+  // Equal keys now stand side by side, and so do -0 and +0.
+  for (size_t a = 1; a < n; ++a) {
+    const uint32_t before = static_cast<uint32_t>(items[a - 1] >> 32),
+                   bits = static_cast<uint32_t>(items[a] >> 32);
+    if (bits == before || (before == OrderedBits(-0.0f) && bits == OrderedBits(0.0f))) return false;
+  }
+  // Each item, once read, takes the object it places.
+  for (size_t a = 0; a < n; ++a) {
+    k[a] = FromOrderedBits(static_cast<uint32_t>(items[a] >> 32));
+    items[a] = reinterpret_cast<uintptr_t>(o[static_cast<uint32_t>(items[a])]);
+  }
+  for (size_t a = 0; a < n; ++a) o[a] = reinterpret_cast<TObject*>(static_cast<uintptr_t>(items[a]));
+  return true;
+}
+
 }  // namespace
 
 void QuickSortLists(int first, int last, TSingleList& keys, TPersistentObjectList& objects) {
   if (last <= first) return;
   if (first < 0 || last >= keys.Count() || last >= objects.Count()) throw EListError("Invalid list index");
-  SortRange(first, last, keys.List(), objects.List());
+  if (last - first + 1 < kLongRange || !SortLongDistinct(first, last, keys.List(), objects.List()))
+    SortRange(first, last, keys.List(), objects.List());
   keys.SetRevision(keys.Revision() + 1);
 }
 

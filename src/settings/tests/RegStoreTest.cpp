@@ -22,7 +22,7 @@ using namespace settings_test;
 
 namespace {
 
-const char kKey[] = "\\Software\\DURIM PROJECT\\ZEPHOR6";
+const char kStoreKey[] = "\\Software\\DURIM PROJECT\\ZEPHOR6";
 const char kSetup[] = "\\Software\\DURIM PROJECT\\ZEPHOR6\\Setup";
 
 using RegStore = TSettingsFolder;
@@ -71,7 +71,7 @@ TEST_F(RegStore, WritesReachTheFileAtFlushOnly) {
 
 TEST_F(RegStore, IniFileWritesEachKind) {
   {
-    TRegistryIniFile ini(kKey);
+    TRegistryIniFile ini(kStoreKey);
     ini.WriteInteger("Setup", "Int", -2);
     ini.WriteBool("Setup", "On", true);
     ini.WriteBool("Setup", "Off", false);
@@ -91,7 +91,7 @@ TEST_F(RegStore, IniFileWritesEachKind) {
             "[HKEY_CURRENT_USER\\Software\\DURIM PROJECT\\ZEPHOR6\\OldFile]\n"
             "\"S\"=\"/home/u/a \\\"b\\\"\\\\c.tga\"\n"
             "\n");
-  TRegistryIniFile ini(kKey);
+  TRegistryIniFile ini(kStoreKey);
   EXPECT_EQ(ini.ReadInteger("Setup", "Int", 0), -2);
   EXPECT_TRUE(ini.ReadBool("Setup", "On", false));
   EXPECT_FALSE(ini.ReadBool("Setup", "Off", true));
@@ -105,7 +105,7 @@ TEST_F(RegStore, IniFileWritesEachKind) {
        {0.1, -0.0, 1e-310, std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity()}) {
     ini.WriteFloat("Setup", "D", d);
     ini.UpdateFile();
-    TRegistryIniFile again(kKey);
+    TRegistryIniFile again(kStoreKey);
     double back = again.ReadFloat("Setup", "D", 7);
     EXPECT_EQ(std::memcmp(&back, &d, 8), 0) << d;
   }
@@ -148,7 +148,7 @@ TEST_F(RegStore, IniReadsConvertOrFallBackToTheDefault) {
   for (size_t i = 0; i < std::size(cases); ++i)
     text += "\"V" + std::to_string(i) + "\"=" + cases[i].line + "\n";
   WriteWholeFile(SettingsPath(), text);
-  TRegistryIniFile ini(kKey);
+  TRegistryIniFile ini(kStoreKey);
   for (size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(cases[i].line);
     std::string name = "V";
@@ -174,7 +174,7 @@ TEST_F(RegStore, StoresOnTheSameFileMergeTheirWrites) {
   WriteWholeFile(SettingsPath(),
                  "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\DURIM PROJECT\\ZEPHOR6\\Setup]\n"
                  "\"Grid\"=dword:00000001\n\"Future\"=\"kept\"\n\n");
-  TRegistryIniFile program(kKey);
+  TRegistryIniFile program(kStoreKey);
   TRegistryIniFile plugin("\\Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron");
   plugin.WriteInteger("Setup", "Type", 2);
   plugin.WriteInteger("Setup", "Size", 20);
@@ -185,7 +185,7 @@ TEST_F(RegStore, StoresOnTheSameFileMergeTheirWrites) {
   program.WriteInteger("Setup", "Size", 8);  // same name, other key: no clash
   program.UpdateFile();
   // ...and its flush keeps the plug-in's values and the value nobody touched.
-  TRegistryIniFile check(kKey);
+  TRegistryIniFile check(kStoreKey);
   EXPECT_EQ(check.ReadInteger("Setup", "Grid", 0), 3);
   EXPECT_EQ(check.ReadString("Setup", "Future", ""), "kept");
   EXPECT_EQ(check.ReadInteger("Setup", "Size", 0), 8);
@@ -198,7 +198,7 @@ TEST_F(RegStore, StoresOnTheSameFileMergeTheirWrites) {
   program.Store().WriteInteger("\\Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "Type", 5);
   program.UpdateFile();
   plugin.UpdateFile();
-  EXPECT_EQ(TRegistryIniFile(kKey).ReadInteger("Polyhedron\\Setup", "Type", 0), 4);
+  EXPECT_EQ(TRegistryIniFile(kStoreKey).ReadInteger("Polyhedron\\Setup", "Type", 0), 4);
   // Reload shows others' flushes under this store's pending writes.
   program.WriteInteger("Setup", "Pending", 1);
   plugin.WriteInteger("Setup", "Other", 1);
@@ -216,7 +216,7 @@ TEST_F(RegStore, ConcurrentFlushesKeepEveryValue) {
     threads.emplace_back([t] {
       for (int r = 0; r < kRounds; ++r) {
         TRegStore store;
-        std::string key = kKey;
+        std::string key = kStoreKey;
         key += "\\T";
         key += std::to_string(t);
         std::string name = "V";
@@ -229,17 +229,17 @@ TEST_F(RegStore, ConcurrentFlushesKeepEveryValue) {
   for (auto& th : threads) th.join();
   TRegStore check;
   for (int t = 0; t < kThreads; ++t)
-    EXPECT_EQ(check.GetValueNames(std::string(kKey) + "\\T" + std::to_string(t)).size(),
+    EXPECT_EQ(check.GetValueNames(std::string(kStoreKey) + "\\T" + std::to_string(t)).size(),
               static_cast<size_t>(kRounds));
   EXPECT_EQ(FilesIn(SettingsFolder()).size(), 1u);
 }
 
 TEST_F(RegStore, IniFileFlushesWhatIsLeftWhenDestroyed) {
   {
-    TRegistryIniFile ini(kKey);
+    TRegistryIniFile ini(kStoreKey);
     ini.WriteInteger("Setup", "Grid", 6);
   }
-  EXPECT_EQ(TRegistryIniFile(kKey).ReadInteger("Setup", "Grid", 0), 6);
+  EXPECT_EQ(TRegistryIniFile(kStoreKey).ReadInteger("Setup", "Grid", 0), 6);
 }
 
 // Damaged files read as empty or as their well-formed part; a flush then writes a clean file.
@@ -266,7 +266,7 @@ TEST_F(RegStore, DamagedFilesReadAsTheirWellFormedPart) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.what);
     WriteWholeFile(SettingsPath(), c.text);
-    TRegistryIniFile ini(kKey);
+    TRegistryIniFile ini(kStoreKey);
     EXPECT_EQ(ini.ReadInteger("Setup", "Grid", -1), c.gridSurvives ? 2 : -1);
     ini.WriteInteger("Setup", "Pointer Size", 5);
     ini.UpdateFile();
@@ -291,7 +291,7 @@ TEST_F(RegStore, FailedWriteKeepsTheOldFileAndThrows) {
   const std::string old =
       "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\DURIM PROJECT\\ZEPHOR6\\Setup]\n\"Grid\"=dword:00000002\n\n";
   WriteWholeFile(SettingsPath(), old);
-  TRegistryIniFile ini(kKey);
+  TRegistryIniFile ini(kStoreKey);
   ini.WriteString("Setup", "Long", std::string(4000, 'x'));
 
   struct rlimit saved;
@@ -316,7 +316,7 @@ TEST_F(RegStore, FailedWriteKeepsTheOldFileAndThrows) {
   // The writes stay pending: a later flush succeeds.
   EXPECT_TRUE(ini.Store().Modified());
   ini.UpdateFile();
-  EXPECT_EQ(TRegistryIniFile(kKey).ReadString("Setup", "Long", "").size(), 4000u);
+  EXPECT_EQ(TRegistryIniFile(kStoreKey).ReadString("Setup", "Long", "").size(), 4000u);
 }
 
 // Folder permissions do not bind root, so as root the checks run in a child

@@ -21,7 +21,7 @@ using namespace shape_test;
 
 namespace {
 
-const TScType kTypes[] = {SCTYPE_SPHERE, SCTYPE_TORUS, SCTYPE_PLANE, SCTYPE_CYLINDER};
+const TScType kColladaTypes[] = {SCTYPE_SPHERE, SCTYPE_TORUS, SCTYPE_PLANE, SCTYPE_CYLINDER};
 
 template <typename Rec>
 int UsedCount(const std::vector<Rec>& table) {
@@ -344,28 +344,28 @@ TEST(Collada, WeldsMoveVertexSlotsInTheirOrderAndLeaveTextureSlots) {
   auto reset = [] {
     MeshVertices.assign(5, TVRec{true, {0, 0, 0}, 0});
     MeshFaces.assign(2, TFRec{});
-    const int32_t slots[2][3] = {{1, 2, 3}, {1, 2, 4}};
+    const int32_t cornerSlots[2][3] = {{1, 2, 3}, {1, 2, 4}};
     for (int f = 0; f < 2; ++f)
-      for (int k = 0; k < 3; ++k) MeshFaces[f].VIdx[k] = MeshFaces[f].TIdx[k] = slots[f][k];
+      for (int k = 0; k < 3; ++k) MeshFaces[f].VIdx[k] = MeshFaces[f].TIdx[k] = cornerSlots[f][k];
     MeshFaces[0].Used = true;
   };
-  auto slots = [](int f) {
+  auto cornerSlots = [](int f) {
     return std::array<int32_t, 3>{MeshFaces[f].VIdx[0], MeshFaces[f].VIdx[1], MeshFaces[f].VIdx[2]};
   };
   reset();
   WeldVertex(2, 0);
-  EXPECT_EQ(slots(0), (std::array<int32_t, 3>{1, 0, 3}));
-  EXPECT_EQ(slots(1), (std::array<int32_t, 3>{1, 2, 4}));
+  EXPECT_EQ(cornerSlots(0), (std::array<int32_t, 3>{1, 0, 3}));
+  EXPECT_EQ(cornerSlots(1), (std::array<int32_t, 3>{1, 2, 4}));
   EXPECT_EQ(MeshFaces[0].TIdx[1], 2);
   EXPECT_FALSE(MeshVertices[2].Used);
   EXPECT_TRUE(MeshVertices[0].Used);
   // A slot moved by one weld is moved again by a later weld of its new value, not by an earlier one.
   reset();
   WeldVertices({{1, 2}, {2, 3}});
-  EXPECT_EQ(slots(0), (std::array<int32_t, 3>{3, 3, 3}));
+  EXPECT_EQ(cornerSlots(0), (std::array<int32_t, 3>{3, 3, 3}));
   reset();
   WeldVertices({{2, 3}, {1, 2}});
-  EXPECT_EQ(slots(0), (std::array<int32_t, 3>{2, 3, 3}));
+  EXPECT_EQ(cornerSlots(0), (std::array<int32_t, 3>{2, 3, 3}));
   EXPECT_FALSE(MeshVertices[1].Used || MeshVertices[2].Used);
   FreeMeshTables();
 }
@@ -567,7 +567,7 @@ TEST(Collada, SmallGridsExportAtEveryLevelAndOneDocumentWithoutLevels) {
   settings::AppSettings.FileOverWrite = true;
   settings::AppSettings.ColladaSaveCubePhysics = false;
   settings::AppSettings.ColladaSaveObj2 = false;
-  for (TScType type : kTypes)
+  for (TScType type : kColladaTypes)
     for (int size : {5, 9}) {
       settings::AppSettings.ColladaSaveLod = true;
       auto cs = NewShape(type, size, size);

@@ -17,9 +17,9 @@ using namespace shape_test;
 
 namespace {
 
-const TScType kTypes[] = {SCTYPE_SPHERE, SCTYPE_TORUS, SCTYPE_PLANE, SCTYPE_CYLINDER};
+const TScType kXmlTypes[] = {SCTYPE_SPHERE, SCTYPE_TORUS, SCTYPE_PLANE, SCTYPE_CYLINDER};
 
-bool SameRecord(const TCS& a, const TCS& b) { return std::memcmp(&a, &b, sizeof(TCS)) == 0; }
+bool SameXmlRecord(const TCS& a, const TCS& b) { return std::memcmp(&a, &b, sizeof(TCS)) == 0; }
 
 // Settings, prompts and the author name of one test.
 struct XmlFixture {
@@ -119,7 +119,7 @@ TEST(XmlObject, LineBuildersAndTypeNames) {
   EXPECT_EQ(XmlPointLine(4, 7, {-0.9921875, 1, 1.0 / 3}),
             "    <value left=\"4\" top=\"7\">-0.99218750 1.00000000 0.33333333</value>");
   EXPECT_EQ(XmlMarkLine(0, 256), "    <value left=\"0\" top=\"256\" />");
-  for (TScType t : kTypes) EXPECT_EQ(XmlNameToStitchType(StitchTypeToXmlName(t)), t);
+  for (TScType t : kXmlTypes) EXPECT_EQ(XmlNameToStitchType(StitchTypeToXmlName(t)), t);
   EXPECT_EQ(StitchTypeToXmlName(static_cast<TScType>(7)), "None");
   for (const char* name : {"torus", "PLANE", " Cylinder", "None", "Sphere", ""})
     EXPECT_EQ(XmlNameToStitchType(name), SCTYPE_SPHERE) << name;
@@ -155,7 +155,7 @@ TEST(XmlObject, DefaultSphereDocument) {
 TEST(XmlObject, RoundTripOfEveryStitchTypeKeepsThePoints) {
   XmlFixture f;
   for (bool symmetric : {true, false})
-    for (TScType type : kTypes) {
+    for (TScType type : kXmlTypes) {
       settings::AppSettings.MaximizeWithSymmetry = symmetric;
       auto cs = NewShape(type, 17, 9);
       for (int i = 0; i < 17; ++i)
@@ -271,7 +271,7 @@ TEST(XmlObject, ErrorsShowTheirMessageAndLeaveShapeAndSize) {
     settings::ObjectSize[0] = 2.0;
     f.prompts.messages.clear();
     EXPECT_FALSE(f.Read(*cs, c.text)) << c.name;
-    EXPECT_TRUE(SameRecord(*cs, *before)) << c.name;
+    EXPECT_TRUE(SameXmlRecord(*cs, *before)) << c.name;
     EXPECT_EQ(settings::ObjectSize[0], 2.0) << c.name;
     EXPECT_EQ(CPHalfI, 4) << c.name;
     ASSERT_EQ(f.prompts.messages.size(), 1u) << c.name;

@@ -14,7 +14,7 @@ namespace {
 
 using namespace test;
 
-struct Decoded {
+struct GifDecoded {
   TRVBitmap bitmap;
   TIOParamsVals params;
   std::unique_ptr<TRVMask> mask;
@@ -22,9 +22,9 @@ struct Decoded {
   bool ok = false;
 };
 
-std::unique_ptr<Decoded> ReadGif(const std::vector<uint8_t>& data, int32_t index = 0, bool native = false,
+std::unique_ptr<GifDecoded> ReadGif(const std::vector<uint8_t>& data, int32_t index = 0, bool native = false,
                                  bool paramsOnly = false) {
-  auto d = std::make_unique<Decoded>();
+  auto d = std::make_unique<GifDecoded>();
   d->params.GIF_LZWDecompress = GIFLZWDecompress;
   d->params.NativePixelFormat = native;
   d->params.SetImageIndex(index);

@@ -15,16 +15,16 @@ namespace {
 
 using namespace test;
 
-struct Decoded {
+struct IcoDecoded {
   TRVBitmap bitmap;
   TIOParamsVals params;
   std::unique_ptr<TRVMask> mask;
   bool ok = false;
 };
 
-std::unique_ptr<Decoded> ReadIcon(const std::vector<uint8_t>& data, int index = 0, bool cursor = false,
+std::unique_ptr<IcoDecoded> ReadIcon(const std::vector<uint8_t>& data, int index = 0, bool cursor = false,
                                   bool native = false, TRGB background = TRGB{255, 255, 255}) {
-  auto d = std::make_unique<Decoded>();
+  auto d = std::make_unique<IcoDecoded>();
   d->params.SetImageIndex(index);
   d->params.NativePixelFormat = native;
   d->params.ICO_Background = d->params.CUR_Background = background;

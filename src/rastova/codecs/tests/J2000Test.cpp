@@ -23,14 +23,14 @@ bool HaveOpjTools() {
   return have;
 }
 
-struct Read {
+struct J2000Read {
   TRVBitmap bitmap;
   TIOParamsVals params;
   bool ok = false;
 };
 
-std::unique_ptr<Read> ReadJ2K(const std::vector<uint8_t>& data, bool paramsOnly = false) {
-  auto r = std::make_unique<Read>();
+std::unique_ptr<J2000Read> ReadJ2K(const std::vector<uint8_t>& data, bool paramsOnly = false) {
+  auto r = std::make_unique<J2000Read>();
   auto s = StreamOf(data);
   TRVProgressRec progress;
   ReadJ2000Stream(*s, r->bitmap, r->params, progress, paramsOnly);
@@ -568,7 +568,7 @@ TEST(J2000, TilesAndPixelsBeyondWhatTheDataHoldAreRefusedBeforeAllocating) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::unique_ptr<Read> r;
+    std::unique_ptr<J2000Read> r;
     size_t largest = test_support::LargestAllocationDuring([&] { r = ReadJ2K(c.bytes, true); });
     EXPECT_EQ(r->ok, !c.refused) << "parameters";
     if (!c.refused) continue;

@@ -13,16 +13,16 @@ namespace {
 
 using namespace test;
 
-struct Decoded {
+struct JpegDecoded {
   TRVBitmap bitmap;
   TIOParamsVals params;
   bool ok = false;
   int32_t rows = 0;
 };
 
-std::unique_ptr<Decoded> ReadJpeg(const std::vector<uint8_t>& data, bool native = false, int64_t offset = 0,
+std::unique_ptr<JpegDecoded> ReadJpeg(const std::vector<uint8_t>& data, bool native = false, int64_t offset = 0,
                                   bool paramsOnly = false, TIOParamsVals* use = nullptr) {
-  auto d = std::make_unique<Decoded>();
+  auto d = std::make_unique<JpegDecoded>();
   TIOParamsVals& p = use ? *use : d->params;
   auto s = StreamOf(data);
   s->SetPosition(offset);
@@ -41,7 +41,7 @@ std::vector<uint8_t> WriteJpeg(TRVBitmap& bitmap, TIOParamsVals& params, bool* o
 }
 
 // A smooth picture, friendly to JPEG, so that decoded pixels stay near the source.
-void FillSmooth(TRVBitmap& b, int w, int h) {
+void FillJpegSmooth(TRVBitmap& b, int w, int h) {
   ASSERT_TRUE(b.Allocate(w, h, rv24RGB));
   for (int y = 0; y < h; ++y) {
     uint8_t* row = b.GetScanLine(y);
@@ -75,7 +75,7 @@ std::vector<std::pair<uint8_t, std::vector<uint8_t>>> Markers(const std::vector<
   return out;
 }
 
-size_t FindMarker(const std::vector<uint8_t>& f, uint8_t code) {
+size_t FindJpegMarker(const std::vector<uint8_t>& f, uint8_t code) {
   for (size_t i = 2; i + 1 < f.size(); ++i)
     if (f[i] == 0xFF && f[i + 1] == code) return i;
   return 0;
@@ -83,7 +83,7 @@ size_t FindMarker(const std::vector<uint8_t>& f, uint8_t code) {
 
 TEST(Jpeg, BaselineProgressiveGreyRoundTrips) {
   TRVBitmap src;
-  FillSmooth(src, 40, 24);
+  FillJpegSmooth(src, 40, 24);
   struct Case {
     const char* name;
     uint8_t colorSpace;
@@ -117,12 +117,12 @@ TEST(Jpeg, BaselineProgressiveGreyRoundTrips) {
 
 TEST(Jpeg, CMYKWrittenWithAdobeMarker) {
   TRVBitmap src;
-  FillSmooth(src, 16, 16);
+  FillJpegSmooth(src, 16, 16);
   TIOParamsVals p;
   p.JPEG_ColorSpace = 3;
   p.JPEG_Quality = 95;
   auto f = WriteJpeg(src, p);
-  ASSERT_NE(FindMarker(f, 0xEE), 0u);
+  ASSERT_NE(FindJpegMarker(f, 0xEE), 0u);
   auto d = ReadJpeg(f);
   ASSERT_TRUE(d->ok);
   EXPECT_EQ(d->params.SamplesPerPixel, 4);
@@ -136,7 +136,7 @@ TEST(Jpeg, CMYKWrittenWithAdobeMarker) {
 // the request (their samples once went unconverted into rows laid out for three bytes).
 TEST(Jpeg, RawYCbCrTouchesOnlyYCbCrFiles) {
   TRVBitmap src;
-  FillSmooth(src, 16, 8);
+  FillJpegSmooth(src, 16, 8);
   auto read = [](const std::vector<uint8_t>& f, bool raw, TRVBitmap& out) {
     auto s = StreamOf(f);
     TRVProgressRec progress;
@@ -159,7 +159,7 @@ TEST(Jpeg, RawYCbCrTouchesOnlyYCbCrFiles) {
 
 TEST(Jpeg, StartOfImageSearchAndStreamPosition) {
   TRVBitmap src;
-  FillSmooth(src, 8, 8);
+  FillJpegSmooth(src, 8, 8);
   TIOParamsVals p;
   const auto f = WriteJpeg(src, p);
   std::vector<uint8_t> junk20(20, 0x11);
@@ -180,7 +180,7 @@ TEST(Jpeg, StartOfImageSearchAndStreamPosition) {
 
 TEST(Jpeg, ResolutionFromTheDensity) {
   TRVBitmap src;
-  FillSmooth(src, 8, 8);
+  FillJpegSmooth(src, 8, 8);
   TIOParamsVals p;
   p.SetDpiX(300);
   p.SetDpiY(300);
@@ -199,11 +199,11 @@ TEST(Jpeg, ResolutionFromTheDensity) {
 
 TEST(Jpeg, ScalingAutomaticAndFixed) {
   TRVBitmap src;
-  FillSmooth(src, 64, 48);
+  FillJpegSmooth(src, 64, 48);
   TIOParamsVals p;
   auto f = WriteJpeg(src, p);
   // Header only of a file that claims 4000 x 3000.
-  const size_t sof = FindMarker(f, 0xC0);
+  const size_t sof = FindJpegMarker(f, 0xC0);
   ASSERT_NE(sof, 0u);
   auto big = f;
   big[sof + 5] = 3000 >> 8;
@@ -245,7 +245,7 @@ std::vector<uint8_t> SRGBBytes() {
 
 TEST(Jpeg, MarkersAndICCChunksRoundTrip) {
   TRVBitmap src;
-  FillSmooth(src, 8, 8);
+  FillJpegSmooth(src, 8, 8);
   const auto icc = SRGBBytes();
   const size_t third = icc.size() / 3;
   const std::vector<uint8_t> a(icc.begin(), icc.begin() + long(third)), b(icc.begin() + long(third), icc.begin() + long(2 * third)),
@@ -290,7 +290,7 @@ TEST(Jpeg, MarkersAndICCChunksRoundTrip) {
 
 TEST(Jpeg, ColourManagedRowsAndDroppedMarkers) {
   TRVBitmap src;
-  FillSmooth(src, 8, 8);
+  FillJpegSmooth(src, 8, 8);
   const auto icc = SRGBBytes();
   TIOParamsVals p;
   auto chunk = ICCChunk(1, 1, icc);
@@ -309,7 +309,7 @@ TEST(Jpeg, ColourManagedRowsAndDroppedMarkers) {
 
 TEST(Jpeg, TruncatedFilesDecodeToTheirEnd) {
   TRVBitmap src;
-  FillSmooth(src, 64, 64);
+  FillJpegSmooth(src, 64, 64);
   TIOParamsVals p;
   p.JPEG_Quality = 100;
   auto f = WriteJpeg(src, p);
@@ -332,8 +332,8 @@ bool FakeExif(const uint8_t* data, int32_t length, TIOParamsVals& params) {
 }
 TEST(Jpeg, MetadataHooksAndThumbnailPathReadFromTheEntryPosition) {
   TRVBitmap small, large;
-  FillSmooth(small, 8, 8);
-  FillSmooth(large, 24, 16);
+  FillJpegSmooth(small, 8, 8);
+  FillJpegSmooth(large, 24, 16);
   TIOParamsVals p;
   const std::string exif = std::string("Exif\0\0", 6) + "MM";
   p.JPEG_MarkerList.AddMarker(0xE1, exif.data(), int32_t(exif.size()));
@@ -363,7 +363,7 @@ TEST(Jpeg, MetadataHooksAndThumbnailPathReadFromTheEntryPosition) {
 
 TEST(Jpeg, WriterErrorsAndShortWrites) {
   TRVBitmap src;
-  FillSmooth(src, 32, 32);
+  FillJpegSmooth(src, 32, 32);
   TIOParamsVals p;
   p.JPEG_MarkerList.AddMarker(0xE3, std::vector<uint8_t>(65535, 1).data(), 65535);  // too long for a segment
   TMemoryStream s;
@@ -388,11 +388,11 @@ TEST(Jpeg, WriterErrorsAndShortWrites) {
 
 TEST(Jpeg, DamagedFiles) {
   TRVBitmap src;
-  FillSmooth(src, 48, 32);
+  FillJpegSmooth(src, 48, 32);
   TIOParamsVals p;
   const auto f = WriteJpeg(src, p);
-  const size_t sof = FindMarker(f, 0xC0), dht = FindMarker(f, 0xC4), dqt = FindMarker(f, 0xDB),
-               sos = FindMarker(f, 0xDA);
+  const size_t sof = FindJpegMarker(f, 0xC0), dht = FindJpegMarker(f, 0xC4), dqt = FindJpegMarker(f, 0xDB),
+               sos = FindJpegMarker(f, 0xDA);
   auto cut = [&](size_t n) { return std::vector<uint8_t>(f.begin(), f.begin() + long(n)); };
   auto set = [&](size_t at, std::vector<uint8_t> bytes) {
     auto g = f;
@@ -506,7 +506,7 @@ TEST(JpegTools, OurFilesReadInPillowAndImageMagick) {
   TempDir dir;
   const int w = 40, h = 24;
   TRVBitmap src;
-  FillSmooth(src, w, h);
+  FillJpegSmooth(src, w, h);
   struct Case {
     const char* name;
     uint8_t colorSpace;
@@ -514,7 +514,7 @@ TEST(JpegTools, OurFilesReadInPillowAndImageMagick) {
   };
   const Case cases[] = {{"baseline", 2, false}, {"progressive", 2, true}, {"grey", 1, false}, {"cmyk", 3, false}};
   std::vector<std::string> paths;
-  std::vector<std::unique_ptr<Decoded>> ours;
+  std::vector<std::unique_ptr<JpegDecoded>> ours;
   for (const auto& c : cases) {
     TIOParamsVals p;
     p.JPEG_ColorSpace = c.colorSpace;

@@ -14,14 +14,14 @@ namespace {
 
 using namespace test;
 
-struct Decoded {
+struct PcxDecoded {
   TRVBitmap bitmap;
   TIOParamsVals params;
   bool ok = false;
 };
 
-std::unique_ptr<Decoded> ReadPcx(const std::vector<uint8_t>& data, bool paramsOnly = false) {
-  auto d = std::make_unique<Decoded>();
+std::unique_ptr<PcxDecoded> ReadPcx(const std::vector<uint8_t>& data, bool paramsOnly = false) {
+  auto d = std::make_unique<PcxDecoded>();
   auto s = StreamOf(data);
   TRVProgressRec progress;
   ReadPCXStream(*s, d->bitmap, d->params, int64_t(data.size()), progress, paramsOnly);

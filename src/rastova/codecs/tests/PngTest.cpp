@@ -13,7 +13,7 @@ namespace {
 
 using namespace test;
 
-struct Decoded {
+struct PngDecoded {
   TRVBitmap bitmap;
   TIOParamsVals params;
   bool ok = false;
@@ -21,9 +21,9 @@ struct Decoded {
   int32_t lastPercent = -1;
 };
 
-std::unique_ptr<Decoded> ReadPng(const std::vector<uint8_t>& data, bool native = false, int64_t offset = 0,
+std::unique_ptr<PngDecoded> ReadPng(const std::vector<uint8_t>& data, bool native = false, int64_t offset = 0,
                                  bool paramsOnly = false) {
-  auto d = std::make_unique<Decoded>();
+  auto d = std::make_unique<PngDecoded>();
   d->params.NativePixelFormat = native;
   auto s = StreamOf(data);
   s->SetPosition(offset);
@@ -375,7 +375,7 @@ TEST(Png, DamagedFiles) {
        }()},
   };
   for (const auto& c : cases) {
-    std::unique_ptr<Decoded> d;
+    std::unique_ptr<PngDecoded> d;
     const size_t largest = test_support::LargestAllocationDuring([&] { d = ReadPng(c.data); });
     EXPECT_FALSE(d->ok) << c.name;
     EXPECT_LT(largest, size_t(16) << 20) << c.name;

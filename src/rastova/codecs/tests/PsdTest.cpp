@@ -15,16 +15,16 @@ namespace {
 
 using namespace test;
 
-struct Decoded {
+struct PsdDecoded {
   TRVBitmap bitmap;
   TIOParamsVals params;
   TPSDLayerList layers;
   bool ok = false;
 };
 
-std::unique_ptr<Decoded> ReadPsd(const std::vector<uint8_t>& data, bool readLayers = false, bool native = false,
+std::unique_ptr<PsdDecoded> ReadPsd(const std::vector<uint8_t>& data, bool readLayers = false, bool native = false,
                                  bool withList = true) {
-  auto d = std::make_unique<Decoded>();
+  auto d = std::make_unique<PsdDecoded>();
   d->params.NativePixelFormat = native;
   auto s = StreamOf(data);
   TRVProgressRec progress;
@@ -47,15 +47,15 @@ std::vector<uint8_t> WritePsd(TRVBitmap& b) {
   return WritePsd(b, p, none);
 }
 
-uint32_t Be32(const std::vector<uint8_t>& f, size_t at) {
+uint32_t PsdBe32(const std::vector<uint8_t>& f, size_t at) {
   return (uint32_t(f[at]) << 24) | (uint32_t(f[at + 1]) << 16) | (uint32_t(f[at + 2]) << 8) | f[at + 3];
 }
 
 // Offset of the layer section's length field.
 size_t LayerSectionAt(const std::vector<uint8_t>& f) {
   size_t at = 26;
-  at += 4 + Be32(f, at);
-  at += 4 + Be32(f, at);
+  at += 4 + PsdBe32(f, at);
+  at += 4 + PsdBe32(f, at);
   return at;
 }
 
@@ -156,7 +156,7 @@ TEST(Psd, ColourModesRoundTrip) {
     bool ok = false;
     const auto file = WritePsd(src, p, none, &ok);
     ASSERT_TRUE(ok) << int(f);
-    EXPECT_EQ(Be32(file, LayerSectionAt(file)), 0u) << int(f);  // no layers
+    EXPECT_EQ(PsdBe32(file, LayerSectionAt(file)), 0u) << int(f);  // no layers
     auto d = ReadPsd(file, false, true);
     ASSERT_TRUE(d->ok) << int(f);
     if (f == rv32RGB) {
@@ -315,7 +315,7 @@ TEST(Psd, DamagedFiles) {
     return f;
   };
   const size_t maskLength = record + 16 + 2 + 6 * 4 + 16 + 4;
-  const size_t mergedTable = section + 4 + Be32(good, section) + 2;
+  const size_t mergedTable = section + 4 + PsdBe32(good, section) + 2;
   struct Case {
     const char* name;
     std::vector<uint8_t> data;

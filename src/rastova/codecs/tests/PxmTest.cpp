@@ -12,7 +12,7 @@ namespace {
 
 using namespace test;
 
-struct Decoded {
+struct PxmDecoded {
   TRVBitmap bitmap;
   TIOParamsVals params;
   bool ok = false;
@@ -20,8 +20,8 @@ struct Decoded {
 
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-std::unique_ptr<Decoded> ReadPxm(const std::vector<uint8_t>& data, bool native = false) {
-  auto d = std::make_unique<Decoded>();
+std::unique_ptr<PxmDecoded> ReadPxm(const std::vector<uint8_t>& data, bool native = false) {
+  auto d = std::make_unique<PxmDecoded>();
   d->params.NativePixelFormat = native;
   auto s = StreamOf(data);
   TRVProgressRec progress;
@@ -30,8 +30,8 @@ std::unique_ptr<Decoded> ReadPxm(const std::vector<uint8_t>& data, bool native =
   return d;
 }
 
-std::unique_ptr<Decoded> ReadWbmp(const std::vector<uint8_t>& data) {
-  auto d = std::make_unique<Decoded>();
+std::unique_ptr<PxmDecoded> ReadWbmp(const std::vector<uint8_t>& data) {
+  auto d = std::make_unique<PxmDecoded>();
   auto s = StreamOf(data);
   TRVProgressRec progress;
   ReadWBMPStream(*s, d->bitmap, d->params, false, progress);

@@ -12,7 +12,7 @@ namespace {
 
 using namespace test;
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> TextBytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 // Reads `data` into a bitmap of w x h in `format` whose bytes start as 0xEE.
 std::unique_ptr<TRVBitmap> ReadRaw(const std::vector<uint8_t>& data, int w, int h, TRVPixelFormat format,
@@ -73,29 +73,29 @@ TEST(RawBitmap, TextCodings) {
   TIOParamsVals hex;
   hex.RAWBMP_DataFormat = 2;
   // Decimal 255, 0, 10 and hexadecimal FF, 00, 0A with any separators give the same bytes.
-  auto d = ReadRaw(Bytes("255,0;;10"), 3, 1, rv8g, dec);
-  auto x = ReadRaw(Bytes("FF 00\n0A"), 3, 1, rv8g, hex);
+  auto d = ReadRaw(TextBytes("255,0;;10"), 3, 1, rv8g, dec);
+  auto x = ReadRaw(TextBytes("FF 00\n0A"), 3, 1, rv8g, hex);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(d->GetScanLine(0)[i], x->GetScanLine(0)[i]) << i;
   EXPECT_EQ(d->GetScanLine(0)[2], 10);
   // Lower-case hexadecimal separates values; values above the sample's range are clamped.
-  auto lower = ReadRaw(Bytes("ff 1A 2"), 2, 1, rv8g, hex);
+  auto lower = ReadRaw(TextBytes("ff 1A 2"), 2, 1, rv8g, hex);
   EXPECT_EQ(lower->GetScanLine(0)[0], 0x1A);
   EXPECT_EQ(lower->GetScanLine(0)[1], 2);
-  auto clamp = ReadRaw(Bytes("300 70000"), 2, 1, rv8g, dec);
+  auto clamp = ReadRaw(TextBytes("300 70000"), 2, 1, rv8g, dec);
   EXPECT_EQ(clamp->GetScanLine(0)[0], 255);
   EXPECT_EQ(clamp->GetScanLine(0)[1], 255);
-  auto words = ReadRaw(Bytes("70000 1000"), 2, 1, rv16g, dec);
+  auto words = ReadRaw(TextBytes("70000 1000"), 2, 1, rv16g, dec);
   EXPECT_EQ(words->GetPixels_rv16g(0, 0), 65535);
   EXPECT_EQ(words->GetPixels_rv16g(1, 0), 1000);
-  auto floats = ReadRaw(Bytes("1.5 250"), 2, 1, rv32f, dec);
+  auto floats = ReadRaw(TextBytes("1.5 250"), 2, 1, rv32f, dec);
   EXPECT_FLOAT_EQ(floats->GetPixels_rv32f(0, 0), 1.5f);
   EXPECT_FLOAT_EQ(floats->GetPixels_rv32f(1, 0), 250.0f);
   // Into rv1g each value fills one byte of the packed row.
-  auto bits = ReadRaw(Bytes("255 1"), 16, 1, rv1g, dec);
+  auto bits = ReadRaw(TextBytes("255 1"), 16, 1, rv1g, dec);
   EXPECT_EQ(bits->GetScanLine(0)[0], 255);
   EXPECT_EQ(bits->GetScanLine(0)[1], 1);
   // Hexadecimal text into rv32f is refused.
-  EXPECT_THROW(ReadRaw(Bytes("FF"), 1, 1, rv32f, hex), common::Exception);
+  EXPECT_THROW(ReadRaw(TextBytes("FF"), 1, 1, rv32f, hex), common::Exception);
 }
 
 TEST(RawBitmap, DamagedLayouts) {

@@ -7,7 +7,7 @@
 namespace rv {
 namespace {
 
-struct Bytes {
+struct TagBytes {
   std::vector<uint8_t> b;
   bool le;
   void U8(std::initializer_list<int> v) {
@@ -53,7 +53,7 @@ std::vector<uint8_t> WriteNote(TRVTagsHandler& h, int64_t at) {
 // The Nikon type-3 note: signature, its own big-endian TIFF header, the IFD at 18, offsets from
 // the header at 10.
 std::vector<uint8_t> NikonNote() {
-  Bytes n{{}, false};
+  TagBytes n{{}, false};
   n.S(std::string("Nikon\0\x02\x10\0\0", 10));
   n.S(std::string("MM\0\x2A\0\0\0\x08", 8));
   n.U16(3);
@@ -82,7 +82,7 @@ TEST(MakerNote, NikonNoteReadAndWrittenInItsOwnLayout) {
 }
 
 TEST(MakerNote, UnknownMakerIsAPlainIFDWithOffsetsFromTheEnclosingFile) {
-  Bytes n{{}, true};
+  TagBytes n{{}, true};
   n.U16(1);
   n.Entry(0x0010, 2, 6, 40 + 18);  // data right after the IFD, counted from position 0
   n.U32(0);
@@ -98,14 +98,14 @@ TEST(MakerNote, UnknownMakerIsAPlainIFDWithOffsetsFromTheEnclosingFile) {
 }
 
 TEST(MakerNote, QvcAndFujifilmNotesReadBackAfterWriting) {
-  Bytes q{{}, false};
+  TagBytes q{{}, false};
   q.S(std::string("QVC\0\0\0", 6));
   q.U16(2);
   q.Entry(0x0002, 3, 1, 0x00070000);
   q.Entry(0x0003, 2, 7, 60 + 6 + 2 + 24 + 4);
   q.U32(0);
   q.S(std::string("CASIO!\0", 7));
-  Bytes f{{}, true};
+  TagBytes f{{}, true};
   f.S("FUJIFILM");
   f.U32(12);
   f.U16(1);
@@ -130,14 +130,14 @@ TEST(MakerNote, QvcAndFujifilmNotesReadBackAfterWriting) {
 
 TEST(MakerNote, NotesThatDoNotFitTheirBytes) {
   const std::vector<uint8_t> nikon = NikonNote();
-  Bytes many{{}, true};
+  TagBytes many{{}, true};
   many.U16(300);
   many.b.resize(400 * 12, 0);
-  Bytes outside{{}, true};
+  TagBytes outside{{}, true};
   outside.U16(1);
   outside.Entry(0x0010, 2, 6, 5000);
   outside.U32(0);
-  Bytes wrap{{}, true};
+  TagBytes wrap{{}, true};
   wrap.U16(1);
   wrap.Entry(0x0010, 4, 0x40000001, 20);  // 4 x count wraps in 32 bits
   wrap.U32(0);
@@ -180,7 +180,7 @@ TEST(MakerNote, NotesThatDoNotFitTheirBytes) {
 
 TEST(MakerNote, ANoteAbove65000BytesIsDropped) {
   TRVTagsHandler h;
-  Bytes n{{}, true};
+  TagBytes n{{}, true};
   n.U16(1);
   n.Entry(0x0010, 7, 70000, 2 + 12);
   n.b.resize(2 + 12 + 70000, 0x11);

@@ -38,7 +38,7 @@ std::vector<uint8_t> WriteTga(TRVBitmap& bitmap, TIOParamsVals& params, TRVMask*
 }
 
 uint16_t Le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | (b[at + 1] << 8)); }
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+uint32_t TgaLe32(const std::vector<uint8_t>& b, size_t at) {
   return uint32_t(Le16(b, at)) | (uint32_t(Le16(b, at + 2)) << 16);
 }
 
@@ -159,8 +159,8 @@ TEST(Targa, SculptMapByteLayout) {
   EXPECT_EQ(f[17], 0x28);
   const size_t foot = f.size() - 26;
   EXPECT_EQ(std::string(f.begin() + long(foot) + 8, f.end()), std::string("TRUEVISION-XFILE.\0", 18));
-  EXPECT_EQ(Le32(f, foot + 4), 0u);
-  const size_t ext = Le32(f, foot);
+  EXPECT_EQ(TgaLe32(f, foot + 4), 0u);
+  const size_t ext = TgaLe32(f, foot);
   EXPECT_EQ(ext, 18u + 1 + 256);
   EXPECT_EQ(Le16(f, ext), 495);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&f[ext + 2])), "DURIM PROJECT Ver.3.0");

@@ -17,20 +17,20 @@ class TiffWrite : public TiffTest {};
 
 // The IFD of a file we wrote: its entries (tag -> count and value) and whether they are sorted
 // and every offset even.
-struct Parsed {
+struct TiffParsed {
   std::map<uint16_t, std::pair<uint32_t, uint32_t>> tags;
   bool sorted = true;
   bool even = true;
   uint32_t ifd = 0;
 };
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+uint32_t TiffLe32(const std::vector<uint8_t>& b, size_t at) {
   return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
 }
 
-Parsed Parse(const std::vector<uint8_t>& f, uint32_t ifd = 0) {
-  Parsed p;
-  p.ifd = ifd ? ifd : Le32(f, 4);
+TiffParsed Parse(const std::vector<uint8_t>& f, uint32_t ifd = 0) {
+  TiffParsed p;
+  p.ifd = ifd ? ifd : TiffLe32(f, 4);
   const uint16_t n = uint16_t(f[p.ifd] | f[p.ifd + 1] << 8);
   uint16_t last = 0;
   p.even = p.ifd % 2 == 0;
@@ -38,7 +38,7 @@ Parsed Parse(const std::vector<uint8_t>& f, uint32_t ifd = 0) {
     const size_t e = p.ifd + 2 + 12 * size_t(i);
     const uint16_t tag = uint16_t(f[e] | f[e + 1] << 8);
     const uint16_t type = uint16_t(f[e + 2] | f[e + 3] << 8);
-    const uint32_t count = Le32(f, e + 4), value = Le32(f, e + 8);
+    const uint32_t count = TiffLe32(f, e + 4), value = TiffLe32(f, e + 8);
     const int size = type == 3 ? 2 : type == 4 ? 4 : type == 5 ? 8 : 1;
     if (int64_t(count) * size > 4 && value % 2) p.even = false;
     if (i && tag <= last) p.sorted = false;
@@ -48,7 +48,7 @@ Parsed Parse(const std::vector<uint8_t>& f, uint32_t ifd = 0) {
   return p;
 }
 
-struct Written {
+struct TiffWritten {
   const char* name;
   uint8_t compression;
   int samples, bits;
@@ -59,7 +59,7 @@ struct Written {
 
 TEST_F(TiffWrite, FilesReadInPillowAndBackInOurReader) {
   if (!HavePillow()) GTEST_SKIP() << "Pillow missing";
-  const Written cases[] = {
+  const TiffWritten cases[] = {
       {"none", 0, 3, 8, false, 0, 0},     {"lzw", 5, 3, 8, false, 0, 2},
       {"packbits", 8, 3, 8, false, 0, 0}, {"deflate", 9, 3, 8, false, 0, 0},
       {"adobe", 10, 3, 8, false, 0, 0},   {"jpeg", 7, 3, 8, false, 2, 0},
@@ -73,7 +73,7 @@ TEST_F(TiffWrite, FilesReadInPillowAndBackInOurReader) {
   auto alpha = TestAlphaMask(w, h, true);
   std::vector<std::string> paths;
   std::map<size_t, std::unique_ptr<test::TiffRead>> lossy;  // our decoding of the JPEG pages
-  for (const Written& c : cases) {
+  for (const TiffWritten& c : cases) {
     TIOParamsVals params;
     params.TIFF_Compression = c.compression;
     params.SamplesPerPixel = c.samples;
@@ -81,7 +81,7 @@ TEST_F(TiffWrite, FilesReadInPillowAndBackInOurReader) {
     bool ok = false;
     const auto file = WriteTiff(source, params, c.alpha ? alpha.get() : nullptr, &ok);
     ASSERT_TRUE(ok) << c.name;
-    const Parsed p = Parse(file);
+    const TiffParsed p = Parse(file);
     EXPECT_TRUE(p.sorted) << c.name;
     EXPECT_TRUE(p.even) << c.name;
     EXPECT_EQ(p.tags.count(317) ? p.tags.at(317).second : 0u, c.predictor) << c.name;
@@ -195,7 +195,7 @@ TEST_F(TiffWrite, LayoutRules) {
     params.TIFF_Photometric = c.photometric;
     params.SamplesPerPixel = c.samples;
     params.BitsPerSample = c.bits;
-    const Parsed p = Parse(WriteTiff(rgb, params));
+    const TiffParsed p = Parse(WriteTiff(rgb, params));
     EXPECT_EQ(p.tags.at(259).second, c.fileCompression) << c.what;
     EXPECT_EQ(p.tags.at(262).second, c.filePhotometric) << c.what;
   }
@@ -210,7 +210,7 @@ TEST_F(TiffWrite, GreyBuffersAskedForAsColourAreWrittenAsColour) {
     TIOParamsVals params;
     params.SamplesPerPixel = samples;
     const auto file = WriteTiff(grey, params);
-    const Parsed p = Parse(file);
+    const TiffParsed p = Parse(file);
     EXPECT_EQ(p.tags.at(277).second, uint32_t(samples));
     auto r = ReadTiff(file);
     ASSERT_TRUE(r->ok);
@@ -224,7 +224,7 @@ TEST_F(TiffWrite, StripsOfAbout512KB) {
   b.Allocate(1000, 1000, rv24RGB);
   b.Fill(0);
   TIOParamsVals params;
-  const Parsed p = Parse(WriteTiff(b, params));
+  const TiffParsed p = Parse(WriteTiff(b, params));
   EXPECT_EQ(p.tags.at(278).second, 200u);
   EXPECT_EQ(p.tags.at(273).first, 5u);
   // A row longer than 512 KB still gets strips of one row.
@@ -236,7 +236,7 @@ TEST_F(TiffWrite, StripsOfAbout512KB) {
   bool ok = false;
   const auto file = WriteTiff(wide, wp, nullptr, &ok);
   ASSERT_TRUE(ok);
-  const Parsed q = Parse(file);
+  const TiffParsed q = Parse(file);
   EXPECT_EQ(q.tags.at(278).second, 1u);
   EXPECT_EQ(q.tags.at(273).first, 3u);
 }
@@ -249,7 +249,7 @@ TEST_F(TiffWrite, ShortStringsStandInTheEntry) {
   params.TIFF_PageName = "longer name";
   params.TIFF_ImageDescription = "";
   const auto file = WriteTiff(b, params);
-  const Parsed p = Parse(file);
+  const TiffParsed p = Parse(file);
   EXPECT_EQ(p.tags.at(269).first, 4u);
   EXPECT_EQ(p.tags.at(269).second, uint32_t('a' | 'b' << 8 | 'c' << 16 | 'd' << 24));
   EXPECT_EQ(p.tags.at(285).first, 12u);
@@ -308,7 +308,7 @@ TEST_F(TiffWrite, WithoutABitmapOnlyTheDescriptiveTagsAreWritten) {
   TRVProgressRec progress;
   EXPECT_EQ(WriteTIFFStream(s, false, nullptr, nullptr, progress, params), 1);
   ASSERT_FALSE(progress.IsAborting());
-  const Parsed p = Parse(s.Data());
+  const TiffParsed p = Parse(s.Data());
   EXPECT_TRUE(p.tags.count(270));
   EXPECT_TRUE(p.tags.count(285));
   EXPECT_FALSE(p.tags.count(256));

@@ -35,7 +35,7 @@ void FillPattern8(TRVBitmap& b) {
   }
 }
 
-std::vector<uint8_t> Pixels(TRVBitmap& b) {
+std::vector<uint8_t> ResampledPixels(TRVBitmap& b) {
   std::vector<uint8_t> v;
   int32_t bytes = (b.GetWidth() * b.GetBitCount() + 7) / 8;
   for (int32_t y = 0; y < b.GetHeight(); ++y) {
@@ -139,7 +139,7 @@ TEST(ResamplePasses, MatchTheReferenceOn24BitAndGreyImages) {
       FillPattern8(src);
       ResampleGrayFiltered(src, dst, static_cast<TResampleFilter>(p.filter));
     }
-    EXPECT_EQ(Pixels(dst), p.pixels) << "channels " << p.channels << " filter " << p.filter << " " << p.sw << "x"
+    EXPECT_EQ(ResampledPixels(dst), p.pixels) << "channels " << p.channels << " filter " << p.filter << " " << p.sw << "x"
                                      << p.sh << " -> " << p.dw << "x" << p.dh;
   }
 }
@@ -165,7 +165,7 @@ TEST(ResampleThreads, OneAndEightThreadsAndAFileBackedSourceGiveTheSameImage) {
       testing::ResampleThreadCount = threads;
       TRVBitmap dst(c.dw, c.dh, rv24RGB);
       ResampleFiltered(src, dst, c.filter, nullptr, TRVProgressEvent());
-      results.push_back(Pixels(dst));
+      results.push_back(ResampledPixels(dst));
     }
     testing::ResampleThreadCount = 0;
     TRVBitmap fileSrc;
@@ -175,7 +175,7 @@ TEST(ResampleThreads, OneAndEightThreadsAndAFileBackedSourceGiveTheSameImage) {
     for (int32_t y = 0; y < c.sh; ++y) std::memcpy(fileSrc.GetScanLine(y), src.GetScanLine(y), static_cast<size_t>(c.sw) * 3);
     TRVBitmap dst(c.dw, c.dh, rv24RGB);
     ResampleFiltered(fileSrc, dst, c.filter, nullptr, TRVProgressEvent());
-    results.push_back(Pixels(dst));
+    results.push_back(ResampledPixels(dst));
     for (size_t i = 1; i < results.size(); ++i) EXPECT_EQ(results[i], results[0]) << c.sw << "x" << c.sh << " run " << i;
   }
 }
@@ -261,7 +261,7 @@ TEST(ResampleDispatch, OtherFormatsGoThrough24Bit) {
   ResampleFiltered(src32, a, rfBilinear, nullptr, TRVProgressEvent());
   ResampleFiltered(src24, b, rfTriangle, nullptr, TRVProgressEvent());
   EXPECT_EQ(a.GetPixelFormat(), rv24RGB);
-  EXPECT_EQ(Pixels(a), Pixels(b));
+  EXPECT_EQ(ResampledPixels(a), ResampledPixels(b));
 
   // A 1-bit source through the kernel path reads its bits as 0 and 255.
   TRVBitmap bw(8, 2, rv1g), rgb(4, 1, rv24RGB);

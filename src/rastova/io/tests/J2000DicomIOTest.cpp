@@ -18,7 +18,7 @@ namespace {
 using iotest::TempDir;
 using iotest::TestPixel;
 
-void FillPicture(TRVBitmap& b, int w, int h) {
+void FillPictureRows(TRVBitmap& b, int w, int h) {
   ASSERT_TRUE(b.Allocate(w, h, rv24RGB));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
@@ -64,7 +64,7 @@ std::vector<uint8_t> SmallDicom() {
 TEST(J2000IO, SavedFilesLoadBackByExtensionAndContent) {
   TempDir dir;
   TRVBitmap picture;
-  FillPicture(picture, 21, 14);
+  FillPictureRows(picture, 21, 14);
   for (const char* name : {"a.jp2", "b.j2k", "c.jpc", "d.j2c"}) {
     SCOPED_TRACE(name);
     TRVBitmap work;

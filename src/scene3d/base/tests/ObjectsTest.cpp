@@ -15,8 +15,8 @@ using namespace gl3d;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-std::string FromBytes(const Bytes& b) { return std::string(b.begin(), b.end()); }
+Bytes ObjectBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+std::string ObjectText(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 // A property object whose batched edits raise the updating counter.
 class TProp : public TGLUpdateAbleObject {
@@ -167,14 +167,14 @@ TEST(GLColor, StoredColorProperty) {
   TMemoryStream out;
   TWriter w2(out);
   w2.WriteDefinedProperties(color);
-  EXPECT_EQ(ToBytes(out.DataString()),
+  EXPECT_EQ(ObjectBytes(out.DataString()),
             (Bytes{5,    'C', 'o', 'l', 'o', 'r', 10, 16, 0, 0, 0, 0,    0,    0x80,
                    0x3F, 0,   0,   0,   0,   0,   0,  0,  0, 0, 0, 0x80, 0x3F, 0}));
   // Short colour data fails with the read error.
-  TMemoryStream bad(FromBytes({5, 'C', 'o', 'l', 'o', 'r', 10, 4, 0, 0, 0, 0, 0, 0x80, 0x3F, 0}));
+  TMemoryStream bad(ObjectText({5, 'C', 'o', 'l', 'o', 'r', 10, 4, 0, 0, 0, 0, 0, 0x80, 0x3F, 0}));
   TReader r2(bad);
   EXPECT_THROW(r2.ReadDefinedProperties(color), EReadError);
-  TMemoryStream huge(FromBytes({5, 'C', 'o', 'l', 'o', 'r', 10, 0xFF, 0xFF, 0xFF, 0x7F, 0}));
+  TMemoryStream huge(ObjectText({5, 'C', 'o', 'l', 'o', 'r', 10, 0xFF, 0xFF, 0xFF, 0x7F, 0}));
   TReader r3(huge);
   EXPECT_THROW(r3.ReadDefinedProperties(color), EReadError);
 }
@@ -246,7 +246,7 @@ const TXCollectionItemClass TUniqueBehaviour::StaticClass = {
     true,
     nullptr};
 
-class TNamedOwner : public TPersistent {
+class TNamedListOwner : public TPersistent {
  public:
   std::string GetNamePath() const override { return "GLCube1"; }
 };
@@ -254,7 +254,7 @@ class TNamedOwner : public TPersistent {
 }  // namespace
 
 TEST(XCollection, ItemsJoinAndLeaveTheirCollection) {
-  TNamedOwner owner;
+  TNamedListOwner owner;
   TXCollection coll(&owner);
   auto* a = new TBehaviour(&coll);
   auto* b = new TBehaviour(&coll);
@@ -288,7 +288,7 @@ TEST(XCollection, ArchiveBytesAndReadBack) {
     TMemoryStream ms;
     TWriter w(ms);
     empty.WriteToFiler(w);
-    EXPECT_EQ(ToBytes(ms.DataString()), (Bytes{4, 'X', 'C', 'O', 'L', 2, 1, 2, 0}));
+    EXPECT_EQ(ObjectBytes(ms.DataString()), (Bytes{4, 'X', 'C', 'O', 'L', 2, 1, 2, 0}));
     EXPECT_EQ(empty.ArchiveVersion(), 1);
   }
 
@@ -306,7 +306,7 @@ TEST(XCollection, ArchiveBytesAndReadBack) {
                           2,   0,   6,   5,   'f', 'i', 'r', 's', 't',  2,   7,  // first item
                           2,   0,                                                // class index 0
                           2,   0,   18,  0,   0,   0,   0,   3,   0x2C, 0x01};   // second item
-  EXPECT_EQ(ToBytes(ms.DataString()), expected);
+  EXPECT_EQ(ObjectBytes(ms.DataString()), expected);
 
   // Without the class registered, the read fails with the unknown-class assertion.
   TXCollection back(nullptr);
@@ -330,18 +330,18 @@ TEST(XCollection, ArchiveBytesAndReadBack) {
 
   // Old archives begin directly with the count.
   TMemoryStream old(
-      FromBytes({2, 1, 6, 10, 'T', 'B', 'e', 'h', 'a', 'v', 'i', 'o', 'u', 'r', 2, 0, 6, 0, 2, 9}));
+      ObjectText({2, 1, 6, 10, 'T', 'B', 'e', 'h', 'a', 'v', 'i', 'o', 'u', 'r', 2, 0, 6, 0, 2, 9}));
   TReader ro(old);
   back.ReadFromFiler(ro);
   EXPECT_EQ(back.ArchiveVersion(), 0);
   ASSERT_EQ(back.Count(), 1);
   EXPECT_EQ(dynamic_cast<TBehaviour*>(back[0])->data, 9);
-  TMemoryStream three(FromBytes({2, 3}));
+  TMemoryStream three(ObjectText({2, 3}));
   TReader r3(three);
   EXPECT_THROW(back.ReadFromFiler(r3), EReadError);  // three items announced, none there
 
   // A bad class-list index.
-  TMemoryStream badIndex(FromBytes({2, 1, 2, 4}));
+  TMemoryStream badIndex(ObjectText({2, 1, 2, 4}));
   TReader rb(badIndex);
   try {
     back.ReadFromFiler(rb);

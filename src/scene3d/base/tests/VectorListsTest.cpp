@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -15,7 +16,7 @@ using namespace gl3d;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-std::string FromBytes(const Bytes& b) { return std::string(b.begin(), b.end()); }
+std::string ListText(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 struct Lists : ::testing::Test {
   void SetUp() override {
@@ -307,6 +308,50 @@ TEST_F(Lists, QuickSortGivesThePlainPartitionOrder) {
   }
 }
 
+TEST_F(Lists, QuickSortOfALongRangeWithOneOddKey) {
+  // Long ranges whose keys all differ are sorted another way too; a single pair of equal keys,
+  // of signed zeros or a single NaN among them must bring back the order of the partitions.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  struct Case {
+    const char* name;
+    float a, b;  // put at two places of otherwise distinct keys
+  };
+  const Case cases[] = {{"distinct", 1e6f, -1e6f},
+                        {"equal pair", 3.5f, 3.5f},
+                        {"signed zeros", -0.0f, 0.0f},
+                        {"a NaN", nan, 2e6f},
+                        {"infinities", std::numeric_limits<float>::infinity(), -0.0f}};
+  std::mt19937 random(5);
+  std::vector<TSingleList> owners(300);
+  for (const Case& c : cases)
+    for (const int n : {64, 65, 300}) {
+      std::vector<float> k(static_cast<size_t>(n));
+      std::vector<int> o(static_cast<size_t>(n));
+      for (int i = 0; i < n; ++i) {
+        k[static_cast<size_t>(i)] = static_cast<float>(i * 7 % n) - 0.25f * static_cast<float>(n);
+        o[static_cast<size_t>(i)] = i;
+      }
+      std::shuffle(k.begin(), k.end(), random);
+      k[static_cast<size_t>(n / 3)] = c.a;
+      k[static_cast<size_t>(n - 2)] = c.b;
+      TSingleList keys;
+      TPersistentObjectList objects;
+      for (int i = 0; i < n; ++i) {
+        keys.Add(k[static_cast<size_t>(i)]);
+        objects.Add(&owners[static_cast<size_t>(i)]);
+      }
+      PlainQuickSort(0, n - 1, k, o);
+      QuickSortLists(0, n - 1, keys, objects);
+      for (int i = 0; i < n; ++i) {
+        const float got = keys[i], want = k[static_cast<size_t>(i)];
+        ASSERT_EQ(std::memcmp(&got, &want, sizeof(float)), 0)
+            << c.name << ", " << n << " keys, position " << i;
+        ASSERT_EQ(objects[i], &owners[static_cast<size_t>(o[static_cast<size_t>(i)])])
+            << c.name << ", " << n << " keys, position " << i;
+      }
+    }
+}
+
 TEST_F(Lists, AssignBetweenLists) {
   TIntegerList ints;
   ints.Add(7);
@@ -340,8 +385,8 @@ TEST_F(Lists, ArchivesAndItemsProperty) {
   t.SetCount(1);
   const std::string vs = v.SaveToString(), ts = t.SaveToString();
   // Version, count, item size, items, then the vector part's own version.
-  EXPECT_EQ(vs, FromBytes({2, 0, 2, 1, 2, 16}) + std::string(reinterpret_cast<const char*>(v.List()), 16) +
-                    FromBytes({2, 0}));
+  EXPECT_EQ(vs, ListText({2, 0, 2, 1, 2, 16}) + std::string(reinterpret_cast<const char*>(v.List()), 16) +
+                    ListText({2, 0}));
   // A texture point list has one version integer fewer.
   EXPECT_EQ(ts.size(), 6u + 8);
 
@@ -397,7 +442,7 @@ TEST_F(Lists, HostileListArchivesAreRejected) {
     TAffineVectorList list;
     list.Add({9, 9, 9});
     try {
-      list.LoadFromString(FromBytes(c.data));
+      list.LoadFromString(ListText(c.data));
       ADD_FAILURE() << "no error: " << c.message;
     } catch (const common::Exception& e) {
       EXPECT_STREQ(e.what(), c.message);
@@ -406,7 +451,7 @@ TEST_F(Lists, HostileListArchivesAreRejected) {
   // A wrong first version leaves the list unchanged.
   TAffineVectorList list;
   list.Add({9, 9, 9});
-  EXPECT_THROW(list.LoadFromString(FromBytes({2, 1})), EFilerException);
+  EXPECT_THROW(list.LoadFromString(ListText({2, 1})), EFilerException);
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(list[0].X, 9);
   // Bad hexadecimal text in the "Items" property.

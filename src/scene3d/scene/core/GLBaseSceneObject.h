@@ -244,8 +244,9 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   void RenderAxes(TRenderContextInfo& rci, uint16_t pattern);
 
   // ---- Extents and picking ----
-  // Half extents without the scale; the base is a unit box.
-  virtual TVector4f AxisAlignedDimensionsUnscaled();
+  // Half extents without the scale; the base is a unit box. Defined here so that a culling pass
+  // over objects that keep the base's answer can skip the virtual call.
+  virtual TVector4f AxisAlignedDimensionsUnscaled() { return {0.5f, 0.5f, 0.5f, 0}; }
   // The unscaled dimensions times Scale, and their length (the culling sphere's radius): inline,
   // since culling takes them for every object in every frame.
   TVector4f AxisAlignedDimensions() {
@@ -258,7 +259,8 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
     return std::sqrt(d.X * d.X + d.Y * d.Y + d.Z * d.Z);
   }
   float BoundingSphereRadiusUnscaled();
-  virtual TVector4f BarycenterAbsolutePosition();
+  // The absolute position here; defined here for the same reason.
+  virtual TVector4f BarycenterAbsolutePosition() { return AbsolutePosition(); }
   // Squared distance from the barycentre, summed in double precision (inline: sorting takes it
   // for every child in every frame).
   float SqrDistanceTo(const TVector4f& point) {
@@ -328,6 +330,7 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   TGLBaseSceneObject* Child(int index) const;
   void DrawSelf(TRenderContextInfo& rci, bool drawChildren);
   void CullingDecision(const TRenderContextInfo& rci, bool& drawSelf, bool& drawChildren);
+  void RenderUnlessCulled(TRenderContextInfo& rci);
   bool HierarchyClipped(const TRenderContextInfo& rci);
   void RenderInView(TRenderContextInfo& rci, bool drawSelf, bool drawChildren);
   void ReadCollection(TStream& stream, bool effects);

@@ -23,11 +23,7 @@ float Length3(const TVector4f& v) { return std::sqrt(v.X * v.X + v.Y * v.Y + v.Z
 
 }  // namespace
 
-TVector4f TGLBaseSceneObject::AxisAlignedDimensionsUnscaled() { return {0.5f, 0.5f, 0.5f, 0}; }
-
 float TGLBaseSceneObject::BoundingSphereRadiusUnscaled() { return Length3(AxisAlignedDimensionsUnscaled()); }
-
-TVector4f TGLBaseSceneObject::BarycenterAbsolutePosition() { return AbsolutePosition(); }
 
 TAxisBox TGLBaseSceneObject::AxisAlignedBoundingBoxUnscaled(bool includeChildren) {
   const TVector4f d = AxisAlignedDimensionsUnscaled();

@@ -84,12 +84,15 @@ inline void TGLBaseSceneObject::CullingDecision(const TRenderContextInfo& rci, b
   }
 }
 
-void TGLBaseSceneObject::Render(TRenderContextInfo& rci) {
+// Render's body, inline so that the loop over the children takes the culled ones without a call.
+inline void TGLBaseSceneObject::RenderUnlessCulled(TRenderContextInfo& rci) {
   if (rci.DrawMode == dsPicking && !GetPickable()) return;
   bool drawSelf = false, drawChildren = false;
   CullingDecision(rci, drawSelf, drawChildren);
   if (drawSelf || drawChildren) RenderInView(rci, drawSelf, drawChildren);
 }
+
+void TGLBaseSceneObject::Render(TRenderContextInfo& rci) { RenderUnlessCulled(rci); }
 
 // Kept apart from Render so that the objects culled away return without setting up the
 // transformation scope and its unwinding.
@@ -208,7 +211,7 @@ void TGLBaseSceneObject::RenderChildren(int first, int last, TRenderContextInfo&
         if (i + kPrefetchAhead <= last)
           static_cast<TGLBaseSceneObject*>(list[i + kPrefetchAhead])->PrefetchRenderFields();
         auto* child = static_cast<TGLBaseSceneObject*>(list[i]);
-        if (child->GetVisible()) child->Render(rci);
+        if (child->GetVisible()) child->RenderUnlessCulled(rci);
       }
       break;
     }

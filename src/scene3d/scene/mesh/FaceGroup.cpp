@@ -150,15 +150,18 @@ void TFGVertexIndexList::BuildList(TRenderContextInfo& rci) {
     LogSkippedGroup(ClassName(), "an index lies outside the vertex list");
     return;
   }
-  CurrentGLEntryPoints().DrawElements(primitive, vertexIndices_.Count(), GL_UNSIGNED_INT, vertexIndices_.List());
+  CurrentGLEntryPoints().DrawElements(primitive, vertexIndices_.Count(), GL_UNSIGNED_INT,
+                                      vertexIndices_.List());
 }
 
 void TFGVertexIndexList::DrawFromBuffer(TMeshObject& mesh, GLenum primitive) {
   if (!indexBuffer_) indexBuffer_ = std::make_unique<TGLVBOElementArrayHandle>();
   indexBuffer_->AllocateHandle();
-  // Indices changed behind Add (through VertexIndices) show in the count at least; the buffer then
-  // follows them rather than drawing past its end.
-  if (indexBuffer_->IsDataNeedUpdate() || uploadedCount_ != vertexIndices_.Count()) {
+  // Appends show in the count, and whatever else changes the list's length (a flush before the
+  // same number of appends, too) in its revision. Indices changed in place through VertexIndices
+  // need InvalidateIndexBuffer.
+  if (indexBuffer_->IsDataNeedUpdate() || uploadedCount_ != vertexIndices_.Count() ||
+      uploadedRevision_ != vertexIndices_.Revision()) {
     const int n = vertexIndices_.Count();
     const int32_t* p = vertexIndices_.List();
     int32_t largest = -1;
@@ -170,6 +173,7 @@ void TFGVertexIndexList::DrawFromBuffer(TMeshObject& mesh, GLenum primitive) {
     indexBuffer_->BufferData(p, static_cast<GLsizeiptr>(n) * 4, GL_STATIC_DRAW);
     indexBuffer_->NotifyDataUpdated();
     uploadedCount_ = n;
+    uploadedRevision_ = vertexIndices_.Revision();
     // A negative index reads as a huge unsigned one.
     uploadedMaxIndex_ = negative ? INT32_MAX : largest;
   }
@@ -391,7 +395,9 @@ void TFGIndexTexCoordList::CheckIndices(const TMeshObject& mesh) const {
 
 TFaceGroups::~TFaceGroups() { Clear(); }
 
-std::unique_ptr<TPersistentObject> TFaceGroups::NewInstance() const { return std::make_unique<TFaceGroups>(); }
+std::unique_ptr<TPersistentObject> TFaceGroups::NewInstance() const {
+  return std::make_unique<TFaceGroups>();
+}
 
 void TFaceGroups::Clear() {
   // As for the mesh-object list: a failed read may leave items of another class behind.

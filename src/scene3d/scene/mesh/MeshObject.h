@@ -44,9 +44,18 @@ constexpr TMeshObjectRenderingOptions RenderingOptionBit(TMeshObjectRenderingOpt
   return static_cast<TMeshObjectRenderingOptions>(1u << o);
 }
 // Which buffer objects hold the current data of their list.
-enum TMeshObjectBuffer : uint8_t { vbVertices, vbNormals, vbColors, vbTexCoords, vbLightMapTexCoords, vbTexCoordsEx };
+enum TMeshObjectBuffer : uint8_t {
+  vbVertices,
+  vbNormals,
+  vbColors,
+  vbTexCoords,
+  vbLightMapTexCoords,
+  vbTexCoordsEx
+};
 using TMeshObjectBuffers = uint8_t;
-constexpr TMeshObjectBuffers MeshBufferBit(TMeshObjectBuffer b) { return static_cast<TMeshObjectBuffers>(1u << b); }
+constexpr TMeshObjectBuffers MeshBufferBit(TMeshObjectBuffer b) {
+  return static_cast<TMeshObjectBuffers>(1u << b);
+}
 
 // Face-group primitives: GL_TRIANGLES, GL_TRIANGLE_STRIP, GL_TRIANGLES, GL_TRIANGLE_FAN, GL_QUADS.
 enum TFaceGroupMode : uint8_t { fgTriangles, fgTriangleStrip, fgTriangles2, fgTriangleFan, fgQuads };
@@ -117,7 +126,7 @@ class TFaceGroup : public TPersistentObject {
 
 // The vertex-index face group: one glDrawElements of 32-bit indices, from an element buffer when
 // the mesh object uses buffers. The buffer is uploaded again only after the indices changed (every
-// Add marks it), so a static mesh uploads its indices once.
+// Add changes their count, which the next draw compares), so a static mesh uploads its indices once.
 class TFGVertexIndexList : public TFaceGroup {
  public:
   explicit TFGVertexIndexList(TFaceGroups* owner = nullptr);
@@ -132,11 +141,10 @@ class TFGVertexIndexList : public TFaceGroup {
   TFaceGroupMode Mode() const { return mode_; }
   void SetMode(TFaceGroupMode mode) { mode_ = mode; }
 
-  // Appends one index and marks the index buffer changed.
-  void Add(int32_t index) {
-    vertexIndices_.Add(index);
-    InvalidateIndexBuffer();
-  }
+  // Appends one index; the next draw from the index buffer uploads it again. The draw sees the new
+  // count, so the append itself stays a plain list append (the preview mesh makes 393,216 of them
+  // at every edit).
+  void Add(int32_t index) { vertexIndices_.Add(index); }
   void InvalidateIndexBuffer() {
     if (indexBuffer_) indexBuffer_->NotifyChangesOfData();
   }
@@ -170,8 +178,10 @@ class TFGVertexIndexList : public TFaceGroup {
  private:
   void DrawFromBuffer(TMeshObject& mesh, GLenum primitive);
   std::unique_ptr<TGLVBOElementArrayHandle> indexBuffer_;
-  // What the element buffer holds: its index count and the largest index in it.
+  // What the element buffer holds: its index count, the index list's revision then, and the
+  // largest index in it.
   int uploadedCount_ = 0;
+  int uploadedRevision_ = 0;
   int32_t uploadedMaxIndex_ = -1;
 };
 

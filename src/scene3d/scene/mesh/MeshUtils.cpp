@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 #include "scene3d/gl/GLContext.h"
@@ -38,26 +42,27 @@ const std::array<float, 256>& ReciprocalTable() {
 // to go through at every edit.
 //
 // Each vertex's running sum lives in a 16-byte slot of its own while the triangles are added: x, y
-// and z, and in the fourth lane the vertex's triangle counter as an integer. One aligned load, one
-// float addition of (x, y, z, 0), one integer addition of (0, 0, 0, 1) and one store then add a
-// triangle to a vertex, where the 12-byte items of the list took two loads and two stores plus the
-// byte counter's own. For the float operations that pass over the counter to leave it alone (and
-// to stay clear of subnormal numbers, which some processors handle slowly), its bits must read as an
-// ordinary number: it starts at the bits of 1.0f (whose low byte is 0, so the low byte is the count
-// modulo 256), and every kCounterChunk triangles it is brought back to that start plus its low
-// byte, long before it could leave the numbers from 1 to 2.
-constexpr int kBlock = 256;  // triangles, a multiple of 4
-constexpr uint32_t kCounterStart = 0x3F800000u;
+// and z, and in the fourth lane the vertex's number of triangles, counted in single precision. Each
+// triangle's normal carries 1 in its fourth lane, so one aligned load, one float addition and one
+// store add a triangle to a vertex, where the 12-byte items of the list took two loads and two
+// stores plus the byte counter's own. A vertex shared by neighbouring triangles gets its additions
+// one after the other, each waiting for the store before it, so the fewer steps between a load and
+// its store the better. Whole numbers count exactly up to 2^24; every kCounterChunk triangles each
+// count is brought back to its value modulo 256, long before it could get there.
+constexpr int kBlock = 256;                  // triangles, a multiple of 8
 constexpr int kCounterChunk = kBlock << 12;  // 2^20 triangles: 3 x 2^20 counts at most between resets
 
 struct alignas(16) TVertexSum {
   float X, Y, Z;
-  uint32_t Counter;
+  float Count;
 };
+
+// The count modulo 256 (the byte counter's value).
+inline uint32_t CountByte(float count) { return static_cast<uint32_t>(count) & 0xFFu; }
 static_assert(sizeof(TVertexSum) == 16);
 
 struct TTriangleNormals {
-  // (x, y, z, 0) of each triangle.
+  // (x, y, z, 1) of each triangle.
   alignas(16) float N[kBlock][4];
   // Whether all three indices of the triangle lie in the vertex list; the others are skipped.
   bool Inside[kBlock];
@@ -124,8 +129,9 @@ inline void FourNormals(const TVector3f* v, int n, const int32_t* idx, float (*o
   const __m128 y = _mm_sub_ps(_mm_mul_ps(uz, vx), _mm_mul_ps(ux, vz));
   const __m128 z = _mm_sub_ps(_mm_mul_ps(ux, vy), _mm_mul_ps(uy, vx));
   const __m128 n2 = _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y)), _mm_mul_ps(z, z));
-  const __m128 k = _mm_and_ps(_mm_cmpgt_ps(n2, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(n2)));
-  __m128 r0 = _mm_mul_ps(x, k), r1 = _mm_mul_ps(y, k), r2 = _mm_mul_ps(z, k), r3 = _mm_setzero_ps();
+  const __m128 k =
+      _mm_and_ps(_mm_cmpgt_ps(n2, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(n2)));
+  __m128 r0 = _mm_mul_ps(x, k), r1 = _mm_mul_ps(y, k), r2 = _mm_mul_ps(z, k), r3 = _mm_set1_ps(1.0f);
   _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
   _mm_store_ps(out[0], r0);
   _mm_store_ps(out[1], r1);
@@ -137,10 +143,9 @@ inline void FourNormals(const TVector3f* v, int n, const int32_t* idx, float (*o
 using TNormal = __m128;
 inline TNormal LoadNormal(const float* normal) { return _mm_load_ps(normal); }
 
-// Adds a triangle's (x, y, z, 0) to a vertex's sum and one to its counter.
+// Adds a triangle's (x, y, z, 1) to a vertex's sum and count.
 inline void AddNormal(TVertexSum& sum, TNormal normal) {
-  const __m128 s = _mm_add_ps(_mm_load_ps(&sum.X), normal);
-  _mm_store_ps(&sum.X, _mm_castsi128_ps(_mm_add_epi32(_mm_castps_si128(s), _mm_setr_epi32(0, 0, 0, 1))));
+  _mm_store_ps(&sum.X, _mm_add_ps(_mm_load_ps(&sum.X), normal));
 }
 
 #else
@@ -157,7 +162,7 @@ inline void FourNormals(const TVector3f* v, int, const int32_t* idx, float (*out
     out[t][0] = x * k;
     out[t][1] = y * k;
     out[t][2] = z * k;
-    out[t][3] = 0;
+    out[t][3] = 1;
   }
 }
 
@@ -168,21 +173,15 @@ inline void AddNormal(TVertexSum& sum, TNormal normal) {
   sum.X += normal[0];
   sum.Y += normal[1];
   sum.Z += normal[2];
-  ++sum.Counter;
+  sum.Count += normal[3];
 }
 
 #endif
 
-// Whether the triangle's three indices lie in 0..n-1.
-inline bool Inside(const int32_t* c, int n) {
-  const auto u = static_cast<uint32_t>(n);
-  return (static_cast<uint32_t>(c[0]) < u) & (static_cast<uint32_t>(c[1]) < u) & (static_cast<uint32_t>(c[2]) < u);
-}
-
-// A whole block of kBlock triangles whose indices all lie in 0..n-2.
-void AddPlainBlock(const TVector3f* v, int n, const int32_t* idx, TTriangleNormals& normals,
-                   TVertexSum* sums) {
-  for (int t = 0; t < kBlock; t += 4) FourNormals<true>(v, n, idx + 3 * t, &normals.N[t]);
+// Adds the normals of a whole block of triangles (all inside the list) to their vertices, in
+// triangle order.
+[[gnu::always_inline]] inline void AddBlockNormals(const int32_t* idx, const TTriangleNormals& normals,
+                                                   TVertexSum* sums) {
 #pragma GCC unroll 4
   for (int t = 0; t < kBlock; ++t) {
     const int32_t* c = idx + 3 * t;
@@ -193,6 +192,106 @@ void AddPlainBlock(const TVector3f* v, int n, const int32_t* idx, TTriangleNorma
   }
 }
 
+#if defined(__x86_64__)
+// The same steps eight triangles at a time on processors with 256-bit vectors: every lane does the
+// very operations the four-wide path does (no fused multiply-add), so the bits are the same.
+#define ZEPHOR_WIDE __attribute__((target("avx2")))
+#define ZEPHOR_WIDE_INLINE __attribute__((target("avx2"), always_inline)) inline
+
+// Whether all `count` indices (a multiple of 8) lie in 0..n-2, through their unsigned maximum.
+ZEPHOR_WIDE bool PlainBlockWide(const int32_t* idx, int count, int n) {
+  __m256i most = _mm256_setzero_si256();
+  for (int k = 0; k < count; k += 8)
+    most = _mm256_max_epu32(most, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(idx + k)));
+  const __m128i half = _mm_max_epu32(_mm256_castsi256_si128(most), _mm256_extracti128_si256(most, 1));
+  const __m128i quarter = _mm_max_epu32(half, _mm_shuffle_epi32(half, _MM_SHUFFLE(1, 0, 3, 2)));
+  const __m128i top = _mm_max_epu32(quarter, _mm_shuffle_epi32(quarter, _MM_SHUFFLE(2, 3, 0, 1)));
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(top)) < static_cast<uint32_t>(n - 1);
+}
+
+// Rows (a0 | b0) .. (a3 | b3) of two 4 x 4 blocks into their columns, each half on its own.
+ZEPHOR_WIDE_INLINE void TransposeHalves(__m256& r0, __m256& r1, __m256& r2, __m256& r3) {
+  const __m256 t0 = _mm256_unpacklo_ps(r0, r1), t1 = _mm256_unpackhi_ps(r0, r1);
+  const __m256 t2 = _mm256_unpacklo_ps(r2, r3), t3 = _mm256_unpackhi_ps(r2, r3);
+  r0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
+  r1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
+  r2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
+  r3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));
+}
+
+// Vertex i in the low half, vertex j in the high one (both followed by another vertex).
+ZEPHOR_WIDE_INLINE __m256 LoadPair(const TVector3f* v, int32_t i, int32_t j) {
+  return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(&v[i].X)), _mm_loadu_ps(&v[j].X), 1);
+}
+
+// Corner c of triangles t..t+7 (every vertex followed by another): triangles t..t+3 in the low
+// halves, t+4..t+7 in the high ones.
+ZEPHOR_WIDE_INLINE void LoadCornersWide(const TVector3f* v, const int32_t* corner, __m256& x, __m256& y,
+                                        __m256& z) {
+  __m256 r0 = LoadPair(v, corner[0], corner[12]), r1 = LoadPair(v, corner[3], corner[15]),
+         r2 = LoadPair(v, corner[6], corner[18]), r3 = LoadPair(v, corner[9], corner[21]);
+  TransposeHalves(r0, r1, r2, r3);
+  x = r0;
+  y = r1;
+  z = r2;
+}
+
+ZEPHOR_WIDE_INLINE void StoreHalves(__m256 r, float* low, float* high) {
+  _mm_store_ps(low, _mm256_castps256_ps128(r));
+  _mm_store_ps(high, _mm256_extractf128_ps(r, 1));
+}
+
+ZEPHOR_WIDE_INLINE void EightNormals(const TVector3f* v, const int32_t* idx, float (*out)[4]) {
+  __m256 ax, ay, az, bx, by, bz, cx, cy, cz;
+  LoadCornersWide(v, idx, ax, ay, az);
+  LoadCornersWide(v, idx + 1, bx, by, bz);
+  LoadCornersWide(v, idx + 2, cx, cy, cz);
+  const __m256 ux = _mm256_sub_ps(bx, ax), uy = _mm256_sub_ps(by, ay), uz = _mm256_sub_ps(bz, az);
+  const __m256 vx = _mm256_sub_ps(cx, ax), vy = _mm256_sub_ps(cy, ay), vz = _mm256_sub_ps(cz, az);
+  const __m256 x = _mm256_sub_ps(_mm256_mul_ps(uy, vz), _mm256_mul_ps(uz, vy));
+  const __m256 y = _mm256_sub_ps(_mm256_mul_ps(uz, vx), _mm256_mul_ps(ux, vz));
+  const __m256 z = _mm256_sub_ps(_mm256_mul_ps(ux, vy), _mm256_mul_ps(uy, vx));
+  const __m256 n2 =
+      _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(x, x), _mm256_mul_ps(y, y)), _mm256_mul_ps(z, z));
+  const __m256 k = _mm256_and_ps(_mm256_cmp_ps(n2, _mm256_setzero_ps(), _CMP_GT_OS),
+                                 _mm256_div_ps(_mm256_set1_ps(1.0f), _mm256_sqrt_ps(n2)));
+  __m256 r0 = _mm256_mul_ps(x, k), r1 = _mm256_mul_ps(y, k), r2 = _mm256_mul_ps(z, k),
+         r3 = _mm256_set1_ps(1.0f);
+  TransposeHalves(r0, r1, r2, r3);
+  StoreHalves(r0, out[0], out[4]);
+  StoreHalves(r1, out[1], out[5]);
+  StoreHalves(r2, out[2], out[6]);
+  StoreHalves(r3, out[3], out[7]);
+}
+
+ZEPHOR_WIDE void AddPlainBlockWide(const TVector3f* v, const int32_t* idx, TTriangleNormals& normals,
+                                   TVertexSum* sums) {
+  for (int t = 0; t < kBlock; t += 8) EightNormals(v, idx + 3 * t, &normals.N[t]);
+  AddBlockNormals(idx, normals, sums);
+}
+
+std::atomic<bool> wideVectorsAllowed{true};
+
+bool UseWideVectors() {
+  static const bool present = __builtin_cpu_supports("avx2");
+  return present && wideVectorsAllowed.load(std::memory_order_relaxed);
+}
+#endif
+
+// Whether the triangle's three indices lie in 0..n-1.
+inline bool Inside(const int32_t* c, int n) {
+  const auto u = static_cast<uint32_t>(n);
+  return (static_cast<uint32_t>(c[0]) < u) & (static_cast<uint32_t>(c[1]) < u) &
+         (static_cast<uint32_t>(c[2]) < u);
+}
+
+// A whole block of kBlock triangles whose indices all lie in 0..n-2.
+void AddPlainBlock(const TVector3f* v, int n, const int32_t* idx, TTriangleNormals& normals,
+                   TVertexSum* sums) {
+  for (int t = 0; t < kBlock; t += 4) FourNormals<true>(v, n, idx + 3 * t, &normals.N[t]);
+  AddBlockNormals(idx, normals, sums);
+}
+
 // Any block of `count` triangles (at most kBlock). Triangles with an index outside 0..n-1 are
 // skipped; a group of four with one of them is made with index 0 in its place (only n > 0 gets
 // here) so no vertex outside the list is read.
@@ -201,7 +300,8 @@ void AddCheckedBlock(const TVector3f* v, int n, const int32_t* idx, int count, T
   for (int t = 0; t < count; t += 4) {
     const int32_t* group = idx + 3 * t;
     if (count - t >= 4) {
-      const bool a = Inside(group, n), b = Inside(group + 3, n), c = Inside(group + 6, n), d = Inside(group + 9, n);
+      const bool a = Inside(group, n), b = Inside(group + 3, n), c = Inside(group + 6, n),
+                 d = Inside(group + 9, n);
       out.Inside[t] = a;
       out.Inside[t + 1] = b;
       out.Inside[t + 2] = c;
@@ -228,15 +328,8 @@ void AddCheckedBlock(const TVector3f* v, int n, const int32_t* idx, int count, T
   }
 }
 
-// Every sum (0, 0, 0) with its counter at the start.
-void StartSums(TVertexSum* sums, int n) {
-#if defined(__SSE2__)
-  const __m128 start = _mm_castsi128_ps(_mm_setr_epi32(0, 0, 0, static_cast<int32_t>(kCounterStart)));
-  for (int k = 0; k < n; ++k) _mm_store_ps(&sums[k].X, start);
-#else
-  for (int k = 0; k < n; ++k) sums[k] = {0, 0, 0, kCounterStart};
-#endif
-}
+// Every sum and count 0.
+void StartSums(TVertexSum* sums, int n) { std::fill(sums, sums + n, TVertexSum{0, 0, 0, 0}); }
 
 // The normals: each sum times 1 / (its count modulo 256), 0 for none.
 void FinishSums(const TVertexSum* sums, int n, TVector3f* out) {
@@ -246,16 +339,16 @@ void FinishSums(const TVertexSum* sums, int n, TVector3f* out) {
   // reaches into the next vertex, which is written right after.
   for (int k = 0; k + 1 < n; ++k) {
     const __m128 s = _mm_load_ps(&sums[k].X);
-    _mm_storeu_ps(&out[k].X, _mm_mul_ps(s, _mm_set1_ps(table[sums[k].Counter & 0xFFu])));
+    _mm_storeu_ps(&out[k].X, _mm_mul_ps(s, _mm_set1_ps(table[CountByte(sums[k].Count)])));
   }
 #else
   for (int k = 0; k + 1 < n; ++k) {
-    const float r = table[sums[k].Counter & 0xFFu];
+    const float r = table[CountByte(sums[k].Count)];
     out[k] = {sums[k].X * r, sums[k].Y * r, sums[k].Z * r};
   }
 #endif
   const TVertexSum& s = sums[n - 1];
-  const float r = table[s.Counter & 0xFFu];
+  const float r = table[CountByte(s.Count)];
   out[n - 1] = {s.X * r, s.Y * r, s.Z * r};
 }
 
@@ -265,7 +358,16 @@ TVector3f VertexOrZero(const TAffineVectorList& vertices, int32_t index) {
 
 }  // namespace
 
-std::unique_ptr<TAffineVectorList> BuildNormals(const TAffineVectorList& vertices, const TIntegerList& indices) {
+void AllowWideVectorsInBuildNormals(bool allowed) {
+#if defined(__x86_64__)
+  wideVectorsAllowed.store(allowed, std::memory_order_relaxed);
+#else
+  (void)allowed;
+#endif
+}
+
+std::unique_ptr<TAffineVectorList> BuildNormals(const TAffineVectorList& vertices,
+                                                const TIntegerList& indices) {
   auto result = std::make_unique<TAffineVectorList>();
   const int n = vertices.Count();
   if (n == 0) return result;
@@ -275,11 +377,23 @@ std::unique_ptr<TAffineVectorList> BuildNormals(const TAffineVectorList& vertice
   const int32_t* idx = indices.List();
   const int triangles = indices.Count() / 3;
   TTriangleNormals normals;
+#if defined(__x86_64__)
+  const bool wide = UseWideVectors();
+#endif
   for (int start = 0; start < triangles; start += kBlock) {
     if (start > 0 && start % kCounterChunk == 0)
-      for (int k = 0; k < n; ++k) sums[k].Counter = kCounterStart | (sums[k].Counter & 0xFFu);
+      for (int k = 0; k < n; ++k) sums[k].Count = static_cast<float>(CountByte(sums[k].Count));
     const int count = std::min(kBlock, triangles - start);
     const int32_t* block = idx + 3 * start;
+#if defined(__x86_64__)
+    if (wide) {
+      if (count == kBlock && PlainBlockWide(block, 3 * kBlock, n))
+        AddPlainBlockWide(v, block, normals, sums.get());
+      else
+        AddCheckedBlock(v, n, block, count, normals, sums.get());
+      continue;
+    }
+#endif
     if (count == kBlock && PlainBlock(block, 3 * kBlock, n))
       AddPlainBlock(v, n, block, normals, sums.get());
     else

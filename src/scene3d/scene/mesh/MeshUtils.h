@@ -15,7 +15,11 @@ namespace gl3d {
 // again, so a vertex whose faces disagree gets a normal shorter than 1 and a vertex of no triangle
 // the zero vector. The indices are read in whole triangles up to the last whole one; a triangle
 // with an index outside the vertex list is skipped.
-std::unique_ptr<TAffineVectorList> BuildNormals(const TAffineVectorList& vertices, const TIntegerList& indices);
+std::unique_ptr<TAffineVectorList> BuildNormals(const TAffineVectorList& vertices,
+                                                const TIntegerList& indices);
+// Whether BuildNormals may use 256-bit vectors where the processor has them (the default); tests
+// turn it off to check the four-wide path on such processors too. The results are the same.
+void AllowWideVectorsInBuildNormals(bool allowed);
 
 // Appends the triangles of a strip: (v[k], v[k+1], v[k+2]) for even k and (v[k+2], v[k+1], v[k])
 // for odd k, so every triangle keeps the strip's winding. Nothing for fewer than 3 points.

@@ -14,11 +14,11 @@ using shape_test::SettingsGuard;
 
 namespace {
 
-int gResizeWidth = 0;
-int gResizeHeight = 0;
-void RecordResize(int32_t w, int32_t h) {
-  gResizeWidth = w;
-  gResizeHeight = h;
+int gTurnedWidth = 0;
+int gTurnedHeight = 0;
+void RecordTurnResize(int32_t w, int32_t h) {
+  gTurnedWidth = w;
+  gTurnedHeight = h;
 }
 
 // A plane whose points all differ and lie well inside the range: (i, j) -> (i/300, j/300, (i - j)/600).
@@ -139,7 +139,7 @@ TEST(InsideOut, ReversesEveryRow) {
 }
 
 TEST(Rotate, QuarterTurnOf65x17KeepsFlagsOnTheirPoints) {
-  SetTextureResizeHook(&RecordResize);
+  SetTextureResizeHook(&RecordTurnResize);
   auto cs = Numbered(SCTYPE_PLANE, 65, 17);
   auto before = std::make_unique<TCS>(*cs);
   cs->RP[10][3] = true;
@@ -151,8 +151,8 @@ TEST(Rotate, QuarterTurnOf65x17KeepsFlagsOnTheirPoints) {
   SetTextureResizeHook(nullptr);
   EXPECT_EQ(cs->CPMaxI, 17);
   EXPECT_EQ(cs->CPMaxJ, 65);
-  EXPECT_EQ(gResizeWidth, 256);
-  EXPECT_EQ(gResizeHeight, 1024);
+  EXPECT_EQ(gTurnedWidth, 256);
+  EXPECT_EQ(gTurnedHeight, 1024);
   // Old (i, j) lands on new (16 - j, i).
   for (int i = 0; i < 65; ++i)
     for (int j = 0; j < 17; ++j)

@@ -19,10 +19,9 @@ using shape_test::ExpectNear3;
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 
 TDbl3D RotatedZ(const TDbl3D& p, double degrees) {
-  const double a = degrees * kPi / 180;
+  const double a = degrees * std::numbers::pi / 180;
   return TDbl3D{{p[0] * std::cos(a) - p[1] * std::sin(a), p[0] * std::sin(a) + p[1] * std::cos(a), p[2]}};
 }
 
@@ -39,11 +38,11 @@ void ExpectAllFiniteInRange(const TCS& cs) {
 }  // namespace
 
 TEST(TwistPresets, DirectionAngle2D) {
-  EXPECT_DOUBLE_EQ(DirectionAngle2D(-1, 0, 5), 3 * kPi / 2);
-  EXPECT_DOUBLE_EQ(DirectionAngle2D(1, 0, 5), kPi / 2);
+  EXPECT_DOUBLE_EQ(DirectionAngle2D(-1, 0, 5), 3 * std::numbers::pi / 2);
+  EXPECT_DOUBLE_EQ(DirectionAngle2D(1, 0, 5), std::numbers::pi / 2);
   EXPECT_DOUBLE_EQ(DirectionAngle2D(0, 0, 5), 5);
-  EXPECT_DOUBLE_EQ(DirectionAngle2D(1, 1, 5), kPi / 4);
-  EXPECT_DOUBLE_EQ(DirectionAngle2D(-1, -1, 5), -3 * kPi / 4);
+  EXPECT_DOUBLE_EQ(DirectionAngle2D(1, 1, 5), std::numbers::pi / 4);
+  EXPECT_DOUBLE_EQ(DirectionAngle2D(-1, -1, 5), -3 * std::numbers::pi / 4);
 }
 
 // Rows 3 to 6 with 40 degrees: row 6 stays, rows 5, 4, 3 turn by -10, -20, -30 degrees and
@@ -203,7 +202,7 @@ TEST(TwistPresets, MakeCircularPolygon) {
   for (int k = 0; k < 5; ++k) {
     EXPECT_NEAR(std::hypot(p[k][0] - cx, p[k][1] - cy), r, 1e-12);
     const double a = std::atan2(p[k][1] - cy, p[k][0] - cx);
-    EXPECT_NEAR(std::remainder(a - (farAngle - 2 * kPi * k / 5), 2 * kPi), 0.0, 1e-12) << k;
+    EXPECT_NEAR(std::remainder(a - (farAngle - 2 * std::numbers::pi * k / 5), 2 * std::numbers::pi), 0.0, 1e-12) << k;
   }
   EXPECT_EQ(p[5][0], p[0][0]);
   EXPECT_EQ(p[5][1], p[0][1]);
@@ -229,7 +228,7 @@ TEST(TwistPresets, MakeCircularPolygonDegenerate) {
   }
   const double a0 = std::atan2(rep[0][1] - cy, rep[0][0] - cx),
                a1 = std::atan2(rep[1][1] - cy, rep[1][0] - cx);
-  EXPECT_NEAR(std::remainder(a1 - a0 + 2 * kPi / 5, 2 * kPi), 0.0, 1e-12);
+  EXPECT_NEAR(std::remainder(a1 - a0 + 2 * std::numbers::pi / 5, 2 * std::numbers::pi), 0.0, 1e-12);
   MakeCircularPolygon(1, rep.data());
   MakeCircularPolygon(0, nullptr);
 }
@@ -290,13 +289,13 @@ TEST(TwistPresets, CushionOnNineRowsWorkedByHand) {
   // Rows 1 and 2 of the source lie at one height: a flat lower parabola z = -0.75.
   for (int i = 0; i < 9; ++i) ExpectEqual3(cs->CP[i][0], (TDbl3D{{0, 0, -0.75}}));
   for (int i = 0; i < 8; ++i) {
-    const double th = 2 * kPi * i / 8;
+    const double th = 2 * std::numbers::pi * i / 8;
     ExpectNear3(cs->CP[i][1], (TDbl3D{{0.375 * std::cos(th), 0, -0.75}}), 1e-15);
   }
   // Row 3: the source point (0.75, 0, -0.375) blended towards the cap's height.
-  const double v = kPi / 4, zs = -0.375, B = (zs - 0.75 * std::cos(v)) / 2, D = zs - B;
+  const double v = std::numbers::pi / 4, zs = -0.375, B = (zs - 0.75 * std::cos(v)) / 2, D = zs - B;
   for (int i = 0; i < 8; ++i) {
-    const double th = 2 * kPi * i / 8;
+    const double th = 2 * std::numbers::pi * i / 8;
     ExpectNear3(cs->CP[i][3],
                 (TDbl3D{{0.75 * std::cos(th), std::sin(th) * std::sin(v), B + D * std::cos(2 * th)}}), 1e-15);
   }

@@ -13,7 +13,6 @@ using namespace shape;
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
 
 TDbl2D P2(double x, double y) { return TDbl2D{{x, y}}; }
 
@@ -202,7 +201,7 @@ TEST(WarpFrame, CornerWarpIsBilinear) {
 
 TEST(WarpFrame, RotationSnapsToTheGridAngleStep) {
   AngleStepGuard guard;
-  settings::GridAngleStep = 2 * kPi / 36;  // "GridRad" 36: steps of 10 degrees
+  settings::GridAngleStep = 2 * std::numbers::pi / 36;  // "GridRad" 36: steps of 10 degrees
   auto cs = FrameShape(-1, -1, 1, 1);
   const TDbl2D start = P2(1.0, 0.0);
   struct Case {
@@ -210,12 +209,12 @@ TEST(WarpFrame, RotationSnapsToTheGridAngleStep) {
   };
   for (const Case c : {Case{23, 20}, Case{26, 30}, Case{4, 0}, Case{-16, -20}, Case{178, 180}}) {
     SCOPED_TRACE(c.degrees);
-    const double a = c.degrees * kPi / 180;
+    const double a = c.degrees * std::numbers::pi / 180;
     const TDbl2D mouse = P2(2 * std::cos(a), 2 * std::sin(a));
     TFrameTransform snap, free;
     ASSERT_TRUE(FrameRotation(*cs, start, mouse, true, snap));
     ASSERT_TRUE(FrameRotation(*cs, start, mouse, false, free));
-    const double s = c.snapped * kPi / 180;
+    const double s = c.snapped * std::numbers::pi / 180;
     ExpectPoint(ApplyFrameTransform(snap, P2(1, 0)), std::cos(s), std::sin(s));
     ExpectPoint(ApplyFrameTransform(free, P2(1, 0)), std::cos(a), std::sin(a));
   }
@@ -240,10 +239,10 @@ TEST(WarpFrame, SnappingWithoutAUsableStepTurnsNothing) {
 }
 
 TEST(WarpFrame, FrameAngleOnTheVertical) {
-  EXPECT_DOUBLE_EQ(FrameAngle(P2(1, 3), P2(1, 2)), kPi / 2);
-  EXPECT_DOUBLE_EQ(FrameAngle(P2(1, 2), P2(1, 2)), kPi / 2);
-  EXPECT_DOUBLE_EQ(FrameAngle(P2(1, 1), P2(1, 2)), -kPi / 2);
-  EXPECT_DOUBLE_EQ(FrameAngle(P2(0, 1), P2(1, 2)), -3 * kPi / 4);
+  EXPECT_DOUBLE_EQ(FrameAngle(P2(1, 3), P2(1, 2)), std::numbers::pi / 2);
+  EXPECT_DOUBLE_EQ(FrameAngle(P2(1, 2), P2(1, 2)), std::numbers::pi / 2);
+  EXPECT_DOUBLE_EQ(FrameAngle(P2(1, 1), P2(1, 2)), -std::numbers::pi / 2);
+  EXPECT_DOUBLE_EQ(FrameAngle(P2(0, 1), P2(1, 2)), -3 * std::numbers::pi / 4);
 }
 
 TEST(WarpFrame, SetFrameCornersAndHandles) {

@@ -10,5 +10,5 @@ class SceneEnvironment : public ::testing::Environment {
   void SetUp() override { gl3d::Scene3dSceneStartup(); }
   void TearDown() override { gl3d::Scene3dSceneShutdown(); }
 };
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new SceneEnvironment);
+const auto* const kSceneEnvironment = ::testing::AddGlobalTestEnvironment(new SceneEnvironment);
 }  // namespace

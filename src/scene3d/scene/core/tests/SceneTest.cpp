@@ -21,7 +21,7 @@ using gl3d::test::TCountingBuffer;
 
 namespace {
 
-void ExpectMatrix(const TMatrix4f& a, const TMatrix4f& b, float tol) {
+void ExpectSceneMatrix(const TMatrix4f& a, const TMatrix4f& b, float tol) {
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j) EXPECT_NEAR(a[i][j], b[i][j], tol) << "[" << i << "][" << j << "]";
 }
@@ -223,7 +223,7 @@ TEST_F(CameraProjection, StylesLoadTheirMatrices) {
 
   // The editor's view: near 1.66499, far 91.66499, left/right ∓0.440529, bottom/top ∓0.5.
   const TMatrix4f editor = project(csPerspective);
-  ExpectMatrix(editor, CreateFrustumMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
+  ExpectSceneMatrix(editor, CreateFrustumMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
   EXPECT_NEAR(camera.NearPlane(), 1.66499f, 5e-6);
   EXPECT_NEAR(camera.ViewPortRadius(), 0.400232f, 1e-6);
   // Twice the focal length: twice the near distance, half the tangent of the field of view.
@@ -234,9 +234,9 @@ TEST_F(CameraProjection, StylesLoadTheirMatrices) {
   EXPECT_NEAR(doubled[1][1], 2 * editor[1][1], 1e-4);
   camera.SetFocalLength(100);
 
-  ExpectMatrix(project(csOrthogonal),
+  ExpectSceneMatrix(project(csOrthogonal),
                CreateOrthoMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
-  ExpectMatrix(project(csOrtho2D), CreateOrthoMatrix(0, 400, 0, 454, -1, 1), 0);
+  ExpectSceneMatrix(project(csOrtho2D), CreateOrthoMatrix(0, 400, 0, 454, -1, 1), 0);
   EXPECT_EQ(camera.NearPlane(), -1);
   const TMatrix4f infinite = project(csInfinitePerspective);
   EXPECT_NEAR(infinite[2][2], 0.0001f - 1, 1e-7);
@@ -263,7 +263,7 @@ TEST_F(CameraProjection, StylesLoadTheirMatrices) {
   EXPECT_EQ(camera.ViewPortRadius(), 7);
   t.ResetToIdentity();
   camera.ApplyPerspective(viewport, 0, 454, 96);
-  ExpectMatrix(t.GetProjectionMatrix(), IdentityMatrix4f, 0);
+  ExpectSceneMatrix(t.GetProjectionMatrix(), IdentityMatrix4f, 0);
 }
 
 TEST_F(CameraProjection, ViewLooksAlongDirectionOrAtTheTarget) {
@@ -274,7 +274,7 @@ TEST_F(CameraProjection, ViewLooksAlongDirectionOrAtTheTarget) {
   TGLTransformation& t = ctx->PipelineTransformation();
   t.ResetToIdentity();
   camera->Apply();
-  ExpectMatrix(t.GetViewMatrix(), CreateLookAtMatrix({1, 2, 3, 1}, {1, 2, 2, 1}, {0, 1, 0, 0}), 1e-6f);
+  ExpectSceneMatrix(t.GetViewMatrix(), CreateLookAtMatrix({1, 2, 3, 1}, {1, 2, 2, 1}, {0, 1, 0, 0}), 1e-6f);
   EXPECT_TRUE(VectorEquals4f(camera->LastDirection(), {0, 0, -1, 0}));
 
   auto* target = scene.Objects()->AddNewChild<TGLBaseSceneObject>();
@@ -282,13 +282,13 @@ TEST_F(CameraProjection, ViewLooksAlongDirectionOrAtTheTarget) {
   camera->SetTargetObject(target);
   t.ResetToIdentity();
   camera->Apply();
-  ExpectMatrix(t.GetViewMatrix(), CreateLookAtMatrix({1, 2, 3, 1}, {1, 2, -7, 1}, {0, 1, 0, 0}), 1e-6f);
+  ExpectSceneMatrix(t.GetViewMatrix(), CreateLookAtMatrix({1, 2, 3, 1}, {1, 2, -7, 1}, {0, 1, 0, 0}), 1e-6f);
   int calls = 0;
   camera->OnApplyView = [&calls](TObject*) { ++calls; };
   t.ResetToIdentity();
   camera->Apply();
   EXPECT_EQ(calls, 1);
-  ExpectMatrix(t.GetViewMatrix(), IdentityMatrix4f, 0);
+  ExpectSceneMatrix(t.GetViewMatrix(), IdentityMatrix4f, 0);
 }
 
 // ---- Lights ----

@@ -120,6 +120,14 @@ TEST_F(MeshRender, BuffersAreUploadedOnlyAfterAChange) {
   Frame();
   EXPECT_EQ(Uploads(GL_ARRAY_BUFFER), (std::vector<int64_t>{82 * 12}));
   EXPECT_EQ(Calls("DrawElements").size(), 1u);
+  // A rebuild of the same length: flushed, then as many indices added.
+  const int count = group->VertexIndices()->Count();
+  group->VertexIndices()->Flush();
+  for (int i = 0; i < count; ++i) group->Add(i % 3);
+  Frame();
+  EXPECT_EQ(Uploads(GL_ELEMENT_ARRAY_BUFFER), (std::vector<int64_t>{count * 4}));
+  Frame();
+  EXPECT_TRUE(Uploads(GL_ELEMENT_ARRAY_BUFFER).empty());
 }
 
 TEST_F(MeshRender, ADrawInsideAListCompilationGivesUpBuffersForGood) {

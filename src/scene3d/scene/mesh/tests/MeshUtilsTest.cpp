@@ -48,7 +48,9 @@ TEST(BuildNormals, SharedVerticesAverageTheirFacesWithoutRenormalising) {
       {"two faces", Indices({0, 1, 2, 0, 3, 1}), {{0, 0.5f, 0.5f}, {0, 0.5f, 0.5f}, {0, 0, 1}, {0, 1, 0}}},
       {"no indices", Indices({}), {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}},
       // A trailing partial triangle and a triangle that reaches past the vertices are skipped.
-      {"partial and outside", Indices({0, 1, 2, 0, 3, 9, 0, 3}), {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 0}}},
+      {"partial and outside",
+       Indices({0, 1, 2, 0, 3, 9, 0, 3}),
+       {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 0}}},
       {"negative index", Indices({0, 1, 2, -1, 3, 1}), {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 0}}},
   };
   for (Case& c : cases) {
@@ -145,34 +147,50 @@ testing::AssertionResult SameBitsAsPlainNormals(const TAffineVectorList& vertice
   return testing::AssertionSuccess();
 }
 
+// Runs a check with and without the 256-bit path (where the processor has one), and leaves it
+// allowed again.
+template <typename Check>
+void WithBothVectorWidths(Check check) {
+  for (const bool wide : {true, false}) {
+    SCOPED_TRACE(wide ? "wide vectors allowed" : "four-wide vectors");
+    AllowWideVectorsInBuildNormals(wide);
+    check();
+  }
+  AllowWideVectorsInBuildNormals(true);
+}
+
 }  // namespace
 
 TEST(BuildNormals, SameBitsAsTheOneTriangleAtATimeSum) {
   // Random meshes round the block and group sizes of the fast path: a few vertices shared by
   // hundreds of faces (the counters wrap), indices outside the list, repeated corners, partial
   // last triangles, and coordinates with zeros, infinities and NaNs.
-  std::mt19937 random(20240611);
-  const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::infinity(),
-                            std::numeric_limits<float>::quiet_NaN(), 1e-30f, 3e38f};
-  for (int round = 0; round < 60; ++round) {
-    const int vertexCount = round % 10 == 0 ? 0 : 1 + static_cast<int>(random() % (round % 3 == 0 ? 5 : 700));
-    const int indexCount = static_cast<int>(random() % 4000);
-    TAffineVectorList v;
-    std::uniform_real_distribution<float> coordinate(-2, 2);
-    for (int i = 0; i < vertexCount; ++i) {
-      TVector3f p{coordinate(random), coordinate(random), coordinate(random)};
-      if (round % 4 == 1 && random() % 50 == 0) p[static_cast<int>(random() % 3)] = specials[random() % 6];
-      v.Add(p);
+  WithBothVectorWidths([] {
+    std::mt19937 random(20240611);
+    const float specials[] = {
+        0.0f,   -0.0f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+        1e-30f, 3e38f};
+    for (int round = 0; round < 60; ++round) {
+      const int vertexCount =
+          round % 10 == 0 ? 0 : 1 + static_cast<int>(random() % (round % 3 == 0 ? 5 : 700));
+      const int indexCount = static_cast<int>(random() % 4000);
+      TAffineVectorList v;
+      std::uniform_real_distribution<float> coordinate(-2, 2);
+      for (int i = 0; i < vertexCount; ++i) {
+        TVector3f p{coordinate(random), coordinate(random), coordinate(random)};
+        if (round % 4 == 1 && random() % 50 == 0) p[static_cast<int>(random() % 3)] = specials[random() % 6];
+        v.Add(p);
+      }
+      TIntegerList indices;
+      for (int i = 0; i < indexCount; ++i) {
+        int32_t k = vertexCount > 0 ? static_cast<int32_t>(random() % static_cast<unsigned>(vertexCount)) : 0;
+        if (random() % 97 == 0) k = random() % 2 ? -1 - k : vertexCount + k;
+        if (i % 3 != 0 && random() % 61 == 0) k = indices.Get(i - 1);
+        indices.Add(k);
+      }
+      ASSERT_TRUE(SameBitsAsPlainNormals(v, indices)) << "round " << round;
     }
-    TIntegerList indices;
-    for (int i = 0; i < indexCount; ++i) {
-      int32_t k = vertexCount > 0 ? static_cast<int32_t>(random() % static_cast<unsigned>(vertexCount)) : 0;
-      if (random() % 97 == 0) k = random() % 2 ? -1 - k : vertexCount + k;
-      if (i % 3 != 0 && random() % 61 == 0) k = indices.Get(i - 1);
-      indices.Add(k);
-    }
-    ASSERT_TRUE(SameBitsAsPlainNormals(v, indices)) << "round " << round;
-  }
+  });
 }
 
 TEST(BuildNormals, SameBitsOnWholeBlocksOfIndicesInsideTheList) {
@@ -180,35 +198,38 @@ TEST(BuildNormals, SameBitsOnWholeBlocksOfIndicesInsideTheList) {
   // vertex, the way the largest meshes are mostly made): a bumpy 65 x 65 grid as the preview makes
   // it, random triangles, and three vertices shared by more than a million faces, so the counters
   // go round thousands of times.
-  std::mt19937 random(20240612);
-  std::uniform_real_distribution<float> coordinate(-2, 2);
-  {
-    constexpr int n = 65;
-    TAffineVectorList v;
-    for (int r = 0; r < n; ++r)
-      for (int c = 0; c < n; ++c) v.Add({c / 64.0f, r / 64.0f, 0.1f * coordinate(random)});
+  WithBothVectorWidths([] {
+    std::mt19937 random(20240612);
+    std::uniform_real_distribution<float> coordinate(-2, 2);
+    {
+      constexpr int n = 65;
+      TAffineVectorList v;
+      for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) v.Add({c / 64.0f, r / 64.0f, 0.1f * coordinate(random)});
+      TIntegerList indices;
+      for (int r = 0; r + 1 < n; ++r)
+        for (int c = 0; c + 1 < n; ++c) {
+          const int k = c + n * r;
+          for (const int i : {k, k + n, k + 1, k + 1, k + n, k + n + 1}) indices.Add(i);
+        }
+      EXPECT_TRUE(SameBitsAsPlainNormals(v, indices)) << "grid";
+    }
+    for (int round = 0; round < 10; ++round) {
+      const int vertexCount = 2 + static_cast<int>(random() % 700);
+      TAffineVectorList v;
+      for (int i = 0; i < vertexCount; ++i)
+        v.Add({coordinate(random), coordinate(random), coordinate(random)});
+      TIntegerList indices;
+      const int indexCount = 3 * (256 * (1 + round % 4) + static_cast<int>(random() % 256));
+      for (int i = 0; i < indexCount; ++i) indices.Add(static_cast<int32_t>(random() % (vertexCount - 1)));
+      EXPECT_TRUE(SameBitsAsPlainNormals(v, indices)) << "round " << round;
+    }
+    // Vertices 2 and 3 come to counts that are no multiple of 256 after 2^20 faces and at the end.
+    const auto v = Points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 0, 1}, {1, 1, 1}});
     TIntegerList indices;
-    for (int r = 0; r + 1 < n; ++r)
-      for (int c = 0; c + 1 < n; ++c) {
-        const int k = c + n * r;
-        for (const int i : {k, k + n, k + 1, k + 1, k + n, k + n + 1}) indices.Add(i);
-      }
-    EXPECT_TRUE(SameBitsAsPlainNormals(v, indices)) << "grid";
-  }
-  for (int round = 0; round < 10; ++round) {
-    const int vertexCount = 2 + static_cast<int>(random() % 700);
-    TAffineVectorList v;
-    for (int i = 0; i < vertexCount; ++i) v.Add({coordinate(random), coordinate(random), coordinate(random)});
-    TIntegerList indices;
-    const int indexCount = 3 * (256 * (1 + round % 4) + static_cast<int>(random() % 256));
-    for (int i = 0; i < indexCount; ++i) indices.Add(static_cast<int32_t>(random() % (vertexCount - 1)));
-    EXPECT_TRUE(SameBitsAsPlainNormals(v, indices)) << "round " << round;
-  }
-  // Vertices 2 and 3 come to counts that are no multiple of 256 after 2^20 faces and at the end.
-  const auto v = Points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 0, 1}, {1, 1, 1}});
-  TIntegerList indices;
-  for (int t = 0; t < (1 << 20) + 300; ++t) indices.AddThree(0, 1, t < 100 ? 3 : 2);
-  EXPECT_TRUE(SameBitsAsPlainNormals(*v, indices)) << "2^20 + 300 faces";
+    for (int t = 0; t < (1 << 20) + 300; ++t) indices.AddThree(0, 1, t < 100 ? 3 : 2);
+    EXPECT_TRUE(SameBitsAsPlainNormals(*v, indices)) << "2^20 + 300 faces";
+  });
 }
 
 TEST(StripToTriangles, EveryTriangleKeepsTheStripWinding) {
