@@ -1,7 +1,7 @@
 // The BMP reader; the first byte chooses native pixel formats, alpha, and a stream that
 // starts with the bitmap header.
 #include "fuzz/ImageInput.h"
-#include "rastova/codecs/bmpfilt.h"
+#include "rastova/codecs/bmp/bmpfilt.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zephor_fuzz::ImageInput in(data, size, 8);

@@ -1,5 +1,5 @@
 // The camera-raw reader with its metadata (TIFF-based raw files, CRW heaps, embedded JPEGs).
-#include "rastova/codecs/rvraw.h"
+#include "rastova/codecs/raw/rvraw.h"
 #include "rastova/core/RVBitmap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

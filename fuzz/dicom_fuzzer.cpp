@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "fuzz/ImageInput.h"
-#include "rastova/codecs/rvdicom.h"
+#include "rastova/codecs/dicom/rvdicom.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zephor_fuzz::ImageInput in(data, size, 5);

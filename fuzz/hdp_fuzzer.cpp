@@ -1,5 +1,5 @@
 // The HD Photo reader.
-#include "rastova/codecs/rvwic.h"
+#include "rastova/codecs/hdp/rvwic.h"
 #include "rastova/core/RVBitmap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "fuzz/ImageInput.h"
-#include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zephor_fuzz::ImageInput in(data, size, 8);

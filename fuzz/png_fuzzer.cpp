@@ -1,6 +1,6 @@
 // The PNG reader; the first byte chooses native pixel formats and parameters only.
 #include "fuzz/ImageInput.h"
-#include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/png/pngfilt.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zephor_fuzz::ImageInput in(data, size, 4);

@@ -14,8 +14,8 @@
 
 #include "BenchPicture.h"
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/rvdicom.h"
-#include "rastova/codecs/rvj2000.h"
+#include "rastova/codecs/dicom/rvdicom.h"
+#include "rastova/codecs/j2000/rvj2000.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVProgressRec.h"
 #include "rastova/core/RVStartup.h"

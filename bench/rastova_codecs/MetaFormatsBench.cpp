@@ -14,9 +14,9 @@
 
 #include "BenchPicture.h"
 #include "rastova/codecs/RVEXIF.h"
-#include "rastova/codecs/jpegfilt.h"
-#include "rastova/codecs/rvraw.h"
-#include "rastova/codecs/rvwic.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
+#include "rastova/codecs/raw/rvraw.h"
+#include "rastova/codecs/hdp/rvwic.h"
 #include "rastova/codecs/tests/RawTools.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStartup.h"

@@ -12,7 +12,7 @@
 #include "rastova/codecs/IOParamsVals.h"
 #include "rastova/codecs/pages/pdffilt.h"
 #include "rastova/codecs/pages/psfilt.h"
-#include "rastova/codecs/tifccitt.h"
+#include "rastova/codecs/tiff/tifccitt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVLists.h"
 #include "rastova/core/RVProgressRec.h"

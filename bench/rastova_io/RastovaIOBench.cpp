@@ -10,8 +10,8 @@
 
 #include "rastova/codecs/IOParamsVals.h"
 #include "rastova/core/RVProgressRec.h"
-#include "rastova/codecs/pngfilt.h"
-#include "rastova/codecs/rvtgafil.h"
+#include "rastova/codecs/png/pngfilt.h"
+#include "rastova/codecs/tga/rvtgafil.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStartup.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "rastova/codecs/IOParamsVals.h"
-#include "rastova/codecs/tiffilt.h"
+#include "rastova/codecs/tiff/tiffilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStartup.h"

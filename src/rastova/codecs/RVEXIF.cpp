@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "rastova/codecs/tiffilt.h"
+#include "rastova/codecs/tiff/tiffilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVRotate.h"

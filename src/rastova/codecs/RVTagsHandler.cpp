@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "rastova/codecs/tiffdefs.h"
+#include "rastova/codecs/tiff/tiffdefs.h"
 
 namespace rv {
 

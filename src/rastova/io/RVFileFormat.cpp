@@ -9,7 +9,7 @@
 #include "rastova/codecs/bitmaps/pxmfilter.h"
 #include "rastova/codecs/bitmaps/rawbmpfilt.h"
 #include "rastova/codecs/psd/rvpsd.h"
-#include "rastova/codecs/rvtgafil.h"
+#include "rastova/codecs/tga/rvtgafil.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 #include "rastova/io/RVCodecBindings.h"

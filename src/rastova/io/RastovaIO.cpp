@@ -24,7 +24,7 @@
 #include "rastova/codecs/pages/pdffilt.h"
 #include "rastova/codecs/pages/psfilt.h"
 #include "rastova/codecs/psd/rvpsd.h"
-#include "rastova/codecs/rvtgafil.h"
+#include "rastova/codecs/tga/rvtgafil.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVRectCopy.h"

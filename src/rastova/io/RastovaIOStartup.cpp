@@ -4,10 +4,10 @@
 
 #include "rastova/codecs/IOParamsVals.h"
 #include "rastova/codecs/RVEXIF.h"
-#include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
 #include "rastova/codecs/gif/giflzw.h"
-#include "rastova/codecs/tifccitt.h"
-#include "rastova/codecs/tiflzw.h"
+#include "rastova/codecs/tiff/tifccitt.h"
+#include "rastova/codecs/tiff/tiflzw.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "rastova/codecs/CodecUtils.h"
-#include "rastova/codecs/jpegfilt.h"
-#include "rastova/codecs/tifccitt.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
+#include "rastova/codecs/tiff/tifccitt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 

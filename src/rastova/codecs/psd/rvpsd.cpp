@@ -6,8 +6,8 @@
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/codecs/RVICC.h"
-#include "rastova/codecs/jpegfilt.h"
-#include "rastova/codecs/rvdicom.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
+#include "rastova/codecs/dicom/rvdicom.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 

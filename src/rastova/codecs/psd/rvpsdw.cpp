@@ -6,9 +6,9 @@
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/codecs/RVICC.h"
-#include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
 #include "rastova/codecs/psd/rvpsd.h"
-#include "rastova/codecs/tiffilt.h"
+#include "rastova/codecs/tiff/tiffilt.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv {

@@ -6,7 +6,7 @@
 
 #include "TestTools.h"
 #include "common/tests/support/AllocationWatch.h"
-#include "rastova/codecs/bmpfilt.h"
+#include "rastova/codecs/bmp/bmpfilt.h"
 #include "rastova/core/RVUtils.h"
 
 namespace rv {

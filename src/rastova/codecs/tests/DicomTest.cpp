@@ -10,9 +10,9 @@
 
 #include "DicomTestTools.h"
 #include "TestTools.h"
-#include "rastova/codecs/jpegfilt.h"
-#include "rastova/codecs/rvdicom.h"
-#include "rastova/codecs/rvj2000.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
+#include "rastova/codecs/dicom/rvdicom.h"
+#include "rastova/codecs/j2000/rvj2000.h"
 
 namespace rv {
 namespace {

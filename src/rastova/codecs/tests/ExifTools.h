@@ -7,7 +7,7 @@
 
 #include "TiffTestTools.h"
 #include "rastova/codecs/RVEXIF.h"
-#include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
 
 namespace rv::test {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "ExifTools.h"
-#include "rastova/codecs/rvwic.h"
+#include "rastova/codecs/hdp/rvwic.h"
 #include "rastova/core/RVTIFFHandler.h"
 
 namespace rv {

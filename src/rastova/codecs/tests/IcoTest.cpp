@@ -7,8 +7,8 @@
 
 #include "TestTools.h"
 #include "rastova/codecs/bitmaps/icofilt.h"
-#include "rastova/codecs/bmpfilt.h"
-#include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/bmp/bmpfilt.h"
+#include "rastova/codecs/png/pngfilt.h"
 
 namespace rv {
 namespace {

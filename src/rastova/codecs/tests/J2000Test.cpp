@@ -9,7 +9,7 @@
 
 #include "TestTools.h"
 #include "common/tests/support/AllocationWatch.h"
-#include "rastova/codecs/rvj2000.h"
+#include "rastova/codecs/j2000/rvj2000.h"
 #include "rastova/core/RVUtils.h"
 
 namespace rv {

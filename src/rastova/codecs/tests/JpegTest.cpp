@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "TestTools.h"
-#include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
 
 namespace rv {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "TestTools.h"
-#include "rastova/codecs/tifccitt.h"
-#include "rastova/codecs/tiflzw.h"
+#include "rastova/codecs/tiff/tifccitt.h"
+#include "rastova/codecs/tiff/tiflzw.h"
 #include "rastova/core/RVBitmap.h"
 
 namespace rv::test {

@@ -6,7 +6,7 @@
 
 #include "TestTools.h"
 #include "common/tests/support/AllocationWatch.h"
-#include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/png/pngfilt.h"
 
 namespace rv {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "TestTools.h"
 #include "rastova/codecs/psd/rvpsd.h"
-#include "rastova/codecs/tiffilt.h"
+#include "rastova/codecs/tiff/tiffilt.h"
 
 namespace rv {
 namespace {

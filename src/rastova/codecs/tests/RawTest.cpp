@@ -9,7 +9,7 @@
 
 #include "ExifTools.h"
 #include "RawTools.h"
-#include "rastova/codecs/rvraw.h"
+#include "rastova/codecs/raw/rvraw.h"
 
 namespace rv {
 namespace {

@@ -1,7 +1,7 @@
 // The library is started once for the whole test program, as the program's start-up does.
 #include <gtest/gtest.h>
 
-#include "rastova/codecs/rvj2000.h"
+#include "rastova/codecs/j2000/rvj2000.h"
 #include "rastova/core/RVStartup.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "TestTools.h"
 #include "rastova/codecs/CodecUtils.h"
-#include "rastova/codecs/rvtgafil.h"
+#include "rastova/codecs/tga/rvtgafil.h"
 
 namespace rv {
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "TestTools.h"
-#include "rastova/codecs/tifccitt.h"
-#include "rastova/codecs/tiffilt.h"
-#include "rastova/codecs/tiflzw.h"
+#include "rastova/codecs/tiff/tifccitt.h"
+#include "rastova/codecs/tiff/tiffilt.h"
+#include "rastova/codecs/tiff/tiflzw.h"
 
 namespace rv::test {
 

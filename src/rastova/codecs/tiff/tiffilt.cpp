@@ -1,14 +1,14 @@
 // The TIFF reader: header, page selection, the page's tags, the choice of the pixel format, the
 // size checks that come before any allocation, and the strip, tile and JPEG loops.
-#include "rastova/codecs/tiffilt.h"
+#include "rastova/codecs/tiff/tiffilt.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
-#include "rastova/codecs/jpegfilt.h"
-#include "rastova/codecs/tiffdefs.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
+#include "rastova/codecs/tiff/tiffdefs.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVRotate.h"

@@ -1,7 +1,7 @@
 // The DICOM reader: the element parser, the attributes of group 0028, frame selection and the
 // dispatch by transfer syntax. The pixel layouts and the grey window are in DicomPixels.cpp, the
 // lossless JPEG and PackBits decoders in DicomLossless.cpp.
-#include "rastova/codecs/rvdicom.h"
+#include "rastova/codecs/dicom/rvdicom.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,10 +11,10 @@
 
 #include "common/NumberText.h"
 #include "rastova/codecs/CodecUtils.h"
-#include "rastova/codecs/DicomDictionary.h"
-#include "rastova/codecs/DicomInternal.h"
-#include "rastova/codecs/jpegfilt.h"
-#include "rastova/codecs/rvj2000.h"
+#include "rastova/codecs/dicom/DicomDictionary.h"
+#include "rastova/codecs/dicom/DicomInternal.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
+#include "rastova/codecs/j2000/rvj2000.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "rastova/codecs/tiffdefs.h"
+#include "rastova/codecs/tiff/tiffdefs.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv::tiff {

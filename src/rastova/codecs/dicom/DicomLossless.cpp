@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "rastova/codecs/CodecUtils.h"
-#include "rastova/codecs/rvdicom.h"
+#include "rastova/codecs/dicom/rvdicom.h"
 #include "rastova/core/RVStream.h"
 
 namespace rv {

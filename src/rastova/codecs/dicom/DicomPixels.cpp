@@ -9,8 +9,8 @@
 
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
-#include "rastova/codecs/DicomInternal.h"
-#include "rastova/codecs/rvdicom.h"
+#include "rastova/codecs/dicom/DicomInternal.h"
+#include "rastova/codecs/dicom/rvdicom.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 

@@ -9,7 +9,7 @@
 
 #include "common/CodePage.h"
 #include "common/NumberText.h"
-#include "rastova/codecs/tiffdefs.h"
+#include "rastova/codecs/tiff/tiffdefs.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 

@@ -1,4 +1,4 @@
-#include "rastova/codecs/rvj2000.h"
+#include "rastova/codecs/j2000/rvj2000.h"
 
 #include <openjpeg.h>
 

@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "rastova/codecs/CodecUtils.h"
-#include "rastova/codecs/jpegfilt.h"
-#include "rastova/codecs/tifccitt.h"
-#include "rastova/codecs/tiffdefs.h"
-#include "rastova/codecs/tiffilt.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
+#include "rastova/codecs/tiff/tifccitt.h"
+#include "rastova/codecs/tiff/tiffdefs.h"
+#include "rastova/codecs/tiff/tiffilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVColorReduce.h"
 #include "rastova/core/RVMask.h"

@@ -1,4 +1,4 @@
-#include "rastova/codecs/rvtgafil.h"
+#include "rastova/codecs/tga/rvtgafil.h"
 
 #include <algorithm>
 #include <cstring>

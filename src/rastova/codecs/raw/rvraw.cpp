@@ -1,4 +1,4 @@
-#include "rastova/codecs/rvraw.h"
+#include "rastova/codecs/raw/rvraw.h"
 
 #include <libraw/libraw.h>
 
@@ -10,8 +10,8 @@
 
 #include "common/Round.h"
 #include "rastova/codecs/RVEXIF.h"
-#include "rastova/codecs/jpegfilt.h"
-#include "rastova/codecs/tiffdefs.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
+#include "rastova/codecs/tiff/tiffdefs.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVChannelOps.h"
 #include "rastova/core/RVStream.h"

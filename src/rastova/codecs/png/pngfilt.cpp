@@ -1,7 +1,7 @@
 // The PNG reader and the signature test. libpng reports errors by longjmp back into the
 // function that called setjmp; no C++ exception ever crosses libpng's frames, and that function
 // keeps its state in a record owned by its caller, so the jump skips no destructor.
-#include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/png/pngfilt.h"
 
 #include <png.h>
 

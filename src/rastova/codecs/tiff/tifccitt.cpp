@@ -1,4 +1,4 @@
-#include "rastova/codecs/tifccitt.h"
+#include "rastova/codecs/tiff/tifccitt.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The JPEG codec over libjpeg's 6b interface. libjpeg's error_exit jumps back (longjmp) into the
 // function that called setjmp, never through a C++ exception; the guarded steps keep their state
 // in records owned by the callers, so the jump skips no destructor.
-#include "rastova/codecs/jpegfilt.h"
+#include "rastova/codecs/jpeg/jpegfilt.h"
 
 #include <cstdio>
 // jpeglib.h needs FILE and size_t first.

@@ -1,4 +1,4 @@
-#include "rastova/codecs/tiflzw.h"
+#include "rastova/codecs/tiff/tiflzw.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 // HD Photo through libjxr. libjxr's C interface (JXRGlue.h) needs its own compile flags and
 // defines min/max macros, so it is included here only.
-#include "rastova/codecs/rvwic.h"
+#include "rastova/codecs/hdp/rvwic.h"
 
 #include <JXRGlue.h>
 #undef min
@@ -23,7 +23,7 @@
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/codecs/RVEXIF.h"
-#include "rastova/codecs/tiffdefs.h"
+#include "rastova/codecs/tiff/tiffdefs.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <memory>
 
-#include "rastova/codecs/tifccitt.h"
-#include "rastova/codecs/tiffdefs.h"
+#include "rastova/codecs/tiff/tifccitt.h"
+#include "rastova/codecs/tiff/tiffdefs.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStream.h"

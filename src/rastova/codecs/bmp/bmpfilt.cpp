@@ -1,4 +1,4 @@
-#include "rastova/codecs/bmpfilt.h"
+#include "rastova/codecs/bmp/bmpfilt.h"
 
 #include <algorithm>
 #include <cstring>

@@ -10,7 +10,7 @@
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVColorReduce.h"
-#include "rastova/codecs/pngfilt.h"
+#include "rastova/codecs/png/pngfilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVStream.h"
