@@ -74,10 +74,4 @@ void BlurGreyBitmap(TRVBitmap& bitmap, int32_t x1, int32_t y1, double radius, in
 // A resolved TColor (system colours too) as alpha x 2^24 + R x 65536 + G x 256 + B.
 uint32_t ColorToARGB(TColor color, uint8_t alpha);
 
-// Installs the quantizer and the threshold as the image buffer's 24-bit to palette and to
-// 1-bit conversions. The library's
-// start-up runs it with the processing module's step.
-void RVColorReductionStartup();
-void RVColorReductionShutdown();
-
 }  // namespace rv

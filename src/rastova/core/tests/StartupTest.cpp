@@ -28,7 +28,7 @@ TEST(Startup, CountedStartupsRunTheStepsOnceInSlotOrderAndShutDownInReverse) {
   RegisterRastovaStartupStep(TRVStartupSlot::View, "TestView", [] { journal->push_back("+View"); },
                              [] { journal->push_back("-View"); });
   std::vector<std::string> names = RastovaStartupStepNames();
-  ASSERT_EQ(names, (std::vector<std::string>{"TestGdi", "HyRVDefs", "HyRVUtils", "TestIO", "RVColorReduction",
+  ASSERT_EQ(names, (std::vector<std::string>{"TestGdi", "HyRVDefs", "HyRVUtils", "TestIO", "RVColorReduction", "RastovaProc",
                                             "TestView"}));
 
   RedToGrayCoef = 1;
