@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <immintrin.h>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -18,13 +19,35 @@ namespace {
 
 // ---------------------------------------------------------------- colour match
 
-// Whether the pixels of the current row match the seed colour. The byte formats read their rows
-// directly (through a table of the 256 or 2 values for the grey, palette and 1-bit ones); the
-// others read each pixel through GetPixels.
+// Match bits of 64 24-bit pixels (192 bytes): per byte |pixel - seed| <= tolerance by saturating
+// differences, sixteen bytes at a time; a pixel matches when its three bytes do.
+__attribute__((target("avx2,bmi2"))) uint64_t MatchBGRWord(const uint8_t* p, const uint8_t (*seed)[16],
+                                                           uint8_t tolerance) {
+  const __m128i limit = _mm_set1_epi8(static_cast<char>(tolerance));
+  __m128i s[3];
+  for (int v = 0; v < 3; ++v) s[v] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(seed[v]));
+  uint64_t bits = 0;
+  for (int q = 0; q < 4; ++q) {
+    uint64_t bytes = 0;
+    for (int v = 0; v < 3; ++v) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48 * q + 16 * v));
+      const __m128i d = _mm_or_si128(_mm_subs_epu8(x, s[v]), _mm_subs_epu8(s[v], x));
+      const __m128i near = _mm_cmpeq_epi8(_mm_subs_epu8(d, limit), _mm_setzero_si128());
+      bytes |= uint64_t(static_cast<uint32_t>(_mm_movemask_epi8(near))) << (16 * v);
+    }
+    // Bit 3i: the three bytes of pixel i.
+    bits |= _pext_u64(bytes & (bytes >> 1) & (bytes >> 2), 0x249249249249ull) << (16 * q);
+  }
+  return bits;
+}
+
+// Whether the pixels of the current row match the seed colour, 64 pixels at a time. The byte
+// formats read their rows directly (through a table of the 256 or 2 values for the grey, palette
+// and 1-bit ones); the others read each pixel through GetPixels.
 class TWandMatch {
  public:
   TWandMatch(TRVBitmap& bitmap, const TRGB& seed, int32_t tolerance)
-      : bitmap_(bitmap), seed_(seed), tolerance_(std::min(tolerance, 255)) {
+      : bitmap_(bitmap), seed_(seed), tolerance_(std::min(tolerance, 255)), width_(bitmap.GetWidth()) {
     if (tolerance < 0) return;  // kind_ stays kNothing
     switch (bitmap.GetPixelFormat()) {
       case rv1g:
@@ -44,6 +67,10 @@ class TWandMatch {
       case rv32RGB: kind_ = kBGR; step_ = 4; break;
       default: kind_ = kPixels; break;
     }
+    const uint8_t channels[3] = {seed.b, seed.g, seed.r};
+    for (int i = 0; i < 48; ++i) seedBytes_[i / 16][i % 16] = channels[i % 3];
+    static const bool wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    wide_ = wide && kind_ == kBGR && step_ == 3;
   }
 
   bool Nothing() const { return kind_ == kNothing; }
@@ -53,33 +80,52 @@ class TWandMatch {
     if (kind_ != kPixels && kind_ != kNothing) row_ = bitmap_.GetScanLine(y);
   }
 
-  bool operator()(int32_t x) const {
+  // The match bits of pixels 64k .. 64k + 63 of the current row, bit i for pixel 64k + i (0
+  // past the row's end).
+  uint64_t Word(int32_t k) const {
+    const int32_t x0 = 64 * k, n = std::min(64, width_ - x0);
+    uint64_t bits = 0;
     switch (kind_) {
-      case kBGR: {
-        const uint8_t* p = row_ + static_cast<int64_t>(x) * step_;
-        return Near(p[0], seed_.b) && Near(p[1], seed_.g) && Near(p[2], seed_.r);
-      }
-      case kBytes: return table_[row_[x]];
-      case kBits: return table_[(row_[x >> 3] >> (7 - (x & 7))) & 1];
-      case kPixels: return Close(bitmap_.GetPixels(x, y_));
-      default: return false;
+      case kBGR:
+        if (wide_ && n == 64) return MatchBGRWord(row_ + static_cast<int64_t>(x0) * 3, seedBytes_, static_cast<uint8_t>(tolerance_));
+        for (int32_t i = 0; i < n; ++i) {
+          const uint8_t* p = row_ + static_cast<int64_t>(x0 + i) * step_;
+          bits |= uint64_t(Near(p[0], seed_.b) & Near(p[1], seed_.g) & Near(p[2], seed_.r)) << i;
+        }
+        break;
+      case kBytes:
+        for (int32_t i = 0; i < n; ++i) bits |= uint64_t(table_[row_[x0 + i]]) << i;
+        break;
+      case kBits:
+        for (int32_t i = 0; i < n; ++i) bits |= uint64_t(table_[(row_[(x0 + i) >> 3] >> (7 - ((x0 + i) & 7))) & 1]) << i;
+        break;
+      case kPixels:
+        for (int32_t i = 0; i < n; ++i) bits |= uint64_t(Close(bitmap_.GetPixels(x0 + i, y_))) << i;
+        break;
+      default: break;
     }
+    return bits;
   }
 
  private:
   enum TKind : uint8_t { kNothing, kBits, kBytes, kBGR, kPixels };
   // |a - b| <= tolerance, for a tolerance of 0 or more.
-  bool Near(uint8_t a, uint8_t b) const { return static_cast<uint32_t>(a - b + tolerance_) <= 2u * static_cast<uint32_t>(tolerance_); }
+  bool Near(uint8_t a, uint8_t b) const {
+    return static_cast<uint32_t>(a - b + tolerance_) <= 2u * static_cast<uint32_t>(tolerance_);
+  }
   bool Close(const TRGB& c) const { return Near(c.b, seed_.b) && Near(c.g, seed_.g) && Near(c.r, seed_.r); }
 
   TRVBitmap& bitmap_;
   TRGB seed_;
   int32_t tolerance_;
+  int32_t width_;
   TKind kind_ = kNothing;
   int32_t step_ = 3;
+  bool wide_ = false;
   int32_t y_ = 0;
   const uint8_t* row_ = nullptr;
   bool table_[256] = {};
+  uint8_t seedBytes_[3][16] = {};  // the seed's blue, green, red repeated over 48 bytes
 };
 
 // ---------------------------------------------------------------- bit rows
@@ -100,9 +146,6 @@ class TBitGrid {
   size_t stride_;
   std::vector<uint64_t> words_;
 };
-
-inline bool TestBit(const uint64_t* row, int32_t x) { return (row[x >> 6] >> (x & 63)) & 1; }
-inline void SetBit(uint64_t* row, int32_t x) { row[x >> 6] |= uint64_t(1) << (x & 63); }
 
 // Calls run(first, last) for every run of set bits among the first `width` bits of `row`.
 template <class TRun>
@@ -154,9 +197,80 @@ struct TWandSpan {
 };
 static_assert(sizeof(TWandSpan) == 16);
 
+// One row of the fill: the pixels still open (matching and not visited yet), 64 at a time. The
+// match bits of a word are computed on its first use, so each pixel is compared once.
+class TWandRow {
+ public:
+  TWandRow(TWandMatch& match, TWandRegion& region, TBitGrid& matched, std::vector<uint8_t>& known)
+      : match_(match), region_(region), matched_(matched), known_(known) {}
+
+  void SetRow(int32_t y) {
+    match_.SetRow(y);
+    seen_ = region_.visited.Row(y);
+    matches_ = matched_.Row(y);
+    known_row_ = known_.data() + matched_.Stride() * static_cast<size_t>(y);
+  }
+
+  uint64_t Open(int32_t k) {
+    if (!known_row_[k]) {
+      matches_[k] = match_.Word(k);
+      known_row_[k] = 1;
+    }
+    return matches_[k] & ~seen_[k];
+  }
+
+  // Marks the open pixels from x leftwards; returns the first column left of them.
+  int32_t MarkLeft(int32_t x) {
+    while (x >= 0) {
+      const int32_t b = x & 63;
+      const int n = std::countl_one(Open(x >> 6) << (63 - b));
+      if (n == 0) break;
+      seen_[x >> 6] |= (n == 64 ? ~uint64_t(0) : ((uint64_t(1) << n) - 1)) << (b + 1 - n);
+      x -= n;
+      if (n <= b) break;
+    }
+    return x;
+  }
+
+  // Marks the open pixels from x rightwards; returns the first column right of them.
+  int32_t MarkRight(int32_t x, int32_t width) {
+    while (x < width) {
+      const int32_t b = x & 63;
+      const int n = std::countr_one(Open(x >> 6) >> b);
+      if (n == 0) break;
+      seen_[x >> 6] |= (n == 64 ? ~uint64_t(0) : ((uint64_t(1) << n) - 1)) << b;
+      x += n;
+      if (n < 64 - b) break;
+    }
+    return x;
+  }
+
+  // The first open column of x..last, or last + 1.
+  int32_t NextOpen(int32_t x, int32_t last) {
+    while (x <= last) {
+      const uint64_t o = Open(x >> 6) & (~uint64_t(0) << (x & 63));
+      if (o != 0) return std::min(last + 1, (x & ~63) + std::countr_zero(o));
+      x = (x & ~63) + 64;
+    }
+    return last + 1;
+  }
+
+ private:
+  TWandMatch& match_;
+  TWandRegion& region_;
+  TBitGrid& matched_;
+  std::vector<uint8_t>& known_;
+  uint64_t* seen_ = nullptr;
+  uint64_t* matches_ = nullptr;
+  uint8_t* known_row_ = nullptr;
+};
+
 void FillRegion(TRVBitmap& bitmap, int32_t seedX, int32_t seedY, TWandMatch& match, TWandRegion& region) {
   if (match.Nothing()) return;
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
+  TBitGrid matched(w, h);
+  std::vector<uint8_t> known(matched.Stride() * static_cast<size_t>(h), 0);
+  TWandRow row(match, region, matched, known);
   std::vector<TWandSpan> stack;
   stack.reserve(2 * static_cast<size_t>(w));
   stack.push_back({seedY, seedX, seedX, 1});
@@ -166,15 +280,12 @@ void FillRegion(TRVBitmap& bitmap, int32_t seedX, int32_t seedY, TWandMatch& mat
     stack.pop_back();
     const int32_t y = s.y + s.dy;
     if (y < 0 || y >= h) continue;
-    match.SetRow(y);
-    uint64_t* seen = region.visited.Row(y);
-    auto open = [&](int32_t x) { return !TestBit(seen, x) && match(x); };
+    row.SetRow(y);
     bool marked = false;
     // Leftwards from xl; what lies left of xl leaks back into the row the request came from.
     int32_t x = s.xl;
-    while (x >= 0 && open(x)) SetBit(seen, x--);
-    int32_t left = x + 1;
-    bool inRun = x < s.xl;
+    int32_t left = row.MarkLeft(x) + 1;
+    bool inRun = left <= s.xl;
     if (inRun) {
       if (left < s.xl) stack.push_back({y, left, s.xl - 1, -s.dy});
       x = s.xl + 1;
@@ -183,15 +294,14 @@ void FillRegion(TRVBitmap& bitmap, int32_t seedX, int32_t seedY, TWandMatch& mat
     // beyond xr + 1 leaks back.
     for (;;) {
       if (inRun) {
-        while (x < w && open(x)) SetBit(seen, x++);
+        x = row.MarkRight(x, w);
         region.minX = std::min(region.minX, left);
         region.maxX = std::max(region.maxX, x - 1);
         marked = true;
         stack.push_back({y, left, x - 1, s.dy});
         if (x > s.xr + 1) stack.push_back({y, s.xr + 1, x - 1, -s.dy});
       }
-      for (++x; x <= s.xr && !open(x); ++x) {
-      }
+      x = row.NextOpen(x + 1, s.xr);
       if (x > s.xr) break;
       left = x;
       inRun = true;
@@ -415,15 +525,11 @@ void MagicWandGlobalMask(TRVBitmap& bitmap, int32_t x, int32_t y, int32_t maskVa
   TWandMatch match(bitmap, bitmap.GetPixels(x, y), tolerance);
   if (match.Nothing()) return;
   const int32_t w = bitmap.GetWidth(), h = bitmap.GetHeight();
+  std::vector<uint64_t> bits((static_cast<size_t>(w) + 63) / 64);
   for (int32_t row = 0; row < h; ++row) {
     match.SetRow(row);
-    for (int32_t first = 0; first < w; ++first) {
-      if (!match(first)) continue;
-      int32_t last = first;
-      while (last + 1 < w && match(last + 1)) ++last;
-      SetMaskSpan(mask, row, first, last, maskValue);
-      first = last + 1;
-    }
+    for (size_t k = 0; k < bits.size(); ++k) bits[k] = match.Word(static_cast<int32_t>(k));
+    ForEachRun(bits.data(), bits.size(), w, [&](int32_t first, int32_t last) { SetMaskSpan(mask, row, first, last, maskValue); });
   }
   bitmap.ReleaseFileRows();
 }

@@ -97,25 +97,29 @@ TSelection Rasterised(const std::vector<TRVPoint>& p, int32_t w, int32_t h) {
 TEST(MagicWand, RegionsMatchABreadthFirstSearchInEveryFormat) {
   const std::vector<uint32_t> colours = {0x000000, 0xFFFFFF, 0x804020, 0x824222, 0x7E3E1E, 0x102030};
   const TRVPixelFormat formats[] = {rv24RGB, rv32RGB, rv8g, rv8p, rv1g, rv16g, rv48RGB, rvCMYK};
-  for (TRVPixelFormat format : formats) {
-    for (uint32_t seed = 1; seed <= 4; ++seed) {
-      auto image = WandImage(37, 23, colours, seed);
-      image->SetPixelFormat(format);
-      ASSERT_EQ(image->GetPixelFormat(), format);
-      const int32_t sx = static_cast<int32_t>(seed * 7 % 37), sy = static_cast<int32_t>(seed * 5 % 23);
-      for (int32_t tolerance : {0, 2, 40}) {
-        SCOPED_TRACE(::testing::Message() << "format " << int(format) << " seed " << seed << " tolerance " << tolerance);
-        const TSelection region = ReferenceRegion(*image, sx, sy, tolerance, true);
-        for (bool maxFilter : {false, true}) {
-          TRVMask mask;
-          mask.AllocateBits(37, 23, 8);
-          MagicWandFillMask(*image, sx, sy, 255, mask, tolerance, maxFilter);
-          ASSERT_EQ(FromMask(mask), maxFilter ? Grown(region) : region) << "max filter " << maxFilter;
+  // Narrow pictures take the pixels one by one, wide ones 64 at a time (and one by one at the end).
+  for (auto [w, h] : {std::pair{37, 23}, std::pair{150, 9}}) {
+    for (TRVPixelFormat format : formats) {
+      for (uint32_t seed = 1; seed <= 4; ++seed) {
+        auto image = WandImage(w, h, colours, seed);
+        image->SetPixelFormat(format);
+        ASSERT_EQ(image->GetPixelFormat(), format);
+        const int32_t sx = static_cast<int32_t>(seed * 7 % w), sy = static_cast<int32_t>(seed * 5 % h);
+        for (int32_t tolerance : {0, 2, 40}) {
+          SCOPED_TRACE(::testing::Message() << w << " wide, format " << int(format) << " seed " << seed << " tolerance "
+                                            << tolerance);
+          const TSelection region = ReferenceRegion(*image, sx, sy, tolerance, true);
+          for (bool maxFilter : {false, true}) {
+            TRVMask mask;
+            mask.AllocateBits(w, h, 8);
+            MagicWandFillMask(*image, sx, sy, 255, mask, tolerance, maxFilter);
+            ASSERT_EQ(FromMask(mask), maxFilter ? Grown(region) : region) << "max filter " << maxFilter;
+          }
+          TRVMask all;
+          all.AllocateBits(w, h, 1);
+          MagicWandGlobalMask(*image, sx, sy, 1, all, tolerance);
+          ASSERT_EQ(FromMask(all), ReferenceRegion(*image, sx, sy, tolerance, false));
         }
-        TRVMask all;
-        all.AllocateBits(37, 23, 1);
-        MagicWandGlobalMask(*image, sx, sy, 1, all, tolerance);
-        ASSERT_EQ(FromMask(all), ReferenceRegion(*image, sx, sy, tolerance, false));
       }
     }
   }
