@@ -36,6 +36,11 @@ void BM_GaussianBlurGray(benchmark::State& state) {
   rv::testing::BlurWithoutAvx2 = false;
   state.SetItemsProcessed(state.iterations() * int64_t(kSide) * kSide);
 }
-BENCHMARK(BM_GaussianBlurGray)->Arg(0)->Arg(1)->ArgName("plain")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_GaussianBlurGray)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("plain")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

@@ -2,7 +2,6 @@
 // of the picture's size beside a memset of the same mask, and the region's outline with the
 // peak of heap memory it takes.
 #include <benchmark/benchmark.h>
-
 #include <malloc.h>
 
 #include <algorithm>
@@ -123,7 +122,8 @@ void BM_MagicWandOutline(benchmark::State& state) {
     heapPeak.store(heapInUse.load());
     const int64_t before = heapInUse.load();
     int32_t count = 0;
-    std::vector<rv::TRVPoint> outline = rv::MagicWandOutline(picture, kWidth / 2, kHeight / 2, count, 0, false);
+    std::vector<rv::TRVPoint> outline =
+        rv::MagicWandOutline(picture, kWidth / 2, kHeight / 2, count, 0, false);
     benchmark::DoNotOptimize(outline.data());
     peak = std::max(peak, heapPeak.load() - before);
     if (count != 8) state.SkipWithError("the uniform picture's outline has 8 vertices");

@@ -328,7 +328,8 @@ TBlurKernel MakeBlurKernel(double sigma) {
   for (int32_t i = 0; i <= 2 * kMax; ++i) all[i] = common::Round(g[i] * 65536 / total);
   TBlurKernel kernel;
   kernel.radius = kMax;
-  while (kernel.radius > 1 && all[kMax + kernel.radius] == 0 && all[kMax - kernel.radius] == 0) --kernel.radius;
+  while (kernel.radius > 1 && all[kMax + kernel.radius] == 0 && all[kMax - kernel.radius] == 0)
+    --kernel.radius;
   for (int32_t k = 0; k <= kernel.radius; ++k) kernel.w.push_back(static_cast<float>(all[kMax + k]));
   return kernel;
 }
@@ -366,8 +367,8 @@ __attribute__((always_inline)) inline void BlurRow(uint8_t* samples, int32_t n, 
 
 // The column pass over columns x0..x0 + n - 1 of `lines`: a ring of 2 x radius + 1 rows of
 // floats holds the rows around the current one as they were before it was written.
-__attribute__((always_inline)) inline void BlurColumns(uint8_t* const* lines, int32_t rows, int32_t x0, int32_t n,
-                                                       const TBlurKernel& kernel, float* ring) {
+__attribute__((always_inline)) inline void BlurColumns(uint8_t* const* lines, int32_t rows, int32_t x0,
+                                                       int32_t n, const TBlurKernel& kernel, float* ring) {
   const int32_t r = kernel.radius, size = 2 * r + 1;
   const int32_t stride = (n + kBlurLanes - 1) / kBlurLanes * kBlurLanes;
   auto slot = [&](int32_t j) { return ring + static_cast<ptrdiff_t>(((j % size) + size) % size) * stride; };
@@ -386,15 +387,16 @@ __attribute__((always_inline)) inline void BlurColumns(uint8_t* const* lines, in
     for (int32_t i = 0; i < n; i += kBlurLanes) {
       TBlurLanes sum = w[0] * LoadLanes(around[static_cast<size_t>(r)] + i);
       for (int32_t k = 1; k <= r; ++k)
-        sum += w[k] * (LoadLanes(around[static_cast<size_t>(r - k)] + i) + LoadLanes(around[static_cast<size_t>(r + k)] + i));
+        sum += w[k] * (LoadLanes(around[static_cast<size_t>(r - k)] + i) +
+                       LoadLanes(around[static_cast<size_t>(r + k)] + i));
       StoreBlurred(sum, out + i, std::min(kBlurLanes, n - i));
     }
   }
 }
 
 // Rows, then columns in strips.
-__attribute__((always_inline)) inline void BlurRect(uint8_t* const* lines, int32_t left, int32_t cols, int32_t rows,
-                                                    const TBlurKernel& kernel) {
+__attribute__((always_inline)) inline void BlurRect(uint8_t* const* lines, int32_t left, int32_t cols,
+                                                    int32_t rows, const TBlurKernel& kernel) {
   const int32_t r = kernel.radius;
   std::vector<float> padded(static_cast<size_t>(cols) + 2 * static_cast<size_t>(r) + kBlurLanes);
   for (int32_t y = 0; y < rows; ++y) BlurRow(lines[y] + left, cols, kernel, padded.data());
@@ -406,7 +408,8 @@ __attribute__((always_inline)) inline void BlurRect(uint8_t* const* lines, int32
     BlurColumns(lines, rows, left + x0, std::min(strip, cols - x0), kernel, ring.data());
 }
 
-void BlurRectPlain(uint8_t* const* lines, int32_t left, int32_t cols, int32_t rows, const TBlurKernel& kernel) {
+void BlurRectPlain(uint8_t* const* lines, int32_t left, int32_t cols, int32_t rows,
+                   const TBlurKernel& kernel) {
   BlurRect(lines, left, cols, rows, kernel);
 }
 

@@ -1,7 +1,6 @@
 // The processing component: attachment, undo and redo, the processing machinery, the
 // resampling front with the canvas operations, the dialogs' parameter block and the module's
 // start-up.
-#include "rastova/core/RVRectCopy.h"
 #include "rastova/core/RastovaProc.h"
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "common/Round.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
+#include "rastova/core/RVRectCopy.h"
 #include "rastova/core/RVResampleInternal.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"

@@ -169,28 +169,28 @@ class TIPDialogParams {
   void SetValue4(int32_t value);
 
   // The further fields in their order, each with its default after Reset.
-  int32_t Integers[11] = {};                        // 0
-  TFilter3x3 Filter;                                // the preset "None"
-  TRGB Colors[4] = {};                              // black, white, black, white
-  uint8_t Flag1 = 0;                                // 0
-  int32_t Integer12 = 0, Integer13 = 0;             // 0, 0
-  int32_t Integer14 = 0, Integer15 = 0;             // 150, 150
-  TRGB Color5;                                      // white
-  int32_t Integer16 = 0;                            // 0
-  uint8_t Flag2 = 0;                                // 1
-  int32_t Integer17 = 0, Integer18 = 0;             // 0, 0
-  int32_t Integer19 = 0, Integer20 = 0;             // 150, 150
-  double Double1 = 0;                               // 1.7
-  uint8_t Flag3 = 0;                                // 1
-  int32_t Integer21 = 0, Integer22 = 0;             // 10, 10
-  int32_t Integer23 = 0;                            // 0
-  uint8_t Flag4 = 0;                                // 0
-  int32_t Integer24 = 0;                            // 0
-  int32_t Integer25 = 0;                            // 1
-  double Double2 = 0;                               // 0
-  double Double3 = 0;                               // 1.0
-  int32_t Integer26 = 0, Integer27 = 0;             // 1, 4
-  uint8_t Flag5 = 0;                                // 1
+  int32_t Integers[11] = {};             // 0
+  TFilter3x3 Filter;                     // the preset "None"
+  TRGB Colors[4] = {};                   // black, white, black, white
+  uint8_t Flag1 = 0;                     // 0
+  int32_t Integer12 = 0, Integer13 = 0;  // 0, 0
+  int32_t Integer14 = 0, Integer15 = 0;  // 150, 150
+  TRGB Color5;                           // white
+  int32_t Integer16 = 0;                 // 0
+  uint8_t Flag2 = 0;                     // 1
+  int32_t Integer17 = 0, Integer18 = 0;  // 0, 0
+  int32_t Integer19 = 0, Integer20 = 0;  // 150, 150
+  double Double1 = 0;                    // 1.7
+  uint8_t Flag3 = 0;                     // 1
+  int32_t Integer21 = 0, Integer22 = 0;  // 10, 10
+  int32_t Integer23 = 0;                 // 0
+  uint8_t Flag4 = 0;                     // 0
+  int32_t Integer24 = 0;                 // 0
+  int32_t Integer25 = 0;                 // 1
+  double Double2 = 0;                    // 0
+  double Double3 = 0;                    // 1.0
+  int32_t Integer26 = 0, Integer27 = 0;  // 1, 4
+  uint8_t Flag5 = 0;                     // 1
   // Owned; emptied by Reset and by the four setters.
   TMemoryStream& Stream() { return *stream_; }
 

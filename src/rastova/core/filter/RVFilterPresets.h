@@ -17,18 +17,19 @@ constexpr int32_t kFilterPresetBlur = 1;
 
 // Coefficients row by row from the top left, then the divisor (0 is taken as 1 by the filter).
 inline constexpr TFilter3x3 kFilterPresetTable[kFilterPresetCount] = {
-    {{0, 0, 0, 0, 1, 0, 0, 0, 0}, 0},            // None
-    {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 9},            // Blur
-    {{1, 1, 1, 1, -8, 1, 1, 1, 1}, 1},           // Edges
-    {{-1, 0, 1, -1, 1, 1, -1, 0, 1}, 1},         // Emboss
-    {{0, -1, 0, -1, 5, -1, 0, -1, 0}, 1},        // High Pass 1
-    {{-1, -1, -1, -1, 9, -1, -1, -1, -1}, 1},    // High Pass 2
-    {{1, -2, 1, -2, 5, -2, 1, -2, 1}, 1},        // High Pass 3
-    {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 10},           // Low Pass 1
-    {{1, 2, 1, 2, 4, 2, 1, 2, 1}, 16},           // Low Pass 2
+    {{0, 0, 0, 0, 1, 0, 0, 0, 0}, 0},          // None
+    {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 9},          // Blur
+    {{1, 1, 1, 1, -8, 1, 1, 1, 1}, 1},         // Edges
+    {{-1, 0, 1, -1, 1, 1, -1, 0, 1}, 1},       // Emboss
+    {{0, -1, 0, -1, 5, -1, 0, -1, 0}, 1},      // High Pass 1
+    {{-1, -1, -1, -1, 9, -1, -1, -1, -1}, 1},  // High Pass 2
+    {{1, -2, 1, -2, 5, -2, 1, -2, 1}, 1},      // High Pass 3
+    {{1, 1, 1, 1, 1, 1, 1, 1, 1}, 10},         // Low Pass 1
+    {{1, 2, 1, 2, 4, 2, 1, 2, 1}, 16},         // Low Pass 2
 };
 inline constexpr const char* kFilterPresetTableNames[kFilterPresetCount] = {
-    "None", "Blur", "Edges", "Emboss", "High Pass 1", "High Pass 2", "High Pass 3", "Low Pass 1", "Low Pass 2"};
+    "None",        "Blur",        "Edges",      "Emboss",    "High Pass 1",
+    "High Pass 2", "High Pass 3", "Low Pass 1", "Low Pass 2"};
 
 // The presets and their names, parallel; empty outside the library's start-up and shut-down.
 extern std::vector<TFilter3x3> FilterPresets;

@@ -20,7 +20,8 @@ struct TShadowBox {
   int64_t left, top, right, bottom;
   TShadowBox Grown(int64_t by) const { return {left - by, top - by, right + by, bottom + by}; }
   TShadowBox ClampedTo(int64_t w, int64_t h) const {
-    return {std::max<int64_t>(left, 0), std::max<int64_t>(top, 0), std::min(right, w - 1), std::min(bottom, h - 1)};
+    return {std::max<int64_t>(left, 0), std::max<int64_t>(top, 0), std::min(right, w - 1),
+            std::min(bottom, h - 1)};
   }
   bool Empty() const { return right < left || bottom < top; }
   int32_t L() const { return static_cast<int32_t>(left); }
@@ -53,7 +54,8 @@ int32_t ApplySoftShadow(TRVBitmap& bitmap, int32_t horizontalOffset, int32_t ver
   if (!(radius >= 0)) radius = 0;
   const double sizes = radius == 0 ? 2 : std::min(radius, 1e9);
   const int64_t offset = std::max(std::llabs(horizontalOffset), std::llabs(verticalOffset));
-  const int64_t border = std::clamp<int64_t>(2 * offset + common::Trunc(5 * sizes), 1, std::numeric_limits<int32_t>::max());
+  const int64_t border =
+      std::clamp<int64_t>(2 * offset + common::Trunc(5 * sizes), 1, std::numeric_limits<int32_t>::max());
   const int64_t half = border / 2;
   const int32_t result = static_cast<int32_t>(border);
   if (bitmap.IsEmpty() || bitmap.IsAlphaChannel() || right < left || bottom < top) return result;

@@ -58,7 +58,9 @@ void TRastovaProc::Crop(int32_t left, int32_t top, int32_t right, int32_t bottom
   DoFinishWork();
 }
 
-void TRastovaProc::CropToRect(const platform::TRect& rect) { Crop(rect.Left, rect.Top, rect.Right, rect.Bottom); }
+void TRastovaProc::CropToRect(const platform::TRect& rect) {
+  Crop(rect.Left, rect.Top, rect.Right, rect.Bottom);
+}
 
 void TRastovaProc::CropToOpaqueArea() {
   if (!CanProcess(0)) return;

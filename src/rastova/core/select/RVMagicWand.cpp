@@ -2,9 +2,10 @@
 // the outline traced round the region drawn four times enlarged.
 #include "rastova/core/select/RVMagicWand.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <bit>
-#include <immintrin.h>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -63,9 +64,17 @@ class TWandMatch {
           table_[v] = Close(bitmap.GetPixelFormat() == rv8g ? TRGB{b, b, b} : bitmap.GetPalette(v));
         }
         break;
-      case rv24RGB: kind_ = kBGR; step_ = 3; break;
-      case rv32RGB: kind_ = kBGR; step_ = 4; break;
-      default: kind_ = kPixels; break;
+      case rv24RGB:
+        kind_ = kBGR;
+        step_ = 3;
+        break;
+      case rv32RGB:
+        kind_ = kBGR;
+        step_ = 4;
+        break;
+      default:
+        kind_ = kPixels;
+        break;
     }
     const uint8_t channels[3] = {seed.b, seed.g, seed.r};
     for (int i = 0; i < 48; ++i) seedBytes_[i / 16][i % 16] = channels[i % 3];
@@ -87,7 +96,9 @@ class TWandMatch {
     uint64_t bits = 0;
     switch (kind_) {
       case kBGR:
-        if (wide_ && n == 64) return MatchBGRWord(row_ + static_cast<int64_t>(x0) * 3, seedBytes_, static_cast<uint8_t>(tolerance_));
+        if (wide_ && n == 64)
+          return MatchBGRWord(row_ + static_cast<int64_t>(x0) * 3, seedBytes_,
+                              static_cast<uint8_t>(tolerance_));
         for (int32_t i = 0; i < n; ++i) {
           const uint8_t* p = row_ + static_cast<int64_t>(x0 + i) * step_;
           bits |= uint64_t(Near(p[0], seed_.b) & Near(p[1], seed_.g) & Near(p[2], seed_.r)) << i;
@@ -97,12 +108,14 @@ class TWandMatch {
         for (int32_t i = 0; i < n; ++i) bits |= uint64_t(table_[row_[x0 + i]]) << i;
         break;
       case kBits:
-        for (int32_t i = 0; i < n; ++i) bits |= uint64_t(table_[(row_[(x0 + i) >> 3] >> (7 - ((x0 + i) & 7))) & 1]) << i;
+        for (int32_t i = 0; i < n; ++i)
+          bits |= uint64_t(table_[(row_[(x0 + i) >> 3] >> (7 - ((x0 + i) & 7))) & 1]) << i;
         break;
       case kPixels:
         for (int32_t i = 0; i < n; ++i) bits |= uint64_t(Close(bitmap_.GetPixels(x0 + i, y_))) << i;
         break;
-      default: break;
+      default:
+        break;
     }
     return bits;
   }
@@ -134,7 +147,8 @@ class TWandMatch {
 class TBitGrid {
  public:
   TBitGrid(int32_t width, int32_t height)
-      : width_(width), stride_((static_cast<size_t>(width) + 63) / 64),
+      : width_(width),
+        stride_((static_cast<size_t>(width) + 63) / 64),
         words_(stride_ * static_cast<size_t>(height), 0) {}
   uint64_t* Row(int32_t y) { return words_.data() + stride_ * static_cast<size_t>(y); }
   const uint64_t* Row(int32_t y) const { return words_.data() + stride_ * static_cast<size_t>(y); }
@@ -162,7 +176,8 @@ void ForEachRun(const uint64_t* row, size_t stride, int32_t width, TRun&& run) {
     // The next clear bit from there.
     word = ~row[k] & (~uint64_t(0) << (first & 63));
     while (word == 0 && ++k < stride) word = ~row[k];
-    const int64_t end = word == 0 ? static_cast<int64_t>(stride) * 64 : static_cast<int64_t>(k) * 64 + std::countr_zero(word);
+    const int64_t end =
+        word == 0 ? static_cast<int64_t>(stride) * 64 : static_cast<int64_t>(k) * 64 + std::countr_zero(word);
     const int64_t last = std::min<int64_t>(end, width) - 1;
     run(static_cast<int32_t>(first), static_cast<int32_t>(last));
     x = last + 2;
@@ -349,8 +364,8 @@ void SetMaskSpan(TRVMask& mask, int32_t y, int32_t x1, int32_t x2, int32_t value
 // The region's rows minY..maxY, with maxFilter grown by one pixel each way inside `clip`
 // (left, top, right, bottom): fn(y, bits) for each row of the result.
 template <class TRow>
-void ForEachRegionRow(TWandRegion& region, bool maxFilter, int32_t clipLeft, int32_t clipTop, int32_t clipRight,
-                      int32_t clipBottom, TRow&& fn) {
+void ForEachRegionRow(TWandRegion& region, bool maxFilter, int32_t clipLeft, int32_t clipTop,
+                      int32_t clipRight, int32_t clipBottom, TRow&& fn) {
   const TBitGrid& v = region.visited;
   const size_t stride = v.Stride();
   std::vector<uint64_t> merged(stride), grown(stride);
@@ -407,7 +422,12 @@ bool BuildOutlineGrid(TWandRegion& region, bool maxFilter, TOutlineGrid& grid) {
   grid.rows = 4 * bh + 4;
   if (grid.cols > std::numeric_limits<int64_t>::max() / grid.rows) return false;
   const auto cells = static_cast<uint64_t>(grid.cols * grid.rows);
-  if (cells > grid.cells.max_size()) return false;
+  // The grid is written whole at once: one larger than the physical memory is refused rather
+  // than left to the system's overcommitment.
+  const int64_t physical = GetPhysicalMemory(false);
+  if (cells > grid.cells.max_size() || (physical > 0 && cells > static_cast<uint64_t>(physical)) ||
+      (testing::MaxBlockSize >= 0 && cells > static_cast<uint64_t>(testing::MaxBlockSize)))
+    return false;
   try {
     grid.cells.assign(static_cast<size_t>(cells), kEmptyCell);
   } catch (const std::bad_alloc&) {
@@ -416,17 +436,19 @@ bool BuildOutlineGrid(TWandRegion& region, bool maxFilter, TOutlineGrid& grid) {
     return false;
   }
   // Pixel (i, j) of the box covers columns 4i + 2 .. 4i + 5 and rows 4j + 2 .. 4j + 5.
-  ForEachRegionRow(region, maxFilter, region.minX, region.minY, region.maxX, region.maxY,
-                   [&](int32_t y, const uint64_t* bits) {
-                     if (y < region.minY || y > region.maxY) return;
-                     const int64_t r0 = 4 * int64_t(y - region.minY) + 2;
-                     ForEachRun(bits, region.visited.Stride(), region.maxX + 1, [&](int32_t first, int32_t last) {
-                       if (last < region.minX) return;
-                       first = std::max(first, region.minX);
-                       const int64_t c0 = 4 * int64_t(first - region.minX) + 2, n = 4 * int64_t(last - first + 1);
-                       for (int64_t r = r0; r < r0 + 4; ++r) std::memset(grid.Row(r) + c0, kPixelCell, static_cast<size_t>(n));
-                     });
-                   });
+  ForEachRegionRow(
+      region, maxFilter, region.minX, region.minY, region.maxX, region.maxY,
+      [&](int32_t y, const uint64_t* bits) {
+        if (y < region.minY || y > region.maxY) return;
+        const int64_t r0 = 4 * int64_t(y - region.minY) + 2;
+        ForEachRun(bits, region.visited.Stride(), region.maxX + 1, [&](int32_t first, int32_t last) {
+          if (last < region.minX) return;
+          first = std::max(first, region.minX);
+          const int64_t c0 = 4 * int64_t(first - region.minX) + 2, n = 4 * int64_t(last - first + 1);
+          for (int64_t r = r0; r < r0 + 4; ++r)
+            std::memset(grid.Row(r) + c0, kPixelCell, static_cast<size_t>(n));
+        });
+      });
   // Every empty cell beside a pixel cell (left, right, above or below) is a ring cell.
   for (int64_t r = 1; r + 1 < grid.rows; ++r) {
     const uint8_t* above = grid.Row(r - 1);
@@ -434,7 +456,8 @@ bool BuildOutlineGrid(TWandRegion& region, bool maxFilter, TOutlineGrid& grid) {
     const uint8_t* below = grid.Row(r + 1);
     for (int64_t c = 1; c + 1 < grid.cols; ++c) {
       if (row[c] == kPixelCell) continue;
-      if (row[c - 1] == kPixelCell || row[c + 1] == kPixelCell || above[c] == kPixelCell || below[c] == kPixelCell)
+      if (row[c - 1] == kPixelCell || row[c + 1] == kPixelCell || above[c] == kPixelCell ||
+          below[c] == kPixelCell)
         row[c] = kRingCell;
     }
   }
@@ -448,7 +471,8 @@ bool FindStartCell(TOutlineGrid& grid, int64_t& startCol, int64_t& startRow) {
   std::vector<int64_t> firstInRow(static_cast<size_t>(grid.rows), -1);
   for (int64_t r = 0; r < grid.rows; ++r) {
     const uint8_t* row = grid.Row(r);
-    const uint8_t* ring = static_cast<const uint8_t*>(std::memchr(row + 1, kRingCell, static_cast<size_t>(grid.cols - 1)));
+    const uint8_t* ring =
+        static_cast<const uint8_t*>(std::memchr(row + 1, kRingCell, static_cast<size_t>(grid.cols - 1)));
     if (ring == nullptr) continue;
     firstInRow[static_cast<size_t>(r)] = ring - row;
     minCol = std::min<int64_t>(minCol, ring - row);
@@ -508,11 +532,12 @@ void MagicWandFillMask(TRVBitmap& bitmap, int32_t x, int32_t y, int32_t maskValu
     TWandRegion region(bitmap.GetWidth(), bitmap.GetHeight());
     FillRegion(bitmap, x, y, match, region);
     if (region.Empty()) return;
-    ForEachRegionRow(region, maxFilter, 0, 0, bitmap.GetWidth() - 1, bitmap.GetHeight() - 1,
-                     [&](int32_t row, const uint64_t* bits) {
-                       ForEachRun(bits, region.visited.Stride(), bitmap.GetWidth(),
-                                  [&](int32_t first, int32_t last) { SetMaskSpan(mask, row, first, last, maskValue); });
-                     });
+    ForEachRegionRow(
+        region, maxFilter, 0, 0, bitmap.GetWidth() - 1, bitmap.GetHeight() - 1,
+        [&](int32_t row, const uint64_t* bits) {
+          ForEachRun(bits, region.visited.Stride(), bitmap.GetWidth(),
+                     [&](int32_t first, int32_t last) { SetMaskSpan(mask, row, first, last, maskValue); });
+        });
   } catch (const std::bad_alloc&) {
     // No room for the visited grid: nothing is selected.
   }
@@ -529,7 +554,8 @@ void MagicWandGlobalMask(TRVBitmap& bitmap, int32_t x, int32_t y, int32_t maskVa
   for (int32_t row = 0; row < h; ++row) {
     match.SetRow(row);
     for (size_t k = 0; k < bits.size(); ++k) bits[k] = match.Word(static_cast<int32_t>(k));
-    ForEachRun(bits.data(), bits.size(), w, [&](int32_t first, int32_t last) { SetMaskSpan(mask, row, first, last, maskValue); });
+    ForEachRun(bits.data(), bits.size(), w,
+               [&](int32_t first, int32_t last) { SetMaskSpan(mask, row, first, last, maskValue); });
   }
   bitmap.ReleaseFileRows();
 }

@@ -84,21 +84,22 @@ TEST(Crop, BadAndWholeRectangles) {
     int32_t w, h;  // the size afterwards
   };
   const Case cases[] = {
-      {0, 0, 5, 3, 6, 4},                      // the whole image
-      {3, 1, 2, 2, 6, 4},                      // inverted horizontally
-      {1, 3, 2, 2, 6, 4},                      // inverted vertically
-      {6, 0, 9, 3, 6, 4},                      // right of the image
-      {0, -9, 5, -1, 6, 4},                    // above it
-      {-5, -5, 100, 100, 6, 4},                // around it: the whole image
+      {0, 0, 5, 3, 6, 4},        // the whole image
+      {3, 1, 2, 2, 6, 4},        // inverted horizontally
+      {1, 3, 2, 2, 6, 4},        // inverted vertically
+      {6, 0, 9, 3, 6, 4},        // right of the image
+      {0, -9, 5, -1, 6, 4},      // above it
+      {-5, -5, 100, 100, 6, 4},  // around it: the whole image
       {INT_MIN, INT_MIN, INT_MAX, INT_MAX, 6, 4},
       {INT_MAX, INT_MAX, INT_MIN, INT_MIN, 6, 4},
-      {-3, 2, 1, 1000000, 2, 2},               // clipped to (0, 2)-(1, 3)
+      {-3, 2, 1, 1000000, 2, 2},  // clipped to (0, 2)-(1, 3)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.left << "," << c.top << "," << c.right << "," << c.bottom);
     auto image = Numbered(6, 4, true);
     CropRun run(*image);
-    const size_t largest = test_support::LargestAllocationDuring([&] { run.proc.Crop(c.left, c.top, c.right, c.bottom); });
+    const size_t largest =
+        test_support::LargestAllocationDuring([&] { run.proc.Crop(c.left, c.top, c.right, c.bottom); });
     EXPECT_LT(largest, 1u << 20);
     EXPECT_EQ(image->GetWidth(), c.w);
     EXPECT_EQ(image->GetHeight(), c.h);

@@ -41,7 +41,8 @@ void ReferenceBlur(std::vector<std::vector<int>>& img, int left, int top, int ri
     for (int i = 0; i < n; ++i) in[i] = *s[i];
     for (int i = 0; i < n; ++i) {
       uint32_t sum = 0;
-      for (int k = -radius; k <= radius; ++k) sum += w[100 + k] * static_cast<uint32_t>(in[std::clamp(i + k, 0, n - 1)]);
+      for (int k = -radius; k <= radius; ++k)
+        sum += w[100 + k] * static_cast<uint32_t>(in[std::clamp(i + k, 0, n - 1)]);
       *s[i] = static_cast<int>(std::min<uint32_t>((sum + 32768) >> 16, 255));
     }
   };
@@ -58,7 +59,8 @@ void ReferenceBlur(std::vector<std::vector<int>>& img, int left, int top, int ri
 }
 
 std::vector<std::vector<int>> GreyValues(TRVBitmap& b) {
-  std::vector<std::vector<int>> v(static_cast<size_t>(b.GetHeight()), std::vector<int>(static_cast<size_t>(b.GetWidth())));
+  std::vector<std::vector<int>> v(static_cast<size_t>(b.GetHeight()),
+                                  std::vector<int>(static_cast<size_t>(b.GetWidth())));
   for (int32_t y = 0; y < b.GetHeight(); ++y)
     for (int32_t x = 0; x < b.GetWidth(); ++x) v[y][x] = b.GetPixels_rv8(x, y);
   return v;
@@ -69,7 +71,8 @@ std::unique_ptr<TRVBitmap> NoisyGrey(int32_t w, int32_t h, uint32_t seed) {
   std::mt19937 random(seed);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x)
-      b->SetPixels_rv8(x, y, static_cast<uint8_t>((x / 37 + y / 5) % 2 ? 200 + random() % 56 : random() % 40));
+      b->SetPixels_rv8(x, y,
+                       static_cast<uint8_t>((x / 37 + y / 5) % 2 ? 200 + random() % 56 : random() % 40));
   return b;
 }
 
@@ -79,14 +82,15 @@ TEST(GaussianBlur, MatchesTheIntegerRuleOnBothPaths) {
     double sigma;
     int left, top, right, bottom;
   };
-  const Case cases[] = {{0.3, 0, 0, 1099, 29},  {0.5, 3, 2, 1090, 27}, {1.0, 0, 0, 1099, 29},   {3.0, 500, 1, 1030, 28},
-                        {7.5, 0, 0, 1099, 29},  {40, 0, 0, 1099, 29},  {1e6, 2, 0, 1099, 29},   {2.0, 7, 3, 7, 25},
-                        {2.0, 0, 4, 1099, 4},   {4.0, -50, -3, 2000, 90}};
+  const Case cases[] = {{0.3, 0, 0, 1099, 29},   {0.5, 3, 2, 1090, 27}, {1.0, 0, 0, 1099, 29},
+                        {3.0, 500, 1, 1030, 28}, {7.5, 0, 0, 1099, 29}, {40, 0, 0, 1099, 29},
+                        {1e6, 2, 0, 1099, 29},   {2.0, 7, 3, 7, 25},    {2.0, 0, 4, 1099, 4},
+                        {4.0, -50, -3, 2000, 90}};
   for (bool plain : {false, true}) {
     testing::BlurWithoutAvx2 = plain;
     for (const Case& c : cases) {
-      SCOPED_TRACE(::testing::Message() << "sigma " << c.sigma << " plain " << plain << " rect " << c.left << ","
-                                        << c.top << "," << c.right << "," << c.bottom);
+      SCOPED_TRACE(::testing::Message() << "sigma " << c.sigma << " plain " << plain << " rect " << c.left
+                                        << "," << c.top << "," << c.right << "," << c.bottom);
       auto image = NoisyGrey(1100, 30, 5);
       auto expected = GreyValues(*image);
       ReferenceBlur(expected, std::max(c.left, 0), std::max(c.top, 0), std::min(c.right, 1099),
@@ -113,19 +117,27 @@ TEST(GaussianBlur, SigmaOneHalfReachesTwoPixels) {
 }
 
 TEST(GaussianBlur, BadSigmasAndRectangles) {
-  const double sigmas[] = {0, -1, std::nan(""), -std::numeric_limits<double>::infinity(),
-                           std::numeric_limits<double>::infinity(), 1e6, 1e-300, 5e-324};
+  const double sigmas[] = {0,
+                           -1,
+                           std::nan(""),
+                           -std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::infinity(),
+                           1e6,
+                           1e-300,
+                           5e-324};
   for (double sigma : sigmas) {
     auto image = NoisyGrey(64, 48, 2);
     auto expected = GreyValues(*image);
     if (sigma > 0) ReferenceBlur(expected, 0, 0, 63, 47, sigma);
-    const size_t largest = test_support::LargestAllocationDuring([&] { GaussianBlurGray(*image, 0, 0, 63, 47, sigma); });
+    const size_t largest =
+        test_support::LargestAllocationDuring([&] { GaussianBlurGray(*image, 0, 0, 63, 47, sigma); });
     EXPECT_LT(largest, 1u << 16) << sigma;
     EXPECT_EQ(GreyValues(*image), expected) << sigma;
   }
   auto image = NoisyGrey(64, 48, 2);
   const auto before = GreyValues(*image);
-  for (auto [l, t, r, b] : {std::array{INT_MAX, 0, INT_MIN, 47}, std::array{64, 0, 100, 47}, std::array{0, -9, 63, -1}})
+  for (auto [l, t, r, b] :
+       {std::array{INT_MAX, 0, INT_MIN, 47}, std::array{64, 0, 100, 47}, std::array{0, -9, 63, -1}})
     GaussianBlurGray(*image, l, t, r, b, 2.0);
   EXPECT_EQ(GreyValues(*image), before);
 }
@@ -148,13 +160,16 @@ TEST(SoftShadow, BorderFollowsTheOffsetsAndTheRadius) {
     double radius;
     int32_t border;
   };
-  const Case cases[] = {{4, -2, 1, 13},      {0, 0, 0, 10},        {0, 0, 0.1, 1},        {-3, 7, 2.5, 26},
-                        {0, 0, std::nan(""), 10}, {0, 0, -4, 10},  {1000000, 0, 1, 2000005}, {INT_MIN, 0, 1, INT_MAX},
-                        {0, 0, 1e300, INT_MAX}};
+  const Case cases[] = {
+      {4, -2, 1, 13},           {0, 0, 0, 10},  {0, 0, 0.1, 1},           {-3, 7, 2.5, 26},
+      {0, 0, std::nan(""), 10}, {0, 0, -4, 10}, {1000000, 0, 1, 2000005}, {INT_MIN, 0, 1, INT_MAX},
+      {0, 0, 1e300, INT_MAX}};
   for (const Case& c : cases) {
     auto image = ShadowScene(40, 10, 10, 19, 19);
-    const size_t largest = test_support::LargestAllocationDuring(
-        [&] { EXPECT_EQ(ApplySoftShadow(*image, c.dx, c.dy, c.radius, 100, 0, 10, 10, 19, 19), c.border) << c.dx << "," << c.radius; });
+    const size_t largest = test_support::LargestAllocationDuring([&] {
+      EXPECT_EQ(ApplySoftShadow(*image, c.dx, c.dy, c.radius, 100, 0, 10, 10, 19, 19), c.border)
+          << c.dx << "," << c.radius;
+    });
     EXPECT_LT(largest, 1u << 16);
   }
 }
@@ -188,14 +203,16 @@ TEST(SoftShadow, IntensityDividesTheShadowAlpha) {
   auto full = ShadowScene(40, 10, 10, 19, 19);
   ApplySoftShadow(*full, 3, 3, 2, 100, 0, 10, 10, 19, 19);
   int shadowPixels = 0;
-  for (auto [intensity, divisor] : {std::pair{50, 2}, std::pair{0, 3}, std::pair{-20, 3}, std::pair{250, 1}}) {
+  for (auto [intensity, divisor] :
+       {std::pair{50, 2}, std::pair{0, 3}, std::pair{-20, 3}, std::pair{250, 1}}) {
     auto image = ShadowScene(40, 10, 10, 19, 19);
     ApplySoftShadow(*image, 3, 3, 2, intensity, 0, 10, 10, 19, 19);
     for (int32_t y = 0; y < 40; ++y)
       for (int32_t x = 0; x < 40; ++x) {
         const bool object = x >= 10 && x <= 19 && y >= 10 && y <= 19;
         const int s = full->AlphaBitmap()->GetPixels_rv8(x, y);
-        ASSERT_EQ(image->AlphaBitmap()->GetPixels_rv8(x, y), object ? 255 : s / divisor) << intensity << " at " << x << "," << y;
+        ASSERT_EQ(image->AlphaBitmap()->GetPixels_rv8(x, y), object ? 255 : s / divisor)
+            << intensity << " at " << x << "," << y;
         shadowPixels += !object && s > 0;
       }
   }
@@ -249,14 +266,21 @@ TEST(SoftShadow, BadArguments) {
     int32_t left, top, right, bottom;
   };
   const Case cases[] = {
-      {1000000, 0, 1, 5, 5, 10, 10},   {-1000000, 1000000, 1, 5, 5, 10, 10}, {0, -1000000, std::nan(""), 5, 5, 10, 10},
-      {3, 3, std::nan(""), 5, 5, 10, 10}, {3, 3, 1e6, 5, 5, 10, 10},        {3, 3, 1, 10, 10, 5, 5},
-      {3, 3, 1, -100, -100, -90, -90}, {3, 3, 1, INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {INT_MAX, INT_MIN, 1, 0, 0, 31, 31},
+      {1000000, 0, 1, 5, 5, 10, 10},
+      {-1000000, 1000000, 1, 5, 5, 10, 10},
+      {0, -1000000, std::nan(""), 5, 5, 10, 10},
+      {3, 3, std::nan(""), 5, 5, 10, 10},
+      {3, 3, 1e6, 5, 5, 10, 10},
+      {3, 3, 1, 10, 10, 5, 5},
+      {3, 3, 1, -100, -100, -90, -90},
+      {3, 3, 1, INT_MIN, INT_MIN, INT_MAX, INT_MAX},
+      {INT_MAX, INT_MIN, 1, 0, 0, 31, 31},
   };
   for (const Case& c : cases) {
     auto image = ShadowScene(32, 5, 5, 10, 10);
-    const size_t largest = test_support::LargestAllocationDuring(
-        [&] { ApplySoftShadow(*image, c.dx, c.dy, c.radius, 50, 0x808080, c.left, c.top, c.right, c.bottom); });
+    const size_t largest = test_support::LargestAllocationDuring([&] {
+      ApplySoftShadow(*image, c.dx, c.dy, c.radius, 50, 0x808080, c.left, c.top, c.right, c.bottom);
+    });
     EXPECT_LT(largest, 1u << 16) << c.dx << "," << c.dy << "," << c.radius;
   }
   TRVBitmap empty;
@@ -269,8 +293,8 @@ TEST(SoftShadow, BadArguments) {
 TEST(FilterPresets, NineNamedFiltersLiveWithTheLibrary) {
   ASSERT_EQ(FilterPresets.size(), 9u);
   ASSERT_EQ(FilterPresetNames.size(), 9u);
-  const char* names[] = {"None", "Blur", "Edges", "Emboss", "High Pass 1", "High Pass 2", "High Pass 3",
-                         "Low Pass 1", "Low Pass 2"};
+  const char* names[] = {"None",        "Blur",        "Edges",      "Emboss",    "High Pass 1",
+                         "High Pass 2", "High Pass 3", "Low Pass 1", "Low Pass 2"};
   const int32_t divisors[] = {0, 9, 1, 1, 1, 1, 1, 10, 16};
   const int32_t centres[] = {1, 1, -8, 1, 5, 9, 5, 1, 4};
   const int32_t sums[] = {1, 9, 0, 1, 1, 1, 1, 9, 16};
@@ -323,10 +347,11 @@ TEST(IPDialogParams, ResetGivesTheDefaultsAndTheSettersEmptyTheStream) {
   EXPECT_EQ(PackRGB(p.Colors[1]), 0xFFFFFFu);
   EXPECT_EQ(PackRGB(p.Colors[3]), 0xFFFFFFu);
   EXPECT_EQ(PackRGB(p.Color5), 0xFFFFFFu);
-  EXPECT_EQ(std::vector<int32_t>({p.Integer14, p.Integer15, p.Integer19, p.Integer20, p.Integer21, p.Integer22,
-                                  p.Integer25, p.Integer26, p.Integer27}),
+  EXPECT_EQ(std::vector<int32_t>({p.Integer14, p.Integer15, p.Integer19, p.Integer20, p.Integer21,
+                                  p.Integer22, p.Integer25, p.Integer26, p.Integer27}),
             (std::vector<int32_t>{150, 150, 150, 150, 10, 10, 1, 1, 4}));
-  EXPECT_EQ(std::vector<int>({p.Flag1, p.Flag2, p.Flag3, p.Flag4, p.Flag5}), (std::vector<int>{0, 1, 1, 0, 1}));
+  EXPECT_EQ(std::vector<int>({p.Flag1, p.Flag2, p.Flag3, p.Flag4, p.Flag5}),
+            (std::vector<int>{0, 1, 1, 0, 1}));
   EXPECT_EQ(p.Double1, 1.7);
   EXPECT_EQ(p.Double2, 0.0);
   EXPECT_EQ(p.Double3, 1.0);

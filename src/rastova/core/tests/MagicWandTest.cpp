@@ -10,6 +10,7 @@
 
 #include "common/tests/support/AllocationWatch.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVBitmapInternal.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVUtils.h"
 #include "rastova/core/select/RVMagicWand.h"
@@ -19,7 +20,8 @@ namespace {
 
 using TSelection = std::vector<std::vector<bool>>;  // [y][x]
 
-std::unique_ptr<TRVBitmap> WandImage(int32_t w, int32_t h, const std::vector<uint32_t>& colours, uint32_t seed) {
+std::unique_ptr<TRVBitmap> WandImage(int32_t w, int32_t h, const std::vector<uint32_t>& colours,
+                                     uint32_t seed) {
   auto b = std::make_unique<TRVBitmap>(w, h, rv24RGB);
   std::mt19937 random(seed);
   for (int32_t y = 0; y < h; ++y)
@@ -29,7 +31,8 @@ std::unique_ptr<TRVBitmap> WandImage(int32_t w, int32_t h, const std::vector<uin
 
 bool Matches(TRVBitmap& b, int32_t x, int32_t y, const TRGB& s, int32_t tolerance) {
   const TRGB p = b.GetPixels(x, y);
-  return std::abs(p.r - s.r) <= tolerance && std::abs(p.g - s.g) <= tolerance && std::abs(p.b - s.b) <= tolerance;
+  return std::abs(p.r - s.r) <= tolerance && std::abs(p.g - s.g) <= tolerance &&
+         std::abs(p.b - s.b) <= tolerance;
 }
 
 // The 4-connected region by a breadth-first search, and every matching pixel.
@@ -106,8 +109,8 @@ TEST(MagicWand, RegionsMatchABreadthFirstSearchInEveryFormat) {
         ASSERT_EQ(image->GetPixelFormat(), format);
         const int32_t sx = static_cast<int32_t>(seed * 7 % w), sy = static_cast<int32_t>(seed * 5 % h);
         for (int32_t tolerance : {0, 2, 40}) {
-          SCOPED_TRACE(::testing::Message() << w << " wide, format " << int(format) << " seed " << seed << " tolerance "
-                                            << tolerance);
+          SCOPED_TRACE(::testing::Message() << w << " wide, format " << int(format) << " seed " << seed
+                                            << " tolerance " << tolerance);
           const TSelection region = ReferenceRegion(*image, sx, sy, tolerance, true);
           for (bool maxFilter : {false, true}) {
             TRVMask mask;
@@ -221,9 +224,21 @@ TEST(MagicWand, OutlineEnclosesTheRegion) {
     const auto q = MagicWandOutline(*image, a, top + rows - 1, count, 0, true);
     const TSelection grown = Rasterised(q, w, h);
     for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = 0; x < w; ++x)
-        ASSERT_TRUE(grown[y][x] || !region[y][x]) << x << "," << y;
+      for (int32_t x = 0; x < w; ++x) ASSERT_TRUE(grown[y][x] || !region[y][x]) << x << "," << y;
   }
+}
+
+// An outline grid that cannot be had gives no polygon; the masks do not need it.
+TEST(MagicWand, OutlineWithoutRoomForItsGridIsEmpty) {
+  auto image = WandImage(40, 30, {0x445566}, 1);
+  testing::MaxBlockSize = (4 * 40 + 4) * (4 * 30 + 4) - 1;
+  int32_t count = -1;
+  const auto none = MagicWandOutline(*image, 3, 3, count, 0, false);
+  testing::MaxBlockSize = -1;
+  EXPECT_EQ(count, 0);
+  EXPECT_TRUE(none.empty());
+  EXPECT_EQ(MagicWandOutline(*image, 3, 3, count, 0, false).size(), 8u);
+  EXPECT_EQ(count, 8);
 }
 
 // Seeds outside the image, tolerances that match nothing or everything and the smallest image:
@@ -234,13 +249,21 @@ TEST(MagicWand, BadSeedsAndTolerances) {
     bool selects;
   };
   const Case cases[] = {
-      {8, 5, -1, 0, 0, false},      {8, 5, 8, 0, 0, false},           {8, 5, 0, -1, 0, false},
-      {8, 5, 0, 5, 0, false},       {8, 5, INT_MIN, INT_MAX, 0, false}, {8, 5, 3, 3, -1, false},
-      {8, 5, 3, 3, INT_MIN, false}, {8, 5, 3, 3, INT_MAX, true},      {1, 1, 0, 0, 0, true},
-      {1, 1, 1, 0, 0, false},       {0, 0, 0, 0, 0, false},
+      {8, 5, -1, 0, 0, false},
+      {8, 5, 8, 0, 0, false},
+      {8, 5, 0, -1, 0, false},
+      {8, 5, 0, 5, 0, false},
+      {8, 5, INT_MIN, INT_MAX, 0, false},
+      {8, 5, 3, 3, -1, false},
+      {8, 5, 3, 3, INT_MIN, false},
+      {8, 5, 3, 3, INT_MAX, true},
+      {1, 1, 0, 0, 0, true},
+      {1, 1, 1, 0, 0, false},
+      {0, 0, 0, 0, 0, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " at " << c.x << "," << c.y << " tolerance " << c.tolerance);
+    SCOPED_TRACE(::testing::Message()
+                 << c.w << "x" << c.h << " at " << c.x << "," << c.y << " tolerance " << c.tolerance);
     auto image = std::make_unique<TRVBitmap>();
     if (c.w > 0) image = WandImage(c.w, c.h, {0x000000, 0xFFFFFF}, 3);
     TRVMask region, all;

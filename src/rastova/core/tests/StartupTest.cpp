@@ -28,8 +28,8 @@ TEST(Startup, CountedStartupsRunTheStepsOnceInSlotOrderAndShutDownInReverse) {
   RegisterRastovaStartupStep(TRVStartupSlot::View, "TestView", [] { journal->push_back("+View"); },
                              [] { journal->push_back("-View"); });
   std::vector<std::string> names = RastovaStartupStepNames();
-  ASSERT_EQ(names, (std::vector<std::string>{"TestGdi", "HyRVDefs", "HyRVUtils", "TestIO", "RVColorReduction", "RastovaProc",
-                                            "TestView"}));
+  ASSERT_EQ(names, (std::vector<std::string>{"TestGdi", "HyRVDefs", "HyRVUtils", "TestIO", "RVColorReduction",
+                                             "RastovaProc", "TestView"}));
 
   RedToGrayCoef = 1;
   GlobalMemoryThreshold = 5;
