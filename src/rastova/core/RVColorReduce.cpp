@@ -301,11 +301,8 @@ namespace {
 // The Gaussian blur works in single-precision floats on eight samples at a time: weights, samples
 // and every partial sum are whole numbers below 2^24 (at most 255 x the weights' total, which
 // rounding keeps below 65,637), so each sum is exact and the result is that of 32-bit integers.
-// The helpers taking and returning these lanes are always inlined, so how a call would pass them
-// does not matter (GCC warns of it all the same).
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
+// No function takes or returns the lanes by value (how a call passes 256-bit vectors depends on
+// the processor the code is built for).
 typedef float TBlurLanes __attribute__((vector_size(32)));
 typedef int32_t TBlurInts __attribute__((vector_size(32)));
 constexpr int32_t kBlurLanes = 8;
@@ -334,15 +331,21 @@ TBlurKernel MakeBlurKernel(double sigma) {
   return kernel;
 }
 
-__attribute__((always_inline)) inline TBlurLanes LoadLanes(const float* p) {
-  TBlurLanes v;
-  __builtin_memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// The rounded result of eight sums, as bytes (the rounded weights may add up to a little more
-// than 65536: a white line stays white).
-__attribute__((always_inline)) inline void StoreBlurred(TBlurLanes sum, uint8_t* out, int32_t count) {
+// Eight results from the samples at(k) for k = -radius..radius (each the address of eight
+// floats), rounded into bytes (the rounded weights may add up to a little more than 65536: a
+// white line stays white).
+template <class TAt>
+__attribute__((always_inline)) inline void BlurLanes(const TBlurKernel& kernel, TAt&& at, uint8_t* out,
+                                                     int32_t count) {
+  const float* w = kernel.w.data();
+  TBlurLanes sum, before, after;
+  __builtin_memcpy(&sum, at(0), sizeof sum);
+  sum *= w[0];
+  for (int32_t k = 1; k <= kernel.radius; ++k) {
+    __builtin_memcpy(&before, at(-k), sizeof before);
+    __builtin_memcpy(&after, at(k), sizeof after);
+    sum += w[k] * (before + after);
+  }
   TBlurInts v = __builtin_convertvector(sum + 32768.0f, TBlurInts) >> 16;
   v = v > 255 ? 255 : v;
   for (int32_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(v[i]);
@@ -356,12 +359,9 @@ __attribute__((always_inline)) inline void BlurRow(uint8_t* samples, int32_t n, 
   for (int32_t i = 0; i < r; ++i) padded[i] = samples[0];
   for (int32_t i = 0; i < n; ++i) padded[r + i] = samples[i];
   for (int32_t i = r + n; i < n + 2 * r + kBlurLanes; ++i) padded[i] = samples[n - 1];
-  const float* w = kernel.w.data();
   for (int32_t i = 0; i < n; i += kBlurLanes) {
     const float* centre = padded + r + i;
-    TBlurLanes sum = w[0] * LoadLanes(centre);
-    for (int32_t k = 1; k <= r; ++k) sum += w[k] * (LoadLanes(centre - k) + LoadLanes(centre + k));
-    StoreBlurred(sum, samples + i, std::min(kBlurLanes, n - i));
+    BlurLanes(kernel, [centre](int32_t k) { return centre + k; }, samples + i, std::min(kBlurLanes, n - i));
   }
 }
 
@@ -378,19 +378,14 @@ __attribute__((always_inline)) inline void BlurColumns(uint8_t* const* lines, in
     for (int32_t i = 0; i < n; ++i) dst[i] = src[i];
   };
   for (int32_t j = -r; j < r; ++j) load(j);
-  const float* w = kernel.w.data();
   std::vector<const float*> around(static_cast<size_t>(size));
   for (int32_t y = 0; y < rows; ++y) {
     load(y + r);
     for (int32_t k = -r; k <= r; ++k) around[static_cast<size_t>(k + r)] = slot(y + k);
+    const float* const* middle = around.data() + r;
     uint8_t* out = lines[y] + x0;
-    for (int32_t i = 0; i < n; i += kBlurLanes) {
-      TBlurLanes sum = w[0] * LoadLanes(around[static_cast<size_t>(r)] + i);
-      for (int32_t k = 1; k <= r; ++k)
-        sum += w[k] * (LoadLanes(around[static_cast<size_t>(r - k)] + i) +
-                       LoadLanes(around[static_cast<size_t>(r + k)] + i));
-      StoreBlurred(sum, out + i, std::min(kBlurLanes, n - i));
-    }
+    for (int32_t i = 0; i < n; i += kBlurLanes)
+      BlurLanes(kernel, [middle, i](int32_t k) { return middle[k] + i; }, out + i, std::min(kBlurLanes, n - i));
   }
 }
 

@@ -101,7 +101,8 @@ class TWandMatch {
                               static_cast<uint8_t>(tolerance_));
         for (int32_t i = 0; i < n; ++i) {
           const uint8_t* p = row_ + static_cast<int64_t>(x0 + i) * step_;
-          bits |= uint64_t(Near(p[0], seed_.b) & Near(p[1], seed_.g) & Near(p[2], seed_.r)) << i;
+          const uint64_t b = Near(p[0], seed_.b), g = Near(p[1], seed_.g), r = Near(p[2], seed_.r);
+          bits |= (b & g & r) << i;
         }
         break;
       case kBytes:
