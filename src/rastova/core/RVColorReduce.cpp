@@ -361,7 +361,8 @@ __attribute__((always_inline)) inline void BlurRow(uint8_t* samples, int32_t n, 
   for (int32_t i = r + n; i < n + 2 * r + kBlurLanes; ++i) padded[i] = samples[n - 1];
   for (int32_t i = 0; i < n; i += kBlurLanes) {
     const float* centre = padded + r + i;
-    BlurLanes(kernel, [centre](int32_t k) { return centre + k; }, samples + i, std::min(kBlurLanes, n - i));
+    BlurLanes(
+        kernel, [centre](int32_t k) { return centre + k; }, samples + i, std::min(kBlurLanes, n - i));
   }
 }
 
@@ -385,7 +386,8 @@ __attribute__((always_inline)) inline void BlurColumns(uint8_t* const* lines, in
     const float* const* middle = around.data() + r;
     uint8_t* out = lines[y] + x0;
     for (int32_t i = 0; i < n; i += kBlurLanes)
-      BlurLanes(kernel, [middle, i](int32_t k) { return middle[k] + i; }, out + i, std::min(kBlurLanes, n - i));
+      BlurLanes(
+          kernel, [middle, i](int32_t k) { return middle[k] + i; }, out + i, std::min(kBlurLanes, n - i));
   }
 }
 
