@@ -23,18 +23,8 @@ with open(sys.argv[1], "wb") as f:
 PY
 "$VIPS" copy "$WORK/src.pgm" "$WORK/src.v"
 
-# Best of five wall-clock runs, in milliseconds.
-best_ms() {
-  local best=999999999 t0 t1 ms
-  for _ in 1 2 3 4 5; do
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    ms=$(( (t1 - t0) / 1000000 ))
-    [ "$ms" -lt "$best" ] && best=$ms
-  done
-  echo "$best"
-}
+# best_ms: the best of five wall-clock runs, in milliseconds.
+source "$(dirname "$0")/../best_ms.sh"
 
 echo "== rastova (Google Benchmark, ms)"
 "$BENCH" --benchmark_min_time=1 --benchmark_format=csv 2>/dev/null \

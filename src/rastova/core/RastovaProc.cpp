@@ -669,25 +669,18 @@ void TIPDialogParams::Reset() {
   stream_->Clear();
 }
 
-void TIPDialogParams::SetValue1(int32_t value) {
-  value1_ = value;
+void TIPDialogParams::SetKey(int32_t& field, int32_t value) {
+  field = value;
   stream_->Clear();
 }
 
-void TIPDialogParams::SetValue2(int32_t value) {
-  value2_ = value;
-  stream_->Clear();
-}
+void TIPDialogParams::SetValue1(int32_t value) { SetKey(value1_, value); }
 
-void TIPDialogParams::SetValue3(int32_t value) {
-  value3_ = value;
-  stream_->Clear();
-}
+void TIPDialogParams::SetValue2(int32_t value) { SetKey(value2_, value); }
 
-void TIPDialogParams::SetValue4(int32_t value) {
-  value4_ = value;
-  stream_->Clear();
-}
+void TIPDialogParams::SetValue3(int32_t value) { SetKey(value3_, value); }
+
+void TIPDialogParams::SetValue4(int32_t value) { SetKey(value4_, value); }
 
 // ---------------------------------------------------------------- the module's start-up
 

@@ -195,6 +195,7 @@ class TIPDialogParams {
   TMemoryStream& Stream() { return *stream_; }
 
  private:
+  void SetKey(int32_t& field, int32_t value);
   int32_t value1_ = -1, value2_ = -1, value3_ = -1, value4_ = -1;
   std::unique_ptr<TMemoryStream> stream_;
 };
