@@ -5,7 +5,8 @@
 // The source value of a pixel is computed per format (display range of grey and float images,
 // channel offsets and contrast of colour images), then written (plain variants), combined by
 // the render operation (24-, 32- and 48-bit sources), or blended towards by
-// a = min(Transparency, alpha of the source pixel): d + ((a * (v - d)) >> 8), arithmetic shift.
+// a = min(Transparency, alpha of the source pixel): d + ((a * (v - d)) >> 8), arithmetic shift,
+// and v itself where a is 255.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -61,6 +62,13 @@ void RenderLoop(TRVBitmap& source, const TRVRenderRowsArgs& a, bool rowRepeat, F
           TRGB r{d[0], d[1], d[2]};
           ApplyRenderOperation(&v, &r, a.RenderOperation, y);
           v = r;
+        }
+        if (w == 255) {
+          // Fully opaque: the value itself (the shift by 8 would leave 255 at 254).
+          d[0] = v.b;
+          d[1] = v.g;
+          d[2] = v.r;
+          continue;
         }
         d[0] = static_cast<uint8_t>(d[0] + ((w * (v.b - d[0])) >> 8));
         d[1] = static_cast<uint8_t>(d[1] + ((w * (v.g - d[1])) >> 8));

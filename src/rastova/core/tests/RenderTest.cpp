@@ -150,6 +150,12 @@ TEST(Render, TransparencyAlphaAndFullAlpha) {
   EXPECT_EQ(RenderPixel(*dst, 1, 0), (TRGB{100 + ((64 * -50) >> 8), 100, 100 + ((64 * 100) >> 8)}));
   EXPECT_EQ(RenderPixel(*dst, 2, 0), (TRGB{100 + ((128 * -50) >> 8), 100, 100 + ((128 * 100) >> 8)}));
 
+  // A fully opaque source pixel is written as it is (the shift by 8 alone would give 254 for 255).
+  auto opaque = RenderDest(3, 1, 100);
+  RenderPlain(src, *opaque, 0, 0, 3, 1, 0, 0, 3, 1, 255);
+  EXPECT_EQ(RenderPixel(*opaque, 2, 0), (TRGB{50, 100, 200}));
+  EXPECT_EQ(RenderPixel(*opaque, 0, 0), (TRGB{100, 100, 100}));
+
   // An alpha channel marked Full is not looked at: the plain renderer copies.
   alpha->Fill(0);
   alpha->Full = true;
@@ -220,7 +226,7 @@ TEST(Render, TenSourceFormatsWithAndWithoutAlpha) {
           TRGB want = expected[size_t(y * w + x)];
           if (withAlpha) {
             const int32_t a = v(x, y, 5);
-            auto mix = [a](int32_t s) { return static_cast<uint8_t>(90 + ((a * (s - 90)) >> 8)); };
+            auto mix = [a](int32_t s) { return static_cast<uint8_t>(a == 255 ? s : 90 + ((a * (s - 90)) >> 8)); };
             want = TRGB{mix(want.b), mix(want.g), mix(want.r)};
           }
           ASSERT_EQ(RenderPixel(*dst, x, y), want) << x << "," << y;
