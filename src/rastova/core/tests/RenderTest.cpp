@@ -471,6 +471,7 @@ TEST(Render, StretchRectToWithAlphaAndMaxAlpha) {
   EXPECT_EQ(RenderPixels(*d2), RenderPixels(*src));
   // 1-bit sources give black and white; a filtered stretch resamples first.
   TRVBitmap bw(2, 1, rv1g);
+  bw.SetPixels_rv1g(0, 0, false);
   bw.SetPixels_rv1g(1, 0, true);
   auto d3 = RenderDest(4, 1, 9);
   bw.StretchRectTo(d3.get(), 0, 0, 4, 1, 0, 0, 2, 1, rfNone, 255);
