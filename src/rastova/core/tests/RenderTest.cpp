@@ -447,6 +447,26 @@ TEST(Render, DestinationsItCannotHoldAreRefused) {
   EXPECT_EQ(RenderPixels(*src), before);
 }
 
+TEST(Render, ASourceInATemporaryFileRendersAsInMemory) {
+  auto src = RenderRandom24(30, 20, 9);
+  TRVBitmap* alpha = src->AlphaBitmap();
+  for (int32_t y = 0; y < 20; ++y)
+    for (int32_t x = 0; x < 30; ++x) alpha->SetPixels_rv8(x, y, static_cast<uint8_t>(x * 9 + y));
+  alpha->Full = false;
+  TRVBitmap file;
+  file.MemoryThreshold = 0;
+  file.SetLocation(rvInTempFile);
+  file.Assign(src.get());
+  ASSERT_EQ(file.GetLocation(), rvInTempFile);
+  ASSERT_TRUE(file.HasAlphaBitmap());
+  file.AlphaBitmap()->Full = false;
+  auto fromMemory = RenderDest(17, 13, 60), fromFile = RenderDest(17, 13, 60);
+  RenderPlain(*src, *fromMemory, -2, 1, 20, 15, 3, 2, 25, 16, 200);
+  RenderPlain(file, *fromFile, -2, 1, 20, 15, 3, 2, 25, 16, 200);
+  EXPECT_EQ(RenderPixels(*fromFile), RenderPixels(*fromMemory));
+  EXPECT_EQ(file.RowAccess, 3);  // restored after the call
+}
+
 TEST(Render, StretchRectToWithAlphaAndMaxAlpha) {
   // Without a source alpha channel the destination area's alpha becomes MaxAlpha.
   auto src = RenderRandom24(4, 3, 4);
