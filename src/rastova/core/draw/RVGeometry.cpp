@@ -13,7 +13,7 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 
 // Pen offsets -(PenWidth div 2) .. PenWidth div 2, bounded; an empty range for a negative width.
-int32_t PenReach(int32_t penWidth) { return std::min(penWidth / 2, kMaxPenOffsets); }
+int32_t PenReach(int32_t penWidth) { return penWidth < 0 ? -1 : std::min(penWidth / 2, kMaxPenOffsets); }
 
 int32_t Sat(int64_t v) { return common::SaturateInt32(v); }
 

@@ -51,7 +51,7 @@ bool PointInScaledPolygon(int32_t X, int32_t Y, const TRVPoint* Points, int32_t 
 
 constexpr int32_t kNoHit = 2147483647;
 constexpr int64_t kMaxOutlineVertices = 65536;  // a vertex per pixel of outline up to radius 10,430
-constexpr int32_t kMaxPenOffsets = 256;         // pens up to 513 pixels wide
+constexpr int32_t kMaxPenOffsets = 64;          // pens up to 129 pixels wide
 
 // Distance in whole pixels from (X, Y) to the ellipse inscribed in the box, as a polygon of
 // trunc(2 pi min(rx, ry)) spokes from the centre when Filled, else a polygon of an eighth as
