@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "rastova/core/draw/RVGeometry.h"
+#include "rastova/core/draw/RVViewParams.h"
 
 using namespace rv;
 
@@ -168,4 +169,23 @@ TEST(DrawGeometry, RectIncludePointAndFontStyles) {
     f.lfStrikeOut = s.strike;
     EXPECT_EQ(LogFontStyleBits(f), s.bits) << s.weight;
   }
+}
+
+TEST(DrawViewParams, RecordDefaultsAndTheProcessorTest) {
+  const TRVScrollBarParams bar;
+  EXPECT_EQ(bar.LineStep, -1);
+  EXPECT_EQ(bar.PageStep, -1);
+  EXPECT_TRUE(bar.Tracking);
+  // The wheel zooms by 8 per cent of the current zoom per notch.
+  const TRVMouseWheelParams wheel;
+  EXPECT_FALSE(wheel.InverseDirection);
+  EXPECT_EQ(wheel.Action, 2);
+  EXPECT_EQ(wheel.Variation, 1);
+  EXPECT_EQ(wheel.Value, 8);
+  EXPECT_FALSE(wheel.ZoomAtMouse);
+#if defined(__x86_64__)
+  EXPECT_TRUE(CPUHasMMX());
+#elif !defined(__i386__)
+  EXPECT_FALSE(CPUHasMMX());
+#endif
 }
