@@ -45,7 +45,8 @@ class TWindowScrollBars : public QObject {
 
   void Layout() {
     const int ext = ScrollBarExtent(window_), w = window_->width(), h = window_->height();
-    const bool horz = horz_.widget && !horz_.widget->isHidden(), vert = vert_.widget && !vert_.widget->isHidden();
+    const bool horz = horz_.widget && !horz_.widget->isHidden(),
+               vert = vert_.widget && !vert_.widget->isHidden();
     if (horz) {
       horz_.widget->setGeometry(0, h - ext, std::max(w - (vert ? ext : 0), 0), ext);
       horz_.widget->raise();

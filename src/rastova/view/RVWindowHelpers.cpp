@@ -21,10 +21,11 @@ platform::TScrollInfo ScrollInfo(uint32_t mask, int32_t min, int32_t max, int32_
 
 }  // namespace
 
-void SetScrollBarInfo(QWidget* Wnd, int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos, bool Redraw,
-                      bool Flat) {
-  SetScrollInfoEx(Wnd, Bar, ScrollInfo(platform::SIF_RANGE | platform::SIF_PAGE | platform::SIF_POS, Min, Max, Page, Pos),
-                  Flat, Redraw);
+void SetScrollBarInfo(QWidget* Wnd, int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos,
+                      bool Redraw, bool Flat) {
+  SetScrollInfoEx(
+      Wnd, Bar, ScrollInfo(platform::SIF_RANGE | platform::SIF_PAGE | platform::SIF_POS, Min, Max, Page, Pos),
+      Flat, Redraw);
 }
 
 void SetScrollBarRange(QWidget* Wnd, int32_t Bar, int32_t Min, int32_t Max, bool Redraw, bool Flat) {
@@ -35,7 +36,8 @@ void SetScrollBarPos(QWidget* Wnd, int32_t Bar, int32_t Pos, bool Redraw, bool F
   SetScrollInfoEx(Wnd, Bar, ScrollInfo(platform::SIF_POS, 0, 0, 0, Pos), Flat, Redraw);
 }
 
-int32_t SetScrollInfoEx(QWidget* Wnd, int32_t Bar, const platform::TScrollInfo& Info, bool /*Flat*/, bool Redraw) {
+int32_t SetScrollInfoEx(QWidget* Wnd, int32_t Bar, const platform::TScrollInfo& Info, bool /*Flat*/,
+                        bool Redraw) {
   return platform::SetScrollInfo(Wnd, Bar, Info, Redraw);
 }
 

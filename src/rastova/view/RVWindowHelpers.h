@@ -12,8 +12,8 @@ class QWidget;
 namespace rv {
 
 // One scroll-bar record with range, page and position.
-void SetScrollBarInfo(QWidget* Wnd, int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos, bool Redraw,
-                      bool Flat);
+void SetScrollBarInfo(QWidget* Wnd, int32_t Bar, int32_t Min, int32_t Max, int32_t Page, int32_t Pos,
+                      bool Redraw, bool Flat);
 // The same with the range only, and with the position only.
 void SetScrollBarRange(QWidget* Wnd, int32_t Bar, int32_t Min, int32_t Max, bool Redraw, bool Flat);
 void SetScrollBarPos(QWidget* Wnd, int32_t Bar, int32_t Pos, bool Redraw, bool Flat);

@@ -35,7 +35,8 @@ TEST(ScrollBars, RangePageAndPositionAsTheWindowSystemKeepsThem) {
   QScrollBar* vert = WindowScrollBar(window.get(), SB_VERT);
   ASSERT_NE(vert, nullptr);
   EXPECT_TRUE(vert->isVisible());
-  EXPECT_EQ(vert->geometry(), QRect(200 - ScrollBarExtent(window.get()), 0, ScrollBarExtent(window.get()), 100));
+  EXPECT_EQ(vert->geometry(),
+            QRect(200 - ScrollBarExtent(window.get()), 0, ScrollBarExtent(window.get()), 100));
 
   // Only the position: it is kept in range.
   info.fMask = SIF_POS;

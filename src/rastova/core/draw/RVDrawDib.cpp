@@ -16,7 +16,8 @@ std::atomic<HDRAWDIB> nextHandle{1};
 // The bytes of the header with its colour table or masks, and of the rows, as the header
 // gives them; false for a header too short or sizes beyond the address space.
 bool DibExtent(const TBitmapInfoHeader& h, uint64_t& infoBytes, uint64_t& bitsBytes) {
-  if (h.biSize < sizeof(TBitmapInfoHeader) || h.biWidth <= 0 || h.biHeight == 0 || h.biBitCount == 0) return false;
+  if (h.biSize < sizeof(TBitmapInfoHeader) || h.biWidth <= 0 || h.biHeight == 0 || h.biBitCount == 0)
+    return false;
   uint64_t colours = h.biClrUsed;
   if (colours == 0 && h.biBitCount <= 8) colours = uint64_t(1) << h.biBitCount;
   infoBytes = uint64_t(h.biSize) + 4 * colours;
@@ -50,15 +51,17 @@ bool DrawDibDrawProc(HDRAWDIB Handle, platform::TCanvas* DC, int32_t xDst, int32
     return false;
   const auto* info = reinterpret_cast<const uint8_t*>(BitmapInfoHeader);
   TRVBitmap image;
-  const int32_t read = Bits ? PackedDIBToBitmap(info, infoBytes, image, static_cast<const uint8_t*>(Bits), bitsBytes)
-                            : PackedDIBToBitmap(info, infoBytes + bitsBytes, image);
+  const int32_t read =
+      Bits ? PackedDIBToBitmap(info, infoBytes, image, static_cast<const uint8_t*>(Bits), bitsBytes)
+           : PackedDIBToBitmap(info, infoBytes + bitsBytes, image);
   platform::TBitmap* source = read != 0 ? image.BitmapView() : nullptr;
   if (source == nullptr || !FitsInt32(xDst, dxDst) || !FitsInt32(yDst, dyDst) || !FitsInt32(xSrc, dxSrc) ||
       !FitsInt32(ySrc, dySrc))
     return false;
   const platform::TCopyMode mode = DC->CopyMode;
   DC->CopyMode = platform::cmSrcCopy;
-  DC->CopyRect(platform::Bounds(xDst, yDst, dxDst, dyDst), source->Canvas(), platform::Bounds(xSrc, ySrc, dxSrc, dySrc));
+  DC->CopyRect(platform::Bounds(xDst, yDst, dxDst, dyDst), source->Canvas(),
+               platform::Bounds(xSrc, ySrc, dxSrc, dySrc));
   DC->CopyMode = mode;
   return true;
 }

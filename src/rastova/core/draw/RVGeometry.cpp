@@ -49,8 +49,7 @@ double AngleBetweenSegments(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int3
   const int64_t vx = int64_t(X3) - X2, vy = int64_t(Y3) - Y2;
   const long double lengths = Length(ux, uy) * Length(vx, vy);
   if (!(lengths > 0) || !std::isfinite(lengths)) return 0;
-  const long double dot =
-      static_cast<long double>(ux) * vx + static_cast<long double>(uy) * vy;
+  const long double dot = static_cast<long double>(ux) * vx + static_cast<long double>(uy) * vy;
   const long double c = dot / lengths;
   if (!(std::fabs(c) <= 1)) return 0;
   return ArcCosSafe(static_cast<double>(c));
@@ -138,7 +137,8 @@ int32_t DistanceToEllipse(int32_t X, int32_t Y, int32_t Left, int32_t Top, int32
       const double a = 2 * kPi * static_cast<double>(i) / static_cast<double>(n);
       const int32_t vx = Sat(common::Trunc(std::cos(a) * static_cast<double>(rx)));
       const int32_t vy = Sat(common::Trunc(std::sin(a) * static_cast<double>(ry)));
-      const double d = Filled ? DistanceToSegment(dx, dy, 0, 0, vx, vy) : DistanceToSegment(dx, dy, px, py, vx, vy);
+      const double d =
+          Filled ? DistanceToSegment(dx, dy, 0, 0, vx, vy) : DistanceToSegment(dx, dy, px, py, vx, vy);
       result = std::min(result, Sat(common::Trunc(d)));
       px = vx;
       py = vy;

@@ -78,7 +78,8 @@ void FadingStrip(const Strip& s, int64_t a, int64_t alongFrom, int64_t alongEnd,
 }
 
 uint8_t GradientGrey(double exponent) {
-  return static_cast<uint8_t>(std::clamp<int64_t>(common::Trunc(std::exp(exponent) / std::numbers::e * 255), 0, 255));
+  return static_cast<uint8_t>(
+      std::clamp<int64_t>(common::Trunc(std::exp(exponent) / std::numbers::e * 255), 0, 255));
 }
 
 // Style 3: the grey gradient, `length` + 1 lines beside the image, `a` + 1 pixels across.
@@ -123,8 +124,8 @@ void DrawShadowStrip(platform::TCanvas& canvas, platform::TBitmap* bitmap, int32
 
 }  // namespace
 
-void DrawVerticalShadow(platform::TCanvas& Canvas, platform::TBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2,
-                        int32_t Y2, uint8_t Style) {
+void DrawVerticalShadow(platform::TCanvas& Canvas, platform::TBitmap* Bitmap, int32_t X1, int32_t Y1,
+                        int32_t X2, int32_t Y2, uint8_t Style) {
   DrawShadowStrip(Canvas, Bitmap, X1, Y1, X2, Y2, Style, true);
 }
 
@@ -134,17 +135,22 @@ void DrawHorizontalShadow(platform::TCanvas& Canvas, platform::TBitmap* Bitmap, 
 }
 
 void DrawSoftShadow(platform::TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
-  const int bytes = Bitmap.PixelFormat() == platform::pf24bit ? 3 : Bitmap.PixelFormat() == platform::pf32bit ? 4 : 0;
+  const int bytes = Bitmap.PixelFormat() == platform::pf24bit   ? 3
+                    : Bitmap.PixelFormat() == platform::pf32bit ? 4
+                                                                : 0;
   if (bytes == 0 || Bitmap.Empty()) return;
   // The shadow spans X1 - 5 .. X2 + 5; only its part on the bitmap is darkened.
-  const int64_t left = std::max<int64_t>(int64_t(X1) - 5, 0), right = std::min<int64_t>(int64_t(X2) + 5, Bitmap.Width() - 1);
-  const int64_t top = std::max<int64_t>(int64_t(Y1) - 5, 0), bottom = std::min<int64_t>(int64_t(Y2) + 5, Bitmap.Height() - 1);
+  const int64_t left = std::max<int64_t>(int64_t(X1) - 5, 0),
+                right = std::min<int64_t>(int64_t(X2) + 5, Bitmap.Width() - 1);
+  const int64_t top = std::max<int64_t>(int64_t(Y1) - 5, 0),
+                bottom = std::min<int64_t>(int64_t(Y2) + 5, Bitmap.Height() - 1);
   if (left > right || top > bottom) return;
   // The grey picture covers that part and the blur's reach around it (at most 100 pixels),
   // within the shadow's own extent, so every darkened pixel sees the same neighbours as in a
   // grey picture of the whole shadow.
   constexpr int64_t kReach = 100;
-  const int64_t gx = std::max<int64_t>(left - kReach, int64_t(X1) - 5), gy = std::max<int64_t>(top - kReach, int64_t(Y1) - 5);
+  const int64_t gx = std::max<int64_t>(left - kReach, int64_t(X1) - 5),
+                gy = std::max<int64_t>(top - kReach, int64_t(Y1) - 5);
   const int64_t gw = std::min<int64_t>(right + kReach, int64_t(X2) + 5) - gx + 1;
   const int64_t gh = std::min<int64_t>(bottom + kReach, int64_t(Y2) + 5) - gy + 1;
   TRVBitmap grey(static_cast<int32_t>(gw), static_cast<int32_t>(gh), rv8g);

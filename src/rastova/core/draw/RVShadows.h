@@ -25,8 +25,8 @@ namespace rv {
 //   clamped to 0 .. 255, and from column X1 + k to X1 + w, where k counts the rows past
 //   h - w + 1, each pixel is max(v, trunc(exp(j / w) / e x 255)) at column offset j;
 // any other style paints nothing.
-void DrawVerticalShadow(platform::TCanvas& Canvas, platform::TBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2,
-                        int32_t Y2, uint8_t Style);
+void DrawVerticalShadow(platform::TCanvas& Canvas, platform::TBitmap* Bitmap, int32_t X1, int32_t Y1,
+                        int32_t X2, int32_t Y2, uint8_t Style);
 // The strip below an image: the same styles with rows and columns exchanged (style 1 fills
 // X1 + h .. X2 by Y1 .. Y2 - 1; style 2 darkens row Y1 + g from column X1 + h to X2 + g - h + 1).
 void DrawHorizontalShadow(platform::TCanvas& Canvas, platform::TBitmap* Bitmap, int32_t X1, int32_t Y1,

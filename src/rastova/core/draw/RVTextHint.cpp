@@ -10,7 +10,8 @@ namespace rv {
 
 void DrawTextHint(platform::TCanvas& Canvas, int32_t& X, int32_t& Y, const std::string& Text,
                   const platform::TFont& Font, const platform::TBrush& Brush, platform::TBitmap& Saved,
-                  int32_t MaxWidth, int32_t MaxHeight, platform::TColor LightColor, platform::TColor DarkColor) {
+                  int32_t MaxWidth, int32_t MaxHeight, platform::TColor LightColor,
+                  platform::TColor DarkColor) {
   Canvas.Font = Font;
   Canvas.Brush = Brush;
   const platform::TSize extent = Canvas.TextExtent(Text);

@@ -21,6 +21,7 @@ namespace rv {
 // DarkColor on the bottom and right, and Text is written at (X + 9, Y + 9).
 void DrawTextHint(platform::TCanvas& Canvas, int32_t& X, int32_t& Y, const std::string& Text,
                   const platform::TFont& Font, const platform::TBrush& Brush, platform::TBitmap& Saved,
-                  int32_t MaxWidth, int32_t MaxHeight, platform::TColor LightColor, platform::TColor DarkColor);
+                  int32_t MaxWidth, int32_t MaxHeight, platform::TColor LightColor,
+                  platform::TColor DarkColor);
 
 }  // namespace rv

@@ -30,7 +30,8 @@ bool WritePillowBitmaps(const std::string& dir) {
       "from PIL import Image\n"
       "d = sys.argv[1]\n"
       "im = Image.new('RGB', (9, 6))\n"
-      "im.putdata([((x * 29 + y * 7) % 256, (y * 41 + 3) % 256, (x * y * 13) % 256) for y in range(6) for x in range(9)])\n"
+      "im.putdata([((x * 29 + y * 7) % 256, (y * 41 + 3) % 256, (x * y * 13) % 256) for y in range(6) for x "
+      "in range(9)])\n"
       "for n, m in (('rgb', im), ('pal', im.quantize(7)), ('mono', im.convert('1'))):\n"
       "    m.save(d + n + '.bmp')\n"
       "    open(d + n + '.rgb', 'wb').write(Image.open(d + n + '.bmp').convert('RGB').tobytes())\n";

@@ -48,11 +48,16 @@ TEST(DrawGeometry, AnglesOfTheEdgeCases) {
   struct Turn {
     TRVPoint p2, p3;
     int32_t expected;
-  } turns[] = {{{10, 0}, {0, 10}, 1},   {{10, 0}, {0, -10}, -1}, {{5, 0}, {-5, 0}, -1},
-               {{5, 0}, {10, 0}, 1},    {{10, 0}, {5, 0}, 0},    {{0, 0}, {0, 0}, 0},
+  } turns[] = {{{10, 0}, {0, 10}, 1},
+               {{10, 0}, {0, -10}, -1},
+               {{5, 0}, {-5, 0}, -1},
+               {{5, 0}, {10, 0}, 1},
+               {{10, 0}, {5, 0}, 0},
+               {{0, 0}, {0, 0}, 0},
                {{kMaxI, kMaxI}, {kMinI, kMaxI}, 1}};
   for (const Turn& t : turns)
-    EXPECT_EQ(TurnDirection({0, 0}, t.p2, t.p3), t.expected) << t.p2.x << "," << t.p2.y << " " << t.p3.x << "," << t.p3.y;
+    EXPECT_EQ(TurnDirection({0, 0}, t.p2, t.p3), t.expected)
+        << t.p2.x << "," << t.p2.y << " " << t.p3.x << "," << t.p3.y;
 }
 
 TEST(DrawGeometry, RotationAndPolygonEdges) {
@@ -122,7 +127,8 @@ TEST(DrawGeometry, RectangleAndEllipseHitDistances) {
   // screen) is as near as the rest of the outline.
   for (int32_t deg = 1; deg < 360; deg += 2) {
     const double a = deg * kPiG / 180;
-    const int32_t x = 100 + int32_t(std::lround(100 * std::cos(a))), y = 100 + int32_t(std::lround(100 * std::sin(a)));
+    const int32_t x = 100 + int32_t(std::lround(100 * std::cos(a))),
+                  y = 100 + int32_t(std::lround(100 * std::sin(a)));
     EXPECT_LE(DistanceToEllipse(x, y, 0, 0, 200, 200, false, 1), 2) << deg;
   }
 }

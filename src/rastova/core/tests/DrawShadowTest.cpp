@@ -106,18 +106,19 @@ TEST(DrawShadow, GradientStripsRunFromGreyToWhite) {
   // 4 columns by 11 rows at (20, 5).
   DrawVerticalShadow(b.Canvas(), nullptr, 20, 5, 23, 15, 3);
   const auto u = [](int j) { return int(std::exp(j / 4.0) / std::numbers::e * 255); };
-  EXPECT_EQ(BlueAt(b, 20, 5), 255);         // the top row is white (v = 255)
-  EXPECT_EQ(BlueAt(b, 20, 12), u(0));       // lower down the column gradient shows
+  EXPECT_EQ(BlueAt(b, 20, 5), 255);    // the top row is white (v = 255)
+  EXPECT_EQ(BlueAt(b, 20, 12), u(0));  // lower down the column gradient shows
   EXPECT_EQ(BlueAt(b, 23, 12), u(3));
-  EXPECT_EQ(BlueAt(b, 24, 12), 255);        // the gradient ends one column past the strip
-  EXPECT_EQ(BlueAt(b, 20, 16), 7);          // the bottom rows start further right
+  EXPECT_EQ(BlueAt(b, 24, 12), 255);  // the gradient ends one column past the strip
+  EXPECT_EQ(BlueAt(b, 20, 16), 7);    // the bottom rows start further right
   EXPECT_EQ(BlueAt(b, 23, 16), u(3));
   EXPECT_EQ(BlueAt(b, 19, 10), 7);
   TBitmap h;
   FillGrey(h, 40, 40, 7);
   DrawHorizontalShadow(h.Canvas(), nullptr, 5, 20, 15, 23, 3);
   for (int i = 0; i < 11; ++i)
-    for (int j = 0; j < 5; ++j) EXPECT_EQ(BlueAt(h, 5 + i, 20 + j), BlueAt(b, 20 + j, 5 + i)) << i << "," << j;
+    for (int j = 0; j < 5; ++j)
+      EXPECT_EQ(BlueAt(h, 5 + i, 20 + j), BlueAt(b, 20 + j, 5 + i)) << i << "," << j;
 }
 
 TEST(DrawShadow, SoftShadowLeavesTheImageAlone) {

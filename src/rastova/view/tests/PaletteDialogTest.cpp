@@ -41,9 +41,9 @@ TEST(PaletteDialog, FormAndGrid) {
   // 300 colours take 10 rows, the last with 12 swatches; columns end at 31.
   struct Probe {
     int x, y, index;
-  } probes[] = {{1, 1, 0},        {16, 16, 0},   {17, 1, 1},     {17, 17, 33},  {512, 1, 31},
-                {513, 1, -1},     {519, 20, -1}, {0, 5, -1},     {5, 0, -1},    {-20, 5, -1},
-                {5, 145, 288},    {192, 145, 299}, {193, 145, -1}, {5, 161, -1}};
+  } probes[] = {{1, 1, 0},     {16, 16, 0},     {17, 1, 1},     {17, 17, 33}, {512, 1, 31},
+                {513, 1, -1},  {519, 20, -1},   {0, 5, -1},     {5, 0, -1},   {-20, 5, -1},
+                {5, 145, 288}, {192, 145, 299}, {193, 145, -1}, {5, 161, -1}};
   for (const Probe& p : probes) EXPECT_EQ(d.SwatchAt(p.x, p.y), p.index) << p.x << "," << p.y;
 
   // Swatch 299 at column 11 of row 9: (177, 145) to (192, 160), framed white.
@@ -66,8 +66,8 @@ TEST(PaletteDialog, HighlightFollowsTheMouseAndAClickPicks) {
 
   QTest::mouseMove(&d, QPoint(17, 17));
   EXPECT_EQ(d.HighlightedIndex(), 33);
-  EXPECT_EQ(d.Surface().PixelColor(17, 17), platform::clBlack);   // swatch 33's frame
-  EXPECT_EQ(d.Surface().PixelColor(1, 1), platform::clWhite);     // the others stay white
+  EXPECT_EQ(d.Surface().PixelColor(17, 17), platform::clBlack);  // swatch 33's frame
+  EXPECT_EQ(d.Surface().PixelColor(1, 1), platform::clWhite);    // the others stay white
   // Right of the grid, and off the swatches below the palette: the highlight stays.
   QTest::mouseMove(&d, QPoint(515, 17));
   QTest::mouseMove(&d, QPoint(300, 180));

@@ -24,7 +24,8 @@ QGuiApplication& HintApp() {
 // A 24-bit canvas of a pattern that no drawing produces by chance.
 void FillPattern(TBitmap& b) {
   for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x) b.SetPixelColor(x, y, platform::RGB(uint8_t(x * 3), uint8_t(y * 5), 77));
+    for (int x = 0; x < b.Width(); ++x)
+      b.SetPixelColor(x, y, platform::RGB(uint8_t(x * 3), uint8_t(y * 5), 77));
 }
 
 }  // namespace
@@ -46,7 +47,8 @@ TEST(TextHint, BoxStaysOnTheCanvasAndKeepsTheBackground) {
 
   struct Case {
     int x, y, expectedX, expectedY;
-  } cases[] = {{50, 30, 50, 30}, {-5, -20, 0, 0}, {500, 500, 300 - w - 1, 120 - h - 1}, {500, -1, 300 - w - 1, 0}};
+  } cases[] = {
+      {50, 30, 50, 30}, {-5, -20, 0, 0}, {500, 500, 300 - w - 1, 120 - h - 1}, {500, -1, 300 - w - 1, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
     TBitmap canvas(300, 120, platform::pf24bit), original(300, 120, platform::pf24bit), saved;
