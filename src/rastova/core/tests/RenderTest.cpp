@@ -63,7 +63,7 @@ TRGB RenderPixel(TRVBitmap& b, int32_t x, int32_t y) { return b.GetPixels_rv24RG
 
 }  // namespace
 
-TEST(Render, NegativeOriginSkipsScaledSourceColumnsAndRows) {
+TEST(ImageRender, NegativeOriginSkipsScaledSourceColumnsAndRows) {
   // A source of 100 x 60 grey values x + y drawn at (-10, -3) at twice its scale down:
   // Round (10 x 2) = 20 columns and Round (3 x 2) = 6 rows of the source are skipped.
   TRVBitmap src(100, 60, rv8g);
@@ -78,7 +78,7 @@ TEST(Render, NegativeOriginSkipsScaledSourceColumnsAndRows) {
   EXPECT_EQ(RenderPixel(*dst, 0, 27).r, 0);
 }
 
-TEST(Render, EmptySizesDrawNothingAndLeaveTheTables) {
+TEST(ImageRender, EmptySizesDrawNothingAndLeaveTheTables) {
   auto src = RenderRandom24(8, 8, 1);
   struct Case {
     int32_t dxd, dyd, dxs, dys;
@@ -95,7 +95,7 @@ TEST(Render, EmptySizesDrawNothingAndLeaveTheTables) {
   }
 }
 
-TEST(Render, DisplayRangeOfGreyAndFloatImages) {
+TEST(ImageRender, DisplayRangeOfGreyAndFloatImages) {
   struct Case {
     TRVPixelFormat format;
     double value;
@@ -126,7 +126,7 @@ TEST(Render, DisplayRangeOfGreyAndFloatImages) {
   EXPECT_EQ(RenderPixel(*dst, 0, 0).r, 255);
 }
 
-TEST(Render, TransparencyAlphaAndFullAlpha) {
+TEST(ImageRender, TransparencyAlphaAndFullAlpha) {
   // A black 1-bit pixel at transparency 128 over white: 255 + ((128 x -255) >> 8) = 127.
   TRVBitmap bw(2, 1, rv1g);
   bw.SetPixels_rv1g(0, 0, false);
@@ -164,7 +164,7 @@ TEST(Render, TransparencyAlphaAndFullAlpha) {
   EXPECT_EQ(RenderPixel(*plain, 1, 0), (TRGB{50, 100, 200}));
 }
 
-TEST(Render, TenSourceFormatsWithAndWithoutAlpha) {
+TEST(ImageRender, TenSourceFormatsWithAndWithoutAlpha) {
   // Each format's pixel (x, y) and the 24-bit value the renderer gives it.
   TRGB palette[256];
   for (int i = 0; i < 256; ++i) palette[i] = TRGB{uint8_t(i * 3), uint8_t(i * 5), uint8_t(i * 7)};
@@ -235,7 +235,7 @@ TEST(Render, TenSourceFormatsWithAndWithoutAlpha) {
   }
 }
 
-TEST(Render, ContrastOffsetsAndOperationOfColourSources) {
+TEST(ImageRender, ContrastOffsetsAndOperationOfColourSources) {
   // Contrast 10: CF = 2.0 (131072 in 16.16); -25: CF = 0.5. Red takes ChannelOffset[0].
   struct Case {
     int32_t contrast, offsetRed;
@@ -269,7 +269,7 @@ TEST(Render, ContrastOffsetsAndOperationOfColourSources) {
   }
 }
 
-TEST(Render, ClipRectangleRowRepeatAndHandedBackTables) {
+TEST(ImageRender, ClipRectangleRowRepeatAndHandedBackTables) {
   TRVBitmap src(4, 3, rv1g);
   for (int32_t y = 0; y < 3; ++y)
     for (int32_t x = 0; x < 4; ++x) src.SetPixels_rv1g(x, y, (x + y) % 2 == 0);
@@ -301,7 +301,7 @@ TEST(Render, ClipRectangleRowRepeatAndHandedBackTables) {
     }
 }
 
-TEST(Render, CallerTablesAreClampedToTheSource) {
+TEST(ImageRender, CallerTablesAreClampedToTheSource) {
   auto src = RenderRandom24(5, 4, 3);
   auto dst = RenderDest(6, 2, 0);
   TRVRowTable rows;
@@ -318,7 +318,7 @@ TEST(Render, CallerTablesAreClampedToTheSource) {
   EXPECT_EQ(xs[0], -7);  // the caller's table is left as it was
 }
 
-TEST(Render, FilteredPathResamplesFirst) {
+TEST(ImageRender, FilteredPathResamplesFirst) {
   auto src = RenderRandom24(40, 30, 5);
   // A 24-bit source with a filter: the cut rectangle resampled to the destination size.
   auto dst = RenderDest(25, 17, 0);
@@ -341,7 +341,7 @@ TEST(Render, FilteredPathResamplesFirst) {
   EXPECT_EQ(RenderPixels(*reduced), RenderPixels(want));
 }
 
-TEST(Render, NearestSamplingMatchesTheTableRules) {
+TEST(ImageRender, NearestSamplingMatchesTheTableRules) {
   if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/python3";
   // Geometries: destination origin and size, source origin and size; the destination is 23 x 17.
   struct Geo {
@@ -423,7 +423,7 @@ TEST(Render, NearestSamplingMatchesTheTableRules) {
   }
 }
 
-TEST(Render, DestinationsItCannotHoldAreRefused) {
+TEST(ImageRender, DestinationsItCannotHoldAreRefused) {
   auto src = RenderRandom24(4, 4, 2);
   // Rows in a temporary file: nothing drawn.
   TRVBitmap file;
@@ -447,7 +447,7 @@ TEST(Render, DestinationsItCannotHoldAreRefused) {
   EXPECT_EQ(RenderPixels(*src), before);
 }
 
-TEST(Render, ASourceInATemporaryFileRendersAsInMemory) {
+TEST(ImageRender, ASourceInATemporaryFileRendersAsInMemory) {
   auto src = RenderRandom24(30, 20, 9);
   TRVBitmap* alpha = src->AlphaBitmap();
   for (int32_t y = 0; y < 20; ++y)
@@ -467,7 +467,7 @@ TEST(Render, ASourceInATemporaryFileRendersAsInMemory) {
   EXPECT_EQ(file.RowAccess, 3);  // restored after the call
 }
 
-TEST(Render, StretchRectToWithAlphaAndMaxAlpha) {
+TEST(ImageRender, StretchRectToWithAlphaAndMaxAlpha) {
   // Without a source alpha channel the destination area's alpha becomes MaxAlpha.
   auto src = RenderRandom24(4, 3, 4);
   auto dst = RenderDest(10, 8, 0);
@@ -503,7 +503,7 @@ TEST(Render, StretchRectToWithAlphaAndMaxAlpha) {
   EXPECT_EQ(RenderPixels(*d4), RenderPixels(want));
 }
 
-TEST(Render, HostileArgumentsEndQuietly) {
+TEST(ImageRender, HostileArgumentsEndQuietly) {
   auto src = RenderRandom24(16, 12, 6);
   src->AlphaBitmap()->Fill(100);
   src->AlphaBitmap()->Full = false;
@@ -548,7 +548,7 @@ TEST(Render, HostileArgumentsEndQuietly) {
 #ifdef ZEPHOR_HAVE_PLATFORM_GFX
 #include "platform/gfx/Bitmap.h"
 
-TEST(Render, IntoAPlatformBitmap) {
+TEST(ImageRender, IntoAPlatformBitmap) {
   auto src = RenderRandom24(3, 2, 8);
   platform::TBitmap target(6, 4, platform::pf24bit);
   src->RenderToTBitmap(&target, 0, 0, 6, 4, 0, 0, 3, 2, 255, rfNone, rvlNormal);
