@@ -20,10 +20,14 @@ constexpr int kSrcW = 6000, kSrcH = 4000, kDstW = 1600, kDstH = 1000;
 
 uint8_t Sample(int x, int y, int c) {
   switch (c) {
-    case 0: return static_cast<uint8_t>((x * y) >> 6);
-    case 1: return static_cast<uint8_t>(x ^ y);
-    case 2: return static_cast<uint8_t>((x + 2 * y) >> 3);
-    default: return static_cast<uint8_t>((x * 7 + y * 3) % 256);  // alpha
+    case 0:
+      return static_cast<uint8_t>((x * y) >> 6);
+    case 1:
+      return static_cast<uint8_t>(x ^ y);
+    case 2:
+      return static_cast<uint8_t>((x + 2 * y) >> 3);
+    default:
+      return static_cast<uint8_t>((x * 7 + y * 3) % 256);  // alpha
   }
 }
 
@@ -94,7 +98,13 @@ void BM_QPainterDrawImage(benchmark::State& state) {
     benchmark::DoNotOptimize(dst.bits());
   }
 }
-BENCHMARK(BM_QPainterDrawImage)->ArgName("kind")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_QPainterDrawImage)
+    ->ArgName("kind")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_Render1to1(benchmark::State& state) {
   rv::TRVBitmap& src = Source(false);

@@ -35,7 +35,8 @@ bool CanvasSizeIsPlausible(int64_t width, int64_t height, int64_t frameArea, int
 // The part of a frame rectangle on the canvas (empty when it lies outside).
 TFrameRect OnCanvas(const TFrameRect& r, TRVBitmap& canvas) {
   const int32_t x0 = std::max(r.Left, 0), y0 = std::max(r.Top, 0);
-  const int32_t x1 = std::min(r.Left + r.Width, canvas.GetWidth()), y1 = std::min(r.Top + r.Height, canvas.GetHeight());
+  const int32_t x1 = std::min(r.Left + r.Width, canvas.GetWidth()),
+                y1 = std::min(r.Top + r.Height, canvas.GetHeight());
   if (x1 <= x0 || y1 <= y0) return {};
   return {x0, y0, x1 - x0, y1 - y0};
 }
@@ -91,7 +92,8 @@ void TRastovaIO::ReadGIFFrames(TStream& stream, TRVProgressRec& progress) {
       } else if (previousDisposal == 3 && underPrevious) {
         const TFrameRect r = OnCanvas(previous, canvas);
         CopyRectTo(*underPrevious, canvas, 0, 0, r.Left, r.Top, r.Width, r.Height);
-        CopyRectTo(*underPrevious->AlphaBitmap(), *canvas.AlphaBitmap(), 0, 0, r.Left, r.Top, r.Width, r.Height);
+        CopyRectTo(*underPrevious->AlphaBitmap(), *canvas.AlphaBitmap(), 0, 0, r.Left, r.Top, r.Width,
+                   r.Height);
       }
       underPrevious.reset();
       if (canvas.IsEmpty()) {
@@ -104,14 +106,15 @@ void TRastovaIO::ReadGIFFrames(TStream& stream, TRVProgressRec& progress) {
       }
       if (canvas.GetPixelFormat() != rv24RGB) canvas.SetPixelFormat(rv24RGB);
       if (canvas.GetWidth() < width || canvas.GetHeight() < height)
-        Resize(canvas, std::max(canvas.GetWidth(), width), std::max(canvas.GetHeight(), height), background, 255,
-               rvAlignNear, rvAlignNear);
+        Resize(canvas, std::max(canvas.GetWidth(), width), std::max(canvas.GetHeight(), height), background,
+               255, rvAlignNear, rvAlignNear);
       const TFrameRect placed{Params.GIF_XPos, Params.GIF_YPos, frame.GetWidth(), frame.GetHeight()};
       if (Params.GIF_Action == 3) underPrevious = SaveCanvasRect(canvas, OnCanvas(placed, canvas));
       TRVRowTable rows;
       TRVIndexTable xs, ys;
-      frame.RenderToTRVBitmapEx(&canvas, rows, xs, ys, nullptr, placed.Left, placed.Top, placed.Width, placed.Height,
-                                0, 0, placed.Width, placed.Height, true, false, 255, rfNone, true, rvlNormal);
+      frame.RenderToTRVBitmapEx(&canvas, rows, xs, ys, nullptr, placed.Left, placed.Top, placed.Width,
+                                placed.Height, 0, 0, placed.Width, placed.Height, true, false, 255, rfNone,
+                                true, rvlNormal);
       MergeAlphaRectTo(frame, canvas, 0, 0, placed.Left, placed.Top, placed.Width, placed.Height);
       canvas.AlphaBitmap()->Full = false;
       previous = placed;

@@ -28,10 +28,14 @@ constexpr int32_t kUnitStep = 16384;
 // The default clip rectangle: no limit on either axis.
 constexpr int32_t kNoClip = 2147483646;
 
-int32_t Clamp64(int64_t v, int64_t lo, int64_t hi) { return static_cast<int32_t>(v < lo ? lo : (v > hi ? hi : v)); }
+int32_t Clamp64(int64_t v, int64_t lo, int64_t hi) {
+  return static_cast<int32_t>(v < lo ? lo : (v > hi ? hi : v));
+}
 
 // Scale factor in 2.14 fixed point, kept within 32 bits.
-int32_t FixedStep(double scale) { return common::SaturateInt32(common::Trunc(static_cast<long double>(scale) * kUnitStep)); }
+int32_t FixedStep(double scale) {
+  return common::SaturateInt32(common::Trunc(static_cast<long double>(scale) * kUnitStep));
+}
 
 // The rectangles of one call after steps of clipping and clamping.
 struct TRenderGeometry {
@@ -77,8 +81,8 @@ bool ClipAndClamp(TRenderGeometry& g, int32_t destW, int32_t destH, int32_t srcW
 
 // Entry of a built index table: clamp (Trunc (i x scale + start), 0, size - 1), worked out
 // in double precision.
-void BuildIndexTable(TRVIndexTable& table, int32_t first, int32_t last, int32_t origin, double scale, int32_t start,
-                     int32_t size) {
+void BuildIndexTable(TRVIndexTable& table, int32_t first, int32_t last, int32_t origin, double scale,
+                     int32_t start, int32_t size) {
   table.resize(static_cast<size_t>(last - first + 1));
   for (int32_t v = first; v <= last; ++v) {
     const int64_t s = common::Trunc(static_cast<double>(v - origin) * scale + start);
@@ -96,7 +100,8 @@ const int32_t* CallerTable(const TRVIndexTable& table, TRVIndexTable& work, int3
   while (last >= first && (table[size_t(last - first)] < 0 || table[size_t(last - first)] >= size)) --last;
   if (last < first) return nullptr;
   const size_t n = static_cast<size_t>(last - first + 1);
-  if (std::all_of(table.begin(), table.begin() + std::ptrdiff_t(n), [size](int32_t e) { return e >= 0 && e < size; }))
+  if (std::all_of(table.begin(), table.begin() + std::ptrdiff_t(n),
+                  [size](int32_t e) { return e >= 0 && e < size; }))
     return table.data();
   work.assign(table.begin(), table.begin() + std::ptrdiff_t(n));
   for (int32_t& e : work) e = std::clamp(e, 0, size - 1);
@@ -112,17 +117,28 @@ using TRowRenderer = void (TRVBitmap::*)(const TRVRenderRowsArgs&);
 
 TRowRenderer RowRenderer(TRVPixelFormat format, bool alpha) {
   switch (format) {
-    case rv1g: return alpha ? &TRVBitmap::RenderRowsAlpha_rv1g : &TRVBitmap::RenderRows_rv1g;
-    case rv8p: return alpha ? &TRVBitmap::RenderRowsAlpha_rv8p : &TRVBitmap::RenderRows_rv8p;
-    case rv8g: return alpha ? &TRVBitmap::RenderRowsAlpha_rv8g : &TRVBitmap::RenderRows_rv8g;
-    case rv16g: return alpha ? &TRVBitmap::RenderRowsAlpha_rv16g : &TRVBitmap::RenderRows_rv16g;
-    case rv24RGB: return alpha ? &TRVBitmap::RenderRowsAlpha_rv24RGB : &TRVBitmap::RenderRows_rv24RGB;
-    case rv32f: return alpha ? &TRVBitmap::RenderRowsAlpha_rv32f : &TRVBitmap::RenderRows_rv32f;
-    case rvCMYK: return alpha ? &TRVBitmap::RenderRowsAlpha_rvCMYK : &TRVBitmap::RenderRows_rvCMYK;
-    case rv48RGB: return alpha ? &TRVBitmap::RenderRowsAlpha_rv48RGB : &TRVBitmap::RenderRows_rv48RGB;
-    case rvCIELab: return alpha ? &TRVBitmap::RenderRowsAlpha_rvCIELab : &TRVBitmap::RenderRows_rvCIELab;
-    case rv32RGB: return alpha ? &TRVBitmap::RenderRowsAlpha_rv32RGB : &TRVBitmap::RenderRows_rv32RGB;
-    default: return nullptr;
+    case rv1g:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rv1g : &TRVBitmap::RenderRows_rv1g;
+    case rv8p:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rv8p : &TRVBitmap::RenderRows_rv8p;
+    case rv8g:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rv8g : &TRVBitmap::RenderRows_rv8g;
+    case rv16g:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rv16g : &TRVBitmap::RenderRows_rv16g;
+    case rv24RGB:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rv24RGB : &TRVBitmap::RenderRows_rv24RGB;
+    case rv32f:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rv32f : &TRVBitmap::RenderRows_rv32f;
+    case rvCMYK:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rvCMYK : &TRVBitmap::RenderRows_rvCMYK;
+    case rv48RGB:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rv48RGB : &TRVBitmap::RenderRows_rv48RGB;
+    case rvCIELab:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rvCIELab : &TRVBitmap::RenderRows_rvCIELab;
+    case rv32RGB:
+      return alpha ? &TRVBitmap::RenderRowsAlpha_rv32RGB : &TRVBitmap::RenderRows_rv32RGB;
+    default:
+      return nullptr;
   }
 }
 
@@ -137,10 +153,11 @@ bool AlphaInUse(TRVBitmap& image) {
 }  // namespace
 
 void TRVBitmap::RenderToTRVBitmapEx(TRVBitmap* Dest, TRVRowTable& RowTable, TRVIndexTable& XTable,
-                                    TRVIndexTable& YTable, const TRVClipRect* ClipRect, int32_t xDst, int32_t yDst,
-                                    int32_t dxDst, int32_t dyDst, int32_t xSrc, int32_t ySrc, int32_t dxSrc,
-                                    int32_t dySrc, bool UseAlpha, bool RowRepeat, int32_t Transparency,
-                                    TResampleFilter Filter, bool FreeTables, TRVRenderOperation RenderOperation) {
+                                    TRVIndexTable& YTable, const TRVClipRect* ClipRect, int32_t xDst,
+                                    int32_t yDst, int32_t dxDst, int32_t dyDst, int32_t xSrc, int32_t ySrc,
+                                    int32_t dxSrc, int32_t dySrc, bool UseAlpha, bool RowRepeat,
+                                    int32_t Transparency, TResampleFilter Filter, bool FreeTables,
+                                    TRVRenderOperation RenderOperation) {
   if (!Dest || Dest == this || IsEmpty()) return;
   // Rows of a destination in a temporary file are mapped one at a time: a row table cannot hold them.
   if (Dest->GetLocation() == rvInTempFile || Dest->IsEmpty() || Dest->GetPixelFormat() != rv24RGB) return;
@@ -170,8 +187,10 @@ void TRVBitmap::RenderToTRVBitmapEx(TRVBitmap* Dest, TRVRowTable& RowTable, TRVI
       CopyRectTo(*this, cut, g.xS, g.yS, 0, 0, cw, ch);
       const bool projection = format == rv1g && (Filter == rfProjectBW || Filter == rfProjectWB);
       if (!resampled.Allocate(g.dxD, g.dyD, projection ? rv1g : rv24RGB)) return;
-      if (format == rv1g) Resample1Bit(cut, resampled, Filter);
-      else ResampleFiltered(cut, resampled, Filter, nullptr, TRVProgressEvent());
+      if (format == rv1g)
+        Resample1Bit(cut, resampled, Filter);
+      else
+        ResampleFiltered(cut, resampled, Filter, nullptr, TRVProgressEvent());
       if (alphaUsed) {
         TRVBitmap* cutAlpha = cut.AlphaBitmap();
         CopyRectTo(*AlphaBitmap(), *cutAlpha, g.xS, g.yS, 0, 0, cw, ch);
@@ -226,8 +245,8 @@ void TRVBitmap::RenderToTRVBitmapEx(TRVBitmap* Dest, TRVRowTable& RowTable, TRVI
   const bool callerX = !XTable.empty(), callerY = !YTable.empty();
   if (callerX) a.XTable = CallerTable(XTable, xWork, a.FirstCol, a.LastCol, srcW);
   if (callerY) a.YTable = CallerTable(YTable, yWork, a.FirstRow, a.LastRow, srcH);
-  const bool empty = a.FirstCol > a.LastCol || a.FirstRow > a.LastRow || (callerX && !a.XTable) ||
-                     (callerY && !a.YTable);
+  const bool empty =
+      a.FirstCol > a.LastCol || a.FirstRow > a.LastRow || (callerX && !a.XTable) || (callerY && !a.YTable);
 
   // The plain 1:1 copy of a 24-bit source needs no index tables, as long as the copied
   // segments lie inside the source (else the tables clamp them to its edges).
@@ -264,33 +283,36 @@ void TRVBitmap::RenderToTRVBitmapEx(TRVBitmap* Dest, TRVRowTable& RowTable, TRVI
 }
 
 void TRVBitmap::RenderToTRVBitmap(TRVBitmap* Dest, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst,
-                                  int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc, int32_t Transparency,
-                                  TResampleFilter Filter, TRVRenderOperation RenderOperation) {
+                                  int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc,
+                                  int32_t Transparency, TResampleFilter Filter,
+                                  TRVRenderOperation RenderOperation) {
   TRVRowTable rows;
   TRVIndexTable xs, ys;
-  RenderToTRVBitmapEx(Dest, rows, xs, ys, nullptr, xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc, true, false,
-                      Transparency, Filter, true, RenderOperation);
+  RenderToTRVBitmapEx(Dest, rows, xs, ys, nullptr, xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc, true,
+                      false, Transparency, Filter, true, RenderOperation);
 }
 
 void TRVBitmap::RenderToTBitmapEx(platform::TBitmap* Dest, TRVRowTable& RowTable, TRVIndexTable& XTable,
-                                  TRVIndexTable& YTable, const TRVClipRect* ClipRect, int32_t xDst, int32_t yDst,
-                                  int32_t dxDst, int32_t dyDst, int32_t xSrc, int32_t ySrc, int32_t dxSrc,
-                                  int32_t dySrc, bool UseAlpha, bool RowRepeat, int32_t Transparency,
-                                  TResampleFilter Filter, bool FreeTables, TRVRenderOperation RenderOperation) {
+                                  TRVIndexTable& YTable, const TRVClipRect* ClipRect, int32_t xDst,
+                                  int32_t yDst, int32_t dxDst, int32_t dyDst, int32_t xSrc, int32_t ySrc,
+                                  int32_t dxSrc, int32_t dySrc, bool UseAlpha, bool RowRepeat,
+                                  int32_t Transparency, TResampleFilter Filter, bool FreeTables,
+                                  TRVRenderOperation RenderOperation) {
   if (!Dest) return;
   TRVBitmap wrapper;
   wrapper.EncapsulateTBitmap(Dest, false);
-  RenderToTRVBitmapEx(&wrapper, RowTable, XTable, YTable, ClipRect, xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc,
-                      dySrc, UseAlpha, RowRepeat, Transparency, Filter, FreeTables, RenderOperation);
+  RenderToTRVBitmapEx(&wrapper, RowTable, XTable, YTable, ClipRect, xDst, yDst, dxDst, dyDst, xSrc, ySrc,
+                      dxSrc, dySrc, UseAlpha, RowRepeat, Transparency, Filter, FreeTables, RenderOperation);
 }
 
-void TRVBitmap::RenderToTBitmap(platform::TBitmap* Dest, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst,
-                                int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc, int32_t Transparency,
-                                TResampleFilter Filter, TRVRenderOperation RenderOperation) {
+void TRVBitmap::RenderToTBitmap(platform::TBitmap* Dest, int32_t xDst, int32_t yDst, int32_t dxDst,
+                                int32_t dyDst, int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc,
+                                int32_t Transparency, TResampleFilter Filter,
+                                TRVRenderOperation RenderOperation) {
   TRVRowTable rows;
   TRVIndexTable xs, ys;
-  RenderToTBitmapEx(Dest, rows, xs, ys, nullptr, xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc, true, false,
-                    Transparency, Filter, true, RenderOperation);
+  RenderToTBitmapEx(Dest, rows, xs, ys, nullptr, xDst, yDst, dxDst, dyDst, xSrc, ySrc, dxSrc, dySrc, true,
+                    false, Transparency, Filter, true, RenderOperation);
 }
 
 }  // namespace rv

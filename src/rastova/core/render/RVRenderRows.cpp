@@ -39,7 +39,8 @@ void BlendRow(uint8_t* d, const uint8_t* v, const uint16_t* w, size_t count) {
     std::memcpy(&db, d + j, 8);
     std::memcpy(&vb, v + j, 8);
     std::memcpy(&ww, w + j, 16);
-    const TWords8 r = (__builtin_convertvector(db, TWords8) * (256 - ww) + __builtin_convertvector(vb, TWords8) * ww) >> 8;
+    const TWords8 r =
+        (__builtin_convertvector(db, TWords8) * (256 - ww) + __builtin_convertvector(vb, TWords8) * ww) >> 8;
     const TBytes8 rb = __builtin_convertvector(r, TBytes8);
     std::memcpy(d + j, &rb, 8);
   }
@@ -110,8 +111,10 @@ template <class Fetch>
 void RenderWith(TRVBitmap& source, const TRVRenderRowsArgs& a, bool blend, bool operation, bool rowRepeat,
                 Fetch fetch) {
   if (blend) {
-    if (operation) RenderLoop<wmBlendOperation>(source, a, false, fetch);
-    else RenderLoop<wmBlend>(source, a, false, fetch);
+    if (operation)
+      RenderLoop<wmBlendOperation>(source, a, false, fetch);
+    else
+      RenderLoop<wmBlend>(source, a, false, fetch);
   } else if (operation) {
     RenderLoop<wmOperation>(source, a, false, fetch);
   } else {
@@ -125,7 +128,8 @@ struct TDisplayRange {
   bool On = false;
   int32_t Lo = 0, Hi = 0;
   double Min = 0, Max = 0, Span = 1;
-  explicit TDisplayRange(TRVBitmap& b) : Min(b.DisplayMin), Max(b.DisplayMax), Span(b.DisplayMax - b.DisplayMin) {
+  explicit TDisplayRange(TRVBitmap& b)
+      : Min(b.DisplayMin), Max(b.DisplayMax), Span(b.DisplayMax - b.DisplayMin) {
     On = Span != 0;
     Lo = common::TruncInt(Min);
     Hi = common::TruncInt(Max);
@@ -142,7 +146,8 @@ struct TDisplayRange {
   // A table over the values 0 .. count - 1 (identity shifted by `shift` when no range is set).
   std::vector<uint8_t> Table(int32_t count, int32_t shift) const {
     std::vector<uint8_t> t(static_cast<size_t>(count));
-    for (int32_t s = 0; s < count; ++s) t[static_cast<size_t>(s)] = On ? Map(s) : static_cast<uint8_t>(s >> shift);
+    for (int32_t s = 0; s < count; ++s)
+      t[static_cast<size_t>(s)] = On ? Map(s) : static_cast<uint8_t>(s >> shift);
     return t;
   }
 };
@@ -164,10 +169,11 @@ struct TChannelTables {
     const TDisplayRange range(b);
     for (int c = 0; c < 3; ++c) {
       // Offsets beyond +-2^24 saturate every channel already; clamping them keeps the products in 64 bits.
-      const int64_t offset = std::clamp<int64_t>(b.ChannelOffset[2 - c], -(int64_t(1) << 24), int64_t(1) << 24);
+      const int64_t offset =
+          std::clamp<int64_t>(b.ChannelOffset[2 - c], -(int64_t(1) << 24), int64_t(1) << 24);
       for (int32_t s = 0; s < 256; ++s) {
-        int32_t v = ClampToByte(static_cast<int32_t>(
-            std::clamp<int64_t>(cf * (s + offset - 128) / 65536 + 128, -1, 256)));
+        int32_t v = ClampToByte(
+            static_cast<int32_t>(std::clamp<int64_t>(cf * (s + offset - 128) / 65536 + 128, -1, 256)));
         if (withRange && range.On) v = range.Map(v);
         T[c][s] = static_cast<uint8_t>(v);
       }
@@ -175,7 +181,9 @@ struct TChannelTables {
   }
 };
 
-bool Adjusted(TRVBitmap& b, TRVRenderOperation op) { return b.ChannelOffsetSet || b.Contrast != 0 || op != rvlNormal; }
+bool Adjusted(TRVBitmap& b, TRVRenderOperation op) {
+  return b.ChannelOffsetSet || b.Contrast != 0 || op != rvlNormal;
+}
 
 // The 24- and 32-bit colour sources: pixels of `stride` 3 or 4 bytes, the first three blue,
 // green, red.
@@ -231,7 +239,8 @@ void RenderFloat(TRVBitmap& source, const TRVRenderRowsArgs& a, bool blend) {
   RenderWith(source, a, blend, false, false, [&](const uint8_t* s, int32_t x) {
     float f;
     std::memcpy(&f, s + static_cast<size_t>(x) * 4, 4);
-    const uint8_t v = range.On ? range.MapFloat(f) : static_cast<uint8_t>(common::Trunc(static_cast<double>(f) * 255));
+    const uint8_t v =
+        range.On ? range.MapFloat(f) : static_cast<uint8_t>(common::Trunc(static_cast<double>(f) * 255));
     return TRGB{v, v, v};
   });
 }
@@ -306,9 +315,13 @@ void TRVBitmap::RenderRows_rv24RGB(const TRVRenderRowsArgs& a) {
   }
   RenderColour<3>(*this, a, false, true);
 }
-void TRVBitmap::RenderRowsAlpha_rv24RGB(const TRVRenderRowsArgs& a) { RenderColour<3>(*this, a, true, false); }
+void TRVBitmap::RenderRowsAlpha_rv24RGB(const TRVRenderRowsArgs& a) {
+  RenderColour<3>(*this, a, true, false);
+}
 void TRVBitmap::RenderRows_rv32RGB(const TRVRenderRowsArgs& a) { RenderColour<4>(*this, a, false, false); }
-void TRVBitmap::RenderRowsAlpha_rv32RGB(const TRVRenderRowsArgs& a) { RenderColour<4>(*this, a, true, false); }
+void TRVBitmap::RenderRowsAlpha_rv32RGB(const TRVRenderRowsArgs& a) {
+  RenderColour<4>(*this, a, true, false);
+}
 void TRVBitmap::RenderRows_rv1g(const TRVRenderRowsArgs& a) { RenderBW(*this, a, false); }
 void TRVBitmap::RenderRowsAlpha_rv1g(const TRVRenderRowsArgs& a) { RenderBW(*this, a, true); }
 void TRVBitmap::RenderRows_rv8g(const TRVRenderRowsArgs& a) { RenderGray8(*this, a, false); }

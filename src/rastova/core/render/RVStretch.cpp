@@ -30,8 +30,8 @@ std::vector<int32_t> StretchTable(int32_t first, int32_t last, int64_t origin, i
   for (int32_t v = first; v <= last; ++v) {
     // v - origin is never negative; the product is worked out as a real number so that no
     // extreme step overflows, and a far-away result is clamped like any other.
-    const int64_t along = std::min<int64_t>(common::Trunc(static_cast<long double>(v - origin) * step / 16384),
-                                            int64_t(1) << 40);
+    const int64_t along = std::min<int64_t>(
+        common::Trunc(static_cast<long double>(v - origin) * step / 16384), int64_t(1) << 40);
     const int64_t s = start + along;
     t[static_cast<size_t>(v - first)] = static_cast<int32_t>(std::clamp<int64_t>(s, 0, size - 1));
   }
@@ -41,8 +41,8 @@ std::vector<int32_t> StretchTable(int32_t first, int32_t last, int64_t origin, i
 }  // namespace
 
 void TRVBitmap::StretchRectTo(TRVBitmap* Dest, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst,
-                              int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc, TResampleFilter Filter,
-                              int32_t MaxAlpha) {
+                              int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc,
+                              TResampleFilter Filter, int32_t MaxAlpha) {
   if (!Dest || Dest == this || IsEmpty() || Dest->IsEmpty() || Dest->GetPixelFormat() != rv24RGB) return;
   if (dxDst <= 0 || dyDst <= 0 || dxSrc <= 0 || dySrc <= 0) return;
   MaxAlpha = std::clamp(MaxAlpha, 0, 255);
@@ -68,8 +68,10 @@ void TRVBitmap::StretchRectTo(TRVBitmap* Dest, int32_t xDst, int32_t yDst, int32
       CopyPaletteTo(&cut);
       const bool projection = format == rv1g && (Filter == rfProjectBW || Filter == rfProjectWB);
       if (!scaled.Allocate(dxDst, dyDst, projection ? rv1g : rv24RGB)) return;
-      if (format == rv1g) Resample1Bit(cut, scaled, Filter);
-      else ResampleFiltered(cut, scaled, Filter, nullptr, TRVProgressEvent());
+      if (format == rv1g)
+        Resample1Bit(cut, scaled, Filter);
+      else
+        ResampleFiltered(cut, scaled, Filter, nullptr, TRVProgressEvent());
       if (HasAlphaBitmap()) {
         TRVBitmap* cutAlpha = cut.AlphaBitmap();
         CopyRectTo(*AlphaBitmap(), *cutAlpha, sx, sy, 0, 0, cw, ch);
@@ -114,7 +116,8 @@ void TRVBitmap::StretchRectTo(TRVBitmap* Dest, int32_t xDst, int32_t yDst, int32
         uint8_t* d = destAlpha->GetScanLine(y);
         if (!s || !d) continue;
         if (tables) {
-          for (int32_t x = x0; x <= x1; ++x) d[x] = std::min<uint8_t>(s[xt[size_t(x - x0)]], uint8_t(MaxAlpha));
+          for (int32_t x = x0; x <= x1; ++x)
+            d[x] = std::min<uint8_t>(s[xt[size_t(x - x0)]], uint8_t(MaxAlpha));
         } else {
           std::memcpy(d + x0, s + sourceCol(x0), n);
           for (size_t i = 0; i < n; ++i) d[x0 + i] = std::min<uint8_t>(d[x0 + i], uint8_t(MaxAlpha));

@@ -72,7 +72,8 @@ TEST(ImageRender, NegativeOriginSkipsScaledSourceColumnsAndRows) {
   auto dst = RenderDest(50, 30, 0);
   RenderPlain(src, *dst, -10, -3, 50, 30, 0, 0, 100, 60);
   for (int32_t y = 0; y < 27; ++y)
-    for (int32_t x = 0; x < 40; ++x) ASSERT_EQ(RenderPixel(*dst, x, y).r, (20 + 2 * x) + (6 + 2 * y)) << x << "," << y;
+    for (int32_t x = 0; x < 40; ++x)
+      ASSERT_EQ(RenderPixel(*dst, x, y).r, (20 + 2 * x) + (6 + 2 * y)) << x << "," << y;
   // The destination rectangle ends at column 39 and row 26; the rest stays as it was.
   EXPECT_EQ(RenderPixel(*dst, 40, 0).r, 0);
   EXPECT_EQ(RenderPixel(*dst, 0, 27).r, 0);
@@ -87,8 +88,8 @@ TEST(ImageRender, EmptySizesDrawNothingAndLeaveTheTables) {
     auto dst = RenderDest(8, 8, 9);
     TRVRowTable rows;
     TRVIndexTable xs{1, 2}, ys{3};
-    src->RenderToTRVBitmapEx(dst.get(), rows, xs, ys, nullptr, 0, 0, c.dxd, c.dyd, 0, 0, c.dxs, c.dys, true, false, 255,
-                             rfNone, false, rvlNormal);
+    src->RenderToTRVBitmapEx(dst.get(), rows, xs, ys, nullptr, 0, 0, c.dxd, c.dyd, 0, 0, c.dxs, c.dys, true,
+                             false, 255, rfNone, false, rvlNormal);
     EXPECT_EQ(RenderPixels(*dst), std::vector<uint8_t>(8 * 8 * 3, 9));
     EXPECT_EQ(xs, (TRVIndexTable{1, 2}));
     EXPECT_EQ(ys, (TRVIndexTable{3}));
@@ -101,15 +102,18 @@ TEST(ImageRender, DisplayRangeOfGreyAndFloatImages) {
     double value;
     uint8_t expected;
   } cases[] = {
-      {rv16g, 150, 127}, {rv16g, 50, 0},  {rv16g, 250, 255}, {rv16g, 200, 255},
-      {rv8g, 150, 127},  {rv8g, 99, 0},   {rv32f, 150.5, 128}, {rv32f, 300, 255},
+      {rv16g, 150, 127}, {rv16g, 50, 0}, {rv16g, 250, 255},   {rv16g, 200, 255},
+      {rv8g, 150, 127},  {rv8g, 99, 0},  {rv32f, 150.5, 128}, {rv32f, 300, 255},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << int(c.format) << " " << c.value);
     TRVBitmap src(1, 1, c.format);
-    if (c.format == rv16g) src.SetPixels_rv16g(0, 0, static_cast<uint16_t>(c.value));
-    else if (c.format == rv8g) src.SetPixels_rv8(0, 0, static_cast<uint8_t>(c.value));
-    else src.SetPixels_rv32f(0, 0, static_cast<float>(c.value));
+    if (c.format == rv16g)
+      src.SetPixels_rv16g(0, 0, static_cast<uint16_t>(c.value));
+    else if (c.format == rv8g)
+      src.SetPixels_rv8(0, 0, static_cast<uint8_t>(c.value));
+    else
+      src.SetPixels_rv32f(0, 0, static_cast<float>(c.value));
     src.DisplayMin = 100;
     src.DisplayMax = 200;
     auto dst = RenderDest(2, 2, 33);
@@ -171,7 +175,8 @@ TEST(ImageRender, TenSourceFormatsWithAndWithoutAlpha) {
   auto v = [](int32_t x, int32_t y, int k) { return static_cast<uint8_t>(x * 37 + y * 91 + k * 53 + 7); };
   struct Case {
     TRVPixelFormat format;
-  } cases[] = {{rv1g}, {rv8p}, {rv8g}, {rv16g}, {rv24RGB}, {rv32f}, {rvCMYK}, {rv48RGB}, {rvCIELab}, {rv32RGB}};
+  } cases[] = {{rv1g},  {rv8p},   {rv8g},    {rv16g},    {rv24RGB},
+               {rv32f}, {rvCMYK}, {rv48RGB}, {rvCIELab}, {rv32RGB}};
   const int32_t w = 11, h = 3;
   for (const Case& c : cases) {
     for (bool withAlpha : {false, true}) {
@@ -183,11 +188,27 @@ TEST(ImageRender, TenSourceFormatsWithAndWithoutAlpha) {
           const uint8_t a = v(x, y, 0), b = v(x, y, 1), d = v(x, y, 2), e = v(x, y, 3);
           TRGB want;
           switch (c.format) {
-            case rv1g: src.SetPixels_rv1g(x, y, a & 1); want = (a & 1) ? TRGB{255, 255, 255} : TRGB{}; break;
-            case rv8p: src.SetPalette(a, palette[a]); src.SetPixels_rv8(x, y, a); want = palette[a]; break;
-            case rv8g: src.SetPixels_rv8(x, y, a); want = TRGB{a, a, a}; break;
-            case rv16g: src.SetPixels_rv16g(x, y, uint16_t(a * 256 + b)); want = TRGB{a, a, a}; break;
-            case rv24RGB: src.SetPixels_rv24RGB(x, y, PackRGB(TRGB{a, b, d})); want = TRGB{a, b, d}; break;
+            case rv1g:
+              src.SetPixels_rv1g(x, y, a & 1);
+              want = (a & 1) ? TRGB{255, 255, 255} : TRGB{};
+              break;
+            case rv8p:
+              src.SetPalette(a, palette[a]);
+              src.SetPixels_rv8(x, y, a);
+              want = palette[a];
+              break;
+            case rv8g:
+              src.SetPixels_rv8(x, y, a);
+              want = TRGB{a, a, a};
+              break;
+            case rv16g:
+              src.SetPixels_rv16g(x, y, uint16_t(a * 256 + b));
+              want = TRGB{a, a, a};
+              break;
+            case rv24RGB:
+              src.SetPixels_rv24RGB(x, y, PackRGB(TRGB{a, b, d}));
+              want = TRGB{a, b, d};
+              break;
             case rv32f: {
               const float f = a / 256.0f;  // Trunc (f x 255)
               src.SetPixels_rv32f(x, y, f);
@@ -195,9 +216,13 @@ TEST(ImageRender, TenSourceFormatsWithAndWithoutAlpha) {
               want = TRGB{g, g, g};
               break;
             }
-            case rvCMYK: src.SetPixels_rvCMYK(x, y, TCMYK{a, b, d, e}); want = CMYKToRGB(TCMYK{a, b, d, e}); break;
+            case rvCMYK:
+              src.SetPixels_rvCMYK(x, y, TCMYK{a, b, d, e});
+              want = CMYKToRGB(TCMYK{a, b, d, e});
+              break;
             case rv48RGB:
-              src.SetPixels_rv48RGB(x, y, TRGB48{uint16_t(a * 256 + e), uint16_t(b * 256), uint16_t(d * 256 + 255)});
+              src.SetPixels_rv48RGB(
+                  x, y, TRGB48{uint16_t(a * 256 + e), uint16_t(b * 256), uint16_t(d * 256 + 255)});
               want = TRGB{d, b, a};
               break;
             case rvCIELab: {
@@ -226,7 +251,9 @@ TEST(ImageRender, TenSourceFormatsWithAndWithoutAlpha) {
           TRGB want = expected[size_t(y * w + x)];
           if (withAlpha) {
             const int32_t a = v(x, y, 5);
-            auto mix = [a](int32_t s) { return static_cast<uint8_t>(a == 255 ? s : 90 + ((a * (s - 90)) >> 8)); };
+            auto mix = [a](int32_t s) {
+              return static_cast<uint8_t>(a == 255 ? s : 90 + ((a * (s - 90)) >> 8));
+            };
             want = TRGB{mix(want.b), mix(want.g), mix(want.r)};
           }
           ASSERT_EQ(RenderPixel(*dst, x, y), want) << x << "," << y;
@@ -255,9 +282,12 @@ TEST(ImageRender, ContrastOffsetsAndOperationOfColourSources) {
       TRVBitmap src(2, 2, f);
       for (int32_t y = 0; y < 2; ++y)
         for (int32_t x = 0; x < 2; ++x) {
-          if (f == rv48RGB) src.SetPixels_rv48RGB(x, y, TRGB48{25600, 25600, 25600});
-          else if (f == rv24RGB) src.SetPixels_rv24RGB(x, y, 0x646464);
-          else src.SetPixels_rv32RGB(x, y, 0xFF646464);
+          if (f == rv48RGB)
+            src.SetPixels_rv48RGB(x, y, TRGB48{25600, 25600, 25600});
+          else if (f == rv24RGB)
+            src.SetPixels_rv24RGB(x, y, 0x646464);
+          else
+            src.SetPixels_rv32RGB(x, y, 0xFF646464);
         }
       src.Contrast = c.contrast;
       // 48-bit offsets count in 16-bit units.
@@ -278,8 +308,8 @@ TEST(ImageRender, ClipRectangleRowRepeatAndHandedBackTables) {
   RenderPlain(src, *plain, 0, 0, 12, 9, 0, 0, 4, 3);
   TRVRowTable rows;
   TRVIndexTable xs, ys;
-  src.RenderToTRVBitmapEx(repeated.get(), rows, xs, ys, nullptr, 0, 0, 12, 9, 0, 0, 4, 3, true, true, 255, rfNone, false,
-                          rvlNormal);
+  src.RenderToTRVBitmapEx(repeated.get(), rows, xs, ys, nullptr, 0, 0, 12, 9, 0, 0, 4, 3, true, true, 255,
+                          rfNone, false, rvlNormal);
   EXPECT_EQ(RenderPixels(*repeated), RenderPixels(*plain));
   // The built tables come back: one entry per rendered column and row, one row per destination row.
   EXPECT_EQ(xs, (TRVIndexTable{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}));
@@ -291,13 +321,14 @@ TEST(ImageRender, ClipRectangleRowRepeatAndHandedBackTables) {
   const TRVClipRect clip{2, 1, 6, 4};
   TRVRowTable r2;
   TRVIndexTable x2, y2;
-  src.RenderToTRVBitmapEx(clipped.get(), r2, x2, y2, &clip, 0, 0, 12, 9, 0, 0, 4, 3, true, true, 255, rfNone, true,
-                          rvlNormal);
+  src.RenderToTRVBitmapEx(clipped.get(), r2, x2, y2, &clip, 0, 0, 12, 9, 0, 0, 4, 3, true, true, 255, rfNone,
+                          true, rvlNormal);
   EXPECT_TRUE(r2.empty() && x2.empty() && y2.empty());
   for (int32_t y = 0; y < 9; ++y)
     for (int32_t x = 0; x < 12; ++x) {
       const bool in = x >= 2 && x <= 6 && y >= 1 && y <= 4;
-      ASSERT_EQ(RenderPixel(*clipped, x, y), in ? RenderPixel(*plain, x, y) : (TRGB{5, 5, 5})) << x << "," << y;
+      ASSERT_EQ(RenderPixel(*clipped, x, y), in ? RenderPixel(*plain, x, y) : (TRGB{5, 5, 5}))
+          << x << "," << y;
     }
 }
 
@@ -307,8 +338,8 @@ TEST(ImageRender, CallerTablesAreClampedToTheSource) {
   TRVRowTable rows;
   // Entries outside the source are clamped; trailing ones outside it end the rendered range.
   TRVIndexTable xs{-7, 2, 1000, 4, 9, 99}, ys{3, -1};
-  src->RenderToTRVBitmapEx(dst.get(), rows, xs, ys, nullptr, 0, 0, 6, 2, 0, 0, 6, 2, true, false, 255, rfNone, false,
-                           rvlNormal);
+  src->RenderToTRVBitmapEx(dst.get(), rows, xs, ys, nullptr, 0, 0, 6, 2, 0, 0, 6, 2, true, false, 255, rfNone,
+                           false, rvlNormal);
   const int32_t cols[] = {0, 2, 4, 4};
   for (int32_t x = 0; x < 4; ++x) {
     EXPECT_EQ(RenderPixel(*dst, x, 0), src->GetPixels_rv24RGB(cols[x], 3)) << x;
@@ -347,9 +378,9 @@ TEST(ImageRender, NearestSamplingMatchesTheTableRules) {
   struct Geo {
     int32_t xd, yd, dxd, dyd, xs, ys, dxs, dys;
   } geos[] = {
-      {0, 0, 23, 17, 0, 0, 31, 19},    {-7, -5, 40, 30, 3, 2, 25, 14},  {5, 3, 9, 7, 10, 4, 21, 15},
-      {-3, 2, 11, 40, 30, 0, 3, 19},   {1, 1, 50, 50, -4, -2, 37, 23},  {0, 0, 23, 17, 0, 0, 23, 17},
-      {4, -2, 19, 20, 7, 5, 19, 20},   {-9, -9, 30, 30, 0, 0, 7, 3},     {20, 15, 100, 100, 36, 18, 5, 5},
+      {0, 0, 23, 17, 0, 0, 31, 19},    {-7, -5, 40, 30, 3, 2, 25, 14}, {5, 3, 9, 7, 10, 4, 21, 15},
+      {-3, 2, 11, 40, 30, 0, 3, 19},   {1, 1, 50, 50, -4, -2, 37, 23}, {0, 0, 23, 17, 0, 0, 23, 17},
+      {4, -2, 19, 20, 7, 5, 19, 20},   {-9, -9, 30, 30, 0, 0, 7, 3},   {20, 15, 100, 100, 36, 18, 5, 5},
       {-2, 0, 23, 17, 1, 1, 100, 100}, {3, 4, 13, 9, 2, 2, 39, 3},
   };
   const int32_t sw = 37, sh = 23, dw = 23, dh = 17;
@@ -362,18 +393,21 @@ TEST(ImageRender, NearestSamplingMatchesTheTableRules) {
   }
   std::ostringstream geoText;
   for (const Geo& g : geos)
-    geoText << "(" << g.xd << "," << g.yd << "," << g.dxd << "," << g.dyd << "," << g.xs << "," << g.ys << "," << g.dxs
-            << "," << g.dys << "),";
+    geoText << "(" << g.xd << "," << g.yd << "," << g.dxd << "," << g.dyd << "," << g.xs << "," << g.ys << ","
+            << g.dxs << "," << g.dys << "),";
   // The index-table rules, transcribed independently: clip a negative origin by Round (halves
   // to even), cut at the far edge by Trunc, clamp, then Trunc ((d - dst) x scale + src) clamped.
   const std::string script =
       "import math, sys\n"
-      "sw, sh, dw, dh = " + std::to_string(sw) + ", " + std::to_string(sh) + ", " + std::to_string(dw) + ", " +
-      std::to_string(dh) + "\n"
+      "sw, sh, dw, dh = " +
+      std::to_string(sw) + ", " + std::to_string(sh) + ", " + std::to_string(dw) + ", " + std::to_string(dh) +
+      "\n"
       "src = open(sys.argv[1] + 'render_src.raw', 'rb').read()\n"
       "cl = lambda v, lo, hi: lo if v < lo else (hi if v > hi else v)\n"
       "out = bytearray()\n"
-      "for (xd, yd, dxd, dyd, xs, ys, dxs, dys) in [" + geoText.str() + "]:\n"
+      "for (xd, yd, dxd, dyd, xs, ys, dxs, dys) in [" +
+      geoText.str() +
+      "]:\n"
       "  d = bytearray([7]) * (dw * dh * 3)\n"
       "  ysc = dys / dyd; xsc = dxs / dxd\n"
       "  if yd < 0:\n"
@@ -487,7 +521,8 @@ TEST(ImageRender, StretchRectToWithAlphaAndMaxAlpha) {
   alpha->Full = false;
   auto d2 = RenderDest(4, 3, 0);
   src->StretchRectTo(d2.get(), 0, 0, 4, 3, 0, 0, 4, 3, rfNone, 100);
-  for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(d2->AlphaBitmap()->GetPixels_rv8(x, 2), std::min(60 * x + 2, 100));
+  for (int32_t x = 0; x < 4; ++x)
+    EXPECT_EQ(d2->AlphaBitmap()->GetPixels_rv8(x, 2), std::min(60 * x + 2, 100));
   EXPECT_EQ(RenderPixels(*d2), RenderPixels(*src));
   // 1-bit sources give black and white; a filtered stretch resamples first.
   TRVBitmap bw(2, 1, rv1g);
@@ -512,10 +547,18 @@ TEST(ImageRender, HostileArgumentsEndQuietly) {
   struct Case {
     int32_t xd, yd, dxd, dyd, xs, ys, dxs, dys;
   } cases[] = {
-      {0, 0, 0, 0, 0, 0, 0, 0},           {0, 0, -5, -5, 0, 0, 16, 12},     {0, 0, 8, 8, 0, 0, -16, -12},
-      {small, small, 8, 8, 0, 0, 16, 12}, {big, big, 8, 8, 0, 0, 16, 12},   {0, 0, 8, 8, small, small, 16, 12},
-      {0, 0, 8, 8, big, big, 16, 12},     {small, 0, big, 8, 0, 0, big, 12}, {-3, -3, 8, 8, big, big, big, big},
-      {0, 0, 10000, 10000, 0, 0, 1, 1},   {0, 0, 1, 1, 0, 0, 10000, 10000}, {-5000, -5000, 10000, 10000, 3, 3, 1, 1},
+      {0, 0, 0, 0, 0, 0, 0, 0},
+      {0, 0, -5, -5, 0, 0, 16, 12},
+      {0, 0, 8, 8, 0, 0, -16, -12},
+      {small, small, 8, 8, 0, 0, 16, 12},
+      {big, big, 8, 8, 0, 0, 16, 12},
+      {0, 0, 8, 8, small, small, 16, 12},
+      {0, 0, 8, 8, big, big, 16, 12},
+      {small, 0, big, 8, 0, 0, big, 12},
+      {-3, -3, 8, 8, big, big, big, big},
+      {0, 0, 10000, 10000, 0, 0, 1, 1},
+      {0, 0, 1, 1, 0, 0, 10000, 10000},
+      {-5000, -5000, 10000, 10000, 3, 3, 1, 1},
       {small, small, big, big, small, small, big, big},
   };
   const size_t largest = test_support::LargestAllocationDuring([&] {
@@ -523,7 +566,8 @@ TEST(ImageRender, HostileArgumentsEndQuietly) {
       for (TResampleFilter f : {rfNone, rfTriangle, rfProjectBW}) {
         for (TRVBitmap* s : {src.get(), &bw, &grey}) {
           auto dst = RenderDest(20, 15, 0);
-          s->RenderToTRVBitmap(dst.get(), c.xd, c.yd, c.dxd, c.dyd, c.xs, c.ys, c.dxs, c.dys, 200, f, rvlNormal);
+          s->RenderToTRVBitmap(dst.get(), c.xd, c.yd, c.dxd, c.dyd, c.xs, c.ys, c.dxs, c.dys, 200, f,
+                               rvlNormal);
           s->StretchRectTo(dst.get(), c.xd, c.yd, c.dxd, c.dyd, c.xs, c.ys, c.dxs, c.dys, f, 300);
         }
       }
@@ -532,8 +576,8 @@ TEST(ImageRender, HostileArgumentsEndQuietly) {
     auto dst = RenderDest(20, 15, 0);
     TRVRowTable rows{nullptr};
     TRVIndexTable xs{small, big, -1, 16, 1000}, ys{big, small};
-    src->RenderToTRVBitmapEx(dst.get(), rows, xs, ys, nullptr, 0, 0, 20, 15, 0, 0, 16, 12, true, true, 255, rfNone,
-                             false, rvlNormal);
+    src->RenderToTRVBitmapEx(dst.get(), rows, xs, ys, nullptr, 0, 0, 20, 15, 0, 0, 16, 12, true, true, 255,
+                             rfNone, false, rvlNormal);
     // Stretching from and into empty images.
     TRVBitmap empty;
     empty.StretchRectTo(dst.get(), 0, 0, 5, 5, 0, 0, 0, 0, rfNone, 255);

@@ -22,8 +22,12 @@ constexpr int kGifW = 10, kGifH = 8, kGifFrames = 3;
 bool WritePillowAnimation(const TempDir& dir) {
   return iotest::RunPython(
       "from PIL import Image\n"
-      "d = '" + dir.Path().string() + "/'\n"
-      "W, H = " + std::to_string(kGifW) + ", " + std::to_string(kGifH) + "\n"
+      "d = '" +
+      dir.Path().string() +
+      "/'\n"
+      "W, H = " +
+      std::to_string(kGifW) + ", " + std::to_string(kGifH) +
+      "\n"
       "pal = [0,0,0, 255,0,0, 0,255,0, 0,0,255, 255,255,0, 255,255,255, 9,9,9, 200,100,50] + [0] * 744\n"
       "def frame(fill, rects):\n"
       "  im = Image.new('P', (W, H), fill); im.putpalette(pal)\n"
@@ -70,7 +74,8 @@ TEST(GifFrames, AnimationFramesMatchPillow) {
     io.Params.GIF_ImageIndex = i;
     EXPECT_EQ(io.LoadFromFileGIF(dir.File("anim.gif")), kGifFrames);
     ASSERT_FALSE(io.Aborting);
-    ExpectSameFrame(*io.GetAttachedRVBitmap(), iotest::ReadFileBytes(dir.File("frame" + std::to_string(i) + ".rgba")));
+    ExpectSameFrame(*io.GetAttachedRVBitmap(),
+                    iotest::ReadFileBytes(dir.File("frame" + std::to_string(i) + ".rgba")));
     // The result is one whole-screen image; the index asked for stays.
     EXPECT_EQ(io.Params.GIF_XPos, 0);
     EXPECT_EQ(io.Params.GIF_YPos, 0);
