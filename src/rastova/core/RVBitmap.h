@@ -14,12 +14,14 @@
 
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVPlatformBitmap.h"
+#include "rastova/core/render/RVRenderTypes.h"
 
 namespace rv {
 
 class TRVFileBuffer;
 class TRVMask;
 class TRVDibbitmap;
+enum TResampleFilter : uint8_t;
 
 // The interface of every full image container of the library.
 class TRVBaseBitmap {
@@ -183,6 +185,55 @@ class TRVBitmap : public TRVBaseBitmap {
   void CopyFromTRVMask(TRVMask* mask);
   void CopyToTRVMask(TRVMask& mask);
   void CopyFromTRVDibbitmap(TRVDibbitmap* dib);
+
+  // ---- rendering and stretching (render/RVRender.cpp)
+  // Draws the source rectangle (xSrc, ySrc, dxSrc x dySrc) of this image scaled into the
+  // rectangle (xDst, yDst, dxDst x dyDst) of an rv24RGB Dest in memory or in a platform bitmap;
+  // anything else, Dest being this image, or an empty rectangle draws nothing. Empty tables are
+  // built; with FreeTables false the built ones are handed back for the same geometry.
+  void RenderToTRVBitmapEx(TRVBitmap* Dest, TRVRowTable& RowTable, TRVIndexTable& XTable, TRVIndexTable& YTable,
+                           const TRVClipRect* ClipRect, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst,
+                           int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc, bool UseAlpha, bool RowRepeat,
+                           int32_t Transparency, TResampleFilter Filter, bool FreeTables,
+                           TRVRenderOperation RenderOperation);
+  // Own tables, no clip rectangle, the alpha channel used, no row repeat.
+  void RenderToTRVBitmap(TRVBitmap* Dest, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst, int32_t xSrc,
+                         int32_t ySrc, int32_t dxSrc, int32_t dySrc, int32_t Transparency, TResampleFilter Filter,
+                         TRVRenderOperation RenderOperation);
+  // The same into a 24-bit platform bitmap, which stays the caller's.
+  void RenderToTBitmapEx(platform::TBitmap* Dest, TRVRowTable& RowTable, TRVIndexTable& XTable,
+                         TRVIndexTable& YTable, const TRVClipRect* ClipRect, int32_t xDst, int32_t yDst,
+                         int32_t dxDst, int32_t dyDst, int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc,
+                         bool UseAlpha, bool RowRepeat, int32_t Transparency, TResampleFilter Filter,
+                         bool FreeTables, TRVRenderOperation RenderOperation);
+  void RenderToTBitmap(platform::TBitmap* Dest, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst,
+                       int32_t xSrc, int32_t ySrc, int32_t dxSrc, int32_t dySrc, int32_t Transparency,
+                       TResampleFilter Filter, TRVRenderOperation RenderOperation);
+  // Copies the source rectangle scaled into the rectangle of an rv24RGB Dest, alpha channel
+  // included (every alpha byte written limited to MaxAlpha).
+  void StretchRectTo(TRVBitmap* Dest, int32_t xDst, int32_t yDst, int32_t dxDst, int32_t dyDst, int32_t xSrc,
+                     int32_t ySrc, int32_t dxSrc, int32_t dySrc, TResampleFilter Filter, int32_t MaxAlpha);
+  // The row renderers, one plain and one blending variant per source format.
+  void RenderRows_rv24RGB(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rv24RGB(const TRVRenderRowsArgs& a);
+  void RenderRows_rv32RGB(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rv32RGB(const TRVRenderRowsArgs& a);
+  void RenderRows_rv1g(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rv1g(const TRVRenderRowsArgs& a);
+  void RenderRows_rv8g(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rv8g(const TRVRenderRowsArgs& a);
+  void RenderRows_rv8p(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rv8p(const TRVRenderRowsArgs& a);
+  void RenderRows_rv16g(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rv16g(const TRVRenderRowsArgs& a);
+  void RenderRows_rv32f(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rv32f(const TRVRenderRowsArgs& a);
+  void RenderRows_rvCMYK(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rvCMYK(const TRVRenderRowsArgs& a);
+  void RenderRows_rvCIELab(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rvCIELab(const TRVRenderRowsArgs& a);
+  void RenderRows_rv48RGB(const TRVRenderRowsArgs& a);
+  void RenderRowsAlpha_rv48RGB(const TRVRenderRowsArgs& a);
 
   // ---- flags and tests
   // Full = every pixel byte (row padding excluded) is 255.

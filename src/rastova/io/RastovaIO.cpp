@@ -591,12 +591,9 @@ void TRastovaIO::ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& p
       // DICOM pictures keep the resolution the reader gives them.
       CodecReadDICOM(stream, *bitmap_, Params, false, progress);
       return;
-    case ioGIF: {
-      // Frames are not composed yet: an animation loads frame GIF_ImageIndex as stored.
-      int32_t count = 0;
-      ReadGIFStream(stream, *bitmap_, count, Params, progress, false, mask, false);
+    case ioGIF:
+      ReadGIFFrames(stream, progress);
       break;
-    }
     case ioPCX:
       if (!ReadPCXWithHeader(stream, progress, fromFile)) return;
       break;

@@ -266,6 +266,8 @@ class TRastovaIO : public TIOParamsOwner {
   // Reads the format's data at the stream's position into the working bitmap.
   void ReadFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress, bool fromFile);
   void ReadPSD(TStream& stream, TRVProgressRec& progress);
+  // Frame GIF_ImageIndex of a GIF stream, an animation's frames composed up to it (RVGIFFrames.cpp).
+  void ReadGIFFrames(TStream& stream, TRVProgressRec& progress);
   // A stream load whose data may follow a 12-byte header of `tag` giving their length.
   void ReadWithStreamHeader(int32_t fileType, TStream& stream, TRVProgressRec& progress, const char* tag,
                             bool required);
