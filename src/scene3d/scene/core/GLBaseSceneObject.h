@@ -592,6 +592,7 @@ class TGL3DScene : public TGLUpdateAbleComponent {
   bool IsUpdating() const { return updateCount_ > 0 || IsLoading() || IsDestroying(); }
   // Tells every registered buffer, in list order, unless updating.
   void NotifyChange(TObject* sender) override;
+  // A buffer listed by another scene leaves that one first; a buffer joins once.
   void AddBuffer(TGLAbstractSceneBuffer* buffer);
   void RemoveBuffer(TGLAbstractSceneBuffer* buffer);
   // The nearest visible object hit along the ray, or nullptr; the outputs get its hit.
