@@ -236,6 +236,48 @@ TEST_F(AnimationArchives, CountsAndIdsOutOfRangeFailTheRead) {
   }
 }
 
+TEST_F(AnimationArchives, BonesPerVertexWithoutWeightDataCostNothing) {
+  // A skinned object of 2,000 vertices whose archive gives a weight count and many bones per
+  // vertex: the bone-space copies may hold no more vertices than the weights the archive carries.
+  TGLFreeForm form(nullptr);
+  FillSkeleton(*form.Skeleton(), false);
+  TSkeletonMeshObject skin;
+  for (int i = 0; i < 2000; ++i) skin.Vertices()->Add({static_cast<float>(i), 0, 0});
+  const struct { int count, perVertex; } cases[] = {{0, 20000}, {0, 1}, {1, 2000}, {3, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.count) + " weights of " + std::to_string(c.perVertex) + " bones");
+    TMemoryStream stream;
+    TBinaryWriter writer(stream);
+    skin.TMorphableMeshObject::WriteToFiler(writer);
+    writer.WriteInteger(0);
+    writer.WriteInteger(c.count);
+    writer.WriteInteger(c.perVertex);
+    writer.WriteInteger(c.count);
+    const std::vector<TVertexBoneWeight> weights(static_cast<size_t>(c.count) * c.perVertex, {1, 0.5f});
+    if (!weights.empty())
+      writer.Write(weights.data(), static_cast<int64_t>(weights.size() * sizeof(TVertexBoneWeight)));
+    TMemoryStream list;
+    TBinaryWriter listWriter(list);
+    listWriter.WriteInteger(0);
+    listWriter.WriteListBegin();
+    listWriter.WriteString("TSkeletonMeshObject");
+    listWriter.Write(stream.DataString().data(), static_cast<int64_t>(stream.DataString().size()));
+    listWriter.WriteListEnd();
+    TGLFreeForm target(nullptr);
+    target.Skeleton()->Assign(form.Skeleton());
+    target.MeshObjects()->LoadFromString(list.DataString());
+    auto* read = static_cast<TSkeletonMeshObject*>(target.MeshObjects()->Items(0));
+    EXPECT_EQ(read->Vertices()->Count(), 2000);
+    int64_t copied = 0;
+    for (int k = 0; k < read->BoneSpaceMeshCount(); ++k)
+      copied += read->BoneSpaceMesh(k)->Vertices()->Count();
+    EXPECT_EQ(copied, int64_t{c.count} * (c.count > 0 ? c.perVertex : 0));
+    // The weighted vertices follow their bone; the others stay as they are.
+    target.Skeleton()->ApplyToMeshes(false);
+    EXPECT_EQ(read->Vertices()->Get(1999).X, 1999);
+  }
+}
+
 TEST_F(AnimationArchives, AFreeFormKeepsItsObjectsWhenAGlsmFileIsDamaged) {
   TGLFreeForm form(nullptr);
   FillMeshes(form);
