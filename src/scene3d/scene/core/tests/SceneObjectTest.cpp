@@ -439,9 +439,13 @@ TEST(SceneObject, LightSlotsFollowTheTree) {
   EXPECT_EQ(lights[3]->LightID(), 3);
   EXPECT_EQ(f.scene->Lights()[3], lights[3]);
 
-  // A light that deletes its children keeps its own slot.
-  lights[4]->AddNewChild<TGLBaseSceneObject>();
+  // Deleting the children frees the slots of the whole subtree, the object's own included.
+  lights[7]->MoveTo(lights[4]);
+  EXPECT_EQ(f.scene->Lights()[7], lights[7]);
   lights[4]->DeleteChildren();
+  EXPECT_EQ(f.scene->Lights()[4], nullptr);
+  EXPECT_EQ(f.scene->Lights()[7], nullptr);
+  f.scene->AddLight(lights[4]);
   EXPECT_EQ(f.scene->Lights()[4], lights[4]);
 
   // Leaving the scene gives the slot back.
