@@ -1,9 +1,10 @@
 // The scene object's tree, change flow, properties and storage.
+#include "scene3d/scene/core/GLBaseSceneObject.h"
+
 #include <type_traits>
 
 #include "common/Exception.h"
 #include "scene3d/base/GLUtils.h"
-#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 namespace gl3d {
 
@@ -300,8 +301,8 @@ TGLObjectEffects* TGLBaseSceneObject::Effects() {
 
 // ---- Storage ----
 
-void TGLBaseSceneObject::DefineProperties(TFiler& filer) {
-  TGLCoordinatesUpdateAbleComponent::DefineProperties(filer);
+void TGLBaseSceneObject::DefineStoredProperties(TFiler& filer) {
+  TGLCoordinatesUpdateAbleComponent::DefineStoredProperties(filer);
   filer.DefineBinaryProperty(
       "BehavioursData", [this](TStream& s) { ReadCollection(s, false); },
       [this](TStream& s) {

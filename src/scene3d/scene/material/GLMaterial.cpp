@@ -40,7 +40,7 @@ void TGLMaterial::SetFrontProperties(const TGLFaceProperties* value) {
   NotifyChange(this);
 }
 
-TGLFaceProperties* TGLMaterial::BackProperties() {
+TGLFaceProperties* TGLMaterial::GetBackProperties() {
   if (!backProperties_) backProperties_ = std::make_unique<TGLFaceProperties>(this);
   return backProperties_.get();
 }
@@ -67,7 +67,7 @@ void TGLMaterial::SetMaterialOptions(TMaterialOptions value) {
 void TGLMaterial::SetFaceCulling(TFaceCulling value) { ChangeAndNotify(*this, faceCulling_, value); }
 void TGLMaterial::SetPolygonMode(TPolygonMode value) { ChangeAndNotify(*this, polygonMode_, value); }
 
-TGLTexture* TGLMaterial::Texture() {
+TGLTexture* TGLMaterial::ReadTexture() {
   if (!texture_) texture_ = std::make_unique<TGLTexture>(this);
   return texture_.get();
 }

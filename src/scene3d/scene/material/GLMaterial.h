@@ -81,7 +81,9 @@ class TGLMaterial : public TGLUpdateAbleObject,
   TGLFaceProperties* FrontProperties() const { return frontProperties_.get(); }
   void SetFrontProperties(const TGLFaceProperties* value);
   // Created on first read.
-  TGLFaceProperties* BackProperties();
+  TGLFaceProperties* GetBackProperties();
+  // The BackProperties property, read through GetBackProperties.
+  TGLFaceProperties* BackProperties() { return GetBackProperties(); }
   bool HasBackProperties() const { return backProperties_ != nullptr; }
   void SetBackProperties(const TGLFaceProperties* value);
   TGLDepthProperties* DepthProperties() const { return depthProperties_.get(); }
@@ -98,7 +100,9 @@ class TGLMaterial : public TGLUpdateAbleObject,
   void SetPolygonMode(TPolygonMode value);
 
   // The texture, created on first read (disabled, tmDecal, an empty persistent image).
-  TGLTexture* Texture();
+  TGLTexture* ReadTexture();
+  // The Texture property, read through ReadTexture.
+  TGLTexture* Texture() { return ReadTexture(); }
   bool HasTexture() const { return texture_ != nullptr; }
   // nullptr frees the texture; anything else is copied into it.
   void SetTexture(const TGLTexture* value);

@@ -27,7 +27,7 @@ void TGLProxyObject::Assign(const TPersistent* source) {
   TGLBaseSceneObject::Assign(source);
 }
 
-void TGLProxyObject::Notification(TComponent* component, TOperation operation) {
+void TGLProxyObject::HandleNotification(TComponent* component, TOperation operation) {
   if (operation == opRemove && component == masterObject_) {
     // The master is being destroyed: only the pointer is dropped (the link dies with it).
     masterObject_ = nullptr;
@@ -78,8 +78,8 @@ void TGLProxyObject::DoRender(TRenderContextInfo& rci, bool renderSelf, bool ren
     bool& flag;
     ~TGuard() { flag = false; }
   } guard{rendering_};
-  const bool masterEffects = masterObject_ && (proxyOptions_ & ProxyOptionBit(pooEffects)) &&
-                             masterObject_->Effects()->Count() > 0;
+  const bool masterEffects =
+      masterObject_ && (proxyOptions_ & ProxyOptionBit(pooEffects)) && masterObject_->Effects()->Count() > 0;
   if (masterObject_ && (proxyOptions_ & ProxyOptionBit(pooObjects))) {
     const bool oldProxyRender = rci.ProxyRender;
     rci.ProxyRender = true;

@@ -34,15 +34,19 @@ class TGLProxyObject : public TGLBaseSceneObject {
 
   // The master from another proxy, then the base assignment.
   void Assign(const TPersistent* source) override;
-  // A master that is freed is cleared.
-  void Notification(TComponent* component, TOperation operation) override;
+  // The proxy's handling of the component model's notices: a master that is freed is cleared;
+  // then the inherited handling.
+  void HandleNotification(TComponent* component, TOperation operation);
+  void Notification(TComponent* component, TOperation operation) override {
+    HandleNotification(component, operation);
+  }
   // The proxy's place moved by the master's barycentre offset.
   TVector4f BarycenterAbsolutePosition() override;
   // The master's, else the base answer.
   TVector4f AxisAlignedDimensionsUnscaled() override;
   // The ray taken into the master's frame and the master's hit brought back; false without one.
-  bool RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector, TVector4f* intersectPoint = nullptr,
-                        TVector4f* intersectNormal = nullptr) override;
+  bool RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector,
+                        TVector4f* intersectPoint = nullptr, TVector4f* intersectNormal = nullptr) override;
   // The master's, else none.
   std::unique_ptr<TGLSilhouette> GenerateSilhouette(const TSilhouetteQuery& params) override;
   void DoRender(TRenderContextInfo& rci, bool renderSelf, bool renderChildren) override;

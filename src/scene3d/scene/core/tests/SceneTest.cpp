@@ -172,6 +172,10 @@ TEST(Camera, TargetLinkIsDroppedWhenTheTargetGoes) {
   auto* camera = scene.Objects()->AddNewChild<TGLCamera>();
   auto* target = scene.Objects()->AddNewChild<TGLBaseSceneObject>();
   camera->SetTargetObject(target);
+  // Only a removal of the target itself is heard.
+  camera->HandleNotification(target, opInsert);
+  camera->HandleNotification(scene.Objects(), opRemove);
+  EXPECT_EQ(camera->TargetObject(), target);
   delete target;
   EXPECT_EQ(camera->TargetObject(), nullptr);
   camera->Position()->SetPoint(0, 0, 3);
@@ -223,7 +227,8 @@ TEST_F(CameraProjection, StylesLoadTheirMatrices) {
 
   // The editor's view: near 1.66499, far 91.66499, left/right ∓0.440529, bottom/top ∓0.5.
   const TMatrix4f editor = project(csPerspective);
-  ExpectSceneMatrix(editor, CreateFrustumMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
+  ExpectSceneMatrix(editor, CreateFrustumMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f),
+                    2e-5f);
   EXPECT_NEAR(camera.NearPlane(), 1.66499f, 5e-6);
   EXPECT_NEAR(camera.ViewPortRadius(), 0.400232f, 1e-6);
   // Twice the focal length: twice the near distance, half the tangent of the field of view.
@@ -235,7 +240,7 @@ TEST_F(CameraProjection, StylesLoadTheirMatrices) {
   camera.SetFocalLength(100);
 
   ExpectSceneMatrix(project(csOrthogonal),
-               CreateOrthoMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
+                    CreateOrthoMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
   ExpectSceneMatrix(project(csOrtho2D), CreateOrthoMatrix(0, 400, 0, 454, -1, 1), 0);
   EXPECT_EQ(camera.NearPlane(), -1);
   const TMatrix4f infinite = project(csInfinitePerspective);
