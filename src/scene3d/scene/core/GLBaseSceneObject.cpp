@@ -1,10 +1,9 @@
 // The scene object's tree, change flow, properties and storage.
-#include "scene3d/scene/core/GLBaseSceneObject.h"
-
 #include <type_traits>
 
 #include "common/Exception.h"
 #include "scene3d/base/GLUtils.h"
+#include "scene3d/scene/core/GLBaseSceneObject.h"
 
 namespace gl3d {
 

@@ -17,7 +17,7 @@ namespace {
 // and its six corners, each a sign per axis (c = coefficient of the size, k = 1 or s) with its
 // texture coordinate. Corner 4 repeats corner 3.
 struct TFaceCorner {
-  float x, y, z;    // signs of hx, hy, hz
+  float x, y, z;   // signs of hx, hy, hz
   bool sx, sy, sz;  // whether the sign is also multiplied by s
   float u, v;
 };
@@ -123,8 +123,8 @@ void TGLCube::SetNormalDirection(TNormalDirection value) {
 void TGLCube::DefineStoredProperties(TFiler& filer) {
   TGL3DSceneObject::DefineStoredProperties(filer);
   filer.DefineBinaryProperty(
-      "CubeSize", [this](TStream& stream) { ReadSize(stream); },
-      [this](TStream& stream) { WriteSize(stream); }, cubeWidth_ != 1 || cubeHeight_ != 1 || cubeDepth_ != 1);
+      "CubeSize", [this](TStream& stream) { ReadSize(stream); }, [this](TStream& stream) { WriteSize(stream); },
+      cubeWidth_ != 1 || cubeHeight_ != 1 || cubeDepth_ != 1);
 }
 
 void TGLCube::ReadSize(TStream& stream) {
@@ -153,20 +153,17 @@ void TGLCube::Assign(const TPersistent* source) {
   TGL3DSceneObject::Assign(source);
 }
 
-TVector4f TGLCube::AxisAlignedDimensionsUnscaled() {
-  return {cubeWidth_ / 2, cubeHeight_ / 2, cubeDepth_ / 2, 0};
-}
+TVector4f TGLCube::AxisAlignedDimensionsUnscaled() { return {cubeWidth_ / 2, cubeHeight_ / 2, cubeDepth_ / 2, 0}; }
 
-bool TGLCube::RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector,
-                               TVector4f* intersectPoint, TVector4f* intersectNormal) {
+bool TGLCube::RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector, TVector4f* intersectPoint,
+                               TVector4f* intersectNormal) {
   const TVector4f s4 = AbsoluteToLocal(rayStart);
   TVector4f v4 = AbsoluteToLocal(rayVector);
   NormalizeVector4f(v4);
   const TVector3f s{s4.X, s4.Y, s4.Z}, v{v4.X, v4.Y, v4.Z};
   const float size[3] = {cubeWidth_, cubeHeight_, cubeDepth_};
   const TVector3f e{size[0] * 0.5001f, size[1] * 0.5001f, size[2] * 0.5001f};
-  static constexpr TVector3f kNormals[] = {{1, 0, 0},  {0, 1, 0},  {0, 0, 1},
-                                           {-1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
+  static constexpr TVector3f kNormals[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {-1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
   for (int i = 0; i < 6; ++i) {
     const TVector3f& n = kNormals[i];
     const float nv = VectorDotProduct3f(n, v);

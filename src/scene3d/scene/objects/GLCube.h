@@ -40,8 +40,8 @@ class TGLCube : public TGL3DSceneObject {
   // (CubeWidth / 2, CubeHeight / 2, CubeDepth / 2, 0), signed.
   TVector4f AxisAlignedDimensionsUnscaled() override;
   // The first face the ray enters through, ahead of its start.
-  bool RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector,
-                        TVector4f* intersectPoint = nullptr, TVector4f* intersectNormal = nullptr) override;
+  bool RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector, TVector4f* intersectPoint = nullptr,
+                        TVector4f* intersectNormal = nullptr) override;
   std::unique_ptr<TGLSilhouette> GenerateSilhouette(const TSilhouetteQuery& params) override;
   void BuildList(TRenderContextInfo& rci) override;
 

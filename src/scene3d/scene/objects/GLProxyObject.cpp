@@ -78,8 +78,8 @@ void TGLProxyObject::DoRender(TRenderContextInfo& rci, bool renderSelf, bool ren
     bool& flag;
     ~TGuard() { flag = false; }
   } guard{rendering_};
-  const bool masterEffects =
-      masterObject_ && (proxyOptions_ & ProxyOptionBit(pooEffects)) && masterObject_->Effects()->Count() > 0;
+  const bool masterEffects = masterObject_ && (proxyOptions_ & ProxyOptionBit(pooEffects)) &&
+                             masterObject_->Effects()->Count() > 0;
   if (masterObject_ && (proxyOptions_ & ProxyOptionBit(pooObjects))) {
     const bool oldProxyRender = rci.ProxyRender;
     rci.ProxyRender = true;

@@ -45,8 +45,8 @@ class TGLProxyObject : public TGLBaseSceneObject {
   // The master's, else the base answer.
   TVector4f AxisAlignedDimensionsUnscaled() override;
   // The ray taken into the master's frame and the master's hit brought back; false without one.
-  bool RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector,
-                        TVector4f* intersectPoint = nullptr, TVector4f* intersectNormal = nullptr) override;
+  bool RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector, TVector4f* intersectPoint = nullptr,
+                        TVector4f* intersectNormal = nullptr) override;
   // The master's, else none.
   std::unique_ptr<TGLSilhouette> GenerateSilhouette(const TSilhouetteQuery& params) override;
   void DoRender(TRenderContextInfo& rci, bool renderSelf, bool renderChildren) override;

@@ -227,8 +227,7 @@ TEST_F(CameraProjection, StylesLoadTheirMatrices) {
 
   // The editor's view: near 1.66499, far 91.66499, left/right ∓0.440529, bottom/top ∓0.5.
   const TMatrix4f editor = project(csPerspective);
-  ExpectSceneMatrix(editor, CreateFrustumMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f),
-                    2e-5f);
+  ExpectSceneMatrix(editor, CreateFrustumMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
   EXPECT_NEAR(camera.NearPlane(), 1.66499f, 5e-6);
   EXPECT_NEAR(camera.ViewPortRadius(), 0.400232f, 1e-6);
   // Twice the focal length: twice the near distance, half the tangent of the field of view.
@@ -240,7 +239,7 @@ TEST_F(CameraProjection, StylesLoadTheirMatrices) {
   camera.SetFocalLength(100);
 
   ExpectSceneMatrix(project(csOrthogonal),
-                    CreateOrthoMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
+               CreateOrthoMatrix(-0.440529f, 0.440529f, -0.5f, 0.5f, 1.66499f, 91.66499f), 2e-5f);
   ExpectSceneMatrix(project(csOrtho2D), CreateOrthoMatrix(0, 400, 0, 454, -1, 1), 0);
   EXPECT_EQ(camera.NearPlane(), -1);
   const TMatrix4f infinite = project(csInfinitePerspective);
