@@ -1,10 +1,9 @@
 // Replacing a file through a temporary one: links are followed to the file they name, the new
 // file keeps the old one's permissions, and a failed write or rename leaves the old file and no
 // temporary file behind.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -44,7 +43,8 @@ class FileReplace : public ::testing::Test {
   }
   // Replaces `name` with `text` as the shape and 3D library saves do.
   int Save(const std::string& name, const std::string& text) {
-    return ReplaceFileThrough(Path(name), ".tmp~", [&](const std::string& temporary) { Write(temporary, text); });
+    return ReplaceFileThrough(Path(name), ".tmp~",
+                              [&](const std::string& temporary) { Write(temporary, text); });
   }
   // The names in the folder and its sub-folders, sorted.
   std::string Entries() const {
@@ -65,7 +65,7 @@ class FileReplace : public ::testing::Test {
 TEST_F(FileReplace, LinksAreFollowedToTheFileTheyName) {
   std::filesystem::create_directory(Path("real"));
   Write(Path("real/file"), "old");
-  std::filesystem::create_symlink("real/file", Path("relative"));     // relative to its folder
+  std::filesystem::create_symlink("real/file", Path("relative"));      // relative to its folder
   std::filesystem::create_symlink(Path("relative"), Path("chained"));  // a link to a link
   std::filesystem::create_symlink("real/later", Path("dangling"));     // names a file not made yet
   std::filesystem::create_symlink("loop2", Path("loop1"));
@@ -78,8 +78,7 @@ TEST_F(FileReplace, LinksAreFollowedToTheFileTheyName) {
       {"relative", "real/file"}, {"chained", "real/file"}, {"dangling", "real/later"},
       {"loop1", "loop1"},        {"plain", "plain"},       {"folder/file", "folder/file"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(FileToReplace(Path(c.name)), Path(c.replaced)) << c.name;
+  for (const auto& c : cases) EXPECT_EQ(FileToReplace(Path(c.name)), Path(c.replaced)) << c.name;
   EXPECT_EQ(FileToReplace("plain"), "plain");
   std::filesystem::remove(Path("loop1"));
   std::filesystem::remove(Path("loop2"));

@@ -358,5 +358,6 @@ TEST(XmlObject, WriterTakesAFreeNameWithoutOverwrite) {
 }
 
 TEST(ShapeText, AStoredTextFileKeepsALinkAndThePermissionsOfWhatItReplaces) {
-  common::test::ExpectSaveKeepsLinksAndModes(".xml", [](const std::string& name) { StoreTextFile(name, "<new/>"); });
+  common::test::ExpectSaveKeepsLinksAndModes(".xml",
+                                             [](const std::string& name) { StoreTextFile(name, "<new/>"); });
 }

@@ -2,10 +2,9 @@
 // What a save that replaces a file must keep (common/FileReplace.h), checked the same way for
 // every such save: the image I/O component, the settings store, the shape files and the 3D
 // library's file saves.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -70,10 +69,12 @@ inline void ExpectSaveKeepsLinksAndModes(const std::string& extension,
   for (const char* link : {"link", "relative", "chained"})
     EXPECT_TRUE(fs::is_symlink(dir / (link + extension))) << link;
   std::vector<std::string> names;
-  for (const auto& e : fs::recursive_directory_iterator(dir)) names.push_back(e.path().lexically_relative(dir).string());
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    names.push_back(e.path().lexically_relative(dir).string());
   std::sort(names.begin(), names.end());
-  std::vector<std::string> expected = {"chained" + extension, "link" + extension, plain, "real",
-                                       "real/" + file,        "real/" + later,     "relative" + extension};
+  std::vector<std::string> expected = {
+      "chained" + extension, "link" + extension,    plain, "real", "real/" + file,
+      "real/" + later,       "relative" + extension};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(names, expected);
   fs::remove_all(dir);

@@ -74,6 +74,28 @@ void FillMeshes(TGLFreeForm& form) {
   skin->VerticesBonesWeights(1, 0) = {0, 1};
 }
 
+// A mesh-object list holding one skinned object: the morphable part of `skin`, then the given
+// weight fields and weight bytes, as a list archive would carry it.
+std::string SkinnedListArchive(TSkeletonMeshObject& skin, int count, int perVertex, int capacity,
+                               const void* weights, size_t bytes) {
+  TMemoryStream stream;
+  TBinaryWriter writer(stream);
+  skin.TMorphableMeshObject::WriteToFiler(writer);
+  writer.WriteInteger(0);
+  writer.WriteInteger(count);
+  writer.WriteInteger(perVertex);
+  writer.WriteInteger(capacity);
+  if (bytes > 0) writer.Write(weights, static_cast<int64_t>(bytes));
+  TMemoryStream list;
+  TBinaryWriter listWriter(list);
+  listWriter.WriteInteger(0);
+  listWriter.WriteListBegin();
+  listWriter.WriteString("TSkeletonMeshObject");
+  listWriter.Write(stream.DataString().data(), static_cast<int64_t>(stream.DataString().size()));
+  listWriter.WriteListEnd();
+  return list.DataString();
+}
+
 }  // namespace
 
 TEST_F(AnimationArchives, ASkeletonWithoutCollidersWritesVersionZero) {
@@ -184,26 +206,13 @@ TEST_F(AnimationArchives, CountsAndIdsOutOfRangeFailTheRead) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TMemoryStream stream;
-    TBinaryWriter writer(stream);
-    skin->TMorphableMeshObject::WriteToFiler(writer);
-    writer.WriteInteger(0);
-    writer.WriteInteger(c.count);
-    writer.WriteInteger(c.perVertex);
-    writer.WriteInteger(c.capacity);
     const TVertexBoneWeight weights[4] = {{c.firstBone, 0.75f}, {1, 0.25f}, {0, 1}, {0, 0}};
-    writer.Write(weights, sizeof weights);
     // As the only object of a mesh-object list read into a rigged free form.
-    TMemoryStream list;
-    TBinaryWriter listWriter(list);
-    listWriter.WriteInteger(0);
-    listWriter.WriteListBegin();
-    listWriter.WriteString("TSkeletonMeshObject");
-    listWriter.Write(stream.DataString().data(), static_cast<int64_t>(stream.DataString().size()));
-    listWriter.WriteListEnd();
+    const std::string list =
+        SkinnedListArchive(*skin, c.count, c.perVertex, c.capacity, weights, sizeof weights);
     TGLFreeForm target(nullptr);
     target.Skeleton()->Assign(form.Skeleton());
-    EXPECT_THROW(target.MeshObjects()->LoadFromString(list.DataString()), EReadError);
+    EXPECT_THROW(target.MeshObjects()->LoadFromString(list), EReadError);
   }
 
   // Frames with an unknown transform, bones with negative IDs, colliders on missing bones and
@@ -246,32 +255,17 @@ TEST_F(AnimationArchives, BonesPerVertexWithoutWeightDataCostNothing) {
   const struct { int count, perVertex; } cases[] = {{0, 20000}, {0, 1}, {1, 2000}, {3, 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.count) + " weights of " + std::to_string(c.perVertex) + " bones");
-    TMemoryStream stream;
-    TBinaryWriter writer(stream);
-    skin.TMorphableMeshObject::WriteToFiler(writer);
-    writer.WriteInteger(0);
-    writer.WriteInteger(c.count);
-    writer.WriteInteger(c.perVertex);
-    writer.WriteInteger(c.count);
     const std::vector<TVertexBoneWeight> weights(static_cast<size_t>(c.count) * c.perVertex, {1, 0.5f});
-    if (!weights.empty())
-      writer.Write(weights.data(), static_cast<int64_t>(weights.size() * sizeof(TVertexBoneWeight)));
-    TMemoryStream list;
-    TBinaryWriter listWriter(list);
-    listWriter.WriteInteger(0);
-    listWriter.WriteListBegin();
-    listWriter.WriteString("TSkeletonMeshObject");
-    listWriter.Write(stream.DataString().data(), static_cast<int64_t>(stream.DataString().size()));
-    listWriter.WriteListEnd();
     TGLFreeForm target(nullptr);
     target.Skeleton()->Assign(form.Skeleton());
-    target.MeshObjects()->LoadFromString(list.DataString());
+    target.MeshObjects()->LoadFromString(SkinnedListArchive(
+        skin, c.count, c.perVertex, c.count, weights.data(), weights.size() * sizeof(TVertexBoneWeight)));
     auto* read = static_cast<TSkeletonMeshObject*>(target.MeshObjects()->Items(0));
     EXPECT_EQ(read->Vertices()->Count(), 2000);
     int64_t copied = 0;
     for (int k = 0; k < read->BoneSpaceMeshCount(); ++k)
       copied += read->BoneSpaceMesh(k)->Vertices()->Count();
-    EXPECT_EQ(copied, int64_t{c.count} * (c.count > 0 ? c.perVertex : 0));
+    EXPECT_EQ(copied, int64_t{c.count} * c.perVertex);
     // The weighted vertices follow their bone; the others stay as they are.
     target.Skeleton()->ApplyToMeshes(false);
     EXPECT_EQ(read->Vertices()->Get(1999).X, 1999);

@@ -67,7 +67,8 @@ TEST_F(BaseMesh, GlsmFilesRoundTripByteForByte) {
 
 TEST_F(BaseMesh, ASaveKeepsALinkAndThePermissionsOfWhatItReplaces) {
   BuildPreviewMesh(*mesh->MeshObjects(), 3);
-  common::test::ExpectSaveKeepsLinksAndModes(".glsm", [&](const std::string& name) { mesh->SaveToFile(name); });
+  common::test::ExpectSaveKeepsLinksAndModes(".glsm",
+                                             [&](const std::string& name) { mesh->SaveToFile(name); });
 }
 
 TEST_F(BaseMesh, AFailedLoadLeavesTheMeshAsItWas) {

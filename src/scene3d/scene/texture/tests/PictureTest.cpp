@@ -658,7 +658,8 @@ TEST(GLUtils, WholeFileStrings) {
   EXPECT_EQ(FileSizeOf(path), 0);
   EXPECT_EQ(LoadAnsiStringFromFile(path), "");
   EXPECT_EQ(LoadAnsiStringFromFile(dir.File("")), "") << "a folder is not a file";
-  common::test::ExpectSaveKeepsLinksAndModes(".txt", [](const std::string& name) { SaveAnsiStringToFile(name, "new"); });
+  common::test::ExpectSaveKeepsLinksAndModes(
+      ".txt", [](const std::string& name) { SaveAnsiStringToFile(name, "new"); });
 }
 
 TEST(GLUtils, SqrtByteTable) {
