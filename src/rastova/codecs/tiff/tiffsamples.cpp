@@ -17,7 +17,12 @@
 #include "rastova/core/RVUtils.h"
 #include "rastova/core/RVZLib.h"
 
-namespace rv::tiff {
+namespace rv {
+namespace testing {
+bool TIFFInflateWhole = true;
+}  // namespace testing
+
+namespace tiff {
 
 namespace {
 
@@ -175,7 +180,7 @@ uint8_t* TBlockRows::DecodeCompressed(bool& failed) {
     return row;
   }
   if (IsDeflate(c)) {
-    if (inflatedRows_ == -2) inflatedRows_ = InflateWhole();
+    if (inflatedRows_ == -2) inflatedRows_ = testing::TIFFInflateWhole ? InflateWhole() : -1;
     if (inflatedRows_ >= 0) {
       if (nextRow_ >= inflatedRows_) return nullptr;
       uint8_t* whole = inflated_.get() + nextRow_++ * rowBytes_;
@@ -630,4 +635,5 @@ void ConvertTIFFPlanarRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TR
   }
 }
 
-}  // namespace rv::tiff
+}  // namespace tiff
+}  // namespace rv
