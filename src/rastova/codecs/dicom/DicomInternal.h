@@ -62,8 +62,6 @@ void FinishGrey8(TDICOMContext& c);
 // The window (or stretch) and inversion of a grey JPEG 2000 frame decoded to its sample values
 // (rv16g): 16-bit when Bits Stored is above 8, else 8-bit samples in an rv24RGB picture.
 void FinishJ2000Grey(TDICOMContext& c);
-// Exchanges the first and third byte of every rv24RGB pixel (a picture filled red first).
-void SwapRedAndBlue(TRVBitmap& bitmap);
 
 }  // namespace dicom
 }  // namespace rv

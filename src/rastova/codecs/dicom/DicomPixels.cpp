@@ -234,14 +234,6 @@ void FinishJ2000Grey(TDICOMContext& c) {
   FinishGrey8(c);
 }
 
-void SwapRedAndBlue(TRVBitmap& bitmap) {
-  if (bitmap.GetPixelFormat() != rv24RGB) return;
-  for (int32_t y = 0; y < bitmap.GetHeight(); ++y) {
-    uint8_t* p = bitmap.GetScanLine(y);
-    for (int32_t x = 0; x < bitmap.GetWidth(); ++x, p += 3) std::swap(p[0], p[2]);
-  }
-}
-
 void DecodeNativeFrame(TDICOMContext& c) {
   if (c.columns < 1 || c.rows < 1 || c.bitsStored < 1) return;
   const int64_t pixels = CheckedProduct({c.columns, c.rows});

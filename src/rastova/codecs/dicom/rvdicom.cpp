@@ -16,6 +16,7 @@
 #include "rastova/codecs/jpeg/jpegfilt.h"
 #include "rastova/codecs/j2000/rvj2000.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVChannelOps.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 
@@ -395,7 +396,8 @@ void DecodeJpegFrame(TDICOMContext& c, int64_t dataLength) {
   // grey stays rv8g, so that the window sees one sample per pixel
   ReadJpegStream(frame, nullptr, *c.bitmap, true, -1, false, false, false, false, rgb, false, *c.progress, scratch);
   if (c.progress->IsAborting()) return;
-  if (rgb && scratch.JPEG_ColorSpace == 2) SwapRedAndBlue(*c.bitmap);
+  // Samples delivered unconverted come red first.
+  if (rgb && scratch.JPEG_ColorSpace == 2) ReorderChannels(*c.bitmap, "RGB", nullptr, {});
   if (c.samplesPerPixel == 1) FinishGrey8(c);
 }
 
