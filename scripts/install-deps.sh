@@ -26,7 +26,7 @@ PACKAGES=(
   # TIFF checkers (tiffcp, tiffinfo, tiffdump) and the TIFF benchmark's baseline library
   libtiff-tools libtiff-dev
   # JPEG 2000 and DICOM fixture makers and checkers (run as black boxes by the codec tests)
-  libopenjp2-tools dcmtk
+  libopenjp2-tools dcmtk python3-pydicom
   # GIF, PNM and WBMP checkers (run as black boxes by the codec tests), and giflib, linked only
   # into the GIF decoding benchmark as its baseline
   netpbm gifsicle giflib-tools libgif-dev
