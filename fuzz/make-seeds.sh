@@ -201,6 +201,149 @@ im "$tmp/g.png" -colorspace Gray "$tmp/grey.jp2"
 im "$tmp/ga.png" "$tmp/alpha.jp2"
 for f in p.jp2 p.j2k grey.jp2 alpha.jp2; do { printf '\000'; cat "$tmp/$f"; } > "$out/j2000/$f"; done
 { printf '\001'; cat "$tmp/p.jp2"; } > "$out/j2000/params.jp2"
+# JPEG 2000 by OpenJPEG's encoder, the variants it writes: every progression order, subsampled
+# pictures and components, tiles, precincts, code blocks, markers, layers, mode switches, tile
+# parts, an image offset, depths and signed samples, alpha; and Pillow's files.
+im "$tmp/p.png" -depth 8 "$tmp/j.ppm"
+im "$tmp/g.png" -colorspace Gray -depth 8 "$tmp/j.pgm"
+opj() { # name, input, options...
+  local name=$1 input=$2
+  shift 2
+  opj_compress -i "$input" -o "$tmp/$name" "$@" > /dev/null 2>&1 || { echo "opj_compress failed: $name" >&2; exit 1; }
+  { printf '\000'; cat "$tmp/$name"; } > "$out/j2000/opj-$name"
+}
+n=0
+for order in LRCP RLCP RPCL PCRL CPRL; do
+  opj "$order.$([ $((n % 2)) -eq 0 ] && echo jp2 || echo j2k)" "$tmp/j.ppm" -n 2 -p $order -r 8,2,1
+  n=$((n + 1))
+done
+opj sub22.j2k "$tmp/j.ppm" -n 2 -s 2,2
+opj sub21.jp2 "$tmp/j.pgm" -n 2 -s 2,1
+opj tiles.j2k "$tmp/j.ppm" -n 2 -t 4,4 -TP R -TLM -PLT
+opj precincts.jp2 "$tmp/j.ppm" -n 3 -c [4,4],[4,4] -b 4,4 -SOP -EPH
+opj irreversible.j2k "$tmp/j.ppm" -n 2 -I -r 20,5
+opj modes.j2k "$tmp/j.pgm" -n 2 -M 63
+opj roi.j2k "$tmp/j.ppm" -n 2 -ROI c=0,U=2
+opj offset.j2k "$tmp/j.pgm" -n 2 -d 3,2 -T 1,1 -t 6,6
+opj nomct.jp2 "$tmp/j.ppm" -n 1 -mct 0 -C comment
+/usr/bin/python3 - "$tmp" <<'PY'
+import sys
+d = sys.argv[1]
+w, h = 8, 6
+grey12 = b"".join((((x * 500 + y * 77) % 4096)).to_bytes(2, "big") for y in range(h) for x in range(w))
+open(d + "/g12.raw", "wb").write(grey12)
+signed = b"".join(((x * 9000 - y * 5000) & 0xFFFF).to_bytes(2, "big") for y in range(h) for x in range(w))
+open(d + "/s16.raw", "wb").write(signed)
+# Three components, the second and third at half the rate in each direction.
+planes = bytes((x * 30 + y) % 256 for y in range(h) for x in range(w))
+planes += bytes(range(40, 52)) + bytes(range(90, 102))
+open(d + "/sub.raw", "wb").write(planes)
+from PIL import Image
+im = Image.new("RGBA", (8, 6), (20, 120, 220, 100))
+im.save(d + "/pil-alpha.jp2", irreversible=False)
+im.convert("RGB").save(d + "/pil-tiles.j2k", tile_size=(4, 4), num_resolutions=2, progression="RPCL")
+im.convert("L").save(d + "/pil-grey.jp2", quality_mode="rates", quality_layers=[10, 2], irreversible=True)
+PY
+opj grey12.j2k "$tmp/g12.raw" -F 8,6,1,12,u -n 2
+opj signed16.j2k "$tmp/s16.raw" -F 8,6,1,16,s -n 2
+opj chroma-sub.j2k "$tmp/sub.raw" -F 8,6,3,8,u@1x1:2x2:2x2 -n 1
+for f in pil-alpha.jp2 pil-tiles.j2k pil-grey.jp2; do { printf '\000'; cat "$tmp/$f"; } > "$out/j2000/$f"; done
+{ printf '\001'; cat "$tmp/sub22.j2k"; } > "$out/j2000/params-sub22.j2k"
+# DICOM (choice 0 the image, 1 the parameters only): pydicom's native files of each depth,
+# layout and photometric interpretation, and dcmtk's copies of them in every transfer syntax it
+# writes; JPEG 2000 frames from OpenJPEG's code streams.
+/usr/bin/python3 - "$tmp" <<'PY'
+import sys
+import numpy as np
+from pydicom.dataset import FileDataset, FileMetaDataset
+from pydicom.encaps import encapsulate
+from pydicom.uid import ExplicitVRLittleEndian
+d = sys.argv[1]
+h, w = 6, 8
+y, x = np.mgrid[0:h, 0:w]
+def make(name, samples, bits, photometric, pixels, stored=None, planar=0, signed=0, frames=0, syntax=ExplicitVRLittleEndian, extra={}):
+    meta = FileMetaDataset()
+    meta.MediaStorageSOPClassUID = "1.2.840.10008.5.1.4.1.1.7"
+    meta.MediaStorageSOPInstanceUID = "1.2.3.4." + str(len(name))
+    meta.TransferSyntaxUID = syntax
+    ds = FileDataset(name, {}, file_meta=meta, preamble=b"\0" * 128)
+    ds.is_little_endian, ds.is_implicit_VR = True, False
+    ds.SOPClassUID, ds.SOPInstanceUID = meta.MediaStorageSOPClassUID, meta.MediaStorageSOPInstanceUID
+    ds.PatientName = "Seed^" + name
+    ds.Rows, ds.Columns, ds.SamplesPerPixel = h, w, samples
+    ds.PhotometricInterpretation = photometric
+    if samples > 1:
+        ds.PlanarConfiguration = planar
+    if frames:
+        ds.NumberOfFrames = frames
+    stored = stored or bits
+    ds.BitsAllocated, ds.BitsStored, ds.HighBit, ds.PixelRepresentation = bits, stored, stored - 1, signed
+    for k, v in extra.items():
+        setattr(ds, k, v)
+    ds.PixelData = pixels if isinstance(pixels, bytes) else encapsulate(pixels)
+    if not isinstance(pixels, bytes):
+        ds["PixelData"].is_undefined_length = True
+    ds.save_as(d + "/" + name + ".dcm", write_like_original=False)
+grey = (x * 30 + y * 5).astype(np.uint8)
+make("grey8", 1, 8, "MONOCHROME2", grey.tobytes())
+make("mono1", 1, 8, "MONOCHROME1", grey.tobytes())
+make("grey12", 1, 16, "MONOCHROME2", ((x * 500 + y * 77) % 4096).astype("<u2").tobytes(), stored=12,
+     extra={"WindowCenter": "2048", "WindowWidth": "4096", "RescaleIntercept": "-1024", "RescaleSlope": "1"})
+make("signed16", 1, 16, "MONOCHROME2", (x * 900 - y * 5000).astype("<i2").tobytes(), signed=1)
+make("frames", 1, 8, "MONOCHROME2", np.stack([grey, grey // 2, 255 - grey]).tobytes(), frames=3)
+rgb = np.stack([grey, (y * 40).astype(np.uint8), 255 - grey], axis=-1)
+make("rgb", 3, 8, "RGB", rgb.tobytes())
+make("rgb-planar", 3, 8, "RGB", rgb.transpose(2, 0, 1).tobytes(), planar=1)
+make("ybr", 3, 8, "YBR_FULL", rgb.tobytes())
+lut = (np.arange(256) * 257).astype("<u2")
+make("palette", 1, 8, "PALETTE COLOR", grey.tobytes(),
+     extra={"RedPaletteColorLookupTableDescriptor": [256, 0, 16], "GreenPaletteColorLookupTableDescriptor": [256, 0, 16],
+            "BluePaletteColorLookupTableDescriptor": [256, 0, 16], "RedPaletteColorLookupTableData": lut.tobytes(),
+            "GreenPaletteColorLookupTableData": lut[::-1].tobytes(), "BluePaletteColorLookupTableData": lut.tobytes()})
+for name, stream, bits, stored, samples, photometric in (("j2k-grey12", "grey12.j2k", 16, 12, 1, "MONOCHROME2"),
+                                                         ("j2k-rgb", "sub22.j2k", 8, 8, 3, "RGB")):
+    make(name, samples, bits, photometric, [open(d + "/" + stream, "rb").read()], stored=stored,
+         syntax="1.2.840.10008.1.2.4.91")
+make("j2k-lossless-only", 1, 16, "MONOCHROME2", [open(d + "/signed16.j2k", "rb").read()], signed=1,
+     syntax="1.2.840.10008.1.2.4.90")
+PY
+dcm() { # source, name, command and options
+  local source=$1 name=$2
+  shift 2
+  "$@" "$tmp/$source.dcm" "$tmp/$name.dcm" > /dev/null 2>&1 || { echo "$1 failed: $name" >&2; exit 1; }
+}
+dcm grey8 grey8-implicit dcmconv +ti
+dcm grey8 grey8-big-endian dcmconv +tb
+dcm grey8 grey8-deflated dcmconv +td
+dcm grey8 grey8-rle dcmcrle
+dcm grey8 grey8-baseline dcmcjpeg +eb
+dcm grey8 grey8-progressive dcmcjpeg +ep
+dcm grey12 grey12-extended dcmcjpeg +ee
+dcm grey12 grey12-lossless dcmcjpeg +el +sv 6
+dcm grey12 grey12-sv1 dcmcjpeg +e1
+dcm grey12 grey12-rle dcmcrle
+dcm grey12 grey12-big-endian dcmconv +tb
+dcm grey12 grey12-jpegls dcmcjpls +el
+dcm grey12 grey12-jpegls-near dcmcjpls +en
+dcm signed16 signed16-rle dcmcrle
+dcm signed16 signed16-sv1 dcmcjpeg +e1
+dcm frames frames-rle dcmcrle
+dcm frames frames-baseline dcmcjpeg +eb
+dcm rgb rgb-big-endian dcmconv +tb
+dcm rgb rgb-rle dcmcrle
+dcm rgb rgb-baseline dcmcjpeg +eb
+dcm rgb rgb-baseline-rgb dcmcjpeg +eb +cr
+dcm rgb rgb-spectral dcmcjpeg +es
+dcm rgb rgb-lossless dcmcjpeg +el +sv 4
+dcm rgb rgb-jpegls dcmcjpls +el
+dcm rgb-planar rgb-planar-big-endian dcmconv +tb
+dcm rgb-planar rgb-planar-rle dcmcrle
+dcm palette palette-big-endian dcmconv +tb
+dcm palette palette-rle dcmcrle
+im "$tmp/p.png" -quality 85 "$tmp/img.jpg"
+img2dcm "$tmp/img.jpg" "$tmp/img2dcm.dcm" > /dev/null
+for f in "$tmp"/*.dcm; do { printf '\000'; cat "$f"; } > "$out/dicom/tool-$(basename "$f")"; done
+for f in grey12 rgb-rle; do { printf '\001'; cat "$tmp/$f.dcm"; } > "$out/dicom/tool-params-$f.dcm"; done
 # HD Photo by the reference encoder (our own writer's files come from make_seeds).
 im "$tmp/p.png" BMP3:"$tmp/p.bmp"
 JxrEncApp -i "$tmp/p.bmp" -o "$out/hdp/ref.jxr" -q 1 > /dev/null

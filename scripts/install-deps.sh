@@ -12,7 +12,7 @@ PACKAGES=(
   # OpenGL through EGL on Mesa
   libegl-dev libgl1-mesa-dri libegl-mesa0 libglu1-mesa-dev khronos-api
   # image codecs and colour management
-  zlib1g-dev libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev liblcms2-dev libjxr-dev
+  zlib1g-dev libdeflate-dev libpng-dev libjpeg62-turbo-dev libopenjp2-7-dev libraw-dev liblcms2-dev libjxr-dev
   # XML, network, devices
   libpugixml-dev libcurl4-openssl-dev libsane-dev
   # the 3D mouse: libspnav is a static library that carries the daemon's X11 protocol too
@@ -26,7 +26,7 @@ PACKAGES=(
   # TIFF checkers (tiffcp, tiffinfo, tiffdump) and the TIFF benchmark's baseline library
   libtiff-tools libtiff-dev
   # JPEG 2000 and DICOM fixture makers and checkers (run as black boxes by the codec tests)
-  libopenjp2-tools dcmtk
+  libopenjp2-tools dcmtk python3-pydicom
   # GIF, PNM and WBMP checkers (run as black boxes by the codec tests), and giflib, linked only
   # into the GIF decoding benchmark as its baseline
   netpbm gifsicle giflib-tools libgif-dev

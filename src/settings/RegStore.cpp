@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "common/FileReplace.h"
+
 namespace settings {
 
 namespace {
@@ -134,19 +136,6 @@ class TFolderLock {
   TFd fd_;  // closing it releases the lock
 };
 
-// A settings file that is a symbolic link is replaced where the link points, keeping the link.
-std::string ReplaceTarget(const std::string& fileName) {
-  struct stat st;
-  if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-      std::string out(real);
-      std::free(real);
-      return out;
-    }
-  }
-  return fileName;
-}
-
 void ReplaceFile(const std::string& fileName, const std::string& target, const std::string& text) {
   static std::atomic<unsigned> counter{0};
   std::string temp;
@@ -163,8 +152,7 @@ void ReplaceFile(const std::string& fileName, const std::string& target, const s
     WriteFailure(fileName, what + " (" + ErrnoText(err) + ")");
   };
   // The new file keeps the permissions the user gave the old one.
-  struct stat st;
-  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd.Get(), st.st_mode & 07777);
+  (void)common::KeepFileMode(fd.Get(), target);
   size_t done = 0;
   while (done < text.size()) {
     ssize_t n = ::write(fd.Get(), text.data() + done, text.size() - done);
@@ -283,7 +271,8 @@ void TRegStore::Flush() {
   std::string dir = DirName(fileName_);
   MakeFolders(fileName_, dir);
   TFolderLock lock(fileName_, dir);
-  std::string target = ReplaceTarget(fileName_);
+  // A settings file that is a symbolic link is replaced where the link points, keeping the link.
+  std::string target = common::FileToReplace(fileName_);
   std::string text, error;
   TRegTree merged;
   switch (ReadFileText(target, text, error)) {

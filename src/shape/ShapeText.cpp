@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/FileReplace.h"
 #include "rastova/core/RVStream.h"
 
 namespace shape {
@@ -42,22 +43,19 @@ std::string XmlEscaped(std::string_view text) {
 }
 
 void StoreTextFile(const std::string& fileName, std::string_view text) {
-  const std::string temp = fileName + ".tmp~";
   auto fail = [&](int error) {
-    std::error_code ec;
-    std::filesystem::remove(temp, ec);
     throw rv::EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
   };
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) fail(errno);
-  const size_t written = text.empty() ? 0 : std::fwrite(text.data(), 1, text.size(), f);
-  const int writeError = written == text.size() ? 0 : (errno ? errno : EIO);
-  const bool closed = std::fclose(f) == 0;
-  if (writeError) fail(writeError);
-  if (!closed) fail(errno ? errno : EIO);
-  std::error_code ec;
-  std::filesystem::rename(temp, fileName, ec);
-  if (ec) fail(ec.value());
+  const int error = common::ReplaceFileThrough(fileName, ".tmp~", [&](const std::string& temp) {
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) fail(errno);
+    const size_t written = text.empty() ? 0 : std::fwrite(text.data(), 1, text.size(), f);
+    const int writeError = written == text.size() ? 0 : (errno ? errno : EIO);
+    const bool closed = std::fclose(f) == 0;
+    if (writeError) fail(writeError);
+    if (!closed) fail(errno ? errno : EIO);
+  });
+  if (error) fail(error);
 }
 
 std::string LoadTextFile(const std::string& fileName) {

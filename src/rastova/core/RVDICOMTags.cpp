@@ -31,6 +31,9 @@ void TRVDICOMTags::Assign(const TRVDICOMTags& source) {
     t.Element = s.Element;
     t.VR[0] = s.VR[0];
     t.VR[1] = s.VR[1];
+    // A record without data keeps its length: the reader keeps the file's length of a value it
+    // skipped.
+    if (!s.Data) t.DataLength = s.DataLength;
     if (s.DataLength > 0 && s.Data) {
       t.Data = std::make_unique<uint8_t[]>(static_cast<size_t>(s.DataLength) + 1);
       std::memcpy(t.Data.get(), s.Data.get(), static_cast<size_t>(s.DataLength) + 1);

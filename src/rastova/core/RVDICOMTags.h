@@ -16,7 +16,7 @@ class TRVDICOMTags {
     uint16_t Element = 0;
     char VR[2] = {0, 0};              // zero bytes when none was given
     std::unique_ptr<uint8_t[]> Data;  // DataLength + 1 bytes (a zero after the value), or null
-    int32_t DataLength = 0;           // 0 when there is no data
+    int32_t DataLength = 0;           // the value's length, also when the data were not kept
   };
 
   TRVDICOMTags() = default;
@@ -30,7 +30,7 @@ class TRVDICOMTags {
                  std::string_view vr);
   void Clear() { tags_.clear(); }
   // Clear, then a copy of every record: group, element and VR, and a new block of length + 1
-  // bytes when the length is above 0 (no block otherwise).
+  // bytes when the length is above 0 (no block otherwise); a record without data keeps its length.
   void Assign(const TRVDICOMTags& source);
 
   int32_t Count() const { return static_cast<int32_t>(tags_.size()); }

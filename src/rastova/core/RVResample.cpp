@@ -13,6 +13,7 @@
 #include "rastova/core/RVDibBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVResampleInternal.h"
+#include "rastova/core/RVResampleVector.h"
 #include "rastova/core/RVStartup.h"
 
 namespace rv {
@@ -133,16 +134,17 @@ void BuildOneList(TContributorList& list, double centre, double width, double fs
 
 }  // namespace
 
-std::vector<TContributorList> BuildContributorLists(int32_t srcSize, int32_t dstSize, TResampleFilter filter) {
-  std::vector<TContributorList> lists;
-  if (srcSize <= 0 || dstSize <= 0 || !IsKernelFilter(filter)) return lists;
+namespace resample_detail {
+
+void BuildContributorRange(std::vector<TContributorList>& lists, int32_t srcSize, TResampleFilter filter, int32_t from,
+                           int32_t to) {
+  const int32_t dstSize = static_cast<int32_t>(lists.size());
   const TResampleFilterEntry& entry = ResampleFilterTable[filter - rfTriangle];
   double f = ResampleAxisScale(srcSize, dstSize);
   bool enlarging = f >= 1.0;
   double width = enlarging ? entry.Support : entry.Support / f;
   double fscale = enlarging ? 1.0 : 1.0 / f;
-  lists.resize(static_cast<size_t>(dstSize));
-  for (int32_t i = 0; i < dstSize; ++i) {
+  for (int32_t i = from; i < to; ++i) {
     TContributorList& list = lists[static_cast<size_t>(i)];
     double centre = i / f;
     BuildOneList(list, centre, width, fscale, enlarging, entry.Kernel, 256.0, srcSize);
@@ -158,6 +160,15 @@ std::vector<TContributorList> BuildContributorLists(int32_t srcSize, int32_t dst
       list.push_back(TContributor{ReflectIndex(nearest, srcSize), 256});
     }
   }
+}
+
+}  // namespace resample_detail
+
+std::vector<TContributorList> BuildContributorLists(int32_t srcSize, int32_t dstSize, TResampleFilter filter) {
+  std::vector<TContributorList> lists;
+  if (srcSize <= 0 || dstSize <= 0 || !IsKernelFilter(filter)) return lists;
+  lists.resize(static_cast<size_t>(dstSize));
+  BuildContributorRange(lists, srcSize, filter, 0, dstSize);
   return lists;
 }
 
@@ -263,6 +274,49 @@ std::vector<uint8_t*> WorkRows(TRVWorkBitmap& work) {
   return rows;
 }
 
+// The horizontal lists of one axis in the form the pass will use: the vector layout where the
+// processor has it and the weights allow it, else the flat scalar one.
+struct HorizontalLists {
+  HorizontalLists(const std::vector<TContributorList>& lists, int32_t srcSize, int32_t pixelBytes, int32_t level)
+      : rowBytes(srcSize * pixelBytes), pixelBytes(pixelBytes) {
+    if (level > 0) vec = BuildHorizontalAxis(lists, srcSize, pixelBytes);
+    this->level = vec.Usable ? level : 0;
+    if (this->level == 0) flat = Flatten(lists, pixelBytes, srcSize);
+  }
+  // One row; `tail` is the calling thread's own copy buffer.
+  void Row(const uint8_t* src, uint8_t* dst, int32_t dw, TailCopy* tail) const {
+    if (level > 0) HorizontalRowVector(src, tail->Of(src), dst, dw, vec, level);
+    else if (pixelBytes == 3) HorizontalRow24(src, dst, dw, flat);
+    else HorizontalRow8(src, dst, dw, flat);
+  }
+  std::unique_ptr<TailCopy> NewTail() const {
+    return level > 0 ? std::make_unique<TailCopy>(vec, rowBytes) : nullptr;
+  }
+  int32_t rowBytes, pixelBytes, level = 0;
+  TVectorAxis vec;
+  FlatLists flat;
+};
+
+// The vertical lists likewise.
+struct VerticalLists {
+  VerticalLists(const std::vector<TContributorList>& lists, int32_t srcSize, int32_t level) : workHeight(srcSize) {
+    if (level > 0) vec = BuildVerticalAxis(lists, srcSize);
+    this->level = vec.Usable ? level : 0;
+    if (this->level == 0) flat = Flatten(lists, 1, srcSize);
+  }
+  void Row(uint8_t* const* workRows, int32_t y, int32_t samples, std::vector<int32_t>& acc, uint8_t* dst) const {
+    if (level > 0) VerticalRowVector(workRows, vec, y, samples, dst, level);
+    else VerticalRow(workRows, workHeight, flat, y, samples, acc, dst);
+  }
+  int32_t workHeight, level = 0;
+  TVectorAxis vec;
+  FlatLists flat;
+};
+
+// Thread bands: band i of n starts at i * (size / n) and has size / n rows, the last one the rest.
+inline int32_t BandFirst(int32_t i, int32_t n, int32_t size) { return i * (size / n); }
+inline int32_t BandCount(int32_t i, int32_t n, int32_t size) { return i == n - 1 ? size - (n - 1) * (size / n) : size / n; }
+
 // Two-pass kernel resampler of a 24-bit source into a 24-bit destination.
 void ResampleKernel24(TRVBaseBitmap& source, TRVBaseBitmap& dest, TResampleFilter filter, void* sender,
                       const TRVProgressEvent& onProgress) {
@@ -270,19 +324,33 @@ void ResampleKernel24(TRVBaseBitmap& source, TRVBaseBitmap& dest, TResampleFilte
   const int32_t dw = dest.GetWidth(), dh = dest.GetHeight();
   if (dw <= 0 || dh <= 0) return;
   AccessScope readOnly(source, 1);
+  const int32_t level = ResampleVectorLevel();
+  const bool oneThread = IsFileBacked(source);
+  int32_t n = testing::ResampleThreadCount > 0 ? testing::ResampleThreadCount : GetProcessorCoreCount();
+  if (n < 1 || oneThread) n = 1;
 
   const double step = 100.0 / (sh + dh + 0.5);
   TRVWorkBitmap work(dw, sh, 24);
   std::vector<uint8_t*> workRows = WorkRows(work);
-  FlatLists v;
+  // The weight lists of both axes, built in bands of positions: their kernel values are much
+  // of the work of a strong reduction.
+  std::vector<TContributorList> columnLists(static_cast<size_t>(dw)), rowLists(static_cast<size_t>(dh));
+  RunBands(n, [&](int32_t index) {
+    const int32_t total = dw + dh;
+    const int32_t from = BandFirst(index, n, total), to = from + BandCount(index, n, total);
+    if (from < dw) BuildContributorRange(columnLists, sw, filter, from, std::min(to, dw));
+    if (to > dw) BuildContributorRange(rowLists, sh, filter, std::max(from, dw) - dw, to - dw);
+  });
+  std::unique_ptr<VerticalLists> v;
   {
-    FlatLists h = Flatten(BuildContributorLists(sw, dw, filter), 3, sw);
-    if (IsFileBacked(source)) {
+    const HorizontalLists h(columnLists, sw, 3, level);
+    if (oneThread) {
       // Only one source row is valid at a time: the pass runs here, fetching row by row.
       ProgressReporter progress(sender, onProgress);
+      auto tail = h.NewTail();
       for (int32_t y = 0; y < sh; ++y) {
         const uint8_t* src = source.GetScanLine(y);
-        if (src) HorizontalRow24(src, workRows[static_cast<size_t>(y)], dw, h);
+        if (src) h.Row(src, workRows[static_cast<size_t>(y)], dw, tail.get());
         progress.Changed(static_cast<int32_t>(common::Trunc((y + 1) * step)));
       }
     } else {
@@ -290,42 +358,47 @@ void ResampleKernel24(TRVBaseBitmap& source, TRVBaseBitmap& dest, TResampleFilte
       // the source and the lists and write their own work rows.
       std::vector<const uint8_t*> srcRows(static_cast<size_t>(sh));
       for (int32_t y = 0; y < sh; ++y) srcRows[static_cast<size_t>(y)] = source.GetScanLine(y);
-      int32_t n = testing::ResampleThreadCount > 0 ? testing::ResampleThreadCount : GetProcessorCoreCount();
-      if (n < 1) n = 1;
-      int32_t band = sh / n;
-      auto run = [&](int32_t index, int32_t first, int32_t count) {
+      RunBands(n, [&](int32_t index) {
         ProgressReporter progress(sender, onProgress);
+        auto tail = h.NewTail();
+        const int32_t first = BandFirst(index, n, sh), count = BandCount(index, n, sh);
         for (int32_t r = 0; r < count; ++r) {
           int32_t y = first + r;
           const uint8_t* src = srcRows[static_cast<size_t>(y)];
-          if (src) HorizontalRow24(src, workRows[static_cast<size_t>(y)], dw, h);
+          if (src) h.Row(src, workRows[static_cast<size_t>(y)], dw, tail.get());
           if (index == 0) progress.Changed(static_cast<int32_t>(common::Trunc((static_cast<long double>(n) * r + 1) * step)));
         }
-      };
-      TRVThreadPool pool;
-      for (int32_t i = 0; i < n; ++i) {
-        int32_t first = i * band;
-        int32_t count = i == n - 1 ? sh - (n - 1) * band : band;
-        if (count <= 0) continue;
-        if (n == 1) {
-          run(i, first, count);
-        } else {
-          pool.Add([&run, i, first, count] { run(i, first, count); });
-        }
-      }
-      // The caller builds the row lists while the workers run; they touch nothing shared.
-      v = Flatten(BuildContributorLists(sh, dh, filter), 1, sh);
-      pool.WaitAll();
+      });
     }
   }
-  if (v.start.empty()) v = Flatten(BuildContributorLists(sh, dh, filter), 1, sh);
-  std::vector<int32_t> acc(static_cast<size_t>(dw) * 3);
+  v = std::make_unique<VerticalLists>(rowLists, sh, level);
   ProgressReporter progress(sender, onProgress);
-  for (int32_t y = 0; y < dh; ++y) {
-    uint8_t* dst = dest.GetScanLine(y);
-    if (dst) VerticalRow(workRows.data(), sh, v, y, dw * 3, acc, dst);
-    progress.Changed(static_cast<int32_t>(common::Trunc((sh + y + 1) * step)));
+  auto report = [&](int32_t y) { progress.Changed(static_cast<int32_t>(common::Trunc((sh + y + 1) * step))); };
+  if (oneThread || n == 1 || IsFileBacked(dest)) {
+    std::vector<int32_t> acc(static_cast<size_t>(dw) * 3);
+    for (int32_t y = 0; y < dh; ++y) {
+      uint8_t* dst = dest.GetScanLine(y);
+      if (dst) v->Row(workRows.data(), y, dw * 3, acc, dst);
+      report(y);
+    }
+    return;
   }
+  // Bands of destination rows on the workers; the progress of a band's rows is reported here,
+  // on the calling thread, once that band (and every band before it) has ended.
+  std::vector<uint8_t*> dstRows(static_cast<size_t>(dh));
+  for (int32_t y = 0; y < dh; ++y) dstRows[static_cast<size_t>(y)] = dest.GetScanLine(y);
+  RunBands(
+      n,
+      [&](int32_t index) {
+        std::vector<int32_t> acc(v->level > 0 ? 0 : static_cast<size_t>(dw) * 3);
+        const int32_t first = BandFirst(index, n, dh), count = BandCount(index, n, dh);
+        for (int32_t y = first; y < first + count; ++y)
+          if (uint8_t* dst = dstRows[static_cast<size_t>(y)]) v->Row(workRows.data(), y, dw * 3, acc, dst);
+      },
+      [&](int32_t index) {
+        const int32_t first = BandFirst(index, n, dh), count = BandCount(index, n, dh);
+        for (int32_t y = first; y < first + count; ++y) report(y);
+      });
 }
 
 // Two-pass kernel resampler of one 8-bit channel on the calling thread. `readRow` gives a
@@ -334,6 +407,7 @@ template <class ReadRow, class WriteRow>
 void ResampleKernel8(int32_t sw, int32_t sh, int32_t dw, int32_t dh, TResampleFilter filter, ReadRow readRow,
                      WriteRow writeRow) {
   if (dw <= 0 || dh <= 0) return;
+  const int32_t level = ResampleVectorLevel();
   // The intermediate rows live in an 8-bit mask used as a plain row buffer.
   TRVMask work;
   work.AllocateBits(dw, sh, 8);
@@ -341,17 +415,18 @@ void ResampleKernel8(int32_t sw, int32_t sh, int32_t dw, int32_t dh, TResampleFi
   std::vector<uint8_t*> workRows(static_cast<size_t>(sh));
   for (int32_t y = 0; y < sh; ++y) workRows[static_cast<size_t>(y)] = work.GetScanLine(y);
   {
-    FlatLists h = Flatten(BuildContributorLists(sw, dw, filter), 1, sw);
+    const HorizontalLists h(BuildContributorLists(sw, dw, filter), sw, 1, level);
+    auto tail = h.NewTail();
     for (int32_t y = 0; y < sh; ++y) {
       const uint8_t* src = readRow(y);
-      if (src) HorizontalRow8(src, workRows[static_cast<size_t>(y)], dw, h);
+      if (src) h.Row(src, workRows[static_cast<size_t>(y)], dw, tail.get());
     }
   }
-  FlatLists v = Flatten(BuildContributorLists(sh, dh, filter), 1, sh);
+  const VerticalLists v(BuildContributorLists(sh, dh, filter), sh, level);
   std::vector<int32_t> acc(static_cast<size_t>(dw));
   std::vector<uint8_t> row(static_cast<size_t>(dw));
   for (int32_t y = 0; y < dh; ++y) {
-    VerticalRow(workRows.data(), sh, v, y, dw, acc, row.data());
+    v.Row(workRows.data(), y, dw, acc, row.data());
     writeRow(y, row.data());
   }
 }

@@ -119,6 +119,9 @@ double CubicInterpolate(int32_t pm1, int32_t p0, int32_t p1, int32_t p2, double 
 namespace testing {
 // When above 0, the kernel resampler uses this many worker threads instead of one per core.
 extern int32_t ResampleThreadCount;
+// The widest vector instructions the kernel resampler may use: -1 (the default) what the
+// processor has, 0 the scalar passes, 1 at most SSE4.1, 2 at most AVX2.
+extern int32_t ResampleVectorLevel;
 }  // namespace testing
 
 }  // namespace rv

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/CodePage.h"
+#include "common/FileReplace.h"
 #include "common/Round.h"
 #include "rastova/codecs/RVEXIF.h"
 #include "rastova/codecs/bitmaps/icofilt.h"
@@ -904,15 +905,8 @@ void TRastovaIO::WriteWithStreamHeader(int32_t fileType, TStream& stream, TRVPro
 
 void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write) {
   // Write beside the file a link points to, so that the link stays a link.
-  std::string target = fileName;
+  const std::string target = common::FileToReplace(fileName);
   struct stat st {};
-  if (lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    char* real = realpath(fileName.c_str(), nullptr);
-    if (real) {
-      target = real;
-      std::free(real);
-    }
-  }
   const bool exists = stat(target.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) RaiseCreateError(fileName, EISDIR);
   if (exists && access(target.c_str(), W_OK) != 0) RaiseCreateError(fileName, errno);
@@ -931,7 +925,7 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
     if (fd < 0 && errno != EEXIST) RaiseCreateError(fileName, errno);
   }
   if (fd < 0) RaiseCreateError(fileName, EEXIST);
-  if (exists) (void)fchmod(fd, st.st_mode & 07777);
+  (void)common::KeepFileMode(fd, target);
 
   bool ok = false;
   try {

@@ -67,7 +67,7 @@ std::string TPersistent::GetNamePath() const {
   return result;
 }
 
-void TPersistent::DefineProperties(TFiler&) {}
+void TPersistent::DefineStoredProperties(TFiler&) {}
 
 // ---- TComponent ----
 
@@ -381,7 +381,7 @@ void TWriter::WritePropName(const std::string& name) {
 }
 
 void TWriter::WriteDefinedProperties(TPersistent& object) {
-  object.DefineProperties(*this);
+  object.DefineStoredProperties(*this);
   WriteListEnd();
 }
 
@@ -472,7 +472,7 @@ void TReader::ReadDefinedProperties(TPersistent& object) {
   while (!EndOfList()) {
     propName_ = ReadPropName();
     propRead_ = false;
-    object.DefineProperties(*this);
+    object.DefineStoredProperties(*this);
     if (!propRead_) throw EReadError("Property " + propName_ + " does not exist");
   }
   ReadListEnd();

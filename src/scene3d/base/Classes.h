@@ -75,7 +75,7 @@ class TPersistent : public TObject {
   // The class name, after the owner's name path and a dot when the owner has one.
   virtual std::string GetNamePath() const;
   // Stored properties beyond the published ones (binary data, lists).
-  virtual void DefineProperties(TFiler& filer);
+  virtual void DefineStoredProperties(TFiler& filer);
 
  protected:
   virtual void AssignTo(TPersistent* dest) const;
@@ -353,7 +353,7 @@ class TReader : public TFiler {
   void ReadListEnd();
   bool EndOfList() { return NextValue() == vaNull; }
   std::string ReadPropName();
-  // Reads properties until the end of the list, each through the object's DefineProperties.
+  // Reads properties until the end of the list, each through the object's DefineStoredProperties.
   // An unknown name fails with EReadError "Property <name> does not exist".
   void ReadDefinedProperties(TPersistent& object);
 

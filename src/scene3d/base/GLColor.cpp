@@ -35,8 +35,8 @@ void TGLColor::Assign(const TPersistent* source) {
   }
 }
 
-void TGLColor::DefineProperties(TFiler& filer) {
-  TGLUpdateAbleObject::DefineProperties(filer);
+void TGLColor::DefineStoredProperties(TFiler& filer) {
+  TGLUpdateAbleObject::DefineStoredProperties(filer);
   filer.DefineBinaryProperty(
       "Color", [this](TStream& s) { ReadColorData(s); }, [this](TStream& s) { WriteColorData(s); }, true);
 }

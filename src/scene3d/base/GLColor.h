@@ -36,7 +36,7 @@ class TGLColor : public TGLUpdateAbleObject {
 
   // From a colour: copies and notifies. Anything else: the persistent assignment.
   void Assign(const TPersistent* source) override;
-  void DefineProperties(TFiler& filer) override;
+  void DefineStoredProperties(TFiler& filer) override;
   // 16 bytes, little-endian singles in the order red, green, blue, alpha; no notification.
   void ReadColorData(TStream& stream);
   void WriteColorData(TStream& stream) const;

@@ -168,8 +168,8 @@ void TBaseList::Assign(const TPersistent* source) {
   TPersistentObject::Assign(source);
 }
 
-void TBaseList::DefineProperties(TFiler& filer) {
-  TPersistentObject::DefineProperties(filer);
+void TBaseList::DefineStoredProperties(TFiler& filer) {
+  TPersistentObject::DefineStoredProperties(filer);
   filer.DefineProperty(
       "Items", [this](TReader& r) { ReadItemsData(r); }, [this](TWriter& w) { WriteItemsData(w); }, true);
 }

@@ -66,7 +66,7 @@ class TBaseList : public TPersistentObject {
   // items themselves only from a list of the very same class (other new items are zero).
   void Assign(const TPersistent* source) override;
   // The stream property "Items": the archive as uppercase hexadecimal text.
-  void DefineProperties(TFiler& filer) override;
+  void DefineStoredProperties(TFiler& filer) override;
   virtual void ReadItemsData(TReader& reader);
   virtual void WriteItemsData(TWriter& writer) const;
 

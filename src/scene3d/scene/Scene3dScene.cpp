@@ -2,6 +2,7 @@
 
 #include "scene3d/scene/animation/GLActor.h"
 #include "scene3d/scene/core/GLBaseSceneObject.h"
+#include "scene3d/scene/core/GLBehaviours.h"
 #include "scene3d/scene/core/GLCoordinates.h"
 #include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/mesh/GLBaseMesh.h"
@@ -16,6 +17,7 @@ namespace gl3d {
 void Scene3dSceneStartup() {
   RegisterCoordinatesClasses();
   RegisterSceneClasses();
+  RegisterBehaviourClasses();
   RegisterMeshObjectClasses();
   RegisterBaseMeshClasses();
   RegisterAnimationClasses();

@@ -5,9 +5,10 @@
 namespace gl3d {
 
 // Registers the classes that stored descriptions and archives name (coordinates, camera, light,
-// scene, mesh objects and face groups, morph targets, skeletons and actors, scene objects,
-// primitives, memory viewer, material library, picture formats, texture image classes and the
-// multitexturing coordinator) and reads the performance counter's frequency for the render loop.
+// scene, behaviour and effect items, mesh objects and face groups, morph targets, skeletons and
+// actors, scene objects, primitives, memory viewer, material library, picture formats, texture
+// image classes and the multitexturing coordinator) and reads the performance counter's
+// frequency for the render loop.
 void Scene3dSceneStartup();
 void Scene3dSceneShutdown();
 // Adds both as the step "scene3d_scene".

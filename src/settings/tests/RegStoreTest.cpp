@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "TestFiles.h"
+#include "common/tests/support/ReplacedFiles.h"
 #include "settings/RegStore.h"
 #include "settings/RegistryIniFile.h"
 
@@ -411,6 +412,16 @@ TEST_F(RegStore, WhatCannotBeReplacedIsLeftAlone) {
   EXPECT_THROW(store.WriteString("K", "line\nbreak", "x"), ERegistryException);
   EXPECT_THROW(store.WriteInteger("K\r", "x", 1), ERegistryException);
   EXPECT_THROW(store.WriteValue("K", "x", TRegValue()), ERegistryException);
+}
+
+TEST_F(RegStore, ASaveKeepsALinkAndThePermissionsOfWhatItReplaces) {
+  common::test::ExpectSaveKeepsLinksAndModes(".reg", [](const std::string& name) {
+    SetSettingsFileName(name);
+    TRegStore store;
+    store.WriteString("K", "B", "b");
+    store.Flush();
+  });
+  SetSettingsFileName("");
 }
 
 TEST_F(RegStore, KeepsALinkedFileLinkedAndItsPermissions) {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/tests/support/ReplacedFiles.h"
+#include "shape/ShapeText.h"
 #include "shape/model/uScPrim.h"
 #include "shape/model/uScSelect.h"
 #include "shape/tests/MeshCheckUtil.h"
@@ -353,4 +355,9 @@ TEST(XmlObject, WriterTakesAFreeNameWithoutOverwrite) {
   EXPECT_EQ(ReadWholeFile(f.dir / "s.xml"), "x");
   EXPECT_TRUE(XmlWellFormed(name));
   EXPECT_EQ(XPath(name, "count(//vertex/value)"), "25");
+}
+
+TEST(ShapeText, AStoredTextFileKeepsALinkAndThePermissionsOfWhatItReplaces) {
+  common::test::ExpectSaveKeepsLinksAndModes(".xml",
+                                             [](const std::string& name) { StoreTextFile(name, "<new/>"); });
 }

@@ -2,6 +2,7 @@
 // What the parts of the DICOM reader share: the working record of one read and the decoders of
 // the pixel layouts (rvdicom.cpp parses, DicomPixels.cpp decodes frames).
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct TDICOMContext {
   bool noPreamble = false;
   bool littleEndian = true;
   std::string transferSyntax;
+  char pixelVR[2] = {0, 0};  // the pixel data element's value representation
   int32_t samplesPerPixel = 1;
   std::string photometric;  // trimmed, upper case
   int32_t planarConfiguration = 0;
@@ -37,11 +39,15 @@ struct TDICOMContext {
   double rescaleIntercept = 0, rescaleSlope = 1;
 };
 
+// The product of sizes read from the file, or -1 when it does not fit 64 bits (or a factor is
+// negative): sizes are multiplied only through this.
+int64_t CheckedProduct(std::initializer_list<int64_t> factors);
+
 extern const char* const kTSImplicitLE;
 extern const char* const kTSExplicitLE;
 extern const char* const kTSExplicitBE;
 
-// Bytes of one native frame (64-bit).
+// Bytes of one native frame; -1 when the product does not fit 64 bits.
 int64_t FrameBytes(const TDICOMContext& c);
 void StoreImageParams(TDICOMContext& c);
 // Selects frame ImageIndex of the pixel data whose value starts at `valueStart` and decodes it.
@@ -53,6 +59,9 @@ void DecodeRLEFrame(TDICOMContext& c, const std::vector<uint8_t>& frame);
 void DecodeLosslessFrame(TDICOMContext& c, const std::vector<uint8_t>& frame);
 // The 8-bit window (or stretch) and the MONOCHROME1 inversion of a grey picture a codec decoded.
 void FinishGrey8(TDICOMContext& c);
+// The window (or stretch) and inversion of a grey JPEG 2000 frame decoded to its sample values
+// (rv16g): 16-bit when Bits Stored is above 8, else 8-bit samples in an rv24RGB picture.
+void FinishJ2000Grey(TDICOMContext& c);
 
 }  // namespace dicom
 }  // namespace rv

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "common/Round.h"
@@ -122,13 +123,9 @@ bool Allocate(TDICOMContext& c, TRVPixelFormat format) {
 }
 
 // Packed 12-bit samples: b0 b1 b2 give b0 + (b1 & 0F) x 256 and (b1 >> 4) + b2 x 16.
-void NativePacked12(TDICOMContext& c, int64_t pixels) {
-  const int64_t need = (pixels * 3 + 1) / 2;
-  std::vector<uint8_t> data(static_cast<size_t>(need));
-  if (!ReadBytes(*c.stream, data.data(), need) || !Allocate(c, rv16g)) {
-    c.progress->SetAborting();
-    return;
-  }
+void NativePacked12(TDICOMContext& c, const std::vector<uint8_t>& data) {
+  if (!Allocate(c, rv16g)) return;
+  const int64_t need = static_cast<int64_t>(data.size());
   int64_t n = 0;
   for (int32_t y = 0; y < c.rows; ++y) {
     uint16_t* row = Row16(*c.bitmap, y);
@@ -142,17 +139,12 @@ void NativePacked12(TDICOMContext& c, int64_t pixels) {
   FinishGrey16(c);
 }
 
-void Native16(TDICOMContext& c, bool palette) {
+void Native16(TDICOMContext& c, const std::vector<uint8_t>& data, bool palette) {
   if (!Allocate(c, palette ? rv48RGB : rv16g)) return;
-  std::vector<uint8_t> row(static_cast<size_t>(c.columns) * 2);
+  const uint8_t* p = data.data();
   for (int32_t y = 0; y < c.rows; ++y) {
-    if (!ReadBytes(*c.stream, row.data(), static_cast<int64_t>(row.size()))) {
-      c.progress->SetAborting();
-      return;
-    }
     uint16_t* out = Row16(*c.bitmap, y);
-    for (int32_t x = 0; x < c.columns; ++x) {
-      const uint8_t* p = row.data() + 2 * x;
+    for (int32_t x = 0; x < c.columns; ++x, p += 2) {
       const uint16_t v = c.littleEndian ? static_cast<uint16_t>(p[0] | p[1] << 8) : static_cast<uint16_t>(p[1] | p[0] << 8);
       if (palette) {
         out[3 * x] = Lookup(c.lut[0], v);
@@ -167,18 +159,16 @@ void Native16(TDICOMContext& c, bool palette) {
   if (!palette) FinishGrey16(c);
 }
 
-void Native8(TDICOMContext& c, bool palette, int32_t stride) {
+// 8-bit samples, `stride` bytes apart; of a 16-bit sample the low byte, which comes second in a
+// big-endian data set.
+void Native8(TDICOMContext& c, const std::vector<uint8_t>& data, bool palette, int32_t stride) {
   if (!Allocate(c, palette ? rv24RGB : rv8g)) return;
   const int32_t shift = 8 - c.bitsStored;
-  std::vector<uint8_t> row(static_cast<size_t>(c.columns) * stride);
+  const uint8_t* p = data.data() + (stride == 2 && !c.littleEndian ? 1 : 0);
   for (int32_t y = 0; y < c.rows; ++y) {
-    if (!ReadBytes(*c.stream, row.data(), static_cast<int64_t>(row.size()))) {
-      c.progress->SetAborting();
-      return;
-    }
     uint8_t* out = c.bitmap->GetScanLine(y);
-    for (int32_t x = 0; x < c.columns; ++x) {
-      const uint8_t v = static_cast<uint8_t>(row[static_cast<size_t>(x) * stride] << shift);
+    for (int32_t x = 0; x < c.columns; ++x, p += stride) {
+      const uint8_t v = static_cast<uint8_t>(*p << shift);
       if (palette)
         PaletteToRGB(c, v, out + 3 * x);
       else
@@ -189,12 +179,9 @@ void Native8(TDICOMContext& c, bool palette, int32_t stride) {
   if (!palette) Invert(c, c.columns, false);
 }
 
-void NativeRGB(TDICOMContext& c, int64_t pixels) {
-  std::vector<uint8_t> data(static_cast<size_t>(pixels) * 3);
-  if (!ReadBytes(*c.stream, data.data(), pixels * 3) || !Allocate(c, rv24RGB)) {
-    c.progress->SetAborting();
-    return;
-  }
+void NativeRGB(TDICOMContext& c, const std::vector<uint8_t>& data) {
+  if (!Allocate(c, rv24RGB)) return;
+  const int64_t pixels = int64_t(c.columns) * c.rows;
   const int32_t shift = 8 - c.bitsStored;
   const bool planar = c.planarConfiguration == 1;
   for (int32_t y = 0; y < c.rows; ++y) {
@@ -221,33 +208,83 @@ void FinishGrey8(TDICOMContext& c) {
   Invert(c, rowSamples, false);
 }
 
-void DecodeNativeFrame(TDICOMContext& c) {
-  if (c.columns < 1 || c.rows < 1 || c.bitsStored < 1) return;
-  const int64_t pixels = int64_t(c.columns) * c.rows;
-  const int64_t left = c.size - c.stream->GetPosition();
-  const bool palette = IsPalette(c);
-  if (pixels * std::max(c.samplesPerPixel, 1) * c.bitsStored / 8 > left) {
+void FinishJ2000Grey(TDICOMContext& c) {
+  TRVBitmap& b = *c.bitmap;
+  if (c.bitsStored > 8) {
+    FinishGrey16(c);
+    return;
+  }
+  // 8-bit samples: kept in an rv24RGB picture, as the codec delivers pictures.
+  TRVBitmap grey;
+  if (!grey.Allocate(b.GetWidth(), b.GetHeight(), rv24RGB)) {
     c.progress->SetAborting();
     return;
   }
-  // Each layout checks its own need before it allocates.
-  auto fits = [&](int64_t need) {
-    if (need <= left) return true;
+  const bool signedSamples = c.pixelRepresentation == 1;
+  for (int32_t y = 0; y < b.GetHeight(); ++y) {
+    const uint16_t* in = Row16(b, y);
+    uint8_t* out = grey.GetScanLine(y);
+    for (int32_t x = 0; x < b.GetWidth(); ++x) {
+      const int32_t v = signedSamples ? std::clamp<int32_t>(static_cast<int16_t>(in[x]), INT8_MIN, INT8_MAX)
+                                      : std::min<int32_t>(in[x], UINT8_MAX);
+      out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = static_cast<uint8_t>(v);
+    }
+  }
+  grey.MoveTo(b);
+  FinishGrey8(c);
+}
+
+void DecodeNativeFrame(TDICOMContext& c) {
+  if (c.columns < 1 || c.rows < 1 || c.bitsStored < 1) return;
+  const int64_t pixels = CheckedProduct({c.columns, c.rows});
+  const int64_t left = c.size - c.stream->GetPosition();
+  const bool palette = IsPalette(c);
+  const int64_t bits = CheckedProduct({pixels, std::max(c.samplesPerPixel, 1), c.bitsStored});
+  if (bits < 0 || bits / 8 > left) {
     c.progress->SetAborting();
-    return false;
-  };
-  codecs::StartProgress(*c.progress, c.rows);
+    return;
+  }
+  // Each layout's own need; 0 for a combination no layout covers.
+  int64_t need = 0;
+  int32_t stride = 1;
+  enum { None, Packed12, Grey16, Grey8, RGB } layout = None;
   if (c.samplesPerPixel == 1) {
     if (c.bitsAllocated == 12 && c.bitsStored == 12 && !palette) {
-      if (fits((pixels * 3 + 1) / 2)) NativePacked12(c, pixels);
+      layout = Packed12;
+      need = (pixels * 3 + 1) / 2;
     } else if (c.bitsStored >= 9 && c.bitsStored <= 16) {
-      if (fits(pixels * 2)) Native16(c, palette);
+      layout = Grey16;
+      need = pixels * 2;
     } else if (c.bitsStored <= 8) {
-      const int32_t stride = c.bitsAllocated == 16 ? 2 : 1;
-      if (fits(pixels * stride)) Native8(c, palette, stride);
+      layout = Grey8;
+      stride = c.bitsAllocated == 16 ? 2 : 1;
+      need = pixels * stride;
     }
   } else if (c.samplesPerPixel == 3 && c.bitsStored <= 8) {
-    if (fits(pixels * 3)) NativeRGB(c, pixels);
+    layout = RGB;
+    need = pixels * 3;
+  }
+  if (layout == None) return;
+  if (need > left) {
+    c.progress->SetAborting();
+    return;
+  }
+  // 8-bit samples stored as 16-bit words (OW) of a big-endian data set come byte-swapped in pairs.
+  const bool swapPairs = !c.littleEndian && c.bitsAllocated <= 8 && c.pixelVR[0] == 'O' && c.pixelVR[1] == 'W';
+  std::vector<uint8_t> data(static_cast<size_t>(swapPairs ? std::min(need + (need & 1), left) : need));
+  if (!ReadBytes(*c.stream, data.data(), static_cast<int64_t>(data.size()))) {
+    c.progress->SetAborting();
+    return;
+  }
+  if (swapPairs)
+    for (size_t i = 0; i + 1 < data.size(); i += 2) std::swap(data[i], data[i + 1]);
+  codecs::StartProgress(*c.progress, c.rows);
+  switch (layout) {
+    case Packed12: NativePacked12(c, data); break;
+    case Grey16: Native16(c, data, palette); break;
+    case Grey8: Native8(c, data, palette, stride); break;
+    case RGB: NativeRGB(c, data); break;
+    case None: break;
   }
 }
 
@@ -260,12 +297,13 @@ void DecodeRLEFrame(TDICOMContext& c, const std::vector<uint8_t>& frame) {
   else return;
   const int64_t size = static_cast<int64_t>(frame.size());
   const int64_t pixels = int64_t(c.columns) * c.rows;
+  const int64_t planeBytes = CheckedProduct({pixels, needed});
   auto le32 = [&](int64_t at) {
     const uint8_t* p = frame.data() + at;
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
   };
   // A PackBits byte pair yields at most 128 bytes: a frame too small for the picture is damaged.
-  if (size < 64 || le32(0) < uint32_t(needed) || pixels * needed > size * 64) {
+  if (size < 64 || le32(0) < uint32_t(needed) || planeBytes < 0 || planeBytes > size * 64) {
     c.progress->SetAborting();
     return;
   }
@@ -321,9 +359,9 @@ void DecodeLosslessFrame(TDICOMContext& c, const std::vector<uint8_t>& frame) {
   else if (c.samplesPerPixel == 1 && c.bitsStored <= 16) format = rv16g;
   else if (c.samplesPerPixel == 3 && c.bitsStored <= 8) format = rv24RGB;
   else return;
-  const int64_t samples = int64_t(c.columns) * c.rows * c.samplesPerPixel;
+  const int64_t samples = CheckedProduct({c.columns, c.rows, c.samplesPerPixel});
   // Every sample costs at least one bit of coded data.
-  if (samples > static_cast<int64_t>(frame.size()) * 8 + 64) {
+  if (samples < 0 || samples > static_cast<int64_t>(frame.size()) * 8 + 64) {
     c.progress->SetAborting();
     return;
   }

@@ -16,6 +16,7 @@
 #include "rastova/codecs/jpeg/jpegfilt.h"
 #include "rastova/codecs/j2000/rvj2000.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVChannelOps.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 
@@ -56,6 +57,7 @@ const char* const kTSLossless = "1.2.840.10008.1.2.4.57";
 const char* const kTSLosslessSV1 = "1.2.840.10008.1.2.4.70";
 const char* const kTSMpeg2 = "1.2.840.10008.1.2.4.100";
 const char* const kTSRLE = "1.2.840.10008.1.2.5";
+const char* const kTSDeflated = "1.2.840.10008.1.2.1.99";
 
 constexpr uint32_t kItemTag = 0xE000FFFEu;  // FFFE,E000 read as a little-endian 32-bit number
 
@@ -130,25 +132,32 @@ class TDicomParser {
  public:
   TDicomParser(TDICOMContext& c, bool paramsOnly) : c_(c), s_(*c.stream), paramsOnly_(paramsOnly) {}
 
-  void Run() {
+  // Whether a pixel data element was found (and, unless only the parameters are read, handed
+  // to its decoder).
+  bool Run() {
     SkipPreamble();
-    bool decoded = false;
     while (s_.GetPosition() < c_.size && !c_.progress->IsAborting()) {
       TElement e;
       if (!ReadElementHeader(e)) break;
+      // The data set after the meta group is deflated: its elements cannot be parsed here.
+      if (e.group != 2 && c_.transferSyntax == kTSDeflated) {
+        c_.progress->SetAborting();
+        return false;
+      }
       if (e.group == 0x7FE0 && e.element == 0x0010 && !IsJpegWithoutItems(e)) {
+        c_.pixelVR[0] = e.vr[0];
+        c_.pixelVR[1] = e.vr[1];
         StoreImageParams(c_);
         if (!paramsOnly_) DecodePixelData(c_, s_.GetPosition(), e.length);
-        decoded = true;
-        break;
+        return true;
       }
       ReadValue(e);
     }
-    if (!decoded && jpegAt_ >= 0 && !c_.progress->IsAborting()) {
-      s_.SetPosition(jpegAt_);
-      StoreImageParams(c_);
-      if (!paramsOnly_) DecodePixelData(c_, jpegAt_, jpegLength_);
-    }
+    if (jpegAt_ < 0 || c_.progress->IsAborting()) return false;
+    s_.SetPosition(jpegAt_);
+    StoreImageParams(c_);
+    if (!paramsOnly_) DecodePixelData(c_, jpegAt_, jpegLength_);
+    return true;
   }
 
  private:
@@ -237,8 +246,9 @@ class TDicomParser {
         if (count == 1) number = NumberOf(value.get(), itemSize, e.group);
       }
     }
-    // The list keeps the value; the attribute is read from it there.
-    const int32_t length = value ? static_cast<int32_t>(e.length) : -1;
+    // The list keeps the value; the attribute is read from it there. A value not kept keeps its
+    // length from the file (undefined lengths, and any beyond 31 bits, read as negative: none).
+    const int32_t length = e.length >= 0 && e.length <= INT32_MAX ? static_cast<int32_t>(e.length) : -1;
     const uint8_t* data = value.get();
     c_.params->DICOM_Tags.AddTag(e.group, e.element, length, std::move(value), std::string_view(e.vr, 2));
     if (data) TakeAttribute(e, data, length, number);
@@ -320,16 +330,18 @@ bool IsNativeSyntax(const std::string& ts) {
   return ts == kTSImplicitLE || ts == kTSExplicitLE || ts == kTSExplicitBE;
 }
 
-// Moves to the data of frame ImageIndex and tells its length (0 for native data). False with the
-// abort flag set when encapsulated data lack an item or an offset.
-bool SelectFrame(TDICOMContext& c, int64_t valueStart, int64_t& dataLength) {
+// Moves to the data of frame ImageIndex and tells its length (0 for native data) and whether the
+// data are encapsulated in items. False when encapsulated data lack an item or an offset, or the
+// frame lies beyond the stream.
+bool SelectFrame(TDICOMContext& c, int64_t valueStart, int64_t& dataLength, bool& encapsulated) {
   TStream& s = *c.stream;
   int32_t index = std::clamp(c.params->ImageIndex, 0, c.frames - 1);
   c.params->SetImageIndex(index);
   dataLength = 0;
   s.SetPosition(valueStart);
   uint32_t tag = 0;
-  if (Read32(s, tag) && tag == kItemTag) {
+  encapsulated = Read32(s, tag) && tag == kItemTag;
+  if (encapsulated) {
     uint32_t tableLength = 0;
     if (!Read32(s, tableLength)) return false;
     const int64_t tableEnd = valueStart + 8 + int64_t(tableLength);
@@ -355,9 +367,10 @@ bool SelectFrame(TDICOMContext& c, int64_t valueStart, int64_t& dataLength) {
   } else {
     s.SetPosition(valueStart);
     if (IsNativeSyntax(c.transferSyntax)) {
-      const int64_t frame = FrameBytes(c);
       // A frame beyond the data fails the size check below.
-      s.SetPosition(valueStart + std::min<int64_t>(int64_t(index) * frame, c.size + 1 - valueStart));
+      const int64_t skip = CheckedProduct({index, FrameBytes(c)});
+      if (skip < 0) return false;
+      s.SetPosition(valueStart + std::min<int64_t>(skip, c.size + 1 - valueStart));
     }
   }
   return c.size >= s.GetPosition() + dataLength;
@@ -372,16 +385,36 @@ std::vector<uint8_t> ReadFrameData(TDICOMContext& c, int64_t dataLength) {
   return data;
 }
 
-// Reads a baseline JPEG or JPEG 2000 frame through its codec, then windows and inverts grey data.
-void DecodeThroughCodec(TDICOMContext& c, int64_t dataLength, bool j2000) {
+// Reads a baseline JPEG frame through its codec, then windows and inverts grey data. RGB data
+// are compressed as they stand, without a colour transform: the codec, which takes three
+// components without a marker of their own for YCbCr, is asked for the samples unconverted.
+void DecodeJpegFrame(TDICOMContext& c, int64_t dataLength) {
   std::vector<uint8_t> data = ReadFrameData(c, dataLength);
   TRVMemStream frame(data.data(), static_cast<int64_t>(data.size()));
   TIOParamsVals scratch;
-  if (j2000)
-    ReadJ2000Stream(frame, *c.bitmap, scratch, *c.progress, false);
-  else  // grey stays rv8g, so that the window sees one sample per pixel
-    ReadJpegStream(frame, nullptr, *c.bitmap, true, -1, false, false, false, false, false, false, *c.progress,
-                   scratch);
+  const bool rgb = c.samplesPerPixel == 3 && c.photometric == "RGB";
+  // grey stays rv8g, so that the window sees one sample per pixel
+  ReadJpegStream(frame, nullptr, *c.bitmap, true, -1, false, false, false, false, rgb, false, *c.progress, scratch);
+  if (c.progress->IsAborting()) return;
+  // Samples delivered unconverted come red first.
+  if (rgb && scratch.JPEG_ColorSpace == 2) ReorderChannels(*c.bitmap, "RGB", nullptr, {});
+  if (c.samplesPerPixel == 1) FinishGrey8(c);
+}
+
+// Reads a JPEG 2000 frame. Grey frames are decoded to their full sample values and then windowed
+// like native data of their Bits Stored, whatever precision the code stream declares; other
+// frames go through the codec as pictures.
+void DecodeJ2000Frame(TDICOMContext& c, int64_t dataLength) {
+  std::vector<uint8_t> data = ReadFrameData(c, dataLength);
+  TRVMemStream frame(data.data(), static_cast<int64_t>(data.size()));
+  if (c.samplesPerPixel == 1 && ReadJ2000GreySamples(frame, *c.bitmap, *c.progress)) {
+    FinishJ2000Grey(c);
+    return;
+  }
+  if (c.progress->IsAborting()) return;
+  frame.SetPosition(0);
+  TIOParamsVals scratch;
+  ReadJ2000Stream(frame, *c.bitmap, scratch, *c.progress, false);
   if (!c.progress->IsAborting() && c.samplesPerPixel == 1) FinishGrey8(c);
 }
 
@@ -389,7 +422,8 @@ void DecodeThroughCodec(TDICOMContext& c, int64_t dataLength, bool j2000) {
 
 void DecodePixelData(TDICOMContext& c, int64_t valueStart, int64_t elementLength) {
   int64_t dataLength = 0;
-  if (!SelectFrame(c, valueStart, dataLength)) {
+  bool encapsulated = false;
+  if (!SelectFrame(c, valueStart, dataLength, encapsulated)) {
     c.progress->SetAborting();
     return;
   }
@@ -399,23 +433,32 @@ void DecodePixelData(TDICOMContext& c, int64_t valueStart, int64_t elementLength
   if (ts == kTSMpeg2) {
     c.progress->SetAborting();
   } else if (ts == kTSBaseline) {
-    DecodeThroughCodec(c, dataLength, false);
+    DecodeJpegFrame(c, dataLength);
   } else if (ts == kTSJ2000) {
-    DecodeThroughCodec(c, dataLength, true);
+    DecodeJ2000Frame(c, dataLength);
   } else if (ts == kTSLossless || ts == kTSLosslessSV1) {
     std::vector<uint8_t> data = ReadFrameData(c, dataLength);
     DecodeLosslessFrame(c, data);
   } else if (ts == kTSRLE) {
     std::vector<uint8_t> data = ReadFrameData(c, dataLength);
     DecodeRLEFrame(c, data);
+  } else if (encapsulated) {
+    // Compressed data of a transfer syntax without a decoder here: not native samples.
+    c.progress->SetAborting();
   } else {
     DecodeNativeFrame(c);
   }
 }
 
+int64_t CheckedProduct(std::initializer_list<int64_t> factors) {
+  int64_t product = 1;
+  for (const int64_t f : factors)
+    if (f < 0 || __builtin_mul_overflow(product, f, &product)) return -1;
+  return product;
+}
+
 int64_t FrameBytes(const TDICOMContext& c) {
-  return int64_t(std::max(c.columns, 0)) * std::max(c.rows, 0) * std::max(c.samplesPerPixel, 0) *
-         std::max(c.bytesPerSample, 0);
+  return CheckedProduct({c.columns, c.rows, c.samplesPerPixel, c.bytesPerSample});
 }
 
 void StoreImageParams(TDICOMContext& c) {
@@ -447,21 +490,30 @@ void ReadDICOMStream(TStream& stream, TIOParamsVals& params, TRVBitmap& bitmap, 
   dicom::TDICOMContext c;
   c.params = &params;
   c.progress = &progress;
-  // A platform bitmap is decoded into a buffer of its own and copied at the end.
-  std::unique_ptr<TRVBitmap> separate;
-  if (bitmap.GetLocation() == rvTBitmap) separate = std::make_unique<TRVBitmap>();
-  c.bitmap = separate ? separate.get() : &bitmap;
+  // The frame is decoded into a buffer of its own, which the caller's bitmap receives only when
+  // decoding succeeded: a failure leaves it as it was.
+  TRVBitmap decoded;
+  c.bitmap = &decoded;
   TRVBufferedReadStream buffered(stream, 8192, true);
   c.stream = &buffered;
   c.size = buffered.GetSize();
+  bool found = false;
   try {
-    dicom::TDicomParser(c, paramsOnly).Run();
+    found = dicom::TDicomParser(c, paramsOnly).Run();
   } catch (const std::exception&) {
     progress.SetAborting();
   }
-  if (separate && !separate->IsEmpty()) {
-    if (separate->GetPixelFormat() != rv1g) separate->SetPixelFormat(rv24RGB);
-    bitmap.Assign(separate.get());
+  // A file without pixel data, and pixel data that no decoder here covers, are failures.
+  if (!found || (!paramsOnly && decoded.IsEmpty())) progress.SetAborting();
+  if (!progress.IsAborting() && !paramsOnly) {
+    if (bitmap.GetLocation() == rvTBitmap) {
+      if (decoded.GetPixelFormat() != rv1g) decoded.SetPixelFormat(rv24RGB);
+      bitmap.Assign(&decoded);
+    } else if (bitmap.GetLocation() == rvInMemory) {
+      decoded.MoveTo(bitmap);
+    } else {
+      bitmap.Assign(&decoded);
+    }
   }
   params.SetImageCount(c.frames);
 }

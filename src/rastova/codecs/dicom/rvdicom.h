@@ -20,8 +20,10 @@ class TRVBitmap;
 class TStream;
 
 // Reads the data set at the position and, unless `paramsOnly`, frame `ImageIndex` (clamped to the
-// frames there are) of its pixel data. Failures set the abort flag; combinations of samples and
-// bits that no decoder covers leave the bitmap unchanged and report nothing.
+// frames there are) of its pixel data. Failures set the abort flag and leave the bitmap as it was:
+// a damaged file, a data set without pixel data or a deflated one, and pixel data that no decoder
+// here covers (a transfer syntax without a decoder, or samples and bits no layout takes, such as
+// 16-bit RGB or 32-bit grey). Reading only the parameters fails only for the first three.
 void ReadDICOMStream(TStream& stream, TIOParamsVals& params, TRVBitmap& bitmap, TRVProgressRec& progress,
                      bool paramsOnly);
 

@@ -209,6 +209,36 @@ struct TJ2000Layout {
   int32_t alpha = -1;
 };
 
+// The pixel grid of the picture: the grid of its finest component. Components sampled more
+// coarsely (chroma at half the rate) are replicated over it; when every component is sampled at
+// the same step (a whole picture subsampled by 2 in each direction), the picture is the
+// components' own grid, not the reference grid they are spread over. Pixel (x, y) lies at
+// reference position ((x0 + x) * dx, (y0 + y) * dy).
+struct TJ2000Grid {
+  int64_t dx = 1, dy = 1;
+  int64_t x0 = 0, y0 = 0;
+  int32_t width = 0, height = 0;
+};
+
+int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
+
+TJ2000Grid GridOf(const opj_image_t& image, const TJ2000Layout& layout) {
+  TJ2000Grid g;
+  g.dx = g.dy = INT64_MAX;
+  const int32_t colours = layout.model == TJ2000Model::Grey ? 1 : 3;
+  for (int32_t i = 0; i < colours + 1; ++i) {
+    const int32_t index = i < colours ? layout.channel[i] : layout.alpha;
+    if (index < 0) continue;
+    g.dx = std::min<int64_t>(g.dx, image.comps[index].dx);
+    g.dy = std::min<int64_t>(g.dy, image.comps[index].dy);
+  }
+  g.x0 = CeilDiv(image.x0, g.dx);
+  g.y0 = CeilDiv(image.y0, g.dy);
+  g.width = static_cast<int32_t>(CeilDiv(image.x1, g.dx) - g.x0);
+  g.height = static_cast<int32_t>(CeilDiv(image.y1, g.dy) - g.y0);
+  return g;
+}
+
 // The components an image is read from, or false for a colour space the reader refuses. An image
 // without a colour space (OpenJPEG's "unspecified") is taken by its component count; the
 // opacity component of an image of four or more is the one marked as such, else the fourth.
@@ -265,42 +295,58 @@ bool HeaderIsSound(const opj_image_t& image, int64_t bytes) {
 // (-1 outside the component) and the sample-to-byte conversion.
 struct TMappedComponent {
   const opj_image_comp_t* comp = nullptr;
+  TJ2000Grid grid;
   std::vector<int32_t> column;
   int64_t offset = 0;  // added to signed samples so that they start at 0
   int64_t top = 0;     // largest sample value
   int32_t shift = 0;   // a sample shifted left by this, in 64 bits, has its top byte in bits 24-31
   bool plain = false;  // unsigned 8-bit samples on the output grid: taken as they are
 
-  bool Map(const opj_image_t& image, int32_t index, int32_t width) {
+  bool Map(const opj_image_t& image, int32_t index, const TJ2000Grid& g) {
     comp = &image.comps[index];
+    grid = g;
     if (!comp->data || comp->w == 0 || comp->h == 0) return false;
-    column.resize(static_cast<size_t>(width));
-    for (int32_t x = 0; x < width; ++x) {
-      const int64_t cx = (int64_t(image.x0) + x) / comp->dx - comp->x0;
+    column.resize(static_cast<size_t>(g.width));
+    for (int32_t x = 0; x < g.width; ++x) {
+      const int64_t cx = (g.x0 + x) * g.dx / comp->dx - comp->x0;
       column[static_cast<size_t>(x)] = cx >= 0 && cx < comp->w ? static_cast<int32_t>(cx) : -1;
     }
     top = (int64_t(1) << comp->prec) - 1;
     offset = comp->sgnd ? int64_t(1) << (comp->prec - 1) : 0;
     shift = 32 - static_cast<int32_t>(comp->prec);
-    plain = comp->prec == 8 && !comp->sgnd && comp->dx == 1 && comp->dy == 1 && image.x0 == 0 &&
-            image.y0 == 0 && comp->x0 == 0 && comp->y0 == 0 && comp->w == static_cast<OPJ_UINT32>(width);
+    plain = comp->prec == 8 && !comp->sgnd && comp->dx == g.dx && comp->dy == g.dy &&
+            comp->w == static_cast<OPJ_UINT32>(g.width) && comp->h == static_cast<OPJ_UINT32>(g.height);
     return true;
   }
 
+  // The component row of output row y, or nullptr outside the component.
+  const OPJ_INT32* SourceRow(int32_t y) const {
+    const int64_t cy = (grid.y0 + y) * grid.dy / comp->dy - comp->y0;
+    return cy < 0 || cy >= comp->h ? nullptr : comp->data + static_cast<size_t>(cy) * comp->w;
+  }
+
   // The samples of output row y when they can be taken as they are (plain), else nullptr.
-  const OPJ_INT32* PlainRow(int32_t y) const {
-    return plain && y < int32_t(comp->h) ? comp->data + static_cast<size_t>(y) * comp->w : nullptr;
+  const OPJ_INT32* PlainRow(int32_t y) const { return plain ? SourceRow(y) : nullptr; }
+
+  // The sample values of output row y, clamped to 16 bits (signed samples as their 16-bit two's
+  // complement), into `out` (width samples); 0 outside the component.
+  void Samples(int32_t y, uint16_t* out) const {
+    const OPJ_INT32* src = SourceRow(y);
+    const int32_t low = comp->sgnd ? INT16_MIN : 0, high = comp->sgnd ? INT16_MAX : UINT16_MAX;
+    for (size_t x = 0; x < column.size(); ++x) {
+      const int32_t cx = column[x];
+      out[x] = src && cx >= 0 ? static_cast<uint16_t>(std::clamp<OPJ_INT32>(src[cx], low, high)) : 0;
+    }
   }
 
   // The top bytes of output row y into `out` (width bytes).
-  void Row(const opj_image_t& image, int32_t y, uint8_t* out) const {
-    const int64_t cy = (int64_t(image.y0) + y) / comp->dy - comp->y0;
+  void Row(int32_t y, uint8_t* out) const {
     const size_t width = column.size();
-    if (cy < 0 || cy >= comp->h) {
+    const OPJ_INT32* src = SourceRow(y);
+    if (!src) {
       std::memset(out, 0, width);
       return;
     }
-    const OPJ_INT32* src = comp->data + static_cast<size_t>(cy) * comp->w;
     if (plain) {
       for (size_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(std::clamp<OPJ_INT32>(src[x], 0, 255));
       return;
@@ -318,7 +364,8 @@ struct TMappedComponent {
 };
 
 void StoreParams(const opj_image_t& image, const TJ2000Layout& layout, TIOParamsVals& params) {
-  const int32_t w = static_cast<int32_t>(image.x1 - image.x0), h = static_cast<int32_t>(image.y1 - image.y0);
+  const TJ2000Grid grid = GridOf(image, layout);
+  const int32_t w = grid.width, h = grid.height;
   params.SetImageCount(1);
   params.SamplesPerPixel = layout.model == TJ2000Model::Grey ? 1 : 3;
   params.BitsPerSample = static_cast<int32_t>(image.comps[layout.channel[0]].prec);
@@ -335,10 +382,11 @@ bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap&
   const int32_t w = params.Width, h = params.Height;
   const bool grey = layout.model == TJ2000Model::Grey;
   const int32_t colours = grey ? 1 : 3;
+  const TJ2000Grid grid = GridOf(image, layout);
   TMappedComponent comps[4];
   for (int32_t i = 0; i < colours; ++i)
-    if (!comps[i].Map(image, layout.channel[i], w)) return false;
-  if (layout.alpha >= 0 && !comps[3].Map(image, layout.alpha, w)) return false;
+    if (!comps[i].Map(image, layout.channel[i], grid)) return false;
+  if (layout.alpha >= 0 && !comps[3].Map(image, layout.alpha, grid)) return false;
 
   const bool oneBit = params.BitsPerSample == 1 && params.SamplesPerPixel == 1;
   if (!bitmap.Allocate(w, h, oneBit ? rv1g : rv24RGB)) return false;
@@ -361,11 +409,11 @@ bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap&
         row[3 * x + 1] = toByte(green[x]);
         row[3 * x + 2] = toByte(red[x]);
       }
-      if (alpha) comps[3].Row(image, y, alpha->GetScanLine(y));
+      if (alpha) comps[3].Row(y, alpha->GetScanLine(y));
       StepProgress(progress);
       continue;
     }
-    for (int32_t i = 0; i < colours; ++i) comps[i].Row(image, y, plane[i]);
+    for (int32_t i = 0; i < colours; ++i) comps[i].Row(y, plane[i]);
     if (oneBit) {
       for (int32_t x = 0; x < w; ++x) SetBufferBit(row, x, plane[0][x] != 0);
     } else if (grey) {
@@ -384,7 +432,7 @@ bool FillBitmap(const opj_image_t& image, const TJ2000Layout& layout, TRVBitmap&
         row[3 * x + 2] = ClampToByte(Y + J2000CrToRed[cr]);
       }
     }
-    if (alpha) comps[3].Row(image, y, alpha->GetScanLine(y));
+    if (alpha) comps[3].Row(y, alpha->GetScanLine(y));
     StepProgress(progress);
   }
   return true;
@@ -487,13 +535,13 @@ bool IsJ2KStream(TStream& stream) {
   return HasSignature(stream, kSignature, 4);
 }
 
-void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
-                     bool paramsOnly) {
+namespace {
+
+// Reads the header of the JP2 file or code stream at the position and, unless `paramsOnly`, decodes
+// the image whole; the image and its layout, or nullptr when the stream is refused.
+TOpjImagePtr DecodeImage(TStream& stream, TRVProgressRec& progress, bool paramsOnly, TJ2000Layout& layout) {
   const bool jp2 = IsJP2Stream(stream);
-  if ((!jp2 && !IsJ2KStream(stream)) || !TileCountFits(stream, jp2)) {
-    progress.SetAborting();
-    return;
-  }
+  if ((!jp2 && !IsJ2KStream(stream)) || !TileCountFits(stream, jp2)) return nullptr;
   TOpjContext context;
   context.stream = &stream;
   context.start = stream.GetPosition();
@@ -501,10 +549,7 @@ void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
   const int64_t bytes = codecs::BytesLeft(stream);
   TOpjCodecPtr codec(opj_create_decompress(jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
   TOpjStreamPtr s = MakeStream(context, true);
-  if (!codec || !s) {
-    progress.SetAborting();
-    return;
-  }
+  if (!codec || !s) return nullptr;
   SetHandlers(codec.get(), context);
   opj_dparameters_t dp;
   opj_set_default_decoder_parameters(&dp);
@@ -514,12 +559,20 @@ void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
             opj_read_header(s.get(), codec.get(), &raw);
   TOpjImagePtr image(raw);
   ok = ok && image && HeaderIsSound(*image, bytes);
-  TJ2000Layout layout;
   if (ok && !paramsOnly)
     ok = opj_decode(codec.get(), s.get(), image.get()) && opj_end_decompress(codec.get(), s.get()) &&
          HeaderIsSound(*image, bytes);
   ok = ok && ChooseLayout(*image, layout);
-  if (!ok) {
+  return ok ? std::move(image) : nullptr;
+}
+
+}  // namespace
+
+void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
+                     bool paramsOnly) {
+  TJ2000Layout layout;
+  TOpjImagePtr image = DecodeImage(stream, progress, paramsOnly, layout);
+  if (!image) {
     progress.SetAborting();
     return;
   }
@@ -541,6 +594,33 @@ void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
     decoded.MoveTo(bitmap);
   else
     bitmap.Assign(&decoded);
+}
+
+bool ReadJ2000GreySamples(TStream& stream, TRVBitmap& bitmap, TRVProgressRec& progress) {
+  const int64_t start = stream.GetPosition();
+  TJ2000Layout layout;
+  TOpjImagePtr image = DecodeImage(stream, progress, false, layout);
+  if (!image) {
+    progress.SetAborting();
+    return false;
+  }
+  if (layout.model != TJ2000Model::Grey || layout.alpha >= 0) {
+    stream.SetPosition(start);
+    return false;
+  }
+  const TJ2000Grid grid = GridOf(*image, layout);
+  TMappedComponent grey;
+  TRVBitmap decoded;
+  if (!grey.Map(*image, layout.channel[0], grid) || !decoded.Allocate(grid.width, grid.height, rv16g)) {
+    progress.SetAborting();
+    return false;
+  }
+  for (int32_t y = 0; y < grid.height; ++y) grey.Samples(y, reinterpret_cast<uint16_t*>(decoded.GetScanLine(y)));
+  if (bitmap.GetLocation() == rvInMemory)
+    decoded.MoveTo(bitmap);
+  else
+    bitmap.Assign(&decoded);
+  return true;
 }
 
 void WriteJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,

@@ -28,6 +28,12 @@ bool IsJ2KStream(TStream& stream);
 void ReadJ2000Stream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, TRVProgressRec& progress,
                      bool paramsOnly);
 
+// Decodes a grey JP2 file or code stream at the position into an rv16g bitmap of its sample
+// values (clamped to 16 bits; signed samples as their two's complement), for callers that scale
+// the samples themselves. False with the abort flag set when the stream is refused; false without
+// it, and the position restored, when the image is not one grey component.
+bool ReadJ2000GreySamples(TStream& stream, TRVBitmap& bitmap, TRVProgressRec& progress);
+
 // Encodes an rv24RGB or rv1g bitmap (others are converted) as a JP2 file (format 0) or a code
 // stream (format 1). J2000_ColorSpace above 2 is refused before anything is written; an encoder
 // failure or a short write sets the abort flag.

@@ -156,17 +156,21 @@ TEST(Dicom, TagListFollowsTheFile) {
   EXPECT_EQ(r->params.Width, 1);
   EXPECT_EQ(Grey8(r->bitmap, 0, 0), 9);
 
-  // An element whose length reaches past the end keeps no value.
+  // An element whose length reaches past the end keeps no value, but its length from the file, also
+  // in a copy of the parameters.
   B cut(kExplicitLE, B::ExplicitLE);
   cut.Text(0x0010, 0x0010, "PN", "Doe").Header(0x0010, 0x0020, "LO", 400);
   std::vector<uint8_t> bytes = cut.Bytes();
   bytes.resize(bytes.size() + 10, 'x');
   r = ReadDcm(bytes);
-  const TRVDICOMTags& t2 = r->params.DICOM_Tags;
-  ASSERT_GE(t2.Count(), 3);
-  EXPECT_EQ(t2.Tag(2).Element, 0x0020);
-  EXPECT_EQ(t2.Tag(2).Data, nullptr);
-  EXPECT_EQ(t2.Tag(2).DataLength, 0);
+  TIOParamsVals copy;
+  copy.Assign(r->params);
+  for (const TRVDICOMTags* t2 : {&r->params.DICOM_Tags, &copy.DICOM_Tags}) {
+    ASSERT_GE(t2->Count(), 3);
+    EXPECT_EQ(t2->Tag(2).Element, 0x0020);
+    EXPECT_EQ(t2->Tag(2).Data, nullptr);
+    EXPECT_EQ(t2->Tag(2).DataLength, 400);
+  }
   EXPECT_TRUE(r->bitmap.IsEmpty());
 }
 
@@ -410,6 +414,70 @@ TEST(Dicom, JpegWithoutItems) {
   EXPECT_EQ(r->params.DICOM_Tags.Tag(r->params.DICOM_Tags.Count() - 1).Group, 0x0010);
 }
 
+// Reads into a bitmap that already holds a 2 x 2 picture, for the reads that must leave it alone.
+std::unique_ptr<Read> ReadOver(const std::vector<uint8_t>& data, bool paramsOnly = false) {
+  auto r = std::make_unique<Read>();
+  FillTestBitmap(r->bitmap, 2, 2);
+  auto s = StreamOf(data);
+  TRVProgressRec progress;
+  ReadDICOMStream(*s, r->params, r->bitmap, progress, paramsOnly);
+  r->ok = !progress.IsAborting();
+  return r;
+}
+
+void ExpectUntouched(TRVBitmap& b) {
+  ASSERT_EQ(b.GetWidth(), 2);
+  ASSERT_EQ(b.GetPixelFormat(), rv24RGB);
+  ExpectPicture(b, 2, 2, false, "the bitmap given");
+}
+
+// Files without pixel data, and pixel data that no decoder here covers, are failures that leave
+// the caller's bitmap as it was; reading only the parameters fails only without pixel data.
+TEST(Dicom, UndecodedPixelDataFails) {
+  auto planes = [](int count) { return std::vector<std::vector<uint8_t>>(size_t(count), std::vector<uint8_t>(6, 9)); };
+  const std::vector<uint8_t> dataSet = B(kExplicitLE, B::ExplicitLE).Image(2, 3, 1, 8, 8, "MONOCHROME2").NativePixels({1, 2, 3, 4, 5, 6}).Bytes();
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> file;
+    bool paramsRead;
+  } cases[] = {
+      {"no pixel data", B(kExplicitLE, B::ExplicitLE).Text(0x0010, 0x0010, "PN", "No^Image").Image(2, 3, 1, 8, 8, "MONOCHROME2").Bytes(), false},
+      {"32-bit grey", B(kExplicitLE, B::ExplicitLE).Image(2, 3, 1, 32, 32, "MONOCHROME2").NativePixels(std::vector<uint8_t>(24, 3)).Bytes(), true},
+      {"16-bit RGB", B(kExplicitLE, B::ExplicitLE).Image(2, 3, 3, 16, 16, "RGB").NativePixels(std::vector<uint8_t>(36, 3)).Bytes(), true},
+      {"16-bit RGB, run-length", B(kRLE, B::ExplicitLE).Image(2, 3, 3, 16, 16, "RGB").EncapsulatedPixels({RLEFrame(planes(6))}, false).Bytes(), true},
+      {"32-bit RGB, run-length", B(kRLE, B::ExplicitLE).Image(2, 3, 3, 32, 32, "RGB").EncapsulatedPixels({RLEFrame(planes(12))}, false).Bytes(), true},
+      {"32-bit grey, run-length", B(kRLE, B::ExplicitLE).Image(2, 3, 1, 32, 32, "MONOCHROME2").EncapsulatedPixels({RLEFrame(planes(4))}, false).Bytes(), true},
+      {"no rows", B(kExplicitLE, B::ExplicitLE).Image(0, 3, 1, 8, 8, "MONOCHROME2").NativePixels({1, 2}).Bytes(), true},
+      {"fragments of a compression without a decoder here",
+       B("1.2.840.10008.1.2.4.80", B::ExplicitLE).Image(2, 3, 1, 8, 8, "MONOCHROME2").EncapsulatedPixels({{0xFF, 0xD8, 0xFF, 0xF7, 1, 2}}, false).Bytes(), true},
+      // The data set after the meta group is deflated: not parsed, even when it would parse.
+      {"deflated data set", [&] {
+         std::vector<uint8_t> f = B("1.2.840.10008.1.2.1.99", B::ExplicitLE).Bytes();
+         Append(f, std::vector<uint8_t>(dataSet.begin() + 132 + 8 + 20, dataSet.end()));
+         return f;
+       }(), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto r = ReadOver(c.file);
+    EXPECT_FALSE(r->ok);
+    ExpectUntouched(r->bitmap);
+    r = ReadOver(c.file, true);
+    EXPECT_EQ(r->ok, c.paramsRead);
+    ExpectUntouched(r->bitmap);
+  }
+  // A decoder that fails half-way leaves the bitmap as it was too.
+  std::vector<uint8_t> cut = B(kExplicitLE, B::ExplicitLE).Image(2, 3, 1, 16, 16, "MONOCHROME2").NativePixels(std::vector<uint8_t>(12, 1)).Bytes();
+  cut.resize(cut.size() - 3);
+  auto r = ReadOver(cut);
+  EXPECT_FALSE(r->ok);
+  ExpectUntouched(r->bitmap);
+  // The sound file beside them reads.
+  r = ReadOver(dataSet);
+  ASSERT_TRUE(r->ok);
+  EXPECT_EQ(r->bitmap.GetWidth(), 3);
+}
+
 // ---------------------------------------------------------------- dcmtk's files
 
 bool HaveDcmtk() {
@@ -417,6 +485,43 @@ bool HaveDcmtk() {
                            std::filesystem::exists("/usr/bin/dcmcrle") && std::filesystem::exists("/usr/bin/dcmdump");
   return have;
 }
+
+// pydicom (Debian's python3-pydicom) for the system's Python, and a snippet that defines
+// make(path, rows, columns, samples, bits, photometric, data, planar=0, signed=0, extra={}): a
+// native explicit little-endian file of `data` (bytes; None for a file without pixel data), with
+// `extra` attributes by keyword.
+bool HavePydicom() {
+  static const bool have = RunCommand("/usr/bin/python3 -c 'import pydicom, numpy' >/dev/null 2>&1");
+  return have;
+}
+
+const char* const kPyDicomMake = R"(
+from pydicom.dataset import FileDataset, FileMetaDataset
+from pydicom.uid import ExplicitVRLittleEndian
+def make(path, rows, columns, samples, bits, photometric, data, planar=0, signed=0, extra={}):
+    meta = FileMetaDataset()
+    meta.MediaStorageSOPClassUID = "1.2.840.10008.5.1.4.1.1.7"
+    meta.MediaStorageSOPInstanceUID = "1.2.3.4.5"
+    meta.TransferSyntaxUID = ExplicitVRLittleEndian
+    ds = FileDataset(path, {}, file_meta=meta, preamble=b"\0" * 128)
+    ds.is_little_endian = True
+    ds.is_implicit_VR = False
+    ds.SOPClassUID = meta.MediaStorageSOPClassUID
+    ds.SOPInstanceUID = meta.MediaStorageSOPInstanceUID
+    ds.PatientName = "Test^Patient"
+    if rows:
+        ds.Rows, ds.Columns, ds.SamplesPerPixel = rows, columns, samples
+        ds.PhotometricInterpretation = photometric
+        if samples > 1:
+            ds.PlanarConfiguration = planar
+        ds.BitsAllocated, ds.BitsStored, ds.HighBit = bits, bits, bits - 1
+        ds.PixelRepresentation = signed
+    for k, v in extra.items():
+        setattr(ds, k, v)
+    if data is not None:
+        ds.PixelData = data
+    ds.save_as(path, write_like_original=False)
+)";
 
 // The tags of a file as dcmdump lists them: group, element and representation, in file order,
 // without the items and delimiters.
@@ -527,6 +632,241 @@ TEST(DicomTools, DcmtkTransferSyntaxesReadAlike) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) total += std::abs(PixelOf(baseline->bitmap, x, y).g - TestPixel(x, y).g);
   EXPECT_LT(total / (w * h), 12);  // the test picture is noisy; JPEG keeps its shape
+}
+
+// Files of pydicom and dcmtk whose pixel data no decoder here covers (16- and 32-bit RGB in
+// run-length segments, a 32-bit dose grid, a deflated data set) or that hold no picture fail and
+// leave the bitmap as it was; the 8-bit RGB file they were made from reads, in every encoding.
+TEST(DicomTools, UndecodedFilesOfTheToolsFail) {
+  if (!HaveDcmtk() || !HavePydicom()) GTEST_SKIP() << "dcmtk or pydicom (python3-pydicom) is not installed";
+  TempDir dir;
+  ASSERT_TRUE(RunPython(std::string(kPyDicomMake) + "import numpy as np\n"
+                        "d = '" + dir.File("") + "'\n"
+                        "rgb = np.arange(7 * 5 * 3, dtype=np.uint32).reshape(5, 7, 3) * 2\n"
+                        "make(d + 'rgb8.dcm', 5, 7, 3, 8, 'RGB', rgb.astype(np.uint8).tobytes())\n"
+                        "make(d + 'rgb16.dcm', 5, 7, 3, 16, 'RGB', (rgb * 300).astype('<u2').tobytes())\n"
+                        "make(d + 'rgb32.dcm', 5, 7, 3, 32, 'RGB', (rgb * 70000).astype('<u4').tobytes())\n"
+                        "make(d + 'dose.dcm', 5, 7, 1, 32, 'MONOCHROME2', (rgb[:, :, 0] * 90000).astype('<u4').tobytes(),\n"
+                        "     extra={'DoseGridScaling': '0.0001', 'DoseUnits': 'GY', 'Modality': 'RTDOSE'})\n"
+                        "make(d + 'structures.dcm', 0, 0, 0, 0, '', None, extra={'Modality': 'RTSTRUCT'})\n"));
+  for (const char* name : {"rgb8", "rgb16", "rgb32", "dose"})
+    ASSERT_TRUE(RunCommand("dcmcrle " + dir.File(std::string(name) + ".dcm") + " " + dir.File(std::string(name) + "-rle.dcm") + " >/dev/null 2>&1")) << name;
+  ASSERT_TRUE(RunCommand("dcmconv +td " + dir.File("rgb8.dcm") + " " + dir.File("deflated.dcm") + " >/dev/null 2>&1"));
+  struct Case {
+    const char* file;
+    bool reads, paramsRead;
+  } cases[] = {
+      {"rgb8.dcm", true, true},   {"rgb8-rle.dcm", true, true},   {"rgb16.dcm", false, true},
+      {"rgb16-rle.dcm", false, true}, {"rgb32.dcm", false, true}, {"rgb32-rle.dcm", false, true},
+      {"dose.dcm", false, true},  {"dose-rle.dcm", false, true},  {"deflated.dcm", false, false},
+      {"structures.dcm", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::vector<uint8_t> file = ReadFileBytes(dir.File(c.file));
+    ASSERT_FALSE(file.empty());
+    auto r = ReadOver(file);
+    EXPECT_EQ(r->ok, c.reads);
+    if (c.reads) {
+      EXPECT_EQ(r->bitmap.GetWidth(), 7);
+    } else {
+      ExpectUntouched(r->bitmap);
+    }
+    r = ReadOver(file, true);
+    EXPECT_EQ(r->ok, c.paramsRead);
+    ExpectUntouched(r->bitmap);
+    if (c.paramsRead) {
+      EXPECT_EQ(r->params.Width, 7);
+    }
+  }
+}
+
+// A big-endian data set stores 8-bit samples of an OW element as 16-bit words, so each pair of
+// bytes comes swapped (OB values stay in order), and the low byte of a 16-bit sample comes second.
+// dcmtk's big-endian copies read as the little-endian files they were made from.
+TEST(DicomTools, BigEndianEightBitSamples) {
+  if (!HaveDcmtk()) GTEST_SKIP() << "dcmtk is not installed";
+  TempDir dir;
+  const int w = 7, h = 5;
+  std::vector<uint8_t> rgb, grey, grey16;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const Rgba p = TestPixel(x, y);
+      rgb.insert(rgb.end(), {p.r, p.g, p.b});
+      grey.push_back(p.g);
+      grey16.insert(grey16.end(), {p.g, 0});
+    }
+  std::vector<uint8_t> planar;
+  for (int k = 0; k < 3; ++k)
+    for (size_t i = 0; i < size_t(w * h); ++i) planar.push_back(rgb[i * 3 + size_t(k)]);
+  auto file = [&](int samples, int bits, int stored, const char* photometric, const char* vr,
+                  const std::vector<uint8_t>& pixels, int planarConfiguration = 0) {
+    B b(kExplicitLE, B::ExplicitLE);
+    b.US(0x0028, 0x0002, uint16_t(samples)).Text(0x0028, 0x0004, "CS", photometric);
+    if (samples > 1) b.US(0x0028, 0x0006, uint16_t(planarConfiguration));
+    b.US(0x0028, 0x0010, h).US(0x0028, 0x0011, w).US(0x0028, 0x0100, uint16_t(bits)).US(0x0028, 0x0101, uint16_t(stored));
+    return b.Element(0x7FE0, 0x0010, vr, pixels).Bytes();
+  };
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> file;
+  } cases[] = {
+      {"RGB, OW", file(3, 8, 8, "RGB", "OW", rgb)},
+      {"RGB, OB", file(3, 8, 8, "RGB", "OB", rgb)},
+      {"planar RGB, OW", file(3, 8, 8, "RGB", "OW", planar, 1)},
+      {"grey, OW", file(1, 8, 8, "MONOCHROME2", "OW", grey)},
+      {"grey 8 of 16 bits", file(1, 16, 8, "MONOCHROME2", "OW", grey16)},
+      {"palette, OW", [&] {
+         B b(kExplicitLE, B::ExplicitLE);
+         b.Image(h, w, 1, 8, 8, "PALETTE COLOR");
+         std::vector<uint16_t> red, green, blue;
+         for (int i = 0; i < 256; ++i) {
+           red.push_back(uint16_t(i * 257));
+           green.push_back(uint16_t((255 - i) * 257));
+           blue.push_back(uint16_t((i * 5 % 256) * 257));
+         }
+         b.Element(0x0028, 0x1201, "OW", Samples16(red, false)).Element(0x0028, 0x1202, "OW", Samples16(green, false))
+             .Element(0x0028, 0x1203, "OW", Samples16(blue, false));
+         return b.Element(0x7FE0, 0x0010, "OW", grey).Bytes();
+       }()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(dir.File("le.dcm"), c.file);
+    ASSERT_TRUE(RunCommand("dcmconv +tb " + dir.File("le.dcm") + " " + dir.File("be.dcm") + " >/dev/null 2>&1"));
+    auto little = ReadDcm(c.file), big = ReadDcm(ReadFileBytes(dir.File("be.dcm")));
+    ASSERT_TRUE(little->ok && big->ok);
+    ASSERT_EQ(big->bitmap.GetPixelFormat(), little->bitmap.GetPixelFormat());
+    const size_t rowBytes = size_t(w) * size_t(kRVBitCount[little->bitmap.GetPixelFormat()] / 8);
+    for (int y = 0; y < h; ++y)
+      ASSERT_EQ(std::memcmp(big->bitmap.GetScanLine(y), little->bitmap.GetScanLine(y), rowBytes), 0) << "row " << y;
+    // And the little-endian file holds the samples written.
+    const Rgba p = PixelOf(little->bitmap, 5, 3), e = TestPixel(5, 3);
+    if (little->bitmap.GetPixelFormat() == rv8g) {
+      EXPECT_EQ(p.r, e.g);
+    } else if (std::string(c.what).rfind("palette", 0) == 0) {
+      EXPECT_TRUE(p.r == e.g && p.g == 255 - e.g);
+    } else {
+      EXPECT_TRUE(p.r == e.r && p.g == e.g && p.b == e.b);
+    }
+  }
+}
+
+// The JPEG stream of a file with one fragment, without the Adobe marker and with components
+// numbered 1, 2, 3: what encoders that mark neither RGB nor YCbCr write. Such a stream of three
+// components reads as YCbCr unless its container says otherwise.
+std::vector<uint8_t> UnmarkedJpeg(const std::vector<uint8_t>& file) {
+  auto find = [](const std::vector<uint8_t>& v, std::initializer_list<uint8_t> what, size_t from = 0) {
+    return size_t(std::search(v.begin() + long(from), v.end(), what.begin(), what.end()) - v.begin());
+  };
+  const size_t start = find(file, {0xFF, 0xD8}), end = find(file, {0xFF, 0xD9}, start);
+  if (end >= file.size()) return {};
+  std::vector<uint8_t> j(file.begin() + long(start), file.begin() + long(end) + 2);
+  const size_t adobe = find(j, {0xFF, 0xEE});
+  if (adobe < j.size()) j.erase(j.begin() + long(adobe), j.begin() + long(adobe + 2 + size_t(j[adobe + 2] << 8 | j[adobe + 3])));
+  const size_t sof = find(j, {0xFF, 0xC0}), sos = find(j, {0xFF, 0xDA});
+  if (sof + 19 > j.size() || sos + 11 > j.size()) return {};
+  for (size_t c = 0; c < 3; ++c) {
+    j[sof + 10 + 3 * c] = uint8_t(c + 1);
+    j[sos + 5 + 2 * c] = uint8_t(c + 1);
+  }
+  return j;
+}
+
+// RGB compressed as baseline JPEG without a colour transform (photometric RGB) is taken as it
+// stands, as dcmtk and pydicom do, also when the stream carries no marker that says so; YCbCr
+// data (dcmtk's default) are converted as before.
+TEST(DicomTools, BaselineJpegRgbWithoutColourTransform) {
+  if (!HaveDcmtk()) GTEST_SKIP() << "dcmtk is not installed";
+  TempDir dir;
+  const int w = 40, h = 24;
+  std::vector<uint8_t> rgb;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {uint8_t(x * 6), uint8_t(200 - y * 8), uint8_t((x + y) * 3)});
+  WriteFileBytes(dir.File("rgb.dcm"), B(kExplicitLE, B::ExplicitLE).Image(h, w, 3, 8, 8, "RGB").NativePixels(rgb).Bytes());
+  auto compress = [&](const char* colour) {
+    EXPECT_TRUE(RunCommand(std::string("dcmcjpeg +eb +q 95 ") + colour + " " + dir.File("rgb.dcm") + " " + dir.File("jpeg.dcm") +
+                           " >/dev/null 2>&1"));
+    return ReadFileBytes(dir.File("jpeg.dcm"));
+  };
+  const std::vector<uint8_t> unmarked = UnmarkedJpeg(compress("+cr"));
+  ASSERT_FALSE(unmarked.empty());
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> file;
+  } cases[] = {
+      {"RGB, unmarked", B("1.2.840.10008.1.2.4.50", B::ExplicitLE).Image(h, w, 3, 8, 8, "RGB").EncapsulatedPixels({unmarked}, false).Bytes()},
+      {"RGB, Adobe marker", compress("+cr")},
+      {"YCbCr", compress("+cy")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(dir.File("jpeg.dcm"), c.file);
+    // dcmtk's own decoding, back to native samples.
+    ASSERT_TRUE(RunCommand("dcmdjpeg " + dir.File("jpeg.dcm") + " " + dir.File("decoded.dcm") + " >/dev/null 2>&1"));
+    auto r = ReadDcm(c.file), ref = ReadDcm(ReadFileBytes(dir.File("decoded.dcm")));
+    ASSERT_TRUE(r->ok && ref->ok);
+    ASSERT_EQ(r->bitmap.GetPixelFormat(), rv24RGB);
+    int worst = 0, total = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Rgba a = PixelOf(r->bitmap, x, y), e = PixelOf(ref->bitmap, x, y);
+        const uint8_t* s = rgb.data() + 3 * (y * w + x);
+        worst = std::max({worst, std::abs(a.r - e.r), std::abs(a.g - e.g), std::abs(a.b - e.b)});
+        total += std::abs(a.r - s[0]) + std::abs(a.g - s[1]) + std::abs(a.b - s[2]);
+      }
+    EXPECT_LE(worst, 2);
+    EXPECT_LT(total / (w * h * 3), 4);
+  }
+}
+
+// JPEG 2000 grey frames whose code stream declares another precision than Bits Stored (a 16-bit
+// stream of 12-bit values, a 12-bit stream under Bits Stored 16), signed ones, and windowed ones
+// read as the same samples stored natively.
+TEST(DicomTools, JPEG2000GreyFramesReadAsTheirSamples) {
+  if (!std::filesystem::exists("/usr/bin/opj_compress")) GTEST_SKIP() << "opj_compress is not installed";
+  TempDir dir;
+  const int w = 11, h = 6;
+  std::vector<uint16_t> values;
+  for (int i = 0; i < w * h; ++i) values.push_back(uint16_t((i * 173 + (i % 5) * 700) % 4096));
+  // opj_compress reads raw big-endian samples of a given depth and signedness.
+  auto codeStream = [&](int depth, bool isSigned, const std::vector<uint16_t>& v) {
+    WriteFileBytes(dir.File("in.raw"), Samples16(v, true));
+    EXPECT_TRUE(RunCommand("opj_compress -i " + dir.File("in.raw") + " -o " + dir.File("out.j2k") + " -F " + std::to_string(w) +
+                           "," + std::to_string(h) + ",1," + std::to_string(depth) + (isSigned ? ",s" : ",u") +
+                           " -n 2 >/dev/null 2>&1"));
+    return ReadFileBytes(dir.File("out.j2k"));
+  };
+  std::vector<uint16_t> signedValues;
+  for (uint16_t v : values) signedValues.push_back(uint16_t(int16_t(v) - 2048));
+  struct Case {
+    const char* what;
+    int depth, stored, pixelRepresentation;
+    const std::vector<uint16_t>& samples;
+    const char* centre;
+    const char* width;
+  } cases[] = {
+      {"16-bit stream, 12 bits stored", 16, 12, 0, values, nullptr, nullptr},
+      {"12-bit stream, 16 bits stored", 12, 16, 0, values, nullptr, nullptr},
+      {"12-bit stream, 12 bits stored, windowed", 12, 12, 0, values, "2000", "1500"},
+      {"signed 16-bit stream, 16 bits stored", 16, 16, 1, signedValues, nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto file = [&](const char* syntax) {
+      B b(syntax, B::ExplicitLE);
+      b.Image(h, w, 1, 16, c.stored, "MONOCHROME1", c.pixelRepresentation);
+      if (c.centre) b.Text(0x0028, 0x1050, "DS", c.centre).Text(0x0028, 0x1051, "DS", c.width);
+      return b;
+    };
+    auto j2k = ReadDcm(file(kJ2000).EncapsulatedPixels({codeStream(c.depth, c.pixelRepresentation == 1, c.samples)}, false).Bytes());
+    auto native = ReadDcm(file(kExplicitLE).NativePixels(Samples16(c.samples, false)).Bytes());
+    ASSERT_TRUE(j2k->ok && native->ok);
+    ASSERT_EQ(j2k->bitmap.GetPixelFormat(), rv16g);
+    ASSERT_EQ(native->bitmap.GetPixelFormat(), rv16g);
+    for (int i = 0; i < w * h; ++i)
+      ASSERT_EQ(Grey16(j2k->bitmap, i % w, i / w), Grey16(native->bitmap, i % w, i / w)) << "pixel " << i;
+  }
 }
 
 TEST(DicomTools, Img2dcmBaselineJpeg) {
@@ -723,10 +1063,13 @@ TEST(Dicom, DamagedFiles) {
   } cases[] = {
       {"preamble without DICM and garbage", noMagic, 0, false},
       {"an element length past the end", hugeLength, 0, false},
-      {"undefined lengths in odd places", undefinedEverywhere, 0, false},
+      {"undefined lengths in odd places (no picture)", undefinedEverywhere, 0, true},
       {"65535 x 65535 with little data", B(kExplicitLE, B::ExplicitLE).Image(65535, 65535, 1, 16, 16, "MONOCHROME2").NativePixels(native16).Bytes(), 0, true},
-      {"bits allocated 0", B(kExplicitLE, B::ExplicitLE).Image(2, 3, 1, 0, 0, "MONOCHROME2").NativePixels(native16).Bytes(), 0, false},
+      {"bits allocated 0", B(kExplicitLE, B::ExplicitLE).Image(2, 3, 1, 0, 0, "MONOCHROME2").NativePixels(native16).Bytes(), 0, true},
       {"bits allocated 64", B(kExplicitLE, B::ExplicitLE).Image(2, 3, 1, 64, 64, "MONOCHROME2").NativePixels(native16).Bytes(), 0, true},
+      // Sizes whose products pass 64 bits: refused before anything is read or allocated.
+      {"65535 columns, rows, samples and bits", B(kExplicitLE, B::ExplicitLE).Image(65535, 65535, 65535, 65535, 65535, "RGB").NativePixels(native16).Bytes(), 0, true},
+      {"65535 everywhere, 2^31 frames, index 7", B(kExplicitLE, B::ExplicitLE).Image(65535, 65535, 65535, 65535, 65535, "RGB", 0, 2147483647).NativePixels(native16).Bytes(), 7, true},
       {"2^31 frames, index 7", B(kExplicitLE, B::ExplicitLE).Image(2, 3, 1, 16, 16, "MONOCHROME2", 0, 0).Text(0x0028, 0x0008, "IS", "2147483647").NativePixels(native16).Bytes(), 7, true},
       {"frames beyond 32 bits, index 7", B(kExplicitLE, B::ExplicitLE).Image(2, 3, 1, 16, 16, "MONOCHROME2").Text(0x0028, 0x0008, "IS", "2147483648").NativePixels(native16).Bytes(), 7, false},
       {"an offset table longer than the data", offsetsTooLong, 1, true},

@@ -155,4 +155,11 @@ void AddTIFFAnnotations(TTIFFEntryList& entries, TStream& stream, TIOParamsVals&
 void AddTIFFICC(TTIFFEntryList& entries, TStream& stream, TIOParamsVals& params);
 
 }  // namespace tiff
+
+namespace testing {
+// When false, Deflate blocks are always inflated row by row (the reader libdeflate's whole-block
+// path must agree with).
+extern bool TIFFInflateWhole;
+}  // namespace testing
+
 }  // namespace rv

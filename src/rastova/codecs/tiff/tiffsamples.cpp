@@ -2,9 +2,12 @@
 // undone, and its samples converted into the bitmap row and the alpha mask. The case list of
 // ConvertRow is the list of image kinds the reader supports; any other kind leaves the bitmap as
 // allocated.
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "rastova/codecs/tiff/tifccitt.h"
 #include "rastova/codecs/tiff/tiffdefs.h"
@@ -14,7 +17,12 @@
 #include "rastova/core/RVUtils.h"
 #include "rastova/core/RVZLib.h"
 
-namespace rv::tiff {
+namespace rv {
+namespace testing {
+bool TIFFInflateWhole = true;
+}  // namespace testing
+
+namespace tiff {
 
 namespace {
 
@@ -36,8 +44,10 @@ bool ProfileApplies(TIOParamsVals* params) {
 // The row source of one strip or tile: decompression state and the row buffer.
 class TBlockRows {
  public:
-  TBlockRows(TTIFFVars& vars, const uint8_t* input, int64_t inputSize, int64_t rowBytes, int32_t width)
-      : v_(vars), input_(input), size_(inputSize), rowBytes_(rowBytes), width_(width) {
+  // `blockRows`: how many rows the block's data decode to at most (the rows that will be asked).
+  TBlockRows(TTIFFVars& vars, const uint8_t* input, int64_t inputSize, int64_t rowBytes, int32_t width,
+             int32_t blockRows)
+      : v_(vars), input_(input), size_(inputSize), rowBytes_(rowBytes), width_(width), blockRows_(blockRows) {
     // Room for the 4-bit expansion and for samples of fewer than 8 bits read one byte each; the
     // rows of one 1-bit sample (fax pages among them) are converted from their bits.
     const int32_t bits = v_.BitsPerSample, samples = std::max(v_.SamplesPerPixel, 1);
@@ -60,6 +70,7 @@ class TBlockRows {
 
  private:
   uint8_t* DecodeCompressed(bool& failed);
+  int64_t InflateWhole();
   uint8_t* PackBits();
   void Unpack(uint8_t* row);
 
@@ -68,6 +79,7 @@ class TBlockRows {
   int64_t size_;
   int64_t rowBytes_;
   int32_t width_;
+  int32_t blockRows_;
   int64_t pos_ = 0;
   int64_t bitPos_ = 0;
   std::vector<uint8_t> buffer_;
@@ -75,7 +87,38 @@ class TBlockRows {
   void* lzw_ = nullptr;
   std::unique_ptr<TRVMemStream> deflateSource_;
   std::unique_ptr<TZDecompressionStream> inflater_;
+  // The block inflated at once: its whole rows, or -1 when the stream is read row by row.
+  std::unique_ptr<uint8_t[]> inflated_;
+  int64_t inflatedRows_ = -2;  // -2: not tried yet
+  int64_t nextRow_ = 0;
 };
+
+// A block's decoded size is known before it is inflated, so a valid stream is inflated in one
+// call into a buffer of that size. Anything else (damaged data, a stream longer than its rows)
+// is left to the row-by-row stream reader, which decides what is read and what fails exactly as
+// it always has.
+int64_t TBlockRows::InflateWhole() {
+  const int64_t want = int64_t(blockRows_) * rowBytes_;
+  if (blockRows_ <= 0 || rowBytes_ <= 0) return -1;
+  // Deflate expands at most about 1032 times; a block that claims more cannot be all there, and
+  // the buffer never grows past what its input can fill.
+  const int64_t room = std::min<int64_t>(want, size_ * 1032 + 1024);
+  struct Decompressor {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    ~Decompressor() { libdeflate_free_decompressor(d); }
+  };
+  static thread_local Decompressor decompressor;
+  if (!decompressor.d) return -1;
+  inflated_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(room)]);
+  if (!inflated_) return -1;
+  size_t got = 0;
+  if (libdeflate_zlib_decompress(decompressor.d, input_, static_cast<size_t>(size_), inflated_.get(),
+                                 static_cast<size_t>(room), &got) != LIBDEFLATE_SUCCESS) {
+    inflated_.reset();
+    return -1;
+  }
+  return static_cast<int64_t>(got) / rowBytes_;
+}
 
 uint8_t* TBlockRows::PackBits() {
   // Runs that pass the row end are cut there; header -128 is skipped.
@@ -137,6 +180,16 @@ uint8_t* TBlockRows::DecodeCompressed(bool& failed) {
     return row;
   }
   if (IsDeflate(c)) {
+    if (inflatedRows_ == -2) inflatedRows_ = testing::TIFFInflateWhole ? InflateWhole() : -1;
+    if (inflatedRows_ >= 0) {
+      if (nextRow_ >= inflatedRows_) return nullptr;
+      uint8_t* whole = inflated_.get() + nextRow_++ * rowBytes_;
+      // Each row is converted once, so rows of whole-byte samples are used where they were
+      // inflated; rows whose samples expand in place need the larger row buffer.
+      if (v_.BitsPerSample >= 8) return whole;
+      std::memcpy(row, whole, static_cast<size_t>(rowBytes_));
+      return row;
+    }
     // Inflated as the rows are needed, so a block never inflates beyond its rows.
     if (!inflater_) {
       deflateSource_ = std::make_unique<TRVMemStream>(input_, size_);
@@ -502,7 +555,7 @@ void ConvertTIFFRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgr
   const int64_t rowBytes = TIFFRowBytes(v, width, false);
   if (rowBytes <= 0 || width <= 0) return;
   if (v.Compression == 1) rowCount = static_cast<int32_t>(std::min<int64_t>(rowCount, inputSize / rowBytes));
-  TBlockRows rows(v, input, inputSize, rowBytes, width);
+  TBlockRows rows(v, input, inputSize, rowBytes, width, rowCount);
   std::vector<uint8_t> scratch;
   const bool bilevel = v.BitsPerSample == 1 && v.SamplesPerPixel == 1 && (v.Photometric <= 1);
   TRVMask* mask = !v.NoAlpha && v.AlphaMask && WritesAlpha(v) ? v.AlphaMask : nullptr;
@@ -544,7 +597,7 @@ void ConvertTIFFPlanarRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TR
   std::vector<std::unique_ptr<TBlockRows>> sources;
   const size_t used = rgb ? 3 : 4;
   for (size_t g = 0; g < used; ++g)
-    sources.push_back(std::make_unique<TBlockRows>(v, planes[g].data, planes[g].size, rowBytes, width));
+    sources.push_back(std::make_unique<TBlockRows>(v, planes[g].data, planes[g].size, rowBytes, width, rowCount));
   std::vector<uint8_t> cmykRow(size_t(width) * 4);
   const uint8_t* p[4] = {};
   for (int32_t r = 0; r < rowCount && !progress.IsAborting(); ++r) {
@@ -582,4 +635,5 @@ void ConvertTIFFPlanarRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TR
   }
 }
 
-}  // namespace rv::tiff
+}  // namespace tiff
+}  // namespace rv

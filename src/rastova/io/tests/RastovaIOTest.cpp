@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "IoTestTools.h"
+#include "common/tests/support/ReplacedFiles.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
@@ -253,6 +254,15 @@ TEST(RastovaIOSafeSave, AFailedSaveLeavesTheOldFileByteForByte) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_NE(iotest::ReadFileBytes(target), old);
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder.tga", "keep.png", "keep.tga"}));
+}
+
+TEST(RastovaIOSafeSave, ASaveKeepsALinkAndThePermissionsOfWhatItReplaces) {
+  std::unique_ptr<TRVBitmap> picture = MakePicture(16, 16);
+  common::test::ExpectSaveKeepsLinksAndModes(".tga", [&](const std::string& name) {
+    TRastovaIO io(picture.get());
+    io.SaveToFile(name);
+    EXPECT_FALSE(io.Aborting);
+  });
 }
 
 TEST(RastovaIOStreams, TargaAndPngThroughStreamsAndBuffers) {

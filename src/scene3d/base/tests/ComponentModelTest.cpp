@@ -135,7 +135,7 @@ TEST(Component, RenameHookAndReadState) {
       names.push_back(name);
     }
     int read = 0;
-    void DefineProperties(TFiler& filer) override {
+    void DefineStoredProperties(TFiler& filer) override {
       filer.DefineProperty(
           "Value", [this](TReader& r) { read = r.ReadInteger(); }, nullptr, false);
     }

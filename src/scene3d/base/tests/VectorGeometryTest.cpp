@@ -207,7 +207,7 @@ TEST(VectorGeometry, NormalizeMatrixAndEulerLerp) {
   LerpEulerAngles3f({0.1f, 0.2f, 0.3f}, {0.1f, 0.2f, 0.3f}, 0.5f, out);
   ExpectVec3(out, 0.1f, 0.2f, 0.3f, 0);
   LerpEulerAngles3f({0, 0, 0}, {0, 0, 1}, 0.5f, out);
-  EXPECT_NEAR(std::fabs(out.Z), 0.5f, 1e-4);
+  EXPECT_NEAR(out.Z, 0.5f, 1e-4);
 }
 
 TEST(VectorGeometry, LerpArraysMayWriteOverASource) {

@@ -177,7 +177,7 @@ TEST_F(Lists, AngleLerpAndQuaternions) {
   a1.Add({0, 0, 0});
   a2.Add({0, 0, 1});
   out.AngleLerp(a1, a2, 0.5f);
-  EXPECT_NEAR(std::fabs(out[0].Z), 0.5f, 1e-4);
+  EXPECT_NEAR(out[0].Z, 0.5f, 1e-4);
   out.AngleLerp(a1, a2, 1);
   EXPECT_EQ(out[0].Z, 1);
 

@@ -81,12 +81,18 @@ void TSkeletonMeshObject::PrepareBoneSpaceMeshes() {
   if (!skeleton || skeleton->RootBones()->Count() == 0) return;
   const int n = std::min(weightCount_, vertices_.Count());
   const int normals = std::min(n, normals_.Count());
+  // Only the vertices that have weights follow a bone, and only they are copied: with no weight
+  // there is nothing to pose, and a bones-per-vertex count that no weight data backs (an archive
+  // may give 0 weights and any count) costs nothing.
+  if (n == 0) return;
   std::vector<std::unique_ptr<TBaseMeshObject>> meshes;
   for (int k = 0; k < bonesPerVertex_; ++k) {
     // A morph target is the plain vertex-and-normal mesh object.
     auto mesh = std::make_unique<TMeshMorphTarget>();
-    mesh->Vertices()->Assign(&vertices_);
-    mesh->Normals()->Assign(&normals_);
+    mesh->Vertices()->SetCount(n);
+    std::copy_n(vertices_.List(), n, mesh->Vertices()->List());
+    mesh->Normals()->SetCount(normals);
+    if (normals > 0) std::copy_n(normals_.List(), normals, mesh->Normals()->List());
     TVector3f* v = mesh->Vertices()->List();
     TVector3f* nrm = mesh->Normals()->List();
     for (int i = 0; i < n; ++i) {

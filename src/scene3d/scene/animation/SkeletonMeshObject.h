@@ -46,8 +46,9 @@ class TSkeletonMeshObject : public TMorphableMeshObject {
   void ResizeBoneWeights();
   // Per bone slot, the vertices and normals taken into the space of the slot's bone (its global
   // matrix inverted). A slot of weight 0 of a vertex with several bones keeps the vertex as it is;
-  // any other bone must be in the skeleton (EListError otherwise). Without a skeleton (no owner
-  // mesh) or with one that has no bones yet, the meshes are freed.
+  // any other bone must be in the skeleton (EListError otherwise). The copies hold the vertices
+  // that have weights (the first VerticeBoneWeightCount ones). Without a skeleton (no owner
+  // mesh), with one that has no bones yet, or without weights, the meshes are freed.
   void PrepareBoneSpaceMeshes();
   // The pose of the skeleton's global matrices: each vertex and normal is its bone-space copy
   // transformed by its bone's global matrix, or, with several bones, the weighted sum over the

@@ -39,6 +39,9 @@ TGL3DScene::~TGL3DScene() {
   lights_.reset();
   delete objects_;
   objects_ = nullptr;
+  if (buffers_)
+    for (int i = 0; i < buffers_->Count(); ++i)
+      static_cast<TGLAbstractSceneBuffer*>(buffers_->Get(i))->listedScene_ = nullptr;
   buffers_.reset();
 }
 
@@ -68,9 +71,12 @@ void TGL3DScene::NotifyChange(TObject*) {
 }
 
 void TGL3DScene::AddBuffer(TGLAbstractSceneBuffer* buffer) {
+  if (buffer->listedScene_ == this) return;
+  // A buffer whose camera moved here from another scene leaves that one's list.
+  buffer->LeaveListedScene();
   if (!buffers_) buffers_ = std::make_unique<TPersistentObjectList>();
-  if (buffers_->IndexOf(buffer) >= 0) return;
   buffers_->Add(buffer);
+  buffer->listedScene_ = this;
   if (!baseContext_)
     baseContext_ = static_cast<TGLAbstractSceneBuffer*>(buffers_->Get(0))->RenderingContext();
   if (buffers_->Count() > 1 && baseContext_)
@@ -79,6 +85,7 @@ void TGL3DScene::AddBuffer(TGLAbstractSceneBuffer* buffer) {
 
 void TGL3DScene::RemoveBuffer(TGLAbstractSceneBuffer* buffer) {
   if (!buffers_ || buffers_->IndexOf(buffer) < 0) return;
+  buffer->listedScene_ = nullptr;
   if (buffers_->Count() == 1) {
     buffers_.reset();
     baseContext_ = nullptr;
@@ -86,6 +93,12 @@ void TGL3DScene::RemoveBuffer(TGLAbstractSceneBuffer* buffer) {
   }
   buffers_->Remove(buffer);
   baseContext_ = static_cast<TGLAbstractSceneBuffer*>(buffers_->Get(0))->RenderingContext();
+}
+
+TGLAbstractSceneBuffer::~TGLAbstractSceneBuffer() { LeaveListedScene(); }
+
+void TGLAbstractSceneBuffer::LeaveListedScene() {
+  if (listedScene_) listedScene_->RemoveBuffer(this);
 }
 
 TGLBaseSceneObject* TGL3DScene::RayCastIntersect(const TVector4f& rayStart, const TVector4f& rayVector,

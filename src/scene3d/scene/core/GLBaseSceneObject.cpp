@@ -152,10 +152,9 @@ void TGLBaseSceneObject::MoveTo(TGLBaseSceneObject* newParent) {
 
 void TGLBaseSceneObject::DeleteChildren() {
   FreeCamerasInSubtree();
+  // The scene forgets the lights of the object's whole subtree, the object's own included.
+  if (scene_) scene_->RemoveLights(this);
   if (children_) {
-    // The lights of the children's subtrees give their slots back; this object keeps its own.
-    if (scene_)
-      for (int i = 0; i < children_->Count(); ++i) scene_->RemoveLights(Child(i));
     while (children_->Count() > 0) {
       auto* child = static_cast<TGLBaseSceneObject*>(children_->Pop());
       child->parent_ = nullptr;
@@ -301,8 +300,8 @@ TGLObjectEffects* TGLBaseSceneObject::Effects() {
 
 // ---- Storage ----
 
-void TGLBaseSceneObject::DefineProperties(TFiler& filer) {
-  TGLCoordinatesUpdateAbleComponent::DefineProperties(filer);
+void TGLBaseSceneObject::DefineStoredProperties(TFiler& filer) {
+  TGLCoordinatesUpdateAbleComponent::DefineStoredProperties(filer);
   filer.DefineBinaryProperty(
       "BehavioursData", [this](TStream& s) { ReadCollection(s, false); },
       [this](TStream& s) {

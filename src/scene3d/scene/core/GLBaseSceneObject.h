@@ -287,7 +287,7 @@ class TGLBaseSceneObject : public TGLCoordinatesUpdateAbleComponent {
   // ---- Storage ----
   // "BehavioursData" and "EffectsData" when the collections hold items. A damaged archive fails
   // and leaves the collection as it was.
-  void DefineProperties(TFiler& filer) override;
+  void DefineStoredProperties(TFiler& filer) override;
   // Hands every child that is not a sub-component to proc, in list order.
   void ReadChildren(const TGetChildProc& proc);
   // The scene when the parent is the scene's root, else the parent.
@@ -447,7 +447,12 @@ class TGLCamera : public TGLBaseSceneObject {
   void SetFieldOfView(float fieldOfView, float viewportDimension);
 
   void Assign(const TPersistent* source) override;
-  void Notification(TComponent* component, TOperation operation) override;
+  // The camera's handling of the component model's notices: a TargetObject that is removed is
+  // cleared; then the inherited handling.
+  void HandleNotification(TComponent* component, TOperation operation);
+  void Notification(TComponent* component, TOperation operation) override {
+    HandleNotification(component, operation);
+  }
   bool RayCastIntersect(const TVector4f&, const TVector4f&, TVector4f* = nullptr,
                         TVector4f* = nullptr) override {
     return false;
@@ -592,6 +597,7 @@ class TGL3DScene : public TGLUpdateAbleComponent {
   bool IsUpdating() const { return updateCount_ > 0 || IsLoading() || IsDestroying(); }
   // Tells every registered buffer, in list order, unless updating.
   void NotifyChange(TObject* sender) override;
+  // A buffer listed by another scene leaves that one first; a buffer joins once.
   void AddBuffer(TGLAbstractSceneBuffer* buffer);
   void RemoveBuffer(TGLAbstractSceneBuffer* buffer);
   // The nearest visible object hit along the ray, or nullptr; the outputs get its hit.

@@ -134,4 +134,9 @@ void TGLObjectEffects::RenderPostEffects(TRenderContextInfo& rci) {
   }
 }
 
+void RegisterBehaviourClasses() {
+  RegisterXCollectionItemClass(TGLBehaviour::StaticClass);
+  RegisterXCollectionItemClass(TGLObjectEffect::StaticClass);
+}
+
 }  // namespace gl3d

@@ -100,4 +100,9 @@ class TGLObjectEffects : public TXCollection {
 // Called after a behaviour or effect was renamed (the editor of a form would list it anew).
 extern std::function<void(TGLBaseBehaviour* behaviour)> BehaviourNameChangeHook;
 
+// Registers the item classes that stored "BehavioursData" and "EffectsData" name (TGLBehaviour,
+// TGLObjectEffect), so that a program can read back what it stored. Part of the scene's
+// start-up.
+void RegisterBehaviourClasses();
+
 }  // namespace gl3d

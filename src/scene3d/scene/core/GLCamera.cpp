@@ -95,7 +95,7 @@ void TGLCamera::SetTargetObject(TGLBaseSceneObject* value) {
   if (!IsLoading()) TransformationChanged();
 }
 
-void TGLCamera::Notification(TComponent* component, TOperation operation) {
+void TGLCamera::HandleNotification(TComponent* component, TOperation operation) {
   if (operation == opRemove && component && component == targetObject_) SetTargetObject(nullptr);
   TGLBaseSceneObject::Notification(component, operation);
 }

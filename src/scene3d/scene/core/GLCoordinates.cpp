@@ -22,8 +22,8 @@ void TGLCustomCoordinates::Assign(const TPersistent* source) {
     TGLUpdateAbleObject::Assign(source);
 }
 
-void TGLCustomCoordinates::DefineProperties(TFiler& filer) {
-  TGLUpdateAbleObject::DefineProperties(filer);
+void TGLCustomCoordinates::DefineStoredProperties(TFiler& filer) {
+  TGLUpdateAbleObject::DefineStoredProperties(filer);
   filer.DefineBinaryProperty(
       "Coordinates", [this](TStream& s) { ReadData(s); }, [this](TStream& s) { s.WriteBuffer(&coords_, 16); },
       true);

@@ -40,7 +40,7 @@ class TGLCustomCoordinates : public TGLUpdateAbleObject {
   void Assign(const TPersistent* source) override;
   // "Coordinates": 16 bytes, the singles X, Y, Z, W, always written. Data of another size fails
   // with EReadError and leaves the vector as it was.
-  void DefineProperties(TFiler& filer) override;
+  void DefineStoredProperties(TFiler& filer) override;
   // Tells an owner that implements IGLCoordinatesUpdateAble, then the inherited notification.
   void NotifyChange(TObject* sender) override;
 

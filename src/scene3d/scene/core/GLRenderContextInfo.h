@@ -46,12 +46,27 @@ class TGLPickSelector {
 class TGLAbstractSceneBuffer : public TGLUpdateAbleObject {
  public:
   using TGLUpdateAbleObject::TGLUpdateAbleObject;
+  // Leaves the scene that lists it.
+  ~TGLAbstractSceneBuffer() override;
   const char* ClassName() const override { return "TGLAbstractSceneBuffer"; }
   // nullptr while the buffer has no context.
   virtual TGLContext* RenderingContext() const = 0;
   // nullptr when the buffer has none.
   virtual TGLPickSelector* PickSelector() const = 0;
   virtual bool DepthTest() const = 0;
+  // The scene whose buffer list holds this buffer (TGL3DScene::AddBuffer), or nullptr. A buffer
+  // is listed by one scene at a time; a scene that is freed forgets its buffers.
+  TGL3DScene* ListedScene() const { return listedScene_; }
+
+ protected:
+  // Leaves the scene that lists the buffer. The camera through which the buffer joined may have
+  // left that scene since, or be in another one: the list that holds the buffer is the one it
+  // must leave, or the scene would go on telling a freed buffer of its changes.
+  void LeaveListedScene();
+
+ private:
+  friend class TGL3DScene;
+  TGL3DScene* listedScene_ = nullptr;
 };
 
 struct TRenderContextInfo {

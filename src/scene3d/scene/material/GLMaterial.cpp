@@ -19,6 +19,7 @@ TGLMaterial::TGLMaterial(TPersistent* owner)
 
 TGLMaterial::~TGLMaterial() {
   if (libMaterial_) libMaterial_->UnRegisterUser(this);
+  if (materialLibrary_) materialLibrary_->RemoveMaterialUser(this);
 }
 
 void TGLMaterial::NotifyChange(TObject*) {
@@ -39,7 +40,7 @@ void TGLMaterial::SetFrontProperties(const TGLFaceProperties* value) {
   NotifyChange(this);
 }
 
-TGLFaceProperties* TGLMaterial::BackProperties() {
+TGLFaceProperties* TGLMaterial::GetBackProperties() {
   if (!backProperties_) backProperties_ = std::make_unique<TGLFaceProperties>(this);
   return backProperties_.get();
 }
@@ -66,7 +67,7 @@ void TGLMaterial::SetMaterialOptions(TMaterialOptions value) {
 void TGLMaterial::SetFaceCulling(TFaceCulling value) { ChangeAndNotify(*this, faceCulling_, value); }
 void TGLMaterial::SetPolygonMode(TPolygonMode value) { ChangeAndNotify(*this, polygonMode_, value); }
 
-TGLTexture* TGLMaterial::Texture() {
+TGLTexture* TGLMaterial::ReadTexture() {
   if (!texture_) texture_ = std::make_unique<TGLTexture>(this);
   return texture_.get();
 }
@@ -108,7 +109,7 @@ void TGLMaterial::Assign(const TPersistent* source) {
   else
     texture_.reset();
   faceCulling_ = src->faceCulling_;
-  materialLibrary_ = src->materialLibrary_;
+  ReplaceLibrary(src->materialLibrary_);
   SetLibMaterialName(src->libMaterialName_);
   TextureEx()->Assign(const_cast<TGLMaterial*>(src)->TextureEx());
   depthProperties_->Assign(src->depthProperties_.get());
@@ -117,8 +118,15 @@ void TGLMaterial::Assign(const TPersistent* source) {
 
 // ---- Library link ----
 
-void TGLMaterial::SetMaterialLibrary(TGLAbstractMaterialLibrary* value) {
+void TGLMaterial::ReplaceLibrary(TGLAbstractMaterialLibrary* value) {
+  if (value == materialLibrary_) return;
+  if (materialLibrary_) materialLibrary_->RemoveMaterialUser(this);
   materialLibrary_ = value;
+  if (materialLibrary_) materialLibrary_->AddMaterialUser(this);
+}
+
+void TGLMaterial::SetMaterialLibrary(TGLAbstractMaterialLibrary* value) {
+  ReplaceLibrary(value);
   SetLibMaterialName(libMaterialName_);
 }
 
@@ -153,7 +161,7 @@ void TGLMaterial::SetLibMaterialName(const std::string& value) {
 }
 
 void TGLMaterial::ClearLibraryLink() {
-  materialLibrary_ = nullptr;
+  ReplaceLibrary(nullptr);
   libMaterialName_.clear();
   libMaterial_ = nullptr;
 }
@@ -411,6 +419,27 @@ std::string TGLAbstractLibMaterials::MakeUniqueName(const std::string& base) con
 
 void TGLAbstractLibMaterials::Loaded() {
   for (int i = Count() - 1; i >= 0; --i) Items(i)->Loaded();
+}
+
+TGLAbstractMaterialLibrary::~TGLAbstractMaterialLibrary() { ReleaseMaterialUsers(); }
+
+void TGLAbstractMaterialLibrary::AddMaterialUser(TGLMaterial* material) {
+  if (std::find(materialUsers_.begin(), materialUsers_.end(), material) == materialUsers_.end())
+    materialUsers_.push_back(material);
+}
+
+void TGLAbstractMaterialLibrary::RemoveMaterialUser(TGLMaterial* material) {
+  const auto it = std::find(materialUsers_.begin(), materialUsers_.end(), material);
+  if (it != materialUsers_.end()) materialUsers_.erase(it);
+}
+
+void TGLAbstractMaterialLibrary::ReleaseMaterialUsers() {
+  // Each material leaves the list as its library becomes nil.
+  while (!materialUsers_.empty()) {
+    TGLMaterial* material = materialUsers_.back();
+    material->SetMaterialLibrary(nullptr);
+    RemoveMaterialUser(material);
+  }
 }
 
 void TGLAbstractMaterialLibrary::Loaded() {

@@ -60,7 +60,7 @@ class TGLMaterial : public TGLUpdateAbleObject,
   // Front, depth and blending settings at their defaults; no texture, texture list or back
   // properties until they are first read.
   explicit TGLMaterial(TPersistent* owner);
-  // Leaves the linked library material first.
+  // Leaves the linked library material and the library first.
   ~TGLMaterial() override;
   TGLMaterial(const TGLMaterial&) = delete;
   TGLMaterial& operator=(const TGLMaterial&) = delete;
@@ -81,7 +81,9 @@ class TGLMaterial : public TGLUpdateAbleObject,
   TGLFaceProperties* FrontProperties() const { return frontProperties_.get(); }
   void SetFrontProperties(const TGLFaceProperties* value);
   // Created on first read.
-  TGLFaceProperties* BackProperties();
+  TGLFaceProperties* GetBackProperties();
+  // The BackProperties property, read through GetBackProperties.
+  TGLFaceProperties* BackProperties() { return GetBackProperties(); }
   bool HasBackProperties() const { return backProperties_ != nullptr; }
   void SetBackProperties(const TGLFaceProperties* value);
   TGLDepthProperties* DepthProperties() const { return depthProperties_.get(); }
@@ -98,7 +100,9 @@ class TGLMaterial : public TGLUpdateAbleObject,
   void SetPolygonMode(TPolygonMode value);
 
   // The texture, created on first read (disabled, tmDecal, an empty persistent image).
-  TGLTexture* Texture();
+  TGLTexture* ReadTexture();
+  // The Texture property, read through ReadTexture.
+  TGLTexture* Texture() { return ReadTexture(); }
   bool HasTexture() const { return texture_ != nullptr; }
   // nullptr frees the texture; anything else is copied into it.
   void SetTexture(const TGLTexture* value);
@@ -110,7 +114,8 @@ class TGLMaterial : public TGLUpdateAbleObject,
 
   // ---- The library link ----
   TGLAbstractMaterialLibrary* MaterialLibrary() const { return materialLibrary_; }
-  // Stores the library, then resolves the current name in it.
+  // Stores the library, then resolves the current name in it. The library tells the material
+  // when it is freed, and the material's library becomes nil (its name stays).
   void SetMaterialLibrary(TGLAbstractMaterialLibrary* value);
   const std::string& LibMaterialName() const { return libMaterialName_; }
   // Looks the name up in the library and links the material found (nullptr when none). A name
@@ -145,6 +150,8 @@ class TGLMaterial : public TGLUpdateAbleObject,
  private:
   friend class TGLMaterialLibrary;  // its archive fills colours and options without notification
   bool ChainIsCyclic(const TGLAbstractLibMaterial* found) const;
+  // Stores the library and moves the material to its list of users.
+  void ReplaceLibrary(TGLAbstractMaterialLibrary* value);
   void ApplyBlending(TRenderContextInfo& rci);
   void ApplyTextures(TRenderContextInfo& rci);
 
@@ -243,6 +250,8 @@ class TGLAbstractLibMaterials : public TOwnedCollection {
 class TGLAbstractMaterialLibrary : public TGLCadenceAbleComponent {
  public:
   explicit TGLAbstractMaterialLibrary(TComponent* owner) : TGLCadenceAbleComponent(owner) {}
+  // Tells the materials that use the library, when a descendant did not already.
+  ~TGLAbstractMaterialLibrary() override;
   const char* ClassName() const override { return "TGLAbstractMaterialLibrary"; }
   TGLAbstractLibMaterials* Materials() const { return materials_.get(); }
   void Loaded() override;
@@ -253,10 +262,24 @@ class TGLAbstractMaterialLibrary : public TGLCadenceAbleComponent {
   virtual bool UnApplyMaterial(TRenderContextInfo& rci);
   TGLAbstractLibMaterial* LastAppliedMaterial() const { return lastAppliedMaterial_; }
 
+  // The materials whose MaterialLibrary is this library, kept by the materials themselves. Like
+  // a component's free notification: when the library is freed, each of them hears of it and
+  // sets its MaterialLibrary to nil, so that none keeps a pointer to a freed library.
+  void AddMaterialUser(TGLMaterial* material);
+  void RemoveMaterialUser(TGLMaterial* material);
+  int MaterialUserCount() const { return static_cast<int>(materialUsers_.size()); }
+
  protected:
   friend class TGLAbstractLibMaterial;  // a material that goes is no longer the one applied
+  // Sets MaterialLibrary to nil on every material that uses the library. A descendant calls it
+  // first thing in its destructor, while its library materials still exist for the materials
+  // to leave.
+  void ReleaseMaterialUsers();
   std::unique_ptr<TGLAbstractLibMaterials> materials_;
   TGLAbstractLibMaterial* lastAppliedMaterial_ = nullptr;
+
+ private:
+  std::vector<TGLMaterial*> materialUsers_;
 };
 
 }  // namespace gl3d

@@ -238,6 +238,7 @@ TGLMaterialLibrary::TGLMaterialLibrary(TComponent* owner) : TGLAbstractMaterialL
 }
 
 TGLMaterialLibrary::~TGLMaterialLibrary() {
+  ReleaseMaterialUsers();
   if (lastAppliedMaterial_) gllog::Error("Unbalanced material application");
   lastAppliedMaterial_ = nullptr;
   materials_.reset();

@@ -13,13 +13,25 @@ TGLShader::TGLShader(TComponent* owner)
 
 TGLShader::~TGLShader() {
   handle_->DestroyHandle();
-  FinalizeShader();
   // Each user unregisters itself while it forgets the shader.
   while (!users_.empty()) {
     IGLShaderUser* user = users_.back();
     user->ShaderFreed(this);
     UnRegisterUser(user);
   }
+}
+
+void TGLShader::operator delete(TGLShader* shader, std::destroying_delete_t) {
+  // The object the shader is part of starts here, whatever class it is.
+  void* block = dynamic_cast<void*>(shader);
+  try {
+    shader->handle_->DestroyHandle();
+    shader->FinalizeShader();
+  } catch (...) {
+    // Freeing cannot raise; the shader goes all the same.
+  }
+  shader->~TGLShader();
+  ::operator delete(block);
 }
 
 void TGLShader::Apply(TRenderContextInfo& rci, TObject* sender) {

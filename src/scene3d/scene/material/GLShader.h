@@ -7,6 +7,7 @@
 // change of the shader reaches every library material drawn with it.
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,14 @@ class TGLShader : public TGLUpdateAbleComponent {
  public:
   // Enabled, saAfterMaterial, ifRaise.
   explicit TGLShader(TComponent* owner);
-  // Forgets the per-context initialisation, finalises, and sets Shader to nil on every library
-  // material that uses the shader (the last registered first).
+  // Forgets the per-context initialisation and sets Shader to nil on every library material that
+  // uses the shader (the last registered first).
   ~TGLShader() override;
+  // Every delete of a shader (also by its owner, or through a base pointer) first forgets the
+  // per-context initialisation and finalises the shader, while the concrete shader is still
+  // whole: a destructor would only reach the base's empty ShaderFinalize. Then the shader is
+  // destroyed and freed. Shaders are components and made with new.
+  static void operator delete(TGLShader* shader, std::destroying_delete_t);
   const char* ClassName() const override { return "TGLShader"; }
 
   // Fails the assertion "Unbalanced shader application." while active. When enabled, initialises

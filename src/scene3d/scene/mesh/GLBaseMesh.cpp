@@ -7,6 +7,7 @@
 #include <limits>
 #include <utility>
 
+#include "common/FileReplace.h"
 #include "scene3d/base/ApplicationFileIO.h"
 #include "scene3d/gl/GLStateCache.h"
 #include "scene3d/scene/animation/GLBaseMeshConnectivity.h"
@@ -259,18 +260,11 @@ void TGLBaseMesh::AppendFromStream(const std::string& fileName, TStream& stream)
 void TGLBaseMesh::SaveToFile(const std::string& fileName) {
   if (fileName.empty()) return;
   VectorFileFormatRegistry().ClassForFileName(fileName);  // an unknown format creates no file
-  const std::string temporary = fileName + ".part";
-  try {
-    {
-      std::unique_ptr<TStream> stream = CreateFileStream(temporary, fmCreate);
-      SaveToStream(fileName, *stream);
-    }
-    if (std::rename(temporary.c_str(), fileName.c_str()) != 0)
-      throw EFCreateError("Cannot create file \"" + fileName + "\"");
-  } catch (...) {
-    std::remove(temporary.c_str());
-    throw;
-  }
+  const int error = common::ReplaceFileThrough(fileName, ".part", [&](const std::string& temporary) {
+    std::unique_ptr<TStream> stream = CreateFileStream(temporary, fmCreate);
+    SaveToStream(fileName, *stream);
+  });
+  if (error) throw EFCreateError("Cannot create file \"" + fileName + "\"");
 }
 
 void TGLBaseMesh::SaveToStream(const std::string& fileName, TStream& stream) {

@@ -120,8 +120,8 @@ void TGLCube::SetNormalDirection(TNormalDirection value) {
   StructureChanged();
 }
 
-void TGLCube::DefineProperties(TFiler& filer) {
-  TGL3DSceneObject::DefineProperties(filer);
+void TGLCube::DefineStoredProperties(TFiler& filer) {
+  TGL3DSceneObject::DefineStoredProperties(filer);
   filer.DefineBinaryProperty(
       "CubeSize", [this](TStream& stream) { ReadSize(stream); }, [this](TStream& stream) { WriteSize(stream); },
       cubeWidth_ != 1 || cubeHeight_ != 1 || cubeDepth_ != 1);

@@ -35,7 +35,7 @@ class TGLCube : public TGL3DSceneObject {
 
   // "CubeSize": the three sizes as 12 bytes, written only when one of them is not 1. Data of
   // another size fails with EReadError and leaves the sizes as they were.
-  void DefineProperties(TFiler& filer) override;
+  void DefineStoredProperties(TFiler& filer) override;
   void Assign(const TPersistent* source) override;
   // (CubeWidth / 2, CubeHeight / 2, CubeDepth / 2, 0), signed.
   TVector4f AxisAlignedDimensionsUnscaled() override;

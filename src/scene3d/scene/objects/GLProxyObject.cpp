@@ -27,7 +27,7 @@ void TGLProxyObject::Assign(const TPersistent* source) {
   TGLBaseSceneObject::Assign(source);
 }
 
-void TGLProxyObject::Notification(TComponent* component, TOperation operation) {
+void TGLProxyObject::HandleNotification(TComponent* component, TOperation operation) {
   if (operation == opRemove && component == masterObject_) {
     // The master is being destroyed: only the pointer is dropped (the link dies with it).
     masterObject_ = nullptr;

@@ -34,8 +34,12 @@ class TGLProxyObject : public TGLBaseSceneObject {
 
   // The master from another proxy, then the base assignment.
   void Assign(const TPersistent* source) override;
-  // A master that is freed is cleared.
-  void Notification(TComponent* component, TOperation operation) override;
+  // The proxy's handling of the component model's notices: a master that is freed is cleared;
+  // then the inherited handling.
+  void HandleNotification(TComponent* component, TOperation operation);
+  void Notification(TComponent* component, TOperation operation) override {
+    HandleNotification(component, operation);
+  }
   // The proxy's place moved by the master's barycentre offset.
   TVector4f BarycenterAbsolutePosition() override;
   // The master's, else the base answer.

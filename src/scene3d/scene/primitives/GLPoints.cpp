@@ -56,8 +56,8 @@ void TGLPointParameters::Assign(const TPersistent* source) {
   distanceAttenuation_->Assign(src->distanceAttenuation_.get());
 }
 
-void TGLPointParameters::DefineProperties(TFiler& filer) {
-  TGLUpdateAbleObject::DefineProperties(filer);
+void TGLPointParameters::DefineStoredProperties(TFiler& filer) {
+  TGLUpdateAbleObject::DefineStoredProperties(filer);
   filer.DefineBinaryProperty(
       "PointParams", [this](TStream& s) { ReadData(s); }, [this](TStream& s) { WriteData(s); },
       minSize_ != 0 || maxSize_ != 128 || fadeTresholdSize_ != 1);

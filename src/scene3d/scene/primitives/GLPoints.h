@@ -39,7 +39,7 @@ class TGLPointParameters : public TGLUpdateAbleObject {
   // "PointParams": MinSize, MaxSize, FadeTresholdSize as three little-endian singles, written
   // only when they differ from 0, 128, 1. Data of another size than 12 bytes fails with
   // EReadError and leaves the values.
-  void DefineProperties(TFiler& filer) override;
+  void DefineStoredProperties(TFiler& filer) override;
 
   // When Enabled and the context has GL_ARB_point_parameters: the sizes and the attenuation.
   void Apply();

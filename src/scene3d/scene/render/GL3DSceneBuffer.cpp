@@ -157,7 +157,7 @@ void TGL3DSceneBuffer::CreateRenderingContext(TGLOutputDevice device, bool memor
       context_->CreateContext(device);
   } catch (...) {
     // The scene must not keep this buffer, or its context, once the context is gone.
-    if (scene) scene->RemoveBuffer(this);
+    LeaveListedScene();
     context_.reset();
     throw;
   }
@@ -178,7 +178,7 @@ void TGL3DSceneBuffer::DestroyRenderingContext() {
   if (!context_) return;
   std::unique_ptr<TGLContext> context = std::move(context_);
   context.reset();
-  if (camera_ && camera_->Scene()) camera_->Scene()->RemoveBuffer(this);
+  LeaveListedScene();
 }
 
 void TGL3DSceneBuffer::SetViewPort(int left, int top, int width, int height) {
@@ -430,7 +430,7 @@ void TGL3DSceneBuffer::PopProjectionMatrix() {
 void TGL3DSceneBuffer::SetCamera(TGLCamera* camera) {
   if (camera == camera_) return;
   if (camera_) {
-    if (camera_->Scene()) camera_->Scene()->RemoveBuffer(this);
+    LeaveListedScene();
     camera_ = nullptr;
   }
   if (camera && camera->Scene()) {

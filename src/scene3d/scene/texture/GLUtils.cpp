@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <cmath>
-#include <filesystem>
 #include <system_error>
 
+#include "common/FileReplace.h"
 #include "common/Round.h"
 #include "scene3d/base/ApplicationFileIO.h"
 
@@ -17,27 +17,14 @@ int32_t NextPowerOfTwo(int32_t value) {
 }
 
 // The bytes go to a temporary name that then replaces the file, so a failed save leaves an older
-// file as it was.
+// file as it was; a link stays a link and the file keeps its permissions.
 void SaveAnsiStringToFile(const std::string& fileName, const std::string& data) {
-  const std::string temporary = fileName + ".saving~";
-  {
+  const int error = common::ReplaceFileThrough(fileName, ".saving~", [&](const std::string& temporary) {
     std::unique_ptr<TStream> stream = CreateFileStream(temporary, fmCreate);
-    try {
-      if (!data.empty()) stream->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-    } catch (...) {
-      stream.reset();
-      std::error_code ec;
-      std::filesystem::remove(temporary, ec);
-      throw;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, fileName, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    throw EFCreateError("Cannot create file \"" + fileName + "\". " + ec.message());
-  }
+    if (!data.empty()) stream->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+  });
+  if (error)
+    throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::system_category().message(error));
 }
 
 std::string LoadAnsiStringFromFile(const std::string& fileName) {

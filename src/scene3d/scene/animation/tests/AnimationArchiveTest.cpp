@@ -74,6 +74,28 @@ void FillMeshes(TGLFreeForm& form) {
   skin->VerticesBonesWeights(1, 0) = {0, 1};
 }
 
+// A mesh-object list holding one skinned object: the morphable part of `skin`, then the given
+// weight fields and weight bytes, as a list archive would carry it.
+std::string SkinnedListArchive(TSkeletonMeshObject& skin, int count, int perVertex, int capacity,
+                               const void* weights, size_t bytes) {
+  TMemoryStream stream;
+  TBinaryWriter writer(stream);
+  skin.TMorphableMeshObject::WriteToFiler(writer);
+  writer.WriteInteger(0);
+  writer.WriteInteger(count);
+  writer.WriteInteger(perVertex);
+  writer.WriteInteger(capacity);
+  if (bytes > 0) writer.Write(weights, static_cast<int64_t>(bytes));
+  TMemoryStream list;
+  TBinaryWriter listWriter(list);
+  listWriter.WriteInteger(0);
+  listWriter.WriteListBegin();
+  listWriter.WriteString("TSkeletonMeshObject");
+  listWriter.Write(stream.DataString().data(), static_cast<int64_t>(stream.DataString().size()));
+  listWriter.WriteListEnd();
+  return list.DataString();
+}
+
 }  // namespace
 
 TEST_F(AnimationArchives, ASkeletonWithoutCollidersWritesVersionZero) {
@@ -184,26 +206,13 @@ TEST_F(AnimationArchives, CountsAndIdsOutOfRangeFailTheRead) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TMemoryStream stream;
-    TBinaryWriter writer(stream);
-    skin->TMorphableMeshObject::WriteToFiler(writer);
-    writer.WriteInteger(0);
-    writer.WriteInteger(c.count);
-    writer.WriteInteger(c.perVertex);
-    writer.WriteInteger(c.capacity);
     const TVertexBoneWeight weights[4] = {{c.firstBone, 0.75f}, {1, 0.25f}, {0, 1}, {0, 0}};
-    writer.Write(weights, sizeof weights);
     // As the only object of a mesh-object list read into a rigged free form.
-    TMemoryStream list;
-    TBinaryWriter listWriter(list);
-    listWriter.WriteInteger(0);
-    listWriter.WriteListBegin();
-    listWriter.WriteString("TSkeletonMeshObject");
-    listWriter.Write(stream.DataString().data(), static_cast<int64_t>(stream.DataString().size()));
-    listWriter.WriteListEnd();
+    const std::string list =
+        SkinnedListArchive(*skin, c.count, c.perVertex, c.capacity, weights, sizeof weights);
     TGLFreeForm target(nullptr);
     target.Skeleton()->Assign(form.Skeleton());
-    EXPECT_THROW(target.MeshObjects()->LoadFromString(list.DataString()), EReadError);
+    EXPECT_THROW(target.MeshObjects()->LoadFromString(list), EReadError);
   }
 
   // Frames with an unknown transform, bones with negative IDs, colliders on missing bones and
@@ -233,6 +242,33 @@ TEST_F(AnimationArchives, CountsAndIdsOutOfRangeFailTheRead) {
     new TSkeletonBone(target.RootBones(), 42);
     EXPECT_THROW(target.LoadFromString(text), EReadError);
     EXPECT_NE(target.BoneByID(42), nullptr) << "a failed read leaves the skeleton as it was";
+  }
+}
+
+TEST_F(AnimationArchives, BonesPerVertexWithoutWeightDataCostNothing) {
+  // A skinned object of 2,000 vertices whose archive gives a weight count and many bones per
+  // vertex: the bone-space copies may hold no more vertices than the weights the archive carries.
+  TGLFreeForm form(nullptr);
+  FillSkeleton(*form.Skeleton(), false);
+  TSkeletonMeshObject skin;
+  for (int i = 0; i < 2000; ++i) skin.Vertices()->Add({static_cast<float>(i), 0, 0});
+  const struct { int count, perVertex; } cases[] = {{0, 20000}, {0, 1}, {1, 2000}, {3, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.count) + " weights of " + std::to_string(c.perVertex) + " bones");
+    const std::vector<TVertexBoneWeight> weights(static_cast<size_t>(c.count) * c.perVertex, {1, 0.5f});
+    TGLFreeForm target(nullptr);
+    target.Skeleton()->Assign(form.Skeleton());
+    target.MeshObjects()->LoadFromString(SkinnedListArchive(
+        skin, c.count, c.perVertex, c.count, weights.data(), weights.size() * sizeof(TVertexBoneWeight)));
+    auto* read = static_cast<TSkeletonMeshObject*>(target.MeshObjects()->Items(0));
+    EXPECT_EQ(read->Vertices()->Count(), 2000);
+    int64_t copied = 0;
+    for (int k = 0; k < read->BoneSpaceMeshCount(); ++k)
+      copied += read->BoneSpaceMesh(k)->Vertices()->Count();
+    EXPECT_EQ(copied, int64_t{c.count} * c.perVertex);
+    // The weighted vertices follow their bone; the others stay as they are.
+    target.Skeleton()->ApplyToMeshes(false);
+    EXPECT_EQ(read->Vertices()->Get(1999).X, 1999);
   }
 }
 

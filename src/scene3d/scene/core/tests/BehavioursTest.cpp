@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "SceneTestSupport.h"
+#include "scene3d/base/Scene3dBase.h"
 #include "scene3d/base/VectorLists.h"
+#include "scene3d/scene/Scene3dScene.h"
 
 using namespace gl3d;
 using gl3d::test::BinaryProperty;
@@ -247,4 +249,33 @@ TEST_F(Behaviours, DamagedArchivesFailAndLeaveTheCollectionsAlone) {
     ASSERT_EQ(target.Effects()->Count(), 1) << c.what;
     EXPECT_EQ(target.Effects()->GetEffect(0)->Name(), "kept") << c.what;
   }
+}
+
+TEST(BehavioursAtStartUp, TheProgramsStartUpStepsLetStoredItemsBeReadBack) {
+  // What an object stores, with the item classes registered only for the writing.
+  RegisterXCollectionItemClass(TGLBehaviour::StaticClass);
+  RegisterXCollectionItemClass(TGLObjectEffect::StaticClass);
+  TGLBaseSceneObject object(nullptr);
+  (new TGLBehaviour(object.Behaviours()))->SetName("wobble");
+  (new TGLObjectEffect(object.Effects()))->SetName("glow");
+  const std::string stored = StoredProperties(object);
+  ReleaseXCollectionItemClasses();
+
+  // The 3D library's steps, as the program adds them to its start-up.
+  common::TStartupSequence sequence;
+  AddScene3dBaseSteps(sequence);
+  AddScene3dSceneSteps(sequence);
+  sequence.Startup();
+  for (const char* name : {"TGLBehaviour", "TGLObjectEffect"})
+    EXPECT_NE(FindXCollectionItemClass(name), nullptr) << name;
+  TGLBaseSceneObject copy(nullptr);
+  TMemoryStream ms(stored);
+  TReader r(ms);
+  r.ReadDefinedProperties(copy);
+  ASSERT_EQ(copy.Behaviours()->Count(), 1);
+  EXPECT_EQ(copy.Behaviours()->GetBehaviour(0)->Name(), "wobble");
+  ASSERT_EQ(copy.Effects()->Count(), 1);
+  EXPECT_EQ(copy.Effects()->GetEffect(0)->Name(), "glow");
+  sequence.Shutdown();
+  EXPECT_EQ(FindXCollectionItemClass("TGLBehaviour"), nullptr);
 }

@@ -34,7 +34,10 @@ TEST(Extents, DimensionsRadiusAndPointsInside) {
   const TVector4f x = plain.LocalToAbsolute({0.6f, 0, 0, 1});
   EXPECT_FALSE(plain.PointInObject(x));
   EXPECT_TRUE(plain.PointInObject(plain.LocalToAbsolute({0.4f, 0.5f, -0.5f, 1})));  // on two faces
-  EXPECT_NEAR(std::fabs(x.Z - 7), 0.6f, 1e-5);
+  // Turned by +90 degrees, Direction is (1, 0, 0) and the local x axis (Up x Direction) is
+  // (0, 0, -1).
+  EXPECT_NEAR(x.Z, 7 - 0.6f, 1e-5);
+  EXPECT_NEAR(x.X, 5, 1e-5);
   EXPECT_FLOAT_EQ(plain.SqrDistanceTo({5, 6, 10, 1}), 9);
 }
 

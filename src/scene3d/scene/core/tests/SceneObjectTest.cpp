@@ -118,8 +118,9 @@ TEST(SceneObject, AbsoluteAndInverseMatricesFollowTheParents) {
   MultiplyMatrix4f(child->GetMatrix(), parent->GetAbsoluteMatrix(), expected);
   ExpectMatrix(child->GetAbsoluteMatrix(), expected);
   const TVector4f p = child->AbsolutePosition();
-  // A quarter turn moves the child's local (0, 0, 2) onto the parent's x axis.
-  EXPECT_NEAR(std::fabs(p.X - 1), 2, 1e-5);
+  // A turn of +90 degrees takes the parent's Direction from (0, 0, 1) to (1, 0, 0): the child's
+  // local (0, 0, 2) lies 2 along +x from the parent.
+  EXPECT_NEAR(p.X, 3, 1e-5);
   EXPECT_NEAR(p.Y, 2, 1e-5);
   EXPECT_NEAR(p.Z, 3, 1e-5);
 
@@ -309,15 +310,19 @@ TEST(SceneObject, ZeroOrbitsLeavePositionAloneAndSmallOrbitsKeepTheDistance) {
   EXPECT_NEAR(std::sqrt(p.X * p.X + p.Y * p.Y + p.Z * p.Z), distance, 1e-5);
   EXPECT_EQ(p.W, 1);
 
-  // A quarter turn about the up axis takes (0, 0, 3) to (3, 0, 0) or (-3, 0, 0), keeping y.
+  // A positive turn of a quarter takes (0, 0, 3) to (3, 0, 0), keeping y.
   camera->MoveAroundTarget(0, 90);
-  ExpectVector(camera->Position()->AsVector(), camera->Position()->X() > 0 ? 3.0f : -3.0f, 0, 0, 1, 2e-6f);
-  // Pitching over the top stops 0.025 rad short of the up axis.
+  ExpectVector(camera->Position()->AsVector(), 3, 0, 0, 1, 2e-6f);
+  // A negative pitch lifts the camera towards the up axis and stops 0.025 rad short of it; a
+  // positive one lowers it and stops 0.025 rad short of the axis below, on the same side.
   camera->MoveAroundTarget(-400, 0);
-  camera->MoveAroundTarget(400, 0);
   const TVector4f top = camera->Position()->AsVector();
-  const float angle = std::acos(top.Y / 3);
-  EXPECT_NEAR(std::fmin(angle, static_cast<float>(M_PI) - angle), 0.025f, 1e-5);
+  EXPECT_NEAR(std::acos(top.Y / 3), 0.025f, 1e-5);
+  EXPECT_GT(top.X, 0);
+  camera->MoveAroundTarget(400, 0);
+  const TVector4f bottom = camera->Position()->AsVector();
+  EXPECT_NEAR(std::acos(bottom.Y / 3), static_cast<float>(M_PI) - 0.025f, 1e-5);
+  EXPECT_GT(bottom.X, 0);
 
   // No target, or sitting on the target: nothing, and never a NaN.
   camera->MoveObjectAround(nullptr, 10, 10);
@@ -344,7 +349,8 @@ TEST(SceneObject, OrbitOfAChildMovesItInItsParentsFrame) {
   child->Position()->SetPoint(-10, 0, 3);  // absolute (0, 0, 3)
   child->MoveObjectAround(target, 0, 90);
   const TVector4f absolute = child->AbsolutePosition();
-  EXPECT_NEAR(std::fabs(absolute.X), 3, 1e-5);
+  // Turned by -90 degrees about Up (0, 1, 0): from +z to +x.
+  EXPECT_NEAR(absolute.X, 3, 1e-5);
   EXPECT_NEAR(absolute.Z, 0, 1e-5);
   EXPECT_NEAR(child->Position()->X(), absolute.X - 10, 1e-5);
 }
@@ -439,9 +445,13 @@ TEST(SceneObject, LightSlotsFollowTheTree) {
   EXPECT_EQ(lights[3]->LightID(), 3);
   EXPECT_EQ(f.scene->Lights()[3], lights[3]);
 
-  // A light that deletes its children keeps its own slot.
-  lights[4]->AddNewChild<TGLBaseSceneObject>();
+  // Deleting the children frees the slots of the whole subtree, the object's own included.
+  lights[7]->MoveTo(lights[4]);
+  EXPECT_EQ(f.scene->Lights()[7], lights[7]);
   lights[4]->DeleteChildren();
+  EXPECT_EQ(f.scene->Lights()[4], nullptr);
+  EXPECT_EQ(f.scene->Lights()[7], nullptr);
+  f.scene->AddLight(lights[4]);
   EXPECT_EQ(f.scene->Lights()[4], lights[4]);
 
   // Leaving the scene gives the slot back.

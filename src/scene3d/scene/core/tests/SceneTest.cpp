@@ -172,6 +172,10 @@ TEST(Camera, TargetLinkIsDroppedWhenTheTargetGoes) {
   auto* camera = scene.Objects()->AddNewChild<TGLCamera>();
   auto* target = scene.Objects()->AddNewChild<TGLBaseSceneObject>();
   camera->SetTargetObject(target);
+  // Only a removal of the target itself is heard.
+  camera->HandleNotification(target, opInsert);
+  camera->HandleNotification(scene.Objects(), opRemove);
+  EXPECT_EQ(camera->TargetObject(), target);
   delete target;
   EXPECT_EQ(camera->TargetObject(), nullptr);
   camera->Position()->SetPoint(0, 0, 3);

@@ -193,6 +193,39 @@ TEST_F(Library, AFreedLibraryMaterialIsForgottenByItsUsers) {
   EXPECT_EQ(detail->Texture2Name(), "");
 }
 
+TEST_F(Library, AFreedLibraryIsForgottenByTheMaterialsThatUseIt) {
+  // One material links to a library material, one names a material the library lacks, one
+  // chose the library and then another; a copy takes its library from its source.
+  auto doomed = std::make_unique<TGLMaterialLibrary>(nullptr);
+  doomed->Materials()->Add()->SetName("Stone");
+  User linked(*doomed, "Stone");
+  User unresolved(*doomed, "Missing");
+  User moved(*doomed, "Stone");
+  moved.material.SetMaterialLibrary(&library);
+  CountingOwner owner;
+  TGLMaterial copy(&owner);
+  copy.Assign(&unresolved.material);
+  ASSERT_EQ(linked.material.LibMaterial(), doomed->FindLibMaterial("Stone"));
+  EXPECT_EQ(doomed->MaterialUserCount(), 3);
+  {
+    // A material freed first leaves the library's list.
+    User shortLived(*doomed, "Stone");
+  }
+  EXPECT_EQ(doomed->MaterialUserCount(), 3);
+  doomed.reset();
+
+  for (TGLMaterial* m : {&linked.material, &unresolved.material, &copy}) {
+    EXPECT_EQ(m->MaterialLibrary(), nullptr);
+    EXPECT_EQ(m->LibMaterial(), nullptr);
+    // A later name looks nowhere instead of into the freed library.
+    m->SetLibMaterialName("Stone");
+    EXPECT_EQ(m->LibMaterial(), nullptr);
+  }
+  EXPECT_EQ(unresolved.material.LibMaterialName(), "Stone");
+  EXPECT_EQ(moved.material.MaterialLibrary(), &library);
+  EXPECT_EQ(library.MaterialUserCount(), 1);
+}
+
 TEST_F(Library, SecondTexture) {
   TGLLibMaterial* missing = Add("M");
   missing->SetTexture2Name("Nowhere");

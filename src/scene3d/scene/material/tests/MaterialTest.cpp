@@ -288,7 +288,9 @@ TEST(MaterialObject, AssignAndLazyParts) {
 
   b.SetTexture(nullptr);
   EXPECT_FALSE(b.HasTexture());
-  EXPECT_TRUE(b.Texture()->Disabled()) << "a new default texture";
+  EXPECT_TRUE(b.ReadTexture()->Disabled()) << "a new default texture";
+  EXPECT_EQ(b.Texture(), b.ReadTexture()) << "the property reads through ReadTexture";
+  EXPECT_EQ(b.BackProperties(), b.GetBackProperties());
 
   owner.texMapChanges = 0;
   a.Texture()->SetDisabled(false);

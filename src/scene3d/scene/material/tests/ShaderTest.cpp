@@ -2,6 +2,11 @@
 // reports.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "scene3d/scene/material/GLMaterialLibrary.h"
 #include "scene3d/scene/material/tests/MaterialTestSupport.h"
 
@@ -138,4 +143,43 @@ TEST_F(Shader, UsersHearOfChangesAndLoseAFreedShader) {
   shader.reset();
   EXPECT_EQ(a->Shader(), nullptr);
   EXPECT_EQ(b->Shader(), nullptr);
+}
+
+TEST_F(Shader, AShaderIsFinalisedBeforeItIsFreed) {
+  // A concrete shader whose finalisation uses its own fields.
+  class TNamedShader : public CountingShader {
+   public:
+    TNamedShader(TComponent* owner, std::string name, std::vector<std::string>& log)
+        : CountingShader(owner), name_(std::move(name)), log_(log) {}
+    ~TNamedShader() override { log_.push_back(name_ + " destroyed"); }
+    void ShaderFinalize() override { log_.push_back(name_ + " finalised"); }
+
+   private:
+    std::string name_;
+    std::vector<std::string>& log_;
+  };
+  std::vector<std::string> log;
+  const struct {
+    const char* name;
+    std::function<void()> free;
+  } ways[] = {
+      {"deleted", [&] { delete new TNamedShader(nullptr, "deleted", log); }},
+      {"through the base",
+       [&] {
+         TGLShader* shader = new TNamedShader(nullptr, "through the base", log);
+         delete shader;
+       }},
+      {"held", [&] { std::make_unique<TNamedShader>(nullptr, "held", log); }},
+      {"owned",
+       [&] {
+         auto owner = std::make_unique<TComponent>(nullptr);
+         new TNamedShader(owner.get(), "owned", log);
+       }},
+  };
+  for (const auto& way : ways) {
+    log.clear();
+    way.free();
+    EXPECT_EQ(log, (std::vector<std::string>{std::string(way.name) + " finalised",
+                                             std::string(way.name) + " destroyed"}));
+  }
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "MeshTestSupport.h"
+#include "common/tests/support/ReplacedFiles.h"
 #include "scene3d/gl/tests/RecordingFixture.h"
 #include "scene3d/scene/Scene3dScene.h"
 #include "scene3d/scene/mesh/GLBaseMesh.h"
@@ -62,6 +63,12 @@ TEST_F(BaseMesh, GlsmFilesRoundTripByteForByte) {
   EXPECT_EQ(other->MeshObjects()->Items(0)->Owner(), other->MeshObjects());
   other->SaveToFile(Path("again.GLSM"));  // the extension in any case
   EXPECT_EQ(Bytes(Path("again.GLSM")), first);
+}
+
+TEST_F(BaseMesh, ASaveKeepsALinkAndThePermissionsOfWhatItReplaces) {
+  BuildPreviewMesh(*mesh->MeshObjects(), 3);
+  common::test::ExpectSaveKeepsLinksAndModes(".glsm",
+                                             [&](const std::string& name) { mesh->SaveToFile(name); });
 }
 
 TEST_F(BaseMesh, AFailedLoadLeavesTheMeshAsItWas) {

@@ -89,6 +89,10 @@ TEST_F(ProxyObject, AFreedMasterLeavesTheProxyWithItsOwnChildren) {
   auto* proxy = root->AddNewChild<TGLProxyObject>();
   proxy->SetMasterObject(master);
   AddMarker(7, proxy);
+  // Only a removal of the master itself is heard.
+  proxy->HandleNotification(master, opInsert);
+  proxy->HandleNotification(proxy->Get(0), opRemove);
+  EXPECT_EQ(proxy->MasterObject(), master);
   delete master;
   EXPECT_EQ(proxy->MasterObject(), nullptr);
   Frame();

@@ -41,7 +41,7 @@ TEST_F(Sprite, TheCornersComeFromTheModelViewColumns) {
   TGLSprite sprite(nullptr);
   sprite.SetWidth(2);
   sprite.SetHeight(4);
-  // A view turned 90 degrees about Y: the viewer's right axis is the object's Z (or -Z).
+  // A view turned 90 degrees about Y: the viewer's right axis is the object's +Z.
   rci.Transformation->SetViewMatrix(CreateRotationMatrixY(std::numbers::pi_v<float> / 2));
   const TMatrix4f& m = rci.Transformation->GetModelViewMatrix();
   sprite.BuildList(rci);
@@ -54,7 +54,7 @@ TEST_F(Sprite, TheCornersComeFromTheModelViewColumns) {
   EXPECT_NEAR(v[0].z, rz + 2 * uz, 1e-6);
   EXPECT_NEAR(v[2].x, -rx - 2 * ux, 1e-6);
   EXPECT_NEAR(v[2].z, -rz - 2 * uz, 1e-6);
-  EXPECT_NEAR(std::fabs(v[0].z), 1, 1e-6) << "the right axis is the object's Z";
+  EXPECT_NEAR(v[0].z, 1, 1e-6) << "the right axis is the object's +Z";
   EXPECT_EQ(CountWith("Begin", GL_QUADS), 1u);
   EXPECT_EQ(rec.Count("PushMatrix"), 0u) << "no rotation";
   EXPECT_EQ(TexCoords(), (std::vector<std::pair<double, double>>{{1, 1}, {0, 1}, {0, 0}, {1, 0}}));

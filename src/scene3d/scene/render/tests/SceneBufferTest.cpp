@@ -329,6 +329,59 @@ TEST_F(SceneBuffer, CameraMustBelongToASceneAndSwitchingLeavesTheOldScene) {
   EXPECT_EQ(other->Buffers(), nullptr);
 }
 
+TEST_F(SceneBuffer, AFreedBufferLeavesItsSceneAfterItsCameraLeftIt) {
+  // Each way the camera can leave the scene while the buffer is listed there; then the buffer
+  // goes, and the scene's next change must reach no buffer.
+  const struct {
+    const char* what;
+    void (*leave)(TGLCamera& camera, TGL3DScene& other);
+  } ways[] = {
+      {"taken out of the tree", [](TGLCamera& camera, TGL3DScene&) { camera.MoveTo(nullptr); }},
+      {"moved into another scene",
+       [](TGLCamera& camera, TGL3DScene& other) { camera.MoveTo(other.Objects()); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.what);
+    auto* cam = scene->Objects()->AddNewChild<TGLCamera>();
+    auto* other = new TGL3DScene(&form);
+    int heard = 0;
+    {
+      TGL3DSceneBuffer listed(nullptr);
+      listed.OnChange = [&heard](TObject*) { ++heard; };
+      listed.SetCamera(cam);
+      listed.SetViewPort(0, 0, 8, 8);
+      listed.CreateRenderingContext(nullptr, false, 1);
+      ASSERT_EQ(listed.ListedScene(), scene);
+      way.leave(*cam, *other);
+      heard = 0;
+      scene->NotifyChange(nullptr);
+      EXPECT_EQ(heard, 1) << "still listed until it goes";
+      if (cam->Scene() == other) {
+        // Its next frame moves it to the camera's new scene.
+        listed.Render();
+        EXPECT_EQ(listed.ListedScene(), other);
+        EXPECT_EQ(scene->Buffers(), nullptr);
+        EXPECT_EQ(other->Buffers()->Count(), 1);
+      }
+    }
+    heard = 0;
+    EXPECT_EQ(scene->Buffers(), nullptr);
+    EXPECT_EQ(other->Buffers(), nullptr);
+    scene->NotifyChange(nullptr);
+    other->NotifyChange(nullptr);
+    EXPECT_EQ(heard, 0);
+    delete cam;
+    delete other;
+  }
+  // A scene freed before its buffer: the buffer forgets it.
+  auto* doomed = new TGL3DScene(&form);
+  buffer.SetCamera(doomed->Objects()->AddNewChild<TGLCamera>());
+  MakeContext();
+  ASSERT_EQ(buffer.ListedScene(), doomed);
+  delete doomed;
+  EXPECT_EQ(buffer.ListedScene(), nullptr);
+}
+
 TEST_F(SceneBuffer, FailedContextCreationLeavesNoContextInTheScene) {
   buffer.SetCamera(camera);
   RegisterGLContextClass(&TFailingContext::Create);

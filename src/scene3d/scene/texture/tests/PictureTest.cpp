@@ -14,6 +14,7 @@
 #include "TextureTestTools.h"
 #include "common/Exception.h"
 #include "common/tests/support/AllocationWatch.h"
+#include "common/tests/support/ReplacedFiles.h"
 #include "scene3d/scene/texture/GLGraphics.h"
 #include "scene3d/scene/texture/GLUtils.h"
 #include "scene3d/scene/texture/PictureRegisteredFormats.h"
@@ -657,6 +658,8 @@ TEST(GLUtils, WholeFileStrings) {
   EXPECT_EQ(FileSizeOf(path), 0);
   EXPECT_EQ(LoadAnsiStringFromFile(path), "");
   EXPECT_EQ(LoadAnsiStringFromFile(dir.File("")), "") << "a folder is not a file";
+  common::test::ExpectSaveKeepsLinksAndModes(
+      ".txt", [](const std::string& name) { SaveAnsiStringToFile(name, "new"); });
 }
 
 TEST(GLUtils, SqrtByteTable) {
