@@ -34,18 +34,8 @@ PY
 "$VIPS" copy "$WORK/src.ppm" "$WORK/src.v"
 "$CONVERT" "$WORK/src.ppm" "$WORK/src.mpc"
 
-# Best of five wall-clock runs, in milliseconds.
-best_ms() {
-  local best=999999999 t0 t1 ms
-  for _ in 1 2 3 4 5; do
-    t0=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    ms=$(( (t1 - t0) / 1000000 ))
-    [ "$ms" -lt "$best" ] && best=$ms
-  done
-  echo "$best"
-}
+# best_ms: the best of five wall-clock runs, in milliseconds.
+source "$(dirname "$0")/../best_ms.sh"
 
 echo "== rastova (Google Benchmark)"
 "$BENCH" --benchmark_filter='BM_ResampleLanczos3' --benchmark_min_time=0.5 --benchmark_format=csv 2>/dev/null \

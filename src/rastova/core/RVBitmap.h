@@ -168,6 +168,11 @@ class TRVBitmap : public TRVBaseBitmap {
   void Fill(double value);
   // Clipped rectangle, inclusive corners; rv32f takes Trunc(value). Full is not changed.
   void FillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2, double value);
+  // Moves the rectangle left..right by top..bottom (corners included) to (newLeft, newTop)
+  // through a temporary copy; with `clear` the old rectangle is first filled with `fillValue`
+  // (as FillRect takes it). The free MoveRect of RVRectCopy.h does the work.
+  void MoveRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t newLeft, int32_t newTop,
+                double fillValue, bool clear);
 
   // ---- conversion
   void SetPixelFormat(TRVPixelFormat value);

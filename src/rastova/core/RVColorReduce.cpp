@@ -298,21 +298,126 @@ void TBitmap1To24(TRVPlatformBitmap& source, TRVPlatformBitmap& dest, TRVProgres
 
 namespace {
 
-// Filters n samples in place with the weights w[radius + k], k = -radius..radius; samples
-// beyond either end repeat the end sample.
-void BlurLine(uint8_t* samples, int32_t n, const std::vector<uint32_t>& w, int32_t radius,
-              std::vector<uint8_t>& scratch) {
-  std::copy(samples, samples + n, scratch.begin());
-  for (int32_t i = 0; i < n; ++i) {
-    uint32_t sum = 32768;
-    for (int32_t k = -radius; k <= radius; ++k)
-      sum += w[static_cast<size_t>(k + radius)] * scratch[static_cast<size_t>(std::clamp(i + k, 0, n - 1))];
-    // The rounded weights can add up to a little more than 65536: a white line stays white.
-    samples[i] = static_cast<uint8_t>(std::min<uint32_t>(sum >> 16, 255));
+// The Gaussian blur works in single-precision floats on eight samples at a time: weights, samples
+// and every partial sum are whole numbers below 2^24 (at most 255 x the weights' total, which
+// rounding keeps below 65,637), so each sum is exact and the result is that of 32-bit integers.
+// No function takes or returns the lanes by value (how a call passes 256-bit vectors depends on
+// the processor the code is built for).
+typedef float TBlurLanes __attribute__((vector_size(32)));
+typedef int32_t TBlurInts __attribute__((vector_size(32)));
+constexpr int32_t kBlurLanes = 8;
+// Columns per strip of the column pass, so that its rows of floats stay in the cache.
+constexpr int32_t kBlurStrip = 512;
+
+struct TBlurKernel {
+  int32_t radius = 1;
+  std::vector<float> w;  // w[k] for k = 0..radius (the kernel is symmetric)
+};
+
+TBlurKernel MakeBlurKernel(double sigma) {
+  // 201 Gaussian weights for the offsets -100..100, scaled to 65536 in all and rounded (halves
+  // to even); the radius shrinks from 100 while both outermost weights are 0.
+  constexpr int32_t kMax = 100;
+  double g[2 * kMax + 1];
+  double total = 0;
+  for (int32_t k = -kMax; k <= kMax; ++k) total += g[k + kMax] = std::exp(-(k / sigma) * (k / sigma) / 2);
+  int64_t all[2 * kMax + 1];
+  for (int32_t i = 0; i <= 2 * kMax; ++i) all[i] = common::Round(g[i] * 65536 / total);
+  TBlurKernel kernel;
+  kernel.radius = kMax;
+  while (kernel.radius > 1 && all[kMax + kernel.radius] == 0 && all[kMax - kernel.radius] == 0)
+    --kernel.radius;
+  for (int32_t k = 0; k <= kernel.radius; ++k) kernel.w.push_back(static_cast<float>(all[kMax + k]));
+  return kernel;
+}
+
+// Eight results from the samples at(k) for k = -radius..radius (each the address of eight
+// floats), rounded into bytes (the rounded weights may add up to a little more than 65536: a
+// white line stays white).
+template <class TAt>
+__attribute__((always_inline)) inline void BlurLanes(const TBlurKernel& kernel, TAt&& at, uint8_t* out,
+                                                     int32_t count) {
+  const float* w = kernel.w.data();
+  TBlurLanes sum, before, after;
+  __builtin_memcpy(&sum, at(0), sizeof sum);
+  sum *= w[0];
+  for (int32_t k = 1; k <= kernel.radius; ++k) {
+    __builtin_memcpy(&before, at(-k), sizeof before);
+    __builtin_memcpy(&after, at(k), sizeof after);
+    sum += w[k] * (before + after);
+  }
+  TBlurInts v = __builtin_convertvector(sum + 32768.0f, TBlurInts) >> 16;
+  v = v > 255 ? 255 : v;
+  for (int32_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(v[i]);
+}
+
+// Filters n samples in place; samples beyond either end repeat the end sample. `padded` has
+// room for n + 2 x radius + 8 floats.
+__attribute__((always_inline)) inline void BlurRow(uint8_t* samples, int32_t n, const TBlurKernel& kernel,
+                                                   float* padded) {
+  const int32_t r = kernel.radius;
+  for (int32_t i = 0; i < r; ++i) padded[i] = samples[0];
+  for (int32_t i = 0; i < n; ++i) padded[r + i] = samples[i];
+  for (int32_t i = r + n; i < n + 2 * r + kBlurLanes; ++i) padded[i] = samples[n - 1];
+  for (int32_t i = 0; i < n; i += kBlurLanes) {
+    const float* centre = padded + r + i;
+    BlurLanes(
+        kernel, [centre](int32_t k) { return centre + k; }, samples + i, std::min(kBlurLanes, n - i));
   }
 }
 
+// The column pass over columns x0..x0 + n - 1 of `lines`: a ring of 2 x radius + 1 rows of
+// floats holds the rows around the current one as they were before it was written.
+__attribute__((always_inline)) inline void BlurColumns(uint8_t* const* lines, int32_t rows, int32_t x0,
+                                                       int32_t n, const TBlurKernel& kernel, float* ring) {
+  const int32_t r = kernel.radius, size = 2 * r + 1;
+  const int32_t stride = (n + kBlurLanes - 1) / kBlurLanes * kBlurLanes;
+  auto slot = [&](int32_t j) { return ring + static_cast<ptrdiff_t>(((j % size) + size) % size) * stride; };
+  auto load = [&](int32_t j) {
+    const uint8_t* src = lines[std::clamp(j, 0, rows - 1)] + x0;
+    float* dst = slot(j);
+    for (int32_t i = 0; i < n; ++i) dst[i] = src[i];
+  };
+  for (int32_t j = -r; j < r; ++j) load(j);
+  std::vector<const float*> around(static_cast<size_t>(size));
+  for (int32_t y = 0; y < rows; ++y) {
+    load(y + r);
+    for (int32_t k = -r; k <= r; ++k) around[static_cast<size_t>(k + r)] = slot(y + k);
+    const float* const* middle = around.data() + r;
+    uint8_t* out = lines[y] + x0;
+    for (int32_t i = 0; i < n; i += kBlurLanes)
+      BlurLanes(
+          kernel, [middle, i](int32_t k) { return middle[k] + i; }, out + i, std::min(kBlurLanes, n - i));
+  }
+}
+
+// Rows, then columns in strips.
+__attribute__((always_inline)) inline void BlurRect(uint8_t* const* lines, int32_t left, int32_t cols,
+                                                    int32_t rows, const TBlurKernel& kernel) {
+  const int32_t r = kernel.radius;
+  std::vector<float> padded(static_cast<size_t>(cols) + 2 * static_cast<size_t>(r) + kBlurLanes);
+  for (int32_t y = 0; y < rows; ++y) BlurRow(lines[y] + left, cols, kernel, padded.data());
+  const int32_t strip = std::min(cols, kBlurStrip);
+  const size_t stride = static_cast<size_t>((strip + kBlurLanes - 1) / kBlurLanes * kBlurLanes);
+  // Room for reading a full group of lanes past the last column of a strip.
+  std::vector<float> ring(stride * static_cast<size_t>(2 * r + 1) + kBlurLanes);
+  for (int32_t x0 = 0; x0 < cols; x0 += strip)
+    BlurColumns(lines, rows, left + x0, std::min(strip, cols - x0), kernel, ring.data());
+}
+
+void BlurRectPlain(uint8_t* const* lines, int32_t left, int32_t cols, int32_t rows,
+                   const TBlurKernel& kernel) {
+  BlurRect(lines, left, cols, rows, kernel);
+}
+
+__attribute__((target("avx2,fma"))) void BlurRectWide(uint8_t* const* lines, int32_t left, int32_t cols,
+                                                      int32_t rows, const TBlurKernel& kernel) {
+  BlurRect(lines, left, cols, rows, kernel);
+}
+
 }  // namespace
+
+bool testing::BlurWithoutAvx2 = false;
 
 void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t right, int32_t bottom, double sigma) {
   if (bitmap.GetPixelFormat() != rv8g || bitmap.IsEmpty() || !(sigma > 0)) return;
@@ -321,29 +426,16 @@ void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t righ
   right = std::min(right, bitmap.GetWidth() - 1);
   bottom = std::min(bottom, bitmap.GetHeight() - 1);
   if (right < left || bottom < top) return;
-  // The kernel: 201 Gaussian weights scaled to 65536 in all, trimmed to the non-zero ones.
-  constexpr int32_t kMax = 100;
-  std::vector<double> g(2 * kMax + 1);
-  double total = 0;
-  for (int32_t k = -kMax; k <= kMax; ++k) total += g[static_cast<size_t>(k + kMax)] = std::exp(-(k / sigma) * (k / sigma) / 2);
-  std::vector<uint32_t> all(2 * kMax + 1);
-  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint32_t>(std::nearbyint(g[i] * 65536 / total));
-  int32_t radius = kMax;
-  while (radius > 1 && all[static_cast<size_t>(kMax + radius)] == 0 && all[static_cast<size_t>(kMax - radius)] == 0)
-    --radius;
-  const std::vector<uint32_t> w(all.begin() + (kMax - radius), all.begin() + (kMax + radius + 1));
+  const TBlurKernel kernel = MakeBlurKernel(sigma);
   const int32_t cols = right - left + 1, rows = bottom - top + 1;
-  std::vector<uint8_t> scratch(static_cast<size_t>(std::max(cols, rows)));
   RowAccessScope rw(bitmap, 3);
   std::vector<uint8_t*> lines(static_cast<size_t>(rows));
   for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)] = bitmap.GetLockedRow(top + y);
-  for (int32_t y = 0; y < rows; ++y) BlurLine(lines[static_cast<size_t>(y)] + left, cols, w, radius, scratch);
-  std::vector<uint8_t> column(static_cast<size_t>(rows));
-  for (int32_t x = left; x <= right; ++x) {
-    for (int32_t y = 0; y < rows; ++y) column[static_cast<size_t>(y)] = lines[static_cast<size_t>(y)][x];
-    BlurLine(column.data(), rows, w, radius, scratch);
-    for (int32_t y = 0; y < rows; ++y) lines[static_cast<size_t>(y)][x] = column[static_cast<size_t>(y)];
-  }
+  static const bool wide = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  if (wide && !testing::BlurWithoutAvx2)
+    BlurRectWide(lines.data(), left, cols, rows, kernel);
+  else
+    BlurRectPlain(lines.data(), left, cols, rows, kernel);
   for (int32_t y = 0; y < rows; ++y) bitmap.ReleaseLockedRow(top + y);
   bitmap.ReleaseFileRows();
 }

@@ -66,18 +66,16 @@ void Convolve3x3Gray(TRVBitmap& bitmap, const TFilter3x3& filter, int32_t x1, in
 // for k in -100..100, scaled to 65536 in all and rounded (halves to even); the radius is the
 // largest |k| whose weight on either side is not 0 (at least 1). Samples beyond the rectangle's
 // ends repeat the end sample; each result is (sum + 32768) >> 16. Nothing for other formats or
-// sigma <= 0.
+// a sigma that is not above 0 (NaN included).
 void GaussianBlurGray(TRVBitmap& bitmap, int32_t left, int32_t top, int32_t right, int32_t bottom, double sigma);
 // The same under the name and argument order the image buffer's shadows call it by.
 void BlurGreyBitmap(TRVBitmap& bitmap, int32_t x1, int32_t y1, double radius, int32_t y2, int32_t x2);
+namespace testing {
+// When set, GaussianBlurGray takes its path for processors without AVX2 on every processor.
+extern bool BlurWithoutAvx2;
+}  // namespace testing
 
 // A resolved TColor (system colours too) as alpha x 2^24 + R x 65536 + G x 256 + B.
 uint32_t ColorToARGB(TColor color, uint8_t alpha);
-
-// Installs the quantizer and the threshold as the image buffer's 24-bit to palette and to
-// 1-bit conversions. The library's
-// start-up runs it with the processing module's step.
-void RVColorReductionStartup();
-void RVColorReductionShutdown();
 
 }  // namespace rv

@@ -126,6 +126,11 @@ void MergeAlphaRectTo(TRVBitmap& source, TRVBitmap& dest, int32_t srcX, int32_t 
   da->ReleaseFileRows();
 }
 
+void TRVBitmap::MoveRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t newLeft,
+                         int32_t newTop, double fillValue, bool clear) {
+  rv::MoveRect(*this, left, top, right, bottom, newLeft, newTop, fillValue, clear);
+}
+
 void MoveRect(TRVBitmap& bitmap, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t dstX, int32_t dstY,
               double background, bool fillSource) {
   const int64_t w = int64_t(x2) - x1 + 1, h = int64_t(y2) - y1 + 1;

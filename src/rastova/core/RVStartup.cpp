@@ -1,4 +1,3 @@
-#include "rastova/core/RVColorReduce.h"
 #include "rastova/core/RVStartup.h"
 
 #include <cmath>
@@ -35,6 +34,7 @@ struct LibraryState {
     steps.push_back({TRVStartupSlot::HyRVUtils, "HyRVUtils", HyRVUtilsStartup, HyRVUtilsShutdown});
     // The quantizer and the threshold serve the buffer's own palette and 1-bit conversions.
     steps.push_back({TRVStartupSlot::Proc, "RVColorReduction", RVColorReductionStartup, RVColorReductionShutdown});
+    steps.push_back({TRVStartupSlot::Proc, "RastovaProc", RastovaProcStartup, RastovaProcShutdown});
   }
 };
 

@@ -51,6 +51,14 @@ void HyRVDefsStartup();
 void HyRVDefsShutdown();
 void HyRVUtilsStartup();
 void HyRVUtilsShutdown();
+// The processing module's steps, both in the Proc slot: the colour reduction installs the
+// quantizer and the threshold as the buffer's conversions (RVColorReduce.cpp); the module's
+// own builds the 1-bit expansion table and the filter presets and registers the clipboard
+// format "RASTOVA RAW FORMAT" (RastovaProc.cpp).
+void RVColorReductionStartup();
+void RVColorReductionShutdown();
+void RastovaProcStartup();
+void RastovaProcShutdown();
 
 // Number of physical processor cores, counted once and cached; the logical processor count
 // when the topology cannot be read, and at least 1.

@@ -1,6 +1,6 @@
-// The processing component: attachment, undo and redo, the processing machinery, and the
-// resampling front with the canvas operations.
-#include "rastova/core/RVRectCopy.h"
+// The processing component: attachment, undo and redo, the processing machinery, the
+// resampling front with the canvas operations, the dialogs' parameter block and the module's
+// start-up.
 #include "rastova/core/RastovaProc.h"
 
 #include <algorithm>
@@ -8,13 +8,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
 
 #include "common/Round.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
+#include "rastova/core/RVRectCopy.h"
 #include "rastova/core/RVResampleInternal.h"
+#include "rastova/core/RVStartup.h"
 #include "rastova/core/RVStream.h"
+#include "rastova/core/filter/RVFilterPresets.h"
 
 namespace rv {
 
@@ -59,7 +63,10 @@ std::string FormatCaption(const char* format, int32_t a, int32_t b) {
 
 // ---------------------------------------------------------------- life and attachment
 
-TRastovaProc::TRastovaProc(const void* owner) : AutoUndo(owner != nullptr) { buffer_ = new TRVBitmap(); }
+TRastovaProc::TRastovaProc(const void* owner)
+    : AutoUndo(owner != nullptr), dialogParams_(std::make_unique<TIPDialogParams>()) {
+  buffer_ = new TRVBitmap();
+}
 
 TRastovaProc::~TRastovaProc() {
   RemoveRegistration();
@@ -623,5 +630,101 @@ TRVBitmap& StretchBitmapNearest(TRVBitmap& source, TRVBitmap& dest, TRastovaProc
   if (format == rv8p) source.CopyPaletteTo(&dest);
   return dest;
 }
+
+// ---------------------------------------------------------------- the dialogs' parameters
+
+TIPDialogParams::TIPDialogParams() : stream_(std::make_unique<TMemoryStream>()) { Reset(); }
+
+TIPDialogParams::~TIPDialogParams() = default;
+
+void TIPDialogParams::Reset() {
+  constexpr TRGB black{0, 0, 0}, white{255, 255, 255};
+  value1_ = value2_ = value3_ = value4_ = -1;
+  std::fill(std::begin(Integers), std::end(Integers), 0);
+  Filter = kFilterPresetTable[kFilterPresetNone];
+  Colors[0] = black;
+  Colors[1] = white;
+  Colors[2] = black;
+  Colors[3] = white;
+  Flag1 = 0;
+  Integer12 = Integer13 = 0;
+  Integer14 = Integer15 = 150;
+  Color5 = white;
+  Integer16 = 0;
+  Flag2 = 1;
+  Integer17 = Integer18 = 0;
+  Integer19 = Integer20 = 150;
+  Double1 = 1.7;
+  Flag3 = 1;
+  Integer21 = Integer22 = 10;
+  Integer23 = 0;
+  Flag4 = 0;
+  Integer24 = 0;
+  Integer25 = 1;
+  Double2 = 0;
+  Double3 = 1.0;
+  Integer26 = 1;
+  Integer27 = 4;
+  Flag5 = 1;
+  stream_->Clear();
+}
+
+void TIPDialogParams::SetKey(int32_t& field, int32_t value) {
+  field = value;
+  stream_->Clear();
+}
+
+void TIPDialogParams::SetValue1(int32_t value) { SetKey(value1_, value); }
+
+void TIPDialogParams::SetValue2(int32_t value) { SetKey(value2_, value); }
+
+void TIPDialogParams::SetValue3(int32_t value) { SetKey(value3_, value); }
+
+void TIPDialogParams::SetValue4(int32_t value) { SetKey(value4_, value); }
+
+// ---------------------------------------------------------------- the module's start-up
+
+uint32_t RastovaRawClipboardFormat = 0;
+
+namespace {
+
+std::mutex& ClipboardNamesLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::vector<std::string>& ClipboardNames() {
+  static std::vector<std::string> names;
+  return names;
+}
+
+constexpr uint32_t kFirstRegisteredFormat = 0xC000;
+
+}  // namespace
+
+uint32_t RegisterClipboardFormatName(const std::string& name) {
+  std::lock_guard<std::mutex> guard(ClipboardNamesLock());
+  std::vector<std::string>& names = ClipboardNames();
+  const auto it = std::find(names.begin(), names.end(), name);
+  if (it != names.end()) return kFirstRegisteredFormat + static_cast<uint32_t>(it - names.begin());
+  names.push_back(name);
+  return kFirstRegisteredFormat + static_cast<uint32_t>(names.size() - 1);
+}
+
+std::string ClipboardFormatName(uint32_t format) {
+  std::lock_guard<std::mutex> guard(ClipboardNamesLock());
+  const std::vector<std::string>& names = ClipboardNames();
+  if (format < kFirstRegisteredFormat || format - kFirstRegisteredFormat >= names.size()) return {};
+  return names[format - kFirstRegisteredFormat];
+}
+
+void RastovaProcStartup() {
+  BWExpandTable();  // built on first use; the start-up makes that use
+  CreateFilterPresets();
+  RastovaRawClipboardFormat = RegisterClipboardFormatName(kRastovaRawFormatName);
+}
+
+// The clipboard format stays registered, as registered formats do for the whole run.
+void RastovaProcShutdown() { FreeFilterPresets(); }
 
 }  // namespace rv

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/gfx/Types.h"
+#include "rastova/core/RVColorReduce.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVProgress.h"
 #include "rastova/core/RVResample.h"
@@ -142,6 +144,62 @@ class IRVProcPicture {
   virtual void FreeNotification(TRastovaProc* proc) = 0;
 };
 
+// ---------------------------------------------------------------- the dialogs' parameters
+
+// The parameter block of the processing dialogs, owned by the component. The dialogs give the
+// fields their meaning; the block only keeps them between two runs of a dialog. The four values
+// with setters key the stream (a cached preview, for instance): setting any of them empties it.
+class TIPDialogParams {
+ public:
+  TIPDialogParams();  // with its stream, then Reset
+  ~TIPDialogParams();
+  TIPDialogParams(const TIPDialogParams&) = delete;
+  TIPDialogParams& operator=(const TIPDialogParams&) = delete;
+
+  // Every field back to its default, the stream emptied.
+  void Reset();
+
+  int32_t GetValue1() const { return value1_; }
+  int32_t GetValue2() const { return value2_; }
+  int32_t GetValue3() const { return value3_; }
+  int32_t GetValue4() const { return value4_; }
+  void SetValue1(int32_t value);
+  void SetValue2(int32_t value);
+  void SetValue3(int32_t value);
+  void SetValue4(int32_t value);
+
+  // The further fields in their order, each with its default after Reset.
+  int32_t Integers[11] = {};             // 0
+  TFilter3x3 Filter;                     // the preset "None"
+  TRGB Colors[4] = {};                   // black, white, black, white
+  uint8_t Flag1 = 0;                     // 0
+  int32_t Integer12 = 0, Integer13 = 0;  // 0, 0
+  int32_t Integer14 = 0, Integer15 = 0;  // 150, 150
+  TRGB Color5;                           // white
+  int32_t Integer16 = 0;                 // 0
+  uint8_t Flag2 = 0;                     // 1
+  int32_t Integer17 = 0, Integer18 = 0;  // 0, 0
+  int32_t Integer19 = 0, Integer20 = 0;  // 150, 150
+  double Double1 = 0;                    // 1.7
+  uint8_t Flag3 = 0;                     // 1
+  int32_t Integer21 = 0, Integer22 = 0;  // 10, 10
+  int32_t Integer23 = 0;                 // 0
+  uint8_t Flag4 = 0;                     // 0
+  int32_t Integer24 = 0;                 // 0
+  int32_t Integer25 = 0;                 // 1
+  double Double2 = 0;                    // 0
+  double Double3 = 0;                    // 1.0
+  int32_t Integer26 = 0, Integer27 = 0;  // 1, 4
+  uint8_t Flag5 = 0;                     // 1
+  // Owned; emptied by Reset and by the four setters.
+  TMemoryStream& Stream() { return *stream_; }
+
+ private:
+  void SetKey(int32_t& field, int32_t value);
+  int32_t value1_ = -1, value2_ = -1, value3_ = -1, value4_ = -1;
+  std::unique_ptr<TMemoryStream> stream_;
+};
+
 // ---------------------------------------------------------------- the component
 
 class TRastovaProc {
@@ -227,6 +285,18 @@ class TRastovaProc {
   // Fills the image with the background colour.
   void Clear();
 
+  // ---- crop
+  // Keeps the rectangle left..right by top..bottom (corners included) of the image and of its
+  // alpha channel. Undo caption "Crop <left>, <top>, <right>, <bottom>". The rectangle is
+  // clipped to the image first; an empty (inverted or outside) rectangle or the whole image
+  // changes nothing and stores no undo entry.
+  void Crop(int32_t left, int32_t top, int32_t right, int32_t bottom);
+  // Crop with the rectangle's Left, Top, Right and Bottom, all taken as included.
+  void CropToRect(const platform::TRect& rect);
+  // Crops to the box of the pixels whose alpha is not 0 (GetOpaqueBounds), storing no undo
+  // entry. Without an alpha channel, or with one that is 0 everywhere, nothing changes.
+  void CropToOpaqueArea();
+
   // ---- properties
   bool AutoUndo = false;
   bool AutoConvertFormat = true;
@@ -235,6 +305,8 @@ class TRastovaProc {
   TRVProgressEvent OnProgress;
   TNotifyEvent OnFinishWork;
   TRVSaveUndoEvent OnSaveUndo;
+  // The processing dialogs' parameters, created and reset with the component.
+  TIPDialogParams& DialogParams() { return *dialogParams_; }
 
  private:
   struct State;
@@ -255,7 +327,21 @@ class TRastovaProc {
   bool ownsBuffer_ = true;
   int32_t undoLimit_ = 1;
   std::vector<std::unique_ptr<State>> undo_, redo_;  // oldest first
+  std::unique_ptr<TIPDialogParams> dialogParams_;
 };
+
+// ---------------------------------------------------------------- the module's start-up
+
+// The private clipboard format of the processing module. The core keeps its name and the
+// number it was registered under; the platform's clipboard maps the name to a private type.
+inline constexpr char kRastovaRawFormatName[] = "RASTOVA RAW FORMAT";
+// The number of "RASTOVA RAW FORMAT" once the module has started (0 before).
+extern uint32_t RastovaRawClipboardFormat;
+// Library-wide numbering of clipboard format names: the same name gives the same number (from
+// 0xC000 up, as registered formats are numbered) for the whole run.
+uint32_t RegisterClipboardFormatName(const std::string& name);
+// The name of a registered number ("" for any other number).
+std::string ClipboardFormatName(uint32_t format);
 
 // Scales `source` into `dest`, which already has the wanted size: a copy for equal sizes,
 // nearest-pixel stretching for rfNone, the filtered engine otherwise; the alpha channel

@@ -104,6 +104,15 @@ TEST(RectCopy, AlphaMergeAndMoveRect) {
   EXPECT_EQ(g->GetPixels_rv8(1, 1), 99);
   EXPECT_EQ(g->GetPixels_rv8(2, 1), 99);
   EXPECT_EQ(g->GetPixels_rv8(0, 0), 0);
+  // The buffer's own MoveRect is the same operation; without the flag the old place stays.
+  auto m = Grid(6, 6);
+  m->MoveRect(1, 1, 2, 2, 3, 3, 99, true);
+  for (int32_t y = 0; y < 6; ++y)
+    for (int32_t x = 0; x < 6; ++x) ASSERT_EQ(m->GetPixels_rv8(x, y), g->GetPixels_rv8(x, y)) << x << "," << y;
+  auto kept = Grid(6, 6);
+  kept->MoveRect(0, 0, 1, 0, 4, 5, 99, false);
+  EXPECT_EQ(kept->GetPixels_rv8(0, 0), 0);
+  EXPECT_EQ(kept->GetPixels_rv8(5, 5), 1);
 }
 
 TEST(Resize, GrowAndShrinkWithAlignmentsAndAlpha) {

@@ -29,7 +29,7 @@ TEST(Startup, CountedStartupsRunTheStepsOnceInSlotOrderAndShutDownInReverse) {
                              [] { journal->push_back("-View"); });
   std::vector<std::string> names = RastovaStartupStepNames();
   ASSERT_EQ(names, (std::vector<std::string>{"TestGdi", "HyRVDefs", "HyRVUtils", "TestIO", "RVColorReduction",
-                                            "TestView"}));
+                                             "RastovaProc", "TestView"}));
 
   RedToGrayCoef = 1;
   GlobalMemoryThreshold = 5;
