@@ -610,8 +610,9 @@ void tiff::ReadTIFFJpegBlock(TTIFFVars& v, TRVBitmap& bitmap, int32_t x, int32_t
   TRVProgressRec& used = ownProgress ? progress : quiet;
   const bool rgb = v.Photometric == 2;
   try {
-    ReadJpegStream(data, tables.get(), part, p.NativePixelFormat, -1, false, false, false, false, rgb, false,
-                   used, p);
+    // CMYK samples stand in a TIFF as ink amounts, not in the inverted form of Adobe's JPEG files.
+    ReadJpegStream(data, tables.get(), part, p.NativePixelFormat, -1, false, false, true, false, rgb, false, used,
+                   p);
   } catch (...) {
     progress.SetAborting();
   }
