@@ -201,5 +201,29 @@ TEST_F(TiffFixtures, OtherLayoutsDecodeAsImageMagickDecodesThem) {
   for (const Fixture& f : kVariants) CompareWithTool(dir, f.name, 0, f.name, f.tolerance, f.magick);
 }
 
+
+// Compressions the reader does not decode, as libtiff writes them: the read fails.
+TEST_F(TiffFixtures, PagesOfCompressionsTheReaderLacksFail) {
+  if (!HavePillow() || !HaveTiffTools()) GTEST_SKIP() << "Pillow or tiffcp missing";
+  TempDir dir;
+  std::ostringstream script;
+  script << kPyTestPixel << "import os, subprocess\nos.chdir('" << dir.File("") << "')\n"
+         << "from PIL import Image\nim = Image.new('RGB', (20, 9))\n"
+         << "im.putdata([px(x, y)[:3] for y in range(9) for x in range(20)])\nim.save('rgb.tif')\n"
+         << "for c in ['lzma', 'zstd', 'webp']:\n"
+         << "    subprocess.call(['tiffcp', '-c', c, 'rgb.tif', c + '.tif'])\n";
+  ASSERT_TRUE(RunPython(script.str()));
+  int tried = 0;
+  for (const char* c : {"lzma", "zstd", "webp"}) {
+    const std::string path = dir.File(std::string(c) + ".tif");
+    if (!std::filesystem::exists(path)) continue;  // a libtiff built without that codec
+    ++tried;
+    auto r = ReadTiff(ReadFileBytes(path));
+    EXPECT_FALSE(r->ok) << c;
+    EXPECT_TRUE(r->bitmap.IsEmpty()) << c;
+  }
+  if (tried == 0) GTEST_SKIP() << "tiffcp writes none of these compressions";
+}
+
 }  // namespace
 }  // namespace rv

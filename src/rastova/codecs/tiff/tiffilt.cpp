@@ -294,6 +294,10 @@ bool DataCanFill(const TTIFFVars& v, bool tiled, int64_t streamSize) {
   return WithinExpansion(needed, data, ExpansionBound(v.Compression));
 }
 
+bool KnownCompression(uint16_t c) {
+  return (c >= 1 && c <= 5) || c == 7 || c == 8 || c == 32773 || c == 32946;
+}
+
 TRVPixelFormat ChooseFormat(const TTIFFVars& v, bool native) {
   const int32_t P = v.Photometric, S = v.SamplesPerPixel, B = v.BitsPerSample;
   if (B == 1 && S == 1 && P != 3) return rv1g;
@@ -554,6 +558,8 @@ bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlph
     ReadTIFFOldJpeg(v, bitmap, progress);
     return true;
   }
+  // Data of a compression the reader does not know would decode to garbage.
+  if (!KnownCompression(v.Compression)) return false;
   const bool tiled = v.TileWidth > 0 || v.TileLength > 0;
   if (tiled) {
     if (v.TileOffsets.empty() && !v.StripOffsets.empty()) {
@@ -667,12 +673,21 @@ void ReadTIFFStream(TRVBitmap& bitmap, TStream& stream, int32_t& pageCount, bool
   const uint32_t first = Get32(header + 4, ifd.littleEndian);
   if (first == 0) return;
   // Steps 2 and 3: the page, or its sub-image.
-  if (!LoadTIFFIFD(params.TIFF_ImageIndex, first, ifd, pageCount)) return;
+  // A page past a chain that ends normally is only absent (the page count tells the caller); a
+  // chain that points outside the file, or a page whose entries it does not hold, is damaged.
+  bool damaged = false;
+  if (!LoadTIFFIFD(params.TIFF_ImageIndex, first, ifd, pageCount, &damaged)) {
+    if (damaged || pageCount == 0 || params.TIFF_ImageIndex < pageCount) progress.SetAborting();
+    return;
+  }
   if (params.TIFF_SubIndex >= 0) {
     const int64_t sub = ifd.Item(330, static_cast<uint32_t>(params.TIFF_SubIndex), 0);
     if (sub > 0) {
       int32_t dummy = 0;
-      if (!LoadTIFFIFD(0, static_cast<uint32_t>(sub), ifd, dummy)) return;
+      if (!LoadTIFFIFD(0, static_cast<uint32_t>(sub), ifd, dummy)) {
+        progress.SetAborting();
+        return;
+      }
     }
   }
   v.LittleEndian = ifd.littleEndian;
