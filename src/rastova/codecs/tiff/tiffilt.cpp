@@ -460,12 +460,13 @@ void ReadTIFFTiles(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
 
 // ---------------------------------------------------------------- old-style JPEG
 
-// The JPEG stream of the page: interchange format data and strips, decoded into the bitmap.
-void ReadTIFFOldJpeg(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
+// The JPEG stream of the page: interchange format data and strips, decoded into the bitmap. A
+// `limit` above 0 refuses a JPEG wider or higher than that before it is decoded.
+void ReadTIFFOldJpeg(TTIFFVars& v, TRVBitmap& bitmap, int32_t limit, TRVProgressRec& progress) {
   TStream& s = *v.Stream;
   const int64_t streamSize = s.GetSize();
   TIOParamsVals temp;
-  if (!v.StripByteCounts.empty() && !v.StripOffsets.empty()) {
+  if (!v.StripByteCounts.empty() && !v.StripOffsets.empty() && v.Width > 0 && v.Height > 0) {
     if (!bitmap.Allocate(v.Width, v.Height, rv24RGB)) {
       progress.SetAborting();
       return;
@@ -521,6 +522,15 @@ void ReadTIFFOldJpeg(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) 
   const int64_t got = ReadBlock(s, at, length, 0, data);
   TRVMemStream m(data.data(), got);
   try {
+    if (limit > 0) {
+      TRVBitmap none;
+      ReadJpegStream(m, nullptr, none, false, -1, false, false, false, false, false, true, progress, temp);
+      if (temp.Width <= 0 || temp.Height <= 0 || temp.Width > limit || temp.Height > limit) {
+        progress.SetAborting();
+        return;
+      }
+      m.SetPosition(0);
+    }
     ReadJpegStream(m, nullptr, bitmap, false, -1, false, false, false, false, false, false, progress, temp);
   } catch (...) {
     progress.SetAborting();
@@ -549,15 +559,19 @@ bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlph
   TIOParamsVals& params = *v.Params;
   if (thumbnailMode && (v.Width > kThumbnailLimit || v.Height > kThumbnailLimit)) return false;
   const int64_t streamSize = v.Stream->GetSize();
-  if (v.Width <= 0 || v.Height <= 0 || int64_t(v.Width) * v.Height > codecs::kMaxPixelCount) return false;
-  if (v.BitsPerSample < 1 || v.BitsPerSample > 16 || v.SamplesPerPixel < 1) return false;
-  if (v.PlanarConfiguration == 2 && v.SamplesPerPixel > kMaxPlanes) return false;
+  if (v.Width < 0 || v.Height < 0 || int64_t(v.Width) * v.Height > codecs::kMaxPixelCount) return false;
+  // An old-style JPEG page takes its size from the JPEG data when its tags give none, as the
+  // thumbnail directory of an EXIF block does (only its offset and length are required there).
   if ((v.Compression == 6 || (v.JPEGIFOffset != 0 && v.Compression != 5)) && v.JPEGProc < 2) {
     if (!WithinExpansion(int64_t(v.Width) * v.Height * 3, streamSize, ExpansionBound(6))) return false;
+    if ((v.Width == 0 || v.Height == 0) && !thumbnailMode) return false;
     DecideAlpha(v, noAlpha, alphaMask);
-    ReadTIFFOldJpeg(v, bitmap, progress);
+    ReadTIFFOldJpeg(v, bitmap, thumbnailMode ? kThumbnailLimit : 0, progress);
     return true;
   }
+  if (v.Width == 0 || v.Height == 0) return false;
+  if (v.BitsPerSample < 1 || v.BitsPerSample > 16 || v.SamplesPerPixel < 1) return false;
+  if (v.PlanarConfiguration == 2 && v.SamplesPerPixel > kMaxPlanes) return false;
   // Data of a compression the reader does not know would decode to garbage.
   if (!KnownCompression(v.Compression)) return false;
   const bool tiled = v.TileWidth > 0 || v.TileLength > 0;
