@@ -524,6 +524,22 @@ std::vector<Damaged> DamagedFiles() {
     out.push_back({"planar data with 12 samples", b.Bytes(), true});
   }
   {
+    // One-pixel-wide tiles of 2^31 - 1 rows across a page as wide: the bytes they stand for
+    // pass 64 bits.
+    TiffBuilder b;
+    const uint32_t at = b.Data(GreyRamp());
+    b.Entry(256, 4, {0x7FFFFFFFu});
+    b.Entry(257, 4, {1});
+    b.Entry(258, 3, {16});
+    b.Entry(277, 3, {65535});
+    b.Entry(262, 3, {2});
+    b.Entry(322, 4, {1});
+    b.Entry(323, 4, {0x7FFFFFFFu});
+    b.Entry(324, 4, {at});
+    b.Entry(325, 4, {32});
+    out.push_back({"tile bytes past 64 bits", b.Bytes(), true});
+  }
+  {
     // Old-style JPEG whose strip 0 announces a marker segment longer than itself.
     TiffBuilder b;
     const uint32_t s0 = b.Data({0xFF, 0xD8, 0x7F, 0xFF, 1, 2});

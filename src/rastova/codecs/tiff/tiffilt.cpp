@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
@@ -59,6 +60,14 @@ constexpr int64_t kFaxSlackPixels = int64_t(1) << 20;
 // Decoded bytes a page may hold beyond what its data can give by the bounds above (applied to
 // the decoded size, so that a small file cannot ask for a large page).
 constexpr int64_t kDecodedSlack = int64_t(1) << 20;
+
+// The product of sizes read from a file, in 64 bits; INT64_MAX when it does not fit.
+int64_t CheckedProduct(std::initializer_list<int64_t> factors) {
+  int64_t product = 1;
+  for (const int64_t f : factors)
+    if (__builtin_mul_overflow(product, f, &product)) return INT64_MAX;
+  return product;
+}
 
 // Whether `decoded` bytes can come from `data` bytes expanding by at most `bound` each.
 bool WithinExpansion(int64_t decoded, int64_t data, int64_t bound) {
@@ -279,18 +288,18 @@ bool DataCanFill(const TTIFFVars& v, bool tiled, int64_t streamSize) {
     const int64_t across = (int64_t(v.Width) + v.TileWidth - 1) / v.TileWidth;
     const int64_t down = (int64_t(v.Height) + v.TileLength - 1) / v.TileLength;
     const int64_t tiles = v.Params && v.Params->TIFF_GetTile >= 0 ? 1 : across * down;
-    needed = TIFFRowBytes(v, v.TileWidth, false) * v.TileLength * tiles;
-    rows = int64_t(v.TileLength) * tiles;
+    needed = CheckedProduct({TIFFRowBytes(v, v.TileWidth, false), v.TileLength, tiles});
+    rows = CheckedProduct({v.TileLength, tiles});
     width = v.TileWidth;
   } else {
-    needed = TIFFRowBytes(v, v.Width, v.PlanarConfiguration == 2) * v.Height *
-             (v.PlanarConfiguration == 2 ? v.SamplesPerPixel : 1);
+    needed = CheckedProduct({TIFFRowBytes(v, v.Width, v.PlanarConfiguration == 2), v.Height,
+                             v.PlanarConfiguration == 2 ? v.SamplesPerPixel : 1});
   }
   // Fax rows take at least one bit each; the width and the pixels per bit are bounded above (as
   // decoded bits, so that samples of more than one bit count as what they fill).
   if (v.Compression >= 2 && v.Compression <= 4)
     return rows <= (2 * data + kDataSlack) * 8 && width <= kFaxMaxWidth &&
-           needed * 8 <= data * 8 * kFaxPixelsPerBit + kFaxSlackPixels;
+           CheckedProduct({needed, 8}) <= data * 8 * kFaxPixelsPerBit + kFaxSlackPixels;
   return WithinExpansion(needed, data, ExpansionBound(v.Compression));
 }
 

@@ -229,10 +229,11 @@ TRGB MapEntry(const TTIFFVars& v, uint32_t index) {
 
 void PaletteRow(const TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, int32_t stride) {
   if (t.format == rv8p) {
-    for (int32_t x = 0; x < w; ++x) t.dest[x] = s[x * stride];
+    for (int32_t x = 0; x < w; ++x) t.dest[x] = s[int64_t(x) * stride];
     return;
   }
-  for (int32_t x = 0; x < w; ++x) *reinterpret_cast<TRGB*>(t.dest + 3 * x) = MapEntry(v, s[x * stride]);
+  for (int32_t x = 0; x < w; ++x)
+    *reinterpret_cast<TRGB*>(t.dest + 3 * int64_t(x)) = MapEntry(v, s[int64_t(x) * stride]);
 }
 
 // A colour sample of premultiplied (associated) alpha back to its straight value: divided by the
@@ -249,7 +250,7 @@ void RGB8Row(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<uin
     if (S == 4 && t.mask) {
       const bool associated = v.ExtraSample == 1;
       for (int32_t x = 0; x < w; ++x) {
-        const uint8_t* p = s + 4 * x;
+        const uint8_t* p = s + 4 * int64_t(x);
         const uint8_t a = p[3];
         for (int k = 0; k < 3; ++k)
           t.dest[3 * x + 2 - k] = static_cast<uint8_t>(associated ? Unpremultiply(p[k], a, 255) : p[k]);
@@ -260,7 +261,7 @@ void RGB8Row(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<uin
     const uint8_t* src = s;
     if (S == 4) {
       scratch.resize(size_t(w) * 3);
-      for (int32_t x = 0; x < w; ++x) std::memcpy(&scratch[size_t(x) * 3], s + 4 * x, 3);
+      for (int32_t x = 0; x < w; ++x) std::memcpy(&scratch[size_t(x) * 3], s + 4 * int64_t(x), 3);
       src = scratch.data();
     }
     ConvertPixelRow(src, 0, t.dest, v.Params, w, 1);
@@ -380,10 +381,10 @@ void CMYKRow(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vect
   if (v.BitsPerSample == 16) {
     const uint16_t* in = reinterpret_cast<const uint16_t*>(s);
     for (int32_t x = 0; x < w; ++x)
-      for (int k = 0; k < 4; ++k) out[4 * x + k] = static_cast<uint8_t>(255 - (in[int64_t(x) * S + k] >> 8));
+      for (int k = 0; k < 4; ++k) out[4 * int64_t(x) + k] = static_cast<uint8_t>(255 - (in[int64_t(x) * S + k] >> 8));
   } else {
     for (int32_t x = 0; x < w; ++x)
-      for (int k = 0; k < 4; ++k) out[4 * x + k] = static_cast<uint8_t>(255 - s[int64_t(x) * S + k]);
+      for (int k = 0; k < 4; ++k) out[4 * int64_t(x) + k] = static_cast<uint8_t>(255 - s[int64_t(x) * S + k]);
     if (t.mask && S >= 5 && v.ExtraSample == 2)
       for (int32_t x = 0; x < w; ++x) t.mask[x] = s[int64_t(x) * S + 4];
   }
@@ -476,8 +477,8 @@ void ConvertRow(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<
     YCbCrRow(v, s, t, w, scratch);
   } else if (P == 3 && S == 2 && B == 8) {
     for (int32_t x = 0; x < w; ++x) {
-      *reinterpret_cast<TRGB*>(t.dest + 3 * x) = MapEntry(v, s[2 * x]);
-      if (t.mask) t.mask[x] = s[2 * x + 1];
+      *reinterpret_cast<TRGB*>(t.dest + 3 * int64_t(x)) = MapEntry(v, s[2 * int64_t(x)]);
+      if (t.mask) t.mask[x] = s[2 * int64_t(x) + 1];
     }
   } else if (P == 3 && B <= 8) {
     PaletteRow(v, s, t, w, S);
