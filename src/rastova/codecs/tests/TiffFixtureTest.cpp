@@ -199,6 +199,20 @@ TEST_F(TiffFixtures, OtherLayoutsDecodeAsImageMagickDecodesThem) {
   script << kPyTestPixel << "import os\nos.chdir('" << dir.File("") << "')\n" << kVariantScript;
   ASSERT_TRUE(RunPython(script.str()));
   for (const Fixture& f : kVariants) CompareWithTool(dir, f.name, 0, f.name, f.tolerance, f.magick);
+  // CMYK JPEG data read into a CMYK bitmap hold the same inks as read into RGB.
+  const std::vector<uint8_t> cmyk = ReadFileBytes(dir.File("cmyk-jpeg.tif"));
+  auto rgb = ReadTiff(cmyk);
+  auto native = ReadTiff(cmyk, 0, true);
+  ASSERT_TRUE(native->ok);
+  ASSERT_EQ(native->bitmap.GetPixelFormat(), rvCMYK);
+  native->bitmap.ConvertToPixelFormat(rv24RGB);
+  int worst = 0;
+  for (int y = 0; y < 45; ++y)
+    for (int x = 0; x < 70; ++x) {
+      const Rgba a = PixelOf(native->bitmap, x, y), b = PixelOf(rgb->bitmap, x, y);
+      worst = std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+    }
+  EXPECT_LE(worst, 1);
 }
 
 
