@@ -178,6 +178,9 @@ run(['convert', 'rgba16.tif', '-interlace', 'plane', '-compress', 'zip', 'rgba16
 run(['convert', 'rgba.tif', '-type', 'PaletteMatte', 'palette-alpha.tif'])
 run(['tiffcp', '-f', 'lsb2msb', 'rgb16.tif', 'rgb16-lsb.tif'])
 run(['tiffcp', '-f', 'lsb2msb', 'rgba16.tif', 'rgba16-lsb.tif'])
+for c in ['lzw', 'zip', 'packbits']:
+    run(['tiffcp', '-f', 'lsb2msb', '-c', c, 'rgb16.tif', 'rgb16-lsb-%s.tif' % c])
+    run(['tiffcp', '-f', 'lsb2msb', '-c', c, 'rgb.tif', 'rgb-lsb-%s.tif' % c])
 im.convert('CMYK').save('cmyk.tif')
 run(['tiffcp', '-c', 'jpeg', '-r', '16', 'cmyk.tif', 'cmyk-jpeg.tif'])
 )PY";
@@ -188,7 +191,9 @@ const Fixture kVariants[] = {
     {"rgba16.tif", 0, true},            {"rgba16-assoc.tif", 1, true},      {"rgba-assoc.tif", 1, true},
     {"rgb16-planar.tif", 0, true},      {"rgb16-planar-lzw.tif", 0, true},  {"rgba16-planar.tif", 0, true},
     {"rgba16-planar-zip.tif", 0, true}, {"palette-alpha.tif", 1, true},     {"rgb16-lsb.tif", 0, true},
-    {"rgba16-lsb.tif", 0, true},        {"cmyk-jpeg.tif", 6, true},
+    {"rgba16-lsb.tif", 0, true},        {"cmyk-jpeg.tif", 6, true},         {"rgb16-lsb-lzw.tif", 0, true},
+    {"rgb16-lsb-zip.tif", 0, true},     {"rgb16-lsb-packbits.tif", 0, true}, {"rgb-lsb-lzw.tif", 0, true},
+    {"rgb-lsb-zip.tif", 0, true},       {"rgb-lsb-packbits.tif", 0, true},
 };
 
 TEST_F(TiffFixtures, OtherLayoutsDecodeAsImageMagickDecodesThem) {

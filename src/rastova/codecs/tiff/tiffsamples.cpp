@@ -73,6 +73,7 @@ class TBlockRows {
   std::vector<uint8_t> buffer_;
   std::vector<uint8_t> reference_;
   void* lzw_ = nullptr;
+  std::vector<uint8_t> reversed_;
   std::unique_ptr<TRVMemStream> deflateSource_;
   std::unique_ptr<TZDecompressionStream> inflater_;
 };
@@ -139,7 +140,14 @@ uint8_t* TBlockRows::DecodeCompressed(bool& failed) {
   if (IsDeflate(c)) {
     // Inflated as the rows are needed, so a block never inflates beyond its rows.
     if (!inflater_) {
-      deflateSource_ = std::make_unique<TRVMemStream>(input_, size_);
+      // Bit-reversed data hold a bit-reversed Deflate stream (every byte as written).
+      const uint8_t* source = input_;
+      if (v_.FillOrder == 2) {
+        reversed_.assign(input_, input_ + size_);
+        for (uint8_t& b : reversed_) ReverseBitsInByte(b);
+        source = reversed_.data();
+      }
+      deflateSource_ = std::make_unique<TRVMemStream>(source, size_);
       inflater_ = std::make_unique<TZDecompressionStream>(*deflateSource_);
     }
     try {
