@@ -22,19 +22,24 @@ struct IcoDecoded {
   bool ok = false;
 };
 
+// Reads into what `d` holds already (its bitmap, parameters and mask).
+void ReadIconInto(IcoDecoded& d, const std::vector<uint8_t>& data, bool cursor) {
+  auto s = StreamOf(data);
+  TRVProgressRec progress;
+  if (cursor)
+    ReadCURStream(*s, d.bitmap, d.params, false, progress, d.mask, false);
+  else
+    ReadICOStream(*s, d.bitmap, d.params, false, progress, d.mask, false);
+  d.ok = !progress.IsAborting();
+}
+
 std::unique_ptr<IcoDecoded> ReadIcon(const std::vector<uint8_t>& data, int index = 0, bool cursor = false,
                                   bool native = false, TRGB background = TRGB{255, 255, 255}) {
   auto d = std::make_unique<IcoDecoded>();
   d->params.SetImageIndex(index);
   d->params.NativePixelFormat = native;
   d->params.ICO_Background = d->params.CUR_Background = background;
-  auto s = StreamOf(data);
-  TRVProgressRec progress;
-  if (cursor)
-    ReadCURStream(*s, d->bitmap, d->params, false, progress, d->mask, false);
-  else
-    ReadICOStream(*s, d->bitmap, d->params, false, progress, d->mask, false);
-  d->ok = !progress.IsAborting();
+  ReadIconInto(*d, data, cursor);
   return d;
 }
 
@@ -235,17 +240,11 @@ TEST(Ico, DirectoryAndBitmapHeaderDisagree) {
   for (bool cursor : {false, true}) {
     auto none = OneByFour(cursor ? 2 : 1);
     Put16(none, 4, 0);
-    auto e = std::make_unique<IcoDecoded>();
-    e->bitmap.Allocate(3, 2, rv24RGB);
-    e->params.SetImageIndex(0);
-    auto st = StreamOf(none);
-    TRVProgressRec progress;
-    if (cursor)
-      ReadCURStream(*st, e->bitmap, e->params, false, progress, e->mask, false);
-    else
-      ReadICOStream(*st, e->bitmap, e->params, false, progress, e->mask, false);
-    EXPECT_TRUE(progress.IsAborting()) << cursor;
-    EXPECT_EQ(e->bitmap.GetWidth(), 3) << cursor;
+    IcoDecoded e;
+    e.bitmap.Allocate(3, 2, rv24RGB);
+    ReadIconInto(e, none, cursor);
+    EXPECT_FALSE(e.ok) << cursor;
+    EXPECT_EQ(e.bitmap.GetWidth(), 3) << cursor;
   }
 }
 
