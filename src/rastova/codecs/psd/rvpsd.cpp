@@ -1,6 +1,7 @@
 #include "rastova/codecs/psd/rvpsd.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "common/Round.h"
@@ -251,8 +252,8 @@ int64_t RowBytesOf(int64_t width, int32_t depth) { return (width * depth + 7) / 
 // sizes are differences of 32-bit coordinates (up to 2^32 - 1 each), so every product is checked.
 bool Plausible(int64_t w, int64_t h, int64_t rowBytes, int64_t tableRows, bool packBits, int64_t dataLength) {
   int64_t pixels = 0, bytes = 0;
-  if (w <= 0 || h <= 0 || __builtin_mul_overflow(w, h, &pixels) || pixels > kMaxPixelCount ||
-      __builtin_mul_overflow(rowBytes, tableRows, &bytes))
+  if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX || __builtin_mul_overflow(w, h, &pixels) ||
+      pixels > kMaxPixelCount || __builtin_mul_overflow(rowBytes, tableRows, &bytes))
     return false;
   if (!packBits) return bytes <= dataLength;
   return tableRows * 2 <= dataLength && bytes <= (dataLength + tableRows) * 64;
