@@ -492,15 +492,21 @@ bool TRVWICReader::CopyFrame(TRVBitmap& bitmap, bool native) {
   TRowCopy copy;
   bool to24;
   ChooseTarget(source, format, target, copy, to24);
+  // The frame is decoded whole before the bitmap is touched, so a failure leaves it as it was.
+  TRVBitmap decoded;
   try {
-    if (!bitmap.Allocate(impl_->width, impl_->height, format) ||
-        !DecodeFrame(d, source, target, copy, bitmap, *impl_->stream))
+    if (!decoded.Allocate(impl_->width, impl_->height, format) ||
+        !DecodeFrame(d, source, target, copy, decoded, *impl_->stream))
       return false;
   } catch (const std::bad_alloc&) {
     return false;
   }
   // Without native formats everything but black-and-white becomes 24-bit.
-  if ((to24 || !native) && format != rv1g && format != rv24RGB) bitmap.ConvertToPixelFormat(rv24RGB);
+  if ((to24 || !native) && format != rv1g && format != rv24RGB) decoded.ConvertToPixelFormat(rv24RGB);
+  if (bitmap.GetLocation() == rvInMemory)
+    decoded.MoveTo(bitmap);
+  else
+    bitmap.Assign(&decoded);
   return true;
 }
 

@@ -37,7 +37,8 @@ class TRVWICReader {
   // sets the abort flag.
   void ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& progress, TIOParamsVals* params);
   // Decodes the current frame into the bitmap in the format of the pixel-format table (native
-  // formats, or 24-bit for everything but black-and-white without them); false on failure.
+  // formats, or 24-bit for everything but black-and-white without them); false on failure, which
+  // leaves the bitmap as it was.
   bool CopyFrame(TRVBitmap& bitmap, bool native);
   int32_t GetFrameWidth() const;
   int32_t GetFrameHeight() const;

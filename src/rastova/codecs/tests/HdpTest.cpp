@@ -292,9 +292,12 @@ TEST(HdPhoto, DamagedFilesAbort) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TRVBitmap out;
+    // A failed read leaves the bitmap as it was, also when the decoder failed half way.
+    TRVBitmap out(3, 2, rv24RGB);
     TIOParamsVals q;
     EXPECT_FALSE(ReadHdp(c.data, out, q));
+    EXPECT_EQ(out.GetWidth(), 3);
+    EXPECT_EQ(out.GetHeight(), 2);
     EXPECT_FALSE(ReadHDPFromMemory(c.data.data(), static_cast<int64_t>(c.data.size()), out));
   }
   // The reader and writer serve HD Photo only.
