@@ -216,6 +216,33 @@ std::string RenderSculptBlock(platform::TBitmap& color, int32_t cell, int32_t fi
   return PaintSculptBlock(target, cell, firstColumn, cs, rows, columns, firstRow);
 }
 
+namespace {
+
+// Points per part along the divided direction (neighbouring parts share their boundary line)
+// and the points along it.
+void DividedMapParts(const TCS& cs, int32_t& per, int32_t& extent) {
+  const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
+  const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
+  const bool horizontal = settings::AppSettings.DividedHorizontal;
+  per = horizontal ? 1024 / (columns - 1) + 1 : 1024 / (rows - 1) + 1;
+  extent = horizontal ? rows : columns;
+}
+
+}  // namespace
+
+std::vector<std::string> SculptMapFileNames(const TCS& cs, const std::string& fileName) {
+  const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
+  const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
+  if ((columns - 1) * (rows - 1) <= 1024) return {PictureFileName(fileName)};
+  int32_t per = 0, extent = 0;
+  DividedMapParts(cs, per, extent);
+  std::vector<std::string> names;
+  int n = 0;
+  for (int32_t start = 0; start < extent - 1; start += per - 1) names.push_back(PictureFileName(PartFileName(fileName, ++n)));
+  if (settings::AppSettings.OutputTextForKelpo) names.push_back(ChangeFileExt(fileName, ".txt"));
+  return names;
+}
+
 bool WriteSculptMap(const TCS& cs, std::string& fileName) {
   const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
   const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
@@ -239,9 +266,8 @@ bool WriteSculptMap(const TCS& cs, std::string& fileName) {
   }
 
   const bool horizontal = settings::AppSettings.DividedHorizontal;
-  // Points per part along the divided direction; neighbouring parts share their boundary line.
-  const int32_t per = horizontal ? 1024 / (columns - 1) + 1 : 1024 / (rows - 1) + 1;
-  const int32_t extent = horizontal ? rows : columns;
+  int32_t per = 0, extent = 0;
+  DividedMapParts(cs, per, extent);
   if (horizontal)
     create(columns - 1, per - 1);
   else

@@ -5,6 +5,7 @@
 // image library opens read back into the grid.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "shape/model/ShapeRecord.h"
 
@@ -25,6 +26,10 @@ bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType);
 // "Output text for KELPO" is on). For a single map `fileName` comes back as the name written.
 // True when every file was written; a part that fails does not stop the others.
 bool WriteSculptMap(const TCS& cs, std::string& fileName);
+
+// The files WriteSculptMap writes for `fileName` (with ".tga"), before any renaming: the map,
+// or the numbered parts and, with "Output text for KELPO", the text list.
+std::vector<std::string> SculptMapFileNames(const TCS& cs, const std::string& fileName);
 
 // Loads the picture into `bitmap` (32 bits per pixel, the picture's size; alpha ignored).
 // 1 when it is a Targa picture whose author text is exactly "DURIM PROJECT" (the earlier

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "rastova/core/RVStream.h"
+#include "shape/OutputNames.h"
 
 namespace shape {
 
@@ -46,6 +47,7 @@ void StoreTextFile(const std::string& fileName, std::string_view text) {
   auto fail = [&](int error) {
     std::error_code ec;
     std::filesystem::remove(temp, ec);
+    NoteSavedFile(fileName, false);
     throw rv::EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
   };
   FILE* f = std::fopen(temp.c_str(), "wb");
@@ -58,6 +60,7 @@ void StoreTextFile(const std::string& fileName, std::string_view text) {
   std::error_code ec;
   std::filesystem::rename(temp, fileName, ec);
   if (ec) fail(ec.value());
+  NoteSavedFile(fileName, true);
 }
 
 std::string LoadTextFile(const std::string& fileName) {
