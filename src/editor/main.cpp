@@ -35,14 +35,16 @@ int main(int argc, char** argv) {
   editor::AddProgramSteps(modules);
   modules.Startup();
   editor::CreateServiceContext();
+  // The application's title; windows keep their own captions (no display name appended).
   QApplication::setApplicationName("ZEPHOR");
-  QApplication::setApplicationDisplayName("ZEPHOR");
   TMessageBoxPrompts prompts;
   shape::SetFilePrompts(&prompts);
   platform::TSplashForm::ShowSplash(editor::SplashPicture());
 
   editor::TMainFrmOptions options;
   for (int k = 1; k < argc; ++k) options.Arguments.emplace_back(argv[k]);
+  // Closing the main window ends the program, whatever other window is still open.
+  options.OnClosed = [] { QCoreApplication::quit(); };
   int status = 0;
   {
     auto form = std::make_unique<editor::TMainFrm>(std::move(options));

@@ -81,6 +81,8 @@ struct TMainFrmOptions {
   std::vector<std::string> Arguments;
   // Where plug-ins are looked for; empty: the program's folder.
   std::filesystem::path PluginFolder;
+  // Called when the window has closed (the program ends then).
+  std::function<void()> OnClosed;
 };
 
 // Editor mode of each TabModes entry; 8 marks an empty entry.

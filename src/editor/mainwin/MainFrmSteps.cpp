@@ -2,6 +2,7 @@
 // every command ends with.
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -41,6 +42,7 @@
 #include "platform/ui/DropDst.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Splash.h"
 #include "platform/ui/Sp3d.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
 #include "settings/AppSettings.h"
@@ -211,12 +213,18 @@ bool TMainFrm::event(QEvent* e) {
 
 void TMainFrm::FormFirstShow() {
   Starting = false;
+  // The splash goes when the window is there, whatever happened before (a warning about the
+  // file on the command line, no window manager to move the focus).
+  platform::TSplashForm::CloseSplash();
   Panel5->setFocus();
   // The panes have their size only now: the first idle pass paints them.
   if (PaneRequest == 0) PaneRequest = 2;
 }
 
-void TMainFrm::closeEvent(QCloseEvent* e) { QMainWindow::closeEvent(e); }
+void TMainFrm::closeEvent(QCloseEvent* e) {
+  QMainWindow::closeEvent(e);
+  if (e->isAccepted() && options_.OnClosed) options_.OnClosed();
+}
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* e) {
   auto* widget = qobject_cast<QWidget*>(watched);
