@@ -122,6 +122,13 @@ class X11:
         x.XFree(data)
         return text
 
+    def focus(self):
+        """The window that has the keyboard focus."""
+        window, revert = ctypes.c_ulong(), ctypes.c_int()
+        self.x.XGetInputFocus.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int)]
+        self.x.XGetInputFocus(self.d, ctypes.byref(window), ctypes.byref(revert))
+        return window.value
+
     def close(self, window):
         """Sends WM_DELETE_WINDOW, as a window manager does when the user closes the window."""
         e = XClientMessageEvent()
@@ -233,6 +240,8 @@ def run_damaged(zephor, work, x11):
         left = [w for w in x11.windows() if w[0] != window[0] and (w[4], w[5]) == (512, 256)]
         if left:
             raise SystemExit("the splash is still shown beside the main window")
+        if x11.focus() != window[0]:
+            raise SystemExit("the main window does not have the keyboard after the warning")
         x11.close(window[0])
         status = proc.wait(timeout=60)
     except subprocess.TimeoutExpired:

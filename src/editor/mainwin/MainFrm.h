@@ -368,6 +368,8 @@ class TMainFrm : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // After a modal dialog: the window active again, the focus back on its control.
+  void RestoreFocusAfterDialog();
 
  private:
   // MainFrmLayout.cpp

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <cstdio>
@@ -228,6 +229,10 @@ void TMainFrm::closeEvent(QCloseEvent* e) {
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* e) {
   auto* widget = qobject_cast<QWidget*>(watched);
+  // A modal dialog or message box that goes away hands the keyboard back to the window, also
+  // where no window manager does it.
+  if (e->type() == QEvent::Hide && widget && widget != this && widget->isWindow() && widget->isModal())
+    RestoreFocusAfterDialog();
   if (!widget || widget->window() != this) return false;
   if (e->type() == QEvent::KeyRelease) {
     auto* key = static_cast<QKeyEvent*>(e);
@@ -247,6 +252,18 @@ bool TMainFrm::eventFilter(QObject* watched, QEvent* e) {
     return true;
   }
   return false;
+}
+
+void TMainFrm::RestoreFocusAfterDialog() {
+  QTimer::singleShot(0, this, [this] {
+    if (!isVisible() || QApplication::activeModalWidget()) return;
+    activateWindow();
+    // The control that had the focus before the dialog gets it back; the main pane otherwise.
+    if (QWidget* w = focusWidget())
+      w->setFocus();
+    else
+      Panel5->setFocus();
+  });
 }
 
 // ---- editor modes and tabs ----
