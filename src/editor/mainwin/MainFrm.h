@@ -256,6 +256,7 @@ class TMainFrm : public QMainWindow {
   QMenu* EditMenu = nullptr;
   QMenu* ShapeMenu = nullptr;
   QMenu* ViewMenu = nullptr;
+  QAction* ViewSymmetry = nullptr;  // the "&Symmetry" submenu, shown in modes 2, 4 and 5
   QMenu* SidesMenu = nullptr;
   QMenu* SectionMenu = nullptr;
   QMenu* ToolsMenu = nullptr;

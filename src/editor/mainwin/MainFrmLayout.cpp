@@ -370,8 +370,12 @@ void TMainFrm::BuildStatusBar() {
   for (int k = 0; k < 4; ++k) {
     StatusPanels[k] = new QLabel(bar);
     StatusPanels[k]->setObjectName(QString("StatusPanel%1").arg(k));
-    StatusPanels[k]->setFixedWidth(kStatusWidths[k]);
-    bar->addWidget(StatusPanels[k]);
+    // The last panel (the texture's name) takes the width the others leave.
+    if (k < 3)
+      StatusPanels[k]->setFixedWidth(kStatusWidths[k]);
+    else
+      StatusPanels[k]->setMinimumWidth(kStatusWidths[k]);
+    bar->addWidget(StatusPanels[k], k < 3 ? 0 : 1);
   }
 }
 
@@ -546,6 +550,7 @@ void TMainFrm::BuildViewMenu() {
                           {"ViewSymmetryNone", "ViewSymmetryMirror", "ViewSymmetryRotation",
                            "ViewSymmetry4Mirror", "ViewSymmetry4Rotation"});
   sym->menuAction()->setObjectName("ViewSymmetry");
+  ViewSymmetry = sym->menuAction();
   AddSubmenu(ViewMenu, "&Level of Detail", {"ViewLevel01", "ViewLevel02", "ViewLevel04"});
   AddActions(ViewMenu, {"-", "ViewDispBkground", "ViewLoadBkground"});
 }

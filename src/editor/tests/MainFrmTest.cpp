@@ -460,8 +460,8 @@ TEST_F(MainFrmTest, TheWindowKeepsItsMinimumSizeAndTheSecondPaneItsWidth) {
   TMainFrm& f = Open();
   f.resize(800, 500);
   QCoreApplication::processEvents();
-  EXPECT_GE(f.width(), 1024);
-  EXPECT_GE(f.height(), 710);
+  EXPECT_GE(f.frameGeometry().width(), 1024);
+  EXPECT_GE(f.frameGeometry().height(), 710);
   EXPECT_EQ(f.PaneRequest, 3);
 
   // Open: the table's width for the grid, but never below 272 nor more than the window allows.
