@@ -68,13 +68,17 @@ int32_t LoadSculptPicture(const std::string& fileName, platform::TBitmap& bitmap
   return kind;
 }
 
-bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType) {
+bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType, std::string* problem) {
   // The pixels are sampled straight from the loaded image (LoadSculptPicture's copy into a
   // platform bitmap would only be read once).
   rv::TRVBitmap picture;
   const int32_t kind = LoadSculptPixels(fileName, picture);
   int32_t columns = 0, rows = 0, step = 0;
   if (kind < 0 || !SculptGridOfPicture(picture.GetWidth(), picture.GetHeight(), columns, rows, step)) {
+    if (kind >= 0 && problem)
+      *problem = "is " + std::to_string(picture.GetWidth()) + " x " + std::to_string(picture.GetHeight()) +
+                 " pixels, which is not the size of a sculpt map.\r\nSculpt maps are (width x height):\r\n" +
+                 SculptMapSizesText();
     ResetDefaultShape(cs);
     return false;
   }

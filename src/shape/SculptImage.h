@@ -20,7 +20,8 @@ namespace shape {
 // Selection, locks, groups, Count, DP and the warp frames are not touched. A picture that cannot
 // be loaded or used makes the shape the default 33 x 33 sphere (ResetDefaultShape); the result
 // then is false.
-bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType);
+// `problem`, when given, tells why a picture that loaded could not be used (its size).
+bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType, std::string* problem = nullptr);
 
 // Writes the shape as one sculpt map or as the parts of a divided map (and the text list when
 // "Output text for KELPO" is on). For a single map `fileName` comes back as the name written.

@@ -145,8 +145,13 @@ bool TMainFrm::OpenShapeFile(const std::string& path, int32_t forcedType) {
       // The reader falls back to the default sphere when it cannot use the picture; it works on
       // a copy, so that a failure leaves the shape as it was.
       shape::TShapeReadCopy copy(CurrentShape);
-      if (!shape::ReadSculptImage(copy.Work(), path, forcedType)) {
-        ReadFailed(path);
+      std::string problem;
+      if (!shape::ReadSculptImage(copy.Work(), path, forcedType, &problem)) {
+        // A picture that loaded but is no sculpt map is told so, with the sizes that are.
+        if (problem.empty())
+          ReadFailed(path);
+        else
+          platform::ShowWarning("The picture \"" + shape::ExtractFileName(path) + "\" " + problem);
         return false;
       }
       copy.Commit(CurrentShape);

@@ -459,3 +459,18 @@ TEST_F(MainFrmTest, APartlyFailedSaveNamesWhatWasWrittenAndWhatWasNot) {
   EXPECT_NE(boxes.shown[1].find("\"q.obj\""), std::string::npos);
   EXPECT_EQ(settings::AppSettings.SclpFile, File("q.obj").string());
 }
+
+TEST_F(MainFrmTest, APictureThatIsNoSculptMapIsToldBySize) {
+  TMainFrm& f = Open();
+  const std::string photo = File("photo.png").string();
+  ASSERT_TRUE(RunTool("/usr/bin/python3 -c \"from PIL import Image; Image.new('RGB', (1000, 700), (9, 99, 199)).save('" +
+                      photo + "')\""));
+  f.DropDst2FileDrop({photo});
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  const std::string& text = boxes.shown[0];
+  EXPECT_EQ(text.find("could not be read"), std::string::npos);
+  EXPECT_NE(text.find("\"photo.png\" is 1000 x 700 pixels, which is not the size of a sculpt map."), std::string::npos);
+  for (const char* size : {"64 x 64", "512 x 512", "1024 x 256", "64 x 4096"})
+    EXPECT_NE(text.find(size), std::string::npos) << size;
+  EXPECT_EQ(f.StatusText(2), "Sculpted Prim:Initial Data");
+}
