@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/StartupSequence.h"
+#include "editor/dialogs/ProgramIcon.h"
 #include "editor/mainwin/EditorModules.h"
 #include "editor/mainwin/MainFrm.h"
 #include "platform/ui/Application.h"
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   editor::CreateServiceContext();
   // The application's title; windows keep their own captions (no display name appended).
   QApplication::setApplicationName("ZEPHOR");
+  QApplication::setWindowIcon(editor::ProgramIcon());
   TMessageBoxPrompts prompts;
   shape::SetFilePrompts(&prompts);
   platform::TSplashForm::ShowSplash(editor::SplashPicture());

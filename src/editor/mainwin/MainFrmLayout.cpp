@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "editor/controls/NumEdit.h"
+#include "editor/dialogs/ProgramIcon.h"
 #include "editor/mainwin/MainFrm.h"
 #include "editor/mainwin/PanelRow.h"
 #include "editor/mainwin/PreviewScene.h"
@@ -161,6 +162,7 @@ QMenu* TMainFrm::AddSubmenu(QMenu* menu, const QString& title, std::initializer_
 
 void TMainFrm::BuildForm() {
   setWindowTitle("ZEPHOR6");
+  setWindowIcon(ProgramIcon());
   setObjectName("MainFrm");
   BuildMenus();
   BuildPreviewPanel();

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "editor/dialogs/NewDlg.h"
+#include "editor/dialogs/ProgramIcon.h"
 #include "editor/tests/MainFrmTestUtil.h"
 
 using editor::TMainFrm;
@@ -103,4 +104,11 @@ TEST_F(MainFrmTest, TheTexturePanelTakesTheFreeWidthOfTheStatusBar) {
   ASSERT_NE(texture, nullptr);
   EXPECT_GE(texture->width(), texture->sizeHint().width());
   EXPECT_GT(texture->width(), f.width() - 140 - 150 - 250 - 60);
+}
+
+TEST_F(MainFrmTest, TheWindowHasItsCaptionAndTheProgramsIcon) {
+  TMainFrm& f = Open();
+  EXPECT_EQ(f.windowTitle(), "ZEPHOR6");
+  EXPECT_FALSE(f.windowIcon().isNull());
+  EXPECT_EQ(f.windowIcon().pixmap(32, 32).toImage(), editor::ProgramIcon().pixmap(32, 32).toImage());
 }
