@@ -164,7 +164,7 @@ class TMainFrm : public QMainWindow {
   std::unique_ptr<shape::TUBuf> UndoRing;
   uint8_t TabModes[7] = {kNoTab, kNoTab, kNoTab, kNoTab, kNoTab, kNoTab, kNoTab};
   int32_t LastSaveFilter = -1;
-  TPluginHost Plugins;  // PluginHandles
+  TPluginHost PluginHandles;  // the loaded plug-ins
   uint8_t EditorMode = 0;
   TEditBase* CurrentEditor = nullptr;
   TScBase* CurrentShapeEditor = nullptr;

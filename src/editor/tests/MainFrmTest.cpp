@@ -484,6 +484,7 @@ TEST_F(MainFrmTest, TheWindowKeepsItsMinimumSizeAndTheSecondPaneItsWidth) {
 TEST_F(MainFrmTest, PluginCommandTakesTheNewShape) {
   TMainFrm& f = Open({}, true, fs::path(ZEPHOR_BIN_DIR));
   ASSERT_TRUE(f.ToolsMenu->menuAction()->isVisible());
+  ASSERT_GE(f.PluginHandles.Count(), 1);
   platform::TAction* tool = nullptr;
   for (const auto& a : f.ActionManager1.Actions())
     if (a->Category == "Tools" && a->Caption() == "Polyhedron") tool = a.get();
