@@ -398,6 +398,17 @@ TEST_F(MainFrmTest, SavesAskOnceAboutEveryFileTheyWouldReplace) {
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_NE(boxes.shown[0].find("d-02.tga already exists."), std::string::npos);
   EXPECT_FALSE(fs::exists(File("d-01.tga")));
+  // So does a divided texture.
+  f.ActionManager1.UpdateActions();
+  std::ofstream(File("t-02.png")) << "old";
+  boxes.shown.clear();
+  boxes.answers.push_back(platform::TModalResult::No);
+  dialog->answers.push_back({true, File("t.png").string(), 1});
+  ASSERT_TRUE(f.Act("TextureDividedSave")->Execute());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].find("t-02.png already exists."), std::string::npos);
+  EXPECT_FALSE(fs::exists(File("t-01.png")));
+  EXPECT_EQ(Content(File("t-02.png")), "old");
 }
 
 TEST_F(MainFrmTest, WithoutOverwriteEveryFileOfTheSaveTakesAFreeNameInOneNotice) {
