@@ -157,12 +157,18 @@ def sculpt_map(path, radius):
     img.save(path)
 
 
-def run_once(zephor, work, map_path, x11):
+def program_env(work, config):
+    """The program's environment: its settings in work/config, the X server's display."""
     env = dict(os.environ)
-    env["XDG_CONFIG_HOME"] = os.path.join(work, "config")
+    env["XDG_CONFIG_HOME"] = os.path.join(work, config)
     env["XDG_RUNTIME_DIR"] = os.path.join(work, "runtime")
     env["QT_QPA_PLATFORM"] = "xcb"
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+    return env
+
+
+def run_once(zephor, work, map_path, x11):
+    env = program_env(work, "config")
     settings = os.path.join(env["XDG_CONFIG_HOME"], "DURIM PROJECT", "ZEPHOR6.reg")
     proc = subprocess.Popen([zephor, map_path], env=env)
     try:
@@ -223,11 +229,7 @@ def wait_for(x11, proc, title, seconds=60):
 def run_damaged(zephor, work, x11):
     """A damaged map on the command line: the warning is answered, the main window shows without
     the splash left beside it, and a close request ends the program with status 0."""
-    env = dict(os.environ)
-    env["XDG_CONFIG_HOME"] = os.path.join(work, "config-damaged")
-    env["XDG_RUNTIME_DIR"] = os.path.join(work, "runtime")
-    env["QT_QPA_PLATFORM"] = "xcb"
-    os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+    env = program_env(work, "config-damaged")
     damaged = os.path.join(work, "damaged.png")
     with open(damaged, "wb") as f:
         f.write(b"\x89PNG\r\n\x1a\n" + b"\x00" * 40)
