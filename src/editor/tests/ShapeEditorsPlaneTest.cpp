@@ -3,7 +3,10 @@
 // keep their seam column.
 #include <cmath>
 
+#include "editor/editors/uScDODUDA.h"
+#include "editor/editors/uScGYRAN.h"
 #include "editor/editors/uScMAGE.h"
+#include "editor/editors/uScMAGETorus.h"
 #include "editor/editors/uScTOKOROTEN.h"
 #include "editor/editors/uScWAPPA.h"
 #include "editor/tests/ShapeEditorTestUtil.h"
@@ -125,5 +128,32 @@ TEST_F(PlaneTest, TheRingEditorAndTheBendEditorsLeaveThePlanesLastColumn) {
     ASSERT_TRUE(mage.SectionChanged(cs));
     ExpectSame(cs.CP[16][4], last, 0);
     EXPECT_FALSE(shape::EqualDbl3D(cs.CP[16][4], cs.CP[0][4]));
+  }
+}
+
+// Every shape editor's edit leaves the selection and locks of a plane's last column its own.
+TEST_F(PlaneTest, EveryEditorKeepsThePlanesLastColumnFlags) {
+  editor::TScDODUDA doduda;
+  editor::TScGYRAN gyran;
+  editor::TScMAGE mage;
+  editor::TScMAGETorus mageTorus;
+  editor::TScWAPPA wappa;
+  editor::TScBase* editors[] = {&doduda, &gyran, &tokoroten, &mage, &mageTorus, &wappa};
+  for (editor::TScBase* e : editors) {
+    shape::TCS& cs = NewShape(shape::SCTYPE_PLANE, 9, 9);
+    e->ResetForShape();
+    e->SyncFromShape(cs);
+    SCOPED_TRACE(e->CurrentLine);
+    for (int j = 0; j < 9; ++j) {
+      cs.SP[8][j] = true;
+      cs.RP[8][j] = j % 2 == 0;
+      cs.SP[0][j] = cs.RP[0][j] = false;
+    }
+    e->ApplyShape(cs, true);
+    for (int j = 0; j < 9; ++j) {
+      EXPECT_TRUE(cs.SP[8][j]) << j;
+      EXPECT_EQ(cs.RP[8][j], j % 2 == 0) << j;
+      EXPECT_FALSE(cs.SP[0][j]) << j;
+    }
   }
 }
