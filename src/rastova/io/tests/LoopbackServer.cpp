@@ -96,6 +96,56 @@ def serve(c):
             c.sendall(b'x')
             time.sleep(0.1)
 
+def serve_ftp(c):
+    c.settimeout(5)
+    out = c.makefile('rb')
+    c.sendall(b'220 ready\r\n')
+    data = None
+    while True:
+        line = out.readline().decode('latin-1').strip()
+        if not line:
+            return
+        log.write(line + '\n')
+        cmd, _, arg = line.partition(' ')
+        cmd = cmd.upper()
+        name = os.path.join(www, os.path.basename(arg))
+        if cmd == 'USER':
+            c.sendall(b'331 password\r\n')
+        elif cmd == 'PASS':
+            c.sendall(b'230 in\r\n')
+        elif cmd == 'PWD':
+            c.sendall(b'257 "/"\r\n')
+        elif cmd == 'TYPE':
+            c.sendall(b'200 type\r\n')
+        elif cmd == 'EPSV':
+            data = socket.socket()
+            data.bind(('127.0.0.1', 0))
+            data.listen(1)
+            data.settimeout(5)
+            c.sendall(('229 passive (|||%d|)\r\n' % data.getsockname()[1]).encode())
+        elif cmd == 'SIZE':
+            if os.path.isfile(name):
+                c.sendall(('213 %d\r\n' % os.path.getsize(name)).encode())
+            else:
+                c.sendall(b'550 no file\r\n')
+        elif cmd == 'RETR':
+            if not os.path.isfile(name) or data is None:
+                c.sendall(b'550 no file\r\n')
+                continue
+            c.sendall(b'150 sending\r\n')
+            d, _ = data.accept()
+            with open(name, 'rb') as f:
+                d.sendall(f.read())
+            d.close()
+            data.close()
+            data = None
+            c.sendall(b'226 done\r\n')
+        elif cmd == 'QUIT':
+            c.sendall(b'221 bye\r\n')
+            return
+        else:
+            c.sendall(b'502 not here\r\n')
+
 held = []
 served = 0
 while served < max_conn and time.monotonic() < deadline:
@@ -115,7 +165,10 @@ while served < max_conn and time.monotonic() < deadline:
                 log.write('handshake failed: %s\n' % e)
                 c.close()
                 continue
-        serve(c)
+        if mode == 'ftp':
+            serve_ftp(c)
+        else:
+            serve(c)
     except Exception as e:
         log.write('error: %r\n' % e)
     finally:

@@ -14,6 +14,7 @@
 //   "silent"      accepts and never answers
 //   "half"        declares the length of www/pic.png and sends half of it
 //   "drip"        declares a megabyte and sends one byte every tenth of a second
+//   "ftp"         an FTP server of passive (EPSV) transfers; its commands go to the log
 #include <string>
 #include <sys/types.h>
 

@@ -124,8 +124,8 @@ TEST_F(ScannerSources, TWainListingKeepsTheLibraryAndSkipsUnnamedSources) {
     EXPECT_EQ(ProductName(list[0]), "Flatbed 9000");
     EXPECT_EQ(ProductName(list[1]), longModel.substr(0, 33));
     EXPECT_EQ(std::string(list[0].Manufacturer), "Acme");
-    EXPECT_EQ(list[0].Id, 1u);
-    EXPECT_EQ(list[1].Id, 2u);
+    EXPECT_EQ(uint32_t{list[0].Id}, 1u);
+    EXPECT_EQ(uint32_t{list[1].Id}, 2u);
     EXPECT_TRUE(kept.Loaded);
   }
   EXPECT_EQ(FakeSane::inits, 1);
@@ -191,7 +191,7 @@ TEST_F(ScannerSources, TWainStatesMoveOneToThreeAndBack) {
   InitTWainContext(context);
   EXPECT_EQ(context.State, 1);
   EXPECT_EQ(context.AppId.ProtocolMinor, 9);
-  EXPECT_EQ(context.AppId.SupportedGroups, 3u);
+  EXPECT_EQ(uint32_t{context.AppId.SupportedGroups}, 3u);
   EXPECT_STREQ(context.AppId.ProductName, " ");
   EXPECT_FALSE(RVTW_OpenSourceManager(context));  // nothing loaded yet
   ASSERT_TRUE(RVTW_LoadSourceManager(context, kept));
