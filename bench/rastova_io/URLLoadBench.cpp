@@ -27,9 +27,11 @@ struct Fixture {
     ::mkdir(dir.c_str(), 0700);
     ::mkdir((dir + "/www").c_str(), 0700);
     // Noise does not compress: about 32 MB of PNG.
-    const std::string script = "import numpy\nfrom PIL import Image\n"
-                               "a = numpy.random.default_rng(7).integers(0, 256, (3300, 3400, 3), dtype=numpy.uint8)\n"
-                               "Image.fromarray(a, 'RGB').save('" + dir + "/www/big.png', compress_level=1)\n";
+    const std::string script =
+        "import numpy\nfrom PIL import Image\n"
+        "a = numpy.random.default_rng(7).integers(0, 256, (3300, 3400, 3), dtype=numpy.uint8)\n"
+        "Image.fromarray(a, 'RGB').save('" +
+        dir + "/www/big.png', compress_level=1)\n";
     const std::string path = dir + "/make.py";
     FILE* f = std::fopen(path.c_str(), "w");
     std::fputs(script.c_str(), f);

@@ -63,13 +63,14 @@ SANE_Status SaneListDevices(const TRVSaneEntryPoints& library, std::vector<TRVSa
   const SANE_Status status = library.GetDevices(&list, SANE_TRUE);
   if (status != SANE_STATUS_GOOD) return status;
   for (size_t i = 0; list && list[i]; ++i)
-    devices.push_back({Text(list[i]->name), Text(list[i]->vendor), Text(list[i]->model), Text(list[i]->type)});
+    devices.push_back(
+        {Text(list[i]->name), Text(list[i]->vendor), Text(list[i]->model), Text(list[i]->type)});
   return SANE_STATUS_GOOD;
 }
 
 std::string SaneVersionText(SANE_Int version) {
-  return std::to_string(SANE_VERSION_MAJOR(version)) + "." + std::to_string(SANE_VERSION_MINOR(version)) + "." +
-         std::to_string(SANE_VERSION_BUILD(version));
+  return std::to_string(SANE_VERSION_MAJOR(version)) + "." + std::to_string(SANE_VERSION_MINOR(version)) +
+         "." + std::to_string(SANE_VERSION_BUILD(version));
 }
 
 }  // namespace rv

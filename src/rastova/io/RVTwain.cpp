@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
+#include <utility>
 
 #include "common/Round.h"
 #include "rastova/codecs/IOParamsVals.h"
@@ -22,7 +24,9 @@ void CopyField(char (&field)[34], const std::string& text) {
   std::memcpy(field, text.data(), std::min(text.size(), sizeof field - 1));
 }
 
-void LogResult(const char* name, bool ok) { TWainLog(std::string("  ") + name + (ok ? " : Ok" : " : FAILED!")); }
+void LogResult(const char* name, bool ok) {
+  TWainLog(std::string("  ") + name + (ok ? " : Ok" : " : FAILED!"));
+}
 
 // A call of the manager: the library's status becomes the return code and, for a failure, the
 // condition, which with its text goes to the scanner parameters and the log.
@@ -47,47 +51,52 @@ bool TWainDSMCall(TRVTWainContext& context, SANE_Status status) {
 }  // namespace
 
 std::string TWainConditionText(int32_t code) {
-  switch (code) {
-    case 0: return "Operation worked.";
-    case 1: return "General failure. Unload Source immediately.";
-    case 2: return "Not enough memory to complete operation.";
-    case 3: return "Source Manager unable to find the specified Source.";
-    case 4: return "Source is connected to maximum supported number of applications.";
-    case 5:
-      return "Source or Source Manager reported an error to the user and handled the error; no application "
-             "action required.";
-    case 6:
-      return "Capability not supported by Source or operation (get,set) is not supported on capability, or "
-             "capability had dependencies on other capabilities and cannot be operated upon at this time";
-    case 9: return "Unrecognized operation triplet.";
-    case 10: return "Data parameter out of supported range.";
-    case 11: return "Illegal operation for current Source Manager Source state.";
-    case 12: return "Unknown destination in DSM_Entry.";
-    case 13: return "Capability not supported by Source.";
-    case 14: return "Operation not supported on capability.";
-    case 15: return "Capability has dependencies on other capabilities and cannot be operated upon at this time.";
-    case 16: return "File System operation is denied (file is protected).";
-    case 17: return "Operation failed because file already exists.";
-    case 18: return "File not found.";
-    case 19: return "Operation failed because directory is not empty.";
-    case 20:
-    case 21: return "Transfer failed because of a feeder error";
-    default: return "Unknown Condition " + std::to_string(code);
-  }
+  // By condition code; 7 and 8 have no text.
+  static const char* const kTexts[] = {
+      "Operation worked.",
+      "General failure. Unload Source immediately.",
+      "Not enough memory to complete operation.",
+      "Source Manager unable to find the specified Source.",
+      "Source is connected to maximum supported number of applications.",
+      "Source or Source Manager reported an error to the user and handled the error; no application action "
+      "required.",
+      "Capability not supported by Source or operation (get,set) is not supported on capability, or "
+      "capability "
+      "had dependencies on other capabilities and cannot be operated upon at this time",
+      nullptr,
+      nullptr,
+      "Unrecognized operation triplet.",
+      "Data parameter out of supported range.",
+      "Illegal operation for current Source Manager Source state.",
+      "Unknown destination in DSM_Entry.",
+      "Capability not supported by Source.",
+      "Operation not supported on capability.",
+      "Capability has dependencies on other capabilities and cannot be operated upon at this time.",
+      "File System operation is denied (file is protected).",
+      "Operation failed because file already exists.",
+      "File not found.",
+      "Operation failed because directory is not empty.",
+      "Transfer failed because of a feeder error",
+      "Transfer failed because of a feeder error",
+  };
+  if (code >= 0 && code < static_cast<int32_t>(std::size(kTexts)) && kTexts[code]) return kTexts[code];
+  return "Unknown Condition " + std::to_string(code);
 }
 
 uint16_t SaneStatusCondition(SANE_Status status) {
-  switch (status) {
-    case SANE_STATUS_GOOD: return TWCC_SUCCESS;
-    case SANE_STATUS_UNSUPPORTED: return TWCC_BADPROTOCOL;
-    case SANE_STATUS_CANCELLED: return TWCC_OPERATIONERROR;
-    case SANE_STATUS_DEVICE_BUSY: return TWCC_MAXCONNECTIONS;
-    case SANE_STATUS_INVAL: return TWCC_BADVALUE;
-    case SANE_STATUS_JAMMED: return TWCC_PAPERJAM;
-    case SANE_STATUS_NO_MEM: return TWCC_LOWMEMORY;
-    case SANE_STATUS_ACCESS_DENIED: return TWCC_DENIED;
-    default: return TWCC_BUMMER;
-  }
+  static const std::pair<SANE_Status, uint16_t> kConditions[] = {
+      {SANE_STATUS_GOOD, TWCC_SUCCESS},
+      {SANE_STATUS_UNSUPPORTED, TWCC_BADPROTOCOL},
+      {SANE_STATUS_CANCELLED, TWCC_OPERATIONERROR},
+      {SANE_STATUS_DEVICE_BUSY, TWCC_MAXCONNECTIONS},
+      {SANE_STATUS_INVAL, TWCC_BADVALUE},
+      {SANE_STATUS_JAMMED, TWCC_PAPERJAM},
+      {SANE_STATUS_NO_MEM, TWCC_LOWMEMORY},
+      {SANE_STATUS_ACCESS_DENIED, TWCC_DENIED},
+  };
+  for (const auto& [from, to] : kConditions)
+    if (from == status) return to;
+  return TWCC_BUMMER;
 }
 
 void TWainLog(const std::string& Text) {
@@ -182,7 +191,8 @@ bool RVTW_CloseSourceManager(TRVTWainContext& context) {
   return ok;
 }
 
-void FillTWainSourceList(std::vector<TW_IDENTITY>& List, TRVTWainKeptHandles& kept, TRVTWainLastError* lastError) {
+void FillTWainSourceList(std::vector<TW_IDENTITY>& List, TRVTWainKeptHandles& kept,
+                         TRVTWainLastError* lastError) {
   TWainLog("FillTWainSourceList");
   List.clear();
   TRVTWainContext context;
@@ -255,11 +265,21 @@ TRVTWainImageInfoResult XferReadyImageInfo(const TW_IMAGEINFO& info, int32_t& tr
   TRVPixelFormat format = rv24RGB;
   if (nativePixelFormat) {
     switch (bpp) {
-      case 1: format = rv1g; break;
-      case 8: format = rv8g; break;
-      case 16: format = rv16g; break;
-      case 48: format = rv48RGB; break;
-      default: format = rv24RGB; break;
+      case 1:
+        format = rv1g;
+        break;
+      case 8:
+        format = rv8g;
+        break;
+      case 16:
+        format = rv16g;
+        break;
+      case 48:
+        format = rv48RGB;
+        break;
+      default:
+        format = rv24RGB;
+        break;
     }
   } else if (bpp == 1 && info.PixelType == TWPT_BW) {
     format = rv1g;
@@ -271,14 +291,16 @@ TRVTWainImageInfoResult XferReadyImageInfo(const TW_IMAGEINFO& info, int32_t& tr
   return TRVTWainImageInfoResult::Ready;
 }
 
-void CopyBuffer(const TW_IMAGEMEMXFER& strip, int32_t bitsPerPixel, bool nativePixelFormat, TRVBitmap& bitmap) {
+void CopyBuffer(const TW_IMAGEMEMXFER& strip, int32_t bitsPerPixel, bool nativePixelFormat,
+                TRVBitmap& bitmap) {
   TWainLog("CopyBuffer compression=" + std::to_string(strip.Compression) +
            " BytesPerRow=" + std::to_string(strip.BytesPerRow) + " Columns=" + std::to_string(strip.Columns) +
-           " Rows=" + std::to_string(strip.Rows) + " XOffset=" + std::to_string(strip.XOffset) +
-           " YOffset=" + std::to_string(strip.YOffset) + " BytesWritten=" + std::to_string(strip.BytesWritten));
+           " Rows=" + std::to_string(strip.Rows) + " XOffset=" + std::to_string(strip.XOffset) + " YOffset=" +
+           std::to_string(strip.YOffset) + " BytesWritten=" + std::to_string(strip.BytesWritten));
   const auto* memory = static_cast<const uint8_t*>(strip.Memory.TheMem);
   const int64_t bpp = bitsPerPixel;
-  if (!memory || strip.BytesPerRow == 0 || (bpp != 1 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 48)) return;
+  if (!memory || strip.BytesPerRow == 0 || (bpp != 1 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 48))
+    return;
   const int64_t width = bitmap.GetWidth();
   const int64_t height = bitmap.GetHeight();
   const int64_t x0 = strip.XOffset;

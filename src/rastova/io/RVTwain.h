@@ -165,7 +165,8 @@ TRVTWainImageInfoResult XferReadyImageInfo(const TW_IMAGEINFO& info, int32_t& tr
 // Copies one memory strip of `bitsPerPixel` data into the bitmap prepared by
 // XferReadyImageInfo at its offsets, clipped to the bitmap on both axes and to the strip's
 // BytesPerRow x Rows (and its memory's length).
-void CopyBuffer(const TW_IMAGEMEMXFER& strip, int32_t bitsPerPixel, bool nativePixelFormat, TRVBitmap& bitmap);
+void CopyBuffer(const TW_IMAGEMEMXFER& strip, int32_t bitsPerPixel, bool nativePixelFormat,
+                TRVBitmap& bitmap);
 
 // The file of a file transfer: a temporary name with ".bmp"; shorter fallbacks past 254
 // characters.

@@ -113,16 +113,17 @@ bool SplitURL(std::string_view url, TRVURLParts& parts) {
   } else {
     parts.Port = kind == 1 ? 80 : kind == 2 ? 443 : 21;
   }
-  if (server.empty() || server.size() > kMaxHostName || !std::all_of(server.begin(), server.end(), HostCharacter))
+  if (server.empty() || server.size() > kMaxHostName ||
+      !std::all_of(server.begin(), server.end(), HostCharacter))
     return false;
   parts.Server = std::string(server);
   parts.Service = kind;
   return true;
 }
 
-bool DownloadURL(const std::string& URL, TStream& Stream, const std::string& ProxyServer, std::string& ContentKind,
-                 std::atomic<bool>& Abort, const TRVURLProgress& progress, const std::string& ProxyUserName,
-                 const std::string& ProxyUserPassword) {
+bool DownloadURL(const std::string& URL, TStream& Stream, const std::string& ProxyServer,
+                 std::string& ContentKind, std::atomic<bool>& Abort, const TRVURLProgress& progress,
+                 const std::string& ProxyUserName, const std::string& ProxyUserPassword) {
   TRVURLParts parts;
   if (!URLLibraryLoaded() || !SplitURL(URL, parts) || Abort) return false;
   std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());

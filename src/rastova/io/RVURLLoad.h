@@ -45,9 +45,9 @@ using TRVURLProgress = std::function<void(int32_t per)>;
 // dot, at most 10 characters (FTP). With ProxyServer set the transfer goes through that proxy
 // with ProxyUserName and ProxyUserPassword, and the user and password written in the address
 // are not used. Abort true cancels (the call then answers false).
-bool DownloadURL(const std::string& URL, TStream& Stream, const std::string& ProxyServer, std::string& ContentKind,
-                 std::atomic<bool>& Abort, const TRVURLProgress& progress, const std::string& ProxyUserName,
-                 const std::string& ProxyUserPassword);
+bool DownloadURL(const std::string& URL, TStream& Stream, const std::string& ProxyServer,
+                 std::string& ContentKind, std::atomic<bool>& Abort, const TRVURLProgress& progress,
+                 const std::string& ProxyUserName, const std::string& ProxyUserPassword);
 
 // Seconds before a connection that is not made, and a transfer that moves no byte, end the
 // download. Process-wide; tests shorten them.

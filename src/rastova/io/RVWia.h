@@ -22,12 +22,12 @@ constexpr uint8_t WIA_DEVICE_VIDEO = 2;
 // One device.
 class TRVWiaDeviceInfo {
  public:
-  std::string ID;                 // the library's device name, by which it is opened
-  std::string Name;               // the model
+  std::string ID;    // the library's device name, by which it is opened
+  std::string Name;  // the model
   uint8_t DeviceType = WIA_DEVICE_SCANNER;
-  std::string DriverVersion;      // the library's version
-  std::string PortName;           // the backend's address of the device (the name after "backend:")
-  std::string ServerName;         // "local": only local devices are listed
+  std::string DriverVersion;  // the library's version
+  std::string PortName;       // the backend's address of the device (the name after "backend:")
+  std::string ServerName;     // "local": only local devices are listed
   std::string VendorDescription;
 };
 

@@ -198,8 +198,8 @@ LoopbackServer::LoopbackServer(const std::string& mode, const std::string& folde
     ::dup2(fds[1], 1);
     ::close(fds[0]);
     ::close(fds[1]);
-    ::execl("/usr/bin/python3", "python3", script.c_str(), mode.c_str(), folder.c_str(), count.c_str(), time.c_str(),
-            static_cast<char*>(nullptr));
+    ::execl("/usr/bin/python3", "python3", script.c_str(), mode.c_str(), folder.c_str(), count.c_str(),
+            time.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   ::close(fds[1]);

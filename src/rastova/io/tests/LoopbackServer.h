@@ -15,8 +15,9 @@
 //   "half"        declares the length of www/pic.png and sends half of it
 //   "drip"        declares a megabyte and sends one byte every tenth of a second
 //   "ftp"         an FTP server of passive (EPSV) transfers; its commands go to the log
-#include <string>
 #include <sys/types.h>
+
+#include <string>
 
 namespace rv::iotest {
 

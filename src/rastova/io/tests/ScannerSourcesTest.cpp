@@ -51,7 +51,9 @@ struct FakeSane {
 };
 const TRVSaneEntryPoints kFakeSane{FakeSane::Init, FakeSane::Exit, FakeSane::GetDevices};
 
-std::string ProductName(const TW_IDENTITY& id) { return std::string(id.ProductName, strnlen(id.ProductName, 34)); }
+std::string ProductName(const TW_IDENTITY& id) {
+  return std::string(id.ProductName, strnlen(id.ProductName, 34));
+}
 
 std::string FileText(const std::string& path) {
   std::ifstream f(path);
@@ -81,10 +83,13 @@ TEST(TWainConditions, Texts) {
       {2, "Not enough memory to complete operation."},
       {3, "Source Manager unable to find the specified Source."},
       {4, "Source is connected to maximum supported number of applications."},
-      {5, "Source or Source Manager reported an error to the user and handled the error; no application action "
-          "required."},
-      {6, "Capability not supported by Source or operation (get,set) is not supported on capability, or capability "
-          "had dependencies on other capabilities and cannot be operated upon at this time"},
+      {5,
+       "Source or Source Manager reported an error to the user and handled the error; no application action "
+       "required."},
+      {6,
+       "Capability not supported by Source or operation (get,set) is not supported on capability, or "
+       "capability "
+       "had dependencies on other capabilities and cannot be operated upon at this time"},
       {7, "Unknown Condition 7"},
       {8, "Unknown Condition 8"},
       {9, "Unrecognized operation triplet."},
@@ -138,11 +143,11 @@ TEST_F(ScannerSources, TWainListingKeepsTheLibraryAndSkipsUnnamedSources) {
   EXPECT_EQ(FakeSane::exits, 1);
 
   const std::string text = log.Text();
-  for (const char* line : {" : RVTW_LoadSourceManager\n", "  RVTW_LoadSourceManager : Load OK\n",
-                           "  RVTW_LoadSourceManager : already loaded\n", "  RVTW_OpenSourceManager : Ok\n",
-                           "  RVTW_CloseSourceManager : Ok\n",
-                           "  RVTW_UnloadSourceManager not Unloaded, for future uses\n",
-                           "  RVTW_UnloadSourceManager : Unload OK\n", "  FillTWainSourceList : 2 sources\n"})
+  for (const char* line :
+       {" : RVTW_LoadSourceManager\n", "  RVTW_LoadSourceManager : Load OK\n",
+        "  RVTW_LoadSourceManager : already loaded\n", "  RVTW_OpenSourceManager : Ok\n",
+        "  RVTW_CloseSourceManager : Ok\n", "  RVTW_UnloadSourceManager not Unloaded, for future uses\n",
+        "  RVTW_UnloadSourceManager : Unload OK\n", "  FillTWainSourceList : 2 sources\n"})
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
   EXPECT_EQ(text.find("Load OK"), text.rfind("Load OK"));
 }
@@ -253,10 +258,13 @@ TEST_F(ScannerSources, WiaListsDevicesAndAsksAgainWhileEmpty) {
   EXPECT_EQ(none.GetDevicesInfo(0), nullptr);
   EXPECT_EQ(FakeSane::lists, 0);
 
-  const std::pair<const char*, uint8_t> kinds[] = {
-      {"flatbed scanner", WIA_DEVICE_SCANNER}, {"virtual device", WIA_DEVICE_SCANNER},
-      {"multi-function peripheral", WIA_DEVICE_SCANNER}, {"still camera", WIA_DEVICE_CAMERA},
-      {"video camera", WIA_DEVICE_VIDEO}, {"frame grabber", WIA_DEVICE_VIDEO}, {"", WIA_DEVICE_SCANNER}};
+  const std::pair<const char*, uint8_t> kinds[] = {{"flatbed scanner", WIA_DEVICE_SCANNER},
+                                                   {"virtual device", WIA_DEVICE_SCANNER},
+                                                   {"multi-function peripheral", WIA_DEVICE_SCANNER},
+                                                   {"still camera", WIA_DEVICE_CAMERA},
+                                                   {"video camera", WIA_DEVICE_VIDEO},
+                                                   {"frame grabber", WIA_DEVICE_VIDEO},
+                                                   {"", WIA_DEVICE_SCANNER}};
   for (const auto& [type, kind] : kinds) EXPECT_EQ(WiaDeviceKind(type), kind) << type;
 }
 
@@ -380,7 +388,8 @@ TEST(TWainTransfer, ImageInfoMapping) {
     TIOParamsVals params;
     TRVBitmap bitmap;
     int32_t mode = c.mode;
-    EXPECT_EQ(XferReadyImageInfo(info, mode, c.native, params, bitmap), TRVTWainImageInfoResult::Ready) << c.bpp;
+    EXPECT_EQ(XferReadyImageInfo(info, mode, c.native, params, bitmap), TRVTWainImageInfoResult::Ready)
+        << c.bpp;
     EXPECT_EQ(params.BitsPerSample, c.bitsPerSample) << c.bpp;
     EXPECT_EQ(params.SamplesPerPixel, c.samples) << c.bpp;
     EXPECT_EQ(bitmap.GetPixelFormat(), c.format) << c.bpp << " native " << c.native;
@@ -415,9 +424,9 @@ TEST(TWainTransfer, CopyBufferClipsAndMapsSamples) {
     uint32_t columns, rows, bytesPerRow, xOffset, yOffset, length;
   };
   const Case cases[] = {
-      {24, false, rv24RGB, 6, 5, 18, 1, 1, 0},     // past the right and the bottom edge
-      {24, false, rv24RGB, 50, 3, 9, 0, 0, 0},     // 50 columns claimed, rows of 3 pixels
-      {24, false, rv24RGB, 3, 100, 9, 0, 0, 18},   // 100 rows claimed, memory for 2
+      {24, false, rv24RGB, 6, 5, 18, 1, 1, 0},    // past the right and the bottom edge
+      {24, false, rv24RGB, 50, 3, 9, 0, 0, 0},    // 50 columns claimed, rows of 3 pixels
+      {24, false, rv24RGB, 3, 100, 9, 0, 0, 18},  // 100 rows claimed, memory for 2
       {8, false, rv24RGB, 5, 3, 5, 2, 0, 0},
       {8, true, rv8g, 5, 3, 5, 2, 0, 0},
       {16, false, rv24RGB, 4, 2, 8, 0, 2, 0},
@@ -425,11 +434,12 @@ TEST(TWainTransfer, CopyBufferClipsAndMapsSamples) {
       {48, false, rv24RGB, 4, 2, 24, 1, 0, 0},
       {48, true, rv48RGB, 4, 2, 24, 1, 0, 0},
       {1, true, rv1g, 13, 2, 2, 3, 1, 0},
-      {24, false, rv24RGB, 2, 2, 6, 4, 0, 0},      // offset past the right edge: nothing
+      {24, false, rv24RGB, 2, 2, 6, 4, 0, 0},  // offset past the right edge: nothing
   };
   const int32_t w = 4, h = 3;
   for (const Case& c : cases) {
-    const std::string what = std::to_string(c.bpp) + "/" + std::to_string(c.columns) + "x" + std::to_string(c.rows);
+    const std::string what =
+        std::to_string(c.bpp) + "/" + std::to_string(c.columns) + "x" + std::to_string(c.rows);
     const size_t size = c.length ? c.length : size_t(c.bytesPerRow) * c.rows;
     std::vector<uint8_t> memory(size);
     for (size_t i = 0; i < size; ++i) memory[i] = uint8_t(i * 7 + 1);

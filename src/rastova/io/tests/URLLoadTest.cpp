@@ -57,11 +57,12 @@ class URLLoad : public ::testing::Test {
   }
   // A Pillow picture www/pic.png of the test pixels and its decoded RGB bytes in pic.rgb.
   bool MakePicture(int w, int h) {
-    return iotest::RunPython(std::string("from PIL import Image\n") + iotest::kPyPixel +
-                             "im = Image.new('RGB', (" + std::to_string(w) + ", " + std::to_string(h) + "))\n" +
-                             "im.putdata([px(x, y)[:3] for y in range(im.height) for x in range(im.width)])\n" +
-                             "im.save('" + dir.File("www/pic.png") + "')\n" + "open('" + dir.File("pic.rgb") +
-                             "', 'wb').write(Image.open('" + dir.File("www/pic.png") + "').convert('RGB').tobytes())\n");
+    return iotest::RunPython(
+        std::string("from PIL import Image\n") + iotest::kPyPixel + "im = Image.new('RGB', (" +
+        std::to_string(w) + ", " + std::to_string(h) + "))\n" +
+        "im.putdata([px(x, y)[:3] for y in range(im.height) for x in range(im.width)])\n" + "im.save('" +
+        dir.File("www/pic.png") + "')\n" + "open('" + dir.File("pic.rgb") + "', 'wb').write(Image.open('" +
+        dir.File("www/pic.png") + "').convert('RGB').tobytes())\n");
   }
   TempDir dir;
 };
@@ -102,9 +103,17 @@ TEST(URLSplit, PartsAndDefaultPorts) {
 TEST(URLSplit, BadAddressesFailTheLoad) {
   const std::string longName(2000, 'a');
   const std::string bad[] = {
-      "http://server",      "http://user@host/x", "http://host:99999/x", "http://host:x/x",
-      "http://host:/x",     "ftp://",             "ftp:///x",            "https://@/x",
-      "http://ho st/x",     "http://" + longName + "/x",                 "http://" + longName,
+      "http://server",
+      "http://user@host/x",
+      "http://host:99999/x",
+      "http://host:x/x",
+      "http://host:/x",
+      "ftp://",
+      "ftp:///x",
+      "https://@/x",
+      "http://ho st/x",
+      "http://" + longName + "/x",
+      "http://" + longName,
       "http://u:p@" + longName + ".org:80/x",
   };
   for (const std::string& url : bad) {
@@ -161,8 +170,8 @@ TEST_F(URLLoad, PictureFromHttpServerMatchesPillow) {
   std::string kind;
   std::atomic<bool> abort{false};
   std::vector<int32_t> steps;
-  ASSERT_TRUE(DownloadURL(server.Url("/pic.png"), stream, "", kind, abort,
-                          [&](int32_t per) { steps.push_back(per); }, "", ""));
+  ASSERT_TRUE(DownloadURL(
+      server.Url("/pic.png"), stream, "", kind, abort, [&](int32_t per) { steps.push_back(per); }, "", ""));
   EXPECT_EQ(kind, "png");
   const std::vector<uint8_t> file = iotest::ReadFileBytes(dir.File("www/pic.png"));
   ASSERT_EQ(stream.GetSize(), int64_t(file.size()));
@@ -225,7 +234,7 @@ TEST_F(URLLoad, FailingServersEndWithAborting) {
       {"status500", "/pic.png", "http", "GET /pic.png HTTP/1.1", 1},
       {"files", "/missing.png", "http", "GET /missing.png", 1},
       {"files", "/data.bin", "http", "GET /data.bin", 1},  // a download no format recognises
-      {"loop", "/start", "http", "GET /", 11},            // the first request and ten redirects
+      {"loop", "/start", "http", "GET /", 11},             // the first request and ten redirects
       {"tofile", "/pic.png", "http", "GET /pic.png", 1},
       {"silent", "/pic.png", "http", "", 0},
       {"half", "/pic.png", "http", "GET /pic.png", 1},
@@ -297,7 +306,8 @@ TEST_F(URLLoad, CredentialsDirectAndThroughProxy) {
        {"GET /pic.png HTTP/1.1", "User-Agent: Mozilla/4.*", "Authorization: Basic YXU6YXA="},
        {"Proxy-Authorization"}},
       {true,
-       {"GET http://127.0.0.1:9/pic.png HTTP/1.1", "User-Agent: Mozilla/4.*", "Proxy-Authorization: Basic cHU6cHA="},
+       {"GET http://127.0.0.1:9/pic.png HTTP/1.1", "User-Agent: Mozilla/4.*",
+        "Proxy-Authorization: Basic cHU6cHA="},
        {"\nAuthorization", "YXU6YXA="}},
   };
   for (const Case& c : cases) {
@@ -309,8 +319,10 @@ TEST_F(URLLoad, CredentialsDirectAndThroughProxy) {
     std::string kind;
     std::atomic<bool> abort{false};
     // Through the proxy the address names a port where nothing listens: only the proxy is asked.
-    const std::string url = c.proxy ? "http://au:ap@127.0.0.1:9/pic.png" : "http://au:ap@127.0.0.1:" + port + "/pic.png";
-    EXPECT_TRUE(DownloadURL(url, stream, c.proxy ? "127.0.0.1:" + port : "", kind, abort, nullptr, "pu", "pp"));
+    const std::string url =
+        c.proxy ? "http://au:ap@127.0.0.1:9/pic.png" : "http://au:ap@127.0.0.1:" + port + "/pic.png";
+    EXPECT_TRUE(
+        DownloadURL(url, stream, c.proxy ? "127.0.0.1:" + port : "", kind, abort, nullptr, "pu", "pp"));
     EXPECT_EQ(stream.GetSize(), 10);
     const std::string log = ReadServerLog(dir.File("requests.log"));
     for (const char* s : c.present) EXPECT_NE(log.find(s), std::string::npos) << s << "\n" << log;
