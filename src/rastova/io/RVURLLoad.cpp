@@ -138,8 +138,9 @@ bool DownloadURL(const std::string& URL, TStream& Stream, const std::string& Pro
   state.abort = &Abort;
   state.progress = &progress;
   state.handle = h;
-  state.http = parts.Service != 3;
-  state.expected = state.http ? -1 : 0;
+  // Through a proxy an FTP address is fetched over HTTP too, and its reply has an HTTP status.
+  state.http = parts.Service != 3 || !ProxyServer.empty();
+  state.expected = parts.Service != 3 ? -1 : 0;
 
   bool ok = curl_easy_setopt(h, CURLOPT_URL, address.c_str()) == CURLE_OK;
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
@@ -181,6 +182,8 @@ bool DownloadURL(const std::string& URL, TStream& Stream, const std::string& Pro
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299) return false;
+  }
+  if (parts.Service != 3) {
     const char* type = nullptr;
     curl_easy_getinfo(h, CURLINFO_CONTENT_TYPE, &type);
     const std::string_view text = type ? type : "";

@@ -328,6 +328,20 @@ TEST_F(URLLoad, CredentialsDirectAndThroughProxy) {
     for (const char* s : c.present) EXPECT_NE(log.find(s), std::string::npos) << s << "\n" << log;
     for (const char* s : c.absent) EXPECT_EQ(log.find(s), std::string::npos) << s << "\n" << log;
   }
+  // An FTP address through the proxy is fetched over HTTP, and an error reply is a failure.
+  for (const char* mode : {"files", "status404"}) {
+    LoopbackServer proxy(mode, dir.Path().string(), 2, 20.0);
+    ASSERT_NE(proxy.Port(), 0);
+    TMemoryStream stream;
+    std::string kind;
+    std::atomic<bool> abort{false};
+    const bool ok = DownloadURL("ftp://127.0.0.1:9/pic.png", stream,
+                                "127.0.0.1:" + std::to_string(proxy.Port()), kind, abort, nullptr, "", "");
+    EXPECT_EQ(ok, std::string(mode) == "files") << mode;
+    if (ok) {
+      EXPECT_EQ(kind, "png");
+    }
+  }
 }
 
 }  // namespace
