@@ -17,10 +17,10 @@ namespace rv {
 void DrawTranslucentTextHint(platform::TCanvas& Canvas, int32_t& X, int32_t& Y, const std::string& Text,
                              const std::string& WidthText);
 
-// Darkens the area (X0, Y0, W x H) around the rectangle (L, T, R, B) with four black
-// rectangles at opacity 150, not anti-aliased: left (X0, Y0, L + 2, Y0 + H + 1), top (R, Y0,
-// X0 + W + 1, Y0 + H + 1), right (L + 1, Y0, R + 1, T + 2) and bottom (L + 1, B + 1, R + 1,
-// Y0 + H + 1). Nothing when L >= R or T >= B.
+// Darkens the area (X0, Y0, W x H) around the rectangle (L, T, R, B) by filling, not
+// anti-aliased, black at opacity 150: (X0, Y0, L + 2, Y0 + H + 1) on the left, (R, Y0, X0 + W + 1,
+// Y0 + H + 1) on the right, (L + 1, Y0, R + 1, T + 2) above and (L + 1, B + 1, R + 1, Y0 + H + 1)
+// below (each one pixel narrower and lower on the smoothing path). Nothing when L >= R or T >= B.
 void ShadeOutsideRect(platform::TCanvas& Canvas, int32_t X0, int32_t Y0, int32_t W, int32_t H, int32_t L,
                       int32_t T, int32_t R, int32_t B);
 
