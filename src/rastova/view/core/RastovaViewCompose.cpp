@@ -406,8 +406,10 @@ void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Ind
   } else {
     // The whole view: the destination columns and rows map through the lookup tables, from the
     // first column and row the renderer writes.
+    // At 100 % the tables map one to one, which the renderer does by itself with whole-row copies.
     TRVIndexTable xs, ys;
-    if (FScrTableXLen > 0 && FScrTableYLen > 0 && FScrToBmpXView && FScrToBmpYView) {
+    const bool oneToOne = FZoomX == 100 && FZoomY == 100;
+    if (!oneToOne && FScrTableXLen > 0 && FScrTableYLen > 0 && FScrToBmpXView && FScrToBmpYView) {
       const int32_t firstCol = std::max({FOffsetX, ClipRect ? ClipRect->Left : FOffsetX, 0});
       const int32_t firstRow = std::max({FOffsetY, ClipRect ? ClipRect->Top : FOffsetY, 0});
       const int32_t skipX = firstCol - FOffsetX, skipY = firstRow - FOffsetY;
