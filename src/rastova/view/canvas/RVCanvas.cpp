@@ -267,9 +267,10 @@ class TRVCanvas::Painter {
     active_ = true;
     if (const auto& clip = canvas.canvas_.ClipRegion()) painter_.setClipRegion(*clip);
     const TRVSmoothingMode mode = canvas.smoothingMode_;
-    painter_.setRenderHint(QPainter::Antialiasing,
-                           mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality);
-    painter_.translate(0.5, 0.5);
+    const bool smooth = mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality;
+    painter_.setRenderHint(QPainter::Antialiasing, smooth);
+    // Aliased drawing already rounds whole coordinates onto pixels.
+    if (smooth) painter_.translate(0.5, 0.5);
   }
   ~Painter() {
     if (!active_) return;
