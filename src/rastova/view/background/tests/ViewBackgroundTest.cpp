@@ -11,6 +11,7 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/ui/tests/UiTestApp.h"
+#include "rastova/view/tests/ViewTestTools.h"
 #include "rastova/view/background/RVViewBackground.h"
 
 using namespace rv;
@@ -23,15 +24,10 @@ constexpr TColor kColor = 0x00C08040;  // RGB(64, 128, 192)
 constexpr TColor kComplement = 0x003F7FBF;
 constexpr TColor kUntouched = 0x00123456;
 
-void Fill(TBitmap& b, TColor color) {
-  for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x) b.SetPixelColor(x, y, color);
-}
-
 // Paints the 64 x 64 area with the image rectangle (16, 16)-(48, 40) over kUntouched.
 void Paint(TBitmap& b, TRVBackgroundStyle style, bool designing = false, bool withBitmap = true,
            const TBitmap* wallPaper = nullptr, TRVWallPaperStyle wallPaperStyle = rvwoNormal) {
-  Fill(b, kUntouched);
+  test::FillBitmap(b, kUntouched);
   PaintViewBackground(designing, b.Canvas(), withBitmap ? &b : nullptr, wallPaperStyle, wallPaper, platform::clBlue,
                       platform::bsSolid, 8, 16, 16, 48, 40, 0, 0, b.Width(), b.Height(), kColor, style);
 }
@@ -153,7 +149,7 @@ TEST(ViewBackground, ShadowsAndDesigning) {
     ExpectLike(b, "solid");
   }
   // An image of 0 x 0 in the photo frame: grey with a 2 x 2 frame at its place.
-  Fill(b, kUntouched);
+  test::FillBitmap(b, kUntouched);
   PaintViewBackground(false, b.Canvas(), &b, rvwoNormal, nullptr, platform::clBlue, platform::bsSolid, 8, 20, 20, 20,
                       20, 0, 0, 64, 64, kColor, rvbsPhotoLike);
   for (int y = 18; y <= 22; ++y)
@@ -167,7 +163,7 @@ TEST(ViewBackground, DirectChessboardStaysOnTheBitmap) {
   // A rectangle reaching past every side of the bitmap: the squares keep their places and
   // nothing outside the bitmap is written.
   TBitmap b(20, 12, platform::pf24bit);
-  Fill(b, kUntouched);
+  test::FillBitmap(b, kUntouched);
   PaintChessboard(b.Canvas(), &b, -5, -3, 40, 30, 4, platform::bsSolid, kColor);
   for (int y = 0; y < 12; ++y)
     for (int x = 0; x < 20; ++x) {
@@ -184,11 +180,11 @@ TEST(ViewBackground, WallPaperModes) {
   platform::test::App();
   // A 40 x 30 wallpaper with a distinct corner pixel, tiled over 100 x 50.
   TBitmap paper(40, 30, platform::pf24bit);
-  Fill(paper, platform::clWhite);
+  test::FillBitmap(paper, platform::clWhite);
   paper.SetPixelColor(0, 0, platform::clRed);
   paper.SetPixelColor(39, 29, platform::clLime);
   TBitmap b(100, 50, platform::pf24bit);
-  Fill(b, kUntouched);
+  test::FillBitmap(b, kUntouched);
   PaintViewBackground(false, b.Canvas(), &b, rvwoTile, &paper, platform::clBlue, platform::bsSolid, 8, 0, 0, 0, 0, 0, 0,
                       100, 50, kColor, rvbsSolid);
   int corners = 0;

@@ -11,6 +11,7 @@
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/Region.h"
 #include "platform/ui/tests/UiTestApp.h"
+#include "rastova/view/tests/ViewTestTools.h"
 #include "rastova/view/canvas/RVCanvas.h"
 
 using namespace rv;
@@ -35,10 +36,7 @@ class Binding {
   }
 };
 
-void Clear(TBitmap& b, TColor color = platform::clWhite) {
-  for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x) b.SetPixelColor(x, y, color);
-}
+void Clear(TBitmap& b, TColor color = platform::clWhite) { test::FillBitmap(b, color); }
 
 int Channel(TColor c, int shift) { return (c >> shift) & 0xFF; }
 
