@@ -231,9 +231,10 @@ void TControl::mouseMoveEvent(QMouseEvent* event) {
 void TControl::mouseReleaseEvent(QMouseEvent* event) {
   TMouseButton button;
   if (!ButtonOf(event->button(), button)) return QWidget::mouseReleaseEvent(event);
-  if (!mouseCaptured_) return event->ignore();
-  if ((event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) == 0) mouseCaptured_ = false;
   const QPoint p = event->position().toPoint() - ClientOffset();
+  // Without a press in the client area, only a release over it is the client's.
+  if (!mouseCaptured_ && !QRect(0, 0, ClientWidth(), ClientHeight()).contains(p)) return event->ignore();
+  if ((event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) == 0) mouseCaptured_ = false;
   const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons() & ~event->button());
   GuardedCall([&] { MouseUp(button, shift, p.x(), p.y()); });
 }

@@ -98,7 +98,6 @@ std::ostream& operator<<(std::ostream& os, const ScrollRecord& r) {
 // A shown control of 200 x 100 whose scroll actions are recorded.
 struct FramedControl {
   FramedControl() {
-    test::App();
     control.resize(200, 100);
     control.OnResize = [this](TControl*) { ++resizes; };
     control.OnScroll = [this](TControl*, int32_t bar, int32_t code, int32_t pos) {
@@ -108,6 +107,7 @@ struct FramedControl {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&control));
     resizes = 0;
   }
+  bool app = (test::App(), true);  // before the control
   TCustomControl control;
   int resizes = 0;
   std::vector<ScrollRecord> log;
