@@ -673,35 +673,42 @@ QPoint TextCellOrigin(int x, int y, uint32_t align, const QFontMetrics& metrics,
 
 }  // namespace
 
-void TCanvas::TextOut(int x, int y, std::string_view text) {
+struct TCanvas::TextCell {
+  QFont font;
+  QString text;
+  QRect cell;  // the text's cell as TextAlign places it
+  int ascent;
+};
+
+TCanvas::TextCell TCanvas::PlaceText(int x, int y, std::string_view text) const {
   RequireFonts();
-  const QFont font = MakeFont();
-  const QFontMetrics metrics(font);
-  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  const int width = metrics.horizontalAdvance(s);
-  const QPoint origin = TextCellOrigin(x, y, textAlign_, metrics, width);
-  const QRect cell(origin, QSize(width, metrics.height()));
-  penPos_ = {x + width, y};
+  TextCell t{MakeFont(), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), {}, 0};
+  const QFontMetrics metrics(t.font);
+  const int width = metrics.horizontalAdvance(t.text);
+  t.cell = QRect(TextCellOrigin(x, y, textAlign_, metrics, width), QSize(width, metrics.height()));
+  t.ascent = metrics.ascent();
+  return t;
+}
+
+void TCanvas::TextOut(int x, int y, std::string_view text) {
+  const TextCell t = PlaceText(x, y, text);
+  penPos_ = {x + t.cell.width(), y};
   // Italic and overhanging glyphs may reach a little beyond the advance.
-  const int slack = metrics.height() / 2 + 2;
-  Session session(*this, cell.adjusted(-slack, -1, slack, 1), true);
+  const int slack = t.cell.height() / 2 + 2;
+  Session session(*this, t.cell.adjusted(-slack, -1, slack, 1), true);
   if (!session.Active()) return;
   QPainter& p = session.P();
-  if (Brush.Style == bsSolid && !cell.isEmpty()) p.fillRect(cell, MapColor(Brush.Color));
-  p.setFont(font);
+  if (Brush.Style == bsSolid && !t.cell.isEmpty()) p.fillRect(t.cell, MapColor(Brush.Color));
+  p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
-  p.drawText(QPoint(cell.left(), cell.top() + metrics.ascent()), s);
+  p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, std::string_view text, uint32_t options) {
-  RequireFonts();
-  const QFont font = MakeFont();
-  const QFontMetrics metrics(font);
-  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  const int width = metrics.horizontalAdvance(s);
-  const QPoint origin = TextCellOrigin(x, y, textAlign_, metrics, width);
+  const TextCell t = PlaceText(x, y, text);
   const QRect box = ToQRect(rect.Normalized());
-  QRect bounds = QRect(origin, QSize(width, metrics.height())).adjusted(-metrics.height(), -1, metrics.height(), 1);
+  const int slack = t.cell.height();
+  QRect bounds = t.cell.adjusted(-slack, -1, slack, 1);
   if (options & ETO_CLIPPED) bounds &= box;
   if (options & ETO_OPAQUE) bounds |= box;
   Session session(*this, bounds, true);
@@ -709,9 +716,9 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, std::string_view text, u
   QPainter& p = session.P();
   if (options & ETO_OPAQUE) p.fillRect(box, MapColor(Brush.Color));
   if (options & ETO_CLIPPED) p.setClipRect(box, Qt::IntersectClip);
-  p.setFont(font);
+  p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
-  p.drawText(QPoint(origin.x(), origin.y() + metrics.ascent()), s);
+  p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);
 }
 
 TColor TCanvas::Pixels(int x, int y) const {

@@ -232,7 +232,9 @@ class TCanvas {
  private:
   class InkWriter;
   class Session;
+  struct TextCell;
 
+  TextCell PlaceText(int x, int y, std::string_view text) const;
   QColor MapColor(TColor color) const;
   QFont MakeFont() const;
   bool DirectPaint() const;

@@ -113,6 +113,17 @@ TEST(CanvasText, IndexedBitmapsGetTableColours) {
 
 namespace {
 
+// A white 24-bit canvas with a black 14-point "Arial".
+TCanvas& WhiteCanvas(TBitmap& b) {
+  TCanvas& c = b.Canvas();
+  c.Brush.Color = clWhite;
+  c.FillRect(Rect(0, 0, b.Width(), b.Height()));
+  c.Font.Name = "Arial";
+  c.Font.SetSize(14);
+  c.Font.Color = clBlack;
+  return c;
+}
+
 // The bounding box of the pixels that are not white.
 QRect InkBox(const TBitmap& b) {
   QRect box;
@@ -133,12 +144,7 @@ TEST(CanvasText, AlignmentPlacesTheReferencePoint) {
   } cases[] = {{TA_TOP | TA_LEFT, "top-left"}, {TA_BASELINE, "baseline"}, {TA_BASELINE | TA_CENTER, "baseline-centre"}};
   for (const Case& k : cases) {
     TBitmap b(200, 80, pf24bit);
-    TCanvas& c = b.Canvas();
-    c.Brush.Color = clWhite;
-    c.FillRect(Rect(0, 0, 200, 80));
-    c.Font.Name = "Arial";
-    c.Font.SetSize(14);
-    c.Font.Color = clBlack;
+    TCanvas& c = WhiteCanvas(b);
     c.Brush.Style = bsClear;
     c.SetTextAlign(k.align);
     c.TextOut(100, 40, text);
@@ -162,12 +168,7 @@ TEST(CanvasText, AlignmentPlacesTheReferencePoint) {
 TEST(CanvasText, TextRectClipsAndFillsNothingBehindTheText) {
   App();
   TBitmap b(200, 40, pf24bit);
-  TCanvas& c = b.Canvas();
-  c.Brush.Color = clWhite;
-  c.FillRect(Rect(0, 0, 200, 40));
-  c.Font.Name = "Arial";
-  c.Font.SetSize(14);
-  c.Font.Color = clBlack;
+  TCanvas& c = WhiteCanvas(b);
   c.Brush.Color = clRed;  // a solid brush would fill the cell behind TextOut
   c.TextRect(Rect(10, 5, 60, 30), 12, 8, "WWWWWWWWWWWW");
   EXPECT_EQ(CountColor(b, clRed), 0);
