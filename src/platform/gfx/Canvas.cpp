@@ -35,6 +35,9 @@ QList<qreal> DashPattern(TPenStyle style) {
   }
 }
 
+
+}  // namespace
+
 Qt::BrushStyle QtBrushStyle(TBrushStyle style) {
   switch (style) {
     case bsSolid:
@@ -56,8 +59,6 @@ Qt::BrushStyle QtBrushStyle(TBrushStyle style) {
       return Qt::NoBrush;
   }
 }
-
-}  // namespace
 
 QString StandInFontFamily(const std::string& name) {
   static const std::pair<const char*, const char*> kStandIns[] = {

@@ -107,6 +107,9 @@ constexpr uint32_t ETO_OPAQUE = 2, ETO_CLIPPED = 4, ETO_RTLREADING = 128;
 
 enum TCanvasOrientation : uint8_t { coLeftToRight, coRightToLeft };
 
+// The Qt pattern of a brush style: solid, none for bsClear, the hatches as Qt's 8 x 8 patterns.
+Qt::BrushStyle QtBrushStyle(TBrushStyle style);
+
 struct TFontStyles {
   bool Bold = false;
   bool Italic = false;

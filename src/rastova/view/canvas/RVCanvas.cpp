@@ -32,25 +32,6 @@ bool missingForTesting = false;
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
-Qt::BrushStyle HatchPattern(platform::TBrushStyle style) {
-  switch (style) {
-    case platform::bsHorizontal:
-      return Qt::HorPattern;
-    case platform::bsVertical:
-      return Qt::VerPattern;
-    case platform::bsFDiagonal:
-      return Qt::FDiagPattern;
-    case platform::bsBDiagonal:
-      return Qt::BDiagPattern;
-    case platform::bsCross:
-      return Qt::CrossPattern;
-    case platform::bsDiagCross:
-      return Qt::DiagCrossPattern;
-    default:
-      return Qt::SolidPattern;
-  }
-}
-
 bool IsHatch(platform::TBrushStyle style) { return style >= platform::bsHorizontal && style <= platform::bsDiagCross; }
 
 }  // namespace
@@ -228,7 +209,7 @@ TRVBrush::TRVBrush(platform::TBrush& Brush) : brush_(Brush), color_(Brush.Color)
 void TRVBrush::Build() {
   if (!GdiPlusAvailable()) return;
   if (IsHatch(style_)) {
-    qbrush_ = QBrush(ColorWithOpacity(color_, transparency_), HatchPattern(style_));
+    qbrush_ = QBrush(ColorWithOpacity(color_, transparency_), platform::QtBrushStyle(style_));
     qback_ = ColorWithOpacity(BackColor, BackTransparency);
   } else {
     qbrush_ = QBrush(ColorWithOpacity(color_, style_ == platform::bsClear ? 0 : transparency_));
