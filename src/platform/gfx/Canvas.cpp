@@ -35,7 +35,6 @@ QList<qreal> DashPattern(TPenStyle style) {
   }
 }
 
-
 }  // namespace
 
 Qt::BrushStyle QtBrushStyle(TBrushStyle style) {

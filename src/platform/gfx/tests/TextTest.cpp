@@ -141,7 +141,9 @@ TEST(CanvasText, AlignmentPlacesTheReferencePoint) {
   struct Case {
     uint32_t align;
     const char* what;
-  } cases[] = {{TA_TOP | TA_LEFT, "top-left"}, {TA_BASELINE, "baseline"}, {TA_BASELINE | TA_CENTER, "baseline-centre"}};
+  } cases[] = {{TA_TOP | TA_LEFT, "top-left"},
+               {TA_BASELINE, "baseline"},
+               {TA_BASELINE | TA_CENTER, "baseline-centre"}};
   for (const Case& k : cases) {
     TBitmap b(200, 80, pf24bit);
     TCanvas& c = WhiteCanvas(b);

@@ -27,7 +27,8 @@ void SolidFill(TCanvas& canvas, const TRect& area, TColor color) {
 
 // The direct chessboard on a 24-bit bitmap: the top-left square in `color`. Only the part of
 // the rectangle on the bitmap is written; the squares keep their places.
-void DirectChessboard(TBitmap& bitmap, int32_t x0, int32_t y0, int32_t w, int32_t h, int32_t size, TColor color) {
+void DirectChessboard(TBitmap& bitmap, int32_t x0, int32_t y0, int32_t w, int32_t h, int32_t size,
+                      TColor color) {
   const TColor first = platform::ColorToRGB(color), second = Complement(color);
   const uint8_t ink[2][3] = {
       {uint8_t(first >> 16), uint8_t(first >> 8), uint8_t(first)},
@@ -50,12 +51,11 @@ void DirectChessboard(TBitmap& bitmap, int32_t x0, int32_t y0, int32_t w, int32_
 
 }  // namespace
 
-void PaintChessboard(TCanvas& Canvas, TBitmap* Bitmap, int32_t X0, int32_t Y0, int32_t W, int32_t H, int32_t Size,
-                     platform::TBrushStyle BrushStyle, TColor Color) {
+void PaintChessboard(TCanvas& Canvas, TBitmap* Bitmap, int32_t X0, int32_t Y0, int32_t W, int32_t H,
+                     int32_t Size, platform::TBrushStyle BrushStyle, TColor Color) {
   if (W <= 0 || H <= 0) return;
   const int32_t size = std::max(Size, 1);
-  if (Bitmap && Bitmap->PixelFormat() == platform::pf24bit &&
-      BrushStyle == platform::bsSolid) {
+  if (Bitmap && Bitmap->PixelFormat() == platform::pf24bit && BrushStyle == platform::bsSolid) {
     DirectChessboard(*Bitmap, X0, Y0, W, H, size, Color);
     Canvas.NotifyChanged(platform::Bounds(X0, Y0, W, H));
     return;
@@ -96,12 +96,15 @@ void PaintWallPaper(TCanvas& Canvas, TRVWallPaperStyle Style, const TBitmap& Wal
 }
 
 void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWallPaperStyle WallPaperStyle,
-                         const TBitmap* WallPaper, TColor GradientEndColor, platform::TBrushStyle ChessboardBrushStyle,
-                         int32_t ChessboardSize, int32_t ImageLeft, int32_t ImageTop, int32_t ImageRight,
-                         int32_t ImageBottom, int32_t AreaLeft, int32_t AreaTop, int32_t AreaWidth, int32_t AreaHeight,
+                         const TBitmap* WallPaper, TColor GradientEndColor,
+                         platform::TBrushStyle ChessboardBrushStyle, int32_t ChessboardSize,
+                         int32_t ImageLeft, int32_t ImageTop, int32_t ImageRight, int32_t ImageBottom,
+                         int32_t AreaLeft, int32_t AreaTop, int32_t AreaWidth, int32_t AreaHeight,
                          TColor Color, TRVBackgroundStyle Style) {
-  const TRect area{AreaLeft, AreaTop, static_cast<int>(std::clamp<int64_t>(int64_t(AreaLeft) + AreaWidth, INT32_MIN, INT32_MAX)),
-                   static_cast<int>(std::clamp<int64_t>(int64_t(AreaTop) + AreaHeight, INT32_MIN, INT32_MAX))};
+  const TRect area{
+      AreaLeft, AreaTop,
+      static_cast<int>(std::clamp<int64_t>(int64_t(AreaLeft) + AreaWidth, INT32_MIN, INT32_MAX)),
+      static_cast<int>(std::clamp<int64_t>(int64_t(AreaTop) + AreaHeight, INT32_MIN, INT32_MAX))};
   const int64_t imageWidth = int64_t(ImageRight) - ImageLeft, imageHeight = int64_t(ImageBottom) - ImageTop;
   switch (Style) {
     case rvbsSolid:
@@ -111,18 +114,17 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
     case rvbsBDiagonal:
     case rvbsCross:
     case rvbsDiagCross: {
-      static constexpr platform::TBrushStyle kStyles[] = {platform::bsSolid,     platform::bsHorizontal,
-                                                           platform::bsVertical,  platform::bsFDiagonal,
-                                                           platform::bsBDiagonal, platform::bsCross,
-                                                           platform::bsDiagCross};
+      static constexpr platform::TBrushStyle kStyles[] = {
+          platform::bsSolid,     platform::bsHorizontal, platform::bsVertical, platform::bsFDiagonal,
+          platform::bsBDiagonal, platform::bsCross,      platform::bsDiagCross};
       Canvas.Brush.Color = Color;
       Canvas.Brush.Style = kStyles[Style];
       Canvas.FillRect(area);
       break;
     }
     case rvbsChessboard:
-      PaintChessboard(Canvas, Bitmap, AreaLeft, AreaTop, AreaWidth, AreaHeight, ChessboardSize, ChessboardBrushStyle,
-                      Color);
+      PaintChessboard(Canvas, Bitmap, AreaLeft, AreaTop, AreaWidth, AreaHeight, ChessboardSize,
+                      ChessboardBrushStyle, Color);
       break;
     case rvbsDiagonals:
       SolidFill(Canvas, area, Color);
@@ -176,12 +178,14 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
       Canvas.Pen.Mode = platform::pmCopy;
       Canvas.Brush.Style = platform::bsClear;
       Canvas.Rectangle(ImageLeft - 1, ImageTop - 1, ImageRight + 1, ImageBottom + 1);
-      PaintChessboard(Canvas, Bitmap, ImageLeft, ImageTop, static_cast<int32_t>(std::clamp<int64_t>(imageWidth, 0, INT32_MAX)),
+      PaintChessboard(Canvas, Bitmap, ImageLeft, ImageTop,
+                      static_cast<int32_t>(std::clamp<int64_t>(imageWidth, 0, INT32_MAX)),
                       static_cast<int32_t>(std::clamp<int64_t>(imageHeight, 0, INT32_MAX)), ChessboardSize,
                       ChessboardBrushStyle, Color);
       break;
   }
-  if (WallPaper && !WallPaper->Empty()) PaintWallPaper(Canvas, WallPaperStyle, *WallPaper, AreaWidth, AreaHeight);
+  if (WallPaper && !WallPaper->Empty())
+    PaintWallPaper(Canvas, WallPaperStyle, *WallPaper, AreaWidth, AreaHeight);
 }
 
 }  // namespace rv

@@ -10,11 +10,11 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/ui/Cursors.h"
 #include "platform/ui/tests/UiTestApp.h"
-#include "rastova/view/tests/ViewTestTools.h"
 #include "rastova/core/RVStartup.h"
 #include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/canvas/RVCanvas.h"
 #include "rastova/view/canvas/RVCanvasDrawing.h"
+#include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
 using platform::TBitmap;
@@ -66,8 +66,10 @@ TEST(ViewStartup, StepsModuleStateAndCursors) {
   EXPECT_EQ(platform::Cursors().Get(1783).hotSpot(), QPoint(3, 28));  // the pen's tip
   EXPECT_EQ(platform::Cursors().Get(1785).hotSpot(), QPoint(15, 15));
   // Names whose meaning is not given show the plain cross.
-  EXPECT_EQ(platform::Cursors().Get(1800).pixmap().toImage(), platform::Cursors().Get(1780).pixmap().toImage());
-  EXPECT_NE(platform::Cursors().Get(1778).pixmap().toImage(), platform::Cursors().Get(1779).pixmap().toImage());
+  EXPECT_EQ(platform::Cursors().Get(1800).pixmap().toImage(),
+            platform::Cursors().Get(1780).pixmap().toImage());
+  EXPECT_NE(platform::Cursors().Get(1778).pixmap().toImage(),
+            platform::Cursors().Get(1779).pixmap().toImage());
   RastovaLibraryShutdown();
   for (int32_t id = kFirstViewCursor; id <= kLastViewCursor; ++id) platform::Cursors().Remove(id);
 }
@@ -78,20 +80,23 @@ TEST(ViewStartup, GradientRectOnEveryBitmap) {
     TBitmap b(30, 20, format);
     test::FillBitmap(b, platform::clWhite);
     // Left to right, black to white, inside (5, 2)-(25, 18).
-    EXPECT_TRUE(GradientRect(platform::TRect{5, 2, 25, 18}, b.Canvas(), platform::clBlack, false, platform::clWhite));
+    EXPECT_TRUE(
+        GradientRect(platform::TRect{5, 2, 25, 18}, b.Canvas(), platform::clBlack, false, platform::clWhite));
     EXPECT_EQ(b.PixelColor(5, 10), platform::clBlack) << format;
     EXPECT_EQ(b.PixelColor(24, 10), platform::clWhite) << format;
     EXPECT_NEAR(Red(b.PixelColor(15, 10)), 134, 3) << format;
     EXPECT_EQ(b.PixelColor(15, 1), platform::clWhite) << format;
     EXPECT_EQ(b.PixelColor(4, 10), platform::clWhite) << format;
     // Top to bottom.
-    EXPECT_TRUE(GradientRect(platform::TRect{0, 0, 30, 20}, b.Canvas(), platform::clRed, true, platform::clBlue));
+    EXPECT_TRUE(
+        GradientRect(platform::TRect{0, 0, 30, 20}, b.Canvas(), platform::clRed, true, platform::clBlue));
     if (format != platform::pf8bit) {
       EXPECT_EQ(b.PixelColor(7, 0), platform::clRed);
       EXPECT_EQ(b.PixelColor(7, 19), platform::clBlue);
       EXPECT_NEAR(Blue(b.PixelColor(7, 10)), 134, 3);
     }
-    EXPECT_FALSE(GradientRect(platform::TRect{5, 5, 5, 9}, b.Canvas(), platform::clRed, true, platform::clBlue));
+    EXPECT_FALSE(
+        GradientRect(platform::TRect{5, 5, 5, 9}, b.Canvas(), platform::clRed, true, platform::clBlue));
   }
 }
 

@@ -11,8 +11,8 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/ui/tests/UiTestApp.h"
-#include "rastova/view/tests/ViewTestTools.h"
 #include "rastova/view/background/RVViewBackground.h"
+#include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
 using platform::TBitmap;
@@ -28,8 +28,9 @@ constexpr TColor kUntouched = 0x00123456;
 void Paint(TBitmap& b, TRVBackgroundStyle style, bool designing = false, bool withBitmap = true,
            const TBitmap* wallPaper = nullptr, TRVWallPaperStyle wallPaperStyle = rvwoNormal) {
   test::FillBitmap(b, kUntouched);
-  PaintViewBackground(designing, b.Canvas(), withBitmap ? &b : nullptr, wallPaperStyle, wallPaper, platform::clBlue,
-                      platform::bsSolid, 8, 16, 16, 48, 40, 0, 0, b.Width(), b.Height(), kColor, style);
+  PaintViewBackground(designing, b.Canvas(), withBitmap ? &b : nullptr, wallPaperStyle, wallPaper,
+                      platform::clBlue, platform::bsSolid, 8, 16, 16, 48, 40, 0, 0, b.Width(), b.Height(),
+                      kColor, style);
 }
 
 // Every pixel within maxDiff per channel of the reference, and no more than maxShare of them
@@ -85,8 +86,8 @@ TEST(ViewBackground, HatchesDrawLinesAndLeaveTheRest) {
   platform::test::App();
   // Each hatch draws lines in the colour over what was there; its pattern repeats every 8
   // pixels and runs as its name says.
-  const TRVBackgroundStyle styles[] = {rvbsHorizontal, rvbsVertical, rvbsFDiagonal, rvbsBDiagonal, rvbsCross,
-                                       rvbsDiagCross};
+  const TRVBackgroundStyle styles[] = {rvbsHorizontal, rvbsVertical, rvbsFDiagonal,
+                                       rvbsBDiagonal,  rvbsCross,    rvbsDiagCross};
   for (TRVBackgroundStyle s : styles) {
     TBitmap b(32, 32, platform::pf24bit);
     Paint(b, s);
@@ -150,11 +151,12 @@ TEST(ViewBackground, ShadowsAndDesigning) {
   }
   // An image of 0 x 0 in the photo frame: grey with a 2 x 2 frame at its place.
   test::FillBitmap(b, kUntouched);
-  PaintViewBackground(false, b.Canvas(), &b, rvwoNormal, nullptr, platform::clBlue, platform::bsSolid, 8, 20, 20, 20,
-                      20, 0, 0, 64, 64, kColor, rvbsPhotoLike);
+  PaintViewBackground(false, b.Canvas(), &b, rvwoNormal, nullptr, platform::clBlue, platform::bsSolid, 8, 20,
+                      20, 20, 20, 0, 0, 64, 64, kColor, rvbsPhotoLike);
   for (int y = 18; y <= 22; ++y)
     for (int x = 18; x <= 22; ++x)
-      EXPECT_EQ(b.PixelColor(x, y), (x == 19 || x == 20) && (y == 19 || y == 20) ? platform::clBlack : 0xB0B0B0)
+      EXPECT_EQ(b.PixelColor(x, y),
+                (x == 19 || x == 20) && (y == 19 || y == 20) ? platform::clBlack : 0xB0B0B0)
           << x << "," << y;
 }
 
@@ -185,8 +187,8 @@ TEST(ViewBackground, WallPaperModes) {
   paper.SetPixelColor(39, 29, platform::clLime);
   TBitmap b(100, 50, platform::pf24bit);
   test::FillBitmap(b, kUntouched);
-  PaintViewBackground(false, b.Canvas(), &b, rvwoTile, &paper, platform::clBlue, platform::bsSolid, 8, 0, 0, 0, 0, 0, 0,
-                      100, 50, kColor, rvbsSolid);
+  PaintViewBackground(false, b.Canvas(), &b, rvwoTile, &paper, platform::clBlue, platform::bsSolid, 8, 0, 0,
+                      0, 0, 0, 0, 100, 50, kColor, rvbsSolid);
   int corners = 0;
   for (int y = 0; y < 50; ++y)
     for (int x = 0; x < 100; ++x)

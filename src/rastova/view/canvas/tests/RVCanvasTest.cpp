@@ -11,8 +11,8 @@
 #include "platform/gfx/Canvas.h"
 #include "platform/gfx/Region.h"
 #include "platform/ui/tests/UiTestApp.h"
-#include "rastova/view/tests/ViewTestTools.h"
 #include "rastova/view/canvas/RVCanvas.h"
+#include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
 using platform::TBitmap;
@@ -129,7 +129,9 @@ TEST(RVCanvas, AliasedSmoothingPathCoversThePlainPixels) {
   // pixel centres.
   const std::vector<std::function<void(TRVCanvas&)>> shapes = {
       [](TRVCanvas& c) { c.Rectangle(4, 5, 30, 22); },
-      [](TRVCanvas& c) { c.Rectangle(TRect{30, 22, 4, 5}); },  // corners reversed
+      [](TRVCanvas& c) {
+        c.Rectangle(TRect{30, 22, 4, 5});
+      },  // corners reversed
       [](TRVCanvas& c) {
         const TPoint pts[] = {{3, 3}, {35, 8}, {20, 36}};
         c.Polygon(pts);
@@ -150,7 +152,8 @@ TEST(RVCanvas, AliasedSmoothingPathCoversThePlainPixels) {
         bool nearOutline = false;
         for (int dy = -1; dy <= 1; ++dy)
           for (int dx = -1; dx <= 1; ++dx)
-            nearOutline |= plain.PixelColor(std::clamp(x + dx, 0, 39), std::clamp(y + dy, 0, 39)) == platform::clBlack;
+            nearOutline |=
+                plain.PixelColor(std::clamp(x + dx, 0, 39), std::clamp(y + dy, 0, 39)) == platform::clBlack;
         astray += !nearOutline;
       }
     EXPECT_EQ(astray, 0) << "shape " << i;
@@ -247,7 +250,8 @@ TEST(RVCanvas, ArcRunsCounterClockwiseFromTheStartRay) {
   // From the ray towards the right to the ray upwards: the top-right quarter only.
   for (bool smoothing : {false, true}) {
     TBitmap b(50, 50, platform::pf24bit);
-    Draw(b, smoothing, false, [](TRVCanvas& c) { BlackPenWhiteBrush(c), c.Arc(5, 5, 45, 45, 45, 25, 25, 5); });
+    Draw(b, smoothing, false,
+         [](TRVCanvas& c) { BlackPenWhiteBrush(c), c.Arc(5, 5, 45, 45, 45, 25, 25, 5); });
     int inQuarter = 0;
     for (int y = 0; y < 50; ++y)
       for (int x = 0; x < 50; ++x) {
