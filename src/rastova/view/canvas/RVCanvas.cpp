@@ -415,7 +415,9 @@ void TRVCanvas::Arc(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, 
   const TRVPoint c{static_cast<int32_t>((int64_t(X1) + X2) / 2),
                    static_cast<int32_t>((int64_t(Y1) + Y2) / 2)};
   const double start = LineAngle(c.x, c.y, X4, Y4) * kDegreesPerRadian;
-  const double sweep = VertexAngle(TRVPoint{X3, Y3}, c, TRVPoint{X4, Y4}) * kDegreesPerRadian;
+  double sweep = VertexAngle(TRVPoint{X3, Y3}, c, TRVPoint{X4, Y4}) * kDegreesPerRadian;
+  // Equal rays make the whole ellipse, as on the plain path (not an empty arc).
+  if (sweep == 0) sweep = 360;
   Painter p(*this);
   if (!p.Active()) return;
   // From the end ray clockwise by the sweep, back to the start ray: the same points as the

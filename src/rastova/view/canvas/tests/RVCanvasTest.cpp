@@ -261,6 +261,18 @@ TEST(RVCanvas, ArcRunsCounterClockwiseFromTheStartRay) {
       }
     EXPECT_GT(inQuarter, 25) << smoothing;
   }
+  // Equal rays: the whole ellipse on both paths.
+  for (bool smoothing : {false, true}) {
+    TBitmap b(50, 50, platform::pf24bit);
+    Draw(b, smoothing, false,
+         [](TRVCanvas& c) { BlackPenWhiteBrush(c), c.Arc(5, 5, 45, 45, 45, 25, 45, 25); });
+    for (const TPoint p : {TPoint{25, 5}, TPoint{5, 25}, TPoint{25, 44}, TPoint{44, 25}}) {
+      bool ink = false;
+      for (int d = -1; d <= 1; ++d)
+        ink |= b.PixelColor(p.X + (p.Y == 25 ? d : 0), p.Y + (p.X == 25 ? d : 0)) != platform::clWhite;
+      EXPECT_TRUE(ink) << smoothing << " " << p.X << "," << p.Y;
+    }
+  }
 }
 
 TEST(RVCanvas, OpacityAndHatchBackground) {
@@ -406,4 +418,19 @@ TEST(RVCanvas, IndexedBitmapDrawsPlainAndTextGoesToTheWrappedCanvas) {
       }
     }
   EXPECT_GT(ink, 10);
+
+  // Right-to-left text on a right-to-left canvas starts its width + 1 further right.
+  auto firstInkColumn = [&](uint32_t flags, platform::TCanvasOrientation orientation) {
+    test::FillBitmap(b, platform::clRed);
+    b.Canvas().TextFlags = flags;
+    b.Canvas().CanvasOrientation = orientation;
+    t.TextRectEx(TRect{0, 0, 120, 30}, 2, 2, "Hi");
+    for (int x = 0; x < 120; ++x)
+      for (int y = 0; y < 30; ++y)
+        if (b.PixelColor(x, y) != platform::clRed) return x;
+    return -1;
+  };
+  const int left = firstInkColumn(0, platform::coLeftToRight);
+  EXPECT_EQ(firstInkColumn(platform::ETO_RTLREADING, platform::coLeftToRight), left);
+  EXPECT_EQ(firstInkColumn(platform::ETO_RTLREADING, platform::coRightToLeft), left + t.TextWidth("Hi") + 1);
 }
