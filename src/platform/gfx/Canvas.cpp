@@ -279,52 +279,66 @@ class TCanvas::Session {
     const QList<qreal> pattern = DashPattern(canvas_.Pen.Style);
     const int gapInk = canvas_.Brush.Style == bsSolid ? kBrushInk : 0;
     int element = 0, left = pattern.isEmpty() ? 0 : static_cast<int>(pattern[0]);
-    auto put = [&](int x, int y) {
-      int ink = kPenInk;
-      if (!pattern.isEmpty()) {
-        ink = (element % 2 == 0) ? kPenInk : gapInk;
+    int64_t period = 0;
+    for (qreal e : pattern) period += static_cast<int64_t>(e);
+    // The pattern's state after `count` more pixels.
+    auto advance = [&](int64_t count) {
+      if (period <= 0) return;
+      for (int64_t k = count % period; k > 0; --k)
         if (--left == 0) {
           element = (element + 1) % static_cast<int>(pattern.size());
           left = static_cast<int>(pattern[element]);
         }
+    };
+    auto put = [&](int64_t x, int64_t y) {
+      int ink = kPenInk;
+      if (!pattern.isEmpty()) {
+        ink = (element % 2 == 0) ? kPenInk : gapInk;
+        advance(1);
       }
-      if (ink == 0 || !box.contains(x, y) || (region && !region->contains(QPoint(x, y)))) return;
+      if (ink == 0 || !box.contains(int(x), int(y)) || (region && !region->contains(QPoint(int(x), int(y)))))
+        return;
       if (useMask_) {
-        reinterpret_cast<QRgb*>(mask_.scanLine(y - box.top()))[x - box.left()] = MaskPixel(ink);
+        reinterpret_cast<QRgb*>(mask_.scanLine(int(y) - box.top()))[x - box.left()] = MaskPixel(ink);
       } else {
-        writer.Put(canvas_.bitmap_.ScanLine(y), x, ink);
+        writer.Put(canvas_.bitmap_.ScanLine(int(y)), int(x), ink);
       }
     };
     const qsizetype n = points.size();
     for (qsizetype i = 0; i + 1 < n + (closed ? 1 : 0); ++i) {
       const QPoint a = points[i], b = points[(i + 1) % n];
-      // Bresenham, without the end point.
-      const int dx = std::abs(b.x() - a.x()), dy = std::abs(b.y() - a.y());
-      const int sx = b.x() > a.x() ? 1 : -1, sy = b.y() > a.y() ? 1 : -1;
-      int x = a.x(), y = a.y();
-      if (dx >= dy) {
-        int err = dx / 2;
-        for (int k = 0; k < dx; ++k) {
-          put(x, y);
-          x += sx;
-          err -= dy;
-          if (err < 0) {
-            y += sy;
-            err += dx;
-          }
-        }
-      } else {
-        int err = dy / 2;
-        for (int k = 0; k < dy; ++k) {
-          put(x, y);
-          y += sy;
-          err -= dx;
-          if (err < 0) {
-            x += sx;
-            err += dy;
-          }
+      // Bresenham along the major axis, without the end point. Only the steps whose major
+      // coordinate lies on the box are walked: the minor coordinate and the error of the first
+      // of them are computed directly, and the dash pattern skips ahead, so a line far longer
+      // than the bitmap costs no more than the bitmap.
+      const bool xMajor = std::abs(int64_t(b.x()) - a.x()) >= std::abs(int64_t(b.y()) - a.y());
+      const int64_t major0 = xMajor ? a.x() : a.y(), minor0 = xMajor ? a.y() : a.x();
+      const int64_t major1 = xMajor ? b.x() : b.y(), minor1 = xMajor ? b.y() : b.x();
+      const int64_t dMajor = std::abs(major1 - major0), dMinor = std::abs(minor1 - minor0);
+      const int64_t sMajor = major1 > major0 ? 1 : -1, sMinor = minor1 > minor0 ? 1 : -1;
+      const int64_t lo = xMajor ? box.left() : box.top(), hi = xMajor ? box.right() : box.bottom();
+      const int64_t from = std::clamp<int64_t>(sMajor > 0 ? lo - major0 : major0 - hi, 0, dMajor);
+      const int64_t to = std::clamp<int64_t>(sMajor > 0 ? hi - major0 + 1 : major0 - lo + 1, from, dMajor);
+      advance(from);
+      // After k steps the error is dMajor / 2 - k dMinor + m dMajor, kept in 0 .. dMajor - 1 by
+      // the m minor steps taken.
+      const int64_t owed = from * dMinor - dMajor / 2;
+      const int64_t m = owed <= 0 ? 0 : (owed + dMajor - 1) / dMajor;
+      int64_t err = dMajor / 2 - from * dMinor + m * dMajor;
+      int64_t major = major0 + sMajor * from, minor = minor0 + sMinor * m;
+      for (int64_t k = from; k < to; ++k) {
+        if (xMajor)
+          put(major, minor);
+        else
+          put(minor, major);
+        major += sMajor;
+        err -= dMinor;
+        if (err < 0) {
+          minor += sMinor;
+          err += dMajor;
         }
       }
+      advance(dMajor - to);
     }
     if (!pixelsOnly_) Reopen();
   }

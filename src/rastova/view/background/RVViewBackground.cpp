@@ -19,6 +19,11 @@ namespace {
 // read as a system colour index.
 TColor Complement(TColor color) { return static_cast<TColor>(~static_cast<uint32_t>(color) & 0x00FFFFFFu); }
 
+// A coordinate moved by d, kept in the 32-bit range.
+int32_t Moved(int32_t v, int64_t d) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v + d, INT32_MIN, INT32_MAX));
+}
+
 void SolidFill(TCanvas& canvas, const TRect& area, TColor color) {
   canvas.Brush.Color = color;
   canvas.Brush.Style = platform::bsSolid;
@@ -71,7 +76,8 @@ void PaintChessboard(TCanvas& Canvas, TBitmap* Bitmap, int32_t X0, int32_t Y0, i
     for (int64_t col = firstCol; int64_t(X0) + col * size < std::min<int64_t>(right, clip.Right); ++col) {
       const int64_t x = int64_t(X0) + col * size;
       Canvas.Brush.Color = (row + col) % 2 == 0 ? Complement(Color) : Color;
-      Canvas.FillRect(TRect{int(x), int(y), int(std::min(x + size, right)), int(std::min(y + size, bottom))});
+      Canvas.FillRect(TRect{int(x), int(y), int(std::min({x + size, right, int64_t(clip.Right)})),
+                            int(std::min({y + size, bottom, int64_t(clip.Bottom)}))});
     }
   }
 }
@@ -101,10 +107,7 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
                          int32_t ImageLeft, int32_t ImageTop, int32_t ImageRight, int32_t ImageBottom,
                          int32_t AreaLeft, int32_t AreaTop, int32_t AreaWidth, int32_t AreaHeight,
                          TColor Color, TRVBackgroundStyle Style) {
-  const TRect area{
-      AreaLeft, AreaTop,
-      static_cast<int>(std::clamp<int64_t>(int64_t(AreaLeft) + AreaWidth, INT32_MIN, INT32_MAX)),
-      static_cast<int>(std::clamp<int64_t>(int64_t(AreaTop) + AreaHeight, INT32_MIN, INT32_MAX))};
+  const TRect area{AreaLeft, AreaTop, Moved(AreaLeft, AreaWidth), Moved(AreaTop, AreaHeight)};
   const int64_t imageWidth = int64_t(ImageRight) - ImageLeft, imageHeight = int64_t(ImageBottom) - ImageTop;
   switch (Style) {
     case rvbsSolid:
@@ -143,16 +146,18 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
       SolidFill(Canvas, area, platform::clBtnFace);
       if (imageWidth >= 2 && imageHeight >= 2)
         platform::DrawEdge(Canvas,
-                           TRect{ImageLeft - EdgeWidth, ImageTop - EdgeHeight, ImageRight + EdgeWidth,
-                                 ImageBottom + EdgeHeight},
+                           TRect{Moved(ImageLeft, -int64_t(EdgeWidth)), Moved(ImageTop, -int64_t(EdgeHeight)),
+                                 Moved(ImageRight, EdgeWidth), Moved(ImageBottom, EdgeHeight)},
                            platform::EDGE_SUNKEN, platform::BF_RECT);
       break;
     case rvbsCropShadow:
       SolidFill(Canvas, area, Color);
       if (!Designing && imageWidth > 1 && imageHeight > 1) {
-        DrawVerticalShadow(Canvas, Bitmap, ImageRight, ImageTop, ImageRight + 5, ImageBottom + 3, 2);
-        DrawHorizontalShadow(Canvas, Bitmap, ImageLeft, ImageBottom, ImageRight + 4, ImageBottom + 5, 2);
-        Canvas.NotifyChanged(TRect{ImageLeft, ImageTop, ImageRight + 6, ImageBottom + 6});
+        DrawVerticalShadow(Canvas, Bitmap, ImageRight, ImageTop, Moved(ImageRight, 5), Moved(ImageBottom, 3),
+                           2);
+        DrawHorizontalShadow(Canvas, Bitmap, ImageLeft, ImageBottom, Moved(ImageRight, 4),
+                             Moved(ImageBottom, 5), 2);
+        Canvas.NotifyChanged(TRect{ImageLeft, ImageTop, Moved(ImageRight, 6), Moved(ImageBottom, 6)});
       }
       break;
     case rvbsGradient:
@@ -177,7 +182,8 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
       Canvas.Pen.Width = 1;
       Canvas.Pen.Mode = platform::pmCopy;
       Canvas.Brush.Style = platform::bsClear;
-      Canvas.Rectangle(ImageLeft - 1, ImageTop - 1, ImageRight + 1, ImageBottom + 1);
+      Canvas.Rectangle(Moved(ImageLeft, -1), Moved(ImageTop, -1), Moved(ImageRight, 1),
+                       Moved(ImageBottom, 1));
       PaintChessboard(Canvas, Bitmap, ImageLeft, ImageTop,
                       static_cast<int32_t>(std::clamp<int64_t>(imageWidth, 0, INT32_MAX)),
                       static_cast<int32_t>(std::clamp<int64_t>(imageHeight, 0, INT32_MAX)), ChessboardSize,

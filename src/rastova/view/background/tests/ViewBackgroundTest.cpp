@@ -212,3 +212,23 @@ TEST(ViewBackground, WallPaperModes) {
   Paint(b, rvbsSolid, false, true, &empty, rvwoTile);
   EXPECT_EQ(b.PixelColor(0, 0), kColor);
 }
+
+TEST(ViewBackground, ExtremeRectanglesEndWithoutHarm) {
+  platform::test::App();
+  // Rectangles at the ends of the 32-bit range, for every style: the painting ends quickly and
+  // writes nothing beside the bitmap (the sanitizer build would see it).
+  struct Box {
+    int32_t l, t, r, b;
+  } images[] = {
+      {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {INT32_MAX - 1, 3, INT32_MAX, 9}, {5, 5, 20, 20}};
+  for (int style = rvbsSolid; style <= rvbsPhotoLike; ++style)
+    for (const Box& i : images)
+      for (platform::TPixelFormat format : {platform::pf24bit, platform::pf32bit}) {
+        TBitmap b(24, 16, format);
+        test::FillBitmap(b, kUntouched);
+        PaintViewBackground(false, b.Canvas(), &b, rvwoTile, nullptr, platform::clBlue, platform::bsSolid,
+                            INT32_MAX, i.l, i.t, i.r, i.b, INT32_MIN + 10, -5, INT32_MAX, INT32_MAX, kColor,
+                            static_cast<TRVBackgroundStyle>(style));
+      }
+  SUCCEED();
+}
