@@ -88,14 +88,19 @@ QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height(
 
 QRect PointsBounds(std::span<const TPoint> points, int margin) {
   if (points.empty()) return {};
-  int l = points[0].X, t = points[0].Y, r = l, b = t;
+  int64_t l = points[0].X, t = points[0].Y, r = l, b = t;
   for (const auto& p : points) {
-    l = std::min(l, p.X);
-    t = std::min(t, p.Y);
-    r = std::max(r, p.X);
-    b = std::max(b, p.Y);
+    l = std::min<int64_t>(l, p.X);
+    t = std::min<int64_t>(t, p.Y);
+    r = std::max<int64_t>(r, p.X);
+    b = std::max<int64_t>(b, p.Y);
   }
-  return QRect(QPoint(l, t), QPoint(r, b)).adjusted(-margin, -margin, margin, margin);
+  // Far beyond any bitmap, yet clear of the ends of the int range that QRect's arithmetic
+  // would overflow.
+  auto kept = [](int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, -(int64_t(1) << 30), int64_t(1) << 30));
+  };
+  return QRect(QPoint(kept(l - margin), kept(t - margin)), QPoint(kept(r + margin), kept(b + margin)));
 }
 
 }  // namespace
@@ -322,9 +327,11 @@ class TCanvas::Session {
       advance(from);
       // After k steps the error is dMajor / 2 - k dMinor + m dMajor, kept in 0 .. dMajor - 1 by
       // the m minor steps taken.
-      const int64_t owed = from * dMinor - dMajor / 2;
-      const int64_t m = owed <= 0 ? 0 : (owed + dMajor - 1) / dMajor;
-      int64_t err = dMajor / 2 - from * dMinor + m * dMajor;
+      // (The products pass 64 bits for lines across the whole plane.)
+      __extension__ using Wide = __int128;
+      const Wide owed = Wide(from) * dMinor - dMajor / 2;
+      const int64_t m = owed <= 0 ? 0 : static_cast<int64_t>((owed + dMajor - 1) / dMajor);
+      int64_t err = static_cast<int64_t>(dMajor / 2 - Wide(from) * dMinor + Wide(m) * dMajor);
       int64_t major = major0 + sMajor * from, minor = minor0 + sMinor * m;
       for (int64_t k = from; k < to; ++k) {
         if (xMajor)
