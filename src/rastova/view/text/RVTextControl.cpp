@@ -222,6 +222,11 @@ void TRVTextControl::DeleteSelection() {
   FSelStart = FSelEnd = 0;
 }
 
+void TRVTextControl::LayOutPending() {
+  // Keys and clicks can come faster than paints: the positions they need must be current.
+  platform::TCustomControl::Update();
+}
+
 void TRVTextControl::Update() {
   ClearMeasures(0);
   Invalidate();
@@ -439,6 +444,7 @@ void TRVTextControl::KeyPress(char32_t& Key) {
 
 void TRVTextControl::KeyDown(uint16_t& Key, TShiftState Shift) {
   using namespace platform;
+  LayOutPending();
   const int32_t old = FCaret;
   const bool ctrl = Shift.Contains(ssCtrl);
   bool move = false;
@@ -592,6 +598,7 @@ void TRVTextControl::WMPaste() {
 void TRVTextControl::MouseDown(platform::TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomControl::MouseDown(Button, Shift, X, Y);
   if (!Focused()) SetFocus();
+  LayOutPending();
   if (Shift.Contains(platform::ssShift)) {
     CaretFromPoint(FAnchorX, FAnchorY);
     const int32_t previous = FCaret;
@@ -618,6 +625,7 @@ void TRVTextControl::MouseMove(TShiftState Shift, int X, int Y) {
   TCustomControl::MouseMove(Shift, X, Y);
   if (!(Shift.Contains(platform::ssLeft) || Shift.Contains(platform::ssRight) || Shift.Contains(platform::ssMiddle)))
     return;
+  LayOutPending();
   FSelStart = FSelEnd = 0;
   CaretFromPoint(FAnchorX, FAnchorY);
   const int32_t previous = FCaret;
@@ -631,6 +639,7 @@ void TRVTextControl::MouseMove(TShiftState Shift, int X, int Y) {
 
 void TRVTextControl::SelectWordAtCaret() {
   if (FTextLength <= 0) return;
+  LayOutPending();
   FSelStart = FSelEnd = 0;
   CaretWordLeft();
   const int32_t start = FCaret;

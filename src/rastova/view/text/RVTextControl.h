@@ -205,6 +205,7 @@ class TRVTextControl : public platform::TCustomControl {
  private:
   friend class TRVTextLayout;
 
+  void LayOutPending();
   void GrowArrays(int32_t Count);
   void ClearMeasures(int32_t From);
   void DefaultFormat(TRVCharFormat& F) const;
