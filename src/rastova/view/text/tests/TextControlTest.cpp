@@ -10,6 +10,8 @@
 
 #include "platform/ui/Keys.h"
 #include "platform/ui/SystemClipboard.h"
+#include "rastova/core/RVStartup.h"
+#include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/text/RVTextMemoBlock.h"
 #include "rastova/view/text/tests/TextTestTools.h"
 
@@ -419,4 +421,21 @@ TEST(TextControl, CaretBlinksOnTheSurfaceWhileFocused) {
   other.setFocus();
   EXPECT_FALSE(c.CaretCreated());
   EXPECT_EQ(c.Surface().PixelColor(r.Left, r.Top + 1), under);
+}
+
+TEST(TextControl, StartUpStepsFillTheShortcutsAndRegisterTheMemoFormat) {
+  platform::test::App();
+  RegisterRastovaViewStartup();
+  const std::vector<std::string> names = RastovaStartupStepNames();
+  auto at = [&](const char* name) { return std::find(names.begin(), names.end(), name) - names.begin(); };
+  ASSERT_LT(at("RVVect"), static_cast<long>(names.size()));
+  ASSERT_LT(at("RVTextC"), static_cast<long>(names.size()));
+  EXPECT_LT(at("RVVect"), at("RastovaView"));
+  EXPECT_GT(at("RVTextC"), at("RastovaView"));
+  RVVectStartup();
+  const char keys[] = "LERJCXVFBIUG";
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(TextControlShortcuts[i], platform::scCtrl | keys[i]) << i;
+  RegisterTextMemoFormat();
+  EXPECT_NE(TextMemoClipboardFormat, 0u);
+  EXPECT_EQ(platform::Clipboard().MimeType(TextMemoClipboardFormat), "application/x-RASTOVA TEXTMEMO");
 }
