@@ -285,3 +285,23 @@ TEST(TextLayout, AutoGrowMakesTheControlTallEnoughForItsText) {
   w.Layout();
   EXPECT_LE(c.FCaretY + c.FCaretHeight, c.height());
 }
+
+TEST(TextLayout, IndexesOutsideTheFormatListDrawInTheCurrentFormat) {
+  // A memo handed over with indexes its list does not hold (a damaged object).
+  Unseen u;
+  u.SetText("abc");
+  u.control.FCharFormats[1] = 7;
+  u.control.FCharFormats[2] = -3;
+  u.control.FCurrentFormat->FontHeight = -30;
+  u.Draw(0, 0, 300, 100);
+  QFont big(platform::StandInFontFamily("Arial"));
+  big.setPixelSize(30);
+  EXPECT_EQ(u.control.FCharWidths[0], Advance('a'));
+  EXPECT_EQ(u.control.FCharWidths[1], QFontMetrics(big).horizontalAdvance(QChar('b')));
+  EXPECT_EQ(u.control.FCharWidths[2], QFontMetrics(big).horizontalAdvance(QChar('c')));
+  TRVCharFormat f;
+  u.control.GetCharFormat(1, f);
+  EXPECT_EQ(f.FontHeight, -30);
+  u.control.DeleteChar(1);  // no count to lower
+  EXPECT_EQ(std::string(u.control.FText), "ac");
+}
