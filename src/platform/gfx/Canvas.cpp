@@ -415,6 +415,11 @@ void TCanvas::Changed(QRect bounds) {
   OnChange(TRect{bounds.left(), bounds.top(), bounds.right() + 1, bounds.bottom() + 1});
 }
 
+void TCanvas::NotifyChanged(const TRect& rect) {
+  const TRect r = rect.Normalized();
+  Changed(QRect(r.Left, r.Top, r.Width(), r.Height()));
+}
+
 void TCanvas::StrokeLines(const QPolygon& points, bool closed, QRect bounds) {
   if (points.size() < 2 || Pen.Style == psClear || Pen.Mode == pmNop) return;
   if (std::max(1, Pen.Width) == 1) {
@@ -569,6 +574,27 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
       ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int x3, int y3) {
+  const TRect r = TRect{x1, y1, x2, y2}.Normalized();
+  const int w = r.Width(), h = r.Height();
+  if (w == 0 || h == 0) return;
+  const bool hasPen = Pen.Style != psClear;
+  // Corner ellipses of x3 by y3 (at most the rectangle), the outline through the centres of
+  // the edge pixels as for Ellipse.
+  const double cw = std::clamp(x3, 0, w) / 2.0, ch = std::clamp(y3, 0, h) / 2.0;
+  const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
+  QPainterPath fill;
+  fill.addRoundedRect(hasPen ? QRectF(r.Left, r.Top, w, h) : QRectF(r.Left, r.Top, w - 1, h - 1), cw, ch);
+  QPainterPath outline;
+  outline.addRoundedRect(centre, cw, ch);
+  QPolygon thin = PixelPolygon(outline);
+  if (thin.size() > 1 && thin.front() == thin.back()) thin.removeLast();
+  const int penWidth = std::max(1, Pen.Width);
+  FillAndStroke(
+      fill, thin, [&](QPainter& q) { q.drawRoundedRect(centre, cw, ch); },
+      ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
+}
+
 void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
   const TRect r = TRect{x1, y1, x2, y2}.Normalized();
   const int w = r.Width(), h = r.Height();
@@ -630,13 +656,32 @@ TSize TCanvas::TextExtent(std::string_view text) {
   return {metrics.horizontalAdvance(s), metrics.height()};
 }
 
+namespace {
+
+// The top-left corner of the text's cell for the reference point (x, y) under `align`.
+QPoint TextCellOrigin(int x, int y, uint32_t align, const QFontMetrics& metrics, int width) {
+  if ((align & TA_CENTER) == TA_CENTER)
+    x -= width / 2;
+  else if (align & TA_RIGHT)
+    x -= width;
+  if ((align & TA_BASELINE) == TA_BASELINE)
+    y -= metrics.ascent();
+  else if (align & TA_BOTTOM)
+    y -= metrics.height();
+  return {x, y};
+}
+
+}  // namespace
+
 void TCanvas::TextOut(int x, int y, std::string_view text) {
   RequireFonts();
   const QFont font = MakeFont();
   const QFontMetrics metrics(font);
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  const QRect cell(x, y, metrics.horizontalAdvance(s), metrics.height());
-  penPos_ = {x + cell.width(), y};
+  const int width = metrics.horizontalAdvance(s);
+  const QPoint origin = TextCellOrigin(x, y, textAlign_, metrics, width);
+  const QRect cell(origin, QSize(width, metrics.height()));
+  penPos_ = {x + width, y};
   // Italic and overhanging glyphs may reach a little beyond the advance.
   const int slack = metrics.height() / 2 + 2;
   Session session(*this, cell.adjusted(-slack, -1, slack, 1), true);
@@ -645,7 +690,28 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   if (Brush.Style == bsSolid && !cell.isEmpty()) p.fillRect(cell, MapColor(Brush.Color));
   p.setFont(font);
   p.setPen(MapColor(Font.Color));
-  p.drawText(QPoint(x, y + metrics.ascent()), s);
+  p.drawText(QPoint(cell.left(), cell.top() + metrics.ascent()), s);
+}
+
+void TCanvas::TextRect(const TRect& rect, int x, int y, std::string_view text, uint32_t options) {
+  RequireFonts();
+  const QFont font = MakeFont();
+  const QFontMetrics metrics(font);
+  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const int width = metrics.horizontalAdvance(s);
+  const QPoint origin = TextCellOrigin(x, y, textAlign_, metrics, width);
+  const QRect box = ToQRect(rect.Normalized());
+  QRect bounds = QRect(origin, QSize(width, metrics.height())).adjusted(-metrics.height(), -1, metrics.height(), 1);
+  if (options & ETO_CLIPPED) bounds &= box;
+  if (options & ETO_OPAQUE) bounds |= box;
+  Session session(*this, bounds, true);
+  if (!session.Active()) return;
+  QPainter& p = session.P();
+  if (options & ETO_OPAQUE) p.fillRect(box, MapColor(Brush.Color));
+  if (options & ETO_CLIPPED) p.setClipRect(box, Qt::IntersectClip);
+  p.setFont(font);
+  p.setPen(MapColor(Font.Color));
+  p.drawText(QPoint(origin.x(), origin.y() + metrics.ascent()), s);
 }
 
 TColor TCanvas::Pixels(int x, int y) const {
@@ -829,6 +895,45 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
   QPainter& p = s.P();
   p.setCompositionMode(op);
   p.drawImage(target, image, QRectF(0, 0, image.width(), image.height()));
+}
+
+}  // namespace platform
+
+namespace platform {
+
+void EdgeLines(const TRect& rect, uint32_t edge, uint32_t flags,
+               const std::function<void(const TRect& line, TColor color)>& line) {
+  TRect r = rect;
+  // Outer border first, then the inner one a pixel further in.
+  for (int ring = 0; ring < 2; ++ring) {
+    const uint32_t raised = ring == 0 ? BDR_RAISEDOUTER : BDR_RAISEDINNER;
+    const uint32_t sunken = ring == 0 ? BDR_SUNKENOUTER : BDR_SUNKENINNER;
+    if ((edge & (raised | sunken)) == 0 || r.IsEmpty()) continue;
+    TColor dark = ring == 0 ? clBtnShadow : cl3DDkShadow, light = ring == 0 ? clBtnHighlight : cl3DLight;
+    if (ring == 0 && (edge & raised)) dark = cl3DDkShadow, light = cl3DLight;
+    if (ring == 1 && (edge & raised)) dark = clBtnShadow, light = clBtnHighlight;
+    const TColor topLeft = (edge & sunken) ? dark : light, bottomRight = (edge & sunken) ? light : dark;
+    if (flags & BF_LEFT) line({r.Left, r.Top, r.Left + 1, r.Bottom}, topLeft);
+    if (flags & BF_TOP) line({r.Left, r.Top, r.Right, r.Top + 1}, topLeft);
+    if (flags & BF_RIGHT) line({r.Right - 1, r.Top, r.Right, r.Bottom}, bottomRight);
+    if (flags & BF_BOTTOM) line({r.Left, r.Bottom - 1, r.Right, r.Bottom}, bottomRight);
+    if (flags & BF_LEFT) ++r.Left;
+    if (flags & BF_TOP) ++r.Top;
+    if (flags & BF_RIGHT) --r.Right;
+    if (flags & BF_BOTTOM) --r.Bottom;
+  }
+}
+
+bool DrawEdge(TCanvas& canvas, const TRect& rect, uint32_t edge, uint32_t flags) {
+  if (rect.IsEmpty()) return false;
+  const TBrush saved = canvas.Brush;
+  canvas.Brush.Style = bsSolid;
+  EdgeLines(rect, edge, flags, [&](const TRect& r, TColor color) {
+    canvas.Brush.Color = color;
+    canvas.FillRect(r);
+  });
+  canvas.Brush = saved;
+  return true;
 }
 
 }  // namespace platform
