@@ -35,6 +35,7 @@
 #include "rastova/core/RVUtils.h"
 #include "rastova/io/RVCodecBindings.h"
 #include "rastova/io/RVFileFormat.h"
+#include "rastova/io/RVViewFormats.h"
 
 namespace rv {
 
@@ -82,6 +83,9 @@ bool HasFormatOps(int32_t fileType) {
       return false;
   }
 }
+
+// The view's own formats, served by the operations the view library installed.
+bool IsViewFormat(int32_t fileType) { return GetViewFormatOps(fileType) != nullptr; }
 
 // Whether the component has a saver of its own for a built-in format.
 bool HasSaverOps(int32_t fileType) {
@@ -1126,7 +1130,9 @@ void TRastovaIO::LoadFromFile(const std::string& fileName) {
     return;
   }
   if (row->BuiltIn) {
-    if (HasFormatOps(row->FileType)) {
+    if (IsViewFormat(row->FileType)) {
+      LoadFromFileLayered(fileName, row->FileType);
+    } else if (HasFormatOps(row->FileType)) {
       LoadFileFrame(fileName, row->FileType);
     } else {
       Aborting = true;
@@ -1186,7 +1192,9 @@ void TRastovaIO::LoadFromFileFormat(const std::string& fileName, int32_t fileTyp
   TRVFileFormatInfo* row = GetFileFormatInfo(fileType);
   if (!row) return;
   if (row->BuiltIn) {
-    if (HasFormatOps(fileType))
+    if (IsViewFormat(fileType))
+      LoadFromFileLayered(fileName, fileType);
+    else if (HasFormatOps(fileType))
       LoadFileFrame(fileName, fileType);
     else
       LoadFromFile(fileName);
@@ -1246,7 +1254,9 @@ void TRastovaIO::SaveToFile(const std::string& fileName) {
   if (row->BuiltIn) {
     // A built-in row the save table does not list (such as pix) is saved by its format's own
     // writer; a format without one is refused before any file is made.
-    if (HasSaverOps(row->FileType))
+    if (IsViewFormat(row->FileType))
+      SaveLayeredFile(fileName, row->FileType);
+    else if (HasSaverOps(row->FileType))
       SaveFileFrame(fileName, row->FileType);
     else
       Aborting = true;
@@ -1303,7 +1313,10 @@ void TRastovaIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
 void TRastovaIO::LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row) {
   const int32_t type = row.FileType;
   if (row.BuiltIn) {
-    if (HasFormatOps(type)) LoadStreamFrame(stream, type);
+    if (IsViewFormat(type))
+      LoadFromStreamLayered(stream, type);
+    else if (HasFormatOps(type))
+      LoadStreamFrame(stream, type);
     return;
   }
   Params.ResetInfo();
@@ -1337,6 +1350,10 @@ void TRastovaIO::LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row) {
 }
 
 void TRastovaIO::SaveToStream(TStream& stream, int32_t fileType) {
+  if (IsViewFormat(fileType)) {
+    SaveLayeredStream(stream, fileType);
+    return;
+  }
   if (HasSaverOps(fileType)) {
     SaveStreamFrame(stream, fileType);
     return;
@@ -1360,6 +1377,79 @@ void TRastovaIO::SaveToStream(TStream& stream, int32_t fileType) {
     if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
     Params.FileType = row->FileType;
     row->WriteRoutine(stream, *bitmap_, Params, progress);
+  } catch (...) {
+    Aborting = true;
+    DoFinishWork();
+    throw;
+  }
+  DoFinishWork();
+}
+
+void TRastovaIO::LoadFromFileLayered(const std::string& fileName, int32_t fileType) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(fileType);
+  Params.FileType = fileType;
+  if (!ops || !ops->LoadFile) {
+    Aborting = true;
+    DoFinishWork();
+    return;
+  }
+  Aborting = false;
+  bool ok = false;
+  try {
+    ok = ops->LoadFile(*this, fileName);
+  } catch (...) {
+    Aborting = true;
+    Params.FileType = fileType;
+    DoFinishWork();
+    throw;
+  }
+  Aborting = !ok;
+  if (ok) Params.FileName = common::Utf8ToUtf16(fileName);
+  Params.FileType = fileType;
+  DoFinishWork();
+}
+
+void TRastovaIO::LoadFromStreamLayered(TStream& stream, int32_t fileType) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(fileType);
+  const TRVViewLoad result = ops && ops->LoadStream ? ops->LoadStream(*this, stream) : TRVViewLoad::NoView;
+  if (result == TRVViewLoad::Damaged) Aborting = true;
+  if (result == TRVViewLoad::Loaded) Aborting = false;
+  Params.FileType = fileType;
+}
+
+void TRastovaIO::SaveLayeredFile(const std::string& fileName, int32_t fileType) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(fileType);
+  // Refused before any file is made when there is nothing to write.
+  if (!ops || !ops->SaveStream || !view_) {
+    Aborting = true;
+    return;
+  }
+  try {
+    WriteFileSafely(fileName, [&](TStream& stream) {
+      Aborting = false;
+      if (!ops->SaveStream(*this, stream)) Aborting = true;
+    });
+  } catch (...) {
+    Aborting = true;
+    DoFinishWork();
+    throw;
+  }
+  if (!Aborting) {
+    Params.FileName = common::Utf8ToUtf16(fileName);
+    Params.FileType = fileType;
+  }
+  DoFinishWork();
+}
+
+void TRastovaIO::SaveLayeredStream(TStream& stream, int32_t fileType) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(fileType);
+  if (!ops || !ops->SaveStream || !view_) {
+    Aborting = true;
+    return;
+  }
+  Aborting = false;
+  try {
+    if (!ops->SaveStream(*this, stream)) Aborting = true;
   } catch (...) {
     Aborting = true;
     DoFinishWork();
