@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QTransform>
 #include <QGuiApplication>
 #include <QPainterPath>
 #include <algorithm>
@@ -665,8 +666,9 @@ QFont TCanvas::MakeFont() const {
   // Smooth edges on colour bitmaps only: on indexed ones text sets whole table entries, as
   // the window system draws it there.
   const bool blend = bitmap_.PixelFormat() == pf24bit || bitmap_.PixelFormat() == pf32bit;
-  font.setStyleStrategy(blend ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
-                              : QFont::NoAntialias);
+  font.setStyleStrategy(blend && Font.Quality != 3
+                            ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
+                            : QFont::NoAntialias);
   return font;
 }
 
@@ -716,9 +718,12 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   penPos_ = {x + t.cell.width(), y};
   // Italic and overhanging glyphs may reach a little beyond the advance.
   const int slack = t.cell.height() / 2 + 2;
-  Session session(*this, t.cell.adjusted(-slack, -1, slack, 1), true);
+  QTransform turn;
+  if (Font.Escapement != 0) turn.translate(x, y).rotate(-Font.Escapement / 10.0).translate(-x, -y);
+  Session session(*this, turn.mapRect(t.cell.adjusted(-slack, -1, slack, 1)), true);
   if (!session.Active()) return;
   QPainter& p = session.P();
+  if (Font.Escapement != 0) p.setTransform(turn, true);
   if (Brush.Style == bsSolid && !t.cell.isEmpty()) p.fillRect(t.cell, MapColor(Brush.Color));
   p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
@@ -732,11 +737,20 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, std::string_view text, u
   QRect bounds = t.cell.adjusted(-slack, -1, slack, 1);
   if (options & ETO_CLIPPED) bounds &= box;
   if (options & ETO_OPAQUE) bounds |= box;
+  QTransform turn;
+  if (Font.Escapement != 0) {
+    // Turned text is clipped by the box as it stands; the glyphs turn about (x, y).
+    turn.translate(x, y).rotate(-Font.Escapement / 10.0).translate(-x, -y);
+    bounds = turn.mapRect(t.cell.adjusted(-slack, -1, slack, 1));
+    if (options & ETO_CLIPPED) bounds &= box;
+    if (options & ETO_OPAQUE) bounds |= box;
+  }
   Session session(*this, bounds, true);
   if (!session.Active()) return;
   QPainter& p = session.P();
   if (options & ETO_OPAQUE) p.fillRect(box, MapColor(Brush.Color));
   if (options & ETO_CLIPPED) p.setClipRect(box, Qt::IntersectClip);
+  if (Font.Escapement != 0) p.setTransform(turn, true);
   p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
   p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);
