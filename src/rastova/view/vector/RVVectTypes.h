@@ -16,6 +16,7 @@
 #include "platform/gfx/Types.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/core/draw/RVGeometry.h"
 #include "rastova/view/text/RVCharFormat.h"
 
 namespace rv {

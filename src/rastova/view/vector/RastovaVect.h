@@ -237,6 +237,8 @@ class TRastovaVect : public TRastovaView {
                  double InvZY, platform::TRect& DrawnRect, const LOGFONTA* Font);
   void DrawAngle(TRVCanvas& Canvas, const TRVPoint (&Points)[3], const LOGFONTA* Font, double InvZY, int32_t Factor,
                  bool UseZoom, platform::TRect& DrawnRect, int32_t PenWidth, platform::TColor Color);
+  // The text an angle of three placed points shows: its degrees and the code page's degree sign.
+  std::string AngleText(const TRVPoint (&Points)[3]);
 
   // ------------------------------------------------------------ the next issue's members
   // Interaction, undo and in-place editing come with the mouse editing and object streams;

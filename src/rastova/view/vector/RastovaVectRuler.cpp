@@ -174,6 +174,12 @@ void TRastovaVect::DrawRuler(TRVCanvas& Canvas, int32_t X1d, int32_t Y1d, int32_
   }
 }
 
+std::string TRastovaVect::AngleText(const TRVPoint (&Points)[3]) {
+  const double A = VertexAngle(Points[0], Points[1], Points[2]) * 180 / M_PI;
+  // "°" as the program's code page stores it.
+  return FormatMeasure(A) + '\xB0';
+}
+
 void TRastovaVect::DrawAngle(TRVCanvas& Canvas, const TRVPoint (&Points)[3], const LOGFONTA* Font, double InvZY,
                              int32_t Factor, bool UseZoom, platform::TRect& DrawnRect, int32_t PenWidth,
                              platform::TColor Color) {
@@ -188,10 +194,7 @@ void TRastovaVect::DrawAngle(TRVCanvas& Canvas, const TRVPoint (&Points)[3], con
     RectIncludePoint(DrawnRect, dx[k], dy[k]);
   }
   if (n < 3) return;
-  const double A = VertexAngle(Points[0], Points[1], Points[2]) * 180 / M_PI;
-  // "°" as the program's code page stores it.
-  const std::string text = FormatMeasure(A) + '\xB0';
-  const std::string utf8 = common::Cp1252ToUtf8(text);
+  const std::string utf8 = common::Cp1252ToUtf8(AngleText(Points));
   const int32_t vx = dx[1], vy = dy[1];
   Canvas.TextOut(vx, vy, utf8);
   RectIncludePoint(DrawnRect, vx, vy);

@@ -1,0 +1,247 @@
+// Drawing objects, rulers and angles, and flattening them into images.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "rastova/view/vector/tests/VectTestTools.h"
+
+using namespace rv;
+using namespace rv::vecttest;
+
+namespace {
+// Draws one object unzoomed onto a white W x H bitmap (aliased unless asked).
+std::unique_ptr<platform::TBitmap> DrawAlone(TRastovaVect& v, TRVVObjRecord& o, int32_t w, int32_t h) {
+  auto b = WhiteBitmap(w, h);
+  v.DrawObject(o, 0, false, 1, nullptr, false, false, b.get());
+  return b;
+}
+}  // namespace
+
+TEST(VectDraw, EveryKindDrawsInsideItsDrawnRect) {
+  TVectInWindow w(80, 80, 80, 80);
+  TRastovaVect& v = *w.vect;
+  v.WriteObjAntialias(false);
+  const TRVVObjectKind kinds[] = {rvkLINE, rvkBOX, rvkELLIPSE, rvkARC, rvkBITMAP, rvkTEXT,
+                                  rvkRULER, rvkPOLYLINE, rvkANGLE, rvkMEMO, rvkLINELABEL};
+  for (TRVVObjectKind k : kinds) {
+    SCOPED_TRACE(int(k));
+    const int32_t h = v.AddNewObject(Obj(v, k, 10, 12, 60, 50));
+    TRVVObjRecord& o = *v.GetObj(h);
+    o.PenColor = 0;
+    if (k == rvkTEXT || k == rvkMEMO || k == rvkLINELABEL) v.SetObjText(h, "Wide text");
+    if (k == rvkPOLYLINE) {
+      v.AddPolylinePoint(h, 10, 12), v.AddPolylinePoint(h, 60, 30), v.AddPolylinePoint(h, 20, 50);
+    }
+    if (k == rvkANGLE) o.AnglePoints[0] = {60, 12}, o.AnglePoints[1] = {10, 12}, o.AnglePoints[2] = {10, 50};
+    auto b = DrawAlone(v, *v.GetObj(h), 80, 80);
+    const platform::TRect r = v.GetObj(h)->DrawnRect;
+    EXPECT_LE(r.Left, r.Right);
+    const int32_t all = NonWhite(*b, 0, 0, 80, 80);
+    EXPECT_GT(all, 0);
+    // Everything drawn lies inside the drawn rectangle (grown by the pen).
+    EXPECT_EQ(NonWhite(*b, r.Left - 1, r.Top - 1, r.Right + 2, r.Bottom + 2), all);
+  }
+}
+
+TEST(VectDraw, ZoomedLineAndPenWidths) {
+  TVectInWindow w(200, 200, 100, 100);
+  TRastovaVect& v = *w.vect;
+  v.WriteObjAntialias(false);
+  TRVVObjRecord o = Obj(v, rvkLINE, 10, 20, 40, 20);
+  for (double zoom : {100.0, 200.0}) {
+    SCOPED_TRACE(zoom);
+    v.SetZoom(zoom);
+    w.Paint();
+    auto b = WhiteBitmap(200, 200);
+    ASSERT_TRUE(v.DrawObject(o, 0, false, 1, nullptr, true, false, b.get()));
+    const int32_t y = v.YBmp2Scr(20);
+    EXPECT_EQ(b->PixelColor(v.XBmp2Scr(25), y) & 0xFFFFFF, 0);
+    EXPECT_EQ(b->PixelColor(v.XBmp2Scr(25), y + 3) & 0xFFFFFF, 0xFFFFFF);
+    EXPECT_EQ(o.DrawnRect.Left, v.XBmp2Scr(10));
+    EXPECT_EQ(o.DrawnRect.Right, v.XBmp2Scr(40));
+  }
+  // Pen widths follow the zoom but never drop below 1.
+  o.PenWidth = 1;
+  EXPECT_EQ(v.GetObjPenWidthZoomed(o, 0.25, 0.25), 1);
+  o.PenWidth = 9;
+  EXPECT_EQ(v.GetObjPenWidthZoomed(o, 0.25, 0.5), 3);
+  v.WriteZoomObjectsWidth(false);
+  EXPECT_EQ(v.GetObjPenWidthZoomed(o, 0.25, 0.5), 9);
+}
+
+TEST(VectDraw, InvisibleHandledAndHighlighter) {
+  TVectInWindow w(80, 80, 80, 80);
+  TRastovaVect& v = *w.vect;
+  int before = 0, after = 0;
+  bool afterHandled = false;
+  v.OnBeforeDrawObject = [&](TRastovaVect*, int32_t, platform::TBitmap*, platform::TRect, bool, bool& handled) {
+    ++before;
+    handled = true;
+  };
+  v.OnAfterDrawObject = [&](TRastovaVect*, int32_t, platform::TBitmap*, platform::TRect, bool, bool& handled) {
+    ++after;
+    afterHandled = handled;
+  };
+  TRVVObjRecord box = Obj(v, rvkBOX, 10, 10, 30, 30);
+  box.Style = rvvsSelectable;  // not visible
+  auto b = WhiteBitmap(80, 80);
+  EXPECT_FALSE(v.DrawObject(box, 0, false, 1, nullptr, false, false, b.get()));
+  EXPECT_GT(box.DrawnRect.Left, box.DrawnRect.Right);  // the empty accumulator
+  EXPECT_EQ(before, 0);
+  box.Style = 15;
+  EXPECT_TRUE(v.DrawObject(box, 0, false, 1, nullptr, false, false, b.get()));
+  EXPECT_EQ(NonWhite(*b, 0, 0, 80, 80), 0);  // the handler drew it (nothing)
+  EXPECT_EQ(after, 1);
+  EXPECT_TRUE(afterHandled);
+  v.OnBeforeDrawObject = nullptr;
+  v.OnAfterDrawObject = nullptr;
+  // The highlighter ANDs the pixels with its brush colour.
+  for (int y = 0; y < 80; ++y)
+    for (int x = 0; x < 80; ++x) b->SetPixelColor(x, y, x < 20 ? 0x3366CC : 0xFFFFFF);
+  box.BoxHighLight = true;
+  box.BrushColor = 0x00FFFF;  // yellow: blue goes to 0
+  box.PenWidth = 7;
+  v.DrawObject(box, 0, false, 1, nullptr, false, false, b.get());
+  EXPECT_EQ(box.PenWidth, 1);
+  EXPECT_EQ(b->PixelColor(15, 15) & 0xFFFFFF, 0x3366CC & 0x00FFFF);
+  EXPECT_EQ(b->PixelColor(25, 25) & 0xFFFFFF, 0x00FFFF);
+  EXPECT_EQ(b->PixelColor(35, 25) & 0xFFFFFF, 0xFFFFFF);
+}
+
+TEST(VectDraw, TextFillsItsBox) {
+  TVectInWindow w(120, 80, 120, 80);
+  TRastovaVect& v = *w.vect;
+  const int32_t h = v.AddNewObject(Obj(v, rvkTEXT, 10, 10, 110, 40));
+  v.SetObjText(h, "Hello");
+  v.GetObj(h)->PenStyle = platform::psClear;
+  v.GetObj(h)->BrushStyle = platform::bsClear;
+  // lfHeight 0: the text takes the box's height.
+  v.SetObjFontHeight(h, 0);
+  auto b = DrawAlone(v, *v.GetObj(h), 120, 80);
+  const int32_t inside = NonWhite(*b, 10, 10, 111, 41);
+  EXPECT_GT(inside, 100);
+  EXPECT_EQ(NonWhite(*b, 0, 0, 120, 80), inside);
+  EXPECT_EQ(v.GetObj(h)->DrawnRect.Left, 10);
+  EXPECT_EQ(v.GetObj(h)->DrawnRect.Bottom, 40);
+}
+
+TEST(VectDraw, LineShapes) {
+  TVectInWindow w(40, 40, 40, 40);
+  TRastovaVect& v = *w.vect;
+  auto b = WhiteBitmap(200, 200);
+  TRVCanvas c(b->Canvas(), false, true);
+  const TRVVObjRecord o = Obj(v, rvkLINE, 0, 0, 1, 1);
+  const struct {
+    int32_t x1, y1, x2, y2;
+    TRVShape shape;
+    platform::TRect bounds;
+  } cases[] = {
+      {110, 110, 10, 10, rvsOUTARROW, {93, 93, 110, 110}},  // tip at the end, base centre (96, 96)
+      {0, 50, 100, 50, rvsINARROW, {0, 45, 20, 55}},
+      {100, 50, 0, 50, rvsINARROW, {80, 45, 100, 55}},
+      {5, 5, 5, 5, rvsINARROW, {0, -15, 10, 5}},  // no length: points towards smaller y
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.x1);
+    platform::TRect r{2000000000, 2000000000, -2000000000, -2000000000};
+    v.DrawLineShape(o, c, t.x1, t.y1, t.x2, t.y2, t.shape, 10, 20, r);
+    EXPECT_EQ(r.Left, t.bounds.Left);
+    EXPECT_EQ(r.Top, t.bounds.Top);
+    EXPECT_EQ(r.Right, t.bounds.Right);
+    EXPECT_EQ(r.Bottom, t.bounds.Bottom);
+  }
+  platform::TRect r{2000000000, 2000000000, -2000000000, -2000000000};
+  v.DrawLineShape(o, c, 0, 0, 9, 9, rvsNONE, 10, 20, r);
+  EXPECT_GT(r.Left, r.Right);
+}
+
+TEST(VectDraw, RulersAndAngles) {
+  TVectInWindow w(120, 120, 120, 120);
+  TRastovaVect& v = *w.vect;
+  auto b = WhiteBitmap(400, 120);
+  TRVCanvas c(b->Canvas(), false, true);
+  platform::TRect r{2000000000, 2000000000, -2000000000, -2000000000};
+  v.DrawRuler(c, 20, 20, 20, 20, -1, rvuPIXELS, 0, 1, rvrtRULER, 1, 1, r, nullptr);
+  EXPECT_GT(r.Left, r.Right);  // zero length: nothing
+  EXPECT_EQ(NonWhite(*b, 0, 0, 400, 120), 0);
+  // A horizontal graduated ruler has vertical ticks: 12 pixels either side at whole units.
+  v.DrawRuler(c, 10, 60, 390, 60, -1, rvuPIXELS, 0, 1, rvrtRULER, 1, 1, r, nullptr);
+  EXPECT_EQ(b->PixelColor(10, 49) & 0xFFFFFF, 0);
+  EXPECT_EQ(b->PixelColor(20, 55) & 0xFFFFFF, 0);  // the next whole unit (10 pixels)
+  // In nanometres hundreds of thousands of ticks fall on a pixel: one tick per pixel is drawn.
+  v.SetDPI(300, 300);
+  auto n = WhiteBitmap(400, 120);
+  TRVCanvas cn(n->Canvas(), false, true);
+  const auto start = std::chrono::steady_clock::now();
+  v.DrawRuler(cn, 10, 60, 390, 60, -1, rvuNANOMETERS, 0, 1, rvrtRULER, 1, 1, r, nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(n->PixelColor(200, 49) & 0xFFFFFF, 0);  // every pixel holds a whole unit's tick
+  // Dimension lines report their length.
+  std::string shown;
+  v.OnPresentMeasure = [&](TRastovaVect*, std::string& t, double, TRVVValType) { shown = t; };
+  v.DrawRuler(c, 10, 100, 110, 100, -1, rvuPIXELS, 0, 1, rvrtQUOTEEND, 1, 1, r, nullptr);
+  EXPECT_EQ(shown.rfind("100", 0), 0u);
+  EXPECT_NE(shown.find(" pixels"), std::string::npos);
+  // Angles.
+  const TRVPoint none[3] = {{kAnglePointUnset, 0}, {0, 0}, {0, 0}};
+  const TRVPoint two[3] = {{10, 10}, {50, 50}, {kAnglePointUnset, 0}};
+  const TRVPoint right[3] = {{90, 50}, {50, 50}, {50, 10}};
+  EXPECT_EQ(CountAnglePoints(none), 0);
+  EXPECT_EQ(CountAnglePoints(two), 2);
+  EXPECT_EQ(CountAnglePoints(right), 3);
+  v.WriteFloatDigits(0);
+  EXPECT_EQ(v.AngleText(right), "90\xB0");
+  const TRVPoint reflex[3] = {{50, 10}, {50, 50}, {90, 50}};
+  EXPECT_EQ(v.AngleText(reflex), "270\xB0");
+}
+
+TEST(VectDraw, FlatteningPaths) {
+  TVectInWindow w(60, 60, 60, 60);
+  TRastovaVect& v = *w.vect;
+  TRVVObjRecord box = Obj(v, rvkBOX, 10, 10, 30, 30);
+  box.BrushStyle = platform::bsSolid;
+  box.Transparency = 128;
+  v.AddNewObject(box);
+  auto target = WhiteBitmap(60, 60);
+  v.DrawObjectsToBitmap(nullptr, true, target.get(), false, kObjAll);
+  EXPECT_EQ(v.DrawCache, nullptr);  // a translucent box: straight, the canvas blends it
+  EXPECT_NE(NonWhite(*target, 10, 10, 31, 31), 0);
+  const int32_t t = v.AddNewObject(Obj(v, rvkTEXT, 5, 35, 55, 55));
+  v.SetObjText(t, "Text");
+  v.GetObj(t)->Transparency = 128;
+  auto before = WhiteBitmap(60, 60);
+  v.DrawObjectsToBitmap(nullptr, true, target.get(), false, t);
+  ASSERT_NE(v.DrawCache, nullptr);  // a translucent text: through the cache
+  EXPECT_EQ(v.DrawCache->GetWidth(), 60);
+  EXPECT_GT(NonWhite(*target, 5, 35, 56, 56), 0);
+  // Without the smoothing painter, anti-aliased drawing supersamples at twice the size.
+  SetGdiPlusMissingForTesting(true);
+  v.SetAntialiasedDrawing(true);
+  v.DrawObjectsToBitmap(nullptr, true, target.get(), true, kObjAll);
+  EXPECT_EQ(v.DrawCache->GetWidth(), 120);
+  EXPECT_EQ(v.DrawCache->GetHeight(), 120);
+  v.SetAntialiasedDrawing(false);
+  SetGdiPlusMissingForTesting(false);
+  LoadGdiPlus();
+}
+
+TEST(VectDraw, CopyObjectsToBackDrawsIntoTheImage) {
+  TVectInWindow w(60, 60, 60, 60);
+  TRastovaVect& v = *w.vect;
+  TRVVObjRecord box = Obj(v, rvkBOX, 10, 10, 30, 30);
+  box.BrushStyle = platform::bsSolid;
+  box.BrushColor = 0x0000FF;
+  v.AddNewObject(box);
+  v.CopyObjectsToBack(false);
+  TRVBitmap& img = *v.GetRVBitmap();
+  EXPECT_TRUE(*img.GetPPixels_rv24RGB(20, 20) == (TRGB{0, 0, 255}));
+  EXPECT_TRUE(*img.GetPPixels_rv24RGB(40, 40) == (TRGB{255, 255, 255}));
+  platform::TRect ext;
+  v.GetObjectsExtents(ext);
+  EXPECT_EQ(ext.Right, 31);
+  EXPECT_EQ(ext.Bottom, 31);
+  // And over the view at any zoom.
+  v.SetZoom(200);
+  w.Paint();
+  EXPECT_EQ(v.DrawnObjectsCount, 1);
+}
