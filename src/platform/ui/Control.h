@@ -207,6 +207,11 @@ class TControl : public QWidget {
   QSize lastClient_;
 };
 
+// Asks `want` (a control's WantSpecialKey) about a key-down of Tab or of the keys 33 to 40; true
+// when the key is a Tab the control keeps, which it must then get as a key-down at once (the
+// window would use it to move the focus).
+bool KeepsSpecialKey(const QKeyEvent& event, const std::function<bool(uint16_t, TShiftState)>& want);
+
 // Hands a scroll-bar action to the window: TControl::Scroll when the window is a TControl.
 void ReportScrollAction(QWidget* window, int32_t bar, int32_t code, int32_t pos);
 

@@ -600,13 +600,7 @@ void TRVTextControl::MouseDown(platform::TMouseButton Button, TShiftState Shift,
   if (!Focused()) SetFocus();
   LayOutPending();
   if (Shift.Contains(platform::ssShift)) {
-    CaretFromPoint(FAnchorX, FAnchorY);
-    const int32_t previous = FCaret;
-    CaretFromPoint(X, Y);
-    if (FCaret != previous) {
-      ExtendSelection(previous, true);
-      Update();
-    }
+    SelectFromAnchor(X, Y);
     FAnchorX = X;
     FAnchorY = Y;
   } else {
@@ -627,6 +621,11 @@ void TRVTextControl::MouseMove(TShiftState Shift, int X, int Y) {
     return;
   LayOutPending();
   FSelStart = FSelEnd = 0;
+  SelectFromAnchor(X, Y);
+  if (FOnCursorMoved) FOnCursorMoved(this);
+}
+
+void TRVTextControl::SelectFromAnchor(int32_t X, int32_t Y) {
   CaretFromPoint(FAnchorX, FAnchorY);
   const int32_t previous = FCaret;
   CaretFromPoint(X, Y);
@@ -634,7 +633,6 @@ void TRVTextControl::MouseMove(TShiftState Shift, int X, int Y) {
     ExtendSelection(previous, true);
     Update();
   }
-  if (FOnCursorMoved) FOnCursorMoved(this);
 }
 
 void TRVTextControl::SelectWordAtCaret() {

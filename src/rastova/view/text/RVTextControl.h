@@ -213,6 +213,8 @@ class TRVTextControl : public platform::TCustomControl {
   template <class Change>
   void ChangeSelectionFormat(Change change);
   void SelectWordAtCaret();
+  // The caret placed from the anchor, then from (X, Y); the selection extended over the move.
+  void SelectFromAnchor(int32_t X, int32_t Y);
   void ChangeFontHeights(int Step);
   void FontDialog();
   void ColorDialog();
