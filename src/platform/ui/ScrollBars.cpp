@@ -243,7 +243,7 @@ QScrollBar* WindowScrollBar(QWidget* window, int32_t bar) {
   return OneBar(window, bar) ? &TWindowScrollBars::Of(window)->Get(bar) : nullptr;
 }
 
-int32_t ScrollBarExtent(QWidget* window) {
+int32_t ScrollBarExtent(const QWidget* window) {
   return window ? window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window) : 0;
 }
 

@@ -98,7 +98,6 @@ std::ostream& operator<<(std::ostream& os, const ScrollRecord& r) {
 // A shown control of 200 x 100 whose scroll actions are recorded.
 struct FramedControl {
   FramedControl() {
-    test::App();
     control.resize(200, 100);
     control.OnResize = [this](TControl*) { ++resizes; };
     control.OnScroll = [this](TControl*, int32_t bar, int32_t code, int32_t pos) {
@@ -108,6 +107,7 @@ struct FramedControl {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&control));
     resizes = 0;
   }
+  bool app = (test::App(), true);  // before the control
   TCustomControl control;
   int resizes = 0;
   std::vector<ScrollRecord> log;
@@ -186,8 +186,8 @@ TEST(WindowFrame, FramePixelsAndClientCoordinates) {
   c.SetBorderStyle(bsSingle);
   c.Update();
   QImage shot = c.grab().toImage();
-  const QColor shadow = ToQColor(clBtnShadow), dark = ToQColor(cl3DDkShadow), light = ToQColor(clBtnHighlight),
-               face = ToQColor(cl3DLight);
+  const QColor shadow = ToQColor(clBtnShadow), dark = ToQColor(cl3DDkShadow),
+               light = ToQColor(clBtnHighlight), face = ToQColor(cl3DLight);
   EXPECT_EQ(shot.pixelColor(0, 50), shadow);
   EXPECT_EQ(shot.pixelColor(100, 1), dark);
   EXPECT_EQ(shot.pixelColor(199, 50), light);
@@ -206,7 +206,8 @@ TEST(WindowFrame, FramePixelsAndClientCoordinates) {
   QTest::mouseClick(&c, Qt::LeftButton, Qt::NoModifier, QPoint(0, 20));
   ASSERT_EQ(downs.size(), 1u);
   EXPECT_EQ(downs[0], (TPoint{9, 19}));
-  EXPECT_EQ(c.ClientToScreen({0, 0}), (TPoint{c.mapToGlobal(QPoint(1, 1)).x(), c.mapToGlobal(QPoint(1, 1)).y()}));
+  EXPECT_EQ(c.ClientToScreen({0, 0}),
+            (TPoint{c.mapToGlobal(QPoint(1, 1)).x(), c.mapToGlobal(QPoint(1, 1)).y()}));
 }
 
 TEST(WindowFrame, ScrollBarActionsArriveAsScrollCodes) {
@@ -220,14 +221,18 @@ TEST(WindowFrame, ScrollBarActionsArriveAsScrollCodes) {
 
   // An arrow, then the page below the thumb: the code, then the end of the scroll; the bar's
   // position waits for the window.
-  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, SubControl(bar, QStyle::SC_ScrollBarAddLine).center());
-  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, SubControl(bar, QStyle::SC_ScrollBarSubLine).center());
-  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, SubControl(bar, QStyle::SC_ScrollBarAddPage).center());
-  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, SubControl(bar, QStyle::SC_ScrollBarSubPage).center());
-  const std::vector<ScrollRecord> clicks = {
-      {SB_VERT, SB_LINEDOWN, start}, {SB_VERT, SB_ENDSCROLL, start}, {SB_VERT, SB_LINEUP, start},
-      {SB_VERT, SB_ENDSCROLL, start}, {SB_VERT, SB_PAGEDOWN, start}, {SB_VERT, SB_ENDSCROLL, start},
-      {SB_VERT, SB_PAGEUP, start},   {SB_VERT, SB_ENDSCROLL, start}};
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                    SubControl(bar, QStyle::SC_ScrollBarAddLine).center());
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                    SubControl(bar, QStyle::SC_ScrollBarSubLine).center());
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                    SubControl(bar, QStyle::SC_ScrollBarAddPage).center());
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                    SubControl(bar, QStyle::SC_ScrollBarSubPage).center());
+  const std::vector<ScrollRecord> clicks = {{SB_VERT, SB_LINEDOWN, start}, {SB_VERT, SB_ENDSCROLL, start},
+                                            {SB_VERT, SB_LINEUP, start},   {SB_VERT, SB_ENDSCROLL, start},
+                                            {SB_VERT, SB_PAGEDOWN, start}, {SB_VERT, SB_ENDSCROLL, start},
+                                            {SB_VERT, SB_PAGEUP, start},   {SB_VERT, SB_ENDSCROLL, start}};
   EXPECT_EQ(f.log, clicks);
   EXPECT_EQ(bar->value(), start);
 
@@ -235,8 +240,9 @@ TEST(WindowFrame, ScrollBarActionsArriveAsScrollCodes) {
   f.log.clear();
   const QPoint thumb = SubControl(bar, QStyle::SC_ScrollBarSlider).center();
   QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, thumb);
-  QMouseEvent move(QEvent::MouseMove, QPointF(thumb + QPoint(0, 20)), bar->mapToGlobal(QPointF(thumb + QPoint(0, 20))),
-                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(thumb + QPoint(0, 20)),
+                   bar->mapToGlobal(QPointF(thumb + QPoint(0, 20))), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
   QApplication::sendEvent(bar, &move);
   const int dragged = bar->sliderPosition();
   EXPECT_GT(dragged, start);
@@ -254,7 +260,8 @@ TEST(WindowFrame, ScrollBarActionsArriveAsScrollCodes) {
   bar->triggerAction(QAbstractSlider::SliderToMaximum);
   EnableScrollBar(&c, SB_VERT, ESB_DISABLE_RTDN);
   EXPECT_TRUE(bar->isEnabled());
-  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, SubControl(bar, QStyle::SC_ScrollBarAddLine).center());
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                    SubControl(bar, QStyle::SC_ScrollBarAddLine).center());
   const std::vector<ScrollRecord> ends = {{SB_VERT, SB_TOP, start}, {SB_VERT, SB_BOTTOM, start}};
   EXPECT_EQ(f.log, ends);
 
@@ -269,7 +276,8 @@ TEST(WindowFrame, ScrollBarActionsArriveAsScrollCodes) {
       SetScrollInfo(&c, SB_VERT, info, true);
     }
   };
-  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, SubControl(bar, QStyle::SC_ScrollBarAddLine).center());
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier,
+                    SubControl(bar, QStyle::SC_ScrollBarAddLine).center());
   EXPECT_EQ(bar->value(), start + 100);
 }
 

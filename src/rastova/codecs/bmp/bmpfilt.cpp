@@ -241,23 +241,6 @@ void ReadRunLength(TStream& stream, TRVBitmap& bitmap, const BmpLayout& l, int64
   }
 }
 
-// One field of a 32-bit bit-field pixel scaled to 8 bits as v x 255 / (2^n - 1), rounded, for
-// any width n: a narrower or wider field than a byte then reads as every other reader reads it
-// (truncating to the top bits came out one step low). A zero mask reads as 0.
-class TScaledField {
- public:
-  explicit TScaledField(uint32_t mask) : field_(mask), top_(field_.width ? (uint64_t(1) << field_.width) - 1 : 0) {}
-  uint8_t Get(uint32_t v) const {
-    if (top_ == 0) return 0;
-    const uint64_t f = std::min<uint64_t>((v & field_.mask) >> field_.shift, top_);
-    return static_cast<uint8_t>((f * 255 + top_ / 2) / top_);
-  }
-
- private:
-  BitField field_;
-  uint64_t top_;
-};
-
 // Uncompressed and bit-field rows, file row r into image row |flip - r|.
 void ReadRows(TStream& stream, TRVBitmap& bitmap, const BmpLayout& l, bool native, TIOParamsVals& params,
               TRVProgressRec& progress, std::unique_ptr<TRVMask>& alphaMask, bool ignoreAlpha) {
@@ -279,7 +262,7 @@ void ReadRows(TStream& stream, TRVBitmap& bitmap, const BmpLayout& l, bool nativ
   // 16-bit fields keep their bits at the top of the byte (a full 5-bit field reads as 248);
   // 32-bit fields are scaled.
   const BitField red(l.masks[0]), green(l.masks[1]), blue(l.masks[2]);
-  const TScaledField red32(l.masks[0]), green32(l.masks[1]), blue32(l.masks[2]), alphaField(l.masks[3]);
+  const BitField red32(l.masks[0]), green32(l.masks[1]), blue32(l.masks[2]), alphaField(l.masks[3]);
   std::vector<uint8_t> line(static_cast<size_t>(rowLen));
   const bool invert1 = bitCount == 1 && ccount == 2 && params.ColorMap[0] == TRGB{255, 255, 255} &&
                        params.ColorMap[1] == TRGB{0, 0, 0};
@@ -321,14 +304,14 @@ void ReadRows(TStream& stream, TRVBitmap& bitmap, const BmpLayout& l, bool nativ
         for (int32_t x = 0; x < w; ++x) {
           const uint32_t word = Le32(s + 4 * x);
           if (fields32) {
-            row[3 * x] = blue32.Get(word);
-            row[3 * x + 1] = green32.Get(word);
-            row[3 * x + 2] = red32.Get(word);
+            row[3 * x] = blue32.Scaled(word);
+            row[3 * x + 1] = green32.Scaled(word);
+            row[3 * x + 2] = red32.Scaled(word);
           } else {
             std::memcpy(row + 3 * x, s + 4 * x, 3);
           }
           if (a) {
-            const uint8_t v = fields32 ? alphaField.Get(word) : s[4 * x + 3];
+            const uint8_t v = fields32 ? alphaField.Scaled(word) : s[4 * x + 3];
             a[x] = v;
             anyNonZero |= v != 0;
             anyNot255 |= v != 255;

@@ -12,6 +12,7 @@
 #include "platform/gfx/Region.h"
 #include "platform/ui/tests/UiTestApp.h"
 #include "rastova/view/canvas/RVCanvas.h"
+#include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
 using platform::TBitmap;
@@ -35,10 +36,7 @@ class Binding {
   }
 };
 
-void Clear(TBitmap& b, TColor color = platform::clWhite) {
-  for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x) b.SetPixelColor(x, y, color);
-}
+void Clear(TBitmap& b, TColor color = platform::clWhite) { test::FillBitmap(b, color); }
 
 int Channel(TColor c, int shift) { return (c >> shift) & 0xFF; }
 
@@ -131,7 +129,9 @@ TEST(RVCanvas, AliasedSmoothingPathCoversThePlainPixels) {
   // pixel centres.
   const std::vector<std::function<void(TRVCanvas&)>> shapes = {
       [](TRVCanvas& c) { c.Rectangle(4, 5, 30, 22); },
-      [](TRVCanvas& c) { c.Rectangle(TRect{30, 22, 4, 5}); },  // corners reversed
+      [](TRVCanvas& c) {
+        c.Rectangle(TRect{30, 22, 4, 5});
+      },  // corners reversed
       [](TRVCanvas& c) {
         const TPoint pts[] = {{3, 3}, {35, 8}, {20, 36}};
         c.Polygon(pts);
@@ -152,7 +152,8 @@ TEST(RVCanvas, AliasedSmoothingPathCoversThePlainPixels) {
         bool nearOutline = false;
         for (int dy = -1; dy <= 1; ++dy)
           for (int dx = -1; dx <= 1; ++dx)
-            nearOutline |= plain.PixelColor(std::clamp(x + dx, 0, 39), std::clamp(y + dy, 0, 39)) == platform::clBlack;
+            nearOutline |=
+                plain.PixelColor(std::clamp(x + dx, 0, 39), std::clamp(y + dy, 0, 39)) == platform::clBlack;
         astray += !nearOutline;
       }
     EXPECT_EQ(astray, 0) << "shape " << i;
@@ -249,7 +250,8 @@ TEST(RVCanvas, ArcRunsCounterClockwiseFromTheStartRay) {
   // From the ray towards the right to the ray upwards: the top-right quarter only.
   for (bool smoothing : {false, true}) {
     TBitmap b(50, 50, platform::pf24bit);
-    Draw(b, smoothing, false, [](TRVCanvas& c) { BlackPenWhiteBrush(c), c.Arc(5, 5, 45, 45, 45, 25, 25, 5); });
+    Draw(b, smoothing, false,
+         [](TRVCanvas& c) { BlackPenWhiteBrush(c), c.Arc(5, 5, 45, 45, 45, 25, 25, 5); });
     int inQuarter = 0;
     for (int y = 0; y < 50; ++y)
       for (int x = 0; x < 50; ++x) {
@@ -258,6 +260,18 @@ TEST(RVCanvas, ArcRunsCounterClockwiseFromTheStartRay) {
         ++inQuarter;
       }
     EXPECT_GT(inQuarter, 25) << smoothing;
+  }
+  // Equal rays: the whole ellipse on both paths.
+  for (bool smoothing : {false, true}) {
+    TBitmap b(50, 50, platform::pf24bit);
+    Draw(b, smoothing, false,
+         [](TRVCanvas& c) { BlackPenWhiteBrush(c), c.Arc(5, 5, 45, 45, 45, 25, 45, 25); });
+    for (const TPoint p : {TPoint{25, 5}, TPoint{5, 25}, TPoint{25, 44}, TPoint{44, 25}}) {
+      bool ink = false;
+      for (int d = -1; d <= 1; ++d)
+        ink |= b.PixelColor(p.X + (p.Y == 25 ? d : 0), p.Y + (p.X == 25 ? d : 0)) != platform::clWhite;
+      EXPECT_TRUE(ink) << smoothing << " " << p.X << "," << p.Y;
+    }
   }
 }
 
@@ -404,4 +418,19 @@ TEST(RVCanvas, IndexedBitmapDrawsPlainAndTextGoesToTheWrappedCanvas) {
       }
     }
   EXPECT_GT(ink, 10);
+
+  // Right-to-left text on a right-to-left canvas starts its width + 1 further right.
+  auto firstInkColumn = [&](uint32_t flags, platform::TCanvasOrientation orientation) {
+    test::FillBitmap(b, platform::clRed);
+    b.Canvas().TextFlags = flags;
+    b.Canvas().CanvasOrientation = orientation;
+    t.TextRectEx(TRect{0, 0, 120, 30}, 2, 2, "Hi");
+    for (int x = 0; x < 120; ++x)
+      for (int y = 0; y < 30; ++y)
+        if (b.PixelColor(x, y) != platform::clRed) return x;
+    return -1;
+  };
+  const int left = firstInkColumn(0, platform::coLeftToRight);
+  EXPECT_EQ(firstInkColumn(platform::ETO_RTLREADING, platform::coLeftToRight), left);
+  EXPECT_EQ(firstInkColumn(platform::ETO_RTLREADING, platform::coRightToLeft), left + t.TextWidth("Hi") + 1);
 }
