@@ -24,12 +24,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/CodePage.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/ShortCut.h"
-#include "common/CodePage.h"
-#include "common/Round.h"
 #include "rastova/view/text/RVCharFormat.h"
 
 namespace rv {
@@ -40,7 +39,7 @@ class TRVCanvas;
 // height, internal leading (the cell less the character height), descent and ascent, and the
 // advance of each one-byte character, measured on first use.
 struct TRVFontMetricsCache {
-  explicit TRVFontMetricsCache(const platform::TFont& f) : font(MakeFont(f)), metrics(font) {
+  explicit TRVFontMetricsCache(const platform::TFont& f) : font(platform::QtFontOf(f, true)), metrics(font) {
     height = metrics.height();
     ascent = metrics.ascent();
     descent = std::abs(metrics.descent());
@@ -51,23 +50,6 @@ struct TRVFontMetricsCache {
     int& w = widths[c];
     if (w < 0) w = metrics.horizontalAdvance(QChar(static_cast<char16_t>(common::Cp1252ToCodePoint(c))));
     return w;
-  }
-  // The font TCanvas makes of a TFont: a negative height is the character height, a positive one
-  // the whole cell.
-  static QFont MakeFont(const platform::TFont& f) {
-    QFont font(platform::StandInFontFamily(f.Name));
-    const int h = std::clamp(f.Height(), -kMaxFontHeight, kMaxFontHeight);
-    const int pixels = h == 0 ? 11 : std::abs(h);
-    font.setPixelSize(std::max(1, pixels));
-    if (h > 0) {
-      const int cell = QFontMetrics(font).height();
-      if (cell > 0) font.setPixelSize(std::max(1, common::MulDiv(pixels, pixels, cell)));
-    }
-    font.setBold(f.Style.Bold);
-    font.setItalic(f.Style.Italic);
-    font.setUnderline(f.Style.Underline);
-    font.setStrikeOut(f.Style.StrikeOut);
-    return font;
   }
   QFont font;
   QFontMetrics metrics;
