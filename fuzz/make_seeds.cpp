@@ -3,8 +3,8 @@
 // component streams and "glsm" meshes; TIFF pages with EXIF and annotations, EXIF blocks, maker
 // notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
 // camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
-// properties; the shape's OBJ and XML files and clipboard blocks; the text editor's block. Each file starts with the
-// choice byte its fuzz target takes first, where the target takes one.
+// properties; the shape's OBJ and XML files and clipboard blocks; the text editor's memo block.
+// Each file starts with the choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
 

@@ -113,9 +113,9 @@ class TControl : public QWidget {
   TKeyEvent OnKeyDown;  // KeyRepeat() tells a repeat of a held key
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;  // typed characters: TypedText of each key, and input-method text
-  TScrollEvent OnScroll;  // the user worked one of the window's scroll bars
-  TNotifyEvent OnEnter;   // the control got the keyboard focus
-  TNotifyEvent OnExit;    // the control lost it
+  TScrollEvent OnScroll;      // the user worked one of the window's scroll bars
+  TNotifyEvent OnEnter;       // the control got the keyboard focus
+  TNotifyEvent OnExit;        // the control lost it
 
   // The cursor shown over the control, by id (Cursors()).
   TCursor Cursor() const { return cursor_; }

@@ -16,8 +16,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -57,7 +57,6 @@ struct TRVFontMetricsCache {
   std::array<int, 256> widths;
 };
 
-
 // The twelve Ctrl shortcuts the control compares each key with, in this order: Ctrl+L, Ctrl+E,
 // Ctrl+R, Ctrl+J, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+F, Ctrl+B, Ctrl+I, Ctrl+U, Ctrl+G. The vector
 // layer's start-up fills them (RVVectStartup); 0 (no shortcut) before.
@@ -80,24 +79,24 @@ class TRVTextControl : public platform::TCustomControl {
   // caller: the control grows it (std::realloc) while typing but never frees it.
   char* FText = nullptr;
   int32_t FTextLength = 0;
-  int32_t FCaret = 0;  // insertion index 0 .. FTextLength
-  std::unique_ptr<platform::TBitmap> FBackBuffer;  // 24-bit, the client area's size
+  int32_t FCaret = 0;                                  // insertion index 0 .. FTextLength
+  std::unique_ptr<platform::TBitmap> FBackBuffer;      // 24-bit, the client area's size
   int32_t FCaretX = 0, FCaretY = 0, FCaretHeight = 0;  // written by the layout
-  platform::TFont FTextFont;         // font of the default format
-  platform::TBrush FTextBrush;       // character background of the default format
-  platform::TPen FBorderPen;         // border of the text box
-  platform::TBrush FBackgroundBrush; // fill of the text box
-  bool FInsertMode = true;           // false: typing overwrites
+  platform::TFont FTextFont;                           // font of the default format
+  platform::TBrush FTextBrush;                         // character background of the default format
+  platform::TPen FBorderPen;                           // border of the text box
+  platform::TBrush FBackgroundBrush;                   // fill of the text box
+  bool FInsertMode = true;                             // false: typing overwrites
   uint8_t FDefaultAlignment = rvtaLeft;
-  double FZoom = 1.0;                // text units to pixels
+  double FZoom = 1.0;  // text units to pixels
   // The selection is the characters FSelStart .. FSelEnd - 1; empty when FSelStart >= FSelEnd.
   int32_t FSelStart = 0, FSelEnd = 0;
-  int32_t FAnchorX = 0, FAnchorY = 0;  // client point of the last plain mouse press
+  int32_t FAnchorX = 0, FAnchorY = 0;             // client point of the last plain mouse press
   std::unique_ptr<TRVCharFormat> FCurrentFormat;  // given to typed and pasted characters
-  bool FIgnoreColors = false;  // colours of formats, brushes and pen are not applied
-  bool FFixedFormat = false;   // all drawn with the default format; no font or colour dialog
-  bool FAutoGrow = false;      // the control grows its height to fit the text
-  int32_t FLineSpacing = 0;    // pixels between lines
+  bool FIgnoreColors = false;                     // colours of formats, brushes and pen are not applied
+  bool FFixedFormat = false;     // all drawn with the default format; no font or colour dialog
+  bool FAutoGrow = false;        // the control grows its height to fit the text
+  int32_t FLineSpacing = 0;      // pixels between lines
   int32_t FFixedCharHeight = 0;  // when not 0, the height every character counts
   // One entry per character plus one (std::malloc, owned). 0 in the first four: not measured;
   // -1 in the last two: not placed. Positions are client pixels.
@@ -108,7 +107,7 @@ class TRVTextControl : public platform::TCustomControl {
   int32_t* FCharX = nullptr;
   int32_t* FCharY = nullptr;
   std::unique_ptr<TRVCharFormatList> FFormats;  // may be handed over by the caller
-  int32_t* FCharFormats = nullptr;  // index into FFormats per character (std::malloc, owned)
+  int32_t* FCharFormats = nullptr;              // index into FFormats per character (std::malloc, owned)
   bool FCollectText = false;
   std::string FCollectedText;  // one-byte text of the lines drawn, each ending with 10
   platform::TNotifyEvent FOnCursorMoved;

@@ -347,9 +347,7 @@ TEST(TextControl, PastingPlainTextDropsCarriageReturns) {
 TEST(TextControl, ABlockThatDoesNotHoldItsTextFallsBackToPlainText) {
   // Foreign or short blocks: no terminator, a terminator but too few bytes for the records.
   const std::vector<std::vector<uint8_t>> blocks = {
-      {'a', 'b'},
-      {'a', 'b', 0, 1, 2, 3},
-      {0},  // an empty text: a valid block that pastes nothing
+      {'a', 'b'}, {'a', 'b', 0, 1, 2, 3}, {0},  // an empty text: a valid block that pastes nothing
   };
   for (size_t i = 0; i < blocks.size(); ++i) {
     SCOPED_TRACE(i);
