@@ -242,20 +242,9 @@ TEST_F(AsyncIO, AThousandShortLoadsAllFinish) {
 }
 
 // A view whose calls are counted with the thread they came on.
-class AsyncTestView : public TRVIOView {
+class AsyncTestView : public iotest::StubView {
  public:
   explicit AsyncTestView(bool parent) : parent_(parent) {}
-  void* AddBitmapChangeHandler(TBitmapChangeHandler) override { return this; }
-  void RemoveBitmapChangeHandler(void*) override {}
-  TRVBitmap* GetRVBitmap() override { return &bitmap; }
-  platform::TBitmap* GetBitmap() override { return nullptr; }
-  TColor GetBackground() override { return 0; }
-  int32_t GetDpiX() override { return 96; }
-  int32_t GetDpiY() override { return 96; }
-  bool IsRastovaView() override { return false; }
-  void LockPaint() override {}
-  void UnlockPaint() override {}
-  void SetDPI(int32_t, int32_t) override {}
   void Update() override { Count(updates); }
   void ImageChange() override { Count(changes); }
   bool HasParent() override { return parent_; }
@@ -264,7 +253,6 @@ class AsyncTestView : public TRVIOView {
     ++n;
     if (std::this_thread::get_id() != mainThread) ++offMain;
   }
-  TRVBitmap bitmap;
   std::mutex mutex;
   int updates = 0, changes = 0, offMain = 0;
   std::thread::id mainThread = std::this_thread::get_id();

@@ -1,6 +1,7 @@
 // The video object of a view: created on first use, bound to the view's window, inert.
 #include <gtest/gtest.h>
 
+#include "IoTestTools.h"
 #include "rastova/codecs/video/RVDirectShow.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/io/RastovaIO.h"
@@ -8,23 +9,10 @@
 namespace rv {
 namespace {
 
-class WindowView : public TRVIOView {
+// A view whose window handle the test changes.
+class WindowView : public iotest::StubView {
  public:
-  void* AddBitmapChangeHandler(TBitmapChangeHandler) override { return this; }
-  void RemoveBitmapChangeHandler(void*) override {}
-  TRVBitmap* GetRVBitmap() override { return &bitmap; }
-  platform::TBitmap* GetBitmap() override { return nullptr; }
-  TColor GetBackground() override { return 0; }
-  int32_t GetDpiX() override { return 96; }
-  int32_t GetDpiY() override { return 96; }
-  bool IsRastovaView() override { return true; }
-  void LockPaint() override {}
-  void UnlockPaint() override {}
-  void SetDPI(int32_t, int32_t) override {}
-  void Update() override {}
-  void ImageChange() override {}
   uintptr_t GetWindowHandle() override { return window; }
-  TRVBitmap bitmap;
   uintptr_t window = 0x1234;
 };
 
