@@ -72,7 +72,8 @@ const std::string& AviFile() {
     spec.height = 1080;
     spec.frames = 1;
     const std::vector<uint8_t> bytes = iotest::MakeAvi(spec);
-    std::ofstream(n, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(n, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return n;
   }();
   return name;

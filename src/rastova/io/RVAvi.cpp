@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/CodePage.h"
 #include "common/Round.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStream.h"
-#include "common/CodePage.h"
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVIOThread.h"
 #include "rastova/io/RastovaIO.h"
@@ -33,8 +33,8 @@ TRVAviFile::TRVAviFile() = default;
 TRVAviFile::~TRVAviFile() = default;
 
 bool TRVAviFile::Open(const std::string& fileName) {
-  return Open(std::make_unique<TRVWideFileStream>(fileName, TRVWideFileStream::fmOpenRead |
-                                                               TRVWideFileStream::fmShareDenyWrite));
+  return Open(std::make_unique<TRVWideFileStream>(
+      fileName, TRVWideFileStream::fmOpenRead | TRVWideFileStream::fmShareDenyWrite));
 }
 
 void TRVAviFile::Close() {

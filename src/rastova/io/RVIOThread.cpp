@@ -6,7 +6,8 @@
 
 namespace rv {
 
-TRVIOThread::TRVIOThread(TRastovaIO& owner, int32_t kind) : owner_(owner), workers_(owner.workers_), kind_(kind) {}
+TRVIOThread::TRVIOThread(TRastovaIO& owner, int32_t kind)
+    : owner_(owner), workers_(owner.workers_), kind_(kind) {}
 
 void TRVIOThread::StartFile(TRastovaIO& owner, const std::string& fileName, TFileMethod method) {
   auto* t = new TRVIOThread(owner, 0);
@@ -45,7 +46,8 @@ void TRVIOThread::StartFileType(TRastovaIO& owner, const std::string& fileName, 
   t->Start();
 }
 
-void TRVIOThread::StartStreamType(TRastovaIO& owner, TStream& stream, int32_t fileType, TStreamTypeMethod method) {
+void TRVIOThread::StartStreamType(TRastovaIO& owner, TStream& stream, int32_t fileType,
+                                  TStreamTypeMethod method) {
   auto* t = new TRVIOThread(owner, 6);
   t->stream_ = &stream;
   t->integer_ = fileType;

@@ -33,13 +33,13 @@ struct TRVIOWorkerList {
 class TRVIOThread {
  public:
   // The call shapes (kinds) a worker runs.
-  using TFileMethod = std::function<void(const std::string& fileName)>;                     // 0, 10
-  using TStreamMethod = std::function<void(TStream& stream)>;                                // 1
-  using TFileIntMethod = std::function<int32_t(const std::string& fileName)>;               // 2
-  using TStreamIntMethod = std::function<int32_t(TStream& stream)>;                          // 4
+  using TFileMethod = std::function<void(const std::string& fileName)>;                        // 0, 10
+  using TStreamMethod = std::function<void(TStream& stream)>;                                  // 1
+  using TFileIntMethod = std::function<int32_t(const std::string& fileName)>;                  // 2
+  using TStreamIntMethod = std::function<int32_t(TStream& stream)>;                            // 4
   using TFileTypeMethod = std::function<void(const std::string& fileName, int32_t fileType)>;  // 5
   using TStreamTypeMethod = std::function<void(TStream& stream, int32_t fileType)>;            // 6
-  using TFrameMethod = std::function<void(int32_t frame)>;                                   // 8
+  using TFrameMethod = std::function<void(int32_t frame)>;                                     // 8
   using TMetafileMethod =
       std::function<void(const std::string& fileName, int32_t width, int32_t height, bool withAlpha)>;  // 9
 

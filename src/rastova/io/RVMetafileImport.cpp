@@ -66,7 +66,9 @@ bool TRVHeaderMetafile::LoadFromStream(TStream& stream) {
   return true;
 }
 
-bool TRVHeaderMetafile::Draw(platform::TCanvas& /*canvas*/, int32_t /*left*/, int32_t /*top*/) { return false; }
+bool TRVHeaderMetafile::Draw(platform::TCanvas& /*canvas*/, int32_t /*left*/, int32_t /*top*/) {
+  return false;
+}
 
 void MetafileParams(TStream& stream, TIOParamsVals& params, TRVProgressRec& progress) {
   TRVHeaderMetafile metafile;
@@ -89,8 +91,9 @@ void MetafileParams(TStream& stream, TIOParamsVals& params, TRVProgressRec& prog
 
 void TRastovaIO::ImportMetafile(const std::string& fileName, int32_t width, int32_t height, bool withAlpha) {
   if (AsyncGateOpen()) {
-    TRVIOThread::StartMetafile(*this, fileName, width, height, withAlpha,
-                               [this](const std::string& n, int32_t w, int32_t h, bool a) { ImportMetafile(n, w, h, a); });
+    TRVIOThread::StartMetafile(
+        *this, fileName, width, height, withAlpha,
+        [this](const std::string& n, int32_t w, int32_t h, bool a) { ImportMetafile(n, w, h, a); });
     return;
   }
   try {

@@ -34,8 +34,8 @@ std::string IdentifierOf(const std::string& fileName) {
 // The bytes except the last as `prefix` hh ",", collected in lines written (after `indent`)
 // whenever they grow longer than 70 characters; the last byte ends the final line, followed by
 // `close`.
-void WriteByteLines(std::string& out, const uint8_t* data, int64_t size, const char* prefix, const char* indent,
-                    const char* close) {
+void WriteByteLines(std::string& out, const uint8_t* data, int64_t size, const char* prefix,
+                    const char* indent, const char* close) {
   std::string line;
   for (int64_t i = 0; i + 1 < size; ++i) {
     line += prefix + Hex2(data[i]) + ",";

@@ -13,7 +13,8 @@ void TRVDirectShow::SetNotifyWindow(uintptr_t window, uint32_t newFrameMessage, 
   graphEventMessage_ = graphEventMessage;
 }
 
-void TRVDirectShow::SetVideoPosition(const platform::TRect& /*source*/, const platform::TRect& /*destination*/) {}
+void TRVDirectShow::SetVideoPosition(const platform::TRect& /*source*/,
+                                     const platform::TRect& /*destination*/) {}
 
 void TRVDirectShow::GetNativeVideoSize(int32_t& /*width*/, int32_t& /*height*/) {}
 

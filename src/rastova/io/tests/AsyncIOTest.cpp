@@ -116,24 +116,46 @@ TEST_F(AsyncIO, EveryOperationAndRegistryPathRunsOnAWorker) {
     bool aborting;
   } cases[] = {
       {"LoadFromFileTGA", [&](TRastovaIO& io) { io.LoadFromFileTGA(dir.File("p.tga")); }, false},
-      {"LoadFromStreamTGA", [&](TRastovaIO& io) { tga.SetPosition(0); io.LoadFromStreamTGA(tga); }, false},
+      {"LoadFromStreamTGA",
+       [&](TRastovaIO& io) {
+         tga.SetPosition(0);
+         io.LoadFromStreamTGA(tga);
+       },
+       false},
       {"SaveToFileTGA", [&](TRastovaIO& io) { io.SaveToFileTGA(dir.File("s.tga")); }, false},
       {"SaveToStreamPNG", [&](TRastovaIO& io) { io.SaveToStreamPNG(out); }, false},
       {"LoadFromFile", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("p.tga")); }, false},
       {"LoadFromFileFormat", [&](TRastovaIO& io) { io.LoadFromFileFormat(dir.File("p.tga"), ioTGA); }, false},
-      {"LoadFromStream", [&](TRastovaIO& io) { tga.SetPosition(0); io.LoadFromStream(tga); }, false},
-      {"LoadFromFileGIF", [&](TRastovaIO& io) { EXPECT_EQ(io.LoadFromFileGIF(dir.File("p.gif")), -1); }, false},
+      {"LoadFromStream",
+       [&](TRastovaIO& io) {
+         tga.SetPosition(0);
+         io.LoadFromStream(tga);
+       },
+       false},
+      {"LoadFromFileGIF", [&](TRastovaIO& io) { EXPECT_EQ(io.LoadFromFileGIF(dir.File("p.gif")), -1); },
+       false},
       {"outside LoadFromFile", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("p.zza")); }, false},
-      {"outside LoadFromFileFormat", [&](TRastovaIO& io) { io.LoadFromFileFormat(dir.File("p.zza"), 102); }, false},
-      {"outside LoadFromStream", [&](TRastovaIO& io) { zza.SetPosition(0); io.LoadFromStream(zza); }, false},
-      {"outside LoadFromStreamFormat", [&](TRastovaIO& io) { zza.SetPosition(0); io.LoadFromStreamFormat(zza, 102); },
+      {"outside LoadFromFileFormat", [&](TRastovaIO& io) { io.LoadFromFileFormat(dir.File("p.zza"), 102); },
+       false},
+      {"outside LoadFromStream",
+       [&](TRastovaIO& io) {
+         zza.SetPosition(0);
+         io.LoadFromStream(zza);
+       },
+       false},
+      {"outside LoadFromStreamFormat",
+       [&](TRastovaIO& io) {
+         zza.SetPosition(0);
+         io.LoadFromStreamFormat(zza, 102);
+       },
        false},
       {"outside SaveToFile", [&](TRastovaIO& io) { io.SaveToFile(dir.File("s.zza")); }, false},
       {"outside SaveToStream", [&](TRastovaIO& io) { io.SaveToStream(out, 102); }, false},
       {"LoadFromFile of an AVI file", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("p.avi")); }, false},
       {"ImportMetafile (sized, not drawn)",
        [&](TRastovaIO& io) { io.ImportMetafile(dir.File("p.emf"), -1, -1, true); }, true},
-      {"LoadFromFileTGA of a missing file", [&](TRastovaIO& io) { io.LoadFromFileTGA(dir.File("none.tga")); }, true},
+      {"LoadFromFileTGA of a missing file", [&](TRastovaIO& io) { io.LoadFromFileTGA(dir.File("none.tga")); },
+       true},
   };
   for (const Case& c : cases) {
     TRVBitmap target;
@@ -176,7 +198,9 @@ TEST_F(AsyncIO, TheCallReturnsBeforeTheWorkIsDone) {
   std::promise<void> returned;
   std::shared_future<void> returnedFuture = returned.get_future().share();
   std::atomic<bool> sawReturn{false};
-  io.OnFinishWork = [&](TRastovaIO&) { sawReturn = returnedFuture.wait_for(10s) == std::future_status::ready; };
+  io.OnFinishWork = [&](TRastovaIO&) {
+    sawReturn = returnedFuture.wait_for(10s) == std::future_status::ready;
+  };
   io.Asynchronous = true;
   io.LoadFromFileTGA(dir.File("p.tga"));
   returned.set_value();

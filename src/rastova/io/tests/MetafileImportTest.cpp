@@ -44,14 +44,14 @@ TEST(MetafileImport, SizeRules) {
     int32_t mw, mh, width, height;
     int32_t w, h;  // 0: nothing happens
   } cases[] = {
-      {400, 100, 200, -1, 200, 50},        {400, 100, -1, 50, 200, 50},       {400, 100, 30, 70, 30, 70},
-      {400, 100, -1, -1, 400, 100},        {10000, 5000, -1, -1, 8000, 4000}, {5000, 10000, -1, -1, 4000, 8000},
-      {400, 100, 20000, -1, 8000, 2000},   {1, 100000, -1, -1, 1, 8000},      {400, 100, 0, 10, 0, 0},
+      {400, 100, 200, -1, 200, 50},      {400, 100, -1, 50, 200, 50},       {400, 100, 30, 70, 30, 70},
+      {400, 100, -1, -1, 400, 100},      {10000, 5000, -1, -1, 8000, 4000}, {5000, 10000, -1, -1, 4000, 8000},
+      {400, 100, 20000, -1, 8000, 2000}, {1, 100000, -1, -1, 1, 8000},      {400, 100, 0, 10, 0, 0},
       {400, 100, 10, 0, 0, 0},
   };
   for (const Case& c : cases) {
-    const std::string what = std::to_string(c.mw) + "x" + std::to_string(c.mh) + " at " + std::to_string(c.width) +
-                             "x" + std::to_string(c.height);
+    const std::string what = std::to_string(c.mw) + "x" + std::to_string(c.mh) + " at " +
+                             std::to_string(c.width) + "x" + std::to_string(c.height);
     TRastovaIO io;
     io.GetAttachedRVBitmap()->Allocate(3, 3, rv8g);
     CirclePlayer player(c.mw, c.mh, true);
@@ -116,7 +116,8 @@ std::vector<uint8_t> Emf(int32_t left, int32_t top, int32_t right, int32_t botto
   return d;
 }
 
-std::vector<uint8_t> Wmf(bool placeable, int16_t left, int16_t top, int16_t right, int16_t bottom, uint16_t inch) {
+std::vector<uint8_t> Wmf(bool placeable, int16_t left, int16_t top, int16_t right, int16_t bottom,
+                         uint16_t inch) {
   std::vector<uint8_t> d;
   auto put16 = [&](uint16_t v) {
     d.push_back(uint8_t(v));

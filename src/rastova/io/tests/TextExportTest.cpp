@@ -50,15 +50,19 @@ TEST_F(TextExport, ConstantAndHexadecimalListAgainstGoldenText) {
     int32_t format;
     const char* golden;
   } cases[] = {
-      {{0x01, 0xAB, 0xFF}, 0,
-       "const\r\n  t_txt_Size = 3;\r\n  t_txt : array [0..t_txt_Size-1] of byte = (\r\n    $01,$AB,$FF);\r\n"},
+      {{0x01, 0xAB, 0xFF},
+       0,
+       "const\r\n  t_txt_Size = 3;\r\n  t_txt : array [0..t_txt_Size-1] of byte = (\r\n    "
+       "$01,$AB,$FF);\r\n"},
       {{0x01, 0xAB, 0xFF}, 1, "\\\\ Size=3\r\n0x01,0xAB,0xFF\r\n"},
-      {{}, 0,
+      {{},
+       0,
        "const\r\n  t_txt_Size = 40;\r\n  t_txt : array [0..t_txt_Size-1] of byte = (\r\n"
        "    $00,$07,$0E,$15,$1C,$23,$2A,$31,$38,$3F,$46,$4D,$54,$5B,$62,$69,$70,$77,\r\n"
        "    $7E,$85,$8C,$93,$9A,$A1,$A8,$AF,$B6,$BD,$C4,$CB,$D2,$D9,$E0,$E7,$EE,$F5,\r\n"
        "    $FC,$03,$0A,$11);\r\n"},
-      {{}, 1,
+      {{},
+       1,
        "\\\\ Size=40\r\n0x00,0x07,0x0E,0x15,0x1C,0x23,0x2A,0x31,0x38,0x3F,0x46,0x4D,0x54,0x5B,0x62,\r\n"
        "0x69,0x70,0x77,0x7E,0x85,0x8C,0x93,0x9A,0xA1,0xA8,0xAF,0xB6,0xBD,0xC4,0xCB,\r\n"
        "0xD2,0xD9,0xE0,0xE7,0xEE,0xF5,0xFC,0x03,0x0A,0x11\r\n"},
