@@ -377,6 +377,9 @@ TEST(TextControl, MouseClickDragAndDoubleClick) {
   QTest::mouseClick(&c, Qt::LeftButton, Qt::NoModifier, at(b));
   EXPECT_EQ(c.FCaret, b);
   EXPECT_EQ(moved, 1);
+  // Right of the last character: the end of the text.
+  QTest::mouseClick(&c, Qt::LeftButton, Qt::NoModifier, at(c.FTextLength) + QPoint(30, 0));
+  EXPECT_EQ(c.FCaret, c.FTextLength);
   // A drag from there selects up to the point.
   QTest::mousePress(&c, Qt::LeftButton, Qt::NoModifier, at(b));
   QMouseEvent move(QEvent::MouseMove, at(b + 3), c.mapToGlobal(at(b + 3)), Qt::NoButton, Qt::LeftButton,
