@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text2;
   std::vector<rv::TRVCharFormat> formats2;
   if (!rv::ParseTextMemoBlock(again, text2, formats2) || text2 != text || formats2.size() != formats.size() ||
-      (!formats.empty() && std::memcmp(formats.data(), formats2.data(), formats.size() * sizeof(rv::TRVCharFormat))))
+      (!formats.empty() &&
+       std::memcmp(formats.data(), formats2.data(), formats.size() * sizeof(rv::TRVCharFormat))))
     std::abort();
   return 0;
 }

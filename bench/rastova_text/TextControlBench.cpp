@@ -112,7 +112,8 @@ void BM_DrawTextEach(benchmark::State& state) {
     fonts.push_back(font);
   }
   std::vector<QString> glyphs(256);
-  for (int b = 0; b < 256; ++b) glyphs[b] = QString(QChar(static_cast<char16_t>(common::Cp1252ToCodePoint(b))));
+  for (int b = 0; b < 256; ++b)
+    glyphs[b] = QString(QChar(static_cast<char16_t>(common::Cp1252ToCodePoint(b))));
   for (auto _ : state) {
     QImage image = memo.bitmap->Image();
     QPainter p(&image);

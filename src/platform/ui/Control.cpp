@@ -304,19 +304,21 @@ void TControl::inputMethodEvent(QInputMethodEvent* event) {
   event->accept();
 }
 
+bool KeepsSpecialKey(const QKeyEvent& event, const std::function<bool(uint16_t, TShiftState)>& want) {
+  const uint16_t key = VirtualKeyOf(event);
+  if (key != VK_TAB && (key < VK_PRIOR || key > VK_DOWN)) return false;
+  bool wanted = false;
+  GuardedCall([&] { wanted = want(key, KeyShiftState(event, true)); });
+  // Tab would move the focus before the key-down: a control that wants it gets it instead.
+  return wanted && key == VK_TAB && !event.modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier);
+}
+
 bool TControl::event(QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(event);
-    const uint16_t key = VirtualKeyOf(*k);
-    if (key == VK_TAB || (key >= VK_PRIOR && key <= VK_DOWN)) {
-      const TShiftState shift = KeyShiftState(*k, true);
-      bool want = false;
-      GuardedCall([&] { want = WantSpecialKey(key, shift); });
-      // Tab would move the focus before the key-down: a control that wants it gets it instead.
-      if (want && key == VK_TAB && !k->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier)) {
-        keyPressEvent(k);
-        return true;
-      }
+    if (KeepsSpecialKey(*k, [this](uint16_t key, TShiftState shift) { return WantSpecialKey(key, shift); })) {
+      keyPressEvent(k);
+      return true;
     }
   }
   return QWidget::event(event);

@@ -113,9 +113,9 @@ class TControl : public QWidget {
   TKeyEvent OnKeyDown;  // KeyRepeat() tells a repeat of a held key
   TKeyEvent OnKeyUp;
   TKeyPressEvent OnKeyPress;  // typed characters: TypedText of each key, and input-method text
-  TScrollEvent OnScroll;  // the user worked one of the window's scroll bars
-  TNotifyEvent OnEnter;   // the control got the keyboard focus
-  TNotifyEvent OnExit;    // the control lost it
+  TScrollEvent OnScroll;      // the user worked one of the window's scroll bars
+  TNotifyEvent OnEnter;       // the control got the keyboard focus
+  TNotifyEvent OnExit;        // the control lost it
 
   // The cursor shown over the control, by id (Cursors()).
   TCursor Cursor() const { return cursor_; }
@@ -206,6 +206,11 @@ class TControl : public QWidget {
   bool mouseCaptured_ = false;  // a button went down inside the client area
   QSize lastClient_;
 };
+
+// Asks `want` (a control's WantSpecialKey) about a key-down of Tab or of the keys 33 to 40; true
+// when the key is a Tab the control keeps, which it must then get as a key-down at once (the
+// window would use it to move the focus).
+bool KeepsSpecialKey(const QKeyEvent& event, const std::function<bool(uint16_t, TShiftState)>& want);
 
 // Hands a scroll-bar action to the window: TControl::Scroll when the window is a TControl.
 void ReportScrollAction(QWidget* window, int32_t bar, int32_t code, int32_t pos);

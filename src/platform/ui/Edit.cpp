@@ -1,6 +1,5 @@
 #include "platform/ui/Edit.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 
 #include "platform/ui/Application.h"
@@ -21,15 +20,9 @@ void TEdit::KeyPress(char32_t&) {}
 bool TEdit::event(QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(event);
-    const uint16_t key = VirtualKeyOf(*k);
-    if (key == VK_TAB || (key >= VK_PRIOR && key <= VK_DOWN)) {
-      const TShiftState shift = ShiftStateOf(k->modifiers(), QGuiApplication::mouseButtons());
-      bool want = false;
-      GuardedCall([&] { want = WantSpecialKey(key, shift); });
-      if (want && key == VK_TAB && !k->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier)) {
-        keyPressEvent(k);
-        return true;
-      }
+    if (KeepsSpecialKey(*k, [this](uint16_t key, TShiftState shift) { return WantSpecialKey(key, shift); })) {
+      keyPressEvent(k);
+      return true;
     }
   }
   return QLineEdit::event(event);

@@ -22,8 +22,9 @@ bool ExecuteFontDialog(QWidget* owner, TFont& font) {
   const QFont chosen = dialog.selectedFont();
   font.Name = chosen.family().toStdString();
   // The dialog chooses in points; the font keeps the character height in pixels at 96 dpi.
-  const int pixels = chosen.pixelSize() > 0 ? chosen.pixelSize()
-                                            : std::max(1, common::RoundInt(chosen.pointSizeF() * 96.0 / 72.0));
+  const int pixels = chosen.pixelSize() > 0
+                         ? chosen.pixelSize()
+                         : std::max(1, common::RoundInt(chosen.pointSizeF() * 96.0 / 72.0));
   font.SetHeight(-pixels);
   font.Style.Bold = chosen.weight() >= QFont::Bold;
   font.Style.Italic = chosen.italic();

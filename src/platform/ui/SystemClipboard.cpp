@@ -13,7 +13,8 @@ namespace {
 constexpr TClipboardFormat kFirstPrivateFormat = 0xC000;
 
 QClipboard* SystemClipboard() {
-  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
+                                                                      : nullptr;
 }
 
 }  // namespace
@@ -45,8 +46,8 @@ void TSystemClipboard::PutBytes(TClipboardFormat format, const std::vector<uint8
   QClipboard* clipboard = SystemClipboard();
   if (mime.empty() || !clipboard) return;
   auto* data = new QMimeData;
-  data->setData(QString::fromStdString(mime),
-                QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+  data->setData(QString::fromStdString(mime), QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                         static_cast<qsizetype>(bytes.size())));
   clipboard->setMimeData(data);  // the clipboard owns it and drops what it held
 }
 

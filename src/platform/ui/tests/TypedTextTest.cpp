@@ -48,12 +48,15 @@ class TypingControl : public TCustomControl {
   }
 };
 
-struct TypingWindow {
+struct TypingApp {
+  TypingApp() { App(); }
+};
+
+struct TypingWindow : TypingApp {
   QWidget window;
   TypingControl* control;
   QWidget* next;
   TypingWindow() {
-    App();
     control = new TypingControl(&window);
     control->setGeometry(0, 0, 50, 30);
     control->SetClickFocus(true);

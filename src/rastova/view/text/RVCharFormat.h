@@ -20,15 +20,15 @@ constexpr uint8_t rvtaLeft = 0, rvtaRight = 1, rvtaCenter = 2, rvtaJustify = 3;
 constexpr int32_t kMaxFontHeight = 16384;
 
 struct TRVCharFormat {
-  int32_t RefCount;      // characters that were given this record (SetCharFormat)
-  uint8_t FontName[256]; // a length byte, then up to 255 one-byte (Windows-1252) characters
-  int32_t FontHeight;    // the font's Height: negative for the character height in pixels
-  uint8_t FontStyle;     // rvfsBold | rvfsItalic | rvfsUnderline | rvfsStrikeOut
+  int32_t RefCount;       // characters that were given this record (SetCharFormat)
+  uint8_t FontName[256];  // a length byte, then up to 255 one-byte (Windows-1252) characters
+  int32_t FontHeight;     // the font's Height: negative for the character height in pixels
+  uint8_t FontStyle;      // rvfsBold | rvfsItalic | rvfsUnderline | rvfsStrikeOut
   uint8_t Reserved1[3];
-  int32_t FontColor;     // TColor
-  int32_t BackColor;     // TColor of the character background
-  uint8_t BackStyle;     // TBrushStyle of the character background
-  uint8_t Alignment;     // of the paragraph: rvtaLeft .. rvtaJustify
+  int32_t FontColor;  // TColor
+  int32_t BackColor;  // TColor of the character background
+  uint8_t BackStyle;  // TBrushStyle of the character background
+  uint8_t Alignment;  // of the paragraph: rvtaLeft .. rvtaJustify
   uint8_t Reserved2[2];
 };
 

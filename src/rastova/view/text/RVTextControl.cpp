@@ -21,7 +21,9 @@ using platform::TShiftState;
 platform::TShortCut TextControlShortcuts[12] = {};
 uint32_t TextMemoClipboardFormat = 0;
 
-void RegisterTextMemoFormat() { TextMemoClipboardFormat = platform::Clipboard().RegisterFormat(kTextMemoFormatName); }
+void RegisterTextMemoFormat() {
+  TextMemoClipboardFormat = platform::Clipboard().RegisterFormat(kTextMemoFormatName);
+}
 
 namespace {
 
@@ -78,9 +80,9 @@ void TRVTextControl::DefaultFormat(TRVCharFormat& F) const {
   std::memset(&F, 0, sizeof F);
   SetCharFormatFontName(F, common::Utf8ToCp1252(FTextFont.Name));
   F.FontHeight = FTextFont.Height();
-  F.FontStyle = static_cast<uint8_t>((FTextFont.Style.Bold ? rvfsBold : 0) | (FTextFont.Style.Italic ? rvfsItalic : 0) |
-                                     (FTextFont.Style.Underline ? rvfsUnderline : 0) |
-                                     (FTextFont.Style.StrikeOut ? rvfsStrikeOut : 0));
+  F.FontStyle = static_cast<uint8_t>(
+      (FTextFont.Style.Bold ? rvfsBold : 0) | (FTextFont.Style.Italic ? rvfsItalic : 0) |
+      (FTextFont.Style.Underline ? rvfsUnderline : 0) | (FTextFont.Style.StrikeOut ? rvfsStrikeOut : 0));
   F.FontColor = FTextFont.Color;
   F.BackColor = FTextBrush.Color;
   F.BackStyle = FTextBrush.Style;
@@ -206,10 +208,12 @@ void TRVTextControl::InsertChar(char C) {
 void TRVTextControl::DeleteChar(int32_t i) {
   if (i < 0 || i >= FTextLength) return;
   const int32_t index = FCharFormats[i];
-  if (FFormats && index >= 0 && index < static_cast<int32_t>(FFormats->size()) && (*FFormats)[index]->RefCount > 0)
+  if (FFormats && index >= 0 && index < static_cast<int32_t>(FFormats->size()) &&
+      (*FFormats)[index]->RefCount > 0)
     (*FFormats)[index]->RefCount--;
   std::memmove(FText + i, FText + i + 1, static_cast<size_t>(FTextLength - i));  // with the terminator
-  std::memmove(FCharFormats + i, FCharFormats + i + 1, static_cast<size_t>(FTextLength - i) * sizeof(int32_t));
+  std::memmove(FCharFormats + i, FCharFormats + i + 1,
+               static_cast<size_t>(FTextLength - i) * sizeof(int32_t));
   FTextLength--;
   ClearMeasures(i);
 }
@@ -408,9 +412,9 @@ void TRVTextControl::FontDialog() {
   if (!platform::ExecuteFontDialog(this, font)) return;
   const std::string name = common::Utf8ToCp1252(font.Name);
   const int32_t height = std::clamp(font.Height(), -kMaxFontHeight, kMaxFontHeight);
-  const uint8_t style = static_cast<uint8_t>((font.Style.Bold ? rvfsBold : 0) | (font.Style.Italic ? rvfsItalic : 0) |
-                                             (font.Style.Underline ? rvfsUnderline : 0) |
-                                             (font.Style.StrikeOut ? rvfsStrikeOut : 0));
+  const uint8_t style = static_cast<uint8_t>(
+      (font.Style.Bold ? rvfsBold : 0) | (font.Style.Italic ? rvfsItalic : 0) |
+      (font.Style.Underline ? rvfsUnderline : 0) | (font.Style.StrikeOut ? rvfsStrikeOut : 0));
   const int32_t color = font.Color;
   ChangeSelectionFormat([&](TRVCharFormat& f) {
     SetCharFormatFontName(f, name);
@@ -600,13 +604,7 @@ void TRVTextControl::MouseDown(platform::TMouseButton Button, TShiftState Shift,
   if (!Focused()) SetFocus();
   LayOutPending();
   if (Shift.Contains(platform::ssShift)) {
-    CaretFromPoint(FAnchorX, FAnchorY);
-    const int32_t previous = FCaret;
-    CaretFromPoint(X, Y);
-    if (FCaret != previous) {
-      ExtendSelection(previous, true);
-      Update();
-    }
+    SelectFromAnchor(X, Y);
     FAnchorX = X;
     FAnchorY = Y;
   } else {
@@ -623,10 +621,16 @@ void TRVTextControl::MouseDown(platform::TMouseButton Button, TShiftState Shift,
 
 void TRVTextControl::MouseMove(TShiftState Shift, int X, int Y) {
   TCustomControl::MouseMove(Shift, X, Y);
-  if (!(Shift.Contains(platform::ssLeft) || Shift.Contains(platform::ssRight) || Shift.Contains(platform::ssMiddle)))
+  if (!(Shift.Contains(platform::ssLeft) || Shift.Contains(platform::ssRight) ||
+        Shift.Contains(platform::ssMiddle)))
     return;
   LayOutPending();
   FSelStart = FSelEnd = 0;
+  SelectFromAnchor(X, Y);
+  if (FOnCursorMoved) FOnCursorMoved(this);
+}
+
+void TRVTextControl::SelectFromAnchor(int32_t X, int32_t Y) {
   CaretFromPoint(FAnchorX, FAnchorY);
   const int32_t previous = FCaret;
   CaretFromPoint(X, Y);
@@ -634,7 +638,6 @@ void TRVTextControl::MouseMove(TShiftState Shift, int X, int Y) {
     ExtendSelection(previous, true);
     Update();
   }
-  if (FOnCursorMoved) FOnCursorMoved(this);
 }
 
 void TRVTextControl::SelectWordAtCaret() {
@@ -684,7 +687,8 @@ void TRVTextControl::CopyToClipboard() {
   std::vector<TRVCharFormat> formats(text.size());
   for (int32_t i = from; i < to; ++i) GetCharFormat(i, formats[i - from]);
   std::vector<platform::TClipboardBlock> blocks;
-  if (TextMemoClipboardFormat != 0) blocks.push_back({TextMemoClipboardFormat, BuildTextMemoBlock(text, formats)});
+  if (TextMemoClipboardFormat != 0)
+    blocks.push_back({TextMemoClipboardFormat, BuildTextMemoBlock(text, formats)});
   platform::Clipboard().Put(blocks, &plain);
 }
 
@@ -714,7 +718,8 @@ void TRVTextControl::PasteFromClipboard() {
 void TRVTextControl::InvertCaret() {
   platform::TBitmap& surface = Surface();
   const platform::TRect r{std::max(caretRect_.Left, 0), std::max(caretRect_.Top, 0),
-                          std::min(caretRect_.Right, surface.Width()), std::min(caretRect_.Bottom, surface.Height())};
+                          std::min(caretRect_.Right, surface.Width()),
+                          std::min(caretRect_.Bottom, surface.Height())};
   if (r.Left < r.Right && r.Top < r.Bottom) {
     const int bpp = surface.BitsPerPixel() / 8;
     for (int y = r.Top; y < r.Bottom; ++y) {

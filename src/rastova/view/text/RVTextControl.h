@@ -16,20 +16,19 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "common/CodePage.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/ShortCut.h"
-#include "common/CodePage.h"
-#include "common/Round.h"
 #include "rastova/view/text/RVCharFormat.h"
 
 namespace rv {
@@ -40,7 +39,7 @@ class TRVCanvas;
 // height, internal leading (the cell less the character height), descent and ascent, and the
 // advance of each one-byte character, measured on first use.
 struct TRVFontMetricsCache {
-  explicit TRVFontMetricsCache(const platform::TFont& f) : font(MakeFont(f)), metrics(font) {
+  explicit TRVFontMetricsCache(const platform::TFont& f) : font(platform::QtFontOf(f, true)), metrics(font) {
     height = metrics.height();
     ascent = metrics.ascent();
     descent = std::abs(metrics.descent());
@@ -52,29 +51,11 @@ struct TRVFontMetricsCache {
     if (w < 0) w = metrics.horizontalAdvance(QChar(static_cast<char16_t>(common::Cp1252ToCodePoint(c))));
     return w;
   }
-  // The font TCanvas makes of a TFont: a negative height is the character height, a positive one
-  // the whole cell.
-  static QFont MakeFont(const platform::TFont& f) {
-    QFont font(platform::StandInFontFamily(f.Name));
-    const int h = std::clamp(f.Height(), -kMaxFontHeight, kMaxFontHeight);
-    const int pixels = h == 0 ? 11 : std::abs(h);
-    font.setPixelSize(std::max(1, pixels));
-    if (h > 0) {
-      const int cell = QFontMetrics(font).height();
-      if (cell > 0) font.setPixelSize(std::max(1, common::MulDiv(pixels, pixels, cell)));
-    }
-    font.setBold(f.Style.Bold);
-    font.setItalic(f.Style.Italic);
-    font.setUnderline(f.Style.Underline);
-    font.setStrikeOut(f.Style.StrikeOut);
-    return font;
-  }
   QFont font;
   QFontMetrics metrics;
   int height = 0, ascent = 0, descent = 0, leading = 0;
   std::array<int, 256> widths;
 };
-
 
 // The twelve Ctrl shortcuts the control compares each key with, in this order: Ctrl+L, Ctrl+E,
 // Ctrl+R, Ctrl+J, Ctrl+C, Ctrl+X, Ctrl+V, Ctrl+F, Ctrl+B, Ctrl+I, Ctrl+U, Ctrl+G. The vector
@@ -98,24 +79,24 @@ class TRVTextControl : public platform::TCustomControl {
   // caller: the control grows it (std::realloc) while typing but never frees it.
   char* FText = nullptr;
   int32_t FTextLength = 0;
-  int32_t FCaret = 0;  // insertion index 0 .. FTextLength
-  std::unique_ptr<platform::TBitmap> FBackBuffer;  // 24-bit, the client area's size
+  int32_t FCaret = 0;                                  // insertion index 0 .. FTextLength
+  std::unique_ptr<platform::TBitmap> FBackBuffer;      // 24-bit, the client area's size
   int32_t FCaretX = 0, FCaretY = 0, FCaretHeight = 0;  // written by the layout
-  platform::TFont FTextFont;         // font of the default format
-  platform::TBrush FTextBrush;       // character background of the default format
-  platform::TPen FBorderPen;         // border of the text box
-  platform::TBrush FBackgroundBrush; // fill of the text box
-  bool FInsertMode = true;           // false: typing overwrites
+  platform::TFont FTextFont;                           // font of the default format
+  platform::TBrush FTextBrush;                         // character background of the default format
+  platform::TPen FBorderPen;                           // border of the text box
+  platform::TBrush FBackgroundBrush;                   // fill of the text box
+  bool FInsertMode = true;                             // false: typing overwrites
   uint8_t FDefaultAlignment = rvtaLeft;
-  double FZoom = 1.0;                // text units to pixels
+  double FZoom = 1.0;  // text units to pixels
   // The selection is the characters FSelStart .. FSelEnd - 1; empty when FSelStart >= FSelEnd.
   int32_t FSelStart = 0, FSelEnd = 0;
-  int32_t FAnchorX = 0, FAnchorY = 0;  // client point of the last plain mouse press
+  int32_t FAnchorX = 0, FAnchorY = 0;             // client point of the last plain mouse press
   std::unique_ptr<TRVCharFormat> FCurrentFormat;  // given to typed and pasted characters
-  bool FIgnoreColors = false;  // colours of formats, brushes and pen are not applied
-  bool FFixedFormat = false;   // all drawn with the default format; no font or colour dialog
-  bool FAutoGrow = false;      // the control grows its height to fit the text
-  int32_t FLineSpacing = 0;    // pixels between lines
+  bool FIgnoreColors = false;                     // colours of formats, brushes and pen are not applied
+  bool FFixedFormat = false;     // all drawn with the default format; no font or colour dialog
+  bool FAutoGrow = false;        // the control grows its height to fit the text
+  int32_t FLineSpacing = 0;      // pixels between lines
   int32_t FFixedCharHeight = 0;  // when not 0, the height every character counts
   // One entry per character plus one (std::malloc, owned). 0 in the first four: not measured;
   // -1 in the last two: not placed. Positions are client pixels.
@@ -126,7 +107,7 @@ class TRVTextControl : public platform::TCustomControl {
   int32_t* FCharX = nullptr;
   int32_t* FCharY = nullptr;
   std::unique_ptr<TRVCharFormatList> FFormats;  // may be handed over by the caller
-  int32_t* FCharFormats = nullptr;  // index into FFormats per character (std::malloc, owned)
+  int32_t* FCharFormats = nullptr;              // index into FFormats per character (std::malloc, owned)
   bool FCollectText = false;
   std::string FCollectedText;  // one-byte text of the lines drawn, each ending with 10
   platform::TNotifyEvent FOnCursorMoved;
@@ -213,6 +194,8 @@ class TRVTextControl : public platform::TCustomControl {
   template <class Change>
   void ChangeSelectionFormat(Change change);
   void SelectWordAtCaret();
+  // The caret placed from the anchor, then from (X, Y); the selection extended over the move.
+  void SelectFromAnchor(int32_t X, int32_t Y);
   void ChangeFontHeights(int Step);
   void FontDialog();
   void ColorDialog();

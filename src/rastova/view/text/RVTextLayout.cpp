@@ -21,8 +21,8 @@ using common::TruncInt;
 
 TRVTextControl::TFontMetricsCache& TRVTextControl::Metrics(const platform::TFont& Font) {
   std::string key = Font.Name;
-  key += '|' + std::to_string(Font.Height()) + '|' + char('0' + Font.Style.Bold) + char('0' + Font.Style.Italic) +
-         char('0' + Font.Style.Underline) + char('0' + Font.Style.StrikeOut);
+  key += '|' + std::to_string(Font.Height()) + '|' + char('0' + Font.Style.Bold) +
+         char('0' + Font.Style.Italic) + char('0' + Font.Style.Underline) + char('0' + Font.Style.StrikeOut);
   auto& slot = metrics_[key];
   if (!slot) slot = std::make_unique<TFontMetricsCache>(Font);
   return *slot;
@@ -42,7 +42,8 @@ platform::TColor Inverted(platform::TColor c) { return ~platform::ColorToRGB(c) 
 // One run of LayoutAndDraw.
 class TRVTextLayout {
  public:
-  TRVTextLayout(TRVTextControl& control, TRVCanvas& canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height)
+  TRVTextLayout(TRVTextControl& control, TRVCanvas& canvas, int32_t X, int32_t Y, int32_t Width,
+                int32_t Height)
       : c_(control), canvas_(canvas), X_(X), Y_(Y), Width_(Width), Height_(Height) {}
 
   void Run();
@@ -104,8 +105,8 @@ void TRVTextLayout::ApplyCharFormat(int32_t i) {
     const TRVCharFormat& f = c_.FormatOf(i);
     name = CharFormatFontName(f);
     height = f.FontHeight;
-    style = {(f.FontStyle & rvfsBold) != 0, (f.FontStyle & rvfsItalic) != 0, (f.FontStyle & rvfsUnderline) != 0,
-             (f.FontStyle & rvfsStrikeOut) != 0};
+    style = {(f.FontStyle & rvfsBold) != 0, (f.FontStyle & rvfsItalic) != 0,
+             (f.FontStyle & rvfsUnderline) != 0, (f.FontStyle & rvfsStrikeOut) != 0};
     color = f.FontColor;
     back = f.BackColor;
     backStyle = f.BackStyle <= platform::bsDiagCross ? platform::TBrushStyle(f.BackStyle) : platform::bsClear;
@@ -121,8 +122,8 @@ void TRVTextLayout::ApplyCharFormat(int32_t i) {
     font.SetHeight(height);
     metrics_ = nullptr;
   }
-  if (font.Style.Bold != style.Bold || font.Style.Italic != style.Italic || font.Style.Underline != style.Underline ||
-      font.Style.StrikeOut != style.StrikeOut) {
+  if (font.Style.Bold != style.Bold || font.Style.Italic != style.Italic ||
+      font.Style.Underline != style.Underline || font.Style.StrikeOut != style.StrikeOut) {
     font.Style = style;
     metrics_ = nullptr;
   }
@@ -137,7 +138,8 @@ void TRVTextLayout::ApplyCharFormat(int32_t i) {
 void TRVTextLayout::MeasureChar(int32_t k, bool measuring) {
   ApplyCharFormat(k);
   const uint8_t ch = Shown(Code(k));
-  if (c_.FCharWidths[k] == 0) c_.FCharWidths[k] = static_cast<int16_t>(std::clamp(metrics_->Width(ch), 0, 32767));
+  if (c_.FCharWidths[k] == 0)
+    c_.FCharWidths[k] = static_cast<int16_t>(std::clamp(metrics_->Width(ch), 0, 32767));
   if (c_.FCharHeights[k] == 0) {
     if (c_.FFixedCharHeight != 0) {
       c_.FCharHeights[k] = static_cast<int16_t>(std::clamp(c_.FFixedCharHeight, -32768, 32767));
@@ -235,7 +237,8 @@ void TRVTextLayout::DrawGlyph(int32_t x, int32_t baseline, uint8_t ch, int32_t i
     TRVTextControl::TFontMetricsCache& m = *metrics_;
     const int width = m.Width(ch);
     const platform::TRect cell{std::max(x, clip_.Left), std::max(baseline - m.ascent, clip_.Top),
-                               std::min(x + width, clip_.Right), std::min(baseline - m.ascent + m.height, clip_.Bottom)};
+                               std::min(x + width, clip_.Right),
+                               std::min(baseline - m.ascent + m.height, clip_.Bottom)};
     if (cell.Left < cell.Right && cell.Top < cell.Bottom) canvas_.Handle().FillRect(cell);
   }
   canvas_.TextRectEx(clip_, x, baseline, text);
@@ -287,14 +290,16 @@ void TRVTextLayout::Run() {
   canvas_.Pen().SetMode(platform::pmCopy);
   canvas_.Brush().SetColor(c_.FBackgroundBrush.Color);
   canvas_.Brush().SetStyle(c_.FBackgroundBrush.Style);
-  canvas_.Rectangle(X_, Y_, X_ + common::RoundInt(Width_ * c_.FZoom), Y_ + common::RoundInt(Height_ * c_.FZoom));
+  canvas_.Rectangle(X_, Y_, X_ + common::RoundInt(Width_ * c_.FZoom),
+                    Y_ + common::RoundInt(Height_ * c_.FZoom));
   canvas_.Pen().SetStyle(platform::psSolid);
   // The text area inside the margins.
   W_ = TruncInt(Width_ - Width_ * c_.FMarginRight / 100 - Width_ * c_.FMarginLeft / 100) - 2;
   H_ = TruncInt(Height_ - Height_ * c_.FMarginBottom / 100 - Height_ * c_.FMarginTop / 100) - 2;
   lx_ = TruncInt(Width_ * c_.FMarginLeft / 100) + 1;
   ty_ = TruncInt(Height_ * c_.FMarginTop / 100) + 1;
-  clip_ = platform::Rect(X_ + lx_, Y_ + ty_, TruncInt(W_ * c_.FZoom + X_ + lx_), TruncInt(H_ * c_.FZoom + Y_ + ty_));
+  clip_ = platform::Rect(X_ + lx_, Y_ + ty_, TruncInt(W_ * c_.FZoom + X_ + lx_),
+                         TruncInt(H_ * c_.FZoom + Y_ + ty_));
   const uint32_t oldAlign = dc.TextAlign();
   dc.SetTextAlign(platform::TA_BASELINE);
   appliedName_ = common::Utf8ToCp1252(dc.Font.Name);
@@ -381,7 +386,8 @@ void TRVTextLayout::Run() {
     c_.FCaretHeight = std::abs(std::clamp(dc.Font.Height(), -kMaxFontHeight, kMaxFontHeight));
   }
   if (Zoomed()) DrawDeferred();
-  if (c_.FAutoGrow && c_.isVisible() && c_.parentWidget() && TruncInt(H_ * c_.FZoom) < c_.FCaretY + c_.FCaretHeight)
+  if (c_.FAutoGrow && c_.isVisible() && c_.parentWidget() &&
+      TruncInt(H_ * c_.FZoom) < c_.FCaretY + c_.FCaretHeight)
     c_.resize(c_.width(), c_.FCaretY + c_.FCaretHeight + lineDescent_);
   if (c_.FCharX && c_.FCaret >= 0 && c_.FCaret <= c_.FTextLength) {
     c_.FCharX[c_.FCaret] = c_.FCaretX;

@@ -30,7 +30,8 @@ void SanitizeCharFormat(TRVCharFormat& f) {
   std::memset(f.FontName + 1 + n, 0, sizeof f.FontName - 1 - n);
 }
 
-bool ParseTextMemoBlock(std::span<const uint8_t> block, std::string& text, std::vector<TRVCharFormat>& formats) {
+bool ParseTextMemoBlock(std::span<const uint8_t> block, std::string& text,
+                        std::vector<TRVCharFormat>& formats) {
   text.clear();
   formats.clear();
   const auto zero = std::find(block.begin(), block.end(), uint8_t{0});

@@ -20,7 +20,8 @@ std::vector<uint8_t> BuildTextMemoBlock(std::string_view text, std::span<const T
 // Reads a block: N is the length of the zero-terminated text, taken only when the 0 lies inside
 // the block and the block holds 281 x N + 1 bytes; anything else (a foreign or short block) gives
 // false and nothing. Every record read is kept inside its ranges (SanitizeCharFormat).
-bool ParseTextMemoBlock(std::span<const uint8_t> block, std::string& text, std::vector<TRVCharFormat>& formats);
+bool ParseTextMemoBlock(std::span<const uint8_t> block, std::string& text,
+                        std::vector<TRVCharFormat>& formats);
 
 // Brings a record from outside into range: alignment 0 to 3 (else left), a known brush style
 // (else clear), the four style bits only, a font height within +-kMaxFontHeight, padding and the

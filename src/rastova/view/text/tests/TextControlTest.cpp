@@ -347,9 +347,7 @@ TEST(TextControl, PastingPlainTextDropsCarriageReturns) {
 TEST(TextControl, ABlockThatDoesNotHoldItsTextFallsBackToPlainText) {
   // Foreign or short blocks: no terminator, a terminator but too few bytes for the records.
   const std::vector<std::vector<uint8_t>> blocks = {
-      {'a', 'b'},
-      {'a', 'b', 0, 1, 2, 3},
-      {0},  // an empty text: a valid block that pastes nothing
+      {'a', 'b'}, {'a', 'b', 0, 1, 2, 3}, {0},  // an empty text: a valid block that pastes nothing
   };
   for (size_t i = 0; i < blocks.size(); ++i) {
     SCOPED_TRACE(i);
@@ -379,6 +377,9 @@ TEST(TextControl, MouseClickDragAndDoubleClick) {
   QTest::mouseClick(&c, Qt::LeftButton, Qt::NoModifier, at(b));
   EXPECT_EQ(c.FCaret, b);
   EXPECT_EQ(moved, 1);
+  // Right of the last character: the end of the text.
+  QTest::mouseClick(&c, Qt::LeftButton, Qt::NoModifier, at(c.FTextLength) + QPoint(30, 0));
+  EXPECT_EQ(c.FCaret, c.FTextLength);
   // A drag from there selects up to the point.
   QTest::mousePress(&c, Qt::LeftButton, Qt::NoModifier, at(b));
   QMouseEvent move(QEvent::MouseMove, at(b + 3), c.mapToGlobal(at(b + 3)), Qt::NoButton, Qt::LeftButton,

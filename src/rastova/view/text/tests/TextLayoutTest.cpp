@@ -305,3 +305,25 @@ TEST(TextLayout, IndexesOutsideTheFormatListDrawInTheCurrentFormat) {
   u.control.DeleteChar(1);  // no count to lower
   EXPECT_EQ(std::string(u.control.FText), "ac");
 }
+
+TEST(TextLayout, AClearFillWithoutAPictureStartsFromTheWindowColour) {
+  // Nothing under a clear fill: the old text must not show through the next paint.
+  texttest::TextWindow w(120, 40);
+  TRVTextControl& c = *w.control;
+  c.FBackgroundBrush = {platform::clWhite, platform::bsClear};
+  c.FBorderPen.Style = platform::psClear;
+  c.SetColor(platform::clWhite);
+  w.SetText("WWWW");
+  c.clearFocus();
+  w.Layout();
+  auto dark = [&] {
+    int n = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 120; ++x) n += platform::GetRValue(c.FBackBuffer->PixelColor(x, y)) < 128;
+    return n;
+  };
+  EXPECT_GT(dark(), 10);
+  w.SetText("");
+  w.Layout();
+  EXPECT_EQ(dark(), 0);
+}

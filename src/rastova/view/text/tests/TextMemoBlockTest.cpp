@@ -2,14 +2,13 @@
 // text and keeps every record it reads in range.
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <cstring>
 #include <span>
 
-#include "rastova/view/text/RVTextMemoBlock.h"
-#include "rastova/view/text/RVEdit.h"
 #include "platform/ui/tests/UiTestApp.h"
-
-#include <QTest>
+#include "rastova/view/text/RVEdit.h"
+#include "rastova/view/text/RVTextMemoBlock.h"
 
 using namespace rv;
 
@@ -58,7 +57,8 @@ TEST(TextMemoBlock, LayoutIsTextZeroThenARecordPerCharacter) {
 }
 
 TEST(TextMemoBlock, BlocksThatDoNotHoldTheirTextAreRefused) {
-  const std::vector<uint8_t> good = BuildTextMemoBlock("xy", std::vector<TRVCharFormat>{Record(1), Record(2)});
+  const std::vector<uint8_t> good =
+      BuildTextMemoBlock("xy", std::vector<TRVCharFormat>{Record(1), Record(2)});
   struct Case {
     const char* name;
     std::vector<uint8_t> block;
