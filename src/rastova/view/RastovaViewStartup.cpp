@@ -13,6 +13,8 @@
 #include "rastova/core/RVStartup.h"
 #include "rastova/io/RastovaIOStartup.h"
 #include "rastova/view/canvas/RVCanvas.h"
+#include "rastova/view/presets/RVPresetIm.h"
+#include "rastova/view/streams/RVLayersFormat.h"
 
 // The cursor pictures are a resource of this library; a static library registers its
 // resources by an explicit call.
@@ -66,9 +68,11 @@ QColor GradientStep(const QColor& c1, const QColor& c2, int64_t i, int64_t n) {
 }  // namespace
 
 void RegisterRastovaViewStartup() {
+  InstallLayersFormat();
   RegisterRastovaIOStartup();
   RegisterRastovaStartupStep(TRVStartupSlot::GdiPlus, "RVGdiPlus", InitGdiPlusBinding, nullptr);
   RegisterRastovaStartupStep(TRVStartupSlot::View, "RastovaView", RastovaViewStartup, RastovaViewShutdown);
+  RegisterRastovaStartupStep(TRVStartupSlot::PresetIm, "RVPresetIm", CreatePresetImages, FreePresetImages);
 }
 
 void RastovaViewStartup() {
