@@ -8,9 +8,10 @@
 #include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
+using ViewPaint = rv::viewtest::ViewLibraryTest;
 using namespace rv::viewtest;
 
-TEST(ViewPaint, CleanBackBufferIsCopiedNotComposed) {
+TEST_F(ViewPaint, CleanBackBufferIsCopiedNotComposed) {
   TViewInWindow w(30, 20);
   w.SetPicture(10, 8);
   int composed = 0;
@@ -32,7 +33,7 @@ TEST(ViewPaint, CleanBackBufferIsCopiedNotComposed) {
   EXPECT_EQ(composed, 2);
 }
 
-TEST(ViewPaint, DelayedFilterRepaintsAfterFourAnimationRuns) {
+TEST_F(ViewPaint, DelayedFilterRepaintsAfterFourAnimationRuns) {
   TViewInWindow w(30, 30);
   w.SetPicture(12, 12);
   w.view->FDelayZoomFilter = true;
@@ -62,7 +63,7 @@ TEST(ViewPaint, DelayedFilterRepaintsAfterFourAnimationRuns) {
   EXPECT_FALSE(w.view->AnimTimer()->Enabled());
 }
 
-TEST(ViewPaint, MaskBorderMarchesOnTheSurface) {
+TEST_F(ViewPaint, MaskBorderMarchesOnTheSurface) {
   TViewInWindow w(30, 30);
   w.SetPicture(10, 10);
   w.view->FSelectionMask->AddPolygons(1, std::vector<TRVPoint>{{2, 2}, {7, 2}, {7, 7}, {2, 7}}.data(), 4);
@@ -86,7 +87,7 @@ TEST(ViewPaint, MaskBorderMarchesOnTheSurface) {
   EXPECT_GE(w.view->AnimTimer()->Interval(), 210);
 }
 
-TEST(ViewPaint, GridOfThirdsAndVersionLabel) {
+TEST_F(ViewPaint, GridOfThirdsAndVersionLabel) {
   TViewInWindow w(60, 40);
   w.view->WriteBackground(0x00FFFFFF);
   w.SetPicture(2, 2);
@@ -109,7 +110,7 @@ TEST(ViewPaint, GridOfThirdsAndVersionLabel) {
   EXPECT_TRUE(SurfacePixel(*w.view, 59, 39) == (TRGB{255, 255, 255}));
 }
 
-TEST(ViewPaint, BackgroundWorkReachesTheViewOnTheMainThread) {
+TEST_F(ViewPaint, BackgroundWorkReachesTheViewOnTheMainThread) {
   TViewInWindow w(30, 20);
   const std::thread::id main = std::this_thread::get_id();
   int progress = -1, finished = 0;

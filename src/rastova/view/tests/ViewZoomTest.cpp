@@ -12,6 +12,7 @@
 #include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
+using ViewZoom = rv::viewtest::ViewLibraryTest;
 using namespace rv::viewtest;
 
 namespace {
@@ -48,7 +49,7 @@ void ExpectPicture(TViewInWindow& w, int32_t bw, int32_t bh, double zoom, int32_
 
 }  // namespace
 
-TEST(ViewZoom, PictureAtSeveralZoomsCentredAndScrolled) {
+TEST_F(ViewZoom, PictureAtSeveralZoomsCentredAndScrolled) {
   struct Case {
     int32_t bw, bh;
     double zoom;
@@ -71,7 +72,7 @@ TEST(ViewZoom, PictureAtSeveralZoomsCentredAndScrolled) {
   }
 }
 
-TEST(ViewZoom, LoadedThroughTheViewsOwnIOAndZoomed) {
+TEST_F(ViewZoom, LoadedThroughTheViewsOwnIOAndZoomed) {
   // A picture saved to a file and loaded through the view's own I/O component.
   const std::filesystem::path file = std::filesystem::temp_directory_path() / "rastova_view_load.png";
   {
@@ -102,7 +103,7 @@ TEST(ViewZoom, LoadedThroughTheViewsOwnIOAndZoomed) {
   EXPECT_EQ(w.view->XBmp2Scr(6), 16);
 }
 
-TEST(ViewZoom, MaximumOriginNearTheViewSize) {
+TEST_F(ViewZoom, MaximumOriginNearTheViewSize) {
   struct Case {
     int32_t extra, maxX;
   } cases[] = {{0, 0}, {5, 5}, {20, 21}};
@@ -117,7 +118,7 @@ TEST(ViewZoom, MaximumOriginNearTheViewSize) {
   }
 }
 
-TEST(ViewZoom, ZoomKeepsTheCentreColumn) {
+TEST_F(ViewZoom, ZoomKeepsTheCentreColumn) {
   TViewInWindow w(100, 40);
   FillPicture(*w.view->GetRVBitmap(), 300, 20);
   w.view->Update();
@@ -133,7 +134,7 @@ TEST(ViewZoom, ZoomKeepsTheCentreColumn) {
   EXPECT_EQ(w.view->FViewX, 200);
 }
 
-TEST(ViewZoom, ZoomAtKeepsThePointUnderTheMouse) {
+TEST_F(ViewZoom, ZoomAtKeepsThePointUnderTheMouse) {
   TViewInWindow w(120, 90);
   FillPicture(*w.view->GetRVBitmap(), 400, 300);
   w.view->Update();
@@ -148,7 +149,7 @@ TEST(ViewZoom, ZoomAtKeepsThePointUnderTheMouse) {
   }
 }
 
-TEST(ViewZoom, RefusedZooms) {
+TEST_F(ViewZoom, RefusedZooms) {
   TRastovaView v;
   FillPicture(*v.GetRVBitmap(), 1000, 10);
   v.Update();
@@ -173,7 +174,7 @@ TEST(ViewZoom, RefusedZooms) {
   EXPECT_LE(v.FZoomedWidth, kMaxZoomedSize);
 }
 
-TEST(ViewZoom, ThumbDragWithoutTrackingDoesNotScroll) {
+TEST_F(ViewZoom, ThumbDragWithoutTrackingDoesNotScroll) {
   TViewInWindow w(100, 80, true);
   FillPicture(*w.view->GetRVBitmap(), 400, 300);
   w.view->Update();
@@ -198,7 +199,7 @@ TEST(ViewZoom, ThumbDragWithoutTrackingDoesNotScroll) {
   EXPECT_EQ(w.view->FViewY, 0);
 }
 
-TEST(ViewZoom, WheelNotchesZoomByEightPerCent) {
+TEST_F(ViewZoom, WheelNotchesZoomByEightPerCent) {
   struct Case {
     double from;
     std::vector<int> deltas;  // angle deltas sent, in eighths of a degree
@@ -221,7 +222,7 @@ TEST(ViewZoom, WheelNotchesZoomByEightPerCent) {
   }
 }
 
-TEST(ViewZoom, SnapAndSourceRectAtTwoHundredFiftyPerCent) {
+TEST_F(ViewZoom, SnapAndSourceRectAtTwoHundredFiftyPerCent) {
   TViewInWindow w(23, 20);
   FillPicture(*w.view->GetRVBitmap(), 40, 30);
   w.view->Update();
@@ -238,7 +239,7 @@ TEST(ViewZoom, SnapAndSourceRectAtTwoHundredFiftyPerCent) {
   EXPECT_GE(w.view->FDstWidth, 23);
 }
 
-TEST(ViewZoom, CentringAndNoCentring) {
+TEST_F(ViewZoom, CentringAndNoCentring) {
   TViewInWindow w(50, 40);
   FillPicture(*w.view->GetRVBitmap(), 20, 10);
   w.view->Update();
@@ -249,7 +250,7 @@ TEST(ViewZoom, CentringAndNoCentring) {
   EXPECT_EQ(w.view->FOffsetY, 0);
 }
 
-TEST(ViewZoom, FitAndAutoFit) {
+TEST_F(ViewZoom, FitAndAutoFit) {
   TViewInWindow w(100, 50);
   FillPicture(*w.view->GetRVBitmap(), 400, 100);
   w.view->Update();
