@@ -222,3 +222,29 @@ TEST_F(ViewLayers, RotatedLayerCornersAndFixRotation) {
   EXPECT_EQ(l.Bitmap->GetWidth(), 2);
   EXPECT_EQ(l.Bitmap->GetHeight(), 4);
 }
+
+TEST_F(ViewLayers, MagnifierShowsTheBottomLayerEnlarged) {
+  TViewInWindow w(30, 30);
+  w.SetPicture(12, 12);
+  const int32_t i = AddLayerOfSize(*w.view, 4, 4);
+  TRVLayer& l = *w.view->GetLayer(i);
+  l.PosX = 4;
+  l.PosY = 4;
+  l.MagnifierEnabled = true;
+  l.MagnifierRate = 2.0;
+  l.MagnifierSource = 0;
+  w.view->SetCurrentLayer(0);
+  w.view->Update();
+  w.Paint();
+  // The area of half the layer's size around its centre, one pixel more (columns 5 to 7), is
+  // drawn over the layer's 4 x 4 pixels.
+  const int32_t ox = w.view->FOffsetX + 4, oy = w.view->FOffsetY + 4;
+  EXPECT_TRUE(SurfacePixel(*w.view, ox, oy) == PictureColour(5, 5));
+  EXPECT_TRUE(SurfacePixel(*w.view, ox + 3, oy + 3) == PictureColour(7, 7));
+  // A rate below 1 draws the layer as it is.
+  l.MagnifierRate = 0.5;
+  FillPicture(*l.Bitmap, 4, 4);
+  w.view->Update();
+  w.Paint();
+  EXPECT_TRUE(SurfacePixel(*w.view, ox, oy) == PictureColour(0, 0));
+}
