@@ -256,6 +256,8 @@ class TRastovaView : public TRVView {
   bool ZoomAcceptableX(double Zoom);
   bool ZoomAcceptableY(double Zoom);
   double GetZoom() const { return FZoomX; }
+  // The four factors from FZoomX and FZoomY.
+  void RecomputeZoomFactors();
 
   // ---------------------------------------------------------------- layers (RastovaViewLayers.cpp)
   int32_t GetLayersCount() { return static_cast<int32_t>(FLayers.size()); }
@@ -516,8 +518,12 @@ class TRastovaView : public TRVView {
   bool EraseBackground() override { return false; }
 
  private:
+  // One axis of the zoom, origin and scrolling operations (Vertical: the Y axis).
+  void ApplyZoomAxis(bool Vertical, double Zoom);
+  void SetZoomAxis(bool Vertical, double Zoom);
+  void SetViewAxis(bool Vertical, int32_t V);
+  void ScrollAxis(bool Vertical, int32_t Kind, int32_t Value);
   void ClearZoomTables();
-  void RecomputeZoomFactors();
   void AutoZoom();
   void UpdateScrollBars();
   void ArmCountdowns(bool zoomDiffers);

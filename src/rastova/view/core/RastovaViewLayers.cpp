@@ -184,37 +184,35 @@ void TRastovaView::LayersDrawTo(TRVBitmap* Dest) {
   }
   if (Dest->IsEmpty()) Dest->Allocate(1, 1, rv24RGB);
   rv::Resize(*Dest, common::SaturateInt32(right + offX), common::SaturateInt32(bottom + offY), FBackground, 255, 0, 0);
-  // The view is switched to 100 % at the origin for the drawing.
-  const int32_t savedW = FBitmapWidth, savedH = FBitmapHeight, savedVX = FViewX, savedVY = FViewY;
-  const double savedZX = FZoomX, savedZY = FZoomY;
-  FZoomX = FZoomY = 100;
-  RecomputeZoomFactors();
-  FViewX = FViewY = 0;
-  FOffsetX = offX;
-  FOffsetY = offY;
-  FBitmapWidth = l0.Bitmap->GetWidth();
-  FBitmapHeight = l0.Bitmap->GetHeight();
-  FExtentX = FZoomedWidth = FBitmapWidth;
-  FExtentY = FZoomedHeight = FBitmapHeight;
-  try {
-    DrawLayersTo(Dest, nullptr, false, false, nullptr);
-  } catch (...) {
-    FBitmapWidth = savedW;
-    FBitmapHeight = savedH;
-    FViewX = savedVX;
-    FViewY = savedVY;
-    FZoomX = savedZX;
-    FZoomY = savedZY;
+  // The view is switched to 100 % at the origin for the drawing, and back afterwards whatever
+  // happens.
+  struct TSaved {
+    TRastovaView& V;
+    int32_t W, H, X, Y;
+    double ZX, ZY;
+    ~TSaved() {
+      V.FBitmapWidth = W;
+      V.FBitmapHeight = H;
+      V.FViewX = X;
+      V.FViewY = Y;
+      V.FZoomX = ZX;
+      V.FZoomY = ZY;
+      V.RecomputeZoomFactors();
+    }
+  };
+  {
+    const TSaved saved{*this, FBitmapWidth, FBitmapHeight, FViewX, FViewY, FZoomX, FZoomY};
+    FZoomX = FZoomY = 100;
     RecomputeZoomFactors();
-    throw;
+    FViewX = FViewY = 0;
+    FOffsetX = offX;
+    FOffsetY = offY;
+    FBitmapWidth = l0.Bitmap->GetWidth();
+    FBitmapHeight = l0.Bitmap->GetHeight();
+    FExtentX = FZoomedWidth = FBitmapWidth;
+    FExtentY = FZoomedHeight = FBitmapHeight;
+    DrawLayersTo(Dest, nullptr, false, false, nullptr);
   }
-  FBitmapWidth = savedW;
-  FBitmapHeight = savedH;
-  FViewX = savedVX;
-  FViewY = savedVY;
-  FZoomX = savedZX;
-  FZoomY = savedZY;
-  RecomputeZoomFactors();
   FInvalidateOnUpdate = false;
   Update();
   FInvalidateOnUpdate = true;
