@@ -128,10 +128,12 @@ class TRastovaView : public TRVView {
   using TViewNotifyEvent = std::function<void(TRastovaView* Sender)>;
   using TRVZoomEvent = std::function<void(TRastovaView* Sender, double& NewZoom)>;
   using TRVProgressViewEvent = std::function<void(TRastovaView* Sender, int32_t per)>;
-  using TRVOnDrawCanvas = std::function<void(TRastovaView* Sender, platform::TCanvas& ACanvas, platform::TRect ARect)>;
-  using TRVOnDrawBackground =
-      std::function<void(TRastovaView* Sender, platform::TCanvas& ACanvas, platform::TRect ARect, bool& Handled)>;
-  using TRVDrawLayerBoxEvent = std::function<void(TRastovaView* Sender, platform::TBitmap* ABitmap, int32_t layer)>;
+  using TRVOnDrawCanvas =
+      std::function<void(TRastovaView* Sender, platform::TCanvas& ACanvas, platform::TRect ARect)>;
+  using TRVOnDrawBackground = std::function<void(TRastovaView* Sender, platform::TCanvas& ACanvas,
+                                                 platform::TRect ARect, bool& Handled)>;
+  using TRVDrawLayerBoxEvent =
+      std::function<void(TRastovaView* Sender, platform::TBitmap* ABitmap, int32_t layer)>;
   using TRVDrawLayerGrip = std::function<void(TRastovaView* Sender, platform::TBitmap* ABitmap, int32_t layer,
                                               int32_t grip, platform::TRect rect)>;
   using TRVLayerNotify = std::function<void(TRastovaView* Sender, int32_t layer, TRVLayerEvent event)>;
@@ -211,6 +213,12 @@ class TRastovaView : public TRVView {
   bool FlatScrollBars() const { return FFlatScrollBars; }
   void WriteFlatScrollBars(bool Value);
   void SetChessboardStyle(int32_t Size, platform::TBrushStyle BrushStyle);
+  // The palette notification: the screen here has no palette to realise, so the view only
+  // repaints. Always handled.
+  bool PaletteChanged() {
+    Invalidate();
+    return true;
+  }
 
   // ---------------------------------------------------------------- zoom (RastovaViewZoom.cpp)
   virtual int32_t GetViewWidth();
@@ -229,8 +237,8 @@ class TRastovaView : public TRVView {
   double GetIdealZoom();
   void GetIdealZoomXY(double& ZoomX, double& ZoomY);
   void GetBorderMargins(int32_t& MarginX, int32_t& MarginY, bool UseBorderX, bool UseBorderY);
-  double ComputeAutoZoom(int32_t BitmapWidth, int32_t BitmapHeight, bool Shrink, bool Stretch, int32_t AvailHeight,
-                         int32_t AvailWidth);
+  double ComputeAutoZoom(int32_t BitmapWidth, int32_t BitmapHeight, bool Shrink, bool Stretch,
+                         int32_t AvailHeight, int32_t AvailWidth);
   void DoZoomIn(double& Zoom);
   void DoZoomOut(double& Zoom);
   virtual void DoViewChange(int32_t Change);

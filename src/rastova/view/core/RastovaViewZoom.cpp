@@ -95,8 +95,9 @@ void TRastovaView::ApplyZoomAxis(bool Vertical, double Zoom) {
   FSmoothScrollTimer.reset();
   const int32_t half = (Vertical ? GetViewHeight() : GetViewWidth()) / 2;
   int32_t& view = Vertical ? FViewY : FViewX;
-  const int64_t centre = common::Round(static_cast<long double>(half + int64_t(view) - (Vertical ? FOffsetY : FOffsetX)) *
-                                       (Vertical ? FInvZoomY : FInvZoomX));
+  const int64_t centre =
+      common::Round(static_cast<long double>(half + int64_t(view) - (Vertical ? FOffsetY : FOffsetX)) *
+                    (Vertical ? FInvZoomY : FInvZoomX));
   const int64_t origin = common::Trunc(static_cast<long double>(centre) * (Zoom / 100) - half);
   (Vertical ? FZoomY : FZoomX) = Zoom;
   RecomputeZoomFactors();
@@ -369,7 +370,8 @@ void TRastovaView::ScrollAxis(bool Vertical, int32_t Kind, int32_t Value) {
   const int32_t s = std::max(TruncInt(Vertical ? FZoomFactorY : FZoomFactorX), 1);
   const TRVScrollBarParams& p = Vertical ? *FVScrollParams : *FHScrollParams;
   const int64_t line = p.LineStep != -1 ? int64_t(s) * p.LineStep : s;
-  const int64_t page = p.PageStep != -1 ? int64_t(s) * p.PageStep : (Vertical ? GetViewHeight() : GetViewWidth());
+  const int64_t page =
+      p.PageStep != -1 ? int64_t(s) * p.PageStep : (Vertical ? GetViewHeight() : GetViewWidth());
   const int64_t view = Vertical ? FViewY : FViewX;
   int32_t maxX = 0, maxY = 0;
   int64_t to = 0;
@@ -437,7 +439,8 @@ int32_t TRastovaView::YBmp2Scr(int32_t Y) {
 
 void TRastovaView::UpdateExtents() {
   FZoomedWidth = common::SaturateInt32(common::Round(static_cast<long double>(FBitmapWidth) * FZoomFactorX));
-  FZoomedHeight = common::SaturateInt32(common::Round(static_cast<long double>(FBitmapHeight) * FZoomFactorY));
+  FZoomedHeight =
+      common::SaturateInt32(common::Round(static_cast<long double>(FBitmapHeight) * FZoomFactorY));
   FOffsetX = FOffsetY = 0;
   const int32_t vw = GetViewWidth(), vh = GetViewHeight();
   FExtentX = std::min(FZoomedWidth, vw);
@@ -465,7 +468,8 @@ void TRastovaView::UpdateSourceRect() {
       dstSize = extent;
     }
   };
-  axis(SnapViewX(FViewX), FBitmapWidth, FZoomedWidth, FExtentX, FZoomX, FZoomFactorX, FSrcX, FSrcWidth, FDstWidth);
+  axis(SnapViewX(FViewX), FBitmapWidth, FZoomedWidth, FExtentX, FZoomX, FZoomFactorX, FSrcX, FSrcWidth,
+       FDstWidth);
   axis(SnapViewY(FViewY), FBitmapHeight, FZoomedHeight, FExtentY, FZoomY, FZoomFactorY, FSrcY, FSrcHeight,
        FDstHeight);
 }
@@ -564,7 +568,8 @@ void TRastovaView::HandleMouseWheel(int32_t WheelDelta, int32_t X, int32_t Y, bo
     if (p.Variation == 0)
       step = int64_t(d) * p.Value * std::max(TruncInt(factor), 1);
     else if (p.Variation == 1)
-      step = int64_t(d) * std::max(RoundInt((horizontal ? GetViewWidth() : GetViewHeight()) * double(p.Value) / 100), 1);
+      step = int64_t(d) *
+             std::max(RoundInt((horizontal ? GetViewWidth() : GetViewHeight()) * double(p.Value) / 100), 1);
     else
       return;
     if (horizontal)

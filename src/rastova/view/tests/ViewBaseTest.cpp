@@ -67,7 +67,8 @@ TEST_F(ViewBase, HandlersRunInOrderAndHearTheDestructionOnce) {
   procSide->AddBitmapChangeHandler([&](IRVProcView* s, bool d) {
     calls.push_back(std::string("a") + (d ? "D" : "") + (s == procSide ? "" : "?"));
   });
-  void* b = ioSide->AddBitmapChangeHandler([&](bool d) { calls.push_back(std::string("b") + (d ? "D" : "")); });
+  void* b =
+      ioSide->AddBitmapChangeHandler([&](bool d) { calls.push_back(std::string("b") + (d ? "D" : "")); });
   procSide->AddBitmapChangeHandler(
       [&](IRVProcView*, bool d) { calls.push_back(std::string("c") + (d ? "D" : "")); });
   EXPECT_EQ(v->BitmapChangeHandlerCount(), 3);

@@ -216,7 +216,8 @@ TEST_F(ViewLayers, RotatedLayerCornersAndFixRotation) {
   w.view->Update();
   w.Paint();
   EXPECT_TRUE(w.view->IsPointInLayer(l.Corners[0].x, l.Corners[0].y, 1) ||
-              w.view->IsPointInLayer((l.Corners[0].x + l.Corners[2].x) / 2, (l.Corners[0].y + l.Corners[2].y) / 2, 1));
+              w.view->IsPointInLayer((l.Corners[0].x + l.Corners[2].x) / 2,
+                                     (l.Corners[0].y + l.Corners[2].y) / 2, 1));
   w.view->LayersFixRotations(-1);
   EXPECT_EQ(l.Rotation, 0);
   EXPECT_EQ(l.Bitmap->GetWidth(), 2);

@@ -163,7 +163,8 @@ TEST_F(ViewPaint, HintAndNavigatorShading) {
   w.view->FSelectionScreenRect = platform::Rect(ox + 10, oy + 10, ox + 20, oy + 20);
   w.view->Update();
   w.Paint();
-  const TRGB outside = SurfacePixel(*w.view, ox + 2, oy + 2), inside = SurfacePixel(*w.view, ox + 15, oy + 15);
+  const TRGB outside = SurfacePixel(*w.view, ox + 2, oy + 2),
+             inside = SurfacePixel(*w.view, ox + 15, oy + 15);
   EXPECT_LT(outside.g, PictureColour(2, 2).g);
   EXPECT_TRUE(inside == PictureColour(15, 15));
 }

@@ -39,7 +39,8 @@ class ViewLibraryTest : public ::testing::Test {
 
 // The colour of picture pixel (x, y): every pixel of a picture up to 12 x 12 differs.
 inline TRGB PictureColour(int32_t x, int32_t y) {
-  return TRGB{static_cast<uint8_t>((x + y) * 7 + 1), static_cast<uint8_t>(y * 20 + 5), static_cast<uint8_t>(x * 20 + 5)};
+  return TRGB{static_cast<uint8_t>((x + y) * 7 + 1), static_cast<uint8_t>(y * 20 + 5),
+              static_cast<uint8_t>(x * 20 + 5)};
 }
 
 inline void FillPicture(TRVBitmap& b, int32_t w, int32_t h) {
@@ -52,7 +53,6 @@ inline TRGB SurfacePixel(TRastovaView& v, int32_t x, int32_t y) {
   const uint8_t* p = v.Surface().ScanLine(y) + size_t(x) * 4;
   return TRGB{p[0], p[1], p[2]};
 }
-
 
 // A frameless view without scroll bars, ClientW x ClientH, in a parent window.
 struct TViewInWindow {

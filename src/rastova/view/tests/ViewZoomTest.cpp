@@ -38,9 +38,10 @@ void ExpectPicture(TViewInWindow& w, int32_t bw, int32_t bh, double zoom, int32_
   for (int32_t y = 0; y < vh; ++y)
     for (int32_t x = 0; x < vw; ++x) {
       const int32_t j = x - offX + originX, i = y - offY + originY;
-      const bool inside = x >= offX && y >= offY && j < std::min(zw, originX + vw) && i < std::min(zh, originY + vh);
-      const TRGB want = inside ? PictureColour(ShownColumn(j, zoom), ShownColumn(i, zoom))
-                               : TRGB{0x11, 0x22, 0x33};
+      const bool inside =
+          x >= offX && y >= offY && j < std::min(zw, originX + vw) && i < std::min(zh, originY + vh);
+      const TRGB want =
+          inside ? PictureColour(ShownColumn(j, zoom), ShownColumn(i, zoom)) : TRGB{0x11, 0x22, 0x33};
       if (!(SurfacePixel(v, x, y) == want) && ++mismatches < 5)
         ADD_FAILURE() << "zoom " << zoom << " at (" << x << ", " << y << ")";
     }
@@ -57,8 +58,8 @@ TEST_F(ViewZoom, PictureAtSeveralZoomsCentredAndScrolled) {
     int32_t viewX, viewY;  // asked origin (clamped, and snapped to a bitmap pixel's first column)
     int32_t originX, originY;
   } cases[] = {
-      {8, 6, 100, 22, 18, 0, 0, 0, 0},  {8, 6, 250, 22, 18, 0, 0, 0, 0},  {8, 6, 33, 22, 18, 0, 0, 0, 0},
-      {12, 10, 250, 22, 18, 6, 11, 5, 5}, {12, 10, 100, 8, 6, 3, 2, 3, 2},  {12, 10, 300, 20, 16, 4, 8, 3, 6},
+      {8, 6, 100, 22, 18, 0, 0, 0, 0},    {8, 6, 250, 22, 18, 0, 0, 0, 0}, {8, 6, 33, 22, 18, 0, 0, 0, 0},
+      {12, 10, 250, 22, 18, 6, 11, 5, 5}, {12, 10, 100, 8, 6, 3, 2, 3, 2}, {12, 10, 300, 20, 16, 4, 8, 3, 6},
   };
   for (const Case& c : cases) {
     TViewInWindow w(c.viewW, c.viewH);
@@ -156,7 +157,8 @@ TEST_F(ViewZoom, RefusedZooms) {
   int changing = 0;
   v.FOnViewChanging = [&](TRastovaView*, int32_t change, double) { changing += change == 2; };
   const double huge = double(kMaxZoomedSize) / 1000 * 100 * 1.001;
-  for (double z : {0.0, -5.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+  for (double z :
+       {0.0, -5.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
     v.SetZoom(z);
     v.SetZoomX(z);
     v.SetZoomY(z);
@@ -187,7 +189,8 @@ TEST_F(ViewZoom, ThumbDragWithoutTrackingDoesNotScroll) {
   EXPECT_NEAR(w.view->FViewX, 150, 1);
   // With tracking the drag scrolls; the arrows move one zoomed pixel, a page the view width.
   w.view->FVScrollParams->Tracking = true;
-  platform::ReportScrollAction(w.view, platform::SB_VERT, platform::SB_THUMBTRACK, common::TruncInt(30 / w.view->FVScrollUnit));
+  platform::ReportScrollAction(w.view, platform::SB_VERT, platform::SB_THUMBTRACK,
+                               common::TruncInt(30 / w.view->FVScrollUnit));
   EXPECT_NEAR(w.view->FViewY, 30, 1);
   const int32_t y = w.view->FViewY;
   platform::ReportScrollAction(w.view, platform::SB_VERT, platform::SB_LINEDOWN, 0);
@@ -205,8 +208,14 @@ TEST_F(ViewZoom, WheelNotchesZoomByEightPerCent) {
     std::vector<int> deltas;  // angle deltas sent, in eighths of a degree
     double to;
   } cases[] = {
-      {100, {120}, 92},  {100, {-120}, 108}, {5, {120}, 4},        {5, {-120}, 6},
-      {100, {60}, 100},  {100, {60, 60}, 92}, {100, {-40, -40, -40}, 108}, {100, {120, 120}, 85},
+      {100, {120}, 92},
+      {100, {-120}, 108},
+      {5, {120}, 4},
+      {5, {-120}, 6},
+      {100, {60}, 100},
+      {100, {60, 60}, 92},
+      {100, {-40, -40, -40}, 108},
+      {100, {120, 120}, 85},
   };
   for (const Case& c : cases) {
     TViewInWindow w(80, 60);
