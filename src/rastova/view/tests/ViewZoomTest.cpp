@@ -270,3 +270,25 @@ TEST_F(ViewZoom, FitAndAutoFit) {
   w.view->Update();
   EXPECT_DOUBLE_EQ(w.view->FZoomX, 500);
 }
+
+TEST_F(ViewZoom, FilteredPictureMatchesTheResampledImage) {
+  // With a linear filter the shown picture is the image resampled to its zoomed size (within 1
+  // per channel), centred as the nearest one is.
+  TViewInWindow w(40, 34);
+  w.SetPicture(12, 10);
+  w.view->WriteZoomFilter(rfLinear);
+  w.view->SetZoom(250);
+  w.Paint();
+  TRVBitmap resampled(30, 25, rv24RGB);
+  ResampleBitmap(*w.view->GetRVBitmap(), resampled, rfLinear, TRVProgressEvent(), nullptr);
+  const int32_t ox = w.view->FOffsetX, oy = w.view->FOffsetY;
+  ASSERT_EQ(ox, 5);
+  ASSERT_EQ(oy, 4);
+  int worst = 0;
+  for (int32_t y = 0; y < 25; ++y)
+    for (int32_t x = 0; x < 30; ++x) {
+      const TRGB a = SurfacePixel(*w.view, ox + x, oy + y), b = resampled.GetPixels_rv24RGB(x, y);
+      worst = std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+    }
+  EXPECT_LE(worst, 1);
+}
