@@ -4,29 +4,27 @@ and their resource list. Run it with Debian's python3 (Pillow) from the reposito
 rewrites src/rastova/view/resources/. The hot spots are kept beside the cursor table in
 src/rastova/view/RastovaViewStartup.cpp; the names without a given meaning ("1795" ...) are
 aliases of the plain cross."""
+import importlib.util
 import math
 import os
 
 from PIL import Image, ImageDraw
 
+# The arrows and the white outline are drawn as the editor's own cursors draw them.
+_spec = importlib.util.spec_from_file_location(
+    "editor_resources", os.path.join(os.path.dirname(os.path.abspath(__file__)), "gen-editor-resources.py"))
+_editor = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(_editor)
+INK, EDGE = _editor.INK, _editor.EDGE
+arrow, double_arrow, outline = _editor.arrow, _editor.double_arrow, _editor.outline
+
 OUT = os.path.join("src", "rastova", "view", "resources")
-INK, EDGE = (0, 0, 0, 255), (255, 255, 255, 255)
 NUMBERED = ["1795", "1796", "1797", "1798", "1799", "1800", "1801", "1802", "1803", "1805", "1806", "1807",
             "1808"]
 
 
-def arrow(d, x0, y0, x1, y1, head=6):
-    """A line from (x0, y0) to (x1, y1) with a filled head at the end."""
-    d.line([(x0, y0), (x1, y1)], fill=INK, width=2)
-    a = math.atan2(y1 - y0, x1 - x0)
-    left = (x1 - head * math.cos(a - 0.5), y1 - head * math.sin(a - 0.5))
-    right = (x1 - head * math.cos(a + 0.5), y1 - head * math.sin(a + 0.5))
-    d.polygon([(x1, y1), left, right], fill=INK)
 
 
-def double_arrow(d, x0, y0, x1, y1):
-    arrow(d, (x0 + x1) / 2, (y0 + y1) / 2, x1, y1)
-    arrow(d, (x0 + x1) / 2, (y0 + y1) / 2, x0, y0)
 
 
 def cross(d, gap=0, width=1):
@@ -57,11 +55,6 @@ def eraser(d):
     d.polygon([(4, 24), (10, 18), (19, 27), (13, 28)], fill=INK)
 
 
-def hand(d):
-    d.rounded_rectangle([9, 13, 23, 27], radius=4, fill=EDGE, outline=INK)
-    for k, x in enumerate((9, 13, 17, 21)):
-        d.rounded_rectangle([x, 4 + (1 if k in (0, 3) else 0), x + 3, 15], radius=1, fill=EDGE, outline=INK)
-    d.line([(9, 22), (5, 17)], fill=INK, width=2)
 
 
 def pen(d):
@@ -84,18 +77,6 @@ def turning(d, quarter):
     d.polygon([tip, (ex + 5 * n[0], ey + 5 * n[1]), (ex - 5 * n[0], ey - 5 * n[1])], fill=INK)
 
 
-def outline(img):
-    """Gives the drawn ink a one-pixel white edge so it shows on dark and light pictures."""
-    src = img.copy()
-    px, out = src.load(), img.load()
-    for y in range(img.height):
-        for x in range(img.width):
-            if px[x, y][3] == 0:
-                for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
-                    u, v = x + dx, y + dy
-                    if 0 <= u < img.width and 0 <= v < img.height and px[u, v] == INK:
-                        out[x, y] = EDGE
-                        break
 
 
 def cursor(name, draw):
@@ -113,7 +94,7 @@ def main():
         cursor("ZOOMPIU", lambda d: magnifier(d, True)),
         cursor("CROCE", lambda d: cross(d)),
         cursor("GOMMA", eraser),
-        cursor("MANO", hand),
+        cursor("MANO", lambda d: _editor.hand(d, False)),
         cursor("PENNA", pen),
         cursor("CROCE1", lambda d: cross(d, gap=3)),
         cursor("CROCE3", lambda d: cross(d, width=2)),

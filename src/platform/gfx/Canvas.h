@@ -99,13 +99,16 @@ struct TBrush {
 // Text alignment of TextOut and TextRect, as the window system's flags combine them: the
 // reference point (x, y) is the cell's top (TA_TOP) or the text's baseline (TA_BASELINE), and
 // its left end (TA_LEFT), right end (TA_RIGHT) or middle (TA_CENTER).
-constexpr uint32_t TA_LEFT = 0, TA_TOP = 0, TA_NOUPDATECP = 0, TA_RIGHT = 2, TA_CENTER = 6,
-                   TA_BOTTOM = 8, TA_BASELINE = 24;
+constexpr uint32_t TA_LEFT = 0, TA_TOP = 0, TA_NOUPDATECP = 0, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8,
+                   TA_BASELINE = 24;
 // Text output options (ExtTextOut): ETO_OPAQUE fills the rectangle with the brush, ETO_CLIPPED
 // clips the text to it, ETO_RTLREADING marks right-to-left text.
 constexpr uint32_t ETO_OPAQUE = 2, ETO_CLIPPED = 4, ETO_RTLREADING = 128;
 
 enum TCanvasOrientation : uint8_t { coLeftToRight, coRightToLeft };
+
+// The Qt pattern of a brush style: solid, none for bsClear, the hatches as Qt's 8 x 8 patterns.
+Qt::BrushStyle QtBrushStyle(TBrushStyle style);
 
 struct TFontStyles {
   bool Bold = false;
@@ -135,8 +138,10 @@ class TFont {
 
 // 3D edges (DrawEdge): each edge is an outer and an inner border line, raised or sunken.
 constexpr uint32_t BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8;
-constexpr uint32_t EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER, EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
-                   EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER, EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+constexpr uint32_t EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER,
+                   EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
+                   EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER,
+                   EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
 constexpr uint32_t BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8, BF_RECT = 0xF;
 
 // The family the window system draws the font `name` with: the stand-ins named above, any
@@ -232,7 +237,9 @@ class TCanvas {
  private:
   class InkWriter;
   class Session;
+  struct TextCell;
 
+  TextCell PlaceText(int x, int y, std::string_view text) const;
   QColor MapColor(TColor color) const;
   QFont MakeFont() const;
   bool DirectPaint() const;

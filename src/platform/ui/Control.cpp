@@ -84,13 +84,13 @@ int TControl::FrameWidth() const {
 
 int TControl::ClientWidth() const {
   int w = width() - 2 * FrameWidth();
-  if (ScrollBarShown(this, SB_VERT)) w -= ScrollBarExtent(const_cast<TControl*>(this));
+  if (ScrollBarShown(this, SB_VERT)) w -= ScrollBarExtent(this);
   return std::max(w, 0);
 }
 
 int TControl::ClientHeight() const {
   int h = height() - 2 * FrameWidth();
-  if (ScrollBarShown(this, SB_HORZ)) h -= ScrollBarExtent(const_cast<TControl*>(this));
+  if (ScrollBarShown(this, SB_HORZ)) h -= ScrollBarExtent(this);
   return std::max(h, 0);
 }
 
@@ -148,8 +148,7 @@ void TControl::focusOutEvent(QFocusEvent* event) {
 }
 
 void ReportScrollAction(QWidget* window, int32_t bar, int32_t code, int32_t pos) {
-  if (auto* control = dynamic_cast<TControl*>(window))
-    GuardedCall([&] { control->Scroll(bar, code, pos); });
+  if (auto* control = dynamic_cast<TControl*>(window)) GuardedCall([&] { control->Scroll(bar, code, pos); });
 }
 
 void TControl::SetCursor(TCursor id) {
@@ -231,9 +230,10 @@ void TControl::mouseMoveEvent(QMouseEvent* event) {
 void TControl::mouseReleaseEvent(QMouseEvent* event) {
   TMouseButton button;
   if (!ButtonOf(event->button(), button)) return QWidget::mouseReleaseEvent(event);
-  if (!mouseCaptured_) return event->ignore();
-  if ((event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) == 0) mouseCaptured_ = false;
   const QPoint p = event->position().toPoint() - ClientOffset();
+  // Without a press in the client area, only a release over it is the client's.
+  if (!mouseCaptured_ && !QRect(0, 0, ClientWidth(), ClientHeight()).contains(p)) return event->ignore();
+  if ((event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) == 0) mouseCaptured_ = false;
   const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons() & ~event->button());
   GuardedCall([&] { MouseUp(button, shift, p.x(), p.y()); });
 }
@@ -422,8 +422,6 @@ void TCustomControl::ClientAreaMoved() {
   Invalidate();
 }
 
-void TCustomControl::resizeEvent(QResizeEvent* event) {
-  TControl::resizeEvent(event);
-}
+void TCustomControl::resizeEvent(QResizeEvent* event) { TControl::resizeEvent(event); }
 
 }  // namespace platform

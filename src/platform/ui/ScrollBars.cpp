@@ -28,6 +28,9 @@ class TWindowScrollBar : public QScrollBar {
     setRange(0, 0);
     hide();
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { Action(action); });
+    // Without tracking a dragged thumb moves no action, only this signal.
+    connect(this, &QAbstractSlider::sliderMoved, this,
+            [this](int position) { ReportScrollAction(window_, bar_, SB_THUMBTRACK, position); });
   }
 
   int32_t max = 0;
@@ -66,11 +69,7 @@ class TWindowScrollBar : public QScrollBar {
   }
 
   void Action(int action) {
-    const int32_t requested = sliderPosition();
-    if (action == SliderMove && isSliderDown()) {
-      ReportScrollAction(window_, bar_, SB_THUMBTRACK, requested);
-      return;
-    }
+    if (action == SliderMove && isSliderDown()) return;  // reported by sliderMoved
     // Every other action leaves the position as it is; the window moves it.
     setSliderPosition(value());
     if (releasing_) return;  // the thumb's release: reported as SB_THUMBPOSITION after it
@@ -244,7 +243,7 @@ QScrollBar* WindowScrollBar(QWidget* window, int32_t bar) {
   return OneBar(window, bar) ? &TWindowScrollBars::Of(window)->Get(bar) : nullptr;
 }
 
-int32_t ScrollBarExtent(QWidget* window) {
+int32_t ScrollBarExtent(const QWidget* window) {
   return window ? window->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, window) : 0;
 }
 

@@ -24,9 +24,8 @@ constexpr uint32_t SIF_RANGE = 0x1, SIF_PAGE = 0x2, SIF_POS = 0x4, SIF_DISABLENO
                    SIF_TRACKPOS = 0x10, SIF_ALL = 0x17;
 // Scroll codes of a bar's actions (left and right are the horizontal names of up and down).
 constexpr int32_t SB_LINEUP = 0, SB_LINELEFT = 0, SB_LINEDOWN = 1, SB_LINERIGHT = 1, SB_PAGEUP = 2,
-                  SB_PAGELEFT = 2, SB_PAGEDOWN = 3, SB_PAGERIGHT = 3, SB_THUMBPOSITION = 4,
-                  SB_THUMBTRACK = 5, SB_TOP = 6, SB_LEFT = 6, SB_BOTTOM = 7, SB_RIGHT = 7,
-                  SB_ENDSCROLL = 8;
+                  SB_PAGELEFT = 2, SB_PAGEDOWN = 3, SB_PAGERIGHT = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5,
+                  SB_TOP = 6, SB_LEFT = 6, SB_BOTTOM = 7, SB_RIGHT = 7, SB_ENDSCROLL = 8;
 constexpr uint32_t ESB_ENABLE_BOTH = 0, ESB_DISABLE_LTUP = 1, ESB_DISABLE_RTDN = 2, ESB_DISABLE_BOTH = 3;
 
 struct TScrollInfo {
@@ -58,7 +57,7 @@ bool ShowScrollBar(QWidget* window, int32_t bar, bool show);
 // The bar of a window (made on first use); nullptr for another bar or no window.
 QScrollBar* WindowScrollBar(QWidget* window, int32_t bar);
 // The thickness of the bars in pixels.
-int32_t ScrollBarExtent(QWidget* window);
+int32_t ScrollBarExtent(const QWidget* window);
 // Whether the window shows that bar (made and not hidden); makes no bar.
 bool ScrollBarShown(const QWidget* window, int32_t bar);
 // Places the window's bars again along its edges, inside its frame (after the frame changed).

@@ -101,8 +101,8 @@ void RastovaViewShutdown() {
 
 bool LoadGradientFill() { return true; }
 
-bool GradientRect(const platform::TRect& Rect, platform::TCanvas& Canvas, platform::TColor Color1, bool Vertical,
-                  platform::TColor Color2) {
+bool GradientRect(const platform::TRect& Rect, platform::TCanvas& Canvas, platform::TColor Color1,
+                  bool Vertical, platform::TColor Color2) {
   const platform::TRect r = Rect.Normalized();
   if (r.IsEmpty()) return false;
   const QColor c1 = platform::ToQColor(Color1), c2 = platform::ToQColor(Color2);

@@ -42,8 +42,8 @@ extern platform::TPen NotPen;
 bool LoadGradientFill();
 // Fills Rect on Canvas with a linear gradient from Color1 to Color2: top to bottom when
 // Vertical, else left to right. True when something could be drawn (a non-empty rectangle).
-bool GradientRect(const platform::TRect& Rect, platform::TCanvas& Canvas, platform::TColor Color1, bool Vertical,
-                  platform::TColor Color2);
+bool GradientRect(const platform::TRect& Rect, platform::TCanvas& Canvas, platform::TColor Color1,
+                  bool Vertical, platform::TColor Color2);
 
 // The views' cursors: ids 1778 to 1814, each a 32 x 32 picture with its hot spot.
 constexpr int32_t kFirstViewCursor = 1778, kLastViewCursor = 1814;

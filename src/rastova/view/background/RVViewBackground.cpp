@@ -19,6 +19,13 @@ namespace {
 // read as a system colour index.
 TColor Complement(TColor color) { return static_cast<TColor>(~static_cast<uint32_t>(color) & 0x00FFFFFFu); }
 
+// Coordinates are kept within 2^29 of the origin: far beyond any bitmap, and clear of the
+// ends of the 32-bit range where widths and heights of rectangles would overflow.
+constexpr int64_t kFar = int64_t(1) << 29;
+int32_t Far(int64_t v) { return static_cast<int32_t>(std::clamp(v, -kFar, kFar)); }
+// A coordinate moved by d.
+int32_t Moved(int32_t v, int64_t d) { return Far(int64_t(v) + d); }
+
 void SolidFill(TCanvas& canvas, const TRect& area, TColor color) {
   canvas.Brush.Color = color;
   canvas.Brush.Style = platform::bsSolid;
@@ -27,7 +34,8 @@ void SolidFill(TCanvas& canvas, const TRect& area, TColor color) {
 
 // The direct chessboard on a 24-bit bitmap: the top-left square in `color`. Only the part of
 // the rectangle on the bitmap is written; the squares keep their places.
-void DirectChessboard(TBitmap& bitmap, int32_t x0, int32_t y0, int32_t w, int32_t h, int32_t size, TColor color) {
+void DirectChessboard(TBitmap& bitmap, int32_t x0, int32_t y0, int32_t w, int32_t h, int32_t size,
+                      TColor color) {
   const TColor first = platform::ColorToRGB(color), second = Complement(color);
   const uint8_t ink[2][3] = {
       {uint8_t(first >> 16), uint8_t(first >> 8), uint8_t(first)},
@@ -50,12 +58,11 @@ void DirectChessboard(TBitmap& bitmap, int32_t x0, int32_t y0, int32_t w, int32_
 
 }  // namespace
 
-void PaintChessboard(TCanvas& Canvas, TBitmap* Bitmap, int32_t X0, int32_t Y0, int32_t W, int32_t H, int32_t Size,
-                     platform::TBrushStyle BrushStyle, TColor Color) {
+void PaintChessboard(TCanvas& Canvas, TBitmap* Bitmap, int32_t X0, int32_t Y0, int32_t W, int32_t H,
+                     int32_t Size, platform::TBrushStyle BrushStyle, TColor Color) {
   if (W <= 0 || H <= 0) return;
   const int32_t size = std::max(Size, 1);
-  if (Bitmap && Bitmap->PixelFormat() == platform::pf24bit &&
-      BrushStyle == platform::bsSolid) {
+  if (Bitmap && Bitmap->PixelFormat() == platform::pf24bit && BrushStyle == platform::bsSolid) {
     DirectChessboard(*Bitmap, X0, Y0, W, H, size, Color);
     Canvas.NotifyChanged(platform::Bounds(X0, Y0, W, H));
     return;
@@ -71,7 +78,8 @@ void PaintChessboard(TCanvas& Canvas, TBitmap* Bitmap, int32_t X0, int32_t Y0, i
     for (int64_t col = firstCol; int64_t(X0) + col * size < std::min<int64_t>(right, clip.Right); ++col) {
       const int64_t x = int64_t(X0) + col * size;
       Canvas.Brush.Color = (row + col) % 2 == 0 ? Complement(Color) : Color;
-      Canvas.FillRect(TRect{int(x), int(y), int(std::min(x + size, right)), int(std::min(y + size, bottom))});
+      Canvas.FillRect(TRect{int(x), int(y), int(std::min({x + size, right, int64_t(clip.Right)})),
+                            int(std::min({y + size, bottom, int64_t(clip.Bottom)}))});
     }
   }
 }
@@ -96,12 +104,15 @@ void PaintWallPaper(TCanvas& Canvas, TRVWallPaperStyle Style, const TBitmap& Wal
 }
 
 void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWallPaperStyle WallPaperStyle,
-                         const TBitmap* WallPaper, TColor GradientEndColor, platform::TBrushStyle ChessboardBrushStyle,
-                         int32_t ChessboardSize, int32_t ImageLeft, int32_t ImageTop, int32_t ImageRight,
-                         int32_t ImageBottom, int32_t AreaLeft, int32_t AreaTop, int32_t AreaWidth, int32_t AreaHeight,
+                         const TBitmap* WallPaper, TColor GradientEndColor,
+                         platform::TBrushStyle ChessboardBrushStyle, int32_t ChessboardSize,
+                         int32_t ImageLeft, int32_t ImageTop, int32_t ImageRight, int32_t ImageBottom,
+                         int32_t AreaLeft, int32_t AreaTop, int32_t AreaWidth, int32_t AreaHeight,
                          TColor Color, TRVBackgroundStyle Style) {
-  const TRect area{AreaLeft, AreaTop, static_cast<int>(std::clamp<int64_t>(int64_t(AreaLeft) + AreaWidth, INT32_MIN, INT32_MAX)),
-                   static_cast<int>(std::clamp<int64_t>(int64_t(AreaTop) + AreaHeight, INT32_MIN, INT32_MAX))};
+  const TRect area{Far(AreaLeft), Far(AreaTop), Moved(AreaLeft, AreaWidth), Moved(AreaTop, AreaHeight)};
+  AreaLeft = area.Left, AreaTop = area.Top, AreaWidth = area.Width(), AreaHeight = area.Height();
+  ImageLeft = Far(ImageLeft), ImageTop = Far(ImageTop), ImageRight = Far(ImageRight),
+  ImageBottom = Far(ImageBottom);
   const int64_t imageWidth = int64_t(ImageRight) - ImageLeft, imageHeight = int64_t(ImageBottom) - ImageTop;
   switch (Style) {
     case rvbsSolid:
@@ -111,18 +122,17 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
     case rvbsBDiagonal:
     case rvbsCross:
     case rvbsDiagCross: {
-      static constexpr platform::TBrushStyle kStyles[] = {platform::bsSolid,     platform::bsHorizontal,
-                                                           platform::bsVertical,  platform::bsFDiagonal,
-                                                           platform::bsBDiagonal, platform::bsCross,
-                                                           platform::bsDiagCross};
+      static constexpr platform::TBrushStyle kStyles[] = {
+          platform::bsSolid,     platform::bsHorizontal, platform::bsVertical, platform::bsFDiagonal,
+          platform::bsBDiagonal, platform::bsCross,      platform::bsDiagCross};
       Canvas.Brush.Color = Color;
       Canvas.Brush.Style = kStyles[Style];
       Canvas.FillRect(area);
       break;
     }
     case rvbsChessboard:
-      PaintChessboard(Canvas, Bitmap, AreaLeft, AreaTop, AreaWidth, AreaHeight, ChessboardSize, ChessboardBrushStyle,
-                      Color);
+      PaintChessboard(Canvas, Bitmap, AreaLeft, AreaTop, AreaWidth, AreaHeight, ChessboardSize,
+                      ChessboardBrushStyle, Color);
       break;
     case rvbsDiagonals:
       SolidFill(Canvas, area, Color);
@@ -141,16 +151,18 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
       SolidFill(Canvas, area, platform::clBtnFace);
       if (imageWidth >= 2 && imageHeight >= 2)
         platform::DrawEdge(Canvas,
-                           TRect{ImageLeft - EdgeWidth, ImageTop - EdgeHeight, ImageRight + EdgeWidth,
-                                 ImageBottom + EdgeHeight},
+                           TRect{Moved(ImageLeft, -int64_t(EdgeWidth)), Moved(ImageTop, -int64_t(EdgeHeight)),
+                                 Moved(ImageRight, EdgeWidth), Moved(ImageBottom, EdgeHeight)},
                            platform::EDGE_SUNKEN, platform::BF_RECT);
       break;
     case rvbsCropShadow:
       SolidFill(Canvas, area, Color);
       if (!Designing && imageWidth > 1 && imageHeight > 1) {
-        DrawVerticalShadow(Canvas, Bitmap, ImageRight, ImageTop, ImageRight + 5, ImageBottom + 3, 2);
-        DrawHorizontalShadow(Canvas, Bitmap, ImageLeft, ImageBottom, ImageRight + 4, ImageBottom + 5, 2);
-        Canvas.NotifyChanged(TRect{ImageLeft, ImageTop, ImageRight + 6, ImageBottom + 6});
+        DrawVerticalShadow(Canvas, Bitmap, ImageRight, ImageTop, Moved(ImageRight, 5), Moved(ImageBottom, 3),
+                           2);
+        DrawHorizontalShadow(Canvas, Bitmap, ImageLeft, ImageBottom, Moved(ImageRight, 4),
+                             Moved(ImageBottom, 5), 2);
+        Canvas.NotifyChanged(TRect{ImageLeft, ImageTop, Moved(ImageRight, 6), Moved(ImageBottom, 6)});
       }
       break;
     case rvbsGradient:
@@ -175,13 +187,16 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
       Canvas.Pen.Width = 1;
       Canvas.Pen.Mode = platform::pmCopy;
       Canvas.Brush.Style = platform::bsClear;
-      Canvas.Rectangle(ImageLeft - 1, ImageTop - 1, ImageRight + 1, ImageBottom + 1);
-      PaintChessboard(Canvas, Bitmap, ImageLeft, ImageTop, static_cast<int32_t>(std::clamp<int64_t>(imageWidth, 0, INT32_MAX)),
+      Canvas.Rectangle(Moved(ImageLeft, -1), Moved(ImageTop, -1), Moved(ImageRight, 1),
+                       Moved(ImageBottom, 1));
+      PaintChessboard(Canvas, Bitmap, ImageLeft, ImageTop,
+                      static_cast<int32_t>(std::clamp<int64_t>(imageWidth, 0, INT32_MAX)),
                       static_cast<int32_t>(std::clamp<int64_t>(imageHeight, 0, INT32_MAX)), ChessboardSize,
                       ChessboardBrushStyle, Color);
       break;
   }
-  if (WallPaper && !WallPaper->Empty()) PaintWallPaper(Canvas, WallPaperStyle, *WallPaper, AreaWidth, AreaHeight);
+  if (WallPaper && !WallPaper->Empty())
+    PaintWallPaper(Canvas, WallPaperStyle, *WallPaper, AreaWidth, AreaHeight);
 }
 
 }  // namespace rv

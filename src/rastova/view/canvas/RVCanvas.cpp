@@ -32,26 +32,9 @@ bool missingForTesting = false;
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
-Qt::BrushStyle HatchPattern(platform::TBrushStyle style) {
-  switch (style) {
-    case platform::bsHorizontal:
-      return Qt::HorPattern;
-    case platform::bsVertical:
-      return Qt::VerPattern;
-    case platform::bsFDiagonal:
-      return Qt::FDiagPattern;
-    case platform::bsBDiagonal:
-      return Qt::BDiagPattern;
-    case platform::bsCross:
-      return Qt::CrossPattern;
-    case platform::bsDiagCross:
-      return Qt::DiagCrossPattern;
-    default:
-      return Qt::SolidPattern;
-  }
+bool IsHatch(platform::TBrushStyle style) {
+  return style >= platform::bsHorizontal && style <= platform::bsDiagCross;
 }
-
-bool IsHatch(platform::TBrushStyle style) { return style >= platform::bsHorizontal && style <= platform::bsDiagCross; }
 
 }  // namespace
 
@@ -119,7 +102,11 @@ void AdjustEllipseBox(int32_t& L, int32_t& T, int32_t& R, int32_t& B, float PenW
 // TRVPen
 
 TRVPen::TRVPen(platform::TPen& Pen)
-    : pen_(Pen), color_(Pen.Color), width_(static_cast<float>(Pen.Width)), style_(Pen.Style), mode_(Pen.Mode) {
+    : pen_(Pen),
+      color_(Pen.Color),
+      width_(static_cast<float>(Pen.Width)),
+      style_(Pen.Style),
+      mode_(Pen.Mode) {
   if (GdiPlusAvailable()) Build();
 }
 
@@ -228,7 +215,7 @@ TRVBrush::TRVBrush(platform::TBrush& Brush) : brush_(Brush), color_(Brush.Color)
 void TRVBrush::Build() {
   if (!GdiPlusAvailable()) return;
   if (IsHatch(style_)) {
-    qbrush_ = QBrush(ColorWithOpacity(color_, transparency_), HatchPattern(style_));
+    qbrush_ = QBrush(ColorWithOpacity(color_, transparency_), platform::QtBrushStyle(style_));
     qback_ = ColorWithOpacity(BackColor, BackTransparency);
   } else {
     qbrush_ = QBrush(ColorWithOpacity(color_, style_ == platform::bsClear ? 0 : transparency_));
@@ -267,9 +254,10 @@ class TRVCanvas::Painter {
     active_ = true;
     if (const auto& clip = canvas.canvas_.ClipRegion()) painter_.setClipRegion(*clip);
     const TRVSmoothingMode mode = canvas.smoothingMode_;
-    painter_.setRenderHint(QPainter::Antialiasing,
-                           mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality);
-    painter_.translate(0.5, 0.5);
+    const bool smooth = mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality;
+    painter_.setRenderHint(QPainter::Antialiasing, smooth);
+    // Aliased drawing already rounds whole coordinates onto pixels.
+    if (smooth) painter_.translate(0.5, 0.5);
   }
   ~Painter() {
     if (!active_) return;
@@ -366,7 +354,9 @@ void TRVCanvas::FillRect(const TRect& Rect) {
   p.Fill(path);
 }
 
-void TRVCanvas::Rectangle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) { Rectangle(TRect{X1, Y1, X2, Y2}); }
+void TRVCanvas::Rectangle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+  Rectangle(TRect{X1, Y1, X2, Y2});
+}
 
 void TRVCanvas::Rectangle(const TRect& Rect) {
   if (!gdiPlus_) return canvas_.Rectangle(Rect.Left, Rect.Top, Rect.Right, Rect.Bottom);
@@ -419,11 +409,15 @@ void TRVCanvas::Polyline(std::span<const TPoint> Points) {
   p.Stroke(path);
 }
 
-void TRVCanvas::Arc(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3, int32_t X4, int32_t Y4) {
+void TRVCanvas::Arc(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3, int32_t X4,
+                    int32_t Y4) {
   if (!gdiPlus_) return canvas_.Arc(X1, Y1, X2, Y2, X3, Y3, X4, Y4);
-  const TRVPoint c{static_cast<int32_t>((int64_t(X1) + X2) / 2), static_cast<int32_t>((int64_t(Y1) + Y2) / 2)};
+  const TRVPoint c{static_cast<int32_t>((int64_t(X1) + X2) / 2),
+                   static_cast<int32_t>((int64_t(Y1) + Y2) / 2)};
   const double start = LineAngle(c.x, c.y, X4, Y4) * kDegreesPerRadian;
-  const double sweep = VertexAngle(TRVPoint{X3, Y3}, c, TRVPoint{X4, Y4}) * kDegreesPerRadian;
+  double sweep = VertexAngle(TRVPoint{X3, Y3}, c, TRVPoint{X4, Y4}) * kDegreesPerRadian;
+  // Equal rays make the whole ellipse, as on the plain path (not an empty arc).
+  if (sweep == 0) sweep = 360;
   Painter p(*this);
   if (!p.Active()) return;
   // From the end ray clockwise by the sweep, back to the start ray: the same points as the
@@ -472,7 +466,8 @@ void TRVCanvas::TextRect(const TRect& Rect, int32_t X, int32_t Y, std::string_vi
 void TRVCanvas::TextRectEx(const TRect& Rect, int32_t X, int32_t Y, std::string_view Text) {
   const uint32_t options = canvas_.TextFlags | platform::ETO_CLIPPED;
   if ((canvas_.TextFlags & platform::ETO_RTLREADING) && canvas_.CanvasOrientation == platform::coRightToLeft)
-    X = static_cast<int32_t>(std::clamp<int64_t>(int64_t(X) + canvas_.TextWidth(Text) + 1, INT32_MIN, INT32_MAX));
+    X = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t(X) + canvas_.TextWidth(Text) + 1, INT32_MIN, INT32_MAX));
   canvas_.TextRect(Rect, X, Y, Text, options);
 }
 

@@ -33,18 +33,18 @@ void DrawTranslucentTextHint(platform::TCanvas& Canvas, int32_t& X, int32_t& Y, 
   c.TextOut(X + 9, Y + 9, Text);
 }
 
-void ShadeOutsideRect(platform::TCanvas& Canvas, int32_t X0, int32_t Y0, int32_t W, int32_t H, int32_t L, int32_t T,
-                      int32_t R, int32_t B) {
+void ShadeOutsideRect(platform::TCanvas& Canvas, int32_t X0, int32_t Y0, int32_t W, int32_t H, int32_t L,
+                      int32_t T, int32_t R, int32_t B) {
   if (L >= R || T >= B) return;
   TRVCanvas c(Canvas, false, true);
   c.Brush().SetColor(platform::clBlack);
   c.Brush().SetStyle(platform::bsSolid);
   c.Brush().SetTransparency(150);
   const int32_t right = X0 + W + 1, bottom = Y0 + H + 1;
-  c.FillRect(platform::TRect{X0, Y0, L + 2, bottom});       // left
-  c.FillRect(platform::TRect{R, Y0, right, bottom});        // right
-  c.FillRect(platform::TRect{L + 1, Y0, R + 1, T + 2});     // top
-  c.FillRect(platform::TRect{L + 1, B + 1, R + 1, bottom}); // bottom
+  c.FillRect(platform::TRect{X0, Y0, L + 2, bottom});        // left
+  c.FillRect(platform::TRect{R, Y0, right, bottom});         // right
+  c.FillRect(platform::TRect{L + 1, Y0, R + 1, T + 2});      // top
+  c.FillRect(platform::TRect{L + 1, B + 1, R + 1, bottom});  // bottom
 }
 
 }  // namespace rv

@@ -133,10 +133,12 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   using TViewNotifyEvent = std::function<void(TRastovaView* Sender)>;
   using TRVZoomEvent = std::function<void(TRastovaView* Sender, double& NewZoom)>;
   using TRVProgressViewEvent = std::function<void(TRastovaView* Sender, int32_t per)>;
-  using TRVOnDrawCanvas = std::function<void(TRastovaView* Sender, platform::TCanvas& ACanvas, platform::TRect ARect)>;
-  using TRVOnDrawBackground =
-      std::function<void(TRastovaView* Sender, platform::TCanvas& ACanvas, platform::TRect ARect, bool& Handled)>;
-  using TRVDrawLayerBoxEvent = std::function<void(TRastovaView* Sender, platform::TBitmap* ABitmap, int32_t layer)>;
+  using TRVOnDrawCanvas =
+      std::function<void(TRastovaView* Sender, platform::TCanvas& ACanvas, platform::TRect ARect)>;
+  using TRVOnDrawBackground = std::function<void(TRastovaView* Sender, platform::TCanvas& ACanvas,
+                                                 platform::TRect ARect, bool& Handled)>;
+  using TRVDrawLayerBoxEvent =
+      std::function<void(TRastovaView* Sender, platform::TBitmap* ABitmap, int32_t layer)>;
   using TRVDrawLayerGrip = std::function<void(TRastovaView* Sender, platform::TBitmap* ABitmap, int32_t layer,
                                               int32_t grip, platform::TRect rect)>;
   using TRVLayerNotify = std::function<void(TRastovaView* Sender, int32_t layer, TRVLayerEvent event)>;
@@ -216,6 +218,12 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   bool FlatScrollBars() const { return FFlatScrollBars; }
   void WriteFlatScrollBars(bool Value);
   void SetChessboardStyle(int32_t Size, platform::TBrushStyle BrushStyle);
+  // The palette notification: the screen here has no palette to realise, so the view only
+  // repaints. Always handled.
+  bool PaletteChanged() {
+    Invalidate();
+    return true;
+  }
 
   // ---------------------------------------------------------------- zoom (RastovaViewZoom.cpp)
   virtual int32_t GetViewWidth();
@@ -234,8 +242,8 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   double GetIdealZoom();
   void GetIdealZoomXY(double& ZoomX, double& ZoomY);
   void GetBorderMargins(int32_t& MarginX, int32_t& MarginY, bool UseBorderX, bool UseBorderY);
-  double ComputeAutoZoom(int32_t BitmapWidth, int32_t BitmapHeight, bool Shrink, bool Stretch, int32_t AvailHeight,
-                         int32_t AvailWidth);
+  double ComputeAutoZoom(int32_t BitmapWidth, int32_t BitmapHeight, bool Shrink, bool Stretch,
+                         int32_t AvailHeight, int32_t AvailWidth);
   void DoZoomIn(double& Zoom);
   void DoZoomOut(double& Zoom);
   virtual void DoViewChange(int32_t Change);
@@ -261,6 +269,8 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   bool ZoomAcceptableX(double Zoom);
   bool ZoomAcceptableY(double Zoom);
   double GetZoom() const { return FZoomX; }
+  // The four factors from FZoomX and FZoomY.
+  void RecomputeZoomFactors();
 
   // ---------------------------------------------------------------- layers (RastovaViewLayers.cpp)
   int32_t GetLayersCount() { return static_cast<int32_t>(FLayers.size()); }
@@ -610,8 +620,12 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   bool EraseBackground() override { return false; }
 
  private:
+  // One axis of the zoom, origin and scrolling operations (Vertical: the Y axis).
+  void ApplyZoomAxis(bool Vertical, double Zoom);
+  void SetZoomAxis(bool Vertical, double Zoom);
+  void SetViewAxis(bool Vertical, int32_t V);
+  void ScrollAxis(bool Vertical, int32_t Kind, int32_t Value);
   void ClearZoomTables();
-  void RecomputeZoomFactors();
   void AutoZoom();
   void UpdateScrollBars();
   void ArmCountdowns(bool zoomDiffers);

@@ -4,6 +4,7 @@
 // border and counts down the delayed, filtered repaint; the private messages of background work
 // reach the view on the main thread.
 #include <chrono>
+#include <cstring>
 
 #include "common/MainThreadQueue.h"
 #include "common/Round.h"
@@ -16,7 +17,8 @@ namespace rv {
 namespace {
 
 int64_t TickCount() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
@@ -90,7 +92,8 @@ void TRastovaView::Update() {
   FLayerCacheToFree = -1;
   LayersSyncSize();
   if ((FAutoFit || FAutoShrink || FAutoStretch) && FBitmapWidth != 0 && FBitmapHeight != 0) AutoZoom();
-  if (FRVBitmap && (FRVBitmap->GetWidth() != FLastBitmapWidth || FRVBitmap->GetHeight() != FLastBitmapHeight)) {
+  if (FRVBitmap &&
+      (FRVBitmap->GetWidth() != FLastBitmapWidth || FRVBitmap->GetHeight() != FLastBitmapHeight)) {
     FLastBitmapWidth = FRVBitmap->GetWidth();
     FLastBitmapHeight = FRVBitmap->GetHeight();
     if (FSelectionMask->Width() != FLastBitmapWidth || FSelectionMask->Height() != FLastBitmapHeight) {
@@ -185,28 +188,64 @@ void TRastovaView::PaintBackBuffer(const platform::TRect& R) {
     CopyBackBufferToSurface(*FBackBuffer, R);
 }
 
+namespace {
+
+typedef uint8_t TViewBytes16 __attribute__((vector_size(16)));
+
+// One row of n 24-bit pixels into 32-bit ones (the fourth byte 255).
+__attribute__((always_inline)) inline void ExpandRowBody(const uint8_t* s, uint32_t* d, int32_t n) {
+  int32_t x = 0;
+  const TViewBytes16 opaque = TViewBytes16{} + 255;
+  // Four pixels from each 16-byte load, as long as the load stays inside the row.
+  for (; x + 6 <= n; x += 4) {
+    TViewBytes16 in;
+    std::memcpy(&in, s + size_t(x) * 3, 16);
+    const TViewBytes16 out =
+        __builtin_shufflevector(in, opaque, 0, 1, 2, 16, 3, 4, 5, 16, 6, 7, 8, 16, 9, 10, 11, 16);
+    std::memcpy(d + x, &out, 16);
+  }
+  for (; x < n; ++x) {
+    const uint8_t* p = s + size_t(x) * 3;
+    d[x] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | 0xFF000000u;
+  }
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void ExpandRowAvx2(const uint8_t* s, uint32_t* d, int32_t n) {
+  ExpandRowBody(s, d, n);
+}
+#endif
+
+void ExpandRow(const uint8_t* s, uint32_t* d, int32_t n) {
+#if defined(__x86_64__)
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) return ExpandRowAvx2(s, d, n);
+#endif
+  // Without the byte shuffle: four source bytes at a time; the last pixels by bytes.
+  int32_t x = 0;
+  for (; x + 1 < n; ++x) {
+    uint32_t v;
+    std::memcpy(&v, s + size_t(x) * 3, 4);
+    d[x] = v | 0xFF000000u;
+  }
+  for (; x < n; ++x) {
+    const uint8_t* p = s + size_t(x) * 3;
+    d[x] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | 0xFF000000u;
+  }
+}
+
+}  // namespace
+
 void TRastovaView::CopyBackBufferToSurface(TRVBitmap& Source, const platform::TRect& R) {
   platform::TBitmap& surface = Surface();
   const int32_t left = std::max(R.Left, 0), top = std::max(R.Top, 0);
   const int32_t right = std::min({R.Right, Source.GetWidth(), surface.Width()});
   const int32_t bottom = std::min({R.Bottom, Source.GetHeight(), surface.Height()});
   if (left >= right || top >= bottom) return;
-  const int32_t n = right - left;
-  for (int32_t y = top; y < bottom; ++y) {
-    const uint8_t* s = Source.GetScanLine(y) + size_t(left) * 3;
-    uint32_t* d = reinterpret_cast<uint32_t*>(surface.Bits() + size_t(y) * surface.BytesPerLine()) + left;
-    // Four source bytes at a time; the last pixel is read by bytes (the row may end there).
-    int32_t x = 0;
-    for (; x + 1 < n; ++x) {
-      uint32_t v;
-      std::memcpy(&v, s + size_t(x) * 3, 4);
-      d[x] = v | 0xFF000000u;
-    }
-    for (; x < n; ++x) {
-      const uint8_t* p = s + size_t(x) * 3;
-      d[x] = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | 0xFF000000u;
-    }
-  }
+  for (int32_t y = top; y < bottom; ++y)
+    ExpandRow(Source.GetScanLine(y) + size_t(left) * 3,
+              reinterpret_cast<uint32_t*>(surface.Bits() + size_t(y) * surface.BytesPerLine()) + left,
+              right - left);
   SurfaceChanged(platform::Rect(left, top, right, bottom));
 }
 
@@ -222,13 +261,14 @@ void TRastovaView::PaintNavigatorShade(const platform::TRect& R) {
   const int32_t right = std::min(R.Right, vw), bottom = std::min(R.Bottom, vh);
   for (int32_t y = top; y < bottom; ++y)
     if (right > left)
-      std::memcpy(FNavigatorBuffer->GetScanLine(y) + size_t(left) * 3, FBackBuffer->GetScanLine(y) + size_t(left) * 3,
-                  size_t(right - left) * 3);
+      std::memcpy(FNavigatorBuffer->GetScanLine(y) + size_t(left) * 3,
+                  FBackBuffer->GetScanLine(y) + size_t(left) * 3, size_t(right - left) * 3);
   if (TRVLayer* l = GetCurrentLayer()) {
     if (platform::TBitmap* b = FNavigatorBuffer->BitmapView()) {
       const platform::TRect& s = l->ScreenRect;
-      ShadeOutsideRect(b->Canvas(), s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top, FSelectionScreenRect.Left,
-                       FSelectionScreenRect.Top, FSelectionScreenRect.Right, FSelectionScreenRect.Bottom);
+      ShadeOutsideRect(b->Canvas(), s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top,
+                       FSelectionScreenRect.Left, FSelectionScreenRect.Top, FSelectionScreenRect.Right,
+                       FSelectionScreenRect.Bottom);
     }
   }
   CopyBackBufferToSurface(*FNavigatorBuffer, R);
@@ -241,8 +281,8 @@ void TRastovaView::DrawVersionLabel() {
   c.Font.Color = platform::clBlack;
   c.Brush.Style = platform::bsSolid;
   c.Brush.Color = platform::clWhite;
-  const std::string text = std::string("Rastova Version ") + RastovaVersion() + " - " + std::to_string(5) + "/" +
-                           std::to_string(9) + "/" + std::to_string(2010);
+  const std::string text = std::string("Rastova Version ") + RastovaVersion() + " - " + std::to_string(5) +
+                           "/" + std::to_string(9) + "/" + std::to_string(2010);
   const platform::TSize size = c.TextExtent(text);
   c.TextOut(GetViewWidth() - size.cx, GetViewHeight() - size.cy, text);
 }
@@ -256,8 +296,8 @@ void TRastovaView::DrawMaskBorder(TRVSelectionPolygon& Record) {
   TRVMask::TRect rect;
   const int32_t* d = l->DrawDest;
   const int32_t* s = l->DrawSource;
-  FSelectionMask->DrawSelectionBorder(painter, d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3], FSelectionAnimPhase,
-                                      FSelectionColor2, FSelectionColor1, &rect);
+  FSelectionMask->DrawSelectionBorder(painter, d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3],
+                                      FSelectionAnimPhase, FSelectionColor2, FSelectionColor1, &rect);
   FSelectionScreenRect = platform::Rect(rect.left, rect.top, rect.right, rect.bottom);
   if (painter.Any()) SurfaceChanged(painter.Written());
   const int64_t elapsed = TickCount() - start;
@@ -272,7 +312,8 @@ void TRastovaView::AnimateSelections(void* Sender, bool OnlyUnlocked) {
   (void)OnlyUnlocked;  // the platform's canvas is never locked by another thread
   if (!HasParentWindow() || !FShowSelection) return;
   const bool fromTimer = FAnimTimer && Sender == static_cast<void*>(FAnimTimer.get());
-  const bool busy = FRectSelecting || FPolySelecting || FCircleSelecting || FSelectionGrip != 0 || FSelectionMove == 0;
+  const bool busy =
+      FRectSelecting || FPolySelecting || FCircleSelecting || FSelectionGrip != 0 || FSelectionMove == 0;
   bool animated = false;
   for (const auto& record : FSelectionPolygons) {
     if (!record->Visible) continue;
@@ -283,9 +324,10 @@ void TRastovaView::AnimateSelections(void* Sender, bool OnlyUnlocked) {
         ++FSelectionAnimPhase;
       }
     }
-    if (Canvas().ClipRect().Right <= Canvas().ClipRect().Left || FPaintLock > 0 || FSelectionDrawingSuspended) continue;
-    if (record.get() == FSelectionPolygon && !FSelectionMask->IsEmpty() && FSelectionGrip == 0 && !FRectSelecting &&
-        !FCircleSelecting && !FPolySelecting && !FMovingRectSelection) {
+    if (Canvas().ClipRect().Right <= Canvas().ClipRect().Left || FPaintLock > 0 || FSelectionDrawingSuspended)
+      continue;
+    if (record.get() == FSelectionPolygon && !FSelectionMask->IsEmpty() && FSelectionGrip == 0 &&
+        !FRectSelecting && !FCircleSelecting && !FPolySelecting && !FMovingRectSelection) {
       if (FHideSelectionWhileScrolling && FDelayScrollCountdown > 0) continue;
       DrawMaskBorder(*record);
     } else {
