@@ -52,6 +52,8 @@ struct TStreamsDir {
   static inline int counter = 0;
 };
 
+class ViewStreams : public viewtest::ViewLibraryTest {};
+
 bool StreamsSamePixel(TRGB a, TRGB b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
 // A view of three layers: the picture, a 4 x 3 top layer at (2, 1) with a name and user data,
@@ -79,7 +81,7 @@ struct TLayeredView {
   }
 };
 
-TEST(ViewStreams, LayersRoundTripInEveryFormatAndKeepTheCurrentLayer) {
+TEST_F(ViewStreams, LayersRoundTripInEveryFormatAndKeepTheCurrentLayer) {
   for (int32_t format : {kLayerImageZlib, kLayerImageRaw, int32_t(ioPNG), int32_t(ioTIFF)}) {
     SCOPED_TRACE(format);
     TLayeredView a;
@@ -107,7 +109,7 @@ TEST(ViewStreams, LayersRoundTripInEveryFormatAndKeepTheCurrentLayer) {
   }
 }
 
-TEST(ViewStreams, NoLayersAndOlderVersionsKeepLayerZerosOwnFields) {
+TEST_F(ViewStreams, NoLayersAndOlderVersionsKeepLayerZerosOwnFields) {
   TLayeredView a;
   TRVLayer* base = a.v.GetLayer(0);
   base->Name = "Base";
@@ -143,7 +145,7 @@ TEST(ViewStreams, NoLayersAndOlderVersionsKeepLayerZerosOwnFields) {
   EXPECT_EQ(a.v.GetLayer(0)->Bitmap->GetWidth(), 3);
 }
 
-TEST(ViewStreams, ADamagedStreamLeavesTheLayersAsTheyWere) {
+TEST_F(ViewStreams, ADamagedStreamLeavesTheLayersAsTheyWere) {
   TLayeredView a;
   TMemoryStream s;
   a.v.SaveLayersToStream(s, kLayerImageZlib);
@@ -160,7 +162,7 @@ TEST(ViewStreams, ADamagedStreamLeavesTheLayersAsTheyWere) {
   EXPECT_EQ(a.v.GetLayersCount(), 3);
 }
 
-TEST(ViewStreams, LayerRecordsKeepIdentityAndAnOwnedUserDataBlock) {
+TEST_F(ViewStreams, LayerRecordsKeepIdentityAndAnOwnedUserDataBlock) {
   TLayeredView a;
   TRVLayer* top = a.v.GetLayer(1);
   TMemoryStream s;
@@ -188,7 +190,7 @@ TEST(ViewStreams, LayerRecordsKeepIdentityAndAnOwnedUserDataBlock) {
   EXPECT_EQ(top->PosX, 5);
 }
 
-TEST(ViewStreams, SelectionFollowsTheLayerInModeTwoAndTheStackRestores) {
+TEST_F(ViewStreams, SelectionFollowsTheLayerInModeTwoAndTheStackRestores) {
   viewtest::TViewInWindow w{64, 48};
   TRastovaView& v = *w.view;
   w.SetPicture(40, 40);
@@ -244,7 +246,7 @@ TEST(ViewStreams, SelectionFollowsTheLayerInModeTwoAndTheStackRestores) {
   }
 }
 
-TEST(ViewStreams, LayersFilesThroughTheIOComponent) {
+TEST_F(ViewStreams, LayersFilesThroughTheIOComponent) {
   if (!StreamsHavePillow()) GTEST_SKIP() << "Pillow (python3-pil) is not installed";
   TStreamsDir dir;
   const std::string theirs = dir.File("theirs.lyr");
@@ -303,7 +305,7 @@ TEST(ViewStreams, LayersFilesThroughTheIOComponent) {
   }
 }
 
-TEST(ViewStreams, PhotoshopLayersLoadAndSaveThroughTheView) {
+TEST_F(ViewStreams, PhotoshopLayersLoadAndSaveThroughTheView) {
   if (!StreamsHave("convert") || !StreamsHave("identify")) GTEST_SKIP() << "ImageMagick is not installed";
   TStreamsDir dir;
   // A layered file from ImageMagick: a 30 x 20 background and two layers at their offsets.
@@ -351,7 +353,7 @@ TEST(ViewStreams, PhotoshopLayersLoadAndSaveThroughTheView) {
   EXPECT_NE(out.find("12 10 +0 +0"), std::string::npos) << out;
 }
 
-TEST(ViewStreams, PresetImagesExistBetweenStartUpAndShutDown) {
+TEST_F(ViewStreams, PresetImagesExistBetweenStartUpAndShutDown) {
   ASSERT_NE(PresetImages, nullptr);
   ASSERT_EQ(PresetImages->size(), 4u);
   struct Expect {
