@@ -13,6 +13,7 @@
 // (of the bottom layer). Every conversion of a real number to an integer saturates (common's
 // Round, halves to even, and Trunc); zooms that are not finite numbers above 0, or would make
 // the zoomed image wider or higher than kMaxZoomedSize view pixels, are refused.
+#include <QPointer>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -413,6 +414,57 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
                                                  platform::TCanvas& ACanvas, int32_t X, int32_t Y)>;
   TRVDrawPolygonEvent FOnDrawPolygon;
 
+  // ================================================================ mouse and keyboard
+  // (interact/RastovaViewMouse.cpp), layer editing (interact/RastovaViewLayerEdit.cpp) and the
+  // navigator (navigator/RastovaViewNavigator.cpp)
+  using TRVGripEvent = std::function<void(TRastovaView* Sender, TRVGrip Grip)>;
+  using TRVSpecialKeyEvent = std::function<void(TRastovaView* Sender, uint16_t Key, platform::TShiftState Shift,
+                                                bool& Handled)>;
+  using TRVVirtualKeyEvent = std::function<void(TRastovaView* Sender, uint16_t Key, uint32_t KeyData, bool KeyDown)>;
+  TRVMouseInteract ReadMouseInteract() const { return FMouseInteract; }
+  void WriteSelectionAspectRatio(double Value);
+  virtual void OffsetMouseDownPoints(int32_t DX, int32_t DY);
+  bool AutoScrollDrag();
+  void DragRectSelection(int32_t X, int32_t Y, platform::TShiftState Shift);
+  void DragEllipseSelection(int32_t X, int32_t Y, platform::TShiftState Shift);
+  void ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect);
+  void SetInteractionHint(const std::string& Text, int32_t X, const std::string& Template, int32_t Y);
+  void SetInteractionCursor(platform::TCursor Cursor);
+  void RestoreUserCursor();
+  void SmoothScrollTo(int32_t X, int32_t Y);
+  void StopSmoothScroll();
+  void SwapSelectionBase();
+  void DoSelectionChanging();
+  void DoSelectionChange();
+  void DoBeforeSelectionChange();
+  void DoMouseInResizingGrip(TRVGrip Grip);
+  void DoMouseInSel();
+  // Whether the view keeps a key that would otherwise move the focus (OnSpecialKey decides).
+  bool WantSpecialKey(uint16_t Key, platform::TShiftState Shift);
+  // After each key down and up: OnVirtualKey.
+  void DoVirtualKey(uint16_t Key, uint32_t KeyData, bool KeyDown);
+  // The pointer in screen coordinates; tests replace it.
+  static std::function<platform::TPoint()> GetCursorPosProvider;
+  // The held mouse buttons; tests replace it.
+  static std::function<bool()> PrimaryMouseButtonDownProvider;
+  void SetNavigator(TRastovaView* Navigator, uint8_t Options);
+  void SyncNavigator();
+  void NavigatorSelectionChanged(TRastovaView* Sender);
+  void NavigatorMouseWheel(TRastovaView* Sender, platform::TShiftState Shift, int32_t WheelDelta,
+                           platform::TPoint MousePos, bool& Handled);
+  TRVGripEvent FOnMouseInResizingGrip;
+  TRVSpecialKeyEvent FOnSpecialKey;
+  TRVVirtualKeyEvent FOnVirtualKey;
+  std::function<void(TRastovaView* Sender, platform::TShiftState Shift, int32_t WheelDelta, platform::TPoint MousePos,
+                     bool& Handled)>
+      FOnViewMouseWheel;
+  bool FLeftButtonHeld = false;
+  bool FButtonHeld = false;
+  // The layer press, one layer step and the end of a layer drag (mouse down, move, up).
+  void LayerPress(int32_t X, int32_t Y);
+  void LayerStep(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void LayerEnd(int32_t X, int32_t Y, int32_t ClampedX, int32_t ClampedY);
+
   // ---------------------------------------------------------------- the fields
   bool FLegacyBitmap = true;
   platform::TCursor FUserCursor = 0;
@@ -447,7 +499,8 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   TRVLayerNotify FOnLayerNotify;
   double FSelectionAspectRatio = -1.0;
   int32_t FSelectionAbsWidth = 100, FSelectionAbsHeight = 100;
-  TRastovaView* FNavigator = nullptr;
+  // Cleared by itself when the navigator is freed.
+  QPointer<TRastovaView> FNavigator;
   uint8_t FNavigatorOptions = 0;
   bool FNavigatorSyncing = false;
   bool FIsNavigator = false;
@@ -613,6 +666,11 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   // The window's messages.
   void Resize() override;
   void Scroll(int32_t bar, int32_t code, int32_t pos) override;
+  void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
+  void MouseMove(platform::TShiftState Shift, int X, int Y) override;
+  void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
+  void KeyDown(uint16_t& Key, platform::TShiftState Shift) override;
+  void KeyUp(uint16_t& Key, platform::TShiftState Shift) override;
   bool MouseWheel(platform::TShiftState shift, int wheelDelta, platform::TPoint mousePos) override;
   void Enter() override;
   void Exit() override;

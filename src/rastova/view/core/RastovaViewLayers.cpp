@@ -315,7 +315,10 @@ void TRastovaView::SetExternalBitmap(TRVBitmap* Bitmap) {
 }
 
 void TRastovaView::DoLayerNotify(int32_t Layer, TRVLayerEvent Event) {
-  if (FOnLayerNotify) FOnLayerNotify(this, Layer, Event);
+  if (!FOnLayerNotify) return;
+  SwapSelectionBase();
+  FOnLayerNotify(this, Layer, Event);
+  SwapSelectionBase();
 }
 
 }  // namespace rv
