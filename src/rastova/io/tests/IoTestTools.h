@@ -6,7 +6,30 @@
 #include <string>
 #include <vector>
 
+#include "rastova/core/RVBitmap.h"
+#include "rastova/io/RastovaIO.h"
+
 namespace rv::iotest {
+
+// A view that hands out its own image buffer and takes every other call without a trace; tests
+// override the calls they watch.
+class StubView : public TRVIOView {
+ public:
+  void* AddBitmapChangeHandler(TBitmapChangeHandler) override { return this; }
+  void RemoveBitmapChangeHandler(void*) override {}
+  TRVBitmap* GetRVBitmap() override { return &bitmap; }
+  platform::TBitmap* GetBitmap() override { return nullptr; }
+  TColor GetBackground() override { return 0; }
+  int32_t GetDpiX() override { return 96; }
+  int32_t GetDpiY() override { return 96; }
+  bool IsRastovaView() override { return false; }
+  void LockPaint() override {}
+  void UnlockPaint() override {}
+  void SetDPI(int32_t, int32_t) override {}
+  void Update() override {}
+  void ImageChange() override {}
+  TRVBitmap bitmap;
+};
 
 class TempDir {
  public:
@@ -28,6 +51,11 @@ bool RunPython(const std::string& script);
 std::string RunCapture(const std::string& command, bool& ok);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// The file's bytes as text (empty when it cannot be read).
+inline std::string ReadFileText(const std::string& path) {
+  const std::vector<uint8_t> b = ReadFileBytes(path);
+  return std::string(b.begin(), b.end());
+}
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);
 
 // The test picture of the Python snippet kPyPixel (px(x, y) -> (r, g, b, a)).
