@@ -55,18 +55,11 @@ std::string ProductName(const TW_IDENTITY& id) {
   return std::string(id.ProductName, strnlen(id.ProductName, 34));
 }
 
-std::string FileText(const std::string& path) {
-  std::ifstream f(path);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 // Writes the log into a temporary folder while it lives.
 struct TWainLogToFile {
   TWainLogToFile() { TWainLogFileName = dir.File("twain.log"); }
   ~TWainLogToFile() { TWainLogFileName.clear(); }
-  std::string Text() const { return FileText(dir.File("twain.log")); }
+  std::string Text() const { return iotest::ReadFileText(dir.File("twain.log")); }
   TempDir dir;
 };
 

@@ -34,6 +34,7 @@ namespace rv {
 
 class TRastovaView;
 class TRVTransitionEffects;
+class TRVDirectShow;
 
 enum TRVMouseInteractItems : uint8_t {
   miZoom,
@@ -158,6 +159,10 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void WriteBackground(TColor Value) override;
   void ImageChange() override;
   bool IsRastovaView() override { return true; }
+  // The I/O component's side: whether the view sits in a window, and that window's handle
+  // (made when missing), which the video object notifies.
+  bool HasParent() override { return HasParentWindow(); }
+  uintptr_t GetWindowHandle() override;
   void Blank();
   void Clear();
   virtual bool IsEmpty();
@@ -536,6 +541,7 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   bool FFlatScrollBars = false;
   TRVOnDrawBackground FOnDrawBackground;
   TRVOnDrawCanvas FOnDrawCanvas;
+  uintptr_t FLastPaintWindow = 0;
   TRVDrawLayerBoxEvent FOnDrawLayerBox;
   TRVDrawLayerGrip FOnDrawLayerGrip;
   bool FShowSelection = true;
@@ -696,6 +702,9 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void CopyBackBufferToSurface(TRVBitmap& Source, const platform::TRect& R);
   void DrawMaskBorder(TRVSelectionPolygon& Record);
   void AnimationTimerTick();
+  // The I/O component's video object when it is connected and running (never here: the video
+  // object builds no graph), else nullptr.
+  TRVDirectShow* RunningVideo();
 
   struct TAliveToken {
     TRastovaView* View;

@@ -8,6 +8,8 @@
 
 #include "common/MainThreadQueue.h"
 #include "common/Round.h"
+#include "rastova/codecs/video/RVDirectShow.h"
+#include "rastova/view/RVWindowHelpers.h"
 #include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/canvas/RVCanvasDrawing.h"
 #include "rastova/view/core/RastovaView.h"
@@ -124,7 +126,22 @@ void TRastovaView::Update() {
   }
 }
 
-void TRastovaView::Paint() { PaintControl(); }
+uintptr_t TRastovaView::GetWindowHandle() {
+  const uintptr_t handle = OwnerWindowHandle(this);
+  return handle ? handle : static_cast<uintptr_t>(window()->winId());
+}
+
+TRVDirectShow* TRastovaView::RunningVideo() {
+  if (!FIO) return nullptr;
+  TRVDirectShow* video = FIO->GetDShowParams();
+  return video && video->GetConnected() && video->IsRunning() ? video : nullptr;
+}
+
+void TRastovaView::Paint() {
+  // A running video repaints its current frame first.
+  if (TRVDirectShow* video = RunningVideo()) video->RepaintVideo(GetWindowHandle(), 0);
+  PaintControl();
+}
 
 void TRastovaView::PaintControl() {
   if (!HasParentWindow() || GetViewWidth() == 0 || GetViewHeight() == 0) return;
@@ -150,6 +167,20 @@ void TRastovaView::PaintControl() {
   if (!FHintText.empty() && FEnableInteractionHints) {
     int32_t x = FHintX, y = FHintY;
     DrawTranslucentTextHint(Canvas(), x, y, FHintText, FHintText2);
+  }
+  // The video's place: the current layer's visible source over its rectangle on screen.
+  if (TRVDirectShow* video = RunningVideo()) {
+    int32_t w = 0, h = 0;
+    video->GetNativeVideoSize(w, h);
+    TRVLayer* l = GetCurrentLayer();
+    if (l && w > 0 && h > 0) {
+      const double sx = double(l->Bitmap->GetWidth()) / w, sy = double(l->Bitmap->GetHeight()) / h;
+      const int32_t* s = l->DrawSource;
+      const platform::TRect source =
+          platform::Rect(common::TruncInt(s[0] / sx), common::TruncInt(s[1] / sy),
+                         common::TruncInt((s[0] + s[2]) / sx), common::TruncInt((s[1] + s[3]) / sy));
+      video->SetVideoPosition(source, l->ScreenRect);
+    }
   }
   if (FHasOwner && FCursorPending) {
     WriteCursor(FCursor);
@@ -186,6 +217,10 @@ void TRastovaView::PaintBackBuffer(const platform::TRect& R) {
     PaintNavigatorShade(R);
   else
     CopyBackBufferToSurface(*FBackBuffer, R);
+  // A new window is registered with the video object again.
+  const uintptr_t window = OwnerWindowHandle(this);
+  if (FLastPaintWindow != 0 && window != FLastPaintWindow && FIO) FIO->SyncDirectShowWindow();
+  FLastPaintWindow = window;
 }
 
 namespace {

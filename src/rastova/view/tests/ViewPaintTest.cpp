@@ -2,9 +2,11 @@
 // grid, the version label and the messages of background work.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "common/MainThreadQueue.h"
+#include "rastova/codecs/video/RVDirectShow.h"
 #include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
@@ -187,4 +189,40 @@ TEST_F(ViewPaint, PixelGridAtFourHundredPerCent) {
     lines += p.r == uint8_t(~want.r) && p.g == uint8_t(~want.g);
   }
   EXPECT_EQ(lines, 10);
+}
+
+TEST_F(ViewPaint, AnAsynchronousLoadReportsOnTheMainThread) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "rastova_view_async.png";
+  {
+    TRVBitmap picture;
+    FillPicture(picture, 64, 48);
+    TRastovaIO saver(&picture);
+    saver.SaveToFile(file.string());
+  }
+  TViewInWindow w(30, 20);
+  const std::thread::id main = std::this_thread::get_id();
+  int progressCalls = 0, finished = 0;
+  bool onMain = true;
+  w.view->WriteOnProgress([&](TRastovaView*, int32_t) {
+    ++progressCalls;
+    onMain = onMain && std::this_thread::get_id() == main;
+  });
+  w.view->WriteOnFinishWork([&](TRastovaView*) {
+    ++finished;
+    onMain = onMain && std::this_thread::get_id() == main;
+  });
+  TRastovaIO* io = w.view->GetIO();
+  EXPECT_TRUE(static_cast<TRVIOView*>(w.view)->HasParent());
+  EXPECT_EQ(io->GetDShowParams()->NotifyWindow(), w.view->GetWindowHandle());
+  io->Asynchronous = true;
+  io->LoadFromFile(file.string());
+  io->WaitThreads(false);
+  common::TMainThreadQueue::Instance().Drain();
+  std::filesystem::remove(file);
+  EXPECT_EQ(finished, 1);
+  EXPECT_TRUE(onMain);
+  EXPECT_EQ(w.view->GetRVBitmap()->GetWidth(), 64);
+  w.Paint();
+  EXPECT_TRUE(SurfacePixel(*w.view, 3, 2) == PictureColour(3, 2));
+  (void)progressCalls;
 }
