@@ -15,6 +15,8 @@
 #include "rastova/view/canvas/RVCanvas.h"
 #include "rastova/view/presets/RVPresetIm.h"
 #include "rastova/view/streams/RVLayersFormat.h"
+#include "rastova/view/text/RVTextControl.h"
+#include "rastova/view/vect/RVVectStartup.h"
 
 // The cursor pictures are a resource of this library; a static library registers its
 // resources by an explicit call.
@@ -71,7 +73,9 @@ void RegisterRastovaViewStartup() {
   InstallLayersFormat();
   RegisterRastovaIOStartup();
   RegisterRastovaStartupStep(TRVStartupSlot::GdiPlus, "RVGdiPlus", InitGdiPlusBinding, nullptr);
+  RegisterRastovaStartupStep(TRVStartupSlot::Vect, "RVVect", RVVectStartup, RVVectShutdown);
   RegisterRastovaStartupStep(TRVStartupSlot::View, "RastovaView", RastovaViewStartup, RastovaViewShutdown);
+  RegisterRastovaStartupStep(TRVStartupSlot::TextC, "RVTextC", RegisterTextMemoFormat, nullptr);
   RegisterRastovaStartupStep(TRVStartupSlot::PresetIm, "RVPresetIm", CreatePresetImages, FreePresetImages);
 }
 
