@@ -71,8 +71,9 @@ QImage QtPicture(int w, int h, QImage::Format format, int seed) {
   QImage img(w, h, format);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      img.setPixel(x, y, qRgba(Sample(x + seed, y, 2), Sample(x + seed, y, 1), Sample(x + seed, y, 0),
-                               format == QImage::Format_RGB888 ? 255 : Sample(x + seed, y, 3)));
+      img.setPixel(x, y,
+                   qRgba(Sample(x + seed, y, 2), Sample(x + seed, y, 1), Sample(x + seed, y, 0),
+                         format == QImage::Format_RGB888 ? 255 : Sample(x + seed, y, 3)));
   return img;
 }
 
@@ -180,7 +181,8 @@ void BM_QtThreeSourceOver(benchmark::State& state) {
   App();
   std::vector<QImage> layers;
   layers.push_back(QtPicture(kViewW, kViewH, QImage::Format_RGB32, 0));
-  for (int i = 1; i <= 2; ++i) layers.push_back(QtPicture(kViewW, kViewH, QImage::Format_ARGB32_Premultiplied, i * 17));
+  for (int i = 1; i <= 2; ++i)
+    layers.push_back(QtPicture(kViewW, kViewH, QImage::Format_ARGB32_Premultiplied, i * 17));
   QImage dst(kViewW, kViewH, QImage::Format_RGB32);
   for (auto _ : state) {
     QPainter p(&dst);

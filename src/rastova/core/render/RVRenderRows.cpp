@@ -42,7 +42,8 @@ void BlendRow(uint8_t* d, const uint8_t* v, const uint16_t* w, size_t count) {
     std::memcpy(&vb, v + j, 16);
     std::memcpy(&ww, w + j, 32);
     const TWords16 r =
-        (__builtin_convertvector(db, TWords16) * (256 - ww) + __builtin_convertvector(vb, TWords16) * ww) >> 8;
+        (__builtin_convertvector(db, TWords16) * (256 - ww) + __builtin_convertvector(vb, TWords16) * ww) >>
+        8;
     const TBytes16 rb = __builtin_convertvector(r, TBytes16);
     std::memcpy(d + j, &rb, 16);
   }
@@ -211,8 +212,8 @@ bool ContiguousColumns(const TRVRenderRowsArgs& a) {
 // pixel is min (t, alpha), 256 where that is 255, the same for its three bytes. Sixteen pixels
 // (48 bytes) at a time: their weights are spread over the bytes by shuffles, which need the byte
 // shuffle of the newer processors (on others the compiler spells them out byte by byte).
-__attribute__((always_inline)) inline void BlendRowAlpha24Body(uint8_t* d, const uint8_t* v, const uint8_t* alpha, int32_t n,
-                                                              int32_t t) {
+__attribute__((always_inline)) inline void BlendRowAlpha24Body(uint8_t* d, const uint8_t* v,
+                                                               const uint8_t* alpha, int32_t n, int32_t t) {
   int32_t i = 0;
   const TWords16 cap = TWords16{} + static_cast<uint16_t>(t);
   for (; i + 16 <= n; i += 16) {
@@ -232,7 +233,8 @@ __attribute__((always_inline)) inline void BlendRowAlpha24Body(uint8_t* d, const
       std::memcpy(&db, dk, 16);
       std::memcpy(&vb, v + size_t(i) * 3 + size_t(k) * 16, 16);
       const TWords16 r =
-          (__builtin_convertvector(db, TWords16) * (256 - w) + __builtin_convertvector(vb, TWords16) * w) >> 8;
+          (__builtin_convertvector(db, TWords16) * (256 - w) + __builtin_convertvector(vb, TWords16) * w) >>
+          8;
       const TBytes16 rb = __builtin_convertvector(r, TBytes16);
       std::memcpy(dk, &rb, 16);
     }
@@ -248,8 +250,8 @@ __attribute__((always_inline)) inline void BlendRowAlpha24Body(uint8_t* d, const
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) void BlendRowAlpha24Avx2(uint8_t* d, const uint8_t* v, const uint8_t* alpha, int32_t n,
-                                                       int32_t t) {
+__attribute__((target("avx2"))) void BlendRowAlpha24Avx2(uint8_t* d, const uint8_t* v, const uint8_t* alpha,
+                                                         int32_t n, int32_t t) {
   BlendRowAlpha24Body(d, v, alpha, n, t);
 }
 #endif
@@ -302,8 +304,8 @@ void BlendContiguous24(TRVBitmap& source, const TRVRenderRowsArgs& a) {
 template <size_t stride>
 void RenderColour(TRVBitmap& source, const TRVRenderRowsArgs& a, bool blend, bool withRange) {
   const bool operation = a.RenderOperation != rvlNormal;
-  if (stride == 3 && blend && !Adjusted(source, a.RenderOperation) && !(withRange && TDisplayRange(source).On) &&
-      ContiguousColumns(a)) {
+  if (stride == 3 && blend && !Adjusted(source, a.RenderOperation) &&
+      !(withRange && TDisplayRange(source).On) && ContiguousColumns(a)) {
     BlendContiguous24(source, a);
     return;
   }

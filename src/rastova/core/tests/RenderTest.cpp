@@ -635,7 +635,8 @@ TEST(ImageRender, OneToOneBlendingFollowsTheAlphaRuleAtEveryWidth) {
               const uint8_t v = src->GetScanLine(y)[(x + 2) * 3 + c];
               want = uint8_t((old * (256 - a) + v * a) >> 8);
             }
-            ASSERT_EQ(dst->GetScanLine(y)[x * 3 + c], want) << "w " << w << " T " << transparency << " x " << x;
+            ASSERT_EQ(dst->GetScanLine(y)[x * 3 + c], want)
+                << "w " << w << " T " << transparency << " x " << x;
           }
     }
   }

@@ -113,7 +113,9 @@ void TRVLayer::Assign(TRVLayer& Source) {
   ShadeOutside = Source.ShadeOutside;
 }
 
-int32_t TRVLayer::GetDisplayWidth() { return DisplayWidth != 0 ? DisplayWidth : (Bitmap ? Bitmap->GetWidth() : 0); }
+int32_t TRVLayer::GetDisplayWidth() {
+  return DisplayWidth != 0 ? DisplayWidth : (Bitmap ? Bitmap->GetWidth() : 0);
+}
 
 int32_t TRVLayer::GetDisplayHeight() {
   return DisplayHeight != 0 ? DisplayHeight : (Bitmap ? Bitmap->GetHeight() : 0);

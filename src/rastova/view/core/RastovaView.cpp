@@ -300,7 +300,8 @@ void TRastovaView::WriteMouseInteract(TRVMouseInteract Value) {
   else if (isNew(miSelectZoom))
     keep = MouseInteractOf({miZoom, miSelectZoom, miMovingScroll});
   else if (isNew(miZoom))
-    keep = MouseInteractOf({miZoom, miScroll, miSelect, miSelectCircle, miSelectZoom, miSelectLasso, miMovingScroll});
+    keep = MouseInteractOf(
+        {miZoom, miScroll, miSelect, miSelectCircle, miSelectZoom, miSelectLasso, miMovingScroll});
   else if (isNew(miSelectMagicWand))
     keep = MouseInteractOf({miSelectMagicWand, miMovingScroll});
   else if (has(miRotateLayers))

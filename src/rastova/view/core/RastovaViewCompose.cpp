@@ -79,8 +79,8 @@ void TRastovaView::ClearZoomTables() {
 
 int32_t TRastovaView::SnapViewX(int32_t X) {
   if (X < 0) X = 0;
-  if (X < FZoomedWidth && !FScrToBmpX.empty() && !FBmpToScrX.empty() && FScrTableXLen > 0 && X < FScrToBmpXLen &&
-      FTableZoomX == FZoomX) {
+  if (X < FZoomedWidth && !FScrToBmpX.empty() && !FBmpToScrX.empty() && FScrTableXLen > 0 &&
+      X < FScrToBmpXLen && FTableZoomX == FZoomX) {
     const int32_t b = FScrToBmpX[size_t(X)];
     if (b >= 0 && size_t(b) < FBmpToScrX.size()) return FBmpToScrX[size_t(b)];
   }
@@ -89,8 +89,8 @@ int32_t TRastovaView::SnapViewX(int32_t X) {
 
 int32_t TRastovaView::SnapViewY(int32_t Y) {
   if (Y < 0) Y = 0;
-  if (Y < FZoomedHeight && !FScrToBmpY.empty() && !FBmpToScrY.empty() && FScrTableYLen > 0 && Y < FScrToBmpYLen &&
-      FTableZoomY == FZoomY) {
+  if (Y < FZoomedHeight && !FScrToBmpY.empty() && !FBmpToScrY.empty() && FScrTableYLen > 0 &&
+      Y < FScrToBmpYLen && FTableZoomY == FZoomY) {
     const int32_t b = FScrToBmpY[size_t(Y)];
     if (b >= 0 && size_t(b) < FBmpToScrY.size()) return FBmpToScrY[size_t(b)];
   }
@@ -128,8 +128,10 @@ void TRastovaView::PrepareZoomTables() {
   const int32_t b = std::clamp(SnapViewY(FViewY), 0, FScrToBmpYLen - 1);
   FScrTableXLen = std::min(FDstWidth, FScrToBmpXLen - a);
   FScrTableYLen = std::min(FDstHeight, FScrToBmpYLen - b);
-  const int32_t bx = std::clamp(std::max(0, FScrToBmpX[size_t(a)] - FSrcX), 0, int32_t(FBmpToScrX.size()) - 1);
-  const int32_t by = std::clamp(std::max(0, FScrToBmpY[size_t(b)] - FSrcY), 0, int32_t(FBmpToScrY.size()) - 1);
+  const int32_t bx =
+      std::clamp(std::max(0, FScrToBmpX[size_t(a)] - FSrcX), 0, int32_t(FBmpToScrX.size()) - 1);
+  const int32_t by =
+      std::clamp(std::max(0, FScrToBmpY[size_t(b)] - FSrcY), 0, int32_t(FBmpToScrY.size()) - 1);
   FBmpToScrXView = FBmpToScrX.data() + bx;
   FBmpToScrYView = FBmpToScrY.data() + by;
   FScrToBmpXView = FScrToBmpX.data() + a;
@@ -168,7 +170,8 @@ void TRastovaView::DrawLayersTo(TRVBitmap* Dest, TRVRowTable* RowTable, bool Dra
         if (FLayersDrawMode == 2) {
           if ((y < top || y > bottom || x < left || x > right) && (x + y) % 2 == 0) p[0] = p[1] = p[2] = 128;
         } else if (y < top || y >= bottom || x < left || x >= right) {
-          for (int c = 0; c < 3; ++c) p[c] = static_cast<uint8_t>(std::clamp(p[c] + FLayersDrawParam, 0, 255));
+          for (int c = 0; c < 3; ++c)
+            p[c] = static_cast<uint8_t>(std::clamp(p[c] + FLayersDrawParam, 0, 255));
         }
       }
     }
@@ -183,8 +186,10 @@ void TRastovaView::DrawLayersTo(TRVBitmap* Dest, TRVRowTable* RowTable, bool Dra
   }
 }
 
-void TRastovaView::PaintBackground(TRVBitmap* Dest, const platform::TRect* ClipRect, bool Force, TRVLayer& Layer) {
-  if (!Force && FOffsetX < 1 && FOffsetY < 1 && FDstWidth >= Dest->GetWidth() && FDstHeight >= Dest->GetHeight()) {
+void TRastovaView::PaintBackground(TRVBitmap* Dest, const platform::TRect* ClipRect, bool Force,
+                                   TRVLayer& Layer) {
+  if (!Force && FOffsetX < 1 && FOffsetY < 1 && FDstWidth >= Dest->GetWidth() &&
+      FDstHeight >= Dest->GetHeight()) {
     TRVBitmap* b = Layer.Bitmap;
     const bool opaque = !FEnableAlphaChannel || !b->HasAlphaBitmap() || b->AlphaBitmap()->Full;
     if (opaque && Layer.Opacity > 254) return;
@@ -194,7 +199,8 @@ void TRastovaView::PaintBackground(TRVBitmap* Dest, const platform::TRect* ClipR
   platform::TCanvas& canvas = bitmap->Canvas();
   const int32_t w = Dest->GetWidth(), h = Dest->GetHeight();
   if (ClipRect) {
-    const platform::TRegion clip(platform::Rect(ClipRect->Left, ClipRect->Top, ClipRect->Right + 1, ClipRect->Bottom + 1));
+    const platform::TRegion clip(
+        platform::Rect(ClipRect->Left, ClipRect->Top, ClipRect->Right + 1, ClipRect->Bottom + 1));
     canvas.SetClipRegion(&clip);
   }
   bool handled = false;
@@ -252,8 +258,8 @@ std::unique_ptr<TRVBitmap> TRastovaView::CombinedAlpha(TRVLayer& Layer, TRVLayer
   return result;
 }
 
-void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Index, bool& First, bool DrawMarks,
-                             bool DrawBackground, const platform::TRect* ClipRect) {
+void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Index, bool& First,
+                             bool DrawMarks, bool DrawBackground, const platform::TRect* ClipRect) {
   TRVLayer& l = *FLayers[size_t(Index)];
   // a. The mask: the next layer when it is one, or with draw mode 1 a temporary one.
   std::unique_ptr<TRVLayer> temporary;
@@ -331,11 +337,11 @@ void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Ind
         minX = std::min(minX, corners[c].x);
         minY = std::min(minY, corners[c].y);
         l.Corners[c].x = common::SaturateInt32(
-            int64_t(TruncInt(static_cast<long double>(corners[c].x + int64_t(l.PosX)) * FZoomFactorX)) + FOffsetX -
-            FViewX);
+            int64_t(TruncInt(static_cast<long double>(corners[c].x + int64_t(l.PosX)) * FZoomFactorX)) +
+            FOffsetX - FViewX);
         l.Corners[c].y = common::SaturateInt32(
-            int64_t(TruncInt(static_cast<long double>(corners[c].y + int64_t(l.PosY)) * FZoomFactorY)) + FOffsetY -
-            FViewY);
+            int64_t(TruncInt(static_cast<long double>(corners[c].y + int64_t(l.PosY)) * FZoomFactorY)) +
+            FOffsetY - FViewY);
       }
       l.DisplayWidth = rotated->GetWidth();
       l.DisplayHeight = rotated->GetHeight();
@@ -349,16 +355,20 @@ void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Ind
       const int32_t b = common::SaturateInt32(bx);
       int32_t e = XBmp2Scr(b);
       const int32_t back = XScr2Bmp(e);
-      if (back < b) ++e;
-      else if (back > b) --e;
+      if (back < b)
+        ++e;
+      else if (back > b)
+        --e;
       return e;
     };
     auto edgeY = [this](int64_t by) {
       const int32_t b = common::SaturateInt32(by);
       int32_t e = YBmp2Scr(b);
       const int32_t back = YScr2Bmp(e);
-      if (back < b) ++e;
-      else if (back > b) --e;
+      if (back < b)
+        ++e;
+      else if (back > b)
+        --e;
       return e;
     };
     int32_t left = edgeX(l.PosX), right = edgeX(int64_t(l.PosX) + w);
@@ -367,7 +377,8 @@ void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Ind
     l.ScreenRect = platform::Rect(left, top, right, bottom);
     if (l.ClipToImage && w != 0 && h != 0) {
       const int32_t l0w = FLayers[0]->Bitmap->GetWidth(), l0h = FLayers[0]->Bitmap->GetHeight();
-      const int32_t screenW = l.ScreenRect.Right - l.ScreenRect.Left, screenH = l.ScreenRect.Bottom - l.ScreenRect.Top;
+      const int32_t screenW = l.ScreenRect.Right - l.ScreenRect.Left,
+                    screenH = l.ScreenRect.Bottom - l.ScreenRect.Top;
       if (XScr2Bmp(left) < 0) {
         left = XBmp2Scr(0);
         sx = std::abs(TruncInt(static_cast<long double>(source->GetWidth()) / w * l.PosX));
@@ -388,9 +399,10 @@ void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Ind
       }
     }
     TRVIndexTable xs, ys;
-    source->RenderToTRVBitmapEx(Dest, rows, xs, ys, clipPtr, left, top, common::SaturateInt32(int64_t(right) - left),
-                                common::SaturateInt32(int64_t(bottom) - top), sx, sy, sw, sh, FEnableAlphaChannel,
-                                blendOverBackground, l.Opacity, filter, true, l.Operation);
+    source->RenderToTRVBitmapEx(
+        Dest, rows, xs, ys, clipPtr, left, top, common::SaturateInt32(int64_t(right) - left),
+        common::SaturateInt32(int64_t(bottom) - top), sx, sy, sw, sh, FEnableAlphaChannel,
+        blendOverBackground, l.Opacity, filter, true, l.Operation);
     l.DrawDest[0] = left;
     l.DrawDest[1] = top;
     l.DrawDest[2] = common::SaturateInt32(int64_t(right) - left);
@@ -417,9 +429,9 @@ void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Ind
       if (skipY < FScrTableYLen) ys.assign(FScrToBmpYView + skipY, FScrToBmpYView + FScrTableYLen);
     }
     if (!(xs.empty() != ys.empty()))
-      l.Bitmap->RenderToTRVBitmapEx(Dest, rows, xs, ys, clipPtr, FOffsetX, FOffsetY, FDstWidth, FDstHeight, FSrcX,
-                                    FSrcY, FSrcWidth, FSrcHeight, FEnableAlphaChannel, blendOverBackground, l.Opacity,
-                                    filter, true, l.Operation);
+      l.Bitmap->RenderToTRVBitmapEx(Dest, rows, xs, ys, clipPtr, FOffsetX, FOffsetY, FDstWidth, FDstHeight,
+                                    FSrcX, FSrcY, FSrcWidth, FSrcHeight, FEnableAlphaChannel,
+                                    blendOverBackground, l.Opacity, filter, true, l.Operation);
     l.ScreenRect = platform::Rect(FOffsetX, FOffsetY, FOffsetX + FDstWidth, FOffsetY + FDstHeight);
     l.DrawDest[0] = FOffsetX;
     l.DrawDest[1] = FOffsetY;
@@ -452,7 +464,8 @@ void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Ind
 
 void TRastovaView::DrawMagnifier(TRVBitmap* Dest, TRVLayer& Layer, TResampleFilter Filter) {
   TRVBitmap& b = *Layer.Bitmap;
-  if (FLayerGrip == 0 && (Layer.GetDisplayWidth() != b.GetWidth() || Layer.GetDisplayHeight() != b.GetHeight())) {
+  if (FLayerGrip == 0 &&
+      (Layer.GetDisplayWidth() != b.GetWidth() || Layer.GetDisplayHeight() != b.GetHeight())) {
     TRVBitmap resized(Layer.GetDisplayWidth(), Layer.GetDisplayHeight(), b.GetPixelFormat());
     ResampleBitmap(b, resized, Filter, TRVProgressEvent(), nullptr);
     b.Assign(&resized);
@@ -477,8 +490,8 @@ void TRastovaView::DrawMagnifier(TRVBitmap* Dest, TRVLayer& Layer, TResampleFilt
       b.Fill(0);
       TRVRowTable rows;
       TRVIndexTable xs, ys;
-      l0.RenderToTRVBitmapEx(&b, rows, xs, ys, nullptr, 0, 0, bw, bh, bl, bt, sw, sh, false, false, 255, Filter,
-                             true, rvlNormal);
+      l0.RenderToTRVBitmapEx(&b, rows, xs, ys, nullptr, 0, 0, bw, bh, bl, bt, sw, sh, false, false, 255,
+                             Filter, true, rvlNormal);
     }
   }
   TRVBitmap* alpha = b.AlphaBitmap();
@@ -492,7 +505,8 @@ void TRastovaView::DrawMagnifier(TRVBitmap* Dest, TRVLayer& Layer, TResampleFilt
       const double dy = ry > 0 ? (y + 0.5 - (bh - 1) / 2.0) / ry : 0;
       if (dy * dy > 1) continue;
       const double half = rx * std::sqrt(1 - dy * dy);
-      const int32_t x1 = std::max(0, RoundInt((bw - 1) / 2.0 - half)), x2 = std::min(bw - 1, RoundInt((bw - 1) / 2.0 + half));
+      const int32_t x1 = std::max(0, RoundInt((bw - 1) / 2.0 - half)),
+                    x2 = std::min(bw - 1, RoundInt((bw - 1) / 2.0 + half));
       uint8_t* row = alpha->GetScanLine(y);
       for (int32_t x = x1; x <= x2; ++x) row[x] = 255;
     }
@@ -579,7 +593,8 @@ void TRastovaView::DrawSelectionOverlays(platform::TBitmap* Bitmap) {
     // XOR through a painter on the bitmap's pixels.
     class TXorPainter : public TRVMaskPainter {
      public:
-      explicit TXorPainter(platform::TBitmap& b) : b_(b), bpp_(b.PixelFormat() == platform::pf24bit ? 3 : 4) {}
+      explicit TXorPainter(platform::TBitmap& b)
+          : b_(b), bpp_(b.PixelFormat() == platform::pf24bit ? 3 : 4) {}
       void PaintPixel(int32_t x, int32_t y, const TRGB& c) override {
         if (x < 0 || y < 0 || x >= b_.Width() || y >= b_.Height()) return;
         uint8_t* p = b_.ScanLine(y) + size_t(x) * bpp_;
@@ -602,8 +617,8 @@ void TRastovaView::DrawSelectionOverlays(platform::TBitmap* Bitmap) {
     FSelectionMask->DrawXor(painter, d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3]);
   }
   if (FSelectionOptions & SelectionOption(rvsoMarkOuter))
-    FSelectionMask->ShadeUnselectedArea(Bitmap, d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3], FMarkOuterOpacity,
-                                        FMarkOuterColor);
+    FSelectionMask->ShadeUnselectedArea(Bitmap, d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3],
+                                        FMarkOuterOpacity, FMarkOuterColor);
 }
 
 void TRastovaView::DrawPixelGrid(platform::TBitmap* Bitmap) {
@@ -639,6 +654,8 @@ void TRastovaView::DrawPixelGrid(platform::TBitmap* Bitmap) {
   }
 }
 
-platform::TBitmap* TRastovaView::GetBackBufferBitmap() { return FBackBuffer ? FBackBuffer->BitmapView() : nullptr; }
+platform::TBitmap* TRastovaView::GetBackBufferBitmap() {
+  return FBackBuffer ? FBackBuffer->BitmapView() : nullptr;
+}
 
 }  // namespace rv

@@ -12,12 +12,14 @@
 namespace rv {
 
 TRVLayer* TRastovaView::GetLayer(int32_t Index) {
-  if (Index < 0 || Index >= GetLayersCount()) throw std::out_of_range("List index out of bounds (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= GetLayersCount())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(Index) + ")");
   return FLayers[static_cast<size_t>(Index)].get();
 }
 
 TRVLayer* TRastovaView::GetCurrentLayer() {
-  return FLayersCurrent >= 0 && FLayersCurrent < GetLayersCount() ? FLayers[size_t(FLayersCurrent)].get() : nullptr;
+  return FLayersCurrent >= 0 && FLayersCurrent < GetLayersCount() ? FLayers[size_t(FLayersCurrent)].get()
+                                                                  : nullptr;
 }
 
 void TRastovaView::SyncCurrentLayer() {
@@ -87,7 +89,8 @@ int32_t TRastovaView::FindLayerAt(int32_t X, int32_t Y, bool SelectableOnly) {
     if (!l.Visible) continue;
     const platform::TRect& r = l.ScreenRect;
     if (X < r.Left || X > r.Right || Y < r.Top || Y > r.Bottom) continue;
-    if (!l.Bitmap->HasAlphaBitmap() || (FSelectionOptions & SelectionOption(rvsoSelectTranspLayers))) return i;
+    if (!l.Bitmap->HasAlphaBitmap() || (FSelectionOptions & SelectionOption(rvsoSelectTranspLayers)))
+      return i;
     const int32_t bx = IntClamp(l.ConvXScr2Bmp(X), 0, l.Bitmap->GetWidth() - 1);
     const int32_t by = IntClamp(l.ConvYScr2Bmp(Y), 0, l.Bitmap->GetHeight() - 1);
     if (l.Bitmap->GetAlpha(bx, by) != 0) return i;
@@ -138,7 +141,8 @@ TRVGrip TRastovaView::HitLayerGrip(int32_t X, int32_t Y) {
     const platform::TRect& r = rects[i];
     if (X >= r.Left && X <= r.Right && Y >= r.Top && Y <= r.Bottom) {
       const TRVGrip grip = static_cast<TRVGrip>(i + 1);
-      if (grip == TRVGrip::rvRotationCenter && !InInteract(FMouseInteract, miRotateLayers)) return TRVGrip::rvNone;
+      if (grip == TRVGrip::rvRotationCenter && !InInteract(FMouseInteract, miRotateLayers))
+        return TRVGrip::rvNone;
       return grip;
     }
   }
@@ -183,38 +187,37 @@ void TRastovaView::LayersDrawTo(TRVBitmap* Dest) {
     if (l->PosY < 0) offY = std::max(offY, -l->PosY);
   }
   if (Dest->IsEmpty()) Dest->Allocate(1, 1, rv24RGB);
-  rv::Resize(*Dest, common::SaturateInt32(right + offX), common::SaturateInt32(bottom + offY), FBackground, 255, 0, 0);
-  // The view is switched to 100 % at the origin for the drawing.
-  const int32_t savedW = FBitmapWidth, savedH = FBitmapHeight, savedVX = FViewX, savedVY = FViewY;
-  const double savedZX = FZoomX, savedZY = FZoomY;
-  FZoomX = FZoomY = 100;
-  RecomputeZoomFactors();
-  FViewX = FViewY = 0;
-  FOffsetX = offX;
-  FOffsetY = offY;
-  FBitmapWidth = l0.Bitmap->GetWidth();
-  FBitmapHeight = l0.Bitmap->GetHeight();
-  FExtentX = FZoomedWidth = FBitmapWidth;
-  FExtentY = FZoomedHeight = FBitmapHeight;
-  try {
-    DrawLayersTo(Dest, nullptr, false, false, nullptr);
-  } catch (...) {
-    FBitmapWidth = savedW;
-    FBitmapHeight = savedH;
-    FViewX = savedVX;
-    FViewY = savedVY;
-    FZoomX = savedZX;
-    FZoomY = savedZY;
+  rv::Resize(*Dest, common::SaturateInt32(right + offX), common::SaturateInt32(bottom + offY), FBackground,
+             255, 0, 0);
+  // The view is switched to 100 % at the origin for the drawing, and back afterwards whatever
+  // happens.
+  struct TSaved {
+    TRastovaView& V;
+    int32_t W, H, X, Y;
+    double ZX, ZY;
+    ~TSaved() {
+      V.FBitmapWidth = W;
+      V.FBitmapHeight = H;
+      V.FViewX = X;
+      V.FViewY = Y;
+      V.FZoomX = ZX;
+      V.FZoomY = ZY;
+      V.RecomputeZoomFactors();
+    }
+  };
+  {
+    const TSaved saved{*this, FBitmapWidth, FBitmapHeight, FViewX, FViewY, FZoomX, FZoomY};
+    FZoomX = FZoomY = 100;
     RecomputeZoomFactors();
-    throw;
+    FViewX = FViewY = 0;
+    FOffsetX = offX;
+    FOffsetY = offY;
+    FBitmapWidth = l0.Bitmap->GetWidth();
+    FBitmapHeight = l0.Bitmap->GetHeight();
+    FExtentX = FZoomedWidth = FBitmapWidth;
+    FExtentY = FZoomedHeight = FBitmapHeight;
+    DrawLayersTo(Dest, nullptr, false, false, nullptr);
   }
-  FBitmapWidth = savedW;
-  FBitmapHeight = savedH;
-  FViewX = savedVX;
-  FViewY = savedVY;
-  FZoomX = savedZX;
-  FZoomY = savedZY;
-  RecomputeZoomFactors();
   FInvalidateOnUpdate = false;
   Update();
   FInvalidateOnUpdate = true;
@@ -239,7 +242,8 @@ void TRastovaView::LayersFixSizes(int32_t Index) {
     if (l.DisplayWidth == 0 && l.DisplayHeight == 0) continue;
     SetCurrentLayer(i);
     proc.SetAttachedRVBitmap(l.Bitmap);
-    proc.Resample(l.GetDisplayWidth(), l.GetDisplayHeight(), l.UseResampleFilter ? l.ResampleFilter : FZoomFilter);
+    proc.Resample(l.GetDisplayWidth(), l.GetDisplayHeight(),
+                  l.UseResampleFilter ? l.ResampleFilter : FZoomFilter);
     l.DisplayWidth = l.DisplayHeight = 0;
   }
   SetCurrentLayer(saved);
@@ -311,7 +315,10 @@ void TRastovaView::SetExternalBitmap(TRVBitmap* Bitmap) {
 }
 
 void TRastovaView::DoLayerNotify(int32_t Layer, TRVLayerEvent Event) {
-  if (FOnLayerNotify) FOnLayerNotify(this, Layer, Event);
+  if (!FOnLayerNotify) return;
+  SwapSelectionBase();
+  FOnLayerNotify(this, Layer, Event);
+  SwapSelectionBase();
 }
 
 }  // namespace rv

@@ -8,6 +8,8 @@
 
 #include "common/MainThreadQueue.h"
 #include "common/Round.h"
+#include "rastova/codecs/video/RVDirectShow.h"
+#include "rastova/view/RVWindowHelpers.h"
 #include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/canvas/RVCanvasDrawing.h"
 #include "rastova/view/core/RastovaView.h"
@@ -17,7 +19,8 @@ namespace rv {
 namespace {
 
 int64_t TickCount() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
@@ -91,7 +94,8 @@ void TRastovaView::Update() {
   FLayerCacheToFree = -1;
   LayersSyncSize();
   if ((FAutoFit || FAutoShrink || FAutoStretch) && FBitmapWidth != 0 && FBitmapHeight != 0) AutoZoom();
-  if (FRVBitmap && (FRVBitmap->GetWidth() != FLastBitmapWidth || FRVBitmap->GetHeight() != FLastBitmapHeight)) {
+  if (FRVBitmap &&
+      (FRVBitmap->GetWidth() != FLastBitmapWidth || FRVBitmap->GetHeight() != FLastBitmapHeight)) {
     FLastBitmapWidth = FRVBitmap->GetWidth();
     FLastBitmapHeight = FRVBitmap->GetHeight();
     if (FSelectionMask->Width() != FLastBitmapWidth || FSelectionMask->Height() != FLastBitmapHeight) {
@@ -122,7 +126,22 @@ void TRastovaView::Update() {
   }
 }
 
-void TRastovaView::Paint() { PaintControl(); }
+uintptr_t TRastovaView::GetWindowHandle() {
+  const uintptr_t handle = OwnerWindowHandle(this);
+  return handle ? handle : static_cast<uintptr_t>(window()->winId());
+}
+
+TRVDirectShow* TRastovaView::RunningVideo() {
+  if (!FIO) return nullptr;
+  TRVDirectShow* video = FIO->GetDShowParams();
+  return video && video->GetConnected() && video->IsRunning() ? video : nullptr;
+}
+
+void TRastovaView::Paint() {
+  // A running video repaints its current frame first.
+  if (TRVDirectShow* video = RunningVideo()) video->RepaintVideo(GetWindowHandle(), 0);
+  PaintControl();
+}
 
 void TRastovaView::PaintControl() {
   if (!HasParentWindow() || GetViewWidth() == 0 || GetViewHeight() == 0) return;
@@ -148,6 +167,20 @@ void TRastovaView::PaintControl() {
   if (!FHintText.empty() && FEnableInteractionHints) {
     int32_t x = FHintX, y = FHintY;
     DrawTranslucentTextHint(Canvas(), x, y, FHintText, FHintText2);
+  }
+  // The video's place: the current layer's visible source over its rectangle on screen.
+  if (TRVDirectShow* video = RunningVideo()) {
+    int32_t w = 0, h = 0;
+    video->GetNativeVideoSize(w, h);
+    TRVLayer* l = GetCurrentLayer();
+    if (l && w > 0 && h > 0) {
+      const double sx = double(l->Bitmap->GetWidth()) / w, sy = double(l->Bitmap->GetHeight()) / h;
+      const int32_t* s = l->DrawSource;
+      const platform::TRect source =
+          platform::Rect(common::TruncInt(s[0] / sx), common::TruncInt(s[1] / sy),
+                         common::TruncInt((s[0] + s[2]) / sx), common::TruncInt((s[1] + s[3]) / sy));
+      video->SetVideoPosition(source, l->ScreenRect);
+    }
   }
   if (FHasOwner && FCursorPending) {
     WriteCursor(FCursor);
@@ -184,6 +217,10 @@ void TRastovaView::PaintBackBuffer(const platform::TRect& R) {
     PaintNavigatorShade(R);
   else
     CopyBackBufferToSurface(*FBackBuffer, R);
+  // A new window is registered with the video object again.
+  const uintptr_t window = OwnerWindowHandle(this);
+  if (FLastPaintWindow != 0 && window != FLastPaintWindow && FIO) FIO->SyncDirectShowWindow();
+  FLastPaintWindow = window;
 }
 
 namespace {
@@ -242,7 +279,8 @@ void TRastovaView::CopyBackBufferToSurface(TRVBitmap& Source, const platform::TR
   if (left >= right || top >= bottom) return;
   for (int32_t y = top; y < bottom; ++y)
     ExpandRow(Source.GetScanLine(y) + size_t(left) * 3,
-              reinterpret_cast<uint32_t*>(surface.Bits() + size_t(y) * surface.BytesPerLine()) + left, right - left);
+              reinterpret_cast<uint32_t*>(surface.Bits() + size_t(y) * surface.BytesPerLine()) + left,
+              right - left);
   SurfaceChanged(platform::Rect(left, top, right, bottom));
 }
 
@@ -258,13 +296,14 @@ void TRastovaView::PaintNavigatorShade(const platform::TRect& R) {
   const int32_t right = std::min(R.Right, vw), bottom = std::min(R.Bottom, vh);
   for (int32_t y = top; y < bottom; ++y)
     if (right > left)
-      std::memcpy(FNavigatorBuffer->GetScanLine(y) + size_t(left) * 3, FBackBuffer->GetScanLine(y) + size_t(left) * 3,
-                  size_t(right - left) * 3);
+      std::memcpy(FNavigatorBuffer->GetScanLine(y) + size_t(left) * 3,
+                  FBackBuffer->GetScanLine(y) + size_t(left) * 3, size_t(right - left) * 3);
   if (TRVLayer* l = GetCurrentLayer()) {
     if (platform::TBitmap* b = FNavigatorBuffer->BitmapView()) {
       const platform::TRect& s = l->ScreenRect;
-      ShadeOutsideRect(b->Canvas(), s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top, FSelectionScreenRect.Left,
-                       FSelectionScreenRect.Top, FSelectionScreenRect.Right, FSelectionScreenRect.Bottom);
+      ShadeOutsideRect(b->Canvas(), s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top,
+                       FSelectionScreenRect.Left, FSelectionScreenRect.Top, FSelectionScreenRect.Right,
+                       FSelectionScreenRect.Bottom);
     }
   }
   CopyBackBufferToSurface(*FNavigatorBuffer, R);
@@ -277,8 +316,8 @@ void TRastovaView::DrawVersionLabel() {
   c.Font.Color = platform::clBlack;
   c.Brush.Style = platform::bsSolid;
   c.Brush.Color = platform::clWhite;
-  const std::string text = std::string("Rastova Version ") + RastovaVersion() + " - " + std::to_string(5) + "/" +
-                           std::to_string(9) + "/" + std::to_string(2010);
+  const std::string text = std::string("Rastova Version ") + RastovaVersion() + " - " + std::to_string(5) +
+                           "/" + std::to_string(9) + "/" + std::to_string(2010);
   const platform::TSize size = c.TextExtent(text);
   c.TextOut(GetViewWidth() - size.cx, GetViewHeight() - size.cy, text);
 }
@@ -292,8 +331,8 @@ void TRastovaView::DrawMaskBorder(TRVSelectionPolygon& Record) {
   TRVMask::TRect rect;
   const int32_t* d = l->DrawDest;
   const int32_t* s = l->DrawSource;
-  FSelectionMask->DrawSelectionBorder(painter, d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3], FSelectionAnimPhase,
-                                      FSelectionColor2, FSelectionColor1, &rect);
+  FSelectionMask->DrawSelectionBorder(painter, d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3],
+                                      FSelectionAnimPhase, FSelectionColor2, FSelectionColor1, &rect);
   FSelectionScreenRect = platform::Rect(rect.left, rect.top, rect.right, rect.bottom);
   if (painter.Any()) SurfaceChanged(painter.Written());
   const int64_t elapsed = TickCount() - start;
@@ -308,7 +347,8 @@ void TRastovaView::AnimateSelections(void* Sender, bool OnlyUnlocked) {
   (void)OnlyUnlocked;  // the platform's canvas is never locked by another thread
   if (!HasParentWindow() || !FShowSelection) return;
   const bool fromTimer = FAnimTimer && Sender == static_cast<void*>(FAnimTimer.get());
-  const bool busy = FRectSelecting || FPolySelecting || FCircleSelecting || FSelectionGrip != 0 || FSelectionMove == 0;
+  const bool busy =
+      FRectSelecting || FPolySelecting || FCircleSelecting || FSelectionGrip != 0 || FSelectionMove == 0;
   bool animated = false;
   for (const auto& record : FSelectionPolygons) {
     if (!record->Visible) continue;
@@ -319,13 +359,17 @@ void TRastovaView::AnimateSelections(void* Sender, bool OnlyUnlocked) {
         ++FSelectionAnimPhase;
       }
     }
-    if (Canvas().ClipRect().Right <= Canvas().ClipRect().Left || FPaintLock > 0 || FSelectionDrawingSuspended) continue;
-    // The grips and the dashed polygon border come with the selection's operations.
-    if (record.get() == FSelectionPolygon && !FSelectionMask->IsEmpty() && FSelectionGrip == 0 && !FRectSelecting &&
-        !FCircleSelecting && !FPolySelecting && !FMovingRectSelection) {
+    if (Canvas().ClipRect().Right <= Canvas().ClipRect().Left || FPaintLock > 0 || FSelectionDrawingSuspended)
+      continue;
+    if (record.get() == FSelectionPolygon && !FSelectionMask->IsEmpty() && FSelectionGrip == 0 &&
+        !FRectSelecting && !FCircleSelecting && !FPolySelecting && !FMovingRectSelection) {
       if (FHideSelectionWhileScrolling && FDelayScrollCountdown > 0) continue;
       DrawMaskBorder(*record);
+    } else {
+      DrawPolygonBorder(*record);
     }
+    if (record->Sizeable && IsPolygonRectangle(record.get()) && !FRectSelecting && FSelectionMove != 0)
+      DrawSelectionGrips(*record);
   }
   if (FHasOwner || HasParentWindow()) {
     EnsureAnimTimer();

@@ -91,29 +91,25 @@ void TRastovaView::ApplyZoom(double Zoom) {
   FViewY = newY > maxY ? maxY : static_cast<int32_t>(std::max<int64_t>(newY, 0));
 }
 
-void TRastovaView::ApplyZoomX(double Zoom) {
+void TRastovaView::ApplyZoomAxis(bool Vertical, double Zoom) {
   FSmoothScrollTimer.reset();
-  const int32_t halfW = GetViewWidth() / 2;
-  const int64_t cx = common::Round(static_cast<long double>(halfW + int64_t(FViewX) - FOffsetX) * FInvZoomX);
-  const int64_t newX = common::Trunc(static_cast<long double>(cx) * (Zoom / 100) - halfW);
-  FZoomX = Zoom;
+  const int32_t half = (Vertical ? GetViewHeight() : GetViewWidth()) / 2;
+  int32_t& view = Vertical ? FViewY : FViewX;
+  const int64_t centre =
+      common::Round(static_cast<long double>(half + int64_t(view) - (Vertical ? FOffsetY : FOffsetX)) *
+                    (Vertical ? FInvZoomY : FInvZoomX));
+  const int64_t origin = common::Trunc(static_cast<long double>(centre) * (Zoom / 100) - half);
+  (Vertical ? FZoomY : FZoomX) = Zoom;
   RecomputeZoomFactors();
   int32_t maxX = 0, maxY = 0;
   GetMaxViewXY(maxX, maxY);
-  FViewX = newX > maxX ? maxX : static_cast<int32_t>(std::max<int64_t>(newX, 0));
+  const int32_t max = Vertical ? maxY : maxX;
+  view = origin > max ? max : static_cast<int32_t>(std::max<int64_t>(origin, 0));
 }
 
-void TRastovaView::ApplyZoomY(double Zoom) {
-  FSmoothScrollTimer.reset();
-  const int32_t halfH = GetViewHeight() / 2;
-  const int64_t cy = common::Round(static_cast<long double>(halfH + int64_t(FViewY) - FOffsetY) * FInvZoomY);
-  const int64_t newY = common::Trunc(static_cast<long double>(cy) * (Zoom / 100) - halfH);
-  FZoomY = Zoom;
-  RecomputeZoomFactors();
-  int32_t maxX = 0, maxY = 0;
-  GetMaxViewXY(maxX, maxY);
-  FViewY = newY > maxY ? maxY : static_cast<int32_t>(std::max<int64_t>(newY, 0));
-}
+void TRastovaView::ApplyZoomX(double Zoom) { ApplyZoomAxis(false, Zoom); }
+
+void TRastovaView::ApplyZoomY(double Zoom) { ApplyZoomAxis(true, Zoom); }
 
 void TRastovaView::ArmCountdowns(bool zoomDiffers) {
   if (FDelayZoomFilter && FZoomFilter != rfNone && zoomDiffers) FDelayZoomCountdown = FDelayZoomTicks;
@@ -142,13 +138,17 @@ void TRastovaView::SetZoom(double Zoom) {
   DoViewChange(1);
 }
 
-void TRastovaView::SetZoomX(double Zoom) {
+void TRastovaView::SetZoomAxis(bool Vertical, double Zoom) {
   FSmoothScrollTimer.reset();
   DoViewChanging(2, Zoom);
-  if (!ZoomAcceptableX(Zoom) || Zoom == FZoomX) return;
-  ArmCountdowns(FZoomX != 100);
+  const double current = Vertical ? FZoomY : FZoomX;
+  if (!(Vertical ? ZoomAcceptableY(Zoom) : ZoomAcceptableX(Zoom)) || Zoom == current) return;
+  ArmCountdowns(current != 100);
   LockPaint();
-  ApplyZoomX(Zoom);
+  if (Vertical)
+    ApplyZoomY(Zoom);
+  else
+    ApplyZoomX(Zoom);
   FUpdateReason = 2;
   Update();
   FUpdateReason = 2;
@@ -160,23 +160,9 @@ void TRastovaView::SetZoomX(double Zoom) {
   DoViewChange(1);
 }
 
-void TRastovaView::SetZoomY(double Zoom) {
-  FSmoothScrollTimer.reset();
-  DoViewChanging(2, Zoom);
-  if (!ZoomAcceptableY(Zoom) || Zoom == FZoomY) return;
-  ArmCountdowns(FZoomY != 100);
-  LockPaint();
-  ApplyZoomY(Zoom);
-  FUpdateReason = 2;
-  Update();
-  FUpdateReason = 2;
-  Update();
-  UpdateSourceRect();
-  PrepareZoomTables();
-  UnlockPaintNoRefresh();
-  PaintControl();
-  DoViewChange(1);
-}
+void TRastovaView::SetZoomX(double Zoom) { SetZoomAxis(false, Zoom); }
+
+void TRastovaView::SetZoomY(double Zoom) { SetZoomAxis(true, Zoom); }
 
 void TRastovaView::ZoomAt(int32_t X, int32_t Y, bool Center, double Zoom) {
   TRastovaView* navigator = FNavigator;
@@ -323,7 +309,10 @@ void TRastovaView::DoZoomOut(double& Zoom) {
 
 void TRastovaView::DoViewChange(int32_t Change) {
   if (FOnViewChange) FOnViewChange(this, Change);
-  if (FNavigator && !FNavigatorSyncing) FNavigator->Invalidate();
+  if (FNavigator && !FNavigatorSyncing) {
+    FNavigator->Invalidate();
+    SyncNavigator();
+  }
 }
 
 void TRastovaView::DoViewChanging(int32_t Change, double NewValue) {
@@ -354,103 +343,70 @@ void TRastovaView::SetViewXY(int32_t X, int32_t Y) {
     SetScrollBarPos(this, platform::SB_VERT, TruncInt(FViewY / FVScrollUnit), true, FFlatScrollBars);
 }
 
-void TRastovaView::SetViewX(int32_t X) {
-  DoViewChanging(0, X);
-  if (X == FViewX) return;
+void TRastovaView::SetViewAxis(bool Vertical, int32_t V) {
+  DoViewChanging(Vertical ? 1 : 0, V);
+  int32_t& view = Vertical ? FViewY : FViewX;
+  if (V == view) return;
   int32_t maxX = 0, maxY = 0;
   GetMaxViewXY(maxX, maxY);
-  const int32_t old = FViewX;
-  FViewX = X > maxX ? maxX : std::max(X, 0);
-  if (FViewX == old) return;
+  const int32_t max = Vertical ? maxY : maxX;
+  const int32_t old = view;
+  view = V > max ? max : std::max(V, 0);
+  if (view == old) return;
   ArmCountdowns(FZoomX != 100 || FZoomY != 100);
   FBackBufferDirty = true;
   FRepaintAll = true;
   PaintControl();
   DoViewChange(0);
   if (FSelected) AnimateSelections(this, true);
-  if (FScrollBars == ssHorizontal || FScrollBars == ssBoth)
+  if (Vertical && (FScrollBars == ssVertical || FScrollBars == ssBoth))
+    SetScrollBarPos(this, platform::SB_VERT, TruncInt(FViewY / FVScrollUnit), true, FFlatScrollBars);
+  if (!Vertical && (FScrollBars == ssHorizontal || FScrollBars == ssBoth))
     SetScrollBarPos(this, platform::SB_HORZ, TruncInt(FViewX / FHScrollUnit), true, FFlatScrollBars);
 }
 
-void TRastovaView::SetViewY(int32_t Y) {
-  DoViewChanging(1, Y);
-  if (Y == FViewY) return;
-  int32_t maxX = 0, maxY = 0;
-  GetMaxViewXY(maxX, maxY);
-  const int32_t old = FViewY;
-  FViewY = Y > maxY ? maxY : std::max(Y, 0);
-  if (FViewY == old) return;
-  ArmCountdowns(FZoomX != 100 || FZoomY != 100);
-  FBackBufferDirty = true;
-  FRepaintAll = true;
-  PaintControl();
-  DoViewChange(0);
-  if (FSelected) AnimateSelections(this, true);
-  if (FScrollBars == ssVertical || FScrollBars == ssBoth)
-    SetScrollBarPos(this, platform::SB_VERT, TruncInt(FViewY / FVScrollUnit), true, FFlatScrollBars);
-}
+void TRastovaView::SetViewX(int32_t X) { SetViewAxis(false, X); }
 
-void TRastovaView::ScrollHorizontal(int32_t Kind, int32_t Value) {
-  const int32_t s = std::max(TruncInt(FZoomFactorX), 1);
-  const TRVScrollBarParams& p = *FHScrollParams;
-  const int32_t line = p.LineStep != -1 ? s * p.LineStep : s;
-  const int32_t page = p.PageStep != -1 ? s * p.PageStep : GetViewWidth();
+void TRastovaView::SetViewY(int32_t Y) { SetViewAxis(true, Y); }
+
+void TRastovaView::ScrollAxis(bool Vertical, int32_t Kind, int32_t Value) {
+  const int32_t s = std::max(TruncInt(Vertical ? FZoomFactorY : FZoomFactorX), 1);
+  const TRVScrollBarParams& p = Vertical ? *FVScrollParams : *FHScrollParams;
+  const int64_t line = p.LineStep != -1 ? int64_t(s) * p.LineStep : s;
+  const int64_t page =
+      p.PageStep != -1 ? int64_t(s) * p.PageStep : (Vertical ? GetViewHeight() : GetViewWidth());
+  const int64_t view = Vertical ? FViewY : FViewX;
   int32_t maxX = 0, maxY = 0;
+  int64_t to = 0;
   switch (Kind) {
     case 0:
-      SetViewX(Value);
+      to = Value;
       break;
     case 1:
       GetMaxViewXY(maxX, maxY);
-      SetViewX(maxX);
+      to = Vertical ? maxY : maxX;
       break;
     case 3:
-      SetViewX(common::SaturateInt32(int64_t(FViewX) + line));
+      to = view + line;
       break;
     case 4:
-      SetViewX(common::SaturateInt32(int64_t(FViewX) - line));
+      to = view - line;
       break;
     case 5:
-      SetViewX(common::SaturateInt32(int64_t(FViewX) + page));
+      to = view + page;
       break;
     case 6:
-      SetViewX(common::SaturateInt32(int64_t(FViewX) - page));
+      to = view - page;
       break;
     default:
-      SetViewX(0);
+      to = 0;
   }
+  SetViewAxis(Vertical, common::SaturateInt32(to));
 }
 
-void TRastovaView::ScrollVertical(int32_t Kind, int32_t Value) {
-  const int32_t s = std::max(TruncInt(FZoomFactorY), 1);
-  const TRVScrollBarParams& p = *FVScrollParams;
-  const int32_t line = p.LineStep != -1 ? s * p.LineStep : s;
-  const int32_t page = p.PageStep != -1 ? s * p.PageStep : GetViewHeight();
-  int32_t maxX = 0, maxY = 0;
-  switch (Kind) {
-    case 0:
-      SetViewY(Value);
-      break;
-    case 1:
-      GetMaxViewXY(maxX, maxY);
-      SetViewY(maxY);
-      break;
-    case 3:
-      SetViewY(common::SaturateInt32(int64_t(FViewY) + line));
-      break;
-    case 4:
-      SetViewY(common::SaturateInt32(int64_t(FViewY) - line));
-      break;
-    case 5:
-      SetViewY(common::SaturateInt32(int64_t(FViewY) + page));
-      break;
-    case 6:
-      SetViewY(common::SaturateInt32(int64_t(FViewY) - page));
-      break;
-    default:
-      SetViewY(0);
-  }
-}
+void TRastovaView::ScrollHorizontal(int32_t Kind, int32_t Value) { ScrollAxis(false, Kind, Value); }
+
+void TRastovaView::ScrollVertical(int32_t Kind, int32_t Value) { ScrollAxis(true, Kind, Value); }
 
 // ---------------------------------------------------------------- coordinates
 
@@ -486,7 +442,8 @@ int32_t TRastovaView::YBmp2Scr(int32_t Y) {
 
 void TRastovaView::UpdateExtents() {
   FZoomedWidth = common::SaturateInt32(common::Round(static_cast<long double>(FBitmapWidth) * FZoomFactorX));
-  FZoomedHeight = common::SaturateInt32(common::Round(static_cast<long double>(FBitmapHeight) * FZoomFactorY));
+  FZoomedHeight =
+      common::SaturateInt32(common::Round(static_cast<long double>(FBitmapHeight) * FZoomFactorY));
   FOffsetX = FOffsetY = 0;
   const int32_t vw = GetViewWidth(), vh = GetViewHeight();
   FExtentX = std::min(FZoomedWidth, vw);
@@ -514,7 +471,8 @@ void TRastovaView::UpdateSourceRect() {
       dstSize = extent;
     }
   };
-  axis(SnapViewX(FViewX), FBitmapWidth, FZoomedWidth, FExtentX, FZoomX, FZoomFactorX, FSrcX, FSrcWidth, FDstWidth);
+  axis(SnapViewX(FViewX), FBitmapWidth, FZoomedWidth, FExtentX, FZoomX, FZoomFactorX, FSrcX, FSrcWidth,
+       FDstWidth);
   axis(SnapViewY(FViewY), FBitmapHeight, FZoomedHeight, FExtentY, FZoomY, FZoomFactorY, FSrcY, FSrcHeight,
        FDstHeight);
 }
@@ -613,7 +571,8 @@ void TRastovaView::HandleMouseWheel(int32_t WheelDelta, int32_t X, int32_t Y, bo
     if (p.Variation == 0)
       step = int64_t(d) * p.Value * std::max(TruncInt(factor), 1);
     else if (p.Variation == 1)
-      step = int64_t(d) * std::max(RoundInt((horizontal ? GetViewWidth() : GetViewHeight()) * double(p.Value) / 100), 1);
+      step = int64_t(d) *
+             std::max(RoundInt((horizontal ? GetViewWidth() : GetViewHeight()) * double(p.Value) / 100), 1);
     else
       return;
     if (horizontal)
@@ -641,6 +600,12 @@ void TRastovaView::HandleMouseWheel(int32_t WheelDelta, int32_t X, int32_t Y, bo
 
 bool TRastovaView::MouseWheel(platform::TShiftState shift, int wheelDelta, platform::TPoint mousePos) {
   const bool handled = TRVView::MouseWheel(shift, wheelDelta, mousePos);
+  if (FOnViewMouseWheel) {
+    // A navigator's wheel may zoom its main view instead.
+    bool taken = false;
+    FOnViewMouseWheel(this, shift, wheelDelta, ScreenToClient(mousePos), taken);
+    if (taken) return true;
+  }
   // High-resolution wheels and touchpads report parts of a notch: they act once a whole notch
   // (120) has been summed, in its direction.
   FWheelRemainder += wheelDelta;

@@ -8,10 +8,12 @@
 
 #include "platform/ui/tests/UiTestApp.h"
 #include "rastova/view/core/RastovaView.h"
+#include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
+using ViewBase = rv::viewtest::ViewLibraryTest;
 
-TEST(ViewBase, ResolutionIgnoresZero) {
+TEST_F(ViewBase, ResolutionIgnoresZero) {
   TRastovaView v;
   EXPECT_EQ(v.DpiX(), DefaultDpiX);
   v.SetDpiX(0);
@@ -24,7 +26,7 @@ TEST(ViewBase, ResolutionIgnoresZero) {
   EXPECT_EQ(v.DpiY(), 96);
 }
 
-TEST(ViewBase, FrameChangesOnlyForANewValue) {
+TEST_F(ViewBase, FrameChangesOnlyForANewValue) {
   QWidget parent;
   auto* v = new TRastovaView(&parent);
   v->WriteScrollBars(ssNone);
@@ -44,7 +46,7 @@ TEST(ViewBase, FrameChangesOnlyForANewValue) {
   EXPECT_EQ(resizes, 2);
 }
 
-TEST(ViewBase, MouseEnterAndLeaveNameTheView) {
+TEST_F(ViewBase, MouseEnterAndLeaveNameTheView) {
   platform::test::App();
   TRastovaView v;
   std::vector<std::string> seen;
@@ -57,7 +59,7 @@ TEST(ViewBase, MouseEnterAndLeaveNameTheView) {
   EXPECT_EQ(seen, (std::vector<std::string>{"enter", "leave"}));
 }
 
-TEST(ViewBase, HandlersRunInOrderAndHearTheDestructionOnce) {
+TEST_F(ViewBase, HandlersRunInOrderAndHearTheDestructionOnce) {
   std::vector<std::string> calls;
   auto* v = new TRastovaView();
   IRVProcView* procSide = v;
@@ -65,7 +67,8 @@ TEST(ViewBase, HandlersRunInOrderAndHearTheDestructionOnce) {
   procSide->AddBitmapChangeHandler([&](IRVProcView* s, bool d) {
     calls.push_back(std::string("a") + (d ? "D" : "") + (s == procSide ? "" : "?"));
   });
-  void* b = ioSide->AddBitmapChangeHandler([&](bool d) { calls.push_back(std::string("b") + (d ? "D" : "")); });
+  void* b =
+      ioSide->AddBitmapChangeHandler([&](bool d) { calls.push_back(std::string("b") + (d ? "D" : "")); });
   procSide->AddBitmapChangeHandler(
       [&](IRVProcView*, bool d) { calls.push_back(std::string("c") + (d ? "D" : "")); });
   EXPECT_EQ(v->BitmapChangeHandlerCount(), 3);
@@ -85,7 +88,7 @@ TEST(ViewBase, HandlersRunInOrderAndHearTheDestructionOnce) {
   EXPECT_EQ(calls, (std::vector<std::string>{"aD", "cD"}));
 }
 
-TEST(ViewBase, AttachedComponentsForgetADestroyedView) {
+TEST_F(ViewBase, AttachedComponentsForgetADestroyedView) {
   auto* v = new TRastovaView();
   TRastovaIO io;
   TRastovaProc proc(nullptr);

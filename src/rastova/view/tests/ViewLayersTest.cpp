@@ -7,6 +7,7 @@
 #include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
+using ViewLayers = rv::viewtest::ViewLibraryTest;
 using namespace rv::viewtest;
 
 namespace {
@@ -19,7 +20,7 @@ int32_t AddLayerOfSize(TRastovaView& v, int32_t w, int32_t h) {
 
 }  // namespace
 
-TEST(ViewLayers, LayerIdentityDefaultsAndRotation) {
+TEST_F(ViewLayers, LayerIdentityDefaultsAndRotation) {
   TRastovaView v;
   TRVLayer a(&v, false, nullptr), b(&v, false, nullptr);
   EXPECT_NE(std::memcmp(a.Guid, b.Guid, 16), 0);
@@ -38,7 +39,7 @@ TEST(ViewLayers, LayerIdentityDefaultsAndRotation) {
   EXPECT_EQ(a.ConvXScr2Bmp(10), 0);  // no display width and an empty bitmap
 }
 
-TEST(ViewLayers, AssignCopiesOwnedUserDataAndResetFreesIt) {
+TEST_F(ViewLayers, AssignCopiesOwnedUserDataAndResetFreesIt) {
   TRastovaView v;
   TRVLayer a(&v, false, nullptr), b(&v, false, nullptr);
   a.UserData = std::malloc(4);
@@ -67,7 +68,7 @@ TEST(ViewLayers, AssignCopiesOwnedUserDataAndResetFreesIt) {
   EXPECT_EQ(b.UserDataLen, 0);
 }
 
-TEST(ViewLayers, RemovalKeepsTheRightLayerCurrent) {
+TEST_F(ViewLayers, RemovalKeepsTheRightLayerCurrent) {
   TRastovaView v;
   FillPicture(*v.GetRVBitmap(), 6, 6);
   const int32_t l1 = AddLayerOfSize(v, 5, 5), l2 = AddLayerOfSize(v, 4, 4);
@@ -101,7 +102,7 @@ TEST(ViewLayers, RemovalKeepsTheRightLayerCurrent) {
   EXPECT_THROW(v.GetLayer(3), std::out_of_range);
 }
 
-TEST(ViewLayers, UnselectableLayersAreSkipped) {
+TEST_F(ViewLayers, UnselectableLayersAreSkipped) {
   for (bool skip : {true, false}) {
     TRastovaView v;
     FillPicture(*v.GetRVBitmap(), 6, 6);
@@ -112,14 +113,16 @@ TEST(ViewLayers, UnselectableLayersAreSkipped) {
     v.GetLayer(2)->Selectable = false;
     v.FSkipUnselectableLayers = skip;
     int changes = 0;
-    v.AddBitmapChangeHandler([&](bool) { ++changes; });
+    v.AddBitmapChangeHandler([&](bool destroying) {
+      if (!destroying) ++changes;  // the counter is gone when the view is destroyed
+    });
     v.SetCurrentLayer(2);
     EXPECT_EQ(v.FLayersCurrent, skip ? 0 : 2);
     EXPECT_EQ(changes, 1);
   }
 }
 
-TEST(ViewLayers, MergeWithANegativePositionWidensTheImage) {
+TEST_F(ViewLayers, MergeWithANegativePositionWidensTheImage) {
   TRastovaView v;
   v.WriteBackground(0x00FFFFFF);
   FillPicture(*v.GetRVBitmap(), 6, 4);
@@ -139,7 +142,7 @@ TEST(ViewLayers, MergeWithANegativePositionWidensTheImage) {
   EXPECT_TRUE(m.GetPixels_rv24RGB(0, 0) == (TRGB{255, 255, 255}));
 }
 
-TEST(ViewLayers, WholeViewAndPositionedPaths) {
+TEST_F(ViewLayers, WholeViewAndPositionedPaths) {
   TViewInWindow w(20, 16);
   w.SetPicture(12, 10);
   w.view->SetZoom(200);
@@ -160,7 +163,7 @@ TEST(ViewLayers, WholeViewAndPositionedPaths) {
   EXPECT_EQ(l.ScreenRect.Left, -2);
 }
 
-TEST(ViewLayers, MasksAndDrawModes) {
+TEST_F(ViewLayers, MasksAndDrawModes) {
   TViewInWindow w(20, 16);
   w.view->WriteBackground(0x00000000);
   w.SetPicture(8, 6);
@@ -204,7 +207,7 @@ TEST(ViewLayers, MasksAndDrawModes) {
   EXPECT_TRUE(SurfacePixel(*w.view, 0, 0) == (TRGB{60, 60, 60}));
 }
 
-TEST(ViewLayers, RotatedLayerCornersAndFixRotation) {
+TEST_F(ViewLayers, RotatedLayerCornersAndFixRotation) {
   TViewInWindow w(40, 40);
   w.SetPicture(10, 10);
   AddLayerOfSize(*w.view, 4, 2);
@@ -215,9 +218,36 @@ TEST(ViewLayers, RotatedLayerCornersAndFixRotation) {
   w.view->Update();
   w.Paint();
   EXPECT_TRUE(w.view->IsPointInLayer(l.Corners[0].x, l.Corners[0].y, 1) ||
-              w.view->IsPointInLayer((l.Corners[0].x + l.Corners[2].x) / 2, (l.Corners[0].y + l.Corners[2].y) / 2, 1));
+              w.view->IsPointInLayer((l.Corners[0].x + l.Corners[2].x) / 2,
+                                     (l.Corners[0].y + l.Corners[2].y) / 2, 1));
   w.view->LayersFixRotations(-1);
   EXPECT_EQ(l.Rotation, 0);
   EXPECT_EQ(l.Bitmap->GetWidth(), 2);
   EXPECT_EQ(l.Bitmap->GetHeight(), 4);
+}
+
+TEST_F(ViewLayers, MagnifierShowsTheBottomLayerEnlarged) {
+  TViewInWindow w(30, 30);
+  w.SetPicture(12, 12);
+  const int32_t i = AddLayerOfSize(*w.view, 4, 4);
+  TRVLayer& l = *w.view->GetLayer(i);
+  l.PosX = 4;
+  l.PosY = 4;
+  l.MagnifierEnabled = true;
+  l.MagnifierRate = 2.0;
+  l.MagnifierSource = 0;
+  w.view->SetCurrentLayer(0);
+  w.view->Update();
+  w.Paint();
+  // The area of half the layer's size around its centre, one pixel more (columns 5 to 7), is
+  // drawn over the layer's 4 x 4 pixels.
+  const int32_t ox = w.view->FOffsetX + 4, oy = w.view->FOffsetY + 4;
+  EXPECT_TRUE(SurfacePixel(*w.view, ox, oy) == PictureColour(5, 5));
+  EXPECT_TRUE(SurfacePixel(*w.view, ox + 3, oy + 3) == PictureColour(7, 7));
+  // A rate below 1 draws the layer as it is.
+  l.MagnifierRate = 0.5;
+  FillPicture(*l.Bitmap, 4, 4);
+  w.view->Update();
+  w.Paint();
+  EXPECT_TRUE(SurfacePixel(*w.view, ox, oy) == PictureColour(0, 0));
 }

@@ -2,15 +2,18 @@
 // grid, the version label and the messages of background work.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "common/MainThreadQueue.h"
+#include "rastova/codecs/video/RVDirectShow.h"
 #include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
+using ViewPaint = rv::viewtest::ViewLibraryTest;
 using namespace rv::viewtest;
 
-TEST(ViewPaint, CleanBackBufferIsCopiedNotComposed) {
+TEST_F(ViewPaint, CleanBackBufferIsCopiedNotComposed) {
   TViewInWindow w(30, 20);
   w.SetPicture(10, 8);
   int composed = 0;
@@ -32,7 +35,7 @@ TEST(ViewPaint, CleanBackBufferIsCopiedNotComposed) {
   EXPECT_EQ(composed, 2);
 }
 
-TEST(ViewPaint, DelayedFilterRepaintsAfterFourAnimationRuns) {
+TEST_F(ViewPaint, DelayedFilterRepaintsAfterFourAnimationRuns) {
   TViewInWindow w(30, 30);
   w.SetPicture(12, 12);
   w.view->FDelayZoomFilter = true;
@@ -62,7 +65,7 @@ TEST(ViewPaint, DelayedFilterRepaintsAfterFourAnimationRuns) {
   EXPECT_FALSE(w.view->AnimTimer()->Enabled());
 }
 
-TEST(ViewPaint, MaskBorderMarchesOnTheSurface) {
+TEST_F(ViewPaint, MaskBorderMarchesOnTheSurface) {
   TViewInWindow w(30, 30);
   w.SetPicture(10, 10);
   w.view->FSelectionMask->AddPolygons(1, std::vector<TRVPoint>{{2, 2}, {7, 2}, {7, 7}, {2, 7}}.data(), 4);
@@ -86,7 +89,7 @@ TEST(ViewPaint, MaskBorderMarchesOnTheSurface) {
   EXPECT_GE(w.view->AnimTimer()->Interval(), 210);
 }
 
-TEST(ViewPaint, GridOfThirdsAndVersionLabel) {
+TEST_F(ViewPaint, GridOfThirdsAndVersionLabel) {
   TViewInWindow w(60, 40);
   w.view->WriteBackground(0x00FFFFFF);
   w.SetPicture(2, 2);
@@ -109,7 +112,7 @@ TEST(ViewPaint, GridOfThirdsAndVersionLabel) {
   EXPECT_TRUE(SurfacePixel(*w.view, 59, 39) == (TRGB{255, 255, 255}));
 }
 
-TEST(ViewPaint, BackgroundWorkReachesTheViewOnTheMainThread) {
+TEST_F(ViewPaint, BackgroundWorkReachesTheViewOnTheMainThread) {
   TViewInWindow w(30, 20);
   const std::thread::id main = std::this_thread::get_id();
   int progress = -1, finished = 0;
@@ -140,4 +143,86 @@ TEST(ViewPaint, BackgroundWorkReachesTheViewOnTheMainThread) {
   delete gone;
   common::TMainThreadQueue::Instance().Drain();
   EXPECT_EQ(progress, 42);
+}
+
+TEST_F(ViewPaint, HintAndNavigatorShading) {
+  TViewInWindow w(60, 50);
+  w.view->WriteBackground(0x00FFFFFF);
+  w.SetPicture(40, 30);
+  w.view->FHintText = "X=000 Y=000";
+  w.view->FHintX = 2;
+  w.view->FHintY = 2;
+  w.Paint();
+  // The translucent box starts 6 pixels in; the picture beyond it is untouched.
+  EXPECT_FALSE(SurfacePixel(*w.view, 9, 9) == PictureColour(9 - w.view->FOffsetX, 9 - w.view->FOffsetY));
+  EXPECT_TRUE(SurfacePixel(*w.view, 45, 39) == PictureColour(45 - w.view->FOffsetX, 39 - w.view->FOffsetY));
+  w.view->FHintText.clear();
+  w.view->FEnableInteractionHints = false;
+  // A navigator darkens what lies outside the shown part of its main view.
+  w.view->FIsNavigator = true;
+  w.view->FNavigatorOptions = 2;
+  const int32_t ox = w.view->FOffsetX, oy = w.view->FOffsetY;
+  w.view->FSelectionScreenRect = platform::Rect(ox + 10, oy + 10, ox + 20, oy + 20);
+  w.view->Update();
+  w.Paint();
+  const TRGB outside = SurfacePixel(*w.view, ox + 2, oy + 2),
+             inside = SurfacePixel(*w.view, ox + 15, oy + 15);
+  EXPECT_LT(outside.g, PictureColour(2, 2).g);
+  EXPECT_TRUE(inside == PictureColour(15, 15));
+}
+
+TEST_F(ViewPaint, PixelGridAtFourHundredPerCent) {
+  TViewInWindow w(40, 40);
+  w.view->WriteBackground(0x00FFFFFF);
+  w.SetPicture(10, 10);
+  w.view->FDisplayGrid = true;
+  w.view->SetZoom(400);
+  w.Paint();
+  const TRVLayer& l = *w.view->GetLayer(0);
+  ASSERT_EQ(l.DrawSource[2], 10);
+  // The grid inverts the first column of every zoomed pixel: 10 lines over the 40 columns (the
+  // eleventh lies on the right edge, outside the view).
+  int lines = 0;
+  for (int32_t x = 0; x < 40; ++x) {
+    const TRGB p = SurfacePixel(*w.view, x, 1);
+    const TRGB want = PictureColour(x / 4, 0);
+    lines += p.r == uint8_t(~want.r) && p.g == uint8_t(~want.g);
+  }
+  EXPECT_EQ(lines, 10);
+}
+
+TEST_F(ViewPaint, AnAsynchronousLoadReportsOnTheMainThread) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "rastova_view_async.png";
+  {
+    TRVBitmap picture;
+    FillPicture(picture, 64, 48);
+    TRastovaIO saver(&picture);
+    saver.SaveToFile(file.string());
+  }
+  TViewInWindow w(30, 20);
+  const std::thread::id main = std::this_thread::get_id();
+  int progressCalls = 0, finished = 0;
+  bool onMain = true;
+  w.view->WriteOnProgress([&](TRastovaView*, int32_t) {
+    ++progressCalls;
+    onMain = onMain && std::this_thread::get_id() == main;
+  });
+  w.view->WriteOnFinishWork([&](TRastovaView*) {
+    ++finished;
+    onMain = onMain && std::this_thread::get_id() == main;
+  });
+  TRastovaIO* io = w.view->GetIO();
+  EXPECT_TRUE(static_cast<TRVIOView*>(w.view)->HasParent());
+  EXPECT_EQ(io->GetDShowParams()->NotifyWindow(), w.view->GetWindowHandle());
+  io->Asynchronous = true;
+  io->LoadFromFile(file.string());
+  io->WaitThreads(false);
+  common::TMainThreadQueue::Instance().Drain();
+  std::filesystem::remove(file);
+  EXPECT_EQ(finished, 1);
+  EXPECT_TRUE(onMain);
+  EXPECT_EQ(w.view->GetRVBitmap()->GetWidth(), 64);
+  w.Paint();
+  EXPECT_TRUE(SurfacePixel(*w.view, 3, 2) == PictureColour(3, 2));
+  (void)progressCalls;
 }

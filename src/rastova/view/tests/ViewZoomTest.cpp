@@ -12,6 +12,7 @@
 #include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
+using ViewZoom = rv::viewtest::ViewLibraryTest;
 using namespace rv::viewtest;
 
 namespace {
@@ -37,9 +38,10 @@ void ExpectPicture(TViewInWindow& w, int32_t bw, int32_t bh, double zoom, int32_
   for (int32_t y = 0; y < vh; ++y)
     for (int32_t x = 0; x < vw; ++x) {
       const int32_t j = x - offX + originX, i = y - offY + originY;
-      const bool inside = x >= offX && y >= offY && j < std::min(zw, originX + vw) && i < std::min(zh, originY + vh);
-      const TRGB want = inside ? PictureColour(ShownColumn(j, zoom), ShownColumn(i, zoom))
-                               : TRGB{0x11, 0x22, 0x33};
+      const bool inside =
+          x >= offX && y >= offY && j < std::min(zw, originX + vw) && i < std::min(zh, originY + vh);
+      const TRGB want =
+          inside ? PictureColour(ShownColumn(j, zoom), ShownColumn(i, zoom)) : TRGB{0x11, 0x22, 0x33};
       if (!(SurfacePixel(v, x, y) == want) && ++mismatches < 5)
         ADD_FAILURE() << "zoom " << zoom << " at (" << x << ", " << y << ")";
     }
@@ -48,7 +50,7 @@ void ExpectPicture(TViewInWindow& w, int32_t bw, int32_t bh, double zoom, int32_
 
 }  // namespace
 
-TEST(ViewZoom, PictureAtSeveralZoomsCentredAndScrolled) {
+TEST_F(ViewZoom, PictureAtSeveralZoomsCentredAndScrolled) {
   struct Case {
     int32_t bw, bh;
     double zoom;
@@ -56,8 +58,8 @@ TEST(ViewZoom, PictureAtSeveralZoomsCentredAndScrolled) {
     int32_t viewX, viewY;  // asked origin (clamped, and snapped to a bitmap pixel's first column)
     int32_t originX, originY;
   } cases[] = {
-      {8, 6, 100, 22, 18, 0, 0, 0, 0},  {8, 6, 250, 22, 18, 0, 0, 0, 0},  {8, 6, 33, 22, 18, 0, 0, 0, 0},
-      {12, 10, 250, 22, 18, 6, 11, 5, 5}, {12, 10, 100, 8, 6, 3, 2, 3, 2},  {12, 10, 300, 20, 16, 4, 8, 3, 6},
+      {8, 6, 100, 22, 18, 0, 0, 0, 0},    {8, 6, 250, 22, 18, 0, 0, 0, 0}, {8, 6, 33, 22, 18, 0, 0, 0, 0},
+      {12, 10, 250, 22, 18, 6, 11, 5, 5}, {12, 10, 100, 8, 6, 3, 2, 3, 2}, {12, 10, 300, 20, 16, 4, 8, 3, 6},
   };
   for (const Case& c : cases) {
     TViewInWindow w(c.viewW, c.viewH);
@@ -71,7 +73,7 @@ TEST(ViewZoom, PictureAtSeveralZoomsCentredAndScrolled) {
   }
 }
 
-TEST(ViewZoom, LoadedThroughTheViewsOwnIOAndZoomed) {
+TEST_F(ViewZoom, LoadedThroughTheViewsOwnIOAndZoomed) {
   // A picture saved to a file and loaded through the view's own I/O component.
   const std::filesystem::path file = std::filesystem::temp_directory_path() / "rastova_view_load.png";
   {
@@ -102,7 +104,7 @@ TEST(ViewZoom, LoadedThroughTheViewsOwnIOAndZoomed) {
   EXPECT_EQ(w.view->XBmp2Scr(6), 16);
 }
 
-TEST(ViewZoom, MaximumOriginNearTheViewSize) {
+TEST_F(ViewZoom, MaximumOriginNearTheViewSize) {
   struct Case {
     int32_t extra, maxX;
   } cases[] = {{0, 0}, {5, 5}, {20, 21}};
@@ -117,7 +119,7 @@ TEST(ViewZoom, MaximumOriginNearTheViewSize) {
   }
 }
 
-TEST(ViewZoom, ZoomKeepsTheCentreColumn) {
+TEST_F(ViewZoom, ZoomKeepsTheCentreColumn) {
   TViewInWindow w(100, 40);
   FillPicture(*w.view->GetRVBitmap(), 300, 20);
   w.view->Update();
@@ -133,7 +135,7 @@ TEST(ViewZoom, ZoomKeepsTheCentreColumn) {
   EXPECT_EQ(w.view->FViewX, 200);
 }
 
-TEST(ViewZoom, ZoomAtKeepsThePointUnderTheMouse) {
+TEST_F(ViewZoom, ZoomAtKeepsThePointUnderTheMouse) {
   TViewInWindow w(120, 90);
   FillPicture(*w.view->GetRVBitmap(), 400, 300);
   w.view->Update();
@@ -148,14 +150,15 @@ TEST(ViewZoom, ZoomAtKeepsThePointUnderTheMouse) {
   }
 }
 
-TEST(ViewZoom, RefusedZooms) {
+TEST_F(ViewZoom, RefusedZooms) {
   TRastovaView v;
   FillPicture(*v.GetRVBitmap(), 1000, 10);
   v.Update();
   int changing = 0;
   v.FOnViewChanging = [&](TRastovaView*, int32_t change, double) { changing += change == 2; };
   const double huge = double(kMaxZoomedSize) / 1000 * 100 * 1.001;
-  for (double z : {0.0, -5.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+  for (double z :
+       {0.0, -5.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
     v.SetZoom(z);
     v.SetZoomX(z);
     v.SetZoomY(z);
@@ -173,7 +176,7 @@ TEST(ViewZoom, RefusedZooms) {
   EXPECT_LE(v.FZoomedWidth, kMaxZoomedSize);
 }
 
-TEST(ViewZoom, ThumbDragWithoutTrackingDoesNotScroll) {
+TEST_F(ViewZoom, ThumbDragWithoutTrackingDoesNotScroll) {
   TViewInWindow w(100, 80, true);
   FillPicture(*w.view->GetRVBitmap(), 400, 300);
   w.view->Update();
@@ -186,7 +189,8 @@ TEST(ViewZoom, ThumbDragWithoutTrackingDoesNotScroll) {
   EXPECT_NEAR(w.view->FViewX, 150, 1);
   // With tracking the drag scrolls; the arrows move one zoomed pixel, a page the view width.
   w.view->FVScrollParams->Tracking = true;
-  platform::ReportScrollAction(w.view, platform::SB_VERT, platform::SB_THUMBTRACK, common::TruncInt(30 / w.view->FVScrollUnit));
+  platform::ReportScrollAction(w.view, platform::SB_VERT, platform::SB_THUMBTRACK,
+                               common::TruncInt(30 / w.view->FVScrollUnit));
   EXPECT_NEAR(w.view->FViewY, 30, 1);
   const int32_t y = w.view->FViewY;
   platform::ReportScrollAction(w.view, platform::SB_VERT, platform::SB_LINEDOWN, 0);
@@ -198,14 +202,20 @@ TEST(ViewZoom, ThumbDragWithoutTrackingDoesNotScroll) {
   EXPECT_EQ(w.view->FViewY, 0);
 }
 
-TEST(ViewZoom, WheelNotchesZoomByEightPerCent) {
+TEST_F(ViewZoom, WheelNotchesZoomByEightPerCent) {
   struct Case {
     double from;
     std::vector<int> deltas;  // angle deltas sent, in eighths of a degree
     double to;
   } cases[] = {
-      {100, {120}, 92},  {100, {-120}, 108}, {5, {120}, 4},        {5, {-120}, 6},
-      {100, {60}, 100},  {100, {60, 60}, 92}, {100, {-40, -40, -40}, 108}, {100, {120, 120}, 85},
+      {100, {120}, 92},
+      {100, {-120}, 108},
+      {5, {120}, 4},
+      {5, {-120}, 6},
+      {100, {60}, 100},
+      {100, {60, 60}, 92},
+      {100, {-40, -40, -40}, 108},
+      {100, {120, 120}, 85},
   };
   for (const Case& c : cases) {
     TViewInWindow w(80, 60);
@@ -221,7 +231,7 @@ TEST(ViewZoom, WheelNotchesZoomByEightPerCent) {
   }
 }
 
-TEST(ViewZoom, SnapAndSourceRectAtTwoHundredFiftyPerCent) {
+TEST_F(ViewZoom, SnapAndSourceRectAtTwoHundredFiftyPerCent) {
   TViewInWindow w(23, 20);
   FillPicture(*w.view->GetRVBitmap(), 40, 30);
   w.view->Update();
@@ -238,7 +248,7 @@ TEST(ViewZoom, SnapAndSourceRectAtTwoHundredFiftyPerCent) {
   EXPECT_GE(w.view->FDstWidth, 23);
 }
 
-TEST(ViewZoom, CentringAndNoCentring) {
+TEST_F(ViewZoom, CentringAndNoCentring) {
   TViewInWindow w(50, 40);
   FillPicture(*w.view->GetRVBitmap(), 20, 10);
   w.view->Update();
@@ -249,7 +259,7 @@ TEST(ViewZoom, CentringAndNoCentring) {
   EXPECT_EQ(w.view->FOffsetY, 0);
 }
 
-TEST(ViewZoom, FitAndAutoFit) {
+TEST_F(ViewZoom, FitAndAutoFit) {
   TViewInWindow w(100, 50);
   FillPicture(*w.view->GetRVBitmap(), 400, 100);
   w.view->Update();
@@ -259,4 +269,26 @@ TEST(ViewZoom, FitAndAutoFit) {
   FillPicture(*w.view->GetRVBitmap(), 20, 10);
   w.view->Update();
   EXPECT_DOUBLE_EQ(w.view->FZoomX, 500);
+}
+
+TEST_F(ViewZoom, FilteredPictureMatchesTheResampledImage) {
+  // With a linear filter the shown picture is the image resampled to its zoomed size (within 1
+  // per channel), centred as the nearest one is.
+  TViewInWindow w(40, 34);
+  w.SetPicture(12, 10);
+  w.view->WriteZoomFilter(rfLinear);
+  w.view->SetZoom(250);
+  w.Paint();
+  TRVBitmap resampled(30, 25, rv24RGB);
+  ResampleBitmap(*w.view->GetRVBitmap(), resampled, rfLinear, TRVProgressEvent(), nullptr);
+  const int32_t ox = w.view->FOffsetX, oy = w.view->FOffsetY;
+  ASSERT_EQ(ox, 5);
+  ASSERT_EQ(oy, 4);
+  int worst = 0;
+  for (int32_t y = 0; y < 25; ++y)
+    for (int32_t x = 0; x < 30; ++x) {
+      const TRGB a = SurfacePixel(*w.view, ox + x, oy + y), b = resampled.GetPixels_rv24RGB(x, y);
+      worst = std::max({worst, std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+    }
+  EXPECT_LE(worst, 1);
 }
