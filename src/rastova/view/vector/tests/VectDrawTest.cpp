@@ -17,7 +17,7 @@ std::unique_ptr<platform::TBitmap> DrawAlone(TRastovaVect& v, TRVVObjRecord& o, 
 }
 }  // namespace
 
-TEST(VectDraw, EveryKindDrawsInsideItsDrawnRect) {
+TEST_F(VectDraw, EveryKindDrawsInsideItsDrawnRect) {
   TVectInWindow w(80, 80, 80, 80);
   TRastovaVect& v = *w.vect;
   v.WriteObjAntialias(false);
@@ -43,7 +43,7 @@ TEST(VectDraw, EveryKindDrawsInsideItsDrawnRect) {
   }
 }
 
-TEST(VectDraw, ZoomedLineAndPenWidths) {
+TEST_F(VectDraw, ZoomedLineAndPenWidths) {
   TVectInWindow w(200, 200, 100, 100);
   TRastovaVect& v = *w.vect;
   v.WriteObjAntialias(false);
@@ -69,7 +69,7 @@ TEST(VectDraw, ZoomedLineAndPenWidths) {
   EXPECT_EQ(v.GetObjPenWidthZoomed(o, 0.25, 0.5), 9);
 }
 
-TEST(VectDraw, InvisibleHandledAndHighlighter) {
+TEST_F(VectDraw, InvisibleHandledAndHighlighter) {
   TVectInWindow w(80, 80, 80, 80);
   TRastovaVect& v = *w.vect;
   int before = 0, after = 0;
@@ -108,7 +108,7 @@ TEST(VectDraw, InvisibleHandledAndHighlighter) {
   EXPECT_EQ(b->PixelColor(35, 25) & 0xFFFFFF, 0xFFFFFF);
 }
 
-TEST(VectDraw, TextFillsItsBox) {
+TEST_F(VectDraw, TextFillsItsBox) {
   TVectInWindow w(120, 80, 120, 80);
   TRastovaVect& v = *w.vect;
   const int32_t h = v.AddNewObject(Obj(v, rvkTEXT, 10, 10, 110, 40));
@@ -125,7 +125,7 @@ TEST(VectDraw, TextFillsItsBox) {
   EXPECT_EQ(v.GetObj(h)->DrawnRect.Bottom, 40);
 }
 
-TEST(VectDraw, LineShapes) {
+TEST_F(VectDraw, LineShapes) {
   TVectInWindow w(40, 40, 40, 40);
   TRastovaVect& v = *w.vect;
   auto b = WhiteBitmap(200, 200);
@@ -155,7 +155,7 @@ TEST(VectDraw, LineShapes) {
   EXPECT_GT(r.Left, r.Right);
 }
 
-TEST(VectDraw, RulersAndAngles) {
+TEST_F(VectDraw, RulersAndAngles) {
   TVectInWindow w(120, 120, 120, 120);
   TRastovaVect& v = *w.vect;
   auto b = WhiteBitmap(400, 120);
@@ -195,7 +195,7 @@ TEST(VectDraw, RulersAndAngles) {
   EXPECT_EQ(v.AngleText(reflex), "270\xB0");
 }
 
-TEST(VectDraw, FlatteningPaths) {
+TEST_F(VectDraw, FlatteningPaths) {
   TVectInWindow w(60, 60, 60, 60);
   TRastovaVect& v = *w.vect;
   TRVVObjRecord box = Obj(v, rvkBOX, 10, 10, 30, 30);
@@ -225,7 +225,7 @@ TEST(VectDraw, FlatteningPaths) {
   LoadGdiPlus();
 }
 
-TEST(VectDraw, CopyObjectsToBackDrawsIntoTheImage) {
+TEST_F(VectDraw, CopyObjectsToBackDrawsIntoTheImage) {
   TVectInWindow w(60, 60, 60, 60);
   TRastovaVect& v = *w.vect;
   TRVVObjRecord box = Obj(v, rvkBOX, 10, 10, 30, 30);

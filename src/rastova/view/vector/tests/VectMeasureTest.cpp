@@ -9,7 +9,7 @@
 using namespace rv;
 using namespace rv::vecttest;
 
-TEST(VectMeasure, ScalesPerUnit) {
+TEST_F(VectMeasure, ScalesPerUnit) {
   TVectInWindow w(20, 20, 20, 20);
   TRastovaVect& v = *w.vect;
   v.SetDPI(300, 150);
@@ -37,7 +37,7 @@ TEST(VectMeasure, ScalesPerUnit) {
   EXPECT_NEAR(v.MeasureScaleX, 25.4 / 300, 1e-15);
 }
 
-TEST(VectMeasure, NumbersUseTheLocaleSeparatorAndTheUnitSigns) {
+TEST_F(VectMeasure, NumbersUseTheLocaleSeparatorAndTheUnitSigns) {
   TVectInWindow w(20, 20, 20, 20);
   TRastovaVect& v = *w.vect;
   const std::string sep = QLocale::system().decimalPoint().toLatin1().toStdString();
@@ -49,7 +49,7 @@ TEST(VectMeasure, NumbersUseTheLocaleSeparatorAndTheUnitSigns) {
   EXPECT_EQ(v.FormatMeasure(123456.0).find(sep + "00"), std::string::npos);  // too many digits: general form
 }
 
-TEST(VectMeasure, HintValuesAndEvents) {
+TEST_F(VectMeasure, HintValuesAndEvents) {
   TVectInWindow w(120, 80, 40, 40);
   TRastovaVect& v = *w.vect;
   w.Paint();
@@ -82,7 +82,7 @@ TEST(VectMeasure, HintValuesAndEvents) {
   v.HintVisible = false;
 }
 
-TEST(VectMeasure, EraseRestoresEverySurfacePixel) {
+TEST_F(VectMeasure, EraseRestoresEverySurfacePixel) {
   TVectInWindow w(120, 80, 40, 40);
   TRastovaVect& v = *w.vect;
   w.Paint();
@@ -107,7 +107,7 @@ TEST(VectMeasure, EraseRestoresEverySurfacePixel) {
   v.HintVisible = false;
 }
 
-TEST(VectMeasure, SelectionLength) {
+TEST_F(VectMeasure, SelectionLength) {
   TVectInWindow w(60, 60, 60, 60);
   TRastovaVect& v = *w.vect;
   TRVSelectionPolygon poly;

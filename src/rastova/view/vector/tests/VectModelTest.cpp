@@ -18,7 +18,7 @@ std::unique_ptr<TRVBitmap> Solid(int32_t w, int32_t h, uint8_t v) {
 }
 }  // namespace
 
-TEST(VectModel, PropertyAccessors) {
+TEST_F(VectModel, PropertyAccessors) {
   TVectInWindow w(40, 40, 40, 40);
   TRastovaVect& v = *w.vect;
   const int32_t line = v.AddNewObject(Obj(v, rvkLINE, 30, 4, 30, 9));
@@ -53,7 +53,7 @@ TEST(VectModel, PropertyAccessors) {
   EXPECT_EQ(v.GetObjFontName(line), "Arial");
 }
 
-TEST(VectModel, HandlesAreChecked) {
+TEST_F(VectModel, HandlesAreChecked) {
   TVectInWindow w(20, 20, 20, 20);
   TRastovaVect& v = *w.vect;
   EXPECT_EQ(v.GetObj(-2), nullptr);  // no last object yet
@@ -83,7 +83,7 @@ TEST(VectModel, HandlesAreChecked) {
   }
 }
 
-TEST(VectModel, StoreGrowsByChunks) {
+TEST_F(VectModel, StoreGrowsByChunks) {
   TVectInWindow w(20, 20, 20, 20);
   TRastovaVect& v = *w.vect;
   const TRVVObjRecord o = Obj(v, rvkLINE, 0, 0, 1, 1);
@@ -97,7 +97,7 @@ TEST(VectModel, StoreGrowsByChunks) {
   EXPECT_EQ(v.ObjectOrder[512], 512);
 }
 
-TEST(VectModel, CopiesAreDeepAndCarryNoUserData) {
+TEST_F(VectModel, CopiesAreDeepAndCarryNoUserData) {
   TVectInWindow w(20, 20, 20, 20);
   TRastovaVect& v = *w.vect;
   TRVVObjRecord src = Obj(v, rvkTEXT, 9, 9, 1, 1);
@@ -132,7 +132,7 @@ TEST(VectModel, CopiesAreDeepAndCarryNoUserData) {
   EXPECT_EQ(v.GetObj(q)->PolyPointsCount, 2);
 }
 
-TEST(VectModel, SharedBitmapsAreCountedAndPacked) {
+TEST_F(VectModel, SharedBitmapsAreCountedAndPacked) {
   TVectInWindow w(20, 20, 20, 20);
   TRastovaVect& v = *w.vect;
   const int32_t slotsBefore = v.SharedBitmapsCount();  // the template's icon
@@ -171,7 +171,7 @@ TEST(VectModel, SharedBitmapsAreCountedAndPacked) {
   EXPECT_NE(v.GetObj(e)->BitmapIdx, v.GetObj(c)->BitmapIdx);
 }
 
-TEST(VectModel, TemplateAndRemoveAllObjects) {
+TEST_F(VectModel, TemplateAndRemoveAllObjects) {
   TVectInWindow w(20, 20, 20, 20);
   TRastovaVect& v = *w.vect;
   const TRVVObjRecord& t = v.NewObjectTemplate;
@@ -208,7 +208,7 @@ TEST(VectModel, TemplateAndRemoveAllObjects) {
   EXPECT_EQ(v.GetObjBitmap(h), v.GetObjBitmap(-1));
 }
 
-TEST(VectModel, FontRecordLayout) {
+TEST_F(VectModel, FontRecordLayout) {
   LOGFONTA f;
   SetLogFontFaceName(f, std::string(40, 'a'));
   EXPECT_EQ(f.lfFaceName[30], 'a');
@@ -227,7 +227,7 @@ TEST(VectModel, FontRecordLayout) {
   EXPECT_TRUE(font.Style.Bold && font.Style.Underline && !font.Style.Italic);
 }
 
-TEST(VectModel, EventTriggers) {
+TEST_F(VectModel, EventTriggers) {
   TVectInWindow w(20, 20, 20, 20);
   TRastovaVect& v = *w.vect;
   int changed = 0, grip = -1;

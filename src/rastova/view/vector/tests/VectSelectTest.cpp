@@ -6,7 +6,7 @@
 using namespace rv;
 using namespace rv::vecttest;
 
-TEST(VectSelect, FindObjectAtTakesTheNearestTopmost) {
+TEST_F(VectSelect, FindObjectAtTakesTheNearestTopmost) {
   TVectInWindow w(100, 100, 100, 100);
   TRastovaVect& v = *w.vect;
   TRVVObjRecord filled = Obj(v, rvkBOX, 10, 10, 50, 50);
@@ -30,7 +30,7 @@ TEST(VectSelect, FindObjectAtTakesTheNearestTopmost) {
   EXPECT_EQ(v.FindObjectAt(40, 40, d, false), kObjAll);
 }
 
-TEST(VectSelect, DistancePerKind) {
+TEST_F(VectSelect, DistancePerKind) {
   TVectInWindow w(100, 100, 100, 100);
   TRastovaVect& v = *w.vect;
   TRVVObjRecord clear = Obj(v, rvkBOX, 10, 10, 50, 50);
@@ -65,7 +65,7 @@ TEST(VectSelect, DistancePerKind) {
   EXPECT_EQ(v.ObjectDistance(*v.GetObj(h), 3, 3), 0);
 }
 
-TEST(VectSelect, GripsAndTheirEdges) {
+TEST_F(VectSelect, GripsAndTheirEdges) {
   TVectInWindow w(100, 100, 100, 100);
   TRastovaVect& v = *w.vect;
   EXPECT_TRUE(v.PointInGrip(50, 50, 45, 50));
@@ -97,7 +97,7 @@ TEST(VectSelect, GripsAndTheirEdges) {
   EXPECT_EQ(v.GripSize, 10);
 }
 
-TEST(VectSelect, ClickSelect) {
+TEST_F(VectSelect, ClickSelect) {
   TVectInWindow w(100, 100, 100, 100);
   TRastovaVect& v = *w.vect;
   TRVVObjRecord b = Obj(v, rvkBOX, 10, 10, 30, 30);
@@ -135,7 +135,7 @@ TEST(VectSelect, ClickSelect) {
   EXPECT_EQ(deselected, (std::vector<int32_t>{c}));
 }
 
-TEST(VectSelect, SelectionListAndRectangle) {
+TEST_F(VectSelect, SelectionListAndRectangle) {
   TVectInWindow w(100, 100, 100, 100);
   TRastovaVect& v = *w.vect;
   const int32_t line = v.AddNewObject(Obj(v, rvkLINE, 40, 40, 10, 10));

@@ -4,9 +4,16 @@
 #include <QWidget>
 
 #include "rastova/core/RVBitmap.h"
+#include "rastova/view/tests/ViewTestTools.h"
 #include "rastova/view/vector/RastovaVect.h"
 
 namespace rv::vecttest {
+
+// Every test runs with the image library started, as the view tests do.
+class VectModel : public viewtest::ViewLibraryTest {};
+class VectMeasure : public viewtest::ViewLibraryTest {};
+class VectSelect : public viewtest::ViewLibraryTest {};
+class VectDraw : public viewtest::ViewLibraryTest {};
 
 // A frameless layer without scroll bars, ClientW x ClientH, over a white W x H picture.
 struct TVectInWindow {
