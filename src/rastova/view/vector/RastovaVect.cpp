@@ -356,18 +356,27 @@ TRVBitmap* TRastovaVect::GetSharedBitmapAlpha(int32_t Index) {
 }
 
 namespace {
-// A hash of size, alpha presence and every pixel row, for finding an equal bitmap quickly.
+// A hash of size, alpha presence and a few sampled rows, for finding an equal bitmap quickly;
+// equal hashes are confirmed by comparing every row.
 uint64_t BitmapContentHash(TRVBitmap& b) {
-  uint64_t h = 1469598103934665603ull;
-  auto mix = [&h](const uint8_t* p, size_t n) {
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  uint64_t h = 0x9E3779B97F4A7C15ull;
+  auto mix = [&h](uint64_t v) {
+    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
   };
   const int32_t w = b.GetWidth(), hgt = b.GetHeight();
-  const int32_t meta[3] = {w, hgt, b.HasAlphaBitmap() ? 1 : 0};
-  mix(reinterpret_cast<const uint8_t*>(meta), sizeof meta);
+  mix((uint64_t(uint32_t(w)) << 32) | uint32_t(hgt));
+  mix(b.HasAlphaBitmap() ? 1 : 0);
   const size_t rowBytes = size_t(std::max(0, b.GetRowLen()));
-  // Sampling eight rows is enough to tell most bitmaps apart; equal hashes are confirmed below.
-  for (int32_t y = 0; y < hgt; y += std::max(1, hgt / 8)) mix(b.GetScanLine(y), std::min<size_t>(rowBytes, 256));
+  const size_t take = std::min<size_t>(rowBytes, 512) / 8;
+  for (int32_t y : {0, hgt / 2, hgt - 1}) {
+    if (y < 0 || y >= hgt) continue;
+    const uint8_t* row = b.GetScanLine(y);
+    for (size_t i = 0; i < take; ++i) {
+      uint64_t v;
+      std::memcpy(&v, row + i * 8, 8);
+      mix(v);
+    }
+  }
   return h;
 }
 }  // namespace

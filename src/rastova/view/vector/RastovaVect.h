@@ -301,6 +301,11 @@ class TRastovaVect : public TRastovaView {
   bool FastDrawing = false;
   int32_t DrawnObjectsCount = 0;
   std::unique_ptr<platform::TTimer> QualityTimer;
+  // What the last cached object left in DrawCache: outside FCacheDirty the cache holds
+  // FCacheColour (-1: unknown) and the alpha plane and FCoverage hold 0.
+  platform::TRect FCacheDirty;
+  int64_t FCacheColour = -1;
+  std::unique_ptr<platform::TBitmap> FCoverage;
   // events
   TNotify OnSelectObject, OnVectorialChanged, OnBeforeVectorialChanged;
   TRVUserSelectObject OnUserSelectObject, OnUserDeselectObject;

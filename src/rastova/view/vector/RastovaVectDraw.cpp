@@ -380,6 +380,11 @@ bool TRastovaVect::DrawObject(TRVVObjRecord& Obj, int32_t hobj, bool drawingAlph
     switch (Obj.Kind) {
       case rvkLINE:
       case rvkLINELABEL: {
+        if (penWidth > 1) {
+          // Wide lines end and join round.
+          c.Pen().SetRoundCap(true);
+          c.Pen().SetLineJoin(LineJoinRound);
+        }
         c.DrawLine(x1d, y1d, x2d, y2d);
         Include(Obj.DrawnRect, x1d, y1d);
         Include(Obj.DrawnRect, x2d, y2d);

@@ -4,6 +4,7 @@
 // smoothing painter, anti-aliased drawing supersamples through the cache at twice the size.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "common/Round.h"
 #include "rastova/core/RVResample.h"
@@ -54,33 +55,66 @@ void TRastovaVect::DrawObjectsToBitmap(TRVBitmap* Image, bool NoZoom, platform::
   const int32_t tw = Target->Width(), th = Target->Height();
 
   // Prepares the cache at W x H (same size kept between calls).
-  platform::TBitmap coverage;
   auto prepareCache = [&](int32_t W, int32_t H) {
     if (DrawCache && (DrawCache->GetWidth() != W || DrawCache->GetHeight() != H)) DrawCache.reset();
     if (!DrawCache) {
       DrawCache = std::make_unique<TRVBitmap>();
       DrawCache->Allocate(W, H, rv24RGB);
       DrawCache->SetLocation(rvTBitmap);
-      DrawCache->AlphaBitmap();
-    }
-    if (coverage.Width() != W || coverage.Height() != H) {
-      coverage.SetPixelFormat(platform::pf24bit);
-      coverage.SetSize(W, H);
+      DrawCache->AlphaBitmap()->Fill(0);
+      FCoverage = std::make_unique<platform::TBitmap>(W, H, platform::pf24bit);
+      std::fill(FCoverage->Bits(), FCoverage->Bits() + size_t(FCoverage->BytesPerLine()) * size_t(H), uint8_t(0));
+      FCacheColour = -1;
+      FCacheDirty = platform::TRect{0, 0, -1, -1};
     }
   };
+  // Inclusive rectangles clipped to the cache.
+  auto clip = [](platform::TRect r, int32_t W, int32_t H) {
+    r.Left = std::max(r.Left, 0), r.Top = std::max(r.Top, 0);
+    r.Right = std::min(r.Right, W - 1), r.Bottom = std::min(r.Bottom, H - 1);
+    return r;
+  };
+  auto fillColour = [](TRVBitmap& c, const platform::TRect& r, const TRGB& colour) {
+    for (int32_t y = r.Top; y <= r.Bottom; ++y) {
+      TRGB* row = reinterpret_cast<TRGB*>(c.GetScanLine(y));
+      std::fill(row + r.Left, row + r.Right + 1, colour);
+    }
+  };
+  auto zeroAlpha = [](TRVBitmap& a, const platform::TRect& r) {
+    for (int32_t y = r.Top; y <= r.Bottom; ++y) std::memset(a.GetScanLine(y) + r.Left, 0, size_t(r.Right - r.Left + 1));
+  };
+  auto zeroCoverage = [](platform::TBitmap& c, const platform::TRect& r) {
+    const size_t bpp = size_t(c.BitsPerPixel() / 8);
+    for (int32_t y = r.Top; y <= r.Bottom; ++y)
+      std::memset(c.ScanLine(y) + size_t(r.Left) * bpp, 0, size_t(r.Right - r.Left + 1) * bpp);
+  };
 
-  // Steps shared by both cache paths: coverage, merge rectangle, shadow, merge.
+  // Steps shared by both cache paths: coverage, merge rectangle, shadow, merge. Only what the
+  // previous object touched is cleared again.
   auto viaCache = [&](TRVVObjRecord& o0, int32_t h, int32_t f, bool straightPath) {
     const int32_t W = tw * f, H = th * f;
     prepareCache(W, H);
     TRVBitmap& cache = *DrawCache;
-    {
-      // Fill with the object's pen colour, so the edges of what is drawn blend with their own colour.
+    TRVBitmap& alpha = *cache.AlphaBitmap();
+    platform::TBitmap& coverage = *FCoverage;
+    const platform::TRect dirty = clip(FCacheDirty, W, H);
+    platform::TRect touched{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    if (straightPath || f > 1) {
+      // The object's own colour under it, so that its smoothed edges blend with themselves.
       const TRGB c = ColorToTRGB(o0.PenColor);
-      for (int32_t y = 0; y < H; ++y) {
-        TRGB* row = reinterpret_cast<TRGB*>(cache.GetScanLine(y));
-        std::fill(row, row + W, c);
+      const int64_t packed = (int64_t(c.r) << 16) | (int64_t(c.g) << 8) | c.b;
+      if (packed != FCacheColour) {
+        fillColour(cache, platform::TRect{0, 0, W - 1, H - 1}, c);
+        FCacheColour = packed;
+      } else if (dirty.Left <= dirty.Right && dirty.Top <= dirty.Bottom) {
+        fillColour(cache, dirty, c);
       }
+    } else {
+      FCacheColour = -1;
+    }
+    if (dirty.Left <= dirty.Right && dirty.Top <= dirty.Bottom) {
+      zeroAlpha(alpha, dirty);
+      zeroCoverage(coverage, dirty);
     }
     if (o0.BoxHighLight) {
       // The part of the target under the highlighter's box, enlarged into the cache.
@@ -101,36 +135,45 @@ void TRastovaVect::DrawObjectsToBitmap(TRVBitmap* Image, bool NoZoom, platform::
         wrap.EncapsulateTBitmap(Target, false);
         wrap.StretchRectTo(&cache, l, t, r - l, b - t, l / f, t / f, std::max(1, (r - l) / f),
                            std::max(1, (b - t) / f), rfNone, 255);
+        RectIncludePoint(touched, l, t);
+        RectIncludePoint(touched, r, b);
+        FCacheColour = -1;
       }
     }
-    TRVBitmap& alpha = *cache.AlphaBitmap();
-    if (!straightPath) alpha.Fill(0);
-    if (!DrawObject(o0, h, false, f, &cache, useZoom, useZoom, cache.BitmapView())) return;
-    if (straightPath) alpha.Fill(0);
+    const bool drawn = DrawObject(o0, h, false, f, &cache, useZoom, useZoom, cache.BitmapView());
+    // Whatever the object reached (its box, grown by the pen and a glyph's overhang) is left dirty.
+    const int32_t margin = o0.DrawnPenWidth + 32;
+    if (o0.DrawnRect.Left <= o0.DrawnRect.Right) {
+      RectIncludePoint(touched, o0.DrawnRect.Left - margin, o0.DrawnRect.Top - margin);
+      RectIncludePoint(touched, o0.DrawnRect.Right + margin, o0.DrawnRect.Bottom + margin);
+    }
+    FCacheDirty = touched.Left <= touched.Right ? touched : platform::TRect{0, 0, W - 1, H - 1};
+    if (!drawn) return;
+    const platform::TRect reach = clip(FCacheDirty, W, H);
+    if (straightPath) zeroAlpha(alpha, reach);
     TRVBitmap* ownBitmap = o0.Kind == rvkBITMAP ? GetSharedBitmap(o0.BitmapIdx) : nullptr;
     if (ownBitmap) {
       // A bitmap object writes its own alpha while it draws into the cache.
       if (straightPath) DrawObject(o0, h, false, f, &cache, useZoom, useZoom, cache.BitmapView());
     } else {
-      std::fill(coverage.Bits(), coverage.Bits() + size_t(coverage.BytesPerLine()) * size_t(H), uint8_t(0));
       const platform::TColor pc = o0.PenColor, bc = o0.BrushColor, lc = o0.LabelBrushColor, mc = o0.MemoBorderColor;
       const platform::TColor grey = CoverageGrey(o0.Transparency);
       o0.PenColor = o0.BrushColor = o0.LabelBrushColor = o0.MemoBorderColor = grey;
       const platform::TRect keep = o0.DrawnRect;
       DrawObject(o0, h, true, f, nullptr, useZoom, useZoom, &coverage);
       o0.PenColor = pc, o0.BrushColor = bc, o0.LabelBrushColor = lc, o0.MemoBorderColor = mc;
-      // The coverage pass may reach further than the colour pass (e.g. a glyph's overhang).
       RectIncludePoint(o0.DrawnRect, keep.Left, keep.Top);
       RectIncludePoint(o0.DrawnRect, keep.Right, keep.Bottom);
     }
     const int32_t pw = o0.DrawnPenWidth;
-    int32_t l = std::clamp<int64_t>(int64_t(o0.DrawnRect.Left) - pw, 0, W - 1);
-    int32_t t = std::clamp<int64_t>(int64_t(o0.DrawnRect.Top) - pw, 0, H - 1);
-    int32_t r = std::clamp<int64_t>(int64_t(o0.DrawnRect.Right) + pw, 0, W - 1);
-    int32_t b = std::clamp<int64_t>(int64_t(o0.DrawnRect.Bottom) + pw, 0, H - 1);
+    int32_t l = static_cast<int32_t>(std::clamp<int64_t>(int64_t(o0.DrawnRect.Left) - pw, 0, W - 1));
+    int32_t t = static_cast<int32_t>(std::clamp<int64_t>(int64_t(o0.DrawnRect.Top) - pw, 0, H - 1));
+    int32_t r = static_cast<int32_t>(std::clamp<int64_t>(int64_t(o0.DrawnRect.Right) + pw, 0, W - 1));
+    int32_t b = static_cast<int32_t>(std::clamp<int64_t>(int64_t(o0.DrawnRect.Bottom) + pw, 0, H - 1));
     OrderRectCorners(l, t, r, b);
     if (f > 1) l += 2, t += 2, r -= 2, b -= 2;
-    if (!ownBitmap) TakeCoverage(coverage, alpha, std::max(l, 0), std::max(t, 0), std::min(r, W - 1), std::min(b, H - 1));
+    if (!ownBitmap)
+      TakeCoverage(coverage, alpha, std::max(l, 0), std::max(t, 0), std::min(r, W - 1), std::min(b, H - 1));
     int32_t w = std::min(r - l + 1, W), hgt = std::min(b - t + 1, H);
     if (w <= 0 || hgt <= 0) return;
     if (o0.SoftShadow.Enabled) {
@@ -141,6 +184,9 @@ void TRastovaVect::DrawObjectsToBitmap(TRVBitmap* Image, bool NoZoom, platform::
       w = std::min(w + 2 * m, W), hgt = std::min(hgt + 2 * m, H);
       l = std::max(l - m, 0), t = std::max(t - m, 0);
       w = std::min(w, W - l), hgt = std::min(hgt, H - t);
+      RectIncludePoint(FCacheDirty, l, t);
+      RectIncludePoint(FCacheDirty, l + w - 1, t + hgt - 1);
+      FCacheColour = -1;  // the shadow colours the cache around the object
     }
     alpha.Full = false;
     const auto op = static_cast<TRVRenderOperation>(o0.BlendOperation);

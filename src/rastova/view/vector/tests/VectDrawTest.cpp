@@ -225,6 +225,30 @@ TEST_F(VectDraw, FlatteningPaths) {
   LoadGdiPlus();
 }
 
+TEST_F(VectDraw, CachedObjectsDrawAsWithAFreshCache) {
+  // Objects after the first clear only what the previous one left: the output must not differ
+  // from drawing each with a new cache.
+  TVectInWindow w(120, 80, 120, 80);
+  TRastovaVect& v = *w.vect;
+  std::vector<int32_t> h;
+  for (int i = 0; i < 4; ++i) {
+    h.push_back(v.AddNewObject(Obj(v, rvkTEXT, 5 + (i % 2) * 30, 5 + i * 15, 100, 25 + i * 15)));
+    v.SetObjText(h.back(), "Wg" + std::to_string(i));
+    v.GetObj(h.back())->Transparency = 100 + 40 * i;
+    v.GetObj(h.back())->PenColor = i == 2 ? 0x0000FF : 0x800000;
+  }
+  v.GetObj(h[3])->SoftShadow.Enabled = true;
+  auto reused = WhiteBitmap(120, 80), fresh = WhiteBitmap(120, 80);
+  for (int32_t k : h) v.DrawObjectsToBitmap(nullptr, true, reused.get(), false, k);
+  for (int32_t k : h) {
+    v.DrawCache.reset();
+    v.DrawObjectsToBitmap(nullptr, true, fresh.get(), false, k);
+  }
+  EXPECT_GT(NonWhite(*fresh, 0, 0, 120, 80), 0);
+  for (int y = 0; y < 80; ++y)
+    for (int x = 0; x < 120; ++x) ASSERT_EQ(reused->PixelColor(x, y), fresh->PixelColor(x, y)) << x << "," << y;
+}
+
 TEST_F(VectDraw, CopyObjectsToBackDrawsIntoTheImage) {
   TVectInWindow w(60, 60, 60, 60);
   TRastovaVect& v = *w.vect;
