@@ -269,3 +269,42 @@ TEST_F(VectDraw, CopyObjectsToBackDrawsIntoTheImage) {
   w.Paint();
   EXPECT_EQ(v.DrawnObjectsCount, 1);
 }
+
+TEST_F(VectDraw, QualityTimerRestoresSmoothDrawingAfterADrag) {
+  TVectInWindow w(60, 60, 60, 60);
+  TRastovaVect& v = *w.vect;
+  bool down = true;
+  v.PrimaryButtonProbe = [&] { return down; };
+  v.Update();
+  w.Paint();
+  EXPECT_TRUE(v.FastDrawing);
+  EXPECT_TRUE(v.QualityTimer->Enabled());
+  EXPECT_EQ(v.QualityTimer->Interval(), 50);
+  v.QualityTimerTick();  // still held: nothing
+  EXPECT_TRUE(v.FastDrawing);
+  down = false;
+  v.QualityTimerTick();
+  EXPECT_FALSE(v.FastDrawing);
+  EXPECT_FALSE(v.QualityTimer->Enabled());
+}
+
+TEST_F(VectDraw, CanvasTextTurnsByItsEscapement) {
+  // Text of a font with an escapement of 90 degrees runs upwards from its reference point.
+  auto b = WhiteBitmap(120, 120);
+  platform::TCanvas& c = b->Canvas();
+  c.Brush.Style = platform::bsClear;
+  c.Font.Name = "Arial";
+  c.Font.SetHeight(-16);
+  c.Font.Color = 0;
+  c.Font.Escapement = 900;
+  c.TextOut(50, 110, "Turned text");
+  int32_t minX = 999, maxX = -1, minY = 999, maxY = -1;
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 120; ++x)
+      if ((b->PixelColor(x, y) & 0xFFFFFF) != 0xFFFFFF)
+        minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
+  ASSERT_GE(maxX, 0);
+  EXPECT_GT(maxY - minY, 3 * (maxX - minX));
+  EXPECT_LE(maxY, 111);
+  EXPECT_GE(minX, 49);
+}
