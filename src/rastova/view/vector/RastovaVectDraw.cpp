@@ -42,14 +42,18 @@ struct TFontRestore {
 };
 }  // namespace
 
+// Drawing coordinates stay within +-2^28, far beyond any bitmap, so that the sizes, margins and
+// far edges added to them cannot overflow.
+constexpr int64_t kDrawLimit = int64_t(1) << 28;
+
 int32_t TRastovaVect::XBmpToDraw(int32_t X, bool UseZoom, int32_t Factor) {
   const int64_t v = int64_t(UseZoom ? XBmp2Scr(X) : X) * Factor;
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  return static_cast<int32_t>(std::clamp<int64_t>(v, -kDrawLimit, kDrawLimit));
 }
 
 int32_t TRastovaVect::YBmpToDraw(int32_t Y, bool UseZoom, int32_t Factor) {
   const int64_t v = int64_t(UseZoom ? YBmp2Scr(Y) : Y) * Factor;
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  return static_cast<int32_t>(std::clamp<int64_t>(v, -kDrawLimit, kDrawLimit));
 }
 
 int32_t TRastovaVect::GetObjPenWidthZoomed(const TRVVObjRecord& Obj, double ZX, double ZY) {

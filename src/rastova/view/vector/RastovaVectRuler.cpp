@@ -72,9 +72,28 @@ void TRastovaVect::DrawRuler(TRVCanvas& Canvas, int32_t X1d, int32_t Y1d, int32_
     if (!(k > 0)) return;
     // Ticks closer than a drawing pixel share it: each pixel along the line draws one tick, the
     // longest that falls on it, labelled with the last whole unit among them.
-    int64_t i = 0;
-    double prevLen = 0;
-    while (prevLen < L) {
+    // Only ticks whose marks can reach the drawing are walked: the part of the tick line inside
+    // the bitmap grown by a tick and a label.
+    const double ux = da / k, uy = db / k;
+    const double margin = T12 + 200.0;
+    double t0 = 0, t1 = L + 1;
+    platform::TBitmap& surface = Canvas.Handle().Bitmap();
+    const double lo[2] = {-margin, -margin}, hi[2] = {surface.Width() + margin, surface.Height() + margin};
+    const double from[2] = {double(X1d), double(Y1d)}, dir[2] = {ux, uy};
+    for (int axis = 0; axis < 2; ++axis) {
+      if (dir[axis] == 0) {
+        if (from[axis] < lo[axis] || from[axis] > hi[axis]) return;
+        continue;
+      }
+      double a = (lo[axis] - from[axis]) / dir[axis], b = (hi[axis] - from[axis]) / dir[axis];
+      if (a > b) std::swap(a, b);
+      t0 = std::max(t0, a), t1 = std::min(t1, b);
+    }
+    if (t0 > t1) return;
+    int64_t i = static_cast<int64_t>(std::ceil(std::floor(t0) / k));
+    double prevLen = std::trunc(double(i) * k);
+    const double stop = std::min(L, t1 + 1);
+    while (prevLen < stop) {
       int64_t last = i;
       if (k < 1) {
         const double p = std::floor(double(i) * k);

@@ -176,6 +176,10 @@ TEST_F(VectDraw, RulersAndAngles) {
   v.DrawRuler(cn, 10, 60, 390, 60, -1, rvuNANOMETERS, 0, 1, rvrtRULER, 1, 1, r, nullptr);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(n->PixelColor(200, 49) & 0xFFFFFF, 0);  // every pixel holds a whole unit's tick
+  // A ruler far longer than the drawing walks only the ticks that can show.
+  const auto longStart = std::chrono::steady_clock::now();
+  v.DrawRuler(cn, -200000000, 60, 200000000, 60, -1, rvuPIXELS, 0, 1, rvrtRULER, 1, 1, r, nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - longStart, std::chrono::seconds(2));
   // Dimension lines report their length.
   std::string shown;
   v.OnPresentMeasure = [&](TRastovaVect*, std::string& t, double, TRVVValType) { shown = t; };
@@ -307,4 +311,25 @@ TEST_F(VectDraw, CanvasTextTurnsByItsEscapement) {
   EXPECT_GT(maxY - minY, 3 * (maxX - minX));
   EXPECT_LE(maxY, 111);
   EXPECT_GE(minX, 49);
+}
+
+TEST_F(VectDraw, ExtremeCoordinatesDrawClipped) {
+  TVectInWindow w(60, 60, 60, 60);
+  TRastovaVect& v = *w.vect;
+  const TRVVObjectKind kinds[] = {rvkLINE, rvkBOX, rvkELLIPSE, rvkARC, rvkTEXT, rvkRULER, rvkLINELABEL, rvkBITMAP};
+  for (TRVVObjectKind k : kinds) {
+    SCOPED_TRACE(int(k));
+    TRVVObjRecord o = Obj(v, k, INT32_MIN, INT32_MIN + 5, INT32_MAX, INT32_MAX);
+    o.Text = "x";
+    o.BrushStyle = platform::bsSolid;
+    o.RulerType = rvrtRULER;
+    auto b = WhiteBitmap(60, 60);
+    EXPECT_TRUE(v.DrawObject(o, 0, false, 1, nullptr, false, false, b.get()));
+    v.SetZoom(400);
+    EXPECT_TRUE(v.DrawObject(o, 0, false, 2, nullptr, true, false, b.get()));
+    v.SetZoom(100);
+    double d;
+    v.AddNewObject(o);
+    v.FindObjectAt(30, 30, d, false);
+  }
 }
