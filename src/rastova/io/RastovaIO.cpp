@@ -16,6 +16,7 @@
 #include "common/CodePage.h"
 #include "common/FileReplace.h"
 #include "common/Round.h"
+#include "platform/gfx/Canvas.h"
 #include "rastova/codecs/RVEXIF.h"
 #include "rastova/codecs/bitmaps/icofilt.h"
 #include "rastova/codecs/bitmaps/pcxfilter.h"
@@ -35,6 +36,7 @@
 #include "rastova/core/RVUtils.h"
 #include "rastova/io/RVCodecBindings.h"
 #include "rastova/io/RVFileFormat.h"
+#include "rastova/io/RVTWainParams.h"
 
 namespace rv {
 
@@ -324,12 +326,15 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
 
 // ---------------------------------------------------------------- object and attachment
 
-TRastovaIO::TRastovaIO() : Params(this) { MakeOwnBitmap(); }
-
-TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this) {
+TRastovaIO::TRastovaIO()
+    : Params(this),
+      previewFont_(std::make_unique<platform::TFont>()),
+      twainParams_(std::make_unique<TRVTWainParams>(this)),
+      printPreviewSettings_(std::make_unique<TIOPrintPreviewParams>()) {
   MakeOwnBitmap();
-  SetAttachedRVBitmap(bitmap);
 }
+
+TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : TRastovaIO() { SetAttachedRVBitmap(bitmap); }
 
 TRastovaIO::~TRastovaIO() {
   ClosePSFile();
