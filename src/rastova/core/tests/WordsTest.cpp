@@ -176,6 +176,7 @@ TEST(Words, EnglishFallbackForExplicitLanguagesOnly) {
   EXPECT_EQ(Word(123, msPolish), "Rate");
   // The user row is empty until an application fills it.
   EXPECT_EQ(Word(0, msUser), "Preview");
+  EXPECT_EQ(Word(145, msUser), "Fit");
   SetLocalizedWordW(msUser, 0, u"Mine");
   EXPECT_EQ(Word(0, msUser), "Mine");
   SetLocalizedWordW(msUser, 0, u"");
