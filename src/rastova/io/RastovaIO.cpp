@@ -1114,10 +1114,13 @@ void TRastovaIO::ClosePDFFile() {
 
 void TRastovaIO::LoadFromFile(const std::string& fileName) {
   if (!bitmap_) return;
-  if (fileName.empty() || GetURLKind(fileName) != 0) {
-    // Loading from an address joins with the URL support.
+  if (fileName.empty()) {
     Aborting = true;
     DoFinishWork();
+    return;
+  }
+  if (GetURLKind(fileName) != 0) {
+    LoadFromURL(fileName);
     return;
   }
   const std::string ext = ExtractFileExtLower(fileName, true);

@@ -187,6 +187,15 @@ class TRastovaIO : public TIOParamsOwner {
   virtual void ParamsFromStream(TStream& stream);
   virtual void ParamsFromStreamFormat(TStream& stream, int32_t fileType);
 
+  // ---- from HTTP, HTTPS and FTP addresses (RVURLLoad.cpp): the download's content decides the
+  // format; a failed download or unknown content sets Aborting.
+  void LoadFromURL(const std::string& URL);
+  // An HTTP proxy ("host:port") for LoadFromURL; with it the address's own user and password
+  // give way to these.
+  std::string ProxyServer;
+  std::string ProxyUserName;
+  std::string ProxyUserPassword;
+
   // ---- per format
   void LoadFromFileTGA(const std::string& fileName);
   void LoadFromStreamTGA(TStream& stream);
