@@ -1,5 +1,9 @@
 #include "rastova/io/RVTWainParams.h"
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
 #include "rastova/core/RVStream.h"
 
 namespace rv {
@@ -9,7 +13,23 @@ TRVTWainParams::TRVTWainParams(TRastovaIO* Owner)
   SetDefaults();
 }
 
-TRVTWainParams::~TRVTWainParams() { SetDefaults(); }
+TRVTWainParams::~TRVTWainParams() {
+  FreeTWainResources(Connection);
+  SetDefaults();
+}
+
+void TRVTWainParams::ListSources() {
+  SourceList.clear();
+  FillTWainSourceList(SourceList, Connection, &LastError);
+  SourceListed = true;
+}
+
+std::string TRVTWainParams::GetSourceName(int32_t Index) {
+  if (!SourceListed) ListSources();
+  if (Index < 0 || static_cast<size_t>(Index) >= SourceList.size()) return {};
+  const char* name = SourceList[static_cast<size_t>(Index)].ProductName;
+  return std::string(name, strnlen(name, sizeof(SourceList[0].ProductName)));
+}
 
 void TRVTWainParams::SetDefaults() {
   VisibleDialog = true;
@@ -48,9 +68,7 @@ void TRVTWainParams::SetDefaults() {
   AppLanguage = -1;
   AppCountry = 1;
   CustomData->Clear();
-  std::fill(std::begin(Connection), std::end(Connection), 0);
-  LastError = 0;
-  LastErrorStr.clear();
+  LastError = TRVTWainLastError();
 }
 
 }  // namespace rv

@@ -8,32 +8,30 @@
 #include <string>
 #include <vector>
 
+#include "rastova/io/RVTwain.h"
+
 namespace rv {
 
 class TRastovaIO;
 class TMemoryStream;
 
-// One scanner source as the scanner client lists it. The product name is the source's name;
-// the client writes at most 33 characters of it.
-struct TW_IDENTITY {
-  uint32_t Id = 0;
-  char Manufacturer[34] = {};
-  char ProductFamily[34] = {};
-  char ProductName[34] = {};
-};
-
 class TRVTWainParams {
  public:
-  // The sources found, each entry owned here.
-  using TSourceList = std::vector<std::unique_ptr<TW_IDENTITY>>;
+  // The sources found, as the scanner client lists them.
+  using TSourceList = std::vector<TW_IDENTITY>;
 
   explicit TRVTWainParams(TRastovaIO* Owner);
   ~TRVTWainParams();
   TRVTWainParams(const TRVTWainParams&) = delete;
   TRVTWainParams& operator=(const TRVTWainParams&) = delete;
 
-  // Frees the source entries and sets every setting to its default.
+  // Empties the source list and sets every setting to its default.
   void SetDefaults();
+  // Lists the sources through the scanner client and marks them listed.
+  void ListSources();
+  // The product name of source Index, the sources listed first when they are not yet; empty
+  // when Index is negative or not below the count.
+  std::string GetSourceName(int32_t Index);
 
   TRastovaIO* Owner;
   bool VisibleDialog = true;
@@ -74,10 +72,10 @@ class TRVTWainParams {
   int16_t AppCountry = 1;
   // Data a source keeps of its own between sessions.
   std::unique_ptr<TMemoryStream> CustomData;
-  // The scanner client's kept connection (nothing is kept here between calls).
-  uint8_t Connection[16] = {};
-  int32_t LastError = 0;
-  std::string LastErrorStr;
+  // The scanner client's library session, kept between listings until destruction.
+  TRVTWainKeptHandles Connection;
+  // The condition of the last failed step of the scanner client and its text.
+  TRVTWainLastError LastError;
 };
 
 class TIOPrintPreviewParams {

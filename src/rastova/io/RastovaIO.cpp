@@ -37,6 +37,7 @@
 #include "rastova/io/RVCodecBindings.h"
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVTWainParams.h"
+#include "rastova/io/RVWia.h"
 
 namespace rv {
 

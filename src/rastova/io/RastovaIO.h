@@ -31,6 +31,7 @@ class TRVMask;
 class TStream;
 class TRVFileFormatInfo;
 class TRVTWainParams;
+class TRVWia;
 class TIOPrintPreviewParams;
 class TfIOPreviews;
 struct PSDocument;
@@ -307,6 +308,8 @@ class TRastovaIO : public TIOParamsOwner {
   virtual void ReceiveAcquiredBitmap(TRVBitmap& ABitmap, TIOParamsVals& AParams);
   virtual void DoAcquireBitmap(TRVBitmap& ABitmap, bool& Handled);
   bool GetAutoAdjustDPI() const { return AutoAdjustDPI; }
+  // The scanner device list, created on first use with its progress going to WIAProgress.
+  TRVWia& GetWIAParams();
   // Progress of a scanner transfer; false asks it to stop.
   bool WIAProgress(int32_t per);
   // Shows the save-parameters preview dialog with the given pages on the working bitmap,
@@ -350,6 +353,7 @@ class TRastovaIO : public TIOParamsOwner {
   TIOPreviewsParams previewsParams_ = 0;
   std::unique_ptr<TRVTWainParams> twainParams_;
   std::unique_ptr<TIOPrintPreviewParams> printPreviewSettings_;
+  std::unique_ptr<TRVWia> wia_;
   void WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress);
   void ConvertForWriter(int32_t fileType, bool toFile);
   // Reads a PCX stream after its optional stream header; false when the header is wrong.

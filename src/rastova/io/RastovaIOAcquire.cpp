@@ -5,6 +5,7 @@
 #include "platform/gfx/Canvas.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/io/RVTWainParams.h"
+#include "rastova/io/RVWia.h"
 #include "rastova/io/RastovaIO.h"
 
 namespace rv {
@@ -34,6 +35,14 @@ void TRastovaIO::ReceiveAcquiredBitmap(TRVBitmap& ABitmap, TIOParamsVals& AParam
   GetAttachedRVBitmap()->Assign(&ABitmap);
   if (AutoAdjustDPI) AdjustDPI();
   Update();
+}
+
+TRVWia& TRastovaIO::GetWIAParams() {
+  if (!wia_) {
+    wia_ = std::make_unique<TRVWia>(this);
+    wia_->OnProgress = [this](int32_t per) { return WIAProgress(per); };
+  }
+  return *wia_;
 }
 
 bool TRastovaIO::WIAProgress(int32_t per) {

@@ -4,10 +4,12 @@
 
 #include <memory>
 
+#include "IoTestTools.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVTWainParams.h"
+#include "rastova/io/RVWia.h"
 #include "rastova/io/RastovaIO.h"
 
 namespace rv {
@@ -161,7 +163,7 @@ TEST(ScannerSettings, SetDefaultsRestoresEverySetting) {
   TRVTWainParams& p = io.TwainParams();
   EXPECT_EQ(p.Owner, &io);
   p.VisibleDialog = false;
-  p.SourceList.push_back(std::make_unique<TW_IDENTITY>());
+  p.SourceList.push_back(TW_IDENTITY{});
   p.SourceListed = true;
   p.XResolution.push_back(300);
   p.PixelType.push_back(2);
@@ -172,8 +174,8 @@ TEST(ScannerSettings, SetDefaultsRestoresEverySetting) {
   p.AppInfo = "x";
   p.AppLanguage = 3;
   p.CustomData->Write("abc", 3);
-  p.LastError = 4;
-  p.LastErrorStr = "failed";
+  p.LastError.Code = 4;
+  p.LastError.Text = "failed";
   p.SetDefaults();
   EXPECT_TRUE(p.VisibleDialog);
   EXPECT_FALSE(p.ProgressIndicator);
@@ -190,8 +192,8 @@ TEST(ScannerSettings, SetDefaultsRestoresEverySetting) {
   EXPECT_EQ(p.AppLanguage, -1);
   EXPECT_EQ(p.AppCountry, 1);
   EXPECT_EQ(p.CustomData->GetSize(), 0);
-  EXPECT_EQ(p.LastError, 0);
-  EXPECT_TRUE(p.LastErrorStr.empty());
+  EXPECT_EQ(p.LastError.Code, 0);
+  EXPECT_TRUE(p.LastError.Text.empty());
 
   const TIOPrintPreviewParams& print = io.PrintPreviewSettings();
   EXPECT_EQ(print.MarginLeft + print.MarginTop + print.MarginRight + print.MarginBottom, 4.0);
@@ -200,6 +202,47 @@ TEST(ScannerSettings, SetDefaultsRestoresEverySetting) {
   EXPECT_EQ(print.Width, -1.0);
   EXPECT_EQ(print.Height, -1.0);
   EXPECT_EQ(print.Gamma, 1.0);
+}
+
+TEST(ScannerSettings, SourceNamesComeFromTheScannerLibraryOnce) {
+  iotest::SaneConfig config("test\n", 2);
+  TRastovaIO io;
+  TRVTWainParams& p = io.TwainParams();
+  EXPECT_EQ(p.GetSourceName(0), "frontend-tester");
+  EXPECT_TRUE(p.SourceListed);
+  ASSERT_EQ(p.SourceList.size(), 2u);
+  EXPECT_EQ(p.GetSourceName(1), "frontend-tester");
+  EXPECT_EQ(p.GetSourceName(2), "");
+  EXPECT_EQ(p.GetSourceName(-1), "");
+  // Listed once: a source the library gains later is not seen until the list is reset.
+  p.SourceList.pop_back();
+  EXPECT_EQ(p.GetSourceName(1), "");
+  p.SetDefaults();
+  EXPECT_EQ(p.GetSourceName(1), "frontend-tester");
+}
+
+TEST(ScannerSettings, WithoutSourcesEveryNameIsEmpty) {
+  iotest::SaneConfig config("", 1);
+  TRastovaIO io;
+  EXPECT_EQ(io.TwainParams().GetSourceName(0), "");
+  EXPECT_TRUE(io.TwainParams().SourceListed);
+}
+
+TEST(ScannerSettings, TheDeviceListIsCreatedOnceWithTheComponentsProgress) {
+  iotest::SaneConfig config("test\n", 1);
+  TRastovaIO io;
+  TRVWia& wia = io.GetWIAParams();
+  EXPECT_EQ(&io.GetWIAParams(), &wia);
+  EXPECT_EQ(wia.GetOwner(), &io);
+  ASSERT_NE(wia.GetDevicesInfo(0), nullptr);
+  EXPECT_EQ(wia.GetDevicesInfo(0)->Name, "frontend-tester");
+  int last = -1;
+  io.OnProgress = [&](TRastovaIO&, int32_t per) { last = per; };
+  ASSERT_TRUE(wia.OnProgress);
+  EXPECT_TRUE(wia.OnProgress(30));
+  EXPECT_EQ(last, 30);
+  io.Aborting = true;
+  EXPECT_FALSE(wia.OnProgress(31));
 }
 
 }  // namespace
