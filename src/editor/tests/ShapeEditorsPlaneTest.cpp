@@ -36,11 +36,14 @@ class PlaneTest : public editor_test::ShapeEditorTest {
 
 TEST_F(PlaneTest, ThePlanesLastPointOfTheRowCanBeSelectedDraggedAndLocked) {
   shape::TCS& cs = Extrusion(shape::SCTYPE_PLANE);
-  Pane pane(tokoroten, cs);
+  // Tall enough that the last point (x = 1, below the middle) lies inside the pane: a press
+  // outside the client area does not reach the control.
+  Pane pane(tokoroten, cs, 400, 600);
   pane.Paint();
   // A plane lies in y = 0: in this pane (u = y, v = x) its row is a vertical line; the last
   // column is its own point, at x = 1.
   const QPoint last = At(tokoroten, cs.CP[8][4]);
+  ASSERT_TRUE(pane.control->rect().contains(last)) << last.x() << ", " << last.y();
   pane.Drag({last});  // a click
   EXPECT_TRUE(cs.SP[8][4]);
   EXPECT_FALSE(cs.SP[0][4]);

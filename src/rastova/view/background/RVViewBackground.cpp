@@ -19,10 +19,12 @@ namespace {
 // read as a system colour index.
 TColor Complement(TColor color) { return static_cast<TColor>(~static_cast<uint32_t>(color) & 0x00FFFFFFu); }
 
-// A coordinate moved by d, kept in the 32-bit range.
-int32_t Moved(int32_t v, int64_t d) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v + d, INT32_MIN, INT32_MAX));
-}
+// Coordinates are kept within 2^29 of the origin: far beyond any bitmap, and clear of the
+// ends of the 32-bit range where widths and heights of rectangles would overflow.
+constexpr int64_t kFar = int64_t(1) << 29;
+int32_t Far(int64_t v) { return static_cast<int32_t>(std::clamp(v, -kFar, kFar)); }
+// A coordinate moved by d.
+int32_t Moved(int32_t v, int64_t d) { return Far(int64_t(v) + d); }
 
 void SolidFill(TCanvas& canvas, const TRect& area, TColor color) {
   canvas.Brush.Color = color;
@@ -107,7 +109,10 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
                          int32_t ImageLeft, int32_t ImageTop, int32_t ImageRight, int32_t ImageBottom,
                          int32_t AreaLeft, int32_t AreaTop, int32_t AreaWidth, int32_t AreaHeight,
                          TColor Color, TRVBackgroundStyle Style) {
-  const TRect area{AreaLeft, AreaTop, Moved(AreaLeft, AreaWidth), Moved(AreaTop, AreaHeight)};
+  const TRect area{Far(AreaLeft), Far(AreaTop), Moved(AreaLeft, AreaWidth), Moved(AreaTop, AreaHeight)};
+  AreaLeft = area.Left, AreaTop = area.Top, AreaWidth = area.Width(), AreaHeight = area.Height();
+  ImageLeft = Far(ImageLeft), ImageTop = Far(ImageTop), ImageRight = Far(ImageRight),
+  ImageBottom = Far(ImageBottom);
   const int64_t imageWidth = int64_t(ImageRight) - ImageLeft, imageHeight = int64_t(ImageBottom) - ImageTop;
   switch (Style) {
     case rvbsSolid:
