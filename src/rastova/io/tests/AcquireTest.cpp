@@ -91,14 +91,22 @@ TEST(DoPreviews, WithoutAWorkingBitmapNothingIsShown) {
   EXPECT_EQ(dialog.calls, 0);
 }
 
-TEST(AcquiredBitmap, AHandledImageLeavesBitmapAndParametersAlone) {
-  TRVBitmap acquired(5, 4, rv24RGB);
-  acquired.Fill(0x102030);
-  TRVBitmap working(2, 2, rv8g);
-  TRastovaIO io(&working);
-  io.Params.SetDpiX(300);
+// A 30 x 20 acquired image, a 2 x 2 grey working bitmap at 300 dpi and the scanner client's
+// parameters at 42 dpi.
+class AcquiredBitmap : public ::testing::Test {
+ protected:
+  AcquiredBitmap() {
+    acquired.Fill(0x102030);
+    io.Params.SetDpiX(300);
+    clientParams.SetDpiX(42);
+  }
+  TRVBitmap acquired{30, 20, rv24RGB};
+  TRVBitmap working{2, 2, rv8g};
+  TRastovaIO io{&working};
   TIOParamsVals clientParams;
-  clientParams.SetDpiX(42);
+};
+
+TEST_F(AcquiredBitmap, AHandledImageLeavesBitmapAndParametersAlone) {
   TRVBitmap* offered = nullptr;
   io.OnAcquireBitmap = [&](TRastovaIO&, TRVBitmap& bitmap, bool& handled) {
     offered = &bitmap;
@@ -111,14 +119,7 @@ TEST(AcquiredBitmap, AHandledImageLeavesBitmapAndParametersAlone) {
   EXPECT_EQ(clientParams.DpiX, 42);
 }
 
-TEST(AcquiredBitmap, AnUnhandledImageIsTakenWithTheComponentsParameters) {
-  TRVBitmap acquired(30, 20, rv24RGB);
-  acquired.Fill(0x102030);
-  TRVBitmap working(2, 2, rv8g);
-  TRastovaIO io(&working);
-  io.Params.SetDpiX(300);
-  TIOParamsVals clientParams;
-  clientParams.SetDpiX(42);
+TEST_F(AcquiredBitmap, AnUnhandledImageIsTakenWithTheComponentsParameters) {
   int offered = 0;
   io.OnAcquireBitmap = [&](TRastovaIO&, TRVBitmap&, bool&) { ++offered; };
   io.ReceiveAcquiredBitmap(acquired, clientParams);
@@ -147,8 +148,7 @@ TEST(AcquiredBitmap, AnUnhandledImageIsTakenWithTheComponentsParameters) {
   EXPECT_EQ(offered, 2);
 }
 
-TEST(AcquiredBitmap, ScannerProgressReportsAndAsksToStopWhenAborting) {
-  TRastovaIO io;
+TEST_F(AcquiredBitmap, ScannerProgressReportsAndAsksToStopWhenAborting) {
   int last = -1;
   io.OnProgress = [&](TRastovaIO&, int32_t per) { last = per; };
   EXPECT_TRUE(io.WIAProgress(40));
