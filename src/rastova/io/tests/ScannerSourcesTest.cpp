@@ -20,6 +20,7 @@
 namespace rv {
 namespace {
 
+using iotest::FileText;
 using iotest::SaneConfig;
 
 using iotest::TempDir;
@@ -55,13 +56,6 @@ const TRVSaneEntryPoints kFakeSane{FakeSane::Init, FakeSane::Exit, FakeSane::Get
 
 std::string ProductName(const TW_IDENTITY& id) {
   return std::string(id.ProductName, strnlen(id.ProductName, 34));
-}
-
-std::string FileText(const std::string& path) {
-  std::ifstream f(path);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
 }
 
 // Writes the log into a temporary folder while it lives.
