@@ -648,9 +648,9 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   s.P().drawPath(path);
 }
 
-QFont TCanvas::MakeFont() const {
-  QFont font(StandInFontFamily(Font.Name));
-  const int height = Font.Height();
+QFont QtFontOf(const TFont& f, bool smooth) {
+  QFont font(StandInFontFamily(f.Name));
+  const int height = f.Height();
   int pixels = height == 0 ? 11 : std::abs(height);
   font.setPixelSize(std::max(1, pixels));
   if (height > 0) {
@@ -658,16 +658,19 @@ QFont TCanvas::MakeFont() const {
     const int cell = QFontMetrics(font).height();
     if (cell > 0) font.setPixelSize(std::max(1, common::MulDiv(pixels, pixels, cell)));
   }
-  font.setBold(Font.Style.Bold);
-  font.setItalic(Font.Style.Italic);
-  font.setUnderline(Font.Style.Underline);
-  font.setStrikeOut(Font.Style.StrikeOut);
+  font.setBold(f.Style.Bold);
+  font.setItalic(f.Style.Italic);
+  font.setUnderline(f.Style.Underline);
+  font.setStrikeOut(f.Style.StrikeOut);
+  font.setStyleStrategy(smooth ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
+                               : QFont::NoAntialias);
+  return font;
+}
+
+QFont TCanvas::MakeFont() const {
   // Smooth edges on colour bitmaps only: on indexed ones text sets whole table entries, as
   // the window system draws it there.
-  const bool blend = bitmap_.PixelFormat() == pf24bit || bitmap_.PixelFormat() == pf32bit;
-  font.setStyleStrategy(blend ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
-                              : QFont::NoAntialias);
-  return font;
+  return QtFontOf(Font, bitmap_.PixelFormat() == pf24bit || bitmap_.PixelFormat() == pf32bit);
 }
 
 TSize TCanvas::TextExtent(std::string_view text) {

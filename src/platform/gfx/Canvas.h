@@ -147,6 +147,9 @@ constexpr uint32_t BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8,
 // The family the window system draws the font `name` with: the stand-ins named above, any
 // other name as it is.
 QString StandInFontFamily(const std::string& name);
+// The font the canvas draws `font` with (its stand-in family; a negative height is the character
+// height in pixels, a positive one the whole cell), smoothed or not; for measuring text as drawn.
+QFont QtFontOf(const TFont& font, bool smooth);
 
 class TCanvas {
  public:

@@ -75,11 +75,6 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
   f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
-std::string FileText(const std::string& path) {
-  const std::vector<uint8_t> b = ReadFileBytes(path);
-  return std::string(b.begin(), b.end());
-}
-
 SaneConfig::SaneConfig(const std::string& backends, int devices) {
   static TempDir dir;
   std::ofstream(dir.File("dll.conf")) << backends;

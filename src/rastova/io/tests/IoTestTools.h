@@ -51,9 +51,12 @@ bool RunPython(const std::string& script);
 std::string RunCapture(const std::string& command, bool& ok);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// The file's bytes as text (empty when it cannot be read).
+inline std::string ReadFileText(const std::string& path) {
+  const std::vector<uint8_t> b = ReadFileBytes(path);
+  return std::string(b.begin(), b.end());
+}
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);
-// The whole file as text (empty when it cannot be read).
-std::string FileText(const std::string& path);
 
 // The test picture of the Python snippet kPyPixel (px(x, y) -> (r, g, b, a)).
 struct Rgba {

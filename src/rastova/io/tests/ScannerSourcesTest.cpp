@@ -20,9 +20,7 @@
 namespace rv {
 namespace {
 
-using iotest::FileText;
 using iotest::SaneConfig;
-
 using iotest::TempDir;
 
 // A library of the test's own: its answers and how often it was called.
@@ -62,7 +60,7 @@ std::string ProductName(const TW_IDENTITY& id) {
 struct TWainLogToFile {
   TWainLogToFile() { TWainLogFileName = dir.File("twain.log"); }
   ~TWainLogToFile() { TWainLogFileName.clear(); }
-  std::string Text() const { return FileText(dir.File("twain.log")); }
+  std::string Text() const { return iotest::ReadFileText(dir.File("twain.log")); }
   TempDir dir;
 };
 

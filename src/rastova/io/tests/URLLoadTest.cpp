@@ -3,6 +3,8 @@
 // time with Aborting set.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -179,6 +181,30 @@ TEST_F(URLLoad, PictureFromHttpServerMatchesPillow) {
   ASSERT_FALSE(steps.empty());
   EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
   EXPECT_EQ(steps.back(), 100);
+}
+
+// With Asynchronous on and an attached bitmap, an address is loaded on a worker: the call returns
+// at once and the finish event follows there.
+TEST_F(URLLoad, AnAsynchronousAddressLoadRunsOnAWorker) {
+  ASSERT_TRUE(MakePicture(17, 9));
+  LoopbackServer server("httpserver", dir.Path().string(), 2);
+  ASSERT_NE(server.Port(), 0);
+  TRVBitmap target;
+  TRastovaIO io(&target);
+  std::atomic<int> finished{0};
+  std::thread::id finishedOn;
+  io.OnFinishWork = [&](TRastovaIO&) {
+    finishedOn = std::this_thread::get_id();
+    ++finished;
+  };
+  io.Asynchronous = true;
+  io.LoadFromFile(server.Url("/pic.png"));
+  io.WaitThreads(false);
+  EXPECT_EQ(finished.load(), 1);
+  EXPECT_NE(finishedOn, std::this_thread::get_id());
+  EXPECT_FALSE(io.Aborting);
+  EXPECT_EQ(target.GetWidth(), 17);
+  EXPECT_EQ(target.GetHeight(), 9);
 }
 
 // FTP: binary transfer, the address's user and password, the extension as the content kind.
