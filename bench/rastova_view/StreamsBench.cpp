@@ -21,23 +21,12 @@
 #include "rastova/io/RVLayerStream.h"
 #include "rastova/io/RastovaIO.h"
 #include "rastova/view/RastovaViewStartup.h"
+#include "BenchApp.h"
 #include "rastova/view/core/RastovaView.h"
 
 namespace {
 
-QApplication& StreamsApp() {
-  static int argc = 1;
-  static char name[] = "bench_rastova_view_streams";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    auto* a = new QApplication(argc, argv);
-    rv::RegisterRastovaViewStartup();
-    rv::RastovaLibraryStartup();
-    return a;
-  }();
-  return *app;
-}
+using viewbench::App;
 
 // A photograph-like layer: smooth gradients with some texture, and a soft alpha.
 rv::TRVBitmap& Layer() {
@@ -138,7 +127,7 @@ void BM_Memcpy(benchmark::State& state) {
   }
 }
 void BM_LayerSavePNG(benchmark::State& state) {
-  StreamsApp();
+  App();
   rv::TRVLayerProps props;
   for (auto _ : state) {
     rv::TMemoryStream s;
@@ -147,7 +136,7 @@ void BM_LayerSavePNG(benchmark::State& state) {
   }
 }
 void BM_SaveToStreamPNG(benchmark::State& state) {
-  StreamsApp();
+  App();
   for (auto _ : state) {
     rv::TMemoryStream s;
     rv::TRastovaIO io(&Layer());
@@ -159,7 +148,7 @@ void BM_SaveToStreamPNG(benchmark::State& state) {
 // ---- the border of a mask selection
 
 struct TBorderView {
-  bool appReady = (StreamsApp(), true);
+  bool appReady = (App(), true);
   QWidget parent;
   rv::TRastovaView* view;
   int64_t borderPixels = 0;
