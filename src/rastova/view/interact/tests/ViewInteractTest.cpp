@@ -284,3 +284,25 @@ TEST_F(ViewInteract, SelectionRecordsKeepTheirRules) {
 
 }  // namespace
 }  // namespace rv
+
+#include <QTest>
+
+namespace rv {
+namespace {
+
+TEST_F(ViewInteract, SpecialKeysStayWhenAskedAndVirtualKeysFollowEachKey) {
+  viewtest::TViewInWindow w{60, 60};
+  TRastovaView& v = *w.view;
+  std::vector<std::pair<uint16_t, bool>> keys;
+  v.FOnVirtualKey = [&](TRastovaView*, uint16_t Key, uint32_t, bool Down) { keys.push_back({Key, Down}); };
+  EXPECT_FALSE(v.WantSpecialKey(9, {}));
+  v.FOnSpecialKey = [](TRastovaView*, uint16_t Key, platform::TShiftState, bool& Handled) { Handled = Key == 9; };
+  EXPECT_TRUE(v.WantSpecialKey(9, {}));
+  EXPECT_FALSE(v.WantSpecialKey(37, {}));
+  QTest::keyPress(&v, Qt::Key_A);
+  QTest::keyRelease(&v, Qt::Key_A);
+  EXPECT_EQ(keys, (std::vector<std::pair<uint16_t, bool>>{{uint16_t('A'), true}, {uint16_t('A'), false}}));
+}
+
+}  // namespace
+}  // namespace rv
