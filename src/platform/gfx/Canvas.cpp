@@ -673,9 +673,31 @@ QFont TCanvas::MakeFont() const {
   return QtFontOf(Font, bitmap_.PixelFormat() == pf24bit || bitmap_.PixelFormat() == pf32bit);
 }
 
+struct TCanvas::FontCache {
+  std::string name;
+  int height;
+  TFontStyles style;
+  TPixelFormat format;
+  QFont font;
+  QFontMetrics metrics;
+};
+
+const TCanvas::FontCache& TCanvas::Fonts() const {
+  const FontCache* c = fontCache_.get();
+  const TFontStyles& s = Font.Style;
+  if (!c || c->name != Font.Name || c->height != Font.Height() || c->format != bitmap_.PixelFormat() ||
+      c->style.Bold != s.Bold || c->style.Italic != s.Italic || c->style.Underline != s.Underline ||
+      c->style.StrikeOut != s.StrikeOut) {
+    RequireFonts();
+    const QFont font = MakeFont();
+    fontCache_ = std::make_shared<FontCache>(
+        FontCache{Font.Name, Font.Height(), Font.Style, bitmap_.PixelFormat(), font, QFontMetrics(font)});
+  }
+  return *fontCache_;
+}
+
 TSize TCanvas::TextExtent(std::string_view text) {
-  RequireFonts();
-  const QFontMetrics metrics(MakeFont());
+  const QFontMetrics& metrics = Fonts().metrics;
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   return {metrics.horizontalAdvance(s), metrics.height()};
 }
@@ -705,9 +727,9 @@ struct TCanvas::TextCell {
 };
 
 TCanvas::TextCell TCanvas::PlaceText(int x, int y, std::string_view text) const {
-  RequireFonts();
-  TextCell t{MakeFont(), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), {}, 0};
-  const QFontMetrics metrics(t.font);
+  const FontCache& fonts = Fonts();
+  TextCell t{fonts.font, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), {}, 0};
+  const QFontMetrics& metrics = fonts.metrics;
   const int width = metrics.horizontalAdvance(t.text);
   t.cell = QRect(TextCellOrigin(x, y, textAlign_, metrics, width), QSize(width, metrics.height()));
   t.ascent = metrics.ascent();

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -241,7 +242,12 @@ class TCanvas {
   class InkWriter;
   class Session;
   struct TextCell;
+  struct FontCache;
 
+  // The Qt font of Font and its metrics, made again only when Font or the bitmap's format changed
+  // (text is drawn a character at a time by the text control: a font and its metrics per call
+  // cost more than the drawing).
+  const FontCache& Fonts() const;
   TextCell PlaceText(int x, int y, std::string_view text) const;
   QColor MapColor(TColor color) const;
   QFont MakeFont() const;
@@ -255,6 +261,7 @@ class TCanvas {
   void Changed(QRect bounds);
 
   TBitmap& bitmap_;
+  mutable std::shared_ptr<FontCache> fontCache_;
   TPoint penPos_;
   std::optional<QRegion> clip_;
   uint32_t textAlign_ = TA_TOP | TA_LEFT;

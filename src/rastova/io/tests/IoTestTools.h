@@ -68,4 +68,18 @@ inline Rgba TestPixel(int x, int y) {
 }
 extern const char* const kPyPixel;
 
+// Points the scanner library at a configuration folder of the tests' own while it lives: its
+// dll.conf lists `backends`, and the test backend offers `devices` devices. The library keeps
+// the folder it found at its first start for the rest of the process, so every instance
+// rewrites the files of one folder that lives as long as the test program.
+class SaneConfig {
+ public:
+  SaneConfig(const std::string& backends, int devices);
+  ~SaneConfig();
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
+
 }  // namespace rv::iotest

@@ -697,6 +697,18 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void PaintBackground(TRVBitmap* Dest, const platform::TRect* ClipRect, bool Force, TRVLayer& Layer);
   void DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Index, bool& First, bool DrawMarks,
                  bool DrawBackground, const platform::TRect* ClipRect);
+  // How one layer is drawn: the destination's rows, the clip rectangle, the filter and whether
+  // rows may be repeated over a plain background.
+  struct TLayerDraw {
+    TRVRowTable& Rows;
+    const TRVClipRect* Clip;
+    const platform::TRect* ClipRect;
+    TResampleFilter Filter;
+    bool BlendOverBackground;
+  };
+  void DrawLayerPositioned(TRVBitmap* Dest, int32_t Index, const TLayerDraw& how);
+  void DrawLayerWholeView(TRVBitmap* Dest, TRVLayer& Layer, const TLayerDraw& how);
+  void DrawLayerMarks(TRVBitmap* Dest, int32_t Index);
   void DrawMagnifier(TRVBitmap* Dest, TRVLayer& Layer, TResampleFilter Filter);
   std::unique_ptr<TRVBitmap> CombinedAlpha(TRVLayer& Layer, TRVLayer& Mask, bool TemporaryMask);
   void CopyBackBufferToSurface(TRVBitmap& Source, const platform::TRect& R);

@@ -307,159 +307,170 @@ void TRastovaView::DrawLayer(TRVBitmap* Dest, TRVRowTable* RowTable, int32_t Ind
   const bool positioned =
       !FLayersAutoSize && (GetLayersCount() > 1 || !noDisplaySize || l.PosX != 0 || l.PosY != 0);
   TRVRowTable ownRows;
-  TRVRowTable& rows = RowTable ? *RowTable : ownRows;
   const TRVClipRect clip = ClipRect ? ClipOf(*ClipRect) : TRVClipRect{};
-  const TRVClipRect* clipPtr = ClipRect ? &clip : nullptr;
-  if (positioned) {
-    TRVBitmap* source = l.Bitmap;
-    std::unique_ptr<TRVBitmap> rotated;
-    const int32_t savedW = l.DisplayWidth, savedH = l.DisplayHeight, savedX = l.PosX, savedY = l.PosY;
-    if (l.Rotation != 0) {
-      const int32_t w = l.GetDisplayWidth(), h = l.GetDisplayHeight();
-      TRVBitmap work;
-      if (w != l.Bitmap->GetWidth() || h != l.Bitmap->GetHeight()) {
-        work.Allocate(w, h, l.Bitmap->GetPixelFormat());
-        ResampleBitmap(*l.Bitmap, work, rfNone, TRVProgressEvent(), nullptr);
-      } else {
-        work.Assign(l.Bitmap);
-      }
-      TRVBitmap* workAlpha = work.AlphaBitmap();
-      rotated = std::make_unique<TRVBitmap>();
-      RotateBitmapTo(work, *rotated, FBackground, nullptr, TRVProgressEvent(), l.Rotation);
-      auto rotatedAlpha = std::make_unique<TRVBitmap>();
-      RotateBitmapTo(*workAlpha, *rotatedAlpha, 0, nullptr, TRVProgressEvent(), l.Rotation);
-      rotatedAlpha->Full = false;
-      rotated->ReplaceAlphaBitmap(std::move(rotatedAlpha));
-      TRVPoint corners[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
-      RotatePoints(corners, 3, TruncInt(w * l.RotateCenterX), TruncInt(h * l.RotateCenterY), l.Rotation);
-      int32_t minX = corners[0].x, minY = corners[0].y;
-      for (int c = 0; c < 4; ++c) {
-        minX = std::min(minX, corners[c].x);
-        minY = std::min(minY, corners[c].y);
-        l.Corners[c].x = common::SaturateInt32(
-            int64_t(TruncInt(static_cast<long double>(corners[c].x + int64_t(l.PosX)) * FZoomFactorX)) +
-            FOffsetX - FViewX);
-        l.Corners[c].y = common::SaturateInt32(
-            int64_t(TruncInt(static_cast<long double>(corners[c].y + int64_t(l.PosY)) * FZoomFactorY)) +
-            FOffsetY - FViewY);
-      }
-      l.DisplayWidth = rotated->GetWidth();
-      l.DisplayHeight = rotated->GetHeight();
-      l.PosX = common::SaturateInt32(int64_t(l.PosX) + minX);
-      l.PosY = common::SaturateInt32(int64_t(l.PosY) + minY);
-      source = rotated.get();
-    }
-    if (Index > 0 && l.MagnifierEnabled && l.MagnifierRate >= 1.0) DrawMagnifier(Dest, l, filter);
-    const int32_t w = l.GetDisplayWidth(), h = l.GetDisplayHeight();
-    auto edgeX = [this](int64_t bx) {
-      const int32_t b = common::SaturateInt32(bx);
-      int32_t e = XBmp2Scr(b);
-      const int32_t back = XScr2Bmp(e);
-      if (back < b)
-        ++e;
-      else if (back > b)
-        --e;
-      return e;
-    };
-    auto edgeY = [this](int64_t by) {
-      const int32_t b = common::SaturateInt32(by);
-      int32_t e = YBmp2Scr(b);
-      const int32_t back = YScr2Bmp(e);
-      if (back < b)
-        ++e;
-      else if (back > b)
-        --e;
-      return e;
-    };
-    int32_t left = edgeX(l.PosX), right = edgeX(int64_t(l.PosX) + w);
-    int32_t top = edgeY(l.PosY), bottom = edgeY(int64_t(l.PosY) + h);
-    int32_t sx = 0, sy = 0, sw = source->GetWidth(), sh = source->GetHeight();
-    l.ScreenRect = platform::Rect(left, top, right, bottom);
-    if (l.ClipToImage && w != 0 && h != 0) {
-      const int32_t l0w = FLayers[0]->Bitmap->GetWidth(), l0h = FLayers[0]->Bitmap->GetHeight();
-      const int32_t screenW = l.ScreenRect.Right - l.ScreenRect.Left,
-                    screenH = l.ScreenRect.Bottom - l.ScreenRect.Top;
-      if (XScr2Bmp(left) < 0) {
-        left = XBmp2Scr(0);
-        sx = std::abs(TruncInt(static_cast<long double>(source->GetWidth()) / w * l.PosX));
-        sw -= sx;
-      }
-      if (XScr2Bmp(right) > l0w && screenW != 0) {
-        right = XBmp2Scr(l0w);
-        sw = TruncInt(static_cast<long double>(source->GetWidth()) / screenW * (int64_t(right) - left));
-      }
-      if (YScr2Bmp(top) < 0) {
-        top = YBmp2Scr(0);
-        sy = std::abs(TruncInt(static_cast<long double>(source->GetHeight()) / h * l.PosY));
-        sh -= sy;
-      }
-      if (YScr2Bmp(bottom) > l0h && screenH != 0) {
-        bottom = YBmp2Scr(l0h);
-        sh = TruncInt(static_cast<long double>(source->GetHeight()) / screenH * (int64_t(bottom) - top));
-      }
-    }
-    TRVIndexTable xs, ys;
-    source->RenderToTRVBitmapEx(
-        Dest, rows, xs, ys, clipPtr, left, top, common::SaturateInt32(int64_t(right) - left),
-        common::SaturateInt32(int64_t(bottom) - top), sx, sy, sw, sh, FEnableAlphaChannel,
-        blendOverBackground, l.Opacity, filter, true, l.Operation);
-    l.DrawDest[0] = left;
-    l.DrawDest[1] = top;
-    l.DrawDest[2] = common::SaturateInt32(int64_t(right) - left);
-    l.DrawDest[3] = common::SaturateInt32(int64_t(bottom) - top);
-    l.DrawSource[0] = sx;
-    l.DrawSource[1] = sy;
-    l.DrawSource[2] = sw;
-    l.DrawSource[3] = sh;
-    l.DisplayWidth = savedW;
-    l.DisplayHeight = savedH;
-    l.PosX = savedX;
-    l.PosY = savedY;
-  } else {
-    // The whole view: the destination columns and rows map through the lookup tables, from the
-    // first column and row the renderer writes.
-    // At 100 % the tables map one to one, which the renderer does by itself with whole-row copies.
-    TRVIndexTable xs, ys;
-    const bool oneToOne = FZoomX == 100 && FZoomY == 100;
-    if (!oneToOne && FScrTableXLen > 0 && FScrTableYLen > 0 && FScrToBmpXView && FScrToBmpYView) {
-      const int32_t firstCol = std::max({FOffsetX, ClipRect ? ClipRect->Left : FOffsetX, 0});
-      const int32_t firstRow = std::max({FOffsetY, ClipRect ? ClipRect->Top : FOffsetY, 0});
-      const int32_t skipX = firstCol - FOffsetX, skipY = firstRow - FOffsetY;
-      if (skipX < FScrTableXLen) xs.assign(FScrToBmpXView + skipX, FScrToBmpXView + FScrTableXLen);
-      if (skipY < FScrTableYLen) ys.assign(FScrToBmpYView + skipY, FScrToBmpYView + FScrTableYLen);
-    }
-    if (!(xs.empty() != ys.empty()))
-      l.Bitmap->RenderToTRVBitmapEx(Dest, rows, xs, ys, clipPtr, FOffsetX, FOffsetY, FDstWidth, FDstHeight,
-                                    FSrcX, FSrcY, FSrcWidth, FSrcHeight, FEnableAlphaChannel,
-                                    blendOverBackground, l.Opacity, filter, true, l.Operation);
-    l.ScreenRect = platform::Rect(FOffsetX, FOffsetY, FOffsetX + FDstWidth, FOffsetY + FDstHeight);
-    l.DrawDest[0] = FOffsetX;
-    l.DrawDest[1] = FOffsetY;
-    l.DrawDest[2] = FDstWidth;
-    l.DrawDest[3] = FDstHeight;
-    l.DrawSource[0] = FSrcX;
-    l.DrawSource[1] = FSrcY;
-    l.DrawSource[2] = FSrcWidth;
-    l.DrawSource[3] = FSrcHeight;
-  }
-  if (DrawMarks) {
-    platform::TBitmap* bitmap = Dest->BitmapView();
-    if (bitmap) {
-      const bool current = Index == FLayersCurrent;
-      if (l.ShowBox) {
-        if (current) {
-          if (InInteract(FMouseInteract, miMoveLayers) || InInteract(FMouseInteract, miResizeLayers))
-            DrawLayerBox(bitmap, Index);
-          if (InInteract(FMouseInteract, miResizeLayers) && !l.Locked) DrawLayerGrips(bitmap, Index);
-          if (InInteract(FMouseInteract, miRotateLayers)) DrawLayerRotationCenter(bitmap, Index);
-        } else if (FShowAllLayerBoxes) {
-          DrawLayerBox(bitmap, Index);
-        }
-      }
-      if (current && l.ShadeOutside) ShadeOutsideLayer(bitmap, Index);
-    }
-  }
+  const TLayerDraw how{RowTable ? *RowTable : ownRows, ClipRect ? &clip : nullptr, ClipRect, filter,
+                       blendOverBackground};
+  if (positioned)
+    DrawLayerPositioned(Dest, Index, how);
+  else
+    DrawLayerWholeView(Dest, l, how);
+  if (DrawMarks) DrawLayerMarks(Dest, Index);
   First = false;
+}
+
+void TRastovaView::DrawLayerPositioned(TRVBitmap* Dest, int32_t Index, const TLayerDraw& how) {
+  TRVLayer& l = *FLayers[size_t(Index)];
+  TRVBitmap* source = l.Bitmap;
+  std::unique_ptr<TRVBitmap> rotated;
+  const int32_t savedW = l.DisplayWidth, savedH = l.DisplayHeight, savedX = l.PosX, savedY = l.PosY;
+  if (l.Rotation != 0) {
+    const int32_t w = l.GetDisplayWidth(), h = l.GetDisplayHeight();
+    TRVBitmap work;
+    if (w != l.Bitmap->GetWidth() || h != l.Bitmap->GetHeight()) {
+      work.Allocate(w, h, l.Bitmap->GetPixelFormat());
+      ResampleBitmap(*l.Bitmap, work, rfNone, TRVProgressEvent(), nullptr);
+    } else {
+      work.Assign(l.Bitmap);
+    }
+    TRVBitmap* workAlpha = work.AlphaBitmap();
+    rotated = std::make_unique<TRVBitmap>();
+    RotateBitmapTo(work, *rotated, FBackground, nullptr, TRVProgressEvent(), l.Rotation);
+    auto rotatedAlpha = std::make_unique<TRVBitmap>();
+    RotateBitmapTo(*workAlpha, *rotatedAlpha, 0, nullptr, TRVProgressEvent(), l.Rotation);
+    rotatedAlpha->Full = false;
+    rotated->ReplaceAlphaBitmap(std::move(rotatedAlpha));
+    TRVPoint corners[4] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+    RotatePoints(corners, 3, TruncInt(w * l.RotateCenterX), TruncInt(h * l.RotateCenterY), l.Rotation);
+    int32_t minX = corners[0].x, minY = corners[0].y;
+    for (int c = 0; c < 4; ++c) {
+      minX = std::min(minX, corners[c].x);
+      minY = std::min(minY, corners[c].y);
+      l.Corners[c].x = common::SaturateInt32(
+          int64_t(TruncInt(static_cast<long double>(corners[c].x + int64_t(l.PosX)) * FZoomFactorX)) +
+          FOffsetX - FViewX);
+      l.Corners[c].y = common::SaturateInt32(
+          int64_t(TruncInt(static_cast<long double>(corners[c].y + int64_t(l.PosY)) * FZoomFactorY)) +
+          FOffsetY - FViewY);
+    }
+    l.DisplayWidth = rotated->GetWidth();
+    l.DisplayHeight = rotated->GetHeight();
+    l.PosX = common::SaturateInt32(int64_t(l.PosX) + minX);
+    l.PosY = common::SaturateInt32(int64_t(l.PosY) + minY);
+    source = rotated.get();
+  }
+  if (Index > 0 && l.MagnifierEnabled && l.MagnifierRate >= 1.0) DrawMagnifier(Dest, l, how.Filter);
+  const int32_t w = l.GetDisplayWidth(), h = l.GetDisplayHeight();
+  auto edgeX = [this](int64_t bx) {
+    const int32_t b = common::SaturateInt32(bx);
+    int32_t e = XBmp2Scr(b);
+    const int32_t back = XScr2Bmp(e);
+    if (back < b)
+      ++e;
+    else if (back > b)
+      --e;
+    return e;
+  };
+  auto edgeY = [this](int64_t by) {
+    const int32_t b = common::SaturateInt32(by);
+    int32_t e = YBmp2Scr(b);
+    const int32_t back = YScr2Bmp(e);
+    if (back < b)
+      ++e;
+    else if (back > b)
+      --e;
+    return e;
+  };
+  int32_t left = edgeX(l.PosX), right = edgeX(int64_t(l.PosX) + w);
+  int32_t top = edgeY(l.PosY), bottom = edgeY(int64_t(l.PosY) + h);
+  int32_t sx = 0, sy = 0, sw = source->GetWidth(), sh = source->GetHeight();
+  l.ScreenRect = platform::Rect(left, top, right, bottom);
+  if (l.ClipToImage && w != 0 && h != 0) {
+    const int32_t l0w = FLayers[0]->Bitmap->GetWidth(), l0h = FLayers[0]->Bitmap->GetHeight();
+    const int32_t screenW = l.ScreenRect.Right - l.ScreenRect.Left,
+                  screenH = l.ScreenRect.Bottom - l.ScreenRect.Top;
+    if (XScr2Bmp(left) < 0) {
+      left = XBmp2Scr(0);
+      sx = std::abs(TruncInt(static_cast<long double>(source->GetWidth()) / w * l.PosX));
+      sw -= sx;
+    }
+    if (XScr2Bmp(right) > l0w && screenW != 0) {
+      right = XBmp2Scr(l0w);
+      sw = TruncInt(static_cast<long double>(source->GetWidth()) / screenW * (int64_t(right) - left));
+    }
+    if (YScr2Bmp(top) < 0) {
+      top = YBmp2Scr(0);
+      sy = std::abs(TruncInt(static_cast<long double>(source->GetHeight()) / h * l.PosY));
+      sh -= sy;
+    }
+    if (YScr2Bmp(bottom) > l0h && screenH != 0) {
+      bottom = YBmp2Scr(l0h);
+      sh = TruncInt(static_cast<long double>(source->GetHeight()) / screenH * (int64_t(bottom) - top));
+    }
+  }
+  TRVIndexTable xs, ys;
+  source->RenderToTRVBitmapEx(
+      Dest, how.Rows, xs, ys, how.Clip, left, top, common::SaturateInt32(int64_t(right) - left),
+      common::SaturateInt32(int64_t(bottom) - top), sx, sy, sw, sh, FEnableAlphaChannel,
+      how.BlendOverBackground, l.Opacity, how.Filter, true, l.Operation);
+  l.DrawDest[0] = left;
+  l.DrawDest[1] = top;
+  l.DrawDest[2] = common::SaturateInt32(int64_t(right) - left);
+  l.DrawDest[3] = common::SaturateInt32(int64_t(bottom) - top);
+  l.DrawSource[0] = sx;
+  l.DrawSource[1] = sy;
+  l.DrawSource[2] = sw;
+  l.DrawSource[3] = sh;
+  l.DisplayWidth = savedW;
+  l.DisplayHeight = savedH;
+  l.PosX = savedX;
+  l.PosY = savedY;
+}
+
+void TRastovaView::DrawLayerWholeView(TRVBitmap* Dest, TRVLayer& l, const TLayerDraw& how) {
+  // The whole view: the destination columns and rows map through the lookup tables, from the
+  // first column and row the renderer writes.
+  // At 100 % the tables map one to one, which the renderer does by itself with whole-row copies.
+  TRVIndexTable xs, ys;
+  const bool oneToOne = FZoomX == 100 && FZoomY == 100;
+  if (!oneToOne && FScrTableXLen > 0 && FScrTableYLen > 0 && FScrToBmpXView && FScrToBmpYView) {
+    const int32_t firstCol = std::max({FOffsetX, how.ClipRect ? how.ClipRect->Left : FOffsetX, 0});
+    const int32_t firstRow = std::max({FOffsetY, how.ClipRect ? how.ClipRect->Top : FOffsetY, 0});
+    const int32_t skipX = firstCol - FOffsetX, skipY = firstRow - FOffsetY;
+    if (skipX < FScrTableXLen) xs.assign(FScrToBmpXView + skipX, FScrToBmpXView + FScrTableXLen);
+    if (skipY < FScrTableYLen) ys.assign(FScrToBmpYView + skipY, FScrToBmpYView + FScrTableYLen);
+  }
+  if (!(xs.empty() != ys.empty()))
+    l.Bitmap->RenderToTRVBitmapEx(Dest, how.Rows, xs, ys, how.Clip, FOffsetX, FOffsetY, FDstWidth, FDstHeight,
+                                  FSrcX, FSrcY, FSrcWidth, FSrcHeight, FEnableAlphaChannel,
+                                  how.BlendOverBackground, l.Opacity, how.Filter, true, l.Operation);
+  l.ScreenRect = platform::Rect(FOffsetX, FOffsetY, FOffsetX + FDstWidth, FOffsetY + FDstHeight);
+  l.DrawDest[0] = FOffsetX;
+  l.DrawDest[1] = FOffsetY;
+  l.DrawDest[2] = FDstWidth;
+  l.DrawDest[3] = FDstHeight;
+  l.DrawSource[0] = FSrcX;
+  l.DrawSource[1] = FSrcY;
+  l.DrawSource[2] = FSrcWidth;
+  l.DrawSource[3] = FSrcHeight;
+}
+
+void TRastovaView::DrawLayerMarks(TRVBitmap* Dest, int32_t Index) {
+  TRVLayer& l = *FLayers[size_t(Index)];
+  platform::TBitmap* bitmap = Dest->BitmapView();
+  if (bitmap) {
+    const bool current = Index == FLayersCurrent;
+    if (l.ShowBox) {
+      if (current) {
+        if (InInteract(FMouseInteract, miMoveLayers) || InInteract(FMouseInteract, miResizeLayers))
+          DrawLayerBox(bitmap, Index);
+        if (InInteract(FMouseInteract, miResizeLayers) && !l.Locked) DrawLayerGrips(bitmap, Index);
+        if (InInteract(FMouseInteract, miRotateLayers)) DrawLayerRotationCenter(bitmap, Index);
+      } else if (FShowAllLayerBoxes) {
+        DrawLayerBox(bitmap, Index);
+      }
+    }
+    if (current && l.ShadeOutside) ShadeOutsideLayer(bitmap, Index);
+  }
 }
 
 void TRastovaView::DrawMagnifier(TRVBitmap* Dest, TRVLayer& Layer, TResampleFilter Filter) {

@@ -623,40 +623,18 @@ void TRastovaView::Scroll(int32_t bar, int32_t code, int32_t pos) {
   const bool vertical = bar == platform::SB_VERT;
   const TRVScrollBarParams& params = vertical ? *FVScrollParams : *FHScrollParams;
   const double unit = vertical ? FVScrollUnit : FHScrollUnit;
-  int32_t kind = -1, value = 0;
-  switch (code) {
-    case platform::SB_LINEUP:
-      kind = 4;
-      break;
-    case platform::SB_LINEDOWN:
-      kind = 3;
-      break;
-    case platform::SB_PAGEUP:
-      kind = 6;
-      break;
-    case platform::SB_PAGEDOWN:
-      kind = 5;
-      break;
-    case platform::SB_TOP:
-      kind = 2;
-      break;
-    case platform::SB_BOTTOM:
-      kind = 1;
-      break;
-    case platform::SB_THUMBTRACK:
-      if (!params.Tracking) return;
-      [[fallthrough]];
-    case platform::SB_THUMBPOSITION:
-      kind = 0;
-      value = RoundInt((pos & 0xFFFF) * unit);
-      break;
-    case platform::SB_ENDSCROLL:
-      kind = 0;
-      value = vertical ? FViewY : FViewX;
-      break;
-    default:
-      return;
-  }
+  // The scroll kinds of the codes SB_LINEUP .. SB_BOTTOM (the thumb's codes give kind 0).
+  static constexpr int32_t kKinds[8] = {4, 3, 6, 5, 0, 0, 2, 1};
+  int32_t kind = 0, value = 0;
+  if (code == platform::SB_THUMBTRACK && !params.Tracking) return;
+  if (code == platform::SB_THUMBPOSITION || code == platform::SB_THUMBTRACK)
+    value = RoundInt((pos & 0xFFFF) * unit);
+  else if (code == platform::SB_ENDSCROLL)
+    value = vertical ? FViewY : FViewX;
+  else if (code >= 0 && code < 8)
+    kind = kKinds[code];
+  else
+    return;
   if (vertical)
     ScrollVertical(kind, value);
   else
