@@ -151,6 +151,10 @@ bool TRastovaView::IsEmpty() {
 
 bool TRastovaView::HasParentWindow() { return parentWidget() != nullptr; }
 
+void TRastovaView::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
+  setGeometry(ALeft, ATop, std::max(0, AWidth), std::max(0, AHeight));
+}
+
 void TRastovaView::Assign(TRastovaView* Source) {
   if (!Source) {
     Blank();

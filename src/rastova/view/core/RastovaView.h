@@ -172,6 +172,9 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void Assign(TRastovaView* Source);
   void Assign(platform::TBitmap* Source);
   void Assign(std::nullptr_t) { Blank(); }
+  // Places the control. A component read from a form would also resize and blank its image
+  // while being loaded; views here are always made in code, so placing is all there is.
+  void SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight);
 
   // ---- locks
   void LockPaint() override;
