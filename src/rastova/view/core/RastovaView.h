@@ -282,7 +282,7 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void RecomputeZoomFactors();
 
   // ---------------------------------------------------------------- layers (RastovaViewLayers.cpp)
-  int32_t GetLayersCount() { return static_cast<int32_t>(FLayers.size()); }
+  int32_t GetLayersCount() override { return static_cast<int32_t>(FLayers.size()); }
   // Out-of-range indexes throw the list's index error.
   TRVLayer* GetLayer(int32_t Index);
   TRVLayer* GetCurrentLayer();
@@ -448,7 +448,7 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void DoMouseInResizingGrip(TRVGrip Grip);
   void DoMouseInSel();
   // Whether the view keeps a key that would otherwise move the focus (OnSpecialKey decides).
-  bool WantSpecialKey(uint16_t Key, platform::TShiftState Shift);
+  bool WantSpecialKey(uint16_t Key, platform::TShiftState Shift) override;
   // After each key down and up: OnVirtualKey.
   void DoVirtualKey(uint16_t Key, uint32_t KeyData, bool KeyDown);
   // The pointer in screen coordinates; tests replace it.

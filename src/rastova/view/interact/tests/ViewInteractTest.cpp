@@ -235,3 +235,74 @@ TEST_F(ViewInteract, NavigatorKeepsStepWithoutFeedbackAndForgetsAFreedNavigator)
 
 }  // namespace
 }  // namespace rv
+
+namespace rv {
+namespace {
+
+TEST_F(ViewInteract, SelectionRecordsKeepTheirRules) {
+  viewtest::TViewInWindow w{100, 100};
+  w.SetPicture(50, 40);
+  TRastovaView& v = *w.view;
+  v.FSelectionBase = rvsbBitmap;
+  // Degenerate rectangles do nothing; reversed corners select the same pixels.
+  v.SelectRectangle(10, 10, 10, 30, 0);
+  EXPECT_FALSE(v.FSelected);
+  v.SelectRectangle(30, 30, 10, 10, 0);
+  EXPECT_EQ(v.GetPolySel(0).x, 10);
+  EXPECT_EQ(v.GetPolySel(2).y, 30);
+  EXPECT_EQ(v.GetPolySel(v.GetPolySelCount()).x, 0);  // past the end: (0, 0)
+  // Reaching the right edge: X2 is the width, SelX2 the last column.
+  v.SelectRectangle(20, 5, 80, 15, 0);
+  EXPECT_EQ(v.FSelectionPolygon->X2, 50);
+  EXPECT_EQ(v.SelX2(), 49);
+  // A height-to-width ratio of 2 cut at the bottom by shortening the width.
+  v.FSelectionAspectRatio = 2.0;
+  v.SelectRectangleCore(0, 0, 30, 30, 0, false, false);
+  EXPECT_EQ(v.GetPolySel(2).y, 40);
+  EXPECT_LT(v.GetPolySel(2).x, 30);
+  v.FSelectionAspectRatio = -1;
+  // Two separators in a row are stored once; removing the last polygon leaves the first.
+  v.SelectRectangle(1, 1, 5, 5, 0);
+  v.AddPolygonBreak(v.FSelectionPolygon);
+  v.AddPolygonBreak(v.FSelectionPolygon);
+  EXPECT_EQ(v.GetPolySelCount(), 5);
+  v.AddPolygonPoint(v.FSelectionPolygon, 8, 8);
+  v.RemoveLastPolygon(v.FSelectionPolygon);
+  EXPECT_EQ(v.GetPolySelCount(), 4);
+  v.RemoveLastPolygon(v.FSelectionPolygon);
+  EXPECT_EQ(v.GetPolySelCount(), 0);
+  // The magic wand in its connected mode selects the picture's pixels of one colour.
+  v.GetRVBitmap()->Fill(0xFFFFFF);
+  v.FMagicWandMode = 1;
+  v.SelectMagicWand(3, 3, 0);
+  EXPECT_TRUE(v.FSelected);
+  EXPECT_TRUE(v.FSelectionMask->IsPointInside(49, 39));
+  v.DeSelect();
+  EXPECT_FALSE(v.FSelected);
+  EXPECT_TRUE(v.FSelectionMask->IsEmpty());
+}
+
+}  // namespace
+}  // namespace rv
+
+#include <QTest>
+
+namespace rv {
+namespace {
+
+TEST_F(ViewInteract, SpecialKeysStayWhenAskedAndVirtualKeysFollowEachKey) {
+  viewtest::TViewInWindow w{60, 60};
+  TRastovaView& v = *w.view;
+  std::vector<std::pair<uint16_t, bool>> keys;
+  v.FOnVirtualKey = [&](TRastovaView*, uint16_t Key, uint32_t, bool Down) { keys.push_back({Key, Down}); };
+  EXPECT_FALSE(v.WantSpecialKey(9, {}));
+  v.FOnSpecialKey = [](TRastovaView*, uint16_t Key, platform::TShiftState, bool& Handled) { Handled = Key == 9; };
+  EXPECT_TRUE(v.WantSpecialKey(9, {}));
+  EXPECT_FALSE(v.WantSpecialKey(37, {}));
+  QTest::keyPress(&v, Qt::Key_A);
+  QTest::keyRelease(&v, Qt::Key_A);
+  EXPECT_EQ(keys, (std::vector<std::pair<uint16_t, bool>>{{uint16_t('A'), true}, {uint16_t('A'), false}}));
+}
+
+}  // namespace
+}  // namespace rv

@@ -389,3 +389,28 @@ TEST_F(ViewStreams, PresetImagesExistBetweenStartUpAndShutDown) {
 
 }  // namespace
 }  // namespace rv
+
+namespace rv {
+namespace {
+
+TEST_F(ViewStreams, ChangingTheLayerCarriesTheSelectionOverTheBottomLayer) {
+  viewtest::TViewInWindow w{64, 48};
+  TRastovaView& v = *w.view;
+  w.SetPicture(40, 40);
+  v.LayersAdd();
+  FillPicture(*v.GetRVBitmap(), 30, 30);
+  v.GetCurrentLayer()->PosX = 10;
+  v.GetCurrentLayer()->PosY = 20;
+  v.FSelectionBase = rvsbBitmap;
+  v.SelectRectangle(2, 3, 6, 8, 0);
+  v.SetCurrentLayer(0);
+  EXPECT_TRUE(v.FSelectionMask->IsPointInside(12, 23));
+  EXPECT_FALSE(v.FSelectionMask->IsPointInside(2, 3));
+  EXPECT_TRUE(v.FSavedSelections.empty());
+  v.SetCurrentLayer(1);
+  EXPECT_TRUE(v.FSelectionMask->IsPointInside(2, 3));
+  EXPECT_TRUE(v.FSelectionMask->IsPointInside(5, 7));
+}
+
+}  // namespace
+}  // namespace rv
