@@ -333,3 +333,33 @@ TEST_F(VectDraw, ExtremeCoordinatesDrawClipped) {
     v.FindObjectAt(30, 30, d, false);
   }
 }
+
+TEST_F(VectDraw, SupersampledBoxMatchesItsColour) {
+  // Without the smoothing painter, anti-aliased flattening draws at twice the size and halves:
+  // the inside keeps the object's colour, the outside stays untouched.
+  TVectInWindow w(60, 60, 60, 60);
+  TRastovaVect& v = *w.vect;
+  TRVVObjRecord box = Obj(v, rvkBOX, 10, 10, 40, 30);
+  box.BrushStyle = platform::bsSolid;
+  box.BrushColor = 0x0000FF;
+  box.PenColor = 0x0000FF;
+  v.AddNewObject(box);
+  SetGdiPlusMissingForTesting(true);
+  auto plain = WhiteBitmap(60, 60), smooth = WhiteBitmap(60, 60);
+  v.DrawObjectsToBitmap(nullptr, true, plain.get(), false, kObjAll);
+  v.AntialiasedDrawing = true;
+  v.DrawObjectsToBitmap(nullptr, true, smooth.get(), true, kObjAll);
+  v.AntialiasedDrawing = false;
+  SetGdiPlusMissingForTesting(false);
+  LoadGdiPlus();
+  int differing = 0;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 60; ++x) {
+      const platform::TColor a = plain->PixelColor(x, y), b = smooth->PixelColor(x, y);
+      for (int s = 0; s < 24; s += 8) differing += std::abs(int((a >> s) & 255) - int((b >> s) & 255)) > 16;
+    }
+  EXPECT_EQ(smooth->PixelColor(25, 20) & 0xFFFFFF, 0x0000FF);
+  EXPECT_EQ(smooth->PixelColor(50, 50) & 0xFFFFFF, 0xFFFFFF);
+  // Only the edges may differ.
+  EXPECT_LE(differing, 2 * (31 + 21) * 3);
+}
