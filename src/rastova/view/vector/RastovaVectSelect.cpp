@@ -128,6 +128,33 @@ double TRastovaVect::ObjectDistance(const TRVVObjRecord& Obj, int32_t X, int32_t
   }
 }
 
+namespace {
+// A distance no hit test of the object can go below: the distance to its box grown by half the
+// pen and the rounding of the sampled outlines, less that rounding. Kinds whose figure may leave
+// the box (angles, labelled lines, poly-lines, unknown kinds) have none.
+double DistanceLowerBound(const TRVVObjRecord& o, int32_t X, int32_t Y) {
+  switch (o.Kind) {
+    case rvkLINE:
+    case rvkBOX:
+    case rvkELLIPSE:
+    case rvkARC:
+    case rvkBITMAP:
+    case rvkTEXT:
+    case rvkRULER:
+    case rvkMEMO:
+      break;
+    default:
+      return -1;
+  }
+  const int64_t grow = std::max<int64_t>(o.PenWidth, 0) / 2 + 2;
+  const int64_t l = std::min(o.X1, o.X2) - grow, r = std::max(o.X1, o.X2) + grow;
+  const int64_t t = std::min(o.Y1, o.Y2) - grow, b = std::max(o.Y1, o.Y2) + grow;
+  const double dx = double(std::max<int64_t>({l - X, int64_t(X) - r, 0}));
+  const double dy = double(std::max<int64_t>({t - Y, int64_t(Y) - b, 0}));
+  return std::sqrt(dx * dx + dy * dy) - 2;
+}
+}  // namespace
+
 int32_t TRastovaVect::FindObjectAt(int32_t X, int32_t Y, double& Distance, bool OnlySelectable) {
   const int32_t left = common::TruncInt(FViewX * static_cast<long double>(FInvZoomX));
   const int32_t top = common::TruncInt(FViewY * static_cast<long double>(FInvZoomY));
@@ -142,6 +169,7 @@ int32_t TRastovaVect::FindObjectAt(int32_t X, int32_t Y, double& Distance, bool 
     if (!o || !(o->Style & rvvsVisible)) continue;
     if (OnlySelectable && !(o->Style & rvvsSelectable)) continue;
     if (!RectsOverlap(o->X1, o->Y1, o->X2, o->Y2, left, top, right, bottom)) continue;
+    if (best < 2147483647.0 && DistanceLowerBound(*o, X, Y) >= best) continue;
     const double d = ObjectDistance(*o, X, Y);
     if (d < best) {
       best = d;

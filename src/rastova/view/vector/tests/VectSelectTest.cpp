@@ -155,3 +155,37 @@ TEST_F(VectSelect, SelectionListAndRectangle) {
   EXPECT_EQ(v.SelObjectsCount(), 0);
   EXPECT_EQ(fired, 2);
 }
+
+TEST_F(VectSelect, FindObjectAtAgreesWithEveryDistance) {
+  // Objects that cannot be nearer than the best so far are skipped: the answer must be the one
+  // a walk over every distance gives.
+  TVectInWindow w(200, 200, 200, 200);
+  TRastovaVect& v = *w.vect;
+  uint32_t seed = 12345;
+  auto next = [&seed](int32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return int32_t((seed >> 8) % uint32_t(n));
+  };
+  const TRVVObjectKind kinds[] = {rvkLINE, rvkBOX, rvkELLIPSE, rvkARC, rvkTEXT, rvkRULER, rvkANGLE};
+  for (int i = 0; i < 300; ++i) {
+    TRVVObjRecord o = Obj(v, kinds[i % 7], next(180), next(180), 0, 0);
+    o.X2 = o.X1 + next(40) - (i % 3 == 0 ? 20 : 0), o.Y2 = o.Y1 + next(40);
+    o.PenWidth = 1 + next(12);
+    o.BrushStyle = i % 2 ? platform::bsSolid : platform::bsClear;
+    o.AnglePoints[0] = {next(200), next(200)}, o.AnglePoints[1] = {next(200), next(200)};
+    o.AnglePoints[2] = {next(200), next(200)};
+    v.AddNewObject(o);
+  }
+  for (int q = 0; q < 200; ++q) {
+    const int32_t x = next(260) - 30, y = next(260) - 30;
+    double best = 2147483647.0;
+    int32_t expect = kObjAll;
+    for (auto it = v.ObjectOrder.rbegin(); it != v.ObjectOrder.rend(); ++it) {
+      const double d = v.ObjectDistance(*v.GetObj(*it), x, y);
+      if (d < best) best = d, expect = *it;
+    }
+    double d = 0;
+    ASSERT_EQ(v.FindObjectAt(x, y, d, false), expect) << x << "," << y;
+    EXPECT_EQ(d, best);
+  }
+}
