@@ -337,6 +337,16 @@ void StretchMaskRows(TRVMask& mask, uint8_t* dest, int32_t destRowLen, int32_t d
     uint8_t* d = dest + int64_t(destRowLen) * r;
     for (int64_t c = firstCol; c <= lastCol; ++c) {
       int64_t sx = cols[static_cast<size_t>(c - firstCol)];
+      // At 1:1 a 1-bit row is a shifted copy: eight pixels at once where all eight lie inside.
+      if (oneBit && xStep == 16384 && (c & 7) == 0 && c + 7 <= lastCol && sx >= 0 && sx + 8 <= mask.width_) {
+        const int64_t byte = sx >> 3;
+        const int shift = static_cast<int>(sx & 7);
+        uint32_t v = uint32_t(src[byte]) << shift;
+        if (shift) v |= uint32_t(src[byte + 1]) >> (8 - shift);
+        d[c >> 3] = static_cast<uint8_t>(v);
+        c += 7;
+        continue;
+      }
       if (sx < 0 || sx >= mask.width_) continue;
       if (oneBit) {
         if (src[sx >> 3] & (0x80 >> (sx & 7))) d[c >> 3] |= static_cast<uint8_t>(0x80 >> (c & 7));
