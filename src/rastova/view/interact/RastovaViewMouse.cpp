@@ -2,6 +2,7 @@
 // selections, layer drags), hover cursors, hints, automatic and smooth scrolling, the event
 // firers and the key events.
 #include <QApplication>
+#include <QMetaObject>
 #include <QCursor>
 #include <cmath>
 
@@ -173,7 +174,12 @@ void TRastovaView::SmoothScrollTo(int32_t X, int32_t Y) {
     const int32_t d = FSmoothScrollDivisor > 0 ? FSmoothScrollDivisor : 1;
     SetViewXY(common::RoundInt(FViewX - (FViewX - FSmoothScrollTargetX) / (long double)d),
               common::RoundInt(FViewY - (FViewY - FSmoothScrollTargetY) / (long double)d));
-    if ((FViewX == ox && FViewY == oy) || PrimaryMouseButtonDownProvider()) FSmoothScrollTimer.reset();
+    if ((FViewX == ox && FViewY == oy) || PrimaryMouseButtonDownProvider()) {
+      // This runs inside the timer's own call: the timer stops now and goes once the call is over.
+      platform::TTimer* timer = FSmoothScrollTimer.release();
+      timer->SetEnabled(false);
+      QMetaObject::invokeMethod(QCoreApplication::instance(), [timer] { delete timer; }, Qt::QueuedConnection);
+    }
   };
   if (FSmoothScrollTimer) return;
   FSmoothScrollTimer = std::make_unique<platform::TTimer>();

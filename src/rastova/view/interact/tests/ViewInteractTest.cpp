@@ -306,3 +306,44 @@ TEST_F(ViewInteract, SpecialKeysStayWhenAskedAndVirtualKeysFollowEachKey) {
 
 }  // namespace
 }  // namespace rv
+
+namespace rv {
+namespace {
+
+TEST_F(ViewInteract, AutoAndSmoothScrolling) {
+  viewtest::TViewInWindow w{100, 100};
+  w.SetPicture(400, 400);
+  TRastovaView& v = *w.view;
+  w.Paint();
+  int32_t maxX = 0, maxY = 0;
+  v.GetMaxViewXY(maxX, maxY);
+  // A pointer right of the image scrolls to the image's right end and moves the drag's anchor
+  // with it; inside the image nothing scrolls.
+  const auto savedPos = TRastovaView::GetCursorPosProvider;
+  TRastovaView::GetCursorPosProvider = [&] { return v.ClientToScreen({150, 50}); };
+  v.FDownX = 40;
+  EXPECT_TRUE(v.AutoScrollDrag());
+  EXPECT_EQ(v.FViewX, maxX);
+  EXPECT_EQ(v.FDownX, 40 - maxX);
+  EXPECT_FALSE(v.FSelectionDrawingSuspended);
+  TRastovaView::GetCursorPosProvider = [&] { return v.ClientToScreen({50, 50}); };
+  EXPECT_FALSE(v.AutoScrollDrag());
+  TRastovaView::GetCursorPosProvider = savedPos;
+
+  // Smooth scrolling: the first step runs at once, an eighth of the way; a held button stops it.
+  const auto savedButton = TRastovaView::PrimaryMouseButtonDownProvider;
+  TRastovaView::PrimaryMouseButtonDownProvider = [] { return false; };
+  v.SetViewXY(0, 0);
+  v.SmoothScrollTo(160, 80);
+  EXPECT_EQ(v.FViewX, 20);
+  EXPECT_EQ(v.FViewY, 10);
+  EXPECT_NE(v.FSmoothScrollTimer, nullptr);
+  TRastovaView::PrimaryMouseButtonDownProvider = [] { return true; };
+  v.SmoothScrollTo(160, 80);  // retargets the running scroll
+  v.FSmoothScrollTimer->OnTimer(v.FSmoothScrollTimer.get());
+  EXPECT_EQ(v.FSmoothScrollTimer, nullptr);
+  TRastovaView::PrimaryMouseButtonDownProvider = savedButton;
+}
+
+}  // namespace
+}  // namespace rv
