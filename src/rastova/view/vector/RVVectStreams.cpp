@@ -375,6 +375,7 @@ bool IsAllStream(TStream& Stream) {
 bool ReadObjectStream(TStream& Stream, TRVVObjStreamContent& Content, const TRVVObjRecord& Template,
                       TRastovaVect* Owner) {
   char sig[4];
+  const int64_t start = Stream.GetPosition();
   if (Stream.Read(sig, 4) != 4 || std::memcmp(sig, "RVV", 3) != 0 || sig[3] < '1' || sig[3] > kRVVVersion)
     return false;
   const char V = sig[3];
@@ -382,7 +383,9 @@ bool ReadObjectStream(TStream& Stream, TRVVObjStreamContent& Content, const TRVV
   c.Version = V;
   TRVVReader r(Stream);
   try {
-    r.I32();  // total length: not needed to read on
+    // The block's length tells a stream cut short inside the block's check bytes.
+    const int64_t total = r.I32();
+    if (total < 20 || start + total > Stream.GetSize()) TRVVReader::Fail("The object stream ends early");
     c.MeasureBaseScale = V == '1' ? double(r.I32()) : r.D();
     const int32_t n = r.Count(4, "slot count");
     TRastovaIO io;
