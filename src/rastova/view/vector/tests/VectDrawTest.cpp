@@ -167,7 +167,7 @@ TEST_F(VectDraw, RulersAndAngles) {
   // A horizontal graduated ruler has vertical ticks: 12 pixels either side at whole units.
   v.DrawRuler(c, 10, 60, 390, 60, -1, rvuPIXELS, 0, 1, rvrtRULER, 1, 1, r, nullptr);
   EXPECT_EQ(b->PixelColor(10, 49) & 0xFFFFFF, 0);
-  EXPECT_EQ(b->PixelColor(20, 55) & 0xFFFFFF, 0);  // the next whole unit (10 pixels)
+  EXPECT_EQ(b->PixelColor(20, 55) & 0xFFFFFF, 0);  // in pixels every pixel is a whole unit
   // In nanometres hundreds of thousands of ticks fall on a pixel: one tick per pixel is drawn.
   v.SetDPI(300, 300);
   auto n = WhiteBitmap(400, 120);
@@ -362,4 +362,41 @@ TEST_F(VectDraw, SupersampledBoxMatchesItsColour) {
   EXPECT_EQ(smooth->PixelColor(50, 50) & 0xFFFFFF, 0xFFFFFF);
   // Only the edges may differ.
   EXPECT_LE(differing, 2 * (31 + 21) * 3);
+}
+
+TEST_F(VectDraw, RulerLabelsCountWholeUnitsFromTheStart) {
+  // Inches at 100 pixels per inch: a tick every 10 pixels, a label every 100. The labels above
+  // the ticks must read 0, 1, 2, 3 from the start point, as the same texts written there do.
+  TVectInWindow w(60, 60, 60, 60);
+  TRastovaVect& v = *w.vect;
+  v.SetDPI(100, 100);
+  LOGFONTA font;
+  SetLogFontFaceName(font, "Arial");
+  font.lfHeight = -30;
+  auto ruler = WhiteBitmap(400, 200), expected = WhiteBitmap(400, 200);
+  {
+    TRVCanvas c(ruler->Canvas(), false, true);
+    platform::TRect r{2000000000, 2000000000, -2000000000, -2000000000};
+    v.DrawRuler(c, 20, 150, 380, 150, -1, rvuINCHES, 0, 1, rvrtRULER, 1, 1, r, &font);
+  }
+  platform::TCanvas& e = expected->Canvas();
+  e.Font.Name = "Arial";
+  e.Font.SetSize(30);
+  e.Font.Color = 0;
+  e.Brush.Style = platform::bsClear;
+  int32_t th = 0;
+  for (int i = 0; i < 4; ++i) {
+    const std::string label = std::to_string(i);
+    th = e.TextHeight(label);
+    const int32_t lh = 2 * th + 1, lw = e.TextWidth(label) / 2;
+    e.TextOut(20 + 100 * i - lw, 150 - 12 - lh + 20, label);
+  }
+  ASSERT_LT(150 - 12 - (2 * th + 1) + 20 + th, 150 - 12);  // labels clear of the ticks
+  int32_t ink = 0;
+  for (int y = 0; y < 150 - 12; ++y)
+    for (int x = 0; x < 400; ++x) {
+      ASSERT_EQ(ruler->PixelColor(x, y), expected->PixelColor(x, y)) << x << "," << y;
+      ink += (ruler->PixelColor(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    }
+  EXPECT_GT(ink, 40);
 }
