@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QTransform>
 #include <QGuiApplication>
 #include <QPainterPath>
 #include <algorithm>
@@ -662,8 +663,10 @@ QFont QtFontOf(const TFont& f, bool smooth) {
   font.setItalic(f.Style.Italic);
   font.setUnderline(f.Style.Underline);
   font.setStrikeOut(f.Style.StrikeOut);
-  font.setStyleStrategy(smooth ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
-                               : QFont::NoAntialias);
+  // Quality 3 (non-antialiased) asks for aliased glyphs.
+  font.setStyleStrategy(smooth && f.Quality != 3
+                            ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
+                            : QFont::NoAntialias);
   return font;
 }
 
@@ -678,6 +681,7 @@ struct TCanvas::FontCache {
   int height;
   TFontStyles style;
   TPixelFormat format;
+  uint8_t quality;
   QFont font;
   QFontMetrics metrics;
 };
@@ -686,12 +690,14 @@ const TCanvas::FontCache& TCanvas::Fonts() const {
   const FontCache* c = fontCache_.get();
   const TFontStyles& s = Font.Style;
   if (!c || c->name != Font.Name || c->height != Font.Height() || c->format != bitmap_.PixelFormat() ||
+      c->quality != Font.Quality ||
       c->style.Bold != s.Bold || c->style.Italic != s.Italic || c->style.Underline != s.Underline ||
       c->style.StrikeOut != s.StrikeOut) {
     RequireFonts();
     const QFont font = MakeFont();
     fontCache_ = std::make_shared<FontCache>(
-        FontCache{Font.Name, Font.Height(), Font.Style, bitmap_.PixelFormat(), font, QFontMetrics(font)});
+        FontCache{Font.Name, Font.Height(), Font.Style, bitmap_.PixelFormat(), Font.Quality, font,
+                  QFontMetrics(font)});
   }
   return *fontCache_;
 }
@@ -741,9 +747,12 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   penPos_ = {x + t.cell.width(), y};
   // Italic and overhanging glyphs may reach a little beyond the advance.
   const int slack = t.cell.height() / 2 + 2;
-  Session session(*this, t.cell.adjusted(-slack, -1, slack, 1), true);
+  QTransform turn;
+  if (Font.Escapement != 0) turn.translate(x, y).rotate(-Font.Escapement / 10.0).translate(-x, -y);
+  Session session(*this, turn.mapRect(t.cell.adjusted(-slack, -1, slack, 1)), true);
   if (!session.Active()) return;
   QPainter& p = session.P();
+  if (Font.Escapement != 0) p.setTransform(turn, true);
   if (Brush.Style == bsSolid && !t.cell.isEmpty()) p.fillRect(t.cell, MapColor(Brush.Color));
   p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
@@ -757,11 +766,20 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, std::string_view text, u
   QRect bounds = t.cell.adjusted(-slack, -1, slack, 1);
   if (options & ETO_CLIPPED) bounds &= box;
   if (options & ETO_OPAQUE) bounds |= box;
+  QTransform turn;
+  if (Font.Escapement != 0) {
+    // Turned text is clipped by the box as it stands; the glyphs turn about (x, y).
+    turn.translate(x, y).rotate(-Font.Escapement / 10.0).translate(-x, -y);
+    bounds = turn.mapRect(t.cell.adjusted(-slack, -1, slack, 1));
+    if (options & ETO_CLIPPED) bounds &= box;
+    if (options & ETO_OPAQUE) bounds |= box;
+  }
   Session session(*this, bounds, true);
   if (!session.Active()) return;
   QPainter& p = session.P();
   if (options & ETO_OPAQUE) p.fillRect(box, MapColor(Brush.Color));
   if (options & ETO_CLIPPED) p.setClipRect(box, Qt::IntersectClip);
+  if (Font.Escapement != 0) p.setTransform(turn, true);
   p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
   p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);

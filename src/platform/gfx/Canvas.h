@@ -132,6 +132,11 @@ class TFont {
   void SetSize(int points);
   int Height() const { return height_; }
   void SetHeight(int pixels) { height_ = pixels; }
+  // Tenths of a degree counter-clockwise: text turns about its reference point.
+  int Escapement = 0;
+  // The window system's output quality byte: 3 (non-antialiased) draws aliased glyphs; the
+  // others keep the canvas's choice.
+  uint8_t Quality = 0;
 
  private:
   int height_ = -11;  // 8 points

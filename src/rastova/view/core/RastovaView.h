@@ -323,7 +323,7 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   // ---------------------------------------------------------------- painting (RastovaViewPaint.cpp)
   // Recomputes everything that depends on image, size and zoom and invalidates the window.
   void Update() override;
-  void PaintControl();
+  virtual void PaintControl();
   void PaintBackBuffer(const platform::TRect& R);
   void PaintNavigatorShade(const platform::TRect& R);
   void DrawVersionLabel();
