@@ -83,6 +83,9 @@ constexpr TCopyMode cmSrcInvert = 0x00660046;    // S ^ D
 constexpr TCopyMode cmSrcPaint = 0x00EE0086;     // S | D
 constexpr TCopyMode cmWhiteness = 0x00FF0062;
 
+// How block copies scale: nearest pixel, or averaged (the window system's half-tone mode).
+enum TStretchMode : uint8_t { smColorOnColor, smHalftone };
+
 struct TPen {
   TColor Color = clBlack;
   int Width = 1;  // pixels; 0 counts as 1. Wider pens draw solid with round ends and joins.
@@ -137,6 +140,7 @@ class TCanvas {
   TBrush Brush;
   TFont Font;
   TCopyMode CopyMode = cmSrcCopy;
+  TStretchMode StretchMode = smColorOnColor;
 
   // Called after every drawing call with the part of the bitmap it may have changed (already
   // limited to the bitmap and the clip region's box). A window control uses it to bring the
@@ -178,9 +182,11 @@ class TCanvas {
   // Sets one pixel (copy, whatever the pen mode); nothing outside the bitmap or clip region.
   void SetPixels(int x, int y, TColor color);
 
-  // Copies `src` of `source` to `dest` with CopyMode, stretching (nearest pixel) when the
-  // sizes differ and mirroring when one of them is given right-to-left or bottom-to-top.
-  // The source may be this canvas. EInvalidGraphicOperation for an unknown copy mode.
+  // Copies `src` of `source` to `dest` with CopyMode, stretching (nearest pixel, or smoothly
+  // in smHalftone on 24- and 32-bit bitmaps) when the sizes differ and mirroring when one of
+  // them is given right-to-left or bottom-to-top. The source may be this canvas: the whole
+  // source area is read before anything is written. EInvalidGraphicOperation for an unknown
+  // copy mode.
   void CopyRect(const TRect& dest, TCanvas& source, const TRect& src);
   void Draw(int x, int y, const TBitmap& bitmap);
   void StretchDraw(const TRect& dest, const TBitmap& bitmap);
@@ -203,6 +209,7 @@ class TCanvas {
   void FillAndStroke(const QPainterPath& fill, const QPolygon& thin,
                      const std::function<void(QPainter&)>& wide, QRect bounds);
   void CopyFrom(const TRect& dest, const TBitmap& source, const TRect& src, TCopyMode mode);
+  bool CopyRows(const QRect& dest, const TBitmap& source, QPoint from);
   void Changed(QRect bounds);
 
   TBitmap& bitmap_;
