@@ -7,6 +7,7 @@
 
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
+#include "rastova/view/transitions/TransitionEffects.h"
 
 namespace rv::test {
 
@@ -44,6 +45,10 @@ struct TTransition {
         Frame(std::make_unique<platform::TBitmap>(width, height, platform::pf24bit)) {
     Frame->Assign(*Source);
     Frame->Canvas().StretchMode = platform::smHalftone;
+  }
+  // One frame of the catalogue's row at Progress.
+  void Step(int row, int progress, int factor = 1) {
+    TransitionEffects[row].Proc(Frame->Canvas(), *Source, *Target, Rect(), factor, progress);
   }
   platform::TRect Rect() const { return {0, 0, Frame->Width(), Frame->Height()}; }
   bool ShowsTarget(int x, int y) const { return SamePixel(*Frame, x, y, *Target, x, y); }
