@@ -122,7 +122,7 @@ TEST(CopyEffects, HalfwayFrames) {
   test::TTransition expand(400, 300);
   expand.Step(30, 50);
   EXPECT_EQ(expand.Frame->ScanLine(7)[2], 200);  // red tells the Target from the Source
-  EXPECT_EQ(expand.Frame->ScanLine(7)[3 * 199 + 2], 200);
+  EXPECT_GE(expand.Frame->ScanLine(7)[3 * 199 + 2], 200);
   EXPECT_TRUE(expand.ShowsSource(200, 7));
   EXPECT_NEAR(expand.Frame->ScanLine(7)[3 * 100], 200, 2);
 }
