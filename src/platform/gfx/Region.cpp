@@ -62,44 +62,60 @@ TRegion TRegion::RoundRect(const TRect& box, int ellipseWidth, int ellipseHeight
 }
 
 TRegion TRegion::FromRects(std::span<const TRect> rects) {
-  std::vector<TRect> sorted;
-  sorted.reserve(rects.size());
-  std::vector<int> edges;
-  edges.reserve(rects.size() * 2);
-  for (const TRect& r : rects) {
-    if (r.IsEmpty()) continue;
-    sorted.push_back(r);
-    edges.push_back(r.Top);
-    edges.push_back(r.Bottom);
+  // The list by top edge, without the rectangles that cover nothing; a list that comes in that
+  // order (as grids and fringes are built) is used as it is.
+  const auto byTop = [](const TRect& a, const TRect& b) { return a.Top < b.Top; };
+  std::vector<TRect> copy;
+  std::span<const TRect> sorted = rects;
+  const bool clean = std::none_of(rects.begin(), rects.end(), [](const TRect& r) { return r.IsEmpty(); });
+  if (!clean || !std::is_sorted(rects.begin(), rects.end(), byTop)) {
+    copy.reserve(rects.size());
+    for (const TRect& r : rects)
+      if (!r.IsEmpty()) copy.push_back(r);
+    std::sort(copy.begin(), copy.end(), byTop);
+    sorted = copy;
   }
   if (sorted.empty()) return {};
-  std::sort(sorted.begin(), sorted.end(), [](const TRect& a, const TRect& b) { return a.Top < b.Top; });
-  std::sort(edges.begin(), edges.end());
-  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
 
   // QRegion takes its rectangles banded: y-x sorted, one height per band, no overlaps, no
   // horizontal neighbours touching, and a band that repeats the one above it joined to it.
-  std::vector<QRect> out;
-  std::vector<TRect> active;  // rectangles crossing the current band, by left edge
+  // The sweep runs from edge to edge: a band ends at the next top still to come or at the
+  // nearest bottom of the rectangles crossing it.
+  // The output list is kept between calls: a transition makes one such region per frame, and
+  // fresh memory of that size would be mapped and faulted in every time.
+  thread_local std::vector<QRect> out;
+  out.clear();
+  std::vector<TRect> active, merged, entering;  // rectangles crossing the current band, by left edge
   std::vector<std::pair<int, int>> spans, previous;
   size_t next = 0, previousStart = 0;
   int previousBottom = 0;
-  for (size_t i = 0; i + 1 < edges.size(); ++i) {
-    const int top = edges[i], bottom = edges[i + 1];
-    std::erase_if(active, [top](const TRect& r) { return r.Bottom <= top; });
-    for (; next < sorted.size() && sorted[next].Top <= top; ++next) {
-      const auto at = std::upper_bound(active.begin(), active.end(), sorted[next],
-                                       [](const TRect& a, const TRect& b) { return a.Left < b.Left; });
-      active.insert(at, sorted[next]);
+  int top = sorted[0].Top;
+  const auto byLeft = [](const TRect& a, const TRect& b) { return a.Left < b.Left; };
+  while (next < sorted.size() || !active.empty()) {
+    if (active.empty()) top = std::max(top, sorted[next].Top);
+    // One pass: drop the rectangles that ended, merge in those that start here.
+    entering.clear();
+    for (; next < sorted.size() && sorted[next].Top <= top; ++next) entering.push_back(sorted[next]);
+    std::sort(entering.begin(), entering.end(), byLeft);
+    merged.clear();
+    auto in = entering.begin();
+    for (const TRect& r : active) {
+      if (r.Bottom <= top) continue;
+      for (; in != entering.end() && in->Left < r.Left; ++in) merged.push_back(*in);
+      merged.push_back(r);
     }
+    merged.insert(merged.end(), in, entering.end());
+    active.swap(merged);
+    if (active.empty()) continue;
+    int bottom = next < sorted.size() ? sorted[next].Top : active[0].Bottom;
     spans.clear();
     for (const TRect& r : active) {
+      bottom = std::min(bottom, r.Bottom);
       if (!spans.empty() && r.Left <= spans.back().second)
         spans.back().second = std::max(spans.back().second, r.Right);
       else
         spans.emplace_back(r.Left, r.Right);
     }
-    if (spans.empty()) continue;
     if (previousBottom == top && spans == previous && !out.empty()) {
       for (size_t k = previousStart; k < out.size(); ++k) out[k].setBottom(bottom - 1);
     } else {
@@ -108,6 +124,7 @@ TRegion TRegion::FromRects(std::span<const TRect> rects) {
       previous.swap(spans);
     }
     previousBottom = bottom;
+    top = bottom;
   }
   QRegion region;
   if (!out.empty()) region.setRects(out.data(), static_cast<int>(out.size()));
