@@ -816,8 +816,9 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
     sq = inside;
   }
   const bool indexed = bitmap_.PixelFormat() == pf8bit || bitmap_.PixelFormat() == pf1bit;
-  if (op == QPainter::CompositionMode_Source && !indexed && !mirrorX && !mirrorY && target == QRectF(target.toRect()) &&
-      target.toRect().size() == sq.size() && CopyRows(target.toRect(), source, sq.topLeft()))
+  if (op == QPainter::CompositionMode_Source && !indexed && !mirrorX && !mirrorY &&
+      target == QRectF(target.toRect()) && target.toRect().size() == sq.size() &&
+      CopyRows(target.toRect(), source, sq.topLeft()))
     return;
   QImage image;
   if (indexed) {
@@ -859,7 +860,8 @@ bool TCanvas::CopyRows(const QRect& dest, const TBitmap& source, QPoint from) {
     staged.resize(srcStride * box.height());
     for (int y = 0; y < box.height(); ++y)
       std::memcpy(staged.data() + y * srcStride,
-                  src + static_cast<size_t>(box.top() + y) * source.BytesPerLine() + static_cast<size_t>(box.left()) * bpp,
+                  src + static_cast<size_t>(box.top() + y) * source.BytesPerLine() +
+                      static_cast<size_t>(box.left()) * bpp,
                   srcStride);
     src = staged.data();
     origin = box.topLeft();

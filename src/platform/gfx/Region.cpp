@@ -40,7 +40,8 @@ void TRegion::Combine(const TRegion& a, const TRegion& b, TRegionCombine mode) {
 TRegion TRegion::Polygon(std::span<const TPoint> points) {
   if (points.size() < 3) return {};
   QPolygon polygon(static_cast<qsizetype>(points.size()));
-  for (size_t i = 0; i < points.size(); ++i) polygon[static_cast<qsizetype>(i)] = QPoint(points[i].X, points[i].Y);
+  for (size_t i = 0; i < points.size(); ++i)
+    polygon[static_cast<qsizetype>(i)] = QPoint(points[i].X, points[i].Y);
   return TRegion(QRegion(polygon, Qt::WindingFill));
 }
 

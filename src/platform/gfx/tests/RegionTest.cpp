@@ -28,14 +28,16 @@ TEST(Region, FromRectsIsTheUnionOfAnyList) {
   std::uniform_int_distribution<int> coord(-5, 60);
   for (int round = 0; round < 20; ++round) {
     std::vector<TRect> rects;
-    for (int i = 0; i < 40; ++i) rects.push_back({coord(rng), coord(rng), coord(rng), coord(rng)});  // some inverted
+    for (int i = 0; i < 40; ++i)
+      rects.push_back({coord(rng), coord(rng), coord(rng), coord(rng)});  // some inverted
     const TRegion region = TRegion::FromRects(rects);
     QRegion expected;
     for (const TRect& r : rects)
       if (!r.IsEmpty()) expected += QRect(r.Left, r.Top, r.Width(), r.Height());
     EXPECT_EQ(region.Region(), expected) << "round " << round;
     for (int y = -6; y < 62; y += 3)
-      for (int x = -6; x < 62; x += 3) ASSERT_EQ(region.Contains(x, y), CoveredByAny(rects, x, y)) << x << "," << y;
+      for (int x = -6; x < 62; x += 3)
+        ASSERT_EQ(region.Contains(x, y), CoveredByAny(rects, x, y)) << x << "," << y;
   }
 }
 

@@ -46,16 +46,36 @@ void Expand(int Row, TCanvas& Canvas, TBitmap& Target, const TSteps& s) {
   const auto [W, H, w, h] = s;
   TRect dest;
   switch (Row) {
-    case 30: dest = Bounds(0, 0, w, H); break;
-    case 31: dest = Bounds(W - w, 0, w, H); break;
-    case 32: dest = Bounds(0, 0, W, h); break;
-    case 33: dest = Bounds(0, H - h, W, h); break;
-    case 34: dest = Bounds(0, 0, w, h); break;
-    case 35: dest = Bounds(W - w, 0, w, h); break;
-    case 36: dest = Bounds(0, H - h, w, h); break;
-    case 37: dest = Bounds(W - w, H - h, w, h); break;
-    case 46: dest = Bounds(0, (H - h) / 2, W, h); break;
-    default: dest = Bounds((W - w) / 2, 0, w, H); break;  // 47
+    case 30:
+      dest = Bounds(0, 0, w, H);
+      break;
+    case 31:
+      dest = Bounds(W - w, 0, w, H);
+      break;
+    case 32:
+      dest = Bounds(0, 0, W, h);
+      break;
+    case 33:
+      dest = Bounds(0, H - h, W, h);
+      break;
+    case 34:
+      dest = Bounds(0, 0, w, h);
+      break;
+    case 35:
+      dest = Bounds(W - w, 0, w, h);
+      break;
+    case 36:
+      dest = Bounds(0, H - h, w, h);
+      break;
+    case 37:
+      dest = Bounds(W - w, H - h, w, h);
+      break;
+    case 46:
+      dest = Bounds(0, (H - h) / 2, W, h);
+      break;
+    default:
+      dest = Bounds((W - w) / 2, 0, w, H);
+      break;  // 47
   }
   Put(Canvas, Target, dest, Bounds(0, 0, W, H));
 }
@@ -66,12 +86,24 @@ void StretchParts(int Row, TCanvas& Canvas, TBitmap& Target, const TSteps& s) {
   const int32_t hw = s.hw(), hh = s.hh(), HW = s.HW(), HH = s.HH();
   std::vector<std::pair<TRect, TRect>> parts;
   switch (Row) {
-    case 38: parts = {{Bounds(W - w, 0, w, H), Bounds(w - W, 0, 2 * W - w, H)}}; break;
-    case 39: parts = {{Bounds(0, 0, w, H), Bounds(0, 0, 2 * W - w, H)}}; break;
-    case 40: parts = {{Bounds(0, H - h, W, h), Bounds(0, h - H, W, 2 * H - h)}}; break;
-    case 41: parts = {{Bounds(0, 0, W, h), Bounds(0, 0, W, 2 * H - h)}}; break;
-    case 42: parts = {{Bounds((W - w) / 2, 0, w, H), Bounds(w - W, 0, 3 * W - 2 * w, H)}}; break;
-    case 43: parts = {{Bounds(0, (H - h) / 2, W, h), Bounds(0, h - H, W, 3 * H - 2 * h)}}; break;
+    case 38:
+      parts = {{Bounds(W - w, 0, w, H), Bounds(w - W, 0, 2 * W - w, H)}};
+      break;
+    case 39:
+      parts = {{Bounds(0, 0, w, H), Bounds(0, 0, 2 * W - w, H)}};
+      break;
+    case 40:
+      parts = {{Bounds(0, H - h, W, h), Bounds(0, h - H, W, 2 * H - h)}};
+      break;
+    case 41:
+      parts = {{Bounds(0, 0, W, h), Bounds(0, 0, W, 2 * H - h)}};
+      break;
+    case 42:
+      parts = {{Bounds((W - w) / 2, 0, w, H), Bounds(w - W, 0, 3 * W - 2 * w, H)}};
+      break;
+    case 43:
+      parts = {{Bounds(0, (H - h) / 2, W, h), Bounds(0, h - H, W, 3 * H - 2 * h)}};
+      break;
     case 44:
       parts = {{Bounds(0, 0, HW, H), Bounds(0, 0, hw, H)}, {Bounds(HW, 0, HW, H), Bounds(W - hw, 0, hw, H)}};
       break;
@@ -84,10 +116,18 @@ void StretchParts(int Row, TCanvas& Canvas, TBitmap& Target, const TSteps& s) {
                {Bounds(HW, HH, HW, HH), Bounds(W - hw, H - hh, hw, hh)},
                {Bounds(HW, 0, HW, HH), Bounds(W - hw, 0, hw, hh)}};
       break;
-    case 68: parts = {{Bounds(0, 0, w, h), Bounds(0, 0, 2 * W - w, 2 * H - h)}}; break;
-    case 69: parts = {{Bounds(W - w, 0, w, h), Bounds(w - W, 0, 2 * W - w, 2 * H - h)}}; break;
-    case 70: parts = {{Bounds(0, H - h, w, h), Bounds(0, h - H, 2 * W - w, 2 * H - h)}}; break;
-    case 71: parts = {{Bounds(W - w, H - h, w, h), Bounds(w - W, h - H, 2 * W - w, 2 * H - h)}}; break;
+    case 68:
+      parts = {{Bounds(0, 0, w, h), Bounds(0, 0, 2 * W - w, 2 * H - h)}};
+      break;
+    case 69:
+      parts = {{Bounds(W - w, 0, w, h), Bounds(w - W, 0, 2 * W - w, 2 * H - h)}};
+      break;
+    case 70:
+      parts = {{Bounds(0, H - h, w, h), Bounds(0, h - H, 2 * W - w, 2 * H - h)}};
+      break;
+    case 71:
+      parts = {{Bounds(W - w, H - h, w, h), Bounds(w - W, h - H, 2 * W - w, 2 * H - h)}};
+      break;
     default:  // 72
       parts = {{Bounds((W - w) / 2, (H - h) / 2, w, h), Bounds(w - W, h - H, 3 * W - 2 * w, 3 * H - 2 * h)}};
       break;
@@ -103,10 +143,18 @@ void Slide(int Row, TCanvas& Canvas, TBitmap& Target, const TSteps& s) {
   };
   const TRect whole = Bounds(0, 0, W, H);
   switch (Row) {
-    case 64: at(whole, w - W, 0); break;
-    case 65: at(whole, W - w, 0); break;
-    case 66: at(whole, 0, h - H); break;
-    case 67: at(whole, 0, H - h); break;
+    case 64:
+      at(whole, w - W, 0);
+      break;
+    case 65:
+      at(whole, W - w, 0);
+      break;
+    case 66:
+      at(whole, 0, h - H);
+      break;
+    case 67:
+      at(whole, 0, H - h);
+      break;
     default:  // 75: each quadrant in from its own side
       at(Bounds(0, 0, HW, HH), hw - HW, 0);
       at(Bounds(HW, 0, HW, HH), HW, hh - HH);
@@ -159,14 +207,30 @@ void Wipe(int Row, TCanvas& Canvas, TBitmap& Target, const TSteps& s) {
   const auto [W, H, w, h] = s;
   const int32_t hw = s.hw(), hh = s.hh();
   switch (Row) {
-    case 48: PutInPlace(Canvas, Target, {Bounds(0, 0, w, h)}); break;
-    case 49: PutInPlace(Canvas, Target, {Bounds(W - w, 0, w, h)}); break;
-    case 50: PutInPlace(Canvas, Target, {Bounds(0, H - h, w, h)}); break;
-    case 51: PutInPlace(Canvas, Target, {Bounds(W - w, H - h, w, h)}); break;
-    case 52: PutInPlace(Canvas, Target, {Bounds(0, 0, W, hh), Bounds(0, H - hh, W, hh)}); break;
-    case 53: PutInPlace(Canvas, Target, {Bounds(0, (H - h) / 2, W, h)}); break;
-    case 54: PutInPlace(Canvas, Target, {Bounds(0, 0, hw, H), Bounds(W - hw, 0, hw, H)}); break;
-    case 55: PutInPlace(Canvas, Target, {Bounds((W - w) / 2, 0, w, H)}); break;
+    case 48:
+      PutInPlace(Canvas, Target, {Bounds(0, 0, w, h)});
+      break;
+    case 49:
+      PutInPlace(Canvas, Target, {Bounds(W - w, 0, w, h)});
+      break;
+    case 50:
+      PutInPlace(Canvas, Target, {Bounds(0, H - h, w, h)});
+      break;
+    case 51:
+      PutInPlace(Canvas, Target, {Bounds(W - w, H - h, w, h)});
+      break;
+    case 52:
+      PutInPlace(Canvas, Target, {Bounds(0, 0, W, hh), Bounds(0, H - hh, W, hh)});
+      break;
+    case 53:
+      PutInPlace(Canvas, Target, {Bounds(0, (H - h) / 2, W, h)});
+      break;
+    case 54:
+      PutInPlace(Canvas, Target, {Bounds(0, 0, hw, H), Bounds(W - hw, 0, hw, H)});
+      break;
+    case 55:
+      PutInPlace(Canvas, Target, {Bounds((W - w) / 2, 0, w, H)});
+      break;
     default:  // 73
       PutInPlace(Canvas, Target,
                  {Bounds(0, 0, hw, hh), Bounds(0, H - hh, hw, hh), Bounds(W - hw, H - hh, hw, hh),
@@ -213,29 +277,29 @@ void Unroll(int Row, TCanvas& Canvas, TBitmap& Target, const TRect& ARect, const
   switch (Row) {
     case 60: {
       const int32_t r = w + RollDepth(w, W);
-      StretchDrawFlipped(Canvas, {w, ARect.Top, r, ARect.Bottom}, Target, {r, ARect.Top, 2 * r - w, ARect.Bottom},
-                         true, false);
+      StretchDrawFlipped(Canvas, {w, ARect.Top, r, ARect.Bottom}, Target,
+                         {r, ARect.Top, 2 * r - w, ARect.Bottom}, true, false);
       PutInPlace(Canvas, Target, {TRect{0, ARect.Top, w, ARect.Bottom}});
       break;
     }
     case 61: {
       const int32_t e = W - w, l = e - RollDepth(w, W);
-      StretchDrawFlipped(Canvas, {l, ARect.Top, e, ARect.Bottom}, Target, {2 * l - e, ARect.Top, l, ARect.Bottom},
-                         true, false);
+      StretchDrawFlipped(Canvas, {l, ARect.Top, e, ARect.Bottom}, Target,
+                         {2 * l - e, ARect.Top, l, ARect.Bottom}, true, false);
       PutInPlace(Canvas, Target, {TRect{e, ARect.Top, W, ARect.Bottom}});
       break;
     }
     case 62: {
       const int32_t r = h + RollDepth(h, H);
-      StretchDrawFlipped(Canvas, {ARect.Left, h, ARect.Right, r}, Target, {ARect.Left, r, ARect.Right, 2 * r - h},
-                         false, true);
+      StretchDrawFlipped(Canvas, {ARect.Left, h, ARect.Right, r}, Target,
+                         {ARect.Left, r, ARect.Right, 2 * r - h}, false, true);
       PutInPlace(Canvas, Target, {TRect{ARect.Left, 0, ARect.Right, h}});
       break;
     }
     default: {  // 63
       const int32_t e = H - h, l = e - RollDepth(h, H);
-      StretchDrawFlipped(Canvas, {ARect.Left, l, ARect.Right, e}, Target, {ARect.Left, 2 * l - e, ARect.Right, l},
-                         false, true);
+      StretchDrawFlipped(Canvas, {ARect.Left, l, ARect.Right, e}, Target,
+                         {ARect.Left, 2 * l - e, ARect.Right, l}, false, true);
       PutInPlace(Canvas, Target, {TRect{ARect.Left, e, ARect.Right, H}});
       break;
     }
@@ -244,7 +308,8 @@ void Unroll(int Row, TCanvas& Canvas, TBitmap& Target, const TRect& ARect, const
 
 // Rows 185 and 186 turn the page from right to left, 187 and 188 the other way; 186 and 188
 // draw the fold line at the moving edge.
-void PageFlip(int Row, TCanvas& Canvas, TBitmap& Source, TBitmap& Target, const TRect& ARect, int32_t Progress) {
+void PageFlip(int Row, TCanvas& Canvas, TBitmap& Source, TBitmap& Target, const TRect& ARect,
+              int32_t Progress) {
   const int32_t W = ARect.Right - ARect.Left, H = ARect.Bottom - ARect.Top, half = W / 2;
   Canvas.Pen.Color = platform::clBlack;
   Canvas.Pen.Width = 1;

@@ -60,14 +60,22 @@ struct TSeedGuard {
 PRegion CurvedRegion(int Row, const TSteps& s) {
   const auto [W, H, w, h] = s;
   switch (Row) {
-    case 76: return Make(TRegion::RoundRect({-2 * W, 0, 2 * w, H + 1}, 2 * W, 2 * W));
-    case 77: return Make(TRegion::RoundRect({W - 2 * w, 0, 3 * W, H + 1}, 2 * W, 2 * W));
-    case 78: return Make(TRegion::RoundRect({0, -2 * H, W + 1, 2 * h}, 2 * H, 2 * H));
-    case 79: return Make(TRegion::RoundRect({0, H - 2 * h, W + 1, 3 * H}, 2 * H, 2 * H));
-    case 80: return Make(TRegion::RoundRect({-W, -H, 3 * w / 2, 3 * h / 2}, 2 * W, 2 * H));
-    case 81: return Make(TRegion::RoundRect({W - 3 * w / 2, -H, 2 * W, 3 * h / 2}, 2 * W, 2 * H));
-    case 82: return Make(TRegion::RoundRect({-W, H - 3 * h / 2, 3 * w / 2, 2 * H}, 2 * W, 2 * H));
-    default: return Make(TRegion::RoundRect({W - 3 * w / 2, H - 3 * h / 2, 2 * W, 2 * H}, 2 * W, 2 * H));  // 83
+    case 76:
+      return Make(TRegion::RoundRect({-2 * W, 0, 2 * w, H + 1}, 2 * W, 2 * W));
+    case 77:
+      return Make(TRegion::RoundRect({W - 2 * w, 0, 3 * W, H + 1}, 2 * W, 2 * W));
+    case 78:
+      return Make(TRegion::RoundRect({0, -2 * H, W + 1, 2 * h}, 2 * H, 2 * H));
+    case 79:
+      return Make(TRegion::RoundRect({0, H - 2 * h, W + 1, 3 * H}, 2 * H, 2 * H));
+    case 80:
+      return Make(TRegion::RoundRect({-W, -H, 3 * w / 2, 3 * h / 2}, 2 * W, 2 * H));
+    case 81:
+      return Make(TRegion::RoundRect({W - 3 * w / 2, -H, 2 * W, 3 * h / 2}, 2 * W, 2 * H));
+    case 82:
+      return Make(TRegion::RoundRect({-W, H - 3 * h / 2, 3 * w / 2, 2 * H}, 2 * W, 2 * H));
+    default:
+      return Make(TRegion::RoundRect({W - 3 * w / 2, H - 3 * h / 2, 2 * W, 2 * H}, 2 * W, 2 * H));  // 83
   }
 }
 
@@ -75,12 +83,12 @@ PRegion CurvedRegion(int Row, const TSteps& s) {
 struct TBarsRow {
   int row, xTimes, yTimes, rowMode, columnMode;
 };
-constexpr TBarsRow kBarsRows[] = {
-    {84, 2, 0, 2, 0},  {85, 2, 0, 1, 0},  {86, 0, 2, 0, 2},  {87, 0, 2, 0, 1},  {88, 2, 0, 4, 0},
-    {89, 2, 0, 5, 0},  {90, 0, 2, 0, 4},  {91, 0, 2, 0, 5},  {92, 1, 0, 3, 0},  {93, 0, 1, 0, 3},
-    {118, 2, 2, 2, 2}, {119, 2, 2, 1, 2}, {120, 2, 2, 2, 1}, {121, 2, 2, 1, 1}, {122, 2, 2, 4, 4},
-    {123, 2, 2, 5, 4}, {124, 2, 2, 4, 5}, {125, 2, 2, 5, 5}, {126, 1, 1, 3, 2}, {127, 1, 1, 3, 1},
-    {128, 1, 1, 2, 3}, {129, 1, 1, 3, 3}, {130, 1, 1, 1, 3}};
+constexpr TBarsRow kBarsRows[] = {{84, 2, 0, 2, 0},  {85, 2, 0, 1, 0},  {86, 0, 2, 0, 2},  {87, 0, 2, 0, 1},
+                                  {88, 2, 0, 4, 0},  {89, 2, 0, 5, 0},  {90, 0, 2, 0, 4},  {91, 0, 2, 0, 5},
+                                  {92, 1, 0, 3, 0},  {93, 0, 1, 0, 3},  {118, 2, 2, 2, 2}, {119, 2, 2, 1, 2},
+                                  {120, 2, 2, 2, 1}, {121, 2, 2, 1, 1}, {122, 2, 2, 4, 4}, {123, 2, 2, 5, 4},
+                                  {124, 2, 2, 4, 5}, {125, 2, 2, 5, 5}, {126, 1, 1, 3, 2}, {127, 1, 1, 3, 1},
+                                  {128, 1, 1, 2, 3}, {129, 1, 1, 3, 3}, {130, 1, 1, 1, 3}};
 
 PRegion BarsRegion(int Row, const TSteps& s) {
   const auto [W, H, w, h] = s;
@@ -124,23 +132,40 @@ std::vector<std::vector<TPoint>> WipePolygons(int Row, const TSteps& s) {
   const int32_t HW = s.HW(), HH = s.HH();
   const TPoint C{HW, HH};
   switch (Row) {
-    case 132: return {{{0, 0}, {2 * w, 0}, {0, 2 * h}}};
-    case 133: return {{{W, 0}, {W - 2 * w, 0}, {W, 2 * h}}};
-    case 134: return {{{0, H}, {2 * w, H}, {0, H - 2 * h}}};
-    case 135: return {{{W, H}, {W - 2 * w, H}, {W, H - 2 * h}}};
-    case 136: return {{{W, 0}, {0, 0}, {W, h}}, {{W, H}, {0, H}, {0, H - h}}};
-    case 137: return {{{0, H}, {0, 0}, {w, H}}, {{W, H}, {W, 0}, {W - w, 0}}};
-    case 140: return {{C, {0, 0}, {w, 0}}, {C, {0, H}, {0, H - h}}, {C, {W, H}, {W - w, H}}, {C, {W, 0}, {W, h}}};
-    case 141: return {{C, {0, 0}, {0, h}}, {C, {0, H}, {w, H}}, {C, {W, H}, {W, H - h}}, {C, {W, 0}, {W - w, 0}}};
-    case 170: return {{{0, HH - h}, {2 * w, HH}, {0, HH + h}}};
-    case 171: return {{{W, HH - h}, {W - 2 * w, HH}, {W, HH + h}}};
-    case 172: return {{{HW - w, 0}, {HW, 2 * h}, {HW + w, 0}}};
-    case 173: return {{{HW - w, H}, {HW, H - 2 * h}, {HW + w, H}}};
-    case 174: return {{{0, HH - h}, {w, HH}, {0, HH + h}}, {{W, HH - h}, {W - w, HH}, {W, HH + h}}};
-    case 175: return {{{HW - w, 0}, {HW, 2 * h}, {HW + w, 0}}, {{HW - w, H}, {HW, H - 2 * h}, {HW + w, H}}};
-    case 177: return CrossTriangles(s, s.hw(), s.hh());
-    case 180: return {{{HW - w, HH}, {HW, HH - h}, {HW + w, HH}, {HW, HH + h}}};
-    default: return {};
+    case 132:
+      return {{{0, 0}, {2 * w, 0}, {0, 2 * h}}};
+    case 133:
+      return {{{W, 0}, {W - 2 * w, 0}, {W, 2 * h}}};
+    case 134:
+      return {{{0, H}, {2 * w, H}, {0, H - 2 * h}}};
+    case 135:
+      return {{{W, H}, {W - 2 * w, H}, {W, H - 2 * h}}};
+    case 136:
+      return {{{W, 0}, {0, 0}, {W, h}}, {{W, H}, {0, H}, {0, H - h}}};
+    case 137:
+      return {{{0, H}, {0, 0}, {w, H}}, {{W, H}, {W, 0}, {W - w, 0}}};
+    case 140:
+      return {{C, {0, 0}, {w, 0}}, {C, {0, H}, {0, H - h}}, {C, {W, H}, {W - w, H}}, {C, {W, 0}, {W, h}}};
+    case 141:
+      return {{C, {0, 0}, {0, h}}, {C, {0, H}, {w, H}}, {C, {W, H}, {W, H - h}}, {C, {W, 0}, {W - w, 0}}};
+    case 170:
+      return {{{0, HH - h}, {2 * w, HH}, {0, HH + h}}};
+    case 171:
+      return {{{W, HH - h}, {W - 2 * w, HH}, {W, HH + h}}};
+    case 172:
+      return {{{HW - w, 0}, {HW, 2 * h}, {HW + w, 0}}};
+    case 173:
+      return {{{HW - w, H}, {HW, H - 2 * h}, {HW + w, H}}};
+    case 174:
+      return {{{0, HH - h}, {w, HH}, {0, HH + h}}, {{W, HH - h}, {W - w, HH}, {W, HH + h}}};
+    case 175:
+      return {{{HW - w, 0}, {HW, 2 * h}, {HW + w, 0}}, {{HW - w, H}, {HW, H - 2 * h}, {HW + w, H}}};
+    case 177:
+      return CrossTriangles(s, s.hw(), s.hh());
+    case 180:
+      return {{{HW - w, HH}, {HW, HH - h}, {HW + w, HH}, {HW, HH + h}}};
+    default:
+      return {};
   }
 }
 
@@ -178,7 +203,8 @@ PRegion ZigzagBand(bool vertical, const TSteps& s, int32_t Progress) {
   return Make(TRegion::Polygon(points));
 }
 
-void Zigzag(int Row, TCanvas& Canvas, TBitmap& Source, TBitmap& Target, const TRect& ARect, int32_t Progress) {
+void Zigzag(int Row, TCanvas& Canvas, TBitmap& Source, TBitmap& Target, const TRect& ARect,
+            int32_t Progress) {
   const bool vertical = Row == 179 || Row == 190;
   if (Row == 178 || Row == 179) {
     const TSteps s = Steps(ARect, Progress);
@@ -201,9 +227,10 @@ PRegion TriangularRegion(const TSteps& s, int32_t Factor) {
   PRegion region;
   for (int32_t n = b; n >= 0; --n)
     for (int32_t m = b; m >= 0; --m)
-      CombineRegions(region,
-                     CreateTriangleRegion(m * cw - hw, n * ch - hh, m * cw + hw, n * ch - hh, m * cw - hw, n * ch + hh),
-                     platform::RGN_OR);
+      CombineRegions(
+          region,
+          CreateTriangleRegion(m * cw - hw, n * ch - hh, m * cw + hw, n * ch - hh, m * cw - hw, n * ch + hh),
+          platform::RGN_OR);
   return region;
 }
 
@@ -218,7 +245,8 @@ PRegion ExpandingGridRegion(int Row, const TSteps& s, int32_t Progress) {
     for (int32_t x0 = 0; x0 < W; x0 += 2 * cw)
       for (int32_t y0 = 0; y0 < H + ch; y0 += 2 * ch) {
         const int32_t x = x0 + cw, y = y0 + ch;
-        CombineRegions(region, CreateTriangleRegion(x - ax, y - ay, x, y + ay, x + ax, y - ay), platform::RGN_OR);
+        CombineRegions(region, CreateTriangleRegion(x - ax, y - ay, x, y + ay, x + ax, y - ay),
+                       platform::RGN_OR);
       }
     return region;
   }
@@ -238,9 +266,11 @@ PRegion ExpandingGridRegion(int Row, const TSteps& s, int32_t Progress) {
 }
 
 PRegion SweepRegion(const TSteps& s, int32_t Progress, bool Clockwise) {
-  const int32_t radius = common::CeilInt(std::hypot(static_cast<long double>(s.HH()), static_cast<long double>(s.HW())));
+  const int32_t radius =
+      common::CeilInt(std::hypot(static_cast<long double>(s.HH()), static_cast<long double>(s.HW())));
   const long double turn = Progress * kPi / 50;
-  return CreateSectorRegion(s.HW(), s.HH(), radius, -kPi / 2, Clockwise ? -kPi / 2 + turn : -kPi / 2 - turn, Progress);
+  return CreateSectorRegion(s.HW(), s.HH(), radius, -kPi / 2, Clockwise ? -kPi / 2 + turn : -kPi / 2 - turn,
+                            Progress);
 }
 
 long double TurnAngle(int32_t Progress, bool Clockwise) {
@@ -325,7 +355,8 @@ void ShapeWipe(TCanvas& Canvas, TBitmap& Source, TBitmap& Target, const TRect& A
   if (!Inward) {
     if (Scale == 1) {
       const TRect box{d - w, e - h, d + w, e + h};
-      region = Shape == 255 ? Make(TRegion::RoundRect(box, w * 9 / 5, h * 9 / 5)) : CreateShapeRegionInRect(Shape, box);
+      region = Shape == 255 ? Make(TRegion::RoundRect(box, w * 9 / 5, h * 9 / 5))
+                            : CreateShapeRegionInRect(Shape, box);
     } else {
       const int32_t f = common::RoundInt(Scale * static_cast<long double>(w));
       const int32_t k = common::RoundInt(Scale * static_cast<long double>(h));
@@ -366,8 +397,8 @@ void InOutWipe(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRec
   Reveal(Canvas, Target, s, region);
 }
 
-void ExpandingShapes(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect, int32_t /*Factor*/,
-                     int32_t Progress, float Scale, uint8_t Shape) {
+void ExpandingShapes(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect,
+                     int32_t /*Factor*/, int32_t Progress, float Scale, uint8_t Shape) {
   const TSteps s = Steps(ARect, Progress);
   const int32_t b = std::min(s.W, s.H) / 10 + 1;
   const int32_t c = common::MulDiv(common::RoundInt(b * static_cast<long double>(Scale)), Progress, 200);
@@ -383,8 +414,8 @@ void ExpandingShapes(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, cons
   Reveal(Canvas, Target, s, region);
 }
 
-void RandomShapes(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect, int32_t /*Factor*/,
-                  int32_t Progress, float Scale, int32_t Count, uint8_t Shape) {
+void RandomShapes(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect,
+                  int32_t /*Factor*/, int32_t Progress, float Scale, int32_t Count, uint8_t Shape) {
   const TSteps s = Steps(ARect, Progress);
   PRegion region;
   {
@@ -415,25 +446,25 @@ void TurnedPolygon(TCanvas& Canvas, TBitmap& Target, const TRect& ARect, int32_t
                                  {HW + 2 * w, HH}, {HW + hw, HH + hh}, {HW, HH + 2 * h}, {HW - hw, HH + hh}}
            : CentredRectangle(s);
   const TPoint about = aboutCorner ? TPoint{w, h} : TPoint{HW, HH};
-  RotatePolygonPoints(points.data(), static_cast<int32_t>(points.size()) - 1, about.X, TurnAngle(Progress, Clockwise),
-                      about.Y);
+  RotatePolygonPoints(points.data(), static_cast<int32_t>(points.size()) - 1, about.X,
+                      TurnAngle(Progress, Clockwise), about.Y);
   Reveal(Canvas, Target, s, Make(TRegion::Polygon(points)));
 }
 
 }  // namespace
 
-void RotatingRectangle(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect, int32_t /*Factor*/,
-                       int32_t Progress, bool Clockwise) {
+void RotatingRectangle(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect,
+                       int32_t /*Factor*/, int32_t Progress, bool Clockwise) {
   TurnedPolygon(Canvas, Target, ARect, Progress, Clockwise, false, false);
 }
 
-void RotatingStar(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect, int32_t /*Factor*/,
-                  int32_t Progress, bool Clockwise) {
+void RotatingStar(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect,
+                  int32_t /*Factor*/, int32_t Progress, bool Clockwise) {
   TurnedPolygon(Canvas, Target, ARect, Progress, Clockwise, true, false);
 }
 
-void SpiralRectangle(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect, int32_t /*Factor*/,
-                     int32_t Progress, bool Clockwise) {
+void SpiralRectangle(TCanvas& Canvas, TBitmap& /*Source*/, TBitmap& Target, const TRect& ARect,
+                     int32_t /*Factor*/, int32_t Progress, bool Clockwise) {
   TurnedPolygon(Canvas, Target, ARect, Progress, Clockwise, false, true);
 }
 
@@ -446,12 +477,15 @@ struct TShapeRow {
   bool inward;
   uint8_t shape;
 };
-constexpr TShapeRow kShapeWipeRows[] = {{116, 1, false, 255}, {117, 1, true, 255},    {200, 1.3f, false, 15},
+constexpr TShapeRow kShapeWipeRows[] = {{116, 1, false, 255},  {117, 1, true, 255},    {200, 1.3f, false, 15},
                                         {201, 1.3f, true, 15}, {202, 1.6f, false, 0},  {203, 1.6f, true, 0},
                                         {204, 1.3f, false, 1}, {205, 1.3f, true, 1},   {206, 1, false, 8},
                                         {207, 1, true, 8},     {208, 3.6f, false, 10}, {209, 3.5f, true, 10}};
-constexpr TShapeRow kInOutRows[] = {
-    {182, 1, false, 255}, {210, 1.6f, false, 15}, {211, 2.4f, false, 0}, {212, 1.6f, false, 1}, {213, 1.1f, false, 8}};
+constexpr TShapeRow kInOutRows[] = {{182, 1, false, 255},
+                                    {210, 1.6f, false, 15},
+                                    {211, 2.4f, false, 0},
+                                    {212, 1.6f, false, 1},
+                                    {213, 1.1f, false, 8}};
 constexpr TShapeRow kExpandingRows[] = {{114, 3, false, 255}, {195, 3, false, 15}, {196, 4, false, 0},
                                         {197, 4, false, 1},   {198, 4, false, 8},  {199, 6, false, 6}};
 
@@ -476,8 +510,8 @@ PRegion PlainRegion(int Row, const TSteps& s, int32_t Factor, int32_t Progress) 
 
 }  // namespace
 
-void DrawRegionEffect(int Row, TCanvas& Canvas, TBitmap& Source, TBitmap& Target, const TRect& ARect, int32_t Factor,
-                      int32_t Progress) {
+void DrawRegionEffect(int Row, TCanvas& Canvas, TBitmap& Source, TBitmap& Target, const TRect& ARect,
+                      int32_t Factor, int32_t Progress) {
   if (const TShapeRow* r = FindRow(kShapeWipeRows, Row))
     return ShapeWipe(Canvas, Source, Target, ARect, Factor, Progress, r->scale, r->inward, r->shape);
   if (const TShapeRow* r = FindRow(kInOutRows, Row))
@@ -485,22 +519,33 @@ void DrawRegionEffect(int Row, TCanvas& Canvas, TBitmap& Source, TBitmap& Target
   if (const TShapeRow* r = FindRow(kExpandingRows, Row))
     return ExpandingShapes(Canvas, Source, Target, ARect, Factor, Progress, r->scale, r->shape);
   switch (Row) {
-    case 184: return RandomBigBoxes(Canvas, Target, ARect, Progress);
-    case 191: return RandomShapes(Canvas, Source, Target, ARect, Factor, Progress, 0.6f, 12, 15);
-    case 192: return RandomShapes(Canvas, Source, Target, ARect, Factor, Progress, 0.4f, 14, 0);
-    case 193: return RandomShapes(Canvas, Source, Target, ARect, Factor, Progress, 0.4f, 14, 1);
-    case 194: return RandomShapes(Canvas, Source, Target, ARect, Factor, Progress, 0.5f, 18, Progress % 2 == 0 ? 8 : 9);
+    case 184:
+      return RandomBigBoxes(Canvas, Target, ARect, Progress);
+    case 191:
+      return RandomShapes(Canvas, Source, Target, ARect, Factor, Progress, 0.6f, 12, 15);
+    case 192:
+      return RandomShapes(Canvas, Source, Target, ARect, Factor, Progress, 0.4f, 14, 0);
+    case 193:
+      return RandomShapes(Canvas, Source, Target, ARect, Factor, Progress, 0.4f, 14, 1);
+    case 194:
+      return RandomShapes(Canvas, Source, Target, ARect, Factor, Progress, 0.5f, 18,
+                          Progress % 2 == 0 ? 8 : 9);
     case 142:
-    case 143: return RotatingRectangle(Canvas, Source, Target, ARect, Factor, Progress, Row == 142);
+    case 143:
+      return RotatingRectangle(Canvas, Source, Target, ARect, Factor, Progress, Row == 142);
     case 144:
-    case 145: return RotatingStar(Canvas, Source, Target, ARect, Factor, Progress, Row == 144);
+    case 145:
+      return RotatingStar(Canvas, Source, Target, ARect, Factor, Progress, Row == 144);
     case 168:
-    case 169: return SpiralRectangle(Canvas, Source, Target, ARect, Factor, Progress, Row == 168);
+    case 169:
+      return SpiralRectangle(Canvas, Source, Target, ARect, Factor, Progress, Row == 168);
     case 178:
     case 179:
     case 189:
-    case 190: return Zigzag(Row, Canvas, Source, Target, ARect, Progress);
-    default: break;
+    case 190:
+      return Zigzag(Row, Canvas, Source, Target, ARect, Progress);
+    default:
+      break;
   }
   const TSteps s = Steps(ARect, Progress);
   Reveal(Canvas, Target, s, PlainRegion(Row, s, Factor, Progress));

@@ -5,36 +5,36 @@
 namespace rv {
 
 const std::array<TEffect, 214> TransitionEffects = {{
-    {"Cross Fade", nullptr, 0, 1},  // 0
-    {"Fade Out", nullptr, 17, 0},  // 1
-    {"Fade In", nullptr, 17, 0},  // 2
-    {"Fade Out then In", nullptr, 0, 0},  // 3
-    {"Wipe Left to Right", nullptr, 1, 1},  // 4
-    {"Wipe Left to Right 2", nullptr, 1, 1},  // 5
-    {"Wipe Right to Left", nullptr, 1, 1},  // 6
-    {"Wipe Right to Left 2", nullptr, 1, 1},  // 7
-    {"Wipe Top to Bottom", nullptr, 1, 1},  // 8
-    {"Wipe Top to Bottom 2", nullptr, 1, 1},  // 9
-    {"Wipe Bottom to Top", nullptr, 1, 1},  // 10
-    {"Wipe Bottom to Top 2", nullptr, 1, 1},  // 11
-    {"Slide from Top Left", nullptr, 9, 0},  // 12
-    {"Slide from Top Right", nullptr, 9, 0},  // 13
-    {"Slide from Bottom Left", nullptr, 9, 0},  // 14
+    {"Cross Fade", nullptr, 0, 1},               // 0
+    {"Fade Out", nullptr, 17, 0},                // 1
+    {"Fade In", nullptr, 17, 0},                 // 2
+    {"Fade Out then In", nullptr, 0, 0},         // 3
+    {"Wipe Left to Right", nullptr, 1, 1},       // 4
+    {"Wipe Left to Right 2", nullptr, 1, 1},     // 5
+    {"Wipe Right to Left", nullptr, 1, 1},       // 6
+    {"Wipe Right to Left 2", nullptr, 1, 1},     // 7
+    {"Wipe Top to Bottom", nullptr, 1, 1},       // 8
+    {"Wipe Top to Bottom 2", nullptr, 1, 1},     // 9
+    {"Wipe Bottom to Top", nullptr, 1, 1},       // 10
+    {"Wipe Bottom to Top 2", nullptr, 1, 1},     // 11
+    {"Slide from Top Left", nullptr, 9, 0},      // 12
+    {"Slide from Top Right", nullptr, 9, 0},     // 13
+    {"Slide from Bottom Left", nullptr, 9, 0},   // 14
     {"Slide from Bottom Right", nullptr, 9, 0},  // 15
-    {"Push Left to Right", nullptr, 10, 0},  // 16
+    {"Push Left to Right", nullptr, 10, 0},      // 16
     {"Slide Out Left to Right", nullptr, 9, 0},  // 17
-    {"Push Right to Left", nullptr, 10, 0},  // 18
+    {"Push Right to Left", nullptr, 10, 0},      // 18
     {"Slide Out Right to Left", nullptr, 9, 0},  // 19
-    {"Push Top to Bottom", nullptr, 10, 0},  // 20
+    {"Push Top to Bottom", nullptr, 10, 0},      // 20
     {"Slide Out Top to Bottom", nullptr, 9, 0},  // 21
-    {"Push Bottom to Top", nullptr, 10, 0},  // 22
+    {"Push Bottom to Top", nullptr, 10, 0},      // 22
     {"Slide Out Bottom to Top", nullptr, 9, 0},  // 23
-    {"Random Points", nullptr, 14, 1},  // 24
-    {"Random Boxes", nullptr, 14, 1},  // 25
-    {"Wipe Out from Center", nullptr, 1, 1},  // 26
-    {"Wipe In to Center", nullptr, 1, 1},  // 27
+    {"Random Points", nullptr, 14, 1},           // 24
+    {"Random Boxes", nullptr, 14, 1},            // 25
+    {"Wipe Out from Center", nullptr, 1, 1},     // 26
+    {"Wipe In to Center", nullptr, 1, 1},        // 27
     {"Expand Out from Center", nullptr, 12, 0},  // 28
-    {"Expand In to Center", nullptr, 12, 0},  // 29
+    {"Expand In to Center", nullptr, 12, 0},     // 29
     {"Expand from Left", &RowProc<DrawCopyEffect, 30>, 12, 0},
     {"Expand from Right", &RowProc<DrawCopyEffect, 31>, 12, 0},
     {"Expand from Top", &RowProc<DrawCopyEffect, 32>, 12, 0},

@@ -24,8 +24,8 @@
 namespace rv {
 
 using TTransitionEffectProc = void (*)(platform::TCanvas& Canvas, platform::TBitmap& Source,
-                                       platform::TBitmap& Target, const platform::TRect& ARect, int32_t Factor,
-                                       int32_t Progress);
+                                       platform::TBitmap& Target, const platform::TRect& ARect,
+                                       int32_t Factor, int32_t Progress);
 
 struct TEffect {
   std::string_view Name;
@@ -46,11 +46,13 @@ uint32_t TransitionSeed(const platform::TBitmap& Target);
 // The workers (each also takes the contract's parameters). Shape 255 stands for the rounded
 // ellipse or diamond that the workers build themselves.
 void ShapeWipe(platform::TCanvas& Canvas, platform::TBitmap& Source, platform::TBitmap& Target,
-               const platform::TRect& ARect, int32_t Factor, int32_t Progress, float Scale, bool Inward, uint8_t Shape);
+               const platform::TRect& ARect, int32_t Factor, int32_t Progress, float Scale, bool Inward,
+               uint8_t Shape);
 void InOutWipe(platform::TCanvas& Canvas, platform::TBitmap& Source, platform::TBitmap& Target,
                const platform::TRect& ARect, int32_t Factor, int32_t Progress, float Scale, uint8_t Shape);
 void ExpandingShapes(platform::TCanvas& Canvas, platform::TBitmap& Source, platform::TBitmap& Target,
-                     const platform::TRect& ARect, int32_t Factor, int32_t Progress, float Scale, uint8_t Shape);
+                     const platform::TRect& ARect, int32_t Factor, int32_t Progress, float Scale,
+                     uint8_t Shape);
 // Draws nothing on frames too small for a centre spacing of at least 2.
 void RandomShapes(platform::TCanvas& Canvas, platform::TBitmap& Source, platform::TBitmap& Target,
                   const platform::TRect& ARect, int32_t Factor, int32_t Progress, float Scale, int32_t Count,

@@ -22,34 +22,37 @@ struct TUnitPoint {
 };
 
 // The outlines in the unit square, in drawing order.
-constexpr TUnitPoint kStar5[] = {{0.5L, 0},     {0.62L, 0.36L}, {1, 0.36L},     {0.7L, 0.59L},
-                                 {0.81L, 0.95L}, {0.5L, 0.73L}, {0.19L, 0.95L}, {0.31L, 0.59L},
+constexpr TUnitPoint kStar5[] = {{0.5L, 0},      {0.62L, 0.36L}, {1, 0.36L},     {0.7L, 0.59L},
+                                 {0.81L, 0.95L}, {0.5L, 0.73L},  {0.19L, 0.95L}, {0.31L, 0.59L},
                                  {0, 0.36L},     {0.39L, 0.36L}, {0.5L, 0}};
-constexpr TUnitPoint kStar6[] = {{0.5L, 0},      {0.625L, 0.25L}, {0.9L, 0.25L},   {0.75L, 0.5L}, {0.9L, 0.75L},
-                                 {0.625L, 0.75L}, {0.5L, 1},       {0.375L, 0.75L}, {0.1L, 0.75L}, {0.25L, 0.5L},
-                                 {0.1L, 0.25L},   {0.375L, 0.25L}, {0.5L, 0}};
-constexpr TUnitPoint kArrow[] = {{0, 0}, {0.4L, 0}, {0.3L, 0.1L}, {1, 0.8L}, {0.8L, 1}, {0.1L, 0.3L}, {0, 0.4L}, {0, 0}};
+constexpr TUnitPoint kStar6[] = {{0.5L, 0},     {0.625L, 0.25L}, {0.9L, 0.25L}, {0.75L, 0.5L},
+                                 {0.9L, 0.75L}, {0.625L, 0.75L}, {0.5L, 1},     {0.375L, 0.75L},
+                                 {0.1L, 0.75L}, {0.25L, 0.5L},   {0.1L, 0.25L}, {0.375L, 0.25L},
+                                 {0.5L, 0}};
+constexpr TUnitPoint kArrow[] = {{0, 0},    {0.4L, 0},    {0.3L, 0.1L}, {1, 0.8L},
+                                 {0.8L, 1}, {0.1L, 0.3L}, {0, 0.4L},    {0, 0}};
 constexpr TUnitPoint kFeatheredArrow[] = {
-    {0.85L, 1},       {0.8L, 0.95L},    {0.8L, 0.85L},    {0.775L, 0.825L}, {0.775L, 0.925L}, {0.725L, 0.875L},
-    {0.725L, 0.775L}, {0.7L, 0.75L},    {0.7L, 0.85L},    {0.65L, 0.8L},    {0.65L, 0.7L},    {0.15L, 0.2L},
-    {0.15L, 0.3L},    {0, 0.15L},       {0, 0},           {0.15L, 0},       {0.3L, 0.15L},    {0.2L, 0.15L},
-    {0.7L, 0.65L},    {0.8L, 0.65L},    {0.85L, 0.7L},    {0.75L, 0.7L},    {0.775L, 0.725L}, {0.875L, 0.725L},
-    {0.925L, 0.775L}, {0.825L, 0.775L}, {0.85L, 0.8L},    {0.95L, 0.8L},    {1, 0.85L},       {0.85L, 0.85L},
+    {0.85L, 1},       {0.8L, 0.95L},    {0.8L, 0.85L}, {0.775L, 0.825L}, {0.775L, 0.925L}, {0.725L, 0.875L},
+    {0.725L, 0.775L}, {0.7L, 0.75L},    {0.7L, 0.85L}, {0.65L, 0.8L},    {0.65L, 0.7L},    {0.15L, 0.2L},
+    {0.15L, 0.3L},    {0, 0.15L},       {0, 0},        {0.15L, 0},       {0.3L, 0.15L},    {0.2L, 0.15L},
+    {0.7L, 0.65L},    {0.8L, 0.65L},    {0.85L, 0.7L}, {0.75L, 0.7L},    {0.775L, 0.725L}, {0.875L, 0.725L},
+    {0.925L, 0.775L}, {0.825L, 0.775L}, {0.85L, 0.8L}, {0.95L, 0.8L},    {1, 0.85L},       {0.85L, 0.85L},
     {0.85L, 1}};
 constexpr TUnitPoint kLightning[] = {{1, 0.19L},     {0.61L, 0.01L}, {0.41L, 0.29L}, {0.49L, 0.31L},
                                      {0.23L, 0.55L}, {0.33L, 0.6L},  {0, 1},         {0.51L, 0.69L},
                                      {0.46L, 0.65L}, {0.78L, 0.45L}, {0.66L, 0.39L}, {1, 0.19L}};
 constexpr TUnitPoint kExplosion[] = {
-    {0.33L, 0},     {0.5L, 0.26L},  {0.62L, 0.11L}, {0.67L, 0.28L}, {0.99L, 0.1L},  {0.78L, 0.35L}, {1, 0.39L},
-    {0.84L, 0.54L}, {0.99L, 0.66L}, {0.75L, 0.64L}, {0.78L, 0.81L}, {0.65L, 0.71L}, {0.61L, 1},     {0.51L, 0.69L},
-    {0.38L, 0.89L}, {0.35L, 0.66L}, {0.17L, 0.83L}, {0.22L, 0.59L}, {0, 0.61L},     {0.19L, 0.48L}, {0.04L, 0.37L},
-    {0.22L, 0.34L}, {0.16L, 0.2L},  {0.35L, 0.25L}, {0.33L, 0.01L}};
+    {0.33L, 0},     {0.5L, 0.26L},  {0.62L, 0.11L}, {0.67L, 0.28L}, {0.99L, 0.1L},
+    {0.78L, 0.35L}, {1, 0.39L},     {0.84L, 0.54L}, {0.99L, 0.66L}, {0.75L, 0.64L},
+    {0.78L, 0.81L}, {0.65L, 0.71L}, {0.61L, 1},     {0.51L, 0.69L}, {0.38L, 0.89L},
+    {0.35L, 0.66L}, {0.17L, 0.83L}, {0.22L, 0.59L}, {0, 0.61L},     {0.19L, 0.48L},
+    {0.04L, 0.37L}, {0.22L, 0.34L}, {0.16L, 0.2L},  {0.35L, 0.25L}, {0.33L, 0.01L}};
 
 PRegion Make(TRegion region) { return std::make_unique<TRegion>(std::move(region)); }
 
 // The outline in the box, each unit coordinate mirrored (c -> 1 - c) where asked.
-PRegion OutlineRegion(std::span<const TUnitPoint> outline, int32_t X, int32_t Y, int32_t Width, int32_t Height,
-                      bool mirrorX, bool mirrorY) {
+PRegion OutlineRegion(std::span<const TUnitPoint> outline, int32_t X, int32_t Y, int32_t Width,
+                      int32_t Height, bool mirrorX, bool mirrorY) {
   std::vector<TPoint> points;
   points.reserve(outline.size());
   for (const TUnitPoint& u : outline) {
@@ -90,7 +93,8 @@ void AddBars(const TAxisAdder& add, int32_t Length, int32_t along, int32_t acros
   }
 }
 
-void AddShreds(const TAxisAdder& add, int32_t Length, int32_t along, int32_t across, int32_t t, int32_t mode) {
+void AddShreds(const TAxisAdder& add, int32_t Length, int32_t along, int32_t across, int32_t t,
+               int32_t mode) {
   const int32_t jag = Length < along ? along / 10 : 0;
   const int32_t extra = across % t;
   for (int32_t y = 0; y < across; y += t) {
@@ -164,12 +168,13 @@ PRegion CreateTriangleRegion(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int
   return Make(TRegion::Polygon(points));
 }
 
-PRegion CreateSectorRegion(int32_t CX, int32_t CY, int32_t Radius, long double StartAngle, long double EndAngle,
-                           int32_t Count) {
+PRegion CreateSectorRegion(int32_t CX, int32_t CY, int32_t Radius, long double StartAngle,
+                           long double EndAngle, int32_t Count) {
   std::vector<TPoint> points{{CX, CY}};
   for (int32_t k = 0; k < Count; ++k) {
     const long double theta = StartAngle + k * (EndAngle - StartAngle) / Count;
-    points.push_back({CX + common::RoundInt(Radius * std::cos(theta)), CY + common::RoundInt(Radius * std::sin(theta))});
+    points.push_back(
+        {CX + common::RoundInt(Radius * std::cos(theta)), CY + common::RoundInt(Radius * std::sin(theta))});
   }
   return Make(TRegion::Polygon(points));
 }
@@ -255,7 +260,8 @@ PRegion CreateHeartRegion(int32_t X, int32_t Y, int32_t Width, int32_t Height) {
   TPoint P1, P2;
   PolarPoint({q, q}, static_cast<uint16_t>(r - 1), P1, 233.14);
   PolarPoint({m - q, q}, static_cast<uint16_t>(r - 1), P2, 126.86);
-  CombineRegions(region, CreateTriangleRegion(X + P1.X, Y + P1.Y, X + P2.X, Y + P2.Y, X + k, Y + m), platform::RGN_OR);
+  CombineRegions(region, CreateTriangleRegion(X + P1.X, Y + P1.Y, X + P2.X, Y + P2.Y, X + k, Y + m),
+                 platform::RGN_OR);
   CombineRegions(region, Make(TRegion(TRect{X + r, Y + r, X + m - r, Y + D})), platform::RGN_OR);
   return region;
 }
@@ -318,8 +324,8 @@ void RotatePolygonPoints(TPoint* Points, int32_t LastIndex, int32_t CX, long dou
   }
 }
 
-void StretchDrawFlipped(platform::TCanvas& Canvas, const TRect& Dest, platform::TBitmap& Bitmap, const TRect& Src,
-                        bool FlipHorizontal, bool FlipVertical) {
+void StretchDrawFlipped(platform::TCanvas& Canvas, const TRect& Dest, platform::TBitmap& Bitmap,
+                        const TRect& Src, bool FlipHorizontal, bool FlipVertical) {
   const TRect src{std::max(Src.Left, 0), std::max(Src.Top, 0), std::min(Src.Right, Bitmap.Width()),
                   std::min(Src.Bottom, Bitmap.Height())};
   Canvas.StretchMode = platform::smHalftone;

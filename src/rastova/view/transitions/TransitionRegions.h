@@ -20,8 +20,8 @@ PRegion CreatePolygonRegion(const int32_t* Coords, int32_t Count);
 PRegion CreateTriangleRegion(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3);
 // The centre followed by Count points on the circle at StartAngle + k (EndAngle - StartAngle) /
 // Count, k = 0 .. Count - 1 (radians; the last point stops one step short of EndAngle).
-PRegion CreateSectorRegion(int32_t CX, int32_t CY, int32_t Radius, long double StartAngle, long double EndAngle,
-                           int32_t Count);
+PRegion CreateSectorRegion(int32_t CX, int32_t CY, int32_t Radius, long double StartAngle,
+                           long double EndAngle, int32_t Count);
 
 // Bars of thickness Min(Width, Height) / 50 + 1, every second one, in rows (RowMode) and
 // columns (ColumnMode): mode 1 grows from the right (bottom), 2 from the left (top), 3 alternate
@@ -62,7 +62,8 @@ void PolarPoint(const platform::TPoint& Center, uint16_t Radius, platform::TPoin
 // Shrinks the box to a square of its smaller side, centred.
 void FitSquare(int32_t& X, int32_t& Y, int32_t& Width, int32_t& Height);
 // Turns points 0 .. LastIndex about (CX, CY) by Angle radians (clockwise on the screen), rounded.
-void RotatePolygonPoints(platform::TPoint* Points, int32_t LastIndex, int32_t CX, long double Angle, int32_t CY);
+void RotatePolygonPoints(platform::TPoint* Points, int32_t LastIndex, int32_t CX, long double Angle,
+                         int32_t CY);
 // Stretches the part of Src inside the bitmap over the whole of Dest, smoothly (half-tone),
 // mirrored left to right and/or top to bottom.
 void StretchDrawFlipped(platform::TCanvas& Canvas, const platform::TRect& Dest, platform::TBitmap& Bitmap,

@@ -6,15 +6,17 @@
 
 namespace rv {
 
-using TRowDrawer = void (*)(int Row, platform::TCanvas& Canvas, platform::TBitmap& Source, platform::TBitmap& Target,
-                            const platform::TRect& ARect, int32_t Factor, int32_t Progress);
+using TRowDrawer = void (*)(int Row, platform::TCanvas& Canvas, platform::TBitmap& Source,
+                            platform::TBitmap& Target, const platform::TRect& ARect, int32_t Factor,
+                            int32_t Progress);
 
 // Rows 30 to 75, 150 to 157 and 185 to 188.
 void DrawCopyEffect(int Row, platform::TCanvas& Canvas, platform::TBitmap& Source, platform::TBitmap& Target,
                     const platform::TRect& ARect, int32_t Factor, int32_t Progress);
 // Every other row from 76 to 213.
-void DrawRegionEffect(int Row, platform::TCanvas& Canvas, platform::TBitmap& Source, platform::TBitmap& Target,
-                      const platform::TRect& ARect, int32_t Factor, int32_t Progress);
+void DrawRegionEffect(int Row, platform::TCanvas& Canvas, platform::TBitmap& Source,
+                      platform::TBitmap& Target, const platform::TRect& ARect, int32_t Factor,
+                      int32_t Progress);
 
 // The sizes every effect works with (GetStepSizes); hw = w / 2, HW = W / 2 and so on.
 struct TSteps {

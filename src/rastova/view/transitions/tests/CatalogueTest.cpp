@@ -30,12 +30,13 @@ TEST(TransitionCatalogue, Rows) {
   struct Family {
     int row, group, flag;
   };
-  for (const Family f : {Family{0, 0, 1}, Family{1, 17, 0}, Family{3, 0, 0}, Family{24, 14, 1}, Family{38, 12, 0},
-                         Family{48, 1, 1}, Family{60, 2, 1}, Family{68, 11, 0}, Family{75, 9, 0}, Family{76, 3, 1},
-                         Family{131, 8, 1}, Family{107, 7, 1}, Family{146, 2, 1}, Family{136, 15, 1},
-                         Family{150, 10, 0}, Family{158, 16, 1}, Family{164, 17, 1}, Family{176, 5, 1},
-                         Family{183, 4, 1}, Family{184, 14, 1}, Family{185, 0, 0}, Family{190, 4, 1},
-                         Family{199, 13, 1}, Family{209, 5, 1}, Family{213, 6, 1}, Family{56, 16, 0}}) {
+  for (const Family f :
+       {Family{0, 0, 1},    Family{1, 17, 0},   Family{3, 0, 0},    Family{24, 14, 1},  Family{38, 12, 0},
+        Family{48, 1, 1},   Family{60, 2, 1},   Family{68, 11, 0},  Family{75, 9, 0},   Family{76, 3, 1},
+        Family{131, 8, 1},  Family{107, 7, 1},  Family{146, 2, 1},  Family{136, 15, 1}, Family{150, 10, 0},
+        Family{158, 16, 1}, Family{164, 17, 1}, Family{176, 5, 1},  Family{183, 4, 1},  Family{184, 14, 1},
+        Family{185, 0, 0},  Family{190, 4, 1},  Family{199, 13, 1}, Family{209, 5, 1},  Family{213, 6, 1},
+        Family{56, 16, 0}}) {
     EXPECT_EQ(TransitionEffects[f.row].Group, f.group) << f.row;
     EXPECT_EQ(TransitionEffects[f.row].Flag, f.flag) << f.row;
   }

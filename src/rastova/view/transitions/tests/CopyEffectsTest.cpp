@@ -27,8 +27,9 @@ TEST(CopyEffects, StepSizes) {
   struct Case {
     int W, H, progress, w, h;
   };
-  for (const Case c : {Case{400, 300, 50, 200, 150}, Case{300, 400, 50, 150, 200}, Case{400, 300, 33, 132, 99},
-                       Case{400, 300, 0, 0, 0}, Case{400, 300, 100, 400, 300}, Case{3, 3, 50, 2, 2}}) {
+  for (const Case c :
+       {Case{400, 300, 50, 200, 150}, Case{300, 400, 50, 150, 200}, Case{400, 300, 33, 132, 99},
+        Case{400, 300, 0, 0, 0}, Case{400, 300, 100, 400, 300}, Case{3, 3, 50, 2, 2}}) {
     int32_t W, H, w, h;
     GetStepSizes({0, 0, c.W, c.H}, c.progress, W, H, w, h);
     EXPECT_EQ(W, c.W);

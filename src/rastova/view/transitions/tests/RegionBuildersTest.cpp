@@ -37,7 +37,8 @@ TEST(ComplexRegion, GrowsBy500AndKeepsEveryRectangle) {
   for (int i = 0; i < 501; ++i) list.AddRect(i * 3, i % 7, i * 3 + 2, i % 7 + 5);
   EXPECT_EQ(list.Capacity(), 1000);
   EXPECT_EQ(list.Count(), 501);
-  for (int i : {0, 250, 499, 500}) EXPECT_EQ(SlotAt(list, i), (TRect{i * 3, i % 7, i * 3 + 2, i % 7 + 5})) << i;
+  for (int i : {0, 250, 499, 500})
+    EXPECT_EQ(SlotAt(list, i), (TRect{i * 3, i % 7, i * 3 + 2, i % 7 + 5})) << i;
   EXPECT_EQ(list.Bounds(), (TRect{0, 0, 1502, 11}));
   const PRegion region = list.CreateRegion();
   ASSERT_NE(region, nullptr);
@@ -116,7 +117,8 @@ TEST(SectorRegion, StopsOneStepShort) {
   // The last 3.6 degrees before straight up are left out.
   auto at = [&](double degrees) {
     const double a = (degrees - 90) * std::numbers::pi / 180;
-    return sector->Contains(100 + int(std::lround(60 * std::cos(a))), 100 + int(std::lround(60 * std::sin(a))));
+    return sector->Contains(100 + int(std::lround(60 * std::cos(a))),
+                            100 + int(std::lround(60 * std::sin(a))));
   };
   EXPECT_TRUE(at(10) && at(180) && at(350));
   EXPECT_FALSE(at(358.5));
@@ -154,8 +156,8 @@ TEST(ShapeRegion, CodesAndFitting) {
     uint8_t code;
     int x, y;
   };
-  for (const Corner c : {Corner{2, 3, 3}, Corner{3, 96, 3}, Corner{4, 3, 96}, Corner{5, 96, 96}, Corner{11, 3, 3},
-                         Corner{14, 96, 96}}) {
+  for (const Corner c : {Corner{2, 3, 3}, Corner{3, 96, 3}, Corner{4, 3, 96}, Corner{5, 96, 96},
+                         Corner{11, 3, 3}, Corner{14, 96, 96}}) {
     const PRegion arrow = CreateShapeRegion(c.code, 0, 0, 100, 100);
     EXPECT_TRUE(arrow->Contains(c.x, c.y)) << int(c.code);
     EXPECT_FALSE(arrow->Contains(99 - c.x, c.y)) << int(c.code);

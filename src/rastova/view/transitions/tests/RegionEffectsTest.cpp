@@ -114,7 +114,8 @@ TEST(RegionEffects, RegionAtGivenSteps) {
     t.Step(c.row, c.progress);
     EXPECT_EQ(t.Frame->Canvas().ClipRect(), t.Rect()) << c.row;
     for (const TProbe& p : c.probes) {
-      EXPECT_EQ(t.ShowsTarget(p.x, p.y), p.target) << c.row << " at " << c.progress << ": " << p.x << "," << p.y;
+      EXPECT_EQ(t.ShowsTarget(p.x, p.y), p.target)
+          << c.row << " at " << c.progress << ": " << p.x << "," << p.y;
       EXPECT_TRUE(p.target || t.ShowsSource(p.x, p.y)) << c.row << ": " << p.x << "," << p.y;
     }
   }
@@ -139,8 +140,8 @@ TEST(RegionEffects, NothingToShowDrawsNothing) {
     int row, width, height, progress;
   };
   // Rectangles need H / 20 (or W / 20) of at least 1; uneven blinds a period; random grids a draw.
-  for (const Case c : {Case{164, 40, 10, 50}, Case{166, 10, 40, 50}, Case{160, 40, 30, 0}, Case{163, 40, 30, 0},
-                       Case{184, 40, 30, 0}, Case{191, 200, 150, 0}}) {
+  for (const Case c : {Case{164, 40, 10, 50}, Case{166, 10, 40, 50}, Case{160, 40, 30, 0},
+                       Case{163, 40, 30, 0}, Case{184, 40, 30, 0}, Case{191, 200, 150, 0}}) {
     test::TTransition t(c.width, c.height);
     t.Step(c.row, c.progress);
     EXPECT_EQ(test::Matching(*t.Frame, *t.Source), c.width * c.height) << c.row;

@@ -26,7 +26,8 @@ inline std::unique_ptr<platform::TBitmap> Picture(int width, int height, uint8_t
   return b;
 }
 
-inline bool SamePixel(const platform::TBitmap& a, int ax, int ay, const platform::TBitmap& b, int bx, int by) {
+inline bool SamePixel(const platform::TBitmap& a, int ax, int ay, const platform::TBitmap& b, int bx,
+                      int by) {
   return std::memcmp(a.ScanLine(ay) + 3 * ax, b.ScanLine(by) + 3 * bx, 3) == 0;
 }
 
@@ -41,7 +42,8 @@ inline int Matching(const platform::TBitmap& frame, const platform::TBitmap& pic
 struct TTransition {
   std::unique_ptr<platform::TBitmap> Source, Target, Frame;
   TTransition(int width, int height)
-      : Source(Picture(width, height, 10)), Target(Picture(width, height, 200)),
+      : Source(Picture(width, height, 10)),
+        Target(Picture(width, height, 200)),
         Frame(std::make_unique<platform::TBitmap>(width, height, platform::pf24bit)) {
     Frame->Assign(*Source);
     Frame->Canvas().StretchMode = platform::smHalftone;
