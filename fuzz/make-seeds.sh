@@ -62,12 +62,20 @@ im "$tmp/p.png" -colors 4 -depth 4 -type Palette BMP3:"$out/bmp/pal4.bmp"
 im "$tmp/p.png" -monochrome BMP3:"$out/bmp/bw.bmp"
 im "$tmp/p.png" BMP2:"$out/bmp/os2.bmp"
 im "$tmp/p.png" -define bmp:subtype=RGB565 BMP:"$out/bmp/rgb565.bmp"
+im "$tmp/ga.png" -define bmp:subtype=ARGB4444 BMP:"$out/bmp/argb4444.bmp"
+im "$tmp/ga.png" -define bmp:subtype=ARGB1555 BMP:"$out/bmp/argb1555.bmp"
+im "$tmp/p.png" -depth 8 -colors 4 -type Palette BMP2:"$out/bmp/os2-pal4.bmp"
+im "$tmp/p.png" -monochrome BMP2:"$out/bmp/os2-bw.bmp"
+im "$tmp/p.png" -depth 8 -define bmp:format=bmp4 BMP:"$out/bmp/v5.bmp"
 /usr/bin/python3 - "$out/bmp" <<'PY'
 import sys
 from PIL import Image
 d = sys.argv[1]
 Image.new("RGB", (3, 5), (40, 50, 60)).save(d + "/pil.bmp")
 Image.new("P", (7, 2), 3).save(d + "/pil_p.bmp")
+Image.new("RGBA", (4, 3), (200, 100, 50, 60)).save(d + "/pil_rgba.bmp")
+Image.new("L", (5, 2), 99).save(d + "/pil_grey.bmp")
+Image.new("1", (9, 2), 1).save(d + "/pil_bw.bmp")
 PY
 # JPEG
 im "$tmp/p.png" -quality 80 "$out/jpeg/baseline.jpg"
@@ -100,6 +108,10 @@ im "$tmp/p.png" "$out/image_io/p.ppm"
 im "$tmp/p.png" "$out/image_io/p.ico"
 im "$tmp/p.png" "$out/image_io/p.jp2"
 im "$tmp/p.png" "$out/image_io/p.psd"
+im "$tmp/p.png" -monochrome PBM:"$out/image_io/p.pbm"
+im "$tmp/g.png" -colorspace Gray -depth 16 PGM:"$out/image_io/p16.pgm"
+im "$tmp/p.png" -monochrome WBMP:"$out/image_io/p.wbmp"
+im "$tmp/p.png" -colors 4 -type Palette CUR:"$out/image_io/p.cur"
 # Packed DIBs from ImageMagick's BMP files (the 14-byte file header removed).
 for f in rle8 pal4 rgb565 rgba32; do tail -c +16 "$out/bmp/$f.bmp" > "$out/dib/im_$f.dib"; done
 # Sculpt maps: a 32 x 32 picture in each format the extension choice picks (0 png, 1 tga, 2 bmp, 3 jpg).
@@ -144,11 +156,28 @@ im.save(d + "/tiff/pil-deflate.tif", compression="tiff_adobe_deflate")
 # EXIF blocks as an APP1 payload carries them ("Exif", 0, 0 and the TIFF structure).
 open(d + "/exif/pil.exif", "wb").write(exif.tobytes())
 PY
-# GIF: plain, interlaced, transparent, two frames.
+# GIF: plain, interlaced, transparent, two frames; black and white, four colours, GIF87a;
+# frames with local tables, disposal methods, loop counts, comments and offsets (ImageMagick,
+# gifsicle's optimiser, Pillow).
 im "$tmp/p.png" "$out/gif/p.gif"
 im "$tmp/p.png" -interlace GIF "$out/gif/interlaced.gif"
 im "$tmp/ga.png" -channel A -threshold 50% "$out/gif/transparent.gif"
 im -delay 10 "$tmp/g.png" "$tmp/p.png" -loop 0 "$out/gif/animated.gif"
+im "$tmp/p.png" -monochrome "$out/gif/bw.gif"
+im "$tmp/p.png" -colors 4 "$out/gif/four.gif"
+im "$tmp/p.png" GIF87:"$out/gif/gif87a.gif"
+im -delay 20 -dispose Background "$tmp/g.png" -dispose Previous "$tmp/p.png" -loop 3 "$out/gif/disposal.gif"
+gifsicle -O3 --colors 16 "$out/gif/disposal.gif" -o "$out/gif/optimised.gif"
+/usr/bin/python3 - "$out/gif" <<'PY'
+import sys
+from PIL import Image
+d = sys.argv[1]
+a = Image.new("P", (5, 4), 1); a.putpalette([0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255])
+b = a.copy(); b.putpixel((2, 1), 3)
+a.save(d + "/pil_anim.gif", save_all=True, append_images=[b], duration=[30, 40], loop=0, transparency=0,
+       disposal=2, comment=b"pillow")
+Image.new("L", (6, 3), 90).save(d + "/pil_grey.gif", interlace=True)
+PY
 # PCX (choice 0) and DCX (choice 1).
 im "$tmp/p.png" "$tmp/pcx24.pcx"
 im "$tmp/p.png" -colors 6 -type Palette "$tmp/pcx8.pcx"
@@ -156,17 +185,28 @@ im "$tmp/p.png" -monochrome "$tmp/pcx1.pcx"
 im "$tmp/g.png" "$tmp/p.png" DCX:"$tmp/two.dcx"
 for f in pcx24 pcx8 pcx1; do { printf '\000'; cat "$tmp/$f.pcx"; } > "$out/pcx/$f.pcx"; done
 { printf '\001'; cat "$tmp/two.dcx"; } > "$out/pcx/two.dcx"
-# Icons (choice 0) and cursors (choice 1).
+# Icons (choice 0) and cursors (choice 1): 1, 4, 8 and 32 bits, PNG entries, several sizes.
 im "$tmp/p.png" -resize 16x16! \( +clone -resize 8x8! \) "$tmp/two.ico"
 im "$tmp/ga.png" "$tmp/alpha.ico"
 im "$tmp/p.png" -colors 4 -type Palette CUR:"$tmp/p.cur"
+im "$tmp/p.png" -resize 8x8! -depth 8 -colors 2 -type Palette "$tmp/bits1.ico"
+im "$tmp/p.png" -resize 8x8! -depth 8 -colors 16 -type Palette "$tmp/bits4.ico"
+im "$tmp/p.png" -resize 8x8! -depth 8 -colors 40 -type Palette "$tmp/bits8.ico"
 /usr/bin/python3 - "$tmp" <<'PY'
-import sys
+import struct, sys
 from PIL import Image
-Image.new("RGBA", (16, 16), (9, 90, 200, 128)).save(sys.argv[1] + "/png.ico", sizes=[(16, 16)])
+d = sys.argv[1]
+Image.new("RGBA", (16, 16), (9, 90, 200, 128)).save(d + "/png.ico", sizes=[(16, 16)])
+Image.new("RGBA", (8, 8), (9, 90, 200, 128)).save(d + "/pil_bmp.ico", sizes=[(8, 8), (4, 4)], bitmap_format="bmp")
+# Cursors proper (type 2, a hot spot in place of planes and bit count) from ImageMagick's icons.
+for depth in (1, 4):
+    f = bytearray(open("%s/bits%d.ico" % (d, depth), "rb").read())
+    f[2:4] = struct.pack("<H", 2)
+    f[10:14] = struct.pack("<HH", 3, 5)
+    open("%s/bits%d.cur" % (d, depth), "wb").write(f)
 PY
-for f in two alpha png; do { printf '\000'; cat "$tmp/$f.ico"; } > "$out/ico/$f.ico"; done
-{ printf '\001'; cat "$tmp/p.cur"; } > "$out/ico/p.cur"
+for f in two alpha png bits1 bits4 bits8 pil_bmp; do { printf '\000'; cat "$tmp/$f.ico"; } > "$out/ico/$f.ico"; done
+for f in p bits1 bits4; do { printf '\001'; cat "$tmp/$f.cur"; } > "$out/ico/$f.cur"; done
 # Portable maps, text and binary, 8 and 16 bits, and the arbitrary map.
 im "$tmp/p.png" -monochrome -compress None PBM:"$out/pnm/p1.pbm"
 im "$tmp/p.png" -monochrome PBM:"$out/pnm/p4.pbm"
@@ -175,15 +215,36 @@ im "$tmp/g.png" -colorspace Gray -depth 16 PGM:"$out/pnm/p5-16.pgm"
 im "$tmp/p.png" -compress None PPM:"$out/pnm/p3.ppm"
 im "$tmp/p.png" PPM:"$out/pnm/p6.ppm"
 im "$tmp/ga.png" PAM:"$out/pnm/p7.pam"
+im "$tmp/p.png" -depth 16 PPM:"$out/pnm/p6-16.ppm"
+im "$tmp/g.png" -colorspace Gray -depth 8 PGM:"$out/pnm/p5.pgm"
+pamdepth 15 "$out/pnm/p6.ppm" > "$out/pnm/p6-max15.ppm" 2>/dev/null
+pamdepth 1023 "$out/pnm/p5.pgm" > "$out/pnm/p5-max1023.pgm" 2>/dev/null
+/usr/bin/python3 - "$out/pnm" <<'PY'
+import sys
+from PIL import Image
+d = sys.argv[1]
+Image.new("I", (3, 2), 40000).save(d + "/pil_p5-16.pgm")
+Image.new("1", (10, 2), 1).save(d + "/pil_p4.pbm")
+PY
 # Wireless bitmaps.
 im "$tmp/p.png" -monochrome WBMP:"$out/wbmp/p.wbmp"
 im -size 3x2 xc:white WBMP:"$out/wbmp/white.wbmp"
-# Photoshop: flat, raw, with layers, grey 16-bit, with alpha.
+# Photoshop: flat, raw, with layers, grey 16-bit, with alpha; 8-bit RGB, CMYK with and without
+# alpha, indexed, bitmap mode, grey with alpha, an ICC profile, layers at offsets.
 im "$tmp/p.png" "$out/psd/flat.psd"
 im "$tmp/p.png" -compress None "$out/psd/raw.psd"
 im "$tmp/p.png" "$tmp/g.png" "$tmp/ga.png" "$out/psd/layers.psd"
 im "$tmp/g.png" -colorspace Gray -depth 16 "$out/psd/grey16.psd"
 im "$tmp/ga.png" "$out/psd/alpha.psd"
+im "$tmp/p.png" -depth 8 "$out/psd/rgb8.psd"
+im "$tmp/p.png" -depth 8 -colorspace CMYK "$out/psd/cmyk.psd"
+im "$tmp/p.png" -depth 8 -colorspace CMYK -alpha set -compress None "$out/psd/cmyk-alpha-raw.psd"
+im "$tmp/p.png" -depth 8 -colors 8 -type Palette "$out/psd/indexed.psd"
+im "$tmp/p.png" -monochrome -depth 1 -type Bilevel "$out/psd/bitmap.psd"
+im "$tmp/g.png" -depth 8 -colorspace Gray -alpha set -channel A -evaluate set 60% +channel "$out/psd/grey-alpha.psd"
+im "$tmp/p.png" -depth 8 -profile /usr/share/color/icc/ghostscript/srgb.icc "$out/psd/icc.psd"
+im -size 8x6 xc:none \( "$tmp/p.png" -depth 8 -repage 5x4+2+1 \) \( "$tmp/g.png" -repage 8x6+0+0 \) -background none \
+  -depth 8 "$out/psd/layers-at-offsets.psd"
 # Raw pixels of the 17 x 5 bitmap: coding (0 binary, 1 decimal, 2 hexadecimal) and layout bytes first.
 /usr/bin/python3 - "$out/raw_pixels" <<'PY'
 import sys
@@ -344,9 +405,28 @@ im "$tmp/p.png" -quality 85 "$tmp/img.jpg"
 img2dcm "$tmp/img.jpg" "$tmp/img2dcm.dcm" > /dev/null
 for f in "$tmp"/*.dcm; do { printf '\000'; cat "$f"; } > "$out/dicom/tool-$(basename "$f")"; done
 for f in grey12 rgb-rle; do { printf '\001'; cat "$tmp/$f.dcm"; } > "$out/dicom/tool-params-$f.dcm"; done
-# HD Photo by the reference encoder (our own writer's files come from make_seeds).
+# HD Photo by the reference encoder (our own writer's files come from make_seeds): grey, 48-bit
+# RGB, BGRA with planar and interleaved alpha, 64-bit RGBA, 32-bit BGR and BGR 10-10-10, lossy
+# with and without chroma subsampling, tiles, the spatial order, and each overlap.
 im "$tmp/p.png" BMP3:"$tmp/p.bmp"
 JxrEncApp -i "$tmp/p.bmp" -o "$out/hdp/ref.jxr" -q 1 > /dev/null
+im "$tmp/p.png" -colorspace Gray -depth 8 BMP3:"$tmp/grey.bmp"
+im "$tmp/ga.png" -depth 8 BMP:"$tmp/pa.bmp"
+im "$tmp/p.png" -depth 16 -compress None "$tmp/p16.tif"
+im "$tmp/ga.png" -depth 16 -compress None "$tmp/pa16.tif"
+jxr() { JxrEncApp "$@" > /dev/null; }
+jxr -i "$tmp/grey.bmp" -o "$out/hdp/grey.jxr" -c 2
+jxr -i "$tmp/p16.tif" -o "$out/hdp/rgb48.jxr" -c 10
+jxr -i "$tmp/pa.bmp" -o "$out/hdp/bgra.jxr" -c 22
+jxr -i "$tmp/pa.bmp" -o "$out/hdp/bgra-interleaved.jxr" -c 22 -a 3
+jxr -i "$tmp/pa16.tif" -o "$out/hdp/rgba64.jxr" -c 23
+jxr -i "$tmp/p.bmp" -o "$out/hdp/bgr32.jxr" -c 34
+jxr -i "$tmp/p16.tif" -o "$out/hdp/bgr101010.jxr" -c 31
+jxr -i "$tmp/p.bmp" -o "$out/hdp/lossy.jxr" -q 0.5
+jxr -i "$tmp/p.bmp" -o "$out/hdp/lossy-420.jxr" -q 0.7 -d 1
+jxr -i "$tmp/p.bmp" -o "$out/hdp/tiles.jxr" -U 2 2
+jxr -i "$tmp/p.bmp" -o "$out/hdp/spatial-no-overlap.jxr" -f -p -l 0
+jxr -i "$tmp/p.bmp" -o "$out/hdp/overlap2.jxr" -l 2 -q 0.8
 # The 3D library's picture layer: bitmaps (choice 0) and PNG images (choice 1).
 for f in rgb24 rgba32 pal8; do cp "$out/bmp/$f.bmp" "$out/picture/$f.bmp"; done
 for f in rgb rgba palette interlaced; do { printf '\001'; tail -c +2 "$out/png/$f.png"; } > "$out/picture/$f.png"; done

@@ -3,7 +3,7 @@
 // component streams and "glsm" meshes; TIFF pages with EXIF and annotations, EXIF blocks, maker
 // notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
 // camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
-// properties; the shape's OBJ and XML files and clipboard blocks. Each file starts with the
+// properties; the shape's OBJ and XML files and clipboard blocks; AVI files. Each file starts with the
 // choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
@@ -30,6 +30,7 @@
 #include "rastova/core/RVRawStream.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVZLib.h"
+#include "rastova/io/tests/AviTools.h"
 #include "scene3d/base/Classes.h"
 #include "scene3d/base/GLColor.h"
 #include "scene3d/base/PersistentClasses.h"
@@ -471,6 +472,22 @@ void Meshes() {
   AnimationSeeds();
 }
 
+// AVI files of uncompressed frames, a wide one with an odd row length, and one cut in a frame.
+void AviSeeds() {
+  std::filesystem::create_directories(root + "/avi");
+  rv::iotest::AviSpec plain;
+  Put("avi", "three.avi", Str(rv::iotest::MakeAvi(plain)));
+  rv::iotest::AviSpec wide;
+  wide.width = 13;
+  wide.height = 2;
+  wide.frames = 2;
+  wide.rate = 30000;
+  wide.scale = 1001;
+  Put("avi", "wide.avi", Str(rv::iotest::MakeAvi(wide)));
+  const std::string whole = Str(rv::iotest::MakeAvi(plain));
+  Put("avi", "cut.avi", whole.substr(0, size_t(rv::iotest::AviFrameChunkOffset(plain, 2) + 20)));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -486,6 +503,7 @@ int main(int argc, char** argv) {
   ZlibData();
   Archives();
   Meshes();
+  AviSeeds();
   Metadata();
   Dicom();
   const std::filesystem::path tmp = std::filesystem::temp_directory_path() / ("zephor-seeds-" + std::to_string(getpid()));

@@ -23,6 +23,8 @@ PACKAGES=(
   fonts-liberation fonts-dejavu-core xvfb xauth
   # independent checkers used by the tests
   imagemagick python3-pil python3-numpy assimp-utils libxml2-utils qhull-bin liblcms2-utils
+  # the scanner listing (scanimage -L) and the test certificate of the HTTPS download tests
+  sane-utils openssl
   # TIFF checkers (tiffcp, tiffinfo, tiffdump) and the TIFF benchmark's baseline library
   libtiff-tools libtiff-dev
   # JPEG 2000 and DICOM fixture makers and checkers (run as black boxes by the codec tests)

@@ -56,7 +56,7 @@ void Program() {
 }
 
 std::unique_ptr<editor::TMainFrm> ShownWindow() {
-  auto f = std::make_unique<editor::TMainFrm>(editor::TMainFrmOptions{{}, "/nonexistent"});
+  auto f = std::make_unique<editor::TMainFrm>(editor::TMainFrmOptions{{}, "/nonexistent", nullptr});
   f->CreateDialogs();
   f->show();
   if (!QTest::qWaitForWindowExposed(f.get())) std::abort();

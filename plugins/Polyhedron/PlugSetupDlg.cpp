@@ -47,8 +47,11 @@ TPlugSetupDlg::TPlugSetupDlg(QWidget* owner) : QDialog(owner) {
   f.setPixelSize(11);
   setFont(f);
 
+  // The label ends where the track bar begins, as wide as its text needs at the font in use.
   Label1 = new QLabel(QStringLiteral("Size"), this);
-  Label1->setGeometry(28, 24, 19, 13);
+  Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  const int labelWidth = std::max(19, Label1->sizeHint().width());
+  Label1->setGeometry(std::max(2, 47 - labelWidth), 24, labelWidth, std::max(13, Label1->sizeHint().height()));
 
   TrackBar1 = new QSlider(Qt::Horizontal, this);
   TrackBar1->setGeometry(53, 12, 120, 33);

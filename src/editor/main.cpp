@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/StartupSequence.h"
+#include "editor/dialogs/ProgramIcon.h"
 #include "editor/mainwin/EditorModules.h"
 #include "editor/mainwin/MainFrm.h"
 #include "platform/ui/Application.h"
@@ -35,14 +36,17 @@ int main(int argc, char** argv) {
   editor::AddProgramSteps(modules);
   modules.Startup();
   editor::CreateServiceContext();
+  // The application's title; windows keep their own captions (no display name appended).
   QApplication::setApplicationName("ZEPHOR");
-  QApplication::setApplicationDisplayName("ZEPHOR");
+  QApplication::setWindowIcon(editor::ProgramIcon());
   TMessageBoxPrompts prompts;
   shape::SetFilePrompts(&prompts);
   platform::TSplashForm::ShowSplash(editor::SplashPicture());
 
   editor::TMainFrmOptions options;
   for (int k = 1; k < argc; ++k) options.Arguments.emplace_back(argv[k]);
+  // Closing the main window ends the program, whatever other window is still open.
+  options.OnClosed = [] { QCoreApplication::quit(); };
   int status = 0;
   {
     auto form = std::make_unique<editor::TMainFrm>(std::move(options));

@@ -676,6 +676,10 @@ std::string FormatObjQuad(const int32_t v[4], const int32_t t[4]) {
   return s;
 }
 
+std::vector<std::string> ObjFileNames(const std::string& fileName) {
+  return {ChangeFileExt(fileName, ".png"), ChangeFileExt(fileName, ".mtl"), ChangeFileExt(fileName, ".obj")};
+}
+
 void WriteObjFile(const TCS& cs, std::string& fileName, bool triangles) {
   TTextureBitmaps& texture = TextureBitmaps();
   std::string pngName = ChangeFileExt(fileName, ".png");

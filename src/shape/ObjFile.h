@@ -38,6 +38,8 @@ using TTexs = std::vector<Tex>;
 // a.b.png, a.b.mtl and a.b.obj); `fileName` comes back as the OBJ's name. Errors storing the MTL
 // or the OBJ (rv::EFCreateError) reach the caller; a texture that cannot be saved is passed over.
 void WriteObjFile(const TCS& cs, std::string& fileName, bool triangles);
+// The files WriteObjFile writes for `fileName`, before any renaming: texture, MTL and OBJ.
+std::vector<std::string> ObjFileNames(const std::string& fileName);
 
 // Reads the file into the shape: 0 on success, -1 when the file gives neither a grid of texture
 // coordinates nor one of the vertex-only sizes. `mtlPath` becomes the file named by the last

@@ -1,5 +1,6 @@
 #include "shape/OutputNames.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -76,6 +77,30 @@ bool ConfirmOverwrite(const std::string& fileName) {
   if (!gPrompts) return false;
   return gPrompts->AskWarningYesNo(ExtractFileName(fileName) + " already exists." + "\r\n" +
                                    "Do you want to replace it?");
+}
+
+bool ConfirmOverwriteFiles(const std::vector<std::string>& fileNames) {
+  if (!settings::AppSettings.FileOverWrite) return true;
+  std::vector<std::string> taken;
+  for (const std::string& name : fileNames)
+    if (FileNameTaken(name) && std::find(taken.begin(), taken.end(), name) == taken.end()) taken.push_back(name);
+  if (taken.empty()) return true;
+  if (taken.size() == 1) return ConfirmOverwrite(taken.front());
+  if (!gPrompts) return false;
+  std::string text;
+  for (const std::string& name : taken) text += ExtractFileName(name) + " already exists.\r\n";
+  return gPrompts->AskWarningYesNo(text + "Do you want to replace them?");
+}
+
+namespace {
+TSavedFiles* gSavedFiles = nullptr;
+}
+
+TSavedFiles::TSavedFiles() : outer_(gSavedFiles) { gSavedFiles = this; }
+TSavedFiles::~TSavedFiles() { gSavedFiles = outer_; }
+
+void NoteSavedFile(const std::string& fileName, bool written) {
+  if (gSavedFiles) (written ? gSavedFiles->Written : gSavedFiles->Failed).push_back(fileName);
 }
 
 std::string MakeUniqueFileName(const std::string& fileName, const std::string& ext) {

@@ -9,6 +9,7 @@
 // one extension from a name it is given, so a caller passes the name with its extension:
 // "my.shape.tga" gives "my.shape.png", never "my.png".
 #include <string>
+#include <vector>
 
 namespace shape {
 
@@ -40,6 +41,25 @@ bool ConfirmOverwrite(const std::string& fileName);
 // "File OverWrite" off, an existing file makes it take the next free "_NNN" counter (a name
 // already ending in a counter of 1 or more continues it) and adds a line to RenameNotice.
 std::string MakeUniqueFileName(const std::string& fileName, const std::string& ext);
+// The same for every file one save command is about to write (names with their final
+// extensions): with "File OverWrite" on, one question lists each of them that exists (the text
+// above when there is one); true when none exists or the user pressed Yes.
+bool ConfirmOverwriteFiles(const std::vector<std::string>& fileNames);
+// The files one save command wrote and those it could not write, in the order tried. While one
+// is alive the writers note every file they store (NoteSavedFile); the last one made records.
+class TSavedFiles {
+ public:
+  TSavedFiles();
+  ~TSavedFiles();
+  TSavedFiles(const TSavedFiles&) = delete;
+  TSavedFiles& operator=(const TSavedFiles&) = delete;
+  std::vector<std::string> Written;
+  std::vector<std::string> Failed;
+
+ private:
+  TSavedFiles* outer_;
+};
+void NoteSavedFile(const std::string& fileName, bool written);
 // Shows RenameNotice (when not empty) as a warning with the button OK, then empties it.
 void ShowRenameNotice();
 // The name with extension `ext` (none when empty) that ends in suffix + ext: "box.dae" with

@@ -152,18 +152,26 @@ void CopyRVAlphaToAlpha(rv::TRVBitmap& alpha, platform::TBitmap& target) {
   for (int y = 0; y < h; ++y) std::memcpy(target.ScanLine(y), alpha.GetScanLine(y), static_cast<size_t>(w));
 }
 
+std::string PictureFileName(const std::string& fileName) {
+  return ChangeFileExt(fileName, IsPngName(fileName) ? ".png" : ".tga");
+}
+
 int32_t SaveImageWithAlpha(std::string& fileName, const platform::TBitmap& color,
                            const platform::TBitmap& alpha) {
   std::unique_ptr<rv::TRVBitmap> image;
   try {
     image = MakeImageWithAlpha(color, alpha);
   } catch (...) {
+    NoteSavedFile(PictureFileName(fileName), false);
     return -1;
   }
   return SaveImageWithAlpha(fileName, *image);
 }
 
-int32_t SaveImageWithAlpha(std::string& fileName, rv::TRVBitmap& image) {
+namespace {
+
+// SaveImageWithAlpha without noting the file.
+int32_t StoreImageWithAlpha(std::string& fileName, rv::TRVBitmap& image) {
   try {
     if (image.IsEmpty() || image.GetPixelFormat() != rv::rv24RGB) return -1;
     const bool png = IsPngName(fileName);
@@ -188,6 +196,14 @@ int32_t SaveImageWithAlpha(std::string& fileName, rv::TRVBitmap& image) {
   } catch (...) {
     return -1;
   }
+}
+
+}  // namespace
+
+int32_t SaveImageWithAlpha(std::string& fileName, rv::TRVBitmap& image) {
+  const int32_t result = StoreImageWithAlpha(fileName, image);
+  NoteSavedFile(result == 0 ? fileName : PictureFileName(fileName), result == 0);
+  return result;
 }
 
 void LoadTextureFile(const std::string& fileName) {
@@ -263,6 +279,29 @@ bool LoadPictureWithAlpha(const std::string& fileName, platform::TBitmap& color,
   }
 }
 
+namespace {
+
+int32_t DividedParts(int32_t columns, int32_t rows) {
+  if (columns <= 0 || rows <= 0 || columns > 1024 || rows > 1024) return 0;
+  return settings::AppSettings.DividedHorizontal ? rows / (1024 / columns) : columns / (1024 / rows);
+}
+
+std::string DividedPartName(const std::string& base, const std::string& ext, int32_t p) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%02d", p + 1);
+  return base + "-" + digits + ext;
+}
+
+}  // namespace
+
+std::vector<std::string> DividedImageFileNames(const std::string& base, const std::string& ext, int32_t columns,
+                                               int32_t rows) {
+  std::vector<std::string> names;
+  for (int32_t p = 0; p < DividedParts(columns, rows); ++p)
+    names.push_back(PictureFileName(DividedPartName(base, ext, p)));
+  return names;
+}
+
 bool SaveDividedImage(const std::string& base, const std::string& ext, const std::string& textureFile,
                       int32_t columns, int32_t rows) {
   if (columns <= 0 || rows <= 0 || columns > 1024 || rows > 1024) return false;
@@ -276,7 +315,7 @@ bool SaveDividedImage(const std::string& base, const std::string& ext, const std
     }
   }
   const bool horizontal = settings::AppSettings.DividedHorizontal;
-  const int32_t n = horizontal ? rows / (1024 / columns) : columns / (1024 / rows);
+  const int32_t n = DividedParts(columns, rows);
   if (n <= 0 || color.Empty()) return false;
   bool written = true;
   const int32_t size = horizontal ? color.Height() : color.Width();
@@ -289,9 +328,7 @@ bool SaveDividedImage(const std::string& base, const std::string& ext, const std
       CopyPart(color, alpha, 0, from, color.Width(), to - from, partColor, partAlpha);
     else
       CopyPart(color, alpha, from, 0, to - from, color.Height(), partColor, partAlpha);
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%02d", p + 1);
-    std::string partName = base + "-" + digits + ext;
+    std::string partName = DividedPartName(base, ext, p);
     if (SaveImageWithAlpha(partName, partColor, partAlpha) != 0) written = false;
   }
   return written;

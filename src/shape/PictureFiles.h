@@ -6,6 +6,7 @@
 // freed within the call; a load it reports as failed is an EPictureLoadError.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/Exception.h"
 
@@ -39,6 +40,10 @@ std::string LoadPictureFile(const std::string& fileName, rv::TRVBitmap& bitmap);
 // PNG when the extension is ".png" in any case, else Targa, under the name MakeUniqueFileName
 // gives, which comes back in `fileName`. 0 on success, -1 when anything failed (nothing is
 // shown; `fileName` then holds what it was given or the name chosen before the failure).
+// The name SaveImageWithAlpha writes for `fileName` (before any renaming): its extension
+// replaced by ".png" when it is ".png" in any case, else by ".tga" ("tex" gives "tex.tga").
+std::string PictureFileName(const std::string& fileName);
+// Each call notes the file it stored or failed to store (NoteSavedFile).
 int32_t SaveImageWithAlpha(std::string& fileName, const platform::TBitmap& color,
                            const platform::TBitmap& alpha);
 // The same for a 24-bit image buffer that carries the alpha as its alpha channel (the sculpt-map
@@ -74,6 +79,9 @@ bool LoadPictureWithAlpha(const std::string& fileName, platform::TBitmap& color,
 // nearest(size * (p + 1) / N). Part p is saved as base + "-" + (p + 1, two digits) + ext, so
 // part 01 is the top (or left) of the texture, the other way round from the sculpt-map parts.
 // True when every part was written; false when a part failed or there was nothing to divide.
+// The parts' names SaveDividedImage writes, before any renaming.
+std::vector<std::string> DividedImageFileNames(const std::string& base, const std::string& ext, int32_t columns,
+                                               int32_t rows);
 bool SaveDividedImage(const std::string& base, const std::string& ext, const std::string& textureFile,
                       int32_t columns, int32_t rows);
 

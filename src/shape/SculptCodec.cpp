@@ -106,14 +106,36 @@ std::string BlockDescription(const std::string& scaleText, const std::string& st
   return scaleText + ":<0.0,0.0,0.0>:" + stitchTypeName;
 }
 
+namespace {
+
+struct TPictureGrid {
+  double ratio;
+  int32_t columns;
+};
+constexpr TPictureGrid kPictureGrids[] = {{1, 33},    {4, 65},     {16, 129},    {64, 257},
+                                          {0.25, 17}, {0.0625, 9}, {0.015625, 5}};
+constexpr int32_t kPictureSteps[] = {2, 4, 8, 16};
+
+}  // namespace
+
+std::string SculptMapSizesText() {
+  std::string text;
+  for (const TPictureGrid& g : kPictureGrids) {
+    if (!text.empty()) text += "\r\n";
+    for (int32_t s : kPictureSteps) {
+      const int32_t width = (g.columns - 1) * s;
+      const int32_t height = static_cast<int32_t>(width / g.ratio);
+      if (s != kPictureSteps[0]) text += ", ";
+      text += std::to_string(width) + " x " + std::to_string(height);
+    }
+  }
+  return text;
+}
+
 bool SculptGridOfPicture(int32_t width, int32_t height, int32_t& cpMaxI, int32_t& cpMaxJ, int32_t& step) {
   if (width <= 0 || height <= 0) return false;
-  struct Entry {
-    double ratio;
-    int32_t columns;
-  };
-  static constexpr Entry kTable[] = {{1, 33},    {4, 65},     {16, 129},    {64, 257},
-                                     {0.25, 17}, {0.0625, 9}, {0.015625, 5}};
+  const auto& kTable = kPictureGrids;
+  using Entry = TPictureGrid;
   const double ratio = static_cast<double>(width) / static_cast<double>(height);
   const Entry* hit = nullptr;
   for (const Entry& e : kTable)
@@ -121,7 +143,7 @@ bool SculptGridOfPicture(int32_t width, int32_t height, int32_t& cpMaxI, int32_t
   if (!hit) return false;
   cpMaxI = hit->columns;
   cpMaxJ = 1024 / (cpMaxI - 1) + 1;
-  for (int32_t s : {2, 4, 8, 16})
+  for (int32_t s : kPictureSteps)
     if (width == (cpMaxI - 1) * s) {
       step = s;
       return true;

@@ -50,6 +50,9 @@ std::string BlockDescription(const std::string& scaleText, const std::string& st
 // the sampling step: the first of 2, 4, 8, 16 with width = (CPMaxI - 1) * step. False for any
 // other size (the caller falls back to the default shape).
 bool SculptGridOfPicture(int32_t width, int32_t height, int32_t& cpMaxI, int32_t& cpMaxJ, int32_t& step);
+// Every picture size SculptGridOfPicture accepts, as lines of "width x height" texts, one line
+// per grid, the sizes separated by ", ".
+std::string SculptMapSizesText();
 
 // Where grid point (i, j) is read in a picture of that width and height sampled at `step`:
 // grid row CPMaxJ - 1 from picture row 0 and row CPMaxJ - 1 - m from picture row m * step - 1;

@@ -68,13 +68,17 @@ int32_t LoadSculptPicture(const std::string& fileName, platform::TBitmap& bitmap
   return kind;
 }
 
-bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType) {
+bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType, std::string* problem) {
   // The pixels are sampled straight from the loaded image (LoadSculptPicture's copy into a
   // platform bitmap would only be read once).
   rv::TRVBitmap picture;
   const int32_t kind = LoadSculptPixels(fileName, picture);
   int32_t columns = 0, rows = 0, step = 0;
   if (kind < 0 || !SculptGridOfPicture(picture.GetWidth(), picture.GetHeight(), columns, rows, step)) {
+    if (kind >= 0 && problem)
+      *problem = "is " + std::to_string(picture.GetWidth()) + " x " + std::to_string(picture.GetHeight()) +
+                 " pixels, which is not the size of a sculpt map.\r\nSculpt maps are (width x height):\r\n" +
+                 SculptMapSizesText();
     ResetDefaultShape(cs);
     return false;
   }
@@ -216,6 +220,33 @@ std::string RenderSculptBlock(platform::TBitmap& color, int32_t cell, int32_t fi
   return PaintSculptBlock(target, cell, firstColumn, cs, rows, columns, firstRow);
 }
 
+namespace {
+
+// Points per part along the divided direction (neighbouring parts share their boundary line)
+// and the points along it.
+void DividedMapParts(const TCS& cs, int32_t& per, int32_t& extent) {
+  const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
+  const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
+  const bool horizontal = settings::AppSettings.DividedHorizontal;
+  per = horizontal ? 1024 / (columns - 1) + 1 : 1024 / (rows - 1) + 1;
+  extent = horizontal ? rows : columns;
+}
+
+}  // namespace
+
+std::vector<std::string> SculptMapFileNames(const TCS& cs, const std::string& fileName) {
+  const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
+  const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
+  if ((columns - 1) * (rows - 1) <= 1024) return {PictureFileName(fileName)};
+  int32_t per = 0, extent = 0;
+  DividedMapParts(cs, per, extent);
+  std::vector<std::string> names;
+  int n = 0;
+  for (int32_t start = 0; start < extent - 1; start += per - 1) names.push_back(PictureFileName(PartFileName(fileName, ++n)));
+  if (settings::AppSettings.OutputTextForKelpo) names.push_back(ChangeFileExt(fileName, ".txt"));
+  return names;
+}
+
 bool WriteSculptMap(const TCS& cs, std::string& fileName) {
   const int32_t columns = std::clamp(cs.CPMaxI, 2, kGridMax);
   const int32_t rows = std::clamp(cs.CPMaxJ, 2, kGridMax);
@@ -239,9 +270,8 @@ bool WriteSculptMap(const TCS& cs, std::string& fileName) {
   }
 
   const bool horizontal = settings::AppSettings.DividedHorizontal;
-  // Points per part along the divided direction; neighbouring parts share their boundary line.
-  const int32_t per = horizontal ? 1024 / (columns - 1) + 1 : 1024 / (rows - 1) + 1;
-  const int32_t extent = horizontal ? rows : columns;
+  int32_t per = 0, extent = 0;
+  DividedMapParts(cs, per, extent);
   if (horizontal)
     create(columns - 1, per - 1);
   else

@@ -5,6 +5,7 @@
 // image library opens read back into the grid.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "shape/model/ShapeRecord.h"
 
@@ -19,12 +20,17 @@ namespace shape {
 // Selection, locks, groups, Count, DP and the warp frames are not touched. A picture that cannot
 // be loaded or used makes the shape the default 33 x 33 sphere (ResetDefaultShape); the result
 // then is false.
-bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType);
+// `problem`, when given, tells why a picture that loaded could not be used (its size).
+bool ReadSculptImage(TCS& cs, const std::string& fileName, int32_t forcedType, std::string* problem = nullptr);
 
 // Writes the shape as one sculpt map or as the parts of a divided map (and the text list when
 // "Output text for KELPO" is on). For a single map `fileName` comes back as the name written.
 // True when every file was written; a part that fails does not stop the others.
 bool WriteSculptMap(const TCS& cs, std::string& fileName);
+
+// The files WriteSculptMap writes for `fileName` (with ".tga"), before any renaming: the map,
+// or the numbered parts and, with "Output text for KELPO", the text list.
+std::vector<std::string> SculptMapFileNames(const TCS& cs, const std::string& fileName);
 
 // Loads the picture into `bitmap` (32 bits per pixel, the picture's size; alpha ignored).
 // 1 when it is a Targa picture whose author text is exactly "DURIM PROJECT" (the earlier

@@ -9,6 +9,7 @@
 
 #include "common/FileReplace.h"
 #include "rastova/core/RVStream.h"
+#include "shape/OutputNames.h"
 
 namespace shape {
 
@@ -44,6 +45,7 @@ std::string XmlEscaped(std::string_view text) {
 
 void StoreTextFile(const std::string& fileName, std::string_view text) {
   auto fail = [&](int error) {
+    NoteSavedFile(fileName, false);
     throw rv::EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(error));
   };
   const int error = common::ReplaceFileThrough(fileName, ".tmp~", [&](const std::string& temp) {
@@ -56,6 +58,7 @@ void StoreTextFile(const std::string& fileName, std::string_view text) {
     if (!closed) fail(errno ? errno : EIO);
   });
   if (error) fail(error);
+  NoteSavedFile(fileName, true);
 }
 
 std::string LoadTextFile(const std::string& fileName) {

@@ -627,20 +627,41 @@ void FreeMeshTables() {
   MeshFaces = TArF();
 }
 
-void ExportColladaLods(const TCS& cs, const std::string& daePath, const std::string& texturePath) {
-  static const char* const kLevelNames[4] = {"high", "medium", "low", "lowest"};
+namespace {
+const char* const kLevelNames[4] = {"high", "medium", "low", "lowest"};
+}
+
+std::vector<std::string> ColladaFileNames(const std::string& daePath) {
+  const std::string base = RemoveFileExt(daePath);
+  std::vector<std::string> names;
+  if (settings::AppSettings.ColladaSaveLod) {
+    for (int32_t level = 3; level >= 0; --level) names.push_back(base + "-" + kLevelNames[level] + ".dae");
+  } else {
+    names.push_back(base + ".dae");
+  }
+  if (settings::AppSettings.ColladaSaveObj2) {
+    names.push_back(base + "-Collada.obj");
+    names.push_back(base + "-Collada.mtl");
+  }
+  if (settings::AppSettings.ColladaSaveCubePhysics) names.push_back(base + "-phisics.dae");
+  return names;
+}
+
+std::string ExportColladaLods(const TCS& cs, const std::string& daePath, const std::string& texturePath) {
   auto grid = std::make_unique<TLevelGrid>();
   const std::string base = RemoveFileExt(daePath);
+  std::string written;
   if (settings::AppSettings.ColladaSaveLod) {
     for (int32_t level = 3; level >= 0; --level) {
       MakeLevelGrid(cs, *grid, level);
       BuildLodMesh(*grid);
-      WriteColladaFile(base, kLevelNames[level], texturePath, MeshVertices, MeshNormals, MeshTexCoords, MeshFaces);
+      written = WriteColladaFile(base, kLevelNames[level], texturePath, MeshVertices, MeshNormals, MeshTexCoords,
+                                 MeshFaces);
     }
   } else {
     MakeLevelGrid(cs, *grid, 0);
     BuildLodMesh(*grid);
-    WriteColladaFile(base, "", texturePath, MeshVertices, MeshNormals, MeshTexCoords, MeshFaces);
+    written = WriteColladaFile(base, "", texturePath, MeshVertices, MeshNormals, MeshTexCoords, MeshFaces);
   }
   grid.reset();
   if (settings::AppSettings.ColladaSaveObj2)
@@ -651,6 +672,7 @@ void ExportColladaLods(const TCS& cs, const std::string& daePath, const std::str
     WriteColladaFile(base, "phisics", texturePath, MeshVertices, MeshNormals, MeshTexCoords, MeshFaces);
   }
   FreeMeshTables();
+  return written;
 }
 
 }  // namespace shape

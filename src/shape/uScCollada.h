@@ -99,6 +99,9 @@ void FreeMeshTables();
 // document at full resolution; the last level as OBJ with "Save OBJ2"; the box as "phisics" with
 // "Save Cube Phisics" (built with "Hard Angle" 180, which is restored whatever happens). The
 // shape is not changed. File errors end the export and reach the caller.
-void ExportColladaLods(const TCS& cs, const std::string& daePath, const std::string& texturePath);
+// Answers the name of the last level document written (the full-resolution one).
+std::string ExportColladaLods(const TCS& cs, const std::string& daePath, const std::string& texturePath);
+// The files ExportColladaLods writes for `daePath`, before any renaming, in the order written.
+std::vector<std::string> ColladaFileNames(const std::string& daePath);
 
 }  // namespace shape

@@ -8,6 +8,8 @@ through the translucent frame cube, beside the shape) and shows the shape in its
 shows the opened shape, and the two maps give two different 3D views and two different panes.
 Then the window is asked to close as a window manager would (WM_DELETE_WINDOW, no window manager
 runs here), and the program must end with status 0 and leave its settings file behind.
+Last, a damaged map on the command line: its warning is answered, the main window shows with the
+splash gone, and a close request ends the program with status 0.
 
 Usage: zephor_e2e.py <zephor> <work folder>
 """
@@ -61,31 +63,71 @@ class X11:
         self.x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
         self.x.XFlush.argtypes = [ctypes.c_void_p]
         self.x.XFree.argtypes = [ctypes.c_void_p]
+        # A window may go between listing it and asking about it: such errors are ignored (the
+        # default handler would end this script).
+        handler_type = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+        self._ignore_errors = handler_type(lambda display, event: 0)
+        self.x.XSetErrorHandler(self._ignore_errors)
         self.d = self.x.XOpenDisplay(None)
         if not self.d:
             raise SystemExit("no X display")
         self.root = self.x.XDefaultRootWindow(self.d)
 
-    def find(self, title):
-        """The viewable top-level window with that title, as (id, x, y, width, height), or None."""
+    def windows(self):
+        """The viewable top-level windows, as (id, title, x, y, width, height)."""
         root, parent = ctypes.c_ulong(), ctypes.c_ulong()
         children, count = ctypes.POINTER(ctypes.c_ulong)(), ctypes.c_uint()
         if not self.x.XQueryTree(self.d, self.root, ctypes.byref(root), ctypes.byref(parent),
                                  ctypes.byref(children), ctypes.byref(count)):
-            return None
-        found = None
+            return []
+        shown = []
         for k in range(count.value):
             w = children[k]
+            a = XWindowAttributes()
+            if not self.x.XGetWindowAttributes(self.d, w, ctypes.byref(a)) or a.map_state != 2:  # IsViewable
+                continue
             name = ctypes.c_char_p()
+            title = None
             if self.x.XFetchName(self.d, w, ctypes.byref(name)) and name.value is not None:
-                if name.value.decode("utf-8", "replace") == title:
-                    a = XWindowAttributes()
-                    self.x.XGetWindowAttributes(self.d, w, ctypes.byref(a))
-                    if a.map_state == 2:  # IsViewable
-                        found = (w, a.x, a.y, a.width, a.height)
+                title = name.value.decode("utf-8", "replace")
+            shown.append((w, title, a.x, a.y, a.width, a.height))
         if children:
             self.x.XFree(children)
+        return shown
+
+    def find(self, title):
+        """The viewable top-level window with that title, as (id, x, y, width, height), or None."""
+        found = None
+        for w, name, x, y, width, height in self.windows():
+            if name == title:
+                found = (w, x, y, width, height)
         return found
+
+    def net_wm_name(self, window):
+        """The window's _NET_WM_NAME (the title a window manager shows), or None."""
+        x = self.x
+        x.XGetWindowProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long,
+                                         ctypes.c_long, ctypes.c_int, ctypes.c_ulong,
+                                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int),
+                                         ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_ulong),
+                                         ctypes.POINTER(ctypes.c_void_p)]
+        kind, size = ctypes.c_ulong(), ctypes.c_int()
+        count, after, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
+        name = x.XInternAtom(self.d, b"_NET_WM_NAME", 0)
+        utf8 = x.XInternAtom(self.d, b"UTF8_STRING", 0)
+        if x.XGetWindowProperty(self.d, window, name, 0, 1024, 0, utf8, ctypes.byref(kind), ctypes.byref(size),
+                                ctypes.byref(count), ctypes.byref(after), ctypes.byref(data)) != 0 or not data:
+            return None
+        text = ctypes.string_at(data, count.value).decode("utf-8", "replace")
+        x.XFree(data)
+        return text
+
+    def focus(self):
+        """The window that has the keyboard focus."""
+        window, revert = ctypes.c_ulong(), ctypes.c_int()
+        self.x.XGetInputFocus.argtypes = [ctypes.c_void_p, ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_int)]
+        self.x.XGetInputFocus(self.d, ctypes.byref(window), ctypes.byref(revert))
+        return window.value
 
     def close(self, window):
         """Sends WM_DELETE_WINDOW, as a window manager does when the user closes the window."""
@@ -115,12 +157,18 @@ def sculpt_map(path, radius):
     img.save(path)
 
 
-def run_once(zephor, work, map_path, x11):
+def program_env(work, config):
+    """The program's environment: its settings in work/config, the X server's display."""
     env = dict(os.environ)
-    env["XDG_CONFIG_HOME"] = os.path.join(work, "config")
+    env["XDG_CONFIG_HOME"] = os.path.join(work, config)
     env["XDG_RUNTIME_DIR"] = os.path.join(work, "runtime")
     env["QT_QPA_PLATFORM"] = "xcb"
     os.makedirs(env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+    return env
+
+
+def run_once(zephor, work, map_path, x11):
+    env = program_env(work, "config")
     settings = os.path.join(env["XDG_CONFIG_HOME"], "DURIM PROJECT", "ZEPHOR6.reg")
     proc = subprocess.Popen([zephor, map_path], env=env)
     try:
@@ -133,6 +181,9 @@ def run_once(zephor, work, map_path, x11):
         if window is None:
             raise SystemExit("no window titled ZEPHOR6")
         wid, wx, wy, ww, wh = window
+        # The caption is the window's own, with nothing appended.
+        if x11.net_wm_name(wid) not in (None, "ZEPHOR6"):
+            raise SystemExit(f"the window's caption is {x11.net_wm_name(wid)!r}, not 'ZEPHOR6'")
         if (ww, wh) != (WIDTH, HEIGHT):
             raise SystemExit(f"the window is {ww} x {wh}, not {WIDTH} x {HEIGHT}")
         # The first idle passes paint the panes and the first frame: the screen is taken again
@@ -161,6 +212,48 @@ def run_once(zephor, work, map_path, x11):
         if os.path.basename(map_path) not in f.read():
             raise SystemExit("the settings file does not name the opened map")
     return picture
+
+
+def wait_for(x11, proc, title, seconds=60):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        if proc.poll() is not None:
+            raise SystemExit(f"zephor ended with {proc.returncode} before a window titled {title} showed")
+        window = x11.find(title)
+        if window is not None:
+            return window
+        time.sleep(0.2)
+    raise SystemExit(f"no window titled {title}")
+
+
+def run_damaged(zephor, work, x11):
+    """A damaged map on the command line: the warning is answered, the main window shows without
+    the splash left beside it, and a close request ends the program with status 0."""
+    env = program_env(work, "config-damaged")
+    damaged = os.path.join(work, "damaged.png")
+    with open(damaged, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + b"\x00" * 40)
+    proc = subprocess.Popen([zephor, damaged], env=env)
+    try:
+        box = wait_for(x11, proc, "ZEPHOR")
+        x11.close(box[0])  # the warning's only button answers a close request
+        window = wait_for(x11, proc, "ZEPHOR6")
+        time.sleep(2)
+        left = [w for w in x11.windows() if w[0] != window[0] and (w[4], w[5]) == (512, 256)]
+        if left:
+            raise SystemExit("the splash is still shown beside the main window")
+        if x11.focus() != window[0]:
+            raise SystemExit("the main window does not have the keyboard after the warning")
+        x11.close(window[0])
+        status = proc.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        raise SystemExit("zephor did not end after its window was closed")
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    if status != 0:
+        raise SystemExit(f"zephor ended with status {status} after a damaged file")
 
 
 def is_background(p):
@@ -224,7 +317,8 @@ def main():
         changed = sum(1 for c in diff.getdata() if c != (0, 0, 0))
         if changed < least:
             raise SystemExit(f"two different maps gave the same {part.__name__} ({changed} pixels differ)")
-    print("1 passed, 0 failed")
+    run_damaged(zephor, work, x11)
+    print("2 passed, 0 failed")
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "editor/dialogs/DialogForm.h"
+#include "editor/dialogs/ProgramIcon.h"
 
 namespace editor {
 
@@ -28,8 +29,8 @@ TAboutDlg::TAboutDlg(QWidget* owner) : QDialog(owner) {
   panel->setGeometry(8, 8, 284, 210);
   auto* icon = new QLabel(panel);
   icon->setGeometry(12, 12, 32, 32);
-  const QIcon programIcon = QApplication::windowIcon();
-  if (!programIcon.isNull()) icon->setPixmap(programIcon.pixmap(32, 32));
+  icon->setObjectName("ProgramIcon");
+  icon->setPixmap(ProgramIcon().pixmap(32, 32));
   ProductName = AddLabel(panel, QStringLiteral("ZEPHOR"), 56, 12, 220, 16);
   QFont bold = ProductName->font();
   bold.setBold(true);

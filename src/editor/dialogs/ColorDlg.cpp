@@ -65,7 +65,11 @@ TColorDlg::TColorDlg(QWidget* owner) : QDialog(owner) {
   OkButton = AddOkButton(*this, 216, 150, 76);
   CancelButton = AddCancelButton(*this, 216, 183, 76);
   connect(OkButton, &QPushButton::clicked, this, [this] { PickedColor = CurrentColor(); });
-  // FormCreate: the picture; without it nothing is drawn, and the dialog still works.
+  FormCreate();
+}
+
+void TColorDlg::FormCreate() {
+  // The picture; without it nothing is drawn, and the dialog still works.
   try {
     Picture.SetSize(kSize, kSize);
   } catch (...) {

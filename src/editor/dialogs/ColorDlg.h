@@ -23,6 +23,8 @@ class TColorDlg : public QDialog {
   explicit TColorDlg(QWidget* owner);
   ~TColorDlg() override;
 
+  // Makes the 200 x 200 picture (left empty when it cannot be made).
+  void FormCreate();
   // Shows the dialog for `color`; true when OK closed it, PickedColor then holding the choice.
   bool Execute(platform::TColor color);
 

@@ -11,6 +11,7 @@ class QComboBox;
 class QDialog;
 class QLabel;
 class QPushButton;
+class QSize;
 class QWidget;
 
 namespace editor {
@@ -18,6 +19,15 @@ namespace editor {
 // Caption, a border with a close box only (no resizing, no minimise or maximise), the dialog
 // font and, when `width` is above 0, a fixed client size.
 void SetupDialogForm(QDialog& dialog, const char* caption, int width, int height);
+
+// The width and height a label, box or button needs to show its text whole at its font (0, 0
+// for other widgets and empty texts).
+QSize TextNeed(const QWidget& control);
+// Grows the dialog's fixed layout until every text shows whole and the caption has room: the
+// children's places and sizes and the dialog's size are scaled from those it was built with by
+// the largest factor a text needs, on each axis (never below 1). SetupDialogForm makes every
+// dialog do this whenever it is shown or its font changes.
+void FitDialogToTexts(QDialog& dialog);
 
 QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width, int height);
 // A drop-down list the user cannot type into.

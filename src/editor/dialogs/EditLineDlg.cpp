@@ -1,5 +1,6 @@
 #include "editor/dialogs/EditLineDlg.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -44,16 +45,45 @@ TEditLineDlg::TEditLineDlg(QWidget* owner) : QDialog(owner) {
   connect(ReverseButton, &QPushButton::clicked, this, [this] { ReverseClick(); });
   connect(SelectAllButton, &QPushButton::clicked, this, [this] { SelectAllClick(); });
   connect(SelectNoneButton, &QPushButton::clicked, this, [this] { SelectNoneClick(); });
+  built_ = true;
+  FormResize();
 }
 
 void TEditLineDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  // Two lists side by side filling the height, the buttons in a column at the right.
-  const int h = height();
-  CLBLnI->setGeometry(8, 22, 60, std::max(h - 30, 10));
-  CLBlnJ->setGeometry(76, 22, 60, std::max(h - 30, 10));
+  FormResize();
+}
+
+bool TEditLineDlg::event(QEvent* event) {
+  const bool handled = QDialog::event(event);
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::Show) FormResize();
+  return handled;
+}
+
+void TEditLineDlg::FormResize() {
+  // Two lists side by side filling the height, the buttons in a column at the right; the
+  // columns as wide as their texts need, at least as the form was drawn. The width is held,
+  // the height kept at least kMinHeight.
+  if (!built_) return;
   QPushButton* buttons[] = {OkButton, RetryButton, ReverseButton, SelectAllButton, SelectNoneButton};
-  for (int k = 0; k < 5; ++k) buttons[k]->setGeometry(146, 22 + k * 33, 71, 25);
+  int list = 60, button = 71, line = 13;
+  for (QWidget* label : {columnsLabel_, rowsLabel_}) {
+    list = std::max(list, TextNeed(*label).width());
+    line = std::max(line, TextNeed(*label).height());
+  }
+  for (QPushButton* b : buttons) button = std::max(button, TextNeed(*b).width());
+  const int width = kWidth - 2 * 60 - 71 + 2 * list + button;
+  if (minimumWidth() != width || maximumWidth() != width) {
+    setMinimumSize(width, kMinHeight);
+    setMaximumWidth(width);
+  }
+  const int h = height(), top = 9 + line;
+  columnsLabel_->setGeometry(8, 6, list, line);
+  rowsLabel_->setGeometry(16 + list, 6, list, line);
+  CLBLnI->setGeometry(8, top, list, std::max(h - top - 8, 10));
+  CLBlnJ->setGeometry(16 + list, top, list, std::max(h - top - 8, 10));
+  const int buttonHeight = std::max(25, TextNeed(*OkButton).height());
+  for (int k = 0; k < 5; ++k) buttons[k]->setGeometry(26 + 2 * list, top + k * (buttonHeight + 8), button, buttonHeight);
 }
 
 int32_t TEditLineDlg::ColumnEntries() const {

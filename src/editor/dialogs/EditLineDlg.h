@@ -50,6 +50,10 @@ class TEditLineDlg : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
+  // The layout: the height stays at least 228 and the width is held at 225, or at what the
+  // texts need at a larger font.
+  void FormResize();
 
  private:
   void FillLists();
@@ -58,6 +62,7 @@ class TEditLineDlg : public QDialog {
   shape::TLineMarks* rowMarks_ = nullptr;
   QWidget* columnsLabel_;
   QWidget* rowsLabel_;
+  bool built_ = false;  // the controls exist (layout events come while the form is built)
 };
 
 }  // namespace editor

@@ -83,6 +83,7 @@ TSetupDlg::TSetupDlg(QWidget* owner, TColorDlg* colorDlg) : QDialog(owner), colo
   pens->setGeometry(16, 216, 224, 58);
   for (int k = 0; k < 4; ++k) {
     PenColor[k] = new TColorSwatch(pens, true);
+    PenColor[k]->setObjectName(QStringLiteral("PenColor%1").arg(k));
     PenColor[k]->setGeometry(16 + k * 52, 22, 26, 26);
     PenColor[k]->OnMouseUp = [this, k](platform::TControl*, platform::TMouseButton, platform::TShiftState,
                                        int, int) { ShapeXMouseUp(k); };

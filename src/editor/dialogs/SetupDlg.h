@@ -54,7 +54,12 @@ class TSetupDlg : public QDialog {
   QCheckBox* CheckBox12;       // "Smart Scroll"
   QRadioButton* RadioButton1;  // "Horizontal"
   QRadioButton* RadioButton2;  // "Vertical"
+  // The four pen swatches of the group "Texture Pen Color", by name and by index.
   TColorSwatch* PenColor[4];
+  TColorSwatch*& PenColor0 = PenColor[0];
+  TColorSwatch*& PenColor1 = PenColor[1];
+  TColorSwatch*& PenColor2 = PenColor[2];
+  TColorSwatch*& PenColor3 = PenColor[3];
   QPushButton* OkButton;
   QPushButton* CancelButton;
 

@@ -184,10 +184,27 @@ bool TScLineEditor::ReverseSides() {
 bool TScLineEditor::CanCustomSides() { return true; }
 
 int32_t TScEditable::SelectedInRow(const TCS& Shape, int32_t Row) const {
+  // A plane's row is open: its last column is a point of its own.
+  const int32_t columns = OpenRows(Shape) ? Shape.CPMaxI : Shape.CPMaxI - 1;
   int32_t n = 0;
-  for (int32_t i = 0; i + 1 < Shape.CPMaxI; ++i)
+  for (int32_t i = 0; i < columns; ++i)
     if (Shape.SP[i][Row]) ++n;
   return n;
+}
+
+bool TScEditable::OpenRows(const TCS& Shape) { return Shape.ScType == shape::SCTYPE_PLANE; }
+
+bool TScEditable::OpenRowRun(const TCS& Shape, int32_t Row, int32_t& Start, int32_t& End) const {
+  Start = -1;
+  End = -1;
+  int32_t count = 0;
+  for (int32_t i = 0; i < Shape.CPMaxI; ++i) {
+    if (!Shape.SP[i][Row]) continue;
+    if (Start < 0) Start = i;
+    End = i;
+    ++count;
+  }
+  return count > 2 && count == End - Start + 1;
 }
 
 namespace {
@@ -201,8 +218,9 @@ bool WholeRowSelected(const TCS& Shape, int32_t Row) {
 }  // namespace
 
 bool TScEditable::CanSpaceRow(const TCS& Shape, int32_t Row) const {
-  if (WholeRowSelected(Shape, Row)) return true;
   int32_t start = 0, end = 0;
+  if (OpenRows(Shape)) return OpenRowRun(Shape, Row, start, end);
+  if (WholeRowSelected(Shape, Row)) return true;
   return SelectedInRow(Shape, Row) > 2 && shape::SingleRunInRow(Shape, Row, start, end);
 }
 
@@ -218,14 +236,19 @@ void TScEditable::MakeRingCircular(TCS& Shape, int32_t Row) {
 
 bool TScEditable::SpaceRowIntervals(TCS& Shape, int32_t Row) {
   if (Shape.CPMaxI < 2) return false;
-  if (WholeRowSelected(Shape, Row)) {
+  int32_t start = 0, end = 0;
+  // An open row is never closed into a ring: its run is spaced between its own ends.
+  const bool open = OpenRows(Shape);
+  if (open) {
+    if (!OpenRowRun(Shape, Row, start, end)) return false;
+  } else if (WholeRowSelected(Shape, Row)) {
     MakeRingCircular(Shape, Row);
     return true;
+  } else if (SelectedInRow(Shape, Row) <= 2 || !shape::SingleRunInRow(Shape, Row, start, end)) {
+    return false;
   }
-  int32_t start = 0, end = 0;
-  if (SelectedInRow(Shape, Row) <= 2 || !shape::SingleRunInRow(Shape, Row, start, end)) return false;
-  const int32_t n = Shape.CPMaxI - 1;
-  const int32_t count = shape::CyclicSteps(start, end, Shape.CPMaxI);
+  const int32_t n = open ? Shape.CPMaxI : Shape.CPMaxI - 1;
+  const int32_t count = open ? end - start : shape::CyclicSteps(start, end, Shape.CPMaxI);
   TDbl2D a, b;
   ProjectPoint(Shape.CP[start][Row], a);
   ProjectPoint(Shape.CP[end][Row], b);
@@ -252,20 +275,25 @@ bool TScEditable::SpaceRowDistance(TCS& Shape, int32_t Row) {
     UnprojectPoint({{line.P[k][0], line.P[k][1]}}, Shape.DP[i][Row], Shape.CP[i][Row]);
   };
   line.Count = 0;
-  if (WholeRowSelected(Shape, Row)) {
+  int32_t start = 0, end = 0;
+  const bool open = OpenRows(Shape);
+  if (open) {
+    if (!OpenRowRun(Shape, Row, start, end)) return false;
+  } else if (WholeRowSelected(Shape, Row)) {
     for (int32_t i = 0; i <= n; ++i) add(i);
     shape::EqualizePolyline(line);
     for (int32_t i = 1; i < n; ++i)
       if (Shape.SP[i][Row] && !Shape.RP[i][Row]) take(i, i);
     return true;
+  } else if (SelectedInRow(Shape, Row) < 3 || !shape::SingleRunInRow(Shape, Row, start, end)) {
+    return false;
   }
-  int32_t start = 0, end = 0;
-  if (SelectedInRow(Shape, Row) < 3 || !shape::SingleRunInRow(Shape, Row, start, end)) return false;
-  const int32_t count = shape::CyclicSteps(start, end, Shape.CPMaxI);
-  for (int32_t g = 0; g <= count; ++g) add((start + g) % n);
+  const int32_t m = open ? Shape.CPMaxI : n;
+  const int32_t count = open ? end - start : shape::CyclicSteps(start, end, Shape.CPMaxI);
+  for (int32_t g = 0; g <= count; ++g) add((start + g) % m);
   shape::EqualizePolyline(line);
   for (int32_t g = 1; g < count; ++g) {
-    const int32_t i = (start + g) % n;
+    const int32_t i = (start + g) % m;
     if (!Shape.RP[i][Row]) take(i, g);
   }
   return true;

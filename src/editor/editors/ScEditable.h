@@ -48,7 +48,7 @@ class TScEditable : public TScBase {
 
  protected:
   // The spacing commands on row `Row` over its columns, in the pane (a ring whose last column
-  // repeats its first). Whole ring selected: a circle (MakeCircularPolygon); one cyclic run of
+  // repeats its first; a plane's row is open and only its run is spaced, between its ends). Whole ring selected: a circle (MakeCircularPolygon); one cyclic run of
   // more than 2 selected: even steps on the straight line between its ends, each written point
   // followed by ConstrainPoint. Answer whether the row was handled.
   bool SpaceRowIntervals(TCS& Shape, int32_t Row);
@@ -57,8 +57,13 @@ class TScEditable : public TScBase {
   bool SpaceRowDistance(TCS& Shape, int32_t Row);
   // Whether the row is wholly selected or holds one cyclic run of more than 2 selected points.
   bool CanSpaceRow(const TCS& Shape, int32_t Row) const;
-  // Non-zero selection flags of row `Row` over columns 0..CPMaxI - 2.
+  // Non-zero selection flags of row `Row` over columns 0..CPMaxI - 2 (a plane's open row: over
+  // all its columns).
   int32_t SelectedInRow(const TCS& Shape, int32_t Row) const;
+  // A plane has no seam: its rows are open lines, and its last column is no copy of column 0.
+  static bool OpenRows(const TCS& Shape);
+  // On an open row: the selected points form one run of more than 2 from Start to End.
+  bool OpenRowRun(const TCS& Shape, int32_t Row, int32_t& Start, int32_t& End) const;
   // The wholly selected ring of SpaceRowIntervals made circular: its pane points through
   // MakeCircularPolygon, each unlocked column 0..CPMaxI - 2 unprojected against its DP.
   virtual void MakeRingCircular(TCS& Shape, int32_t Row);

@@ -234,7 +234,7 @@ void TScMAGE::RebuildProfile(TCS& Shape, int32_t Ring) {
     out[VAxis] = (1 - x) * a[VAxis] + x * b[VAxis];
     out[DepthAxis] = DepthSign * y;
   }
-  PointAt(Shape, n, Ring) = PointAt(Shape, 0, Ring);
+  if (!OpenRows(Shape)) PointAt(Shape, n, Ring) = PointAt(Shape, 0, Ring);
 }
 
 void TScMAGE::RebuildChamfer(TCS& Shape, int32_t Ring) {
@@ -253,7 +253,7 @@ void TScMAGE::RebuildChamfer(TCS& Shape, int32_t Ring) {
     }
     p = (p + 1) % n;
   }
-  PointAt(Shape, n, Ring) = PointAt(Shape, 0, Ring);
+  if (!OpenRows(Shape)) PointAt(Shape, n, Ring) = PointAt(Shape, 0, Ring);
 }
 
 void TScMAGE::RebuildRing(TCS& Shape, int32_t Ring) {

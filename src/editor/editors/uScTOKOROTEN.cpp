@@ -214,6 +214,8 @@ void TScTOKOROTEN::FixSeams(TCS& Shape) {
       if (Shape.SP[0][j] && !Shape.RP[0][j]) Shape.CP[0][j][0] = Shape.CP[0][j][1] = 0;
     return;
   }
+  // A plane has no seam: its last column is a point of its own.
+  if (Shape.ScType == shape::SCTYPE_PLANE) return;
   const int32_t line = FirstRow(Shape);
   Shape.SP[last][line] = Shape.SP[0][line];
   Shape.RP[last][line] = Shape.RP[0][line];
@@ -248,6 +250,7 @@ bool TScTOKOROTEN::CanEqualCurves(const TCS& Shape) { return CanEqualIntervals(S
 namespace {
 
 void CopySeamColumn(TCS& Shape, int32_t first, int32_t last) {
+  if (Shape.ScType == shape::SCTYPE_PLANE) return;
   for (int32_t r = first; r <= last; ++r) Shape.CP[Shape.CPMaxI - 1][r] = Shape.CP[0][r];
 }
 
@@ -275,15 +278,19 @@ bool TScTOKOROTEN::EqualDistance(TCS& Shape) {
 bool TScTOKOROTEN::EqualCurvesRow(TCS& Shape, int32_t Row) {
   if (Shape.CPMaxI < 2) return false;
   int32_t start = 0, end = 0;
-  bool whole = true;
+  const bool open = OpenRows(Shape);
+  bool whole = !open;
   for (int32_t i = 0; i < Shape.CPMaxI; ++i) whole = whole && Shape.SP[i][Row];
   if (whole) {
     MakeRingCircular(Shape, Row);
   } else {
-    if (SelectedInRow(Shape, Row) < 3 || !shape::SingleRunInRow(Shape, Row, start, end)) return false;
-    // Evenly in angle and radius about the extrusion axis, the shorter way round.
-    const int32_t n = Shape.CPMaxI - 1;
-    const int32_t count = shape::CyclicSteps(start, end, Shape.CPMaxI);
+    if (open ? !OpenRowRun(Shape, Row, start, end)
+             : SelectedInRow(Shape, Row) < 3 || !shape::SingleRunInRow(Shape, Row, start, end))
+      return false;
+    // Evenly in angle and radius about the extrusion axis, the shorter way round; an open row
+    // from its run's start to its end.
+    const int32_t n = open ? Shape.CPMaxI : Shape.CPMaxI - 1;
+    const int32_t count = open ? end - start : shape::CyclicSteps(start, end, Shape.CPMaxI);
     TDbl2D a, b;
     ProjectPoint(Shape.CP[start][Row], a);
     ProjectPoint(Shape.CP[end][Row], b);
@@ -298,7 +305,7 @@ bool TScTOKOROTEN::EqualCurvesRow(TCS& Shape, int32_t Row) {
       ConstrainPoint(Shape, i, Row);
     }
   }
-  Shape.CP[Shape.CPMaxI - 1][Row] = Shape.CP[0][Row];
+  if (!open) Shape.CP[Shape.CPMaxI - 1][Row] = Shape.CP[0][Row];
   return true;
 }
 

@@ -174,7 +174,7 @@ void TScWAPPA::MakeRingCircular(TCS& Shape, int32_t Row) {
 bool TScWAPPA::EqualIntervals(TCS& Shape) {
   const int32_t row = Row(Shape);
   if (!CanSpaceRing(Shape) || !SpaceRowIntervals(Shape, row)) return false;
-  Shape.CP[Shape.CPMaxI - 1][row] = Shape.CP[0][row];
+  if (!OpenRows(Shape)) Shape.CP[Shape.CPMaxI - 1][row] = Shape.CP[0][row];
   ApplyShape(Shape, true);
   return true;
 }
@@ -182,7 +182,7 @@ bool TScWAPPA::EqualIntervals(TCS& Shape) {
 bool TScWAPPA::EqualDistance(TCS& Shape) {
   const int32_t row = Row(Shape);
   if (!CanSpaceRing(Shape) || !SpaceRowDistance(Shape, row)) return false;
-  Shape.CP[Shape.CPMaxI - 1][row] = Shape.CP[0][row];
+  if (!OpenRows(Shape)) Shape.CP[Shape.CPMaxI - 1][row] = Shape.CP[0][row];
   ApplyShape(Shape, true);
   return true;
 }

@@ -81,6 +81,8 @@ struct TMainFrmOptions {
   std::vector<std::string> Arguments;
   // Where plug-ins are looked for; empty: the program's folder.
   std::filesystem::path PluginFolder;
+  // Called when the window has closed (the program ends then).
+  std::function<void()> OnClosed;
 };
 
 // Editor mode of each TabModes entry; 8 marks an empty entry.
@@ -162,7 +164,7 @@ class TMainFrm : public QMainWindow {
   std::unique_ptr<shape::TUBuf> UndoRing;
   uint8_t TabModes[7] = {kNoTab, kNoTab, kNoTab, kNoTab, kNoTab, kNoTab, kNoTab};
   int32_t LastSaveFilter = -1;
-  TPluginHost Plugins;  // PluginHandles
+  TPluginHost PluginHandles;  // the loaded plug-ins
   uint8_t EditorMode = 0;
   TEditBase* CurrentEditor = nullptr;
   TScBase* CurrentShapeEditor = nullptr;
@@ -254,6 +256,7 @@ class TMainFrm : public QMainWindow {
   QMenu* EditMenu = nullptr;
   QMenu* ShapeMenu = nullptr;
   QMenu* ViewMenu = nullptr;
+  QAction* ViewSymmetry = nullptr;  // the "&Symmetry" submenu, shown in modes 2, 4 and 5
   QMenu* SidesMenu = nullptr;
   QMenu* SectionMenu = nullptr;
   QMenu* ToolsMenu = nullptr;
@@ -366,6 +369,8 @@ class TMainFrm : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // After a modal dialog: the window active again, the focus back on its control.
+  void RestoreFocusAfterDialog();
 
  private:
   // MainFrmLayout.cpp

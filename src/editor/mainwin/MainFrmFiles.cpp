@@ -97,6 +97,23 @@ void WriteFailed(const std::string& path) {
   platform::ShowWarning("The file \"" + shape::ExtractFileName(path) + "\" could not be written.");
 }
 
+std::string QuotedNames(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += "\r\n\"" + shape::ExtractFileName(name) + "\"";
+  return text;
+}
+
+// A save that failed: which files it wrote and which it could not write.
+void ReportSaveFailure(const shape::TSavedFiles& saved) {
+  if (saved.Written.empty() && saved.Failed.size() == 1) {
+    WriteFailed(saved.Failed.front());
+    return;
+  }
+  std::string text = "These files could not be written:" + QuotedNames(saved.Failed);
+  if (!saved.Written.empty()) text += "\r\nThese files were written:" + QuotedNames(saved.Written);
+  platform::ShowWarning(text);
+}
+
 QString Quoted(const char* verb, const std::string& path) {
   return QString::fromStdString(std::string(verb) + " \"" + shape::ExtractFileName(path) + "\"");
 }
@@ -128,8 +145,13 @@ bool TMainFrm::OpenShapeFile(const std::string& path, int32_t forcedType) {
       // The reader falls back to the default sphere when it cannot use the picture; it works on
       // a copy, so that a failure leaves the shape as it was.
       shape::TShapeReadCopy copy(CurrentShape);
-      if (!shape::ReadSculptImage(copy.Work(), path, forcedType)) {
-        ReadFailed(path);
+      std::string problem;
+      if (!shape::ReadSculptImage(copy.Work(), path, forcedType, &problem)) {
+        // A picture that loaded but is no sculpt map is told so, with the sizes that are.
+        if (problem.empty())
+          ReadFailed(path);
+        else
+          platform::ShowWarning("The picture \"" + shape::ExtractFileName(path) + "\" " + problem);
         return false;
       }
       copy.Commit(CurrentShape);
@@ -190,60 +212,79 @@ void TMainFrm::OpenAndRemember(const std::string& path, int32_t forcedType) {
 
 bool TMainFrm::SaveShapeFile(std::string path) {
   shape::RenameNotice.clear();
-  bool asked = true;
-  bool written = false;
+  // Every file the save will write, each with its final extension, is known before anything
+  // is written: the one question covers them all.
+  std::vector<std::string> names;
+  std::string texture;
+  switch (LastSaveFilter) {
+    case 1:
+      path = shape::ChangeFileExt(path, ".tga");
+      names = shape::SculptMapFileNames(CurrentShape, path);
+      break;
+    case 2:
+    case 3:
+      path = shape::ChangeFileExt(path, ".obj");
+      names = shape::ObjFileNames(path);
+      break;
+    case 4:
+      path = shape::ChangeFileExt(path, ".xml");
+      names = {path};
+      break;
+    case 5:
+      // The options choose the files, so they come before the question.
+      if (!ColladaDlg || !ColladaDlg->Execute()) return false;
+      path = shape::ChangeFileExt(path, ".dae");
+      texture = shape::ForceNameSuffix(path, "-tx", ".png");
+      names = shape::ColladaFileNames(path);
+      names.insert(names.begin(), texture);
+      break;
+    default:
+      return false;
+  }
+  if (!shape::ConfirmOverwriteFiles(names)) return false;
+
+  shape::TSavedFiles saved;
+  // Whether the shape file itself was written: the map, the OBJ, the XML file or the COLLADA
+  // documents; the companions (texture, material, text list) may fail without it.
+  bool shapeWritten = false;
+  bool stopped = false;
   {
     TBusyCursor busy;
     try {
       switch (LastSaveFilter) {
         case 1:
-          path = shape::ChangeFileExt(path, ".tga");
-          asked = shape::ConfirmOverwrite(path);
-          if (asked) written = shape::WriteSculptMap(CurrentShape, path);
+          shapeWritten = shape::WriteSculptMap(CurrentShape, path);
           break;
         case 2:
         case 3:
-          path = shape::ChangeFileExt(path, ".obj");
-          asked = shape::ConfirmOverwrite(path);
-          if (asked) {
-            shape::WriteObjFile(CurrentShape, path, LastSaveFilter == 2);
-            written = true;
-          }
+          shape::WriteObjFile(CurrentShape, path, LastSaveFilter == 2);
+          shapeWritten = true;
           break;
         case 4:
-          path = shape::ChangeFileExt(path, ".xml");
-          asked = shape::ConfirmOverwrite(path);
-          if (asked) {
-            shape::WriteXmlObject(CurrentShape, path);
-            written = true;
-          }
+          shape::WriteXmlObject(CurrentShape, path);
+          shapeWritten = true;
           break;
         case 5: {
-          asked = shape::ConfirmOverwrite(path) && ColladaDlg && ColladaDlg->Execute();
-          if (!asked) break;
-          path = shape::MakeUniqueFileName(path, ".dae");
-          std::string texture =
-              shape::MakeUniqueFileName(shape::ForceNameSuffix(path, "-tx", ".png"), ".png");
+          texture = shape::MakeUniqueFileName(texture, ".png");
           const shape::TTextureBitmaps& t = shape::TextureBitmaps();
-          written = shape::SaveImageWithAlpha(texture, t.BaseColor, t.BaseAlpha) == 0;
-          shape::ExportColladaLods(CurrentShape, path, texture);
+          shape::SaveImageWithAlpha(texture, t.BaseColor, t.BaseAlpha);
+          const std::string document = shape::ExportColladaLods(CurrentShape, path, texture);
+          // One document: the shape file is that document, under the name it took.
+          if (!AppSettings.ColladaSaveLod) path = document;
+          shapeWritten = true;
           break;
         }
-        default:
-          asked = false;
-          break;
       }
     } catch (const std::exception&) {
-      written = false;
+      stopped = true;
     }
   }
   shape::ShowRenameNotice();
-  if (asked && !written) {
-    WriteFailed(path);
-    return false;
-  }
-  AppSettings.SclpFile = path;
-  return written;
+  if (stopped && saved.Failed.empty()) saved.Failed.push_back(path);
+  if (!shapeWritten && saved.Failed.empty()) saved.Failed.push_back(path);
+  if (!saved.Failed.empty()) ReportSaveFailure(saved);
+  if (shapeWritten) AppSettings.SclpFile = path;
+  return shapeWritten && saved.Failed.empty();
 }
 
 void TMainFrm::FileSTLoadExecute() {
@@ -279,7 +320,8 @@ void TMainFrm::FileSTSaveExecute() {
   request.Title = "Save Sclpted Prims";
   request.Filter = kShapeSaveFilter;
   request.FilterIndex = AppSettings.FilterIndex;
-  request.OverwritePrompt = overwritePrompt_;
+  // The command asks once about every file it writes, after their extensions are forced.
+  request.OverwritePrompt = false;
   platform::TFileDialogResult result;
   if (!fileDialog_->Execute(request, result)) return;
   LastSaveFilter = result.FilterIndex;
@@ -359,15 +401,17 @@ bool TMainFrm::AskTextureSaveName(const char* title, platform::TFileDialogResult
   request.FileName = shape::ExtractFileName(AppSettings.TxtrFile);
   request.Title = title;
   request.Filter = kTextureSaveFilter;
-  request.OverwritePrompt = overwritePrompt_;
+  // The command asks once about every file it writes, after their extensions are forced.
+  request.OverwritePrompt = false;
   return fileDialog_->Execute(request, result);
 }
 
 void TMainFrm::TextureSaveExecute() {
   platform::TFileDialogResult result;
   if (!AskTextureSaveName("Save Texture", result)) return;
-  std::string name =
-      result.FilterIndex == 1 ? shape::ChangeFileExt(result.FileName, ".png") : result.FileName;
+  // The name the picture is written under: a name not ending in ".png" is written as Targa.
+  std::string name = shape::PictureFileName(
+      result.FilterIndex == 1 ? shape::ChangeFileExt(result.FileName, ".png") : result.FileName);
   if (!shape::ConfirmOverwrite(name)) return;
   shape::RenameNotice.clear();
   const shape::TTextureBitmaps& t = shape::TextureBitmaps();
@@ -389,13 +433,18 @@ void TMainFrm::TextureDividedSaveExecute() {
   if (!AskTextureSaveName("Save Divided TexTures", result)) return;
   const std::string base = shape::RemoveFileExt(result.FileName);
   const std::string ext = result.FilterIndex == 1 ? ".png" : ".tga";
+  const int32_t columns = CurrentShape.CPMaxI - 1, rows = CurrentShape.CPMaxJ - 1;
+  if (!shape::ConfirmOverwriteFiles(shape::DividedImageFileNames(base, ext, columns, rows))) return;
+  shape::RenameNotice.clear();
+  shape::TSavedFiles saved;
   bool written;
   {
     TBusyCursor busy;
-    written = shape::SaveDividedImage(base, ext, AppSettings.TxtrFile, CurrentShape.CPMaxI - 1,
-                                      CurrentShape.CPMaxJ - 1);
+    written = shape::SaveDividedImage(base, ext, AppSettings.TxtrFile, columns, rows);
   }
-  if (!written) WriteFailed(base + ext);
+  shape::ShowRenameNotice();
+  if (!written && saved.Failed.empty()) saved.Failed.push_back(base + ext);
+  if (!saved.Failed.empty()) ReportSaveFailure(saved);
 }
 
 // ---- background pictures ----

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "editor/controls/NumEdit.h"
+#include "editor/dialogs/ProgramIcon.h"
 #include "editor/mainwin/MainFrm.h"
 #include "editor/mainwin/PanelRow.h"
 #include "editor/mainwin/PreviewScene.h"
@@ -161,6 +162,7 @@ QMenu* TMainFrm::AddSubmenu(QMenu* menu, const QString& title, std::initializer_
 
 void TMainFrm::BuildForm() {
   setWindowTitle("ZEPHOR6");
+  setWindowIcon(ProgramIcon());
   setObjectName("MainFrm");
   BuildMenus();
   BuildPreviewPanel();
@@ -370,8 +372,12 @@ void TMainFrm::BuildStatusBar() {
   for (int k = 0; k < 4; ++k) {
     StatusPanels[k] = new QLabel(bar);
     StatusPanels[k]->setObjectName(QString("StatusPanel%1").arg(k));
-    StatusPanels[k]->setFixedWidth(kStatusWidths[k]);
-    bar->addWidget(StatusPanels[k]);
+    // The last panel (the texture's name) takes the width the others leave.
+    if (k < 3)
+      StatusPanels[k]->setFixedWidth(kStatusWidths[k]);
+    else
+      StatusPanels[k]->setMinimumWidth(kStatusWidths[k]);
+    bar->addWidget(StatusPanels[k], k < 3 ? 0 : 1);
   }
 }
 
@@ -546,6 +552,7 @@ void TMainFrm::BuildViewMenu() {
                           {"ViewSymmetryNone", "ViewSymmetryMirror", "ViewSymmetryRotation",
                            "ViewSymmetry4Mirror", "ViewSymmetry4Rotation"});
   sym->menuAction()->setObjectName("ViewSymmetry");
+  ViewSymmetry = sym->menuAction();
   AddSubmenu(ViewMenu, "&Level of Detail", {"ViewLevel01", "ViewLevel02", "ViewLevel04"});
   AddActions(ViewMenu, {"-", "ViewDispBkground", "ViewLoadBkground"});
 }

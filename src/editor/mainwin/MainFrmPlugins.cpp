@@ -15,9 +15,9 @@ void TMainFrm::LoadPlugins() {
   // The menu is shown while the folder is searched and hidden again when nothing was kept.
   ToolsMenu->menuAction()->setVisible(true);
   const int kept =
-      options_.PluginFolder.empty() ? Plugins.LoadPlugins() : Plugins.LoadPlugins(options_.PluginFolder);
+      options_.PluginFolder.empty() ? PluginHandles.LoadPlugins() : PluginHandles.LoadPlugins(options_.PluginFolder);
   for (int k = 0; k < kept; ++k) {
-    const TPluginModule& plugin = Plugins.Plugin(k);
+    const TPluginModule& plugin = PluginHandles.Plugin(k);
     platform::TAction* a =
         NewAction("ActPlugin" + std::to_string(k), QString::fromStdU16String(plugin.Name), k);
     a->Category = "Tools";
@@ -32,7 +32,7 @@ void TMainFrm::LoadPlugins() {
 void TMainFrm::PluginActionUpdate(platform::TAction* action) { action->SetEnabled(EditorMode == 0); }
 
 void TMainFrm::RunPlugin(platform::TAction* action) {
-  if (!Plugins.RunPlugin(action->Tag, static_cast<QWidget*>(this), CurrentShape)) return;
+  if (!PluginHandles.RunPlugin(action->Tag, static_cast<QWidget*>(this), CurrentShape)) return;
   // 3.1
   if (CurrentShapeEditor) CurrentShapeEditor->ApplyShape(CurrentShape, true);
   // 3.2
@@ -49,6 +49,6 @@ void TMainFrm::RunPlugin(platform::TAction* action) {
   SetStatusText(2, "Sculpted Prim:Plug-in Data");
 }
 
-void TMainFrm::UnloadPlugins() { Plugins.UnloadPlugins(); }
+void TMainFrm::UnloadPlugins() { PluginHandles.UnloadPlugins(); }
 
 }  // namespace editor

@@ -2,6 +2,7 @@
 // every command ends with.
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -10,6 +11,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <cstdio>
@@ -41,6 +43,7 @@
 #include "platform/ui/DropDst.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/MessageBoxes.h"
+#include "platform/ui/Splash.h"
 #include "platform/ui/Sp3d.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
 #include "settings/AppSettings.h"
@@ -211,15 +214,25 @@ bool TMainFrm::event(QEvent* e) {
 
 void TMainFrm::FormFirstShow() {
   Starting = false;
+  // The splash goes when the window is there, whatever happened before (a warning about the
+  // file on the command line, no window manager to move the focus).
+  platform::TSplashForm::CloseSplash();
   Panel5->setFocus();
   // The panes have their size only now: the first idle pass paints them.
   if (PaneRequest == 0) PaneRequest = 2;
 }
 
-void TMainFrm::closeEvent(QCloseEvent* e) { QMainWindow::closeEvent(e); }
+void TMainFrm::closeEvent(QCloseEvent* e) {
+  QMainWindow::closeEvent(e);
+  if (e->isAccepted() && options_.OnClosed) options_.OnClosed();
+}
 
 bool TMainFrm::eventFilter(QObject* watched, QEvent* e) {
   auto* widget = qobject_cast<QWidget*>(watched);
+  // A modal dialog or message box that goes away hands the keyboard back to the window, also
+  // where no window manager does it.
+  if (e->type() == QEvent::Hide && widget && widget != this && widget->isWindow() && widget->isModal())
+    RestoreFocusAfterDialog();
   if (!widget || widget->window() != this) return false;
   if (e->type() == QEvent::KeyRelease) {
     auto* key = static_cast<QKeyEvent*>(e);
@@ -239,6 +252,18 @@ bool TMainFrm::eventFilter(QObject* watched, QEvent* e) {
     return true;
   }
   return false;
+}
+
+void TMainFrm::RestoreFocusAfterDialog() {
+  QTimer::singleShot(0, this, [this] {
+    if (!isVisible() || QApplication::activeModalWidget()) return;
+    activateWindow();
+    // The control that had the focus before the dialog gets it back; the main pane otherwise.
+    if (QWidget* w = focusWidget())
+      w->setFocus();
+    else
+      Panel5->setFocus();
+  });
 }
 
 // ---- editor modes and tabs ----

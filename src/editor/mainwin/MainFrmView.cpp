@@ -102,7 +102,11 @@ void TMainFrm::WireViewActions() {
   for (const char* name : {"ViewSymmetryNone", "ViewSymmetryMirror", "ViewSymmetryRotation",
                            "ViewSymmetry4Mirror", "ViewSymmetry4Rotation"}) {
     platform::TAction* a = Act(name);
-    a->OnUpdate = [](platform::TAction* s) { s->SetChecked(SymmetryMode == s->Tag); };
+    a->OnUpdate = [this](platform::TAction* s) {
+      s->SetChecked(SymmetryMode == s->Tag);
+      // Only the extrusion, torus bend and ring editors keep symmetry partners.
+      ViewSymmetry->setVisible(EditorMode == 2 || EditorMode == 4 || EditorMode == 5);
+    };
     a->OnExecute = [](platform::TAction* s) { SymmetryMode = s->Tag; };
   }
   for (const char* name : {"ViewLevel01", "ViewLevel02", "ViewLevel04"}) {
@@ -124,8 +128,7 @@ void TMainFrm::WireViewActions() {
   };
   Act("ViewDispBkground")->OnExecute = [this](platform::TAction*) {
     if (!CurrentShapeEditor) return;
-    CurrentShapeEditor->ShowBackground =
-        !CurrentShapeEditor->ShowBackground && CurrentShapeEditor->BackgroundLoaded;
+    CurrentShapeEditor->ToggleBackground();
     RefreshEditorUi(false);
   };
   Act("ActResetPosition1")->OnExecute = [this](platform::TAction*) {
@@ -317,8 +320,11 @@ void TMainFrm::resizeEvent(QResizeEvent* e) {
 void TMainFrm::FormResize() {
   if (Starting) return;
   ActionMainMenuBar1->setFixedHeight(24);
-  if (!isMaximized() && !isFullScreen() && (width() < kMinWindowWidth || height() < kMinWindowHeight))
-    resize(std::max(width(), kMinWindowWidth), std::max(height(), kMinWindowHeight));
+  // The minimum holds for the window's outer size, its frame included.
+  const QSize outer = frameGeometry().size();
+  const int frameW = outer.width() - width(), frameH = outer.height() - height();
+  if (!isMaximized() && !isFullScreen() && (outer.width() < kMinWindowWidth || outer.height() < kMinWindowHeight))
+    resize(std::max(width(), kMinWindowWidth - frameW), std::max(height(), kMinWindowHeight - frameH));
   // Panel3's own resize rule: an open pane remembers the width it was given.
   if (SecondPaneShown && SecondPaneWidth > 100 && !Panel3->isHidden())
     SecondPaneWidth = PanelRow->RightWidth();
@@ -335,7 +341,8 @@ void TMainFrm::SetupScrollBars() {
     const QSignalBlocker block(bar);
     if (AppSettings.SmartScrollBar) {
       bar->setRange(0, 4);
-      bar->setPageStep(1);
+      // A click in the trough scrolls a page: two steps.
+      bar->setPageStep(2);
       bar->setSingleStep(1);
       bar->setValue(2);
     } else {

@@ -81,10 +81,16 @@ void TPanelRow::Arrange() {
 
 void TPanelRow::Dragged(int splitter, int dx) {
   if (dx == 0) return;
-  if (splitter == 1)
-    SetLeftWidth(leftWidth_ + dx);
-  else
+  if (splitter == 1) {
+    // Both panes, the splitter and the collapse button stay inside the row: the left panel keeps
+    // at least its button column, the middle at least kMinMiddleWidth.
+    const int rightTaken = (right_->isHidden() ? 0 : rightWidth_) + (splitter2_->isHidden() ? 0 : kSplitterWidth);
+    const int most = width() - kSplitterWidth - rightTaken - kMinMiddleWidth;
+    const int wanted = std::min(leftWidth_ + dx, most);
+    SetLeftWidth(std::max(wanted, std::min(kMinLeftWidth, leftWidth_)));
+  } else {
     SetRightWidth(rightWidth_ - dx);
+  }
   if (OnMoved) OnMoved(splitter);
 }
 

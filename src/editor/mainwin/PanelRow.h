@@ -29,6 +29,9 @@ class TPanelRow : public QWidget {
   void Arrange();
 
   static constexpr int kSplitterWidth = 3;
+  // What a drag of splitter 1 leaves the left panel (its collapse button) and the middle panel.
+  static constexpr int kMinLeftWidth = 12;
+  static constexpr int kMinMiddleWidth = 100;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -45,6 +45,15 @@ class ColorDlgTest : public DialogTest {
   TColorDlg dlg{nullptr};
 };
 
+// FormCreate makes the 200 x 200 picture the dialog draws into.
+TEST_F(ColorDlgTest, FormCreateMakesThePicture) {
+  EXPECT_EQ(dlg.Picture.Width(), 200);
+  dlg.Picture.SetSize(0, 0);
+  dlg.FormCreate();
+  EXPECT_EQ(dlg.Picture.Width(), 200);
+  EXPECT_EQ(dlg.Picture.Height(), 200);
+}
+
 TEST_F(ColorDlgTest, OkPacksTheChosenColourAndCancelKeepsTheOld) {
   OnceShown(dlg, [&] {
     EXPECT_EQ(dlg.Hue, 0);

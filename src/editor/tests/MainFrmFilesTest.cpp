@@ -332,3 +332,156 @@ TEST_F(MainFrmTest, SetupAsksForARestartWhenTheTabDisplayChanges) {
   EXPECT_TRUE(settings::AppSettings.ThreePanesDisplay);
   EXPECT_FALSE(f.isVisible());  // OK closes the window; the value is saved at exit
 }
+
+namespace {
+
+std::string Content(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+// Each save asks one question about the files it will really write, after their extensions are
+// forced; No writes none of them.
+TEST_F(MainFrmTest, SavesAskOnceAboutEveryFileTheyWouldReplace) {
+  settings::TAppSettings values;
+  values.ColladaSaveObj2 = true;
+  StoreSettings(values);
+  TMainFrm& f = Open();
+  struct Case {
+    const char* command;
+    int filter;
+    const char* name;
+    std::vector<std::string> existing;  // each named in the question
+  };
+  const Case cases[] = {
+      {"TextureSave", 2, "tex", {"tex.tga"}},
+      {"FileSTSave", 5, "c.dae", {"c-tx.png", "c-lowest.dae", "c-Collada.mtl", "c-phisics.dae"}},
+      {"FileSTSave", 2, "o", {"o.png", "o.mtl"}},
+      {"FileSTSave", 1, "m", {"m.tga"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& name : c.existing) std::ofstream(File(name)) << "old";
+    boxes.shown.clear();
+    boxes.answers.push_back(platform::TModalResult::No);
+    dialog->answers.push_back({true, File(c.name).string(), c.filter});
+    if (c.filter == 5 && std::string(c.command) == "FileSTSave") AcceptNextDialog();
+    f.Act(c.command)->Execute();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    for (const std::string& name : c.existing) {
+      EXPECT_NE(boxes.shown[0].find(name + " already exists."), std::string::npos) << name;
+      EXPECT_EQ(Content(File(name)), "old") << name;
+    }
+    EXPECT_NE(boxes.shown[0].find(c.existing.size() == 1 ? "Do you want to replace it?" : "Do you want to replace them?"),
+              std::string::npos);
+  }
+  EXPECT_FALSE(fs::exists(File("c-high.dae")));
+  EXPECT_FALSE(fs::exists(File("o.obj")));
+  // Yes replaces them, after one question.
+  boxes.shown.clear();
+  dialog->answers.push_back({true, File("c.dae").string(), 5});
+  AcceptNextDialog();
+  f.Act("FileSTSave")->Execute();
+  EXPECT_EQ(boxes.shown.size(), 1u);
+  for (const char* name : {"c-tx.png", "c-lowest.dae", "c-Collada.mtl", "c-phisics.dae", "c-high.dae"})
+    EXPECT_NE(Content(File(name)).substr(0, 3), "old") << name;
+  EXPECT_EQ(settings::AppSettings.SclpFile, File("c.dae").string());
+  // A divided sculpt map asks about its parts.
+  f.NewShape(shape::SCTYPE_SPHERE, 65, 65);
+  std::ofstream(File("d-02.tga")) << "old";
+  boxes.shown.clear();
+  boxes.answers.push_back(platform::TModalResult::No);
+  dialog->answers.push_back({true, File("d").string(), 1});
+  f.Act("FileSTSave")->Execute();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].find("d-02.tga already exists."), std::string::npos);
+  EXPECT_FALSE(fs::exists(File("d-01.tga")));
+  // So does a divided texture.
+  f.ActionManager1.UpdateActions();
+  std::ofstream(File("t-02.png")) << "old";
+  boxes.shown.clear();
+  boxes.answers.push_back(platform::TModalResult::No);
+  dialog->answers.push_back({true, File("t.png").string(), 1});
+  ASSERT_TRUE(f.Act("TextureDividedSave")->Execute());
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_NE(boxes.shown[0].find("t-02.png already exists."), std::string::npos);
+  EXPECT_FALSE(fs::exists(File("t-01.png")));
+  EXPECT_EQ(Content(File("t-02.png")), "old");
+}
+
+TEST_F(MainFrmTest, WithoutOverwriteEveryFileOfTheSaveTakesAFreeNameInOneNotice) {
+  settings::TAppSettings values;
+  values.FileOverWrite = false;
+  values.ColladaSaveObj2 = true;
+  StoreSettings(values);
+  TMainFrm& f = Open();
+  const char* existing[] = {"c.dae", "c-tx.png", "c-lowest.dae", "c-Collada.obj", "c-phisics.dae"};
+  for (const char* name : existing) std::ofstream(File(name)) << "old";
+  dialog->answers.push_back({true, File("c.dae").string(), 5});
+  AcceptNextDialog();
+  f.Act("FileSTSave")->Execute();
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  const std::string& notice = boxes.shown[0];
+  for (const char* renamed : {"c-tx_001.png", "c-lowest_001.dae", "c-Collada_001.obj", "c-phisics_001.dae"}) {
+    EXPECT_NE(notice.find(std::string("\"") + renamed + "\""), std::string::npos) << renamed;
+    EXPECT_TRUE(fs::exists(File(renamed))) << renamed;
+  }
+  // The chosen name itself is not written with levels of detail, so it is not renamed either.
+  EXPECT_EQ(notice.find("c_001.dae"), std::string::npos);
+  for (const char* name : existing) EXPECT_EQ(Content(File(name)), "old") << name;
+  // The documents and the companion OBJ name the texture that was written.
+  EXPECT_NE(Content(File("c-high.dae")).find("c-tx_001.png"), std::string::npos);
+  EXPECT_NE(Content(File("c-Collada_001.mtl")).find("c-tx_001.png"), std::string::npos);
+}
+
+// A save that writes several files and fails part-way says what was written and what was not;
+// the last shape file follows the shape file itself.
+TEST_F(MainFrmTest, APartlyFailedSaveNamesWhatWasWrittenAndWhatWasNot) {
+  settings::TAppSettings values;
+  values.ColladaSaveCubePhysics = false;
+  StoreSettings(values);
+  TMainFrm& f = Open();
+  fs::create_directories(File("p-tx.png"));  // the texture cannot be written there
+  f.LastSaveFilter = 5;
+  boxes.answers.push_back(platform::TModalResult::Yes);
+  AcceptNextDialog();
+  EXPECT_FALSE(f.SaveShapeFile(File("p.dae").string()));
+  ASSERT_EQ(boxes.shown.size(), 2u);  // the question, then the report
+  const std::string& report = boxes.shown[1];
+  const size_t failed = report.find("could not be written"), written = report.find("were written");
+  ASSERT_NE(failed, std::string::npos);
+  ASSERT_NE(written, std::string::npos);
+  EXPECT_NE(report.find("\"p-tx.png\""), std::string::npos);
+  EXPECT_LT(report.find("\"p-tx.png\""), written);
+  for (const char* level : {"p-lowest.dae", "p-low.dae", "p-medium.dae", "p-high.dae"}) {
+    EXPECT_GT(report.find(std::string("\"") + level + "\""), written) << level;
+    EXPECT_TRUE(fs::exists(File(level))) << level;
+  }
+  EXPECT_EQ(settings::AppSettings.SclpFile, File("p.dae").string());
+  // An OBJ whose texture fails: the OBJ is the shape file and is written.
+  fs::create_directories(File("q.png"));
+  f.LastSaveFilter = 2;
+  boxes.shown.clear();
+  boxes.answers.push_back(platform::TModalResult::Yes);
+  EXPECT_FALSE(f.SaveShapeFile(File("q").string()));
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_NE(boxes.shown[1].find("\"q.obj\""), std::string::npos);
+  EXPECT_EQ(settings::AppSettings.SclpFile, File("q.obj").string());
+}
+
+TEST_F(MainFrmTest, APictureThatIsNoSculptMapIsToldBySize) {
+  TMainFrm& f = Open();
+  const std::string photo = File("photo.png").string();
+  ASSERT_TRUE(RunTool("/usr/bin/python3 -c \"from PIL import Image; Image.new('RGB', (1000, 700), (9, 99, 199)).save('" +
+                      photo + "')\""));
+  f.DropDst2FileDrop({photo});
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  const std::string& text = boxes.shown[0];
+  EXPECT_EQ(text.find("could not be read"), std::string::npos);
+  EXPECT_NE(text.find("\"photo.png\" is 1000 x 700 pixels, which is not the size of a sculpt map."), std::string::npos);
+  for (const char* size : {"64 x 64", "512 x 512", "1024 x 256", "64 x 4096"})
+    EXPECT_NE(text.find(size), std::string::npos) << size;
+  EXPECT_EQ(f.StatusText(2), "Sculpted Prim:Initial Data");
+}

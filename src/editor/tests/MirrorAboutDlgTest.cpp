@@ -1,10 +1,12 @@
 // The symmetry-plane dialog and the About dialog.
+#include <QSet>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
 
 #include "editor/dialogs/AboutDlg.h"
+#include "editor/dialogs/ProgramIcon.h"
 #include "editor/dialogs/MirrorDlg.h"
 #include "editor/panes/ScBase.h"
 #include "editor/tests/DialogTestUtil.h"
@@ -92,6 +94,21 @@ TEST(AboutDlg, ShowsTheVersionAndOpensItsLink) {
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   ASSERT_EQ(catcher.opened.size(), 1);
   EXPECT_EQ(catcher.opened.front(), QUrl(dlg.L1->text()));
+}
+
+// The icon area shows the program's icon: a picture of several colours, not an empty square.
+TEST(AboutDlg, ShowsTheProgramsIcon) {
+  DialogApp();
+  TAboutDlg dlg(nullptr);
+  auto* icon = dlg.findChild<QLabel*>("ProgramIcon");
+  ASSERT_NE(icon, nullptr);
+  const QImage picture = icon->pixmap().toImage();
+  ASSERT_EQ(picture.size(), QSize(32, 32));
+  QSet<QRgb> colours;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) colours.insert(picture.pixel(x, y));
+  EXPECT_GT(colours.size(), 20);
+  for (int size : {16, 32, 256}) EXPECT_FALSE(editor::ProgramIcon().pixmap(size, size).isNull()) << size;
 }
 
 }  // namespace

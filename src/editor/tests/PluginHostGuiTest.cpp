@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <set>
 #include <tuple>
+#include <vector>
 
 #include "editor/PluginHost.h"
 #include "settings/RegStore.h"
@@ -100,6 +102,21 @@ TEST_F(PolyhedronThroughHost, OkWritesTheChosenPolyhedronAndItsSettings) {
       store.GetValue("\\Software\\DURIM PROJECT\\ZEPHOR6\\Polyhedron\\Setup", "Type");
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(*type, settings::TRegValue::FromInteger(10));
+}
+
+TEST_F(PolyhedronThroughHost, TheDialogShowsItsTextsWhole) {
+  std::vector<std::string> cut;
+  Run(
+      [&](QDialog& d) {
+        for (QLabel* label : d.findChildren<QLabel*>()) {
+          const QRect r(label->mapTo(&d, QPoint(0, 0)), label->size());
+          if (label->width() < label->sizeHint().width() || !d.rect().contains(r))
+            cut.push_back(label->text().toStdString());
+        }
+        d.reject();
+      },
+      nullptr);
+  EXPECT_TRUE(cut.empty()) << cut.front();
 }
 
 TEST_F(PolyhedronThroughHost, ClosedDialogLeavesTheShape) {

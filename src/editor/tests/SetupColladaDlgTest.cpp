@@ -181,6 +181,12 @@ TEST_F(SetupTest, CancelWritesNothing) {
 }
 
 TEST_F(SetupTest, PenSwatchesPickThroughTheColourPicker) {
+  // The four swatches by their names.
+  editor::TColorSwatch* const named[4] = {dlg.PenColor0, dlg.PenColor1, dlg.PenColor2, dlg.PenColor3};
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(named[k], dlg.PenColor[k]);
+    EXPECT_EQ(named[k]->objectName(), QStringLiteral("PenColor%1").arg(k));
+  }
   AppSettings.PenColors[1] = 0x0000FF;
   platform::TColor picked = 0;
   ASSERT_TRUE(Run([&] {

@@ -35,6 +35,8 @@ QList<qreal> DashPattern(TPenStyle style) {
   }
 }
 
+}  // namespace
+
 Qt::BrushStyle QtBrushStyle(TBrushStyle style) {
   switch (style) {
     case bsSolid:
@@ -56,8 +58,6 @@ Qt::BrushStyle QtBrushStyle(TBrushStyle style) {
       return Qt::NoBrush;
   }
 }
-
-}  // namespace
 
 QString StandInFontFamily(const std::string& name) {
   static const std::pair<const char*, const char*> kStandIns[] = {
@@ -88,14 +88,19 @@ QRect ToQRect(const TRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height(
 
 QRect PointsBounds(std::span<const TPoint> points, int margin) {
   if (points.empty()) return {};
-  int l = points[0].X, t = points[0].Y, r = l, b = t;
+  int64_t l = points[0].X, t = points[0].Y, r = l, b = t;
   for (const auto& p : points) {
-    l = std::min(l, p.X);
-    t = std::min(t, p.Y);
-    r = std::max(r, p.X);
-    b = std::max(b, p.Y);
+    l = std::min<int64_t>(l, p.X);
+    t = std::min<int64_t>(t, p.Y);
+    r = std::max<int64_t>(r, p.X);
+    b = std::max<int64_t>(b, p.Y);
   }
-  return QRect(QPoint(l, t), QPoint(r, b)).adjusted(-margin, -margin, margin, margin);
+  // Far beyond any bitmap, yet clear of the ends of the int range that QRect's arithmetic
+  // would overflow.
+  auto kept = [](int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, -(int64_t(1) << 30), int64_t(1) << 30));
+  };
+  return QRect(QPoint(kept(l - margin), kept(t - margin)), QPoint(kept(r + margin), kept(b + margin)));
 }
 
 }  // namespace
@@ -279,52 +284,68 @@ class TCanvas::Session {
     const QList<qreal> pattern = DashPattern(canvas_.Pen.Style);
     const int gapInk = canvas_.Brush.Style == bsSolid ? kBrushInk : 0;
     int element = 0, left = pattern.isEmpty() ? 0 : static_cast<int>(pattern[0]);
-    auto put = [&](int x, int y) {
-      int ink = kPenInk;
-      if (!pattern.isEmpty()) {
-        ink = (element % 2 == 0) ? kPenInk : gapInk;
+    int64_t period = 0;
+    for (qreal e : pattern) period += static_cast<int64_t>(e);
+    // The pattern's state after `count` more pixels.
+    auto advance = [&](int64_t count) {
+      if (period <= 0) return;
+      for (int64_t k = count % period; k > 0; --k)
         if (--left == 0) {
           element = (element + 1) % static_cast<int>(pattern.size());
           left = static_cast<int>(pattern[element]);
         }
+    };
+    auto put = [&](int64_t x, int64_t y) {
+      int ink = kPenInk;
+      if (!pattern.isEmpty()) {
+        ink = (element % 2 == 0) ? kPenInk : gapInk;
+        advance(1);
       }
-      if (ink == 0 || !box.contains(x, y) || (region && !region->contains(QPoint(x, y)))) return;
+      if (ink == 0 || !box.contains(int(x), int(y)) || (region && !region->contains(QPoint(int(x), int(y)))))
+        return;
       if (useMask_) {
-        reinterpret_cast<QRgb*>(mask_.scanLine(y - box.top()))[x - box.left()] = MaskPixel(ink);
+        reinterpret_cast<QRgb*>(mask_.scanLine(int(y) - box.top()))[x - box.left()] = MaskPixel(ink);
       } else {
-        writer.Put(canvas_.bitmap_.ScanLine(y), x, ink);
+        writer.Put(canvas_.bitmap_.ScanLine(int(y)), int(x), ink);
       }
     };
     const qsizetype n = points.size();
     for (qsizetype i = 0; i + 1 < n + (closed ? 1 : 0); ++i) {
       const QPoint a = points[i], b = points[(i + 1) % n];
-      // Bresenham, without the end point.
-      const int dx = std::abs(b.x() - a.x()), dy = std::abs(b.y() - a.y());
-      const int sx = b.x() > a.x() ? 1 : -1, sy = b.y() > a.y() ? 1 : -1;
-      int x = a.x(), y = a.y();
-      if (dx >= dy) {
-        int err = dx / 2;
-        for (int k = 0; k < dx; ++k) {
-          put(x, y);
-          x += sx;
-          err -= dy;
-          if (err < 0) {
-            y += sy;
-            err += dx;
-          }
-        }
-      } else {
-        int err = dy / 2;
-        for (int k = 0; k < dy; ++k) {
-          put(x, y);
-          y += sy;
-          err -= dx;
-          if (err < 0) {
-            x += sx;
-            err += dy;
-          }
+      // Bresenham along the major axis, without the end point. Only the steps whose major
+      // coordinate lies on the box are walked: the minor coordinate and the error of the first
+      // of them are computed directly, and the dash pattern skips ahead, so a line far longer
+      // than the bitmap costs no more than the bitmap.
+      const bool xMajor = std::abs(int64_t(b.x()) - a.x()) >= std::abs(int64_t(b.y()) - a.y());
+      const int64_t major0 = xMajor ? a.x() : a.y(), minor0 = xMajor ? a.y() : a.x();
+      const int64_t major1 = xMajor ? b.x() : b.y(), minor1 = xMajor ? b.y() : b.x();
+      const int64_t dMajor = std::abs(major1 - major0), dMinor = std::abs(minor1 - minor0);
+      const int64_t sMajor = major1 > major0 ? 1 : -1, sMinor = minor1 > minor0 ? 1 : -1;
+      const int64_t lo = xMajor ? box.left() : box.top(), hi = xMajor ? box.right() : box.bottom();
+      const int64_t from = std::clamp<int64_t>(sMajor > 0 ? lo - major0 : major0 - hi, 0, dMajor);
+      const int64_t to = std::clamp<int64_t>(sMajor > 0 ? hi - major0 + 1 : major0 - lo + 1, from, dMajor);
+      advance(from);
+      // After k steps the error is dMajor / 2 - k dMinor + m dMajor, kept in 0 .. dMajor - 1 by
+      // the m minor steps taken.
+      // (The products pass 64 bits for lines across the whole plane.)
+      __extension__ using Wide = __int128;
+      const Wide owed = Wide(from) * dMinor - dMajor / 2;
+      const int64_t m = owed <= 0 ? 0 : static_cast<int64_t>((owed + dMajor - 1) / dMajor);
+      int64_t err = static_cast<int64_t>(dMajor / 2 - Wide(from) * dMinor + Wide(m) * dMajor);
+      int64_t major = major0 + sMajor * from, minor = minor0 + sMinor * m;
+      for (int64_t k = from; k < to; ++k) {
+        if (xMajor)
+          put(major, minor);
+        else
+          put(minor, major);
+        major += sMajor;
+        err -= dMinor;
+        if (err < 0) {
+          minor += sMinor;
+          err += dMajor;
         }
       }
+      advance(dMajor - to);
     }
     if (!pixelsOnly_) Reopen();
   }
@@ -413,6 +434,11 @@ void TCanvas::Changed(QRect bounds) {
   if (clip_) bounds = bounds.intersected(clip_->boundingRect());
   if (bounds.isEmpty() || !OnChange) return;
   OnChange(TRect{bounds.left(), bounds.top(), bounds.right() + 1, bounds.bottom() + 1});
+}
+
+void TCanvas::NotifyChanged(const TRect& rect) {
+  const TRect r = rect.Normalized();
+  Changed(QRect(r.Left, r.Top, r.Width(), r.Height()));
 }
 
 void TCanvas::StrokeLines(const QPolygon& points, bool closed, QRect bounds) {
@@ -569,6 +595,27 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
       ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
 }
 
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int x3, int y3) {
+  const TRect r = TRect{x1, y1, x2, y2}.Normalized();
+  const int w = r.Width(), h = r.Height();
+  if (w == 0 || h == 0) return;
+  const bool hasPen = Pen.Style != psClear;
+  // Corner ellipses of x3 by y3 (at most the rectangle), the outline through the centres of
+  // the edge pixels as for Ellipse.
+  const double cw = std::clamp(x3, 0, w) / 2.0, ch = std::clamp(y3, 0, h) / 2.0;
+  const QRectF centre(r.Left + 0.5, r.Top + 0.5, w - 1, h - 1);
+  QPainterPath fill;
+  fill.addRoundedRect(hasPen ? QRectF(r.Left, r.Top, w, h) : QRectF(r.Left, r.Top, w - 1, h - 1), cw, ch);
+  QPainterPath outline;
+  outline.addRoundedRect(centre, cw, ch);
+  QPolygon thin = PixelPolygon(outline);
+  if (thin.size() > 1 && thin.front() == thin.back()) thin.removeLast();
+  const int penWidth = std::max(1, Pen.Width);
+  FillAndStroke(
+      fill, thin, [&](QPainter& q) { q.drawRoundedRect(centre, cw, ch); },
+      ToQRect(r).adjusted(-penWidth, -penWidth, penWidth, penWidth));
+}
+
 void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
   const TRect r = TRect{x1, y1, x2, y2}.Normalized();
   const int w = r.Width(), h = r.Height();
@@ -630,22 +677,69 @@ TSize TCanvas::TextExtent(std::string_view text) {
   return {metrics.horizontalAdvance(s), metrics.height()};
 }
 
-void TCanvas::TextOut(int x, int y, std::string_view text) {
+namespace {
+
+// The top-left corner of the text's cell for the reference point (x, y) under `align`.
+QPoint TextCellOrigin(int x, int y, uint32_t align, const QFontMetrics& metrics, int width) {
+  if ((align & TA_CENTER) == TA_CENTER)
+    x -= width / 2;
+  else if (align & TA_RIGHT)
+    x -= width;
+  if ((align & TA_BASELINE) == TA_BASELINE)
+    y -= metrics.ascent();
+  else if (align & TA_BOTTOM)
+    y -= metrics.height();
+  return {x, y};
+}
+
+}  // namespace
+
+struct TCanvas::TextCell {
+  QFont font;
+  QString text;
+  QRect cell;  // the text's cell as TextAlign places it
+  int ascent;
+};
+
+TCanvas::TextCell TCanvas::PlaceText(int x, int y, std::string_view text) const {
   RequireFonts();
-  const QFont font = MakeFont();
-  const QFontMetrics metrics(font);
-  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  const QRect cell(x, y, metrics.horizontalAdvance(s), metrics.height());
-  penPos_ = {x + cell.width(), y};
+  TextCell t{MakeFont(), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), {}, 0};
+  const QFontMetrics metrics(t.font);
+  const int width = metrics.horizontalAdvance(t.text);
+  t.cell = QRect(TextCellOrigin(x, y, textAlign_, metrics, width), QSize(width, metrics.height()));
+  t.ascent = metrics.ascent();
+  return t;
+}
+
+void TCanvas::TextOut(int x, int y, std::string_view text) {
+  const TextCell t = PlaceText(x, y, text);
+  penPos_ = {x + t.cell.width(), y};
   // Italic and overhanging glyphs may reach a little beyond the advance.
-  const int slack = metrics.height() / 2 + 2;
-  Session session(*this, cell.adjusted(-slack, -1, slack, 1), true);
+  const int slack = t.cell.height() / 2 + 2;
+  Session session(*this, t.cell.adjusted(-slack, -1, slack, 1), true);
   if (!session.Active()) return;
   QPainter& p = session.P();
-  if (Brush.Style == bsSolid && !cell.isEmpty()) p.fillRect(cell, MapColor(Brush.Color));
-  p.setFont(font);
+  if (Brush.Style == bsSolid && !t.cell.isEmpty()) p.fillRect(t.cell, MapColor(Brush.Color));
+  p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
-  p.drawText(QPoint(x, y + metrics.ascent()), s);
+  p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);
+}
+
+void TCanvas::TextRect(const TRect& rect, int x, int y, std::string_view text, uint32_t options) {
+  const TextCell t = PlaceText(x, y, text);
+  const QRect box = ToQRect(rect.Normalized());
+  const int slack = t.cell.height();
+  QRect bounds = t.cell.adjusted(-slack, -1, slack, 1);
+  if (options & ETO_CLIPPED) bounds &= box;
+  if (options & ETO_OPAQUE) bounds |= box;
+  Session session(*this, bounds, true);
+  if (!session.Active()) return;
+  QPainter& p = session.P();
+  if (options & ETO_OPAQUE) p.fillRect(box, MapColor(Brush.Color));
+  if (options & ETO_CLIPPED) p.setClipRect(box, Qt::IntersectClip);
+  p.setFont(t.font);
+  p.setPen(MapColor(Font.Color));
+  p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);
 }
 
 TColor TCanvas::Pixels(int x, int y) const {
@@ -881,6 +975,45 @@ bool TCanvas::CopyRows(const QRect& dest, const TBitmap& source, QPoint from) {
     }
   }
   Changed(area);
+  return true;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+void EdgeLines(const TRect& rect, uint32_t edge, uint32_t flags,
+               const std::function<void(const TRect& line, TColor color)>& line) {
+  TRect r = rect;
+  // Outer border first, then the inner one a pixel further in.
+  for (int ring = 0; ring < 2; ++ring) {
+    const uint32_t raised = ring == 0 ? BDR_RAISEDOUTER : BDR_RAISEDINNER;
+    const uint32_t sunken = ring == 0 ? BDR_SUNKENOUTER : BDR_SUNKENINNER;
+    if ((edge & (raised | sunken)) == 0 || r.IsEmpty()) continue;
+    TColor dark = ring == 0 ? clBtnShadow : cl3DDkShadow, light = ring == 0 ? clBtnHighlight : cl3DLight;
+    if (ring == 0 && (edge & raised)) dark = cl3DDkShadow, light = cl3DLight;
+    if (ring == 1 && (edge & raised)) dark = clBtnShadow, light = clBtnHighlight;
+    const TColor topLeft = (edge & sunken) ? dark : light, bottomRight = (edge & sunken) ? light : dark;
+    if (flags & BF_LEFT) line({r.Left, r.Top, r.Left + 1, r.Bottom}, topLeft);
+    if (flags & BF_TOP) line({r.Left, r.Top, r.Right, r.Top + 1}, topLeft);
+    if (flags & BF_RIGHT) line({r.Right - 1, r.Top, r.Right, r.Bottom}, bottomRight);
+    if (flags & BF_BOTTOM) line({r.Left, r.Bottom - 1, r.Right, r.Bottom}, bottomRight);
+    if (flags & BF_LEFT) ++r.Left;
+    if (flags & BF_TOP) ++r.Top;
+    if (flags & BF_RIGHT) --r.Right;
+    if (flags & BF_BOTTOM) --r.Bottom;
+  }
+}
+
+bool DrawEdge(TCanvas& canvas, const TRect& rect, uint32_t edge, uint32_t flags) {
+  if (rect.IsEmpty()) return false;
+  const TBrush saved = canvas.Brush;
+  canvas.Brush.Style = bsSolid;
+  EdgeLines(rect, edge, flags, [&](const TRect& r, TColor color) {
+    canvas.Brush.Color = color;
+    canvas.FillRect(r);
+  });
+  canvas.Brush = saved;
   return true;
 }
 

@@ -18,6 +18,7 @@
 // Text needs a running QGuiApplication (fonts come from the window system); the other calls
 // work without one.
 #include <QPainter>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -98,6 +99,20 @@ struct TBrush {
   TBrushStyle Style = bsSolid;  // hatches draw their lines in Color and leave the rest alone
 };
 
+// Text alignment of TextOut and TextRect, as the window system's flags combine them: the
+// reference point (x, y) is the cell's top (TA_TOP) or the text's baseline (TA_BASELINE), and
+// its left end (TA_LEFT), right end (TA_RIGHT) or middle (TA_CENTER).
+constexpr uint32_t TA_LEFT = 0, TA_TOP = 0, TA_NOUPDATECP = 0, TA_RIGHT = 2, TA_CENTER = 6, TA_BOTTOM = 8,
+                   TA_BASELINE = 24;
+// Text output options (ExtTextOut): ETO_OPAQUE fills the rectangle with the brush, ETO_CLIPPED
+// clips the text to it, ETO_RTLREADING marks right-to-left text.
+constexpr uint32_t ETO_OPAQUE = 2, ETO_CLIPPED = 4, ETO_RTLREADING = 128;
+
+enum TCanvasOrientation : uint8_t { coLeftToRight, coRightToLeft };
+
+// The Qt pattern of a brush style: solid, none for bsClear, the hatches as Qt's 8 x 8 patterns.
+Qt::BrushStyle QtBrushStyle(TBrushStyle style);
+
 struct TFontStyles {
   bool Bold = false;
   bool Italic = false;
@@ -124,6 +139,14 @@ class TFont {
   int height_ = -11;  // 8 points
 };
 
+// 3D edges (DrawEdge): each edge is an outer and an inner border line, raised or sunken.
+constexpr uint32_t BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8;
+constexpr uint32_t EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER,
+                   EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
+                   EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER,
+                   EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+constexpr uint32_t BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8, BF_RECT = 0xF;
+
 // The family the window system draws the font `name` with: the stand-ins named above, any
 // other name as it is.
 QString StandInFontFamily(const std::string& name);
@@ -141,6 +164,10 @@ class TCanvas {
   TFont Font;
   TCopyMode CopyMode = cmSrcCopy;
   TStretchMode StretchMode = smColorOnColor;
+  // Text options added to every TextRect (ETO_RTLREADING, ETO_OPAQUE ...); 0 at creation.
+  uint32_t TextFlags = 0;
+  // Only left-to-right is drawn here; the value is kept for code that asks.
+  TCanvasOrientation CanvasOrientation = coLeftToRight;
 
   // Called after every drawing call with the part of the bitmap it may have changed (already
   // limited to the bitmap and the clip region's box). A window control uses it to bring the
@@ -166,13 +193,24 @@ class TCanvas {
   void FrameRect(const TRect& r);
   void Ellipse(int x1, int y1, int x2, int y2);
   void Ellipse(const TRect& r) { Ellipse(r.Left, r.Top, r.Right, r.Bottom); }
+  // A rectangle with corners rounded by ellipses x3 wide and y3 high (at most the rectangle's
+  // size), filled and outlined as Rectangle and Ellipse are.
+  void RoundRect(int x1, int y1, int x2, int y2, int x3, int y3);
   // The part of the ellipse in (x1, y1, x2, y2) running counter-clockwise from the ray
   // through (x3, y3) to the ray through (x4, y4); equal rays draw the whole ellipse.
   void Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4);
 
-  // Text with its cell's top-left corner at (x, y) in the font's colour; a solid brush fills
-  // the cell behind it first. The pen moves to the end of the text. UTF-8.
+  // Text at (x, y) placed by TextAlign() (by default the cell's top-left corner) in the font's
+  // colour; a solid brush fills the cell behind it first. The pen moves to the end of the
+  // text. UTF-8.
   void TextOut(int x, int y, std::string_view text);
+  // Text at (x, y) placed by TextAlign(), drawn only inside `rect` (ETO_CLIPPED). The cell
+  // behind the text is never filled, whatever the brush; with ETO_OPAQUE in `options` the
+  // rectangle is filled with a solid brush first. The pen does not move.
+  void TextRect(const TRect& rect, int x, int y, std::string_view text, uint32_t options = ETO_CLIPPED);
+  // The alignment flags (TA_*) TextOut and TextRect follow; TA_TOP | TA_LEFT at creation.
+  uint32_t TextAlign() const { return textAlign_; }
+  void SetTextAlign(uint32_t flags) { textAlign_ = flags; }
   TSize TextExtent(std::string_view text);
   int TextWidth(std::string_view text) { return TextExtent(text).cx; }
   int TextHeight(std::string_view text) { return TextExtent(text).cy; }
@@ -195,11 +233,19 @@ class TCanvas {
   TRect ClipRect() const;
   // Limits drawing to the region (nullptr: no limit). The region is copied.
   void SetClipRegion(const TRegion* region);
+  // The clip region in force, or none.
+  const std::optional<QRegion>& ClipRegion() const { return clip_; }
+
+  // Reports `rect` as changed by drawing that did not go through this canvas (a painter of
+  // its own on Bitmap().Image()): OnChange hears of it, limited to the bitmap and the clip box.
+  void NotifyChanged(const TRect& rect);
 
  private:
   class InkWriter;
   class Session;
+  struct TextCell;
 
+  TextCell PlaceText(int x, int y, std::string_view text) const;
   QColor MapColor(TColor color) const;
   QFont MakeFont() const;
   bool DirectPaint() const;
@@ -215,6 +261,17 @@ class TCanvas {
   TBitmap& bitmap_;
   TPoint penPos_;
   std::optional<QRegion> clip_;
+  uint32_t textAlign_ = TA_TOP | TA_LEFT;
 };
+
+// One-pixel lines of a 3D edge inside `rect` on the sides `flags` names, as the window system
+// draws them: the outer border on the rectangle's edge, the inner one a pixel inside; a sunken
+// border is shadowed (clBtnShadow outer, cl3DDkShadow inner) on the left and top and lit
+// (clBtnHighlight outer, cl3DLight inner) on the right and bottom, a raised one the other way
+// round. Each line is a rectangle in one colour; `line` receives them in drawing order.
+void EdgeLines(const TRect& rect, uint32_t edge, uint32_t flags,
+               const std::function<void(const TRect& line, TColor color)>& line);
+// Draws those lines on a canvas (copy mode). False for an empty rectangle.
+bool DrawEdge(TCanvas& canvas, const TRect& rect, uint32_t edge, uint32_t flags);
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include "platform/gfx/Region.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Keys.h"
+#include "platform/ui/ScrollBars.h"
 
 namespace platform {
 
@@ -76,6 +77,80 @@ TControl::TControl(QWidget* parent) : QWidget(parent) { setMouseTracking(true); 
 
 TControl::~TControl() = default;
 
+int TControl::FrameWidth() const {
+  if (borderStyle_ == bsNone) return 0;
+  return ctl3D_ ? 2 : 1;
+}
+
+int TControl::ClientWidth() const {
+  int w = width() - 2 * FrameWidth();
+  if (ScrollBarShown(this, SB_VERT)) w -= ScrollBarExtent(this);
+  return std::max(w, 0);
+}
+
+int TControl::ClientHeight() const {
+  int h = height() - 2 * FrameWidth();
+  if (ScrollBarShown(this, SB_HORZ)) h -= ScrollBarExtent(this);
+  return std::max(h, 0);
+}
+
+void TControl::SetBorderStyle(TBorderStyle style) {
+  if (style == borderStyle_) return;
+  borderStyle_ = style;
+  ClientAreaChanged();
+}
+
+void TControl::SetCtl3D(bool ctl3D) {
+  if (ctl3D == ctl3D_) return;
+  ctl3D_ = ctl3D;
+  if (borderStyle_ != bsNone) ClientAreaChanged();
+}
+
+void TControl::ClientAreaChanged() {
+  // The bars sit inside the frame: place them again before the client area is measured.
+  RelayoutScrollBars(this);
+  ClientAreaMoved();
+  update();
+  const QSize client(ClientWidth(), ClientHeight());
+  if (client == lastClient_) return;
+  lastClient_ = client;
+  GuardedCall([&] { Resize(); });
+}
+
+void TControl::SetClickFocus(bool on) { setFocusPolicy(on ? Qt::ClickFocus : Qt::NoFocus); }
+
+bool TControl::ClickFocus() const { return (focusPolicy() & Qt::ClickFocus) != 0; }
+
+void TControl::SetFocus() { setFocus(Qt::OtherFocusReason); }
+
+bool TControl::Focused() const { return hasFocus(); }
+
+void TControl::Scroll(int32_t bar, int32_t code, int32_t pos) {
+  if (OnScroll) OnScroll(this, bar, code, pos);
+}
+
+void TControl::Enter() {
+  if (OnEnter) OnEnter(this);
+}
+
+void TControl::Exit() {
+  if (OnExit) OnExit(this);
+}
+
+void TControl::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  GuardedCall([&] { Enter(); });
+}
+
+void TControl::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  GuardedCall([&] { Exit(); });
+}
+
+void ReportScrollAction(QWidget* window, int32_t bar, int32_t code, int32_t pos) {
+  if (auto* control = dynamic_cast<TControl*>(window)) GuardedCall([&] { control->Scroll(bar, code, pos); });
+}
+
 void TControl::SetCursor(TCursor id) {
   cursor_ = id;
   if (id == crDefault)
@@ -85,12 +160,12 @@ void TControl::SetCursor(TCursor id) {
 }
 
 TPoint TControl::ScreenToClient(TPoint p) const {
-  const QPoint q = mapFromGlobal(QPoint(p.X, p.Y));
+  const QPoint q = mapFromGlobal(QPoint(p.X, p.Y)) - ClientOffset();
   return {q.x(), q.y()};
 }
 
 TPoint TControl::ClientToScreen(TPoint p) const {
-  const QPoint q = mapToGlobal(QPoint(p.X, p.Y));
+  const QPoint q = mapToGlobal(QPoint(p.X, p.Y) + ClientOffset());
   return {q.x(), q.y()};
 }
 
@@ -124,7 +199,10 @@ void TControl::Resize() {
 void TControl::mousePressEvent(QMouseEvent* event) {
   TMouseButton button;
   if (!ButtonOf(event->button(), button)) return QWidget::mousePressEvent(event);
-  const QPoint p = event->position().toPoint();
+  const QPoint p = event->position().toPoint() - ClientOffset();
+  // A press on the frame is not the client's (the window system sends it elsewhere).
+  if (!mouseCaptured_ && !QRect(0, 0, ClientWidth(), ClientHeight()).contains(p)) return event->ignore();
+  mouseCaptured_ = true;
   const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons() | event->button());
   GuardedCall([&] { MouseDown(button, shift, p.x(), p.y()); });
 }
@@ -132,7 +210,9 @@ void TControl::mousePressEvent(QMouseEvent* event) {
 void TControl::mouseDoubleClickEvent(QMouseEvent* event) {
   TMouseButton button;
   if (!ButtonOf(event->button(), button)) return QWidget::mouseDoubleClickEvent(event);
-  const QPoint p = event->position().toPoint();
+  const QPoint p = event->position().toPoint() - ClientOffset();
+  if (!mouseCaptured_ && !QRect(0, 0, ClientWidth(), ClientHeight()).contains(p)) return event->ignore();
+  mouseCaptured_ = true;
   const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons() | event->button()) | ssDouble;
   GuardedCall([&] {
     if (button == mbLeft) DblClick();
@@ -141,7 +221,8 @@ void TControl::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TControl::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
+  const QPoint p = event->position().toPoint() - ClientOffset();
+  if (!mouseCaptured_ && !QRect(0, 0, ClientWidth(), ClientHeight()).contains(p)) return;
   const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons());
   GuardedCall([&] { MouseMove(shift, p.x(), p.y()); });
 }
@@ -149,7 +230,10 @@ void TControl::mouseMoveEvent(QMouseEvent* event) {
 void TControl::mouseReleaseEvent(QMouseEvent* event) {
   TMouseButton button;
   if (!ButtonOf(event->button(), button)) return QWidget::mouseReleaseEvent(event);
-  const QPoint p = event->position().toPoint();
+  const QPoint p = event->position().toPoint() - ClientOffset();
+  // Without a press in the client area, only a release over it is the client's.
+  if (!mouseCaptured_ && !QRect(0, 0, ClientWidth(), ClientHeight()).contains(p)) return event->ignore();
+  if ((event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) == 0) mouseCaptured_ = false;
   const TShiftState shift = ShiftStateOf(event->modifiers(), event->buttons() & ~event->button());
   GuardedCall([&] { MouseUp(button, shift, p.x(), p.y()); });
 }
@@ -207,6 +291,9 @@ void TControl::keyReleaseEvent(QKeyEvent* event) {
 
 void TControl::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  RelayoutScrollBars(this);
+  ClientAreaMoved();
+  lastClient_ = QSize(ClientWidth(), ClientHeight());
   GuardedCall([&] { Resize(); });
 }
 
@@ -219,7 +306,7 @@ TCustomControl::TCustomControl(QWidget* parent) : TControl(parent) {
   surface_.Canvas().OnChange = [this](const TRect& r) {
     const QRect q = ToQRect(r);
     dirty_ += q;
-    if (!painting_) update(q);
+    if (!painting_) update(q.translated(ClientOffset()));
   };
   SyncSize();
   Invalidate();
@@ -228,7 +315,8 @@ TCustomControl::TCustomControl(QWidget* parent) : TControl(parent) {
 TCustomControl::~TCustomControl() { surface_.Canvas().OnChange = nullptr; }
 
 void TCustomControl::SyncSize() {
-  if (surface_.Width() != width() || surface_.Height() != height()) surface_.SetSize(width(), height());
+  const int w = ClientWidth(), h = ClientHeight();
+  if (surface_.Width() != w || surface_.Height() != h) surface_.SetSize(w, h);
 }
 
 TBitmap& TCustomControl::Surface() {
@@ -243,21 +331,21 @@ void TCustomControl::SetColor(TColor color) {
 }
 
 void TCustomControl::Invalidate() {
-  invalid_ = QRegion(rect());
+  invalid_ = QRegion(QRect(0, 0, ClientWidth(), ClientHeight()));
   update();
 }
 
 void TCustomControl::InvalidateRect(const TRect& rect) {
   const QRect q = ToQRect(rect.Normalized());
   invalid_ += q;
-  update(q);
+  update(q.translated(ClientOffset()));
 }
 
 void TCustomControl::SurfaceChanged(const TRect& rect) {
   const QRect q = ToQRect(rect.Normalized()) & QRect(0, 0, surface_.Width(), surface_.Height());
   if (q.isEmpty()) return;
   dirty_ += q;
-  if (!painting_) update(q);
+  if (!painting_) update(q.translated(ClientOffset()));
 }
 
 void TCustomControl::Paint() {
@@ -275,7 +363,7 @@ void TCustomControl::PaintPending() {
     for (const QRect& r : region) p.fillRect(r, ToQColor(color_));
   }
   dirty_ += region;
-  if (!painting_) update(region);
+  if (!painting_) update(region.translated(ClientOffset()));
   const TRegion clip(region);
   TCanvas& canvas = surface_.Canvas();
   canvas.SetClipRegion(&clip);
@@ -285,7 +373,7 @@ void TCustomControl::PaintPending() {
 
 void TCustomControl::Update() {
   PaintPending();
-  if (!dirty_.isEmpty() && isVisible()) repaint(dirty_);
+  if (!dirty_.isEmpty() && isVisible()) repaint(dirty_.translated(ClientOffset()));
 }
 
 void TCustomControl::Repaint() {
@@ -293,23 +381,47 @@ void TCustomControl::Repaint() {
   Update();
 }
 
+void TCustomControl::PaintNonClient(QPainter& painter, const QRegion& region) {
+  const QRect client(ClientOffset(), QSize(ClientWidth(), ClientHeight()));
+  const QRegion outside = region - client;
+  if (outside.isEmpty()) return;
+  painter.save();
+  painter.setClipRegion(outside);
+  // Under the bars and in the corner between them: the button face.
+  painter.fillRect(rect(), ToQColor(clBtnFace));
+  const int frame = FrameWidth();
+  if (frame == 1) {
+    painter.setPen(ToQColor(clWindowFrame));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(0, 0, width() - 1, height() - 1);
+  } else if (frame == 2) {
+    EdgeLines(TRect{0, 0, width(), height()}, EDGE_SUNKEN, BF_RECT,
+              [&](const TRect& line, TColor color) { painter.fillRect(ToQRect(line), ToQColor(color)); });
+  }
+  painter.restore();
+}
+
 void TCustomControl::paintEvent(QPaintEvent* event) {
   painting_ = true;
   PaintPending();
   painting_ = false;
   const QImage image = surface_.Image();
+  const QPoint offset = ClientOffset();
   QPainter p(this);
   p.setCompositionMode(QPainter::CompositionMode_Source);
-  for (const QRect& r : event->region()) p.drawImage(r, image, r);
-  dirty_ -= event->region();
+  const QRegion region = event->region().translated(-offset) & QRect(0, 0, image.width(), image.height());
+  for (const QRect& r : region) p.drawImage(r.translated(offset), image, r);
+  PaintNonClient(p, event->region());
+  dirty_ -= region;
   // Parts drawn during the paint outside the region being painted come next time.
-  if (!dirty_.isEmpty()) update(dirty_);
+  if (!dirty_.isEmpty()) update(dirty_.translated(offset));
 }
 
-void TCustomControl::resizeEvent(QResizeEvent* event) {
+void TCustomControl::ClientAreaMoved() {
   SyncSize();
   Invalidate();
-  TControl::resizeEvent(event);
 }
+
+void TCustomControl::resizeEvent(QResizeEvent* event) { TControl::resizeEvent(event); }
 
 }  // namespace platform

@@ -5,10 +5,17 @@
 // buttons and a shift state in the window system's bit order, keys as virtual-key codes, a
 // key held down repeating its key-down (and only its key-down), positions in client pixels.
 //
-// TCustomControl adds the window surface: a 32-bit TBitmap of the control's size that the
+// A control may have a frame (BorderStyle, Ctl3D) and the window's two scroll bars
+// (ScrollBars.h) along its right and bottom edges inside the frame. Its client area is what is
+// left: ClientWidth and ClientHeight shrink by the frame on each side and by each bar shown, and
+// mouse positions, the surface and the canvas are in client pixels (0, 0 the client area's
+// top-left corner), as on the window system.
+//
+// TCustomControl adds the window surface: a 32-bit TBitmap of the client area's size that the
 // control draws into at any time through Canvas(), as it would draw on its window. Drawing
 // outside a paint is shown at the next paint, which only copies the changed part of the
-// surface to the screen; Invalidate asks for Paint (OnPaint) to redraw a part first.
+// surface to the screen; Invalidate asks for Paint (OnPaint) to redraw a part first. The frame
+// and the corner between two bars are painted by the control itself.
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -63,6 +70,10 @@ constexpr TShiftState operator|(TShiftStateItem a, TShiftStateItem b) {
 
 enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 
+// The window frame: none, or a single border (a 2-pixel sunken edge with Ctl3D, else a
+// 1-pixel line).
+enum TBorderStyle : uint8_t { bsNone, bsSingle };
+
 // The shift state of Qt's modifiers and held buttons.
 TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
 
@@ -75,6 +86,10 @@ using TMouseMoveEvent = std::function<void(TControl* Sender, TShiftState Shift, 
 // WheelDelta: 120 per notch, positive away from the user; MousePos in screen pixels.
 using TMouseWheelEvent =
     std::function<void(TControl* Sender, TShiftState Shift, int WheelDelta, TPoint MousePos, bool& Handled)>;
+// A scroll-bar action as the window system reports it: Bar SB_HORZ or SB_VERT, Code one of the
+// SB_LINEUP .. SB_ENDSCROLL codes of ScrollBars.h, Pos the thumb position for SB_THUMBTRACK and
+// SB_THUMBPOSITION (else the bar's position).
+using TScrollEvent = std::function<void(TControl* Sender, int32_t Bar, int32_t Code, int32_t Pos)>;
 // Setting Key to 0 marks the key as handled.
 using TKeyEvent = std::function<void(TControl* Sender, uint16_t& Key, TShiftState Shift)>;
 
@@ -93,16 +108,43 @@ class TControl : public QWidget {
   TNotifyEvent OnMouseLeave;
   TKeyEvent OnKeyDown;  // KeyRepeat() tells a repeat of a held key
   TKeyEvent OnKeyUp;
+  TScrollEvent OnScroll;  // the user worked one of the window's scroll bars
+  TNotifyEvent OnEnter;   // the control got the keyboard focus
+  TNotifyEvent OnExit;    // the control lost it
 
   // The cursor shown over the control, by id (Cursors()).
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor id);
 
-  int ClientWidth() const { return width(); }
-  int ClientHeight() const { return height(); }
-  TRect ClientRect() const { return Rect(0, 0, width(), height()); }
+  // The client area (see above); never negative.
+  int ClientWidth() const;
+  int ClientHeight() const;
+  TRect ClientRect() const { return Rect(0, 0, ClientWidth(), ClientHeight()); }
+  // Where the client area's top-left corner lies in the widget: the frame's width.
+  QPoint ClientOffset() const { return QPoint(FrameWidth(), FrameWidth()); }
   TPoint ScreenToClient(TPoint p) const;
   TPoint ClientToScreen(TPoint p) const;
+
+  // The frame. Changing it moves and resizes the client area (then Resize runs); setting the
+  // value it has changes nothing.
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle style);
+  bool Ctl3D() const { return ctl3D_; }
+  void SetCtl3D(bool ctl3D);
+  // The frame's width in pixels on each side: bsSingle 2 with Ctl3D, 1 without; bsNone 0.
+  int FrameWidth() const;
+
+  // With click focus a mouse button pressed on the control gives it the keyboard focus (a
+  // control that takes keys); without, the control never takes the focus by itself.
+  void SetClickFocus(bool on);
+  bool ClickFocus() const;
+  // Gives the control the keyboard focus; Focused tells whether it has it.
+  void SetFocus();
+  bool Focused() const;
+
+  // The client area was moved or resized by the frame or the scroll bars (ScrollBars.cpp
+  // calls it when a bar is shown or hidden).
+  void ClientAreaChanged();
 
   // True while a key-down that repeats a held key is being handled.
   bool KeyRepeat() const { return keyRepeat_; }
@@ -116,7 +158,15 @@ class TControl : public QWidget {
   virtual bool MouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos);
   virtual void KeyDown(uint16_t& key, TShiftState shift);
   virtual void KeyUp(uint16_t& key, TShiftState shift);
+  // The client area changed size (the widget was resized, or the frame or a bar changed).
   virtual void Resize();
+  // A scroll-bar action (the window system's scroll message). The base calls OnScroll.
+  virtual void Scroll(int32_t bar, int32_t code, int32_t pos);
+  // The focus came or went. The bases call OnEnter and OnExit.
+  virtual void Enter();
+  virtual void Exit();
+  // What a change of the client area does beyond Resize (the surface follows it).
+  virtual void ClientAreaMoved() {}
 
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -128,11 +178,22 @@ class TControl : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
+  friend void ReportScrollAction(QWidget* window, int32_t bar, int32_t code, int32_t pos);
+
   TCursor cursor_ = crDefault;
   bool keyRepeat_ = false;
+  TBorderStyle borderStyle_ = bsNone;
+  bool ctl3D_ = true;
+  bool mouseCaptured_ = false;  // a button went down inside the client area
+  QSize lastClient_;
 };
+
+// Hands a scroll-bar action to the window: TControl::Scroll when the window is a TControl.
+void ReportScrollAction(QWidget* window, int32_t bar, int32_t code, int32_t pos);
 
 class TCustomControl : public TControl {
  public:
@@ -169,9 +230,11 @@ class TCustomControl : public TControl {
 
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void ClientAreaMoved() override;
 
  private:
   void SyncSize();
+  void PaintNonClient(QPainter& painter, const QRegion& region);
   void PaintPending();
 
   TBitmap surface_;

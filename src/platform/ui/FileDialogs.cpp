@@ -43,6 +43,9 @@ class TQtFileDialog : public IFileDialog {
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (save && !request.OverwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // Wide enough for the columns of the file list (name, size, type, date).
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(kFileDialogWidth, kFileDialogHeight)));
     const QStringList filters = QtFilters(request.Filter);
     dialog.setNameFilters(filters);
     if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())

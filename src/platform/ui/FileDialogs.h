@@ -11,6 +11,10 @@ class QWidget;
 
 namespace platform {
 
+// The size the file dialogs start at, at least.
+constexpr int kFileDialogWidth = 820;
+constexpr int kFileDialogHeight = 500;
+
 enum class TFileDialogKind { Open, Save };
 
 struct TFileDialogRequest {

@@ -1,7 +1,7 @@
 #pragma once
 // The splash window: a frameless window of the picture's size, centred on the screen, shown
 // and painted at once, that closes and frees itself as soon as it loses the focus (when the
-// main window takes it).
+// main window takes it) or the main window is shown. It never keeps the program running.
 #include <QImage>
 #include <QWidget>
 
@@ -13,6 +13,11 @@ class TSplashForm : public QWidget {
 
   // Creates the window, shows it centred and paints it before returning; it frees itself.
   static TSplashForm* ShowSplash(const QImage& picture);
+  // Closes the splash that is showing, if any: the main window calls it when it is shown,
+  // whatever kept the focus from moving (no window manager, a message box before it).
+  static void CloseSplash();
+  // The splash that is showing, or nullptr.
+  static TSplashForm* Current();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

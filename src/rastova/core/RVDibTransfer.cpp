@@ -145,7 +145,7 @@ struct DibReader {
           if (fields) {
             for (int32_t x = 0; x < width; ++x) {
               const uint32_t v = Get32(s + 4 * int64_t(x));
-              Put24(d, x, TRGB{b.Get(v), g.Get(v), r.Get(v)});
+              Put24(d, x, TRGB{b.Scaled(v), g.Scaled(v), r.Scaled(v)});
             }
           } else {
             for (int32_t x = 0; x < width; ++x) std::memcpy(d + 3 * int64_t(x), s + 4 * int64_t(x), 3);

@@ -8,6 +8,7 @@
 // Every reader checks every size, count and offset against the block it is given and
 // refuses (returns 0) what does not fit, never reading outside it.
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -77,6 +78,15 @@ struct BitField {
     if (width == 0) return 0;
     const uint32_t f = (v & mask) >> shift;
     return static_cast<uint8_t>(width >= 8 ? f >> (width - 8) : f << (8 - width));
+  }
+  // The field scaled to 8 bits as v x 255 / (2^n - 1), rounded, for any width n: the rule of
+  // 32-bit bit-field pixels, where a field narrower or wider than a byte read by truncation
+  // would come out one step low against every other reader. A zero mask reads as 0.
+  uint8_t Scaled(uint32_t v) const {
+    if (width == 0) return 0;
+    const uint64_t top = (uint64_t(1) << width) - 1;
+    const uint64_t f = std::min<uint64_t>((v & mask) >> shift, top);
+    return static_cast<uint8_t>((f * 255 + top / 2) / top);
   }
 };
 

@@ -37,6 +37,12 @@ struct TRVTIFFHandler::TReadState {
   // Image bytes read so far: blocks past a budget of twice the stream are left empty, so that
   // overlapping strips cannot multiply the file in memory.
   int64_t blockBytes = 0;
+  // Entry data read so far, under the same budget: entries may all point at the same bytes, and
+  // a file of thousands of entries each naming the whole file would otherwise hold it thousands
+  // of times over.
+  int64_t dataBytes = 0;
+  // What a file of `size` bytes can justify holding in memory.
+  int64_t Budget() const { return 2 * size + 65536; }
 };
 
 TRVTIFFEntry TRVTIFFEntry::Clone() const {
@@ -184,6 +190,8 @@ bool TRVTIFFHandler::ReadEntry(TReadState& st, const uint8_t* raw, TRVTIFFEntry&
   if (size > 4) {
     const uint64_t at = Get32(e.value);
     if (at + size > uint64_t(st.size)) return false;  // data outside the stream: dropped
+    if (st.dataBytes + int64_t(size) > st.Budget()) return false;  // past the budget: dropped
+    st.dataBytes += static_cast<int64_t>(size);
     e.data.resize(static_cast<size_t>(size));
     s.SetPosition(static_cast<int64_t>(at));
     if (s.Read(e.data.data(), static_cast<int64_t>(size)) != static_cast<int64_t>(size)) return false;
@@ -210,7 +218,7 @@ void TRVTIFFHandler::ReadBlocks(TReadState& st, TRVTIFFEntryList& list) {
       const int64_t at = GetEntryInteger(e, i);
       int64_t length = counts && i < counts->count ? GetEntryInteger(*counts, i) : 0;
       length = std::clamp<int64_t>(length, 0, std::max<int64_t>(0, st.size - at));
-      if (st.blockBytes + length > 2 * st.size + 65536) length = 0;
+      if (st.blockBytes + length > st.Budget()) length = 0;
       // A cut block is written back with its cut length.
       if (counts && i < counts->count && length != GetEntryInteger(*counts, i)) {
         uint8_t* p = const_cast<uint8_t*>(GetValuePointer(*counts, i));

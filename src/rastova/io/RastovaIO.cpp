@@ -15,6 +15,7 @@
 
 #include "common/CodePage.h"
 #include "common/FileReplace.h"
+#include "common/MainThreadQueue.h"
 #include "common/Round.h"
 #include "rastova/codecs/RVEXIF.h"
 #include "rastova/codecs/bitmaps/icofilt.h"
@@ -26,6 +27,7 @@
 #include "rastova/codecs/pages/psfilt.h"
 #include "rastova/codecs/psd/rvpsd.h"
 #include "rastova/codecs/tga/rvtgafil.h"
+#include "rastova/codecs/video/RVDirectShow.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVMask.h"
 #include "rastova/core/RVRectCopy.h"
@@ -34,7 +36,10 @@
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 #include "rastova/io/RVCodecBindings.h"
+#include "rastova/io/RVAvi.h"
 #include "rastova/io/RVFileFormat.h"
+#include "rastova/io/RVIOThread.h"
+#include "rastova/io/RVMetafileImport.h"
 
 namespace rv {
 
@@ -324,14 +329,18 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
 
 // ---------------------------------------------------------------- object and attachment
 
-TRastovaIO::TRastovaIO() : Params(this) { MakeOwnBitmap(); }
+TRastovaIO::TRastovaIO() : Params(this), workers_(std::make_shared<TRVIOWorkerList>()) { MakeOwnBitmap(); }
 
-TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this) {
+TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this), workers_(std::make_shared<TRVIOWorkerList>()) {
   MakeOwnBitmap();
   SetAttachedRVBitmap(bitmap);
 }
 
 TRastovaIO::~TRastovaIO() {
+  WaitThreads(false);
+  // Notifications of the workers still queued for the main thread find the component gone.
+  life_.reset();
+  CloseAVIFile();
   ClosePSFile();
   ClosePDFFile();
   DropViewRegistration();
@@ -482,7 +491,15 @@ bool TRastovaIO::PrepareBitmap(TRVPixelFormatSet formats) {
 
 void TRastovaIO::Update() {
   if (attachedTBitmap_ && bitmap_) bitmap_->RemoveAlphaBitmap(false, 0);
-  if (view_) {
+  if (view_ && IsInsideAsyncThreads()) {
+    // A view is touched on the main thread only; a view outside a window gets no refresh.
+    const bool refresh = view_->HasParent();
+    PostToMainThread([this, refresh] {
+      if (!view_) return;
+      if (refresh) view_->Update();
+      view_->ImageChange();
+    });
+  } else if (view_) {
     view_->Update();
     view_->ImageChange();
   } else if (image_) {
@@ -540,13 +557,75 @@ void TRastovaIO::AdjustDPI() {
   }
 }
 
+bool TRastovaIO::NotifyThroughMainThread() { return view_ && view_->HasParent() && IsInsideAsyncThreads(); }
+
 void TRastovaIO::DoProgress(TRastovaIO& sender, int32_t per) {
-  if (OnProgress) OnProgress(sender, per);
+  if (!OnProgress) return;
+  if (NotifyThroughMainThread()) {
+    PostToMainThread([this, per] {
+      if (OnProgress) OnProgress(*this, per);
+    });
+    return;
+  }
+  OnProgress(sender, per);
 }
 
 void TRastovaIO::DoFinishWork() {
   DoProgress(*this, 100);
-  if (OnFinishWork) OnFinishWork(*this);
+  if (!OnFinishWork) return;
+  if (NotifyThroughMainThread()) {
+    PostToMainThread([this] {
+      if (OnFinishWork) OnFinishWork(*this);
+    });
+    return;
+  }
+  OnFinishWork(*this);
+}
+
+// ---------------------------------------------------------------- worker threads
+
+bool TRastovaIO::IsInsideAsyncThreads() {
+  const auto self = std::this_thread::get_id();
+  std::lock_guard lock(workers_->Lock);
+  for (const TRVIOThread* t : workers_->Items)
+    if (t->ThreadID() == self) return true;
+  return false;
+}
+
+bool TRastovaIO::AsyncGateOpen() { return !ownsBitmap_ && Asynchronous && !IsInsideAsyncThreads(); }
+
+void TRastovaIO::WaitThreads(bool setAborting) {
+  std::unique_lock lock(workers_->Lock);
+  for (;;) {
+    if (setAborting) Aborting = true;
+    if (workers_->Items.empty()) return;
+    workers_->IdleEvent.wait(lock, [&] { return workers_->IdleSignalled; });
+    workers_->IdleSignalled = false;
+  }
+}
+
+// ---------------------------------------------------------------- the video object
+
+// The notifications of the video object: a new frame and a graph event.
+constexpr uint32_t kVideoFrameMessage = 8025, kVideoEventMessage = 8026;
+
+TRVDirectShow* TRastovaIO::GetDShowParams() {
+  if (!dshow_) dshow_ = std::make_unique<TRVDirectShow>();
+  if (view_) dshow_->SetNotifyWindow(view_->GetWindowHandle(), kVideoFrameMessage, kVideoEventMessage);
+  return dshow_.get();
+}
+
+void TRastovaIO::SyncDirectShowWindow() {
+  if (!view_ || !dshow_) return;
+  const uintptr_t window = view_->GetWindowHandle();
+  if (window != dshow_->NotifyWindow()) dshow_->SetNotifyWindow(window, kVideoFrameMessage, kVideoEventMessage);
+}
+
+void TRastovaIO::PostToMainThread(std::function<void()> call) {
+  std::weak_ptr<int> alive = life_;
+  common::TMainThreadQueue::Instance().Post([alive, call = std::move(call)] {
+    if (alive.lock()) call();
+  });
 }
 
 void TRastovaIO::InitProgress(TRVProgressRec& progress, bool withEvent) {
@@ -690,6 +769,10 @@ bool TRastovaIO::ReadPCXWithHeader(TStream& stream, TRVProgressRec& progress, bo
 
 void TRastovaIO::LoadFileFrame(const std::string& fileName, int32_t fileType) {
   if (fileType == ioBMPRAW && fileName.empty()) return;
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartFile(*this, fileName, [this, fileType](const std::string& n) { LoadFileFrame(n, fileType); });
+    return;
+  }
   Aborting = true;
   TRVProgressRec progress(&Aborting);
   InitProgress(progress, false);
@@ -749,6 +832,10 @@ void TRastovaIO::ReadWithStreamHeader(int32_t fileType, TStream& stream, TRVProg
 }
 
 void TRastovaIO::LoadStreamFrame(TStream& stream, int32_t fileType) {
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartStream(*this, stream, [this, fileType](TStream& s) { LoadStreamFrame(s, fileType); });
+    return;
+  }
   Aborting = false;
   TRVProgressRec progress(&Aborting);
   InitProgress(progress, false);
@@ -954,6 +1041,10 @@ void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::functio
 }
 
 void TRastovaIO::SaveFileFrame(const std::string& fileName, int32_t fileType) {
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartFile(*this, fileName, [this, fileType](const std::string& n) { SaveFileFrame(n, fileType); });
+    return;
+  }
   Aborting = true;
   TRVProgressRec progress(&Aborting);
   InitProgress(progress, false);
@@ -981,6 +1072,10 @@ void TRastovaIO::SaveFileFrame(const std::string& fileName, int32_t fileType) {
 }
 
 void TRastovaIO::SaveStreamFrame(TStream& stream, int32_t fileType) {
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartStream(*this, stream, [this, fileType](TStream& s) { SaveStreamFrame(s, fileType); });
+    return;
+  }
   Aborting = false;
   TRVProgressRec progress(&Aborting);
   InitProgress(progress, false);
@@ -1023,11 +1118,19 @@ void TRastovaIO::LoadFromStreamJpeg(TStream& stream) { LoadStreamFrame(stream, i
 void TRastovaIO::SaveToFileJpeg(const std::string& fileName) { SaveFileFrame(fileName, ioJPEG); }
 void TRastovaIO::SaveToStreamJpeg(TStream& stream) { SaveStreamFrame(stream, ioJPEG); }
 int32_t TRastovaIO::LoadFromFileTIFF(const std::string& fileName) {
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartFileInt(*this, fileName, [this](const std::string& n) { return LoadFromFileTIFF(n); });
+    return -1;
+  }
   pageCount_ = 0;
   LoadFileFrame(fileName, ioTIFF);
   return pageCount_;
 }
 int32_t TRastovaIO::LoadFromStreamTIFF(TStream& stream) {
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartStreamInt(*this, stream, [this](TStream& s) { return LoadFromStreamTIFF(s); });
+    return -1;
+  }
   pageCount_ = 0;
   LoadStreamFrame(stream, ioTIFF);
   return pageCount_;
@@ -1045,10 +1148,18 @@ void TRastovaIO::SaveToStreamJ2K(TStream& stream) { SaveStreamFrame(stream, ioJ2
 void TRastovaIO::LoadFromFileDICOM(const std::string& fileName) { LoadFileFrame(fileName, ioDICOM); }
 void TRastovaIO::LoadFromStreamDICOM(TStream& stream) { LoadStreamFrame(stream, ioDICOM); }
 int32_t TRastovaIO::LoadFromFileGIF(const std::string& fileName) {
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartFileInt(*this, fileName, [this](const std::string& n) { return LoadFromFileGIF(n); });
+    return -1;
+  }
   LoadFileFrame(fileName, ioGIF);
   return Params.ImageCount;
 }
 int32_t TRastovaIO::LoadFromStreamGIF(TStream& stream) {
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartStreamInt(*this, stream, [this](TStream& s) { return LoadFromStreamGIF(s); });
+    return -1;
+  }
   LoadStreamFrame(stream, ioGIF);
   return Params.ImageCount;
 }
@@ -1109,13 +1220,20 @@ void TRastovaIO::ClosePDFFile() {
 
 void TRastovaIO::LoadFromFile(const std::string& fileName) {
   if (!bitmap_) return;
-  if (fileName.empty() || GetURLKind(fileName) != 0) {
-    // Loading from an address joins with the URL support.
+  if (fileName.empty()) {
     Aborting = true;
     DoFinishWork();
     return;
   }
+  if (GetURLKind(fileName) != 0) {
+    LoadFromURL(fileName);
+    return;
+  }
   const std::string ext = ExtractFileExtLower(fileName, true);
+  if (ext == ".avi") {
+    LoadAVIFromFile(fileName);
+    return;
+  }
   TRVFileFormatInfo* row = FindFileFormatInfo(ext);
   if (!row) {
     Aborting = true;
@@ -1125,6 +1243,8 @@ void TRastovaIO::LoadFromFile(const std::string& fileName) {
   if (row->BuiltIn) {
     if (HasFormatOps(row->FileType)) {
       LoadFileFrame(fileName, row->FileType);
+    } else if (row->FileType == ioWMF || row->FileType == ioEMF) {
+      ImportMetafile(fileName, -1, -1, true);
     } else {
       Aborting = true;
       DoFinishWork();
@@ -1138,6 +1258,10 @@ void TRastovaIO::LoadFromFile(const std::string& fileName) {
   if (!row->ReadRoutine) {
     Aborting = true;
     DoFinishWork();
+    return;
+  }
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartFile(*this, fileName, [this](const std::string& n) { LoadFromFile(n); });
     return;
   }
   Aborting = true;
@@ -1185,6 +1309,8 @@ void TRastovaIO::LoadFromFileFormat(const std::string& fileName, int32_t fileTyp
   if (row->BuiltIn) {
     if (HasFormatOps(fileType))
       LoadFileFrame(fileName, fileType);
+    else if (fileType == ioWMF || fileType == ioEMF)
+      ImportMetafile(fileName, -1, -1, true);
     else
       LoadFromFile(fileName);
     return;
@@ -1195,6 +1321,11 @@ void TRastovaIO::LoadFromFileFormat(const std::string& fileName, int32_t fileTyp
   if (!row->ReadRoutine) {
     Aborting = true;
     DoFinishWork();
+    return;
+  }
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartFileType(*this, fileName, fileType,
+                               [this](const std::string& n, int32_t t) { LoadFromFileFormat(n, t); });
     return;
   }
   Aborting = true;
@@ -1249,6 +1380,10 @@ void TRastovaIO::SaveToFile(const std::string& fileName) {
       Aborting = true;
     return;
   }
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartFile(*this, fileName, [this](const std::string& n) { SaveToFile(n); });
+    return;
+  }
   Aborting = true;
   if (!PrepareBitmap(0)) {
     DoFinishWork();
@@ -1282,6 +1417,14 @@ void TRastovaIO::LoadFromStream(TStream& stream) {
   TRVFileFormatInfo* row = GetFileFormatInfo(type);
   if (!row) return;
   stream.SetPosition(start);
+  if (type == ioWMF || type == ioEMF) {
+    ImportMetafileStream(stream, -1, -1, true);
+    return;
+  }
+  if (!row->BuiltIn && AsyncGateOpen()) {
+    TRVIOThread::StartStream(*this, stream, [this](TStream& s) { LoadFromStream(s); });
+    return;
+  }
   LoadStreamWithRow(stream, *row);
 }
 
@@ -1292,6 +1435,11 @@ void TRastovaIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
   }
   TRVFileFormatInfo* row = GetFileFormatInfo(fileType);
   if (!row) return;
+  if (!row->BuiltIn && AsyncGateOpen()) {
+    TRVIOThread::StartStreamType(*this, stream, fileType,
+                                 [this](TStream& s, int32_t t) { LoadFromStreamFormat(s, t); });
+    return;
+  }
   LoadStreamWithRow(stream, *row);
 }
 
@@ -1336,6 +1484,10 @@ void TRastovaIO::LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row) {
 void TRastovaIO::SaveToStream(TStream& stream, int32_t fileType) {
   if (HasSaverOps(fileType)) {
     SaveStreamFrame(stream, fileType);
+    return;
+  }
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartStreamType(*this, stream, fileType, [this](TStream& s, int32_t t) { SaveToStream(s, t); });
     return;
   }
   TRVFileFormatInfo* row = GetFileFormatInfo(fileType);
@@ -1484,6 +1636,10 @@ void ReadParamsOnly(int32_t fileType, TStream& source, TIOParamsVals& params, TR
     case ioHDP:
       // The HD Photo reader has no parameters-only mode: it reads the pixels as well.
       CodecReadHDP(source, scratch, params, progress);
+      return;
+    case ioWMF:
+    case ioEMF:
+      MetafileParams(source, params, progress);
       return;
     default: {
       TRVFileFormatInfo* row = GetFileFormatInfo(fileType);

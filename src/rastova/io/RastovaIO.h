@@ -31,6 +31,11 @@ class TStream;
 class TRVFileFormatInfo;
 struct PSDocument;
 struct PDFDocument;
+class TRVIOThread;
+struct TRVIOWorkerList;
+class TRVAviFile;
+class TRVMetafile;
+class TRVDirectShow;
 
 // What the component needs of an image view attached to it. The view subsystem implements it.
 class TRVIOView {
@@ -62,6 +67,11 @@ class TRVIOView {
   virtual bool AcceptsPSDLayers() { return false; }
   virtual void TakePSDLayers(TPSDLayerList& /*layers*/, TIOParamsVals& /*params*/) {}
   virtual bool GetPSDLayersForSave(TRVBitmap& /*merged*/, TPSDLayerList& /*layers*/) { return false; }
+  // Whether the view sits in a window; a worker's refresh, progress and finish reach only such
+  // a view (through the main thread's call queue).
+  virtual bool HasParent() { return true; }
+  // The view's window handle (made when missing); the video object notifies it.
+  virtual uintptr_t GetWindowHandle() { return 0; }
 };
 
 // What the component needs of a picture control attached to it.
@@ -136,6 +146,46 @@ class TRastovaIO : public TIOParamsOwner {
   // Outcome of the last load or save, and the cancel flag the codecs poll.
   std::atomic<bool> Aborting{false};
 
+  // ---- worker threads (RVIOThread.h)
+  // With a bitmap, view or picture of the caller's attached, every load and save runs on a
+  // worker thread and the call returns at once (the TIFF and GIF loaders then return -1). The
+  // outcome is known after the finish event or WaitThreads. Two operations whose work overlaps
+  // must not run on one component; the bitmap and a caller's stream stay untouched and alive
+  // until the finish event.
+  std::atomic<bool> Asynchronous{false};
+  // Whether the calling thread is one of this component's running workers.
+  bool IsInsideAsyncThreads();
+  // Waits until no worker of this component runs; with setAborting, Aborting is set first so
+  // that running work stops at its next poll.
+  void WaitThreads(bool setAborting);
+
+  // ---- metafiles (RVMetafileImport.h): drawn at Width x Height (0: nothing; -1 for one side:
+  // that side follows the aspect; -1 for both: the metafile's own size), at most
+  // MetafileSizeLimit pixels a side; with withAlpha the parts the metafile leaves unpainted
+  // become transparent.
+  void ImportMetafile(const std::string& fileName, int32_t width, int32_t height, bool withAlpha);
+  void ImportMetafileStream(TStream& stream, int32_t width, int32_t height, bool withAlpha);
+  void ImportMetafileGraphic(TRVMetafile& metafile, int32_t width, int32_t height, bool withAlpha);
+  void ParamsFromMetafileStream(TStream& stream);
+
+  // ---- AVI frames (RVAvi.h): the first video stream of an AVI file.
+  // Opens the file (closing one still open) and returns its frame count; Aborting tells whether
+  // it could be opened.
+  int32_t OpenAVIFile(const std::string& fileName);
+  // Loads one frame of the open file; a frame number outside the file changes nothing.
+  void LoadAVIFrame(int32_t frame);
+  void CloseAVIFile();
+
+  // ---- the video object of an attached view
+  // Created on first use; an attached view's window receives its notifications.
+  TRVDirectShow* GetDShowParams();
+  // Binds the video object to the view's current window when that changed.
+  void SyncDirectShowWindow();
+
+  // ---- text export (RVTextExport.cpp): the image saved as fileType, written as text: 0 a
+  // byte-array constant, 1 a hexadecimal list, 2 Base64 lines, 3 ASCII art of the pixels.
+  virtual void SaveToText(const std::string& fileName, int32_t fileType, int32_t format);
+
   // ---- common steps
   // False without a working bitmap or when `formats` is not empty and lacks its format.
   bool PrepareBitmap(TRVPixelFormatSet formats);
@@ -160,6 +210,15 @@ class TRastovaIO : public TIOParamsOwner {
   virtual void ParamsFromFileFormat(const std::string& fileName, int32_t fileType);
   virtual void ParamsFromStream(TStream& stream);
   virtual void ParamsFromStreamFormat(TStream& stream, int32_t fileType);
+
+  // ---- from HTTP, HTTPS and FTP addresses (RVURLLoad.cpp): the download's content decides the
+  // format; a failed download or unknown content sets Aborting.
+  void LoadFromURL(const std::string& URL);
+  // An HTTP proxy ("host:port") for LoadFromURL; with it the address's own user and password
+  // give way to these.
+  std::string ProxyServer;
+  std::string ProxyUserName;
+  std::string ProxyUserPassword;
 
   // ---- per format
   void LoadFromFileTGA(const std::string& fileName);
@@ -252,6 +311,20 @@ class TRastovaIO : public TIOParamsOwner {
   void ParamsOwnerDpiChanged(bool horizontal, int32_t value) override;
 
  private:
+  friend class TRVIOThread;
+  // Whether an operation hands itself to a worker: a bitmap of the caller's, Asynchronous set,
+  // and the caller not already one of the workers.
+  bool AsyncGateOpen();
+  // Runs `call` on the main thread later, unless the component is gone by then.
+  void PostToMainThread(std::function<void()> call);
+  // Whether a notification from here goes to the view through the main thread.
+  bool NotifyThroughMainThread();
+  std::shared_ptr<TRVIOWorkerList> workers_;
+  std::shared_ptr<int> life_ = std::make_shared<int>(0);
+  std::unique_ptr<TRVAviFile> avi_;
+  std::unique_ptr<TRVDirectShow> dshow_;
+  // LoadFromFile of an AVI file: the frame Params.ImageIndex.
+  void LoadAVIFromFile(const std::string& fileName);
   void InitProgress(TRVProgressRec& progress, bool withEvent);
   void ViewBitmapChanged(bool destroying);
   void DropViewRegistration();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -228,6 +229,23 @@ TEST(SculptCodec, PictureSizeTable) {
       EXPECT_EQ(step, c.step) << c.w << " x " << c.h;
     }
   }
+}
+
+// The sizes a message names as a sculpt map's are exactly the accepted ones: each listed size
+// is accepted, and 28 are listed (7 grids, 4 steps).
+TEST(SculptCodec, TheListedSculptMapSizesAreTheAcceptedOnes) {
+  const std::string text = SculptMapSizesText();
+  int listed = 0;
+  for (size_t at = 0; at < text.size();) {
+    int w = 0, h = 0, used = 0;
+    ASSERT_EQ(std::sscanf(text.c_str() + at, "%d x %d%n", &w, &h, &used), 2) << text.substr(at);
+    int32_t i = 0, j = 0, step = 0;
+    EXPECT_TRUE(SculptGridOfPicture(w, h, i, j, step)) << w << " x " << h;
+    ++listed;
+    at += static_cast<size_t>(used);
+    while (at < text.size() && (text[at] == ',' || text[at] == ' ' || text[at] == '\r' || text[at] == '\n')) ++at;
+  }
+  EXPECT_EQ(listed, 28);
 }
 
 TEST(SculptCodec, SamplingPositions) {

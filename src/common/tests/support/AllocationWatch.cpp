@@ -1,4 +1,5 @@
-// The allocation watch: every request goes through Note, which keeps the largest size seen.
+// The allocation watch: every request goes through Note, which keeps the largest size seen and
+// the sum of all.
 #include "AllocationWatch.h"
 
 #include <atomic>
@@ -6,8 +7,10 @@
 namespace {
 
 std::atomic<size_t> largest{0};
+std::atomic<size_t> total{0};
 
 void Note(size_t n) {
+  total.fetch_add(n, std::memory_order_relaxed);
   size_t seen = largest.load(std::memory_order_relaxed);
   while (n > seen && !largest.compare_exchange_weak(seen, n, std::memory_order_relaxed)) {
   }
@@ -62,6 +65,12 @@ size_t LargestAllocationDuring(const std::function<void()>& body) {
   largest.store(0, std::memory_order_relaxed);
   body();
   return largest.load(std::memory_order_relaxed);
+}
+
+size_t TotalAllocationDuring(const std::function<void()>& body) {
+  total.store(0, std::memory_order_relaxed);
+  body();
+  return total.load(std::memory_order_relaxed);
 }
 
 }  // namespace test_support

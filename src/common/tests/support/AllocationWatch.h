@@ -13,5 +13,8 @@ namespace test_support {
 
 // Runs `body` and returns the largest block requested by any thread meanwhile.
 size_t LargestAllocationDuring(const std::function<void()>& body);
+// Runs `body` and returns the sum of the blocks requested by any thread meanwhile (what a reader
+// asks for in many blocks, each small).
+size_t TotalAllocationDuring(const std::function<void()>& body);
 
 }  // namespace test_support

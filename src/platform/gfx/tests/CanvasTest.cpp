@@ -498,3 +498,58 @@ TEST(Canvas, RasterOperationsTouchEachPixelOnce) {
   EXPECT_EQ(Snapshot(copy), Snapshot(xored));
   EXPECT_GT(ChangedPixels(copy, std::vector<uint8_t>(Snapshot(copy).size(), 0)), 50);
 }
+
+TEST(Canvas, LinesFarLongerThanTheBitmapKeepTheirPixelsAndEnd) {
+  // The pixels of a line a million pixels long that crosses a 64 x 64 bitmap, and the place of
+  // its dashes there, are those of a walk over the whole line (Bresenham without the end point;
+  // psDash as 18 on, 6 off, drawn here with a clear brush).
+  struct Line {
+    int x1, y1, x2, y2;
+    TPenStyle style;
+  } lines[] = {
+      {-999983, -500000, 1000003, 500011, psSolid},
+      {-999983, -500000, 1000003, 500011, psDash},
+      {40, -700001, 10, 900007, psDash},
+  };
+  for (const Line& l : lines) {
+    TBitmap b(64, 64, pf24bit);
+    TCanvas& c = b.Canvas();
+    c.Brush.Color = clWhite;
+    c.FillRect(Rect(0, 0, 64, 64));
+    c.Brush.Style = bsClear;
+    c.Pen.Style = l.style;
+    c.MoveTo(l.x1, l.y1);
+    c.LineTo(l.x2, l.y2);
+    std::vector<bool> expected(64 * 64, false);
+    const int64_t dx = std::abs(int64_t(l.x2) - l.x1), dy = std::abs(int64_t(l.y2) - l.y1);
+    const int64_t sx = l.x2 > l.x1 ? 1 : -1, sy = l.y2 > l.y1 ? 1 : -1;
+    const bool xMajor = dx >= dy;
+    const int64_t n = xMajor ? dx : dy, d = xMajor ? dy : dx;
+    int64_t x = l.x1, y = l.y1, err = n / 2;
+    for (int64_t k = 0; k < n; ++k) {
+      const bool on = l.style == psSolid || k % 24 < 18;
+      if (on && x >= 0 && y >= 0 && x < 64 && y < 64) expected[y * 64 + x] = true;
+      (xMajor ? x : y) += xMajor ? sx : sy;
+      err -= d;
+      if (err < 0) {
+        (xMajor ? y : x) += xMajor ? sy : sx;
+        err += n;
+      }
+    }
+    int drawn = 0;
+    for (int py = 0; py < 64; ++py)
+      for (int px = 0; px < 64; ++px) {
+        drawn += expected[py * 64 + px];
+        ASSERT_EQ(b.PixelColor(px, py) == clBlack, expected[py * 64 + px])
+            << l.style << " " << px << "," << py;
+      }
+    EXPECT_GT(drawn, 20);
+  }
+  // Across the whole 32-bit plane: it ends, and the diagonal crosses the bitmap.
+  TBitmap b(16, 16, pf24bit);
+  b.Canvas().MoveTo(INT32_MIN, INT32_MIN);
+  b.Canvas().LineTo(INT32_MAX, INT32_MAX);
+  b.Canvas().MoveTo(INT32_MIN, INT32_MAX);
+  b.Canvas().LineTo(INT32_MAX, INT32_MIN);
+  EXPECT_EQ(b.PixelColor(5, 5), clBlack);
+}

@@ -110,3 +110,77 @@ TEST(CanvasText, IndexedBitmapsGetTableColours) {
   EXPECT_GT(CountColor(mono, clWhite), 10);
   EXPECT_EQ(CountColor(mono, clWhite) + CountColor(mono, clBlack), 60 * 20);
 }
+
+namespace {
+
+// A white 24-bit canvas with a black 14-point "Arial".
+TCanvas& WhiteCanvas(TBitmap& b) {
+  TCanvas& c = b.Canvas();
+  c.Brush.Color = clWhite;
+  c.FillRect(Rect(0, 0, b.Width(), b.Height()));
+  c.Font.Name = "Arial";
+  c.Font.SetSize(14);
+  c.Font.Color = clBlack;
+  return c;
+}
+
+// The bounding box of the pixels that are not white.
+QRect InkBox(const TBitmap& b) {
+  QRect box;
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x)
+      if (b.PixelColor(x, y) != clWhite) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+}  // namespace
+
+TEST(CanvasText, AlignmentPlacesTheReferencePoint) {
+  App();
+  const std::string text = "Hxxxxxxx";  // no descenders: the ink ends on the baseline
+  struct Case {
+    uint32_t align;
+    const char* what;
+  } cases[] = {{TA_TOP | TA_LEFT, "top-left"},
+               {TA_BASELINE, "baseline"},
+               {TA_BASELINE | TA_CENTER, "baseline-centre"}};
+  for (const Case& k : cases) {
+    TBitmap b(200, 80, pf24bit);
+    TCanvas& c = WhiteCanvas(b);
+    c.Brush.Style = bsClear;
+    c.SetTextAlign(k.align);
+    c.TextOut(100, 40, text);
+    const QRect ink = InkBox(b);
+    const int w = c.TextWidth(text);
+    if (k.align & TA_BASELINE) {
+      EXPECT_NEAR(ink.bottom(), 39, 1) << k.what;  // glyphs stand on the baseline
+    } else {
+      EXPECT_GE(ink.top(), 40) << k.what;
+      EXPECT_LE(ink.top(), 40 + c.TextHeight(text) / 2) << k.what;
+    }
+    if ((k.align & TA_CENTER) == TA_CENTER) {
+      EXPECT_NEAR(ink.center().x(), 100, 3) << k.what;
+    } else {
+      EXPECT_NEAR(ink.left(), 101, 2) << k.what;
+      EXPECT_NEAR(ink.right(), 100 + w, 3) << k.what;
+    }
+  }
+}
+
+TEST(CanvasText, TextRectClipsAndFillsNothingBehindTheText) {
+  App();
+  TBitmap b(200, 40, pf24bit);
+  TCanvas& c = WhiteCanvas(b);
+  c.Brush.Color = clRed;  // a solid brush would fill the cell behind TextOut
+  c.TextRect(Rect(10, 5, 60, 30), 12, 8, "WWWWWWWWWWWW");
+  EXPECT_EQ(CountColor(b, clRed), 0);
+  const QRect ink = InkBox(b);
+  EXPECT_GE(ink.left(), 10);
+  EXPECT_LT(ink.right(), 60);
+  EXPECT_GT(ink.width(), 40);
+  EXPECT_EQ(c.PenPos(), (TPoint{0, 0}));  // the pen does not move
+  // With ETO_OPAQUE the rectangle is filled first; the text is still clipped to it.
+  c.TextRect(Rect(100, 5, 150, 30), 102, 8, "WWWWWWWWWWWW", ETO_OPAQUE | ETO_CLIPPED);
+  EXPECT_EQ(b.PixelColor(100, 5), clRed);
+  EXPECT_EQ(b.PixelColor(150, 10), clWhite);
+}

@@ -188,10 +188,14 @@ TEST(FileDialogs, FiltersAndTheChosenFilterIndex) {
   r.FileName = "tex";
   QString title;
   QStringList filters;
+  QSize size;
+  bool detail = false;
   QTimer::singleShot(0, [&] {
     if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
       title = d->windowTitle();
       filters = d->nameFilters();
+      size = d->size();
+      detail = d->viewMode() == QFileDialog::Detail;
       QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
     }
   });
@@ -201,6 +205,9 @@ TEST(FileDialogs, FiltersAndTheChosenFilterIndex) {
   EXPECT_EQ(filters, QStringList({"PNG File (*.png)", "TGA File (*.tga)"}));
   EXPECT_EQ(result.FilterIndex, 2);
   EXPECT_NE(result.FileName.find("tex"), std::string::npos);
+  // It starts wide enough for the columns of its file list.
+  EXPECT_TRUE(detail);
+  EXPECT_GE(size.width(), 800);
 }
 
 TEST(Splash, ShowsCentredAndClosesWhenItLosesTheFocus) {
@@ -214,4 +221,13 @@ TEST(Splash, ShowsCentredAndClosesWhenItLosesTheFocus) {
   QEvent deactivate(QEvent::WindowDeactivate);
   QApplication::sendEvent(splash, &deactivate);
   EXPECT_TRUE(WaitFor([&] { return splash.isNull(); }));
+  // The main window closes it when it shows, whatever kept the focus; it never keeps the
+  // program running.
+  splash = TSplashForm::ShowSplash(picture);
+  ASSERT_TRUE(splash);
+  EXPECT_FALSE(splash->testAttribute(Qt::WA_QuitOnClose));
+  EXPECT_EQ(TSplashForm::Current(), splash.data());
+  TSplashForm::CloseSplash();
+  EXPECT_TRUE(WaitFor([&] { return splash.isNull(); }));
+  EXPECT_EQ(TSplashForm::Current(), nullptr);
 }

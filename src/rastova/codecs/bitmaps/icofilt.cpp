@@ -156,26 +156,37 @@ void ReadEntryBitmap(TStream& s, TRVBitmap& bitmap, TIOParamsVals& params, bool 
     params.BitsPerSample = d.bits <= 8 ? d.bits : 8;
     params.SamplesPerPixel = d.bits <= 8 ? 1 : d.bits == 32 ? 4 : 3;
   }
+  // The directory's size: a cursor's 0 stands for 256, an icon's for the header's size.
+  int32_t dirWidth, dirHeight;
   if (d.cursor) {
-    d.width = entry.width != 0 ? entry.width : 256;
-    d.height = entry.height != 0 ? entry.height : 256;
-    if (entry.bytes < 0) d.width = hw, d.height = hh / 2;
+    dirWidth = entry.width != 0 ? entry.width : 256;
+    dirHeight = entry.height != 0 ? entry.height : 256;
+    if (entry.bytes < 0) dirWidth = hw, dirHeight = hh / 2;
     d.paletteSize = entry.colors != 0 ? (entry.colors == 255 ? 256 : entry.colors) : d.bits <= 8 ? 1 << d.bits : 0;
   } else {
-    d.width = entry.width != 0 ? entry.width : hw;
-    d.height = entry.height != 0 ? entry.height : hh / 2;
-    if (entry.width != 0 && entry.width != hw && hw >= 1 && hw <= 2047 && hh < 2048) d.width = hw, d.height = hh / 2;
+    dirWidth = entry.width != 0 ? entry.width : hw;
+    dirHeight = entry.height != 0 ? entry.height : hh / 2;
     d.paletteSize = d.bits <= 8 ? 1 << d.bits : 0;
   }
-  // Everything the entry needs must lie in its byte count and in the stream.
+  // Everything the entry needs must lie in the stream. The entry's byte count is not trusted:
+  // writers get it wrong as they get the directory's size wrong. The bitmap header's size is the
+  // one its rows were written by; when its data are not there, the directory's size is tried.
   const bool knownDepth = d.bits == 1 || d.bits == 4 || d.bits == 8 || d.bits == 24 || d.bits == 32;
   const int64_t extra = headerSize > 40 ? headerSize - 40 : 0;
-  int64_t limit = BytesLeft(s);
-  if (entry.bytes >= 0) limit = std::min<int64_t>(limit, entry.bytes - 40);
+  const int64_t limit = BytesLeft(s);
   const int64_t palette = d.paletteSize <= 256 ? int64_t(d.paletteSize) * 4 : 0;
-  const int64_t pixels = knownDepth ? XorRowLength(d.width, d.bits) * d.height : 0;
-  const int64_t andMask = d.bits <= 8 ? AndRowLength(d.width) * d.height : 0;
-  if (d.width <= 0 || d.height <= 0 || extra + palette + pixels + andMask > limit) {
+  auto fits = [&](int64_t w, int64_t h) {
+    int64_t pixels = 0, andMask = 0;
+    return w > 0 && h > 0 && w * h <= kMaxPixelCount &&
+           !__builtin_mul_overflow(knownDepth ? XorRowLength(w, d.bits) : 0, h, &pixels) &&
+           !__builtin_mul_overflow(d.bits <= 8 ? AndRowLength(w) : 0, h, &andMask) &&
+           extra + palette + pixels + andMask <= limit;
+  };
+  if (fits(hw, hh / 2)) {
+    d.width = hw, d.height = hh / 2;
+  } else if (fits(dirWidth, dirHeight)) {
+    d.width = dirWidth, d.height = dirHeight;
+  } else {
     progress.SetAborting();
     return;
   }
@@ -227,7 +238,10 @@ bool ReadDirectory(TStream& s, TIOParamsVals& params, TRVProgressRec& progress, 
     progress.SetAborting();
     return false;
   }
+  // A directory without entries holds nothing to read: a failure, where an index outside a
+  // directory that has entries changes nothing.
   const int32_t count = GetLE16(head + 4);
+  if (count == 0) progress.SetAborting();
   if (index < 0 || index >= count) return false;
   std::vector<uint8_t> table(size_t(count) * 16);
   if (!ReadAll(s, table.data(), int64_t(table.size()))) {

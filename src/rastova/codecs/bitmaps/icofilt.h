@@ -20,12 +20,13 @@ class TStream;
 bool IsICOStream(TStream& stream);
 bool IsCURStream(TStream& stream);
 
-// Decodes entry ICO_ImageIndex (an index outside the directory changes nothing): rv1g for 1-bit
-// entries, rv24RGB for the others, or rv8p for 4 and 8 bits with NativePixelFormat. The AND mask
-// and 32-bit alpha go into `alphaMask` (created when the caller passes none, freed again when it
-// marks nothing) unless `ignoreAlpha`. Sizes, palettes and masks that do not fit the entry or the
-// stream set the abort flag. Raises common::Exception "Unsupported pixel format" for other bit
-// counts with NativePixelFormat.
+// Decodes entry ICO_ImageIndex (an index outside the directory changes nothing; a directory
+// without entries sets the abort flag): rv1g for 1-bit entries, rv24RGB for the others, or rv8p
+// for 4 and 8 bits with NativePixelFormat. The AND mask and 32-bit alpha go into `alphaMask`
+// (created when the caller passes none, freed again when it marks nothing) unless `ignoreAlpha`.
+// The size is the bitmap header's, or the directory's when the stream does not hold the header's;
+// when neither fits the stream the abort flag is set. Raises common::Exception "Unsupported pixel
+// format" for other bit counts with NativePixelFormat.
 void ReadICOStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,
                    TRVProgressRec& progress, std::unique_ptr<TRVMask>& alphaMask, bool ignoreAlpha);
 // Decodes cursor entry CUR_ImageIndex with its hot spot; the mask comes back even when opaque.

@@ -134,7 +134,8 @@ void DecodeRows(TStream& s, TRVBitmap& bitmap, const TPNMHeader& h, const TPNMFo
         for (int32_t c = 0; c < f.samples; ++c) {
           const int64_t k = int64_t(x) * f.samples + c;
           int64_t value = f.text ? NextTextValue(s) : wide ? (raw[size_t(2 * k)] << 8) | raw[size_t(2 * k + 1)] : raw[size_t(k)];
-          if (wide && !native) {
+          if (wide && !native && f.samples == 3) {
+            // 16-bit colour: the high byte of the sample scaled to 16 bits.
             value = Scale(value, maximum, 65535) >> 8;
           } else if (maximum != top || f.text) {
             value = Scale(value, maximum, top);
@@ -160,15 +161,12 @@ void DecodeRows(TStream& s, TRVBitmap& bitmap, const TPNMHeader& h, const TPNMFo
 
 void ReadPNMToken(TStream& stream, std::string& token) {
   token.clear();
-  int c, before = -1;
-  for (;;) {
+  int c;
+  // Everything but letters, digits and "#" separates tokens, a minus sign too.
+  do {
     c = StreamByte(stream);
-    if (c < 0 || IsAlnum(c) || c == '#') break;
-    before = c;
-  }
+  } while (c >= 0 && !IsAlnum(c) && c != '#');
   if (c < 0) return;
-  // A minus sign before a number makes it negative, so that "-1" is no size.
-  if (before == '-' && c >= '0' && c <= '9') token.push_back('-');
   if (c == '#') {
     std::string text;
     while ((c = StreamByte(stream)) >= 0 && c != '\r' && c != '\n') text.push_back(static_cast<char>(c));
@@ -205,12 +203,18 @@ void ReadPXMStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bo
   TPNMForm f{};
   const bool known = FormOf(h.magic, f);
   const bool wide = h.maximum > 255;
-  const int64_t samples = h.width * h.height * (known ? f.samples : 1);
+  // The sizes are below 2^31 each; their product is bounded before anything is multiplied on.
+  int64_t pixels = 0;
+  const bool sized = h.width > 0 && h.height > 0 && !__builtin_mul_overflow(h.width, h.height, &pixels) &&
+                     pixels <= kMaxPixelCount;
+  const int64_t samples = sized ? pixels * (known ? f.samples : 1) : 0;
   const int64_t left = s.GetSize() - s.GetPosition();
   // Binary data must hold the whole image; text needs at least a byte per sample.
-  const int64_t needed = !known ? 0 : f.text ? samples : f.bits1 ? (h.width + 7) / 8 * h.height : samples * (wide ? 2 : 1);
-  if (!known || h.width <= 0 || h.height <= 0 || h.maximum <= 0 || (!f.text && h.maximum > 65535) ||
-      h.width * h.height > kMaxPixelCount || (!paramsOnly && needed > left)) {
+  const int64_t needed = !known || !sized ? 0
+                         : f.text         ? samples
+                         : f.bits1        ? (h.width + 7) / 8 * h.height
+                                          : samples * (wide ? 2 : 1);
+  if (!known || !sized || h.maximum <= 0 || (!f.text && h.maximum > 65535) || (!paramsOnly && needed > left)) {
     progress.SetAborting();
     stream.SetPosition(start + s.GetPosition());
     return;

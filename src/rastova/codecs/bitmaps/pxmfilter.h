@@ -14,13 +14,16 @@ class TRVBitmap;
 class TStream;
 
 // The next header token: "#" and the comment text to the end of the line (trimmed), or a run of
-// letters and digits (the byte ending it is consumed); empty at the end of the stream.
+// letters and digits (the byte ending it is consumed); empty at the end of the stream. Every
+// other byte separates tokens, a minus sign too: "-1" reads as "1".
 void ReadPNMToken(TStream& stream, std::string& token);
 // A P1 to P6 header with a width and a height above 0; the position is restored.
 bool IsPXMStream(TStream& stream);
 
 // Decodes the image at the stream's position: rv1g for P1 and P4, rv24RGB for the others, or
-// rv16g and rv48RGB for 16-bit samples with NativePixelFormat. Comments go to PXM_Comments.
+// rv16g and rv48RGB for 16-bit samples with NativePixelFormat. Without it 16-bit grey reads
+// as trunc(v / maximum x 255), 16-bit colour as the high byte of trunc(v / maximum x 65,535).
+// Comments go to PXM_Comments.
 // A header the reader cannot use, or sizes the data cannot hold, set the abort flag and leave the
 // bitmap untouched; samples above the maximum are taken as the maximum.
 void ReadPXMStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, bool paramsOnly,

@@ -259,7 +259,10 @@ void ReadRows(TStream& stream, TRVBitmap& bitmap, const BmpLayout& l, bool nativ
     alphaMask->Fill(255);
   }
   bool anyNonZero = false, anyNot255 = false;
-  const BitField red(l.masks[0]), green(l.masks[1]), blue(l.masks[2]), alphaField(l.masks[3]);
+  // 16-bit fields keep their bits at the top of the byte (a full 5-bit field reads as 248);
+  // 32-bit fields are scaled.
+  const BitField red(l.masks[0]), green(l.masks[1]), blue(l.masks[2]);
+  const BitField red32(l.masks[0]), green32(l.masks[1]), blue32(l.masks[2]), alphaField(l.masks[3]);
   std::vector<uint8_t> line(static_cast<size_t>(rowLen));
   const bool invert1 = bitCount == 1 && ccount == 2 && params.ColorMap[0] == TRGB{255, 255, 255} &&
                        params.ColorMap[1] == TRGB{0, 0, 0};
@@ -301,14 +304,14 @@ void ReadRows(TStream& stream, TRVBitmap& bitmap, const BmpLayout& l, bool nativ
         for (int32_t x = 0; x < w; ++x) {
           const uint32_t word = Le32(s + 4 * x);
           if (fields32) {
-            row[3 * x] = blue.Get(word);
-            row[3 * x + 1] = green.Get(word);
-            row[3 * x + 2] = red.Get(word);
+            row[3 * x] = blue32.Scaled(word);
+            row[3 * x + 1] = green32.Scaled(word);
+            row[3 * x + 2] = red32.Scaled(word);
           } else {
             std::memcpy(row + 3 * x, s + 4 * x, 3);
           }
           if (a) {
-            const uint8_t v = fields32 ? alphaField.Get(word) : s[4 * x + 3];
+            const uint8_t v = fields32 ? alphaField.Scaled(word) : s[4 * x + 3];
             a[x] = v;
             anyNonZero |= v != 0;
             anyNot255 |= v != 255;

@@ -19,7 +19,9 @@ class TStream;
 // is the BMP's length when the caller knows it (else 0 or less). With `noFileHeader` (or the
 // parameters' IsResource) the stream begins with the bitmap header. Unless `ignoreAlpha`, the
 // alpha of 32-bit pixels goes into `alphaMask`, created when the caller passes none and freed
-// again when it holds nothing of use. A damaged file ends with the abort flag set.
+// again when it holds nothing of use. Bit fields of 16-bit pixels keep their bits at the top of
+// the byte; those of 32-bit pixels are scaled as v x 255 / (2^n - 1), rounded, whatever their
+// width n. A damaged file ends with the abort flag set.
 void ReadBMPStream(TStream& stream, TRVBitmap& bitmap, int32_t blockSize, TIOParamsVals& params,
                    TRVProgressRec& progress, bool paramsOnly, bool noFileHeader, std::unique_ptr<TRVMask>& alphaMask,
                    bool ignoreAlpha);

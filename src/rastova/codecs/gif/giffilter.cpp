@@ -140,9 +140,12 @@ bool ReadWantedImage(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, 
   std::unique_ptr<uint8_t[]> indices;
   bool truncated = false;
   if (paramsOnly) {
-    SkipSubBlocks(stream);
+    // The LZW code-size byte comes before the sub-blocks.
+    if (StreamByte(stream) >= 0) SkipSubBlocks(stream);
   } else {
-    // A frame larger than its data can decode is refused before anything is allocated.
+    // A frame larger than its data can decode is refused before anything is allocated. Data
+    // cut inside a sub-block are truncated; sub-blocks that end with the file, without their
+    // terminator and the trailer, are data used up, the normal end of a frame.
     bool complete = false;
     const int64_t dataLength = GIFLZWDataLength(stream, complete);
     const int64_t pixels = int64_t(w) * h;
@@ -290,8 +293,9 @@ struct TGIFPicture {
   int32_t transparent = 0;
 };
 
-// Indices of a 1-bit picture: black and white, one index per pixel.
-void BuildOneBit(TRVBitmap& source, TGIFPicture& pic) {
+// Indices of a 1-bit picture: black and white, one index per pixel; the background is the
+// nearer of the two to GIF_Background.
+void BuildOneBit(TRVBitmap& source, TGIFPicture& pic, const TIOParamsVals& params) {
   TRVBitmap* work = &source;
   std::unique_ptr<TRVBitmap> made;
   if (source.GetPixelFormat() != rv1g) {
@@ -302,6 +306,7 @@ void BuildOneBit(TRVBitmap& source, TGIFPicture& pic) {
   }
   pic.bits = 1;
   pic.table = {TRGB{0, 0, 0}, TRGB{255, 255, 255}};
+  pic.background = NearestPaletteIndex(pic.table.data(), 2, params.GIF_Background);
   if (!work) return;
   for (int32_t y = 0; y < pic.height; ++y) {
     const uint8_t* row = work->GetScanLine(y);
@@ -342,8 +347,10 @@ void BuildColor(TRVBitmap& source, TGIFPicture& pic, TIOParamsVals& params, bool
                             : quantizer.GetRGBIndex(params.GIF_TranspColor);
 }
 
-// The comment extension, one sub-block per 255 bytes of each line. Without text it is left out:
-// giflib reads past an extension that has no sub-block at all.
+// The comment extension, one sub-block per 255 bytes of each line; an empty line adds nothing
+// (its size byte 0 would end the extension). Without any text the extension is left out: an
+// extension of no sub-block at all (0x21, 0xFE, 0) makes giflib's whole-file reader fail
+// ("Failed to read from given file"), so such a file would not open in the programs built on it.
 void WriteComments(std::vector<uint8_t>& out, const std::vector<std::string>& comments) {
   bool any = false;
   for (const std::string& line : comments) any = any || !line.empty();
@@ -381,7 +388,7 @@ void WriteGIFStream(TStream& stream, TRVBitmap& bitmap, TIOParamsVals& params, T
   const bool hasAlpha = bitmap.HasAlphaBitmap();
   bool transparentFlag = params.GIF_FlagTranspColor;
   if (params.BitsPerSample == 1) {
-    BuildOneBit(bitmap, pic);
+    BuildOneBit(bitmap, pic, params);
     // Two colours leave no room for a reserved index: a 1-bit picture is written opaque.
     transparentFlag = false;
   } else {

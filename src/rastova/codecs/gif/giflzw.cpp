@@ -15,6 +15,7 @@ using namespace codecs;
 namespace {
 
 constexpr int32_t kMaxCodes = 4096;
+constexpr int kMaxCodeSize = 12;
 constexpr int32_t kHashSize = 5003;
 constexpr int32_t kPacketSize = 254;
 
@@ -127,6 +128,7 @@ int64_t GIFLZWDataLength(TStream& stream, bool& complete) {
   }
   int64_t total = 0;
   int64_t pos = start + 1;
+  // Sub-blocks that end exactly with the stream are whole: only a terminator is missing.
   while (pos < size) {
     stream.SetPosition(pos);
     const int n = StreamByte(stream);
@@ -135,6 +137,7 @@ int64_t GIFLZWDataLength(TStream& stream, bool& complete) {
       break;
     }
     const int64_t got = std::min<int64_t>(n, size - pos - 1);
+    complete = got == n;
     total += got;
     pos += 1 + n;
   }
@@ -145,8 +148,10 @@ int64_t GIFLZWDataLength(TStream& stream, bool& complete) {
 void GIFLZWDecompress(TStream& stream, int32_t height, int32_t width, bool interlaced, uint8_t* pixels) {
   const int64_t start = stream.GetPosition();
   auto fail = [&] { stream.SetPosition(start); };
+  // Code sizes above 8 give literal codes past the byte range (they keep their low 8 bits);
+  // 12 makes 13-bit codes with no room for entries, which other readers decode as well.
   const int codeSize = StreamByte(stream);
-  if (codeSize < 2 || codeSize > 9) return fail();
+  if (codeSize < 2 || codeSize > kMaxCodeSize) return fail();
   std::vector<uint8_t> data;
   CollectSubBlocks(stream, data);
   if (data.empty() || width <= 0 || height <= 0 || !pixels) return;
@@ -163,7 +168,7 @@ void GIFLZWDecompress(TStream& stream, int32_t height, int32_t width, bool inter
 
   int32_t codeWidth = codeSize + 1, nextFree = end + 1, limit = 1 << codeWidth;
   int32_t previous = -1;
-  bool tableFull = false;
+  bool tableFull = nextFree >= kMaxCodes;
   for (;;) {
     int32_t code = reader.Next(codeWidth);
     if (code < 0 || code == end) return;
@@ -171,7 +176,7 @@ void GIFLZWDecompress(TStream& stream, int32_t height, int32_t width, bool inter
       codeWidth = codeSize + 1;
       nextFree = end + 1;
       limit = 1 << codeWidth;
-      tableFull = false;
+      tableFull = nextFree >= kMaxCodes;
       do {
         code = reader.Next(codeWidth);
       } while (code == clear);
@@ -217,7 +222,9 @@ void GIFLZWDecompress(TStream& stream, int32_t height, int32_t width, bool inter
           ++codeWidth;
           limit <<= 1;
         } else {
-          // A full table keeps its codes until the next clear code.
+          // A full table keeps its codes until the next clear code, however late that comes:
+          // encoders may defer the clear while the entries still pay off, and the format
+          // allows it. Files that do so are common and every other reader decodes them.
           tableFull = true;
         }
       }

@@ -180,9 +180,11 @@ bool PlaneFits(TStream& stream) {
       const int64_t at = ifd.Integer(0xBCC0, -1), bytes = ifd.Integer(0xBCC1, -1);
       const int64_t w = ifd.Integer(0xBC80, 0), ht = ifd.Integer(0xBC81, 0);
       const int64_t transformation = ifd.Integer(0xBC02, 0);
+      // The two sizes are 32-bit each: their product is checked, not trusted.
+      int64_t pixels = 0;
       ok = at > 0 && bytes > 0 && at + bytes <= size && w > 0 && ht > 0 && transformation >= 0 &&
-           transformation < 8 &&
-           w * ht <= std::min(codecs::kMaxPixelCount, bytes * kPixelsPerByte + kPixelSlack);
+           transformation < 8 && !__builtin_mul_overflow(w, ht, &pixels) &&
+           pixels <= std::min(codecs::kMaxPixelCount, bytes * kPixelsPerByte + kPixelSlack);
       int64_t planeWidth = 0, planeHeight = 0;
       ok = ok && PlaneSize(stream, start + at, planeWidth, planeHeight) && planeWidth == w &&
            planeHeight == ht;
@@ -259,13 +261,34 @@ int32_t TRVWICReader::GetFrameHeight() const { return impl_->height; }
 
 namespace {
 
+// How the rows libjxr delivers become the bitmap's rows.
+enum class TRowCopy {
+  Bytes,        // as they are
+  Inverted,     // every byte inverted (CMYK ink amounts to their complements)
+  BGRAToBGR,    // 8-bit blue, green, red, alpha: the alpha byte dropped
+  RGBA64ToRGB48 // 16-bit red, green, blue, alpha: the alpha word dropped
+};
+
 // The bitmap format and the libjxr format to deliver for a source format: the formats the bitmap
 // has are taken as they are (and converted by the bitmap when native formats are not wanted),
-// every other one is converted to 24-bit BGR by libjxr.
-void ChooseTarget(const PKPixelFormatGUID& source, TRVPixelFormat& format, PKPixelFormatGUID& target) {
+// every other one is converted to 24-bit BGR by libjxr. libjxr has no conversion from the
+// formats with alpha to 24-bit BGR: those are delivered as they are, their alpha dropped here,
+// and (`to24`) converted to 24 bits by the bitmap whatever the native setting.
+void ChooseTarget(const PKPixelFormatGUID& source, TRVPixelFormat& format, PKPixelFormatGUID& target, TRowCopy& copy,
+                  bool& to24) {
   format = rv24RGB;
   target = GUID_PKPixelFormat24bppBGR;
-  if (SameFormat(source, GUID_PKPixelFormatBlackWhite)) {
+  copy = TRowCopy::Bytes;
+  to24 = false;
+  if (SameFormat(source, GUID_PKPixelFormat32bppBGRA)) {
+    target = source;
+    copy = TRowCopy::BGRAToBGR;
+  } else if (SameFormat(source, GUID_PKPixelFormat64bppRGBA)) {
+    format = rv48RGB;
+    target = source;
+    copy = TRowCopy::RGBA64ToRGB48;
+    to24 = true;
+  } else if (SameFormat(source, GUID_PKPixelFormatBlackWhite)) {
     format = rv1g;
     target = source;
   } else if (SameFormat(source, GUID_PKPixelFormat8bppGray)) {
@@ -280,6 +303,26 @@ void ChooseTarget(const PKPixelFormatGUID& source, TRVPixelFormat& format, PKPix
   } else if (SameFormat(source, GUID_PKPixelFormat32bppCMYK)) {
     format = rvCMYK;
     target = source;
+    // libjxr's CMYK samples are ink amounts; the bitmap keeps their complements.
+    copy = TRowCopy::Inverted;
+  }
+}
+
+// One delivered row into the bitmap's row of `width` pixels.
+void CopyRow(uint8_t* row, const uint8_t* from, int32_t width, size_t rowBytes, TRowCopy copy) {
+  switch (copy) {
+    case TRowCopy::Bytes:
+      std::memcpy(row, from, rowBytes);
+      break;
+    case TRowCopy::Inverted:
+      for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~from[i]);
+      break;
+    case TRowCopy::BGRAToBGR:
+      for (int32_t x = 0; x < width; ++x) std::memcpy(row + 3 * size_t(x), from + 4 * size_t(x), 3);
+      break;
+    case TRowCopy::RGBA64ToRGB48:
+      for (int32_t x = 0; x < width; ++x) std::memcpy(row + 6 * size_t(x), from + 8 * size_t(x), 6);
+      break;
   }
 }
 
@@ -346,7 +389,7 @@ bool ReceiveByte(int fd, uint8_t& b) {
 // Decodes the frame in the target format into the allocated bitmap, band by band through the
 // decoding child, so that no second copy of the image is needed.
 bool DecodeFrame(PKImageDecode* decoder, const PKPixelFormatGUID& source, const PKPixelFormatGUID& target,
-                 TRVBitmap& bitmap, TStream& stream) {
+                 TRowCopy copy, TRVBitmap& bitmap, TStream& stream) {
   const int32_t width = bitmap.GetWidth(), height = bitmap.GetHeight();
   const uint32_t bits = std::max(BitsPerPixel(source), BitsPerPixel(target));
   if (bits == 0) return false;
@@ -370,18 +413,12 @@ bool DecodeFrame(PKImageDecode* decoder, const PKPixelFormatGUID& source, const 
   ::close(fds[1]);
   bool ok = child > 0;
   const size_t rowBytes = static_cast<size_t>(std::min<int64_t>(bitmap.GetRowLen(), stride));
-  const bool cmyk = bitmap.GetPixelFormat() == rvCMYK;
   try {
     for (int32_t y = 0; ok && y < height; y += kBand) {
       uint8_t filled = 0;
       ok = ReceiveByte(fds[0], filled) && filled == 1;
-      for (int32_t r = 0; ok && r < std::min(kBand, height - y); ++r) {
-        uint8_t* row = bitmap.GetScanLine(y + r);
-        std::memcpy(row, band + size_t(r) * stride, rowBytes);
-        // libjxr's CMYK samples are ink amounts; the bitmap keeps their complements.
-        if (cmyk)
-          for (size_t i = 0; i < rowBytes; ++i) row[i] = static_cast<uint8_t>(~row[i]);
-      }
+      for (int32_t r = 0; ok && r < std::min(kBand, height - y); ++r)
+        CopyRow(bitmap.GetScanLine(y + r), band + size_t(r) * stride, width, rowBytes, copy);
       if (ok) ok = SendByte(fds[0], 1);
     }
   } catch (...) {
@@ -452,16 +489,24 @@ bool TRVWICReader::CopyFrame(TRVBitmap& bitmap, bool native) {
   if (!d || impl_->width <= 0 || impl_->height <= 0 || Failed(d->GetPixelFormat(d, &source))) return false;
   TRVPixelFormat format;
   PKPixelFormatGUID target;
-  ChooseTarget(source, format, target);
+  TRowCopy copy;
+  bool to24;
+  ChooseTarget(source, format, target, copy, to24);
+  // The frame is decoded whole before the bitmap is touched, so a failure leaves it as it was.
+  TRVBitmap decoded;
   try {
-    if (!bitmap.Allocate(impl_->width, impl_->height, format) ||
-        !DecodeFrame(d, source, target, bitmap, *impl_->stream))
+    if (!decoded.Allocate(impl_->width, impl_->height, format) ||
+        !DecodeFrame(d, source, target, copy, decoded, *impl_->stream))
       return false;
   } catch (const std::bad_alloc&) {
     return false;
   }
   // Without native formats everything but black-and-white becomes 24-bit.
-  if (!native && format != rv1g && format != rv24RGB) bitmap.ConvertToPixelFormat(rv24RGB);
+  if ((to24 || !native) && format != rv1g && format != rv24RGB) decoded.ConvertToPixelFormat(rv24RGB);
+  if (bitmap.GetLocation() == rvInMemory)
+    decoded.MoveTo(bitmap);
+  else
+    bitmap.Assign(&decoded);
   return true;
 }
 

@@ -3,7 +3,7 @@
 // writer object that drive libjxr's decoder and encoder over a TStream, and the front end's
 // ReadHDPStream and WriteHDPStream. Pixel formats: black-and-white, 8- and 16-bit grey, 24-bit
 // BGR, 48-bit RGB and 32-bit CMYK are kept (with native formats); every other format is
-// converted to 24-bit BGR. EXIF is read from the container's TIFF tags and injected into them
+// converted to 24-bit BGR (32-bit BGRA and 64-bit RGBA by dropping their alpha). EXIF is read from the container's TIFF tags and injected into them
 // after a write (RVEXIF.h). libjxr's interface stays inside rvwic.cpp.
 #include <cstdint>
 #include <memory>
@@ -37,7 +37,8 @@ class TRVWICReader {
   // sets the abort flag.
   void ReadFrame(int32_t index, TRVBitmap& bitmap, TRVProgressRec& progress, TIOParamsVals* params);
   // Decodes the current frame into the bitmap in the format of the pixel-format table (native
-  // formats, or 24-bit for everything but black-and-white without them); false on failure.
+  // formats, or 24-bit for everything but black-and-white without them); false on failure, which
+  // leaves the bitmap as it was.
   bool CopyFrame(TRVBitmap& bitmap, bool native);
   int32_t GetFrameWidth() const;
   int32_t GetFrameHeight() const;

@@ -265,6 +265,9 @@ void DecodeRows(ReadState& st, TRVBitmap& bitmap, int32_t maxRows, bool invertCM
     if (!direct) target = st.buffer.data();
     const JDIMENSION got = jpeg_read_scanlines(&c, &target, 1);
     if (got == 0) break;
+    // The CMYK image holds the inverted ink amounts, as Adobe's files store them.
+    if (direct && invertCMYK && c.out_color_space == JCS_CMYK)
+      for (int32_t i = 0; i < w * 4; ++i) row[i] = static_cast<uint8_t>(255 - row[i]);
     if (!direct) {
       uint8_t* b = st.buffer.data();
       if (c.out_color_space == JCS_GRAYSCALE) {

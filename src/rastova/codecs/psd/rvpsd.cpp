@@ -1,6 +1,7 @@
 #include "rastova/codecs/psd/rvpsd.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "common/Round.h"
@@ -247,11 +248,15 @@ void DecodeRows(TPSDReader& r, bool packBits, const std::vector<uint16_t>& lengt
 int64_t RowBytesOf(int64_t width, int32_t depth) { return (width * depth + 7) / 8; }
 
 // Whether a bitmap of w x h with row tables of `tableRows` rows can come from `dataLength` bytes
-// of channel data: raw rows need their bytes, PackBits rows at least one byte for 128.
+// of channel data: raw rows need their bytes, PackBits rows at least one byte for 128. A layer's
+// sizes are differences of 32-bit coordinates (up to 2^32 - 1 each), so every product is checked.
 bool Plausible(int64_t w, int64_t h, int64_t rowBytes, int64_t tableRows, bool packBits, int64_t dataLength) {
-  if (w <= 0 || h <= 0 || w * h > kMaxPixelCount) return false;
-  if (!packBits) return rowBytes * tableRows <= dataLength;
-  return tableRows * 2 <= dataLength && rowBytes * tableRows <= (dataLength + tableRows) * 64;
+  int64_t pixels = 0, bytes = 0;
+  if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX || __builtin_mul_overflow(w, h, &pixels) ||
+      pixels > kMaxPixelCount || __builtin_mul_overflow(rowBytes, tableRows, &bytes))
+    return false;
+  if (!packBits) return bytes <= dataLength;
+  return tableRows * 2 <= dataLength && bytes <= (dataLength + tableRows) * 64;
 }
 
 // Allocates (or keeps) the layer bitmap for one channel.
@@ -546,9 +551,12 @@ void ReadPSDStream(TStream& stream, TRVBitmap* bitmap, TIOParamsVals& params, TP
   r.target = bitmap;
   r.readLayers = readLayers;
   uint8_t h[26];
-  // The merged image's row table alone (or its raw rows) must fit the stream.
-  if (!ReadAll(stream, h, 26) || !ParseHeader(h, r.hd) || r.hd.width <= 0 || r.hd.height <= 0 ||
-      int64_t(r.hd.height) * r.hd.channels * 2 > r.size || RowBytesOf(r.hd.width, r.hd.depth) > r.size * 64) {
+  // The merged image's rows must fit the stream: two bytes each in a run-length table, or the
+  // row bytes of raw data (one byte for a picture one byte wide).
+  const bool headerRead = ReadAll(stream, h, 26) && ParseHeader(h, r.hd);
+  const int64_t rowBytes = RowBytesOf(r.hd.width, r.hd.depth);
+  if (!headerRead || r.hd.width <= 0 || r.hd.height <= 0 ||
+      int64_t(r.hd.height) * r.hd.channels * std::min<int64_t>(rowBytes, 2) > r.size || rowBytes > r.size * 64) {
     progress.SetAborting();
     return;
   }

@@ -339,7 +339,9 @@ void FujiRotate(TRVBitmap& bitmap, TRVPixelFormat format) {
   auto g = [&](int64_t row, int64_t col) -> const Pixel& {
     return grid[size_t(row) * size_t(N) + size_t(col)];
   };
-  for (int64_t k = 1; k < T - 1; ++k) {
+  // Grid rows 1 to T - 1 give output rows 0 to T - 2; the last grid row has no row below it, so
+  // its odd pixels keep the row before's values.
+  for (int64_t k = 1; k <= T - 1; ++k) {
     for (int32_t m = 1; m < 2 * N; ++m) {
       if ((k + m) % 2 == 0) {
         line[size_t(m)] = g(k, m / 2);

@@ -213,6 +213,44 @@ TEST(Bmp, TopDownAndAlphaRules) {
   EXPECT_FALSE(ReadBmp(BuildBmp(2, 2, 32, 0, {}, bu), false, true)->mask);
 }
 
+TEST(Bmp, ThirtyTwoBitFieldsOfAnyWidthScaleRounded) {
+  // Each field v of n bits reads as v x 255 / (2^n - 1), rounded: a full field is 255 whatever
+  // its width, 513 of 1,023 is 128, 64 of 127 is 129 (truncation read each one step low).
+  struct Case {
+    const char* name;
+    uint32_t masks[3], alphaMask;
+    uint32_t fields[4];  // red, green, blue, alpha
+    uint8_t expect[4];
+  };
+  const Case cases[] = {
+      {"10-10-10-2 full and half", {0x3FF00000, 0x000FFC00, 0x000003FF}, 0xC0000000, {1023, 513, 1, 1}, {255, 128, 0, 85}},
+      {"10-10-10-2 others", {0x3FF00000, 0x000FFC00, 0x000003FF}, 0xC0000000, {512, 2, 1022, 2}, {128, 0, 255, 170}},
+      {"7-1-8-7 full", {0x7F000000, 0x00800000, 0x007F8000}, 0x00007F00, {127, 1, 255, 127}, {255, 255, 255, 255}},
+      {"7-1-8-7 middle", {0x7F000000, 0x00800000, 0x007F8000}, 0x00007F00, {64, 0, 128, 63}, {129, 0, 128, 126}},
+  };
+  for (const Case& c : cases) {
+    const uint32_t all[4] = {c.masks[0], c.masks[1], c.masks[2], c.alphaMask};
+    uint32_t word = 0;
+    for (int k = 0; k < 4; ++k) {
+      int shift = 0;
+      while (!((all[k] >> shift) & 1)) ++shift;
+      word |= c.fields[k] << shift;
+    }
+    // Two pixels: the word, and a transparent black one so that the alpha is not uniform.
+    std::vector<uint8_t> pixels(8, 0);
+    for (int k = 0; k < 4; ++k) pixels[size_t(k)] = uint8_t(word >> (8 * k));
+    auto d = ReadBmp(BuildBmp(2, 1, 32, 3, {}, pixels, 124, 0, c.masks, c.alphaMask));
+    ASSERT_TRUE(d->ok) << c.name;
+    const Rgba p = PixelOf(d->bitmap, 0, 0);
+    EXPECT_EQ(p.r, c.expect[0]) << c.name;
+    EXPECT_EQ(p.g, c.expect[1]) << c.name;
+    EXPECT_EQ(p.b, c.expect[2]) << c.name;
+    ASSERT_TRUE(d->mask) << c.name;
+    EXPECT_EQ(d->mask->GetPixel(0, 0), c.expect[3]) << c.name;
+    EXPECT_EQ(d->mask->GetPixel(1, 0), 0) << c.name;
+  }
+}
+
 TEST(Bmp, HeadersBitFieldsAndResolution) {
   // A 124-byte header with 5-6-5 masks inside it; the pixel is white.
   const uint32_t m565[3] = {0xF800, 0x07E0, 0x001F};
@@ -469,9 +507,11 @@ TEST(BmpTools, ToolFilesReadCorrectly) {
 }
 
 // Bit-field files written by hand, read here with the file's alpha kept, and by ImageMagick.
-// Fields of 8 bits read the same; wider ones keep their top 8 bits (ImageMagick may round the
-// last bit the other way); narrower ones keep the 16-bit rule, their bits at the top of the
-// byte (ImageMagick scales them up, so only those bits are compared).
+// Fields of 8 bits read as ImageMagick reads them. Other 32-bit fields are scaled as
+// v x 255 / (2^n - 1), rounded, which the test computes from the pixel's word (ImageMagick comes
+// out a step low on them: 254 for a full 10-bit field, 64 for 1 in a 2-bit one). 16-bit fields
+// keep their bits at the top of the byte (ImageMagick scales them up, so only those bits are
+// compared).
 TEST(BmpTools, BitFieldsReadAsImageMagickReadsThem) {
   if (!HaveMagick()) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) is not installed";
   const int w = 5, h = 3;
@@ -488,6 +528,7 @@ TEST(BmpTools, BitFieldsReadAsImageMagickReadsThem) {
       {"xbgr", 32, 40, {0x0000FF00, 0x00FF0000, 0xFF000000}, 0, 0},
       {"11-11-10", 32, 40, {0xFFE00000, 0x001FFC00, 0x000003FF}, 0, 0},
       {"10-10-10-2", 32, 124, {0x3FF00000, 0x000FFC00, 0x000003FF}, 0xC0000000, 0},
+      {"7-1-8-7", 32, 124, {0x7F000000, 0x00800000, 0x007F8000}, 0x00007F00, 0},
       {"rgba, alpha in the low byte", 32, 108, {0xFF000000, 0x00FF0000, 0x0000FF00}, 0x000000FF, 0},
       {"bgra with a table", 32, 40, {0x00FF0000, 0x0000FF00, 0x000000FF}, 0, 4},
   };
@@ -534,7 +575,15 @@ TEST(BmpTools, BitFieldsReadAsImageMagickReadsThem) {
           const std::string where = std::string(c.name) + " at " + std::to_string(x) + "," + std::to_string(y) +
                                     " channel " + std::to_string(k) + ": " + std::to_string(ours[k]) + " vs " +
                                     std::to_string(theirs[k]);
-          if (width < 8) {
+          if (c.bits == 32 && width != 8) {
+            const size_t at = size_t(h - 1 - y) * rowLen + size_t(4 * x);
+            const uint32_t word = uint32_t(pixels[at]) | uint32_t(pixels[at + 1]) << 8 |
+                                  uint32_t(pixels[at + 2]) << 16 | uint32_t(pixels[at + 3]) << 24;
+            int shift = 0;
+            while (!((fieldMasks[k] >> shift) & 1)) ++shift;
+            const uint64_t top = (uint64_t(1) << width) - 1, v = (word & fieldMasks[k]) >> shift;
+            EXPECT_EQ(ours[k], int((v * 255 + top / 2) / top)) << where;
+          } else if (width < 8) {
             const int drop = 8 - width;
             EXPECT_EQ(ours[k] >> drop, theirs[k] >> drop) << where;
             EXPECT_EQ(ours[k] & ((1 << drop) - 1), 0) << where;

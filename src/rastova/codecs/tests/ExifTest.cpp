@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "ExifTools.h"
@@ -298,6 +299,56 @@ TEST_F(Exif, FindTIFFHeaderSkipsHeadersThatPointOutside) {
   const std::vector<uint8_t> none(100, 0);
   auto t = StreamOf(none);
   EXPECT_EQ(FindTIFFHeader(*t), -1);
+}
+
+// A thumbnail directory as cameras and exiftool write it gives only the JPEG's offset and length,
+// no width or height: the thumbnail is read from a JPEG, kept when the JPEG is saved again, and
+// read from a camera raw file's EXIF structure.
+TEST_F(Exif, ThumbnailsWithoutSizeTagsAreKept) {
+  if (!HaveExifTool() || !HavePillow() || !HaveMagick()) GTEST_SKIP() << "exiftool, Pillow or ImageMagick missing";
+  TempDir dir;
+  std::ostringstream script;
+  script << kPyTestPixel << "from PIL import Image\nim = Image.new('RGB', (64, 48))\n"
+         << "im.putdata([px(x, y)[:3] for y in range(48) for x in range(64)])\n"
+         << "im.save('" << dir.File("e.jpg") << "')\nim.resize((40, 30)).save('" << dir.File("t.jpg") << "')\n";
+  ASSERT_TRUE(RunPython(script.str()));
+  ASSERT_TRUE(RunCommand("exiftool -q -overwrite_original -Make=Cam '-ThumbnailImage<=" + dir.File("t.jpg") +
+                         "' '" + dir.File("e.jpg") + "'"));
+  auto tags = ExifToolTags(dir.File("e.jpg"));
+  ASSERT_TRUE(tags.count("IFD1:ThumbnailLength"));
+  EXPECT_FALSE(tags.count("IFD1:ImageWidth"));
+  const std::vector<uint8_t> data = ReadFileBytes(dir.File("e.jpg"));
+  TIOParamsVals p;
+  TRVBitmap b;
+  ASSERT_TRUE(ReadJpegWithEXIF(data, b, p));
+  EXPECT_EQ(p.EXIF_Make, "Cam");
+  ASSERT_TRUE(p.EXIF_Thumbnail);
+  EXPECT_EQ(p.EXIF_Thumbnail->GetWidth(), 40);
+  EXPECT_EQ(p.EXIF_Thumbnail->GetHeight(), 30);
+  // Saved again with the block the parameters give (as the I/O front end saves a JPEG).
+  WriteFileBytes(dir.File("a.jpg"), JpegWithMarkers({{0xE1, BuildEXIFBlock(p, true)}}));
+  ASSERT_TRUE(
+      RunCommand("exiftool -b -ThumbnailImage '" + dir.File("a.jpg") + "' > '" + dir.File("t2.jpg") + "'"));
+  int w = 0, h = 0;
+  std::vector<uint8_t> rgba;
+  ASSERT_TRUE(MagickDecode(dir.File("t2.jpg"), w, h, rgba));
+  EXPECT_EQ(w, 40);
+  EXPECT_EQ(h, 30);
+  // The same EXIF structure inside a camera raw file, after bytes of the raw container.
+  const uint8_t exifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+  const auto at = std::search(data.begin(), data.end(), exifHeader, exifHeader + 6);
+  ASSERT_NE(at, data.end());
+  std::vector<uint8_t> raw(100, 0x20);
+  raw.insert(raw.end(), at + 6, data.end());
+  auto stream = StreamOf(raw);
+  ASSERT_EQ(FindTIFFHeader(*stream), 100);
+  stream->SetPosition(100);
+  TIOParamsVals q;
+  ASSERT_TRUE(ReadRawEXIF(*stream, q));
+  EXPECT_EQ(q.EXIF_Make, "Cam");
+  ASSERT_TRUE(q.EXIF_Thumbnail);
+  EXPECT_EQ(q.EXIF_Thumbnail->GetWidth(), 40);
+  EXPECT_EQ(q.EXIF_Thumbnail->GetHeight(), 30);
 }
 
 TEST_F(Exif, RawExifKeepsTheNarrowerImage) {

@@ -131,12 +131,41 @@ std::vector<int> Plain(const std::vector<int>& indices) {
   return c;
 }
 
-TEST(Gif, ThreeImagesDeliverTheChosenOneWithItsOwnData) {
+// A one-row image whose encoder fills the code table and goes on without a clear code (a
+// deferred clear): no entries are added then and the codes stay 12 bits wide. 4,090 single-pixel
+// codes fill the table of code size 2; four literals follow, then code 4095 (the last entry:
+// the pixels of codes 4,089 and 4,090). `pixels` receives the indices it decodes to.
+std::vector<uint8_t> DeferredClearFile(std::vector<int>& pixels) {
+  std::vector<int> codes = {4};
+  pixels.clear();
+  for (int i = 0; i < 4091; ++i) pixels.push_back((i * 7 + i / 5) % 4);
+  codes.insert(codes.end(), pixels.begin(), pixels.end());
+  for (int p : {3, 1, 0, 2}) codes.push_back(p), pixels.push_back(p);
+  codes.push_back(4095);
+  pixels.push_back(pixels[4089]);
+  pixels.push_back(pixels[4090]);
+  codes.push_back(5);
+  const int w = int(pixels.size());
+  GifBuilder b(0, 1);
+  std::vector<uint8_t> file = b.Image(0, 0, w & 255, 1, codes).Done();
+  const size_t desc = 13 + 12;
+  file[6] = file[desc + 5] = uint8_t(w);
+  file[7] = file[desc + 6] = uint8_t(w >> 8);
+  return file;
+}
+
+// Three images on an 8 x 6 screen at (0, 0), (3, 2) and (1, 4), each with its own graphic
+// control: disposal 1, 2, 3, delay 10, 25, 40, the second with transparent index 3.
+std::vector<uint8_t> ThreeImageFile() {
   GifBuilder g(8, 6);
   g.Control(1, 10, false, 0).Image(0, 0, 2, 1, Plain({1, 1}));
   g.Control(2, 25, true, 3).Image(3, 2, 2, 2, Plain({2, 3, 3, 0}));
-  g.Control(3, 40, false, 0).Image(1, 1, 1, 1, Plain({2}));
-  const auto file = g.Done();
+  g.Control(3, 40, false, 0).Image(1, 4, 1, 1, Plain({2}));
+  return g.Done();
+}
+
+TEST(Gif, ThreeImagesDeliverTheChosenOneWithItsOwnData) {
+  const auto file = ThreeImageFile();
   auto d = ReadGif(file, 1);
   ASSERT_TRUE(d->ok);
   EXPECT_EQ(d->count, 3);
@@ -167,6 +196,22 @@ TEST(Gif, ThreeImagesDeliverTheChosenOneWithItsOwnData) {
   auto first = ReadGif(file, 0);
   EXPECT_FALSE(first->mask);
   EXPECT_EQ(first->params.GIF_DelayTime, 10);
+}
+
+TEST(Gif, ParametersAloneWalkEveryFrame) {
+  // The walk for the parameters steps over each frame's code-size byte before its sub-blocks:
+  // every frame is counted and the chosen one's data are its own.
+  const auto file = ThreeImageFile();
+  const int x[3] = {0, 3, 1}, y[3] = {0, 2, 4}, delay[3] = {10, 25, 40};
+  for (int k = 0; k < 3; ++k) {
+    auto d = ReadGif(file, k, false, true);
+    ASSERT_TRUE(d->ok) << k;
+    EXPECT_EQ(d->params.ImageCount, 3) << k;
+    EXPECT_EQ(d->params.GIF_XPos, x[k]) << k;
+    EXPECT_EQ(d->params.GIF_YPos, y[k]) << k;
+    EXPECT_EQ(d->params.GIF_DelayTime, delay[k]) << k;
+    EXPECT_TRUE(d->bitmap.IsEmpty()) << k;
+  }
 }
 
 TEST(Gif, TransparencyMaskOnlyWhenAPixelUsesTheIndex) {
@@ -247,12 +292,62 @@ TEST(Gif, LzwEndsAndErrors) {
   GifBuilder g(3, 1);
   auto k = ReadGif(g.Image(0, 0, 3, 1, {4, 1, 6, 5}).Done());
   for (int x = 0; x < 3; ++x) EXPECT_EQ(PixelOf(k->bitmap, x, 0).r, 255) << x;
+  // Code sizes above 8: literal codes of more bits decode the same pixels; 12 leaves no room
+  // for entries (13-bit codes); 13 is refused.
+  for (int size : {8, 9, 10, 11, 12, 13}) {
+    const int clear = 1 << size;
+    GifBuilder b(4, 1);
+    auto d = ReadGif(b.Image(0, 0, 4, 1, {clear, 2, 3, 1, 2, clear + 1}, 0, size).Done());
+    EXPECT_EQ(d->ok, size <= 12) << size;
+    if (!d->ok) continue;
+    const int expect[4] = {2, 3, 1, 2};
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(PixelOf(d->bitmap, x, 0).r, expect[x] == 2 || expect[x] == 1 ? 255 : 0) << size;
+    EXPECT_EQ(PixelOf(d->bitmap, 1, 0).g, 255) << size;
+  }
+  // A full table without a clear code (a deferred clear): its codes stay in use.
+  {
+    std::vector<int> pixels;
+    auto d = ReadGif(DeferredClearFile(pixels), 0, true);
+    ASSERT_TRUE(d->ok);
+    ASSERT_EQ(d->bitmap.GetWidth(), int(pixels.size()));
+    for (size_t x = 0; x < pixels.size(); ++x) ASSERT_EQ(d->bitmap.GetScanLine(0)[x], pixels[x]) << x;
+  }
   // Pixels the data does not reach read as index 0 (black), never as leftovers.
   GifBuilder s(3, 3);
   auto shortData = ReadGif(s.Image(0, 0, 3, 3, {4, 1, 5}).Done());
   ASSERT_TRUE(shortData->ok);
   EXPECT_EQ(PixelOf(shortData->bitmap, 2, 2).r, 0);
   EXPECT_EQ(PixelOf(shortData->bitmap, 0, 0).r, 255);
+}
+
+TEST(Gif, FilesEndingWithTheirData) {
+  // A file that stops after its last whole sub-block lacks only the terminator and the trailer:
+  // its data are used up and it reads as the whole file does. A cut inside a sub-block is a
+  // truncated file and fails.
+  GifBuilder g(6, 2);
+  const auto whole = g.Image(0, 0, 6, 2, Plain({1, 2, 3, 0, 1, 2, 3, 3, 2, 1, 0, 1})).Done();
+  struct Case {
+    const char* name;
+    size_t cut;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"whole", 0, true},
+      {"no trailer", 1, true},
+      {"no terminator nor trailer", 2, true},
+      {"cut inside the sub-block", 3, false},
+  };
+  auto reference = ReadGif(whole, 0, true);
+  for (const Case& c : cases) {
+    const std::vector<uint8_t> file(whole.begin(), whole.end() - long(c.cut));
+    auto d = ReadGif(file, 0, true);
+    EXPECT_EQ(d->ok, c.ok) << c.name;
+    EXPECT_EQ(d->params.ImageCount, 1) << c.name;
+    if (!c.ok) continue;
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 6; ++x)
+        EXPECT_EQ(d->bitmap.GetScanLine(y)[x], reference->bitmap.GetScanLine(y)[x]) << c.name << " " << x << "," << y;
+  }
 }
 
 TEST(Gif, WriterTablesTransparencyAndPackets) {
@@ -323,6 +418,27 @@ TEST(Gif, WriterDepthsAndSources) {
   EXPECT_FALSE(d1->params.GIF_FlagTranspColor);
   ASSERT_EQ(d1->bitmap.GetPixelFormat(), rv1g);
   for (int x = 0; x < 9; ++x) EXPECT_EQ(d1->bitmap.GetPixels_rv1g(x, 2), (x + 2) % 3 == 0);
+  // At 1 bit the background index is the nearer of black and white to GIF_Background, as the
+  // quantizer's index is at more bits; a file without comments has no comment extension.
+  for (int bits : {1, 8}) {
+    for (const TRGB& background : {TRGB{0, 0, 0}, TRGB{250, 250, 250}}) {
+      TIOParamsVals pb;
+      pb.BitsPerSample = bits;
+      pb.GIF_Background = background;
+      TRVBitmap two(9, 3, rv1g);
+      for (int x = 0; x < 9; ++x) two.SetPixels_rv1g(x, 0, x % 2 == 0);
+      const auto f = WriteGif(two, pb);
+      ASSERT_GE(f.size(), 4u);
+      EXPECT_NE(std::vector<uint8_t>(f.end() - 4, f.end()), (std::vector<uint8_t>{0x21, 0xFE, 0, 0x3B})) << bits;
+      auto back = ReadGif(f);
+      ASSERT_TRUE(back->ok) << bits;
+      EXPECT_TRUE(back->params.GIF_Comments.empty());
+      if (bits == 1) {
+        EXPECT_EQ(f[11], background.r > 128 ? 1 : 0);
+        EXPECT_EQ(back->params.GIF_Background.r, background.r > 128 ? 255 : 0);
+      }
+    }
+  }
   // Grey, 16-bit and 32-bit sources are written through 24-bit colour; interlace round-trips.
   for (TRVPixelFormat f : {rv8g, rv16g, rv48RGB, rv8p, rv24RGB, rvCMYK}) {
     TRVBitmap src;
@@ -375,7 +491,7 @@ TEST(Gif, DamagedFiles) {
       {"cut in the LZW data", cut(codeSize + 40)},
       {"code size 0", with(codeSize, 0)},
       {"code size 1", with(codeSize, 1)},
-      {"code size 12", with(codeSize, 12)},
+      {"code size 13", with(codeSize, 13)},
       {"sub-block sizes past the end", pastEnd},
       {"65535 x 65535 with a few bytes", huge},
   };
@@ -394,6 +510,31 @@ TEST(Gif, DamagedFiles) {
 
 // ---------------------------------------------------------------- independent tools
 
+// Each file read here as Pillow decodes it; for the files marked `withAlpha` the mask is compared
+// with Pillow's alpha and the colours of transparent pixels are not compared.
+void ExpectAsPillowDecodes(const std::vector<std::string>& paths, const std::vector<bool>& withAlpha) {
+  ASSERT_TRUE(PillowDecodeAll(paths));
+  for (size_t i = 0; i < paths.size(); ++i) {
+    int w, h;
+    std::vector<uint8_t> expect;
+    ASSERT_TRUE(LoadDecoded(paths[i], w, h, expect)) << paths[i];
+    auto d = ReadGif(ReadFileBytes(paths[i]));
+    ASSERT_TRUE(d->ok) << paths[i];
+    ASSERT_EQ(d->bitmap.GetWidth(), w) << paths[i];
+    ASSERT_EQ(d->bitmap.GetHeight(), h) << paths[i];
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* e = &expect[size_t(4 * (y * w + x))];
+        const Rgba a = PixelOf(d->bitmap, x, y);
+        if (withAlpha[i]) {
+          EXPECT_EQ(d->mask ? d->mask->GetPixel(x, y) : 255, e[3]) << paths[i] << " at " << x << "," << y;
+          if (e[3] == 0) continue;
+        }
+        ASSERT_TRUE(a.r == e[0] && a.g == e[1] && a.b == e[2]) << paths[i] << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(GifTools, PillowFilesReadAsPillowDecodesThem) {
   if (!HavePillow()) GTEST_SKIP() << "Pillow (/usr/bin/python3 with PIL) is not installed";
   TempDir dir;
@@ -411,26 +552,31 @@ TEST(GifTools, PillowFilesReadAsPillowDecodesThem) {
   const std::vector<std::string> names = {"pal", "transp", "inter", "bw"};
   std::vector<std::string> paths;
   for (const auto& n : names) paths.push_back(dir.File(n + ".gif"));
-  ASSERT_TRUE(PillowDecodeAll(paths));
-  for (size_t i = 0; i < paths.size(); ++i) {
-    int w, h;
-    std::vector<uint8_t> expect;
-    ASSERT_TRUE(LoadDecoded(paths[i], w, h, expect));
-    auto d = ReadGif(ReadFileBytes(paths[i]));
-    ASSERT_TRUE(d->ok) << paths[i];
-    ASSERT_EQ(d->bitmap.GetWidth(), w);
-    ASSERT_EQ(d->bitmap.GetHeight(), h);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        const uint8_t* e = &expect[size_t(4 * (y * w + x))];
-        const Rgba a = PixelOf(d->bitmap, x, y);
-        if (names[i] == "transp") {
-          EXPECT_EQ(d->mask ? d->mask->GetPixel(x, y) : 255, e[3]) << x << "," << y;
-          if (e[3] == 0) continue;
-        }
-        ASSERT_TRUE(a.r == e[0] && a.g == e[1] && a.b == e[2]) << paths[i] << " at " << x << "," << y;
-      }
+  ExpectAsPillowDecodes(paths, {false, true, false, false});
+}
+
+TEST(GifTools, PillowReadsTheFilesWeAcceptAsWeDo) {
+  // Files other readers decode and this one used to refuse: a deferred clear, data that end with
+  // the file, code sizes above 8.
+  if (!HavePillow()) GTEST_SKIP() << "Pillow (/usr/bin/python3 with PIL) is not installed";
+  TempDir dir;
+  std::vector<int> unused;
+  const auto deferred = DeferredClearFile(unused);
+  GifBuilder g(6, 2);
+  const auto whole = g.Image(0, 0, 6, 2, Plain({1, 2, 3, 0, 1, 2, 3, 3, 2, 1, 0, 1})).Done();
+  GifBuilder wide(4, 1);
+  const auto size11 = wide.Image(0, 0, 4, 1, {2048, 2, 3, 1, 2, 2049}, 0, 11).Done();
+  const std::vector<std::pair<std::string, std::vector<uint8_t>>> files = {
+      {"deferred.gif", deferred},
+      {"unterminated.gif", std::vector<uint8_t>(whole.begin(), whole.end() - 2)},
+      {"size11.gif", size11},
+  };
+  std::vector<std::string> paths;
+  for (const auto& f : files) {
+    paths.push_back(dir.File(f.first));
+    WriteFileBytes(paths.back(), f.second);
   }
+  ExpectAsPillowDecodes(paths, std::vector<bool>(paths.size(), false));
 }
 
 TEST(GifTools, PillowAnimationFramesReadAtTheirPlaces) {
@@ -512,6 +658,21 @@ TEST(GifTools, OurFilesReadInPillowGifsicleAndGiftext) {
   EXPECT_NE(text.find("comment (Ext Code = 254"), std::string::npos) << text;
   EXPECT_NE(text.find("DelayTime: 12"), std::string::npos) << text;
   EXPECT_NE(text.find("Image #1"), std::string::npos) << text;
+  // Without comments no comment extension is written: giflib's whole-file reader (gifbuild -d)
+  // fails on an extension without sub-blocks, and reads the file we write.
+  TIOParamsVals plain;
+  const std::string bare = dir.File("bare.gif");
+  const auto bareBytes = WriteGif(src, plain);
+  WriteFileBytes(bare, bareBytes);
+  auto withEmpty = bareBytes;
+  withEmpty.insert(withEmpty.end() - 1, {0x21, 0xFE, 0});
+  WriteFileBytes(dir.File("empty-comment.gif"), withEmpty);
+  const bool slurp = RunCommand("command -v gifbuild >/dev/null");
+  if (slurp) {
+    EXPECT_TRUE(RunCommand("gifbuild -d < '" + bare + "' > /dev/null 2>&1"));
+    EXPECT_FALSE(RunCommand("gifbuild -d < '" + dir.File("empty-comment.gif") + "' > /dev/null 2>&1"));
+  }
+  ASSERT_TRUE(RunCommand("giftext '" + bare + "' > /dev/null 2>&1"));
   const std::string inter = dir.File("inter.gif");
   ASSERT_TRUE(RunCommand("gifsicle --interlace '" + ours + "' -o '" + inter + "'"));
   auto back = ReadGif(ReadFileBytes(inter));

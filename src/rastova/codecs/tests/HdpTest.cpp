@@ -2,6 +2,7 @@
 // them and by exiftool, the pixel formats both ways, quality, and damaged files.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <sstream>
 
@@ -54,6 +55,40 @@ TEST(HdPhoto, FilesOfLibjxrsEncoderReadPixelForPixel) {
     EXPECT_EQ(p.Width, 45);
     EXPECT_EQ(p.SamplesPerPixel, 3);
     EXPECT_EQ(p.BitsPerSample, 8);
+  }
+}
+
+TEST(HdPhoto, FormatsWithAlphaReadAsTheirColours) {
+  // 32-bit BGRA and 64-bit RGBA, which libjxr cannot convert to 24-bit BGR itself: their colours
+  // read as 24-bit with native formats and without.
+  if (!HaveJxrTools() || !HavePillow() || !HaveMagick())
+    GTEST_SKIP() << "JxrEncApp (libjxr-tools), Pillow or ImageMagick missing";
+  TempDir dir;
+  std::ostringstream script;
+  script << kPyTestPixel << "from PIL import Image\nim = Image.new('RGBA', (37, 21))\n"
+         << "im.putdata([px(x, y) for y in range(21) for x in range(37)])\n"
+         << "im.save('" << dir.File("in.bmp") << "')\nim.save('" << dir.File("in.png") << "')\n";
+  ASSERT_TRUE(RunPython(script.str()));
+  ASSERT_TRUE(RunCommand("/usr/bin/convert '" + dir.File("in.png") + "' -depth 16 -compress None '" +
+                         dir.File("in16.tif") + "'"));
+  struct Case {
+    const char* source;
+    const char* format;
+  };
+  for (const Case& c : {Case{"in.bmp", "22"}, Case{"in16.tif", "23"}}) {
+    SCOPED_TRACE(c.format);
+    const std::string out = dir.File(std::string(c.source) + ".wdp");
+    ASSERT_TRUE(RunCommand("JxrEncApp -i '" + dir.File(c.source) + "' -o '" + out + "' -c " + c.format +
+                           " -q 1 >/dev/null 2>&1"));
+    for (bool native : {false, true}) {
+      TRVBitmap b;
+      TIOParamsVals p;
+      p.NativePixelFormat = native;
+      ASSERT_TRUE(ReadHdp(ReadFileBytes(out), b, p)) << native;
+      EXPECT_EQ(b.GetPixelFormat(), rv24RGB);
+      ExpectPicture(b, 37, 21, false, c.source);
+      EXPECT_EQ(p.SamplesPerPixel, 3);
+    }
   }
 }
 
@@ -220,6 +255,18 @@ TEST(HdPhoto, DamagedFilesAbort) {
   // which libjxr takes only as text or bytes: it asserts on any other type.
   const std::vector<uint8_t> rationalDescription = withEntry(0x011A, [](uint8_t* e) { e[0] = 0x0E; });
   ASSERT_FALSE(rationalDescription.empty());
+  // Width and height (tags 0xBC80, 0xBC81) of 2^32 - 1 each: their product passes 64 bits.
+  std::vector<uint8_t> huge = good;
+  int sizes = 0;
+  for (int i = 0; i < n; ++i) {
+    uint8_t* e = &huge[ifd + 2 + 12 * size_t(i)];
+    const int tag = e[0] | (e[1] << 8);
+    if (tag != 0xBC80 && tag != 0xBC81) continue;
+    const uint8_t entry[10] = {4, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};  // LONG, one, 2^32 - 1
+    std::memcpy(e + 2, entry, sizeof entry);
+    ++sizes;
+  }
+  ASSERT_EQ(sizes, 2);
   // Four bytes of a plane's coded data changed (found by the fuzz target): libjxr's decoder
   // reads through a wild pointer on it.
   const std::vector<uint8_t> wildRead =
@@ -241,12 +288,16 @@ TEST(HdPhoto, DamagedFilesAbort) {
       {"transformation beyond the eight orientations", badTransformation},
       {"image description of a type libjxr asserts on", rationalDescription},
       {"coded data libjxr reads out of bounds on", wildRead},
+      {"sizes of 2^32 - 1 by 2^32 - 1", huge},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    TRVBitmap out;
+    // A failed read leaves the bitmap as it was, also when the decoder failed half way.
+    TRVBitmap out(3, 2, rv24RGB);
     TIOParamsVals q;
     EXPECT_FALSE(ReadHdp(c.data, out, q));
+    EXPECT_EQ(out.GetWidth(), 3);
+    EXPECT_EQ(out.GetHeight(), 2);
     EXPECT_FALSE(ReadHDPFromMemory(c.data.data(), static_cast<int64_t>(c.data.size()), out));
   }
   // The reader and writer serve HD Photo only.

@@ -289,6 +289,50 @@ TEST(Psd, LayersWithMasksRoundTrip) {
   EXPECT_FALSE(single->bitmap.IsEmpty());
 }
 
+// A document of raw rows alone: the header, three empty sections and the merged channel data.
+std::vector<uint8_t> RawDocument(int w, int h, int depth, int mode, const std::vector<uint8_t>& rows) {
+  std::vector<uint8_t> f = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 1};
+  for (uint32_t v : {uint32_t(h), uint32_t(w)})
+    for (int k = 0; k < 4; ++k) f.push_back(uint8_t(v >> (24 - 8 * k)));
+  Append(f, {0, uint8_t(depth), 0, uint8_t(mode)});
+  Append(f, std::vector<uint8_t>(12, 0));  // colour-mode data, resources, layers: all empty
+  Append(f, {0, 0});                       // raw
+  Append(f, rows);
+  return f;
+}
+
+TEST(Psd, RawRowsOfOneByte) {
+  // Raw rows one byte long make a file shorter than a run-length table of its rows would be.
+  struct Case {
+    const char* name;
+    int w, depth, mode, rowBytes;
+  };
+  const Case cases[] = {
+      {"1 x 100 grey", 1, 8, 1, 1},
+      {"8 x 100 bitmap", 8, 1, 0, 1},
+      {"1 x 100 grey 16-bit", 1, 16, 1, 2},
+  };
+  const int h = 100;
+  for (const Case& c : cases) {
+    std::vector<uint8_t> rows;
+    for (int y = 0; y < h; ++y)
+      for (int k = 0; k < c.rowBytes; ++k) rows.push_back(uint8_t(y * 2 + 1));
+    const auto file = RawDocument(c.w, h, c.depth, c.mode, rows);
+    auto d = ReadPsd(file, false, true);
+    ASSERT_TRUE(d->ok) << c.name;
+    ASSERT_EQ(d->bitmap.GetHeight(), h) << c.name;
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* row = d->bitmap.GetScanLine(y);
+      // Grey bytes as they are; bitmap mode inverted (1 is black); 16-bit words.
+      const int got = c.depth == 16 ? reinterpret_cast<const uint16_t*>(row)[0] : row[0];
+      const int want = c.depth == 16 ? (y * 2 + 1) * 257 : c.depth == 1 ? uint8_t(~(y * 2 + 1)) : y * 2 + 1;
+      ASSERT_EQ(got, want) << c.name << " row " << y;
+    }
+  }
+  // A row short of the last one is still refused.
+  EXPECT_FALSE(ReadPsd(RawDocument(1, h, 8, 1, std::vector<uint8_t>(h - 2, 5)))->ok);
+}
+
 TEST(Psd, DamagedFiles) {
   TRVBitmap merged;
   FillTestBitmap(merged, 10, 6);
@@ -315,6 +359,12 @@ TEST(Psd, DamagedFiles) {
     return f;
   };
   const size_t maskLength = record + 16 + 2 + 6 * 4 + 16 + 4;
+  // A layer whose width and height reach 2^32 - 1: their product passes 64 bits.
+  auto huge = good;
+  for (size_t k = 0; k < 4; ++k) {
+    const uint32_t v = k < 2 ? 0x80000000u : 0x7FFFFFFFu;
+    for (int b = 0; b < 4; ++b) huge[record + 4 * k + size_t(b)] = uint8_t(v >> (24 - 8 * b));
+  }
   const size_t mergedTable = section + 4 + PsdBe32(good, section) + 2;
   struct Case {
     const char* name;
@@ -336,6 +386,7 @@ TEST(Psd, DamagedFiles) {
       {"layer count 32767 in a short section", set16(section + 8, 32767), false},
       {"a layer rectangle inverted", set32(record + 8, 0), true},
       {"a layer 2^31 wide", set32(record + 12, 0x7FFFFFFFu), true},
+      {"a layer 2^32 - 1 square", huge, true},
       {"a channel length past the section", set32(record + 18 + 2, 0x7FFFFFF0u), false},
       {"an unknown channel id", set16(record + 18 + 6, 77), true},
       {"mask length 19", set32(maskLength, 19), false},

@@ -57,6 +57,16 @@ TEST(Pxm, HeadersTokensAndComments) {
   for (int x = 0; x < 3; ++x) EXPECT_EQ(PixelOf(plain->bitmap, x, 0).r, PixelOf(commented->bitmap, x, 0).r);
   EXPECT_EQ(PixelOf(plain->bitmap, 1, 0).g, 255);
   EXPECT_EQ(PixelOf(plain->bitmap, 2, 0).b, 85);
+  // A minus sign separates tokens like any other byte that is neither letter nor digit.
+  auto minus = ReadPxm(Bytes("P2 2 -1 -9 9-3"));
+  ASSERT_TRUE(minus->ok);
+  EXPECT_EQ(minus->bitmap.GetHeight(), 1);
+  EXPECT_EQ(PixelOf(minus->bitmap, 0, 0).r, 255);
+  EXPECT_EQ(PixelOf(minus->bitmap, 1, 0).r, 85);
+  std::string token;
+  auto ts = StreamOf(Bytes("-12-x"));
+  ReadPNMToken(*ts, token);
+  EXPECT_EQ(token, "12");
   // P1 with blanks, line breaks or no separators at all.
   for (const char* text : {"P1 4 2 1 0 1 0\n0 1 0 1", "P1\n4 2\n10100101", "P1 4 2 1010\n0\n1 01"}) {
     auto d = ReadPxm(Bytes(text));
@@ -105,7 +115,25 @@ TEST(Pxm, MaximaScaleTheSamples) {
   EXPECT_EQ(native->params.BitsPerSample, 16);
   auto eight = ReadPxm(wide);
   EXPECT_EQ(eight->bitmap.GetPixelFormat(), rv24RGB);
-  EXPECT_EQ(PixelOf(eight->bitmap, 1, 0).r, (511 * 65535 / 1023) >> 8);
+  // Without NativePixelFormat 16-bit grey is trunc(v / maximum x 255) and 16-bit colour the high
+  // byte of trunc(v / maximum x 65,535): the two differ by one step at 513 of 1,023 and 299 of 300.
+  struct Case {
+    const char* magic;
+    int maximum, value, expect;
+  };
+  const Case cases[] = {
+      {"P5", 1023, 513, 127}, {"P5", 1023, 1023, 255}, {"P5", 300, 299, 254}, {"P5", 65535, 32767, 127},
+      {"P6", 1023, 513, 128}, {"P6", 1023, 1023, 255}, {"P6", 300, 299, 255}, {"P6", 65535, 32767, 127},
+  };
+  for (const Case& c : cases) {
+    const bool colour = std::string(c.magic) == "P6";
+    std::vector<uint8_t> f = Bytes(std::string(c.magic) + " 1 1 " + std::to_string(c.maximum) + "\n");
+    for (int k = 0; k < (colour ? 3 : 1); ++k) Append(f, {uint8_t(c.value >> 8), uint8_t(c.value)});
+    auto d = ReadPxm(f);
+    ASSERT_TRUE(d->ok) << c.magic << " " << c.value;
+    EXPECT_EQ(PixelOf(d->bitmap, 0, 0).r, c.expect) << c.magic << " " << c.maximum << " " << c.value;
+    EXPECT_EQ(PixelOf(d->bitmap, 0, 0).b, c.expect) << c.magic << " " << c.maximum << " " << c.value;
+  }
 }
 
 TEST(Pxm, WriterFormsRoundTrip) {
@@ -164,7 +192,8 @@ TEST(Pxm, DamagedFiles) {
       {"empty", {}},
       {"magic P7", Bytes("P7 2 2 255\n1234")},
       {"width 0", Bytes("P5 0 2 255\n12")},
-      {"height -1", Bytes("P5 2 -1 255\n12")},
+      {"2^31 - 1 by 2^31 - 1 colour pixels", Bytes("P6 2147483647 2147483647")},
+      {"2^31 - 1 by 2^31 - 1 with data", Bytes("P5 2147483647 2147483647 65535\n1234")},
       {"width 99999999999", Bytes("P5 99999999999 1 255\n12")},
       {"maximum 0", Bytes("P2 2 1 0 0 0")},
       {"maximum 70000 in binary", Bytes("P5 1 1 70000\n12")},

@@ -186,6 +186,17 @@ TEST(CameraRaw, FujiRotationTurnsADiamondUpright) {
     // Height 2 x (W - L) - 4, width 2N.
     EXPECT_EQ(b.GetHeight(), 2 * (20 - 5) - 4);
     EXPECT_EQ(b.GetWidth(), 28);
+    // Every output row but the last comes from the grid: the lit part of the diamond reaches
+    // row T - 2 (and row T - 1 is never written).
+    auto rowLit = [&](int y) {
+      for (int x = 0; x < b.GetWidth(); ++x) {
+        const TRGB c = b.GetPixels(x, y);
+        if (c.r || c.g || c.b) return true;
+      }
+      return false;
+    };
+    EXPECT_TRUE(rowLit(b.GetHeight() - 2));
+    EXPECT_FALSE(rowLit(b.GetHeight() - 1));
     if (f == rv24RGB) {
       const TRGB c = b.GetPixels(14, 12);
       EXPECT_EQ((std::array<int, 3>{c.r, c.g, c.b}), (std::array<int, 3>{0x64, 0x96, 0xC8}));

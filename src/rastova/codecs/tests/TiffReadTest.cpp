@@ -70,6 +70,61 @@ TEST_F(TiffRead, PagesAndTheIFDWalk) {
   EXPECT_EQ(r->pages, 1);
 }
 
+// A page the file does not hold, or data of a compression the reader does not know, fail the
+// read and leave the caller's bitmap as it was.
+TEST_F(TiffRead, MissingPagesAndUnknownCompressionsFail) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> file;
+    int32_t index, subIndex;
+  };
+  std::vector<Case> cases;
+  {
+    std::vector<uint8_t> f = {'I', 'I', 42, 0, 0x00, 0x10, 0, 0};
+    cases.push_back({"first IFD past the end", f, 0, -1});
+  }
+  {
+    TiffBuilder b;
+    GreyPage(b, 8, 4, GreyRamp());
+    std::vector<uint8_t> f = b.Bytes();
+    // The next-IFD link of page 0 (the file's last four bytes) points past the end.
+    f[f.size() - 2] = 0x01;
+    cases.push_back({"second page past the end", f, 1, -1});
+  }
+  {
+    TiffBuilder b;
+    GreyPage(b, 8, 4, GreyRamp());
+    b.Entry(330, 4, {0x7FFF0});
+    cases.push_back({"sub-image past the end", b.Bytes(), 0, 0});
+  }
+  for (uint32_t code : {34925u, 50000u, 50001u, 6u, 9u, 12345u}) {
+    TiffBuilder b;
+    GreyPage(b, 8, 4, GreyRamp());
+    b.Entry(259, 3, {code});
+    // Compression 6 with a lossless JPEG process is not the old-style JPEG the reader knows.
+    if (code == 6) b.Entry(512, 3, {14});
+    cases.push_back({"unknown compression", b.Bytes(), 0, -1});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TRVBitmap bitmap;
+    ASSERT_TRUE(bitmap.Allocate(3, 2, rv24RGB));
+    bitmap.Fill(0x5A);
+    TIOParamsVals params;
+    params.TIFF_ImageIndex = c.index;
+    params.TIFF_SubIndex = c.subIndex;
+    std::unique_ptr<TRVMask> mask;
+    TRVProgressRec progress;
+    int32_t pages = 0;
+    auto s = StreamOf(c.file);
+    ReadTIFFStream(bitmap, *s, pages, false, false, true, mask, false, progress, params);
+    EXPECT_TRUE(progress.IsAborting());
+    ASSERT_EQ(bitmap.GetWidth(), 3);
+    ASSERT_EQ(bitmap.GetHeight(), 2);
+    EXPECT_EQ(bitmap.GetScanLine(1)[8], 0x5A);
+  }
+}
+
 TEST_F(TiffRead, SubImagesReplaceThePage) {
   // Page 0 (filled with 1) lists a sub-image (filled with 200) that is not in the chain.
   TiffBuilder b;
@@ -382,7 +437,7 @@ std::vector<Damaged> DamagedFiles() {
   out.push_back({"byte order IX", bad, true});
   bad = good;
   bad[4] = 0xF0, bad[5] = 0xFF, bad[6] = 0xFF, bad[7] = 0x7F;
-  out.push_back({"first IFD past the end", bad, false});
+  out.push_back({"first IFD past the end", bad, true});
   bad = good;
   bad[4] = bad[5] = bad[6] = bad[7] = 0;
   out.push_back({"first IFD at 0", bad, false});
@@ -467,6 +522,22 @@ std::vector<Damaged> DamagedFiles() {
     b.Entry(284, 3, {2});
     b.Entry(277, 3, {12});
     out.push_back({"planar data with 12 samples", b.Bytes(), true});
+  }
+  {
+    // One-pixel-wide tiles of 2^31 - 1 rows across a page as wide: the bytes they stand for
+    // pass 64 bits.
+    TiffBuilder b;
+    const uint32_t at = b.Data(GreyRamp());
+    b.Entry(256, 4, {0x7FFFFFFFu});
+    b.Entry(257, 4, {1});
+    b.Entry(258, 3, {16});
+    b.Entry(277, 3, {65535});
+    b.Entry(262, 3, {2});
+    b.Entry(322, 4, {1});
+    b.Entry(323, 4, {0x7FFFFFFFu});
+    b.Entry(324, 4, {at});
+    b.Entry(325, 4, {32});
+    out.push_back({"tile bytes past 64 bits", b.Bytes(), true});
   }
   {
     // Old-style JPEG whose strip 0 announces a marker segment longer than itself.

@@ -645,7 +645,8 @@ void FaxEncode1DRow(const uint8_t* row, int32_t width, TStream& stream, int32_t 
   if (!gTables) return;
   TBitSink sink(pendingCount, pendingByte);
   if (row && width > 0) {
-    // Every row begins with an EOL: readers of TIFF Group 3 data synchronise on it.
+    // Every row begins with an EOL: readers of TIFF Group 3 data synchronise on it (libtiff's
+    // one-dimensional decoder finds each row by its EOL and fails on rows packed without one).
     sink.PutEOL();
     Encode1D(sink, row, width);
   } else {

@@ -60,8 +60,10 @@ struct TTIFFIFD {
 
 // Walks the IFD chain from `firstOffset` and loads the IFD at `wantedIndex` into `ifd` (its
 // stream, byte order and base already set). `count` receives the number of IFDs in the chain.
-// The walk ends at an offset 0, an offset outside the stream or one already visited.
-bool LoadTIFFIFD(int32_t wantedIndex, uint32_t firstOffset, TTIFFIFD& ifd, int32_t& count);
+// The walk ends at an offset 0, an offset outside the stream or one already visited; `damaged`
+// (when given) is set when it ended at an offset or an IFD that the stream does not hold.
+bool LoadTIFFIFD(int32_t wantedIndex, uint32_t firstOffset, TTIFFIFD& ifd, int32_t& count,
+                 bool* damaged = nullptr);
 
 // Byte-swapping helpers of the file's order.
 uint16_t Get16(const uint8_t* p, bool littleEndian);

@@ -183,21 +183,27 @@ std::vector<uint8_t> TTIFFIFD::Raw(uint16_t tag) const {
   return out;
 }
 
-bool LoadTIFFIFD(int32_t wantedIndex, uint32_t firstOffset, TTIFFIFD& ifd, int32_t& count) {
+bool LoadTIFFIFD(int32_t wantedIndex, uint32_t firstOffset, TTIFFIFD& ifd, int32_t& count, bool* damaged) {
   count = 0;
   ifd.entries.clear();
   TStream& s = *ifd.stream;
   const int64_t size = s.GetSize();
   std::unordered_set<int64_t> seen;
   int64_t offset = firstOffset;
-  bool loaded = false;
+  bool loaded = false, cut = false;
   while (offset != 0) {
     const int64_t at = ifd.base + offset;
     if (!seen.insert(at).second) break;
     uint8_t b[4];
-    if (at < 0 || at > size - 2) break;
+    if (at < 0 || at > size - 2) {
+      cut = true;
+      break;
+    }
     s.SetPosition(at);
-    if (s.Read(b, 2) != 2) break;
+    if (s.Read(b, 2) != 2) {
+      cut = true;
+      break;
+    }
     const uint16_t n = Get16(b, ifd.littleEndian);
     if (n == 0) break;
     const int64_t bytes = int64_t(n) * 12;
@@ -206,7 +212,10 @@ bool LoadTIFFIFD(int32_t wantedIndex, uint32_t firstOffset, TTIFFIFD& ifd, int32
       const int64_t avail = std::clamp<int64_t>(size - at - 2, 0, bytes);
       const int64_t whole = avail / 12;
       std::vector<uint8_t> raw(static_cast<size_t>(whole * 12));
-      if (whole > 0 && s.Read(raw.data(), whole * 12) != whole * 12) break;
+      if (whole > 0 && s.Read(raw.data(), whole * 12) != whole * 12) {
+        cut = true;
+        break;
+      }
       ifd.entries.resize(static_cast<size_t>(whole));
       for (int64_t i = 0; i < whole; ++i) {
         const uint8_t* p = raw.data() + i * 12;
@@ -219,19 +228,29 @@ bool LoadTIFFIFD(int32_t wantedIndex, uint32_t firstOffset, TTIFFIFD& ifd, int32
       loaded = true;
     }
     const int64_t next = at + 2 + bytes;
-    if (next >= size) break;  // the IFD runs to the end: not counted
+    if (next >= size) {  // the IFD runs to the end: not counted
+      cut = true;
+      break;
+    }
     if (next > size - 4) {
       ++count;
+      cut = true;
       break;
     }
     s.SetPosition(next);
-    if (s.Read(b, 4) != 4) break;
+    if (s.Read(b, 4) != 4) {
+      cut = true;
+      break;
+    }
     int64_t nextOffset = Get32(b, ifd.littleEndian);
+    // A link to itself ends the chain as 0 does; one outside the stream cuts it.
+    if (nextOffset != 0 && nextOffset != offset && (nextOffset < 8 || ifd.base + nextOffset >= size)) cut = true;
     if (nextOffset == offset || ifd.base + nextOffset < ifd.base + 8 || ifd.base + nextOffset >= size)
       nextOffset = 0;
     ++count;
     offset = nextOffset;
   }
+  if (damaged) *damaged = cut;
   if (!loaded) ifd.entries.clear();
   return loaded && !ifd.entries.empty();
 }

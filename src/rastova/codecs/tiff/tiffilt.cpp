@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/Round.h"
 #include "rastova/codecs/CodecUtils.h"
@@ -59,6 +60,14 @@ constexpr int64_t kFaxSlackPixels = int64_t(1) << 20;
 // Decoded bytes a page may hold beyond what its data can give by the bounds above (applied to
 // the decoded size, so that a small file cannot ask for a large page).
 constexpr int64_t kDecodedSlack = int64_t(1) << 20;
+
+// The product of sizes read from a file, in 64 bits; INT64_MAX when it does not fit.
+int64_t CheckedProduct(std::initializer_list<int64_t> factors) {
+  int64_t product = 1;
+  for (const int64_t f : factors)
+    if (__builtin_mul_overflow(product, f, &product)) return INT64_MAX;
+  return product;
+}
 
 // Whether `decoded` bytes can come from `data` bytes expanding by at most `bound` each.
 bool WithinExpansion(int64_t decoded, int64_t data, int64_t bound) {
@@ -279,19 +288,23 @@ bool DataCanFill(const TTIFFVars& v, bool tiled, int64_t streamSize) {
     const int64_t across = (int64_t(v.Width) + v.TileWidth - 1) / v.TileWidth;
     const int64_t down = (int64_t(v.Height) + v.TileLength - 1) / v.TileLength;
     const int64_t tiles = v.Params && v.Params->TIFF_GetTile >= 0 ? 1 : across * down;
-    needed = TIFFRowBytes(v, v.TileWidth, false) * v.TileLength * tiles;
-    rows = int64_t(v.TileLength) * tiles;
+    needed = CheckedProduct({TIFFRowBytes(v, v.TileWidth, false), v.TileLength, tiles});
+    rows = CheckedProduct({v.TileLength, tiles});
     width = v.TileWidth;
   } else {
-    needed = TIFFRowBytes(v, v.Width, v.PlanarConfiguration == 2) * v.Height *
-             (v.PlanarConfiguration == 2 ? v.SamplesPerPixel : 1);
+    needed = CheckedProduct({TIFFRowBytes(v, v.Width, v.PlanarConfiguration == 2), v.Height,
+                             v.PlanarConfiguration == 2 ? v.SamplesPerPixel : 1});
   }
   // Fax rows take at least one bit each; the width and the pixels per bit are bounded above (as
   // decoded bits, so that samples of more than one bit count as what they fill).
   if (v.Compression >= 2 && v.Compression <= 4)
     return rows <= (2 * data + kDataSlack) * 8 && width <= kFaxMaxWidth &&
-           needed * 8 <= data * 8 * kFaxPixelsPerBit + kFaxSlackPixels;
+           CheckedProduct({needed, 8}) <= data * 8 * kFaxPixelsPerBit + kFaxSlackPixels;
   return WithinExpansion(needed, data, ExpansionBound(v.Compression));
+}
+
+bool KnownCompression(uint16_t c) {
+  return (c >= 1 && c <= 5) || c == 7 || c == 8 || c == 32773 || c == 32946;
 }
 
 TRVPixelFormat ChooseFormat(const TTIFFVars& v, bool native) {
@@ -456,12 +469,13 @@ void ReadTIFFTiles(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
 
 // ---------------------------------------------------------------- old-style JPEG
 
-// The JPEG stream of the page: interchange format data and strips, decoded into the bitmap.
-void ReadTIFFOldJpeg(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
+// The JPEG stream of the page: interchange format data and strips, decoded into the bitmap. A
+// `limit` above 0 refuses a JPEG wider or higher than that before it is decoded.
+void ReadTIFFOldJpeg(TTIFFVars& v, TRVBitmap& bitmap, int32_t limit, TRVProgressRec& progress) {
   TStream& s = *v.Stream;
   const int64_t streamSize = s.GetSize();
   TIOParamsVals temp;
-  if (!v.StripByteCounts.empty() && !v.StripOffsets.empty()) {
+  if (!v.StripByteCounts.empty() && !v.StripOffsets.empty() && v.Width > 0 && v.Height > 0) {
     if (!bitmap.Allocate(v.Width, v.Height, rv24RGB)) {
       progress.SetAborting();
       return;
@@ -517,6 +531,15 @@ void ReadTIFFOldJpeg(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) 
   const int64_t got = ReadBlock(s, at, length, 0, data);
   TRVMemStream m(data.data(), got);
   try {
+    if (limit > 0) {
+      TRVBitmap none;
+      ReadJpegStream(m, nullptr, none, false, -1, false, false, false, false, false, true, progress, temp);
+      if (temp.Width <= 0 || temp.Height <= 0 || temp.Width > limit || temp.Height > limit) {
+        progress.SetAborting();
+        return;
+      }
+      m.SetPosition(0);
+    }
     ReadJpegStream(m, nullptr, bitmap, false, -1, false, false, false, false, false, false, progress, temp);
   } catch (...) {
     progress.SetAborting();
@@ -545,15 +568,21 @@ bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlph
   TIOParamsVals& params = *v.Params;
   if (thumbnailMode && (v.Width > kThumbnailLimit || v.Height > kThumbnailLimit)) return false;
   const int64_t streamSize = v.Stream->GetSize();
-  if (v.Width <= 0 || v.Height <= 0 || int64_t(v.Width) * v.Height > codecs::kMaxPixelCount) return false;
-  if (v.BitsPerSample < 1 || v.BitsPerSample > 16 || v.SamplesPerPixel < 1) return false;
-  if (v.PlanarConfiguration == 2 && v.SamplesPerPixel > kMaxPlanes) return false;
+  if (v.Width < 0 || v.Height < 0 || int64_t(v.Width) * v.Height > codecs::kMaxPixelCount) return false;
+  // An old-style JPEG page takes its size from the JPEG data when its tags give none, as the
+  // thumbnail directory of an EXIF block does (only its offset and length are required there).
   if ((v.Compression == 6 || (v.JPEGIFOffset != 0 && v.Compression != 5)) && v.JPEGProc < 2) {
     if (!WithinExpansion(int64_t(v.Width) * v.Height * 3, streamSize, ExpansionBound(6))) return false;
+    if ((v.Width == 0 || v.Height == 0) && !thumbnailMode) return false;
     DecideAlpha(v, noAlpha, alphaMask);
-    ReadTIFFOldJpeg(v, bitmap, progress);
+    ReadTIFFOldJpeg(v, bitmap, thumbnailMode ? kThumbnailLimit : 0, progress);
     return true;
   }
+  if (v.Width == 0 || v.Height == 0) return false;
+  if (v.BitsPerSample < 1 || v.BitsPerSample > 16 || v.SamplesPerPixel < 1) return false;
+  if (v.PlanarConfiguration == 2 && v.SamplesPerPixel > kMaxPlanes) return false;
+  // Data of a compression the reader does not know would decode to garbage.
+  if (!KnownCompression(v.Compression)) return false;
   const bool tiled = v.TileWidth > 0 || v.TileLength > 0;
   if (tiled) {
     if (v.TileOffsets.empty() && !v.StripOffsets.empty()) {
@@ -610,8 +639,9 @@ void tiff::ReadTIFFJpegBlock(TTIFFVars& v, TRVBitmap& bitmap, int32_t x, int32_t
   TRVProgressRec& used = ownProgress ? progress : quiet;
   const bool rgb = v.Photometric == 2;
   try {
-    ReadJpegStream(data, tables.get(), part, p.NativePixelFormat, -1, false, false, false, false, rgb, false,
-                   used, p);
+    // CMYK samples stand in a TIFF as ink amounts, not in the inverted form of Adobe's JPEG files.
+    ReadJpegStream(data, tables.get(), part, p.NativePixelFormat, -1, false, false, true, false, rgb, false, used,
+                   p);
   } catch (...) {
     progress.SetAborting();
   }
@@ -666,12 +696,21 @@ void ReadTIFFStream(TRVBitmap& bitmap, TStream& stream, int32_t& pageCount, bool
   const uint32_t first = Get32(header + 4, ifd.littleEndian);
   if (first == 0) return;
   // Steps 2 and 3: the page, or its sub-image.
-  if (!LoadTIFFIFD(params.TIFF_ImageIndex, first, ifd, pageCount)) return;
+  // A page past a chain that ends normally is only absent (the page count tells the caller); a
+  // chain that points outside the file, or a page whose entries it does not hold, is damaged.
+  bool damaged = false;
+  if (!LoadTIFFIFD(params.TIFF_ImageIndex, first, ifd, pageCount, &damaged)) {
+    if (damaged || pageCount == 0 || params.TIFF_ImageIndex < pageCount) progress.SetAborting();
+    return;
+  }
   if (params.TIFF_SubIndex >= 0) {
     const int64_t sub = ifd.Item(330, static_cast<uint32_t>(params.TIFF_SubIndex), 0);
     if (sub > 0) {
       int32_t dummy = 0;
-      if (!LoadTIFFIFD(0, static_cast<uint32_t>(sub), ifd, dummy)) return;
+      if (!LoadTIFFIFD(0, static_cast<uint32_t>(sub), ifd, dummy)) {
+        progress.SetAborting();
+        return;
+      }
     }
   }
   v.LittleEndian = ifd.littleEndian;

@@ -29,8 +29,10 @@ bool IsHDPStream(TStream& stream);
 // `pageCount` receives the number of pages. `thumbnailMode` refuses images above 400 pixels;
 // `noAlpha` produces no mask; `relativeOffsets` counts offsets from the stream's position (else
 // from 0); `tagsOnly` fills the parameters without decoding pixels. Alpha goes into `alphaMask`,
-// created when the caller passes none. A failure sets the abort flag; a first IFD offset of 0 or
-// a page that does not exist ends the read without failure and without touching the bitmap.
+// created when the caller passes none. A failure sets the abort flag and leaves the bitmap as it
+// was when nothing could be decoded (a page whose IFD the file does not hold, a compression the
+// reader does not know); a first IFD offset of 0, or a page past the end of a chain that ends
+// normally, ends the read without failure and without touching the bitmap.
 void ReadTIFFStream(TRVBitmap& bitmap, TStream& stream, int32_t& pageCount, bool thumbnailMode, bool noAlpha,
                     bool relativeOffsets, std::unique_ptr<TRVMask>& alphaMask, bool tagsOnly,
                     TRVProgressRec& progress, TIOParamsVals& params);

@@ -493,6 +493,12 @@ void WriteJpegStrip(TWriter& w, TRVBitmap& b) {
   TIOParamsVals temp;
   temp.JPEG_Quality = w.params.TIFF_JPEGQuality;
   temp.JPEG_ColorSpace = w.params.TIFF_JPEGColorSpace == 4 ? 0 : w.params.TIFF_JPEGColorSpace;
+  // The colour planes keep every sample: halving them in both directions loses the detail of
+  // the picture's colours far beyond what the quality setting allows (on a detailed picture at
+  // quality 80, a mean error of 33 and a worst of 221 against 11.5 and 81). The page says so,
+  // since a TIFF reader takes 2 x 2 otherwise.
+  temp.JPEG_ChromaSubsampling = 2;
+  if (w.photometric == phYCbCr) w.AddShorts(530, {1, 1});
   const uint32_t start = static_cast<uint32_t>(w.out.GetPosition());
   WriteJpegStream(w.out, b, temp, w.progress);
   const uint32_t end = static_cast<uint32_t>(w.out.GetPosition());

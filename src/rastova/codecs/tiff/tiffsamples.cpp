@@ -85,6 +85,7 @@ class TBlockRows {
   std::vector<uint8_t> buffer_;
   std::vector<uint8_t> reference_;
   void* lzw_ = nullptr;
+  std::vector<uint8_t> reversed_;
   std::unique_ptr<TRVMemStream> deflateSource_;
   std::unique_ptr<TZDecompressionStream> inflater_;
   // The block inflated at once: its whole rows, or -1 when the stream is read row by row.
@@ -192,7 +193,14 @@ uint8_t* TBlockRows::DecodeCompressed(bool& failed) {
     }
     // Inflated as the rows are needed, so a block never inflates beyond its rows.
     if (!inflater_) {
-      deflateSource_ = std::make_unique<TRVMemStream>(input_, size_);
+      // Bit-reversed data hold a bit-reversed Deflate stream (every byte as written).
+      const uint8_t* source = input_;
+      if (v_.FillOrder == 2) {
+        reversed_.assign(input_, input_ + size_);
+        for (uint8_t& b : reversed_) ReverseBitsInByte(b);
+        source = reversed_.data();
+      }
+      deflateSource_ = std::make_unique<TRVMemStream>(source, size_);
       inflater_ = std::make_unique<TZDecompressionStream>(*deflateSource_);
     }
     try {
@@ -214,7 +222,8 @@ uint8_t* TBlockRows::DecodeTIFFRow(bool& failed) {
     if (pos_ + rowBytes_ > size_) return nullptr;
     const uint8_t* src = input_ + pos_;
     pos_ += rowBytes_;
-    const bool reverse = v_.FillOrder == 2 && bits <= 8;
+    // Bit-reversed data are reversed byte by byte whatever the sample size.
+    const bool reverse = v_.FillOrder == 2;
     const bool swap = bits == 16 && !v_.LittleEndian;
     if (bits >= 8 && !reverse && !swap) return const_cast<uint8_t*>(src);  // used in place
     row = buffer_.data();
@@ -281,10 +290,18 @@ TRGB MapEntry(const TTIFFVars& v, uint32_t index) {
 
 void PaletteRow(const TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, int32_t stride) {
   if (t.format == rv8p) {
-    for (int32_t x = 0; x < w; ++x) t.dest[x] = s[x * stride];
+    for (int32_t x = 0; x < w; ++x) t.dest[x] = s[int64_t(x) * stride];
     return;
   }
-  for (int32_t x = 0; x < w; ++x) *reinterpret_cast<TRGB*>(t.dest + 3 * x) = MapEntry(v, s[x * stride]);
+  for (int32_t x = 0; x < w; ++x)
+    *reinterpret_cast<TRGB*>(t.dest + 3 * int64_t(x)) = MapEntry(v, s[int64_t(x) * stride]);
+}
+
+// A colour sample of premultiplied (associated) alpha back to its straight value: divided by the
+// alpha, rounded and clamped at the sample's maximum (a zero alpha is taken as one step).
+int32_t Unpremultiply(int32_t c, int32_t a, int32_t max) {
+  const int64_t d = std::max(a, 1);
+  return static_cast<int32_t>(std::min<int64_t>(max, (int64_t(c) * max + d / 2) / d));
 }
 
 // P 2 with 8-bit samples (cases 1 and 2).
@@ -292,18 +309,20 @@ void RGB8Row(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<uin
   const int32_t S = v.SamplesPerPixel;
   if (S == 3 || S == 4) {
     if (S == 4 && t.mask) {
+      const bool associated = v.ExtraSample == 1;
       for (int32_t x = 0; x < w; ++x) {
-        t.dest[3 * x] = s[4 * x + 2];
-        t.dest[3 * x + 1] = s[4 * x + 1];
-        t.dest[3 * x + 2] = s[4 * x];
-        t.mask[x] = s[4 * x + 3];
+        const uint8_t* p = s + 4 * int64_t(x);
+        const uint8_t a = p[3];
+        for (int k = 0; k < 3; ++k)
+          t.dest[3 * x + 2 - k] = static_cast<uint8_t>(associated ? Unpremultiply(p[k], a, 255) : p[k]);
+        t.mask[x] = a;
       }
       return;
     }
     const uint8_t* src = s;
     if (S == 4) {
       scratch.resize(size_t(w) * 3);
-      for (int32_t x = 0; x < w; ++x) std::memcpy(&scratch[size_t(x) * 3], s + 4 * x, 3);
+      for (int32_t x = 0; x < w; ++x) std::memcpy(&scratch[size_t(x) * 3], s + 4 * int64_t(x), 3);
       src = scratch.data();
     }
     ConvertPixelRow(src, 0, t.dest, v.Params, w, 1);
@@ -319,10 +338,9 @@ void RGB8Row(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<uin
         if (v.ExtraSamples[k] == 1) {
           t.mask[x] = a;
           // Associated alpha: the colours are divided by it, clamped at white.
-          const double f = std::max(1.0 / 255.0, a / 255.0);
-          b = std::min(255, static_cast<int32_t>(b / f + 0.5));
-          g = std::min(255, static_cast<int32_t>(g / f + 0.5));
-          r = std::min(255, static_cast<int32_t>(r / f + 0.5));
+          b = Unpremultiply(b, a, 255);
+          g = Unpremultiply(g, a, 255);
+          r = Unpremultiply(r, a, 255);
         } else if (v.ExtraSamples[k] == 2) {
           t.mask[x] = a;
         }
@@ -334,10 +352,26 @@ void RGB8Row(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<uin
   }
 }
 
-// 16-bit RGB samples in host order (cases 3 and 4).
+// 16-bit RGB samples in host order (cases 3 and 4); the sample after them is the alpha when
+// the page has a mask, premultiplied when the page says so.
 void RGB16Row(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vector<uint8_t>& scratch) {
-  const int32_t S = v.SamplesPerPixel;
+  int32_t S = v.SamplesPerPixel;
   const uint16_t* in = reinterpret_cast<const uint16_t*>(s);
+  std::vector<uint16_t> straight;
+  if (t.mask && S >= 4) {
+    const bool associated = v.ExtraSample == 1;
+    straight.resize(size_t(w) * 3);
+    for (int32_t x = 0; x < w; ++x) {
+      const uint16_t* p = in + int64_t(x) * S;
+      const uint16_t a = p[3];
+      for (int k = 0; k < 3; ++k)
+        straight[size_t(x) * 3 + k] = static_cast<uint16_t>(associated ? Unpremultiply(p[k], a, 65535) : p[k]);
+      t.mask[x] = static_cast<uint8_t>(a >> 8);
+    }
+    in = straight.data();
+    s = reinterpret_cast<const uint8_t*>(in);
+    S = 3;
+  }
   if (t.format == rv48RGB) {
     auto* d = reinterpret_cast<uint16_t*>(t.dest);
     for (int32_t x = 0; x < w; ++x) std::memcpy(d + 3 * x, in + int64_t(x) * S, 6);
@@ -408,10 +442,10 @@ void CMYKRow(TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w, std::vect
   if (v.BitsPerSample == 16) {
     const uint16_t* in = reinterpret_cast<const uint16_t*>(s);
     for (int32_t x = 0; x < w; ++x)
-      for (int k = 0; k < 4; ++k) out[4 * x + k] = static_cast<uint8_t>(255 - (in[int64_t(x) * S + k] >> 8));
+      for (int k = 0; k < 4; ++k) out[4 * int64_t(x) + k] = static_cast<uint8_t>(255 - (in[int64_t(x) * S + k] >> 8));
   } else {
     for (int32_t x = 0; x < w; ++x)
-      for (int k = 0; k < 4; ++k) out[4 * x + k] = static_cast<uint8_t>(255 - s[int64_t(x) * S + k]);
+      for (int k = 0; k < 4; ++k) out[4 * int64_t(x) + k] = static_cast<uint8_t>(255 - s[int64_t(x) * S + k]);
     if (t.mask && S >= 5 && v.ExtraSample == 2)
       for (int32_t x = 0; x < w; ++x) t.mask[x] = s[int64_t(x) * S + 4];
   }
@@ -457,6 +491,7 @@ void BilevelRow(const TTIFFVars& v, const uint8_t* s, TRowTarget& t, int32_t w) 
 // Whether the page's kind carries alpha into the mask.
 bool WritesAlpha(const TTIFFVars& v) {
   const int32_t P = v.Photometric, S = v.SamplesPerPixel, B = v.BitsPerSample;
+  if (P == 2 && S >= 4 && B == 16) return true;
   if (B != 8) return false;
   if (P == 2 && S == 4) return true;
   if (P == 2 && S > 4)
@@ -472,7 +507,7 @@ void ConvertRow(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<
   const int32_t P = v.Photometric, S = v.SamplesPerPixel, B = v.BitsPerSample;
   if (P == 2 && B == 8 && (S == 3 || S == 4 || (S > 4 && v.ExtraSampleCount > 0))) {
     RGB8Row(v, s, t, w, scratch);
-  } else if (P == 2 && B == 16 && (S == 3 || S == 4)) {
+  } else if (P == 2 && B == 16 && S >= 3) {
     RGB16Row(v, s, t, w, scratch);
   } else if (P == 2 && B == 16 && S == 1) {
     const uint16_t* in = reinterpret_cast<const uint16_t*>(s);
@@ -503,8 +538,8 @@ void ConvertRow(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<
     YCbCrRow(v, s, t, w, scratch);
   } else if (P == 3 && S == 2 && B == 8) {
     for (int32_t x = 0; x < w; ++x) {
-      *reinterpret_cast<TRGB*>(t.dest + 3 * x) = MapEntry(v, s[2 * x]);
-      if (t.mask) t.mask[x] = static_cast<uint8_t>(255 - s[2 * x + 1]);
+      *reinterpret_cast<TRGB*>(t.dest + 3 * int64_t(x)) = MapEntry(v, s[2 * int64_t(x)]);
+      if (t.mask) t.mask[x] = s[2 * int64_t(x) + 1];
     }
   } else if (P == 3 && B <= 8) {
     PaletteRow(v, s, t, w, S);
@@ -589,46 +624,43 @@ void ConvertTIFFRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgr
 
 void ConvertTIFFPlanarRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgressRec& progress,
                            int32_t rowCount, int32_t width, const std::vector<TTIFFPlane>& planes) {
-  const int32_t S = v.SamplesPerPixel;
-  const bool rgb = v.Photometric == 2 && S == 3 && v.BitsPerSample == 8;
-  const bool cmyk = v.Photometric == 5 && S > 3 && v.BitsPerSample == 8;
-  if ((!rgb && !cmyk) || planes.size() < static_cast<size_t>(rgb ? 3 : 4)) return;
+  // Each plane's row is decoded and has its prediction undone on its own; the samples are then
+  // interleaved into one row and converted as the rows of a single plane are, alpha included.
+  const int32_t S = v.SamplesPerPixel, B = v.BitsPerSample;
+  if ((B != 8 && B != 16) || S < 1 || planes.size() < static_cast<size_t>(S)) return;
   const int64_t rowBytes = TIFFRowBytes(v, width, true);
+  const int32_t sampleBytes = B / 8;
   std::vector<std::unique_ptr<TBlockRows>> sources;
-  const size_t used = rgb ? 3 : 4;
-  for (size_t g = 0; g < used; ++g)
-    sources.push_back(std::make_unique<TBlockRows>(v, planes[g].data, planes[g].size, rowBytes, width, rowCount));
-  std::vector<uint8_t> cmykRow(size_t(width) * 4);
-  const uint8_t* p[4] = {};
+  for (int32_t g = 0; g < S; ++g)
+    sources.push_back(std::make_unique<TBlockRows>(v, planes[size_t(g)].data, planes[size_t(g)].size, rowBytes,
+                                                   width, rowCount));
+  std::vector<uint8_t> row(static_cast<size_t>(int64_t(width) * S * sampleBytes) + 16), scratch;
+  TRVMask* mask = !v.NoAlpha && v.AlphaMask && WritesAlpha(v) ? v.AlphaMask : nullptr;
+  if (mask) mask->Full = false;
   for (int32_t r = 0; r < rowCount && !progress.IsAborting(); ++r) {
     const int32_t y = firstRow + r;
     if (y >= bitmap.GetHeight()) break;
     bool ok = true;
-    for (size_t g = 0; g < used; ++g) {
+    for (int32_t g = 0; g < S; ++g) {
       bool failed = false;
-      p[g] = sources[g]->DecodeTIFFRow(failed);
+      uint8_t* p = sources[size_t(g)]->DecodeTIFFRow(failed);
       if (failed) {
         progress.SetAborting();
         return;
       }
-      if (!p[g])
+      if (!p) {
         ok = false;
-      else if (cmyk)
-        UndoTIFFPredictor(v, const_cast<uint8_t*>(p[g]), width, true);
-    }
-    uint8_t* d = bitmap.GetScanLine(y);
-    if (ok && rgb) {
-      for (int32_t x = 0; x < width; ++x) {
-        d[3 * x] = p[2][x];
-        d[3 * x + 1] = p[1][x];
-        d[3 * x + 2] = p[0][x];
+        continue;
       }
-      UndoTIFFPredictor(v, d, width, false);
-    } else if (ok) {
-      uint8_t* out = bitmap.GetPixelFormat() == rvCMYK ? d : cmykRow.data();
+      UndoTIFFPredictor(v, p, width, true);
       for (int32_t x = 0; x < width; ++x)
-        for (int k = 0; k < 4; ++k) out[4 * x + k] = static_cast<uint8_t>(255 - p[k][x]);
-      if (out != d) ConvertPixelRow(out, 2, d, v.Params, width, 1);
+        std::memcpy(&row[(size_t(x) * S + size_t(g)) * sampleBytes], p + int64_t(x) * sampleBytes,
+                    static_cast<size_t>(sampleBytes));
+    }
+    if (ok) {
+      TRowTarget t{bitmap.GetScanLine(y), nullptr, bitmap.GetPixelFormat(), &bitmap};
+      if (mask && y < mask->Height() && width <= mask->Width()) t.mask = mask->GetScanLine(y);
+      ConvertRow(v, row.data(), t, width, scratch);
     }
     ++progress.val;
     if (progress.HasEvent()) progress.Report(static_cast<int32_t>(progress.val * progress.per1));

@@ -208,6 +208,11 @@ TEST(DibTransfer, SmallDepthsBitFieldsAndTopDown) {
   auto d1010 = MakeDib(1, 1, 32, BI_BITFIELDS, {0x3FF00000, 0xFFC00, 0x3FF}, {0xFF, 0x03, 0xF0, 0x3F});
   ASSERT_EQ(PackedDIBToBitmap(d1010.data(), d1010.size(), b), 32);
   EXPECT_EQ(PackRGB(b.GetPixels(0, 0)), 0xFF00FFu);
+  // Fields narrower than a byte scale to the full range (v x 255 / (2^n - 1)): 2-bit 1, 2, 3
+  // read 85, 170, 255, not the truncated 64, 128, 192.
+  auto d222 = MakeDib(1, 1, 32, BI_BITFIELDS, {0x30, 0x0C, 0x03}, {0x1B, 0x00, 0x00, 0x00});
+  ASSERT_EQ(PackedDIBToBitmap(d222.data(), d222.size(), b), 32);
+  EXPECT_EQ(PackRGB(b.GetPixels(0, 0)), 0x55AAFFu);
   // Rows handed over separately replace those of the block.
   auto header = MakeDib(1, 1, 24, BI_RGB, {}, {});
   const uint8_t row[4] = {1, 2, 3, 0};

@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVTIFFHandler.h"
 
@@ -420,6 +421,33 @@ TEST(TIFFHandler, DamagedStructures) {
     EXPECT_TRUE(again);
     EXPECT_EQ(back.PageCount(), c.pages);
   }
+}
+
+// Entries may all name the same bytes: 8,000 entries each pointing at the whole 96 KB file asked
+// for 768 MB. What the handler copies is bounded by twice the file, the entries past that bound
+// dropped (the input is kept in fuzz/regressions/tiff_handler/).
+TEST(TIFFHandler, EntriesNamingTheSameBytesAreBoundedByTheFile) {
+  constexpr uint32_t kEntries = 8000;
+  const uint32_t size = 8 + 2 + 12 * kEntries + 4;
+  Raw r;
+  r.U16(kEntries);
+  for (uint32_t i = 0; i < kEntries; ++i) r.Entry(uint16_t(1000 + i), 1, size - 8, 8);
+  r.U32(0);
+  ASSERT_EQ(r.b.size(), size);
+  bool ok = false;
+  TRVTIFFHandler h;
+  const size_t total = test_support::TotalAllocationDuring([&] { h = LoadBytes(r.b, &ok); });
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(h.PageCount(), 1);
+  EXPECT_LE(total, size_t(8) << 20);
+  // The entries that were kept are written back whole.
+  ASSERT_GE(h.Page(0).entries.size(), 2u);
+  const std::vector<uint8_t> out = WriteBack(h, -1);
+  EXPECT_LE(out.size(), size_t(4) * size);
+  bool again = false;
+  TRVTIFFHandler back = LoadBytes(out, &again);
+  EXPECT_TRUE(again);
+  EXPECT_EQ(back.Page(0).entries.size(), h.Page(0).entries.size());
 }
 
 }  // namespace

@@ -6,7 +6,30 @@
 #include <string>
 #include <vector>
 
+#include "rastova/core/RVBitmap.h"
+#include "rastova/io/RastovaIO.h"
+
 namespace rv::iotest {
+
+// A view that hands out its own image buffer and takes every other call without a trace; tests
+// override the calls they watch.
+class StubView : public TRVIOView {
+ public:
+  void* AddBitmapChangeHandler(TBitmapChangeHandler) override { return this; }
+  void RemoveBitmapChangeHandler(void*) override {}
+  TRVBitmap* GetRVBitmap() override { return &bitmap; }
+  platform::TBitmap* GetBitmap() override { return nullptr; }
+  TColor GetBackground() override { return 0; }
+  int32_t GetDpiX() override { return 96; }
+  int32_t GetDpiY() override { return 96; }
+  bool IsRastovaView() override { return false; }
+  void LockPaint() override {}
+  void UnlockPaint() override {}
+  void SetDPI(int32_t, int32_t) override {}
+  void Update() override {}
+  void ImageChange() override {}
+  TRVBitmap bitmap;
+};
 
 class TempDir {
  public:

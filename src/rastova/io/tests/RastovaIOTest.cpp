@@ -124,6 +124,11 @@ TEST(RastovaIOEvents, EachPathFiresTheFinishEventOnceOrNever) {
     io.SaveToFile(dir.File("ok.tga"));
   }
   iotest::WriteFileBytes(dir.File("text.tga"), std::vector<uint8_t>(40, 'x'));
+  // A Windows metafile without the placeable header that would give its size.
+  std::vector<uint8_t> wmf(64, 0);
+  wmf[0] = 1;
+  wmf[2] = 9;
+  iotest::WriteFileBytes(dir.File("x.wmf"), wmf);
   struct Case {
     const char* what;
     std::function<void(TRastovaIO&)> run;
@@ -135,7 +140,7 @@ TEST(RastovaIOEvents, EachPathFiresTheFinishEventOnceOrNever) {
       {"load damaged", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("text.tga")); }, 1, true},
       {"load empty name", [&](TRastovaIO& io) { io.LoadFromFile(""); }, 1, true},
       {"load unknown extension", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("x.qqq")); }, 1, true},
-      {"load format without codec", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("x.wmf")); }, 1, true},
+      {"load metafile without size", [&](TRastovaIO& io) { io.LoadFromFile(dir.File("x.wmf")); }, 1, true},
       {"load address", [&](TRastovaIO& io) { io.LoadFromFile("http://localhost/x.png"); }, 1, true},
       {"load type without row", [&](TRastovaIO& io) { io.LoadFromFileFormat(dir.File("ok.tga"), ioRVV); }, 0,
        false},

@@ -1,0 +1,75 @@
+#pragma once
+// Single frames of AVI files. The window system's video-file library has no counterpart here:
+// this reader of RIFF AVI files takes the first video ("vids") stream, its header's scale, rate
+// and length and its frames as packed device-independent bitmaps (the stream's bitmap header
+// with the frame chunk's bytes as pixel rows). Uncompressed (BI_RGB) frames are decoded by the
+// packed-DIB reader; compressed ones are refused.
+//
+// Every size read from the file is checked against the file: chunk sizes against the list
+// that holds them and the file's end, the stream header and format against their chunks, and
+// the frame count against the frame chunks the file holds.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rastova/core/RVDibTransfer.h"
+
+namespace rv {
+
+class TRVBitmap;
+class TStream;
+
+class TRVAviFile {
+ public:
+  TRVAviFile();
+  ~TRVAviFile();
+  TRVAviFile(const TRVAviFile&) = delete;
+  TRVAviFile& operator=(const TRVAviFile&) = delete;
+
+  // Opens a file (EFOpenError when it cannot be opened) or takes a stream; false, holding
+  // nothing, when it is no AVI file with a video stream whose format is a bitmap header.
+  bool Open(const std::string& fileName);
+  bool Open(std::unique_ptr<TStream> stream);
+  void Close();
+  bool IsOpen() const { return stream_ != nullptr; }
+
+  // The video stream's header: time scale, rate (frames per second = rate / scale) and length
+  // in frames, as stored.
+  uint32_t Scale() const { return scale_; }
+  uint32_t Rate() const { return rate_; }
+  uint32_t Length() const { return length_; }
+  // The frames that can be asked for: the stream's length, at most the frame chunks present.
+  int32_t FrameCount() const;
+  // Milliseconds per frame, the fraction dropped; 0 when rate or scale is 0.
+  int32_t FrameDelay() const;
+  const TBitmapInfoHeader& Format() const { return format_; }
+
+  // Decodes frame `frame` (0-based; an empty chunk repeats the frame before it) into `bitmap`.
+  // Returns the bitmap header's bit count, or 0 when the frame is outside the file, cut, or
+  // compressed, or the reader refuses it.
+  int32_t GetFrame(int32_t frame, TRVBitmap& bitmap);
+
+ private:
+  struct Chunk {
+    int64_t offset;  // of the data
+    uint32_t size;
+  };
+  bool ReadHeaderList(int64_t start, int64_t end);
+  bool ReadStreamList(int64_t start, int64_t end, int32_t streamNumber);
+  void IndexMovie(int64_t start, int64_t end, int32_t depth);
+  bool ReadAt(int64_t offset, void* buffer, int64_t count);
+
+  std::unique_ptr<TStream> stream_;
+  int64_t fileSize_ = 0;
+  bool found_ = false;
+  int32_t videoStream_ = -1;
+  uint32_t scale_ = 0, rate_ = 0, length_ = 0;
+  TBitmapInfoHeader format_{};
+  // The stream format block: the bitmap header and its colour table.
+  std::vector<uint8_t> formatBlock_;
+  std::vector<Chunk> frames_;
+  std::vector<uint8_t> frameBuffer_;
+};
+
+}  // namespace rv

@@ -1,0 +1,474 @@
+#include "rastova/view/canvas/RVCanvas.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "common/Round.h"
+#include "platform/gfx/Bitmap.h"
+#include "platform/gfx/Color.h"
+#include "rastova/core/RVUtils.h"
+#include "rastova/core/draw/RVGeometry.h"
+
+namespace rv {
+
+using platform::TColor;
+using platform::TPoint;
+using platform::TRect;
+
+// ---------------------------------------------------------------------------------------
+// The binding
+
+bool GdiPlusEnabled = false;
+
+namespace {
+
+bool loaded = false;
+int32_t userCount = 0;
+bool missingForTesting = false;
+
+constexpr double kDegreesPerRadian = 57.29577951308232;
+
+bool IsHatch(platform::TBrushStyle style) {
+  return style >= platform::bsHorizontal && style <= platform::bsDiagCross;
+}
+
+}  // namespace
+
+void InitGdiPlusBinding() {
+  GdiPlusEnabled = true;
+  loaded = false;
+  userCount = 0;
+}
+
+void LoadGdiPlus() {
+  ++userCount;
+  if (!loaded && GdiPlusEnabled && !missingForTesting) loaded = true;
+}
+
+void UnloadGdiPlus() {
+  // An unmatched release must not leave the count negative: the next view would then count
+  // to 0 and the binding would stay loaded after the last view has gone.
+  if (userCount > 0) --userCount;
+  if (loaded && userCount == 0) loaded = false;
+}
+
+bool GdiPlusLoaded() { return loaded; }
+
+bool GdiPlusAvailable() { return GdiPlusEnabled && loaded; }
+
+int32_t GdiPlusUserCount() { return userCount; }
+
+void SetGdiPlusMissingForTesting(bool missing) {
+  missingForTesting = missing;
+  if (missing) loaded = false;
+}
+
+QColor ColorWithOpacity(TColor Color, int32_t Opacity) {
+  QColor c = platform::ToQColor(Color);
+  c.setAlpha(std::clamp(Opacity, 0, 255));
+  return c;
+}
+
+void AdjustEllipseBox(int32_t& L, int32_t& T, int32_t& R, int32_t& B, float PenWidth) {
+  if (PenWidth == 1.0f) return;
+  const int32_t e = common::RoundInt(static_cast<long double>(PenWidth) / 2);
+  if (L > R) L += e;
+  if (L <= R && e >= R - L - 1) R = L + e;
+  if (L > R && e >= L - R - 1) R = L - e;
+  if (T > B) T += e;
+  if (T <= B && e >= B - T - 1) B = T + e;
+  if (T > B && e >= T - B - 1) B = T - e;
+  if (L == R - e) L -= e;
+  if (T == B - e) T -= e;
+  if (L == R) {
+    L -= e + 1;
+    R -= e + 1;
+  }
+  if (T == B) {
+    T -= e + 1;
+    B -= e + 1;
+  }
+  if (L > R) {
+    L -= e;
+    R -= e - 1;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// TRVPen
+
+TRVPen::TRVPen(platform::TPen& Pen)
+    : pen_(Pen),
+      color_(Pen.Color),
+      width_(static_cast<float>(Pen.Width)),
+      style_(Pen.Style),
+      mode_(Pen.Mode) {
+  if (GdiPlusAvailable()) Build();
+}
+
+void TRVPen::Build() {
+  qpen_ = QPen();
+  qpen_.setCapStyle(Qt::FlatCap);
+  qpen_.setWidthF(width_);
+  qpen_.setColor(ColorWithOpacity(color_, style_ == platform::psClear ? 0 : transparency_));
+  built_ = true;
+  ApplyStyle();
+  ApplyLineJoin();
+}
+
+void TRVPen::ApplyColor() {
+  if (built_ && GdiPlusAvailable())
+    qpen_.setColor(ColorWithOpacity(color_, style_ == platform::psClear ? 0 : transparency_));
+}
+
+void TRVPen::ApplyStyle() {
+  if (!built_ || !GdiPlusAvailable()) return;
+  // Dashes in units of the pen's width, as the smoothing painter's own styles lay them out.
+  switch (style_) {
+    case platform::psDash:
+      qpen_.setDashPattern({3, 1});
+      break;
+    case platform::psDot:
+      qpen_.setDashPattern({1, 1});
+      break;
+    case platform::psDashDot:
+      qpen_.setDashPattern({3, 1, 1, 1});
+      break;
+    case platform::psDashDotDot:
+      qpen_.setDashPattern({3, 1, 1, 1, 1, 1});
+      break;
+    case platform::psClear:
+      // Transparent until Color or Transparency is set again, even after the style changes.
+      qpen_.setColor(ColorWithOpacity(color_, 0));
+      qpen_.setStyle(Qt::SolidLine);
+      break;
+    default:
+      qpen_.setStyle(Qt::SolidLine);
+      break;
+  }
+}
+
+void TRVPen::ApplyLineJoin() {
+  if (!built_ || !GdiPlusAvailable()) return;
+  switch (lineJoin_) {
+    case LineJoinMiter:
+      qpen_.setJoinStyle(Qt::MiterJoin);
+      break;
+    case LineJoinBevel:
+      qpen_.setJoinStyle(Qt::BevelJoin);
+      break;
+    case LineJoinMiterClipped:
+      qpen_.setJoinStyle(Qt::SvgMiterJoin);
+      break;
+    default:
+      qpen_.setJoinStyle(Qt::RoundJoin);
+      break;
+  }
+}
+
+void TRVPen::SetColor(TColor Value) {
+  color_ = Value;
+  ApplyColor();
+  pen_.Color = Value;
+}
+
+void TRVPen::SetTransparency(int32_t Value) {
+  transparency_ = Value;
+  ApplyColor();
+}
+
+void TRVPen::SetWidth(float Value) {
+  width_ = Value;
+  if (built_ && GdiPlusAvailable()) qpen_.setWidthF(std::isfinite(Value) ? std::max(Value, 0.0f) : 0.0f);
+  pen_.Width = common::TruncInt(Value);
+}
+
+void TRVPen::SetStyle(platform::TPenStyle Value) {
+  style_ = Value;
+  ApplyStyle();
+  pen_.Style = Value;
+}
+
+void TRVPen::SetMode(platform::TPenMode Value) {
+  mode_ = Value;
+  pen_.Mode = Value;
+}
+
+void TRVPen::SetLineJoin(uint8_t Value) {
+  lineJoin_ = Value;
+  ApplyLineJoin();
+}
+
+void TRVPen::SetHandle(const platform::TPen& Value) { pen_ = Value; }
+
+// ---------------------------------------------------------------------------------------
+// TRVBrush
+
+TRVBrush::TRVBrush(platform::TBrush& Brush) : brush_(Brush), color_(Brush.Color), style_(Brush.Style) {
+  if (GdiPlusAvailable()) Build();
+}
+
+void TRVBrush::Build() {
+  if (!GdiPlusAvailable()) return;
+  if (IsHatch(style_)) {
+    qbrush_ = QBrush(ColorWithOpacity(color_, transparency_), platform::QtBrushStyle(style_));
+    qback_ = ColorWithOpacity(BackColor, BackTransparency);
+  } else {
+    qbrush_ = QBrush(ColorWithOpacity(color_, style_ == platform::bsClear ? 0 : transparency_));
+    qback_ = QColor(0, 0, 0, 0);
+  }
+  built_ = true;
+}
+
+void TRVBrush::SetColor(TColor Value) {
+  color_ = Value;
+  Build();
+  brush_.Color = Value;
+}
+
+void TRVBrush::SetTransparency(int32_t Value) {
+  transparency_ = Value;
+  Build();
+}
+
+void TRVBrush::SetStyle(platform::TBrushStyle Value) {
+  style_ = Value;
+  Build();
+  brush_.Style = Value;
+}
+
+// ---------------------------------------------------------------------------------------
+// TRVCanvas
+
+// One drawing call through the smoothing painter: a QPainter on the bitmap's own pixels, clipped
+// as the wrapped canvas is, with pixel centres on whole coordinates (so a one-pixel line along a
+// whole coordinate covers one row of pixels). At its end the wrapped canvas reports the change.
+class TRVCanvas::Painter {
+ public:
+  explicit Painter(TRVCanvas& canvas) : canvas_(canvas), image_(canvas.canvas_.Bitmap().Image()) {
+    if (image_.isNull() || !painter_.begin(&image_)) return;
+    active_ = true;
+    if (const auto& clip = canvas.canvas_.ClipRegion()) painter_.setClipRegion(*clip);
+    const TRVSmoothingMode mode = canvas.smoothingMode_;
+    const bool smooth = mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality;
+    painter_.setRenderHint(QPainter::Antialiasing, smooth);
+    // Aliased drawing already rounds whole coordinates onto pixels.
+    if (smooth) painter_.translate(0.5, 0.5);
+  }
+  ~Painter() {
+    if (!active_) return;
+    painter_.end();
+    if (bounds_.isEmpty()) return;
+    const QRect r = bounds_.toAlignedRect();
+    canvas_.canvas_.NotifyChanged(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+  }
+  Painter(const Painter&) = delete;
+  Painter& operator=(const Painter&) = delete;
+
+  bool Active() const { return active_; }
+  QPainter& P() { return painter_; }
+
+  // Fills with the brush: a hatch's background first, then its lines.
+  void Fill(const QPainterPath& path) {
+    const TRVBrush& brush = canvas_.brush_;
+    if (!brush.HasQtBrush()) return;
+    Touch(path.boundingRect(), 0);
+    if (brush.QtBackColor().alpha() != 0) painter_.fillPath(path, brush.QtBackColor());
+    if (brush.QtBrush().color().alpha() != 0) painter_.fillPath(path, brush.QtBrush());
+  }
+  // Outlines with the pen.
+  void Stroke(const QPainterPath& path) {
+    const TRVPen& pen = canvas_.pen_;
+    if (!pen.HasQtPen() || pen.QtPen().color().alpha() == 0) return;
+    Touch(path.boundingRect(), pen.QtPen().widthF());
+    painter_.strokePath(path, pen.QtPen());
+  }
+
+ private:
+  void Touch(const QRectF& box, double penWidth) {
+    const double margin = (std::isfinite(penWidth) ? std::min(penWidth, 1e6) : 0) / 2 + 2;
+    bounds_ |= box.translated(0.5, 0.5).adjusted(-margin, -margin, margin, margin);
+  }
+
+  TRVCanvas& canvas_;
+  QImage image_;
+  QPainter painter_;
+  bool active_ = false;
+  QRectF bounds_;
+};
+
+TRVCanvas::TRVCanvas(platform::TCanvas& Canvas, bool AntiAlias, bool UseGDIPlus)
+    : canvas_(Canvas), pen_(Canvas.Pen), brush_(Canvas.Brush) {
+  const platform::TPixelFormat format = Canvas.Bitmap().PixelFormat();
+  // The painter cannot draw on indexed pixels: such a canvas draws plain.
+  gdiPlus_ = GdiPlusAvailable() && UseGDIPlus && (format == platform::pf24bit || format == platform::pf32bit);
+  SetSmoothingMode(AntiAlias ? SmoothingModeAntiAlias : SmoothingModeHighSpeed);
+}
+
+TRVCanvas::~TRVCanvas() = default;
+
+void TRVCanvas::SetSmoothingMode(TRVSmoothingMode Value) {
+  if (gdiPlus_) smoothingMode_ = Value;
+}
+
+void TRVCanvas::SetPenPos(TPoint P) {
+  penPos_ = P;
+  if (!gdiPlus_) canvas_.SetPenPos(P);
+}
+
+void TRVCanvas::MoveTo(int32_t X, int32_t Y) {
+  penPos_ = {X, Y};
+  if (!gdiPlus_) canvas_.MoveTo(X, Y);
+}
+
+void TRVCanvas::LineTo(int32_t X, int32_t Y) {
+  if (!gdiPlus_) return canvas_.LineTo(X, Y);
+  DrawLine(penPos_.X, penPos_.Y, X, Y);
+  penPos_ = {X, Y};
+}
+
+void TRVCanvas::DrawLine(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+  if (!gdiPlus_) {
+    const TPoint points[] = {{X1, Y1}, {X2, Y2}};
+    return canvas_.Polygon(points);
+  }
+  Painter p(*this);
+  if (!p.Active()) return;
+  QPainterPath path(QPointF(X1, Y1));
+  path.lineTo(X2, Y2);
+  p.Stroke(path);
+}
+
+void TRVCanvas::FillRect(const TRect& Rect) {
+  if (!gdiPlus_) return canvas_.FillRect(Rect);
+  int32_t l = Rect.Left, t = Rect.Top, r = Rect.Right, b = Rect.Bottom;
+  OrderRectCorners(l, t, r, b);
+  Painter p(*this);
+  if (!p.Active()) return;
+  QPainterPath path;
+  path.addRect(QRectF(l, t, double(r) - l - 1, double(b) - t - 1));
+  p.Fill(path);
+}
+
+void TRVCanvas::Rectangle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+  Rectangle(TRect{X1, Y1, X2, Y2});
+}
+
+void TRVCanvas::Rectangle(const TRect& Rect) {
+  if (!gdiPlus_) return canvas_.Rectangle(Rect.Left, Rect.Top, Rect.Right, Rect.Bottom);
+  int32_t l = Rect.Left, t = Rect.Top, r = Rect.Right, b = Rect.Bottom;
+  OrderRectCorners(l, t, r, b);
+  Painter p(*this);
+  if (!p.Active()) return;
+  QPainterPath path;
+  path.addRect(QRectF(l, t, double(r) - l - 1, double(b) - t - 1));
+  p.Fill(path);
+  p.Stroke(path);
+}
+
+void TRVCanvas::Ellipse(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) { Ellipse(TRect{X1, Y1, X2, Y2}); }
+
+void TRVCanvas::Ellipse(const TRect& Rect) {
+  if (!gdiPlus_) return canvas_.Ellipse(Rect.Left, Rect.Top, Rect.Right, Rect.Bottom);
+  int32_t l = Rect.Left, t = Rect.Top, r = Rect.Right, b = Rect.Bottom;
+  AdjustEllipseBox(l, t, r, b, pen_.Width());
+  Painter p(*this);
+  if (!p.Active()) return;
+  QPainterPath path;
+  path.addEllipse(QRectF(l, t, double(r) - l - 1, double(b) - t - 1).normalized());
+  p.Fill(path);
+  p.Stroke(path);
+}
+
+void TRVCanvas::Polygon(std::span<const TPoint> Points) {
+  if (!gdiPlus_) return canvas_.Polygon(Points);
+  if (Points.empty()) return;
+  Painter p(*this);
+  if (!p.Active()) return;
+  QPainterPath path;
+  path.setFillRule(Qt::OddEvenFill);
+  path.moveTo(Points[0].X, Points[0].Y);
+  for (size_t i = 1; i < Points.size(); ++i) path.lineTo(Points[i].X, Points[i].Y);
+  path.closeSubpath();
+  // The outline goes first and the fill over it, so a wide pen's inner half is covered.
+  p.Stroke(path);
+  p.Fill(path);
+}
+
+void TRVCanvas::Polyline(std::span<const TPoint> Points) {
+  if (!gdiPlus_) return canvas_.Polyline(Points);
+  if (Points.size() < 2) return;
+  Painter p(*this);
+  if (!p.Active()) return;
+  QPainterPath path(QPointF(Points[0].X, Points[0].Y));
+  for (size_t i = 1; i < Points.size(); ++i) path.lineTo(Points[i].X, Points[i].Y);
+  p.Stroke(path);
+}
+
+void TRVCanvas::Arc(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3, int32_t X4,
+                    int32_t Y4) {
+  if (!gdiPlus_) return canvas_.Arc(X1, Y1, X2, Y2, X3, Y3, X4, Y4);
+  const TRVPoint c{static_cast<int32_t>((int64_t(X1) + X2) / 2),
+                   static_cast<int32_t>((int64_t(Y1) + Y2) / 2)};
+  const double start = LineAngle(c.x, c.y, X4, Y4) * kDegreesPerRadian;
+  double sweep = VertexAngle(TRVPoint{X3, Y3}, c, TRVPoint{X4, Y4}) * kDegreesPerRadian;
+  // Equal rays make the whole ellipse, as on the plain path (not an empty arc).
+  if (sweep == 0) sweep = 360;
+  Painter p(*this);
+  if (!p.Active()) return;
+  // From the end ray clockwise by the sweep, back to the start ray: the same points as the
+  // counter-clockwise arc.
+  const QRectF box(X1, Y1, double(X2) - X1 + 1, double(Y2) - Y1 + 1);
+  QPainterPath path;
+  path.arcMoveTo(box, start);
+  path.arcTo(box, start, -sweep);
+  p.Stroke(path);
+}
+
+void TRVCanvas::RoundRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3) {
+  if (!gdiPlus_) return canvas_.RoundRect(X1, Y1, X2, Y2, X3, Y3);
+  OrderRectCorners(X1, Y1, X2, Y2);
+  const double w = double(X2) - X1, h = double(Y2) - Y1;
+  const double cw = std::min<double>(X3, w), ch = std::min<double>(Y3, h);
+  Painter p(*this);
+  if (!p.Active()) return;
+  // Four quarter arcs joined by the straight sides, clockwise from the left end of the top-left
+  // corner, and the left side back up to where the first arc began.
+  QPainterPath path;
+  path.setFillRule(Qt::OddEvenFill);
+  const QRectF tl(X1, Y1, cw, ch), tr(X1 + w - cw, Y1, cw, ch), br(X1 + w - cw, Y1 + h - ch, cw, ch),
+      bl(X1, Y1 + h - ch, cw, ch);
+  path.arcMoveTo(tl, 180);
+  path.arcTo(tl, 180, -90);
+  path.arcTo(tr, 90, -90);
+  path.arcTo(br, 0, -90);
+  path.arcTo(bl, 270, -90);
+  path.lineTo(X1, Y1 + h - ch);
+  path.lineTo(X1, Y1 + ch / 2);
+  p.Fill(path);
+  p.Stroke(path);
+}
+
+int32_t TRVCanvas::TextWidth(std::string_view Text) { return canvas_.TextWidth(Text); }
+
+int32_t TRVCanvas::TextHeight(std::string_view Text) { return canvas_.TextHeight(Text); }
+
+void TRVCanvas::TextOut(int32_t X, int32_t Y, std::string_view Text) { canvas_.TextOut(X, Y, Text); }
+
+void TRVCanvas::TextRect(const TRect& Rect, int32_t X, int32_t Y, std::string_view Text) {
+  canvas_.TextRect(Rect, X, Y, Text, platform::ETO_CLIPPED);
+}
+
+void TRVCanvas::TextRectEx(const TRect& Rect, int32_t X, int32_t Y, std::string_view Text) {
+  const uint32_t options = canvas_.TextFlags | platform::ETO_CLIPPED;
+  if ((canvas_.TextFlags & platform::ETO_RTLREADING) && canvas_.CanvasOrientation == platform::coRightToLeft)
+    X = static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t(X) + canvas_.TextWidth(Text) + 1, INT32_MIN, INT32_MAX));
+  canvas_.TextRect(Rect, X, Y, Text, options);
+}
+
+}  // namespace rv
