@@ -3,8 +3,9 @@
 // component streams and "glsm" meshes; TIFF pages with EXIF and annotations, EXIF blocks, maker
 // notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
 // camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
-// properties; the shape's OBJ and XML files and clipboard blocks; AVI files. Each file starts with the
-// choice byte its fuzz target takes first, where the target takes one.
+// properties; the shape's OBJ and XML files and clipboard blocks; AVI files; the text editor's
+// memo block. Each file starts with the choice byte its fuzz target takes first, where the target
+// takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
 
@@ -31,6 +32,7 @@
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVZLib.h"
 #include "rastova/io/tests/AviTools.h"
+#include "rastova/view/text/RVTextMemoBlock.h"
 #include "scene3d/base/Classes.h"
 #include "scene3d/base/GLColor.h"
 #include "scene3d/base/PersistentClasses.h"
@@ -434,6 +436,28 @@ void Shapes(const std::string& tmp) {
   shape::FreeTextureBitmaps();
 }
 
+// The text editor's clipboard block: a memo of two lines in two fonts, one character, an empty
+// text, and a foreign block.
+void TextMemo() {
+  auto record = [](int seed, const char* name) {
+    rv::TRVCharFormat f{};
+    f.RefCount = seed;
+    rv::SetCharFormatFontName(f, name);
+    f.FontHeight = -12 - seed;
+    f.FontStyle = static_cast<uint8_t>(seed & 15);
+    f.FontColor = 0x112233;
+    f.BackColor = 0xFFFFFF;
+    f.BackStyle = static_cast<uint8_t>(seed % 8);
+    f.Alignment = static_cast<uint8_t>(seed % 4);
+    return f;
+  };
+  const std::vector<rv::TRVCharFormat> three = {record(1, "Arial"), record(2, "Arial"), record(3, "Times New Roman")};
+  Put("text_memo", "two_lines", Str(rv::BuildTextMemoBlock("a\nb", three)));
+  Put("text_memo", "one", Str(rv::BuildTextMemoBlock("z", std::vector{record(5, "Arial")})));
+  Put("text_memo", "empty", std::string(1, '\0'));
+  Put("text_memo", "foreign", std::string("hello\0world", 11));
+}
+
 // Mesh-object lists: a small grid with each kind of face group, and one per plain mode.
 void Meshes() {
   gl3d::TMeshObjectList list;
@@ -504,6 +528,7 @@ int main(int argc, char** argv) {
   Archives();
   Meshes();
   AviSeeds();
+  TextMemo();
   Metadata();
   Dicom();
   const std::filesystem::path tmp = std::filesystem::temp_directory_path() / ("zephor-seeds-" + std::to_string(getpid()));

@@ -648,9 +648,9 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   s.P().drawPath(path);
 }
 
-QFont TCanvas::MakeFont() const {
-  QFont font(StandInFontFamily(Font.Name));
-  const int height = Font.Height();
+QFont QtFontOf(const TFont& f, bool smooth) {
+  QFont font(StandInFontFamily(f.Name));
+  const int height = f.Height();
   int pixels = height == 0 ? 11 : std::abs(height);
   font.setPixelSize(std::max(1, pixels));
   if (height > 0) {
@@ -658,21 +658,46 @@ QFont TCanvas::MakeFont() const {
     const int cell = QFontMetrics(font).height();
     if (cell > 0) font.setPixelSize(std::max(1, common::MulDiv(pixels, pixels, cell)));
   }
-  font.setBold(Font.Style.Bold);
-  font.setItalic(Font.Style.Italic);
-  font.setUnderline(Font.Style.Underline);
-  font.setStrikeOut(Font.Style.StrikeOut);
-  // Smooth edges on colour bitmaps only: on indexed ones text sets whole table entries, as
-  // the window system draws it there.
-  const bool blend = bitmap_.PixelFormat() == pf24bit || bitmap_.PixelFormat() == pf32bit;
-  font.setStyleStrategy(blend ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
-                              : QFont::NoAntialias);
+  font.setBold(f.Style.Bold);
+  font.setItalic(f.Style.Italic);
+  font.setUnderline(f.Style.Underline);
+  font.setStrikeOut(f.Style.StrikeOut);
+  font.setStyleStrategy(smooth ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
+                               : QFont::NoAntialias);
   return font;
 }
 
+QFont TCanvas::MakeFont() const {
+  // Smooth edges on colour bitmaps only: on indexed ones text sets whole table entries, as
+  // the window system draws it there.
+  return QtFontOf(Font, bitmap_.PixelFormat() == pf24bit || bitmap_.PixelFormat() == pf32bit);
+}
+
+struct TCanvas::FontCache {
+  std::string name;
+  int height;
+  TFontStyles style;
+  TPixelFormat format;
+  QFont font;
+  QFontMetrics metrics;
+};
+
+const TCanvas::FontCache& TCanvas::Fonts() const {
+  const FontCache* c = fontCache_.get();
+  const TFontStyles& s = Font.Style;
+  if (!c || c->name != Font.Name || c->height != Font.Height() || c->format != bitmap_.PixelFormat() ||
+      c->style.Bold != s.Bold || c->style.Italic != s.Italic || c->style.Underline != s.Underline ||
+      c->style.StrikeOut != s.StrikeOut) {
+    RequireFonts();
+    const QFont font = MakeFont();
+    fontCache_ = std::make_shared<FontCache>(
+        FontCache{Font.Name, Font.Height(), Font.Style, bitmap_.PixelFormat(), font, QFontMetrics(font)});
+  }
+  return *fontCache_;
+}
+
 TSize TCanvas::TextExtent(std::string_view text) {
-  RequireFonts();
-  const QFontMetrics metrics(MakeFont());
+  const QFontMetrics& metrics = Fonts().metrics;
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   return {metrics.horizontalAdvance(s), metrics.height()};
 }
@@ -702,9 +727,9 @@ struct TCanvas::TextCell {
 };
 
 TCanvas::TextCell TCanvas::PlaceText(int x, int y, std::string_view text) const {
-  RequireFonts();
-  TextCell t{MakeFont(), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), {}, 0};
-  const QFontMetrics metrics(t.font);
+  const FontCache& fonts = Fonts();
+  TextCell t{fonts.font, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), {}, 0};
+  const QFontMetrics& metrics = fonts.metrics;
   const int width = metrics.horizontalAdvance(t.text);
   t.cell = QRect(TextCellOrigin(x, y, textAlign_, metrics, width), QSize(width, metrics.height()));
   t.ascent = metrics.ascent();

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -150,6 +151,9 @@ constexpr uint32_t BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8,
 // The family the window system draws the font `name` with: the stand-ins named above, any
 // other name as it is.
 QString StandInFontFamily(const std::string& name);
+// The font the canvas draws `font` with (its stand-in family; a negative height is the character
+// height in pixels, a positive one the whole cell), smoothed or not; for measuring text as drawn.
+QFont QtFontOf(const TFont& font, bool smooth);
 
 class TCanvas {
  public:
@@ -244,7 +248,12 @@ class TCanvas {
   class InkWriter;
   class Session;
   struct TextCell;
+  struct FontCache;
 
+  // The Qt font of Font and its metrics, made again only when Font or the bitmap's format changed
+  // (text is drawn a character at a time by the text control: a font and its metrics per call
+  // cost more than the drawing).
+  const FontCache& Fonts() const;
   TextCell PlaceText(int x, int y, std::string_view text) const;
   QColor MapColor(TColor color) const;
   QFont MakeFont() const;
@@ -259,6 +268,7 @@ class TCanvas {
   void Changed(QRect bounds);
 
   TBitmap& bitmap_;
+  mutable std::shared_ptr<FontCache> fontCache_;
   TPoint penPos_;
   std::optional<QRegion> clip_;
   uint32_t textAlign_ = TA_TOP | TA_LEFT;

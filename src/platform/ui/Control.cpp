@@ -2,6 +2,7 @@
 
 #include <QEnterEvent>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -192,6 +193,10 @@ void TControl::KeyDown(uint16_t& key, TShiftState shift) {
 void TControl::KeyUp(uint16_t& key, TShiftState shift) {
   if (OnKeyUp) OnKeyUp(this, key, shift);
 }
+void TControl::KeyPress(char32_t& key) {
+  if (OnKeyPress) OnKeyPress(this, key);
+}
+bool TControl::WantSpecialKey(uint16_t, TShiftState) { return false; }
 void TControl::Resize() {
   if (OnResize) OnResize(this);
 }
@@ -262,17 +267,61 @@ void TControl::leaveEvent(QEvent* event) {
 }
 
 void TControl::keyPressEvent(QKeyEvent* event) {
+  bool handled = false;
   uint16_t key = VirtualKeyOf(*event);
-  if (key == 0) return event->ignore();
-  NoteKeyDown(key);
-  const TShiftState shift = KeyShiftState(*event, true);
-  keyRepeat_ = event->isAutoRepeat();
-  GuardedCall([&] { KeyDown(key, shift); });
-  keyRepeat_ = false;
-  if (key == 0 || OnKeyDown)
+  if (key != 0) {
+    NoteKeyDown(key);
+    const TShiftState shift = KeyShiftState(*event, true);
+    keyRepeat_ = event->isAutoRepeat();
+    GuardedCall([&] { KeyDown(key, shift); });
+    keyRepeat_ = false;
+    handled = key == 0 || OnKeyDown;
+  }
+  // The characters come after the key-down, as the window system's character messages do, and
+  // whether or not the key-down was handled.
+  if (TypeCharacters(TypedText(*event))) handled = true;
+  if (handled)
     event->accept();
   else
     event->ignore();
+}
+
+bool TControl::TypeCharacters(const std::u32string& text) {
+  bool handled = false;
+  for (char32_t c : text) {
+    char32_t key = c;
+    GuardedCall([&] { KeyPress(key); });
+    if (key == 0 || OnKeyPress) handled = true;
+  }
+  return handled;
+}
+
+void TControl::inputMethodEvent(QInputMethodEvent* event) {
+  // Text the input method commits (dead keys, compose sequences) is typed like keys' text.
+  std::u32string text;
+  for (const uint cp : event->commitString().toUcs4()) text.push_back(static_cast<char32_t>(cp));
+  TypeCharacters(text);
+  event->accept();
+}
+
+bool KeepsSpecialKey(const QKeyEvent& event, const std::function<bool(uint16_t, TShiftState)>& want) {
+  const uint16_t key = VirtualKeyOf(event);
+  if (key != VK_TAB && (key < VK_PRIOR || key > VK_DOWN)) return false;
+  bool wanted = false;
+  GuardedCall([&] { wanted = want(key, KeyShiftState(event, true)); });
+  // Tab would move the focus before the key-down: a control that wants it gets it instead.
+  return wanted && key == VK_TAB && !event.modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier);
+}
+
+bool TControl::event(QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(event);
+    if (KeepsSpecialKey(*k, [this](uint16_t key, TShiftState shift) { return WantSpecialKey(key, shift); })) {
+      keyPressEvent(k);
+      return true;
+    }
+  }
+  return QWidget::event(event);
 }
 
 void TControl::keyReleaseEvent(QKeyEvent* event) {

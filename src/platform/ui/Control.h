@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
@@ -92,6 +93,9 @@ using TMouseWheelEvent =
 using TScrollEvent = std::function<void(TControl* Sender, int32_t Bar, int32_t Code, int32_t Pos)>;
 // Setting Key to 0 marks the key as handled.
 using TKeyEvent = std::function<void(TControl* Sender, uint16_t& Key, TShiftState Shift)>;
+// A typed character (a code point), after the key-down of the key that typed it; setting Key to
+// 0 marks it as handled.
+using TKeyPressEvent = std::function<void(TControl* Sender, char32_t& Key)>;
 
 class TControl : public QWidget {
  public:
@@ -108,9 +112,10 @@ class TControl : public QWidget {
   TNotifyEvent OnMouseLeave;
   TKeyEvent OnKeyDown;  // KeyRepeat() tells a repeat of a held key
   TKeyEvent OnKeyUp;
-  TScrollEvent OnScroll;  // the user worked one of the window's scroll bars
-  TNotifyEvent OnEnter;   // the control got the keyboard focus
-  TNotifyEvent OnExit;    // the control lost it
+  TKeyPressEvent OnKeyPress;  // typed characters: TypedText of each key, and input-method text
+  TScrollEvent OnScroll;      // the user worked one of the window's scroll bars
+  TNotifyEvent OnEnter;       // the control got the keyboard focus
+  TNotifyEvent OnExit;        // the control lost it
 
   // The cursor shown over the control, by id (Cursors()).
   TCursor Cursor() const { return cursor_; }
@@ -158,6 +163,12 @@ class TControl : public QWidget {
   virtual bool MouseWheel(TShiftState shift, int wheelDelta, TPoint mousePos);
   virtual void KeyDown(uint16_t& key, TShiftState shift);
   virtual void KeyUp(uint16_t& key, TShiftState shift);
+  // A typed character. The base calls OnKeyPress.
+  virtual void KeyPress(char32_t& key);
+  // Asked before the key-down of Tab (with or without Shift) and of the keys 33 to 40 (page
+  // up and down, end, home, the arrows): true keeps the key with the control where the window
+  // would use it to move the focus (Tab then comes to KeyDown). False in the base.
+  virtual bool WantSpecialKey(uint16_t key, TShiftState shift);
   // The client area changed size (the widget was resized, or the frame or a bar changed).
   virtual void Resize();
   // A scroll-bar action (the window system's scroll message). The base calls OnScroll.
@@ -177,12 +188,16 @@ class TControl : public QWidget {
   void leaveEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
   friend void ReportScrollAction(QWidget* window, int32_t bar, int32_t code, int32_t pos);
+  // Hands each character to KeyPress; true when one was handled (set to 0, or OnKeyPress set).
+  bool TypeCharacters(const std::u32string& text);
 
   TCursor cursor_ = crDefault;
   bool keyRepeat_ = false;
@@ -191,6 +206,11 @@ class TControl : public QWidget {
   bool mouseCaptured_ = false;  // a button went down inside the client area
   QSize lastClient_;
 };
+
+// Asks `want` (a control's WantSpecialKey) about a key-down of Tab or of the keys 33 to 40; true
+// when the key is a Tab the control keeps, which it must then get as a key-down at once (the
+// window would use it to move the focus).
+bool KeepsSpecialKey(const QKeyEvent& event, const std::function<bool(uint16_t, TShiftState)>& want);
 
 // Hands a scroll-bar action to the window: TControl::Scroll when the window is a TControl.
 void ReportScrollAction(QWidget* window, int32_t bar, int32_t code, int32_t pos);

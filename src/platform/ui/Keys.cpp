@@ -149,6 +149,16 @@ uint16_t VirtualKeyOf(const QKeyEvent& event) {
   return VirtualKeyOf(event.key(), event.modifiers().testFlag(Qt::KeypadModifier));
 }
 
+std::u32string TypedText(const QKeyEvent& event) {
+  const Qt::KeyboardModifiers mods = event.modifiers();
+  const bool altGr = mods.testFlag(Qt::GroupSwitchModifier) || mods.testFlag(Qt::AltModifier);
+  if (mods.testFlag(Qt::ControlModifier) && !altGr) return {};
+  if (event.key() == Qt::Key_Delete) return {};
+  std::u32string typed;
+  for (const uint cp : event.text().toUcs4()) typed.push_back(static_cast<char32_t>(cp));
+  return typed;
+}
+
 int16_t GetKeyState(int virtualKey) {
   constexpr int16_t kDown = static_cast<int16_t>(0x8000);
   if (virtualKey <= 0 || virtualKey > 255) return 0;

@@ -2,6 +2,7 @@
 // Keys as the window system's virtual-key codes, whatever the keyboard layout: letters are
 // 'A'..'Z', digits '0'..'9' (shifted or not), the numeric pad has codes of its own.
 #include <cstdint>
+#include <string>
 
 class QKeyEvent;
 
@@ -63,6 +64,12 @@ constexpr uint16_t VK_OEM_7 = 0xDE;       // '"
 uint16_t VirtualKeyOf(const QKeyEvent& event);
 // The same from a Qt key and whether it came from the numeric pad.
 uint16_t VirtualKeyOf(int qtKey, bool keypad);
+
+// The characters a key event types, as the window system's character messages give them: the
+// event's text (also for keys without a virtual-key code), Enter as 13, Backspace as 8, Tab as 9.
+// A key held with Ctrl types nothing (there it would give a control code) unless Alt is held
+// too or the layout's group switch (AltGr) is on; Delete types nothing.
+std::u32string TypedText(const QKeyEvent& event);
 
 // Whether a key is held: negative (high bit set) while it is down, else 0. Buttons and the
 // Shift, Ctrl and Alt keys are asked of the window system; other keys are known from the key

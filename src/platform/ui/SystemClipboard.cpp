@@ -12,7 +12,10 @@ namespace {
 // Registered formats are numbered from here up, as the system numbers its private formats.
 constexpr TClipboardFormat kFirstPrivateFormat = 0xC000;
 
-QClipboard* SystemClipboard() { return QGuiApplication::clipboard(); }
+QClipboard* SystemClipboard() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard()
+                                                                      : nullptr;
+}
 
 }  // namespace
 
@@ -43,8 +46,8 @@ void TSystemClipboard::PutBytes(TClipboardFormat format, const std::vector<uint8
   QClipboard* clipboard = SystemClipboard();
   if (mime.empty() || !clipboard) return;
   auto* data = new QMimeData;
-  data->setData(QString::fromStdString(mime),
-                QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+  data->setData(QString::fromStdString(mime), QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                         static_cast<qsizetype>(bytes.size())));
   clipboard->setMimeData(data);  // the clipboard owns it and drops what it held
 }
 
@@ -56,5 +59,40 @@ bool TSystemClipboard::GetBytes(TClipboardFormat format, std::vector<uint8_t>& b
                reinterpret_cast<const uint8_t*>(data.constData()) + data.size());
   return true;
 }
+
+void TSystemClipboard::Put(const std::vector<TClipboardBlock>& blocks, const std::u16string* text) {
+  QClipboard* clipboard = SystemClipboard();
+  if (!clipboard) return;
+  auto* data = new QMimeData;
+  for (const TClipboardBlock& block : blocks) {
+    const std::string mime = MimeType(block.Format);
+    if (mime.empty()) continue;
+    data->setData(QString::fromStdString(mime), QByteArray(reinterpret_cast<const char*>(block.Bytes.data()),
+                                                           static_cast<qsizetype>(block.Bytes.size())));
+  }
+  if (text) data->setText(QString::fromUtf16(text->data(), static_cast<qsizetype>(text->size())));
+  clipboard->setMimeData(data);
+}
+
+bool TSystemClipboard::HasText() {
+  QClipboard* clipboard = SystemClipboard();
+  const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
+  return data && data->hasText();
+}
+
+bool TSystemClipboard::GetText(std::u16string& text) {
+  text.clear();
+  if (!HasText()) return false;
+  const QString s = SystemClipboard()->mimeData()->text();
+  text.assign(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
+  return true;
+}
+
+TSystemClipboard& Clipboard() {
+  static TSystemClipboard clipboard;
+  return clipboard;
+}
+
+bool OpenClipboardRetry() { return SystemClipboard() != nullptr; }
 
 }  // namespace platform

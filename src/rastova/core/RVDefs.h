@@ -78,6 +78,35 @@ enum TPixelFormat : uint8_t {
   pfCustom = 8,
 };
 
+// The language of a dialog's texts. msSystem follows the language of the user's locale;
+// msUser is a row an application may fill itself. The codes are stored with the components.
+enum TMsgLanguage : uint8_t {
+  msSystem = 0,
+  msEnglish = 1,
+  msItalian = 2,
+  msGerman = 3,
+  msSpanish = 4,
+  msFrench = 5,
+  msPortuguese = 6,
+  msGreek = 7,
+  msRussian = 8,
+  msDutch = 9,
+  msSwedish = 10,
+  msPolish = 11,
+  msJapanese = 12,
+  msCzech = 13,
+  msFinnish = 14,
+  msFarsi = 15,
+  msChinese = 16,
+  msChineseTraditional = 17,
+  msDanish = 18,
+  msTurkish = 19,
+  msKorean = 20,
+  msHungarian = 21,
+  msUser = 22,
+};
+constexpr int kMsgLanguageCount = 23;
+
 // ---- Library-wide defaults (set again by every complete start-up) ----
 
 // Grey level = (R * RedToGrayCoef + G * GreenToGrayCoef + B * BlueToGrayCoef) div 100.

@@ -12,6 +12,7 @@
 #include "common/Round.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVPlatformAdapter.h"
+#include "rastova/core/RVWords.h"
 
 namespace rv {
 
@@ -146,6 +147,9 @@ void HyRVUtilsStartup() {
   coreCountCache = -1;
   WindowsVersion = 9;
   WinNTPlatform = WindowsVersion > 2;
+  // The locale decides the row of msSystem; both are read once per complete start-up.
+  ReadSystemLocale();
+  FillWordTables();
   GlobalMemoryThreshold = -1;
   AllowFileFallback = true;
   AllowMemoryChunks = true;

@@ -44,10 +44,6 @@ enum TRVUndoSource : uint8_t {
   rvuObjectsAndLayers = 6,
 };
 
-// The language of the processing dialogs' texts (stored with the component; msSystem follows
-// the system's language).
-enum TMsgLanguage : uint8_t { msSystem = 0 };
-
 // Preview options of the processing dialogs.
 enum TPRPreviewsParam : uint8_t {
   prppDefaultLockPreview = 0,

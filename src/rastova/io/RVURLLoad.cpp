@@ -1,5 +1,7 @@
 #include "rastova/io/RVURLLoad.h"
 
+#include "rastova/io/RVIOThread.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 #include "rastova/io/RVFileFormat.h"
+#include "rastova/io/RVIOThread.h"
 #include "rastova/io/RastovaIO.h"
 #include "rastova/io/RastovaIOStartup.h"
 
@@ -196,6 +199,10 @@ bool DownloadURL(const std::string& URL, TStream& Stream, const std::string& Pro
 }
 
 void TRastovaIO::LoadFromURL(const std::string& URL) {
+  if (AsyncGateOpen()) {
+    TRVIOThread::StartURL(*this, URL, [this](const std::string& u) { LoadFromURL(u); });
+    return;
+  }
   // A flag left set by an earlier failure would cancel this download at once.
   Aborting = false;
   TMemoryStream stream;

@@ -4,6 +4,7 @@
 // library reports no device arrivals or removals, so there are no device events; nothing
 // acquires an image through this object.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,9 @@ class TRVWia {
   // found empty is asked for again on every call.
   TRVWiaDeviceInfo* GetDevicesInfo(int32_t Index);
   TRastovaIO* GetOwner() { return owner_; }
+
+  // Progress of a transfer in per cent; answers false to stop. The owning component sets it.
+  std::function<bool(int32_t per)> OnProgress;
 
  private:
   void FillDeviceList();

@@ -17,6 +17,7 @@
 #include "common/FileReplace.h"
 #include "common/MainThreadQueue.h"
 #include "common/Round.h"
+#include "platform/gfx/Canvas.h"
 #include "rastova/codecs/RVEXIF.h"
 #include "rastova/codecs/bitmaps/icofilt.h"
 #include "rastova/codecs/bitmaps/pcxfilter.h"
@@ -40,6 +41,8 @@
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVIOThread.h"
 #include "rastova/io/RVMetafileImport.h"
+#include "rastova/io/RVTWainParams.h"
+#include "rastova/io/RVWia.h"
 
 namespace rv {
 
@@ -329,12 +332,16 @@ void PrepareJpegMarkers(TIOParamsVals& params) {
 
 // ---------------------------------------------------------------- object and attachment
 
-TRastovaIO::TRastovaIO() : Params(this), workers_(std::make_shared<TRVIOWorkerList>()) { MakeOwnBitmap(); }
-
-TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : Params(this), workers_(std::make_shared<TRVIOWorkerList>()) {
+TRastovaIO::TRastovaIO()
+    : Params(this),
+      workers_(std::make_shared<TRVIOWorkerList>()),
+      previewFont_(std::make_unique<platform::TFont>()),
+      twainParams_(std::make_unique<TRVTWainParams>(this)),
+      printPreviewSettings_(std::make_unique<TIOPrintPreviewParams>()) {
   MakeOwnBitmap();
-  SetAttachedRVBitmap(bitmap);
 }
+
+TRastovaIO::TRastovaIO(TRVBitmap* bitmap) : TRastovaIO() { SetAttachedRVBitmap(bitmap); }
 
 TRastovaIO::~TRastovaIO() {
   WaitThreads(false);

@@ -21,6 +21,7 @@
 
 namespace platform {
 class TBitmap;
+class TFont;
 }
 
 namespace rv {
@@ -29,6 +30,10 @@ class TRVBitmap;
 class TRVMask;
 class TStream;
 class TRVFileFormatInfo;
+class TRVTWainParams;
+class TRVWia;
+class TIOPrintPreviewParams;
+class TfIOPreviews;
 struct PSDocument;
 struct PDFDocument;
 class TRVIOThread;
@@ -88,6 +93,25 @@ constexpr TRVPixelFormatSet PixelFormatBit(TRVPixelFormat f) {
   return static_cast<TRVPixelFormatSet>(1u << f);
 }
 
+// Options of the save-parameters preview dialog, as bits of TIOPreviewsParams.
+enum TIOPreviewsParam : uint8_t {
+  ioppDefaultLockPreview = 0,
+  ioppApplyButton = 1,
+};
+using TIOPreviewsParams = uint8_t;
+constexpr TIOPreviewsParams PreviewsParamBit(TIOPreviewsParam p) {
+  return static_cast<TIOPreviewsParams>(1u << p);
+}
+
+class TRastovaIO;
+// The save-parameters preview dialog for DoPreviews: shows the dialog with the given pages (the
+// registry's dialog-page bits) on the component's working bitmap and answers true when it
+// closed with OK, false when it has no page for the request or was cancelled. The I/O library
+// does not know the dialog; the view library's start-up installs it, and without it DoPreviews
+// answers false.
+using TIOPreviewsDialogHook = std::function<bool(TRastovaIO& io, uint16_t pages)>;
+void SetIOPreviewsDialogHook(TIOPreviewsDialogHook hook);
+
 class TRastovaIO : public TIOParamsOwner {
   // Declared first: the parameters ask for the bitmap's size while they are constructed.
   TRVBitmap* bitmap_ = nullptr;
@@ -102,6 +126,9 @@ class TRastovaIO : public TIOParamsOwner {
  public:
   using TProgressEvent = std::function<void(TRastovaIO& sender, int32_t per)>;
   using TNotifyEvent = std::function<void(TRastovaIO& sender)>;
+  using TAcquireBitmapEvent = std::function<void(TRastovaIO& sender, TRVBitmap& bitmap, bool& handled)>;
+  using TDoPreviewsEvent = std::function<void(TRastovaIO& sender, bool& handled)>;
+  using TIOPreviewEvent = std::function<void(TRastovaIO& sender, TfIOPreviews& previewForm)>;
 
   // An own, empty working bitmap.
   TRastovaIO();
@@ -306,6 +333,40 @@ class TRastovaIO : public TIOParamsOwner {
   void ClosePSFile();
   void ClosePDFFile();
 
+  // ---- acquisition, scanner and print settings, the save-parameters preview
+  // (RastovaIOAcquire.cpp)
+  // Font of the preview dialog: the setter copies, the component keeps its own object.
+  const platform::TFont& GetPreviewFont() const { return *previewFont_; }
+  void SetPreviewFont(const platform::TFont& font);
+  TIOPreviewsParams GetPreviewsParams() const { return previewsParams_; }
+  void SetPreviewsParams(TIOPreviewsParams value) { previewsParams_ = value; }
+  // The compact layout of the preview dialog.
+  bool SimplifiedParamsDialogs = true;
+  // Language of the dialogs' texts.
+  TMsgLanguage MsgLanguage = msSystem;
+  // Each acquired image is offered here first; setting handled keeps it from the component.
+  TAcquireBitmapEvent OnAcquireBitmap;
+  // Replaces the preview dialog when it sets handled.
+  TDoPreviewsEvent OnDoPreviews;
+  // Just before the preview dialog is shown.
+  TIOPreviewEvent OnIOPreview;
+  TRVTWainParams& TwainParams() { return *twainParams_; }
+  TIOPrintPreviewParams& PrintPreviewSettings() { return *printPreviewSettings_; }
+
+  // The scanner clients hand every acquired image here: offered to OnAcquireBitmap, else
+  // taken into the working bitmap, with `params` receiving the component's parameters.
+  virtual void ReceiveAcquiredBitmap(TRVBitmap& ABitmap, TIOParamsVals& AParams);
+  virtual void DoAcquireBitmap(TRVBitmap& ABitmap, bool& Handled);
+  bool GetAutoAdjustDPI() const { return AutoAdjustDPI; }
+  // The scanner device list, created on first use with its progress going to WIAProgress.
+  TRVWia& GetWIAParams();
+  // Progress of a scanner transfer; false asks it to stop.
+  bool WIAProgress(int32_t per);
+  // Shows the save-parameters preview dialog with the given pages on the working bitmap,
+  // which becomes 24-bit RGB unless it is that or 1-bit; true when the dialog closed with OK
+  // or OnDoPreviews handled the request.
+  virtual bool DoPreviews(uint16_t Pages);
+
   // ---- from the parameters
   bool ParamsOwnerBitmapSize(int32_t& width, int32_t& height) override;
   void ParamsOwnerDpiChanged(bool horizontal, int32_t value) override;
@@ -352,6 +413,11 @@ class TRastovaIO : public TIOParamsOwner {
   std::unique_ptr<PDFDocument> pdfDocument_;
   std::unique_ptr<TStream> pdfStream_;
   bool absoluteOffsets_ = false;
+  std::unique_ptr<platform::TFont> previewFont_;
+  TIOPreviewsParams previewsParams_ = 0;
+  std::unique_ptr<TRVTWainParams> twainParams_;
+  std::unique_ptr<TIOPrintPreviewParams> printPreviewSettings_;
+  std::unique_ptr<TRVWia> wia_;
   void WriteFormat(int32_t fileType, TStream& stream, TRVProgressRec& progress);
   void ConvertForWriter(int32_t fileType, bool toFile);
   // Reads a PCX stream after its optional stream header; false when the header is wrong.

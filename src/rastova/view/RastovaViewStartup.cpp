@@ -13,6 +13,8 @@
 #include "rastova/core/RVStartup.h"
 #include "rastova/io/RastovaIOStartup.h"
 #include "rastova/view/canvas/RVCanvas.h"
+#include "rastova/view/text/RVTextControl.h"
+#include "rastova/view/vect/RVVectStartup.h"
 
 // The cursor pictures are a resource of this library; a static library registers its
 // resources by an explicit call.
@@ -68,7 +70,9 @@ QColor GradientStep(const QColor& c1, const QColor& c2, int64_t i, int64_t n) {
 void RegisterRastovaViewStartup() {
   RegisterRastovaIOStartup();
   RegisterRastovaStartupStep(TRVStartupSlot::GdiPlus, "RVGdiPlus", InitGdiPlusBinding, nullptr);
+  RegisterRastovaStartupStep(TRVStartupSlot::Vect, "RVVect", RVVectStartup, RVVectShutdown);
   RegisterRastovaStartupStep(TRVStartupSlot::View, "RastovaView", RastovaViewStartup, RastovaViewShutdown);
+  RegisterRastovaStartupStep(TRVStartupSlot::TextC, "RVTextC", RegisterTextMemoFormat, nullptr);
 }
 
 void RastovaViewStartup() {

@@ -4,8 +4,10 @@
 // pen of the pixel grid, the two-colour gradient and the views' cursor table.
 //
 // RegisterRastovaViewStartup adds the library's steps to the image library's ordered start-up
-// (rastova/core/RVStartup.h): the anti-aliased canvas's binding in the GdiPlus slot and
-// RastovaViewStartup / RastovaViewShutdown in the View slot, with the I/O's steps they rely on.
+// (rastova/core/RVStartup.h): the anti-aliased canvas's binding in the GdiPlus slot, the vector
+// layer's unit start-up in the Vect slot (vect/RVVectStartup.h), RastovaViewStartup /
+// RastovaViewShutdown in the View slot and the text editor's clipboard format in the TextC slot
+// (RegisterTextMemoFormat), with the I/O's steps they rely on.
 #include <cstdint>
 
 #include "platform/gfx/Canvas.h"

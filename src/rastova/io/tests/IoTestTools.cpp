@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -72,6 +73,23 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data) {
   std::ofstream f(path, std::ios::binary);
   f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+SaneConfig::SaneConfig(const std::string& backends, int devices) {
+  static TempDir dir;
+  std::ofstream(dir.File("dll.conf")) << backends;
+  std::ofstream(dir.File("test.conf")) << "number_of_devices " << devices << "\n";
+  const char* old = std::getenv("SANE_CONFIG_DIR");
+  had_ = old != nullptr;
+  if (old) old_ = old;
+  ::setenv("SANE_CONFIG_DIR", dir.Path().c_str(), 1);
+}
+
+SaneConfig::~SaneConfig() {
+  if (had_)
+    ::setenv("SANE_CONFIG_DIR", old_.c_str(), 1);
+  else
+    ::unsetenv("SANE_CONFIG_DIR");
 }
 
 }  // namespace rv::iotest

@@ -51,6 +51,11 @@ bool RunPython(const std::string& script);
 std::string RunCapture(const std::string& command, bool& ok);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+// The file's bytes as text (empty when it cannot be read).
+inline std::string ReadFileText(const std::string& path) {
+  const std::vector<uint8_t> b = ReadFileBytes(path);
+  return std::string(b.begin(), b.end());
+}
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& data);
 
 // The test picture of the Python snippet kPyPixel (px(x, y) -> (r, g, b, a)).
@@ -62,5 +67,19 @@ inline Rgba TestPixel(int x, int y) {
               uint8_t((x * y * 5 + 11) % 256), uint8_t((x * 37 + y * 11 + 3) % 256)};
 }
 extern const char* const kPyPixel;
+
+// Points the scanner library at a configuration folder of the tests' own while it lives: its
+// dll.conf lists `backends`, and the test backend offers `devices` devices. The library keeps
+// the folder it found at its first start for the rest of the process, so every instance
+// rewrites the files of one folder that lives as long as the test program.
+class SaneConfig {
+ public:
+  SaneConfig(const std::string& backends, int devices);
+  ~SaneConfig();
+
+ private:
+  bool had_ = false;
+  std::string old_;
+};
 
 }  // namespace rv::iotest

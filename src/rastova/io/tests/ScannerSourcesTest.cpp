@@ -20,6 +20,7 @@
 namespace rv {
 namespace {
 
+using iotest::SaneConfig;
 using iotest::TempDir;
 
 // A library of the test's own: its answers and how often it was called.
@@ -55,18 +56,11 @@ std::string ProductName(const TW_IDENTITY& id) {
   return std::string(id.ProductName, strnlen(id.ProductName, 34));
 }
 
-std::string FileText(const std::string& path) {
-  std::ifstream f(path);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 // Writes the log into a temporary folder while it lives.
 struct TWainLogToFile {
   TWainLogToFile() { TWainLogFileName = dir.File("twain.log"); }
   ~TWainLogToFile() { TWainLogFileName.clear(); }
-  std::string Text() const { return FileText(dir.File("twain.log")); }
+  std::string Text() const { return iotest::ReadFileText(dir.File("twain.log")); }
   TempDir dir;
 };
 
@@ -267,30 +261,6 @@ TEST_F(ScannerSources, WiaListsDevicesAndAsksAgainWhileEmpty) {
                                                    {"", WIA_DEVICE_SCANNER}};
   for (const auto& [type, kind] : kinds) EXPECT_EQ(WiaDeviceKind(type), kind) << type;
 }
-
-// Points the library at a configuration folder of the test's own while it lives.
-class SaneConfig {
- public:
-  explicit SaneConfig(const std::string& backends, int devices) {
-    std::ofstream(dir.File("dll.conf")) << backends;
-    std::ofstream(dir.File("test.conf")) << "number_of_devices " << devices << "\n";
-    const char* old = std::getenv("SANE_CONFIG_DIR");
-    had_ = old != nullptr;
-    if (old) old_ = old;
-    ::setenv("SANE_CONFIG_DIR", dir.Path().c_str(), 1);
-  }
-  ~SaneConfig() {
-    if (had_)
-      ::setenv("SANE_CONFIG_DIR", old_.c_str(), 1);
-    else
-      ::unsetenv("SANE_CONFIG_DIR");
-  }
-  TempDir dir;
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
 
 // The library's test backend: the sources and devices are those scanimage lists.
 TEST(ScannerSourcesSane, TestBackendMatchesScanimage) {

@@ -23,11 +23,6 @@ void TextBytesWrite(TStream& stream, TRVBitmap&, TIOParamsVals&, TRVProgressRec&
   stream.WriteBuffer(TextBytes.data(), int64_t(TextBytes.size()));
 }
 
-std::string FileText(const std::string& name) {
-  const std::vector<uint8_t> b = iotest::ReadFileBytes(name);
-  return std::string(b.begin(), b.end());
-}
-
 class TextExport : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -74,7 +69,7 @@ TEST_F(TextExport, ConstantAndHexadecimalListAgainstGoldenText) {
     // The identifier comes from the file's own name, not the folder.
     const std::string name = dir.File("t.txt");
     io.SaveToText(name, 103, c.format);
-    EXPECT_EQ(FileText(name), c.golden) << c.format;
+    EXPECT_EQ(iotest::ReadFileText(name), c.golden) << c.format;
     EXPECT_EQ(io.Params.FileName, u"" + std::u16string(name.begin(), name.end()));
   }
 }
@@ -93,7 +88,7 @@ TEST_F(TextExport, Base64LinesMatchTheSystemTool) {
   const std::string expected = iotest::RunCapture("base64 -w 76 '" + bin + "'", ok);
   ASSERT_TRUE(ok);
   io.SaveToText(dir.File("t.b64"), ioTGA, 2);
-  std::string text = FileText(dir.File("t.b64"));
+  std::string text = iotest::ReadFileText(dir.File("t.b64"));
   ASSERT_NE(text.find("\r\n"), std::string::npos);
   std::string unix;
   for (char ch : text)
@@ -113,11 +108,11 @@ TEST_F(TextExport, AsciiArtByGreyLevel) {
   }
   io.SaveToText(dir.File("art.txt"), 0, 3);
   // Pure white is the blank: no character code 0 in a text file.
-  EXPECT_EQ(FileText(dir.File("art.txt")), "W@#*+:.,   \r\n WWWWWWWWWW\r\n");
+  EXPECT_EQ(iotest::ReadFileText(dir.File("art.txt")), "W@#*+:.,   \r\n WWWWWWWWWW\r\n");
   // Only 24-bit pictures: another format writes an empty file.
   b.Allocate(3, 3, rv8g);
   io.SaveToText(dir.File("art.txt"), 0, 3);
-  EXPECT_EQ(FileText(dir.File("art.txt")), "");
+  EXPECT_EQ(iotest::ReadFileText(dir.File("art.txt")), "");
 }
 
 TEST_F(TextExport, TheTargetIsReplacedOnlyWhenTheImageWasEncoded) {
@@ -126,11 +121,11 @@ TEST_F(TextExport, TheTargetIsReplacedOnlyWhenTheImageWasEncoded) {
   // A cursor cannot be written: the old text stays, and no temporary file is left.
   io.SaveToText(name, ioCUR, 1);
   EXPECT_TRUE(io.Aborting);
-  EXPECT_EQ(FileText(name), "old");
+  EXPECT_EQ(iotest::ReadFileText(name), "old");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.txt"});
   TextBytes = {0x42};
   io.SaveToText(name, 103, 1);
-  EXPECT_EQ(FileText(name), "\\\\ Size=1\r\n0x42\r\n");
+  EXPECT_EQ(iotest::ReadFileText(name), "\\\\ Size=1\r\n0x42\r\n");
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"keep.txt"});
   // A folder that cannot be written raises the platform's error.
   EXPECT_THROW(io.SaveToText(dir.File("no/such/folder.txt"), 103, 1), EFCreateError);
