@@ -3,6 +3,9 @@
 // copy) against one unclipped copy of the Target, and regions of 20,000 rectangles against 2,000.
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
+#include <QPainter>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -10,7 +13,11 @@
 
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
+#include "rastova/core/RVStartup.h"
+#include "rastova/view/RastovaViewStartup.h"
+#include "rastova/view/core/RastovaView.h"
 #include "rastova/view/transitions/ComplexRegion.h"
+#include "rastova/view/transitions/RVTransitionEffects.h"
 #include "rastova/view/transitions/TransitionEffects.h"
 
 using namespace platform;
@@ -68,6 +75,91 @@ BENCHMARK(BM_EffectFrame)
     ->Args({94, 50})
     ->Args({98, 50})
     ->Unit(benchmark::kMicrosecond);
+
+// ---- the engine: one timer step (frame, copy to the window surface) of a running transition
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "bench_rastova_view_transitions";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    auto* a = new QApplication(argc, argv);
+    rv::RegisterRastovaViewStartup();
+    rv::RastovaLibraryStartup();
+    return a;
+  }();
+  return *app;
+}
+
+struct EngineRig {
+  Frames f;
+  std::unique_ptr<rv::TRastovaView> view;
+  rv::TRVTransitionEffects* engine;
+  EngineRig() {
+    App();
+    view = std::make_unique<rv::TRastovaView>();
+    view->WriteBorderStyle(platform::bsNone);
+    view->WriteScrollBars(rv::ssNone);
+    view->resize(kWidth, kHeight);
+    engine = view->EnsureTransition();
+    engine->TickCount = [] { return 0u; };  // the clock stands still: the transition never ends
+  }
+};
+
+// The frame alone (arg 1) or the whole step with the copy to the window surface (arg 0).
+void BM_EngineStep(benchmark::State& state) {
+  EngineRig rig;
+  const auto code = static_cast<uint8_t>(state.range(0));
+  if (!rig.engine->Start(code, rig.f.Source, rig.f.Target, 1000, rv::rvttLinear))
+    state.SkipWithError("no start");
+  for (auto _ : state) {
+    rig.engine->FStep = 512;
+    rig.engine->TimerStep(nullptr);
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(std::string(rv::TransitionEffects[code - 1].Name));
+}
+// 1 "Cross Fade", 17 "Push Left to Right", 21 "Push Top to Bottom".
+BENCHMARK(BM_EngineStep)->Arg(1)->Arg(17)->Arg(21)->Unit(benchmark::kMicrosecond);
+
+void BM_EnginePanZoomStep(benchmark::State& state) {
+  EngineRig rig;
+  rv::TRVBitmap image;
+  image.Allocate(kWidth, kHeight, rv::rv24RGB);
+  if (!rig.engine->StartPanZoom(&image, {0, 0, kWidth, kHeight}, {480, 270, 1440, 810}, 1000, rv::rvttLinear))
+    state.SkipWithError("no start");
+  for (auto _ : state) {
+    rig.engine->FStep = 512;
+    rig.engine->TimerStep(nullptr);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_EnginePanZoomStep)->Unit(benchmark::kMicrosecond);
+
+// What every step above includes: the 24-bit frame copied onto the 32-bit window surface.
+void BM_FrameToSurface(benchmark::State& state) {
+  EngineRig rig;
+  platform::TCanvas& surface = rig.view->GetCanvas();
+  for (auto _ : state) {
+    surface.CopyRect(rig.f.Rect(), rig.f.Frame.Canvas(), rig.f.Rect());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_FrameToSurface)->Unit(benchmark::kMicrosecond);
+
+// The pan-and-zoom's reference: the same rectangle (240, 135, 1440 x 810) scaled onto the frame.
+void BM_QPainterScaledRect(benchmark::State& state) {
+  QImage source(kWidth, kHeight, QImage::Format_BGR888), frame(kWidth, kHeight, QImage::Format_BGR888);
+  source.fill(Qt::gray);
+  for (auto _ : state) {
+    QPainter p(&frame);
+    p.drawImage(QRectF(0, 0, kWidth, kHeight), source, QRectF(240, 135, 1440, 810));
+    p.end();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_QPainterScaledRect)->Unit(benchmark::kMicrosecond);
 
 // Rectangles laid out as the grids and fringes lay them: rows half-overlapping, ragged ends.
 // As in a running transition every frame's list differs, the iterations go round eight lists

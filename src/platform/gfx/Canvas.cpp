@@ -961,8 +961,10 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
 // whole first. False when the formats do not allow it.
 bool TCanvas::CopyRows(const QRect& dest, const TBitmap& source, QPoint from) {
   const TPixelFormat format = bitmap_.PixelFormat();
-  if (format != source.PixelFormat() || (format != pf24bit && format != pf32bit)) return false;
-  const int bpp = format == pf24bit ? 3 : 4;
+  // 24-bit pixels onto 32-bit ones take an opaque fourth byte, as the painter writes them.
+  const bool widen = format == pf32bit && source.PixelFormat() == pf24bit;
+  if (!widen && (format != source.PixelFormat() || (format != pf24bit && format != pf32bit))) return false;
+  const int bpp = format == pf24bit ? 3 : 4, srcBpp = widen ? 3 : bpp;
   const QRect area = dest.intersected(QRect(0, 0, bitmap_.Width(), bitmap_.Height()));
   QRegion parts(area);
   if (clip_) parts = parts.intersected(*clip_);
@@ -993,10 +995,27 @@ bool TCanvas::CopyRows(const QRect& dest, const TBitmap& source, QPoint from) {
     const size_t bytes = static_cast<size_t>(r.width()) * bpp;
     for (int k = 0; k < r.height(); ++k) {
       const int y = upward ? r.bottom() - k : r.top() + k;
-      std::memmove(dst + y * dstStride + static_cast<size_t>(r.left()) * bpp,
-                   src + static_cast<size_t>(y + shift.y() - origin.y()) * srcStride +
-                       static_cast<size_t>(r.left() + shift.x() - origin.x()) * bpp,
-                   bytes);
+      uint8_t* to = dst + y * dstStride + static_cast<size_t>(r.left()) * bpp;
+      const uint8_t* from = src + static_cast<size_t>(y + shift.y() - origin.y()) * srcStride +
+                            static_cast<size_t>(r.left() + shift.x() - origin.x()) * srcBpp;
+      if (!widen) {
+        std::memmove(to, from, bytes);
+        continue;
+      }
+      // Four bytes read per pixel (the next pixel's first among them), but not past the row's end.
+      int x = 0;
+      for (; x + 1 < r.width(); ++x, to += 4, from += 3) {
+        uint32_t v;
+        std::memcpy(&v, from, 4);
+        v |= 0xFF000000u;
+        std::memcpy(to, &v, 4);
+      }
+      if (x < r.width()) {
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
+        to[3] = 0xFF;
+      }
     }
   }
   Changed(area);

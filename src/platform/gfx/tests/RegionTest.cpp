@@ -81,8 +81,10 @@ TEST(Region, EllipsesAndRoundedRectangles) {
 }
 
 TEST(CanvasCopy, OneToOneCopiesFollowTheClipRegion) {
-  for (TPixelFormat format : {pf24bit, pf32bit}) {
-    TBitmap dest(40, 30, format), source(40, 30, format);
+  const std::pair<TPixelFormat, TPixelFormat> pairs[] = {
+      {pf24bit, pf24bit}, {pf32bit, pf32bit}, {pf32bit, pf24bit}};
+  for (const auto& [format, sourceFormat] : pairs) {
+    TBitmap dest(40, 30, format), source(40, 30, sourceFormat);
     test::FillNoise(dest, 1);
     test::FillNoise(source, 2);
     const TRect parts[] = {{0, 0, 10, 10}, {5, 5, 20, 8}, {30, 20, 45, 35}};

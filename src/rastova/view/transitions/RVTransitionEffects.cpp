@@ -38,6 +38,17 @@ void DrawAt(TBitmap& to, const TBitmap& picture, int32_t x, int32_t y) {
   to.Canvas().Draw(x, y, picture);
 }
 
+// One row of the cross-fade; the three rows never overlap, which lets the loop run in vectors.
+#if defined(__GNUC__) && !defined(__clang__)
+__attribute__((optimize("tree-vectorize", "vect-cost-model=dynamic")))
+#endif
+void CrossFadeRow(uint8_t* __restrict out, const uint8_t* __restrict a, const uint8_t* __restrict b, int32_t n,
+                  int32_t wa, int32_t wb) {
+  const uint16_t ua = static_cast<uint16_t>(wa), ub = static_cast<uint16_t>(wb);
+  for (int32_t i = 0; i < n; ++i)
+    out[i] = static_cast<uint8_t>((uint32_t(a[i]) * ua + uint32_t(b[i]) * ub) >> 10);
+}
+
 void RedLine(TBitmap& frame, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   platform::TCanvas& c = frame.Canvas();
   c.Pen.Color = 255;
@@ -201,21 +212,21 @@ void TRVTransitionEffects::DrawFrame() {
 void TRVTransitionEffects::Blend(int32_t s, bool fadeOut, bool fadeIn) {
   const platform::TColor bg = platform::ColorToRGB(FOwner->Background());
   const int32_t back[3] = {platform::GetBValue(bg), platform::GetGValue(bg), platform::GetRValue(bg)};
-  const int32_t bytes = FWidth * 3;
+  // out = (a x wa + b x wb) shift 10, with the background as a constant where it takes part.
+  const int32_t wb = fadeOut ? 1024 - s : s, wa = 1024 - wb;
   for (int32_t y = 0; y < FHeight; ++y) {
-    const uint8_t* src = FSourceRows[y];
-    const uint8_t* tgt = FTargetRows[y];
+    const uint8_t* b = fadeOut ? FSourceRows[y] : FTargetRows[y];
+    const uint8_t* a = FSourceRows[y];
     uint8_t* out = FFrameRows[y];
-    for (int32_t i = 0; i < bytes; ++i) {
-      const int32_t b = back[i % 3];
-      int32_t v;
-      if (fadeOut)
-        v = (b * s + src[i] * (1024 - s)) >> 10;
-      else if (fadeIn)
-        v = (b * (1024 - s) + tgt[i] * s) >> 10;
-      else
-        v = (src[i] * (1024 - s) + tgt[i] * s) >> 10;
-      out[i] = static_cast<uint8_t>(v);
+    if (fadeOut || fadeIn) {
+      const int32_t c0 = back[0] * wa, c1 = back[1] * wa, c2 = back[2] * wa;
+      for (int32_t x = 0; x < FWidth; ++x, b += 3, out += 3) {
+        out[0] = static_cast<uint8_t>((c0 + b[0] * wb) >> 10);
+        out[1] = static_cast<uint8_t>((c1 + b[1] * wb) >> 10);
+        out[2] = static_cast<uint8_t>((c2 + b[2] * wb) >> 10);
+      }
+    } else {
+      CrossFadeRow(out, a, b, FWidth * 3, wa, wb);
     }
   }
 }
