@@ -284,7 +284,7 @@ std::vector<TPoint> CentredRectangle(const TSteps& s) {
 }
 
 PRegion BlindsRegion(int Row, const TSteps& s, int32_t Progress) {
-  const auto [W, H, w, h] = s;
+  const int32_t W = s.W, H = s.H, w = s.w, h = s.h;  // plain names: the lambda below uses them
   TComplexRegion region;
   if (Row == 158 || Row == 159) {
     const bool columns = Row == 159;
