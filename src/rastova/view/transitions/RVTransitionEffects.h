@@ -90,4 +90,9 @@ class TRVTransitionEffects {
   void ToSurface(platform::TBitmap& Bitmap);
 };
 
+namespace testing {
+// When false, the fades use their plain rows even where the processor has wider ones.
+extern bool TransitionWideRows;
+}  // namespace testing
+
 }  // namespace rv

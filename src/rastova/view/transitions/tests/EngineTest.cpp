@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "rastova/view/tests/ViewTestTools.h"
 #include "rastova/view/transitions/RVTransitionEffects.h"
@@ -102,6 +103,39 @@ TEST_F(TransitionEngine, OwnEffectsAtTheEnds) {
   }
   // "Wipe Left to Right 2" draws its red line at the edge.
   EXPECT_EQ(rig.FrameAt(6, 512).PixelColor(10, 3), RGB(255, 0, 0));
+}
+
+// The fades' wide rows give the bytes of the plain rows at every weight, also in the bytes past
+// the last whole block of a row; a pixel is checked against the rule itself.
+TEST_F(TransitionEngine, FadesGiveTheSameBytesOnWideAndPlainRows) {
+  TViewInWindow window{45, 7};
+  window.view->WriteBackground(RGB(13, 140, 251));
+  TRVTransitionEffects* engine = window.view->EnsureTransition();
+  platform::TBitmap source{45, 7, platform::pf24bit}, target{45, 7, platform::pf24bit};
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 45; ++x) {
+      source.SetPixelColor(x, y, RGB((x * 37 + y * 11) % 256, (x * x + y) % 256, (x ^ (y * 29)) % 256));
+      target.SetPixelColor(x, y, RGB((x * 5 + y * 97) % 256, (255 - x * 3) % 256, (x * y * 7) % 256));
+    }
+  auto frame = [&](uint8_t code, int32_t step, bool wide) {
+    rv::testing::TransitionWideRows = wide;
+    engine->Stop();
+    EXPECT_TRUE(engine->Start(code, source, target, 1000, rvttLinear));
+    engine->FStep = step;
+    engine->TimerStep(nullptr);
+    rv::testing::TransitionWideRows = true;
+    std::vector<platform::TColor> pixels;
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 45; ++x) pixels.push_back(engine->FFrameBitmap->PixelColor(x, y));
+    return pixels;
+  };
+  for (uint8_t code : {1, 2, 3, 4})
+    for (int32_t step : {1, 300, 511, 512, 777, 1023}) EXPECT_EQ(frame(code, step, true), frame(code, step, false));
+  // Cross fade at 300: (a x 724 + b x 300) >> 10 per byte.
+  const platform::TColor a = source.PixelColor(44, 6), b = target.PixelColor(44, 6);
+  const platform::TColor got = frame(1, 300, true)[6 * 45 + 44];
+  EXPECT_EQ(platform::GetRValue(got), (platform::GetRValue(a) * 724 + platform::GetRValue(b) * 300) >> 10);
+  EXPECT_EQ(platform::GetBValue(got), (platform::GetBValue(a) * 724 + platform::GetBValue(b) * 300) >> 10);
 }
 
 TEST_F(TransitionEngine, FadeOutThenIn) {
