@@ -473,6 +473,22 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void LayerStep(platform::TShiftState Shift, int32_t X, int32_t Y);
   void LayerEnd(int32_t X, int32_t Y, int32_t ClampedX, int32_t ClampedY);
 
+  // ---------------------------------------------------------------- transitions
+  // (transitions/RVTransitionEffects.h) The engine is made when one of its events is set and
+  // lives as long as the view; the getters give empty handlers while there is none.
+  TRVTransitionEffects* EnsureTransition();
+  TRVTransitionEffects* Transition() { return FTransition.get(); }
+  void WriteOnTransitionStop(std::function<void(TRastovaView*)> Value);
+  void WriteOnTransitionStep(std::function<void(TRastovaView*, int32_t)> Value);
+  void WriteOnTransitionPaint(
+      std::function<void(TRastovaView*, platform::TBitmap*, TRVTransitionEffects*, int32_t)> Value);
+  std::function<void(TRastovaView*)> ReadOnTransitionStop();
+  std::function<void(TRastovaView*, int32_t)> ReadOnTransitionStep();
+  std::function<void(TRastovaView*, platform::TBitmap*, TRVTransitionEffects*, int32_t)> ReadOnTransitionPaint();
+  // The view's background (style, colour, wallpaper) over the whole client area of Canvas, which
+  // draws on Bitmap.
+  void PaintTransitionBackground(platform::TCanvas& Canvas, platform::TBitmap* Bitmap);
+
   // ---------------------------------------------------------------- the fields
   bool FLegacyBitmap = true;
   platform::TCursor FUserCursor = 0;
@@ -538,7 +554,7 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   int32_t FSrcX = 0, FSrcY = 0, FSrcWidth = 0, FSrcHeight = 0;
   int32_t FDstWidth = 0, FDstHeight = 0;
   int32_t FLastBitmapWidth = 0, FLastBitmapHeight = 0;
-  TRVTransitionEffects* FTransition = nullptr;
+  std::unique_ptr<TRVTransitionEffects> FTransition;
   int32_t FMinLayerSizeToDraw = 2;
   TViewNotifyEvent FOnDShowNewFrame, FOnDShowEvent;
   bool FFlatScrollBars = false;

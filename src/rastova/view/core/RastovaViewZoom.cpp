@@ -6,6 +6,7 @@
 #include "rastova/view/RVWindowHelpers.h"
 #include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/core/RastovaView.h"
+#include "rastova/view/transitions/RVTransitionEffects.h"
 
 namespace rv {
 
@@ -644,6 +645,7 @@ void TRastovaView::Scroll(int32_t bar, int32_t code, int32_t pos) {
 void TRastovaView::Resize() {
   TRVView::Resize();
   if (FUpdating) return;
+  if (FTransition) FTransition->Stop();
   FUpdateReason = 4;
   Update();
 }
