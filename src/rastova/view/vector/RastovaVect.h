@@ -254,11 +254,23 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // Replaces the objects by a stream's content read whole (the template and its bitmap stay).
   void InstallObjects(TRVVObjStreamContent& Content);
 
+  // ------------------------------------------------------------ object undo and copies (RVVectUndo.cpp)
+  void PushObjUndo();
+  void ClearObjUndo();
+  void DropLastObjUndo();
+  int32_t CopyObjectTo(int32_t hobj, TRastovaVect* Dest);
+  void CopyAllObjectsTo(TRastovaVect* Dest);
+  void SetScale(double Value);
+  // Object undo entries, oldest first; UndoSaved: an entry stored for the gesture in progress
+  // that may still be dropped.
+  std::vector<std::unique_ptr<TMemoryStream>> ObjUndoList;
+  bool UndoSaved = false;
+
   // ------------------------------------------------------------ the next issue's members
   // Interaction, undo and in-place editing come with the mouse editing and object streams;
   // here they exist so that the store can call them.
   virtual void CancelInteraction() {}
-  virtual void SaveObjUndo() {}
+  virtual void SaveObjUndo();  // RVVectUndo.cpp
   virtual void PlaceTextEditor() {}
   virtual void EndTextEdit() {}
 
