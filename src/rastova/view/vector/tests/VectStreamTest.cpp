@@ -497,3 +497,66 @@ TEST_F(VectStream, FileTypesThroughTheIOComponent) {
   }
   std::filesystem::remove_all(dir);
 }
+
+namespace {
+
+const std::filesystem::path kRVVScript = std::filesystem::path(__FILE__).parent_path() / "rvv_stream.py";
+
+std::string RunRVVScript(const std::string& args, bool& ok) {
+  std::string out;
+  FILE* p = ::popen(("/usr/bin/python3 " + kRVVScript.string() + " " + args).c_str(), "r");
+  ok = p != nullptr;
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  ok = ::pclose(p) == 0;
+  return out;
+}
+
+}  // namespace
+
+TEST_F(VectStream, IndependentScriptReadsAndWritesTheStream) {
+  const auto dir = std::filesystem::temp_directory_path() / ("vectpy" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string ours = (dir / "ours.rvv").string(), theirs = (dir / "theirs.rvv").string();
+  // Ours, walked by the script: the scale, the slot PNG, every entry in z-order.
+  TVectInWindow a(100, 100, 100, 100);
+  auto bmp = StreamSolid(6, 5, 77);
+  FillEveryKind(*a.vect, bmp.get());
+  a.vect->MeasureBaseScale = 0.5;
+  {
+    TRVWideFileStream f(ours, TRVWideFileStream::fmCreate);
+    a.vect->SaveObjectsToStream(f);
+  }
+  bool ok = false;
+  const std::string walked = RunRVVScript("walk " + ours, ok);
+  ASSERT_TRUE(ok) << walked;
+  // The template's icon holds a slot of its own, written with a count of 0 and no image.
+  EXPECT_EQ(walked.rfind("scale 0.5 slots " + std::to_string(a.vect->SharedBitmapsCount()) + "\n", 0), 0u) << walked;
+  EXPECT_NE(walked.find(" count 1 png 6x5\n"), std::string::npos) << walked;
+  EXPECT_NE(walked.find("6 16 26 66 96 12345c 654321 obj6|text6\n"), std::string::npos) << walked;
+  EXPECT_NE(walked.find("10 20 30 70 100 123460 654321 obj10|memo\n"), std::string::npos) << walked;
+  EXPECT_NE(walked.find("|text11\n"), std::string::npos) << walked;
+  // Theirs, recognised by content and drawn through the I/O component with no view attached.
+  RunRVVScript("write " + theirs, ok);
+  ASSERT_TRUE(ok);
+  {
+    TRVWideFileStream f(theirs, TRVWideFileStream::fmOpenRead);
+    EXPECT_EQ(FindStreamFormat(f), ioRVV);
+  }
+  TRastovaIO io;
+  io.LoadFromFile(theirs);
+  ASSERT_FALSE(io.Aborting);
+  TRVBitmap* b = io.GetAttachedRVBitmap();
+  EXPECT_EQ(b->GetWidth(), 60);
+  EXPECT_EQ(b->GetHeight(), 40);
+  EXPECT_EQ(b->GetPixels(30, 15), (TRGB{0, 0, 255}));     // inside the red box (solid brush)
+  EXPECT_EQ(b->GetPixels(2, 2), (TRGB{255, 255, 255}));   // white around it
+  EXPECT_EQ(b->GetPixels(30, 39), (TRGB{255, 0, 0}));     // the blue line
+  TVectInWindow c(100, 100, 100, 100);
+  ASSERT_TRUE(c.vect->LoadObjectsFromFile(theirs));
+  EXPECT_EQ(c.vect->ObjectsCount(), 2);
+  EXPECT_EQ(c.vect->GetObjName(1), "line");
+  std::filesystem::remove_all(dir);
+}
