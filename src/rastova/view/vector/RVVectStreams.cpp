@@ -415,8 +415,22 @@ bool ReadObjectStream(TStream& Stream, TRVVObjStreamContent& Content, const TRVV
       }
       c.Slots.back() = std::move(bmp);
     }
-    TZDecompressionStream z(Stream);
-    TRVVReader zr(z);
+    // The block is inflated whole (growing only as data arrives), so that every count inside
+    // it is checked against what it really holds and small reads stay cheap.
+    std::vector<uint8_t> block;
+    {
+      TZDecompressionStream z(Stream);
+      constexpr int64_t kChunk = 1 << 20;
+      for (;;) {
+        const size_t at = block.size();
+        block.resize(at + size_t(kChunk));
+        const int64_t got = z.Read(block.data() + at, kChunk);
+        block.resize(at + size_t(std::max<int64_t>(got, 0)));
+        if (got < kChunk) break;
+      }
+    }
+    TRVMemStream zs(block.data(), int64_t(block.size()));
+    TRVVReader zr(zs);
     const int32_t m = zr.I32();
     if (m < 0) TRVVReader::Fail("Negative object count in the object stream");
     TReadState st{V, Template, Owner, c};
@@ -583,6 +597,9 @@ void TRastovaVect::InstallObjects(TRVVObjStreamContent& Content) {
   MeasureBaseScale = Content.MeasureBaseScale;
   SharedBitmaps.clear();
   for (auto& b : Content.Slots) SharedBitmaps.push_back(TRVVSharedBitmap{std::move(b), 0});
+  // Room for every object at once, so the store does not move its records as it grows.
+  Objects.reserve(Content.Objects.size() + 522);
+  ObjectOrder.reserve(Content.Objects.size() + 522);
   for (TRVVObjRecord& rec : Content.Objects) {
     const int32_t h = AddNewObject(rec);
     TRVVObjRecord& o = Objects[size_t(h)];
