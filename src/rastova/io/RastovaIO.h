@@ -61,7 +61,8 @@ class TRVIOView {
   // True for the library's full image view, which can be paint-locked and take a resolution.
   virtual bool IsRastovaView() = 0;
   virtual void LockPaint() = 0;
-  virtual void UnlockPaint() = 0;
+  // Returns the paint lock count left (the component ignores it).
+  virtual int32_t UnlockPaint() = 0;
   virtual void SetDPI(int32_t dpiX, int32_t dpiY) = 0;
   virtual void Update() = 0;
   virtual void ImageChange() = 0;

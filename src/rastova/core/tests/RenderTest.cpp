@@ -608,3 +608,36 @@ TEST(ImageRender, IntoAPlatformBitmap) {
   EXPECT_EQ(wide.ScanLine(0)[0], 1);
 }
 #endif
+
+TEST(ImageRender, OneToOneBlendingFollowsTheAlphaRuleAtEveryWidth) {
+  // 1:1 placements blend a row at a time (16 pixels per step where the processor allows): every
+  // width from 1 to 40 and an offset source, at three transparencies, against the rule
+  // a = min (T, A), 256 for 255, d = (d x (256 - a) + v x a) >> 8.
+  for (int32_t transparency : {255, 128, 0}) {
+    for (int32_t w = 1; w <= 40; ++w) {
+      auto src = RenderRandom24(w + 3, 2, uint32_t(w * 7 + transparency));
+      TRVBitmap* alpha = src->AlphaBitmap();
+      std::mt19937 gen{static_cast<uint32_t>(w)};
+      for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < w + 3; ++x) alpha->SetPixels_rv8(x, y, gen() % 3 == 0 ? 255 : uint8_t(gen()));
+      alpha->Full = false;
+      auto dst = RenderRandom24(w + 2, 2, uint32_t(w));
+      const std::vector<uint8_t> before = RenderPixels(*dst);
+      RenderPlain(*src, *dst, 1, 0, w, 2, 3, 0, w, 2, transparency);
+      for (int32_t y = 0; y < 2; ++y)
+        for (int32_t x = 0; x < w + 2; ++x)
+          for (int32_t c = 0; c < 3; ++c) {
+            const uint8_t old = before[size_t(y) * (w + 2) * 3 + size_t(x) * 3 + c];
+            uint8_t want = old;
+            if (x >= 1 && x < w + 1) {
+              int32_t a = std::min<int32_t>(transparency, alpha->GetPixels_rv8(x + 2, y));
+              a += a == 255;
+              const uint8_t v = src->GetScanLine(y)[(x + 2) * 3 + c];
+              want = uint8_t((old * (256 - a) + v * a) >> 8);
+            }
+            ASSERT_EQ(dst->GetScanLine(y)[x * 3 + c], want)
+                << "w " << w << " T " << transparency << " x " << x;
+          }
+    }
+  }
+}

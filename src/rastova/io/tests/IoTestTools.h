@@ -24,7 +24,7 @@ class StubView : public TRVIOView {
   int32_t GetDpiY() override { return 96; }
   bool IsRastovaView() override { return false; }
   void LockPaint() override {}
-  void UnlockPaint() override {}
+  int32_t UnlockPaint() override { return 0; }
   void SetDPI(int32_t, int32_t) override {}
   void Update() override {}
   void ImageChange() override {}

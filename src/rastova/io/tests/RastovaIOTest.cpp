@@ -358,7 +358,7 @@ class FakeView : public TRVIOView {
   int32_t GetDpiY() override { return dpiY; }
   bool IsRastovaView() override { return true; }
   void LockPaint() override { ++locks; }
-  void UnlockPaint() override { --locks; }
+  int32_t UnlockPaint() override { return --locks; }
   void SetDPI(int32_t x, int32_t y) override {
     dpiX = x;
     dpiY = y;
