@@ -17,25 +17,14 @@
 
 #include "rastova/core/RVStartup.h"
 #include "rastova/view/RastovaViewStartup.h"
+#include "BenchApp.h"
 #include "rastova/view/core/RastovaView.h"
 
 namespace {
 
 constexpr int kViewW = 1920, kViewH = 1080, kPicture = 4096;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench_rastova_view";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    auto* a = new QApplication(argc, argv);
-    rv::RegisterRastovaViewStartup();
-    rv::RastovaLibraryStartup();
-    return a;
-  }();
-  return *app;
-}
+using viewbench::App;
 
 uint8_t Sample(int x, int y, int c) {
   switch (c) {

@@ -1,7 +1,10 @@
 #include "platform/gfx/Canvas.h"
 
+#include <immintrin.h>
+
 #include <QFont>
 #include <QFontMetrics>
+#include <QTransform>
 #include <QGuiApplication>
 #include <QPainterPath>
 #include <algorithm>
@@ -662,8 +665,10 @@ QFont QtFontOf(const TFont& f, bool smooth) {
   font.setItalic(f.Style.Italic);
   font.setUnderline(f.Style.Underline);
   font.setStrikeOut(f.Style.StrikeOut);
-  font.setStyleStrategy(smooth ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
-                               : QFont::NoAntialias);
+  // Quality 3 (non-antialiased) asks for aliased glyphs.
+  font.setStyleStrategy(smooth && f.Quality != 3
+                            ? QFont::StyleStrategy(QFont::PreferAntialias | QFont::NoSubpixelAntialias)
+                            : QFont::NoAntialias);
   return font;
 }
 
@@ -678,6 +683,7 @@ struct TCanvas::FontCache {
   int height;
   TFontStyles style;
   TPixelFormat format;
+  uint8_t quality;
   QFont font;
   QFontMetrics metrics;
 };
@@ -686,12 +692,14 @@ const TCanvas::FontCache& TCanvas::Fonts() const {
   const FontCache* c = fontCache_.get();
   const TFontStyles& s = Font.Style;
   if (!c || c->name != Font.Name || c->height != Font.Height() || c->format != bitmap_.PixelFormat() ||
+      c->quality != Font.Quality ||
       c->style.Bold != s.Bold || c->style.Italic != s.Italic || c->style.Underline != s.Underline ||
       c->style.StrikeOut != s.StrikeOut) {
     RequireFonts();
     const QFont font = MakeFont();
     fontCache_ = std::make_shared<FontCache>(
-        FontCache{Font.Name, Font.Height(), Font.Style, bitmap_.PixelFormat(), font, QFontMetrics(font)});
+        FontCache{Font.Name, Font.Height(), Font.Style, bitmap_.PixelFormat(), Font.Quality, font,
+                  QFontMetrics(font)});
   }
   return *fontCache_;
 }
@@ -741,9 +749,12 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   penPos_ = {x + t.cell.width(), y};
   // Italic and overhanging glyphs may reach a little beyond the advance.
   const int slack = t.cell.height() / 2 + 2;
-  Session session(*this, t.cell.adjusted(-slack, -1, slack, 1), true);
+  QTransform turn;
+  if (Font.Escapement != 0) turn.translate(x, y).rotate(-Font.Escapement / 10.0).translate(-x, -y);
+  Session session(*this, turn.mapRect(t.cell.adjusted(-slack, -1, slack, 1)), true);
   if (!session.Active()) return;
   QPainter& p = session.P();
+  if (Font.Escapement != 0) p.setTransform(turn, true);
   if (Brush.Style == bsSolid && !t.cell.isEmpty()) p.fillRect(t.cell, MapColor(Brush.Color));
   p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
@@ -757,11 +768,20 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, std::string_view text, u
   QRect bounds = t.cell.adjusted(-slack, -1, slack, 1);
   if (options & ETO_CLIPPED) bounds &= box;
   if (options & ETO_OPAQUE) bounds |= box;
+  QTransform turn;
+  if (Font.Escapement != 0) {
+    // Turned text is clipped by the box as it stands; the glyphs turn about (x, y).
+    turn.translate(x, y).rotate(-Font.Escapement / 10.0).translate(-x, -y);
+    bounds = turn.mapRect(t.cell.adjusted(-slack, -1, slack, 1));
+    if (options & ETO_CLIPPED) bounds &= box;
+    if (options & ETO_OPAQUE) bounds |= box;
+  }
   Session session(*this, bounds, true);
   if (!session.Active()) return;
   QPainter& p = session.P();
   if (options & ETO_OPAQUE) p.fillRect(box, MapColor(Brush.Color));
   if (options & ETO_CLIPPED) p.setClipRect(box, Qt::IntersectClip);
+  if (Font.Escapement != 0) p.setTransform(turn, true);
   p.setFont(t.font);
   p.setPen(MapColor(Font.Color));
   p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);
@@ -934,8 +954,12 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
     target = QRectF(dq.left() + l * kx, dq.top() + t * ky, inside.width() * kx, inside.height() * ky);
     sq = inside;
   }
-  QImage image;
   const bool indexed = bitmap_.PixelFormat() == pf8bit || bitmap_.PixelFormat() == pf1bit;
+  if (op == QPainter::CompositionMode_Source && !indexed && !mirrorX && !mirrorY &&
+      target == QRectF(target.toRect()) && target.toRect().size() == sq.size() &&
+      CopyRows(target.toRect(), source, sq.topLeft()))
+    return;
+  QImage image;
   if (indexed) {
     image = IndexImage(source, sq, bitmap_);
   } else {
@@ -947,7 +971,102 @@ void TCanvas::CopyFrom(const TRect& dest, const TBitmap& source, const TRect& sr
   if (!s.Active()) return;
   QPainter& p = s.P();
   p.setCompositionMode(op);
+  if (StretchMode == smHalftone && !indexed) p.setRenderHint(QPainter::SmoothPixmapTransform, true);
   p.drawImage(target, image, QRectF(0, 0, image.width(), image.height()));
+}
+
+namespace {
+
+// 24-bit pixels to opaque 32-bit ones, four at a time by a byte shuffle, as far as whole blocks
+// of sixteen source bytes lie inside the row; returns how many pixels it wrote.
+__attribute__((target("ssse3"))) int WidenPixelsShuffle(uint8_t* to, const uint8_t* from, int width) {
+  const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+  int x = 0;
+  // Pixels x .. x + 3 read the bytes 3x .. 3x + 15, which stay inside a row of `width` pixels
+  // while x + 6 <= width.
+  for (; x + 6 <= width; x += 4) {
+    const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 3 * static_cast<size_t>(x)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4 * static_cast<size_t>(x)),
+                     _mm_or_si128(_mm_shuffle_epi8(px, spread), opaque));
+  }
+  return x;
+}
+
+int WidenPixels(uint8_t* to, const uint8_t* from, int width) {
+  static const bool shuffle = __builtin_cpu_supports("ssse3");
+  return shuffle ? WidenPixelsShuffle(to, from, width) : 0;
+}
+
+}  // namespace
+
+// A one-to-one copy between bitmaps of the same 24- or 32-bit format, row by row through the
+// clip region's rectangles. From this bitmap onto itself without a clip the rows are moved in
+// the order that reads each one before it is overwritten; with a clip the source is taken
+// whole first. False when the formats do not allow it.
+bool TCanvas::CopyRows(const QRect& dest, const TBitmap& source, QPoint from) {
+  const TPixelFormat format = bitmap_.PixelFormat();
+  // 24-bit pixels onto 32-bit ones take an opaque fourth byte, as the painter writes them.
+  const bool widen = format == pf32bit && source.PixelFormat() == pf24bit;
+  if (!widen && (format != source.PixelFormat() || (format != pf24bit && format != pf32bit))) return false;
+  const int bpp = format == pf24bit ? 3 : 4, srcBpp = widen ? 3 : bpp;
+  const QRect area = dest.intersected(QRect(0, 0, bitmap_.Width(), bitmap_.Height()));
+  QRegion parts(area);
+  if (clip_) parts = parts.intersected(*clip_);
+  if (parts.isEmpty()) return true;
+  const QPoint shift = from - dest.topLeft();
+  const uint8_t* src = source.Bits();
+  size_t srcStride = static_cast<size_t>(source.BytesPerLine());
+  QPoint origin(0, 0);  // the pixel at the start of `src`, in source coordinates
+  std::vector<uint8_t> staged;
+  if (&source == &bitmap_ && parts.rectCount() > 1) {
+    // Rectangles of a clip may overlap each other's sources: read the whole area first.
+    const QRect box = parts.boundingRect().translated(shift);
+    srcStride = static_cast<size_t>(box.width()) * bpp;
+    staged.resize(srcStride * box.height());
+    for (int y = 0; y < box.height(); ++y)
+      std::memcpy(staged.data() + y * srcStride,
+                  src + static_cast<size_t>(box.top() + y) * source.BytesPerLine() +
+                      static_cast<size_t>(box.left()) * bpp,
+                  srcStride);
+    src = staged.data();
+    origin = box.topLeft();
+  }
+  uint8_t* dst = bitmap_.Bits();
+  const size_t dstStride = static_cast<size_t>(bitmap_.BytesPerLine());
+  // From this bitmap onto itself with the source above the destination: last row first.
+  const bool upward = staged.empty() && &source == &bitmap_ && shift.y() < 0;
+  for (const QRect& r : parts) {
+    const size_t bytes = static_cast<size_t>(r.width()) * bpp;
+    for (int k = 0; k < r.height(); ++k) {
+      const int y = upward ? r.bottom() - k : r.top() + k;
+      uint8_t* to = dst + y * dstStride + static_cast<size_t>(r.left()) * bpp;
+      const uint8_t* from = src + static_cast<size_t>(y + shift.y() - origin.y()) * srcStride +
+                            static_cast<size_t>(r.left() + shift.x() - origin.x()) * srcBpp;
+      if (!widen) {
+        std::memmove(to, from, bytes);
+        continue;
+      }
+      // Four bytes read per pixel (the next pixel's first among them), but not past the row's end.
+      int x = WidenPixels(to, from, r.width());
+      to += 4 * static_cast<size_t>(x);
+      from += 3 * static_cast<size_t>(x);
+      for (; x + 1 < r.width(); ++x, to += 4, from += 3) {
+        uint32_t v;
+        std::memcpy(&v, from, 4);
+        v |= 0xFF000000u;
+        std::memcpy(to, &v, 4);
+      }
+      if (x < r.width()) {
+        to[0] = from[0];
+        to[1] = from[1];
+        to[2] = from[2];
+        to[3] = 0xFF;
+      }
+    }
+  }
+  Changed(area);
+  return true;
 }
 
 }  // namespace platform

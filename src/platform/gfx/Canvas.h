@@ -85,6 +85,9 @@ constexpr TCopyMode cmSrcInvert = 0x00660046;    // S ^ D
 constexpr TCopyMode cmSrcPaint = 0x00EE0086;     // S | D
 constexpr TCopyMode cmWhiteness = 0x00FF0062;
 
+// How block copies scale: nearest pixel, or averaged (the window system's half-tone mode).
+enum TStretchMode : uint8_t { smColorOnColor, smHalftone };
+
 struct TPen {
   TColor Color = clBlack;
   int Width = 1;  // pixels; 0 counts as 1. Wider pens draw solid with round ends and joins.
@@ -132,6 +135,11 @@ class TFont {
   void SetSize(int points);
   int Height() const { return height_; }
   void SetHeight(int pixels) { height_ = pixels; }
+  // Tenths of a degree counter-clockwise: text turns about its reference point.
+  int Escapement = 0;
+  // The window system's output quality byte: 3 (non-antialiased) draws aliased glyphs; the
+  // others keep the canvas's choice.
+  uint8_t Quality = 0;
 
  private:
   int height_ = -11;  // 8 points
@@ -164,6 +172,7 @@ class TCanvas {
   TBrush Brush;
   TFont Font;
   TCopyMode CopyMode = cmSrcCopy;
+  TStretchMode StretchMode = smColorOnColor;
   // Text options added to every TextRect (ETO_RTLREADING, ETO_OPAQUE ...); 0 at creation.
   uint32_t TextFlags = 0;
   // Only left-to-right is drawn here; the value is kept for code that asks.
@@ -220,9 +229,11 @@ class TCanvas {
   // Sets one pixel (copy, whatever the pen mode); nothing outside the bitmap or clip region.
   void SetPixels(int x, int y, TColor color);
 
-  // Copies `src` of `source` to `dest` with CopyMode, stretching (nearest pixel) when the
-  // sizes differ and mirroring when one of them is given right-to-left or bottom-to-top.
-  // The source may be this canvas. EInvalidGraphicOperation for an unknown copy mode.
+  // Copies `src` of `source` to `dest` with CopyMode, stretching (nearest pixel, or smoothly
+  // in smHalftone on 24- and 32-bit bitmaps) when the sizes differ and mirroring when one of
+  // them is given right-to-left or bottom-to-top. The source may be this canvas: the whole
+  // source area is read before anything is written. EInvalidGraphicOperation for an unknown
+  // copy mode.
   void CopyRect(const TRect& dest, TCanvas& source, const TRect& src);
   void Draw(int x, int y, const TBitmap& bitmap);
   void StretchDraw(const TRect& dest, const TBitmap& bitmap);
@@ -258,6 +269,7 @@ class TCanvas {
   void FillAndStroke(const QPainterPath& fill, const QPolygon& thin,
                      const std::function<void(QPainter&)>& wide, QRect bounds);
   void CopyFrom(const TRect& dest, const TBitmap& source, const TRect& src, TCopyMode mode);
+  bool CopyRows(const QRect& dest, const TBitmap& source, QPoint from);
   void Changed(QRect bounds);
 
   TBitmap& bitmap_;

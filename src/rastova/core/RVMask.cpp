@@ -337,6 +337,16 @@ void StretchMaskRows(TRVMask& mask, uint8_t* dest, int32_t destRowLen, int32_t d
     uint8_t* d = dest + int64_t(destRowLen) * r;
     for (int64_t c = firstCol; c <= lastCol; ++c) {
       int64_t sx = cols[static_cast<size_t>(c - firstCol)];
+      // At 1:1 a 1-bit row is a shifted copy: eight pixels at once where all eight lie inside.
+      if (oneBit && xStep == 16384 && (c & 7) == 0 && c + 7 <= lastCol && sx >= 0 && sx + 8 <= mask.width_) {
+        const int64_t byte = sx >> 3;
+        const int shift = static_cast<int>(sx & 7);
+        uint32_t v = uint32_t(src[byte]) << shift;
+        if (shift) v |= uint32_t(src[byte + 1]) >> (8 - shift);
+        d[c >> 3] = static_cast<uint8_t>(v);
+        c += 7;
+        continue;
+      }
       if (sx < 0 || sx >= mask.width_) continue;
       if (oneBit) {
         if (src[sx >> 3] & (0x80 >> (sx & 7))) d[c >> 3] |= static_cast<uint8_t>(0x80 >> (c & 7));
@@ -397,8 +407,32 @@ void TRVMask::DrawSelectionBorder(TRVMaskPainter& painter, int32_t xDst, int32_t
     rect->right = static_cast<int32_t>(xDst + lastCol - 1);
     rect->bottom = static_cast<int32_t>(yDst + lastRow - 1);
   }
+  const bool oneBit = stretchBpp_ == 1;
   for (int64_t r = firstRow; r <= lastRow; ++r) {
+    const bool innerRow = r > 0 && r < dstH - 1;
+    const uint8_t* up = innerRow ? StretchRow(static_cast<int32_t>(r - 1)) : nullptr;
+    const uint8_t* row = StretchRow(static_cast<int32_t>(r));
+    const uint8_t* down = innerRow ? StretchRow(static_cast<int32_t>(r + 1)) : nullptr;
     for (int64_t c = firstCol; c <= lastCol; ++c) {
+      // Eight pixels of a 1-bit mask at once, away from the image's edges: a selected pixel
+      // is on the border when any of its eight neighbours is not selected.
+      if (oneBit && innerRow && (c & 7) == 0 && c >= 8 && c + 8 <= dstW - 1) {
+        const int64_t b = c >> 3;
+        const uint32_t cur = row[b];
+        if (cur != 0) {
+          auto left = [b](const uint8_t* p) { return (uint32_t(p[b]) >> 1 | uint32_t(p[b - 1]) << 7) & 0xFF; };
+          auto right = [b](const uint8_t* p) { return (uint32_t(p[b]) << 1 | uint32_t(p[b + 1]) >> 7) & 0xFF; };
+          const uint32_t all = up[b] & left(up) & right(up) & left(row) & right(row) & down[b] & left(down) & right(down);
+          const uint32_t border = cur & ~all & 0xFF;
+          for (int32_t k = 0; k < 8; ++k) {
+            if (!(border & (0x80u >> k))) continue;
+            const int64_t x = xDst + c + k, y = yDst + r;
+            painter.PaintPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), (x + y + phase) % 8 < 4 ? c2 : c1);
+          }
+        }
+        c += 7;
+        continue;
+      }
       int32_t ri = static_cast<int32_t>(r), ci = static_cast<int32_t>(c);
       if (!StretchSelected(ri, ci)) continue;
       bool border;

@@ -107,7 +107,8 @@ class IRVProcLayerView {
   // The layer's 16-byte identity.
   virtual void GetLayerIdentity(int32_t index, uint8_t identity[16]) = 0;
   virtual void SaveSelectionToStream(TStream& stream) = 0;
-  virtual void LoadSelectionFromStream(TStream& stream, int32_t mode) = 0;
+  // False when nothing could be read (the selection unchanged).
+  virtual bool LoadSelectionFromStream(TStream& stream, int32_t mode) = 0;
   // One layer record: its 4-byte length (of the whole record), its 16-byte identity, then the
   // rest, with the layer's bitmap when asked. Loading reads one record from the position and
   // leaves the position after it.
@@ -115,7 +116,8 @@ class IRVProcLayerView {
   virtual void LoadLayerFromStream(int32_t index, TStream& stream) = 0;
   // All layers; format -2 stores the bitmaps uncompressed, -1 compressed.
   virtual void SaveLayersToStream(TStream& stream, int32_t format) = 0;
-  virtual void LoadLayersFromStream(TStream& stream) = 0;
+  // False for another signature or an unsupported version (the layers unchanged).
+  virtual bool LoadLayersFromStream(TStream& stream) = 0;
 };
 
 // The vector-object view (TRastovaVect).

@@ -1,4 +1,5 @@
 #include "rastova/io/RVFileFormat.h"
+#include "rastova/io/RVViewFormats.h"
 
 #include <cstring>
 #include <exception>
@@ -54,6 +55,7 @@ const TBuiltInRow kBuiltInRows[] = {
     {ioRAW, "Camera RAW", "CRW;CR2;NEF;RAW;PEF;RAF;X3F;BAY;ORF;SRF;MRW;DCR;SR2", true, false, 0,
      kHaveRawCodec},
     {ioPSD, "Photoshop PSD", "PSD", true, true, 0, true},
+    // The view's own formats: built when the view library installed their operations.
     {ioRVV, "Vectorial objects", "RVV", true, true, 0, false},
     {ioLYR, "Layers", "LYR", true, true, 0, false},
     {ioALL, "Layers and objects", "ALL", true, true, 0, false},
@@ -169,6 +171,15 @@ bool TestAt(TStream& s, int64_t start) {
   return Test(s);
 }
 
+const TRVViewFormatOps* viewFormatOps[3] = {nullptr, nullptr, nullptr};
+
+template <int32_t FileType>
+bool TestViewFormat(TStream& s, int64_t start) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(FileType);
+  s.SetPosition(start);
+  return ops && ops->IsStream && ops->IsStream(s);
+}
+
 // The fixed order of the content tests. Tests of codecs that are not built yet are absent
 // (nullptr) and keep their place; a test whose format has no row does not decide.
 const TContentStep kContentSteps[] = {
@@ -194,12 +205,20 @@ const TContentStep kContentSteps[] = {
     {ioWMF, -1, TestAt<IsWMFStream>},
     {ioEMF, -1, TestAt<IsEMFStream>},
     {ioPSD, -1, TestAt<IsPSDStream>},
-    {ioRVV, -1, nullptr},
-    {ioLYR, -1, nullptr},
-    {ioALL, -1, nullptr},
+    {ioRVV, -1, TestViewFormat<ioRVV>},
+    {ioLYR, -1, TestViewFormat<ioLYR>},
+    {ioALL, -1, TestViewFormat<ioALL>},
 };
 
 }  // namespace
+
+void SetViewFormatOps(int32_t fileType, const TRVViewFormatOps* ops) {
+  if (fileType >= ioRVV && fileType <= ioALL) viewFormatOps[fileType - ioRVV] = ops;
+}
+
+const TRVViewFormatOps* GetViewFormatOps(int32_t fileType) {
+  return fileType >= ioRVV && fileType <= ioALL ? viewFormatOps[fileType - ioRVV] : nullptr;
+}
 
 void PlaceholderRead(TStream&, TRVBitmap&, TIOParamsVals&, bool, TRVProgressRec&) {}
 void PlaceholderWrite(TStream&, TRVBitmap&, TIOParamsVals&, TRVProgressRec&) {}
@@ -209,7 +228,7 @@ void BuildFileFormatRegistry() {
   FreeFileFormatRegistry();
   registry = new std::vector<std::unique_ptr<TRVFileFormatInfo>>();
   for (const TBuiltInRow& r : kBuiltInRows) {
-    if (!r.built) continue;
+    if (!r.built && !GetViewFormatOps(r.fileType)) continue;
     auto row = std::make_unique<TRVFileFormatInfo>();
     row->FileType = r.fileType;
     row->Description = r.description;

@@ -42,6 +42,7 @@
 #include "rastova/io/RVIOThread.h"
 #include "rastova/io/RVMetafileImport.h"
 #include "rastova/io/RVTWainParams.h"
+#include "rastova/io/RVViewFormats.h"
 #include "rastova/io/RVWia.h"
 
 namespace rv {
@@ -90,6 +91,9 @@ bool HasFormatOps(int32_t fileType) {
       return false;
   }
 }
+
+// The view's own formats, served by the operations the view library installed.
+bool IsViewFormat(int32_t fileType) { return GetViewFormatOps(fileType) != nullptr; }
 
 // Whether the component has a saver of its own for a built-in format.
 bool HasSaverOps(int32_t fileType) {
@@ -1248,7 +1252,9 @@ void TRastovaIO::LoadFromFile(const std::string& fileName) {
     return;
   }
   if (row->BuiltIn) {
-    if (HasFormatOps(row->FileType)) {
+    if (IsViewFormat(row->FileType)) {
+      LoadFromFileLayered(fileName, row->FileType);
+    } else if (HasFormatOps(row->FileType)) {
       LoadFileFrame(fileName, row->FileType);
     } else if (row->FileType == ioWMF || row->FileType == ioEMF) {
       ImportMetafile(fileName, -1, -1, true);
@@ -1314,7 +1320,9 @@ void TRastovaIO::LoadFromFileFormat(const std::string& fileName, int32_t fileTyp
   TRVFileFormatInfo* row = GetFileFormatInfo(fileType);
   if (!row) return;
   if (row->BuiltIn) {
-    if (HasFormatOps(fileType))
+    if (IsViewFormat(fileType))
+      LoadFromFileLayered(fileName, fileType);
+    else if (HasFormatOps(fileType))
       LoadFileFrame(fileName, fileType);
     else if (fileType == ioWMF || fileType == ioEMF)
       ImportMetafile(fileName, -1, -1, true);
@@ -1381,7 +1389,9 @@ void TRastovaIO::SaveToFile(const std::string& fileName) {
   if (row->BuiltIn) {
     // A built-in row the save table does not list (such as pix) is saved by its format's own
     // writer; a format without one is refused before any file is made.
-    if (HasSaverOps(row->FileType))
+    if (IsViewFormat(row->FileType))
+      SaveLayeredFile(fileName, row->FileType);
+    else if (HasSaverOps(row->FileType))
       SaveFileFrame(fileName, row->FileType);
     else
       Aborting = true;
@@ -1455,7 +1465,10 @@ void TRastovaIO::LoadFromStreamFormat(TStream& stream, int32_t fileType) {
 void TRastovaIO::LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row) {
   const int32_t type = row.FileType;
   if (row.BuiltIn) {
-    if (HasFormatOps(type)) LoadStreamFrame(stream, type);
+    if (IsViewFormat(type))
+      LoadFromStreamLayered(stream, type);
+    else if (HasFormatOps(type))
+      LoadStreamFrame(stream, type);
     return;
   }
   Params.ResetInfo();
@@ -1489,6 +1502,10 @@ void TRastovaIO::LoadStreamWithRow(TStream& stream, TRVFileFormatInfo& row) {
 }
 
 void TRastovaIO::SaveToStream(TStream& stream, int32_t fileType) {
+  if (IsViewFormat(fileType)) {
+    SaveLayeredStream(stream, fileType);
+    return;
+  }
   if (HasSaverOps(fileType)) {
     SaveStreamFrame(stream, fileType);
     return;
@@ -1516,6 +1533,79 @@ void TRastovaIO::SaveToStream(TStream& stream, int32_t fileType) {
     if (f != rv24RGB && f != rv1g) bitmap_->SetPixelFormat(rv24RGB);
     Params.FileType = row->FileType;
     row->WriteRoutine(stream, *bitmap_, Params, progress);
+  } catch (...) {
+    Aborting = true;
+    DoFinishWork();
+    throw;
+  }
+  DoFinishWork();
+}
+
+void TRastovaIO::LoadFromFileLayered(const std::string& fileName, int32_t fileType) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(fileType);
+  Params.FileType = fileType;
+  if (!ops || !ops->LoadFile) {
+    Aborting = true;
+    DoFinishWork();
+    return;
+  }
+  Aborting = false;
+  bool ok = false;
+  try {
+    ok = ops->LoadFile(*this, fileName);
+  } catch (...) {
+    Aborting = true;
+    Params.FileType = fileType;
+    DoFinishWork();
+    throw;
+  }
+  Aborting = !ok;
+  if (ok) Params.FileName = common::Utf8ToUtf16(fileName);
+  Params.FileType = fileType;
+  DoFinishWork();
+}
+
+void TRastovaIO::LoadFromStreamLayered(TStream& stream, int32_t fileType) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(fileType);
+  const TRVViewLoad result = ops && ops->LoadStream ? ops->LoadStream(*this, stream) : TRVViewLoad::NoView;
+  if (result == TRVViewLoad::Damaged) Aborting = true;
+  if (result == TRVViewLoad::Loaded) Aborting = false;
+  Params.FileType = fileType;
+}
+
+void TRastovaIO::SaveLayeredFile(const std::string& fileName, int32_t fileType) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(fileType);
+  // Refused before any file is made when there is nothing to write.
+  if (!ops || !ops->SaveStream || !view_) {
+    Aborting = true;
+    return;
+  }
+  try {
+    WriteFileSafely(fileName, [&](TStream& stream) {
+      Aborting = false;
+      if (!ops->SaveStream(*this, stream)) Aborting = true;
+    });
+  } catch (...) {
+    Aborting = true;
+    DoFinishWork();
+    throw;
+  }
+  if (!Aborting) {
+    Params.FileName = common::Utf8ToUtf16(fileName);
+    Params.FileType = fileType;
+  }
+  DoFinishWork();
+}
+
+void TRastovaIO::SaveLayeredStream(TStream& stream, int32_t fileType) {
+  const TRVViewFormatOps* ops = GetViewFormatOps(fileType);
+  if (!ops || !ops->SaveStream || !view_) {
+    Aborting = true;
+    return;
+  }
+  Aborting = false;
+  try {
+    if (!ops->SaveStream(*this, stream)) Aborting = true;
   } catch (...) {
     Aborting = true;
     DoFinishWork();

@@ -333,6 +333,12 @@ class TRastovaIO : public TIOParamsOwner {
   // calls both.
   void ClosePSFile();
   void ClosePDFFile();
+  // The view's own formats (25 vector objects, 26 layers, 27 layers and objects), through the
+  // operations the view library installs (RVViewFormats.h). A file loads into an attached view
+  // of the format's kind, else merged into the working bitmap; a stream only into such a view
+  // (without one nothing changes and no event fires). Damaged content sets Aborting.
+  void LoadFromFileLayered(const std::string& fileName, int32_t fileType);
+  void LoadFromStreamLayered(TStream& stream, int32_t fileType);
 
   // ---- acquisition, scanner and print settings, the save-parameters preview
   // (RastovaIOAcquire.cpp)
@@ -427,6 +433,10 @@ class TRastovaIO : public TIOParamsOwner {
   // over the target when it succeeded, then syncs the folder; Aborting tells the outcome.
   // Temporary files that saves of processes no longer running left in the folder go first.
   void WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write);
+  // Writes an attached view's content in its own format (file and stream); without a view of
+  // the format's kind Aborting is set and nothing is written.
+  void SaveLayeredFile(const std::string& fileName, int32_t fileType);
+  void SaveLayeredStream(TStream& stream, int32_t fileType);
 };
 
 }  // namespace rv

@@ -14,7 +14,9 @@
 #include "rastova/io/RastovaIO.h"
 #include "rastova/io/RastovaIOStartup.h"
 #include "rastova/view/canvas/RVCanvas.h"
+#include "rastova/view/presets/RVPresetIm.h"
 #include "rastova/view/previews/IOPreviews.h"
+#include "rastova/view/streams/RVLayersFormat.h"
 #include "rastova/view/text/RVTextControl.h"
 #include "rastova/view/vect/RVVectStartup.h"
 
@@ -70,11 +72,13 @@ QColor GradientStep(const QColor& c1, const QColor& c2, int64_t i, int64_t n) {
 }  // namespace
 
 void RegisterRastovaViewStartup() {
+  InstallLayersFormat();
   RegisterRastovaIOStartup();
   RegisterRastovaStartupStep(TRVStartupSlot::GdiPlus, "RVGdiPlus", InitGdiPlusBinding, nullptr);
   RegisterRastovaStartupStep(TRVStartupSlot::Vect, "RVVect", RVVectStartup, RVVectShutdown);
   RegisterRastovaStartupStep(TRVStartupSlot::View, "RastovaView", RastovaViewStartup, RastovaViewShutdown);
   RegisterRastovaStartupStep(TRVStartupSlot::TextC, "RVTextC", RegisterTextMemoFormat, nullptr);
+  RegisterRastovaStartupStep(TRVStartupSlot::PresetIm, "RVPresetIm", CreatePresetImages, FreePresetImages);
 }
 
 void RastovaViewStartup() {

@@ -309,6 +309,25 @@ TEST(Canvas, PixelsReadAndWriteThroughTheColourTable) {
   EXPECT_EQ(t.Canvas().Pixels(1, 0), RGB(240, 240, 240));
 }
 
+// 24-bit pixels copied onto 32-bit ones arrive whole and opaque at every width and offset (the
+// copy takes four pixels at a time where the row allows and one at a time for the rest).
+TEST(Canvas, WideningCopiesAtEveryWidth) {
+  for (int width : {1, 2, 3, 5, 6, 7, 9, 16, 37}) {
+    TBitmap src(width + 3, 2, pf24bit);
+    FillNoise(src, static_cast<uint32_t>(width));
+    for (int offset : {0, 1, 3}) {
+      TBitmap dst(width + 1, 2, pf32bit);
+      dst.Canvas().CopyRect(Rect(1, 0, width + 1, 2), src.Canvas(), Rect(offset, 0, offset + width, 2));
+      for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < width; ++x) {
+          ASSERT_EQ(dst.PixelColor(x + 1, y), src.PixelColor(x + offset, y)) << width << " " << offset;
+          ASSERT_EQ(dst.ScanLine(y)[4 * (x + 1) + 3], 0xFF) << width << " " << offset;
+        }
+      EXPECT_EQ(dst.PixelColor(0, 0), clBlack);
+    }
+  }
+}
+
 TEST(Canvas, BlockCopiesBetweenCanvases) {
   TBitmap src(8, 6, pf24bit);
   FillNoise(src, 11);

@@ -31,9 +31,11 @@ struct TPSDLayer {
   bool ClipBase = false;
   TResampleFilter ResampleFilter{};
   bool UseResampleFilter = false;
-  // The size the layer is shown at (its bitmap's size).
-  int32_t Width() const { return Bitmap->GetWidth(); }
-  int32_t Height() const { return Bitmap->GetHeight(); }
+  // The size the layer is shown at: DisplayWidth and DisplayHeight when set (above 0), else
+  // its bitmap's size. The writer resamples a bitmap of another size to it.
+  int32_t DisplayWidth = 0, DisplayHeight = 0;
+  int32_t Width() const { return DisplayWidth > 0 ? DisplayWidth : Bitmap->GetWidth(); }
+  int32_t Height() const { return DisplayHeight > 0 ? DisplayHeight : Bitmap->GetHeight(); }
 };
 using TPSDLayerList = std::vector<std::unique_ptr<TPSDLayer>>;
 

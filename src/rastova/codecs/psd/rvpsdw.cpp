@@ -10,6 +10,7 @@
 #include "rastova/codecs/psd/rvpsd.h"
 #include "rastova/codecs/tiff/tiffilt.h"
 #include "rastova/core/RVStream.h"
+#include "rastova/core/RastovaProc.h"
 
 namespace rv {
 
@@ -205,6 +206,11 @@ void PrepareLayers(TPSDLayerList& layers, int32_t mode, int32_t depth) {
     if (!l->IsMask) {
       const TRVPixelFormat f = LayerFormat(mode, depth);
       if (b.GetPixelFormat() != f) b.SetPixelFormat(f);
+      if (!b.IsEmpty() && (b.GetWidth() != l->Width() || b.GetHeight() != l->Height())) {
+        TRastovaProc proc(nullptr);
+        proc.SetAttachedRVBitmap(&b);
+        proc.Resample(l->Width(), l->Height(), l->UseResampleFilter ? l->ResampleFilter : rfNone);
+      }
     }
     b.AlphaBitmap();
   }

@@ -240,3 +240,30 @@ TEST(Mask, DrawingRoutines) {
   EXPECT_EQ(bmp->ScanLine(0)[5], 255);
   EXPECT_EQ(bmp->ScanLine(0)[3], 0);
 }
+
+TEST(Mask, BorderOfOneBitMaskMatchesTheBytePerPixelMask) {
+  // The 1-bit border is worked out eight pixels at a time; the 8-bit mask goes pixel by pixel.
+  // Both must paint the same pixels in the same colours, at 1:1 and scaled, offset or not.
+  TRVMask bits, bytes;
+  bits.AllocateBits(83, 61, 1);
+  bytes.AllocateBits(83, 61, 8);
+  for (int y = 0; y < 61; ++y)
+    for (int x = 0; x < 83; ++x)
+      if (((x / 3) * 5 + (y / 2) * 3 + (x * y) % 7) % 4 < 2 || (x > 20 && x < 60 && y > 10 && y < 50)) {
+        bits.SetPixel(x, y, 1);
+        bytes.SetPixel(x, y, 255);
+      }
+  bits.RecomputeBounds();
+  bytes.RecomputeBounds();
+  struct Case {
+    int xDst, yDst, dstW, dstH, srcX, srcY, srcW, srcH;
+  } const cases[] = {{0, 0, 83, 61, 0, 0, 83, 61}, {5, 3, 83, 61, 0, 0, 83, 61}, {0, 0, 166, 122, 0, 0, 83, 61},
+                     {0, 0, 40, 30, 0, 0, 83, 61}, {0, 0, 64, 40, 9, 7, 64, 40}};
+  for (const Case& c : cases) {
+    RecordingPainter a, b;
+    bits.DrawSelectionBorder(a, c.xDst, c.yDst, c.dstW, c.dstH, c.srcX, c.srcY, c.srcW, c.srcH, 3, 0, 0xFFFFFF, nullptr);
+    bytes.DrawSelectionBorder(b, c.xDst, c.yDst, c.dstW, c.dstH, c.srcX, c.srcY, c.srcW, c.srcH, 3, 0, 0xFFFFFF, nullptr);
+    EXPECT_GT(a.painted.size(), 100u);
+    EXPECT_TRUE(a.painted == b.painted) << c.dstW << " x " << c.dstH;
+  }
+}

@@ -332,9 +332,10 @@ class FakeView : public IRVProcView, public IRVProcLayerView {
   TRVBitmap* GetLayerBitmap(int32_t i) override { return layers[static_cast<size_t>(i)].bitmap.get(); }
   void GetLayerIdentity(int32_t i, uint8_t id[16]) override { std::memcpy(id, layers[static_cast<size_t>(i)].id, 16); }
   void SaveSelectionToStream(TStream& s) override { SaveAnsi(s, selection); }
-  void LoadSelectionFromStream(TStream& s, int32_t mode) override {
+  bool LoadSelectionFromStream(TStream& s, int32_t mode) override {
     EXPECT_EQ(mode, 1);
     selection = LoadAnsi(s);
+    return true;
   }
   // Record: length, identity, name, bitmap flag, raw bitmap.
   void SaveLayerToStream(int32_t i, TStream& s, bool withBitmap) override {
@@ -358,7 +359,7 @@ class FakeView : public IRVProcView, public IRVProcLayerView {
     if (flag) LoadRawFromStream(*layers[static_cast<size_t>(i)].bitmap, s);
   }
   void SaveLayersToStream(TStream&, int32_t) override {}
-  void LoadLayersFromStream(TStream&) override {}
+  bool LoadLayersFromStream(TStream&) override { return true; }
 
  private:
   static void SaveAnsi(TStream& s, const std::string& t) {

@@ -112,12 +112,17 @@ TRVPen::TRVPen(platform::TPen& Pen)
 
 void TRVPen::Build() {
   qpen_ = QPen();
-  qpen_.setCapStyle(Qt::FlatCap);
+  qpen_.setCapStyle(roundCap_ ? Qt::RoundCap : Qt::FlatCap);
   qpen_.setWidthF(width_);
   qpen_.setColor(ColorWithOpacity(color_, style_ == platform::psClear ? 0 : transparency_));
   built_ = true;
   ApplyStyle();
   ApplyLineJoin();
+}
+
+void TRVPen::SetRoundCap(bool Value) {
+  roundCap_ = Value;
+  if (built_ && GdiPlusAvailable()) qpen_.setCapStyle(Value ? Qt::RoundCap : Qt::FlatCap);
 }
 
 void TRVPen::ApplyColor() {

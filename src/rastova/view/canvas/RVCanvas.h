@@ -81,6 +81,9 @@ class TRVPen {
   // LineJoinMiter .. LineJoinMiterClipped; LineJoinRound at creation.
   uint8_t LineJoin() const { return lineJoin_; }
   void SetLineJoin(uint8_t Value);
+  // Round ends on the smoothing pen (flat at creation); the wrapped pen draws wide lines with
+  // round ends already.
+  void SetRoundCap(bool Value);
   // Replaces the wrapped pen's settings (the window system's pen handle) and nothing else.
   void SetHandle(const platform::TPen& Value);
 
@@ -102,6 +105,7 @@ class TRVPen {
   platform::TPenStyle style_;
   platform::TPenMode mode_;
   uint8_t lineJoin_ = LineJoinRound;
+  bool roundCap_ = false;
   bool built_ = false;
   QPen qpen_;
 };

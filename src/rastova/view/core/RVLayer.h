@@ -17,6 +17,8 @@
 namespace rv {
 
 class TRastovaView;
+class TStream;
+struct TPSDLayer;
 
 class TRVLayer {
  public:
@@ -46,6 +48,14 @@ class TRVLayer {
   int32_t ConvYBmp2Scr(int32_t Y);
   // The platform bitmap that holds the image when it is kept in one of its own (else nullptr).
   platform::TBitmap* LegacyTBitmap();
+
+  // One layer record with its identity (undo steps; streams/RVLayerRecord.cpp). The user-data
+  // reference is kept, not its bytes: records never leave the process. Loading checks every
+  // length against the record and the stream (ERVLayerStreamError) before the layer changes.
+  void SaveToStream(TStream& Stream, bool SaveImage);
+  void LoadFromStream(TStream& Stream);
+  // A layer of a Photoshop document: image, position, opacity, visibility, name, mask flag.
+  void AssignFromPSDLayer(TPSDLayer& Source);
 
   int32_t DisplayWidth = 0;
   int32_t DisplayHeight = 0;

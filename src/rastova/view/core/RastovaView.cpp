@@ -8,6 +8,7 @@
 #include "rastova/view/RVWindowHelpers.h"
 #include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/canvas/RVCanvas.h"
+#include "rastova/view/transitions/RVTransitionEffects.h"
 
 namespace rv {
 
@@ -80,7 +81,7 @@ TRastovaView::~TRastovaView() {
   FExtraObjects.clear();
   FSmoothScrollTimer.reset();
   SyncCurrentLayer();
-  FTransition = nullptr;
+  FTransition.reset();
   if (FNavigator) {
     FNavigator->FIsNavigator = false;
     FNavigator = nullptr;
@@ -139,7 +140,7 @@ void TRastovaView::Blank() {
 }
 
 void TRastovaView::Clear() {
-  // No transition runs here (nothing starts one).
+  if (FTransition) FTransition->Stop();
   if (FRVBitmap) FRVBitmap->Allocate(1, 1, FRVBitmap->IsEmpty() ? rv24RGB : FRVBitmap->GetPixelFormat());
   if (FBitmap) FRVBitmap->SyncFromTBitmap();
   Blank();
@@ -150,6 +151,10 @@ bool TRastovaView::IsEmpty() {
 }
 
 bool TRastovaView::HasParentWindow() { return parentWidget() != nullptr; }
+
+void TRastovaView::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
+  setGeometry(ALeft, ATop, std::max(0, AWidth), std::max(0, AHeight));
+}
 
 void TRastovaView::Assign(TRastovaView* Source) {
   if (!Source) {

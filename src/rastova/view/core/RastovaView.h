@@ -13,6 +13,7 @@
 // (of the bottom layer). Every conversion of a real number to an integer saturates (common's
 // Round, halves to even, and Trunc); zooms that are not finite numbers above 0, or would make
 // the zoomed image wider or higher than kMaxZoomedSize view pixels, are refused.
+#include <QPointer>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,7 @@
 
 #include "platform/ui/Timer.h"
 #include "rastova/core/RVMask.h"
+#include "rastova/core/RVStream.h"
 #include "rastova/core/draw/RVDrawDib.h"
 #include "rastova/core/draw/RVViewParams.h"
 #include "rastova/view/background/RVViewBackground.h"
@@ -114,6 +116,10 @@ struct TRVSelectionPolygon {
   bool Animated = true;
   bool Visible = true;
   int32_t Counter = 0;  // dash phase, 0 .. 9
+  // Selections: the bounds of the points (X2, Y2 exclusive for rectangles; separators do not
+  // count) and the running dash phase while a border is plotted.
+  int32_t X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+  int32_t Phase = 0;
 };
 
 // The private messages an I/O component working in the background posts to its view.
@@ -122,7 +128,7 @@ constexpr uint32_t RVM_UPDATE = 8024, RVM_PROGRESS = 8027, RVM_FINISHWORK = 8028
 // The zoomed image is at most this many view pixels wide and high.
 constexpr int64_t kMaxZoomedSize = int64_t(1) << 24;
 
-class TRastovaView : public TRVView {
+class TRastovaView : public TRVView, public IRVProcLayerView {
  public:
   using TViewChangeEvent = std::function<void(TRastovaView* Sender, int32_t Change)>;
   using TViewChangingEvent = std::function<void(TRastovaView* Sender, int32_t Change, double NewValue)>;
@@ -166,6 +172,9 @@ class TRastovaView : public TRVView {
   void Assign(TRastovaView* Source);
   void Assign(platform::TBitmap* Source);
   void Assign(std::nullptr_t) { Blank(); }
+  // Places the control. A component read from a form would also resize and blank its image
+  // while being loaded; views here are always made in code, so placing is all there is.
+  void SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight);
 
   // ---- locks
   void LockPaint() override;
@@ -273,7 +282,7 @@ class TRastovaView : public TRVView {
   void RecomputeZoomFactors();
 
   // ---------------------------------------------------------------- layers (RastovaViewLayers.cpp)
-  int32_t GetLayersCount() { return static_cast<int32_t>(FLayers.size()); }
+  int32_t GetLayersCount() override { return static_cast<int32_t>(FLayers.size()); }
   // Out-of-range indexes throw the list's index error.
   TRVLayer* GetLayer(int32_t Index);
   TRVLayer* GetCurrentLayer();
@@ -314,7 +323,7 @@ class TRastovaView : public TRVView {
   // ---------------------------------------------------------------- painting (RastovaViewPaint.cpp)
   // Recomputes everything that depends on image, size and zoom and invalidates the window.
   void Update() override;
-  void PaintControl();
+  virtual void PaintControl();
   void PaintBackBuffer(const platform::TRect& R);
   void PaintNavigatorShade(const platform::TRect& R);
   void DrawVersionLabel();
@@ -324,6 +333,161 @@ class TRastovaView : public TRVView {
   void HandleViewMessage(uint32_t Msg, intptr_t WParam);
   // Any thread: queues the message for the main thread (a view destroyed meanwhile gets nothing).
   void PostViewMessage(uint32_t Msg, intptr_t WParam);
+
+  // ================================================================ layer and selection streams,
+  // Photoshop layers (streams/RastovaViewStreams.cpp)
+  void SaveLayersToStream(TStream& Stream, int32_t ImageFormat) override;
+  // Reads the whole stream before the view's layers change: a damaged stream raises
+  // ERVLayerStreamError and leaves them as they were. False for another signature or a
+  // version below 1.
+  bool LoadLayersFromStream(TStream& Stream) override;
+  bool LoadLayersFromFile(const std::string& FileName);
+  void SaveSelectionToStream(TStream& Stream) override;
+  bool LoadSelectionFromStream(TStream& Stream, int32_t Mode) override;
+  void SaveSelection();
+  bool RestoreSelection(bool Pop, int32_t Mode);
+  // The processing component's window on the layers and the selection.
+  IRVProcLayerView* AsLayerView() override { return this; }
+  TRVMask* SelectionMask() override { return FSelectionMask.get(); }
+  bool HasSelection() override { return FSelected; }
+  const TRVPoint* PolygonPoints() override;
+  int32_t PolygonPointCount() override;
+  int32_t CurrentLayerIndex() override { return FLayersCurrent; }
+  TRVBitmap* GetLayerBitmap(int32_t Index) override { return GetLayer(Index)->Bitmap; }
+  void GetLayerIdentity(int32_t Index, uint8_t Identity[16]) override;
+  void SaveLayerToStream(int32_t Index, TStream& Stream, bool WithBitmap) override;
+  void LoadLayerFromStream(int32_t Index, TStream& Stream) override;
+  // Photoshop documents load one layer per document layer and save the view's layers.
+  bool AcceptsPSDLayers() override { return true; }
+  void TakePSDLayers(TPSDLayerList& Layers, TIOParamsVals& Params) override;
+  bool GetPSDLayersForSave(TRVBitmap& Merged, TPSDLayerList& Layers) override;
+
+  // ================================================================ the selection model
+  // (select/RastovaViewSelect.cpp). Coordinates are view pixels with rvsbClientArea and
+  // bitmap pixels with rvsbBitmap unless said otherwise.
+  TRVSelectionPolygon* NewSelectionPolygon(TColor Color1, TColor Color2, bool Sizeable, bool Animated);
+  // Operation 0 replaces the selection, 1 adds the rectangle to the current polygon, any other
+  // value starts a new polygon and keeps the mask.
+  virtual void SelectRectangle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Operation);
+  void SelectRectangleCore(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Operation, bool Square, bool Cut);
+  virtual void AddSelectionPoint(int32_t X, int32_t Y);
+  void AddSelectionPointCore(int32_t X, int32_t Y);
+  void AddSelectionBreak();
+  virtual void ApplySelectionPolygon();
+  void EndPolySelection(platform::TShiftState Shift, bool RemoveLast);
+  void EndPolySelectionOnDblClick(platform::TShiftState Shift);
+  void DeSelect();
+  // Modes: 0 outline, 1 connected pixels, 2 every pixel of the colour.
+  void SelectMagicWand(int32_t X, int32_t Y, int32_t Operation);
+  TRVSelectionOptions SelectionOptions() const { return FSelectionOptions; }
+  void WriteSelectionOptions(TRVSelectionOptions Value);
+  void SetSelectionColor1(TColor Value);
+  void SetSelectionColor2(TColor Value);
+  void ShowSelection(bool Animate);
+  void HideSelection(bool Repaint);
+  // ---- polygon records
+  void AddPolygonPoint(TRVSelectionPolygon* Record, int32_t X, int32_t Y);
+  void AddPolygonPointAndPaint(TRVSelectionPolygon* Record, int32_t X, int32_t Y);
+  void AddPolygonBreak(TRVSelectionPolygon* Record);
+  void ClearPolygon(TRVSelectionPolygon* Record);
+  void RemoveLastPolygon(TRVSelectionPolygon* Record);
+  void RemoveLastPoint(TRVSelectionPolygon* Record);
+  void MovePolygon(TRVSelectionPolygon* Record, int32_t DX, int32_t DY, bool Cut, int32_t Width, int32_t Height);
+  bool IsPolygonRectangle(TRVSelectionPolygon* Record);
+  TRVPoint GetPolySel(int32_t Index);
+  int32_t GetPolySelCount();
+  TRVPoint* GetPolySelArray();
+  int32_t SelX1();
+  int32_t SelY1();
+  int32_t SelX2();
+  int32_t SelY2();
+  // ---- moving (bitmap pixels)
+  void MoveSelection(int32_t DX, int32_t DY, bool Cut);
+  void MoveSelectionBy(int32_t DX, int32_t DY);
+  // ---- hit tests (view pixels)
+  int32_t HitSelectionGrip(int32_t X, int32_t Y);
+  int32_t HitSelectionGripIfAllowed(int32_t X, int32_t Y, platform::TShiftState Shift);
+  int32_t HitSelectionInside(int32_t X, int32_t Y, platform::TShiftState Shift);
+  int32_t ResizeSelectionByGrip(int32_t Grip, int32_t X, int32_t Y, bool KeepAspect);
+  void ClampAspectRect(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, double P);
+  // ---- drawing
+  void DrawPolyRubberLine();
+  void DashPlotPixel(int32_t X, int32_t Y, TRVSelectionPolygon* Record);
+  void DrawGripShape(platform::TCanvas& ACanvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+  void FireDrawPolygon(int32_t PolygonIndex, int32_t PointIndex, int32_t X, int32_t Y, platform::TCanvas& ACanvas);
+  // The dashed border (and grips) of one polygon record on the window surface.
+  void DrawPolygonBorder(TRVSelectionPolygon& Record);
+  void DrawSelectionGrips(TRVSelectionPolygon& Record);
+  using TRVDrawPolygonEvent = std::function<void(TRastovaView* Sender, int32_t Polygon, int32_t Point,
+                                                 platform::TCanvas& ACanvas, int32_t X, int32_t Y)>;
+  TRVDrawPolygonEvent FOnDrawPolygon;
+
+  // ================================================================ mouse and keyboard
+  // (interact/RastovaViewMouse.cpp), layer editing (interact/RastovaViewLayerEdit.cpp) and the
+  // navigator (navigator/RastovaViewNavigator.cpp)
+  using TRVGripEvent = std::function<void(TRastovaView* Sender, TRVGrip Grip)>;
+  using TRVSpecialKeyEvent = std::function<void(TRastovaView* Sender, uint16_t Key, platform::TShiftState Shift,
+                                                bool& Handled)>;
+  using TRVVirtualKeyEvent = std::function<void(TRastovaView* Sender, uint16_t Key, uint32_t KeyData, bool KeyDown)>;
+  TRVMouseInteract ReadMouseInteract() const { return FMouseInteract; }
+  void WriteSelectionAspectRatio(double Value);
+  virtual void OffsetMouseDownPoints(int32_t DX, int32_t DY);
+  bool AutoScrollDrag();
+  void DragRectSelection(int32_t X, int32_t Y, platform::TShiftState Shift);
+  void DragEllipseSelection(int32_t X, int32_t Y, platform::TShiftState Shift);
+  void ResizeLayerByGrip(int32_t X, int32_t Y, bool KeepAspect);
+  void SetInteractionHint(const std::string& Text, int32_t X, const std::string& Template, int32_t Y);
+  void SetInteractionCursor(platform::TCursor Cursor);
+  void RestoreUserCursor();
+  void SmoothScrollTo(int32_t X, int32_t Y);
+  void StopSmoothScroll();
+  void SwapSelectionBase();
+  void DoSelectionChanging();
+  void DoSelectionChange();
+  void DoBeforeSelectionChange();
+  void DoMouseInResizingGrip(TRVGrip Grip);
+  void DoMouseInSel();
+  // Whether the view keeps a key that would otherwise move the focus (OnSpecialKey decides).
+  bool WantSpecialKey(uint16_t Key, platform::TShiftState Shift) override;
+  // After each key down and up: OnVirtualKey.
+  void DoVirtualKey(uint16_t Key, uint32_t KeyData, bool KeyDown);
+  // The pointer in screen coordinates; tests replace it.
+  static std::function<platform::TPoint()> GetCursorPosProvider;
+  // The held mouse buttons; tests replace it.
+  static std::function<bool()> PrimaryMouseButtonDownProvider;
+  void SetNavigator(TRastovaView* Navigator, uint8_t Options);
+  void SyncNavigator();
+  void NavigatorSelectionChanged(TRastovaView* Sender);
+  void NavigatorMouseWheel(TRastovaView* Sender, platform::TShiftState Shift, int32_t WheelDelta,
+                           platform::TPoint MousePos, bool& Handled);
+  TRVGripEvent FOnMouseInResizingGrip;
+  TRVSpecialKeyEvent FOnSpecialKey;
+  TRVVirtualKeyEvent FOnVirtualKey;
+  std::function<void(TRastovaView* Sender, platform::TShiftState Shift, int32_t WheelDelta, platform::TPoint MousePos,
+                     bool& Handled)>
+      FOnViewMouseWheel;
+  bool FLeftButtonHeld = false;
+  bool FButtonHeld = false;
+  // The layer press, one layer step and the end of a layer drag (mouse down, move, up).
+  void LayerPress(int32_t X, int32_t Y);
+  void LayerStep(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void LayerEnd(int32_t X, int32_t Y, int32_t ClampedX, int32_t ClampedY);
+
+  // ---------------------------------------------------------------- transitions
+  // (transitions/RVTransitionEffects.h) The engine is made when one of its events is set and
+  // lives as long as the view; the getters give empty handlers while there is none.
+  TRVTransitionEffects* EnsureTransition();
+  TRVTransitionEffects* Transition() { return FTransition.get(); }
+  void WriteOnTransitionStop(std::function<void(TRastovaView*)> Value);
+  void WriteOnTransitionStep(std::function<void(TRastovaView*, int32_t)> Value);
+  void WriteOnTransitionPaint(
+      std::function<void(TRastovaView*, platform::TBitmap*, TRVTransitionEffects*, int32_t)> Value);
+  std::function<void(TRastovaView*)> ReadOnTransitionStop();
+  std::function<void(TRastovaView*, int32_t)> ReadOnTransitionStep();
+  std::function<void(TRastovaView*, platform::TBitmap*, TRVTransitionEffects*, int32_t)> ReadOnTransitionPaint();
+  // The view's background (style, colour, wallpaper) over the whole client area of Canvas, which
+  // draws on Bitmap.
+  void PaintTransitionBackground(platform::TCanvas& Canvas, platform::TBitmap* Bitmap);
 
   // ---------------------------------------------------------------- the fields
   bool FLegacyBitmap = true;
@@ -359,7 +523,8 @@ class TRastovaView : public TRVView {
   TRVLayerNotify FOnLayerNotify;
   double FSelectionAspectRatio = -1.0;
   int32_t FSelectionAbsWidth = 100, FSelectionAbsHeight = 100;
-  TRastovaView* FNavigator = nullptr;
+  // Cleared by itself when the navigator is freed.
+  QPointer<TRastovaView> FNavigator;
   uint8_t FNavigatorOptions = 0;
   bool FNavigatorSyncing = false;
   bool FIsNavigator = false;
@@ -389,7 +554,7 @@ class TRastovaView : public TRVView {
   int32_t FSrcX = 0, FSrcY = 0, FSrcWidth = 0, FSrcHeight = 0;
   int32_t FDstWidth = 0, FDstHeight = 0;
   int32_t FLastBitmapWidth = 0, FLastBitmapHeight = 0;
-  TRVTransitionEffects* FTransition = nullptr;
+  std::unique_ptr<TRVTransitionEffects> FTransition;
   int32_t FMinLayerSizeToDraw = 2;
   TViewNotifyEvent FOnDShowNewFrame, FOnDShowEvent;
   bool FFlatScrollBars = false;
@@ -480,7 +645,8 @@ class TRastovaView : public TRVView {
   platform::TBrushStyle FChessboardBrushStyle = platform::bsSolid;
   bool FForceAlignedSelection = false;
   bool FSelectionDrawingSuspended = false;
-  std::vector<std::unique_ptr<TRVSelectionPolygon>> FSavedSelections;
+  // Saved selections (selection streams), newest last.
+  std::vector<std::unique_ptr<TMemoryStream>> FSavedSelections;
   bool FMultiSelectionAllowed = true;
   TColor FGradientEndColor = 0xFF0000;
   int32_t FUpdateLock = 0;
@@ -525,6 +691,11 @@ class TRastovaView : public TRVView {
   // The window's messages.
   void Resize() override;
   void Scroll(int32_t bar, int32_t code, int32_t pos) override;
+  void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
+  void MouseMove(platform::TShiftState Shift, int X, int Y) override;
+  void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
+  void KeyDown(uint16_t& Key, platform::TShiftState Shift) override;
+  void KeyUp(uint16_t& Key, platform::TShiftState Shift) override;
   bool MouseWheel(platform::TShiftState shift, int wheelDelta, platform::TPoint mousePos) override;
   void Enter() override;
   void Exit() override;

@@ -29,13 +29,17 @@ void TRastovaView::SyncCurrentLayer() {
 void TRastovaView::SetCurrentLayer(int32_t Index) {
   if (Index < 0 || Index >= GetLayersCount() || Index == FLayersCurrent) return;
   SyncCurrentLayer();
-  // The selection follows the layers with the selection stream; until then it stays as it is.
+  // A selection keeps its place over the bottom layer: it goes through the saved-selection
+  // stack and comes back fitted to the new layer.
+  const bool carrySelection = FSelected && GetCurrentLayer();
+  if (carrySelection) SaveSelection();
   FLayersCurrent = Index;
   while (FLayersCurrent > 0 && FSkipUnselectableLayers && !FLayers[size_t(FLayersCurrent)]->Selectable)
     --FLayersCurrent;
   TRVLayer& layer = *FLayers[size_t(FLayersCurrent)];
   FRVBitmap = layer.Bitmap;
   FBitmap = layer.LegacyTBitmap();
+  if (carrySelection) RestoreSelection(true, 2);
   CallBitmapChangeHandlers();
   Update();
 }
@@ -315,7 +319,10 @@ void TRastovaView::SetExternalBitmap(TRVBitmap* Bitmap) {
 }
 
 void TRastovaView::DoLayerNotify(int32_t Layer, TRVLayerEvent Event) {
-  if (FOnLayerNotify) FOnLayerNotify(this, Layer, Event);
+  if (!FOnLayerNotify) return;
+  SwapSelectionBase();
+  FOnLayerNotify(this, Layer, Event);
+  SwapSelectionBase();
 }
 
 }  // namespace rv

@@ -361,12 +361,15 @@ void TRastovaView::AnimateSelections(void* Sender, bool OnlyUnlocked) {
     }
     if (Canvas().ClipRect().Right <= Canvas().ClipRect().Left || FPaintLock > 0 || FSelectionDrawingSuspended)
       continue;
-    // The grips and the dashed polygon border come with the selection's operations.
     if (record.get() == FSelectionPolygon && !FSelectionMask->IsEmpty() && FSelectionGrip == 0 &&
         !FRectSelecting && !FCircleSelecting && !FPolySelecting && !FMovingRectSelection) {
       if (FHideSelectionWhileScrolling && FDelayScrollCountdown > 0) continue;
       DrawMaskBorder(*record);
+    } else {
+      DrawPolygonBorder(*record);
     }
+    if (record->Sizeable && IsPolygonRectangle(record.get()) && !FRectSelecting && FSelectionMove != 0)
+      DrawSelectionGrips(*record);
   }
   if (FHasOwner || HasParentWindow()) {
     EnsureAnimTimer();

@@ -6,6 +6,7 @@
 #include "rastova/view/RVWindowHelpers.h"
 #include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/core/RastovaView.h"
+#include "rastova/view/transitions/RVTransitionEffects.h"
 
 namespace rv {
 
@@ -309,7 +310,10 @@ void TRastovaView::DoZoomOut(double& Zoom) {
 
 void TRastovaView::DoViewChange(int32_t Change) {
   if (FOnViewChange) FOnViewChange(this, Change);
-  if (FNavigator && !FNavigatorSyncing) FNavigator->Invalidate();
+  if (FNavigator && !FNavigatorSyncing) {
+    FNavigator->Invalidate();
+    SyncNavigator();
+  }
 }
 
 void TRastovaView::DoViewChanging(int32_t Change, double NewValue) {
@@ -597,6 +601,12 @@ void TRastovaView::HandleMouseWheel(int32_t WheelDelta, int32_t X, int32_t Y, bo
 
 bool TRastovaView::MouseWheel(platform::TShiftState shift, int wheelDelta, platform::TPoint mousePos) {
   const bool handled = TRVView::MouseWheel(shift, wheelDelta, mousePos);
+  if (FOnViewMouseWheel) {
+    // A navigator's wheel may zoom its main view instead.
+    bool taken = false;
+    FOnViewMouseWheel(this, shift, wheelDelta, ScreenToClient(mousePos), taken);
+    if (taken) return true;
+  }
   // High-resolution wheels and touchpads report parts of a notch: they act once a whole notch
   // (120) has been summed, in its direction.
   FWheelRemainder += wheelDelta;
@@ -635,6 +645,7 @@ void TRastovaView::Scroll(int32_t bar, int32_t code, int32_t pos) {
 void TRastovaView::Resize() {
   TRVView::Resize();
   if (FUpdating) return;
+  if (FTransition) FTransition->Stop();
   FUpdateReason = 4;
   Update();
 }

@@ -49,6 +49,17 @@ TEST_F(RastovaView, AViewWithoutOwnerHasFiftyPixelsAndNoTimer) {
   EXPECT_TRUE(v.FCursorPending);
 }
 
+TEST_F(RastovaView, SetBoundsPlacesTheControlAndKeepsItsImage) {
+  QWidget parent;
+  auto* v = new TRastovaView(&parent);
+  viewtest::FillPicture(*v->GetRVBitmap(), 7, 3);
+  v->SetBounds(10, 20, 300, 200);
+  EXPECT_EQ(v->geometry(), QRect(10, 20, 300, 200));
+  EXPECT_EQ(v->GetRVBitmap()->GetWidth(), 7);
+  v->SetBounds(0, 0, -5, 40);  // no negative sizes
+  EXPECT_EQ(v->width(), 0);
+}
+
 TEST_F(RastovaView, IsEmptyBySize) {
   struct Case {
     int32_t w, h;
