@@ -250,7 +250,7 @@ F Colours(QStringList items, const TDepth (&table)[N]) {
 
 }  // namespace
 
-TfIOPreviews::TfIOPreviews(QWidget* AOwner) : QDialog(AOwner) {
+TfIOPreviews::TfIOPreviews(QWidget* AOwner) : QDialog(AOwner), pageControlHeight_(kPageControlHeight) {
   setWindowTitle(QStringLiteral("Parameters preview"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);

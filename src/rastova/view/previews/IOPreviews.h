@@ -137,7 +137,7 @@ class TfIOPreviews : public QDialog {
   bool activated_ = false;
   int32_t progressDivisor_ = 1;
   int32_t progressOffset_ = 0;
-  int32_t pageControlHeight_ = 176;
+  int32_t pageControlHeight_ = 0;
   std::vector<TRGB> palette_;
 };
 

@@ -425,8 +425,9 @@ TEST_F(IOPreviewsTest, ACodecThatThrowsLeavesTheDialogUsable) {
 
 TEST_F(IOPreviewsTest, EveryPageInBothLayouts) {
   for (bool simple : {false, true}) {
-    for (auto [w, h] : {std::pair{1, 1}, std::pair{40, 30}}) {
-      Picture(w, h);
+    for (const std::pair<int32_t, int32_t>& size : {std::pair{1, 1}, std::pair{40, 30}}) {
+      const int32_t h = size.second;
+      Picture(size.first, h);
       io.SimplifiedParamsDialogs = simple;
       io.Params.FileType = 3;
       io.Params.BitsPerSample = 8;
