@@ -42,8 +42,10 @@ constexpr int32_t kClientWidth = 527, kClientHeight = 425, kPageControlHeight = 
 // Word numbers of the controls that are not captions of their own.
 constexpr int32_t kWordOriginalSize = 43, kWordCompressedSize = 44, kWordAdvanced = 45, kWordDocInfo = 50,
                   kWordOf = 55, kSliderEdit = 1000;
-const char* const kSheetNames[kIOPreviewsPageCount] = {"JPEG", "TIFF", "GIF", "BMP", "PCX", "PNG", "TGA", "J2000"};
-const char* const kTabCaptions[kIOPreviewsPageCount] = {"JPEG", "TIFF", "GIF", "BMP", "PCX", "PNG", "TGA", "JPEG2000"};
+const char* const kSheetNames[kIOPreviewsPageCount] = {"JPEG", "TIFF", "GIF", "BMP",
+                                                       "PCX",  "PNG",  "TGA", "J2000"};
+const char* const kTabCaptions[kIOPreviewsPageCount] = {"JPEG", "TIFF", "GIF", "BMP",
+                                                        "PCX",  "PNG",  "TGA", "JPEG2000"};
 // The file type OK and Apply give each page.
 constexpr int32_t kPageFileType[kIOPreviewsPageCount] = {3, 1, 2, 5, 4, 8, 11, 14};
 // Pages with a sheet of their own for the simplified layout.
@@ -96,16 +98,25 @@ struct THourglass {
 
 uint16_t PreviewPageOfFileType(int32_t FileType) {
   switch (FileType) {
-    case ioTIFF: return ppTIFF;
-    case ioGIF: return ppGIF;
-    case ioJPEG: return ppJPEG;
-    case ioPCX: return ppPCX;
-    case ioBMP: return ppBMP;
-    case ioPNG: return ppPNG;
-    case ioTGA: return ppTGA;
+    case ioTIFF:
+      return ppTIFF;
+    case ioGIF:
+      return ppGIF;
+    case ioJPEG:
+      return ppJPEG;
+    case ioPCX:
+      return ppPCX;
+    case ioBMP:
+      return ppBMP;
+    case ioPNG:
+      return ppPNG;
+    case ioTGA:
+      return ppTGA;
     case ioJP2:
-    case ioJ2K: return ppJ2000;
-    default: return 0;
+    case ioJ2K:
+      return ppJ2000;
+    default:
+      return 0;
   }
 }
 
@@ -126,11 +137,16 @@ uint8_t TIFFCompressionOfIndex(int32_t Index, bool WithLZW) {
 int32_t TIFFCompressionIndex(int32_t Value, bool WithLZW) {
   if (Value >= 1 && Value <= 4) return Value;
   switch (Value) {
-    case 5: return WithLZW ? 5 : 6;
-    case 7: return WithLZW ? 6 : 5;
-    case 8: return WithLZW ? 7 : 6;
-    case 9: return WithLZW ? 8 : 7;
-    default: return 0;
+    case 5:
+      return WithLZW ? 5 : 6;
+    case 7:
+      return WithLZW ? 6 : 5;
+    case 8:
+      return WithLZW ? 7 : 6;
+    case 9:
+      return WithLZW ? 8 : 7;
+    default:
+      return 0;
   }
 }
 
@@ -161,10 +177,10 @@ struct TfIOPreviews::TField {
   TField(TKind k, int32_t w, QStringList entries = {}) : kind(k), word(w), items(std::move(entries)) {}
   TKind kind;
   int32_t word;
-  QStringList items;            // combo entries (normal layout)
-  QStringList simpleItems;      // combo entries of the simplified sheet, when they differ
-  bool advanced = false;        // hidden in the simplified layout
-  bool inGroup = false;         // in the page's group box
+  QStringList items;        // combo entries (normal layout)
+  QStringList simpleItems;  // combo entries of the simplified sheet, when they differ
+  bool advanced = false;    // hidden in the simplified layout
+  bool inGroup = false;     // in the page's group box
   bool affectsPreview = true;
   int32_t min = 0, max = 65535, fallback = 0;  // numbers: range and the value of a non-number
   std::function<int32_t(const TIOParamsVals&, bool simplified)> get;
@@ -244,8 +260,9 @@ F Advanced(F f, bool inGroup = true) {
 
 template <size_t N>
 F Colours(QStringList items, const TDepth (&table)[N]) {
-  return Combo(58, std::move(items), [&table](const TIOParamsVals& p, bool) { return DepthIndex(table, p); },
-               [&table](TIOParamsVals& p, int32_t i, bool) { SetDepth(table, p, i); });
+  return Combo(
+      58, std::move(items), [&table](const TIOParamsVals& p, bool) { return DepthIndex(table, p); },
+      [&table](TIOParamsVals& p, int32_t i, bool) { SetDepth(table, p, i); });
 }
 
 }  // namespace
@@ -281,7 +298,8 @@ TfIOPreviews::TfIOPreviews(QWidget* AOwner) : QDialog(AOwner), pageControlHeight
   Button3 = new QPushButton(QStringLiteral("&Preview"), this);
   Button4 = new QPushButton(QStringLiteral("&Apply"), this);
   chkLockPreview = new QCheckBox(QStringLiteral("Lock Preview"), this);
-  chkLockPreview->setToolTip(QStringLiteral("Automatically updates your preview with the changes you have selected"));
+  chkLockPreview->setToolTip(
+      QStringLiteral("Automatically updates your preview with the changes you have selected"));
   for (QPushButton* b : {Button2, Button3, Button4}) b->setAutoDefault(false);
 
   // FormCreate: both views' components use the dialog font; Apply waits for a change.
@@ -337,19 +355,25 @@ void TfIOPreviews::BuildPages() {
   auto& tiff = fields_[pgTIFF];
   // The list is filled when the dialog is activated, by whether the LZW encoder is there.
   tiff.push_back(Combo(
-      47, {}, [](const TIOParamsVals& p, bool) { return TIFFCompressionIndex(p.TIFF_Compression, TIFFLZWEncoderHook); },
-      [](TIOParamsVals& p, int32_t i, bool) { p.TIFF_Compression = TIFFCompressionOfIndex(i, TIFFLZWEncoderHook); }));
+      47, {},
+      [](const TIOParamsVals& p, bool) {
+        return TIFFCompressionIndex(p.TIFF_Compression, TIFFLZWEncoderHook);
+      },
+      [](TIOParamsVals& p, int32_t i, bool) {
+        p.TIFF_Compression = TIFFCompressionOfIndex(i, TIFFLZWEncoderHook);
+      }));
   F index = Number(F::kNumber, 48, &TIOParamsVals::TIFF_ImageIndex, 0, 1000, 0);
   index.set = [](TIOParamsVals& p, int32_t v, bool) { p.SetImageIndex(v); };
   index.affectsPreview = false;
   tiff.push_back(index);
-  tiff.push_back(Advanced(Combo(
-                              49,
-                              {"WHITEISZERO/Gray", "BLACKISZERO/Gray", "RGB", "RGBPALETTE", "TRANSPMASK", "CMYK",
-                               "YCBCR", "CIELAB"},
-                              [](const TIOParamsVals& p, bool) { return int32_t(std::min<uint8_t>(p.TIFF_Photometric, 7)); },
-                              [](TIOParamsVals& p, int32_t v, bool) { p.TIFF_Photometric = uint8_t(v); }),
-                          false));
+  tiff.push_back(Advanced(
+      Combo(
+          49,
+          {"WHITEISZERO/Gray", "BLACKISZERO/Gray", "RGB", "RGBPALETTE", "TRANSPMASK", "CMYK", "YCBCR",
+           "CIELAB"},
+          [](const TIOParamsVals& p, bool) { return int32_t(std::min<uint8_t>(p.TIFF_Photometric, 7)); },
+          [](TIOParamsVals& p, int32_t v, bool) { p.TIFF_Photometric = uint8_t(v); }),
+      false));
   F colours = Combo(
       58, {"B/W", "16", "256", "65536", "16M"},
       [](const TIOParamsVals& p, bool simple) {
@@ -366,8 +390,9 @@ void TfIOPreviews::BuildPages() {
   tiff.push_back(Advanced(Text(51, &TIOParamsVals::TIFF_DocumentName)));
   tiff.push_back(Advanced(Text(52, &TIOParamsVals::TIFF_ImageDescription)));
   tiff.push_back(Advanced(Text(53, &TIOParamsVals::TIFF_PageName)));
-  for (auto [word, member] : {std::pair{54, &TIOParamsVals::TIFF_PageNumber}, std::pair{kWordOf, &TIOParamsVals::TIFF_PageCount},
-                              std::pair{56, &TIOParamsVals::TIFF_XPos}, std::pair{57, &TIOParamsVals::TIFF_YPos}}) {
+  for (auto [word, member] :
+       {std::pair{54, &TIOParamsVals::TIFF_PageNumber}, std::pair{kWordOf, &TIOParamsVals::TIFF_PageCount},
+        std::pair{56, &TIOParamsVals::TIFF_XPos}, std::pair{57, &TIOParamsVals::TIFF_YPos}}) {
     F f = Advanced(Number(F::kNumber, word, member, word <= kWordOf ? -1 : 0, 65535, 0));
     f.affectsPreview = false;
     tiff.push_back(f);
@@ -389,8 +414,9 @@ void TfIOPreviews::BuildPages() {
   gif.push_back(Panel(60, &TIOParamsVals::GIF_TranspColor));
   gif.push_back(Check(61, &TIOParamsVals::GIF_Interlaced));
   gif.push_back(Panel(62, &TIOParamsVals::GIF_Background));
-  for (auto [word, member] : {std::pair{63, &TIOParamsVals::GIF_XPos}, std::pair{64, &TIOParamsVals::GIF_YPos},
-                              std::pair{65, &TIOParamsVals::GIF_DelayTime}}) {
+  for (auto [word, member] :
+       {std::pair{63, &TIOParamsVals::GIF_XPos}, std::pair{64, &TIOParamsVals::GIF_YPos},
+        std::pair{65, &TIOParamsVals::GIF_DelayTime}}) {
     F f = Advanced(Number(F::kNumber, word, member, 0, 65535, 0));
     f.affectsPreview = false;
     gif.push_back(f);
@@ -410,7 +436,8 @@ void TfIOPreviews::BuildPages() {
   png.push_back(Colours({"B/W", "256", "16M"}, kPNGDepths));
   png.push_back(Advanced(Panel(62, &TIOParamsVals::PNG_Background), false));
   png.push_back(Advanced(Combo(
-      66, {"None", "Sub", "Paeth"}, [](const TIOParamsVals& p, bool) { return int32_t(std::min<uint8_t>(p.PNG_Filter, 2)); },
+      66, {"None", "Sub", "Paeth"},
+      [](const TIOParamsVals& p, bool) { return int32_t(std::min<uint8_t>(p.PNG_Filter, 2)); },
       [](TIOParamsVals& p, int32_t v, bool) { p.PNG_Filter = uint8_t(v); })));
   png.push_back(Advanced(Check(61, &TIOParamsVals::PNG_Interlaced)));
   png.push_back(Advanced(Combo(
@@ -431,19 +458,21 @@ void TfIOPreviews::BuildPages() {
   rate.max = 1000;
   rate.fallback = 1000;
   rate.get = [](const TIOParamsVals& p, bool) {
-    return std::isfinite(p.J2000_Rate) ? int32_t(std::clamp(std::lround(p.J2000_Rate * 1000), 0L, 1000L)) : 1000;
+    return std::isfinite(p.J2000_Rate) ? int32_t(std::clamp(std::lround(p.J2000_Rate * 1000), 0L, 1000L))
+                                       : 1000;
   };
   rate.set = [](TIOParamsVals& p, int32_t v, bool) { p.J2000_Rate = v / 1000.0; };
   j2k.push_back(rate);
-  j2k.push_back(Advanced(Combo(
-                             49, {"GrayScale", "RGB", "YCbCr"},
-                             [](const TIOParamsVals& p, bool) { return int32_t(std::min<uint8_t>(p.J2000_ColorSpace, 2)); },
-                             [](TIOParamsVals& p, int32_t v, bool) {
-                               p.J2000_ColorSpace = uint8_t(v);
-                               p.BitsPerSample = 8;
-                               p.SamplesPerPixel = v == 0 ? 1 : 3;
-                             }),
-                         false));
+  j2k.push_back(Advanced(
+      Combo(
+          49, {"GrayScale", "RGB", "YCbCr"},
+          [](const TIOParamsVals& p, bool) { return int32_t(std::min<uint8_t>(p.J2000_ColorSpace, 2)); },
+          [](TIOParamsVals& p, int32_t v, bool) {
+            p.J2000_ColorSpace = uint8_t(v);
+            p.BitsPerSample = 8;
+            p.SamplesPerPixel = v == 0 ? 1 : 3;
+          }),
+      false));
 
   sheets_.resize(2 * kIOPreviewsPageCount);
   for (int32_t page = 0; page < kIOPreviewsPageCount; ++page) {
@@ -471,9 +500,8 @@ void TfIOPreviews::BuildSheet(int32_t Page, bool Simplified) {
       case F::kCombo: {
         auto* c = new QComboBox;
         c->addItems(Simplified && !f.simpleItems.isEmpty() ? f.simpleItems : f.items);
-        connect(c, &QComboBox::activated, this, [this, Page, w = f.word, a = f.affectsPreview](int) {
-          ControlChanged(Page, w, a);
-        });
+        connect(c, &QComboBox::activated, this,
+                [this, Page, w = f.word, a = f.affectsPreview](int) { ControlChanged(Page, w, a); });
         control = c;
         break;
       }
@@ -514,7 +542,8 @@ void TfIOPreviews::BuildSheet(int32_t Page, bool Simplified) {
       }
       case F::kCheck: {
         auto* c = new QCheckBox;
-        connect(c, &QCheckBox::clicked, this, [this, Page, w = f.word, a = f.affectsPreview] { ControlChanged(Page, w, a); });
+        connect(c, &QCheckBox::clicked, this,
+                [this, Page, w = f.word, a = f.affectsPreview] { ControlChanged(Page, w, a); });
         sheet.checks.emplace_back(c, f.word);
         control = c;
         break;
@@ -561,7 +590,7 @@ void TfIOPreviews::BuildSheet(int32_t Page, bool Simplified) {
   }
   sheet.original = new QLabel(QStringLiteral("---"));
   sheet.compressed = new QLabel(QStringLiteral("---"));
-  auto* originalCaption = new QLabel, *compressedCaption = new QLabel;
+  auto *originalCaption = new QLabel, *compressedCaption = new QLabel;
   sheet.labels.emplace_back(originalCaption, kWordOriginalSize);
   sheet.labels.emplace_back(compressedCaption, kWordCompressedSize);
   sheet.controls[kWordOriginalSize] = sheet.original;
@@ -682,8 +711,10 @@ void TfIOPreviews::FormActivate() {
   if (wanted >= 0) PageControl1->setCurrentIndex(wanted);
   // The compression list depends on whether the LZW encoder is there.
   const QStringList compressions =
-      TIFFLZWEncoderHook ? QStringList{"UNCOMPRESSED", "CCITT1D", "G3FAX1D", "G3FAX2D", "G4FAX", "LZW", "JPEG", "PACKBITS", "ZIP"}
-                         : QStringList{"UNCOMPRESSED", "CCITT1D", "G3FAX1D", "G3FAX2D", "G4FAX", "JPEG", "PACKBITS", "ZIP"};
+      TIFFLZWEncoderHook
+          ? QStringList{"UNCOMPRESSED", "CCITT1D", "G3FAX1D",  "G3FAX2D", "G4FAX",
+                        "LZW",          "JPEG",    "PACKBITS", "ZIP"}
+          : QStringList{"UNCOMPRESSED", "CCITT1D", "G3FAX1D", "G3FAX2D", "G4FAX", "JPEG", "PACKBITS", "ZIP"};
   for (bool simple : {false, true})
     if (auto* combo = static_cast<QComboBox*>(Control(pgTIFF, 47, simple))) {
       combo->clear();
@@ -711,41 +742,50 @@ void TfIOPreviews::ShowParams() {
   showing_ = false;
 }
 
-void TfIOPreviews::ShowPage(int32_t Page) {
-  const bool simple = SimplifiedParamsDialogs;
+void TfIOPreviews::ForEachControl(int32_t Page, const std::function<void(TField&, QWidget*)>& Action) {
   const TSheet& sheet = CurrentSheet(Page);
   for (F& f : fields_[Page]) {
     const auto it = sheet.controls.find(f.word);
-    if (it == sheet.controls.end()) continue;
-    QWidget* c = it->second;
+    if (it != sheet.controls.end()) Action(f, it->second);
+  }
+}
+
+void TfIOPreviews::ShowPage(int32_t Page) {
+  const bool simple = SimplifiedParamsDialogs;
+  const TSheet& sheet = CurrentSheet(Page);
+  ForEachControl(Page, [&](F& f, QWidget* c) {
     switch (f.kind) {
-      case F::kCombo: static_cast<QComboBox*>(c)->setCurrentIndex(f.get(working_, simple)); break;
-      case F::kNumber: static_cast<QLineEdit*>(c)->setText(QString::number(f.get(working_, simple))); break;
+      case F::kCombo:
+        static_cast<QComboBox*>(c)->setCurrentIndex(f.get(working_, simple));
+        break;
+      case F::kNumber:
+        static_cast<QLineEdit*>(c)->setText(QString::number(f.get(working_, simple)));
+        break;
       case F::kSlider: {
         const int32_t v = std::clamp(f.get(working_, simple), f.min, f.max);
         static_cast<QSlider*>(c)->setValue(v);
         static_cast<QLineEdit*>(sheet.controls.at(f.word + kSliderEdit))->setText(QString::number(v));
         break;
       }
-      case F::kCheck: static_cast<QCheckBox*>(c)->setChecked(f.get(working_, simple) != 0); break;
-      case F::kText: static_cast<QLineEdit*>(c)->setText(QString::fromStdString(f.getText(working_))); break;
-      case F::kPanel: static_cast<TIOColorPanel*>(c)->SetColor(RGBToColor(f.colour(working_))); break;
+      case F::kCheck:
+        static_cast<QCheckBox*>(c)->setChecked(f.get(working_, simple) != 0);
+        break;
+      case F::kText:
+        static_cast<QLineEdit*>(c)->setText(QString::fromStdString(f.getText(working_)));
+        break;
+      case F::kPanel:
+        static_cast<TIOColorPanel*>(c)->SetColor(RGBToColor(f.colour(working_)));
+        break;
     }
-  }
-  if (Rastova1->GetRVBitmap()) {
-    TRVBitmap* b = Rastova1->GetRVBitmap();
-    const QString size = Bytes(int64_t(b->GetRowLen()) * b->GetHeight());
-    for (bool s : {false, true}) sheets_[2 * Page + (s ? 1 : 0)].original->setText(size);
-  }
+  });
+  if (TRVBitmap* b = Rastova1->GetRVBitmap())
+    SetSizeText(Page, false, Bytes(int64_t(b->GetRowLen()) * b->GetHeight()));
 }
 
 void TfIOPreviews::ReadControls(int32_t Page) {
   const bool simple = SimplifiedParamsDialogs;
   const TSheet& sheet = CurrentSheet(Page);
-  for (F& f : fields_[Page]) {
-    const auto it = sheet.controls.find(f.word);
-    if (it == sheet.controls.end()) continue;
-    QWidget* c = it->second;
+  ForEachControl(Page, [&](F& f, QWidget* c) {
     switch (f.kind) {
       case F::kCombo: {
         const int32_t i = static_cast<QComboBox*>(c)->currentIndex();
@@ -761,11 +801,17 @@ void TfIOPreviews::ReadControls(int32_t Page) {
         f.set(working_, ok ? int32_t(std::clamp<qlonglong>(v, f.min, f.max)) : f.fallback, simple);
         break;
       }
-      case F::kCheck: f.set(working_, static_cast<QCheckBox*>(c)->isChecked() ? 1 : 0, simple); break;
-      case F::kText: f.setText(working_, static_cast<QLineEdit*>(c)->text().toStdString()); break;
-      case F::kPanel: f.colour(working_) = ToRGB(static_cast<TIOColorPanel*>(c)->Color()); break;
+      case F::kCheck:
+        f.set(working_, static_cast<QCheckBox*>(c)->isChecked() ? 1 : 0, simple);
+        break;
+      case F::kText:
+        f.setText(working_, static_cast<QLineEdit*>(c)->text().toStdString());
+        break;
+      case F::kPanel:
+        f.colour(working_) = ToRGB(static_cast<TIOColorPanel*>(c)->Color());
+        break;
     }
-  }
+  });
 }
 
 void TfIOPreviews::KeepTIFFConsistent(int32_t Word) {
@@ -836,9 +882,15 @@ void TfIOPreviews::PageControl1Change() {
 void TfIOPreviews::CopyPageFields(int32_t Page, const TIOParamsVals& From, TIOParamsVals& To) const {
   for (const F& f : fields_[Page]) {
     switch (f.kind) {
-      case F::kText: f.setText(To, f.getText(From)); break;
-      case F::kPanel: f.colour(To) = f.colour(const_cast<TIOParamsVals&>(From)); break;
-      default: f.set(To, f.get(From, false), false); break;
+      case F::kText:
+        f.setText(To, f.getText(From));
+        break;
+      case F::kPanel:
+        f.colour(To) = f.colour(const_cast<TIOParamsVals&>(From));
+        break;
+      default:
+        f.set(To, f.get(From, false), false);
+        break;
     }
   }
   // The colour lists share BitsPerSample and SamplesPerPixel; copy them as they stand (the
@@ -942,13 +994,26 @@ void TfIOPreviews::MeasureAndReduce(int32_t Page) {
   {
     TNulStream counter;
     switch (Page) {
-      case pgTIFF: source.SaveToStreamTIFF(counter); break;
-      case pgGIF: source.SaveToStreamGIF(counter); break;
-      case pgBMP: source.SaveToStreamBMP(counter); break;
-      case pgPCX: source.SaveToStreamPCX(counter); break;
-      case pgPNG: source.SaveToStreamPNG(counter); break;
-      case pgTGA: source.SaveToStreamTGA(counter); break;
-      default: return;
+      case pgTIFF:
+        source.SaveToStreamTIFF(counter);
+        break;
+      case pgGIF:
+        source.SaveToStreamGIF(counter);
+        break;
+      case pgBMP:
+        source.SaveToStreamBMP(counter);
+        break;
+      case pgPCX:
+        source.SaveToStreamPCX(counter);
+        break;
+      case pgPNG:
+        source.SaveToStreamPNG(counter);
+        break;
+      case pgTGA:
+        source.SaveToStreamTGA(counter);
+        break;
+      default:
+        return;
     }
     if (failed()) return;
     SetSizeText(Page, true, Bytes(counter.GetSize()));

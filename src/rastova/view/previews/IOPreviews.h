@@ -25,7 +25,17 @@ class TRastovaIO;
 class TRastovaView;
 
 // The format pages, in the order of their bits in a page set (bit 4 << page).
-enum TIOPreviewsPage : int32_t { pgJPEG, pgTIFF, pgGIF, pgBMP, pgPCX, pgPNG, pgTGA, pgJ2000, kIOPreviewsPageCount };
+enum TIOPreviewsPage : int32_t {
+  pgJPEG,
+  pgTIFF,
+  pgGIF,
+  pgBMP,
+  pgPCX,
+  pgPNG,
+  pgTGA,
+  pgJ2000,
+  kIOPreviewsPageCount
+};
 
 // The page set's bit of the format of a file type (0: the format has no page).
 uint16_t PreviewPageOfFileType(int32_t FileType);
@@ -118,6 +128,8 @@ class TfIOPreviews : public QDialog {
   void PlaceControls();
   void ShowPage(int32_t Page);
   void ReadControls(int32_t Page);
+  // Runs Action on each field of the page that has a control in the current layout.
+  void ForEachControl(int32_t Page, const std::function<void(TField&, QWidget*)>& Action);
   void ControlChanged(int32_t Page, int32_t Word, bool AffectsPreview);
   void KeepTIFFConsistent(int32_t Word);
   void CopyPageFields(int32_t Page, const TIOParamsVals& From, TIOParamsVals& To) const;

@@ -107,10 +107,15 @@ TEST(IOPreviewsTables, PageSets) {
     int32_t fileType;
     uint16_t shown;
   } cases[] = {
-      {2, 11, ppTGA},  {2, 10, 0},        {2, 29, 0},         {2, 99, 0},        {0, 3, 0},
-      {2, 1, ppTIFF},  {2, 2, ppGIF},     {2, 3, ppJPEG},     {2, 4, ppPCX},     {2, 5, ppBMP},
-      {2, 8, ppPNG},   {2, 13, ppJ2000},  {2, 14, ppJ2000},   {4 | 2, 8, ppJPEG | ppPNG},
-      {1, 99, 1},      {0xFFFF, 10, 0xFFFF}, {ppGIF, 3, ppGIF},
+      {2, 11, ppTGA},    {2, 10, 0},
+      {2, 29, 0},        {2, 99, 0},
+      {0, 3, 0},         {2, 1, ppTIFF},
+      {2, 2, ppGIF},     {2, 3, ppJPEG},
+      {2, 4, ppPCX},     {2, 5, ppBMP},
+      {2, 8, ppPNG},     {2, 13, ppJ2000},
+      {2, 14, ppJ2000},  {4 | 2, 8, ppJPEG | ppPNG},
+      {1, 99, 1},        {0xFFFF, 10, 0xFFFF},
+      {ppGIF, 3, ppGIF},
   };
   for (const Case& c : cases) {
     const uint16_t got = PreviewPagesOf(c.pages, c.fileType);
@@ -148,11 +153,14 @@ TEST_F(IOPreviewsTest, PageSetShowsItsTabsAndNothingMeansNoDialog) {
   for (int32_t fileType : {10, 29, 99}) {
     io.Params.FileType = fileType;
     bool shown = true;
-    EXPECT_FALSE(Run(2, [](TfIOPreviews&) {}, &shown)) << fileType;
+    EXPECT_FALSE(Run(
+        2, [](TfIOPreviews&) {}, &shown))
+        << fileType;
     EXPECT_FALSE(shown) << fileType;
   }
   bool shown = true;
-  EXPECT_FALSE(Run(0, [](TfIOPreviews&) {}, &shown));
+  EXPECT_FALSE(Run(
+      0, [](TfIOPreviews&) {}, &shown));
   EXPECT_FALSE(shown);
 
   io.Params.FileType = 8;
@@ -359,7 +367,7 @@ TEST_F(IOPreviewsTest, GIFTransparentPickerComputesAPreviewFirst) {
   int32_t colours = 0;
   TRGB picked{};
   EXPECT_TRUE(Run(ppJPEG | ppGIF, [&](TfIOPreviews& f) {
-    Select(f, pgGIF);  // unlocked: the page change computes nothing
+    Select(f, pgGIF);         // unlocked: the page change computes nothing
     Choose(f, pgGIF, 58, 2);  // 8 colours
     EXPECT_EQ(f.CompressedSizeLabel(pgGIF)->text(), "---");
     // Picks swatch 1 once the palette dialog runs; gives up (closing whatever is modal) after
@@ -377,7 +385,8 @@ TEST_F(IOPreviewsTest, GIFTransparentPickerComputesAPreviewFirst) {
         EXPECT_TRUE(QTest::qWaitForWindowExposed(d));
         // Straight to the dialog: the pointer's window may be the form beneath it.
         const QPoint at(17 + 8, 9);
-        QMouseEvent move(QEvent::MouseMove, at, d->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, d->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(d, &move);
         QTest::mouseClick(d, Qt::LeftButton, {}, QPoint(17 + 8, 9));
         if (d->isVisible()) d->reject();
