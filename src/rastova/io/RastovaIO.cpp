@@ -1001,6 +1001,22 @@ void TRastovaIO::WriteWithStreamHeader(int32_t fileType, TStream& stream, TRVPro
   stream.SetPosition(end);
 }
 
+void TRastovaIO::SaveFileAndFinish(const std::string& fileName, int32_t fileType,
+                                   const std::function<void(TStream&)>& write) {
+  try {
+    WriteFileSafely(fileName, write);
+  } catch (...) {
+    Aborting = true;
+    DoFinishWork();
+    throw;
+  }
+  if (!Aborting) {
+    Params.FileName = common::Utf8ToUtf16(fileName);
+    Params.FileType = fileType;
+  }
+  DoFinishWork();
+}
+
 void TRastovaIO::WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write) {
   // Write beside the file a link points to, so that the link stays a link.
   const std::string target = common::FileToReplace(fileName);
@@ -1065,21 +1081,16 @@ void TRastovaIO::SaveFileFrame(const std::string& fileName, int32_t fileType) {
   }
   try {
     ConvertForWriter(fileType, true);
-    WriteFileSafely(fileName, [&](TStream& stream) {
-      Aborting = false;
-      InitProgress(progress, true);
-      WriteFormat(fileType, stream, progress);
-    });
   } catch (...) {
     Aborting = true;
     DoFinishWork();
     throw;
   }
-  if (!Aborting) {
-    Params.FileName = common::Utf8ToUtf16(fileName);
-    Params.FileType = fileType;
-  }
-  DoFinishWork();
+  SaveFileAndFinish(fileName, fileType, [&](TStream& stream) {
+    Aborting = false;
+    InitProgress(progress, true);
+    WriteFormat(fileType, stream, progress);
+  });
 }
 
 void TRastovaIO::SaveStreamFrame(TStream& stream, int32_t fileType) {
@@ -1580,21 +1591,10 @@ void TRastovaIO::SaveLayeredFile(const std::string& fileName, int32_t fileType) 
     Aborting = true;
     return;
   }
-  try {
-    WriteFileSafely(fileName, [&](TStream& stream) {
-      Aborting = false;
-      if (!ops->SaveStream(*this, stream)) Aborting = true;
-    });
-  } catch (...) {
-    Aborting = true;
-    DoFinishWork();
-    throw;
-  }
-  if (!Aborting) {
-    Params.FileName = common::Utf8ToUtf16(fileName);
-    Params.FileType = fileType;
-  }
-  DoFinishWork();
+  SaveFileAndFinish(fileName, fileType, [&](TStream& stream) {
+    Aborting = false;
+    if (!ops->SaveStream(*this, stream)) Aborting = true;
+  });
 }
 
 void TRastovaIO::SaveLayeredStream(TStream& stream, int32_t fileType) {

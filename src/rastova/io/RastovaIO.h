@@ -433,6 +433,9 @@ class TRastovaIO : public TIOParamsOwner {
   // over the target when it succeeded, then syncs the folder; Aborting tells the outcome.
   // Temporary files that saves of processes no longer running left in the folder go first.
   void WriteFileSafely(const std::string& fileName, const std::function<void(TStream&)>& write);
+  // WriteFileSafely, then the finish of a save: on success the name and type are recorded;
+  // OnFinishWork runs once either way (an exception passes on after it, with Aborting set).
+  void SaveFileAndFinish(const std::string& fileName, int32_t fileType, const std::function<void(TStream&)>& write);
   // Writes an attached view's content in its own format (file and stream); without a view of
   // the format's kind Aborting is set and nothing is written.
   void SaveLayeredFile(const std::string& fileName, int32_t fileType);
