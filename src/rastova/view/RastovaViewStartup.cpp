@@ -11,9 +11,11 @@
 #include "platform/gfx/Color.h"
 #include "platform/ui/Cursors.h"
 #include "rastova/core/RVStartup.h"
+#include "rastova/io/RastovaIO.h"
 #include "rastova/io/RastovaIOStartup.h"
 #include "rastova/view/canvas/RVCanvas.h"
 #include "rastova/view/presets/RVPresetIm.h"
+#include "rastova/view/previews/IOPreviews.h"
 #include "rastova/view/streams/RVLayersFormat.h"
 #include "rastova/view/vector/RVVectStreams.h"
 #include "rastova/view/text/RVTextControl.h"
@@ -88,6 +90,7 @@ void RastovaViewStartup() {
   BorderWidth = BorderHeight = 1;
   PixelGridMinZoom = 400;
   NotPen = platform::TPen{platform::clBlack, 1, platform::psSolid, platform::pmNot};
+  InstallIOPreviewsDialog();
   ScreenBitsPerPixel = 32;
   ScreenDpiX = ScreenDpiY = 96;
   const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
@@ -101,6 +104,7 @@ void RastovaViewStartup() {
 }
 
 void RastovaViewShutdown() {
+  SetIOPreviewsDialogHook(nullptr);
   NotPen = platform::TPen{platform::clBlack, 1, platform::psSolid, platform::pmNot};
   ScreenDpiX = ScreenDpiY = 96;
 }

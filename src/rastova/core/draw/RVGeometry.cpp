@@ -162,7 +162,7 @@ int32_t DistanceToRectangle(int32_t X, int32_t Y, int32_t Left, int32_t Top, int
   return result;
 }
 
-uint8_t LogFontStyleBits(const TLogFont& LogFont) {
+uint8_t LogFontStyleBits(const LOGFONTA& LogFont) {
   uint8_t bits = 0;
   if (LogFont.lfWeight >= 700) bits |= fsBold;
   if (LogFont.lfItalic != 0) bits |= fsItalic;

@@ -65,9 +65,10 @@ int32_t DistanceToEllipse(int32_t X, int32_t Y, int32_t Left, int32_t Top, int32
 int32_t DistanceToRectangle(int32_t X, int32_t Y, int32_t Left, int32_t Top, int32_t Right, int32_t Bottom,
                             bool Filled, int32_t PenWidth);
 
-// A font as the window system describes it (the 92-byte wide-character form).
+// The font record of the window system in its one-byte form: the face name is 32 Windows-1252
+// characters, zero-terminated. Vector objects store it byte for byte.
 #pragma pack(push, 1)
-struct TLogFont {
+struct LOGFONTA {
   int32_t lfHeight = 0;
   int32_t lfWidth = 0;
   int32_t lfEscapement = 0;
@@ -81,16 +82,20 @@ struct TLogFont {
   uint8_t lfClipPrecision = 0;
   uint8_t lfQuality = 0;
   uint8_t lfPitchAndFamily = 0;
-  char16_t lfFaceName[32] = {};
+  char lfFaceName[32] = {};
 };
 #pragma pack(pop)
-static_assert(sizeof(TLogFont) == 92);
-static_assert(offsetof(TLogFont, lfWeight) == 16);
-static_assert(offsetof(TLogFont, lfFaceName) == 28);
+static_assert(sizeof(LOGFONTA) == 60);
+static_assert(offsetof(LOGFONTA, lfEscapement) == 8);
+static_assert(offsetof(LOGFONTA, lfWeight) == 16);
+static_assert(offsetof(LOGFONTA, lfItalic) == 20);
+static_assert(offsetof(LOGFONTA, lfCharSet) == 23);
+static_assert(offsetof(LOGFONTA, lfQuality) == 26);
+static_assert(offsetof(LOGFONTA, lfFaceName) == 28);
 
 // The style set of a font: bit 1 bold (weight 700 or more), bit 2 italic, bit 4 underline,
 // bit 8 strike-out; 0 for none.
 constexpr uint8_t fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8;
-uint8_t LogFontStyleBits(const TLogFont& LogFont);
+uint8_t LogFontStyleBits(const LOGFONTA& LogFont);
 
 }  // namespace rv

@@ -168,7 +168,7 @@ TEST(DrawGeometry, RectIncludePointAndFontStyles) {
                 {400, 255, 0, 1, fsItalic | fsStrikeOut},
                 {400, 0, 1, 0, fsUnderline}};
   for (const Style& s : styles) {
-    TLogFont f;
+    LOGFONTA f;
     f.lfWeight = s.weight;
     f.lfItalic = s.italic;
     f.lfUnderline = s.underline;

@@ -517,29 +517,25 @@ void TRastovaView::UpdateScrollBars() {
   }
   if (moved) DoViewChange(0);
   try {
+    // One bar: hidden when the image fits, else range 0..65535 in units of (view + max) / 65536.
+    auto keepBar = [this](int32_t bar, int32_t max, int32_t viewSize, int32_t pos, bool& visible, double& unit) {
+      visible = true;
+      unit = (viewSize + double(max)) / 65536;
+      SetScrollBarInfo(this, bar, 0, 65535, TruncInt(viewSize / unit), TruncInt(pos / unit), true, FFlatScrollBars);
+      EnableScrollBarEx(this, bar, platform::ESB_ENABLE_BOTH, FFlatScrollBars);
+      ShowScrollBarEx(this, bar, true, FFlatScrollBars);
+    };
     if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) {
-      if (maxX < 1) {
+      if (maxX < 1)
         HideHScrollBar();
-      } else {
-        FHScrollVisible = true;
-        FHScrollUnit = (GetViewWidth() + double(maxX)) / 65536;
-        SetScrollBarInfo(this, platform::SB_HORZ, 0, 65535, TruncInt(GetViewWidth() / FHScrollUnit),
-                         TruncInt(FViewX / FHScrollUnit), true, FFlatScrollBars);
-        EnableScrollBarEx(this, platform::SB_HORZ, platform::ESB_ENABLE_BOTH, FFlatScrollBars);
-        ShowScrollBarEx(this, platform::SB_HORZ, true, FFlatScrollBars);
-      }
+      else
+        keepBar(platform::SB_HORZ, maxX, GetViewWidth(), FViewX, FHScrollVisible, FHScrollUnit);
     }
     if (FScrollBars == ssVertical || FScrollBars == ssBoth) {
-      if (maxY < 1) {
+      if (maxY < 1)
         HideVScrollBar();
-      } else {
-        FVScrollVisible = true;
-        FVScrollUnit = (GetViewHeight() + double(maxY)) / 65536;
-        SetScrollBarInfo(this, platform::SB_VERT, 0, 65535, TruncInt(GetViewHeight() / FVScrollUnit),
-                         TruncInt(FViewY / FVScrollUnit), true, FFlatScrollBars);
-        EnableScrollBarEx(this, platform::SB_VERT, platform::ESB_ENABLE_BOTH, FFlatScrollBars);
-        ShowScrollBarEx(this, platform::SB_VERT, true, FFlatScrollBars);
-      }
+      else
+        keepBar(platform::SB_VERT, maxY, GetViewHeight(), FViewY, FVScrollVisible, FVScrollUnit);
     }
   } catch (...) {
     // A failing scroll-bar call leaves the bars as they are.

@@ -71,40 +71,12 @@ enum TRVVUndoMode : uint8_t { rvumSeparated, rvumShared };
 // The lfQuality byte of each TRVFontQuality.
 constexpr uint8_t kFontQualityByte[7] = {4, 5, 6, 0, 1, 3, 2};
 
-// The font record of the window system in its one-byte form: the face name is 32 Windows-1252
-// characters, zero-terminated.
-#pragma pack(push, 1)
-struct LOGFONTA {
-  int32_t lfHeight = 0;
-  int32_t lfWidth = 0;
-  int32_t lfEscapement = 0;
-  int32_t lfOrientation = 0;
-  int32_t lfWeight = 400;
-  uint8_t lfItalic = 0;
-  uint8_t lfUnderline = 0;
-  uint8_t lfStrikeOut = 0;
-  uint8_t lfCharSet = 1;
-  uint8_t lfOutPrecision = 0;
-  uint8_t lfClipPrecision = 0;
-  uint8_t lfQuality = 0;
-  uint8_t lfPitchAndFamily = 0;
-  char lfFaceName[32] = {};
-};
-#pragma pack(pop)
-static_assert(sizeof(LOGFONTA) == 60);
-static_assert(offsetof(LOGFONTA, lfEscapement) == 8);
-static_assert(offsetof(LOGFONTA, lfWeight) == 16);
-static_assert(offsetof(LOGFONTA, lfItalic) == 20);
-static_assert(offsetof(LOGFONTA, lfCharSet) == 23);
-static_assert(offsetof(LOGFONTA, lfQuality) == 26);
-static_assert(offsetof(LOGFONTA, lfFaceName) == 28);
+// LOGFONTA and LogFontStyleBits come from rastova/core/draw/RVGeometry.h.
 
 // The face name as it stands (up to the first zero, at most 31 characters).
 std::string LogFontFaceName(const LOGFONTA& LogFont);
 // Stores at most the first 31 characters and a terminating zero.
 void SetLogFontFaceName(LOGFONTA& LogFont, std::string_view Name);
-// fsBold .. fsStrikeOut of RVGeometry.h: bold from a weight of 700 or more, the others from their bytes.
-uint8_t LogFontStyleBits(const LOGFONTA& LogFont);
 // The font record as a canvas font: face, height (negative: character height; positive: cell),
 // styles, escapement and quality. The colour is left as it is.
 void LogFontToFont(const LOGFONTA& LogFont, platform::TFont& Font);

@@ -31,15 +31,6 @@ void SetLogFontFaceName(LOGFONTA& LogFont, std::string_view Name) {
   std::memcpy(LogFont.lfFaceName, Name.data(), std::min<size_t>(Name.size(), 31));
 }
 
-uint8_t LogFontStyleBits(const LOGFONTA& LogFont) {
-  uint8_t s = 0;
-  if (LogFont.lfWeight >= 700) s |= fsBold;
-  if (LogFont.lfItalic) s |= fsItalic;
-  if (LogFont.lfUnderline) s |= fsUnderline;
-  if (LogFont.lfStrikeOut) s |= fsStrikeOut;
-  return s;
-}
-
 void LogFontToFont(const LOGFONTA& LogFont, platform::TFont& Font) {
   Font.Name = LogFontFaceName(LogFont);
   Font.SetHeight(LogFont.lfHeight);
