@@ -3,35 +3,19 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <QApplication>
 #include <QWidget>
 #include <cstring>
 #include <random>
 #include <vector>
 
-#include "rastova/core/RVStartup.h"
+#include "../rastova_view/BenchApp.h"
 #include "rastova/core/RVStream.h"
-#include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/vector/RastovaVect.h"
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench_rastova_vect_files";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    auto* a = new QApplication(argc, argv);
-    rv::RegisterRastovaViewStartup();
-    rv::RastovaLibraryStartup();
-    return a;
-  }();
-  return *app;
-}
-
 struct TAppFirst {
-  TAppFirst() { App(); }
+  TAppFirst() { viewbench::App(); }
 };
 
 struct TFilled {
