@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <typeinfo>
 
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
@@ -47,7 +48,8 @@ std::string GetExtendedObjectName(const TRVExtendedObject* Object) {
   // A class is known by the dynamic type of the instance its factory makes.
   for (const auto& [name, factory] : *Registry) {
     std::unique_ptr<TRVExtendedObject> probe(factory());
-    if (probe && typeid(*probe) == typeid(*Object)) return name;
+    const TRVExtendedObject* made = probe.get();
+    if (made && typeid(*made) == typeid(*Object)) return name;
   }
   return {};
 }

@@ -560,3 +560,43 @@ TEST_F(VectStream, IndependentScriptReadsAndWritesTheStream) {
   EXPECT_EQ(c.vect->GetObjName(1), "line");
   std::filesystem::remove_all(dir);
 }
+
+namespace {
+
+class TStreamDot : public TRVExtendedObject {
+ public:
+  void Initialize() override { ++Initialized; }
+  void SaveToStream(TStream& Stream) override { Stream.WriteBuffer(&Value, 4); }
+  bool LoadFromStream(TStream& Stream) override {
+    Stream.ReadBuffer(&Value, 4);
+    return true;
+  }
+  int32_t Value = 0;
+  int Initialized = 0;
+};
+
+}  // namespace
+
+TEST_F(VectStream, ExtendedObjectsAreMadeByTheirExactName) {
+  RegisterExtendedObjectClass("TStreamDot", [] { return new TStreamDot(); });
+  EXPECT_EQ(CreateExtendedObjectByName("tstreamdot"), nullptr);
+  TVectInWindow a(50, 50, 50, 50), b(50, 50, 50, 50);
+  const int32_t h = a.vect->AddNewObject(Obj(*a.vect, rvkEXTENDED, 1, 1, 9, 9));
+  auto* dot = new TStreamDot();
+  dot->Value = 4242;
+  a.vect->GetObj(h)->ExtendedObject = dot;
+  EXPECT_EQ(GetExtendedObjectName(dot), "TStreamDot");
+  ASSERT_TRUE(LoadRVV(*b.vect, SaveRVV(*a.vect)));
+  auto* got = dynamic_cast<TStreamDot*>(b.vect->GetObjExtendedObject(0));
+  ASSERT_NE(got, nullptr);
+  EXPECT_EQ(got->Value, 4242);
+  EXPECT_EQ(got->Initialized, 1);
+  EXPECT_EQ(got->Owner, b.vect);
+  EXPECT_EQ(got->Handle, 0);
+  // Copied into another layer, the object is cloned (a new instance, no data).
+  a.vect->CopyAllObjectsTo(b.vect);
+  auto* clone = dynamic_cast<TStreamDot*>(b.vect->GetObjExtendedObject(1));
+  ASSERT_NE(clone, nullptr);
+  EXPECT_NE(clone, dot);
+  EXPECT_EQ(clone->Owner, b.vect);
+}
