@@ -125,9 +125,10 @@ class IRVProcVectView {
  public:
   virtual ~IRVProcVectView() = default;
   virtual void SaveObjectsToStream(TStream& stream) = 0;
-  virtual void LoadObjectsFromStream(TStream& stream) = 0;
+  // False for another signature or version (the objects unchanged).
+  virtual bool LoadObjectsFromStream(TStream& stream) = 0;
   virtual void SaveAllToStream(TStream& stream, int32_t format) = 0;
-  virtual void LoadAllFromStream(TStream& stream) = 0;
+  virtual bool LoadAllFromStream(TStream& stream) = 0;
 };
 
 // What the component uses of an attached picture control (the UI library's TImage).

@@ -17,6 +17,7 @@
 #include "rastova/view/presets/RVPresetIm.h"
 #include "rastova/view/previews/IOPreviews.h"
 #include "rastova/view/streams/RVLayersFormat.h"
+#include "rastova/view/vector/RVVectStreams.h"
 #include "rastova/view/text/RVTextControl.h"
 #include "rastova/view/vect/RVVectStartup.h"
 
@@ -73,6 +74,7 @@ QColor GradientStep(const QColor& c1, const QColor& c2, int64_t i, int64_t n) {
 
 void RegisterRastovaViewStartup() {
   InstallLayersFormat();
+  InstallVectFormats();
   RegisterRastovaIOStartup();
   RegisterRastovaStartupStep(TRVStartupSlot::GdiPlus, "RVGdiPlus", InitGdiPlusBinding, nullptr);
   RegisterRastovaStartupStep(TRVStartupSlot::Vect, "RVVect", RVVectStartup, RVVectShutdown);

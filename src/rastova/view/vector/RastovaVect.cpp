@@ -1,6 +1,7 @@
 // The vector layer's store: objects and drawing order, the shared bitmap table, the object
 // properties, and construction and destruction.
 #include "rastova/view/vector/RastovaVect.h"
+#include "rastova/view/vector/RVVectStreams.h"
 
 #include <QImage>
 #include <QPainter>
@@ -233,6 +234,9 @@ void TRastovaVect::FreeObjData(TRVVObjRecord& Obj) {
   Obj.DrawnPoints.clear();
   Obj.DrawnPointsCount = Obj.DrawnPointsAlloc = 0;
   Obj.SoftShadow = TRVVSoftShadow{};
+  // ---- extended objects are owned by their record
+  delete Obj.ExtendedObject;
+  // ----
   Obj.ExtendedObject = nullptr;
   if (Obj.UserDataLen > 0) {
     std::free(Obj.UserData);

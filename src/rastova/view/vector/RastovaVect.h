@@ -27,13 +27,14 @@ namespace rv {
 
 class TRVEdit;
 class TRVTextControl;
+struct TRVVObjStreamContent;
 
 // What the left mouse button does over the layer (bits; the mouse editing gives them meaning).
 using TRVVObjectInteract = uint32_t;
 constexpr TRVVObjectInteract rvoiMeasureArea = 1u << 0, rvoiMeasureLength = 1u << 1, rvoiDragLen = 1u << 2,
                              rvoiEditPolylinePoints = 1u << 3;
 
-class TRastovaVect : public TRastovaView {
+class TRastovaVect : public TRastovaView, public IRVProcVectView {
  public:
   using TNotify = std::function<void(TRastovaVect* Sender)>;
   using TRVVNewObject = std::function<void(TRastovaVect* Sender, int32_t hobj)>;
@@ -240,11 +241,36 @@ class TRastovaVect : public TRastovaView {
   // The text an angle of three placed points shows: its degrees and the code page's degree sign.
   std::string AngleText(const TRVPoint (&Points)[3]);
 
+  // ------------------------------------------------------------ object streams (RVVectStreams.cpp)
+  void SaveObjectsToStream(TStream& Stream) override;
+  bool LoadObjectsFromStream(TStream& Stream) override;
+  void SaveObjectToStream(TStream& Stream, int32_t hobj);
+  int32_t LoadObjectFromStream(TStream& Stream, char Version);
+  void SaveAllToStream(TStream& Stream, int32_t Compression) override;
+  bool LoadAllFromStream(TStream& Stream) override;
+  bool LoadAllFromFile(const std::string& FileName);
+  bool LoadObjectsFromFile(const std::string& FileName);
+  IRVProcVectView* AsVectView() override { return this; }
+  // Replaces the objects by a stream's content read whole (the template and its bitmap stay).
+  void InstallObjects(TRVVObjStreamContent& Content);
+
+  // ------------------------------------------------------------ object undo and copies (RVVectUndo.cpp)
+  void PushObjUndo();
+  void ClearObjUndo();
+  void DropLastObjUndo();
+  int32_t CopyObjectTo(int32_t hobj, TRastovaVect* Dest);
+  void CopyAllObjectsTo(TRastovaVect* Dest);
+  void SetScale(double Value);
+  // Object undo entries, oldest first; UndoSaved: an entry stored for the gesture in progress
+  // that may still be dropped.
+  std::vector<std::unique_ptr<TMemoryStream>> ObjUndoList;
+  bool UndoSaved = false;
+
   // ------------------------------------------------------------ the next issue's members
   // Interaction, undo and in-place editing come with the mouse editing and object streams;
   // here they exist so that the store can call them.
   virtual void CancelInteraction() {}
-  virtual void SaveObjUndo() {}
+  virtual void SaveObjUndo();  // RVVectUndo.cpp
   virtual void PlaceTextEditor() {}
   virtual void EndTextEdit() {}
 

@@ -1,0 +1,602 @@
+// Object streams: round trips, the template's bitmap, older versions built by hand, the
+// "Layers and objects" stream, damaged streams that must leave the layer as it was, and the
+// file types through the I/O component.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "rastova/core/RVStream.h"
+#include "rastova/core/RVZLib.h"
+#include "rastova/io/RVFileFormat.h"
+#include "rastova/io/RVLayerStream.h"
+#include "rastova/io/RastovaIO.h"
+#include "rastova/view/vector/RVVectStreams.h"
+#include "rastova/view/vector/tests/VectTestTools.h"
+
+using namespace rv;
+using namespace rv::vecttest;
+
+namespace {
+
+class VectStream : public viewtest::ViewLibraryTest {};
+
+std::unique_ptr<TRVBitmap> StreamSolid(int32_t w, int32_t h, uint8_t v) {
+  auto b = std::make_unique<TRVBitmap>(w, h, rv24RGB);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) *b->GetPPixels_rv24RGB(x, y) = TRGB{v, uint8_t(x * 20), uint8_t(y * 20)};
+  return b;
+}
+
+std::vector<uint8_t> SaveRVV(TRastovaVect& v) {
+  TMemoryStream m;
+  v.SaveObjectsToStream(m);
+  return m.Data();
+}
+
+bool LoadRVV(TRastovaVect& v, const std::vector<uint8_t>& bytes) {
+  TRVMemStream m(bytes.data(), int64_t(bytes.size()));
+  return v.LoadObjectsFromStream(m);
+}
+
+// One object of every kind with fields set away from their defaults.
+void FillEveryKind(TRastovaVect& v, TRVBitmap* bmp) {
+  for (int k = rvkLINE; k <= rvkLINELABEL; ++k) {
+    TRVVObjRecord o = Obj(v, TRVVObjectKind(k), 10 + k, 20 + k, 60 + k, 90 + k);
+    o.Name = "obj" + std::to_string(k);
+    o.ID = 100 + k;
+    o.PenColor = 0x123456 + k;
+    o.PenWidth = 3;
+    o.BrushColor = 0x654321;
+    o.Style = rvvsSelectable | rvvsVisible;
+    o.Transparency = 200;
+    o.SoftShadow.Enabled = true;
+    o.SoftShadow.Radius = 4.5;
+    o.SoftShadow.OffsetX = -3;
+    o.SoftShadow.ShadowColor = TRGB{1, 2, 3};
+    o.BlendOperation = 2;
+    o.AspectRatio = true;
+    o.FontQuality = rvfqDraft;
+    o.TextEditable = false;
+    o.BeginShape = rvsINARROW;
+    o.ShapeWidth = 7;
+    o.ArcStartingAngle = 0.25;
+    o.ArcEndingAngle = 2.5;
+    o.Text = k == rvkMEMO ? "memo" : "text" + std::to_string(k);
+    o.TextAlign = 2;
+    o.LabelBorder = rvlEllipse;
+    o.LabelPos = rvlEnd;
+    o.RulerUnit = rvuMILLIMETERS;
+    o.RulerType = rvrtQUOTEEND;
+    o.AnglePoints[0] = {1, 2}, o.AnglePoints[1] = {3, 4}, o.AnglePoints[2] = {5, 6};
+    LOGFONTA f;
+    f.lfHeight = -17;
+    SetLogFontFaceName(f, "Serif");
+    o.LogFont = f;
+    if (k == rvkTEXT) {
+      o.CurvePoints = {{0.1, 0.2}, {0.9, 0.8}};
+      o.CurvePointsCount = 2;
+      o.CurveCharRot = 450;
+    }
+    if (k == rvkMEMO) {
+      o.MemoCharFormats.resize(2);
+      o.MemoCharFormats[1].FontHeight = 22;
+      o.MemoCharFormatIdx = {0, 1, 1, 0};
+      o.MemoMarginTop = 1.5;
+      o.MemoLineSpace = 4;
+    }
+    if (k == rvkPOLYLINE) {
+      o.PolyPoints = {{10, 10}, {40, 60}, {70, 20}};
+      o.PolyPointsCount = o.PolyPointsAlloc = 3;
+      o.PolyBaseX1 = 10, o.PolyBaseY1 = 10, o.PolyBaseX2 = 70, o.PolyBaseY2 = 60;
+      o.PolylineClosed = true;
+    }
+    const int32_t h = v.AddNewObject(o);
+    if (k == rvkBITMAP) v.AttachObjBitmap(h, bmp);
+    if (k == rvkLINE) {
+      v.SetObjUserData(h, std::malloc(5));
+      std::memcpy(v.GetObjUserData(h), "abcde", 5);
+      v.SetObjUserDataLength(h, 5);
+    }
+  }
+}
+
+}  // namespace
+
+TEST_F(VectStream, EveryKindRoundTrips) {
+  TVectInWindow a(100, 100, 100, 100), b(100, 100, 100, 100);
+  auto bmp = StreamSolid(6, 5, 77);
+  FillEveryKind(*a.vect, bmp.get());
+  a.vect->MeasureBaseScale = 2.5;
+  const auto bytes = SaveRVV(*a.vect);
+  ASSERT_EQ(std::memcmp(bytes.data(), "RVVR", 4), 0);
+  int32_t total;
+  std::memcpy(&total, bytes.data() + 4, 4);
+  EXPECT_EQ(size_t(total), bytes.size());
+  ASSERT_TRUE(LoadRVV(*b.vect, bytes));
+  TRastovaVect& v = *b.vect;
+  EXPECT_EQ(v.MeasureBaseScale, 2.5);
+  ASSERT_EQ(v.ObjectsCount(), a.vect->ObjectsCount());
+  for (int32_t h = 0; h < v.ObjectsCount(); ++h) {
+    const TRVVObjRecord& x = *a.vect->GetObj(h);
+    const TRVVObjRecord& y = *v.GetObj(h);
+    SCOPED_TRACE(int(x.Kind));
+    EXPECT_EQ(y.Kind, x.Kind);
+    EXPECT_EQ(std::tie(y.X1, y.Y1, y.X2, y.Y2), std::tie(x.X1, x.Y1, x.X2, x.Y2));
+    EXPECT_EQ(y.Name, x.Name);
+    EXPECT_EQ(y.ID, x.ID);
+    EXPECT_EQ(y.PenColor, x.PenColor);
+    EXPECT_EQ(y.Transparency, 200);
+    EXPECT_EQ(y.BlendOperation, 2);
+    EXPECT_TRUE(y.AspectRatio);
+    EXPECT_EQ(y.FontQuality, rvfqDraft);
+    EXPECT_FALSE(y.TextEditable);
+    EXPECT_EQ(y.SoftShadow.Radius, 4.5);
+    EXPECT_EQ(y.SoftShadow.OffsetX, -3);
+    EXPECT_EQ(y.SoftShadow.ShadowColor, (TRGB{1, 2, 3}));
+    EXPECT_EQ(y.Text, x.Text);
+    EXPECT_EQ(y.LogFont.has_value(), x.LogFont.has_value());
+    if (x.LogFont) {
+      EXPECT_EQ(std::memcmp(&*y.LogFont, &*x.LogFont, sizeof(LOGFONTA)), 0);
+    }
+  }
+  EXPECT_EQ(v.GetObj(rvkLINE - 1)->UserDataLen, 5);
+  EXPECT_EQ(std::memcmp(v.GetObj(rvkLINE - 1)->UserData, "abcde", 5), 0);
+  EXPECT_EQ(v.GetObj(rvkLINE - 1)->BeginShape, rvsINARROW);
+  EXPECT_EQ(v.GetObj(rvkARC - 1)->ArcEndingAngle, 2.5);
+  EXPECT_EQ(v.GetObj(rvkTEXT - 1)->CurvePointsCount, 2);
+  EXPECT_EQ(v.GetObj(rvkTEXT - 1)->CurvePoints[1].y, 0.8);
+  EXPECT_EQ(v.GetObj(rvkRULER - 1)->RulerType, rvrtQUOTEEND);
+  EXPECT_EQ(v.GetObj(rvkPOLYLINE - 1)->PolyPointsCount, 3);
+  EXPECT_EQ(v.GetObj(rvkPOLYLINE - 1)->PolyPoints[1].y, 60);
+  EXPECT_TRUE(v.GetObj(rvkPOLYLINE - 1)->PolylineClosed);
+  EXPECT_EQ(v.GetObj(rvkANGLE - 1)->AnglePoints[2].x, 5);
+  EXPECT_EQ(v.GetObj(rvkMEMO - 1)->MemoCharFormatIdx, (std::vector<int32_t>{0, 1, 1, 0}));
+  EXPECT_EQ(v.GetObj(rvkMEMO - 1)->MemoCharFormats[1].FontHeight, 22);
+  EXPECT_EQ(v.GetObj(rvkLINELABEL - 1)->LabelBorder, rvlEllipse);
+  TRVBitmap* got = v.GetObjBitmap(rvkBITMAP - 1);
+  ASSERT_NE(got, nullptr);
+  EXPECT_EQ(got->GetWidth(), 6);
+  EXPECT_EQ(got->GetPixels(3, 2).b, 77);
+  // Written again, the stream is the same.
+  EXPECT_EQ(SaveRVV(v), bytes);
+}
+
+TEST_F(VectStream, TemplateBitmapIsNeverASlotAndSurvivesALoad) {
+  TVectInWindow a(50, 50, 50, 50), b(50, 50, 50, 50);
+  auto bmp = StreamSolid(4, 4, 9);
+  a.vect->AttachObjBitmap(kObjTemplate, bmp.get());
+  const auto bytes = SaveRVV(*a.vect);
+  // One slot, held only by the template: its count is 0 and no image follows; the block holds
+  // only the object count 0.
+  int32_t n, count;
+  std::memcpy(&n, bytes.data() + 16, 4);
+  std::memcpy(&count, bytes.data() + 20, 4);
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(count, 0);
+  TRVMemStream block(bytes.data() + 24, int64_t(bytes.size()) - 24);
+  TZDecompressionStream z(block);
+  int32_t m = -1;
+  EXPECT_EQ(z.Read(&m, 4), 4);
+  EXPECT_EQ(m, 0);
+  auto mine = StreamSolid(3, 3, 5);
+  b.vect->AttachObjBitmap(kObjTemplate, mine.get());
+  b.vect->AddNewObject(Obj(*b.vect, rvkBOX, 1, 1, 5, 5));
+  ASSERT_TRUE(LoadRVV(*b.vect, bytes));
+  EXPECT_EQ(b.vect->ObjectsCount(), 0);
+  ASSERT_NE(b.vect->GetObjBitmap(kObjTemplate), nullptr);
+  EXPECT_EQ(b.vect->GetObjBitmap(kObjTemplate)->GetWidth(), 3);
+}
+
+TEST_F(VectStream, KindNoneAndEmptyTextReadBack) {
+  TVectInWindow a(50, 50, 50, 50), b(50, 50, 50, 50);
+  a.vect->AddNewObject(Obj(*a.vect, rvkNONE, 1, 1, 5, 5));
+  TRVVObjRecord t = Obj(*a.vect, rvkTEXT, 1, 1, 9, 9);
+  t.Text.clear();
+  a.vect->AddNewObject(t);
+  TRVVObjRecord memo = Obj(*a.vect, rvkMEMO, 1, 1, 9, 9);
+  memo.Text = "ab";
+  a.vect->AddNewObject(memo);  // no per-character formats
+  ASSERT_TRUE(LoadRVV(*b.vect, SaveRVV(*a.vect)));
+  // The kind-none entry is an empty group: nothing is added for it, the rest reads on.
+  ASSERT_EQ(b.vect->ObjectsCount(), 2);
+  EXPECT_EQ(b.vect->GetObj(0)->Kind, rvkTEXT);
+  EXPECT_EQ(b.vect->GetObj(0)->Text, "");
+  EXPECT_TRUE(b.vect->GetObj(1)->MemoCharFormatIdx.empty());
+}
+
+namespace {
+
+// A hand-built stream of an older version: header with the scale as the version stores it, no
+// slots, the compressed block of the given entries.
+std::vector<uint8_t> OldStream(char version, const std::vector<uint8_t>& entries, int32_t count) {
+  TMemoryStream m;
+  m.WriteBuffer("RVV", 3);
+  m.WriteBuffer(&version, 1);
+  int32_t zero = 0, scale = 3;
+  m.WriteBuffer(&zero, 4);
+  if (version == '1') {
+    m.WriteBuffer(&scale, 4);
+  } else {
+    double d = 3;
+    m.WriteBuffer(&d, 8);
+  }
+  m.WriteBuffer(&zero, 4);
+  {
+    TZCompressionStream z(m, TZCompressionLevel(2));
+    z.WriteBuffer(&count, 4);
+    if (!entries.empty()) z.WriteBuffer(entries.data(), int64_t(entries.size()));
+    z.Finish();
+  }
+  auto out = m.Data();
+  const int32_t total = int32_t(out.size());
+  std::memcpy(out.data() + 4, &total, 4);
+  return out;
+}
+
+struct TBytes {
+  std::vector<uint8_t> b;
+  TBytes& i32(int32_t v) {
+    b.insert(b.end(), reinterpret_cast<uint8_t*>(&v), reinterpret_cast<uint8_t*>(&v) + 4);
+    return *this;
+  }
+  TBytes& u8(uint8_t v) {
+    b.push_back(v);
+    return *this;
+  }
+  TBytes& str(const std::string& s) {
+    i32(int32_t(s.size()));
+    b.insert(b.end(), s.begin(), s.end());
+    return *this;
+  }
+};
+
+// The common fields of version '1' (no handle, no shadow, no transparency ...).
+TBytes OldCommon(uint8_t kind) {
+  TBytes e;
+  e.i32(2).i32(3).i32(40).i32(30).u8(kind).str("n").i32(7).i32(0xFF).u8(0).i32(2).i32(0).u8(1).u8(15);
+  return e;
+}
+
+}  // namespace
+
+TEST_F(VectStream, OldVersionsTakeTheirDefaults) {
+  TVectInWindow w(50, 50, 50, 50);
+  TRastovaVect& v = *w.vect;
+  v.NewObjectTemplate.TextAlign = 1;
+  v.NewObjectTemplate.RulerUnit = rvuINCHES;
+  // Version '1': a 4-byte scale; a text without alignment, auto size or curve; a ruler with
+  // none of its fields; every object editable and opaque.
+  TBytes text = OldCommon(rvkTEXT);
+  text.str("hi").u8(0);
+  TBytes ruler = OldCommon(rvkRULER);
+  std::vector<uint8_t> entries = text.b;
+  entries.insert(entries.end(), ruler.b.begin(), ruler.b.end());
+  ASSERT_TRUE(LoadRVV(v, OldStream('1', entries, 2)));
+  EXPECT_EQ(v.MeasureBaseScale, 3.0);
+  ASSERT_EQ(v.ObjectsCount(), 2);
+  EXPECT_EQ(v.GetObj(0)->Text, "hi");
+  EXPECT_EQ(v.GetObj(0)->TextAlign, 1);
+  EXPECT_EQ(v.GetObj(0)->Transparency, 255);
+  EXPECT_TRUE(v.GetObj(0)->TextEditable);
+  EXPECT_EQ(v.GetObj(0)->CurvePointsCount, 0);
+  EXPECT_EQ(v.GetObj(1)->RulerUnit, rvuINCHES);
+  EXPECT_FALSE(v.GetObj(1)->LogFont.has_value());
+  // From '5' on a ruler stored without a font gets Arial of height 12.
+  TBytes ruler5 = OldCommon(rvkRULER);
+  ruler5.u8(rvuMETERS).u8(0);  // no font flag before 'A'
+  ASSERT_TRUE(LoadRVV(v, OldStream('5', ruler5.b, 1)));
+  EXPECT_EQ(v.GetObj(0)->RulerUnit, rvuMETERS);
+  ASSERT_TRUE(v.GetObj(0)->LogFont.has_value());
+  EXPECT_EQ(v.GetObj(0)->LogFont->lfHeight, 12);
+  EXPECT_EQ(LogFontFaceName(*v.GetObj(0)->LogFont), "Arial");
+  // Version '2' with a poly-line stores no points (before '8'), and memos before 'C' always
+  // carry per-character indexes.
+  TBytes poly = OldCommon(rvkPOLYLINE);
+  ASSERT_TRUE(LoadRVV(v, OldStream('2', poly.b, 1)));
+  ASSERT_EQ(v.ObjectsCount(), 1);
+  EXPECT_EQ(v.GetObj(0)->PolyPointsCount, 0);
+  TBytes memo = OldCommon(rvkMEMO);
+  memo.str("ab").u8(0).i32(0).i32(5).i32(1);  // text, no font, indexes 0 and 5 (out of range)
+  memo.b.resize(memo.b.size() + sizeof(TRVCharFormat), 0);
+  memo.u8(1).u8(0).i32(0).i32(0).u8(0).u8(0).i32(0);
+  ASSERT_TRUE(LoadRVV(v, OldStream(';', memo.b, 1)));
+  ASSERT_EQ(v.ObjectsCount(), 1);
+  EXPECT_EQ(v.GetObj(0)->MemoCharFormatIdx, (std::vector<int32_t>{0, 0}));
+}
+
+TEST_F(VectStream, DamagedStreamsLeaveTheLayerAsItWas) {
+  TVectInWindow a(100, 100, 100, 100), b(100, 100, 100, 100);
+  auto bmp = StreamSolid(6, 5, 77);
+  FillEveryKind(*a.vect, bmp.get());
+  const auto good = SaveRVV(*a.vect);
+  TRastovaVect& v = *b.vect;
+  v.AddNewObject(Obj(v, rvkBOX, 1, 2, 3, 4));
+  v.AddSelObject(0);
+  auto unchanged = [&] {
+    return v.ObjectsCount() == 1 && v.GetObj(0)->Kind == rvkBOX && v.SelObjectsCount() == 1;
+  };
+  // Every truncation: refused whole (the signature alone cut short answers false).
+  for (size_t len = 0; len < good.size(); len += (len < 64 ? 1 : 7)) {
+    SCOPED_TRACE(len);
+    std::vector<uint8_t> cut(good.begin(), good.begin() + long(len));
+    try {
+      EXPECT_FALSE(LoadRVV(v, cut));
+    } catch (const ERVVectStreamError&) {
+    }
+    ASSERT_TRUE(unchanged());
+  }
+  // Hand-built damaged blocks of the current version.
+  auto entry = [&](uint8_t kind, const std::function<void(TBytes&)>& tail) {
+    TBytes e;
+    e.i32(0).i32(1).i32(1).i32(9).i32(9).u8(kind).u8(0).u8(0).u8(0);
+    e.b.resize(e.b.size() + 8, 0);
+    e.i32(0).i32(0).i32(100).u8(0).u8(0).u8(0);
+    tail(e);
+    return e;
+  };
+  auto common = [](TBytes& e) { e.str("").i32(0).i32(0).u8(0).i32(1).i32(0).u8(0).u8(15).i32(255).u8(0).u8(0).i32(0); };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> entries;
+    int32_t count;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"kind 13", entry(13, common).b, 1});
+  cases.push_back({"negative name", entry(rvkBOX, [](TBytes& e) { e.i32(-5); }).b, 1});
+  cases.push_back({"huge name", entry(rvkBOX, [](TBytes& e) { e.i32(0x7FFFFFF0); }).b, 1});
+  cases.push_back({"huge user data", entry(rvkBOX, [](TBytes& e) {
+                     e.str("").i32(0).i32(0).u8(0).i32(1).i32(0).u8(0).u8(15).i32(255).u8(0).u8(0).i32(0x7FFFFFF0);
+                   }).b, 1});
+  cases.push_back({"huge poly-line", entry(rvkPOLYLINE, [&](TBytes& e) { common(e), e.u8(1).i32(0x7FFFFFF0); }).b, 1});
+  cases.push_back({"negative poly-line", entry(rvkPOLYLINE, [&](TBytes& e) { common(e), e.u8(1).i32(-1); }).b, 1});
+  cases.push_back({"huge format count", entry(rvkMEMO, [&](TBytes& e) { common(e), e.str("").u8(0).u8(0).i32(0x10000000); }).b, 1});
+  cases.push_back({"unregistered class", entry(rvkEXTENDED, [&](TBytes& e) {
+                     common(e), e.u8(0).u8(0).str("").u8(0).i32(0).u8(1).u8(1).str("TNoSuchObject");
+                   }).b, 1});
+  cases.push_back({"huge object count", {}, 0x7FFFFFFF});
+  cases.push_back({"negative object count", {}, -1});
+  {
+    // Groups nested 65 deep.
+    TBytes deep;
+    const TBytes group = entry(rvkNONE, [&](TBytes& e) { common(e), e.i32(1); });
+    for (int i = 0; i < 66; ++i) deep.b.insert(deep.b.end(), group.b.begin(), group.b.end());
+    cases.push_back({"deep groups", deep.b, 1});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_THROW(LoadRVV(v, OldStream(kRVVVersion, c.entries, c.count)), ERVVectStreamError);
+    ASSERT_TRUE(unchanged());
+  }
+  // Header damage: negative and huge slot counts, a bad PNG, an unknown version.
+  for (int32_t nslots : {-1, 0x7FFFFFFF}) {
+    auto bad = good;
+    std::memcpy(bad.data() + 16, &nslots, 4);
+    EXPECT_THROW(LoadRVV(v, bad), ERVVectStreamError);
+  }
+  {
+    auto bad = good;
+    bad[24 + 4 + 10] ^= 0xFF;  // inside the first slot's PNG
+    EXPECT_THROW(LoadRVV(v, bad), ERVVectStreamError);
+  }
+  for (char ver : {'0', 'S'}) {
+    auto bad = good;
+    bad[3] = uint8_t(ver);
+    EXPECT_FALSE(LoadRVV(v, bad));
+  }
+  EXPECT_TRUE(unchanged());
+  // A reference outside the slot table is repaired; the load goes on.
+  TBytes ref = entry(rvkBITMAP, [&](TBytes& e) { common(e), e.i32(9).u8(0).str("").u8(1); });
+  ASSERT_TRUE(LoadRVV(v, OldStream(kRVVVersion, ref.b, 1)));
+  ASSERT_EQ(v.ObjectsCount(), 1);
+  EXPECT_EQ(v.GetObj(0)->BitmapIdx, -1);
+}
+
+TEST_F(VectStream, ContentTestsRestoreThePosition) {
+  TVectInWindow a(50, 50, 50, 50);
+  a.vect->AddNewObject(Obj(*a.vect, rvkBOX, 1, 1, 5, 5));
+  TMemoryStream m;
+  m.WriteBuffer("prefix", 6);
+  a.vect->SaveAllToStream(m, kLayerImageZlib);
+  m.SetPosition(6);
+  int32_t p;
+  m.ReadBuffer(&p, 4);
+  // The stored position is absolute and lands on the object stream.
+  m.SetPosition(p);
+  EXPECT_TRUE(IsRVVStream(m));
+  EXPECT_EQ(m.GetPosition(), p);
+  m.SetPosition(6);
+  EXPECT_TRUE(IsAllStream(m));
+  EXPECT_EQ(m.GetPosition(), 6);
+  EXPECT_FALSE(IsRVVStream(m));
+  TVectInWindow b(50, 50, 50, 50);
+  m.SetPosition(6);
+  ASSERT_TRUE(b.vect->LoadAllFromStream(m));
+  EXPECT_EQ(b.vect->ObjectsCount(), 1);
+  // A position outside the stream: refused by the test, an error for the reader, no change.
+  auto bytes = m.Data();
+  int32_t far = int32_t(bytes.size()) + 100;
+  std::memcpy(bytes.data() + 6, &far, 4);
+  TRVMemStream bad(bytes.data(), int64_t(bytes.size()));
+  bad.SetPosition(6);
+  EXPECT_FALSE(IsAllStream(bad));
+  EXPECT_EQ(bad.GetPosition(), 6);
+  EXPECT_THROW(b.vect->LoadAllFromStream(bad), ERVVectStreamError);
+  EXPECT_EQ(b.vect->ObjectsCount(), 1);
+  for (size_t len : {size_t(0), size_t(2), size_t(5)}) {
+    TRVMemStream s(bytes.data(), int64_t(len));
+    EXPECT_FALSE(IsAllStream(s));
+    EXPECT_FALSE(IsRVVStream(s));
+    EXPECT_EQ(s.GetPosition(), 0);
+  }
+}
+
+TEST_F(VectStream, FileTypesThroughTheIOComponent) {
+  const auto dir = std::filesystem::temp_directory_path() / ("vectio" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string rvv = (dir / "a.rvv").string(), all = (dir / "a.all").string(), none = (dir / "n.rvv").string();
+  TVectInWindow a(100, 100, 100, 100);
+  TRVVObjRecord box = Obj(*a.vect, rvkBOX, 10, 10, 49, 29);
+  box.BrushColor = 0x0000FF;  // red
+  box.BrushStyle = platform::bsSolid;
+  box.Style = rvvsVisible;
+  a.vect->AddNewObject(box);
+  {
+    TRastovaIO io;
+    io.SetAttachedView(a.vect);
+    io.SaveToFile(rvv);
+    EXPECT_FALSE(io.Aborting);
+    io.SaveToFile(all);
+    EXPECT_FALSE(io.Aborting);
+  }
+  {
+    // Without a layer attached nothing is written.
+    TRastovaIO io;
+    io.SaveToFile(none);
+    EXPECT_TRUE(io.Aborting);
+    EXPECT_FALSE(std::filesystem::exists(none));
+  }
+  {
+    TRVWideFileStream f(rvv, TRVWideFileStream::fmOpenRead);
+    EXPECT_EQ(FindStreamFormat(f), ioRVV);
+  }
+  {
+    TRVWideFileStream f(all, TRVWideFileStream::fmOpenRead);
+    EXPECT_EQ(FindStreamFormat(f), ioALL);
+  }
+  {
+    // No view: the objects drawn on white, sized to their extent.
+    TRastovaIO io;
+    io.LoadFromFile(rvv);
+    ASSERT_FALSE(io.Aborting);
+    TRVBitmap* b = io.GetAttachedRVBitmap();
+    EXPECT_EQ(b->GetWidth(), 50);
+    EXPECT_EQ(b->GetHeight(), 30);
+    EXPECT_EQ(b->GetPixels(2, 2).r, 255);
+    EXPECT_EQ(b->GetPixels(30, 20).r, 255);
+    EXPECT_EQ(b->GetPixels(30, 20).g, 0);
+  }
+  {
+    TVectInWindow c(100, 100, 100, 100);
+    TRastovaIO io;
+    io.SetAttachedView(c.vect);
+    io.LoadFromFile(all);
+    EXPECT_FALSE(io.Aborting);
+    EXPECT_EQ(c.vect->ObjectsCount(), 1);
+    // A damaged file sets Aborting and leaves the objects.
+    auto bytes = [&] {
+      std::ifstream in(rvv, std::ios::binary);
+      return std::vector<char>((std::istreambuf_iterator<char>(in)), {});
+    }();
+    bytes.resize(bytes.size() - 6);
+    std::ofstream(rvv, std::ios::binary).write(bytes.data(), long(bytes.size()));
+    io.LoadFromFile(rvv);
+    EXPECT_TRUE(io.Aborting);
+    EXPECT_EQ(c.vect->ObjectsCount(), 1);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+const std::filesystem::path kRVVScript = std::filesystem::path(__FILE__).parent_path() / "rvv_stream.py";
+
+std::string RunRVVScript(const std::string& args, bool& ok) {
+  std::string out;
+  FILE* p = ::popen(("/usr/bin/python3 " + kRVVScript.string() + " " + args).c_str(), "r");
+  ok = p != nullptr;
+  if (!p) return out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  ok = ::pclose(p) == 0;
+  return out;
+}
+
+}  // namespace
+
+TEST_F(VectStream, IndependentScriptReadsAndWritesTheStream) {
+  const auto dir = std::filesystem::temp_directory_path() / ("vectpy" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string ours = (dir / "ours.rvv").string(), theirs = (dir / "theirs.rvv").string();
+  // Ours, walked by the script: the scale, the slot PNG, every entry in z-order.
+  TVectInWindow a(100, 100, 100, 100);
+  auto bmp = StreamSolid(6, 5, 77);
+  FillEveryKind(*a.vect, bmp.get());
+  a.vect->MeasureBaseScale = 0.5;
+  {
+    TRVWideFileStream f(ours, TRVWideFileStream::fmCreate);
+    a.vect->SaveObjectsToStream(f);
+  }
+  bool ok = false;
+  const std::string walked = RunRVVScript("walk " + ours, ok);
+  ASSERT_TRUE(ok) << walked;
+  // The template's icon holds a slot of its own, written with a count of 0 and no image.
+  EXPECT_EQ(walked.rfind("scale 0.5 slots " + std::to_string(a.vect->SharedBitmapsCount()) + "\n", 0), 0u) << walked;
+  EXPECT_NE(walked.find(" count 1 png 6x5\n"), std::string::npos) << walked;
+  EXPECT_NE(walked.find("6 16 26 66 96 12345c 654321 obj6|text6\n"), std::string::npos) << walked;
+  EXPECT_NE(walked.find("10 20 30 70 100 123460 654321 obj10|memo\n"), std::string::npos) << walked;
+  EXPECT_NE(walked.find("|text11\n"), std::string::npos) << walked;
+  // Theirs, recognised by content and drawn through the I/O component with no view attached.
+  RunRVVScript("write " + theirs, ok);
+  ASSERT_TRUE(ok);
+  {
+    TRVWideFileStream f(theirs, TRVWideFileStream::fmOpenRead);
+    EXPECT_EQ(FindStreamFormat(f), ioRVV);
+  }
+  TRastovaIO io;
+  io.LoadFromFile(theirs);
+  ASSERT_FALSE(io.Aborting);
+  TRVBitmap* b = io.GetAttachedRVBitmap();
+  EXPECT_EQ(b->GetWidth(), 60);
+  EXPECT_EQ(b->GetHeight(), 40);
+  EXPECT_EQ(b->GetPixels(30, 15), (TRGB{0, 0, 255}));     // inside the red box (solid brush)
+  EXPECT_EQ(b->GetPixels(2, 2), (TRGB{255, 255, 255}));   // white around it
+  EXPECT_EQ(b->GetPixels(30, 39), (TRGB{255, 0, 0}));     // the blue line
+  TVectInWindow c(100, 100, 100, 100);
+  ASSERT_TRUE(c.vect->LoadObjectsFromFile(theirs));
+  EXPECT_EQ(c.vect->ObjectsCount(), 2);
+  EXPECT_EQ(c.vect->GetObjName(1), "line");
+  std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+class TStreamDot : public TRVExtendedObject {
+ public:
+  void Initialize() override { ++Initialized; }
+  void SaveToStream(TStream& Stream) override { Stream.WriteBuffer(&Value, 4); }
+  bool LoadFromStream(TStream& Stream) override {
+    Stream.ReadBuffer(&Value, 4);
+    return true;
+  }
+  int32_t Value = 0;
+  int Initialized = 0;
+};
+
+}  // namespace
+
+TEST_F(VectStream, ExtendedObjectsAreMadeByTheirExactName) {
+  RegisterExtendedObjectClass("TStreamDot", [] { return new TStreamDot(); });
+  EXPECT_EQ(CreateExtendedObjectByName("tstreamdot"), nullptr);
+  TVectInWindow a(50, 50, 50, 50), b(50, 50, 50, 50);
+  const int32_t h = a.vect->AddNewObject(Obj(*a.vect, rvkEXTENDED, 1, 1, 9, 9));
+  auto* dot = new TStreamDot();
+  dot->Value = 4242;
+  a.vect->GetObj(h)->ExtendedObject = dot;
+  EXPECT_EQ(GetExtendedObjectName(dot), "TStreamDot");
+  ASSERT_TRUE(LoadRVV(*b.vect, SaveRVV(*a.vect)));
+  auto* got = dynamic_cast<TStreamDot*>(b.vect->GetObjExtendedObject(0));
+  ASSERT_NE(got, nullptr);
+  EXPECT_EQ(got->Value, 4242);
+  EXPECT_EQ(got->Initialized, 1);
+  EXPECT_EQ(got->Owner, b.vect);
+  EXPECT_EQ(got->Handle, 0);
+  // Copied into another layer, the object is cloned (a new instance, no data).
+  a.vect->CopyAllObjectsTo(b.vect);
+  auto* clone = dynamic_cast<TStreamDot*>(b.vect->GetObjExtendedObject(1));
+  ASSERT_NE(clone, nullptr);
+  EXPECT_NE(clone, dot);
+  EXPECT_EQ(clone->Owner, b.vect);
+}
