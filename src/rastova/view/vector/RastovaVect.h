@@ -31,8 +31,13 @@ struct TRVVObjStreamContent;
 
 // What the left mouse button does over the layer (bits; the mouse editing gives them meaning).
 using TRVVObjectInteract = uint32_t;
-constexpr TRVVObjectInteract rvoiMeasureArea = 1u << 0, rvoiMeasureLength = 1u << 1, rvoiDragLen = 1u << 2,
-                             rvoiEditPolylinePoints = 1u << 3;
+constexpr TRVVObjectInteract rvoiMeasureArea = 1u << 0, rvoiMeasureLength = 1u << 1, rvoiInsertLine = 1u << 2,
+                             rvoiInsertBox = 1u << 3, rvoiInsertEllipse = 1u << 4, rvoiInsertBitmap = 1u << 5,
+                             rvoiInsertText = 1u << 6, rvoiEditObjects = 1u << 7, rvoiDragLength = 1u << 8,
+                             rvoiInsertRuler = 1u << 9, rvoiInsertPolyline = 1u << 10, rvoiInsertAngle = 1u << 11,
+                             rvoiInsertMemo = 1u << 12, rvoiInsertLineLabel = 1u << 13,
+                             rvoiEditPolylinePoints = 1u << 14, rvoiNoClickInsert = 1u << 15,
+                             rvoiInsertExtended = 1u << 16;
 
 class TRastovaVect : public TRastovaView, public IRVProcVectView {
  public:
@@ -213,6 +218,9 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   void NormalizePolyline(TRVVObjRecord& Obj);
   void PaintControl() override;
   void QualityTimerTick();
+  void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
+  void MouseMove(platform::TShiftState Shift, int X, int Y) override;
+  void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
   void DrawLayersTo(TRVBitmap* Dest, TRVRowTable* RowTable, bool DrawMarks, bool DrawBackground,
                     const platform::TRect* ClipRect) override;
   void DrawObjectsOnBackBuffer(platform::TBitmap* Target);
@@ -269,10 +277,22 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // ------------------------------------------------------------ the next issue's members
   // Interaction, undo and in-place editing come with the mouse editing and object streams;
   // here they exist so that the store can call them.
-  virtual void CancelInteraction() {}
+  virtual void CancelInteraction();  // RastovaVectMouse.cpp
   virtual void SaveObjUndo();  // RVVectUndo.cpp
   virtual void PlaceTextEditor() {}
   virtual void EndTextEdit() {}
+
+  // ------------------------------------------------------------ mouse editing (RastovaVectMouse.cpp)
+  // D values: the deltas of X1, Y1, X2, Y2. Poly-line points follow their box.
+  void MoveObject(int32_t hobj, int32_t DX, int32_t DY);
+  void ResizeObject(int32_t hobj, int32_t DX1, int32_t DY1, int32_t DX2, int32_t DY2, bool KeepAspect, int32_t Grip);
+  // The box stored in an angle's X1..Y2, from its three points (the second is the vertex).
+  static platform::TRect AngleBounds(const TRVPoint (&Points)[3]);
+  TRVVObjectKind Inserting = rvkNONE;
+  uint8_t DragGrip = 0;
+  int32_t InsertX = 0, InsertY = 0, RawMouseX = 0, RawMouseY = 0, DragOffsetX = 0, DragOffsetY = 0;
+  bool DoubleClicked = false;
+  int32_t ObjectUnderMouse = -1;
 
   // ------------------------------------------------------------ event triggers
   virtual void DoVectorialChanged();

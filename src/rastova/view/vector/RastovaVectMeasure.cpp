@@ -129,7 +129,7 @@ void TRastovaVect::DrawMeasureHint(int32_t X, int32_t Y) {
     type = rvvtAREA;
   } else if (ObjectInteract & rvoiMeasureLength) {
     value = GetSelectionLength();
-  } else if (ObjectInteract & rvoiDragLen) {
+  } else if (ObjectInteract & rvoiDragLength) {
     const double dx = (double(X) - FDownInImageX + 1) * MeasureScaleX * FInvZoomX;
     const double dy = (double(Y) - FDownInImageY + 1) * MeasureScaleY * FInvZoomY;
     value = std::sqrt(dx * dx + dy * dy);

@@ -60,14 +60,14 @@ TEST_F(VectMeasure, HintValuesAndEvents) {
     shown = text, value = val, type = t;
   };
   v.HintVisible = true;
-  v.ObjectInteract = rvoiDragLen;
+  v.ObjectInteract = rvoiDragLength;
   v.FDownInImageX = 10, v.FDownInImageY = 12;
   v.DrawMeasureHint(10, 12);  // the differences count inclusively
   EXPECT_NEAR(value, std::sqrt(2.0), 1e-12);
   EXPECT_EQ(type, rvvtLENGTH);
   EXPECT_EQ(shown.substr(shown.size() - 7), " pixels");
   // A zero value shows the last one: a selection length without a selection.
-  v.ObjectInteract = rvoiMeasureLength | rvoiDragLen;
+  v.ObjectInteract = rvoiMeasureLength | rvoiDragLength;
   v.RedrawMeasureHint(30, 30);
   EXPECT_NEAR(value, std::sqrt(2.0), 1e-12);
   // The area text ends in the code page's superscript two.
@@ -91,7 +91,7 @@ TEST_F(VectMeasure, EraseRestoresEverySurfacePixel) {
   for (int y = 0; y < s.Height(); ++y)
     for (int x = 0; x < s.Width(); ++x) before.push_back(s.PixelColor(x, y));
   v.HintVisible = true;
-  v.ObjectInteract = rvoiDragLen;
+  v.ObjectInteract = rvoiDragLength;
   v.DrawMeasureHint(110, 70);  // pushed back inside the view
   EXPECT_LE(v.HintX + v.HintBackground->Width(), 120);
   int changed = 0;
