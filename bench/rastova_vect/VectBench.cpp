@@ -17,6 +17,7 @@
 
 #include "rastova/core/RVStartup.h"
 #include "rastova/core/RVUtils.h"
+#include "BenchApp.h"
 #include "rastova/view/RastovaViewStartup.h"
 #include "rastova/view/vector/RastovaVect.h"
 
@@ -24,19 +25,7 @@ namespace {
 
 constexpr int kW = 1920, kH = 1080;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "bench_rastova_vect";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    auto* a = new QApplication(argc, argv);
-    rv::RegisterRastovaViewStartup();
-    rv::RastovaLibraryStartup();
-    return a;
-  }();
-  return *app;
-}
+using viewbench::App;
 
 struct TAppFirst {
   TAppFirst() { App(); }
