@@ -706,6 +706,7 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   // One axis of the zoom, origin and scrolling operations (Vertical: the Y axis).
   void ApplyZoomAxis(bool Vertical, double Zoom);
   void SetZoomAxis(bool Vertical, double Zoom);
+  void RecomputeAfterZoom();
   void SetViewAxis(bool Vertical, int32_t V);
   void ScrollAxis(bool Vertical, int32_t Kind, int32_t Value);
   void ClearZoomTables();

@@ -117,6 +117,17 @@ void TRastovaView::ArmCountdowns(bool zoomDiffers) {
   FDelayScrollCountdown = FDelayScrollTicks;
 }
 
+// After a zoom change: two updates (the first may show or hide a scroll bar, which changes the
+// view's size), then the source rectangle and the lookup tables.
+void TRastovaView::RecomputeAfterZoom() {
+  FUpdateReason = 2;
+  Update();
+  FUpdateReason = 2;
+  Update();
+  UpdateSourceRect();
+  PrepareZoomTables();
+}
+
 void TRastovaView::SetZoom(double Zoom) {
   FSmoothScrollTimer.reset();
   DoViewChanging(2, Zoom);
@@ -127,12 +138,7 @@ void TRastovaView::SetZoom(double Zoom) {
   TRastovaView* navigator = FNavigator;
   if (navigator) navigator->LockPaint();
   ApplyZoom(Zoom);
-  FUpdateReason = 2;
-  Update();
-  FUpdateReason = 2;
-  Update();
-  UpdateSourceRect();
-  PrepareZoomTables();
+  RecomputeAfterZoom();
   UnlockPaintNoRefresh();
   if (navigator) navigator->UnlockPaintNoRefresh();
   PaintControl();
@@ -150,12 +156,7 @@ void TRastovaView::SetZoomAxis(bool Vertical, double Zoom) {
     ApplyZoomY(Zoom);
   else
     ApplyZoomX(Zoom);
-  FUpdateReason = 2;
-  Update();
-  FUpdateReason = 2;
-  Update();
-  UpdateSourceRect();
-  PrepareZoomTables();
+  RecomputeAfterZoom();
   UnlockPaintNoRefresh();
   PaintControl();
   DoViewChange(1);
