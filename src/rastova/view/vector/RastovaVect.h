@@ -187,6 +187,8 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   void SelectObjectsInRect(int32_t hobj, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
   double ObjectDistance(const TRVVObjRecord& Obj, int32_t X, int32_t Y);
   int32_t FindObjectAt(int32_t X, int32_t Y, double& Distance, bool OnlySelectable);
+  // FindObjectAt at a control position, over every object.
+  int32_t FindObjectAtScreen(int32_t X, int32_t Y, double& Distance);
   int32_t FindGrip(int32_t X, int32_t Y, int32_t& Grip);
   bool PointInGrip(int32_t GX, int32_t GY, int32_t X, int32_t Y);
   void ClickSelect(bool Shift, int32_t X, int32_t Y, bool AllowPending);
@@ -281,6 +283,9 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   virtual void SaveObjUndo();  // RVVectUndo.cpp
   virtual void PlaceTextEditor() {}
   virtual void EndTextEdit() {}
+  // In-place editing of the edited text or memo (RastovaVectEdit.cpp).
+  virtual void BeginTextEdit();
+  bool IsEditingText() const { return EditingObject >= 0; }
 
   // ------------------------------------------------------------ mouse editing (RastovaVectMouse.cpp)
   // D values: the deltas of X1, Y1, X2, Y2. Poly-line points follow their box.

@@ -258,7 +258,7 @@ void TRastovaVect::MouseUp(platform::TMouseButton Button, TShiftState Shift, int
     }
     if (ObjectInteract & rvoiEditObjects) {
       double d = 0;
-      const int32_t h = FindObjectAt(XScr2Bmp(X), YScr2Bmp(Y), d, false);
+      const int32_t h = FindObjectAtScreen(X, Y, d);
       if (h >= 0) DoObjectClick(h);
     }
   }

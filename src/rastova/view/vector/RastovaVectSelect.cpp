@@ -247,6 +247,10 @@ int32_t TRastovaVect::FindGrip(int32_t X, int32_t Y, int32_t& Grip) {
   return kNoGrip;
 }
 
+int32_t TRastovaVect::FindObjectAtScreen(int32_t X, int32_t Y, double& Distance) {
+  return FindObjectAt(XScr2Bmp(X), YScr2Bmp(Y), Distance, false);
+}
+
 void TRastovaVect::ClickSelect(bool Shift, int32_t X, int32_t Y, bool AllowPending) {
   double d = 0;
   const int32_t h = FindObjectAt(XScr2Bmp(X), YScr2Bmp(Y), d, true);
