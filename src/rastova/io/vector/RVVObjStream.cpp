@@ -29,9 +29,15 @@ namespace {
 
 constexpr char kEndsEarly[] = "The object stream ends early";
 
-[[noreturn]] void Fail(const std::string& m) { throw ERVVectStreamError(m); }
-[[noreturn]] void EndsEarly(const char* what) { Fail(std::string(kEndsEarly) + " (" + what + ")"); }
-[[noreturn]] void Negative(const char* what) { Fail(std::string("Negative ") + what + " in the object stream"); }
+// The failures stay out of line, so that the field reads around them stay small.
+[[noreturn, gnu::cold, gnu::noinline]] void Fail(const std::string& m) { throw ERVVectStreamError(m); }
+[[noreturn, gnu::cold, gnu::noinline]] void EndsEarly(const char* what) {
+  Fail(std::string(kEndsEarly) + " (" + what + ")");
+}
+[[noreturn, gnu::cold, gnu::noinline]] void EndsEarly() { Fail(kEndsEarly); }
+[[noreturn, gnu::cold, gnu::noinline]] void Negative(const char* what) {
+  Fail(std::string("Negative ") + what + " in the object stream");
+}
 
 // ------------------------------------------------------------------ the two sources of fields
 
@@ -45,12 +51,12 @@ class TBlockFields {
   }
   void Raw(void* d, int64_t n) {
     if (n <= 0) return;
-    if (n > Left()) Fail(kEndsEarly);
+    if (n > Left()) EndsEarly();
     std::memcpy(d, p_, size_t(n));
     p_ += n;
   }
   uint8_t U8() {
-    if (p_ == end_) Fail(kEndsEarly);
+    if (p_ == end_) EndsEarly();
     return *p_++;
   }
   int32_t I32() {
@@ -116,7 +122,7 @@ class TStreamFields {
     if (n > BytesLeftBound(s_)) EndsEarly(what);
   }
   void Raw(void* p, int64_t n) {
-    if (n > 0 && s_.Read(p, n) != n) Fail(kEndsEarly);
+    if (n > 0 && s_.Read(p, n) != n) EndsEarly();
   }
   uint8_t U8() {
     uint8_t v;
@@ -180,13 +186,13 @@ class TStreamFields {
 
 // ------------------------------------------------------------------ entries
 
+// A font flag and, when it is set, the font record.
 template <class R>
-std::optional<LOGFONTA> ReadFont(R& r) {
-  if (!r.U8()) return std::nullopt;
-  LOGFONTA f;
-  r.Raw(&f, sizeof f);
-  f.lfFaceName[31] = 0;
-  return f;
+void ReadFont(R& r, std::optional<LOGFONTA>& font) {
+  font.reset();
+  if (!r.U8()) return;
+  r.Raw(&font.emplace(), sizeof(LOGFONTA));
+  font->lfFaceName[31] = 0;
 }
 
 struct TReadState {
@@ -283,7 +289,7 @@ void ReadEntry(R& r, TReadState& st, int32_t depth) {
 template <class R>
 void ReadMemoFields(R& r, TRVVObjRecord& o, char V) {
   r.Str(o.Text, "text length");
-  o.LogFont = ReadFont(r);
+  ReadFont(r, o.LogFont);
   const bool withFormats = V >= 'C' ? r.U8() != 0 : true;
   if (withFormats) r.Items(o.MemoCharFormatIdx, int32_t(o.Text.size()));
   const int32_t nf = r.Count(sizeof(TRVCharFormat), "format count");
@@ -342,7 +348,7 @@ void ReadKindFields(R& r, const TReadState& st, TRVVObjRecord& o) {
     if (V >= '4') o.TextAlign = r.U8();
     if (V >= '9') o.TextAutoSize = r.U8() != 0;
     r.Str(o.Text, "text length");
-    o.LogFont = ReadFont(r);
+    ReadFont(r, o.LogFont);
     o.CurveCharRot = -10;
     if (V >= '?') {
       // A count of 0 or less is no curve.
@@ -360,7 +366,7 @@ void ReadKindFields(R& r, const TReadState& st, TRVVObjRecord& o) {
   if (o.Kind == rvkRULER && V >= '5') {
     o.RulerUnit = TRVUnits(std::min<uint8_t>(r.U8(), rvuMILES));
     o.RulerType = TRVVRulerType(std::min<uint8_t>(r.U8(), rvrtQUOTEEND));
-    if (V >= 'A') o.LogFont = ReadFont(r);
+    if (V >= 'A') ReadFont(r, o.LogFont);
     if (!o.LogFont) o.LogFont = DefaultFont(st.Template, 12);
   }
   if (o.Kind == rvkPOLYLINE && V >= '8') {
@@ -373,7 +379,7 @@ void ReadKindFields(R& r, const TReadState& st, TRVVObjRecord& o) {
   if (o.Kind == rvkANGLE) {
     if (V >= ':')
       for (auto& p : o.AnglePoints) p.x = r.I32(), p.y = r.I32();
-    if (V >= 'K') o.LogFont = ReadFont(r);
+    if (V >= 'K') ReadFont(r, o.LogFont);
     if (!o.LogFont) o.LogFont = DefaultFont(st.Template, 10);
   }
   if (o.Kind == rvkEXTENDED && V >= 'N' && r.U8()) {
@@ -446,7 +452,7 @@ using TInflated = std::unique_ptr<uint8_t, TFreeBytes>;
 // compressed bytes that are present and doubles only as data arrives.
 size_t InflateBlock(TStream& Stream, int64_t packedBytes, TInflated& out) {
   TZDecompressionStream z(Stream);
-  size_t cap = size_t(std::clamp<int64_t>(packedBytes * 4, 1 << 16, 1 << 24));
+  size_t cap = size_t(std::clamp<int64_t>(packedBytes * 8, 1 << 16, 1 << 24));
   size_t size = 0;
   out.reset(static_cast<uint8_t*>(std::malloc(cap)));
   if (!out) throw std::bad_alloc();
