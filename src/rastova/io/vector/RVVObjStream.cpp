@@ -41,8 +41,34 @@ constexpr char kEndsEarly[] = "The object stream ends early";
 
 // ------------------------------------------------------------------ the two sources of fields
 
+// The typed fields and counts over a source's Raw and Need.
+template <class Source>
+class TFields {
+ public:
+  int32_t I32() {
+    int32_t v;
+    Self().Raw(&v, 4);
+    return v;
+  }
+  double D() {
+    double v;
+    Self().Raw(&v, 8);
+    return v;
+  }
+  // A count or length: negative refused, and never more than the bytes left could hold.
+  int32_t Count(int64_t itemSize, const char* what) {
+    const int32_t n = I32();
+    if (n < 0) Negative(what);
+    Self().Need(int64_t(n) * itemSize, what);
+    return n;
+  }
+
+ private:
+  Source& Self() { return static_cast<Source&>(*this); }
+};
+
 // Fields of the inflated object block: every read is checked against the bytes that remain.
-class TBlockFields {
+class TBlockFields : public TFields<TBlockFields> {
  public:
   TBlockFields(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
   int64_t Left() const { return end_ - p_; }
@@ -58,23 +84,6 @@ class TBlockFields {
   uint8_t U8() {
     if (p_ == end_) EndsEarly();
     return *p_++;
-  }
-  int32_t I32() {
-    int32_t v;
-    Raw(&v, 4);
-    return v;
-  }
-  double D() {
-    double v;
-    Raw(&v, 8);
-    return v;
-  }
-  // A count or length: negative refused, and never more than the bytes left could hold.
-  int32_t Count(int64_t itemSize, const char* what) {
-    const int32_t n = I32();
-    if (n < 0) Negative(what);
-    Need(int64_t(n) * itemSize, what);
-    return n;
   }
   void Str(std::string& out, const char* what) {
     const int32_t n = Count(1, what);
@@ -115,7 +124,7 @@ class TBlockFields {
 // Fields from any stream (the header and slots of a stream, or one entry read on its own):
 // lengths are checked against the bytes the stream can still hold, and blocks are read in
 // chunks, growing only as their data arrives.
-class TStreamFields {
+class TStreamFields : public TFields<TStreamFields> {
  public:
   explicit TStreamFields(TStream& s) : s_(s) {}
   void Need(int64_t n, const char* what) {
@@ -128,22 +137,6 @@ class TStreamFields {
     uint8_t v;
     Raw(&v, 1);
     return v;
-  }
-  int32_t I32() {
-    int32_t v;
-    Raw(&v, 4);
-    return v;
-  }
-  double D() {
-    double v;
-    Raw(&v, 8);
-    return v;
-  }
-  int32_t Count(int64_t itemSize, const char* what) {
-    const int32_t n = I32();
-    if (n < 0) Negative(what);
-    Need(int64_t(n) * itemSize, what);
-    return n;
   }
   template <class C>
   void Grow(C& out, int64_t n) {
@@ -471,33 +464,17 @@ size_t InflateBlock(TStream& Stream, int64_t packedBytes, TInflated& out) {
 
 }  // namespace
 
-bool IsRVVStream(TStream& Stream) {
-  int64_t pos = 0;
-  try {
-    pos = Stream.GetPosition();
-    char b[4];
-    const bool ok = Stream.Read(b, 4) == 4 && std::memcmp(b, "RVV", 3) == 0 && b[3] >= '1' && b[3] <= kRVVVersion;
-    Stream.SetPosition(pos);
-    return ok;
-  } catch (...) {
-    try {
-      Stream.SetPosition(pos);
-    } catch (...) {
-    }
-    return false;
-  }
-}
+namespace {
 
-bool IsAllStream(TStream& Stream) {
+// Runs a content test at the stream's position and restores the position; a test that raises
+// answers false.
+template <class F>
+bool ContentTest(TStream& Stream, F&& test) {
   int64_t pos = 0;
   bool ok = false;
   try {
     pos = Stream.GetPosition();
-    int32_t p = 0;
-    if (Stream.Read(&p, 4) == 4 && p >= 0 && p <= Stream.GetSize() && IsLayersStream(Stream)) {
-      Stream.SetPosition(p);
-      ok = IsRVVStream(Stream);
-    }
+    ok = test();
   } catch (...) {
     ok = false;
   }
@@ -506,6 +483,24 @@ bool IsAllStream(TStream& Stream) {
   } catch (...) {
   }
   return ok;
+}
+
+}  // namespace
+
+bool IsRVVStream(TStream& Stream) {
+  return ContentTest(Stream, [&] {
+    char b[4];
+    return Stream.Read(b, 4) == 4 && std::memcmp(b, "RVV", 3) == 0 && b[3] >= '1' && b[3] <= kRVVVersion;
+  });
+}
+
+bool IsAllStream(TStream& Stream) {
+  return ContentTest(Stream, [&] {
+    int32_t p = 0;
+    if (Stream.Read(&p, 4) != 4 || p < 0 || p > Stream.GetSize() || !IsLayersStream(Stream)) return false;
+    Stream.SetPosition(p);
+    return IsRVVStream(Stream);
+  });
 }
 
 bool ReadObjectStream(TStream& Stream, TRVVObjStreamContent& Content, const TRVVObjRecord& Template,
