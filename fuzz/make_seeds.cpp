@@ -4,8 +4,8 @@
 // notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
 // camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
 // properties; the shape's OBJ and XML files and clipboard blocks; AVI files; the text editor's
-// memo block; the vector layer's object streams of several versions. Each file starts with the choice byte its fuzz target takes first, where the target
-// takes one.
+// memo block; the vector layer's object streams of several versions. Each file starts with the
+// choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
 

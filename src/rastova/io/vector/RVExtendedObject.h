@@ -48,8 +48,8 @@ class TRVExtendedObject {
   virtual void MouseEnter() { MouseOver = true; }
   virtual void MouseLeave() { MouseOver = false; }
   virtual void KeyDown(uint16_t& Key, platform::TShiftState Shift) { (void)Key, (void)Shift; }
-  virtual void Draw(platform::TBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, bool drawingAlpha,
-                    double ZoomX, double ZoomY) {
+  virtual void Draw(platform::TBitmap* Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2,
+                    bool drawingAlpha, double ZoomX, double ZoomY) {
     (void)Bitmap, (void)X1, (void)Y1, (void)X2, (void)Y2, (void)drawingAlpha, (void)ZoomX, (void)ZoomY;
   }
 

@@ -16,7 +16,8 @@
 
 namespace rv {
 
-static_assert(sizeof(TRVPoint) == 8 && sizeof(TRVDoublePoint) == 16, "points are stored as they lie in memory");
+static_assert(sizeof(TRVPoint) == 8 && sizeof(TRVDoublePoint) == 16,
+              "points are stored as they lie in memory");
 
 TRVVObjStreamContent::~TRVVObjStreamContent() {
   for (TRVVObjRecord& o : Objects) {
@@ -535,8 +536,8 @@ bool ReadObjectStream(TStream& Stream, TRVVObjStreamContent& Content, const TRVV
   return true;
 }
 
-void ReadObjectEntry(TStream& Stream, char Version, TRVVObjStreamContent& Content, const TRVVObjRecord& Template,
-                     TRastovaVect* Owner) {
+void ReadObjectEntry(TStream& Stream, char Version, TRVVObjStreamContent& Content,
+                     const TRVVObjRecord& Template, TRastovaVect* Owner) {
   TStreamFields r(Stream);
   TReadState st{Version, Template, Owner, Content, false};
   ReadEntry(r, st, 0);

@@ -74,8 +74,8 @@ bool ReadObjectStream(TStream& Stream, TRVVObjStreamContent& Content, const TRVV
 // Reads one object entry of the given version at the position into Content.Objects (a group
 // adds what it holds, the group itself nothing). BitmapIdx values stay as stored: they name
 // slots of the reading layer. ERVVectStreamError for a damaged entry.
-void ReadObjectEntry(TStream& Stream, char Version, TRVVObjStreamContent& Content, const TRVVObjRecord& Template,
-                     TRastovaVect* Owner);
+void ReadObjectEntry(TStream& Stream, char Version, TRVVObjStreamContent& Content,
+                     const TRVVObjRecord& Template, TRastovaVect* Owner);
 
 // A bitmap slot to write: Count objects use it (0 writes no image).
 struct TRVVSlotToWrite {

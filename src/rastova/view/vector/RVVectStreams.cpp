@@ -125,7 +125,8 @@ void TRastovaVect::SaveAllToStream(TStream& Stream, int32_t Compression) {
 bool TRastovaVect::LoadAllFromStream(TStream& Stream) {
   int32_t P = 0;
   if (Stream.Read(&P, 4) != 4) return false;
-  if (P < 0 || P > Stream.GetSize()) throw ERVVectStreamError("The object stream's position lies outside the stream");
+  if (P < 0 || P > Stream.GetSize())
+    throw ERVVectStreamError("The object stream's position lies outside the stream");
   // The objects are read first, so that damaged objects leave layers and objects as they were.
   const int64_t layersAt = Stream.GetPosition();
   TRVVObjStreamContent content;

@@ -150,7 +150,8 @@ TEST_F(VectObjStream, DamagedStreamsFailCleanly) {
   for (const TDamagedBlock& c : DamagedObjectBlocks()) {
     SCOPED_TRACE(c.name);
     const auto bytes = OldStream(kRVVVersion, c.entries, c.count);
-    const size_t largest = test_support::LargestAllocationDuring([&] { EXPECT_THROW(Read(bytes), ERVVectStreamError); });
+    const size_t largest =
+        test_support::LargestAllocationDuring([&] { EXPECT_THROW(Read(bytes), ERVVectStreamError); });
     EXPECT_LT(largest, size_t(1) << 20);
   }
   // Header damage: negative and huge slot counts, a bad PNG, a total length beyond the stream.
@@ -228,7 +229,8 @@ TEST_F(VectObjStream, ContentTestsNeverRaiseAndRestoreThePosition) {
     std::memcpy(b.data() + 6, &far, 4);
     check(b, 6, false, false);
   }
-  for (size_t len : {size_t(6), size_t(8), size_t(20), size_t(p + 2)}) check({bytes.begin(), bytes.begin() + long(len)}, 6, false, false);
+  for (size_t len : {size_t(6), size_t(8), size_t(20), size_t(p + 2)})
+    check({bytes.begin(), bytes.begin() + long(len)}, 6, false, false);
 }
 
 TEST_F(VectObjStream, OneEntryOnItsOwnTakesOnlyWhatArrives) {
@@ -253,8 +255,9 @@ TEST_F(VectObjStream, OneEntryOnItsOwnTakesOnlyWhatArrives) {
   packed.SetPosition(0);
   TZDecompressionStream z(packed);
   TRVVObjStreamContent d;
-  const size_t largest = test_support::LargestAllocationDuring(
-      [&] { EXPECT_THROW(ReadObjectEntry(z, kRVVVersion, d, TRVVObjRecord{}, nullptr), ERVVectStreamError); });
+  const size_t largest = test_support::LargestAllocationDuring([&] {
+    EXPECT_THROW(ReadObjectEntry(z, kRVVVersion, d, TRVVObjRecord{}, nullptr), ERVVectStreamError);
+  });
   EXPECT_LT(largest, size_t(1) << 20);
 }
 

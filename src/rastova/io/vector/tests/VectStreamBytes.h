@@ -100,22 +100,35 @@ inline std::vector<TDamagedBlock> DamagedObjectBlocks() {
   cases.push_back({"kind 13", Entry(13, Common).b, 1});
   cases.push_back({"negative name", Entry(rvkBOX, [](TBytes& e) { e.i32(-5); }).b, 1});
   cases.push_back({"huge name", Entry(rvkBOX, [](TBytes& e) { e.i32(0x7FFFFFF0); }).b, 1});
-  cases.push_back({"huge user data", Entry(rvkBOX, [](TBytes& e) {
-                     e.str("").i32(0).i32(0).u8(0).i32(1).i32(0).u8(0).u8(15).i32(255).u8(0).u8(0).i32(0x7FFFFFF0);
-                   }).b, 1});
-  cases.push_back({"huge poly-line", Entry(rvkPOLYLINE, [](TBytes& e) { Common(e), e.u8(1).i32(0x7FFFFFF0); }).b, 1});
-  cases.push_back({"negative poly-line", Entry(rvkPOLYLINE, [](TBytes& e) { Common(e), e.u8(1).i32(-1); }).b, 1});
+  cases.push_back({"huge user data",
+                   Entry(rvkBOX,
+                         [](TBytes& e) {
+                           e.str("").i32(0).i32(0).u8(0).i32(1).i32(0).u8(0).u8(15).i32(255).u8(0).u8(0).i32(
+                               0x7FFFFFF0);
+                         })
+                       .b,
+                   1});
+  cases.push_back(
+      {"huge poly-line", Entry(rvkPOLYLINE, [](TBytes& e) { Common(e), e.u8(1).i32(0x7FFFFFF0); }).b, 1});
+  cases.push_back(
+      {"negative poly-line", Entry(rvkPOLYLINE, [](TBytes& e) { Common(e), e.u8(1).i32(-1); }).b, 1});
   cases.push_back({"huge format count",
                    Entry(rvkMEMO, [](TBytes& e) { Common(e), e.str("").u8(0).u8(0).i32(0x10000000); }).b, 1});
-  cases.push_back({"huge curve", Entry(rvkTEXT, [](TBytes& e) { Common(e), e.u8(0).u8(0).str("t").u8(0).i32(0x7FFFFFF); }).b,
-                   1});
+  cases.push_back(
+      {"huge curve",
+       Entry(rvkTEXT, [](TBytes& e) { Common(e), e.u8(0).u8(0).str("t").u8(0).i32(0x7FFFFFF); }).b, 1});
   cases.push_back({"huge group", Entry(rvkNONE, [](TBytes& e) { Common(e), e.i32(0x7FFFFFF0); }).b, 1});
-  cases.push_back({"unregistered class", Entry(rvkEXTENDED, [](TBytes& e) {
-                     Common(e), e.u8(0).u8(0).str("").u8(0).i32(0).u8(1).u8(1).str("TNoSuchObject");
-                   }).b, 1});
+  cases.push_back({"unregistered class",
+                   Entry(rvkEXTENDED,
+                         [](TBytes& e) {
+                           Common(e), e.u8(0).u8(0).str("").u8(0).i32(0).u8(1).u8(1).str("TNoSuchObject");
+                         })
+                       .b,
+                   1});
   cases.push_back({"huge object count", {}, 0x7FFFFFFF});
   cases.push_back({"negative object count", {}, -1});
-  cases.push_back({"entry cut short", [] {
+  cases.push_back({"entry cut short",
+                   [] {
                      auto b = Entry(rvkARC, Common).b;
                      b.resize(b.size() + 10, 0);  // 10 of the 17 bytes of angles and the editable flag
                      return b;
