@@ -125,6 +125,15 @@ inline std::vector<TDamagedBlock> DamagedObjectBlocks() {
                          })
                        .b,
                    1});
+  {
+    // A whole entry owning user data, then a damaged one: what was read is freed with the rest.
+    TBytes two = Entry(rvkBOX, [](TBytes& e) {
+      e.str("").i32(0).i32(0).u8(0).i32(1).i32(0).u8(0).u8(15).i32(255).u8(0).u8(0);
+      e.i32(4).u8(1).u8(2).u8(3).u8(4).u8(1);
+    });
+    two.add(Entry(13, Common));
+    cases.push_back({"user data, then kind 13", two.b, 2});
+  }
   cases.push_back({"huge object count", {}, 0x7FFFFFFF});
   cases.push_back({"negative object count", {}, -1});
   cases.push_back({"entry cut short",
