@@ -79,18 +79,21 @@ void TRastovaVect::EraseRubber() {
 
 void TRastovaVect::RedrawRubber(bool Whole) {
   if (FRubber.Kind == rbNone || FPaintLock != 0 || !HasParentWindow()) return;
+  // The repaint copied the whole back buffer, or the box around the paint's clip region.
   platform::TCanvas& c = Canvas();
-  if (!Whole) {
-    StrokeRubber();
-    return;
-  }
-  // The whole surface was copied from the back buffer, also outside the paint's clip region.
   const std::optional<QRegion> clip = c.ClipRegion();
-  c.SetClipRegion(nullptr);
+  if (Whole) {
+    c.SetClipRegion(nullptr);
+  } else {
+    const platform::TRegion box(c.ClipRect());
+    c.SetClipRegion(&box);
+  }
   StrokeRubber();
   if (clip) {
     const platform::TRegion region(*clip);
     c.SetClipRegion(&region);
+  } else {
+    c.SetClipRegion(nullptr);
   }
 }
 

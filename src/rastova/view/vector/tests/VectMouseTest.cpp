@@ -291,6 +291,11 @@ TEST_F(VectMouse, RubberOutlinesComeAndGoWithoutATrace) {
     v.InvalidateRect(platform::Rect(0, 0, 60, 200));
     w.Paint();
     EXPECT_EQ(v.Surface().Image(), shown);
+    // Two apart: the view copies the box around them.
+    v.InvalidateRect(platform::Rect(0, 0, 30, 30));
+    v.InvalidateRect(platform::Rect(100, 80, 140, 120));
+    w.Paint();
+    EXPECT_EQ(v.Surface().Image(), shown);
     (v.*draw)(true);
     EXPECT_EQ(v.Surface().Image(), before);
   }
@@ -440,6 +445,26 @@ TEST_F(VectMouse, TextsOpenTheirEditorOnInsertionAndDoubleClick) {
   EXPECT_EQ(v.EditingObject, 0);
   EXPECT_EQ(v.SelObjects, std::vector<int32_t>{0});
   EXPECT_EQ(events, (std::vector<std::string>{"dbl 0", "deselect 1", "select 0"}));
+}
+
+TEST_F(VectMouse, DragLengthMeasuresWithoutMakingAnObject) {
+  TVectInWindow w(200, 200, 150, 150);
+  TRastovaVect& v = *w.vect;
+  v.NewObjectTemplate.Style = kAll;
+  v.ObjectInteract = rvoiDragLength;
+  std::vector<double> ends;
+  v.OnDragLenEnd = [&](TRastovaVect*, double len) { ends.push_back(len); };
+  v.MouseDown(mbLeft, {}, 10, 10);
+  // The measured line follows the pointer beyond the picture.
+  v.MouseMove({}, 180, 10);
+  EXPECT_EQ(v.InsertX, 180);
+  EXPECT_TRUE(v.HintVisible);
+  v.MouseMove({}, 40, 50);
+  v.MouseUp(mbLeft, {}, 40, 50);
+  EXPECT_EQ(v.ObjectsCount(), 0);
+  EXPECT_FALSE(v.HintVisible);
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_NEAR(ends[0], 50, 2);
 }
 
 }  // namespace
