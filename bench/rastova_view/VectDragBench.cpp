@@ -20,12 +20,7 @@ struct TAppFirst {
 
 struct TDragLayer {
   TDragLayer() {
-    v = new rv::TRastovaVect(&parent);
-    v->WriteBorderStyle(platform::bsNone);
-    v->WriteScrollBars(rv::ssNone);
-    v->WriteCenter(false);
-    v->resize(kW, kH);
-    v->GetRVBitmap()->Allocate(kW, kH, rv::rv24RGB);
+    v = viewbench::NewVectLayer(parent, kW, kH);
     // Both measure the quality drawing (a held button would switch to the fast one).
     v->PrimaryButtonProbe = [] { return false; };
     std::mt19937 rng(7);
