@@ -64,14 +64,17 @@ TEST_F(VectEdit, F2OpensTheEditorOfTheFirstSelectedTextOrMemoOnly) {
   locked.TextEditable = false;
   const int32_t fixed = v.AddNewObject(locked);
   const int32_t memo = v.AddNewObject(Obj(v, rvkMEMO, 20, 60, 60, 90));
+  // Each case starts from the state the one before left; the memo's typing must go back to the
+  // memo when F2 opens the text next.
   const struct {
     const char* what;
     std::vector<int32_t> selection;
     int32_t edited;
-  } cases[] = {{"a box selected before the text", {box, text}, -1},
-               {"a text that cannot be edited", {fixed}, -1},
-               {"a memo", {memo, text}, memo},
-               {"a text", {text, box}, text}};
+    const char* typed;
+  } cases[] = {{"a box selected before the text", {box, text}, -1, ""},
+               {"a text that cannot be edited", {fixed}, -1, ""},
+               {"a memo", {memo, text}, memo, "Q"},
+               {"a text", {text, box}, text, ""}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     v.UnSelAllObjects();
@@ -81,7 +84,10 @@ TEST_F(VectEdit, F2OpensTheEditorOfTheFirstSelectedTextOrMemoOnly) {
     EXPECT_EQ(v.IsEditingText(), c.edited >= 0);
     EXPECT_EQ(v.TextEdit->isVisible(), c.edited == text);
     EXPECT_EQ(v.MemoEdit->isVisible(), c.edited == memo);
+    if (*c.typed) QTest::keyClicks(v.MemoEdit.get(), c.typed);
   }
+  EXPECT_EQ(v.GetObjText(memo), "Q");
+  EXPECT_EQ(v.GetObjText(text), "Hello");
   // At 200 % the text box (10, 20)-(60, 40) covers (20, 40)-(120, 80) of the control.
   EXPECT_EQ(v.TextEdit->geometry(), QRect(20, 40, 100, 40));
   EXPECT_EQ(v.TextEdit->text(), QString("Hello"));
@@ -115,6 +121,27 @@ TEST_F(VectEdit, EscapeRevertsTheLastChangeAndEndsTheEdit) {
   EXPECT_EQ(deactivated, 2);
   EXPECT_EQ(changed, 2);
   EXPECT_TRUE(v.hasFocus());
+}
+
+TEST_F(VectEdit, EscapeAtTheLayerKeepsTheTypingAndDrawsTheTextAgain) {
+  TShownVect w;
+  TRastovaVect& v = *w.vect;
+  TRVVObjRecord o = Obj(v, rvkTEXT, 10, 20, 90, 50);
+  o.Text = "Hello";
+  const int32_t h = v.AddNewObject(o);
+  SelectOnly(v, {h});
+  QTest::keyClick(&v, Qt::Key_F2);
+  QTest::keyClick(v.TextEdit.get(), Qt::Key_End);
+  QTest::keyClicks(v.TextEdit.get(), "W");
+  w.Paint();
+  // While edited the object is only framed: the inside of its box (clear of the grips) stays
+  // white.
+  EXPECT_EQ(NonWhite(v.Surface(), 16, 26, 84, 45), 0);
+  QTest::keyClick(&v, Qt::Key_Escape);
+  EXPECT_EQ(v.EditingObject, -1);
+  EXPECT_EQ(v.GetObjText(h), "HelloW");
+  w.Paint();
+  EXPECT_GT(NonWhite(v.Surface(), 16, 26, 84, 45), 0);
 }
 
 TEST_F(VectEdit, EnterKeepsTheTextInTheCodePageAndFiresTheChange) {
