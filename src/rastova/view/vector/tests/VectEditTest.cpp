@@ -42,6 +42,14 @@ void SelectOnly(TRastovaVect& v, std::initializer_list<int32_t> handles) {
   for (int32_t h : handles) v.AddSelObject(h);
 }
 
+// F2 on the object alone, then the typed characters at the end of its text.
+void EditAndType(TRastovaVect& v, int32_t h, const char* typed) {
+  SelectOnly(v, {h});
+  QTest::keyClick(&v, Qt::Key_F2);
+  QTest::keyClick(v.TextEdit.get(), Qt::Key_End);
+  QTest::keyClicks(v.TextEdit.get(), typed);
+}
+
 TRVCharFormat Format(int32_t height, uint8_t style, int32_t refs) {
   TRVCharFormat f;
   std::memset(&f, 0, sizeof f);
@@ -129,10 +137,7 @@ TEST_F(VectEdit, EscapeAtTheLayerKeepsTheTypingAndDrawsTheTextAgain) {
   TRVVObjRecord o = Obj(v, rvkTEXT, 10, 20, 90, 50);
   o.Text = "Hello";
   const int32_t h = v.AddNewObject(o);
-  SelectOnly(v, {h});
-  QTest::keyClick(&v, Qt::Key_F2);
-  QTest::keyClick(v.TextEdit.get(), Qt::Key_End);
-  QTest::keyClicks(v.TextEdit.get(), "W");
+  EditAndType(v, h, "W");
   w.Paint();
   // While edited the object is only framed: the inside of its box (clear of the grips) stays
   // white.
@@ -155,10 +160,7 @@ TEST_F(VectEdit, EnterKeepsTheTextInTheCodePageAndFiresTheChange) {
     EXPECT_EQ(sender, v.TextEdit.get());
     seen.push_back(key);
   };
-  SelectOnly(v, {h});
-  QTest::keyClick(&v, Qt::Key_F2);
-  QTest::keyClick(v.TextEdit.get(), Qt::Key_End);
-  QTest::keyClicks(v.TextEdit.get(), "x");
+  EditAndType(v, h, "x");
   // E acute and the euro sign have bytes of their own; alpha has none.
   v.TextEdit->insert(QString::fromUtf8("\xC3\xA9\xE2\x82\xAC\xCE\xB1"));
   QTest::keyClick(v.TextEdit.get(), Qt::Key_Return);
@@ -185,10 +187,7 @@ TEST_F(VectEdit, AutoSizedTextWidensWithTheTypedTextAtAnyZoom) {
     v.SetZoom(zooms[i]);
     v.SetObjText(h, "W");
     v.SetObjWidth(h, 10);
-    SelectOnly(v, {h});
-    QTest::keyClick(&v, Qt::Key_F2);
-    QTest::keyClick(v.TextEdit.get(), Qt::Key_End);
-    QTest::keyClicks(v.TextEdit.get(), "WWWWWWW");
+    EditAndType(v, h, "WWWWWWW");
     const int32_t typing = v.Objects[size_t(h)].X2 - v.Objects[size_t(h)].X1;
     QTest::keyClick(v.TextEdit.get(), Qt::Key_Return);
     widths[i] = v.Objects[size_t(h)].X2 - v.Objects[size_t(h)].X1;
@@ -246,10 +245,7 @@ TEST_F(VectEdit, ResizeEndsTheEditKeepingTheText) {
   TShownVect w;
   TRastovaVect& v = *w.vect;
   const int32_t h = AddText(v, "Hello");
-  SelectOnly(v, {h});
-  QTest::keyClick(&v, Qt::Key_F2);
-  QTest::keyClick(v.TextEdit.get(), Qt::Key_End);
-  QTest::keyClicks(v.TextEdit.get(), "Z");
+  EditAndType(v, h, "Z");
   v.resize(180, 190);
   QCoreApplication::processEvents();
   EXPECT_EQ(v.EditingObject, -1);
