@@ -257,7 +257,7 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // Escape ends an edit, F2 opens one on the first selected text or memo; then the view's keys,
   // and a single selected extended object gets the key last.
   void KeyDown(uint16_t& Key, platform::TShiftState Shift) override;
-  // The arrows stay with the layer (characters always do).
+  // The arrows stay with the layer.
   bool WantSpecialKey(uint16_t Key, platform::TShiftState Shift) override;
   void TextEditChange();
   void TextEditKeyDown(uint16_t& Key, platform::TShiftState Shift);
@@ -282,6 +282,9 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
 
  protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
+  // Arrows and typed characters are the layer's even when nothing handled them: they do not
+  // go on to the window around it.
+  void keyPressEvent(QKeyEvent* Event) override;
   // The editor that is open and the object it belongs to (rvkNONE: none): what was begun is what
   // is ended, whatever EditingObject or the object's kind became meanwhile.
   TRVVObjectKind FEditedKind = rvkNONE;

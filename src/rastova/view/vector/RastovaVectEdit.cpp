@@ -73,6 +73,14 @@ bool TRastovaVect::WantSpecialKey(uint16_t Key, TShiftState Shift) {
   return handled || (Key >= platform::VK_LEFT && Key <= platform::VK_DOWN);
 }
 
+void TRastovaVect::keyPressEvent(QKeyEvent* Event) {
+  TRastovaView::keyPressEvent(Event);
+  const uint16_t key = platform::VirtualKeyOf(*Event);
+  bool keep = key >= platform::VK_LEFT && key <= platform::VK_DOWN;
+  for (char32_t c : platform::TypedText(*Event)) keep = keep || c >= 32;
+  if (keep) Event->accept();
+}
+
 // ---------------------------------------------------------------- in-place editing
 
 void TRastovaVect::BeginTextEdit() {

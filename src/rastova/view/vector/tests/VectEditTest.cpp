@@ -350,5 +350,19 @@ TEST_F(VectEdit, KeysGoToTheOnlySelectedExtendedObject) {
   }
 }
 
+// A window that notes the keys its children leave to it.
+struct TKeyNotingWindow : QWidget {
+  std::vector<int> keys;
+  void keyPressEvent(QKeyEvent* e) override { keys.push_back(e->key()); }
+};
+
+TEST_F(VectEdit, ArrowsAndCharactersStayWithTheLayer) {
+  TKeyNotingWindow window;
+  auto* v = new TRastovaVect(&window);
+  for (Qt::Key k : {Qt::Key_Left, Qt::Key_Down, Qt::Key_A, Qt::Key_Space, Qt::Key_Escape, Qt::Key_F5})
+    QTest::keyClick(v, k);
+  EXPECT_EQ(window.keys, (std::vector<int>{Qt::Key_Escape, Qt::Key_F5}));
+}
+
 }  // namespace
 }  // namespace rv::vecttest
