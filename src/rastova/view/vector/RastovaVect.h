@@ -158,7 +158,7 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // ------------------------------------------------------------ measuring (RastovaVectMeasure.cpp)
   void ComputeMeasureScale(double& ScaleX, double& ScaleY, TRVUnits Unit);
   double GetSelectionLength();
-  // The area of the view's selection in square units (the object undo issue completes it).
+  // The area of the view's selection in square units: its polygons, or the mask's pixels.
   double GetSelectionArea();
   void EraseMeasureHint();
   void DrawMeasureHint(int32_t X, int32_t Y);
@@ -251,6 +251,46 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // The text an angle of three placed points shows: its degrees and the code page's degree sign.
   std::string AngleText(const TRVPoint (&Points)[3]);
 
+  // ------------------------------------------------------------ keys and in-place editing (RastovaVectEdit.cpp)
+  // Sender: the editor the key came to (TextEdit or MemoEdit).
+  using TRVTextKeyEvent = std::function<void(QWidget* Sender, uint16_t& Key, platform::TShiftState Shift)>;
+  // Escape ends an edit, F2 opens one on the first selected text or memo; then the view's keys,
+  // and a single selected extended object gets the key last.
+  void KeyDown(uint16_t& Key, platform::TShiftState Shift) override;
+  // The arrows stay with the layer.
+  bool WantSpecialKey(uint16_t Key, platform::TShiftState Shift) override;
+  void TextEditChange();
+  void TextEditKeyDown(uint16_t& Key, platform::TShiftState Shift);
+  void MemoEditKeyDown(uint16_t& Key, platform::TShiftState Shift);
+  // MemoEdit's cursor-moved event.
+  platform::TNotifyEvent OnTextEditCursorMoved() const;
+  void WriteOnTextEditCursorMoved(platform::TNotifyEvent Value);
+  // The view's Assign first; from another layer its objects and base scale replace this one's,
+  // nullptr removes the objects, a picture changes only the image.
+  void Assign(TRastovaView* Source);
+  void Assign(platform::TBitmap* Source) { TRastovaView::Assign(Source); }
+  void Assign(std::nullptr_t) { Assign(static_cast<TRastovaView*>(nullptr)); }
+  void OffsetMouseDownPoints(int32_t DX, int32_t DY) override;
+  void Resize() override;
+  void Enter() override;
+  void Exit() override;
+  TRVTextKeyEvent OnTextKeyDown;
+  TNotify OnActivateTextEdit, OnDeactivateTextEdit;
+  // The character-set byte of the layer's font (1: the default set); the editors take the Greek
+  // (161) or Russian (204) set where the user's language asks for it.
+  uint8_t FontCharset = 1;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  // Arrows and typed characters are the layer's even when nothing handled them: they do not
+  // go on to the window around it.
+  void keyPressEvent(QKeyEvent* Event) override;
+  // The editor that is open and the object it belongs to (rvkNONE: none): what was begun is what
+  // is ended, whatever EditingObject or the object's kind became meanwhile.
+  TRVVObjectKind FEditedKind = rvkNONE;
+  int32_t FEditedObject = -1;
+
+ public:
   // ------------------------------------------------------------ object streams (RVVectStreams.cpp)
   void SaveObjectsToStream(TStream& Stream) override;
   bool LoadObjectsFromStream(TStream& Stream) override;
@@ -281,8 +321,8 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // here they exist so that the store can call them.
   virtual void CancelInteraction();  // RastovaVectMouse.cpp
   virtual void SaveObjUndo();  // RVVectUndo.cpp
-  virtual void PlaceTextEditor() {}
-  virtual void EndTextEdit() {}
+  virtual void PlaceTextEditor();
+  virtual void EndTextEdit();
   // In-place editing of the edited text or memo (RastovaVectEdit.cpp).
   virtual void BeginTextEdit();
   bool IsEditingText() const { return EditingObject >= 0; }
