@@ -340,7 +340,7 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // Rubber outlines of an insertion, on the window surface between the view's mouse-down point
   // and (InsertX, InsertY): with a pmNot RubberPen erasing draws the same outline again, with
   // another mode it copies the back buffer over it. The ruler and the angle are drawn in full
-  // after a repaint.
+  // after a repaint. (RastovaVectRubber.cpp)
   virtual void DrawRubberLine(bool Erase);
   virtual void DrawRubberBox(bool Erase);
   virtual void DrawRubberEllipse(bool Erase);
@@ -390,7 +390,6 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   TRVExtendedObject* ExtendedAt(int32_t hobj);
 
  public:
-
   // ------------------------------------------------------------ event triggers
   virtual void DoVectorialChanged();
   virtual void DoObjectMoveResize(int32_t hobj, int32_t Grip, int32_t& OffsetX, int32_t& OffsetY);
