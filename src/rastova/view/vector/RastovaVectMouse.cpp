@@ -53,7 +53,7 @@ platform::TRect TRastovaVect::AngleBounds(const TRVPoint (&Points)[3]) {
   const TRVPoint& v = Points[1];
   const int32_t dx = std::abs(v.x - std::max(Points[0].x, Points[2].x));
   const int32_t dy = std::abs(v.y - std::max(Points[0].y, Points[2].y));
-  return platform::TRect(v.x - dx, v.y - dy, v.x + dx, v.y + dy);
+  return platform::TRect{v.x - dx, v.y - dy, v.x + dx, v.y + dy};
 }
 
 namespace {
