@@ -333,12 +333,63 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   void ResizeObject(int32_t hobj, int32_t DX1, int32_t DY1, int32_t DX2, int32_t DY2, bool KeepAspect, int32_t Grip);
   // The box stored in an angle's X1..Y2, from its three points (the second is the vertex).
   static platform::TRect AngleBounds(const TRVPoint (&Points)[3]);
+  // The inherited write; a mouse interaction of the view's own (not empty) takes the left button
+  // from the layer: every insertion and editing bit goes, the measuring ones and
+  // rvoiNoClickInsert stay.
+  void WriteMouseInteract(TRVMouseInteract Value) override;
+  // Rubber outlines of an insertion, on the window surface between the view's mouse-down point
+  // and (InsertX, InsertY): with a pmNot RubberPen erasing draws the same outline again, with
+  // another mode it copies the back buffer over it. The ruler and the angle are drawn in full
+  // after a repaint. (RastovaVectRubber.cpp)
+  virtual void DrawRubberLine(bool Erase);
+  virtual void DrawRubberBox(bool Erase);
+  virtual void DrawRubberEllipse(bool Erase);
+  virtual void DrawRubberRuler();
+  virtual void DrawRubberAngle();
   TRVVObjectKind Inserting = rvkNONE;
   uint8_t DragGrip = 0;
   int32_t InsertX = 0, InsertY = 0, RawMouseX = 0, RawMouseY = 0, DragOffsetX = 0, DragOffsetY = 0;
+  int32_t InsertingPolyline = 0;
+  int32_t LastPolyX = 0, LastPolyY = 0;
+  int32_t InsertingAngle = 0;
+  int32_t DraggedPolyPoint = -1;
+  int32_t PolySegmentToSplit = -1;
   bool DoubleClicked = false;
   int32_t ObjectUnderMouse = -1;
 
+ protected:
+  // The outline on the window surface (control pixels), so that erasing takes away exactly what
+  // was drawn and a repaint, which copies the back buffer over it, puts it back.
+  enum TRubberKind : uint8_t { rbNone, rbLine, rbBox, rbEllipse, rbRuler, rbAngle };
+  struct TRubberShown {
+    TRubberKind Kind = rbNone;
+    int32_t X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  } FRubber;
+  void ShowRubber(TRubberKind Kind);
+  void StrokeRubber();
+  void EraseRubber();
+  // After a repaint: the outline again, over the part the repaint covered (Whole: everything).
+  void RedrawRubber(bool Whole);
+  // The base-space position of DraggedPolyPoint when its drag began.
+  TRVPoint FPolyPointDown;
+  // The gesture moved, added or removed a poly-line point.
+  bool FPolyPointsEdited = false;
+  // Parts of the handlers (RastovaVectMouse.cpp).
+  void InsertAngleClick(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void InsertPolylineClick(platform::TShiftState Shift, int32_t& X, int32_t& Y);
+  void EditObjectsDown(platform::TMouseButton Button, platform::TShiftState Shift, int32_t X, int32_t Y);
+  void DragInsertion(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void DragSelection(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void DragPolylinePoint(int32_t X, int32_t Y);
+  void DragRubberBand(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void HoverWithoutButton(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void TrackExtendedObjects(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void EditPolylinePointsUp(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void DropGestureUndo();
+  // The extended object of a record of kind rvkEXTENDED, nullptr otherwise.
+  TRVExtendedObject* ExtendedAt(int32_t hobj);
+
+ public:
   // ------------------------------------------------------------ event triggers
   virtual void DoVectorialChanged();
   virtual void DoObjectMoveResize(int32_t hobj, int32_t Grip, int32_t& OffsetX, int32_t& OffsetY);
