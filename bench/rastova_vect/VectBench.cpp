@@ -36,12 +36,7 @@ struct TLayer {
   QWidget parent;
   rv::TRastovaVect* v;
   TLayer() {
-    v = new rv::TRastovaVect(&parent);
-    v->WriteBorderStyle(platform::bsNone);
-    v->WriteScrollBars(rv::ssNone);
-    v->WriteCenter(false);
-    v->resize(kW, kH);
-    v->GetRVBitmap()->Allocate(kW, kH, rv::rv24RGB);
+    v = viewbench::NewVectLayer(parent, kW, kH);
     v->Update();
   }
 };

@@ -99,14 +99,16 @@ int32_t TRastovaVect::LoadObjectFromStream(TStream& Stream, char Version) {
   int32_t last = kNoGrip;
   const bool single = content.Objects.size() == 1 && content.Objects[0].Kind != rvkNONE;
   for (TRVVObjRecord& rec : content.Objects) {
+    // The object read is the record's own: taken out first, so that adding makes no clone.
+    TRVExtendedObject* ext = rec.ExtendedObject;
+    rec.ExtendedObject = nullptr;
     // Stored slot indexes refer to the layer's own table.
     last = AddNewObject(rec);
     TRVVObjRecord& o = Objects[size_t(last)];
     o.UserData = rec.UserData, o.UserDataLen = rec.UserDataLen;
     rec.UserData = nullptr, rec.UserDataLen = 0;
-    o.ExtendedObject = rec.ExtendedObject;
-    rec.ExtendedObject = nullptr;
-    if (o.ExtendedObject) o.ExtendedObject->ObjRecord = &o, o.ExtendedObject->SetHandle(last);
+    o.ExtendedObject = ext;
+    if (ext) ext->ObjRecord = &o, ext->SetHandle(last);
   }
   return single ? last : kNoGrip;
 }

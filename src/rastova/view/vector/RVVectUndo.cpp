@@ -50,14 +50,7 @@ int32_t TRastovaVect::CopyObjectTo(int32_t hobj, TRastovaVect* Dest) {
   const int32_t h = Dest->AddNewObject(rec);
   TRVVObjRecord& n = Dest->Objects[size_t(h)];
   n.BitmapIdx = slot;
-  if (o->ExtendedObject) {
-    n.ExtendedObject = o->ExtendedObject->Clone();
-    if (n.ExtendedObject) {
-      n.ExtendedObject->Owner = Dest;
-      n.ExtendedObject->ObjRecord = &n;
-      n.ExtendedObject->SetHandle(h);
-    }
-  }
+  if (n.ExtendedObject) n.ExtendedObject->Owner = Dest;
   Dest->Update();
   return h;
 }

@@ -135,6 +135,9 @@ void TRastovaVect::GrowStore() {
   if (Objects.size() % 512 == 0) {
     Objects.reserve(Objects.size() + 522);
     FObjectsAlloc = static_cast<int32_t>(Objects.size() + 522);
+    // The records moved: extended objects must not keep pointing at the old ones.
+    for (TRVVObjRecord& o : Objects)
+      if (o.ExtendedObject) o.ExtendedObject->ObjRecord = &o;
   }
   if (ObjectOrder.size() % 512 == 0) {
     ObjectOrder.reserve(ObjectOrder.size() + 522);
@@ -143,6 +146,12 @@ void TRastovaVect::GrowStore() {
 }
 
 int32_t TRastovaVect::AddNewObject(const TRVVObjRecord& Source) {
+  // A record of this store given as the source would move when the store grows.
+  if (!Objects.empty() && &Source >= Objects.data() && &Source < Objects.data() + Objects.size() &&
+      Objects.size() % 512 == 0) {
+    const TRVVObjRecord copy = Source;
+    return AddNewObject(copy);
+  }
   GrowStore();
   const int32_t h = ObjectsCount();
   Objects.push_back(Source);
@@ -151,8 +160,15 @@ int32_t TRastovaVect::AddNewObject(const TRVVObjRecord& Source) {
   o.BitmapIdx = -1;
   o.UserData = nullptr;
   o.UserDataLen = 0;
-  // Extended objects are cloned by the object streams' registry; a copy here carries none.
+  // An extended object is never shared: the copy gets a new instance of its class.
   o.ExtendedObject = nullptr;
+  if (Source.Kind == rvkEXTENDED && Source.ExtendedObject) {
+    o.ExtendedObject = Source.ExtendedObject->Clone();
+    if (o.ExtendedObject) {
+      o.ExtendedObject->ObjRecord = &o;
+      o.ExtendedObject->SetHandle(h);
+    }
+  }
   KeepDataOfKind(o);
   if (Source.Kind == rvkBITMAP || (Source.Kind == rvkMEMO && Source.MemoHasBitmap))
     ShareObjBitmap(h, Source.BitmapIdx);

@@ -158,7 +158,7 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // ------------------------------------------------------------ measuring (RastovaVectMeasure.cpp)
   void ComputeMeasureScale(double& ScaleX, double& ScaleY, TRVUnits Unit);
   double GetSelectionLength();
-  // The area of the view's selection in square units (the object undo issue completes it).
+  // The area of the view's selection in square units: its polygons, or the mask's pixels.
   double GetSelectionArea();
   void EraseMeasureHint();
   void DrawMeasureHint(int32_t X, int32_t Y);
@@ -251,6 +251,46 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // The text an angle of three placed points shows: its degrees and the code page's degree sign.
   std::string AngleText(const TRVPoint (&Points)[3]);
 
+  // ------------------------------------------------------------ keys and in-place editing (RastovaVectEdit.cpp)
+  // Sender: the editor the key came to (TextEdit or MemoEdit).
+  using TRVTextKeyEvent = std::function<void(QWidget* Sender, uint16_t& Key, platform::TShiftState Shift)>;
+  // Escape ends an edit, F2 opens one on the first selected text or memo; then the view's keys,
+  // and a single selected extended object gets the key last.
+  void KeyDown(uint16_t& Key, platform::TShiftState Shift) override;
+  // The arrows stay with the layer.
+  bool WantSpecialKey(uint16_t Key, platform::TShiftState Shift) override;
+  void TextEditChange();
+  void TextEditKeyDown(uint16_t& Key, platform::TShiftState Shift);
+  void MemoEditKeyDown(uint16_t& Key, platform::TShiftState Shift);
+  // MemoEdit's cursor-moved event.
+  platform::TNotifyEvent OnTextEditCursorMoved() const;
+  void WriteOnTextEditCursorMoved(platform::TNotifyEvent Value);
+  // The view's Assign first; from another layer its objects and base scale replace this one's,
+  // nullptr removes the objects, a picture changes only the image.
+  void Assign(TRastovaView* Source);
+  void Assign(platform::TBitmap* Source) { TRastovaView::Assign(Source); }
+  void Assign(std::nullptr_t) { Assign(static_cast<TRastovaView*>(nullptr)); }
+  void OffsetMouseDownPoints(int32_t DX, int32_t DY) override;
+  void Resize() override;
+  void Enter() override;
+  void Exit() override;
+  TRVTextKeyEvent OnTextKeyDown;
+  TNotify OnActivateTextEdit, OnDeactivateTextEdit;
+  // The character-set byte of the layer's font (1: the default set); the editors take the Greek
+  // (161) or Russian (204) set where the user's language asks for it.
+  uint8_t FontCharset = 1;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+  // Arrows and typed characters are the layer's even when nothing handled them: they do not
+  // go on to the window around it.
+  void keyPressEvent(QKeyEvent* Event) override;
+  // The editor that is open and the object it belongs to (rvkNONE: none): what was begun is what
+  // is ended, whatever EditingObject or the object's kind became meanwhile.
+  TRVVObjectKind FEditedKind = rvkNONE;
+  int32_t FEditedObject = -1;
+
+ public:
   // ------------------------------------------------------------ object streams (RVVectStreams.cpp)
   void SaveObjectsToStream(TStream& Stream) override;
   bool LoadObjectsFromStream(TStream& Stream) override;
@@ -281,8 +321,8 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   // here they exist so that the store can call them.
   virtual void CancelInteraction();  // RastovaVectMouse.cpp
   virtual void SaveObjUndo();  // RVVectUndo.cpp
-  virtual void PlaceTextEditor() {}
-  virtual void EndTextEdit() {}
+  virtual void PlaceTextEditor();
+  virtual void EndTextEdit();
   // In-place editing of the edited text or memo (RastovaVectEdit.cpp).
   virtual void BeginTextEdit();
   bool IsEditingText() const { return EditingObject >= 0; }
@@ -293,12 +333,63 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
   void ResizeObject(int32_t hobj, int32_t DX1, int32_t DY1, int32_t DX2, int32_t DY2, bool KeepAspect, int32_t Grip);
   // The box stored in an angle's X1..Y2, from its three points (the second is the vertex).
   static platform::TRect AngleBounds(const TRVPoint (&Points)[3]);
+  // The inherited write; a mouse interaction of the view's own (not empty) takes the left button
+  // from the layer: every insertion and editing bit goes, the measuring ones and
+  // rvoiNoClickInsert stay.
+  void WriteMouseInteract(TRVMouseInteract Value) override;
+  // Rubber outlines of an insertion, on the window surface between the view's mouse-down point
+  // and (InsertX, InsertY): with a pmNot RubberPen erasing draws the same outline again, with
+  // another mode it copies the back buffer over it. The ruler and the angle are drawn in full
+  // after a repaint. (RastovaVectRubber.cpp)
+  virtual void DrawRubberLine(bool Erase);
+  virtual void DrawRubberBox(bool Erase);
+  virtual void DrawRubberEllipse(bool Erase);
+  virtual void DrawRubberRuler();
+  virtual void DrawRubberAngle();
   TRVVObjectKind Inserting = rvkNONE;
   uint8_t DragGrip = 0;
   int32_t InsertX = 0, InsertY = 0, RawMouseX = 0, RawMouseY = 0, DragOffsetX = 0, DragOffsetY = 0;
+  int32_t InsertingPolyline = 0;
+  int32_t LastPolyX = 0, LastPolyY = 0;
+  int32_t InsertingAngle = 0;
+  int32_t DraggedPolyPoint = -1;
+  int32_t PolySegmentToSplit = -1;
   bool DoubleClicked = false;
   int32_t ObjectUnderMouse = -1;
 
+ protected:
+  // The outline on the window surface (control pixels), so that erasing takes away exactly what
+  // was drawn and a repaint, which copies the back buffer over it, puts it back.
+  enum TRubberKind : uint8_t { rbNone, rbLine, rbBox, rbEllipse, rbRuler, rbAngle };
+  struct TRubberShown {
+    TRubberKind Kind = rbNone;
+    int32_t X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+  } FRubber;
+  void ShowRubber(TRubberKind Kind);
+  void StrokeRubber();
+  void EraseRubber();
+  // After a repaint: the outline again, over the part the repaint covered (Whole: everything).
+  void RedrawRubber(bool Whole);
+  // The base-space position of DraggedPolyPoint when its drag began.
+  TRVPoint FPolyPointDown;
+  // The gesture moved, added or removed a poly-line point.
+  bool FPolyPointsEdited = false;
+  // Parts of the handlers (RastovaVectMouse.cpp).
+  void InsertAngleClick(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void InsertPolylineClick(platform::TShiftState Shift, int32_t& X, int32_t& Y);
+  void EditObjectsDown(platform::TMouseButton Button, platform::TShiftState Shift, int32_t X, int32_t Y);
+  void DragInsertion(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void DragSelection(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void DragPolylinePoint(int32_t X, int32_t Y);
+  void DragRubberBand(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void HoverWithoutButton(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void TrackExtendedObjects(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void EditPolylinePointsUp(platform::TShiftState Shift, int32_t X, int32_t Y);
+  void DropGestureUndo();
+  // The extended object of a record of kind rvkEXTENDED, nullptr otherwise.
+  TRVExtendedObject* ExtendedAt(int32_t hobj);
+
+ public:
   // ------------------------------------------------------------ event triggers
   virtual void DoVectorialChanged();
   virtual void DoObjectMoveResize(int32_t hobj, int32_t Grip, int32_t& OffsetX, int32_t& OffsetY);

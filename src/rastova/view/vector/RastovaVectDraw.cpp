@@ -502,7 +502,9 @@ void TRastovaVect::PaintControl() {
     FastDrawing = true;
     QualityTimer->SetEnabled(true);
   }
+  const bool whole = FRepaintAll;
   TRastovaView::PaintControl();
+  RedrawRubber(whole);
   if (HintBackground) HintBackground->SetSize(1, HintBackground->Height());
   if (FDelayScrollCountdown == 0) DrawMeasureHint(-1000000, -1000000);
 }

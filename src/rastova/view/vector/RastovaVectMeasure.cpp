@@ -71,28 +71,39 @@ double TRastovaVect::GetSelectionLength() {
 }
 
 double TRastovaVect::GetSelectionArea() {
-  // The shoelace area of each sub-polygon of the selection, in square units.
+  const double C = MeasureScaleX * MeasureScaleY;
   const TRVSelectionPolygon* sel = FSelectionPolygon;
-  if (!sel) return 0;
-  double total = 0, part = 0;
-  const std::vector<TRVPoint>& p = sel->Points;
-  size_t start = 0;
-  auto close = [&](size_t end) {
-    for (size_t i = start; i < end; ++i) {
-      const TRVPoint& a = p[i];
-      const TRVPoint& b = p[i + 1 < end ? i + 1 : start];
-      part += double(a.x) * b.y - double(b.x) * a.y;
-    }
-    total += std::abs(part) / 2;
-    part = 0;
-  };
-  for (size_t i = 0; i < p.size(); ++i)
-    if (p[i].x == kSeparatorX) {
-      close(i);
-      start = i + 1;
-    }
-  close(p.size());
-  return total * MeasureScaleX * MeasureScaleY;
+  if (sel && sel->Points.size() > 2) {
+    // The shoelace area of each sub-polygon, closed back to its first point. Each counts
+    // positive: polygons drawn in opposite directions add up instead of cancelling.
+    double total = 0, part = 0;
+    const std::vector<TRVPoint>& p = sel->Points;
+    size_t start = 0;
+    auto close = [&](size_t end) {
+      for (size_t i = start; i < end; ++i) {
+        const TRVPoint& a = p[i];
+        const TRVPoint& b = p[i + 1 < end ? i + 1 : start];
+        part += (double(a.x) - b.x) * (double(a.y) + b.y);
+      }
+      total += std::abs(part) / 2;
+      part = 0;
+    };
+    for (size_t i = 0; i < p.size(); ++i)
+      if (p[i].x == kSeparatorX) {
+        close(i);
+        start = i + 1;
+      }
+    close(p.size());
+    return total * C;
+  }
+  // Too few points for an area: the selected pixels of the mask.
+  const TRVMask* m = FSelectionMask.get();
+  if (!m || m->IsEmpty() || m->BitsPerPixel() != 1) return 0;
+  int64_t n = 0;
+  for (int32_t y = m->Top; y <= m->Bottom; ++y)
+    for (int32_t x = m->Left; x <= m->Right; ++x)
+      if (m->GetPixel(x, y) != 0) ++n;
+  return double(n) * C;
 }
 
 std::string TRastovaVect::FormatMeasure(double Value) {

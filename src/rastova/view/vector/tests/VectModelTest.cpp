@@ -1,9 +1,11 @@
 // The object store: handles, properties, deep copies, shared bitmaps and the template.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "rastova/view/vector/RVVectStreams.h"
 #include "rastova/view/vector/tests/VectTestTools.h"
 
 using namespace rv;
@@ -95,6 +97,38 @@ TEST_F(VectModel, StoreGrowsByChunks) {
   EXPECT_EQ(v.ObjectsCapacity(), 1034);
   EXPECT_EQ(v.ObjectOrderCount(), 513);
   EXPECT_EQ(v.ObjectOrder[512], 512);
+}
+
+namespace {
+class TModelDot : public TRVExtendedObject {};
+}  // namespace
+
+// Every copy of an extended object gets its own instance, and each instance keeps naming its own
+// record when the store grows and its records move; a record of the store copied into the same
+// store at the moment it grows is read before it moves.
+TEST_F(VectModel, ExtendedObjectsAreClonedAndFollowTheirRecords) {
+  RegisterExtendedObjectClass("TModelDot", [] { return new TModelDot(); });
+  TVectInWindow w(20, 20, 20, 20);
+  TRastovaVect& v = *w.vect;
+  const int32_t first = v.AddNewObject(Obj(v, rvkEXTENDED, 0, 0, 4, 4));
+  v.GetObj(first)->ExtendedObject = new TModelDot();
+  v.GetObj(first)->Text = "dot";
+  while (v.ObjectsCount() < 512) v.AddNewObject(*v.GetObj(first));
+  v.AddNewObject(*v.GetObj(first));  // the store grows here
+  ASSERT_EQ(v.ObjectsCount(), 513);
+  EXPECT_EQ(v.GetObjText(512), "dot");
+  std::vector<TRVExtendedObject*> seen;
+  for (int32_t h = 0; h < v.ObjectsCount(); ++h) {
+    TRVExtendedObject* e = v.GetObjExtendedObject(h);
+    ASSERT_NE(e, nullptr) << h;
+    EXPECT_EQ(e->ObjRecord, v.GetObj(h)) << h;
+    if (h > 0) {
+      EXPECT_EQ(e->Handle, h);
+    }
+    seen.push_back(e);
+  }
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
 }
 
 TEST_F(VectModel, CopiesAreDeepAndCarryNoUserData) {

@@ -429,6 +429,9 @@ namespace {
 
 class TStreamDot : public TRVExtendedObject {
  public:
+  TStreamDot() { ++Live; }
+  ~TStreamDot() override { --Live; }
+  static inline int Live = 0;  // instances in existence
   void Initialize() override { ++Initialized; }
   void SaveToStream(TStream& Stream) override { Stream.WriteBuffer(&Value, 4); }
   bool LoadFromStream(TStream& Stream) override {
@@ -463,4 +466,30 @@ TEST_F(VectStream, ExtendedObjectsAreMadeByTheirExactName) {
   ASSERT_NE(clone, nullptr);
   EXPECT_NE(clone, dot);
   EXPECT_EQ(clone->Owner, b.vect);
+}
+
+TEST_F(VectStream, OneEntryReadOnItsOwnKeepsItsExtendedObject) {
+  RegisterExtendedObjectClass("TStreamDot", [] { return new TStreamDot(); });
+  const int live = TStreamDot::Live;
+  {
+    TVectInWindow a(50, 50, 50, 50), b(50, 50, 50, 50);
+    const int32_t h = a.vect->AddNewObject(Obj(*a.vect, rvkEXTENDED, 1, 1, 9, 9));
+    auto* dot = new TStreamDot();
+    dot->Value = 77;
+    a.vect->GetObj(h)->ExtendedObject = dot;
+    TMemoryStream m;
+    a.vect->SaveObjectToStream(m, h);
+    m.SetPosition(0);
+    const int32_t got = b.vect->LoadObjectFromStream(m, kRVVVersion);
+    ASSERT_EQ(got, 0);
+    // The instance read is the object's own (its data, initialized once), not a fresh copy.
+    auto* read = dynamic_cast<TStreamDot*>(b.vect->GetObjExtendedObject(got));
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Value, 77);
+    EXPECT_EQ(read->Initialized, 1);
+    EXPECT_EQ(read->ObjRecord, b.vect->GetObj(got));
+    EXPECT_EQ(TStreamDot::Live, live + 2);
+  }
+  // Every instance went with its layer: none was made and left behind.
+  EXPECT_EQ(TStreamDot::Live, live);
 }
