@@ -67,12 +67,15 @@ void TRastovaVect::InstallObjects(TRVVObjStreamContent& Content) {
   ObjectOrder.resize(size_t(n));
   ObjectOrder.reserve(size_t(FOrderAlloc));
   std::iota(ObjectOrder.begin(), ObjectOrder.end(), 0);
+  // Only bitmaps, memos and extended objects need more (the reader gives a slot or an extended
+  // object to no other kind), so most records are not looked at past their kind.
   for (int32_t h = 0; h < n; ++h) {
     TRVVObjRecord& o = Objects[size_t(h)];
-    const int32_t slot = o.BitmapIdx;
-    o.BitmapIdx = -1;
-    if (o.Kind == rvkBITMAP || (o.Kind == rvkMEMO && o.MemoHasBitmap)) ShareObjBitmap(h, slot);
-    if (o.ExtendedObject) {
+    if (o.Kind == rvkBITMAP || (o.Kind == rvkMEMO && o.MemoHasBitmap)) {
+      const int32_t slot = o.BitmapIdx;
+      o.BitmapIdx = -1;
+      ShareObjBitmap(h, slot);
+    } else if (o.Kind == rvkEXTENDED && o.ExtendedObject) {
       o.ExtendedObject->ObjRecord = &o;
       o.ExtendedObject->SetHandle(h);
     }
