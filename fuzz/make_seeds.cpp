@@ -4,12 +4,13 @@
 // notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
 // camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
 // properties; the shape's OBJ and XML files and clipboard blocks; AVI files; the text editor's
-// memo block. Each file starts with the choice byte its fuzz target takes first, where the target
-// takes one.
+// memo block; the vector layer's object streams of several versions. Each file starts with the
+// choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -31,7 +32,12 @@
 #include "rastova/core/RVRawStream.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVZLib.h"
+#include "rastova/io/RVLayerStream.h"
+#include "rastova/io/RastovaIO.h"
 #include "rastova/io/tests/AviTools.h"
+#include "rastova/io/vector/RVExtendedObject.h"
+#include "rastova/io/vector/RVVObjStream.h"
+#include "rastova/io/vector/tests/VectStreamBytes.h"
 #include "rastova/view/text/RVTextMemoBlock.h"
 #include "scene3d/base/Classes.h"
 #include "scene3d/base/GLColor.h"
@@ -512,6 +518,105 @@ void AviSeeds() {
   Put("avi", "cut.avi", whole.substr(0, size_t(rv::iotest::AviFrameChunkOffset(plain, 2) + 20)));
 }
 
+
+// Vector object streams: every kind in the current version (a slot image, user data, an
+// extended object of the class the fuzz target registers), nested groups, the older layouts
+// (an integer scale, BMP slots, separate alpha planes, no handles), and "Layers and objects".
+class TFuzzObject : public rv::TRVExtendedObject {
+ public:
+  void SaveToStream(rv::TStream& Stream) override {
+    const int32_t n = 3;
+    Stream.WriteBuffer(&n, 4);
+    Stream.WriteBuffer("abc", 3);
+  }
+};
+
+void VectStreams() {
+  using namespace rv::vectbytes;
+  rv::CreateExtendedObjectRegistry();
+  rv::RegisterExtendedObjectClass("TFuzzObject", [] { return new TFuzzObject(); });
+  rv::TRVBitmap slot(3, 2, rv::rv24RGB);
+  Pattern(slot);
+  std::vector<rv::TRVVObjRecord> records;
+  for (int k = rv::rvkNONE; k <= rv::rvkEXTENDED; ++k) {
+    rv::TRVVObjRecord& o = records.emplace_back();
+    SetEveryField(o, rv::TRVVObjectKind(k));
+    rv::KeepDataOfKind(o);
+    if (k == rv::rvkBITMAP) o.BitmapIdx = 0;
+  }
+  TFuzzObject ext;
+  records.back().ExtendedObject = &ext;
+  records[1].UserData = const_cast<char*>("user");
+  records[1].UserDataLen = 4;
+  std::vector<rv::TRVVEntryToWrite> entries;
+  for (size_t i = 0; i < records.size(); ++i) entries.push_back({int32_t(i), &records[i]});
+  rv::TMemoryStream every;
+  rv::WriteObjectStream(every, 1.5, {{&slot, 1}, {nullptr, 0}}, entries);
+  Put("vect_stream", "every_kind.rvv", Str(every.Data()));
+  rv::TMemoryStream one;
+  rv::WriteObjectEntry(one, records[rv::rvkMEMO], 3);
+  Put("vect_stream", "memo_entry", Str(one.Data()));
+  // Two boxes in a group inside a group.
+  const TBytes box = Entry(rv::rvkBOX, [](TBytes& e) { Common(e), e.u8(1); });
+  const TBytes inner = Entry(rv::rvkNONE, [&](TBytes& e) { Common(e), e.i32(2).add(box).add(box); });
+  const TBytes outer = Entry(rv::rvkNONE, [&](TBytes& e) { Common(e), e.i32(1).add(inner); });
+  Put("vect_stream", "groups.rvv", Str(OldStream(rv::kRVVVersion, outer.b, 1)));
+  // Version '1': a text and a ruler; ';': a memo with formats; '5': a ruler with its unit.
+  TBytes v1 = OldCommon(rv::rvkTEXT);
+  v1.str("hi").u8(0).add(OldCommon(rv::rvkRULER));
+  Put("vect_stream", "v1.rvv", Str(OldStream('1', v1.b, 2)));
+  TBytes memo = OldCommon(rv::rvkMEMO);
+  memo.str("ab").u8(0).i32(0).i32(1).i32(2).zeros(2 * sizeof(rv::TRVCharFormat));
+  memo.u8(1).u8(0).i32(0).i32(0).u8(0).u8(0).i32(0);
+  Put("vect_stream", "v_semicolon_memo.rvv", Str(OldStream(';', memo.b, 1)));
+  TBytes ruler = OldCommon(rv::rvkRULER);
+  ruler.u8(rv::rvuMETERS).u8(1);
+  Put("vect_stream", "v5_ruler.rvv", Str(OldStream('5', ruler.b, 1)));
+  // Version '2' with a BMP slot and version '7' with a PNG slot and its alpha plane.
+  auto withSlot = [&](char version, bool png) {
+    rv::TMemoryStream m;
+    m.WriteBuffer("RVV", 3);
+    m.WriteBuffer(&version, 1);
+    const int32_t zero = 0, one = 1;
+    const double scale = 2;
+    m.WriteBuffer(&zero, 4);
+    m.WriteBuffer(&scale, 8);
+    m.WriteBuffer(&one, 4);
+    m.WriteBuffer(&one, 4);
+    rv::TRastovaIO io;
+    io.SetAttachedRVBitmap(&slot);
+    png ? io.SaveToStreamPNG(m) : io.SaveToStreamBMP(m);
+    io.SetAttachedRVBitmap(nullptr);
+    if (png) {
+      const std::string alpha = Zip(std::string(size_t(slot.AlphaBitmap()->GetRowLen()) * 2, '\x80'));
+      const int32_t len = int32_t(alpha.size());
+      m.WriteBuffer(&len, 4);
+      m.WriteBuffer(alpha.data(), len);
+    }
+    TBytes bitmap = OldCommon(rv::rvkBITMAP);
+    bitmap.i32(0);
+    std::string block = Zip(std::string("\x01\0\0\0", 4) + Str(bitmap.b));
+    m.WriteBuffer(block.data(), int64_t(block.size()));
+    auto out = m.Data();
+    const int32_t total = int32_t(out.size());
+    std::memcpy(out.data() + 4, &total, 4);
+    return Str(out);
+  };
+  Put("vect_stream", "v2_bmp_slot.rvv", withSlot('2', false));
+  Put("vect_stream", "v7_alpha_slot.rvv", withSlot('7', true));
+  // "Layers and objects": the object stream's position, one layer, the object stream.
+  rv::TMemoryStream all;
+  const int32_t placeholder = 0;
+  all.WriteBuffer(&placeholder, 4);
+  rv::TRVLayerProps props;
+  rv::WriteLayerStream(all, rv::kLayerImageZlib, {{&props, &slot}});
+  const int32_t at = int32_t(all.GetPosition());
+  rv::WriteObjectStream(all, 1.0, {}, {{0, &records[rv::rvkLINE]}});
+  all.SetPosition(0);
+  all.WriteBuffer(&at, 4);
+  Put("vect_stream", "layers_and_objects.all", Str(all.Data()));
+  rv::FreeExtendedObjectRegistry();
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -529,6 +634,7 @@ int main(int argc, char** argv) {
   Meshes();
   AviSeeds();
   TextMemo();
+  VectStreams();
   Metadata();
   Dicom();
   const std::filesystem::path tmp = std::filesystem::temp_directory_path() / ("zephor-seeds-" + std::to_string(getpid()));

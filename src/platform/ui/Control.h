@@ -24,52 +24,11 @@
 
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
+#include "platform/gfx/ShiftState.h"
 #include "platform/gfx/Types.h"
 #include "platform/ui/Cursors.h"
 
 namespace platform {
-
-enum TShiftStateItem : uint16_t {
-  ssShift = 1 << 0,
-  ssAlt = 1 << 1,
-  ssCtrl = 1 << 2,
-  ssLeft = 1 << 3,
-  ssRight = 1 << 4,
-  ssMiddle = 1 << 5,
-  ssDouble = 1 << 6,
-};
-
-// A set of TShiftStateItem; Bits() holds them in the window system's bit order.
-class TShiftState {
- public:
-  constexpr TShiftState() = default;
-  constexpr TShiftState(TShiftStateItem item) : bits_(item) {}
-  static constexpr TShiftState FromBits(uint16_t bits) {
-    TShiftState s;
-    s.bits_ = bits;
-    return s;
-  }
-  constexpr bool Contains(TShiftStateItem item) const { return (bits_ & item) != 0; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr uint16_t Bits() const { return bits_; }
-  constexpr TShiftState operator|(TShiftState o) const { return FromBits(bits_ | o.bits_); }
-  constexpr TShiftState operator&(TShiftState o) const { return FromBits(bits_ & o.bits_); }
-  constexpr TShiftState Without(TShiftState o) const { return FromBits(bits_ & ~o.bits_); }
-  TShiftState& operator|=(TShiftState o) {
-    bits_ |= o.bits_;
-    return *this;
-  }
-  friend constexpr bool operator==(TShiftState, TShiftState) = default;
-
- private:
-  uint16_t bits_ = 0;
-};
-
-constexpr TShiftState operator|(TShiftStateItem a, TShiftStateItem b) {
-  return TShiftState(a) | TShiftState(b);
-}
-
-enum TMouseButton : uint8_t { mbLeft, mbRight, mbMiddle };
 
 // The window frame: none, or a single border (a 2-pixel sunken edge with Ctl3D, else a
 // 1-pixel line).

@@ -29,7 +29,7 @@
 #include "platform/gfx/Canvas.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/ShortCut.h"
-#include "rastova/view/text/RVCharFormat.h"
+#include "rastova/core/draw/RVCharFormat.h"
 
 namespace rv {
 

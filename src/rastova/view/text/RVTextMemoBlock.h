@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "rastova/view/text/RVCharFormat.h"
+#include "rastova/core/draw/RVCharFormat.h"
 
 namespace rv {
 

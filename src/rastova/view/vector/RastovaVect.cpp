@@ -22,15 +22,6 @@ const char* const kRVUnitNames[11] = {"pixels",  "inches",     "km",   "mt",    
 
 // ---------------------------------------------------------------- font record
 
-std::string LogFontFaceName(const LOGFONTA& LogFont) {
-  return std::string(LogFont.lfFaceName, strnlen(LogFont.lfFaceName, sizeof LogFont.lfFaceName - 1));
-}
-
-void SetLogFontFaceName(LOGFONTA& LogFont, std::string_view Name) {
-  std::memset(LogFont.lfFaceName, 0, sizeof LogFont.lfFaceName);
-  std::memcpy(LogFont.lfFaceName, Name.data(), std::min<size_t>(Name.size(), 31));
-}
-
 void LogFontToFont(const LOGFONTA& LogFont, platform::TFont& Font) {
   Font.Name = LogFontFaceName(LogFont);
   Font.SetHeight(LogFont.lfHeight);
@@ -167,18 +158,8 @@ int32_t TRastovaVect::AddNewObject(const TRVVObjRecord& Source) {
   ObjectOrder.push_back(h);
   TRVVObjRecord& o = Objects.back();
   o.BitmapIdx = -1;
-  o.Text.clear();
-  o.LogFont.reset();
-  o.MemoCharFormatIdx.clear();
-  o.MemoCharFormats.clear();
-  o.CurvePoints.clear();
-  o.CurvePointsCount = 0;
-  o.DrawnPoints.clear();
-  o.DrawnPointsCount = 0;
-  o.DrawnPointsAlloc = 0;
   o.UserData = nullptr;
   o.UserDataLen = 0;
-  o.SoftShadow = Source.SoftShadow;
   // An extended object is never shared: the copy gets a new instance of its class.
   o.ExtendedObject = nullptr;
   if (Source.Kind == rvkEXTENDED && Source.ExtendedObject) {
@@ -188,47 +169,9 @@ int32_t TRastovaVect::AddNewObject(const TRVVObjRecord& Source) {
       o.ExtendedObject->SetHandle(h);
     }
   }
+  KeepDataOfKind(o);
   if (Source.Kind == rvkBITMAP || (Source.Kind == rvkMEMO && Source.MemoHasBitmap))
     ShareObjBitmap(h, Source.BitmapIdx);
-  TRVVObjRecord& c = Objects[size_t(h)];
-  switch (Source.Kind) {
-    case rvkTEXT:
-    case rvkLINELABEL:
-    case rvkEXTENDED:
-      c.Text = Source.Text;
-      c.LogFont = Source.LogFont;
-      if (Source.CurvePointsCount > 0) {
-        c.CurvePoints = Source.CurvePoints;
-        c.CurvePointsCount = Source.CurvePointsCount;
-      }
-      break;
-    case rvkMEMO:
-      c.Text = Source.Text;
-      c.LogFont = Source.LogFont;
-      if (!Source.MemoCharFormatIdx.empty()) {
-        c.MemoCharFormatIdx = Source.MemoCharFormatIdx;
-        c.MemoCharFormatIdx.resize(Source.Text.size());
-        c.MemoCharFormats = Source.MemoCharFormats;
-      }
-      break;
-    case rvkRULER:
-    case rvkANGLE:
-      c.LogFont = Source.LogFont;
-      break;
-    default:
-      break;
-  }
-  c.Name = Source.Name;
-  if (c.Kind != rvkLINE && c.Kind != rvkRULER && c.Kind != rvkPOLYLINE && c.Kind != rvkLINELABEL)
-    OrderRectCorners(c.X1, c.Y1, c.X2, c.Y2);
-  if (c.Kind == rvkPOLYLINE) {
-    c.PolyPoints.assign(Source.PolyPoints.begin(), Source.PolyPoints.begin() + Source.PolyPointsCount);
-    c.PolyPointsAlloc = c.PolyPointsCount = Source.PolyPointsCount;
-  } else {
-    c.PolyPoints.clear();
-    c.PolyPointsCount = c.PolyPointsAlloc = 0;
-    c.PolyBaseX1 = c.PolyBaseY1 = c.PolyBaseX2 = c.PolyBaseY2 = 0;
-  }
   return h;
 }
 
@@ -270,7 +213,18 @@ void TRastovaVect::FreeAllObjects() {
 void TRastovaVect::RemoveAllObjects() {
   CancelInteraction();
   if (ObjAutoUndo) SaveObjUndo();
-  FreeAllObjects();
+  // The records go whole below (their strings and lists with them) and so does the bitmap
+  // table, so only what a record owns outside itself is freed one by one.
+  for (int32_t h : ObjectOrder) {
+    if (h < 0 || h >= ObjectsCount()) continue;
+    TRVVObjRecord& o = Objects[size_t(h)];
+    delete o.ExtendedObject;
+    o.ExtendedObject = nullptr;
+    if (o.UserDataLen > 0) std::free(o.UserData);
+    o.UserData = nullptr;
+    o.UserDataLen = 0;
+  }
+  ObjectOrder.clear();
   SelObjects.clear();
   Objects.clear();
   Objects.shrink_to_fit();

@@ -12,11 +12,13 @@
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVLayerStream.h"
 #include "rastova/io/RastovaIO.h"
+#include "rastova/io/vector/tests/VectStreamBytes.h"
 #include "rastova/view/vector/RVVectStreams.h"
 #include "rastova/view/vector/tests/VectTestTools.h"
 
 using namespace rv;
 using namespace rv::vecttest;
+using namespace rv::vectbytes;
 
 namespace {
 
@@ -43,55 +45,8 @@ bool LoadRVV(TRastovaVect& v, const std::vector<uint8_t>& bytes) {
 // One object of every kind with fields set away from their defaults.
 void FillEveryKind(TRastovaVect& v, TRVBitmap* bmp) {
   for (int k = rvkLINE; k <= rvkLINELABEL; ++k) {
-    TRVVObjRecord o = Obj(v, TRVVObjectKind(k), 10 + k, 20 + k, 60 + k, 90 + k);
-    o.Name = "obj" + std::to_string(k);
-    o.ID = 100 + k;
-    o.PenColor = 0x123456 + k;
-    o.PenWidth = 3;
-    o.BrushColor = 0x654321;
-    o.Style = rvvsSelectable | rvvsVisible;
-    o.Transparency = 200;
-    o.SoftShadow.Enabled = true;
-    o.SoftShadow.Radius = 4.5;
-    o.SoftShadow.OffsetX = -3;
-    o.SoftShadow.ShadowColor = TRGB{1, 2, 3};
-    o.BlendOperation = 2;
-    o.AspectRatio = true;
-    o.FontQuality = rvfqDraft;
-    o.TextEditable = false;
-    o.BeginShape = rvsINARROW;
-    o.ShapeWidth = 7;
-    o.ArcStartingAngle = 0.25;
-    o.ArcEndingAngle = 2.5;
-    o.Text = k == rvkMEMO ? "memo" : "text" + std::to_string(k);
-    o.TextAlign = 2;
-    o.LabelBorder = rvlEllipse;
-    o.LabelPos = rvlEnd;
-    o.RulerUnit = rvuMILLIMETERS;
-    o.RulerType = rvrtQUOTEEND;
-    o.AnglePoints[0] = {1, 2}, o.AnglePoints[1] = {3, 4}, o.AnglePoints[2] = {5, 6};
-    LOGFONTA f;
-    f.lfHeight = -17;
-    SetLogFontFaceName(f, "Serif");
-    o.LogFont = f;
-    if (k == rvkTEXT) {
-      o.CurvePoints = {{0.1, 0.2}, {0.9, 0.8}};
-      o.CurvePointsCount = 2;
-      o.CurveCharRot = 450;
-    }
-    if (k == rvkMEMO) {
-      o.MemoCharFormats.resize(2);
-      o.MemoCharFormats[1].FontHeight = 22;
-      o.MemoCharFormatIdx = {0, 1, 1, 0};
-      o.MemoMarginTop = 1.5;
-      o.MemoLineSpace = 4;
-    }
-    if (k == rvkPOLYLINE) {
-      o.PolyPoints = {{10, 10}, {40, 60}, {70, 20}};
-      o.PolyPointsCount = o.PolyPointsAlloc = 3;
-      o.PolyBaseX1 = 10, o.PolyBaseY1 = 10, o.PolyBaseX2 = 70, o.PolyBaseY2 = 60;
-      o.PolylineClosed = true;
-    }
+    TRVVObjRecord o = Obj(v, TRVVObjectKind(k), 0, 0, 0, 0);
+    SetEveryField(o, TRVVObjectKind(k));
     const int32_t h = v.AddNewObject(o);
     if (k == rvkBITMAP) v.AttachObjBitmap(h, bmp);
     if (k == rvkLINE) {
@@ -206,61 +161,6 @@ TEST_F(VectStream, KindNoneAndEmptyTextReadBack) {
   EXPECT_TRUE(b.vect->GetObj(1)->MemoCharFormatIdx.empty());
 }
 
-namespace {
-
-// A hand-built stream of an older version: header with the scale as the version stores it, no
-// slots, the compressed block of the given entries.
-std::vector<uint8_t> OldStream(char version, const std::vector<uint8_t>& entries, int32_t count) {
-  TMemoryStream m;
-  m.WriteBuffer("RVV", 3);
-  m.WriteBuffer(&version, 1);
-  int32_t zero = 0, scale = 3;
-  m.WriteBuffer(&zero, 4);
-  if (version == '1') {
-    m.WriteBuffer(&scale, 4);
-  } else {
-    double d = 3;
-    m.WriteBuffer(&d, 8);
-  }
-  m.WriteBuffer(&zero, 4);
-  {
-    TZCompressionStream z(m, TZCompressionLevel(2));
-    z.WriteBuffer(&count, 4);
-    if (!entries.empty()) z.WriteBuffer(entries.data(), int64_t(entries.size()));
-    z.Finish();
-  }
-  auto out = m.Data();
-  const int32_t total = int32_t(out.size());
-  std::memcpy(out.data() + 4, &total, 4);
-  return out;
-}
-
-struct TBytes {
-  std::vector<uint8_t> b;
-  TBytes& i32(int32_t v) {
-    b.insert(b.end(), reinterpret_cast<uint8_t*>(&v), reinterpret_cast<uint8_t*>(&v) + 4);
-    return *this;
-  }
-  TBytes& u8(uint8_t v) {
-    b.push_back(v);
-    return *this;
-  }
-  TBytes& str(const std::string& s) {
-    i32(int32_t(s.size()));
-    b.insert(b.end(), s.begin(), s.end());
-    return *this;
-  }
-};
-
-// The common fields of version '1' (no handle, no shadow, no transparency ...).
-TBytes OldCommon(uint8_t kind) {
-  TBytes e;
-  e.i32(2).i32(3).i32(40).i32(30).u8(kind).str("n").i32(7).i32(0xFF).u8(0).i32(2).i32(0).u8(1).u8(15);
-  return e;
-}
-
-}  // namespace
-
 TEST_F(VectStream, OldVersionsTakeTheirDefaults) {
   TVectInWindow w(50, 50, 50, 50);
   TRastovaVect& v = *w.vect;
@@ -328,43 +228,7 @@ TEST_F(VectStream, DamagedStreamsLeaveTheLayerAsItWas) {
     ASSERT_TRUE(unchanged());
   }
   // Hand-built damaged blocks of the current version.
-  auto entry = [&](uint8_t kind, const std::function<void(TBytes&)>& tail) {
-    TBytes e;
-    e.i32(0).i32(1).i32(1).i32(9).i32(9).u8(kind).u8(0).u8(0).u8(0);
-    e.b.resize(e.b.size() + 8, 0);
-    e.i32(0).i32(0).i32(100).u8(0).u8(0).u8(0);
-    tail(e);
-    return e;
-  };
-  auto common = [](TBytes& e) { e.str("").i32(0).i32(0).u8(0).i32(1).i32(0).u8(0).u8(15).i32(255).u8(0).u8(0).i32(0); };
-  struct Case {
-    const char* name;
-    std::vector<uint8_t> entries;
-    int32_t count;
-  };
-  std::vector<Case> cases;
-  cases.push_back({"kind 13", entry(13, common).b, 1});
-  cases.push_back({"negative name", entry(rvkBOX, [](TBytes& e) { e.i32(-5); }).b, 1});
-  cases.push_back({"huge name", entry(rvkBOX, [](TBytes& e) { e.i32(0x7FFFFFF0); }).b, 1});
-  cases.push_back({"huge user data", entry(rvkBOX, [](TBytes& e) {
-                     e.str("").i32(0).i32(0).u8(0).i32(1).i32(0).u8(0).u8(15).i32(255).u8(0).u8(0).i32(0x7FFFFFF0);
-                   }).b, 1});
-  cases.push_back({"huge poly-line", entry(rvkPOLYLINE, [&](TBytes& e) { common(e), e.u8(1).i32(0x7FFFFFF0); }).b, 1});
-  cases.push_back({"negative poly-line", entry(rvkPOLYLINE, [&](TBytes& e) { common(e), e.u8(1).i32(-1); }).b, 1});
-  cases.push_back({"huge format count", entry(rvkMEMO, [&](TBytes& e) { common(e), e.str("").u8(0).u8(0).i32(0x10000000); }).b, 1});
-  cases.push_back({"unregistered class", entry(rvkEXTENDED, [&](TBytes& e) {
-                     common(e), e.u8(0).u8(0).str("").u8(0).i32(0).u8(1).u8(1).str("TNoSuchObject");
-                   }).b, 1});
-  cases.push_back({"huge object count", {}, 0x7FFFFFFF});
-  cases.push_back({"negative object count", {}, -1});
-  {
-    // Groups nested 65 deep.
-    TBytes deep;
-    const TBytes group = entry(rvkNONE, [&](TBytes& e) { common(e), e.i32(1); });
-    for (int i = 0; i < 66; ++i) deep.b.insert(deep.b.end(), group.b.begin(), group.b.end());
-    cases.push_back({"deep groups", deep.b, 1});
-  }
-  for (const Case& c : cases) {
+  for (const TDamagedBlock& c : DamagedObjectBlocks()) {
     SCOPED_TRACE(c.name);
     EXPECT_THROW(LoadRVV(v, OldStream(kRVVVersion, c.entries, c.count)), ERVVectStreamError);
     ASSERT_TRUE(unchanged());
@@ -387,7 +251,7 @@ TEST_F(VectStream, DamagedStreamsLeaveTheLayerAsItWas) {
   }
   EXPECT_TRUE(unchanged());
   // A reference outside the slot table is repaired; the load goes on.
-  TBytes ref = entry(rvkBITMAP, [&](TBytes& e) { common(e), e.i32(9).u8(0).str("").u8(1); });
+  TBytes ref = Entry(rvkBITMAP, [](TBytes& e) { Common(e), e.i32(9).u8(0).str("").u8(1); });
   ASSERT_TRUE(LoadRVV(v, OldStream(kRVVVersion, ref.b, 1)));
   ASSERT_EQ(v.ObjectsCount(), 1);
   EXPECT_EQ(v.GetObj(0)->BitmapIdx, -1);
@@ -565,6 +429,9 @@ namespace {
 
 class TStreamDot : public TRVExtendedObject {
  public:
+  TStreamDot() { ++Live; }
+  ~TStreamDot() override { --Live; }
+  static inline int Live = 0;  // instances in existence
   void Initialize() override { ++Initialized; }
   void SaveToStream(TStream& Stream) override { Stream.WriteBuffer(&Value, 4); }
   bool LoadFromStream(TStream& Stream) override {
@@ -599,4 +466,30 @@ TEST_F(VectStream, ExtendedObjectsAreMadeByTheirExactName) {
   ASSERT_NE(clone, nullptr);
   EXPECT_NE(clone, dot);
   EXPECT_EQ(clone->Owner, b.vect);
+}
+
+TEST_F(VectStream, OneEntryReadOnItsOwnKeepsItsExtendedObject) {
+  RegisterExtendedObjectClass("TStreamDot", [] { return new TStreamDot(); });
+  const int live = TStreamDot::Live;
+  {
+    TVectInWindow a(50, 50, 50, 50), b(50, 50, 50, 50);
+    const int32_t h = a.vect->AddNewObject(Obj(*a.vect, rvkEXTENDED, 1, 1, 9, 9));
+    auto* dot = new TStreamDot();
+    dot->Value = 77;
+    a.vect->GetObj(h)->ExtendedObject = dot;
+    TMemoryStream m;
+    a.vect->SaveObjectToStream(m, h);
+    m.SetPosition(0);
+    const int32_t got = b.vect->LoadObjectFromStream(m, kRVVVersion);
+    ASSERT_EQ(got, 0);
+    // The instance read is the object's own (its data, initialized once), not a fresh copy.
+    auto* read = dynamic_cast<TStreamDot*>(b.vect->GetObjExtendedObject(got));
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Value, 77);
+    EXPECT_EQ(read->Initialized, 1);
+    EXPECT_EQ(read->ObjRecord, b.vect->GetObj(got));
+    EXPECT_EQ(TStreamDot::Live, live + 2);
+  }
+  // Every instance went with its layer: none was made and left behind.
+  EXPECT_EQ(TStreamDot::Live, live);
 }

@@ -1,7 +1,9 @@
 #pragma once
-// TRVCharFormat: the format of one character of the text editor (RVTextControl.h), kept byte for
-// byte as memo objects store it and as the "RASTOVA TEXTMEMO" clipboard block carries it
-// (RVTextMemoBlock.h). Plain C++ without Qt, so the block reader builds without a window system.
+// TRVCharFormat: the format of one character of the view's text editor
+// (rastova/view/text/RVTextControl.h), kept byte for byte as memo objects store it in the vector
+// object stream (rastova/io/vector/RVVObjStream.h) and as the "RASTOVA TEXTMEMO" clipboard block
+// carries it (rastova/view/text/RVTextMemoBlock.h). Plain C++ without Qt, here beside the font
+// record, so that the readers of those blocks build without a window system.
 #include <bit>
 #include <cstddef>
 #include <cstdint>
