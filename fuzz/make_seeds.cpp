@@ -615,6 +615,10 @@ void VectStreams() {
   all.SetPosition(0);
   all.WriteBuffer(&at, 4);
   Put("vect_stream", "layers_and_objects.all", Str(all.Data()));
+  // The layer stream on its own: two layers.
+  rv::TMemoryStream layers;
+  rv::WriteLayerStream(layers, rv::kLayerImageZlib, {{&props, &slot}, {&props, &slot}});
+  Put("layer_stream", "two_layers.lyr", Str(layers.Data()));
   rv::FreeExtendedObjectRegistry();
 }
 }  // namespace
