@@ -373,6 +373,11 @@ void StretchMaskRows(TRVMask& mask, uint8_t* dest, int32_t destRowLen, int32_t d
   std::vector<int64_t> cols(static_cast<size_t>(lastCol - firstCol + 1));
   for (int64_t c = firstCol; c <= lastCol; ++c) cols[static_cast<size_t>(c - firstCol)] = srcX + ((xStep * c) >> 14);
   const bool oneBit = mask.bitsPerPixel_ == 1;
+  // At 1:1 a 1-bit row is a shifted copy: eight pixels at once where all eight lie inside,
+  // that is for the columns c = 8k from wholeFrom to wholeTo.
+  const bool whole = oneBit && xStep == 16384;
+  const int64_t wholeFrom = (std::max<int64_t>(firstCol, -int64_t(srcX)) + 7) & ~int64_t(7);
+  const int64_t wholeTo = std::min<int64_t>(lastCol - 7, int64_t(mask.width_) - 8 - srcX);
   for (int64_t r = firstRow; r <= lastRow; ++r) {
     int64_t sy = std::min<int64_t>(mask.height_ - 1, srcY + ((yStep * r) >> 14));
     if (sy < 0) continue;
@@ -380,14 +385,18 @@ void StretchMaskRows(TRVMask& mask, uint8_t* dest, int32_t destRowLen, int32_t d
     uint8_t* d = dest + int64_t(destRowLen) * r;
     for (int64_t c = firstCol; c <= lastCol; ++c) {
       int64_t sx = cols[static_cast<size_t>(c - firstCol)];
-      // At 1:1 a 1-bit row is a shifted copy: eight pixels at once where all eight lie inside.
-      if (oneBit && xStep == 16384 && (c & 7) == 0 && c + 7 <= lastCol && sx >= 0 && sx + 8 <= mask.width_) {
-        const int64_t byte = sx >> 3;
+      if (whole && c == wholeFrom && c <= wholeTo) {
+        const int64_t bytes = ((wholeTo - c) >> 3) + 1;
+        const uint8_t* s = src + (sx >> 3);
+        uint8_t* o = d + (c >> 3);
         const int shift = static_cast<int>(sx & 7);
-        uint32_t v = uint32_t(src[byte]) << shift;
-        if (shift) v |= uint32_t(src[byte + 1]) >> (8 - shift);
-        d[c >> 3] = static_cast<uint8_t>(v);
-        c += 7;
+        if (shift == 0) {
+          std::memcpy(o, s, static_cast<size_t>(bytes));
+        } else {
+          for (int64_t i = 0; i < bytes; ++i)
+            o[i] = static_cast<uint8_t>(uint32_t(s[i]) << shift | uint32_t(s[i + 1]) >> (8 - shift));
+        }
+        c += bytes * 8 - 1;
         continue;
       }
       if (sx < 0 || sx >= mask.width_) continue;
