@@ -1,6 +1,7 @@
 #include "rastova/core/RVMask.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -204,6 +205,48 @@ struct Edge {
   }
 };
 
+// Bytes p[0 .. n - 1] (n is 1 or 8) of a 1-bit row as the top bits of a word, the leftmost
+// pixel on top.
+inline uint64_t RowBits(const uint8_t* p, int n) {
+  if (n == 1) return uint64_t(p[0]) << 56;
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  return v;
+}
+
+// Joins the border pixels of a row, met left to right, into runs for the painter.
+class TBorderRuns {
+ public:
+  explicit TBorderRuns(TRVMaskPainter& painter) : painter_(painter) {}
+  // Row y; column c lies at xDst + c and has colour colours[c - firstCol].
+  void Start(int64_t y, int64_t xDst, int64_t firstCol, const TRGB* colours) {
+    y_ = y;
+    xDst_ = xDst;
+    firstCol_ = firstCol;
+    colours_ = colours;
+    start_ = end_ = -1;
+  }
+  // Columns c0 .. c1 - 1, right of every column added before.
+  void Add(int64_t c0, int64_t c1) {
+    if (c0 != end_) {
+      Flush();
+      start_ = c0;
+    }
+    end_ = c1;
+  }
+  void Flush() {
+    if (end_ > start_)
+      painter_.PaintRun(static_cast<int32_t>(xDst_ + start_), static_cast<int32_t>(y_),
+                        static_cast<int32_t>(end_ - start_), colours_ + (start_ - firstCol_));
+    start_ = end_ = -1;
+  }
+
+ private:
+  TRVMaskPainter& painter_;
+  const TRGB* colours_ = nullptr;
+  int64_t y_ = 0, xDst_ = 0, firstCol_ = 0, start_ = -1, end_ = -1;
+};
 }  // namespace
 
 void TRVMask::AddPolygon(int32_t value, const TRVPoint* points, int32_t n) {
@@ -330,6 +373,11 @@ void StretchMaskRows(TRVMask& mask, uint8_t* dest, int32_t destRowLen, int32_t d
   std::vector<int64_t> cols(static_cast<size_t>(lastCol - firstCol + 1));
   for (int64_t c = firstCol; c <= lastCol; ++c) cols[static_cast<size_t>(c - firstCol)] = srcX + ((xStep * c) >> 14);
   const bool oneBit = mask.bitsPerPixel_ == 1;
+  // At 1:1 a 1-bit row is a shifted copy: eight pixels at once where all eight lie inside,
+  // that is for the columns c = 8k from wholeFrom to wholeTo.
+  const bool whole = oneBit && xStep == 16384;
+  const int64_t wholeFrom = (std::max<int64_t>(firstCol, -int64_t(srcX)) + 7) & ~int64_t(7);
+  const int64_t wholeTo = std::min<int64_t>(lastCol - 7, int64_t(mask.width_) - 8 - srcX);
   for (int64_t r = firstRow; r <= lastRow; ++r) {
     int64_t sy = std::min<int64_t>(mask.height_ - 1, srcY + ((yStep * r) >> 14));
     if (sy < 0) continue;
@@ -337,14 +385,18 @@ void StretchMaskRows(TRVMask& mask, uint8_t* dest, int32_t destRowLen, int32_t d
     uint8_t* d = dest + int64_t(destRowLen) * r;
     for (int64_t c = firstCol; c <= lastCol; ++c) {
       int64_t sx = cols[static_cast<size_t>(c - firstCol)];
-      // At 1:1 a 1-bit row is a shifted copy: eight pixels at once where all eight lie inside.
-      if (oneBit && xStep == 16384 && (c & 7) == 0 && c + 7 <= lastCol && sx >= 0 && sx + 8 <= mask.width_) {
-        const int64_t byte = sx >> 3;
+      if (whole && c == wholeFrom && c <= wholeTo) {
+        const int64_t bytes = ((wholeTo - c) >> 3) + 1;
+        const uint8_t* s = src + (sx >> 3);
+        uint8_t* o = d + (c >> 3);
         const int shift = static_cast<int>(sx & 7);
-        uint32_t v = uint32_t(src[byte]) << shift;
-        if (shift) v |= uint32_t(src[byte + 1]) >> (8 - shift);
-        d[c >> 3] = static_cast<uint8_t>(v);
-        c += 7;
+        if (shift == 0) {
+          std::memcpy(o, s, static_cast<size_t>(bytes));
+        } else {
+          for (int64_t i = 0; i < bytes; ++i)
+            o[i] = static_cast<uint8_t>(uint32_t(s[i]) << shift | uint32_t(s[i + 1]) >> (8 - shift));
+        }
+        c += bytes * 8 - 1;
         continue;
       }
       if (sx < 0 || sx >= mask.width_) continue;
@@ -407,30 +459,51 @@ void TRVMask::DrawSelectionBorder(TRVMaskPainter& painter, int32_t xDst, int32_t
     rect->right = static_cast<int32_t>(xDst + lastCol - 1);
     rect->bottom = static_cast<int32_t>(yDst + lastRow - 1);
   }
+  if (lastCol < firstCol) return;
   const bool oneBit = stretchBpp_ == 1;
+  // A border pixel at (x, y) takes colour 2 where (x + y + phase) mod 8 < 4, colour 1 elsewhere
+  // (a negative sum counts as below 4). From a sum s0 >= 0 on, the colours of a row are the
+  // pattern below from s0 mod 8 on; a row whose sums start below zero gets its own colours.
+  const int64_t n = lastCol - firstCol + 1;
+  std::vector<TRGB> pattern(static_cast<size_t>(n + 8)), ownRow;
+  for (int64_t i = 0; i < n + 8; ++i) pattern[static_cast<size_t>(i)] = i % 8 < 4 ? c2 : c1;
+  TBorderRuns runs{painter};
   for (int64_t r = firstRow; r <= lastRow; ++r) {
+    const int64_t y = yDst + r, s0 = xDst + firstCol + y + phase;
+    if (s0 >= 0) {
+      runs.Start(y, xDst, firstCol, pattern.data() + (s0 & 7));
+    } else {
+      ownRow.resize(static_cast<size_t>(n));
+      for (int64_t i = 0; i < n; ++i) ownRow[static_cast<size_t>(i)] = (s0 + i) % 8 < 4 ? c2 : c1;
+      runs.Start(y, xDst, firstCol, ownRow.data());
+    }
     const bool innerRow = r > 0 && r < dstH - 1;
     const uint8_t* up = innerRow ? StretchRow(static_cast<int32_t>(r - 1)) : nullptr;
     const uint8_t* row = StretchRow(static_cast<int32_t>(r));
     const uint8_t* down = innerRow ? StretchRow(static_cast<int32_t>(r + 1)) : nullptr;
     for (int64_t c = firstCol; c <= lastCol; ++c) {
-      // Eight pixels of a 1-bit mask at once, away from the image's edges: a selected pixel
-      // is on the border when any of its eight neighbours is not selected.
+      // Sixty-four or eight pixels of a 1-bit mask at once, away from the image's edges: a
+      // selected pixel is on the border when any of its eight neighbours is not selected.
       if (oneBit && innerRow && (c & 7) == 0 && c >= 8 && c + 8 <= dstW - 1) {
         const int64_t b = c >> 3;
-        const uint32_t cur = row[b];
+        const int n = c + 64 <= dstW - 1 ? 8 : 1;
+        const uint64_t cur = RowBits(row + b, n);
         if (cur != 0) {
-          auto left = [b](const uint8_t* p) { return (uint32_t(p[b]) >> 1 | uint32_t(p[b - 1]) << 7) & 0xFF; };
-          auto right = [b](const uint8_t* p) { return (uint32_t(p[b]) << 1 | uint32_t(p[b + 1]) >> 7) & 0xFF; };
-          const uint32_t all = up[b] & left(up) & right(up) & left(row) & right(row) & down[b] & left(down) & right(down);
-          const uint32_t border = cur & ~all & 0xFF;
-          for (int32_t k = 0; k < 8; ++k) {
-            if (!(border & (0x80u >> k))) continue;
-            const int64_t x = xDst + c + k, y = yDst + r;
-            painter.PaintPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), (x + y + phase) % 8 < 4 ? c2 : c1);
+          auto left = [b, n](const uint8_t* p) { return RowBits(p + b, n) >> 1 | uint64_t(p[b - 1]) << 63; };
+          auto right = [b, n](const uint8_t* p) {
+            return RowBits(p + b, n) << 1 | uint64_t(p[b + n] >> 7) << (64 - 8 * n);
+          };
+          const uint64_t all = RowBits(up + b, n) & left(up) & right(up) & left(row) & right(row) &
+                               RowBits(down + b, n) & left(down) & right(down);
+          // The top bit is the leftmost pixel: the runs of set bits from the top down.
+          for (uint64_t border = cur & ~all; border != 0;) {
+            const int k = std::countl_zero(border);
+            const int len = std::countl_one(border << k);
+            runs.Add(c + k, c + k + len);
+            border = k + len >= 64 ? 0 : border & (~uint64_t(0) >> (k + len));
           }
         }
-        c += 7;
+        c += 8 * n - 1;
         continue;
       }
       int32_t ri = static_cast<int32_t>(r), ci = static_cast<int32_t>(c);
@@ -453,10 +526,9 @@ void TRVMask::DrawSelectionBorder(TRVMaskPainter& painter, int32_t xDst, int32_t
               break;
             }
       }
-      if (!border) continue;
-      int64_t x = xDst + c, y = yDst + r;
-      painter.PaintPixel(static_cast<int32_t>(x), static_cast<int32_t>(y), (x + y + phase) % 8 < 4 ? c2 : c1);
+      if (border) runs.Add(c, c + 1);
     }
+    runs.Flush();
   }
 }
 

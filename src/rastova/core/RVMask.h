@@ -24,6 +24,11 @@ class TRVMaskPainter {
   virtual ~TRVMaskPainter() = default;
   virtual void PaintPixel(int32_t x, int32_t y, const TRGB& colour) = 0;
   virtual void InvertPixel(int32_t x, int32_t y) = 0;
+  // `count` pixels from (x, y) rightwards, one colour each, left to right. Painters that can
+  // write a row at once override it; the others get the pixels one by one.
+  virtual void PaintRun(int32_t x, int32_t y, int32_t count, const TRGB* colours) {
+    for (int32_t i = 0; i < count; ++i) PaintPixel(static_cast<int32_t>(int64_t(x) + i), y, colours[i]);
+  }
 };
 
 class TRVMask {

@@ -241,6 +241,30 @@ TEST(Mask, DrawingRoutines) {
   EXPECT_EQ(bmp->ScanLine(0)[3], 0);
 }
 
+TEST(Mask, BorderDashesFollowTheScreenPositionAndPhase) {
+  // The dash colour of a border pixel depends on x + y + phase alone: colour 2 where the sum
+  // mod 8 is below 4, and where the sum is negative. Rows are coloured from a shared pattern,
+  // so check every pixel, at offsets and phases that make the sums of some rows negative and
+  // on a 1-bit mask wide enough for whole words of 64 pixels.
+  TRVMask m;
+  m.AllocateBits(150, 20, 1);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 150; ++x)
+      if ((x / 9 + y / 4) % 3 != 0) m.SetPixel(x, y, 1);
+  m.RecomputeBounds();
+  const TRGB one = ColorToTRGB(0x123456), two = ColorToTRGB(0xABCDEF);
+  for (const int xDst : {0, -37, 5})
+    for (const int phase : {0, 3, -90, 1000}) {
+      RecordingPainter p;
+      m.DrawSelectionBorder(p, xDst, -4, 150, 20, 0, 0, 150, 20, phase, 0x123456, 0xABCDEF, nullptr);
+      ASSERT_GT(p.painted.size(), 500u);
+      for (const auto& [at, c] : p.painted) {
+        const int sum = at.first + at.second + phase;
+        EXPECT_EQ(c, sum % 8 < 4 ? two : one) << at.first << ", " << at.second << " phase " << phase;
+      }
+    }
+}
+
 TEST(Mask, BorderOfOneBitMaskMatchesTheBytePerPixelMask) {
   // The 1-bit border is worked out eight pixels at a time; the 8-bit mask goes pixel by pixel.
   // Both must paint the same pixels in the same colours, at 1:1 and scaled, offset or not.

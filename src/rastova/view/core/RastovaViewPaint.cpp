@@ -48,22 +48,40 @@ class TSurfacePainter : public TRVMaskPainter {
       p[2] = static_cast<uint8_t>(~p[2]);
     }
   }
+  // The part of the run inside the clip box, one row write.
+  void PaintRun(int32_t x, int32_t y, int32_t count, const TRGB* colours) override {
+    if (y < clip_.Top || y >= clip_.Bottom || count <= 0) return;
+    const int32_t x0 = static_cast<int32_t>(std::max<int64_t>(x, clip_.Left));
+    const int32_t x1 = static_cast<int32_t>(std::min<int64_t>(int64_t(x) + count, clip_.Right));
+    if (x0 >= x1) return;
+    uint8_t* p = Mark(x0, y, x1);
+    const TRGB* c = colours + (int64_t(x0) - x);
+    for (int32_t i = x0; i < x1; ++i, p += 4, ++c) {
+      p[0] = c->b;
+      p[1] = c->g;
+      p[2] = c->r;
+    }
+  }
   const platform::TRect& Written() const { return written_; }
   bool Any() const { return any_; }
 
  private:
   uint8_t* At(int32_t x, int32_t y) {
     if (x < clip_.Left || y < clip_.Top || x >= clip_.Right || y >= clip_.Bottom) return nullptr;
+    return Mark(x, y, x + 1);
+  }
+  // Adds columns x0 .. x1 - 1 of row y to the written box; the address of (x0, y).
+  uint8_t* Mark(int32_t x0, int32_t y, int32_t x1) {
     if (!any_) {
-      written_ = platform::Rect(x, y, x + 1, y + 1);
+      written_ = platform::Rect(x0, y, x1, y + 1);
       any_ = true;
     } else {
-      written_.Left = std::min(written_.Left, x);
+      written_.Left = std::min(written_.Left, x0);
       written_.Top = std::min(written_.Top, y);
-      written_.Right = std::max(written_.Right, x + 1);
+      written_.Right = std::max(written_.Right, x1);
       written_.Bottom = std::max(written_.Bottom, y + 1);
     }
-    return s_.Bits() + static_cast<size_t>(y) * s_.BytesPerLine() + static_cast<size_t>(x) * 4;
+    return s_.Bits() + static_cast<size_t>(y) * s_.BytesPerLine() + static_cast<size_t>(x0) * 4;
   }
 
   platform::TBitmap& s_;

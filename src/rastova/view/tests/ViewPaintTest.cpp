@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "common/MainThreadQueue.h"
@@ -87,6 +88,59 @@ TEST_F(ViewPaint, MaskBorderMarchesOnTheSurface) {
   w.view->AnimateSelections(w.view->AnimTimer(), true);
   EXPECT_EQ(w.view->FSelectionAnimPhase, phase + 1);
   EXPECT_GE(w.view->AnimTimer()->Interval(), 210);
+}
+
+TEST_F(ViewPaint, MaskBorderRunsCrossingTheViewEdgesKeepTheirVisiblePart) {
+  // A zoomed, scrolled picture wider and taller than a view whose width is no multiple of
+  // eight: border runs start at the view's left edge and end past its right edge. The surface
+  // must show exactly the border as drawn one pixel at a time, clipped to the view, and
+  // nothing else.
+  TViewInWindow w(37, 23);
+  w.SetPicture(12, 12);
+  w.view->SetZoom(400);
+  w.view->SetViewXY(5, 5);
+  w.Paint();
+  const platform::TBitmap& s = w.view->Surface();
+  std::vector<TRGB> before;
+  for (int32_t y = 0; y < 23; ++y)
+    for (int32_t x = 0; x < 37; ++x) before.push_back(SurfacePixel(*w.view, x, y));
+  const std::vector<TRVPoint> shape{{1, 2}, {12, 2}, {12, 9}, {1, 9}, {TRVMask::kPolygonSeparator, 0},
+                                    {3, 0}, {5, 0}, {5, 12}, {3, 12}};
+  w.view->FSelectionMask->AddPolygons(1, shape.data(), int32_t(shape.size()));
+  w.view->FSelected = true;
+  w.view->FSelectionPolygon->Visible = true;
+  w.view->Update();
+  w.Paint();
+
+  struct TPixels : TRVMaskPainter {
+    std::map<std::pair<int32_t, int32_t>, TRGB> painted;
+    void PaintPixel(int32_t x, int32_t y, const TRGB& c) override { painted[{x, y}] = c; }
+    void InvertPixel(int32_t, int32_t) override {}
+  } expected;
+  const TRVLayer* l = w.view->GetCurrentLayer();
+  ASSERT_NE(l, nullptr);
+  const int32_t *d = l->DrawDest, *src = l->DrawSource;
+  TRVMask::TRect rect;
+  w.view->FSelectionMask->DrawSelectionBorder(expected, d[0], d[1], d[2], d[3], src[0], src[1], src[2], src[3],
+                                              w.view->FSelectionAnimPhase, w.view->FSelectionColor2,
+                                              w.view->FSelectionColor1, &rect);
+  // The view draws only the visible part of the picture, which here starts at the selection's
+  // left edge: runs start at the view's left edge and run past its right edge.
+  bool atLeft = false, pastRight = false;
+  for (const auto& [p, c] : expected.painted) {
+    atLeft |= p.first == 0 && p.second >= 0 && p.second < s.Height();
+    pastRight |= p.first >= s.Width() && p.second >= 0 && p.second < s.Height();
+  }
+  ASSERT_TRUE(atLeft && pastRight);
+  int32_t bordered = 0;
+  for (int32_t y = 0; y < 23; ++y)
+    for (int32_t x = 0; x < 37; ++x) {
+      const auto it = expected.painted.find({x, y});
+      const TRGB want = it != expected.painted.end() ? it->second : before[size_t(y * 37 + x)];
+      bordered += it != expected.painted.end();
+      EXPECT_TRUE(SurfacePixel(*w.view, x, y) == want) << x << ", " << y;
+    }
+  EXPECT_GT(bordered, 37);
 }
 
 TEST_F(ViewPaint, GridOfThirdsAndVersionLabel) {

@@ -321,37 +321,39 @@ TRVBitmap* TRastovaVect::GetSharedBitmapAlpha(int32_t Index) {
 }
 
 namespace {
-// A hash of size, alpha presence and a few sampled rows, for finding an equal bitmap quickly;
-// equal hashes are confirmed by comparing every row.
-uint64_t BitmapContentHash(TRVBitmap& b) {
-  uint64_t h = 0x9E3779B97F4A7C15ull;
-  auto mix = [&h](uint64_t v) {
-    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-  };
-  const int32_t w = b.GetWidth(), hgt = b.GetHeight();
-  mix((uint64_t(uint32_t(w)) << 32) | uint32_t(hgt));
-  mix(b.HasAlphaBitmap() ? 1 : 0);
-  const size_t rowBytes = size_t(std::max(0, b.GetRowLen()));
-  const size_t take = std::min<size_t>(rowBytes, 256) / 8;
-  for (int32_t y : {hgt / 2}) {
-    if (y < 0 || y >= hgt) continue;
-    const uint8_t* row = b.GetScanLine(y);
-    for (size_t i = 0; i < take; ++i) {
-      uint64_t v;
-      std::memcpy(&v, row + i * 8, 8);
-      mix(v);
-    }
+// A quick look before the full compare: the first bytes (up to 256, whole eight-byte words) of
+// the middle row. Bitmaps of equal size and alpha presence whose samples differ are never
+// compared row by row.
+struct TBitmapSample {
+  int32_t Width = 0, Height = 0;
+  bool HasAlpha = false;
+  size_t Length = 0;
+  uint8_t Bytes[256] = {};
+
+  explicit TBitmapSample(TRVBitmap& b) : Width(b.GetWidth()), Height(b.GetHeight()), HasAlpha(b.HasAlphaBitmap()) {
+    Length = std::min<size_t>(size_t(std::max(0, b.GetRowLen())), sizeof(Bytes)) / 8 * 8;
+    if (Height <= 0 || Length == 0) return;
+    if (const uint8_t* row = b.GetScanLine(Height / 2)) std::memcpy(Bytes, row, Length);
+    else Length = 0;
   }
-  return h;
-}
+  // Whether b may equal the sampled bitmap.
+  bool MayEqual(TRVBitmap& b) const {
+    if (b.GetWidth() != Width || b.GetHeight() != Height || b.HasAlphaBitmap() != HasAlpha) return false;
+    const size_t length = std::min<size_t>(size_t(std::max(0, b.GetRowLen())), sizeof(Bytes)) / 8 * 8;
+    if (length != Length) return false;
+    if (Height <= 0 || Length == 0) return true;
+    const uint8_t* row = b.GetScanLine(Height / 2);
+    return row && std::memcmp(row, Bytes, Length) == 0;
+  }
+};
 }  // namespace
 
 int32_t TRastovaVect::FindSharedBitmap(TRVBitmap* Bitmap) {
   if (!Bitmap) return -1;
-  const uint64_t want = BitmapContentHash(*Bitmap);
+  const TBitmapSample sample(*Bitmap);
   for (int32_t i = SharedBitmapsCount() - 1; i >= 0; --i) {
     TRVBitmap* s = SharedBitmaps[size_t(i)].Bitmap.get();
-    if (s && BitmapContentHash(*s) == want && SameBitmaps(*s, *Bitmap)) return i;
+    if (s && (s == Bitmap || (sample.MayEqual(*s) && SameBitmaps(*s, *Bitmap)))) return i;
   }
   return -1;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "rastova/view/vector/RVVectStreams.h"
 #include "rastova/view/vector/tests/VectTestTools.h"
@@ -203,6 +204,59 @@ TEST_F(VectModel, SharedBitmapsAreCountedAndPacked) {
   const int32_t e = v.AddNewObject(Obj(v, rvkBITMAP, 0, 0, 7, 5));
   v.SetObjBitmap(e, b3.get());
   EXPECT_NE(v.GetObj(e)->BitmapIdx, v.GetObj(c)->BitmapIdx);
+}
+
+TEST_F(VectModel, BitmapsShareASlotOnlyWhenEveryRowAndTheAlphaAreEqual) {
+  // Finding an equal bitmap first looks at part of one row: a difference anywhere else, in
+  // bitmaps too narrow for that look, or in the alpha must still keep the bitmaps apart.
+  TVectInWindow w(20, 20, 20, 20);
+  TRastovaVect& v = *w.vect;
+  // Whole rows are written, the padding of a one-pixel row too, since rows compare whole.
+  auto pattern = [](int32_t wd, int32_t ht) {
+    auto b = std::make_unique<TRVBitmap>(wd, ht, rv24RGB);
+    for (int32_t y = 0; y < ht; ++y)
+      for (int32_t i = 0; i < b->GetRowLen(); ++i) b->GetScanLine(y)[i] = uint8_t(i * 7 + y * 3);
+    return b;
+  };
+  auto pixel = [](int32_t x, int32_t y) {
+    return [x, y](TRVBitmap& b) { b.GetPPixels_rv24RGB(x, y)->g ^= 1; };
+  };
+  auto alpha = [](int32_t x, int32_t y) {
+    return [x, y](TRVBitmap& b) { b.AlphaBitmap()->GetScanLine(y)[x] = 7; };
+  };
+  struct Case {
+    const char* what;
+    int32_t w, h;
+    bool alphaOnBoth;
+    std::function<void(TRVBitmap&)> change;
+    bool shared;
+  } const cases[] = {
+      {"equal", 200, 40, false, nullptr, true},
+      {"top row", 200, 40, false, pixel(5, 0), false},
+      {"middle row past the first 256 bytes", 200, 40, false, pixel(150, 20), false},
+      {"middle row, first pixel", 200, 40, false, pixel(0, 20), false},
+      {"last row", 200, 40, false, pixel(199, 39), false},
+      {"one pixel wide, equal", 1, 5, false, nullptr, true},
+      {"one pixel wide, last row", 1, 5, false, pixel(0, 4), false},
+      {"alpha on one only", 8, 6, false, [](TRVBitmap& b) { b.AlphaBitmap(); }, false},
+      {"equal alpha", 8, 6, true, nullptr, true},
+      {"alpha differs", 8, 6, true, alpha(3, 5), false},
+  };
+  const int32_t a = v.AddNewObject(Obj(v, rvkBITMAP, 0, 0, 7, 5));
+  const int32_t b = v.AddNewObject(Obj(v, rvkBITMAP, 0, 0, 7, 5));
+  for (const Case& c : cases) {
+    auto first = pattern(c.w, c.h), second = pattern(c.w, c.h);
+    if (c.alphaOnBoth) first->AlphaBitmap(), second->AlphaBitmap();
+    if (c.change) c.change(*second);
+    v.SetObjBitmap(a, first.get());
+    v.SetObjBitmap(b, second.get());
+    EXPECT_EQ(v.GetObj(a)->BitmapIdx == v.GetObj(b)->BitmapIdx, c.shared) << c.what;
+    // A slot's own bitmap attached again is found at once.
+    v.SetObjBitmap(b, v.GetObjBitmap(a));
+    EXPECT_EQ(v.GetObj(a)->BitmapIdx, v.GetObj(b)->BitmapIdx) << c.what;
+    v.SetObjBitmap(a, nullptr);
+    v.SetObjBitmap(b, nullptr);
+  }
 }
 
 TEST_F(VectModel, TemplateAndRemoveAllObjects) {
