@@ -129,7 +129,7 @@ void ConvertTIFFPlanarRows(TTIFFVars& vars, TRVBitmap& bitmap, int32_t firstRow,
                            int32_t rowCount, int32_t width, const std::vector<TTIFFPlane>& planes);
 // Whether every row of the page that its strips decode is written whole into the bitmap (each
 // byte of the row's pixels), so that only the rows no data cover need clearing: 8-bit RGB into
-// 24-bit rows, with no colour profile or conversion hook in the way.
+// 24-bit rows, which the pixel-row conversion fills from the file's samples.
 bool TIFFWritesWholeRows(const TTIFFVars& vars, TRVBitmap& bitmap);
 // Undoes horizontal differencing on one decoded row of `pixels` pixels.
 void UndoTIFFPredictor(const TTIFFVars& vars, uint8_t* row, int32_t pixels, bool singlePlane);

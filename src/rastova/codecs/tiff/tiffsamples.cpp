@@ -572,8 +572,9 @@ void StepRow(TRVProgressRec& progress) {
 // A Deflate block of whole-row 8-bit RGB, on a page whose unconverted rows are cleared when it is
 // done, is inflated straight into the bitmap rows it belongs to when they lie next to each other
 // in memory (upwards or downwards) with nothing between them: no block-sized buffer is filled and
-// copied. Where the bitmap runs upwards the rows are then swapped into place; each has its
-// prediction undone and red and blue exchanged where it lies, which is what converting it gives.
+// copied. Each row then has its prediction undone and goes through the pixel-row conversion, as
+// on the row-by-row path, into its own place (where the bitmap runs upwards, the stream's rows lie
+// in reverse order and trade places pair by pair).
 // Returns false when the layout does not allow this or when the data are not one valid stream of
 // at most the block's rows (`tried` set then): the block is decoded row by row, which decides what
 // is read and what fails, and the rows it leaves out are cleared with the page's others.
