@@ -129,6 +129,7 @@ printf 'REGEDIT4\n[A\\B]\n"x"=dword:ffffffff\n@="default"\n' > "$out/settings/sh
 im "$tmp/p.png" -compress None "$out/tiff/none.tif"
 im "$tmp/p.png" -compress LZW -define tiff:predictor=2 "$out/tiff/lzw-predictor.tif"
 im "$tmp/p.png" -compress Zip "$out/tiff/deflate.tif"
+im "$tmp/p.png" -depth 8 -compress Zip -define tiff:predictor=2 -define tiff:rows-per-strip=2 "$out/tiff/deflate8-strips.tif"
 im "$tmp/p.png" -compress RLE "$out/tiff/packbits.tif"
 im "$tmp/p.png" -monochrome -compress Group4 "$out/tiff/g4.tif"
 im "$tmp/p.png" -monochrome -compress Fax "$out/tiff/g3.tif"

@@ -125,6 +125,7 @@ class TRVMemStream : public TStream {
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   int64_t GetSize() override { return size_; }
   void SetSize(int64_t) override {}
+  const uint8_t* Memory() const { return mem_; }
 
  private:
   const uint8_t* mem_;

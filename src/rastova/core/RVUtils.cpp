@@ -393,23 +393,30 @@ struct TSwapMasks {
   }
 };
 
-// Swaps whole blocks of sixteen pixels in place; returns how many pixels it did.
-__attribute__((target("ssse3"))) int64_t SwapRedBlueShuffle(uint8_t* p, int64_t count) {
+// Copies whole blocks of sixteen pixels from `s` to `d` with red and blue swapped (in place when
+// they are the same); returns how many pixels it did.
+__attribute__((target("ssse3"))) int64_t SwapRedBlueShuffle(const uint8_t* s, uint8_t* d, int64_t count) {
   static const TSwapMasks masks;
   const auto mask = [](const uint8_t* m) { return _mm_load_si128(reinterpret_cast<const __m128i*>(m)); };
   const __m128i m00 = mask(masks.m[0][0]), m01 = mask(masks.m[0][1]);
   const __m128i m10 = mask(masks.m[1][0]), m11 = mask(masks.m[1][1]), m12 = mask(masks.m[1][2]);
   const __m128i m21 = mask(masks.m[2][1]), m22 = mask(masks.m[2][2]);
   int64_t i = 0;
-  for (; i + 16 <= count; i += 16, p += 48) {
-    auto* v = reinterpret_cast<__m128i*>(p);
-    const __m128i a = _mm_loadu_si128(v), b = _mm_loadu_si128(v + 1), c = _mm_loadu_si128(v + 2);
+  for (; i + 16 <= count; i += 16, s += 48, d += 48) {
+    const auto* u = reinterpret_cast<const __m128i*>(s);
+    auto* v = reinterpret_cast<__m128i*>(d);
+    const __m128i a = _mm_loadu_si128(u), b = _mm_loadu_si128(u + 1), c = _mm_loadu_si128(u + 2);
     _mm_storeu_si128(v, _mm_or_si128(_mm_shuffle_epi8(a, m00), _mm_shuffle_epi8(b, m01)));
     _mm_storeu_si128(v + 1, _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, m10), _mm_shuffle_epi8(b, m11)),
                                          _mm_shuffle_epi8(c, m12)));
     _mm_storeu_si128(v + 2, _mm_or_si128(_mm_shuffle_epi8(b, m21), _mm_shuffle_epi8(c, m22)));
   }
   return i;
+}
+
+bool HaveShuffle() {
+  static const bool have = __builtin_cpu_supports("ssse3");
+  return have;
 }
 #endif
 
@@ -419,9 +426,8 @@ void SwapRedBlue(void* pixels, int64_t count) {
   uint8_t* p = static_cast<uint8_t*>(pixels);
   int64_t i = 0;
 #if defined(__x86_64__)
-  static const bool shuffle = __builtin_cpu_supports("ssse3");
-  if (shuffle) {
-    i = SwapRedBlueShuffle(p, count);
+  if (HaveShuffle()) {
+    i = SwapRedBlueShuffle(p, p, count);
     p += 3 * i;
   }
 #endif
@@ -439,7 +445,18 @@ void SwapRedBlue48(void* pixels, int64_t count) {
 void CopyBGRToRGB(void* dest, const void* source, int64_t count) {
   uint8_t* d = static_cast<uint8_t*>(dest);
   const uint8_t* s = static_cast<const uint8_t*>(source);
-  for (int64_t i = 0; i < count; ++i, d += 3, s += 3) {
+  int64_t i = 0;
+#if defined(__x86_64__)
+  // By blocks when the rows are the same or apart; rows that overlap otherwise go pixel by pixel.
+  const auto at = [](const uint8_t* q) { return reinterpret_cast<uintptr_t>(q); };
+  const uintptr_t bytes = count > 0 ? uintptr_t(count) * 3 : 0;
+  if (HaveShuffle() && (d == s || at(d) + bytes <= at(s) || at(s) + bytes <= at(d))) {
+    i = SwapRedBlueShuffle(s, d, count);
+    s += 3 * i;
+    d += 3 * i;
+  }
+#endif
+  for (; i < count; ++i, d += 3, s += 3) {
     uint8_t b0 = s[0], b1 = s[1], b2 = s[2];
     d[0] = b2;
     d[1] = b1;

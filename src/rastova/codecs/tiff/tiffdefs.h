@@ -105,6 +105,9 @@ struct TTIFFVars {
   // Where the page's data are read from.
   TStream* Stream = nullptr;
   int64_t Base = 0;
+  // One flag a bitmap row, set as the row is converted: kept when the page was not cleared
+  // before its rows were decoded (the rows left unset are cleared afterwards); null otherwise.
+  std::vector<uint8_t>* RowsWritten = nullptr;
 };
 
 // Bytes of one decoded row of `width` pixels (for a plane when `plane`).
@@ -124,6 +127,10 @@ struct TTIFFPlane {
 };
 void ConvertTIFFPlanarRows(TTIFFVars& vars, TRVBitmap& bitmap, int32_t firstRow, TRVProgressRec& progress,
                            int32_t rowCount, int32_t width, const std::vector<TTIFFPlane>& planes);
+// Whether every row of the page that its strips decode is written whole into the bitmap (each
+// byte of the row's pixels), so that only the rows no data cover need clearing: 8-bit RGB into
+// 24-bit rows, which the pixel-row conversion fills from the file's samples.
+bool TIFFWritesWholeRows(const TTIFFVars& vars, TRVBitmap& bitmap);
 // Undoes horizontal differencing on one decoded row of `pixels` pixels.
 void UndoTIFFPredictor(const TTIFFVars& vars, uint8_t* row, int32_t pixels, bool singlePlane);
 // A JPEG-compressed strip or tile (compression 7) decoded into the bitmap at (x, y).

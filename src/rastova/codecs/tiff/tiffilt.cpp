@@ -334,6 +334,27 @@ int64_t ReadBlock(TStream& s, int64_t at, int64_t size, int64_t minSize, std::ve
   return std::max<int64_t>(got, 0);
 }
 
+// The bytes of the stream when it holds them all in memory (null otherwise).
+const uint8_t* StreamMemory(TStream& s) {
+  if (auto* m = dynamic_cast<TRVMemStream*>(&s)) return m->Memory();
+  if (auto* m = dynamic_cast<TMemoryStream*>(&s)) return m->Memory();
+  return nullptr;
+}
+
+// As ReadBlock without padding, but the block of a stream held in memory is used where it lies
+// instead of being copied into `buffer`; the stream is left where the read would leave it.
+const uint8_t* BlockBytes(TStream& s, int64_t at, int64_t size, std::vector<uint8_t>& buffer, int64_t& got) {
+  const uint8_t* memory = StreamMemory(s);
+  const int64_t streamSize = s.GetSize();
+  if (!memory || at < 0 || at >= streamSize) {
+    got = ReadBlock(s, at, size, 0, buffer);
+    return buffer.data();
+  }
+  got = std::max<int64_t>(std::min(size, streamSize - at), 0);
+  s.SetPosition(at + got);
+  return memory + at;
+}
+
 void ReadTIFFStrips(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
   TStream& s = *v.Stream;
   const int64_t streamSize = s.GetSize();
@@ -364,8 +385,11 @@ void ReadTIFFStrips(TTIFFVars& v, TRVBitmap& bitmap, TRVProgressRec& progress) {
       }
       continue;
     }
-    const int64_t got = ReadBlock(s, at, size, 0, buffer);
-    ConvertTIFFRows(v, bitmap, y, progress, rows, v.Width, got, buffer.data(), 0);
+    // Raw rows may be used where they lie, so they always come from a copy of their own.
+    int64_t got = 0;
+    const uint8_t* data = v.Compression == 1 ? (got = ReadBlock(s, at, size, 0, buffer), buffer.data())
+                                             : BlockBytes(s, at, size, buffer, got);
+    ConvertTIFFRows(v, bitmap, y, progress, rows, v.Width, got, data, 0);
   }
 }
 
@@ -562,6 +586,39 @@ void DecideAlpha(TTIFFVars& v, bool noAlpha, std::unique_ptr<TRVMask>& alphaMask
   v.AlphaMask = alphaMask.get();
 }
 
+// Clears the page for the rows no data cover: at once, or, for a page whose decoded rows are
+// written whole (`afterwards`), when it is done (also when it stops early): its rows are marked
+// as they are converted and the others cleared then, so that the page is written once.
+class TPageClearing {
+ public:
+  TPageClearing(TTIFFVars& v, TRVBitmap& bitmap, bool afterwards) : v_(v), bitmap_(bitmap) {
+    if (!afterwards) {
+      bitmap.Fill(0);
+      return;
+    }
+    written_.assign(static_cast<size_t>(bitmap.GetHeight()), 0);
+    bitmap.Full = false;
+    v.RowsWritten = &written_;
+  }
+  ~TPageClearing() {
+    if (v_.RowsWritten != &written_) return;
+    v_.RowsWritten = nullptr;
+    const int64_t rowLen = bitmap_.GetRowLen();
+    const int64_t used = (int64_t(bitmap_.GetWidth()) * bitmap_.GetBitCount() + 7) / 8;
+    for (int32_t y = 0; y < bitmap_.GetHeight(); ++y) {
+      const int64_t from = written_[size_t(y)] ? used : 0;
+      if (from < rowLen) std::memset(bitmap_.GetScanLine(y) + from, 0, static_cast<size_t>(rowLen - from));
+    }
+  }
+  TPageClearing(const TPageClearing&) = delete;
+  TPageClearing& operator=(const TPageClearing&) = delete;
+
+ private:
+  TTIFFVars& v_;
+  TRVBitmap& bitmap_;
+  std::vector<uint8_t> written_;
+};
+
 // Decoding (not in tags-only mode): false when the page is refused.
 bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlpha,
                 std::unique_ptr<TRVMask>& alphaMask, TRVProgressRec& progress) {
@@ -603,7 +660,9 @@ bool DecodePage(TTIFFVars& v, TRVBitmap& bitmap, bool thumbnailMode, bool noAlph
     for (int32_t i = 0; i < 256; ++i)
       bitmap.SetPalette(i, i < int32_t(v.ColorMap.size()) ? v.ColorMap[size_t(i)] : TRGB{});
   // Rows that no data cover stay black rather than hold what the memory held.
-  bitmap.Fill(0);
+  TPageClearing clearing(v, bitmap,
+                         !tiled && v.PlanarConfiguration != 2 && v.Compression != 7 &&
+                             bitmap.GetLocation() == rvInMemory && TIFFWritesWholeRows(v, bitmap));
   progress.val = 0;
   progress.per1 = 100.0 / v.Height;
   progress.Extra = -1;

@@ -34,6 +34,16 @@ uint8_t Reversed(uint8_t b) {
   return b;
 }
 
+// The thread's libdeflate decompressor (null when it cannot be had).
+libdeflate_decompressor* Inflater() {
+  struct Decompressor {
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    ~Decompressor() { libdeflate_free_decompressor(d); }
+  };
+  static thread_local Decompressor decompressor;
+  return decompressor.d;
+}
+
 // Whether rows go through the input colour profile.
 bool ProfileApplies(TIOParamsVals* params) {
   if (!ColorManagementOn || !params || !params->HasInputICCProfile()) return false;
@@ -63,6 +73,8 @@ class TBlockRows {
 
   // Whether the input has been used up by the decoders that advance through it.
   bool UsedUp() const { return pos_ >= size_; }
+  // Deflate data that have failed to inflate in one call go straight to the row-by-row reader.
+  void InflateByRows() { inflatedRows_ = -1; }
 
   // The decoded row `r`; null when there is none to convert (the data ended) and `failed` set
   // when the block must stop with a failure.
@@ -104,16 +116,12 @@ int64_t TBlockRows::InflateWhole() {
   // Deflate expands at most about 1032 times; a block that claims more cannot be all there, and
   // the buffer never grows past what its input can fill.
   const int64_t room = std::min<int64_t>(want, size_ * 1032 + 1024);
-  struct Decompressor {
-    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-    ~Decompressor() { libdeflate_free_decompressor(d); }
-  };
-  static thread_local Decompressor decompressor;
-  if (!decompressor.d) return -1;
+  libdeflate_decompressor* inflater = Inflater();
+  if (!inflater) return -1;
   inflated_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(room)]);
   if (!inflated_) return -1;
   size_t got = 0;
-  if (libdeflate_zlib_decompress(decompressor.d, input_, static_cast<size_t>(size_), inflated_.get(),
+  if (libdeflate_zlib_decompress(inflater, input_, static_cast<size_t>(size_), inflated_.get(),
                                  static_cast<size_t>(room), &got) != LIBDEFLATE_SUCCESS) {
     inflated_.reset();
     return -1;
@@ -549,7 +557,112 @@ void ConvertRow(TTIFFVars& v, uint8_t* s, TRowTarget& t, int32_t w, std::vector<
 // The compressions whose rows move through the input byte by byte.
 bool AdvancesThroughInput(uint16_t c) { return c == 1 || c == 2 || c == 32773; }
 
+// Counts a row of the page done and reports a new whole percentage.
+void StepRow(TRVProgressRec& progress) {
+  ++progress.val;
+  if (progress.HasEvent()) {
+    const int32_t per = static_cast<int32_t>(progress.val * progress.per1);
+    if (per != progress.Extra) {
+      progress.Extra = per;
+      progress.Report(per);
+    }
+  }
+}
+
+// A Deflate block of whole-row 8-bit RGB, on a page whose unconverted rows are cleared when it is
+// done, is inflated straight into the bitmap rows it belongs to when they lie next to each other
+// in memory (upwards or downwards) with nothing between them: no block-sized buffer is filled and
+// copied. Each row then has its prediction undone and goes through the pixel-row conversion, as
+// on the row-by-row path, into its own place (where the bitmap runs upwards, the stream's rows lie
+// in reverse order and trade places pair by pair).
+// Returns false when the layout does not allow this or when the data are not one valid stream of
+// at most the block's rows (`tried` set then): the block is decoded row by row, which decides what
+// is read and what fails, and the rows it leaves out are cleared with the page's others.
+bool InflateIntoBitmap(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgressRec& progress,
+                       int32_t rowCount, int32_t width, int64_t inputSize, const uint8_t* input,
+                       int64_t rowByteOffset, bool& tried) {
+  if (!testing::TIFFInflateWhole || !v.RowsWritten || !IsDeflate(v.Compression) || v.FillOrder != 1 ||
+      rowByteOffset != 0 || width != bitmap.GetWidth() || bitmap.GetLocation() != rvInMemory ||
+      !TIFFWritesWholeRows(v, bitmap) || progress.IsAborting())
+    return false;
+  const int64_t rowBytes = int64_t(width) * 3;
+  const int32_t height = bitmap.GetHeight();
+  if (bitmap.GetRowLen() != rowBytes || firstRow < 0 || firstRow >= height ||
+      v.RowsWritten->size() != static_cast<size_t>(height))
+    return false;
+  const int32_t n = std::min(rowCount, height - firstRow);
+  if (n <= 0) return false;
+  // Every row of the block where the first two say it is (compared as addresses, since rows of
+  // a chunked bitmap lie in separate blocks).
+  const uintptr_t first = reinterpret_cast<uintptr_t>(bitmap.GetScanLine(firstRow));
+  const int64_t step =
+      n > 1 ? int64_t(reinterpret_cast<uintptr_t>(bitmap.GetScanLine(firstRow + 1)) - first) : rowBytes;
+  if (step != rowBytes && step != -rowBytes) return false;
+  for (int32_t r = 2; r < n; ++r)
+    if (reinterpret_cast<uintptr_t>(bitmap.GetScanLine(firstRow + r)) != first + uintptr_t(int64_t(r) * step))
+      return false;
+  libdeflate_decompressor* inflater = Inflater();
+  if (!inflater) return false;
+  uint8_t* base = bitmap.GetScanLine(step > 0 ? firstRow : firstRow + n - 1);
+  // The block's rows in the stream's order, at most what the input can fill (as the row buffer
+  // of a block inflated whole).
+  const int64_t room = std::min<int64_t>(int64_t(n) * rowBytes, inputSize * 1032 + 1024);
+  size_t got = 0;
+  tried = true;
+  if (inputSize <= 0 || libdeflate_zlib_decompress(inflater, input, static_cast<size_t>(inputSize), base,
+                                                   static_cast<size_t>(room), &got) != LIBDEFLATE_SUCCESS)
+    return false;
+  const int64_t rowsGot = static_cast<int64_t>(got) / rowBytes;
+  std::vector<uint8_t>& written = *v.RowsWritten;
+  std::vector<uint8_t> spare(static_cast<size_t>(rowBytes));
+  const auto slot = [&](int64_t i) { return base + i * rowBytes; };
+  // The stream's row `from` (its prediction undone where it was inflated) converted into slot
+  // `to`; a row converted where it lies is converted from a copy, as the conversion reads and
+  // writes different rows.
+  const auto convert = [&](int64_t from, int64_t to) {
+    if (from >= rowsGot) return;
+    uint8_t* source = slot(from);
+    UndoTIFFPredictor(v, source, width, false);
+    if (from == to)
+      source = static_cast<uint8_t*>(std::memcpy(spare.data(), source, static_cast<size_t>(rowBytes)));
+    ConvertPixelRow(source, 0, slot(to), v.Params, width, 1);
+  };
+  // Row r of the block is the stream's row r: it belongs in slot r where the bitmap runs
+  // downwards, in slot n - 1 - r where it runs upwards, and then trades places with the row
+  // there (both are converted as the first of them is reached). Rows are counted and stopped as
+  // the row-by-row loop does; a row converted with its partner but not reached stays unmarked,
+  // and so is cleared.
+  for (int32_t r = 0; r < n && !progress.IsAborting(); ++r) {
+    const int32_t m = n - 1 - r;
+    if (step > 0) {
+      convert(r, r);
+    } else if (r < m) {
+      const bool both = m < rowsGot;
+      if (both) {
+        // Row r is kept aside while row m is converted into its slot.
+        UndoTIFFPredictor(v, slot(r), width, false);
+        std::memcpy(spare.data(), slot(r), static_cast<size_t>(rowBytes));
+        UndoTIFFPredictor(v, slot(m), width, false);
+        ConvertPixelRow(slot(m), 0, slot(r), v.Params, width, 1);
+        ConvertPixelRow(spare.data(), 0, slot(m), v.Params, width, 1);
+      } else {
+        convert(r, m);
+      }
+    } else if (r == m) {
+      convert(r, r);
+    }
+    if (r < rowsGot) written[size_t(firstRow + r)] = 1;
+    StepRow(progress);
+  }
+  return true;
+}
+
 }  // namespace
+
+bool TIFFWritesWholeRows(const TTIFFVars& v, TRVBitmap& bitmap) {
+  return v.Photometric == 2 && v.BitsPerSample == 8 && v.SamplesPerPixel == 3 &&
+         bitmap.GetPixelFormat() == rv24RGB;
+}
 
 int64_t TIFFRowBytes(const TTIFFVars& v, int64_t width, bool plane) {
   const int64_t bits = v.BitsPerSample;
@@ -590,7 +703,12 @@ void ConvertTIFFRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgr
   const int64_t rowBytes = TIFFRowBytes(v, width, false);
   if (rowBytes <= 0 || width <= 0) return;
   if (v.Compression == 1) rowCount = static_cast<int32_t>(std::min<int64_t>(rowCount, inputSize / rowBytes));
+  bool inflateTried = false;
+  if (InflateIntoBitmap(v, bitmap, firstRow, progress, rowCount, width, inputSize, input, rowByteOffset,
+                        inflateTried))
+    return;
   TBlockRows rows(v, input, inputSize, rowBytes, width, rowCount);
+  if (inflateTried) rows.InflateByRows();
   std::vector<uint8_t> scratch;
   const bool bilevel = v.BitsPerSample == 1 && v.SamplesPerPixel == 1 && (v.Photometric <= 1);
   TRVMask* mask = !v.NoAlpha && v.AlphaMask && WritesAlpha(v) ? v.AlphaMask : nullptr;
@@ -610,15 +728,9 @@ void ConvertTIFFRows(TTIFFVars& v, TRVBitmap& bitmap, int32_t firstRow, TRVProgr
       TRowTarget t{bitmap.GetScanLine(y) + rowByteOffset, nullptr, bitmap.GetPixelFormat(), &bitmap};
       if (mask && y < mask->Height() && width <= mask->Width()) t.mask = mask->GetScanLine(y);
       ConvertRow(v, s, t, width, scratch);
+      if (v.RowsWritten && static_cast<size_t>(y) < v.RowsWritten->size()) (*v.RowsWritten)[size_t(y)] = 1;
     }
-    ++progress.val;
-    if (progress.HasEvent()) {
-      const int32_t per = static_cast<int32_t>(progress.val * progress.per1);
-      if (per != progress.Extra) {
-        progress.Extra = per;
-        progress.Report(per);
-      }
-    }
+    StepRow(progress);
   }
 }
 

@@ -68,6 +68,29 @@ TEST(Bits, SwapRedBlueOverOddCountsAndOffsets) {
   }
 }
 
+// The copying swap takes the same blocks when the rows are apart or the same, and goes pixel by
+// pixel, front to back, when they overlap otherwise: each case gives what that pixel loop gives.
+TEST(Bits, CopyBGRToRGBApartInPlaceAndOverlapping) {
+  for (int64_t count : {0, 1, 15, 16, 17, 33, 48, 100}) {
+    for (int64_t shift : {int64_t(-200), int64_t(0), int64_t(-3), int64_t(3), int64_t(5)}) {
+      std::vector<uint8_t> bytes(size_t(3 * count + 420));
+      for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 37 + 11);
+      std::vector<uint8_t> expected = bytes;
+      const size_t from = 205;
+      const size_t to = size_t(int64_t(from) + shift);
+      for (int64_t x = 0; x < count; ++x) {
+        const uint8_t b = expected[from + 3 * x], g = expected[from + 3 * x + 1],
+                      r = expected[from + 3 * x + 2];
+        expected[to + 3 * x] = r;
+        expected[to + 3 * x + 1] = g;
+        expected[to + 3 * x + 2] = b;
+      }
+      CopyBGRToRGB(bytes.data() + to, bytes.data() + from, count);
+      EXPECT_EQ(bytes, expected) << "count " << count << ", shift " << shift;
+    }
+  }
+}
+
 TEST(Colour, CIELabExamples) {
   TCIELab lab;
   RGBToCIELab(0x000000, lab);
