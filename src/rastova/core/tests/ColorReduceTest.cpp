@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -421,6 +422,25 @@ TEST(PixelRoutines, BitsRowsAndNumbers) {
   EXPECT_FALSE(SameBitmaps(a, b));
   a.AlphaBitmap()->SetPixels_rv8(0, 0, 3);
   EXPECT_FALSE(SameBitmaps(a, b));
+  // Only the pixels' bits are compared: row padding and the unused bits of a last byte are not;
+  // pictures of different formats are never the same.
+  {
+    TRVBitmap c(1, 2, rv24RGB), d(1, 2, rv24RGB);
+    for (TRVBitmap* m : {&c, &d})
+      for (int32_t y = 0; y < 2; ++y) std::memset(m->GetScanLine(y), 7, 3);
+    c.GetScanLine(0)[3] = 1, d.GetScanLine(0)[3] = 2;
+    EXPECT_TRUE(SameBitmaps(c, d));
+    d.GetScanLine(1)[2] = 8;
+    EXPECT_FALSE(SameBitmaps(c, d));
+    TRVBitmap e(3, 1, rv1g), f(3, 1, rv1g);
+    e.GetScanLine(0)[0] = 0xA0, f.GetScanLine(0)[0] = 0xBF;
+    EXPECT_TRUE(SameBitmaps(e, f));
+    f.GetScanLine(0)[0] = 0xC0;
+    EXPECT_FALSE(SameBitmaps(e, f));
+    TRVBitmap g(4, 1, rv8g), k(4, 1, rv24RGB);
+    std::memset(g.GetScanLine(0), 0, 4), std::memset(k.GetScanLine(0), 0, 12);
+    EXPECT_FALSE(SameBitmaps(g, k));
+  }
   InvertBitmapRows(a);
   EXPECT_EQ(a.GetScanLine(1)[0], static_cast<uint8_t>(~b.GetScanLine(1)[0]));
 
