@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 #include "common/Round.h"
@@ -36,6 +38,100 @@ bool IsHatch(platform::TBrushStyle style) {
   return style >= platform::bsHorizontal && style <= platform::bsDiagCross;
 }
 
+// Where the smoothing painter draws: a 32-bit picture the size of the bitmap, with one QPainter
+// kept open on it from call to call and from canvas to canvas (opening a painter costs more than
+// the small shapes the overlays draw). A call copies the part of the bitmap it can reach in,
+// paints it and copies it back, so the bitmap stays the only keeper of its pixels between calls:
+// what else writes them meanwhile (text, direct pixel writes, other painters) is what the next
+// call paints over. 24-bit pixels are painted as 32-bit ones, with the same blending arithmetic;
+// Qt blends 24-bit spans by fetching, converting and storing them in batches it hands to its
+// thread pool, which costs far more than the painting of a small shape.
+class TSmoothSurface {
+ public:
+  TSmoothSurface() = default;
+  TSmoothSurface(const TSmoothSurface&) = delete;
+  TSmoothSurface& operator=(const TSmoothSurface&) = delete;
+  ~TSmoothSurface() { Release(); }
+
+  // The painter for Bitmap (24 or 32 bits), clipped to Clip, with pixel centres on whole
+  // coordinates when Smooth; null when the surface cannot be had. The painter is set up afresh
+  // whenever the size, the clip or the smoothing differs from the previous call's.
+  QPainter* Begin(const platform::TBitmap& Bitmap, const std::optional<QRegion>& Clip, bool Smooth) {
+    const int w = Bitmap.Width(), h = Bitmap.Height();
+    if (w <= 0 || h <= 0) return nullptr;
+    const bool sameClip = Clip.has_value() == clipped_ && (!clipped_ || *Clip == clip_);
+    if (painter_.isActive() && image_.width() == w && image_.height() == h && sameClip && Smooth == smooth_)
+      return &painter_;
+    if (painter_.isActive()) painter_.end();
+    if (image_.width() != w || image_.height() != h) {
+      image_ = QImage();
+      image_ = QImage(w, h, QImage::Format_RGB32);
+      if (image_.isNull()) return nullptr;
+    }
+    if (!painter_.begin(&image_)) return nullptr;
+    clipped_ = Clip.has_value();
+    clip_ = clipped_ ? *Clip : QRegion();
+    smooth_ = Smooth;
+    if (clipped_) painter_.setClipRegion(clip_);
+    painter_.setRenderHint(QPainter::Antialiasing, Smooth);
+    // Aliased drawing already rounds whole coordinates onto pixels.
+    if (Smooth) painter_.translate(0.5, 0.5);
+    return &painter_;
+  }
+
+  // Copies Area (inside the bitmap) from the bitmap in, or back out to it.
+  void Load(platform::TBitmap& Bitmap, const QRect& Area) { Copy(Bitmap, Area, true); }
+  void Store(platform::TBitmap& Bitmap, const QRect& Area) { Copy(Bitmap, Area, false); }
+
+  void Release() {
+    if (painter_.isActive()) painter_.end();
+    image_ = QImage();
+    clipped_ = false;
+    clip_ = QRegion();
+  }
+
+ private:
+  void Copy(platform::TBitmap& Bitmap, const QRect& Area, bool in) {
+    const size_t stride = size_t(Bitmap.BytesPerLine());
+    const bool wide = Bitmap.PixelFormat() == platform::pf32bit;
+    const size_t surfaceStride = size_t(image_.bytesPerLine());
+    uint8_t* const bits = Bitmap.Bits();
+    uint8_t* const surfaceBits = image_.bits();
+    const int l = Area.left(), n = Area.width();
+    for (int y = Area.top(); y <= Area.bottom(); ++y) {
+      uint8_t* row = bits + size_t(y) * stride;
+      auto* px = reinterpret_cast<uint32_t*>(surfaceBits + size_t(y) * surfaceStride) + l;
+      if (wide) {
+        // The fourth byte goes both ways as it stands, as if painted in place.
+        if (in)
+          std::memcpy(px, row + size_t(l) * 4, size_t(n) * 4);
+        else
+          std::memcpy(row + size_t(l) * 4, px, size_t(n) * 4);
+        continue;
+      }
+      uint8_t* p = row + size_t(l) * 3;
+      if (in) {
+        for (int i = 0; i < n; ++i, p += 3)
+          px[i] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+      } else {
+        for (int i = 0; i < n; ++i, p += 3) {
+          const uint32_t v = px[i];
+          p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16);
+        }
+      }
+    }
+  }
+
+  QImage image_;
+  QPainter painter_;
+  bool clipped_ = false;
+  QRegion clip_;
+  bool smooth_ = false;
+};
+
+// Per thread, as QPainter is; released with the binding.
+thread_local TSmoothSurface surface;
+
 }  // namespace
 
 void InitGdiPlusBinding() {
@@ -53,7 +149,10 @@ void UnloadGdiPlus() {
   // An unmatched release must not leave the count negative: the next view would then count
   // to 0 and the binding would stay loaded after the last view has gone.
   if (userCount > 0) --userCount;
-  if (loaded && userCount == 0) loaded = false;
+  if (loaded && userCount == 0) {
+    loaded = false;
+    surface.Release();
+  }
 }
 
 bool GdiPlusLoaded() { return loaded; }
@@ -64,7 +163,10 @@ int32_t GdiPlusUserCount() { return userCount; }
 
 void SetGdiPlusMissingForTesting(bool missing) {
   missingForTesting = missing;
-  if (missing) loaded = false;
+  if (missing) {
+    loaded = false;
+    surface.Release();
+  }
 }
 
 QColor ColorWithOpacity(TColor Color, int32_t Opacity) {
@@ -249,24 +351,23 @@ void TRVBrush::SetStyle(platform::TBrushStyle Value) {
 // ---------------------------------------------------------------------------------------
 // TRVCanvas
 
-// One drawing call through the smoothing painter: a QPainter on the bitmap's own pixels, clipped
-// as the wrapped canvas is, with pixel centres on whole coordinates (so a one-pixel line along a
-// whole coordinate covers one row of pixels). At its end the wrapped canvas reports the change.
+// One drawing call through the smoothing painter on the bitmap's pixels, clipped as the wrapped
+// canvas is, with pixel centres on whole coordinates (so a one-pixel line along a whole coordinate
+// covers one row of pixels). At its end the wrapped canvas reports the change.
 class TRVCanvas::Painter {
  public:
-  explicit Painter(TRVCanvas& canvas) : canvas_(canvas), image_(canvas.canvas_.Bitmap().Image()) {
-    if (image_.isNull() || !painter_.begin(&image_)) return;
-    active_ = true;
-    if (const auto& clip = canvas.canvas_.ClipRegion()) painter_.setClipRegion(*clip);
+  explicit Painter(TRVCanvas& canvas) : canvas_(canvas), bitmap_(canvas.canvas_.Bitmap()) {
     const TRVSmoothingMode mode = canvas.smoothingMode_;
-    const bool smooth = mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality;
-    painter_.setRenderHint(QPainter::Antialiasing, smooth);
-    // Aliased drawing already rounds whole coordinates onto pixels.
-    if (smooth) painter_.translate(0.5, 0.5);
+    smooth_ = mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality;
+    const auto& clip = canvas.canvas_.ClipRegion();
+    painter_ = surface.Begin(bitmap_, clip, smooth_);
+    if (!painter_) return;
+    limit_ = QRect(0, 0, bitmap_.Width(), bitmap_.Height());
+    if (clip) limit_ &= clip->boundingRect();
   }
   ~Painter() {
-    if (!active_) return;
-    painter_.end();
+    if (!painter_) return;
+    if (!loaded_.isEmpty()) surface.Store(bitmap_, loaded_);
     if (bounds_.isEmpty()) return;
     const QRect r = bounds_.toAlignedRect();
     canvas_.canvas_.NotifyChanged(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
@@ -274,23 +375,32 @@ class TRVCanvas::Painter {
   Painter(const Painter&) = delete;
   Painter& operator=(const Painter&) = delete;
 
-  bool Active() const { return active_; }
-  QPainter& P() { return painter_; }
+  bool Active() const { return painter_ != nullptr; }
 
   // Fills with the brush: a hatch's background first, then its lines.
   void Fill(const QPainterPath& path) {
     const TRVBrush& brush = canvas_.brush_;
     if (!brush.HasQtBrush()) return;
     Touch(path.boundingRect(), 0);
-    if (brush.QtBackColor().alpha() != 0) painter_.fillPath(path, brush.QtBackColor());
-    if (brush.QtBrush().color().alpha() != 0) painter_.fillPath(path, brush.QtBrush());
+    const bool back = brush.QtBackColor().alpha() != 0, lines = brush.QtBrush().color().alpha() != 0;
+    if ((!back && !lines) || !Reach(path, 0)) return;
+    if (back) painter_->fillPath(path, brush.QtBackColor());
+    if (lines) painter_->fillPath(path, brush.QtBrush());
   }
   // Outlines with the pen.
   void Stroke(const QPainterPath& path) {
     const TRVPen& pen = canvas_.pen_;
     if (!pen.HasQtPen() || pen.QtPen().color().alpha() == 0) return;
-    Touch(path.boundingRect(), pen.QtPen().widthF());
-    painter_.strokePath(path, pen.QtPen());
+    const QPen& q = pen.QtPen();
+    Touch(path.boundingRect(), q.widthF());
+    // How far the outline can stand off the path: half the width, a miter's point further.
+    const double w = q.widthF();
+    double reach = w / 2;
+    if (q.joinStyle() == Qt::MiterJoin || q.joinStyle() == Qt::SvgMiterJoin)
+      reach += w * std::max(q.miterLimit(), 0.0);
+    if (q.capStyle() == Qt::SquareCap) reach = std::max(reach, w);
+    if (!Reach(path, reach)) return;
+    painter_->strokePath(path, q);
   }
 
  private:
@@ -298,11 +408,31 @@ class TRVCanvas::Painter {
     const double margin = (std::isfinite(penWidth) ? std::min(penWidth, 1e6) : 0) / 2 + 2;
     bounds_ |= box.translated(0.5, 0.5).adjusted(-margin, -margin, margin, margin);
   }
+  // Brings the pixels the path can reach, Margin around it (and the smoothed edge), into the
+  // surface; false when it reaches none of the bitmap inside the clip.
+  bool Reach(const QPainterPath& path, double Margin) {
+    const QRectF box = path.controlPointRect();
+    const double m = (std::isfinite(Margin) ? Margin : 1e9) + 2, shift = smooth_ ? 0.5 : 0;
+    const double l = std::max<double>(std::floor(box.left() + shift - m), limit_.left());
+    const double t = std::max<double>(std::floor(box.top() + shift - m), limit_.top());
+    const double r = std::min<double>(std::ceil(box.right() + shift + m), limit_.right() + 1);
+    const double b = std::min<double>(std::ceil(box.bottom() + shift + m), limit_.bottom() + 1);
+    if (!(l < r && t < b)) return false;
+    const QRect area(int(l), int(t), int(r - l), int(b - t));
+    if (loaded_.contains(area)) return true;
+    // What this call painted goes back first, so that loading the larger part does not lose it.
+    if (!loaded_.isEmpty()) surface.Store(bitmap_, loaded_);
+    loaded_ |= area;
+    surface.Load(bitmap_, loaded_);
+    return true;
+  }
 
   TRVCanvas& canvas_;
-  QImage image_;
-  QPainter painter_;
-  bool active_ = false;
+  platform::TBitmap& bitmap_;
+  QPainter* painter_ = nullptr;
+  bool smooth_ = false;
+  QRect limit_;   // the bitmap inside the clip box
+  QRect loaded_;  // the part of the bitmap copied into the surface
   QRectF bounds_;
 };
 
