@@ -4,10 +4,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <optional>
 #include <vector>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "common/Round.h"
 #include "platform/gfx/Bitmap.h"
@@ -33,6 +37,20 @@ int32_t userCount = 0;
 bool missingForTesting = false;
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
+
+// Qt's raster engine fills runs of pixels with AVX code that returns without clearing the upper
+// halves of the vector registers; until they are cleared, every SSE instruction after it (ours
+// and Qt's own) runs many times slower on some processors. The canvas clears them after each
+// painter call.
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx"))) void ZeroUpperAvx() { _mm256_zeroupper(); }
+const bool hasAvx = __builtin_cpu_supports("avx");
+void ZeroUpper() {
+  if (hasAvx) ZeroUpperAvx();
+}
+#else
+void ZeroUpper() {}
+#endif
 
 bool IsHatch(platform::TBrushStyle style) {
   return style >= platform::bsHorizontal && style <= platform::bsDiagCross;
@@ -92,6 +110,7 @@ class TSmoothSurface {
 
  private:
   void Copy(platform::TBitmap& Bitmap, const QRect& Area, bool in) {
+    ZeroUpper();
     const size_t stride = size_t(Bitmap.BytesPerLine());
     const bool wide = Bitmap.PixelFormat() == platform::pf32bit;
     const size_t surfaceStride = size_t(image_.bytesPerLine());
@@ -109,16 +128,41 @@ class TSmoothSurface {
           std::memcpy(row + size_t(l) * 4, px, size_t(n) * 4);
         continue;
       }
-      uint8_t* p = row + size_t(l) * 3;
-      if (in) {
-        for (int i = 0; i < n; ++i, p += 3)
-          px[i] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-      } else {
-        for (int i = 0; i < n; ++i, p += 3) {
-          const uint32_t v = px[i];
-          p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16);
-        }
+      if (in)
+        Widen(row + size_t(l) * 3, px, n);
+      else
+        Narrow(px, row + size_t(l) * 3, n);
+    }
+  }
+
+  // Blue, green, red bytes to opaque 32-bit pixels and back, four pixels (twelve bytes) a step
+  // where the words are little-endian.
+  static void Widen(const uint8_t* p, uint32_t* px, int n) {
+    int i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      for (; i + 4 <= n; i += 4, p += 12) {
+        uint32_t a, b, c;
+        std::memcpy(&a, p, 4), std::memcpy(&b, p + 4, 4), std::memcpy(&c, p + 8, 4);
+        px[i] = 0xFF000000u | (a & 0xFFFFFFu);
+        px[i + 1] = 0xFF000000u | a >> 24 | (b & 0xFFFFu) << 8;
+        px[i + 2] = 0xFF000000u | b >> 16 | (c & 0xFFu) << 16;
+        px[i + 3] = 0xFF000000u | c >> 8;
       }
+    }
+    for (; i < n; ++i, p += 3) px[i] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+  }
+  static void Narrow(const uint32_t* px, uint8_t* p, int n) {
+    int i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      for (; i + 4 <= n; i += 4, p += 12) {
+        const uint32_t v0 = px[i], v1 = px[i + 1], v2 = px[i + 2], v3 = px[i + 3];
+        const uint32_t a = (v0 & 0xFFFFFFu) | v1 << 24, b = (v1 >> 8 & 0xFFFFu) | v2 << 16, c = (v2 >> 16 & 0xFFu) | v3 << 8;
+        std::memcpy(p, &a, 4), std::memcpy(p + 4, &b, 4), std::memcpy(p + 8, &c, 4);
+      }
+    }
+    for (; i < n; ++i, p += 3) {
+      const uint32_t v = px[i];
+      p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16);
     }
   }
 
@@ -386,6 +430,7 @@ class TRVCanvas::Painter {
     if ((!back && !lines) || !Reach(path, 0)) return;
     if (back) painter_->fillPath(path, brush.QtBackColor());
     if (lines) painter_->fillPath(path, brush.QtBrush());
+    ZeroUpper();
   }
   // Outlines with the pen.
   void Stroke(const QPainterPath& path) {
@@ -401,6 +446,7 @@ class TRVCanvas::Painter {
     if (q.capStyle() == Qt::SquareCap) reach = std::max(reach, w);
     if (!Reach(path, reach)) return;
     painter_->strokePath(path, q);
+    ZeroUpper();
   }
 
  private:
