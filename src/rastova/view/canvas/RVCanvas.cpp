@@ -106,6 +106,19 @@ class TSmoothSurface {
     image_ = QImage();
     clipped_ = false;
     clip_ = QRegion();
+    pen_ = QPen();
+    brush_ = QBrush();
+  }
+
+  // The pen or brush kept from an earlier call when it is equal to Value, so that the painter
+  // sees the same one and need not set it up again.
+  const QPen& Same(const QPen& Value) {
+    if (!(Value == pen_)) pen_ = Value;
+    return pen_;
+  }
+  const QBrush& Same(const QBrush& Value) {
+    if (!(Value == brush_)) brush_ = Value;
+    return brush_;
   }
 
  private:
@@ -171,6 +184,8 @@ class TSmoothSurface {
   bool clipped_ = false;
   QRegion clip_;
   bool smooth_ = false;
+  QPen pen_;
+  QBrush brush_;
 };
 
 // Per thread, as QPainter is; released with the binding.
@@ -365,13 +380,14 @@ TRVBrush::TRVBrush(platform::TBrush& Brush) : brush_(Brush), color_(Brush.Color)
 
 void TRVBrush::Build() {
   if (!GdiPlusAvailable()) return;
-  if (IsHatch(style_)) {
-    qbrush_ = QBrush(ColorWithOpacity(color_, transparency_), platform::QtBrushStyle(style_));
-    qback_ = ColorWithOpacity(BackColor, BackTransparency);
-  } else {
-    qbrush_ = QBrush(ColorWithOpacity(color_, style_ == platform::bsClear ? 0 : transparency_));
-    qback_ = QColor(0, 0, 0, 0);
-  }
+  // Changed in place: a drawing pass sets a brush up several times, and a new one each time
+  // would allocate.
+  const bool hatch = IsHatch(style_);
+  const Qt::BrushStyle style = hatch ? platform::QtBrushStyle(style_) : Qt::SolidPattern;
+  const QColor color = ColorWithOpacity(color_, hatch || style_ != platform::bsClear ? transparency_ : 0);
+  if (qbrush_.style() != style) qbrush_.setStyle(style);
+  if (qbrush_.color() != color) qbrush_.setColor(color);
+  qback_ = hatch ? ColorWithOpacity(BackColor, BackTransparency) : QColor(0, 0, 0, 0);
   built_ = true;
 }
 
@@ -428,24 +444,31 @@ class TRVCanvas::Painter {
     Touch(path.boundingRect(), 0);
     const bool back = brush.QtBackColor().alpha() != 0, lines = brush.QtBrush().color().alpha() != 0;
     if ((!back && !lines) || !Reach(path, 0)) return;
-    if (back) painter_->fillPath(path, brush.QtBackColor());
-    if (lines) painter_->fillPath(path, brush.QtBrush());
+    if (back) painter_->fillPath(path, surface.Same(QBrush(brush.QtBackColor())));
+    if (lines) painter_->fillPath(path, surface.Same(brush.QtBrush()));
     ZeroUpper();
   }
+
+  // The sharpest corner of a path: a miter join's point stands off it further the sharper it is.
+  enum class TCorners { None, Right, Any };
+
   // Outlines with the pen.
-  void Stroke(const QPainterPath& path) {
+  void Stroke(const QPainterPath& path, TCorners Corners = TCorners::Any) {
     const TRVPen& pen = canvas_.pen_;
     if (!pen.HasQtPen() || pen.QtPen().color().alpha() == 0) return;
     const QPen& q = pen.QtPen();
     Touch(path.boundingRect(), q.widthF());
-    // How far the outline can stand off the path: half the width, a miter's point further.
-    const double w = q.widthF();
-    double reach = w / 2;
-    if (q.joinStyle() == Qt::MiterJoin || q.joinStyle() == Qt::SvgMiterJoin)
-      reach += w * std::max(q.miterLimit(), 0.0);
-    if (q.capStyle() == Qt::SquareCap) reach = std::max(reach, w);
+    // How far the outline can stand off the path: half the width (a thinner pen still draws a
+    // line a pixel wide), a miter's point or a square end further.
+    const double w = std::max(q.widthF(), 1.0), half = w / 2;
+    double reach = half;
+    if (q.joinStyle() == Qt::MiterJoin || q.joinStyle() == Qt::SvgMiterJoin) {
+      if (Corners == TCorners::Any) reach = half + w * std::max(q.miterLimit(), 0.0);
+      if (Corners == TCorners::Right) reach = half * M_SQRT2;
+    }
+    if (q.capStyle() == Qt::SquareCap) reach = std::max(reach, half * M_SQRT2);
     if (!Reach(path, reach)) return;
-    painter_->strokePath(path, q);
+    painter_->strokePath(path, surface.Same(q));
     ZeroUpper();
   }
 
@@ -454,11 +477,11 @@ class TRVCanvas::Painter {
     const double margin = (std::isfinite(penWidth) ? std::min(penWidth, 1e6) : 0) / 2 + 2;
     bounds_ |= box.translated(0.5, 0.5).adjusted(-margin, -margin, margin, margin);
   }
-  // Brings the pixels the path can reach, Margin around it (and the smoothed edge), into the
+  // Brings the pixels the path can reach, Margin around it (and a pixel more), into the
   // surface; false when it reaches none of the bitmap inside the clip.
   bool Reach(const QPainterPath& path, double Margin) {
     const QRectF box = path.controlPointRect();
-    const double m = (std::isfinite(Margin) ? Margin : 1e9) + 2, shift = smooth_ ? 0.5 : 0;
+    const double m = (std::isfinite(Margin) ? Margin : 1e9) + 1, shift = smooth_ ? 0.5 : 0;
     const double l = std::max<double>(std::floor(box.left() + shift - m), limit_.left());
     const double t = std::max<double>(std::floor(box.top() + shift - m), limit_.top());
     const double r = std::min<double>(std::ceil(box.right() + shift + m), limit_.right() + 1);
@@ -521,7 +544,7 @@ void TRVCanvas::DrawLine(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
   if (!p.Active()) return;
   QPainterPath path(QPointF(X1, Y1));
   path.lineTo(X2, Y2);
-  p.Stroke(path);
+  p.Stroke(path, Painter::TCorners::None);
 }
 
 void TRVCanvas::FillRect(const TRect& Rect) {
@@ -548,7 +571,8 @@ void TRVCanvas::Rectangle(const TRect& Rect) {
   QPainterPath path;
   path.addRect(QRectF(l, t, double(r) - l - 1, double(b) - t - 1));
   p.Fill(path);
-  p.Stroke(path);
+  // A rectangle without width or height turns back on itself.
+  p.Stroke(path, r - l > 1 && b - t > 1 ? Painter::TCorners::Right : Painter::TCorners::Any);
 }
 
 void TRVCanvas::Ellipse(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) { Ellipse(TRect{X1, Y1, X2, Y2}); }
