@@ -7,6 +7,8 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 #if defined(__x86_64__) || defined(__i386__)
@@ -82,8 +84,18 @@ class TSmoothSurface {
       return &painter_;
     if (painter_.isActive()) painter_.end();
     if (image_.width() != w || image_.height() != h) {
+      // The memory only grows, so that drawing on a small bitmap between passes on a large one
+      // does not give it back and take it again.
       image_ = QImage();
-      image_ = QImage(w, h, QImage::Format_RGB32);
+      const size_t size = size_t(w) * size_t(h);
+      if (size > capacity_) {
+        pixels_.reset();
+        capacity_ = 0;
+        pixels_.reset(new (std::nothrow) uint32_t[size]);
+        if (!pixels_) return nullptr;
+        capacity_ = size;
+      }
+      image_ = QImage(reinterpret_cast<uchar*>(pixels_.get()), w, h, qsizetype(w) * 4, QImage::Format_RGB32);
       if (image_.isNull()) return nullptr;
     }
     if (!painter_.begin(&image_)) return nullptr;
@@ -104,6 +116,8 @@ class TSmoothSurface {
   void Release() {
     if (painter_.isActive()) painter_.end();
     image_ = QImage();
+    pixels_.reset();
+    capacity_ = 0;
     clipped_ = false;
     clip_ = QRegion();
     pen_ = QPen();
@@ -126,9 +140,9 @@ class TSmoothSurface {
     ZeroUpper();
     const size_t stride = size_t(Bitmap.BytesPerLine());
     const bool wide = Bitmap.PixelFormat() == platform::pf32bit;
-    const size_t surfaceStride = size_t(image_.bytesPerLine());
+    const size_t surfaceStride = size_t(image_.width()) * 4;
     uint8_t* const bits = Bitmap.Bits();
-    uint8_t* const surfaceBits = image_.bits();
+    uint8_t* const surfaceBits = reinterpret_cast<uint8_t*>(pixels_.get());
     const int l = Area.left(), n = Area.width();
     for (int y = Area.top(); y <= Area.bottom(); ++y) {
       uint8_t* row = bits + size_t(y) * stride;
@@ -179,7 +193,9 @@ class TSmoothSurface {
     }
   }
 
-  QImage image_;
+  std::unique_ptr<uint32_t[]> pixels_;
+  size_t capacity_ = 0;
+  QImage image_;  // over pixels_
   QPainter painter_;
   bool clipped_ = false;
   QRegion clip_;

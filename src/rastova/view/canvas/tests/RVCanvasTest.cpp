@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/Bitmap.h"
@@ -492,17 +493,21 @@ TEST(RVCanvas, SmoothingPathSeesWhatChangedBetweenCalls) {
   EXPECT_EQ(b.PixelColor(5, 20), platform::clLime);
   EXPECT_NEAR(platform::ToQColor(b.PixelColor(6, 30)).red(), 128, 2);  // white over black
 
-  // Another bitmap of the same size, and a 32-bit one whose fourth bytes stay as they were.
-  TBitmap other(40, 40, platform::pf24bit);
-  Clear(other, platform::clGreen);
-  {
-    TRVCanvas o(other.Canvas(), true, true);
-    o.Pen().SetColor(platform::clYellow);
-    o.DrawLine(2, 2, 37, 2);
+  // Other bitmaps, of the same size and of a smaller one with longer rows, and a 32-bit one
+  // whose fourth bytes stay as they were.
+  for (const auto& [w, h] : {std::pair{40, 40}, std::pair{60, 10}}) {
+    TBitmap other(w, h, platform::pf24bit);
+    Clear(other, platform::clGreen);
+    {
+      TRVCanvas o(other.Canvas(), true, true);
+      o.Pen().SetColor(platform::clYellow);
+      o.DrawLine(2, 2, w - 3, 2);
+    }
+    EXPECT_EQ(other.PixelColor(20, 2), platform::clYellow);
+    EXPECT_EQ(other.PixelColor(w - 4, 2), platform::clYellow);
+    for (int y = 4; y < h; ++y)
+      for (int x = 0; x < w; ++x) ASSERT_EQ(other.PixelColor(x, y), platform::clGreen) << x << "," << y;
   }
-  EXPECT_EQ(other.PixelColor(20, 2), platform::clYellow);
-  for (int y = 4; y < 40; ++y)
-    for (int x = 0; x < 40; ++x) ASSERT_EQ(other.PixelColor(x, y), platform::clGreen) << x << "," << y;
   TBitmap wide(40, 40, platform::pf32bit);
   for (int y = 0; y < 40; ++y)
     for (int x = 0; x < 40; ++x) wide.ScanLine(y)[x * 4 + 3] = 0x5A;
