@@ -58,11 +58,19 @@ TBitmap::TBitmap(int width, int height, TPixelFormat format) {
   SetSize(width, height);
 }
 
-TBitmap::~TBitmap() = default;
+TBitmap::~TBitmap() {
+  // A canvas of its own or of someone else's may still have a painter open on the pixels.
+  EndKeptPainter();
+}
+
+void TBitmap::EndKeeper() const {
+  if (TCanvas* keeper = keeper_.exchange(nullptr)) keeper->EndKept();
+}
 
 int TBitmap::BitsPerPixel() const { return BitsOf(format_); }
 
 void TBitmap::Reallocate(int width, int height, TPixelFormat format) {
+  EndKeptPainter();
   width = std::max(width, 0);
   height = std::max(height, 0);
   if (width == 0 || height == 0) width = height = 0;
@@ -120,6 +128,7 @@ void TBitmap::Reallocate(int width, int height, TPixelFormat format) {
 }
 
 void TBitmap::Rewrap() {
+  EndKeptPainter();
   paint_ = QImage();
   if (Empty()) return;
   switch (format_) {
@@ -155,6 +164,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
 
 void TBitmap::Assign(const TBitmap& source) {
   if (&source == this) return;
+  EndKeptPainter();
   if (source.format_ != format_ || source.width_ != width_ || source.height_ != height_) {
     // Drop the old pixels first so that nothing is converted needlessly.
     Reallocate(0, 0, format_);
@@ -167,6 +177,7 @@ void TBitmap::Assign(const TBitmap& source) {
 
 uint8_t* TBitmap::ScanLine(int y) {
   if (y < 0 || y >= height_) throw EInvalidGraphicOperation("Scan line index out of range");
+  EndKeptPainter();
   return data_.get() + int64_t{y} * stride_;
 }
 
@@ -192,6 +203,7 @@ void TBitmap::UpdateGrayFlag() {
 
 QImage TBitmap::Image() {
   if (Empty()) return QImage();
+  EndKeptPainter();
   QImage image;
   switch (format_) {
     case pf24bit:
@@ -233,6 +245,7 @@ TCanvas& TBitmap::Canvas() {
 }
 
 TColor TBitmap::PixelColor(int x, int y) const {
+  EndKeptPainter();
   const uint8_t* row = data_.get() + int64_t{y} * stride_;
   switch (format_) {
     case pf1bit:
@@ -249,6 +262,7 @@ TColor TBitmap::PixelColor(int x, int y) const {
 }
 
 void TBitmap::SetPixelColor(int x, int y, TColor color) {
+  EndKeptPainter();
   const TColor rgb = ColorToRGB(color);
   uint8_t* row = data_.get() + int64_t{y} * stride_;
   switch (format_) {
@@ -303,6 +317,8 @@ int TBitmap::NearestIndex(TColor color) const {
 
 QImage* TBitmap::BeginPaint(const QRect& area) {
   if (Empty()) return nullptr;
+  // Qt lets one painter at a time work on an image.
+  EndKeptPainter();
   if (format_ != pf1bit) return paint_.isNull() ? nullptr : &paint_;
   // Unpack the bits into one byte per pixel (0 or 255) so that every raster operation works
   // on them as it works on single bits.

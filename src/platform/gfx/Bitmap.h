@@ -15,8 +15,13 @@
 // Drawing lands in this memory: the canvas paints through QImage objects that wrap it, and
 // Image() hands out such a wrapper for QPainter or for reading. Never keep a copy of that
 // QImage and paint on both: Qt would then detach the painted one into a private copy.
+//
+// The canvas may keep its painter open on the pixels between its calls; the bitmap ends that
+// painter before it hands out the pixels (ScanLine, Bits, Image, PixelColor, SetPixelColor),
+// moves them, or is destroyed, so code outside the canvas always finds the pixels at rest.
 #include <QImage>
 #include <QList>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -87,8 +92,14 @@ class TBitmap {
   uint8_t* ScanLine(int y);
   const uint8_t* ScanLine(int y) const;
   // Row 0; the rows follow at BytesPerLine() steps. Null for an empty bitmap.
-  uint8_t* Bits() { return data_.get(); }
-  const uint8_t* Bits() const { return data_.get(); }
+  uint8_t* Bits() {
+    EndKeptPainter();
+    return data_.get();
+  }
+  const uint8_t* Bits() const {
+    EndKeptPainter();
+    return data_.get();
+  }
 
   // Colour table of pf1bit (2 entries) and pf8bit (256 entries); empty for other formats.
   int ColorTableSize() const { return static_cast<int>(palette_.size()); }
@@ -126,6 +137,11 @@ class TBitmap {
   // EndPaint; the painter must stay inside `area`).
   QImage* BeginPaint(const QRect& area);
   void EndPaint(const QRect& area);
+  // Ends the painter a canvas keeps open on paint_ between its calls, if there is one.
+  void EndKeptPainter() const {
+    if (keeper_.load(std::memory_order_relaxed)) EndKeeper();
+  }
+  void EndKeeper() const;
 
   int width_ = 0;
   int height_ = 0;
@@ -138,6 +154,9 @@ class TBitmap {
   std::unique_ptr<uint8_t[]> shadow_;  // pf1bit: one byte per pixel, 0 or 255
   int shadowStride_ = 0;
   std::unique_ptr<TCanvas> canvas_;
+  // The canvas whose painter is open on paint_ between its calls. Taken atomically, so that
+  // threads working on rows of one bitmap end that painter once.
+  mutable std::atomic<TCanvas*> keeper_{nullptr};
 };
 
 }  // namespace platform

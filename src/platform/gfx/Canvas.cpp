@@ -155,6 +155,33 @@ constexpr QRgb MaskPixel(int ink) { return qRgb(ink, ink, ink); }
 
 }  // namespace
 
+// The Qt font of Font and its metrics (see Fonts()).
+struct TCanvas::FontCache {
+  std::string name;
+  int height;
+  TFontStyles style;
+  TPixelFormat format;
+  uint8_t quality;
+  QFont font;
+  QFontMetrics metrics;
+  // Widths of single characters as measured, for text drawn a character at a time.
+  mutable std::unordered_map<char16_t, int> advances;
+
+  int Advance(const QString& text) const {
+    if (text.size() != 1 || text[0].isSurrogate()) return metrics.horizontalAdvance(text);
+    const auto [it, fresh] = advances.try_emplace(text[0].unicode(), 0);
+    if (fresh) it->second = metrics.horizontalAdvance(text);
+    return it->second;
+  }
+};
+
+struct TCanvas::KeptPainter {
+  QPainter painter;
+  std::optional<QRect> box;                // the clip region is narrowed to it
+  std::shared_ptr<const FontCache> font;  // set on the painter
+  std::optional<QColor> pen;               // the colour of the pen set on the painter
+};
+
 // Applies the pen mode to single pixels with the pen's or the brush's ink, bitwise on the
 // bytes the pixels are stored in (indices for indexed bitmaps, a bit for pf1bit). The fourth
 // byte of pf32bit pixels is left alone.
@@ -202,6 +229,22 @@ class TCanvas::InkWriter {
     }
   }
 
+  // Put for `count` pixels from x on.
+  void PutRun(uint8_t* row, int x, int count, int v) const {
+    const uint8_t* ink = ink_[v];
+    if (mode_ == pmCopy && (format_ == pf24bit || format_ == pf32bit)) {
+      for (uint8_t *px = row + x * bpp_, *end = px + count * bpp_; px != end; px += bpp_) {
+        px[0] = ink[0];
+        px[1] = ink[1];
+        px[2] = ink[2];
+      }
+    } else if (mode_ == pmCopy && format_ == pf8bit) {
+      std::memset(row + x, ink[0], static_cast<size_t>(count));
+    } else {
+      for (int k = 0; k < count; ++k) Put(row, x + k, v);
+    }
+  }
+
   TBitmap& Bitmap() { return bitmap_; }
 
  private:
@@ -221,44 +264,45 @@ class TCanvas::InkWriter {
 // indexed bitmaps get table indices, and Qt paints only on the format it draws fastest.
 // Lines one pixel wide are rasterised here (ThinLines), straight into the bitmap or into the
 // mask.
+//
+// Text and FillRect paint straight into the bitmap through the canvas's kept painter (Keep),
+// which stays open after the call; such a session tracks the clip, font and pen it leaves on
+// that painter (ClipTo, UseFont, UsePen), so that the next call changes only what differs.
 class TCanvas::Session {
  public:
   // Without a painter: only ThinLines, straight into the bitmap.
   struct PixelsOnly {};
   Session(TCanvas& canvas, QRect bounds, PixelsOnly) : canvas_(canvas) {
-    TBitmap& bitmap = canvas.bitmap_;
-    bounds_ = bounds.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
-    if (canvas.clip_) bounds_ = bounds_.intersected(canvas.clip_->boundingRect());
+    Limit(bounds);
     active_ = !bounds_.isEmpty();
     pixelsOnly_ = true;
   }
 
   Session(TCanvas& canvas, QRect bounds, bool direct) : canvas_(canvas) {
-    TBitmap& bitmap = canvas.bitmap_;
-    bounds_ = bounds.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
-    if (canvas.clip_) bounds_ = bounds_.intersected(canvas.clip_->boundingRect());
+    Limit(bounds);
     if (bounds_.isEmpty()) return;
     useMask_ = !direct;
-    if (useMask_) {
-      mask_ = QImage(bounds_.size(), QImage::Format_RGB32);
-      mask_.fill(0);
-      if (!painter_.begin(&mask_)) return;
-      painter_.translate(-bounds_.topLeft());
-    } else {
-      QImage* target = bitmap.BeginPaint(bounds_);
-      if (!target) return;
-      begun_ = true;
-      if (!painter_.begin(target)) return;
-    }
-    active_ = true;
-    painter_.setRenderHint(QPainter::Antialiasing, false);
-    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (canvas.clip_) painter_.setClipRegion(*canvas.clip_);
-    // pf1bit pixels outside `bounds` are not unpacked for painting: keep the painter off them.
-    if (begun_ && bitmap.PixelFormat() == pf1bit) painter_.setClipRect(bounds_, Qt::IntersectClip);
+    Open();
   }
+
+  // Straight into the bitmap through the kept painter (pf1bit, unpacked for each call, opens
+  // one of its own).
+  struct Keep {};
+  Session(TCanvas& canvas, QRect bounds, Keep) : canvas_(canvas) {
+    Limit(bounds);
+    if (bounds_.isEmpty()) return;
+    if (canvas.bitmap_.PixelFormat() == pf1bit) {
+      Open();
+      return;
+    }
+    kept_ = canvas.Kept();
+    if (!kept_) return;
+    painter_ = &kept_->painter;
+    active_ = true;
+  }
+
   ~Session() {
-    if (active_ && !pixelsOnly_) painter_.end();
+    if (active_ && !pixelsOnly_ && !kept_) painter_->end();
     if (active_ && useMask_) ApplyMask();
     if (begun_) canvas_.bitmap_.EndPaint(bounds_);
     if (active_) canvas_.Changed(bounds_);
@@ -267,7 +311,44 @@ class TCanvas::Session {
   Session& operator=(const Session&) = delete;
 
   bool Active() const { return active_; }
-  QPainter& P() { return painter_; }
+  QPainter& P() { return *painter_; }
+
+  // Clips what follows to the clip region and `box` (none: the clip region alone).
+  void ClipTo(const std::optional<QRect>& box) {
+    if (!kept_) {
+      if (box) painter_->setClipRect(*box, Qt::IntersectClip);
+      return;
+    }
+    if (kept_->box == box) return;
+    kept_->box = box;
+    if (canvas_.clip_) {
+      painter_->setClipRegion(*canvas_.clip_);
+      if (box) painter_->setClipRect(*box, Qt::IntersectClip);
+    } else if (box) {
+      painter_->setClipRect(*box);
+    } else {
+      painter_->setClipping(false);
+    }
+  }
+  // The canvas's font as Fonts() last made it.
+  void UseFont() {
+    if (kept_) {
+      if (kept_->font == canvas_.fontCache_) return;
+      kept_->font = canvas_.fontCache_;
+    }
+    painter_->setFont(canvas_.fontCache_->font);
+  }
+  void UsePen(const QColor& color) {
+    if (kept_) {
+      if (kept_->pen == color) return;
+      kept_->pen = color;
+    }
+    painter_->setPen(color);
+  }
+  void NoPen() {
+    if (kept_) kept_->pen.reset();
+    painter_->setPen(Qt::NoPen);
+  }
   QColor PenInk() const {
     return useMask_ ? QColor(MaskPixel(kPenInk)) : canvas_.MapColor(canvas_.Pen.Color);
   }
@@ -280,7 +361,7 @@ class TCanvas::Session {
   // the brush's ink. Each pixel is written once.
   void ThinLines(const QPolygon& points, bool closed) {
     if (!active_ || points.size() < 2) return;
-    if (!pixelsOnly_) painter_.end();  // the mask or bitmap is written here directly; reopened below
+    if (!pixelsOnly_) own_.end();  // the mask or bitmap is written here directly; reopened below
     const QRect box = bounds_;
     const QRegion* region = canvas_.clip_ && canvas_.clip_->rectCount() > 1 ? &*canvas_.clip_ : nullptr;
     InkWriter writer(canvas_);
@@ -354,16 +435,43 @@ class TCanvas::Session {
   }
 
  private:
+  void Limit(QRect bounds) {
+    const TBitmap& bitmap = canvas_.bitmap_;
+    bounds_ = bounds.intersected(QRect(0, 0, bitmap.Width(), bitmap.Height()));
+    if (canvas_.clip_) bounds_ = bounds_.intersected(canvas_.clip_->boundingRect());
+  }
+
+  void Open() {
+    TBitmap& bitmap = canvas_.bitmap_;
+    if (useMask_) {
+      mask_ = QImage(bounds_.size(), QImage::Format_RGB32);
+      mask_.fill(0);
+      if (!own_.begin(&mask_)) return;
+      own_.translate(-bounds_.topLeft());
+    } else {
+      QImage* target = bitmap.BeginPaint(bounds_);
+      if (!target) return;
+      begun_ = true;
+      if (!own_.begin(target)) return;
+    }
+    active_ = true;
+    own_.setRenderHint(QPainter::Antialiasing, false);
+    own_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (canvas_.clip_) own_.setClipRegion(*canvas_.clip_);
+    // pf1bit pixels outside `bounds` are not unpacked for painting: keep the painter off them.
+    if (begun_ && bitmap.PixelFormat() == pf1bit) own_.setClipRect(bounds_, Qt::IntersectClip);
+  }
+
   void Reopen() {
     QImage* target = useMask_ ? &mask_ : canvas_.bitmap_.BeginPaint(bounds_);
-    if (!target || !painter_.begin(target)) {
+    if (!target || !own_.begin(target)) {
       active_ = false;
       return;
     }
-    if (useMask_) painter_.translate(-bounds_.topLeft());
-    painter_.setRenderHint(QPainter::Antialiasing, false);
-    if (canvas_.clip_) painter_.setClipRegion(*canvas_.clip_);
-    if (begun_ && canvas_.bitmap_.PixelFormat() == pf1bit) painter_.setClipRect(bounds_, Qt::IntersectClip);
+    if (useMask_) own_.translate(-bounds_.topLeft());
+    own_.setRenderHint(QPainter::Antialiasing, false);
+    if (canvas_.clip_) own_.setClipRegion(*canvas_.clip_);
+    if (begun_ && canvas_.bitmap_.PixelFormat() == pf1bit) own_.setClipRect(bounds_, Qt::IntersectClip);
   }
 
   void ApplyMask() {
@@ -372,18 +480,14 @@ class TCanvas::Session {
     for (int y = bounds_.top(); y <= bounds_.bottom(); ++y) {
       const QRgb* m = reinterpret_cast<const QRgb*>(mask_.constScanLine(y - bounds_.top()));
       uint8_t* row = canvas_.bitmap_.ScanLine(y);
-      for (int i = 0; i < width; ++i) {
-        // Most of the mask is empty: skip it two pixels at a time.
-        if ((i & 1) == 0 && i + 2 <= width) {
-          uint64_t pair;
-          std::memcpy(&pair, m + i, 8);
-          if (pair == 0) {
-            ++i;
-            continue;
-          }
-        }
-        const int v = qBlue(m[i]);
-        if (v == kPenInk || v == kBrushInk) writer.Put(row, bounds_.left() + i, v);
+      // Runs of one mask value: empty ones skipped, filled ones written in one go.
+      for (int i = 0; i < width;) {
+        const QRgb value = m[i];
+        int end = i + 1;
+        while (end < width && m[end] == value) ++end;
+        const int v = qBlue(value);
+        if (v == kPenInk || v == kBrushInk) writer.PutRun(row, bounds_.left() + i, end - i, v);
+        i = end;
       }
     }
   }
@@ -393,7 +497,9 @@ class TCanvas::Session {
   bool useMask_ = false;
   bool pixelsOnly_ = false;
   QImage mask_;
-  QPainter painter_;
+  QPainter own_;
+  QPainter* painter_ = &own_;
+  KeptPainter* kept_ = nullptr;
   bool begun_ = false;
   bool active_ = false;
 };
@@ -401,7 +507,36 @@ class TCanvas::Session {
 int TFont::Size() const { return -common::MulDiv(height_, 72, 96); }
 void TFont::SetSize(int points) { height_ = -common::MulDiv(points, 96, 72); }
 
+
 TCanvas::TCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+
+TCanvas::~TCanvas() { EndKept(); }
+
+TCanvas::KeptPainter* TCanvas::Kept() {
+  if (kept_ && kept_->painter.isActive()) return kept_.get();
+  QImage* target = bitmap_.BeginPaint(QRect(0, 0, bitmap_.Width(), bitmap_.Height()));
+  if (!target) return nullptr;
+  if (!kept_) kept_ = std::make_unique<KeptPainter>();
+  QPainter& p = kept_->painter;
+  if (!p.begin(target)) return nullptr;
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  if (clip_) p.setClipRegion(*clip_);
+  kept_->box.reset();
+  kept_->font.reset();
+  kept_->pen.reset();
+  bitmap_.keeper_.store(this);
+  return kept_.get();
+}
+
+void TCanvas::EndKept() {
+  // The bitmap is only touched while the painter is open: a bitmap that goes first ends it.
+  if (!kept_ || !kept_->painter.isActive()) return;
+  TCanvas* self = this;
+  bitmap_.keeper_.compare_exchange_strong(self, nullptr);
+  kept_->painter.end();
+  kept_->font.reset();
+}
 
 QColor TCanvas::MapColor(TColor color) const {
   switch (bitmap_.PixelFormat()) {
@@ -539,9 +674,10 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 
 void TCanvas::FillRect(const TRect& r) {
   if (r.IsEmpty() || Brush.Style == bsClear) return;
-  Session s(*this, ToQRect(r), true);
+  Session s(*this, ToQRect(r), Session::Keep{});
   if (!s.Active()) return;
-  s.P().setPen(Qt::NoPen);
+  s.ClipTo(std::nullopt);
+  s.NoPen();
   ApplyBrush(s);
   s.P().drawRect(ToQRect(r));
 }
@@ -678,36 +814,37 @@ QFont TCanvas::MakeFont() const {
   return QtFontOf(Font, bitmap_.PixelFormat() == pf24bit || bitmap_.PixelFormat() == pf32bit);
 }
 
-struct TCanvas::FontCache {
-  std::string name;
-  int height;
-  TFontStyles style;
-  TPixelFormat format;
-  uint8_t quality;
-  QFont font;
-  QFontMetrics metrics;
-};
 
 const TCanvas::FontCache& TCanvas::Fonts() const {
-  const FontCache* c = fontCache_.get();
   const TFontStyles& s = Font.Style;
-  if (!c || c->name != Font.Name || c->height != Font.Height() || c->format != bitmap_.PixelFormat() ||
-      c->quality != Font.Quality ||
-      c->style.Bold != s.Bold || c->style.Italic != s.Italic || c->style.Underline != s.Underline ||
-      c->style.StrikeOut != s.StrikeOut) {
-    RequireFonts();
-    const QFont font = MakeFont();
-    fontCache_ = std::make_shared<FontCache>(
-        FontCache{Font.Name, Font.Height(), Font.Style, bitmap_.PixelFormat(), Font.Quality, font,
-                  QFontMetrics(font)});
+  auto current = [&](const std::shared_ptr<FontCache>& c) {
+    return c->name == Font.Name && c->height == Font.Height() && c->format == bitmap_.PixelFormat() &&
+           c->quality == Font.Quality && c->style.Bold == s.Bold && c->style.Italic == s.Italic &&
+           c->style.Underline == s.Underline && c->style.StrikeOut == s.StrikeOut;
+  };
+  if (fontCache_ && current(fontCache_)) return *fontCache_;
+  // Text in a few formats goes back and forth between a few fonts: the last ones used are kept,
+  // the most recent first.
+  constexpr size_t kRecentFonts = 8;
+  auto found = std::find_if(recentFonts_.begin(), recentFonts_.end(), current);
+  if (found != recentFonts_.end()) {
+    fontCache_ = *found;
+    std::rotate(recentFonts_.begin(), found, found + 1);
+    return *fontCache_;
   }
+  RequireFonts();
+  const QFont font = MakeFont();
+  fontCache_ = std::make_shared<FontCache>(FontCache{Font.Name, Font.Height(), Font.Style, bitmap_.PixelFormat(),
+                                                     Font.Quality, font, QFontMetrics(font), {}});
+  recentFonts_.insert(recentFonts_.begin(), fontCache_);
+  if (recentFonts_.size() > kRecentFonts) recentFonts_.pop_back();
   return *fontCache_;
 }
 
 TSize TCanvas::TextExtent(std::string_view text) {
-  const QFontMetrics& metrics = Fonts().metrics;
+  const FontCache& fonts = Fonts();
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  return {metrics.horizontalAdvance(s), metrics.height()};
+  return {fonts.Advance(s), fonts.metrics.height()};
 }
 
 namespace {
@@ -728,7 +865,6 @@ QPoint TextCellOrigin(int x, int y, uint32_t align, const QFontMetrics& metrics,
 }  // namespace
 
 struct TCanvas::TextCell {
-  QFont font;
   QString text;
   QRect cell;  // the text's cell as TextAlign places it
   int ascent;
@@ -736,9 +872,9 @@ struct TCanvas::TextCell {
 
 TCanvas::TextCell TCanvas::PlaceText(int x, int y, std::string_view text) const {
   const FontCache& fonts = Fonts();
-  TextCell t{fonts.font, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), {}, 0};
+  TextCell t{QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), {}, 0};
   const QFontMetrics& metrics = fonts.metrics;
-  const int width = metrics.horizontalAdvance(t.text);
+  const int width = fonts.Advance(t.text);
   t.cell = QRect(TextCellOrigin(x, y, textAlign_, metrics, width), QSize(width, metrics.height()));
   t.ascent = metrics.ascent();
   return t;
@@ -751,13 +887,18 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
   const int slack = t.cell.height() / 2 + 2;
   QTransform turn;
   if (Font.Escapement != 0) turn.translate(x, y).rotate(-Font.Escapement / 10.0).translate(-x, -y);
-  Session session(*this, turn.mapRect(t.cell.adjusted(-slack, -1, slack, 1)), true);
+  // Turned text paints with a painter of its own, so that the kept one never carries a turn.
+  const QRect bounds = turn.mapRect(t.cell.adjusted(-slack, -1, slack, 1));
+  std::optional<Session> turned, kept;
+  Session& session = Font.Escapement != 0 ? turned.emplace(*this, bounds, true)
+                                          : kept.emplace(*this, bounds, Session::Keep{});
   if (!session.Active()) return;
   QPainter& p = session.P();
+  session.ClipTo(std::nullopt);
   if (Font.Escapement != 0) p.setTransform(turn, true);
   if (Brush.Style == bsSolid && !t.cell.isEmpty()) p.fillRect(t.cell, MapColor(Brush.Color));
-  p.setFont(t.font);
-  p.setPen(MapColor(Font.Color));
+  session.UseFont();
+  session.UsePen(MapColor(Font.Color));
   p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);
 }
 
@@ -776,14 +917,19 @@ void TCanvas::TextRect(const TRect& rect, int x, int y, std::string_view text, u
     if (options & ETO_CLIPPED) bounds &= box;
     if (options & ETO_OPAQUE) bounds |= box;
   }
-  Session session(*this, bounds, true);
+  std::optional<Session> turned, kept;
+  Session& session = Font.Escapement != 0 ? turned.emplace(*this, bounds, true)
+                                          : kept.emplace(*this, bounds, Session::Keep{});
   if (!session.Active()) return;
   QPainter& p = session.P();
-  if (options & ETO_OPAQUE) p.fillRect(box, MapColor(Brush.Color));
-  if (options & ETO_CLIPPED) p.setClipRect(box, Qt::IntersectClip);
+  if (options & ETO_OPAQUE) {
+    session.ClipTo(std::nullopt);
+    p.fillRect(box, MapColor(Brush.Color));
+  }
+  session.ClipTo(options & ETO_CLIPPED ? std::optional<QRect>(box) : std::nullopt);
   if (Font.Escapement != 0) p.setTransform(turn, true);
-  p.setFont(t.font);
-  p.setPen(MapColor(Font.Color));
+  session.UseFont();
+  session.UsePen(MapColor(Font.Color));
   p.drawText(QPoint(t.cell.left(), t.cell.top() + t.ascent), t.text);
 }
 
@@ -807,6 +953,7 @@ TRect TCanvas::ClipRect() const {
 }
 
 void TCanvas::SetClipRegion(const TRegion* region) {
+  EndKept();
   if (region)
     clip_ = region->Region();
   else

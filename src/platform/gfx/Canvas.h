@@ -17,6 +17,11 @@
 //
 // Text needs a running QGuiApplication (fonts come from the window system); the other calls
 // work without one.
+//
+// Text and FillRect keep their painter open on the bitmap from one call to the next (the text
+// control draws a character per call, and opening a painter costs more than the character).
+// Every other call, a change of the clip region, the bitmap handing out its pixels or being
+// resized, another canvas painting on the same bitmap, and the canvas's end close it.
 #include <QPainter>
 #include <cstdint>
 #include <functional>
@@ -25,6 +30,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/gfx/Color.h"
 #include "platform/gfx/Region.h"
@@ -163,6 +169,7 @@ QFont QtFontOf(const TFont& font, bool smooth);
 class TCanvas {
  public:
   explicit TCanvas(TBitmap& bitmap);
+  ~TCanvas();
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
 
@@ -250,14 +257,21 @@ class TCanvas {
   void NotifyChanged(const TRect& rect);
 
  private:
+  friend class TBitmap;
   class InkWriter;
   class Session;
   struct TextCell;
   struct FontCache;
+  struct KeptPainter;
+
+  // The painter kept open on the bitmap (opened when none is), or null when the bitmap cannot
+  // be painted on; EndKept closes it (the bitmap calls it before others use the pixels).
+  KeptPainter* Kept();
+  void EndKept();
 
   // The Qt font of Font and its metrics, made again only when Font or the bitmap's format changed
-  // (text is drawn a character at a time by the text control: a font and its metrics per call
-  // cost more than the drawing).
+  // to one not among the last few used (text is drawn a character at a time by the text control:
+  // a font and its metrics per call cost more than the drawing).
   const FontCache& Fonts() const;
   TextCell PlaceText(int x, int y, std::string_view text) const;
   QColor MapColor(TColor color) const;
@@ -274,6 +288,8 @@ class TCanvas {
 
   TBitmap& bitmap_;
   mutable std::shared_ptr<FontCache> fontCache_;
+  mutable std::vector<std::shared_ptr<FontCache>> recentFonts_;
+  std::unique_ptr<KeptPainter> kept_;
   TPoint penPos_;
   std::optional<QRegion> clip_;
   uint32_t textAlign_ = TA_TOP | TA_LEFT;

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QPainter>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "TestBitmaps.h"
 #include "platform/gfx/Bitmap.h"
@@ -571,4 +575,82 @@ TEST(Canvas, LinesFarLongerThanTheBitmapKeepTheirPixelsAndEnd) {
   b.Canvas().MoveTo(INT32_MIN, INT32_MAX);
   b.Canvas().LineTo(INT32_MAX, INT32_MIN);
   EXPECT_EQ(b.PixelColor(5, 5), clBlack);
+}
+
+// FillRect keeps its painter open from one call to the next: what happens to the canvas and the
+// bitmap between the calls must reach that painter as it reaches a new one.
+TEST(Canvas, AKeptPainterFollowsWhatHappensBetweenCalls) {
+  auto fill = [](TColor color, TBrushStyle style, TRect r) {
+    return [=](TBitmap&, TCanvas& c) {
+      c.Brush = {color, style};
+      c.FillRect(r);
+    };
+  };
+  const TRegion clip(Rect(5, 5, 20, 20));
+  const std::vector<platform::test::TCanvasStep> steps = {
+      fill(clWhite, bsSolid, Rect(0, 0, 40, 30)),
+      [](TBitmap& b, TCanvas& c) {
+        // Read straight after the call (in colours every format holds).
+        c.Brush = {clBlack, bsSolid};
+        c.FillRect(Rect(2, 2, 10, 10));
+        EXPECT_EQ(b.PixelColor(3, 3), clBlack);
+        EXPECT_EQ(c.Pixels(1, 1), clWhite);
+      },
+      fill(clRed, bsSolid, Rect(0, 0, 40, 30)),
+      [&](TBitmap&, TCanvas& c) { c.SetClipRegion(&clip); },
+      fill(clBlue, bsSolid, Rect(0, 0, 40, 30)),
+      fill(clYellow, bsDiagCross, Rect(0, 0, 40, 30)),
+      [](TBitmap&, TCanvas& c) { c.SetClipRegion(nullptr); },
+      fill(clWhite, bsSolid, Rect(15, 0, 25, 30)),
+      [](TBitmap& b, TCanvas&) {
+        // Written straight into the rows.
+        for (int y = 0; y < 6; ++y) std::memset(b.ScanLine(y), 0x5A, 12);
+      },
+      fill(clNavy, bsSolid, Rect(0, 0, 3, 3)),
+      [](TBitmap&, TCanvas& c) {
+        // Another pen mode: applied to the pixels through a mask.
+        c.Pen = {clWhite, 1, psSolid, pmXor};
+        c.Brush = {clGreen, bsSolid};
+        c.Rectangle(1, 1, 30, 20);
+        c.Pen.Mode = pmCopy;
+      },
+      fill(clFuchsia, bsHorizontal, Rect(18, 12, 36, 28)),
+      [](TBitmap&, TCanvas& c) { c.SetPixels(21, 21, clBlack); },
+      fill(clMaroon, bsSolid, Rect(22, 22, 24, 24)),
+      [](TBitmap&, TCanvas& c) {
+        c.CopyMode = cmSrcCopy;
+        c.CopyRect(Rect(0, 0, 10, 10), c, Rect(20, 18, 30, 28));
+      },
+      fill(clTeal, bsSolid, Rect(5, 5, 8, 8)),
+      [](TBitmap& b, TCanvas& c) {
+        // Another canvas on the same bitmap, between two calls of this one.
+        TCanvas other(b);
+        other.Brush = {clOlive, bsSolid};
+        other.FillRect(Rect(10, 0, 20, 8));
+        c.FillRect(Rect(12, 2, 14, 30));
+        other.FillRect(Rect(30, 0, 40, 4));
+      },
+      [](TBitmap& b, TCanvas&) {
+        // A painter of the caller's own on the pixels.
+        QImage image = b.Image();
+        if (image.format() == QImage::Format_BGR888 || image.format() == QImage::Format_RGB32) {
+          QPainter own(&image);
+          own.fillRect(QRect(0, 20, 40, 4), QColor(10, 20, 30));
+        }
+      },
+      fill(clSilver, bsSolid, Rect(3, 18, 6, 30)),
+      [](TBitmap& b, TCanvas&) { b.SetSize(44, 33); },
+      fill(clPurple, bsSolid, Rect(35, 25, 44, 33)),
+  };
+  for (TPixelFormat format : {pf1bit, pf8bit, pf24bit, pf32bit}) {
+    const auto [kept, ended] = platform::test::KeptAndEnded(format, 40, 30, steps);
+    EXPECT_EQ(kept, ended) << "format " << int(format);
+  }
+
+  // A bitmap that goes before its canvas ends the canvas's painter first.
+  auto bitmap = std::make_unique<TBitmap>(8, 8, pf24bit);
+  auto canvas = std::make_unique<TCanvas>(*bitmap);
+  canvas->FillRect(Rect(0, 0, 4, 4));
+  bitmap.reset();
+  canvas.reset();
 }

@@ -2,7 +2,10 @@
 
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <cstring>
+#include <vector>
 
+#include "TestBitmaps.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
 
@@ -183,4 +186,74 @@ TEST(CanvasText, TextRectClipsAndFillsNothingBehindTheText) {
   c.TextRect(Rect(100, 5, 150, 30), 102, 8, "WWWWWWWWWWWW", ETO_OPAQUE | ETO_CLIPPED);
   EXPECT_EQ(b.PixelColor(100, 5), clRed);
   EXPECT_EQ(b.PixelColor(150, 10), clWhite);
+}
+
+// Text keeps its painter open from one call to the next, with the clip, font and colour of the
+// last call: each call must still draw as with a painter of its own.
+TEST(CanvasText, AKeptPainterFollowsWhatHappensBetweenCalls) {
+  App();
+  auto text = [](TRect box, int x, int y, const char* s, uint32_t options = ETO_CLIPPED) {
+    return [=](TBitmap&, TCanvas& c) { c.TextRect(box, x, y, s, options); };
+  };
+  const TRegion clip(Rect(20, 0, 90, 30));
+  const std::vector<platform::test::TCanvasStep> steps = {
+      [](TBitmap& b, TCanvas& c) {
+        c.Brush = {clWhite, bsSolid};
+        c.FillRect(Rect(0, 0, b.Width(), b.Height()));
+        c.Font.Name = "Arial";
+        c.Font.SetHeight(-14);
+        c.Font.Color = clBlack;
+        c.Brush.Style = bsClear;
+        c.SetTextAlign(TA_BASELINE);
+      },
+      text(Rect(0, 0, 30, 20), 2, 15, "WWWWWW"),
+      // A box beside the last one: the last box no longer clips.
+      text(Rect(40, 0, 120, 20), 42, 15, "MMMMMM"),
+      [](TBitmap&, TCanvas& c) {
+        c.Font.Style.Bold = true;
+        c.Font.Color = clWhite;
+        c.Brush = {clBlack, bsSolid};
+        c.TextOut(4, 22, "Ag");  // no box at all, its cell filled
+      },
+      [](TBitmap&, TCanvas& c) {
+        c.Font.Name = "Times New Roman";
+        c.Font.SetHeight(-18);
+        c.Font.Style = {};
+        c.Brush.Style = bsClear;
+        c.TextOut(60, 30, "Tt");
+      },
+      [](TBitmap&, TCanvas& c) {
+        c.Brush = {clGray, bsSolid};
+        c.FillRect(Rect(50, 36, 70, 40));  // not limited by the text's boxes
+      },
+      [&](TBitmap&, TCanvas& c) { c.SetClipRegion(&clip); },
+      [](TBitmap&, TCanvas& c) {
+        c.Font.Name = "Arial";  // back to a font used before
+        c.Font.SetHeight(-14);
+        c.Font.Color = clRed;
+        c.Brush.Color = clYellow;
+      },
+      text(Rect(0, 0, 120, 45), 2, 28, "clipped WWWW", ETO_OPAQUE | ETO_CLIPPED),
+      [](TBitmap&, TCanvas& c) { c.SetClipRegion(nullptr); },
+      text(Rect(0, 30, 60, 45), 1, 42, "HHHHH", ETO_OPAQUE),
+      [](TBitmap& b, TCanvas&) {
+        for (int y = 30; y < 36; ++y) std::memset(b.ScanLine(y), 0x33, 30);
+      },
+      [](TBitmap&, TCanvas& c) {
+        // Turned text, then upright again.
+        c.Brush.Style = bsClear;
+        c.Font.Escapement = 900;
+        c.TextOut(110, 44, "up");
+        c.Font.Escapement = 0;
+      },
+      text(Rect(80, 30, 120, 45), 82, 42, "Zz"),
+      [](TBitmap&, TCanvas& c) {
+        c.Font.Quality = 3;  // aliased glyphs: another font
+        c.TextOut(30, 20, "qq");
+      },
+  };
+  for (TPixelFormat format : {pf1bit, pf8bit, pf24bit, pf32bit}) {
+    const auto [kept, ended] = platform::test::KeptAndEnded(format, 120, 45, steps);
+    EXPECT_EQ(kept, ended) << "format " << int(format);
+  }
 }
