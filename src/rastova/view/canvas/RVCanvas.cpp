@@ -46,7 +46,9 @@ constexpr double kDegreesPerRadian = 57.29577951308232;
 // painter call.
 #if defined(__x86_64__) || defined(__i386__)
 __attribute__((target("avx"))) void ZeroUpperAvx() { _mm256_zeroupper(); }
-const bool hasAvx = __builtin_cpu_supports("avx");
+// Asked while the globals are set up, possibly before the run-time library has looked at the
+// processor itself.
+const bool hasAvx = (__builtin_cpu_init(), __builtin_cpu_supports("avx"));
 void ZeroUpper() {
   if (hasAvx) ZeroUpperAvx();
 }
