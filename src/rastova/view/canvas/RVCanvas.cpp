@@ -4,8 +4,16 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
 #include <vector>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "common/Round.h"
 #include "platform/gfx/Bitmap.h"
@@ -32,9 +40,174 @@ bool missingForTesting = false;
 
 constexpr double kDegreesPerRadian = 57.29577951308232;
 
+// Qt's raster engine fills runs of pixels with AVX code that returns without clearing the upper
+// halves of the vector registers; until they are cleared, every SSE instruction after it (ours
+// and Qt's own) runs many times slower on some processors. The canvas clears them after each
+// painter call.
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx"))) void ZeroUpperAvx() { _mm256_zeroupper(); }
+// Asked while the globals are set up, possibly before the run-time library has looked at the
+// processor itself.
+const bool hasAvx = (__builtin_cpu_init(), __builtin_cpu_supports("avx"));
+void ZeroUpper() {
+  if (hasAvx) ZeroUpperAvx();
+}
+#else
+void ZeroUpper() {}
+#endif
+
 bool IsHatch(platform::TBrushStyle style) {
   return style >= platform::bsHorizontal && style <= platform::bsDiagCross;
 }
+
+// Where the smoothing painter draws: a 32-bit picture the size of the bitmap, with one QPainter
+// kept open on it from call to call and from canvas to canvas (opening a painter costs more than
+// the small shapes the overlays draw). A call copies the part of the bitmap it can reach in,
+// paints it and copies it back, so the bitmap stays the only keeper of its pixels between calls:
+// what else writes them meanwhile (text, direct pixel writes, other painters) is what the next
+// call paints over. 24-bit pixels are painted as 32-bit ones, with the same blending arithmetic;
+// Qt blends 24-bit spans by fetching, converting and storing them in batches it hands to its
+// thread pool, which costs far more than the painting of a small shape.
+class TSmoothSurface {
+ public:
+  TSmoothSurface() = default;
+  TSmoothSurface(const TSmoothSurface&) = delete;
+  TSmoothSurface& operator=(const TSmoothSurface&) = delete;
+  ~TSmoothSurface() { Release(); }
+
+  // The painter for Bitmap (24 or 32 bits), clipped to Clip, with pixel centres on whole
+  // coordinates when Smooth; null when the surface cannot be had. The painter is set up afresh
+  // whenever the size, the clip or the smoothing differs from the previous call's.
+  QPainter* Begin(const platform::TBitmap& Bitmap, const std::optional<QRegion>& Clip, bool Smooth) {
+    const int w = Bitmap.Width(), h = Bitmap.Height();
+    if (w <= 0 || h <= 0) return nullptr;
+    const bool sameClip = Clip.has_value() == clipped_ && (!clipped_ || *Clip == clip_);
+    if (painter_.isActive() && image_.width() == w && image_.height() == h && sameClip && Smooth == smooth_)
+      return &painter_;
+    if (painter_.isActive()) painter_.end();
+    if (image_.width() != w || image_.height() != h) {
+      // The memory only grows, so that drawing on a small bitmap between passes on a large one
+      // does not give it back and take it again.
+      image_ = QImage();
+      const size_t size = size_t(w) * size_t(h);
+      if (size > capacity_) {
+        pixels_.reset();
+        capacity_ = 0;
+        pixels_.reset(new (std::nothrow) uint32_t[size]);
+        if (!pixels_) return nullptr;
+        capacity_ = size;
+      }
+      image_ = QImage(reinterpret_cast<uchar*>(pixels_.get()), w, h, qsizetype(w) * 4, QImage::Format_RGB32);
+      if (image_.isNull()) return nullptr;
+    }
+    if (!painter_.begin(&image_)) return nullptr;
+    clipped_ = Clip.has_value();
+    clip_ = clipped_ ? *Clip : QRegion();
+    smooth_ = Smooth;
+    if (clipped_) painter_.setClipRegion(clip_);
+    painter_.setRenderHint(QPainter::Antialiasing, Smooth);
+    // Aliased drawing already rounds whole coordinates onto pixels.
+    if (Smooth) painter_.translate(0.5, 0.5);
+    return &painter_;
+  }
+
+  // Copies Area (inside the bitmap) from the bitmap in, or back out to it.
+  void Load(platform::TBitmap& Bitmap, const QRect& Area) { Copy(Bitmap, Area, true); }
+  void Store(platform::TBitmap& Bitmap, const QRect& Area) { Copy(Bitmap, Area, false); }
+
+  void Release() {
+    if (painter_.isActive()) painter_.end();
+    image_ = QImage();
+    pixels_.reset();
+    capacity_ = 0;
+    clipped_ = false;
+    clip_ = QRegion();
+    pen_ = QPen();
+    brush_ = QBrush();
+  }
+
+  // The pen or brush kept from an earlier call when it is equal to Value, so that the painter
+  // sees the same one and need not set it up again.
+  const QPen& Same(const QPen& Value) {
+    if (!(Value == pen_)) pen_ = Value;
+    return pen_;
+  }
+  const QBrush& Same(const QBrush& Value) {
+    if (!(Value == brush_)) brush_ = Value;
+    return brush_;
+  }
+
+ private:
+  void Copy(platform::TBitmap& Bitmap, const QRect& Area, bool in) {
+    ZeroUpper();
+    const size_t stride = size_t(Bitmap.BytesPerLine());
+    const bool wide = Bitmap.PixelFormat() == platform::pf32bit;
+    const size_t surfaceStride = size_t(image_.width()) * 4;
+    uint8_t* const bits = Bitmap.Bits();
+    uint8_t* const surfaceBits = reinterpret_cast<uint8_t*>(pixels_.get());
+    const int l = Area.left(), n = Area.width();
+    for (int y = Area.top(); y <= Area.bottom(); ++y) {
+      uint8_t* row = bits + size_t(y) * stride;
+      auto* px = reinterpret_cast<uint32_t*>(surfaceBits + size_t(y) * surfaceStride) + l;
+      if (wide) {
+        // The fourth byte goes both ways as it stands, as if painted in place.
+        if (in)
+          std::memcpy(px, row + size_t(l) * 4, size_t(n) * 4);
+        else
+          std::memcpy(row + size_t(l) * 4, px, size_t(n) * 4);
+        continue;
+      }
+      if (in)
+        Widen(row + size_t(l) * 3, px, n);
+      else
+        Narrow(px, row + size_t(l) * 3, n);
+    }
+  }
+
+  // Blue, green, red bytes to opaque 32-bit pixels and back, four pixels (twelve bytes) a step
+  // where the words are little-endian.
+  static void Widen(const uint8_t* p, uint32_t* px, int n) {
+    int i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      for (; i + 4 <= n; i += 4, p += 12) {
+        uint32_t a, b, c;
+        std::memcpy(&a, p, 4), std::memcpy(&b, p + 4, 4), std::memcpy(&c, p + 8, 4);
+        px[i] = 0xFF000000u | (a & 0xFFFFFFu);
+        px[i + 1] = 0xFF000000u | a >> 24 | (b & 0xFFFFu) << 8;
+        px[i + 2] = 0xFF000000u | b >> 16 | (c & 0xFFu) << 16;
+        px[i + 3] = 0xFF000000u | c >> 8;
+      }
+    }
+    for (; i < n; ++i, p += 3) px[i] = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+  }
+  static void Narrow(const uint32_t* px, uint8_t* p, int n) {
+    int i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+      for (; i + 4 <= n; i += 4, p += 12) {
+        const uint32_t v0 = px[i], v1 = px[i + 1], v2 = px[i + 2], v3 = px[i + 3];
+        const uint32_t a = (v0 & 0xFFFFFFu) | v1 << 24, b = (v1 >> 8 & 0xFFFFu) | v2 << 16, c = (v2 >> 16 & 0xFFu) | v3 << 8;
+        std::memcpy(p, &a, 4), std::memcpy(p + 4, &b, 4), std::memcpy(p + 8, &c, 4);
+      }
+    }
+    for (; i < n; ++i, p += 3) {
+      const uint32_t v = px[i];
+      p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16);
+    }
+  }
+
+  std::unique_ptr<uint32_t[]> pixels_;
+  size_t capacity_ = 0;
+  QImage image_;  // over pixels_
+  QPainter painter_;
+  bool clipped_ = false;
+  QRegion clip_;
+  bool smooth_ = false;
+  QPen pen_;
+  QBrush brush_;
+};
+
+// Per thread, as QPainter is; released with the binding.
+thread_local TSmoothSurface surface;
 
 }  // namespace
 
@@ -53,7 +226,10 @@ void UnloadGdiPlus() {
   // An unmatched release must not leave the count negative: the next view would then count
   // to 0 and the binding would stay loaded after the last view has gone.
   if (userCount > 0) --userCount;
-  if (loaded && userCount == 0) loaded = false;
+  if (loaded && userCount == 0) {
+    loaded = false;
+    surface.Release();
+  }
 }
 
 bool GdiPlusLoaded() { return loaded; }
@@ -64,7 +240,10 @@ int32_t GdiPlusUserCount() { return userCount; }
 
 void SetGdiPlusMissingForTesting(bool missing) {
   missingForTesting = missing;
-  if (missing) loaded = false;
+  if (missing) {
+    loaded = false;
+    surface.Release();
+  }
 }
 
 QColor ColorWithOpacity(TColor Color, int32_t Opacity) {
@@ -219,13 +398,14 @@ TRVBrush::TRVBrush(platform::TBrush& Brush) : brush_(Brush), color_(Brush.Color)
 
 void TRVBrush::Build() {
   if (!GdiPlusAvailable()) return;
-  if (IsHatch(style_)) {
-    qbrush_ = QBrush(ColorWithOpacity(color_, transparency_), platform::QtBrushStyle(style_));
-    qback_ = ColorWithOpacity(BackColor, BackTransparency);
-  } else {
-    qbrush_ = QBrush(ColorWithOpacity(color_, style_ == platform::bsClear ? 0 : transparency_));
-    qback_ = QColor(0, 0, 0, 0);
-  }
+  // Changed in place: a drawing pass sets a brush up several times, and a new one each time
+  // would allocate.
+  const bool hatch = IsHatch(style_);
+  const Qt::BrushStyle style = hatch ? platform::QtBrushStyle(style_) : Qt::SolidPattern;
+  const QColor color = ColorWithOpacity(color_, hatch || style_ != platform::bsClear ? transparency_ : 0);
+  if (qbrush_.style() != style) qbrush_.setStyle(style);
+  if (qbrush_.color() != color) qbrush_.setColor(color);
+  qback_ = hatch ? ColorWithOpacity(BackColor, BackTransparency) : QColor(0, 0, 0, 0);
   built_ = true;
 }
 
@@ -249,24 +429,23 @@ void TRVBrush::SetStyle(platform::TBrushStyle Value) {
 // ---------------------------------------------------------------------------------------
 // TRVCanvas
 
-// One drawing call through the smoothing painter: a QPainter on the bitmap's own pixels, clipped
-// as the wrapped canvas is, with pixel centres on whole coordinates (so a one-pixel line along a
-// whole coordinate covers one row of pixels). At its end the wrapped canvas reports the change.
+// One drawing call through the smoothing painter on the bitmap's pixels, clipped as the wrapped
+// canvas is, with pixel centres on whole coordinates (so a one-pixel line along a whole coordinate
+// covers one row of pixels). At its end the wrapped canvas reports the change.
 class TRVCanvas::Painter {
  public:
-  explicit Painter(TRVCanvas& canvas) : canvas_(canvas), image_(canvas.canvas_.Bitmap().Image()) {
-    if (image_.isNull() || !painter_.begin(&image_)) return;
-    active_ = true;
-    if (const auto& clip = canvas.canvas_.ClipRegion()) painter_.setClipRegion(*clip);
+  explicit Painter(TRVCanvas& canvas) : canvas_(canvas), bitmap_(canvas.canvas_.Bitmap()) {
     const TRVSmoothingMode mode = canvas.smoothingMode_;
-    const bool smooth = mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality;
-    painter_.setRenderHint(QPainter::Antialiasing, smooth);
-    // Aliased drawing already rounds whole coordinates onto pixels.
-    if (smooth) painter_.translate(0.5, 0.5);
+    smooth_ = mode == SmoothingModeAntiAlias || mode == SmoothingModeHighQuality;
+    const auto& clip = canvas.canvas_.ClipRegion();
+    painter_ = surface.Begin(bitmap_, clip, smooth_);
+    if (!painter_) return;
+    limit_ = QRect(0, 0, bitmap_.Width(), bitmap_.Height());
+    if (clip) limit_ &= clip->boundingRect();
   }
   ~Painter() {
-    if (!active_) return;
-    painter_.end();
+    if (!painter_) return;
+    if (!loaded_.isEmpty()) surface.Store(bitmap_, loaded_);
     if (bounds_.isEmpty()) return;
     const QRect r = bounds_.toAlignedRect();
     canvas_.canvas_.NotifyChanged(TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1});
@@ -274,23 +453,41 @@ class TRVCanvas::Painter {
   Painter(const Painter&) = delete;
   Painter& operator=(const Painter&) = delete;
 
-  bool Active() const { return active_; }
-  QPainter& P() { return painter_; }
+  bool Active() const { return painter_ != nullptr; }
 
   // Fills with the brush: a hatch's background first, then its lines.
   void Fill(const QPainterPath& path) {
     const TRVBrush& brush = canvas_.brush_;
     if (!brush.HasQtBrush()) return;
     Touch(path.boundingRect(), 0);
-    if (brush.QtBackColor().alpha() != 0) painter_.fillPath(path, brush.QtBackColor());
-    if (brush.QtBrush().color().alpha() != 0) painter_.fillPath(path, brush.QtBrush());
+    const bool back = brush.QtBackColor().alpha() != 0, lines = brush.QtBrush().color().alpha() != 0;
+    if ((!back && !lines) || !Reach(path, 0)) return;
+    if (back) painter_->fillPath(path, surface.Same(QBrush(brush.QtBackColor())));
+    if (lines) painter_->fillPath(path, surface.Same(brush.QtBrush()));
+    ZeroUpper();
   }
+
+  // The sharpest corner of a path: a miter join's point stands off it further the sharper it is.
+  enum class TCorners { None, Right, Any };
+
   // Outlines with the pen.
-  void Stroke(const QPainterPath& path) {
+  void Stroke(const QPainterPath& path, TCorners Corners = TCorners::Any) {
     const TRVPen& pen = canvas_.pen_;
     if (!pen.HasQtPen() || pen.QtPen().color().alpha() == 0) return;
-    Touch(path.boundingRect(), pen.QtPen().widthF());
-    painter_.strokePath(path, pen.QtPen());
+    const QPen& q = pen.QtPen();
+    Touch(path.boundingRect(), q.widthF());
+    // How far the outline can stand off the path: half the width (a thinner pen still draws a
+    // line a pixel wide), a miter's point or a square end further.
+    const double w = std::max(q.widthF(), 1.0), half = w / 2;
+    double reach = half;
+    if (q.joinStyle() == Qt::MiterJoin || q.joinStyle() == Qt::SvgMiterJoin) {
+      if (Corners == TCorners::Any) reach = half + w * std::max(q.miterLimit(), 0.0);
+      if (Corners == TCorners::Right) reach = half * M_SQRT2;
+    }
+    if (q.capStyle() == Qt::SquareCap) reach = std::max(reach, half * M_SQRT2);
+    if (!Reach(path, reach)) return;
+    painter_->strokePath(path, surface.Same(q));
+    ZeroUpper();
   }
 
  private:
@@ -298,11 +495,31 @@ class TRVCanvas::Painter {
     const double margin = (std::isfinite(penWidth) ? std::min(penWidth, 1e6) : 0) / 2 + 2;
     bounds_ |= box.translated(0.5, 0.5).adjusted(-margin, -margin, margin, margin);
   }
+  // Brings the pixels the path can reach, Margin around it (and a pixel more), into the
+  // surface; false when it reaches none of the bitmap inside the clip.
+  bool Reach(const QPainterPath& path, double Margin) {
+    const QRectF box = path.controlPointRect();
+    const double m = (std::isfinite(Margin) ? Margin : 1e9) + 1, shift = smooth_ ? 0.5 : 0;
+    const double l = std::max<double>(std::floor(box.left() + shift - m), limit_.left());
+    const double t = std::max<double>(std::floor(box.top() + shift - m), limit_.top());
+    const double r = std::min<double>(std::ceil(box.right() + shift + m), limit_.right() + 1);
+    const double b = std::min<double>(std::ceil(box.bottom() + shift + m), limit_.bottom() + 1);
+    if (!(l < r && t < b)) return false;
+    const QRect area(int(l), int(t), int(r - l), int(b - t));
+    if (loaded_.contains(area)) return true;
+    // What this call painted goes back first, so that loading the larger part does not lose it.
+    if (!loaded_.isEmpty()) surface.Store(bitmap_, loaded_);
+    loaded_ |= area;
+    surface.Load(bitmap_, loaded_);
+    return true;
+  }
 
   TRVCanvas& canvas_;
-  QImage image_;
-  QPainter painter_;
-  bool active_ = false;
+  platform::TBitmap& bitmap_;
+  QPainter* painter_ = nullptr;
+  bool smooth_ = false;
+  QRect limit_;   // the bitmap inside the clip box
+  QRect loaded_;  // the part of the bitmap copied into the surface
   QRectF bounds_;
 };
 
@@ -345,7 +562,7 @@ void TRVCanvas::DrawLine(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
   if (!p.Active()) return;
   QPainterPath path(QPointF(X1, Y1));
   path.lineTo(X2, Y2);
-  p.Stroke(path);
+  p.Stroke(path, Painter::TCorners::None);
 }
 
 void TRVCanvas::FillRect(const TRect& Rect) {
@@ -372,7 +589,8 @@ void TRVCanvas::Rectangle(const TRect& Rect) {
   QPainterPath path;
   path.addRect(QRectF(l, t, double(r) - l - 1, double(b) - t - 1));
   p.Fill(path);
-  p.Stroke(path);
+  // A rectangle without width or height turns back on itself.
+  p.Stroke(path, r - l > 1 && b - t > 1 ? Painter::TCorners::Right : Painter::TCorners::Any);
 }
 
 void TRVCanvas::Ellipse(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) { Ellipse(TRect{X1, Y1, X2, Y2}); }

@@ -6,8 +6,9 @@
 // (aliased, with its raster-op pen modes). Text always goes to the wrapped canvas.
 //
 // The smoothing painter is a binding counted by its users: every image view loads it when it is
-// made and releases it when it is destroyed. It is QPainter on the wrapped bitmap's own pixels
-// (24- and 32-bit bitmaps; a canvas on an indexed bitmap draws plain).
+// made and releases it when it is destroyed. It is QPainter, kept open from call to call on a
+// 32-bit copy of the part of the wrapped bitmap each call reaches, which goes back to the bitmap
+// at the end of the call (24- and 32-bit bitmaps; a canvas on an indexed bitmap draws plain).
 #include <QBrush>
 #include <QColor>
 #include <QPen>

@@ -2,9 +2,12 @@
 // drawn through the smoothing painter and through the plain canvas.
 #include <gtest/gtest.h>
 
+#include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/Bitmap.h"
@@ -391,6 +394,131 @@ TEST(RVCanvas, SmoothingPathKeepsToTheClipAndReportsItsChange) {
   EXPECT_LE(changes[0].Top, 10);
   EXPECT_EQ(changes[0].Right, 20);  // limited to the clip box
   EXPECT_GE(changes[0].Bottom, 29);
+}
+
+// The smoothing painter paints a copy of the part of the bitmap a call can reach: wide pens with
+// sharp miters, clipped miters, round and square ends and rectangles turning back on themselves
+// must come out exactly as a painter on the bitmap itself draws them, near the edges too.
+TEST(RVCanvas, SmoothingPathPaintsWhatAPainterOnTheBitmapPaints) {
+  platform::test::App();
+  Binding binding(true);
+  struct Case {
+    const char* name;
+    float width;
+    uint8_t join;
+    bool roundCap;
+    std::vector<TPoint> points;  // a poly-line; two points with `rectangle` are its corners
+    bool rectangle = false;
+  };
+  const std::vector<Case> cases = {
+      {"hairpin, miter", 12, LineJoinMiter, false, {{10, 40}, {60, 44}, {10, 48}}},
+      {"hairpin, clipped miter", 12, LineJoinMiterClipped, false, {{10, 40}, {60, 44}, {10, 48}}},
+      {"spike, bevel", 9, LineJoinBevel, false, {{5, 70}, {40, 10}, {42, 70}}},
+      {"zigzag, round, round ends", 7, LineJoinRound, true, {{2, 2}, {30, 60}, {31, 3}, {70, 75}}},
+      {"off the left edge, miter", 15, LineJoinMiter, false, {{-20, 20}, {10, 25}, {-20, 30}}},
+      {"line, round ends", 20, LineJoinRound, true, {{70, 70}, {75, 60}}},
+      {"rectangle, miter", 15, LineJoinMiter, false, {{20, 20}, {50, 40}}, true},
+      {"flat rectangle, clipped miter", 10, LineJoinMiterClipped, false, {{20, 30}, {60, 31}}, true},
+      {"thin rectangle, miter", 10, LineJoinMiter, false, {{40, 10}, {41, 60}}, true},
+      {"hairline hairpin", 1, LineJoinMiter, false, {{10, 40}, {60, 41}, {10, 42}}},
+  };
+  for (const platform::TPixelFormat format : {platform::pf24bit, platform::pf32bit})
+    for (const Case& k : cases) {
+      TBitmap canvas(80, 80, format), direct(80, 80, format);
+      for (TBitmap* b : {&canvas, &direct})
+        for (int y = 0; y < 80; ++y)
+          for (int x = 0; x < 80; ++x) b->SetPixelColor(x, y, TColor((x * 7 + y * 13) & 0xFF) * 0x010101);
+      TRVCanvas c(canvas.Canvas(), true, true);
+      c.Pen().SetColor(0x3060C0);
+      c.Pen().SetTransparency(200);
+      c.Pen().SetWidth(k.width);
+      c.Pen().SetLineJoin(k.join);
+      c.Pen().SetRoundCap(k.roundCap);
+      c.Brush().SetStyle(platform::bsClear);
+      QPainterPath path(QPointF(k.points[0].X, k.points[0].Y));
+      if (k.rectangle) {
+        const TPoint a = k.points[0], e = k.points[1];
+        c.Rectangle(a.X, a.Y, e.X, e.Y);
+        path = QPainterPath();
+        path.addRect(QRectF(a.X, a.Y, e.X - a.X - 1, e.Y - a.Y - 1));
+      } else {
+        c.Polyline(k.points);
+        for (size_t i = 1; i < k.points.size(); ++i) path.lineTo(k.points[i].X, k.points[i].Y);
+      }
+      QImage image = direct.Image();
+      {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(0.5, 0.5);
+        p.strokePath(path, c.Pen().QtPen());
+      }
+      int differing = 0;
+      for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 80; ++x) differing += canvas.PixelColor(x, y) != direct.PixelColor(x, y);
+      EXPECT_EQ(differing, 0) << k.name << (format == platform::pf24bit ? ", 24 bits" : ", 32 bits");
+    }
+}
+
+// One painter serves call after call and canvas after canvas: each call must see the clip as it
+// is then, pixels written straight into the bitmap meanwhile, and only its own bitmap.
+TEST(RVCanvas, SmoothingPathSeesWhatChangedBetweenCalls) {
+  platform::test::App();
+  Binding binding(true);
+  TBitmap b(40, 40, platform::pf24bit);
+  Clear(b);
+  TRVCanvas c(b.Canvas(), false, true);
+  c.Brush().SetColor(platform::clBlack);
+  const platform::TRegion left(QRegion(0, 0, 10, 40)), middle(QRegion(20, 0, 10, 40));
+  b.Canvas().SetClipRegion(&left);
+  c.FillRect(TRect{0, 0, 41, 41});
+  b.Canvas().SetClipRegion(&middle);
+  c.Brush().SetColor(platform::clBlue);
+  c.FillRect(TRect{0, 0, 41, 41});
+  b.Canvas().SetClipRegion(nullptr);
+  EXPECT_EQ(b.PixelColor(5, 5), platform::clBlack);
+  EXPECT_EQ(b.PixelColor(15, 5), platform::clWhite);
+  EXPECT_EQ(b.PixelColor(25, 5), platform::clBlue);
+  EXPECT_EQ(b.PixelColor(35, 5), platform::clWhite);
+
+  // Written straight into the pixels: a half-transparent white over it blends with the red, and
+  // a pixel beside the fill keeps what was written.
+  b.SetPixelColor(5, 30, platform::clRed);
+  b.SetPixelColor(5, 20, platform::clLime);
+  c.Brush().SetColor(platform::clWhite);
+  c.Brush().SetTransparency(128);
+  c.FillRect(TRect{0, 25, 41, 36});
+  const QColor blended = platform::ToQColor(b.PixelColor(5, 30));
+  EXPECT_GE(blended.red(), 250);
+  EXPECT_NEAR(blended.green(), 128, 2);
+  EXPECT_EQ(b.PixelColor(5, 20), platform::clLime);
+  EXPECT_NEAR(platform::ToQColor(b.PixelColor(6, 30)).red(), 128, 2);  // white over black
+
+  // Other bitmaps, of the same size and of a smaller one with longer rows, and a 32-bit one
+  // whose fourth bytes stay as they were.
+  for (const auto& [w, h] : {std::pair{40, 40}, std::pair{60, 10}}) {
+    TBitmap other(w, h, platform::pf24bit);
+    Clear(other, platform::clGreen);
+    {
+      TRVCanvas o(other.Canvas(), true, true);
+      o.Pen().SetColor(platform::clYellow);
+      o.DrawLine(2, 2, w - 3, 2);
+    }
+    EXPECT_EQ(other.PixelColor(20, 2), platform::clYellow);
+    EXPECT_EQ(other.PixelColor(w - 4, 2), platform::clYellow);
+    for (int y = 4; y < h; ++y)
+      for (int x = 0; x < w; ++x) ASSERT_EQ(other.PixelColor(x, y), platform::clGreen) << x << "," << y;
+  }
+  TBitmap wide(40, 40, platform::pf32bit);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) wide.ScanLine(y)[x * 4 + 3] = 0x5A;
+  {
+    TRVCanvas w(wide.Canvas(), true, true);
+    w.Pen().SetColor(platform::clYellow);
+    w.DrawLine(10, 10, 30, 10);
+  }
+  EXPECT_EQ(wide.PixelColor(20, 10), platform::clYellow);
+  EXPECT_EQ(wide.ScanLine(13)[20 * 4 + 3], 0x5A);
+  EXPECT_EQ(wide.ScanLine(10)[5 * 4 + 3], 0x5A);
 }
 
 TEST(RVCanvas, IndexedBitmapDrawsPlainAndTextGoesToTheWrappedCanvas) {
