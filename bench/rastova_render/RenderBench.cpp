@@ -13,23 +13,13 @@
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVRenderOperation.h"
 #include "rastova/core/RVResample.h"
+#include "SamplePattern.h"
 
 namespace {
 
 constexpr int kSrcW = 6000, kSrcH = 4000, kDstW = 1600, kDstH = 1000;
 
-uint8_t Sample(int x, int y, int c) {
-  switch (c) {
-    case 0:
-      return static_cast<uint8_t>((x * y) >> 6);
-    case 1:
-      return static_cast<uint8_t>(x ^ y);
-    case 2:
-      return static_cast<uint8_t>((x + 2 * y) >> 3);
-    default:
-      return static_cast<uint8_t>((x * 7 + y * 3) % 256);  // alpha
-  }
-}
+using benchpattern::Sample;
 
 // The picture, with an alpha channel when asked.
 rv::TRVBitmap& Source(bool alpha) {

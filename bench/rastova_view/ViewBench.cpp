@@ -19,25 +19,14 @@
 #include "rastova/view/RastovaViewStartup.h"
 #include "BenchApp.h"
 #include "rastova/view/core/RastovaView.h"
+#include "../rastova_render/SamplePattern.h"
 
 namespace {
 
 constexpr int kViewW = 1920, kViewH = 1080, kPicture = 4096;
 
 using viewbench::App;
-
-uint8_t Sample(int x, int y, int c) {
-  switch (c) {
-    case 0:
-      return static_cast<uint8_t>((x * y) >> 6);
-    case 1:
-      return static_cast<uint8_t>(x ^ y);
-    case 2:
-      return static_cast<uint8_t>((x + 2 * y) >> 3);
-    default:
-      return static_cast<uint8_t>((x * 7 + y * 3) % 256);
-  }
-}
+using benchpattern::Sample;
 
 void Fill(rv::TRVBitmap& b, int w, int h, bool alpha, int seed) {
   b.Allocate(w, h, rv::rv24RGB);

@@ -81,6 +81,22 @@ struct TLayeredView {
   }
 };
 
+// A 40 x 40 picture under a 30 x 30 layer at (10, 20), the current one, with the rectangle
+// (2, 3) - (6, 8) selected on it.
+struct TSelectedTopLayer {
+  viewtest::TViewInWindow w{64, 48};
+  TRastovaView& v = *w.view;
+  TSelectedTopLayer() {
+    w.SetPicture(40, 40);
+    v.LayersAdd();
+    FillPicture(*v.GetRVBitmap(), 30, 30);
+    v.GetCurrentLayer()->PosX = 10;
+    v.GetCurrentLayer()->PosY = 20;
+    v.FSelectionBase = rvsbBitmap;
+    v.SelectRectangle(2, 3, 6, 8, 0);
+  }
+};
+
 TEST_F(ViewStreams, LayersRoundTripInEveryFormatAndKeepTheCurrentLayer) {
   for (int32_t format : {kLayerImageZlib, kLayerImageRaw, int32_t(ioPNG), int32_t(ioTIFF)}) {
     SCOPED_TRACE(format);
@@ -191,15 +207,8 @@ TEST_F(ViewStreams, LayerRecordsKeepIdentityAndAnOwnedUserDataBlock) {
 }
 
 TEST_F(ViewStreams, SelectionFollowsTheLayerInModeTwoAndTheStackRestores) {
-  viewtest::TViewInWindow w{64, 48};
-  TRastovaView& v = *w.view;
-  w.SetPicture(40, 40);
-  v.LayersAdd();
-  FillPicture(*v.GetRVBitmap(), 30, 30);
-  v.GetCurrentLayer()->PosX = 10;
-  v.GetCurrentLayer()->PosY = 20;
-  v.FSelectionBase = rvsbBitmap;
-  v.SelectRectangle(2, 3, 6, 8, 0);
+  TSelectedTopLayer t;
+  TRastovaView& v = t.v;
   ASSERT_TRUE(v.FSelectionMask->IsPointInside(2, 3));
   EXPECT_FALSE(v.RestoreSelection(true, 0));
   v.SaveSelection();
@@ -394,15 +403,8 @@ namespace rv {
 namespace {
 
 TEST_F(ViewStreams, ChangingTheLayerCarriesTheSelectionOverTheBottomLayer) {
-  viewtest::TViewInWindow w{64, 48};
-  TRastovaView& v = *w.view;
-  w.SetPicture(40, 40);
-  v.LayersAdd();
-  FillPicture(*v.GetRVBitmap(), 30, 30);
-  v.GetCurrentLayer()->PosX = 10;
-  v.GetCurrentLayer()->PosY = 20;
-  v.FSelectionBase = rvsbBitmap;
-  v.SelectRectangle(2, 3, 6, 8, 0);
+  TSelectedTopLayer t;
+  TRastovaView& v = t.v;
   v.SetCurrentLayer(0);
   EXPECT_TRUE(v.FSelectionMask->IsPointInside(12, 23));
   EXPECT_FALSE(v.FSelectionMask->IsPointInside(2, 3));
