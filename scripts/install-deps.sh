@@ -38,6 +38,11 @@ PACKAGES=(
   ghostscript qpdf poppler-utils
   # a CMYK colour profile (Artifex CMYK SWOP, AGPL-3+) read at run time by the image I/O
   libgs-common
+  # metafile records (EMF, EMF+, WMF) for the image I/O's metafile player
+  libuemf-dev
+  # video files: FFmpeg's libraries decode compressed AVI frames; the ffmpeg tool makes the
+  # tests' AVI fixtures
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
   # only the resampling benchmark's comparison script (bench/rastova_proc/compare.sh) uses it
   libvips-tools
 )
