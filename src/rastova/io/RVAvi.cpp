@@ -8,6 +8,7 @@
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStream.h"
+#include "rastova/io/RVAviDecoder.h"
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVIOThread.h"
 #include "rastova/io/RastovaIO.h"
@@ -26,6 +27,13 @@ uint32_t LE32(const uint8_t* p) {
 constexpr uint32_t kMaxFormatBlock = 65536;
 // Lists inside the movie list ("rec " groups) nest this deep at most.
 constexpr int32_t kMaxListDepth = 4;
+// Pixels a compressed frame may hold: a number always allowed (2048 x 2048), and beyond it what
+// the file's bytes can code (a flat picture codes very compactly, but not without bound: at most
+// 2048 pixels a byte), never more than 8192 x 8192. The decoders allocate whole pictures (and
+// keep several as references) before a byte of them is decoded.
+constexpr int64_t kPixelSlack = int64_t(1) << 22;
+constexpr int64_t kPixelsPerByte = 2048;
+constexpr int64_t kMaxFramePixels = int64_t(1) << 26;
 
 }  // namespace
 
@@ -38,6 +46,7 @@ bool TRVAviFile::Open(const std::string& fileName) {
 }
 
 void TRVAviFile::Close() {
+  decoder_.reset();
   stream_.reset();
   fileSize_ = 0;
   found_ = false;
@@ -87,11 +96,21 @@ bool TRVAviFile::Open(std::unique_ptr<TStream> stream) {
     }
     pos = dataEnd + (size & 1);
   }
-  if (!found_) {
+  if (found_ && Compressed()) decoder_ = TRVAviDecoder::Open(*stream_, videoStream_, MaxFramePixels());
+  if (!found_ || (Compressed() && !decoder_)) {
     Close();
     return false;
   }
   return true;
+}
+
+bool TRVAviFile::Compressed() const {
+  return format_.biCompression != BI_RGB && format_.biCompression != BI_BITFIELDS;
+}
+
+int64_t TRVAviFile::MaxFramePixels() const {
+  if (fileSize_ >= (kMaxFramePixels - kPixelSlack) / kPixelsPerByte) return kMaxFramePixels;
+  return fileSize_ * kPixelsPerByte + kPixelSlack;
 }
 
 bool TRVAviFile::ReadHeaderList(int64_t start, int64_t end) {
@@ -182,13 +201,13 @@ int32_t TRVAviFile::FrameDelay() const {
 
 int32_t TRVAviFile::GetFrame(int32_t frame, TRVBitmap& bitmap) {
   if (!stream_ || frame < 0 || frame >= FrameCount()) return 0;
-  // Only uncompressed frames: the video decompressors of the window system do not exist here.
-  if (format_.biCompression != BI_RGB) return 0;
   // An empty chunk is a dropped frame: the one before it shows again.
   int32_t i = frame;
   while (i > 0 && frames_[size_t(i)].size == 0) --i;
   const Chunk& c = frames_[size_t(i)];
   if (c.size == 0 || c.offset > fileSize_ || int64_t(c.size) > fileSize_ - c.offset) return 0;
+  // The decoder counts the empty chunks itself (it skips them in the same way).
+  if (decoder_) return decoder_->GetFrame(frame, bitmap) ? 24 : 0;
   frameBuffer_.resize(c.size);
   if (!ReadAt(c.offset, frameBuffer_.data(), c.size)) return 0;
   return PackedDIBToBitmap(formatBlock_.data(), formatBlock_.size(), bitmap, frameBuffer_.data(),
