@@ -6,10 +6,11 @@
 // rows) by the packed-DIB reader; compressed ones are decoded by FFmpeg's libraries
 // (RVAviDecoder.h), and a stream whose format no decoder there knows is not opened.
 //
-// Every size read from the file is checked against the file: chunk sizes against the list
-// that holds them and the file's end, the stream header and format against their chunks, the
-// frame count against the frame chunks the file holds, and the pixels of a compressed frame
-// against what the file's bytes can code.
+// The frame chunks come from the file's index when it has one that fits, else from the movie
+// list's chunk headers. Every size read from the file is checked against the file: chunk sizes
+// against the list that holds them and the file's end, index entries against their chunks, the
+// stream header and format against their chunks, the frame count against the frame chunks the
+// file holds, and the pixels of a compressed frame against what the file's bytes can code.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -64,7 +65,10 @@ class TRVAviFile {
   };
   bool ReadHeaderList(int64_t start, int64_t end);
   bool ReadStreamList(int64_t start, int64_t end, int32_t streamNumber);
+  bool ReadIndex(int64_t start, int64_t size, int64_t movie);
   void IndexMovie(int64_t start, int64_t end, int32_t depth);
+  bool ChunkAt(int64_t header, uint32_t size);
+  uint32_t ChunkId(const char (&kind)[3]) const;
   bool ReadAt(int64_t offset, void* buffer, int64_t count);
   int64_t MaxFramePixels() const;
 

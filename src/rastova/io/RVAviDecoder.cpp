@@ -11,7 +11,6 @@ extern "C" {
 #include <cstring>
 #include <exception>
 #include <mutex>
-#include <vector>
 
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
@@ -143,7 +142,8 @@ struct TRVAviDecoder::TImpl {
 
   // The converter and what it was made for.
   int scalerWidth = 0, scalerHeight = 0, scalerFormat = -1, scalerSpace = -1, scalerRange = -1;
-  std::vector<uint8_t> rows;
+  std::unique_ptr<uint8_t[]> rows;
+  int64_t rowsSize = 0;
 
   enum TRun { kFound, kPast, kFailed };
 
@@ -351,26 +351,29 @@ bool TRVAviDecoder::TImpl::Convert(const AVFrame& f, TRVBitmap& bitmap) {
   if (!MakeScaler(f) || !bitmap.Allocate(f.width, f.height, rv24RGB)) return false;
   const int32_t w = f.width, h = f.height;
   const int64_t rowBytes = int64_t(w) * 3;
-  // Straight into the bitmap when its rows are one block of aligned rows; else through a
-  // buffer of aligned rows, copied row by row.
-  if (bitmap.GetLocation() == rvInMemory && w % kDirectWidthStep == 0 &&
-      bitmap.GetRowLen() % kRowAlignment == 0) {
+  // Straight into the bitmap when its rows are aligned rows of one block, top-down or bottom-up
+  // (the converter takes a negative step); else through a buffer of aligned rows, copied row by
+  // row.
+  const int64_t rowLen = bitmap.GetRowLen();
+  if (bitmap.GetLocation() == rvInMemory && w % kDirectWidthStep == 0 && rowLen % kRowAlignment == 0) {
     uint8_t* first = bitmap.GetScanLine(0);
-    const int64_t stride = bitmap.GetRowLen();
-    if (bitmap.GetScanLine(h - 1) == first + stride * (h - 1) &&
-        (h == 1 || bitmap.GetScanLine(1) == first + stride)) {
+    const int64_t step = h > 1 ? bitmap.GetScanLine(1) - first : rowLen;
+    if ((step == rowLen || step == -rowLen) && bitmap.GetScanLine(h - 1) == first + step * (h - 1)) {
       uint8_t* const dst[4] = {first, nullptr, nullptr, nullptr};
-      const int dstStride[4] = {static_cast<int>(stride), 0, 0, 0};
+      const int dstStride[4] = {static_cast<int>(step), 0, 0, 0};
       return sws_scale(scaler.get(), f.data, f.linesize, 0, h, dst, dstStride) == h;
     }
   }
   const int64_t stride = (rowBytes + kRowSlack + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
-  rows.resize(size_t(stride * h));
-  uint8_t* const dst[4] = {rows.data(), nullptr, nullptr, nullptr};
+  if (rowsSize < stride * h) {
+    rows.reset(new uint8_t[size_t(stride * h)]);
+    rowsSize = stride * h;
+  }
+  uint8_t* const dst[4] = {rows.get(), nullptr, nullptr, nullptr};
   const int dstStride[4] = {static_cast<int>(stride), 0, 0, 0};
   if (sws_scale(scaler.get(), f.data, f.linesize, 0, h, dst, dstStride) != h) return false;
   for (int32_t y = 0; y < h; ++y)
-    std::memcpy(bitmap.GetScanLine(y), rows.data() + stride * y, size_t(rowBytes));
+    std::memcpy(bitmap.GetScanLine(y), rows.get() + stride * y, size_t(rowBytes));
   return true;
 }
 

@@ -184,8 +184,9 @@ TEST_F(AviDecode, EveryFrameOfEachCodecByNumber) {
 }
 
 // A dropped frame is an empty chunk: it shows the frame before it. In the second file an audio
-// stream comes first, so that the video is stream 1 and its chunks are "01dc".
-TEST_F(AviDecode, DroppedFramesAndAVideoStreamAfterAudio) {
+// stream comes first, so that the video is stream 1 and its chunks are "01dc"; the third has
+// lost its index, so that the chunks and the key frames are found by reading the movie list.
+TEST_F(AviDecode, DroppedFramesAnAudioStreamFirstAndNoIndex) {
   TRastovaIO io;
   ASSERT_EQ(io.OpenAVIFile(File(kDropped)), kFrames - 1);  // no chunk follows the last one dropped
   const int32_t shown[] = {0, 1, 1, 1, 4, 5, 6, 7, 8};
@@ -201,6 +202,21 @@ TEST_F(AviDecode, DroppedFramesAndAVideoStreamAfterAudio) {
     second.LoadAVIFrame(f);
     ExpectFrame(second, 32, 16, kColours[f], kAfterAudio.tolerance,
                 "after audio, frame " + std::to_string(f));
+  }
+
+  const Clip& c = kCodecs[2];
+  std::vector<uint8_t> bytes = iotest::ReadFileBytes(File(c));
+  const size_t index = std::string(bytes.begin(), bytes.end()).rfind("idx1");
+  ASSERT_NE(index, std::string::npos);
+  bytes.resize(index);
+  for (int i = 0; i < 4; ++i) bytes[size_t(4 + i)] = uint8_t((index - 8) >> (8 * i));
+  TempDir dir;
+  iotest::WriteFileBytes(dir.File("no-index.avi"), bytes);
+  TRastovaIO third;
+  ASSERT_EQ(third.OpenAVIFile(dir.File("no-index.avi")), kFrames);
+  for (int32_t f : kScrambled) {
+    third.LoadAVIFrame(f);
+    ExpectFrame(third, c.width, c.height, kColours[f], c.tolerance, "no index, frame " + std::to_string(f));
   }
 }
 
