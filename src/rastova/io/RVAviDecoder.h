@@ -5,9 +5,12 @@
 // the picture into 24-bit pixels. RVAvi.h owns the file and asks for frames by number; the
 // uncompressed frames never come here.
 //
-// Frame n is the n-th chunk of the stream, as the file's header counts frames: the decoder starts
-// at the last key frame at or before it, unless the frames it decoded last lead there sooner, and
-// an empty chunk (a dropped frame) shows the frame before it again.
+// Frame n is the picture shown n-th, the stream's chunks counted as the file's header counts
+// frames: an empty chunk (a dropped frame) shows the frame before it again, and with codecs that
+// store pictures out of their order (B-frames) the pictures are counted in the order they show.
+// Decoding starts at the last key frame at or before the frame (or the one before that, when
+// pictures stored after the key frame show before it), unless the frames decoded last lead there
+// sooner.
 #include <cstdint>
 #include <memory>
 
