@@ -4,9 +4,11 @@
 // video, through LoadFromFile, and damaged.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -74,45 +76,44 @@ const Clip kAfterAudio = {
     16,
     6};
 
-// The files of the tests, made once by one run of the ffmpeg tool from the colour frames at 25
-// frames a second (and a silent audio source).
+// The files of the tests, made by the ffmpeg tool from the colour frames at 25 frames a second
+// (and a silent audio source): each test asks for those it reads, and one run of the tool makes
+// the ones not made yet (the test program runs once per test).
 class AviDecode : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!HaveFfmpeg()) return;
-    dir_ = new TempDir;
-    const int32_t w = 64, h = 32;
-    std::vector<uint8_t> raw;
-    for (uint32_t c : kColours)
-      for (int32_t i = 0; i < w * h; ++i)
-        raw.insert(raw.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
-    iotest::WriteFileBytes(dir_->File("frames.rgb"), raw);
-    std::string command = "/usr/bin/ffmpeg -v error -y -f rawvideo -pix_fmt rgb24 -s 64x32 -r 25 -i " +
-                          dir_->File("frames.rgb") + " -f lavfi -i anullsrc=r=8000:cl=mono";
-    auto add = [&](const Clip& c) {
-      const std::string options = c.options;
-      command += (options.find("-map") == std::string::npos ? " -map 0:v " : " ") + options + " -s " +
-                 std::to_string(c.width) + "x" + std::to_string(c.height) + " " + dir_->File(c.file);
-    };
-    for (const Clip& c : kCodecs) add(c);
-    add(kDropped);
-    add(kAfterAudio);
-    made_ = std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-  }
+  static void SetUpTestSuite() { dir_ = new TempDir; }
   static void TearDownTestSuite() {
     delete dir_;
     dir_ = nullptr;
   }
   void SetUp() override {
     if (!HaveFfmpeg()) GTEST_SKIP() << "the ffmpeg tool is not installed";
-    ASSERT_TRUE(made_) << "the ffmpeg tool could not make the files";
+  }
+  static bool Make(std::initializer_list<const Clip*> clips) {
+    const int32_t w = 64, h = 32;
+    if (!std::filesystem::exists(dir_->File("frames.rgb"))) {
+      std::vector<uint8_t> raw;
+      for (uint32_t c : kColours)
+        for (int32_t i = 0; i < w * h; ++i)
+          raw.insert(raw.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+      iotest::WriteFileBytes(dir_->File("frames.rgb"), raw);
+    }
+    std::string command = "/usr/bin/ffmpeg -v error -y -f rawvideo -pix_fmt rgb24 -s 64x32 -r 25 -i " +
+                          dir_->File("frames.rgb") + " -f lavfi -i anullsrc=r=8000:cl=mono";
+    bool missing = false;
+    for (const Clip* c : clips) {
+      if (std::filesystem::exists(File(*c))) continue;
+      missing = true;
+      const std::string options = c->options;
+      command += (options.find("-map") == std::string::npos ? " -map 0:v " : " ") + options + " -s " +
+                 std::to_string(c->width) + "x" + std::to_string(c->height) + " " + File(*c);
+    }
+    return !missing || std::system((command + " >/dev/null 2>&1").c_str()) == 0;
   }
   static std::string File(const Clip& c) { return dir_->File(c.file); }
   static TempDir* dir_;
-  static bool made_;
 };
 TempDir* AviDecode::dir_ = nullptr;
-bool AviDecode::made_ = false;
 
 // How many pixels of the bitmap stray more than `tolerance` from the colour in any channel.
 int StrayPixels(TRVBitmap& b, uint32_t colour, int tolerance) {
@@ -157,6 +158,8 @@ std::vector<size_t> FrameChunks(const std::vector<uint8_t>& avi, const char* id)
 }
 
 TEST_F(AviDecode, EveryFrameOfEachCodecByNumber) {
+  ASSERT_TRUE(
+      Make({&kCodecs[0], &kCodecs[1], &kCodecs[2], &kCodecs[3], &kCodecs[4], &kCodecs[5], &kCodecs[6]}));
   for (const Clip& c : kCodecs) {
     SCOPED_TRACE(c.what);
     TRastovaIO io;
@@ -187,6 +190,7 @@ TEST_F(AviDecode, EveryFrameOfEachCodecByNumber) {
 // stream comes first, so that the video is stream 1 and its chunks are "01dc"; the third has
 // lost its index, so that the chunks and the key frames are found by reading the movie list.
 TEST_F(AviDecode, DroppedFramesAnAudioStreamFirstAndNoIndex) {
+  ASSERT_TRUE(Make({&kDropped, &kAfterAudio, &kCodecs[2]}));
   TRastovaIO io;
   ASSERT_EQ(io.OpenAVIFile(File(kDropped)), kFrames - 1);  // no chunk follows the last one dropped
   const int32_t shown[] = {0, 1, 1, 1, 4, 5, 6, 7, 8};
@@ -222,6 +226,7 @@ TEST_F(AviDecode, DroppedFramesAnAudioStreamFirstAndNoIndex) {
 
 // The whole road: LoadFromFile takes frame Params.ImageIndex of a compressed file.
 TEST_F(AviDecode, LoadFromFileTakesTheIndexedFrame) {
+  ASSERT_TRUE(Make({&kCodecs[2]}));
   const Clip& c = kCodecs[2];
   TempDir dir;
   const std::string name = dir.File("clip.AVI");
@@ -245,6 +250,7 @@ TEST_F(AviDecode, LoadFromFileTakesTheIndexedFrame) {
 // damaged or cut frame sets Aborting and leaves the others readable, and no mutation crashes,
 // hangs or asks for a block its file cannot justify.
 TEST_F(AviDecode, DamagedFilesEndInTheirOutcome) {
+  ASSERT_TRUE(Make({&kCodecs[0], &kCodecs[2]}));
   const Clip& mjpeg = kCodecs[0];
   const std::vector<uint8_t> good = iotest::ReadFileBytes(File(mjpeg));
   const std::vector<size_t> chunks = FrameChunks(good, "00dc");
