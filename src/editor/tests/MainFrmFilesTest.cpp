@@ -5,8 +5,10 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 #include "editor/dialogs/ColladaDlg.h"
 #include "editor/dialogs/SetupDlg.h"
@@ -417,17 +419,24 @@ TEST_F(MainFrmTest, WithoutOverwriteEveryFileOfTheSaveTakesAFreeNameInOneNotice)
   values.ColladaSaveObj2 = true;
   StoreSettings(values);
   TMainFrm& f = Open();
-  const char* existing[] = {"c.dae", "c-tx.png", "c-lowest.dae", "c-Collada.obj", "c-phisics.dae"};
+  // As after an earlier save of the same name: the companion OBJ and its material are there.
+  const char* existing[] = {"c.dae",         "c-tx.png",      "c-lowest.dae",
+                            "c-Collada.obj", "c-Collada.mtl", "c-phisics.dae"};
   for (const char* name : existing) std::ofstream(File(name)) << "old";
   dialog->answers.push_back({true, File("c.dae").string(), 5});
   AcceptNextDialog();
   f.Act("FileSTSave")->Execute();
   ASSERT_EQ(boxes.shown.size(), 1u);
   const std::string& notice = boxes.shown[0];
-  for (const char* renamed : {"c-tx_001.png", "c-lowest_001.dae", "c-Collada_001.obj", "c-phisics_001.dae"}) {
+  const char* renamedFiles[] = {"c-tx_001.png", "c-lowest_001.dae", "c-Collada_001.obj", "c-Collada_001.mtl",
+                                "c-phisics_001.dae"};
+  for (const char* renamed : renamedFiles) {
     EXPECT_NE(notice.find(std::string("\"") + renamed + "\""), std::string::npos) << renamed;
     EXPECT_TRUE(fs::exists(File(renamed))) << renamed;
   }
+  // One line each, no file twice.
+  EXPECT_EQ(std::count(notice.begin(), notice.end(), '\n') + 1, static_cast<long>(std::size(renamedFiles)))
+      << notice;
   // The chosen name itself is not written with levels of detail, so it is not renamed either.
   EXPECT_EQ(notice.find("c_001.dae"), std::string::npos);
   for (const char* name : existing) EXPECT_EQ(Content(File(name)), "old") << name;
