@@ -43,8 +43,8 @@
 #include "platform/ui/DropDst.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/MessageBoxes.h"
-#include "platform/ui/Splash.h"
 #include "platform/ui/Sp3d.h"
+#include "platform/ui/Splash.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
 #include "settings/AppSettings.h"
 #include "settings/RegStore.h"
@@ -148,14 +148,15 @@ void TMainFrm::FormCreate() {
   ShowDefaultTexture();
   BuildSectionActions();
   ResetEditorsForShape();
-  // 7: an argument that names no existing file is ignored.
+  // 7: an argument that names nothing is ignored; a folder is warned of as a file that cannot be
+  // read is.
   if (!options_.Arguments.empty()) {
     std::error_code ec;
     // Remembered with its folder: the next run may start elsewhere.
     std::filesystem::path path = std::filesystem::absolute(options_.Arguments.front(), ec);
     if (ec) path = options_.Arguments.front();
-    if (std::filesystem::is_regular_file(path, ec) && OpenShapeFile(path.string(), -1))
-      AppSettings.SclpFile = path.string();
+    const bool named = std::filesystem::is_regular_file(path, ec) || std::filesystem::is_directory(path, ec);
+    if (named && OpenShapeFile(path.string(), -1)) AppSettings.SclpFile = path.string();
   }
   // 8
   SetEditorMode(TabModes[0]);

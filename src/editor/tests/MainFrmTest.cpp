@@ -94,13 +94,21 @@ TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
     const char* what;
     std::string file;
     bool opened;
+    const char* warning;  // the start of the one warning shown, or nullptr for none
   };
   const std::string torus = WriteMap(File("torus.tga").string(), shape::SCTYPE_TORUS, 33, 33);
   { std::ofstream(File("damaged.tga"), std::ios::binary) << "TRUEVISION-XFILE damaged"; }
-  const Case cases[] = {{"a torus map", torus, true},
-                        {"a damaged map", File("damaged.tga").string(), false},
-                        {"a name that does not exist", File("missing.tga").string(), false},
-                        {"a folder", dir_.string(), false}};
+  fs::create_directories(File("maps.tga"));
+  // A file that exists but cannot be read, and a folder, are named in a warning; a name that
+  // names nothing is ignored.
+  const Case cases[] = {
+      {"a torus map", torus, true, nullptr},
+      {"a damaged map", File("damaged.tga").string(), false, "The file \"damaged.tga\" could not be read."},
+      {"a name that does not exist", File("missing.tga").string(), false, nullptr},
+      {"a folder", File("maps.tga").string(), false,
+       "The file \"maps.tga\" could not be read.\r\nIt is a folder"},
+      {"a folder with a slash", File("maps.tga").string() + "/", false,
+       "The file \"maps.tga\" could not be read."}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     boxes.shown.clear();
@@ -128,8 +136,10 @@ TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
       EXPECT_EQ(CurrentShape.ScType, shape::SCTYPE_SPHERE);
       EXPECT_EQ(f.StatusText(2), "Sculpted Prim:Initial Data");
       EXPECT_EQ(settings::AppSettings.SclpFile, "");
-      // A file that exists but cannot be read is named in a warning; a missing one is ignored.
-      EXPECT_EQ(boxes.shown.size(), std::string(c.what) == "a damaged map" ? 1u : 0u);
+      ASSERT_EQ(boxes.shown.size(), c.warning ? 1u : 0u);
+      if (c.warning) {
+        EXPECT_EQ(boxes.shown[0].rfind(c.warning, 0), 0u) << boxes.shown[0];
+      }
     }
     form.reset();
   }
