@@ -223,6 +223,29 @@ void TMainFrm::FormFirstShow() {
   if (PaneRequest == 0) PaneRequest = 2;
 }
 
+int RunMainWindow(TMainFrmOptions options, platform::TApplication& application) {
+  bool closed = false;
+  options.OnClosed = [&closed, then = std::move(options.OnClosed)] {
+    closed = true;
+    // Ends the loop once it runs (also from inside a dialog's own loop); before, `closed` keeps
+    // it from starting.
+    QCoreApplication::quit();
+    if (then) then();
+  };
+  auto form = std::make_unique<TMainFrm>(std::move(options));
+  int status = 0;
+  if (!closed) {
+    form->CreateDialogs();
+    application.OnIdle = [f = form.get()] { f->IdleLoop(); };
+    form->show();
+    form->activateWindow();
+    // Nothing runs events between here and the loop; the window is open when the loop starts.
+    if (!closed) status = QApplication::exec();
+    application.OnIdle = nullptr;
+  }
+  return status;
+}
+
 void TMainFrm::closeEvent(QCloseEvent* e) {
   QMainWindow::closeEvent(e);
   if (e->isAccepted() && options_.OnClosed) options_.OnClosed();
