@@ -694,6 +694,9 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
   void MouseMove(platform::TShiftState Shift, int X, int Y) override;
   void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
+  // A double click of the left button: the control's handling (DblClick, then MouseDown with
+  // ssDouble), then a polygon being drawn is closed.
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void KeyDown(uint16_t& Key, platform::TShiftState Shift) override;
   void KeyUp(uint16_t& Key, platform::TShiftState Shift) override;
   bool MouseWheel(platform::TShiftState shift, int wheelDelta, platform::TPoint mousePos) override;
@@ -709,6 +712,8 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void RecomputeAfterZoom();
   void SetViewAxis(bool Vertical, int32_t V);
   void ScrollAxis(bool Vertical, int32_t Kind, int32_t Value);
+  // The points of an ellipse drag around (FDownX, FDownY) for pointer offsets DX, DY (view pixels).
+  void AddEllipsePoints(int64_t DX, int64_t DY, platform::TShiftState Shift);
   void ClearZoomTables();
   void AutoZoom();
   void UpdateScrollBars();
