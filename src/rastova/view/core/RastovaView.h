@@ -120,6 +120,12 @@ struct TRVSelectionPolygon {
   // count) and the running dash phase while a border is plotted.
   int32_t X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
   int32_t Phase = 0;
+  // The points that are not separators, kept as points are appended so that a point costs the
+  // same at the end of a long outline as at its start. The count holds while Points has
+  // CountedLength entries; a record changed any other way (cut, cleared, read from a stream) is
+  // counted once more at the next append.
+  int32_t CountedPoints = 0;
+  size_t CountedLength = 0;
 };
 
 // The private messages an I/O component working in the background posts to its view.

@@ -1,6 +1,6 @@
 // Selections drawn with the mouse: polygons ended by a double click, lassos, rectangles kept
 // inside the picture, circles and ellipses point by point, and selections a zoom click or a zoom
-// rectangle leave behind.
+// rectangle leave behind; and the bounds of a polygon record as its points come and go.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,6 +10,7 @@
 
 #include "common/Round.h"
 #include "rastova/core/RVBitmap.h"
+#include "rastova/core/RVStream.h"
 #include "rastova/view/core/RastovaView.h"
 #include "rastova/view/tests/ViewTestTools.h"
 
@@ -47,6 +48,48 @@ std::vector<TRVPoint> PolygonOf(TRastovaView& v) {
   std::vector<TRVPoint> out;
   for (int32_t i = 0; i < v.GetPolySelCount(); ++i) out.push_back(v.GetPolySel(i));
   return out;
+}
+
+TEST_F(ViewSelectDrag, PolygonBoundsFollowThePointsWhateverChangedThem) {
+  // The second point (separators not counted) sets the bounds from the first two, later ones
+  // widen them: also after points were taken away or the record was emptied in between.
+  viewtest::TViewInWindow w{60, 60};
+  w.SetPicture(60, 60);
+  TRastovaView& v = *w.view;
+  TRVSelectionPolygon* r = v.FSelectionPolygon;
+  auto bounds = [&] { return std::vector<int32_t>{r->X1, r->Y1, r->X2, r->Y2}; };
+  v.AddPolygonPoint(r, 10, 10);
+  v.AddPolygonPoint(r, 30, 5);
+  EXPECT_EQ(bounds(), (std::vector<int32_t>{10, 5, 30, 10}));
+  v.RemoveLastPoint(r);
+  v.AddPolygonPoint(r, 2, 40);  // the second point again
+  EXPECT_EQ(bounds(), (std::vector<int32_t>{2, 10, 10, 40}));
+  v.AddPolygonBreak(r);
+  v.AddPolygonPoint(r, 50, 50);
+  EXPECT_EQ(bounds(), (std::vector<int32_t>{2, 10, 50, 50}));
+  v.ClearPolygon(r);
+  v.AddPolygonBreak(r);
+  v.AddPolygonPoint(r, 7, 7);
+  v.AddPolygonPoint(r, 9, 3);
+  EXPECT_EQ(bounds(), (std::vector<int32_t>{7, 3, 9, 7}));
+  // A record read back from a stream counts its own points, even when it is as long as the one
+  // it replaces: here two points after one point and a separator.
+  v.ClearPolygon(r);
+  v.AddPolygonPoint(r, 7, 7);
+  v.AddPolygonPoint(r, 20, 3);
+  v.AddPolygonPoint(r, 9, 20);
+  v.ApplySelectionPolygon();
+  v.RemoveLastPoint(r);
+  TMemoryStream saved;
+  v.SaveSelectionToStream(saved);
+  v.ClearPolygon(r);
+  v.AddPolygonPoint(r, 1, 1);
+  v.AddPolygonBreak(r);
+  saved.SetPosition(0);
+  ASSERT_TRUE(v.LoadSelectionFromStream(saved, 0));
+  ASSERT_EQ(v.GetPolySelCount(), 2);
+  v.AddPolygonPoint(r, 30, 1);  // the third point: widens
+  EXPECT_EQ(bounds(), (std::vector<int32_t>{7, 1, 30, 20}));
 }
 
 TEST_F(ViewSelectDrag, ADoubleClickEndsAPolygon) {
