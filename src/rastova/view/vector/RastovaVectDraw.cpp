@@ -69,8 +69,12 @@ void TRastovaVect::GetPolylineScale(const TRVVObjRecord& Obj, double& SX, double
 }
 
 TRVPoint TRastovaVect::MapPolylinePoint(const TRVVObjRecord& Obj, const TRVPoint& P, double SX, double SY) {
-  const int64_t dx = common::Round((static_cast<long double>(P.x) - Obj.PolyBaseX1) * SX);
-  const int64_t dy = common::Round((static_cast<long double>(P.y) - Obj.PolyBaseY1) * SY);
+  // The offsets are kept far inside the 64-bit range, so that adding the corner cannot overflow.
+  constexpr int64_t kFar = int64_t(1) << 62;
+  const int64_t dx =
+      std::clamp(common::Round((static_cast<long double>(P.x) - Obj.PolyBaseX1) * SX), -kFar, kFar);
+  const int64_t dy =
+      std::clamp(common::Round((static_cast<long double>(P.y) - Obj.PolyBaseY1) * SY), -kFar, kFar);
   return TRVPoint{common::SaturateInt32(dx + Obj.X1), common::SaturateInt32(dy + Obj.Y1)};
 }
 

@@ -435,4 +435,12 @@ TEST_F(VectDraw, PolylinePointsRoundTheirOffsetBeforeTheCorner) {
   EXPECT_EQ(o.Y2, 9);
   EXPECT_EQ(o.PolyBaseX1, 0);
   EXPECT_EQ(o.PolyBaseX2, 6);
+  // Offsets beyond the 32-bit range still land where the corner puts them: 0..1 spread over
+  // -2,000,000,000 .. 2,000,000,000.
+  o.PolyBaseX1 = 0, o.PolyBaseX2 = 1;
+  o.X1 = -2000000000, o.X2 = 2000000000;
+  o.PolyPoints[0] = {1, 0};
+  platform::TPoint far{0, 0};
+  v.GetObjPolylinePoints(h, 0, far);
+  EXPECT_EQ(far.X, 2000000000);
 }
