@@ -725,9 +725,9 @@ void TRastovaVect::GetObjPolylinePoints(int32_t hobj, int32_t Index, platform::T
   if (!o || Index < 0 || Index >= o->PolyPointsCount) return;
   double sx, sy;
   GetPolylineScale(*o, sx, sy);
-  const TRVPoint& p = o->PolyPoints[size_t(Index)];
-  Point.X = common::RoundInt((p.x - static_cast<long double>(o->PolyBaseX1)) * sx + o->X1);
-  Point.Y = common::RoundInt((p.y - static_cast<long double>(o->PolyBaseY1)) * sy + o->Y1);
+  const TRVPoint m = MapPolylinePoint(*o, o->PolyPoints[size_t(Index)], sx, sy);
+  Point.X = m.x;
+  Point.Y = m.y;
 }
 int32_t TRastovaVect::GetObjPolylinePointsCount(int32_t hobj) {
   const TRVVObjRecord* o = GetObj(hobj);
