@@ -207,11 +207,20 @@ void TRVTransitionEffects::ToSurface(TBitmap& Bitmap) {
 
 void TRVTransitionEffects::TimerStep(platform::TTimer* /*Sender*/) {
   if (!FRunning) return;
-  if (FOnTransitionStep) FOnTransitionStep(FOwner, FStep);
+  // A handler may end the transition (Stop, the view's Clear, a resize of the view): the bitmaps
+  // are then 1 x 1 and the row tables empty, so the rest of the tick has nothing to draw on. A
+  // handler that starts the next one leaves the engine running with whole tables.
+  if (FOnTransitionStep) {
+    FOnTransitionStep(FOwner, FStep);
+    if (!FRunning) return;
+  }
   ++FFrameCount;
   DrawFrame();
   ToSurface(*FFrameBitmap);
-  if (FOnTransitionPaint) FOnTransitionPaint(FOwner, FFrameBitmap.get(), this, FStep);
+  if (FOnTransitionPaint) {
+    FOnTransitionPaint(FOwner, FFrameBitmap.get(), this, FStep);
+    if (!FRunning) return;
+  }
   const uint32_t elapsed = TickCount() - FStartTick;
   if (FDuration <= 0 || elapsed >= static_cast<uint32_t>(FDuration)) {
     if (FUpdateOnStop && FTransition != 213) {
