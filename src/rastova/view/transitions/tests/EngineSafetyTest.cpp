@@ -1,8 +1,10 @@
 // A transition ended by what its own events do: every way of stopping it (Stop, the view's
 // Clear, a resize) from the step and the paint event, for the effects that read the row tables
-// and for those that copy through the canvas.
+// and for those that copy through the canvas; and the pan-and-zoom between rectangles at the
+// ends of the integer range.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <string>
 
@@ -98,6 +100,57 @@ TEST_F(TransitionSafety, RestartedFromItsStepEvent) {
   EXPECT_EQ(engine.FFrameBitmap->PixelColor(3, 3), platform::RGB(90, 80, 70));  // step 0 of the push
   EXPECT_EQ(w.view->PaintLockCount(), 1);
   engine.Stop();
+}
+
+// The sides of the shown rectangle are interpolated from rectangles anywhere in the 32-bit
+// range: the differences of far-apart sides and the clipped widths stay exact or saturate, and
+// a rectangle that leaves the image on every side shows the whole image fitted in the frame.
+TEST_F(TransitionSafety, PanZoomBetweenFarRectangles) {
+  TViewInWindow w{20, 10};
+  w.view->WriteBackground(platform::RGB(0, 100, 0));
+  TRVTransitionEffects& engine = *w.view->EnsureTransition();
+  uint32_t now = 0;
+  engine.TickCount = [&now] { return now; };
+  TRVBitmap image;
+  FillPicture(image, 40, 20);
+  const platform::TRect whole{0, 0, 40, 20}, everything{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+  struct Case {
+    platform::TRect from, to;
+    int32_t step;
+  } cases[] = {
+      {everything, whole, 0},
+      {everything, whole, 1},
+      {whole, everything, 1024},
+      {everything, everything, 512},
+      {{INT_MAX, INT_MAX, INT_MIN, INT_MIN}, whole, 0},
+      {{INT_MIN, 0, INT_MAX, 20}, {INT_MAX, 0, INT_MIN, 20}, 700},
+      {{30, 5, 70, 25}, {30, 5, 70, 25}, 0},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(engine.StartPanZoom(&image, c.from, c.to, 1000, rvttLinear));
+    engine.FStep = c.step;
+    engine.TimerStep(nullptr);
+    engine.Stop();
+  }
+  struct Shown {
+    platform::TRect from, to;
+    int32_t step;
+    int32_t x, y;  // the image pixel at frame pixel (7, 5)
+  } shown[] = {
+      // The whole range: the image, 40 x 20 fitted into 20 x 10, covers the frame.
+      {everything, whole, 0, 14, 10},
+      // Halfway between sides 2^32 - 1 apart: left 0 and right 20, the rectangle (0, 5)-(20, 15)
+      // shown at its own size.
+      {{INT_MIN, 5, INT_MAX, 15}, {INT_MAX, 5, 40 - INT_MAX, 15}, 512, 7, 10},
+  };
+  for (const Shown& c : shown) {
+    ASSERT_TRUE(engine.StartPanZoom(&image, c.from, c.to, 1000, rvttLinear));
+    engine.FStep = c.step;
+    engine.TimerStep(nullptr);
+    const TRGB want = PictureColour(c.x, c.y);
+    EXPECT_EQ(engine.FFrameBitmap->PixelColor(7, 5), platform::RGB(want.r, want.g, want.b)) << c.step;
+    engine.Stop();
+  }
 }
 
 }  // namespace enginesafety
