@@ -39,6 +39,7 @@ void TRastovaView::SetCurrentLayer(int32_t Index) {
   TRVLayer& layer = *FLayers[size_t(FLayersCurrent)];
   FRVBitmap = layer.Bitmap;
   FBitmap = layer.LegacyTBitmap();
+  ShowImageInNavigator();
   if (carrySelection) RestoreSelection(true, 2);
   CallBitmapChangeHandlers();
   Update();
@@ -304,7 +305,8 @@ void TRastovaView::SetExternalBitmap(TRVBitmap* Bitmap) {
     FRVBitmap = new TRVBitmap();
     layer->Bitmap = FRVBitmap;
     FBitmap = nullptr;
-      return;
+    ShowImageInNavigator();
+    return;
   }
   // The layer's own picture given back to it stays, and stays the layer's.
   if (Bitmap != layer->Bitmap) {
@@ -314,6 +316,7 @@ void TRastovaView::SetExternalBitmap(TRVBitmap* Bitmap) {
   }
   FRVBitmap = Bitmap;
   FBitmap = layer->LegacyTBitmap();
+  ShowImageInNavigator();
   CallBitmapChangeHandlers();
   Update();
 }
