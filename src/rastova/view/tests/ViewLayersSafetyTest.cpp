@@ -1,8 +1,9 @@
 // The layer stack where it used to lose track of its images: removing a layer together with its
-// mask below, above or at the current layer, and a layer shown with its own picture as an
-// external one.
+// mask below, above or at the current layer, a layer shown with its own picture as an external
+// one, and the draw mode that lightens the area outside layer 0 by a caller's amount.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,29 @@ TEST_F(ViewLayersSafety, ExternalBitmapThatIsTheLayersOwnPicture) {
   EXPECT_EQ(v.GetRVBitmap(), &external);
   v.SetExternalBitmap(nullptr);
   EXPECT_TRUE(*external.GetPPixels_rv24RGB(4, 3) == PictureColour(4, 3));
+}
+
+// Draw mode 3 adds the caller's parameter to every channel outside layer 0, clamped to 0..255,
+// however large the parameter is.
+TEST_F(ViewLayersSafety, DrawModeThreeWithParametersPastTheByteRange) {
+  TViewInWindow w{20, 16};
+  w.view->WriteBackground(platform::RGB(10, 20, 30));
+  w.SetPicture(8, 6);
+  w.view->FLayersDrawMode = 3;
+  struct Case {
+    int32_t param;
+    TRGB outside;
+  } cases[] = {
+      {INT_MAX, TRGB{255, 255, 255}}, {INT_MAX - 5, TRGB{255, 255, 255}},
+      {300, TRGB{255, 255, 255}},     {INT_MIN, TRGB{0, 0, 0}},
+      {-300, TRGB{0, 0, 0}},          {5, TRGB{35, 25, 15}},
+  };
+  for (const Case& c : cases) {
+    w.view->FLayersDrawParam = c.param;
+    w.view->Update();
+    w.Paint();
+    EXPECT_TRUE(SurfacePixel(*w.view, 0, 0) == c.outside) << c.param;
+  }
 }
 
 }  // namespace layerssafety
