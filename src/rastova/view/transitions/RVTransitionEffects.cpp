@@ -53,8 +53,8 @@ void CrossFadeRowPlain(uint8_t* out, const uint8_t* a, const uint8_t* b, int32_t
     out[i] = static_cast<uint8_t>((uint32_t(a[i]) * uint32_t(wa) + uint32_t(b[i]) * uint32_t(wb)) >> 10);
 }
 
-__attribute__((target("avx2"))) void CrossFadeRowWide(uint8_t* out, const uint8_t* a, const uint8_t* b, int32_t n,
-                                                      int32_t wa, int32_t wb) {
+__attribute__((target("avx2"))) void CrossFadeRowWide(uint8_t* out, const uint8_t* a, const uint8_t* b,
+                                                      int32_t n, int32_t wa, int32_t wb) {
   const __m256i w = _mm256_set1_epi32(static_cast<int32_t>((uint32_t(wb) << 16) | uint32_t(wa)));
   const __m256i zero = _mm256_setzero_si256();
   int32_t i = 0;
@@ -209,23 +209,29 @@ void TRVTransitionEffects::TimerStep(platform::TTimer* /*Sender*/) {
   if (!FRunning) return;
   // A handler may end the transition (Stop, the view's Clear, a resize of the view): the bitmaps
   // are then 1 x 1 and the row tables empty, so the rest of the tick has nothing to draw on. A
-  // handler that starts the next one leaves the engine running with whole tables.
+  // handler that starts the next one leaves the engine running with whole tables. A handler may
+  // also free the view, and this engine with it: nothing of the engine is touched after that.
+  const std::weak_ptr<const bool> alive = FAlive;
+  const auto ended = [&] { return alive.expired() || !FRunning; };
   if (FOnTransitionStep) {
     FOnTransitionStep(FOwner, FStep);
-    if (!FRunning) return;
+    if (ended()) return;
   }
   ++FFrameCount;
   DrawFrame();
   ToSurface(*FFrameBitmap);
   if (FOnTransitionPaint) {
     FOnTransitionPaint(FOwner, FFrameBitmap.get(), this, FStep);
-    if (!FRunning) return;
+    if (ended()) return;
   }
   const uint32_t elapsed = TickCount() - FStartTick;
   if (FDuration <= 0 || elapsed >= static_cast<uint32_t>(FDuration)) {
     if (FUpdateOnStop && FTransition != 213) {
       ToSurface(*FTargetBitmap);
-      if (FOnTransitionPaint) FOnTransitionPaint(FOwner, FTargetBitmap.get(), this, 1024);
+      if (FOnTransitionPaint) {
+        FOnTransitionPaint(FOwner, FTargetBitmap.get(), this, 1024);
+        if (ended()) return;
+      }
     }
     Stop();
     return;

@@ -64,6 +64,9 @@ class TRVTransitionEffects {
   int32_t FWidth = 0;
   int32_t FHeight = 0;
   bool FRunning = false;
+  // Expires with the engine: a tick whose event handler freed the view (and so the engine) sees
+  // it and touches nothing more.
+  std::shared_ptr<const bool> FAlive = std::make_shared<const bool>(true);
   TRastovaView* FOwner;
   std::unique_ptr<platform::TTimer> FTimer;
   int32_t FStep = 0;

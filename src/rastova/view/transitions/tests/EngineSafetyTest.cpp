@@ -4,6 +4,8 @@
 // ends of the integer range.
 #include <gtest/gtest.h>
 
+#include <QPointer>
+#include <QTest>
 #include <climits>
 #include <functional>
 #include <string>
@@ -100,6 +102,41 @@ TEST_F(TransitionSafety, RestartedFromItsStepEvent) {
   EXPECT_EQ(engine.FFrameBitmap->PixelColor(3, 3), platform::RGB(90, 80, 70));  // step 0 of the push
   EXPECT_EQ(w.view->PaintLockCount(), 1);
   engine.Stop();
+}
+
+// A handler may free the view, and the engine with it: from the step event, the paint event or
+// the last paint of a transition that ends, called directly or by the engine's own timer.
+TEST_F(TransitionSafety, ViewFreedFromItsOwnEvents) {
+  platform::TBitmap a{16, 8, platform::pf24bit}, b{16, 8, platform::pf24bit};
+  enum { kStep, kPaint, kLastPaint };
+  for (int event : {kStep, kPaint, kLastPaint})
+    for (bool byTimer : {false, true}) {
+      const std::string what = std::to_string(event) + (byTimer ? " by the timer" : " by a call");
+      TViewInWindow w{16, 8};
+      QPointer<TRastovaView> view = w.view;
+      TRVTransitionEffects& engine = *w.view->EnsureTransition();
+      uint32_t now = 0;
+      engine.TickCount = [&now] { return now; };
+      auto freeView = [&w] { delete w.view; };
+      if (event == kStep)
+        w.view->WriteOnTransitionStep([&](TRastovaView*, int32_t) { freeView(); });
+      else
+        w.view->WriteOnTransitionPaint(
+            [&](TRastovaView*, platform::TBitmap*, TRVTransitionEffects*, int32_t s) {
+              if (event == kPaint || s == 1024) freeView();
+            });
+      ASSERT_TRUE(engine.Start(17, a, b, 1000, rvttLinear)) << what;
+      if (event == kLastPaint) {
+        engine.FUpdateOnStop = true;  // the end is painted with the target picture
+        now = 5000;                   // the next tick ends the transition
+      }
+      if (byTimer) {
+        EXPECT_TRUE(QTest::qWaitFor([&view] { return view.isNull(); }, 5000)) << what;
+      } else {
+        engine.TimerStep(nullptr);
+      }
+      EXPECT_TRUE(view.isNull()) << what;
+    }
 }
 
 // The sides of the shown rectangle are interpolated from rectangles anywhere in the 32-bit
