@@ -366,7 +366,7 @@ TEST_F(VectStream, FileTypesThroughTheIOComponent) {
 TEST_F(VectStream, AnObjectFileWithoutALayerMakesNoPictureItCannotJustify) {
   // The picture of an object file loaded without a vector layer is sized to the objects' extent:
   // a line needs a few bytes whatever its length, so the extent alone may not ask for more than
-  // 8192 x 8192 pixels (or twice what the file's own pictures take).
+  // 2^25 pixels (or twice what the file's own pictures take).
   const auto dir = std::filesystem::temp_directory_path() / ("vectbig" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   struct Case {
