@@ -1,4 +1,5 @@
-// The AVI frame reader: the file's lists and headers, then a few of its frames.
+// The AVI frame reader: the file's lists, headers and index, then a few of its frames, forward
+// and back (compressed ones through FFmpeg's demuxer and decoders).
 #include <algorithm>
 #include <memory>
 
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rv::TRVBitmap bitmap;
   for (int32_t f = 0; f < std::min(count, 4); ++f) avi.GetFrame(f, bitmap);
   avi.GetFrame(count - 1, bitmap);
+  avi.GetFrame(1, bitmap);
   avi.GetFrame(count, bitmap);
   (void)avi.FrameDelay();
   return 0;

@@ -435,4 +435,37 @@ for f in rgb rgba palette interlaced; do { printf '\001'; tail -c +2 "$out/png/$
 printf 'mtllib none.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nvt 1 1\nvn 0 0 1\nf 1/1/1 2/2/1 4/4/1 3/3/1\nf -4/-4 -3/-3 -1/-1\n' | { printf '\002'; cat; } > "$out/obj/plane-forms.obj"
 # Our own writers.
 "$build/fuzz/make_seeds" "$out"
+# AVI files of compressed frames by the ffmpeg tool, the JUNK chunks it reserves for a later index
+# taken out so that each stays a few KB: the common codecs, B-frames with key frames every 3
+# frames, delta-coded codecs, an audio stream first, dropped frames (empty chunks).
+avi() { # name, ffmpeg options
+  local name=$1
+  shift
+  ffmpeg -v error -y -f lavfi -i "testsrc=s=16x16:r=10:d=0.5" -f lavfi -i "anullsrc=r=8000:cl=mono" "$@" "$tmp/$name.avi"
+  /usr/bin/python3 - "$tmp/$name.avi" "$out/avi/$name.avi" <<'PY'
+import struct, sys
+d = open(sys.argv[1], "rb").read()
+def rebuild(start, end):
+    out, p = bytearray(), start
+    while p + 8 <= end:
+        cid, size = d[p:p + 4], struct.unpack("<I", d[p + 4:p + 8])[0]
+        body = d[p + 8:p + 8 + size]
+        if cid in (b"RIFF", b"LIST"):
+            body = body[:4] + rebuild(p + 12, p + 8 + size)
+        if cid != b"JUNK":
+            out += cid + struct.pack("<I", len(body)) + body + (b"\0" if len(body) & 1 else b"")
+        p += 8 + size + (size & 1)
+    return out
+open(sys.argv[2], "wb").write(rebuild(0, len(d)))
+PY
+}
+avi mjpeg -map 0:v -c:v mjpeg -q:v 8
+avi mpeg4-bframes -map 0:v -c:v mpeg4 -q:v 8 -bf 2 -g 3
+avi h264-bframes -map 0:v -c:v libx264 -preset veryfast -bf 2 -g 3 -x264-params scenecut=0:b-adapt=0 -pix_fmt yuv420p
+avi msvideo1 -map 0:v -c:v msvideo1 -g 3
+avi zmbv -map 0:v -c:v zmbv -pix_fmt bgr0 -g 3
+avi png -map 0:v -c:v png
+avi yuv420 -map 0:v -c:v rawvideo -pix_fmt yuv420p -frames:v 3
+avi audio-first -map 1:a -map 0:v -c:a pcm_u8 -c:v mjpeg -q:v 8 -shortest
+avi dropped -map 0:v -c:v mjpeg -q:v 8 -vf "select='not(between(n,1,2))'" -fps_mode passthrough
 echo "seeds: $(find "$out" -type f | wc -l) files, $(du -sk "$out" | cut -f1) KiB"

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -21,6 +22,9 @@ constexpr char kType[] = "Type";
 constexpr char kSize[] = "Size";
 constexpr int32_t kDefaultType = 0;
 constexpr int32_t kDefaultSize = 10;
+// The client size the controls are laid out in; the width grows with a caption that needs more.
+constexpr int kFormWidth = 196;
+constexpr int kFormHeight = 112;
 
 std::string Utf8(const std::u16string& text) { return QString::fromStdU16String(text).toStdString(); }
 
@@ -41,7 +45,6 @@ TPlugSetupDlg::TPlugSetupDlg(QWidget* owner) : QDialog(owner) {
   // a fixed dialog border: a caption with a close button, no resizing, no minimise or maximise
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(196, 112);
   setModal(true);
   QFont f(QStringLiteral("Tahoma"));
   f.setPixelSize(11);
@@ -71,9 +74,22 @@ TPlugSetupDlg::TPlugSetupDlg(QWidget* owner) : QDialog(owner) {
   BitBtn2->setDefault(true);
   connect(BitBtn2, &QPushButton::clicked, this, &QDialog::accept);
 
+  FitToCaption();
+
   setTabOrder(TrackBar1, ComboBox1);
   setTabOrder(ComboBox1, BitBtn2);
   TrackBar1->setFocus();
+}
+
+void TPlugSetupDlg::FitToCaption() {
+  const QFontMetrics fm(QApplication::font());
+  const int caption = fm.horizontalAdvance(windowTitle()) + 4 * (fm.height() + 8);
+  const int width = std::max(kFormWidth, caption);
+  setFixedSize(width, kFormHeight);
+  // The controls keep their places relative to each other, in the middle.
+  const int shift = (width - kFormWidth) / 2;
+  for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    control->move(control->x() + shift, control->y());
 }
 
 bool TPlugSetupDlg::Execute(const char16_t* regPath, shape::TCS& cs) {

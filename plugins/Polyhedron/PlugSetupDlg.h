@@ -32,6 +32,11 @@ class TPlugSetupDlg : public QDialog {
   void SaveSettings();
   void SettingsToControls();
   void ControlsToSettings();
+  // The dialog as wide as its caption needs under a window manager, as the editor's dialogs are:
+  // the caption's text at the default font and the room of the window's icon and three caption
+  // buttons, each a square of the text's line height and 8 pixels; never narrower than its
+  // controls' 196 pixels, which stay centred.
+  void FitToCaption();
 
   QLabel* Label1;
   QSlider* TrackBar1;

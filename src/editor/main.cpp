@@ -45,18 +45,9 @@ int main(int argc, char** argv) {
 
   editor::TMainFrmOptions options;
   for (int k = 1; k < argc; ++k) options.Arguments.emplace_back(argv[k]);
-  // Closing the main window ends the program, whatever other window is still open.
-  options.OnClosed = [] { QCoreApplication::quit(); };
-  int status = 0;
-  {
-    auto form = std::make_unique<editor::TMainFrm>(std::move(options));
-    form->CreateDialogs();
-    application.OnIdle = [f = form.get()] { f->IdleLoop(); };
-    form->show();
-    form->activateWindow();
-    status = QApplication::exec();
-    application.OnIdle = nullptr;
-  }
+  // Closing the main window ends the program, whatever other window is still open, also when it
+  // closes before the event loop runs.
+  const int status = editor::RunMainWindow(std::move(options), application);
   shape::SetFilePrompts(nullptr);
   modules.Shutdown();
   return status;

@@ -123,11 +123,13 @@ std::string MakeUniqueFileName(const std::string& fileName, const std::string& e
     candidate = name + "_" + digits + ext;
     renamed = true;
   }
-  if (renamed) {
-    if (!RenameNotice.empty()) RenameNotice += "\r\n";
-    RenameNotice += "File name was renamed to \"" + ExtractFileName(candidate) + "\".";
-  }
+  if (renamed) NoteRenamedFile(candidate);
   return candidate;
+}
+
+void NoteRenamedFile(const std::string& fileName) {
+  if (!RenameNotice.empty()) RenameNotice += "\r\n";
+  RenameNotice += "File name was renamed to \"" + ExtractFileName(fileName) + "\".";
 }
 
 void ShowRenameNotice() {

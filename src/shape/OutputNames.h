@@ -41,6 +41,9 @@ bool ConfirmOverwrite(const std::string& fileName);
 // "File OverWrite" off, an existing file makes it take the next free "_NNN" counter (a name
 // already ending in a counter of 1 or more continues it) and adds a line to RenameNotice.
 std::string MakeUniqueFileName(const std::string& fileName, const std::string& ext);
+// Adds the line "File name was renamed to "<file name>"." to RenameNotice, for a file written
+// under another name than the one asked for (MakeUniqueFileName does so itself).
+void NoteRenamedFile(const std::string& fileName);
 // The same for every file one save command is about to write (names with their final
 // extensions): with "File OverWrite" on, one question lists each of them that exists (the text
 // above when there is one); true when none exists or the user pressed Yes.

@@ -285,7 +285,12 @@ std::string WriteColladaFile(const std::string& base, const std::string& level, 
 std::string WriteColladaObjFile(const std::string& daePath, const std::string& texture, TArV& vertices,
                                 TArN& normals, TArT& texCoords, const TArF& faces) {
   const std::string objName = MakeUniqueFileName(RemoveFileExt(daePath) + "-Collada" + ".obj", ".obj");
+  // The MTL follows the OBJ's name, so it takes the OBJ's counter without its own name being
+  // taken. MakeUniqueFileName notes a name it had to count on further; one that only follows the
+  // OBJ's new name is noted here, so the notice lists every file not written as asked.
   const std::string mtlName = MakeUniqueFileName(objName, ".mtl");
+  if (mtlName == ChangeFileExt(objName, ".mtl") && mtlName != RemoveFileExt(daePath) + "-Collada.mtl")
+    NoteRenamedFile(mtlName);
   const std::string reference = texture.empty() ? std::string() : RelativePathFrom(ExtractFilePath(objName), texture);
   StoreTextFile(mtlName, std::string("newmtl olmera") + kLineEnd + "map_Kd " + reference + kLineEnd);
 

@@ -8,8 +8,10 @@ through the translucent frame cube, beside the shape) and shows the shape in its
 shows the opened shape, and the two maps give two different 3D views and two different panes.
 Then the window is asked to close as a window manager would (WM_DELETE_WINDOW, no window manager
 runs here), and the program must end with status 0 and leave its settings file behind.
-Last, a damaged map on the command line: its warning is answered, the main window shows with the
-splash gone, and a close request ends the program with status 0.
+Then a damaged map on the command line: its warning is answered, the main window shows with the
+splash gone, and a close request ends the program with status 0. Last, a close request sent the
+moment the main window appears, before its first pass of the event loop has drawn anything, ends
+the program with status 0.
 
 Usage: zephor_e2e.py <zephor> <work folder>
 """
@@ -256,6 +258,30 @@ def run_damaged(zephor, work, x11):
         raise SystemExit(f"zephor ended with status {status} after a damaged file")
 
 
+def run_closed_at_once(zephor, work, x11):
+    """The main window is asked to close as soon as it exists: the program ends with status 0."""
+    env = program_env(work, "config-closed")
+    proc = subprocess.Popen([zephor], env=env)
+    try:
+        deadline, window = time.time() + 60, None
+        while window is None and time.time() < deadline:
+            if proc.poll() is not None:
+                raise SystemExit(f"zephor ended with {proc.returncode} before its window showed")
+            window = x11.find("ZEPHOR6")
+        if window is None:
+            raise SystemExit("no window titled ZEPHOR6")
+        x11.close(window[0])
+        status = proc.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        raise SystemExit("zephor did not end after its window was closed as it appeared")
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    if status != 0:
+        raise SystemExit(f"zephor ended with status {status} after a close as its window appeared")
+
+
 def is_background(p):
     """The viewer's grey background, alone or behind the frame cube's grey: a neutral mid grey
     (the window's own panels are a lighter grey, the shape's texture white, black and colours)."""
@@ -318,6 +344,7 @@ def main():
         if changed < least:
             raise SystemExit(f"two different maps gave the same {part.__name__} ({changed} pixels differ)")
     run_damaged(zephor, work, x11)
+    run_closed_at_once(zephor, work, x11)
     print("2 passed, 0 failed")
 
 

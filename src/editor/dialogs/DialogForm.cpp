@@ -1,20 +1,21 @@
 #include "editor/dialogs/DialogForm.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
-#include <QAbstractScrollArea>
-#include <QApplication>
-#include <QEvent>
-#include <QFontMetrics>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "common/NumberText.h"
+#include "platform/ui/MessageBoxes.h"
 
 namespace editor {
 
@@ -22,9 +23,6 @@ namespace {
 
 constexpr char kBaseGeometry[] = "zephorBaseGeometry";
 constexpr char kBaseSize[] = "zephorBaseSize";
-
-// Room a caption needs beside its text: the window's icon and its close button.
-constexpr int kCaptionRoom = 64;
 
 // Fits the dialog whenever it is shown or its font changes.
 class TDialogFitter : public QObject {
@@ -91,8 +89,9 @@ void FitDialogToTexts(QDialog& dialog) {
     if (r.height() > 0 && need.height() > r.height())
       fy = std::max(fy, static_cast<double>(need.height()) / r.height());
   }
-  const int caption = QFontMetrics(QApplication::font()).horizontalAdvance(dialog.windowTitle()) + kCaptionRoom;
-  if (base.width() > 0 && caption > base.width()) fx = std::max(fx, static_cast<double>(caption) / base.width());
+  const int caption = platform::CaptionWidth(dialog.windowTitle().toStdString());
+  if (base.width() > 0 && caption > base.width())
+    fx = std::max(fx, static_cast<double>(caption) / base.width());
   auto scaled = [](int v, double f) { return static_cast<int>(std::ceil(v * f)); };
   for (QWidget* w : controls) {
     const QRect r = w->property(kBaseGeometry).toRect();

@@ -23,10 +23,11 @@ void SetupDialogForm(QDialog& dialog, const char* caption, int width, int height
 // The width and height a label, box or button needs to show its text whole at its font (0, 0
 // for other widgets and empty texts).
 QSize TextNeed(const QWidget& control);
-// Grows the dialog's fixed layout until every text shows whole and the caption has room: the
-// children's places and sizes and the dialog's size are scaled from those it was built with by
-// the largest factor a text needs, on each axis (never below 1). SetupDialogForm makes every
-// dialog do this whenever it is shown or its font changes.
+// Grows the dialog's fixed layout until every text shows whole and the caption has the room a
+// window manager needs (platform::CaptionWidth): the children's places and sizes and the
+// dialog's size are scaled from those it was built with by the largest factor a text needs, on
+// each axis (never below 1). SetupDialogForm makes every dialog do this whenever it is shown or
+// its font changes.
 void FitDialogToTexts(QDialog& dialog);
 
 QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int width, int height);

@@ -53,6 +53,7 @@ namespace gl3d {
 class TGL3DSceneViewer;
 }
 namespace platform {
+class TApplication;
 class TBitmap;
 class TCustomControl;
 class TDropDst;
@@ -84,6 +85,15 @@ struct TMainFrmOptions {
   // Called when the window has closed (the program ends then).
   std::function<void()> OnClosed;
 };
+
+// The program's run: makes the main window with `options` (its create handler may warn, about
+// the file on the command line, before the window shows), then its dialogs, shows it and runs
+// the event loop, with the window's idle loop on `application`, until the window closes. The
+// answer is the loop's status. A window that closes before the loop runs (while a start-up
+// warning waits for its answer) ends the run at once with 0: asking a loop that is not running
+// yet to quit does nothing, and the program would wait for ever without a window.
+// `options.OnClosed` is called, when set, each time the window closes.
+int RunMainWindow(TMainFrmOptions options, platform::TApplication& application);
 
 // Editor mode of each TabModes entry; 8 marks an empty entry.
 constexpr uint8_t kNoTab = 8;

@@ -138,6 +138,14 @@ void TMainFrm::SetSaveOverwritePrompt() { overwritePrompt_ = AppSettings.FileOve
 // ---- the shape ----
 
 bool TMainFrm::OpenShapeFile(const std::string& path, int32_t forcedType) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    // Named by the folder's own name, also when the path ends in "/".
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    ReadFailed(folder, "It is a folder, not a file.");
+    return false;
+  }
   TBusyCursor busy;
   const std::string ext = Upper(shape::ExtractFileExt(path));
   if (ext != ".OBJ") {
@@ -184,7 +192,6 @@ bool TMainFrm::OpenShapeFile(const std::string& path, int32_t forcedType) {
       ReadFailed(path);
       return false;
     }
-    std::error_code ec;
     std::string texture;
     if (!mtl.empty() && std::filesystem::is_regular_file(mtl, ec)) {
       try {

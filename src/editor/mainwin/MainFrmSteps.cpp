@@ -43,8 +43,8 @@
 #include "platform/ui/DropDst.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/MessageBoxes.h"
-#include "platform/ui/Splash.h"
 #include "platform/ui/Sp3d.h"
+#include "platform/ui/Splash.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
 #include "settings/AppSettings.h"
 #include "settings/RegStore.h"
@@ -148,14 +148,15 @@ void TMainFrm::FormCreate() {
   ShowDefaultTexture();
   BuildSectionActions();
   ResetEditorsForShape();
-  // 7: an argument that names no existing file is ignored.
+  // 7: an argument that names nothing is ignored; a folder is warned of as a file that cannot be
+  // read is.
   if (!options_.Arguments.empty()) {
     std::error_code ec;
     // Remembered with its folder: the next run may start elsewhere.
     std::filesystem::path path = std::filesystem::absolute(options_.Arguments.front(), ec);
     if (ec) path = options_.Arguments.front();
-    if (std::filesystem::is_regular_file(path, ec) && OpenShapeFile(path.string(), -1))
-      AppSettings.SclpFile = path.string();
+    const bool named = std::filesystem::is_regular_file(path, ec) || std::filesystem::is_directory(path, ec);
+    if (named && OpenShapeFile(path.string(), -1)) AppSettings.SclpFile = path.string();
   }
   // 8
   SetEditorMode(TabModes[0]);
@@ -220,6 +221,29 @@ void TMainFrm::FormFirstShow() {
   Panel5->setFocus();
   // The panes have their size only now: the first idle pass paints them.
   if (PaneRequest == 0) PaneRequest = 2;
+}
+
+int RunMainWindow(TMainFrmOptions options, platform::TApplication& application) {
+  bool closed = false;
+  options.OnClosed = [&closed, then = std::move(options.OnClosed)] {
+    closed = true;
+    // Ends the loop once it runs (also from inside a dialog's own loop); before, `closed` keeps
+    // it from starting.
+    QCoreApplication::quit();
+    if (then) then();
+  };
+  auto form = std::make_unique<TMainFrm>(std::move(options));
+  int status = 0;
+  if (!closed) {
+    form->CreateDialogs();
+    application.OnIdle = [f = form.get()] { f->IdleLoop(); };
+    form->show();
+    form->activateWindow();
+    // Nothing runs events between here and the loop; the window is open when the loop starts.
+    if (!closed) status = QApplication::exec();
+    application.OnIdle = nullptr;
+  }
+  return status;
 }
 
 void TMainFrm::closeEvent(QCloseEvent* e) {

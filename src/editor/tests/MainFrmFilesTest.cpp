@@ -3,10 +3,16 @@
 // tools, the naming rules, the enabling of the commands, the drops, the setup command, and
 // that nothing is lost when a file cannot be read or written.
 #include <QCheckBox>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
+#include <QTreeView>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 #include "editor/dialogs/ColladaDlg.h"
 #include "editor/dialogs/SetupDlg.h"
@@ -417,17 +423,24 @@ TEST_F(MainFrmTest, WithoutOverwriteEveryFileOfTheSaveTakesAFreeNameInOneNotice)
   values.ColladaSaveObj2 = true;
   StoreSettings(values);
   TMainFrm& f = Open();
-  const char* existing[] = {"c.dae", "c-tx.png", "c-lowest.dae", "c-Collada.obj", "c-phisics.dae"};
+  // As after an earlier save of the same name: the companion OBJ and its material are there.
+  const char* existing[] = {"c.dae",         "c-tx.png",      "c-lowest.dae",
+                            "c-Collada.obj", "c-Collada.mtl", "c-phisics.dae"};
   for (const char* name : existing) std::ofstream(File(name)) << "old";
   dialog->answers.push_back({true, File("c.dae").string(), 5});
   AcceptNextDialog();
   f.Act("FileSTSave")->Execute();
   ASSERT_EQ(boxes.shown.size(), 1u);
   const std::string& notice = boxes.shown[0];
-  for (const char* renamed : {"c-tx_001.png", "c-lowest_001.dae", "c-Collada_001.obj", "c-phisics_001.dae"}) {
+  const char* renamedFiles[] = {"c-tx_001.png", "c-lowest_001.dae", "c-Collada_001.obj", "c-Collada_001.mtl",
+                                "c-phisics_001.dae"};
+  for (const char* renamed : renamedFiles) {
     EXPECT_NE(notice.find(std::string("\"") + renamed + "\""), std::string::npos) << renamed;
     EXPECT_TRUE(fs::exists(File(renamed))) << renamed;
   }
+  // One line each, no file twice.
+  EXPECT_EQ(std::count(notice.begin(), notice.end(), '\n') + 1, static_cast<long>(std::size(renamedFiles)))
+      << notice;
   // The chosen name itself is not written with levels of detail, so it is not renamed either.
   EXPECT_EQ(notice.find("c_001.dae"), std::string::npos);
   for (const char* name : existing) EXPECT_EQ(Content(File(name)), "old") << name;
@@ -484,4 +497,61 @@ TEST_F(MainFrmTest, APictureThatIsNoSculptMapIsToldBySize) {
   for (const char* size : {"64 x 64", "512 x 512", "1024 x 256", "64 x 4096"})
     EXPECT_NE(text.find(size), std::string::npos) << size;
   EXPECT_EQ(f.StatusText(2), "Sculpted Prim:Initial Data");
+}
+
+// The open dialog the editor shows lists the folder in detail: the Size, Type and Date columns
+// are as wide as their longest entries, and the name column takes the rest of the list.
+TEST_F(MainFrmTest, TheFileDialogsColumnsFitTheirEntries) {
+  TMainFrm& f = Open();
+  f.SetFileDialog(platform::CreateQtFileDialog(&f));
+  const fs::path folder = File("maps");
+  fs::create_directories(folder / "parts");
+  // Sizes from bytes to megabytes, and types of several lengths.
+  const std::pair<const char*, size_t> files[] = {
+      {"round.png", 2990}, {"big.tga", 3 << 20}, {"shape.obj", 299}, {"object.xml", 29990}, {"slim.bmp", 7}};
+  for (const auto& [name, size] : files)
+    std::ofstream(folder / name, std::ios::binary) << std::string(size, 'x');
+  settings::AppSettings.SclpFile = (folder / "round.png").string();
+  const int rows = static_cast<int>(std::size(files)) + 1;  // and the folder
+  bool loaded = false;
+  std::string cut;
+  int empty = -1;
+  mainfrm_test::OnNextDialog([&](QDialog* d) {
+    auto* view = d->findChild<QTreeView*>();
+    auto* model = d->findChild<QFileSystemModel*>();
+    if (!view || !model) {
+      d->reject();
+      return;
+    }
+    QHeaderView* header = view->header();
+    const QFontMetrics fm(view->font());
+    // The item's text between its margins, as the list draws it.
+    const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+    auto longest = [&](int column) {
+      int width = 0;
+      for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+        const QString text = model->index(row, column, view->rootIndex()).data().toString();
+        width = std::max(width, fm.horizontalAdvance(text) + margins);
+      }
+      return width;
+    };
+    auto fits = [&] {
+      for (int column = 1; column < 4; ++column)
+        if (header->sectionSize(column) < longest(column)) return false;
+      return true;
+    };
+    // The folder is read in the background; the columns follow once it is there.
+    loaded = QTest::qWaitFor([&] { return model->rowCount(view->rootIndex()) == rows; }, 5000);
+    (void)QTest::qWaitFor(fits, 2000);
+    for (int column = 1; column < 4; ++column)
+      if (header->sectionSize(column) < longest(column))
+        cut += model->headerData(column, Qt::Horizontal).toString().toStdString() + " " +
+               std::to_string(header->sectionSize(column)) + " < " + std::to_string(longest(column)) + "\n";
+    empty = view->viewport()->width() - header->length();
+    d->reject();
+  });
+  f.Act("FileSTLoad")->Execute();
+  EXPECT_TRUE(loaded);
+  EXPECT_EQ(cut, "");
+  EXPECT_EQ(empty, 0);
 }

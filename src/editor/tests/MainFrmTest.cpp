@@ -23,6 +23,7 @@
 #include "editor/panes/ScBitmap.h"
 #include "editor/panes/TxDraw.h"
 #include "editor/tests/MainFrmTestUtil.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Keys.h"
 #include "scene3d/platform/GL3DSceneViewer.h"
 #include "scene3d/scene/objects/GLCube.h"
@@ -94,13 +95,21 @@ TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
     const char* what;
     std::string file;
     bool opened;
+    const char* warning;  // the start of the one warning shown, or nullptr for none
   };
   const std::string torus = WriteMap(File("torus.tga").string(), shape::SCTYPE_TORUS, 33, 33);
   { std::ofstream(File("damaged.tga"), std::ios::binary) << "TRUEVISION-XFILE damaged"; }
-  const Case cases[] = {{"a torus map", torus, true},
-                        {"a damaged map", File("damaged.tga").string(), false},
-                        {"a name that does not exist", File("missing.tga").string(), false},
-                        {"a folder", dir_.string(), false}};
+  fs::create_directories(File("maps.tga"));
+  // A file that exists but cannot be read, and a folder, are named in a warning; a name that
+  // names nothing is ignored.
+  const Case cases[] = {
+      {"a torus map", torus, true, nullptr},
+      {"a damaged map", File("damaged.tga").string(), false, "The file \"damaged.tga\" could not be read."},
+      {"a name that does not exist", File("missing.tga").string(), false, nullptr},
+      {"a folder", File("maps.tga").string(), false,
+       "The file \"maps.tga\" could not be read.\r\nIt is a folder"},
+      {"a folder with a slash", File("maps.tga").string() + "/", false,
+       "The file \"maps.tga\" could not be read."}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     boxes.shown.clear();
@@ -128,8 +137,10 @@ TEST_F(MainFrmTest, StartsWithTheFileOfTheFirstArgument) {
       EXPECT_EQ(CurrentShape.ScType, shape::SCTYPE_SPHERE);
       EXPECT_EQ(f.StatusText(2), "Sculpted Prim:Initial Data");
       EXPECT_EQ(settings::AppSettings.SclpFile, "");
-      // A file that exists but cannot be read is named in a warning; a missing one is ignored.
-      EXPECT_EQ(boxes.shown.size(), std::string(c.what) == "a damaged map" ? 1u : 0u);
+      ASSERT_EQ(boxes.shown.size(), c.warning ? 1u : 0u);
+      if (c.warning) {
+        EXPECT_EQ(boxes.shown[0].rfind(c.warning, 0), 0u) << boxes.shown[0];
+      }
     }
     form.reset();
   }
@@ -531,4 +542,77 @@ TEST_F(MainFrmTest, ShutDownSavesTheSettingsOrWarns) {
   form.reset();
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_NE(boxes.shown[0].find("settings"), std::string::npos);
+}
+
+// The program's run (what `main` does once the modules are up): the window closing at any time
+// ends it with status 0, also before its event loop runs, and a start-up warning answered at
+// once still leaves the window shown with the loop running.
+TEST_F(MainFrmTest, TheRunEndsWhenTheWindowClosesEvenBeforeTheLoopAndShowsItAfterTheWarnings) {
+  { std::ofstream(File("damaged.tga"), std::ios::binary) << "TRUEVISION-XFILE damaged"; }
+  auto window = [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* f = dynamic_cast<TMainFrm*>(w)) return f;
+    return static_cast<TMainFrm*>(nullptr);
+  };
+  auto closeWindow = [&] {
+    if (TMainFrm* f = window()) f->close();
+  };
+  enum class Close { DuringTheWarning, PostedBeforeTheLoop, OnceShown };
+  struct Case {
+    const char* what;
+    bool damaged;  // a damaged map on the command line: one warning
+    Close when;
+    bool shown;  // the window was shown before it closed
+  };
+  const Case cases[] = {
+      {"closed while the start-up warning waits", true, Close::DuringTheWarning, false},
+      {"a close posted before the loop starts", false, Close::PostedBeforeTheLoop, true},
+      {"a warning answered at once", true, Close::OnceShown, true},
+  };
+  platform::TApplication application;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    boxes.shown.clear();
+    int warnings = 0;
+    platform::SetMessageBoxHandler([&](const platform::TMessageBoxRequest& r) {
+      boxes.shown.push_back(r.Text);
+      ++warnings;
+      // The user closes the window (not yet shown) before answering.
+      if (c.when == Close::DuringTheWarning) closeWindow();
+      return platform::TModalResult::Ok;
+    });
+    bool shown = false;
+    QTimer poll;  // once the loop runs: notes whether the window shows, then closes it
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      TMainFrm* f = window();
+      if (!f || !f->isVisible()) return;
+      shown = QTest::qWaitForWindowExposed(f);
+      f->close();
+    });
+    if (c.when == Close::OnceShown) poll.start(10);
+    if (c.when == Close::PostedBeforeTheLoop)
+      QTimer::singleShot(0, [&] {
+        shown = window() && window()->isVisible();
+        closeWindow();
+      });
+    // A loop that did not end by itself is stopped with a status the test refuses.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    watchdog.start(20000);
+    editor::TMainFrmOptions options;
+    if (c.damaged) options.Arguments = {File("damaged.tga").string()};
+    options.PluginFolder = dir_ / "no-plugins";
+    int closings = 0;
+    options.OnClosed = [&] { ++closings; };
+    EXPECT_EQ(editor::RunMainWindow(std::move(options), application), 0);
+    // The application's own quit after its last window closed is not for the next case's loop.
+    QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
+    EXPECT_EQ(warnings, c.damaged ? 1 : 0);
+    EXPECT_EQ(closings, 1);
+    EXPECT_EQ(shown, c.shown);
+    EXPECT_EQ(window(), nullptr);  // freed before the run returned
+    EXPECT_FALSE(application.OnIdle);
+  }
+  platform::SetMessageBoxHandler(nullptr);
 }

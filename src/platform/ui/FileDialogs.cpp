@@ -1,7 +1,9 @@
 #include "platform/ui/FileDialogs.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QStringList>
+#include <QTreeView>
 #include <QWidget>
 #include <vector>
 
@@ -33,6 +35,19 @@ QStringList QtFilters(const std::string& filter) {
   return list;
 }
 
+// The detail view's Size, Type and Date columns follow their longest entries as the folder
+// loads and changes, and the name column takes the rest of the list. The dialog's own fixed
+// widths (about 63, 64 and 110 pixels at a 9-point font) cut sizes, type names such as "PNG
+// image" and dates, while some 200 pixels of an 820-pixel dialog's list stand empty beside them.
+void FitDetailColumns(QFileDialog& dialog) {
+  auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (!view) return;
+  QHeaderView* header = view->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int c = 1; c < header->count(); ++c) header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+}
+
 class TQtFileDialog : public IFileDialog {
  public:
   explicit TQtFileDialog(QWidget* owner) : owner_(owner) {}
@@ -45,6 +60,7 @@ class TQtFileDialog : public IFileDialog {
     if (save && !request.OverwritePrompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // Wide enough for the columns of the file list (name, size, type, date).
     dialog.setViewMode(QFileDialog::Detail);
+    FitDetailColumns(dialog);
     dialog.resize(dialog.sizeHint().expandedTo(QSize(kFileDialogWidth, kFileDialogHeight)));
     const QStringList filters = QtFilters(request.Filter);
     dialog.setNameFilters(filters);

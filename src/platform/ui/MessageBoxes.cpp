@@ -1,7 +1,10 @@
 #include "platform/ui/MessageBoxes.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace platform {
 
@@ -32,6 +35,13 @@ TModalResult ShowQtBox(const TMessageBoxRequest& r) {
                   QString::fromStdString(DisplayLineBreaks(r.Text)), QMessageBox::NoButton,
                   QApplication::activeWindow());
   box.setTextFormat(Qt::PlainText);
+  // The box takes the width its layout needs at least: a row as wide as the caption needs.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const QMargins margins = grid->contentsMargins();
+    const int width = CaptionWidth(box.windowTitle().toStdString()) - margins.left() - margins.right();
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+  }
   switch (r.Buttons) {
     case TMsgDlgButtons::YesNo:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -61,6 +71,11 @@ TModalResult ShowQtBox(const TMessageBoxRequest& r) {
 }
 
 }  // namespace
+
+int CaptionWidth(const std::string& caption) {
+  const QFontMetrics fm(QApplication::font());
+  return fm.horizontalAdvance(QString::fromStdString(caption)) + 4 * (fm.height() + 8);
+}
 
 std::string DisplayLineBreaks(const std::string& text) {
   std::string out;

@@ -31,6 +31,13 @@ bool AskWarningYesNo(const std::string& text);
 // A confirmation with OK (the default button) and Cancel: true for OK.
 bool AskOkCancel(const std::string& text);
 
+// The width a fixed-size dialog needs for its caption under a window manager: the caption's
+// text at the default font (a window manager draws it in its own font, commonly the desktop's
+// default, which grows with the desktop's scaling) and the room of the window's icon and three
+// caption buttons (some window managers show minimise and maximise even on a fixed-size
+// dialog), each a square of the text's line height and 8 pixels. Message boxes are as wide.
+int CaptionWidth(const std::string& caption);
+
 // "\r\n" and "\r" become "\n".
 std::string DisplayLineBreaks(const std::string& text);
 

@@ -8,6 +8,7 @@
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStream.h"
+#include "rastova/io/RVAviDecoder.h"
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVIOThread.h"
 #include "rastova/io/RastovaIO.h"
@@ -26,6 +27,13 @@ uint32_t LE32(const uint8_t* p) {
 constexpr uint32_t kMaxFormatBlock = 65536;
 // Lists inside the movie list ("rec " groups) nest this deep at most.
 constexpr int32_t kMaxListDepth = 4;
+// Pixels a compressed frame may hold: a number always allowed (2048 x 2048), and beyond it what
+// the file's bytes can code (a flat picture codes very compactly, but not without bound: at most
+// 2048 pixels a byte), never more than 8192 x 8192. The decoders allocate whole pictures (and
+// keep several as references) before a byte of them is decoded.
+constexpr int64_t kPixelSlack = int64_t(1) << 22;
+constexpr int64_t kPixelsPerByte = 2048;
+constexpr int64_t kMaxFramePixels = int64_t(1) << 26;
 
 }  // namespace
 
@@ -38,6 +46,7 @@ bool TRVAviFile::Open(const std::string& fileName) {
 }
 
 void TRVAviFile::Close() {
+  decoder_.reset();
   stream_.reset();
   fileSize_ = 0;
   found_ = false;
@@ -70,6 +79,7 @@ bool TRVAviFile::Open(std::unique_ptr<TStream> stream) {
   // frames it still holds).
   const int64_t end = std::min<int64_t>(fileSize_, 8 + int64_t(LE32(riff + 4)));
   bool header = false;
+  int64_t movie = -1, movieEnd = 0, index = -1, indexSize = 0;
   for (int64_t pos = 12; pos + 8 <= end;) {
     uint8_t h[12];
     if (!ReadAt(pos, h, 8)) break;
@@ -81,17 +91,32 @@ bool TRVAviFile::Open(std::unique_ptr<TStream> stream) {
       if (kind == Tag("hdrl") && !header) {
         header = true;
         if (!ReadHeaderList(pos + 12, listEnd)) break;
-      } else if (kind == Tag("movi") && found_) {
-        IndexMovie(pos + 12, listEnd, 0);
+      } else if (kind == Tag("movi") && found_ && movie < 0) {
+        movie = pos + 8;
+        movieEnd = listEnd;
       }
+    } else if (id == Tag("idx1") && index < 0) {
+      index = pos + 8;
+      indexSize = std::min(dataEnd, end) - index;
     }
     pos = dataEnd + (size & 1);
   }
-  if (!found_) {
+  if (movie >= 0 && !(index >= 0 && ReadIndex(index, indexSize, movie))) IndexMovie(movie + 4, movieEnd, 0);
+  if (found_ && Compressed()) decoder_ = TRVAviDecoder::Open(*stream_, videoStream_, MaxFramePixels());
+  if (!found_ || (Compressed() && !decoder_)) {
     Close();
     return false;
   }
   return true;
+}
+
+bool TRVAviFile::Compressed() const {
+  return format_.biCompression != BI_RGB && format_.biCompression != BI_BITFIELDS;
+}
+
+int64_t TRVAviFile::MaxFramePixels() const {
+  if (fileSize_ >= (kMaxFramePixels - kPixelSlack) / kPixelsPerByte) return kMaxFramePixels;
+  return fileSize_ * kPixelsPerByte + kPixelSlack;
 }
 
 bool TRVAviFile::ReadHeaderList(int64_t start, int64_t end) {
@@ -149,12 +174,53 @@ bool TRVAviFile::ReadStreamList(int64_t start, int64_t end, int32_t streamNumber
   return false;
 }
 
+// Takes the video stream's frame chunks from the file's index ("idx1": 16-byte entries of chunk
+// id, flags, offset and size) up to the stream's length, which spares reading every chunk header
+// of a long file. The offsets count from the movie list's four-cc at `movie` or from the file's
+// start: the first entry of the stream, whose chunk must be there, tells which. False, taking
+// nothing, when the index lists no chunk of the stream or does not fit the file; a chunk that
+// does not match its entry is found when its frame is loaded.
+bool TRVAviFile::ReadIndex(int64_t start, int64_t size, int64_t movie) {
+  const int64_t count = size / 16;
+  if (count <= 0) return false;
+  std::vector<uint8_t> entries(size_t(count) * 16);  // the file holds them
+  if (!ReadAt(start, entries.data(), count * 16)) return false;
+  const uint32_t db = ChunkId("db"), dc = ChunkId("dc");
+  int64_t base = -1;
+  for (int64_t i = 0; i < count && frames_.size() < length_; ++i) {
+    const uint8_t* e = entries.data() + i * 16;
+    const uint32_t id = LE32(e), offset = LE32(e + 8), chunkSize = LE32(e + 12);
+    if (id != db && id != dc) continue;
+    if (base < 0) {
+      for (const int64_t from : {movie, int64_t(0)})
+        if (base < 0 && ChunkAt(from + offset, chunkSize)) base = from;
+      if (base < 0) return false;
+    }
+    const int64_t header = base + offset;
+    if (header + 8 > fileSize_) break;  // the chunks of a cut file end here
+    frames_.push_back(Chunk{header + 8, chunkSize});
+  }
+  return base >= 0;
+}
+
+// Whether a frame chunk of the video stream of `size` bytes starts at `header`.
+bool TRVAviFile::ChunkAt(int64_t header, uint32_t size) {
+  uint8_t h[8];
+  return ReadAt(header, h, 8) && (LE32(h) == ChunkId("db") || LE32(h) == ChunkId("dc")) &&
+         LE32(h + 4) == size;
+}
+
+// The id of the video stream's chunks of a kind: "NNdb" uncompressed, "NNdc" compressed, NN the
+// stream number.
+uint32_t TRVAviFile::ChunkId(const char (&kind)[3]) const {
+  return MakeFourCC(char('0' + (videoStream_ / 10) % 10), char('0' + videoStream_ % 10), kind[0], kind[1]);
+}
+
 // Collects the video stream's frame chunks ("NNdb" uncompressed, "NNdc" compressed, NN the
 // stream number) up to the stream's length; a chunk may claim more bytes than the file holds,
 // which loading that frame finds.
 void TRVAviFile::IndexMovie(int64_t start, int64_t end, int32_t depth) {
-  const char tens = char('0' + (videoStream_ / 10) % 10), ones = char('0' + videoStream_ % 10);
-  const uint32_t db = MakeFourCC(tens, ones, 'd', 'b'), dc = MakeFourCC(tens, ones, 'd', 'c');
+  const uint32_t db = ChunkId("db"), dc = ChunkId("dc");
   for (int64_t pos = start; pos + 8 <= end && frames_.size() < length_;) {
     uint8_t h[12];
     if (!ReadAt(pos, h, 8)) return;
@@ -182,13 +248,14 @@ int32_t TRVAviFile::FrameDelay() const {
 
 int32_t TRVAviFile::GetFrame(int32_t frame, TRVBitmap& bitmap) {
   if (!stream_ || frame < 0 || frame >= FrameCount()) return 0;
-  // Only uncompressed frames: the video decompressors of the window system do not exist here.
-  if (format_.biCompression != BI_RGB) return 0;
   // An empty chunk is a dropped frame: the one before it shows again.
   int32_t i = frame;
   while (i > 0 && frames_[size_t(i)].size == 0) --i;
   const Chunk& c = frames_[size_t(i)];
   if (c.size == 0 || c.offset > fileSize_ || int64_t(c.size) > fileSize_ - c.offset) return 0;
+  if (!ChunkAt(c.offset - 8, c.size)) return 0;  // an index entry that does not match its chunk
+  // The decoder counts the empty chunks itself (it skips them in the same way).
+  if (decoder_) return decoder_->GetFrame(frame, bitmap) ? 24 : 0;
   frameBuffer_.resize(c.size);
   if (!ReadAt(c.offset, frameBuffer_.data(), c.size)) return 0;
   return PackedDIBToBitmap(formatBlock_.data(), formatBlock_.size(), bitmap, frameBuffer_.data(),

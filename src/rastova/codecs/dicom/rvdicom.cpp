@@ -53,6 +53,7 @@ namespace {
 
 const char* const kTSBaseline = "1.2.840.10008.1.2.4.50";
 const char* const kTSJ2000 = "1.2.840.10008.1.2.4.91";
+const char* const kTSJ2000Lossless = "1.2.840.10008.1.2.4.90";  // the same code streams, lossless only
 const char* const kTSLossless = "1.2.840.10008.1.2.4.57";
 const char* const kTSLosslessSV1 = "1.2.840.10008.1.2.4.70";
 const char* const kTSMpeg2 = "1.2.840.10008.1.2.4.100";
@@ -434,7 +435,7 @@ void DecodePixelData(TDICOMContext& c, int64_t valueStart, int64_t elementLength
     c.progress->SetAborting();
   } else if (ts == kTSBaseline) {
     DecodeJpegFrame(c, dataLength);
-  } else if (ts == kTSJ2000) {
+  } else if (ts == kTSJ2000 || ts == kTSJ2000Lossless) {
     DecodeJ2000Frame(c, dataLength);
   } else if (ts == kTSLossless || ts == kTSLosslessSV1) {
     std::vector<uint8_t> data = ReadFrameData(c, dataLength);

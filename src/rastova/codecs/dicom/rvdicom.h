@@ -4,8 +4,9 @@
 // undefined lengths), keeps every element in the parameters' DICOM_Tags, takes the image
 // attributes from group 0028 and decodes one frame of the pixel data: native 8-, 12- and 16-bit
 // samples, palette colour, RGB planar or interleaved, run-length segments, lossless JPEG (its own
-// decoder), baseline JPEG (ReadJpegStream) and JPEG 2000 (ReadJ2000Stream). Grey images are then
-// windowed or stretched to the full range, and MONOCHROME1 images inverted.
+// decoder), baseline JPEG (ReadJpegStream) and JPEG 2000 of both transfer syntaxes, the
+// lossless-only one and the general one (ReadJ2000Stream). Grey images are then windowed or
+// stretched to the full range, and MONOCHROME1 images inverted.
 //
 // Every entry here reads untrusted bytes: lengths, offsets, counts and sizes are checked against
 // the data before anything is read or allocated.

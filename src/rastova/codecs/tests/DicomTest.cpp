@@ -869,6 +869,68 @@ TEST(DicomTools, JPEG2000GreyFramesReadAsTheirSamples) {
   }
 }
 
+// Files of the lossless-only JPEG 2000 syntax (pydicom around OpenJPEG's lossless code streams)
+// read as the same samples stored natively, as the files of the general syntax do: grey 12-bit
+// samples under a window, and RGB through the reversible colour transform.
+TEST(DicomTools, JPEG2000LosslessOnlyFilesReadAsTheirSamples) {
+  if (!std::filesystem::exists("/usr/bin/opj_compress") || !HavePydicom())
+    GTEST_SKIP() << "opj_compress or pydicom (python3-pydicom) is not installed";
+  TempDir dir;
+  const int w = 13, h = 7;
+  ASSERT_TRUE(RunPython(std::string(kPyDicomMake) + "import numpy as np, subprocess\n"
+                        "from pydicom.encaps import encapsulate\n"
+                        "d = '" + dir.File("") + "'\n"
+                        "y, x = np.mgrid[0:" + std::to_string(h) + ", 0:" + std::to_string(w) + "]\n"
+                        "grey = ((x * 311 + y * 97) % 4096).astype('>u2')\n"
+                        "rgb = np.stack([x * 19 + y, y * 31, 255 - x * 7], axis=-1).astype(np.uint8)\n"
+                        "def stream(name, planes, depth):\n"
+                        "    open(d + name + '.raw', 'wb').write(planes.tobytes())\n"
+                        "    subprocess.run(['opj_compress', '-i', d + name + '.raw', '-o', d + name + '.j2k', '-F',\n"
+                        "                    '%d,%d,%d,%d,u' % (planes.shape[-1], planes.shape[-2], len(planes), depth), '-n', '2'],\n"
+                        "                   check=True, capture_output=True)\n"
+                        "    return open(d + name + '.j2k', 'rb').read()\n"
+                        "def j2k(path, syntax, rows, columns, samples, bits, photometric, frame, stored, extra={}):\n"
+                        "    make(path, rows, columns, samples, bits, photometric, None, extra=extra)\n"
+                        "    import pydicom\n"
+                        "    ds = pydicom.dcmread(path)\n"
+                        "    ds.file_meta.TransferSyntaxUID = syntax\n"
+                        "    ds.BitsStored, ds.HighBit = stored, stored - 1\n"
+                        "    ds.PixelData = encapsulate([frame])\n"
+                        "    ds['PixelData'].is_undefined_length = True\n"
+                        "    ds['PixelData'].VR = 'OB'\n"
+                        "    ds.save_as(path, write_like_original=False)\n"
+                        "window = {'WindowCenter': '2000', 'WindowWidth': '3000'}\n"
+                        "make(d + 'grey.dcm', " + std::to_string(h) + ", " + std::to_string(w) + ", 1, 16, 'MONOCHROME2',\n"
+                        "     grey.astype('<u2').tobytes(), extra=window)\n"
+                        "make(d + 'rgb.dcm', " + std::to_string(h) + ", " + std::to_string(w) + ", 3, 8, 'RGB', rgb.tobytes())\n"
+                        "g, c = stream('grey', grey[np.newaxis], 12), stream('rgb', rgb.transpose(2, 0, 1), 8)\n"
+                        "for syntax in ('90', '91'):\n"
+                        "    j2k(d + 'grey-' + syntax + '.dcm', '1.2.840.10008.1.2.4.' + syntax, " + std::to_string(h) + ", " +
+                        std::to_string(w) + ", 1, 16, 'MONOCHROME2', g, 12, window)\n"
+                        "    j2k(d + 'rgb-' + syntax + '.dcm', '1.2.840.10008.1.2.4.' + syntax, " + std::to_string(h) + ", " +
+                        std::to_string(w) + ", 3, 8, 'YBR_RCT', c, 8)\n"));
+  auto native = ReadDcm(ReadFileBytes(dir.File("grey.dcm")));
+  auto nativeRgb = ReadDcm(ReadFileBytes(dir.File("rgb.dcm")));
+  ASSERT_TRUE(native->ok && nativeRgb->ok);
+  for (const char* syntax : {"90", "91"}) {
+    SCOPED_TRACE(syntax);
+    auto grey = ReadDcm(ReadFileBytes(dir.File(std::string("grey-") + syntax + ".dcm")));
+    ASSERT_TRUE(grey->ok);
+    ASSERT_EQ(grey->bitmap.GetPixelFormat(), rv16g);
+    for (int i = 0; i < w * h; ++i)
+      ASSERT_EQ(Grey16(grey->bitmap, i % w, i / w), Grey16(native->bitmap, i % w, i / w)) << "pixel " << i;
+    auto rgb = ReadDcm(ReadFileBytes(dir.File(std::string("rgb-") + syntax + ".dcm")));
+    ASSERT_TRUE(rgb->ok);
+    ASSERT_EQ(rgb->bitmap.GetPixelFormat(), rv24RGB);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const Rgba p = PixelOf(rgb->bitmap, x, y);
+        ASSERT_TRUE(p.r == uint8_t(x * 19 + y) && p.g == uint8_t(y * 31) && p.b == uint8_t(255 - x * 7))
+            << x << ", " << y;
+      }
+  }
+}
+
 TEST(DicomTools, Img2dcmBaselineJpeg) {
   if (!std::filesystem::exists("/usr/bin/img2dcm")) GTEST_SKIP() << "img2dcm (dcmtk) is not installed";
   TempDir dir;

@@ -68,10 +68,16 @@ void TRVBitmap::StretchRectTo(TRVBitmap* Dest, int32_t xDst, int32_t yDst, int32
       CopyPaletteTo(&cut);
       const bool projection = format == rv1g && (Filter == rfProjectBW || Filter == rfProjectWB);
       if (!scaled.Allocate(dxDst, dyDst, projection ? rv1g : rv24RGB)) return;
-      if (format == rv1g)
+      if (format == rv1g) {
         Resample1Bit(cut, scaled, Filter);
-      else
+      } else {
         ResampleFiltered(cut, scaled, Filter, nullptr, TRVProgressEvent());
+        // The resampler keeps 8-bit grey (every filter) and 16-bit grey and 48-bit colour (the
+        // area filters) in their own format; the copy below writes colour from 24-bit and 1-bit
+        // pictures only, so the others come over as 24-bit.
+        if (scaled.GetPixelFormat() != rv24RGB && scaled.GetPixelFormat() != rv1g)
+          scaled.ConvertToPixelFormat(rv24RGB);
+      }
       if (HasAlphaBitmap()) {
         TRVBitmap* cutAlpha = cut.AlphaBitmap();
         CopyRectTo(*AlphaBitmap(), *cutAlpha, sx, sy, 0, 0, cw, ch);

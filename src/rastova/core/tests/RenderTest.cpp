@@ -538,6 +538,82 @@ TEST(ImageRender, StretchRectToWithAlphaAndMaxAlpha) {
   EXPECT_EQ(RenderPixels(*d4), RenderPixels(want));
 }
 
+// A filtered stretch resamples into a 24-bit picture whatever the source's format: a picture of
+// one colour stays that colour (as the renderer gives it for the format) with every filter, and
+// the projection filters of pictures worked as 24-bit keep a dark (BW) or light (WB) colour as
+// black or white. Grey pictures and 16-bit ones under the area filters once came out black.
+TEST(ImageRender, FilteredStretchGivesColourForEverySourceFormat) {
+  struct Case {
+    TRVPixelFormat format;
+    TRGB colour;  // the renderer's value for the source pixel set below
+  } const cases[] = {
+      {rv1g, {255, 255, 255}},  {rv8p, {30, 50, 70}},      {rv8g, {100, 100, 100}},
+      {rv16g, {100, 100, 100}}, {rv24RGB, {40, 150, 220}}, {rv32RGB, {220, 150, 40}},
+      {rv48RGB, {20, 60, 90}},  {rv32f, {63, 63, 63}},     {rvCMYK, CMYKToRGB(TCMYK{10, 80, 160, 20})},
+      {rvCIELab, {}},
+  };
+  for (const Case& c : cases) {
+    TRVBitmap src(4, 3, c.format);
+    TRGB colour = c.colour;
+    for (int32_t y = 0; y < 3; ++y)
+      for (int32_t x = 0; x < 4; ++x) switch (c.format) {
+          case rv1g:
+            src.SetPixels_rv1g(x, y, true);
+            break;
+          case rv8p:
+            src.SetPalette(7, colour);
+            src.SetPixels_rv8(x, y, 7);
+            break;
+          case rv8g:
+            src.SetPixels_rv8(x, y, 100);
+            break;
+          case rv16g:
+            src.SetPixels_rv16g(x, y, 100 * 256 + 99);
+            break;
+          case rv24RGB:
+            src.SetPixels_rv24RGB(x, y, PackRGB(colour));
+            break;
+          case rv32RGB:
+            src.SetPixels_rv32RGB(x, y, 0xFF000000u | PackRGB(colour));
+            break;
+          case rv48RGB:
+            src.SetPixels_rv48RGB(x, y, TRGB48{90 * 256 + 5, 60 * 256 + 200, 20 * 256});
+            break;
+          case rv32f:  // Trunc (0.25 x 255)
+            src.SetPixels_rv32f(x, y, 0.25f);
+            break;
+          case rvCMYK:
+            src.SetPixels_rvCMYK(x, y, TCMYK{10, 80, 160, 20});
+            break;
+          default: {
+            const TCIELab lab{60, int8_t(20), int8_t(-30)};
+            src.SetPixels_rvCIELab(x, y, lab);
+            CIELabToRGB(PackLab(lab), colour);
+            break;
+          }
+        }
+    for (int f = rfTriangle; f <= rfProjectWB; ++f) {
+      SCOPED_TRACE(::testing::Message() << "format " << int(c.format) << " filter " << f);
+      TRGB want = colour;
+      const bool keptGrey = c.format == rv8g;  // grey pictures are resampled as grey
+      if (f == rfProjectBW && !keptGrey) {
+        const bool dark = colour.r < 128 && colour.g < 128 && colour.b < 128;
+        want = dark ? TRGB{} : TRGB{255, 255, 255};
+      } else if (f == rfProjectWB && !keptGrey) {
+        const bool light = colour.r > 128 && colour.g > 128 && colour.b > 128;
+        want = light ? TRGB{255, 255, 255} : TRGB{};
+      }
+      auto dst = RenderDest(10, 8, 9);
+      src.StretchRectTo(dst.get(), 1, 1, 8, 6, 0, 0, 4, 3, static_cast<TResampleFilter>(f), 255);
+      for (int32_t y = 0; y < 8; ++y)
+        for (int32_t x = 0; x < 10; ++x) {
+          const bool in = x >= 1 && x <= 8 && y >= 1 && y <= 6;
+          ASSERT_EQ(RenderPixel(*dst, x, y), (in ? want : TRGB{9, 9, 9})) << x << "," << y;
+        }
+    }
+  }
+}
+
 TEST(ImageRender, HostileArgumentsEndQuietly) {
   auto src = RenderRandom24(16, 12, 6);
   src->AlphaBitmap()->Fill(100);

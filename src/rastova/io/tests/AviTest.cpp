@@ -109,6 +109,54 @@ TEST(AviFrames, FrameDelayFromRateAndScale) {
   }
 }
 
+// The frame chunks come from the index, whichever place its offsets count from, or, when it is
+// missing or does not fit the file, from the chunks themselves: the frames are the same.
+TEST(AviFrames, FramesFromTheIndexOrTheChunks) {
+  AviSpec plain;
+  const std::vector<uint8_t> good = iotest::MakeAvi(plain);
+  const size_t index = std::string(good.begin(), good.end()).rfind("idx1");
+  ASSERT_NE(index, std::string::npos);
+  auto changed = [&](const std::function<void(std::vector<uint8_t>&)>& change) {
+    std::vector<uint8_t> b = good;
+    change(b);
+    return b;
+  };
+  auto put32 = [](std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+  };
+  AviSpec fromStart;
+  fromStart.indexFromFileStart = true;
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"offsets from the movie list", good},
+      {"offsets from the file's start", iotest::MakeAvi(fromStart)},
+      {"offsets pointing nowhere",
+       changed([&](std::vector<uint8_t>& b) { put32(b, index + 8 + 8, 0x7FFF0000); })},
+      {"sizes that do not match", changed([&](std::vector<uint8_t>& b) { put32(b, index + 8 + 12, 7); })},
+      {"entries of another stream only", changed([&](std::vector<uint8_t>& b) {
+         for (int32_t f = 0; f < plain.frames; ++f) b[index + 8 + size_t(f) * 16 + 1] = '1';
+       })},
+      {"no index", changed([&](std::vector<uint8_t>& b) {
+         b.resize(index);
+         put32(b, 4, uint32_t(index - 8));
+       })},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const std::string name = dir.File("i.avi");
+    iotest::WriteFileBytes(name, c.bytes);
+    TRastovaIO io;
+    EXPECT_EQ(io.OpenAVIFile(name), plain.frames) << c.what;
+    for (int32_t f : {2, 0, 1}) {
+      io.LoadAVIFrame(f);
+      ASSERT_FALSE(io.Aborting) << c.what << " frame " << f;
+      ExpectAviFrame(*io.GetAttachedRVBitmap(), plain, f, c.what);
+    }
+  }
+}
+
 TEST(AviFrames, DamagedFilesEndInTheirOutcome) {
   AviSpec plain;
   const std::vector<uint8_t> good = iotest::MakeAvi(plain);

@@ -100,7 +100,7 @@ std::vector<uint8_t> MakeAvi(const AviSpec& s) {
   const size_t moviData = movi + 4;
   std::vector<uint32_t> offsets;
   for (int32_t f = 0; f < s.frames; ++f) {
-    offsets.push_back(uint32_t(d.size() - moviData));
+    offsets.push_back(uint32_t(d.size() - (s.indexFromFileStart ? 0 : moviData)));
     const size_t chunk = Open(d, "00db");
     for (int32_t r = 0; r < s.height; ++r) {
       const int32_t y = s.height - 1 - r;  // bottom row first

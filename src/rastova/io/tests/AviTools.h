@@ -16,6 +16,8 @@ struct AviSpec {
   // The bitmap header's compression code and width as stored (-1: the real width).
   uint32_t compression = 0;
   int64_t headerWidth = -1;
+  // Whether the index's offsets count from the file's start instead of the movie list's four-cc.
+  bool indexFromFileStart = false;
 };
 
 // The pixel (x, y), y counted from the top row, of frame `frame`: blue, green, red.

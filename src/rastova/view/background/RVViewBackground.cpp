@@ -125,6 +125,9 @@ void PaintViewBackground(bool Designing, TCanvas& Canvas, TBitmap* Bitmap, TRVWa
       static constexpr platform::TBrushStyle kStyles[] = {
           platform::bsSolid,     platform::bsHorizontal, platform::bsVertical, platform::bsFDiagonal,
           platform::bsBDiagonal, platform::bsCross,      platform::bsDiagCross};
+      // A hatch draws only its lines: the gaps are filled first, white as a fresh canvas's
+      // background, or a reused back buffer would show the previous picture between them.
+      if (Style != rvbsSolid) SolidFill(Canvas, area, platform::clWhite);
       Canvas.Brush.Color = Color;
       Canvas.Brush.Style = kStyles[Style];
       Canvas.FillRect(area);

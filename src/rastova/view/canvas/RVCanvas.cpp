@@ -639,8 +639,12 @@ void TRVCanvas::Arc(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, 
                    static_cast<int32_t>((int64_t(Y1) + Y2) / 2)};
   const double start = LineAngle(c.x, c.y, X4, Y4) * kDegreesPerRadian;
   double sweep = VertexAngle(TRVPoint{X3, Y3}, c, TRVPoint{X4, Y4}) * kDegreesPerRadian;
-  // Equal rays make the whole ellipse, as on the plain path (not an empty arc).
-  if (sweep == 0) sweep = 360;
+  // Rays on one line measure 0: the same ray makes the whole ellipse, as on the plain path (not
+  // an empty arc), and opposite rays half of it, as the plain path draws an arc of 180 degrees.
+  if (sweep == 0) {
+    const double dot = (double(X3) - c.x) * (double(X4) - c.x) + (double(Y3) - c.y) * (double(Y4) - c.y);
+    sweep = dot < 0 ? 180 : 360;
+  }
   Painter p(*this);
   if (!p.Active()) return;
   // From the end ray clockwise by the sweep, back to the start ray: the same points as the

@@ -120,6 +120,12 @@ struct TRVSelectionPolygon {
   // count) and the running dash phase while a border is plotted.
   int32_t X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
   int32_t Phase = 0;
+  // The points that are not separators, kept as points are appended so that a point costs the
+  // same at the end of a long outline as at its start. The count holds while Points has
+  // CountedLength entries; a record changed any other way (cut, cleared, read from a stream) is
+  // counted once more at the next append.
+  int32_t CountedPoints = 0;
+  size_t CountedLength = 0;
 };
 
 // The private messages an I/O component working in the background posts to its view.
@@ -698,6 +704,9 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void MouseDown(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
   void MouseMove(platform::TShiftState Shift, int X, int Y) override;
   void MouseUp(platform::TMouseButton Button, platform::TShiftState Shift, int X, int Y) override;
+  // A double click of the left button: the control's handling (DblClick, then MouseDown with
+  // ssDouble), then a polygon being drawn is closed.
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void KeyDown(uint16_t& Key, platform::TShiftState Shift) override;
   void KeyUp(uint16_t& Key, platform::TShiftState Shift) override;
   bool MouseWheel(platform::TShiftState shift, int wheelDelta, platform::TPoint mousePos) override;
@@ -713,6 +722,8 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   void RecomputeAfterZoom();
   void SetViewAxis(bool Vertical, int32_t V);
   void ScrollAxis(bool Vertical, int32_t Kind, int32_t Value);
+  // The points of an ellipse drag around (FDownX, FDownY) for pointer offsets DX, DY (view pixels).
+  void AddEllipsePoints(int64_t DX, int64_t DY, platform::TShiftState Shift);
   void ClearZoomTables();
   void AutoZoom();
   void UpdateScrollBars();
@@ -741,6 +752,9 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   // The I/O component's video object when it is connected and running (never here: the video
   // object builds no graph), else nullptr.
   TRVDirectShow* RunningVideo();
+  // The attached navigator shows the current image again: called wherever that image is
+  // exchanged, since the one it showed may be freed next.
+  void ShowImageInNavigator();
 
   struct TAliveToken {
     TRastovaView* View;

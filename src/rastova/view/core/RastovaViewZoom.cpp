@@ -193,15 +193,15 @@ void TRastovaView::ZoomAt(int32_t X, int32_t Y, bool Center, double Zoom) {
 }
 
 void TRastovaView::ZoomSelection(bool KeepAspect, bool FireZoomIn) {
-  if (!FSelected || FSelectionMask->IsEmpty()) return;
-  const int32_t x1 = FSelectionMask->Left, y1 = FSelectionMask->Top;
-  const int32_t x2 = FSelectionMask->Right, y2 = FSelectionMask->Bottom;
+  if (!FSelected) return;
+  // The selection's bounds: the rectangle being dragged while a zoom rectangle ends, else the
+  // mask's.
+  const int32_t x1 = SelX1(), y1 = SelY1(), x2 = SelX2(), y2 = SelY2();
   if (x1 < 0 || y1 < 0) return;
-  const int32_t w = x2 - x1 + 1, h = y2 - y1 + 1;
+  const int64_t w = int64_t(x2) - x1 + 1, h = int64_t(y2) - y1 + 1;
   if (w < 2 || h < 2) return;
-  // The selection goes.
-  FSelectionMask->Clear();
-  FSelected = false;
+  // The selection goes, its outline and grips with it.
+  DeSelect();
   double z = std::min(height() / (h / 100.0), width() / (w / 100.0));
   if (FireZoomIn) DoZoomIn(z);
   if (KeepAspect) {

@@ -84,7 +84,7 @@ void TRastovaView::LayerStep(platform::TShiftState Shift, int32_t X, int32_t Y) 
     if (Shift.Contains(platform::ssShift) && FLayersRotateStep != 0)
       angle = double(TruncInt(FRotationAngle / FLayersRotateStep)) * FLayersRotateStep;
     l->SetRotation(angle);
-    SetInteractionHint(FloatToStrDot(l->Rotation) + "\xC2\xB0", X, "000.000\xC2\xB0", Y);
+    SetInteractionHint(FloatToStrDot(l->Rotation) + "\xC2\xB0", X, "0000\xC2\xB0", Y);
     FLayerCacheToFree = FRotatingLayer;
     Update();
     DoLayerNotify(FLayersCurrent, rvlRotating);

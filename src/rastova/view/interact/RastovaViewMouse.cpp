@@ -2,13 +2,16 @@
 // selections, layer drags), hover cursors, hints, automatic and smooth scrolling, the event
 // firers and the key events.
 #include <QApplication>
-#include <QMetaObject>
 #include <QCursor>
+#include <QMetaObject>
+#include <QMouseEvent>
 #include <cmath>
 
 #include "common/Round.h"
+#include "platform/ui/Application.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/core/draw/RVGeometry.h"
 #include "rastova/view/core/RastovaView.h"
 
 namespace rv {
@@ -210,7 +213,10 @@ void TRastovaView::DragRectSelection(int32_t X, int32_t Y, TShiftState Shift) {
     operation = 1;
   }
   LockPaint();
-  SelectRectangleCore(FDownX, FDownY, x2, y2, operation, Alt(*this, Shift), (FSelectionOptions & SelectionOption(rvsoCutBorders)) != 0);
+  // A box that cannot be resized (a navigator's, one of a fixed size) is moved back inside the
+  // picture whole; a sizeable one is cut at the picture's edges.
+  const bool keepWhole = (FSelectionOptions & SelectionOption(rvsoSizeable)) == 0;
+  SelectRectangleCore(FDownX, FDownY, x2, y2, operation, Alt(*this, Shift), keepWhole);
   UnlockPaintNoRefresh();
   PaintControl();
   AnimateSelections(this, true);
@@ -232,20 +238,37 @@ void TRastovaView::DragEllipseSelection(int32_t X, int32_t Y, TShiftState Shift)
   } else {
     ClearPolygon(FSelectionPolygon);
   }
-  double rx = std::abs(FDownX - ox), ry = std::abs(FDownY - oy);
-  if (Alt(*this, Shift) && FSelectionAspectRatio == -1) rx = ry = std::max(rx, ry);
-  else if (FSelectionAspectRatio > 0) ry = rx * FSelectionAspectRatio;
-  TRVLayer* l = GetCurrentLayer();
-  if (!l || rx < 1 || ry < 1) return;
-  const int32_t steps = std::clamp(int32_t((rx + ry) * 2), 16, 720);
-  for (int32_t i = 0; i < steps; ++i) {
-    const double a = 2 * M_PI * i / steps;
-    AddPolygonPoint(FSelectionPolygon, l->ConvXScr2Bmp(FDownX + int32_t(std::lround(rx * std::cos(a)))),
-                    l->ConvYScr2Bmp(FDownY + int32_t(std::lround(ry * std::sin(a)))));
-  }
+  AddEllipsePoints(std::llabs(int64_t(FDownX) - ox), std::llabs(int64_t(FDownY) - oy), Shift);
   PaintControl();
   AnimateSelections(this, true);
   DoSelectionChanging();
+}
+
+void TRastovaView::AddEllipsePoints(int64_t DX, int64_t DY, TShiftState Shift) {
+  TRVLayer* l = GetCurrentLayer();
+  if (!l) return;
+  // Radii in view pixels: a circle with Alt, the larger offset and the ratio with a fixed ratio.
+  double rx = double(DX), ry = double(DY);
+  if (Alt(*this, Shift) && FSelectionAspectRatio == -1) {
+    rx = ry = double(std::max(DX, DY));
+  } else if (FSelectionAspectRatio > 0) {
+    rx = double(std::max(DX, DY));
+    ry = double(common::Round(rx * FSelectionAspectRatio));
+  }
+  // In picture pixels, a point for every pixel of the smaller circumference (at least 50, and
+  // no more than an outline may have: a fixed size can be any number).
+  const int64_t rxb = common::Trunc(rx * FInvZoomX), ryb = common::Trunc(ry * FInvZoomY);
+  const int64_t n =
+      std::clamp<int64_t>(common::Trunc(double(std::min(rxb, ryb)) * 2 * M_PI), 50, kMaxOutlineVertices);
+  const int64_t cx = l->ConvXScr2Bmp(FDownX), cy = l->ConvYScr2Bmp(FDownY);
+  const int64_t w = l->Bitmap->GetWidth(), h = l->Bitmap->GetHeight();
+  for (int64_t k = 0; k < n; ++k) {
+    const double a = 2 * M_PI / double(n) * double(k);
+    const int64_t x = common::Round(std::cos(a) * double(rxb) + double(cx));
+    const int64_t y = common::Round(std::sin(a) * double(ryb) + double(cy));
+    AddPolygonPoint(FSelectionPolygon, static_cast<int32_t>(std::clamp<int64_t>(x, 0, w)),
+                    static_cast<int32_t>(std::clamp<int64_t>(y, 0, h)));
+  }
 }
 
 // ---------------------------------------------------------------- the handlers
@@ -495,6 +518,7 @@ void TRastovaView::MouseUp(platform::TMouseButton Button, TShiftState Shift, int
       fire = true;
     }
     if (fire && (zoom != FZoomX || zoom != FZoomY)) ZoomAt(X, Y, false, zoom);
+    FPolySelecting = false;
   } else if (left && InInteract(FMouseInteract, miScroll) && HasScrollableArea()) {
     SetViewXY(FMouseDownViewX - common::TruncInt((X - FRawDownX) * (long double)FMouseScrollRate),
               FMouseDownViewY - common::TruncInt((Y - FRawDownY) * (long double)FMouseScrollRate));
@@ -583,6 +607,15 @@ void TRastovaView::MouseUp(platform::TMouseButton Button, TShiftState Shift, int
     EndPolySelection(Shift, false);
   FZoomFilter = FSavedZoomFilter;
   FSelectionBase = savedBase;
+}
+
+void TRastovaView::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPointer<TRastovaView> alive(this);
+  TRVView::mouseDoubleClickEvent(event);
+  // A handler of the click may have freed the view; a click on the frame is not the view's.
+  if (!alive || event->button() != Qt::LeftButton || !event->isAccepted()) return;
+  const TShiftState shift = platform::ShiftStateOf(event->modifiers(), event->buttons());
+  platform::GuardedCall([&] { EndPolySelectionOnDblClick(shift); });
 }
 
 void TRastovaView::KeyDown(uint16_t& Key, TShiftState Shift) {

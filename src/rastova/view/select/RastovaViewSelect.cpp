@@ -47,28 +47,26 @@ TRVSelectionPolygon* TRastovaView::NewSelectionPolygon(TColor Color1, TColor Col
 
 void TRastovaView::AddPolygonPoint(TRVSelectionPolygon* Record, int32_t X, int32_t Y) {
   auto& pts = Record->Points;
+  if (Record->CountedLength != pts.size())
+    Record->CountedPoints = static_cast<int32_t>(
+        std::count_if(pts.begin(), pts.end(), [](const TRVPoint& p) { return !IsSeparator(p); }));
   pts.push_back({X, Y});
-  // The bounds follow the points; separators do not count.
-  int32_t n = 0;
-  for (const TRVPoint& p : pts)
-    if (!IsSeparator(p)) ++n;
-  if (n == 2) {
-    const TRVPoint* a = nullptr;
-    for (const TRVPoint& p : pts)
-      if (!IsSeparator(p)) {
-        a = &p;
-        break;
-      }
-    Record->X1 = a->x;
-    Record->Y1 = a->y;
+  Record->CountedLength = pts.size();
+  // The bounds follow the points; separators do not count. A bound is written only when it
+  // moves, which along a long outline is seldom.
+  const int32_t n = ++Record->CountedPoints;
+  if (n > 2) {
+    if (X < Record->X1) Record->X1 = X;
+    if (X > Record->X2) Record->X2 = X;
+    if (Y < Record->Y1) Record->Y1 = Y;
+    if (Y > Record->Y2) Record->Y2 = Y;
+  } else if (n == 2) {
+    const TRVPoint& a = *std::find_if_not(pts.begin(), pts.end(), IsSeparator);
+    Record->X1 = a.x;
+    Record->Y1 = a.y;
     Record->X2 = X;
     Record->Y2 = Y;
     OrderRectCorners(Record->X1, Record->Y1, Record->X2, Record->Y2);
-  } else if (n > 2) {
-    Record->X1 = std::min(Record->X1, X);
-    Record->Y1 = std::min(Record->Y1, Y);
-    Record->X2 = std::max(Record->X2, X);
-    Record->Y2 = std::max(Record->Y2, Y);
   }
   FSelected = true;
 }
@@ -79,8 +77,11 @@ void TRastovaView::AddPolygonPointAndPaint(TRVSelectionPolygon* Record, int32_t 
 }
 
 void TRastovaView::AddPolygonBreak(TRVSelectionPolygon* Record) {
-  if (!Record->Points.empty() && IsSeparator(Record->Points.back())) return;
-  Record->Points.push_back({kSep, kSep});
+  auto& pts = Record->Points;
+  if (!pts.empty() && IsSeparator(pts.back())) return;
+  const bool counted = Record->CountedLength == pts.size();
+  pts.push_back({kSep, kSep});
+  Record->CountedLength = counted ? pts.size() : SIZE_MAX;
 }
 
 void TRastovaView::ClearPolygon(TRVSelectionPolygon* Record) {

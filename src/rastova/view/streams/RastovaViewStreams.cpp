@@ -276,6 +276,7 @@ bool TRastovaView::LoadSelectionFromStream(TStream& Stream, int32_t Mode) {
   if (full) mask->CheckFull();
 
   FSelectionPolygon->Points = std::move(points);
+  FSelectionPolygon->CountedLength = SIZE_MAX;
   FSelectionPolygon->X1 = box[0];
   FSelectionPolygon->Y1 = box[1];
   FSelectionPolygon->X2 = box[2];

@@ -280,3 +280,35 @@ TEST_F(ViewPaint, AnAsynchronousLoadReportsOnTheMainThread) {
   EXPECT_TRUE(SurfacePixel(*w.view, 3, 2) == PictureColour(3, 2));
   (void)progressCalls;
 }
+
+TEST_F(ViewPaint, HatchedBackgroundsShowNothingOfAnEarlierPicture) {
+  // A 10 x 10 picture shown at 1000 % fills the back buffer; back at 100 % the 9,900 pixels
+  // around it are background: hatch lines in the background colour over white gaps, none of
+  // them a colour of the picture left in the reused buffer.
+  const TRVBackgroundStyle styles[] = {rvbsHorizontal, rvbsVertical, rvbsFDiagonal,
+                                       rvbsBDiagonal,  rvbsCross,    rvbsDiagCross};
+  constexpr TRGB kLine{0, 0, 255}, kGap{255, 255, 255};
+  for (TRVBackgroundStyle s : styles) {
+    SCOPED_TRACE(int(s));
+    TViewInWindow w(100, 100);
+    w.view->WriteCenter(false);
+    w.view->WriteBackground(platform::clRed);
+    w.view->WriteBackgroundStyle(s);
+    w.SetPicture(10, 10);
+    w.view->SetZoom(1000);
+    w.Paint();
+    w.view->SetZoom(100);
+    w.Paint();
+    int32_t lines = 0, gaps = 0;
+    for (int32_t y = 0; y < 100; ++y)
+      for (int32_t x = 0; x < 100; ++x) {
+        if (x < 10 && y < 10) continue;
+        const TRGB p = SurfacePixel(*w.view, x, y);
+        ASSERT_TRUE(p == kLine || p == kGap) << x << "," << y;
+        lines += p == kLine;
+        gaps += p == kGap;
+      }
+    EXPECT_GT(lines, 0);
+    EXPECT_GT(gaps, lines);
+  }
+}

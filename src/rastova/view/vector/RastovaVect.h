@@ -217,6 +217,10 @@ class TRastovaVect : public TRastovaView, public IRVProcVectView {
                      const TRVDoublePoint& Q, const TRVDoublePoint& P);
   void GetGlyphExtent(TRVCanvas& Canvas, char Char, int32_t& W, int32_t& H);
   void GetPolylineScale(const TRVVObjRecord& Obj, double& SX, double& SY);
+  // A poly-line point in bitmap pixels: its offset from the base box scaled by (SX, SY) and
+  // rounded (halves to even), then moved by the object's corner (X1, Y1). Rounding the offset
+  // alone keeps a point on the same pixel wherever the object lies.
+  static TRVPoint MapPolylinePoint(const TRVVObjRecord& Obj, const TRVPoint& P, double SX, double SY);
   void NormalizePolyline(TRVVObjRecord& Obj);
   void PaintControl() override;
   void QualityTimerTick();

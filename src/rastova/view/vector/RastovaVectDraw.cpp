@@ -7,6 +7,7 @@
 #include "common/CodePage.h"
 #include "common/Round.h"
 #include "rastova/core/draw/RVGeometry.h"
+#include "rastova/io/vector/RVExtendedObject.h"
 #include "rastova/view/text/RVTextControl.h"
 #include "rastova/view/vector/RastovaVect.h"
 
@@ -67,6 +68,16 @@ void TRastovaVect::GetPolylineScale(const TRVVObjRecord& Obj, double& SX, double
   SY = bh == 0 ? 1.0 : (double(Obj.Y2) - Obj.Y1) / double(bh);
 }
 
+TRVPoint TRastovaVect::MapPolylinePoint(const TRVVObjRecord& Obj, const TRVPoint& P, double SX, double SY) {
+  // The offsets are kept far inside the 64-bit range, so that adding the corner cannot overflow.
+  constexpr int64_t kFar = int64_t(1) << 62;
+  const int64_t dx =
+      std::clamp(common::Round((static_cast<long double>(P.x) - Obj.PolyBaseX1) * SX), -kFar, kFar);
+  const int64_t dy =
+      std::clamp(common::Round((static_cast<long double>(P.y) - Obj.PolyBaseY1) * SY), -kFar, kFar);
+  return TRVPoint{common::SaturateInt32(dx + Obj.X1), common::SaturateInt32(dy + Obj.Y1)};
+}
+
 void TRastovaVect::NormalizePolyline(TRVVObjRecord& Obj) {
   if (Obj.PolyPointsCount <= 0) return;
   double sx, sy;
@@ -75,8 +86,8 @@ void TRastovaVect::NormalizePolyline(TRVVObjRecord& Obj) {
   int32_t bx1 = INT32_MAX, by1 = INT32_MAX, bx2 = INT32_MIN, by2 = INT32_MIN;
   for (int32_t i = 0; i < Obj.PolyPointsCount; ++i) {
     const TRVPoint& p = Obj.PolyPoints[size_t(i)];
-    const int32_t mx = RoundInt((static_cast<long double>(p.x) - Obj.PolyBaseX1) * sx + Obj.X1);
-    const int32_t my = RoundInt((static_cast<long double>(p.y) - Obj.PolyBaseY1) * sy + Obj.Y1);
+    const TRVPoint m = MapPolylinePoint(Obj, p, sx, sy);
+    const int32_t mx = m.x, my = m.y;
     x1 = std::min(x1, mx), y1 = std::min(y1, my), x2 = std::max(x2, mx), y2 = std::max(y2, my);
     bx1 = std::min(bx1, p.x), by1 = std::min(by1, p.y), bx2 = std::max(bx2, p.x), by2 = std::max(by2, p.y);
   }
@@ -460,11 +471,9 @@ bool TRastovaVect::DrawObject(TRVVObjRecord& Obj, int32_t hobj, bool drawingAlph
           GetPolylineScale(Obj, sx, sy);
           std::vector<platform::TPoint> pts(size_t(Obj.PolyPointsCount));
           for (int32_t i = 0; i < Obj.PolyPointsCount; ++i) {
-            const TRVPoint& p = Obj.PolyPoints[size_t(i)];
-            pts[size_t(i)].X = XBmpToDraw(RoundInt((static_cast<long double>(p.x) - Obj.PolyBaseX1) * sx + Obj.X1),
-                                          UseZoom, Factor);
-            pts[size_t(i)].Y = YBmpToDraw(RoundInt((static_cast<long double>(p.y) - Obj.PolyBaseY1) * sy + Obj.Y1),
-                                          UseZoom, Factor);
+            const TRVPoint m = MapPolylinePoint(Obj, Obj.PolyPoints[size_t(i)], sx, sy);
+            pts[size_t(i)].X = XBmpToDraw(m.x, UseZoom, Factor);
+            pts[size_t(i)].Y = YBmpToDraw(m.y, UseZoom, Factor);
             Obj.DrawnPoints[size_t(i)] = {pts[size_t(i)].X / Factor, pts[size_t(i)].Y / Factor};
           }
           if (Obj.PolylineClosed)
@@ -477,9 +486,9 @@ bool TRastovaVect::DrawObject(TRVVObjRecord& Obj, int32_t hobj, bool drawingAlph
         break;
       }
       case rvkEXTENDED:
-        // Extended objects draw themselves once the object streams' registry provides them.
         Include(Obj.DrawnRect, x1d, y1d);
         Include(Obj.DrawnRect, x2d, y2d);
+        if (Obj.ExtendedObject) Obj.ExtendedObject->Draw(Target, x1d, y1d, x2d, y2d, drawingAlpha, zx, zy);
         break;
       default:
         break;
@@ -580,8 +589,8 @@ void TRastovaVect::DrawObjectsToRVBitmap(TRVBitmap* Bitmap, bool Antialias, int3
 void TRastovaVect::GetObjectsExtents(platform::TRect& Rect) {
   Rect = platform::TRect{0, 0, 0, 0};
   for (const TRVVObjRecord& o : Objects) {
-    Rect.Right = std::max<int32_t>(Rect.Right, std::max(o.X1, o.X2) + 1);
-    Rect.Bottom = std::max<int32_t>(Rect.Bottom, std::max(o.Y1, o.Y2) + 1);
+    Rect.Right = std::max(Rect.Right, common::SaturateInt32(int64_t(std::max(o.X1, o.X2)) + 1));
+    Rect.Bottom = std::max(Rect.Bottom, common::SaturateInt32(int64_t(std::max(o.Y1, o.Y2)) + 1));
   }
 }
 

@@ -276,6 +276,27 @@ TEST(RVCanvas, ArcRunsCounterClockwiseFromTheStartRay) {
       EXPECT_TRUE(ink) << smoothing << " " << p.X << "," << p.Y;
     }
   }
+  // Opposite rays: half the ellipse, above the centre from the right-hand ray, below it from the
+  // left-hand one (an arc from 0 to 180 degrees is no whole ellipse).
+  for (bool smoothing : {false, true})
+    for (bool upper : {true, false}) {
+      TBitmap b(50, 50, platform::pf24bit);
+      Draw(b, smoothing, false, [upper](TRVCanvas& c) {
+        BlackPenWhiteBrush(c);
+        if (upper)
+          c.Arc(5, 5, 45, 45, 45, 25, 5, 25);
+        else
+          c.Arc(5, 5, 45, 45, 5, 25, 45, 25);
+      });
+      int ink = 0;
+      for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x) {
+          if (b.PixelColor(x, y) == platform::clWhite) continue;
+          EXPECT_TRUE(upper ? y <= 26 : y >= 23) << smoothing << upper << " " << x << "," << y;
+          ++ink;
+        }
+      EXPECT_GT(ink, 50) << smoothing << upper;
+    }
 }
 
 TEST(RVCanvas, OpacityAndHatchBackground) {

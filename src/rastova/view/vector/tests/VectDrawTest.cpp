@@ -400,3 +400,47 @@ TEST_F(VectDraw, RulerLabelsCountWholeUnitsFromTheStart) {
     }
   EXPECT_GT(ink, 40);
 }
+
+TEST_F(VectDraw, PolylinePointsRoundTheirOffsetBeforeTheCorner) {
+  // Base box 0..4 mapped onto 1..6 (scale 1.25): a point's offset is rounded on its own, halves
+  // to even, and then moved by the corner: 2 -> Round (2.5) + 1 = 3, and the point 6 (dragged
+  // out of the base box) -> Round (7.5) + 1 = 9. Rounding the sum would give 4 and 8.
+  TVectInWindow w(40, 40, 40, 40);
+  TRastovaVect& v = *w.vect;
+  const int32_t h = v.AddNewObject(Obj(v, rvkPOLYLINE, 0, 0, 0, 0));
+  for (int32_t p : {0, 2, 4}) v.AddPolylinePoint(h, p, p);
+  TRVVObjRecord& o = *v.GetObj(h);
+  o.PolyPoints[2] = {6, 6};
+  o.X1 = o.Y1 = 1;
+  o.X2 = o.Y2 = 6;
+  const int32_t want[] = {1, 3, 9};
+  for (int32_t i = 0; i < 3; ++i) {
+    platform::TPoint p{-7, -7};
+    v.GetObjPolylinePoints(h, i, p);
+    EXPECT_EQ(p.X, want[i]) << i;
+    EXPECT_EQ(p.Y, want[i]) << i;
+  }
+  // Drawing maps the same way (unzoomed, the drawn points are the mapped ones).
+  auto b = WhiteBitmap(40, 40);
+  ASSERT_TRUE(v.DrawObject(o, h, false, 1, nullptr, false, false, b.get()));
+  ASSERT_EQ(o.DrawnPointsCount, 3);
+  for (int32_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(o.DrawnPoints[size_t(i)].x, want[i]) << i;
+    EXPECT_EQ(o.DrawnPoints[size_t(i)].y, want[i]) << i;
+  }
+  // Normalising takes the mapped box and the raw points' box.
+  v.NormalizePolyline(o);
+  EXPECT_EQ(o.X1, 1);
+  EXPECT_EQ(o.X2, 9);
+  EXPECT_EQ(o.Y2, 9);
+  EXPECT_EQ(o.PolyBaseX1, 0);
+  EXPECT_EQ(o.PolyBaseX2, 6);
+  // Offsets beyond the 32-bit range still land where the corner puts them: 0..1 spread over
+  // -2,000,000,000 .. 2,000,000,000.
+  o.PolyBaseX1 = 0, o.PolyBaseX2 = 1;
+  o.X1 = -2000000000, o.X2 = 2000000000;
+  o.PolyPoints[0] = {1, 0};
+  platform::TPoint far{0, 0};
+  v.GetObjPolylinePoints(h, 0, far);
+  EXPECT_EQ(far.X, 2000000000);
+}
