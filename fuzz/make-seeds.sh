@@ -10,7 +10,7 @@ out="$here/corpus"
 rm -rf "$out"
 mkdir -p "$out"/{image_io,tga,png,bmp,jpeg,dib,raw_stream,zlib,settings,sculpt_map,archive,component_stream,glsm,skeleton}
 mkdir -p "$out"/{tiff,gif,pcx,ico,pnm,wbmp,psd,raw_pixels,j2000,dicom,hdp,camera_raw,exif,maker_note}
-mkdir -p "$out"/{tiff_handler,wang,picture,texture_image,material_library,scene_properties,obj,xml_object,point_block,text_memo,vect_stream,layer_stream}
+mkdir -p "$out"/{tiff_handler,wang,picture,texture_image,material_library,scene_properties,obj,xml_object,point_block,text_memo,vect_stream,layer_stream,layers_file,objects_file}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 

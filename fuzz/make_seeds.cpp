@@ -4,8 +4,8 @@
 // notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
 // camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
 // properties; the shape's OBJ and XML files and clipboard blocks; AVI files; the text editor's
-// memo block; the vector layer's object streams of several versions. Each file starts with the
-// choice byte its fuzz target takes first, where the target takes one.
+// memo block; the vector layer's object streams of several versions, and layers files. Each
+// file starts with the choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
 
@@ -30,8 +30,10 @@
 #include "rastova/core/RVDibTransfer.h"
 #include "rastova/core/RVImagingAnnot.h"
 #include "rastova/core/RVRawStream.h"
+#include "rastova/core/RVRenderOperation.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVZLib.h"
+#include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVLayerStream.h"
 #include "rastova/io/RastovaIO.h"
 #include "rastova/io/tests/AviTools.h"
@@ -531,6 +533,12 @@ class TFuzzObject : public rv::TRVExtendedObject {
   }
 };
 
+// An object stream is also an object file: the objects_file target loads it without a layer.
+void PutObjects(const std::string& name, const std::string& bytes) {
+  Put("vect_stream", name, bytes);
+  Put("objects_file", name, bytes);
+}
+
 void VectStreams() {
   using namespace rv::vectbytes;
   rv::CreateExtendedObjectRegistry();
@@ -552,7 +560,7 @@ void VectStreams() {
   for (size_t i = 0; i < records.size(); ++i) entries.push_back({int32_t(i), &records[i]});
   rv::TMemoryStream every;
   rv::WriteObjectStream(every, 1.5, {{&slot, 1}, {nullptr, 0}}, entries);
-  Put("vect_stream", "every_kind.rvv", Str(every.Data()));
+  PutObjects("every_kind.rvv", Str(every.Data()));
   rv::TMemoryStream one;
   rv::WriteObjectEntry(one, records[rv::rvkMEMO], 3);
   Put("vect_stream", "memo_entry", Str(one.Data()));
@@ -560,18 +568,18 @@ void VectStreams() {
   const TBytes box = Entry(rv::rvkBOX, [](TBytes& e) { Common(e), e.u8(1); });
   const TBytes inner = Entry(rv::rvkNONE, [&](TBytes& e) { Common(e), e.i32(2).add(box).add(box); });
   const TBytes outer = Entry(rv::rvkNONE, [&](TBytes& e) { Common(e), e.i32(1).add(inner); });
-  Put("vect_stream", "groups.rvv", Str(OldStream(rv::kRVVVersion, outer.b, 1)));
+  PutObjects("groups.rvv", Str(OldStream(rv::kRVVVersion, outer.b, 1)));
   // Version '1': a text and a ruler; ';': a memo with formats; '5': a ruler with its unit.
   TBytes v1 = OldCommon(rv::rvkTEXT);
   v1.str("hi").u8(0).add(OldCommon(rv::rvkRULER));
-  Put("vect_stream", "v1.rvv", Str(OldStream('1', v1.b, 2)));
+  PutObjects("v1.rvv", Str(OldStream('1', v1.b, 2)));
   TBytes memo = OldCommon(rv::rvkMEMO);
   memo.str("ab").u8(0).i32(0).i32(1).i32(2).zeros(2 * sizeof(rv::TRVCharFormat));
   memo.u8(1).u8(0).i32(0).i32(0).u8(0).u8(0).i32(0);
-  Put("vect_stream", "v_semicolon_memo.rvv", Str(OldStream(';', memo.b, 1)));
+  PutObjects("v_semicolon_memo.rvv", Str(OldStream(';', memo.b, 1)));
   TBytes ruler = OldCommon(rv::rvkRULER);
   ruler.u8(rv::rvuMETERS).u8(1);
-  Put("vect_stream", "v5_ruler.rvv", Str(OldStream('5', ruler.b, 1)));
+  PutObjects("v5_ruler.rvv", Str(OldStream('5', ruler.b, 1)));
   // Version '2' with a BMP slot and version '7' with a PNG slot and its alpha plane.
   auto withSlot = [&](char version, bool png) {
     rv::TMemoryStream m;
@@ -602,8 +610,8 @@ void VectStreams() {
     std::memcpy(out.data() + 4, &total, 4);
     return Str(out);
   };
-  Put("vect_stream", "v2_bmp_slot.rvv", withSlot('2', false));
-  Put("vect_stream", "v7_alpha_slot.rvv", withSlot('7', true));
+  PutObjects("v2_bmp_slot.rvv", withSlot('2', false));
+  PutObjects("v7_alpha_slot.rvv", withSlot('7', true));
   // "Layers and objects": the object stream's position, one layer, the object stream.
   rv::TMemoryStream all;
   const int32_t placeholder = 0;
@@ -619,7 +627,59 @@ void VectStreams() {
   rv::TMemoryStream layers;
   rv::WriteLayerStream(layers, rv::kLayerImageZlib, {{&props, &slot}, {&props, &slot}});
   Put("layer_stream", "two_layers.lyr", Str(layers.Data()));
+  Put("layers_file", "two_layers.lyr", Str(layers.Data()));
   rv::FreeExtendedObjectRegistry();
+}
+
+// Layers files, merged by the layers_file target: layers placed left of and above the picture,
+// shown larger and smaller than their images, blended, masked, magnified (of the bottom layer
+// and of the composed picture, as a rectangle and an ellipse) and clipped to the picture, with
+// images stored raw, deflated and as PNG files.
+void LayersFiles() {
+  rv::TRVBitmap base(6, 5, rv::rv24RGB), top(3, 2, rv::rv24RGB), mask(3, 2, rv::rv8g),
+      lens(2, 2, rv::rv24RGB);
+  Pattern(base);
+  Pattern(top);
+  Pattern(lens);
+  mask.Fill(0x80);
+  top.AlphaBitmap()->Fill(0xC0);
+  rv::TRVLayerProps p0, moved, masked, maskOf, magnifier, ellipse, clipped;
+  moved.PosX = -2;
+  moved.PosY = 1;
+  moved.DisplayWidth = 6;
+  moved.DisplayHeight = 3;
+  moved.Opacity = 128;
+  moved.Operation = rv::rvlMul;
+  masked.PosX = 1;
+  masked.DisplayWidth = 2;
+  maskOf.IsMask = true;
+  maskOf.Visible = false;
+  maskOf.PosX = 2;
+  magnifier.MagnifierEnabled = true;
+  magnifier.MagnifierSource = 0;
+  magnifier.PosX = 2;
+  magnifier.PosY = 2;
+  ellipse.MagnifierEnabled = true;
+  ellipse.MagnifierShape = 1;
+  ellipse.MagnifierRate = 3;
+  ellipse.DisplayWidth = 4;
+  ellipse.DisplayHeight = 4;
+  clipped.ClipToImage = true;
+  clipped.PosX = 5;
+  clipped.PosY = -1;
+  const std::vector<rv::TRVLayerToWrite> layers = {{&p0, &base},     {&moved, &top},      {&masked, &top},
+                                                   {&maskOf, &mask}, {&magnifier, &lens}, {&ellipse, &lens},
+                                                   {&clipped, &top}};
+  const struct {
+    const char* name;
+    int32_t format;
+  } formats[] = {
+      {"every_kind.lyr", rv::kLayerImageZlib}, {"raw.lyr", rv::kLayerImageRaw}, {"png.lyr", rv::ioPNG}};
+  for (const auto& f : formats) {
+    rv::TMemoryStream s;
+    rv::WriteLayerStream(s, f.format, layers);
+    Put("layers_file", f.name, Str(s.Data()));
+  }
 }
 }  // namespace
 
@@ -639,6 +699,7 @@ int main(int argc, char** argv) {
   AviSeeds();
   TextMemo();
   VectStreams();
+  LayersFiles();
   Metadata();
   Dicom();
   const std::filesystem::path tmp = std::filesystem::temp_directory_path() / ("zephor-seeds-" + std::to_string(getpid()));

@@ -179,10 +179,14 @@ void TRastovaVect::DrawObjectsToBitmap(TRVBitmap* Image, bool NoZoom, platform::
     if (o0.SoftShadow.Enabled) {
       const TRVVSoftShadow& s = o0.SoftShadow;
       const uint32_t colour = (uint32_t(s.ShadowColor.r) << 16) | (uint32_t(s.ShadowColor.g) << 8) | s.ShadowColor.b;
-      const int32_t m = ApplySoftShadow(cache, s.OffsetX * f, s.OffsetY * f, s.Radius * f, s.Intensity, colour, l, t,
-                                        l + w - 1, t + hgt - 1);
-      w = std::min(w + 2 * m, W), hgt = std::min(hgt + 2 * m, H);
-      l = std::max(l - m, 0), t = std::max(t - m, 0);
+      // Offsets and radius come from the object (a file): the margin may be up to 2^31 - 1.
+      const int64_t m = ApplySoftShadow(cache, common::SaturateInt32(int64_t(s.OffsetX) * f),
+                                        common::SaturateInt32(int64_t(s.OffsetY) * f), s.Radius * f,
+                                        s.Intensity, colour, l, t, l + w - 1, t + hgt - 1);
+      w = static_cast<int32_t>(std::min<int64_t>(w + 2 * m, W));
+      hgt = static_cast<int32_t>(std::min<int64_t>(hgt + 2 * m, H));
+      l = static_cast<int32_t>(std::max<int64_t>(l - m, 0));
+      t = static_cast<int32_t>(std::max<int64_t>(t - m, 0));
       w = std::min(w, W - l), hgt = std::min(hgt, H - t);
       RectIncludePoint(FCacheDirty, l, t);
       RectIncludePoint(FCacheDirty, l + w - 1, t + hgt - 1);
