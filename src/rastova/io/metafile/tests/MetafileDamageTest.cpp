@@ -1,0 +1,259 @@
+// Damaged metafiles: truncated, sizes and counts that lie, offsets out of the record, mutated
+// bytes. A damaged record chain refuses the file at loading; a record whose contents do not fit
+// is skipped while the rest draws. Never a crash, and no allocation the bytes cannot justify.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/tests/support/AllocationWatch.h"
+#include "rastova/io/metafile/RVMetaDC.h"
+#include "rastova/io/metafile/tests/MetafileTestTools.h"
+#include "rastova/io/metafile/tests/MetafileWriter.h"
+
+namespace rv::metatest {
+namespace {
+
+// An EMF of most record kinds: figures, a path, a clip region, text, a stretched bitmap, a
+// pattern brush.
+std::vector<uint8_t> SampleEmf() {
+  TEmfWriter w(80, 60);
+  w.Select(w.Brush(U_BS_SOLID, Rgb(255, 0, 0)));
+  w.Select(w.Pen(U_PS_SOLID, 3, Rgb(0, 0, 255)));
+  w.Add(U_EMRRECTANGLE_set(Rc(5, 5, 30, 30)));
+  const U_POINTL line[] = {Pt(0, 0), Pt(40, 50), Pt(70, 10)};
+  w.Add(U_EMRPOLYLINE_set(U_RCL_DEF, 3, line));
+  const U_POINT16 poly[] = {Pt16(10, 50), Pt16(50, 10), Pt16(60, 50), Pt16(1, 2)};
+  const uint32_t counts[] = {3, 1};
+  w.Add(U_EMRPOLYPOLYGON16_set(U_RCL_DEF, 2, counts, 4, poly));
+  w.Add(U_EMRBEGINPATH_set());
+  w.Add(U_EMRELLIPSE_set(Rc(40, 20, 70, 50)));
+  w.Add(U_EMRENDPATH_set());
+  w.Add(U_EMRSTROKEANDFILLPATH_set(U_RCL_DEF));
+  U_RECTL rects[] = {Rc(0, 0, 60, 40), Rc(10, 45, 70, 55)};
+  PU_RGNDATA rgn = rgndata_set(rgndataheader_set(2, Rc(0, 0, 70, 55)), rects);
+  w.Add(U_EMREXTSELECTCLIPRGN_set(U_RGN_COPY, rgn));
+  std::free(rgn);
+  w.Select(w.Font(-12, "Arial"));
+  w.Add(TextW(5, 40, "Text", U_ETO_OPAQUE, Rc(5, 40, 40, 55), 7));
+  TDib dib(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+  w.Add(U_EMRSTRETCHDIBITS_set(U_RCL_DEF, Pt(50, 5), Pt(20, 20), Pt(0, 0), Pt(2, 2), U_DIB_RGB_COLORS,
+                               U_SRCCOPY, dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
+  w.Select(w.PatternBrush(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+  w.Add(U_EMRRECTANGLE_set(Rc(0, 40, 20, 60)));
+  return w.Finish();
+}
+
+std::vector<uint8_t> SampleWmf() {
+  TWmfWriter w(80, 60, 96);
+  w.Select(w.Brush(U_BS_SOLID, Rgb(255, 0, 0)));
+  w.Select(w.Pen(U_PS_SOLID, 2, Rgb(0, 0, 255)));
+  w.Add(U_WMRRECTANGLE_set(Rc16(5, 5, 30, 30)));
+  const U_POINT16 p[] = {Pt16(10, 50), Pt16(50, 10), Pt16(60, 50)};
+  w.Add(U_WMRPOLYGON_set(3, p));
+  w.Add(U_WMRTEXTOUT_set(Pt16(5, 40), const_cast<char*>("Text")));
+  TDib dib(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+  w.Add(U_WMRSTRETCHDIB_set(Pt16(50, 5), Pt16(20, 20), Pt16(0, 0), Pt16(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY,
+                            dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
+  return w.Finish();
+}
+
+uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
+  uint32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
+void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { std::memcpy(b.data() + at, &v, 2); }
+
+// The offset of the first EMF record of the type.
+size_t EmfRecord(const std::vector<uint8_t>& b, uint32_t type) {
+  for (size_t at = 0; at + 8 <= b.size(); at += Get32(b, at + 4))
+    if (Get32(b, at) == type) return at;
+  ADD_FAILURE() << "no record " << type;
+  return 0;
+}
+
+// The offset of the first WMF record whose function's low byte is `type` (after the 22-byte
+// placeable and the 18-byte headers).
+size_t WmfRecord(const std::vector<uint8_t>& b, uint8_t type) {
+  for (size_t at = 40; at + 6 <= b.size(); at += size_t(Get32(b, at)) * 2)
+    if (b[at + 4] == type) return at;
+  ADD_FAILURE() << "no record " << int(type);
+  return 0;
+}
+
+struct Damage {
+  std::string what;
+  std::vector<uint8_t> bytes;
+  bool loads;  // the record chain holds: the file loads, and the damaged record is skipped
+};
+
+std::vector<Damage> EmfDamages() {
+  const std::vector<uint8_t> good = SampleEmf();
+  std::vector<Damage> out;
+  auto add = [&](std::string what, bool loads, auto&& change) {
+    std::vector<uint8_t> b = good;
+    change(b);
+    out.push_back({std::move(what), std::move(b), loads});
+  };
+  const size_t header = Get32(good, 4);
+  add("cut inside the header", false, [](auto& b) { b.resize(60); });
+  add("cut inside a record", false, [&](auto& b) { b.resize(header + 12); });
+  add("cut inside the end record", false, [](auto& b) { b.resize(b.size() - 6); });
+  add("cut at a record's end, no end record", true, [&](auto& b) { b.resize(EmfRecord(good, U_EMR_EOF)); });
+  add("header shorter than a header", false, [](auto& b) { Put32(b, 4, 40); });
+  add("header longer than the file", false, [](auto& b) { Put32(b, 4, 0x7FFFFFF0); });
+  add("header signature", false, [](auto& b) { b[41] = 'X'; });
+  add("record of size 0", false, [&](auto& b) { Put32(b, header + 4, 0); });
+  add("record size not a multiple of 4", false,
+      [&](auto& b) { Put32(b, header + 4, Get32(b, header + 4) + 2); });
+  add("record size past the end", false, [&](auto& b) { Put32(b, header + 4, 0xFFFFFFF0); });
+  add("poly-line point count", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_POLYLINE) + 24, 0x7FFFFFFF); });
+  add("poly-polygon figure count", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_POLYPOLYGON16) + 24, 0xFFFFFFFF); });
+  add("poly-polygon counts beyond the points", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_POLYPOLYGON16) + 32, 1000); });
+  add("region rectangle count", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTSELECTCLIPRGN) + 16 + 8, 0x10000000); });
+  add("region size", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTSELECTCLIPRGN) + 8, 0xFFFFFF00); });
+  add("text character count", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTTEXTOUTW) + 44, 0x3FFFFFFF); });
+  add("text string offset", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTTEXTOUTW) + 48, 0xFFFFFFF0); });
+  add("text advances offset", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTTEXTOUTW) + 72, 0xFFFFFFF0); });
+  add("bitmap header offset", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_STRETCHDIBITS) + 48, 0xFFFFFFF0); });
+  add("bitmap rows size", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_STRETCHDIBITS) + 60, 0xFFFFFFF0); });
+  add("bitmap of 30000 x 30000 pixels", true, [&](auto& b) {
+    const size_t at = EmfRecord(good, U_EMR_STRETCHDIBITS);
+    const size_t bmi = at + Get32(b, at + 48);
+    Put32(b, bmi + 4, 30000);
+    Put32(b, bmi + 8, 30000);
+  });
+  add("bitmap run-length coded from two bytes", true, [&](auto& b) {
+    const size_t at = EmfRecord(good, U_EMR_STRETCHDIBITS);
+    const size_t bmi = at + Get32(b, at + 48);
+    Put32(b, bmi + 4, 8000);
+    Put32(b, bmi + 8, 4000);
+    b[bmi + 14] = 8;
+    Put32(b, bmi + 16, 1);  // RLE8
+  });
+  add("pattern brush bitmap offset", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_CREATEDIBPATTERNBRUSHPT) + 16, 0xFFFFFFF0); });
+  add("object index out of the table", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_CREATEBRUSHINDIRECT) + 8, 0xFFFFFF); });
+  add("selected object never created", true,
+      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_SELECTOBJECT) + 8, 0x7777); });
+  return out;
+}
+
+std::vector<Damage> WmfDamages() {
+  const std::vector<uint8_t> good = SampleWmf();
+  std::vector<Damage> out;
+  auto add = [&](std::string what, bool loads, auto&& change) {
+    std::vector<uint8_t> b = good;
+    change(b);
+    out.push_back({std::move(what), std::move(b), loads});
+  };
+  add("cut inside the placeable header", false, [](auto& b) { b.resize(16); });
+  add("cut inside the header", false, [](auto& b) { b.resize(30); });
+  add("cut inside a record", false, [](auto& b) { b.resize(44); });
+  add("header size", false, [](auto& b) { Put16(b, 24, 7); });
+  add("record shorter than its head", false, [](auto& b) { Put32(b, 40, 2); });
+  add("record size past the end", false, [](auto& b) { Put32(b, 40, 0x7FFFFFFF); });
+  add("polygon point count", true, [&](auto& b) { Put16(b, WmfRecord(good, U_WMR_POLYGON) + 6, 0xFFFF); });
+  add("text length", true, [&](auto& b) { Put16(b, WmfRecord(good, U_WMR_TEXTOUT) + 6, 0x7FFF); });
+  add("bitmap of 30000 x 30000 pixels", true, [&](auto& b) {
+    const size_t dib = WmfRecord(good, U_WMR_STRETCHDIB) + 28;
+    Put32(b, dib + 4, 30000);
+    Put32(b, dib + 8, 30000);
+  });
+  add("selected object never created", true,
+      [&](auto& b) { Put16(b, WmfRecord(good, U_WMR_SELECTOBJECT) + 6, 999); });
+  return out;
+}
+
+// Loads and draws at 80 x 60; the largest allocation meanwhile.
+size_t LoadAndDraw(const std::vector<uint8_t>& bytes, bool& loaded) {
+  return test_support::LargestAllocationDuring([&] {
+    TRVMetafilePlayer player;
+    loaded = player.LoadFromBytes(bytes);
+    if (!loaded) return;
+    QImage image(80, 60, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    player.Play(painter, image.rect());
+  });
+}
+
+TEST(MetafileDamage, DocumentedFailureNoCrashNoHugeAllocation) {
+  bool loaded = false;
+  const size_t goodEmf = LoadAndDraw(SampleEmf(), loaded);
+  ASSERT_TRUE(loaded);
+  LoadAndDraw(SampleWmf(), loaded);
+  ASSERT_TRUE(loaded);
+  std::vector<Damage> all = EmfDamages();
+  for (Damage& d : WmfDamages()) {
+    d.what = "WMF " + d.what;
+    all.push_back(std::move(d));
+  }
+  for (const Damage& d : all) {
+    const size_t largest = LoadAndDraw(d.bytes, loaded);
+    EXPECT_EQ(loaded, d.loads) << d.what;
+    // The file's bytes, the picture and a few blocks of the good file's size: nothing that grows
+    // with what a count or size claims.
+    EXPECT_LE(largest, std::max<size_t>(goodEmf, d.bytes.size()) + (size_t(1) << 20)) << d.what;
+  }
+}
+
+TEST(MetafileDamage, LimitsOfTheStateStackAndOfPaths) {
+  // Far more saves than the limit, then as many restores: the stack stays at the limit.
+  TEmfWriter saves(40, 40);
+  saves.Select(saves.Brush(U_BS_SOLID, Rgb(255, 0, 0))).Select(U_NULL_PEN);
+  for (size_t i = 0; i < kMaxSavedStates + 500; ++i) saves.Add(U_EMRSAVEDC_set());
+  saves.Select(U_BLACK_BRUSH);
+  saves.Add(U_EMRRESTOREDC_set(-int32_t(kMaxSavedStates)));
+  saves.Add(U_EMRRECTANGLE_set(Rc(0, 0, 41, 41)));
+  bool loaded = false;
+  const std::vector<uint8_t> stack = saves.Finish();
+  EXPECT_LT(LoadAndDraw(stack, loaded), size_t(8) << 20);
+  EXPECT_EQ(At(Render(stack), 20, 20), kRed);  // back to the first save
+  // A path of more points than the limit is abandoned: filling it draws nothing.
+  TEmfWriter path(40, 40);
+  path.Select(path.Brush(U_BS_SOLID, Rgb(255, 0, 0))).Select(U_NULL_PEN);
+  std::vector<U_POINT16> points(kMaxPathPoints / 2 + 10);
+  for (size_t i = 0; i < points.size(); ++i) points[i] = Pt16(int16_t(i % 40), int16_t(i % 37));
+  path.Add(U_EMRBEGINPATH_set());
+  path.Add(U_EMRMOVETOEX_set(Pt(0, 0)));
+  path.Add(U_EMRPOLYLINETO16_set(U_RCL_DEF, uint32_t(points.size()), points.data()));
+  path.Add(U_EMRPOLYLINETO16_set(U_RCL_DEF, uint32_t(points.size()), points.data()));
+  path.Add(U_EMRENDPATH_set());
+  path.Add(U_EMRFILLPATH_set(U_RCL_DEF));
+  EXPECT_EQ(CountColour(Render(path.Finish()), kRed), 0);
+}
+
+TEST(MetafileDamage, MutatedBytes) {
+  // Random bytes changed in good files: loading refuses or drawing copes, and no block grows
+  // beyond what the file can justify: a bitmap of these small files has at most about 2^20
+  // pixels (4 MB as 32-bit pixels).
+  std::mt19937 random(20240517);
+  for (const std::vector<uint8_t>& good : {SampleEmf(), SampleWmf()}) {
+    for (int round = 0; round < 150; ++round) {
+      std::vector<uint8_t> b = good;
+      const int changes = 1 + int(random() % 8);
+      for (int i = 0; i < changes; ++i) b[random() % b.size()] = uint8_t(random());
+      bool loaded = false;
+      EXPECT_LE(LoadAndDraw(b, loaded), size_t(16) << 20) << round;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rv::metatest
