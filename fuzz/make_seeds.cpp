@@ -4,7 +4,7 @@
 // notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
 // camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
 // properties; the shape's OBJ and XML files and clipboard blocks; AVI files; the text editor's
-// memo block; the vector layer's object streams of several versions. Each file starts with the
+// memo block; the vector layer's object streams of several versions; metafiles (EMF, WMF). Each file starts with the
 // choice byte its fuzz target takes first, where the target takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
@@ -34,6 +34,7 @@
 #include "rastova/core/RVZLib.h"
 #include "rastova/io/RVLayerStream.h"
 #include "rastova/io/RastovaIO.h"
+#include "rastova/io/metafile/tests/MetafileWriter.h"
 #include "rastova/io/tests/AviTools.h"
 #include "rastova/io/vector/RVExtendedObject.h"
 #include "rastova/io/vector/RVVObjStream.h"
@@ -519,6 +520,15 @@ void AviSeeds() {
 }
 
 
+// Metafiles written by the player's test writer: EMF and WMF files of most record kinds.
+void MetafileSeeds() {
+  std::filesystem::create_directories(root + "/metafile");
+  Put("metafile", "figures.emf", Str(rv::metatest::SampleEmf()));
+  Put("metafile", "mapped.emf", Str(rv::metatest::SampleEmfMapped()));
+  Put("metafile", "figures.wmf", Str(rv::metatest::SampleWmf()));
+  Put("metafile", "regions.wmf", Str(rv::metatest::SampleWmfRegions()));
+}
+
 // Vector object streams: every kind in the current version (a slot image, user data, an
 // extended object of the class the fuzz target registers), nested groups, the older layouts
 // (an integer scale, BMP slots, separate alpha planes, no handles), and "Layers and objects".
@@ -637,6 +647,7 @@ int main(int argc, char** argv) {
   Archives();
   Meshes();
   AviSeeds();
+  MetafileSeeds();
   TextMemo();
   VectStreams();
   Metadata();

@@ -10,8 +10,7 @@ namespace rv {
 
 namespace {
 
-QPointF Pair(int32_t x, int32_t y) { return QPointF(double(x), double(y)); }
-QRectF Box(const U_RECTL& r) { return QRectF(Pair(r.left, r.top), Pair(r.right, r.bottom)); }
+QRectF Box(const U_RECTL& r) { return QRectF(EmfPoint(r.left, r.top), EmfPoint(r.right, r.bottom)); }
 
 // `count` points of 32 bits (8 bytes) or 16 bits (4 bytes) each from `offset`; empty when they
 // do not fit the record or exceed the limit of a figure.
@@ -22,7 +21,7 @@ QPolygonF Points(const TRVMetaRecord& r, uint64_t offset, uint64_t count, bool s
   points.reserve(qsizetype(count));
   for (uint64_t i = 0; i < count; ++i) {
     const uint64_t at = offset + i * item;
-    points << (small ? Pair(r.I16(at), r.I16(at + 2)) : Pair(r.I32(at), r.I32(at + 4)));
+    points << (small ? EmfPoint(r.I16(at), r.I16(at + 2)) : EmfPoint(r.I32(at), r.I32(at + 4)));
   }
   return points;
 }
@@ -99,7 +98,7 @@ void PolyDraw(TRVEmfPlay& p, const TRVMetaRecord& r) {
 
 void LineTo(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRLINETO rec;
-  if (r.Copy(0, rec)) p.DC.LineTo(Pair(rec.ptl.x, rec.ptl.y));
+  if (r.Copy(0, rec)) p.DC.LineTo(EmfPoint(rec.ptl.x, rec.ptl.y));
 }
 void Rectangle(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRRECTANGLE rec;
@@ -117,19 +116,17 @@ template <TRVMetaDC::TArcKind Kind>
 void ArcFigure(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRARC rec;  // the layout of the chord, pie and arc-to records too
   if (r.Copy(0, rec))
-    p.DC.ArcFigure(Kind, Box(rec.rclBox), Pair(rec.ptlStart.x, rec.ptlStart.y),
-                   Pair(rec.ptlEnd.x, rec.ptlEnd.y));
+    p.DC.ArcFigure(Kind, Box(rec.rclBox), EmfPoint(rec.ptlStart.x, rec.ptlStart.y),
+                   EmfPoint(rec.ptlEnd.x, rec.ptlEnd.y));
 }
 void AngleArc(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRANGLEARC rec;
   if (r.Copy(0, rec))
-    p.DC.AngleArc(Pair(rec.ptlCenter.x, rec.ptlCenter.y), rec.nRadius, rec.eStartAngle, rec.eSweepAngle);
+    p.DC.AngleArc(EmfPoint(rec.ptlCenter.x, rec.ptlCenter.y), rec.nRadius, rec.eStartAngle, rec.eSweepAngle);
 }
 void SetPixel(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETPIXELV rec;
-  if (r.Copy(0, rec))
-    p.DC.SetPixel(Pair(rec.ptlPixel.x, rec.ptlPixel.y),
-                  qRgb(rec.crColor.Red, rec.crColor.Green, rec.crColor.Blue));
+  if (r.Copy(0, rec)) p.DC.SetPixel(EmfPoint(rec.ptlPixel.x, rec.ptlPixel.y), EmfColour(rec.crColor));
 }
 
 // ---------------------------------------------------------------- paths
@@ -158,7 +155,7 @@ void ExcludeClipRect(TRVEmfPlay& p, const TRVMetaRecord& r) {
 }
 void OffsetClip(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMROFFSETCLIPRGN rec;
-  if (r.Copy(0, rec)) p.DC.OffsetClip(Pair(rec.ptlOffset.x, rec.ptlOffset.y));
+  if (r.Copy(0, rec)) p.DC.OffsetClip(EmfPoint(rec.ptlOffset.x, rec.ptlOffset.y));
 }
 
 // The rectangles of a region's data (a 32-byte header with the count at 8, then 16 bytes a

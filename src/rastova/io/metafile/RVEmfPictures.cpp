@@ -18,9 +18,8 @@ static_assert(sizeof(U_EMRBITBLT) == 100 && sizeof(U_EMRSTRETCHBLT) == 108);
 static_assert(sizeof(U_EMRSETDIBITSTODEVICE) == 76 && sizeof(U_EMRSTRETCHDIBITS) == 80);
 static_assert(sizeof(U_EMREXTTEXTOUTW) == 56 && sizeof(U_EMRSMALLTEXTOUT) == 36);
 
-QPointF Pair(int32_t x, int32_t y) { return QPointF(double(x), double(y)); }
 QRectF Sized(const U_POINTL& at, const U_POINTL& size) {
-  return QRectF(Pair(at.x, at.y), QSizeF(double(size.x), double(size.y)));
+  return QRectF(EmfPoint(at.x, at.y), QSizeF(double(size.x), double(size.y)));
 }
 
 void BitBlt(TRVEmfPlay& p, const TRVMetaRecord& r) {
@@ -59,7 +58,7 @@ void SetDIBitsToDevice(TRVEmfPlay& p, const TRVMetaRecord& r) {
   if (!r.Copy(0, rec)) return;
   const QRect src(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y);
   DibitsToDevice(p.DC, r.Sub(rec.offBmiSrc, rec.cbBmiSrc), r.Sub(rec.offBitsSrc, rec.cbBitsSrc),
-                 Pair(rec.Dest.x, rec.Dest.y), src, rec.iStartScan, rec.cScans);
+                 EmfPoint(rec.Dest.x, rec.Dest.y), src, rec.iStartScan, rec.cScans);
 }
 
 // `count` characters from `offset`: UTF-16, or 8-bit in the Windows-1252 code page. Null when
@@ -85,7 +84,7 @@ void ExtTextOut(TRVEmfPlay& p, const TRVMetaRecord& r, bool wide) {
   std::optional<QRectF> rect;
   if (!(t.fOptions & U_ETO_NO_RECT)) {
     if (!r.Has(at, 16)) return;
-    rect = QRectF(Pair(r.I32(at), r.I32(at + 4)), Pair(r.I32(at + 8), r.I32(at + 12)));
+    rect = QRectF(EmfPoint(r.I32(at), r.I32(at + 4)), EmfPoint(r.I32(at + 8), r.I32(at + 12)));
     at += 16;
   }
   if (!r.Has(at, 4)) return;
@@ -100,7 +99,7 @@ void ExtTextOut(TRVEmfPlay& p, const TRVMetaRecord& r, bool wide) {
     dx.reserve(size_t(n));
     for (uint64_t i = 0; i < n; ++i) dx.push_back(double(r.I32(offDx + i * step)));
   }
-  p.DC.Text(Pair(t.ptlReference.x, t.ptlReference.y), text, dx, t.fOptions, rect);
+  p.DC.Text(EmfPoint(t.ptlReference.x, t.ptlReference.y), text, dx, t.fOptions, rect);
 }
 void ExtTextOutA(TRVEmfPlay& p, const TRVMetaRecord& r) { ExtTextOut(p, r, false); }
 void ExtTextOutW(TRVEmfPlay& p, const TRVMetaRecord& r) { ExtTextOut(p, r, true); }
@@ -114,12 +113,12 @@ void SmallTextOut(TRVEmfPlay& p, const TRVMetaRecord& r) {
   std::optional<QRectF> rect;
   if (!(rec.fuOptions & U_ETO_NO_RECT)) {
     if (!r.Has(at, 16)) return;
-    rect = QRectF(Pair(r.I32(at), r.I32(at + 4)), Pair(r.I32(at + 8), r.I32(at + 12)));
+    rect = QRectF(EmfPoint(r.I32(at), r.I32(at + 4)), EmfPoint(r.I32(at + 8), r.I32(at + 12)));
     at += 16;
   }
   const QString text = Characters(r, at, rec.cChars, !(rec.fuOptions & U_ETO_SMALL_CHARS));
   if (text.isNull() && rec.cChars > 0) return;
-  p.DC.Text(Pair(rec.Dest.x, rec.Dest.y), text, {}, rec.fuOptions, rect);
+  p.DC.Text(EmfPoint(rec.Dest.x, rec.Dest.y), text, {}, rec.fuOptions, rect);
 }
 
 }  // namespace

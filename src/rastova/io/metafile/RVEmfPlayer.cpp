@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "common/Round.h"
 #include "rastova/io/metafile/RVMetaDC.h"
 
 namespace rv {
@@ -18,8 +19,6 @@ static_assert(kHeaderMin == 88);
 static_assert(sizeof(U_EMRHEADER) == 108);
 static_assert(offsetof(U_EMRHEADER, dSignature) == 40);
 static_assert(offsetof(U_EMRHEADER, szlDevice) == 72);
-
-int32_t HoldSize(int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); }
 
 // Walks the record chain from `offset`: each record's type and bytes to `visit`, until the
 // end-of-file record. False when a record is damaged.
@@ -61,8 +60,8 @@ bool CheckEmf(std::span<const uint8_t> data, TRVEmfHeader& header) {
     return false;
   if (!WalkRecords(data, size, [](uint32_t, const TRVMetaRecord&) {})) return false;
   const int64_t left = all.I32(8), top = all.I32(12), right = all.I32(16), bottom = all.I32(20);
-  header.Width = HoldSize(std::llabs(right - left) + 1);
-  header.Height = HoldSize(std::llabs(bottom - top) + 1);
+  header.Width = common::SaturateInt32(std::llabs(right - left) + 1);
+  header.Height = common::SaturateInt32(std::llabs(bottom - top) + 1);
   header.Reference = QRectF(double(std::min(left, right)), double(std::min(top, bottom)),
                             double(std::llabs(right - left) + 1), double(std::llabs(bottom - top) + 1));
   const int32_t deviceX = all.I32(72), deviceY = all.I32(76), mmX = all.I32(80), mmY = all.I32(84);

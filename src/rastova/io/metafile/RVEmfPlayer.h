@@ -9,6 +9,9 @@
 // runs past the end of the data. The chain ends at the end-of-file record, or at the end of the
 // data on a record's end. Inside a record every count and offset is checked before use; a record
 // whose contents do not fit is skipped.
+#include <uemf.h>
+
+#include <QColor>
 #include <QPointF>
 #include <QRectF>
 #include <array>
@@ -48,7 +51,11 @@ struct TRVEmfPlay {
 using TRVEmfHandler = void (*)(TRVEmfPlay& play, const TRVMetaRecord& record);
 using TRVEmfHandlers = std::array<TRVEmfHandler, 123>;  // by record type, up to U_EMR_MAX
 
-// The record handlers, by group (RVEmfState.cpp, RVEmfDrawing.cpp).
+// What the handlers share: a point of two 32-bit values, a colour reference.
+inline QPointF EmfPoint(int32_t x, int32_t y) { return QPointF(double(x), double(y)); }
+inline QRgb EmfColour(const U_COLORREF& c) { return qRgb(c.Red, c.Green, c.Blue); }
+
+// The record handlers, by group (RVEmfState.cpp, RVEmfDrawing.cpp, RVEmfPictures.cpp).
 void AddEmfStateHandlers(TRVEmfHandlers& handlers);
 void AddEmfObjectHandlers(TRVEmfHandlers& handlers);
 void AddEmfDrawingHandlers(TRVEmfHandlers& handlers);

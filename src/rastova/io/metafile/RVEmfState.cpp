@@ -16,9 +16,6 @@ namespace rv {
 
 namespace {
 
-QPointF Pair(int32_t x, int32_t y) { return QPointF(double(x), double(y)); }
-QRgb Colour(const U_COLORREF& c) { return qRgb(c.Red, c.Green, c.Blue); }
-
 QTransform Xform(const U_XFORM& x) { return QTransform(x.eM11, x.eM12, x.eM21, x.eM22, x.eDx, x.eDy); }
 
 // Records of one 32-bit mode value.
@@ -26,23 +23,23 @@ uint32_t Mode(const TRVMetaRecord& r) { return r.U32(8); }
 
 void SetWindowExt(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETWINDOWEXTEX rec;
-  if (r.Copy(0, rec)) p.DC.SetWindowExt(Pair(rec.szlExtent.cx, rec.szlExtent.cy));
+  if (r.Copy(0, rec)) p.DC.SetWindowExt(EmfPoint(rec.szlExtent.cx, rec.szlExtent.cy));
 }
 void SetWindowOrg(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETWINDOWORGEX rec;
-  if (r.Copy(0, rec)) p.DC.SetWindowOrg(Pair(rec.ptlOrigin.x, rec.ptlOrigin.y));
+  if (r.Copy(0, rec)) p.DC.SetWindowOrg(EmfPoint(rec.ptlOrigin.x, rec.ptlOrigin.y));
 }
 void SetViewportExt(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETVIEWPORTEXTEX rec;
-  if (r.Copy(0, rec)) p.DC.SetViewportExt(Pair(rec.szlExtent.cx, rec.szlExtent.cy));
+  if (r.Copy(0, rec)) p.DC.SetViewportExt(EmfPoint(rec.szlExtent.cx, rec.szlExtent.cy));
 }
 void SetViewportOrg(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETVIEWPORTORGEX rec;
-  if (r.Copy(0, rec)) p.DC.SetViewportOrg(Pair(rec.ptlOrigin.x, rec.ptlOrigin.y));
+  if (r.Copy(0, rec)) p.DC.SetViewportOrg(EmfPoint(rec.ptlOrigin.x, rec.ptlOrigin.y));
 }
 void SetBrushOrg(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETBRUSHORGEX rec;
-  if (r.Copy(0, rec)) p.DC.State().BrushOrg = Pair(rec.ptlOrigin.x, rec.ptlOrigin.y);
+  if (r.Copy(0, rec)) p.DC.State().BrushOrg = EmfPoint(rec.ptlOrigin.x, rec.ptlOrigin.y);
 }
 void ScaleViewportExt(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSCALEVIEWPORTEXTEX rec;
@@ -89,15 +86,15 @@ void SetMiterLimit(TRVEmfPlay& p, const TRVMetaRecord& r) {
 }
 void SetTextColor(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETTEXTCOLOR rec;
-  if (r.Copy(0, rec)) p.DC.State().TextColor = Colour(rec.crColor);
+  if (r.Copy(0, rec)) p.DC.State().TextColor = EmfColour(rec.crColor);
 }
 void SetBkColor(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETBKCOLOR rec;
-  if (r.Copy(0, rec)) p.DC.State().BkColor = Colour(rec.crColor);
+  if (r.Copy(0, rec)) p.DC.State().BkColor = EmfColour(rec.crColor);
 }
 void MoveTo(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRMOVETOEX rec;
-  if (r.Copy(0, rec)) p.DC.MoveTo(Pair(rec.ptl.x, rec.ptl.y));
+  if (r.Copy(0, rec)) p.DC.MoveTo(EmfPoint(rec.ptl.x, rec.ptl.y));
 }
 void SaveDC(TRVEmfPlay& p, const TRVMetaRecord&) { p.DC.Save(); }
 void RestoreDC(TRVEmfPlay& p, const TRVMetaRecord& r) {
@@ -143,7 +140,7 @@ void CreatePen(TRVEmfPlay& p, const TRVMetaRecord& r) {
   // A width of 0 is one pixel; wider pens follow the mapping.
   pen.Geometric = rec.lopn.lopnWidth.x > 0;
   pen.Width = std::abs(double(rec.lopn.lopnWidth.x));
-  pen.Color = Colour(rec.lopn.lopnColor);
+  pen.Color = EmfColour(rec.lopn.lopnColor);
   p.Objects.Put(rec.ihPen, std::move(pen));
 }
 
@@ -161,7 +158,7 @@ void ExtCreatePen(TRVEmfPlay& p, const TRVMetaRecord& r) {
   pen.Style = e.elpPenStyle;
   pen.Geometric = (e.elpPenStyle & U_PS_TYPE_MASK) == U_PS_GEOMETRIC;
   pen.Width = pen.Geometric ? double(e.elpWidth) : 0;
-  pen.Color = Colour(e.elpColor);
+  pen.Color = EmfColour(e.elpColor);
   if (e.elpBrushStyle == U_BS_NULL) pen.Style = (pen.Style & ~uint32_t(U_PS_STYLE_MASK)) | U_PS_NULL;
   for (uint32_t i = 0; i < e.elpNumEntries; ++i) pen.Dashes.push_back(double(r.U32(entriesAt + 4 * i)));
   p.Objects.Put(rec.ihPen, std::move(pen));
@@ -173,7 +170,7 @@ void CreateBrush(TRVEmfPlay& p, const TRVMetaRecord& r) {
   TRVMetaBrush brush;
   const uint32_t style = rec.lb.lbStyle;
   brush.Style = style == U_BS_NULL || style == U_BS_HATCHED ? style : U_BS_SOLID;
-  brush.Color = Colour(rec.lb.lbColor);
+  brush.Color = EmfColour(rec.lb.lbColor);
   brush.Hatch = rec.lb.lbHatch;
   p.Objects.Put(rec.ihBrush, std::move(brush));
 }

@@ -22,8 +22,8 @@ namespace rv {
 
 namespace {
 
-// Pixel sizes above this draw nothing that fits a picture of the size limit.
-constexpr double kMaxFontPixels = 16000;
+// Pixel sizes above this are not asked of the fonts (the picture's size bounds them before).
+constexpr double kMaxFontPixels = 1 << 16;
 
 // The font at `pixels` target pixels of height (character height for a negative logical
 // height, whole cell for a positive one).
@@ -87,8 +87,10 @@ bool TRVMetaDC::DrawTextRun(const QString& text, std::span<const double> dx, QPo
                             const QTransform& t) {
   const TRVMetaFont& f = state_.Font;
   const double yScale = MappedLength(t, QPointF(0, 1));
-  const double pixels = f.Height == 0 ? 12 : std::abs(f.Height) * yScale;
+  double pixels = f.Height == 0 ? 12 : std::abs(f.Height) * yScale;
   if (!std::isfinite(pixels) || pixels < 0.5) return false;
+  // A character four times the picture's size shows no more of the picture than one that size.
+  pixels = std::min(pixels, 4.0 * std::max(target_.width(), target_.height()) + 16);
   QFont font = MakeFont(f, pixels);
   // The baseline's direction: the escapement (tenths of a degree, counter-clockwise as seen)
   // through the mapping, kept upright when the mapping mirrors.

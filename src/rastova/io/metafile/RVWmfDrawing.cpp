@@ -14,8 +14,6 @@ namespace rv {
 
 namespace {
 
-QPointF YX(const TRVMetaRecord& r, uint32_t i) { return QPointF(WmfParam(r, i + 1), WmfParam(r, i)); }
-
 // Bottom, right, top, left from parameter i.
 QRectF Box(const TRVMetaRecord& r, uint32_t i) {
   return QRectF(QPointF(WmfParam(r, i + 3), WmfParam(r, i + 2)), QPointF(WmfParam(r, i + 1), WmfParam(r, i)));
@@ -36,7 +34,7 @@ QPolygonF Points(const TRVMetaRecord& r, uint64_t at, uint64_t count) {
 }
 
 void LineTo(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.LineTo(YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.LineTo(WmfPoint(r, 0));
 }
 void Rectangle(TRVWmfPlay& p, const TRVMetaRecord& r) {
   if (WmfHasParams(r, 4)) p.DC.Rectangle(Box(r, 0));
@@ -50,10 +48,10 @@ void RoundRect(TRVWmfPlay& p, const TRVMetaRecord& r) {
 // End y, x; start y, x; the box.
 template <TRVMetaDC::TArcKind Kind>
 void ArcFigure(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 8)) p.DC.ArcFigure(Kind, Box(r, 4), YX(r, 2), YX(r, 0));
+  if (WmfHasParams(r, 8)) p.DC.ArcFigure(Kind, Box(r, 4), WmfPoint(r, 2), WmfPoint(r, 0));
 }
 void SetPixel(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 4)) p.DC.SetPixel(YX(r, 2), qRgb(r.U8(6), r.U8(7), r.U8(8)));
+  if (WmfHasParams(r, 4)) p.DC.SetPixel(WmfPoint(r, 2), WmfColour(r, 6));
 }
 template <bool Closed>
 void Poly(TRVWmfPlay& p, const TRVMetaRecord& r) {
@@ -90,7 +88,7 @@ void ExcludeClipRect(TRVWmfPlay& p, const TRVMetaRecord& r) {
   if (WmfHasParams(r, 4)) p.DC.ExcludeClipRect(Box(r, 0));
 }
 void OffsetClip(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.OffsetClip(YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.OffsetClip(WmfPoint(r, 0));
 }
 
 const TRVMetaRegion* RegionObject(TRVWmfPlay& p, const TRVMetaRecord& r, uint32_t param) {
@@ -147,7 +145,7 @@ void BitBlt(TRVWmfPlay& p, const TRVMetaRecord& r, bool dib) {
   }
   if (!dib || !WmfHasParams(r, 8)) return;
   const QRectF dest = Sized(r, 4);
-  BltDib(p.DC, Packed(r, 22), kNone, dest, QRectF(YX(r, 2), dest.size()), Rop(r));
+  BltDib(p.DC, Packed(r, 22), kNone, dest, QRectF(WmfPoint(r, 2), dest.size()), Rop(r));
 }
 void OldBitBlt(TRVWmfPlay& p, const TRVMetaRecord& r) { BitBlt(p, r, false); }
 void DibBitBlt(TRVWmfPlay& p, const TRVMetaRecord& r) { BitBlt(p, r, true); }
@@ -172,7 +170,7 @@ void StretchDib(TRVWmfPlay& p, const TRVMetaRecord& r) {
 void SetDibToDev(TRVWmfPlay& p, const TRVMetaRecord& r) {
   if (!WmfHasParams(r, 9)) return;
   const QRect src(WmfParam(r, 4), WmfParam(r, 3), WmfParam(r, 6), WmfParam(r, 5));
-  DibitsToDevice(p.DC, Packed(r, 24), kNone, YX(r, 7), src, uint16_t(WmfParam(r, 2)),
+  DibitsToDevice(p.DC, Packed(r, 24), kNone, WmfPoint(r, 7), src, uint16_t(WmfParam(r, 2)),
                  uint16_t(WmfParam(r, 1)));
 }
 
@@ -215,7 +213,7 @@ void ExtTextOut(TRVWmfPlay& p, const TRVMetaRecord& r) {
     dx.reserve(size_t(std::min<uint64_t>(length, kMaxTextChars)));
     for (uint64_t i = 0; i < length && i < kMaxTextChars; ++i) dx.push_back(r.I16(dxAt + 2 * i));
   }
-  p.DC.Text(YX(r, 0), text, dx, options, rect);
+  p.DC.Text(WmfPoint(r, 0), text, dx, options, rect);
 }
 
 }  // namespace

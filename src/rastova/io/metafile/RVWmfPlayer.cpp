@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "common/Round.h"
 #include "rastova/io/metafile/RVMetaDC.h"
 
 namespace rv {
@@ -18,8 +19,6 @@ constexpr uint64_t kPlaceableSize = 22;
 constexpr uint64_t kHeaderSize = 18;
 // Pixels per inch of the screen a metafile's units are converted to.
 constexpr int64_t kScreenDpi = 96;
-
-int32_t HoldSize(int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); }
 
 uint64_t HeaderStart(const TRVMetaRecord& all) {
   return all.Has(0, 4) && all.U32(0) == kPlaceableKey ? kPlaceableSize : 0;
@@ -68,8 +67,8 @@ bool CheckWmf(std::span<const uint8_t> data, TRVWmfHeader& header) {
   header.Placeable = true;
   const int64_t left = all.I16(6), top = all.I16(8), right = all.I16(10), bottom = all.I16(12);
   const int64_t inch = std::max<int64_t>(1, all.U16(14));
-  header.Width = HoldSize(std::llabs(right - left) * kScreenDpi / inch);
-  header.Height = HoldSize(std::llabs(bottom - top) * kScreenDpi / inch);
+  header.Width = common::SaturateInt32(std::llabs(right - left) * kScreenDpi / inch);
+  header.Height = common::SaturateInt32(std::llabs(bottom - top) * kScreenDpi / inch);
   header.Reference = QRectF(double(std::min(left, right)), double(std::min(top, bottom)),
                             double(std::llabs(right - left)), double(std::llabs(bottom - top)));
   header.UnitsPerMm = QPointF(inch / 25.4, inch / 25.4);

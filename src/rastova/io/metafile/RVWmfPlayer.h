@@ -16,6 +16,7 @@
 // at 96 pixels per inch (0 units per inch read as 1); a file without that header has no size.
 // Playback maps the box onto the picture as an anisotropic window, which the file's own window
 // records then change, as a metafile picture is played on the window system.
+#include <QColor>
 #include <QPointF>
 #include <QRectF>
 #include <array>
@@ -61,5 +62,13 @@ void AddWmfPictureHandlers(TRVWmfHandlers& handlers);
 // The parameters of a record, 16 bits each from byte 6; 0 beyond the record.
 inline int16_t WmfParam(const TRVMetaRecord& r, uint32_t i) { return r.I16(6 + 2 * uint64_t(i)); }
 inline bool WmfHasParams(const TRVMetaRecord& r, uint32_t n) { return r.Has(6, 2 * uint64_t(n)); }
+// The colour reference at byte `at` (red, green, blue, flags).
+inline QRgb WmfColour(const TRVMetaRecord& r, uint64_t at) {
+  return qRgb(r.U8(at), r.U8(at + 1), r.U8(at + 2));
+}
+// A point or extent from parameter i, stored y first.
+inline QPointF WmfPoint(const TRVMetaRecord& r, uint32_t i) {
+  return QPointF(WmfParam(r, i + 1), WmfParam(r, i));
+}
 
 }  // namespace rv

@@ -16,19 +16,13 @@ namespace rv {
 
 namespace {
 
-// The colour reference at byte `at` (red, green, blue, flags).
-QRgb Colour(const TRVMetaRecord& r, uint64_t at) { return qRgb(r.U8(at), r.U8(at + 1), r.U8(at + 2)); }
-
-// A point or extent stored y first.
-QPointF YX(const TRVMetaRecord& r, uint32_t i) { return QPointF(WmfParam(r, i + 1), WmfParam(r, i)); }
-
 uint16_t Mode(const TRVMetaRecord& r) { return static_cast<uint16_t>(WmfParam(r, 0)); }
 
 void SetBkColor(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.State().BkColor = Colour(r, 6);
+  if (WmfHasParams(r, 2)) p.DC.State().BkColor = WmfColour(r, 6);
 }
 void SetTextColor(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.State().TextColor = Colour(r, 6);
+  if (WmfHasParams(r, 2)) p.DC.State().TextColor = WmfColour(r, 6);
 }
 void SetBkMode(TRVWmfPlay& p, const TRVMetaRecord& r) {
   const uint16_t m = Mode(r);
@@ -53,22 +47,22 @@ void SetTextAlign(TRVWmfPlay& p, const TRVMetaRecord& r) {
   if (WmfHasParams(r, 1)) p.DC.State().TextAlign = Mode(r);
 }
 void SetWindowOrg(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.SetWindowOrg(YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.SetWindowOrg(WmfPoint(r, 0));
 }
 void SetWindowExt(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.SetWindowExt(YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.SetWindowExt(WmfPoint(r, 0));
 }
 void SetViewportOrg(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.SetViewportOrg(YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.SetViewportOrg(WmfPoint(r, 0));
 }
 void SetViewportExt(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.SetViewportExt(YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.SetViewportExt(WmfPoint(r, 0));
 }
 void OffsetWindowOrg(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.SetWindowOrg(p.DC.State().WindowOrg + YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.SetWindowOrg(p.DC.State().WindowOrg + WmfPoint(r, 0));
 }
 void OffsetViewportOrg(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.SetViewportOrg(p.DC.State().ViewportOrg + YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.SetViewportOrg(p.DC.State().ViewportOrg + WmfPoint(r, 0));
 }
 // y denominator, y numerator, x denominator, x numerator.
 void ScaleWindowExt(TRVWmfPlay& p, const TRVMetaRecord& r) {
@@ -79,7 +73,7 @@ void ScaleViewportExt(TRVWmfPlay& p, const TRVMetaRecord& r) {
     p.DC.ScaleViewportExt(WmfParam(r, 3), WmfParam(r, 2), WmfParam(r, 1), WmfParam(r, 0));
 }
 void MoveTo(TRVWmfPlay& p, const TRVMetaRecord& r) {
-  if (WmfHasParams(r, 2)) p.DC.MoveTo(YX(r, 0));
+  if (WmfHasParams(r, 2)) p.DC.MoveTo(WmfPoint(r, 0));
 }
 void SaveDC(TRVWmfPlay& p, const TRVMetaRecord&) { p.DC.Save(); }
 void RestoreDC(TRVWmfPlay& p, const TRVMetaRecord& r) {
@@ -112,7 +106,7 @@ void CreatePen(TRVWmfPlay& p, const TRVMetaRecord& r) {
   pen.Style = uint16_t(WmfParam(r, 0)) & (U_PS_STYLE_MASK | U_PS_ENDCAP_MASK | U_PS_JOIN_MASK);
   pen.Geometric = WmfParam(r, 1) > 0;
   pen.Width = std::abs(double(WmfParam(r, 1)));
-  pen.Color = Colour(r, 12);
+  pen.Color = WmfColour(r, 12);
   Create(p, std::move(pen));
 }
 
@@ -122,7 +116,7 @@ void CreateBrush(TRVWmfPlay& p, const TRVMetaRecord& r) {
   TRVMetaBrush brush;
   const uint16_t style = uint16_t(WmfParam(r, 0));
   brush.Style = style == U_BS_NULL || style == U_BS_HATCHED ? style : U_BS_SOLID;
-  brush.Color = Colour(r, 8);
+  brush.Color = WmfColour(r, 8);
   brush.Hatch = uint16_t(WmfParam(r, 3));
   Create(p, std::move(brush));
 }

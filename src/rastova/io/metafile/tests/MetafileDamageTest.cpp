@@ -16,50 +16,6 @@
 namespace rv::metatest {
 namespace {
 
-// An EMF of most record kinds: figures, a path, a clip region, text, a stretched bitmap, a
-// pattern brush.
-std::vector<uint8_t> SampleEmf() {
-  TEmfWriter w(80, 60);
-  w.Select(w.Brush(U_BS_SOLID, Rgb(255, 0, 0)));
-  w.Select(w.Pen(U_PS_SOLID, 3, Rgb(0, 0, 255)));
-  w.Add(U_EMRRECTANGLE_set(Rc(5, 5, 30, 30)));
-  const U_POINTL line[] = {Pt(0, 0), Pt(40, 50), Pt(70, 10)};
-  w.Add(U_EMRPOLYLINE_set(U_RCL_DEF, 3, line));
-  const U_POINT16 poly[] = {Pt16(10, 50), Pt16(50, 10), Pt16(60, 50), Pt16(1, 2)};
-  const uint32_t counts[] = {3, 1};
-  w.Add(U_EMRPOLYPOLYGON16_set(U_RCL_DEF, 2, counts, 4, poly));
-  w.Add(U_EMRBEGINPATH_set());
-  w.Add(U_EMRELLIPSE_set(Rc(40, 20, 70, 50)));
-  w.Add(U_EMRENDPATH_set());
-  w.Add(U_EMRSTROKEANDFILLPATH_set(U_RCL_DEF));
-  U_RECTL rects[] = {Rc(0, 0, 60, 40), Rc(10, 45, 70, 55)};
-  PU_RGNDATA rgn = rgndata_set(rgndataheader_set(2, Rc(0, 0, 70, 55)), rects);
-  w.Add(U_EMREXTSELECTCLIPRGN_set(U_RGN_COPY, rgn));
-  std::free(rgn);
-  w.Select(w.Font(-12, "Arial"));
-  w.Add(TextW(5, 40, "Text", U_ETO_OPAQUE, Rc(5, 40, 40, 55), 7));
-  TDib dib(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
-  w.Add(U_EMRSTRETCHDIBITS_set(U_RCL_DEF, Pt(50, 5), Pt(20, 20), Pt(0, 0), Pt(2, 2), U_DIB_RGB_COLORS,
-                               U_SRCCOPY, dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
-  w.Select(w.PatternBrush(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
-  w.Add(U_EMRRECTANGLE_set(Rc(0, 40, 20, 60)));
-  return w.Finish();
-}
-
-std::vector<uint8_t> SampleWmf() {
-  TWmfWriter w(80, 60, 96);
-  w.Select(w.Brush(U_BS_SOLID, Rgb(255, 0, 0)));
-  w.Select(w.Pen(U_PS_SOLID, 2, Rgb(0, 0, 255)));
-  w.Add(U_WMRRECTANGLE_set(Rc16(5, 5, 30, 30)));
-  const U_POINT16 p[] = {Pt16(10, 50), Pt16(50, 10), Pt16(60, 50)};
-  w.Add(U_WMRPOLYGON_set(3, p));
-  w.Add(U_WMRTEXTOUT_set(Pt16(5, 40), const_cast<char*>("Text")));
-  TDib dib(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
-  w.Add(U_WMRSTRETCHDIB_set(Pt16(50, 5), Pt16(20, 20), Pt16(0, 0), Pt16(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY,
-                            dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
-  return w.Finish();
-}
-
 uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
   uint32_t v;
   std::memcpy(&v, b.data() + at, 4);
@@ -69,7 +25,7 @@ void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) { std::memcpy(b.data(
 void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) { std::memcpy(b.data() + at, &v, 2); }
 
 // The offset of the first EMF record of the type.
-size_t EmfRecord(const std::vector<uint8_t>& b, uint32_t type) {
+size_t FindEmfRecord(const std::vector<uint8_t>& b, uint32_t type) {
   for (size_t at = 0; at + 8 <= b.size(); at += Get32(b, at + 4))
     if (Get32(b, at) == type) return at;
   ADD_FAILURE() << "no record " << type;
@@ -78,7 +34,7 @@ size_t EmfRecord(const std::vector<uint8_t>& b, uint32_t type) {
 
 // The offset of the first WMF record whose function's low byte is `type` (after the 22-byte
 // placeable and the 18-byte headers).
-size_t WmfRecord(const std::vector<uint8_t>& b, uint8_t type) {
+size_t FindWmfRecord(const std::vector<uint8_t>& b, uint8_t type) {
   for (size_t at = 40; at + 6 <= b.size(); at += size_t(Get32(b, at)) * 2)
     if (b[at + 4] == type) return at;
   ADD_FAILURE() << "no record " << int(type);
@@ -103,7 +59,7 @@ std::vector<Damage> EmfDamages() {
   add("cut inside the header", false, [](auto& b) { b.resize(60); });
   add("cut inside a record", false, [&](auto& b) { b.resize(header + 12); });
   add("cut inside the end record", false, [](auto& b) { b.resize(b.size() - 6); });
-  add("cut at a record's end, no end record", true, [&](auto& b) { b.resize(EmfRecord(good, U_EMR_EOF)); });
+  add("cut at a record's end, no end record", true, [&](auto& b) { b.resize(FindEmfRecord(good, U_EMR_EOF)); });
   add("header shorter than a header", false, [](auto& b) { Put32(b, 4, 40); });
   add("header longer than the file", false, [](auto& b) { Put32(b, 4, 0x7FFFFFF0); });
   add("header signature", false, [](auto& b) { b[41] = 'X'; });
@@ -112,33 +68,33 @@ std::vector<Damage> EmfDamages() {
       [&](auto& b) { Put32(b, header + 4, Get32(b, header + 4) + 2); });
   add("record size past the end", false, [&](auto& b) { Put32(b, header + 4, 0xFFFFFFF0); });
   add("poly-line point count", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_POLYLINE) + 24, 0x7FFFFFFF); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_POLYLINE) + 24, 0x7FFFFFFF); });
   add("poly-polygon figure count", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_POLYPOLYGON16) + 24, 0xFFFFFFFF); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_POLYPOLYGON16) + 24, 0xFFFFFFFF); });
   add("poly-polygon counts beyond the points", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_POLYPOLYGON16) + 32, 1000); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_POLYPOLYGON16) + 32, 1000); });
   add("region rectangle count", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTSELECTCLIPRGN) + 16 + 8, 0x10000000); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_EXTSELECTCLIPRGN) + 16 + 8, 0x10000000); });
   add("region size", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTSELECTCLIPRGN) + 8, 0xFFFFFF00); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_EXTSELECTCLIPRGN) + 8, 0xFFFFFF00); });
   add("text character count", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTTEXTOUTW) + 44, 0x3FFFFFFF); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_EXTTEXTOUTW) + 44, 0x3FFFFFFF); });
   add("text string offset", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTTEXTOUTW) + 48, 0xFFFFFFF0); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_EXTTEXTOUTW) + 48, 0xFFFFFFF0); });
   add("text advances offset", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_EXTTEXTOUTW) + 72, 0xFFFFFFF0); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_EXTTEXTOUTW) + 72, 0xFFFFFFF0); });
   add("bitmap header offset", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_STRETCHDIBITS) + 48, 0xFFFFFFF0); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_STRETCHDIBITS) + 48, 0xFFFFFFF0); });
   add("bitmap rows size", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_STRETCHDIBITS) + 60, 0xFFFFFFF0); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_STRETCHDIBITS) + 60, 0xFFFFFFF0); });
   add("bitmap of 30000 x 30000 pixels", true, [&](auto& b) {
-    const size_t at = EmfRecord(good, U_EMR_STRETCHDIBITS);
+    const size_t at = FindEmfRecord(good, U_EMR_STRETCHDIBITS);
     const size_t bmi = at + Get32(b, at + 48);
     Put32(b, bmi + 4, 30000);
     Put32(b, bmi + 8, 30000);
   });
   add("bitmap run-length coded from two bytes", true, [&](auto& b) {
-    const size_t at = EmfRecord(good, U_EMR_STRETCHDIBITS);
+    const size_t at = FindEmfRecord(good, U_EMR_STRETCHDIBITS);
     const size_t bmi = at + Get32(b, at + 48);
     Put32(b, bmi + 4, 8000);
     Put32(b, bmi + 8, 4000);
@@ -146,11 +102,11 @@ std::vector<Damage> EmfDamages() {
     Put32(b, bmi + 16, 1);  // RLE8
   });
   add("pattern brush bitmap offset", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_CREATEDIBPATTERNBRUSHPT) + 16, 0xFFFFFFF0); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_CREATEDIBPATTERNBRUSHPT) + 16, 0xFFFFFFF0); });
   add("object index out of the table", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_CREATEBRUSHINDIRECT) + 8, 0xFFFFFF); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_CREATEBRUSHINDIRECT) + 8, 0xFFFFFF); });
   add("selected object never created", true,
-      [&](auto& b) { Put32(b, EmfRecord(good, U_EMR_SELECTOBJECT) + 8, 0x7777); });
+      [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_SELECTOBJECT) + 8, 0x7777); });
   return out;
 }
 
@@ -168,15 +124,15 @@ std::vector<Damage> WmfDamages() {
   add("header size", false, [](auto& b) { Put16(b, 24, 7); });
   add("record shorter than its head", false, [](auto& b) { Put32(b, 40, 2); });
   add("record size past the end", false, [](auto& b) { Put32(b, 40, 0x7FFFFFFF); });
-  add("polygon point count", true, [&](auto& b) { Put16(b, WmfRecord(good, U_WMR_POLYGON) + 6, 0xFFFF); });
-  add("text length", true, [&](auto& b) { Put16(b, WmfRecord(good, U_WMR_TEXTOUT) + 6, 0x7FFF); });
+  add("polygon point count", true, [&](auto& b) { Put16(b, FindWmfRecord(good, U_WMR_POLYGON) + 6, 0xFFFF); });
+  add("text length", true, [&](auto& b) { Put16(b, FindWmfRecord(good, U_WMR_TEXTOUT) + 6, 0x7FFF); });
   add("bitmap of 30000 x 30000 pixels", true, [&](auto& b) {
-    const size_t dib = WmfRecord(good, U_WMR_STRETCHDIB) + 28;
+    const size_t dib = FindWmfRecord(good, U_WMR_STRETCHDIB) + 28;
     Put32(b, dib + 4, 30000);
     Put32(b, dib + 8, 30000);
   });
   add("selected object never created", true,
-      [&](auto& b) { Put16(b, WmfRecord(good, U_WMR_SELECTOBJECT) + 6, 999); });
+      [&](auto& b) { Put16(b, FindWmfRecord(good, U_WMR_SELECTOBJECT) + 6, 999); });
   return out;
 }
 
@@ -244,7 +200,7 @@ TEST(MetafileDamage, MutatedBytes) {
   // beyond what the file can justify: a bitmap of these small files has at most about 2^20
   // pixels (4 MB as 32-bit pixels).
   std::mt19937 random(20240517);
-  for (const std::vector<uint8_t>& good : {SampleEmf(), SampleWmf()}) {
+  for (const std::vector<uint8_t>& good : {SampleEmf(), SampleEmfMapped(), SampleWmf(), SampleWmfRegions()}) {
     for (int round = 0; round < 150; ++round) {
       std::vector<uint8_t> b = good;
       const int changes = 1 + int(random() % 8);

@@ -207,4 +207,131 @@ char* TextW(int32_t x, int32_t y, const std::string& text, uint32_t options, con
   return record;
 }
 
+// ---------------------------------------------------------------- samples
+
+char* WmfRecord(uint16_t function, const std::vector<uint16_t>& params) {
+  const size_t words = 3 + params.size();
+  auto* record = static_cast<uint16_t*>(std::malloc(words * 2));
+  record[0] = uint16_t(words);
+  record[1] = uint16_t(words >> 16);
+  record[2] = function;
+  for (size_t i = 0; i < params.size(); ++i) record[3 + i] = params[i];
+  return reinterpret_cast<char*>(record);
+}
+
+namespace {
+
+const std::vector<uint32_t> kQuarterColours = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+
+}  // namespace
+
+std::vector<uint8_t> SampleEmf() {
+  TEmfWriter w(80, 60);
+  w.Select(w.Brush(U_BS_SOLID, Rgb(255, 0, 0)));
+  w.Select(w.Pen(U_PS_SOLID, 3, Rgb(0, 0, 255)));
+  w.Add(U_EMRRECTANGLE_set(Rc(5, 5, 30, 30)));
+  const U_POINTL line[] = {Pt(0, 0), Pt(40, 50), Pt(70, 10)};
+  w.Add(U_EMRPOLYLINE_set(U_RCL_DEF, 3, line));
+  const U_POINT16 poly[] = {Pt16(10, 50), Pt16(50, 10), Pt16(60, 50), Pt16(1, 2)};
+  const uint32_t counts[] = {3, 1};
+  w.Add(U_EMRPOLYPOLYGON16_set(U_RCL_DEF, 2, counts, 4, poly));
+  w.Add(U_EMRBEGINPATH_set());
+  w.Add(U_EMRELLIPSE_set(Rc(40, 20, 70, 50)));
+  w.Add(U_EMRENDPATH_set());
+  w.Add(U_EMRSTROKEANDFILLPATH_set(U_RCL_DEF));
+  U_RECTL rects[] = {Rc(0, 0, 60, 40), Rc(10, 45, 70, 55)};
+  PU_RGNDATA rgn = rgndata_set(rgndataheader_set(2, Rc(0, 0, 70, 55)), rects);
+  w.Add(U_EMREXTSELECTCLIPRGN_set(U_RGN_COPY, rgn));
+  std::free(rgn);
+  w.Select(w.Font(-12, "Arial"));
+  w.Add(TextW(5, 40, "Text", U_ETO_OPAQUE, Rc(5, 40, 40, 55), 7));
+  TDib dib(2, 2, kQuarterColours);
+  w.Add(U_EMRSTRETCHDIBITS_set(U_RCL_DEF, Pt(50, 5), Pt(20, 20), Pt(0, 0), Pt(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY,
+                               dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
+  w.Select(w.PatternBrush(2, 2, kQuarterColours));
+  w.Add(U_EMRRECTANGLE_set(Rc(0, 40, 20, 60)));
+  return w.Finish();
+}
+
+std::vector<uint8_t> SampleEmfMapped() {
+  TEmfWriter w(80, 60);
+  w.Add(U_EMRSAVEDC_set());
+  w.Add(U_EMRSETMAPMODE_set(U_MM_ANISOTROPIC));
+  w.Add(U_EMRSETWINDOWORGEX_set(Pt(-100, -100)));
+  w.Add(U_EMRSETWINDOWEXTEX_set(sizel_set(1000, 800)));
+  w.Add(U_EMRSETVIEWPORTEXTEX_set(sizel_set(80, 60)));
+  w.Add(U_EMRSETWORLDTRANSFORM_set(Xf(0.9f, 0.2f, -0.2f, 0.9f, 10, 5)));
+  w.Select(w.Brush(U_BS_HATCHED, Rgb(0, 0, 128), U_HS_DIAGCROSS));
+  w.Add(U_EMRSETBKMODE_set(U_OPAQUE));
+  w.Add(U_EMRSETBKCOLOR_set(Rgb(255, 255, 0)));
+  w.Add(U_EMRPIE_set(Rc(0, 0, 400, 300), Pt(400, 150), Pt(200, 0)));
+  w.Add(U_EMRCHORD_set(Rc(300, 100, 700, 500), Pt(700, 300), Pt(300, 300)));
+  w.Add(U_EMRSETARCDIRECTION_set(U_AD_CLOCKWISE));
+  w.Add(U_EMRARC_set(Rc(100, 100, 800, 600), Pt(800, 350), Pt(450, 100)));
+  w.Add(U_EMRMOVETOEX_set(Pt(50, 700)));
+  w.Add(U_EMRARCTO_set(Rc(50, 500, 350, 700), Pt(350, 600), Pt(50, 600)));
+  w.Add(U_EMRANGLEARC_set(Pt(600, 600), 100, 30, 240));
+  w.Add(U_EMRROUNDRECT_set(Rc(500, 50, 900, 250), sizel_set(80, 60)));
+  const U_POINT16 draw[] = {Pt16(10, 10), Pt16(200, 10), Pt16(250, 60), Pt16(300, 120), Pt16(200, 200)};
+  const uint8_t types[] = {U_PT_MOVETO, U_PT_LINETO, U_PT_BEZIERTO, U_PT_BEZIERTO, U_PT_BEZIERTO | U_PT_CLOSEFIGURE};
+  w.Add(U_EMRPOLYDRAW16_set(U_RCL_DEF, 5, draw, types));
+  w.Add(U_EMRMODIFYWORLDTRANSFORM_set(Xf(1, 0, 0, 1, 0, 0), U_MWT_IDENTITY));
+  w.Add(U_EMRSETROP2_set(U_R2_XORPEN));
+  w.Select(w.Pen(U_PS_DASHDOT, 0, Rgb(255, 0, 255)));
+  const U_POINT16 zig[] = {Pt16(0, 0), Pt16(500, 700), Pt16(900, 0)};
+  w.Add(U_EMRPOLYLINETO16_set(U_RCL_DEF, 3, zig));
+  w.Add(U_EMRSETPIXELV_set(Pt(300, 300), Rgb(0, 200, 0)));
+  w.Add(U_EMRRESTOREDC_set(-1));
+  w.Add(U_EMRSETMAPMODE_set(U_MM_LOMETRIC));
+  w.Add(U_EMRINTERSECTCLIPRECT_set(Rc(0, 0, 150, -150)));
+  U_RECTL rects[] = {Rc(0, 0, 100, -50), Rc(50, -50, 150, -100)};
+  PU_RGNDATA rgn = rgndata_set(rgndataheader_set(2, Rc(0, 0, 150, -100)), rects);
+  w.Add(U_EMRFILLRGN_set(U_RCL_DEF, U_BLACK_BRUSH, rgn));
+  w.Add(U_EMRINVERTRGN_set(rgn));
+  std::free(rgn);
+  return w.Finish();
+}
+
+std::vector<uint8_t> SampleWmf() {
+  TWmfWriter w(80, 60, 96);
+  w.Select(w.Brush(U_BS_SOLID, Rgb(255, 0, 0)));
+  w.Select(w.Pen(U_PS_SOLID, 2, Rgb(0, 0, 255)));
+  w.Add(U_WMRRECTANGLE_set(Rc16(5, 5, 30, 30)));
+  const U_POINT16 p[] = {Pt16(10, 50), Pt16(50, 10), Pt16(60, 50)};
+  w.Add(U_WMRPOLYGON_set(3, p));
+  w.Add(U_WMRTEXTOUT_set(Pt16(5, 40), const_cast<char*>("Text")));
+  TDib dib(2, 2, kQuarterColours);
+  w.Add(U_WMRSTRETCHDIB_set(Pt16(50, 5), Pt16(20, 20), Pt16(0, 0), Pt16(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY, dib.Info,
+                            uint32_t(dib.Bits.size()), dib.Bits.data()));
+  return w.Finish();
+}
+
+std::vector<uint8_t> SampleWmfRegions() {
+  TWmfWriter w(160, 120, 96);
+  w.Add(U_WMRSETMAPMODE_set(U_MM_ANISOTROPIC));
+  w.Add(U_WMRSETWINDOWORG_set(Pt16(0, 0)));
+  w.Add(U_WMRSETWINDOWEXT_set(Pt16(80, 60)));
+  const uint32_t brush = w.Brush(U_BS_HATCHED, Rgb(0, 128, 0), U_HS_CROSS);
+  // A region of two scans: (10, 10)-(30, 20) and (20, 20)-(60, 40).
+  w.Add(WmfRecord(0x06FF, {0, 6, 0, 0, 0, 2, 2, 10, 10, 60, 40,  //
+                           2, 10, 20, 10, 30, 2,                  //
+                           2, 20, 40, 20, 60, 2}));
+  w.Add(WmfRecord(0x0228, {1, uint16_t(brush)}));  // fill the region (index 1) with the brush
+  w.Add(WmfRecord(0x012C, {1}));                   // the region as the clip
+  w.Add(U_WMRSETTEXTCOLOR_set(Rgb(0, 0, 200)));
+  const int16_t dx[] = {9, 9, 9, 9};
+  w.Add(U_WMREXTTEXTOUT_set(Pt16(5, 15), 4, U_ETO_OPAQUE, "Wmf!", const_cast<int16_t*>(dx), Rc16(0, 10, 40, 30)));
+  w.Add(U_WMRPATBLT_set(Pt16(0, 0), Pt16(80, 60), U_DSTINVERT));
+  w.Add(WmfRecord(0x012C, {0xFFFF}));  // no region: the clip goes
+  TDib dib(2, 2, kQuarterColours);
+  w.Add(U_WMRDIBBITBLT_set(Pt16(70, 50), Pt16(2, 2), Pt16(0, 0), U_SRCINVERT, dib.Info, uint32_t(dib.Bits.size()),
+                           dib.Bits.data()));
+  w.Add(U_WMRSAVEDC_set());
+  w.Add(U_WMRSETROP2_set(U_R2_NOT));
+  w.Add(U_WMRELLIPSE_set(Rc16(40, 0, 80, 30)));
+  w.Add(U_WMRRESTOREDC_set(-1));
+  w.Add(U_WMRCHORD_set(Pt16(0, 60), Pt16(40, 60), Rc16(0, 30, 40, 60)));
+  return w.Finish();
+}
+
 }  // namespace rv::metatest

@@ -85,6 +85,19 @@ inline U_XFORM Xf(float m11, float m12, float m21, float m22, float dx, float dy
   return xform_set(m11, m12, m21, m22, dx, dy);
 }
 
+// Files of most record kinds, for the tests of damaged input and the fuzz seeds: figures, a
+// path, a clip region, text, a stretched bitmap and a pattern brush (SampleEmf); mapping
+// modes, world transforms, arcs, point-typed figures, hatches, raster operations, saved states
+// and regions (SampleEmfMapped); figures, text and a bitmap (SampleWmf); window mapping, a region
+// object as the clip, region fills, text with advances, transfers (SampleWmfRegions).
+std::vector<uint8_t> SampleEmf();
+std::vector<uint8_t> SampleEmfMapped();
+std::vector<uint8_t> SampleWmf();
+std::vector<uint8_t> SampleWmfRegions();
+
+// A WMF record of `function` and 16-bit parameters, allocated as libUEMF's records are.
+char* WmfRecord(uint16_t function, const std::vector<uint16_t>& params);
+
 // A text record of libUEMF (U_EMREXTTEXTOUTW) for `text` (ASCII) at (x, y), with no
 // advances of its own unless `advance` is given (each character that many units).
 char* TextW(int32_t x, int32_t y, const std::string& text, uint32_t options = U_ETO_NONE,

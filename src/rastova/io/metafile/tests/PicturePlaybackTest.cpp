@@ -179,6 +179,14 @@ TEST(WmfPlayer, RecordsDrawWhereTheyShould) {
          w.Add(U_WMRRECTANGLE_set(Rc16(0, 0, 100, 100)));
        },
        {{{30, 30}, kRed}, {{10, 10}, kWhite}, {{50, 50}, kWhite}}},
+      {"a region object as the clip",
+       [](TWmfWriter& w) {
+         // Two scans: (10, 10)-(30, 20) and (20, 20)-(60, 40); the region takes index 2.
+         w.Add(WmfRecord(0x06FF, {0, 6, 0, 0, 0, 2, 2, 10, 10, 60, 40, 2, 10, 20, 10, 30, 2, 2, 20, 40, 20, 60, 2}));
+         w.Add(WmfRecord(0x012C, {2}));
+         w.Add(U_WMRRECTANGLE_set(Rc16(0, 0, 100, 100)));
+       },
+       {{{15, 15}, kRed}, {{50, 30}, kRed}, {{35, 15}, kWhite}, {{15, 30}, kWhite}, {{70, 70}, kWhite}}},
       {"saved and restored",
        [](TWmfWriter& w) {
          w.Add(U_WMRSAVEDC_set());
