@@ -160,7 +160,7 @@ void OffsetClip(TRVEmfPlay& p, const TRVMetaRecord& r) {
 
 // The rectangles of a region's data (a 32-byte header with the count at 8, then 16 bytes a
 // rectangle) of `bytes` bytes at `offset`; false when they do not fit.
-bool RegionRects(const TRVMetaRecord& r, uint64_t offset, uint64_t bytes, std::vector<QRect>& rects) {
+bool RegionRects(const TRVMetaRecord& r, uint64_t offset, uint64_t bytes, std::vector<QRectF>& rects) {
   const TRVMetaRecord data = r.Sub(offset, bytes);
   if (!data.Has(0, U_SIZE_RGNDATAHEADER)) return false;
   const uint32_t count = data.U32(8);
@@ -186,14 +186,14 @@ void ExtSelectClipRgn(TRVEmfPlay& p, const TRVMetaRecord& r) {
     p.DC.SelectClipRegion(std::nullopt, mode);
     return;
   }
-  std::vector<QRect> rects;
+  std::vector<QRectF> rects;
   // Rectangles of the recording device.
   if (RegionRects(r, 16, bytes, rects)) p.DC.SelectClipRegion(p.DC.ReferenceRegion(rects), mode);
 }
 
 void FillRgn(TRVEmfPlay& p, const TRVMetaRecord& r) {
   if (!r.Has(24, 8)) return;
-  std::vector<QRect> rects;
+  std::vector<QRectF> rects;
   if (!RegionRects(r, 32, r.U32(24), rects)) return;
   const uint32_t index = r.U32(28);
   std::optional<TRVMetaObject> stock;
@@ -205,17 +205,17 @@ void FillRgn(TRVEmfPlay& p, const TRVMetaRecord& r) {
     object = p.Objects.Find(index);
   }
   const TRVMetaBrush* brush = object ? std::get_if<TRVMetaBrush>(object) : nullptr;
-  if (brush) p.DC.FillRegion(UniteRects(rects), *brush);
+  if (brush) p.DC.FillRegion(rects, *brush);
 }
 
 void PaintRgn(TRVEmfPlay& p, const TRVMetaRecord& r) {
-  std::vector<QRect> rects;
-  if (r.Has(24, 4) && RegionRects(r, 28, r.U32(24), rects)) p.DC.PaintRegion(UniteRects(rects));
+  std::vector<QRectF> rects;
+  if (r.Has(24, 4) && RegionRects(r, 28, r.U32(24), rects)) p.DC.PaintRegion(rects);
 }
 
 void InvertRgn(TRVEmfPlay& p, const TRVMetaRecord& r) {
-  std::vector<QRect> rects;
-  if (r.Has(24, 4) && RegionRects(r, 28, r.U32(24), rects)) p.DC.InvertRegion(UniteRects(rects));
+  std::vector<QRectF> rects;
+  if (r.Has(24, 4) && RegionRects(r, 28, r.U32(24), rects)) p.DC.InvertRegion(rects);
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ void StretchDIBits(TRVEmfPlay& p, const TRVMetaRecord& r) {
 void SetDIBitsToDevice(TRVEmfPlay& p, const TRVMetaRecord& r) {
   U_EMRSETDIBITSTODEVICE rec;
   if (!r.Copy(0, rec)) return;
-  const QRect src(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y);
+  const QRectF src(rec.Src.x, rec.Src.y, rec.cSrc.x, rec.cSrc.y);
   DibitsToDevice(p.DC, r.Sub(rec.offBmiSrc, rec.cbBmiSrc), r.Sub(rec.offBitsSrc, rec.cbBitsSrc),
                  EmfPoint(rec.Dest.x, rec.Dest.y), src, rec.iStartScan, rec.cScans);
 }

@@ -198,40 +198,42 @@ void TRVMetaDC::SelectClipRegion(const std::optional<QRegion>& target, uint32_t 
 
 namespace {
 
-// The pixels whose centres lie inside the polygon (a rectangle mapped to the target).
-QRegion PolygonRegion(const QPolygonF& polygon) {
+// The pixels whose centres lie inside the polygon (a rectangle mapped to the target), within
+// `bound`. Only the part within the picture matters; and Qt's polygon regions take time that
+// grows with the square of their height, and fail (empty, and leaking a block) when very tall.
+QRegion PolygonRegion(const QPolygonF& polygon, const QRectF& bound, Qt::FillRule rule = Qt::OddEvenFill) {
   const QRectF box = polygon.boundingRect();
-  if (!std::isfinite(box.width()) || !std::isfinite(box.height())) return {};
-  // Far outside the picture a region is all the same: keep the numbers in range.
-  const QRectF limit(-(1 << 24), -(1 << 24), 1 << 25, 1 << 25);
+  if (!std::isfinite(box.width()) || !std::isfinite(box.height()) || !box.intersects(bound)) return {};
+  auto rounded = [](QPointF p) { return QPoint(int(std::lround(p.x())), int(std::lround(p.y()))); };
   if (polygon.size() == 5 && polygon[0].y() == polygon[1].y() && polygon[1].x() == polygon[2].x()) {
-    const QRectF r = box.intersected(limit);
-    const QPoint a(int(std::lround(r.left())), int(std::lround(r.top())));
-    const QPoint b(int(std::lround(r.right())), int(std::lround(r.bottom())));
-    return QRegion(QRect(a, b - QPoint(1, 1)));
+    const QRectF r = box.intersected(bound);
+    return QRegion(QRect(rounded(r.topLeft()), rounded(r.bottomRight()) - QPoint(1, 1)));
   }
+  const QPolygonF inside = bound.contains(box) ? polygon : polygon.intersected(QPolygonF(bound));
   QPolygon p;
-  p.reserve(polygon.size());
-  for (const QPointF& q : polygon) {
-    const double x = std::clamp(q.x(), limit.left(), limit.right());
-    const double y = std::clamp(q.y(), limit.top(), limit.bottom());
-    p << QPoint(int(std::lround(x)), int(std::lround(y)));
-  }
-  return QRegion(p, Qt::OddEvenFill);
+  p.reserve(inside.size());
+  for (const QPointF& q : inside) p << rounded(q);
+  return QRegion(p, rule);
 }
 
 }  // namespace
 
+QRegion TRVMetaDC::TargetRegion(const QRectF& logical) const {
+  const QTransform t = Transform();
+  if (!Finite(t)) return {};
+  return PolygonRegion(t.map(QPolygonF(logical.normalized())), Bound());
+}
+
 void TRVMetaDC::IntersectClipRect(const QRectF& logical) {
   const QTransform t = Transform();
   if (!Finite(t)) return;
-  CombineClip(PolygonRegion(t.map(QPolygonF(logical.normalized()))), U_RGN_AND);
+  CombineClip(PolygonRegion(t.map(QPolygonF(logical.normalized())), Bound()), U_RGN_AND);
 }
 
 void TRVMetaDC::ExcludeClipRect(const QRectF& logical) {
   const QTransform t = Transform();
   if (!Finite(t)) return;
-  CombineClip(PolygonRegion(t.map(QPolygonF(logical.normalized()))), U_RGN_DIFF);
+  CombineClip(PolygonRegion(t.map(QPolygonF(logical.normalized())), Bound()), U_RGN_DIFF);
 }
 
 void TRVMetaDC::OffsetClip(QPointF logical) {
@@ -266,10 +268,10 @@ QRegion UniteRects(std::span<const QRect> rects) {
   return UniteRegions(std::move(parts));
 }
 
-QRegion TRVMetaDC::ReferenceRegion(std::span<const QRect> rects) const {
+QRegion TRVMetaDC::ReferenceRegion(std::span<const QRectF> rects) const {
   std::vector<QRegion> parts;
   parts.reserve(rects.size());
-  for (const QRect& r : rects) parts.push_back(PolygonRegion(outer_.map(QPolygonF(QRectF(r)))));
+  for (const QRectF& r : rects) parts.push_back(PolygonRegion(outer_.map(QPolygonF(r)), Bound()));
   return UniteRegions(std::move(parts));
 }
 
@@ -277,7 +279,7 @@ QRegion TRVMetaDC::LogicalRegion(const QRegion& logical) const {
   const QTransform t = Transform();
   if (!Finite(t)) return {};
   std::vector<QRegion> parts;
-  for (const QRect& r : logical) parts.push_back(PolygonRegion(t.map(QPolygonF(QRectF(r)))));
+  for (const QRect& r : logical) parts.push_back(PolygonRegion(t.map(QPolygonF(QRectF(r))), Bound()));
   return UniteRegions(std::move(parts));
 }
 
@@ -387,10 +389,10 @@ void TRVMetaDC::StrokeAndFillPath() {
 
 void TRVMetaDC::SelectClipPath(uint32_t mode) {
   if (!state_.PathReady) return;
-  QPainterPath path = state_.Path;
-  path.setFillRule(state_.PolyFillMode == U_WINDING ? Qt::WindingFill : Qt::OddEvenFill);
+  const Qt::FillRule rule = state_.PolyFillMode == U_WINDING ? Qt::WindingFill : Qt::OddEvenFill;
   QRegion region;
-  for (const QPolygonF& polygon : path.toFillPolygons()) region ^= PolygonRegion(polygon);
+  for (const QPolygonF& polygon : state_.Path.toFillPolygons())
+    region ^= PolygonRegion(polygon, Bound(), rule);
   CombineClip(region, mode);
   AbortPath();
 }

@@ -166,10 +166,11 @@ class TRVMetaDC {
   // degrees, counter-clockwise.
   void AngleArc(QPointF centre, double radius, double startAngle, double sweepAngle);
   void SetPixel(QPointF p, QRgb color);
-  // Regions in logical units: filled with `brush`, with the current brush, or inverted.
-  void FillRegion(const QRegion& logical, const TRVMetaBrush& brush);
-  void PaintRegion(const QRegion& logical) { FillRegion(logical, state_.Brush); }
-  void InvertRegion(const QRegion& logical);
+  // Regions (rectangles in logical units): filled with `brush`, with the current brush, or
+  // inverted.
+  void FillRegion(std::span<const QRectF> logical, const TRVMetaBrush& brush);
+  void PaintRegion(std::span<const QRectF> logical) { FillRegion(logical, state_.Brush); }
+  void InvertRegion(std::span<const QRectF> logical);
 
   // ---- paths
   void BeginPath();
@@ -190,7 +191,7 @@ class TRVMetaDC {
   // Combines `target` (pixels of the picture; none with U_RGN_COPY: no clipping) with the clip.
   void SelectClipRegion(const std::optional<QRegion>& target, uint32_t mode);
   // Rectangles of the reference device, or a region in logical units, in target pixels.
-  QRegion ReferenceRegion(std::span<const QRect> rects) const;
+  QRegion ReferenceRegion(std::span<const QRectF> rects) const;
   QRegion LogicalRegion(const QRegion& logical) const;
 
   // ---- pictures: `src` (pixels of the image, top-down) drawn over the logical rectangle
@@ -226,6 +227,10 @@ class TRVMetaDC {
   void FillWithBrush(const QPainterPath& path, const TRVMetaBrush& brush, const QTransform& t);
   void ApplyClip();
   void CombineClip(const QRegion& region, uint32_t mode);
+  // The target with a margin: clip regions are made only there.
+  QRectF Bound() const { return QRectF(target_).adjusted(-2, -2, 2, 2); }
+  // The pixels of the picture a logical rectangle covers.
+  QRegion TargetRegion(const QRectF& logical) const;
   bool DrawTextRun(const QString& text, std::span<const double> dx, QPointF anchor, const QTransform& t);
 
   QPainter& painter_;

@@ -9,7 +9,6 @@
 #include "rastova/io/metafile/RVMetaRecord.h"
 
 class QRectF;
-class QRect;
 class QPointF;
 
 namespace rv {
@@ -48,6 +47,6 @@ void BltDib(TRVMetaDC& dc, const TRVMetaRecord& info, const TRVMetaRecord& bits,
 // bitmap (counted as stored); the part of them in `src` is drawn at one logical unit per pixel
 // with its corner at `dest`.
 void DibitsToDevice(TRVMetaDC& dc, const TRVMetaRecord& info, const TRVMetaRecord& bits, const QPointF& dest,
-                    const QRect& src, uint32_t startScan, uint32_t scanCount);
+                    const QRectF& src, uint32_t startScan, uint32_t scanCount);
 
 }  // namespace rv

@@ -260,18 +260,18 @@ void TRVMetaDC::SetPixel(QPointF p, QRgb color) {
   painter_.fillRect(QRect(at, QSize(1, 1)), QColor::fromRgb(color));
 }
 
-void TRVMetaDC::FillRegion(const QRegion& logical, const TRVMetaBrush& brush) {
+void TRVMetaDC::FillRegion(std::span<const QRectF> logical, const TRVMetaBrush& brush) {
   QPainterPath path;
-  for (const QRect& r : logical) path.addRect(QRectF(r));
+  for (const QRectF& r : logical) path.addRect(r);
   const QTransform t = Transform();
   if (state_.Rop2 == U_R2_NOP || !BeginDraw(t, path.controlPointRect(), 1)) return;
   FillWithBrush(path, brush, t);
   painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
-void TRVMetaDC::InvertRegion(const QRegion& logical) {
+void TRVMetaDC::InvertRegion(std::span<const QRectF> logical) {
   QPainterPath path;
-  for (const QRect& r : logical) path.addRect(QRectF(r));
+  for (const QRectF& r : logical) path.addRect(r);
   const QTransform t = Transform();
   if (!BeginDraw(t, path.controlPointRect(), 1)) return;
   painter_.setCompositionMode(QPainter::RasterOp_NotDestination);

@@ -210,29 +210,33 @@ void BltDib(TRVMetaDC& dc, const TRVMetaRecord& info, const TRVMetaRecord& bits,
 }
 
 void DibitsToDevice(TRVMetaDC& dc, const TRVMetaRecord& info, const TRVMetaRecord& bits, const QPointF& dest,
-                    const QRect& src, uint32_t startScan, uint32_t scanCount) {
-  if (!info.Has(0, 40) || src.isEmpty()) return;
+                    const QRectF& src, uint32_t startScan, uint32_t scanCount) {
+  // Whole numbers of 32 bits at most, in 64-bit arithmetic.
+  const int64_t sx = int64_t(src.x()), sy = int64_t(src.y()), sw = int64_t(src.width()),
+                sh = int64_t(src.height());
+  if (!info.Has(0, 40) || sw <= 0 || sh <= 0) return;
   const int32_t height = info.I32(8);
   const int64_t rows = std::abs(int64_t(height));
   if (scanCount == 0 || startScan >= rows) return;
   const int64_t count = std::min<int64_t>(scanCount, rows - startScan);
-  if (!dc.Visible(QRectF(dest, QSizeF(src.width(), src.height())))) return;
+  if (!dc.Visible(QRectF(dest, QSizeF(double(sw), double(sh))))) return;
   // The scan lines given make a bitmap of their own height.
   std::vector<uint8_t> header(info.Data(), info.Data() + info.Size());
   const int32_t chunkHeight = static_cast<int32_t>(height > 0 ? count : -count);
   std::memcpy(header.data() + 8, &chunkHeight, 4);
   const TRVMetaDib chunk = DecodeMetaDib(dc, TRVMetaRecord(header.data(), header.size()), bits, false);
   if (chunk.Image.isNull()) return;
-  // Top-down rows of the whole bitmap: those of the chunk, and those of the source rectangle.
+  // Top-down rows of the whole bitmap: those of the chunk, and those of the source rectangle;
+  // the part of the source rectangle the chunk holds.
   const int64_t first = chunk.BottomUp ? rows - startScan - count : startScan;
-  const int64_t top = chunk.BottomUp ? rows - int64_t(src.y()) - src.height() : src.y();
-  const QRect wanted(src.x(), static_cast<int>(std::clamp<int64_t>(top, INT32_MIN / 2, INT32_MAX / 2)),
-                     src.width(), src.height());
-  const QRect part = wanted & QRect(0, static_cast<int>(first), chunk.Image.width(), static_cast<int>(count));
-  if (part.isEmpty()) return;
-  const QRectF target(dest.x() + (part.x() - wanted.x()), dest.y() + (part.y() - wanted.y()), part.width(),
-                      part.height());
-  dc.StretchImage(target, chunk.Image, QRectF(part.translated(0, -static_cast<int>(first))), U_SRCCOPY);
+  const int64_t top = chunk.BottomUp ? rows - sy - sh : sy;
+  const int64_t x0 = std::max<int64_t>(sx, 0), x1 = std::min<int64_t>(sx + sw, chunk.Image.width());
+  const int64_t y0 = std::max(top, first), y1 = std::min(top + sh, first + count);
+  if (x0 >= x1 || y0 >= y1) return;
+  const QRectF target(dest.x() + double(x0 - sx), dest.y() + double(y0 - top), double(x1 - x0),
+                      double(y1 - y0));
+  dc.StretchImage(target, chunk.Image,
+                  QRectF(double(x0), double(y0 - first), double(x1 - x0), double(y1 - y0)), U_SRCCOPY);
 }
 
 }  // namespace rv

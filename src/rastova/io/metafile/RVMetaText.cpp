@@ -71,9 +71,8 @@ void TRVMetaDC::Text(QPointF reference, const QString& text, std::span<const dou
   const bool clipped = rect && (options & U_ETO_CLIPPED);
   if (clipped) {
     // For this text only: the rectangle within the clip region.
-    const QPolygonF box = t.map(QPolygonF(rect->normalized()));
     painter_.setTransform(QTransform());
-    painter_.setClipRegion(QRegion(box.toPolygon()), Qt::IntersectClip);
+    painter_.setClipRegion(TargetRegion(*rect), Qt::IntersectClip);
   }
   const QString shown = text.left(qsizetype(kMaxTextChars));
   DrawTextRun(shown, dx.first(std::min(dx.size(), size_t(shown.size()))), anchor, t);

@@ -91,6 +91,13 @@ void OffsetClip(TRVWmfPlay& p, const TRVMetaRecord& r) {
   if (WmfHasParams(r, 2)) p.DC.OffsetClip(WmfPoint(r, 0));
 }
 
+// A region object's rectangles (16-bit values, so in range).
+std::vector<QRectF> Rects(const TRVMetaRegion& region) {
+  std::vector<QRectF> rects;
+  for (const QRect& r : region.Logical) rects.emplace_back(r);
+  return rects;
+}
+
 const TRVMetaRegion* RegionObject(TRVWmfPlay& p, const TRVMetaRecord& r, uint32_t param) {
   const TRVMetaObject* object = p.Objects.Find(uint16_t(WmfParam(r, param)));
   return object ? std::get_if<TRVMetaRegion>(object) : nullptr;
@@ -109,15 +116,15 @@ void FillRegion(TRVWmfPlay& p, const TRVMetaRecord& r) {
   const TRVMetaRegion* region = RegionObject(p, r, 0);
   const TRVMetaObject* object = p.Objects.Find(uint16_t(WmfParam(r, 1)));
   const TRVMetaBrush* brush = object ? std::get_if<TRVMetaBrush>(object) : nullptr;
-  if (region && brush) p.DC.FillRegion(region->Logical, *brush);
+  if (region && brush) p.DC.FillRegion(Rects(*region), *brush);
 }
 void PaintRegion(TRVWmfPlay& p, const TRVMetaRecord& r) {
   const TRVMetaRegion* region = WmfHasParams(r, 1) ? RegionObject(p, r, 0) : nullptr;
-  if (region) p.DC.PaintRegion(region->Logical);
+  if (region) p.DC.PaintRegion(Rects(*region));
 }
 void InvertRegion(TRVWmfPlay& p, const TRVMetaRecord& r) {
   const TRVMetaRegion* region = WmfHasParams(r, 1) ? RegionObject(p, r, 0) : nullptr;
-  if (region) p.DC.InvertRegion(region->Logical);
+  if (region) p.DC.InvertRegion(Rects(*region));
 }
 
 // ---------------------------------------------------------------- bitmaps
@@ -169,7 +176,7 @@ void StretchDib(TRVWmfPlay& p, const TRVMetaRecord& r) {
 // Colour usage, scan count, start scan, source y, x, height, width, destination y, x.
 void SetDibToDev(TRVWmfPlay& p, const TRVMetaRecord& r) {
   if (!WmfHasParams(r, 9)) return;
-  const QRect src(WmfParam(r, 4), WmfParam(r, 3), WmfParam(r, 6), WmfParam(r, 5));
+  const QRectF src(WmfParam(r, 4), WmfParam(r, 3), WmfParam(r, 6), WmfParam(r, 5));
   DibitsToDevice(p.DC, Packed(r, 24), kNone, WmfPoint(r, 7), src, uint16_t(WmfParam(r, 2)),
                  uint16_t(WmfParam(r, 1)));
 }

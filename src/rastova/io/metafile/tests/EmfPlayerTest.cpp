@@ -297,6 +297,13 @@ TEST(EmfPlayer, ClipsHold) {
          w.Add(U_EMRRESTOREDC_set(-1));
        },
        {{{30, 20}, kRed}, {{5, 5}, kRed}}},
+      {"a turned clip rectangle far larger than the picture",
+       [](TEmfWriter& w) {
+         w.Add(U_EMRSETWORLDTRANSFORM_set(Xf(0.866f, 0.5f, -0.5f, 0.866f, 0, 0)));
+         w.Add(U_EMRINTERSECTCLIPRECT_set(Rc(-1000000, -1000000, 1000000, 1000000)));
+         w.Add(U_EMRMODIFYWORLDTRANSFORM_set(Xf(1, 0, 0, 1, 0, 0), U_MWT_IDENTITY));
+       },
+       {{{30, 20}, kRed}, {{1, 1}, kRed}, {{58, 38}, kRed}}},
       {"moved",
        [](TEmfWriter& w) {
          w.Add(U_EMRINTERSECTCLIPRECT_set(Rc(0, 0, 10, 10)));

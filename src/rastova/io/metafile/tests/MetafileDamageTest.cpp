@@ -59,7 +59,8 @@ std::vector<Damage> EmfDamages() {
   add("cut inside the header", false, [](auto& b) { b.resize(60); });
   add("cut inside a record", false, [&](auto& b) { b.resize(header + 12); });
   add("cut inside the end record", false, [](auto& b) { b.resize(b.size() - 6); });
-  add("cut at a record's end, no end record", true, [&](auto& b) { b.resize(FindEmfRecord(good, U_EMR_EOF)); });
+  add("cut at a record's end, no end record", true,
+      [&](auto& b) { b.resize(FindEmfRecord(good, U_EMR_EOF)); });
   add("header shorter than a header", false, [](auto& b) { Put32(b, 4, 40); });
   add("header longer than the file", false, [](auto& b) { Put32(b, 4, 0x7FFFFFF0); });
   add("header signature", false, [](auto& b) { b[41] = 'X'; });
@@ -107,6 +108,17 @@ std::vector<Damage> EmfDamages() {
       [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_CREATEBRUSHINDIRECT) + 8, 0xFFFFFF); });
   add("selected object never created", true,
       [&](auto& b) { Put32(b, FindEmfRecord(good, U_EMR_SELECTOBJECT) + 8, 0x7777); });
+  add("region rectangle across the whole 32-bit range", true, [&](auto& b) {
+    const size_t rect = FindEmfRecord(good, U_EMR_EXTSELECTCLIPRGN) + 16 + U_SIZE_RGNDATAHEADER;
+    Put32(b, rect, 0x80000000);
+    Put32(b, rect + 8, 0x7FFFFFFF);
+  });
+  add("bitmap set to the device from the 32-bit limits", true, [&](auto& b) {
+    const size_t at = FindEmfRecord(good, U_EMR_SETDIBITSTODEVICE);
+    Put32(b, at + 32, 0x80000000);  // source x
+    Put32(b, at + 40, 0x7FFFFFFF);  // source width
+    Put32(b, at + 44, 0x7FFFFFFF);  // source height
+  });
   return out;
 }
 
@@ -124,7 +136,8 @@ std::vector<Damage> WmfDamages() {
   add("header size", false, [](auto& b) { Put16(b, 24, 7); });
   add("record shorter than its head", false, [](auto& b) { Put32(b, 40, 2); });
   add("record size past the end", false, [](auto& b) { Put32(b, 40, 0x7FFFFFFF); });
-  add("polygon point count", true, [&](auto& b) { Put16(b, FindWmfRecord(good, U_WMR_POLYGON) + 6, 0xFFFF); });
+  add("polygon point count", true,
+      [&](auto& b) { Put16(b, FindWmfRecord(good, U_WMR_POLYGON) + 6, 0xFFFF); });
   add("text length", true, [&](auto& b) { Put16(b, FindWmfRecord(good, U_WMR_TEXTOUT) + 6, 0x7FFF); });
   add("bitmap of 30000 x 30000 pixels", true, [&](auto& b) {
     const size_t dib = FindWmfRecord(good, U_WMR_STRETCHDIB) + 28;

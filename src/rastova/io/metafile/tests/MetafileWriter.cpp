@@ -221,6 +221,17 @@ char* WmfRecord(uint16_t function, const std::vector<uint16_t>& params) {
 
 namespace {
 
+// U_EMRPOLYDRAW16 by hand: libUEMF's own writer of it writes past the record it allocates.
+char* PolyDraw16(const U_POINT16* points, const uint8_t* types, uint32_t count) {
+  const uint32_t size = 28 + 4 * count + (count + 3) / 4 * 4;
+  auto* record = static_cast<char*>(std::calloc(1, size));
+  const uint32_t head[] = {U_EMR_POLYDRAW16, size, 0, 0, uint32_t(-1), uint32_t(-1), count};
+  std::memcpy(record, head, sizeof(head));
+  std::memcpy(record + 28, points, 4 * size_t(count));
+  std::memcpy(record + 28 + 4 * count, types, count);
+  return record;
+}
+
 const std::vector<uint32_t> kQuarterColours = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
 
 }  // namespace
@@ -246,8 +257,10 @@ std::vector<uint8_t> SampleEmf() {
   w.Select(w.Font(-12, "Arial"));
   w.Add(TextW(5, 40, "Text", U_ETO_OPAQUE, Rc(5, 40, 40, 55), 7));
   TDib dib(2, 2, kQuarterColours);
-  w.Add(U_EMRSTRETCHDIBITS_set(U_RCL_DEF, Pt(50, 5), Pt(20, 20), Pt(0, 0), Pt(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY,
-                               dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
+  w.Add(U_EMRSTRETCHDIBITS_set(U_RCL_DEF, Pt(50, 5), Pt(20, 20), Pt(0, 0), Pt(2, 2), U_DIB_RGB_COLORS,
+                               U_SRCCOPY, dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
+  w.Add(U_EMRSETDIBITSTODEVICE_set(U_RCL_DEF, Pt(60, 40), Pt(0, 0), Pt(2, 2), U_DIB_RGB_COLORS, 0, 2,
+                                   dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
   w.Select(w.PatternBrush(2, 2, kQuarterColours));
   w.Add(U_EMRRECTANGLE_set(Rc(0, 40, 20, 60)));
   return w.Finish();
@@ -273,8 +286,9 @@ std::vector<uint8_t> SampleEmfMapped() {
   w.Add(U_EMRANGLEARC_set(Pt(600, 600), 100, 30, 240));
   w.Add(U_EMRROUNDRECT_set(Rc(500, 50, 900, 250), sizel_set(80, 60)));
   const U_POINT16 draw[] = {Pt16(10, 10), Pt16(200, 10), Pt16(250, 60), Pt16(300, 120), Pt16(200, 200)};
-  const uint8_t types[] = {U_PT_MOVETO, U_PT_LINETO, U_PT_BEZIERTO, U_PT_BEZIERTO, U_PT_BEZIERTO | U_PT_CLOSEFIGURE};
-  w.Add(U_EMRPOLYDRAW16_set(U_RCL_DEF, 5, draw, types));
+  const uint8_t types[] = {U_PT_MOVETO, U_PT_LINETO, U_PT_BEZIERTO, U_PT_BEZIERTO,
+                           U_PT_BEZIERTO | U_PT_CLOSEFIGURE};
+  w.Add(PolyDraw16(draw, types, 5));
   w.Add(U_EMRMODIFYWORLDTRANSFORM_set(Xf(1, 0, 0, 1, 0, 0), U_MWT_IDENTITY));
   w.Add(U_EMRSETROP2_set(U_R2_XORPEN));
   w.Select(w.Pen(U_PS_DASHDOT, 0, Rgb(255, 0, 255)));
@@ -301,8 +315,8 @@ std::vector<uint8_t> SampleWmf() {
   w.Add(U_WMRPOLYGON_set(3, p));
   w.Add(U_WMRTEXTOUT_set(Pt16(5, 40), const_cast<char*>("Text")));
   TDib dib(2, 2, kQuarterColours);
-  w.Add(U_WMRSTRETCHDIB_set(Pt16(50, 5), Pt16(20, 20), Pt16(0, 0), Pt16(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY, dib.Info,
-                            uint32_t(dib.Bits.size()), dib.Bits.data()));
+  w.Add(U_WMRSTRETCHDIB_set(Pt16(50, 5), Pt16(20, 20), Pt16(0, 0), Pt16(2, 2), U_DIB_RGB_COLORS, U_SRCCOPY,
+                            dib.Info, uint32_t(dib.Bits.size()), dib.Bits.data()));
   return w.Finish();
 }
 
@@ -313,19 +327,20 @@ std::vector<uint8_t> SampleWmfRegions() {
   w.Add(U_WMRSETWINDOWEXT_set(Pt16(80, 60)));
   const uint32_t brush = w.Brush(U_BS_HATCHED, Rgb(0, 128, 0), U_HS_CROSS);
   // A region of two scans: (10, 10)-(30, 20) and (20, 20)-(60, 40).
-  w.Add(WmfRecord(0x06FF, {0, 6, 0, 0, 0, 2, 2, 10, 10, 60, 40,  //
-                           2, 10, 20, 10, 30, 2,                  //
+  w.Add(WmfRecord(0x06FF, {0, 6,  0,  0,  0,  2, 2, 10, 10, 60, 40,  //
+                           2, 10, 20, 10, 30, 2,                     //
                            2, 20, 40, 20, 60, 2}));
   w.Add(WmfRecord(0x0228, {1, uint16_t(brush)}));  // fill the region (index 1) with the brush
   w.Add(WmfRecord(0x012C, {1}));                   // the region as the clip
   w.Add(U_WMRSETTEXTCOLOR_set(Rgb(0, 0, 200)));
   const int16_t dx[] = {9, 9, 9, 9};
-  w.Add(U_WMREXTTEXTOUT_set(Pt16(5, 15), 4, U_ETO_OPAQUE, "Wmf!", const_cast<int16_t*>(dx), Rc16(0, 10, 40, 30)));
+  w.Add(U_WMREXTTEXTOUT_set(Pt16(5, 15), 4, U_ETO_OPAQUE, "Wmf!", const_cast<int16_t*>(dx),
+                            Rc16(0, 10, 40, 30)));
   w.Add(U_WMRPATBLT_set(Pt16(0, 0), Pt16(80, 60), U_DSTINVERT));
   w.Add(WmfRecord(0x012C, {0xFFFF}));  // no region: the clip goes
   TDib dib(2, 2, kQuarterColours);
-  w.Add(U_WMRDIBBITBLT_set(Pt16(70, 50), Pt16(2, 2), Pt16(0, 0), U_SRCINVERT, dib.Info, uint32_t(dib.Bits.size()),
-                           dib.Bits.data()));
+  w.Add(U_WMRDIBBITBLT_set(Pt16(70, 50), Pt16(2, 2), Pt16(0, 0), U_SRCINVERT, dib.Info,
+                           uint32_t(dib.Bits.size()), dib.Bits.data()));
   w.Add(U_WMRSAVEDC_set());
   w.Add(U_WMRSETROP2_set(U_R2_NOT));
   w.Add(U_WMRELLIPSE_set(Rc16(40, 0, 80, 30)));

@@ -86,7 +86,7 @@ inline U_XFORM Xf(float m11, float m12, float m21, float m22, float dx, float dy
 }
 
 // Files of most record kinds, for the tests of damaged input and the fuzz seeds: figures, a
-// path, a clip region, text, a stretched bitmap and a pattern brush (SampleEmf); mapping
+// path, a clip region, text, bitmaps stretched and set to the device, a pattern brush (SampleEmf); mapping
 // modes, world transforms, arcs, point-typed figures, hatches, raster operations, saved states
 // and regions (SampleEmfMapped); figures, text and a bitmap (SampleWmf); window mapping, a region
 // object as the clip, region fills, text with advances, transfers (SampleWmfRegions).

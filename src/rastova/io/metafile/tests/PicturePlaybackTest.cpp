@@ -182,7 +182,8 @@ TEST(WmfPlayer, RecordsDrawWhereTheyShould) {
       {"a region object as the clip",
        [](TWmfWriter& w) {
          // Two scans: (10, 10)-(30, 20) and (20, 20)-(60, 40); the region takes index 2.
-         w.Add(WmfRecord(0x06FF, {0, 6, 0, 0, 0, 2, 2, 10, 10, 60, 40, 2, 10, 20, 10, 30, 2, 2, 20, 40, 20, 60, 2}));
+         w.Add(WmfRecord(0x06FF,
+                         {0, 6, 0, 0, 0, 2, 2, 10, 10, 60, 40, 2, 10, 20, 10, 30, 2, 2, 20, 40, 20, 60, 2}));
          w.Add(WmfRecord(0x012C, {2}));
          w.Add(U_WMRRECTANGLE_set(Rc16(0, 0, 100, 100)));
        },
