@@ -4,8 +4,9 @@
 // notes, Wang annotations, HD Photo, DICOM, lossless JPEG and PackBits data, a synthetic
 // camera-raw file; the 3D library's bitmaps, texture-image files, material archives and scene
 // properties; the shape's OBJ and XML files and clipboard blocks; AVI files; the text editor's
-// memo block; the vector layer's object streams of several versions, and layers files. Each
-// file starts with the choice byte its fuzz target takes first, where the target takes one.
+// memo block; the vector layer's object streams of several versions, and layers files; metafiles
+// (EMF, WMF). Each file starts with the choice byte its fuzz target takes first, where the target
+// takes one.
 // Usage: make_seeds <corpus folder>
 #include <unistd.h>
 
@@ -36,6 +37,7 @@
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVLayerStream.h"
 #include "rastova/io/RastovaIO.h"
+#include "rastova/io/metafile/tests/MetafileWriter.h"
 #include "rastova/io/tests/AviTools.h"
 #include "rastova/io/vector/RVExtendedObject.h"
 #include "rastova/io/vector/RVVObjStream.h"
@@ -521,6 +523,15 @@ void AviSeeds() {
 }
 
 
+// Metafiles written by the player's test writer: EMF and WMF files of most record kinds.
+void MetafileSeeds() {
+  std::filesystem::create_directories(root + "/metafile");
+  Put("metafile", "figures.emf", Str(rv::metatest::SampleEmf()));
+  Put("metafile", "mapped.emf", Str(rv::metatest::SampleEmfMapped()));
+  Put("metafile", "figures.wmf", Str(rv::metatest::SampleWmf()));
+  Put("metafile", "regions.wmf", Str(rv::metatest::SampleWmfRegions()));
+}
+
 // Vector object streams: every kind in the current version (a slot image, user data, an
 // extended object of the class the fuzz target registers), nested groups, the older layouts
 // (an integer scale, BMP slots, separate alpha planes, no handles), and "Layers and objects".
@@ -697,6 +708,7 @@ int main(int argc, char** argv) {
   Archives();
   Meshes();
   AviSeeds();
+  MetafileSeeds();
   TextMemo();
   VectStreams();
   LayersFiles();

@@ -1,15 +1,11 @@
 #include "rastova/io/RVMetafileImport.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "common/CodePage.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Canvas.h"
-#include "rastova/codecs/bitmaps/rawbmpfilt.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVDefs.h"
 #include "rastova/core/RVStream.h"
@@ -17,61 +13,19 @@
 #include "rastova/io/RVIOThread.h"
 #include "rastova/io/RastovaIO.h"
 #include "rastova/io/RastovaIOStartup.h"
+#include "rastova/io/metafile/RVMetafilePlayer.h"
 
 namespace rv {
 
 namespace {
-
-int32_t LE32(const uint8_t* p) {
-  return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
-}
-int16_t LE16(const uint8_t* p) { return int16_t(uint16_t(p[0]) | (uint16_t(p[1]) << 8)); }
-
-int32_t HoldSize(int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX)); }
-
-// Pixels per inch of the screen a Windows metafile's units are converted to.
-constexpr int64_t kScreenDpi = 96;
 
 // The key colour of the transparency pass: blue 1, green 2, red 3.
 constexpr TColor kKeyColor = 66051;
 
 }  // namespace
 
-bool TRVHeaderMetafile::LoadFromStream(TStream& stream) {
-  Width = Height = 0;
-  Enhanced = false;
-  const int64_t start = stream.GetPosition();
-  if (IsEMFStream(stream)) {
-    uint8_t h[24];
-    const bool read = stream.Read(h, 24) == 24;
-    stream.SetPosition(start);
-    if (!read) return false;
-    const int64_t left = LE32(h + 8), top = LE32(h + 12), right = LE32(h + 16), bottom = LE32(h + 20);
-    Enhanced = true;
-    Width = HoldSize(std::llabs(right - left) + 1);
-    Height = HoldSize(std::llabs(bottom - top) + 1);
-    return true;
-  }
-  if (!IsWMFStream(stream)) return false;
-  uint8_t h[16];
-  const bool read = stream.Read(h, 16) == 16;
-  stream.SetPosition(start);
-  if (!read) return false;
-  if (uint32_t(LE32(h)) == 0x9AC6CDD7u) {
-    const int64_t left = LE16(h + 6), top = LE16(h + 8), right = LE16(h + 10), bottom = LE16(h + 12);
-    const int64_t inch = std::max<int64_t>(1, uint16_t(LE16(h + 14)));
-    Width = HoldSize(std::llabs(right - left) * kScreenDpi / inch);
-    Height = HoldSize(std::llabs(bottom - top) * kScreenDpi / inch);
-  }
-  return true;
-}
-
-bool TRVHeaderMetafile::Draw(platform::TCanvas& /*canvas*/, int32_t /*left*/, int32_t /*top*/) {
-  return false;
-}
-
 void MetafileParams(TStream& stream, TIOParamsVals& params, TRVProgressRec& progress) {
-  TRVHeaderMetafile metafile;
+  TRVMetafilePlayer metafile;
   if (!metafile.LoadFromStream(stream)) {
     progress.SetAborting();
     return;
@@ -97,7 +51,7 @@ void TRastovaIO::ImportMetafile(const std::string& fileName, int32_t width, int3
     return;
   }
   try {
-    TRVHeaderMetafile metafile;
+    TRVMetafilePlayer metafile;
     {
       TRVWideFileStream file(fileName, TRVWideFileStream::fmOpenRead | TRVWideFileStream::fmShareDenyWrite);
       metafile.LoadFromStream(file);
@@ -114,7 +68,7 @@ void TRastovaIO::ImportMetafile(const std::string& fileName, int32_t width, int3
 
 void TRastovaIO::ImportMetafileStream(TStream& stream, int32_t width, int32_t height, bool withAlpha) {
   try {
-    TRVHeaderMetafile metafile;
+    TRVMetafilePlayer metafile;
     metafile.LoadFromStream(stream);
     ImportMetafileGraphic(metafile, width, height, withAlpha);
     Params.FileName.clear();
@@ -138,6 +92,11 @@ void TRastovaIO::ImportMetafileGraphic(TRVMetafile& metafile, int32_t width, int
     return;
   }
   if (width == 0 || height == 0 || !PrepareBitmap(0)) return;
+  // A metafile that cannot be drawn fails before a picture of its size is allocated.
+  if (!metafile.Drawable()) {
+    Aborting = true;
+    return;
+  }
   Params.ResetInfo();
   // The size asked for: both sides, one side with the other following the picture's aspect, or
   // the picture's own size.
@@ -170,7 +129,8 @@ void TRastovaIO::ImportMetafileGraphic(TRVMetafile& metafile, int32_t width, int
   metafile.Width = static_cast<int32_t>(w);
   metafile.Height = static_cast<int32_t>(h);
 
-  platform::TBitmap picture(metafile.Width, metafile.Height, platform::pf24bit);
+  // 32 bits, for the raster operations of the metafile's pens and transfers.
+  platform::TBitmap picture(metafile.Width, metafile.Height, platform::pf32bit);
   Params.FileName.clear();
   Params.FileType = metafile.Enhanced ? ioEMF : ioWMF;
   Params.BitsPerSample = 8;
@@ -182,14 +142,14 @@ void TRastovaIO::ImportMetafileGraphic(TRVMetafile& metafile, int32_t width, int
   Params.FreeColorMap();
   UpdateViewDPI(Params.DpiX, Params.DpiY);
 
-  auto paint = [&](platform::TBitmap& target, TColor background) {
-    platform::TCanvas canvas(target);
+  auto paint = [&](TColor background) {
+    platform::TCanvas canvas(picture);
     canvas.Brush.Color = background;
     canvas.Brush.Style = platform::bsSolid;
-    canvas.FillRect(platform::TRect{0, 0, target.Width(), target.Height()});
+    canvas.FillRect(platform::TRect{0, 0, picture.Width(), picture.Height()});
     return metafile.Draw(canvas, 0, 0);
   };
-  if (!paint(picture, GetBackground())) {
+  if (!paint(GetBackground())) {
     Aborting = true;
     return;
   }
@@ -200,21 +160,22 @@ void TRastovaIO::ImportMetafileGraphic(TRVMetafile& metafile, int32_t width, int
     Aborting = true;
     return;
   }
-  for (int32_t y = 0; y < ph; ++y) std::memcpy(bitmap_->GetScanLine(y), picture.ScanLine(y), size_t(pw) * 3);
+  for (int32_t y = 0; y < ph; ++y) {
+    const uint8_t* s = picture.ScanLine(y);
+    uint8_t* d = bitmap_->GetScanLine(y);
+    for (int32_t x = 0; x < pw; ++x, s += 4, d += 3) std::memcpy(d, s, 3);
+  }
   bitmap_->RemoveAlphaBitmap(false, 0);
 
-  if (withAlpha) {
-    // Drawn again over the key colour: what the picture leaves unpainted becomes transparent.
-    platform::TBitmap keyed(pw, ph, platform::pf24bit);
-    if (paint(keyed, kKeyColor)) {
-      TRVBitmap* alpha = bitmap_->AlphaBitmap();
-      for (int32_t y = 0; y < ph; ++y) {
-        const uint8_t* s = keyed.ScanLine(y);
-        uint8_t* a = alpha->GetScanLine(y);
-        for (int32_t x = 0; x < pw; ++x, s += 3) a[x] = (s[0] == 1 && s[1] == 2 && s[2] == 3) ? 0 : 255;
-      }
-      alpha->UpdateOpaqueFlag();
+  // Drawn again over the key colour: what the picture leaves unpainted becomes transparent.
+  if (withAlpha && paint(kKeyColor)) {
+    TRVBitmap* alpha = bitmap_->AlphaBitmap();
+    for (int32_t y = 0; y < ph; ++y) {
+      const uint8_t* s = picture.ScanLine(y);
+      uint8_t* a = alpha->GetScanLine(y);
+      for (int32_t x = 0; x < pw; ++x, s += 4) a[x] = (s[0] == 1 && s[1] == 2 && s[2] == 3) ? 0 : 255;
     }
+    alpha->UpdateOpaqueFlag();
   }
   Update();
 }

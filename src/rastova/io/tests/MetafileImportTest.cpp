@@ -1,5 +1,6 @@
 // Metafiles: the size rules and the transparency of the import (through a test player that
-// paints a circle), and the sizes this platform reads from EMF and WMF headers.
+// paints a circle), the sizes read from EMF and WMF headers, and metafiles written by libUEMF
+// loaded the whole way through the I/O component.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,12 +9,14 @@
 #include <vector>
 
 #include "IoTestTools.h"
+#include "common/tests/support/AllocationWatch.h"
 #include "platform/gfx/Canvas.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RVFileFormat.h"
 #include "rastova/io/RVMetafileImport.h"
 #include "rastova/io/RastovaIO.h"
+#include "rastova/io/metafile/tests/MetafileWriter.h"
 
 namespace rv {
 namespace {
@@ -101,8 +104,10 @@ TEST(MetafileImport, UnpaintedPartsBecomeTransparent) {
   EXPECT_EQ(io.Params.FileType, ioWMF);
 }
 
-std::vector<uint8_t> Emf(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  std::vector<uint8_t> d(128, 0);
+// An EMF of a header and the end-of-file record; with `damaged` the header is followed by 20
+// zero bytes instead (a record of size 0).
+std::vector<uint8_t> Emf(int32_t left, int32_t top, int32_t right, int32_t bottom, bool damaged = false) {
+  std::vector<uint8_t> d(108 + 20, 0);
   auto put = [&](size_t at, int32_t v) {
     for (int i = 0; i < 4; ++i) d[at + size_t(i)] = uint8_t(uint32_t(v) >> (8 * i));
   };
@@ -113,6 +118,11 @@ std::vector<uint8_t> Emf(int32_t left, int32_t top, int32_t right, int32_t botto
   put(16, right);
   put(20, bottom);
   std::memcpy(&d[40], " EMF", 4);
+  if (!damaged) {
+    put(108, 14);  // end of file
+    put(112, 20);
+    put(124, 20);
+  }
   return d;
 }
 
@@ -133,7 +143,8 @@ std::vector<uint8_t> Wmf(bool placeable, int16_t left, int16_t top, int16_t righ
   put16(1);  // in memory
   put16(9);  // header words
   for (int i = 0; i < 7; ++i) put16(i == 0 ? 0x300 : 0);
-  d.resize(d.size() + 32, 0);
+  // The end-of-file record: 3 words, function 0.
+  for (uint16_t v : {3, 0, 0}) put16(v);
   return d;
 }
 
@@ -143,16 +154,17 @@ TEST(MetafileImport, HeaderSizesAndTheirLimits) {
     std::vector<uint8_t> bytes;
     const char* ext;
     int32_t width, height;          // the picture's own size (parameters only)
-    int32_t loadWidth, loadHeight;  // the size a load finds before it fails
+    bool loads;                     // a load draws it (at most the size limit)
+    int32_t loadWidth, loadHeight;  // the size a load finds (drawn, or found before failing)
   } cases[] = {
-      {"EMF", Emf(10, 20, 409, 119), ".emf", 400, 100, 400, 100},
-      {"EMF negative bounds", Emf(-50, -60, -1, -1), ".emf", 50, 60, 50, 60},
-      {"EMF reversed bounds", Emf(99, 49, 0, 0), ".emf", 100, 50, 100, 50},
-      {"EMF bounds of 2^31", Emf(INT_MIN, 0, INT_MAX, 9), ".emf", INT_MAX, 10, 8000, 1},
-      {"WMF placeable", Wmf(true, 0, 0, 1440, 720, 1440), ".wmf", 96, 48, 96, 48},
-      {"WMF 0 units per inch", Wmf(true, 0, 0, 100, 50, 0), ".wmf", 9600, 4800, 8000, 4000},
-      {"WMF negative box", Wmf(true, 100, 100, -100, 0, 96), ".wmf", 200, 100, 200, 100},
-      {"WMF without placeable header", Wmf(false, 0, 0, 0, 0, 0), ".wmf", 0, 0, 0, 0},
+      {"EMF", Emf(10, 20, 409, 119), ".emf", 400, 100, true, 400, 100},
+      {"EMF negative bounds", Emf(-50, -60, -1, -1), ".emf", 50, 60, true, 50, 60},
+      {"EMF reversed bounds", Emf(99, 49, 0, 0), ".emf", 100, 50, true, 100, 50},
+      {"EMF bounds of 2^31", Emf(INT_MIN, 0, INT_MAX, 9), ".emf", INT_MAX, 10, true, 8000, 1},
+      {"EMF whose records are damaged", Emf(0, 0, 99, 99, true), ".emf", 0, 0, false, 0, 0},
+      {"WMF placeable", Wmf(true, 0, 0, 1440, 720, 1440), ".wmf", 96, 48, true, 96, 48},
+      {"WMF negative box", Wmf(true, 100, 100, -100, 0, 96), ".wmf", 200, 100, true, 200, 100},
+      {"WMF without placeable header", Wmf(false, 0, 0, 0, 0, 0), ".wmf", 0, 0, false, 0, 0},
   };
   TempDir dir;
   for (const Case& c : cases) {
@@ -162,16 +174,15 @@ TEST(MetafileImport, HeaderSizesAndTheirLimits) {
     params.ParamsFromFile(name);
     EXPECT_EQ(params.Params.Width, c.width) << c.what;
     EXPECT_EQ(params.Params.Height, c.height) << c.what;
-    // No player here: a load finds the size, then fails.
     TRastovaIO io;
     int finished = 0;
     io.OnFinishWork = [&](TRastovaIO&) { ++finished; };
     io.LoadFromFile(name);
-    EXPECT_TRUE(io.Aborting) << c.what;
+    EXPECT_EQ(io.Aborting, !c.loads) << c.what;
     EXPECT_EQ(finished, 1) << c.what;
     EXPECT_EQ(io.Params.Width, c.loadWidth) << c.what;
     EXPECT_EQ(io.Params.Height, c.loadHeight) << c.what;
-    EXPECT_EQ(io.GetAttachedRVBitmap()->GetWidth(), 0) << c.what;
+    EXPECT_EQ(io.GetAttachedRVBitmap()->GetWidth(), c.loads ? c.loadWidth : 0) << c.what;
     // From a stream: by content, not by its type.
     TMemoryStream s;
     s.WriteBuffer(c.bytes.data(), int64_t(c.bytes.size()));
@@ -181,9 +192,122 @@ TEST(MetafileImport, HeaderSizesAndTheirLimits) {
     fromStream.LoadFromStreamFormat(s, c.ext[1] == 'e' ? ioEMF : ioWMF);
     EXPECT_FALSE(fromStream.Aborting) << c.what;
     fromStream.LoadFromStream(s);
-    EXPECT_TRUE(fromStream.Aborting) << c.what;
+    EXPECT_EQ(fromStream.Aborting, !c.loads) << c.what;
     EXPECT_EQ(fromStream.Params.Width, c.loadWidth) << c.what;
   }
+  // 9600 x 4800 pixels by its header (0 units per inch read as 1): the parameters say so.
+  const std::string big = dir.File("big.wmf");
+  iotest::WriteFileBytes(big, Wmf(true, 0, 0, 100, 50, 0));
+  TRastovaIO params;
+  params.ParamsFromFile(big);
+  EXPECT_EQ(params.Params.Width, 9600);
+  EXPECT_EQ(params.Params.Height, 4800);
+}
+
+// A metafile that cannot be drawn, of the largest size.
+class UndrawablePlayer : public TRVMetafile {
+ public:
+  UndrawablePlayer() { Width = Height = 8000; }
+  bool Drawable() const override { return false; }
+  bool Draw(platform::TCanvas&, int32_t, int32_t) override { return false; }
+};
+
+TEST(MetafileImport, NothingOfThePictureSizeAllocatedForAMetafileThatCannotBeDrawn) {
+  TRastovaIO io;
+  UndrawablePlayer player;
+  const size_t largest =
+      test_support::LargestAllocationDuring([&] { io.ImportMetafileGraphic(player, -1, -1, true); });
+  EXPECT_TRUE(io.Aborting);
+  EXPECT_LT(largest, size_t(1) << 20);
+  EXPECT_EQ(io.GetAttachedRVBitmap()->GetWidth(), 0);
+}
+
+// 400 x 100: a red left half, a green square and a blue bar on white, every edge on even
+// coordinates, so that the picture at half size is exactly every second pixel of it.
+std::vector<uint8_t> Blocks400x100() {
+  metatest::TEmfWriter w(400, 100);
+  w.Select(U_NULL_PEN);
+  w.Select(w.Brush(U_BS_SOLID, metatest::Rgb(255, 0, 0)));
+  w.Add(U_EMRRECTANGLE_set(metatest::Rc(0, 0, 200, 100)));
+  w.Select(w.Brush(U_BS_SOLID, metatest::Rgb(0, 255, 0)));
+  w.Add(U_EMRRECTANGLE_set(metatest::Rc(240, 20, 300, 80)));
+  w.Select(w.Brush(U_BS_SOLID, metatest::Rgb(0, 0, 255)));
+  w.Add(U_EMRRECTANGLE_set(metatest::Rc(320, 40, 396, 50)));
+  return w.Finish();
+}
+
+TEST(MetafileImport, LoadedTheWholeWayAndScaled) {
+  TempDir dir;
+  const std::string name = dir.File("blocks.emf");
+  iotest::WriteFileBytes(name, Blocks400x100());
+  TRastovaIO io;
+  io.SetBackground(platform::clWhite);
+  io.LoadFromFile(name);
+  ASSERT_FALSE(io.Aborting);
+  TRVBitmap& full = *io.GetAttachedRVBitmap();
+  ASSERT_EQ(full.GetWidth(), 400);
+  ASSERT_EQ(full.GetHeight(), 100);
+  EXPECT_EQ(full.GetPixelFormat(), rv24RGB);
+  EXPECT_EQ(io.Params.FileType, ioEMF);
+  auto colour = [](TRVBitmap& b, int x, int y) {
+    const TRGB c = b.GetPixels(x, y);
+    return (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b;
+  };
+  EXPECT_EQ(colour(full, 100, 50), 0xFF0000u);
+  EXPECT_EQ(colour(full, 270, 50), 0x00FF00u);
+  EXPECT_EQ(colour(full, 350, 45), 0x0000FFu);
+  EXPECT_EQ(colour(full, 220, 10), 0xFFFFFFu);
+  // What the picture paints is opaque, the rest transparent.
+  ASSERT_TRUE(full.HasAlphaBitmap());
+  EXPECT_EQ(full.AlphaBitmap()->GetPixels_rv8(100, 50), 255);
+  EXPECT_EQ(full.AlphaBitmap()->GetPixels_rv8(270, 50), 255);
+  EXPECT_EQ(full.AlphaBitmap()->GetPixels_rv8(220, 10), 0);
+  EXPECT_EQ(full.AlphaBitmap()->GetPixels_rv8(399, 99), 0);
+  // Width 200, height following: 200 x 50, the original scaled.
+  TRastovaIO half;
+  half.SetBackground(platform::clWhite);
+  half.ImportMetafile(name, 200, -1, false);
+  ASSERT_FALSE(half.Aborting);
+  TRVBitmap& small = *half.GetAttachedRVBitmap();
+  ASSERT_EQ(small.GetWidth(), 200);
+  ASSERT_EQ(small.GetHeight(), 50);
+  int differ = 0;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 200; ++x) differ += colour(small, x, y) != colour(full, 2 * x, 2 * y);
+  EXPECT_EQ(differ, 0);
+  // By content from a stream, under any name.
+  TMemoryStream s;
+  const std::vector<uint8_t> bytes = Blocks400x100();
+  s.WriteBuffer(bytes.data(), int64_t(bytes.size()));
+  s.SetPosition(0);
+  TRastovaIO fromStream;
+  fromStream.LoadFromStream(s);
+  ASSERT_FALSE(fromStream.Aborting);
+  EXPECT_EQ(colour(*fromStream.GetAttachedRVBitmap(), 270, 50), 0x00FF00u);
+}
+
+TEST(MetafileImport, WmfAtItsStatedSize) {
+  // 3 by 2 inches at 1440 units per inch: 288 x 192 pixels; a blue square an inch wide at one
+  // inch from the left and half an inch from the top.
+  metatest::TWmfWriter w(4320, 2880, 1440);
+  w.Select(w.Brush(U_BS_SOLID, metatest::Rgb(0, 0, 255)));
+  w.Select(w.Pen(U_PS_NULL, 0, metatest::Rgb(0, 0, 0)));
+  w.Add(U_WMRRECTANGLE_set(metatest::Rc16(1440, 720, 2880, 2160)));
+  TempDir dir;
+  const std::string name = dir.File("square.wmf");
+  iotest::WriteFileBytes(name, w.Finish());
+  TRastovaIO io;
+  io.LoadFromFile(name);
+  ASSERT_FALSE(io.Aborting);
+  TRVBitmap& b = *io.GetAttachedRVBitmap();
+  ASSERT_EQ(b.GetWidth(), 288);
+  ASSERT_EQ(b.GetHeight(), 192);
+  EXPECT_EQ(io.Params.FileType, ioWMF);
+  const TRGB inside = b.GetPixels(144, 96);
+  EXPECT_TRUE(inside.b == 255 && inside.r == 0) << int(inside.r) << "," << int(inside.b);
+  EXPECT_EQ(b.AlphaBitmap()->GetPixels_rv8(90, 96), 0);
+  EXPECT_EQ(b.AlphaBitmap()->GetPixels_rv8(100, 52), 255);
+  EXPECT_EQ(b.AlphaBitmap()->GetPixels_rv8(100, 46), 0);
 }
 
 }  // namespace

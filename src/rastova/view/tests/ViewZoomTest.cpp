@@ -5,7 +5,9 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
+#include <vector>
 
 #include "common/Round.h"
 #include "platform/ui/ScrollBars.h"
@@ -102,6 +104,41 @@ TEST_F(ViewZoom, LoadedThroughTheViewsOwnIOAndZoomed) {
   EXPECT_TRUE(SurfacePixel(*w.view, 16, 0) == PictureColour(6, 4));
   EXPECT_EQ(w.view->XScr2Bmp(0), 5);
   EXPECT_EQ(w.view->XBmp2Scr(6), 16);
+}
+
+TEST_F(ViewZoom, MetafileDrawnThroughTheViewsOwnIO) {
+  // An EMF written by hand: bounds (0, 0)-(9, 7), a red brush, no pen, a rectangle (2, 2)-(8, 6).
+  std::vector<uint8_t> emf;
+  auto put = [&](std::initializer_list<uint32_t> words) {
+    for (uint32_t v : words)
+      for (int i = 0; i < 4; ++i) emf.push_back(uint8_t(v >> (8 * i)));
+  };
+  put({1, 108, 0, 0, 9, 7, 0, 0, 264, 211, 0x464D4520, 0x10000, 108 + 24 + 12 + 12 + 24 + 20, 6, 2, 0, 0, 0,
+       1000, 1000, 265, 265, 0, 0, 0, 0, 0});
+  put({39, 24, 1, 0, 0x0000FF, 0});  // brush 1: solid, red
+  put({37, 12, 1});                  // selected
+  put({37, 12, 0x80000008});         // the stock null pen
+  put({43, 24, 2, 2, 8, 6});         // rectangle
+  put({14, 20, 0, 16, 20});          // end of file
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "rastova_view_load.emf";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(emf.data()), std::streamsize(emf.size()));
+  }
+  TViewInWindow w(40, 30);
+  w.view->WriteBackground(0x00112233);
+  w.view->GetIO()->LoadFromFile(file.string());
+  std::filesystem::remove(file);
+  ASSERT_FALSE(w.view->GetIO()->Aborting);
+  ASSERT_EQ(w.view->GetRVBitmap()->GetWidth(), 10);
+  ASSERT_EQ(w.view->GetRVBitmap()->GetHeight(), 8);
+  w.view->SetZoom(200);
+  w.Paint();
+  // Centred, every pixel a 2 x 2 block: picture pixel (4, 3) lies inside the rectangle.
+  const int32_t x0 = (40 - 20) / 2, y0 = (30 - 16) / 2;
+  const TRGB inside = SurfacePixel(*w.view, x0 + 2 * 4, y0 + 2 * 3);
+  EXPECT_TRUE(inside.r == 255 && inside.g == 0 && inside.b == 0)
+      << int(inside.r) << "," << int(inside.g) << "," << int(inside.b);
 }
 
 TEST_F(ViewZoom, MaximumOriginNearTheViewSize) {
