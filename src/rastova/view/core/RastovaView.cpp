@@ -82,10 +82,8 @@ TRastovaView::~TRastovaView() {
   FSmoothScrollTimer.reset();
   SyncCurrentLayer();
   FTransition.reset();
-  if (FNavigator) {
-    FNavigator->FIsNavigator = false;
-    FNavigator = nullptr;
-  }
+  // The navigator outlives this view: it gets an image of its own and no handler into this one.
+  if (FNavigator) SetNavigator(nullptr, 0);
   FIO.reset();
   FProc.reset();
   FBackBuffer.reset();
@@ -258,6 +256,7 @@ void TRastovaView::WriteLegacyBitmap(bool Value) {
       FBitmap = FRVBitmap->PlatformBitmap() ? FRVBitmap->PlatformBitmap()->Bitmap() : nullptr;
     }
   }
+  ShowImageInNavigator();
   CallBitmapChangeHandlers();
   Update();
 }

@@ -737,6 +737,9 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   // The I/O component's video object when it is connected and running (never here: the video
   // object builds no graph), else nullptr.
   TRVDirectShow* RunningVideo();
+  // The attached navigator shows the current image again: called wherever that image is
+  // exchanged, since the one it showed may be freed next.
+  void ShowImageInNavigator();
 
   struct TAliveToken {
     TRastovaView* View;

@@ -163,6 +163,8 @@ void TRastovaView::DrawLayersTo(TRVBitmap* Dest, TRVRowTable* RowTable, bool Dra
     const int64_t left = l0.DrawDest[0], top = l0.DrawDest[1];
     const int64_t right = left + l0.DrawDest[2], bottom = top + l0.DrawDest[3];
     const int32_t w = Dest->GetWidth(), h = Dest->GetHeight();
+    // Beyond +-255 every channel ends at 0 or 255 anyway; the bound keeps the sum in range.
+    const int32_t lighten = IntClamp(FLayersDrawParam, -255, 255);
     for (int32_t y = 0; y < h; ++y) {
       uint8_t* row = Dest->GetScanLine(y);
       for (int32_t x = 0; x < w; ++x) {
@@ -170,8 +172,7 @@ void TRastovaView::DrawLayersTo(TRVBitmap* Dest, TRVRowTable* RowTable, bool Dra
         if (FLayersDrawMode == 2) {
           if ((y < top || y > bottom || x < left || x > right) && (x + y) % 2 == 0) p[0] = p[1] = p[2] = 128;
         } else if (y < top || y >= bottom || x < left || x >= right) {
-          for (int c = 0; c < 3; ++c)
-            p[c] = static_cast<uint8_t>(std::clamp(p[c] + FLayersDrawParam, 0, 255));
+          for (int c = 0; c < 3; ++c) p[c] = ClampToByte(p[c] + lighten);
         }
       }
     }

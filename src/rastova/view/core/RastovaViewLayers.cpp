@@ -39,6 +39,7 @@ void TRastovaView::SetCurrentLayer(int32_t Index) {
   TRVLayer& layer = *FLayers[size_t(FLayersCurrent)];
   FRVBitmap = layer.Bitmap;
   FBitmap = layer.LegacyTBitmap();
+  ShowImageInNavigator();
   if (carrySelection) RestoreSelection(true, 2);
   CallBitmapChangeHandlers();
   Update();
@@ -59,19 +60,16 @@ void TRastovaView::LayersRemove(int32_t Index) {
   // A layer and its mask that are all the view has stay: the view never runs out of layers.
   if (withMask && GetLayersCount() == 2) return;
   SyncCurrentLayer();
-  if (withMask) {
-    if (FLayersCurrent == Index + 1) FLayersCurrent = Index;
-    FLayers.erase(FLayers.begin() + Index + 1);
-  }
+  // Layers Index to last go (the mask first). The current layer keeps being current under its
+  // new index when it stays, whether one layer goes or two; when it goes, the layer that moves
+  // into its place (or the new top) is the nearest. The index is settled before anything else
+  // runs, so the view's image never stays a freed layer's.
+  const int32_t last = withMask ? Index + 1 : Index, current = FLayersCurrent;
+  if (withMask) FLayers.erase(FLayers.begin() + last);
   FLayers.erase(FLayers.begin() + Index);
-  if (Index == FLayersCurrent) {
-    FLayersCurrent = -1;
-    SetCurrentLayer(std::min(Index, GetLayersCount() - 1));
-  } else if (Index < FLayersCurrent) {
-    const int32_t old = FLayersCurrent;
-    FLayersCurrent = -1;
-    SetCurrentLayer(old - 1);
-  }
+  if (current >= 0 && current < Index) return;
+  FLayersCurrent = -1;
+  SetCurrentLayer(current > last ? current - (last - Index + 1) : std::min(Index, GetLayersCount() - 1));
 }
 
 void TRastovaView::LayersClear() {
@@ -307,13 +305,18 @@ void TRastovaView::SetExternalBitmap(TRVBitmap* Bitmap) {
     FRVBitmap = new TRVBitmap();
     layer->Bitmap = FRVBitmap;
     FBitmap = nullptr;
+    ShowImageInNavigator();
     return;
   }
-  if (layer->OwnsBitmap) FreeLayerBitmap(layer->Bitmap);
-  layer->Bitmap = Bitmap;
-  layer->OwnsBitmap = false;
+  // The layer's own picture given back to it stays, and stays the layer's.
+  if (Bitmap != layer->Bitmap) {
+    if (layer->OwnsBitmap) FreeLayerBitmap(layer->Bitmap);
+    layer->Bitmap = Bitmap;
+    layer->OwnsBitmap = false;
+  }
   FRVBitmap = Bitmap;
   FBitmap = layer->LegacyTBitmap();
+  ShowImageInNavigator();
   CallBitmapChangeHandlers();
   Update();
 }

@@ -6,6 +6,11 @@
 namespace rv {
 
 void TRastovaView::SetNavigator(TRastovaView* Navigator, uint8_t Options) {
+  // A navigator shows its main view's image in place of its own, which it frees: a view whose
+  // image would come back to it through the navigators (itself, or a view it serves as
+  // navigator, however far down) is refused, and nothing changes.
+  for (TRastovaView* v = Navigator; v; v = v->FNavigator)
+    if (v == this) return;
   if (FNavigator) {
     FNavigator->FOnSelectionChanging = nullptr;
     FNavigator->FOnViewMouseWheel = nullptr;
@@ -31,6 +36,15 @@ void TRastovaView::SetNavigator(TRastovaView* Navigator, uint8_t Options) {
     };
   // The pointer forgets a navigator that is freed.
   SyncNavigator();
+}
+
+void TRastovaView::ShowImageInNavigator() {
+  if (!FNavigator || !FRVBitmap) return;
+  // Nothing to do when it shows this image already.
+  TRastovaView& n = *FNavigator;
+  const TRVLayer* shown = n.GetCurrentLayer();
+  if (shown && shown->Bitmap == FRVBitmap && n.FRVBitmap == FRVBitmap && n.FBitmap == FBitmap) return;
+  n.SetExternalBitmap(FRVBitmap);
 }
 
 void TRastovaView::SyncNavigator() {

@@ -207,11 +207,20 @@ void TRVTransitionEffects::ToSurface(TBitmap& Bitmap) {
 
 void TRVTransitionEffects::TimerStep(platform::TTimer* /*Sender*/) {
   if (!FRunning) return;
-  if (FOnTransitionStep) FOnTransitionStep(FOwner, FStep);
+  // A handler may end the transition (Stop, the view's Clear, a resize of the view): the bitmaps
+  // are then 1 x 1 and the row tables empty, so the rest of the tick has nothing to draw on. A
+  // handler that starts the next one leaves the engine running with whole tables.
+  if (FOnTransitionStep) {
+    FOnTransitionStep(FOwner, FStep);
+    if (!FRunning) return;
+  }
   ++FFrameCount;
   DrawFrame();
   ToSurface(*FFrameBitmap);
-  if (FOnTransitionPaint) FOnTransitionPaint(FOwner, FFrameBitmap.get(), this, FStep);
+  if (FOnTransitionPaint) {
+    FOnTransitionPaint(FOwner, FFrameBitmap.get(), this, FStep);
+    if (!FRunning) return;
+  }
   const uint32_t elapsed = TickCount() - FStartTick;
   if (FDuration <= 0 || elapsed >= static_cast<uint32_t>(FDuration)) {
     if (FUpdateOnStop && FTransition != 213) {
@@ -407,10 +416,14 @@ void TRVTransitionEffects::DrawBuiltIn() {
 // of the image is shown whole, fitted into the frame over the view's background.
 void TRVTransitionEffects::PanZoom(int32_t s) {
   if (!FPanZoomSource) return;
-  auto side = [s](int32_t a, int32_t b) { return common::TruncInt(a - s * ((a - b) / 1024.0)); };
+  // Sides anywhere in the 32-bit range: their differences (up to 2^32 - 1) and the widths are
+  // taken in floating point and 64 bits, never wrapped round.
+  auto side = [s](int32_t a, int32_t b) {
+    return common::TruncInt(a - s * ((static_cast<double>(a) - b) / 1024.0));
+  };
   int32_t left = side(FStartRect.Left, FEndRect.Left), top = side(FStartRect.Top, FEndRect.Top);
-  int32_t width = side(FStartRect.Right, FEndRect.Right) - left;
-  int32_t height = side(FStartRect.Bottom, FEndRect.Bottom) - top;
+  int64_t width = int64_t(side(FStartRect.Right, FEndRect.Right)) - left;
+  int64_t height = int64_t(side(FStartRect.Bottom, FEndRect.Bottom)) - top;
   const int32_t bw = FPanZoomSource->GetWidth(), bh = FPanZoomSource->GetHeight();
   bool clipped = false;
   if (left < 0) {
@@ -442,7 +455,7 @@ void TRVTransitionEffects::PanZoom(int32_t s) {
     FOwner->PaintTransitionBackground(FFrameBitmap->Canvas(), FFrameBitmap.get());
   }
   FPanZoomSource->RenderToTBitmap(FFrameBitmap.get(), dest.Left, dest.Top, dest.Width(), dest.Height(), left,
-                                  top, width, height, 255, rfNone, rvlNormal);
+                                  top, int32_t(width), int32_t(height), 255, rfNone, rvlNormal);
 }
 
 }  // namespace rv

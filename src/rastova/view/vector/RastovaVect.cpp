@@ -376,45 +376,39 @@ void TRastovaVect::ReleaseSharedBitmap(int32_t Index) {
   }
 }
 
-void TRastovaVect::AttachObjBitmap(int32_t hobj, TRVBitmap* Bitmap) {
-  TRVVObjRecord* o = GetObj(hobj);
-  if (!o) return;
-  ReleaseSharedBitmap(o->BitmapIdx);
-  o->BitmapIdx = -1;
-  if (!Bitmap) return;
-  if (ShareBitmaps) {
-    const int32_t i = FindSharedBitmap(Bitmap);
-    if (i >= 0) {
-      ++SharedBitmaps[size_t(i)].RefCount;
-      o->BitmapIdx = i;
-      return;
-    }
+namespace {
+// The object's slot becomes `Slot`, whose reference the caller has taken already, or a new slot
+// holding `Copy`; only then is its former slot released. So the picture given may be the one
+// that slot holds: an object's own picture or slot given back to it is kept, not freed first.
+void MoveObjToSlot(TRastovaVect& v, int32_t hobj, int32_t Slot, std::unique_ptr<TRVBitmap> Copy) {
+  v.ReleaseSharedBitmap(v.GetObj(hobj)->BitmapIdx);
+  if (Copy) {
+    Slot = v.AllocSharedBitmapSlot();
+    v.SharedBitmaps[size_t(Slot)] = TRVVSharedBitmap{std::move(Copy), 1};
   }
-  const int32_t i = AllocSharedBitmapSlot();
+  v.GetObj(hobj)->BitmapIdx = Slot;
+}
+
+std::unique_ptr<TRVBitmap> CopyOf(TRVBitmap* Bitmap) {
   auto copy = std::make_unique<TRVBitmap>();
   copy->Assign(Bitmap);
-  SharedBitmaps[size_t(i)].Bitmap = std::move(copy);
-  SharedBitmaps[size_t(i)].RefCount = 1;
-  GetObj(hobj)->BitmapIdx = i;
+  return copy;
+}
+}  // namespace
+
+void TRastovaVect::AttachObjBitmap(int32_t hobj, TRVBitmap* Bitmap) {
+  if (!GetObj(hobj)) return;
+  const int32_t found = Bitmap && ShareBitmaps ? FindSharedBitmap(Bitmap) : -1;
+  if (found >= 0) ++SharedBitmaps[size_t(found)].RefCount;
+  MoveObjToSlot(*this, hobj, found, Bitmap && found < 0 ? CopyOf(Bitmap) : nullptr);
 }
 
 void TRastovaVect::ShareObjBitmap(int32_t hobj, int32_t Index) {
-  TRVVObjRecord* o = GetObj(hobj);
-  if (!o) return;
-  ReleaseSharedBitmap(o->BitmapIdx);
-  o->BitmapIdx = -1;
-  if (Index < 0 || !GetSharedBitmap(Index)) return;
-  if (ShareBitmaps) {
-    ++SharedBitmaps[size_t(Index)].RefCount;
-    o->BitmapIdx = Index;
-    return;
-  }
-  const int32_t i = AllocSharedBitmapSlot();
-  auto copy = std::make_unique<TRVBitmap>();
-  copy->Assign(SharedBitmaps[size_t(Index)].Bitmap.get());
-  SharedBitmaps[size_t(i)].Bitmap = std::move(copy);
-  SharedBitmaps[size_t(i)].RefCount = 1;
-  o->BitmapIdx = i;
+  if (!GetObj(hobj)) return;
+  TRVBitmap* shared = GetSharedBitmap(Index);
+  if (shared && ShareBitmaps) ++SharedBitmaps[size_t(Index)].RefCount;
+  MoveObjToSlot(*this, hobj, shared && ShareBitmaps ? Index : -1,
+                shared && !ShareBitmaps ? CopyOf(shared) : nullptr);
 }
 
 void TRastovaVect::PackSharedBitmaps() {
@@ -706,8 +700,21 @@ TRVBitmap* TRastovaVect::GetObjBitmapAlpha(int32_t hobj) {
   return o ? GetSharedBitmapAlpha(o->BitmapIdx) : nullptr;
 }
 void TRastovaVect::SetObjBitmapAlpha(int32_t hobj, TRVBitmap* Value) {
-  TRVBitmap* a = GetObjBitmapAlpha(hobj);
-  if (!a || !Value) return;
+  const TRVVObjRecord* o = GetObj(hobj);
+  TRVBitmap* picture = o ? GetSharedBitmap(o->BitmapIdx) : nullptr;
+  if (!picture || !Value) return;
+  // The plane holds one 8-bit value per pixel of the picture, and hit testing and drawing index
+  // it by the picture's columns and rows: a plane of another size is refused, as the write is
+  // for an object without a picture, and one of another format is taken as 8-bit grey.
+  if (Value->GetWidth() != picture->GetWidth() || Value->GetHeight() != picture->GetHeight()) return;
+  TRVBitmap* a = picture->AlphaBitmap();
+  if (!a || a == Value) return;
+  TRVBitmap grey;
+  if (Value->GetPixelFormat() != rv8g) {
+    grey.Assign(Value);
+    grey.ConvertToPixelFormat(rv8g);
+    Value = &grey;
+  }
   a->Assign(Value);
   ObjChanged(hobj);
 }

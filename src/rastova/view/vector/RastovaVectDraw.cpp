@@ -580,8 +580,8 @@ void TRastovaVect::DrawObjectsToRVBitmap(TRVBitmap* Bitmap, bool Antialias, int3
 void TRastovaVect::GetObjectsExtents(platform::TRect& Rect) {
   Rect = platform::TRect{0, 0, 0, 0};
   for (const TRVVObjRecord& o : Objects) {
-    Rect.Right = std::max<int32_t>(Rect.Right, std::max(o.X1, o.X2) + 1);
-    Rect.Bottom = std::max<int32_t>(Rect.Bottom, std::max(o.Y1, o.Y2) + 1);
+    Rect.Right = std::max(Rect.Right, common::SaturateInt32(int64_t(std::max(o.X1, o.X2)) + 1));
+    Rect.Bottom = std::max(Rect.Bottom, common::SaturateInt32(int64_t(std::max(o.Y1, o.Y2)) + 1));
   }
 }
 

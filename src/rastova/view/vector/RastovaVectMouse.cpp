@@ -17,20 +17,26 @@ namespace rv {
 
 using platform::TShiftState;
 
+namespace {
+// Coordinate plus delta: deltas come from callers and from move handlers, which may hand back
+// any value, so the sum saturates at the ends of the 32-bit range instead of wrapping round.
+void Offset(int32_t& v, int32_t d) { v = common::SaturateInt32(int64_t(v) + d); }
+}  // namespace
+
 void TRastovaVect::MoveObject(int32_t hobj, int32_t DX, int32_t DY) {
   TRVVObjRecord* o = GetObj(hobj);
   if (!o) return;
-  o->X1 += DX, o->Y1 += DY, o->X2 += DX, o->Y2 += DY;
+  Offset(o->X1, DX), Offset(o->Y1, DY), Offset(o->X2, DX), Offset(o->Y2, DY);
   if (o->Kind == rvkANGLE)
     for (TRVPoint& p : o->AnglePoints)
-      if (p.x != kAnglePointUnset) p.x += DX, p.y += DY;
+      if (p.x != kAnglePointUnset) Offset(p.x, DX), Offset(p.y, DY);
 }
 
 void TRastovaVect::ResizeObject(int32_t hobj, int32_t DX1, int32_t DY1, int32_t DX2, int32_t DY2, bool KeepAspect,
                                 int32_t Grip) {
   TRVVObjRecord* o = GetObj(hobj);
   if (!o) return;
-  o->X1 += DX1, o->Y1 += DY1, o->X2 += DX2, o->Y2 += DY2;
+  Offset(o->X1, DX1), Offset(o->Y1, DY1), Offset(o->X2, DX2), Offset(o->Y2, DY2);
   if (!KeepAspect) return;
   const double downW = double(o->DownRect[2]) - o->DownRect[0];
   const double downH = double(o->DownRect[3]) - o->DownRect[1];
@@ -449,7 +455,7 @@ void TRastovaVect::DragSelection(TShiftState Shift, int32_t X, int32_t Y) {
         case 11:
         case 12: {
           TRVPoint& p = o->AnglePoints[DragGrip - 10];
-          p.x += DX, p.y += DY;
+          Offset(p.x, DX), Offset(p.y, DY);
           break;
         }
         default: break;

@@ -1,0 +1,110 @@
+// The layer stack where it used to lose track of its images: removing a layer together with its
+// mask below, above or at the current layer, a layer shown with its own picture as an external
+// one, and the draw mode that lightens the area outside layer 0 by a caller's amount.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "rastova/view/tests/ViewTestTools.h"
+
+using namespace rv;
+using namespace rv::viewtest;
+using ViewLayersSafety = rv::viewtest::ViewLibraryTest;
+
+namespace layerssafety {
+
+// The view's current layer is valid and its image is the one the view works on.
+void ExpectConsistent(TRastovaView& v, const std::string& what) {
+  ASSERT_GE(v.FLayersCurrent, 0) << what;
+  ASSERT_LT(v.FLayersCurrent, v.GetLayersCount()) << what;
+  ASSERT_NE(v.GetCurrentLayer(), nullptr) << what;
+  EXPECT_EQ(v.GetRVBitmap(), v.GetCurrentLayer()->Bitmap) << what;
+}
+
+// Layer 2 is the mask of layer 1; removing layer 1 takes both. The layer that was current stays
+// current under its new index; when it went, the layer that moved into the removed place (or
+// the new top) becomes current. A second removal then never frees the image the view draws.
+TEST_F(ViewLayersSafety, RemovingALayerWithItsMaskKeepsTheCurrentLayer) {
+  struct Case {
+    int32_t layers, current;
+    int32_t expected;  // original index of the layer current afterwards
+  } cases[] = {
+      {4, 3, 3}, {5, 3, 3}, {5, 4, 4}, {4, 0, 0}, {4, 1, 3}, {4, 2, 3}, {5, 2, 3}, {3, 2, 0}, {3, 1, 0},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::to_string(c.layers) + " layers, " + std::to_string(c.current) + " current";
+    TViewInWindow w{40, 30};
+    TRastovaView& v = *w.view;
+    w.SetPicture(12, 10);
+    std::vector<TRVLayer*> original{v.GetLayer(0)};
+    for (int32_t i = 1; i < c.layers; ++i) {
+      original.push_back(v.GetLayer(v.LayersAdd()));
+      FillPicture(*v.GetRVBitmap(), 12 - i, 10 - i);
+    }
+    v.GetLayer(2)->IsMask = true;
+    v.SetCurrentLayer(c.current);
+    ASSERT_EQ(v.FLayersCurrent, c.current) << what;
+    v.LayersRemove(1);
+    EXPECT_EQ(v.GetLayersCount(), c.layers - 2) << what;
+    ExpectConsistent(v, what);
+    EXPECT_EQ(v.GetCurrentLayer(), original[size_t(c.expected)]) << what;
+    w.Paint();
+    v.LayersRemove(1);
+    ExpectConsistent(v, what + ", removed again");
+    v.Update();
+    w.Paint();
+  }
+}
+
+// A layer given its own picture as an external one keeps it, and keeps owning it; a layer that
+// already shows an external picture and gets it again goes on not owning it.
+TEST_F(ViewLayersSafety, ExternalBitmapThatIsTheLayersOwnPicture) {
+  TViewInWindow w{30, 30};
+  TRastovaView& v = *w.view;
+  w.SetPicture(8, 6);
+  for (bool legacy : {true, false}) {
+    v.WriteLegacyBitmap(legacy);
+    TRVBitmap* own = v.GetRVBitmap();
+    v.SetExternalBitmap(own);
+    EXPECT_EQ(v.GetRVBitmap(), own) << legacy;
+    EXPECT_TRUE(v.GetCurrentLayer()->OwnsBitmap) << legacy;
+    EXPECT_TRUE(*own->GetPPixels_rv24RGB(3, 2) == PictureColour(3, 2)) << legacy;
+    v.Update();
+    w.Paint();
+  }
+  TRVBitmap external;
+  FillPicture(external, 5, 4);
+  v.SetExternalBitmap(&external);
+  v.SetExternalBitmap(&external);
+  EXPECT_FALSE(v.GetCurrentLayer()->OwnsBitmap);
+  EXPECT_EQ(v.GetRVBitmap(), &external);
+  v.SetExternalBitmap(nullptr);
+  EXPECT_TRUE(*external.GetPPixels_rv24RGB(4, 3) == PictureColour(4, 3));
+}
+
+// Draw mode 3 adds the caller's parameter to every channel outside layer 0, clamped to 0..255,
+// however large the parameter is.
+TEST_F(ViewLayersSafety, DrawModeThreeWithParametersPastTheByteRange) {
+  TViewInWindow w{20, 16};
+  w.view->WriteBackground(platform::RGB(10, 20, 30));
+  w.SetPicture(8, 6);
+  w.view->FLayersDrawMode = 3;
+  struct Case {
+    int32_t param;
+    TRGB outside;
+  } cases[] = {
+      {INT_MAX, TRGB{255, 255, 255}}, {INT_MAX - 5, TRGB{255, 255, 255}},
+      {300, TRGB{255, 255, 255}},     {INT_MIN, TRGB{0, 0, 0}},
+      {-300, TRGB{0, 0, 0}},          {5, TRGB{35, 25, 15}},
+  };
+  for (const Case& c : cases) {
+    w.view->FLayersDrawParam = c.param;
+    w.view->Update();
+    w.Paint();
+    EXPECT_TRUE(SurfacePixel(*w.view, 0, 0) == c.outside) << c.param;
+  }
+}
+
+}  // namespace layerssafety
