@@ -1,8 +1,8 @@
 #include "rastova/io/RVFileFormat.h"
-#include "rastova/io/RVViewFormats.h"
 
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <vector>
 
 #include "rastova/codecs/bitmaps/icofilt.h"
@@ -11,9 +11,11 @@
 #include "rastova/codecs/bitmaps/rawbmpfilt.h"
 #include "rastova/codecs/psd/rvpsd.h"
 #include "rastova/codecs/tga/rvtgafil.h"
+#include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVUtils.h"
 #include "rastova/io/RVCodecBindings.h"
+#include "rastova/io/RVViewFormats.h"
 
 namespace rv {
 
@@ -218,6 +220,17 @@ void SetViewFormatOps(int32_t fileType, const TRVViewFormatOps* ops) {
 
 const TRVViewFormatOps* GetViewFormatOps(int32_t fileType) {
   return fileType >= ioRVV && fileType <= ioALL ? viewFormatOps[fileType - ioRVV] : nullptr;
+}
+
+bool PlacedPictureJustified(int64_t Width, int64_t Height, int64_t HeldBytes) {
+  constexpr int64_t kMaxSide = std::numeric_limits<int32_t>::max();
+  if (Width <= 0 || Height <= 0 || Width > kMaxSide || Height > kMaxSide) return false;
+  const int64_t pixels = Width * Height;
+  return pixels <= kMaxPlacedPicturePixels || pixels <= HeldBytes / 3 * 2;
+}
+
+int64_t HeldImageBytes(TRVBitmap& Image) {
+  return Image.ImageSize() + (Image.HasAlphaBitmap() ? Image.AlphaBitmap()->ImageSize() : 0);
 }
 
 void PlaceholderRead(TStream&, TRVBitmap&, TIOParamsVals&, bool, TRVProgressRec&) {}

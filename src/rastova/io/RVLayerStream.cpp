@@ -1,8 +1,10 @@
 #include "rastova/io/RVLayerStream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
+#include "rastova/codecs/CodecUtils.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVRawStream.h"
 #include "rastova/core/RVStream.h"
@@ -174,6 +176,72 @@ void ReadFileImage(TStream& s, int32_t format, bool isMask, TRVBitmap& image) {
   if (io.Aborting || image.IsEmpty()) Damaged("a layer image does not decode");
 }
 
+// The bytes of one layer's image, seen as a stream of their own: reads stop at the next image,
+// so that no byte of the layer stream serves two images.
+class TImageBytes : public TStream {
+ public:
+  TImageBytes(TStream& source, int64_t begin, int64_t end)
+      : source_(source), begin_(begin), size_(end - begin) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    if (count <= 0 || pos_ >= size_) return 0;
+    source_.SetPosition(begin_ + pos_);
+    const int64_t n = source_.Read(buffer, std::min(count, size_ - pos_));
+    if (n > 0) pos_ += n;
+    return n;
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+    const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? pos_ : size_;
+    int64_t to = 0;
+    if (__builtin_add_overflow(base, offset, &to) || to < 0)
+      throw EReadError("Seek before the start of a layer image");
+    pos_ = to;
+    return pos_;
+  }
+  int64_t GetSize() override { return size_; }
+  void SetSize(int64_t) override {}
+
+ private:
+  TStream& source_;
+  int64_t begin_;
+  int64_t size_;
+  int64_t pos_ = 0;
+};
+
+// Where each layer's image ends: at the next image's position, the last one at the stream's end.
+// Two layers naming one position would decode the same bytes twice and hold the image twice
+// (300 records over one 3,072 x 3,072 image in 22 KB ask for gigabytes): such a stream is
+// damaged, since the writer gives every layer an image of its own.
+std::vector<int64_t> ImageEnds(const std::vector<int64_t>& positions, int64_t streamEnd) {
+  std::vector<size_t> order(positions.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return positions[a] < positions[b]; });
+  std::vector<int64_t> ends(positions.size(), streamEnd);
+  for (size_t k = 0; k + 1 < order.size(); ++k) {
+    const size_t a = order[k], b = order[k + 1];
+    if (positions[a] == positions[b])
+      Damaged("layers " + std::to_string(std::min(a, b)) + " and " + std::to_string(std::max(a, b)) +
+              " share one image");
+    ends[a] = positions[b];
+  }
+  return ends;
+}
+
+// A display size is 0 (the image's own) or a stretch of the image: at most kMaxLayerDisplayRatio
+// times its side (an empty image counts as 1 pixel), and never more pixels than a reader makes.
+void CheckDisplaySize(const TRVLayerProps& p, TRVBitmap& image, int32_t layer) {
+  auto fits = [](int32_t display, int32_t side) {
+    return display >= 0 && int64_t(display) <= kMaxLayerDisplayRatio * std::max<int64_t>(side, 1);
+  };
+  const int64_t w = p.DisplayWidth != 0 ? p.DisplayWidth : image.GetWidth();
+  const int64_t h = p.DisplayHeight != 0 ? p.DisplayHeight : image.GetHeight();
+  if (!fits(p.DisplayWidth, image.GetWidth()) || !fits(p.DisplayHeight, image.GetHeight()) ||
+      w * h > codecs::kMaxPixelCount)
+    Damaged("the display size " + std::to_string(p.DisplayWidth) + " x " + std::to_string(p.DisplayHeight) +
+            " of layer " + std::to_string(layer) + " does not fit its " + std::to_string(image.GetWidth()) +
+            " x " + std::to_string(image.GetHeight()) + " image");
+}
+
 void WriteFileImage(TStream& s, int32_t format, TRVBitmap& image) {
   TRastovaIO io(&image);
   const TRVPixelFormat f = image.GetPixelFormat();
@@ -300,13 +368,18 @@ TLayerStreamRead ReadLayerStream(TStream& stream, TRVLayerStreamContent& content
     const int64_t pos = positions[size_t(i)];
     if (pos < start + kLayersHeaderSize || pos >= size)
       Damaged("the image of layer " + std::to_string(i) + " lies outside the stream");
-    stream.SetPosition(pos);
+  }
+  const std::vector<int64_t> ends = ImageEnds(positions, size);
+  for (int32_t i = 0; i < count; ++i) {
+    TRVLayerStreamEntry& layer = content.Layers[size_t(i)];
+    TImageBytes bytes(stream, positions[size_t(i)], ends[size_t(i)]);
     auto image = std::make_unique<TRVBitmap>();
     if (format == kLayerImageZlib || format == kLayerImageRaw)
-      ReadLayerRawImage(stream, *image, format == kLayerImageZlib);
+      ReadLayerRawImage(bytes, *image, format == kLayerImageZlib);
     else
-      ReadFileImage(stream, format, content.Layers[size_t(i)].Props.IsMask, *image);
-    content.Layers[size_t(i)].Image = std::move(image);
+      ReadFileImage(bytes, format, layer.Props.IsMask, *image);
+    CheckDisplaySize(layer.Props, *image, i);
+    layer.Image = std::move(image);
   }
   stream.SetPosition(recordsEnd);
   return TLayerStreamRead::Ok;

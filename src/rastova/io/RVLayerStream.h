@@ -28,6 +28,8 @@ constexpr int32_t kLayersHeaderSize = 25;
 constexpr int32_t kLayersStreamVersion = 6;
 constexpr int32_t kLayerImageZlib = -1;
 constexpr int32_t kLayerImageRaw = -2;
+// A layer's display size stretches its image at most this many times on each side.
+constexpr int64_t kMaxLayerDisplayRatio = 256;
 
 // A damaged layer or selection stream.
 class ERVLayerStreamError : public common::Exception {
@@ -81,8 +83,11 @@ enum class TLayerStreamRead { Ok, NotLayers, BadVersion };
 // Reads a whole layer stream at the stream's position into `content`: NotLayers for another
 // signature and BadVersion for a version below 1 (content empty, nothing read past the header).
 // Every count, length, position and image is checked against the bytes the stream holds before
-// anything is allocated; a damaged stream raises ERVLayerStreamError with what is wrong. The
-// stream is left after the last record (images lie before or after it, at their positions).
+// anything is allocated; each image is read from its own bytes only (from its position up to the
+// next image's), two layers naming one image are refused, and a display size must be a stretch
+// of at most kMaxLayerDisplayRatio of the layer's image. A damaged stream raises
+// ERVLayerStreamError with what is wrong. The stream is left after the last record (images lie
+// before or after it, at their positions).
 TLayerStreamRead ReadLayerStream(TStream& stream, TRVLayerStreamContent& content);
 
 // One layer to write: its properties and its image (not changed, except that the I/O component

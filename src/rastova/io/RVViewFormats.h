@@ -9,7 +9,21 @@
 namespace rv {
 
 class TRastovaIO;
+class TRVBitmap;
 class TStream;
+
+// Loaded without a view, these files become one picture whose size comes from numbers in the
+// file (object coordinates, layer positions and display sizes) rather than from pixels it
+// holds: a few bytes could ask for gigabytes. Such a picture takes at most this many pixels
+// (8192 x 8192), or up to twice the memory of the images the file holds when that is more.
+constexpr int64_t kMaxPlacedPicturePixels = int64_t(8192) * 8192;
+
+// Whether a picture of Width x Height pixels of 3 bytes, made from a file whose images take
+// `HeldBytes` (their pixels and alpha channels), keeps to that bound; sizes outside 1 ..
+// 2^31 - 1 never do.
+bool PlacedPictureJustified(int64_t Width, int64_t Height, int64_t HeldBytes);
+// The memory an image takes, its alpha channel included: what it justifies of such a picture.
+int64_t HeldImageBytes(TRVBitmap& Image);
 
 // The outcome of loading a stream into a view.
 enum class TRVViewLoad { NoView, Loaded, Damaged };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "IoTestTools.h"
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RVFileFormat.h"
@@ -218,6 +219,110 @@ TEST(LayerStream, DamagedStreamsFailCleanly) {
     TRVMemStream s(b.data(), int64_t(b.size()));
     TRVLayerStreamContent content;
     EXPECT_THROW(ReadLayerStream(s, content), ERVLayerStreamError);
+  }
+}
+
+// A version 6 record with an empty name and no user data, its 8-byte slot included.
+constexpr size_t kRecordSize = 57;
+size_t SlotOf(size_t record) { return 25 + kRecordSize * record + kRecordSize - 8; }
+
+// A stream of `records` layers of display size `displayW` x `displayH`, record i naming image
+// `imageOf(i)`; the images follow the records in the raw format, deflated or stored.
+std::vector<uint8_t> Handmade(const std::vector<TRVBitmap*>& images, size_t records, bool deflated,
+                              const std::function<size_t(size_t)>& imageOf, int32_t displayW = 0,
+                              int32_t displayH = 0) {
+  std::vector<TRVLayerProps> props(records);
+  TRVBitmap placeholder(1, 1, rv8g);
+  std::vector<TRVLayerToWrite> layers;
+  for (TRVLayerProps& p : props) {
+    p.DisplayWidth = displayW;
+    p.DisplayHeight = displayH;
+    layers.push_back({&p, &placeholder});
+  }
+  TMemoryStream s;
+  WriteLayerStream(s, deflated ? kLayerImageZlib : kLayerImageRaw, layers);
+  std::vector<uint8_t> b = s.Data();
+  b.resize(25 + kRecordSize * records);
+  std::vector<int32_t> positions;
+  for (TRVBitmap* image : images) {
+    positions.push_back(int32_t(b.size()));
+    TMemoryStream one;
+    WriteLayerRawImage(one, *image, deflated);
+    b.insert(b.end(), one.Data().begin(), one.Data().end());
+  }
+  for (size_t i = 0; i < records; ++i) PutI32(b, SlotOf(i), positions[imageOf(i)]);
+  return b;
+}
+
+TEST(LayerStream, EveryImageIsReadFromBytesOfItsOwn) {
+  // Twenty layers naming one 1,024 x 1,024 image (1 MB, 1 KB deflated) would hold it twenty times:
+  // refused before more than one copy is made.
+  TRVBitmap big(1024, 1024, rv8g);
+  big.Fill(0);
+  const std::vector<uint8_t> shared = Handmade({&big}, 20, true, [](size_t) { return size_t(0); });
+  ASSERT_LT(shared.size(), size_t(4096));
+  const size_t total = test_support::TotalAllocationDuring([&] {
+    TRVMemStream s(shared.data(), int64_t(shared.size()));
+    TRVLayerStreamContent c;
+    EXPECT_THROW(ReadLayerStream(s, c), ERVLayerStreamError);
+  });
+  EXPECT_LT(total, size_t(3) << 20);
+
+  // An image whose byte count runs into the next image's bytes, and one that runs past them to
+  // the end of the stream, are refused; the same images in bytes of their own are read.
+  auto small = MakeImage(6, 5, false, 3), other = MakeImage(3, 2, true, 4);
+  const auto own = [](size_t i) { return i; };
+  for (bool deflated : {false, true}) {
+    SCOPED_TRACE(deflated);
+    std::vector<uint8_t> good = Handmade({small.get(), other.get()}, 2, deflated, own);
+    EXPECT_EQ(Read(good).Layers.size(), 2u);
+    const size_t image0 = size_t(I32At(good, SlotOf(0)));
+    std::vector<uint8_t> into = good;
+    PutI32(into, image0, I32At(good, image0) + 1);
+    TRVMemStream s1(into.data(), int64_t(into.size()));
+    TRVLayerStreamContent c;
+    EXPECT_THROW(ReadLayerStream(s1, c), ERVLayerStreamError);
+    std::vector<uint8_t> past = good;
+    PutI32(past, image0, int32_t(good.size() - image0 - 4));
+    TRVMemStream s2(past.data(), int64_t(past.size()));
+    EXPECT_THROW(ReadLayerStream(s2, c), ERVLayerStreamError);
+  }
+}
+
+TEST(LayerStream, DisplaySizesStretchTheImageAtMost256Times) {
+  auto image = MakeImage(5, 4, false, 1);
+  TRVBitmap square(200, 200, rv8g);
+  square.Fill(0);
+  struct Case {
+    const char* what;
+    TRVBitmap* image;
+    int32_t w, h;
+    bool read;
+  } const cases[] = {
+      {"none", image.get(), 0, 0, true},
+      {"256 times on both sides", image.get(), 5 * 256, 4 * 256, true},
+      {"one side only", image.get(), 0, 4 * 256, true},
+      {"smaller than the image", image.get(), 1, 1, true},
+      {"one pixel too wide", image.get(), 5 * 256 + 1, 0, false},
+      {"one pixel too high", image.get(), 0, 4 * 256 + 1, false},
+      {"2,000,000,000 wide", image.get(), 2000000000, 4, false},
+      {"negative", image.get(), -5, 4, false},
+      {"more pixels than any reader makes", &square, 200 * 240, 200 * 240, false},
+      {"as many as a reader makes", &square, 46340, 46340, true},
+  };
+  const auto first = [](size_t) { return size_t(0); };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::vector<uint8_t> b = Handmade({c.image}, 1, true, first, c.w, c.h);
+    TRVMemStream s(b.data(), int64_t(b.size()));
+    TRVLayerStreamContent content;
+    if (c.read) {
+      ASSERT_EQ(ReadLayerStream(s, content), TLayerStreamRead::Ok);
+      EXPECT_EQ(content.Layers[0].Props.DisplayWidth, c.w);
+      EXPECT_EQ(content.Layers[0].Props.DisplayHeight, c.h);
+    } else {
+      EXPECT_THROW(ReadLayerStream(s, content), ERVLayerStreamError);
+    }
   }
 }
 

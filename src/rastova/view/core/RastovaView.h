@@ -296,6 +296,10 @@ class TRastovaView : public TRVView, public IRVProcLayerView {
   TRVGrip HitLayerGrip(int32_t X, int32_t Y);
   void LayersSyncSize();
   void LayersDrawTo(TRVBitmap* Dest);
+  // The size LayersDrawTo gives its target: layer 0's box and every layer not clipped to the
+  // image, widened by the largest negative position on each axis (in 64 bits: positions and
+  // display sizes come from files).
+  void LayersDrawSize(int64_t& Width, int64_t& Height);
   void LayersMergeAll();
   void LayersFixSizes(int32_t Index);
   void LayersFixRotations(int32_t Index);

@@ -1,6 +1,8 @@
 // The image view's composition: the zoom lookup tables that map view columns and rows to bitmap
 // columns and rows (and back), and DrawLayersTo, which paints the background and every visible
 // layer (placed, rotated, magnified, masked, blended) into a target, then the marks.
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "common/Round.h"
@@ -55,6 +57,33 @@ bool BuildAxisTables(TAxisTables t, int32_t zoomedSize, int32_t dstSize, double 
 }
 
 TRVClipRect ClipOf(const platform::TRect& r) { return TRVClipRect{r.Left, r.Top, r.Right, r.Bottom}; }
+
+// The size at which a picture shown at w x h is made for one drawing: w x h itself when it
+// takes at most `limit` pixels, else scaled down alike on both axes to `limit` pixels (each
+// side at least 1). A drawing makes such a picture for what it shows, and the layer's own
+// pixels justify as many as the layer has, so the limit is the larger of the target's pixels
+// and the layer's: a display size read from a file may be any number.
+struct TFitted {
+  int32_t W, H;
+};
+
+TFitted FitPixels(int32_t w, int32_t h, int64_t limit) {
+  if (w <= 0 || h <= 0 || int64_t(w) * h <= limit) return {w, h};
+  limit = std::max<int64_t>(limit, 1);
+  const double s = std::sqrt(static_cast<double>(limit) / (double(w) * h));
+  int64_t fw = std::clamp<int64_t>(common::Trunc(w * s), 1, w);
+  int64_t fh = std::clamp<int64_t>(common::Trunc(h * s), 1, h);
+  // A side held at 1 pixel leaves the other side the whole limit.
+  if (fw * fh > limit) {
+    if (fw == 1)
+      fh = limit;
+    else
+      fw = limit;
+  }
+  return {static_cast<int32_t>(fw), static_cast<int32_t>(fh)};
+}
+
+int64_t PixelsOf(TRVBitmap& b) { return int64_t(b.GetWidth()) * b.GetHeight(); }
 
 }  // namespace
 
@@ -326,9 +355,12 @@ void TRastovaView::DrawLayerPositioned(TRVBitmap* Dest, int32_t Index, const TLa
   const int32_t savedW = l.DisplayWidth, savedH = l.DisplayHeight, savedX = l.PosX, savedY = l.PosY;
   if (l.Rotation != 0) {
     const int32_t w = l.GetDisplayWidth(), h = l.GetDisplayHeight();
+    // The picture is rotated at the display size, or scaled down alike on both axes (so that
+    // the angle holds) to what the drawing may make.
+    const auto [ww, wh] = FitPixels(w, h, std::max(PixelsOf(*Dest), PixelsOf(*l.Bitmap)));
     TRVBitmap work;
-    if (w != l.Bitmap->GetWidth() || h != l.Bitmap->GetHeight()) {
-      work.Allocate(w, h, l.Bitmap->GetPixelFormat());
+    if (ww != l.Bitmap->GetWidth() || wh != l.Bitmap->GetHeight()) {
+      work.Allocate(ww, wh, l.Bitmap->GetPixelFormat());
       ResampleBitmap(*l.Bitmap, work, rfNone, TRVProgressEvent(), nullptr);
     } else {
       work.Assign(l.Bitmap);
@@ -353,8 +385,11 @@ void TRastovaView::DrawLayerPositioned(TRVBitmap* Dest, int32_t Index, const TLa
           int64_t(TruncInt(static_cast<long double>(corners[c].y + int64_t(l.PosY)) * FZoomFactorY)) +
           FOffsetY - FViewY);
     }
-    l.DisplayWidth = rotated->GetWidth();
-    l.DisplayHeight = rotated->GetHeight();
+    // The rotated picture's size in display pixels.
+    l.DisplayWidth = ww == w ? rotated->GetWidth()
+                             : common::SaturateInt32(int64_t(rotated->GetWidth()) * w / std::max(ww, 1));
+    l.DisplayHeight = wh == h ? rotated->GetHeight()
+                              : common::SaturateInt32(int64_t(rotated->GetHeight()) * h / std::max(wh, 1));
     l.PosX = common::SaturateInt32(int64_t(l.PosX) + minX);
     l.PosY = common::SaturateInt32(int64_t(l.PosY) + minY);
     source = rotated.get();
@@ -476,18 +511,36 @@ void TRastovaView::DrawLayerMarks(TRVBitmap* Dest, int32_t Index) {
 
 void TRastovaView::DrawMagnifier(TRVBitmap* Dest, TRVLayer& Layer, TResampleFilter Filter) {
   TRVBitmap& b = *Layer.Bitmap;
-  if (FLayerGrip == 0 &&
-      (Layer.GetDisplayWidth() != b.GetWidth() || Layer.GetDisplayHeight() != b.GetHeight())) {
-    TRVBitmap resized(Layer.GetDisplayWidth(), Layer.GetDisplayHeight(), b.GetPixelFormat());
-    ResampleBitmap(b, resized, Filter, TRVProgressEvent(), nullptr);
-    b.Assign(&resized);
+  // Unless a grip is being dragged the bitmap takes the display size, which its magnified
+  // picture fills anew at every drawing; scaled down to what the drawing may make.
+  int32_t gw = b.GetWidth(), gh = b.GetHeight();
+  if (FLayerGrip == 0) {
+    gw = Layer.GetDisplayWidth();
+    gh = Layer.GetDisplayHeight();
+    if (gw <= 0 || gh <= 0) return;
+    const int64_t limit = std::max(PixelsOf(*Dest), PixelsOf(b));
+    auto [tw, th] = FitPixels(gw, gh, limit);
+    // A side without a display size of its own is shown at the bitmap's size, so it keeps it.
+    if (Layer.DisplayWidth == 0) {
+      tw = gw;
+      th = static_cast<int32_t>(std::min<int64_t>(gh, limit / gw));
+    } else if (Layer.DisplayHeight == 0) {
+      tw = static_cast<int32_t>(std::min<int64_t>(gw, limit / gh));
+      th = gh;
+    }
+    if (tw != b.GetWidth() || th != b.GetHeight()) {
+      TRVBitmap resized(tw, th, b.GetPixelFormat());
+      ResampleBitmap(b, resized, Filter, TRVProgressEvent(), nullptr);
+      b.Assign(&resized);
+    }
   }
   const int32_t bw = b.GetWidth(), bh = b.GetHeight();
   if (bw == 0 || bh == 0) return;
-  const int32_t w = TruncInt(bw / (Layer.MagnifierRate / FZoomFactorX));
-  const int32_t h = TruncInt(bh / (Layer.MagnifierRate / FZoomFactorY));
-  const int32_t cx = XBmp2Scr(Layer.PosX) + TruncInt(bw * FZoomFactorX / 2);
-  const int32_t cy = YBmp2Scr(Layer.PosY) + TruncInt(bh * FZoomFactorY / 2);
+  // The magnified area follows the layer's size (gw x gh), whatever the bitmap's.
+  const int32_t w = TruncInt(gw / (Layer.MagnifierRate / FZoomFactorX));
+  const int32_t h = TruncInt(gh / (Layer.MagnifierRate / FZoomFactorY));
+  const int32_t cx = XBmp2Scr(Layer.PosX) + TruncInt(gw * FZoomFactorX / 2);
+  const int32_t cy = YBmp2Scr(Layer.PosY) + TruncInt(gh * FZoomFactorY / 2);
   const int32_t left = cx - w / 2, top = cy - h / 2;
   if (b.GetPixelFormat() != rv24RGB) b.SetPixelFormat(rv24RGB);
   if (Layer.MagnifierSource == 1) {

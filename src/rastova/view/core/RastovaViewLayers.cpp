@@ -175,22 +175,43 @@ void TRastovaView::LayersSyncSize() {
   }
 }
 
+namespace {
+
+// The union's right and bottom edges and the room left of and above the origin.
+struct TLayersUnion {
+  int64_t Right, Bottom, OffX = 0, OffY = 0;
+};
+
+TLayersUnion UnionOf(const std::vector<std::unique_ptr<TRVLayer>>& layers) {
+  TRVLayer& l0 = *layers[0];
+  TLayersUnion u{int64_t(l0.PosX) + l0.GetDisplayWidth(), int64_t(l0.PosY) + l0.GetDisplayHeight()};
+  for (const auto& l : layers) {
+    if (l->ClipToImage) continue;
+    u.Right = std::max<int64_t>(u.Right, int64_t(l->PosX) + l->GetDisplayWidth());
+    u.Bottom = std::max<int64_t>(u.Bottom, int64_t(l->PosY) + l->GetDisplayHeight());
+    u.OffX = std::max<int64_t>(u.OffX, -int64_t(l->PosX));
+    u.OffY = std::max<int64_t>(u.OffY, -int64_t(l->PosY));
+  }
+  return u;
+}
+
+}  // namespace
+
+void TRastovaView::LayersDrawSize(int64_t& Width, int64_t& Height) {
+  const TLayersUnion u = UnionOf(FLayers);
+  Width = u.Right + u.OffX;
+  Height = u.Bottom + u.OffY;
+}
+
 void TRastovaView::LayersDrawTo(TRVBitmap* Dest) {
   if (!Dest) return;
   SyncCurrentLayer();
   TRVLayer& l0 = *FLayers[0];
-  int64_t right = int64_t(l0.PosX) + l0.GetDisplayWidth(), bottom = int64_t(l0.PosY) + l0.GetDisplayHeight();
-  int32_t offX = 0, offY = 0;
-  for (const auto& l : FLayers) {
-    if (l->ClipToImage) continue;
-    right = std::max<int64_t>(right, int64_t(l->PosX) + l->GetDisplayWidth());
-    bottom = std::max<int64_t>(bottom, int64_t(l->PosY) + l->GetDisplayHeight());
-    if (l->PosX < 0) offX = std::max(offX, -l->PosX);
-    if (l->PosY < 0) offY = std::max(offY, -l->PosY);
-  }
+  const TLayersUnion u = UnionOf(FLayers);
+  const int32_t offX = common::SaturateInt32(u.OffX), offY = common::SaturateInt32(u.OffY);
   if (Dest->IsEmpty()) Dest->Allocate(1, 1, rv24RGB);
-  rv::Resize(*Dest, common::SaturateInt32(right + offX), common::SaturateInt32(bottom + offY), FBackground,
-             255, 0, 0);
+  rv::Resize(*Dest, common::SaturateInt32(u.Right + u.OffX), common::SaturateInt32(u.Bottom + u.OffY),
+             FBackground, 255, 0, 0);
   // The view is switched to 100 % at the origin for the drawing, and back afterwards whatever
   // happens.
   struct TSaved {

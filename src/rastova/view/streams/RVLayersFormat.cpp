@@ -17,20 +17,39 @@ namespace {
 
 TRastovaView* AttachedLayerView(TRastovaIO& io) { return dynamic_cast<TRastovaView*>(io.GetAttachedView()); }
 
+// Whether the merged picture of the view's layers is one their images can justify: a layer far
+// away or shown much larger than its image asks for more.
+bool MergedSizeJustified(TRastovaView& view) {
+  int64_t w = 0, h = 0;
+  view.LayersDrawSize(w, h);
+  int64_t held = 0;
+  for (int32_t i = 0; i < view.GetLayersCount(); ++i) held += HeldImageBytes(*view.GetLayer(i)->Bitmap);
+  return PlacedPictureJustified(w, h, held);
+}
+
+// Without a view the layers are merged into the component's image by a view of its own, which
+// needs the application's widgets. A merge that would be too large, or ends without a picture,
+// is a failed load.
+bool MergeLayersFile(TRastovaIO& io, const std::string& fileName) {
+  TRVBitmap* target = io.GetAttachedRVBitmap();
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !target) return false;
+  TRastovaView temp(nullptr);
+  temp.WriteLegacyBitmap(false);
+  if (!temp.LoadLayersFromFile(fileName) || !MergedSizeJustified(temp)) return false;
+  temp.SetCurrentLayer(0);
+  temp.LayersMergeAll();
+  TRVBitmap* merged = temp.GetRVBitmap();
+  if (!merged || merged->IsEmpty()) return false;
+  target->Assign(merged);
+  if (target->IsEmpty()) return false;
+  io.Update();
+  return true;
+}
+
 bool LoadLayersFile(TRastovaIO& io, const std::string& fileName) {
   try {
     if (TRastovaView* view = AttachedLayerView(io)) return view->LoadLayersFromFile(fileName);
-    // Without a view the layers are merged into the component's image by a view of its own,
-    // which needs the application's widgets.
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !io.GetAttachedRVBitmap()) return false;
-    TRastovaView temp(nullptr);
-    temp.WriteLegacyBitmap(false);
-    if (!temp.LoadLayersFromFile(fileName)) return false;
-    temp.SetCurrentLayer(0);
-    temp.LayersMergeAll();
-    io.GetAttachedRVBitmap()->Assign(temp.GetRVBitmap());
-    io.Update();
-    return true;
+    return MergeLayersFile(io, fileName);
   } catch (const ERVLayerStreamError&) {
     return false;
   }

@@ -154,6 +154,7 @@ bool TRastovaView::LoadLayersFromStream(TStream& Stream) {
         ApplyProps(l, content.Layers[i].Props, content.Version);
         SetCurrentLayer(static_cast<int32_t>(i));
         TakeImage(l, *content.Layers[i].Image);
+        content.Layers[i].Image.reset();  // the layer has its copy: no image is held twice
       }
     } catch (...) {
       FSkipUnselectableLayers = savedSkip;

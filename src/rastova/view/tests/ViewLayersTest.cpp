@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/view/tests/ViewTestTools.h"
 
 using namespace rv;
@@ -250,4 +251,82 @@ TEST_F(ViewLayers, MagnifierShowsTheBottomLayerEnlarged) {
   w.view->Update();
   w.Paint();
   EXPECT_TRUE(SurfacePixel(*w.view, ox, oy) == PictureColour(0, 0));
+}
+
+namespace {
+
+// A layer whose pixels are all one colour.
+int32_t AddSolidLayer(TRastovaView& v, int32_t w, int32_t h, TRGB colour) {
+  const int32_t i = v.LayersAdd();
+  TRVBitmap& b = *v.GetRVBitmap();
+  b.Allocate(w, h, rv24RGB);
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) *b.GetPPixels_rv24RGB(x, y) = colour;
+  return i;
+}
+
+}  // namespace
+
+TEST_F(ViewLayers, APaintMakesNoPictureLargerThanItShowsOrTheLayerHolds) {
+  // A 4 x 2 layer shown at 3,000 x 1,500 in a 40 x 40 view: the magnifier and the rotation would
+  // make the layer 3,000 x 1,500 (13.5 MB) to show 1,600 pixels of it.
+  constexpr size_t kBound = size_t(1) << 20;
+  {
+    SCOPED_TRACE("rotated by 90 degrees");
+    TViewInWindow w(40, 40);
+    w.SetPicture(10, 10);
+    const TRGB red{0, 0, 255};
+    TRVLayer& l = *w.view->GetLayer(AddSolidLayer(*w.view, 4, 2, red));
+    l.PosX = 3;
+    l.PosY = 3000;
+    l.DisplayWidth = 3000;
+    l.DisplayHeight = 1500;
+    l.RotateCenterX = l.RotateCenterY = 0;
+    l.SetRotation(90);
+    w.view->Update();
+    EXPECT_LT(test_support::LargestAllocationDuring([&] { w.Paint(); }), kBound);
+    // Still drawn where it belongs: turned counter-clockwise about its top-left corner, 1,500
+    // wide and 3,000 high, from (3, 0) on; its corners those of the display size.
+    EXPECT_EQ(l.DisplayWidth, 3000);
+    const int32_t ox = w.view->FOffsetX, oy = w.view->FOffsetY;
+    EXPECT_EQ(l.ScreenRect.Left, ox + 3);
+    EXPECT_EQ(l.ScreenRect.Top, oy);
+    EXPECT_EQ(l.ScreenRect.Right - l.ScreenRect.Left, 1500);
+    EXPECT_EQ(l.ScreenRect.Bottom - l.ScreenRect.Top, 3000);
+    EXPECT_EQ(l.Corners[2].x - l.Corners[0].x, 1500);
+    EXPECT_EQ(l.Corners[2].y - l.Corners[0].y, -3000);
+    EXPECT_TRUE(SurfacePixel(*w.view, ox + 20, oy + 20) == red);
+  }
+  for (uint8_t source : {uint8_t(0), uint8_t(1)}) {
+    SCOPED_TRACE(source == 0 ? "magnifier of the bottom layer" : "magnifier of the composed picture");
+    TViewInWindow w(40, 40);
+    w.SetPicture(10, 10);
+    TRVLayer& l = *w.view->GetLayer(AddSolidLayer(*w.view, 4, 2, TRGB{0, 0, 255}));
+    l.PosX = 3;
+    l.PosY = 3;
+    l.DisplayWidth = 3000;
+    l.DisplayHeight = 1500;
+    l.MagnifierEnabled = true;
+    l.MagnifierSource = source;
+    w.view->SetCurrentLayer(0);
+    w.view->Update();
+    EXPECT_LT(test_support::LargestAllocationDuring([&] { w.Paint(); }), kBound);
+    EXPECT_LE(int64_t(l.Bitmap->GetWidth()) * l.Bitmap->GetHeight(), 40 * 40);
+    EXPECT_EQ(l.GetDisplayWidth(), 3000);
+    EXPECT_EQ(l.GetDisplayHeight(), 1500);
+    EXPECT_EQ(l.ScreenRect.Right - l.ScreenRect.Left, 3000);
+  }
+  {
+    // A side without a display size of its own keeps the bitmap's, also when the bitmap shrinks.
+    TViewInWindow w(40, 40);
+    w.SetPicture(10, 10);
+    TRVLayer& l = *w.view->GetLayer(AddSolidLayer(*w.view, 4, 2, TRGB{0, 0, 255}));
+    l.DisplayHeight = 100000;
+    l.MagnifierEnabled = true;
+    w.view->SetCurrentLayer(0);
+    w.view->Update();
+    EXPECT_LT(test_support::LargestAllocationDuring([&] { w.Paint(); }), kBound);
+    EXPECT_EQ(l.GetDisplayWidth(), 4);
+    EXPECT_EQ(l.GetDisplayHeight(), 100000);
+  }
 }

@@ -22,6 +22,24 @@ bool LoadInto(TRastovaVect& vect, bool all, TStream& stream) {
   return all ? vect.LoadAllFromStream(stream) : vect.LoadObjectsFromStream(stream);
 }
 
+// The picture of an object file: from (0, 0) to the largest right and bottom edge plus one, in
+// 64 bits since the edges are numbers from the file. It must be one the file can justify (a
+// 69-byte file names a 16,000 x 16,000 box as easily as a small one); false when it is not.
+bool SizeObjectsPicture(TRastovaVect& vect, TRVBitmap& target) {
+  int64_t right = 0, bottom = 0, held = 0;
+  for (const TRVVObjRecord& o : vect.Objects) {
+    right = std::max(right, int64_t(std::max(o.X1, o.X2)) + 1);
+    bottom = std::max(bottom, int64_t(std::max(o.Y1, o.Y2)) + 1);
+  }
+  for (const TRVVSharedBitmap& slot : vect.SharedBitmaps)
+    if (slot.Bitmap) held += HeldImageBytes(*slot.Bitmap);
+  right = std::max<int64_t>(right, 1);
+  bottom = std::max<int64_t>(bottom, 1);
+  if (!PlacedPictureJustified(right, bottom, held)) return false;
+  return target.Allocate(static_cast<int32_t>(right), static_cast<int32_t>(bottom), rv24RGB) &&
+         !target.IsEmpty();
+}
+
 template <bool All>
 bool LoadVectFile(TRastovaIO& io, const std::string& fileName) {
   TRVWideFileStream file(fileName, TRVWideFileStream::fmOpenRead | TRVWideFileStream::fmShareDenyWrite);
@@ -40,9 +58,7 @@ bool LoadVectFile(TRastovaIO& io, const std::string& fileName) {
       target->Assign(temp.GetRVBitmap());
     } else {
       // The objects on white, the picture sized to their extent.
-      platform::TRect r;
-      temp.GetObjectsExtents(r);
-      target->Allocate(std::max(1, r.Right), std::max(1, r.Bottom), rv24RGB);
+      if (!SizeObjectsPicture(temp, *target)) return false;
       target->Fill(0xFFFFFF);
     }
     temp.DrawObjectsToRVBitmap(target, true, kObjAll);

@@ -314,6 +314,53 @@ TEST_F(ViewStreams, LayersFilesThroughTheIOComponent) {
   }
 }
 
+TEST_F(ViewStreams, ALayersFileMergedWithoutAViewEndsInAPictureItJustifies) {
+  // A 4 x 3 picture under a 2 x 2 layer placed or shown as each case says, saved as a layers
+  // file and loaded without a view: the merged picture, or a failed load that leaves the
+  // component's picture as it was.
+  TStreamsDir dir;
+  struct Case {
+    const char* what;
+    int32_t posX, posY, displayW;
+    int32_t layers;
+    int32_t width, height;  // 0: the load fails
+  } const cases[] = {
+      {"a layer far right, above the picture", 5000, -7, 0, 2, 5002, 10},
+      {"a layer at x = 2^31 - 1", 0x7FFFFFFF, 0, 0, 2, 0, 0},
+      {"a layer at x = 2^30", 1 << 30, 0, 0, 2, 0, 0},
+      {"a layer at x = -2^31", INT32_MIN, 0, 0, 2, 0, 0},
+      {"a layer shown 2,000,000,000 wide", 0, 0, 2000000000, 2, 0, 0},
+      {"no layer at all", 0, 0, 0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    viewtest::TViewInWindow w{64, 48};
+    TRastovaView& v = *w.view;
+    w.SetPicture(4, 3);
+    v.LayersAdd();
+    FillPicture(*v.GetRVBitmap(), 2, 2);
+    v.GetCurrentLayer()->PosX = c.posX;
+    v.GetCurrentLayer()->PosY = c.posY;
+    v.GetCurrentLayer()->DisplayWidth = c.displayW;
+    TMemoryStream s;
+    v.SaveLayersToStream(s, kLayerImageZlib);
+    std::vector<uint8_t> bytes = s.Data();
+    if (c.layers == 0) {
+      bytes.resize(25);
+      std::fill(bytes.begin() + 21, bytes.end(), 0);  // the header's layer count
+    }
+    const std::string file = dir.File("case.lyr");
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    TRVBitmap picture(5, 4, rv24RGB);
+    TRastovaIO io(&picture);
+    io.LoadFromFile(file);
+    EXPECT_EQ(io.Aborting, c.width == 0);
+    EXPECT_EQ(picture.GetWidth(), c.width == 0 ? 5 : c.width);
+    EXPECT_EQ(picture.GetHeight(), c.width == 0 ? 4 : c.height);
+  }
+}
+
 TEST_F(ViewStreams, PhotoshopLayersLoadAndSaveThroughTheView) {
   if (!StreamsHave("convert") || !StreamsHave("identify")) GTEST_SKIP() << "ImageMagick is not installed";
   TStreamsDir dir;

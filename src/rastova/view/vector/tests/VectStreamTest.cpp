@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/core/RVZLib.h"
 #include "rastova/io/RVFileFormat.h"
@@ -358,6 +359,52 @@ TEST_F(VectStream, FileTypesThroughTheIOComponent) {
     io.LoadFromFile(rvv);
     EXPECT_TRUE(io.Aborting);
     EXPECT_EQ(c.vect->ObjectsCount(), 1);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(VectStream, AnObjectFileWithoutALayerMakesNoPictureItCannotJustify) {
+  // The picture of an object file loaded without a vector layer is sized to the objects' extent:
+  // a line needs a few bytes whatever its length, so the extent alone may not ask for more than
+  // 8192 x 8192 pixels (or twice what the file's own pictures take).
+  const auto dir = std::filesystem::temp_directory_path() / ("vectbig" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  struct Case {
+    const char* what;
+    int32_t x2, y2;
+    bool loads;
+  } const cases[] = {
+      {"16,000 x 16,000", 15999, 15999, false},
+      {"as far right as a number goes", 0x7FFFFFFE, 10, false},
+      {"past the largest number", 0x7FFFFFFF, 0x7FFFFFFF, false},
+      {"1,000 x 700", 999, 699, true},
+      {"wide and low", 70000, 2, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TVectInWindow a(100, 100, 100, 100);
+    TRVVObjRecord line = Obj(*a.vect, rvkLINE, 0, 0, c.x2, c.y2);
+    line.Style = rvvsVisible;
+    a.vect->AddNewObject(line);
+    const std::string file = (dir / "line.rvv").string();
+    {
+      TRastovaIO io;
+      io.SetAttachedView(a.vect);
+      io.SaveToFile(file);
+      ASSERT_FALSE(io.Aborting);
+    }
+    TRVBitmap picture(5, 4, rv24RGB);
+    TRastovaIO io(&picture);
+    const size_t largest = test_support::LargestAllocationDuring([&] { io.LoadFromFile(file); });
+    EXPECT_EQ(io.Aborting, !c.loads);
+    if (c.loads) {
+      EXPECT_EQ(picture.GetWidth(), c.x2 + 1);
+      EXPECT_EQ(picture.GetHeight(), c.y2 + 1);
+    } else {
+      EXPECT_LT(largest, size_t(4) << 20);  // the temporary layer's own surface takes 1.2 MB
+      EXPECT_EQ(picture.GetWidth(), 5);
+      EXPECT_EQ(picture.GetHeight(), 4);
+    }
   }
   std::filesystem::remove_all(dir);
 }
