@@ -72,6 +72,13 @@ class TProgram {
   bool Done() const { return p_ >= end_; }
   uint8_t Byte() { return p_ < end_ ? *p_++ : 0; }
   bool Bool() { return Byte() & 1; }
+  // The choice of a call among n of a group (0 .. n - 1), printed when VIEW_OPS_TRACE is set.
+  int32_t Call(const char* group, int32_t n) {
+    const int32_t c = Below(n);
+    static const bool trace = std::getenv("VIEW_OPS_TRACE") != nullptr;
+    if (trace) std::fprintf(stderr, "call: %s %d\n", group, c);
+    return c;
+  }
   // 0 .. n - 1.
   int32_t Below(int32_t n) { return n > 0 ? int32_t(Byte() % uint32_t(n)) : 0; }
   // -1 .. n: the indexes of a list of n entries and one past each end.
@@ -310,7 +317,7 @@ void PaintWatched(TRastovaView& v) {
 void LayerCall(TRig& rig, TProgram& in) {
   TRastovaVect& v = *rig.View;
   const int32_t n = v.GetLayersCount();
-  switch (in.Below(8)) {
+  switch (in.Call("layer", 8)) {
     case 0:
       if (n < kMaxLayers) v.LayersAdd();
       break;
@@ -349,7 +356,7 @@ void LayerCall(TRig& rig, TProgram& in) {
     }
     default: {  // a property of a layer
       rv::TRVLayer& l = *v.GetLayer(in.Below(n));
-      switch (in.Below(9)) {
+      switch (in.Call("layer property", 9)) {
         case 0:
           l.PosX = in.Coord();
           break;
@@ -389,7 +396,7 @@ void LayerCall(TRig& rig, TProgram& in) {
 
 void PictureCall(TRig& rig, TProgram& in) {
   TRastovaVect& v = *rig.View;
-  switch (in.Below(6)) {
+  switch (in.Call("picture", 6)) {
     case 0: {  // the current image changed in place (a load, processing)
       const int32_t w = in.Side(), h = in.Side();
       const uint8_t format = in.Byte();
@@ -423,7 +430,7 @@ void PictureCall(TRig& rig, TProgram& in) {
 }
 
 void NavigatorCall(TRig& rig, TProgram& in) {
-  switch (in.Below(4)) {
+  switch (in.Call("navigator", 4)) {
     case 0:  // a navigator attached (made when there is none)
       if (!rig.Navigator) {
         rig.Navigator = new TRastovaView(&rig.Window);
@@ -445,7 +452,7 @@ void NavigatorCall(TRig& rig, TProgram& in) {
 
 void SelectionCall(TRig& rig, TProgram& in) {
   TRastovaVect& v = *rig.View;
-  switch (in.Below(8)) {
+  switch (in.Call("selection", 8)) {
     case 0: {
       const int32_t x1 = in.Coord(), y1 = in.Coord(), x2 = in.Coord(), y2 = in.Coord();
       v.SelectRectangle(x1, y1, x2, y2, in.Below(3));
@@ -489,7 +496,7 @@ void SelectionCall(TRig& rig, TProgram& in) {
 
 void ViewCall(TRig& rig, TProgram& in) {
   TRastovaVect& v = *rig.View;
-  switch (in.Below(8)) {
+  switch (in.Call("view", 8)) {
     case 0:
       v.SetZoom(in.Zoom());
       break;
@@ -568,7 +575,7 @@ void AddObject(TRastovaVect& v, TProgram& in) {
 void ObjectCall(TRig& rig, TProgram& in) {
   TRastovaVect& v = *rig.View;
   const int32_t h = Handle(v, in);
-  switch (in.Below(10)) {
+  switch (in.Call("object", 10)) {
     case 0:
       AddObject(v, in);
       break;
@@ -632,7 +639,7 @@ void ObjectCall(TRig& rig, TProgram& in) {
 void ObjectPictureCall(TRig& rig, TProgram& in) {
   TRastovaVect& v = *rig.View;
   const int32_t h = Handle(v, in);
-  switch (in.Below(6)) {
+  switch (in.Call("object picture", 6)) {
     case 0: {
       TRVBitmap b;
       const int32_t w = 1 + in.Below(40), bh = 1 + in.Below(40);
@@ -669,7 +676,7 @@ void UndoCall(TRig& rig, TProgram& in) {
   rv::TRastovaProc& proc = *v.GetProc();
   static constexpr rv::TRVUndoSource kSources[6] = {rv::rvuImage, rv::rvuSelection, rv::rvuObject,
                                                     rv::rvuLayer, rv::rvuFullLayer, rv::rvuObjectsAndLayers};
-  switch (in.Below(4)) {
+  switch (in.Call("undo", 4)) {
     case 0:
       proc.SaveUndo(kSources[in.Below(6)]);
       break;
@@ -692,7 +699,7 @@ void UndoCall(TRig& rig, TProgram& in) {
 void TransitionCall(TRig& rig, TProgram& in) {
   TRastovaVect& v = *rig.View;
   rv::TRVTransitionEffects& t = *v.Transition();
-  switch (in.Below(5)) {
+  switch (in.Call("transition", 5)) {
     case 0: {
       const int32_t sw = 1 + in.Below(150), sh = 1 + in.Below(150), tw = 1 + in.Below(150),
                     th = 1 + in.Below(150);
