@@ -129,9 +129,10 @@ constexpr int32_t kMaxObjects = 48;
 void MakePicture(TRVBitmap& b, int32_t w, int32_t h, uint8_t format, bool alpha) {
   static constexpr rv::TRVPixelFormat kFormats[4] = {rv::rv24RGB, rv::rv8g, rv::rv1g, rv::rv32RGB};
   if (!b.Allocate(w, h, kFormats[format % 4])) return;
+  const int32_t rowLen = b.GetRowLen();
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* row = b.GetScanLine(y);
-    for (int32_t x = 0; x < b.GetRowLen(); ++x) row[x] = uint8_t(x * 7 + y * 13);
+    for (int32_t x = 0; x < rowLen; ++x) row[x] = uint8_t(x * 7 + y * 13);
   }
   if (!alpha) return;
   TRVBitmap* a = b.AlphaBitmap();
@@ -151,7 +152,7 @@ struct TRig {
   QWidget Window;
   TRastovaVect* View;
   QPointer<TRastovaView> Navigator;
-  std::unique_ptr<TRastovaVect> Other;
+  TRastovaVect* Other;  // a child of Window, like the view
   uint32_t Clock = 1000;
   TEventAction StepAction = eaNothing;
   TEventAction StopAction = eaNothing;
@@ -168,7 +169,9 @@ struct TRig {
     MakePicture(*View->GetRVBitmap(), 64, 48, 0, false);
     View->GetProc()->UndoLocation = rv::rvInMemory;
     View->Update();
-    Other = std::make_unique<TRastovaVect>();
+    // A view without a parent would start at the size of a top-level window (and a surface of
+    // that size); as a child it starts small.
+    Other = new TRastovaVect(&Window);
     rv::TRVTransitionEffects* engine = View->EnsureTransition();
     engine->TickCount = [this] { return Clock; };
     View->WriteOnTransitionStep([this](TRastovaView*, int32_t) { Act(StepAction); });
@@ -586,13 +589,13 @@ void ObjectCall(TRig& rig, TProgram& in) {
       v.RemoveAllObjects();
       break;
     case 3:
-      if (rig.Other->ObjectsCount() < kMaxObjects) v.CopyObjectTo(h, rig.Other.get());
+      if (rig.Other->ObjectsCount() < kMaxObjects) v.CopyObjectTo(h, rig.Other);
       break;
     case 4:  // assigning layers: objects go over whole, or are removed with nullptr
       if (in.Bool())
         rig.Other->Assign(static_cast<TRastovaView*>(rig.View));
       else if (rig.Other->ObjectsCount() <= kMaxObjects)
-        v.Assign(static_cast<TRastovaView*>(rig.Other.get()));
+        v.Assign(static_cast<TRastovaView*>(rig.Other));
       else
         v.Assign(nullptr);
       break;
@@ -786,7 +789,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     TRig rig;
     const bool viewFirst = in.Bool();
-    for (int calls = 0; !in.Done() && calls < 200; ++calls) {
+    for (int calls = 0; !in.Done() && calls < 120; ++calls) {
       try {
         RunCall(rig, in);
       } catch (const std::exception&) {
