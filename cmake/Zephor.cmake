@@ -246,9 +246,10 @@ endfunction()
 
 # zephor_test(<name> [SOURCES ...] LIBS ... [LABELS ...] [GUI] [NO_UNTRUSTED_BYTES] [PCH <headers>])
 # Without SOURCES, every .cpp of the folder's tests/ is taken. GUI tests run headless.
-# Label `gui` marks tests that need a window system or GL context; the sanitizer build skips them.
-# NO_UNTRUSTED_BYTES marks the tests of a library that reads none (it draws, or works on data
-# already checked); like the GUI tests they are not built with ZEPHOR_READERS_ONLY.
+# Label `gui` marks tests that need a window system or GL context; they run headless (offscreen
+# Qt, EGL on Mesa), in the sanitizer build too. NO_UNTRUSTED_BYTES marks the tests of a library
+# that reads none (it draws, or works on data already checked); like the GUI tests they are not
+# built with ZEPHOR_READERS_ONLY.
 # The program reuses the precompiled gtest and standard headers, with Qt Test's and the common
 # widgets' when it links Qt Test; PCH gives it a precompiled header of its own.
 function(zephor_test name)

@@ -433,6 +433,24 @@ for f in rgb24 rgba32 pal8; do cp "$out/bmp/$f.bmp" "$out/picture/$f.bmp"; done
 for f in rgb rgba palette interlaced; do { printf '\001'; tail -c +2 "$out/png/$f.png"; } > "$out/picture/$f.png"; done
 # OBJ by hand: a 3 x 3 plane of faces written in the record forms others use.
 printf 'mtllib none.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nvt 1 1\nvn 0 0 1\nf 1/1/1 2/2/1 4/4/1 3/3/1\nf -4/-4 -3/-3 -1/-1\n' | { printf '\002'; cat; } > "$out/obj/plane-forms.obj"
+# The image view's operation fuzzer reads its input as calls (a group byte, then the call's
+# bytes): one program per group of calls, and programs that mix them, from a fixed seed.
+mkdir -p "$out/view_ops"
+/usr/bin/python3 - "$out/view_ops" <<'PY'
+import random, sys
+d = sys.argv[1]
+for g in range(10):
+    random.seed(100 + g)
+    out = [0]
+    for k in range(30):
+        out.append(g)
+        out += [random.randrange(256) for _ in range(8)]
+    open(f"{d}/group-{g}", "wb").write(bytes(out))
+random.seed(52)
+for i in range(12):
+    n = random.choice([48, 96, 160, 256, 400])
+    open(f"{d}/mixed-{i:02d}", "wb").write(bytes(random.randrange(256) for _ in range(n)))
+PY
 # Our own writers.
 "$build/fuzz/make_seeds" "$out"
 # AVI files of compressed frames by the ffmpeg tool, the JUNK chunks it reserves for a later index

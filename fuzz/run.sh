@@ -24,6 +24,11 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/lsan-suppressions.txt}
 
 run_one() {
   local t=$1 dir="$work/$1"
+  # A build without the GUI libraries has no view_ops target.
+  if [ ! -x "$build/fuzz/${t}_fuzzer" ]; then
+    echo "$t: not built in $build, skipped"
+    return
+  fi
   mkdir -p "$dir/corpus"
   cp -n "$here/corpus/$t"/* "$dir/corpus/" 2>/dev/null || true
   local extra=()

@@ -14,15 +14,17 @@ using platform::TAction;
 using shape::CurrentShape;
 
 void TMainFrm::WireBitmapActions() {
+  // The program's one shape. A reference bound to it names the global itself, so the handlers
+  // use it without capturing it.
   shape::TCS& cs = CurrentShape;
   // Copy and Paste need the sculpt-image editor on screen and a selection.
-  auto bitmapShown = [this, &cs] { return (EditorMode == 7 || Image2->isVisible()) && cs.Count > 0; };
+  auto bitmapShown = [this] { return (EditorMode == 7 || Image2->isVisible()) && cs.Count > 0; };
   Act("BitmapCopy")->OnUpdate = [bitmapShown](TAction* a) { a->SetEnabled(bitmapShown()); };
-  Act("BitmapCopy")->OnExecute = [&cs](TAction*) { shape::CopyPointsToClipboard(cs); };
+  Act("BitmapCopy")->OnExecute = [](TAction*) { shape::CopyPointsToClipboard(cs); };
   Act("BitmapPaste")->OnUpdate = [bitmapShown](TAction* a) {
     a->SetEnabled(bitmapShown() && shape::CanPastePoints());
   };
-  Act("BitmapPaste")->OnExecute = [this, &cs](TAction*) {
+  Act("BitmapPaste")->OnExecute = [this](TAction*) {
     // A block another program put under the format and that does not hold what it claims
     // changes nothing, the selection included.
     shape::TBitmapClip block;
@@ -33,22 +35,22 @@ void TMainFrm::WireBitmapActions() {
 
   auto canSpace = [this](TAction* a) { a->SetEnabled(CommandQueries().BitmapEqualIntervals); };
   Act("BitmapEQLine")->OnUpdate = canSpace;
-  Act("BitmapEQLine")->OnExecute = [this, &cs](TAction*) {
+  Act("BitmapEQLine")->OnExecute = [this](TAction*) {
     ScBitmap->EqualIntervals(cs);
     AfterCommand();
   };
   Act("BitmapEQDist")->OnUpdate = canSpace;
-  Act("BitmapEQDist")->OnExecute = [this, &cs](TAction*) {
+  Act("BitmapEQDist")->OnExecute = [this](TAction*) {
     if (ScBitmap->EqualDistance(cs)) AfterCommand();
   };
   for (const char* name : {"BitmapSmooth0", "BitmapSmooth1", "BitmapSmooth2", "BitmapSmooth3"}) {
     Act(name)->OnUpdate = [](TAction* a) { a->SetEnabled(true); };
-    Act(name)->OnExecute = [this, &cs](TAction* a) {
+    Act(name)->OnExecute = [this](TAction* a) {
       if (ScBitmap->Smooth(cs, a->Tag)) AfterCommand();
     };
   }
-  Act("BitmapMagnet")->OnUpdate = [&cs](TAction* a) { a->SetEnabled(cs.Count >= 2); };
-  Act("BitmapMagnet")->OnExecute = [this, &cs](TAction*) {
+  Act("BitmapMagnet")->OnUpdate = [](TAction* a) { a->SetEnabled(cs.Count >= 2); };
+  Act("BitmapMagnet")->OnExecute = [this](TAction*) {
     if (ScBitmap->Magnet(cs)) AfterCommand();
   };
 }

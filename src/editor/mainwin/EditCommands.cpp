@@ -135,6 +135,8 @@ void TMainFrm::EditOffsetExecute() {
 // ---- wiring ----
 
 void TMainFrm::WireEditActions() {
+  // The program's one shape. A reference bound to it names the global itself, so the handlers
+  // use it without capturing it.
   shape::TCS& cs = CurrentShape;
   auto on = [this](const char* name, platform::TActionEvent update, platform::TActionEvent execute) {
     TAction* a = Act(name);
@@ -155,33 +157,33 @@ void TMainFrm::WireEditActions() {
       "EditRedo", [this](TAction* a) { a->SetEnabled(shape::CanRedo(*UndoRing)); },
       [this](TAction*) { EditUndoExecute(true); });
 
-  auto twoSelected = [this, &cs](TAction* a) { a->SetEnabled(EditorMode != 6 && cs.Count >= 2); };
+  auto twoSelected = [this](TAction* a) { a->SetEnabled(EditorMode != 6 && cs.Count >= 2); };
   for (const char* name : {"EditRotate0", "EditRotate1"})
-    on(name, twoSelected, [this, &cs](TAction* a) {
+    on(name, twoSelected, [this](TAction* a) {
       if (CurrentShapeEditor && cs.Count >= 2 &&
           CurrentShapeEditor->Rotate(cs, a->Tag * settings::AppSettings.RotateDegreeF))
         AfterCommand();
     });
   for (const char* name : {"EditHorizontal", "EditVertical"})
-    on(name, twoSelected, [this, &cs](TAction* a) {
+    on(name, twoSelected, [this](TAction* a) {
       if (CurrentShapeEditor && cs.Count >= 2 && CurrentShapeEditor->Align(cs, a->Tag)) AfterCommand();
     });
 
   on(
       "EditEqual", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualIntervals); },
-      [this, &cs](TAction*) {
+      [this](TAction*) {
         if (CurrentEditor && CurrentEditor->CanEqualIntervals(cs) && CurrentEditor->EqualIntervals(cs))
           AfterCommand();
       });
   on(
       "EditEQDist", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualDistance); },
-      [this, &cs](TAction*) {
+      [this](TAction*) {
         if (CurrentEditor && CurrentEditor->CanEqualDistance(cs) && CurrentEditor->EqualDistance(cs))
           AfterCommand();
       });
   on(
       "EditEQCurves", [this](TAction* a) { a->SetEnabled(CommandQueries().EqualCurves); },
-      [this, &cs](TAction*) {
+      [this](TAction*) {
         if (CurrentShapeEditor && CurrentShapeEditor->CanEqualCurves(cs) &&
             CurrentShapeEditor->EqualCurves(cs))
           AfterCommand();
@@ -192,7 +194,7 @@ void TMainFrm::WireEditActions() {
         a->SetVisible(EditorMode == 3 || EditorMode == 4);
         a->SetEnabled(CommandQueries().SameWidth);
       },
-      [this, &cs](TAction*) {
+      [this](TAction*) {
         if (CurrentShapeEditor && CurrentShapeEditor->SameWidth(cs)) AfterCommand();
       });
   for (const char* name : {"EditTWist0", "EditTwist1"})
@@ -203,22 +205,22 @@ void TMainFrm::WireEditActions() {
           a->SetVisible(q.TwistApplies);
           a->SetEnabled(q.CanTwist);
         },
-        [this, &cs](TAction* a) {
+        [this](TAction* a) {
           if (CurrentShapeEditor && CurrentShapeEditor->Twist(cs, a->Tag)) AfterCommand();
         });
 
-  on("EditFlipHorizontal", always, [this, &cs, askPlane](TAction*) {
+  on("EditFlipHorizontal", always, [this, askPlane](TAction*) {
     SetSelectionAll(false);
     shape::FlipShapeHorizontal(cs,
                                askPlane(shape::kFlipHorizontalCaption, shape::kFlipHorizontalDefaultButton));
     AfterCommand();
   });
-  on("EditFlipVertical", always, [this, &cs, askPlane](TAction*) {
+  on("EditFlipVertical", always, [this, askPlane](TAction*) {
     SetSelectionAll(false);
     shape::FlipShapeVertical(cs, askPlane(shape::kFlipVerticalCaption, shape::kFlipVerticalDefaultButton));
     AfterCommand();
   });
-  on("EditMaximize", shapeModes, [this, &cs](TAction*) {
+  on("EditMaximize", shapeModes, [this](TAction*) {
     SetSelectionAll(false);
     shape::MaximizeShape(cs);
     shape::CountSelectedPoints(cs);
@@ -227,7 +229,7 @@ void TMainFrm::WireEditActions() {
   on(
       "EditOptimize",
       [this](TAction* a) { a->SetEnabled(ShapeMode(EditorMode) && CommandQueries().CanOptimize); },
-      [this, &cs](TAction*) {
+      [this](TAction*) {
         if (!CurrentShapeEditor) return;
         CurrentShapeEditor->Optimize(cs);
         AfterCommand();
@@ -249,59 +251,59 @@ void TMainFrm::WireEditActions() {
   for (const Mirror& m : mirrors)
     on(
         m.name,
-        [this, &cs, columns = m.columns](TAction* a) {
+        [this, columns = m.columns](TAction* a) {
           a->SetEnabled(true);
           a->SetVisible(EditorMode != 6);
           a->SetCaption(QString::fromStdString(columns ? HorizontalMirrorCaption(cs.CPMaxI)
                                                        : VerticalMirrorCaption(cs.CPMaxJ)));
         },
-        [this, &cs, askPlane, &m](TAction*) {
+        [this, askPlane, &m](TAction*) {
           SetSelectionAll(false);
           m.mirror(cs, askPlane(m.dialogCaption, m.defaultButton(cs)));
           AfterCommand();
         });
   on("EditOffset", shapeModes, [this](TAction*) { EditOffsetExecute(); });
-  on("EditInsideOut", shapeModes, [this, &cs](TAction*) {
+  on("EditInsideOut", shapeModes, [this](TAction*) {
     SetSelectionAll(false);
     shape::TurnShapeInsideOut(cs);
     AfterCommand();
   });
 
   // Locks and groups change no point: a snapshot and a redraw, no commit, the texture untouched.
-  auto marksChanged = [this, &cs] {
+  auto marksChanged = [this] {
     shape::UndoPush(*UndoRing, cs);
     MeshDirty = true;
     FullRedraw();
   };
   for (const char* name : {"EditLock", "EditUnlock"})
-    on(name, always, [&cs, marksChanged](TAction* a) {
+    on(name, always, [marksChanged](TAction* a) {
       shape::LockSelectedPoints(cs, cs.CPMaxI, cs.CPMaxJ, a->Tag == 0);
       marksChanged();
     });
-  on("EditUnlockAll", always, [&cs, marksChanged](TAction*) {
+  on("EditUnlockAll", always, [marksChanged](TAction*) {
     shape::FillPointFlags(cs.RP, cs.CPMaxI, cs.CPMaxJ, false);
     marksChanged();
   });
-  on("EditLockReverse", always, [&cs, marksChanged](TAction*) {
+  on("EditLockReverse", always, [marksChanged](TAction*) {
     shape::InvertPointFlags(cs.RP, cs.CPMaxI, cs.CPMaxJ);
     marksChanged();
   });
-  on("EditGroup", always, [&cs, marksChanged](TAction*) {
+  on("EditGroup", always, [marksChanged](TAction*) {
     shape::SetSelectedGroup(cs, shape::NewGroupId(cs));
     marksChanged();
   });
-  on("EditUnGroup", always, [&cs, marksChanged](TAction*) {
+  on("EditUnGroup", always, [marksChanged](TAction*) {
     shape::UngroupSelected(cs);
     marksChanged();
   });
-  on("EditUnGroupAll", always, [&cs, marksChanged](TAction*) {
+  on("EditUnGroupAll", always, [marksChanged](TAction*) {
     shape::ClearGroups(cs);
     marksChanged();
   });
 
   for (const char* name : {"ActSelectAll", "ActSelectNone"})
     on(name, always, [this](TAction* a) { SetSelectionAll(a->Tag == 0); });
-  on("ActSelectReverse", always, [this, &cs](TAction*) {
+  on("ActSelectReverse", always, [this](TAction*) {
     if (!CurrentShapeEditor) return;
     shape::InvertPointFlags(cs.SP, cs.CPMaxI, cs.CPMaxJ);
     // The count follows the flags, or every rule that reads it (the frame, the enabling, the
@@ -317,11 +319,11 @@ void TMainFrm::WireEditActions() {
 
   for (const char* name : {"EditSmooth0", "EditSmooth1", "EditSmooth2", "EditSmooth3"})
     on(
-        name, [this, &cs](TAction* a) { a->SetEnabled(EditorMode != 6 && cs.Count >= 3); },
-        [this, &cs](TAction* a) {
+        name, [this](TAction* a) { a->SetEnabled(EditorMode != 6 && cs.Count >= 3); },
+        [this](TAction* a) {
           if (EditorMode != 6 && cs.Count >= 3 && CurrentEditor->Smooth(cs, a->Tag)) AfterCommand();
         });
-  on("EditMagnet", twoSelected, [this, &cs](TAction*) {
+  on("EditMagnet", twoSelected, [this](TAction*) {
     if (EditorMode != 6 && cs.Count >= 2 && CurrentEditor->Magnet(cs)) AfterCommand();
   });
 

@@ -38,13 +38,16 @@ inline fs::path& TempRoot() {
 }
 
 // Runs `act` on the next modal dialog once it is shown (for up to three seconds).
+// The poll holds itself only weakly: the pending timer keeps it, and it is freed after its last
+// try.
 inline void OnNextDialog(std::function<void(QDialog*)> act) {
   auto poll = std::make_shared<std::function<void(int)>>();
-  *poll = [poll, act](int tries) {
+  std::weak_ptr<std::function<void(int)>> self = poll;
+  *poll = [self, act](int tries) {
     if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
       act(d);
-    else if (tries > 0)
-      QTimer::singleShot(10, [poll, tries] { (*poll)(tries - 1); });
+    else if (auto again = self.lock(); again && tries > 0)
+      QTimer::singleShot(10, [again, tries] { (*again)(tries - 1); });
   };
   QTimer::singleShot(0, [poll] { (*poll)(300); });
 }

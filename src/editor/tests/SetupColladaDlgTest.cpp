@@ -147,7 +147,10 @@ TEST_F(SetupTest, OkWritesTheListsAndTheTrackBar) {
   // the shift list: 360 / its number, to the nearest integer
   const std::pair<const char*, int> shifts[] = {
       {"5.625", 64}, {"7.5", 48}, {"22.5", 16}, {"72", 5}, {"1", 360}};
-  for (const auto& [entry, gridRad] : shifts) {
+  for (const auto& shift : shifts) {
+    // Named copies: clang 14 cannot capture structured bindings in a lambda.
+    const char* entry = shift.first;
+    const int gridRad = shift.second;
     ASSERT_TRUE(Run([&] { Pick(*dlg.ComboBox5, QString::fromUtf8(entry)); }));
     EXPECT_EQ(AppSettings.GridRad, gridRad) << entry;
   }

@@ -285,11 +285,13 @@ void TRVBitmap::ChangeSize(int32_t width, int32_t height) {
   if (width == GetWidth() && height == GetHeight()) return;
   if (alpha_) alpha_->ChangeSize(width, height);
   if (location_ != rvTBitmap) {
-    if (pixelFormat_ != rvNone && height_ > 0 && width_ > 0) {
+    // A picture of a format gets rows as soon as both sides are above 0, also when it had none
+    // (one side was 0): a size without rows would hand out no scan lines.
+    if (pixelFormat_ != rvNone && width > 0 && height > 0) {
       TRVBitmap tmp;
       MoveTo(tmp);
       if (Allocate(width, height, tmp.pixelFormat_)) {
-        CopyRowsFrom(tmp);
+        if (!tmp.IsEmpty()) CopyRowsFrom(tmp);
         size_t n = std::min(palette_.size(), tmp.palette_.size());
         std::copy_n(tmp.palette_.begin(), n, palette_.begin());
         if (palette_.empty() && !tmp.palette_.empty()) palette_ = tmp.palette_;

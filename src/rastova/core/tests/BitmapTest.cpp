@@ -644,6 +644,35 @@ TEST_P(BitmapTest, ResizingKeepsTheTopLeftPixelsAndThePalette) {
   EXPECT_EQ(p.GetAlpha(1, 1), 33);
 }
 
+// A picture of a format but without rows (a side of 0: an alpha channel made for an empty
+// picture, or an allocation of 0 x 0) gets rows once it is given both sides, whichever comes
+// first.
+TEST_P(BitmapTest, ResizingAPictureWithoutRowsGivesItRows) {
+  for (bool widthFirst : {true, false}) {
+    for (bool asAlpha : {true, false}) {
+      TRVBitmap owner, plain;
+      TRVBitmap& p = asAlpha ? *owner.AlphaBitmap() : plain;
+      if (!asAlpha) p.Allocate(0, 0, rv24RGB);
+      ASSERT_TRUE(p.IsEmpty());
+      if (widthFirst) {
+        p.SetWidth(5);
+        p.SetHeight(4);
+      } else {
+        p.SetHeight(4);
+        p.SetWidth(5);
+      }
+      const std::string what =
+          std::string(asAlpha ? "alpha" : "24-bit") + (widthFirst ? ", width first" : "");
+      ASSERT_EQ(p.GetWidth(), 5) << what;
+      ASSERT_EQ(p.GetHeight(), 4) << what;
+      EXPECT_EQ(p.GetPixelFormat(), asAlpha ? rv8g : rv24RGB) << what;
+      for (int32_t y = 0; y < 4; ++y) EXPECT_NE(p.GetScanLine(y), nullptr) << what << ", row " << y;
+      p.FillRect(1, 1, 3, 2, 200);
+      EXPECT_EQ(p.GetScanLine(2)[asAlpha ? 3 : 3 * 3 + 2], 200) << what;  // 24-bit: the red byte of pixel 3
+    }
+  }
+}
+
 TEST_P(BitmapTest, RowAlignmentIsStoredAndApplied) {
   TRVBitmap empty;
   empty.SetRowAlignment(8);

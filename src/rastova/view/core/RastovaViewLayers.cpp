@@ -327,6 +327,8 @@ void TRastovaView::SetExternalBitmap(TRVBitmap* Bitmap) {
     layer->Bitmap = FRVBitmap;
     FBitmap = nullptr;
     ShowImageInNavigator();
+    // The picture the attached components worked on may be gone: they take the new one.
+    CallBitmapChangeHandlers();
     return;
   }
   // The layer's own picture given back to it stays, and stays the layer's.
