@@ -450,6 +450,9 @@ void ResampleGrayFiltered(TRVBitmap& source, TRVBitmap& dest, TResampleFilter fi
   if (sw <= 0 || sh <= 0 || source.IsEmpty() || dest.IsEmpty()) return;
   if (filter == rfFastLinear || filter == rfBilinear || filter == rfBicubic || filter == rfProjectBW ||
       filter == rfProjectWB) {
+    // The fast pass writes 8-bit rows only: a destination of another format would keep whatever
+    // its memory held.
+    if (dest.GetBitCount() != 8) SwitchPixelFormat(dest, rv8g);
     ResampleFastLinearGray(source, dest, nullptr, TRVProgressEvent());
     return;
   }
