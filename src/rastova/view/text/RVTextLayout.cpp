@@ -294,8 +294,11 @@ void TRVTextLayout::Run() {
                     Y_ + common::RoundInt(Height_ * c_.FZoom));
   canvas_.Pen().SetStyle(platform::psSolid);
   // The text area inside the margins.
-  W_ = TruncInt(Width_ - Width_ * c_.FMarginRight / 100 - Width_ * c_.FMarginLeft / 100) - 2;
-  H_ = TruncInt(Height_ - Height_ * c_.FMarginBottom / 100 - Height_ * c_.FMarginTop / 100) - 2;
+  // Sizes from a file can be anything: the area saturates instead of wrapping round.
+  W_ = common::SaturateInt32(
+      int64_t(TruncInt(Width_ - Width_ * c_.FMarginRight / 100 - Width_ * c_.FMarginLeft / 100)) - 2);
+  H_ = common::SaturateInt32(
+      int64_t(TruncInt(Height_ - Height_ * c_.FMarginBottom / 100 - Height_ * c_.FMarginTop / 100)) - 2);
   lx_ = TruncInt(Width_ * c_.FMarginLeft / 100) + 1;
   ty_ = TruncInt(Height_ * c_.FMarginTop / 100) + 1;
   clip_ = platform::Rect(X_ + lx_, Y_ + ty_, TruncInt(W_ * c_.FZoom + X_ + lx_),

@@ -325,7 +325,8 @@ void TRastovaVect::DrawGrip(platform::TCanvas& Canvas, TRVCanvas& RVCanvas, int3
   if (!FObjGripImage->Empty()) {
     const int32_t w = FObjGripImage->Width(), h = FObjGripImage->Height();
     GripSize = std::max(w, h) / 2;
-    Canvas.Draw(X - w / 2, Y - h / 2, *FObjGripImage);
+    Canvas.Draw(common::SaturateInt32(int64_t(X) - w / 2), common::SaturateInt32(int64_t(Y) - h / 2),
+                *FObjGripImage);
     return;
   }
   TRVPen& pen = RVCanvas.Pen();
@@ -337,7 +338,9 @@ void TRastovaVect::DrawGrip(platform::TCanvas& Canvas, TRVCanvas& RVCanvas, int3
   RVCanvas.Brush().SetColor(GripBrush.Color);
   RVCanvas.Brush().SetStyle(GripBrush.Style);
   RVCanvas.Brush().SetTransparency(180);
-  RVCanvas.Ellipse(X - GripSize, Y - GripSize, X + GripSize, Y + GripSize);
+  // Objects may lie at the ends of the integer range: the grip's box saturates there.
+  const auto side = [this](int32_t v, int sign) { return common::SaturateInt32(v + sign * int64_t(GripSize)); };
+  RVCanvas.Ellipse(side(X, -1), side(Y, -1), side(X, 1), side(Y, 1));
 }
 
 void TRastovaVect::DrawObjectGrips(platform::TCanvas& Canvas, const TRVVObjRecord& Obj) {
