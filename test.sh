@@ -5,6 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
+# ccache keys on paths relative to the work tree, so a fresh clone in another folder (as CI makes)
+# reuses what an earlier build of the same sources compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 build=${BUILD_DIR:-build}
 jobs=$(nproc)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" "$@"
