@@ -290,18 +290,17 @@ void TRVTextLayout::Run() {
   canvas_.Pen().SetMode(platform::pmCopy);
   canvas_.Brush().SetColor(c_.FBackgroundBrush.Color);
   canvas_.Brush().SetStyle(c_.FBackgroundBrush.Style);
-  canvas_.Rectangle(X_, Y_, X_ + common::RoundInt(Width_ * c_.FZoom),
-                    Y_ + common::RoundInt(Height_ * c_.FZoom));
+  // Boxes from a file can lie anywhere: sides and the text area saturate instead of wrapping round.
+  const auto sat = [](int64_t v) { return common::SaturateInt32(v); };
+  canvas_.Rectangle(X_, Y_, sat(int64_t(X_) + common::RoundInt(Width_ * c_.FZoom)),
+                    sat(int64_t(Y_) + common::RoundInt(Height_ * c_.FZoom)));
   canvas_.Pen().SetStyle(platform::psSolid);
   // The text area inside the margins.
-  // Sizes from a file can be anything: the area saturates instead of wrapping round.
-  W_ = common::SaturateInt32(
-      int64_t(TruncInt(Width_ - Width_ * c_.FMarginRight / 100 - Width_ * c_.FMarginLeft / 100)) - 2);
-  H_ = common::SaturateInt32(
-      int64_t(TruncInt(Height_ - Height_ * c_.FMarginBottom / 100 - Height_ * c_.FMarginTop / 100)) - 2);
-  lx_ = TruncInt(Width_ * c_.FMarginLeft / 100) + 1;
-  ty_ = TruncInt(Height_ * c_.FMarginTop / 100) + 1;
-  clip_ = platform::Rect(X_ + lx_, Y_ + ty_, TruncInt(W_ * c_.FZoom + X_ + lx_),
+  W_ = sat(int64_t(TruncInt(Width_ - Width_ * c_.FMarginRight / 100 - Width_ * c_.FMarginLeft / 100)) - 2);
+  H_ = sat(int64_t(TruncInt(Height_ - Height_ * c_.FMarginBottom / 100 - Height_ * c_.FMarginTop / 100)) - 2);
+  lx_ = sat(int64_t(TruncInt(Width_ * c_.FMarginLeft / 100)) + 1);
+  ty_ = sat(int64_t(TruncInt(Height_ * c_.FMarginTop / 100)) + 1);
+  clip_ = platform::Rect(sat(int64_t(X_) + lx_), sat(int64_t(Y_) + ty_), TruncInt(W_ * c_.FZoom + X_ + lx_),
                          TruncInt(H_ * c_.FZoom + Y_ + ty_));
   const uint32_t oldAlign = dc.TextAlign();
   dc.SetTextAlign(platform::TA_BASELINE);
@@ -426,6 +425,13 @@ void TRVTextLayout::DrawDeferred() {
 }
 
 void TRVTextControl::LayoutAndDraw(TRVCanvas& Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height) {
+  // Text is laid out in 32-bit pixels: a box reaching past a billion pixels, which only a damaged
+  // file makes, is not laid out, so that no position inside it wraps round.
+  constexpr double kMaxReach = double(int64_t(1) << 30);
+  const double zoom = std::max(1.0, std::abs(FZoom));
+  const double reachX = std::abs(double(X)) + std::abs(double(Width)) * zoom;
+  const double reachY = std::abs(double(Y)) + std::abs(double(Height)) * zoom;
+  if (!(reachX <= kMaxReach && reachY <= kMaxReach)) return;
   TRVTextLayout(*this, Canvas, X, Y, Width, Height).Run();
 }
 
