@@ -37,6 +37,15 @@ std::string Utf8Of(uint8_t c) { return common::CodePointToUtf8(common::Cp1252ToC
 
 platform::TColor Inverted(platform::TColor c) { return ~platform::ColorToRGB(c) & 0xFFFFFF; }
 
+// Text is laid out in 32-bit pixels. A box, a margin or a line that reaches further than this from
+// the canvas origin, which only a damaged file makes, is not laid out, so that no sum of positions
+// inside the layout wraps round.
+constexpr int32_t kMaxLayoutReach = int32_t(1) << 28;
+
+// A margin is a percentage of the box; one wider than the box on either side says no more than one
+// of exactly the box's size.
+double BoundedMargin(double m) { return std::isnan(m) ? 0.0 : std::clamp(m, -100.0, 100.0); }
+
 }  // namespace
 
 // One run of LayoutAndDraw.
@@ -296,10 +305,12 @@ void TRVTextLayout::Run() {
                     sat(int64_t(Y_) + common::RoundInt(Height_ * c_.FZoom)));
   canvas_.Pen().SetStyle(platform::psSolid);
   // The text area inside the margins.
-  W_ = sat(int64_t(TruncInt(Width_ - Width_ * c_.FMarginRight / 100 - Width_ * c_.FMarginLeft / 100)) - 2);
-  H_ = sat(int64_t(TruncInt(Height_ - Height_ * c_.FMarginBottom / 100 - Height_ * c_.FMarginTop / 100)) - 2);
-  lx_ = sat(int64_t(TruncInt(Width_ * c_.FMarginLeft / 100)) + 1);
-  ty_ = sat(int64_t(TruncInt(Height_ * c_.FMarginTop / 100)) + 1);
+  const double marginLeft = BoundedMargin(c_.FMarginLeft), marginTop = BoundedMargin(c_.FMarginTop);
+  const double marginRight = BoundedMargin(c_.FMarginRight), marginBottom = BoundedMargin(c_.FMarginBottom);
+  W_ = sat(int64_t(TruncInt(Width_ - Width_ * marginRight / 100 - Width_ * marginLeft / 100)) - 2);
+  H_ = sat(int64_t(TruncInt(Height_ - Height_ * marginBottom / 100 - Height_ * marginTop / 100)) - 2);
+  lx_ = sat(int64_t(TruncInt(Width_ * marginLeft / 100)) + 1);
+  ty_ = sat(int64_t(TruncInt(Height_ * marginTop / 100)) + 1);
   clip_ = platform::Rect(sat(int64_t(X_) + lx_), sat(int64_t(Y_) + ty_), TruncInt(W_ * c_.FZoom + X_ + lx_),
                          TruncInt(H_ * c_.FZoom + Y_ + ty_));
   const uint32_t oldAlign = dc.TextAlign();
@@ -371,7 +382,10 @@ void TRVTextLayout::Run() {
       // EndOfLine after the drawing pass.
       if (c_.FCollectText) c_.FCollectedText.push_back(10);
       if (last) break;
-      lineTop_ += lineHeight_ + c_.FLineSpacing;
+      // A line that starts that far from the box is never seen; its position would wrap round.
+      const int64_t nextTop = int64_t(lineTop_) + lineHeight_ + c_.FLineSpacing;
+      if (nextTop > kMaxLayoutReach || nextTop < -kMaxLayoutReach) break;
+      lineTop_ = int32_t(nextTop);
       lineHeight_ = lastHeight_;
       lineLeading_ = lastLeading_;
       lineDescent_ = lastDescent_;
@@ -406,9 +420,12 @@ void TRVTextLayout::DrawDeferred() {
     ApplyCharFormat(d.index);
     font.SetHeight(TruncInt(font.Height() * zoom));
     metrics_ = &c_.Metrics(font);
-    const int32_t x = X_ + TruncInt((d.x - X_) * zoom), y = Y_ + TruncInt((d.y - Y_) * zoom);
+    const auto zoomed = [zoom](int32_t origin, int32_t v) {
+      return common::SaturateInt32(int64_t(origin) + TruncInt((double(v) - origin) * zoom));
+    };
+    const int32_t x = zoomed(X_, d.x), y = zoomed(Y_, d.y);
     if (e + 1 < deferred_.size() && deferred_[e + 1].y == d.y) {
-      const int32_t nextX = X_ + TruncInt((deferred_[e + 1].x - X_) * zoom);
+      const int32_t nextX = zoomed(X_, deferred_[e + 1].x);
       const int32_t space = std::max(1, metrics_->Width(' '));
       for (int32_t px = x; px < nextX; px += space) DrawGlyph(px, y, ' ', d.index);
     }
@@ -425,9 +442,7 @@ void TRVTextLayout::DrawDeferred() {
 }
 
 void TRVTextControl::LayoutAndDraw(TRVCanvas& Canvas, int32_t X, int32_t Y, int32_t Width, int32_t Height) {
-  // Text is laid out in 32-bit pixels: a box reaching past a billion pixels, which only a damaged
-  // file makes, is not laid out, so that no position inside it wraps round.
-  constexpr double kMaxReach = double(int64_t(1) << 30);
+  constexpr double kMaxReach = kMaxLayoutReach;
   const double zoom = std::max(1.0, std::abs(FZoom));
   const double reachX = std::abs(double(X)) + std::abs(double(Width)) * zoom;
   const double reachY = std::abs(double(Y)) + std::abs(double(Height)) * zoom;

@@ -5,7 +5,9 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <cmath>
 #include <cstring>
+#include <tuple>
 
 #include "platform/gfx/Bitmap.h"
 #include "rastova/view/canvas/RVCanvas.h"
@@ -326,4 +328,52 @@ TEST(TextLayout, AClearFillWithoutAPictureStartsFromTheWindowColour) {
   w.SetText("");
   w.Layout();
   EXPECT_EQ(dark(), 0);
+}
+
+TEST(TextLayout, MarginsAndLineSpacingFromADamagedFileStayInsideTheIntegerRange) {
+  // Memo margins and line spacing come from object files unchecked. A margin is bounded to the box's
+  // own size on either side; a line that would start further away than the layout can address is
+  // not placed. Before, the sums of positions wrapped round.
+  constexpr double kHuge = 1e300;
+  struct Case {
+    double left, top;
+    int32_t spacing;
+    int firstX, firstY;
+    bool secondLinePlaced;
+  };
+  // Box at (0, 0), 100 x 80.
+  const Case cases[] = {
+      {kHuge, 0, 0, 101, 1, false},  // no text area left: nothing fits
+      {-kHuge, -kHuge, 0, -99, -79, true},
+      {std::nan(""), std::nan(""), 0, 1, 1, true},
+      {0, 0, INT32_MAX, 1, 1, false},
+      {0, 0, INT32_MIN, 1, 1, false},
+      {0, kHuge, INT32_MAX - 100, 1, 81, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.left << " " << c.top << " " << c.spacing);
+    Unseen u;
+    u.SetText("a\nb");
+    u.control.FMarginLeft = c.left;
+    u.control.FMarginTop = c.top;
+    u.control.FLineSpacing = c.spacing;
+    u.control.FCaret = 3;  // the caret's own position is written over its index
+    u.Draw(0, 0, 100, 80);
+    const auto xs = u.Xs(), ys = u.Ys();
+    EXPECT_EQ(xs[0], c.firstX);
+    EXPECT_EQ(ys[0], c.firstY);
+    EXPECT_EQ(ys[2] != -1, c.secondLinePlaced);
+  }
+}
+
+TEST(TextLayout, ABoxReachingBeyondTheAddressableRangeIsNotLaidOut) {
+  Unseen u;
+  u.SetText("ab");
+  for (const auto& [x, y, w, h] : {std::tuple{INT32_MAX - 10, 0, 50, 50}, std::tuple{0, INT32_MIN, 50, 50},
+                                   std::tuple{0, 0, INT32_MAX, 50}, std::tuple{0, 0, 50, 1 << 29}}) {
+    u.Draw(x, y, w, h);
+    EXPECT_EQ(u.Xs(), std::vector<int>(3, -1));
+  }
+  u.Draw(0, 0, 50, 50);
+  EXPECT_NE(u.Xs()[0], -1);
 }
