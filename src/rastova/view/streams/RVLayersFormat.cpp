@@ -17,8 +17,7 @@ namespace {
 
 TRastovaView* AttachedLayerView(TRastovaIO& io) { return dynamic_cast<TRastovaView*>(io.GetAttachedView()); }
 
-// Whether the merged picture of the view's layers is one their images can justify: a layer far
-// away or shown much larger than its image asks for more.
+// Whether the merged picture of the view's layers is one their images can justify.
 bool MergedSizeJustified(TRastovaView& view) {
   int64_t w = 0, h = 0;
   view.LayersDrawSize(w, h);
@@ -28,20 +27,13 @@ bool MergedSizeJustified(TRastovaView& view) {
 }
 
 // Without a view the layers are merged into the component's image by a view of its own, which
-// needs the application's widgets. A merge that would be too large, or ends without a picture,
-// is a failed load.
+// needs the application's widgets.
 bool MergeLayersFile(TRastovaIO& io, const std::string& fileName) {
   TRVBitmap* target = io.GetAttachedRVBitmap();
   if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || !target) return false;
   TRastovaView temp(nullptr);
   temp.WriteLegacyBitmap(false);
-  if (!temp.LoadLayersFromFile(fileName) || !MergedSizeJustified(temp)) return false;
-  temp.SetCurrentLayer(0);
-  temp.LayersMergeAll();
-  TRVBitmap* merged = temp.GetRVBitmap();
-  if (!merged || merged->IsEmpty()) return false;
-  target->Assign(merged);
-  if (target->IsEmpty()) return false;
+  if (!temp.LoadLayersFromFile(fileName) || !MergeLoadedLayers(temp, *target)) return false;
   io.Update();
   return true;
 }
@@ -75,6 +67,16 @@ bool SaveLayersStream(TRastovaIO& io, TStream& stream) {
 const TRVViewFormatOps kLayersOps{IsLayersStream, LoadLayersFile, LoadLayersStream, SaveLayersStream};
 
 }  // namespace
+
+bool MergeLoadedLayers(TRastovaView& View, TRVBitmap& Target) {
+  if (!MergedSizeJustified(View)) return false;
+  View.SetCurrentLayer(0);
+  View.LayersMergeAll();
+  TRVBitmap* merged = View.GetRVBitmap();
+  if (!merged || merged->IsEmpty()) return false;
+  Target.Assign(merged);
+  return !Target.IsEmpty();
+}
 
 void InstallLayersFormat() { SetViewFormatOps(ioLYR, &kLayersOps); }
 

@@ -9,6 +9,7 @@
 #include "rastova/io/RVLayerStream.h"
 #include "rastova/io/RVViewFormats.h"
 #include "rastova/io/RastovaIO.h"
+#include "rastova/view/streams/RVLayersFormat.h"
 #include "rastova/view/vector/RVVectStreams.h"
 #include "rastova/view/vector/RastovaVect.h"
 
@@ -53,9 +54,7 @@ bool LoadVectFile(TRastovaIO& io, const std::string& fileName) {
     temp.WriteLegacyBitmap(false);
     if (!LoadInto(temp, All, file)) return false;
     if (All) {
-      temp.SetCurrentLayer(0);
-      temp.LayersMergeAll();
-      target->Assign(temp.GetRVBitmap());
+      if (!MergeLoadedLayers(temp, *target)) return false;
     } else {
       // The objects on white, the picture sized to their extent.
       if (!SizeObjectsPicture(temp, *target)) return false;

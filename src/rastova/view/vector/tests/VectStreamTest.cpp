@@ -409,6 +409,55 @@ TEST_F(VectStream, AnObjectFileWithoutALayerMakesNoPictureItCannotJustify) {
   std::filesystem::remove_all(dir);
 }
 
+TEST_F(VectStream, ALayersAndObjectsFileWithoutALayerMergesOnlyAPictureItJustifies) {
+  // Loaded without a vector layer, the layers of a "layers and objects" file are merged like those
+  // of a layers file: a layer far away or shown much larger than its image makes a failed load, not
+  // a picture of gigabytes.
+  const auto dir = std::filesystem::temp_directory_path() / ("vectallbig" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  struct Case {
+    const char* what;
+    int32_t posX, displayW;
+    bool loads;
+  } const cases[] = {
+      {"a layer at x = 300", 300, 0, true},
+      {"a layer at x = 2^31 - 1", 0x7FFFFFFF, 0, false},
+      {"a layer shown 2,000,000,000 wide", 0, 2000000000, false},
+      {"a layer shown 100,000 wide", 0, 100000, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TVectInWindow a(100, 100, 100, 100);
+    TRVVObjRecord box = Obj(*a.vect, rvkBOX, 2, 2, 20, 20);
+    box.Style = rvvsVisible;
+    a.vect->AddNewObject(box);
+    a.vect->LayersAdd();
+    a.vect->GetRVBitmap()->Allocate(2, 2, rv24RGB);
+    a.vect->GetCurrentLayer()->PosX = c.posX;
+    a.vect->GetCurrentLayer()->DisplayWidth = c.displayW;
+    a.vect->GetCurrentLayer()->DisplayHeight = c.displayW;
+    const std::string file = (dir / "case.all").string();
+    {
+      TRastovaIO io;
+      io.SetAttachedView(a.vect);
+      io.SaveToFile(file);
+      ASSERT_FALSE(io.Aborting);
+    }
+    TRVBitmap picture(5, 4, rv24RGB);
+    TRastovaIO io(&picture);
+    const size_t largest = test_support::LargestAllocationDuring([&] { io.LoadFromFile(file); });
+    EXPECT_EQ(io.Aborting, !c.loads);
+    if (c.loads) {
+      EXPECT_EQ(picture.GetWidth(), c.posX + 2);
+    } else {
+      EXPECT_LT(largest, size_t(8) << 20);
+      EXPECT_EQ(picture.GetWidth(), 5);
+      EXPECT_EQ(picture.GetHeight(), 4);
+    }
+  }
+  std::filesystem::remove_all(dir);
+}
+
 namespace {
 
 const std::filesystem::path kRVVScript = std::filesystem::path(__FILE__).parent_path() / "rvv_stream.py";
