@@ -342,9 +342,14 @@ void LayerCall(TRig& rig, TProgram& in) {
     case 4:
       v.LayersClear();
       break;
-    case 5:
-      v.LayersMergeAll();
+    case 5: {
+      // Merging makes a picture of the layers' whole extent, which the caller's positions and
+      // display sizes set: only for extents a picture may have.
+      int64_t w = 0, h = 0;
+      v.LayersDrawSize(w, h);
+      if (w * h <= 4096 * 4096) v.LayersMergeAll();
       break;
+    }
     case 6: {
       const int32_t i = in.Index(n);
       const uint8_t what = in.Byte();
