@@ -97,6 +97,10 @@ double TRastovaVect::ObjectDistance(const TRVVObjRecord& Obj, int32_t X, int32_t
       const double fx = (double(Obj.X2) - Obj.X1) / b->GetWidth(), fy = (double(Obj.Y2) - Obj.Y1) / b->GetHeight();
       const int32_t col = std::clamp(fx != 0 ? common::RoundInt((double(X) - Obj.X1) / fx) : 0, 0, b->GetWidth() - 1);
       const int32_t row = std::clamp(fy != 0 ? common::RoundInt((double(Y) - Obj.Y1) / fy) : 0, 0, b->GetHeight() - 1);
+      // The plane GetObjBitmapAlpha hands out can be resized by its caller: a pixel outside it
+      // counts as opaque rather than being read past the plane.
+      TRVBitmap* a = b->AlphaBitmap();
+      if (col >= a->GetWidth() || row >= a->GetHeight()) return d;
       return b->GetAlpha(col, row) != 0 ? 0 : 1000;
     }
     case rvkRULER:

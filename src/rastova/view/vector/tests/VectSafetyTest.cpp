@@ -116,6 +116,15 @@ TEST_F(VectSafety, AlphaPlanesThatDoNotFitThePicture) {
     EXPECT_EQ(v.ObjectDistance(*v.GetObj(h), 32, 16), c.taken ? 1000 : 0) << c.what;
     w.Paint();
   }
+  // A caller that shrinks the plane it was handed: hit testing reads only inside it.
+  v.SetObjBitmapAlpha(h, plane.get());
+  v.GetObjBitmapAlpha(h)->Allocate(3, 2, rv8g);
+  v.GetObjBitmapAlpha(h)->Fill(0);
+  EXPECT_EQ(v.ObjectDistance(*v.GetObj(h), 0, 0), 1000);
+  EXPECT_EQ(v.ObjectDistance(*v.GetObj(h), 32, 16), 0);
+  for (int32_t y = 0; y <= 16; ++y)
+    for (int32_t x = 0; x <= 32; ++x) v.FindObjectAt(x, y, d, false);
+  w.Paint();
 }
 
 // Deltas and corners near the ends of the range saturate instead of wrapping round.
