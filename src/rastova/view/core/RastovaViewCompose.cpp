@@ -396,25 +396,23 @@ void TRastovaView::DrawLayerPositioned(TRVBitmap* Dest, int32_t Index, const TLa
   }
   if (Index > 0 && l.MagnifierEnabled && l.MagnifierRate >= 1.0) DrawMagnifier(Dest, l, how.Filter);
   const int32_t w = l.GetDisplayWidth(), h = l.GetDisplayHeight();
-  auto edgeX = [this](int64_t bx) {
-    const int32_t b = common::SaturateInt32(bx);
-    int32_t e = XBmp2Scr(b);
-    const int32_t back = XScr2Bmp(e);
-    if (back < b)
+  // The screen edge of a picture position: one pixel further where mapping it back falls short or
+  // past, but never beyond the ends of the range.
+  const auto edge = [](int64_t bp, auto toScreen, auto toPicture) {
+    const int32_t b = common::SaturateInt32(bp);
+    int32_t e = toScreen(b);
+    const int32_t back = toPicture(e);
+    if (back < b && e < INT32_MAX)
       ++e;
-    else if (back > b)
+    else if (back > b && e > INT32_MIN)
       --e;
     return e;
   };
-  auto edgeY = [this](int64_t by) {
-    const int32_t b = common::SaturateInt32(by);
-    int32_t e = YBmp2Scr(b);
-    const int32_t back = YScr2Bmp(e);
-    if (back < b)
-      ++e;
-    else if (back > b)
-      --e;
-    return e;
+  const auto edgeX = [&](int64_t bx) {
+    return edge(bx, [this](int32_t v) { return XBmp2Scr(v); }, [this](int32_t v) { return XScr2Bmp(v); });
+  };
+  const auto edgeY = [&](int64_t by) {
+    return edge(by, [this](int32_t v) { return YBmp2Scr(v); }, [this](int32_t v) { return YScr2Bmp(v); });
   };
   int32_t left = edgeX(l.PosX), right = edgeX(int64_t(l.PosX) + w);
   int32_t top = edgeY(l.PosY), bottom = edgeY(int64_t(l.PosY) + h);

@@ -107,4 +107,39 @@ TEST_F(ViewLayersSafety, DrawModeThreeWithParametersPastTheByteRange) {
   }
 }
 
+TEST_F(ViewLayersSafety, ALayerAtTheEndsOfTheRangeIsNotDrawnOverThePicture) {
+  // Its screen edges are rounded towards the picture position they map back to; at the ends of
+  // the range that step wrapped round and put the far layer's edge at the other end.
+  TViewInWindow w{20, 16};
+  w.SetPicture(8, 6);
+  TRastovaView& v = *w.view;
+  v.LayersAdd();
+  FillPicture(*v.GetRVBitmap(), 4, 4);
+  v.GetRVBitmap()->Fill(0x0000FF);
+  v.SetCurrentLayer(0);
+  for (double zoom : {100.0, 33.3, 50.0, 300.0}) {
+    // The picture as it shows without the far layer.
+    v.SetZoom(zoom);
+    v.GetLayer(1)->Visible = false;
+    v.Update();
+    w.Paint();
+    std::vector<TRGB> alone;
+    for (int32_t y = 0; y < 16; ++y)
+      for (int32_t x = 0; x < 20; ++x) alone.push_back(SurfacePixel(v, x, y));
+    v.GetLayer(1)->Visible = true;
+    for (int32_t pos : {INT_MAX, INT_MAX - 1, INT_MAX - 3, INT_MIN, INT_MIN + 1}) {
+      SCOPED_TRACE(::testing::Message() << zoom << " % at " << pos);
+      v.SetZoom(zoom);
+      v.GetLayer(1)->PosX = pos;
+      v.GetLayer(1)->PosY = pos;
+      v.Update();
+      w.Paint();
+      size_t same = 0;
+      for (int32_t y = 0; y < 16; ++y)
+        for (int32_t x = 0; x < 20; ++x) same += SurfacePixel(v, x, y) == alone[size_t(y * 20 + x)];
+      EXPECT_EQ(same, alone.size());
+    }
+  }
+}
+
 }  // namespace layerssafety
