@@ -373,27 +373,33 @@ void TRastovaView::MovePolygon(TRVSelectionPolygon* Record, int32_t DX, int32_t 
   if (DX == 0 && DY == 0) return;
   if (FPaintLock == 0) PaintControl();
   TRVSelectionPolygon& r = *Record;
+  // A caller's deltas can reach the ends of the range: the sums are taken in 64 bits.
+  int64_t dx = DX, dy = DY;
+  const int64_t x1 = r.X1, y1 = r.Y1, x2 = r.X2, y2 = r.Y2;
   auto limit = [&]() {
-    if (r.X1 + DX < 0) DX = -r.X1;
-    if (r.X2 + DX >= Width) DX = Width - r.X2;
-    if (r.Y1 + DY < 0) DY = -r.Y1;
-    if (r.Y2 + DY >= Height) DY = Height - r.Y2;
+    if (x1 + dx < 0) dx = -x1;
+    if (x2 + dx >= Width) dx = Width - x2;
+    if (y1 + dy < 0) dy = -y1;
+    if (y2 + dy >= Height) dy = Height - y2;
   };
-  const bool outside = r.X1 + DX >= Width || r.Y1 + DY >= Height || r.X2 + DX <= 0 || r.Y2 + DY <= 0;
+  const auto outside = [&] { return x1 + dx >= Width || y1 + dy >= Height || x2 + dx <= 0 || y2 + dy <= 0; };
   if (!Cut) {
     limit();
-    if (r.X1 + DX >= Width || r.Y1 + DY >= Height || r.X2 + DX <= 0 || r.Y2 + DY <= 0) return;
-  } else if (outside) {
+    if (outside()) return;
+  } else if (outside()) {
     limit();
   }
-  r.X1 = Clamp(r.X1 + DX, 0, Width);
-  r.Y1 = Clamp(r.Y1 + DY, 0, Height);
-  r.X2 = Clamp(r.X2 + DX, 0, Width);
-  r.Y2 = Clamp(r.Y2 + DY, 0, Height);
+  const auto moved = [](int64_t v, int64_t d, int32_t size) {
+    return int32_t(std::max<int64_t>(0, std::min<int64_t>(v + d, size)));
+  };
+  r.X1 = moved(x1, dx, Width);
+  r.Y1 = moved(y1, dy, Height);
+  r.X2 = moved(x2, dx, Width);
+  r.Y2 = moved(y2, dy, Height);
   for (TRVPoint& p : r.Points) {
     if (IsSeparator(p)) continue;
-    p.x = Clamp(p.x + DX, 0, Width);
-    p.y = Clamp(p.y + DY, 0, Height);
+    p.x = moved(p.x, dx, Width);
+    p.y = moved(p.y, dy, Height);
   }
 }
 

@@ -1,6 +1,7 @@
 // The layer stack where it used to lose track of its images: removing a layer together with its
 // mask below, above or at the current layer, a layer shown with its own picture as an external
-// one, and the draw mode that lightens the area outside layer 0 by a caller's amount.
+// one, the draw mode that lightens the area outside layer 0 by a caller's amount, and layers and
+// selections moved to the ends of the integer range.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -138,6 +139,26 @@ TEST_F(ViewLayersSafety, ALayerAtTheEndsOfTheRangeIsNotDrawnOverThePicture) {
       for (int32_t y = 0; y < 16; ++y)
         for (int32_t x = 0; x < 20; ++x) same += SurfacePixel(v, x, y) == alone[size_t(y * 20 + x)];
       EXPECT_EQ(same, alone.size());
+    }
+  }
+}
+
+TEST_F(ViewLayersSafety, ASelectionMovedByTheEndsOfTheRangeStopsAtThePictureEdge) {
+  // The deltas are a caller's; added to the corners in 32 bits they wrapped round.
+  TViewInWindow w{80, 60};
+  w.SetPicture(64, 48);
+  TRastovaView& v = *w.view;
+  for (bool cut : {false, true}) {
+    SCOPED_TRACE(cut ? "cut at the borders" : "kept whole");
+    v.SelectRectangle(10, 10, 30, 20, 0);
+    TRVSelectionPolygon& r = *v.FSelectionPolygon;
+    v.MoveSelection(INT_MAX, INT_MAX, cut);
+    EXPECT_EQ((std::vector<int32_t>{r.X1, r.Y1, r.X2, r.Y2}), (std::vector<int32_t>{44, 38, 64, 48}));
+    v.MoveSelection(INT_MIN, INT_MIN, cut);
+    EXPECT_EQ((std::vector<int32_t>{r.X1, r.Y1, r.X2, r.Y2}), (std::vector<int32_t>{0, 0, 20, 10}));
+    for (const TRVPoint& p : r.Points) {
+      EXPECT_GE(p.x, 0);
+      EXPECT_LE(p.x, 64);
     }
   }
 }
