@@ -90,6 +90,10 @@ void TRastovaVect::DrawRuler(TRVCanvas& Canvas, int32_t X1d, int32_t Y1d, int32_
       t0 = std::max(t0, a), t1 = std::min(t1, b);
     }
     if (t0 > t1) return;
+    // Tick indexes are counted in 64 bits: a unit scale from a file can make ticks so fine that
+    // those on the drawn part have no such index. They would fill every pixel anyway; the line
+    // stays without them.
+    if (!((std::min(L, t1 + 1) + 2) / k < 0x1p62)) return;
     int64_t i = static_cast<int64_t>(std::ceil(std::floor(t0) / k));
     double prevLen = std::trunc(double(i) * k);
     const double stop = std::min(L, t1 + 1);

@@ -401,6 +401,28 @@ TEST_F(VectDraw, RulerLabelsCountWholeUnitsFromTheStart) {
   EXPECT_GT(ink, 40);
 }
 
+TEST_F(VectDraw, ARulerWithTicksFinerThanCanBeCountedDrawsItsLineOnly) {
+  // A unit scale from an object file can make the ticks so fine that their indexes along the
+  // drawn part pass 64 bits: the line is drawn, the ticks are left out.
+  TVectInWindow w(60, 60, 60, 60);
+  TRastovaVect& v = *w.vect;
+  v.SetDPI(100, 100);
+  for (double inverseZoom : {1e45, 1e300}) {
+    auto ruler = WhiteBitmap(200, 100);
+    {
+      TRVCanvas c(ruler->Canvas(), false, true);
+      platform::TRect r{2000000000, 2000000000, -2000000000, -2000000000};
+      v.DrawRuler(c, 20, 50, 180, 50, -1, rvuINCHES, 0, 1, rvrtRULER, inverseZoom, inverseZoom, r, nullptr);
+    }
+    int32_t onLine = 0, offLine = 0;
+    for (int x = 20; x < 180; ++x) onLine += (ruler->PixelColor(x, 50) & 0xFFFFFF) != 0xFFFFFF;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 200; ++x) offLine += y != 50 && (ruler->PixelColor(x, y) & 0xFFFFFF) != 0xFFFFFF;
+    EXPECT_EQ(onLine, 160) << inverseZoom;
+    EXPECT_EQ(offLine, 0) << inverseZoom;
+  }
+}
+
 TEST_F(VectDraw, PolylinePointsRoundTheirOffsetBeforeTheCorner) {
   // Base box 0..4 mapped onto 1..6 (scale 1.25): a point's offset is rounded on its own, halves
   // to even, and then moved by the corner: 2 -> Round (2.5) + 1 = 3, and the point 6 (dragged
