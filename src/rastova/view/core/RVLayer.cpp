@@ -131,14 +131,16 @@ void TRVLayer::SetRotation(double Angle) {
 int32_t TRVLayer::ConvXScr2Bmp(int32_t X) {
   const int32_t w = GetDisplayWidth();
   if (w == 0) return 0;
-  const int32_t b = View->XScr2Bmp(X - common::TruncInt(static_cast<long double>(PosX) * View->FZoomFactorX));
+  const int32_t b = View->XScr2Bmp(
+      common::SaturateInt32(int64_t(X) - common::TruncInt(static_cast<long double>(PosX) * View->FZoomFactorX)));
   return common::TruncInt(static_cast<long double>(b) / w * Bitmap->GetWidth());
 }
 
 int32_t TRVLayer::ConvYScr2Bmp(int32_t Y) {
   const int32_t h = GetDisplayHeight();
   if (h == 0) return 0;
-  const int32_t b = View->YScr2Bmp(Y - common::TruncInt(static_cast<long double>(PosY) * View->FZoomFactorY));
+  const int32_t b = View->YScr2Bmp(
+      common::SaturateInt32(int64_t(Y) - common::TruncInt(static_cast<long double>(PosY) * View->FZoomFactorY)));
   return common::TruncInt(static_cast<long double>(b) / h * Bitmap->GetHeight());
 }
 

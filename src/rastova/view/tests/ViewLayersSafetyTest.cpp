@@ -163,4 +163,20 @@ TEST_F(ViewLayersSafety, ASelectionMovedByTheEndsOfTheRangeStopsAtThePictureEdge
   }
 }
 
+TEST_F(ViewLayersSafety, AClientAreaSelectionAtTheEndsOfTheRangeCoversThePicture) {
+  // Window coordinates are moved by the layer's position before they map to the picture; at the
+  // ends of the range that difference wrapped round.
+  TViewInWindow w{80, 60};
+  w.SetPicture(64, 48);
+  TRastovaView& v = *w.view;
+  v.FSelectionBase = rvsbClientArea;
+  for (int32_t pos : {14, -14}) {
+    SCOPED_TRACE(pos);
+    v.GetCurrentLayer()->PosX = v.GetCurrentLayer()->PosY = pos;
+    v.SelectRectangle(INT_MIN, INT_MIN, INT_MAX, INT_MAX, 0);
+    const TRVSelectionPolygon& r = *v.FSelectionPolygon;
+    EXPECT_EQ((std::vector<int32_t>{r.X1, r.Y1, r.X2, r.Y2}), (std::vector<int32_t>{0, 0, 64, 48}));
+  }
+}
+
 }  // namespace layerssafety
