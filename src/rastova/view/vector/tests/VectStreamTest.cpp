@@ -363,12 +363,47 @@ TEST_F(VectStream, FileTypesThroughTheIOComponent) {
   std::filesystem::remove_all(dir);
 }
 
+namespace {
+
+// The layer's objects (with its layers for a ".all" name) saved through the I/O component, then
+// loaded from that file without a layer into a 5 x 4 picture: whether the load failed, and the
+// largest block it asked for.
+struct TLoadWithoutLayer {
+  bool aborted;
+  size_t largest;
+};
+TLoadWithoutLayer SaveAndLoadWithoutLayer(TRastovaVect& vect, const std::string& name, TRVBitmap& picture) {
+  const auto dir = std::filesystem::temp_directory_path() / ("vectbig" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string file = (dir / name).string();
+  {
+    TRastovaIO io;
+    io.SetAttachedView(&vect);
+    io.SaveToFile(file);
+    EXPECT_FALSE(io.Aborting);
+  }
+  picture.Allocate(5, 4, rv24RGB);
+  TRastovaIO io(&picture);
+  const size_t largest = test_support::LargestAllocationDuring([&] { io.LoadFromFile(file); });
+  std::filesystem::remove_all(dir);
+  return {io.Aborting, largest};
+}
+
+// A refused load asked for no more than the temporary layer's own surface (1.2 MB) and a little
+// more, and left the picture as it was.
+void ExpectRefusedLoad(const TLoadWithoutLayer& load, TRVBitmap& picture, size_t limit) {
+  EXPECT_TRUE(load.aborted);
+  EXPECT_LT(load.largest, limit);
+  EXPECT_EQ(picture.GetWidth(), 5);
+  EXPECT_EQ(picture.GetHeight(), 4);
+}
+
+}  // namespace
+
 TEST_F(VectStream, AnObjectFileWithoutALayerMakesNoPictureItCannotJustify) {
   // The picture of an object file loaded without a vector layer is sized to the objects' extent:
   // a line needs a few bytes whatever its length, so the extent alone may not ask for more than
   // 2^25 pixels (or twice what the file's own pictures take).
-  const auto dir = std::filesystem::temp_directory_path() / ("vectbig" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
   struct Case {
     const char* what;
     int32_t x2, y2;
@@ -386,35 +421,22 @@ TEST_F(VectStream, AnObjectFileWithoutALayerMakesNoPictureItCannotJustify) {
     TRVVObjRecord line = Obj(*a.vect, rvkLINE, 0, 0, c.x2, c.y2);
     line.Style = rvvsVisible;
     a.vect->AddNewObject(line);
-    const std::string file = (dir / "line.rvv").string();
-    {
-      TRastovaIO io;
-      io.SetAttachedView(a.vect);
-      io.SaveToFile(file);
-      ASSERT_FALSE(io.Aborting);
+    TRVBitmap picture;
+    const TLoadWithoutLayer load = SaveAndLoadWithoutLayer(*a.vect, "line.rvv", picture);
+    if (!c.loads) {
+      ExpectRefusedLoad(load, picture, size_t(4) << 20);
+      continue;
     }
-    TRVBitmap picture(5, 4, rv24RGB);
-    TRastovaIO io(&picture);
-    const size_t largest = test_support::LargestAllocationDuring([&] { io.LoadFromFile(file); });
-    EXPECT_EQ(io.Aborting, !c.loads);
-    if (c.loads) {
-      EXPECT_EQ(picture.GetWidth(), c.x2 + 1);
-      EXPECT_EQ(picture.GetHeight(), c.y2 + 1);
-    } else {
-      EXPECT_LT(largest, size_t(4) << 20);  // the temporary layer's own surface takes 1.2 MB
-      EXPECT_EQ(picture.GetWidth(), 5);
-      EXPECT_EQ(picture.GetHeight(), 4);
-    }
+    EXPECT_FALSE(load.aborted);
+    EXPECT_EQ(picture.GetWidth(), c.x2 + 1);
+    EXPECT_EQ(picture.GetHeight(), c.y2 + 1);
   }
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(VectStream, ALayersAndObjectsFileWithoutALayerMergesOnlyAPictureItJustifies) {
   // Loaded without a vector layer, the layers of a "layers and objects" file are merged like those
   // of a layers file: a layer far away or shown much larger than its image makes a failed load, not
   // a picture of gigabytes.
-  const auto dir = std::filesystem::temp_directory_path() / ("vectallbig" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
   struct Case {
     const char* what;
     int32_t posX, displayW;
@@ -436,26 +458,15 @@ TEST_F(VectStream, ALayersAndObjectsFileWithoutALayerMergesOnlyAPictureItJustifi
     a.vect->GetCurrentLayer()->PosX = c.posX;
     a.vect->GetCurrentLayer()->DisplayWidth = c.displayW;
     a.vect->GetCurrentLayer()->DisplayHeight = c.displayW;
-    const std::string file = (dir / "case.all").string();
-    {
-      TRastovaIO io;
-      io.SetAttachedView(a.vect);
-      io.SaveToFile(file);
-      ASSERT_FALSE(io.Aborting);
+    TRVBitmap picture;
+    const TLoadWithoutLayer load = SaveAndLoadWithoutLayer(*a.vect, "case.all", picture);
+    if (!c.loads) {
+      ExpectRefusedLoad(load, picture, size_t(8) << 20);
+      continue;
     }
-    TRVBitmap picture(5, 4, rv24RGB);
-    TRastovaIO io(&picture);
-    const size_t largest = test_support::LargestAllocationDuring([&] { io.LoadFromFile(file); });
-    EXPECT_EQ(io.Aborting, !c.loads);
-    if (c.loads) {
-      EXPECT_EQ(picture.GetWidth(), c.posX + 2);
-    } else {
-      EXPECT_LT(largest, size_t(8) << 20);
-      EXPECT_EQ(picture.GetWidth(), 5);
-      EXPECT_EQ(picture.GetHeight(), 4);
-    }
+    EXPECT_FALSE(load.aborted);
+    EXPECT_EQ(picture.GetWidth(), c.posX + 2);
   }
-  std::filesystem::remove_all(dir);
 }
 
 namespace {
