@@ -7,9 +7,9 @@ class TRVBitmap;
 class TRastovaView;
 
 // Merges the layers of a view that no window shows into Target, for a file loaded without an
-// attached view. False, with Target untouched, when the merged picture is larger than the layers'
-// images can justify (a layer far away or shown much larger than its image) or the merge ends
-// without a picture.
+// attached view. False, before anything is allocated, when the merged picture is larger than the
+// layers' images can justify (a layer far away or shown much larger than its image); false too
+// when the merge ends without a picture.
 bool MergeLoadedLayers(TRastovaView& View, TRVBitmap& Target);
 
 // Gives the I/O component the layers file's operations; the view library's start-up
