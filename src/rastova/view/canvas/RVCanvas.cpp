@@ -252,9 +252,11 @@ QColor ColorWithOpacity(TColor Color, int32_t Opacity) {
   return c;
 }
 
-void AdjustEllipseBox(int32_t& L, int32_t& T, int32_t& R, int32_t& B, float PenWidth) {
+void AdjustEllipseBox(int32_t& Left, int32_t& Top, int32_t& Right, int32_t& Bottom, float PenWidth) {
   if (PenWidth == 1.0f) return;
-  const int32_t e = common::RoundInt(static_cast<long double>(PenWidth) / 2);
+  // In 64 bits: a box can span the whole integer range.
+  int64_t L = Left, T = Top, R = Right, B = Bottom;
+  const int64_t e = common::RoundInt(static_cast<long double>(PenWidth) / 2);
   if (L > R) L += e;
   if (L <= R && e >= R - L - 1) R = L + e;
   if (L > R && e >= L - R - 1) R = L - e;
@@ -275,6 +277,10 @@ void AdjustEllipseBox(int32_t& L, int32_t& T, int32_t& R, int32_t& B, float PenW
     L -= e;
     R -= e - 1;
   }
+  Left = common::SaturateInt32(L);
+  Top = common::SaturateInt32(T);
+  Right = common::SaturateInt32(R);
+  Bottom = common::SaturateInt32(B);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -493,7 +499,9 @@ class TRVCanvas::Painter {
  private:
   void Touch(const QRectF& box, double penWidth) {
     const double margin = (std::isfinite(penWidth) ? std::min(penWidth, 1e6) : 0) / 2 + 2;
-    bounds_ |= box.translated(0.5, 0.5).adjusted(-margin, -margin, margin, margin);
+    // Only the bitmap inside the clip changes: a figure near the ends of the integer range would
+    // otherwise report a box whose sides do not fit in an int.
+    bounds_ |= box.translated(0.5, 0.5).adjusted(-margin, -margin, margin, margin) & QRectF(limit_);
   }
   // Brings the pixels the path can reach, Margin around it (and a pixel more), into the
   // surface; false when it reaches none of the bitmap inside the clip.
@@ -590,7 +598,7 @@ void TRVCanvas::Rectangle(const TRect& Rect) {
   path.addRect(QRectF(l, t, double(r) - l - 1, double(b) - t - 1));
   p.Fill(path);
   // A rectangle without width or height turns back on itself.
-  p.Stroke(path, r - l > 1 && b - t > 1 ? Painter::TCorners::Right : Painter::TCorners::Any);
+  p.Stroke(path, int64_t(r) - l > 1 && int64_t(b) - t > 1 ? Painter::TCorners::Right : Painter::TCorners::Any);
 }
 
 void TRVCanvas::Ellipse(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) { Ellipse(TRect{X1, Y1, X2, Y2}); }

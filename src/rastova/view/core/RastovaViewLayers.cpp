@@ -111,25 +111,30 @@ bool TRastovaView::IsPointInLayer(int32_t X, int32_t Y, int32_t Index) {
 
 void TRastovaView::GetLayerGripRects(int32_t Index, platform::TRect (&Rects)[9]) {
   TRVLayer& l = *GetLayer(Index);
-  const int32_t s = FLayersGripSize;
-  auto around = [s](int32_t cx, int32_t cy) { return platform::TRect{cx - s, cy - s, cx + s, cy + s}; };
+  // Layers can lie at the ends of the range: grip boxes and midpoints saturate.
+  const int64_t s = FLayersGripSize;
+  auto around = [s](int64_t cx, int64_t cy) {
+    return platform::TRect{common::SaturateInt32(cx - s), common::SaturateInt32(cy - s), common::SaturateInt32(cx + s),
+                           common::SaturateInt32(cy + s)};
+  };
+  auto mid = [](int64_t a, int64_t b) { return (a + b) / 2; };
   if (l.Rotation != 0) {
     const TRVPoint* c = l.Corners;
     for (int i = 0; i < 4; ++i) Rects[i] = around(c[i].x, c[i].y);
-    Rects[4] = around((c[0].x + c[3].x) / 2, (c[0].y + c[3].y) / 2);
-    Rects[5] = around((c[1].x + c[2].x) / 2, (c[1].y + c[2].y) / 2);
-    Rects[6] = around((c[0].x + c[1].x) / 2, (c[0].y + c[1].y) / 2);
-    Rects[7] = around((c[2].x + c[3].x) / 2, (c[2].y + c[3].y) / 2);
+    Rects[4] = around(mid(c[0].x, c[3].x), mid(c[0].y, c[3].y));
+    Rects[5] = around(mid(c[1].x, c[2].x), mid(c[1].y, c[2].y));
+    Rects[6] = around(mid(c[0].x, c[1].x), mid(c[0].y, c[1].y));
+    Rects[7] = around(mid(c[2].x, c[3].x), mid(c[2].y, c[3].y));
   } else {
     const platform::TRect& r = l.ScreenRect;
     Rects[0] = around(r.Left, r.Top);
     Rects[1] = around(r.Right, r.Top);
     Rects[2] = around(r.Right, r.Bottom);
     Rects[3] = around(r.Left, r.Bottom);
-    Rects[4] = around(r.Left, (r.Top + r.Bottom) / 2);
-    Rects[5] = around(r.Right, (r.Top + r.Bottom) / 2);
-    Rects[6] = around((r.Left + r.Right) / 2, r.Top);
-    Rects[7] = around((r.Left + r.Right) / 2, r.Bottom);
+    Rects[4] = around(r.Left, mid(r.Top, r.Bottom));
+    Rects[5] = around(r.Right, mid(r.Top, r.Bottom));
+    Rects[6] = around(mid(r.Left, r.Right), r.Top);
+    Rects[7] = around(mid(r.Left, r.Right), r.Bottom);
   }
   Rects[8] = around(l.ConvXBmp2Scr(common::RoundInt(l.Bitmap->GetWidth() * l.RotateCenterX)),
                     l.ConvYBmp2Scr(common::RoundInt(l.Bitmap->GetHeight() * l.RotateCenterY)));

@@ -179,4 +179,30 @@ TEST_F(ViewLayersSafety, AClientAreaSelectionAtTheEndsOfTheRangeCoversThePicture
   }
 }
 
+TEST_F(ViewLayersSafety, GripsOfALayerAtTheEndsOfTheRangeStayInIt) {
+  // The grip boxes around a layer's corners and side midpoints saturate instead of wrapping round
+  // to the other end of the range, turned or not.
+  TViewInWindow w{80, 60};
+  w.SetPicture(64, 48);
+  TRastovaView& v = *w.view;
+  v.LayersAdd();
+  FillPicture(*v.GetRVBitmap(), 4, 4);
+  for (double rotation : {0.0, 30.0}) {
+    for (int32_t pos : {INT_MAX, INT_MIN, INT_MAX - 2}) {
+      SCOPED_TRACE(::testing::Message() << rotation << " at " << pos);
+      v.GetCurrentLayer()->PosX = v.GetCurrentLayer()->PosY = pos;
+      v.GetCurrentLayer()->SetRotation(rotation);
+      v.Update();
+      w.Paint();
+      platform::TRect grips[9];
+      v.GetLayerGripRects(v.FLayersCurrent, grips);
+      for (const platform::TRect& g : grips) {
+        EXPECT_LE(g.Left, g.Right);
+        EXPECT_LE(g.Top, g.Bottom);
+      }
+      EXPECT_EQ(v.HitLayerGrip(10, 10), TRVGrip::rvNone);
+    }
+  }
+}
+
 }  // namespace layerssafety

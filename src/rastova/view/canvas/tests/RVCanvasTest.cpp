@@ -417,6 +417,44 @@ TEST(RVCanvas, SmoothingPathKeepsToTheClipAndReportsItsChange) {
   EXPECT_GE(changes[0].Bottom, 29);
 }
 
+TEST(RVCanvas, SmoothingPathReportsOnlyChangesInsideTheBitmapAtTheEndsOfTheRange) {
+  // A grip or an object at the ends of the integer range: the changed box is the bitmap's part of
+  // the figure, whose sides fit in an int.
+  platform::test::App();
+  Binding binding(true);
+  TBitmap b(40, 40, platform::pf24bit);
+  struct Case {
+    const char* what;
+    TRect box;
+    bool covers;
+  } const cases[] = {
+      {"past the right end", TRect{INT32_MAX - 5, INT32_MAX - 5, INT32_MAX, INT32_MAX}, false},
+      {"past the left end", TRect{INT32_MIN, INT32_MIN, INT32_MIN + 5, INT32_MIN + 5}, false},
+      {"from end to end", TRect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, true},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Clear(b);
+    std::vector<TRect> changes;
+    b.Canvas().OnChange = [&](const TRect& r) { changes.push_back(r); };
+    {
+      TRVCanvas c(b.Canvas(), true, true);
+      c.Brush().SetColor(platform::clBlack);
+      c.Pen().SetWidth(3);
+      c.Ellipse(k.box);
+      c.Rectangle(k.box.Left, k.box.Top, k.box.Right, k.box.Bottom);
+    }
+    b.Canvas().OnChange = nullptr;
+    for (const TRect& r : changes) {
+      EXPECT_GE(r.Left, 0);
+      EXPECT_GE(r.Top, 0);
+      EXPECT_LE(r.Right, 40);
+      EXPECT_LE(r.Bottom, 40);
+    }
+    EXPECT_EQ(b.PixelColor(20, 20), k.covers ? platform::clBlack : platform::clWhite);
+  }
+}
+
 // The smoothing painter paints a copy of the part of the bitmap a call can reach: wide pens with
 // sharp miters, clipped miters, round and square ends and rectangles turning back on themselves
 // must come out exactly as a painter on the bitmap itself draws them, near the edges too.
