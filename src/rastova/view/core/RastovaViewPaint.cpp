@@ -411,10 +411,10 @@ void TRastovaView::DrawGrid(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
   c.Pen.Style = platform::psSolid;
   c.Pen.Width = 1;
   for (int32_t i = 1; i < FSelectionGridSize; ++i) {
-    const int32_t y = Y1 + common::TruncInt(static_cast<long double>(i) * (Y2 - Y1) / FSelectionGridSize);
+    const int32_t y = Y1 + common::TruncInt(static_cast<long double>(i) * (int64_t(Y2) - Y1) / FSelectionGridSize);
     c.MoveTo(X1, y);
     c.LineTo(X2, y);
-    const int32_t x = X1 + common::TruncInt(static_cast<long double>(i) * (X2 - X1) / FSelectionGridSize);
+    const int32_t x = X1 + common::TruncInt(static_cast<long double>(i) * (int64_t(X2) - X1) / FSelectionGridSize);
     c.MoveTo(x, Y1);
     c.LineTo(x, Y2);
   }

@@ -412,7 +412,7 @@ int32_t TRastovaView::HitSelectionGrip(int32_t X, int32_t Y) {
   TRVPoint v[4];
   for (int i = 0; i < 4; ++i) {
     v[i] = {l->ConvXBmp2Scr(r->Points[size_t(i)].x), l->ConvYBmp2Scr(r->Points[size_t(i)].y)};
-    if (std::abs(X - v[i].x) <= FGripSize && std::abs(Y - v[i].y) <= FGripSize) return i + 1;
+    if (std::abs(int64_t(X) - v[i].x) <= FGripSize && std::abs(int64_t(Y) - v[i].y) <= FGripSize) return i + 1;
   }
   // Left, right, top, bottom.
   const int sides[4][2] = {{3, 0}, {1, 2}, {0, 1}, {2, 3}};
@@ -656,11 +656,16 @@ void TRastovaView::DrawSelectionGrips(TRVSelectionPolygon& Record) {
   TRVLayer* l = GetCurrentLayer();
   if (!l || !HasParentWindow() || Record.Points.empty()) return;
   platform::TCanvas& c = Canvas();
+  // Points can map to the ends of the range: the grip boxes saturate.
+  const auto grip = [&](int64_t x, int64_t y) {
+    const auto sat = [](int64_t v) { return common::SaturateInt32(v); };
+    DrawGripShape(c, sat(x - FGripSize), sat(y - FGripSize), sat(x + FGripSize), sat(y + FGripSize));
+  };
   int32_t bx1 = INT32_MAX, by1 = INT32_MAX, bx2 = INT32_MIN, by2 = INT32_MIN;
   for (const TRVPoint& p : Record.Points) {
     if (IsSeparator(p)) continue;
     const int32_t x = l->ConvXBmp2Scr(p.x), y = l->ConvYBmp2Scr(p.y);
-    DrawGripShape(c, x - FGripSize, y - FGripSize, x + FGripSize, y + FGripSize);
+    grip(x, y);
     bx1 = std::min(bx1, x);
     by1 = std::min(by1, y);
     bx2 = std::max(bx2, x);
@@ -668,9 +673,9 @@ void TRastovaView::DrawSelectionGrips(TRVSelectionPolygon& Record) {
   }
   if (bx1 > bx2) return;
   if (FExtendedGrips) {
-    const int32_t mx = bx1 + (bx2 - bx1) / 2, my = by1 + (by2 - by1) / 2;
+    const int32_t mx = int32_t(bx1 + (int64_t(bx2) - bx1) / 2), my = int32_t(by1 + (int64_t(by2) - by1) / 2);
     const TRVPoint mids[4] = {{mx, by1}, {bx1, my}, {bx2, my}, {mx, by2}};
-    for (const TRVPoint& m : mids) DrawGripShape(c, m.x - FGripSize, m.y - FGripSize, m.x + FGripSize, m.y + FGripSize);
+    for (const TRVPoint& m : mids) grip(m.x, m.y);
   }
   DrawGrid(bx1, by1, bx2, by2);
 }

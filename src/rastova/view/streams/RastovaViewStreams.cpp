@@ -289,19 +289,25 @@ bool TRastovaView::LoadSelectionFromStream(TStream& Stream, int32_t Mode) {
   TRVLayer* l = GetCurrentLayer();
   if (Mode == 2) {
     // Fit to the current layer: the selection keeps its place over the bottom layer, as a mask.
+    // Each pixel of the layer takes the saved pixel at the same place of the bottom layer; what
+    // lay left of or above the bottom layer stays out. A mask spanning both places would grow
+    // with the layers' distance: gigabytes for a layer far away.
     ClearPolygon(FSelectionPolygon);
-    const int64_t gw = int64_t(iw) + std::max(0, sx) + w, gh = int64_t(ih) + std::max(0, sy) + h;
-    if (gw <= std::numeric_limits<int32_t>::max() && gh <= std::numeric_limits<int32_t>::max()) {
-      m.Resize(static_cast<int32_t>(gw), static_cast<int32_t>(gh));
-      int32_t dx = sx, dy = sy;
-      m.Translate(dx, dy, true);
-      dx = l ? -l->PosX : 0;
-      dy = l ? -l->PosY : 0;
-      m.Translate(dx, dy, true);
+    const int64_t px = l ? l->PosX : 0, py = l ? l->PosY : 0;
+    auto fitted = std::make_unique<TRVMask>();
+    fitted->AllocateBits(iw, ih, m.BitsPerPixel());
+    for (int32_t y = 0; y < ih; ++y) {
+      const int64_t by = y + py, my = by - sy;
+      if (by < 0 || my < 0 || my >= m.Height()) continue;
+      for (int32_t x = 0; x < iw; ++x) {
+        const int64_t bx = x + px, mx = bx - sx;
+        if (bx >= 0 && mx >= 0 && mx < m.Width())
+          fitted->SetPixel(x, y, m.GetPixel(int32_t(mx), int32_t(my)));
+      }
     }
-    m.Resize(iw, ih);
-    m.CheckFull();
-    m.RecomputeBounds();
+    FSelectionMask = std::move(fitted);
+    FSelectionMask->CheckFull();
+    FSelectionMask->RecomputeBounds();
   } else if (iw != w || ih != h) {
     if (m.IsEmpty()) {
       m.Resize(iw, ih);
@@ -316,7 +322,7 @@ bool TRastovaView::LoadSelectionFromStream(TStream& Stream, int32_t Mode) {
       m.RecomputeBounds();
     }
   }
-  if (m.IsEmpty())
+  if (FSelectionMask->IsEmpty())
     DeSelect();
   else
     FSelected = true;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/tests/support/AllocationWatch.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVStream.h"
 #include "rastova/io/RVFileFormat.h"
@@ -204,6 +205,39 @@ TEST_F(ViewStreams, LayerRecordsKeepIdentityAndAnOwnedUserDataBlock) {
   top->PosX = 5;
   EXPECT_THROW(a.v.LoadLayerFromStream(1, c), ERVLayerStreamError);
   EXPECT_EQ(top->PosX, 5);
+}
+
+TEST_F(ViewStreams, ASelectionCarriedFromALayerFarAwayTakesNoMoreThanTheLayer) {
+  // A selection made on a layer far away and carried to the bottom layer keeps its place over
+  // the bottom layer. Before, it went through a mask spanning both places: gigabytes for a layer
+  // at x = 2^30, as a layers file may place one.
+  struct Case {
+    int32_t posX, posY;
+    bool overlaps;  // whether the selection lies over the bottom layer
+  } const cases[] = {{1 << 30, 0, false}, {0, INT32_MAX - 10, false}, {-(1 << 30), 0, false}, {11, 22, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.posX);
+    viewtest::TViewInWindow w{64, 48};
+    TRastovaView& v = *w.view;
+    w.SetPicture(40, 40);
+    v.LayersAdd();
+    FillPicture(*v.GetRVBitmap(), 20, 20);
+    v.GetCurrentLayer()->PosX = c.posX;
+    v.GetCurrentLayer()->PosY = c.posY;
+    v.FSelectionBase = rvsbBitmap;
+    v.SelectRectangle(2, 3, 6, 8, 0);
+    ASSERT_TRUE(v.FSelected);
+    const size_t largest = test_support::LargestAllocationDuring([&] { v.SetCurrentLayer(0); });
+    EXPECT_LT(largest, size_t(1) << 20);
+    EXPECT_EQ(v.FSelectionMask->Width(), 40);
+    EXPECT_EQ(v.FSelectionMask->Height(), 40);
+    // The layer's pixels 2..5 and 3..7 lie over the bottom layer's 13..16 and 25..29.
+    EXPECT_EQ(v.FSelectionMask->IsPointInside(13, 25), c.overlaps);
+    EXPECT_EQ(v.FSelectionMask->IsPointInside(16, 29), c.overlaps);
+    EXPECT_FALSE(v.FSelectionMask->IsPointInside(17, 30));
+    EXPECT_FALSE(v.FSelectionMask->IsPointInside(12, 24));
+    EXPECT_EQ(v.FSelected, c.overlaps);
+  }
 }
 
 TEST_F(ViewStreams, SelectionFollowsTheLayerInModeTwoAndTheStackRestores) {
