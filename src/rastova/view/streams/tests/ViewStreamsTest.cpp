@@ -82,6 +82,14 @@ struct TLayeredView {
   }
 };
 
+// A layer added on top with a W x H picture at (X, Y); it becomes the current layer.
+void AddPlacedLayer(TRastovaView& v, int32_t W, int32_t H, int32_t X, int32_t Y) {
+  v.LayersAdd();
+  FillPicture(*v.GetRVBitmap(), W, H);
+  v.GetCurrentLayer()->PosX = X;
+  v.GetCurrentLayer()->PosY = Y;
+}
+
 // A 40 x 40 picture under a 30 x 30 layer at (10, 20), the current one, with the rectangle
 // (2, 3) - (6, 8) selected on it.
 struct TSelectedTopLayer {
@@ -89,10 +97,7 @@ struct TSelectedTopLayer {
   TRastovaView& v = *w.view;
   TSelectedTopLayer() {
     w.SetPicture(40, 40);
-    v.LayersAdd();
-    FillPicture(*v.GetRVBitmap(), 30, 30);
-    v.GetCurrentLayer()->PosX = 10;
-    v.GetCurrentLayer()->PosY = 20;
+    AddPlacedLayer(v, 30, 30, 10, 20);
     v.FSelectionBase = rvsbBitmap;
     v.SelectRectangle(2, 3, 6, 8, 0);
   }
@@ -220,10 +225,7 @@ TEST_F(ViewStreams, ASelectionCarriedFromALayerFarAwayTakesNoMoreThanTheLayer) {
     viewtest::TViewInWindow w{64, 48};
     TRastovaView& v = *w.view;
     w.SetPicture(40, 40);
-    v.LayersAdd();
-    FillPicture(*v.GetRVBitmap(), 20, 20);
-    v.GetCurrentLayer()->PosX = c.posX;
-    v.GetCurrentLayer()->PosY = c.posY;
+    AddPlacedLayer(v, 20, 20, c.posX, c.posY);
     v.FSelectionBase = rvsbBitmap;
     v.SelectRectangle(2, 3, 6, 8, 0);
     ASSERT_TRUE(v.FSelected);
@@ -371,10 +373,7 @@ TEST_F(ViewStreams, ALayersFileMergedWithoutAViewEndsInAPictureItJustifies) {
     viewtest::TViewInWindow w{64, 48};
     TRastovaView& v = *w.view;
     w.SetPicture(4, 3);
-    v.LayersAdd();
-    FillPicture(*v.GetRVBitmap(), 2, 2);
-    v.GetCurrentLayer()->PosX = c.posX;
-    v.GetCurrentLayer()->PosY = c.posY;
+    AddPlacedLayer(v, 2, 2, c.posX, c.posY);
     v.GetCurrentLayer()->DisplayWidth = c.displayW;
     TMemoryStream s;
     v.SaveLayersToStream(s, kLayerImageZlib);
