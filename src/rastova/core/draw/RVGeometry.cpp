@@ -37,6 +37,11 @@ void RectIncludePoint(platform::TRect& R, int32_t X, int32_t Y) {
   R.Bottom = std::max(R.Bottom, Y);
 }
 
+platform::TRect BoxAround(int64_t X, int64_t Y, int64_t Half) {
+  return {common::SaturateInt32(X - Half), common::SaturateInt32(Y - Half), common::SaturateInt32(X + Half),
+          common::SaturateInt32(Y + Half)};
+}
+
 double ArcTan2(double Y, double X) { return std::atan2(Y, X); }
 
 double ArcCosSafe(double C) {

@@ -18,6 +18,10 @@ namespace rv {
 // Widens R so that it contains (X, Y).
 void RectIncludePoint(platform::TRect& R, int32_t X, int32_t Y);
 
+// The box from (X - Half, Y - Half) to (X + Half, Y + Half), such as a grip's around its point;
+// its sides saturate at the ends of the integer range instead of wrapping round.
+platform::TRect BoxAround(int64_t X, int64_t Y, int64_t Half);
+
 // The arc tangent of Y / X in the quadrant of (X, Y).
 double ArcTan2(double Y, double X);
 // The arc cosine as ArcTan2(sqrt(1 - C^2), C), which is 0 for C = 1 and also for C = -1 (not pi);

@@ -112,11 +112,7 @@ bool TRastovaView::IsPointInLayer(int32_t X, int32_t Y, int32_t Index) {
 void TRastovaView::GetLayerGripRects(int32_t Index, platform::TRect (&Rects)[9]) {
   TRVLayer& l = *GetLayer(Index);
   // Layers can lie at the ends of the range: grip boxes and midpoints saturate.
-  const int64_t s = FLayersGripSize;
-  auto around = [s](int64_t cx, int64_t cy) {
-    return platform::TRect{common::SaturateInt32(cx - s), common::SaturateInt32(cy - s), common::SaturateInt32(cx + s),
-                           common::SaturateInt32(cy + s)};
-  };
+  auto around = [this](int64_t cx, int64_t cy) { return BoxAround(cx, cy, FLayersGripSize); };
   auto mid = [](int64_t a, int64_t b) { return (a + b) / 2; };
   if (l.Rotation != 0) {
     const TRVPoint* c = l.Corners;

@@ -7,6 +7,7 @@
 #include "common/Round.h"
 #include "rastova/core/RVBitmap.h"
 #include "rastova/core/RVUtils.h"
+#include "rastova/core/draw/RVGeometry.h"
 #include "rastova/core/select/RVMagicWand.h"
 #include "rastova/view/canvas/RVCanvas.h"
 #include "rastova/view/core/RastovaView.h"
@@ -658,8 +659,8 @@ void TRastovaView::DrawSelectionGrips(TRVSelectionPolygon& Record) {
   platform::TCanvas& c = Canvas();
   // Points can map to the ends of the range: the grip boxes saturate.
   const auto grip = [&](int64_t x, int64_t y) {
-    const auto sat = [](int64_t v) { return common::SaturateInt32(v); };
-    DrawGripShape(c, sat(x - FGripSize), sat(y - FGripSize), sat(x + FGripSize), sat(y + FGripSize));
+    const platform::TRect b = BoxAround(x, y, FGripSize);
+    DrawGripShape(c, b.Left, b.Top, b.Right, b.Bottom);
   };
   int32_t bx1 = INT32_MAX, by1 = INT32_MAX, bx2 = INT32_MIN, by2 = INT32_MIN;
   for (const TRVPoint& p : Record.Points) {

@@ -343,8 +343,7 @@ void TRastovaVect::DrawGrip(platform::TCanvas& Canvas, TRVCanvas& RVCanvas, int3
   RVCanvas.Brush().SetStyle(GripBrush.Style);
   RVCanvas.Brush().SetTransparency(180);
   // Objects may lie at the ends of the integer range: the grip's box saturates there.
-  const auto side = [this](int32_t v, int sign) { return common::SaturateInt32(v + sign * int64_t(GripSize)); };
-  RVCanvas.Ellipse(side(X, -1), side(Y, -1), side(X, 1), side(Y, 1));
+  RVCanvas.Ellipse(BoxAround(X, Y, GripSize));
 }
 
 void TRastovaVect::DrawObjectGrips(platform::TCanvas& Canvas, const TRVVObjRecord& Obj) {
